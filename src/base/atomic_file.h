@@ -1,0 +1,26 @@
+#pragma once
+// Whole-file replacement that never leaves a half-written file behind: the
+// bytes go to a temporary file in the target's folder, are flushed to disk
+// and renamed over the target. On failure the previous file is untouched.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace hemlo {
+
+struct WriteResult {
+  bool ok = true;
+  std::string error;  // strerror text when !ok
+  explicit operator bool() const { return ok; }
+};
+
+// `mode` applies to a new file; an existing target keeps its permissions
+// unless `force_mode` is set (files holding passwords).
+WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                                mode_t mode = 0644, bool force_mode = false);
+
+// Reads a whole file; false with the error text when it cannot be read.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::string* error = nullptr);
+
+}  // namespace hemlo

@@ -1,0 +1,77 @@
+#pragma once
+// Every question and message the core puts to the user goes through Prompts,
+// so tests answer from a script and the UI shows real dialogs.
+// All texts are UTF-8; callers convert Shift-JIS data before showing it.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hemlo {
+
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Icon { None, Information, Warning, Error, Question };
+enum class Answer { Ok, Cancel, Yes, No };
+
+struct FileFilter {
+  std::string label;     // "Html(*.htm;*.html)"
+  std::string patterns;  // "*.htm;*.html"
+};
+
+struct FileDialogRequest {
+  std::string title;
+  std::vector<FileFilter> filters;
+  std::string default_suffix;  // without the dot, "htm"
+  std::string initial_path;    // UTF-8 local path, may be empty
+};
+
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+  virtual Answer Message(const std::string& caption, const std::string& text,
+                         Buttons buttons, Icon icon) = 0;
+  // The toolkit's standard error box (conversion errors, I/O errors).
+  virtual void Error(const std::string& text) = 0;
+  // nullopt when cancelled.
+  virtual std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
+                                           const std::string& initial) = 0;
+  // UTF-8 local paths; nullopt when cancelled.
+  virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
+  // Lets pending user-interface events run (long operations call it between items).
+  virtual void ProcessEvents() = 0;
+};
+
+// Answers from a script, in order; records what was asked. For tests and
+// headless runs. Running out of answers throws, so a test never blocks.
+class ScriptedPrompts : public Prompts {
+ public:
+  struct Asked {
+    std::string kind;  // "message", "error", "input", "open", "save"
+    std::string caption;
+    std::string text;
+    Buttons buttons = Buttons::Ok;
+    Icon icon = Icon::None;
+  };
+
+  std::vector<Answer> answers;                     // for Message
+  std::vector<std::optional<std::string>> inputs;  // for Input, OpenFile, SaveFile
+  std::vector<Asked> asked;
+  std::function<void()> on_process_events;
+
+  Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
+                 Icon icon) override;
+  void Error(const std::string& text) override;
+  std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
+                                   const std::string& initial) override;
+  std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
+  std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
+  void ProcessEvents() override;
+
+ private:
+  std::size_t next_answer_ = 0;
+  std::size_t next_input_ = 0;
+  std::optional<std::string> NextInput();
+};
+
+}  // namespace hemlo

@@ -1,0 +1,67 @@
+#pragma once
+// Code page 932 (Windows Shift-JIS): lead-byte test, character iteration and a
+// lossless codec to and from UTF-16.
+//
+// Lossless means: every byte string, valid CP932 or not, decodes to UTF-16
+// that encodes back to the identical bytes. Bytes that do not form a CP932
+// character decode to private-use code points reserved for raw bytes.
+// Characters with two CP932 codes (NEC row 13 / NEC-selected IBM duplicates)
+// decode to the same Unicode character as their preferred twin; their UTF-16
+// index is reported in Decoded::alternates so an editor can keep the original
+// code when it encodes the text again.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hemlo::text {
+
+// True for bytes that open a double-byte character (0x81-0x9F, 0xE0-0xFC).
+bool IsLeadByte(unsigned char b);
+
+// Length in bytes (1 or 2) of the character that starts at byte i of s.
+// A lead byte at the very end counts 1.
+std::size_t CharLength(std::string_view s, std::size_t i);
+
+// Start offset of the character that contains byte offset i, scanning from
+// the start of s (so a trail byte is never taken for a lead byte).
+std::size_t CharStart(std::string_view s, std::size_t i);
+
+// First private-use code point of the raw-byte range: byte b that is not part
+// of a valid character decodes to kRawByteBase + b.
+inline constexpr char16_t kRawByteBase = 0xF700;
+
+struct Decoded {
+  std::u16string text;
+  // UTF-16 indices of characters whose bytes were the non-preferred code of
+  // a character with two codes.
+  std::vector<std::size_t> alternates;
+};
+
+Decoded Decode(std::string_view bytes);
+
+// Encodes UTF-16 text. Characters at the indices in `alternates` (sorted
+// ascending) take their non-preferred code when they have one. Returns
+// nullopt when a character cannot be represented (use CanEncode to find it).
+std::optional<std::string> Encode(std::u16string_view text,
+                                  const std::vector<std::size_t>& alternates = {});
+
+// True when the Unicode code point has a CP932 code (or is a raw-byte code point).
+bool CanEncode(char32_t cp);
+
+// Bytes of one character in CP932 (preferred code); empty when none.
+// Used to count byte offsets without encoding whole strings.
+int EncodedLength(char16_t unit);
+
+// Conversions at the file-system boundary: UTF-8 (local names) <-> CP932.
+// nullopt when the text has no exact counterpart.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
+
+// CP932 bytes of a UTF-8 literal known to be representable (program texts and
+// fragments). Aborts on a programming error.
+std::string Sjis(std::string_view utf8_literal);
+
+}  // namespace hemlo::text

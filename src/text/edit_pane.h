@@ -1,0 +1,62 @@
+#pragma once
+// The edit pane as every editing command sees it: Shift-JIS (CP932) text with
+// CRLF line breaks, every offset counting bytes of that text.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace hemlo::text {
+
+struct CaretPos {
+  int column = 0;  // bytes from the start of the line
+  int line = 0;    // from 0
+};
+
+class EditPane {
+ public:
+  virtual ~EditPane() = default;
+
+  // Bytes of the selection; empty when nothing is selected.
+  virtual std::string SelectedText() const = 0;
+  // Puts bytes in place of the selection (or at the caret). Afterwards the
+  // caret stands after the inserted text, nothing selected. Sets the modified flag.
+  virtual void ReplaceSelection(std::string_view bytes) = 0;
+
+  // Selection start (the caret when nothing is selected). Offsets past the
+  // end are clamped; an offset inside a double-byte character or a CRLF is
+  // moved to the start of that character.
+  virtual std::size_t SelStart() const = 0;
+  // Moves the caret there and collapses the selection.
+  virtual void SetSelStart(std::size_t offset) = 0;
+  virtual std::size_t SelLength() const = 0;
+  // Selects `length` bytes from the selection start (clamped to the end).
+  virtual void SetSelLength(std::size_t length) = 0;
+
+  virtual std::string Text() const = 0;
+  // Rebuilds the content: every lone CR, lone LF and CRLF becomes CRLF, the
+  // modified flag is cleared, the caret goes to 0.
+  virtual void SetText(std::string_view bytes) = 0;
+  virtual std::size_t TextLength() const = 0;
+
+  // Line list: a last line left empty after the final line break is not
+  // counted (an empty pane has none); items are at most 4096 bytes.
+  virtual int LineListCount() const = 0;
+  virtual std::string LineListItem(int index) const = 0;
+
+  // The control's own line queries: an empty pane has 1 line.
+  virtual int LineCount() const = 0;
+  virtual int LineFromOffset(std::size_t offset) const = 0;
+  virtual std::size_t LineStart(int line) const = 0;
+  virtual CaretPos CaretPosition() const = 0;
+
+  virtual void SelectAll() = 0;
+  virtual bool Modified() const = 0;
+  virtual void SetModified(bool modified) = 0;
+
+  // Presentation; no-ops for panes without a screen.
+  virtual void ScrollCaretIntoView() {}
+  virtual void Focus() {}
+  virtual void Undo() {}
+};
+
+}  // namespace hemlo::text
