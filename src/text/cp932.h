@@ -33,11 +33,18 @@ std::size_t CharStart(std::string_view s, std::size_t i);
 // of a valid character decodes to kRawByteBase + b.
 inline constexpr char16_t kRawByteBase = 0xF700;
 
+// True for the raw-byte code points that Decode can produce: kRawByteBase + b
+// for the bytes b that can stand outside a character (0x80-0xA0, 0xE0-0xFF).
+bool IsRawByteCodePoint(char32_t cp);
+
 struct Decoded {
   std::u16string text;
   // UTF-16 indices of characters whose bytes were the non-preferred code of
   // a character with two codes.
   std::vector<std::size_t> alternates;
+  // The code each of those characters had (parallel to `alternates`). Needed
+  // for the two characters with three codes (U+2235 and U+FFE2).
+  std::vector<std::uint16_t> alternate_codes;
 };
 
 Decoded Decode(std::string_view bytes);
@@ -45,8 +52,25 @@ Decoded Decode(std::string_view bytes);
 // Encodes UTF-16 text. Characters at the indices in `alternates` (sorted
 // ascending) take their non-preferred code when they have one. Returns
 // nullopt when a character cannot be represented (use CanEncode to find it).
+// A character with three codes takes its lowest non-preferred code.
 std::optional<std::string> Encode(std::u16string_view text,
                                   const std::vector<std::size_t>& alternates = {});
+// Same, with the exact code for each alternate (parallel to `alternates`, as in
+// Decoded). A code that is not a code of the character is ignored (the
+// preferred code is used), so stale indices never produce other characters.
+std::optional<std::string> Encode(std::u16string_view text,
+                                  const std::vector<std::size_t>& alternates,
+                                  const std::vector<std::uint16_t>& alternate_codes);
+
+// CP932 code of one UTF-16 unit: its preferred code (a byte value below 0x100
+// for single-byte characters and raw bytes, else lead << 8 | trail), or -1
+// when it has none (also for surrogates).
+int PreferredCode(char16_t unit);
+// The UTF-16 unit a code decodes to (single byte or double byte), or 0 when it
+// does not decode to one character (also for 0x00 itself: test it apart).
+char16_t DecodeCode(std::uint16_t code);
+// True when `code` decodes to a character whose preferred code is another one.
+bool IsNonPreferredCode(std::uint16_t code);
 
 // True when the Unicode code point has a CP932 code (or is a raw-byte code point).
 bool CanEncode(char32_t cp);
@@ -56,7 +80,9 @@ bool CanEncode(char32_t cp);
 int EncodedLength(char16_t unit);
 
 // Conversions at the file-system boundary: UTF-8 (local names) <-> CP932.
-// nullopt when the text has no exact counterpart.
+// nullopt when the text has no exact counterpart: invalid UTF-8, characters
+// CP932 lacks, and bytes that are not CP932 characters (no raw-byte code
+// points cross this boundary). Non-preferred codes come back preferred.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
 
