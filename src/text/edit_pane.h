@@ -20,6 +20,7 @@ class EditPane {
   virtual std::string SelectedText() const = 0;
   // Puts bytes in place of the selection (or at the caret). Afterwards the
   // caret stands after the inserted text, nothing selected. Sets the modified flag.
+  // Line breaks in `bytes` (CR, LF or CRLF) arrive as CRLF, as in SetText.
   virtual void ReplaceSelection(std::string_view bytes) = 0;
 
   // Selection start (the caret when nothing is selected). Offsets past the
@@ -29,7 +30,8 @@ class EditPane {
   // Moves the caret there and collapses the selection.
   virtual void SetSelStart(std::size_t offset) = 0;
   virtual std::size_t SelLength() const = 0;
-  // Selects `length` bytes from the selection start (clamped to the end).
+  // Selects `length` bytes from the selection start (clamped to the end; an
+  // end inside a double-byte character or a CRLF moves to its start).
   virtual void SetSelLength(std::size_t length) = 0;
 
   virtual std::string Text() const = 0;
@@ -41,12 +43,16 @@ class EditPane {
   // Line list: a last line left empty after the final line break is not
   // counted (an empty pane has none); items are at most 4096 bytes.
   virtual int LineListCount() const = 0;
+  // Empty for an index out of range; cut at a character boundary.
   virtual std::string LineListItem(int index) const = 0;
 
   // The control's own line queries: an empty pane has 1 line.
   virtual int LineCount() const = 0;
   virtual int LineFromOffset(std::size_t offset) const = 0;
+  // First offset of a line; a negative line gives 0, a line at or beyond
+  // LineCount() gives TextLength().
   virtual std::size_t LineStart(int line) const = 0;
+  // Line and column of the selection start (the caret when nothing is selected).
   virtual CaretPos CaretPosition() const = 0;
 
   virtual void SelectAll() = 0;
