@@ -1,1 +1,208 @@
 #include "shell/preview.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "base/atomic_file.h"
+#include "base/program_folder.h"
+#include "text/cp932.h"
+
+namespace hemlo::shell {
+
+namespace fs = std::filesystem;
+
+void MakePreviewPath(PreviewState& state, std::string_view document_path) {
+  const std::size_t slash = document_path.rfind('/');
+  const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
+  std::string_view name = document_path.substr(name_start);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos) name = name.substr(0, dot);
+  state.PreviewFolder = std::string(document_path.substr(0, name_start));
+  state.PreviewPath = state.PreviewFolder + std::string(name) + "bak.htm";
+}
+
+std::string ReplaceSeparators(std::string_view text, char target) {
+  const char other = target == '\\' ? '/' : '\\';
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = text::CharLength(text, i);
+    if (n == 1 && text[i] == other) {
+      out.push_back(target);
+    } else {
+      out.append(text.substr(i, n));
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::string FileUrlForPath(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  url.reserve(url.size() + path.size() * 3);
+  for (unsigned char c : path) {
+    const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    if (keep) {
+      url.push_back(static_cast<char>(c));
+    } else {
+      url.push_back('%');
+      url.push_back(kHex[c >> 4]);
+      url.push_back(kHex[c & 0xF]);
+    }
+  }
+  return url;
+}
+
+// --- registry ---------------------------------------------------------------
+
+PreviewRegistry& PreviewRegistry::Shared() {
+  static PreviewRegistry registry;
+  return registry;
+}
+
+bool PreviewRegistry::Stat(const std::string& path, Identity& out) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  out.device = st.st_dev;
+  out.inode = st.st_ino;
+  out.size = static_cast<unsigned long long>(st.st_size);
+  out.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec;
+  return true;
+}
+
+bool PreviewRegistry::IsOurs(const std::string& path) const {
+  auto it = files_.find(path);
+  if (it == files_.end()) return false;
+  Identity now;
+  return Stat(path, now) && now == it->second.identity;
+}
+
+void PreviewRegistry::Written(const std::string& path, const void* owner) {
+  Identity id;
+  if (!Stat(path, id)) return;
+  Record& r = files_[path];
+  r.identity = id;
+  r.owners.insert(owner);
+}
+
+int PreviewRegistry::Release(const void* owner) {
+  int deleted = 0;
+  for (auto it = files_.begin(); it != files_.end();) {
+    Record& r = it->second;
+    if (r.owners.erase(owner) == 0 || !r.owners.empty()) {
+      ++it;
+      continue;
+    }
+    Identity now;
+    if (Stat(it->first, now) && now == r.identity) {
+      std::error_code ec;
+      if (fs::remove(it->first, ec)) ++deleted;
+    }
+    it = files_.erase(it);
+  }
+  return deleted;
+}
+
+std::set<std::string> PreviewRegistry::FilesOf(const void* owner) const {
+  std::set<std::string> out;
+  for (const auto& [path, r] : files_)
+    if (r.owners.count(owner)) out.insert(path);
+  return out;
+}
+
+// --- preview ----------------------------------------------------------------
+
+namespace {
+
+std::string FileName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void UseFallback(PreviewState& state) {
+  std::string folder = ProgramFolder().string();
+  if (folder.empty() || folder.back() != '/') folder.push_back('/');
+  state.PreviewFolder = folder;
+  state.PreviewPath = folder + std::string(kFallbackPreviewName);
+}
+
+}  // namespace
+
+PreviewResult Image1Click(PreviewContext& c) {
+  using Outcome = PreviewResult::Outcome;
+  PreviewResult result;
+  if (c.pane == nullptr || c.caption == nullptr) return result;
+  const std::string text = c.pane->Text();
+  if (text.empty()) return result;
+  PreviewRegistry& registry = c.registry ? *c.registry : PreviewRegistry::Shared();
+  PreviewState& state = *c.state;
+
+  bool failed = false;
+  std::string document = *c.caption;
+  if (document.empty()) {
+    c.prompts->Message("確認", "ﾌｧｲﾙ名を付けてください。", Buttons::Ok, Icon::None);
+    std::optional<std::string> chosen = c.prompts->SaveFile(c.save_dialog);
+    if (!chosen) {
+      result.outcome = Outcome::Cancelled;
+      return result;
+    }
+    // A failed save must not look like one that worked: the page stays
+    // untitled and modified, the error is shown, and the preview goes on
+    // through the fallback file.
+    if (WriteResult w = WriteFileAtomically(*chosen, text); w) {
+      c.pane->SetModified(false);
+      *c.caption = *chosen;
+      result.caption_changed = true;
+      document = *chosen;
+    } else {
+      c.prompts->Error("'" + *chosen + "' に書き込めません。\n" + w.error);
+      failed = true;
+    }
+  }
+
+  if (!failed) {
+    MakePreviewPath(state, document);
+    std::error_code ec;
+    fs::current_path(fs::path(state.PreviewFolder), ec);
+    failed = static_cast<bool>(ec);
+  }
+  if (!failed) {
+    // A file of the preview name that this program did not write is the
+    // user's own: never overwrite it (nor delete it later).
+    std::error_code ec;
+    const bool present = fs::exists(fs::symlink_status(state.PreviewPath, ec));
+    if (present && !registry.IsOurs(state.PreviewPath)) {
+      result.status = "同名のﾌｧｲﾙ " + FileName(state.PreviewPath) + " があるので、" +
+                      std::string(kFallbackPreviewName) + " でﾌﾟﾚﾋﾞｭｰしています。";
+      failed = true;
+    }
+  }
+  if (failed) {
+    UseFallback(state);
+    result.used_fallback = true;
+  }
+
+  if (WriteResult w = WriteFileAtomically(state.PreviewPath, text); !w) {
+    c.prompts->Error("'" + state.PreviewPath + "' に書き込めません。\n" + w.error);
+    result.outcome = Outcome::WriteFailed;
+    return result;
+  }
+  if (!result.used_fallback) registry.Written(state.PreviewPath, c.owner);  // itiji.htm is never deleted
+
+  result.url = FileUrlForPath(state.PreviewPath);
+  result.outcome = Outcome::Navigated;
+  if (c.navigate) c.navigate(result.url);
+  return result;
+}
+
+int DocumentWindowDestroyed(PreviewState& state, std::string_view caption, const void* owner,
+                            PreviewRegistry* registry) {
+  if (!caption.empty()) MakePreviewPath(state, caption);
+  return (registry ? *registry : PreviewRegistry::Shared()).Release(owner);
+}
+
+}  // namespace hemlo::shell

@@ -1,2 +1,129 @@
 #pragma once
-// Preview file rules: where a document's preview is written and the address shown.
+// Preview of the page being edited: the edit pane's text goes to a preview
+// file beside the document and the window's web pane is sent to its
+// "file://" address.
+//
+// Encodings: document paths (the window caption) are held as the file
+// system's own bytes, UTF-8 on this platform, and every path here is such a
+// string; the preview file name is built from those bytes, so it names the
+// real file. Only the edit pane's text (written byte for byte) and the text
+// given to ReplaceSeparators are Shift-JIS. Status texts returned are UTF-8
+// for the status bar. Conversion of a path to Shift-JIS, where some caller
+// needs one, happens in that caller (hemlo::text::Utf8ToCp932).
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "base/prompts.h"
+#include "text/edit_pane.h"
+
+namespace hemlo::shell {
+
+// Frame state: the preview file and its folder last computed. The frame owns
+// one; every preview and every document window's destruction overwrites it.
+struct PreviewState {
+  std::string PreviewFolder;  // with its trailing "/"
+  std::string PreviewPath;
+};
+
+// Sets PreviewFolder to the document's folder and PreviewPath to that folder,
+// the file name without its extension (from the last "." of the name on) and
+// "bak.htm": "/web/top.htm" -> "/web/topbak.htm"; "/web/README" ->
+// "/web/READMEbak.htm"; "top.htm" and "top.html" share "topbak.htm".
+void MakePreviewPath(PreviewState& state, std::string_view document_path);
+
+// Shift-JIS text with every "/" replaced by "\\" when `target` is '\\', else
+// every "\\" replaced by `target`. Scans whole characters, so the trail byte
+// 0x5C of a double-byte character ("ソ" is 0x83 0x5C) is never touched.
+std::string ReplaceSeparators(std::string_view sjis_text, char target);
+
+// "file://" + the absolute path, every byte outside the unreserved URL
+// characters and "/" percent-escaped (spaces, "#", "%", "?", non-ASCII bytes
+// and a "\\", which is a name character here, not a separator), so the
+// browser loads exactly that file: "/web/top.htm" -> "file:///web/top.htm".
+std::string FileUrlForPath(std::string_view absolute_path);
+
+// The preview files this process wrote, for which windows, and what each
+// file looked like right after the write (device, inode, size, time). A file
+// that carries a preview name but is not in here, or was changed by someone
+// else since we wrote it, belongs to the user: it is never overwritten nor
+// deleted. One registry serves all windows (Shared()).
+class PreviewRegistry {
+ public:
+  static PreviewRegistry& Shared();
+
+  // True when `path` exists and is, unchanged, a file this process wrote.
+  bool IsOurs(const std::string& path) const;
+  // Records a file just written by `owner` (a document window's identity).
+  void Written(const std::string& path, const void* owner);
+  // The window is going away: deletes each preview file it wrote, when no
+  // other open window previewed through it and the file is still the one we
+  // wrote. Returns the number of files deleted. Failures to delete are ignored.
+  int Release(const void* owner);
+  // Files currently recorded for `owner` (tests, diagnostics).
+  std::set<std::string> FilesOf(const void* owner) const;
+
+ private:
+  struct Identity {
+    unsigned long long device = 0, inode = 0, size = 0;
+    long long mtime_ns = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  struct Record {
+    Identity identity;
+    std::set<const void*> owners;
+  };
+  static bool Stat(const std::string& path, Identity& out);
+  std::map<std::string, Record> files_;
+};
+
+// File name of the fallback preview in the program's folder.
+inline constexpr std::string_view kFallbackPreviewName = "itiji.htm";
+
+// Everything a preview needs of the frame and the active document window.
+struct PreviewContext {
+  text::EditPane* pane = nullptr;  // the active edit pane; nullptr: no document window
+  std::string* caption = nullptr;  // the active window's document path (UTF-8), in/out
+  const void* owner = nullptr;     // the active window's identity for the registry
+  Prompts* prompts = nullptr;
+  PreviewState* state = nullptr;
+  PreviewRegistry* registry = nullptr;            // PreviewRegistry::Shared() when null
+  FileDialogRequest save_dialog;                  // the frame's save dialog
+  std::function<void(const std::string& url)> navigate;  // the active web pane
+};
+
+struct PreviewResult {
+  enum class Outcome {
+    Nothing,      // no window, or an empty page
+    Cancelled,    // untitled page, save dialog cancelled
+    Navigated,    // preview written, web pane sent to `url`
+    WriteFailed,  // the preview file could not be written (error shown)
+  };
+  Outcome outcome = Outcome::Nothing;
+  std::string url;
+  bool used_fallback = false;
+  bool caption_changed = false;  // an untitled page was saved under a new name
+  std::string status;            // for the status bar (UTF-8); empty when nothing to say
+};
+
+// The toolbar picture's preview command.
+PreviewResult Image1Click(PreviewContext& context);
+
+// The document window's destruction: recomputes the frame's preview state
+// from the caption (as every preview does) and deletes the preview files this
+// program wrote for that window. Call from the window's destructor.
+int DocumentWindowDestroyed(PreviewState& state, std::string_view caption, const void* owner,
+                            PreviewRegistry* registry = nullptr);
+
+// Web pane size commands: the edit pane's height in pixels.
+inline constexpr int kEditPaneHeightWebMaximised = 1;  // 最大化
+inline constexpr int kEditPaneHeightWebRestored = 81;  // 元に戻す
+enum class WebPaneSize { Maximise, Restore };
+constexpr int EditPaneHeightFor(WebPaneSize command) {
+  return command == WebPaneSize::Maximise ? kEditPaneHeightWebMaximised
+                                          : kEditPaneHeightWebRestored;
+}
+
+}  // namespace hemlo::shell

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Hemlo2 needs to build, run and test.
+# Idempotent: only missing packages are installed, so an ordinary user who
+# already has them never needs root.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-webengine-dev qt6-translations-l10n qt6-qpa-plugins libgl-dev
+  fonts-ipafont-gothic
+  libgtest-dev libgmock-dev
+  xvfb xauth
+  vsftpd python3-pyftpdlib
+)
+if [ "${1:-}" = "--test" ]; then
+  PACKAGES+=(curl lftp)
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then SUDO=sudo; else
+      echo "These packages are missing and you are not root: ${missing[*]}" >&2
+      exit 1
+    fi
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

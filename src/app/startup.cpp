@@ -1,0 +1,74 @@
+#include "app/startup.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFont>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "base/program_folder.h"
+#include "shell/about_box.h"
+#include "shell/main_form.h"
+
+namespace hemlo {
+
+void PrepareProcess() {
+  // Chromium refuses to run as root with its sandbox, and has no GPU under Xvfb.
+  if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void PrepareApplication(QApplication& app) {
+  app.setApplicationName(QStringLiteral("Hemlo2"));
+  app.setApplicationDisplayName(QStringLiteral("Hemlo２"));
+  SetProgramFolder(QCoreApplication::applicationDirPath().toStdString());
+
+  // The forms ask for the Windows Japanese fonts; IPA fonts stand in for them.
+  QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+  QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+  QFont::insertSubstitution(QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"));
+  QFont::insertSubstitution(QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"));
+
+  // Qt's own dialogs speak Japanese whatever the user's locale.
+  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  for (const char* name : {"qtbase_ja", "qt_ja", "qtwebengine_ja"}) {
+    auto* tr = new QTranslator(&app);
+    if (tr->load(QString::fromLatin1(name), dir)) app.installTranslator(tr);
+    else delete tr;
+  }
+  if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+    QIcon::setThemeName(QStringLiteral("Adwaita"));
+}
+
+namespace {
+// Forms whose features arrive later exist from the start as hidden windows.
+QWidget* PlaceholderForm(QWidget* owner, const char* name, const QString& caption) {
+  auto* form = new QDialog(owner);
+  form->setObjectName(QString::fromLatin1(name));
+  form->setWindowTitle(caption);
+  return form;
+}
+}  // namespace
+
+Forms CreateForms() {
+  Forms forms;
+  auto* main = new TMainForm;
+  main->setAttribute(Qt::WA_DeleteOnClose, false);
+  forms.MainForm = main;
+  main->SetForm("frmSetting", PlaceholderForm(main, "frmSetting", QStringLiteral("設定")));
+  main->SetForm("FindReplace", PlaceholderForm(main, "FindReplace", QStringLiteral("検索・置換")));
+  main->SetForm("Ftp2", PlaceholderForm(main, "Ftp2", QStringLiteral("パーミション設定")));
+  main->SetForm("FrmVer", new TFrmVer(main));
+  main->SetForm("FrmDispCap", PlaceholderForm(main, "FrmDispCap", QString()));
+  auto* ftp1 = PlaceholderForm(nullptr, "Ftp1", QStringLiteral("Ferrox"));
+  ftp1->setAttribute(Qt::WA_DeleteOnClose, false);
+  QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);
+  main->SetForm("Ftp1", ftp1);
+  main->SetForm("Form4", PlaceholderForm(main, "Form4", QStringLiteral("お気に入り一覧")));
+  return forms;
+}
+
+}  // namespace hemlo

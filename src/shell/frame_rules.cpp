@@ -1,0 +1,44 @@
+#include "shell/frame_rules.h"
+
+#include <charconv>
+
+namespace hemlo {
+
+std::array<int, 3> StatusPanelWidths(int bar_width) {
+  const int middle = bar_width - 400;
+  return {200, middle < 0 ? 0 : middle, 200};
+}
+
+int UrlBoxWidth(int toolbar_width) {
+  const int w = toolbar_width - 375;
+  return w < 0 ? 0 : w;
+}
+
+std::optional<int> ParseTabWidth(const std::string& text) {
+  // Leading and trailing blanks are tolerated as the toolkit's conversion does.
+  std::size_t b = text.find_first_not_of(' ');
+  std::size_t e = text.find_last_not_of(' ');
+  if (b == std::string::npos) return std::nullopt;
+  const char* first = text.data() + b;
+  const char* last = text.data() + e + 1;
+  if (*first == '+') ++first;
+  int value = 0;
+  auto [ptr, ec] = std::from_chars(first, last, value);
+  if (ec != std::errc() || ptr != last) return std::nullopt;
+  if (value < 1 || value > 64) return std::nullopt;
+  return value;
+}
+
+std::string FolderOfPath(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+double TabStopPixels(int space_width, int tab_width, int average_char_width) {
+  const int units = space_width * tab_width * 3 / 4;
+  return static_cast<double>(units) * average_char_width / 4.0;
+}
+
+}  // namespace hemlo

@@ -1,0 +1,26 @@
+#pragma once
+// Small layout and input rules of the main frame, kept free of the toolkit.
+#include <array>
+#include <optional>
+#include <string>
+
+namespace hemlo {
+
+// Status bar panels: 200 | width - 400 | 200 (never negative).
+std::array<int, 3> StatusPanelWidths(int bar_width);
+
+// The address box is 375 pixels narrower than the toolbar.
+int UrlBoxWidth(int toolbar_width);
+
+// A tab width typed by the user: a decimal integer from 1 to 64. Anything
+// else is refused like a non-number (a zero or negative tab stop breaks the pane).
+std::optional<int> ParseTabWidth(const std::string& text);
+
+// Folder part of a path ("/web/top.htm" -> "/web"); empty for an empty path.
+std::string FolderOfPath(const std::string& path);
+
+// Tab-stop distance in pixels for a width in characters: the interval
+// (space * width * 3 div 4) counts quarters of the average character width.
+double TabStopPixels(int space_width, int tab_width, int average_char_width);
+
+}  // namespace hemlo

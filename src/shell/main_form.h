@@ -1,0 +1,119 @@
+#pragma once
+// The multiple-document frame: menus, toolbar with the address box, status
+// bar, and the document windows.
+#include <QComboBox>
+#include <QHash>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QPointer>
+#include <QToolBar>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/qt_prompts.h"
+
+class QAction;
+class QMenu;
+class QMdiSubWindow;
+
+namespace hemlo {
+
+class TMDIChild;
+
+// Three-panel status bar whose middle panel takes what the outer two leave.
+class StatusPanels : public QWidget {
+  Q_OBJECT
+ public:
+  explicit StatusPanels(QWidget* parent = nullptr);
+  QLabel* panel(int index) const { return panels_[index]; }
+  void SetText(int index, const QString& text) { panels_[index]->setText(text); }
+  // Widths before the first resize are all 50.
+  int PanelWidth(int index) const { return panels_[index]->width(); }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QLabel* panels_[3];
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // Prompts used by every handler; tests replace it with a scripted one.
+  void SetPrompts(Prompts* prompts) { prompts_ = prompts ? prompts : &qt_prompts_; }
+  Prompts& prompts() { return *prompts_; }
+
+  TMDIChild* ActiveChild() const;
+  QList<TMDIChild*> Children() const;
+  // Creates a document window (no file handling); shown at once, cascaded.
+  TMDIChild* CreateChild();
+
+  QAction* action(const QString& objectName) const;
+  QMenu* menu(const QString& objectName) const;
+  StatusPanels* StatusBar1() const { return status_; }
+  QComboBox* cmbURL() const { return cmbURL_; }
+  QToolBar* ToolBar2() const { return toolbar_; }
+
+  int TabWidth = 2;
+
+  // Frame commands.
+  void OpenUrl(const QString& address);
+  void Undo1Click();
+  void mnuSelectAllClick();
+  void N43Click();
+  void mnuTabClick();
+  void mnuPrintClick();
+  void mnuHelpClick();
+  void HelpAbout1Execute();
+  void FileExit1Execute();
+  void mnuFTPClick();
+  void ToolButton16Click();
+
+  // Later features attach their handlers by menu item name.
+  void SetHandler(const QString& objectName, std::function<void()> handler);
+  // Forms that live for the whole run, created in start-up order.
+  void SetForm(const QString& name, QWidget* form) { forms_[name] = form; }
+  QWidget* Form(const QString& name) const { return forms_.value(name); }
+  // Points the transfer tool's local pane at a folder (set by the transfer tool).
+  std::function<void(const QString& folder)> set_ftp_folder;
+
+ signals:
+  void childCreated(hemlo::TMDIChild* child);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void UpdateEditActions();
+  void UpdateWindowMenu();
+  void FormClose();
+  QAction* AddItem(QMenu* menu, const QString& name, const QString& caption,
+                   const QKeySequence& shortcut = {});
+
+  QMdiArea* mdi_ = nullptr;
+  StatusPanels* status_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QComboBox* cmbURL_ = nullptr;
+  QMenu* window_menu_ = nullptr;
+  QHash<QString, QAction*> actions_;
+  QHash<QString, QMenu*> menus_;
+  QHash<QString, std::function<void()>> handlers_;
+  QHash<QString, QPointer<QWidget>> forms_;
+  QtPrompts qt_prompts_;
+  Prompts* prompts_ = &qt_prompts_;
+  bool closing_ = false;
+};
+
+}  // namespace hemlo

@@ -1,0 +1,135 @@
+#include "shell/mdi_child.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMdiSubWindow>
+#include <QVBoxLayout>
+
+#include "shell/frame_rules.h"
+#include "shell/indent.h"
+#include "shell/main_form.h"
+
+namespace hemlo {
+
+namespace {
+constexpr int kMemoInitialHeight = 73;
+constexpr int kSplitterWidth = 5;
+}  // namespace
+
+TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame_(frame) {
+  setObjectName(QStringLiteral("MDIChild"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+
+  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1->setObjectName(QStringLiteral("Splitter1"));
+  Splitter1->setHandleWidth(kSplitterWidth);
+  Splitter1->setChildrenCollapsible(false);
+  // The splitter bar in the active-caption colour.
+  Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: palette(highlight); }"));
+
+  Memo1 = new text::QtEditPane(Splitter1);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setTabChangesFocus(false);
+  Memo1->setMinimumHeight(1);
+  Memo1->installEventFilter(this);
+  Memo1->viewport()->installEventFilter(this);
+  connect(Memo1, &text::QtEditPane::inputRefused, this, [this](const QString& message) {
+    if (frame_) frame_->StatusBar1()->SetText(0, message);
+  });
+
+  WebBrowser1 = new QWebEngineView(Splitter1);
+  WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+  connect(WebBrowser1, &QWebEngineView::loadFinished, this,
+          [this](bool) { WebBrowser1DocumentComplete(true); });
+
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({kMemoInitialHeight, 10000});
+  layout->addWidget(Splitter1);
+  connect(this, &QWidget::windowTitleChanged, this, [this] { emit captionChanged(); });
+}
+
+TMDIChild::~TMDIChild() {
+  // FormDestroy: the window's preview file goes with it.
+  if (on_destroy) on_destroy(Caption());
+}
+
+void TMDIChild::SetMemoHeight(int pixels) {
+  const int total = Splitter1->height() > 0 ? Splitter1->height() : 10000;
+  Splitter1->setSizes({pixels, qMax(1, total - pixels - kSplitterWidth)});
+}
+
+int TMDIChild::MemoHeight() const { return Memo1->height(); }
+
+void TMDIChild::ShowCaretPosition() {
+  if (!frame_) return;
+  const std::size_t p = Memo1->SelStart();
+  const int n = Memo1->LineFromOffset(p);
+  const std::size_t s = Memo1->LineStart(n);
+  const int c = Memo1->LineCount();
+  frame_->StatusBar1()->SetText(
+      1, QStringLiteral("%1行%2列目 (全%3行)").arg(n + 1).arg(static_cast<qulonglong>(p - s + 1)).arg(c));
+}
+
+void TMDIChild::SetTabWidth(int width) {
+  const QFontMetrics form_metrics(font());
+  const QFontMetrics memo_metrics(Memo1->font());
+  Memo1->setTabStopDistance(TabStopPixels(form_metrics.horizontalAdvance(QLatin1Char(' ')), width,
+                                          memo_metrics.averageCharWidth()));
+  Memo1->viewport()->update();
+}
+
+void TMDIChild::CopyIndent() {
+  const text::CaretPos pos = Memo1->CaretPosition();
+  if (pos.column != 0) return;
+  for (int line = pos.line - 1; line >= 0; --line) {
+    const std::string text = Memo1->LineListItem(line);
+    if (!text.empty()) {
+      Memo1->ReplaceSelection(LeadingIndent(text));
+      return;
+    }
+  }
+}
+
+bool TMDIChild::FormCloseQuery() {
+  if (!Memo1->Modified()) return true;
+  return frame_->prompts().Message(
+             "確認", "現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？",
+             Buttons::YesNoCancel, Icon::None) == Answer::Yes;
+}
+
+bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Memo1 && event->type() == QEvent::KeyPress) {
+    ShowCaretPosition();  // Memo1KeyDown: before the pane acts on the key
+  } else if (watched == Memo1 && event->type() == QEvent::KeyRelease) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat())
+      CopyIndent();  // Memo1KeyUp
+  } else if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonPress) {
+    // Memo1MouseDown: after the click has placed the caret.
+    QMetaObject::invokeMethod(this, [this] { ShowCaretPosition(); }, Qt::QueuedConnection);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TMDIChild::WebBrowser1DocumentComplete(bool top_level) {
+  if (!top_level || !frame_) return;
+  const QString url = WebBrowser1->url().toString();
+  if (url.isEmpty()) return;
+  QComboBox* box = frame_->cmbURL();
+  if (!url.startsWith(QStringLiteral("fil"))) {
+    bool listed = false;
+    for (int i = 0; i < box->count(); ++i)
+      if (box->itemText(i).compare(url, Qt::CaseInsensitive) == 0) listed = true;
+    if (!listed) box->insertItem(0, url);
+  }
+  box->setCurrentIndex(0);
+}
+
+}  // namespace hemlo

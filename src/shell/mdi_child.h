@@ -1,0 +1,53 @@
+#pragma once
+// A document window: the edit pane Memo1 above the splitter above the web pane.
+#include <QSplitter>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "text/qt_edit_pane.h"
+#include <QWebEngineView>
+
+namespace hemlo {
+
+class Prompts;
+class TMainForm;
+
+class TMDIChild : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TMDIChild(TMainForm* frame, QWidget* parent = nullptr);
+  ~TMDIChild() override;
+
+  text::QtEditPane* Memo1 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QWebEngineView* WebBrowser1 = nullptr;
+
+  // The document path; empty for an untitled page.
+  QString Caption() const { return windowTitle(); }
+  void SetCaption(const QString& path) { setWindowTitle(path); }
+
+  void ShowCaretPosition();
+  void SetTabWidth(int width);
+  void CopyIndent();
+  // The close query: true when the window may close.
+  bool FormCloseQuery();
+  // Edit pane height in pixels (the web pane takes the rest).
+  void SetMemoHeight(int pixels);
+  int MemoHeight() const;
+
+  // Called at destruction with the caption, to remove this window's preview file.
+  std::function<void(const QString& caption)> on_destroy;
+
+ signals:
+  void captionChanged();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void WebBrowser1DocumentComplete(bool top_level);
+  TMainForm* frame_;
+};
+
+}  // namespace hemlo
