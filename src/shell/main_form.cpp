@@ -91,6 +91,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), qt_prompts_(this) {
   BuildActions();
   BuildMenus();
   BuildToolBar();
+  LoadHistory();  // FormCreate
 
   connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { UpdateEditActions(); });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old_w, QWidget* now) {
@@ -379,6 +380,14 @@ void TMainForm::BuildMenus() {
   action("HelpAbout1")->setText(QStringLiteral("バージョン情報"));
   actions_["HelpAboutItem"] = action("HelpAbout1");
 
+  SetHandler("FileNew1", [this] { FileNew1Execute(); });
+  SetHandler("FileOpen1", [this] { FileOpen1Execute(); });
+  SetHandler("FileCloseItem", [this] { FileCloseItemClick(); });
+  SetHandler("FileSaveItem", [this] { FileSaveItemClick(); });
+  SetHandler("FileSaveAsItem", [this] { FileSaveAsItemClick(); });
+  for (int i = 0; i < History::kSlots; ++i)
+    SetHandler(i == 0 ? QStringLiteral("mnuFavorit") : QStringLiteral("mnuFavorit%1").arg(i + 1),
+               [this, i] { mnuFavoritClick(i); });
   SetHandler("Undo1", [this] { Undo1Click(); });
   SetHandler("mnuSelectAll", [this] { mnuSelectAllClick(); });
   SetHandler("N43", [this] { N43Click(); });
@@ -592,6 +601,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
+  SaveHistory();
   auto it = handlers_.find(QStringLiteral("FormClose"));
   if (it != handlers_.end() && *it) (*it)();
   std::error_code ec;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/qt_prompts.h"
+#include "shell/history.h"
 
 class QAction;
 class QMenu;
@@ -76,6 +77,22 @@ class TMainForm : public QMainWindow {
   void mnuFTPClick();
   void ToolButton16Click();
 
+  // Files and history.
+  TMDIChild* OpenDocument(const QString& path);
+  void FileNew1Execute();
+  void FileOpen1Execute();
+  void FileSaveItemClick();
+  void FileSaveAsItemClick();
+  void FileCloseItemClick();
+  void mnuFavoritClick(int slot);
+  void AddHistory(const QString& path);
+  History& history() { return history_; }
+  void LoadHistory();
+  void SaveHistory();
+  // Writes the active pane's text to a file; false (with the error shown) on failure.
+  bool WriteChildTo(TMDIChild* child, const QString& path);
+  static FileDialogRequest DocumentDialog(const char* title);
+
   // Later features attach their handlers by menu item name.
   void SetHandler(const QString& objectName, std::function<void()> handler);
   // Forms that live for the whole run, created in start-up order.
@@ -98,6 +115,7 @@ class TMainForm : public QMainWindow {
   void BuildToolBar();
   void UpdateEditActions();
   void UpdateWindowMenu();
+  void UpdateHistoryMenu();
   void FormClose();
   QAction* AddItem(QMenu* menu, const QString& name, const QString& caption,
                    const QKeySequence& shortcut = {});
@@ -114,6 +132,7 @@ class TMainForm : public QMainWindow {
   QtPrompts qt_prompts_;
   Prompts* prompts_ = &qt_prompts_;
   bool closing_ = false;
+  History history_;
 };
 
 }  // namespace hemlo

@@ -1,0 +1,136 @@
+// The frame's file commands and the history in the File menu.
+#include <QFileInfo>
+#include <QMdiSubWindow>
+
+#include "base/program_folder.h"
+#include "shell/document_file.h"
+#include "shell/main_form.h"
+#include "shell/mdi_child.h"
+
+namespace hemlo {
+
+namespace {
+std::filesystem::path LocalPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
+
+QString HistoryName(int slot) {
+  return slot == 0 ? QStringLiteral("mnuFavorit") : QStringLiteral("mnuFavorit%1").arg(slot + 1);
+}
+}  // namespace
+
+FileDialogRequest TMainForm::DocumentDialog(const char* title) {
+  FileDialogRequest r;
+  r.title = title;
+  r.default_suffix = "htm";
+  r.filters = {{"Html(*.htm;*.html)", "*.htm;*.html"},
+               {"画像ファイル", "*.jpg;*.jpeg;*.gif;*.bmp;*.ico"},
+               {"スタイルシート(*.css)", "*.css"},
+               {"テキストファイル(*.txt)", "*.txt"},
+               {"CGI(*.cgi;*.pl)", "*.cgi;*.pl"},
+               {"ASP(*.asp;*.aspx)", "*.asp;*.aspx"},
+               {"リッチテキスト(*.rtf)", "*.rtf"},
+               {"すべてのファイル", "*.*"}};
+  return r;
+}
+
+TMDIChild* TMainForm::OpenDocument(const QString& path) {
+  TMDIChild* child = CreateChild();
+  child->SetTabWidth(TabWidth);
+  child->SetCaption(path);
+  if (path.isEmpty() || !QFileInfo(path).isFile()) return child;
+  std::string bytes, error;
+  if (!ReadDocument(LocalPath(path), bytes, error)) {
+    prompts().Error(error);
+    return child;
+  }
+  child->Memo1->SetText(bytes);
+  child->Memo1->SetModified(false);
+  AddHistory(path);
+  return child;
+}
+
+void TMainForm::FileNew1Execute() { OpenDocument(QString()); }
+
+void TMainForm::FileOpen1Execute() {
+  auto chosen = prompts().OpenFile(DocumentDialog("開く"));
+  if (chosen) OpenDocument(QString::fromStdString(*chosen));
+}
+
+bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
+  std::string error;
+  if (!WriteDocument(LocalPath(path), child->Memo1->Text(), error)) {
+    // The old file and the modified flag stay as they were.
+    prompts().Error(path.toStdString() + "\r\n" + error);
+    return false;
+  }
+  child->Memo1->SetModified(false);
+  return true;
+}
+
+void TMainForm::FileSaveItemClick() {
+  TMDIChild* child = ActiveChild();
+  if (!child) return;
+  if (child->Memo1->TextLength() == 0) return;  // an empty page is never written
+  const QString caption = child->Caption();
+  if (!caption.isEmpty() && QFileInfo(caption).isFile()) {
+    WriteChildTo(child, caption);
+    return;
+  }
+  auto chosen = prompts().SaveFile(DocumentDialog("名前を付けて保存"));
+  if (!chosen) return;
+  const QString path = QString::fromStdString(*chosen);
+  if (!WriteChildTo(child, path)) return;
+  child->SetCaption(path);
+  AddHistory(path);
+}
+
+void TMainForm::FileSaveAsItemClick() {
+  TMDIChild* child = ActiveChild();
+  if (!child) return;
+  auto chosen = prompts().SaveFile(DocumentDialog("名前を付けて保存"));
+  if (!chosen) return;
+  const QString path = QString::fromStdString(*chosen);
+  if (!WriteChildTo(child, path)) return;
+  child->SetCaption(path);
+  AddHistory(path);
+}
+
+void TMainForm::FileCloseItemClick() {
+  TMDIChild* child = ActiveChild();
+  if (!child) {
+    close();
+    return;
+  }
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget())) sub->close();
+}
+
+void TMainForm::mnuFavoritClick(int slot) {
+  const QString path = QString::fromStdString(history_.Slots()[static_cast<std::size_t>(slot)]);
+  if (path.isEmpty() || !QFileInfo(path).isFile()) return;
+  OpenDocument(path);
+}
+
+void TMainForm::AddHistory(const QString& path) {
+  if (!history_.Add(path.toStdString())) {
+    status_->SetText(0, QStringLiteral("Shift-JIS で表せないファイル名のため履歴に入れません"));
+    return;
+  }
+  UpdateHistoryMenu();
+}
+
+void TMainForm::UpdateHistoryMenu() {
+  for (int i = 0; i < History::kSlots; ++i)
+    if (QAction* a = action(HistoryName(i)))
+      a->setText(QString::fromStdString(history_.Slots()[static_cast<std::size_t>(i)]));
+}
+
+void TMainForm::LoadHistory() {
+  history_.Load(ProgramFolder() / "Rireki.ini");
+  UpdateHistoryMenu();
+}
+
+void TMainForm::SaveHistory() {
+  std::string error;
+  if (!history_.Save(ProgramFolder() / "Rireki.ini", &error)) prompts().Error("Rireki.ini\r\n" + error);
+}
+
+}  // namespace hemlo

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "shell/frame_rules.h"
+#include "shell/indent.h"
+
+namespace hemlo {
+namespace {
+
+TEST(FrameRules, TabWidthAcceptsOnlyUsableIntegers) {
+  EXPECT_EQ(ParseTabWidth("4"), 4);
+  EXPECT_EQ(ParseTabWidth(" 8 "), 8);
+  EXPECT_EQ(ParseTabWidth("64"), 64);
+  // Not numbers, and numbers that would break the tab stops.
+  for (const char* bad : {"abc", "4.5", "", " ", "0", "-2", "65", "99999999999", "4a", "0x10"})
+    EXPECT_FALSE(ParseTabWidth(bad).has_value()) << bad;
+}
+
+TEST(FrameRules, PanelsAndAddressBoxFollowTheWidth) {
+  EXPECT_EQ(StatusPanelWidths(1000), (std::array<int, 3>{200, 600, 200}));
+  EXPECT_EQ(StatusPanelWidths(300)[1], 0);
+  EXPECT_EQ(UrlBoxWidth(680), 305);
+  EXPECT_EQ(UrlBoxWidth(100), 0);
+}
+
+TEST(FrameRules, TabStopsCountQuartersOfTheAverageWidth) {
+  // Space 4 px, width 2: 4*2*3 div 4 = 6 quarter units of an 8 px average = 12 px.
+  EXPECT_DOUBLE_EQ(TabStopPixels(4, 2, 8), 12.0);
+  // The fraction is dropped before scaling: 5*3*3 = 45 div 4 = 11.
+  EXPECT_DOUBLE_EQ(TabStopPixels(5, 3, 4), 11.0);
+}
+
+TEST(FrameRules, FolderOfPath) {
+  EXPECT_EQ(FolderOfPath("/web/top.htm"), "/web");
+  EXPECT_EQ(FolderOfPath("/top.htm"), "/");
+  EXPECT_EQ(FolderOfPath(""), "");
+}
+
+TEST(Indent, LeadingRunOfBlanks) {
+  EXPECT_EQ(LeadingIndent("\t\tabc"), "\t\t");
+  EXPECT_EQ(LeadingIndent("\x81\x40\x81\x40"), "\x81\x40\x81\x40");  // only full-width spaces
+  EXPECT_EQ(LeadingIndent(" \t\x81\x40x \t"), " \t\x81\x40");
+  EXPECT_EQ(LeadingIndent("abc"), "");
+  // 0x81 0x41 is another character, not a full-width space.
+  EXPECT_EQ(LeadingIndent(" \x81\x41"), " ");
+  EXPECT_EQ(LeadingIndent(" \x81"), " ");
+}
+
+}  // namespace
+}  // namespace hemlo
