@@ -73,17 +73,42 @@ const Tables& T() {
   return *tables;
 }
 
+struct NoLines {
+  static constexpr bool kSplitLines = false;
+  void Line(std::size_t) {}
+};
+
+struct LineSink {
+  static constexpr bool kSplitLines = true;
+  std::vector<std::uint32_t>* sink;
+  void Line(std::size_t bytes) {
+    if (sink != nullptr) sink->push_back(static_cast<std::uint32_t>(bytes));
+  }
+};
+
 // Decodes bytes into `out` (room for bytes.size() units); returns units written.
-template <typename OnAlternate>
-std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alternate) {
+// With Lines::kSplitLines, CR, LF and CRLF become one '\n' and lines.Line(bytes)
+// is called with the byte length of every line (break excluded), the last too.
+template <typename Lines, typename OnAlternate>
+std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alternate, Lines& lines) {
   const Tables& t = T();
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
   char16_t* const begin = out;
   std::size_t i = 0;
+  std::size_t line_start = 0;
   while (i < n) {
     unsigned b = p[i];
     if (b < 0x80) {
+      if constexpr (Lines::kSplitLines) {
+        if (b == '\r' || b == '\n') {
+          lines.Line(i - line_start);
+          *out++ = u'\n';
+          i += (b == '\r' && i + 1 < n && p[i + 1] == '\n') ? 2 : 1;
+          line_start = i;
+          continue;
+        }
+      }
       *out++ = static_cast<char16_t>(b);
       ++i;
       continue;
@@ -108,6 +133,7 @@ std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alt
     *out++ = static_cast<char16_t>(kRawByteBase + b);
     ++i;
   }
+  if constexpr (Lines::kSplitLines) lines.Line(n - line_start);
   return static_cast<std::size_t>(out - begin);
 }
 
@@ -121,9 +147,13 @@ std::uint16_t AlternateCode(const Tables& t, char16_t u, std::uint16_t wanted) {
   return t.first_alternate[u];
 }
 
+// Encodes text; with kLines, `separator` becomes CRLF and units without a code
+// are skipped, else such a unit makes the result nullopt.
+template <bool kLines>
 std::optional<std::string> EncodeImpl(std::u16string_view text,
                                       const std::vector<std::size_t>& alternates,
-                                      const std::vector<std::uint16_t>* alternate_codes) {
+                                      const std::vector<std::uint16_t>* alternate_codes,
+                                      char16_t separator = 0) {
   const Tables& t = T();
   std::string out;
   out.resize(text.size() * 2);
@@ -133,11 +163,28 @@ std::optional<std::string> EncodeImpl(std::u16string_view text,
   for (std::size_t k = 0; k < text.size(); ++k) {
     char16_t u = text[k];
     if (u < 0x80) {
+      if constexpr (kLines) {
+        if (u == separator) {
+          *o++ = '\r';
+          *o++ = '\n';
+          continue;
+        }
+      }
       *o++ = static_cast<char>(u);
       continue;
     }
     std::uint16_t code = t.encode[u];
-    if (code == 0) return std::nullopt;
+    if (code == 0) {
+      if constexpr (kLines) {
+        if (u == separator) {
+          *o++ = '\r';
+          *o++ = '\n';
+        }
+        continue;
+      } else {
+        return std::nullopt;
+      }
+    }
     while (next_alt < alt_count && alternates[next_alt] < k) ++next_alt;
     if (next_alt < alt_count && alternates[next_alt] == k) {
       std::uint16_t wanted = 0;
@@ -189,21 +236,43 @@ bool IsRawByteCodePoint(char32_t cp) {
 Decoded Decode(std::string_view bytes) {
   Decoded r;
   r.text.resize(bytes.size());
-  std::size_t n = DecodeInto(bytes, r.text.data(), [&r](std::size_t index, std::uint16_t code) {
-    r.alternates.push_back(index);
-    r.alternate_codes.push_back(code);
-  });
+  NoLines lines;
+  std::size_t n = DecodeInto(
+      bytes, r.text.data(),
+      [&r](std::size_t index, std::uint16_t code) {
+        r.alternates.push_back(index);
+        r.alternate_codes.push_back(code);
+      },
+      lines);
   r.text.resize(n);
   return r;
 }
 
 std::optional<std::string> Encode(std::u16string_view text, const std::vector<std::size_t>& alternates) {
-  return EncodeImpl(text, alternates, nullptr);
+  return EncodeImpl<false>(text, alternates, nullptr);
 }
 
 std::optional<std::string> Encode(std::u16string_view text, const std::vector<std::size_t>& alternates,
                                   const std::vector<std::uint16_t>& alternate_codes) {
-  return EncodeImpl(text, alternates, &alternate_codes);
+  return EncodeImpl<false>(text, alternates, &alternate_codes);
+}
+
+std::size_t DecodeLines(std::string_view bytes, char16_t* out, std::vector<std::size_t>* alternates,
+                        std::vector<std::uint16_t>* alternate_codes, std::vector<std::uint32_t>* line_bytes) {
+  LineSink lines{line_bytes};
+  return DecodeInto(
+      bytes, out,
+      [alternates, alternate_codes](std::size_t index, std::uint16_t code) {
+        if (alternates != nullptr) alternates->push_back(index);
+        if (alternate_codes != nullptr) alternate_codes->push_back(code);
+      },
+      lines);
+}
+
+std::string EncodeLines(std::u16string_view text, char16_t separator, const std::vector<std::size_t>& alternates,
+                        const std::vector<std::uint16_t>& alternate_codes) {
+  // Room for CRLF per separator: at most 2 bytes per unit either way.
+  return *EncodeImpl<true>(text, alternates, &alternate_codes, separator);
 }
 
 bool CanEncode(char32_t cp) {
@@ -277,7 +346,8 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
   std::u16string units(cp932.size(), u'\0');
   bool raw = false;
-  std::size_t n = DecodeInto(cp932, units.data(), [](std::size_t, std::uint16_t) {});
+  NoLines lines;
+  std::size_t n = DecodeInto(cp932, units.data(), [](std::size_t, std::uint16_t) {}, lines);
   std::string out;
   out.reserve(n * 3 / 2 + 1);
   for (std::size_t k = 0; k < n; ++k) {

@@ -79,6 +79,25 @@ bool CanEncode(char32_t cp);
 // Used to count byte offsets without encoding whole strings.
 int EncodedLength(char16_t unit);
 
+// For editors that separate lines by one character (Qt): decodes like Decode,
+// but every CR, LF and CRLF becomes one u'\n'. `out` needs room for
+// bytes.size() units; returns the units written. Alternates are reported as in
+// Decoded, as indices into `out` (either vector may be null). When
+// `line_bytes` is not null, it receives the byte length of every line of the
+// CRLF-normalised text, its line break excluded (so at least one entry).
+std::size_t DecodeLines(std::string_view bytes, char16_t* out,
+                        std::vector<std::size_t>* alternates,
+                        std::vector<std::uint16_t>* alternate_codes,
+                        std::vector<std::uint32_t>* line_bytes);
+
+// The reverse for editors: every `separator` unit (u'\n' or U+2029) becomes
+// CRLF. Units with no CP932 code are skipped (EncodedLength counts them 0), so
+// byte offsets computed with EncodedLength always match the result.
+// `alternate_codes` is parallel to `alternates`, as in Encode.
+std::string EncodeLines(std::u16string_view text, char16_t separator,
+                        const std::vector<std::size_t>& alternates = {},
+                        const std::vector<std::uint16_t>& alternate_codes = {});
+
 // Conversions at the file-system boundary: UTF-8 (local names) <-> CP932.
 // nullopt when the text has no exact counterpart: invalid UTF-8, characters
 // CP932 lacks, and bytes that are not CP932 characters (no raw-byte code
