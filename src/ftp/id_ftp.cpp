@@ -1,0 +1,525 @@
+#include "ftp/id_ftp.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace hemlo::ftp {
+
+struct TIdFTP::DataChannel {
+  Socket listener;    // active mode, until the server connects
+  Socket connection;  // the data connection itself
+};
+
+namespace {
+
+const std::vector<int16_t> kTransferInCodes = {125, 150, 154};
+const std::vector<int16_t> kTransferOutCodes = {125, 150};
+const std::vector<int16_t> kPassiveOutCodes = {110, 125, 150};
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string ErrnoText() { return std::strerror(errno); }
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  // Closes now and reports whether the close succeeded.
+  bool Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+void WriteAllToFile(int fd, const char* p, size_t n, const std::string& path) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      throw EIdFTPLocalFileError("Cannot write file \"" + path + "\". " + ErrnoText());
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+}
+
+mode_t CurrentUmask() {
+  mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// The download's destination while it runs: a file beside the target,
+// renamed over it only once the transfer has succeeded.
+class PendingDownload {
+ public:
+  PendingDownload(const std::string& target, bool keep_existing, mode_t mode)
+      : target_(target), mode_(mode) {
+    std::string dir = ".", base = target;
+    size_t slash = target.rfind('/');
+    if (slash != std::string::npos) {
+      dir = slash == 0 ? "/" : target.substr(0, slash);
+      base = target.substr(slash + 1);
+    }
+    if (base.size() > 200) base = "download";
+    std::string tmpl = dir + "/." + base + ".part-XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) throw EIdFTPLocalFileError("Cannot create file \"" + tmpl + "\". " + ErrnoText());
+    fd_.Reset(fd);
+    temp_.assign(name.data());
+    if (keep_existing) CopyExisting();
+  }
+  ~PendingDownload() {
+    if (!committed_) {
+      fd_.Close();
+      ::unlink(temp_.c_str());
+    }
+  }
+  int fd() const { return fd_.get(); }
+  const std::string& temp_path() const { return temp_; }
+
+  void Commit() {
+    ::fchmod(fd_.get(), mode_);
+    if (!fd_.Close()) throw EIdFTPLocalFileError("Cannot write file \"" + target_ + "\". " + ErrnoText());
+    if (::rename(temp_.c_str(), target_.c_str()) != 0)
+      throw EIdFTPLocalFileError("Cannot replace file \"" + target_ + "\". " + ErrnoText());
+    committed_ = true;
+  }
+
+ private:
+  void CopyExisting() {
+    FileDescriptor in(::open(target_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) throw EIdFTPLocalFileError("Cannot open file \"" + target_ + "\". " + ErrnoText());
+    std::vector<char> buf(1 << 16);
+    for (;;) {
+      ssize_t r = ::read(in.get(), buf.data(), buf.size());
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) throw EIdFTPLocalFileError("Cannot read file \"" + target_ + "\". " + ErrnoText());
+      if (r == 0) break;
+      WriteAllToFile(fd_.get(), buf.data(), static_cast<size_t>(r), temp_);
+    }
+  }
+
+  std::string target_;
+  std::string temp_;
+  mode_t mode_;
+  FileDescriptor fd_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+// Owns the data channel for one transfer: whatever happens, the channel is
+// closed and "Transfer complete" reported when the scope ends.
+class TIdFTP::TransferScope {
+ public:
+  explicit TransferScope(TIdFTP& ftp) : ftp_(ftp) { ftp_.data_ = std::make_unique<DataChannel>(); }
+  ~TransferScope() {
+    ftp_.data_.reset();
+    ftp_.DoStatus(TIdStatus::ftpReady, "Transfer complete");
+  }
+
+ private:
+  TIdFTP& ftp_;
+};
+
+TIdFTP::TIdFTP() = default;
+TIdFTP::~TIdFTP() = default;
+
+std::vector<std::string> SplitListingLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  const size_t n = bytes.size();
+  while (start < n) {
+    size_t i = start;
+    while (i < n && bytes[i] != '\r' && bytes[i] != '\n') ++i;
+    lines.emplace_back(bytes, start, i - start);
+    if (i < n && bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  return lines;
+}
+
+std::string PortArgument(const std::string& ip, uint16_t port) {
+  std::string out = ip;
+  for (char& c : out)
+    if (c == '.') c = ',';
+  return out + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
+}
+
+SocketAddress ParsePasvReply(const std::string& text) {
+  std::string_view t = TrimControl(text);
+  size_t open = t.find('('), close = t.find(')');
+  std::string_view fields;
+  if (open != std::string_view::npos && close != std::string_view::npos) {
+    fields = open < close ? t.substr(open + 1, close - open - 1) : std::string_view();
+  } else {
+    size_t sp = t.rfind(' ');
+    fields = sp == std::string_view::npos ? t : t.substr(sp + 1);
+  }
+  int64_t v[6];
+  for (int i = 0; i < 6; ++i) {
+    size_t comma = fields.find(',');
+    std::string_view f = TrimControl(fields.substr(0, comma));
+    v[i] = ToIntDef(f, -1);
+    if (v[i] < 0 || v[i] > 255) throw EIdException("'" + std::string(f) + "' is not a valid integer value");
+    fields = comma == std::string_view::npos ? std::string_view() : fields.substr(comma + 1);
+  }
+  SocketAddress a;
+  a.ip = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
+         std::to_string(v[3]);
+  a.port = static_cast<uint16_t>(v[4] * 256 + v[5]);
+  return a;
+}
+
+void TIdFTP::SetTransferType(TIdFTPTransferType type) {
+  if (type == transfer_type_ || data_) return;
+  transfer_type_ = type;
+  if (Connected()) SendTransferType();
+}
+
+void TIdFTP::SendTransferType() {
+  SendCmd(transfer_type_ == TIdFTPTransferType::ftASCII ? "TYPE A" : "TYPE I", {200});
+}
+
+void TIdFTP::Connect(bool auto_login, int timeout_ms) {
+  try {
+    if (Connected()) throw EIdAlreadyConnected();
+    if (HasLineBreak(Username) || HasLineBreak(Password)) throw EIdIllegalCommandText();
+    TIdTCPClient::Connect(timeout_ms);
+    GetResponse({220});
+    GreetingReply = LastReply;
+    if (auto_login) {
+      Login();
+      if (OnAfterClientLogin) OnAfterClientLogin(*this);
+      SendTransferType();
+      if (SendCmd("SYST", {200, 215, 500}) == 500) {
+        SystemDescription = kUnknownSystem;
+      } else {
+        SystemDescription = LastReply.Text.empty() ? std::string() : LastReply.Text.front();
+      }
+      DoStatus(TIdStatus::hsStatusText, "Connection established");
+    }
+  } catch (...) {
+    CloseWithoutQuit();
+    throw;
+  }
+}
+
+void TIdFTP::Login() {
+  if (SendCmd("USER " + Username, {230, 331}) == 331) SendCmd("PASS " + Password, {230});
+  LoginReply = LastReply;
+}
+
+void TIdFTP::CloseWithoutQuit() {
+  DoStatus(TIdStatus::hsDisconnecting, "Disconnecting.");
+  data_.reset();
+  DisconnectSocket();
+  DoStatus(TIdStatus::hsDisconnected, "Disconnected.");
+}
+
+void TIdFTP::Disconnect() {
+  if (Connected()) {
+    try {
+      WriteLn("QUIT");
+    } catch (const EIdException&) {
+      // The connection is going away anyway.
+    }
+  }
+  CloseWithoutQuit();
+}
+
+void TIdFTP::AbortTransfer() {
+  struct CloseData {
+    TIdFTP& f;
+    ~CloseData() {
+      if (f.data_) {
+        f.data_->connection.Close();
+        f.data_->listener.Close();
+      }
+    }
+  } close_data{*this};
+  if (Connected()) WriteLn("ABOR");
+}
+
+void TIdFTP::ChangeDirectory(const std::string& path) { SendCmd("CWD " + path, {200, 250}); }
+void TIdFTP::ParentDirectory() { SendCmd("CDUP", {200, 250}); }
+void TIdFTP::CreateDirectory(const std::string& name) { SendCmd("MKD " + name, {257}); }
+void TIdFTP::RemoveDirectory(const std::string& name) { SendCmd("RMD " + name, {250}); }
+void TIdFTP::DeleteFile(const std::string& name) { SendCmd("DELE " + name, {250}); }
+void TIdFTP::SiteCommand(const std::string& text) { SendCmd("SITE " + text, {200}); }
+
+void TIdFTP::RenameFile(const std::string& old_name, const std::string& new_name) {
+  // Both names are checked before RNFR goes out, so a bad new name cannot
+  // leave the server waiting for RNTO.
+  if (HasLineBreak(old_name) || HasLineBreak(new_name)) throw EIdIllegalCommandText();
+  SendCmd("RNFR " + old_name, {350});
+  SendCmd("RNTO " + new_name, {250});
+}
+
+std::string TIdFTP::CurrentDirectory() {
+  SendCmd("PWD", {257});
+  if (LastReply.Text.empty()) return {};
+  const std::string& line = LastReply.Text.front();
+  size_t open = line.find('"');
+  if (open == std::string::npos) return {};
+  size_t close = line.find('"', open + 1);
+  return line.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+}
+
+bool TIdFTP::ResumeSupported() {
+  if (resume_probe_ < 0) {
+    resume_probe_ = SendCmd("REST 1", {}) == 350 ? 1 : 0;
+    SendCmd("REST 0", {});
+  }
+  return resume_probe_ == 1;
+}
+
+void TIdFTP::OpenDataChannel(const std::string& command, const std::vector<int16_t>& codes,
+                             int64_t rest_offset) {
+  if (Passive) {
+    SendCmd("PASV", {227});
+    SocketAddress to = ParsePasvReply(LastReply.Text.empty() ? std::string() : LastReply.Text.front());
+    data_->connection = Socket::CreateTcp();
+    try {
+      data_->connection.Connect(to, DataConnectTimeout > 0 ? DataConnectTimeout : -1);
+    } catch (const EIdConnectTimeout&) {
+      throw EIdDataConnectTimeout();
+    }
+    if (rest_offset > 0) SendCmd("REST " + std::to_string(rest_offset), {350});
+    SendCmd(command, codes);
+  } else {
+    data_->listener = Socket::CreateTcp();
+    data_->listener.Bind(LocalBinding().ip, 0);
+    data_->listener.Listen(15);
+    SocketAddress here = data_->listener.LocalAddress();
+    SendCmd("PORT " + PortArgument(here.ip, here.port), {200});
+    if (rest_offset > 0) SendCmd("REST " + std::to_string(rest_offset), {350});
+    SendCmd(command, codes);
+    WaitForServerConnection();
+  }
+  data_->connection.SetIoTimeouts(DataTimeout);
+}
+
+void TIdFTP::WaitForServerConnection() {
+  // Watch the control connection as well: a server that cannot connect
+  // says so there (425 and the like) instead of ever connecting.
+  const int64_t deadline = DataConnectTimeout > 0 ? NowMs() + DataConnectTimeout : 0;
+  for (;;) {
+    bool control_ready = UnreadBytes() > 0;
+    bool listener_ready = false;
+    if (!control_ready) {
+      pollfd p[2] = {{data_->listener.fd(), POLLIN, 0}, {ControlFd(), POLLIN, 0}};
+      int wait = -1;
+      if (deadline > 0) wait = static_cast<int>(std::max<int64_t>(0, deadline - NowMs()));
+      int n = ::poll(p, Connected() ? 2 : 1, wait);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        RaiseLastSocketError();
+      }
+      if (n == 0) throw EIdDataConnectTimeout();
+      listener_ready = (p[0].revents & POLLIN) != 0;
+      control_ready = Connected() && (p[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    }
+    if (listener_ready || !control_ready) {
+      int fd;
+      do fd = ::accept4(data_->listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+      while (fd < 0 && errno == EINTR);
+      if (fd < 0) {
+        if (errno == EAGAIN || errno == ECONNABORTED) continue;
+        RaiseLastSocketError();
+      }
+      data_->connection = Socket(fd);
+      data_->listener.Close();
+      return;
+    }
+    GetResponse({});
+    if (LastReply.NumericCode < 100 || LastReply.NumericCode >= 400)
+      throw EIdProtocolReplyError(LastReply.NumericCode, LastReply.TextWithLineBreaks());
+  }
+}
+
+bool TIdFTP::ReadEndReply() {
+  int16_t code = GetResponse({225, 226, 250, 426, 450});
+  if (code != 426 && code != 450) return false;
+  GetResponseWithin({226, 225}, AbortReplyTimeout, [] { throw EIdAbortReplyTimeout(); });
+  DoStatus(TIdStatus::ftpAborted, "Transfer aborted");
+  return true;
+}
+
+bool TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset,
+                         const std::function<void(int data_fd)>& body) {
+  if (HasLineBreak(command)) throw EIdIllegalCommandText();
+  if (!Connected()) {
+    // Same failure a command would give, before any socket is made.
+    WriteLn("NOOP");
+  }
+  DoStatus(TIdStatus::ftpTransfer, "Starting FTP transfer");
+  {
+    TransferScope scope(*this);
+    OpenDataChannel(command, codes, rest_offset);
+    body(data_->connection.fd());
+  }
+  return ReadEndReply();
+}
+
+void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_t)>& sink) {
+  std::vector<char> buf(static_cast<size_t>(std::max(RecvBufferSize, 1)));
+  int64_t total = 0;
+  if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmRead, 0);
+  for (;;) {
+    // AbortTransfer called from a progress handler closes the channel.
+    if (!data_ || !data_->connection.IsOpen()) throw EIdFTPTransferAborted();
+    ssize_t n = ::recv(data_fd, buf.data(), buf.size(), 0);
+    if (n > 0) {
+      sink(buf.data(), static_cast<size_t>(n));
+      total += n;
+      if (OnWork) OnWork(*this, TWorkMode::wmRead, total);
+      continue;
+    }
+    if (n == 0) break;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) throw EIdDataTimeout();
+    RaiseLastSocketError();
+  }
+  if (OnWorkEnd) OnWorkEnd(*this, TWorkMode::wmRead);
+}
+
+void TIdFTP::SendFile(int file_fd, int data_fd) {
+  struct stat st{};
+  ::fstat(file_fd, &st);
+  const bool sized = S_ISREG(st.st_mode);
+  const int64_t size = sized ? st.st_size : 0;
+  std::vector<char> buf(static_cast<size_t>(std::max(SendBufferSize, 1)));
+  int64_t sent = 0;
+  if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmWrite, size);
+  while (!sized || sent < size) {
+    size_t want = buf.size();
+    if (sized) want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(want), size - sent));
+    ssize_t r = ::read(file_fd, buf.data(), want);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      throw EIdFTPLocalFileError(std::string("Cannot read the local file. ") + ErrnoText());
+    }
+    if (r == 0) {
+      if (sized) throw EIdNoDataToRead();  // the file shrank while being sent
+      break;
+    }
+    const char* p = buf.data();
+    size_t left = static_cast<size_t>(r);
+    while (left > 0) {
+      if (!data_ || !data_->connection.IsOpen()) throw EIdFTPTransferAborted();
+      ssize_t w = ::send(data_fd, p, left, MSG_NOSIGNAL);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) throw EIdDataTimeout();
+        RaiseLastSocketError();
+      }
+      p += w;
+      left -= static_cast<size_t>(w);
+    }
+    sent += r;
+    if (OnWork) OnWork(*this, TWorkMode::wmWrite, sent);
+  }
+  if (OnWorkEnd) OnWorkEnd(*this, TWorkMode::wmWrite);
+}
+
+void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& path, bool details) {
+  std::string command(TrimControl((details ? "LIST " : "NLST ") + path));
+  std::string bytes;
+  RunTransfer(command, kTransferInCodes, 0, [&](int data_fd) {
+    ReceiveAll(data_fd, [&](const char* p, size_t n) { bytes.append(p, n); });
+  });
+  listing_ = SplitListingLines(bytes);
+  listing_details_ = details;
+  if (dest) *dest = listing_;
+  directory_listing_.reset();
+}
+
+TIdFTPListItems& TIdFTP::DirectoryListing() {
+  if (!directory_listing_) {
+    directory_listing_ = std::make_unique<TIdFTPListItems>();
+    directory_listing_->OnCheckListFormat = OnCheckListFormat;
+    directory_listing_->OnParseCustomListFormat = OnParseCustomListFormat;
+    directory_listing_->LoadList(listing_, listing_details_);
+  }
+  return *directory_listing_;
+}
+
+void TIdFTP::Download(const std::string& remote_name, const std::string& local_path, bool overwrite,
+                      bool resume) {
+  if (HasLineBreak(remote_name)) throw EIdIllegalCommandText();
+  struct stat st{};
+  const bool exists = ::stat(local_path.c_str(), &st) == 0;
+  int64_t rest = 0;
+  bool keep_existing = false;
+  if (exists) {
+    const bool resume_counts = resume && ResumeSupported();
+    if (overwrite && !resume_counts) {
+      // replaced as a whole
+    } else if (!overwrite && resume_counts) {
+      keep_existing = true;
+      rest = st.st_size;
+    } else {
+      throw EIdFTPFileAlreadyExists();
+    }
+  }
+
+  if (exists && !S_ISREG(st.st_mode)) {
+    // A device or pipe (such as /dev/null) is written straight into.
+    FileDescriptor out(::open(local_path.c_str(), O_WRONLY | O_CLOEXEC | (keep_existing ? O_APPEND : 0)));
+    if (out.get() < 0) throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
+    bool aborted = RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
+      ReceiveAll(data_fd, [&](const char* p, size_t n) { WriteAllToFile(out.get(), p, n, local_path); });
+    });
+    if (aborted) throw EIdFTPTransferAborted();
+    if (OnAfterGet) OnAfterGet(*this, local_path);
+    return;
+  }
+
+  const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+  PendingDownload pending(local_path, keep_existing, mode);
+  bool aborted = RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
+    ReceiveAll(data_fd, [&](const char* p, size_t n) { WriteAllToFile(pending.fd(), p, n, local_path); });
+  });
+  if (aborted) throw EIdFTPTransferAborted();
+  pending.Commit();
+  if (OnAfterGet) OnAfterGet(*this, local_path);
+}
+
+void TIdFTP::Upload(const std::string& local_path, const std::string& remote_name, bool append) {
+  if (HasLineBreak(remote_name)) throw EIdIllegalCommandText();
+  FileDescriptor in(::open(local_path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
+  std::string command = append ? "APPE " + remote_name : remote_name.empty() ? "STOU" : "STOR " + remote_name;
+  bool aborted = RunTransfer(command, Passive ? kPassiveOutCodes : kTransferOutCodes, 0,
+                             [&](int data_fd) { SendFile(in.get(), data_fd); });
+  if (aborted) throw EIdFTPTransferAborted();
+}
+
+}  // namespace hemlo::ftp
