@@ -1,0 +1,219 @@
+#include "favourites/favourites.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "base/atomic_file.h"
+#include "base/program_folder.h"
+#include "text/cp932.h"
+
+namespace hemlo::favourites {
+namespace {
+
+bool IsBlank(unsigned char c) { return c >= 1 && c <= ' '; }
+
+bool IsBlankLine(std::string_view line) {
+  return std::all_of(line.begin(), line.end(),
+                     [](char c) { return IsBlank(static_cast<unsigned char>(c)) || c == '\0'; });
+}
+
+void AppendQuoted(std::string& out, std::string_view field) {
+  out += '"';
+  for (char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+char16_t FoldCase(char16_t c) {
+  if (c >= u'A' && c <= u'Z') return c + 0x20;
+  if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;                   // Ａ-Ｚ
+  if (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) return c + 0x20;   // Latin-1 capitals
+  if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return c + 0x20;   // Greek
+  if (c >= 0x0410 && c <= 0x042F) return c + 0x20;                   // Cyrillic
+  if (c >= 0x0400 && c <= 0x040F) return c + 0x50;                   // Ё and its row
+  return c;
+}
+
+std::u16string FoldedKey(std::string_view bytes) {
+  std::u16string s = text::Decode(bytes).text;
+  for (auto& c : s) c = FoldCase(c);
+  return s;
+}
+
+}  // namespace
+
+std::filesystem::path FavouritesPath() { return ProgramFolder() / kFavouritesFileName; }
+
+std::string FormatRow(std::string_view category, std::string_view title, std::string_view url) {
+  std::string row;
+  row.reserve(category.size() + title.size() + url.size() + 8);
+  AppendQuoted(row, category);
+  row += ',';
+  AppendQuoted(row, title);
+  row += ',';
+  AppendQuoted(row, url);
+  return row;
+}
+
+std::vector<std::string> SplitRow(std::string_view s) {
+  std::vector<std::string> fields;
+  const std::size_t n = s.size();
+  auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  std::size_t i = 0;
+  while (i < n && IsBlank(at(i))) ++i;
+  while (i < n) {
+    std::string field;
+    if (s[i] == '"') {
+      ++i;
+      while (i < n) {
+        if (s[i] == '"') {
+          if (i + 1 < n && s[i + 1] == '"') {
+            field += '"';
+            i += 2;
+            continue;
+          }
+          ++i;  // the closing quote
+          break;
+        }
+        // A trail byte may look like a quote only to a byte-wise scan; take
+        // whole characters.
+        const std::size_t len = text::CharLength(s, i);
+        field.append(s.substr(i, len));
+        i += len;
+      }
+    } else {
+      const std::size_t begin = i;
+      while (i < n && !IsBlank(at(i)) && s[i] != ',') i += text::CharLength(s, i);
+      field.assign(s.substr(begin, std::min(i, n) - begin));
+    }
+    fields.push_back(std::move(field));
+    while (i < n && IsBlank(at(i))) ++i;
+    if (i < n && s[i] == ',') {
+      if (i + 1 == n) fields.emplace_back();  // a trailing comma ends with an empty field
+      ++i;
+      while (i < n && IsBlank(at(i))) ++i;
+    }
+  }
+  return fields;
+}
+
+std::optional<FavouriteRow> ParseRow(std::string_view line) {
+  auto fields = SplitRow(line);
+  if (fields.size() < 3) return std::nullopt;
+  return FavouriteRow{std::move(fields[0]), std::move(fields[1]), std::move(fields[2])};
+}
+
+std::vector<std::string> BuiltInRows() {
+  const std::string category = text::Sjis("おすすめ");
+  return {
+      FormatRow(category, text::Sjis("Yahoo! JAPAN"), "https://www.yahoo.co.jp/"),
+      FormatRow(category, text::Sjis("Google 日本"), "https://www.google.co.jp/"),
+      FormatRow(category, text::Sjis("MDN HTML リファレンス"),
+                "https://developer.mozilla.org/ja/docs/Web/HTML"),
+      FormatRow(category, text::Sjis("気象庁"), "https://www.jma.go.jp/"),
+  };
+}
+
+std::vector<std::string> SplitLines(std::string_view bytes) {
+  // CR and LF are never trail bytes, so a byte-wise split is safe here.
+  std::vector<std::string> lines;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    std::size_t j = i;
+    while (j < bytes.size() && bytes[j] != '\r' && bytes[j] != '\n') ++j;
+    lines.emplace_back(bytes.substr(i, j - i));
+    if (j < bytes.size() && bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n') ++j;
+    i = j + 1;
+  }
+  return lines;
+}
+
+bool FavouritesList::Load(std::string* error) {
+  lines_.clear();
+  load_failed_ = false;
+  const auto path = FavouritesPath();
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(path, ec);
+  if (!exists && !ec) {
+    lines_ = BuiltInRows();
+    return true;
+  }
+  std::string bytes;
+  std::string why;
+  if (ec || !ReadWholeFile(path, bytes, &why)) {
+    load_failed_ = true;
+    if (error) *error = path.string() + ": " + (ec ? ec.message() : why);
+    return false;
+  }
+  lines_ = SplitLines(bytes);
+  return true;
+}
+
+std::vector<FavouriteCategory> BuildFavouriteTree(const std::vector<std::string>& lines) {
+  std::vector<FavouriteCategory> tree;
+  std::string current;
+  bool have_current = false;  // a first row with an empty category still opens a node
+  for (const auto& line : lines) {
+    auto row = ParseRow(line);
+    if (!row) continue;
+    if (!have_current || row->category != current) {
+      current = row->category;
+      have_current = true;
+      tree.push_back({row->category, {}});
+    }
+    tree.back().entries.push_back({std::move(row->title), std::move(row->url)});
+  }
+  return tree;
+}
+
+int CompareIgnoringCase(std::string_view a, std::string_view b) {
+  const auto ka = FoldedKey(a);
+  const auto kb = FoldedKey(b);
+  const int c = ka.compare(kb);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+bool CategoryExists(const std::vector<std::string>& names, std::string_view name) {
+  const auto key = FoldedKey(name);
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& n) { return FoldedKey(n) == key; });
+}
+
+std::vector<std::string> RowsToSave(const std::vector<FavouriteCategory>& tree,
+                                    const std::vector<std::string>& previous_lines) {
+  std::vector<std::string> rows;
+  for (const auto& category : tree)
+    for (const auto& entry : category.entries)
+      if (!entry.url.empty()) rows.push_back(FormatRow(category.name, entry.title, entry.url));
+  for (const auto& line : previous_lines)
+    if (!IsBlankLine(line) && !ParseRow(line)) rows.push_back(line);
+
+  std::vector<std::pair<std::u16string, std::string>> keyed;
+  keyed.reserve(rows.size());
+  for (auto& r : rows) keyed.emplace_back(FoldedKey(r), std::move(r));
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& x, const auto& y) { return x.first < y.first; });
+  rows.clear();
+  for (auto& [key, row] : keyed) rows.push_back(std::move(row));
+  return rows;
+}
+
+SaveResult SaveFavourites(const std::vector<FavouriteCategory>& tree, FavouritesList& list) {
+  const auto path = FavouritesPath();
+  if (list.load_failed())
+    return {false, path.string() + " を読み込めなかったため、上書きしません。"};
+  auto rows = RowsToSave(tree, list.lines());
+  std::string bytes;
+  for (const auto& r : rows) {
+    bytes += r;
+    bytes += "\r\n";
+  }
+  const auto written = WriteFileAtomically(path, bytes);
+  if (!written) return {false, "ファイル " + path.string() + " を作成できません。" + written.error};
+  list.set_lines(std::move(rows));
+  return {};
+}
+
+}  // namespace hemlo::favourites

@@ -1,0 +1,276 @@
+#include "search/find_replace.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "text/cp932.h"
+
+namespace hemlo::search {
+namespace {
+
+constexpr const char* kConfirmCaption = "確認";
+constexpr const char* kEmptyReplacement =
+    "置換後の文字列が指定されていません。\r\nこのまま実行すると検索文字列を削除することになります。"
+    "\r\n\r\n実行しますか？";
+constexpr const char* kSearchEnded = "検索終了しました。\r\n最初から検索しますか？";
+constexpr const char* kReplaceDone = "置換処理完了";
+constexpr const char* kMessageCaption = "Hemlo２";
+constexpr const char* kJumpCaption = "指定行へジャンプ";
+constexpr const char* kJumpPrompt = "何行目へジャンプしますか？";
+
+// True for bytes that may open a double-byte character; whether they do
+// depends on the next byte (CharLength), exactly as the edit pane splits
+// characters. The table keeps the scan loop cheap on single-byte text.
+const std::array<bool, 256>& LeadTable() {
+  static const std::array<bool, 256> table = [] {
+    std::array<bool, 256> t{};
+    for (int b = 0; b < 256; ++b) t[b] = text::IsLeadByte(static_cast<unsigned char>(b));
+    return t;
+  }();
+  return table;
+}
+
+inline std::size_t Step(std::string_view s, std::size_t k, unsigned char b) {
+  return LeadTable()[b] ? text::CharLength(s, k) : 1;
+}
+
+inline unsigned char LowerByte(unsigned char b) {
+  return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
+}
+
+// n bytes at p (only `avail` of them real, the rest zero) equal `search`?
+bool EqualPadded(const unsigned char* p, std::size_t avail, std::string_view search) {
+  const std::size_t n = search.size();
+  if (avail >= n) return std::memcmp(p, search.data(), n) == 0;
+  if (std::memcmp(p, search.data(), avail) != 0) return false;
+  for (std::size_t j = avail; j < n; ++j)
+    if (search[j] != '\0') return false;
+  return true;
+}
+
+// Releases the busy cursor however the replace ends.
+class BusyScope {
+ public:
+  explicit BusyScope(SearchFeedback* feedback) : feedback_(feedback) {
+    if (feedback_) feedback_->SetBusy(true);
+  }
+  ~BusyScope() { Release(); }
+  void Release() {
+    if (feedback_) feedback_->SetBusy(false);
+    feedback_ = nullptr;
+  }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  SearchFeedback* feedback_;
+};
+
+}  // namespace
+
+std::ptrdiff_t FindFrom(std::string_view text, std::string_view search, std::size_t start) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t len = text.size();
+  std::size_t k = start;
+  if (k >= len) {
+    // Only the zero padding is left to compare with.
+    return (k == len && EqualPadded(p + len, 0, search)) ? static_cast<std::ptrdiff_t>(k) : -1;
+  }
+  const unsigned char first = search.empty() ? 0 : static_cast<unsigned char>(search[0]);
+  for (;;) {
+    if ((search.empty() || p[k] == first) && EqualPadded(p + k, len - k, search))
+      return static_cast<std::ptrdiff_t>(k);
+    k += Step(text, k, p[k]);
+    if (k >= len) return -1;
+  }
+}
+
+std::string LowerLatin(std::string_view s) {
+  std::string out(s);
+  for (std::size_t i = 0; i < out.size();) {
+    const std::size_t len = text::CharLength(s, i);
+    if (len == 1) out[i] = static_cast<char>(LowerByte(static_cast<unsigned char>(out[i])));
+    i += len;
+  }
+  return out;
+}
+
+LatinFoldMatcher::LatinFoldMatcher(std::string_view search) : folded_(LowerLatin(search)) {}
+
+// Compares LowerLatin of the text from k (a character boundary) with the
+// folded search text, lowering the text's single-byte characters on the fly.
+bool LatinFoldMatcher::MatchesAt(std::string_view text, std::size_t k) const {
+  const std::size_t n = folded_.size();
+  const std::size_t len = text.size();
+  std::size_t j = 0;
+  while (j < n) {
+    const std::size_t at = k + j;
+    if (at >= len) {
+      // The zero padding: zero bytes only.
+      for (; j < n; ++j)
+        if (folded_[j] != '\0') return false;
+      return true;
+    }
+    const std::size_t clen = text::CharLength(text, at);
+    if (clen == 2) {
+      if (text[at] != folded_[j]) return false;
+      if (j + 1 < n && text[at + 1] != folded_[j + 1]) return false;
+    } else if (LowerByte(static_cast<unsigned char>(text[at])) !=
+               static_cast<unsigned char>(folded_[j])) {
+      return false;
+    }
+    j += clen;
+  }
+  return true;
+}
+
+std::ptrdiff_t LatinFoldMatcher::FindFrom(std::string_view text, std::size_t start) const {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t len = text.size();
+  std::size_t k = start;
+  if (k >= len) return (k == len && MatchesAt(text, k)) ? static_cast<std::ptrdiff_t>(k) : -1;
+  if (folded_.empty()) return static_cast<std::ptrdiff_t>(k);
+
+  // The first byte of a match: the folded byte, or its capital.
+  const auto c1 = static_cast<unsigned char>(folded_[0]);
+  unsigned char c2 = c1;
+  if (c1 >= 'a' && c1 <= 'z') c2 = static_cast<unsigned char>(c1 - ('a' - 'A'));
+  for (;;) {
+    const unsigned char b = p[k];
+    if ((b == c1 || b == c2) && MatchesAt(text, k)) return static_cast<std::ptrdiff_t>(k);
+    k += Step(text, k, b);
+    if (k >= len) return -1;
+  }
+}
+
+std::string ReplaceAllText(std::string_view text, std::string_view search,
+                           std::string_view replacement, std::size_t* count) {
+  std::size_t replaced = 0;
+  std::string out;
+  if (search.empty()) {
+    out.assign(text);
+  } else {
+    const LatinFoldMatcher matcher(search);
+    const std::size_t n = search.size();
+    out.reserve(text.size() + (replacement.size() > n ? text.size() / 8 : 0));
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      const std::ptrdiff_t k = matcher.FindFrom(text, pos);
+      if (k < 0) break;
+      const auto m = static_cast<std::size_t>(k);
+      out.append(text.substr(pos, m - pos));
+      out.append(replacement);
+      ++replaced;
+      pos = std::min(m + n, text.size());
+    }
+    if (pos < text.size()) out.append(text.substr(pos));
+  }
+  if (count) *count = replaced;
+  return out;
+}
+
+std::string BuildReplacement(const FindReplaceOptions& options) {
+  std::string r = options.replace;
+  if (options.add_line_break) r += "\r\n";
+  if (options.add_tab) r += '\t';
+  return r;
+}
+
+void Button1Click(int tag, const FindReplaceOptions& options, text::EditPane* pane,
+                  Prompts& prompts, SearchFeedback* feedback) {
+  if (tag < kFindNext || tag > kReplaceAll) return;
+  if (options.search.empty()) return;
+  if (!pane || pane->TextLength() == 0) return;
+
+  std::string replacement;
+  if (tag != kFindNext) {
+    replacement = BuildReplacement(options);
+    if (options.warn_empty && options.replace.empty() &&
+        prompts.Message(kConfirmCaption, kEmptyReplacement, Buttons::YesNoCancel, Icon::None) !=
+            Answer::Yes)
+      return;
+  }
+
+  if (tag != kReplaceAll) {
+    const LatinFoldMatcher matcher(options.search);
+    for (;;) {
+      std::size_t start = 0;  // nothing selected: from the top, wherever the caret is
+      if (pane->SelLength() != 0) {
+        if (tag == kReplaceAndFindNext) {
+          pane->ReplaceSelection(replacement);
+          start = pane->SelStart();
+        } else {
+          start = pane->SelStart() + pane->SelLength();
+        }
+      }
+      const std::ptrdiff_t m = matcher.FindFrom(pane->Text(), start);
+      if (m >= 0) {
+        pane->SetSelStart(static_cast<std::size_t>(m));
+        pane->SetSelLength(options.search.size());
+        pane->ScrollCaretIntoView();
+        if (feedback) feedback->BringFrameToFront();
+        return;
+      }
+      // Yes and Cancel: anything but Yes ends the search.
+      if (prompts.Message(kConfirmCaption, kSearchEnded, Buttons::YesNo, Icon::Question) !=
+          Answer::Yes)
+        return;
+      pane->SetSelStart(pane->SelStart());
+    }
+  }
+
+  BusyScope busy(feedback);
+  {
+    const std::string before = pane->Text();
+    std::size_t count = 0;
+    std::string after = ReplaceAllText(before, options.search, replacement, &count);
+    if (count != 0 && after != before) {
+      pane->SetText(after);
+      // Putting the text back clears the flag, yet the document differs from
+      // its file now: keep it marked so closing still asks.
+      pane->SetModified(true);
+    }
+  }
+  if (feedback) feedback->BringFrameToFront();
+  pane->ScrollCaretIntoView();
+  busy.Release();
+  prompts.Message(kMessageCaption, kReplaceDone, Buttons::Ok, Icon::None);
+}
+
+std::optional<int> ParseDecimalInt(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  s.remove_prefix(i);
+  if (!s.empty() && s[0] == '+') {
+    s.remove_prefix(1);
+    if (!s.empty() && s[0] == '-') return std::nullopt;
+  }
+  long long v = 0;
+  const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || ptr != s.data() + s.size()) return std::nullopt;
+  if (v < INT_MIN || v > INT_MAX) return std::nullopt;
+  return static_cast<int>(v);
+}
+
+void N47Click(text::EditPane* pane, Prompts& prompts) {
+  if (!pane) return;
+  const auto answer = prompts.Input(kJumpCaption, kJumpPrompt, "");
+  if (!answer) return;
+  const auto n = ParseDecimalInt(*answer);
+  if (!n) {
+    prompts.Error("'" + *answer + "' は整数ではありません");
+    return;
+  }
+  // Out-of-range numbers land on the nearest line instead of failing.
+  const long long wanted = static_cast<long long>(*n) - 1;
+  const int last = std::max(pane->LineCount() - 1, 0);
+  const int line = wanted < 0 ? 0 : (wanted > last ? last : static_cast<int>(wanted));
+  pane->SetSelStart(pane->LineStart(line));
+  pane->ScrollCaretIntoView();
+}
+
+}  // namespace hemlo::search
