@@ -1,30 +1,14 @@
 #include "shell/document_file.h"
 
 #include "base/atomic_file.h"
+#include "text/byte_text.h"
 
 namespace hemlo {
-
-std::string NormalizeLineBreaks(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 32);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r') {
-      out += "\r\n";
-      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      out += "\r\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::string& error) {
   std::string raw;
   if (!ReadWholeFile(path, raw, &error)) return false;
-  bytes = NormalizeLineBreaks(raw);
+  bytes = text::NormalizeLineBreaks(raw);
   return true;
 }
 

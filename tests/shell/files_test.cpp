@@ -33,15 +33,17 @@ class TempDir : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST(DocumentFile, LineBreaksBecomeCrLf) {
-  EXPECT_EQ(NormalizeLineBreaks("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
-  EXPECT_EQ(NormalizeLineBreaks("\r\r\n\n"), "\r\n\r\n\r\n");
-  EXPECT_EQ(NormalizeLineBreaks("no break"), "no break");
-  // Shift-JIS trail bytes are never line breaks, and NUL survives.
-  EXPECT_EQ(NormalizeLineBreaks(std::string("\x95\x5c\0x\n", 5)), std::string("\x95\x5c\0x\r\n", 6));
-}
-
 using Files = TempDir;
+
+TEST_F(Files, ReadTurnsEveryLineBreakIntoCrLfAndKeepsOtherBytes) {
+  const fs::path page = dir_ / "lf.htm";
+  ASSERT_TRUE(WriteFileAtomically(page, std::string("a\nb\rc\r\n\x95\x5c\0end", 13)));
+  std::string bytes, error;
+  ASSERT_TRUE(ReadDocument(page, bytes, error));
+  EXPECT_EQ(bytes, std::string("a\r\nb\r\nc\r\n\x95\x5c\0end", 15));
+  EXPECT_FALSE(ReadDocument(dir_ / "none.htm", bytes, error));
+  EXPECT_FALSE(error.empty());
+}
 
 TEST_F(Files, SaveReplacesAtomicallyAndFailureKeepsOldFile) {
   const fs::path page = dir_ / "page.htm";
