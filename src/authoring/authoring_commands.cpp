@@ -1,0 +1,181 @@
+#include "authoring/authoring_commands.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "authoring/messages.h"
+#include "text/cp932.h"
+
+namespace hemlo::authoring {
+
+FileDialogRequest FrameOpenDialogRequest() {
+  FileDialogRequest r;
+  r.filters = {
+      {"Html(*.htm;*.html)", "*.htm;*.html"},
+      {"画像ファイル", "*.jpg;*.jpeg;*.gif;*.bmp;*.ico"},
+      {"スタイルシート(*.css)", "*.css"},
+      {"テキストファイル(*.txt)", "*.txt"},
+      {"CGI(*.cgi;*.pl)", "*.cgi;*.pl"},
+      {"ASP(*.asp;*.aspx)", "*.asp;*.aspx"},
+      {"リッチテキスト(*.rtf)", "*.rtf"},
+      {"すべてのファイル", "*.*"},
+  };
+  r.default_suffix = "htm";
+  return r;
+}
+
+FileDialogRequest DocumentHost::OpenDialogRequest() { return FrameOpenDialogRequest(); }
+
+AuthoringCommands::AuthoringCommands(DocumentHost& host, BuilderDialog& dialog, Prompts& prompts)
+    : host_(host), dialog_(dialog), prompts_(prompts) {}
+
+void AuthoringCommands::InsertPendingFragment() {
+  text::EditPane* pane = host_.ActivePane();
+  if (pane && !PendingFragment.empty()) pane->ReplaceSelection(PendingFragment);
+  PendingFragment.clear();
+}
+
+void AuthoringCommands::HTML1Click() {
+  text::EditPane* pane = host_.ActivePane();
+  if (!pane) pane = host_.OpenUntitledDocument();
+  if (!pane) return;
+  if (pane->TextLength() != 0) {
+    const Answer a =
+        prompts_.Message(kConfirmCaption, kTemplateQuestion, Buttons::YesNoCancel, Icon::None);
+    if (a != Answer::Yes) return;
+  }
+  host_.SetFrameCaption(kFrameCaption);
+  pane->SetText(PageTemplate());
+  pane->SetModified(false);
+  pane->SetSelStart(kTemplateCaret);
+  pane->Focus();
+  host_.ShowCaretPosition();
+}
+
+void AuthoringCommands::Font1Click(int tag) { RunComposed(Handler::Font1Click, tag); }
+void AuthoringCommands::mnuSetAlignClick(int tag) { RunComposed(Handler::mnuSetAlignClick, tag); }
+void AuthoringCommands::mnuInsertClick(int tag) {
+  if (tag == 0) {
+    InsertFileName();
+  } else {
+    RunComposed(Handler::mnuInsertClick, tag);
+  }
+}
+void AuthoringCommands::URL1Click(int tag) { RunComposed(Handler::URL1Click, tag); }
+void AuthoringCommands::mnuKaigyoClick(int tag) { RunComposed(Handler::mnuKaigyoClick, tag); }
+void AuthoringCommands::mnuTableClick(int tag) { RunComposed(Handler::mnuTableClick, tag); }
+void AuthoringCommands::mnuTable2Click(int tag) { RunComposed(Handler::mnuTable2Click, tag); }
+void AuthoringCommands::mnuTableSetClick() { RunComposed(Handler::mnuTableSetClick, 0); }
+void AuthoringCommands::mnuStyleClick(int tag) { RunComposed(Handler::mnuStyleClick, tag); }
+void AuthoringCommands::java1Click(int tag) { RunComposed(Handler::java1Click, tag); }
+void AuthoringCommands::mnuFormClick(int tag) { RunComposed(Handler::mnuFormClick, tag); }
+void AuthoringCommands::mnuColorSetClick() { RunComposed(Handler::mnuColorSetClick, 0); }
+void AuthoringCommands::mnuCommentClick() { RunComposed(Handler::mnuCommentClick, 0); }
+void AuthoringCommands::mnuDelTagClick() { RunComposed(Handler::mnuDelTagClick, 0); }
+
+void AuthoringCommands::N44Click() {
+  text::EditPane* pane = host_.ActivePane();
+  if (!pane) return;
+  const std::string sel = pane->SelectedText();
+  if (sel.empty()) {
+    prompts_.Message(kMessageCaption, kSelectForKanaMessage, Buttons::Ok, Icon::None);
+    return;
+  }
+  if (prompts_.Message(kWarningCaption, kKanaQuestion, Buttons::YesNoCancel, Icon::Warning) !=
+      Answer::Yes) {
+    return;
+  }
+  Place(pane, Compose(Handler::N44Click, 0, sel, dialog_.Model()), false);
+}
+
+void AuthoringCommands::Run(Handler handler, int tag) {
+  switch (handler) {
+    case Handler::mnuInsertClick: mnuInsertClick(tag); break;
+    case Handler::N44Click: N44Click(); break;
+    default: RunComposed(handler, tag); break;
+  }
+}
+
+void AuthoringCommands::RunComposed(Handler handler, int tag) {
+  PendingFragment.clear();
+  text::EditPane* pane = host_.ActivePane();
+  if (!pane && !ActsWithoutDocument(handler)) return;
+  const std::string sel = pane ? pane->SelectedText() : std::string();
+
+  BuilderModel& model = dialog_.Model();
+  const DialogStep step = DialogBefore(handler, tag);
+  if (step.show) {
+    if (step.checkColor) model.colorSize.CheckColor = *step.checkColor;
+    if (step.checkSize) model.colorSize.CheckSize = *step.checkSize;
+    if (step.clearSettingResult) model.SettingResult.clear();
+    dialog_.ShowModal(step.tab);
+    pane = host_.ActivePane();
+  }
+
+  Composition c;
+  try {
+    c = Compose(handler, tag, sel, model);
+  } catch (const IntegerConversionError& e) {
+    prompts_.Error(e.Message());
+    return;
+  } catch (const TableTooLargeError& e) {
+    prompts_.Error(e.what());
+    return;
+  }
+  if (!c.insert) return;
+  // Tag removal that leaves nothing of a non-empty selection removes it.
+  const bool replace_with_empty = handler == Handler::mnuDelTagClick && !sel.empty();
+  Place(pane, c, replace_with_empty);
+}
+
+void AuthoringCommands::Place(text::EditPane* pane, const Composition& c,
+                              bool replace_with_empty) {
+  PendingFragment = c.fragment;
+  if (pane && c.placement != Placement::Selection) {
+    if (auto head = FindHeadEnd(pane->Text())) {
+      pane->SetSelStart(*head);
+    } else if (c.placement == Placement::HeadOrRefuse) {
+      PendingFragment.clear();
+      prompts_.Message(kMessageCaption, kNoHeadMessage, Buttons::Ok, Icon::None);
+      return;
+    } else {
+      pane->SetSelStart(pane->SelStart());  // drops the selection, keeps its text
+    }
+  }
+  if (pane && replace_with_empty && PendingFragment.empty()) {
+    pane->ReplaceSelection("");
+    return;
+  }
+  InsertPendingFragment();
+}
+
+void AuthoringCommands::InsertFileName() {
+  namespace fs = std::filesystem;
+  PendingFragment.clear();
+  if (!host_.ActivePane()) return;
+  std::error_code ec;
+  const fs::path base = fs::current_path(ec);
+  if (ec) {
+    prompts_.Error(ec.message());
+    return;
+  }
+  const std::optional<std::string> chosen = prompts_.OpenFile(host_.OpenDialogRequest());
+  if (!chosen) return;
+  const std::string relative =
+      RelativeFileName(base.string(), fs::absolute(fs::path(*chosen), ec).string());
+  fs::current_path(base, ec);
+  if (ec) {
+    prompts_.Error(base.string() + ": " + ec.message());
+    return;
+  }
+  const std::optional<std::string> sjis = text::Utf8ToCp932(relative);
+  if (!sjis) {
+    prompts_.Message(kWarningCaption, std::string(kFileNameNotSjisMessage) + "\r\n\r\n" + relative,
+                     Buttons::Ok, Icon::Warning);
+    return;
+  }
+  PendingFragment = *sjis;
+  InsertPendingFragment();
+}
+
+}  // namespace hemlo::authoring
