@@ -75,20 +75,22 @@ const Tables& T() {
 
 struct NoLines {
   static constexpr bool kSplitLines = false;
-  void Line(std::size_t) {}
+  void Line(std::size_t, std::size_t) {}
 };
 
 struct LineSink {
   static constexpr bool kSplitLines = true;
-  std::vector<std::uint32_t>* sink;
-  void Line(std::size_t bytes) {
-    if (sink != nullptr) sink->push_back(static_cast<std::uint32_t>(bytes));
+  std::vector<std::uint32_t>* bytes_sink;
+  std::vector<std::uint32_t>* units_sink;
+  void Line(std::size_t bytes, std::size_t units) {
+    if (bytes_sink != nullptr) bytes_sink->push_back(static_cast<std::uint32_t>(bytes));
+    if (units_sink != nullptr) units_sink->push_back(static_cast<std::uint32_t>(units));
   }
 };
 
 // Decodes bytes into `out` (room for bytes.size() units); returns units written.
-// With Lines::kSplitLines, CR, LF and CRLF become one '\n' and lines.Line(bytes)
-// is called with the byte length of every line (break excluded), the last too.
+// With Lines::kSplitLines, CR, LF and CRLF become one '\n' and
+// lines.Line(bytes, units) is called for every line (break excluded), the last too.
 template <typename Lines, typename OnAlternate>
 std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alternate, Lines& lines) {
   const Tables& t = T();
@@ -97,13 +99,15 @@ std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alt
   char16_t* const begin = out;
   std::size_t i = 0;
   std::size_t line_start = 0;
+  [[maybe_unused]] const char16_t* line_out = out;
   while (i < n) {
     unsigned b = p[i];
     if (b < 0x80) {
       if constexpr (Lines::kSplitLines) {
         if (b == '\r' || b == '\n') {
-          lines.Line(i - line_start);
+          lines.Line(i - line_start, static_cast<std::size_t>(out - line_out));
           *out++ = u'\n';
+          line_out = out;
           i += (b == '\r' && i + 1 < n && p[i + 1] == '\n') ? 2 : 1;
           line_start = i;
           continue;
@@ -133,7 +137,7 @@ std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alt
     *out++ = static_cast<char16_t>(kRawByteBase + b);
     ++i;
   }
-  if constexpr (Lines::kSplitLines) lines.Line(n - line_start);
+  if constexpr (Lines::kSplitLines) lines.Line(n - line_start, static_cast<std::size_t>(out - line_out));
   return static_cast<std::size_t>(out - begin);
 }
 
@@ -258,8 +262,9 @@ std::optional<std::string> Encode(std::u16string_view text, const std::vector<st
 }
 
 std::size_t DecodeLines(std::string_view bytes, char16_t* out, std::vector<std::size_t>* alternates,
-                        std::vector<std::uint16_t>* alternate_codes, std::vector<std::uint32_t>* line_bytes) {
-  LineSink lines{line_bytes};
+                        std::vector<std::uint16_t>* alternate_codes, std::vector<std::uint32_t>* line_bytes,
+                        std::vector<std::uint32_t>* line_units) {
+  LineSink lines{line_bytes, line_units};
   return DecodeInto(
       bytes, out,
       [alternates, alternate_codes](std::size_t index, std::uint16_t code) {
@@ -279,6 +284,21 @@ bool CanEncode(char32_t cp) {
   if (cp < 0x80) return true;
   if (cp > 0xFFFF) return false;
   return T().encode[cp] != 0;
+}
+
+char16_t ToCp932Twin(char16_t unit) {
+  switch (unit) {
+    case 0x00A2: return 0xFFE0;
+    case 0x00A3: return 0xFFE1;
+    case 0x00A5: return 0x005C;
+    case 0x00AC: return 0xFFE2;
+    case 0x2014: return 0x2015;
+    case 0x2016: return 0x2225;
+    case 0x203E: return 0x007E;
+    case 0x2212: return 0xFF0D;
+    case 0x301C: return 0xFF5E;
+    default: return unit;
+  }
 }
 
 int EncodedLength(char16_t unit) {

@@ -75,6 +75,13 @@ bool IsNonPreferredCode(std::uint16_t code);
 // True when the Unicode code point has a CP932 code (or is a raw-byte code point).
 bool CanEncode(char32_t cp);
 
+// The character CP932 holds in place of one it has only as a near twin, the
+// way Windows and glibc encode them: U+301C WAVE DASH -> U+FF5E, U+2212 ->
+// U+FF0D, U+2014 -> U+2015, U+2016 -> U+2225, U+00A2/U+00A3/U+00AC ->
+// U+FFE0/U+FFE1/U+FFE2, U+00A5 -> U+005C, U+203E -> U+007E. Any other unit
+// comes back unchanged. Editors apply it to typed and pasted text.
+char16_t ToCp932Twin(char16_t unit);
+
 // Bytes of one character in CP932 (preferred code); empty when none.
 // Used to count byte offsets without encoding whole strings.
 int EncodedLength(char16_t unit);
@@ -84,11 +91,13 @@ int EncodedLength(char16_t unit);
 // bytes.size() units; returns the units written. Alternates are reported as in
 // Decoded, as indices into `out` (either vector may be null). When
 // `line_bytes` is not null, it receives the byte length of every line of the
-// CRLF-normalised text, its line break excluded (so at least one entry).
+// CRLF-normalised text, its line break excluded (so at least one entry), and
+// `line_units` (when not null) the number of UTF-16 units of every line.
 std::size_t DecodeLines(std::string_view bytes, char16_t* out,
                         std::vector<std::size_t>* alternates,
                         std::vector<std::uint16_t>* alternate_codes,
-                        std::vector<std::uint32_t>* line_bytes);
+                        std::vector<std::uint32_t>* line_bytes,
+                        std::vector<std::uint32_t>* line_units = nullptr);
 
 // The reverse for editors: every `separator` unit (u'\n' or U+2029) becomes
 // CRLF. Units with no CP932 code are skipped (EncodedLength counts them 0), so

@@ -106,6 +106,13 @@ TEST(Cp932Table, PreferredCodeIsGlibcsEncoding) {
     int code = PreferredCode(unit);
     if (!exact) {
       EXPECT_EQ(code, -1) << std::hex << static_cast<unsigned>(u);
+      if (glibc) {
+        // One-way mappings: ToCp932Twin gives the character that has that code.
+        std::string twin_bytes = *Encode(std::u16string(1, ToCp932Twin(unit)));
+        EXPECT_EQ(twin_bytes, *glibc) << std::hex << static_cast<unsigned>(u);
+      } else {
+        EXPECT_EQ(ToCp932Twin(unit), unit);
+      }
       EXPECT_FALSE(CanEncode(u)) << std::hex << static_cast<unsigned>(u);
       EXPECT_EQ(EncodedLength(unit), 0);
       continue;
@@ -285,6 +292,10 @@ TEST(Cp932Lines, DecodeLinesTurnsEveryBreakIntoOneNewline) {
   out.resize(DecodeLines(bytes, out.data(), &alternates, &codes, &lines));
   EXPECT_EQ(out, u"a\nあ\nb\n\n∵");
   EXPECT_EQ(lines, (std::vector<std::uint32_t>{1, 2, 1, 0, 2}));
+  std::vector<std::uint32_t> units;
+  std::u16string again(bytes.size(), u'\0');
+  DecodeLines(bytes, again.data(), nullptr, nullptr, nullptr, &units);
+  EXPECT_EQ(units, (std::vector<std::uint32_t>{1, 1, 1, 0, 1}));
   EXPECT_EQ(alternates, std::vector<std::size_t>{7});
   EXPECT_EQ(EncodeLines(out, u'\n', alternates, codes), "a\r\n\x82\xA0\r\nb\r\n\r\n\x87\x9A");
   EXPECT_EQ(EncodeLines(u"a\u2029b\U0001F600", u'\u2029'), "a\r\nb");  // unencodable skipped
