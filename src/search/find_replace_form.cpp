@@ -1,0 +1,157 @@
+#include "search/find_replace_form.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QValidator>
+
+#include "text/cp932.h"
+
+namespace hemlo::search {
+namespace {
+
+std::string ToCp932(const QString& s) {
+  const std::u16string_view units(reinterpret_cast<const char16_t*>(s.utf16()),
+                                  static_cast<std::size_t>(s.size()));
+  // The fields refuse what CP932 cannot hold, so this succeeds.
+  return text::Encode(units).value_or(std::string());
+}
+
+QString FromCp932(std::string_view bytes) {
+  const auto decoded = text::Decode(bytes);
+  return QString::fromUtf16(decoded.text.data(), static_cast<qsizetype>(decoded.text.size()));
+}
+
+// Text that CP932 cannot represent is refused as it is typed or pasted.
+class Cp932Validator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    for (int i = 0; i < input.size(); ++i) {
+      char32_t cp = input[i].unicode();
+      if (QChar::isHighSurrogate(cp) && i + 1 < input.size() && input[i + 1].isLowSurrogate()) {
+        cp = QChar::surrogateToUcs4(input[i], input[i + 1]);
+        ++i;
+      }
+      if (!text::CanEncode(cp)) return Invalid;
+    }
+    return Acceptable;
+  }
+};
+
+}  // namespace
+
+TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
+    : QDialog(frame,
+              Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      frame_(frame),
+      host_(host),
+      prompts_(prompts) {
+  setObjectName("FindReplace");
+  setWindowTitle(QStringLiteral("検索・置換"));
+  setModal(false);
+  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+  font.setPixelSize(12);
+  setFont(font);
+  setFixedSize(351, 140);
+
+  auto* validator = new Cp932Validator(this);
+  Label1 = new QLabel(QStringLiteral("検索する文字列"), this);
+  Label1->setGeometry(8, 12, 90, 16);
+  Edit1 = new QLineEdit(this);
+  Edit1->setObjectName("Edit1");
+  Edit1->setGeometry(100, 8, 241, 22);
+  Edit1->setValidator(validator);
+  Label1->setBuddy(Edit1);
+
+  Label2 = new QLabel(QStringLiteral("置換後の処理"), this);
+  Label2->setGeometry(8, 42, 90, 16);
+  Edit2 = new QLineEdit(this);
+  Edit2->setObjectName("Edit2");
+  Edit2->setGeometry(100, 38, 241, 22);
+  Edit2->setValidator(validator);
+  Label2->setBuddy(Edit2);
+
+  CheckBox1 = new QCheckBox(QStringLiteral("文字列"), this);
+  CheckBox1->setGeometry(100, 66, 70, 20);
+  CheckBox1->setChecked(true);
+  CheckBox2 = new QCheckBox(QStringLiteral("改行キー"), this);
+  CheckBox2->setGeometry(176, 66, 80, 20);
+  CheckBox3 = new QCheckBox(QStringLiteral("タブキー"), this);
+  CheckBox3->setGeometry(262, 66, 80, 20);
+
+  Button1 = new QPushButton(QStringLiteral("次を検索"), this);
+  Button2 = new QPushButton(QStringLiteral("置換して次へ"), this);
+  Button3 = new QPushButton(QStringLiteral("すべて置換"), this);
+  Button4 = new QPushButton(QStringLiteral("閉じる"), this);
+  QPushButton* buttons[] = {Button1, Button2, Button3, Button4};
+  for (int i = 0; i < 4; ++i) {
+    buttons[i]->setGeometry(8 + i * 85, 102, 80, 26);
+    buttons[i]->setProperty("tag", i);
+    buttons[i]->setAutoDefault(false);
+  }
+  Button1->setDefault(true);  // Enter
+  for (int i = 0; i < 3; ++i)
+    connect(buttons[i], &QPushButton::clicked, this, &TFindReplace::Button1Click);
+  connect(Button4, &QPushButton::clicked, this, &TFindReplace::Button4Click);
+  // Escape reaches QDialog::reject, which hides the dialog like Button4.
+}
+
+FindReplaceOptions TFindReplace::Options() const {
+  FindReplaceOptions o;
+  o.search = ToCp932(Edit1->text());
+  o.replace = ToCp932(Edit2->text());
+  o.warn_empty = CheckBox1->isChecked();
+  o.add_line_break = CheckBox2->isChecked();
+  o.add_tab = CheckBox3->isChecked();
+  return o;
+}
+
+void TFindReplace::Find1Click() {
+  text::EditPane* pane = host_.ActiveEditPane();
+  if (!pane) return;
+  if (pane->SelLength() != 0) Edit1->setText(FromCp932(pane->SelectedText()));
+  show();
+  // Placed once shown, when the window frame's size is known.
+  if (frame_) {
+    const QRect f = frame_->frameGeometry();
+    move(f.left() + (f.width() - frameGeometry().width()) / 2, f.top() + 220);
+  }
+  raise();
+  activateWindow();
+  Edit1->setFocus();
+  Edit1->selectAll();
+}
+
+void TFindReplace::N18Click() { Execute(kFindNext); }
+
+void TFindReplace::N47Click() { search::N47Click(host_.ActiveEditPane(), prompts_); }
+
+void TFindReplace::Button1Click() {
+  const QVariant tag = sender() ? sender()->property("tag") : QVariant();
+  Execute(tag.isValid() ? tag.toInt() : kFindNext);
+}
+
+void TFindReplace::Execute(int tag) {
+  search::Button1Click(tag, Options(), host_.ActiveEditPane(), prompts_, this);
+}
+
+void TFindReplace::Button4Click() { hide(); }
+
+void TFindReplace::BringFrameToFront() {
+  if (!frame_) return;
+  frame_->raise();
+  frame_->activateWindow();
+  if (isVisible()) raise();  // stays above the frame
+}
+
+void TFindReplace::SetBusy(bool busy) {
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace hemlo::search

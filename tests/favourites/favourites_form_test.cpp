@@ -1,0 +1,188 @@
+#include "favourites/favourites_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+#include <random>
+
+#include "base/atomic_file.h"
+#include "base/program_folder.h"
+#include "text/cp932.h"
+
+namespace hemlo::favourites {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FakeHost : FavouritesHost {
+  bool has_document = true;
+  std::string url = "https://example.jp/page.html";
+  std::string title = "Example";
+  std::vector<std::string> opened;
+  bool HasDocumentWindow() const override { return has_document; }
+  std::string ActivePageUrl() const override { return has_document ? url : ""; }
+  std::string ActivePageTitle() const override { return has_document ? title : ""; }
+  void OpenUrl(const std::string& u) override { opened.push_back(u); }
+};
+
+class FavouritesFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    folder_ = fs::temp_directory_path() / ("hemlo_favform_" + std::to_string(rd()));
+    fs::create_directories(folder_);
+    previous_ = ProgramFolder();
+    SetProgramFolder(folder_);
+  }
+  void TearDown() override {
+    SetProgramFolder(previous_);
+    fs::remove_all(folder_);
+  }
+  std::string FileBytes() const {
+    std::string bytes;
+    ReadWholeFile(folder_ / "favorite.ini", bytes);
+    return bytes;
+  }
+  void WriteFile(const std::string& bytes) const {
+    ASSERT_TRUE(WriteFileAtomically(folder_ / "favorite.ini", bytes));
+  }
+  QStringList TopLevelTexts(const TForm4& form) const {
+    QStringList out;
+    for (int i = 0; i < form.TreeView1->topLevelItemCount(); ++i)
+      out << form.TreeView1->topLevelItem(i)->text(0);
+    return out;
+  }
+  fs::path folder_;
+  fs::path previous_;
+  QWidget frame_;
+  FakeHost host_;
+  ScriptedPrompts prompts_;
+};
+
+TEST_F(FavouritesFormTest, FirstOpeningWithoutAFileShowsOneCategoryAndCloseWritesIt) {
+  TForm4 form(&frame_, host_, prompts_);
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("お気に入り一覧"));
+  EXPECT_EQ(form.size(), QSize(359, 276));
+  // The real modal loop: close it with 閉じる once it runs.
+  int top_levels = -1, entries = -1;
+  QTimer::singleShot(0, &form, [&] {
+    top_levels = form.TreeView1->topLevelItemCount();
+    entries = top_levels > 0 ? form.TreeView1->topLevelItem(0)->childCount() : -1;
+    form.Button2->click();
+  });
+  form.mnuFavoriteClick();
+  EXPECT_EQ(top_levels, 1);
+  EXPECT_EQ(entries, 4);
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_TRUE(form.Records().empty());  // released once the window has closed
+  EXPECT_EQ(SplitLines(FileBytes()).size(), 4u);
+}
+
+TEST_F(FavouritesFormTest, EntryAddedUnderACategoryIsWrittenInSortedPosition) {
+  WriteFile("\"docs\",\"A\",\"http://a/\"\r\n\"docs\",\"Z\",\"http://z/\"\r\n"
+            "\"zoo\",\"Q\",\"http://q/\"\r\n");
+  TForm4 form(&frame_, host_, prompts_);
+  form.BuildTree();
+  form.show();
+  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+  host_.title = "Middle";
+  host_.url = "http://m/";
+  form.Add2->trigger();
+  EXPECT_EQ(form.TreeView1->topLevelItem(0)->childCount(), 3);
+  form.Button2->click();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(FileBytes(),
+            "\"docs\",\"A\",\"http://a/\"\r\n\"docs\",\"Middle\",\"http://m/\"\r\n"
+            "\"docs\",\"Z\",\"http://z/\"\r\n\"zoo\",\"Q\",\"http://q/\"\r\n");
+}
+
+TEST_F(FavouritesFormTest, NewCategoryGoesBeforeTheSelectionUnlessItExistsInAnyCase) {
+  WriteFile("\"News\",\"N\",\"http://n/\"\r\n\"Web\",\"W\",\"http://w/\"\r\n");
+  TForm4 form(&frame_, host_, prompts_);
+  form.BuildTree();
+  form.show();
+  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(1));
+  prompts_.inputs = {std::string("NEWS"), std::string("Blogs"), std::nullopt};
+  form.Add1->trigger();  // "NEWS" exists as "News": refused silently
+  EXPECT_EQ(TopLevelTexts(form), (QStringList{"News", "Web"}));
+  form.Add1->trigger();
+  EXPECT_EQ(TopLevelTexts(form), (QStringList{"News", "Blogs", "Web"}));
+  ASSERT_EQ(form.TreeView1->topLevelItem(1)->childCount(), 1);
+  EXPECT_EQ(form.TreeView1->topLevelItem(1)->child(0)->text(0), QStringLiteral("Example"));
+  form.Add1->trigger();  // cancelled
+  EXPECT_EQ(form.TreeView1->topLevelItemCount(), 3);
+  EXPECT_EQ(prompts_.asked.size(), 3u);
+  EXPECT_EQ(prompts_.asked[0].caption, "分類の追加");
+
+  host_.has_document = false;  // no page to start the category with: nothing asked
+  form.Add1->trigger();
+  EXPECT_EQ(prompts_.asked.size(), 3u);
+  form.Button2->click();
+}
+
+TEST_F(FavouritesFormTest, TitleWithADoubleQuoteSurvivesSaveAndReload) {
+  host_.title = "He said \"はい\", then left";
+  {
+    TForm4 form(&frame_, host_, prompts_);
+    form.BuildTree();
+    form.show();
+    form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+    form.Add2->trigger();
+    form.Button2->click();
+  }
+  TForm4 again(&frame_, host_, prompts_);
+  again.BuildTree();
+  bool found = false;
+  for (int i = 0; i < again.TreeView1->topLevelItemCount(); ++i) {
+    const auto* node = again.TreeView1->topLevelItem(i);
+    for (int j = 0; j < node->childCount(); ++j)
+      found |= node->child(j)->text(0) == QString::fromUtf8(host_.title.c_str());
+  }
+  EXPECT_TRUE(found);
+  again.ReleaseRecords();
+}
+
+TEST_F(FavouritesFormTest, TitleBarCloseDiscardsADeletion) {
+  WriteFile("\"c\",\"keep me\",\"http://k/\"\r\n");
+  const std::string before = FileBytes();
+  TForm4 form(&frame_, host_, prompts_);
+  form.BuildTree();
+  form.show();
+  auto* entry = form.TreeView1->topLevelItem(0)->child(0);
+  form.TreeView1->setCurrentItem(entry);
+  prompts_.answers = {Answer::Yes};
+  form.Delete1->trigger();
+  EXPECT_EQ(prompts_.asked.at(0).text, "『keep me』を削除しますか");
+  EXPECT_EQ(form.TreeView1->topLevelItem(0)->childCount(), 0);
+  form.close();  // the title-bar box
+  EXPECT_FALSE(form.isVisible());
+  form.ReleaseRecords();
+  EXPECT_EQ(FileBytes(), before);
+  form.BuildTree();
+  ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
+  EXPECT_EQ(form.TreeView1->topLevelItem(0)->childCount(), 1);
+  form.ReleaseRecords();
+}
+
+TEST_F(FavouritesFormTest, ShowButtonOpensTheEntryAndSaves) {
+  WriteFile("\"c\",\"site\",\"http://site.example/\"\r\n");
+  TForm4 form(&frame_, host_, prompts_);
+  form.BuildTree();
+  form.show();
+  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+  form.Button1->click();  // a category: nothing
+  EXPECT_TRUE(host_.opened.empty());
+  EXPECT_TRUE(form.isVisible());
+  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0)->child(0));
+  form.Button1->click();
+  EXPECT_EQ(host_.opened, (std::vector<std::string>{"http://site.example/"}));
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(FileBytes(), "\"c\",\"site\",\"http://site.example/\"\r\n");
+  form.ReleaseRecords();
+}
+
+}  // namespace
+}  // namespace hemlo::favourites

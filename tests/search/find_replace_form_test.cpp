@@ -1,0 +1,140 @@
+#include "search/find_replace_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "text/cp932.h"
+#include "text/memory_edit_pane.h"
+
+namespace hemlo::search {
+namespace {
+
+using text::MemoryEditPane;
+using text::Sjis;
+
+struct FakeHost : SearchHost {
+  text::EditPane* pane = nullptr;
+  text::EditPane* ActiveEditPane() override { return pane; }
+};
+
+class FindReplaceFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    frame.setGeometry(100, 80, 680, 440);
+    frame.show();
+  }
+  QWidget frame;
+  FakeHost host;
+  ScriptedPrompts prompts;
+};
+
+TEST_F(FindReplaceFormTest, StartsHiddenWithItsControlsAsDesigned) {
+  TFindReplace dialog(&frame, host, prompts);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("検索・置換"));
+  EXPECT_EQ(dialog.size(), QSize(351, 140));
+  EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_TRUE(dialog.CheckBox1->isChecked());
+  EXPECT_FALSE(dialog.CheckBox2->isChecked());
+  EXPECT_FALSE(dialog.CheckBox3->isChecked());
+  EXPECT_TRUE(dialog.Button1->isDefault());
+  EXPECT_EQ(dialog.Button2->property("tag").toInt(), 1);
+  EXPECT_EQ(dialog.Button3->property("tag").toInt(), 2);
+}
+
+TEST_F(FindReplaceFormTest, OpeningTakesTheSelectionAndSitsBelowTheFrameTop) {
+  TFindReplace dialog(&frame, host, prompts);
+  dialog.Find1Click();  // no document window: nothing
+  EXPECT_FALSE(dialog.isVisible());
+
+  MemoryEditPane pane(Sjis("日本語のページ"));
+  host.pane = &pane;
+  pane.SetSelStart(2);
+  pane.SetSelLength(4);
+  dialog.Find1Click();
+  ASSERT_TRUE(dialog.isVisible());
+  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("本語"));
+  EXPECT_EQ(dialog.Edit1->selectedText(), QStringLiteral("本語"));
+  const QRect f = frame.frameGeometry();
+  const QRect d = dialog.frameGeometry();
+  EXPECT_EQ(d.top(), f.top() + 220);
+  EXPECT_EQ(d.left(), f.left() + (f.width() - d.width()) / 2);
+
+  pane.SetSelStart(0);  // nothing selected: the search text stays
+  dialog.Find1Click();
+  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("本語"));
+  EXPECT_EQ(dialog.Options().search, Sjis("本語"));
+}
+
+TEST_F(FindReplaceFormTest, ButtonsActOnTheActivePaneThroughTheirTags) {
+  TFindReplace dialog(&frame, host, prompts);
+  MemoryEditPane pane("cat cat cat");
+  host.pane = &pane;
+  dialog.Find1Click();
+  dialog.Edit1->setText("cat");
+  dialog.Edit2->setText("dog");
+  prompts.answers = {Answer::Cancel};
+  for (int i = 0; i < 4; ++i) dialog.Button2->click();
+  EXPECT_EQ(pane.Text(), "dog dog dog");
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].text, "検索終了しました。\r\n最初から検索しますか？");
+
+  // Replace all with an empty field and 文字列 ticked asks first; No stops.
+  dialog.Edit1->setText("DOG");
+  dialog.Edit2->clear();
+  prompts.answers.push_back(Answer::No);
+  dialog.Button3->click();
+  EXPECT_EQ(pane.Text(), "dog dog dog");
+  // With 文字列 clear and 改行キー ticked it goes ahead without asking.
+  dialog.CheckBox1->setChecked(false);
+  dialog.CheckBox2->setChecked(true);
+  prompts.answers.push_back(Answer::Ok);
+  dialog.Button3->click();
+  EXPECT_EQ(pane.Text(), "\r\n \r\n \r\n");
+  EXPECT_TRUE(pane.Modified());
+  EXPECT_EQ(prompts.asked.back().text, "置換処理完了");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass is gone
+}
+
+TEST_F(FindReplaceFormTest, F3WorksWithTheDialogHiddenAndCloseHides) {
+  TFindReplace dialog(&frame, host, prompts);
+  MemoryEditPane pane("one two one two");
+  host.pane = &pane;
+  dialog.Find1Click();
+  dialog.Edit1->setText("TWO");
+  dialog.Button4->click();
+  EXPECT_FALSE(dialog.isVisible());
+  dialog.N18Click();
+  EXPECT_EQ(pane.SelStart(), 4u);
+  dialog.N18Click();  // from the end of the selection
+  EXPECT_EQ(pane.SelStart(), 12u);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(FindReplaceFormTest, FieldsRefuseTextWithoutAShiftJisForm) {
+  TFindReplace dialog(&frame, host, prompts);
+  dialog.Edit1->insert(QStringLiteral("ア"));
+  dialog.Edit1->insert(QString::fromUtf8("\xF0\x9F\x98\x80"));  // an emoji
+  dialog.Edit1->insert(QStringLiteral("ｈ"));
+  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("アｈ"));
+  EXPECT_EQ(dialog.Options().search, Sjis("アｈ"));
+}
+
+TEST_F(FindReplaceFormTest, JumpAsksForALineNumber) {
+  TFindReplace dialog(&frame, host, prompts);
+  MemoryEditPane pane("a\r\nb\r\nc");
+  host.pane = &pane;
+  prompts.inputs = {std::string("3")};
+  dialog.N47Click();
+  EXPECT_EQ(pane.SelStart(), 6u);
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].text, "何行目へジャンプしますか？");
+}
+
+}  // namespace
+}  // namespace hemlo::search
