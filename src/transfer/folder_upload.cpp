@@ -1,0 +1,185 @@
+#include "transfer/folder_upload.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <system_error>
+
+#include "ftp/id_exception.h"
+#include "text/cp932.h"
+
+namespace hemlo::transfer {
+
+namespace fs = std::filesystem;
+
+namespace texts {
+std::string FolderNotCreated(std::string_view rel) {
+  return "ﾌｫﾙﾀﾞ「" + std::string(rel) + "」\r\nが作成できません";
+}
+std::string CannotUploadRoot() { return "ルートフォルダはフォルダアップロードできません"; }
+std::string FolderUnreadable(std::string_view path) {
+  return "「" + std::string(path) + "」\r\nの中身を読めないため、スキップします";
+}
+}  // namespace texts
+
+LocalTree CollectUploadTree(const std::string& root) {
+  LocalTree tree;
+  tree.FolderList.push_back(root);
+  for (size_t k = 0; k < tree.FolderList.size(); ++k) {
+    const std::string folder = tree.FolderList[k];
+    std::vector<std::pair<std::string, bool>> entries;  // name, is folder
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec), end;
+    if (ec) {
+      tree.Unreadable.push_back(folder);
+      continue;
+    }
+    for (; it != end; it.increment(ec)) {
+      if (ec) break;
+      std::error_code tec;
+      const bool is_folder = it->symlink_status(tec).type() == fs::file_type::directory;
+      entries.emplace_back(it->path().filename().string(), is_folder);
+    }
+    if (ec) tree.Unreadable.push_back(folder);
+    std::sort(entries.begin(), entries.end());
+    for (const auto& [name, is_folder] : entries) {
+      (is_folder ? tree.FolderList : tree.FileList).push_back(folder + "/" + name);
+    }
+  }
+  return tree;
+}
+
+std::string RemoteParentPath(const std::string& path) {
+  std::string p = path;
+  if (!p.empty() && p.back() == '/') p.pop_back();
+  const size_t slash = p.rfind('/');
+  return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
+}
+
+namespace {
+
+void Plain(Prompts& prompts, const std::string& text) { prompts.Message("", text, Buttons::Ok, Icon::None); }
+
+// The remote path of a local path below base, or nullopt after reporting
+// why it cannot be sent.
+std::optional<std::string> RemotePath(Prompts& prompts, const std::string& rel_utf8) {
+  auto rel = text::Utf8ToCp932(rel_utf8);
+  if (!rel) {
+    Plain(prompts, texts::NotConvertible(rel_utf8));
+    return std::nullopt;
+  }
+  if (rel->size() > kMaxRemotePath) {
+    Plain(prompts, texts::PathTooLong(rel_utf8));
+    return std::nullopt;
+  }
+  return rel;
+}
+
+}  // namespace
+
+OpOutcome UploadFolderTree(TransferContext& ctx) {
+  if (!ctx.ftp.Connected()) return OpOutcome::kNothing;
+  std::string root = ctx.local_folder;
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  const size_t slash = root.rfind('/');
+  if (root.empty() || root == "/" || slash == std::string::npos) {
+    // A file-system root has no name of its own to give the remote folder.
+    Plain(ctx.prompts, texts::CannotUploadRoot());
+    return OpOutcome::kNothing;
+  }
+
+  ctx.host.SetStatusText(texts::kUploading);
+  ctx.prompts.ProcessEvents();
+  const LocalTree tree = CollectUploadTree(root);
+  for (const std::string& folder : tree.Unreadable) Plain(ctx.prompts, texts::FolderUnreadable(folder));
+
+  const std::string base = root.substr(0, slash + 1);
+  // No remote parent path equals base's own text, so the first folder lists.
+  std::optional<std::string> last_listed;
+  BusyScope busy(ctx.host);
+  WorkProgress progress(ctx.ftp, ctx.host);
+  bool stopped = false;
+
+  try {
+    // Folders that do not exist remotely after this phase; nothing below
+    // them can exist either, so they are reported without listing.
+    std::set<std::string> missing;
+    for (const std::string& folder : tree.FolderList) {
+      const std::string rel_utf8 = folder.substr(base.size());
+      if (const auto rel = RemotePath(ctx.prompts, rel_utf8)) {
+        const std::string parent = RemoteParentPath(*rel);
+        bool exists = false;
+        if (!parent.empty() && missing.count(parent)) {
+          missing.insert(*rel + "/");
+          Plain(ctx.prompts, texts::FolderNotCreated(rel_utf8));
+        } else {
+          if (parent != last_listed) {
+            ctx.ftp.ListDirectory(nullptr, parent, true);
+            last_listed = parent;
+          }
+          for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
+            if (item.ItemType == ftp::TIdDirItemType::ditDirectory && parent + item.FileName == *rel) {
+              exists = true;
+              break;
+            }
+          }
+          if (!exists) {
+            try {
+              ctx.ftp.CreateDirectory(*rel);
+            } catch (const ftp::EIdException&) {
+              if (!ctx.ftp.Connected()) throw;
+              missing.insert(*rel + "/");
+              Plain(ctx.prompts, texts::FolderNotCreated(rel_utf8));
+            }
+          }
+        }
+      }
+      if (StopTest(ctx)) {
+        stopped = true;
+        break;
+      }
+      ctx.prompts.ProcessEvents();
+    }
+
+    const int count = static_cast<int>(tree.FileList.size());
+    int i = 0;
+    for (const std::string& file : tree.FileList) {
+      if (stopped) break;
+      ++i;
+      if (StopTest(ctx)) {
+        stopped = true;
+        break;
+      }
+      ctx.prompts.ProcessEvents();
+      const std::string rel_utf8 = file.substr(base.size());
+      const auto rel = RemotePath(ctx.prompts, rel_utf8);
+      if (!rel) continue;
+      ctx.host.SetStatusText(ProgressText(file, i, count));
+      ctx.host.SetFileProgress(i, count);
+      try {
+        // The client sends TYPE only when the mode differs from the last one.
+        ctx.ftp.SetTransferType(ctx.mode);
+        ctx.ftp.Upload(file, *rel);
+      } catch (const ftp::EIdException&) {
+        if (!ctx.ftp.Connected()) throw;
+        Plain(ctx.prompts, texts::UploadRefused(rel_utf8));
+      }
+    }
+  } catch (const std::exception& e) {
+    ShowClientError(ctx.prompts, e);
+    return OpOutcome::kFailed;
+  }
+
+  ctx.host.SetFileProgress(0, 0);
+  try {
+    ctx.host.RefreshRemoteList();
+  } catch (const std::exception& e) {
+    ShowClientError(ctx.prompts, e);
+  }
+  ctx.host.SetStatusText(texts::kDone);
+  ctx.host.UncheckSelectAll();
+  return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
+}
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,63 @@
+#pragma once
+// The permission dialog "パーミション設定" (Ftp2). Created once at start-up,
+// hidden; the Ferrox window fills it from a remote row and shows it modally.
+#include <QDialog>
+#include <array>
+#include <functional>
+#include <string>
+
+#include "base/prompts.h"
+#include "ftp/id_ftp.h"
+#include "transfer/permission.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace hemlo::transfer {
+
+class TFtp2 : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TFtp2(QWidget* parent = nullptr);
+
+  // "パーミション" on a row: fills the boxes, digits, Edit1 and Label4.
+  void Prepare(const std::string& name_sjis, const std::string& letters);
+  // Shows the dialog modally; "変更" sends through `ftp` and then calls
+  // `refresh_remote_list`. Returns QDialog::Accepted when a mode was sent.
+  int Run(ftp::TIdFTP& ftp, Prompts& prompts, std::function<void()> refresh_remote_list);
+
+  // Mirrors the controls; tests read it.
+  const PermissionModel& Model() const { return model_; }
+
+  std::array<QCheckBox*, 9> CheckBoxes{};  // CheckBox1..CheckBox9
+  QGroupBox* GroupBox1 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  QGroupBox* GroupBox3 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* Label6 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QPushButton* Button1 = nullptr;  // 変更
+  QPushButton* Button2 = nullptr;  // 閉じる
+
+  void Button1Click();
+
+ private:
+  void CheckBoxClick(int k);
+  void ShowModel();
+
+  PermissionModel model_;
+  bool updating_ = false;
+  ftp::TIdFTP* ftp_ = nullptr;
+  Prompts* prompts_ = nullptr;
+  std::function<void()> refresh_;
+};
+
+}  // namespace hemlo::transfer

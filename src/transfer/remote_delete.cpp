@@ -1,0 +1,157 @@
+#include "transfer/remote_delete.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "ftp/id_exception.h"
+#include "transfer/folder_upload.h"
+#include "text/cp932.h"
+
+namespace hemlo::transfer {
+
+namespace texts {
+std::string ConfirmDelete(std::string_view name) {
+  return std::string(name) + "を削除します。\n\n   よろしいですか？";
+}
+}  // namespace texts
+
+namespace {
+
+// Case-insensitive for single-byte letters only: a Shift-JIS trail byte
+// that happens to be a letter is compared as it is.
+int CompareText(const std::string& a, const std::string& b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    const size_t la = text::CharLength(a, i), lb = text::CharLength(b, j);
+    if (la == 1 && lb == 1) {
+      const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+      const int cb = std::tolower(static_cast<unsigned char>(b[j]));
+      if (ca != cb) return ca < cb ? -1 : 1;
+    } else {
+      const int c = a.compare(i, la, b, j, lb);
+      if (c != 0) return c < 0 ? -1 : 1;
+    }
+    i += la;
+    j += lb;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
+bool ConfirmWarning(TransferContext& ctx, const std::string& name) {
+  return ctx.prompts.Message(texts::kWarningCaption, texts::ConfirmDelete(DisplayName(name)),
+                             Buttons::YesNoCancel, Icon::Warning) == Answer::Yes;
+}
+
+const RemoteRow* FirstSelected(const std::vector<RemoteRow>& rows) {
+  for (const RemoteRow& row : rows)
+    if (row.selected) return &row;
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<std::string> FoldersDeepestFirst(const std::vector<std::string>& folders) {
+  std::vector<std::pair<size_t, std::string>> keyed;
+  keyed.reserve(folders.size());
+  for (const std::string& f : folders) keyed.emplace_back(std::count(f.begin(), f.end(), '/'), f);
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
+    if (x.first != y.first) return x.first > y.first;
+    return CompareText(x.second, y.second) > 0;
+  });
+  std::vector<std::string> out;
+  out.reserve(keyed.size());
+  for (auto& k : keyed) out.push_back(std::move(k.second));
+  return out;
+}
+
+OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>& rows) {
+  const RemoteRow* row = FirstSelected(rows);
+  if (!row || !row->folder) return OpOutcome::kNothing;
+  if (!ConfirmWarning(ctx, row->name)) return OpOutcome::kNothing;
+  if (UnsafeRemoteName(row->name)) {
+    ctx.prompts.Message("", texts::UnsafeName(DisplayName(row->name)), Buttons::Ok, Icon::None);
+    return OpOutcome::kNothing;
+  }
+  ctx.host.SetStatusText(texts::kDeleting);
+  ctx.prompts.ProcessEvents();
+  try {
+    const RemoteTree tree = CollectRemoteTree(ctx.ftp, ctx.prompts, row->name);
+    for (const std::string& file : tree.FileList) ctx.ftp.DeleteFile(file);
+    for (const std::string& folder : FoldersDeepestFirst(tree.FolderList)) {
+      if (folder.size() > kMaxRemotePath) {
+        // Cutting the path would remove some other folder.
+        ctx.prompts.Error(texts::PathTooLong(DisplayName(folder)));
+        return OpOutcome::kFailed;
+      }
+      ctx.ftp.RemoveDirectory(folder);
+    }
+    ctx.host.RefreshRemoteList();
+  } catch (const std::exception& e) {
+    ShowClientError(ctx.prompts, e);
+    return OpOutcome::kFailed;
+  }
+  ctx.host.SetStatusText(texts::kDone);
+  return OpOutcome::kDone;
+}
+
+OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& rows) {
+  const RemoteRow* first = FirstSelected(rows);
+  if (!first) return OpOutcome::kNothing;
+  if (first->folder) return DeleteRemoteFolder(ctx, rows);
+  if (!ConfirmWarning(ctx, first->name)) return OpOutcome::kNothing;
+
+  bool stopped = false;
+  {
+    BusyScope busy(ctx.host);
+    ctx.host.SetStatusText(texts::kDeleting);
+    try {
+      for (const RemoteRow& row : rows) {
+        ctx.prompts.ProcessEvents();
+        if (StopTest(ctx)) {
+          stopped = true;
+          break;
+        }
+        if (row.selected) ctx.ftp.DeleteFile(row.name);
+      }
+    } catch (const std::exception& e) {
+      // The status keeps "削除中..." and the list is not re-read.
+      ShowClientError(ctx.prompts, e);
+      return OpOutcome::kFailed;
+    }
+  }
+  ctx.host.SetStatusText(texts::kDone);
+  try {
+    ctx.host.RefreshRemoteList();
+  } catch (const std::exception& e) {
+    ShowClientError(ctx.prompts, e);
+  }
+  return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
+}
+
+OpOutcome CreateRemoteFolder(TransferContext& ctx, const std::string& current_remote_folder) {
+  if (current_remote_folder.empty()) return OpOutcome::kNothing;
+  const std::string answer =
+      ctx.prompts.Input(texts::kCreateFolderCaption, texts::kCreateFolderPrompt, "").value_or("");
+  if (answer.empty()) return OpOutcome::kNothing;
+  const auto name = text::Utf8ToCp932(answer);
+  if (!name) {
+    ctx.prompts.Message("", texts::NotConvertible(answer), Buttons::Ok, Icon::None);
+    return OpOutcome::kNothing;
+  }
+  try {
+    ctx.ftp.CreateDirectory(*name);
+  } catch (const std::exception& e) {
+    ShowClientError(ctx.prompts, e);
+    return OpOutcome::kFailed;
+  }
+  try {
+    ctx.host.RefreshRemoteList();
+  } catch (const std::exception& e) {
+    ShowClientError(ctx.prompts, e);
+  }
+  return OpOutcome::kDone;
+}
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,366 @@
+#include "transfer/transfer_ops.h"
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+#include "ftp/id_exception.h"
+#include "text/cp932.h"
+
+namespace hemlo::transfer {
+
+namespace fs = std::filesystem;
+using ftp::EIdException;
+using ftp::TIdDirItemType;
+
+namespace {
+
+// A local failure that ends an operation with its own message, shown in the
+// standard error box like a client error.
+class LocalFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string WithSlash(const std::string& folder) {
+  if (!folder.empty() && folder.back() == '/') return folder;
+  return folder + "/";
+}
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void Plain(Prompts& prompts, const std::string& text) {
+  prompts.Message("", text, Buttons::Ok, Icon::None);
+}
+
+void EndRefreshRemote(TransferContext& ctx) {
+  try {
+    ctx.host.RefreshRemoteList();
+  } catch (const std::exception& e) {
+    ShowClientError(ctx.prompts, e);
+  }
+}
+
+}  // namespace
+
+namespace texts {
+std::string UploadRefused(std::string_view name) {
+  return "「" + std::string(name) + "」\r\nがｱｯﾌﾟﾛｰﾄﾞできません\r\n\r\nｻｰﾊﾞによって拒否されます";
+}
+std::string LocalFolderFailed(std::string_view path) { return std::string(path) + "は作成できません"; }
+std::string NotConvertible(std::string_view name) {
+  return "「" + std::string(name) + "」\r\nの名前はShift-JISとファイル名の間で変換できないため、スキップします";
+}
+std::string UnsafeName(std::string_view name) {
+  return "「" + std::string(name) + "」\r\nはフォルダの外を指す名前のため、スキップします";
+}
+std::string PathTooLong(std::string_view name) {
+  return "「" + std::string(name) + "」\r\nはパスが255バイトを超えるため、スキップします";
+}
+}  // namespace texts
+
+bool UnsafeRemoteName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return true;
+  for (size_t i = 0; i < name.size();) {
+    const size_t len = text::CharLength(name, i);
+    if (len == 1) {
+      const unsigned char b = static_cast<unsigned char>(name[i]);
+      if (b < 0x20 || b == 0x7F || b == '/' || b == '\\') return true;
+    }
+    i += len;
+  }
+  return false;
+}
+
+std::string DisplayName(std::string_view sjis) {
+  if (auto utf8 = text::Cp932ToUtf8(sjis)) return *utf8;
+  std::string out;
+  for (size_t i = 0; i < sjis.size();) {
+    const size_t len = text::CharLength(sjis, i);
+    auto one = text::Cp932ToUtf8(sjis.substr(i, len));
+    out += one ? *one : std::string("?");
+    i += len;
+  }
+  return out;
+}
+
+std::string ProgressText(std::string_view name, int n, int m) {
+  return std::string(name) + "(" + std::to_string(n) + "/" + std::to_string(m) + ")";
+}
+
+void ShowClientError(Prompts& prompts, const std::exception& e) {
+  if (dynamic_cast<const ftp::EIdSilentException*>(&e)) return;
+  prompts.Error(DisplayName(e.what()));
+}
+
+bool StopTest(TransferContext& ctx) {
+  if (!ctx.host.IdleFlag()) return false;
+  ctx.prompts.Message(texts::kStopCaption, texts::kStopText, Buttons::Ok, Icon::None);
+  return true;
+}
+
+WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host) : ftp_(ftp), host_(host) {
+  old_begin_ = ftp_.OnWorkBegin;
+  old_work_ = ftp_.OnWork;
+  old_end_ = ftp_.OnWorkEnd;
+  ftp_.OnWorkBegin = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
+    if (old_begin_) old_begin_(s, mode, count);
+    total_ = count > 0 ? count : expected_;
+    last_reported_ = 0;
+    last_ms_ = NowMs();
+    host_.SetByteProgress(0, total_);
+  };
+  ftp_.OnWork = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
+    if (old_work_) old_work_(s, mode, count);
+    // A few updates a second are enough to show movement on a long file.
+    const int64_t now = NowMs();
+    if (now - last_ms_ < 50) return;
+    last_ms_ = now;
+    last_reported_ = count;
+    host_.SetByteProgress(count, std::max(total_, count));
+  };
+  ftp_.OnWorkEnd = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode) {
+    if (old_end_) old_end_(s, mode);
+    host_.SetByteProgress(total_, total_);
+    expected_ = 0;
+  };
+}
+
+WorkProgress::~WorkProgress() {
+  ftp_.OnWorkBegin = old_begin_;
+  ftp_.OnWork = old_work_;
+  ftp_.OnWorkEnd = old_end_;
+}
+
+// ---------------------------------------------------------------- upload
+
+namespace {
+
+// Sends one local file; a refusal is reported and the caller goes on.
+// Returns false when the connection is gone, so going on is pointless.
+bool UploadOne(TransferContext& ctx, const std::string& local_path, const std::string& name_utf8) {
+  const auto remote = text::Utf8ToCp932(name_utf8);
+  if (!remote) {
+    Plain(ctx.prompts, texts::NotConvertible(name_utf8));
+    return true;
+  }
+  try {
+    ctx.ftp.Upload(local_path, *remote);
+  } catch (const EIdException&) {
+    Plain(ctx.prompts, texts::UploadRefused(local_path));
+    return ctx.ftp.Connected();
+  }
+  return true;
+}
+
+template <typename Loop>
+OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
+  if (!ctx.ftp.Connected()) return OpOutcome::kNothing;
+  try {
+    ctx.ftp.SetTransferType(ctx.mode);
+  } catch (const std::exception& e) {
+    ShowClientError(ctx.prompts, e);
+    return OpOutcome::kFailed;
+  }
+  if (nothing_to_send) return OpOutcome::kNothing;
+
+  BusyScope busy(ctx.host);
+  WorkProgress progress(ctx.ftp, ctx.host);
+  ctx.host.SetStatusText(texts::kUploading);
+  ctx.prompts.ProcessEvents();
+  OpOutcome outcome = loop();
+  if (outcome == OpOutcome::kFailed) return outcome;
+  ctx.host.SetFileProgress(0, 0);
+  EndRefreshRemote(ctx);
+  ctx.host.SetStatusText(texts::kDone);
+  ctx.host.UncheckSelectAll();
+  return outcome;
+}
+
+OpOutcome ConnectionLost(TransferContext& ctx) {
+  ctx.prompts.Error(DisplayName(ftp::EIdNotConnected().what()));
+  return OpOutcome::kFailed;
+}
+
+}  // namespace
+
+OpOutcome UploadFiles(TransferContext& ctx, const LocalSelection& source) {
+  return RunUpload(ctx, source.names.empty(), [&] {
+    const std::string base = WithSlash(ctx.local_folder);
+    const int m = static_cast<int>(source.names.size());
+    int n = 0;
+    for (const std::string& name : source.names) {
+      const std::string path = base + name;
+      ++n;
+      ctx.host.SetStatusText(ProgressText(name, n, m));
+      ctx.host.SetFileProgress(n, m);
+      if (!UploadOne(ctx, path, name)) return ConnectionLost(ctx);
+      if (StopTest(ctx)) return OpOutcome::kStopped;
+      ctx.prompts.ProcessEvents();
+    }
+    return OpOutcome::kDone;
+  });
+}
+
+OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source) {
+  return RunUpload(ctx, source.paths.empty(), [&] {
+    std::vector<bool> is_folder;
+    int m = 0;
+    for (const std::string& path : source.paths) {
+      std::error_code ec;
+      is_folder.push_back(fs::is_directory(fs::path(path), ec));
+      if (!is_folder.back()) ++m;
+    }
+    int n = 0;
+    for (size_t k = 0; k < source.paths.size(); ++k) {
+      if (is_folder[k]) continue;  // folders are skipped without a word
+      const std::string& path = source.paths[k];
+      ++n;
+      ctx.host.SetStatusText(ProgressText(path, n, m));
+      ctx.host.SetFileProgress(n, m);
+      if (!UploadOne(ctx, path, fs::path(path).filename().string())) return ConnectionLost(ctx);
+      if (StopTest(ctx)) return OpOutcome::kStopped;
+      ctx.prompts.ProcessEvents();
+    }
+    return OpOutcome::kDone;
+  });
+}
+
+// -------------------------------------------------------------- download
+
+RemoteTree CollectRemoteTree(ftp::TIdFTP& ftp, Prompts& prompts, const std::string& root) {
+  RemoteTree tree;
+  tree.FolderList.push_back(root);
+  // The list grows while it is walked: index, not iterator.
+  for (size_t k = 0; k < tree.FolderList.size(); ++k) {
+    const std::string folder = tree.FolderList[k];
+    ftp.ListDirectory(nullptr, folder, true);
+    for (const ftp::TIdFTPListItem& item : ftp.DirectoryListing().Items()) {
+      const std::string& name = item.FileName;
+      if (name == "." || name == "..") continue;
+      if (UnsafeRemoteName(name)) {
+        // A broken or hostile server; joining the name would leave the tree.
+        Plain(prompts, texts::UnsafeName(DisplayName(name)));
+        continue;
+      }
+      const std::string path = folder + "/" + name;
+      if (item.ItemType == TIdDirItemType::ditDirectory) {
+        tree.FolderList.push_back(path);
+      } else {
+        tree.FileList.push_back(path);
+      }
+    }
+  }
+  return tree;
+}
+
+OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
+  const std::string base = WithSlash(ctx.local_folder);
+  // Folders that could not be named locally; what lies below them is skipped.
+  std::vector<std::string> skipped;
+  auto below_skipped = [&](const std::string& path) {
+    for (const std::string& s : skipped)
+      if (path.size() > s.size() && path.compare(0, s.size(), s) == 0 && path[s.size()] == '/') return true;
+    return false;
+  };
+
+  for (const std::string& folder : tree.FolderList) {
+    if (below_skipped(folder)) {
+      skipped.push_back(folder);
+      continue;
+    }
+    const auto name = text::Cp932ToUtf8(folder);
+    if (!name) {
+      Plain(ctx.prompts, texts::NotConvertible(DisplayName(folder)));
+      skipped.push_back(folder);
+      continue;
+    }
+    const std::string local = base + *name;
+    std::error_code ec;
+    if (fs::is_directory(fs::path(local), ec)) continue;
+    // One level: parents come earlier in the list.
+    if (!fs::create_directory(fs::path(local), ec) || ec) throw LocalFailure(texts::LocalFolderFailed(local));
+  }
+
+  const int count = static_cast<int>(tree.FileList.size());
+  int i = 0;
+  for (const std::string& file : tree.FileList) {
+    ++i;
+    if (below_skipped(file)) continue;
+    const auto name = text::Cp932ToUtf8(file);
+    if (!name) {
+      Plain(ctx.prompts, texts::NotConvertible(DisplayName(file)));
+      continue;
+    }
+    ctx.host.SetStatusText(ProgressText(DisplayName(file), i, count));
+    ctx.host.SetFileProgress(i, count);
+    ctx.ftp.SetTransferType(ctx.mode);
+    ctx.ftp.Download(file, base + *name, true);
+    if (StopTest(ctx)) return OpOutcome::kStopped;
+    ctx.prompts.ProcessEvents();
+  }
+  return OpOutcome::kDone;
+}
+
+OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& rows) {
+  int selected = 0;
+  for (const RemoteRow& row : rows)
+    if (row.selected) ++selected;
+  if (!ctx.ftp.Connected() || selected == 0) return OpOutcome::kNothing;
+
+  ctx.host.SetStatusText(texts::kDownloading);
+  ctx.prompts.ProcessEvents();
+  const std::string base = WithSlash(ctx.local_folder);
+  int n = 0;
+  BusyScope busy(ctx.host);
+  WorkProgress progress(ctx.ftp, ctx.host);
+  OpOutcome outcome = OpOutcome::kDone;
+  try {
+    for (const RemoteRow& row : rows) {
+      if (!row.selected) continue;
+      if (UnsafeRemoteName(row.name)) {
+        Plain(ctx.prompts, texts::UnsafeName(DisplayName(row.name)));
+        continue;
+      }
+      if (row.folder) {
+        const RemoteTree tree = CollectRemoteTree(ctx.ftp, ctx.prompts, row.name);
+        if (DownloadRemoteTree(ctx, tree) == OpOutcome::kStopped) {
+          outcome = OpOutcome::kStopped;
+          break;
+        }
+        continue;
+      }
+      ++n;
+      ctx.host.SetStatusText(ProgressText(DisplayName(row.name), n, selected));
+      ctx.host.SetFileProgress(n, selected);
+      const auto name = text::Cp932ToUtf8(row.name);
+      if (!name) {
+        Plain(ctx.prompts, texts::NotConvertible(DisplayName(row.name)));
+        continue;
+      }
+      ctx.ftp.SetTransferType(ctx.mode);
+      ctx.ftp.Download(row.name, base + *name, true);
+      if (StopTest(ctx)) {
+        outcome = OpOutcome::kStopped;
+        break;
+      }
+      ctx.prompts.ProcessEvents();
+    }
+  } catch (const std::exception& e) {
+    // The first failure ends the download; the status keeps its last text.
+    ShowClientError(ctx.prompts, e);
+    return OpOutcome::kFailed;
+  }
+  ctx.host.SetFileProgress(0, 0);
+  ctx.host.RefreshLocalLists();
+  ctx.host.SetStatusText(texts::kDone);
+  ctx.host.UncheckSelectAll();
+  return outcome;
+}
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,179 @@
+#pragma once
+// Transfers of the Ferrox tool: upload of selected or dropped local files,
+// download of selected remote rows and whole remote folders, and the remote
+// tree walk that the folder download and the folder deletion share.
+//
+// Core code (no Qt). The window hands each operation the FTP client, its
+// prompts, a TransferHost for status, progress and the idle flag, and plain
+// lists of names. Local names are UTF-8 paths with "/" separators; remote
+// names are the server's Shift-JIS bytes. A name that cannot cross that
+// boundary exactly is reported and skipped, never sent or written mangled.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/prompts.h"
+#include "ftp/id_ftp.h"
+
+namespace hemlo::transfer {
+
+// What an operation needs from the window. Texts are UTF-8.
+class TransferHost {
+ public:
+  virtual ~TransferHost() = default;
+
+  // Set while no operation runs; a set flag during an operation is the
+  // user's stop request (Escape).
+  virtual bool IdleFlag() const = 0;
+  virtual void SetIdleFlag(bool value) = 0;
+  // Status panel 0.
+  virtual void SetStatusText(const std::string& text) = 0;
+  // File n of m is about to travel (n from 1); m = 0 ends the count.
+  virtual void SetFileProgress(int /*n*/, int /*m*/) {}
+  // Bytes of the current file so far; total 0 when unknown. Called often
+  // during a long file: repaint the bar, do not run the event loop here.
+  virtual void SetByteProgress(int64_t /*done*/, int64_t /*total*/) {}
+  // Re-read the current remote folder into the remote list.
+  virtual void RefreshRemoteList() = 0;
+  // Re-read the local folder tree and the local file list.
+  virtual void RefreshLocalLists() {}
+  // Untick "全選択" (which clears a selection made with it).
+  virtual void UncheckSelectAll() {}
+};
+
+// One row of the remote list as the window shows it.
+struct RemoteRow {
+  std::string name;          // Shift-JIS, as listed
+  bool folder = false;       // image 0
+  bool selected = false;
+  std::string permissions;   // the nine letters of the "属性" cell
+};
+
+struct TransferContext {
+  ftp::TIdFTP& ftp;
+  Prompts& prompts;
+  TransferHost& host;
+  std::string local_folder;  // UTF-8 absolute path of the local pane
+  // The mode box: item 0 ("ｱｽｷｰ") is ftASCII, anything else ftBinary.
+  ftp::TIdFTPTransferType mode = ftp::TIdFTPTransferType::ftBinary;
+};
+
+enum class OpOutcome {
+  kNothing,  // preconditions not met; nothing was sent (apart from TYPE)
+  kDone,
+  kStopped,  // the user stopped it; the end steps ran
+  kFailed,   // an error ended it; the message was shown
+};
+
+// Remote folders and files below a root, paths relative to the current
+// remote folder joined with "/" (Shift-JIS). FolderList starts with root.
+struct RemoteTree {
+  std::vector<std::string> FolderList;
+  std::vector<std::string> FileList;
+};
+
+// Selected local rows (names in the local folder) or the paths dropped from
+// the desktop (full paths, in the order the desktop gave them).
+struct LocalSelection {
+  std::vector<std::string> names;
+};
+struct DroppedFiles {
+  std::vector<std::string> paths;
+};
+
+OpOutcome UploadFiles(TransferContext& ctx, const LocalSelection& source);
+OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source);
+
+// Downloads the selected rows of `rows` (in list order): folders with
+// everything in them, files into the local folder.
+OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& rows);
+
+// Breadth-first walk below `root` (a remote name or relative path). "." and
+// ".." are skipped silently; names that could escape the tree ("/", "\\",
+// control characters, empty) are reported and skipped. Client errors
+// propagate.
+RemoteTree CollectRemoteTree(ftp::TIdFTP& ftp, Prompts& prompts, const std::string& root);
+
+// Downloads a collected tree below the local folder. Returns kStopped when
+// the stop test fired; errors propagate (the caller shows them).
+OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree);
+
+// ---- helpers shared by the operations ----
+
+// "中断しました！！" when the idle flag is set; true = stop.
+bool StopTest(TransferContext& ctx);
+
+// A remote name that must never become part of a path: empty, "." or "..",
+// or holding "/", "\\" (outside double-byte characters) or a control
+// character.
+bool UnsafeRemoteName(std::string_view sjis_name);
+
+// Shift-JIS (or any server bytes) for showing: exact when it converts,
+// otherwise with "?" for what does not.
+std::string DisplayName(std::string_view sjis);
+
+// "name(n/m)"
+std::string ProgressText(std::string_view name, int n, int m);
+
+// Shows an error of the client in the standard error box (nothing for the
+// silent ones, which mean the peer went away).
+void ShowClientError(Prompts& prompts, const std::exception& e);
+
+// Clears the idle flag for its lifetime and sets it again on every way out,
+// so a failed operation never leaves the window unclosable.
+class BusyScope {
+ public:
+  explicit BusyScope(TransferHost& host) : host_(host) { host_.SetIdleFlag(false); }
+  ~BusyScope() { host_.SetIdleFlag(true); }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  TransferHost& host_;
+};
+
+// Forwards the client's work events to the host's byte progress for its
+// lifetime, restoring the client's own handlers afterwards.
+class WorkProgress {
+ public:
+  WorkProgress(ftp::TIdFTP& ftp, TransferHost& host);
+  ~WorkProgress();
+  WorkProgress(const WorkProgress&) = delete;
+  WorkProgress& operator=(const WorkProgress&) = delete;
+  // Size of the next download when the listing told it (0 = unknown).
+  void ExpectSize(int64_t size) { expected_ = size; }
+
+ private:
+  ftp::TIdFTP& ftp_;
+  TransferHost& host_;
+  ftp::TWorkEvent old_begin_, old_work_;
+  ftp::TWorkEndEvent old_end_;
+  int64_t expected_ = 0;
+  int64_t total_ = 0;
+  int64_t last_reported_ = -1;
+  int64_t last_ms_ = 0;
+};
+
+// Program texts shared by the operations (UTF-8).
+namespace texts {
+inline constexpr const char* kUploading = "ｱｯﾌﾟﾛｰﾄﾞ中...";
+inline constexpr const char* kDownloading = "ﾀﾞｳﾝﾛｰﾄﾞ中...";
+inline constexpr const char* kDeleting = "削除中...";
+inline constexpr const char* kDone = "完了";
+inline constexpr const char* kStopCaption = "中断";
+inline constexpr const char* kStopText = "中断しました！！";
+inline constexpr const char* kWarningCaption = "警告";
+// "「" + name + "」\r\nがｱｯﾌﾟﾛｰﾄﾞできません\r\n\r\nｻｰﾊﾞによって拒否されます"
+std::string UploadRefused(std::string_view name);
+// name + "は作成できません"
+std::string LocalFolderFailed(std::string_view path);
+// A name the other side cannot represent exactly.
+std::string NotConvertible(std::string_view name);
+// A listed name that would leave the folder it was listed in.
+std::string UnsafeName(std::string_view name);
+// A remote path longer than the 255 bytes the tool allows.
+std::string PathTooLong(std::string_view name);
+}  // namespace texts
+
+}  // namespace hemlo::transfer
