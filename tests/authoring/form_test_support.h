@@ -1,0 +1,84 @@
+#pragma once
+// Shared pieces of the builder dialog's GUI tests: a dialog over scripted
+// prompts in a temporary program folder, and a way to act on a modal window
+// once it is up without ever blocking the test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "authoring/setting_form.h"
+#include "base/program_folder.h"
+#include "base/prompts.h"
+#include "text/cp932.h"
+
+namespace hemlo::authoring::testing {
+
+inline std::string S(std::string_view utf8) { return text::Sjis(utf8); }
+
+// Runs `act` on the first modal window that appears; if none appears within
+// `timeout`, or `act` leaves it open, the window is closed so exec() returns.
+inline void WhenModal(std::function<void(QWidget*)> act,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+  auto* poll = new QTimer(qApp);
+  auto started = std::make_shared<std::chrono::steady_clock::time_point>(
+      std::chrono::steady_clock::now());
+  poll->setInterval(20);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, act, started, timeout] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w != nullptr && w->isVisible()) {
+      poll->stop();
+      poll->deleteLater();
+      act(w);
+      // A window the action left open is closed, never waited on.
+      if (QWidget* still = QApplication::activeModalWidget(); still == w && w->isVisible()) {
+        ADD_FAILURE() << "modal window left open by the test action";
+        w->close();
+      }
+      return;
+    }
+    if (std::chrono::steady_clock::now() - *started > timeout) {
+      poll->stop();
+      poll->deleteLater();
+      ADD_FAILURE() << "no modal window appeared";
+    }
+  });
+  poll->start();
+}
+
+class FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    folder_ = std::filesystem::temp_directory_path() /
+              ("hemlo_builder_" + std::to_string(rd()) + "_" + std::to_string(rd()));
+    std::filesystem::create_directories(folder_);
+    SetProgramFolder(folder_);
+    form_ = std::make_unique<TfrmSetting>(prompts_);
+  }
+  void TearDown() override {
+    form_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
+
+  // The text of the last message or error box (UTF-8).
+  std::string LastAsked(const char* kind) const {
+    for (auto it = prompts_.asked.rbegin(); it != prompts_.asked.rend(); ++it)
+      if (it->kind == kind) return it->text;
+    return {};
+  }
+
+  ScriptedPrompts prompts_;
+  std::filesystem::path folder_;
+  std::unique_ptr<TfrmSetting> form_;
+};
+
+}  // namespace hemlo::authoring::testing
