@@ -1,0 +1,198 @@
+// The same suite against real servers on loopback: vsftpd and pyftpdlib.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "ftp/id_ftp.h"
+#include "real_servers.h"
+
+namespace hemlo::ftp {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadText;
+using testing::RealServer;
+using testing::TempFolder;
+
+void WriteFile(const fs::path& p, const std::string& bytes) {
+  std::ofstream out(p, std::ios::binary);
+  out << bytes;
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  std::mt19937_64 rng(seed);
+  for (size_t i = 0; i < n; i += 8) {
+    uint64_t v = rng();
+    for (size_t j = 0; j < 8 && i + j < n; ++j) s[i + j] = static_cast<char>(v >> (8 * j));
+  }
+  return s;
+}
+
+std::string Join(const std::string& dir, const std::string& name) {
+  return dir.empty() || dir.back() != '/' ? dir + "/" + name : dir + name;
+}
+
+class FtpRealServer : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    server_ = GetParam() == "vsftpd" ? testing::StartVsftpd() : testing::StartPyftpdlib();
+    ftp_.Host = "127.0.0.1";
+    ftp_.Port = server_->port;
+    ftp_.Username = server_->user;
+    ftp_.Password = server_->password;
+    ftp_.ReplyTimeout = 20000;
+    ftp_.DataConnectTimeout = 10000;
+    ftp_.DataTimeout = 20000;
+    ftp_.Connect();
+    ftp_.ChangeDirectory(server_->remote_work);
+  }
+  void TearDown() override { ftp_.Disconnect(); }
+
+  const TIdFTPListItem* Find(const std::string& name) {
+    for (const auto& item : ftp_.DirectoryListing().Items())
+      if (item.FileName == name) return &item;
+    return nullptr;
+  }
+
+  std::unique_ptr<RealServer> server_;
+  TIdFTP ftp_;
+  TempFolder local_;
+};
+
+TEST_P(FtpRealServer, DirectoryAndFileCommands) {
+  EXPECT_EQ(ftp_.GreetingReply.NumericCode, 220);
+  EXPECT_EQ(ftp_.LoginReply.NumericCode, 230);
+  EXPECT_FALSE(ftp_.SystemDescription.empty());
+  EXPECT_EQ(ftp_.CurrentDirectory(), server_->remote_work);
+
+  ftp_.CreateDirectory("dir1");
+  EXPECT_TRUE(fs::is_directory(server_->files / "dir1"));
+  ftp_.ChangeDirectory("dir1");
+  EXPECT_EQ(ftp_.CurrentDirectory(), Join(server_->remote_work, "dir1"));
+  ftp_.ParentDirectory();
+  EXPECT_EQ(ftp_.CurrentDirectory(), server_->remote_work);
+
+  WriteFile(local_.path() / "a.txt", "hello");
+  ftp_.Upload((local_.path() / "a.txt").string(), "dir1/a.txt");
+  ftp_.RenameFile("dir1/a.txt", "dir1/b.txt");
+  EXPECT_FALSE(fs::exists(server_->files / "dir1" / "a.txt"));
+  EXPECT_EQ(ReadText(server_->files / "dir1" / "b.txt"), "hello");
+
+  if (server_->name == "pyftpdlib") {
+    ftp_.SiteCommand("CHMOD 600 dir1/b.txt");
+    struct stat st{};
+    ASSERT_EQ(::stat((server_->files / "dir1" / "b.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  } else {
+    // vsftpd never allows SITE CHMOD to anonymous users; the refusal must
+    // leave the client ready.
+    try {
+      ftp_.SiteCommand("CHMOD 600 dir1/b.txt");
+      FAIL() << "vsftpd accepted SITE CHMOD from an anonymous user";
+    } catch (const EIdProtocolReplyError& e) {
+      EXPECT_GE(e.ErrorCode(), 500);
+    }
+  }
+
+  try {
+    ftp_.RemoveDirectory("dir1");  // not empty
+    FAIL();
+  } catch (const EIdProtocolReplyError& e) {
+    EXPECT_EQ(e.ErrorCode(), 550);
+  }
+  ftp_.DeleteFile("dir1/b.txt");
+  EXPECT_FALSE(fs::exists(server_->files / "dir1" / "b.txt"));
+  ftp_.RemoveDirectory("dir1");
+  EXPECT_FALSE(fs::exists(server_->files / "dir1"));
+  EXPECT_THROW(ftp_.ChangeDirectory("no-such-dir"), EIdProtocolReplyError);
+  EXPECT_THROW(ftp_.Download("no-such-file", (local_.path() / "x").string(), true), EIdProtocolReplyError);
+  EXPECT_FALSE(fs::exists(local_.path() / "x"));
+  EXPECT_EQ(ftp_.CurrentDirectory(), server_->remote_work);  // still in step
+}
+
+TEST_P(FtpRealServer, ListingParsedIntoItems) {
+  fs::create_directory(server_->files / "sub");
+  WriteFile(server_->files / "ten.bin", std::string(10, 'x'));
+  WriteFile(server_->files / "with space.htm", std::string(1234, 'y'));
+  std::vector<std::string> lines;
+  ftp_.ListDirectory(&lines);
+  EXPECT_EQ(lines, ftp_.ListingText());
+  EXPECT_EQ(ftp_.DirectoryListing().ListFormat, TIdFTPListFormat::flfUnix);
+  ASSERT_NE(Find("sub"), nullptr);
+  EXPECT_EQ(Find("sub")->ItemType, TIdDirItemType::ditDirectory);
+  ASSERT_NE(Find("ten.bin"), nullptr);
+  EXPECT_EQ(Find("ten.bin")->Size, 10);
+  EXPECT_EQ(Find("ten.bin")->ItemType, TIdDirItemType::ditFile);
+  EXPECT_EQ(Find("ten.bin")->PermissionText(), "rw-r--r--");
+  // Dated today (the servers list recent files with a time, not a year).
+  const double now_days = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
+  EXPECT_NEAR(Find("ten.bin")->ModifiedDate, now_days, 1.5);
+  ASSERT_NE(Find("with space.htm"), nullptr);
+  EXPECT_EQ(Find("with space.htm")->Size, 1234);
+
+  ftp_.ListDirectory(&lines, "sub");
+  EXPECT_EQ(ftp_.DirectoryListing().Count(), 0u);
+  ftp_.ListDirectory(&lines, "", false);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "ten.bin"), lines.end());
+}
+
+TEST_P(FtpRealServer, UploadAndDownloadKeepEveryByte) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"empty.bin", ""},
+      {"small.bin", std::string("line\r\nlf\nnul\0\x95\x5C\xff", 18)},
+      {"large.bin", RandomBytes(64u << 20, 7)},
+  };
+  for (const auto& [name, bytes] : files) {
+    const fs::path up = local_.path() / ("up-" + name);
+    WriteFile(up, bytes);
+    ftp_.Upload(up.string(), name);
+    EXPECT_TRUE(ReadText(server_->files / name) == bytes) << name << " differs on the server";
+    const fs::path down = local_.path() / ("down-" + name);
+    ftp_.Download(name, down.string(), true, false);
+    EXPECT_TRUE(ReadText(down) == bytes) << name << " differs after download";
+    // Overwriting an existing local file with the tool's arguments.
+    WriteFile(down, "stale local contents that are longer than some files");
+    ftp_.Download(name, down.string(), true, false);
+    EXPECT_TRUE(ReadText(down) == bytes) << name << " not replaced";
+  }
+  ftp_.Download("small.bin", "/dev/null", true, false);  // devices are written straight into
+  std::vector<std::string> names;
+  for (auto& e : fs::directory_iterator(local_.path())) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names.size(), 6u);  // no temporary files left behind
+}
+
+TEST_P(FtpRealServer, ShiftJisNamesRoundTrip) {
+  if (!server_->names_as_bytes)
+    GTEST_SKIP() << server_->name << " decodes names as UTF-8 and replaces other bytes";
+  const std::string dir = "\x83\x5C\x83\x74\x83\x67";   // ソフト
+  const std::string file = "\x95\x5C\x8E\xA6.htm";      // 表示.htm
+  const std::string renamed = "\x94\x5C\x97\xCD.htm";   // 能力.htm
+  ftp_.CreateDirectory(dir);
+  EXPECT_TRUE(fs::is_directory(server_->files / dir));
+  ftp_.ChangeDirectory(dir);
+  EXPECT_EQ(ftp_.CurrentDirectory(), Join(server_->remote_work, dir));
+  WriteFile(local_.path() / "page", "<html>\x82\xA0</html>");
+  ftp_.Upload((local_.path() / "page").string(), file);
+  EXPECT_TRUE(fs::exists(server_->files / dir / file));
+  ftp_.ListDirectory();
+  ASSERT_NE(Find(file), nullptr) << ftp_.ListingText().front();
+  EXPECT_FALSE(Find(file)->UnsafeName());
+  ftp_.RenameFile(file, renamed);
+  ftp_.Download(renamed, (local_.path() / "back").string(), true);
+  EXPECT_EQ(ReadText(local_.path() / "back"), "<html>\x82\xA0</html>");
+  ftp_.DeleteFile(renamed);
+  ftp_.ParentDirectory();
+  ftp_.RemoveDirectory(dir);
+  EXPECT_FALSE(fs::exists(server_->files / dir));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, FtpRealServer, ::testing::Values("vsftpd", "pyftpdlib"),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace hemlo::ftp
