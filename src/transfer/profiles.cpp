@@ -1,0 +1,94 @@
+#include "transfer/profiles.h"
+
+#include "transfer/comma_text.h"
+
+namespace hemlo::transfer {
+
+void UpgradeProfileLines(std::vector<std::string>& lines) {
+  if (lines.empty()) return;
+  const int have = static_cast<int>(SplitCommaText(lines.front()).size());
+  if (have >= kProfileFields) return;
+  const std::string pad(static_cast<size_t>(kProfileFields - have), ',');
+  for (auto& line : lines) line += pad;
+}
+
+void ProfilePanel::Load(std::vector<std::string> lines) {
+  ProfileList = std::move(lines);
+  if (ProfileList.empty()) {
+    ProfileCounter = 0;
+    return;
+  }
+  UpgradeProfileLines(ProfileList);
+  ShowProfile(1);
+}
+
+void ProfilePanel::ShowProfile(int n) {
+  ProfileCounter = n;
+  std::vector<std::string> f;
+  if (!ProfileList.empty() && n >= 1 && n <= Count()) f = SplitCommaText(ProfileList[static_cast<size_t>(n - 1)]);
+  f.resize(kProfileFields);
+  RegistrationName = f[0];
+  HostName = f[1];
+  UserId = f[2];
+  Password = f[3];
+  LastRemoteFolder = f[4];
+}
+
+void ProfilePanel::PrevClick() {
+  NextEnabled = true;
+  if (ProfileCounter > 1) ShowProfile(ProfileCounter - 1);
+}
+
+void ProfilePanel::NextClick() {
+  if (ProfileCounter != Count()) ShowProfile(ProfileCounter + 1);
+}
+
+void ProfilePanel::AddClick() {
+  NextEnabled = false;
+  RegistrationName.clear();
+  HostName.clear();
+  UserId.clear();
+  Password.clear();
+  ProfileCounter = Count() + 1;
+}
+
+std::string ProfilePanel::LineOfFields(const std::string& fifth) const {
+  return JoinCommaText({RegistrationName, HostName, UserId, Password, fifth});
+}
+
+bool ProfilePanel::SaveClick() {
+  if (RegistrationName.empty() || HostName.empty() || UserId.empty() || Password.empty()) return false;
+  const int n = ProfileCounter == 0 ? 1 : ProfileCounter;
+  // Saving always forgets the remote folder: the account may have changed.
+  const std::string line = LineOfFields({});
+  if (Count() < n) {
+    ProfileList.push_back(line);
+    ProfileCounter = Count();
+  } else {
+    ProfileList[static_cast<size_t>(n - 1)] = line;
+    ProfileCounter = n;
+  }
+  NextEnabled = true;
+  return true;
+}
+
+void ProfilePanel::CancelAddClick() {
+  ShowProfile(1);
+  NextEnabled = true;
+}
+
+void ProfilePanel::DeleteClick() {
+  const int n = ProfileCounter;
+  if (n == 0 || n > Count()) return;
+  ProfileList.erase(ProfileList.begin() + (n - 1));
+  ShowProfile(ProfileList.empty() ? 0 : 1);
+  NextEnabled = true;
+}
+
+void ProfilePanel::WriteBack() {
+  const int n = ProfileCounter;
+  if (n < 1 || n > Count()) return;
+  ProfileList[static_cast<size_t>(n - 1)] = LineOfFields(LastRemoteFolder);
+}
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,55 @@
+#pragma once
+// The connection-profile panel of the transfer tool without its widgets:
+// the stored list, the fields on show, the counter and the rules of the
+// six profile buttons. The window copies the fields to and from its edits.
+// Every text here is Shift-JIS bytes.
+#include <string>
+#include <vector>
+
+namespace hemlo::transfer {
+
+// Fields of one stored profile, in file order.
+inline constexpr int kProfileFields = 5;
+
+// Older files hold four fields per line: when the first line has fewer than
+// five, every line gets as many "," as the first line lacks.
+void UpgradeProfileLines(std::vector<std::string>& lines);
+
+class ProfilePanel {
+ public:
+  // The fields on show: Edit1..Edit4 and Label5.
+  std::string RegistrationName;
+  std::string HostName;
+  std::string UserId;
+  std::string Password;
+  std::string LastRemoteFolder;
+
+  std::vector<std::string> ProfileList;
+  int ProfileCounter = 0;
+  bool NextEnabled = true;  // the "次" button
+
+  int Count() const { return static_cast<int>(ProfileList.size()); }
+
+  // Loads stored lines (upgrading four-field files) and shows profile 1,
+  // or leaves the counter at 0 when there is none.
+  void Load(std::vector<std::string> lines);
+
+  void ShowProfile(int n);
+  void PrevClick();    // "前"
+  void NextClick();    // "次"
+  void AddClick();     // "追加"
+  // "保存": false when a field is empty (the caller shows the message and
+  // nothing changed). On true the caller writes ProfileList to the file.
+  bool SaveClick();
+  void CancelAddClick();  // "追加中止"
+  void DeleteClick();     // "削除"
+  // After a disconnection: the stored profile on show takes the fields on
+  // show, the remote folder included. Nothing happens while no stored
+  // profile is shown.
+  void WriteBack();
+
+ private:
+  std::string LineOfFields(const std::string& fifth) const;
+};
+
+}  // namespace hemlo::transfer

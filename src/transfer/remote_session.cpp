@@ -1,0 +1,73 @@
+#include "transfer/remote_session.h"
+
+#include "transfer/cell_text.h"
+
+namespace hemlo::transfer {
+
+HostPort SplitHostPort(const std::string& host_field, int default_port) {
+  HostPort hp{host_field, default_port};
+  const size_t colon = host_field.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == host_field.size()) return hp;
+  const std::string digits = host_field.substr(colon + 1);
+  if (digits.size() > 5) return hp;
+  int port = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return hp;
+    port = port * 10 + (c - '0');
+  }
+  if (port < 1 || port > 65535) return hp;
+  hp.host = host_field.substr(0, colon);
+  hp.port = port;
+  return hp;
+}
+
+std::vector<RemoteRow> RowsOfListing(const ftp::TIdFTPListItems& items) {
+  std::vector<RemoteRow> rows;
+  rows.reserve(items.Count());
+  for (const auto& item : items.Items()) {
+    RemoteRow r;
+    r.FileName = item.FileName;
+    r.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
+    r.DateText = DateCellText(FromDayNumber(item.ModifiedDate));
+    r.SizeText = SizeCellText(item.Size);
+    r.PermissionText = item.PermissionText();
+    rows.push_back(std::move(r));
+  }
+  return rows;
+}
+
+void RemoteSession::Connect(const std::string& host_field, const std::string& user, const std::string& password,
+                            const std::string& last_folder) {
+  const HostPort hp = SplitHostPort(host_field, 21);
+  ftp_.Host = hp.host;
+  ftp_.Port = hp.port;
+  ftp_.Username = user;
+  ftp_.Password = password;
+  ftp_.Connect(true, kConnectTimeoutMs);
+  HomeFolder = ftp_.CurrentDirectory();
+  if (last_folder.empty()) return;
+  try {
+    ftp_.ChangeDirectory(last_folder);
+  } catch (const ftp::EIdProtocolReplyError&) {
+    // The stored folder is gone or closed to us: start at home instead.
+    ftp_.ChangeDirectory(HomeFolder);
+  }
+}
+
+RemoteListing RemoteSession::List() {
+  RemoteListing l;
+  l.Folder = ftp_.CurrentDirectory();
+  ftp_.ListDirectory(nullptr, {}, true);
+  l.Rows = RowsOfListing(ftp_.DirectoryListing());
+  return l;
+}
+
+void RemoteSession::Enter(const std::string& folder_name) { ftp_.ChangeDirectory(folder_name); }
+
+bool RemoteSession::Up(const std::string& shown_folder) {
+  if (shown_folder == HomeFolder) return false;
+  ftp_.ParentDirectory();
+  return true;
+}
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,66 @@
+#pragma once
+// The connection side of the transfer tool over the FTP client, without
+// widgets: connecting with a profile (home folder, last folder with its
+// fallback), listing the current folder into row texts, walking folders.
+// Remote names and folders are the server's Shift-JIS bytes.
+#include <string>
+#include <vector>
+
+#include "ftp/id_ftp.h"
+
+namespace hemlo::transfer {
+
+// A connect attempt to an unreachable host gives up after this long.
+inline constexpr int kConnectTimeoutMs = 30'000;
+
+struct HostPort {
+  std::string host;
+  int port = 21;
+};
+// "name:port" names a port; anything else (no colon, or no valid port after
+// the last one) is a host name for `default_port`.
+HostPort SplitHostPort(const std::string& host_field, int default_port);
+
+struct RemoteRow {
+  std::string FileName;  // Shift-JIS, as the server sent it
+  bool Folder = false;   // directory (image 0); files and links are not
+  std::string DateText;
+  std::string SizeText;
+  std::string PermissionText;
+};
+
+std::vector<RemoteRow> RowsOfListing(const ftp::TIdFTPListItems& items);
+
+struct RemoteListing {
+  std::string Folder;  // CurrentDirectory
+  std::vector<RemoteRow> Rows;
+};
+
+class RemoteSession {
+ public:
+  explicit RemoteSession(ftp::TIdFTP& ftp) : ftp_(ftp) {}
+
+  // The folder the server reported right after login; "up" stops there.
+  std::string HomeFolder;
+
+  // Sets host, port and login, connects and logs in, records HomeFolder
+  // and, when `last_folder` is not empty, changes into it, falling back to
+  // HomeFolder when the server refuses. Client errors propagate.
+  void Connect(const std::string& host_field, const std::string& user, const std::string& password,
+               const std::string& last_folder);
+
+  // The current folder and its entries in listing order.
+  RemoteListing List();
+
+  // Into a folder row (relative to the current folder).
+  void Enter(const std::string& folder_name);
+  // One level up, unless `shown_folder` is HomeFolder (then false).
+  bool Up(const std::string& shown_folder);
+
+  ftp::TIdFTP& Client() { return ftp_; }
+
+ private:
+  ftp::TIdFTP& ftp_;
+};
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,70 @@
+#include "transfer/sort_rules.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <cwchar>
+#include <locale>
+
+namespace hemlo::transfer {
+
+void SortState::HeaderClick(int column) {
+  SortColumn = column;
+  if (column + 1 == std::abs(SortDirection))
+    SortDirection = -SortDirection;
+  else
+    SortDirection = column + 1;
+}
+
+int CompareTextAscii(std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+namespace {
+std::wstring Widen(const std::string& s) {
+  std::mbstate_t st{};
+  std::wstring out;
+  const char* p = s.c_str();
+  const char* end = p + s.size();
+  while (p < end) {
+    wchar_t wc = 0;
+    const size_t r = std::mbrtowc(&wc, p, static_cast<size_t>(end - p), &st);
+    if (r == 0 || r == static_cast<size_t>(-1) || r == static_cast<size_t>(-2)) {
+      // Bytes the locale cannot read sort by their value.
+      wc = static_cast<wchar_t>(static_cast<unsigned char>(*p));
+      st = {};
+      ++p;
+    } else {
+      p += r;
+    }
+    out += wc;
+  }
+  return out;
+}
+}  // namespace
+
+int CollateUtf8(const std::string& a, const std::string& b) {
+  const int r = std::wcscoll(Widen(a).c_str(), Widen(b).c_str());
+  return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+int CompareRows(const SortState& state, const std::vector<std::string>& a, const std::vector<std::string>& b,
+                const NameCollator& names) {
+  const size_t col = static_cast<size_t>(state.SortColumn < 0 ? 0 : state.SortColumn);
+  static const std::string kEmpty;
+  const std::string& x = col < a.size() ? a[col] : kEmpty;
+  const std::string& y = col < b.size() ? b[col] : kEmpty;
+  int r = col == 0 ? names(x, y) : CompareTextAscii(x, y);
+  if (state.SortDirection < 0) r = -r;
+  return r;
+}
+
+}  // namespace hemlo::transfer

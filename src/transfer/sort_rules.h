@@ -1,0 +1,35 @@
+#pragma once
+// The sort state shared by the remote and the local list, and the row
+// comparison both lists use.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hemlo::transfer {
+
+struct SortState {
+  int SortColumn = 0;
+  // +(column + 1) ascending, -(column + 1) descending, 0 before any sort.
+  int SortDirection = 0;
+
+  // A click on the header of `column` (0-based).
+  void HeaderClick(int column);
+};
+
+// Case-insensitive comparison that folds only a-z onto A-Z and otherwise
+// compares bytes (dates and sizes compare as text).
+int CompareTextAscii(std::string_view a, std::string_view b);
+
+// Locale-aware, case-sensitive name comparison; negative, 0 or positive.
+using NameCollator = std::function<int(const std::string& a, const std::string& b)>;
+// The C library's collation in the user's locale, for UTF-8 names.
+int CollateUtf8(const std::string& a, const std::string& b);
+
+// Compares two rows given as their cell texts. Column 0 uses `names`, the
+// others CompareTextAscii; a column a row lacks counts as empty text, so a
+// list without the chosen column keeps its order. The direction applies.
+int CompareRows(const SortState& state, const std::vector<std::string>& a, const std::vector<std::string>& b,
+                const NameCollator& names = CollateUtf8);
+
+}  // namespace hemlo::transfer

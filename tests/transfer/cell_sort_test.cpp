@@ -1,0 +1,133 @@
+// Date and size cells, and the shared sort rules over them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <clocale>
+
+#include "ftp/id_ftp_list.h"
+#include "transfer/cell_text.h"
+#include "transfer/remote_session.h"
+#include "transfer/sort_rules.h"
+
+namespace hemlo::transfer {
+namespace {
+
+TEST(CellText, Dates) {
+  EXPECT_EQ(DateCellText({2024, 3, 9, 0, 0, 0}), "2024/03/09");
+  EXPECT_EQ(DateCellText({2024, 3, 9, 7, 5, 0}), "2024/03/09 07:05:00");
+  EXPECT_EQ(DateCellText({2024, 3, 9, 0, 0, 1}), "2024/03/09 00:00:01");
+  const double d = *ftp::EncodeDateTime(2023, 12, 31, 23, 59, 59, 0);
+  EXPECT_EQ(DateCellText(FromDayNumber(d)), "2023/12/31 23:59:59");
+  EXPECT_EQ(DateCellText(FromDayNumber(*ftp::EncodeDateTime(2000, 2, 29, 0, 0, 0, 0))), "2000/02/29");
+  EXPECT_EQ(DateCellText(FromDayNumber(*ftp::EncodeDateTime(1970, 1, 1, 12, 0, 0, 0))), "1970/01/01 12:00:00");
+}
+
+TEST(CellText, Sizes) {
+  EXPECT_EQ(SizeCellText(0), "         0");
+  EXPECT_EQ(SizeCellText(999), "       999");
+  EXPECT_EQ(SizeCellText(1000), "     1,000");
+  EXPECT_EQ(SizeCellText(1234567), " 1,234,567");
+  EXPECT_EQ(SizeCellText(12345678), "12,345,678");
+  EXPECT_EQ(SizeCellText(1234567890), "1,234,567,890");  // longer texts are not cut
+}
+
+TEST(SortRules, HeaderClicksToggleOnlyTheSameColumn) {
+  SortState s;
+  s.SortDirection = 2;  // start-up state
+  s.HeaderClick(1);
+  EXPECT_EQ(s.SortDirection, -2);
+  s.HeaderClick(1);
+  EXPECT_EQ(s.SortDirection, 2);
+  s.HeaderClick(2);
+  EXPECT_EQ(s.SortColumn, 2);
+  EXPECT_EQ(s.SortDirection, 3);
+  s.HeaderClick(0);
+  EXPECT_EQ(s.SortDirection, 1);
+  s.HeaderClick(0);
+  EXPECT_EQ(s.SortDirection, -1);
+}
+
+std::vector<std::vector<std::string>> Sorted(std::vector<std::vector<std::string>> rows, const SortState& s) {
+  std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) { return CompareRows(s, a, b) < 0; });
+  return rows;
+}
+
+TEST(SortRules, SizesByMagnitudeDatesAsText) {
+  SortState s;
+  s.HeaderClick(2);
+  const auto rows = Sorted({{"a", "", SizeCellText(1000)}, {"b", "", SizeCellText(20)}, {"c", "", SizeCellText(300)}},
+                           s);
+  EXPECT_EQ(rows[0][0], "b");
+  EXPECT_EQ(rows[1][0], "c");
+  EXPECT_EQ(rows[2][0], "a");
+  s.HeaderClick(1);
+  s.HeaderClick(1);  // descending
+  const auto by_date = Sorted({{"x", "2024/01/05"}, {"y", "2024/01/05 10:00:00"}, {"z", "2023/12/31 23:00:00"}}, s);
+  EXPECT_EQ(by_date[0][0], "y");
+  EXPECT_EQ(by_date[1][0], "x");
+  EXPECT_EQ(by_date[2][0], "z");
+}
+
+TEST(SortRules, TextColumnsFoldOnlyAsciiLetters) {
+  EXPECT_EQ(CompareTextAscii("rwx", "RWX"), 0);
+  // '_' lies between 'Z' and 'a': folding to upper case puts it after letters.
+  EXPECT_GT(CompareTextAscii("_", "b"), 0);
+  EXPECT_LT(CompareTextAscii("ab", "abc"), 0);
+  EXPECT_NE(CompareTextAscii("\xC3\xA9", "\xC3\x89"), 0);  // é/É are not folded
+}
+
+TEST(SortRules, NamesAreLocaleAwareAndCaseSensitive) {
+  // A collator that is not plain byte order must decide column 0.
+  const NameCollator reverse = [](const std::string& a, const std::string& b) { return b.compare(a); };
+  SortState s;
+  s.HeaderClick(0);
+  EXPECT_GT(CompareRows(s, {"a"}, {"b"}, reverse), 0);
+  s.HeaderClick(0);
+  EXPECT_LT(CompareRows(s, {"a"}, {"b"}, reverse), 0);
+  // With a UTF-8 locale the default collation is used, case-sensitive.
+  if (std::setlocale(LC_COLLATE, "C.UTF-8") || std::setlocale(LC_COLLATE, "en_US.UTF-8")) {
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    EXPECT_NE(CollateUtf8("a", "A"), 0);
+    EXPECT_LT(CollateUtf8("abc", "abd"), 0);
+    EXPECT_EQ(CollateUtf8("same", "same"), 0);
+  }
+}
+
+TEST(SortRules, MissingColumnKeepsOrder) {
+  SortState s;
+  s.HeaderClick(3);  // the remote list's "属性", absent from the local list
+  const auto rows = Sorted({{"b", "1", "2"}, {"a", "1", "2"}}, s);
+  EXPECT_EQ(rows[0][0], "b");
+}
+
+TEST(RemoteRows, CellsAndImages) {
+  ftp::TIdFTPListItems items;
+  items.Today = ftp::TIdCivilDate{2024, 6, 1};
+  items.LoadList({"drwxr-xr-x   2 u g      4096 Jan 05  2024 img",
+                  "-rw-r--r--   1 u g   1234567 May 20 09:15 index.htm",
+                  "lrwxrwxrwx   1 u g        11 May 20 09:15 link -> index.htm"});
+  const auto rows = RowsOfListing(items);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_TRUE(rows[0].Folder);
+  EXPECT_EQ(rows[0].DateText, "2024/01/05");
+  EXPECT_EQ(rows[0].PermissionText, "rwxr-xr-x");
+  EXPECT_FALSE(rows[1].Folder);
+  EXPECT_EQ(rows[1].SizeText, " 1,234,567");
+  EXPECT_EQ(rows[1].DateText, "2024/05/20 09:15:00");
+  EXPECT_FALSE(rows[2].Folder);  // links show the file image
+}
+
+TEST(HostPort, PortAfterColon) {
+  EXPECT_EQ(SplitHostPort("ftp.example.jp", 21).host, "ftp.example.jp");
+  EXPECT_EQ(SplitHostPort("ftp.example.jp", 21).port, 21);
+  const HostPort hp = SplitHostPort("127.0.0.1:2121", 21);
+  EXPECT_EQ(hp.host, "127.0.0.1");
+  EXPECT_EQ(hp.port, 2121);
+  for (const char* odd : {"host:", ":21", "host:99999", "host:0", "host:2x"}) {
+    EXPECT_EQ(SplitHostPort(odd, 21).host, odd);
+    EXPECT_EQ(SplitHostPort(odd, 21).port, 21);
+  }
+}
+
+}  // namespace
+}  // namespace hemlo::transfer

@@ -1,0 +1,76 @@
+// Path rules on whole Shift-JIS characters and the local tree walk.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "text/cp932.h"
+#include "transfer/local_paths.h"
+
+namespace hemlo::transfer {
+namespace {
+namespace fs = std::filesystem;
+using text::Sjis;
+
+TEST(LocalPaths, ParentPathExamples) {
+  EXPECT_EQ(ParentPath("C:\\www\\site\\", '\\'), "C:\\www\\");
+  EXPECT_EQ(ParentPath("C:\\www\\site", '\\'), "C:\\www\\");
+  EXPECT_EQ(ParentPath("site/sub", '/'), "site/");
+  EXPECT_EQ(ParentPath("site", '/'), "");
+  EXPECT_EQ(ParentPath("", '/'), "");
+  EXPECT_EQ(ParentPath("/", '/', PathText::kUtf8), "");
+  EXPECT_EQ(ParentPath("/home/u/site/", '/', PathText::kUtf8), "/home/u/");
+}
+
+TEST(LocalPaths, TrailByteIsNotASeparator) {
+  // 表 is 0x95 0x5C: its trail byte has the value of "\\".
+  const std::string folder = "C:\\www\\" + Sjis("表");
+  EXPECT_EQ(WithTrailingSeparator(folder, '\\'), folder + "\\");
+  EXPECT_EQ(ParentPath(folder, '\\'), "C:\\www\\");
+  EXPECT_EQ(ParentPath(folder + "\\", '\\'), "C:\\www\\");
+  EXPECT_EQ(ParentPath(Sjis("表"), '\\'), "");
+  EXPECT_EQ(SwapSeparators(folder + "\\a", '/'), "C:/www/" + Sjis("表") + "/a");
+  EXPECT_EQ(SwapSeparators("site/img/" + Sjis("表"), '\\'), "site\\img\\" + Sjis("表"));
+}
+
+TEST(LocalPaths, CollectLocalTreeBreadthFirst) {
+  const fs::path root = fs::temp_directory_path() / ("ferrox_tree_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "A" / "deep");
+  fs::create_directories(root / "B");
+  fs::create_directories(root / ".hidden_dir");
+  std::ofstream(root / "top.htm") << "x";
+  std::ofstream(root / ".htaccess") << "x";
+  std::ofstream(root / "A" / "a.gif") << "x";
+  std::ofstream(root / "A" / "deep" / "d.txt") << "x";
+  std::ofstream(root / "B" / "b.gif") << "x";
+  fs::create_directory_symlink(root, root / "B" / "loop");
+
+  const LocalTree t = CollectLocalTree(root.string());
+  ASSERT_FALSE(t.FolderList.empty());
+  EXPECT_EQ(t.FolderList[0], root.string());
+  auto pos = [](const std::vector<std::string>& v, const fs::path& p) {
+    return std::find(v.begin(), v.end(), p.string()) - v.begin();
+  };
+  const auto& F = t.FolderList;
+  // The first level (A, B, .hidden_dir) comes before anything deeper.
+  EXPECT_LT(pos(F, root / "A"), pos(F, root / "A" / "deep"));
+  EXPECT_LT(pos(F, root / "B"), pos(F, root / "A" / "deep"));
+  EXPECT_LT(pos(F, root / ".hidden_dir"), static_cast<long>(F.size()));
+  // Files directly in root first, then each folder's in visiting order.
+  const auto& L = t.FileList;
+  ASSERT_EQ(L.size(), 5u);
+  EXPECT_LT(pos(L, root / ".htaccess"), 2);
+  EXPECT_LT(pos(L, root / "top.htm"), 2);
+  EXPECT_EQ((pos(L, root / "A" / "a.gif") < pos(L, root / "B" / "b.gif")),
+            (pos(F, root / "A") < pos(F, root / "B")));
+  EXPECT_EQ(L.back(), (root / "A" / "deep" / "d.txt").string());
+  // The link back to root is listed but not walked again.
+  EXPECT_EQ(std::count_if(L.begin(), L.end(), [](const std::string& f) { return f.find("top.htm") != std::string::npos; }),
+            1);
+  fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace hemlo::transfer

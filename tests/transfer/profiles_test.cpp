@@ -1,0 +1,209 @@
+// The profile panel's button rules and the state files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/atomic_file.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/profiles.h"
+
+namespace hemlo::transfer {
+namespace {
+namespace fs = std::filesystem;
+
+std::vector<std::string> Lines(int n) {
+  std::vector<std::string> v;
+  for (int i = 1; i <= n; ++i) {
+    const std::string k = std::to_string(i);
+    v.push_back(JoinCommaText({"name" + k, "host" + k, "user" + k, "pass" + k, "/dir" + k}));
+  }
+  return v;
+}
+
+TEST(ProfilePanel, LoadShowsFirstOrNothing) {
+  ProfilePanel p;
+  p.Load({});
+  EXPECT_EQ(p.ProfileCounter, 0);
+  EXPECT_EQ(p.RegistrationName, "");
+  p.Load(Lines(3));
+  EXPECT_EQ(p.ProfileCounter, 1);
+  EXPECT_EQ(p.HostName, "host1");
+  EXPECT_EQ(p.LastRemoteFolder, "/dir1");
+}
+
+TEST(ProfilePanel, FourFieldFileUpgrades) {
+  ProfilePanel p;
+  p.Load({"a,h,u,p", "\"b c\",h2,u2,p2", "c,h3,u3,p3"});
+  ASSERT_EQ(p.Count(), 3);
+  EXPECT_EQ(p.ProfileList[1], "\"b c\",h2,u2,p2,");
+  p.ShowProfile(2);
+  EXPECT_EQ(p.RegistrationName, "b c");
+  EXPECT_EQ(p.LastRemoteFolder, "");
+  for (const auto& l : p.ProfileList) EXPECT_EQ(SplitCommaText(l).size(), 5u) << l;
+  // Five-field files are left alone, and a short line only shows blanks.
+  p.Load({"a,h,u,p,/x", "b,h"});
+  EXPECT_EQ(p.ProfileList[1], "b,h");
+  p.ShowProfile(2);
+  EXPECT_EQ(p.UserId, "");
+}
+
+TEST(ProfilePanel, PrevNextBounds) {
+  ProfilePanel p;
+  p.Load(Lines(3));
+  p.PrevClick();
+  EXPECT_EQ(p.ProfileCounter, 1);
+  p.NextClick();
+  p.NextClick();
+  EXPECT_EQ(p.ProfileCounter, 3);
+  EXPECT_EQ(p.UserId, "user3");
+  p.NextClick();
+  EXPECT_EQ(p.ProfileCounter, 3);
+  p.PrevClick();
+  EXPECT_EQ(p.ProfileCounter, 2);
+  EXPECT_EQ(p.Password, "pass2");
+}
+
+TEST(ProfilePanel, AddSaveAppendsAndCancelReturnsToFirst) {
+  ProfilePanel p;
+  p.Load(Lines(2));
+  p.NextClick();
+  p.AddClick();
+  EXPECT_EQ(p.ProfileCounter, 3);
+  EXPECT_FALSE(p.NextEnabled);
+  EXPECT_EQ(p.HostName, "");
+  EXPECT_EQ(p.LastRemoteFolder, "/dir2");  // the folder label keeps its text
+  // "前" during entry shows the last stored profile.
+  p.PrevClick();
+  EXPECT_EQ(p.ProfileCounter, 2);
+  EXPECT_TRUE(p.NextEnabled);
+  p.AddClick();
+  p.RegistrationName = "n";
+  p.HostName = "h";
+  p.UserId = "u";
+  EXPECT_FALSE(p.SaveClick());  // password missing: nothing changes
+  EXPECT_EQ(p.Count(), 2);
+  EXPECT_EQ(p.ProfileCounter, 3);
+  p.Password = "p";
+  EXPECT_TRUE(p.SaveClick());
+  EXPECT_EQ(p.Count(), 3);
+  EXPECT_EQ(p.ProfileCounter, 3);
+  EXPECT_EQ(p.ProfileList[2], "n,h,u,p,");
+  EXPECT_TRUE(p.NextEnabled);
+  p.AddClick();
+  p.CancelAddClick();
+  EXPECT_EQ(p.ProfileCounter, 1);
+  EXPECT_EQ(p.RegistrationName, "name1");
+  EXPECT_TRUE(p.NextEnabled);
+}
+
+TEST(ProfilePanel, SaveReplacesAndClearsRemoteFolder) {
+  ProfilePanel p;
+  p.Load(Lines(5));
+  p.NextClick();
+  p.HostName = "new host";
+  ASSERT_TRUE(p.SaveClick());
+  EXPECT_EQ(p.ProfileCounter, 2);
+  EXPECT_EQ(p.ProfileList[1], "name2,\"new host\",user2,pass2,");
+  EXPECT_EQ(p.Count(), 5);
+  p.UserId = "other";
+  ASSERT_TRUE(p.SaveClick());
+  EXPECT_EQ(p.ProfileList[1], "name2,\"new host\",other,pass2,");
+  EXPECT_EQ(p.ProfileList[2], Lines(5)[2]);
+  // With nothing stored and counter 0, "保存" stores profile 1.
+  ProfilePanel q;
+  q.Load({});
+  q.RegistrationName = q.HostName = q.UserId = q.Password = "x";
+  ASSERT_TRUE(q.SaveClick());
+  EXPECT_EQ(q.Count(), 1);
+  EXPECT_EQ(q.ProfileCounter, 1);
+}
+
+TEST(ProfilePanel, DeleteRules) {
+  ProfilePanel p;
+  p.Load(Lines(3));
+  p.AddClick();  // counter 4 = count + 1: nothing to delete
+  p.DeleteClick();
+  EXPECT_EQ(p.Count(), 3);
+  EXPECT_EQ(p.ProfileCounter, 4);
+  p.PrevClick();
+  p.PrevClick();  // profile 2
+  p.DeleteClick();
+  EXPECT_EQ(p.Count(), 2);
+  EXPECT_EQ(p.ProfileCounter, 1);
+  EXPECT_EQ(p.ProfileList[1], Lines(3)[2]);
+  p.DeleteClick();
+  p.DeleteClick();
+  EXPECT_EQ(p.Count(), 0);
+  EXPECT_EQ(p.ProfileCounter, 0);
+  EXPECT_EQ(p.RegistrationName, "");
+  p.DeleteClick();  // counter 0
+  EXPECT_EQ(p.ProfileCounter, 0);
+}
+
+TEST(ProfilePanel, WriteBackKeepsFolderOnlyForStoredProfile) {
+  ProfilePanel p;
+  p.Load(Lines(2));
+  p.NextClick();
+  p.LastRemoteFolder = "/home/u/www dir";
+  p.WriteBack();
+  EXPECT_EQ(p.ProfileList[1], "name2,host2,user2,pass2,\"/home/u/www dir\"");
+  p.AddClick();
+  p.HostName = "h";
+  p.WriteBack();  // a profile being entered is not stored
+  EXPECT_EQ(p.Count(), 2);
+}
+
+class StateFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("ferrox_files_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir;
+};
+
+TEST_F(StateFiles, ProfileFileIsOwnerOnlyAndRoundTrips) {
+  EXPECT_TRUE(ReadProfileFile(dir).empty());
+  // An existing world-readable file is tightened on replacement.
+  ASSERT_TRUE(WriteFileAtomically(dir / "Ferrox.ini", "old\r\n", 0644));
+  const auto lines = Lines(2);
+  ASSERT_TRUE(WriteProfileFile(dir, lines).ok);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "Ferrox.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(ReadProfileFile(dir), lines);
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(dir / "Ferrox.ini", bytes));
+  EXPECT_EQ(bytes, lines[0] + "\r\n" + lines[1] + "\r\n");
+}
+
+TEST_F(StateFiles, ProfileFileWriteFailureKeepsOldFile) {
+  ASSERT_TRUE(WriteProfileFile(dir, {"a,b,c,d,"}).ok);
+  const FileOutcome r = WriteProfileFile(dir / "missing" / "sub", {"x"});
+  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.error.empty());
+  EXPECT_EQ(ReadProfileFile(dir), std::vector<std::string>{"a,b,c,d,"});
+}
+
+TEST_F(StateFiles, LastDirIsShiftJisFirstLine) {
+  EXPECT_FALSE(ReadLastDir(dir).has_value());
+  const std::string folder = "/home/u/表示 site";
+  ASSERT_TRUE(WriteLastDir(dir, folder).ok);
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(dir / "LastDir.ini", bytes));
+  EXPECT_EQ(bytes, "/home/u/\x95\x5C\x8E\xA6 site\r\n");
+  EXPECT_EQ(ReadLastDir(dir), folder);
+  ASSERT_TRUE(WriteFileAtomically(dir / "LastDir.ini", "/first\r\n/second\r\n"));
+  EXPECT_EQ(ReadLastDir(dir), "/first");
+  // A folder Shift-JIS cannot spell is reported and the file stays.
+  EXPECT_FALSE(WriteLastDir(dir, "/home/u/\xF0\x9F\x98\x80").ok);
+  EXPECT_EQ(ReadLastDir(dir), "/first");
+}
+
+}  // namespace
+}  // namespace hemlo::transfer
