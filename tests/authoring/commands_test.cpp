@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
+
+#include "authoring/menu_items.h"
 
 #include "authoring_fixture.h"
 
@@ -268,6 +271,24 @@ INSTANTIATE_TEST_SUITE_P(Authoring, EveryMenuItem, ::testing::ValuesIn(MenuRows(
                          [](const ::testing::TestParamInfo<Row>& info) {
                            return "row" + std::to_string(info.index);
                          });
+
+// The table above runs every item of the menus (ファイル名... has its own tests).
+TEST(EveryMenuItemTable, CoversTheMenus) {
+  std::set<std::pair<Handler, int>> menu, table;
+  for (const auto& item : AuthoringMenuItems()) {
+    if (std::string_view(item.caption) == kSeparator) continue;
+    EXPECT_TRUE(menu.insert({item.handler, item.tag}).second) << item.caption;
+  }
+  for (const auto& row : MenuRows()) {
+    if (row.handler == Handler::mnuCommentClick || row.handler == Handler::mnuDelTagClick ||
+        row.handler == Handler::N44Click)
+      continue;  // edit-menu items
+    table.insert({row.handler, row.tag});
+  }
+  table.insert({Handler::mnuInsertClick, 0});
+  EXPECT_EQ(menu, table);
+  EXPECT_EQ(menu.size(), 58u);
+}
 
 TEST(FixedFragments, LengthsInBytes) {
   EXPECT_EQ(StyleSheetBlock().size(), 341u);

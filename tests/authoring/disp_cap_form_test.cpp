@@ -1,0 +1,114 @@
+// The desktop colour picker under Xvfb, driven through 色取得.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+
+#include "authoring/disp_cap_form.h"
+#include "form_test_support.h"
+
+namespace hemlo::authoring::testing {
+namespace {
+
+class DispCapTest : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    prompts_.answers.assign(10, Answer::Ok);
+    // A white window over the whole screen, so the snapshot is white.
+    white_ = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    white_->setAutoFillBackground(true);
+    QPalette p = white_->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    white_->setPalette(p);
+    white_->setGeometry(QGuiApplication::primaryScreen()->geometry());
+    white_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(white_.get()));
+    QTest::qWait(300);  // let the server draw it before the snapshot
+    SetSliders(10, 11, 12);
+  }
+  void TearDown() override {
+    white_.reset();
+    FormTest::TearDown();
+  }
+  void SetSliders(int r, int g, int b) {
+    form_->ScrollBar1->setValue(r);
+    form_->ScrollBar2->setValue(g);
+    form_->ScrollBar3->setValue(b);
+  }
+  std::array<int, 3> Sliders() const {
+    return {form_->ScrollBar1->value(), form_->ScrollBar2->value(), form_->ScrollBar3->value()};
+  }
+
+  std::unique_ptr<QWidget> white_;
+};
+
+TEST_F(DispCapTest, ClickOnWhiteSetsAllSlidersTo255WithAnyButton) {
+  for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
+    SetSliders(10, 11, 12);
+    bool saw_picker = false;
+    WhenModal([&](QWidget* w) {
+      auto* picker = qobject_cast<TFrmDispCap*>(w);
+      ASSERT_NE(picker, nullptr);
+      saw_picker = true;
+      EXPECT_EQ(picker->windowTitle(), "FrmDispCap");
+      EXPECT_TRUE(picker->windowFlags() & Qt::FramelessWindowHint);
+      EXPECT_EQ(picker->cursor().shape(), Qt::CrossCursor);
+      EXPECT_EQ(picker->geometry(), QGuiApplication::primaryScreen()->availableGeometry());
+      QTest::mouseClick(picker, button, {}, picker->rect().center());
+    });
+    form_->Button5->click();
+    EXPECT_TRUE(saw_picker);
+    EXPECT_EQ(LastAsked("message"),
+              "マウスの形が十字形になったら、\r\n取得したい色のところでクリックしてください");
+    EXPECT_EQ(Sliders(), (std::array<int, 3>{255, 255, 255})) << button;
+    EXPECT_EQ(form_->LblH->text(), "#FFFFFF");
+  }
+}
+
+TEST_F(DispCapTest, EscapePicksNothingAndSlidersStay) {
+  WhenModal([&](QWidget* w) {
+    ASSERT_NE(qobject_cast<TFrmDispCap*>(w), nullptr);
+    QTest::keyClick(w, Qt::Key_A);  // other keys are ignored
+    EXPECT_TRUE(w->isVisible());
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  form_->Button5->click();
+  EXPECT_EQ(Sliders(), (std::array<int, 3>{10, 11, 12}));
+  EXPECT_EQ(form_->LblRGB->text(), "RGB(10,11,12)");
+}
+
+TEST_F(DispCapTest, EachPickTakesANewSnapshot) {
+  // The picture changes between two picks; the second pick sees the new one.
+  TFrmDispCap first(nullptr);
+  const QImage a = first.DesktopImage().toImage();
+  QPalette p = white_->palette();
+  p.setColor(QPalette::Window, QColor(0, 0, 255));
+  white_->setPalette(p);
+  white_->update();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const QImage b = GrabDesktop(QGuiApplication::primaryScreen()).toImage();
+        return b.pixelColor(b.rect().center()) == QColor(0, 0, 255);
+      },
+      5000));
+  WhenModal([&](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); });
+  form_->Button5->click();
+  EXPECT_EQ(a.pixelColor(a.rect().center()), QColor(Qt::white));
+  EXPECT_EQ(Sliders(), (std::array<int, 3>{0, 0, 255}));
+}
+
+TEST_F(DispCapTest, FailedCaptureShowsErrorAndKeepsSliders) {
+  form_->desktopGrabber = [](QScreen*) { return QPixmap(); };
+  form_->Button5->click();
+  EXPECT_EQ(LastAsked("error"), "Can not capture the desktop !");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(Sliders(), (std::array<int, 3>{10, 11, 12}));
+}
+
+}  // namespace
+}  // namespace hemlo::authoring::testing

@@ -1,0 +1,267 @@
+// The builder dialog's thin handlers: controls reach the model, the model's
+// results reach the controls, the dialog opens and closes as its buttons say.
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QWebEngineView>
+
+#include "authoring/messages.h"
+#include "base/atomic_file.h"
+#include "form_test_support.h"
+
+#if HEMLO_HAVE_UI_WEB_BROWSER
+#include "webview/ui_web_browser.h"
+#endif
+
+namespace hemlo::authoring::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class SettingFormTest : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    prompts_.answers.assign(20, Answer::Ok);
+  }
+  TfrmSetting& f() { return *form_; }
+};
+
+TEST_F(SettingFormTest, StartsOnColourTabAndEscapeEmptiesResultKeepingTabAndValues) {
+  EXPECT_EQ(f().PageControl1->currentIndex(), kColorSizeTab);
+  EXPECT_EQ(f().windowTitle(), QStringLiteral("設定"));
+  EXPECT_EQ(f().ComboBox1->currentText(), "2");
+  EXPECT_EQ(f().ComboBox1->count(), 10);
+  EXPECT_EQ(f().Cmbcellspacing->itemText(9), "40");
+  EXPECT_EQ(f().ComboBox3->currentText(), "4");
+  EXPECT_EQ(f().cmbstyleLeft->currentText(), QStringLiteral("実線"));
+  EXPECT_EQ(f().LblS->text(), "$000000");
+  EXPECT_EQ(f().RadioGroup1Buttons->checkedId(), -1);
+
+  // A command's earlier result, then the user types a Japanese title and
+  // leaves with Escape.
+  f().Model().SettingResult = "#FF8000";
+  WhenModal([&](QWidget* w) {
+    EXPECT_EQ(w, form_.get());
+    f().EdTitle->setText(QStringLiteral("売上表"));
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  f().ShowModal(std::nullopt);
+  EXPECT_TRUE(f().Model().SettingResult.empty());
+  EXPECT_EQ(f().Model().currentTab, kColorSizeTab);
+  EXPECT_EQ(f().Model().table.EdTitle, S("売上表"));
+  EXPECT_FALSE(f().Model().TableAccepted);
+
+  // A command switches the tab and sets check boxes; the next opening shows
+  // them, and the title typed before is still there.
+  f().Model().colorSize.CheckColor = true;
+  WhenModal([&](QWidget*) {
+    EXPECT_EQ(f().PageControl1->currentIndex(), kTableTab);
+    EXPECT_TRUE(f().CheckColor->isChecked());
+    EXPECT_EQ(f().EdTitle->text(), QStringLiteral("売上表"));
+    f().Button2->click();
+  });
+  f().ShowModal(kTableTab);
+  EXPECT_FALSE(f().isVisible());
+}
+
+TEST_F(SettingFormTest, TableSettingChecksFieldsBelowOne) {
+  f().PageControl1->setCurrentIndex(kTableTab);
+  for (const char* rows : {"0", ""}) {
+    f().ComboBox1->setEditText(QString::fromUtf8(rows));
+    f().Button1->click();
+    EXPECT_EQ(LastAsked("message"), "未記入の項目があります") << rows;
+    EXPECT_FALSE(f().Model().TableAccepted) << rows;
+  }
+  // "10" does not sort below "1"; "abc" is caught only where it is converted.
+  f().ComboBox1->setEditText("10");
+  f().ComboBox2->setEditText("abc");
+  prompts_.asked.clear();
+  WhenModal([&](QWidget*) { f().Button1->click(); });
+  f().ShowModal(kTableTab);
+  EXPECT_TRUE(prompts_.asked.empty());
+  EXPECT_TRUE(f().Model().TableAccepted);
+  EXPECT_EQ(f().Model().table.ComboBox1, "10");
+  EXPECT_EQ(f().Model().table.ComboBox2, "abc");
+}
+
+TEST_F(SettingFormTest, TestButtonWritesHalfSizeTableAndRendersItIn180By150View) {
+  f().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  f().PageControl1->setCurrentIndex(kTableTab);
+  f().Edit1->setText("321");
+  f().CheckTitle->setChecked(true);
+  f().EdTitle->setText(QStringLiteral("表題"));
+  f().Checkcellpadding->setChecked(true);
+  f().Cmbcellpadding->setCurrentIndex(2);  // "12"
+
+  QSignalSpy loaded(f().UIWebBrowser1, &QWebEngineView::loadFinished);
+  f().Button4->click();
+  EXPECT_TRUE(prompts_.asked.empty());
+
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(folder_ / "TABLEFILE.$$$", bytes));
+  EXPECT_EQ(bytes, S("<table border=\"1\" cellpadding=12 width=\"160\" height=\"75\"> "
+                     "<caption>表題</caption>\r\n"
+                     "<TR><TD>data</TD><TD>data</TD></TR>\r\n"
+                     "<TR><TD>data</TD><TD>data</TD></TR>\r\n</table>\r\n"));
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 60000));
+  EXPECT_TRUE(loaded.first().at(0).toBool());
+  EXPECT_EQ(f().UIWebBrowser1->size(), QSize(180, 150));
+  EXPECT_EQ(f().UIWebBrowser1->url().toLocalFile(),
+            QString::fromStdString((folder_ / "TABLEFILE.$$$").string()));
+
+  // What the view shows: the table with its cells and the Shift-JIS caption.
+  QString shown;
+  bool done = false;
+  f().UIWebBrowser1->page()->runJavaScript(
+      "(function(){var t=document.querySelector('table');"
+      "return t ? t.getAttribute('width')+'|'+t.rows.length+'x'+t.rows[0].cells.length+'|'+"
+      "t.caption.textContent+'|'+t.getBoundingClientRect().width : 'none';})()",
+      [&](const QVariant& v) {
+        shown = v.toString();
+        done = true;
+      });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
+  EXPECT_EQ(shown, QStringLiteral("160|2x2|表題|160"));
+
+  // A count that is no integer: the error box, the file and the view unchanged.
+  f().ComboBox2->setEditText("abc");
+  loaded.clear();
+  f().Button4->click();
+  EXPECT_EQ(LastAsked("error"), "'abc' は整数ではありません");
+  std::string after;
+  ASSERT_TRUE(ReadWholeFile(folder_ / "TABLEFILE.$$$", after));
+  EXPECT_EQ(after, bytes);
+  QTest::qWait(200);
+  EXPECT_TRUE(loaded.isEmpty());
+  EXPECT_FALSE(f().Model().TableAccepted);
+}
+
+TEST_F(SettingFormTest, SlidersDriveLabelsSwatchAndColourSetting) {
+  f().ScrollBar1->setValue(255);
+  f().ScrollBar2->setValue(128);
+  f().ScrollBar3->setValue(0);
+  EXPECT_EQ(f().LblRGB->text(), "RGB(255,128,0)");
+  EXPECT_EQ(f().LblS->text(), "$0080FF");
+  EXPECT_EQ(f().LblH->text(), "#FF8000");
+  const QImage swatch = f().Image1->pixmap().toImage();
+  EXPECT_EQ(swatch.pixelColor(swatch.width() - 1, swatch.height() - 1), QColor(255, 128, 0));
+
+  // Neither box checked: the message, the dialog stays, no result.
+  f().RadioButton1->click();
+  WhenModal([&](QWidget* w) {
+    f().Button3->click();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(LastAsked("message"), "色か文字サイズのどちらかを指定してください。");
+    f().CheckSize->setChecked(true);
+    f().Button3->click();
+  });
+  f().ShowModal(kColorSizeTab);
+  EXPECT_EQ(f().Model().SettingResult, "RGB(255,128,0)");
+
+  // The model's values come back to the sliders when the dialog opens again.
+  f().Model().colorSize.ScrollBar1 = 10;
+  f().Model().colorSize.ScrollBar2 = 11;
+  f().Model().colorSize.ScrollBar3 = 12;
+  f().Model().colorSize.RadioButton1 = false;
+  f().Model().colorSize.RadioButton2 = true;
+  WhenModal([&](QWidget*) {
+    EXPECT_EQ(f().LblRGB->text(), "RGB(10,11,12)");
+    EXPECT_EQ(f().LblH->text(), "#0A0B0C");
+    f().Button3->click();
+  });
+  f().ShowModal(std::nullopt);
+  EXPECT_EQ(f().Model().SettingResult, "$0C0B0A");
+  EXPECT_EQ(f().ScrollBar3->value(), 12);
+}
+
+TEST_F(SettingFormTest, StyleSheetRuleBuiltLineByLine) {
+  f().PageControl1->setCurrentIndex(kStyleSheetTab);
+  f().Button6->click();
+  EXPECT_EQ(LastAsked("message"), "属性を選択してください");
+  EXPECT_TRUE(f().Memo1->toPlainText().isEmpty());
+
+  f().RadioSize2->click();
+  f().RadioGroup1Buttons->button(6)->click();  // border
+  EXPECT_TRUE(f().RadioSize1->isChecked());
+  EXPECT_TRUE(f().EdSize->isVisibleTo(form_.get()));
+  EXPECT_TRUE(f().cmbstyle->isVisibleTo(form_.get()));
+  EXPECT_FALSE(f().EdTop->isVisibleTo(form_.get()));
+  EXPECT_FALSE(f().cmbstyleTop->isVisibleTo(form_.get()));
+  EXPECT_FALSE(f().cmbAlign->isVisibleTo(form_.get()));
+  f().Button6->click();
+
+  f().RadioGroup1Buttons->button(4)->click();  // margin
+  EXPECT_TRUE(f().EdTop->isVisibleTo(form_.get()));
+  EXPECT_FALSE(f().cmbstyle->isVisibleTo(form_.get()));
+  f().RadioSize2->click();
+  f().Button6->click();
+
+  f().RadioGroup1Buttons->button(1)->click();  // border-style
+  f().cmbstyleRight->setCurrentIndex(6);       // 点線
+  f().cmbstyleLeft->setEditText(QStringLiteral("破線"));
+  f().Button6->click();
+
+  // Typed text that is none of the eight items: a message, nothing appended.
+  f().cmbstyleBottom->setEditText(QStringLiteral("波線"));
+  const QString before = f().Memo1->toPlainText();
+  f().Button6->click();
+  EXPECT_EQ(LastAsked("message"), kNoBorderStyleMessage);
+  EXPECT_EQ(f().Memo1->toPlainText(), before);
+  EXPECT_EQ(f().cmbstyleBottom->currentText(), QStringLiteral("波線"));
+
+  WhenModal([&](QWidget*) { f().Button7->click(); });
+  f().ShowModal(std::nullopt);
+  EXPECT_EQ(f().Model().SettingResult,
+            S(".MyClass00{border:4px solid 色を指定してね;\r\n"
+              "margin:4px 8px 4px 8px;\r\n"
+              "border-style:solid dotted solid dashed;\r\n}"));
+  // The box keeps its lines after 設定; クリア empties it.
+  EXPECT_EQ(f().Memo1->toPlainText(), before);
+  f().Button8->click();
+  EXPECT_TRUE(f().Memo1->toPlainText().isEmpty());
+  EXPECT_TRUE(f().Model().style.Memo1.empty());
+}
+
+TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
+  f().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  f().PageControl1->setCurrentIndex(kStyleSheetTab);
+  // A class name in Japanese, with a character Shift-JIS lacks refused.
+  f().EdClassName->clear();
+  f().EdClassName->setFocus();
+  QTest::keyClicks(f().EdClassName, QStringLiteral("見出しü"));
+  EXPECT_EQ(f().EdClassName->text(), QStringLiteral("見出し"));
+  // The user edits the box by hand; a new line still starts on its own line.
+  f().Memo1->setPlainText(QStringLiteral(".見出し{color:red;"));
+  f().RadioGroup1Buttons->button(9)->click();  // text-align
+  f().cmbAlign->setCurrentIndex(2);             // right
+  f().Button6->click();
+  EXPECT_EQ(f().Model().style.Memo1, S(".見出し{color:red;\r\ntext-align:right;\r\n"));
+  EXPECT_EQ(f().Memo1->toPlainText(), QStringLiteral(".見出し{color:red;\ntext-align:right;\n"));
+  // The background pick selects 全体指定4方向 and writes the class opener on
+  // an empty box.
+  f().Button8->click();
+  f().RadioSize2->click();
+  f().RadioGroup1Buttons->button(0)->click();
+  EXPECT_TRUE(f().RadioSize1->isChecked());
+  f().Button6->click();
+  EXPECT_EQ(f().Model().style.Memo1, S(".見出し{background:色を指定してね;\r\n"));
+}
+
+}  // namespace
+}  // namespace hemlo::authoring::testing
