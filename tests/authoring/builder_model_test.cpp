@@ -111,6 +111,16 @@ TEST_F(BuilderModelTest, TestTableRefusesNonIntegersAndLeavesTheFile) {
   EXPECT_EQ(prompts.asked.back().text, "'９' は整数ではありません");
 }
 
+TEST_F(BuilderModelTest, TestTableAddressKeepsDoubleByteFolderNames) {
+  const auto folder = folder_ / "表示";
+  std::filesystem::create_directories(folder);
+  SetProgramFolder(folder);
+  auto url = m.Button4Click(prompts);
+  ASSERT_TRUE(url.has_value());
+  EXPECT_EQ(*url, "file://" + (folder / "TABLEFILE.$$$").string());
+  EXPECT_NE(url->find("/表示/TABLEFILE.$$$"), std::string::npos);
+}
+
 TEST_F(BuilderModelTest, TestTableReportsAnUnwritableFolder) {
   SetProgramFolder(folder_ / "missing" / "deeper");
   EXPECT_FALSE(m.Button4Click(prompts).has_value());
