@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QFontDialog>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -146,9 +147,9 @@ void TMainForm::BuildActions() {
       {"EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り、クリップボードに送る", QKeySequence(Qt::CTRL | Qt::Key_X), "edit-cut"},
       {"EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", QKeySequence(Qt::CTRL | Qt::Key_C), "edit-copy"},
       {"EditPaste1", "貼り付け(&P)", "貼り付け|クリップボードの内容を貼り付ける", QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste"},
-      {"WindowCascade1", "重ねて表示(&C)", "重ねて表示", {}, "window-new"},
-      {"WindowTileHorizontal1", "上下に並べて表示(&H)", "上下に並べて表示", {}, "view-split-top-bottom"},
-      {"WindowTileVertical1", "左右に並べて表示(&V)", "左右に並べて表示", {}, "view-split-left-right"},
+      {"WindowCascade1", "重ねて表示(&C)", "重ねて表示", {}, "focus-windows-symbolic"},
+      {"WindowTileHorizontal1", "上下に並べて表示(&H)", "上下に並べて表示", {}, "view-continuous-symbolic"},
+      {"WindowTileVertical1", "左右に並べて表示(&V)", "左右に並べて表示", {}, "view-dual-symbolic"},
       {"WindowMinimizeAll1", "すべてを最小化(&M)", "最小化|すべてを最小化(&M)", {}, nullptr},
       {"WindowArrangeAll1", "すべて整列(&A)", "すべて整列", {}, nullptr},
       {"HelpAbout1", "バージョン情報(&A)...", "バージョン情報|プログラムの情報，バージョン番号，および著作権を表示します", {}, "help-about"},
@@ -428,6 +429,9 @@ void TMainForm::BuildToolBar() {
   toolbar_->setMovable(false);
   toolbar_->setFixedHeight(30);
   toolbar_->setIconSize(QSize(16, 16));
+  toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  toolbar_->layout()->setSpacing(0);
+  toolbar_->layout()->setContentsMargins(0, 0, 0, 0);
   QPalette pal = toolbar_->palette();
   pal.setColor(QPalette::Window, pal.color(QPalette::Active, QPalette::Highlight));
   toolbar_->setAutoFillBackground(true);
@@ -435,7 +439,10 @@ void TMainForm::BuildToolBar() {
 
   auto button = [&](const char* name, QAction* a) {
     toolbar_->addAction(a);
-    if (auto* w = toolbar_->widgetForAction(a)) w->setObjectName(QString::fromLatin1(name));
+    if (auto* w = toolbar_->widgetForAction(a)) {
+      w->setObjectName(QString::fromLatin1(name));
+      w->setFixedSize(23, 22);  // everything but the address box fits in 375 pixels
+    }
   };
   auto* close = new QAction(ThemeIcon("window-close"), QStringLiteral("閉じる"), this);
   close->setObjectName(QStringLiteral("ToolButton13Action"));

@@ -104,6 +104,12 @@ bool TMDIChild::FormCloseQuery() {
              Buttons::YesNoCancel, Icon::None) == Answer::Yes;
 }
 
+void TMDIChild::closeEvent(QCloseEvent* event) {
+  // FormCloseQuery, then FormClose destroys the window (WA_DeleteOnClose).
+  if (FormCloseQuery()) event->accept();
+  else event->ignore();
+}
+
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Memo1 && event->type() == QEvent::KeyPress) {
     ShowCaretPosition();  // Memo1KeyDown: before the pane acts on the key

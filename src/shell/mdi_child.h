@@ -44,6 +44,7 @@ class TMDIChild : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void WebBrowser1DocumentComplete(bool top_level);

@@ -57,6 +57,74 @@ std::string FileUrlForPath(std::string_view path) {
   return url;
 }
 
+// --- charset --------------------------------------------------------------
+
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Case-insensitive search of an ASCII needle.
+std::size_t FindNoCase(std::string_view hay, std::string_view needle, std::size_t from = 0) {
+  if (needle.size() > hay.size()) return std::string_view::npos;
+  for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
+    std::size_t k = 0;
+    while (k < needle.size() && Lower(hay[i + k]) == needle[k]) ++k;
+    if (k == needle.size()) return i;
+  }
+  return std::string_view::npos;
+}
+
+bool StartsNoCase(std::string_view s, std::size_t at, std::string_view prefix) {
+  return s.size() - at >= prefix.size() && FindNoCase(s.substr(at, prefix.size()), prefix) == 0;
+}
+
+}  // namespace
+
+bool DeclaresCharset(std::string_view page) {
+  if (page.starts_with("\xEF\xBB\xBF") || page.starts_with("\xFE\xFF") || page.starts_with("\xFF\xFE"))
+    return true;
+  const std::string_view head = page.substr(0, 1024);
+  for (std::size_t at = FindNoCase(head, "<meta"); at != std::string_view::npos;
+       at = FindNoCase(head, "<meta", at + 5)) {
+    const std::size_t end = head.find('>', at);
+    const std::string_view tag = head.substr(at, end == std::string_view::npos ? head.npos : end - at);
+    if (FindNoCase(tag, "charset") != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+std::string PreviewBytes(std::string_view page) {
+  if (DeclaresCharset(page)) return std::string(page);
+  std::size_t at = 0;
+  for (;;) {
+    std::size_t i = at;
+    while (i < page.size() && (page[i] == ' ' || page[i] == '\t' || page[i] == '\r' || page[i] == '\n' || page[i] == '\f'))
+      ++i;
+    std::size_t end = std::string_view::npos;
+    bool doctype = false;
+    if (page.compare(i, 4, "<!--") == 0) {
+      end = page.find("-->", i + 4);
+      if (end != std::string_view::npos) end += 3;
+    } else if (page.compare(i, 2, "<?") == 0) {
+      end = page.find('>', i);
+      if (end != std::string_view::npos) end += 1;
+    } else if (StartsNoCase(page, i, "<!doctype")) {
+      end = page.find('>', i);
+      if (end != std::string_view::npos) end += 1;
+      doctype = true;
+    }
+    if (end == std::string_view::npos) break;
+    at = end;
+    if (doctype) break;
+  }
+  std::string out;
+  out.reserve(page.size() + 32);
+  out.append(page.substr(0, at));
+  out.append("<meta charset=\"Shift_JIS\">");
+  out.append(page.substr(at));
+  return out;
+}
+
 // --- registry ---------------------------------------------------------------
 
 PreviewRegistry& PreviewRegistry::Shared() {
@@ -186,7 +254,7 @@ PreviewResult Image1Click(PreviewContext& c) {
     result.used_fallback = true;
   }
 
-  if (WriteResult w = WriteFileAtomically(state.PreviewPath, text); !w) {
+  if (WriteResult w = WriteFileAtomically(state.PreviewPath, PreviewBytes(text)); !w) {
     c.prompts->Error("'" + state.PreviewPath + "' に書き込めません。\n" + w.error);
     result.outcome = Outcome::WriteFailed;
     return result;

@@ -79,6 +79,18 @@ class PreviewRegistry {
   std::map<std::string, Record> files_;
 };
 
+// True when the page names its own encoding where a browser looks for it: a
+// byte-order mark, or a <meta> carrying "charset" in the first 1024 bytes.
+bool DeclaresCharset(std::string_view page);
+
+// The bytes written to the preview file: the page itself, with
+// <meta charset="Shift_JIS"> put in when the page declares no encoding of its
+// own. The engine's default-encoding setting alone does not hold: its
+// encoding detector overrides it for local files and guesses wrong on short
+// or kana-only pages. The tag goes after any leading comments, processing
+// instructions and the DOCTYPE, so the page keeps its rendering mode.
+std::string PreviewBytes(std::string_view page);
+
 // File name of the fallback preview in the program's folder.
 inline constexpr std::string_view kFallbackPreviewName = "itiji.htm";
 

@@ -1,0 +1,193 @@
+// The frame and its document windows driven as a user would, with scripted
+// answers to every question.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/startup.h"
+#include "base/program_folder.h"
+#include "base/prompts.h"
+#include "shell/main_form.h"
+#include "shell/mdi_child.h"
+#include "text/cp932.h"
+
+namespace hemlo {
+namespace {
+
+using text::Sjis;
+
+class Frame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    SetProgramFolder(folder_.path().toStdString());
+    PrepareApplication(*qApp);
+    SetProgramFolder(folder_.path().toStdString());  // the application's folder is not ours
+    Forms forms = CreateForms();
+    frame_.reset(forms.MainForm);
+    frame_->SetPrompts(&prompts_);
+    frame_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  }
+  void TearDown() override {
+    for (TMDIChild* c : frame_->Children()) c->Memo1->SetModified(false);
+    frame_->close();
+    frame_.reset();
+  }
+  QString Panel(int i) { return frame_->StatusBar1()->panel(i)->text(); }
+
+  QTemporaryDir folder_;
+  ScriptedPrompts prompts_;
+  std::unique_ptr<TMainForm> frame_;
+};
+
+TEST_F(Frame, CaretTextCountsBytes) {
+  TMDIChild* child = frame_->OpenDocument(QString());
+  child->ShowCaretPosition();
+  EXPECT_EQ(Panel(1), QStringLiteral("1行1列目 (全1行)"));
+  child->Memo1->SetText(Sjis("ああx\r\nline2"));
+  child->Memo1->SetSelStart(4);  // after the two double-byte characters
+  child->ShowCaretPosition();
+  EXPECT_EQ(Panel(1), QStringLiteral("1行5列目 (全2行)"));
+  child->Memo1->SetSelStart(9);
+  child->ShowCaretPosition();
+  EXPECT_EQ(Panel(1), QStringLiteral("2行3列目 (全2行)"));
+}
+
+TEST_F(Frame, EnterCopiesTheIndentOfTheNearestNonEmptyLine) {
+  TMDIChild* child = frame_->OpenDocument(QString());
+  auto enter_at = [&](const std::string& text, std::size_t caret) {
+    child->Memo1->SetText(text);
+    child->Memo1->SetSelStart(caret);
+    child->Memo1->setFocus();
+    QTest::keyClick(child->Memo1, Qt::Key_Return);
+    return child->Memo1->Text();
+  };
+  // Two tabs at the end of the first line.
+  EXPECT_EQ(enter_at("\t\tabc", 5), "\t\tabc\r\n\t\t");
+  // A line made only of two full-width spaces counts as non-empty.
+  EXPECT_EQ(enter_at("\x81\x40\x81\x40", 4), "\x81\x40\x81\x40\r\n\x81\x40\x81\x40");
+  // In the middle of an indented line: the indent goes before the moved text.
+  EXPECT_EQ(enter_at("  abcd", 4), "  ab\r\n  cd");
+  // Two empty lines between the caret and the indented line.
+  EXPECT_EQ(enter_at(" \tx\r\n\r\n", 7), " \tx\r\n\r\n\r\n \t");
+  // No indentation anywhere above: nothing is added.
+  EXPECT_EQ(enter_at("abc", 3), "abc\r\n");
+}
+
+TEST_F(Frame, CloseQueryOnlyYesCloses) {
+  TMDIChild* child = frame_->OpenDocument(QString());
+  QPointer<TMDIChild> watch(child);
+  child->Memo1->ReplaceSelection("x");
+  ASSERT_TRUE(child->Memo1->Modified());
+  prompts_.answers = {Answer::No, Answer::Cancel, Answer::Yes};
+  frame_->FileCloseItemClick();
+  frame_->FileCloseItemClick();
+  QTest::qWait(20);
+  ASSERT_TRUE(watch);
+  EXPECT_EQ(child->Memo1->Text(), "x");
+  frame_->FileCloseItemClick();
+  QTRY_VERIFY_WITH_TIMEOUT(!watch, 2000);
+  ASSERT_EQ(prompts_.asked.size(), 3u);
+  EXPECT_EQ(prompts_.asked[0].caption, "確認");
+  EXPECT_EQ(prompts_.asked[0].text, "現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？");
+  EXPECT_EQ(prompts_.asked[0].buttons, Buttons::YesNoCancel);
+  // An unmodified window closes without a question.
+  frame_->OpenDocument(QString());
+  frame_->FileCloseItemClick();
+  QTRY_VERIFY_WITH_TIMEOUT(frame_->Children().isEmpty(), 2000);
+  EXPECT_EQ(prompts_.asked.size(), 3u);
+}
+
+TEST_F(Frame, ExitWithTwoModifiedWindowsAnsweredNoKeepsBoth) {
+  for (int i = 0; i < 2; ++i) frame_->OpenDocument(QString())->Memo1->ReplaceSelection("x");
+  prompts_.answers = {Answer::Yes, Answer::No};
+  frame_->FileExit1Execute();
+  QTest::qWait(20);
+  EXPECT_EQ(prompts_.asked.size(), 2u);
+  EXPECT_TRUE(frame_->isVisible());
+  EXPECT_EQ(frame_->Children().size(), 2);
+}
+
+TEST_F(Frame, TabWidthChangesOnlyTheActiveWindowAndLaterOnes) {
+  TMDIChild* first = frame_->OpenDocument(QString());
+  TMDIChild* second = frame_->OpenDocument(QString());
+  const qreal before = first->Memo1->tabStopDistance();
+  prompts_.inputs = {std::string("4")};
+  frame_->mnuTabClick();
+  EXPECT_EQ(frame_->TabWidth, 4);
+  EXPECT_EQ(first->Memo1->tabStopDistance(), before);
+  EXPECT_GT(second->Memo1->tabStopDistance(), before);
+  TMDIChild* third = frame_->OpenDocument(QString());
+  EXPECT_EQ(third->Memo1->tabStopDistance(), second->Memo1->tabStopDistance());
+  // Not a usable width: the conversion error, nothing changes.
+  prompts_.inputs.push_back(std::string("0"));
+  prompts_.inputs.push_back(std::string("abc"));
+  frame_->mnuTabClick();
+  frame_->mnuTabClick();
+  EXPECT_EQ(frame_->TabWidth, 4);
+  ASSERT_GE(prompts_.asked.size(), 5u);
+  EXPECT_EQ(prompts_.asked[2].text, "'0' は整数ではありません");
+  EXPECT_EQ(prompts_.asked[4].text, "'abc' は整数ではありません");
+}
+
+TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
+  const QString page = folder_.filePath(QStringLiteral("a.htm"));
+  std::ofstream(page.toStdString(), std::ios::binary) << "x\n";
+  TMDIChild* child = frame_->OpenDocument(page);
+  EXPECT_EQ(child->Memo1->Text(), "x\r\n");
+  EXPECT_FALSE(child->Memo1->Modified());
+  EXPECT_EQ(frame_->action("mnuFavorit")->text(), page);
+  frame_->close();
+  std::string bytes;
+  std::ifstream in((folder_.path() + "/Rireki.ini").toStdString(), std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(bytes, page.toStdString() + "\r\n\r\n\r\n\r\n\r\n\r\n\r\n");
+}
+
+TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
+  // A local web server for the page.
+  QTcpServer probe;
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+  const quint16 port = probe.serverPort();
+  probe.close();
+  QDir(folder_.path()).mkpath(QStringLiteral("site"));
+  std::ofstream(folder_.filePath(QStringLiteral("site/index.html")).toStdString())
+      << "<html><head><title>t</title></head><body>hello</body></html>";
+  QProcess server;
+  server.setWorkingDirectory(folder_.filePath(QStringLiteral("site")));
+  server.start(QStringLiteral("/usr/bin/python3"),
+               {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1"});
+  ASSERT_TRUE(server.waitForStarted(5000));
+  QTest::qWait(700);
+
+  const QString address = QStringLiteral("http://127.0.0.1:%1/index.html").arg(port);
+  frame_->cmbURL()->setEditText(address);
+  QTest::keyClick(frame_->cmbURL()->lineEdit(), Qt::Key_Return);
+  ASSERT_EQ(frame_->Children().size(), 1);
+  TMDIChild* child = frame_->ActiveChild();
+  EXPECT_TRUE(child->Caption().isEmpty());
+  EXPECT_FALSE(child->Memo1->Modified());
+  QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->itemText(0), address, 20000);
+  EXPECT_EQ(frame_->cmbURL()->currentText(), address);
+  frame_->resize(900, 650);
+  QTest::qWait(300);
+  const char* build = std::getenv("HEMLO_BUILD_DIR");
+  QDir dir(build ? QString::fromLocal8Bit(build) : QDir::currentPath());
+  dir.mkpath(QStringLiteral("screenshots"));
+  frame_->grab().save(dir.filePath(QStringLiteral("screenshots/frame_with_page.png")));
+  server.kill();
+  server.waitForFinished(3000);
+}
+
+}  // namespace
+}  // namespace hemlo
