@@ -328,25 +328,26 @@ void TIdFTP::OpenDataChannel(const std::string& command, const std::vector<int16
 
 void TIdFTP::WaitForServerConnection() {
   // Watch the control connection as well: a server that cannot connect
-  // says so there (425 and the like) instead of ever connecting.
+  // says so there (425 and the like) instead of ever connecting. A pending
+  // connection always wins, so a fast server's end reply is not mistaken
+  // for a refusal.
   const int64_t deadline = DataConnectTimeout > 0 ? NowMs() + DataConnectTimeout : 0;
   for (;;) {
-    bool control_ready = UnreadBytes() > 0;
-    bool listener_ready = false;
-    if (!control_ready) {
-      pollfd p[2] = {{data_->listener.fd(), POLLIN, 0}, {ControlFd(), POLLIN, 0}};
-      int wait = -1;
-      if (deadline > 0) wait = static_cast<int>(std::max<int64_t>(0, deadline - NowMs()));
-      int n = ::poll(p, Connected() ? 2 : 1, wait);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        RaiseLastSocketError();
-      }
-      if (n == 0) throw EIdDataConnectTimeout();
-      listener_ready = (p[0].revents & POLLIN) != 0;
-      control_ready = Connected() && (p[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    const bool buffered = UnreadBytes() > 0;
+    pollfd p[2] = {{data_->listener.fd(), POLLIN, 0}, {ControlFd(), POLLIN, 0}};
+    int wait = -1;
+    if (buffered) {
+      wait = 0;
+    } else if (deadline > 0) {
+      wait = static_cast<int>(std::max<int64_t>(0, deadline - NowMs()));
     }
-    if (listener_ready || !control_ready) {
+    int n = ::poll(p, Connected() && !buffered ? 2 : 1, wait);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseLastSocketError();
+    }
+    if (n == 0 && !buffered) throw EIdDataConnectTimeout();
+    if (p[0].revents & POLLIN) {
       int fd;
       do fd = ::accept4(data_->listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
       while (fd < 0 && errno == EINTR);
@@ -359,13 +360,24 @@ void TIdFTP::WaitForServerConnection() {
       return;
     }
     GetResponse({});
-    if (LastReply.NumericCode < 100 || LastReply.NumericCode >= 400)
-      throw EIdProtocolReplyError(LastReply.NumericCode, LastReply.TextWithLineBreaks());
+    const int16_t code = LastReply.NumericCode;
+    if (code < 100 || code >= 400) throw EIdProtocolReplyError(code, LastReply.TextWithLineBreaks());
+    // A completion reply ahead of the connection: the data is still coming.
+    if (code >= 200) early_end_reply_ = LastReply;
   }
 }
 
 bool TIdFTP::ReadEndReply() {
-  int16_t code = GetResponse({225, 226, 250, 426, 450});
+  const std::vector<int16_t> codes = {225, 226, 250, 426, 450};
+  int16_t code;
+  if (early_end_reply_) {
+    LastReply = *early_end_reply_;
+    early_end_reply_.reset();
+    CheckResponse(codes);
+    code = LastReply.NumericCode;
+  } else {
+    code = GetResponse(codes);
+  }
   if (code != 426 && code != 450) return false;
   GetResponseWithin({226, 225}, AbortReplyTimeout, [] { throw EIdAbortReplyTimeout(); });
   DoStatus(TIdStatus::ftpAborted, "Transfer aborted");
@@ -380,6 +392,7 @@ bool TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
     WriteLn("NOOP");
   }
   DoStatus(TIdStatus::ftpTransfer, "Starting FTP transfer");
+  early_end_reply_.reset();
   {
     TransferScope scope(*this);
     OpenDataChannel(command, codes, rest_offset);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,7 @@ class TIdFTP : public TIdTCPClient {
   bool listing_details_ = true;
   std::unique_ptr<TIdFTPListItems> directory_listing_;
   int resume_probe_ = -1;  // -1 not probed, 0 no, 1 yes
+  std::optional<TIdRFCReply> early_end_reply_;
 };
 
 // Splits listing bytes into lines at CR LF, CR or LF, byte for byte.

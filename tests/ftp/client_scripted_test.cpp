@@ -427,6 +427,32 @@ TEST(FtpScripted, DownloadReplacesOnlyAfterSuccess) {
   EXPECT_EQ(server.Commands()[4].rfind("PORT 127,0,0,1,", 0), 0u);
 }
 
+TEST(FtpScripted, EndReplyArrivingBeforeTheAcceptIsKept) {
+  TempFolder temp;
+  ScriptedServer server([](ScriptSession& s) {
+    Login(s);
+    std::string port = s.Expect("PORT ");
+    s.Send("200 ok\r\n");
+    s.Expect("RETR quick");
+    // Connect, send everything and close before the client sees any reply.
+    int fd = s.ConnectData(port);
+    ScriptSession::SendAll(fd, "fast");
+    ::close(fd);
+    s.Send("125 already open\r\n226 done\r\n");
+    s.Expect("PWD");
+    s.Send("257 \"/\"\r\n");
+    s.Expect("QUIT");
+  });
+  TIdFTP ftp;
+  Configure(ftp, server.port());
+  ftp.Connect();
+  ftp.Download("quick", (temp.path() / "q").string(), true);
+  EXPECT_EQ(ReadText(temp.path() / "q"), "fast");
+  EXPECT_EQ(ftp.CurrentDirectory(), "/");
+  ftp.Disconnect();
+  EXPECT_EQ(server.Join(), "");
+}
+
 TEST(FtpScripted, ExistingFileIsRefusedBeforeAnythingIsSent) {
   TempFolder temp;
   const fs::path target = temp.path() / "keep";

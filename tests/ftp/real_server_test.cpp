@@ -48,6 +48,7 @@ class FtpRealServer : public ::testing::TestWithParam<std::string> {
     ftp_.ReplyTimeout = 20000;
     ftp_.DataConnectTimeout = 10000;
     ftp_.DataTimeout = 20000;
+    if (getenv("FTP_TRACE")) ftp_.OnStatus = [](TIdTCPConnection& c, TIdStatus, const std::string& t) { fprintf(stderr, "status %s (last %d %s)\n", t.c_str(), c.LastReply.NumericCode, c.LastReply.Text.empty() ? "" : c.LastReply.Text[0].c_str()); };
     ftp_.Connect();
     ftp_.ChangeDirectory(server_->remote_work);
   }

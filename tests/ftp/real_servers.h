@@ -9,6 +9,7 @@
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <poll.h>
 #include <arpa/inet.h>
 #include <unistd.h>
@@ -164,7 +165,10 @@ inline std::unique_ptr<RealServer> StartVsftpd() {
   fs::create_directories(base / "root" / "pub");
   ::chmod((base / "root").c_str(), 0755);
   ::chmod((base / "empty").c_str(), 0755);
-  ::chown((base / "root" / "pub").c_str(), 65534, 65534);  // nobody
+  // Anonymous sessions run as the "ftp" account the Debian package creates.
+  const passwd* ftp_account = ::getpwnam("ftp");
+  if (!ftp_account) throw std::runtime_error("vsftpd: the \"ftp\" account is missing (reinstall vsftpd)");
+  ::chown((base / "root" / "pub").c_str(), ftp_account->pw_uid, ftp_account->pw_gid);
   ::chmod((base / "root" / "pub").c_str(), 0777);
   s->files = base / "root" / "pub";
   s->remote_work = "/pub";
@@ -178,7 +182,7 @@ inline std::unique_ptr<RealServer> StartVsftpd() {
          << "\nbackground=NO\nsecure_chroot_dir=" << (base / "empty").string()
          << "\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\nanon_root="
          << (base / "root").string()
-         << "\nftp_username=nobody\nnopriv_user=nobody\nwrite_enable=YES\nanon_upload_enable=YES\n"
+         << "\nftp_username=ftp\nnopriv_user=nobody\nwrite_enable=YES\nanon_upload_enable=YES\n"
             "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_world_readable_only=NO\n"
             "anon_umask=022\nport_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
             "seccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\nxferlog_enable=NO\n"
@@ -215,9 +219,10 @@ inline std::unique_ptr<RealServer> StartPyftpdlib() {
       base / "pyftpdlib.log");
   for (int i = 0; i < 200 && s->process->Running(); ++i) {
     std::string log = ReadText(base / "pyftpdlib.log");
-    size_t at = log.find("starting FTP server on 127.0.0.1:");
+    const std::string marker = "starting FTP server on 127.0.0.1:";
+    size_t at = log.find(marker);
     if (at != std::string::npos) {
-      s->port = static_cast<uint16_t>(std::stoi(log.substr(at + 34)));
+      s->port = static_cast<uint16_t>(std::stoi(log.substr(at + marker.size())));
       for (int j = 0; j < 100; ++j) {
         if (GreetsOn(s->port)) return s;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
