@@ -21,11 +21,11 @@ HostPort SplitHostPort(const std::string& host_field, int default_port) {
   return hp;
 }
 
-std::vector<RemoteRow> RowsOfListing(const ftp::TIdFTPListItems& items) {
-  std::vector<RemoteRow> rows;
+std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
+  std::vector<RemoteEntry> rows;
   rows.reserve(items.Count());
   for (const auto& item : items.Items()) {
-    RemoteRow r;
+    RemoteEntry r;
     r.FileName = item.FileName;
     r.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
     r.DateText = DateCellText(FromDayNumber(item.ModifiedDate));

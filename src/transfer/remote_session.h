@@ -21,7 +21,7 @@ struct HostPort {
 // the last one) is a host name for `default_port`.
 HostPort SplitHostPort(const std::string& host_field, int default_port);
 
-struct RemoteRow {
+struct RemoteEntry {
   std::string FileName;  // Shift-JIS, as the server sent it
   bool Folder = false;   // directory (image 0); files and links are not
   std::string DateText;
@@ -29,11 +29,11 @@ struct RemoteRow {
   std::string PermissionText;
 };
 
-std::vector<RemoteRow> RowsOfListing(const ftp::TIdFTPListItems& items);
+std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items);
 
 struct RemoteListing {
   std::string Folder;  // CurrentDirectory
-  std::vector<RemoteRow> Rows;
+  std::vector<RemoteEntry> Rows;
 };
 
 class RemoteSession {
