@@ -1,5 +1,6 @@
 #include "webview/ui_web_browser.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMetaMethod>
@@ -68,7 +69,15 @@ class HostPage : public QWebEnginePage {
   TUIWebBrowser* view_;
 };
 
-TUIWebBrowser::TUIWebBrowser(QWidget* parent) : QWebEngineView(parent) {
+void PrepareWebEngine() {
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  if (flags.contains("--lang=")) return;
+  if (!flags.isEmpty()) flags += ' ';
+  flags += "--lang=ja";
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+TUIWebBrowser::TUIWebBrowser(QWidget* parent) : QWebEngineView((PrepareWebEngine(), parent)) {
   page_ = new HostPage(this);
   interceptor_ = new HostInterceptor(this);
   page_->setUrlRequestInterceptor(interceptor_);
@@ -146,8 +155,15 @@ void TUIWebBrowser::contextMenuEvent(QContextMenuEvent* event) {
   QWebEngineView::contextMenuEvent(event);
 }
 
-bool TUIWebBrowser::Contains(QObject* receiver) const {
-  for (auto* w = qobject_cast<QWidget*>(receiver); w != nullptr; w = w->parentWidget())
+bool TUIWebBrowser::Contains(QObject* receiver, QEvent::Type type) const {
+  // A shortcut check is judged by the widget holding the focus: the engine's
+  // focus object is not a widget, and keys the page leaves unhandled come
+  // back to the view's parent for another shortcut check, which must not
+  // reach the frame's shortcuts either. Key presses are judged at the widget
+  // stage only (the engine passes them on internally).
+  QWidget* widget = type == QEvent::ShortcutOverride ? QApplication::focusWidget()
+                                                     : qobject_cast<QWidget*>(receiver);
+  for (auto* w = widget; w != nullptr; w = w->parentWidget())
     if (w == this) return true;
   return false;
 }
@@ -160,7 +176,7 @@ void TUIWebBrowser::ForwardKey(HookedKey& key, bool& handled) {
   const int vk = VirtualKeyFromQt(ev->key());
   // "Dialog navigation" here: the key goes to this view's widgets.
   const KeyDecision down = DecideKey({alt ? KeyMessageKind::SysKeyDown : KeyMessageKind::KeyDown, vk},
-                                     handled, Contains(key.receiver));
+                                     handled, Contains(key.receiver, ev->type()));
   handled = down.handled;
   if (!handled) return;
 

@@ -3,6 +3,7 @@
 // dialog, a QWebEngineView that applies the eight host options, publishes
 // the host's events as signals and forwards keys through the process-wide
 // hook. The preview page renders as Shift-JIS even without a charset.
+#include <QEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QUrl>
@@ -20,6 +21,12 @@ class HostInterceptor;
 // The charset a page without a declaration is read in. Chromium's Shift_JIS
 // decoder is the Windows code page 932 one (NEC and IBM rows included).
 inline constexpr const char* kDefaultTextEncoding = "Shift_JIS";
+
+// Gives the engine a Japanese user language (Accept-Language, and the hint
+// its encoding detector uses for pages that name no charset). Takes effect
+// only before the first web engine object exists: main() calls it before
+// creating the application; every view calls it too, harmlessly late.
+void PrepareWebEngine();
 
 // Context menu kinds reported with UIShowContextMenu.
 enum ContextMenuKind { kMenuDefault = 0, kMenuImage = 1, kMenuControl = 2, kMenuTextSelect = 4, kMenuAnchor = 5 };
@@ -80,7 +87,7 @@ class TUIWebBrowser : public QWebEngineView {
   friend class HostPage;
   void ApplyOptions();
   void ForwardKey(HookedKey& key, bool& handled);
-  bool Contains(QObject* receiver) const;
+  bool Contains(QObject* receiver, QEvent::Type type) const;
   void ScheduleClose();
   bool OnNavigationRequest(const QUrl& url, QWebEnginePage::NavigationType type, bool main_frame);
   int MenuKind() const;

@@ -106,6 +106,29 @@ TEST(FileUrlForPath, EscapesWhatWouldChangeTheAddress) {
   EXPECT_EQ(PercentDecode(url.substr(7)), path);
 }
 
+TEST(PreviewBytes, CharsetOnlyWhenThePageNamesNone) {
+  const std::string meta = "<meta charset=\"Shift_JIS\">";
+  EXPECT_EQ(PreviewBytes("<p>x</p>"), meta + "<p>x</p>");
+  // After the DOCTYPE (and comments or an XML prolog before it), so the page
+  // keeps standards mode.
+  EXPECT_EQ(PreviewBytes("\r\n<!DOCTYPE html>\r\n<html>"), "\r\n<!DOCTYPE html>" + meta + "\r\n<html>");
+  EXPECT_EQ(PreviewBytes("<?xml version=\"1.0\"?><!-- c --><!doctype html><p>"),
+            "<?xml version=\"1.0\"?><!-- c --><!doctype html>" + meta + "<p>");
+  EXPECT_EQ(PreviewBytes("<!-- open comment"), meta + "<!-- open comment");
+  EXPECT_EQ(PreviewBytes(""), meta);
+
+  for (std::string declared :
+       {"<html><head><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=EUC-JP\">",
+        "<meta charset=utf-8><p>", "\xEF\xBB\xBF<p>utf-8 with a mark</p>"}) {
+    EXPECT_TRUE(DeclaresCharset(declared)) << declared;
+    EXPECT_EQ(PreviewBytes(declared), declared);
+  }
+  // Other meta tags, or a charset named only in the text, declare nothing.
+  EXPECT_FALSE(DeclaresCharset("<meta name=\"author\" content=\"x\"><p>charset</p>"));
+  // A declaration beyond the first 1024 bytes is not seen by the browser either.
+  EXPECT_FALSE(DeclaresCharset(std::string(1100, ' ') + "<meta charset=utf-8>"));
+}
+
 class PreviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -169,7 +192,7 @@ TEST_F(PreviewTest, WritesBesideThePageAndNavigates) {
   EXPECT_FALSE(r.used_fallback);
   EXPECT_TRUE(r.status.empty());
   EXPECT_EQ(state_.PreviewPath, Site("topbak.htm"));
-  EXPECT_EQ(Slurp(Site("topbak.htm")), text);
+  EXPECT_EQ(Slurp(Site("topbak.htm")), PreviewBytes(text));
   ASSERT_EQ(navigated_.size(), 1u);
   EXPECT_EQ(navigated_[0], "file://" + Site("topbak.htm"));
   EXPECT_EQ(fs::current_path(), root_ / "site");
@@ -179,7 +202,7 @@ TEST_F(PreviewTest, WritesBesideThePageAndNavigates) {
   pane.SetText(text::Sjis("<p>二回目</p>"));
   r = Image1Click(c);
   EXPECT_FALSE(r.used_fallback);
-  EXPECT_EQ(Slurp(Site("topbak.htm")), pane.Text());
+  EXPECT_EQ(Slurp(Site("topbak.htm")), PreviewBytes(pane.Text()));
 }
 
 TEST_F(PreviewTest, UntitledAsksThenSaveDialogCancelDoesNothing) {
@@ -215,7 +238,7 @@ TEST_F(PreviewTest, UntitledSavedThenPreviewed) {
   EXPECT_EQ(caption, Site("new page.html"));
   EXPECT_FALSE(pane.Modified());
   EXPECT_EQ(Slurp(Site("new page.html")), "<p>x</p>");
-  EXPECT_EQ(Slurp(Site("new pagebak.htm")), "<p>x</p>");
+  EXPECT_EQ(Slurp(Site("new pagebak.htm")), PreviewBytes("<p>x</p>"));
   EXPECT_EQ(r.url, "file://" + (root_ / "site").string() + "/new%20pagebak.htm");
 }
 
@@ -232,7 +255,7 @@ TEST_F(PreviewTest, FailedSaveIsShownAndPageStaysUntitled) {
   EXPECT_TRUE(pane.Modified());
   EXPECT_EQ(r.outcome, PreviewResult::Outcome::Navigated);
   EXPECT_TRUE(r.used_fallback);
-  EXPECT_EQ(Slurp(Fallback()), "<p>x</p>");
+  EXPECT_EQ(Slurp(Fallback()), PreviewBytes("<p>x</p>"));
 }
 
 TEST_F(PreviewTest, UsersOwnFileOfThePreviewNameIsNeverTouched) {
@@ -246,7 +269,7 @@ TEST_F(PreviewTest, UsersOwnFileOfThePreviewNameIsNeverTouched) {
   EXPECT_NE(r.status.find("itiji.htm"), std::string::npos);
   EXPECT_NE(r.status.find("topbak.htm"), std::string::npos);
   EXPECT_EQ(Slurp(Site("topbak.htm")), "user's own");
-  EXPECT_EQ(Slurp(Fallback()), "<p>mine</p>");
+  EXPECT_EQ(Slurp(Fallback()), PreviewBytes("<p>mine</p>"));
   EXPECT_EQ(navigated_.back(), "file://" + Fallback());
 
   // Closing the window deletes neither the user's file nor the fallback.
@@ -275,7 +298,7 @@ TEST_F(PreviewTest, ClosingDeletesOurFileLastWindowOfASharedFile) {
   PreviewContext cb = Context(&b, &html, &win2_);
   ASSERT_FALSE(Image1Click(ca).used_fallback);
   ASSERT_FALSE(Image1Click(cb).used_fallback);  // ours, though the other window wrote it
-  EXPECT_EQ(Slurp(Site("topbak.htm")), "<p>b</p>");
+  EXPECT_EQ(Slurp(Site("topbak.htm")), PreviewBytes("<p>b</p>"));
 
   EXPECT_EQ(DocumentWindowDestroyed(state_, htm, &win1_, &registry_), 0);
   EXPECT_TRUE(fs::exists(Site("topbak.htm")));  // the other window still shows it
@@ -304,7 +327,7 @@ TEST_F(PreviewTest, FolderThatCannotBeEnteredFallsBackSilently) {
   EXPECT_TRUE(r.status.empty());
   EXPECT_TRUE(prompts_.asked.empty());
   EXPECT_EQ(state_.PreviewFolder, (root_ / "prog").string() + "/");
-  EXPECT_EQ(Slurp(Fallback()), "<p>a</p>");
+  EXPECT_EQ(Slurp(Fallback()), PreviewBytes("<p>a</p>"));
 }
 
 TEST_F(PreviewTest, UnwritablePreviewIsReportedAndNotShown) {

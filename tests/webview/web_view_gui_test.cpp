@@ -1,0 +1,259 @@
+// The Qt view with a real engine: Shift-JIS rendering, preview with relative
+// resources, key forwarding, self-closing and new windows.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QImage>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+#include <filesystem>
+#include <memory>
+
+#include "base/atomic_file.h"
+#include "base/program_folder.h"
+#include "shell/preview.h"
+#include "text/cp932.h"
+#include "webview/ui_web_browser.h"
+
+namespace hemlo::webview {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kTimeoutMs = 20000;
+
+// Result of a script, waited for with a bound. The state outlives a late
+// callback after a timeout.
+QVariant RunJs(QWebEnginePage* page, const QString& js) {
+  auto state = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
+  page->runJavaScript(js, [state](const QVariant& v) {
+    state->second = v;
+    state->first = true;
+  });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return state->first; }, kTimeoutMs)) << js.toStdString();
+  return state->second;
+}
+
+bool LoadAndWait(TUIWebBrowser& view, const QString& address) {
+  QSignalSpy done(&view, &TUIWebBrowser::DocumentComplete);
+  if (!view.Navigate(address)) return false;
+  return done.wait(kTimeoutMs) && done.takeFirst().at(2).toBool();
+}
+
+class WebViewGui : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char templ[] = "/tmp/hemlo_webview_XXXXXX";
+    ASSERT_NE(::mkdtemp(templ), nullptr);
+    root_ = templ;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  fs::path root_;
+};
+
+TEST_F(WebViewGui, PageWithoutCharsetRendersAsShiftJis) {
+  // ① and ～ sit in the Windows rows of the code page, ソ and 表 end in 0x5C.
+  const std::string page = text::Sjis("<html><body><p>日本語ソ表①～</p></body></html>");
+  const fs::path file = root_ / "plain.htm";
+  ASSERT_TRUE(WriteFileAtomically(file, page));
+  TUIWebBrowser view;
+  view.resize(400, 300);
+  view.show();
+  ASSERT_TRUE(LoadAndWait(view, QString::fromStdString(shell::FileUrlForPath(file.string()))));
+  EXPECT_EQ(RunJs(view.page(), "document.body.innerText.trim()").toString(),
+            QString::fromUtf8("日本語ソ表①～"));
+  EXPECT_EQ(RunJs(view.page(), "document.characterSet").toString(), QStringLiteral("Shift_JIS"));
+}
+
+TEST_F(WebViewGui, PreviewShowsImageByRelativePathInAwkwardFolder) {
+  // Spaces, "#", "%" and Japanese in the folder: the address must still load.
+  // The page names no charset and its text is too short (and kana-only in
+  // part) for the engine's detector: it must still read as Shift-JIS.
+  const fs::path site = root_ / "my site #1 100% 日本語";
+  fs::create_directories(site / "img");
+  QImage image(7, 5, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  ASSERT_TRUE(image.save(QString::fromStdString((site / "img" / "pic.png").string())));
+  SetProgramFolder(root_);
+
+  TUIWebBrowser view;
+  view.resize(400, 300);
+  view.show();
+  struct Pane : text::EditPane {
+    std::string t = text::Sjis("<html><body><img id=\"i\" src=\"img/pic.png\"><p>絵ｱｲｳ</p></body></html>");
+    std::string SelectedText() const override { return {}; }
+    void ReplaceSelection(std::string_view) override {}
+    std::size_t SelStart() const override { return 0; }
+    void SetSelStart(std::size_t) override {}
+    std::size_t SelLength() const override { return 0; }
+    void SetSelLength(std::size_t) override {}
+    std::string Text() const override { return t; }
+    void SetText(std::string_view s) override { t = s; }
+    std::size_t TextLength() const override { return t.size(); }
+    int LineListCount() const override { return 0; }
+    std::string LineListItem(int) const override { return {}; }
+    int LineCount() const override { return 1; }
+    int LineFromOffset(std::size_t) const override { return 0; }
+    std::size_t LineStart(int) const override { return 0; }
+    text::CaretPos CaretPosition() const override { return {}; }
+    void SelectAll() override {}
+    bool Modified() const override { return true; }
+    void SetModified(bool) override {}
+  } pane;
+  ScriptedPrompts prompts;
+  shell::PreviewState state;
+  shell::PreviewRegistry registry;
+  std::string caption = (site / "top.htm").string();
+  shell::PreviewContext c;
+  c.pane = &pane;
+  c.caption = &caption;
+  c.owner = &view;
+  c.prompts = &prompts;
+  c.state = &state;
+  c.registry = &registry;
+  c.navigate = [&view](const std::string& url) { view.Navigate(QString::fromStdString(url)); };
+
+  QSignalSpy done(&view, &TUIWebBrowser::DocumentComplete);
+  shell::PreviewResult r = shell::Image1Click(c);
+  ASSERT_EQ(r.outcome, shell::PreviewResult::Outcome::Navigated);
+  ASSERT_FALSE(r.used_fallback);
+  ASSERT_TRUE(done.wait(kTimeoutMs));
+  EXPECT_TRUE(done.at(0).at(2).toBool());
+  EXPECT_EQ(view.LocationURL().toStdString(), r.url);
+  QVariant width;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        width = RunJs(view.page(), "document.getElementById('i').naturalWidth");
+        return width.toInt() == 7;
+      },
+      kTimeoutMs));
+  EXPECT_EQ(width.toInt(), 7);
+  EXPECT_EQ(RunJs(view.page(), "document.body.innerText.trim()").toString(), QString::fromUtf8("絵ｱｲｳ"));
+
+  EXPECT_EQ(shell::DocumentWindowDestroyed(state, caption, &view, &registry), 1);
+  EXPECT_FALSE(fs::exists(site / "topbak.htm"));
+}
+
+TEST_F(WebViewGui, EachViewRegistersOneForwarderRemovedOnDestruction) {
+  const std::size_t before =
+      THookApplicationMessage::Existing() ? THookApplicationMessage::Existing()->Count() : 0;
+  auto first = std::make_unique<TUIWebBrowser>();
+  TUIWebBrowser second;
+  ASSERT_NE(THookApplicationMessage::Existing(), nullptr);
+  EXPECT_EQ(THookApplicationMessage::Existing()->Count(), before + 2);
+  first.reset();
+  EXPECT_EQ(THookApplicationMessage::Existing()->Count(), before + 1);
+}
+
+TEST_F(WebViewGui, KeysInTheViewGoToThePageBeforeFrameShortcuts) {
+  QMainWindow frame;
+  QAction save(&frame);
+  save.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  frame.addAction(&save);
+  QSignalSpy fired(&save, &QAction::triggered);
+  auto* central = new QWidget(&frame);
+  auto* layout = new QVBoxLayout(central);
+  auto* edit = new QLineEdit(central);
+  auto* second_view = new TUIWebBrowser(central);  // an earlier forwarder that must not take the key
+  auto* view = new TUIWebBrowser(central);
+  layout->addWidget(edit);
+  layout->addWidget(second_view);
+  layout->addWidget(view);
+  frame.setCentralWidget(central);
+  frame.resize(500, 500);
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  ASSERT_TRUE(LoadAndWait(*view, "data:text/html,<p>x</p>"));
+  ASSERT_NE(view->focusProxy(), nullptr);
+
+  // Outside the views the frame's shortcut works.
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(fired.count(), 1);
+
+  // Inside the view the key goes to the page, not to the frame.
+  view->focusProxy()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->focusProxy()->hasFocus(); }, kTimeoutMs));
+  QTest::keyClick(view->focusProxy(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(fired.count(), 1);
+
+  // With accelerators off the page does not get Ctrl keys; a handler can
+  // also keep one from the page.
+  int asked = 0;
+  QObject::connect(view, &TUIWebBrowser::UITranslateAccelerator, view,
+                   [&](int vk, Qt::KeyboardModifiers, bool* done) {
+                     ++asked;
+                     *done = vk == 'S';
+                   });
+  ASSERT_TRUE(LoadAndWait(*view, "data:text/html,<p>y</p>"));
+  RunJs(view->page(), "window.keys=[];document.addEventListener('keydown',e=>window.keys.push(e.key));");
+  view->focusProxy()->setFocus();
+  QTest::keyClick(view->focusProxy(), Qt::Key_S, Qt::ControlModifier);
+  QTest::keyClick(view->focusProxy(), Qt::Key_Q, Qt::ControlModifier);
+  QTest::keyClick(view->focusProxy(), Qt::Key_A);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return RunJs(view->page(), "window.keys.join()").toString().contains('a'); }, kTimeoutMs));
+  // The modifier alone reaches the page; Ctrl+S was kept from it by the handler.
+  EXPECT_EQ(RunJs(view->page(), "window.keys.join()").toString(), QStringLiteral("Control,Control,q,a"));
+  EXPECT_GE(asked, 2);
+
+  // With accelerators off no Ctrl key reaches the page, plain typing does.
+  WebOptions off;
+  off.IeEnableAccelerator = false;
+  view->setOptions(off);
+  RunJs(view->page(), "window.keys=[];");
+  QTest::keyClick(view->focusProxy(), Qt::Key_Q, Qt::ControlModifier);
+  QTest::keyClick(view->focusProxy(), Qt::Key_B);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return RunJs(view->page(), "window.keys.join()").toString().contains('b'); }, kTimeoutMs));
+  EXPECT_EQ(RunJs(view->page(), "window.keys.join()").toString(), QStringLiteral("b"));
+  QTest::qWait(100);  // keys the page leaves unhandled come back to the frame late
+  EXPECT_EQ(fired.count(), 1);
+}
+
+TEST_F(WebViewGui, CloseAddressFromThePageDestroysTheViewLater) {
+  fs::create_directories(root_ / "closet");
+  ASSERT_TRUE(WriteFileAtomically(root_ / "closet" / "a.htm", "<p>a</p>"));
+  ASSERT_TRUE(WriteFileAtomically(root_ / "close.htm", "<p>bye</p>"));
+  auto* view = new TUIWebBrowser;  // deletes itself
+  QPointer<TUIWebBrowser> alive(view);
+  // The program's own navigation to a folder named "closet" keeps the view.
+  ASSERT_TRUE(LoadAndWait(*view, QString::fromStdString(shell::FileUrlForPath((root_ / "closet" / "a.htm").string()))));
+  QTest::qWait(50);
+  ASSERT_FALSE(alive.isNull());
+
+  QSignalSpy closing(view, &TUIWebBrowser::CloseRequested);
+  QSignalSpy destroyed(view, &QObject::destroyed);
+  const QString target = QString::fromStdString(shell::FileUrlForPath((root_ / "close.htm").string()));
+  view->page()->runJavaScript("location.href='" + target + "';");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, kTimeoutMs));
+  EXPECT_EQ(closing.count(), 1);
+  EXPECT_EQ(destroyed.count(), 1);
+  if (alive) delete alive.data();
+}
+
+TEST_F(WebViewGui, NewWindowRequestLandsInTheViewTheHandlerGives) {
+  ASSERT_TRUE(WriteFileAtomically(root_ / "second.htm", "<title>two</title><p>2</p>"));
+  ASSERT_TRUE(WriteFileAtomically(root_ / "first.htm", "<p>1</p>"));
+  TUIWebBrowser view;
+  view.show();
+  auto popup = std::make_unique<TUIWebBrowser>();
+  QObject::connect(&view, &TUIWebBrowser::NewWindow2, &view,
+                   [&](TUIWebBrowser** target) { *target = popup.get(); });
+  ASSERT_TRUE(LoadAndWait(view, QString::fromStdString(shell::FileUrlForPath((root_ / "first.htm").string()))));
+  QSignalSpy popup_done(popup.get(), &TUIWebBrowser::DocumentComplete);
+  view.page()->runJavaScript("window.open('second.htm');");
+  ASSERT_TRUE(popup_done.wait(kTimeoutMs));
+  EXPECT_TRUE(popup->LocationURL().endsWith("/second.htm"));
+  EXPECT_EQ(popup->LocationName(), QStringLiteral("two"));
+  EXPECT_FALSE(popup->Busy());
+}
+
+}  // namespace
+}  // namespace hemlo::webview
