@@ -9,7 +9,7 @@ namespace hemlo::text {
 namespace {
 
 INSTANTIATE_TEST_SUITE_P(Memory, EditPaneContract,
-                         ::testing::Values(EditPaneFactory([] { return std::make_unique<MemoryEditPane>(); })),
+                         ::testing::Values(EditPaneParam{[] { return std::make_unique<MemoryEditPane>(); }}),
                          [](const auto&) { return std::string("pane"); });
 
 TEST(MemoryEditPane, CountsPresentationCalls) {

@@ -1,0 +1,120 @@
+#pragma once
+// The document window's edit pane `Memo1`: a QPlainTextEdit that is also the
+// EditPane of Part 1.1, with every offset counting bytes of CP932 text with
+// CRLF line breaks.
+//
+// Byte offsets: the pane keeps the byte length of every block (line) and
+// lazily rebuilt prefix sums of them, invalidated from the first block that a
+// QTextDocument::contentsChange touches, so offset queries never rescan the
+// document. A line break counts 2 bytes (CRLF), one document position.
+//
+// Characters with two CP932 codes keep the code the text had: the
+// non-preferred code is stored in a character-format property of that
+// character (set by SetText and ReplaceSelection, read when encoding).
+// Text the user types, pastes, drops or commits through an input method is
+// inserted with a plain format, so it takes the preferred codes.
+//
+// Input CP932 cannot hold is refused at the pane (key presses, input-method
+// commits, paste and drops) and inputRefused() is emitted with a Japanese
+// message for the status bar. Characters that CP932 holds only as a twin
+// (U+301C WAVE DASH and the like, see ToCp932Twin) are converted instead.
+//
+// Programmatic edits (SetText, ReplaceSelection) clear Qt's undo stack, as
+// the Windows edit control does for a replacement that cannot be undone; the
+// user's own typing stays undoable until the next programmatic edit.
+#include <QPlainTextEdit>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "text/edit_pane.h"
+
+namespace hemlo::text {
+
+class QtEditPane : public QPlainTextEdit, public EditPane {
+  Q_OBJECT
+
+ public:
+  explicit QtEditPane(QWidget* parent = nullptr);
+
+  // EditPane.
+  std::string SelectedText() const override;
+  void ReplaceSelection(std::string_view bytes) override;
+  std::size_t SelStart() const override;
+  void SetSelStart(std::size_t offset) override;
+  std::size_t SelLength() const override;
+  void SetSelLength(std::size_t length) override;
+  std::string Text() const override;
+  void SetText(std::string_view bytes) override;
+  std::size_t TextLength() const override;
+  int LineListCount() const override;
+  std::string LineListItem(int index) const override;
+  int LineCount() const override;
+  int LineFromOffset(std::size_t offset) const override;
+  std::size_t LineStart(int line) const override;
+  CaretPos CaretPosition() const override;
+  void SelectAll() override;
+  bool Modified() const override;
+  void SetModified(bool modified) override;
+  void ScrollCaretIntoView() override;
+  void Focus() override;
+  void Undo() override;
+
+  // Byte offset of a document position, and the document position of a byte
+  // offset (clamped like SetSelStart).
+  std::size_t OffsetOfPosition(int position) const;
+  int PositionOfOffset(std::size_t offset) const;
+
+  // The status-bar message for refused input of `what`.
+  static QString RefusedMessage(const QString& what);
+
+  // Test aid: true when the block cache agrees with a full recount.
+  bool BlockCacheIsConsistent() const;
+
+ signals:
+  // Input was refused because CP932 cannot hold it.
+  void inputRefused(const QString& message);
+  // Memo1KeyDown (before the pane acts on the key), Memo1KeyUp and
+  // Memo1MouseDown (after the click has placed the caret).
+  void keyDown(int key, Qt::KeyboardModifiers modifiers);
+  void keyUp(int key, Qt::KeyboardModifiers modifiers);
+  void mouseDown(Qt::MouseButton button);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
+
+ private:
+  struct BlockInfo {
+    std::uint32_t bytes = 0;   // CP932 bytes of the line, its break excluded
+    bool single_byte = true;   // every character is one byte (bytes == units)
+  };
+
+  void OnContentsChange(int position, int removed, int added);
+  BlockInfo Measure(const QTextBlock& block) const;
+  void RebuildBlocks();
+  // Makes starts_[0..block] valid.
+  void EnsureStarts(int block) const;
+  // Encodes document positions [from, to) with CRLF line breaks and the
+  // stored codes of alternates.
+  std::string EncodeRange(int from, int to) const;
+  // Inserts text at the cursor (replacing the selection) with given alternates.
+  void InsertDecoded(const QString& text, const std::vector<std::size_t>& alternates,
+                     const std::vector<std::uint16_t>& codes);
+  // Inserts user input with a plain format (no inherited alternate code).
+  void InsertUserText(const QString& text);
+  // Maps twins; returns false (and emits inputRefused) when CP932 cannot hold it.
+  bool AcceptInput(QString& text);
+
+  std::vector<BlockInfo> blocks_;
+  mutable std::vector<std::uint64_t> starts_;  // byte offset of each block's start
+  mutable std::size_t valid_starts_ = 0;       // starts_[0, valid_starts_) are valid
+  bool loading_ = false;                       // SetText rebuilds the cache itself
+  bool has_alternates_ = false;                // some character may carry a stored code
+};
+
+}  // namespace hemlo::text

@@ -1,0 +1,305 @@
+// The Qt edit pane Memo1: the shared EditPane contract, plus what only a real
+// QPlainTextEdit has: user input (typing, input methods, paste, drop) with
+// refusal of characters CP932 lacks, the undo stack, alternates against
+// format inheritance, and the block cache under random edits.
+#include "text/qt_edit_pane.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <random>
+
+#include "edit_pane_contract.h"
+#include "text/byte_text.h"
+
+namespace hemlo::text {
+namespace {
+
+// Qt lays out a whole line at once (about 2 s per million characters here),
+// so the contract's long line is 1 MB; LoadsAFiveMegabyteLine covers 5 MB.
+INSTANTIATE_TEST_SUITE_P(Qt, EditPaneContract,
+                         ::testing::Values(EditPaneParam{[] { return std::make_unique<QtEditPane>(); }, 1u << 20}),
+                         [](const auto&) { return std::string("pane"); });
+
+class QtEditPaneTest : public ::testing::Test {
+ protected:
+  void Type(const QString& text) {
+    for (QChar c : text) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(&pane_, &press);
+    }
+  }
+  void Key(Qt::Key key, const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(&pane_, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(&pane_, &release);
+  }
+  void Commit(const QString& text, const QString& preedit = {}) {
+    QInputMethodEvent event(preedit, {});
+    event.setCommitString(text);
+    QApplication::sendEvent(&pane_, &event);
+  }
+  void Drop(const QString& text) {
+    QMimeData mime;
+    mime.setText(text);
+    // Drop at the caret: the drop position decides where the text goes.
+    QPoint at = pane_.cursorRect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pane_.viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pane_.viewport(), &move);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pane_.viewport(), &drop);
+  }
+  // The byte offsets agree with the encoded text everywhere.
+  void ExpectOffsetsConsistent() {
+    ASSERT_TRUE(pane_.BlockCacheIsConsistent());
+    const std::string text = pane_.Text();
+    ASSERT_EQ(pane_.TextLength(), text.size());
+    for (std::size_t offset = 0; offset <= text.size() + 1; offset += 1 + offset / 7) {
+      pane_.SetSelStart(offset);
+      ASSERT_EQ(pane_.SelStart(), ClampOffset(text, offset)) << offset;
+    }
+  }
+
+  QtEditPane pane_;
+};
+
+TEST_F(QtEditPaneTest, TypingSetsModifiedAndIsUndoable) {
+  pane_.SetText("abc");
+  pane_.SetSelStart(3);
+  Type("de");
+  EXPECT_EQ(pane_.Text(), "abcde");
+  EXPECT_TRUE(pane_.Modified());
+  Key(Qt::Key_Return, "\r");
+  Type(QStringLiteral("日本"));
+  EXPECT_EQ(pane_.Text(), Sjis("abcde\r\n日本"));
+  ExpectCaret(pane_, 1, 4);
+  pane_.Undo();
+  pane_.Undo();
+  pane_.Undo();
+  EXPECT_EQ(pane_.Text(), "abc");
+  ExpectOffsetsConsistent();
+}
+
+TEST_F(QtEditPaneTest, ProgrammaticEditsLeaveUndoConsistent) {
+  pane_.SetText("abc");
+  EXPECT_FALSE(pane_.document()->isUndoAvailable());  // loading is not undoable
+  pane_.SetSelStart(3);
+  Type("x");
+  pane_.SetSelStart(0);
+  pane_.ReplaceSelection("<b>");
+  EXPECT_EQ(pane_.Text(), "<b>abcx");
+  // The replacement cannot be undone, and undo never corrupts the text.
+  EXPECT_FALSE(pane_.document()->isUndoAvailable());
+  pane_.Undo();
+  EXPECT_EQ(pane_.Text(), "<b>abcx");
+  // Typing after it is undoable again, back to the replaced text.
+  pane_.SetSelStart(pane_.TextLength());
+  Type("yz");
+  pane_.Undo();
+  EXPECT_EQ(pane_.Text(), "<b>abcx");
+  pane_.document()->redo();
+  EXPECT_EQ(pane_.Text(), "<b>abcxyz");
+  EXPECT_TRUE(pane_.Modified());
+  ExpectOffsetsConsistent();
+  pane_.SetText("new");
+  EXPECT_FALSE(pane_.document()->isUndoAvailable());
+  EXPECT_FALSE(pane_.Modified());
+}
+
+TEST_F(QtEditPaneTest, AlternatesSurviveEditsAndTypedCharactersArePreferred) {
+  // ∵ as NEC row 13 (0x879A), then 纊 as NEC-selected IBM (0xED40).
+  pane_.SetText("\x87\x9A\xED\x40");
+  pane_.SetSelStart(2);
+  // Typing right after an alternate does not inherit its code.
+  Type(QStringLiteral("∵纊"));
+  Commit(QStringLiteral("∵"));
+  EXPECT_EQ(pane_.Text(), "\x87\x9A\x81\xE6\xFA\x5C\x81\xE6\xED\x40");
+  // Paste and drop likewise.
+  pane_.SetSelStart(pane_.TextLength());
+  QApplication::clipboard()->setText(QStringLiteral("纊"));
+  pane_.paste();
+  EXPECT_EQ(pane_.Text(), "\x87\x9A\x81\xE6\xFA\x5C\x81\xE6\xED\x40\xFA\x5C");
+  // Selecting over the alternate and typing replaces it with the preferred code.
+  pane_.SetSelStart(0);
+  pane_.SetSelLength(2);
+  Type(QStringLiteral("∵"));
+  EXPECT_EQ(pane_.Text().substr(0, 2), "\x81\xE6");
+  // Editing elsewhere, undo and redo keep the stored code.
+  pane_.SetText("a\xED\x40z");
+  pane_.SetSelStart(0);
+  Type("123");
+  Key(Qt::Key_Return, "\r");
+  pane_.Undo();
+  pane_.Undo();
+  EXPECT_EQ(pane_.Text(), "a\xED\x40z");
+  pane_.document()->redo();
+  EXPECT_EQ(pane_.Text(), "123a\xED\x40z");
+  // Deleting the alternate and undoing brings its code back.
+  pane_.SetSelStart(4);
+  Key(Qt::Key_Delete);
+  EXPECT_EQ(pane_.Text(), "123az");
+  pane_.Undo();
+  EXPECT_EQ(pane_.Text(), "123a\xED\x40z");
+  ExpectOffsetsConsistent();
+}
+
+TEST_F(QtEditPaneTest, InputCp932CannotHoldIsRefused) {
+  QSignalSpy refused(&pane_, &QtEditPane::inputRefused);
+  pane_.SetText("ab");
+  pane_.SetSelStart(1);
+  // A key press.
+  QKeyEvent emoji(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("😀"));
+  QApplication::sendEvent(&pane_, &emoji);
+  Type(QStringLiteral("é한"));
+  // An input method commit.
+  Commit(QStringLiteral("漢字😀"));
+  // Paste and drop.
+  QApplication::clipboard()->setText(QStringLiteral("مرحبا"));  // (Cyrillic and Greek are in CP932)
+  pane_.paste();
+  Drop(QStringLiteral("ñ"));
+  EXPECT_EQ(pane_.Text(), "ab");
+  EXPECT_FALSE(pane_.Modified());
+  ASSERT_EQ(refused.count(), 6);
+  const QString message = refused.at(0).at(0).toString();
+  EXPECT_TRUE(message.contains(QStringLiteral("Shift-JIS で表せない文字は入力できません")));
+  EXPECT_TRUE(message.contains(QStringLiteral("😀")));
+  // Acceptable input still goes in, by every path.
+  Type(QStringLiteral("ｱ"));
+  Commit(QStringLiteral("漢字"));
+  QApplication::clipboard()->setText(QStringLiteral("①\n②"));
+  pane_.paste();
+  Drop(QStringLiteral("\t"));
+  EXPECT_EQ(pane_.Text(), Sjis("aｱ漢字①\r\n②\tb"));
+  EXPECT_EQ(refused.count(), 6);
+  ExpectOffsetsConsistent();
+}
+
+TEST_F(QtEditPaneTest, TwinsAreConvertedNotRefused) {
+  QSignalSpy refused(&pane_, &QtEditPane::inputRefused);
+  Commit(QStringLiteral("〜−"));   // WAVE DASH, MINUS SIGN from an input method
+  Type(QStringLiteral("¥"));
+  EXPECT_EQ(pane_.Text(), "\x81\x60\x81\x7C\x5C");
+  EXPECT_EQ(refused.count(), 0);
+}
+
+TEST_F(QtEditPaneTest, PreeditIsNotText) {
+  pane_.SetText("ab");
+  pane_.SetSelStart(1);
+  Commit(QString(), QStringLiteral("かんじ"));
+  EXPECT_EQ(pane_.Text(), "ab");
+  EXPECT_EQ(pane_.TextLength(), 2u);
+  Commit(QStringLiteral("漢字"));
+  EXPECT_EQ(pane_.Text(), Sjis("a漢字b"));
+  ExpectCaret(pane_, 0, 5);
+}
+
+TEST_F(QtEditPaneTest, KeyAndMouseSignals) {
+  QSignalSpy down(&pane_, &QtEditPane::keyDown);
+  QSignalSpy up(&pane_, &QtEditPane::keyUp);
+  QSignalSpy mouse(&pane_, &QtEditPane::mouseDown);
+  pane_.SetText("abc\r\ndef");
+  pane_.SetSelStart(2);
+  std::size_t caret_at_key_down = 99;
+  QObject::connect(&pane_, &QtEditPane::keyDown, [&] { caret_at_key_down = pane_.SelStart(); });
+  Key(Qt::Key_Right);
+  EXPECT_EQ(caret_at_key_down, 2u);  // KeyDown runs before the pane moves the caret
+  EXPECT_EQ(pane_.SelStart(), 3u);
+  Key(Qt::Key_Return, "\r");
+  ASSERT_EQ(up.count(), 2);
+  EXPECT_EQ(up.at(1).at(0).toInt(), static_cast<int>(Qt::Key_Return));
+  EXPECT_EQ(down.count(), 2);
+  pane_.resize(300, 200);
+  QTest::mouseClick(pane_.viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+  EXPECT_EQ(mouse.count(), 1);
+  EXPECT_EQ(pane_.SelStart(), 0u);
+}
+
+TEST_F(QtEditPaneTest, SelectedTextUsesCrlfNotParagraphSeparators) {
+  pane_.SetText(Sjis("一\r\n二\r\n"));
+  pane_.SelectAll();
+  EXPECT_EQ(pane_.SelectedText(), Sjis("一\r\n二\r\n"));
+  EXPECT_EQ(pane_.SelLength(), 8u);
+}
+
+TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
+  std::mt19937 rng(1234);
+  const QString pieces[] = {QStringLiteral("a"),  QStringLiteral("あ"),   QStringLiteral("\n"),
+                            QStringLiteral("x\ny"), QStringLiteral("漢\n\n字"), QStringLiteral("ｱ\uF7FD")};
+  pane_.SetText(Sjis("start\r\n二行目\r\nend"));
+  for (int round = 0; round < 400; ++round) {
+    const int length = pane_.document()->characterCount() - 1;
+    QTextCursor cursor(pane_.document());
+    const int a = static_cast<int>(rng() % static_cast<unsigned>(length + 1));
+    const int b = static_cast<int>(rng() % static_cast<unsigned>(length + 1));
+    switch (rng() % 6) {
+      case 0:
+      case 1:
+        cursor.setPosition(a);
+        cursor.insertText(pieces[rng() % std::size(pieces)]);
+        break;
+      case 2:
+        cursor.setPosition(a);
+        cursor.setPosition(b, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        break;
+      case 3:
+        pane_.document()->undo();
+        break;
+      case 4:
+        pane_.document()->redo();
+        break;
+      case 5:
+        pane_.SetSelStart(rng() % 40);
+        pane_.SetSelLength(rng() % 10);
+        pane_.ReplaceSelection(rng() % 2 ? "\x82\xA0\r\nb" : "\xED\x40");
+        break;
+    }
+    ASSERT_TRUE(pane_.BlockCacheIsConsistent()) << "round " << round;
+    if (round % 50 == 0) ExpectOffsetsConsistent();
+  }
+}
+
+TEST_F(QtEditPaneTest, LoadsAFiveMegabyteLine) {
+  std::string big;
+  big.reserve(5u << 20);
+  while (big.size() < (5u << 20)) big += std::string("<p>\x93\xFA\x96\x7B\x8C\xEA\0\x80", 11);
+  pane_.SetText(big);
+  ASSERT_TRUE(pane_.Text() == big);
+  EXPECT_EQ(pane_.TextLength(), big.size());
+  pane_.SetSelStart(big.size() - 2);
+  ExpectCaret(pane_, 0, static_cast<int>(big.size() - 2));
+}
+
+TEST_F(QtEditPaneTest, OffsetQueriesOnALargeDocument) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += (i % 2 ? Sjis("<p>日本語の行です。</p>\r\n") : std::string("<p>ascii line</p>\r\n"));
+  pane_.SetText(text);
+  EXPECT_EQ(pane_.TextLength(), text.size());
+  EXPECT_EQ(pane_.LineCount(), 20001);
+  pane_.SetSelStart(text.size());
+  ExpectCaret(pane_, 20000, 0);
+  const std::size_t line_start = pane_.LineStart(19999);
+  EXPECT_EQ(line_start, text.size() - Sjis("<p>日本語の行です。</p>\r\n").size());
+  pane_.SetSelStart(line_start + 5);  // after "<p>日"
+  ExpectCaret(pane_, 19999, 5);
+  // An edit at the top moves every later offset.
+  pane_.SetSelStart(0);
+  pane_.ReplaceSelection(Sjis("一\r\n"));
+  EXPECT_EQ(pane_.LineStart(20000), line_start + 4);
+  EXPECT_EQ(pane_.LineFromOffset(text.size() + 4), 20001);
+  EXPECT_TRUE(pane_.BlockCacheIsConsistent());
+}
+
+}  // namespace
+}  // namespace hemlo::text
