@@ -1,7 +1,7 @@
 #include "search/find_replace.h"
 
 #include <algorithm>
-#include <array>
+#include <functional>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -21,22 +21,6 @@ constexpr const char* kReplaceDone = "置換処理完了";
 constexpr const char* kMessageCaption = "Hemlo２";
 constexpr const char* kJumpCaption = "指定行へジャンプ";
 constexpr const char* kJumpPrompt = "何行目へジャンプしますか？";
-
-// True for bytes that may open a double-byte character; whether they do
-// depends on the next byte (CharLength), exactly as the edit pane splits
-// characters. The table keeps the scan loop cheap on single-byte text.
-const std::array<bool, 256>& LeadTable() {
-  static const std::array<bool, 256> table = [] {
-    std::array<bool, 256> t{};
-    for (int b = 0; b < 256; ++b) t[b] = text::IsLeadByte(static_cast<unsigned char>(b));
-    return t;
-  }();
-  return table;
-}
-
-inline std::size_t Step(std::string_view s, std::size_t k, unsigned char b) {
-  return LeadTable()[b] ? text::CharLength(s, k) : 1;
-}
 
 inline unsigned char LowerByte(unsigned char b) {
   return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
@@ -70,6 +54,70 @@ class BusyScope {
   SearchFeedback* feedback_;
 };
 
+
+// Finds character boundaries whose byte is c1 or c2 and where a predicate
+// holds, from a start offset that is itself a boundary.
+//
+// Candidates come from memchr, so the scan runs at memory speed instead of a
+// step per character. A candidate is a boundary only if the character walk
+// from the start lands on it; the walk need not begin at the start: a byte
+// below 0x40 can neither open a double-byte character nor end one, so a
+// character always starts right there. The walk resumes from the last such
+// byte before the candidate (or from the last known boundary), which keeps
+// the whole scan linear, also across the many matches of a replace all.
+class CandidateScanner {
+ public:
+  CandidateScanner(std::string_view text, std::size_t start, unsigned char c1, unsigned char c2)
+      : text_(text), c1_(c1), c2_(c2), boundary_(start), pos_(start) {}
+
+  // Goes on from `offset`, taken as a character start (after a match).
+  void ResumeAt(std::size_t offset) { boundary_ = pos_ = offset; }
+
+  template <typename Matches>
+  std::ptrdiff_t Next(const Matches& matches) {
+    const char* p = text_.data();
+    const std::size_t len = text_.size();
+    for (;;) {
+      if (next1_ < pos_ || !have1_) {
+        next1_ = Find(c1_);
+        have1_ = true;
+      }
+      if (c1_ != c2_ && (next2_ < pos_ || !have2_)) {
+        next2_ = Find(c2_);
+        have2_ = true;
+      }
+      const std::size_t c = c1_ != c2_ ? std::min(next1_, next2_) : next1_;
+      if (c >= len) return -1;
+      pos_ = c + 1;
+      if (c < boundary_) continue;  // inside the character that ends at boundary_
+      if (c > boundary_) {
+        std::size_t w = c;
+        while (w > boundary_ && static_cast<unsigned char>(p[w - 1]) >= 0x40) --w;
+        while (w < c) w += text::CharLength(text_, w);
+        boundary_ = w;
+        if (w != c) continue;  // a trail byte
+      }
+      boundary_ = c + text::CharLength(text_, c);
+      if (matches(c)) return static_cast<std::ptrdiff_t>(c);
+    }
+  }
+
+ private:
+  std::size_t Find(unsigned char c) const {
+    const std::size_t len = text_.size();
+    if (pos_ >= len) return len;
+    const void* hit = std::memchr(text_.data() + pos_, c, len - pos_);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data()) : len;
+  }
+
+  std::string_view text_;
+  unsigned char c1_, c2_;
+  std::size_t boundary_;  // a known character start
+  std::size_t pos_;       // candidates are searched from here
+  std::size_t next1_ = 0, next2_ = 0;
+  bool have1_ = false, have2_ = false;
+};
+
 }  // namespace
 
 std::ptrdiff_t FindFrom(std::string_view text, std::string_view search, std::size_t start) {
@@ -80,13 +128,10 @@ std::ptrdiff_t FindFrom(std::string_view text, std::string_view search, std::siz
     // Only the zero padding is left to compare with.
     return (k == len && EqualPadded(p + len, 0, search)) ? static_cast<std::ptrdiff_t>(k) : -1;
   }
-  const unsigned char first = search.empty() ? 0 : static_cast<unsigned char>(search[0]);
-  for (;;) {
-    if ((search.empty() || p[k] == first) && EqualPadded(p + k, len - k, search))
-      return static_cast<std::ptrdiff_t>(k);
-    k += Step(text, k, p[k]);
-    if (k >= len) return -1;
-  }
+  if (search.empty()) return static_cast<std::ptrdiff_t>(k);
+  const auto first = static_cast<unsigned char>(search[0]);
+  CandidateScanner scanner(text, k, first, first);
+  return scanner.Next([&](std::size_t c) { return EqualPadded(p + c, len - c, search); });
 }
 
 std::string LowerLatin(std::string_view s) {
@@ -129,21 +174,38 @@ bool LatinFoldMatcher::MatchesAt(std::string_view text, std::size_t k) const {
 }
 
 std::ptrdiff_t LatinFoldMatcher::FindFrom(std::string_view text, std::size_t start) const {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t len = text.size();
-  std::size_t k = start;
-  if (k >= len) return (k == len && MatchesAt(text, k)) ? static_cast<std::ptrdiff_t>(k) : -1;
-  if (folded_.empty()) return static_cast<std::ptrdiff_t>(k);
+  std::ptrdiff_t found = -1;
+  ForEachMatch(text, start, [&](std::size_t m) {
+    found = static_cast<std::ptrdiff_t>(m);
+    return false;
+  });
+  return found;
+}
 
+std::size_t LatinFoldMatcher::ForEachMatch(std::string_view text, std::size_t start,
+                                           const std::function<bool(std::size_t)>& on_match) const {
+  const std::size_t len = text.size();
+  const std::size_t n = folded_.size();
+  if (start >= len) {
+    if (start == len && MatchesAt(text, start)) on_match(start);
+    return start;
+  }
+  if (n == 0) {
+    on_match(start);
+    return start;
+  }
   // The first byte of a match: the folded byte, or its capital.
   const auto c1 = static_cast<unsigned char>(folded_[0]);
   unsigned char c2 = c1;
   if (c1 >= 'a' && c1 <= 'z') c2 = static_cast<unsigned char>(c1 - ('a' - 'A'));
+  CandidateScanner scanner(text, start, c1, c2);
   for (;;) {
-    const unsigned char b = p[k];
-    if ((b == c1 || b == c2) && MatchesAt(text, k)) return static_cast<std::ptrdiff_t>(k);
-    k += Step(text, k, b);
-    if (k >= len) return -1;
+    const std::ptrdiff_t m = scanner.Next([&](std::size_t c) { return MatchesAt(text, c); });
+    if (m < 0) return len;
+    const auto at = static_cast<std::size_t>(m);
+    if (!on_match(at)) return at;
+    if (at + n >= len) return len;
+    scanner.ResumeAt(at + n);
   }
 }
 
@@ -158,15 +220,13 @@ std::string ReplaceAllText(std::string_view text, std::string_view search,
     const std::size_t n = search.size();
     out.reserve(text.size() + (replacement.size() > n ? text.size() / 8 : 0));
     std::size_t pos = 0;
-    while (pos < text.size()) {
-      const std::ptrdiff_t k = matcher.FindFrom(text, pos);
-      if (k < 0) break;
-      const auto m = static_cast<std::size_t>(k);
+    matcher.ForEachMatch(text, 0, [&](std::size_t m) {
       out.append(text.substr(pos, m - pos));
       out.append(replacement);
       ++replaced;
       pos = std::min(m + n, text.size());
-    }
+      return true;
+    });
     if (pos < text.size()) out.append(text.substr(pos));
   }
   if (count) *count = replaced;

@@ -3,6 +3,7 @@
 // offsets, matches only at character boundaries. No Qt here; the dialog reads
 // its controls into FindReplaceOptions and calls Button1Click.
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,10 @@ class LatinFoldMatcher {
  public:
   explicit LatinFoldMatcher(std::string_view search);
   std::ptrdiff_t FindFrom(std::string_view text, std::size_t start) const;
+  // Calls on_match with each match from `start`, going on after the matched
+  // bytes (matches never overlap) while it returns true.
+  std::size_t ForEachMatch(std::string_view text, std::size_t start,
+                           const std::function<bool(std::size_t)>& on_match) const;
   std::size_t size() const { return folded_.size(); }
 
  private:

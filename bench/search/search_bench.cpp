@@ -1,0 +1,179 @@
+// Replace all and find next on a 20 MB Shift-JIS text, against GNU sed in the
+// same run. Not a test: prints figures and ratios.
+//
+//   search_bench [MiB=20] [matches=200000]
+//
+// Replace all is timed from the text in the edit pane to the result back in
+// the pane (Button1Click with tag 2), as the user waits for it. sed is timed
+// on the same bytes in a file: LC_ALL=C sed "s/word/other/gI" file >/dev/null.
+// Both outputs are compared byte for byte once.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "base/atomic_file.h"
+#include "base/prompts.h"
+#include "search/find_replace.h"
+#include "text/cp932.h"
+#include "text/memory_edit_pane.h"
+
+#ifdef HEMLO_BENCH_QT_PANE
+#include <QApplication>
+
+#include "text/qt_edit_pane.h"
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+using hemlo::search::FindReplaceOptions;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double TimeIt(const std::function<void()>& f) {
+  const auto t0 = Clock::now();
+  f();
+  return Seconds(Clock::now() - t0);
+}
+
+// Lines of Japanese and ASCII page text, one "word" in some letter case per
+// `every` bytes. The pieces end on whole characters, so no byte-wise matcher
+// (sed in the C locale) can see a "word" that starts inside a character.
+std::string MakeText(std::size_t bytes, std::size_t matches) {
+  using hemlo::text::Sjis;
+  const std::vector<std::string> pieces = {
+      Sjis("これは日本語の文章です。"), Sjis("<p>段落の中に"), Sjis("</p>"), " the ",
+      Sjis("ホームページ"), Sjis("ＨＴＭＬ"), "<a href=\"index.htm\">", "</a>", Sjis("表示"),
+      Sjis("ｶﾀｶﾅ"), " 123 ", Sjis("、"), "<br>", Sjis("ソフト"), " text ", Sjis("。")};
+  const std::string words[] = {"word", "Word", "WORD", "wOrD"};
+  const std::size_t every = bytes / matches;
+  std::mt19937 rng(2026);
+  std::string s;
+  s.reserve(bytes + 256);
+  std::size_t line = 0;
+  for (std::size_t m = 0; m < matches; ++m) {
+    const std::size_t target = (m + 1) * every;
+    s += words[rng() % 4];
+    while (s.size() + 8 < target) {
+      s += pieces[rng() % pieces.size()];
+      if (++line % 7 == 0) s += "\r\n";
+    }
+  }
+  while (s.size() < bytes) s += ' ';
+  return s;
+}
+
+int RunShell(const std::string& command) {
+  const int rc = std::system(command.c_str());
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+struct Figures {
+  double replace_all = 0;
+  double find_next = 0;
+  bool same_as_sed = false;
+  std::size_t found_at = 0;
+};
+
+template <typename Pane>
+Figures Measure(Pane& pane, const std::string& text, const std::string& sed_out,
+                const std::string& needle_text, std::size_t needle_at, int runs) {
+  Figures f;
+  FindReplaceOptions replace;
+  replace.search = "word";
+  replace.replace = "other";
+  FindReplaceOptions find;
+  find.search = "zqneedle";
+  f.replace_all = 1e9;
+  for (int r = 0; r < runs; ++r) {
+    pane.SetText(text);
+    hemlo::ScriptedPrompts prompts;
+    prompts.answers = {hemlo::Answer::Ok};
+    f.replace_all = std::min(f.replace_all, TimeIt([&] {
+      hemlo::search::Button1Click(hemlo::search::kReplaceAll, replace, &pane, prompts);
+    }));
+    if (r == 0) f.same_as_sed = pane.Text() == sed_out && pane.Modified();
+  }
+  pane.SetText(needle_text);
+  f.find_next = 1e9;
+  for (int r = 0; r < runs; ++r) {
+    pane.SetSelStart(needle_text.size());  // the caret at the end; nothing selected
+    hemlo::ScriptedPrompts prompts;
+    f.find_next = std::min(f.find_next, TimeIt([&] {
+      hemlo::search::Button1Click(hemlo::search::kFindNext, find, &pane, prompts);
+    }));
+    f.found_at = pane.SelStart();
+  }
+  if (f.found_at != needle_at) std::fprintf(stderr, "find next landed at %zu, expected %zu\n", f.found_at, needle_at);
+  return f;
+}
+
+void Report(const char* pane_name, const Figures& f, double sed) {
+  std::printf("%-16s replace all %.3f s  (%.2fx sed)  output %s\n", pane_name, f.replace_all,
+              f.replace_all / sed, f.same_as_sed ? "identical to sed's, document modified" : "DIFFERS");
+  std::printf("%-16s find next to the end %.1f ms\n", pane_name, f.find_next * 1000);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20;
+  const std::size_t matches = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 200000;
+  const int runs = 3;
+  const std::string text = MakeText(mib << 20, matches);
+  std::string needle_text = text;
+  needle_text.replace(needle_text.size() - 12, 8, "zqneedle");
+  const std::size_t needle_at = needle_text.size() - 12;
+
+  const fs::path dir = fs::temp_directory_path() / ("hemlo_search_bench_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const fs::path in = dir / "in.txt";
+  const fs::path out = dir / "out.txt";
+  if (!hemlo::WriteFileAtomically(in, text)) return 1;
+
+  // sed, best of the runs, then once into a file to compare outputs.
+  double sed = 1e9;
+  const std::string sed_cmd = "LC_ALL=C sed \"s/word/other/gI\" " + in.string();
+  for (int r = 0; r < runs; ++r) sed = std::min(sed, TimeIt([&] { RunShell(sed_cmd + " >/dev/null"); }));
+  RunShell(sed_cmd + " >" + out.string());
+  std::string sed_out;
+  hemlo::ReadWholeFile(out, sed_out);
+  // "other" is one byte longer than "word".
+  const std::size_t sed_matches = sed_out.size() - text.size();
+
+  std::printf("text %.1f MiB, %zu matches (sed replaced %zu), best of %d runs\n",
+              text.size() / 1048576.0, matches, sed_matches, runs);
+  std::printf("%-16s replace all %.3f s\n", "sed (C locale)", sed);
+
+  {
+    hemlo::text::MemoryEditPane pane;
+    Report("MemoryEditPane", Measure(pane, text, sed_out, needle_text, needle_at, runs), sed);
+  }
+#ifdef HEMLO_BENCH_QT_PANE
+  {
+    int qargc = 1;
+    char name[] = "search_bench";
+    char* qargv[] = {name, nullptr};
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(qargc, qargv);
+    hemlo::text::QtEditPane pane;
+    pane.resize(800, 600);
+    pane.show();
+    Report("QtEditPane", Measure(pane, text, sed_out, needle_text, needle_at, runs), sed);
+  }
+#else
+  std::printf("QtEditPane: not built (hemlo_text_ui missing); figures above use MemoryEditPane\n");
+#endif
+  fs::remove_all(dir);
+  return 0;
+}
