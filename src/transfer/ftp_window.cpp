@@ -221,6 +221,7 @@ void TFtp1::BuildLayout() {
   Edit3 = Edit("Edit3", Panel1);
   Edit4 = Edit("Edit4", Panel1);
   Edit4->setEchoMode(QLineEdit::Password);
+  Edit4->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
   QLineEdit* edits[] = {Edit1, Edit2, Edit3, Edit4};
   for (int i = 0; i < 4; ++i) {
     grid->addWidget(new QLabel(captions[i], Panel1), i + 1, 0);

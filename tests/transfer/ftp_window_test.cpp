@@ -1,0 +1,439 @@
+// The Ferrox window: start-up and close sequences, profile buttons through
+// the widgets, the idle flag, the local pane, and a real server session.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+
+#include "../ftp/real_servers.h"
+#include "base/atomic_file.h"
+#include "base/program_folder.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp_window.h"
+
+namespace hemlo {
+namespace {
+namespace fs = std::filesystem;
+using ftp::testing::TempFolder;
+
+void Touch(const fs::path& p, const std::string& bytes, int age_minutes) {
+  std::ofstream(p, std::ios::binary) << bytes;
+  fs::last_write_time(p, fs::file_time_type::clock::now() - std::chrono::minutes(age_minutes));
+}
+
+QStringList Column(QTreeWidget* list, int column) {
+  QStringList out;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(column);
+  return out;
+}
+
+QTreeWidgetItem* Row(QTreeWidget* list, const QString& name) {
+  for (int i = 0; i < list->topLevelItemCount(); ++i)
+    if (list->topLevelItem(i)->text(0) == name) return list->topLevelItem(i);
+  return nullptr;
+}
+
+class FtpWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program = std::make_unique<TempFolder>();
+    local = std::make_unique<TempFolder>();
+    SetProgramFolder(program->path());
+  }
+  std::unique_ptr<TFtp1> Open() {
+    auto w = std::make_unique<TFtp1>(&prompts);
+    return w;
+  }
+  void WriteProfiles(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::string> lines;
+    for (const auto& r : rows) lines.push_back(transfer::JoinCommaText(r));
+    ASSERT_TRUE(transfer::WriteProfileFile(program->path(), lines).ok);
+  }
+  void PointLastDirAt(const fs::path& folder) {
+    ASSERT_TRUE(WriteFileAtomically(program->path() / "LastDir.ini", folder.string() + "\r\n"));
+  }
+
+  ScriptedPrompts prompts;
+  std::unique_ptr<TempFolder> program;
+  std::unique_ptr<TempFolder> local;
+};
+
+TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
+  Touch(local->path() / "old.htm", "o", 300);
+  Touch(local->path() / "new.htm", "nn", 1);
+  Touch(local->path() / ".hidden", "h", 100);
+  fs::create_directory(local->path() / "sub");
+  PointLastDirAt(local->path());
+  auto w = Open();
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Ferrox"));
+  EXPECT_EQ(w->minimumSize(), QSize(480, 480));
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("0"));
+  EXPECT_TRUE(w->Edit1->text().isEmpty());
+  EXPECT_EQ(w->Edit4->echoMode(), QLineEdit::Password);
+  EXPECT_FALSE(w->Button2->isEnabled());
+  EXPECT_TRUE(w->Button1->isEnabled());
+  EXPECT_EQ(w->ComboBox1->currentText(), QStringLiteral("ﾊﾞｲﾅﾘ"));
+  EXPECT_EQ(w->TransferMode(), ftp::TIdFTPTransferType::ftBinary);
+  EXPECT_TRUE(w->IdleFlag());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ferrox"));
+  EXPECT_EQ(w->LocalFolder(), local->path().string());
+  // Files only, hidden ones included, newest first.
+  EXPECT_EQ(Column(w->ListView2, 0), (QStringList{"new.htm", ".hidden", "old.htm"}));
+  EXPECT_EQ(w->Sort.SortDirection, -2);
+  // A click on the same header turns it ascending.
+  w->ColumnClick(w->ListView2, 1);
+  EXPECT_EQ(Column(w->ListView2, 0), (QStringList{"old.htm", ".hidden", "new.htm"}));
+  EXPECT_EQ(Column(w->ListView2, 2).first(), QStringLiteral("         1"));
+  // The folder list shows the subfolder; the drive box the mount root.
+  EXPECT_FALSE(w->DirectoryListBox1->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).isEmpty());
+  EXPECT_FALSE(w->DriveComboBox1->currentText().isEmpty());
+  EXPECT_TRUE(prompts.asked.empty());
+}
+
+TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
+  WriteProfiles({{"one", "h1", "u1", "p1"}, {"two site", "h2", "u2", "p,2"}});
+  auto w = Open();
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("1"));
+  EXPECT_EQ(w->Edit1->text(), QStringLiteral("one"));
+  QTest::mouseClick(w->Button5, Qt::LeftButton);
+  EXPECT_EQ(w->Edit1->text(), QStringLiteral("two site"));
+  EXPECT_EQ(w->Edit4->text(), QStringLiteral("p,2"));
+  w->Button6Click();  // 追加
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("3"));
+  EXPECT_FALSE(w->Button5->isEnabled());
+  w->Edit1->setText(QStringLiteral("三番目"));
+  w->Edit2->setText(QStringLiteral("h3"));
+  w->Edit3->setText(QStringLiteral("u3"));
+  prompts.answers = {Answer::Ok};
+  w->Button7Click();  // password missing
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].text, "4つとも記入してください");
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("3"));
+  w->Edit4->setText(QStringLiteral("p 3"));
+  w->Button7Click();
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("3"));
+  EXPECT_TRUE(w->Button5->isEnabled());
+  // The file was written at once, owner-only, upgraded to five fields.
+  const auto lines = transfer::ReadProfileFile(program->path());
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "one,h1,u1,p1,");
+  EXPECT_EQ(transfer::SplitCommaText(lines[2]),
+            (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "p 3", ""}));
+  struct stat st {};
+  ASSERT_EQ(::stat((program->path() / "Ferrox.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // A character Shift-JIS lacks is refused, nothing stored.
+  prompts.answers.push_back(Answer::Ok);
+  w->Edit1->setText(QStringLiteral("emoji \U0001F600"));
+  w->Button7Click();
+  EXPECT_NE(prompts.asked.back().text.find("Shift-JIS"), std::string::npos);
+  EXPECT_EQ(transfer::ReadProfileFile(program->path()).size(), 3u);
+  w->Button8Click();  // 追加中止 shows profile 1
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("1"));
+  w->Button9Click();  // 削除 of profile 1: not written until close
+  EXPECT_EQ(w->Edit1->text(), QStringLiteral("two site"));
+  EXPECT_EQ(transfer::ReadProfileFile(program->path()).size(), 3u);
+  w->close();
+  EXPECT_EQ(transfer::ReadProfileFile(program->path()).size(), 2u);
+}
+
+TEST_F(FtpWindowTest, IdleFlagGuardsCloseAndOnlyEscapeSetsIt) {
+  PointLastDirAt(local->path());
+  auto w = Open();
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  w->SetIdleFlag(false);
+  EXPECT_FALSE(w->close());
+  EXPECT_TRUE(w->isVisible());
+  QTest::keyClick(w->Edit1, Qt::Key_A);
+  EXPECT_FALSE(w->IdleFlag());
+  QTest::keyClick(w->ListView2, Qt::Key_Escape);
+  EXPECT_TRUE(w->IdleFlag());
+  // Ordinary typing never makes the window refuse to close.
+  QTest::keyClick(w->Edit1, Qt::Key_B);
+  EXPECT_TRUE(w->IdleFlag());
+  // An operation that fails still leaves the window closable.
+  prompts.answers.clear();
+  w->RunOperation([] { throw ftp::EIdNotConnected(); });
+  EXPECT_TRUE(w->IdleFlag());
+  ASSERT_FALSE(prompts.asked.empty());
+  EXPECT_EQ(prompts.asked.back().text, "Not Connected");
+  EXPECT_TRUE(w->close());
+  EXPECT_FALSE(w->isVisible());
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(program->path() / "LastDir.ini", bytes));
+  EXPECT_EQ(bytes, local->path().string() + "\r\n");
+  // No profiles: Ferrox.ini is not created.
+  EXPECT_FALSE(fs::exists(program->path() / "Ferrox.ini"));
+  // Status bar panel 0 follows the bar's width.
+  w->show();
+  w->resize(700, 500);
+  QApplication::processEvents();
+  EXPECT_EQ(w->StatusPanel0->width(), w->StatusBar1->width() - 200);
+}
+
+TEST_F(FtpWindowTest, LocalFolderMenus) {
+  fs::create_directories(local->path() / "site" / "img");
+  fs::create_directories(local->path() / "other");
+  Touch(local->path() / "site" / "a.htm", "a", 5);
+  Touch(local->path() / "site" / "b.htm", "b", 4);
+  Touch(local->path() / "site" / "c.htm", "c", 3);
+  auto w = Open();
+  ASSERT_TRUE(w->SetLocalFolder(QString::fromStdString((local->path() / "site").string())));
+  EXPECT_EQ(w->ListView2->topLevelItemCount(), 3);
+
+  // ﾌｫﾙﾀﾞ作成: an existing name does nothing and says nothing.
+  prompts.inputs = {std::string("img"), std::string("new dir"), std::nullopt};
+  w->mnuMakeFolderClick();
+  EXPECT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].caption, "ﾌｫﾙﾀﾞ作成");
+  w->mnuMakeFolderClick();
+  EXPECT_TRUE(fs::is_directory(local->path() / "site" / "new dir"));
+  w->mnuMakeFolderClick();  // cancelled
+  EXPECT_FALSE(w->DirectoryListBox1->findItems(QStringLiteral("new dir"), Qt::MatchEndsWith).isEmpty());
+
+  // 削除 of the local list names only the first selected file.
+  Row(w->ListView2, "b.htm")->setSelected(true);
+  Row(w->ListView2, "a.htm")->setSelected(true);
+  w->ColumnClick(w->ListView2, 0);
+  if (w->Sort.SortDirection < 0) w->ColumnClick(w->ListView2, 0);
+  prompts.answers.insert(prompts.answers.end(), {Answer::No, Answer::Yes});
+  w->mnuDeleteFilesClick();
+  EXPECT_TRUE(fs::exists(local->path() / "site" / "a.htm"));
+  w->mnuDeleteFilesClick();
+  EXPECT_EQ(prompts.asked.back().caption, "警告");
+  EXPECT_EQ(prompts.asked.back().text, "a.htmを削除します。\n\n   よろしいですか？");
+  EXPECT_EQ(prompts.asked.back().buttons, Buttons::YesNoCancel);
+  EXPECT_FALSE(fs::exists(local->path() / "site" / "a.htm"));
+  EXPECT_FALSE(fs::exists(local->path() / "site" / "b.htm"));
+  EXPECT_EQ(Column(w->ListView2, 0), QStringList{"c.htm"});
+
+  // ﾌｫﾙﾀﾞ名変更 to an existing name stays at the parent, changes nothing.
+  prompts.inputs.insert(prompts.inputs.end(), {std::string("other"), std::string("renamed")});
+  w->mnuRenameFolderClick();
+  EXPECT_EQ(w->LocalFolder(), local->path().string());
+  EXPECT_TRUE(fs::is_directory(local->path() / "site"));
+  ASSERT_TRUE(w->SetLocalFolder(QString::fromStdString((local->path() / "site").string())));
+  w->mnuRenameFolderClick();
+  EXPECT_EQ(w->LocalFolder(), (local->path() / "renamed").string());
+  EXPECT_TRUE(fs::exists(local->path() / "renamed" / "c.htm"));
+
+  // ﾌｫﾙﾀﾞ削除 asks first; "No" keeps everything where it was.
+  prompts.answers.push_back(Answer::No);
+  w->mnuDeleteFolderClick();
+  EXPECT_EQ(w->LocalFolder(), (local->path() / "renamed").string());
+  EXPECT_TRUE(fs::exists(local->path() / "renamed"));
+}
+
+// ---- against a real server ----
+
+class FtpWindowServerTest : public FtpWindowTest {
+ protected:
+  void SetUp() override {
+    FtpWindowTest::SetUp();
+    server = ftp::testing::StartPyftpdlib();
+    fs::create_directories(server->files / "site" / "img");
+    Touch(server->files / "site" / "big.bin", std::string(120000, 'x'), 10);
+    Touch(server->files / "site" / "small.txt", "12", 20);
+    Touch(server->files / "site" / "mid.htm", std::string(3000, 'm'), 30);
+    Touch(server->files / "top.htm", "t", 5);
+    PointLastDirAt(local->path());
+  }
+  std::string HostField() const { return "127.0.0.1:" + std::to_string(server->port); }
+  std::unique_ptr<ftp::testing::RealServer> server;
+};
+
+TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder) {
+  WriteProfiles({{"local", HostField(), server->user, server->password, "/no/such/folder"}});
+  auto w = Open();
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/no/such/folder"));
+  w->Button1Click();
+  EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;  // no message
+  ASSERT_TRUE(w->IdFTP1.Connected());
+  EXPECT_EQ(w->Session.HomeFolder, "/");
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  EXPECT_EQ(w->StatusText(), QStringLiteral("接続成功"));
+  EXPECT_FALSE(w->Button1->isEnabled());
+  EXPECT_TRUE(w->Button2->isEnabled());
+  EXPECT_FALSE(w->Edit1->isEnabled());
+  EXPECT_FALSE(w->Button7->isEnabled());
+  QTreeWidgetItem* site = Row(w->ListView1, "site");
+  ASSERT_NE(site, nullptr);
+  EXPECT_EQ(site->text(3).size(), 9);
+  EXPECT_EQ(site->text(3).left(1), QStringLiteral("r"));
+  EXPECT_TRUE(w->RemoteRows()[static_cast<size_t>(w->ListView1->indexOfTopLevelItem(site))].folder);
+
+  // Double-click on a file row does nothing.
+  w->ListView1->clearSelection();
+  Row(w->ListView1, "top.htm")->setSelected(true);
+  w->SetStatusText("before");
+  w->ListView1DblClick();
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  EXPECT_EQ(w->StatusText(), QStringLiteral("before"));
+  // On a folder row it enters and empties the status.
+  w->ListView1->clearSelection();
+  Row(w->ListView1, "site")->setSelected(true);
+  w->ListView1DblClick();
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/site"));
+  EXPECT_EQ(w->StatusText(), QString());
+  EXPECT_EQ(w->ListView1->topLevelItemCount(), 4);
+  // Sort by size: padding makes text order the order of magnitude.
+  w->ColumnClick(w->ListView1, 2);
+  const QStringList sizes = Column(w->ListView1, 2);
+  for (int i = 1; i < sizes.size(); ++i)
+    EXPECT_LE(QString(sizes[i - 1]).remove(',').trimmed().toLongLong(), QString(sizes[i]).remove(',').trimmed().toLongLong());
+  EXPECT_EQ(Column(w->ListView1, 0).first(), QStringLiteral("small.txt"));
+  EXPECT_EQ(Column(w->ListView1, 0).last(), QStringLiteral("big.bin"));
+  EXPECT_EQ(Row(w->ListView1, "big.bin")->text(2), QStringLiteral("   120,000"));
+  w->ColumnClick(w->ListView1, 2);
+  EXPECT_EQ(Column(w->ListView1, 0).first(), QStringLiteral("big.bin"));
+
+  const char* shots = std::getenv("HEMLO_BUILD_DIR");
+  if (shots) {
+    const fs::path dir = fs::path(shots) / "screenshots";
+    fs::create_directories(dir);
+    w->grab().save(QString::fromStdString((dir / "ferrox_connected.png").string()));
+  }
+
+  // Up goes to the parent, and never above home.
+  w->BitBtn1Click();
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  w->BitBtn1Click();
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  ASSERT_NE(Row(w->ListView1, "site"), nullptr);
+  w->ListView1->clearSelection();
+  Row(w->ListView1, "site")->setSelected(true);
+  w->ListView1DblClick();
+  ASSERT_EQ(w->Label5->text(), QStringLiteral("/site"));
+
+  // 切断 keeps the folder in the profile (memory now, file at close).
+  w->Button2Click();
+  EXPECT_FALSE(w->IdFTP1.Connected());
+  EXPECT_EQ(w->ListView1->topLevelItemCount(), 0);
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/site"));
+  EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
+  EXPECT_TRUE(w->Button1->isEnabled());
+  EXPECT_TRUE(w->Edit1->isEnabled());
+  EXPECT_EQ(transfer::SplitCommaText(w->Profiles.ProfileList[0])[4], "/site");
+  ASSERT_TRUE(w->close());
+  w.reset();
+
+  // A new start and 接続 opens in that folder.
+  EXPECT_EQ(transfer::SplitCommaText(transfer::ReadProfileFile(program->path())[0])[4], "/site");
+  auto again = Open();
+  again->Button1Click();
+  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_EQ(again->Label5->text(), QStringLiteral("/site"));
+  EXPECT_NE(Row(again->ListView1, "big.bin"), nullptr);
+  // 終了 disconnects and closes; no write-back of the profile happens.
+  again->Button3Click();
+  EXPECT_FALSE(again->IdFTP1.Connected());
+  EXPECT_FALSE(again->isVisible());
+}
+
+TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
+  WriteProfiles({{"local", HostField(), server->user, server->password, "/site"}});
+  auto w = Open();
+  w->Button1Click();
+  ASSERT_TRUE(w->IdFTP1.Connected());
+  QTreeWidgetItem* row = Row(w->ListView1, "small.txt");
+  ASSERT_NE(row, nullptr);
+  w->BeginRename(row);
+  EXPECT_EQ(w->RenameOldName, "small.txt");
+  EXPECT_TRUE(w->RenameEditing);
+  EXPECT_FALSE(w->EndRename(row, QStringLiteral("small.txt")));  // unchanged: nothing sent
+  EXPECT_TRUE(w->RenameOldName.empty());
+  EXPECT_FALSE(w->RenameEditing);
+  EXPECT_TRUE(fs::exists(server->files / "site" / "small.txt"));
+  w->BeginRename(row);
+  EXPECT_TRUE(w->EndRename(row, QStringLiteral("renamed.txt")));
+  EXPECT_TRUE(fs::exists(server->files / "site" / "renamed.txt"));
+  EXPECT_FALSE(fs::exists(server->files / "site" / "small.txt"));
+  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(w->ListView1->indexOfTopLevelItem(row))].name, "renamed.txt");
+  // A refused rename shows the server's message.
+  w->BeginRename(row);
+  EXPECT_TRUE(w->EndRename(row, QStringLiteral("no/such/dir/x")));
+  ASSERT_FALSE(prompts.asked.empty());
+  EXPECT_EQ(prompts.asked.back().kind, "error");
+  // Through the widget: F2, type, Enter.
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  QTreeWidgetItem* mid = Row(w->ListView1, "mid.htm");
+  w->ListView1->setCurrentItem(mid);
+  w->ListView1->setFocus();
+  QTest::keyClick(w->ListView1, Qt::Key_F2);
+  auto* editor = w->ListView1->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(w->RenameOldName, "mid.htm");
+  editor->setText(QStringLiteral("page.htm"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_TRUE(fs::exists(server->files / "site" / "page.htm"));
+  EXPECT_TRUE(w->RenameOldName.empty());
+  w->Button2Click();
+}
+
+TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
+  // Nothing listens: the error is shown, the window ends disconnected.
+  const uint16_t closed_port = ftp::testing::FreeLoopbackPort();
+  WriteProfiles({{"dead", "127.0.0.1:" + std::to_string(closed_port), "u", "p", ""},
+                 {"mute", "", "u", "p", ""},
+                 {"badpw", HostField(), "nobody-here", "wrong", ""}});
+  auto w = Open();
+  w->Button1Click();
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].kind, "error");
+  EXPECT_FALSE(w->IdFTP1.Connected());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
+  EXPECT_TRUE(w->Button1->isEnabled());
+  EXPECT_TRUE(w->Edit2->isEnabled());
+
+  // A server that accepts and never greets: the reply wait ends.
+  int mute = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(mute, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(mute, 1), 0);
+  socklen_t len = sizeof a;
+  ::getsockname(mute, reinterpret_cast<sockaddr*>(&a), &len);
+  w->Button5Click();
+  w->Edit2->setText(QStringLiteral("127.0.0.1:%1").arg(ntohs(a.sin_port)));
+  w->IdFTP1.ReplyTimeout = 1500;
+  const auto t0 = std::chrono::steady_clock::now();
+  w->Button1Click();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
+  ::close(mute);
+  ASSERT_EQ(prompts.asked.size(), 2u);
+  EXPECT_EQ(prompts.asked[1].kind, "error");
+  EXPECT_FALSE(w->IdFTP1.Connected());
+
+  // A refused login: message shown, status ends at 切断成功.
+  w->Button5Click();
+  w->Button1Click();
+  ASSERT_EQ(prompts.asked.size(), 3u);
+  EXPECT_EQ(prompts.asked[2].kind, "error");
+  EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
+  EXPECT_FALSE(w->IdFTP1.Connected());
+}
+
+}  // namespace
+}  // namespace hemlo
