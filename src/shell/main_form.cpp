@@ -620,12 +620,9 @@ void TMainForm::OpenUrl(const QString& address) {
   TMDIChild* child = ActiveChild();
   if (!child) child = CreateChild();
   // The text goes to the web pane unchanged; an unusable address closes the window.
-  const QUrl as_given(address);
-  if (!as_given.isValid()) {
+  if (!child->WebBrowser1->Navigate(address)) {
     if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget())) sub->close();
-    return;
   }
-  child->WebBrowser1->setUrl(as_given);
 }
 
 void TMainForm::ToolButton16Click() { OpenUrl(cmbURL_->currentText()); }

@@ -43,10 +43,12 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
     if (frame_) frame_->StatusBar1()->SetText(0, message);
   });
 
-  WebBrowser1 = new QWebEngineView(Splitter1);
+  WebBrowser1 = new webview::TUIWebBrowser(Splitter1);
   WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-  connect(WebBrowser1, &QWebEngineView::loadFinished, this,
-          [this](bool) { WebBrowser1DocumentComplete(true); });
+  connect(WebBrowser1, &webview::TUIWebBrowser::DocumentComplete, this,
+          [this](webview::TUIWebBrowser* sender, const QUrl&, bool) { WebBrowser1DocumentComplete(sender); });
+  connect(WebBrowser1, &webview::TUIWebBrowser::NewWindow2, this,
+          [this](webview::TUIWebBrowser** target) { WebBrowser1NewWindow2(target); }, Qt::DirectConnection);
 
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
@@ -124,9 +126,17 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TMDIChild::WebBrowser1DocumentComplete(bool top_level) {
-  if (!top_level || !frame_) return;
-  const QString url = WebBrowser1->url().toString();
+void TMDIChild::WebBrowser1NewWindow2(webview::TUIWebBrowser** target) {
+  // The page's new window becomes a new, untitled document window. The
+  // engine loads it only after this returns, so there is nothing to wait for.
+  if (!frame_ || !target) return;
+  TMDIChild* child = frame_->CreateChild();
+  *target = child->WebBrowser1;
+}
+
+void TMDIChild::WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender) {
+  if (sender != WebBrowser1 || !frame_) return;
+  const QString url = WebBrowser1->LocationURL();
   if (url.isEmpty()) return;
   QComboBox* box = frame_->cmbURL();
   if (!url.startsWith(QStringLiteral("fil"))) {

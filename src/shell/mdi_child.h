@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "text/qt_edit_pane.h"
-#include <QWebEngineView>
+#include "webview/ui_web_browser.h"
 
 namespace hemlo {
 
@@ -21,7 +21,7 @@ class TMDIChild : public QWidget {
 
   text::QtEditPane* Memo1 = nullptr;
   QSplitter* Splitter1 = nullptr;
-  QWebEngineView* WebBrowser1 = nullptr;
+  webview::TUIWebBrowser* WebBrowser1 = nullptr;
 
   // The document path; empty for an untitled page.
   QString Caption() const { return windowTitle(); }
@@ -47,7 +47,8 @@ class TMDIChild : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void WebBrowser1DocumentComplete(bool top_level);
+  void WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender);
+  void WebBrowser1NewWindow2(webview::TUIWebBrowser** target);
   TMainForm* frame_;
 };
 

@@ -6,10 +6,13 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+#include <QWebEnginePage>
 #include <cstdlib>
 #include <fstream>
 
@@ -140,6 +143,33 @@ TEST_F(Frame, TabWidthChangesOnlyTheActiveWindowAndLaterOnes) {
   EXPECT_EQ(prompts_.asked[4].text, "'abc' は整数ではありません");
 }
 
+TEST_F(Frame, PrintWithoutPrinterReportsAnErrorAndNoConfirmation) {
+  frame_->mnuPrintClick();  // no window: nothing
+  EXPECT_TRUE(prompts_.asked.empty());
+  frame_->OpenDocument(QString())->Memo1->SetText("line 1\r\nline 2");
+  prompts_.answers = {Answer::Ok};
+  frame_->mnuPrintClick();
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  // The test machines have no printer.
+  EXPECT_EQ(prompts_.asked[0].text, "印刷エラー");
+}
+
+TEST_F(Frame, WindowMenuListsTheWindowsAndChecksTheActiveOne) {
+  frame_->OpenDocument(QStringLiteral("/tmp/one.htm"));
+  frame_->OpenDocument(QStringLiteral("/tmp/two.htm"));
+  EXPECT_TRUE(frame_->action("WindowCascade1")->isEnabled());
+  QMenu* menu = frame_->menu("Window1");
+  emit menu->aboutToShow();
+  QStringList checked, all;
+  for (QAction* a : menu->actions()) {
+    if (!a->isCheckable()) continue;
+    all << a->text();
+    if (a->isChecked()) checked << a->text();
+  }
+  EXPECT_EQ(all, (QStringList{"&1 /tmp/one.htm", "&2 /tmp/two.htm"}));
+  EXPECT_EQ(checked, QStringList{"&2 /tmp/two.htm"});
+}
+
 TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
   const QString page = folder_.filePath(QStringLiteral("a.htm"));
   std::ofstream(page.toStdString(), std::ios::binary) << "x\n";
@@ -163,6 +193,8 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   QDir(folder_.path()).mkpath(QStringLiteral("site"));
   std::ofstream(folder_.filePath(QStringLiteral("site/index.html")).toStdString())
       << "<html><head><title>t</title></head><body>hello</body></html>";
+  std::ofstream(folder_.filePath(QStringLiteral("site/pop.html")).toStdString())
+      << "<html><body>popup</body></html>";
   QProcess server;
   server.setWorkingDirectory(folder_.filePath(QStringLiteral("site")));
   server.start(QStringLiteral("/usr/bin/python3"),
@@ -179,6 +211,23 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   EXPECT_FALSE(child->Memo1->Modified());
   QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->itemText(0), address, 20000);
   EXPECT_EQ(frame_->cmbURL()->currentText(), address);
+
+  // A pop-up from the page becomes a new untitled document window showing it.
+  child->WebBrowser1->page()->runJavaScript(QStringLiteral("window.open('pop.html', 'x');"));
+  QTRY_COMPARE_WITH_TIMEOUT(frame_->Children().size(), 2, 10000);
+  TMDIChild* popup = frame_->ActiveChild();
+  ASSERT_NE(popup, child);
+  EXPECT_TRUE(popup->Caption().isEmpty());
+  QTRY_COMPARE_WITH_TIMEOUT(popup->WebBrowser1->LocationURL(),
+                            QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port), 20000);
+  // Pages loaded later are listed once, newest first; file pages never.
+  QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->itemText(0),
+                            QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port), 20000);
+  const int listed = frame_->cmbURL()->count();
+  child->WebBrowser1->Navigate(QUrl::fromLocalFile(folder_.filePath(QStringLiteral("site/index.html"))).toString());
+  QTRY_VERIFY_WITH_TIMEOUT(child->WebBrowser1->LocationURL().startsWith(QStringLiteral("file:")), 20000);
+  QTest::qWait(300);
+  EXPECT_EQ(frame_->cmbURL()->count(), listed);
   frame_->resize(900, 650);
   QTest::qWait(300);
   const char* build = std::getenv("HEMLO_BUILD_DIR");
