@@ -1,0 +1,196 @@
+// Folder upload: the wire order on a scripted server, and real trees into
+// vsftpd and pyftpdlib checked on the server's disk.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ops_test_support.h"
+#include "text/cp932.h"
+#include "transfer/folder_upload.h"
+
+namespace hemlo::transfer {
+namespace {
+
+using namespace testing;
+using ::testing::ElementsAre;
+
+struct FakeRun {
+  FakeFtpServer server;
+  TempDir local;
+  ftp::TIdFTP ftp;
+  ScriptedPrompts prompts;
+  RecordingHost host;
+  fs::path site() const { return local.path() / "site"; }
+  OpOutcome Upload(ftp::TIdFTPTransferType mode) {
+    server.Run();
+    ConnectClient(ftp, server.port());
+    host.on_refresh_remote = [this] {
+      ftp.CurrentDirectory();
+      ftp.ListDirectory(nullptr, "", true);
+    };
+    TransferContext ctx{ftp, prompts, host, site().string(), mode};
+    OpOutcome outcome = UploadFolderTree(ctx);
+    ftp.Disconnect();
+    EXPECT_EQ(server.Join(), "");
+    return outcome;
+  }
+};
+
+TEST(FolderUploadWire, ListsOncePerParentCreatesMissingFoldersThenUploads) {
+  FakeRun run;
+  WriteFile(run.site() / "index.htm", "<html>");
+  WriteFile(run.site() / "img" / "a.gif", "GIF");
+  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftASCII), OpOutcome::kDone);
+  EXPECT_THAT(run.server.CommandsAfterLogin(),
+              ElementsAre("LIST", "MKD site", "LIST site/", "MKD site/img", "TYPE A", "STOR site/index.htm",
+                          "STOR site/img/a.gif", "PWD", "LIST", "QUIT"));
+  EXPECT_EQ(run.server.files["site/img/a.gif"], "GIF");
+  EXPECT_THAT(run.host.statuses,
+              ElementsAre("ｱｯﾌﾟﾛｰﾄﾞ中...", (run.site() / "index.htm").string() + "(1/2)",
+                          (run.site() / "img" / "a.gif").string() + "(2/2)", "完了"));
+  EXPECT_TRUE(run.prompts.asked.empty());
+}
+
+TEST(FolderUploadWire, SiblingsShareOneListingAndExistingFoldersAreReused) {
+  FakeRun run;
+  run.server.folders.insert("site");
+  run.server.folders.insert("site/b");
+  for (const char* f : {"a", "b", "c"}) WriteFile(run.site() / f / "x.txt", f);
+  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_THAT(run.server.CommandsAfterLogin(),
+              ElementsAre("LIST", "LIST site/", "MKD site/a", "MKD site/c", "STOR site/a/x.txt",
+                          "STOR site/b/x.txt", "STOR site/c/x.txt", "PWD", "LIST", "QUIT"));
+}
+
+TEST(FolderUploadWire, PathLongerThan255BytesIsReportedNeverCut) {
+  FakeRun run;
+  const std::string long_name(251, 'x');  // "site/" + 251 = 256 bytes
+  WriteFile(run.site() / long_name, "long");
+  WriteFile(run.site() / "short.txt", "short");
+  run.prompts.answers = {Answer::Ok};
+  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_THAT(Texts(run.prompts),
+              ElementsAre("「site/" + long_name + "」\r\nはパスが255バイトを超えるため、スキップします"));
+  for (const std::string& c : run.server.Commands()) EXPECT_EQ(c.find("xxxx"), std::string::npos) << c;
+  EXPECT_EQ(run.server.files["site/short.txt"], "short");
+}
+
+TEST(FolderUploadWire, EscapeDuringTheFolderPhaseStopsOnceAndUploadsNothing) {
+  FakeRun run;
+  WriteFile(run.site() / "index.htm", "i");
+  WriteFile(run.site() / "img" / "a.gif", "a");
+  WriteFile(run.site() / "css" / "s.css", "s");
+  int events = 0;
+  run.prompts.answers = {Answer::Ok};
+  run.prompts.on_process_events = [&] {
+    if (++events == 2) run.host.idle = true;  // after the first folder
+  };
+  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kStopped);
+  EXPECT_THAT(Texts(run.prompts), ElementsAre("中断しました！！"));
+  for (const std::string& c : run.server.Commands()) EXPECT_NE(c.rfind("STOR", 0), 0u) << c;
+  EXPECT_EQ(run.host.statuses.back(), "完了");
+  EXPECT_EQ(run.host.remote_refreshes, 1);
+}
+
+TEST(FolderUploadWire, EmptyFolderCreatesJustItself) {
+  FakeRun run;
+  fs::create_directories(run.site());
+  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_THAT(run.server.CommandsAfterLogin(), ElementsAre("LIST", "MKD site", "PWD", "LIST", "QUIT"));
+  EXPECT_EQ(run.host.statuses.back(), "完了");
+}
+
+TEST(FolderUploadPaths, RemoteParentPath) {
+  EXPECT_EQ(RemoteParentPath("site"), "");
+  EXPECT_EQ(RemoteParentPath("site/img"), "site/");
+  EXPECT_EQ(RemoteParentPath("site/img/"), "site/");
+  EXPECT_EQ(RemoteParentPath("site/img/x"), "site/img/");
+}
+
+// ------------------------------------------------------------ real servers
+
+class FolderUploadReal : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == "vsftpd") server_ = std::make_unique<Vsftpd>();
+    else server_ = std::make_unique<Pyftpdlib>();
+    ConnectClient(ftp_, server_->Port(), server_->RemoteDir());
+  }
+  OpOutcome Upload() {
+    TransferContext ctx{ftp_, prompts_, host_, (local_.path() / "site").string(), ftp::TIdFTPTransferType::ftBinary};
+    return UploadFolderTree(ctx);
+  }
+  bool Byte(const std::string& name) const { return GetParam() == "vsftpd" || name.empty(); }
+
+  std::unique_ptr<RealServer> server_;
+  ftp::TIdFTP ftp_;
+  ScriptedPrompts prompts_;
+  RecordingHost host_;
+  TempDir local_;
+};
+
+TEST_P(FolderUploadReal, PublishesATreeThenPublishesItAgainOverItself) {
+  const fs::path site = local_.path() / "site";
+  WriteFile(site / "index.htm", "first");
+  WriteFile(site / ".htaccess", "hidden file");
+  WriteFile(site / ".private" / "p.txt", "in a hidden folder");
+  WriteFile(site / "img" / "a.gif", std::string("GIF\0\r\n\xff", 7));
+  // Names travel as Shift-JIS; only vsftpd keeps those bytes as they are.
+  const bool japanese = GetParam() == "vsftpd";
+  const std::string jp_folder = "画像";
+  if (japanese) WriteFile(site / jp_folder / "写真.jpg", "jpeg");
+
+  EXPECT_EQ(Upload(), OpOutcome::kDone);
+  EXPECT_TRUE(prompts_.asked.empty()) << (prompts_.asked.empty() ? "" : prompts_.asked[0].text);
+  const fs::path remote = server_->Disk() / "site";
+  EXPECT_EQ(ReadFile(remote / "index.htm"), "first");
+  EXPECT_EQ(ReadFile(remote / ".htaccess"), "hidden file");
+  EXPECT_EQ(ReadFile(remote / ".private" / "p.txt"), "in a hidden folder");
+  EXPECT_EQ(ReadFile(remote / "img" / "a.gif"), std::string("GIF\0\r\n\xff", 7));
+  if (japanese) {
+    const fs::path sjis = remote / text::Sjis(jp_folder);
+    EXPECT_TRUE(fs::is_directory(sjis));
+    EXPECT_EQ(ReadFile(sjis / text::Sjis("写真.jpg")), "jpeg");
+    EXPECT_FALSE(fs::exists(remote / jp_folder));
+  }
+  EXPECT_EQ(host_.statuses.back(), "完了");
+
+  // Again, into a folder that now has the tree and an extra file.
+  WriteFile(remote / "extra.txt", "left alone");
+  server_->Adopt();
+  WriteFile(site / "index.htm", "second, longer than the first");
+  prompts_.asked.clear();
+  EXPECT_EQ(Upload(), OpOutcome::kDone);
+  // A folder made twice would have been refused and reported.
+  EXPECT_TRUE(prompts_.asked.empty()) << (prompts_.asked.empty() ? "" : prompts_.asked[0].text);
+  EXPECT_EQ(ReadFile(remote / "index.htm"), "second, longer than the first");
+  EXPECT_EQ(ReadFile(remote / "extra.txt"), "left alone");
+  EXPECT_TRUE(host_.idle);
+}
+
+TEST_P(FolderUploadReal, RemoteFileNamedLikeALocalSubfolderIsReportedAndTheRestGoesOn) {
+  const fs::path site = local_.path() / "site";
+  WriteFile(site / "index.htm", "index");
+  WriteFile(site / "img" / "a.gif", "gif");
+  WriteFile(site / "css" / "s.css", "css");
+  WriteFile(server_->Disk() / "site" / "img", "a plain file");
+  server_->Adopt();
+  prompts_.answers = {Answer::Ok, Answer::Ok};
+
+  EXPECT_EQ(Upload(), OpOutcome::kDone);
+  const auto texts = Texts(prompts_);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "ﾌｫﾙﾀﾞ「site/img」\r\nが作成できません");
+  EXPECT_EQ(texts[1], "「site/img/a.gif」\r\nがｱｯﾌﾟﾛｰﾄﾞできません\r\n\r\nｻｰﾊﾞによって拒否されます");
+  EXPECT_EQ(ReadFile(server_->Disk() / "site" / "index.htm"), "index");
+  EXPECT_EQ(ReadFile(server_->Disk() / "site" / "css" / "s.css"), "css");
+  EXPECT_EQ(ReadFile(server_->Disk() / "site" / "img"), "a plain file");
+  EXPECT_EQ(host_.statuses.back(), "完了");
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, FolderUploadReal, ::testing::Values("vsftpd", "pyftpdlib"),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace hemlo::transfer

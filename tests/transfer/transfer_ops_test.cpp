@@ -1,0 +1,246 @@
+// Uploads, downloads and the stop test against vsftpd and pyftpdlib on
+// loopback, checked on the server's disk; hostile listings on a scripted
+// server.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ops_test_support.h"
+#include "text/cp932.h"
+#include "transfer/transfer_ops.h"
+
+namespace hemlo::transfer {
+namespace {
+
+using namespace testing;
+using ::testing::ElementsAre;
+
+std::unique_ptr<RealServer> MakeServer(const std::string& name) {
+  if (name == "vsftpd") return std::make_unique<Vsftpd>();
+  return std::make_unique<Pyftpdlib>();
+}
+
+class RealServerTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    server_ = MakeServer(GetParam());
+    ConnectClient(ftp_, server_->Port(), server_->RemoteDir());
+    host_.on_refresh_remote = [this] { ListRows(ftp_); };
+  }
+  TransferContext Context() { return {ftp_, prompts_, host_, local_.path().string(), mode_}; }
+
+  std::unique_ptr<RealServer> server_;
+  ftp::TIdFTP ftp_;
+  ScriptedPrompts prompts_;
+  RecordingHost host_;
+  TempDir local_;
+  ftp::TIdFTPTransferType mode_ = ftp::TIdFTPTransferType::ftBinary;
+};
+
+TEST_P(RealServerTest, UploadsSelectedFilesWithProgressInOrder) {
+  WriteFile(local_.path() / "a.htm", "<p>a</p>\r\n");
+  WriteFile(local_.path() / "b.css", std::string(70000, 'b'));
+  WriteFile(local_.path() / "c.gif", std::string("GIF89a\0\r\n\x1a", 10));
+  WriteFile(local_.path() / "unselected.txt", "no");
+  auto ctx = Context();
+
+  EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"a.htm", "b.css", "c.gif"}}), OpOutcome::kDone);
+
+  EXPECT_THAT(host_.statuses, ElementsAre("ｱｯﾌﾟﾛｰﾄﾞ中...", "a.htm(1/3)", "b.css(2/3)", "c.gif(3/3)", "完了"));
+  EXPECT_EQ(host_.remote_refreshes, 1);
+  EXPECT_EQ(host_.select_all_cleared, 1);
+  EXPECT_TRUE(host_.idle);
+  EXPECT_GT(host_.byte_reports, 0);
+  EXPECT_TRUE(prompts_.asked.empty());
+  for (const char* name : {"a.htm", "b.css", "c.gif"})
+    EXPECT_EQ(ReadFile(server_->Disk() / name), ReadFile(local_.path() / name)) << name;
+  EXPECT_FALSE(fs::exists(server_->Disk() / "unselected.txt"));
+}
+
+TEST_P(RealServerTest, NothingSelectedSendsNothingAndStaysClosable) {
+  auto ctx = Context();
+  host_.idle = true;
+  EXPECT_EQ(UploadFiles(ctx, LocalSelection{}), OpOutcome::kNothing);
+  EXPECT_TRUE(host_.statuses.empty());
+  EXPECT_TRUE(host_.idle);
+  EXPECT_EQ(host_.remote_refreshes, 0);
+}
+
+TEST_P(RealServerTest, RefusedFileIsReportedAndTheRestGoesOn) {
+  WriteFile(local_.path() / "one.txt", "1");
+  WriteFile(local_.path() / "three.txt", "3");
+  auto ctx = Context();
+  // "two.txt" does not exist locally: the client fails on it.
+  prompts_.answers = {Answer::Ok};
+  EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"one.txt", "two.txt", "three.txt"}}), OpOutcome::kDone);
+  const std::string missing = (local_.path() / "two.txt").string();
+  EXPECT_THAT(Texts(prompts_), ElementsAre("「" + missing + "」\r\nがｱｯﾌﾟﾛｰﾄﾞできません\r\n\r\nｻｰﾊﾞによって拒否されます"));
+  EXPECT_EQ(ReadFile(server_->Disk() / "three.txt"), "3");
+  EXPECT_EQ(host_.statuses.back(), "完了");
+}
+
+TEST_P(RealServerTest, EscapeDuringUploadStopsAfterTheNextFile) {
+  for (const char* n : {"1.txt", "2.txt", "3.txt", "4.txt"}) WriteFile(local_.path() / n, n);
+  // Escape is pressed while file 2 travels.
+  host_.on_file_progress = [this](int n, int) {
+    if (n == 2) host_.idle = true;
+  };
+  prompts_.answers = {Answer::Ok};
+  auto ctx = Context();
+  EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"1.txt", "2.txt", "3.txt", "4.txt"}}), OpOutcome::kStopped);
+  EXPECT_TRUE(fs::exists(server_->Disk() / "2.txt"));
+  EXPECT_FALSE(fs::exists(server_->Disk() / "3.txt"));
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_EQ(prompts_.asked[0].caption, "中断");
+  EXPECT_EQ(prompts_.asked[0].text, "中断しました！！");
+  EXPECT_EQ(host_.statuses.back(), "完了");
+  EXPECT_EQ(host_.remote_refreshes, 1);
+  EXPECT_TRUE(host_.idle);
+}
+
+TEST_P(RealServerTest, DroppedFilesSkipFoldersAndCountOnlyFiles) {
+  WriteFile(local_.path() / "drop" / "x.htm", "x");
+  WriteFile(local_.path() / "drop" / "y.htm", "y");
+  fs::create_directories(local_.path() / "drop" / "folder");
+  const std::string x = (local_.path() / "drop" / "x.htm").string();
+  const std::string y = (local_.path() / "drop" / "y.htm").string();
+  auto ctx = Context();
+  EXPECT_EQ(UploadFiles(ctx, DroppedFiles{{x, (local_.path() / "drop" / "folder").string(), y}}), OpOutcome::kDone);
+  EXPECT_THAT(host_.statuses, ElementsAre("ｱｯﾌﾟﾛｰﾄﾞ中...", x + "(1/2)", y + "(2/2)", "完了"));
+  EXPECT_EQ(ReadFile(server_->Disk() / "y.htm"), "y");
+  EXPECT_FALSE(fs::exists(server_->Disk() / "folder"));
+}
+
+TEST_P(RealServerTest, DownloadsAFolderTreeAndAFileReplacingLocalFiles) {
+  WriteFile(server_->Disk() / "site" / "index.htm", "new index");
+  WriteFile(server_->Disk() / "site" / ".htaccess", "hidden");
+  WriteFile(server_->Disk() / "site" / "img" / "deep" / "a.gif", std::string("\0\1\2\r\n", 5));
+  WriteFile(server_->Disk() / "top.txt", "new top\r\n");
+  WriteFile(server_->Disk() / "other.txt", "not selected");
+  server_->Adopt();
+  WriteFile(local_.path() / "top.txt", "old top, longer than the new one");
+  WriteFile(local_.path() / "site" / "index.htm", "old index");
+  auto rows = ListRows(ftp_);
+  Select(rows, {"site", "top.txt"});
+  auto ctx = Context();
+
+  EXPECT_EQ(DownloadSelection(ctx, rows), OpOutcome::kDone);
+
+  EXPECT_TRUE(prompts_.asked.empty());
+  EXPECT_EQ(ReadFile(local_.path() / "top.txt"), "new top\r\n");
+  EXPECT_EQ(ReadFile(local_.path() / "site" / "index.htm"), "new index");
+  EXPECT_EQ(ReadFile(local_.path() / "site" / ".htaccess"), "hidden");
+  EXPECT_EQ(ReadFile(local_.path() / "site" / "img" / "deep" / "a.gif"), std::string("\0\1\2\r\n", 5));
+  EXPECT_FALSE(fs::exists(local_.path() / "other.txt"));
+  EXPECT_EQ(host_.statuses.front(), "ﾀﾞｳﾝﾛｰﾄﾞ中...");
+  EXPECT_EQ(host_.statuses.back(), "完了");
+  EXPECT_EQ(host_.local_refreshes, 1);
+  EXPECT_TRUE(host_.idle);
+}
+
+TEST_P(RealServerTest, CollectRemoteTreeIsBreadthFirstAndSkipsDotEntries) {
+  WriteFile(server_->Disk() / "r" / "f1", "1");
+  WriteFile(server_->Disk() / "r" / "a" / "f2", "2");
+  WriteFile(server_->Disk() / "r" / "a" / "b" / "f3", "3");
+  WriteFile(server_->Disk() / "r" / "c" / "f4", "4");
+  server_->Adopt();
+  RemoteTree tree = CollectRemoteTree(ftp_, prompts_, "r");
+  std::sort(tree.FolderList.begin() + 1, tree.FolderList.begin() + 3);
+  EXPECT_THAT(tree.FolderList, ElementsAre("r", "r/a", "r/c", "r/a/b"));
+  std::set<std::string> files(tree.FileList.begin(), tree.FileList.end());
+  EXPECT_EQ(files, (std::set<std::string>{"r/f1", "r/a/f2", "r/c/f4", "r/a/b/f3"}));
+  EXPECT_EQ(tree.FileList.front(), "r/f1");
+  EXPECT_EQ(tree.FileList.back(), "r/a/b/f3");
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, RealServerTest, ::testing::Values("vsftpd", "pyftpdlib"),
+                         [](const auto& info) { return info.param; });
+
+// ------------------------------------------------------------- hostile server
+
+TEST(HostileServer, NamesThatLeaveTheFolderAreRefusedAndSkipped) {
+  FakeFtpServer server;
+  server.folders.insert("site");
+  server.files["site/good.htm"] = "good";
+  server.files["../evil"] = "evil";
+  server.files["a/b"] = "ab";
+  server.listings["site"] = {
+      "-rw-r--r-- 1 u g 4 Jan 01 2020 good.htm",
+      "-rw-r--r-- 1 u g 4 Jan 01 2020 ../evil",
+      "-rw-r--r-- 1 u g 2 Jan 01 2020 a/b",
+      "drwxr-xr-x 2 u g 0 Jan 01 2020 ..",
+      "drwxr-xr-x 2 u g 0 Jan 01 2020 .",
+      "-rw-r--r-- 1 u g 2 Jan 01 2020 /etc/passwd",
+  };
+  server.Run();
+  TempDir top;
+  const fs::path local = top.path() / "inside";
+  fs::create_directories(local);
+  ftp::TIdFTP ftp;
+  ConnectClient(ftp, server.port());
+  ScriptedPrompts prompts;
+  prompts.answers.assign(4, Answer::Ok);
+  RecordingHost host;
+  TransferContext ctx{ftp, prompts, host, local.string(), ftp::TIdFTPTransferType::ftBinary};
+  // The file rows themselves may carry hostile names too.
+  std::vector<RemoteRow> rows = {{"site", true, true, ""}, {"../evil", false, true, ""}};
+
+  EXPECT_EQ(DownloadSelection(ctx, rows), OpOutcome::kDone);
+  ftp.Disconnect();
+  EXPECT_EQ(server.Join(), "");
+
+  EXPECT_EQ(ReadFile(local / "site" / "good.htm"), "good");
+  EXPECT_FALSE(fs::exists(top.path() / "evil"));
+  EXPECT_FALSE(fs::exists(local / "evil"));
+  EXPECT_FALSE(fs::exists(local / "site" / "a"));
+  const auto texts = Texts(prompts);
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[0], "「../evil」\r\nはフォルダの外を指す名前のため、スキップします");
+  EXPECT_NE(texts[1].find("a/b"), std::string::npos);
+  EXPECT_NE(texts[2].find("/etc/passwd"), std::string::npos);
+  EXPECT_NE(texts[3].find("../evil"), std::string::npos);
+  // Nothing but the good file was asked for.
+  for (const std::string& c : server.Commands()) {
+    if (c.rfind("RETR", 0) == 0) {
+      EXPECT_EQ(c, "RETR site/good.htm");
+    }
+  }
+}
+
+TEST(HostileServer, UnsafeNameRules) {
+  EXPECT_TRUE(UnsafeRemoteName(""));
+  EXPECT_TRUE(UnsafeRemoteName(".."));
+  EXPECT_TRUE(UnsafeRemoteName("a\\b"));
+  EXPECT_TRUE(UnsafeRemoteName("a\x01"));
+  EXPECT_TRUE(UnsafeRemoteName("tab\there"));
+  EXPECT_FALSE(UnsafeRemoteName("..hidden"));
+  // "表" is 0x95 0x5C: its second byte is no separator.
+  EXPECT_FALSE(UnsafeRemoteName(text::Sjis("表示.htm")));
+}
+
+TEST(DownloadFailure, FirstErrorEndsTheDownloadWithTheServersMessage) {
+  FakeFtpServer server;
+  server.files["a.txt"] = "a";
+  server.files["c.txt"] = "c";
+  server.Run();
+  TempDir local;
+  ftp::TIdFTP ftp;
+  ConnectClient(ftp, server.port());
+  ScriptedPrompts prompts;
+  RecordingHost host;
+  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  std::vector<RemoteRow> rows = {{"a.txt", false, true, ""}, {"gone.txt", false, true, ""}, {"c.txt", false, true, ""}};
+  EXPECT_EQ(DownloadSelection(ctx, rows), OpOutcome::kFailed);
+  ftp.Disconnect();
+  server.Join();
+  EXPECT_THAT(Texts(prompts, "error"), ElementsAre("no such file\r\n"));
+  EXPECT_FALSE(fs::exists(local.path() / "c.txt"));
+  EXPECT_EQ(host.statuses.back(), "gone.txt(2/3)");
+  EXPECT_EQ(host.local_refreshes, 0);
+  // The window must still close.
+  EXPECT_TRUE(host.idle);
+}
+
+}  // namespace
+}  // namespace hemlo::transfer
