@@ -9,6 +9,10 @@
 
 #include "text/cp932.h"
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace hemlo::search {
 namespace {
 
@@ -34,6 +38,22 @@ bool EqualPadded(const unsigned char* p, std::size_t avail, std::string_view sea
   for (std::size_t j = avail; j < n; ++j)
     if (search[j] != '\0') return false;
   return true;
+}
+
+// Asks for transparent huge pages on a large output buffer before it is
+// written: first-touch page faults otherwise dominate building a result of
+// tens of megabytes. Only advice; without it the buffer works the same.
+void AdviseHugePages(std::string& s) {
+#ifdef __linux__
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  if (s.capacity() < 4 * kHuge) return;
+  const auto begin = reinterpret_cast<std::uintptr_t>(s.data());
+  const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
+  const std::uintptr_t to = (begin + s.capacity()) & ~(kHuge - 1);
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)s;
+#endif
 }
 
 // Releases the busy cursor however the replace ends.
@@ -219,6 +239,7 @@ std::string ReplaceAllText(std::string_view text, std::string_view search,
     const LatinFoldMatcher matcher(search);
     const std::size_t n = search.size();
     out.reserve(text.size() + (replacement.size() > n ? text.size() / 8 : 0));
+    AdviseHugePages(out);
     std::size_t pos = 0;
     matcher.ForEachMatch(text, 0, [&](std::size_t m) {
       out.append(text.substr(pos, m - pos));
@@ -285,10 +306,14 @@ void Button1Click(int tag, const FindReplaceOptions& options, text::EditPane* pa
 
   BusyScope busy(feedback);
   {
-    const std::string before = pane->Text();
+    std::string before = pane->Text();
     std::size_t count = 0;
     std::string after = ReplaceAllText(before, options.search, replacement, &count);
-    if (count != 0 && after != before) {
+    const bool changed = count != 0 && after != before;
+    // Freed before the pane rebuilds, so its copy can take these pages
+    // instead of faulting in fresh ones (a large share of the time on big texts).
+    std::string().swap(before);
+    if (changed) {
       pane->SetText(after);
       // Putting the text back clears the flag, yet the document differs from
       // its file now: keep it marked so closing still asks.
