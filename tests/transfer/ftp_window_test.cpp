@@ -11,7 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QHeaderView>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -433,6 +436,94 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   EXPECT_EQ(prompts.asked[2].kind, "error");
   EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
   EXPECT_FALSE(w->IdFTP1.Connected());
+}
+
+// The first session of a new user: a profile for a local vsftpd, saved,
+// connected, walked into, sorted; after a restart the same folder opens.
+TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
+  auto server = ftp::testing::StartVsftpd();
+  fs::create_directories(server->files / "www" / "img");
+  Touch(server->files / "www" / "index.htm", std::string(1500, 'i'), 3);
+  Touch(server->files / "www" / "photo.jpg", std::string(250000, 'p'), 2);
+  Touch(server->files / "www" / "robots.txt", "User-agent: *\n", 1);
+  PointLastDirAt(local->path());
+  auto w = Open();
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("0"));
+  QTest::mouseClick(w->Button6, Qt::LeftButton);
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("1"));
+  w->Edit1->insert(QStringLiteral("テスト サーバ"));  // QTest types ASCII only
+  QTest::keyClicks(w->Edit2, QStringLiteral("127.0.0.1:%1").arg(server->port));
+  QTest::keyClicks(w->Edit3, QString::fromStdString(server->user));
+  QTest::keyClicks(w->Edit4, QString::fromStdString(server->password));
+  QTest::mouseClick(w->Button7, Qt::LeftButton);
+  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_EQ(w->LblCount->text(), QStringLiteral("1"));
+  QTest::mouseClick(w->Button1, Qt::LeftButton);
+  ASSERT_TRUE(w->IdFTP1.Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  for (const char* step : {"pub", "www"}) {
+    QTreeWidgetItem* row = Row(w->ListView1, QString::fromLatin1(step));
+    ASSERT_NE(row, nullptr) << step;
+    w->ListView1->clearSelection();
+    row->setSelected(true);
+    w->ListView1DblClick();
+  }
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/pub/www"));
+  QTest::mouseClick(w->ListView1->header()->viewport(), Qt::LeftButton, {},
+                    QPoint(w->ListView1->header()->sectionViewportPosition(2) + 5, 5));
+  EXPECT_EQ(w->Sort.SortDirection, 3);
+  EXPECT_EQ(Column(w->ListView1, 0).first(), QStringLiteral("robots.txt"));
+  EXPECT_EQ(Column(w->ListView1, 0).last(), QStringLiteral("photo.jpg"));
+  if (const char* build = std::getenv("HEMLO_BUILD_DIR")) {
+    const fs::path dir = fs::path(build) / "screenshots";
+    fs::create_directories(dir);
+    w->grab().save(QString::fromStdString((dir / "ferrox_vsftpd_connected.png").string()));
+  }
+  QTest::mouseClick(w->Button2, Qt::LeftButton);
+  EXPECT_FALSE(w->IdFTP1.Connected());
+  ASSERT_TRUE(w->close());
+  w.reset();
+
+  auto again = Open();
+  EXPECT_EQ(again->Edit1->text(), QStringLiteral("テスト サーバ"));
+  EXPECT_EQ(again->Label5->text(), QStringLiteral("/pub/www"));
+  again->Button1Click();
+  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_EQ(again->Label5->text(), QStringLiteral("/pub/www"));
+  EXPECT_NE(Row(again->ListView1, "photo.jpg"), nullptr);
+  again->Button2Click();
+}
+
+TEST_F(FtpWindowTest, SelectAllAndDesktopDrops) {
+  Touch(local->path() / "a.htm", "a", 2);
+  Touch(local->path() / "b.htm", "b", 1);
+  PointLastDirAt(local->path());
+  auto w = Open();
+  // No remote row selected: the local list is the target.
+  w->CheckBox1->setChecked(true);
+  EXPECT_EQ(w->SelectedLocalNames().size(), 2u);
+  w->UncheckSelectAll();
+  EXPECT_TRUE(w->SelectedLocalNames().empty());
+
+  int uploads = 0;
+  w->OnUploadDropped = [&] { ++uploads; };
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/x.htm")), QUrl::fromLocalFile(QStringLiteral("/tmp/dir"))});
+  for (QTreeWidget* list : {w->ListView2, w->ListView1}) {
+    const QPoint at = list->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &drop);
+  }
+  EXPECT_EQ(uploads, 1);  // only the remote list takes desktop files
+  EXPECT_EQ(w->DroppedFiles, (std::vector<std::string>{"/tmp/x.htm", "/tmp/dir"}));
+  // Unwired operation buttons do nothing.
+  QTest::mouseClick(w->Button10, Qt::LeftButton);
+  QTest::mouseClick(w->Button11, Qt::LeftButton);
+  EXPECT_TRUE(w->IdleFlag());
 }
 
 }  // namespace
