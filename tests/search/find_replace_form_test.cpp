@@ -9,6 +9,7 @@
 
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
+#include "text/qt_edit_pane.h"
 
 namespace hemlo::search {
 namespace {
@@ -134,6 +135,39 @@ TEST_F(FindReplaceFormTest, JumpAsksForALineNumber) {
   EXPECT_EQ(pane.SelStart(), 6u);
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].text, "何行目へジャンプしますか？");
+}
+
+// The same buttons on the program's real edit pane, whose byte offsets are
+// mapped onto a QPlainTextEdit.
+TEST_F(FindReplaceFormTest, WorksOnTheRealEditPane) {
+  text::QtEditPane pane;
+  pane.SetText(Sjis("表示 <B>太字</B>\r\nｶﾅ と <b>も</b>\r\n"));
+  host.pane = &pane;
+  TFindReplace dialog(&frame, host, prompts);
+  dialog.Find1Click();
+  dialog.Edit1->setText(QStringLiteral("<b>"));
+  dialog.Button1->click();
+  EXPECT_EQ(pane.SelStart(), 5u);
+  EXPECT_EQ(pane.SelectedText(), "<B>");
+  dialog.Button1->click();
+  EXPECT_EQ(pane.SelectedText(), "<b>");
+  EXPECT_EQ(pane.SelStart(), Sjis("表示 <B>太字</B>\r\nｶﾅ と ").size());
+
+  dialog.Edit2->setText(QStringLiteral("<strong>"));
+  prompts.answers = {Answer::Ok};
+  dialog.Button3->click();
+  EXPECT_EQ(pane.Text(), Sjis("表示 <strong>太字</B>\r\nｶﾅ と <strong>も</b>\r\n"));
+  EXPECT_TRUE(pane.Modified());  // closing the window must still ask
+  EXPECT_EQ(pane.SelStart(), 0u);
+
+  // Nothing to replace: the pane keeps its caret and its flag.
+  pane.SetModified(false);
+  pane.SetSelStart(4);
+  dialog.Edit1->setText(QStringLiteral("zzz"));
+  prompts.answers.push_back(Answer::Ok);
+  dialog.Button3->click();
+  EXPECT_EQ(pane.SelStart(), 4u);
+  EXPECT_FALSE(pane.Modified());
 }
 
 }  // namespace
