@@ -64,8 +64,8 @@ std::string WithTrailingSeparator(std::string_view path, char separator, PathTex
   return out;
 }
 
-LocalTree CollectLocalTree(const std::string& root) {
-  LocalTree tree;
+LocalTreeLists CollectLocalTree(const std::string& root) {
+  LocalTreeLists tree;
   tree.FolderList.push_back(root);
   std::set<fs::path> walked;
   for (size_t k = 0; k < tree.FolderList.size(); ++k) {

@@ -22,7 +22,7 @@ std::string ParentPath(std::string_view path, char separator, PathText text = Pa
 // `path` with one trailing separator, unless it already ends in one.
 std::string WithTrailingSeparator(std::string_view path, char separator, PathText text = PathText::kShiftJis);
 
-struct LocalTree {
+struct LocalTreeLists {
   std::vector<std::string> FolderList;  // root first, then breadth-first
   std::vector<std::string> FileList;    // files in the order folders were visited
 };
@@ -31,6 +31,6 @@ struct LocalTree {
 // trailing separator): every folder and file, hidden ones included, each
 // level in the order the file system lists it. A folder reached again
 // through a symbolic link is not walked twice.
-LocalTree CollectLocalTree(const std::string& root);
+LocalTreeLists CollectLocalTree(const std::string& root);
 
 }  // namespace hemlo::transfer

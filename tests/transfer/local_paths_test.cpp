@@ -47,7 +47,7 @@ TEST(LocalPaths, CollectLocalTreeBreadthFirst) {
   std::ofstream(root / "B" / "b.gif") << "x";
   fs::create_directory_symlink(root, root / "B" / "loop");
 
-  const LocalTree t = CollectLocalTree(root.string());
+  const LocalTreeLists t = CollectLocalTree(root.string());
   ASSERT_FALSE(t.FolderList.empty());
   EXPECT_EQ(t.FolderList[0], root.string());
   auto pos = [](const std::vector<std::string>& v, const fs::path& p) {
