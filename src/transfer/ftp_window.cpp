@@ -654,6 +654,8 @@ void TFtp1::RefreshRemoteList() {
     items.append(item);
   }
   ListView1->addTopLevelItems(items);
+  // Listing order until the next header click.
+  ListView1->header()->setSortIndicatorShown(false);
   ListView1->setUpdatesEnabled(true);
 }
 

@@ -43,7 +43,7 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
   ftp_.Port = hp.port;
   ftp_.Username = user;
   ftp_.Password = password;
-  ftp_.Connect(true, kConnectTimeoutMs);
+  ftp_.Connect(true, ConnectTimeoutMs);
   HomeFolder = ftp_.CurrentDirectory();
   if (last_folder.empty()) return;
   try {

@@ -42,6 +42,8 @@ class RemoteSession {
 
   // The folder the server reported right after login; "up" stops there.
   std::string HomeFolder;
+  // How long the TCP connect may take before the attempt fails.
+  int ConnectTimeoutMs = kConnectTimeoutMs;
 
   // Sets host, port and login, connects and logs in, records HomeFolder
   // and, when `last_folder` is not empty, changes into it, falling back to

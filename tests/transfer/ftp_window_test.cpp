@@ -429,6 +429,17 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   EXPECT_EQ(prompts.asked[1].kind, "error");
   EXPECT_FALSE(w->IdFTP1.Connected());
 
+  // An address nothing answers for: the connect wait ends too.
+  w->Edit2->setText(QStringLiteral("192.0.2.1:21"));  // TEST-NET-1, never routed
+  w->Session.ConnectTimeoutMs = 1000;
+  const auto t1 = std::chrono::steady_clock::now();
+  w->Button1Click();
+  EXPECT_LT(std::chrono::steady_clock::now() - t1, std::chrono::seconds(10));
+  ASSERT_EQ(prompts.asked.size(), 3u);
+  EXPECT_EQ(prompts.asked[2].kind, "error");
+  EXPECT_FALSE(w->IdFTP1.Connected());
+  prompts.asked.pop_back();
+
   // A refused login: message shown, status ends at 切断成功.
   w->Button5Click();
   w->Button1Click();
@@ -494,6 +505,37 @@ TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
   EXPECT_EQ(again->Label5->text(), QStringLiteral("/pub/www"));
   EXPECT_NE(Row(again->ListView1, "photo.jpg"), nullptr);
   again->Button2Click();
+}
+
+// Shift-JIS names on the server show as Japanese and are sent back byte for
+// byte, including 表, whose second byte is "\\".
+TEST_F(FtpWindowTest, ShiftJisRemoteNamesTravelExactly) {
+  auto server = ftp::testing::StartVsftpd();
+  const std::string hyou = "\x95\x5C";                    // 表
+  const std::string folder = "\x83\x54\x83\x43\x83\x67" + hyou;  // サイト表
+  fs::create_directories(server->files / folder);
+  Touch(server->files / folder / ("\x83\x79\x81\x5B\x83\x57.htm"), "x", 1);  // ページ.htm
+  WriteProfiles({{"vs", "127.0.0.1:" + std::to_string(server->port), server->user, server->password, "/pub"}});
+  PointLastDirAt(local->path());
+  auto w = Open();
+  w->Button1Click();
+  ASSERT_TRUE(w->IdFTP1.Connected());
+  QTreeWidgetItem* row = Row(w->ListView1, QStringLiteral("サイト表"));
+  ASSERT_NE(row, nullptr);
+  row->setSelected(true);
+  w->ListView1DblClick();
+  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_EQ(w->Label5->text(), QStringLiteral("/pub/サイト表"));
+  EXPECT_EQ(w->RemoteFolder(), "/pub/" + folder);
+  ASSERT_NE(Row(w->ListView1, QStringLiteral("ページ.htm")), nullptr);
+  // A rename to a name Shift-JIS lacks is refused before anything is sent.
+  QTreeWidgetItem* page = Row(w->ListView1, QStringLiteral("ページ.htm"));
+  prompts.answers.push_back(Answer::Ok);
+  w->BeginRename(page);
+  EXPECT_FALSE(w->EndRename(page, QStringLiteral("\U0001F600.htm")));
+  EXPECT_TRUE(fs::exists(server->files / folder / "\x83\x79\x81\x5B\x83\x57.htm"));
+  w->Button2Click();
+  EXPECT_EQ(transfer::SplitCommaText(w->Profiles.ProfileList[0])[4], "/pub/" + folder);
 }
 
 TEST_F(FtpWindowTest, SelectAllAndDesktopDrops) {
