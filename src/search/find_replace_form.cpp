@@ -24,12 +24,15 @@ QString FromCp932(std::string_view bytes) {
   return QString::fromUtf16(decoded.text.data(), static_cast<qsizetype>(decoded.text.size()));
 }
 
-// Text that CP932 cannot represent is refused as it is typed or pasted.
+// Text that CP932 cannot represent is refused as it is typed or pasted;
+// characters it holds only as a twin (an input method's WAVE DASH) become
+// that twin, as in the edit pane.
 class Cp932Validator : public QValidator {
  public:
   using QValidator::QValidator;
   State validate(QString& input, int&) const override {
     for (int i = 0; i < input.size(); ++i) {
+      input[i] = QChar(text::ToCp932Twin(input[i].unicode()));
       char32_t cp = input[i].unicode();
       if (QChar::isHighSurrogate(cp) && i + 1 < input.size() && input[i + 1].isLowSurrogate()) {
         cp = QChar::surrogateToUcs4(input[i], input[i + 1]);
@@ -101,7 +104,9 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
 
 FindReplaceOptions TFindReplace::Options() const {
   FindReplaceOptions o;
-  o.search = ToCp932(Edit1->text());
+  const QString search = Edit1->text();
+  o.search = (!selection_bytes_.empty() && search == selection_text_) ? selection_bytes_
+                                                                      : ToCp932(search);
   o.replace = ToCp932(Edit2->text());
   o.warn_empty = CheckBox1->isChecked();
   o.add_line_break = CheckBox2->isChecked();
@@ -112,7 +117,13 @@ FindReplaceOptions TFindReplace::Options() const {
 void TFindReplace::Find1Click() {
   text::EditPane* pane = host_.ActiveEditPane();
   if (!pane) return;
-  if (pane->SelLength() != 0) Edit1->setText(FromCp932(pane->SelectedText()));
+  if (pane->SelLength() != 0) {
+    // Kept as bytes too: a character with two codes shows the same either way,
+    // and the search must look for the code the text really has.
+    selection_bytes_ = pane->SelectedText();
+    selection_text_ = FromCp932(selection_bytes_);
+    Edit1->setText(selection_text_);
+  }
   show();
   // Placed once shown, when the window frame's size is known.
   if (frame_) {

@@ -56,6 +56,9 @@ class TFindReplace : public QDialog, private SearchFeedback {
   void SetBusy(bool busy) override;
 
   QPointer<QWidget> frame_;
+  // The bytes behind Edit1 when it was filled from the selection.
+  std::string selection_bytes_;
+  QString selection_text_;
   SearchHost& host_;
   Prompts& prompts_;
 };

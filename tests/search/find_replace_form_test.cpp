@@ -72,6 +72,20 @@ TEST_F(FindReplaceFormTest, OpeningTakesTheSelectionAndSitsBelowTheFrameTop) {
   EXPECT_EQ(dialog.Options().search, Sjis("本語"));
 }
 
+// "∵" has three codes (JIS row 1, NEC row 13, IBM); the selected one is searched.
+TEST_F(FindReplaceFormTest, SelectedCharacterKeepsItsOwnCode) {
+  TFindReplace dialog(&frame, host, prompts);
+  MemoryEditPane pane("\x87\x9a \x81\xe6");
+  host.pane = &pane;
+  pane.SetSelLength(2);
+  dialog.Find1Click();
+  EXPECT_EQ(dialog.Options().search, "\x87\x9a");
+  prompts.answers = {Answer::Cancel};
+  dialog.Button1->click();  // the other code is another character here
+  EXPECT_EQ(pane.SelStart(), 0u);
+  EXPECT_EQ(prompts.asked.size(), 1u);
+}
+
 TEST_F(FindReplaceFormTest, ButtonsActOnTheActivePaneThroughTheirTags) {
   TFindReplace dialog(&frame, host, prompts);
   MemoryEditPane pane("cat cat cat");
@@ -122,8 +136,9 @@ TEST_F(FindReplaceFormTest, FieldsRefuseTextWithoutAShiftJisForm) {
   dialog.Edit1->insert(QStringLiteral("ア"));
   dialog.Edit1->insert(QString::fromUtf8("\xF0\x9F\x98\x80"));  // an emoji
   dialog.Edit1->insert(QStringLiteral("ｈ"));
-  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("アｈ"));
-  EXPECT_EQ(dialog.Options().search, Sjis("アｈ"));
+  dialog.Edit1->insert(QString(QChar(0x301C)));  // WAVE DASH, as input methods type it
+  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("アｈ") + QChar(0xFF5E));
+  EXPECT_EQ(dialog.Options().search, Sjis("アｈ") + "\x81\x60");
 }
 
 TEST_F(FindReplaceFormTest, JumpAsksForALineNumber) {
