@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QApplication>
 #include <QMainWindow>
 #include <QSignalSpy>
 #include <QTest>
@@ -215,6 +217,47 @@ TEST_F(WebViewGui, KeysInTheViewGoToThePageBeforeFrameShortcuts) {
   EXPECT_EQ(RunJs(view->page(), "window.keys.join()").toString(), QStringLiteral("b"));
   QTest::qWait(100);  // keys the page leaves unhandled come back to the frame late
   EXPECT_EQ(fired.count(), 1);
+}
+
+// The visible popup menu, if any.
+QMenu* VisibleMenu() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* m = qobject_cast<QMenu*>(w); m && m->isVisible()) return m;
+  return nullptr;
+}
+
+TEST_F(WebViewGui, NoContextShowsOnlyTheAttachedMenu) {
+  TUIWebBrowser view;
+  view.resize(300, 200);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  ASSERT_TRUE(LoadAndWait(view, "data:text/html,<body style='height:100%'><p>text</p></body>"));
+  QSignalSpy asked(&view, &TUIWebBrowser::UIShowContextMenu);
+  auto right_click = [&] {
+    QTest::mouseClick(view.focusProxy(), Qt::RightButton, Qt::NoModifier, QPoint(150, 150));
+  };
+
+  // The engine's own menu first, so the check below can see a menu at all.
+  right_click();
+  ASSERT_TRUE(QTest::qWaitFor([] { return VisibleMenu() != nullptr; }, kTimeoutMs));
+  VisibleMenu()->close();
+  EXPECT_EQ(asked.count(), 1);
+
+  WebOptions no_context;
+  no_context.IeNoContext = true;
+  view.setOptions(no_context);
+  right_click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return asked.count() == 2; }, kTimeoutMs));
+  QTest::qWait(200);
+  EXPECT_EQ(VisibleMenu(), nullptr);
+
+  QMenu attached;
+  attached.addAction("attached");
+  view.setPopupMenu(&attached);
+  right_click();
+  ASSERT_TRUE(QTest::qWaitFor([] { return VisibleMenu() != nullptr; }, kTimeoutMs));
+  EXPECT_EQ(VisibleMenu(), &attached);
+  attached.close();
 }
 
 TEST_F(WebViewGui, CloseAddressFromThePageDestroysTheViewLater) {
