@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "authoring/setting_form.h"
 #include "base/program_folder.h"
+#include "shell/frame_authoring.h"
 #include "shell/about_box.h"
 #include "shell/main_form.h"
 
@@ -58,7 +60,9 @@ Forms CreateForms() {
   auto* main = new TMainForm;
   main->setAttribute(Qt::WA_DeleteOnClose, false);
   forms.MainForm = main;
-  main->SetForm("frmSetting", PlaceholderForm(main, "frmSetting", QStringLiteral("設定")));
+  auto* setting = new authoring::TfrmSetting(main->forwarding_prompts(), main);
+  setting->setObjectName(QStringLiteral("frmSetting"));
+  main->SetForm("frmSetting", setting);
   main->SetForm("FindReplace", PlaceholderForm(main, "FindReplace", QStringLiteral("検索・置換")));
   main->SetForm("Ftp2", PlaceholderForm(main, "Ftp2", QStringLiteral("パーミション設定")));
   main->SetForm("FrmVer", new TFrmVer(main));
@@ -68,6 +72,7 @@ Forms CreateForms() {
   QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);
   main->SetForm("Ftp1", ftp1);
   main->SetForm("Form4", PlaceholderForm(main, "Form4", QStringLiteral("お気に入り一覧")));
+  new FrameAuthoring(main, *setting);
   return forms;
 }
 

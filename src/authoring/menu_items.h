@@ -23,4 +23,7 @@ inline constexpr const char* kSeparator = "-";
 // タグ消去, 基本形HTML) stand in the frame's own menus and are not listed.
 std::span<const AuthoringMenuItem> AuthoringMenuItems();
 
+// The handler's own name ("Font1Click"), used to name menu items.
+const char* HandlerName(Handler handler);
+
 }  // namespace hemlo::authoring

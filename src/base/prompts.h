@@ -42,6 +42,32 @@ class Prompts {
   virtual void ProcessEvents() = 0;
 };
 
+// Passes every call on to whatever Prompts `target` returns at the time, so
+// long-lived forms follow a frame whose prompts are replaced (tests).
+class ForwardingPrompts : public Prompts {
+ public:
+  explicit ForwardingPrompts(std::function<Prompts&()> target) : target_(std::move(target)) {}
+  Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
+                 Icon icon) override {
+    return target_().Message(caption, text, buttons, icon);
+  }
+  void Error(const std::string& text) override { target_().Error(text); }
+  std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
+                                   const std::string& initial) override {
+    return target_().Input(caption, prompt, initial);
+  }
+  std::optional<std::string> OpenFile(const FileDialogRequest& request) override {
+    return target_().OpenFile(request);
+  }
+  std::optional<std::string> SaveFile(const FileDialogRequest& request) override {
+    return target_().SaveFile(request);
+  }
+  void ProcessEvents() override { target_().ProcessEvents(); }
+
+ private:
+  std::function<Prompts&()> target_;
+};
+
 // Answers from a script, in order; records what was asked. For tests and
 // headless runs. Running out of answers throws, so a test never blocks.
 class ScriptedPrompts : public Prompts {

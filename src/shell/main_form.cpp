@@ -19,7 +19,9 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QUrl>
+#include <cstring>
 
+#include "authoring/menu_items.h"
 #include "base/program_folder.h"
 #include "text/cp932.h"
 #include "shell/about_box.h"
@@ -246,13 +248,6 @@ void TMainForm::BuildMenus() {
   auto item = [&](QMenu* m, const char* name, const char* caption, QKeySequence key = {}) {
     return AddItem(m, QString::fromLatin1(name), QString::fromUtf8(caption), key);
   };
-  auto family = [&](QMenu* m, const char* handler, int tag, const char* caption) {
-    // Items of a command family share one handler and differ by tag.
-    const QString name = QStringLiteral("%1_%2").arg(QString::fromLatin1(handler)).arg(tag);
-    QAction* a = AddItem(m, name, QString::fromUtf8(caption));
-    a->setData(tag);
-    return a;
-  };
 
   QMenu* file = top("File1", "ファイル(&F)", "ファイル関連のコマンド");
   item(file, "HTML1", "基本形HTML");
@@ -297,60 +292,47 @@ void TMainForm::BuildMenus() {
   item(edit, "mnuComment", "コメント化");
   item(edit, "mnuDelTag", "タグ消去");
 
-  QMenu* chars = top("N4", "文字");
-  const char* font_items[] = {"ﾌｫﾝﾄ(ｻｲｽﾞ・色)...", "全体のﾌｫﾝﾄｻｲｽﾞ", "太字", "斜体", "下線付き", "取消線", "見出し"};
-  for (int t = 0; t < 7; ++t) family(chars, "Font1Click", t, font_items[t]);
-
-  QMenu* format = top("N51", "書式");
-  const char* align_items[] = {"左寄せ", "中央寄せ", "右寄せ"};
-  QMenu* div = sub(format, "N52", "配置（div）");
-  for (int t = 0; t < 3; ++t) family(div, "mnuSetAlignClick", t, align_items[t]);
-  QMenu* align = sub(format, "N53", "配置（align）");
-  for (int t = 3; t < 6; ++t) family(align, "mnuSetAlignClick", t, align_items[t - 3]);
-
-  QMenu* insert = top("N13", "挿入");
-  const char* insert_items[] = {"ファイル名...", "画像", "背景色", "水平線"};
-  for (int t = 0; t < 4; ++t) family(insert, "mnuInsertClick", t, insert_items[t]);
-  const char* link_items[] = {"リンク(URL)", "リンク(MAIL)", "リンク(NAME)"};
-  for (int t = 0; t < 3; ++t) family(insert, "URL1Click", t, link_items[t]);
-
-  QMenu* para = top("N12", "段落");
-  const char* para_items[] = {"改行", "回り込み解除", "前後に空行(p)", "前後に空行なし(div)",
-                              "ﾘｽﾄ番号(ol)", "ﾘｽﾄ記号(ul)", "単語定義", "引用文"};
-  for (int t = 0; t < 8; ++t) {
-    if (t == 4) para->addSeparator();
-    family(para, "mnuKaigyoClick", t, para_items[t]);
+  // The authoring menus come from one table of the authoring core.
+  const std::pair<const char*, const char*> top_names[] = {
+      {"文字", "N4"}, {"書式", "N51"}, {"挿入", "N13"}, {"段落", "N12"}, {"表", "N20"}, {"加工", "N32"}};
+  const std::pair<const char*, const char*> sub_names[] = {
+      {"配置（div）", "N52"}, {"配置（align）", "N53"}, {"ｽﾀｲﾙｼｰﾄ", "N33"}, {"javascript", "java1"}, {"ﾌｫｰﾑ", "N34"}};
+  auto name_of = [](const auto& table, const char* caption) {
+    for (const auto& [c, n] : table)
+      if (std::strcmp(c, caption) == 0) return n;
+    return caption;
+  };
+  QHash<QString, QMenu*> by_caption;
+  for (const authoring::AuthoringMenuItem& it : authoring::AuthoringMenuItems()) {
+    const QString menu_caption = QString::fromUtf8(it.menu);
+    if (it.handler == authoring::Handler::mnuColorSetClick) {
+      // 色... is a command on the menu bar itself.
+      QAction* color = bar->addAction(QString::fromUtf8(it.caption));
+      color->setObjectName(QStringLiteral("mnuColorSet"));
+      color->setData(it.tag);
+      actions_["mnuColorSet"] = color;
+      connect(color, &QAction::triggered, this, [this] {
+        auto h = handlers_.find(QStringLiteral("mnuColorSet"));
+        if (h != handlers_.end() && *h) (*h)();
+      });
+      continue;
+    }
+    QMenu* m = by_caption.value(menu_caption);
+    if (!m) by_caption[menu_caption] = m = top(name_of(top_names, it.menu), it.menu);
+    if (*it.submenu) {
+      const QString key = menu_caption + "/" + QString::fromUtf8(it.submenu);
+      QMenu* s = by_caption.value(key);
+      if (!s) by_caption[key] = s = sub(m, name_of(sub_names, it.submenu), it.submenu);
+      m = s;
+    }
+    if (std::strcmp(it.caption, authoring::kSeparator) == 0) {
+      m->addSeparator();
+      continue;
+    }
+    const QString name = QStringLiteral("%1_%2").arg(QString::fromLatin1(authoring::HandlerName(it.handler))).arg(it.tag);
+    QAction* a = AddItem(m, name, QString::fromUtf8(it.caption));
+    a->setData(it.tag);
   }
-
-  QMenu* table = top("N20", "表");
-  family(table, "mnuTableSetClick", 0, "表の設定...");
-  family(table, "mnuTableClick", 0, "表描画(直前の設定)");
-  const char* attr_items[] = {"横幅(Width)", "高さ(height)", "罫線色", "罫線幅(CellSpacing)", "セル内余白(CellPadding)"};
-  for (int t = 0; t < 5; ++t) family(table, "mnuTable2Click", t, attr_items[t]);
-  table->addSeparator();
-  const char* demo_items[] = {"表(１行目を強調)", "表(１列目を強調)", "表(行結合)", "表(列結合)"};
-  for (int t = 1; t <= 4; ++t) family(table, "mnuTableClick", t, demo_items[t - 1]);
-
-  // 色... is a command on the menu bar itself.
-  QAction* color = bar->addAction(QStringLiteral("色..."));
-  color->setObjectName(QStringLiteral("mnuColorSet"));
-  color->setData(0);
-  actions_["mnuColorSet"] = color;
-  connect(color, &QAction::triggered, this, [this] {
-    auto it = handlers_.find(QStringLiteral("mnuColorSet"));
-    if (it != handlers_.end() && *it) (*it)();
-  });
-
-  QMenu* work = top("N32", "加工");
-  QMenu* style = sub(work, "N33", "ｽﾀｲﾙｼｰﾄ");
-  const char* style_items[] = {"基本形", "リンク読込", "divクラス", "pクラス", "spanクラス", "詳細設定..."};
-  for (int t = 0; t < 6; ++t) family(style, "mnuStyleClick", t, style_items[t]);
-  QMenu* java = sub(work, "java1", "javascript");
-  const char* java_items[] = {"基本形", "リンク読込", "太字に変える", "ﾏｳｽ反転", "解説表示"};
-  for (int t = 0; t < 5; ++t) family(java, "java1Click", t, java_items[t]);
-  QMenu* form = sub(work, "N34", "ﾌｫｰﾑ");
-  const char* form_items[] = {"メール", "CGI", "ﾃｷｽﾄﾎﾞｯｸｽ", "複数行ﾃｷｽﾄﾎﾞｯｸｽ", "ﾗｼﾞｵﾎﾞﾀﾝ", "ﾁｪｯｸﾎﾞｯｸｽ", "ｺﾝﾎﾞﾎﾞｯｸｽ"};
-  for (int t = 0; t < 7; ++t) family(form, "mnuFormClick", t, form_items[t]);
 
   QMenu* env = top("N37", "環境設定");
   QMenu* editor = sub(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境");

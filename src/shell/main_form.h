@@ -50,6 +50,8 @@ class TMainForm : public QMainWindow {
   // Prompts used by every handler; tests replace it with a scripted one.
   void SetPrompts(Prompts* prompts) { prompts_ = prompts ? prompts : &qt_prompts_; }
   Prompts& prompts() { return *prompts_; }
+  // Follows SetPrompts; for forms that keep a Prompts reference.
+  Prompts& forwarding_prompts() { return forwarding_prompts_; }
 
   TMDIChild* ActiveChild() const;
   QList<TMDIChild*> Children() const;
@@ -131,6 +133,7 @@ class TMainForm : public QMainWindow {
   QHash<QString, QPointer<QWidget>> forms_;
   QtPrompts qt_prompts_;
   Prompts* prompts_ = &qt_prompts_;
+  ForwardingPrompts forwarding_prompts_{[this]() -> Prompts& { return *prompts_; }};
   bool closing_ = false;
   History history_;
 };

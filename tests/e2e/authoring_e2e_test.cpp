@@ -1,0 +1,113 @@
+// Authoring commands and files through the real menus of the real frame.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+
+#include "app/startup.h"
+#include "base/program_folder.h"
+#include "base/prompts.h"
+#include "shell/main_form.h"
+#include "shell/mdi_child.h"
+#include "text/cp932.h"
+
+namespace hemlo {
+namespace {
+
+using text::Sjis;
+
+std::unique_ptr<TMainForm> StartFrame(ScriptedPrompts& prompts) {
+  Forms forms = CreateForms();
+  std::unique_ptr<TMainForm> frame(forms.MainForm);
+  frame->SetPrompts(&prompts);
+  frame->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+  return frame;
+}
+
+std::string ReadFile(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(AuthoringEndToEnd, TemplateWordSaveAndReopenAfterRestart) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  PrepareApplication(*qApp);
+  SetProgramFolder(folder.path().toStdString());
+  const QString page = folder.filePath(QStringLiteral("新しいページ.htm"));
+  ScriptedPrompts prompts;
+  prompts.inputs = {page.toStdString()};
+  std::string expected;
+  {
+    auto frame = StartFrame(prompts);
+    frame->action("HTML1")->trigger();  // no window: opens one, asks nothing
+    ASSERT_EQ(frame->Children().size(), 1);
+    TMDIChild* child = frame->ActiveChild();
+    EXPECT_EQ(child->Memo1->TextLength(), 401u);
+    EXPECT_EQ(child->Memo1->SelStart(), 318u);
+    EXPECT_FALSE(child->Memo1->Modified());
+    EXPECT_TRUE(prompts.asked.empty());
+    QKeyEvent kanji(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("語"));
+    QApplication::sendEvent(child->Memo1, &kanji);
+    QTest::keyClicks(child->Memo1, QStringLiteral("word"));
+    expected = child->Memo1->Text();
+    frame->action("FileSaveAsItem")->trigger();
+    EXPECT_FALSE(child->Memo1->Modified());
+    frame->close();
+  }
+  const std::string on_disk = ReadFile(page);
+  EXPECT_EQ(on_disk, expected);
+  ASSERT_EQ(on_disk.size(), 401u + 6u);
+  EXPECT_EQ(on_disk.substr(318, 6), Sjis("語word"));
+  EXPECT_EQ(on_disk.substr(318 - 17, 17), "bgcolor=\"#ffffff\"");
+  // Every line break is CRLF.
+  for (std::size_t i = 0; i < on_disk.size(); ++i)
+    if (on_disk[i] == '\n') ASSERT_EQ(on_disk[i - 1], '\r');
+
+  // Restart: the history brings the page back.
+  auto frame = StartFrame(prompts);
+  EXPECT_EQ(frame->action("mnuFavorit")->text(), page);
+  frame->action("mnuFavorit")->trigger();
+  ASSERT_EQ(frame->Children().size(), 1);
+  EXPECT_EQ(frame->ActiveChild()->Memo1->Text(), on_disk);
+  EXPECT_EQ(frame->ActiveChild()->Caption(), page);
+  frame->close();
+}
+
+TEST(AuthoringEndToEnd, ThreeCommandsThroughTheMenus) {
+  QTemporaryDir folder;
+  PrepareApplication(*qApp);
+  SetProgramFolder(folder.path().toStdString());
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts);
+  // Without a document window the commands do nothing.
+  frame->action("Font1Click_2")->trigger();
+  EXPECT_TRUE(frame->Children().isEmpty());
+
+  TMDIChild* child = frame->OpenDocument(QString());
+  child->Memo1->SetText(Sjis("あword"));
+  child->Memo1->SetSelStart(2);
+  child->Memo1->SetSelLength(4);
+  frame->action("Font1Click_2")->trigger();  // 太字
+  EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b>"));
+  EXPECT_EQ(child->Memo1->SelStart(), 13u);
+  frame->action("mnuKaigyoClick_0")->trigger();  // 改行 with nothing selected
+  EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b><br>\r\n"));
+  child->Memo1->SelectAll();
+  frame->action("mnuComment")->trigger();  // コメント化
+  EXPECT_EQ(child->Memo1->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
+  EXPECT_TRUE(child->Memo1->Modified());
+  // An insertion is not undone by 元に戻す.
+  frame->action("Undo1")->trigger();
+  EXPECT_EQ(child->Memo1->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
+  child->Memo1->SetModified(false);
+  frame->close();
+}
+
+}  // namespace
+}  // namespace hemlo
