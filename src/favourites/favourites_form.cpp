@@ -27,6 +27,15 @@ QString FromCp932(std::string_view bytes) {
   return QString::fromUtf16(decoded.text.data(), static_cast<qsizetype>(decoded.text.size()));
 }
 
+// UTF-8 from the frame or an input box to Shift-JIS; characters CP932 holds
+// only as a twin (the WAVE DASH of many page titles) become that twin.
+std::optional<std::string> ToCp932(const std::string& utf8) {
+  QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  for (auto& c : s) c = QChar(text::ToCp932Twin(c.unicode()));
+  return text::Encode(std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()),
+                                          static_cast<std::size_t>(s.size())));
+}
+
 std::string NodeBytes(const QTreeWidgetItem* item) {
   const QByteArray b = item->data(0, kBytesRole).toByteArray();
   return std::string(b.constData(), static_cast<std::size_t>(b.size()));
@@ -196,8 +205,8 @@ void TForm4::closeEvent(QCloseEvent* event) {
 }
 
 QTreeWidgetItem* TForm4::NewEntryFromPage(const std::string& url, const std::string& title) {
-  const auto url_bytes = text::Utf8ToCp932(url);
-  const auto title_bytes = text::Utf8ToCp932(title);
+  const auto url_bytes = ToCp932(url);
+  const auto title_bytes = ToCp932(title);
   if (!url_bytes || !title_bytes) {
     prompts_.Error("このページのタイトルかアドレスには Shift-JIS で保存できない文字があるため、"
                    "お気に入りに追加できません。");
@@ -219,7 +228,7 @@ void TForm4::Add1Click() {
 
   const auto answer = prompts_.Input("分類の追加", "新しい分類を入力してください", "新しい分類");
   if (!answer || answer->empty()) return;
-  const auto name = text::Utf8ToCp932(*answer);
+  const auto name = ToCp932(*answer);
   if (!name) {
     prompts_.Error("分類名に Shift-JIS で保存できない文字があります。");
     return;

@@ -145,6 +145,22 @@ TEST_F(FavouritesFormTest, TitleWithADoubleQuoteSurvivesSaveAndReload) {
   again.ReleaseRecords();
 }
 
+TEST_F(FavouritesFormTest, TitlesAreStoredInShiftJisOrRefused) {
+  TForm4 form(&frame_, host_, prompts_);
+  form.BuildTree();
+  form.show();
+  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+  host_.title = "\xE6\x97\xA5\xE6\x9C\xAC\xE3\x80\x9C";  // "日本" + U+301C WAVE DASH
+  form.Add2->trigger();
+  host_.title = "\xF0\x9F\x98\x80";  // an emoji: no Shift-JIS form
+  form.Add2->trigger();
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_EQ(prompts_.asked[0].kind, "error");
+  form.Button2->click();
+  EXPECT_NE(FileBytes().find(text::Sjis("日本") + "\x81\x60"), std::string::npos);
+  EXPECT_EQ(SplitLines(FileBytes()).size(), 5u);
+}
+
 TEST_F(FavouritesFormTest, TitleBarCloseDiscardsADeletion) {
   WriteFile("\"c\",\"keep me\",\"http://k/\"\r\n");
   const std::string before = FileBytes();
