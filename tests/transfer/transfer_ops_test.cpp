@@ -242,5 +242,25 @@ TEST(DownloadFailure, FirstErrorEndsTheDownloadWithTheServersMessage) {
   EXPECT_TRUE(host.idle);
 }
 
+TEST(DownloadFailure, LocalFolderThatCannotBeMadeEndsTheDownload) {
+  FakeFtpServer server;
+  server.folders.insert("site");
+  server.files["site/a.txt"] = "a";
+  server.Run();
+  TempDir local;
+  WriteFile(local.path() / "site", "a local file in the way");
+  ftp::TIdFTP ftp;
+  ConnectClient(ftp, server.port());
+  ScriptedPrompts prompts;
+  RecordingHost host;
+  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  EXPECT_EQ(DownloadSelection(ctx, {{"site", true, true, ""}}), OpOutcome::kFailed);
+  ftp.Disconnect();
+  server.Join();
+  EXPECT_THAT(Texts(prompts, "error"), ElementsAre((local.path() / "site").string() + "は作成できません"));
+  EXPECT_EQ(ReadFile(local.path() / "site"), "a local file in the way");
+  for (const std::string& c : server.Commands()) EXPECT_NE(c.rfind("RETR", 0), 0u) << c;
+}
+
 }  // namespace
 }  // namespace hemlo::transfer
