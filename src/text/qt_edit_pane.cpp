@@ -64,7 +64,6 @@ QtEditPane::QtEditPane(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setTabChangesFocus(false);
   connect(document(), &QTextDocument::contentsChange, this, &QtEditPane::OnContentsChange);
-  RebuildBlocks();
 }
 
 QString QtEditPane::RefusedMessage(const QString& what) {
@@ -74,27 +73,27 @@ QString QtEditPane::RefusedMessage(const QString& what) {
 // ---------------------------------------------------------------------------
 // Block cache.
 
-QtEditPane::BlockInfo QtEditPane::Measure(const QTextBlock& block) const {
+LineIndex::Line QtEditPane::Measure(const QTextBlock& block) const {
   const QString text = block.text();
   std::size_t bytes = BytesOf(text, 0, text.size());
-  return BlockInfo{static_cast<std::uint32_t>(bytes), bytes == static_cast<std::size_t>(text.size())};
+  return LineIndex::Line{static_cast<std::uint32_t>(bytes), bytes == static_cast<std::size_t>(text.size())};
 }
 
 void QtEditPane::RebuildBlocks() {
-  blocks_.clear();
-  blocks_.reserve(static_cast<std::size_t>(document()->blockCount()));
-  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) blocks_.push_back(Measure(b));
-  valid_starts_ = 0;
+  std::vector<LineIndex::Line> lines;
+  lines.reserve(static_cast<std::size_t>(document()->blockCount()));
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) lines.push_back(Measure(b));
+  lines_.Assign(lines);
 }
 
 void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
   if (loading_) return;
   QTextDocument* doc = document();
   const int new_count = doc->blockCount();
-  const int old_count = static_cast<int>(blocks_.size());
+  const int old_count = static_cast<int>(lines_.size());
   const QTextBlock first = doc->findBlock(position);
   const QTextBlock last = doc->findBlock(std::min(position + added, doc->characterCount() - 1));
-  if (!first.isValid() || !last.isValid() || old_count == 0) {
+  if (!first.isValid() || !last.isValid()) {
     RebuildBlocks();
     return;
   }
@@ -106,72 +105,44 @@ void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
     return;
   }
   // Old blocks [b, old_e] became new blocks [b, e].
-  const auto ub = static_cast<std::size_t>(b);
-  const std::size_t old_n = static_cast<std::size_t>(old_e - b + 1);
-  const std::size_t new_n = static_cast<std::size_t>(e - b + 1);
-  if (new_n > old_n) {
-    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(ub + old_n), new_n - old_n, BlockInfo{});
-  } else if (new_n < old_n) {
-    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(ub + new_n),
-                  blocks_.begin() + static_cast<std::ptrdiff_t>(ub + old_n));
-  }
+  std::vector<LineIndex::Line> fresh;
+  fresh.reserve(static_cast<std::size_t>(e - b + 1));
   QTextBlock block = first;
-  for (std::size_t i = 0; i < new_n && block.isValid(); ++i, block = block.next()) blocks_[ub + i] = Measure(block);
-  valid_starts_ = std::min(valid_starts_, ub + 1);
-}
-
-void QtEditPane::EnsureStarts(int block) const {
-  const std::size_t n = blocks_.size();
-  if (starts_.size() != n) {
-    starts_.resize(n);
-    valid_starts_ = std::min(valid_starts_, n);
-  }
-  const auto want = std::min(static_cast<std::size_t>(std::max(block, 0)) + 1, n);
-  if (valid_starts_ == 0 && n > 0) {
-    starts_[0] = 0;
-    valid_starts_ = 1;
-  }
-  for (std::size_t i = valid_starts_; i < want; ++i) starts_[i] = starts_[i - 1] + blocks_[i - 1].bytes + 2;
-  valid_starts_ = std::max(valid_starts_, want);
+  for (int i = b; i <= e && block.isValid(); ++i, block = block.next()) fresh.push_back(Measure(block));
+  lines_.Replace(static_cast<std::size_t>(b), static_cast<std::size_t>(old_e - b + 1), fresh);
 }
 
 bool QtEditPane::BlockCacheIsConsistent() const {
-  if (static_cast<int>(blocks_.size()) != document()->blockCount()) return false;
-  std::size_t i = 0;
-  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next(), ++i) {
-    BlockInfo m = Measure(b);
-    if (m.bytes != blocks_[i].bytes || m.single_byte != blocks_[i].single_byte) return false;
-  }
-  return TextLength() == Text().size();
+  std::vector<LineIndex::Line> measured;
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) measured.push_back(Measure(b));
+  return measured == lines_.Lines() && TextLength() == Text().size();
+}
+
+std::size_t QtEditPane::ColumnBytes(const QTextBlock& block, const LineIndex::Line& info, int column) const {
+  if (info.single_byte) return static_cast<std::size_t>(column);
+  const QString text = block.text();
+  // Count from the nearer end of the line.
+  if (column <= text.size() / 2) return BytesOf(text, 0, column);
+  return info.bytes - BytesOf(text, column, text.size());
 }
 
 std::size_t QtEditPane::OffsetOfPosition(int position) const {
   const QTextDocument* doc = document();
   position = std::clamp(position, 0, doc->characterCount() - 1);
   const QTextBlock block = doc->findBlock(position);
-  const int k = block.blockNumber();
-  EnsureStarts(k);
-  const auto uk = static_cast<std::size_t>(k);
-  const int column = position - block.position();
-  if (blocks_[uk].single_byte) return starts_[uk] + static_cast<std::size_t>(column);
-  const QString text = block.text();
-  // Count from the nearer end of the line.
-  if (column <= text.size() / 2) return starts_[uk] + BytesOf(text, 0, column);
-  return starts_[uk] + blocks_[uk].bytes - BytesOf(text, column, text.size());
+  const auto k = static_cast<std::size_t>(block.blockNumber());
+  return lines_.LineStart(k) + ColumnBytes(block, lines_.at(k), position - block.position());
 }
 
 int QtEditPane::PositionOfOffset(std::size_t offset) const {
-  const int n = static_cast<int>(blocks_.size());
-  EnsureStarts(n - 1);
-  const auto begin = starts_.begin();
-  const auto it = std::upper_bound(begin, begin + n, static_cast<std::uint64_t>(offset));
-  const auto k = static_cast<std::size_t>((it - begin) - 1);
+  const auto [k, start] = lines_.LineAt(offset);
+  const LineIndex::Line info = lines_.at(k);
   const QTextBlock block = document()->findBlockByNumber(static_cast<int>(k));
-  const std::uint64_t within = offset - starts_[k];
   const int line_units = block.length() - 1;
+  const std::uint64_t within = offset > start ? offset - start : 0;
   // At or past the end of the line (inside its CRLF, or past the text): the line end.
-  if (within >= blocks_[k].bytes) return block.position() + line_units;
-  if (blocks_[k].single_byte) return block.position() + static_cast<int>(within);
+  if (within >= info.bytes) return block.position() + line_units;
+  if (info.single_byte) return block.position() + static_cast<int>(within);
   const QString text = block.text();
   const QChar* d = text.constData();
   std::uint64_t acc = 0;
@@ -253,10 +224,10 @@ void QtEditPane::SetText(std::string_view bytes) {
   loading_ = false;
   has_alternates_ = !alternates.empty();
 
-  blocks_.resize(line_bytes.size());
-  for (std::size_t i = 0; i < line_bytes.size(); ++i) blocks_[i] = BlockInfo{line_bytes[i], line_bytes[i] == line_units[i]};
-  valid_starts_ = 0;
-  if (static_cast<int>(blocks_.size()) != doc->blockCount()) RebuildBlocks();  // never expected
+  std::vector<LineIndex::Line> lines(line_bytes.size());
+  for (std::size_t i = 0; i < line_bytes.size(); ++i) lines[i] = LineIndex::Line{line_bytes[i], line_bytes[i] == line_units[i]};
+  lines_.Assign(lines);
+  if (static_cast<int>(lines_.size()) != doc->blockCount()) RebuildBlocks();  // never expected
 
   doc->clearUndoRedoStacks();
   QTextCursor start(doc);
@@ -325,11 +296,7 @@ void QtEditPane::SetSelLength(std::size_t length) {
   setTextCursor(cursor);
 }
 
-std::size_t QtEditPane::TextLength() const {
-  const int n = static_cast<int>(blocks_.size());
-  EnsureStarts(n - 1);
-  return starts_[static_cast<std::size_t>(n - 1)] + blocks_.back().bytes;
-}
+std::size_t QtEditPane::TextLength() const { return lines_.TotalBytes(); }
 
 int QtEditPane::LineListCount() const {
   const int count = document()->blockCount();
@@ -347,21 +314,21 @@ std::string QtEditPane::LineListItem(int index) const {
 int QtEditPane::LineCount() const { return document()->blockCount(); }
 
 int QtEditPane::LineFromOffset(std::size_t offset) const {
-  return document()->findBlock(PositionOfOffset(offset)).blockNumber();
+  return static_cast<int>(lines_.LineAt(offset).first);
 }
 
 std::size_t QtEditPane::LineStart(int line) const {
   if (line < 0) return 0;
-  if (line >= static_cast<int>(blocks_.size())) return TextLength();
-  EnsureStarts(line);
-  return starts_[static_cast<std::size_t>(line)];
+  if (line >= static_cast<int>(lines_.size())) return TextLength();
+  return lines_.LineStart(static_cast<std::size_t>(line));
 }
 
 CaretPos QtEditPane::CaretPosition() const {
   const int position = textCursor().selectionStart();
   const QTextBlock block = document()->findBlock(position);
-  const std::size_t offset = OffsetOfPosition(position);
-  return CaretPos{static_cast<int>(offset - LineStart(block.blockNumber())), block.blockNumber()};
+  const int k = block.blockNumber();
+  const std::size_t column = ColumnBytes(block, lines_.at(static_cast<std::size_t>(k)), position - block.position());
+  return CaretPos{static_cast<int>(column), k};
 }
 
 void QtEditPane::SelectAll() { selectAll(); }

@@ -3,10 +3,11 @@
 // EditPane of Part 1.1, with every offset counting bytes of CP932 text with
 // CRLF line breaks.
 //
-// Byte offsets: the pane keeps the byte length of every block (line) and
-// lazily rebuilt prefix sums of them, invalidated from the first block that a
-// QTextDocument::contentsChange touches, so offset queries never rescan the
-// document. A line break counts 2 bytes (CRLF), one document position.
+// Byte offsets: the pane keeps the byte length of every block (line) in a
+// LineIndex (chunked, with lazily rebuilt prefix sums), updated from the
+// blocks that each QTextDocument::contentsChange touches, so offset queries
+// never rescan the document. A line break counts 2 bytes (CRLF), one
+// document position.
 //
 // Characters with two CP932 codes keep the code the text had: the
 // non-preferred code is stored in a character-format property of that
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "text/edit_pane.h"
+#include "text/line_index.h"
 
 namespace hemlo::text {
 
@@ -89,16 +91,11 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void insertFromMimeData(const QMimeData* source) override;
 
  private:
-  struct BlockInfo {
-    std::uint32_t bytes = 0;   // CP932 bytes of the line, its break excluded
-    bool single_byte = true;   // every character is one byte (bytes == units)
-  };
-
   void OnContentsChange(int position, int removed, int added);
-  BlockInfo Measure(const QTextBlock& block) const;
+  LineIndex::Line Measure(const QTextBlock& block) const;
   void RebuildBlocks();
-  // Makes starts_[0..block] valid.
-  void EnsureStarts(int block) const;
+  // Bytes of the first `column` characters of a block.
+  std::size_t ColumnBytes(const QTextBlock& block, const LineIndex::Line& info, int column) const;
   // Encodes document positions [from, to) with CRLF line breaks and the
   // stored codes of alternates.
   std::string EncodeRange(int from, int to) const;
@@ -110,9 +107,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // Maps twins; returns false (and emits inputRefused) when CP932 cannot hold it.
   bool AcceptInput(QString& text);
 
-  std::vector<BlockInfo> blocks_;
-  mutable std::vector<std::uint64_t> starts_;  // byte offset of each block's start
-  mutable std::size_t valid_starts_ = 0;       // starts_[0, valid_starts_) are valid
+  LineIndex lines_;     // one entry per block
   bool loading_ = false;                       // SetText rebuilds the cache itself
   bool has_alternates_ = false;                // some character may carry a stored code
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ struct EditPaneParam {
   EditPaneFactory make;
   std::size_t long_line_bytes = 5u << 20;  // LargeSingleLine's line
 };
+
+// Keeps test names short in CTest.
+inline void PrintTo(const EditPaneParam& param, std::ostream* os) { *os << param.long_line_bytes << " byte line"; }
 
 class EditPaneContract : public ::testing::TestWithParam<EditPaneParam> {
  protected:
