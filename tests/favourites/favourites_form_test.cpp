@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -180,6 +182,26 @@ TEST_F(FavouritesFormTest, TitleBarCloseDiscardsADeletion) {
   form.BuildTree();
   ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
   EXPECT_EQ(form.TreeView1->topLevelItem(0)->childCount(), 1);
+  form.ReleaseRecords();
+}
+
+TEST_F(FavouritesFormTest, DeletedCategoryLeavesTheFileWhenEscapeSaves) {
+  WriteFile("\"gone\",\"1\",\"http://1/\"\r\n\"gone\",\"2\",\"http://2/\"\r\n"
+            "\"kept\",\"3\",\"http://3/\"\r\n");
+  TForm4 form(&frame_, host_, prompts_);
+  form.BuildTree();
+  form.show();
+  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+  prompts_.answers = {Answer::No, Answer::Yes};
+  form.Delete1->trigger();  // No keeps it
+  EXPECT_EQ(form.TreeView1->topLevelItemCount(), 2);
+  form.Delete1->trigger();
+  EXPECT_EQ(form.TreeView1->topLevelItemCount(), 1);
+  EXPECT_EQ(prompts_.asked.at(1).icon, Icon::Warning);
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &escape);
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(FileBytes(), "\"kept\",\"3\",\"http://3/\"\r\n");
   form.ReleaseRecords();
 }
 
