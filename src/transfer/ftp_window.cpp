@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -330,6 +331,13 @@ void TFtp1::BuildLayout() {
   StatusPanel1->setFixedWidth(50);
   StatusBar1->addWidget(StatusPanel0);
   StatusBar1->addWidget(StatusPanel1);
+  ProgressBar1 = new QProgressBar(StatusBar1);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setFixedWidth(120);
+  ProgressBar1->setRange(0, 1000);
+  ProgressBar1->setTextVisible(true);
+  ProgressBar1->hide();
+  StatusBar1->addPermanentWidget(ProgressBar1);
   StatusBar1->installEventFilter(this);
   root->addWidget(StatusBar1);
 
@@ -475,11 +483,17 @@ void TFtp1::ShowPlain(const QString& text) {
   prompts_->Message(U(QGuiApplication::applicationDisplayName()), U(text), Buttons::Ok, Icon::None);
 }
 
-void TFtp1::RunOperation(const std::function<void()>& op) {
-  struct SetIdleOnExit {
-    bool& flag;
-    ~SetIdleOnExit() { flag = true; }
-  } guard{idle_flag_};
+bool TFtp1::RunOperation(const std::function<void()>& op) {
+  if (operation_running_) return false;
+  struct EndOfOperation {
+    TFtp1& w;
+    ~EndOfOperation() {
+      w.idle_flag_ = true;
+      w.operation_running_ = false;
+      w.SetFileProgress(0, 0);
+    }
+  } guard{*this};
+  operation_running_ = true;
   idle_flag_ = false;
   try {
     op();
@@ -488,6 +502,28 @@ void TFtp1::RunOperation(const std::function<void()>& op) {
   } catch (const std::exception& e) {
     ShowError(e);
   }
+  return true;
+}
+
+void TFtp1::SetFileProgress(int n, int m) {
+  if (m <= 0) {
+    ProgressBar1->hide();
+    return;
+  }
+  ProgressBar1->setFormat(QStringLiteral("%1/%2").arg(n).arg(m));
+  ProgressBar1->setRange(0, 1000);
+  ProgressBar1->setValue(0);
+  ProgressBar1->show();
+}
+
+void TFtp1::SetByteProgress(int64_t done, int64_t total) {
+  if (total <= 0) {
+    ProgressBar1->setRange(0, 0);  // size unknown: the bar moves anyway
+  } else {
+    ProgressBar1->setRange(0, 1000);
+    ProgressBar1->setValue(static_cast<int>(std::min<int64_t>(1000, done * 1000 / total)));
+  }
+  ProgressBar1->repaint();
 }
 
 ftp::TIdFTPTransferType TFtp1::TransferMode() const {

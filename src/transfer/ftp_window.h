@@ -24,6 +24,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QToolButton;
@@ -71,6 +72,7 @@ class TFtp1 : public QWidget {
   QStatusBar* StatusBar1 = nullptr;
   QLabel* StatusPanel0 = nullptr;
   QLabel* StatusPanel1 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;  // shown while files travel
   QMenu* PopupMenu1 = nullptr;  // remote list: パーミション, フォルダ作成, 削除
   QMenu* PopupMenu2 = nullptr;  // folder list: ﾌｫﾙﾀﾞ作成, ﾌｫﾙﾀﾞ削除, ﾌｫﾙﾀﾞ名変更
   QMenu* PopupMenu3 = nullptr;  // local list: 削除
@@ -106,6 +108,10 @@ class TFtp1 : public QWidget {
   void RefreshLocalLists();
   void RefreshLocalList();
   void UncheckSelectAll();
+  // File n of m is about to travel; m = 0 hides the progress bar.
+  void SetFileProgress(int n, int m);
+  // Bytes of the current file (total 0 = unknown). Repaints the bar only.
+  void SetByteProgress(int64_t done, int64_t total);
   ftp::TIdFTPTransferType TransferMode() const;
   // The local folder (UTF-8, no trailing separator except for "/").
   std::string LocalFolder() const;
@@ -122,8 +128,10 @@ class TFtp1 : public QWidget {
   // The remote folder Label5 shows (Shift-JIS).
   const std::string& RemoteFolder() const { return Profiles.LastRemoteFolder; }
   // Runs an operation with the idle flag cleared, sets it again on every
-  // way out and shows an error that escapes it.
-  void RunOperation(const std::function<void()>& op);
+  // way out and shows an error that escapes it. While one runs (its events
+  // let clicks through), another is not started: false then.
+  bool RunOperation(const std::function<void()>& op);
+  bool OperationRunning() const { return operation_running_; }
   // Shows a client error (or any other) in the standard error box.
   void ShowError(const std::exception& e);
 
@@ -182,6 +190,7 @@ class TFtp1 : public QWidget {
   std::unique_ptr<Prompts> own_prompts_;
   Prompts* prompts_ = nullptr;
   bool idle_flag_ = true;
+  bool operation_running_ = false;
   QString local_folder_;
 };
 
