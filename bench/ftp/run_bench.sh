@@ -9,6 +9,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build-ftp}
 client=$build/bin/ftp_bench_client
 runs=${RUNS:-3}
+parts=${PARTS:-big many parse}  # which groups to run
+want() { case " $parts " in *" $1 "*) return 0;; esac; return 1; }
 [ -x "$client" ] || { echo "missing $client: build ftp_bench_client first" >&2; exit 1; }
 for p in /usr/sbin/vsftpd curl ss; do command -v "$p" >/dev/null || { echo "missing $p" >&2; exit 1; }; done
 
@@ -68,6 +70,7 @@ drain() {  # active mode leaves a TIME_WAIT per data connection
 }
 
 echo "machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME"), $(curl --version | head -n1 | cut -d' ' -f1-2), vsftpd on 127.0.0.1:$port"
+if want big; then
 echo "making a 1 GiB file..."
 head -c 1G /dev/urandom > "$pub/big.bin"
 cp "$pub/big.bin" "$work/local/big.bin"
@@ -106,6 +109,9 @@ for _ in $(seq "$runs"); do
 done
 rm -f "$pub/up_ours" "$pub/big.bin" "$work/local/big.bin"
 report "upload 1 GiB" "${c[*]}" "${o[*]}"
+fi
+
+if want many; then
 
 echo "making 2000 files of 1-8 KiB..."
 mkdir -p "$work/local/many"
@@ -129,8 +135,12 @@ cb=$(best "${c[@]}"); ob=$(best "${o[@]}")
 printf '%-28s curl %7.3f s (%.2f ms/file)  ours %7.3f s (%.2f ms/file)  per-file time ours/curl %s\n' \
   "2000 small files, one by one" "$cb" "$(awk -v t="$cb" 'BEGIN{print t/2}')" "$ob" "$(awk -v t="$ob" 'BEGIN{print t/2}')" "$(ratio "$ob" "$cb")"
 
+fi
+
+if want parse; then
 awk 'BEGIN{srand(1); split("Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec",m," ");
   print "total 100000";
   for(i=1;i<=100000;i++){ if(i%3==0) printf "drwxr-xr-x    2 owner    group        4096 %s %2d  %d dir_%d\r\n", m[i%12+1], i%28+1, 2000+i%20, i;
   else printf "-rw-r--r--    1 owner    group    %8d %s %2d %02d:%02d file_%d.htm\r\n", i*7, m[i%12+1], i%28+1, i%24, i%60, i }}' > "$work/listing.txt"
 echo "parse 100,000-line Unix listing: $("$client" parse "$work/listing.txt" 5) (target < 100 ms)"
+fi

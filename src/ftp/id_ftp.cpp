@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -393,10 +394,27 @@ bool TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
   }
   DoStatus(TIdStatus::ftpTransfer, "Starting FTP transfer");
   early_end_reply_.reset();
+  std::exception_ptr local_failure;
   {
     TransferScope scope(*this);
     OpenDataChannel(command, codes, rest_offset);
-    body(data_->connection.fd());
+    try {
+      body(data_->connection.fd());
+    } catch (const EIdFTPLocalFileError&) {
+      local_failure = std::current_exception();
+    }
+  }
+  if (local_failure) {
+    // The server is fine and will answer the cut-off transfer; read that
+    // answer so the next command does not take it for its own.
+    try {
+      int16_t code = GetResponseWithin({}, AbortReplyTimeout, [] { throw EIdAbortReplyTimeout(); });
+      if (code == 426 || code == 450)
+        GetResponseWithin({}, AbortReplyTimeout, [] { throw EIdAbortReplyTimeout(); });
+    } catch (const EIdException&) {
+      // The local failure is the one worth reporting.
+    }
+    std::rethrow_exception(local_failure);
   }
   return ReadEndReply();
 }

@@ -42,8 +42,8 @@ TIdCivilDate LocalToday() {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 
-std::vector<std::string_view> SplitColumns(std::string_view line) {
-  std::vector<std::string_view> cols;
+void SplitColumns(std::string_view line, std::vector<std::string_view>& cols) {
+  cols.clear();
   size_t i = 0;
   while (i < line.size()) {
     while (i < line.size() && line[i] == ' ') ++i;
@@ -54,15 +54,15 @@ std::vector<std::string_view> SplitColumns(std::string_view line) {
     cols.push_back(col);
     i = j;
   }
-  return cols;
 }
 
 int MonthNumber(std::string_view s) {
-  static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                        "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-  std::string u = Upper(s);
-  for (int i = 0; i < 12; ++i)
-    if (u == kMonths[i]) return i + 1;
+  static const char kMonths[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+  if (s.size() != 3) return 0;
+  char u[3];
+  for (int i = 0; i < 3; ++i) u[i] = (s[i] >= 'a' && s[i] <= 'z') ? static_cast<char>(s[i] - 32) : s[i];
+  for (int m = 0; m < 12; ++m)
+    if (kMonths[m * 3] == u[0] && kMonths[m * 3 + 1] == u[1] && kMonths[m * 3 + 2] == u[2]) return m + 1;
   return 0;
 }
 
@@ -82,7 +82,9 @@ std::string_view TakeWord(std::string_view& rest) {
 }
 
 void ParseUnix(TIdFTPListItem& item, const TIdCivilDate& today) {
-  std::vector<std::string_view> cols = SplitColumns(TrimRightWhite(item.RawLine));
+  // Reused between lines: a listing has many thousands of them.
+  thread_local std::vector<std::string_view> cols;
+  SplitColumns(TrimRightWhite(item.RawLine), cols);
   if (cols.size() == 8 && !cols[4].empty() &&
       ((cols[4][0] >= 'A' && cols[4][0] <= 'Z') || (cols[4][0] >= 'a' && cols[4][0] <= 'z'))) {
     cols.insert(cols.begin() + 2, std::string_view());

@@ -453,6 +453,23 @@ TEST(FtpScripted, EndReplyArrivingBeforeTheAcceptIsKept) {
   EXPECT_EQ(server.Join(), "");
 }
 
+TEST(FtpScripted, LocalWriteFailureKeepsRepliesInStep) {
+  ScriptedServer server([](ScriptSession& s) {
+    Login(s);
+    ServeRetr(s, std::string(100000, 'd'), "426 Failure writing network stream.\r\n226 closed\r\n");
+    s.Expect("PWD");
+    s.Send("257 \"/mine\"\r\n");
+    s.Expect("QUIT");
+  });
+  TIdFTP ftp;
+  Configure(ftp, server.port());
+  ftp.Connect();
+  EXPECT_THROW(ftp.Download("big", "/dev/full", true), EIdFTPLocalFileError);  // disk full
+  EXPECT_EQ(ftp.CurrentDirectory(), "/mine");
+  ftp.Disconnect();
+  EXPECT_EQ(server.Join(), "");
+}
+
 TEST(FtpScripted, ExistingFileIsRefusedBeforeAnythingIsSent) {
   TempFolder temp;
   const fs::path target = temp.path() / "keep";
