@@ -412,9 +412,33 @@ bool QtEditPane::canInsertFromMimeData(const QMimeData* source) const {
   return source != nullptr && source->hasText();
 }
 
+QMimeData* QtEditPane::createMimeDataFromSelection() const {
+  QMimeData* mime = QPlainTextEdit::createMimeDataFromSelection();
+  const std::string bytes = SelectedText();
+  mime->setData(QString::fromLatin1(kCp932MimeType), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  return mime;
+}
+
 void QtEditPane::insertFromMimeData(const QMimeData* source) {
   if (source == nullptr || !source->hasText() || isReadOnly()) return;
   QString text = source->text();
+  if (source->hasFormat(QString::fromLatin1(kCp932MimeType))) {
+    // Our own copy: insert the exact bytes, if they still match the text.
+    const QByteArray bytes = source->data(QString::fromLatin1(kCp932MimeType));
+    std::vector<std::size_t> alternates;
+    std::vector<std::uint16_t> codes;
+    QString decoded(bytes.size(), Qt::Uninitialized);
+    decoded.truncate(static_cast<qsizetype>(DecodeLines(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                                        reinterpret_cast<char16_t*>(decoded.data()), &alternates, &codes,
+                                                        nullptr)));
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (decoded == plain) {
+      InsertDecoded(decoded, alternates, codes);
+      ensureCursorVisible();
+      return;
+    }
+  }
   if (text.isEmpty() || !AcceptInput(text)) return;
   InsertUserText(text);
 }

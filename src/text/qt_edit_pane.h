@@ -67,6 +67,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   std::size_t OffsetOfPosition(int position) const;
   int PositionOfOffset(std::size_t offset) const;
 
+  // Clipboard format holding the exact CP932 bytes of copied text.
+  static constexpr const char* kCp932MimeType = "application/x-hemlo-cp932";
+
   // The status-bar message for refused input of `what`.
   static QString RefusedMessage(const QString& what);
 
@@ -89,6 +92,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void inputMethodEvent(QInputMethodEvent* event) override;
   bool canInsertFromMimeData(const QMimeData* source) const override;
   void insertFromMimeData(const QMimeData* source) override;
+  // Copies and drags also carry the CP932 bytes (kCp932MimeType), so that a
+  // copy within the program keeps alternate codes and raw bytes.
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
   void OnContentsChange(int position, int removed, int added);

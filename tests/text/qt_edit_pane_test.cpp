@@ -154,6 +154,25 @@ TEST_F(QtEditPaneTest, AlternatesSurviveEditsAndTypedCharactersArePreferred) {
   ExpectOffsetsConsistent();
 }
 
+TEST_F(QtEditPaneTest, CopyAndPasteWithinTheProgramKeepTheBytes) {
+  // ∵ as 0x879A, a raw lead byte, 纊 as 0xED40.
+  const std::string line = "\x87\x9A\x81\x0D\x0A\xED\x40";
+  pane_.SetText(line);
+  pane_.SelectAll();
+  pane_.copy();
+  pane_.SetSelStart(pane_.TextLength());
+  pane_.paste();
+  EXPECT_EQ(pane_.Text(), line + line);
+  // A foreign clipboard whose bytes do not match its text: the text wins.
+  auto* mime = new QMimeData;
+  mime->setText(QStringLiteral("abc"));
+  mime->setData(QString::fromLatin1(QtEditPane::kCp932MimeType), QByteArray("xyz"));
+  QApplication::clipboard()->setMimeData(mime);
+  pane_.SetText("");
+  pane_.paste();
+  EXPECT_EQ(pane_.Text(), "abc");
+}
+
 TEST_F(QtEditPaneTest, InputCp932CannotHoldIsRefused) {
   QSignalSpy refused(&pane_, &QtEditPane::inputRefused);
   pane_.SetText("ab");
