@@ -17,3 +17,11 @@ hemlo_add_test(ftp2_form_ops_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ftp2_form_ops_test.cpp
   LIBS hemlo_transfer_ops_ui
   GUI)
+
+# Through the Ferrox window (its wiring target is defined with the window).
+if(TARGET hemlo_transfer_wiring)
+  hemlo_add_test(window_ops_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_ops_test.cpp
+    LIBS hemlo_transfer_wiring Qt6::Test
+    GUI)
+endif()

@@ -1,0 +1,163 @@
+// The operations through the Ferrox window, as a new user would use them:
+// connect to a local vsftpd, publish a site with ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ, set a
+// file's permissions to 644 in the permission dialog, delete the remote
+// tree. The server's disk is checked after each step.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "base/program_folder.h"
+#include "ops_test_support.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp2_form.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_wiring.h"
+
+namespace hemlo::transfer {
+namespace {
+
+using namespace testing;
+
+// vsftpd with one local account ("ftp", any password) chrooted into its
+// folder, so that SITE CHMOD is allowed; anonymous users may not chmod.
+class LocalUserVsftpd {
+ public:
+  static constexpr const char* kPam = "/etc/pam.d/hemlo-ops-test";
+  LocalUserVsftpd() {
+    root_ = dir_.path() / "root";
+    fs::create_directories(root_);
+    ::chmod(dir_.path().c_str(), 0755);
+    if (::chown(root_.c_str(), Uid("-u"), Uid("-g")) != 0) throw std::runtime_error("chown");
+    if (!fs::exists(kPam)) {
+      std::ofstream(kPam) << "auth required pam_permit.so\naccount required pam_permit.so\n"
+                             "session required pam_permit.so\n";
+      made_pam_ = true;
+    }
+    const uint16_t port = FreePort();
+    const fs::path conf = dir_.path() / "vsftpd.conf";
+    std::ofstream(conf) << "listen=YES\nlisten_address=127.0.0.1\nlisten_port=" << port
+                        << "\nbackground=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
+                           "local_umask=022\nchmod_enable=YES\nlocal_root="
+                        << root_.string()
+                        << "\nchroot_local_user=YES\nallow_writeable_chroot=YES\ncheck_shell=NO\n"
+                           "userlist_enable=NO\npam_service_name=hemlo-ops-test\nseccomp_sandbox=NO\n"
+                           "isolate=NO\nisolate_network=NO\nconnect_from_port_20=NO\nforce_dot_files=YES\n"
+                           "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\n";
+    fs::create_directories("/var/run/vsftpd/empty");
+    process_.Start({"/usr/sbin/vsftpd", conf.string()}, port);
+  }
+  ~LocalUserVsftpd() {
+    process_.Stop();
+    if (made_pam_) fs::remove(kPam);
+  }
+  uint16_t Port() const { return process_.port(); }
+  const fs::path& Root() const { return root_; }
+
+ private:
+  static unsigned Uid(const char* flag) {
+    unsigned v = 0;
+    if (FILE* f = ::popen((std::string("id ") + flag + " ftp").c_str(), "r")) {
+      if (std::fscanf(f, "%u", &v) != 1) v = 0;
+      ::pclose(f);
+    }
+    return v;
+  }
+  TempDir dir_;
+  fs::path root_;
+  bool made_pam_ = false;
+  ServerProcess process_;
+};
+
+QTreeWidgetItem* Row(QTreeWidget* list, const QString& name) {
+  for (int i = 0; i < list->topLevelItemCount(); ++i)
+    if (list->topLevelItem(i)->text(0) == name) return list->topLevelItem(i);
+  return nullptr;
+}
+
+void SelectOnly(QTreeWidget* list, const QString& name) {
+  list->clearSelection();
+  if (QTreeWidgetItem* row = Row(list, name)) row->setSelected(true);
+}
+
+void ExpectSameTree(const fs::path& a, const fs::path& b) {
+  std::set<std::string> left, right;
+  for (const auto& e : fs::recursive_directory_iterator(a)) left.insert(fs::relative(e.path(), a).string());
+  for (const auto& e : fs::recursive_directory_iterator(b)) right.insert(fs::relative(e.path(), b).string());
+  EXPECT_EQ(left, right);
+  for (const std::string& rel : left)
+    if (fs::is_regular_file(a / rel)) EXPECT_EQ(ReadFile(a / rel), ReadFile(b / rel)) << rel;
+}
+
+TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run vsftpd with a local account";
+  LocalUserVsftpd server;
+  TempDir program, local;
+  SetProgramFolder(program.path());
+  const fs::path site = local.path() / "site";
+  WriteFile(site / "index.htm", "<html>\r\n<body>top</body>\r\n</html>\r\n");
+  WriteFile(site / ".htaccess", "Options -Indexes\n");
+  WriteFile(site / "img" / "logo.gif", std::string("GIF89a\0\x01\xff\r\n", 11));
+  WriteFile(site / "img" / "icons" / "a.png", std::string(50000, '\x89'));
+  WriteFile(site / "css" / "s.css", "body{}");
+  ASSERT_TRUE(WriteProfileFile(program.path(), {JoinCommaText({"local", "127.0.0.1:" + std::to_string(server.Port()),
+                                                               "ftp", "any", "/"})})
+                  .ok);
+
+  ScriptedPrompts prompts;
+  TFtp1 w(&prompts);
+  TFtp2 permission;
+  WireTransferOperations(w, &permission);
+  w.show();
+  ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(site.string())));
+  w.Button1Click();
+  ASSERT_TRUE(w.IdFTP1.Connected());
+
+  // Publish.
+  QTest::mouseClick(w.Button11, Qt::LeftButton);
+  EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+  ExpectSameTree(site, server.Root() / "site");
+  EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+  ASSERT_NE(Row(w.ListView1, "site"), nullptr);
+  EXPECT_TRUE(w.IdleFlag());
+
+  // Permissions of one file: into the folder, pick the row, type 644.
+  ::chmod((server.Root() / "site" / "index.htm").c_str(), 0600);
+  SelectOnly(w.ListView1, "site");
+  w.ListView1DblClick();
+  ASSERT_NE(Row(w.ListView1, "index.htm"), nullptr);
+  w.RefreshRemoteList();
+  SelectOnly(w.ListView1, "index.htm");
+  QTimer::singleShot(0, &permission, [&] {
+    EXPECT_EQ(permission.Edit1->text(), QStringLiteral("600"));
+    permission.Edit1->setText(QStringLiteral("644"));
+    QTest::mouseClick(permission.Button1, Qt::LeftButton);
+  });
+  w.OnPermission();
+  struct stat st {};
+  ::stat((server.Root() / "site" / "index.htm").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+
+  // Delete the whole remote tree from its parent.
+  w.BitBtn1Click();
+  SelectOnly(w.ListView1, "site");
+  prompts.answers = {Answer::Yes};
+  w.OnRemoteDelete();
+  EXPECT_FALSE(fs::exists(server.Root() / "site"));
+  EXPECT_EQ(Row(w.ListView1, "site"), nullptr);
+  EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].caption, "警告");
+  w.IdFTP1.Disconnect();
+}
+
+}  // namespace
+}  // namespace hemlo::transfer
