@@ -379,6 +379,9 @@ void TMainForm::BuildMenus() {
   SetHandler("mnuHelp", [this] { mnuHelpClick(); });
   SetHandler("FileExitItem", [this] { FileExit1Execute(); });
   SetHandler("mnuFTP", [this] { mnuFTPClick(); });
+  SetHandler("Image1Click", [this] { Image1Click(); });
+  SetHandler("mnuWebMAX", [this] { mnuWebMAXClick(true); });
+  SetHandler("mnuWebUndo", [this] { mnuWebMAXClick(false); });
 }
 
 void TMainForm::UpdateWindowMenu() {
@@ -561,6 +564,10 @@ TMDIChild* TMainForm::CreateChild() {
   sub->move((n * step) % qMax(step, mdi_->viewport()->width() / 2),
             (n * step) % qMax(step, mdi_->viewport()->height() / 2));
   connect(child, &TMDIChild::captionChanged, this, [this] { UpdateWindowMenu(); });
+  // FormDestroy: only a preview file this program wrote for the window goes.
+  child->on_destroy = [this, child](const QString& caption) {
+    shell::DocumentWindowDestroyed(preview_state_, caption.toStdString(), child);
+  };
   connect(sub, &QObject::destroyed, this, [this] { QMetaObject::invokeMethod(this, [this] { UpdateEditActions(); }, Qt::QueuedConnection); });
   sub->show();
   mdi_->setActiveSubWindow(sub);
@@ -605,6 +612,31 @@ void TMainForm::OpenUrl(const QString& address) {
   if (!child->WebBrowser1->Navigate(address)) {
     if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget())) sub->close();
   }
+}
+
+void TMainForm::Image1Click() {
+  TMDIChild* child = ActiveChild();
+  std::string caption = child ? child->Caption().toStdString() : std::string();
+  shell::PreviewContext context;
+  context.pane = child ? child->Memo1 : nullptr;
+  context.caption = &caption;
+  context.owner = child;
+  context.prompts = &prompts();
+  context.state = &preview_state_;
+  context.save_dialog = DocumentDialog("名前を付けて保存");
+  context.navigate = [child](const std::string& url) {
+    child->WebBrowser1->Navigate(QString::fromStdString(url));
+  };
+  const shell::PreviewResult result = shell::Image1Click(context);
+  if (child && result.caption_changed) child->SetCaption(QString::fromStdString(caption));
+  if (!result.status.empty()) status_->SetText(0, QString::fromStdString(result.status));
+}
+
+void TMainForm::mnuWebMAXClick(bool maximise) {
+  TMDIChild* child = ActiveChild();
+  if (!child) return;
+  child->SetMemoHeight(shell::EditPaneHeightFor(maximise ? shell::WebPaneSize::Maximise
+                                                         : shell::WebPaneSize::Restore));
 }
 
 void TMainForm::ToolButton16Click() { OpenUrl(cmbURL_->currentText()); }

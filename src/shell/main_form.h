@@ -15,6 +15,7 @@
 
 #include "base/qt_prompts.h"
 #include "shell/history.h"
+#include "shell/preview.h"
 
 class QAction;
 class QMenu;
@@ -95,6 +96,11 @@ class TMainForm : public QMainWindow {
   bool WriteChildTo(TMDIChild* child, const QString& path);
   static FileDialogRequest DocumentDialog(const char* title);
 
+  // Preview (toolbar picture) and the web pane size commands.
+  void Image1Click();
+  void mnuWebMAXClick(bool maximise);
+  shell::PreviewState& preview_state() { return preview_state_; }
+
   // Later features attach their handlers by menu item name.
   void SetHandler(const QString& objectName, std::function<void()> handler);
   // Forms that live for the whole run, created in start-up order.
@@ -136,6 +142,7 @@ class TMainForm : public QMainWindow {
   ForwardingPrompts forwarding_prompts_{[this]() -> Prompts& { return *prompts_; }};
   bool closing_ = false;
   History history_;
+  shell::PreviewState preview_state_;
 };
 
 }  // namespace hemlo

@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -168,6 +170,45 @@ TEST_F(Frame, WindowMenuListsTheWindowsAndChecksTheActiveOne) {
   }
   EXPECT_EQ(all, (QStringList{"&1 /tmp/one.htm", "&2 /tmp/two.htm"}));
   EXPECT_EQ(checked, QStringList{"&2 /tmp/two.htm"});
+}
+
+TEST_F(Frame, PreviewShowsRelativeImagesAndClosingRemovesThePreviewFile) {
+  QDir(folder_.path()).mkpath(QStringLiteral("my site"));
+  const QString dir = folder_.filePath(QStringLiteral("my site"));
+  QImage image(7, 5, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  ASSERT_TRUE(image.save(dir + "/pic.png"));
+  const QString page = dir + "/top.htm";
+  std::ofstream(page.toStdString(), std::ios::binary) << "<html><body><img id=i src=\"pic.png\">";
+  TMDIChild* child = frame_->OpenDocument(page);
+  QPointer<TMDIChild> watch(child);
+  frame_->Image1Click();
+  const QString preview = dir + "/topbak.htm";
+  EXPECT_TRUE(QFileInfo::exists(preview));
+  auto image_width = [&] {
+    int width = -2;
+    child->WebBrowser1->page()->runJavaScript(
+        QStringLiteral("(function(){var i=document.getElementById('i');return i&&i.complete?i.naturalWidth:-1;})()"),
+        [&](const QVariant& v) { width = v.toInt(); });
+    QTest::qWaitFor([&] { return width != -2; }, 5000);
+    return width;
+  };
+  int width = -1;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (width = image_width()) == 7; }, 20000));
+  EXPECT_EQ(width, 7);
+
+  // 最大化 then 元に戻す leaves an 81 pixel edit pane.
+  frame_->mnuWebMAXClick(true);
+  QTest::qWait(50);
+  EXPECT_LE(child->MemoHeight(), 2);
+  frame_->mnuWebMAXClick(false);
+  QTest::qWait(50);
+  EXPECT_EQ(child->MemoHeight(), 81);
+
+  frame_->FileCloseItemClick();
+  QTRY_VERIFY_WITH_TIMEOUT(!watch, 3000);
+  EXPECT_FALSE(QFileInfo::exists(preview));
+  EXPECT_TRUE(QFileInfo::exists(page));
 }
 
 TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
