@@ -219,6 +219,25 @@ TEST_F(WebViewGui, KeysInTheViewGoToThePageBeforeFrameShortcuts) {
   EXPECT_EQ(fired.count(), 1);
 }
 
+TEST_F(WebViewGui, TabMovesFocusInThePageAndTypesNothing) {
+  TUIWebBrowser view;
+  view.resize(300, 200);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  view.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+  ASSERT_TRUE(LoadAndWait(view, "data:text/html,<textarea id=a></textarea><input id=b>"));
+  RunJs(view.page(), "document.getElementById('a').focus();");
+  view.focusProxy()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view.focusProxy()->hasFocus(); }, kTimeoutMs));
+  QTest::keyClick(view.focusProxy(), Qt::Key_X);
+  QTest::keyClick(view.focusProxy(), Qt::Key_Tab);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return RunJs(view.page(), "document.activeElement.id").toString() == "b"; }, kTimeoutMs));
+  // Typing still reaches the page; the Tab added no character.
+  EXPECT_EQ(RunJs(view.page(), "document.getElementById('a').value").toString(), QStringLiteral("x"));
+}
+
 // The visible popup menu, if any.
 QMenu* VisibleMenu() {
   for (QWidget* w : QApplication::topLevelWidgets())
