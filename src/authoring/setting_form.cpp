@@ -19,9 +19,11 @@
 #include <QValidator>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+#include <filesystem>
 #include <string_view>
 
 #include "authoring/disp_cap_form.h"
+#include "base/atomic_file.h"
 #include "text/cp932.h"
 
 #if HEMLO_HAVE_UI_WEB_BROWSER
@@ -239,6 +241,11 @@ QWidget* TfrmSetting::BuildTableTab() {
   UIWebBrowser1 = new TestView(tab);
   UIWebBrowser1->setObjectName(QStringLiteral("UIWebBrowser1"));
   UIWebBrowser1->setFixedSize(180, 150);
+  // Blank until the first テスト. Loading it now also makes the engine build
+  // its render widget while the dialog is hidden: built later, inside a shown
+  // modal dialog, it drops the dialog from the application's modal windows
+  // and the frame behind would take input.
+  UIWebBrowser1->setHtml(QString());
   Button4 = NewButton(tab, "Button4", "テスト");
   Button1 = NewButton(tab, "Button1", "設定", "エディタペインに貼り付けます");
   connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
@@ -654,12 +661,19 @@ void TfrmSetting::Button4Click() {
   std::string_view path = *address;
   constexpr std::string_view kScheme = "file://";
   if (path.substr(0, kScheme.size()) == kScheme) path.remove_prefix(kScheme.size());
-  const QUrl url = QUrl::fromLocalFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
-#if HEMLO_HAVE_UI_WEB_BROWSER
-  UIWebBrowser1->Navigate(url.toString(QUrl::FullyEncoded));
-#else
-  UIWebBrowser1->setUrl(url);
-#endif
+  const QString local = QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+  const QUrl url = QUrl::fromLocalFile(local);
+  // The engine types a file by its name and shows "TABLEFILE.$$$" as plain
+  // text; the file's own bytes are therefore handed over as Shift-JIS HTML,
+  // with the file's address as the page's address.
+  std::string bytes;
+  std::string error;
+  if (!ReadWholeFile(std::filesystem::path(std::string(path)), bytes, &error)) {
+    prompts_.Error(std::string(path) + ": " + error);
+    return;
+  }
+  UIWebBrowser1->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                            QStringLiteral("text/html;charset=Shift_JIS"), url);
 }
 
 void TfrmSetting::Button5Click() {

@@ -23,31 +23,38 @@ namespace hemlo::authoring::testing {
 
 inline std::string S(std::string_view utf8) { return text::Sjis(utf8); }
 
-// Runs `act` on the first modal window that appears; if none appears within
-// `timeout`, or `act` leaves it open, the window is closed so exec() returns.
+// Runs `act` on the first modal window that appears. If `act` leaves it open,
+// or none appears within `timeout`, the test fails and the window (when one
+// turns up later) is closed, so exec() always returns.
 inline void WhenModal(std::function<void(QWidget*)> act,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+                      std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
   auto* poll = new QTimer(qApp);
-  auto started = std::make_shared<std::chrono::steady_clock::time_point>(
-      std::chrono::steady_clock::now());
+  const auto started = std::chrono::steady_clock::now();
+  auto late = std::make_shared<bool>(false);
   poll->setInterval(20);
-  QObject::connect(poll, &QTimer::timeout, poll, [poll, act, started, timeout] {
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, act, started, timeout, late] {
     QWidget* w = QApplication::activeModalWidget();
     if (w != nullptr && w->isVisible()) {
       poll->stop();
       poll->deleteLater();
+      if (*late) {
+        w->close();
+        return;
+      }
       act(w);
-      // A window the action left open is closed, never waited on.
-      if (QWidget* still = QApplication::activeModalWidget(); still == w && w->isVisible()) {
+      if (QApplication::activeModalWidget() == w && w->isVisible()) {
         ADD_FAILURE() << "modal window left open by the test action";
         w->close();
       }
       return;
     }
-    if (std::chrono::steady_clock::now() - *started > timeout) {
+    const auto waited = std::chrono::steady_clock::now() - started;
+    if (!*late && waited > timeout) {
+      ADD_FAILURE() << "no modal window appeared";
+      *late = true;
+    } else if (waited > 2 * timeout) {
       poll->stop();
       poll->deleteLater();
-      ADD_FAILURE() << "no modal window appeared";
     }
   });
   poll->start();
