@@ -44,7 +44,7 @@ class HostInterceptor : public QWebEngineUrlRequestInterceptor {
 
 class HostPage : public QWebEnginePage {
  public:
-  HostPage(TUIWebBrowser* view) : QWebEnginePage(view), view_(view) {}
+  explicit HostPage(TUIWebBrowser* view) : QWebEnginePage(view), view_(view) {}
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool main_frame) override {
@@ -180,10 +180,17 @@ void TUIWebBrowser::ForwardKey(HookedKey& key, bool& handled) {
   handled = down.handled;
   if (!handled) return;
 
+  if (ev->type() == QEvent::ShortcutOverride) {
+    // The key is the view's: no shortcut of the frame acts on it.
+    ev->accept();
+    key.consume = true;
+    return;
+  }
   bool swallowed = false;
   if (down.pass_to_view && IsAcceleratorKey(vk, ctrl, alt)) {
     HostAnswer from_handler = HostAnswer::False;
-    const bool has_handler = isSignalConnected(QMetaMethod::fromSignal(&TUIWebBrowser::UITranslateAccelerator));
+    const bool has_handler =
+        isSignalConnected(QMetaMethod::fromSignal(&TUIWebBrowser::UITranslateAccelerator));
     if (options_.IeEnableAccelerator && has_handler) {
       bool done = false;
       emit UITranslateAccelerator(vk, ev->modifiers(), &done);
@@ -191,15 +198,6 @@ void TUIWebBrowser::ForwardKey(HookedKey& key, bool& handled) {
     }
     swallowed = TranslateAcceleratorAnswer(options_.IeEnableAccelerator,
                                            has_handler ? &from_handler : nullptr) == HostAnswer::Ok;
-  }
-
-  if (ev->type() == QEvent::ShortcutOverride) {
-    // The view gets the key before any shortcut of the frame.
-    if (down.pass_to_view || swallowed) {
-      ev->accept();
-      key.consume = true;
-    }
-    return;
   }
   if (swallowed) {
     key.consume = true;

@@ -230,6 +230,10 @@ TEST_F(WebViewGui, TabMovesFocusInThePageAndTypesNothing) {
   RunJs(view.page(), "document.getElementById('a').focus();");
   view.focusProxy()->setFocus();
   ASSERT_TRUE(QTest::qWaitFor([&] { return view.focusProxy()->hasFocus(); }, kTimeoutMs));
+  // Editing accelerators still work in the page (Ctrl+A selects the text the
+  // next key replaces).
+  QTest::keyClick(view.focusProxy(), Qt::Key_W);
+  QTest::keyClick(view.focusProxy(), Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(view.focusProxy(), Qt::Key_X);
   QTest::keyClick(view.focusProxy(), Qt::Key_Tab);
   EXPECT_TRUE(QTest::qWaitFor(
