@@ -11,7 +11,10 @@
 
 #include "authoring/setting_form.h"
 #include "base/program_folder.h"
+#include "favourites/favourites_form.h"
+#include "search/find_replace_form.h"
 #include "shell/frame_authoring.h"
+#include "shell/frame_hosts.h"
 #include "shell/about_box.h"
 #include "shell/main_form.h"
 
@@ -63,7 +66,12 @@ Forms CreateForms() {
   auto* setting = new authoring::TfrmSetting(main->forwarding_prompts(), main);
   setting->setObjectName(QStringLiteral("frmSetting"));
   main->SetForm("frmSetting", setting);
-  main->SetForm("FindReplace", PlaceholderForm(main, "FindReplace", QStringLiteral("検索・置換")));
+  auto* hosts = new FrameHosts(main);
+  auto* find = new search::TFindReplace(main, *hosts, main->forwarding_prompts());
+  main->SetForm("FindReplace", find);
+  main->SetHandler("Find1", [find] { find->Find1Click(); });
+  main->SetHandler("N18", [find] { find->N18Click(); });
+  main->SetHandler("N47", [find] { find->N47Click(); });
   main->SetForm("Ftp2", PlaceholderForm(main, "Ftp2", QStringLiteral("パーミション設定")));
   main->SetForm("FrmVer", new TFrmVer(main));
   main->SetForm("FrmDispCap", PlaceholderForm(main, "FrmDispCap", QString()));
@@ -71,7 +79,11 @@ Forms CreateForms() {
   ftp1->setAttribute(Qt::WA_DeleteOnClose, false);
   QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);
   main->SetForm("Ftp1", ftp1);
-  main->SetForm("Form4", PlaceholderForm(main, "Form4", QStringLiteral("お気に入り一覧")));
+  auto* favourites = new favourites::TForm4(main, *hosts, main->forwarding_prompts());
+  main->SetForm("Form4", favourites);
+  main->SetHandler("mnuFavorite", [favourites] { favourites->mnuFavoriteClick(); });
+  // FormClose releases the favourites list.
+  main->SetHandler("FormClose", [favourites] { favourites->ReleaseList(); });
   new FrameAuthoring(main, *setting);
   return forms;
 }

@@ -1,0 +1,29 @@
+#include "shell/frame_hosts.h"
+
+#include "shell/main_form.h"
+#include "shell/mdi_child.h"
+
+namespace hemlo {
+
+FrameHosts::FrameHosts(TMainForm* frame) : QObject(frame), frame_(frame) {}
+
+text::EditPane* FrameHosts::ActiveEditPane() {
+  TMDIChild* child = frame_->ActiveChild();
+  return child ? child->Memo1 : nullptr;
+}
+
+bool FrameHosts::HasDocumentWindow() const { return frame_->ActiveChild() != nullptr; }
+
+std::string FrameHosts::ActivePageUrl() const {
+  TMDIChild* child = frame_->ActiveChild();
+  return child ? child->WebBrowser1->LocationURL().toStdString() : std::string();
+}
+
+std::string FrameHosts::ActivePageTitle() const {
+  TMDIChild* child = frame_->ActiveChild();
+  return child ? child->WebBrowser1->LocationName().toStdString() : std::string();
+}
+
+void FrameHosts::OpenUrl(const std::string& url) { frame_->OpenUrl(QString::fromStdString(url)); }
+
+}  // namespace hemlo
