@@ -544,8 +544,10 @@ void TfrmSetting::LoadControls() {
   WriteBorderStyle(cmbstyleRight, s.cmbstyleRight);
   WriteBorderStyle(cmbstyleBottom, s.cmbstyleBottom);
   WriteBorderStyle(cmbstyleLeft, s.cmbstyleLeft);
-  if (ToSjis(Memo1->toPlainText()) != s.Memo1) {
-    Memo1->setPlainText(MemoFromSjis(s.Memo1));
+  // Compared as shown, so a character the model could not hold disappears
+  // from the box too instead of lingering on screen only.
+  if (const QString shown = MemoFromSjis(s.Memo1); Memo1->toPlainText() != shown) {
+    Memo1->setPlainText(shown);
     Memo1->moveCursor(QTextCursor::End);
   }
   ApplyVisibility();

@@ -101,9 +101,25 @@ TEST_F(SettingFormTest, TableSettingChecksFieldsBelowOne) {
   EXPECT_TRUE(f().Model().TableAccepted);
   EXPECT_EQ(f().Model().table.ComboBox1, "10");
   EXPECT_EQ(f().Model().table.ComboBox2, "abc");
+
+  // Escape typed in a field closes the dialog like 閉じる and keeps
+  // TableAccepted.
+  f().Model().SettingResult = "RGB(1,2,3)";
+  WhenModal([&](QWidget*) {
+    f().ComboBox1->lineEdit()->setFocus();
+    QTest::keyClick(f().ComboBox1->lineEdit(), Qt::Key_Escape);
+  });
+  f().ShowModal(std::nullopt);
+  EXPECT_TRUE(f().Model().SettingResult.empty());
+  EXPECT_TRUE(f().Model().TableAccepted);
+  EXPECT_EQ(f().Model().table.ComboBox2, "abc");
 }
 
 TEST_F(SettingFormTest, TestButtonWritesHalfSizeTableAndRendersItIn180By150View) {
+  // A program folder with a Japanese name: its characters reach the view intact.
+  folder_ /= "プログラム";
+  std::filesystem::create_directories(folder_);
+  SetProgramFolder(folder_);
   f().show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
   f().PageControl1->setCurrentIndex(kTableTab);
@@ -253,7 +269,8 @@ TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
   f().EdClassName->insert(QStringLiteral("ü"));
   EXPECT_EQ(f().EdClassName->text(), QStringLiteral("見出し"));
   // The user edits the box by hand; a new line still starts on its own line.
-  f().Memo1->setPlainText(QStringLiteral(".見出し{color:red;"));
+  // A character Shift-JIS lacks, pasted into the box, leaves the box and the rule.
+  f().Memo1->setPlainText(QStringLiteral(".見出し{color:red;ü"));
   f().RadioGroup1Buttons->button(9)->click();  // text-align
   f().cmbAlign->setCurrentIndex(2);             // right
   f().Button6->click();
