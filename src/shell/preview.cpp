@@ -83,7 +83,10 @@ bool StartsNoCase(std::string_view s, std::size_t at, std::string_view prefix) {
 bool DeclaresCharset(std::string_view page) {
   if (page.starts_with("\xEF\xBB\xBF") || page.starts_with("\xFE\xFF") || page.starts_with("\xFF\xFE"))
     return true;
-  const std::string_view head = page.substr(0, 1024);
+  // The browser honours a declaration anywhere in the head, also past a long
+  // comment: look up to the body (or the first 64 KiB of a page without one).
+  const std::size_t body = FindNoCase(page, "<body");
+  const std::string_view head = page.substr(0, body != std::string_view::npos ? body : 64 * 1024);
   for (std::size_t at = FindNoCase(head, "<meta"); at != std::string_view::npos;
        at = FindNoCase(head, "<meta", at + 5)) {
     const std::size_t end = head.find('>', at);

@@ -80,7 +80,7 @@ class PreviewRegistry {
 };
 
 // True when the page names its own encoding where a browser looks for it: a
-// byte-order mark, or a <meta> carrying "charset" in the first 1024 bytes.
+// byte-order mark, or a <meta> carrying "charset" before the body.
 bool DeclaresCharset(std::string_view page);
 
 // The bytes written to the preview file: the page itself, with

@@ -125,8 +125,10 @@ TEST(PreviewBytes, CharsetOnlyWhenThePageNamesNone) {
   }
   // Other meta tags, or a charset named only in the text, declare nothing.
   EXPECT_FALSE(DeclaresCharset("<meta name=\"author\" content=\"x\"><p>charset</p>"));
-  // A declaration beyond the first 1024 bytes is not seen by the browser either.
-  EXPECT_FALSE(DeclaresCharset(std::string(1100, ' ') + "<meta charset=utf-8>"));
+  // A declaration after a long comment in the head still counts; one inside
+  // the body does not.
+  EXPECT_TRUE(DeclaresCharset("<head><!--" + std::string(3000, '-') + "--><meta charset=utf-8>"));
+  EXPECT_FALSE(DeclaresCharset("<head></head><body><meta charset=utf-8>"));
 }
 
 class PreviewTest : public ::testing::Test {
