@@ -127,24 +127,23 @@ WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host) : ftp_(ftp), ho
   old_end_ = ftp_.OnWorkEnd;
   ftp_.OnWorkBegin = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
     if (old_begin_) old_begin_(s, mode, count);
-    total_ = count > 0 ? count : expected_;
-    last_reported_ = 0;
+    total_ = count;
+    done_ = 0;
     last_ms_ = NowMs();
     host_.SetByteProgress(0, total_);
   };
   ftp_.OnWork = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
     if (old_work_) old_work_(s, mode, count);
+    done_ = count;
     // A few updates a second are enough to show movement on a long file.
     const int64_t now = NowMs();
     if (now - last_ms_ < 50) return;
     last_ms_ = now;
-    last_reported_ = count;
-    host_.SetByteProgress(count, std::max(total_, count));
+    host_.SetByteProgress(done_, total_);
   };
   ftp_.OnWorkEnd = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode) {
     if (old_end_) old_end_(s, mode);
-    host_.SetByteProgress(total_, total_);
-    expected_ = 0;
+    host_.SetByteProgress(done_, std::max(total_, done_));
   };
 }
 

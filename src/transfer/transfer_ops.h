@@ -141,17 +141,14 @@ class WorkProgress {
   ~WorkProgress();
   WorkProgress(const WorkProgress&) = delete;
   WorkProgress& operator=(const WorkProgress&) = delete;
-  // Size of the next download when the listing told it (0 = unknown).
-  void ExpectSize(int64_t size) { expected_ = size; }
 
  private:
   ftp::TIdFTP& ftp_;
   TransferHost& host_;
   ftp::TWorkEvent old_begin_, old_work_;
   ftp::TWorkEndEvent old_end_;
-  int64_t expected_ = 0;
-  int64_t total_ = 0;
-  int64_t last_reported_ = -1;
+  int64_t total_ = 0;  // 0 while unknown (downloads)
+  int64_t done_ = 0;
   int64_t last_ms_ = 0;
 };
 

@@ -208,6 +208,37 @@ TEST(HostileServer, NamesThatLeaveTheFolderAreRefusedAndSkipped) {
   }
 }
 
+// A long single file shows movement: work events reach the host a few
+// times a second, the last one always, and the client's own handlers are
+// kept and given back.
+TEST(ByteProgress, ForwardsWorkEventsThrottledAndRestoresHandlers) {
+  ftp::TIdFTP ftp;
+  int own_calls = 0;
+  ftp.OnWork = [&](ftp::TIdTCPConnection&, ftp::TWorkMode, int64_t) { ++own_calls; };
+  struct Host : RecordingHost {
+    std::vector<std::pair<int64_t, int64_t>> bytes;
+    void SetByteProgress(int64_t d, int64_t t) override { bytes.emplace_back(d, t); }
+  } host;
+  {
+    WorkProgress progress(ftp, host);
+    ftp.OnWorkBegin(ftp, ftp::TWorkMode::wmWrite, 3000);
+    ftp.OnWork(ftp, ftp::TWorkMode::wmWrite, 1000);  // too soon after the start
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    ftp.OnWork(ftp, ftp::TWorkMode::wmWrite, 2000);
+    ftp.OnWork(ftp, ftp::TWorkMode::wmWrite, 3000);
+    ftp.OnWorkEnd(ftp, ftp::TWorkMode::wmWrite);
+    // A download of unknown size still moves.
+    ftp.OnWorkBegin(ftp, ftp::TWorkMode::wmRead, 0);
+    ftp.OnWork(ftp, ftp::TWorkMode::wmRead, 500);
+    ftp.OnWorkEnd(ftp, ftp::TWorkMode::wmRead);
+  }
+  using P = std::pair<int64_t, int64_t>;
+  EXPECT_THAT(host.bytes, ElementsAre(P{0, 3000}, P{2000, 3000}, P{3000, 3000}, P{0, 0}, P{500, 500}));
+  EXPECT_EQ(own_calls, 4);
+  EXPECT_FALSE(ftp.OnWorkBegin);
+  ASSERT_TRUE(ftp.OnWork);
+}
+
 TEST(HostileServer, UnsafeNameRules) {
   EXPECT_TRUE(UnsafeRemoteName(""));
   EXPECT_TRUE(UnsafeRemoteName(".."));
