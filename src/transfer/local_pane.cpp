@@ -120,7 +120,7 @@ bool TFtp1::SetLocalFolder(const QString& folder) {
 void TFtp1::FillDriveBox() {
   QStringList roots;
   for (const QStorageInfo& v : QStorageInfo::mountedVolumes())
-    if (v.isValid() && v.isReady()) roots << v.rootPath();
+    if (v.isValid() && v.isReady() && QFileInfo(v.rootPath()).isDir()) roots << v.rootPath();
   const QString current = MountRoot(local_folder_);
   if (!roots.contains(current)) roots << current;
   roots.removeDuplicates();
