@@ -355,6 +355,7 @@ QWidget* TfrmSetting::BuildColorTab() {
   labels->addWidget(LblS, 1, 1);
   labels->addWidget(RadioButton3, 2, 0);
   labels->addWidget(LblH, 2, 1);
+  labels->setColumnStretch(2, 1);
 
   auto* swatch = new QHBoxLayout;
   swatch->addWidget(Image1);
@@ -444,6 +445,15 @@ QWidget* TfrmSetting::BuildStyleTab() {
   connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
   connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
   connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+
+  // Controls an attribute hides keep their place, so the tab does not jump.
+  for (QWidget* w : std::initializer_list<QWidget*>{cmbAlign, EdSize, cmbstyle, EdTop, EdRight,
+                                                   EdBottom, EdLeft, cmbstyleTop, cmbstyleRight,
+                                                   cmbstyleBottom, cmbstyleLeft}) {
+    QSizePolicy policy = w->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(policy);
+  }
 
   Memo1 = new QPlainTextEdit(tab);
   Memo1->setObjectName(QStringLiteral("Memo1"));
