@@ -100,7 +100,8 @@ class RenameDelegate : public QStyledItemDelegate {
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const override {
-    if (index.column() != 0 || index.parent().isValid()) return nullptr;
+    // Renaming while an operation walks the folder would change it under it.
+    if (index.column() != 0 || index.parent().isValid() || window_->OperationRunning()) return nullptr;
     window_->BeginRename(list_->topLevelItem(index.row()));
     return QStyledItemDelegate::createEditor(parent, option, index);
   }
@@ -706,6 +707,8 @@ std::vector<TFtp1::RemoteRowView> TFtp1::RemoteRows() const {
 }
 
 void TFtp1::ListView1DblClick() {
+  // A running operation works in the current folder; it must not move.
+  if (operation_running_) return;
   const QTreeWidgetItem* first = nullptr;
   for (int i = 0; i < ListView1->topLevelItemCount() && !first; ++i)
     if (ListView1->topLevelItem(i)->isSelected()) first = ListView1->topLevelItem(i);
@@ -720,6 +723,7 @@ void TFtp1::ListView1DblClick() {
 }
 
 void TFtp1::BitBtn1Click() {
+  if (operation_running_) return;
   try {
     if (!Session.Up(Profiles.LastRemoteFolder)) return;
     const std::string folder = IdFTP1.CurrentDirectory();

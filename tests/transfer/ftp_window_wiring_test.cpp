@@ -68,6 +68,18 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   EXPECT_NE(Row(w.ListView2, "remote.txt"), nullptr);
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
 
+  // While an operation runs, a double-click (let through between its
+  // items) does not move the remote folder under it.
+  w.ListView1->clearSelection();
+  std::ofstream(local.path() / "x") << "x";
+  fs::create_directories(server->files / "sub");
+  w.RefreshRemoteList();
+  Row(w.ListView1, "sub")->setSelected(true);
+  w.RunOperation([&] { w.ListView1DblClick(); });
+  EXPECT_EQ(w.RemoteFolder(), "/pub");
+  w.ListView1DblClick();
+  EXPECT_EQ(w.RemoteFolder(), "/pub/sub");
+
   // An operation started from inside a running one is refused.
   bool inner_ran = false;
   EXPECT_TRUE(w.RunOperation([&] { EXPECT_FALSE(w.RunOperation([&] { inner_ran = true; })); }));
