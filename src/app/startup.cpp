@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdlib>
+#include <malloc.h>
 #include <unistd.h>
 
 #include "authoring/setting_form.h"
@@ -21,6 +22,10 @@
 namespace hemlo {
 
 void PrepareProcess() {
+  // Opening, saving and replacing in a large page allocate and free buffers of
+  // tens of megabytes; kept in the heap they are not faulted in afresh each time.
+  ::mallopt(M_MMAP_THRESHOLD, 128 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
   // Chromium refuses to run as root with its sandbox, and has no GPU under Xvfb.
   if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

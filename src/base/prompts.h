@@ -9,7 +9,7 @@
 
 namespace hemlo {
 
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Buttons { Ok, OkCancel, YesNo, YesCancel, YesNoCancel };
 enum class Icon { None, Information, Warning, Error, Question };
 enum class Answer { Ok, Cancel, Yes, No };
 

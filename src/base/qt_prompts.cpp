@@ -53,6 +53,10 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
       yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
       no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
       break;
+    case Buttons::YesCancel:
+      yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+      cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+      break;
     case Buttons::YesNoCancel:
       yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
       no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);

@@ -297,7 +297,7 @@ void Button1Click(int tag, const FindReplaceOptions& options, text::EditPane* pa
         return;
       }
       // Yes and Cancel: anything but Yes ends the search.
-      if (prompts.Message(kConfirmCaption, kSearchEnded, Buttons::YesNo, Icon::Question) !=
+      if (prompts.Message(kConfirmCaption, kSearchEnded, Buttons::YesCancel, Icon::Question) !=
           Answer::Yes)
         return;
       pane->SetSelStart(pane->SelStart());
