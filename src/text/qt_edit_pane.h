@@ -1,6 +1,6 @@
 #pragma once
 // The document window's edit pane `Memo1`: a QPlainTextEdit that is also the
-// EditPane of Part 1.1, with every offset counting bytes of CP932 text with
+// EditPane of the document window, with every offset counting bytes of CP932 text with
 // CRLF line breaks.
 //
 // Byte offsets: the pane keeps the byte length of every block (line) in a

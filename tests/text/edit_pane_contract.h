@@ -1,5 +1,5 @@
 #pragma once
-// The EditPane contract (Part 1.1's text and selection model), run against
+// The EditPane contract (the edit pane's text and selection model), run against
 // every implementation: include this header in one test file and instantiate
 //   INSTANTIATE_TEST_SUITE_P(Name, EditPaneContract, ::testing::Values(EditPaneParam{factory}));
 #include <gtest/gtest.h>
