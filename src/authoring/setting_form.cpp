@@ -684,6 +684,17 @@ void TfrmSetting::Button4Click() {
     prompts_.Error(std::string(path) + ": " + error);
     return;
   }
+  // Content handed over this way is limited to 2 MB; a larger table (tens of
+  // thousands of rows) is opened from the file itself instead, as text.
+  constexpr std::size_t kContentLimit = 2'000'000;
+  if (bytes.size() > kContentLimit) {
+#if HEMLO_HAVE_UI_WEB_BROWSER
+    UIWebBrowser1->Navigate(url.toString(QUrl::FullyEncoded));
+#else
+    UIWebBrowser1->setUrl(url);
+#endif
+    return;
+  }
   UIWebBrowser1->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
                             QStringLiteral("text/html;charset=Shift_JIS"), url);
 }
