@@ -63,6 +63,18 @@ TEST(FolderUploadWire, SiblingsShareOneListingAndExistingFoldersAreReused) {
                           "STOR site/b/x.txt", "STOR site/c/x.txt", "PWD", "LIST", "QUIT"));
 }
 
+TEST(FolderUploadWire, DoubleByteNamesKeepATrailByteThatLooksLikeASeparator) {
+  FakeRun run;
+  // "表" is 0x95 0x5C in Shift-JIS.
+  WriteFile(run.site() / "表" / "a.htm", "a");
+  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  const std::string folder = "site/" + text::Sjis("表");
+  EXPECT_THAT(run.server.CommandsAfterLogin(),
+              ElementsAre("LIST", "MKD site", "LIST site/", "MKD " + folder, "STOR " + folder + "/a.htm", "PWD",
+                          "LIST", "QUIT"));
+  EXPECT_EQ(run.server.files[folder + "/a.htm"], "a");
+}
+
 TEST(FolderUploadWire, PathLongerThan255BytesIsReportedNeverCut) {
   FakeRun run;
   const std::string long_name(251, 'x');  // "site/" + 251 = 256 bytes
