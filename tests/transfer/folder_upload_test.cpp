@@ -75,6 +75,17 @@ TEST(FolderUploadWire, DoubleByteNamesKeepATrailByteThatLooksLikeASeparator) {
   EXPECT_EQ(run.server.files[folder + "/a.htm"], "a");
 }
 
+TEST(FolderUploadWire, NameWithoutAShiftJisFormIsReportedNeverSentMangled) {
+  FakeRun run;
+  WriteFile(run.site() / "smile\xF0\x9F\x98\x80.htm", "emoji");
+  WriteFile(run.site() / "ok.htm", "ok");
+  run.prompts.answers = {Answer::Ok};
+  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_THAT(Texts(run.prompts), ElementsAre("「site/smile\xF0\x9F\x98\x80.htm」\r\nの名前はShift-JISとファイル名の間で変換できないため、スキップします"));
+  for (const std::string& c : run.server.Commands()) EXPECT_EQ(c.find("smile"), std::string::npos) << c;
+  EXPECT_EQ(run.server.files["site/ok.htm"], "ok");
+}
+
 TEST(FolderUploadWire, PathLongerThan255BytesIsReportedNeverCut) {
   FakeRun run;
   const std::string long_name(251, 'x');  // "site/" + 251 = 256 bytes
