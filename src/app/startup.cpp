@@ -15,9 +15,13 @@
 #include "favourites/favourites_form.h"
 #include "search/find_replace_form.h"
 #include "shell/frame_authoring.h"
+#include "transfer/ftp2_form.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_wiring.h"
 #include "shell/frame_hosts.h"
 #include "shell/about_box.h"
 #include "shell/main_form.h"
+#include "webview/ui_web_browser.h"
 
 namespace hemlo {
 
@@ -29,6 +33,7 @@ void PrepareProcess() {
   // Chromium refuses to run as root with its sandbox, and has no GPU under Xvfb.
   if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  webview::PrepareWebEngine();
 }
 
 void PrepareApplication(QApplication& app) {
@@ -77,13 +82,16 @@ Forms CreateForms() {
   main->SetHandler("Find1", [find] { find->Find1Click(); });
   main->SetHandler("N18", [find] { find->N18Click(); });
   main->SetHandler("N47", [find] { find->N47Click(); });
-  main->SetForm("Ftp2", PlaceholderForm(main, "Ftp2", QStringLiteral("パーミション設定")));
+  auto* ftp2 = new transfer::TFtp2(main);
+  main->SetForm("Ftp2", ftp2);
   main->SetForm("FrmVer", new TFrmVer(main));
   main->SetForm("FrmDispCap", PlaceholderForm(main, "FrmDispCap", QString()));
-  auto* ftp1 = PlaceholderForm(nullptr, "Ftp1", QStringLiteral("Ferrox"));
+  auto* ftp1 = new TFtp1;  // a top-level window of its own
   ftp1->setAttribute(Qt::WA_DeleteOnClose, false);
   QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);
+  WireTransferOperations(*ftp1, ftp2);
   main->SetForm("Ftp1", ftp1);
+  main->set_ftp_folder = [ftp1](const QString& folder) { ftp1->SetLocalFolder(folder); };
   auto* favourites = new favourites::TForm4(main, *hosts, main->forwarding_prompts());
   main->SetForm("Form4", favourites);
   main->SetHandler("mnuFavorite", [favourites] { favourites->mnuFavoriteClick(); });
