@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +25,7 @@
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "text/cp932.h"
+#include "transfer/ftp_window.h"
 
 namespace hemlo {
 namespace {
@@ -209,6 +211,35 @@ TEST_F(Frame, PreviewShowsRelativeImagesAndClosingRemovesThePreviewFile) {
   QTRY_VERIFY_WITH_TIMEOUT(!watch, 3000);
   EXPECT_FALSE(QFileInfo::exists(preview));
   EXPECT_TRUE(QFileInfo::exists(page));
+}
+
+TEST_F(Frame, APageThatClosesItsViewLeavesAUsableWebPane) {
+  const QString dir = folder_.path();
+  std::ofstream((dir + "/go.html").toStdString()) << "<script>location.href='closeme.html';</script>";
+  std::ofstream((dir + "/closeme.html").toStdString()) << "bye";
+  std::ofstream((dir + "/after.html").toStdString()) << "<title>after</title>ok";
+  frame_->OpenUrl(QUrl::fromLocalFile(dir + "/go.html").toString());
+  TMDIChild* child = frame_->ActiveChild();
+  ASSERT_NE(child, nullptr);
+  QPointer<webview::TUIWebBrowser> first(child->WebBrowser1);
+  QTRY_VERIFY_WITH_TIMEOUT(!first, 20000);
+  ASSERT_NE(child->WebBrowser1, nullptr);
+  frame_->OpenUrl(QUrl::fromLocalFile(dir + "/after.html").toString());
+  QTRY_COMPARE_WITH_TIMEOUT(child->WebBrowser1->LocationName(), QStringLiteral("after"), 20000);
+}
+
+TEST_F(Frame, TransferToolOpensOnTheActivePagesFolder) {
+  QDir(folder_.path()).mkpath(QStringLiteral("サイト"));
+  const QString dir = folder_.filePath(QStringLiteral("サイト"));
+  std::ofstream((dir + "/index.htm").toStdString()) << "x";
+  frame_->OpenDocument(dir + "/index.htm");
+  frame_->mnuFTPClick();
+  auto* ftp = qobject_cast<TFtp1*>(frame_->Form("Ftp1"));
+  ASSERT_NE(ftp, nullptr);
+  QTRY_VERIFY_WITH_TIMEOUT(ftp->isVisible(), 3000);
+  EXPECT_EQ(ftp->windowTitle(), QStringLiteral("Ferrox"));
+  EXPECT_EQ(QString::fromStdString(ftp->LocalFolder()).remove(QRegularExpression("/$")), dir);
+  ftp->hide();
 }
 
 TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
