@@ -43,18 +43,31 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
     if (frame_) frame_->StatusBar1()->SetText(0, message);
   });
 
+  CreateWebPane();
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({kMemoInitialHeight, 10000});
+  layout->addWidget(Splitter1);
+  connect(this, &QWidget::windowTitleChanged, this, [this] { emit captionChanged(); });
+}
+
+void TMDIChild::CreateWebPane() {
   WebBrowser1 = new webview::TUIWebBrowser(Splitter1);
   WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
   connect(WebBrowser1, &webview::TUIWebBrowser::DocumentComplete, this,
           [this](webview::TUIWebBrowser* sender, const QUrl&, bool) { WebBrowser1DocumentComplete(sender); });
   connect(WebBrowser1, &webview::TUIWebBrowser::NewWindow2, this,
           [this](webview::TUIWebBrowser** target) { WebBrowser1NewWindow2(target); }, Qt::DirectConnection);
-
-  Splitter1->setStretchFactor(0, 0);
-  Splitter1->setStretchFactor(1, 1);
-  Splitter1->setSizes({kMemoInitialHeight, 10000});
-  layout->addWidget(Splitter1);
-  connect(this, &QWidget::windowTitleChanged, this, [this] { emit captionChanged(); });
+  connect(WebBrowser1, &webview::TUIWebBrowser::CloseRequested, this,
+          [this](webview::TUIWebBrowser* closing) {
+            // A page that closes its view leaves a fresh, empty web pane, so
+            // the window never holds a dangling one.
+            if (closing != WebBrowser1) return;
+            const QList<int> sizes = Splitter1->sizes();
+            closing->hide();
+            CreateWebPane();
+            Splitter1->setSizes(sizes);
+          });
 }
 
 TMDIChild::~TMDIChild() {

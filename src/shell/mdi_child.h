@@ -47,6 +47,7 @@ class TMDIChild : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void CreateWebPane();
   void WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender);
   void WebBrowser1NewWindow2(webview::TUIWebBrowser** target);
   TMainForm* frame_;
