@@ -87,6 +87,7 @@ void QtEditPane::RebuildBlocks() {
 }
 
 void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
+  text_cache_valid_ = false;  // text or a character's stored code changed
   if (loading_) return;
   QTextDocument* doc = document();
   const int new_count = doc->blockCount();
@@ -186,8 +187,13 @@ std::string QtEditPane::EncodeRange(int from, int to) const {
 }
 
 std::string QtEditPane::Text() const {
-  if (!has_alternates_) return EncodeLines(View(document()->toRawText()), QChar::ParagraphSeparator);
-  return EncodeRange(0, document()->characterCount() - 1);
+  // Find next, save and preview each read the whole text; encoding 20 MB
+  // every time would dominate them, so the bytes are kept until an edit.
+  if (text_cache_valid_) return text_cache_;
+  if (!has_alternates_) text_cache_ = EncodeLines(View(document()->toRawText()), QChar::ParagraphSeparator);
+  else text_cache_ = EncodeRange(0, document()->characterCount() - 1);
+  text_cache_valid_ = true;
+  return text_cache_;
 }
 
 std::string QtEditPane::SelectedText() const {
@@ -233,6 +239,9 @@ void QtEditPane::SetText(std::string_view bytes) {
   QTextCursor start(doc);
   setTextCursor(start);
   doc->setModified(false);
+  // Decoding is lossless, so the loaded bytes are the pane's text.
+  text_cache_ = NormalizeLineBreaks(bytes);
+  text_cache_valid_ = true;
 }
 
 void QtEditPane::InsertDecoded(const QString& text, const std::vector<std::size_t>& alternates,

@@ -116,6 +116,8 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   LineIndex lines_;     // one entry per block
   bool loading_ = false;                       // SetText rebuilds the cache itself
   bool has_alternates_ = false;                // some character may carry a stored code
+  mutable std::string text_cache_;             // Text() until the next change
+  mutable bool text_cache_valid_ = false;
 };
 
 }  // namespace hemlo::text
