@@ -79,6 +79,35 @@ TEST(AuthoringEndToEnd, TemplateWordSaveAndReopenAfterRestart) {
   frame->close();
 }
 
+TEST(AuthoringEndToEnd, FilesComeBackByteForByteWithCrLf) {
+  QTemporaryDir folder;
+  PrepareApplication(*qApp);
+  SetProgramFolder(folder.path().toStdString());
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts);
+  auto round_trip = [&](const std::string& name, const std::string& bytes) {
+    const QString path = folder.filePath(QString::fromStdString(name));
+    std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+    TMDIChild* child = frame->OpenDocument(path);
+    child->Memo1->SetModified(true);
+    frame->FileSaveItemClick();
+    EXPECT_FALSE(child->Memo1->Modified());
+    return ReadFile(path);
+  };
+  EXPECT_EQ(round_trip("lf.htm", "a\nb\n"), "a\r\nb\r\n");
+  EXPECT_EQ(round_trip("cr.htm", "a\rb"), "a\r\nb");  // no final break stays so
+  // Invalid Shift-JIS (stray trail byte, lone lead byte at the end, 0xA0,
+  // 0xFD-0xFF, NUL) and a NEC row-13 duplicate come back identical.
+  const std::string odd("x\x40\x80\xA0\xFD\xFE\xFF\0\x87\x90\xFA\x5B\x81\x5C\x82", 15);
+  EXPECT_EQ(round_trip("odd.htm", odd), odd);
+  // An empty page is never written and asks nothing.
+  TMDIChild* empty = frame->OpenDocument(QString());
+  frame->FileSaveItemClick();
+  EXPECT_TRUE(prompts.asked.empty());
+  empty->Memo1->SetModified(false);
+  frame->close();
+}
+
 TEST(AuthoringEndToEnd, ThreeCommandsThroughTheMenus) {
   QTemporaryDir folder;
   PrepareApplication(*qApp);

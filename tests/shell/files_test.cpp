@@ -2,7 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "base/atomic_file.h"
 #include "shell/document_file.h"
@@ -64,6 +67,29 @@ TEST_F(Files, SaveReplacesAtomicallyAndFailureKeepsOldFile) {
   int files = 0;
   for (auto& e : fs::directory_iterator(dir_)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+}
+
+TEST_F(Files, AWriteThatFailsMidwayKeepsTheOldFile) {
+  // A file-size limit makes the write fail part-way, as a full disk would,
+  // also for root (who ignores permissions).
+  const fs::path page = dir_ / "big.htm";
+  std::string error;
+  ASSERT_TRUE(WriteDocument(page, "old contents", error));
+  struct rlimit old_limit {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old_limit;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool ok = WriteDocument(page, std::string(100000, 'x'), error);
+  ::setrlimit(RLIMIT_FSIZE, &old_limit);
+  ::signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(ok);
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(Read(page), "old contents");
+  int files = 0;
+  for (auto& e : fs::directory_iterator(dir_)) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);  // no temporary file left behind
 }
 
 TEST_F(Files, HistoryKeepsSevenNewestFirstAndReopeningKeepsOrder) {
