@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-webengine-dev qt6-translations-l10n qt6-qpa-plugins libgl-dev
-  fonts-ipafont-gothic adwaita-icon-theme
+  fonts-ipafont-gothic adwaita-icon-theme libqt6svg6
   libgtest-dev libgmock-dev
   xvfb xauth
   vsftpd python3-pyftpdlib
