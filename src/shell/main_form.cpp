@@ -233,6 +233,7 @@ void TMainForm::BuildMenus() {
     QMenu* m = bar->addMenu(QString::fromUtf8(caption));
     m->setObjectName(QString::fromLatin1(name));
     m->setSeparatorsCollapsible(false);
+    m->setToolTipsVisible(true);  // short hints as tooltips
     m->menuAction()->setObjectName(QString::fromLatin1(name));
     if (hint) m->menuAction()->setStatusTip(QString::fromUtf8(hint));
     menus_[m->objectName()] = m;
@@ -242,6 +243,7 @@ void TMainForm::BuildMenus() {
     QMenu* m = parent->addMenu(QString::fromUtf8(caption));
     m->setObjectName(QString::fromLatin1(name));
     m->setSeparatorsCollapsible(false);
+    m->setToolTipsVisible(true);
     menus_[m->objectName()] = m;
     return m;
   };
