@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLoggingCategory>
 #include <QTranslator>
 #include <cstdlib>
 #include <malloc.h>
@@ -37,6 +38,8 @@ void PrepareProcess() {
 }
 
 void PrepareApplication(QApplication& app) {
+  // The engine reports its GL set-up on every start; nothing for the user.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   app.setApplicationName(QStringLiteral("Hemlo2"));
   app.setApplicationDisplayName(QStringLiteral("Hemlo２"));
   SetProgramFolder(QCoreApplication::applicationDirPath().toStdString());
