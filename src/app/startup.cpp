@@ -61,16 +61,6 @@ void PrepareApplication(QApplication& app) {
     QIcon::setThemeName(QStringLiteral("Adwaita"));
 }
 
-namespace {
-// Forms whose features arrive later exist from the start as hidden windows.
-QWidget* PlaceholderForm(QWidget* owner, const char* name, const QString& caption) {
-  auto* form = new QDialog(owner);
-  form->setObjectName(QString::fromLatin1(name));
-  form->setWindowTitle(caption);
-  return form;
-}
-}  // namespace
-
 Forms CreateForms() {
   Forms forms;
   auto* main = new TMainForm;
@@ -88,7 +78,11 @@ Forms CreateForms() {
   auto* ftp2 = new transfer::TFtp2(main);
   main->SetForm("Ftp2", ftp2);
   main->SetForm("FrmVer", new TFrmVer(main));
-  main->SetForm("FrmDispCap", PlaceholderForm(main, "FrmDispCap", QString()));
+  // The desktop picker snapshots the screen when it is made, so 色取得 makes a
+  // fresh one for every pick; start-up keeps only its hidden slot.
+  auto* picker_slot = new QDialog(main);
+  picker_slot->setObjectName(QStringLiteral("FrmDispCap"));
+  main->SetForm("FrmDispCap", picker_slot);
   auto* ftp1 = new TFtp1;  // a top-level window of its own
   ftp1->setAttribute(Qt::WA_DeleteOnClose, false);
   QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);

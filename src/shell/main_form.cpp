@@ -587,7 +587,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
   }
   FormClose();
-  closing_ = true;
   // Destroy the windows now so each removes its preview file.
   for (auto* s : mdi_->subWindowList()) {
     s->setAttribute(Qt::WA_DeleteOnClose, false);

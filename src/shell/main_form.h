@@ -140,7 +140,6 @@ class TMainForm : public QMainWindow {
   QtPrompts qt_prompts_;
   Prompts* prompts_ = &qt_prompts_;
   ForwardingPrompts forwarding_prompts_{[this]() -> Prompts& { return *prompts_; }};
-  bool closing_ = false;
   History history_;
   shell::PreviewState preview_state_;
 };
