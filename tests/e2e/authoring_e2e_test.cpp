@@ -66,8 +66,11 @@ TEST(AuthoringEndToEnd, TemplateWordSaveAndReopenAfterRestart) {
   EXPECT_EQ(on_disk.substr(318, 6), Sjis("語word"));
   EXPECT_EQ(on_disk.substr(318 - 17, 17), "bgcolor=\"#ffffff\"");
   // Every line break is CRLF.
-  for (std::size_t i = 0; i < on_disk.size(); ++i)
-    if (on_disk[i] == '\n') ASSERT_EQ(on_disk[i - 1], '\r');
+  for (std::size_t i = 0; i < on_disk.size(); ++i) {
+    if (on_disk[i] == '\n') {
+      ASSERT_EQ(on_disk[i - 1], '\r');
+    }
+  }
 
   // Restart: the history brings the page back.
   auto frame = StartFrame(prompts);

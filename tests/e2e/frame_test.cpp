@@ -192,7 +192,7 @@ TEST_F(Frame, PreviewShowsRelativeImagesAndClosingRemovesThePreviewFile) {
     child->WebBrowser1->page()->runJavaScript(
         QStringLiteral("(function(){var i=document.getElementById('i');return i&&i.complete?i.naturalWidth:-1;})()"),
         [&](const QVariant& v) { width = v.toInt(); });
-    QTest::qWaitFor([&] { return width != -2; }, 5000);
+    (void)QTest::qWaitFor([&] { return width != -2; }, 5000);
     return width;
   };
   int width = -1;

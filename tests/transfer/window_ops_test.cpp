@@ -93,8 +93,11 @@ void ExpectSameTree(const fs::path& a, const fs::path& b) {
   for (const auto& e : fs::recursive_directory_iterator(a)) left.insert(fs::relative(e.path(), a).string());
   for (const auto& e : fs::recursive_directory_iterator(b)) right.insert(fs::relative(e.path(), b).string());
   EXPECT_EQ(left, right);
-  for (const std::string& rel : left)
-    if (fs::is_regular_file(a / rel)) EXPECT_EQ(ReadFile(a / rel), ReadFile(b / rel)) << rel;
+  for (const std::string& rel : left) {
+    if (fs::is_regular_file(a / rel)) {
+      EXPECT_EQ(ReadFile(a / rel), ReadFile(b / rel)) << rel;
+    }
+  }
 }
 
 TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
