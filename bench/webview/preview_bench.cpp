@@ -19,36 +19,15 @@
 #include "base/program_folder.h"
 #include "shell/preview.h"
 #include "text/cp932.h"
+#include "text/memory_edit_pane.h"
 #include "webview/ui_web_browser.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class Pane : public hemlo::text::EditPane {
- public:
-  explicit Pane(std::string t) : text_(std::move(t)) {}
-  std::string SelectedText() const override { return {}; }
-  void ReplaceSelection(std::string_view) override {}
-  std::size_t SelStart() const override { return 0; }
-  void SetSelStart(std::size_t) override {}
-  std::size_t SelLength() const override { return 0; }
-  void SetSelLength(std::size_t) override {}
-  std::string Text() const override { return text_; }
-  void SetText(std::string_view t) override { text_ = t; }
-  std::size_t TextLength() const override { return text_.size(); }
-  int LineListCount() const override { return 0; }
-  std::string LineListItem(int) const override { return {}; }
-  int LineCount() const override { return 1; }
-  int LineFromOffset(std::size_t) const override { return 0; }
-  std::size_t LineStart(int) const override { return 0; }
-  hemlo::text::CaretPos CaretPosition() const override { return {}; }
-  void SelectAll() override {}
-  bool Modified() const override { return true; }
-  void SetModified(bool) override {}
-
- private:
-  std::string text_;
+struct Pane : hemlo::text::MemoryEditPane {
+  explicit Pane(std::string t) : MemoryEditPane(t) { SetModified(true); }
 };
 
 std::string MakePage(std::size_t target) {

@@ -9,6 +9,7 @@
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
 #include "text/cp932.h"
+#include "text/memory_edit_pane.h"
 
 namespace hemlo::shell {
 namespace {
@@ -16,31 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Just enough of an edit pane for the preview: text and modified flag.
-class FakePane : public text::EditPane {
- public:
-  explicit FakePane(std::string t) : text_(std::move(t)) {}
-  std::string SelectedText() const override { return {}; }
-  void ReplaceSelection(std::string_view) override {}
-  std::size_t SelStart() const override { return 0; }
-  void SetSelStart(std::size_t) override {}
-  std::size_t SelLength() const override { return 0; }
-  void SetSelLength(std::size_t) override {}
-  std::string Text() const override { return text_; }
-  void SetText(std::string_view t) override { text_ = t; }
-  std::size_t TextLength() const override { return text_.size(); }
-  int LineListCount() const override { return 0; }
-  std::string LineListItem(int) const override { return {}; }
-  int LineCount() const override { return 1; }
-  int LineFromOffset(std::size_t) const override { return 0; }
-  std::size_t LineStart(int) const override { return 0; }
-  text::CaretPos CaretPosition() const override { return {}; }
-  void SelectAll() override {}
-  bool Modified() const override { return modified_; }
-  void SetModified(bool m) override { modified_ = m; }
-
- private:
-  std::string text_;
-  bool modified_ = true;
+// The in-memory pane, modified as a page being edited is.
+struct FakePane : text::MemoryEditPane {
+  explicit FakePane(std::string t) : MemoryEditPane(t) { SetModified(true); }
 };
 
 std::string Slurp(const fs::path& p) {

@@ -19,6 +19,7 @@
 #include "base/program_folder.h"
 #include "shell/preview.h"
 #include "text/cp932.h"
+#include "text/memory_edit_pane.h"
 #include "webview/ui_web_browser.h"
 
 namespace hemlo::webview {
@@ -87,27 +88,8 @@ TEST_F(WebViewGui, PreviewShowsImageByRelativePathInAwkwardFolder) {
   TUIWebBrowser view;
   view.resize(400, 300);
   view.show();
-  struct Pane : text::EditPane {
-    std::string t = text::Sjis("<html><body><img id=\"i\" src=\"img/pic.png\"><p>絵ｱｲｳ</p></body></html>");
-    std::string SelectedText() const override { return {}; }
-    void ReplaceSelection(std::string_view) override {}
-    std::size_t SelStart() const override { return 0; }
-    void SetSelStart(std::size_t) override {}
-    std::size_t SelLength() const override { return 0; }
-    void SetSelLength(std::size_t) override {}
-    std::string Text() const override { return t; }
-    void SetText(std::string_view s) override { t = s; }
-    std::size_t TextLength() const override { return t.size(); }
-    int LineListCount() const override { return 0; }
-    std::string LineListItem(int) const override { return {}; }
-    int LineCount() const override { return 1; }
-    int LineFromOffset(std::size_t) const override { return 0; }
-    std::size_t LineStart(int) const override { return 0; }
-    text::CaretPos CaretPosition() const override { return {}; }
-    void SelectAll() override {}
-    bool Modified() const override { return true; }
-    void SetModified(bool) override {}
-  } pane;
+  text::MemoryEditPane pane(text::Sjis("<html><body><img id=\"i\" src=\"img/pic.png\"><p>絵ｱｲｳ</p></body></html>"));
+  pane.SetModified(true);
   ScriptedPrompts prompts;
   shell::PreviewState state;
   shell::PreviewRegistry registry;
