@@ -8,9 +8,11 @@
 #include <QLoggingCategory>
 #include <QTranslator>
 #include <cstdlib>
+#include <cstring>
 #include <malloc.h>
 #include <unistd.h>
 
+#include "app/engine_texts_ja.h"
 #include "authoring/setting_form.h"
 #include "base/program_folder.h"
 #include "favourites/favourites_form.h"
@@ -23,6 +25,9 @@
 #include "shell/about_box.h"
 #include "shell/main_form.h"
 #include "webview/ui_web_browser.h"
+
+// The icons are compiled into this static library; its users must pull them in.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
 
 namespace hemlo {
 
@@ -40,9 +45,14 @@ void PrepareProcess() {
 void PrepareApplication(QApplication& app) {
   // The engine reports its GL set-up on every start; nothing for the user.
   QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+  // No display name: Qt would append it to every window's caption.
   app.setApplicationName(QStringLiteral("Hemlo2"));
-  app.setApplicationDisplayName(QStringLiteral("Hemlo２"));
-  SetProgramFolder(QCoreApplication::applicationDirPath().toStdString());
+  app.setDesktopFileName(QStringLiteral("io.github.hemlo2.Hemlo2"));
+  InitIconResources();
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/hemlo2/hemlo2-%1.png").arg(size), QSize(size, size));
+  app.setWindowIcon(icon);
 
   // The forms ask for the Windows Japanese fonts; IPA fonts stand in for them.
   QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
@@ -52,13 +62,30 @@ void PrepareApplication(QApplication& app) {
 
   // Qt's own dialogs speak Japanese whatever the user's locale.
   const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  bool engine_texts = false;
   for (const char* name : {"qtbase_ja", "qt_ja", "qtwebengine_ja"}) {
     auto* tr = new QTranslator(&app);
-    if (tr->load(QString::fromLatin1(name), dir)) app.installTranslator(tr);
-    else delete tr;
+    if (tr->load(QString::fromLatin1(name), dir)) {
+      app.installTranslator(tr);
+      engine_texts = engine_texts || std::strcmp(name, "qtwebengine_ja") == 0;
+    } else {
+      delete tr;
+    }
   }
+  if (!engine_texts) app.installTranslator(new EngineTextsJa(&app));
   if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
     QIcon::setThemeName(QStringLiteral("Adwaita"));
+}
+
+std::string UseStateFolders() {
+  const StateFolders folders = ChooseStateFolders(
+      QCoreApplication::applicationDirPath().toStdString(), FolderEnvironment::FromProcess());
+  SetProgramFolder(folders.state);
+  SetTemporaryFolder(folders.temporary);
+  std::string error;
+  if (!MakePrivateFolder(folders.state, &error) || !MakePrivateFolder(folders.temporary, &error))
+    return "設定を保存するフォルダを作れません。履歴や接続先は保存されません。\r\n" + error;
+  return {};
 }
 
 Forms CreateForms() {

@@ -170,7 +170,7 @@ std::string TestTable(const TableSettings& t) {
   return out;
 }
 
-std::string TableTestFileName() { return (ProgramFolder() / "TABLEFILE.$$$").string(); }
+std::string TableTestFileName() { return (TemporaryFolder() / "TABLEFILE.$$$").string(); }
 
 // ---------------------------------------------------------------- colours
 
@@ -316,7 +316,7 @@ std::optional<std::string> BuilderModel::Button4Click(Prompts& prompts) {
     return std::nullopt;
   }
   html += "\r\n";
-  const std::filesystem::path file = ProgramFolder() / "TABLEFILE.$$$";
+  const std::filesystem::path file = TemporaryFolder() / "TABLEFILE.$$$";
   if (auto written = WriteFileAtomically(file, html); !written) {
     prompts.Error(file.string() + ": " + written.error);
     return std::nullopt;

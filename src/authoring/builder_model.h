@@ -176,7 +176,7 @@ class BuilderModel {
   bool Button2Click();
   // 設定 of the colour tab.
   bool Button3Click(Prompts& prompts);
-  // テスト: writes "TABLEFILE.$$$" in the program's folder and returns the
+  // テスト: writes "TABLEFILE.$$$" in the scratch folder and returns the
   // file:// address the test view navigates to; nullopt after an error (shown).
   std::optional<std::string> Button4Click(Prompts& prompts);
   // 色取得, step 1: the message before the picker is shown.

@@ -1,14 +1,85 @@
 #include "base/program_folder.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace hemlo {
 namespace {
-std::filesystem::path& Folder() {
-  static std::filesystem::path folder = std::filesystem::current_path();
-  return folder;
+namespace fs = std::filesystem;
+
+struct Folders {
+  fs::path state = fs::current_path();
+  fs::path temporary = state;
+};
+
+Folders& Current() {
+  static Folders folders;
+  return folders;
+}
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// XDG says relative values are invalid and must be ignored.
+fs::path Absolute(const std::string& value) {
+  fs::path p(value);
+  return p.is_absolute() ? p : fs::path();
+}
+
+fs::path HomeBased(const std::string& xdg, const std::string& home, const char* fallback) {
+  if (fs::path p = Absolute(xdg); !p.empty()) return p;
+  if (fs::path h = Absolute(home); !h.empty()) return h / fallback;
+  return fs::temp_directory_path();
 }
 }  // namespace
 
-std::filesystem::path ProgramFolder() { return Folder(); }
-void SetProgramFolder(const std::filesystem::path& folder) { Folder() = folder; }
+fs::path ProgramFolder() { return Current().state; }
+fs::path TemporaryFolder() { return Current().temporary; }
+
+void SetProgramFolder(const fs::path& folder) { Current() = {folder, folder}; }
+void SetTemporaryFolder(const fs::path& folder) { Current().temporary = folder; }
+
+const std::vector<std::string_view>& StateFileNames() {
+  static const std::vector<std::string_view> names = {"Rireki.ini", "favorite.ini", "Ferrox.ini",
+                                                      "LastDir.ini"};
+  return names;
+}
+
+FolderEnvironment FolderEnvironment::FromProcess() {
+  return {Env("XDG_CONFIG_HOME"), Env("XDG_RUNTIME_DIR"), Env("XDG_CACHE_HOME"), Env("HOME")};
+}
+
+StateFolders ChooseStateFolders(const fs::path& executable_folder, const FolderEnvironment& env) {
+  if (::access(executable_folder.c_str(), W_OK) == 0) {
+    std::error_code ec;
+    for (std::string_view name : StateFileNames())
+      if (fs::exists(executable_folder / name, ec)) return {executable_folder, executable_folder, true};
+  }
+  StateFolders folders;
+  folders.state = HomeBased(env.xdg_config_home, env.home, ".config") / "Hemlo2";
+  fs::path runtime = Absolute(env.xdg_runtime_dir);
+  std::error_code ec;
+  if (runtime.empty() || !fs::is_directory(runtime, ec))
+    runtime = HomeBased(env.xdg_cache_home, env.home, ".cache");
+  folders.temporary = runtime / "Hemlo2";
+  return folders;
+}
+
+bool MakePrivateFolder(const fs::path& folder, std::string* error) {
+  std::error_code ec;
+  if (fs::is_directory(folder, ec)) return true;
+  if (!folder.parent_path().empty() && folder.parent_path() != folder)
+    if (!MakePrivateFolder(folder.parent_path(), error)) return false;
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (error) *error = folder.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
 
 }  // namespace hemlo

@@ -77,7 +77,7 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
 }
 
 void QtPrompts::Error(const std::string& text) {
-  QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), Q(text),
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramTitle), Q(text),
                   QMessageBox::NoButton, parent_);
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.exec();

@@ -7,6 +7,9 @@
 
 namespace hemlo {
 
+// Caption of the program's own message boxes.
+inline constexpr char kProgramTitle[] = "Hemlo２";
+
 class QtPrompts : public Prompts {
  public:
   explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}

@@ -1,5 +1,6 @@
 #include "shell/about_box.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -16,7 +17,7 @@ TFrmVer::TFrmVer(QWidget* parent) : QDialog(parent) {
   auto* head = new QHBoxLayout;
   auto* icon = new QLabel(this);
   icon->setObjectName(QStringLiteral("ProgramIcon"));
-  icon->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(32, 32));
+  icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
   head->addWidget(icon);
   auto* names = new QVBoxLayout;
   auto* product = new QLabel(QStringLiteral("Hemlo２"), this);

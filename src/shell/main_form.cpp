@@ -26,6 +26,7 @@
 #include "text/cp932.h"
 #include "shell/about_box.h"
 #include "shell/frame_rules.h"
+#include "shell/help.h"
 #include "shell/mdi_child.h"
 #include "shell/print_job.h"
 
@@ -602,7 +603,7 @@ void TMainForm::FormClose() {
   auto it = handlers_.find(QStringLiteral("FormClose"));
   if (it != handlers_.end() && *it) (*it)();
   std::error_code ec;
-  std::filesystem::remove(ProgramFolder() / "TABLEFILE.$$$", ec);
+  std::filesystem::remove(TemporaryFolder() / "TABLEFILE.$$$", ec);
 }
 
 void TMainForm::OpenUrl(const QString& address) {
@@ -690,10 +691,7 @@ void TMainForm::mnuPrintClick() {
   prompts().Message("情報", "印刷しました", Buttons::Ok, Icon::Information);
 }
 
-void TMainForm::mnuHelpClick() {
-  const auto path = ProgramFolder() / "Korimo.chm";
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
-}
+void TMainForm::mnuHelpClick() { ShowHelp(*this); }
 
 void TMainForm::HelpAbout1Execute() {
   if (auto* about = qobject_cast<QDialog*>(Form("FrmVer"))) about->exec();

@@ -195,7 +195,7 @@ std::string FileName(const std::string& path) {
 }
 
 void UseFallback(PreviewState& state) {
-  std::string folder = ProgramFolder().string();
+  std::string folder = TemporaryFolder().string();
   if (folder.empty() || folder.back() != '/') folder.push_back('/');
   state.PreviewFolder = folder;
   state.PreviewPath = folder + std::string(kFallbackPreviewName);

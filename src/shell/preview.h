@@ -91,7 +91,7 @@ bool DeclaresCharset(std::string_view page);
 // instructions and the DOCTYPE, so the page keeps its rendering mode.
 std::string PreviewBytes(std::string_view page);
 
-// File name of the fallback preview in the program's folder.
+// File name of the fallback preview in the scratch folder (TemporaryFolder).
 inline constexpr std::string_view kFallbackPreviewName = "itiji.htm";
 
 // Everything a preview needs of the frame and the active document window.

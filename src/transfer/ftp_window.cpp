@@ -481,7 +481,7 @@ QString TFtp1::StatusText() const { return StatusPanel0->text(); }
 void TFtp1::ShowError(const std::exception& e) { prompts_->Error(U(FromSjis(e.what()))); }
 
 void TFtp1::ShowPlain(const QString& text) {
-  prompts_->Message(U(QGuiApplication::applicationDisplayName()), U(text), Buttons::Ok, Icon::None);
+  prompts_->Message(kProgramTitle, U(text), Buttons::Ok, Icon::None);
 }
 
 bool TFtp1::RunOperation(const std::function<void()>& op) {

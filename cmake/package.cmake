@@ -1,0 +1,26 @@
+# `cpack -G DEB` in the build folder makes hemlo2_<version>_amd64.deb,
+# installing under /usr.
+set(CPACK_PACKAGE_NAME hemlo2)
+set(CPACK_PACKAGE_VENDOR "Hemlo2 developers")
+set(CPACK_PACKAGE_CONTACT "Hemlo2 developers <hemlo2@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "HTML editor with a built-in FTP publishing tool")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Hemlo2 is a Japanese HTML editor for people who write small personal web\n sites by hand: the page source above a live view, menus that insert tags,\n builders for tables, colours and style rules, and the transfer tool Ferrox\n that publishes the site over FTP.")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION editors)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
+# Libraries the executable links come from dpkg-shlibdeps; the rest are
+# loaded at run time (the web engine's helper process, SVG icons, Japanese
+# translations and fonts, the toolbar's icon theme).
+find_program(HEMLO_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(HEMLO_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libqt6webenginecore6, libqt6webenginewidgets6, libqt6webenginecore6-bin, libqt6svg6, qt6-translations-l10n, fonts-ipafont-gothic, adwaita-icon-theme")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+include(CPack)

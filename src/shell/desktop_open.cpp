@@ -1,0 +1,63 @@
+#include "shell/desktop_open.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+#include "shell/main_form.h"
+
+namespace hemlo {
+
+void OpenPaths(TMainForm& frame, const QStringList& paths) {
+  for (const QString& given : paths) {
+    const QUrl url(given);
+    const QString local = url.isLocalFile() ? url.toLocalFile() : given;
+    const QFileInfo info(local);
+    if (info.isDir()) {
+      frame.prompts().Error(info.absoluteFilePath().toStdString() + "\r\nフォルダは開けません");
+    } else if (!info.isFile()) {
+      frame.prompts().Error(info.absoluteFilePath().toStdString() + "\r\nファイルが見つかりません");
+    } else {
+      frame.OpenDocument(info.absoluteFilePath());
+    }
+  }
+}
+
+QStringList DroppedFiles(const QMimeData* data) {
+  QStringList files;
+  if (!data || !data->hasUrls()) return files;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) return {};
+    files << url.toLocalFile();
+  }
+  return files;
+}
+
+FileDrops::FileDrops(TMainForm& frame) : QObject(&frame), frame_(frame) {
+  // Drag events reach only widgets that accept drops; the frame catches what
+  // its children leave.
+  frame.setAcceptDrops(true);
+  qApp->installEventFilter(this);
+}
+
+bool FileDrops::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != &frame_) return false;
+  auto* drop = static_cast<QDropEvent*>(event);
+  const QStringList files = DroppedFiles(drop->mimeData());
+  if (files.isEmpty()) return false;
+  drop->setDropAction(Qt::CopyAction);
+  drop->accept();
+  if (type == QEvent::Drop) {
+    // Opening shows windows and maybe messages: not inside the drag's own loop.
+    QMetaObject::invokeMethod(&frame_, [frame = &frame_, files] { OpenPaths(*frame, files); },
+                              Qt::QueuedConnection);
+  }
+  return true;
+}
+
+}  // namespace hemlo

@@ -1,0 +1,173 @@
+// The program as a desktop application: the session ending under it, pages
+// handed over by the desktop, the guide, the web engine's own texts.
+#include <gtest/gtest.h>
+
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QMdiArea>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <csignal>
+#include <fstream>
+
+#include "app/session_end.h"
+#include "app/startup.h"
+#include "base/program_folder.h"
+#include "base/prompts.h"
+#include "shell/desktop_open.h"
+#include "shell/help.h"
+#include "shell/main_form.h"
+#include "shell/mdi_child.h"
+#include "shell/recovery.h"
+
+namespace hemlo {
+namespace {
+
+class Desktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    PrepareApplication(*qApp);
+    SetProgramFolder(folder_.path().toStdString());
+  }
+  std::unique_ptr<TMainForm> Start() {
+    Forms forms = CreateForms();
+    std::unique_ptr<TMainForm> frame(forms.MainForm);
+    frame->SetPrompts(&prompts_);
+    frame->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    return frame;
+  }
+  static void Finish(std::unique_ptr<TMainForm>& frame) {
+    for (TMDIChild* c : frame->Children()) c->Memo1->SetModified(false);
+    frame->close();
+    frame.reset();
+  }
+  QString Page(const char* name, const char* text) {
+    const QString path = folder_.filePath(QString::fromUtf8(name));
+    std::ofstream(path.toStdString(), std::ios::binary) << text;
+    return path;
+  }
+
+  QTemporaryDir folder_;
+  ScriptedPrompts prompts_;
+};
+
+TEST_F(Desktop, SigtermKeepsModifiedPagesThatTheNextStartOffers) {
+  const QString page = Page("top.htm", "<p>old</p>\r\n");
+  {
+    auto frame = Start();
+    SessionEnd session;
+    bool ended = false;
+    session.quit = [&] { ended = true; };
+    session.Attach(frame.get());
+    frame->OpenDocument(page)->Memo1->SetText("<p>edited</p>\r\n");
+    frame->FileNew1Execute();
+    frame->ActiveChild()->Memo1->SetText("<p>new page</p>\r\n");
+    for (TMDIChild* c : frame->Children()) c->Memo1->SetModified(true);
+    ::raise(SIGTERM);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended; }, 5000));
+    EXPECT_TRUE(prompts_.asked.empty());
+    Finish(frame);
+  }
+  EXPECT_EQ(shell::ListRecoveryCopies(shell::RecoveryFolder()).size(), 2u);
+  std::string history;
+  std::getline(std::ifstream(folder_.filePath("Rireki.ini").toStdString()), history);
+  EXPECT_EQ(history, page.toStdString() + "\r");
+  std::string untouched;
+  std::getline(std::ifstream(page.toStdString()), untouched);
+  EXPECT_EQ(untouched, "<p>old</p>\r");
+
+  // Next start: はい opens both as modified pages under their own names.
+  prompts_.answers = {Answer::Yes};
+  auto frame = Start();
+  OfferRecoveredPages(*frame);
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_NE(prompts_.asked[0].text.find("2 件"), std::string::npos);
+  const auto children = frame->Children();
+  ASSERT_EQ(children.size(), 2);
+  QStringList captions;
+  std::vector<std::string> texts;
+  for (TMDIChild* c : children) {
+    captions << c->Caption();
+    texts.push_back(c->Memo1->Text());
+    EXPECT_TRUE(c->Memo1->Modified());
+  }
+  EXPECT_TRUE(captions.contains(page) && captions.contains(QString()));
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "<p>edited</p>\r\n"), texts.end());
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "<p>new page</p>\r\n"), texts.end());
+  EXPECT_TRUE(shell::ListRecoveryCopies(shell::RecoveryFolder()).empty());
+  Finish(frame);
+}
+
+TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
+  auto frame = Start();
+  new FileDrops(*frame);
+  const QString first = Page("a.htm", "a\r\n");
+  const QString second = Page("b.htm", "b\r\n");
+  OpenPaths(*frame, {first, folder_.filePath("missing.htm"), QUrl::fromLocalFile(second).toString()});
+  ASSERT_EQ(frame->Children().size(), 2);
+  EXPECT_EQ(frame->ActiveChild()->Caption(), second);
+  EXPECT_EQ(frame->history().Slots()[0], second.toStdString());
+  EXPECT_EQ(frame->history().Slots()[1], first.toStdString());
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_NE(prompts_.asked[0].text.find("ファイルが見つかりません"), std::string::npos);
+
+  // A file dropped on a document window's edit pane opens instead of landing in the text.
+  const QString dropped = Page("c.htm", "c\r\n");
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(dropped)});
+  QWidget* target = frame->ActiveChild()->Memo1->viewport();
+  const QPoint at = target->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Children().size() == 3; }, 5000));
+  EXPECT_EQ(frame->ActiveChild()->Caption(), dropped);
+  EXPECT_EQ(frame->Children()[1]->Memo1->Text(), "b\r\n");
+  Finish(frame);
+}
+
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public slots:
+  void open(const QUrl& url) { urls << url; }
+
+ public:
+  QList<QUrl> urls;
+};
+
+TEST_F(Desktop, HelpOpensTheInstalledGuideOrSaysItIsMissing) {
+  auto frame = Start();
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+  frame->mnuHelpClick();  // the guide the build copies beside the executable
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  ASSERT_EQ(catcher.urls.size(), 1);
+  EXPECT_TRUE(catcher.urls[0].toLocalFile().endsWith("/share/hemlo2/help/index.html"));
+  EXPECT_TRUE(QFileInfo(catcher.urls[0].toLocalFile()).isFile());
+
+  SetHelpFolder(folder_.filePath("nothing"));
+  prompts_.answers = {Answer::Ok};
+  frame->mnuHelpClick();
+  SetHelpFolder(QString());
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_NE(prompts_.asked[0].text.find("インストールされていません"), std::string::npos);
+
+  // The web pane's own menu speaks Japanese.
+  frame->FileNew1Execute();
+  EXPECT_EQ(frame->ActiveChild()->WebBrowser1->page()->action(QWebEnginePage::Back)->text(), "戻る");
+  EXPECT_EQ(frame->ActiveChild()->WebBrowser1->page()->action(QWebEnginePage::ViewSource)->text(),
+            "ページのソースを表示");
+  Finish(frame);
+}
+
+}  // namespace
+}  // namespace hemlo
+
+#include "desktop_test.moc"
