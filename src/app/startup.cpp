@@ -87,6 +87,7 @@ Forms CreateForms() {
   ftp1->setAttribute(Qt::WA_DeleteOnClose, false);
   QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);
   WireTransferOperations(*ftp1, ftp2);
+  ftp1->GuardCloseOf(main);  // no exit while a transfer waits on the network
   main->SetForm("Ftp1", ftp1);
   main->set_ftp_folder = [ftp1](const QString& folder) { ftp1->SetLocalFolder(folder); };
   auto* favourites = new favourites::TForm4(main, *hosts, main->forwarding_prompts());

@@ -89,7 +89,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
     }
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
   ctx.host.SetStatusText(texts::kDone);
@@ -117,7 +117,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
       }
     } catch (const std::exception& e) {
       // The status keeps "削除中..." and the list is not re-read.
-      ShowClientError(ctx.prompts, e);
+      ReportOrRethrow(ctx, e);
       return OpOutcome::kFailed;
     }
   }
@@ -125,7 +125,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
   try {
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
   }
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }
@@ -143,13 +143,13 @@ OpOutcome CreateRemoteFolder(TransferContext& ctx, const std::string& current_re
   try {
     ctx.ftp.CreateDirectory(*name);
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
   try {
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
   }
   return OpOutcome::kDone;
 }

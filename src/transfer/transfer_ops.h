@@ -40,6 +40,13 @@ class TransferHost {
   virtual void RefreshLocalLists() {}
   // Untick "全選択" (which clears a selection made with it).
   virtual void UncheckSelectAll() {}
+  // True once the user has aborted a wait of the current operation: the
+  // error the client raised for it ends the operation, and the window says
+  // what happened.
+  virtual bool WaitCancelled() const { return false; }
+  // The stop test has just honoured a stop request: it must not also abort
+  // the next wait (the end steps' refresh).
+  virtual void StopHonoured() {}
 };
 
 // One row of the remote list as the window shows it.
@@ -119,6 +126,14 @@ std::string ProgressText(std::string_view name, int n, int m);
 // Shows an error of the client in the standard error box (nothing for the
 // silent ones, which mean the peer went away).
 void ShowClientError(Prompts& prompts, const std::exception& e);
+
+// An error after which the operation cannot go on: the connection is gone
+// or the user aborted the wait. The caller rethrows it; whoever started
+// the operation reports it once.
+bool EndsOperation(TransferContext& ctx, const std::exception& e);
+// Inside a catch block: rethrows an error that ends the operation, shows
+// any other.
+void ReportOrRethrow(TransferContext& ctx, const std::exception& e);
 
 // Clears the idle flag for its lifetime and sets it again on every way out,
 // so a failed operation never leaves the window unclosable.
