@@ -27,6 +27,8 @@ void TFtp1::RefreshRemoteList() {
   Label5->setText(FromSjis(folder));
   IdFTP1.ListDirectory(nullptr, {}, true);
   const auto rows = transfer::RowsOfListing(IdFTP1.DirectoryListing());
+  if (const size_t unread = IdFTP1.DirectoryListing().UnparsedLines(); unread > 0)
+    SetStatusText(transfer::UnreadLinesText(unread));
   ListView1->clear();
   ListView1->setUpdatesEnabled(false);
   const QIcon folder_icon = style()->standardIcon(QStyle::SP_DirIcon);

@@ -38,6 +38,12 @@ void Plain(Prompts& prompts, const std::string& text) {
   prompts.Message("", text, Buttons::Ok, Icon::None);
 }
 
+// Lists a folder of a tree walk with its hidden entries. A name starting
+// with "-" goes out as "./name" so the server cannot take it for options.
+void ListFolder(ftp::TIdFTP& ftp, const std::string& folder) {
+  ftp.ListDirectory(nullptr, folder.rfind('-', 0) == 0 ? "./" + folder : folder, true);
+}
+
 void EndRefreshRemote(TransferContext& ctx) {
   try {
     ctx.host.RefreshRemoteList();
@@ -254,19 +260,27 @@ OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source) {
 
 // -------------------------------------------------------------- download
 
-RemoteTree CollectRemoteTree(ftp::TIdFTP& ftp, Prompts& prompts, const std::string& root) {
+RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
   RemoteTree tree;
   tree.FolderList.push_back(root);
   // The list grows while it is walked: index, not iterator.
   for (size_t k = 0; k < tree.FolderList.size(); ++k) {
+    if (k > 0) {
+      ctx.prompts.ProcessEvents();
+      if (StopTest(ctx)) {
+        tree.Stopped = true;
+        break;
+      }
+    }
     const std::string folder = tree.FolderList[k];
-    ftp.ListDirectory(nullptr, folder, true);
-    for (const ftp::TIdFTPListItem& item : ftp.DirectoryListing().Items()) {
+    ListFolder(ctx.ftp, folder);
+    tree.UnreadLines += ctx.ftp.DirectoryListing().UnparsedLines();
+    for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
       const std::string& name = item.FileName;
       if (name == "." || name == "..") continue;
       if (UnsafeRemoteName(name)) {
         // A broken or hostile server; joining the name would leave the tree.
-        Plain(prompts, texts::UnsafeName(DisplayName(name)));
+        Plain(ctx.prompts, texts::UnsafeName(DisplayName(name)));
         continue;
       }
       const std::string path = folder + "/" + name;
@@ -349,8 +363,8 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
         continue;
       }
       if (row.folder) {
-        const RemoteTree tree = CollectRemoteTree(ctx.ftp, ctx.prompts, row.name);
-        if (DownloadRemoteTree(ctx, tree) == OpOutcome::kStopped) {
+        const RemoteTree tree = CollectRemoteTree(ctx, row.name);
+        if (tree.Stopped || DownloadRemoteTree(ctx, tree) == OpOutcome::kStopped) {
           outcome = OpOutcome::kStopped;
           break;
         }

@@ -78,6 +78,8 @@ enum class OpOutcome {
 struct RemoteTree {
   std::vector<std::string> FolderList;
   std::vector<std::string> FileList;
+  bool Stopped = false;    // the stop test ended the walk; the lists are partial
+  size_t UnreadLines = 0;  // listing lines the parser could not read
 };
 
 // Selected local rows (names in the local folder) or the paths dropped from
@@ -96,11 +98,12 @@ OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source);
 // everything in them, files into the local folder.
 OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& rows);
 
-// Breadth-first walk below `root` (a remote name or relative path). "." and
-// ".." are skipped silently; names that could escape the tree ("/", "\\",
-// control characters, empty) are reported and skipped. Client errors
-// propagate.
-RemoteTree CollectRemoteTree(ftp::TIdFTP& ftp, Prompts& prompts, const std::string& root);
+// Breadth-first walk below `root` (a remote name or relative path), hidden
+// entries included. "." and ".." are skipped silently; names that could
+// escape the tree ("/", "\\", control characters, empty) are reported and
+// skipped. Between folders events run and the stop test may end the walk.
+// Client errors propagate.
+RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root);
 
 // Downloads a collected tree below the local folder. Returns kStopped when
 // the stop test fired; errors propagate (the caller shows them).
