@@ -96,6 +96,9 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent) : QWidget(parent, Qt::Window) {
   WireControls();
   IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) { OnClientConnected(); };
   IdFTP1.OnDisconnected = [this](ftp::TIdTCPConnection&) { OnClientDisconnected(); };
+  // Every network wait runs the program's events in slices, so nothing
+  // freezes and Escape reaches the window.
+  IdFTP1.SetWaitHook([this] { return WaitHook(); });
   // The window sees every key before its controls do (Escape = stop).
   qApp->installEventFilter(this);
   Startup();
@@ -105,6 +108,7 @@ TFtp1::~TFtp1() {
   // The client may still report its disconnection while the window goes.
   IdFTP1.OnConnected = nullptr;
   IdFTP1.OnDisconnected = nullptr;
+  IdFTP1.SetWaitHook(nullptr);
 }
 
 void TFtp1::Startup() {
@@ -268,7 +272,7 @@ bool TFtp1::RunOperation(const std::function<void()>& op) {
 }
 
 void TFtp1::ReportFailure(const std::exception& e, bool was_connected) {
-  if (cancel_fired_) {
+  if (cancel_fired_ || dynamic_cast<const ftp::EIdOperationAborted*>(&e)) {
     ReportCancelled();
     return;
   }

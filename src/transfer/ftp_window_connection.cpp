@@ -105,7 +105,11 @@ void TFtp1::OnClientDisconnected() {
 }
 
 void TFtp1::ApplyDataMode(transfer::DataConnectionMode mode) {
-  IdFTP1.Passive = mode == transfer::DataConnectionMode::kPassive;
+  using transfer::DataConnectionMode;
+  IdFTP1.Passive = false;  // the mode alone decides
+  IdFTP1.DataMode = mode == DataConnectionMode::kPassive  ? ftp::TIdDataMode::dmPassive
+                    : mode == DataConnectionMode::kActive ? ftp::TIdDataMode::dmActive
+                                                          : ftp::TIdDataMode::dmAuto;
 }
 
 void TFtp1::Button1Click() {

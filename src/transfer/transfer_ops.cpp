@@ -38,12 +38,6 @@ void Plain(Prompts& prompts, const std::string& text) {
   prompts.Message("", text, Buttons::Ok, Icon::None);
 }
 
-// Lists a folder of a tree walk with its hidden entries. A name starting
-// with "-" goes out as "./name" so the server cannot take it for options.
-void ListFolder(ftp::TIdFTP& ftp, const std::string& folder) {
-  ftp.ListDirectory(nullptr, folder.rfind('-', 0) == 0 ? "./" + folder : folder, true);
-}
-
 void EndRefreshRemote(TransferContext& ctx) {
   try {
     ctx.host.RefreshRemoteList();
@@ -130,7 +124,8 @@ bool StopTest(TransferContext& ctx) {
 
 bool EndsOperation(TransferContext& ctx, const std::exception& e) {
   return ctx.host.WaitCancelled() || !ctx.ftp.Connected() ||
-         dynamic_cast<const ftp::EIdSilentException*>(&e) != nullptr;
+         dynamic_cast<const ftp::EIdSilentException*>(&e) != nullptr ||
+         dynamic_cast<const ftp::EIdOperationAborted*>(&e) != nullptr;
 }
 
 void ReportOrRethrow(TransferContext& ctx, const std::exception& e) {
@@ -273,7 +268,8 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
       }
     }
     const std::string folder = tree.FolderList[k];
-    ListFolder(ctx.ftp, folder);
+    // Hidden entries too: a folder holding ".htaccess" must empty completely.
+    ctx.ftp.ListDirectory(nullptr, folder, true, /*hidden=*/true);
     tree.UnreadLines += ctx.ftp.DirectoryListing().UnparsedLines();
     for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
       const std::string& name = item.FileName;
