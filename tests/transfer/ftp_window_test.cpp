@@ -29,6 +29,7 @@
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo {
 namespace {

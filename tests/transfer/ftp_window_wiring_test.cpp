@@ -17,6 +17,7 @@
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo {
 namespace {

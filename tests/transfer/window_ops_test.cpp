@@ -21,6 +21,7 @@
 #include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::transfer {
 namespace {
