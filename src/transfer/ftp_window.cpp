@@ -173,6 +173,9 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent) : QWidget(parent, Qt::Window) {
   BuildLayout();
   IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) { OnClientConnected(); };
   IdFTP1.OnDisconnected = [this](ftp::TIdTCPConnection&) { OnClientDisconnected(); };
+  // The form's client property: the login announces ASCII ("TYPE A"); each
+  // transfer then applies the mode box.
+  IdFTP1.SetTransferType(ftp::TIdFTPTransferType::ftASCII);
   // The window sees every key before its controls do (Escape = stop).
   qApp->installEventFilter(this);
   Startup();

@@ -48,6 +48,7 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(local.path().string())));
   w.Button1Click();
   ASSERT_TRUE(w.IdFTP1.Connected());
+  EXPECT_EQ(w.IdFTP1.TransferType(), ftp::TIdFTPTransferType::ftASCII);  // what the login announced
 
   Row(w.ListView2, "index.htm")->setSelected(true);
   Row(w.ListView2, "style.css")->setSelected(true);
