@@ -13,7 +13,8 @@ PACKAGES=(
   vsftpd python3-pyftpdlib
 )
 if [ "${1:-}" = "--test" ]; then
-  PACKAGES+=(curl lftp)
+  # Peers for the benchmarks; packaging and launcher-file checks.
+  PACKAGES+=(curl lftp dpkg-dev appstream desktop-file-utils)
 fi
 
 missing=()

@@ -16,7 +16,7 @@
 #include "app/session_end.h"
 #include "app/startup.h"
 #include "base/program_folder.h"
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "shell/desktop_open.h"
 #include "shell/help.h"
 #include "shell/main_form.h"
