@@ -670,38 +670,62 @@ void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& pa
 }
 
 namespace {
-// A FEAT line of the form "MLST type*;size*;modify*;": the reply keeps each
-// line from its fifth character on, so what is left of it is a fact list
-// after one space, and only MLST announces the "type" fact.
-bool AnnouncesMlst(std::string_view text) {
-  if (text.size() < 5 || text[0] != ' ') return false;
-  text.remove_prefix(1);
-  while (!text.empty()) {
+// The facts of a FEAT line of the form "MLST type*;size*;unix.mode;": the
+// reply keeps each line from its fifth character on, so what is left of it
+// is a fact list after one space, and only MLST announces the "type" fact.
+// Empty for any other line.
+std::vector<std::string> MlstFacts(std::string_view text) {
+  std::vector<std::string> facts;
+  if (text.size() < 5 || text[0] != ' ') return facts;
+  bool typed = false;
+  for (text.remove_prefix(1); !text.empty();) {
     size_t semi = text.find(';');
-    std::string_view fact = TrimControl(text.substr(0, semi));
-    if (!fact.empty() && fact.back() == '*') fact.remove_suffix(1);
-    if (fact.size() == 4 && (fact[0] | 0x20) == 't' && (fact[1] | 0x20) == 'y' && (fact[2] | 0x20) == 'p' &&
-        (fact[3] | 0x20) == 'e')
-      return true;
+    std::string fact(TrimControl(text.substr(0, semi)));
+    for (char& c : fact)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    typed = typed || fact == "type" || fact == "type*";
+    if (!fact.empty()) facts.push_back(std::move(fact));
     if (semi == std::string_view::npos) break;
     text.remove_prefix(semi + 1);
   }
-  return false;
+  if (!typed) facts.clear();
+  return facts;
 }
 }  // namespace
 
 bool TIdFTP::MlstSupported() {
-  if (mlst_ < 0) {
-    mlst_ = 0;
-    try {
-      SendCmd("FEAT", {211});
-      for (size_t i = 1; i < LastReply.Text.size(); ++i)
-        if (AnnouncesMlst(LastReply.Text[i])) mlst_ = 1;
-    } catch (const EIdProtocolReplyError&) {
-      // No FEAT: no MLST either.
+  if (mlst_ >= 0) return mlst_ == 1;
+  mlst_ = 0;
+  std::vector<std::string> facts;
+  try {
+    SendCmd("FEAT", {211});
+    for (size_t i = 1; i < LastReply.Text.size() && facts.empty(); ++i) facts = MlstFacts(LastReply.Text[i]);
+  } catch (const EIdProtocolReplyError&) {
+    // No FEAT: no MLST either.
+  }
+  if (facts.empty()) return false;
+  mlst_ = 1;
+  // Facts offered but not sent unasked (no "*"), such as unix.mode, which
+  // the permission column needs: ask for them with the usual ones.
+  static const char* const kWanted[] = {"type", "size", "modify", "perm", "unix.mode", "unix.owner", "unix.group"};
+  std::string wanted;
+  bool missing = false;
+  for (const char* name : kWanted) {
+    for (const std::string& f : facts) {
+      const bool on = !f.empty() && f.back() == '*';
+      if ((on ? f.substr(0, f.size() - 1) : f) != name) continue;
+      wanted += std::string(name) + ';';
+      missing = missing || !on;
     }
   }
-  return mlst_ == 1;
+  if (missing) {
+    try {
+      SendCmd("OPTS MLST " + wanted, {200});
+    } catch (const EIdProtocolReplyError&) {
+      // Then the listings come with the facts the server chose.
+    }
+  }
+  return true;
 }
 
 void TIdFTP::ListEntries(const std::string& path, bool hidden, bool probe) {

@@ -228,7 +228,7 @@ const Line kCorpus[] = {
     {"mlsd", "type=file;size=10;modify=20240101000000; a; b=c.txt", "a; b=c.txt", 10, 'f', "2024-01-01 09:00:00"},
     {"mlsd", "type=file;size=10;modify=20240101000000; name -> arrow", "name -> arrow", 10, 'f', "2024-01-01 09:00:00"},
     {"mlsd", "type=file;size=10;unix.mode=0644; undated.txt", "undated.txt", 10, 'f', ""},
-    {"mlsd", "type=file;size=10;modify=20240310120000;perm=radfwMT;unix.mode=0644;unix.uid=0;unix.gid=0;unique=803g1a2b3; pyftpd.txt", "pyftpd.txt", 10, 'f', "2024-03-10 21:00:00"},
+    {"mlsd", "type=file;size=10;modify=20240310120000;perm=radfwMT;unix.mode=0o644;unix.uid=0;unix.gid=0;unique=803g1a2b3; pyftpd.txt", "pyftpd.txt", 10, 'f', "2024-03-10 21:00:00"},
     {"mlsd", "type=dir;size=4096;modify=20240310120000;perm=elcdfmp;unix.mode=0775;unique=803g1a2b4; -old", "-old", 4096, 'd', "2024-03-10 21:00:00"},
 
     {"unreadable", "ls: cannot open directory .: Permission denied", "", 0, 'x', ""},

@@ -30,6 +30,7 @@
 #include "transfer/ferrox_files.h"
 #include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo {
 namespace {

@@ -18,6 +18,7 @@
 #include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo {
 namespace {

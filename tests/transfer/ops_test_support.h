@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "ftp/id_ftp.h"
 #include "transfer/transfer_ops.h"
 

@@ -22,6 +22,7 @@
 #include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::transfer {
 namespace {
