@@ -15,6 +15,7 @@
 #include "../ftp/real_servers.h"
 #include "../ftp/scripted_server.h"
 #include "base/program_folder.h"
+#include "support/scripted_prompts.h"
 #include "ftp_window_controls.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
