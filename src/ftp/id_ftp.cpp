@@ -402,7 +402,10 @@ void TIdFTP::OpenDataChannel(const std::string& command, const std::vector<int16
     CheckResponse(codes);
   }
   if (!passive) WaitForServerConnection();
-  data_->connection.SetNonBlocking(true);
+  // Blocking calls that give up after one slice: as cheap as plain blocking
+  // ones while data flows, and the hook still runs when it does not.
+  data_->connection.SetNonBlocking(false);
+  data_->connection.SetIoTimeouts(kWaitSliceMs);
 }
 
 void TIdFTP::WaitForServerConnection() {
@@ -550,6 +553,7 @@ void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
 void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_t)>& sink) {
   std::vector<char> buf(static_cast<size_t>(std::max(RecvBufferSize, 1)));
   int64_t total = 0;
+  int64_t last_data = NowMs();
   if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmRead, 0);
   for (;;) {
     // AbortTransfer called from a progress handler closes the channel.
@@ -559,14 +563,16 @@ void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_
       sink(buf.data(), static_cast<size_t>(n));
       total += n;
       if (OnWork) OnWork(*this, TWorkMode::wmRead, total);
+      last_data = NowMs();
       YieldToHook();
       continue;
     }
     if (n == 0) break;
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      pollfd p{data_fd, POLLIN, 0};
-      if (!WaitForEvents(&p, 1, DataTimeout > 0 ? NowMs() + DataTimeout : 0)) throw EIdDataTimeout();
+      // One slice without data.
+      if (DataTimeout > 0 && NowMs() - last_data >= DataTimeout) throw EIdDataTimeout();
+      CallHook();
       continue;
     }
     RaiseLastSocketError();
@@ -581,6 +587,7 @@ void TIdFTP::SendFile(int file_fd, int data_fd) {
   const int64_t size = sized ? st.st_size : 0;
   std::vector<char> buf(static_cast<size_t>(std::max(SendBufferSize, 1)));
   int64_t sent = 0;
+  int64_t last_progress = NowMs();
   if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmWrite, size);
   while (!sized || sent < size) {
     size_t want = buf.size();
@@ -602,12 +609,14 @@ void TIdFTP::SendFile(int file_fd, int data_fd) {
       if (w < 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-          pollfd pf{data_fd, POLLOUT, 0};
-          if (!WaitForEvents(&pf, 1, DataTimeout > 0 ? NowMs() + DataTimeout : 0)) throw EIdDataTimeout();
+          // One slice in which the server took nothing.
+          if (DataTimeout > 0 && NowMs() - last_progress >= DataTimeout) throw EIdDataTimeout();
+          CallHook();
           continue;
         }
         RaiseLastSocketError();
       }
+      last_progress = NowMs();
       p += w;
       left -= static_cast<size_t>(w);
     }
