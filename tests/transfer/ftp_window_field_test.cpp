@@ -120,9 +120,16 @@ TEST_F(FtpWindowFieldTest, SilentServerIsCancelledByEscapeWhileTheProgramKeepsRu
     EXPECT_FALSE(Ui(w).Button2->isEnabled());
   });
   timer.start(10);
+  // Closing the frame or the window meanwhile is refused (and cancels);
+  // Escape cancels too; however many ask, the stop is said once.
+  QWidget frame;
+  w->GuardCloseOf(&frame);
+  frame.show();
   qint64 escaped_at = -1;
   QTimer::singleShot(400, [&] {
     escaped_at = clock.elapsed();
+    EXPECT_FALSE(frame.close());
+    EXPECT_FALSE(w->close());
     QTest::keyClick(Ui(w).ListView1, Qt::Key_Escape);
   });
   w->Button1Click();
@@ -139,6 +146,8 @@ TEST_F(FtpWindowFieldTest, SilentServerIsCancelledByEscapeWhileTheProgramKeepsRu
   EXPECT_EQ(w->StatusText(), QStringLiteral("中断しました（接続を閉じました）"));
   EXPECT_TRUE(Ui(w).Button1->isEnabled());
   EXPECT_TRUE(w->IdleFlag());
+  EXPECT_TRUE(frame.isVisible());
+  EXPECT_TRUE(frame.close());  // nothing waits any more
   EXPECT_EQ(server.Join(), "");
 }
 
