@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QSignalSpy>
+#include <QWebEngineView>
 #include <QDropEvent>
 #include <QMdiArea>
 #include <QMimeData>
@@ -22,6 +25,7 @@
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "shell/recovery.h"
+#include "text/cp932.h"
 
 namespace hemlo {
 namespace {
@@ -130,6 +134,22 @@ TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Children().size() == 3; }, 5000));
   EXPECT_EQ(frame->ActiveChild()->Caption(), dropped);
   EXPECT_EQ(frame->Children()[1]->Memo1->Text(), "b\r\n");
+
+  // The README's picture: a page and its preview.
+  const std::string html = text::Sjis(
+      "<html>\r\n<head><title>わたしのページ</title></head>\r\n<body>\r\n"
+      "<h1>ようこそ</h1>\r\n<p>Hemlo２で書いた<b>はじめてのページ</b>です。</p>\r\n"
+      "<ul>\r\n<li>日記</li>\r\n<li>写真</li>\r\n<li>リンク</li>\r\n</ul>\r\n</body>\r\n</html>\r\n");
+  TMDIChild* shown = frame->OpenDocument(Page("index.htm", html.c_str()));
+  QSignalSpy loaded(shown->WebBrowser1, &QWebEngineView::loadFinished);
+  frame->resize(900, 620);
+  shown->parentWidget()->showMaximized();
+  frame->Image1Click();
+  if (QTest::qWaitFor([&] { return shown->WebBrowser1->url().fileName() == "indexbak.htm" && !loaded.isEmpty(); }, 20000)) {
+    QDir dir(QString::fromLocal8Bit(qgetenv("HEMLO_BUILD_DIR")));
+    dir.mkpath(QStringLiteral("screenshots"));
+    frame->grab().save(dir.filePath(QStringLiteral("screenshots/desktop_page.png")));
+  }
   Finish(frame);
 }
 
