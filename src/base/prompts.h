@@ -28,8 +28,10 @@ struct FileDialogRequest {
 class Prompts {
  public:
   virtual ~Prompts() = default;
+  // `default_button` is the answer Enter gives: Answer::No for a question
+  // whose はい throws work away. Ignored when the box has no such button.
   virtual Answer Message(const std::string& caption, const std::string& text,
-                         Buttons buttons, Icon icon) = 0;
+                         Buttons buttons, Icon icon, Answer default_button = Answer::Yes) = 0;
   // The toolkit's standard error box (conversion errors, I/O errors).
   virtual void Error(const std::string& text) = 0;
   // nullopt when cancelled.
@@ -47,9 +49,9 @@ class Prompts {
 class ForwardingPrompts : public Prompts {
  public:
   explicit ForwardingPrompts(std::function<Prompts&()> target) : target_(std::move(target)) {}
-  Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
-                 Icon icon) override {
-    return target_().Message(caption, text, buttons, icon);
+  Answer Message(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                 Answer default_button = Answer::Yes) override {
+    return target_().Message(caption, text, buttons, icon, default_button);
   }
   void Error(const std::string& text) override { target_().Error(text); }
   std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
@@ -75,9 +77,10 @@ class ScriptedPrompts : public Prompts {
   struct Asked {
     std::string kind;  // "message", "error", "input", "open", "save"
     std::string caption;
-    std::string text;
+    std::string text;  // for "open" and "save": the folder the dialog starts in
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
+    Answer default_button = Answer::Yes;
   };
 
   std::vector<Answer> answers;                     // for Message
@@ -85,8 +88,8 @@ class ScriptedPrompts : public Prompts {
   std::vector<Asked> asked;
   std::function<void()> on_process_events;
 
-  Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
-                 Icon icon) override;
+  Answer Message(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                 Answer default_button = Answer::Yes) override;
   void Error(const std::string& text) override;
   std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                    const std::string& initial) override;

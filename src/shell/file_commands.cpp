@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 
+#include "base/dialog_folder.h"
 #include "base/program_folder.h"
 #include "shell/document_file.h"
 #include "shell/main_form.h"
@@ -21,6 +22,8 @@ FileDialogRequest TMainForm::DocumentDialog(const char* title) {
   FileDialogRequest r;
   r.title = title;
   r.default_suffix = "htm";
+  const TMDIChild* child = ActiveChild();
+  r.initial_path = DialogFolder::StartFor(child ? child->Caption().toStdString() : std::string());
   r.filters = {{"Html(*.htm;*.html)", "*.htm;*.html"},
                {"画像ファイル", "*.jpg;*.jpeg;*.gif;*.bmp;*.ico"},
                {"スタイルシート(*.css)", "*.css"},
@@ -52,7 +55,9 @@ void TMainForm::FileNew1Execute() { OpenDocument(QString()); }
 
 void TMainForm::FileOpen1Execute() {
   auto chosen = prompts().OpenFile(DocumentDialog("開く"));
-  if (chosen) OpenDocument(QString::fromStdString(*chosen));
+  if (!chosen) return;
+  DialogFolder::Chosen(*chosen);
+  OpenDocument(QString::fromStdString(*chosen));
 }
 
 bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
@@ -77,6 +82,7 @@ void TMainForm::FileSaveItemClick() {
   }
   auto chosen = prompts().SaveFile(DocumentDialog("名前を付けて保存"));
   if (!chosen) return;
+  DialogFolder::Chosen(*chosen);
   const QString path = QString::fromStdString(*chosen);
   if (!WriteChildTo(child, path)) return;
   child->SetCaption(path);
@@ -88,6 +94,7 @@ void TMainForm::FileSaveAsItemClick() {
   if (!child) return;
   auto chosen = prompts().SaveFile(DocumentDialog("名前を付けて保存"));
   if (!chosen) return;
+  DialogFolder::Chosen(*chosen);
   const QString path = QString::fromStdString(*chosen);
   if (!WriteChildTo(child, path)) return;
   child->SetCaption(path);

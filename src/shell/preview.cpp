@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/atomic_file.h"
+#include "base/dialog_folder.h"
 #include "base/program_folder.h"
 #include "text/cp932.h"
 
@@ -221,6 +222,7 @@ PreviewResult Image1Click(PreviewContext& c) {
       result.outcome = Outcome::Cancelled;
       return result;
     }
+    DialogFolder::Chosen(*chosen);
     // A failed save must not look like one that worked: the page stays
     // untitled and modified, the error is shown, and the preview goes on
     // through the fallback file.
@@ -240,6 +242,8 @@ PreviewResult Image1Click(PreviewContext& c) {
     std::error_code ec;
     fs::current_path(fs::path(state.PreviewFolder), ec);
     failed = static_cast<bool>(ec);
+    // The page's folder is now the one relative links are made from.
+    if (!failed) DialogFolder::Set(fs::path(state.PreviewFolder).lexically_normal().parent_path().string());
   }
   if (!failed) {
     // A file of the preview name that this program did not write is the

@@ -211,7 +211,7 @@ void TFtp1::mnuDeleteFolderClick() {
   if (parent.isEmpty()) return;  // the root folder is never deleted
   // The desktop trash asks nothing itself, so the question is ours.
   if (prompts_->Message("ﾌｫﾙﾀﾞ削除", U(old) + " をごみ箱に移動します。\n\n   よろしいですか？", Buttons::YesNo,
-                        Icon::Warning) != Answer::Yes)
+                        Icon::Warning, Answer::No) != Answer::Yes)
     return;
   SetLocalFolder(parent);
   if (!QFile::moveToTrash(old)) {
@@ -244,7 +244,7 @@ void TFtp1::mnuDeleteFilesClick() {
   const std::vector<std::string> names = SelectedLocalNames();
   if (names.empty()) return;
   if (prompts_->Message("警告", names.front() + "を削除します。\n\n   よろしいですか？", Buttons::YesNoCancel,
-                        Icon::Warning) != Answer::Yes)
+                        Icon::Warning, Answer::No) != Answer::Yes)
     return;
   const std::string base = transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8);
   for (const auto& n : names) QFile::remove(Q(base + n));  // a file that stays is simply listed again
