@@ -18,7 +18,7 @@ QString HistoryName(int slot) {
 }
 }  // namespace
 
-FileDialogRequest TMainForm::DocumentDialog(const char* title) {
+FileDialogRequest TMainForm::DocumentDialog(const char* title) const {
   FileDialogRequest r;
   r.title = title;
   r.default_suffix = "htm";
@@ -127,7 +127,9 @@ void TMainForm::AddHistory(const QString& path) {
 void TMainForm::UpdateHistoryMenu() {
   for (int i = 0; i < History::kSlots; ++i)
     if (QAction* a = action(HistoryName(i)))
-      a->setText(QString::fromStdString(history_.Slots()[static_cast<std::size_t>(i)]));
+      // A "&" of a path is a character of its name, not a mnemonic.
+      a->setText(QString::fromStdString(history_.Slots()[static_cast<std::size_t>(i)])
+                     .replace('&', QStringLiteral("&&")));
 }
 
 void TMainForm::LoadHistory() {

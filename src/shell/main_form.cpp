@@ -216,12 +216,22 @@ void TMainForm::BuildActions() {
     for (auto* w : mdi_->subWindowList()) w->showMinimized();
   });
   SetHandler("WindowArrangeAll1", [this] {
-    // Line the minimised windows up along the bottom edge.
+    // Line the minimised windows up in rows from the bottom edge upwards,
+    // each row as wide as the client area allows.
+    const int width = mdi_->viewport()->width();
     int x = 0;
+    int y = mdi_->viewport()->height();
+    int row_height = 0;
     for (auto* w : mdi_->subWindowList()) {
       if (!w->isMinimized()) continue;
       const QSize s = w->size();
-      w->move(x, mdi_->viewport()->height() - s.height());
+      if (x > 0 && x + s.width() > width) {
+        x = 0;
+        y -= row_height;
+        row_height = 0;
+      }
+      row_height = qMax(row_height, s.height());
+      w->move(x, y - s.height());
       x += s.width();
     }
   });
@@ -258,7 +268,8 @@ void TMainForm::BuildMenus() {
   file->addAction(action("FileNew1"));
   actions_["FileNewItem"] = action("FileNew1");
   QAction* open = item(file, "FileOpenItem", "開く(&O)...", action("FileOpen1")->shortcut());
-  open->setShortcut({});  // the action owns Ctrl+O
+  // The menu shows Ctrl+O; the toolbar's action answers it everywhere else.
+  open->setShortcutContext(Qt::WidgetShortcut);
   SetHint(open, action("FileOpen1")->toolTip() + "|" + action("FileOpen1")->statusTip());
   connect(open, &QAction::triggered, action("FileOpen1"), &QAction::trigger);
   SetHint(item(file, "FileCloseItem", "閉じる"), QStringLiteral("閉じる|現在のファイルを閉じる"));

@@ -1,7 +1,5 @@
 #include "shell/preview.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <system_error>
 
@@ -126,63 +124,6 @@ std::string PreviewBytes(std::string_view page) {
   out.append(page.substr(0, at));
   out.append("<meta charset=\"Shift_JIS\">");
   out.append(page.substr(at));
-  return out;
-}
-
-// --- registry ---------------------------------------------------------------
-
-PreviewRegistry& PreviewRegistry::Shared() {
-  static PreviewRegistry registry;
-  return registry;
-}
-
-bool PreviewRegistry::Stat(const std::string& path, Identity& out) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  out.device = st.st_dev;
-  out.inode = st.st_ino;
-  out.size = static_cast<unsigned long long>(st.st_size);
-  out.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec;
-  return true;
-}
-
-bool PreviewRegistry::IsOurs(const std::string& path) const {
-  auto it = files_.find(path);
-  if (it == files_.end()) return false;
-  Identity now;
-  return Stat(path, now) && now == it->second.identity;
-}
-
-void PreviewRegistry::Written(const std::string& path, const void* owner) {
-  Identity id;
-  if (!Stat(path, id)) return;
-  Record& r = files_[path];
-  r.identity = id;
-  r.owners.insert(owner);
-}
-
-int PreviewRegistry::Release(const void* owner) {
-  int deleted = 0;
-  for (auto it = files_.begin(); it != files_.end();) {
-    Record& r = it->second;
-    if (r.owners.erase(owner) == 0 || !r.owners.empty()) {
-      ++it;
-      continue;
-    }
-    Identity now;
-    if (Stat(it->first, now) && now == r.identity) {
-      std::error_code ec;
-      if (fs::remove(it->first, ec)) ++deleted;
-    }
-    it = files_.erase(it);
-  }
-  return deleted;
-}
-
-std::set<std::string> PreviewRegistry::FilesOf(const void* owner) const {
-  std::set<std::string> out;
-  for (const auto& [path, r] : files_)
-    if (r.owners.count(owner)) out.insert(path);
   return out;
 }
 

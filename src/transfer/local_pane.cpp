@@ -19,6 +19,7 @@
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
 #include "transfer/local_paths.h"
+#include "transfer/local_trash.h"
 
 namespace hemlo {
 namespace {
@@ -214,7 +215,7 @@ void TFtp1::mnuDeleteFolderClick() {
                         Icon::Warning, Answer::No) != Answer::Yes)
     return;
   SetLocalFolder(parent);
-  if (!QFile::moveToTrash(old)) {
+  if (!transfer::MoveToTrash(U(old))) {
     ShowPlain(QStringLiteral("ﾌｫﾙﾀﾞ削除失敗"));
     RefreshLocalLists();
     return;

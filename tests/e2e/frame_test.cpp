@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
@@ -281,6 +282,33 @@ TEST_F(Frame, FileDialogsStartWhereTheUserWorksAndSetTheLinkBase) {
   // No page and no folder yet: home; then the page's folder; then, with no
   // page open, the folder last used. Never the program's folder.
   EXPECT_EQ(started, (std::vector<std::string>{qgetenv("HOME").toStdString(), site, site, other}));
+}
+
+TEST_F(Frame, MenusShowKeysAndNamesAsTheyAreAndIconsStayInside) {
+  // 開く(&O)... shows Ctrl+O, and the key still opens exactly one dialog.
+  EXPECT_EQ(frame_->action("FileOpenItem")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  prompts_.inputs = {std::nullopt};
+  frame_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+  QTest::keyClick(frame_.get(), Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_EQ(prompts_.asked[0].kind, "open");
+
+  // A "&" in a history path is shown, not taken for a mnemonic.
+  const QString page = folder_.filePath(QStringLiteral("Q&A.htm"));
+  std::ofstream(page.toStdString()) << "x";
+  frame_->OpenDocument(page);
+  EXPECT_EQ(frame_->action("mnuFavorit")->iconText(), page);
+
+  // すべて整列 after すべてを最小化 keeps every icon inside the client area.
+  frame_->resize(420, 500);
+  for (int i = 0; i < 6; ++i) frame_->OpenDocument(QString());
+  frame_->action("WindowMinimizeAll1")->trigger();
+  frame_->action("WindowArrangeAll1")->trigger();
+  auto* area = frame_->findChild<QMdiArea*>();
+  ASSERT_NE(area, nullptr);
+  for (QMdiSubWindow* w : area->subWindowList())
+    EXPECT_TRUE(area->viewport()->rect().contains(w->geometry())) << w->geometry().x() << "," << w->geometry().y();
 }
 
 TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
