@@ -75,7 +75,7 @@ void TMDIChild::CreateWebPane(webview::TUIWebBrowser* replacing) {
 
 TMDIChild::~TMDIChild() {
   // FormDestroy: the window's preview file goes with it.
-  if (on_destroy) on_destroy(Caption());
+  emit destroying(Caption());
 }
 
 void TMDIChild::SetMemoHeight(int pixels) {

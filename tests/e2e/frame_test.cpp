@@ -2,6 +2,7 @@
 // answers to every question.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -164,8 +165,8 @@ TEST_F(Frame, PrintWithoutPrinterReportsAnErrorAndNoConfirmation) {
 TEST_F(Frame, WindowMenuListsTheWindowsAndChecksTheActiveOne) {
   frame_->OpenDocument(QStringLiteral("/tmp/one.htm"));
   frame_->OpenDocument(QStringLiteral("/tmp/two.htm"));
-  EXPECT_TRUE(frame_->action("WindowCascade1")->isEnabled());
-  QMenu* menu = frame_->menu("Window1");
+  EXPECT_TRUE(frame_->action(FrameCommand::WindowCascade)->isEnabled());
+  QMenu* menu = frame_->findChild<QMenu*>(QStringLiteral("Window1"));
   emit menu->aboutToShow();
   QStringList checked, all;
   for (QAction* a : menu->actions()) {
@@ -250,7 +251,9 @@ TEST_F(Frame, TransferToolOpensOnTheActivePagesFolder) {
   std::ofstream((dir + "/index.htm").toStdString()) << "x";
   frame_->OpenDocument(dir + "/index.htm");
   frame_->mnuFTPClick();
-  auto* ftp = qobject_cast<TFtp1*>(frame_->Form("Ftp1"));
+  TFtp1* ftp = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* t = qobject_cast<TFtp1*>(w)) ftp = t;
   ASSERT_NE(ftp, nullptr);
   QTRY_VERIFY_WITH_TIMEOUT(ftp->isVisible(), 3000);
   EXPECT_EQ(ftp->windowTitle(), QStringLiteral("Ferrox"));
@@ -271,7 +274,7 @@ TEST_F(Frame, FileDialogsStartWhereTheUserWorksAndSetTheLinkBase) {
   TMDIChild* page = frame_->ActiveChild();
   ASSERT_NE(page, nullptr);
   page->Memo1->SetSelStart(0);
-  frame_->action("mnuInsertClick_0")->trigger();  // ファイル名...
+  frame_->findChild<QAction*>(QStringLiteral("mnuInsertClick_0"))->trigger();  // ファイル名...
   EXPECT_EQ(page->Memo1->Text(), "img/a.gifx");
   frame_->FileSaveAsItemClick();
   frame_->FileCloseItemClick();
@@ -286,7 +289,7 @@ TEST_F(Frame, FileDialogsStartWhereTheUserWorksAndSetTheLinkBase) {
 
 TEST_F(Frame, MenusShowKeysAndNamesAsTheyAreAndIconsStayInside) {
   // 開く(&O)... shows Ctrl+O, and the key still opens exactly one dialog.
-  EXPECT_EQ(frame_->action("FileOpenItem")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  EXPECT_EQ(frame_->action(FrameCommand::FileOpenItem)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
   prompts_.inputs = {std::nullopt};
   frame_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
@@ -298,13 +301,13 @@ TEST_F(Frame, MenusShowKeysAndNamesAsTheyAreAndIconsStayInside) {
   const QString page = folder_.filePath(QStringLiteral("Q&A.htm"));
   std::ofstream(page.toStdString()) << "x";
   frame_->OpenDocument(page);
-  EXPECT_EQ(frame_->action("mnuFavorit")->iconText(), page);
+  EXPECT_EQ(frame_->history_action(0)->iconText(), page);
 
   // すべて整列 after すべてを最小化 keeps every icon inside the client area.
   frame_->resize(420, 500);
   for (int i = 0; i < 6; ++i) frame_->OpenDocument(QString());
-  frame_->action("WindowMinimizeAll1")->trigger();
-  frame_->action("WindowArrangeAll1")->trigger();
+  frame_->action(FrameCommand::WindowMinimizeAll)->trigger();
+  frame_->action(FrameCommand::WindowArrangeAll)->trigger();
   auto* area = frame_->findChild<QMdiArea*>();
   ASSERT_NE(area, nullptr);
   for (QMdiSubWindow* w : area->subWindowList())
@@ -317,7 +320,7 @@ TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
   TMDIChild* child = frame_->OpenDocument(page);
   EXPECT_EQ(child->Memo1->Text(), "x\r\n");
   EXPECT_FALSE(child->Memo1->Modified());
-  EXPECT_EQ(frame_->action("mnuFavorit")->text(), page);
+  EXPECT_EQ(frame_->history_action(0)->text(), page);
   frame_->close();
   std::string bytes;
   std::ifstream in((folder_.path() + "/Rireki.ini").toStdString(), std::ios::binary);
