@@ -86,6 +86,7 @@ Forms CreateForms() {
   ftp1->setAttribute(Qt::WA_DeleteOnClose, false);
   QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);
   WireTransferOperations(*ftp1, ftp2);
+  ftp1->GuardCloseOf(main);  // no exit while a transfer waits on the network
   QObject::connect(main, &TMainForm::transferToolRequested, ftp1, [ftp1](const QString& folder) {
     // A window already open keeps the folder the user went to.
     if (!ftp1->isVisible() && !folder.isEmpty()) ftp1->SetLocalFolder(folder);

@@ -213,6 +213,7 @@ void TIdFTP::Connect(bool auto_login, int timeout_ms) {
     mode_in_use_ = TIdDataMode::dmAuto;
     epsv_refused_ = false;
     list_hidden_ok_ = true;
+    mlst_ = -1;
     disconnect_requested_ = false;
     TIdTCPClient::Connect(timeout_ms);
     GetResponse({220});
@@ -663,15 +664,75 @@ void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& pa
   listing_ = SplitListingLines(bytes);
   if (details && hidden) listing_.erase(std::remove_if(listing_.begin(), listing_.end(), IsSelfOrParentLine), listing_.end());
   listing_details_ = details;
+  listing_mlsd_ = false;
   if (dest) *dest = listing_;
   directory_listing_.reset();
+}
+
+namespace {
+// A FEAT line of the form "MLST type*;size*;modify*;": the reply keeps each
+// line from its fifth character on, so what is left of it is a fact list
+// after one space, and only MLST announces the "type" fact.
+bool AnnouncesMlst(std::string_view text) {
+  if (text.size() < 5 || text[0] != ' ') return false;
+  text.remove_prefix(1);
+  while (!text.empty()) {
+    size_t semi = text.find(';');
+    std::string_view fact = TrimControl(text.substr(0, semi));
+    if (!fact.empty() && fact.back() == '*') fact.remove_suffix(1);
+    if (fact.size() == 4 && (fact[0] | 0x20) == 't' && (fact[1] | 0x20) == 'y' && (fact[2] | 0x20) == 'p' &&
+        (fact[3] | 0x20) == 'e')
+      return true;
+    if (semi == std::string_view::npos) break;
+    text.remove_prefix(semi + 1);
+  }
+  return false;
+}
+}  // namespace
+
+bool TIdFTP::MlstSupported() {
+  if (mlst_ < 0) {
+    mlst_ = 0;
+    try {
+      SendCmd("FEAT", {211});
+      for (size_t i = 1; i < LastReply.Text.size(); ++i)
+        if (AnnouncesMlst(LastReply.Text[i])) mlst_ = 1;
+    } catch (const EIdProtocolReplyError&) {
+      // No FEAT: no MLST either.
+    }
+  }
+  return mlst_ == 1;
+}
+
+void TIdFTP::ListEntries(const std::string& path, bool hidden, bool probe) {
+  if (probe ? MlstSupported() : mlst_ == 1) {
+    std::string bytes;
+    try {
+      // MLSD takes no options, so a name starting with "-" is safe as it is.
+      ListInto(bytes, std::string(TrimControl("MLSD " + path)));
+      listing_ = SplitListingLines(bytes);
+      listing_details_ = true;
+      listing_mlsd_ = true;
+      directory_listing_.reset();
+      return;
+    } catch (const EIdProtocolReplyError& e) {
+      // Not implemented after all: LIST from now on. Any other refusal
+      // (a missing folder, say) is LIST's to report this time.
+      if (e.ErrorCode() >= 500 && e.ErrorCode() <= 504) mlst_ = 0;
+    }
+  }
+  ListDirectory(nullptr, path, true, hidden);
 }
 TIdFTPListItems& TIdFTP::DirectoryListing() {
   if (!directory_listing_) {
     directory_listing_ = std::make_unique<TIdFTPListItems>();
     directory_listing_->OnCheckListFormat = OnCheckListFormat;
     directory_listing_->OnParseCustomListFormat = OnParseCustomListFormat;
-    directory_listing_->LoadList(listing_, listing_details_);
+    if (listing_mlsd_) {
+      directory_listing_->LoadMlsd(listing_);
+    } else {
+      directory_listing_->LoadList(listing_, listing_details_);
+    }
   }
   return *directory_listing_;
 }

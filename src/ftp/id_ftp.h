@@ -124,6 +124,16 @@ class TIdFTP : public TIdTCPClient {
   // EIdFTPTransferAborted (it is incomplete).
   void ListDirectory(std::vector<std::string>* dest = nullptr, const std::string& path = {},
                      bool details = true, bool hidden = false);
+  // Lists `path` for its entries: MLSD when the server offers MLST, else
+  // LIST (with "-a" when `hidden`, as ListDirectory). With `probe`, FEAT is
+  // asked once per connection to find out; without it only a server already
+  // known to offer MLST gets MLSD, so no command is added on other servers.
+  // A server that refuses MLSD gets LIST for the rest of the connection.
+  void ListEntries(const std::string& path = {}, bool hidden = true, bool probe = true);
+  // Whether FEAT lists MLST; asks FEAT at most once per connection.
+  bool MlstSupported();
+  // Whether the last listing came from MLSD.
+  bool ListingIsMlsd() const { return listing_mlsd_; }
   const std::vector<std::string>& ListingText() const { return listing_; }
   // Items parsed from the last listing, built on first use.
   TIdFTPListItems& DirectoryListing();
@@ -184,6 +194,8 @@ class TIdFTP : public TIdTCPClient {
   TIdDataMode mode_in_use_ = TIdDataMode::dmAuto;
   bool epsv_refused_ = false;
   bool list_hidden_ok_ = true;
+  int mlst_ = -1;  // -1 FEAT not asked, 0 no MLST (or MLSD refused), 1 MLST offered
+  bool listing_mlsd_ = false;
   bool disconnect_requested_ = false;
   bool data_phase_ = false;  // the transfer command has been accepted
   std::optional<TIdRFCReply> early_end_reply_;

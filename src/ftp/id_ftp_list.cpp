@@ -122,13 +122,10 @@ bool IsFrameLine(const Words& w) {
 
 }  // namespace
 
-TIdFTPListFormat TIdFTPListItems::CheckListFormat(const std::string& line, bool details) {
+TIdFTPListFormat listing::DetectFormat(std::string_view line, const Words& w) {
   using F = TIdFTPListFormat;
-  if (!details) return F::flfNoDetails;
   if (LooksLikeMlsd(line)) return F::flfMlsd;
-  if (!line.empty() && line[0] == '+' && line.find('\t') != std::string::npos) return F::flfEplf;
-  Words w;
-  SplitWords(line, w);
+  if (!line.empty() && line[0] == '+' && line.find('\t') != std::string_view::npos) return F::flfEplf;
   if (w.count == 0) return F::flfNone;
   if (IsUnixMode(w[0])) return F::flfUnix;
   if (w.count > 1 && w[0].size() == 1 && (w[0][0] == 'd' || w[0][0] == '-') && w[1][0] == '[') return F::flfNetware;
@@ -140,23 +137,37 @@ TIdFTPListFormat TIdFTPListItems::CheckListFormat(const std::string& line, bool 
   return F::flfUnknown;
 }
 
-bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, const TIdCivilDate& today) const {
+TIdFTPListFormat TIdFTPListItems::CheckListFormat(const std::string& line, bool details) {
+  if (!details) return TIdFTPListFormat::flfNoDetails;
+  Words w;
+  SplitWords(line, w);
+  return DetectFormat(line, w);
+}
+
+bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, const TIdCivilDate& today,
+                              const Words* words) const {
   using F = TIdFTPListFormat;
+  Words own;
+  auto w = [&]() -> const Words& {
+    if (words) return *words;
+    SplitWords(item.RawLine, own);
+    return own;
+  };
   switch (format) {
     case F::flfNone:
       return true;
     case F::flfUnix:
-      return ParseUnixLine(item, today);
+      return ParseUnixLine(item, w(), today);
     case F::flfVax:
-      return ParseVmsLine(item);
+      return ParseVmsLine(item, w());
     case F::flfDos:
-      return ParseDosLine(item);
+      return ParseDosLine(item, w());
     case F::flfNetware:
-      return ParseNetwareLine(item, today);
+      return ParseNetwareLine(item, w(), today);
     case F::flfOs2:
-      return ParseOs2Line(item);
+      return ParseOs2Line(item, w());
     case F::flfOs400:
-      return ParseOs400Line(item);
+      return ParseOs400Line(item, w());
     case F::flfEplf:
       return ParseEplfLine(item, UtcOffsetMinutes);
     case F::flfMlsd:
@@ -179,24 +190,42 @@ bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, con
 }
 
 void TIdFTPListItems::ParseLine(TIdFTPListItem& item) const {
-  if (!ParseAs(ListFormat, item, Today ? *Today : LocalToday())) throw EIdInvalidFTPListingFormat();
+  if (!ParseAs(ListFormat, item, Today ? *Today : LocalToday(), nullptr)) throw EIdInvalidFTPListingFormat();
 }
 
-void TIdFTPListItems::Add(std::string line, TIdFTPListFormat format, const TIdCivilDate& today) {
+TIdFTPListFormat TIdFTPListItems::Add(std::string line, std::optional<TIdFTPListFormat> forced,
+                                      const TIdCivilDate& today) {
+  using F = TIdFTPListFormat;
   TIdFTPListItem& item = items_.emplace_back();
   item.RawLine = std::move(line);
-  if (format == TIdFTPListFormat::flfMlsd) {
+  F format;
+  bool ok;
+  if (forced ? *forced == F::flfMlsd : LooksLikeMlsd(item.RawLine)) {
     // The folder's own entry and its parent are not entries of the folder.
+    format = F::flfMlsd;
     MlsdResult r = ParseMlsdLine(item, UtcOffsetMinutes);
-    if (r == MlsdResult::kEntry) return;
+    if (r == MlsdResult::kEntry) return format;
     items_.pop_back();
     if (r == MlsdResult::kBad) ++unparsed_;
-    return;
+    return format;
+  } else if (forced) {
+    format = *forced;
+    ok = ParseAs(format, item, today, nullptr);
+  } else {
+    Words w;  // split once for detection and reading
+    SplitWords(item.RawLine, w);
+    format = DetectFormat(item.RawLine, w);
+    if (format == F::flfNone) {
+      items_.pop_back();
+      return format;
+    }
+    ok = ParseAs(format, item, today, &w);
   }
-  if (!ParseAs(format, item, today)) {
+  if (!ok) {
     items_.pop_back();
     ++unparsed_;
   }
+  return format;
 }
 
 void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool details) {
@@ -205,32 +234,36 @@ void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool detai
   ListFormat = F::flfUnknown;
   const TIdCivilDate today = Today ? *Today : LocalToday();  // one date for the whole listing
   std::optional<F> forced;
+  if (!details) forced = F::flfNoDetails;
   bool first = true;
   items_.reserve(lines.size());
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
-    F format = forced ? *forced : CheckListFormat(line, details);
-    if (first && format != F::flfNone) {
+    if (first && OnCheckListFormat) {
+      // The handler sees the first line's format and may impose another.
+      F format = CheckListFormat(line, details);
+      if (format == F::flfNone) continue;
       first = false;
       ListFormat = format;
-      if (OnCheckListFormat) {
-        OnCheckListFormat(*this, ListFormat);
-        if (ListFormat != format) forced = format = ListFormat;
-      }
+      OnCheckListFormat(*this, ListFormat);
+      if (ListFormat != format) forced = ListFormat;
     }
-    if (format == F::flfNone && !forced) continue;
-    if (format == F::flfVax && !forced && i + 1 < lines.size() && !lines[i + 1].empty() &&
-        (lines[i + 1][0] == ' ' || lines[i + 1][0] == '\t')) {
+    std::string entry = line;
+    if (!forced && i + 1 < lines.size() && !lines[i + 1].empty() && (lines[i + 1][0] == ' ' || lines[i + 1][0] == '\t')) {
       Words w;
       SplitWords(line, w);
-      if (w.count == 1) {
-        // A name too long for its column: the fields follow on the next line.
-        Add(line + ' ' + std::string(SkipBlanks(lines[++i])), format, today);
-        continue;
+      if (w.count == 1 && IsVmsName(w[0])) {
+        // A VMS name too long for its column: the fields follow on the next line.
+        entry += ' ';
+        entry.append(SkipBlanks(lines[++i]));
       }
     }
-    Add(line, format, today);
+    const F format = Add(std::move(entry), forced, today);
+    if (first && format != F::flfNone && format != F::flfUnknown) {
+      first = false;
+      ListFormat = format;
+    }
   }
 }
 

@@ -13,6 +13,10 @@
 
 namespace hemlo::ftp {
 
+namespace listing {
+struct Words;
+}
+
 // flfVax is the VMS family. flfMlsd reads RFC 3659 fact lines.
 enum class TIdFTPListFormat {
   flfNone,
@@ -98,8 +102,12 @@ class TIdFTPListItems {
   }
 
  private:
-  bool ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, const TIdCivilDate& today) const;
-  void Add(std::string line, TIdFTPListFormat format, const TIdCivilDate& today);
+  // `words`: the words of item.RawLine when already split.
+  bool ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, const TIdCivilDate& today,
+               const listing::Words* words) const;
+  // Reads one line (by `forced`, else by its own format) into a new item;
+  // returns the format it was read by.
+  TIdFTPListFormat Add(std::string line, std::optional<TIdFTPListFormat> forced, const TIdCivilDate& today);
   std::vector<TIdFTPListItem> items_;
   size_t unparsed_ = 0;
 };

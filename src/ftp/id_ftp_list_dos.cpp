@@ -40,9 +40,7 @@ bool IsDosLine(const Words& w) {
   return (marker.size() > 2 && marker.front() == '<' && marker.back() == '>') || ReadSize(marker);
 }
 
-bool ParseDosLine(TIdFTPListItem& item) {
-  Words w;
-  SplitWords(item.RawLine, w);
+bool ParseDosLine(TIdFTPListItem& item, const Words& w) {
   if (!IsDosLine(w)) return false;
   size_t k = 2;
   std::string time(w[1]);
@@ -81,9 +79,7 @@ bool IsOs2Line(const Words& w) {
   return k + 2 < w.count && HasDateShape(w[k], 3) && HasTimeShape(w[k + 1]);
 }
 
-bool ParseOs2Line(TIdFTPListItem& item) {
-  Words w;
-  SplitWords(item.RawLine, w);
+bool ParseOs2Line(TIdFTPListItem& item, const Words& w) {
   if (!IsOs2Line(w)) return false;
   item.Size = *ReadSize(w[0]);
   item.ItemType = TIdDirItemType::ditFile;
@@ -108,9 +104,7 @@ bool IsOs400Line(const Words& w) {
          w[4][0] == '*';
 }
 
-bool ParseOs400Line(TIdFTPListItem& item) {
-  Words w;
-  SplitWords(item.RawLine, w);
+bool ParseOs400Line(TIdFTPListItem& item, const Words& w) {
   if (!IsOs400Line(w)) return false;
   DateParts d;
   d.msec = 0;

@@ -76,19 +76,23 @@ double UtcToShown(int64_t unix_seconds, int64_t msec, const std::optional<int>& 
 // "1234", "1,234", "1.234.567", "33.5k", "2M", "1.2G": bytes, or nullopt.
 std::optional<int64_t> ReadSize(std::string_view word);
 
-// The family readers.
+// The family readers. `w` holds the words of item.RawLine.
 bool IsUnixMode(std::string_view word);
-bool ParseUnixLine(TIdFTPListItem& item, const TIdCivilDate& today);
-bool ParseNetwareLine(TIdFTPListItem& item, const TIdCivilDate& today);
-bool ParseDosLine(TIdFTPListItem& item);
-bool ParseVmsLine(TIdFTPListItem& item);
-bool ParseOs2Line(TIdFTPListItem& item);
-bool ParseOs400Line(TIdFTPListItem& item);
+bool ParseUnixLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today);
+bool ParseNetwareLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today);
+bool ParseDosLine(TIdFTPListItem& item, const Words& w);
+bool ParseVmsLine(TIdFTPListItem& item, const Words& w);
+bool ParseOs2Line(TIdFTPListItem& item, const Words& w);
+bool ParseOs400Line(TIdFTPListItem& item, const Words& w);
 bool ParseEplfLine(TIdFTPListItem& item, const std::optional<int>& offset_minutes);
 // MLSD: kSkip for the folder's own and parent entries.
 enum class MlsdResult { kEntry, kSkip, kBad };
 MlsdResult ParseMlsdLine(TIdFTPListItem& item, const std::optional<int>& offset_minutes);
 bool LooksLikeMlsd(std::string_view line);
+
+// The format of a line from its words (MLSD and EPLF lines are told by
+// their first bytes); flfNone for lines that frame a listing.
+TIdFTPListFormat DetectFormat(std::string_view line, const Words& w);
 
 // Word-shape tests used by format detection.
 bool IsDosLine(const Words& w);

@@ -106,9 +106,7 @@ bool IsUnixMode(std::string_view word) {
   return true;
 }
 
-bool ParseUnixLine(TIdFTPListItem& item, const TIdCivilDate& today) {
-  Words w;
-  SplitWords(item.RawLine, w);
+bool ParseUnixLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today) {
   if (w.count < 4 || !IsUnixMode(w[0])) return false;
   std::string_view mode = w[0];
   const char type = mode[0];
@@ -138,9 +136,7 @@ bool ParseUnixLine(TIdFTPListItem& item, const TIdCivilDate& today) {
   return true;
 }
 
-bool ParseNetwareLine(TIdFTPListItem& item, const TIdCivilDate& today) {
-  Words w;
-  SplitWords(item.RawLine, w);
+bool ParseNetwareLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today) {
   if (w.count < 6) return false;
   std::string_view type = w[0], rights = w[1];
   if (type.size() != 1 || (type[0] != 'd' && type[0] != '-')) return false;

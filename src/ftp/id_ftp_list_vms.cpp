@@ -63,9 +63,7 @@ bool IsVmsName(std::string_view w) {
   return Digits(w.substr(semi + 1)) >= 0;
 }
 
-bool ParseVmsLine(TIdFTPListItem& item) {
-  Words w;
-  SplitWords(item.RawLine, w);
+bool ParseVmsLine(TIdFTPListItem& item, const Words& w) {
   if (w.count < 3 || !IsVmsName(w[0])) return false;
   DateParts d;
   d.msec = 0;

@@ -132,8 +132,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
           if (!exists) {
             try {
               ctx.ftp.CreateDirectory(*rel);
-            } catch (const ftp::EIdException&) {
-              if (!ctx.ftp.Connected()) throw;
+            } catch (const ftp::EIdException& e) {
+              if (EndsOperation(ctx, e)) throw;
               missing.insert(*rel + "/");
               Plain(ctx.prompts, texts::FolderNotCreated(rel_utf8));
             }
@@ -171,13 +171,13 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
         // The client sends TYPE only when the mode differs from the last one.
         ctx.ftp.SetTransferType(ctx.mode);
         ctx.ftp.Upload(file, *rel);
-      } catch (const ftp::EIdException&) {
-        if (!ctx.ftp.Connected()) throw;
+      } catch (const ftp::EIdException& e) {
+        if (EndsOperation(ctx, e)) throw;
         Plain(ctx.prompts, texts::UploadRefused(rel_utf8));
       }
     }
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
 
@@ -185,7 +185,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   try {
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
   }
   ctx.host.SetStatusText(preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies) : texts::kDone);
   ctx.host.UncheckSelectAll();

@@ -57,7 +57,7 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
 RemoteListing RemoteSession::List() {
   RemoteListing l;
   l.Folder = ftp_.CurrentDirectory();
-  ftp_.ListDirectory(nullptr, {}, true);
+  ftp_.ListDirectory(nullptr, {}, true, /*hidden=*/true);
   l.Rows = RowsOfListing(ftp_.DirectoryListing());
   return l;
 }

@@ -12,6 +12,7 @@
 #include "base/dialog_folder.h"
 
 #include "authoring_fixture.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::authoring {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "authoring/setting_form.h"
 #include "base/program_folder.h"
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "text/cp932.h"
 
 namespace hemlo::authoring::testing {

@@ -8,46 +8,20 @@
 
 #include "ftp/id_ftp.h"
 #include "real_servers.h"
+#include "scripted_client.h"
 #include "scripted_server.h"
 
 namespace hemlo::ftp {
 namespace {
 
+using testing::Configure;
+using testing::Login;
 using testing::ReadText;
 using testing::ScriptedServer;
+using testing::WriteFile;
 using testing::ScriptSession;
 using testing::TempFolder;
 namespace fs = std::filesystem;
-
-void Configure(TIdFTP& ftp, uint16_t port) {
-  ftp.Host = "127.0.0.1";
-  ftp.Port = port;
-  ftp.Username = "user";
-  ftp.Password = "secret";
-  ftp.ReplyTimeout = 5000;
-  ftp.DataConnectTimeout = 3000;
-  ftp.AbortReplyTimeout = 3000;
-  ftp.DataTimeout = 5000;
-  ftp.DataMode = TIdDataMode::dmActive;  // scripts speak PORT unless they say otherwise
-}
-
-// The usual greeting and login, up to and including SYST.
-void Login(ScriptSession& s) {
-  s.Send("220 ready\r\n");
-  s.Expect("USER user");
-  s.Send("331 password please\r\n");
-  s.Expect("PASS secret");
-  s.Send("230 logged in\r\n");
-  s.Expect("TYPE I");
-  s.Send("200 binary\r\n");
-  s.Expect("SYST");
-  s.Send("215 UNIX Type: L8\r\n");
-}
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary);
-  out << bytes;
-}
 
 std::vector<std::string> FilesIn(const fs::path& dir) {
   std::vector<std::string> names;

@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "ftp/id_ftp.h"
 #include "transfer/transfer_ops.h"
 
@@ -401,7 +401,8 @@ class FakeFtpServer {
     while (!p.empty() && p.back() == '/') p.pop_back();
     return p;
   }
-  std::string Listing(const std::string& arg) {
+  std::string Listing(std::string arg) {
+    if (arg.rfind("-a ", 0) == 0) arg.erase(0, 3);  // hidden entries: none here beyond the others
     auto fixed = listings.find(arg);
     if (fixed != listings.end()) {
       std::string out;

@@ -145,7 +145,9 @@ TEST_P(RealServerTest, CollectRemoteTreeIsBreadthFirstAndSkipsDotEntries) {
   WriteFile(server_->Disk() / "r" / "a" / "b" / "f3", "3");
   WriteFile(server_->Disk() / "r" / "c" / "f4", "4");
   server_->Adopt();
-  RemoteTree tree = CollectRemoteTree(ftp_, prompts_, "r");
+  auto ctx = Context();
+  host_.idle = false;  // as inside an operation: no stop request
+  RemoteTree tree = CollectRemoteTree(ctx, "r");
   std::sort(tree.FolderList.begin() + 1, tree.FolderList.begin() + 3);
   EXPECT_THAT(tree.FolderList, ElementsAre("r", "r/a", "r/c", "r/a/b"));
   std::set<std::string> files(tree.FileList.begin(), tree.FileList.end());
