@@ -402,7 +402,10 @@ void TIdFTP::OpenDataChannel(const std::string& command, const std::vector<int16
     CheckResponse(codes);
   }
   if (!passive) WaitForServerConnection();
-  data_->connection.SetNonBlocking(true);
+  // Blocking calls that give up after one slice: as cheap as plain blocking
+  // ones while data flows, and the hook still runs when it does not.
+  data_->connection.SetNonBlocking(false);
+  data_->connection.SetIoTimeouts(kWaitSliceMs);
 }
 
 void TIdFTP::WaitForServerConnection() {
@@ -550,6 +553,7 @@ void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
 void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_t)>& sink) {
   std::vector<char> buf(static_cast<size_t>(std::max(RecvBufferSize, 1)));
   int64_t total = 0;
+  int64_t last_data = NowMs();
   if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmRead, 0);
   for (;;) {
     // AbortTransfer called from a progress handler closes the channel.
@@ -559,14 +563,16 @@ void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_
       sink(buf.data(), static_cast<size_t>(n));
       total += n;
       if (OnWork) OnWork(*this, TWorkMode::wmRead, total);
+      last_data = NowMs();
       YieldToHook();
       continue;
     }
     if (n == 0) break;
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      pollfd p{data_fd, POLLIN, 0};
-      if (!WaitForEvents(&p, 1, DataTimeout > 0 ? NowMs() + DataTimeout : 0)) throw EIdDataTimeout();
+      // One slice without data.
+      if (DataTimeout > 0 && NowMs() - last_data >= DataTimeout) throw EIdDataTimeout();
+      CallHook();
       continue;
     }
     RaiseLastSocketError();
@@ -581,6 +587,7 @@ void TIdFTP::SendFile(int file_fd, int data_fd) {
   const int64_t size = sized ? st.st_size : 0;
   std::vector<char> buf(static_cast<size_t>(std::max(SendBufferSize, 1)));
   int64_t sent = 0;
+  int64_t last_progress = NowMs();
   if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmWrite, size);
   while (!sized || sent < size) {
     size_t want = buf.size();
@@ -602,12 +609,14 @@ void TIdFTP::SendFile(int file_fd, int data_fd) {
       if (w < 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-          pollfd pf{data_fd, POLLOUT, 0};
-          if (!WaitForEvents(&pf, 1, DataTimeout > 0 ? NowMs() + DataTimeout : 0)) throw EIdDataTimeout();
+          // One slice in which the server took nothing.
+          if (DataTimeout > 0 && NowMs() - last_progress >= DataTimeout) throw EIdDataTimeout();
+          CallHook();
           continue;
         }
         RaiseLastSocketError();
       }
+      last_progress = NowMs();
       p += w;
       left -= static_cast<size_t>(w);
     }
@@ -670,38 +679,62 @@ void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& pa
 }
 
 namespace {
-// A FEAT line of the form "MLST type*;size*;modify*;": the reply keeps each
-// line from its fifth character on, so what is left of it is a fact list
-// after one space, and only MLST announces the "type" fact.
-bool AnnouncesMlst(std::string_view text) {
-  if (text.size() < 5 || text[0] != ' ') return false;
-  text.remove_prefix(1);
-  while (!text.empty()) {
+// The facts of a FEAT line of the form "MLST type*;size*;unix.mode;": the
+// reply keeps each line from its fifth character on, so what is left of it
+// is a fact list after one space, and only MLST announces the "type" fact.
+// Empty for any other line.
+std::vector<std::string> MlstFacts(std::string_view text) {
+  std::vector<std::string> facts;
+  if (text.size() < 5 || text[0] != ' ') return facts;
+  bool typed = false;
+  for (text.remove_prefix(1); !text.empty();) {
     size_t semi = text.find(';');
-    std::string_view fact = TrimControl(text.substr(0, semi));
-    if (!fact.empty() && fact.back() == '*') fact.remove_suffix(1);
-    if (fact.size() == 4 && (fact[0] | 0x20) == 't' && (fact[1] | 0x20) == 'y' && (fact[2] | 0x20) == 'p' &&
-        (fact[3] | 0x20) == 'e')
-      return true;
+    std::string fact(TrimControl(text.substr(0, semi)));
+    for (char& c : fact)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    typed = typed || fact == "type" || fact == "type*";
+    if (!fact.empty()) facts.push_back(std::move(fact));
     if (semi == std::string_view::npos) break;
     text.remove_prefix(semi + 1);
   }
-  return false;
+  if (!typed) facts.clear();
+  return facts;
 }
 }  // namespace
 
 bool TIdFTP::MlstSupported() {
-  if (mlst_ < 0) {
-    mlst_ = 0;
-    try {
-      SendCmd("FEAT", {211});
-      for (size_t i = 1; i < LastReply.Text.size(); ++i)
-        if (AnnouncesMlst(LastReply.Text[i])) mlst_ = 1;
-    } catch (const EIdProtocolReplyError&) {
-      // No FEAT: no MLST either.
+  if (mlst_ >= 0) return mlst_ == 1;
+  mlst_ = 0;
+  std::vector<std::string> facts;
+  try {
+    SendCmd("FEAT", {211});
+    for (size_t i = 1; i < LastReply.Text.size() && facts.empty(); ++i) facts = MlstFacts(LastReply.Text[i]);
+  } catch (const EIdProtocolReplyError&) {
+    // No FEAT: no MLST either.
+  }
+  if (facts.empty()) return false;
+  mlst_ = 1;
+  // Facts offered but not sent unasked (no "*"), such as unix.mode, which
+  // the permission column needs: ask for them with the usual ones.
+  static const char* const kWanted[] = {"type", "size", "modify", "perm", "unix.mode", "unix.owner", "unix.group"};
+  std::string wanted;
+  bool missing = false;
+  for (const char* name : kWanted) {
+    for (const std::string& f : facts) {
+      const bool on = !f.empty() && f.back() == '*';
+      if ((on ? f.substr(0, f.size() - 1) : f) != name) continue;
+      wanted += std::string(name) + ';';
+      missing = missing || !on;
     }
   }
-  return mlst_ == 1;
+  if (missing) {
+    try {
+      SendCmd("OPTS MLST " + wanted, {200});
+    } catch (const EIdProtocolReplyError&) {
+      // Then the listings come with the facts the server chose.
+    }
+  }
+  return true;
 }
 
 void TIdFTP::ListEntries(const std::string& path, bool hidden, bool probe) {

@@ -17,9 +17,10 @@ int64_t Digits64(std::string_view s) {
   return v;
 }
 
-// "0644", "2775": the permission triplets, with set-id and sticky bits shown
-// the way `ls` shows them.
+// "0644", "2775", "0o755" (pyftpdlib): the permission triplets, with
+// set-id and sticky bits shown the way `ls` shows them.
 bool SetModeTriplets(std::string_view octal, TIdFTPListItem& item) {
+  if (octal.size() > 2 && octal[0] == '0' && (octal[1] == 'o' || octal[1] == 'O')) octal.remove_prefix(2);
   if (octal.empty() || octal.size() > 7) return false;
   unsigned mode = 0;
   for (char c : octal) {

@@ -120,7 +120,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
           Plain(ctx.prompts, texts::FolderNotCreated(rel_utf8));
         } else {
           if (parent != last_listed) {
-            ctx.ftp.ListDirectory(nullptr, parent, true);
+            ctx.ftp.ListEntries(parent, /*hidden=*/false, /*probe=*/false);
             last_listed = parent;
           }
           for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {

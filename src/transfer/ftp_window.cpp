@@ -96,6 +96,9 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent) : QWidget(parent, Qt::Window) {
   WireControls();
   IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) { OnClientConnected(); };
   IdFTP1.OnDisconnected = [this](ftp::TIdTCPConnection&) { OnClientDisconnected(); };
+  // The form's client property: the login announces ASCII ("TYPE A"); each
+  // transfer then applies the mode box.
+  IdFTP1.SetTransferType(ftp::TIdFTPTransferType::ftASCII);
   // Every network wait runs the program's events in slices, so nothing
   // freezes and Escape reaches the window.
   IdFTP1.SetWaitHook([this] { return WaitHook(); });

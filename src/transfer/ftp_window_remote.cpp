@@ -25,7 +25,7 @@ void TFtp1::RefreshRemoteList() {
   const std::string folder = IdFTP1.CurrentDirectory();
   Profiles_.LastRemoteFolder = folder;
   Label5->setText(FromSjis(folder));
-  IdFTP1.ListDirectory(nullptr, {}, true, /*hidden=*/true);
+  IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
   const auto rows = transfer::RowsOfListing(IdFTP1.DirectoryListing());
   if (const size_t unread = IdFTP1.DirectoryListing().UnparsedLines(); unread > 0)
     SetStatusText(transfer::UnreadLinesText(unread));
@@ -74,8 +74,8 @@ void TFtp1::ListView1DblClick() {
   const std::string name = first->data(0, kNameRole).toByteArray().toStdString();
   RunClientCommand([&] {
     Session_.Enter(name);
+    SetStatusText("");  // before the refresh, which may count unreadable lines
     RefreshRemoteList();
-    SetStatusText("");
   });
 }
 

@@ -269,7 +269,7 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
     }
     const std::string folder = tree.FolderList[k];
     // Hidden entries too: a folder holding ".htaccess" must empty completely.
-    ctx.ftp.ListDirectory(nullptr, folder, true, /*hidden=*/true);
+    ctx.ftp.ListEntries(folder, /*hidden=*/true, /*probe=*/false);
     tree.UnreadLines += ctx.ftp.DirectoryListing().UnparsedLines();
     for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
       const std::string& name = item.FileName;

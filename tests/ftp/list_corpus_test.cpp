@@ -112,6 +112,7 @@ const Line kCorpus[] = {
     {"unix-numeric-dates", "-rw-r--r--   1 taro users 1234 5 Jan 2003 daymonth-year.txt", "daymonth-year.txt", 1234, 'f', "2003-01-05 00:00:00"},
     {"unix-numeric-dates", "-rw-r--r--   1 taro users 1234 2020-01-01 10:00 2019-01-01 10:00 copy.txt", "2019-01-01 10:00 copy.txt", 1234, 'f', "2020-01-01 10:00:00"},
 
+    {"unix-localized", "insgesamt 16", "", 0, '-', ""},
     {"unix-localized", "-rw-r--r--   1 taro users 1234 26. Juli 12:30 sommer.txt", "sommer.txt", 1234, 'f', "2023-07-26 12:30:00"},
     {"unix-localized", "-rw-r--r--   1 taro users 1234  3. Mär 2003 maerz.txt", "maerz.txt", 1234, 'f', "2003-03-03 00:00:00"},
     {"unix-localized", "-rw-r--r--   1 taro users 1234 Okt 12  2019 oktober.txt", "oktober.txt", 1234, 'f', "2019-10-12 00:00:00"},
@@ -135,6 +136,8 @@ const Line kCorpus[] = {
     {"unix-localized", "-rw-r--r--   1 taro users 1234 lis 11  2018 niepodleglosc.txt", "niepodleglosc.txt", 1234, 'f', "2018-11-11 00:00:00"},
     {"unix-localized", "-rw-r--r--   1 taro users 1234 maj 17 17:05 grunnlov.txt", "grunnlov.txt", 1234, 'f', "2023-05-17 17:05:00"},
 
+    {"unix-east-asian", "合計 48", "", 0, '-', ""},
+    {"unix-east-asian", "\x8D\x87\x8C\x76 48", "", 0, '-', ""},
     {"unix-east-asian", "-rw-r--r--   1 taro users 1234  4月 18日 2003年 index.html", "index.html", 1234, 'f', "2003-04-18 00:00:00"},
     {"unix-east-asian", "-rw-r--r--   1 taro users 1234 12月 29日 03:26 diary.html", "diary.html", 1234, 'f', "2023-12-29 03:26:00"},
     {"unix-east-asian", "drwxr-xr-x   2 taro users 4096 12月 29 03:26 photos", "photos", 4096, 'd', "2023-12-29 03:26:00"},
@@ -228,7 +231,7 @@ const Line kCorpus[] = {
     {"mlsd", "type=file;size=10;modify=20240101000000; a; b=c.txt", "a; b=c.txt", 10, 'f', "2024-01-01 09:00:00"},
     {"mlsd", "type=file;size=10;modify=20240101000000; name -> arrow", "name -> arrow", 10, 'f', "2024-01-01 09:00:00"},
     {"mlsd", "type=file;size=10;unix.mode=0644; undated.txt", "undated.txt", 10, 'f', ""},
-    {"mlsd", "type=file;size=10;modify=20240310120000;perm=radfwMT;unix.mode=0644;unix.uid=0;unix.gid=0;unique=803g1a2b3; pyftpd.txt", "pyftpd.txt", 10, 'f', "2024-03-10 21:00:00"},
+    {"mlsd", "type=file;size=10;modify=20240310120000;perm=radfwMT;unix.mode=0o644;unix.uid=0;unix.gid=0;unique=803g1a2b3; pyftpd.txt", "pyftpd.txt", 10, 'f', "2024-03-10 21:00:00"},
     {"mlsd", "type=dir;size=4096;modify=20240310120000;perm=elcdfmp;unix.mode=0775;unique=803g1a2b4; -old", "-old", 4096, 'd', "2024-03-10 21:00:00"},
 
     {"unreadable", "ls: cannot open directory .: Permission denied", "", 0, 'x', ""},

@@ -59,15 +59,19 @@ void Configure(TIdFTP& ftp, uint16_t port) {
 constexpr const char* kLine = "drwxr-xr-x 2 u g 4096 Jan 01 2020 www\r\n";
 
 TEST(FtpListingWire, MlsdWhereOfferedListOtherwise) {
-  // FEAT offers MLST: MLSD (a "-" name as it is); refused as unknown, LIST
-  // from then on without asking again.
+  // FEAT offers MLST: the facts it does not send unasked are asked for,
+  // then MLSD (a "-" name as it is); refused as unknown, LIST from then on
+  // without asking again.
   ScriptedServer offers([](ScriptSession& s) {
     Greet(s);
     s.Expect("FEAT");
-    s.Send("211-Features:\r\n MDTM\r\n MLST modify*;perm*;size*;type*;unique*;\r\n REST STREAM\r\n211 End\r\n");
+    s.Send("211-Features:\r\n MDTM\r\n MLST modify*;perm*;size*;type*;unique*;UNIX.mode;\r\n REST STREAM\r\n"
+           "211 End\r\n");
+    s.Expect("OPTS MLST type;size;modify;perm;unix.mode;");
+    s.Send("200 MLST OPTS type;size;modify;perm;unix.mode;\r\n");
     ServeListing(s, "MLSD -old", "150 here\r\n",
                  "type=cdir;modify=20240101000000; /-old\r\n"
-                 "type=file;size=3;modify=20240101000000;  lead.txt\r\n"
+                 "type=file;size=3;modify=20240101000000;unix.mode=0640;  lead.txt\r\n"
                  "type=dir;modify=20240101000000; sub\r\n");
     ServeListing(s, "MLSD", "500 MLSD not understood\r\n", "");
     ServeListing(s, "LIST -a", "150 here\r\n", kLine);
@@ -81,6 +85,7 @@ TEST(FtpListingWire, MlsdWhereOfferedListOtherwise) {
   EXPECT_TRUE(ftp.ListingIsMlsd());
   ASSERT_EQ(ftp.DirectoryListing().Count(), 2u);
   EXPECT_EQ(ftp.DirectoryListing()[0].FileName, " lead.txt");
+  EXPECT_EQ(ftp.DirectoryListing()[0].PermissionText(), "rw-r-----");
   EXPECT_EQ(ftp.DirectoryListing()[1].ItemType, TIdDirItemType::ditDirectory);
   ftp.ListEntries();
   EXPECT_FALSE(ftp.ListingIsMlsd());

@@ -50,6 +50,7 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(local.path().string())));
   w.Button1Click();
   ASSERT_TRUE(w.Client().Connected());
+  EXPECT_EQ(w.Client().TransferType(), ftp::TIdFTPTransferType::ftASCII);  // what the login announced
 
   Row(Ui(w).ListView2, "index.htm")->setSelected(true);
   Row(Ui(w).ListView2, "style.css")->setSelected(true);

@@ -157,6 +157,7 @@ TEST_P(RemoteDeleteReal, DeletesAThreeLevelTreeWithHiddenFiles) {
 
   ftp::TIdFTP ftp;
   ConnectClient(ftp, server->Port(), server->RemoteDir());
+  EXPECT_EQ(ftp.MlstSupported(), GetParam() == "pyftpdlib");  // the walk lists through MLSD there
   ScriptedPrompts prompts;
   prompts.answers = {Answer::Yes};
   RecordingHost host;
