@@ -3,6 +3,14 @@
 add_library(hemlo_authoring_ui STATIC
   ${CMAKE_SOURCE_DIR}/src/authoring/setting_form.cpp
   ${CMAKE_SOURCE_DIR}/src/authoring/setting_form.h
+  ${CMAKE_SOURCE_DIR}/src/authoring/setting_color_tab.cpp
+  ${CMAKE_SOURCE_DIR}/src/authoring/setting_color_tab.h
+  ${CMAKE_SOURCE_DIR}/src/authoring/setting_style_tab.cpp
+  ${CMAKE_SOURCE_DIR}/src/authoring/setting_style_tab.h
+  ${CMAKE_SOURCE_DIR}/src/authoring/setting_table_tab.cpp
+  ${CMAKE_SOURCE_DIR}/src/authoring/setting_table_tab.h
+  ${CMAKE_SOURCE_DIR}/src/authoring/setting_widgets.cpp
+  ${CMAKE_SOURCE_DIR}/src/authoring/setting_widgets.h
   ${CMAKE_SOURCE_DIR}/src/authoring/disp_cap_form.cpp
   ${CMAKE_SOURCE_DIR}/src/authoring/disp_cap_form.h
 )

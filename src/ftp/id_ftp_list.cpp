@@ -110,12 +110,25 @@ namespace {
 
 using namespace listing;
 
+// `ls`'s "total 24" line in the locales servers run: Japanese in UTF-8,
+// Shift-JIS and EUC-JP, Korean, Chinese, German, Russian and others.
+bool IsTotalWord(std::string_view word) {
+  static const char* const kWords[] = {
+      "total", "insgesamt", "totale", "totaal", "razem", "celkem", "toplam", "\xC3\xB6sszesen",
+      "\xE5\x90\x88\xE8\xA8\x88", "\x8D\x87\x8C\x76", "\xB9\xE7\xB7\xD7",
+      "\xED\x95\xA9\xEA\xB3\x84", "\xC7\xD5\xB0\xE8", "\xE6\x80\xBB\xE7\x94\xA8\xE9\x87\x8F",
+      "\xD7\xDC\xD3\xC3\xC1\xBF", "\xD0\xB8\xD1\x82\xD0\xBE\xD0\xB3\xD0\xBE"};
+  for (const char* w : kWords)
+    if (EqualsNoCase(word, w)) return true;
+  return false;
+}
+
 // Lines that frame a listing without naming an entry: "total 24", the VMS
 // "Directory DISK:[DIR]" heading and "Total of 3 files, ..." trailer.
 bool IsFrameLine(const Words& w) {
   if (w.count == 0) return true;
   std::string_view first = w[0];
-  if (EqualsNoCase(first, "total")) return w.count == 1 || (w.count == 2 && ReadSize(w[1])) || EqualsNoCase(w[1], "of");
+  if (IsTotalWord(first)) return w.count == 1 || (w.count == 2 && ReadSize(w[1])) || EqualsNoCase(w[1], "of");
   if (EqualsNoCase(first, "grand")) return w.count > 1 && EqualsNoCase(w[1], "total");
   return EqualsNoCase(first, "Directory") && w.count == 2;
 }

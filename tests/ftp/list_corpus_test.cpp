@@ -112,6 +112,7 @@ const Line kCorpus[] = {
     {"unix-numeric-dates", "-rw-r--r--   1 taro users 1234 5 Jan 2003 daymonth-year.txt", "daymonth-year.txt", 1234, 'f', "2003-01-05 00:00:00"},
     {"unix-numeric-dates", "-rw-r--r--   1 taro users 1234 2020-01-01 10:00 2019-01-01 10:00 copy.txt", "2019-01-01 10:00 copy.txt", 1234, 'f', "2020-01-01 10:00:00"},
 
+    {"unix-localized", "insgesamt 16", "", 0, '-', ""},
     {"unix-localized", "-rw-r--r--   1 taro users 1234 26. Juli 12:30 sommer.txt", "sommer.txt", 1234, 'f', "2023-07-26 12:30:00"},
     {"unix-localized", "-rw-r--r--   1 taro users 1234  3. Mär 2003 maerz.txt", "maerz.txt", 1234, 'f', "2003-03-03 00:00:00"},
     {"unix-localized", "-rw-r--r--   1 taro users 1234 Okt 12  2019 oktober.txt", "oktober.txt", 1234, 'f', "2019-10-12 00:00:00"},
@@ -135,6 +136,8 @@ const Line kCorpus[] = {
     {"unix-localized", "-rw-r--r--   1 taro users 1234 lis 11  2018 niepodleglosc.txt", "niepodleglosc.txt", 1234, 'f', "2018-11-11 00:00:00"},
     {"unix-localized", "-rw-r--r--   1 taro users 1234 maj 17 17:05 grunnlov.txt", "grunnlov.txt", 1234, 'f', "2023-05-17 17:05:00"},
 
+    {"unix-east-asian", "合計 48", "", 0, '-', ""},
+    {"unix-east-asian", "\x8D\x87\x8C\x76 48", "", 0, '-', ""},
     {"unix-east-asian", "-rw-r--r--   1 taro users 1234  4月 18日 2003年 index.html", "index.html", 1234, 'f', "2003-04-18 00:00:00"},
     {"unix-east-asian", "-rw-r--r--   1 taro users 1234 12月 29日 03:26 diary.html", "diary.html", 1234, 'f', "2023-12-29 03:26:00"},
     {"unix-east-asian", "drwxr-xr-x   2 taro users 4096 12月 29 03:26 photos", "photos", 4096, 'd', "2023-12-29 03:26:00"},
