@@ -188,6 +188,32 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
   }
 }
 
+// Behind a router nothing can connect back to the user: vsftpd with PORT
+// refused stands for it. A five-field profile (automatic) and a passive one
+// list; an active one cannot, and says so.
+TEST_F(FtpWindowFieldTest, ProfileDataModeReachesTheClient) {
+  auto server = ftp::testing::StartVsftpd("port_enable=NO\n");
+  std::ofstream(server->files / "index.htm") << "i";
+  struct Case {
+    std::vector<std::string> fields;
+    bool lists;
+  };
+  const std::string host = "127.0.0.1:" + std::to_string(server->port);
+  for (const Case& c : {Case{{"auto", host, server->user, server->password, "/pub"}, true},
+                        Case{{"pasv", host, server->user, server->password, "/pub", "passive"}, true},
+                        Case{{"port", host, server->user, server->password, "/pub", "active"}, false}}) {
+    SCOPED_TRACE(c.fields[0]);
+    prompts.asked.clear();
+    ASSERT_TRUE(transfer::WriteProfileFile(program.path(), {transfer::JoinCommaText(c.fields)}).ok);
+    auto w = std::make_unique<TFtp1>(&prompts);
+    w->Button1Click();
+    EXPECT_TRUE(w->Client().Connected());
+    EXPECT_EQ(Ui(w).ListView1->topLevelItemCount() == 1, c.lists);
+    EXPECT_EQ(prompts.asked.empty(), c.lists);
+    w->Button2Click();
+  }
+}
+
 // A published folder holding dot files deletes completely on vsftpd, which
 // hides them from a plain LIST.
 TEST_F(FtpWindowFieldTest, FolderWithHtaccessDeletesCompletelyOnVsftpd) {
