@@ -43,6 +43,12 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
     if (frame_) frame_->StatusBar1()->SetText(0, message);
   });
 
+  connect(Memo1, &text::QtEditPane::encodingChanged, this, [this] {
+    // A conversion (or its undo) renames the declaration: look again.
+    declaration_disagrees_ = text::DetectEncoding(Memo1->DocumentBytes()).declaration_disagrees;
+    ShowEncoding();
+  });
+
   CreateWebPane();
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
@@ -90,6 +96,18 @@ void TMDIChild::ShowCaretPosition() {
   const int c = Memo1->LineCount();
   frame_->StatusBar1()->SetText(
       1, QStringLiteral("%1行%2列目 (全%3行)").arg(n + 1).arg(static_cast<qulonglong>(p - s + 1)).arg(c));
+  ShowEncoding();
+}
+
+void TMDIChild::SetEncodingGuess(const text::EncodingGuess& guess) {
+  declaration_disagrees_ = guess.declaration_disagrees;
+  ShowEncoding();
+}
+
+void TMDIChild::ShowEncoding() {
+  if (!frame_) return;
+  frame_->StatusBar1()->SetText(2, QString::fromStdString(text::EncodingLabel(
+                                       Memo1->DocumentEncoding(), Memo1->HasByteOrderMark(), declaration_disagrees_)));
 }
 
 void TMDIChild::SetTabWidth(int width) {
