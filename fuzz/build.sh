@@ -9,7 +9,9 @@ cxx=${CXX_FUZZ:-clang++-14}
 mkdir -p "$out"
 flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$root/src"
 sources="$root/src/ftp/id_exception.cpp $root/src/ftp/id_reply.cpp $root/src/ftp/id_socket.cpp \
-$root/src/ftp/id_tcp_connection.cpp $root/src/ftp/id_ftp_list.cpp $root/src/ftp/id_ftp.cpp"
+$root/src/ftp/id_tcp_connection.cpp $root/src/ftp/id_ftp_list.cpp $root/src/ftp/id_ftp.cpp \
+$root/src/ftp/id_ftp_list_dates.cpp $root/src/ftp/id_ftp_list_unix.cpp $root/src/ftp/id_ftp_list_dos.cpp \
+$root/src/ftp/id_ftp_list_vms.cpp $root/src/ftp/id_ftp_list_facts.cpp"
 for target in reply_fuzzer listing_fuzzer; do
   # shellcheck disable=SC2086
   $cxx $flags -o "$out/$target" "$here/$target.cpp" $sources

@@ -63,7 +63,29 @@ inline void RunListingInput(const uint8_t* data, size_t size) {
   }
   TIdFTPListItems names;
   names.LoadList(lines, false);
-  for (const std::string& line : lines) (void)ParseDosDateTime(line);
+  TIdFTPListItems facts;
+  facts.UtcOffsetMinutes = 540;
+  facts.LoadMlsd(lines);
+  // Every line through every family's reader, not only the one it looks like.
+  static const TIdFTPListFormat kFormats[] = {
+      TIdFTPListFormat::flfUnix, TIdFTPListFormat::flfDos,     TIdFTPListFormat::flfVax,
+      TIdFTPListFormat::flfMlsd, TIdFTPListFormat::flfEplf,    TIdFTPListFormat::flfNetware,
+      TIdFTPListFormat::flfOs2,  TIdFTPListFormat::flfOs400,   TIdFTPListFormat::flfNoDetails};
+  TIdFTPListItems forced;
+  forced.Today = items.Today;
+  for (const std::string& line : lines) {
+    (void)ParseDosDateTime(line);
+    (void)TIdFTPListItems::CheckListFormat(line);
+    for (TIdFTPListFormat format : kFormats) {
+      forced.ListFormat = format;
+      TIdFTPListItem item;
+      item.RawLine = line;
+      try {
+        forced.ParseLine(item);
+      } catch (const EIdException&) {
+      }
+    }
+  }
 }
 
 }  // namespace hemlo::ftp::fuzz

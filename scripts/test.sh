@@ -9,3 +9,10 @@ export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 cd "$root/build"
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 --timeout 900
+
+# The Qt-free core once more under AddressSanitizer and UBSan.
+cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DHEMLO_SANITIZE=ON -DHEMLO_BUILD_TESTS=ON >/dev/null
+ninja -C "$root/build-asan" -j2 core_tests
+cd "$root/build-asan"
+ctest -L core --output-on-failure -j2 --timeout 900

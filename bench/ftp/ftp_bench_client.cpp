@@ -4,7 +4,14 @@
 //   ftp_bench_client put  PORT LOCAL REMOTE
 //   ftp_bench_client putmany PORT REMOTE_DIR LOCAL_FILE...
 //   ftp_bench_client parse LISTING_FILE [repeats]
+//   ftp_bench_client cancel REPEATS   (against its own stalling server)
+// FTP_MODE=active|passive|auto (default auto) picks the data-connection
+// mode. A wait hook is installed as the transfer window does, so its cost
+// is part of every figure.
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <vector>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -12,8 +19,10 @@
 #include <string>
 
 #include "ftp/id_ftp.h"
+#include "scripted_server.h"
 
 using hemlo::ftp::TIdFTP;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -22,7 +31,69 @@ void Login(TIdFTP& ftp, const char* port) {
   ftp.Port = std::atoi(port);
   ftp.Username = "anonymous";
   ftp.Password = "bench@example.invalid";
+  const char* mode = std::getenv("FTP_MODE");
+  const std::string m = mode ? mode : "auto";
+  ftp.DataMode = m == "active" ? hemlo::ftp::TIdDataMode::dmActive
+                 : m == "passive" ? hemlo::ftp::TIdDataMode::dmPassive
+                                  : hemlo::ftp::TIdDataMode::dmAuto;
+  static long hook_calls = 0;
+  ftp.SetWaitHook([] { return ++hook_calls > 0; });
   ftp.Connect();
+}
+
+// Time from the hook's "stop" to the end of the call, with the data
+// connection stalled: the server sends a little, then nothing, and answers
+// ABOR as vsftpd does.
+int Cancel(int repeats) {
+  using hemlo::ftp::testing::ScriptSession;
+  std::vector<double> ms;
+  for (int i = 0; i < repeats; ++i) {
+    hemlo::ftp::testing::ScriptedServer server([](ScriptSession& s) {
+      s.Send("220 ready\r\n");
+      s.Expect("USER");
+      s.Send("230 ok\r\n");
+      s.Expect("TYPE");
+      s.Send("200 ok\r\n");
+      s.Expect("SYST");
+      s.Send("215 UNIX\r\n");
+      std::string port = s.Expect("PORT ");
+      s.Send("200 ok\r\n");
+      s.Expect("RETR");
+      s.Send("150 go\r\n");
+      int fd = s.ConnectData(port);
+      ScriptSession::SendAll(fd, std::string(100000, 'x'));
+      s.Expect("ABOR");
+      s.Expect("NOOP");
+      ::close(fd);
+      s.Send("426 Failure writing network stream.\r\n225 No transfer to ABOR.\r\n200 NOOP ok.\r\n");
+      s.Expect("QUIT");
+    });
+    TIdFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = server.port();
+    ftp.DataMode = hemlo::ftp::TIdDataMode::dmActive;
+    ftp.Connect();
+    const auto start = Clock::now();
+    Clock::time_point stop{};
+    ftp.SetWaitHook([&] {
+      if (Clock::now() - start < std::chrono::milliseconds(200)) return true;
+      if (stop == Clock::time_point{}) stop = Clock::now();
+      return false;
+    });
+    try {
+      ftp.Download("f", "/dev/null", true);
+    } catch (const hemlo::ftp::EIdOperationAborted&) {
+    }
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - stop).count());
+    if (!ftp.Connected()) std::fprintf(stderr, "connection not kept\n");
+    ftp.SetWaitHook(nullptr);
+    ftp.Disconnect();
+    server.Join();
+  }
+  std::sort(ms.begin(), ms.end());
+  std::printf("cancel during a stalled download, %d runs: median %.1f ms, max %.1f ms\n", repeats,
+              ms[ms.size() / 2], ms.back());
+  return 0;
 }
 
 int Parse(const char* path, int repeats) {
@@ -54,6 +125,7 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1];
   try {
     if (mode == "parse") return Parse(argv[2], argc > 3 ? std::atoi(argv[3]) : 5);
+    if (mode == "cancel") return Cancel(std::atoi(argv[2]));
     TIdFTP ftp;
     Login(ftp, argv[2]);
     if (mode == "get" && argc == 5) {

@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build-ftp}
 client=$build/bin/ftp_bench_client
 runs=${RUNS:-3}
-parts=${PARTS:-big many parse}  # which groups to run
+parts=${PARTS:-big many parse cancel}  # which groups to run
 want() { case " $parts " in *" $1 "*) return 0;; esac; return 1; }
 [ -x "$client" ] || { echo "missing $client: build ftp_bench_client first" >&2; exit 1; }
 for p in /usr/sbin/vsftpd curl ss; do command -v "$p" >/dev/null || { echo "missing $p" >&2; exit 1; }; done
@@ -78,37 +78,46 @@ cp "$pub/big.bin" "$work/local/big.bin"
 report() {  # name curl_times ours_times
   local name=$1 c o
   c=$(best $2); o=$(best $3)
-  printf '%-28s curl %7.3f s  ours %7.3f s  throughput ours/curl %s\n' "$name" "$c" "$o" "$(ratio "$c" "$o")"
+  printf '%-36s curl %7.3f s  ours %7.3f s  throughput ours/curl %s\n' "$name" "$c" "$o" "$(ratio "$c" "$o")"
 }
+
+# Both data-connection modes: curl -P - against FTP_MODE=active, curl's
+# default (EPSV) against FTP_MODE=passive.
+for mode in ${MODES:-passive active}; do
+if [ "$mode" = active ]; then cflags=(-P -); else cflags=(); fi
+export FTP_MODE=$mode
 
 c=(); o=()
 for _ in $(seq "$runs"); do
-  c+=("$(timed curl -s -P - -o /dev/null "$url/big.bin")")
+  c+=("$(timed curl -s "${cflags[@]}" -o /dev/null "$url/big.bin")")
   o+=("$(timed "$client" get "$port" /pub/big.bin /dev/null)")
 done
-report "download 1 GiB to /dev/null" "${c[*]}" "${o[*]}"
+report "$mode: download 1 GiB to /dev/null" "${c[*]}" "${o[*]}"
 
 c=(); o=()
 for _ in $(seq "$runs"); do
   rm -f "$work/local/dl_curl" "$work/local/dl_ours"; sync
-  c+=("$(timed curl -s -P - -o "$work/local/dl_curl" "$url/big.bin")")
+  c+=("$(timed curl -s "${cflags[@]}" -o "$work/local/dl_curl" "$url/big.bin")")
   rm -f "$work/local/dl_curl"; sync
   o+=("$(timed "$client" get "$port" /pub/big.bin "$work/local/dl_ours")")
   cmp -s "$work/local/dl_ours" "$pub/big.bin" || { echo "download differs" >&2; exit 1; }
 done
 rm -f "$work/local/dl_ours"
-report "download 1 GiB to disk" "${c[*]}" "${o[*]}"
+report "$mode: download 1 GiB to disk" "${c[*]}" "${o[*]}"
 
 c=(); o=()
 for _ in $(seq "$runs"); do
   rm -f "$pub/up_curl" "$pub/up_ours"; sync
-  c+=("$(timed curl -s -P - -T "$work/local/big.bin" "$url/up_curl")")
+  c+=("$(timed curl -s "${cflags[@]}" -T "$work/local/big.bin" "$url/up_curl")")
   rm -f "$pub/up_curl"; sync
   o+=("$(timed "$client" put "$port" "$work/local/big.bin" /pub/up_ours)")
   cmp -s "$pub/up_ours" "$work/local/big.bin" || { echo "upload differs" >&2; exit 1; }
 done
-rm -f "$pub/up_ours" "$pub/big.bin" "$work/local/big.bin"
-report "upload 1 GiB" "${c[*]}" "${o[*]}"
+rm -f "$pub/up_ours"
+report "$mode: upload 1 GiB" "${c[*]}" "${o[*]}"
+done
+unset FTP_MODE
+rm -f "$pub/big.bin" "$work/local/big.bin"
 fi
 
 if want many; then
@@ -143,4 +152,8 @@ awk 'BEGIN{srand(1); split("Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec",m,"
   for(i=1;i<=100000;i++){ if(i%3==0) printf "drwxr-xr-x    2 owner    group        4096 %s %2d  %d dir_%d\r\n", m[i%12+1], i%28+1, 2000+i%20, i;
   else printf "-rw-r--r--    1 owner    group    %8d %s %2d %02d:%02d file_%d.htm\r\n", i*7, m[i%12+1], i%28+1, i%24, i%60, i }}' > "$work/listing.txt"
 echo "parse 100,000-line Unix listing: $("$client" parse "$work/listing.txt" 5) (target < 100 ms)"
+fi
+
+if want cancel; then
+echo "$("$client" cancel 20) (target < 1000 ms)"
 fi

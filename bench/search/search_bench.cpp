@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "search/find_replace.h"
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"

@@ -13,7 +13,7 @@
 #include "app/startup.h"
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "text/cp932.h"

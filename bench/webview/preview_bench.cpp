@@ -21,6 +21,7 @@
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
 #include "webview/ui_web_browser.h"
+#include "support/scripted_prompts.h"
 
 namespace {
 

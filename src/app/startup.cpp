@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QFont>
@@ -62,38 +63,43 @@ void PrepareApplication(QApplication& app) {
 }
 
 Forms CreateForms() {
+  using C = FrameCommand;
   Forms forms;
   auto* main = new TMainForm;
   main->setAttribute(Qt::WA_DeleteOnClose, false);
   forms.MainForm = main;
   auto* setting = new authoring::TfrmSetting(main->forwarding_prompts(), main);
   setting->setObjectName(QStringLiteral("frmSetting"));
-  main->SetForm("frmSetting", setting);
   auto* hosts = new FrameHosts(main);
   auto* find = new search::TFindReplace(main, *hosts, main->forwarding_prompts());
-  main->SetForm("FindReplace", find);
-  main->SetHandler("Find1", [find] { find->Find1Click(); });
-  main->SetHandler("N18", [find] { find->N18Click(); });
-  main->SetHandler("N47", [find] { find->N47Click(); });
+  QObject::connect(main->action(C::Find), &QAction::triggered, find, &search::TFindReplace::Find1Click);
+  QObject::connect(main->action(C::FindNext), &QAction::triggered, find, &search::TFindReplace::N18Click);
+  QObject::connect(main->action(C::Jump), &QAction::triggered, find, &search::TFindReplace::N47Click);
   auto* ftp2 = new transfer::TFtp2(main);
-  main->SetForm("Ftp2", ftp2);
-  main->SetForm("FrmVer", new TFrmVer(main));
+  auto* about = new TFrmVer(main);
+  QObject::connect(main->action(C::HelpAbout), &QAction::triggered, about, &QDialog::exec);
   // The desktop picker snapshots the screen when it is made, so 色取得 makes a
   // fresh one for every pick; start-up keeps only its hidden slot.
   auto* picker_slot = new QDialog(main);
   picker_slot->setObjectName(QStringLiteral("FrmDispCap"));
-  main->SetForm("FrmDispCap", picker_slot);
   auto* ftp1 = new TFtp1;  // a top-level window of its own
   ftp1->setAttribute(Qt::WA_DeleteOnClose, false);
   QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);
   WireTransferOperations(*ftp1, ftp2);
-  main->SetForm("Ftp1", ftp1);
-  main->set_ftp_folder = [ftp1](const QString& folder) { ftp1->SetLocalFolder(folder); };
+  ftp1->GuardCloseOf(main);  // no exit while a transfer waits on the network
+  QObject::connect(main, &TMainForm::transferToolRequested, ftp1, [ftp1](const QString& folder) {
+    // A window already open keeps the folder the user went to.
+    if (!ftp1->isVisible() && !folder.isEmpty()) ftp1->SetLocalFolder(folder);
+    ftp1->show();
+    ftp1->raise();
+    ftp1->activateWindow();
+  });
   auto* favourites = new favourites::TForm4(main, *hosts, main->forwarding_prompts());
-  main->SetForm("Form4", favourites);
-  main->SetHandler("mnuFavorite", [favourites] { favourites->mnuFavoriteClick(); });
-  // FormClose releases the favourites list.
-  main->SetHandler("FormClose", [favourites] { favourites->ReleaseList(); });
+  QObject::connect(main->action(C::Favourites), &QAction::triggered, favourites,
+                   &favourites::TForm4::mnuFavoriteClick);
+  QObject::connect(main, &TMainForm::closing, favourites, &favourites::TForm4::ReleaseList);
+  for (QWidget* form : std::initializer_list<QWidget*>{setting, find, ftp2, about, picker_slot, ftp1, favourites})
+    QObject::connect(main, &TMainForm::closing, form, &QWidget::close);
   new FrameAuthoring(main, *setting);
   return forms;
 }

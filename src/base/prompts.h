@@ -68,36 +68,4 @@ class ForwardingPrompts : public Prompts {
   std::function<Prompts&()> target_;
 };
 
-// Answers from a script, in order; records what was asked. For tests and
-// headless runs. Running out of answers throws, so a test never blocks.
-class ScriptedPrompts : public Prompts {
- public:
-  struct Asked {
-    std::string kind;  // "message", "error", "input", "open", "save"
-    std::string caption;
-    std::string text;
-    Buttons buttons = Buttons::Ok;
-    Icon icon = Icon::None;
-  };
-
-  std::vector<Answer> answers;                     // for Message
-  std::vector<std::optional<std::string>> inputs;  // for Input, OpenFile, SaveFile
-  std::vector<Asked> asked;
-  std::function<void()> on_process_events;
-
-  Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
-                 Icon icon) override;
-  void Error(const std::string& text) override;
-  std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
-                                   const std::string& initial) override;
-  std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
-  std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
-  void ProcessEvents() override;
-
- private:
-  std::size_t next_answer_ = 0;
-  std::size_t next_input_ = 0;
-  std::optional<std::string> NextInput();
-};
-
 }  // namespace hemlo

@@ -24,9 +24,24 @@ class EIdSilentException : public EIdException {
   using EIdException::EIdException;
 };
 
-class EIdConnClosedGracefully : public EIdSilentException {
+// The control connection is gone: the server closed it, reset it, or it
+// broke while a command was under way. The client is closed when this is
+// raised (Connected() is false); callers tell the user the connection was
+// lost, never that the server refused or that the step succeeded.
+class EIdConnectionLost : public EIdSilentException {
  public:
-  EIdConnClosedGracefully() : EIdSilentException("Connection Closed Gracefully.") {}
+  explicit EIdConnectionLost(std::string message = "The connection to the server was lost.", int winsock_error = 0)
+      : EIdSilentException(std::move(message)), error_(winsock_error) {}
+  // The socket error behind the loss (Winsock numbering), 0 for a close.
+  int LastError() const noexcept { return error_; }
+
+ private:
+  int error_;
+};
+
+class EIdConnClosedGracefully : public EIdConnectionLost {
+ public:
+  EIdConnClosedGracefully() : EIdConnectionLost("Connection Closed Gracefully.") {}
 };
 
 // A reply code outside the set a command accepts. The message is the reply's
@@ -84,6 +99,16 @@ HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdIllegalCommandText, EIdException,
                                "A name or path contains a line break (CR or LF); nothing was sent.")
 // The server answered a file transfer with 426/450: the data is incomplete.
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdFTPTransferAborted, EIdException, "Transfer aborted")
+
+// The wait hook asked to stop (the user cancelled). Connected() then says
+// whether the control connection was kept in step or closed.
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdOperationAborted, EIdException, "The operation was cancelled.")
+// An FTP call made from inside the wait hook while another call runs.
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdClientBusy, EIdException, "Another FTP operation is still running.")
+// Caps on what a server can make the client hold in memory.
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooManyLines, EIdException, "The server's reply has too many lines.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooLarge, EIdException, "The server's reply is too large.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdListingTooLarge, EIdException, "The directory listing is too large.")
 
 #undef HEMLO_FTP_FIXED_TEXT_EXCEPTION
 

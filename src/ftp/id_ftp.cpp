@@ -1,10 +1,12 @@
 #include "ftp/id_ftp.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -20,14 +22,9 @@ struct TIdFTP::DataChannel {
 namespace {
 
 const std::vector<int16_t> kTransferInCodes = {125, 150, 154};
-const std::vector<int16_t> kTransferOutCodes = {125, 150};
-const std::vector<int16_t> kPassiveOutCodes = {110, 125, 150};
-
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+// 110 (a restart marker) only comes in passive mode; accepting it in both
+// costs nothing.
+const std::vector<int16_t> kTransferOutCodes = {110, 125, 150};
 
 std::string ErrnoText() { return std::strerror(errno); }
 
@@ -209,9 +206,15 @@ void TIdFTP::SendTransferType() {
 }
 
 void TIdFTP::Connect(bool auto_login, int timeout_ms) {
+  CheckNotReentered();
   try {
     if (Connected()) throw EIdAlreadyConnected();
     if (HasLineBreak(Username) || HasLineBreak(Password)) throw EIdIllegalCommandText();
+    mode_in_use_ = TIdDataMode::dmAuto;
+    epsv_refused_ = false;
+    list_hidden_ok_ = true;
+    mlst_ = -1;
+    disconnect_requested_ = false;
     TIdTCPClient::Connect(timeout_ms);
     GetResponse({220});
     GreetingReply = LastReply;
@@ -226,6 +229,8 @@ void TIdFTP::Connect(bool auto_login, int timeout_ms) {
       }
       DoStatus(TIdStatus::hsStatusText, "Connection established");
     }
+  } catch (const EIdClientBusy&) {
+    throw;
   } catch (...) {
     CloseWithoutQuit();
     throw;
@@ -239,12 +244,22 @@ void TIdFTP::Login() {
 
 void TIdFTP::CloseWithoutQuit() {
   DoStatus(TIdStatus::hsDisconnecting, "Disconnecting.");
-  data_.reset();
+  if (data_) {
+    data_->connection.Reset();
+    data_->listener.Close();
+  }
+  disconnect_requested_ = false;
   DisconnectSocket();
   DoStatus(TIdStatus::hsDisconnected, "Disconnected.");
 }
 
 void TIdFTP::Disconnect() {
+  if (InWaitHook()) {
+    // A call is under way below us: stop it; it closes on its way out.
+    disconnect_requested_ = true;
+    abort_requested_ = true;
+    return;
+  }
   if (Connected()) {
     try {
       WriteLn("QUIT");
@@ -256,11 +271,15 @@ void TIdFTP::Disconnect() {
 }
 
 void TIdFTP::AbortTransfer() {
+  if (InWaitHook()) {
+    abort_requested_ = true;
+    return;
+  }
   struct CloseData {
     TIdFTP& f;
     ~CloseData() {
       if (f.data_) {
-        f.data_->connection.Close();
+        f.data_->connection.Reset();
         f.data_->listener.Close();
       }
     }
@@ -301,30 +320,92 @@ bool TIdFTP::ResumeSupported() {
   return resume_probe_ == 1;
 }
 
+namespace {
+// The port of an EPSV reply: "(|||6446|)", any delimiter character.
+std::optional<uint16_t> ParseEpsvPort(const std::string& text) {
+  size_t open = text.find('(');
+  if (open == std::string::npos || open + 4 >= text.size()) return std::nullopt;
+  const char d = text[open + 1];
+  if (text[open + 2] != d || text[open + 3] != d) return std::nullopt;
+  size_t end = text.find(d, open + 4);
+  if (end == std::string::npos) return std::nullopt;
+  int64_t port = ToIntDef(std::string_view(text).substr(open + 4, end - open - 4), -1);
+  if (port <= 0 || port > 65535) return std::nullopt;
+  return static_cast<uint16_t>(port);
+}
+}  // namespace
+
+std::optional<uint16_t> TIdFTP::RequestPassivePort() {
+  if (!epsv_refused_) {
+    const int16_t code = SendCmd("EPSV", {});
+    if (code == 229) {
+      if (auto port = ParseEpsvPort(LastReply.Text.empty() ? std::string() : LastReply.Text.front())) return port;
+    }
+    if (code >= 400) epsv_refused_ = true;
+    if (code < 400 && code != 229) throw EIdProtocolReplyError(code, LastReply.TextWithLineBreaks());
+  }
+  const int16_t code = SendCmd("PASV", {});
+  if (code != 227) {
+    if (code >= 400) return std::nullopt;
+    throw EIdProtocolReplyError(code, LastReply.TextWithLineBreaks());
+  }
+  // The announced address is ignored: a server behind NAT announces its
+  // private one, and a hostile one could point us anywhere.
+  return ParsePasvReply(LastReply.Text.empty() ? std::string() : LastReply.Text.front()).port;
+}
+
+void TIdFTP::OpenActiveListener() {
+  data_->listener = Socket::CreateTcp();
+  data_->listener.Bind(LocalBinding().ip, 0);
+  data_->listener.Listen(15);
+  data_->listener.SetNonBlocking(true);
+  SocketAddress here = data_->listener.LocalAddress();
+  SendCmd("PORT " + PortArgument(here.ip, here.port), {200});
+}
+
 void TIdFTP::OpenDataChannel(const std::string& command, const std::vector<int16_t>& codes,
                              int64_t rest_offset) {
-  if (Passive) {
-    SendCmd("PASV", {227});
-    SocketAddress to = ParsePasvReply(LastReply.Text.empty() ? std::string() : LastReply.Text.front());
-    data_->connection = Socket::CreateTcp();
-    try {
-      data_->connection.Connect(to, DataConnectTimeout > 0 ? DataConnectTimeout : -1);
-    } catch (const EIdConnectTimeout&) {
-      throw EIdDataConnectTimeout();
+  const TIdDataMode mode = Passive ? TIdDataMode::dmPassive : DataMode;
+  bool passive = false;
+  if (mode != TIdDataMode::dmActive && mode_in_use_ != TIdDataMode::dmActive) {
+    std::optional<uint16_t> port;
+    const TIdRFCReply* refusal = nullptr;
+    port = RequestPassivePort();
+    if (!port) refusal = &LastReply;
+    if (port) {
+      int timeout = DataConnectTimeout > 0 ? DataConnectTimeout : -1;
+      if (mode == TIdDataMode::dmAuto && mode_in_use_ == TIdDataMode::dmAuto)
+        timeout = timeout < 0 ? kPassiveProbeConnectTimeoutMs : std::min(timeout, kPassiveProbeConnectTimeoutMs);
+      data_->connection = Socket::CreateTcp();
+      try {
+        ConnectSocket(data_->connection, {PeerBinding().ip, *port}, timeout);
+        passive = true;
+      } catch (const EIdConnectTimeout&) {
+        if (mode == TIdDataMode::dmPassive || mode_in_use_ == TIdDataMode::dmPassive) throw EIdDataConnectTimeout();
+      } catch (const EIdSocketError&) {
+        if (mode == TIdDataMode::dmPassive || mode_in_use_ == TIdDataMode::dmPassive) throw;
+      }
+      if (!passive) data_->connection.Close();
+    } else if (mode == TIdDataMode::dmPassive) {
+      throw EIdProtocolReplyError(refusal->NumericCode, refusal->TextWithLineBreaks());
     }
-    if (rest_offset > 0) SendCmd("REST " + std::to_string(rest_offset), {350});
-    SendCmd(command, codes);
-  } else {
-    data_->listener = Socket::CreateTcp();
-    data_->listener.Bind(LocalBinding().ip, 0);
-    data_->listener.Listen(15);
-    SocketAddress here = data_->listener.LocalAddress();
-    SendCmd("PORT " + PortArgument(here.ip, here.port), {200});
-    if (rest_offset > 0) SendCmd("REST " + std::to_string(rest_offset), {350});
-    SendCmd(command, codes);
-    WaitForServerConnection();
   }
-  data_->connection.SetIoTimeouts(DataTimeout);
+  mode_in_use_ = passive ? TIdDataMode::dmPassive : TIdDataMode::dmActive;
+  if (!passive) OpenActiveListener();
+  if (rest_offset > 0) SendCmd("REST " + std::to_string(rest_offset), {350});
+  WriteLn(command);
+  data_phase_ = true;
+  GetResponseWithin({}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
+  if (std::find(codes.begin(), codes.end(), LastReply.NumericCode) == codes.end()) {
+    // Refused: nothing more will come for this command.
+    data_phase_ = false;
+    CheckResponse(codes);
+  }
+  if (!passive) WaitForServerConnection();
+  // Blocking calls that give up after one slice: as cheap as plain blocking
+  // ones while data flows, and the hook still runs when it does not.
+  data_->connection.SetNonBlocking(false);
+  data_->connection.SetIoTimeouts(kWaitSliceMs);
 }
 
 void TIdFTP::WaitForServerConnection() {
@@ -333,60 +414,83 @@ void TIdFTP::WaitForServerConnection() {
   // connection always wins, so a fast server's end reply is not mistaken
   // for a refusal.
   const int64_t deadline = DataConnectTimeout > 0 ? NowMs() + DataConnectTimeout : 0;
+  const std::string peer = PeerBinding().ip;
   for (;;) {
     const bool buffered = UnreadBytes() > 0;
     pollfd p[2] = {{data_->listener.fd(), POLLIN, 0}, {ControlFd(), POLLIN, 0}};
-    int wait = -1;
-    if (buffered) {
-      wait = 0;
-    } else if (deadline > 0) {
-      wait = static_cast<int>(std::max<int64_t>(0, deadline - NowMs()));
-    }
-    int n = ::poll(p, Connected() && !buffered ? 2 : 1, wait);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseLastSocketError();
-    }
-    if (n == 0 && !buffered) throw EIdDataConnectTimeout();
-    if (p[0].revents & POLLIN) {
+    const bool control = Connected() && !buffered && !early_end_reply_;
+    if (!buffered && !WaitForEvents(p, control ? 2 : 1, deadline)) throw EIdDataConnectTimeout();
+    if (!buffered && (p[0].revents & POLLIN)) {
+      sockaddr_in from{};
+      socklen_t len = sizeof from;
       int fd;
-      do fd = ::accept4(data_->listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+      do fd = ::accept4(data_->listener.fd(), reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC);
       while (fd < 0 && errno == EINTR);
       if (fd < 0) {
-        if (errno == EAGAIN || errno == ECONNABORTED) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED) continue;
         RaiseLastSocketError();
       }
-      data_->connection = Socket(fd);
+      Socket accepted(fd);
+      // Only the server we talk to may deliver the data.
+      if (accepted.PeerAddress().ip != peer) {
+        accepted.Reset();
+        continue;
+      }
+      data_->connection = std::move(accepted);
       data_->listener.Close();
       return;
     }
-    GetResponse({});
+    if (!buffered && !(p[1].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+    GetResponseWithin({}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
     const int16_t code = LastReply.NumericCode;
-    if (code < 100 || code >= 400) throw EIdProtocolReplyError(code, LastReply.TextWithLineBreaks());
+    if (code < 100 || code >= 400) {
+      data_phase_ = false;  // the server gave up on the transfer itself
+      throw EIdProtocolReplyError(code, LastReply.TextWithLineBreaks());
+    }
     // A completion reply ahead of the connection: the data is still coming.
     if (code >= 200) early_end_reply_ = LastReply;
   }
 }
 
-bool TIdFTP::ReadEndReply() {
+void TIdFTP::ReadEndReply() {
   const std::vector<int16_t> codes = {225, 226, 250, 426, 450};
-  int16_t code;
   if (early_end_reply_) {
     LastReply = *early_end_reply_;
     early_end_reply_.reset();
-    CheckResponse(codes);
-    code = LastReply.NumericCode;
   } else {
-    code = GetResponse(codes);
+    GetResponseWithin({}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
   }
-  if (code != 426 && code != 450) return false;
-  GetResponseWithin({226, 225}, AbortReplyTimeout, [] { throw EIdAbortReplyTimeout(); });
+  data_phase_ = false;
+  CheckResponse(codes);
+  const int16_t code = LastReply.NumericCode;
+  if (code != 426 && code != 450) return;
+  // Some servers follow 426 with a second reply, some do not: NOOP's answer
+  // marks the end either way.
+  Resynchronise(false, AbortReplyTimeout > 0 ? AbortReplyTimeout : kDefaultAbortReplyTimeoutMs);
   DoStatus(TIdStatus::ftpAborted, "Transfer aborted");
-  return true;
+  throw EIdFTPTransferAborted();
 }
 
-bool TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset,
+void TIdFTP::Resynchronise(bool abort, int timeout_ms) {
+  if (!Connected()) return;
+  try {
+    Write(abort ? "ABOR\r\nNOOP\r\n" : "NOOP\r\n");
+    const int64_t deadline = NowMs() + timeout_ms;
+    for (;;) {
+      const int left = static_cast<int>(std::max<int64_t>(1, deadline - NowMs()));
+      if (GetResponseWithin({}, left, [] { throw EIdAbortReplyTimeout(); }) == 200) return;
+    }
+  } catch (const EIdConnectionLost&) {
+    throw;
+  } catch (const EIdException&) {
+    // Could not tell where the replies stand: start afresh instead.
+    DropConnection();
+  }
+}
+
+void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset,
                          const std::function<void(int data_fd)>& body) {
+  CheckNotReentered();
   if (HasLineBreak(command)) throw EIdIllegalCommandText();
   if (!Connected()) {
     // Same failure a command would give, before any socket is made.
@@ -394,34 +498,62 @@ bool TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
   }
   DoStatus(TIdStatus::ftpTransfer, "Starting FTP transfer");
   early_end_reply_.reset();
-  std::exception_ptr local_failure;
+  data_phase_ = false;
+  std::exception_ptr failure;
+  bool cancelled = false;
   {
     TransferScope scope(*this);
-    OpenDataChannel(command, codes, rest_offset);
     try {
+      OpenDataChannel(command, codes, rest_offset);
       body(data_->connection.fd());
-    } catch (const EIdFTPLocalFileError&) {
-      local_failure = std::current_exception();
+      // Closing our side tells an upload's server the file is complete.
+      data_->connection.Close();
+      ReadEndReply();
+      return;
+    } catch (const EIdOperationAborted&) {
+      cancelled = true;
+      failure = std::current_exception();
+    } catch (const EIdFTPTransferAborted&) {
+      throw;
+    } catch (...) {
+      failure = std::current_exception();
     }
+    // Break the data connection off so the server never takes a cut-off
+    // file for a whole one.
+    data_->connection.Reset();
+    data_->listener.Close();
   }
-  if (local_failure) {
-    // The server is fine and will answer the cut-off transfer; read that
-    // answer so the next command does not take it for its own.
-    try {
-      int16_t code = GetResponseWithin({}, AbortReplyTimeout, [] { throw EIdAbortReplyTimeout(); });
-      if (code == 426 || code == 450)
-        GetResponseWithin({}, AbortReplyTimeout, [] { throw EIdAbortReplyTimeout(); });
-    } catch (const EIdException&) {
-      // The local failure is the one worth reporting.
+  if (disconnect_requested_) {
+    Disconnect();
+    std::rethrow_exception(failure);
+  }
+  if (data_phase_ && Connected()) {
+    data_phase_ = false;
+    if (cancelled) {
+      // Events still run, but the user's answer is already known.
+      struct IgnoreCancel {
+        TIdFTP& f;
+        ~IgnoreCancel() {
+          f.ignore_cancel_ = false;
+          f.abort_requested_ = false;
+        }
+      } ignore{*this};
+      ignore_cancel_ = true;
+      Resynchronise(true, kCancelCleanupMs);
+    } else {
+      Resynchronise(true, AbortReplyTimeout > 0 ? AbortReplyTimeout : kDefaultAbortReplyTimeoutMs);
     }
-    std::rethrow_exception(local_failure);
+  } else if (cancelled) {
+    // Cancelled before the transfer command went out: replies are in step.
   }
-  return ReadEndReply();
+  data_phase_ = false;
+  std::rethrow_exception(failure);
 }
 
 void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_t)>& sink) {
   std::vector<char> buf(static_cast<size_t>(std::max(RecvBufferSize, 1)));
   int64_t total = 0;
+  int64_t last_data = NowMs();
   if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmRead, 0);
   for (;;) {
     // AbortTransfer called from a progress handler closes the channel.
@@ -431,11 +563,18 @@ void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_
       sink(buf.data(), static_cast<size_t>(n));
       total += n;
       if (OnWork) OnWork(*this, TWorkMode::wmRead, total);
+      last_data = NowMs();
+      YieldToHook();
       continue;
     }
     if (n == 0) break;
     if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) throw EIdDataTimeout();
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // One slice without data.
+      if (DataTimeout > 0 && NowMs() - last_data >= DataTimeout) throw EIdDataTimeout();
+      CallHook();
+      continue;
+    }
     RaiseLastSocketError();
   }
   if (OnWorkEnd) OnWorkEnd(*this, TWorkMode::wmRead);
@@ -448,6 +587,7 @@ void TIdFTP::SendFile(int file_fd, int data_fd) {
   const int64_t size = sized ? st.st_size : 0;
   std::vector<char> buf(static_cast<size_t>(std::max(SendBufferSize, 1)));
   int64_t sent = 0;
+  int64_t last_progress = NowMs();
   if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmWrite, size);
   while (!sized || sent < size) {
     size_t want = buf.size();
@@ -468,36 +608,164 @@ void TIdFTP::SendFile(int file_fd, int data_fd) {
       ssize_t w = ::send(data_fd, p, left, MSG_NOSIGNAL);
       if (w < 0) {
         if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) throw EIdDataTimeout();
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+          // One slice in which the server took nothing.
+          if (DataTimeout > 0 && NowMs() - last_progress >= DataTimeout) throw EIdDataTimeout();
+          CallHook();
+          continue;
+        }
         RaiseLastSocketError();
       }
+      last_progress = NowMs();
       p += w;
       left -= static_cast<size_t>(w);
     }
     sent += r;
     if (OnWork) OnWork(*this, TWorkMode::wmWrite, sent);
+    YieldToHook();
   }
   if (OnWorkEnd) OnWorkEnd(*this, TWorkMode::wmWrite);
 }
 
-void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& path, bool details) {
-  std::string command(TrimControl((details ? "LIST " : "NLST ") + path));
-  std::string bytes;
+void TIdFTP::ListInto(std::string& bytes, const std::string& command) {
+  bytes.clear();
+  const uint64_t cap = MaxListingBytes > 0 ? static_cast<uint64_t>(MaxListingBytes) : UINT64_MAX;
   RunTransfer(command, kTransferInCodes, 0, [&](int data_fd) {
-    ReceiveAll(data_fd, [&](const char* p, size_t n) { bytes.append(p, n); });
+    ReceiveAll(data_fd, [&](const char* p, size_t n) {
+      if (bytes.size() + n > cap) throw EIdListingTooLarge();
+      bytes.append(p, n);
+    });
   });
+}
+
+namespace {
+// "." and ".." entries that "LIST -a" adds: a directory line naming itself.
+bool IsSelfOrParentLine(const std::string& line) {
+  if (line.empty() || (line[0] != 'd' && line[0] != 'D')) return false;
+  auto ends_with = [&](std::string_view tail) {
+    return line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  return ends_with(" .") || ends_with(" ..");
+}
+}  // namespace
+
+void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& path, bool details, bool hidden) {
+  // A name starting with "-" would be read as options by many servers.
+  const std::string target = !path.empty() && path[0] == '-' ? "./" + path : path;
+  const std::string plain(TrimControl((details ? "LIST " : "NLST ") + target));
+  std::string bytes;
+  if (details && hidden && list_hidden_ok_) {
+    bool refused = false;
+    try {
+      ListInto(bytes, std::string(TrimControl("LIST -a " + target)));
+    } catch (const EIdProtocolReplyError&) {
+      refused = true;
+    }
+    // Refused, or nothing at all (perhaps "-a" was taken for a name): ask
+    // plainly, and keep to plain LIST once that tells a different story.
+    if (refused || bytes.empty()) {
+      ListInto(bytes, plain);
+      if (refused || !bytes.empty()) list_hidden_ok_ = false;
+    }
+  } else {
+    ListInto(bytes, plain);
+  }
   listing_ = SplitListingLines(bytes);
+  if (details && hidden) listing_.erase(std::remove_if(listing_.begin(), listing_.end(), IsSelfOrParentLine), listing_.end());
   listing_details_ = details;
+  listing_mlsd_ = false;
   if (dest) *dest = listing_;
   directory_listing_.reset();
 }
 
+namespace {
+// The facts of a FEAT line of the form "MLST type*;size*;unix.mode;": the
+// reply keeps each line from its fifth character on, so what is left of it
+// is a fact list after one space, and only MLST announces the "type" fact.
+// Empty for any other line.
+std::vector<std::string> MlstFacts(std::string_view text) {
+  std::vector<std::string> facts;
+  if (text.size() < 5 || text[0] != ' ') return facts;
+  bool typed = false;
+  for (text.remove_prefix(1); !text.empty();) {
+    size_t semi = text.find(';');
+    std::string fact(TrimControl(text.substr(0, semi)));
+    for (char& c : fact)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    typed = typed || fact == "type" || fact == "type*";
+    if (!fact.empty()) facts.push_back(std::move(fact));
+    if (semi == std::string_view::npos) break;
+    text.remove_prefix(semi + 1);
+  }
+  if (!typed) facts.clear();
+  return facts;
+}
+}  // namespace
+
+bool TIdFTP::MlstSupported() {
+  if (mlst_ >= 0) return mlst_ == 1;
+  mlst_ = 0;
+  std::vector<std::string> facts;
+  try {
+    SendCmd("FEAT", {211});
+    for (size_t i = 1; i < LastReply.Text.size() && facts.empty(); ++i) facts = MlstFacts(LastReply.Text[i]);
+  } catch (const EIdProtocolReplyError&) {
+    // No FEAT: no MLST either.
+  }
+  if (facts.empty()) return false;
+  mlst_ = 1;
+  // Facts offered but not sent unasked (no "*"), such as unix.mode, which
+  // the permission column needs: ask for them with the usual ones.
+  static const char* const kWanted[] = {"type", "size", "modify", "perm", "unix.mode", "unix.owner", "unix.group"};
+  std::string wanted;
+  bool missing = false;
+  for (const char* name : kWanted) {
+    for (const std::string& f : facts) {
+      const bool on = !f.empty() && f.back() == '*';
+      if ((on ? f.substr(0, f.size() - 1) : f) != name) continue;
+      wanted += std::string(name) + ';';
+      missing = missing || !on;
+    }
+  }
+  if (missing) {
+    try {
+      SendCmd("OPTS MLST " + wanted, {200});
+    } catch (const EIdProtocolReplyError&) {
+      // Then the listings come with the facts the server chose.
+    }
+  }
+  return true;
+}
+
+void TIdFTP::ListEntries(const std::string& path, bool hidden, bool probe) {
+  if (probe ? MlstSupported() : mlst_ == 1) {
+    std::string bytes;
+    try {
+      // MLSD takes no options, so a name starting with "-" is safe as it is.
+      ListInto(bytes, std::string(TrimControl("MLSD " + path)));
+      listing_ = SplitListingLines(bytes);
+      listing_details_ = true;
+      listing_mlsd_ = true;
+      directory_listing_.reset();
+      return;
+    } catch (const EIdProtocolReplyError& e) {
+      // Not implemented after all: LIST from now on. Any other refusal
+      // (a missing folder, say) is LIST's to report this time.
+      if (e.ErrorCode() >= 500 && e.ErrorCode() <= 504) mlst_ = 0;
+    }
+  }
+  ListDirectory(nullptr, path, true, hidden);
+}
 TIdFTPListItems& TIdFTP::DirectoryListing() {
   if (!directory_listing_) {
     directory_listing_ = std::make_unique<TIdFTPListItems>();
     directory_listing_->OnCheckListFormat = OnCheckListFormat;
     directory_listing_->OnParseCustomListFormat = OnParseCustomListFormat;
-    directory_listing_->LoadList(listing_, listing_details_);
+    if (listing_mlsd_) {
+      directory_listing_->LoadMlsd(listing_);
+    } else {
+      directory_listing_->LoadList(listing_, listing_details_);
+    }
   }
   return *directory_listing_;
 }
@@ -525,20 +793,18 @@ void TIdFTP::Download(const std::string& remote_name, const std::string& local_p
     // A device or pipe (such as /dev/null) is written straight into.
     FileDescriptor out(::open(local_path.c_str(), O_WRONLY | O_CLOEXEC | (keep_existing ? O_APPEND : 0)));
     if (out.get() < 0) throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
-    bool aborted = RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
+    RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
       ReceiveAll(data_fd, [&](const char* p, size_t n) { WriteAllToFile(out.get(), p, n, local_path); });
     });
-    if (aborted) throw EIdFTPTransferAborted();
     if (OnAfterGet) OnAfterGet(*this, local_path);
     return;
   }
 
   const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
   PendingDownload pending(local_path, keep_existing, mode);
-  bool aborted = RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
+  RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
     ReceiveAll(data_fd, [&](const char* p, size_t n) { WriteAllToFile(pending.fd(), p, n, local_path); });
   });
-  if (aborted) throw EIdFTPTransferAborted();
   pending.Commit();
   if (OnAfterGet) OnAfterGet(*this, local_path);
 }
@@ -547,10 +813,13 @@ void TIdFTP::Upload(const std::string& local_path, const std::string& remote_nam
   if (HasLineBreak(remote_name)) throw EIdIllegalCommandText();
   FileDescriptor in(::open(local_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
+  // Make sure the file can be read at all before the server is told to
+  // expect it (a folder opens, but reading it fails).
+  char probe;
+  if (::pread(in.get(), &probe, 1, 0) < 0)
+    throw EIdFTPLocalFileError("Cannot read file \"" + local_path + "\". " + ErrnoText());
   std::string command = append ? "APPE " + remote_name : remote_name.empty() ? "STOU" : "STOR " + remote_name;
-  bool aborted = RunTransfer(command, Passive ? kPassiveOutCodes : kTransferOutCodes, 0,
-                             [&](int data_fd) { SendFile(in.get(), data_fd); });
-  if (aborted) throw EIdFTPTransferAborted();
+  RunTransfer(command, kTransferOutCodes, 0, [&](int data_fd) { SendFile(in.get(), data_fd); });
 }
 
 }  // namespace hemlo::ftp

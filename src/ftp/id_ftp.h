@@ -21,6 +21,11 @@ namespace hemlo::ftp {
 inline constexpr int kDefaultDataConnectTimeoutMs = 60'000;
 inline constexpr int kDefaultAbortReplyTimeoutMs = 60'000;
 inline constexpr int kDefaultDataTimeoutMs = 120'000;
+// In automatic mode, how long a passive data connection may take before the
+// client falls back to active mode.
+inline constexpr int kPassiveProbeConnectTimeoutMs = 10'000;
+// Cap on the bytes of one listing (a million entries still fit).
+inline constexpr int64_t kMaxListingBytes = int64_t{512} << 20;
 
 // Shown when the server cannot tell its system type (SYST answered 500).
 inline constexpr const char* kUnknownSystem = "\x95\x73\x96\xBE";  // "不明" in Shift-JIS
@@ -36,6 +41,15 @@ enum class TIdFtpProxyType {
   fpcmTransparent,
   fpcmHttpProxyWithFtp,
 };
+
+// How data connections are made.
+// dmAuto: EPSV, then PASV; active (PORT) only when no passive data
+// connection can be made. What worked is kept for the rest of the
+// connection. dmPassive: EPSV, then PASV, never PORT. dmActive: PORT only.
+// Passive replies' addresses are ignored: the data connection goes to the
+// control connection's peer. In active mode only a connection from that
+// peer's address is accepted.
+enum class TIdDataMode { dmAuto, dmPassive, dmActive };
 
 // Only fpcmNone is supported; the other fields are kept for completeness.
 struct TIdFtpProxySettings {
@@ -54,7 +68,9 @@ class TIdFTP : public TIdTCPClient {
   // Properties.
   std::string Username;
   std::string Password;
-  bool Passive = false;
+  bool Passive = false;  // true forces dmPassive whatever DataMode says
+  TIdDataMode DataMode = TIdDataMode::dmAuto;
+  int64_t MaxListingBytes = kMaxListingBytes;  // EIdListingTooLarge beyond
   TIdFtpProxySettings ProxySettings;
   int DataConnectTimeout = kDefaultDataConnectTimeoutMs;  // ms; 0 = none
   int AbortReplyTimeout = kDefaultAbortReplyTimeoutMs;    // ms; 0 = none
@@ -85,7 +101,10 @@ class TIdFTP : public TIdTCPClient {
   // Sends QUIT without waiting for a reply, then closes. OnDisconnected
   // fires even when the client was not connected.
   void Disconnect();
-  // Sends ABOR (reply left unread) and closes the data channel, if any.
+  // Outside a call: sends ABOR (reply left unread) and closes the data
+  // channel, if any. From inside the wait hook: cancels the running call
+  // as RequestAbort does. Disconnect from inside the hook cancels the
+  // running call and closes the connection once it has stopped.
   void AbortTransfer();
 
   void ChangeDirectory(const std::string& path);
@@ -98,8 +117,23 @@ class TIdFTP : public TIdTCPClient {
   void SiteCommand(const std::string& text);
 
   // LIST (details) or NLST; the lines land in ListingText() and in `dest`.
+  // With `hidden`, sends "LIST -a" so dot files show; a server that refuses
+  // it or takes "-a" for a name gets plain LIST for the rest of the
+  // connection. A path starting with "-" goes out as "./path" so it cannot
+  // be read as options. A listing the server ends with 426/450 raises
+  // EIdFTPTransferAborted (it is incomplete).
   void ListDirectory(std::vector<std::string>* dest = nullptr, const std::string& path = {},
-                     bool details = true);
+                     bool details = true, bool hidden = false);
+  // Lists `path` for its entries: MLSD when the server offers MLST, else
+  // LIST (with "-a" when `hidden`, as ListDirectory). With `probe`, FEAT is
+  // asked once per connection to find out; without it only a server already
+  // known to offer MLST gets MLSD, so no command is added on other servers.
+  // A server that refuses MLSD gets LIST for the rest of the connection.
+  void ListEntries(const std::string& path = {}, bool hidden = true, bool probe = true);
+  // Whether FEAT lists MLST; asks FEAT at most once per connection.
+  bool MlstSupported();
+  // Whether the last listing came from MLSD.
+  bool ListingIsMlsd() const { return listing_mlsd_; }
   const std::vector<std::string>& ListingText() const { return listing_; }
   // Items parsed from the last listing, built on first use.
   TIdFTPListItems& DirectoryListing();
@@ -109,13 +143,20 @@ class TIdFTP : public TIdTCPClient {
   // EIdFTPTransferAborted and leaves the local file as it was.
   void Download(const std::string& remote_name, const std::string& local_path, bool overwrite = false,
                 bool resume = false);
-  // STOR (APPE with append, STOU with an empty remote name). A 426/450 end
-  // reply raises EIdFTPTransferAborted.
+  // STOR (APPE with append, STOU with an empty remote name). The local file
+  // is opened and checked before anything is sent; a local read failure
+  // later resets the data connection so the server does not keep a cut-off
+  // file as if complete. A 426/450 end reply raises EIdFTPTransferAborted.
   void Upload(const std::string& local_path, const std::string& remote_name, bool append = false);
 
   // Whether the server accepts REST (probed once per client object).
   bool ResumeSupported();
   bool DataChannelOpen() const { return data_ != nullptr; }
+  // The mode the current connection settled on; dmAuto until a transfer
+  // in automatic mode has found out.
+  TIdDataMode DataModeInUse() const { return mode_in_use_; }
+  // Whether "LIST -a" is still tried on this connection.
+  bool HiddenListingSupported() const { return list_hidden_ok_; }
 
  private:
   struct DataChannel;
@@ -123,15 +164,26 @@ class TIdFTP : public TIdTCPClient {
 
   void SendTransferType();
   void CloseWithoutQuit();
-  // Runs one data transfer; returns true when the server ended it with
-  // 426/450 (then followed by its final reply).
-  bool RunTransfer(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset,
+  // Runs one data transfer. A failure once the transfer command has been
+  // accepted (reset, stall, local error, cancel, late reply) resets the data
+  // connection and brings the control connection back in step, or closes
+  // it; the failure is then raised (a lost control connection as
+  // EIdConnectionLost). A 426/450 end reply raises EIdFTPTransferAborted.
+  void RunTransfer(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset,
                    const std::function<void(int data_fd)>& body);
   void OpenDataChannel(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset);
+  // EPSV, then PASV: the port the server listens on, or nullopt when both
+  // were refused.
+  std::optional<uint16_t> RequestPassivePort();
+  void OpenActiveListener();
   void WaitForServerConnection();
-  bool ReadEndReply();
+  void ReadEndReply();
+  // Sends ABOR (when `abort`) and NOOP, then reads replies until NOOP's 200
+  // within `timeout_ms`; closes the control connection when that fails.
+  void Resynchronise(bool abort, int timeout_ms);
   void ReceiveAll(int data_fd, const std::function<void(const char*, size_t)>& sink);
   void SendFile(int file_fd, int data_fd);
+  void ListInto(std::string& bytes, const std::string& command);
 
   TIdFTPTransferType transfer_type_ = TIdFTPTransferType::ftBinary;
   std::unique_ptr<DataChannel> data_;
@@ -139,6 +191,13 @@ class TIdFTP : public TIdTCPClient {
   bool listing_details_ = true;
   std::unique_ptr<TIdFTPListItems> directory_listing_;
   int resume_probe_ = -1;  // -1 not probed, 0 no, 1 yes
+  TIdDataMode mode_in_use_ = TIdDataMode::dmAuto;
+  bool epsv_refused_ = false;
+  bool list_hidden_ok_ = true;
+  int mlst_ = -1;  // -1 FEAT not asked, 0 no MLST (or MLSD refused), 1 MLST offered
+  bool listing_mlsd_ = false;
+  bool disconnect_requested_ = false;
+  bool data_phase_ = false;  // the transfer command has been accepted
   std::optional<TIdRFCReply> early_end_reply_;
 };
 

@@ -1,6 +1,9 @@
 #pragma once
-// Directory listing items and the parser that turns LIST lines into them.
-// Names stay the server's bytes (Shift-JIS); nothing is converted.
+// Directory listing items and the parser that turns LIST and MLSD lines into
+// them. Every line is read on its own: its format is recognised from the
+// line itself, and a line that cannot be read is left out and counted.
+// Names stay the server's bytes (Shift-JIS, EUC-JP or UTF-8); nothing is
+// converted.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,7 +13,25 @@
 
 namespace hemlo::ftp {
 
-enum class TIdFTPListFormat { flfNone, flfDos, flfUnix, flfVax, flfNoDetails, flfUnknown, flfCustom };
+namespace listing {
+struct Words;
+}
+
+// flfVax is the VMS family. flfMlsd reads RFC 3659 fact lines.
+enum class TIdFTPListFormat {
+  flfNone,
+  flfDos,
+  flfUnix,
+  flfVax,
+  flfNoDetails,
+  flfUnknown,
+  flfCustom,
+  flfMlsd,
+  flfEplf,
+  flfNetware,
+  flfOs2,
+  flfOs400,
+};
 enum class TIdDirItemType { ditDirectory, ditFile, ditSymbolicLink };
 
 struct TIdFTPListItem {
@@ -45,28 +66,50 @@ struct TIdCivilDate {
 
 class TIdFTPListItems {
  public:
+  // After LoadList: the format of the first line that was read (flfUnknown
+  // when none was). ParseLine parses by it.
   TIdFTPListFormat ListFormat = TIdFTPListFormat::flfUnix;
   // The date that listings without a year are read against; the local
   // date when empty.
   std::optional<TIdCivilDate> Today;
+  // The offset from UTC, in minutes, at which MLSD and EPLF times (which
+  // are UTC) are shown; the local zone's offset at each moment when empty.
+  std::optional<int> UtcOffsetMinutes;
+  // Called once per LoadList with the first line's format; a handler that
+  // changes it makes every line be read by the format it chose.
   std::function<void(TIdFTPListItems& sender, TIdFTPListFormat& format)> OnCheckListFormat;
   std::function<void(TIdFTPListItem& item)> OnParseCustomListFormat;
 
-  // Detects the format from the first line (details = false: NLST names).
-  static TIdFTPListFormat CheckListFormat(const std::string& first_line, bool details = true);
-  // Detects the format from `lines` and loads them, parsing each line.
+  // The format of one line (details = false: NLST names). Lines that carry
+  // no entry (blank, "total 24", a VMS heading) are flfNone.
+  static TIdFTPListFormat CheckListFormat(const std::string& line, bool details = true);
+  // Loads LIST (details) or NLST lines, each read by its own format.
   void LoadList(const std::vector<std::string>& lines, bool details = true);
+  // Loads MLSD lines; the entries for the folder itself and its parent are
+  // left out.
+  void LoadMlsd(const std::vector<std::string>& lines);
   // Parses one item's RawLine by ListFormat. Throws on a line it cannot read.
   void ParseLine(TIdFTPListItem& item) const;
 
   size_t Count() const { return items_.size(); }
   const TIdFTPListItem& operator[](size_t i) const { return items_[i]; }
   const std::vector<TIdFTPListItem>& Items() const { return items_; }
-  void Clear() { items_.clear(); }
+  // Lines of the last load that looked like entries but could not be read.
+  size_t UnparsedLines() const { return unparsed_; }
+  void Clear() {
+    items_.clear();
+    unparsed_ = 0;
+  }
 
  private:
-  void ParseLineAt(TIdFTPListItem& item, const TIdCivilDate& today) const;
+  // `words`: the words of item.RawLine when already split.
+  bool ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, const TIdCivilDate& today,
+               const listing::Words* words) const;
+  // Reads one line (by `forced`, else by its own format) into a new item;
+  // returns the format it was read by.
+  TIdFTPListFormat Add(std::string line, std::optional<TIdFTPListFormat> forced, const TIdCivilDate& today);
   std::vector<TIdFTPListItem> items_;
+  size_t unparsed_ = 0;
 };
 
 // Days since 1899-12-30 for a valid date and time, nullopt otherwise.

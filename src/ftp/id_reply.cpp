@@ -110,10 +110,14 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }
 }  // namespace
 
-std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line) {
+std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line, size_t max_lines,
+                                        size_t max_bytes) {
+  size_t bytes = 0;
   auto next_nonblank = [&]() {
     for (;;) {
       std::string raw = next_line();
+      bytes += raw.size() + 1;
+      if (max_bytes > 0 && bytes > max_bytes) throw EIdReplyTooLarge();
       std::string_view t = TrimControl(raw);
       if (!t.empty()) return std::string(t);
     }
@@ -122,12 +126,13 @@ std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next
   lines.push_back(next_nonblank());
   const std::string& first = lines.front();
   if (first.size() > 3 && first[3] == '-') {
-    const std::string terminator = first.substr(0, 3) + " ";
+    const std::string code = first.substr(0, 3);
     for (;;) {
+      if (max_lines > 0 && lines.size() >= max_lines) throw EIdReplyTooManyLines();
       lines.push_back(next_nonblank());
-      const std::string& line = lines.back();
-      if (line.size() < 4) break;
-      if (SameIgnoringCase(std::string_view(line).substr(0, 4), terminator)) break;
+      std::string_view line = lines.back();
+      if (line.size() < 3 || !SameIgnoringCase(line.substr(0, 3), code)) continue;
+      if (line.size() == 3 || line[3] == ' ') break;
     }
   }
   return lines;

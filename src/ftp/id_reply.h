@@ -51,8 +51,12 @@ class LineBuffer {
 
 // Reads the lines of one reply through `next_line` (which yields raw lines
 // and throws when none can be had): blank lines before the reply are
-// skipped, every line is trimmed, and a multi-line reply ends at its
-// terminator or at a line shorter than four characters.
-std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line);
+// skipped, every line is trimmed, and a multi-line reply ends only at a
+// line made of its three digits and a space (or the three digits alone,
+// once trimmed); any other line is text. More than `max_lines` lines raise
+// EIdReplyTooManyLines, more than `max_bytes` raw bytes EIdReplyTooLarge
+// (0 = no cap).
+std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line, size_t max_lines = 0,
+                                        size_t max_bytes = 0);
 
 }  // namespace hemlo::ftp

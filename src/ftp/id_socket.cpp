@@ -9,8 +9,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <mutex>
+#include <thread>
 
 #include "ftp/id_exception.h"
 
@@ -32,6 +36,19 @@ void Socket::Close() {
   ::shutdown(fd_, SHUT_WR);
   ::close(fd_);
   fd_ = -1;
+}
+
+void Socket::Reset() {
+  if (fd_ < 0) return;
+  linger l{1, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+void Socket::SetNonBlocking(bool on) {
+  int flags = ::fcntl(fd_, F_GETFL);
+  ::fcntl(fd_, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
 }
 
 Socket Socket::CreateTcp() {
@@ -111,6 +128,30 @@ void Socket::Connect(const SocketAddress& to, int timeout_ms) {
   ::fcntl(fd_, F_SETFL, flags);
 }
 
+bool Socket::StartConnect(const SocketAddress& to) {
+  sockaddr_in a = MakeAddress(to.ip, to.port);
+  SetNonBlocking(true);
+  int rc;
+  do rc = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  while (rc != 0 && errno == EINTR);
+  if (rc == 0) {
+    SetNonBlocking(false);
+    return true;
+  }
+  if (errno == EINPROGRESS) return false;
+  int err = errno;
+  SetNonBlocking(false);
+  throw EIdSocketError(WinsockErrorFromErrno(err));
+}
+
+int Socket::FinishConnect() {
+  int err = 0;
+  socklen_t len = sizeof err;
+  if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+  SetNonBlocking(false);
+  return err;
+}
+
 SocketAddress Socket::LocalAddress() const {
   sockaddr_in a{};
   socklen_t len = sizeof a;
@@ -154,6 +195,48 @@ std::string ResolveHost(const std::string& host) {
   SocketAddress first = FromSockaddr(*reinterpret_cast<sockaddr_in*>(result->ai_addr));
   ::freeaddrinfo(result);
   return first.ip;
+}
+
+struct PendingLookup::State {
+  std::mutex mutex;
+  int event_fd = -1;
+  bool done = false;
+  std::string ip;
+  int error = 0;
+  ~State() {
+    if (event_fd >= 0) ::close(event_fd);
+  }
+};
+
+PendingLookup::PendingLookup(const std::string& host) : state_(std::make_shared<State>()) {
+  state_->event_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (state_->event_fd < 0) RaiseLastSocketError();
+  std::thread([state = state_, host] {
+    std::string ip;
+    int error = 0;
+    try {
+      ip = ResolveHost(host);
+    } catch (const EIdSocketError& e) {
+      error = e.LastError();
+    }
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->ip = ip;
+    state->error = error;
+    state->done = true;
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t w = ::write(state->event_fd, &one, sizeof one);
+  }).detach();
+}
+
+PendingLookup::~PendingLookup() = default;
+
+int PendingLookup::fd() const { return state_->event_fd; }
+
+std::string PendingLookup::Result() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  if (!state_->done) throw EIdSocketError(10036);
+  if (state_->error != 0) throw EIdSocketError(state_->error);
+  return state_->ip;
 }
 
 bool WaitReadable(int fd, int timeout_ms) {

@@ -2,6 +2,7 @@
 // Thin RAII layer over blocking IPv4 TCP sockets. Every failure is raised as
 // the client's exception classes with Winsock numbering.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace hemlo::ftp {
@@ -25,6 +26,10 @@ class Socket {
   bool IsOpen() const { return fd_ >= 0; }
   // Shuts down the sending direction first, so the peer sees a clean end.
   void Close();
+  // Closes with a reset (SO_LINGER 0): the peer sees the data as broken off,
+  // never as a clean end.
+  void Reset();
+  void SetNonBlocking(bool on);
 
   static Socket CreateTcp();  // EIdInvalidSocket
   void Bind(const std::string& ip, uint16_t port);  // EIdCouldNotBindSocket / EIdSocketError
@@ -32,6 +37,12 @@ class Socket {
   // timeout_ms < 0: one blocking connect. Otherwise EIdConnectTimeout when
   // the limit passes.
   void Connect(const SocketAddress& to, int timeout_ms);
+  // Starts a non-blocking connect: true when already connected, false when
+  // it is under way (wait for writability, then FinishConnect).
+  bool StartConnect(const SocketAddress& to);
+  // The outcome of a started connect: 0 or the errno it failed with.
+  // Leaves the socket blocking again.
+  int FinishConnect();
   SocketAddress LocalAddress() const;
   SocketAddress PeerAddress() const;
   // Limits on single blocking receives and sends (0 = none).
@@ -44,6 +55,25 @@ class Socket {
 // "LOCALHOST" becomes 127.0.0.1, a dotted address stays, other names go to
 // the resolver (first IPv4 address). EIdSocketError 11001 when not found.
 std::string ResolveHost(const std::string& host);
+
+// A name lookup running on its own thread, so the caller can wait for it in
+// slices. The thread owns its share of the state: abandoning the lookup
+// (a cancel) never blocks.
+class PendingLookup {
+ public:
+  explicit PendingLookup(const std::string& host);
+  ~PendingLookup();
+  PendingLookup(const PendingLookup&) = delete;
+  PendingLookup& operator=(const PendingLookup&) = delete;
+  // Becomes readable when the lookup has finished.
+  int fd() const;
+  // The address, or the lookup's EIdSocketError. Only after fd() is readable.
+  std::string Result();
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
 bool IsDottedIPv4(const std::string& host);
 
 // Waits until `fd` is readable. timeout_ms < 0 waits without limit.

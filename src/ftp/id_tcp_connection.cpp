@@ -3,18 +3,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <poll.h>
 #include <sys/socket.h>
 #include <vector>
 
 namespace hemlo::ftp {
 
-namespace {
-int64_t NowMs() {
+int64_t TIdTCPConnection::NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
-}  // namespace
 
 bool HasLineBreak(std::string_view text) {
   return text.find('\r') != std::string_view::npos || text.find('\n') != std::string_view::npos;
@@ -28,6 +27,7 @@ void TIdTCPConnection::AttachSocket(Socket socket) {
   socket_ = std::move(socket);
   buffer_.Clear();
   closed_gracefully_ = false;
+  lost_error_ = -1;
 }
 
 void TIdTCPConnection::DisconnectSocket() {
@@ -36,21 +36,82 @@ void TIdTCPConnection::DisconnectSocket() {
   if (OnDisconnected) OnDisconnected(*this);
 }
 
+void TIdTCPConnection::DropConnection() {
+  if (socket_.IsOpen()) DisconnectSocket();
+}
+
+void TIdTCPConnection::CheckNotReentered() const {
+  if (in_hook_) throw EIdClientBusy();
+}
+
+void TIdTCPConnection::CallHook() {
+  next_hook_ms_ = NowMs() + kWaitSliceMs;
+  if (wait_hook_ && !in_hook_) {
+    struct InHook {
+      bool& flag;
+      explicit InHook(bool& f) : flag(f) { flag = true; }
+      ~InHook() { flag = false; }
+    } in_hook{in_hook_};
+    if (!wait_hook_()) abort_requested_ = true;
+  }
+  if (abort_requested_ && !ignore_cancel_) {
+    abort_requested_ = false;
+    throw EIdOperationAborted();
+  }
+}
+
+bool TIdTCPConnection::WaitForEvents(pollfd* fds, int count, int64_t deadline_ms) {
+  CheckNotReentered();
+  for (;;) {
+    int slice = kWaitSliceMs;
+    if (deadline_ms > 0) {
+      const int64_t left = deadline_ms - NowMs();
+      if (left <= 0) slice = 0;
+      else if (left < slice) slice = static_cast<int>(left);
+    }
+    // Without a hook nobody can cancel: one poll up to the deadline will do.
+    if (!wait_hook_ && !abort_requested_ && slice > 0) {
+      slice = deadline_ms > 0 ? static_cast<int>(std::max<int64_t>(1, deadline_ms - NowMs())) : -1;
+    }
+    const int n = ::poll(fds, static_cast<nfds_t>(count), slice);
+    if (n > 0) return true;
+    if (n < 0 && errno != EINTR) RaiseLastSocketError();
+    if (deadline_ms > 0 && NowMs() >= deadline_ms) return false;
+    YieldToHook();
+  }
+}
+
+void TIdTCPConnection::ConnectSocket(Socket& socket, const SocketAddress& to, int timeout_ms) {
+  if (socket.StartConnect(to)) return;
+  const int64_t deadline = timeout_ms >= 0 ? NowMs() + std::max(timeout_ms, 1) : 0;
+  pollfd p{socket.fd(), POLLOUT, 0};
+  bool ready;
+  try {
+    ready = WaitForEvents(&p, 1, deadline);
+  } catch (...) {
+    socket.Close();
+    throw;
+  }
+  if (!ready) {
+    socket.Close();
+    throw EIdConnectTimeout();
+  }
+  if (int err = socket.FinishConnect(); err != 0) throw EIdSocketError(WinsockErrorFromErrno(err));
+}
+
 void TIdTCPConnection::ReadFromStack() {
   // The wait is bounded by ReadTimeout (per receive) and by the deadline of
   // the reply being read, whichever comes first.
-  int wait = ReadTimeout > 0 ? ReadTimeout : -1;
-  bool deadline_first = false;
-  if (reply_deadline_ms_ > 0) {
-    int64_t left = std::max<int64_t>(0, reply_deadline_ms_ - NowMs());
-    if (wait < 0 || left < wait) {
-      wait = static_cast<int>(left);
-      deadline_first = true;
-    }
+  int64_t deadline = ReadTimeout > 0 ? NowMs() + ReadTimeout : 0;
+  bool deadline_is_reply = false;
+  if (reply_deadline_ms_ > 0 && (deadline == 0 || reply_deadline_ms_ < deadline)) {
+    deadline = reply_deadline_ms_;
+    deadline_is_reply = true;
   }
-  if (!WaitReadable(socket_.fd(), wait)) {
-    if (deadline_first && on_reply_deadline_) on_reply_deadline_();
-    if (deadline_first) throw EIdReplyTimeout();
+  pollfd p{socket_.fd(), POLLIN, 0};
+  if (!WaitForEvents(&p, 1, deadline)) {
+    if (deadline_is_reply && on_reply_deadline_) on_reply_deadline_();
+    if (deadline_is_reply) throw EIdReplyTimeout();
     throw EIdReadTimeout();
   }
   std::vector<char> chunk(static_cast<size_t>(std::max(RecvBufferSize, 1)));
@@ -61,22 +122,17 @@ void TIdTCPConnection::ReadFromStack() {
     buffer_.Append(chunk.data(), static_cast<size_t>(n));
     return;
   }
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+  // The server closed its side or the connection broke: close ours at once.
+  // Lines still buffered may be consumed before the loss is reported.
   if (n == 0) {
-    // The server closed its side: close ours at once; lines still buffered
-    // may be consumed before the close is reported.
     closed_gracefully_ = true;
-    socket_.Close();
-    if (OnDisconnected) OnDisconnected(*this);
-    return;
-  }
-  int err = WinsockErrorFromErrno(errno);
-  if (buffer_.Unread() > 0 || err == 10053 || err == 10058) {
+  } else {
+    lost_error_ = WinsockErrorFromErrno(errno);
     if (buffer_.Unread() > 0) closed_gracefully_ = true;
-    socket_.Close();
-    if (OnDisconnected) OnDisconnected(*this);
-    if (closed_gracefully_) return;
   }
-  throw EIdSocketError(err);
+  socket_.Close();
+  if (OnDisconnected) OnDisconnected(*this);
 }
 
 std::string TIdTCPConnection::ReadLn() {
@@ -86,7 +142,9 @@ std::string TIdTCPConnection::ReadLn() {
     if (buffer_.TakeLine(line, max, MaxLineAction)) return line;
     if (!socket_.IsOpen()) {
       // A partial line can never be completed once the peer has gone.
-      if (closed_gracefully_) throw EIdConnClosedGracefully();
+      if (lost_error_ > 0 && !closed_gracefully_)
+        throw EIdConnectionLost(EIdSocketError(lost_error_).Message(), lost_error_);
+      if (closed_gracefully_ || lost_error_ > 0) throw EIdConnClosedGracefully();
       throw EIdNotConnected();
     }
     ReadFromStack();
@@ -94,20 +152,22 @@ std::string TIdTCPConnection::ReadLn() {
 }
 
 void TIdTCPConnection::Write(std::string_view bytes) {
+  CheckNotReentered();
   if (!socket_.IsOpen()) {
     if (closed_gracefully_) throw EIdConnClosedGracefully();
+    if (lost_error_ > 0) throw EIdConnectionLost(EIdSocketError(lost_error_).Message(), lost_error_);
     throw EIdNotConnected();
   }
   while (!bytes.empty()) {
     ssize_t n = ::send(socket_.fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int err = WinsockErrorFromErrno(errno);
-      if (err == 10053 || err == 10054 || err == 10058) {
-        socket_.Close();
-        if (OnDisconnected) OnDisconnected(*this);
-      }
-      throw EIdSocketError(err);
+      // A control connection that cannot take a command line is gone.
+      lost_error_ = WinsockErrorFromErrno(errno);
+      socket_.Close();
+      buffer_.Clear();
+      if (OnDisconnected) OnDisconnected(*this);
+      throw EIdConnectionLost(EIdSocketError(lost_error_).Message(), lost_error_);
     }
     bytes.remove_prefix(static_cast<size_t>(n));
   }
@@ -128,7 +188,8 @@ void TIdTCPConnection::CheckResponse(const std::vector<int16_t>& codes) {
 }
 
 int16_t TIdTCPConnection::GetResponseWithin(const std::vector<int16_t>& codes, int timeout_ms,
-                                            const std::function<void()>& on_timeout) {
+                                            const std::function<void()>& on_timeout, bool close_on_cancel) {
+  CheckNotReentered();
   struct DeadlineGuard {
     TIdTCPConnection& c;
     ~DeadlineGuard() {
@@ -138,7 +199,20 @@ int16_t TIdTCPConnection::GetResponseWithin(const std::vector<int16_t>& codes, i
   } guard{*this};
   reply_deadline_ms_ = timeout_ms > 0 ? NowMs() + timeout_ms : 0;
   on_reply_deadline_ = on_timeout;
-  std::vector<std::string> lines = ReadReplyLines([this] { return ReadLn(); });
+  std::vector<std::string> lines;
+  try {
+    lines = ReadReplyLines([this] { return ReadLn(); }, MaxReplyLines > 0 ? static_cast<size_t>(MaxReplyLines) : 0,
+                           MaxReplyBytes > 0 ? static_cast<size_t>(MaxReplyBytes) : 0);
+  } catch (const EIdOperationAborted&) {
+    if (close_on_cancel) DropConnection();
+    throw;
+  } catch (const EIdConnectionLost&) {
+    throw;
+  } catch (...) {
+    // Whatever is left of this reply would be read as the next one's.
+    DropConnection();
+    throw;
+  }
   LastReply.Parse(lines);
   CheckResponse(codes);
   return LastReply.NumericCode;
@@ -157,12 +231,35 @@ int16_t TIdTCPConnection::SendCmd(std::string_view command, const std::vector<in
 }
 
 void TIdTCPClient::Connect(int timeout_ms) {
+  CheckNotReentered();
   Socket s = Socket::CreateTcp();
   if (!BoundIP.empty() || BoundPort != 0) s.Bind(BoundIP, static_cast<uint16_t>(BoundPort));
-  if (!IsDottedIPv4(Host)) DoStatus(TIdStatus::hsResolving, "Resolving hostname " + Host + ".");
-  std::string ip = ResolveHost(Host);
+  std::string ip;
+  if (!IsDottedIPv4(Host)) {
+    std::string upper = Host;
+    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    if (upper == "LOCALHOST") {
+      ip = "127.0.0.1";
+    } else {
+      DoStatus(TIdStatus::hsResolving, "Resolving hostname " + Host + ".");
+      PendingLookup lookup(Host);
+      pollfd p{lookup.fd(), POLLIN, 0};
+      const int64_t deadline = timeout_ms >= 0 ? NowMs() + std::max(timeout_ms, 1) : 0;
+      if (!WaitForEvents(&p, 1, deadline)) throw EIdConnectTimeout();
+      ip = lookup.Result();
+    }
+  } else {
+    ip = Host;
+  }
   DoStatus(TIdStatus::hsConnecting, "Connecting to " + ip + ".");
-  s.Connect({ip, static_cast<uint16_t>(Port)}, timeout_ms);
+  try {
+    ConnectSocket(s, {ip, static_cast<uint16_t>(Port)}, timeout_ms);
+  } catch (const EIdSocketError& e) {
+    // With a time limit the platform's failure comes wrapped, as from the
+    // connect thread of old.
+    if (timeout_ms >= 0) throw EIdConnectException(e.Message());
+    throw;
+  }
   local_ = s.LocalAddress();
   peer_ = s.PeerAddress();
   AttachSocket(std::move(s));

@@ -1,9 +1,13 @@
 #pragma once
 // The control connection: a connected socket with its input buffer, line
 // and reply reading, command writing (TIdTCPConnection), and establishing
-// the connection (TIdTCPClient). Every call blocks the caller.
+// the connection (TIdTCPClient). Every call blocks the caller, but no wait
+// blocks in one piece: each polls in slices of at most kWaitSliceMs and
+// calls the wait hook between slices, so a UI thread can keep painting and
+// the user can cancel.
 #include <cstdint>
 #include <functional>
+#include <poll.h>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -18,6 +22,20 @@ namespace hemlo::ftp {
 // How long a reply may take when ReadTimeout is 0: generous, so slow servers
 // still work, but a server that never answers cannot freeze the tool.
 inline constexpr int kDefaultReplyTimeoutMs = 120'000;
+
+// Longest stretch between two calls of the wait hook while the client waits
+// or moves data.
+inline constexpr int kWaitSliceMs = 20;
+// After a cancel, how long the client tries to bring the control connection
+// back in step before it closes it instead.
+inline constexpr int kCancelCleanupMs = 750;
+// Caps on one reply: a server that never ends a reply cannot exhaust memory.
+inline constexpr int kMaxReplyLines = 100'000;
+inline constexpr int64_t kMaxReplyBytes = 4 << 20;
+
+// Runs between wait slices (and now and then while data flows). Returns
+// false to cancel: the wait ends at once with EIdOperationAborted.
+using TIdWaitHook = std::function<bool()>;
 
 enum class TWorkMode { wmRead, wmWrite };
 
@@ -53,6 +71,23 @@ class TIdTCPConnection {
   TIdMaxLineAction MaxLineAction = TIdMaxLineAction::maException;
   int RecvBufferSize = 32768;
   int SendBufferSize = 32768;
+  int MaxReplyLines = kMaxReplyLines;      // EIdReplyTooManyLines beyond
+  int64_t MaxReplyBytes = kMaxReplyBytes;  // EIdReplyTooLarge beyond
+
+  // The hook runs on the caller's thread, between poll slices of every wait
+  // (name lookup, connect, replies, data connections, transfers). While it
+  // runs, every call on this client except Disconnect/AbortTransfer/
+  // RequestAbort raises EIdClientBusy, so events it lets run cannot start a
+  // second command.
+  void SetWaitHook(TIdWaitHook hook) { wait_hook_ = std::move(hook); }
+  // Cancels the running call at its next slice, as a hook returning false
+  // would. Safe from inside the hook or an event handler.
+  // Outside a call it does nothing.
+  void RequestAbort() {
+    if (in_hook_) abort_requested_ = true;
+  }
+  // True while the wait hook is running.
+  bool InWaitHook() const { return in_hook_; }
 
   // Events (unassigned ones are not called).
   TIdNotifyEvent OnDisconnected;
@@ -82,11 +117,40 @@ class TIdTCPConnection {
   void DisconnectSocket();
 
  protected:
+  static int64_t NowMs();
+  // Waits until one of `fds` reports an event, polling in slices with the
+  // hook between them. Returns false once `deadline_ms` (steady clock ms;
+  // 0 = none) has passed. Raises EIdOperationAborted on a cancel.
+  bool WaitForEvents(::pollfd* fds, int count, int64_t deadline_ms);
+  // For loops that move data without waiting: calls the hook once a slice
+  // of time has passed since the last call. Cheap when it has not.
+  void YieldToHook() {
+    if (NowMs() >= next_hook_ms_) CallHook();
+  }
+  void CallHook();
+  // Refuses a call made from inside the hook.
+  void CheckNotReentered() const;
+  // Connects `socket` to `to`, waiting in slices. timeout_ms < 0: no limit
+  // of our own; on expiry EIdConnectTimeout. A refusal raises
+  // EIdSocketError.
+  void ConnectSocket(Socket& socket, const SocketAddress& to, int timeout_ms);
+  // Closes the control connection because it can no longer be trusted to be
+  // in step (a reply timed out, was cut off or cancelled).
+  void DropConnection();
+
+  // When set, the hook's answer is ignored (cleanup after a cancel must
+  // run to its bound; events still run).
+  bool ignore_cancel_ = false;
+  bool abort_requested_ = false;
+
   void DoStatus(TIdStatus status, const std::string& text);
   // Reads a reply whose whole arrival is bounded by `timeout_ms` (0 = none);
-  // when the bound passes, `on_timeout` raises.
+  // when the bound passes, `on_timeout` raises. Any failure to read a whole
+  // reply closes the connection (its reply would arrive later and be taken
+  // for the next command's), except a cancel with `close_on_cancel` false,
+  // where the caller brings the replies back in step itself.
   int16_t GetResponseWithin(const std::vector<int16_t>& codes, int timeout_ms,
-                            const std::function<void()>& on_timeout);
+                            const std::function<void()>& on_timeout, bool close_on_cancel = true);
   void CheckResponse(const std::vector<int16_t>& codes);
   int ControlFd() const { return socket_.fd(); }
   size_t UnreadBytes() const { return buffer_.Unread(); }
@@ -98,6 +162,12 @@ class TIdTCPConnection {
   Socket socket_;
   LineBuffer buffer_;
   bool closed_gracefully_ = false;
+  // Set when the connection broke (reset, failed send): later writes say
+  // the connection was lost rather than "Not Connected".
+  int lost_error_ = -1;
+  TIdWaitHook wait_hook_;
+  bool in_hook_ = false;
+  int64_t next_hook_ms_ = 0;
   // Deadline of the reply being read (steady clock ms; 0 = none).
   int64_t reply_deadline_ms_ = 0;
   std::function<void()> on_reply_deadline_;

@@ -11,10 +11,6 @@ namespace hemlo {
 
 namespace {
 std::filesystem::path LocalPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
-
-QString HistoryName(int slot) {
-  return slot == 0 ? QStringLiteral("mnuFavorit") : QStringLiteral("mnuFavorit%1").arg(slot + 1);
-}
 }  // namespace
 
 FileDialogRequest TMainForm::DocumentDialog(const char* title) {
@@ -118,8 +114,7 @@ void TMainForm::AddHistory(const QString& path) {
 
 void TMainForm::UpdateHistoryMenu() {
   for (int i = 0; i < History::kSlots; ++i)
-    if (QAction* a = action(HistoryName(i)))
-      a->setText(QString::fromStdString(history_.Slots()[static_cast<std::size_t>(i)]));
+    history_action(i)->setText(QString::fromStdString(history_.Slots()[static_cast<std::size_t>(i)]));
 }
 
 void TMainForm::LoadHistory() {

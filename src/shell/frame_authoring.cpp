@@ -1,6 +1,7 @@
 #include "shell/frame_authoring.h"
 
-#include "authoring/menu_items.h"
+#include <QAction>
+
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 
@@ -8,22 +9,18 @@ namespace hemlo {
 
 FrameAuthoring::FrameAuthoring(TMainForm* frame, authoring::BuilderDialog& dialog)
     : QObject(frame), frame_(frame), commands_(*this, dialog, frame->forwarding_prompts()) {
-  using authoring::Handler;
-  for (const authoring::AuthoringMenuItem& it : authoring::AuthoringMenuItems()) {
-    if (std::string_view(it.caption) == authoring::kSeparator) continue;
-    const QString name = it.handler == Handler::mnuColorSetClick
-                             ? QStringLiteral("mnuColorSet")
-                             : QStringLiteral("%1_%2")
-                                   .arg(QString::fromLatin1(authoring::HandlerName(it.handler)))
-                                   .arg(it.tag);
-    const Handler handler = it.handler;
-    const int tag = it.tag;
-    frame->SetHandler(name, [this, handler, tag] { commands_.Run(handler, tag); });
+  for (const TMainForm::AuthoringAction& entry : frame->authoring_actions()) {
+    const authoring::Handler handler = entry.item->handler;
+    const int tag = entry.item->tag;
+    connect(entry.action, &QAction::triggered, this, [this, handler, tag] { commands_.Run(handler, tag); });
   }
-  frame->SetHandler("HTML1", [this] { commands_.HTML1Click(); });
-  frame->SetHandler("N44", [this] { commands_.N44Click(); });
-  frame->SetHandler("mnuComment", [this] { commands_.mnuCommentClick(); });
-  frame->SetHandler("mnuDelTag", [this] { commands_.mnuDelTagClick(); });
+  auto on = [this, frame](FrameCommand c, void (authoring::AuthoringCommands::*command)()) {
+    connect(frame->action(c), &QAction::triggered, this, [this, command] { (commands_.*command)(); });
+  };
+  on(FrameCommand::BasicHtml, &authoring::AuthoringCommands::HTML1Click);
+  on(FrameCommand::HalfWidthKana, &authoring::AuthoringCommands::N44Click);
+  on(FrameCommand::Comment, &authoring::AuthoringCommands::mnuCommentClick);
+  on(FrameCommand::DeleteTag, &authoring::AuthoringCommands::mnuDelTagClick);
 }
 
 text::EditPane* FrameAuthoring::ActivePane() {

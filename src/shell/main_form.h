@@ -2,24 +2,24 @@
 // The multiple-document frame: menus, toolbar with the address box, status
 // bar, and the document windows.
 #include <QComboBox>
-#include <QHash>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
-#include <QPointer>
 #include <QToolBar>
-#include <functional>
-#include <memory>
+#include <array>
 #include <string>
 #include <vector>
 
+#include "authoring/menu_items.h"
 #include "base/qt_prompts.h"
+#include "shell/frame_command.h"
 #include "shell/history.h"
 #include "shell/preview.h"
 
 class QAction;
 class QMenu;
 class QMdiSubWindow;
+class QToolButton;
 
 namespace hemlo {
 
@@ -59,8 +59,15 @@ class TMainForm : public QMainWindow {
   // Creates a document window (no file handling); shown at once, cascaded.
   TMDIChild* CreateChild();
 
-  QAction* action(const QString& objectName) const;
-  QMenu* menu(const QString& objectName) const;
+  QAction* action(FrameCommand command) const { return actions_[static_cast<int>(command)]; }
+  // The File menu's history entries, slot 0 first.
+  QAction* history_action(int slot) const { return history_actions_[static_cast<std::size_t>(slot)]; }
+  // The authoring menu items (色... included) in table order, separators left out.
+  struct AuthoringAction {
+    const authoring::AuthoringMenuItem* item;
+    QAction* action;
+  };
+  const std::vector<AuthoringAction>& authoring_actions() const { return authoring_actions_; }
   StatusPanels* StatusBar1() const { return status_; }
   QComboBox* cmbURL() const { return cmbURL_; }
   QToolBar* ToolBar2() const { return toolbar_; }
@@ -75,7 +82,6 @@ class TMainForm : public QMainWindow {
   void mnuTabClick();
   void mnuPrintClick();
   void mnuHelpClick();
-  void HelpAbout1Execute();
   void FileExit1Execute();
   void mnuFTPClick();
   void ToolButton16Click();
@@ -101,16 +107,12 @@ class TMainForm : public QMainWindow {
   void mnuWebMAXClick(bool maximise);
   shell::PreviewState& preview_state() { return preview_state_; }
 
-  // Later features attach their handlers by menu item name.
-  void SetHandler(const QString& objectName, std::function<void()> handler);
-  // Forms that live for the whole run, created in start-up order.
-  void SetForm(const QString& name, QWidget* form) { forms_[name] = form; }
-  QWidget* Form(const QString& name) const { return forms_.value(name); }
-  // Points the transfer tool's local pane at a folder (set by the transfer tool).
-  std::function<void(const QString& folder)> set_ftp_folder;
-
  signals:
   void childCreated(hemlo::TMDIChild* child);
+  // ﾌｧｲﾙ転送: the folder of the active page, empty without one.
+  void transferToolRequested(const QString& folder);
+  // The frame is closing for good: history saved, every document window agreed.
+  void closing();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -120,23 +122,25 @@ class TMainForm : public QMainWindow {
  private:
   void BuildActions();
   void BuildMenus();
+  void BuildAuthoringMenus();
   void BuildToolBar();
+  void ConnectCommands();
+  void TileWindows(Qt::Orientation orientation);
+  void ArrangeMinimisedWindows();
   void UpdateEditActions();
   void UpdateWindowMenu();
   void UpdateHistoryMenu();
   void FormClose();
-  QAction* AddItem(QMenu* menu, const QString& name, const QString& caption,
-                   const QKeySequence& shortcut = {});
 
   QMdiArea* mdi_ = nullptr;
   StatusPanels* status_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   QComboBox* cmbURL_ = nullptr;
   QMenu* window_menu_ = nullptr;
-  QHash<QString, QAction*> actions_;
-  QHash<QString, QMenu*> menus_;
-  QHash<QString, std::function<void()>> handlers_;
-  QHash<QString, QPointer<QWidget>> forms_;
+  std::array<QAction*, static_cast<std::size_t>(FrameCommand::kCount)> actions_{};
+  std::array<QAction*, History::kSlots> history_actions_{};
+  std::vector<AuthoringAction> authoring_actions_;
+  QToolButton* preview_button_ = nullptr;
   QtPrompts qt_prompts_;
   Prompts* prompts_ = &qt_prompts_;
   ForwardingPrompts forwarding_prompts_{[this]() -> Prompts& { return *prompts_; }};

@@ -78,7 +78,7 @@ void TMDIChild::CreateWebPane() {
 
 TMDIChild::~TMDIChild() {
   // FormDestroy: the window's preview file goes with it.
-  if (on_destroy) on_destroy(Caption());
+  emit destroying(Caption());
 }
 
 void TMDIChild::SetMemoHeight(int pixels) {

@@ -3,7 +3,6 @@
 #include <QSplitter>
 #include <QString>
 #include <QWidget>
-#include <functional>
 
 #include "text/document_encoding.h"
 #include "text/qt_edit_pane.h"
@@ -41,11 +40,11 @@ class TMDIChild : public QWidget {
   void SetMemoHeight(int pixels);
   int MemoHeight() const;
 
-  // Called at destruction with the caption, to remove this window's preview file.
-  std::function<void(const QString& caption)> on_destroy;
 
  signals:
   void captionChanged();
+  // Sent from the destructor with the caption, to remove this window's preview file.
+  void destroying(const QString& caption);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -115,7 +115,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
           Plain(ctx.prompts, texts::FolderNotCreated(rel_utf8));
         } else {
           if (parent != last_listed) {
-            ctx.ftp.ListDirectory(nullptr, parent, true);
+            ctx.ftp.ListEntries(parent, /*hidden=*/false, /*probe=*/false);
             last_listed = parent;
           }
           for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
@@ -127,8 +127,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
           if (!exists) {
             try {
               ctx.ftp.CreateDirectory(*rel);
-            } catch (const ftp::EIdException&) {
-              if (!ctx.ftp.Connected()) throw;
+            } catch (const ftp::EIdException& e) {
+              if (EndsOperation(ctx, e)) throw;
               missing.insert(*rel + "/");
               Plain(ctx.prompts, texts::FolderNotCreated(rel_utf8));
             }
@@ -161,13 +161,13 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
         // The client sends TYPE only when the mode differs from the last one.
         ctx.ftp.SetTransferType(ctx.mode);
         ctx.ftp.Upload(file, *rel);
-      } catch (const ftp::EIdException&) {
-        if (!ctx.ftp.Connected()) throw;
+      } catch (const ftp::EIdException& e) {
+        if (EndsOperation(ctx, e)) throw;
         Plain(ctx.prompts, texts::UploadRefused(rel_utf8));
       }
     }
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
 
@@ -175,7 +175,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   try {
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
   }
   ctx.host.SetStatusText(texts::kDone);
   ctx.host.UncheckSelectAll();

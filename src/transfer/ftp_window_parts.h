@@ -2,13 +2,17 @@
 // Pieces of the Ferrox window shared by its source files.
 #include <QString>
 #include <QTreeWidget>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class QDropEvent;
+class QStyledItemDelegate;
+
+namespace hemlo {
+class TFtp1;
+}
 
 namespace hemlo::transfer_ui {
 
@@ -18,16 +22,31 @@ QString FromSjis(std::string_view bytes);
 // nullopt when the text holds a character Shift-JIS lacks.
 std::optional<std::string> ToSjis(const QString& text);
 
+// Texts of the window (UTF-8).
+inline constexpr const char* kStopCaption = "中断";
+inline constexpr const char* kStopText = "中断しました！！";
+inline constexpr const char* kCancelledConnected = "中断しました（接続はそのまま使えます）";
+inline constexpr const char* kCancelledClosed = "中断しました（接続を閉じました）";
+inline constexpr const char* kConnectionLost = "サーバとの接続が切れました";
+
+// Item data of a remote row.
+inline constexpr int kNameRole = Qt::UserRole;        // Shift-JIS name
+inline constexpr int kFolderRole = Qt::UserRole + 1;  // image 0 (folder) or 1
+
 // A file list that takes rows dragged from one other list (by object name)
 // and, optionally, files dropped from the desktop. A drop never moves rows.
 class FileListView : public QTreeWidget {
+  Q_OBJECT
+
  public:
   explicit FileListView(QWidget* parent = nullptr);
 
   QString accept_rows_from;
   bool accept_desktop_files = false;
-  std::function<void()> on_rows_dropped;
-  std::function<void(const std::vector<std::string>& paths)> on_files_dropped;
+
+ signals:
+  void rowsDropped();
+  void filesDropped(const std::vector<std::string>& paths);
 
  protected:
   void dragEnterEvent(QDragEnterEvent* e) override;
@@ -37,5 +56,9 @@ class FileListView : public QTreeWidget {
  private:
   bool Accepts(const QDropEvent* e) const;
 };
+
+// The remote list's in-place rename: remembers the old name when an edit
+// begins and hands the typed name to the window when it ends.
+QStyledItemDelegate* MakeRenameDelegate(TFtp1* window, QTreeWidget* list);
 
 }  // namespace hemlo::transfer_ui

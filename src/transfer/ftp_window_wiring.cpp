@@ -23,6 +23,8 @@ class WindowHost : public transfer::TransferHost {
   void RefreshRemoteList() override { w_.RefreshRemoteList(); }
   void RefreshLocalLists() override { w_.RefreshLocalLists(); }
   void UncheckSelectAll() override { w_.UncheckSelectAll(); }
+  bool WaitCancelled() const override { return w_.WaitCancelled(); }
+  void StopHonoured() override { w_.ForgetCancelRequest(); }
 
  private:
   TFtp1& w_;
@@ -35,9 +37,10 @@ std::vector<transfer::RemoteRow> Rows(const TFtp1& w) {
 }
 
 // Runs `op` with a context read from the window at the moment of the click.
-void Run(TFtp1& w, WindowHost& host, const std::function<void(transfer::TransferContext&)>& op) {
+void Run(TFtp1& w, const std::function<void(transfer::TransferContext&)>& op) {
   w.RunOperation([&] {
-    transfer::TransferContext ctx{w.IdFTP1, w.prompts(), host, w.LocalFolder(), w.TransferMode()};
+    WindowHost host(w);
+    transfer::TransferContext ctx{w.Client(), w.prompts(), host, w.LocalFolder(), w.TransferMode()};
     op(ctx);
   });
 }
@@ -45,32 +48,29 @@ void Run(TFtp1& w, WindowHost& host, const std::function<void(transfer::Transfer
 }  // namespace
 
 void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
-  auto host = std::make_shared<WindowHost>(w);
-  w.OnUploadSelected = [&w, host] {
-    Run(w, *host, [&](auto& ctx) { transfer::UploadFiles(ctx, transfer::LocalSelection{w.SelectedLocalNames()}); });
-  };
-  w.OnUploadDropped = [&w, host] {
-    Run(w, *host, [&](auto& ctx) { transfer::UploadFiles(ctx, transfer::DroppedFiles{w.DroppedFiles}); });
-  };
-  w.OnDownloadSelected = [&w, host] {
-    Run(w, *host, [&](auto& ctx) { transfer::DownloadSelection(ctx, Rows(w)); });
-  };
-  w.OnFolderUpload = [&w, host] { Run(w, *host, [](auto& ctx) { transfer::UploadFolderTree(ctx); }); };
-  w.OnRemoteDelete = [&w, host] {
-    Run(w, *host, [&](auto& ctx) { transfer::DeleteSelection(ctx, Rows(w)); });
-  };
-  w.OnRemoteCreateFolder = [&w, host] {
-    Run(w, *host, [&](auto& ctx) { transfer::CreateRemoteFolder(ctx, w.RemoteFolder()); });
-  };
-  w.OnPermission = [&w, permission_dialog] {
+  QObject::connect(&w, &TFtp1::uploadSelectedRequested, &w, [&w] {
+    Run(w, [&](auto& ctx) { transfer::UploadFiles(ctx, transfer::LocalSelection{w.SelectedLocalNames()}); });
+  });
+  QObject::connect(&w, &TFtp1::uploadDroppedRequested, &w, [&w] {
+    Run(w, [&](auto& ctx) { transfer::UploadFiles(ctx, transfer::DroppedFiles{w.DroppedFiles()}); });
+  });
+  QObject::connect(&w, &TFtp1::downloadSelectedRequested, &w,
+                   [&w] { Run(w, [&](auto& ctx) { transfer::DownloadSelection(ctx, Rows(w)); }); });
+  QObject::connect(&w, &TFtp1::folderUploadRequested, &w,
+                   [&w] { Run(w, [](auto& ctx) { transfer::UploadFolderTree(ctx); }); });
+  QObject::connect(&w, &TFtp1::remoteDeleteRequested, &w,
+                   [&w] { Run(w, [&](auto& ctx) { transfer::DeleteSelection(ctx, Rows(w)); }); });
+  QObject::connect(&w, &TFtp1::remoteCreateFolderRequested, &w,
+                   [&w] { Run(w, [&](auto& ctx) { transfer::CreateRemoteFolder(ctx, w.RemoteFolder()); }); });
+  QObject::connect(&w, &TFtp1::permissionRequested, &w, [&w, permission_dialog] {
     if (!permission_dialog) return;
     for (const auto& r : w.RemoteRows()) {
       if (!r.selected) continue;
       permission_dialog->Prepare(r.name, r.permissions);
-      permission_dialog->Run(w.IdFTP1, w.prompts(), [&w] { w.RefreshRemoteList(); });
+      w.RunClientCommand([&] { permission_dialog->Run(w.Client(), w.prompts(), [&w] { w.RefreshRemoteList(); }); });
       return;
     }
-  };
+  });
 }
 
 }  // namespace hemlo

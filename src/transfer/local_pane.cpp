@@ -74,9 +74,7 @@ void TFtp1::BuildLocalPane(QWidget* host) {
   ListView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
   row->addWidget(ListView2, 1);
   local->accept_rows_from = QStringLiteral("ListView1");
-  local->on_rows_dropped = [this] {
-    if (OnDownloadSelected) OnDownloadSelected();
-  };
+  connect(local, &transfer_ui::FileListView::rowsDropped, this, &TFtp1::downloadSelectedRequested);
 
   connect(DriveComboBox1, &QComboBox::textActivated, this, [this](const QString& root) {
     if (root != MountRoot(local_folder_)) SetLocalFolder(root);

@@ -12,6 +12,24 @@ void UpgradeProfileLines(std::vector<std::string>& lines) {
   for (auto& line : lines) line += pad;
 }
 
+std::string DataModeField(DataConnectionMode mode) {
+  switch (mode) {
+    case DataConnectionMode::kPassive:
+      return "passive";
+    case DataConnectionMode::kActive:
+      return "active";
+    case DataConnectionMode::kAutomatic:
+      break;
+  }
+  return "auto";
+}
+
+DataConnectionMode DataModeOfField(const std::string& field) {
+  if (field == "passive") return DataConnectionMode::kPassive;
+  if (field == "active") return DataConnectionMode::kActive;
+  return DataConnectionMode::kAutomatic;
+}
+
 void ProfilePanel::Load(std::vector<std::string> lines) {
   ProfileList = std::move(lines);
   if (ProfileList.empty()) {
@@ -26,12 +44,13 @@ void ProfilePanel::ShowProfile(int n) {
   ProfileCounter = n;
   std::vector<std::string> f;
   if (!ProfileList.empty() && n >= 1 && n <= Count()) f = SplitCommaText(ProfileList[static_cast<size_t>(n - 1)]);
-  f.resize(kProfileFields);
+  f.resize(kProfileFields + 1);
   RegistrationName = f[0];
   HostName = f[1];
   UserId = f[2];
   Password = f[3];
   LastRemoteFolder = f[4];
+  DataMode = DataModeOfField(f[5]);
 }
 
 void ProfilePanel::PrevClick() {
@@ -49,11 +68,16 @@ void ProfilePanel::AddClick() {
   HostName.clear();
   UserId.clear();
   Password.clear();
+  DataMode = DataConnectionMode::kAutomatic;
   ProfileCounter = Count() + 1;
 }
 
 std::string ProfilePanel::LineOfFields(const std::string& fifth) const {
-  return JoinCommaText({RegistrationName, HostName, UserId, Password, fifth});
+  std::vector<std::string> fields{RegistrationName, HostName, UserId, Password, fifth};
+  // Automatic is what a line without the field means: such lines stay as
+  // they always were.
+  if (DataMode != DataConnectionMode::kAutomatic) fields.push_back(DataModeField(DataMode));
+  return JoinCommaText(fields);
 }
 
 bool ProfilePanel::SaveClick() {

@@ -8,8 +8,18 @@
 
 namespace hemlo::transfer {
 
-// Fields of one stored profile, in file order.
+// Fields of one stored profile, in file order. A sixth field, after them,
+// holds the data-connection mode; a line without it means automatic, and
+// readers that know five fields find theirs where they always were.
 inline constexpr int kProfileFields = 5;
+
+// How the client opens data connections: automatic tries passive first and
+// falls back to active; the other two insist on one way.
+enum class DataConnectionMode { kAutomatic, kPassive, kActive };
+// The sixth field's text: "auto", "passive", "active" (automatic is not
+// written). Anything else reads as automatic.
+std::string DataModeField(DataConnectionMode mode);
+DataConnectionMode DataModeOfField(const std::string& field);
 
 // Older files hold four fields per line: when the first line has fewer than
 // five, every line gets as many "," as the first line lacks.
@@ -23,6 +33,7 @@ class ProfilePanel {
   std::string UserId;
   std::string Password;
   std::string LastRemoteFolder;
+  DataConnectionMode DataMode = DataConnectionMode::kAutomatic;
 
   std::vector<std::string> ProfileList;
   int ProfileCounter = 0;
@@ -37,7 +48,7 @@ class ProfilePanel {
   void ShowProfile(int n);
   void PrevClick();    // "前"
   void NextClick();    // "次"
-  void AddClick();     // "追加"
+  void AddClick();     // "追加" (the mode goes back to automatic)
   // "保存": false when a field is empty (the caller shows the message and
   // nothing changed). On true the caller writes ProfileList to the file.
   bool SaveClick();

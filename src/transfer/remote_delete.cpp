@@ -76,10 +76,19 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
   }
   ctx.host.SetStatusText(texts::kDeleting);
   ctx.prompts.ProcessEvents();
+  // A long walk and many deletions: Escape stops it between steps, and the
+  // list is then re-read to show what is left.
+  bool stopped = false;
   try {
-    const RemoteTree tree = CollectRemoteTree(ctx.ftp, ctx.prompts, row->name);
-    for (const std::string& file : tree.FileList) ctx.ftp.DeleteFile(file);
-    for (const std::string& folder : FoldersDeepestFirst(tree.FolderList)) {
+    BusyScope busy(ctx.host);
+    const RemoteTree tree = CollectRemoteTree(ctx, row->name);
+    stopped = tree.Stopped;
+    for (size_t i = 0; !stopped && i < tree.FileList.size(); ++i) {
+      ctx.ftp.DeleteFile(tree.FileList[i]);
+      ctx.prompts.ProcessEvents();
+      stopped = StopTest(ctx);
+    }
+    for (const std::string& folder : stopped ? std::vector<std::string>{} : FoldersDeepestFirst(tree.FolderList)) {
       if (folder.size() > kMaxRemotePath) {
         // Cutting the path would remove some other folder.
         ctx.prompts.Error(texts::PathTooLong(DisplayName(folder)));
@@ -87,13 +96,18 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
       }
       ctx.ftp.RemoveDirectory(folder);
     }
+  } catch (const std::exception& e) {
+    ReportOrRethrow(ctx, e);
+    return OpOutcome::kFailed;
+  }
+  try {
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
   ctx.host.SetStatusText(texts::kDone);
-  return OpOutcome::kDone;
+  return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }
 
 OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& rows) {
@@ -117,7 +131,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
       }
     } catch (const std::exception& e) {
       // The status keeps "削除中..." and the list is not re-read.
-      ShowClientError(ctx.prompts, e);
+      ReportOrRethrow(ctx, e);
       return OpOutcome::kFailed;
     }
   }
@@ -125,7 +139,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
   try {
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
   }
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }
@@ -143,13 +157,13 @@ OpOutcome CreateRemoteFolder(TransferContext& ctx, const std::string& current_re
   try {
     ctx.ftp.CreateDirectory(*name);
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
   try {
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
   }
   return OpOutcome::kDone;
 }

@@ -44,6 +44,7 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
   ftp_.Username = user;
   ftp_.Password = password;
   ftp_.Connect(true, ConnectTimeoutMs);
+  ftp_.MlstSupported();  // FEAT once: every listing of this connection uses MLSD where offered
   HomeFolder = ftp_.CurrentDirectory();
   if (last_folder.empty()) return;
   try {
@@ -57,7 +58,7 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
 RemoteListing RemoteSession::List() {
   RemoteListing l;
   l.Folder = ftp_.CurrentDirectory();
-  ftp_.ListDirectory(nullptr, {}, true);
+  ftp_.ListEntries({}, /*hidden=*/true, /*probe=*/false);
   l.Rows = RowsOfListing(ftp_.DirectoryListing());
   return l;
 }

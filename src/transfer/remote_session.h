@@ -31,6 +31,9 @@ struct RemoteEntry {
 
 std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items);
 
+// "n 行を読めませんでした" (UTF-8): listing lines the parser skipped.
+inline std::string UnreadLinesText(size_t n) { return std::to_string(n) + " 行を読めませんでした"; }
+
 struct RemoteListing {
   std::string Folder;  // CurrentDirectory
   std::vector<RemoteEntry> Rows;

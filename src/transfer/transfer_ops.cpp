@@ -42,7 +42,7 @@ void EndRefreshRemote(TransferContext& ctx) {
   try {
     ctx.host.RefreshRemoteList();
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
   }
 }
 
@@ -117,8 +117,20 @@ void ShowClientError(Prompts& prompts, const std::exception& e) {
 
 bool StopTest(TransferContext& ctx) {
   if (!ctx.host.IdleFlag()) return false;
+  ctx.host.StopHonoured();
   ctx.prompts.Message(texts::kStopCaption, texts::kStopText, Buttons::Ok, Icon::None);
   return true;
+}
+
+bool EndsOperation(TransferContext& ctx, const std::exception& e) {
+  return ctx.host.WaitCancelled() || !ctx.ftp.Connected() ||
+         dynamic_cast<const ftp::EIdSilentException*>(&e) != nullptr ||
+         dynamic_cast<const ftp::EIdOperationAborted*>(&e) != nullptr;
+}
+
+void ReportOrRethrow(TransferContext& ctx, const std::exception& e) {
+  if (EndsOperation(ctx, e)) throw;
+  ShowClientError(ctx.prompts, e);
 }
 
 WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host) : ftp_(ftp), host_(host) {
@@ -157,21 +169,20 @@ WorkProgress::~WorkProgress() {
 
 namespace {
 
-// Sends one local file; a refusal is reported and the caller goes on.
-// Returns false when the connection is gone, so going on is pointless.
-bool UploadOne(TransferContext& ctx, const std::string& local_path, const std::string& name_utf8) {
+// Sends one local file; a refusal is reported and the caller goes on. A
+// lost connection or an aborted wait ends the whole operation.
+void UploadOne(TransferContext& ctx, const std::string& local_path, const std::string& name_utf8) {
   const auto remote = text::Utf8ToCp932(name_utf8);
   if (!remote) {
     Plain(ctx.prompts, texts::NotConvertible(name_utf8));
-    return true;
+    return;
   }
   try {
     ctx.ftp.Upload(local_path, *remote);
-  } catch (const EIdException&) {
+  } catch (const EIdException& e) {
+    if (EndsOperation(ctx, e)) throw;
     Plain(ctx.prompts, texts::UploadRefused(local_path));
-    return ctx.ftp.Connected();
   }
-  return true;
 }
 
 template <typename Loop>
@@ -180,7 +191,7 @@ OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
   try {
     ctx.ftp.SetTransferType(ctx.mode);
   } catch (const std::exception& e) {
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
   if (nothing_to_send) return OpOutcome::kNothing;
@@ -198,11 +209,6 @@ OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
   return outcome;
 }
 
-OpOutcome ConnectionLost(TransferContext& ctx) {
-  ctx.prompts.Error(DisplayName(ftp::EIdNotConnected().what()));
-  return OpOutcome::kFailed;
-}
-
 }  // namespace
 
 OpOutcome UploadFiles(TransferContext& ctx, const LocalSelection& source) {
@@ -215,7 +221,7 @@ OpOutcome UploadFiles(TransferContext& ctx, const LocalSelection& source) {
       ++n;
       ctx.host.SetStatusText(ProgressText(name, n, m));
       ctx.host.SetFileProgress(n, m);
-      if (!UploadOne(ctx, path, name)) return ConnectionLost(ctx);
+      UploadOne(ctx, path, name);
       if (StopTest(ctx)) return OpOutcome::kStopped;
       ctx.prompts.ProcessEvents();
     }
@@ -239,7 +245,7 @@ OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source) {
       ++n;
       ctx.host.SetStatusText(ProgressText(path, n, m));
       ctx.host.SetFileProgress(n, m);
-      if (!UploadOne(ctx, path, fs::path(path).filename().string())) return ConnectionLost(ctx);
+      UploadOne(ctx, path, fs::path(path).filename().string());
       if (StopTest(ctx)) return OpOutcome::kStopped;
       ctx.prompts.ProcessEvents();
     }
@@ -249,19 +255,28 @@ OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source) {
 
 // -------------------------------------------------------------- download
 
-RemoteTree CollectRemoteTree(ftp::TIdFTP& ftp, Prompts& prompts, const std::string& root) {
+RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
   RemoteTree tree;
   tree.FolderList.push_back(root);
   // The list grows while it is walked: index, not iterator.
   for (size_t k = 0; k < tree.FolderList.size(); ++k) {
+    if (k > 0) {
+      ctx.prompts.ProcessEvents();
+      if (StopTest(ctx)) {
+        tree.Stopped = true;
+        break;
+      }
+    }
     const std::string folder = tree.FolderList[k];
-    ftp.ListDirectory(nullptr, folder, true);
-    for (const ftp::TIdFTPListItem& item : ftp.DirectoryListing().Items()) {
+    // Hidden entries too: a folder holding ".htaccess" must empty completely.
+    ctx.ftp.ListEntries(folder, /*hidden=*/true, /*probe=*/false);
+    tree.UnreadLines += ctx.ftp.DirectoryListing().UnparsedLines();
+    for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
       const std::string& name = item.FileName;
       if (name == "." || name == "..") continue;
       if (UnsafeRemoteName(name)) {
         // A broken or hostile server; joining the name would leave the tree.
-        Plain(prompts, texts::UnsafeName(DisplayName(name)));
+        Plain(ctx.prompts, texts::UnsafeName(DisplayName(name)));
         continue;
       }
       const std::string path = folder + "/" + name;
@@ -344,8 +359,8 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
         continue;
       }
       if (row.folder) {
-        const RemoteTree tree = CollectRemoteTree(ctx.ftp, ctx.prompts, row.name);
-        if (DownloadRemoteTree(ctx, tree) == OpOutcome::kStopped) {
+        const RemoteTree tree = CollectRemoteTree(ctx, row.name);
+        if (tree.Stopped || DownloadRemoteTree(ctx, tree) == OpOutcome::kStopped) {
           outcome = OpOutcome::kStopped;
           break;
         }
@@ -369,7 +384,7 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
     }
   } catch (const std::exception& e) {
     // The first failure ends the download; the status keeps its last text.
-    ShowClientError(ctx.prompts, e);
+    ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
   ctx.host.SetFileProgress(0, 0);

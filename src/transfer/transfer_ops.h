@@ -40,6 +40,13 @@ class TransferHost {
   virtual void RefreshLocalLists() {}
   // Untick "全選択" (which clears a selection made with it).
   virtual void UncheckSelectAll() {}
+  // True once the user has aborted a wait of the current operation: the
+  // error the client raised for it ends the operation, and the window says
+  // what happened.
+  virtual bool WaitCancelled() const { return false; }
+  // The stop test has just honoured a stop request: it must not also abort
+  // the next wait (the end steps' refresh).
+  virtual void StopHonoured() {}
 };
 
 // One row of the remote list as the window shows it.
@@ -71,6 +78,8 @@ enum class OpOutcome {
 struct RemoteTree {
   std::vector<std::string> FolderList;
   std::vector<std::string> FileList;
+  bool Stopped = false;    // the stop test ended the walk; the lists are partial
+  size_t UnreadLines = 0;  // listing lines the parser could not read
 };
 
 // Selected local rows (names in the local folder) or the paths dropped from
@@ -89,11 +98,12 @@ OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source);
 // everything in them, files into the local folder.
 OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& rows);
 
-// Breadth-first walk below `root` (a remote name or relative path). "." and
-// ".." are skipped silently; names that could escape the tree ("/", "\\",
-// control characters, empty) are reported and skipped. Client errors
-// propagate.
-RemoteTree CollectRemoteTree(ftp::TIdFTP& ftp, Prompts& prompts, const std::string& root);
+// Breadth-first walk below `root` (a remote name or relative path), hidden
+// entries included. "." and ".." are skipped silently; names that could
+// escape the tree ("/", "\\", control characters, empty) are reported and
+// skipped. Between folders events run and the stop test may end the walk.
+// Client errors propagate.
+RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root);
 
 // Downloads a collected tree below the local folder. Returns kStopped when
 // the stop test fired; errors propagate (the caller shows them).
@@ -119,6 +129,14 @@ std::string ProgressText(std::string_view name, int n, int m);
 // Shows an error of the client in the standard error box (nothing for the
 // silent ones, which mean the peer went away).
 void ShowClientError(Prompts& prompts, const std::exception& e);
+
+// An error after which the operation cannot go on: the connection is gone
+// or the user aborted the wait. The caller rethrows it; whoever started
+// the operation reports it once.
+bool EndsOperation(TransferContext& ctx, const std::exception& e);
+// Inside a catch block: rethrows an error that ends the operation, shows
+// any other.
+void ReportOrRethrow(TransferContext& ctx, const std::exception& e);
 
 // Clears the idle flag for its lifetime and sets it again on every way out,
 // so a failed operation never leaves the window unclosable.

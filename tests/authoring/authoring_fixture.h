@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "authoring/authoring_commands.h"
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
 

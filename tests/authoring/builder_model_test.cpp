@@ -9,6 +9,7 @@
 
 #include "base/program_folder.h"
 #include "text/cp932.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::authoring {
 namespace {

@@ -9,6 +9,7 @@
 #include "authoring/menu_items.h"
 
 #include "authoring_fixture.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::authoring {
 namespace {

@@ -36,12 +36,12 @@ class DispCapTest : public FormTest {
     FormTest::TearDown();
   }
   void SetSliders(int r, int g, int b) {
-    form_->ScrollBar1->setValue(r);
-    form_->ScrollBar2->setValue(g);
-    form_->ScrollBar3->setValue(b);
+    c<QScrollBar>("ScrollBar1")->setValue(r);
+    c<QScrollBar>("ScrollBar2")->setValue(g);
+    c<QScrollBar>("ScrollBar3")->setValue(b);
   }
   std::array<int, 3> Sliders() const {
-    return {form_->ScrollBar1->value(), form_->ScrollBar2->value(), form_->ScrollBar3->value()};
+    return {c<QScrollBar>("ScrollBar1")->value(), c<QScrollBar>("ScrollBar2")->value(), c<QScrollBar>("ScrollBar3")->value()};
   }
 
   std::unique_ptr<QWidget> white_;
@@ -61,12 +61,12 @@ TEST_F(DispCapTest, ClickOnWhiteSetsAllSlidersTo255WithAnyButton) {
       EXPECT_EQ(picker->geometry(), QGuiApplication::primaryScreen()->availableGeometry());
       QTest::mouseClick(picker, button, {}, picker->rect().center());
     });
-    form_->Button5->click();
+    c<QPushButton>("Button5")->click();
     EXPECT_TRUE(saw_picker);
     EXPECT_EQ(LastAsked("message"),
               "マウスの形が十字形になったら、\r\n取得したい色のところでクリックしてください");
     EXPECT_EQ(Sliders(), (std::array<int, 3>{255, 255, 255})) << button;
-    EXPECT_EQ(form_->LblH->text(), "#FFFFFF");
+    EXPECT_EQ(c<QLabel>("LblH")->text(), "#FFFFFF");
   }
 }
 
@@ -77,9 +77,9 @@ TEST_F(DispCapTest, EscapePicksNothingAndSlidersStay) {
     EXPECT_TRUE(w->isVisible());
     QTest::keyClick(w, Qt::Key_Escape);
   });
-  form_->Button5->click();
+  c<QPushButton>("Button5")->click();
   EXPECT_EQ(Sliders(), (std::array<int, 3>{10, 11, 12}));
-  EXPECT_EQ(form_->LblRGB->text(), "RGB(10,11,12)");
+  EXPECT_EQ(c<QLabel>("LblRGB")->text(), "RGB(10,11,12)");
 }
 
 TEST_F(DispCapTest, EachPickTakesANewSnapshot) {
@@ -97,14 +97,14 @@ TEST_F(DispCapTest, EachPickTakesANewSnapshot) {
       },
       5000));
   WhenModal([&](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); });
-  form_->Button5->click();
+  c<QPushButton>("Button5")->click();
   EXPECT_EQ(a.pixelColor(a.rect().center()), QColor(Qt::white));
   EXPECT_EQ(Sliders(), (std::array<int, 3>{0, 0, 255}));
 }
 
 TEST_F(DispCapTest, FailedCaptureShowsErrorAndKeepsSliders) {
-  form_->desktopGrabber = [](QScreen*) { return QPixmap(); };
-  form_->Button5->click();
+  form_->SetDesktopGrabber([](QScreen*) { return QPixmap(); });
+  c<QPushButton>("Button5")->click();
   EXPECT_EQ(LastAsked("error"), "Can not capture the desktop !");
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(Sliders(), (std::array<int, 3>{10, 11, 12}));

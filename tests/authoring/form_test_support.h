@@ -12,11 +12,12 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 
 #include "authoring/setting_form.h"
 #include "base/program_folder.h"
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "text/cp932.h"
 
 namespace hemlo::authoring::testing {
@@ -74,6 +75,14 @@ class FormTest : public ::testing::Test {
     form_.reset();
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
+  }
+
+  // A control of the dialog by its object name; a missing one fails the test.
+  template <class W>
+  W* c(const char* name) const {
+    W* w = form_->findChild<W*>(QString::fromLatin1(name));
+    if (w == nullptr) throw std::logic_error(std::string("no control ") + name);
+    return w;
   }
 
   // The text of the last message or error box (UTF-8).

@@ -40,15 +40,15 @@ class SettingFormTest : public FormTest {
 };
 
 TEST_F(SettingFormTest, StartsOnColourTabAndEscapeEmptiesResultKeepingTabAndValues) {
-  EXPECT_EQ(f().PageControl1->currentIndex(), kColorSizeTab);
+  EXPECT_EQ(c<QTabWidget>("PageControl1")->currentIndex(), kColorSizeTab);
   EXPECT_EQ(f().windowTitle(), QStringLiteral("設定"));
-  EXPECT_EQ(f().ComboBox1->currentText(), "2");
-  EXPECT_EQ(f().ComboBox1->count(), 10);
-  EXPECT_EQ(f().Cmbcellspacing->itemText(9), "40");
-  EXPECT_EQ(f().ComboBox3->currentText(), "4");
-  EXPECT_EQ(f().cmbstyleLeft->currentText(), QStringLiteral("実線"));
-  EXPECT_EQ(f().LblS->text(), "$000000");
-  EXPECT_EQ(f().RadioGroup1Buttons->checkedId(), -1);
+  EXPECT_EQ(c<QComboBox>("ComboBox1")->currentText(), "2");
+  EXPECT_EQ(c<QComboBox>("ComboBox1")->count(), 10);
+  EXPECT_EQ(c<QComboBox>("Cmbcellspacing")->itemText(9), "40");
+  EXPECT_EQ(c<QComboBox>("ComboBox3")->currentText(), "4");
+  EXPECT_EQ(c<QComboBox>("cmbstyleLeft")->currentText(), QStringLiteral("実線"));
+  EXPECT_EQ(c<QLabel>("LblS")->text(), "$000000");
+  EXPECT_EQ(c<QButtonGroup>("RadioGroup1Buttons")->checkedId(), -1);
 
   // A command's earlier result, then the user types a Japanese title and
   // leaves with Escape.
@@ -59,7 +59,7 @@ TEST_F(SettingFormTest, StartsOnColourTabAndEscapeEmptiesResultKeepingTabAndValu
     // must not take input while the dialog is up.
     QTest::qWait(500);
     EXPECT_EQ(QApplication::activeModalWidget(), form_.get());
-    f().EdTitle->setText(QStringLiteral("売上表"));
+    c<QLineEdit>("EdTitle")->setText(QStringLiteral("売上表"));
     QTest::keyClick(w, Qt::Key_Escape);
   });
   f().ShowModal(std::nullopt);
@@ -72,29 +72,29 @@ TEST_F(SettingFormTest, StartsOnColourTabAndEscapeEmptiesResultKeepingTabAndValu
   // them, and the title typed before is still there.
   f().Model().colorSize.CheckColor = true;
   WhenModal([&](QWidget*) {
-    EXPECT_EQ(f().PageControl1->currentIndex(), kTableTab);
-    EXPECT_TRUE(f().CheckColor->isChecked());
-    EXPECT_EQ(f().EdTitle->text(), QStringLiteral("売上表"));
-    f().Button2->click();
+    EXPECT_EQ(c<QTabWidget>("PageControl1")->currentIndex(), kTableTab);
+    EXPECT_TRUE(c<QCheckBox>("CheckColor")->isChecked());
+    EXPECT_EQ(c<QLineEdit>("EdTitle")->text(), QStringLiteral("売上表"));
+    c<QPushButton>("Button2")->click();
   });
   f().ShowModal(kTableTab);
   EXPECT_FALSE(f().isVisible());
 }
 
 TEST_F(SettingFormTest, TableSettingChecksFieldsBelowOne) {
-  f().PageControl1->setCurrentIndex(kTableTab);
+  c<QTabWidget>("PageControl1")->setCurrentIndex(kTableTab);
   for (const char* rows : {"0", ""}) {
-    f().ComboBox1->setEditText(QString::fromUtf8(rows));
-    f().Button1->click();
+    c<QComboBox>("ComboBox1")->setEditText(QString::fromUtf8(rows));
+    c<QPushButton>("Button1")->click();
     EXPECT_EQ(LastAsked("message"), "未記入の項目があります") << rows;
     EXPECT_FALSE(f().Model().TableAccepted) << rows;
   }
   // "10" does not sort below "1"; "abc" is caught only where it is converted.
   prompts_.asked.clear();
   WhenModal([&](QWidget*) {
-    f().ComboBox1->setEditText("10");
-    f().ComboBox2->setEditText("abc");
-    f().Button1->click();
+    c<QComboBox>("ComboBox1")->setEditText("10");
+    c<QComboBox>("ComboBox2")->setEditText("abc");
+    c<QPushButton>("Button1")->click();
   });
   f().ShowModal(kTableTab);
   EXPECT_TRUE(prompts_.asked.empty());
@@ -106,8 +106,8 @@ TEST_F(SettingFormTest, TableSettingChecksFieldsBelowOne) {
   // TableAccepted.
   f().Model().SettingResult = "RGB(1,2,3)";
   WhenModal([&](QWidget*) {
-    f().ComboBox1->lineEdit()->setFocus();
-    QTest::keyClick(f().ComboBox1->lineEdit(), Qt::Key_Escape);
+    c<QComboBox>("ComboBox1")->lineEdit()->setFocus();
+    QTest::keyClick(c<QComboBox>("ComboBox1")->lineEdit(), Qt::Key_Escape);
   });
   f().ShowModal(std::nullopt);
   EXPECT_TRUE(f().Model().SettingResult.empty());
@@ -122,15 +122,15 @@ TEST_F(SettingFormTest, TestButtonWritesHalfSizeTableAndRendersItIn180By150View)
   SetProgramFolder(folder_);
   f().show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-  f().PageControl1->setCurrentIndex(kTableTab);
-  f().Edit1->setText("321");
-  f().CheckTitle->setChecked(true);
-  f().EdTitle->setText(QStringLiteral("表題"));
-  f().Checkcellpadding->setChecked(true);
-  f().Cmbcellpadding->setCurrentIndex(2);  // "12"
+  c<QTabWidget>("PageControl1")->setCurrentIndex(kTableTab);
+  c<QLineEdit>("Edit1")->setText("321");
+  c<QCheckBox>("CheckTitle")->setChecked(true);
+  c<QLineEdit>("EdTitle")->setText(QStringLiteral("表題"));
+  c<QCheckBox>("Checkcellpadding")->setChecked(true);
+  c<QComboBox>("Cmbcellpadding")->setCurrentIndex(2);  // "12"
 
-  QSignalSpy loaded(f().UIWebBrowser1, &QWebEngineView::loadFinished);
-  f().Button4->click();
+  QSignalSpy loaded(c<QWebEngineView>("UIWebBrowser1"), &QWebEngineView::loadFinished);
+  c<QPushButton>("Button4")->click();
   EXPECT_TRUE(prompts_.asked.empty());
 
   std::string bytes;
@@ -142,14 +142,14 @@ TEST_F(SettingFormTest, TestButtonWritesHalfSizeTableAndRendersItIn180By150View)
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 60000));
   EXPECT_TRUE(loaded.first().at(0).toBool());
-  EXPECT_EQ(f().UIWebBrowser1->size(), QSize(180, 150));
-  EXPECT_EQ(f().UIWebBrowser1->url().toLocalFile(),
+  EXPECT_EQ(c<QWebEngineView>("UIWebBrowser1")->size(), QSize(180, 150));
+  EXPECT_EQ(c<QWebEngineView>("UIWebBrowser1")->url().toLocalFile(),
             QString::fromStdString((folder_ / "TABLEFILE.$$$").string()));
 
   // What the view shows: the table with its cells and the Shift-JIS caption.
   QString shown;
   bool done = false;
-  f().UIWebBrowser1->page()->runJavaScript(
+  c<QWebEngineView>("UIWebBrowser1")->page()->runJavaScript(
       "(function(){var t=document.querySelector('table');"
       "return t ? t.getAttribute('width')+'|'+t.rows.length+'x'+t.rows[0].cells.length+'|'+"
       "t.caption.textContent+'|'+t.getBoundingClientRect().width : document.contentType;})()",
@@ -161,9 +161,9 @@ TEST_F(SettingFormTest, TestButtonWritesHalfSizeTableAndRendersItIn180By150View)
   EXPECT_EQ(shown, QStringLiteral("160|2x2|表題|160"));
 
   // A count that is no integer: the error box, the file and the view unchanged.
-  f().ComboBox2->setEditText("abc");
+  c<QComboBox>("ComboBox2")->setEditText("abc");
   loaded.clear();
-  f().Button4->click();
+  c<QPushButton>("Button4")->click();
   EXPECT_EQ(LastAsked("error"), "'abc' は整数ではありません");
   std::string after;
   ASSERT_TRUE(ReadWholeFile(folder_ / "TABLEFILE.$$$", after));
@@ -174,23 +174,23 @@ TEST_F(SettingFormTest, TestButtonWritesHalfSizeTableAndRendersItIn180By150View)
 }
 
 TEST_F(SettingFormTest, SlidersDriveLabelsSwatchAndColourSetting) {
-  f().ScrollBar1->setValue(255);
-  f().ScrollBar2->setValue(128);
-  f().ScrollBar3->setValue(0);
-  EXPECT_EQ(f().LblRGB->text(), "RGB(255,128,0)");
-  EXPECT_EQ(f().LblS->text(), "$0080FF");
-  EXPECT_EQ(f().LblH->text(), "#FF8000");
-  const QImage swatch = f().Image1->pixmap().toImage();
+  c<QScrollBar>("ScrollBar1")->setValue(255);
+  c<QScrollBar>("ScrollBar2")->setValue(128);
+  c<QScrollBar>("ScrollBar3")->setValue(0);
+  EXPECT_EQ(c<QLabel>("LblRGB")->text(), "RGB(255,128,0)");
+  EXPECT_EQ(c<QLabel>("LblS")->text(), "$0080FF");
+  EXPECT_EQ(c<QLabel>("LblH")->text(), "#FF8000");
+  const QImage swatch = c<QLabel>("Image1")->pixmap().toImage();
   EXPECT_EQ(swatch.pixelColor(swatch.width() - 1, swatch.height() - 1), QColor(255, 128, 0));
 
   // Neither box checked: the message, the dialog stays, no result.
   WhenModal([&](QWidget* w) {
-    f().RadioButton1->click();
-    f().Button3->click();
+    c<QRadioButton>("RadioButton1")->click();
+    c<QPushButton>("Button3")->click();
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(LastAsked("message"), "色か文字サイズのどちらかを指定してください。");
-    f().CheckSize->setChecked(true);
-    f().Button3->click();
+    c<QCheckBox>("CheckSize")->setChecked(true);
+    c<QPushButton>("Button3")->click();
   });
   f().ShowModal(kColorSizeTab);
   EXPECT_EQ(f().Model().SettingResult, "RGB(255,128,0)");
@@ -202,87 +202,87 @@ TEST_F(SettingFormTest, SlidersDriveLabelsSwatchAndColourSetting) {
   f().Model().colorSize.RadioButton1 = false;
   f().Model().colorSize.RadioButton2 = true;
   WhenModal([&](QWidget*) {
-    EXPECT_EQ(f().LblRGB->text(), "RGB(10,11,12)");
-    EXPECT_EQ(f().LblH->text(), "#0A0B0C");
-    f().Button3->click();
+    EXPECT_EQ(c<QLabel>("LblRGB")->text(), "RGB(10,11,12)");
+    EXPECT_EQ(c<QLabel>("LblH")->text(), "#0A0B0C");
+    c<QPushButton>("Button3")->click();
   });
   f().ShowModal(std::nullopt);
   EXPECT_EQ(f().Model().SettingResult, "$0C0B0A");
-  EXPECT_EQ(f().ScrollBar3->value(), 12);
+  EXPECT_EQ(c<QScrollBar>("ScrollBar3")->value(), 12);
 }
 
 TEST_F(SettingFormTest, StyleSheetRuleBuiltLineByLine) {
-  f().PageControl1->setCurrentIndex(kStyleSheetTab);
-  f().Button6->click();
+  c<QTabWidget>("PageControl1")->setCurrentIndex(kStyleSheetTab);
+  c<QPushButton>("Button6")->click();
   EXPECT_EQ(LastAsked("message"), "属性を選択してください");
-  EXPECT_TRUE(f().Memo1->toPlainText().isEmpty());
+  EXPECT_TRUE(c<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
 
-  f().RadioSize2->click();
-  f().RadioGroup1Buttons->button(6)->click();  // border
-  EXPECT_TRUE(f().RadioSize1->isChecked());
-  EXPECT_TRUE(f().EdSize->isVisibleTo(form_.get()));
-  EXPECT_TRUE(f().cmbstyle->isVisibleTo(form_.get()));
-  EXPECT_FALSE(f().EdTop->isVisibleTo(form_.get()));
-  EXPECT_FALSE(f().cmbstyleTop->isVisibleTo(form_.get()));
-  EXPECT_FALSE(f().cmbAlign->isVisibleTo(form_.get()));
-  f().Button6->click();
+  c<QRadioButton>("RadioSize2")->click();
+  c<QButtonGroup>("RadioGroup1Buttons")->button(6)->click();  // border
+  EXPECT_TRUE(c<QRadioButton>("RadioSize1")->isChecked());
+  EXPECT_TRUE(c<QLineEdit>("EdSize")->isVisibleTo(form_.get()));
+  EXPECT_TRUE(c<QComboBox>("cmbstyle")->isVisibleTo(form_.get()));
+  EXPECT_FALSE(c<QLineEdit>("EdTop")->isVisibleTo(form_.get()));
+  EXPECT_FALSE(c<QComboBox>("cmbstyleTop")->isVisibleTo(form_.get()));
+  EXPECT_FALSE(c<QComboBox>("cmbAlign")->isVisibleTo(form_.get()));
+  c<QPushButton>("Button6")->click();
 
-  f().RadioGroup1Buttons->button(4)->click();  // margin
-  EXPECT_TRUE(f().EdTop->isVisibleTo(form_.get()));
-  EXPECT_FALSE(f().cmbstyle->isVisibleTo(form_.get()));
-  f().RadioSize2->click();
-  f().Button6->click();
+  c<QButtonGroup>("RadioGroup1Buttons")->button(4)->click();  // margin
+  EXPECT_TRUE(c<QLineEdit>("EdTop")->isVisibleTo(form_.get()));
+  EXPECT_FALSE(c<QComboBox>("cmbstyle")->isVisibleTo(form_.get()));
+  c<QRadioButton>("RadioSize2")->click();
+  c<QPushButton>("Button6")->click();
 
-  f().RadioGroup1Buttons->button(1)->click();  // border-style
-  f().cmbstyleRight->setCurrentIndex(6);       // 点線
-  f().cmbstyleLeft->setEditText(QStringLiteral("破線"));
-  f().Button6->click();
+  c<QButtonGroup>("RadioGroup1Buttons")->button(1)->click();  // border-style
+  c<QComboBox>("cmbstyleRight")->setCurrentIndex(6);       // 点線
+  c<QComboBox>("cmbstyleLeft")->setEditText(QStringLiteral("破線"));
+  c<QPushButton>("Button6")->click();
 
   // Typed text that is none of the eight items: a message, nothing appended.
-  f().cmbstyleBottom->setEditText(QStringLiteral("波線"));
-  const QString before = f().Memo1->toPlainText();
-  f().Button6->click();
+  c<QComboBox>("cmbstyleBottom")->setEditText(QStringLiteral("波線"));
+  const QString before = c<QPlainTextEdit>("Memo1")->toPlainText();
+  c<QPushButton>("Button6")->click();
   EXPECT_EQ(LastAsked("message"), kNoBorderStyleMessage);
-  EXPECT_EQ(f().Memo1->toPlainText(), before);
-  EXPECT_EQ(f().cmbstyleBottom->currentText(), QStringLiteral("波線"));
+  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText(), before);
+  EXPECT_EQ(c<QComboBox>("cmbstyleBottom")->currentText(), QStringLiteral("波線"));
 
-  WhenModal([&](QWidget*) { f().Button7->click(); });
+  WhenModal([&](QWidget*) { c<QPushButton>("Button7")->click(); });
   f().ShowModal(std::nullopt);
   EXPECT_EQ(f().Model().SettingResult,
             S(".MyClass00{border:4px solid 色を指定してね;\r\n"
               "margin:4px 8px 4px 8px;\r\n"
               "border-style:solid dotted solid dashed;\r\n}"));
   // The box keeps its lines after 設定; クリア empties it.
-  EXPECT_EQ(f().Memo1->toPlainText(), before);
-  f().Button8->click();
-  EXPECT_TRUE(f().Memo1->toPlainText().isEmpty());
+  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText(), before);
+  c<QPushButton>("Button8")->click();
+  EXPECT_TRUE(c<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
   EXPECT_TRUE(f().Model().style.Memo1.empty());
 }
 
 TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
   f().show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-  f().PageControl1->setCurrentIndex(kStyleSheetTab);
+  c<QTabWidget>("PageControl1")->setCurrentIndex(kStyleSheetTab);
   // A class name in Japanese, with a character Shift-JIS lacks refused.
-  f().EdClassName->clear();
-  f().EdClassName->insert(QStringLiteral("見出し"));
-  f().EdClassName->insert(QStringLiteral("ü"));
-  EXPECT_EQ(f().EdClassName->text(), QStringLiteral("見出し"));
+  c<QLineEdit>("EdClassName")->clear();
+  c<QLineEdit>("EdClassName")->insert(QStringLiteral("見出し"));
+  c<QLineEdit>("EdClassName")->insert(QStringLiteral("ü"));
+  EXPECT_EQ(c<QLineEdit>("EdClassName")->text(), QStringLiteral("見出し"));
   // The user edits the box by hand; a new line still starts on its own line.
   // A character Shift-JIS lacks, pasted into the box, leaves the box and the rule.
-  f().Memo1->setPlainText(QStringLiteral(".見出し{color:red;ü"));
-  f().RadioGroup1Buttons->button(9)->click();  // text-align
-  f().cmbAlign->setCurrentIndex(2);             // right
-  f().Button6->click();
+  c<QPlainTextEdit>("Memo1")->setPlainText(QStringLiteral(".見出し{color:red;ü"));
+  c<QButtonGroup>("RadioGroup1Buttons")->button(9)->click();  // text-align
+  c<QComboBox>("cmbAlign")->setCurrentIndex(2);             // right
+  c<QPushButton>("Button6")->click();
   EXPECT_EQ(f().Model().style.Memo1, S(".見出し{color:red;\r\ntext-align:right;\r\n"));
-  EXPECT_EQ(f().Memo1->toPlainText(), QStringLiteral(".見出し{color:red;\ntext-align:right;\n"));
+  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral(".見出し{color:red;\ntext-align:right;\n"));
   // The background pick selects 全体指定4方向 and writes the class opener on
   // an empty box.
-  f().Button8->click();
-  f().RadioSize2->click();
-  f().RadioGroup1Buttons->button(0)->click();
-  EXPECT_TRUE(f().RadioSize1->isChecked());
-  f().Button6->click();
+  c<QPushButton>("Button8")->click();
+  c<QRadioButton>("RadioSize2")->click();
+  c<QButtonGroup>("RadioGroup1Buttons")->button(0)->click();
+  EXPECT_TRUE(c<QRadioButton>("RadioSize1")->isChecked());
+  c<QPushButton>("Button6")->click();
   EXPECT_EQ(f().Model().style.Memo1, S(".見出し{background:色を指定してね;\r\n"));
 }
 

@@ -10,7 +10,7 @@
 
 #include "app/startup.h"
 #include "base/program_folder.h"
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "text/cp932.h"
@@ -45,7 +45,7 @@ TEST(AuthoringEndToEnd, TemplateWordSaveAndReopenAfterRestart) {
   std::string expected;
   {
     auto frame = StartFrame(prompts);
-    frame->action("HTML1")->trigger();  // no window: opens one, asks nothing
+    frame->action(FrameCommand::BasicHtml)->trigger();  // no window: opens one, asks nothing
     ASSERT_EQ(frame->Children().size(), 1);
     TMDIChild* child = frame->ActiveChild();
     EXPECT_EQ(child->Memo1->TextLength(), 401u);
@@ -56,7 +56,7 @@ TEST(AuthoringEndToEnd, TemplateWordSaveAndReopenAfterRestart) {
     QApplication::sendEvent(child->Memo1, &kanji);
     QTest::keyClicks(child->Memo1, QStringLiteral("word"));
     expected = child->Memo1->Text();
-    frame->action("FileSaveAsItem")->trigger();
+    frame->action(FrameCommand::FileSaveAs)->trigger();
     EXPECT_FALSE(child->Memo1->Modified());
     frame->close();
   }
@@ -74,8 +74,8 @@ TEST(AuthoringEndToEnd, TemplateWordSaveAndReopenAfterRestart) {
 
   // Restart: the history brings the page back.
   auto frame = StartFrame(prompts);
-  EXPECT_EQ(frame->action("mnuFavorit")->text(), page);
-  frame->action("mnuFavorit")->trigger();
+  EXPECT_EQ(frame->history_action(0)->text(), page);
+  frame->history_action(0)->trigger();
   ASSERT_EQ(frame->Children().size(), 1);
   EXPECT_EQ(frame->ActiveChild()->Memo1->Text(), on_disk);
   EXPECT_EQ(frame->ActiveChild()->Caption(), page);
@@ -118,24 +118,24 @@ TEST(AuthoringEndToEnd, ThreeCommandsThroughTheMenus) {
   ScriptedPrompts prompts;
   auto frame = StartFrame(prompts);
   // Without a document window the commands do nothing.
-  frame->action("Font1Click_2")->trigger();
+  frame->findChild<QAction*>(QStringLiteral("Font1Click_2"))->trigger();
   EXPECT_TRUE(frame->Children().isEmpty());
 
   TMDIChild* child = frame->OpenDocument(QString());
   child->Memo1->SetText(Sjis("あword"));
   child->Memo1->SetSelStart(2);
   child->Memo1->SetSelLength(4);
-  frame->action("Font1Click_2")->trigger();  // 太字
+  frame->findChild<QAction*>(QStringLiteral("Font1Click_2"))->trigger();  // 太字
   EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b>"));
   EXPECT_EQ(child->Memo1->SelStart(), 13u);
-  frame->action("mnuKaigyoClick_0")->trigger();  // 改行 with nothing selected
+  frame->findChild<QAction*>(QStringLiteral("mnuKaigyoClick_0"))->trigger();  // 改行 with nothing selected
   EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b><br>\r\n"));
   child->Memo1->SelectAll();
-  frame->action("mnuComment")->trigger();  // コメント化
+  frame->action(FrameCommand::Comment)->trigger();  // コメント化
   EXPECT_EQ(child->Memo1->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
   EXPECT_TRUE(child->Memo1->Modified());
   // An insertion is not undone by 元に戻す.
-  frame->action("Undo1")->trigger();
+  frame->action(FrameCommand::Undo)->trigger();
   EXPECT_EQ(child->Memo1->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
   child->Memo1->SetModified(false);
   frame->close();

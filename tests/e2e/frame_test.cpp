@@ -2,6 +2,7 @@
 // answers to every question.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +22,7 @@
 
 #include "app/startup.h"
 #include "base/program_folder.h"
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "text/cp932.h"
@@ -161,8 +162,8 @@ TEST_F(Frame, PrintWithoutPrinterReportsAnErrorAndNoConfirmation) {
 TEST_F(Frame, WindowMenuListsTheWindowsAndChecksTheActiveOne) {
   frame_->OpenDocument(QStringLiteral("/tmp/one.htm"));
   frame_->OpenDocument(QStringLiteral("/tmp/two.htm"));
-  EXPECT_TRUE(frame_->action("WindowCascade1")->isEnabled());
-  QMenu* menu = frame_->menu("Window1");
+  EXPECT_TRUE(frame_->action(FrameCommand::WindowCascade)->isEnabled());
+  QMenu* menu = frame_->findChild<QMenu*>(QStringLiteral("Window1"));
   emit menu->aboutToShow();
   QStringList checked, all;
   for (QAction* a : menu->actions()) {
@@ -234,7 +235,9 @@ TEST_F(Frame, TransferToolOpensOnTheActivePagesFolder) {
   std::ofstream((dir + "/index.htm").toStdString()) << "x";
   frame_->OpenDocument(dir + "/index.htm");
   frame_->mnuFTPClick();
-  auto* ftp = qobject_cast<TFtp1*>(frame_->Form("Ftp1"));
+  TFtp1* ftp = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* t = qobject_cast<TFtp1*>(w)) ftp = t;
   ASSERT_NE(ftp, nullptr);
   QTRY_VERIFY_WITH_TIMEOUT(ftp->isVisible(), 3000);
   EXPECT_EQ(ftp->windowTitle(), QStringLiteral("Ferrox"));
@@ -248,7 +251,7 @@ TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
   TMDIChild* child = frame_->OpenDocument(page);
   EXPECT_EQ(child->Memo1->Text(), "x\r\n");
   EXPECT_FALSE(child->Memo1->Modified());
-  EXPECT_EQ(frame_->action("mnuFavorit")->text(), page);
+  EXPECT_EQ(frame_->history_action(0)->text(), page);
   frame_->close();
   std::string bytes;
   std::ifstream in((folder_.path() + "/Rireki.ini").toStdString(), std::ios::binary);

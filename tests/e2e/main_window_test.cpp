@@ -2,11 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QMenu>
 #include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWidgetAction>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <cstdlib>
+#include <functional>
 
 #include "app/startup.h"
 #include "shell/main_form.h"
@@ -50,11 +55,44 @@ TEST(MainWindow, StartsEmptyWithCaptionAndScreenshot) {
   EXPECT_EQ(frame->StatusBar1()->panel(1)->width(), frame->StatusBar1()->width() - 400);
 
   // Window actions are off without document windows.
-  EXPECT_FALSE(frame->action("WindowCascade1")->isEnabled());
+  EXPECT_FALSE(frame->action(FrameCommand::WindowCascade)->isEnabled());
 
   const QString file = ScreenshotDir() + "/main_frame_empty.png";
   ASSERT_TRUE(frame->grab().save(file));
   std::printf("screenshot: %s\n", qPrintable(file));
+}
+
+// Receivers of a signal, which QObject keeps to itself.
+struct SignalProbe : QObject {
+  static int Receivers(const QObject* sender, const char* signal) {
+    return (sender->*(&SignalProbe::receivers))(signal);
+  }
+};
+
+TEST(MainWindow, EveryMenuItemAndToolButtonReachesAReceiver) {
+  Forms forms = CreateForms();
+  std::unique_ptr<TMainForm> frame(forms.MainForm);
+  QStringList dead;
+  std::function<void(QAction*)> visit = [&](QAction* a) {
+    if (a->isSeparator() || qobject_cast<QWidgetAction*>(a)) return;  // widgets checked below
+    if (QMenu* m = a->menu()) {
+      for (QAction* item : m->actions()) visit(item);
+      return;
+    }
+    // Each menu, menu bar and tool button showing the action holds one
+    // connection of its own; the toolbar itself holds none.
+    int own = 0;
+    for (QObject* o : a->associatedObjects()) own += qobject_cast<QToolBar*>(o) ? 0 : 1;
+    if (SignalProbe::Receivers(a, SIGNAL(triggered(bool))) <= own)
+      dead << a->objectName() + " " + a->text();
+  };
+  for (QAction* a : frame->menuBar()->actions()) visit(a);
+  for (QAction* a : frame->ToolBar2()->actions()) visit(a);
+  for (QToolButton* b : frame->ToolBar2()->findChildren<QToolButton*>()) {
+    if (!b->defaultAction() && !b->objectName().startsWith("qt_") && SignalProbe::Receivers(b, SIGNAL(clicked(bool))) == 0)
+      dead << b->objectName();
+  }
+  EXPECT_TRUE(dead.isEmpty()) << dead.join(", ").toStdString();
 }
 
 }  // namespace

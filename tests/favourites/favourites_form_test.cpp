@@ -13,6 +13,7 @@
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
 #include "text/cp932.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::favourites {
 namespace {

@@ -8,45 +8,20 @@
 
 #include "ftp/id_ftp.h"
 #include "real_servers.h"
+#include "scripted_client.h"
 #include "scripted_server.h"
 
 namespace hemlo::ftp {
 namespace {
 
+using testing::Configure;
+using testing::Login;
 using testing::ReadText;
 using testing::ScriptedServer;
+using testing::WriteFile;
 using testing::ScriptSession;
 using testing::TempFolder;
 namespace fs = std::filesystem;
-
-void Configure(TIdFTP& ftp, uint16_t port) {
-  ftp.Host = "127.0.0.1";
-  ftp.Port = port;
-  ftp.Username = "user";
-  ftp.Password = "secret";
-  ftp.ReplyTimeout = 5000;
-  ftp.DataConnectTimeout = 3000;
-  ftp.AbortReplyTimeout = 3000;
-  ftp.DataTimeout = 5000;
-}
-
-// The usual greeting and login, up to and including SYST.
-void Login(ScriptSession& s) {
-  s.Send("220 ready\r\n");
-  s.Expect("USER user");
-  s.Send("331 password please\r\n");
-  s.Expect("PASS secret");
-  s.Send("230 logged in\r\n");
-  s.Expect("TYPE I");
-  s.Send("200 binary\r\n");
-  s.Expect("SYST");
-  s.Send("215 UNIX Type: L8\r\n");
-}
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary);
-  out << bytes;
-}
 
 std::vector<std::string> FilesIn(const fs::path& dir) {
   std::vector<std::string> names;
@@ -67,8 +42,8 @@ TEST(FtpScripted, GreetingAndContinuationLinesFormOneReply) {
     s.Expect("CWD docs");
     s.Send("250-Features:\r\n MDTM\r\n250 End\r\n");
     s.Expect("CWD early");
-    // Ends at the short line; the next reply must still be read in step.
-    s.Send("250-first\r\nok\r\n257 \"/after\" next\r\n");
+    // A short line is text: the reply ends only at "250 ".
+    s.Send("250-first\r\nok\r\n257 \"/not\" the end\r\n250 real end\r\n");
     s.Expect("PWD");
     s.Send("257 \"/real\" is current\r\n");
     s.ReadCommand();
@@ -87,9 +62,8 @@ TEST(FtpScripted, GreetingAndContinuationLinesFormOneReply) {
   EXPECT_EQ(ftp.LastReply.Text, (std::vector<std::string>{"Features:", "", "End"}));
 
   ftp.ChangeDirectory("early");
-  EXPECT_EQ(ftp.LastReply.Text, (std::vector<std::string>{"first", ""}));
-  // The 257 that followed the short line belongs to the next exchange.
-  EXPECT_EQ(ftp.CurrentDirectory(), "/after");
+  EXPECT_EQ(ftp.LastReply.Text, (std::vector<std::string>{"first", "", "\"/not\" the end", "real end"}));
+  EXPECT_EQ(ftp.CurrentDirectory(), "/real");
   ftp.Disconnect();
   EXPECT_EQ(server.Join(), "");
   // USER answered with 230: no PASS was sent.
@@ -321,29 +295,35 @@ TEST(FtpScripted, ServerClosingMidReplyEndsTheConnection) {
   EXPECT_EQ(server.Join(), "");
 }
 
-TEST(FtpScripted, SilentServerHitsTheReplyAndReadLimits) {
-  ScriptedServer server([](ScriptSession& s) {
-    Login(s);
-    s.Expect("CWD slow");
-    s.Expect("CWD slower");
-    s.WaitForClose();
-  });
-  TIdFTP ftp;
-  Configure(ftp, server.port());
-  ftp.Connect();
-  ftp.ReplyTimeout = 300;
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_THROW(ftp.ChangeDirectory("slow"), EIdReplyTimeout);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-  ftp.ReadTimeout = 200;
-  try {
-    ftp.ChangeDirectory("slower");
-    FAIL();
-  } catch (const EIdReadTimeout& e) {
-    EXPECT_STREQ(e.what(), "Read Timeout");
+TEST(FtpScripted, SilentServerHitsTheReplyAndReadLimitsAndIsLeft) {
+  // A reply that comes too late would be taken for the next command's, so
+  // the client closes instead of carrying on out of step.
+  struct Case {
+    int reply_timeout, read_timeout;
+    const char* message;
+  } cases[] = {{300, 0, "The server did not reply in time."}, {5000, 200, "Read Timeout"}};
+  for (const Case& c : cases) {
+    ScriptedServer server([](ScriptSession& s) {
+      Login(s);
+      s.Expect("CWD slow");
+      s.WaitForClose();
+    });
+    TIdFTP ftp;
+    Configure(ftp, server.port());
+    ftp.Connect();
+    ftp.ReplyTimeout = c.reply_timeout;
+    ftp.ReadTimeout = c.read_timeout;
+    auto start = std::chrono::steady_clock::now();
+    try {
+      ftp.ChangeDirectory("slow");
+      FAIL();
+    } catch (const EIdException& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_FALSE(ftp.Connected()) << c.message;
+    EXPECT_EQ(server.Join(), "");
   }
-  ftp.Disconnect();
-  EXPECT_EQ(server.Join(), "");
 }
 
 TEST(FtpScripted, LineBreaksInNamesAreNeverSent) {
@@ -401,6 +381,8 @@ TEST(FtpScripted, DownloadReplacesOnlyAfterSuccess) {
     Login(s);
     ServeRetr(s, "new contents", "226 done\r\n");
     ServeRetr(s, "partial", "426 connection closed; transfer aborted\r\n226 closing\r\n");
+    s.Expect("NOOP");
+    s.Send("200 ok\r\n");
     ServeRetr(s, "cut short", "");
     s.CloseControl();  // dies before the end reply
   });
@@ -418,6 +400,7 @@ TEST(FtpScripted, DownloadReplacesOnlyAfterSuccess) {
 
   statuses.clear();
   EXPECT_THROW(ftp.Download("page.htm", target.string(), true, false), EIdFTPTransferAborted);
+  EXPECT_TRUE(ftp.Connected());
   EXPECT_EQ(ReadText(target), "new contents");
   EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Transfer aborted"), statuses.end());
 
@@ -457,7 +440,10 @@ TEST(FtpScripted, EndReplyArrivingBeforeTheAcceptIsKept) {
 TEST(FtpScripted, LocalWriteFailureKeepsRepliesInStep) {
   ScriptedServer server([](ScriptSession& s) {
     Login(s);
-    ServeRetr(s, std::string(100000, 'd'), "426 Failure writing network stream.\r\n226 closed\r\n");
+    ServeRetr(s, std::string(100000, 'd'), "426 Failure writing network stream.\r\n");
+    s.Expect("ABOR");
+    s.Expect("NOOP");
+    s.Send("225 No transfer to ABOR.\r\n200 NOOP ok.\r\n");
     s.Expect("PWD");
     s.Send("257 \"/mine\"\r\n");
     s.Expect("QUIT");
@@ -571,6 +557,9 @@ TEST(FtpScripted, ServerThatNeverConnectsBackIsBounded) {
     s.Send("200 ok\r\n");
     s.Expect("RETR f");
     s.Send("150 opening\r\n");  // and never connects
+    s.Expect("ABOR");
+    s.Expect("NOOP");
+    s.Send("226 ABOR ok\r\n200 ok\r\n");
     s.Expect("PORT ");
     s.Send("200 ok\r\n");
     s.Expect("LIST");
@@ -595,11 +584,12 @@ TEST(FtpScripted, ServerThatNeverConnectsBackIsBounded) {
   start = std::chrono::steady_clock::now();
   EXPECT_THROW(ftp.ListDirectory(), EIdProtocolReplyError);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_TRUE(ftp.Connected());
   ftp.Disconnect();
   EXPECT_EQ(server.Join(), "");
 }
 
-TEST(FtpScripted, ListingAbortedWith426ThenSilenceIsBounded) {
+TEST(FtpScripted, ListingEndedBy426IsAnErrorAndRepliesStayInStep) {
   ScriptedServer server([](ScriptSession& s) {
     Login(s);
     std::string port = s.Expect("PORT ");
@@ -610,13 +600,18 @@ TEST(FtpScripted, ListingAbortedWith426ThenSilenceIsBounded) {
     ScriptSession::SendAll(fd, "a\r\nb\rc\nd");
     ::close(fd);
     s.Send("426 aborted\r\n226 ok\r\n");
+    s.Expect("NOOP");
+    s.Send("200 ok\r\n");
+    s.Expect("PWD");
+    s.Send("257 \"/in step\"\r\n");
     port = s.Expect("PORT ");
     s.Send("200 ok\r\n");
     s.Expect("NLST sub");
     s.Send("150 here\r\n");
     fd = s.ConnectData(port);
     ::close(fd);
-    s.Send("450 aborted\r\n");  // and no final reply
+    s.Send("450 aborted\r\n");  // and nothing more, not even to NOOP
+    s.Expect("NOOP");
     s.WaitForClose();
   });
   TIdFTP ftp;
@@ -624,16 +619,12 @@ TEST(FtpScripted, ListingAbortedWith426ThenSilenceIsBounded) {
   ftp.AbortReplyTimeout = 300;
   ftp.Connect();
   std::vector<std::string> lines{"stale"};
-  ftp.ListDirectory(&lines);  // 426 + 226 is not an error for a listing
-  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_EQ(ftp.ListingText(), lines);
-  try {
-    ftp.ListDirectory(nullptr, "sub", false);
-    FAIL();
-  } catch (const EIdAbortReplyTimeout& e) {
-    EXPECT_STREQ(e.what(), "The server sent no final reply after the aborted transfer.");
-  }
-  ftp.Disconnect();
+  // A listing cut off is not a short listing.
+  EXPECT_THROW(ftp.ListDirectory(&lines), EIdFTPTransferAborted);
+  EXPECT_EQ(lines, std::vector<std::string>{"stale"});
+  EXPECT_EQ(ftp.CurrentDirectory(), "/in step");
+  EXPECT_THROW(ftp.ListDirectory(nullptr, "sub", false), EIdFTPTransferAborted);
+  EXPECT_FALSE(ftp.Connected());  // could not get back in step within the bound
   EXPECT_EQ(server.Join(), "");
 }
 
@@ -673,42 +664,62 @@ TEST(FtpScripted, UploadOfAnEmptyFileSendsNothingAndCloses) {
   EXPECT_EQ(received_small, std::string("\x95\x5C\r\n\0z", 6));
 }
 
-TEST(FtpScripted, PassiveModeListing) {
-  ScriptedServer server([](ScriptSession& s) {
-    Login(s);
-    s.Expect("PASV");
-    int lfd = ::socket(AF_INET, SOCK_STREAM, 0);
+// Listens on a loopback port for a passive data connection.
+struct PassiveListener {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  int port = 0;
+  PassiveListener() {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(lfd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(lfd, 1);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd, 1);
     socklen_t len = sizeof a;
-    ::getsockname(lfd, reinterpret_cast<sockaddr*>(&a), &len);
-    int port = ntohs(a.sin_port);
-    s.Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
-           std::to_string(port % 256) + ").\r\n");
-    s.Expect("LIST");
-    s.Send("150 here\r\n");
-    pollfd p{lfd, POLLIN, 0};
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+  }
+  ~PassiveListener() { ::close(fd); }
+  int Accept() {
+    pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, 5000) <= 0) throw std::runtime_error("no passive connection");
-    int fd = ::accept(lfd, nullptr, nullptr);
-    ::close(lfd);
-    ScriptSession::SendAll(fd, "drwxr-xr-x 2 o g 512 Jan 5 2001 www\r\n");
-    ::close(fd);
-    s.Send("226 ok\r\n");
-    s.Expect("QUIT");
-  });
-  TIdFTP ftp;
-  Configure(ftp, server.port());
-  ftp.Passive = true;
-  ftp.Connect();
-  ftp.ListDirectory();
-  ASSERT_EQ(ftp.DirectoryListing().Count(), 1u);
-  EXPECT_EQ(ftp.DirectoryListing()[0].FileName, "www");
-  EXPECT_EQ(ftp.DirectoryListing()[0].ItemType, TIdDirItemType::ditDirectory);
-  ftp.Disconnect();
-  EXPECT_EQ(server.Join(), "");
+    return ::accept(fd, nullptr, nullptr);
+  }
+};
+
+TEST(FtpScripted, PassiveModesReachTheControlPeerWhateverTheReplySays) {
+  // EPSV when the server has it; PASV otherwise, its private address ignored.
+  for (bool epsv : {true, false}) {
+    ScriptedServer server([epsv](ScriptSession& s) {
+      Login(s);
+      s.Expect("EPSV");
+      PassiveListener l;
+      if (epsv) {
+        s.Send("229 Entering Extended Passive Mode (|||" + std::to_string(l.port) + "|)\r\n");
+      } else {
+        s.Send("502 EPSV not implemented\r\n");
+        s.Expect("PASV");
+        s.Send("227 Entering Passive Mode (10,9,8,7," + std::to_string(l.port / 256) + "," +
+               std::to_string(l.port % 256) + ").\r\n");
+      }
+      s.Expect("LIST");
+      s.Send("150 here\r\n");
+      int fd = l.Accept();
+      ScriptSession::SendAll(fd, "drwxr-xr-x 2 o g 512 Jan 5 2001 www\r\n");
+      ::close(fd);
+      s.Send("226 ok\r\n");
+      s.Expect("QUIT");
+    });
+    TIdFTP ftp;
+    Configure(ftp, server.port());
+    ftp.DataMode = TIdDataMode::dmPassive;
+    ftp.Connect();
+    ftp.ListDirectory();
+    ASSERT_EQ(ftp.DirectoryListing().Count(), 1u) << epsv;
+    EXPECT_EQ(ftp.DirectoryListing()[0].FileName, "www");
+    EXPECT_EQ(ftp.DataModeInUse(), TIdDataMode::dmPassive);
+    ftp.Disconnect();
+    EXPECT_EQ(server.Join(), "") << epsv;
+  }
 }
 
 TEST(FtpScripted, RefusedConnectionIsASocketError) {

@@ -23,15 +23,16 @@ double Date(int y, int m, int d, int h = 0, int min = 0, int ms = 999) {
 TEST(FtpListFormat, Detection) {
   using F = TIdFTPListFormat;
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("drwxr-xr-x 2 o g 512 Jan 5 12:30 www"), F::flfUnix);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat("total 24"), F::flfUnix);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat("drwxrwxrwt 2 o g 512 Jan 5 12:30 tmp"), F::flfUnknown);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat("srwxr-xr-x 2 o g 0 Jan 5 12:30 sock"), F::flfUnknown);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat("USER1:[DIR] DSK:FOO.TXT"), F::flfVax);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("total 24"), F::flfNone);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("drwxrwxrwt 2 o g 512 Jan 5 12:30 tmp"), F::flfUnix);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("srwxr-xr-x 2 o g 0 Jan 5 12:30 sock"), F::flfUnix);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("FOO.TXT;1 2 1-JAN-2000 10:00 [U] (R,R,R,R)"), F::flfVax);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM       <DIR>          docs"), F::flfDos);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM                1,234 a b.txt"), F::flfDos);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM                 abcd x"), F::flfUnknown);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("anything", false), F::flfNoDetails);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat(""), F::flfUnknown);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat(""), F::flfNone);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("type=file;size=1; a"), F::flfMlsd);
 }
 
 TEST(FtpListUnix, FieldsDatesAndYearRollback) {
@@ -65,18 +66,20 @@ TEST(FtpListUnix, MissingGroupLinksAndSpaces) {
   EXPECT_EQ(items[1].ItemType, TIdDirItemType::ditSymbolicLink);
   EXPECT_EQ(items[1].FileName, "link");
   EXPECT_EQ(items[1].LinkTarget, "target");
-  EXPECT_EQ(items[2].FileName, "two spaces");
+  EXPECT_EQ(items[2].FileName, "two  spaces");
   EXPECT_EQ(items[3].FileName, "plainlink");
   EXPECT_EQ(items[3].LinkTarget, "");
 }
 
-TEST(FtpListUnix, FailingLineDropsEverythingBeforeIt) {
+TEST(FtpListUnix, FailingLineIsSkippedAloneAndCounted) {
   auto items = Load({"-rw-r--r-- 1 o g 1 Jan 1 2000 a", "-rw-r--r-- 1 o g 1 Feb 30 2003 bad",
                      "   \t ", "-rw-r--r-- 1 o g 1 Jan 1 2000 b", "-rw-r--r-- 1 o g 1 Xyz 1 2000 c",
                      "-rw-r--r-- 1 o g 1 Jan 1 25:00 d", "-rw-r--r-- 1 o g 1 Jan 1 2000 e",
                      "-rw-r--r-- 1 o g 1 Jan 1", "-rw-r--r-- 1 o g 1 Jan 2 2000 f"});
-  ASSERT_EQ(items.Count(), 1u);
-  EXPECT_EQ(items[0].FileName, "f");
+  ASSERT_EQ(items.Count(), 4u);
+  EXPECT_EQ(items[0].FileName, "a");
+  EXPECT_EQ(items[3].FileName, "f");
+  EXPECT_EQ(items.UnparsedLines(), 4u);
 }
 
 TEST(FtpListUnix, ShiftJisNamesStayBytes) {
@@ -120,7 +123,7 @@ TEST(FtpListDos, DirectoriesFilesAndUnreadableDates) {
 }
 
 TEST(FtpListOther, UnknownEmptyAndNameOnlyListings) {
-  EXPECT_EQ(Load({"drwxrwxrwt 2 o g 512 Jan 5 12:30 tmp", "-rw-r--r-- 1 o g 1 Jan 1 2000 a"}).Count(), 0u);
+  EXPECT_EQ(Load({"drwxrwxrwt 2 o g 512 Jan 5 12:30 tmp", "-rw-r--r-- 1 o g 1 Jan 1 2000 a"}).Count(), 2u);
   EXPECT_EQ(Load({}).Count(), 0u);
   TIdFTPListItems names;
   names.LoadList({"  a b ", "c"}, false);

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -148,6 +149,8 @@ TEST_P(FtpRealServer, UploadAndDownloadKeepEveryByte) {
       {"small.bin", std::string("line\r\nlf\nnul\0\x95\x5C\xff", 18)},
       {"large.bin", RandomBytes(64u << 20, 7)},
   };
+  int hook_calls = 0;  // events keep running while the bytes flow
+  ftp_.SetWaitHook([&] { return ++hook_calls > 0; });
   for (const auto& [name, bytes] : files) {
     const fs::path up = local_.path() / ("up-" + name);
     WriteFile(up, bytes);
@@ -165,6 +168,7 @@ TEST_P(FtpRealServer, UploadAndDownloadKeepEveryByte) {
   std::vector<std::string> names;
   for (auto& e : fs::directory_iterator(local_.path())) names.push_back(e.path().filename().string());
   EXPECT_EQ(names.size(), 6u);  // no temporary files left behind
+  EXPECT_GT(hook_calls, 4);
 }
 
 TEST_P(FtpRealServer, ShiftJisNamesRoundTrip) {
@@ -190,6 +194,72 @@ TEST_P(FtpRealServer, ShiftJisNamesRoundTrip) {
   ftp_.ParentDirectory();
   ftp_.RemoveDirectory(dir);
   EXPECT_FALSE(fs::exists(server_->files / dir));
+}
+
+TEST_P(FtpRealServer, HiddenListingShowsEveryKindOfFolder) {
+  // setgid and sticky folders (common on shared hosts), a folder whose name
+  // looks like options, and a dot file that a plain LIST hides on vsftpd.
+  const std::pair<const char*, mode_t> folders[] = {{"shared", 02775}, {"tmp", 01777}, {"-old", 0755}};
+  for (const auto& [name, mode] : folders) {
+    fs::create_directory(server_->files / name);
+    ::chmod((server_->files / name).c_str(), mode);
+  }
+  WriteFile(server_->files / ".htaccess", "deny from all");
+  WriteFile(server_->files / "-old" / "inside.htm", "x");
+  ftp_.ListDirectory(nullptr, "", true, true);
+  std::vector<std::string> names;
+  for (const auto& item : ftp_.DirectoryListing().Items()) names.push_back(item.FileName);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"-old", ".htaccess", "shared", "tmp"}))
+      << ::testing::PrintToString(ftp_.ListingText());
+  ASSERT_NE(Find("shared"), nullptr);
+  EXPECT_EQ(Find("shared")->ItemType, TIdDirItemType::ditDirectory);
+  ASSERT_NE(Find("tmp"), nullptr);
+  EXPECT_EQ(Find("tmp")->ItemType, TIdDirItemType::ditDirectory);
+  ftp_.ListDirectory(nullptr, "-old", true, true);
+  ASSERT_EQ(ftp_.DirectoryListing().Count(), 1u) << ::testing::PrintToString(ftp_.ListingText());
+  EXPECT_EQ(ftp_.DirectoryListing()[0].FileName, "inside.htm");
+}
+
+// Data-connection modes against servers that refuse one of them: the
+// automatic mode gets through either way and keeps to what worked.
+TEST(FtpDataModes, AutomaticModeGetsThroughWhicheverModeTheServerRefuses) {
+  struct Case {
+    const char* conf;
+    TIdDataMode mode;
+    bool works;
+    TIdDataMode in_use;
+  } cases[] = {
+      {"port_enable=NO\n", TIdDataMode::dmAuto, true, TIdDataMode::dmPassive},
+      {"port_enable=NO\n", TIdDataMode::dmActive, false, TIdDataMode::dmActive},
+      {"pasv_enable=NO\n", TIdDataMode::dmAuto, true, TIdDataMode::dmActive},
+      {"pasv_enable=NO\n", TIdDataMode::dmPassive, false, TIdDataMode::dmAuto},
+  };
+  for (const Case& c : cases) {
+    auto server = testing::StartVsftpd(c.conf);
+    WriteFile(server->files / "page.htm", "<html></html>");
+    TIdFTP ftp;
+    ftp.Host = "127.0.0.1";
+    ftp.Port = server->port;
+    ftp.Username = server->user;
+    ftp.Password = server->password;
+    ftp.DataMode = c.mode;
+    ftp.Connect();
+    ftp.ChangeDirectory(server->remote_work);
+    const std::string label = std::string(c.conf) + " mode " + std::to_string(static_cast<int>(c.mode));
+    for (int i = 0; i < 2; ++i) {
+      try {
+        ftp.ListDirectory();
+        EXPECT_TRUE(c.works) << label;
+        EXPECT_EQ(ftp.DirectoryListing().Count(), 1u) << label;
+      } catch (const EIdException& e) {
+        EXPECT_FALSE(c.works) << label << ": " << e.what();
+      }
+    }
+    EXPECT_EQ(ftp.DataModeInUse(), c.in_use) << label;
+    EXPECT_TRUE(ftp.Connected()) << label;
+    ftp.Disconnect();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, FtpRealServer, ::testing::Values("vsftpd", "pyftpdlib"),

@@ -154,7 +154,8 @@ inline void RequireProgram(const char* path) {
 
 // vsftpd with a writable anonymous area: the anonymous root itself must not
 // be writable (vsftpd refuses that), so uploads go to its "pub" folder.
-inline std::unique_ptr<RealServer> StartVsftpd() {
+// `extra_conf` lines come last and win (such as "port_enable=NO\n").
+inline std::unique_ptr<RealServer> StartVsftpd(const std::string& extra_conf = {}) {
   RequireProgram("/usr/sbin/vsftpd");
   auto s = std::make_unique<RealServer>();
   s->name = "vsftpd";
@@ -186,7 +187,8 @@ inline std::unique_ptr<RealServer> StartVsftpd() {
             "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_world_readable_only=NO\n"
             "anon_umask=022\nport_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
             "seccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\nxferlog_enable=NO\n"
-            "dirmessage_enable=NO\nuse_localtime=NO\nmax_clients=0\nmax_per_ip=0\n";
+            "dirmessage_enable=NO\nuse_localtime=NO\nmax_clients=0\nmax_per_ip=0\n"
+         << extra_conf;
     conf.close();
     ::chmod((base / "vsftpd.conf").c_str(), 0600);
     s->process = std::make_unique<ServerProcess>(

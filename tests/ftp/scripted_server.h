@@ -61,8 +61,9 @@ class ScriptSession {
     if (c.rfind(prefix, 0) != 0) throw std::runtime_error("script: expected " + prefix + ", got " + c);
     return c;
   }
-  // Connects to the address of a "PORT a,b,c,d,p1,p2" command.
-  int ConnectData(const std::string& port_command) {
+  // Connects to the address of a "PORT a,b,c,d,p1,p2" command, from
+  // `from` when given (any loopback address works on Linux).
+  int ConnectData(const std::string& port_command, const char* from = nullptr) {
     std::string arg = port_command.substr(port_command.find(' ') + 1);
     int v[6];
     if (std::sscanf(arg.c_str(), "%d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) != 6)
@@ -72,6 +73,12 @@ class ScriptSession {
     a.sin_port = htons(static_cast<uint16_t>(v[4] * 256 + v[5]));
     a.sin_addr.s_addr = htonl(static_cast<uint32_t>(v[0] << 24 | v[1] << 16 | v[2] << 8 | v[3]));
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (from) {
+      sockaddr_in b{};
+      b.sin_family = AF_INET;
+      ::inet_pton(AF_INET, from, &b.sin_addr);
+      ::bind(fd, reinterpret_cast<sockaddr*>(&b), sizeof b);
+    }
     if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
       ::close(fd);
       throw std::runtime_error("script: data connect failed");
@@ -107,6 +114,29 @@ class ScriptSession {
       if (n <= 0) return;
       pending_.append(buf, static_cast<size_t>(n));
     }
+  }
+  // Breaks a socket off with a reset instead of a clean close.
+  static void Reset(int fd) {
+    linger l{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    ::close(fd);
+  }
+  // Receives until the client ends the data: true for a clean close, false
+  // for a reset (or silence).
+  static bool ReceiveUntilEnd(int fd, std::string& out) {
+    char buf[65536];
+    for (;;) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, kScriptWaitMs) <= 0) return false;
+      ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      if (n == 0) return true;
+      if (n < 0) return false;
+      out.append(buf, static_cast<size_t>(n));
+    }
+  }
+  void ResetControl() {
+    if (fd_ >= 0) Reset(fd_);
+    fd_ = -1;
   }
   void CloseControl() {
     if (fd_ >= 0) ::close(fd_);

@@ -10,6 +10,7 @@
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
 #include "text/qt_edit_pane.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::search {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
 

@@ -10,6 +10,7 @@
 #include "base/program_folder.h"
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::shell {
 namespace {

@@ -139,6 +139,7 @@ class FolderUploadReal : public ::testing::TestWithParam<std::string> {
     if (GetParam() == "vsftpd") server_ = std::make_unique<Vsftpd>();
     else server_ = std::make_unique<Pyftpdlib>();
     ConnectClient(ftp_, server_->Port(), server_->RemoteDir());
+    ftp_.MlstSupported();  // as the window does on connecting
   }
   OpOutcome Upload() {
     TransferContext ctx{ftp_, prompts_, host_, (local_.path() / "site").string(), ftp::TIdFTPTransferType::ftBinary};

@@ -28,7 +28,9 @@
 #include "base/program_folder.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
+#include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo {
 namespace {
@@ -86,52 +88,52 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
   auto w = Open();
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ferrox"));
   EXPECT_EQ(w->minimumSize(), QSize(480, 480));
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("0"));
-  EXPECT_TRUE(w->Edit1->text().isEmpty());
-  EXPECT_EQ(w->Edit4->echoMode(), QLineEdit::Password);
-  EXPECT_FALSE(w->Button2->isEnabled());
-  EXPECT_TRUE(w->Button1->isEnabled());
-  EXPECT_EQ(w->ComboBox1->currentText(), QStringLiteral("ﾊﾞｲﾅﾘ"));
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("0"));
+  EXPECT_TRUE(Ui(w).Edit1->text().isEmpty());
+  EXPECT_EQ(Ui(w).Edit4->echoMode(), QLineEdit::Password);
+  EXPECT_FALSE(Ui(w).Button2->isEnabled());
+  EXPECT_TRUE(Ui(w).Button1->isEnabled());
+  EXPECT_EQ(Ui(w).ComboBox1->currentText(), QStringLiteral("ﾊﾞｲﾅﾘ"));
   EXPECT_EQ(w->TransferMode(), ftp::TIdFTPTransferType::ftBinary);
   EXPECT_TRUE(w->IdleFlag());
   EXPECT_EQ(w->StatusText(), QStringLiteral("Ferrox"));
   EXPECT_EQ(w->LocalFolder(), local->path().string());
   // Files only, hidden ones included, newest first.
-  EXPECT_EQ(Column(w->ListView2, 0), (QStringList{"new.htm", ".hidden", "old.htm"}));
-  EXPECT_EQ(w->Sort.SortDirection, -2);
+  EXPECT_EQ(Column(Ui(w).ListView2, 0), (QStringList{"new.htm", ".hidden", "old.htm"}));
+  EXPECT_EQ(w->Sort().SortDirection, -2);
   // A click on the same header turns it ascending.
-  w->ColumnClick(w->ListView2, 1);
-  EXPECT_EQ(Column(w->ListView2, 0), (QStringList{"old.htm", ".hidden", "new.htm"}));
-  EXPECT_EQ(Column(w->ListView2, 2).first(), QStringLiteral("         1"));
+  w->ColumnClick(Ui(w).ListView2, 1);
+  EXPECT_EQ(Column(Ui(w).ListView2, 0), (QStringList{"old.htm", ".hidden", "new.htm"}));
+  EXPECT_EQ(Column(Ui(w).ListView2, 2).first(), QStringLiteral("         1"));
   // The folder list shows the subfolder; the drive box the mount root.
-  EXPECT_FALSE(w->DirectoryListBox1->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).isEmpty());
-  EXPECT_FALSE(w->DriveComboBox1->currentText().isEmpty());
+  EXPECT_FALSE(Ui(w).DirectoryListBox1->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).isEmpty());
+  EXPECT_FALSE(Ui(w).DriveComboBox1->currentText().isEmpty());
   EXPECT_TRUE(prompts.asked.empty());
 }
 
 TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   WriteProfiles({{"one", "h1", "u1", "p1"}, {"two site", "h2", "u2", "p,2"}});
   auto w = Open();
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("1"));
-  EXPECT_EQ(w->Edit1->text(), QStringLiteral("one"));
-  QTest::mouseClick(w->Button5, Qt::LeftButton);
-  EXPECT_EQ(w->Edit1->text(), QStringLiteral("two site"));
-  EXPECT_EQ(w->Edit4->text(), QStringLiteral("p,2"));
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("1"));
+  EXPECT_EQ(Ui(w).Edit1->text(), QStringLiteral("one"));
+  QTest::mouseClick(Ui(w).Button5, Qt::LeftButton);
+  EXPECT_EQ(Ui(w).Edit1->text(), QStringLiteral("two site"));
+  EXPECT_EQ(Ui(w).Edit4->text(), QStringLiteral("p,2"));
   w->Button6Click();  // 追加
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("3"));
-  EXPECT_FALSE(w->Button5->isEnabled());
-  w->Edit1->setText(QStringLiteral("三番目"));
-  w->Edit2->setText(QStringLiteral("h3"));
-  w->Edit3->setText(QStringLiteral("u3"));
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("3"));
+  EXPECT_FALSE(Ui(w).Button5->isEnabled());
+  Ui(w).Edit1->setText(QStringLiteral("三番目"));
+  Ui(w).Edit2->setText(QStringLiteral("h3"));
+  Ui(w).Edit3->setText(QStringLiteral("u3"));
   prompts.answers = {Answer::Ok};
   w->Button7Click();  // password missing
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].text, "4つとも記入してください");
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("3"));
-  w->Edit4->setText(QStringLiteral("p 3"));
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("3"));
+  Ui(w).Edit4->setText(QStringLiteral("p 3"));
   w->Button7Click();
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("3"));
-  EXPECT_TRUE(w->Button5->isEnabled());
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("3"));
+  EXPECT_TRUE(Ui(w).Button5->isEnabled());
   // The file was written at once, owner-only, upgraded to five fields.
   const auto lines = transfer::ReadProfileFile(program->path());
   ASSERT_EQ(lines.size(), 3u);
@@ -143,14 +145,14 @@ TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   // A character Shift-JIS lacks is refused, nothing stored.
   prompts.answers.push_back(Answer::Ok);
-  w->Edit1->setText(QStringLiteral("emoji \U0001F600"));
+  Ui(w).Edit1->setText(QStringLiteral("emoji \U0001F600"));
   w->Button7Click();
   EXPECT_NE(prompts.asked.back().text.find("Shift-JIS"), std::string::npos);
   EXPECT_EQ(transfer::ReadProfileFile(program->path()).size(), 3u);
   w->Button8Click();  // 追加中止 shows profile 1
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("1"));
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("1"));
   w->Button9Click();  // 削除 of profile 1: not written until close
-  EXPECT_EQ(w->Edit1->text(), QStringLiteral("two site"));
+  EXPECT_EQ(Ui(w).Edit1->text(), QStringLiteral("two site"));
   EXPECT_EQ(transfer::ReadProfileFile(program->path()).size(), 3u);
   w->close();
   EXPECT_EQ(transfer::ReadProfileFile(program->path()).size(), 2u);
@@ -164,12 +166,12 @@ TEST_F(FtpWindowTest, IdleFlagGuardsCloseAndOnlyEscapeSetsIt) {
   w->SetIdleFlag(false);
   EXPECT_FALSE(w->close());
   EXPECT_TRUE(w->isVisible());
-  QTest::keyClick(w->Edit1, Qt::Key_A);
+  QTest::keyClick(Ui(w).Edit1, Qt::Key_A);
   EXPECT_FALSE(w->IdleFlag());
-  QTest::keyClick(w->ListView2, Qt::Key_Escape);
+  QTest::keyClick(Ui(w).ListView2, Qt::Key_Escape);
   EXPECT_TRUE(w->IdleFlag());
   // Ordinary typing never makes the window refuse to close.
-  QTest::keyClick(w->Edit1, Qt::Key_B);
+  QTest::keyClick(Ui(w).Edit1, Qt::Key_B);
   EXPECT_TRUE(w->IdleFlag());
   // An operation that fails still leaves the window closable.
   prompts.answers.clear();
@@ -188,7 +190,7 @@ TEST_F(FtpWindowTest, IdleFlagGuardsCloseAndOnlyEscapeSetsIt) {
   w->show();
   w->resize(700, 500);
   QApplication::processEvents();
-  EXPECT_EQ(w->StatusPanel0->width(), w->StatusBar1->width() - 200);
+  EXPECT_EQ(Ui(w).StatusPanel0->width(), Ui(w).StatusBar1->width() - 200);
 }
 
 TEST_F(FtpWindowTest, LocalFolderMenus) {
@@ -199,7 +201,7 @@ TEST_F(FtpWindowTest, LocalFolderMenus) {
   Touch(local->path() / "site" / "c.htm", "c", 3);
   auto w = Open();
   ASSERT_TRUE(w->SetLocalFolder(QString::fromStdString((local->path() / "site").string())));
-  EXPECT_EQ(w->ListView2->topLevelItemCount(), 3);
+  EXPECT_EQ(Ui(w).ListView2->topLevelItemCount(), 3);
 
   // ﾌｫﾙﾀﾞ作成: an existing name does nothing and says nothing.
   prompts.inputs = {std::string("img"), std::string("new dir"), std::nullopt};
@@ -209,13 +211,13 @@ TEST_F(FtpWindowTest, LocalFolderMenus) {
   w->mnuMakeFolderClick();
   EXPECT_TRUE(fs::is_directory(local->path() / "site" / "new dir"));
   w->mnuMakeFolderClick();  // cancelled
-  EXPECT_FALSE(w->DirectoryListBox1->findItems(QStringLiteral("new dir"), Qt::MatchEndsWith).isEmpty());
+  EXPECT_FALSE(Ui(w).DirectoryListBox1->findItems(QStringLiteral("new dir"), Qt::MatchEndsWith).isEmpty());
 
   // 削除 of the local list names only the first selected file.
-  Row(w->ListView2, "b.htm")->setSelected(true);
-  Row(w->ListView2, "a.htm")->setSelected(true);
-  w->ColumnClick(w->ListView2, 0);
-  if (w->Sort.SortDirection < 0) w->ColumnClick(w->ListView2, 0);
+  Row(Ui(w).ListView2, "b.htm")->setSelected(true);
+  Row(Ui(w).ListView2, "a.htm")->setSelected(true);
+  w->ColumnClick(Ui(w).ListView2, 0);
+  if (w->Sort().SortDirection < 0) w->ColumnClick(Ui(w).ListView2, 0);
   prompts.answers.insert(prompts.answers.end(), {Answer::No, Answer::Yes});
   w->mnuDeleteFilesClick();
   EXPECT_TRUE(fs::exists(local->path() / "site" / "a.htm"));
@@ -225,7 +227,7 @@ TEST_F(FtpWindowTest, LocalFolderMenus) {
   EXPECT_EQ(prompts.asked.back().buttons, Buttons::YesNoCancel);
   EXPECT_FALSE(fs::exists(local->path() / "site" / "a.htm"));
   EXPECT_FALSE(fs::exists(local->path() / "site" / "b.htm"));
-  EXPECT_EQ(Column(w->ListView2, 0), QStringList{"c.htm"});
+  EXPECT_EQ(Column(Ui(w).ListView2, 0), QStringList{"c.htm"});
 
   // ﾌｫﾙﾀﾞ名変更 to an existing name stays at the parent, changes nothing.
   prompts.inputs.insert(prompts.inputs.end(), {std::string("other"), std::string("renamed")});
@@ -267,47 +269,47 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   auto w = Open();
   w->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/no/such/folder"));
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/no/such/folder"));
   w->Button1Click();
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;  // no message
-  ASSERT_TRUE(w->IdFTP1.Connected());
-  EXPECT_EQ(w->Session.HomeFolder, "/");
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  ASSERT_TRUE(w->Client().Connected());
+  EXPECT_EQ(w->Session().HomeFolder, "/");
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   EXPECT_EQ(w->StatusText(), QStringLiteral("接続成功"));
-  EXPECT_FALSE(w->Button1->isEnabled());
-  EXPECT_TRUE(w->Button2->isEnabled());
-  EXPECT_FALSE(w->Edit1->isEnabled());
-  EXPECT_FALSE(w->Button7->isEnabled());
-  QTreeWidgetItem* site = Row(w->ListView1, "site");
+  EXPECT_FALSE(Ui(w).Button1->isEnabled());
+  EXPECT_TRUE(Ui(w).Button2->isEnabled());
+  EXPECT_FALSE(Ui(w).Edit1->isEnabled());
+  EXPECT_FALSE(Ui(w).Button7->isEnabled());
+  QTreeWidgetItem* site = Row(Ui(w).ListView1, "site");
   ASSERT_NE(site, nullptr);
   EXPECT_EQ(site->text(3).size(), 9);
   EXPECT_EQ(site->text(3).left(1), QStringLiteral("r"));
-  EXPECT_TRUE(w->RemoteRows()[static_cast<size_t>(w->ListView1->indexOfTopLevelItem(site))].folder);
+  EXPECT_TRUE(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(site))].folder);
 
   // Double-click on a file row does nothing.
-  w->ListView1->clearSelection();
-  Row(w->ListView1, "top.htm")->setSelected(true);
+  Ui(w).ListView1->clearSelection();
+  Row(Ui(w).ListView1, "top.htm")->setSelected(true);
   w->SetStatusText("before");
   w->ListView1DblClick();
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   EXPECT_EQ(w->StatusText(), QStringLiteral("before"));
   // On a folder row it enters and empties the status.
-  w->ListView1->clearSelection();
-  Row(w->ListView1, "site")->setSelected(true);
+  Ui(w).ListView1->clearSelection();
+  Row(Ui(w).ListView1, "site")->setSelected(true);
   w->ListView1DblClick();
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/site"));
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
   EXPECT_EQ(w->StatusText(), QString());
-  EXPECT_EQ(w->ListView1->topLevelItemCount(), 4);
+  EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 4);
   // Sort by size: padding makes text order the order of magnitude.
-  w->ColumnClick(w->ListView1, 2);
-  const QStringList sizes = Column(w->ListView1, 2);
+  w->ColumnClick(Ui(w).ListView1, 2);
+  const QStringList sizes = Column(Ui(w).ListView1, 2);
   for (int i = 1; i < sizes.size(); ++i)
     EXPECT_LE(QString(sizes[i - 1]).remove(',').trimmed().toLongLong(), QString(sizes[i]).remove(',').trimmed().toLongLong());
-  EXPECT_EQ(Column(w->ListView1, 0).first(), QStringLiteral("small.txt"));
-  EXPECT_EQ(Column(w->ListView1, 0).last(), QStringLiteral("big.bin"));
-  EXPECT_EQ(Row(w->ListView1, "big.bin")->text(2), QStringLiteral("   120,000"));
-  w->ColumnClick(w->ListView1, 2);
-  EXPECT_EQ(Column(w->ListView1, 0).first(), QStringLiteral("big.bin"));
+  EXPECT_EQ(Column(Ui(w).ListView1, 0).first(), QStringLiteral("small.txt"));
+  EXPECT_EQ(Column(Ui(w).ListView1, 0).last(), QStringLiteral("big.bin"));
+  EXPECT_EQ(Row(Ui(w).ListView1, "big.bin")->text(2), QStringLiteral("   120,000"));
+  w->ColumnClick(Ui(w).ListView1, 2);
+  EXPECT_EQ(Column(Ui(w).ListView1, 0).first(), QStringLiteral("big.bin"));
 
   const char* shots = std::getenv("HEMLO_BUILD_DIR");
   if (shots) {
@@ -318,24 +320,24 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
 
   // Up goes to the parent, and never above home.
   w->BitBtn1Click();
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   w->BitBtn1Click();
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
-  ASSERT_NE(Row(w->ListView1, "site"), nullptr);
-  w->ListView1->clearSelection();
-  Row(w->ListView1, "site")->setSelected(true);
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
+  ASSERT_NE(Row(Ui(w).ListView1, "site"), nullptr);
+  Ui(w).ListView1->clearSelection();
+  Row(Ui(w).ListView1, "site")->setSelected(true);
   w->ListView1DblClick();
-  ASSERT_EQ(w->Label5->text(), QStringLiteral("/site"));
+  ASSERT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
 
   // 切断 keeps the folder in the profile (memory now, file at close).
   w->Button2Click();
-  EXPECT_FALSE(w->IdFTP1.Connected());
-  EXPECT_EQ(w->ListView1->topLevelItemCount(), 0);
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/site"));
+  EXPECT_FALSE(w->Client().Connected());
+  EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 0);
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
   EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
-  EXPECT_TRUE(w->Button1->isEnabled());
-  EXPECT_TRUE(w->Edit1->isEnabled());
-  EXPECT_EQ(transfer::SplitCommaText(w->Profiles.ProfileList[0])[4], "/site");
+  EXPECT_TRUE(Ui(w).Button1->isEnabled());
+  EXPECT_TRUE(Ui(w).Edit1->isEnabled());
+  EXPECT_EQ(transfer::SplitCommaText(w->Profiles().ProfileList[0])[4], "/site");
   ASSERT_TRUE(w->close());
   w.reset();
 
@@ -344,11 +346,11 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   auto again = Open();
   again->Button1Click();
   EXPECT_TRUE(prompts.asked.empty());
-  EXPECT_EQ(again->Label5->text(), QStringLiteral("/site"));
-  EXPECT_NE(Row(again->ListView1, "big.bin"), nullptr);
+  EXPECT_EQ(Ui(again).Label5->text(), QStringLiteral("/site"));
+  EXPECT_NE(Row(Ui(again).ListView1, "big.bin"), nullptr);
   // 終了 disconnects and closes; no write-back of the profile happens.
   again->Button3Click();
-  EXPECT_FALSE(again->IdFTP1.Connected());
+  EXPECT_FALSE(again->Client().Connected());
   EXPECT_FALSE(again->isVisible());
 }
 
@@ -356,41 +358,45 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   WriteProfiles({{"local", HostField(), server->user, server->password, "/site"}});
   auto w = Open();
   w->Button1Click();
-  ASSERT_TRUE(w->IdFTP1.Connected());
-  QTreeWidgetItem* row = Row(w->ListView1, "small.txt");
+  ASSERT_TRUE(w->Client().Connected());
+  QTreeWidgetItem* row = Row(Ui(w).ListView1, "small.txt");
   ASSERT_NE(row, nullptr);
   w->BeginRename(row);
-  EXPECT_EQ(w->RenameOldName, "small.txt");
-  EXPECT_TRUE(w->RenameEditing);
+  EXPECT_EQ(w->RenameOldName(), "small.txt");
+  EXPECT_TRUE(w->RenameEditing());
   EXPECT_FALSE(w->EndRename(row, QStringLiteral("small.txt")));  // unchanged: nothing sent
-  EXPECT_TRUE(w->RenameOldName.empty());
-  EXPECT_FALSE(w->RenameEditing);
+  EXPECT_TRUE(w->RenameOldName().empty());
+  EXPECT_FALSE(w->RenameEditing());
   EXPECT_TRUE(fs::exists(server->files / "site" / "small.txt"));
   w->BeginRename(row);
   EXPECT_TRUE(w->EndRename(row, QStringLiteral("renamed.txt")));
   EXPECT_TRUE(fs::exists(server->files / "site" / "renamed.txt"));
   EXPECT_FALSE(fs::exists(server->files / "site" / "small.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(w->ListView1->indexOfTopLevelItem(row))].name, "renamed.txt");
-  // A refused rename shows the server's message.
+  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name, "renamed.txt");
+  EXPECT_EQ(row->text(0), QStringLiteral("renamed.txt"));
+  // A refused rename shows the server's message; the row keeps acting on
+  // the name the server still has.
   w->BeginRename(row);
-  EXPECT_TRUE(w->EndRename(row, QStringLiteral("no/such/dir/x")));
+  EXPECT_FALSE(w->EndRename(row, QStringLiteral("no/such/dir/x")));
   ASSERT_FALSE(prompts.asked.empty());
   EXPECT_EQ(prompts.asked.back().kind, "error");
+  EXPECT_EQ(row->text(0), QStringLiteral("renamed.txt"));
+  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name, "renamed.txt");
   // Through the widget: F2, type, Enter.
   w->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-  QTreeWidgetItem* mid = Row(w->ListView1, "mid.htm");
-  w->ListView1->setCurrentItem(mid);
-  w->ListView1->setFocus();
-  QTest::keyClick(w->ListView1, Qt::Key_F2);
-  auto* editor = w->ListView1->findChild<QLineEdit*>();
+  QTreeWidgetItem* mid = Row(Ui(w).ListView1, "mid.htm");
+  Ui(w).ListView1->setCurrentItem(mid);
+  Ui(w).ListView1->setFocus();
+  QTest::keyClick(Ui(w).ListView1, Qt::Key_F2);
+  auto* editor = Ui(w).ListView1->findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(w->RenameOldName, "mid.htm");
+  EXPECT_EQ(w->RenameOldName(), "mid.htm");
   editor->setText(QStringLiteral("page.htm"));
   QTest::keyClick(editor, Qt::Key_Return);
-  QApplication::processEvents();
+  QTRY_COMPARE_WITH_TIMEOUT(mid->text(0), QStringLiteral("page.htm"), 5000);
   EXPECT_TRUE(fs::exists(server->files / "site" / "page.htm"));
-  EXPECT_TRUE(w->RenameOldName.empty());
+  EXPECT_TRUE(w->RenameOldName().empty());
   w->Button2Click();
 }
 
@@ -404,10 +410,10 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   w->Button1Click();
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].kind, "error");
-  EXPECT_FALSE(w->IdFTP1.Connected());
+  EXPECT_FALSE(w->Client().Connected());
   EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
-  EXPECT_TRUE(w->Button1->isEnabled());
-  EXPECT_TRUE(w->Edit2->isEnabled());
+  EXPECT_TRUE(Ui(w).Button1->isEnabled());
+  EXPECT_TRUE(Ui(w).Edit2->isEnabled());
 
   // A server that accepts and never greets: the reply wait ends.
   int mute = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -419,25 +425,25 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   socklen_t len = sizeof a;
   ::getsockname(mute, reinterpret_cast<sockaddr*>(&a), &len);
   w->Button5Click();
-  w->Edit2->setText(QStringLiteral("127.0.0.1:%1").arg(ntohs(a.sin_port)));
-  w->IdFTP1.ReplyTimeout = 1500;
+  Ui(w).Edit2->setText(QStringLiteral("127.0.0.1:%1").arg(ntohs(a.sin_port)));
+  w->Client().ReplyTimeout = 1500;
   const auto t0 = std::chrono::steady_clock::now();
   w->Button1Click();
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
   ::close(mute);
   ASSERT_EQ(prompts.asked.size(), 2u);
   EXPECT_EQ(prompts.asked[1].kind, "error");
-  EXPECT_FALSE(w->IdFTP1.Connected());
+  EXPECT_FALSE(w->Client().Connected());
 
   // An address nothing answers for: the connect wait ends too.
-  w->Edit2->setText(QStringLiteral("192.0.2.1:21"));  // TEST-NET-1, never routed
-  w->Session.ConnectTimeoutMs = 1000;
+  Ui(w).Edit2->setText(QStringLiteral("192.0.2.1:21"));  // TEST-NET-1, never routed
+  w->Session().ConnectTimeoutMs = 1000;
   const auto t1 = std::chrono::steady_clock::now();
   w->Button1Click();
   EXPECT_LT(std::chrono::steady_clock::now() - t1, std::chrono::seconds(10));
   ASSERT_EQ(prompts.asked.size(), 3u);
   EXPECT_EQ(prompts.asked[2].kind, "error");
-  EXPECT_FALSE(w->IdFTP1.Connected());
+  EXPECT_FALSE(w->Client().Connected());
   prompts.asked.pop_back();
 
   // A refused login: message shown, status ends at 切断成功.
@@ -446,7 +452,7 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   ASSERT_EQ(prompts.asked.size(), 3u);
   EXPECT_EQ(prompts.asked[2].kind, "error");
   EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
-  EXPECT_FALSE(w->IdFTP1.Connected());
+  EXPECT_FALSE(w->Client().Connected());
 }
 
 // The first session of a new user: a profile for a local vsftpd, saved,
@@ -461,49 +467,49 @@ TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
   auto w = Open();
   w->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("0"));
-  QTest::mouseClick(w->Button6, Qt::LeftButton);
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("1"));
-  w->Edit1->insert(QStringLiteral("テスト サーバ"));  // QTest types ASCII only
-  QTest::keyClicks(w->Edit2, QStringLiteral("127.0.0.1:%1").arg(server->port));
-  QTest::keyClicks(w->Edit3, QString::fromStdString(server->user));
-  QTest::keyClicks(w->Edit4, QString::fromStdString(server->password));
-  QTest::mouseClick(w->Button7, Qt::LeftButton);
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("0"));
+  QTest::mouseClick(Ui(w).Button6, Qt::LeftButton);
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("1"));
+  Ui(w).Edit1->insert(QStringLiteral("テスト サーバ"));  // QTest types ASCII only
+  QTest::keyClicks(Ui(w).Edit2, QStringLiteral("127.0.0.1:%1").arg(server->port));
+  QTest::keyClicks(Ui(w).Edit3, QString::fromStdString(server->user));
+  QTest::keyClicks(Ui(w).Edit4, QString::fromStdString(server->password));
+  QTest::mouseClick(Ui(w).Button7, Qt::LeftButton);
   EXPECT_TRUE(prompts.asked.empty());
-  EXPECT_EQ(w->LblCount->text(), QStringLiteral("1"));
-  QTest::mouseClick(w->Button1, Qt::LeftButton);
-  ASSERT_TRUE(w->IdFTP1.Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/"));
+  EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("1"));
+  QTest::mouseClick(Ui(w).Button1, Qt::LeftButton);
+  ASSERT_TRUE(w->Client().Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   for (const char* step : {"pub", "www"}) {
-    QTreeWidgetItem* row = Row(w->ListView1, QString::fromLatin1(step));
+    QTreeWidgetItem* row = Row(Ui(w).ListView1, QString::fromLatin1(step));
     ASSERT_NE(row, nullptr) << step;
-    w->ListView1->clearSelection();
+    Ui(w).ListView1->clearSelection();
     row->setSelected(true);
     w->ListView1DblClick();
   }
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/pub/www"));
-  QTest::mouseClick(w->ListView1->header()->viewport(), Qt::LeftButton, {},
-                    QPoint(w->ListView1->header()->sectionViewportPosition(2) + 5, 5));
-  EXPECT_EQ(w->Sort.SortDirection, 3);
-  EXPECT_EQ(Column(w->ListView1, 0).first(), QStringLiteral("robots.txt"));
-  EXPECT_EQ(Column(w->ListView1, 0).last(), QStringLiteral("photo.jpg"));
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/pub/www"));
+  QTest::mouseClick(Ui(w).ListView1->header()->viewport(), Qt::LeftButton, {},
+                    QPoint(Ui(w).ListView1->header()->sectionViewportPosition(2) + 5, 5));
+  EXPECT_EQ(w->Sort().SortDirection, 3);
+  EXPECT_EQ(Column(Ui(w).ListView1, 0).first(), QStringLiteral("robots.txt"));
+  EXPECT_EQ(Column(Ui(w).ListView1, 0).last(), QStringLiteral("photo.jpg"));
   if (const char* build = std::getenv("HEMLO_BUILD_DIR")) {
     const fs::path dir = fs::path(build) / "screenshots";
     fs::create_directories(dir);
     w->grab().save(QString::fromStdString((dir / "ferrox_vsftpd_connected.png").string()));
   }
-  QTest::mouseClick(w->Button2, Qt::LeftButton);
-  EXPECT_FALSE(w->IdFTP1.Connected());
+  QTest::mouseClick(Ui(w).Button2, Qt::LeftButton);
+  EXPECT_FALSE(w->Client().Connected());
   ASSERT_TRUE(w->close());
   w.reset();
 
   auto again = Open();
-  EXPECT_EQ(again->Edit1->text(), QStringLiteral("テスト サーバ"));
-  EXPECT_EQ(again->Label5->text(), QStringLiteral("/pub/www"));
+  EXPECT_EQ(Ui(again).Edit1->text(), QStringLiteral("テスト サーバ"));
+  EXPECT_EQ(Ui(again).Label5->text(), QStringLiteral("/pub/www"));
   again->Button1Click();
   EXPECT_TRUE(prompts.asked.empty());
-  EXPECT_EQ(again->Label5->text(), QStringLiteral("/pub/www"));
-  EXPECT_NE(Row(again->ListView1, "photo.jpg"), nullptr);
+  EXPECT_EQ(Ui(again).Label5->text(), QStringLiteral("/pub/www"));
+  EXPECT_NE(Row(Ui(again).ListView1, "photo.jpg"), nullptr);
   again->Button2Click();
 }
 
@@ -519,23 +525,23 @@ TEST_F(FtpWindowTest, ShiftJisRemoteNamesTravelExactly) {
   PointLastDirAt(local->path());
   auto w = Open();
   w->Button1Click();
-  ASSERT_TRUE(w->IdFTP1.Connected());
-  QTreeWidgetItem* row = Row(w->ListView1, QStringLiteral("サイト表"));
+  ASSERT_TRUE(w->Client().Connected());
+  QTreeWidgetItem* row = Row(Ui(w).ListView1, QStringLiteral("サイト表"));
   ASSERT_NE(row, nullptr);
   row->setSelected(true);
   w->ListView1DblClick();
   EXPECT_TRUE(prompts.asked.empty());
-  EXPECT_EQ(w->Label5->text(), QStringLiteral("/pub/サイト表"));
+  EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/pub/サイト表"));
   EXPECT_EQ(w->RemoteFolder(), "/pub/" + folder);
-  ASSERT_NE(Row(w->ListView1, QStringLiteral("ページ.htm")), nullptr);
+  ASSERT_NE(Row(Ui(w).ListView1, QStringLiteral("ページ.htm")), nullptr);
   // A rename to a name Shift-JIS lacks is refused before anything is sent.
-  QTreeWidgetItem* page = Row(w->ListView1, QStringLiteral("ページ.htm"));
+  QTreeWidgetItem* page = Row(Ui(w).ListView1, QStringLiteral("ページ.htm"));
   prompts.answers.push_back(Answer::Ok);
   w->BeginRename(page);
   EXPECT_FALSE(w->EndRename(page, QStringLiteral("\U0001F600.htm")));
   EXPECT_TRUE(fs::exists(server->files / folder / "\x83\x79\x81\x5B\x83\x57.htm"));
   w->Button2Click();
-  EXPECT_EQ(transfer::SplitCommaText(w->Profiles.ProfileList[0])[4], "/pub/" + folder);
+  EXPECT_EQ(transfer::SplitCommaText(w->Profiles().ProfileList[0])[4], "/pub/" + folder);
 }
 
 TEST_F(FtpWindowTest, SelectAllAndDesktopDrops) {
@@ -544,16 +550,16 @@ TEST_F(FtpWindowTest, SelectAllAndDesktopDrops) {
   PointLastDirAt(local->path());
   auto w = Open();
   // No remote row selected: the local list is the target.
-  w->CheckBox1->setChecked(true);
+  Ui(w).CheckBox1->setChecked(true);
   EXPECT_EQ(w->SelectedLocalNames().size(), 2u);
   w->UncheckSelectAll();
   EXPECT_TRUE(w->SelectedLocalNames().empty());
 
   int uploads = 0;
-  w->OnUploadDropped = [&] { ++uploads; };
+  QObject::connect(w.get(), &TFtp1::uploadDroppedRequested, [&] { ++uploads; });
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/x.htm")), QUrl::fromLocalFile(QStringLiteral("/tmp/dir"))});
-  for (QTreeWidget* list : {w->ListView2, w->ListView1}) {
+  for (QTreeWidget* list : {Ui(w).ListView2, Ui(w).ListView1}) {
     const QPoint at = list->viewport()->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &enter);
@@ -561,10 +567,10 @@ TEST_F(FtpWindowTest, SelectAllAndDesktopDrops) {
     QApplication::sendEvent(list->viewport(), &drop);
   }
   EXPECT_EQ(uploads, 1);  // only the remote list takes desktop files
-  EXPECT_EQ(w->DroppedFiles, (std::vector<std::string>{"/tmp/x.htm", "/tmp/dir"}));
+  EXPECT_EQ(w->DroppedFiles(), (std::vector<std::string>{"/tmp/x.htm", "/tmp/dir"}));
   // Unwired operation buttons do nothing.
-  QTest::mouseClick(w->Button10, Qt::LeftButton);
-  QTest::mouseClick(w->Button11, Qt::LeftButton);
+  QTest::mouseClick(Ui(w).Button10, Qt::LeftButton);
+  QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
   EXPECT_TRUE(w->IdleFlag());
 }
 

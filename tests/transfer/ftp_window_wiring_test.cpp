@@ -15,8 +15,10 @@
 #include "base/program_folder.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
+#include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo {
 namespace {
@@ -47,34 +49,35 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   WireTransferOperations(w, nullptr);
   ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(local.path().string())));
   w.Button1Click();
-  ASSERT_TRUE(w.IdFTP1.Connected());
+  ASSERT_TRUE(w.Client().Connected());
+  EXPECT_EQ(w.Client().TransferType(), ftp::TIdFTPTransferType::ftASCII);  // what the login announced
 
-  Row(w.ListView2, "index.htm")->setSelected(true);
-  Row(w.ListView2, "style.css")->setSelected(true);
-  QTest::mouseClick(w.Button10, Qt::LeftButton);
+  Row(Ui(w).ListView2, "index.htm")->setSelected(true);
+  Row(Ui(w).ListView2, "style.css")->setSelected(true);
+  QTest::mouseClick(Ui(w).Button10, Qt::LeftButton);
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
   EXPECT_EQ(ReadText(server->files / "index.htm"), "<html>index</html>");
   EXPECT_EQ(ReadText(server->files / "style.css"), "body{}");
   EXPECT_FALSE(fs::exists(server->files / "keep.txt"));
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
-  EXPECT_NE(Row(w.ListView1, "index.htm"), nullptr);  // the remote list was re-read
+  EXPECT_NE(Row(Ui(w).ListView1, "index.htm"), nullptr);  // the remote list was re-read
   EXPECT_TRUE(w.IdleFlag());
-  EXPECT_FALSE(w.ProgressBar1->isVisible());
+  EXPECT_FALSE(Ui(w).ProgressBar1->isVisible());
 
-  w.ListView1->clearSelection();
-  Row(w.ListView1, "remote.txt")->setSelected(true);
-  QTest::mouseClick(w.Button16, Qt::LeftButton);
+  Ui(w).ListView1->clearSelection();
+  Row(Ui(w).ListView1, "remote.txt")->setSelected(true);
+  QTest::mouseClick(Ui(w).Button16, Qt::LeftButton);
   EXPECT_EQ(ReadText(local.path() / "remote.txt"), std::string(70000, 'r'));
-  EXPECT_NE(Row(w.ListView2, "remote.txt"), nullptr);
+  EXPECT_NE(Row(Ui(w).ListView2, "remote.txt"), nullptr);
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
 
   // While an operation runs, a double-click (let through between its
   // items) does not move the remote folder under it.
-  w.ListView1->clearSelection();
+  Ui(w).ListView1->clearSelection();
   std::ofstream(local.path() / "x") << "x";
   fs::create_directories(server->files / "sub");
   w.RefreshRemoteList();
-  Row(w.ListView1, "sub")->setSelected(true);
+  Row(Ui(w).ListView1, "sub")->setSelected(true);
   w.RunOperation([&] { w.ListView1DblClick(); });
   EXPECT_EQ(w.RemoteFolder(), "/pub");
   w.ListView1DblClick();

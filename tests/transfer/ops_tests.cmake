@@ -19,9 +19,7 @@ hemlo_add_test(ftp2_form_ops_test
   GUI)
 
 # Through the Ferrox window (its wiring target is defined with the window).
-if(TARGET hemlo_transfer_wiring)
-  hemlo_add_test(window_ops_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_ops_test.cpp
-    LIBS hemlo_transfer_wiring Qt6::Test
-    GUI)
-endif()
+hemlo_add_test(window_ops_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_ops_test.cpp
+  LIBS hemlo_transfer_wiring Qt6::Test
+  GUI)

@@ -190,6 +190,45 @@ TEST_F(StateFiles, ProfileFileWriteFailureKeepsOldFile) {
   EXPECT_EQ(ReadProfileFile(dir), std::vector<std::string>{"a,b,c,d,"});
 }
 
+TEST_F(StateFiles, DataModeIsASixthFieldFiveFieldRowsAreAutomatic) {
+  struct Case {
+    std::string line;
+    DataConnectionMode loaded;
+    DataConnectionMode saved_as;
+    std::string written;  // after WriteBack with folder "/w"
+  };
+  const Case cases[] = {
+      {"a,h,u,p,/x", DataConnectionMode::kAutomatic, DataConnectionMode::kPassive, "a,h,u,p,/w,passive"},
+      {"b,h,u,p,/x,passive", DataConnectionMode::kPassive, DataConnectionMode::kActive, "b,h,u,p,/w,active"},
+      {"c,h,u,p,,active", DataConnectionMode::kActive, DataConnectionMode::kAutomatic, "c,h,u,p,/w"},
+      {"d,h,u,p,/x,auto", DataConnectionMode::kAutomatic, DataConnectionMode::kAutomatic, "d,h,u,p,/w"},
+      {"e,h,u,p,/x,bogus", DataConnectionMode::kAutomatic, DataConnectionMode::kActive, "e,h,u,p,/w,active"},
+  };
+  std::vector<std::string> lines;
+  for (const Case& c : cases) lines.push_back(c.line);
+  ASSERT_TRUE(WriteProfileFile(dir, lines).ok);
+  ProfilePanel p;
+  p.Load(ReadProfileFile(dir));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    p.ShowProfile(static_cast<int>(i) + 1);
+    EXPECT_EQ(p.DataMode, cases[i].loaded) << cases[i].line;
+    p.DataMode = cases[i].saved_as;
+    p.LastRemoteFolder = "/w";
+    p.WriteBack();
+  }
+  ASSERT_TRUE(WriteProfileFile(dir, p.ProfileList).ok);
+  const auto back = ReadProfileFile(dir);
+  ASSERT_EQ(back.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(back[i], cases[i].written);
+    // A reader that knows five fields finds them unchanged.
+    EXPECT_EQ(SplitCommaText(back[i])[4], "/w");
+  }
+  // "追加" starts a new profile as automatic.
+  p.AddClick();
+  EXPECT_EQ(p.DataMode, DataConnectionMode::kAutomatic);
+}
+
 TEST_F(StateFiles, LastDirIsShiftJisFirstLine) {
   EXPECT_FALSE(ReadLastDir(dir).has_value());
   const std::string folder = "/home/u/表示 site";

@@ -69,7 +69,7 @@ TEST(RemoteDeleteWire, FolderTreeFilesFirstThenFoldersDeepestFirst) {
   EXPECT_EQ(DeleteSelection(ctx, rows), OpOutcome::kDone);
   run.Finish();
   EXPECT_THAT(run.server.CommandsAfterLogin(),
-              ElementsAre("LIST site", "LIST site/img", "DELE site/index.htm", "DELE site/img/a.gif", "RMD site/img",
+              ElementsAre("LIST -a site", "LIST -a site/img", "DELE site/index.htm", "DELE site/img/a.gif", "RMD site/img",
                           "RMD site", "PWD", "LIST", "QUIT"));
   ASSERT_EQ(run.prompts.asked.size(), 1u);
   EXPECT_EQ(run.prompts.asked[0].caption, "警告");
@@ -157,6 +157,7 @@ TEST_P(RemoteDeleteReal, DeletesAThreeLevelTreeWithHiddenFiles) {
 
   ftp::TIdFTP ftp;
   ConnectClient(ftp, server->Port(), server->RemoteDir());
+  EXPECT_EQ(ftp.MlstSupported(), GetParam() == "pyftpdlib");  // the walk lists through MLSD there
   ScriptedPrompts prompts;
   prompts.answers = {Answer::Yes};
   RecordingHost host;

@@ -26,6 +26,7 @@ class RealServerTest : public ::testing::TestWithParam<std::string> {
   void SetUp() override {
     server_ = MakeServer(GetParam());
     ConnectClient(ftp_, server_->Port(), server_->RemoteDir());
+    ftp_.MlstSupported();  // as the window does on connecting: MLSD on pyftpdlib, LIST on vsftpd
     host_.on_refresh_remote = [this] { ListRows(ftp_); };
   }
   TransferContext Context() { return {ftp_, prompts_, host_, local_.path().string(), mode_}; }
@@ -145,7 +146,10 @@ TEST_P(RealServerTest, CollectRemoteTreeIsBreadthFirstAndSkipsDotEntries) {
   WriteFile(server_->Disk() / "r" / "a" / "b" / "f3", "3");
   WriteFile(server_->Disk() / "r" / "c" / "f4", "4");
   server_->Adopt();
-  RemoteTree tree = CollectRemoteTree(ftp_, prompts_, "r");
+  auto ctx = Context();
+  host_.idle = false;  // as inside an operation: no stop request
+  RemoteTree tree = CollectRemoteTree(ctx, "r");
+  EXPECT_EQ(ftp_.ListingIsMlsd(), GetParam() == "pyftpdlib");
   std::sort(tree.FolderList.begin() + 1, tree.FolderList.begin() + 3);
   EXPECT_THAT(tree.FolderList, ElementsAre("r", "r/a", "r/c", "r/a/b"));
   std::set<std::string> files(tree.FileList.begin(), tree.FileList.end());

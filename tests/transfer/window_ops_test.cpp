@@ -19,8 +19,10 @@
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp2_form.h"
+#include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "support/scripted_prompts.h"
 
 namespace hemlo::transfer {
 namespace {
@@ -122,44 +124,44 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   w.show();
   ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(site.string())));
   w.Button1Click();
-  ASSERT_TRUE(w.IdFTP1.Connected());
+  ASSERT_TRUE(w.Client().Connected());
 
   // Publish.
-  QTest::mouseClick(w.Button11, Qt::LeftButton);
+  QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
   ExpectSameTree(site, server.Root() / "site");
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
-  ASSERT_NE(Row(w.ListView1, "site"), nullptr);
+  ASSERT_NE(Row(Ui(w).ListView1, "site"), nullptr);
   EXPECT_TRUE(w.IdleFlag());
 
   // Permissions of one file: into the folder, pick the row, type 644.
   ::chmod((server.Root() / "site" / "index.htm").c_str(), 0600);
-  SelectOnly(w.ListView1, "site");
+  SelectOnly(Ui(w).ListView1, "site");
   w.ListView1DblClick();
-  ASSERT_NE(Row(w.ListView1, "index.htm"), nullptr);
+  ASSERT_NE(Row(Ui(w).ListView1, "index.htm"), nullptr);
   w.RefreshRemoteList();
-  SelectOnly(w.ListView1, "index.htm");
+  SelectOnly(Ui(w).ListView1, "index.htm");
   QTimer::singleShot(0, &permission, [&] {
     EXPECT_EQ(permission.Edit1->text(), QStringLiteral("600"));
     permission.Edit1->setText(QStringLiteral("644"));
     QTest::mouseClick(permission.Button1, Qt::LeftButton);
   });
-  w.OnPermission();
+  emit w.permissionRequested();
   struct stat st {};
   ::stat((server.Root() / "site" / "index.htm").c_str(), &st);
   EXPECT_EQ(st.st_mode & 07777, 0644u);
 
   // Delete the whole remote tree from its parent.
   w.BitBtn1Click();
-  SelectOnly(w.ListView1, "site");
+  SelectOnly(Ui(w).ListView1, "site");
   prompts.answers = {Answer::Yes};
-  w.OnRemoteDelete();
+  emit w.remoteDeleteRequested();
   EXPECT_FALSE(fs::exists(server.Root() / "site"));
-  EXPECT_EQ(Row(w.ListView1, "site"), nullptr);
+  EXPECT_EQ(Row(Ui(w).ListView1, "site"), nullptr);
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].caption, "警告");
-  w.IdFTP1.Disconnect();
+  w.Client().Disconnect();
 }
 
 }  // namespace

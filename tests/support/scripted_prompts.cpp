@@ -1,4 +1,4 @@
-#include "base/prompts.h"
+#include "support/scripted_prompts.h"
 
 #include <stdexcept>
 

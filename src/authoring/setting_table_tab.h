@@ -1,0 +1,58 @@
+#pragma once
+// The builder dialog's 表の設定 tab: the table's fields, the 180 x 150 test
+// view and the テスト and 設定 buttons.
+#include <QWidget>
+
+#include "authoring/builder_model.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QUrl;
+class QWebEngineView;
+
+#if HEMLO_HAVE_UI_WEB_BROWSER
+namespace hemlo::webview {
+class TUIWebBrowser;
+}
+#endif
+
+namespace hemlo::authoring {
+
+class TableTab : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TableTab(QWidget* parent = nullptr);
+
+  void Load(const TableSettings& t);
+  void Store(TableSettings& t) const;
+  // Shows the test table: its Shift-JIS bytes with the file's address, or,
+  // when `bytes` is too large to hand over, the file itself.
+  void ShowTest(const QUrl& url, const std::string& bytes, bool from_file);
+
+ signals:
+  void testClicked();   // テスト
+  void applyClicked();  // 設定
+
+ private:
+#if HEMLO_HAVE_UI_WEB_BROWSER
+  using TestView = webview::TUIWebBrowser;
+#else
+  using TestView = QWebEngineView;
+#endif
+  QCheckBox* CheckTitle;
+  QLineEdit* EdTitle;
+  QLineEdit* Edit1;
+  QLineEdit* Edit2;
+  QComboBox* ComboBox1;
+  QComboBox* ComboBox2;
+  QCheckBox* CheckKeisen;
+  QCheckBox* CheckKeisenColor;
+  QCheckBox* Checkcellpadding;
+  QComboBox* Cmbcellpadding;
+  QCheckBox* Checkcellspacing;
+  QComboBox* Cmbcellspacing;
+  TestView* UIWebBrowser1;
+};
+
+}  // namespace hemlo::authoring

@@ -1,0 +1,471 @@
+// Words, dates and sizes as listing lines print them.
+#include <climits>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+
+#include "ftp/id_ftp_list_internal.h"
+
+namespace hemlo::ftp::listing {
+
+namespace {
+
+// Month names as `ls` prints them in the locales our users' servers run,
+// lower case; accented ones in UTF-8 and, for the Latin ones, ISO-8859-1.
+const std::unordered_map<std::string_view, int>& MonthNames() {
+  static const std::unordered_map<std::string_view, int> names = [] {
+    struct Entry {
+      const char* name;
+      int month;
+    };
+    static const Entry kEntries[] = {
+        // English
+        {"jan", 1}, {"feb", 2}, {"mar", 3}, {"apr", 4}, {"may", 5}, {"jun", 6}, {"jul", 7}, {"aug", 8},
+        {"sep", 9}, {"sept", 9}, {"oct", 10}, {"nov", 11}, {"dec", 12}, {"january", 1}, {"february", 2},
+        {"march", 3}, {"april", 4}, {"june", 6}, {"july", 7}, {"august", 8}, {"september", 9},
+        {"october", 10}, {"november", 11}, {"december", 12},
+        // German
+        {"j\xC3\xA4n", 1}, {"j\xE4n", 1}, {"m\xC3\xA4r", 3}, {"m\xE4r", 3}, {"mrz", 3}, {"m\xC3\xA4rz", 3},
+        {"m\xE4rz", 3}, {"mai", 5}, {"juni", 6}, {"juli", 7}, {"okt", 10}, {"dez", 12}, {"januar", 1},
+        {"februar", 2}, {"oktober", 10}, {"dezember", 12},
+        // French
+        {"janv", 1}, {"f\xC3\xA9vr", 2}, {"f\xE9vr", 2}, {"fevr", 2}, {"mars", 3}, {"avr", 4}, {"juin", 6},
+        {"juil", 7}, {"ao\xC3\xBBt", 8}, {"ao\xFBt", 8}, {"aout", 8}, {"d\xC3\xA9" "c", 12}, {"d\xE9" "c", 12},
+        {"janvier", 1}, {"f\xC3\xA9vrier", 2}, {"avril", 4}, {"juillet", 7}, {"septembre", 9},
+        {"octobre", 10}, {"novembre", 11}, {"d\xC3\xA9" "cembre", 12},
+        // Spanish, Italian, Portuguese
+        {"ene", 1}, {"abr", 4}, {"ago", 8}, {"set", 9}, {"dic", 12}, {"enero", 1}, {"febrero", 2},
+        {"marzo", 3}, {"abril", 4}, {"mayo", 5}, {"junio", 6}, {"julio", 7}, {"agosto", 8},
+        {"septiembre", 9}, {"setiembre", 9}, {"octubre", 10}, {"noviembre", 11}, {"diciembre", 12},
+        {"gen", 1}, {"mag", 5}, {"giu", 6}, {"lug", 7}, {"ott", 10}, {"gennaio", 1}, {"febbraio", 2},
+        {"aprile", 4}, {"maggio", 5}, {"giugno", 6}, {"luglio", 7}, {"settembre", 9}, {"ottobre", 10},
+        {"dicembre", 12}, {"fev", 2}, {"out", 10}, {"janeiro", 1}, {"fevereiro", 2}, {"mar\xC3\xA7o", 3},
+        {"mar\xE7o", 3}, {"maio", 5}, {"junho", 6}, {"julho", 7}, {"setembro", 9}, {"outubro", 10},
+        {"novembro", 11}, {"dezembro", 12},
+        // Dutch, Scandinavian
+        {"mrt", 3}, {"mei", 5}, {"januari", 1}, {"februari", 2}, {"maart", 3}, {"augustus", 8},
+        {"maj", 5}, {"des", 12},
+        // Hungarian
+        {"febr", 2}, {"m\xC3\xA1rc", 3}, {"m\xE1rc", 3}, {"marc", 3}, {"\xC3\xA1pr", 4}, {"\xE1pr", 4},
+        {"m\xC3\xA1j", 5}, {"m\xE1j", 5}, {"j\xC3\xBAn", 6}, {"j\xFAn", 6}, {"j\xC3\xBAl", 7},
+        {"j\xFAl", 7}, {"szept", 9},
+        // Polish, Czech, Turkish
+        {"sty", 1}, {"lut", 2}, {"kwi", 4}, {"cze", 6}, {"lip", 7}, {"sie", 8}, {"wrz", 9},
+        {"pa\xC5\xBA", 10}, {"lis", 11}, {"gru", 12}, {"led", 1}, {"\xC3\xBAno", 2}, {"b\xC5\x99" "e", 3},
+        {"dub", 4}, {"kv\xC4\x9B", 5}, {"\xC4\x8D" "en", 6}, {"\xC4\x8D" "ec", 7}, {"srp", 8},
+        {"z\xC3\xA1\xC5\x99", 9}, {"\xC5\x99\xC3\xAD" "j", 10}, {"pro", 12}, {"oca", 1},
+        {"\xC5\x9F" "ub", 2}, {"nis", 4}, {"haz", 6}, {"tem", 7}, {"a\xC4\x9Fu", 8}, {"eyl", 9},
+        {"eki", 10}, {"kas", 11}, {"ara", 12},
+        // Russian
+        {"\xD1\x8F\xD0\xBD\xD0\xB2", 1}, {"\xD1\x84\xD0\xB5\xD0\xB2", 2}, {"\xD0\xBC\xD0\xB0\xD1\x80", 3},
+        {"\xD0\xB0\xD0\xBF\xD1\x80", 4}, {"\xD0\xBC\xD0\xB0\xD1\x8F", 5}, {"\xD0\xBC\xD0\xB0\xD0\xB9", 5},
+        {"\xD0\xB8\xD1\x8E\xD0\xBD", 6}, {"\xD0\xB8\xD1\x8E\xD0\xBB", 7}, {"\xD0\xB0\xD0\xB2\xD0\xB3", 8},
+        {"\xD1\x81\xD0\xB5\xD0\xBD", 9}, {"\xD0\xBE\xD0\xBA\xD1\x82", 10}, {"\xD0\xBD\xD0\xBE\xD1\x8F", 11},
+        {"\xD0\xB4\xD0\xB5\xD0\xBA", 12},
+    };
+    std::unordered_map<std::string_view, int> map;
+    for (const Entry& e : kEntries) map.emplace(e.name, e.month);
+    return map;
+  }();
+  return names;
+}
+
+// Suffixes of East Asian month, day and year words in UTF-8, Shift-JIS,
+// EUC-JP, GBK, Big5 and EUC-KR.
+const char* const kMonthSuffixes[] = {"\xE6\x9C\x88", "\x8C\x8E", "\xB7\xEE", "\xD4\xC2", "\xA4\xEB",
+                                      "\xEC\x9B\x94", "\xBF\xF9"};
+const char* const kDaySuffixes[] = {"\xE6\x97\xA5", "\x93\xFA", "\xC6\xFC", "\xC8\xD5", "\xA4\xE9",
+                                    "\xEC\x9D\xBC", "\xC0\xCF"};
+const char* const kYearSuffixes[] = {"\xE5\xB9\xB4", "\x94\x4E", "\xC7\xAF", "\xC4\xEA", "\xA6\x7E",
+                                     "\xEB\x85\x84", "\xB3\xE2"};
+
+template <size_t N>
+bool StripSuffix(std::string_view& word, const char* const (&suffixes)[N]) {
+  for (const char* s : suffixes) {
+    std::string_view sv(s);
+    if (word.size() > sv.size() && word.ends_with(sv)) {
+      word.remove_suffix(sv.size());
+      return true;
+    }
+  }
+  return false;
+}
+
+// "5", "05", "26." (German), "5.," (Hungarian): the day of the month, or -1.
+int64_t DayWord(std::string_view w) {
+  for (int i = 0; i < 2 && !w.empty() && (w.back() == '.' || w.back() == ','); ++i) w.remove_suffix(1);
+  if (w.empty() || w.size() > 2) return -1;
+  int64_t d = Digits(w);
+  return d >= 1 && d <= 31 ? d : -1;
+}
+
+// A time, or a four-digit year (with an East Asian year suffix or not).
+bool TimeOrYear(std::string_view w, DateParts& d) {
+  if (ReadTime(w, d)) {
+    d.has_year = false;
+    return true;
+  }
+  StripSuffix(w, kYearSuffixes);
+  if (w.size() != 4) return false;
+  int64_t y = Digits(w);
+  if (y < 1000) return false;
+  d.year = y;
+  d.has_year = true;
+  d.hour = d.minute = d.second = 0;
+  return true;
+}
+
+bool IsZone(std::string_view w) {
+  return w.size() == 5 && (w[0] == '+' || w[0] == '-') && Digits(w.substr(1)) >= 0;
+}
+
+}  // namespace
+
+void SplitWords(std::string_view line, Words& words) {
+  words.line = line;
+  words.count = 0;
+  size_t i = 0;
+  const size_t n = line.size();
+  while (i < n && words.count < kMaxWords) {
+    while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= n) break;
+    size_t j = i;
+    while (j < n && line[j] != ' ' && line[j] != '\t') ++j;
+    words.at[words.count++] = {i, j};
+    i = j;
+  }
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (ToUpper(a[i]) != ToUpper(b[i])) return false;
+  return true;
+}
+
+std::string_view SkipBlanks(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  return s.substr(i);
+}
+
+int64_t Digits(std::string_view s) {
+  if (s.empty() || s.size() > 9) return -1;
+  int64_t v = 0;
+  for (char c : s) {
+    if (!IsDigit(c)) return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+int MonthFromName(std::string_view word) {
+  if (!word.empty() && word.back() == '.') word.remove_suffix(1);
+  if (word.size() < 3 || word.size() > 12 || IsDigit(word[0])) return 0;
+  char buf[12];
+  for (size_t i = 0; i < word.size(); ++i) {
+    char c = word[i];
+    buf[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  }
+  const auto& names = MonthNames();
+  auto it = names.find(std::string_view(buf, word.size()));
+  return it == names.end() ? 0 : it->second;
+}
+
+bool ReadTime(std::string_view w, DateParts& d, bool allow_ampm) {
+  int ampm = 0;
+  if (allow_ampm && !w.empty()) {
+    char last = ToUpper(w.back());
+    if (last == 'M' && w.size() >= 2) {
+      char prev = ToUpper(w[w.size() - 2]);
+      if (prev == 'A' || prev == 'P') {
+        ampm = prev == 'A' ? 1 : 2;
+        w.remove_suffix(2);
+      }
+    } else if (last == 'A' || last == 'P') {
+      ampm = last == 'A' ? 1 : 2;
+      w.remove_suffix(1);
+    }
+  }
+  size_t c1 = w.find(':');
+  if (c1 == std::string_view::npos || c1 == 0 || c1 > 2) return false;
+  int64_t h = Digits(w.substr(0, c1));
+  std::string_view rest = w.substr(c1 + 1);
+  if (rest.size() < 2) return false;
+  int64_t m = Digits(rest.substr(0, 2));
+  int64_t s = 0, ms = -1;
+  rest.remove_prefix(2);
+  if (!rest.empty()) {
+    if (rest[0] != ':' || rest.size() < 3) return false;
+    s = Digits(rest.substr(1, 2));
+    rest.remove_prefix(3);
+    ms = 0;
+    if (!rest.empty()) {
+      if (rest[0] != '.' && rest[0] != ',') return false;
+      std::string_view frac = rest.substr(1);
+      if (frac.empty() || frac.size() > 9 || Digits(frac) < 0) return false;
+      std::string three(frac.substr(0, 3));
+      three.resize(3, '0');
+      ms = Digits(three);
+    }
+  }
+  if (h < 0 || m < 0 || s < 0 || m > 59 || s > 60) return false;
+  if (ampm != 0) {
+    if (h < 1 || h > 12) return false;
+    if (h == 12) h = 0;
+    if (ampm == 2) h += 12;
+  }
+  if (h > 24 || (h == 24 && (m != 0 || s != 0))) return false;
+  d.hour = h;
+  d.minute = m;
+  d.second = s > 59 ? 59 : s;
+  if (ms >= 0) d.msec = ms;
+  return true;
+}
+
+bool ReadNumericDate(std::string_view w, DateParts& d, bool two_digit_years) {
+  if (w.size() < 6 || w.size() > 10) return false;
+  char sep = 0;
+  std::string_view parts[3];
+  size_t start = 0, n = 0;
+  for (size_t i = 0; i <= w.size(); ++i) {
+    if (i == w.size() || w[i] == '-' || w[i] == '/' || w[i] == '.') {
+      if (i < w.size()) {
+        if (sep == 0) sep = w[i];
+        if (w[i] != sep || n >= 2) return false;
+      }
+      parts[n++] = w.substr(start, i - start);
+      start = i + 1;
+    }
+  }
+  if (n != 3) return false;
+  int64_t v[3];
+  for (int i = 0; i < 3; ++i) {
+    if (parts[i].empty() || parts[i].size() > 4) return false;
+    v[i] = Digits(parts[i]);
+    if (v[i] < 0) return false;
+  }
+  int64_t y, m, day;
+  if (parts[0].size() == 4) {
+    if (parts[1].size() > 2 || parts[2].size() > 2) return false;
+    y = v[0], m = v[1], day = v[2];
+  } else {
+    if (parts[0].size() > 2 || parts[1].size() > 2) return false;
+    if (parts[2].size() == 4) {
+      y = v[2];
+    } else if (two_digit_years && parts[2].size() == 2) {
+      y = v[2] < 70 ? 2000 + v[2] : 1900 + v[2];
+    } else if (two_digit_years && parts[2].size() == 3) {
+      y = 1900 + v[2];  // OS/2 prints years after 1999 as 100, 101, ...
+    } else {
+      return false;
+    }
+    if (sep == '.' || v[0] > 12) {
+      day = v[0], m = v[1];
+    } else {
+      m = v[0], day = v[1];
+    }
+  }
+  if (m < 1 || m > 12 || day < 1 || day > 31) return false;
+  d.year = y;
+  d.month = m;
+  d.day = day;
+  d.has_year = true;
+  return true;
+}
+
+size_t MatchLsDate(const Words& w, size_t i, bool weak, DateParts& d) {
+  if (i >= w.count) return 0;
+  std::string_view t0 = w[i];
+  const bool three = i + 2 < w.count;
+  if (!IsDigit(t0[0])) {
+    // "Jan 5 12:30", "juil. 26 2003"
+    if (!three) return 0;
+    int m = MonthFromName(t0);
+    if (m == 0) return 0;
+    int64_t day = DayWord(w[i + 1]);
+    if (day < 0 || !TimeOrYear(w[i + 2], d)) return 0;
+    d.month = m;
+    d.day = day;
+    return 3;
+  }
+  // ISO: "2005-06-07 21:22", "2005-06-07 21:22:33.123456789 +0200", "2005-06-07"
+  if (t0.size() == 10 && t0[4] == '-' && t0[7] == '-') {
+    if (!ReadNumericDate(t0, d, false)) return 0;
+    if (i + 1 < w.count && ReadTime(w[i + 1], d)) return i + 2 < w.count && IsZone(w[i + 2]) ? 3 : 2;
+    d.hour = d.minute = 0;
+    return 1;
+  }
+  // Recent files of the "iso" style: "06-07 21:22"
+  if (t0.size() == 5 && t0[2] == '-' && i + 1 < w.count) {
+    int64_t m = Digits(t0.substr(0, 2)), day = Digits(t0.substr(3));
+    if (m >= 1 && m <= 12 && day >= 1 && day <= 31 && ReadTime(w[i + 1], d)) {
+      d.month = m;
+      d.day = day;
+      d.has_year = false;
+      return 2;
+    }
+    return 0;
+  }
+  if (three) {
+    // Hungarian "2013. febr. 5."
+    if (t0.size() == 5 && t0[4] == '.' && Digits(t0.substr(0, 4)) >= 1000) {
+      int m = MonthFromName(w[i + 1]);
+      int64_t day = DayWord(w[i + 2]);
+      if (m == 0 || day < 0) return 0;
+      d.year = Digits(t0.substr(0, 4));
+      d.has_year = true;
+      d.month = m;
+      d.day = day;
+      d.hour = d.minute = 0;
+      return 3;
+    }
+    // "29 Jul 02:27", "26. Juli 2003"
+    int64_t day = DayWord(t0);
+    if (day > 0) {
+      int m = MonthFromName(w[i + 1]);
+      if (m > 0) {
+        if (!TimeOrYear(w[i + 2], d)) return 0;
+        d.month = m;
+        d.day = day;
+        return 3;
+      }
+    }
+    // "4月 18日 2003年", "12月 29 03:26", "4월 18일 2003년"
+    std::string_view mw = t0;
+    if (StripSuffix(mw, kMonthSuffixes)) {
+      int64_t m = Digits(mw);
+      std::string_view dw = w[i + 1];
+      StripSuffix(dw, kDaySuffixes);
+      int64_t dd = DayWord(dw);
+      if (m < 1 || m > 12 || dd < 0 || !TimeOrYear(w[i + 2], d)) return 0;
+      d.month = m;
+      d.day = dd;
+      return 3;
+    }
+  }
+  // "2003/10/12", "12-03-2003", "2004.07.15", with or without a time
+  if (t0.find_first_of("-/.") != std::string_view::npos) {
+    if (!ReadNumericDate(t0, d, false)) return 0;
+    if (i + 1 < w.count && ReadTime(w[i + 1], d)) return 2;
+    d.hour = d.minute = 0;
+    return 1;
+  }
+  // Numeric month first: "3 29 03:26"
+  if (weak && three) {
+    int64_t m = Digits(t0), day = DayWord(w[i + 1]);
+    if (t0.size() <= 2 && m >= 1 && m <= 12 && day > 0 && TimeOrYear(w[i + 2], d)) {
+      d.month = m;
+      d.day = day;
+      return 3;
+    }
+  }
+  return 0;
+}
+
+std::optional<double> FinishDate(DateParts d, const TIdCivilDate& today) {
+  if (!d.has_year) {
+    d.year = today.Year;
+    if (today.Month < d.month) --d.year;
+  }
+  if (d.hour == 24) {
+    std::optional<double> midnight = EncodeDateTime(d.year, d.month, d.day, 0, 0, 0, d.msec);
+    if (!midnight) return std::nullopt;
+    return *midnight + 1.0;
+  }
+  return EncodeDateTime(d.year, d.month, d.day, d.hour, d.minute, d.second, d.msec);
+}
+
+double UtcToShown(int64_t unix_seconds, int64_t msec, const std::optional<int>& offset_minutes) {
+  int64_t offset;
+  if (offset_minutes) {
+    offset = static_cast<int64_t>(*offset_minutes) * 60;
+  } else {
+    // One zone lookup per hour of listing times: a large listing repeats them.
+    thread_local int64_t cached_hour = INT64_MIN;
+    thread_local int64_t cached_offset = 0;
+    const int64_t hour = unix_seconds / 3600;
+    if (hour != cached_hour) {
+      std::time_t t = static_cast<std::time_t>(unix_seconds);
+      std::tm tm{};
+      cached_offset = localtime_r(&t, &tm) ? tm.tm_gmtoff : 0;
+      cached_hour = hour;
+    }
+    offset = cached_offset;
+  }
+  const int64_t s = unix_seconds + offset;
+  int64_t days = s / 86400, rem = s % 86400;
+  if (rem < 0) {
+    rem += 86400;
+    --days;
+  }
+  days += 25569;  // 1970-01-01 counted from 1899-12-30
+  const double fraction = static_cast<double>(rem * 1000 + msec) / 86400000.0;
+  return days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
+}
+
+std::optional<int64_t> ReadSize(std::string_view w) {
+  if (w.empty() || !IsDigit(w[0])) return std::nullopt;
+  size_t lead = 0;
+  while (lead < w.size() && IsDigit(w[lead])) ++lead;
+  auto value_of = [](std::string_view digits) -> std::optional<int64_t> {
+    if (digits.size() > 18) return std::nullopt;
+    int64_t v = 0;
+    for (char c : digits) v = v * 10 + (c - '0');
+    return v;
+  };
+  if (lead == w.size()) return value_of(w);
+  // "1,234" and "1.234.567": groups of three digits after one kind of separator.
+  const char sep = w[lead];
+  if ((sep == ',' || sep == '.') && lead <= 3) {
+    std::string digits(w.substr(0, lead));
+    size_t j = lead;
+    bool grouped = true;
+    while (grouped && j < w.size()) {
+      grouped = w[j] == sep && j + 4 <= w.size() && IsDigit(w[j + 1]) && IsDigit(w[j + 2]) && IsDigit(w[j + 3]);
+      if (grouped) digits.append(w.substr(j + 1, 3));
+      j += 4;
+    }
+    if (grouped) return value_of(digits);
+  }
+  if (lead > 15) return std::nullopt;
+  const int64_t whole = *value_of(w.substr(0, lead));
+  size_t i = lead;
+  // "33.5k", "2M", "1,2G", "512B", "4.0KiB"
+  double value = static_cast<double>(whole);
+  if (w[i] == '.' || w[i] == ',') {
+    double scale = 0.1;
+    size_t j = i + 1;
+    if (j >= w.size() || !IsDigit(w[j])) return std::nullopt;
+    for (; j < w.size() && IsDigit(w[j]); ++j, scale /= 10) value += (w[j] - '0') * scale;
+    i = j;
+  }
+  std::string_view unit = w.substr(i);
+  double mult;
+  switch (unit.empty() ? ' ' : ToUpper(unit[0])) {
+    case 'B': mult = 1; break;
+    case 'K': mult = 1024.0; break;
+    case 'M': mult = 1024.0 * 1024; break;
+    case 'G': mult = 1024.0 * 1024 * 1024; break;
+    case 'T': mult = 1024.0 * 1024 * 1024 * 1024; break;
+    case 'P': mult = 1024.0 * 1024 * 1024 * 1024 * 1024; break;
+    default: return std::nullopt;
+  }
+  unit.remove_prefix(1);
+  if (!unit.empty() && !EqualsNoCase(unit, "B") && !EqualsNoCase(unit, "iB")) return std::nullopt;
+  if (mult == 1 && !unit.empty()) return std::nullopt;
+  const double bytes = value * mult;
+  if (bytes > 9.0e18) return std::nullopt;
+  return static_cast<int64_t>(bytes + 0.5);
+}
+
+}  // namespace hemlo::ftp::listing

@@ -1,0 +1,55 @@
+#pragma once
+// Every fixed command of the frame's menus and toolbar. Receivers connect to
+// TMainForm::action(command) directly, so a command nobody handles is found by
+// the frame test instead of by a user clicking a dead menu item.
+namespace hemlo {
+
+enum class FrameCommand : int {
+  // ファイル
+  BasicHtml,     // 基本形HTML
+  FileNew,       // 新規作成 (menu, toolbar, Ctrl+N)
+  FileOpen,      // 開く (toolbar, Ctrl+O)
+  FileOpenItem,  // 開く... in the menu, forwards to FileOpen
+  FileClose,
+  FileSave,
+  FileSaveAs,
+  Print,
+  Exit,
+  // 編集
+  Undo,
+  EditCut,
+  EditCopy,
+  EditPaste,
+  Find,
+  FindNext,
+  Jump,
+  SelectAll,
+  HalfWidthKana,
+  Comment,
+  DeleteTag,
+  // 環境設定
+  Font,
+  TabWidth,
+  WebMaximise,
+  WebRestore,
+  Transfer,
+  // the menu bar's own command
+  Favourites,
+  // ウィンドウ
+  WindowCascade,
+  WindowTileHorizontal,
+  WindowTileVertical,
+  WindowMinimizeAll,
+  WindowArrangeAll,
+  // ヘルプ
+  Help,
+  HelpAbout,
+  // toolbar-only buttons
+  ToolClose,
+  ToolPrint,
+  ToolSave,
+  Go,
+  kCount
+};
+
+}  // namespace hemlo

@@ -1,0 +1,114 @@
+// The frame's page, edit-pane, print, help and transfer commands.
+#include <QDesktopServices>
+#include <QFontDialog>
+#include <QMdiSubWindow>
+#include <QUrl>
+
+#include "base/program_folder.h"
+#include "shell/frame_rules.h"
+#include "shell/main_form.h"
+#include "shell/mdi_child.h"
+#include "shell/print_job.h"
+#include "text/cp932.h"
+
+namespace hemlo {
+
+void TMainForm::OpenUrl(const QString& address) {
+  if (address.isEmpty()) return;
+  TMDIChild* child = ActiveChild();
+  if (!child) child = CreateChild();
+  // The text goes to the web pane unchanged; an unusable address closes the window.
+  if (!child->WebBrowser1->Navigate(address)) {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget())) sub->close();
+  }
+}
+
+void TMainForm::Image1Click() {
+  TMDIChild* child = ActiveChild();
+  std::string caption = child ? child->Caption().toStdString() : std::string();
+  shell::PreviewContext context;
+  context.pane = child ? child->Memo1 : nullptr;
+  context.caption = &caption;
+  context.owner = child;
+  context.prompts = &prompts();
+  context.state = &preview_state_;
+  context.save_dialog = DocumentDialog("名前を付けて保存");
+  context.navigate = [child](const std::string& url) {
+    child->WebBrowser1->Navigate(QString::fromStdString(url));
+  };
+  const shell::PreviewResult result = shell::Image1Click(context);
+  if (child && result.caption_changed) child->SetCaption(QString::fromStdString(caption));
+  if (!result.status.empty()) status_->SetText(0, QString::fromStdString(result.status));
+}
+
+void TMainForm::mnuWebMAXClick(bool maximise) {
+  TMDIChild* child = ActiveChild();
+  if (!child) return;
+  child->SetMemoHeight(shell::EditPaneHeightFor(maximise ? shell::WebPaneSize::Maximise
+                                                         : shell::WebPaneSize::Restore));
+}
+
+void TMainForm::ToolButton16Click() { OpenUrl(cmbURL_->currentText()); }
+
+void TMainForm::Undo1Click() {
+  if (TMDIChild* c = ActiveChild()) c->Memo1->undo();
+}
+
+void TMainForm::mnuSelectAllClick() {
+  if (TMDIChild* c = ActiveChild()) c->Memo1->selectAll();
+}
+
+void TMainForm::N43Click() {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  bool ok = false;
+  QFont font = QFontDialog::getFont(&ok, c->Memo1->font(), this, QStringLiteral("フォント"));
+  if (ok) c->Memo1->setFont(font);
+  c->Memo1->setFocus();
+}
+
+void TMainForm::mnuTabClick() {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  auto answer = prompts().Input("タブ幅変更", "タブ幅を指定してください", std::to_string(TabWidth));
+  if (!answer || answer->empty()) return;
+  auto width = ParseTabWidth(*answer);
+  if (!width) {
+    prompts().Error("'" + *answer + "' は整数ではありません");
+    return;
+  }
+  TabWidth = *width;
+  c->SetTabWidth(TabWidth);
+}
+
+void TMainForm::mnuPrintClick() {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  std::vector<QString> lines;
+  const int n = c->Memo1->LineListCount();
+  lines.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const std::string bytes = c->Memo1->LineListItem(i);
+    lines.push_back(QString::fromStdU16String(text::Decode(bytes).text));
+  }
+  if (!PrintTextJob(lines, c->Memo1->font())) {
+    prompts().Message("エラー", "印刷エラー", Buttons::Ok, Icon::Error);
+    return;
+  }
+  prompts().Message("情報", "印刷しました", Buttons::Ok, Icon::Information);
+}
+
+void TMainForm::mnuHelpClick() {
+  const auto path = ProgramFolder() / "Korimo.chm";
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+}
+
+void TMainForm::FileExit1Execute() { close(); }
+
+void TMainForm::mnuFTPClick() {
+  TMDIChild* c = ActiveChild();
+  const std::string folder = c ? FolderOfPath(c->Caption().toStdString()) : std::string();
+  emit transferToolRequested(QString::fromStdString(folder));
+}
+
+}  // namespace hemlo

@@ -1,0 +1,141 @@
+// The Ferrox window's profile panel and connection: the six profile
+// buttons, "接続", "切断" and the client's connect/disconnect events.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "base/program_folder.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_parts.h"
+
+namespace hemlo {
+
+using transfer_ui::FromSjis;
+using transfer_ui::ToSjis;
+
+void TFtp1::ShowProfileFields() {
+  Edit1->setText(FromSjis(Profiles_.RegistrationName));
+  Edit2->setText(FromSjis(Profiles_.HostName));
+  Edit3->setText(FromSjis(Profiles_.UserId));
+  Edit4->setText(FromSjis(Profiles_.Password));
+  cmbDataMode->setCurrentIndex(static_cast<int>(Profiles_.DataMode));
+  Label5->setText(FromSjis(Profiles_.LastRemoteFolder));
+  LblCount->setText(QString::number(Profiles_.ProfileCounter));
+  if (!IdFTP1.Connected()) Button5->setEnabled(Profiles_.NextEnabled);
+}
+
+bool TFtp1::TakeProfileFields() {
+  std::string* fields[] = {&Profiles_.RegistrationName, &Profiles_.HostName, &Profiles_.UserId,
+                           &Profiles_.Password};
+  QLineEdit* edits[] = {Edit1, Edit2, Edit3, Edit4};
+  std::string values[4];
+  for (int i = 0; i < 4; ++i) {
+    const QString t = edits[i]->text();
+    const auto sjis = ToSjis(t);
+    // A line break would split the profile's line in the file.
+    if (!sjis || t.contains(QLatin1Char('\r')) || t.contains(QLatin1Char('\n'))) {
+      ShowPlain(QStringLiteral("「%1」にはShift-JISで表せない文字が含まれています").arg(t));
+      edits[i]->setFocus();
+      return false;
+    }
+    values[i] = *sjis;
+  }
+  for (int i = 0; i < 4; ++i) *fields[i] = values[i];
+  Profiles_.DataMode = static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex());
+  return true;
+}
+
+void TFtp1::Button4Click() {
+  Profiles_.PrevClick();
+  ShowProfileFields();
+}
+
+void TFtp1::Button5Click() {
+  Profiles_.NextClick();
+  ShowProfileFields();
+}
+
+void TFtp1::Button6Click() {
+  Profiles_.AddClick();
+  ShowProfileFields();
+}
+
+void TFtp1::Button7Click() {
+  if (!TakeProfileFields()) return;
+  if (!Profiles_.SaveClick()) {
+    ShowPlain(QStringLiteral("4つとも記入してください"));
+    return;
+  }
+  const auto r = transfer::WriteProfileFile(ProgramFolder(), Profiles_.ProfileList);
+  if (!r.ok) prompts_->Error(r.error);
+  ShowProfileFields();
+}
+
+void TFtp1::Button8Click() {
+  Profiles_.CancelAddClick();
+  ShowProfileFields();
+}
+
+void TFtp1::Button9Click() {
+  Profiles_.DeleteClick();
+  ShowProfileFields();
+}
+
+void TFtp1::SetProfileControlsEnabled(bool enabled) {
+  for (QWidget* w : std::initializer_list<QWidget*>{Button4, Button5, Button6, Button7, Button8, Button9, Edit1,
+                                                    Edit2, Edit3, Edit4, cmbDataMode})
+    w->setEnabled(enabled);
+}
+
+void TFtp1::OnClientConnected() {
+  Button1->setEnabled(false);
+  Button2->setEnabled(!ClientBusy());
+  SetProfileControlsEnabled(false);
+  SetStatusText("接続成功");
+}
+
+void TFtp1::OnClientDisconnected() {
+  SetStatusText("切断成功");
+  Button1->setEnabled(!ClientBusy());
+  Button2->setEnabled(false);
+  SetProfileControlsEnabled(true);
+}
+
+void TFtp1::ApplyDataMode(transfer::DataConnectionMode mode) {
+  using transfer::DataConnectionMode;
+  IdFTP1.Passive = false;  // the mode alone decides
+  IdFTP1.DataMode = mode == DataConnectionMode::kPassive  ? ftp::TIdDataMode::dmPassive
+                    : mode == DataConnectionMode::kActive ? ftp::TIdDataMode::dmActive
+                                                          : ftp::TIdDataMode::dmAuto;
+}
+
+void TFtp1::Button1Click() {
+  if (IdFTP1.Connected() || ClientBusy()) return;
+  SetStatusText("接続中...");
+  prompts_->ProcessEvents();
+  const auto host = ToSjis(Edit2->text());
+  const auto user = ToSjis(Edit3->text());
+  const auto password = ToSjis(Edit4->text());
+  if (!host || !user || !password) {
+    ShowPlain(QStringLiteral("Shift-JISで表せない文字が含まれているため接続できません"));
+    return;
+  }
+  ApplyDataMode(static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex()));
+  RunClientCommand([&] {
+    Session_.Connect(*host, *user, *password, Profiles_.LastRemoteFolder);
+    if (IdFTP1.Connected()) RefreshRemoteList();
+  });
+}
+
+void TFtp1::Button2Click() {
+  if (ClientBusy()) return;  // the command under way would meet a closed socket
+  ListView1->clear();
+  IdFTP1.Disconnect();
+  // The profile remembers the folder the connection ended in.
+  if (TakeProfileFields()) Profiles_.WriteBack();
+}
+
+}  // namespace hemlo

@@ -1,0 +1,177 @@
+// The Ferrox window's remote pane: the listing, walking folders, in-place
+// rename, sorting both lists, "全選択" and files dropped from the desktop.
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QStyle>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_parts.h"
+
+namespace hemlo {
+
+using transfer_ui::FromSjis;
+using transfer_ui::kFolderRole;
+using transfer_ui::kNameRole;
+using transfer_ui::ToSjis;
+
+namespace {
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+}  // namespace
+
+void TFtp1::RefreshRemoteList() {
+  const std::string folder = IdFTP1.CurrentDirectory();
+  Profiles_.LastRemoteFolder = folder;
+  Label5->setText(FromSjis(folder));
+  IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
+  const auto rows = transfer::RowsOfListing(IdFTP1.DirectoryListing());
+  if (const size_t unread = IdFTP1.DirectoryListing().UnparsedLines(); unread > 0)
+    SetStatusText(transfer::UnreadLinesText(unread));
+  ListView1->clear();
+  ListView1->setUpdatesEnabled(false);
+  const QIcon folder_icon = style()->standardIcon(QStyle::SP_DirIcon);
+  const QIcon file_icon = style()->standardIcon(QStyle::SP_FileIcon);
+  QList<QTreeWidgetItem*> items;
+  items.reserve(static_cast<qsizetype>(rows.size()));
+  for (const auto& r : rows) {
+    auto* item = new QTreeWidgetItem({FromSjis(r.FileName), Q(r.DateText), Q(r.SizeText), FromSjis(r.PermissionText)});
+    item->setData(0, kNameRole, QByteArray::fromStdString(r.FileName));
+    item->setData(0, kFolderRole, r.Folder);
+    item->setIcon(0, r.Folder ? folder_icon : file_icon);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    items.append(item);
+  }
+  ListView1->addTopLevelItems(items);
+  // Listing order until the next header click.
+  ListView1->header()->setSortIndicatorShown(false);
+  ListView1->setUpdatesEnabled(true);
+}
+
+std::vector<TFtp1::RemoteRowView> TFtp1::RemoteRows() const {
+  std::vector<RemoteRowView> rows;
+  for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* item = ListView1->topLevelItem(i);
+    rows.push_back({item->data(0, kNameRole).toByteArray().toStdString(), item->data(0, kFolderRole).toBool(),
+                    item->isSelected(), item->text(3).toStdString()});
+  }
+  return rows;
+}
+
+void TFtp1::ListView1DblClick() {
+  // A running command works in the current folder; it must not move.
+  if (ClientBusy()) return;
+  const QTreeWidgetItem* first = nullptr;
+  for (int i = 0; i < ListView1->topLevelItemCount() && !first; ++i)
+    if (ListView1->topLevelItem(i)->isSelected()) first = ListView1->topLevelItem(i);
+  if (!first || !first->data(0, kFolderRole).toBool()) return;
+  const std::string name = first->data(0, kNameRole).toByteArray().toStdString();
+  RunClientCommand([&] {
+    Session_.Enter(name);
+    RefreshRemoteList();
+    SetStatusText("");
+  });
+}
+
+void TFtp1::BitBtn1Click() {
+  if (ClientBusy()) return;
+  RunClientCommand([&] {
+    if (!Session_.Up(Profiles_.LastRemoteFolder)) return;
+    const std::string folder = IdFTP1.CurrentDirectory();
+    Profiles_.LastRemoteFolder = folder;
+    Label5->setText(FromSjis(folder));
+    RefreshRemoteList();
+  });
+}
+
+void TFtp1::BeginRename(QTreeWidgetItem* item) {
+  if (!item) return;
+  RenameOldName_ = item->data(0, kNameRole).toByteArray().toStdString();
+  RenameEditing_ = true;
+}
+
+bool TFtp1::EndRename(QTreeWidgetItem* item, const QString& new_text) {
+  const std::string old_name = RenameOldName_;
+  CancelRename();
+  if (!item || old_name.empty() || new_text == FromSjis(old_name)) return false;
+  const auto new_name = ToSjis(new_text);
+  if (!new_name || new_name->empty()) {
+    ShowPlain(QStringLiteral("「%1」はShift-JISで表せないため名前を変更できません").arg(new_text));
+    return false;
+  }
+  bool renamed = false;
+  RunClientCommand([&] {
+    IdFTP1.RenameFile(old_name, *new_name);
+    renamed = true;
+  });
+  // The row follows the server: the new name once it took it, the old one
+  // (never the name typed) after a refusal.
+  if (!renamed || ListView1->indexOfTopLevelItem(item) < 0) return false;
+  item->setData(0, kNameRole, QByteArray::fromStdString(*new_name));
+  item->setText(0, FromSjis(*new_name));
+  return true;
+}
+
+void TFtp1::CancelRename() {
+  RenameOldName_.clear();
+  RenameEditing_ = false;
+}
+
+void TFtp1::ColumnClick(QTreeWidget* list, int column) {
+  Sort_.HeaderClick(column);
+  SortList(list);
+}
+
+void TFtp1::SortList(QTreeWidget* list) {
+  struct Row {
+    std::vector<std::string> cells;
+    QTreeWidgetItem* item;
+    bool selected;
+  };
+  std::vector<Row> rows;
+  const QTreeWidgetItem* current = list->currentItem();
+  while (list->topLevelItemCount() > 0) {
+    const bool selected = list->topLevelItem(0)->isSelected();
+    QTreeWidgetItem* item = list->takeTopLevelItem(0);
+    Row r{{}, item, selected};
+    for (int c = 0; c < list->columnCount(); ++c) r.cells.push_back(item->text(c).toStdString());
+    rows.push_back(std::move(r));
+  }
+  const transfer::NameCollator names = [](const std::string& a, const std::string& b) {
+    return Q(a).localeAwareCompare(Q(b));
+  };
+  std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+    return transfer::CompareRows(Sort_, a.cells, b.cells, names) < 0;
+  });
+  QList<QTreeWidgetItem*> items;
+  for (const auto& r : rows) items.append(r.item);
+  list->addTopLevelItems(items);
+  for (const auto& r : rows) {
+    r.item->setSelected(r.selected);
+    if (r.item == current) list->setCurrentItem(r.item, 0, QItemSelectionModel::NoUpdate);
+  }
+  if (Sort_.SortColumn < list->columnCount()) {
+    list->header()->setSortIndicatorShown(true);
+    list->header()->setSortIndicator(Sort_.SortColumn, Sort_.SortDirection < 0 ? Qt::DescendingOrder
+                                                                                : Qt::AscendingOrder);
+  }
+}
+
+void TFtp1::UncheckSelectAll() { CheckBox1->setChecked(false); }
+
+void TFtp1::CheckBox1Click() {
+  QTreeWidget* target = ListView1->selectedItems().isEmpty() ? ListView2 : ListView1;
+  if (CheckBox1->isChecked())
+    target->selectAll();
+  else
+    target->clearSelection();
+  target->setFocus();
+}
+
+void TFtp1::DropOnRemote(const std::vector<std::string>& paths) {
+  DroppedFiles_ = paths;
+  emit uploadDroppedRequested();
+}
+
+}  // namespace hemlo

@@ -1,0 +1,72 @@
+#pragma once
+// The Ferrox window's controls, found by their object names.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <memory>
+
+#include "transfer/ftp_window.h"
+
+namespace hemlo {
+
+struct FtpControls {
+  explicit FtpControls(TFtp1& w)
+      : Edit1(Find<QLineEdit>(w, "Edit1")),
+        Edit2(Find<QLineEdit>(w, "Edit2")),
+        Edit3(Find<QLineEdit>(w, "Edit3")),
+        Edit4(Find<QLineEdit>(w, "Edit4")),
+        cmbDataMode(Find<QComboBox>(w, "cmbDataMode")),
+        Label5(Find<QLabel>(w, "Label5")),
+        LblCount(Find<QLabel>(w, "LblCount")),
+        Button1(Find<QPushButton>(w, "Button1")),
+        Button2(Find<QPushButton>(w, "Button2")),
+        Button3(Find<QPushButton>(w, "Button3")),
+        Button5(Find<QPushButton>(w, "Button5")),
+        Button6(Find<QPushButton>(w, "Button6")),
+        Button7(Find<QPushButton>(w, "Button7")),
+        Button10(Find<QPushButton>(w, "Button10")),
+        Button11(Find<QPushButton>(w, "Button11")),
+        Button16(Find<QPushButton>(w, "Button16")),
+        BitBtn1(Find<QToolButton>(w, "BitBtn1")),
+        ListView1(Find<QTreeWidget>(w, "ListView1")),
+        ListView2(Find<QTreeWidget>(w, "ListView2")),
+        ComboBox1(Find<QComboBox>(w, "ComboBox1")),
+        CheckBox1(Find<QCheckBox>(w, "CheckBox1")),
+        DriveComboBox1(Find<QComboBox>(w, "DriveComboBox1")),
+        DirectoryListBox1(Find<QListWidget>(w, "DirectoryListBox1")),
+        StatusBar1(Find<QStatusBar>(w, "StatusBar1")),
+        StatusPanel0(Find<QLabel>(w, "StatusPanel0")),
+        ProgressBar1(Find<QProgressBar>(w, "ProgressBar1")) {}
+
+  QLineEdit *Edit1, *Edit2, *Edit3, *Edit4;
+  QComboBox* cmbDataMode;
+  QLabel *Label5, *LblCount;
+  QPushButton *Button1, *Button2, *Button3, *Button5, *Button6, *Button7, *Button10, *Button11, *Button16;
+  QToolButton* BitBtn1;
+  QTreeWidget *ListView1, *ListView2;
+  QComboBox* ComboBox1;
+  QCheckBox* CheckBox1;
+  QComboBox* DriveComboBox1;
+  QListWidget* DirectoryListBox1;
+  QStatusBar* StatusBar1;
+  QLabel* StatusPanel0;
+  QProgressBar* ProgressBar1;
+
+ private:
+  template <typename T>
+  static T* Find(TFtp1& w, const char* name) {
+    return w.findChild<T*>(QString::fromLatin1(name));
+  }
+};
+
+inline FtpControls Ui(TFtp1& w) { return FtpControls(w); }
+inline FtpControls Ui(const std::unique_ptr<TFtp1>& w) { return FtpControls(*w); }
+
+}  // namespace hemlo

@@ -1,0 +1,220 @@
+// The Ferrox window against servers that misbehave the way real ones do:
+// one that goes silent, one that drops the connection.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "../ftp/real_servers.h"
+#include "../ftp/scripted_server.h"
+#include "base/program_folder.h"
+#include "support/scripted_prompts.h"
+#include "ftp_window_controls.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_wiring.h"
+
+namespace hemlo {
+namespace {
+namespace fs = std::filesystem;
+using ftp::testing::ScriptedServer;
+using ftp::testing::ScriptSession;
+using ftp::testing::TempFolder;
+
+const std::string kLost = "サーバとの接続が切れました";
+
+enum class Fault { kSilentAfterLogin, kResetAfterFirstList, kResetOnStor };
+
+// A small active-mode server: answers what the window sends until the fault.
+void Serve(ScriptSession& s, Fault fault) {
+  s.Send("220 ready\r\n");
+  std::string port;
+  for (;;) {
+    const std::string c = s.ReadCommand();
+    if (c.empty()) return;
+    const std::string verb = c.substr(0, c.find(' '));
+    if (verb == "USER") {
+      s.Send("331 password\r\n");
+    } else if (verb == "PASS") {
+      s.Send("230 in\r\n");
+    } else if (verb == "TYPE" || verb == "CWD") {
+      s.Send(verb == "CWD" ? "250 ok\r\n" : "200 ok\r\n");
+    } else if (verb == "SYST") {
+      s.Send("215 UNIX Type: L8\r\n");
+    } else if (verb == "PWD" && fault == Fault::kSilentAfterLogin) {
+      s.WaitForClose();  // never answers
+      return;
+    } else if (verb == "PWD") {
+      s.Send("257 \"/\"\r\n");
+    } else if (verb == "PORT") {
+      port = c;
+      s.Send("200 ok\r\n");
+    } else if (verb == "LIST") {
+      s.Send("150 here\r\n");
+      const int fd = s.ConnectData(port);
+      ScriptSession::SendAll(fd, "drwxr-xr-x 2 u g 4096 Jan 01 2020 sub\r\n");
+      ::close(fd);
+      s.Send("226 done\r\n");
+      if (fault == Fault::kResetAfterFirstList) {
+        // Gone while the window sits idle: the next command meets it.
+        s.ReadCommand();
+        s.ResetControl();
+        return;
+      }
+    } else if (verb == "STOR") {
+      s.ResetControl();
+      return;
+    } else {
+      s.Send("502 no\r\n");
+    }
+  }
+}
+
+class FtpWindowFieldTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetProgramFolder(program.path()); }
+  // A window with one active-mode profile for the server on `port`.
+  std::unique_ptr<TFtp1> Open(uint16_t port) {
+    EXPECT_TRUE(transfer::WriteProfileFile(
+                    program.path(), {transfer::JoinCommaText({"s", "127.0.0.1:" + std::to_string(port), "u", "p",
+                                                              "", "active"})})
+                    .ok);
+    auto w = std::make_unique<TFtp1>(&prompts);
+    WireTransferOperations(*w, nullptr);
+    w->SetLocalFolder(QString::fromStdString(local.path().string()));
+    return w;
+  }
+  size_t Count(const std::string& text) const {
+    return static_cast<size_t>(std::count_if(prompts.asked.begin(), prompts.asked.end(),
+                                             [&](const auto& a) { return a.text == text; }));
+  }
+
+  TempFolder program, local;
+  ScriptedPrompts prompts;
+};
+
+TEST_F(FtpWindowFieldTest, SilentServerIsCancelledByEscapeWhileTheProgramKeepsRunning) {
+  ScriptedServer server([](ScriptSession& s) { Serve(s, Fault::kSilentAfterLogin); });
+  auto w = Open(server.port());
+  prompts.answers = {Answer::Ok};
+
+  // A timer on the UI thread stands for every other window's events.
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, worst_gap = 0;
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    worst_gap = std::max(worst_gap, clock.elapsed() - last);
+    last = clock.elapsed();
+    ++ticks;
+    // Meanwhile nothing else may start a command on the client.
+    EXPECT_FALSE(Ui(w).Button2->isEnabled());
+  });
+  timer.start(10);
+  qint64 escaped_at = -1;
+  QTimer::singleShot(400, [&] {
+    escaped_at = clock.elapsed();
+    QTest::keyClick(Ui(w).ListView1, Qt::Key_Escape);
+  });
+  w->Button1Click();
+  const qint64 returned_at = clock.elapsed();
+  timer.stop();
+
+  ASSERT_GE(escaped_at, 0) << "the wait never let the events run";
+  EXPECT_LT(returned_at - escaped_at, 1000);
+  EXPECT_GE(ticks, 10);
+  EXPECT_LT(worst_gap, 200);
+  EXPECT_EQ(Count("中断しました！！"), 1u);
+  EXPECT_EQ(prompts.asked.back().caption, "中断");
+  EXPECT_FALSE(w->Client().Connected());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("中断しました（接続を閉じました）"));
+  EXPECT_TRUE(Ui(w).Button1->isEnabled());
+  EXPECT_TRUE(w->IdleFlag());
+  EXPECT_EQ(server.Join(), "");
+}
+
+// A dropped connection, found by the next command or in the middle of an
+// operation, is said once and plainly; nothing reports success or refusal.
+TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnected) {
+  struct Case {
+    Fault fault;
+    const char* name;
+  };
+  for (const Case c : {Case{Fault::kResetAfterFirstList, "idle, then a folder"},
+                       Case{Fault::kResetOnStor, "during an upload"}}) {
+    SCOPED_TRACE(c.name);
+    prompts.asked.clear();
+    std::ofstream(local.path() / "a.htm") << "a";
+    ScriptedServer server([&](ScriptSession& s) { Serve(s, c.fault); });
+    auto w = Open(server.port());
+    w->Button1Click();
+    ASSERT_TRUE(w->Client().Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
+    ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+    if (c.fault == Fault::kResetAfterFirstList) {
+      Ui(w).ListView1->topLevelItem(0)->setSelected(true);
+      w->ListView1DblClick();
+    } else {
+      Ui(w).ListView2->topLevelItem(0)->setSelected(true);
+      QTest::mouseClick(Ui(w).Button10, Qt::LeftButton);
+    }
+    EXPECT_EQ(Count(kLost), 1u);
+    EXPECT_EQ(prompts.asked.size(), 1u) << prompts.asked.front().text;
+    EXPECT_EQ(w->StatusText(), QString::fromStdString(kLost));
+    EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 0);
+    EXPECT_FALSE(w->Client().Connected());
+    EXPECT_TRUE(Ui(w).Button1->isEnabled());
+    EXPECT_FALSE(Ui(w).Button2->isEnabled());
+    EXPECT_TRUE(Ui(w).Edit1->isEnabled());
+    EXPECT_TRUE(w->IdleFlag());
+    server.Join();
+  }
+}
+
+// A published folder holding dot files deletes completely on vsftpd, which
+// hides them from a plain LIST.
+TEST_F(FtpWindowFieldTest, FolderWithHtaccessDeletesCompletelyOnVsftpd) {
+  auto server = ftp::testing::StartVsftpd();
+  fs::create_directories(server->files / "site" / ".hidden");
+  std::ofstream(server->files / "site" / ".htaccess") << "Options -Indexes\n";
+  std::ofstream(server->files / "site" / ".hidden" / "x") << "x";
+  std::ofstream(server->files / "site" / "index.htm") << "i";
+  // Owned by the account vsftpd serves as, like anything it received.
+  const fs::path pub = server->files;
+  struct stat st {};
+  ASSERT_EQ(::stat(pub.c_str(), &st), 0);
+  for (const auto& e : fs::recursive_directory_iterator(pub / "site"))
+    ASSERT_EQ(::lchown(e.path().c_str(), st.st_uid, st.st_gid), 0);
+  ASSERT_EQ(::lchown((pub / "site").c_str(), st.st_uid, st.st_gid), 0);
+  ASSERT_TRUE(transfer::WriteProfileFile(program.path(),
+                                         {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                                                   server->user, server->password, "/pub"})})
+                  .ok);
+  auto w = std::make_unique<TFtp1>(&prompts);
+  WireTransferOperations(*w, nullptr);
+  w->Button1Click();
+  ASSERT_TRUE(w->Client().Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
+  QTreeWidget* list = Ui(w).ListView1;
+  QTreeWidgetItem* site = nullptr;
+  for (int i = 0; i < list->topLevelItemCount(); ++i)
+    if (list->topLevelItem(i)->text(0) == QStringLiteral("site")) site = list->topLevelItem(i);
+  ASSERT_NE(site, nullptr);
+  site->setSelected(true);
+  prompts.answers = {Answer::Yes};
+  emit w->remoteDeleteRequested();
+  EXPECT_FALSE(fs::exists(server->files / "site"));
+  EXPECT_EQ(prompts.asked.size(), 1u) << prompts.asked.back().text;
+  EXPECT_EQ(w->StatusText(), QStringLiteral("完了"));
+  w->Button2Click();
+}
+
+}  // namespace
+}  // namespace hemlo
