@@ -37,6 +37,13 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setTabChangesFocus(false);
   Memo1->setMinimumHeight(1);
+  // A Japanese monospace face for both scripts, so ASCII after kana is drawn
+  // from the same font; 文字 (the font command) still changes it.
+  QFont source(QStringLiteral("IPAGothic"));
+  source.setStyleHint(QFont::Monospace);
+  source.setFixedPitch(true);
+  source.setPointSize(11);
+  Memo1->setFont(source);
   Memo1->installEventFilter(this);
   Memo1->viewport()->installEventFilter(this);
   connect(Memo1, &text::QtEditPane::inputRefused, this, [this](const QString& message) {
@@ -97,6 +104,11 @@ void TMDIChild::ShowCaretPosition() {
   frame_->StatusBar1()->SetText(
       1, QStringLiteral("%1行%2列目 (全%3行)").arg(n + 1).arg(static_cast<qulonglong>(p - s + 1)).arg(c));
   ShowEncoding();
+}
+
+void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
+  Memo1->SetHighlighting(settings.highlighting);
+  Memo1->SetLineNumbers(settings.line_numbers);
 }
 
 void TMDIChild::SetEncodingGuess(const text::EncodingGuess& guess) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "shell/editor_settings.h"
 #include "text/document_encoding.h"
 #include "text/qt_edit_pane.h"
 #include "webview/ui_web_browser.h"
@@ -32,6 +33,7 @@ class TMDIChild : public QWidget {
   // while no page is open), with a warning when its declaration disagrees.
   void SetEncodingGuess(const text::EncodingGuess& guess);
   void ShowEncoding();
+  void ApplyEditorSettings(const EditorSettings& settings);
   void SetTabWidth(int width);
   void CopyIndent();
   // The close query: true when the window may close.

@@ -142,7 +142,10 @@ void QtEditPane::RebuildBlocks() {
 }
 
 void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
+  if (decorating_) return;  // colours only
   text_cache_valid_ = false;  // text or a character's stored code changed
+  states_valid_ = std::min(states_valid_, document()->findBlock(position).blockNumber());
+  if (states_valid_ < 0) states_valid_ = 0;
   if (loading_) return;
   QTextDocument* doc = document();
   const int new_count = doc->blockCount();
@@ -315,6 +318,7 @@ QtEditPane::Decoded QtEditPane::DecodeForDocument(std::string_view bytes) const 
 void QtEditPane::LoadText(const QString& text, const std::vector<std::size_t>& marked,
                           const std::vector<std::uint16_t>& codes) {
   loading_ = true;
+  states_valid_ = 0;
   setPlainText(text);
   QTextDocument* doc = document();
   if (!marked.empty()) {

@@ -84,6 +84,16 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // The status-bar message for refused input of `what`.
   static QString RefusedMessage(const QString& what);
 
+  // Source colouring (syntax_colouring.cpp): computed only for the blocks
+  // being painted, from line states kept up to the last change.
+  void SetHighlighting(bool on);
+  bool Highlighting() const { return highlighting_; }
+  // The line-number gutter, with the caret's line marked.
+  void SetLineNumbers(bool on);
+  bool LineNumbers() const { return gutter_ != nullptr && gutter_->isVisible(); }
+  int GutterWidth() const;
+  void PaintGutter(QPaintEvent* event);
+
   // Test aid: true when the block cache agrees with a full recount.
   bool BlockCacheIsConsistent() const;
 
@@ -102,6 +112,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void mouseDown(Qt::MouseButton button);
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -113,6 +126,10 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   QMimeData* createMimeDataFromSelection() const override;
 
  private:
+  // Colours the blocks in view; states of earlier lines are scanned as needed.
+  void ColourVisibleBlocks();
+  int StateBefore(const QTextBlock& block);
+  void UpdateGutterGeometry();
   void OnContentsChange(int position, int removed, int added);
   LineIndex::Line Measure(const QTextBlock& block) const;
   void RebuildBlocks();
@@ -142,6 +159,11 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // Loads text without undo (opening a file): the cache from the given line sizes.
   void LoadText(const QString& text, const std::vector<std::size_t>& marked, const std::vector<std::uint16_t>& codes);
 
+  bool highlighting_ = false;
+  bool decorating_ = false;                    // formats being set: not an edit
+  std::vector<int> line_states_;               // scanner state at the end of each block
+  int states_valid_ = 0;                       // line_states_[0, states_valid_) are current
+  QWidget* gutter_ = nullptr;
   LineIndex lines_;     // one entry per block
   Encoding encoding_ = Encoding::kShiftJis;
   bool bom_ = false;
