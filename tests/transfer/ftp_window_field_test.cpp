@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../ftp/real_servers.h"
-#include "../ftp/scripted_server.h"
+#include "support/real_servers.h"
+#include "support/scripted_server.h"
 #include "base/program_folder.h"
 #include "support/scripted_prompts.h"
 #include "ftp_window_controls.h"
