@@ -40,9 +40,12 @@ class TfrmSetting : public QDialog, public BuilderDialog {
   void reject() override;  // Escape and the window's close box press 閉じる
 
  private:
-  // Model -> controls, and controls -> model.
+  // Model -> controls, and controls -> model. StoreControls returns the first
+  // character a field holds that Shift-JIS lacks (that field's value stays).
   void LoadControls();
-  void StoreControls();
+  QString StoreControls();
+  // StoreControls for a button: false, with the message shown, on a refusal.
+  bool StoreForButton();
   // Runs a model handler between StoreControls and LoadControls; the dialog
   // closes when the handler says so.
   void Run(const std::function<bool()>& handler);

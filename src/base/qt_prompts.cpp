@@ -10,14 +10,14 @@
 namespace hemlo {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QString FilterString(const std::vector<FileFilter>& filters) {
   QStringList parts;
   for (const auto& f : filters) {
-    QString patterns = Q(f.patterns);
+    QString patterns = FromUtf8(f.patterns);
     patterns.replace(';', ' ');
-    parts << Q(f.label) + " (" + patterns + ")";
+    parts << FromUtf8(f.label) + " (" + patterns + ")";
   }
   return parts.join(";;");
 }
@@ -37,7 +37,7 @@ QMessageBox::Icon ToQt(Icon icon) {
 
 Answer QtPrompts::Message(const std::string& caption, const std::string& text, Buttons buttons,
                           Icon icon) {
-  QMessageBox box(ToQt(icon), Q(caption), Q(text), QMessageBox::NoButton, parent_);
+  QMessageBox box(ToQt(icon), FromUtf8(caption), FromUtf8(text), QMessageBox::NoButton, parent_);
   // Japanese button texts whatever translations are installed.
   QPushButton* yes = nullptr;
   QPushButton* no = nullptr;
@@ -77,7 +77,7 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
 }
 
 void QtPrompts::Error(const std::string& text) {
-  QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), Q(text),
+  QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), FromUtf8(text),
                   QMessageBox::NoButton, parent_);
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.exec();
@@ -86,9 +86,9 @@ void QtPrompts::Error(const std::string& text) {
 std::optional<std::string> QtPrompts::Input(const std::string& caption, const std::string& prompt,
                                             const std::string& initial) {
   QInputDialog dialog(parent_);
-  dialog.setWindowTitle(Q(caption));
-  dialog.setLabelText(Q(prompt));
-  dialog.setTextValue(Q(initial));
+  dialog.setWindowTitle(FromUtf8(caption));
+  dialog.setLabelText(FromUtf8(prompt));
+  dialog.setTextValue(FromUtf8(initial));
   dialog.setOkButtonText(QStringLiteral("OK"));
   dialog.setCancelButtonText(QStringLiteral("キャンセル"));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -96,19 +96,19 @@ std::optional<std::string> QtPrompts::Input(const std::string& caption, const st
 }
 
 std::optional<std::string> QtPrompts::OpenFile(const FileDialogRequest& request) {
-  QFileDialog dialog(parent_, Q(request.title), Q(request.initial_path), FilterString(request.filters));
+  QFileDialog dialog(parent_, FromUtf8(request.title), FromUtf8(request.initial_path), FilterString(request.filters));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);  // a new name opens an empty window
-  dialog.setDefaultSuffix(Q(request.default_suffix));
+  dialog.setDefaultSuffix(FromUtf8(request.default_suffix));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first().toStdString();
 }
 
 std::optional<std::string> QtPrompts::SaveFile(const FileDialogRequest& request) {
-  QFileDialog dialog(parent_, Q(request.title), Q(request.initial_path), FilterString(request.filters));
+  QFileDialog dialog(parent_, FromUtf8(request.title), FromUtf8(request.initial_path), FilterString(request.filters));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog.setDefaultSuffix(Q(request.default_suffix));
+  dialog.setDefaultSuffix(FromUtf8(request.default_suffix));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first().toStdString();
 }
