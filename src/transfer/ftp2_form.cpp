@@ -112,7 +112,11 @@ void TFtp2::CheckBoxClick(int k) {
 void TFtp2::Button1Click() {
   model_.SetEdit1(Edit1->text().toStdString());
   if (!ftp_ || !prompts_) return;
-  if (ApplyPermission(model_, *ftp_, *prompts_, refresh_)) accept();
+  if (ApplyPermission(model_, *ftp_, *prompts_, refresh_)) {
+    accept();
+  } else if (!ftp_->Connected()) {
+    reject();  // nothing more can be sent; the transfer window says why
+  }
 }
 
 int TFtp2::Run(ftp::TIdFTP& ftp, Prompts& prompts, std::function<void()> refresh_remote_list) {

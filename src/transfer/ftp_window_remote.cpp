@@ -69,8 +69,8 @@ void TFtp1::ListView1DblClick() {
   const std::string name = first->data(0, kNameRole).toByteArray().toStdString();
   RunClientCommand([&] {
     Session_.Enter(name);
+    SetStatusText("");  // before the refresh, which may count unreadable lines
     RefreshRemoteList();
-    SetStatusText("");
   });
 }
 

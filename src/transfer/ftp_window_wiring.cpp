@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "ftp/id_exception.h"
 #include "transfer/folder_upload.h"
 #include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
@@ -67,7 +68,12 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
     for (const auto& r : w.RemoteRows()) {
       if (!r.selected) continue;
       permission_dialog->Prepare(r.name, r.permissions);
-      w.RunClientCommand([&] { permission_dialog->Run(w.Client(), w.prompts(), [&w] { w.RefreshRemoteList(); }); });
+      w.RunClientCommand([&] {
+        permission_dialog->Run(w.Client(), w.prompts(), [&w] { w.RefreshRemoteList(); });
+        // The dialog keeps its errors to itself; a lost connection is the
+        // window's to report.
+        if (!w.Client().Connected()) throw ftp::EIdConnectionLost();
+      });
       return;
     }
   });

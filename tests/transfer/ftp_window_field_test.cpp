@@ -120,9 +120,16 @@ TEST_F(FtpWindowFieldTest, SilentServerIsCancelledByEscapeWhileTheProgramKeepsRu
     EXPECT_FALSE(Ui(w).Button2->isEnabled());
   });
   timer.start(10);
+  // Closing the frame or the window meanwhile is refused (and cancels);
+  // Escape cancels too; however many ask, the stop is said once.
+  QWidget frame;
+  w->GuardCloseOf(&frame);
+  frame.show();
   qint64 escaped_at = -1;
   QTimer::singleShot(400, [&] {
     escaped_at = clock.elapsed();
+    EXPECT_FALSE(frame.close());
+    EXPECT_FALSE(w->close());
     QTest::keyClick(Ui(w).ListView1, Qt::Key_Escape);
   });
   w->Button1Click();
@@ -139,6 +146,8 @@ TEST_F(FtpWindowFieldTest, SilentServerIsCancelledByEscapeWhileTheProgramKeepsRu
   EXPECT_EQ(w->StatusText(), QStringLiteral("中断しました（接続を閉じました）"));
   EXPECT_TRUE(Ui(w).Button1->isEnabled());
   EXPECT_TRUE(w->IdleFlag());
+  EXPECT_TRUE(frame.isVisible());
+  EXPECT_TRUE(frame.close());  // nothing waits any more
   EXPECT_EQ(server.Join(), "");
 }
 
@@ -176,6 +185,32 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
     EXPECT_TRUE(Ui(w).Edit1->isEnabled());
     EXPECT_TRUE(w->IdleFlag());
     server.Join();
+  }
+}
+
+// Behind a router nothing can connect back to the user: vsftpd with PORT
+// refused stands for it. A five-field profile (automatic) and a passive one
+// list; an active one cannot, and says so.
+TEST_F(FtpWindowFieldTest, ProfileDataModeReachesTheClient) {
+  auto server = ftp::testing::StartVsftpd("port_enable=NO\n");
+  std::ofstream(server->files / "index.htm") << "i";
+  struct Case {
+    std::vector<std::string> fields;
+    bool lists;
+  };
+  const std::string host = "127.0.0.1:" + std::to_string(server->port);
+  for (const Case& c : {Case{{"auto", host, server->user, server->password, "/pub"}, true},
+                        Case{{"pasv", host, server->user, server->password, "/pub", "passive"}, true},
+                        Case{{"port", host, server->user, server->password, "/pub", "active"}, false}}) {
+    SCOPED_TRACE(c.fields[0]);
+    prompts.asked.clear();
+    ASSERT_TRUE(transfer::WriteProfileFile(program.path(), {transfer::JoinCommaText(c.fields)}).ok);
+    auto w = std::make_unique<TFtp1>(&prompts);
+    w->Button1Click();
+    EXPECT_TRUE(w->Client().Connected());
+    EXPECT_EQ(Ui(w).ListView1->topLevelItemCount() == 1, c.lists);
+    EXPECT_EQ(prompts.asked.empty(), c.lists);
+    w->Button2Click();
   }
 }
 

@@ -131,6 +131,8 @@ TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   EXPECT_EQ(prompts.asked[0].text, "4つとも記入してください");
   EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("3"));
   Ui(w).Edit4->setText(QStringLiteral("p 3"));
+  EXPECT_EQ(Ui(w).cmbDataMode->currentText(), QStringLiteral("自動"));
+  Ui(w).cmbDataMode->setCurrentIndex(1);  // パッシブ
   w->Button7Click();
   EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("3"));
   EXPECT_TRUE(Ui(w).Button5->isEnabled());
@@ -139,7 +141,7 @@ TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "one,h1,u1,p1,");
   EXPECT_EQ(transfer::SplitCommaText(lines[2]),
-            (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "p 3", ""}));
+            (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "p 3", "", "passive"}));
   struct stat st {};
   ASSERT_EQ(::stat((program->path() / "Ferrox.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);

@@ -1,0 +1,183 @@
+// How the program's UI thread fares while the Ferrox window waits on the
+// network, and how fast Escape ends a wait. A timer asks to run every 10 ms
+// on the UI thread; its lateness is what any other window would feel.
+//   window_responsiveness_bench [SIZE_MIB]   (default 1024)
+// Scenes: a SIZE_MIB download from vsftpd on loopback, to disk and (without
+// the page cache's cost) to /dev/null through the client; a server that
+// never answers, cancelled with Escape after 3 s; a download cancelled with
+// Escape half-way. Prints the 50th/99th percentile and worst lateness of the
+// timer, and the time from Escape to "中断しました！！".
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "../../tests/ftp/real_servers.h"
+#include "base/program_folder.h"
+#include "base/prompts.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_wiring.h"
+
+namespace {
+
+using namespace hemlo;
+namespace fs = std::filesystem;
+
+QElapsedTimer g_clock;
+
+class TimedPrompts : public Prompts {
+ public:
+  qint64 stop_shown_at = -1;
+  Answer Message(const std::string&, const std::string& text, Buttons, Icon) override {
+    if (text == "中断しました！！" && stop_shown_at < 0) stop_shown_at = g_clock.elapsed();
+    return Answer::Yes;
+  }
+  void Error(const std::string& text) override { std::fprintf(stderr, "error: %s\n", text.c_str()); }
+  std::optional<std::string> Input(const std::string&, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> OpenFile(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> SaveFile(const FileDialogRequest&) override { return std::nullopt; }
+  void ProcessEvents() override { QCoreApplication::processEvents(); }
+};
+
+// Lateness of a 10 ms timer while `scene` runs.
+struct Lateness {
+  std::vector<qint64> late_ms;
+  void Print(const char* name, double seconds) {
+    std::sort(late_ms.begin(), late_ms.end());
+    auto pct = [&](double p) {
+      return late_ms.empty() ? 0 : late_ms[std::min(late_ms.size() - 1, static_cast<size_t>(p * late_ms.size()))];
+    };
+    std::printf("%-34s %6.2f s  ticks %5zu  late p50 %3lld ms  p99 %3lld ms  max %3lld ms\n", name, seconds,
+                late_ms.size(), static_cast<long long>(pct(0.5)), static_cast<long long>(pct(0.99)),
+                static_cast<long long>(late_ms.empty() ? 0 : late_ms.back()));
+  }
+};
+
+template <typename Scene>
+Lateness Measure(Scene scene) {
+  Lateness l;
+  qint64 due = g_clock.elapsed() + 10;
+  QTimer t;
+  t.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&t, &QTimer::timeout, [&] {
+    const qint64 now = g_clock.elapsed();
+    l.late_ms.push_back(std::max<qint64>(0, now - due));
+    due = now + 10;
+  });
+  t.start(10);
+  scene();
+  t.stop();
+  return l;
+}
+
+void Escape(TFtp1& w) {
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(w.findChild<QTreeWidget*>(QStringLiteral("ListView1")), &esc);
+}
+
+void WriteProfile(const fs::path& folder, uint16_t port, const std::string& user, const std::string& pw,
+                  const std::string& dir) {
+  transfer::WriteProfileFile(folder,
+                             {transfer::JoinCommaText({"b", "127.0.0.1:" + std::to_string(port), user, pw, dir})});
+}
+
+void SelectRemote(TFtp1& w, const QString& name) {
+  auto* list = w.findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+  list->clearSelection();
+  for (int i = 0; i < list->topLevelItemCount(); ++i)
+    if (list->topLevelItem(i)->text(0) == name) list->topLevelItem(i)->setSelected(true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  g_clock.start();
+  const int64_t mib = argc > 1 ? std::atoll(argv[1]) : 1024;
+  ftp::testing::TempFolder program, local;
+  SetProgramFolder(program.path());
+
+  // ---- a large download from vsftpd ----
+  auto server = ftp::testing::StartVsftpd();
+  {
+    std::ofstream big(server->files / "big.bin", std::ios::binary);
+    std::vector<char> chunk(1 << 20, 'x');
+    for (int64_t i = 0; i < mib; ++i) big.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+  }
+  WriteProfile(program.path(), server->port, server->user, server->password, "/pub");
+  TimedPrompts prompts;
+  {
+    TFtp1 w(&prompts);
+    WireTransferOperations(w, nullptr);
+    w.SetLocalFolder(QString::fromStdString(local.path().string()));
+    w.Button1Click();
+    if (!w.Client().Connected()) return 1;
+    SelectRemote(w, QStringLiteral("big.bin"));
+    QElapsedTimer t;
+    t.start();
+    Measure([&] { emit w.downloadSelectedRequested(); })
+        .Print(("download " + std::to_string(mib) + " MiB to disk").c_str(), t.elapsed() / 1000.0);
+    fs::remove(local.path() / "big.bin");
+
+    // Through the client with the same hook, into /dev/null.
+    t.restart();
+    Measure([&] { w.RunClientCommand([&] { w.Client().Download("big.bin", "/dev/null", true); }); })
+        .Print(("download " + std::to_string(mib) + " MiB to /dev/null").c_str(), t.elapsed() / 1000.0);
+
+    // Escape half-way through the download.
+    SelectRemote(w, QStringLiteral("big.bin"));
+    qint64 escaped = -1;
+    QTimer::singleShot(1000, [&] {
+      escaped = g_clock.elapsed();
+      Escape(w);
+    });
+    prompts.stop_shown_at = -1;
+    emit w.downloadSelectedRequested();
+    std::printf("cancel during a download: Escape -> 中断しました！！ %lld ms; connection %s; partial file %s\n",
+                static_cast<long long>(prompts.stop_shown_at - escaped),
+                w.Client().Connected() ? "kept" : "closed", fs::exists(local.path() / "big.bin") ? "LEFT" : "none");
+    w.Button2Click();
+  }
+  server.reset();
+
+  // ---- a server that accepts and never says a word ----
+  int mute = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(mute, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::listen(mute, 1);
+  socklen_t len = sizeof a;
+  ::getsockname(mute, reinterpret_cast<sockaddr*>(&a), &len);
+  WriteProfile(program.path(), ntohs(a.sin_port), "u", "p", "");
+  {
+    TFtp1 w(&prompts);
+    qint64 escaped = -1;
+    QTimer::singleShot(3000, [&] {
+      escaped = g_clock.elapsed();
+      Escape(w);
+    });
+    prompts.stop_shown_at = -1;
+    QElapsedTimer t;
+    t.start();
+    Measure([&] { w.Button1Click(); }).Print("silent server, 3 s", t.elapsed() / 1000.0);
+    std::printf("cancel of a silent server: Escape -> 中断しました！！ %lld ms\n",
+                static_cast<long long>(prompts.stop_shown_at - escaped));
+  }
+  ::close(mute);
+  return 0;
+}
