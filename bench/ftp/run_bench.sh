@@ -137,7 +137,7 @@ for _ in $(seq "${MANY_RUNS:-2}"); do
   drain
   c+=("$(timed curl -s -P - -T "$glob" "$url/mc/")")
   drain
-  o+=("$(timed "$client" putmany "$port" /pub/mo "${files[@]}")")
+  o+=("$(FTP_MODE=active timed "$client" putmany "$port" /pub/mo "${files[@]}")")
 done
 [ "$(ls "$pub/mo" | wc -l)" = 2000 ] && [ "$(ls "$pub/mc" | wc -l)" = 2000 ] || { echo "many-file upload incomplete" >&2; exit 1; }
 cb=$(best "${c[@]}"); ob=$(best "${o[@]}")

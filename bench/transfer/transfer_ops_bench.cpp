@@ -20,7 +20,8 @@ using namespace hemlo;
 class PrintingPrompts : public Prompts {
  public:
   int messages = 0;
-  Answer Message(const std::string& caption, const std::string& text, Buttons, Icon) override {
+  Answer Message(const std::string& caption, const std::string& text, Buttons, Icon,
+                 Answer = Answer::Yes) override {
     ++messages;
     std::cerr << caption << ": " << text << "\n";
     return Answer::Ok;

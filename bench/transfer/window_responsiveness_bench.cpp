@@ -40,7 +40,8 @@ QElapsedTimer g_clock;
 class TimedPrompts : public Prompts {
  public:
   qint64 stop_shown_at = -1;
-  Answer Message(const std::string&, const std::string& text, Buttons, Icon) override {
+  Answer Message(const std::string&, const std::string& text, Buttons, Icon,
+                 Answer = Answer::Yes) override {
     if (text == "中断しました！！" && stop_shown_at < 0) stop_shown_at = g_clock.elapsed();
     return Answer::Yes;
   }

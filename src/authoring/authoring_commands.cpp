@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "authoring/messages.h"
+#include "base/dialog_folder.h"
 #include "text/cp932.h"
 
 namespace hemlo::authoring {
@@ -41,7 +42,8 @@ void AuthoringCommands::HTML1Click() {
   if (!pane) return;
   if (pane->TextLength() != 0) {
     const Answer a =
-        prompts_.Message(kConfirmCaption, kTemplateQuestion, Buttons::YesNoCancel, Icon::None);
+        prompts_.Message(kConfirmCaption, kTemplateQuestion, Buttons::YesNoCancel, Icon::None,
+                         Answer::No);
     if (a != Answer::Yes) return;
   }
   host_.SetFrameCaption(kFrameCaption);
@@ -153,21 +155,27 @@ void AuthoringCommands::InsertFileName() {
   namespace fs = std::filesystem;
   PendingFragment.clear();
   if (!host_.ActivePane()) return;
-  std::error_code ec;
-  const fs::path base = fs::current_path(ec);
-  if (ec) {
-    prompts_.Error(ec.message());
+  // The base is the folder of the file last chosen in a file dialog; this
+  // dialog's own choice does not move it.
+  const std::optional<std::string> kept = DialogFolder::Last();
+  const std::string base = DialogFolder::LinkBase();
+  if (base.empty()) {
+    prompts_.Error("作業フォルダを取得できません。");
     return;
   }
-  const std::optional<std::string> chosen = prompts_.OpenFile(host_.OpenDialogRequest());
+  FileDialogRequest request = host_.OpenDialogRequest();
+  request.initial_path = DialogFolder::StartFor(host_.ActiveDocumentPath());
+  const std::optional<std::string> chosen = prompts_.OpenFile(request);
+  DialogFolder::Set(kept);
   if (!chosen) return;
-  const std::string relative =
-      RelativeFileName(base.string(), fs::absolute(fs::path(*chosen), ec).string());
-  fs::current_path(base, ec);
-  if (ec) {
-    prompts_.Error(base.string() + ": " + ec.message());
+  std::error_code ec;
+  if (!fs::is_directory(base, ec)) {
+    prompts_.Error(base + ": " + std::make_error_code(std::errc::no_such_file_or_directory).message());
     return;
   }
+  const std::string file = fs::absolute(fs::path(*chosen), ec).lexically_normal().string();
+  // A file on another mount (another drive) keeps its full name.
+  const std::string relative = OnSameMount(base, file) ? RelativeFileName(base, file) : file;
   const std::optional<std::string> sjis = text::Utf8ToCp932(relative);
   if (!sjis) {
     prompts_.Message(kWarningCaption, std::string(kFileNameNotSjisMessage) + "\r\n\r\n" + relative,

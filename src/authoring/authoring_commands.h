@@ -28,6 +28,8 @@ class DocumentHost {
   virtual void SetFrameCaption(const std::string& caption) = 0;
   // The frame's open dialog (filters, last filter, default suffix).
   virtual FileDialogRequest OpenDialogRequest();
+  // Path of the active window's file (UTF-8); empty for none or an untitled page.
+  virtual std::string ActiveDocumentPath() { return {}; }
 };
 
 // The builder dialog as the commands see it: its values, and showing it.

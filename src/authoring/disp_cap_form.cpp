@@ -1,5 +1,7 @@
 #include "authoring/disp_cap_form.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -22,7 +24,24 @@ QScreen* ScreenOf(QWidget* owner) {
 
 QPixmap GrabDesktop(QScreen* screen) {
   if (screen == nullptr) return {};
-  return screen->grabWindow(0);
+  // A message box closed just before (the picker's own hint) can still be
+  // in the picture until the windows below it have repainted the place it
+  // left: let them, and take the picture once two copies in a row agree.
+  // A copy is a round trip to the display, so the repaint requests that
+  // closing caused have arrived before the next round of events.
+  QElapsedTimer clock;
+  clock.start();
+  QPixmap shot = screen->grabWindow(0);
+  while (!shot.isNull() && clock.elapsed() < 1500) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible()) w->repaint();
+    QPixmap again = screen->grabWindow(0);
+    if (again.toImage() == shot.toImage()) break;
+    shot = std::move(again);
+  }
+  return shot;
 }
 
 TFrmDispCap::TFrmDispCap(QWidget* owner, const Grabber& grab)

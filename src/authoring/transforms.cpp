@@ -33,6 +33,12 @@ bool TakesVoicedMark(unsigned char b) {
 
 bool TakesSemiVoicedMark(unsigned char b) { return b >= 0xCA && b <= 0xCE; }
 
+namespace {
+// Pairs are told by the lead byte alone, assigned row or not, so a kana-range
+// byte after any lead byte stays the trail it is.
+bool IsLeadRange(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+}  // namespace
+
 std::string KanaToFullWidth(std::string_view s) {
   constexpr unsigned char kVoiced = 0xDE;
   constexpr unsigned char kSemiVoiced = 0xDF;
@@ -40,8 +46,8 @@ std::string KanaToFullWidth(std::string_view s) {
   out.reserve(s.size() * 2);
   std::size_t i = 0;
   while (i < s.size()) {
-    const std::size_t len = text::CharLength(s, i);
     const auto cur = static_cast<unsigned char>(s[i]);
+    const std::size_t len = IsLeadRange(cur) && i + 1 < s.size() ? 2 : 1;
     if (len != 1 || !IsHalfWidthKana(cur)) {
       out.append(s.substr(i, len));
       i += len;

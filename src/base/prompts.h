@@ -28,8 +28,10 @@ struct FileDialogRequest {
 class Prompts {
  public:
   virtual ~Prompts() = default;
+  // `default_button` is the answer Enter gives: Answer::No for a question
+  // whose はい throws work away. Ignored when the box has no such button.
   virtual Answer Message(const std::string& caption, const std::string& text,
-                         Buttons buttons, Icon icon) = 0;
+                         Buttons buttons, Icon icon, Answer default_button = Answer::Yes) = 0;
   // The toolkit's standard error box (conversion errors, I/O errors).
   virtual void Error(const std::string& text) = 0;
   // nullopt when cancelled.
@@ -47,9 +49,9 @@ class Prompts {
 class ForwardingPrompts : public Prompts {
  public:
   explicit ForwardingPrompts(std::function<Prompts&()> target) : target_(std::move(target)) {}
-  Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
-                 Icon icon) override {
-    return target_().Message(caption, text, buttons, icon);
+  Answer Message(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                 Answer default_button = Answer::Yes) override {
+    return target_().Message(caption, text, buttons, icon, default_button);
   }
   void Error(const std::string& text) override { target_().Error(text); }
   std::optional<std::string> Input(const std::string& caption, const std::string& prompt,

@@ -2,24 +2,37 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <memory>
 
 namespace hemlo {
 namespace {
 
 QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-QString FilterString(const std::vector<FileFilter>& filters) {
-  QStringList parts;
+// Qt reads a filter's patterns from the parentheses at its end, space
+// separated; the dialog is told to show the labels alone, since most of ours
+// name their patterns already. "*.*" means every file, also those without a dot.
+QStringList NameFilters(const std::vector<FileFilter>& filters) {
+  QStringList out;
   for (const auto& f : filters) {
-    QString patterns = FromUtf8(f.patterns);
-    patterns.replace(';', ' ');
-    parts << FromUtf8(f.label) + " (" + patterns + ")";
+    QStringList patterns = FromUtf8(f.patterns).split(';', Qt::SkipEmptyParts);
+    for (QString& p : patterns)
+      if (p == QLatin1String("*.*")) p = QStringLiteral("*");
+    out << FromUtf8(f.label) + " (" + patterns.join(' ') + ")";
   }
-  return parts.join(";;");
+  return out;
+}
+
+std::unique_ptr<QFileDialog> FileDialog(QWidget* parent, const FileDialogRequest& request) {
+  auto dialog = std::make_unique<QFileDialog>(parent, FromUtf8(request.title), FromUtf8(request.initial_path));
+  dialog->setOption(QFileDialog::HideNameFilterDetails, true);
+  dialog->setNameFilters(NameFilters(request.filters));
+  return dialog;
 }
 
 QMessageBox::Icon ToQt(Icon icon) {
@@ -36,7 +49,7 @@ QMessageBox::Icon ToQt(Icon icon) {
 }  // namespace
 
 Answer QtPrompts::Message(const std::string& caption, const std::string& text, Buttons buttons,
-                          Icon icon) {
+                          Icon icon, Answer default_button) {
   QMessageBox box(ToQt(icon), FromUtf8(caption), FromUtf8(text), QMessageBox::NoButton, parent_);
   // Japanese button texts whatever translations are installed.
   QPushButton* yes = nullptr;
@@ -63,7 +76,10 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
       cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
       break;
   }
-  box.setDefaultButton(yes ? yes : ok);
+  QPushButton* preferred = default_button == Answer::No       ? no
+                           : default_button == Answer::Cancel ? cancel
+                                                              : nullptr;
+  box.setDefaultButton(preferred ? preferred : yes ? yes : ok);
   if (cancel) box.setEscapeButton(cancel);
   else if (no) box.setEscapeButton(no);
   else box.setEscapeButton(ok);
@@ -96,21 +112,25 @@ std::optional<std::string> QtPrompts::Input(const std::string& caption, const st
 }
 
 std::optional<std::string> QtPrompts::OpenFile(const FileDialogRequest& request) {
-  QFileDialog dialog(parent_, FromUtf8(request.title), FromUtf8(request.initial_path), FilterString(request.filters));
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::AnyFile);  // a new name opens an empty window
-  dialog.setDefaultSuffix(FromUtf8(request.default_suffix));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  auto dialog = FileDialog(parent_, request);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::AnyFile);  // a new name opens an empty window
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+  // The default suffix goes only onto a new name without a dot: an existing
+  // file is opened by the name typed, extension or not.
+  QString file = dialog->selectedFiles().first();
+  const QFileInfo info(file);
+  if (!info.exists() && !request.default_suffix.empty() && !info.fileName().contains('.'))
+    file += '.' + FromUtf8(request.default_suffix);
+  return file.toStdString();
 }
 
 std::optional<std::string> QtPrompts::SaveFile(const FileDialogRequest& request) {
-  QFileDialog dialog(parent_, FromUtf8(request.title), FromUtf8(request.initial_path), FilterString(request.filters));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog.setDefaultSuffix(FromUtf8(request.default_suffix));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  auto dialog = FileDialog(parent_, request);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);  // asks before replacing a file
+  dialog->setDefaultSuffix(FromUtf8(request.default_suffix));
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+  return dialog->selectedFiles().first().toStdString();
 }
 
 void QtPrompts::ProcessEvents() { QCoreApplication::processEvents(); }

@@ -12,8 +12,8 @@ class QtPrompts : public Prompts {
   explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
 
-  Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
-                 Icon icon) override;
+  Answer Message(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                 Answer default_button = Answer::Yes) override;
   void Error(const std::string& text) override;
   std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                    const std::string& initial) override;

@@ -1,6 +1,9 @@
 #include "favourites/favourites.h"
 
+#include <unicode/ucol.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <system_error>
 
 #include "base/atomic_file.h"
@@ -41,6 +44,61 @@ std::u16string FoldedKey(std::string_view bytes) {
   for (auto& c : s) c = FoldCase(c);
   return s;
 }
+
+// The user's collation locale from the environment, as ICU names it. The C
+// and POSIX locales take the root collation: ICU's POSIX tailoring would put
+// every capital before every small letter.
+std::string CollationLocale() {
+  for (const char* var : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+    const char* value = std::getenv(var);
+    if (value == nullptr || *value == '\0') continue;
+    std::string name(value);
+    name = name.substr(0, name.find_first_of(".@"));
+    return name == "C" || name == "POSIX" ? std::string() : name;
+  }
+  return {};
+}
+
+// The locale's collation at secondary strength: letter case (and the width
+// of kana, which Japanese collation ranks with case) is not a difference.
+class Collator {
+ public:
+  Collator() {
+    UErrorCode status = U_ZERO_ERROR;
+    collator_ = ucol_open(CollationLocale().c_str(), &status);
+    if (U_FAILURE(status)) {
+      collator_ = nullptr;
+      return;
+    }
+    ucol_setStrength(collator_, UCOL_SECONDARY);
+  }
+  ~Collator() {
+    if (collator_) ucol_close(collator_);
+  }
+  Collator(const Collator&) = delete;
+  Collator& operator=(const Collator&) = delete;
+
+  // Texts decoded from Shift-JIS; folded code order when ICU has no collator.
+  int Compare(const std::u16string& a, const std::u16string& b) const {
+    if (collator_ == nullptr) {
+      const int c = FoldKey(a).compare(FoldKey(b));
+      return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    switch (ucol_strcoll(collator_, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                         static_cast<int32_t>(b.size()))) {
+      case UCOL_LESS: return -1;
+      case UCOL_GREATER: return 1;
+      default: return 0;
+    }
+  }
+
+ private:
+  static std::u16string FoldKey(std::u16string s) {
+    for (auto& c : s) c = FoldCase(c);
+    return s;
+  }
+  UCollator* collator_ = nullptr;
+};
 
 }  // namespace
 
@@ -169,10 +227,7 @@ std::vector<FavouriteCategory> BuildFavouriteTree(const std::vector<std::string>
 }
 
 int CompareIgnoringCase(std::string_view a, std::string_view b) {
-  const auto ka = FoldedKey(a);
-  const auto kb = FoldedKey(b);
-  const int c = ka.compare(kb);
-  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  return Collator().Compare(text::Decode(a).text, text::Decode(b).text);
 }
 
 bool CategoryExists(const std::vector<std::string>& names, std::string_view name) {
@@ -192,9 +247,11 @@ std::vector<std::string> RowsToSave(const std::vector<FavouriteCategory>& tree,
 
   std::vector<std::pair<std::u16string, std::string>> keyed;
   keyed.reserve(rows.size());
-  for (auto& r : rows) keyed.emplace_back(FoldedKey(r), std::move(r));
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& x, const auto& y) { return x.first < y.first; });
+  for (auto& r : rows) keyed.emplace_back(text::Decode(r).text, std::move(r));
+  const Collator collator;
+  std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& x, const auto& y) {
+    return collator.Compare(x.first, y.first) < 0;
+  });
   rows.clear();
   for (auto& [key, row] : keyed) rows.push_back(std::move(row));
   return rows;

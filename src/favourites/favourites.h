@@ -82,12 +82,13 @@ struct FavouriteCategory {
 // category make two nodes). Rows with fewer than three fields are skipped.
 std::vector<FavouriteCategory> BuildFavouriteTree(const std::vector<std::string>& lines);
 
-// Case-insensitive comparison as the file's sort and the category check use
-// it: the text decoded from Shift-JIS, Latin, full-width Latin, Greek and
-// Cyrillic letters folded to one case, then compared by character.
+// The file's sort order: the rows decoded from Shift-JIS and compared by the
+// collation of the user's locale (LC_ALL, LC_COLLATE, LANG), letter case
+// ignored; half-width kana sort with their full-width forms.
 int CompareIgnoringCase(std::string_view a, std::string_view b);
 
-// True when a category named `name` exists already, in any letter case.
+// True when a category named `name` exists already, in any letter case
+// (Latin, full-width Latin, Greek and Cyrillic letters folded to one case).
 bool CategoryExists(const std::vector<std::string>& names, std::string_view name);
 
 // The rows SaveFavourites writes: every entry with a non-empty URL, in display

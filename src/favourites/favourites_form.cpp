@@ -30,6 +30,30 @@ std::optional<std::string> ToCp932(const std::string& utf8) {
   return std::move(e.bytes);
 }
 
+// Shift-JIS bytes of a page's title or address that may hold characters
+// CP932 lacks: in a title each becomes "?", in an address its UTF-8 bytes
+// percent-escaped (which any browser reads back). `changed` is set when any did.
+std::string ToCp932Replacing(const std::string& utf8, bool address, bool& changed) {
+  const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  std::string out;
+  for (qsizetype i = 0; i < s.size();) {
+    const qsizetype n = s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate() ? 2 : 1;
+    const QString one = s.mid(i, n);
+    i += n;
+    if (n == 1) {
+      const char16_t unit = text::ToCp932Twin(one[0].unicode());
+      if (!text::IsRawByteCodePoint(unit))
+        if (auto bytes = text::Encode(std::u16string_view(&unit, 1))) {
+          out += *bytes;
+          continue;
+        }
+    }
+    changed = true;
+    out += address ? one.toUtf8().toPercentEncoding().toStdString() : std::string("?");
+  }
+  return out;
+}
+
 std::string NodeBytes(const QTreeWidgetItem* item) {
   const QByteArray b = item->data(0, kBytesRole).toByteArray();
   return std::string(b.constData(), static_cast<std::size_t>(b.size()));
@@ -199,16 +223,18 @@ void TForm4::closeEvent(QCloseEvent* event) {
 }
 
 QTreeWidgetItem* TForm4::NewEntryFromPage(const std::string& url, const std::string& title) {
-  const auto url_bytes = ToCp932(url);
-  const auto title_bytes = ToCp932(title);
-  if (!url_bytes || !title_bytes) {
-    prompts_.Error("このページのタイトルかアドレスには Shift-JIS で保存できない文字があるため、"
-                   "お気に入りに追加できません。");
-    return nullptr;
+  bool title_changed = false, url_changed = false;
+  const std::string title_bytes = ToCp932Replacing(title, false, title_changed);
+  const std::string url_bytes = ToCp932Replacing(url, true, url_changed);
+  if (title_changed || url_changed) {
+    std::string note = "お気に入りに追加しました。";
+    if (title_changed) note += "タイトルの Shift-JIS で保存できない文字は「?」にしました。";
+    if (url_changed) note += "アドレスの Shift-JIS で保存できない文字は %xx の形にしました。";
+    host_.ShowStatus(note);
   }
   auto& record = FavouriteRecords.emplace_back(std::make_unique<FavouriteRecord>());
-  record->url = *url_bytes;
-  QTreeWidgetItem* child = MakeNode(*title_bytes);
+  record->url = url_bytes;
+  QTreeWidgetItem* child = MakeNode(title_bytes);
   child->setData(0, kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(record.get())));
   return child;
 }
@@ -257,7 +283,7 @@ void TForm4::Delete1Click() {
   QTreeWidgetItem* selected = SelectedNode();
   if (!selected) return;
   const std::string text = "『" + selected->text(0).toStdString() + "』を削除しますか";
-  if (prompts_.Message("警告", text, Buttons::YesNoCancel, Icon::Warning) != Answer::Yes) return;
+  if (prompts_.Message("警告", text, Buttons::YesNoCancel, Icon::Warning, Answer::No) != Answer::Yes) return;
   // Taken out of the tree and destroyed with its entries; their records go
   // when the window has closed.
   QTreeWidgetItem* parent = selected->parent();

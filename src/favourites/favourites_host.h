@@ -17,6 +17,8 @@ class FavouritesHost {
   // The frame's OpenUrl: shows the address in the active web pane, or in a
   // new document window when none is open.
   virtual void OpenUrl(const std::string& url) = 0;
+  // A note for the frame's status bar.
+  virtual void ShowStatus(const std::string& text) { (void)text; }
 };
 
 }  // namespace hemlo::favourites

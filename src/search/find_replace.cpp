@@ -271,7 +271,8 @@ void Button1Click(int tag, const FindReplaceOptions& options, text::EditPane* pa
   if (tag != kFindNext) {
     replacement = BuildReplacement(options);
     if (options.warn_empty && options.replace.empty() &&
-        prompts.Message(kConfirmCaption, kEmptyReplacement, Buttons::YesNoCancel, Icon::None) !=
+        prompts.Message(kConfirmCaption, kEmptyReplacement, Buttons::YesNoCancel, Icon::None,
+                        Answer::No) !=
             Answer::Yes)
       return;
   }

@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 
+#include "base/dialog_folder.h"
 #include "base/program_folder.h"
 #include "shell/document_file.h"
 #include "shell/main_form.h"
@@ -13,10 +14,12 @@ namespace {
 std::filesystem::path LocalPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
 }  // namespace
 
-FileDialogRequest TMainForm::DocumentDialog(const char* title) {
+FileDialogRequest TMainForm::DocumentDialog(const char* title) const {
   FileDialogRequest r;
   r.title = title;
   r.default_suffix = "htm";
+  const TMDIChild* child = ActiveChild();
+  r.initial_path = DialogFolder::StartFor(child ? child->Caption().toStdString() : std::string());
   r.filters = {{"Html(*.htm;*.html)", "*.htm;*.html"},
                {"画像ファイル", "*.jpg;*.jpeg;*.gif;*.bmp;*.ico"},
                {"スタイルシート(*.css)", "*.css"},
@@ -48,7 +51,9 @@ void TMainForm::FileNew1Execute() { OpenDocument(QString()); }
 
 void TMainForm::FileOpen1Execute() {
   auto chosen = prompts().OpenFile(DocumentDialog("開く"));
-  if (chosen) OpenDocument(QString::fromStdString(*chosen));
+  if (!chosen) return;
+  DialogFolder::Chosen(*chosen);
+  OpenDocument(QString::fromStdString(*chosen));
 }
 
 bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
@@ -73,6 +78,7 @@ void TMainForm::FileSaveItemClick() {
   }
   auto chosen = prompts().SaveFile(DocumentDialog("名前を付けて保存"));
   if (!chosen) return;
+  DialogFolder::Chosen(*chosen);
   const QString path = QString::fromStdString(*chosen);
   if (!WriteChildTo(child, path)) return;
   child->SetCaption(path);
@@ -84,6 +90,7 @@ void TMainForm::FileSaveAsItemClick() {
   if (!child) return;
   auto chosen = prompts().SaveFile(DocumentDialog("名前を付けて保存"));
   if (!chosen) return;
+  DialogFolder::Chosen(*chosen);
   const QString path = QString::fromStdString(*chosen);
   if (!WriteChildTo(child, path)) return;
   child->SetCaption(path);
@@ -115,7 +122,9 @@ void TMainForm::AddHistory(const QString& path) {
 
 void TMainForm::UpdateHistoryMenu() {
   for (int i = 0; i < History::kSlots; ++i)
-    history_action(i)->setText(QString::fromStdString(history_.Slots()[static_cast<std::size_t>(i)]));
+    // A "&" of a path is a character of its name, not a mnemonic.
+    history_action(i)->setText(QString::fromStdString(history_.Slots()[static_cast<std::size_t>(i)])
+                                   .replace('&', QStringLiteral("&&")));
 }
 
 void TMainForm::LoadHistory() {

@@ -36,6 +36,11 @@ void FrameAuthoring::ShowCaretPosition() {
   if (TMDIChild* child = frame_->ActiveChild()) child->ShowCaretPosition();
 }
 
+std::string FrameAuthoring::ActiveDocumentPath() {
+  TMDIChild* child = frame_->ActiveChild();
+  return child ? child->Caption().toStdString() : std::string();
+}
+
 void FrameAuthoring::SetFrameCaption(const std::string& caption) {
   frame_->setWindowTitle(QString::fromStdString(caption));
 }

@@ -20,6 +20,7 @@ class FrameAuthoring : public QObject, public authoring::DocumentHost {
   text::EditPane* OpenUntitledDocument() override;
   void ShowCaretPosition() override;
   void SetFrameCaption(const std::string& caption) override;
+  std::string ActiveDocumentPath() override;
 
   authoring::AuthoringCommands& commands() { return commands_; }
 

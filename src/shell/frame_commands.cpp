@@ -1,5 +1,6 @@
 // The frame's page, edit-pane, print, help and transfer commands.
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QMdiSubWindow>
 #include <QUrl>
@@ -17,10 +18,16 @@ void TMainForm::OpenUrl(const QString& address) {
   if (address.isEmpty()) return;
   TMDIChild* child = ActiveChild();
   if (!child) child = CreateChild();
-  // The text goes to the web pane unchanged; an unusable address closes the window.
-  if (!child->WebBrowser1->Navigate(address)) {
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget())) sub->close();
+  const QFileInfo file(address);
+  QString target = address;
+  switch (KindOfAddressText(address.toStdString(), file.exists())) {
+    case AddressKind::AsTyped: break;
+    case AddressKind::LocalFile: target = QUrl::fromLocalFile(file.absoluteFilePath()).toString(); break;
+    case AddressKind::Web: target = QStringLiteral("http://") + address; break;
   }
+  // An address even the engine refuses leaves the window and its edits alone.
+  if (!child->WebBrowser1->Navigate(target))
+    status_->SetText(0, QStringLiteral("アドレス %1 を開けません。").arg(address));
 }
 
 void TMainForm::Image1Click() {

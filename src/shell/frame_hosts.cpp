@@ -24,6 +24,10 @@ std::string FrameHosts::ActivePageTitle() const {
   return child ? child->WebBrowser1->LocationName().toStdString() : std::string();
 }
 
+void FrameHosts::ShowStatus(const std::string& text) {
+  frame_->StatusBar1()->SetText(0, QString::fromStdString(text));
+}
+
 void FrameHosts::OpenUrl(const std::string& url) { frame_->OpenUrl(QString::fromStdString(url)); }
 
 }  // namespace hemlo

@@ -19,6 +19,7 @@ class FrameHosts : public QObject, public search::SearchHost, public favourites:
   std::string ActivePageUrl() const override;
   std::string ActivePageTitle() const override;
   void OpenUrl(const std::string& url) override;
+  void ShowStatus(const std::string& text) override;
 
  private:
   TMainForm* frame_;

@@ -41,4 +41,41 @@ double TabStopPixels(int space_width, int tab_width, int average_char_width) {
   return static_cast<double>(units) * average_char_width / 4.0;
 }
 
+namespace {
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// The scheme at the start of `text` (lower case), empty when there is none.
+std::string SchemeOf(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0) return {};
+  for (std::size_t i = 0; i < colon; ++i) {
+    const char c = text[i];
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+    if (!letter && (i == 0 || !other)) return {};
+  }
+  return LowerAscii(text.substr(0, colon));
+}
+
+}  // namespace
+
+AddressKind KindOfAddressText(const std::string& text, bool is_local_file) {
+  static const char* const kKnown[] = {"http", "https", "file", "about", "data", "ftp",
+                                       "javascript", "mailto", "view-source", "blob"};
+  const std::string scheme = SchemeOf(text);
+  if (!scheme.empty()) {
+    for (const char* known : kKnown)
+      if (scheme == known) return AddressKind::AsTyped;
+    if (text.compare(scheme.size(), 3, "://") == 0) return AddressKind::AsTyped;
+  }
+  return is_local_file ? AddressKind::LocalFile : AddressKind::Web;
+}
+
+bool ListableAddress(const std::string& url) { return !url.empty() && SchemeOf(url) != "about"; }
+
 }  // namespace hemlo

@@ -23,4 +23,16 @@ std::string FolderOfPath(const std::string& path);
 // (space * width * 3 div 4) counts quarters of the average character width.
 double TabStopPixels(int space_width, int tab_width, int average_char_width);
 
+// How the address box reads the text typed. Text that starts with a known
+// scheme ("http:", "file:", "about:", ...) or with any scheme followed by
+// "//" goes to the web pane as typed. Otherwise it is read as the user means
+// it: an existing local path (`is_local_file` tells) as that file, anything
+// else as a web address, "http://" + the text. So "127.0.0.1:2111/pop.html"
+// and "www.example.jp" reach their servers.
+enum class AddressKind { AsTyped, LocalFile, Web };
+AddressKind KindOfAddressText(const std::string& text, bool is_local_file);
+
+// Addresses the address box's list never takes ("about:blank" and the like).
+bool ListableAddress(const std::string& url);
+
 }  // namespace hemlo

@@ -115,6 +115,9 @@ void TMainForm::ConnectCommands() {
   connect(preview_button_, &QToolButton::clicked, this, &TMainForm::Image1Click);
   // Second entry points to the same command.
   connect(action(C::FileOpenItem), &QAction::triggered, action(C::FileOpen), &QAction::trigger);
+  // The menu shows Ctrl+O; the toolbar's action answers it everywhere else.
+  action(C::FileOpenItem)->setShortcut(action(C::FileOpen)->shortcut());
+  action(C::FileOpenItem)->setShortcutContext(Qt::WidgetShortcut);
   connect(action(C::ToolClose), &QAction::triggered, action(C::FileClose), &QAction::trigger);
   connect(action(C::ToolPrint), &QAction::triggered, action(C::Print), &QAction::trigger);
   connect(action(C::ToolSave), &QAction::triggered, action(C::FileSave), &QAction::trigger);
@@ -166,12 +169,22 @@ void TMainForm::TileWindows(Qt::Orientation orientation) {
 }
 
 void TMainForm::ArrangeMinimisedWindows() {
-  // Line the minimised windows up along the bottom edge.
+  // Line the minimised windows up in rows from the bottom edge upwards,
+  // each row as wide as the client area allows.
+  const int width = mdi_->viewport()->width();
   int x = 0;
+  int y = mdi_->viewport()->height();
+  int row_height = 0;
   for (auto* w : mdi_->subWindowList()) {
     if (!w->isMinimized()) continue;
     const QSize s = w->size();
-    w->move(x, mdi_->viewport()->height() - s.height());
+    if (x > 0 && x + s.width() > width) {
+      x = 0;
+      y -= row_height;
+      row_height = 0;
+    }
+    row_height = qMax(row_height, s.height());
+    w->move(x, y - s.height());
     x += s.width();
   }
 }

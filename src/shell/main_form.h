@@ -100,7 +100,8 @@ class TMainForm : public QMainWindow {
   void SaveHistory();
   // Writes the active pane's text to a file; false (with the error shown) on failure.
   bool WriteChildTo(TMDIChild* child, const QString& path);
-  static FileDialogRequest DocumentDialog(const char* title);
+  // The frame's file dialog, starting where the user works.
+  FileDialogRequest DocumentDialog(const char* title) const;
 
   // Preview (toolbar picture) and the web pane size commands.
   void Image1Click();

@@ -51,8 +51,14 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   connect(this, &QWidget::windowTitleChanged, this, [this] { emit captionChanged(); });
 }
 
-void TMDIChild::CreateWebPane() {
-  WebBrowser1 = new webview::TUIWebBrowser(Splitter1);
+void TMDIChild::CreateWebPane(webview::TUIWebBrowser* replacing) {
+  WebBrowser1 = new webview::TUIWebBrowser;
+  // The new pane takes the place and the height of the one it replaces
+  // (which leaves the splitter and deletes itself).
+  if (replacing)
+    Splitter1->replaceWidget(Splitter1->indexOf(replacing), WebBrowser1);
+  else
+    Splitter1->addWidget(WebBrowser1);
   WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
   connect(WebBrowser1, &webview::TUIWebBrowser::DocumentComplete, this,
           [this](webview::TUIWebBrowser* sender, const QUrl&, bool) { WebBrowser1DocumentComplete(sender); });
@@ -63,10 +69,7 @@ void TMDIChild::CreateWebPane() {
             // A page that closes its view leaves a fresh, empty web pane, so
             // the window never holds a dangling one.
             if (closing != WebBrowser1) return;
-            const QList<int> sizes = Splitter1->sizes();
-            closing->hide();
-            CreateWebPane();
-            Splitter1->setSizes(sizes);
+            CreateWebPane(closing);
           });
 }
 
@@ -116,7 +119,7 @@ bool TMDIChild::FormCloseQuery() {
   if (!Memo1->Modified()) return true;
   return frame_->prompts().Message(
              "確認", "現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？",
-             Buttons::YesNoCancel, Icon::None) == Answer::Yes;
+             Buttons::YesNoCancel, Icon::None, Answer::No) == Answer::Yes;
 }
 
 void TMDIChild::closeEvent(QCloseEvent* event) {
@@ -152,7 +155,7 @@ void TMDIChild::WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender) {
   const QString url = WebBrowser1->LocationURL();
   if (url.isEmpty()) return;
   QComboBox* box = frame_->cmbURL();
-  if (!url.startsWith(QStringLiteral("fil"))) {
+  if (!url.startsWith(QStringLiteral("fil")) && ListableAddress(url.toStdString())) {
     bool listed = false;
     for (int i = 0; i < box->count(); ++i)
       if (box->itemText(i).compare(url, Qt::CaseInsensitive) == 0) listed = true;

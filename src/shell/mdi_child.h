@@ -46,7 +46,8 @@ class TMDIChild : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CreateWebPane();
+  // A new web pane, in the place of `replacing` when given.
+  void CreateWebPane(webview::TUIWebBrowser* replacing = nullptr);
   void WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender);
   void WebBrowser1NewWindow2(webview::TUIWebBrowser** target);
   TMainForm* frame_;

@@ -1,11 +1,10 @@
 #include "shell/preview.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <system_error>
 
 #include "base/atomic_file.h"
+#include "base/dialog_folder.h"
 #include "base/program_folder.h"
 #include "text/cp932.h"
 
@@ -128,63 +127,6 @@ std::string PreviewBytes(std::string_view page) {
   return out;
 }
 
-// --- registry ---------------------------------------------------------------
-
-PreviewRegistry& PreviewRegistry::Shared() {
-  static PreviewRegistry registry;
-  return registry;
-}
-
-bool PreviewRegistry::Stat(const std::string& path, Identity& out) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  out.device = st.st_dev;
-  out.inode = st.st_ino;
-  out.size = static_cast<unsigned long long>(st.st_size);
-  out.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec;
-  return true;
-}
-
-bool PreviewRegistry::IsOurs(const std::string& path) const {
-  auto it = files_.find(path);
-  if (it == files_.end()) return false;
-  Identity now;
-  return Stat(path, now) && now == it->second.identity;
-}
-
-void PreviewRegistry::Written(const std::string& path, const void* owner) {
-  Identity id;
-  if (!Stat(path, id)) return;
-  Record& r = files_[path];
-  r.identity = id;
-  r.owners.insert(owner);
-}
-
-int PreviewRegistry::Release(const void* owner) {
-  int deleted = 0;
-  for (auto it = files_.begin(); it != files_.end();) {
-    Record& r = it->second;
-    if (r.owners.erase(owner) == 0 || !r.owners.empty()) {
-      ++it;
-      continue;
-    }
-    Identity now;
-    if (Stat(it->first, now) && now == r.identity) {
-      std::error_code ec;
-      if (fs::remove(it->first, ec)) ++deleted;
-    }
-    it = files_.erase(it);
-  }
-  return deleted;
-}
-
-std::set<std::string> PreviewRegistry::FilesOf(const void* owner) const {
-  std::set<std::string> out;
-  for (const auto& [path, r] : files_)
-    if (r.owners.count(owner)) out.insert(path);
-  return out;
-}
-
 // --- preview ----------------------------------------------------------------
 
 namespace {
@@ -221,6 +163,7 @@ PreviewResult Image1Click(PreviewContext& c) {
       result.outcome = Outcome::Cancelled;
       return result;
     }
+    DialogFolder::Chosen(*chosen);
     // A failed save must not look like one that worked: the page stays
     // untitled and modified, the error is shown, and the preview goes on
     // through the fallback file.
@@ -240,6 +183,8 @@ PreviewResult Image1Click(PreviewContext& c) {
     std::error_code ec;
     fs::current_path(fs::path(state.PreviewFolder), ec);
     failed = static_cast<bool>(ec);
+    // The page's folder is now the one relative links are made from.
+    if (!failed) DialogFolder::Set(fs::path(state.PreviewFolder).lexically_normal().parent_path().string());
   }
   if (!failed) {
     // A file of the preview name that this program did not write is the

@@ -11,11 +11,10 @@
 // for the status bar. Conversion of a path to Shift-JIS, where some caller
 // needs one, happens in that caller (hemlo::text::Utf8ToCp932).
 #include <functional>
-#include <map>
-#include <set>
 #include <string>
 #include <string_view>
 
+#include "base/preview_record.h"
 #include "base/prompts.h"
 #include "text/edit_pane.h"
 
@@ -45,39 +44,9 @@ std::string ReplaceSeparators(std::string_view sjis_text, char target);
 // browser loads exactly that file: "/web/top.htm" -> "file:///web/top.htm".
 std::string FileUrlForPath(std::string_view absolute_path);
 
-// The preview files this process wrote, for which windows, and what each
-// file looked like right after the write (device, inode, size, time). A file
-// that carries a preview name but is not in here, or was changed by someone
-// else since we wrote it, belongs to the user: it is never overwritten nor
-// deleted. One registry serves all windows (Shared()).
-class PreviewRegistry {
- public:
-  static PreviewRegistry& Shared();
-
-  // True when `path` exists and is, unchanged, a file this process wrote.
-  bool IsOurs(const std::string& path) const;
-  // Records a file just written by `owner` (a document window's identity).
-  void Written(const std::string& path, const void* owner);
-  // The window is going away: deletes each preview file it wrote, when no
-  // other open window previewed through it and the file is still the one we
-  // wrote. Returns the number of files deleted. Failures to delete are ignored.
-  int Release(const void* owner);
-  // Files currently recorded for `owner` (tests, diagnostics).
-  std::set<std::string> FilesOf(const void* owner) const;
-
- private:
-  struct Identity {
-    unsigned long long device = 0, inode = 0, size = 0;
-    long long mtime_ns = 0;
-    bool operator==(const Identity&) const = default;
-  };
-  struct Record {
-    Identity identity;
-    std::set<const void*> owners;
-  };
-  static bool Stat(const std::string& path, Identity& out);
-  std::map<std::string, Record> files_;
-};
+// The record of preview files this program wrote (one for all windows, kept
+// across runs): see base/preview_record.h.
+using PreviewRegistry = ::hemlo::PreviewRecord;
 
 // True when the page names its own encoding where a browser looks for it: a
 // byte-order mark, or a <meta> carrying "charset" before the body.

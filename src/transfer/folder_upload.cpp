@@ -6,6 +6,7 @@
 #include <set>
 #include <system_error>
 
+#include "base/preview_record.h"
 #include "ftp/id_exception.h"
 #include "text/cp932.h"
 
@@ -20,6 +21,9 @@ std::string FolderNotCreated(std::string_view rel) {
 std::string CannotUploadRoot() { return "ルートフォルダはフォルダアップロードできません"; }
 std::string FolderUnreadable(std::string_view path) {
   return "「" + std::string(path) + "」\r\nの中身を読めないため、スキップします";
+}
+std::string DoneWithoutPreviewCopies(int count) {
+  return "完了（ﾌﾟﾚﾋﾞｭｰ用のﾌｧｲﾙ " + std::to_string(count) + " 個は送っていません）";
 }
 }  // namespace texts
 
@@ -100,6 +104,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   BusyScope busy(ctx.host);
   WorkProgress progress(ctx.ftp, ctx.host);
   bool stopped = false;
+  int preview_copies = 0;
 
   try {
     // Folders that do not exist remotely after this phase; nothing below
@@ -142,9 +147,14 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
       ctx.prompts.ProcessEvents();
     }
 
-    const int count = static_cast<int>(tree.FileList.size());
+    // Preview copies this program wrote beside the pages stay at home.
+    std::vector<std::string> files;
+    for (const std::string& file : tree.FileList)
+      if (PreviewRecord::Shared().IsOurs(file)) ++preview_copies;
+      else files.push_back(file);
+    const int count = static_cast<int>(files.size());
     int i = 0;
-    for (const std::string& file : tree.FileList) {
+    for (const std::string& file : files) {
       if (stopped) break;
       ++i;
       if (StopTest(ctx)) {
@@ -177,7 +187,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
   }
-  ctx.host.SetStatusText(texts::kDone);
+  ctx.host.SetStatusText(preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies) : texts::kDone);
   ctx.host.UncheckSelectAll();
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }

@@ -38,6 +38,8 @@ namespace texts {
 std::string FolderNotCreated(std::string_view rel);
 std::string CannotUploadRoot();
 std::string FolderUnreadable(std::string_view path);
+// The end of an upload that left the program's preview copies at home.
+std::string DoneWithoutPreviewCopies(int count);
 }  // namespace texts
 
 }  // namespace hemlo::transfer

@@ -44,6 +44,11 @@ void TFtp1::RefreshRemoteList() {
     items.append(item);
   }
   ListView1->addTopLevelItems(items);
+  // The date column shows the whole date and time.
+  int date_width = ListView1->columnWidth(1);
+  for (const QTreeWidgetItem* item : items)
+    date_width = qMax(date_width, ListView1->fontMetrics().horizontalAdvance(item->text(1)) + 12);
+  ListView1->setColumnWidth(1, date_width);
   // Listing order until the next header click.
   ListView1->header()->setSortIndicatorShown(false);
   ListView1->setUpdatesEnabled(true);

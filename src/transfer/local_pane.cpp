@@ -19,6 +19,7 @@
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
 #include "transfer/local_paths.h"
+#include "transfer/local_trash.h"
 
 namespace hemlo {
 namespace {
@@ -209,10 +210,10 @@ void TFtp1::mnuDeleteFolderClick() {
   if (parent.isEmpty()) return;  // the root folder is never deleted
   // The desktop trash asks nothing itself, so the question is ours.
   if (prompts_->Message("ﾌｫﾙﾀﾞ削除", U(old) + " をごみ箱に移動します。\n\n   よろしいですか？", Buttons::YesNo,
-                        Icon::Warning) != Answer::Yes)
+                        Icon::Warning, Answer::No) != Answer::Yes)
     return;
   SetLocalFolder(parent);
-  if (!QFile::moveToTrash(old)) {
+  if (!transfer::MoveToTrash(U(old))) {
     ShowPlain(QStringLiteral("ﾌｫﾙﾀﾞ削除失敗"));
     RefreshLocalLists();
     return;
@@ -242,7 +243,7 @@ void TFtp1::mnuDeleteFilesClick() {
   const std::vector<std::string> names = SelectedLocalNames();
   if (names.empty()) return;
   if (prompts_->Message("警告", names.front() + "を削除します。\n\n   よろしいですか？", Buttons::YesNoCancel,
-                        Icon::Warning) != Answer::Yes)
+                        Icon::Warning, Answer::No) != Answer::Yes)
     return;
   const std::string base = transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8);
   for (const auto& n : names) QFile::remove(Q(base + n));  // a file that stays is simply listed again

@@ -41,7 +41,7 @@ int CompareText(const std::string& a, const std::string& b) {
 
 bool ConfirmWarning(TransferContext& ctx, const std::string& name) {
   return ctx.prompts.Message(texts::kWarningCaption, texts::ConfirmDelete(DisplayName(name)),
-                             Buttons::YesNoCancel, Icon::Warning) == Answer::Yes;
+                             Buttons::YesNoCancel, Icon::Warning, Answer::No) == Answer::Yes;
 }
 
 const RemoteRow* FirstSelected(const std::vector<RemoteRow>& rows) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <locale>
+#include <optional>
 
 namespace hemlo::transfer {
 
@@ -56,13 +57,44 @@ int CollateUtf8(const std::string& a, const std::string& b) {
   return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
+namespace {
+// The value of a size cell (blanks, digits and thousands commas); nullopt
+// for any other text.
+std::optional<unsigned long long> SizeValue(std::string_view cell) {
+  unsigned long long value = 0;
+  bool digits = false;
+  for (char c : cell) {
+    if (c == ' ' || c == ',') {
+      if (digits && c == ' ') return std::nullopt;  // blanks only lead
+      continue;
+    }
+    if (c < '0' || c > '9') return std::nullopt;
+    if (value > (~0ULL - 9) / 10) return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    digits = true;
+  }
+  if (!digits) return std::nullopt;
+  return value;
+}
+
+// Sizes compare as numbers, so "1,200,000,000" follows "123,456" however
+// wide the cells are; other cells, and a size against other text, as text.
+int CompareCells(std::string_view a, std::string_view b) {
+  const auto x = SizeValue(a);
+  const auto y = SizeValue(b);
+  if (x && y) return *x < *y ? -1 : (*x > *y ? 1 : 0);
+  if (x || y) return x ? 1 : -1;
+  return CompareTextAscii(a, b);
+}
+}  // namespace
+
 int CompareRows(const SortState& state, const std::vector<std::string>& a, const std::vector<std::string>& b,
                 const NameCollator& names) {
   const size_t col = static_cast<size_t>(state.SortColumn < 0 ? 0 : state.SortColumn);
   static const std::string kEmpty;
   const std::string& x = col < a.size() ? a[col] : kEmpty;
   const std::string& y = col < b.size() ? b[col] : kEmpty;
-  int r = col == 0 ? names(x, y) : CompareTextAscii(x, y);
+  int r = col == 0 ? names(x, y) : CompareCells(x, y);
   if (state.SortDirection < 0) r = -r;
   return r;
 }

@@ -219,11 +219,16 @@ void TUIWebBrowser::ForwardKey(HookedKey& key, bool& handled) {
 bool TUIWebBrowser::OnNavigationRequest(const QUrl& url, QWebEnginePage::NavigationType type,
                                         bool main_frame) {
   last_translated_url_ = url.toString();
-  // Addresses the program itself passes (previews, the address box) never
-  // close the view: a document kept in a folder such as "closet" must still
-  // preview. Pages that navigate to a "close" address do.
-  if (type != QWebEnginePage::NavigationTypeTyped &&
-      UrlRequestsClose(last_translated_url_.toStdString())) {
+  // Only a page's own link or script may close its view; addresses the
+  // program passes (previews, the address box), reloads and frames never do.
+  NavigationOrigin origin = NavigationOrigin::Other;
+  if (type == QWebEnginePage::NavigationTypeLinkClicked || type == QWebEnginePage::NavigationTypeOther)
+    origin = NavigationOrigin::PageLinkOrScript;
+  else if (type == QWebEnginePage::NavigationTypeTyped)
+    origin = NavigationOrigin::Program;
+  else if (type == QWebEnginePage::NavigationTypeReload)
+    origin = NavigationOrigin::Reload;
+  if (NavigationClosesView(url.toString(QUrl::FullyEncoded).toStdString(), origin, main_frame)) {
     ScheduleClose();
     return false;
   }

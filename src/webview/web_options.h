@@ -102,10 +102,38 @@ constexpr bool ShowsStandardContextMenu(const WebOptions& options) {
   return !options.IeNoContext;
 }
 
-// A navigation whose address contains "close" (anywhere, case as written)
-// makes its view close itself once the navigation callback has returned.
+// An address that asks the view to close: its last path segment, or its
+// whole scheme-specific part, is "close" in any case ("about:close",
+// "http://example.jp/app/Close?x=1"). "enclosed.htm" or a folder named
+// "closet" are ordinary pages.
 constexpr bool UrlRequestsClose(std::string_view url) {
-  return url.find("close") != std::string_view::npos;
+  auto is_close = [](std::string_view s) {
+    constexpr std::string_view kClose = "close";
+    if (s.size() != kClose.size()) return false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      const char c = s[i] >= 'A' && s[i] <= 'Z' ? static_cast<char>(s[i] - 'A' + 'a') : s[i];
+      if (c != kClose[i]) return false;
+    }
+    return true;
+  };
+  std::string_view rest = url.substr(0, url.find_first_of("?#"));
+  const std::size_t colon = rest.find(':');
+  const std::size_t slash = rest.find('/');
+  if (colon != std::string_view::npos && (slash == std::string_view::npos || colon < slash))
+    rest.remove_prefix(colon + 1);
+  if (is_close(rest)) return true;
+  const std::size_t last = rest.rfind('/');
+  return last != std::string_view::npos && is_close(rest.substr(last + 1));
+}
+
+// How a navigation was started, as far as the close rule cares.
+enum class NavigationOrigin { PageLinkOrScript, Program, Reload, Other };
+
+// The view closes only for a top-level navigation that the page itself
+// starts (a link or its script) to a close address; never for sub-frames,
+// reloads, or addresses the program passes.
+constexpr bool NavigationClosesView(std::string_view url, NavigationOrigin origin, bool main_frame) {
+  return main_frame && origin == NavigationOrigin::PageLinkOrScript && UrlRequestsClose(url);
 }
 
 }  // namespace hemlo::webview

@@ -1,12 +1,15 @@
 #include "authoring/authoring_commands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "authoring/menu_items.h"
+#include "base/dialog_folder.h"
 
 #include "authoring_fixture.h"
 #include "support/scripted_prompts.h"
@@ -688,10 +691,12 @@ class FileNameTest : public ::testing::Test {
     std::filesystem::create_directories(root_ / "site" / "img");
     std::filesystem::create_directories(root_ / "pics");
     std::filesystem::current_path(root_ / "site");
+    DialogFolder::Set(std::nullopt);
   }
   void TearDown() override {
     std::filesystem::current_path(saved_);
     std::filesystem::remove_all(root_);
+    DialogFolder::Set(std::nullopt);
   }
   std::string Insert(const std::string& chosen) {
     Bench b;
@@ -728,6 +733,25 @@ TEST_F(FileNameTest, CancelAndUnrepresentableNamesInsertNothing) {
   EXPECT_EQ(Insert(root_.string() + "/site/\xED\x95\x9C.gif"), "[]");  // Hangul 한
   ASSERT_EQ(asked_.size(), 2u);
   EXPECT_EQ(asked_[1].kind, "message");
+}
+
+TEST_F(FileNameTest, BaseIsTheFolderOfTheFileLastChosenAndOtherMountsKeepTheFullName) {
+  const std::string site = (root_ / "site").string();
+  DialogFolder::Chosen(site + "/index.htm");
+  std::filesystem::current_path(root_ / "pics");  // the process's folder plays no part
+  EXPECT_EQ(Insert(site + "/img/a.gif"), "[img/a.gif]");
+  EXPECT_EQ(asked_[0].text, site);                  // the dialog starts there too
+  EXPECT_EQ(DialogFolder::Last(), site);            // and its own choice does not move it
+
+  // A separate mount is another drive.
+  const std::filesystem::path shm = "/dev/shm";
+  struct stat a {}, b {};
+  if (::stat(shm.c_str(), &a) != 0 || ::stat(site.c_str(), &b) != 0 || a.st_dev == b.st_dev)
+    GTEST_SKIP() << "no second mount";
+  const std::filesystem::path other = shm / ("hemlo_fn_" + std::to_string(::getpid()) + ".gif");
+  std::ofstream(other.string()) << "x";
+  EXPECT_EQ(Insert(other.string()), "[" + other.string() + "]");
+  std::filesystem::remove(other);
 }
 
 TEST(RelativeFileName, Rules) {

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "authoring/disp_cap_form.h"
+#include "base/qt_prompts.h"
 #include "form_test_support.h"
 
 namespace hemlo::authoring::testing {
@@ -100,6 +101,21 @@ TEST_F(DispCapTest, EachPickTakesANewSnapshot) {
   c<QPushButton>("Button5")->click();
   EXPECT_EQ(a.pixelColor(a.rect().center()), QColor(Qt::white));
   EXPECT_EQ(Sliders(), (std::array<int, 3>{0, 0, 255}));
+}
+
+TEST_F(DispCapTest, TheSnapshotNeverShowsAMessageBoxClosedJustBefore) {
+  QtPrompts real(white_.get());
+  QRect box;
+  WhenModal([&](QWidget* w) {
+    box = w->frameGeometry();
+    QTest::keyClick(w, Qt::Key_Return);
+  });
+  real.Message("確認", "マウスの形が十字形になったら、\r\n取得したい色のところでクリックしてください", Buttons::Ok,
+               Icon::Information);
+  const QImage shot = GrabDesktop(QGuiApplication::primaryScreen()).toImage();
+  ASSERT_FALSE(box.isEmpty());
+  for (const QPoint& at : {box.center(), box.topLeft() + QPoint(8, 8), box.bottomRight() - QPoint(8, 8)})
+    EXPECT_EQ(shot.pixelColor(at), QColor(Qt::white)) << at.x() << "," << at.y();
 }
 
 TEST_F(DispCapTest, FailedCaptureShowsErrorAndKeepsSliders) {

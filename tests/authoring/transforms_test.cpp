@@ -40,6 +40,8 @@ TEST(KanaToFullWidth, LeavesDoubleByteCharactersWithKanaRangeTrailBytes) {
   const std::string fw = "\x8A\xBF\x88\xA2\x88\xDE\x93\xDF\x83\xA1\x8F\xB6";
   EXPECT_EQ(KanaToFullWidth(fw), fw);
   EXPECT_EQ(KanaToFullWidth(fw + S("ｶﾞ")), fw + S("ガ"));
+  // A lead byte of an unassigned row still takes the next byte as its trail.
+  EXPECT_EQ(KanaToFullWidth("\x41\x85\xB6\xB6\xFD\x81"), "\x41\x85\xB6\x83\x4A\xFD\x81");
 }
 
 TEST(IsHalfWidthKana, RangeAndMarks) {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
@@ -21,6 +22,7 @@
 #include <fstream>
 
 #include "app/startup.h"
+#include "base/dialog_folder.h"
 #include "base/program_folder.h"
 #include "support/scripted_prompts.h"
 #include "shell/main_form.h"
@@ -109,6 +111,7 @@ TEST_F(Frame, CloseQueryOnlyYesCloses) {
   EXPECT_EQ(prompts_.asked[0].caption, "確認");
   EXPECT_EQ(prompts_.asked[0].text, "現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？");
   EXPECT_EQ(prompts_.asked[0].buttons, Buttons::YesNoCancel);
+  EXPECT_EQ(prompts_.asked[0].default_button, Answer::No);  // Enter keeps the page
   // An unmodified window closes without a question.
   frame_->OpenDocument(QString());
   frame_->FileCloseItemClick();
@@ -216,15 +219,28 @@ TEST_F(Frame, PreviewShowsRelativeImagesAndClosingRemovesThePreviewFile) {
 
 TEST_F(Frame, APageThatClosesItsViewLeavesAUsableWebPane) {
   const QString dir = folder_.path();
-  std::ofstream((dir + "/go.html").toStdString()) << "<script>location.href='closeme.html';</script>";
-  std::ofstream((dir + "/closeme.html").toStdString()) << "bye";
+  QDir(dir).mkpath(QStringLiteral("sub"));
+  // A link to a page whose name merely holds "close", and a frame sent to a
+  // "close" address, leave the view alone.
+  std::ofstream((dir + "/go.html").toStdString())
+      << "<a id=a href='enclosed.htm'>x</a><script>document.getElementById('a').click();</script>";
+  std::ofstream((dir + "/enclosed.htm").toStdString())
+      << "<iframe src='sub/close' onload=\"document.title='framed'\"></iframe>";
+  std::ofstream((dir + "/sub/close").toStdString()) << "frame";
   std::ofstream((dir + "/after.html").toStdString()) << "<title>after</title>ok";
   frame_->OpenUrl(QUrl::fromLocalFile(dir + "/go.html").toString());
   TMDIChild* child = frame_->ActiveChild();
   ASSERT_NE(child, nullptr);
   QPointer<webview::TUIWebBrowser> first(child->WebBrowser1);
+  QTRY_COMPARE_WITH_TIMEOUT(first->LocationName(), QStringLiteral("framed"), 20000);
+  ASSERT_TRUE(first);
+  const int height = first->height();
+  ASSERT_GT(height, 0);
+  // The page's own script going to "close" closes it.
+  first->page()->runJavaScript(QStringLiteral("location.href='sub/close';"));
   QTRY_VERIFY_WITH_TIMEOUT(!first, 20000);
   ASSERT_NE(child->WebBrowser1, nullptr);
+  QTRY_COMPARE_WITH_TIMEOUT(child->WebBrowser1->height(), height, 2000);
   frame_->OpenUrl(QUrl::fromLocalFile(dir + "/after.html").toString());
   QTRY_COMPARE_WITH_TIMEOUT(child->WebBrowser1->LocationName(), QStringLiteral("after"), 20000);
 }
@@ -243,6 +259,59 @@ TEST_F(Frame, TransferToolOpensOnTheActivePagesFolder) {
   EXPECT_EQ(ftp->windowTitle(), QStringLiteral("Ferrox"));
   EXPECT_EQ(QString::fromStdString(ftp->LocalFolder()).remove(QRegularExpression("/$")), dir);
   ftp->hide();
+}
+
+TEST_F(Frame, FileDialogsStartWhereTheUserWorksAndSetTheLinkBase) {
+  DialogFolder::Set(std::nullopt);
+  QDir(folder_.path()).mkpath(QStringLiteral("site/img"));
+  QDir(folder_.path()).mkpath(QStringLiteral("other"));
+  const std::string site = folder_.filePath(QStringLiteral("site")).toStdString();
+  const std::string other = folder_.filePath(QStringLiteral("other")).toStdString();
+  std::ofstream(site + "/index.htm") << "x";
+  std::ofstream(site + "/img/a.gif") << "GIF";
+  prompts_.inputs = {site + "/index.htm", site + "/img/a.gif", other + "/b.htm", std::nullopt};
+  frame_->FileOpen1Execute();
+  TMDIChild* page = frame_->ActiveChild();
+  ASSERT_NE(page, nullptr);
+  page->Memo1->SetSelStart(0);
+  frame_->findChild<QAction*>(QStringLiteral("mnuInsertClick_0"))->trigger();  // ファイル名...
+  EXPECT_EQ(page->Memo1->Text(), "img/a.gifx");
+  frame_->FileSaveAsItemClick();
+  frame_->FileCloseItemClick();
+  QTRY_VERIFY_WITH_TIMEOUT(frame_->Children().isEmpty(), 2000);
+  frame_->FileOpen1Execute();
+  std::vector<std::string> started;
+  for (const auto& a : prompts_.asked) started.push_back(a.text);
+  // No page and no folder yet: home; then the page's folder; then, with no
+  // page open, the folder last used. Never the program's folder.
+  EXPECT_EQ(started, (std::vector<std::string>{qgetenv("HOME").toStdString(), site, site, other}));
+}
+
+TEST_F(Frame, MenusShowKeysAndNamesAsTheyAreAndIconsStayInside) {
+  // 開く(&O)... shows Ctrl+O, and the key still opens exactly one dialog.
+  EXPECT_EQ(frame_->action(FrameCommand::FileOpenItem)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  prompts_.inputs = {std::nullopt};
+  frame_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+  QTest::keyClick(frame_.get(), Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_EQ(prompts_.asked[0].kind, "open");
+
+  // A "&" in a history path is shown, not taken for a mnemonic.
+  const QString page = folder_.filePath(QStringLiteral("Q&A.htm"));
+  std::ofstream(page.toStdString()) << "x";
+  frame_->OpenDocument(page);
+  EXPECT_EQ(frame_->history_action(0)->iconText(), page);
+
+  // すべて整列 after すべてを最小化 keeps every icon inside the client area.
+  frame_->resize(420, 500);
+  for (int i = 0; i < 6; ++i) frame_->OpenDocument(QString());
+  frame_->action(FrameCommand::WindowMinimizeAll)->trigger();
+  frame_->action(FrameCommand::WindowArrangeAll)->trigger();
+  auto* area = frame_->findChild<QMdiArea*>();
+  ASSERT_NE(area, nullptr);
+  for (QMdiSubWindow* w : area->subWindowList())
+    EXPECT_TRUE(area->viewport()->rect().contains(w->geometry())) << w->geometry().x() << "," << w->geometry().y();
 }
 
 TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
@@ -303,6 +372,19 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   QTRY_VERIFY_WITH_TIMEOUT(child->WebBrowser1->LocationURL().startsWith(QStringLiteral("file:")), 20000);
   QTest::qWait(300);
   EXPECT_EQ(frame_->cmbURL()->count(), listed);
+
+  // Text without a scheme is read as a web address and never closes the
+  // window; a blank page is never listed.
+  TMDIChild* active = frame_->ActiveChild();
+  frame_->cmbURL()->setEditText(QStringLiteral("127.0.0.1:%1/index.html").arg(port));
+  QTest::keyClick(frame_->cmbURL()->lineEdit(), Qt::Key_Return);
+  ASSERT_EQ(frame_->Children().size(), 2);
+  QTRY_COMPARE_WITH_TIMEOUT(active->WebBrowser1->LocationURL(), address, 20000);
+  active->WebBrowser1->Navigate(QStringLiteral("about:blank"));
+  QTRY_COMPARE_WITH_TIMEOUT(active->WebBrowser1->LocationURL(), QStringLiteral("about:blank"), 20000);
+  QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->currentIndex(), 0, 20000);
+  for (int i = 0; i < frame_->cmbURL()->count(); ++i)
+    EXPECT_NE(frame_->cmbURL()->itemText(i), QStringLiteral("about:blank"));
   frame_->resize(900, 650);
   QTest::qWait(300);
   const char* build = std::getenv("HEMLO_BUILD_DIR");

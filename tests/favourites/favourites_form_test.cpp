@@ -29,6 +29,8 @@ struct FakeHost : FavouritesHost {
   std::string ActivePageUrl() const override { return has_document ? url : ""; }
   std::string ActivePageTitle() const override { return has_document ? title : ""; }
   void OpenUrl(const std::string& u) override { opened.push_back(u); }
+  void ShowStatus(const std::string& text) override { status.push_back(text); }
+  std::vector<std::string> status;
 };
 
 class FavouritesFormTest : public ::testing::Test {
@@ -148,20 +150,36 @@ TEST_F(FavouritesFormTest, TitleWithADoubleQuoteSurvivesSaveAndReload) {
   again.ReleaseRecords();
 }
 
-TEST_F(FavouritesFormTest, TitlesAreStoredInShiftJisOrRefused) {
+TEST_F(FavouritesFormTest, TitlesAreStoredInShiftJisWithWhatItLacksReplaced) {
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();
   form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
-  host_.title = "\xE6\x97\xA5\xE6\x9C\xAC\xE3\x80\x9C";  // "日本" + U+301C WAVE DASH
-  form.Add2->trigger();
-  host_.title = "\xF0\x9F\x98\x80";  // an emoji: no Shift-JIS form
-  form.Add2->trigger();
-  ASSERT_EQ(prompts_.asked.size(), 1u);
-  EXPECT_EQ(prompts_.asked[0].kind, "error");
+  struct Case {
+    std::string title, url;
+    std::string title_bytes, url_bytes;
+    bool noted;
+  };
+  const Case cases[] = {
+      // "日本" + U+301C WAVE DASH, which CP932 holds as its twin U+FF5E.
+      {"\xE6\x97\xA5\xE6\x9C\xAC\xE3\x80\x9C", "https://example.jp/",
+       text::Sjis("日本") + "\x81\x60", "https://example.jp/", false},
+      {"Le caf\xC3\xA9 \xC2\xA9 \xE2\x80\x93 \xF0\x9F\x98\x80", "https://example.jp/caf\xC3\xA9/\xE6\x97\xA5",
+       "Le caf? ? ? ?", "https://example.jp/caf%C3%A9/" + text::Sjis("日"), true},
+  };
+  for (const Case& c : cases) {
+    host_.title = c.title;
+    host_.url = c.url;
+    host_.status.clear();
+    form.Add2->trigger();
+    EXPECT_EQ(host_.status.size(), c.noted ? 1u : 0u) << c.title;
+  }
+  EXPECT_TRUE(prompts_.asked.empty());
   form.Button2->click();
-  EXPECT_NE(FileBytes().find(text::Sjis("日本") + "\x81\x60"), std::string::npos);
-  EXPECT_EQ(SplitLines(FileBytes()).size(), 5u);
+  for (const Case& c : cases)
+    EXPECT_NE(FileBytes().find(FormatRow(text::Sjis("おすすめ"), c.title_bytes, c.url_bytes)), std::string::npos)
+        << FileBytes();
+  EXPECT_EQ(SplitLines(FileBytes()).size(), 6u);
 }
 
 TEST_F(FavouritesFormTest, TitleBarCloseDiscardsADeletion) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -172,6 +173,22 @@ TEST(CategoryNameTest, DuplicatesInAnotherLetterCaseAreFound) {
   EXPECT_FALSE(CategoryExists(names, "New"));
   EXPECT_EQ(CompareIgnoringCase("abc", "ABD"), -1);
   EXPECT_EQ(CompareIgnoringCase("ABC", "abc"), 0);
+}
+
+TEST(FavouritesSortTest, FollowsTheLocalesCollationIgnoringCase) {
+  const char* saved = std::getenv("LC_ALL");
+  const std::string restore = saved ? saved : "";
+  std::vector<FavouriteCategory> tree;
+  for (const char* name : {"カタカナ", "キ", "ｶﾀｶﾅ", "b", "B", "a"}) tree.push_back({Sjis(name), {{"t", "u"}}});
+  for (const char* locale : {"ja_JP.UTF-8", "C"}) {
+    ::setenv("LC_ALL", locale, 1);
+    std::vector<std::string> names;
+    for (const std::string& row : RowsToSave(tree, {})) names.push_back(ParseRow(row)->category);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "B", Sjis("カタカナ"), Sjis("ｶﾀｶﾅ"), Sjis("キ")}))
+        << locale;
+  }
+  if (saved) ::setenv("LC_ALL", restore.c_str(), 1);
+  else ::unsetenv("LC_ALL");
 }
 
 }  // namespace

@@ -240,6 +240,30 @@ TEST_F(PreviewTest, FailedSaveIsShownAndPageStaysUntitled) {
   EXPECT_EQ(Slurp(Fallback()), PreviewBytes("<p>x</p>"));
 }
 
+TEST_F(PreviewTest, ALeftoverOfAnEarlierRunIsReusedAndRemovedUnlessTheUserChangedIt) {
+  const std::string state = (root_ / "prog" / "record").string();
+  for (const bool user_changed_it : {false, true}) {
+    std::string caption = Site("top.htm");
+    FakePane pane("<p>x</p>");
+    {
+      PreviewRegistry earlier_run([&] { return state; });
+      PreviewContext c = Context(&pane, &caption, &win1_);
+      c.registry = &earlier_run;
+      ASSERT_FALSE(Image1Click(c).used_fallback);
+    }  // the run ends without closing its window
+    if (user_changed_it) {
+      ASSERT_TRUE(WriteFileAtomically(Site("topbak.htm"), "user's now"));
+    }
+    PreviewRegistry next_run([&] { return state; });
+    PreviewContext c = Context(&pane, &caption, &win2_);
+    c.registry = &next_run;
+    EXPECT_EQ(Image1Click(c).used_fallback, user_changed_it);
+    EXPECT_EQ(DocumentWindowDestroyed(state_, caption, &win2_, &next_run), user_changed_it ? 0 : 1);
+    EXPECT_EQ(fs::exists(Site("topbak.htm")), user_changed_it);
+    fs::remove(Site("topbak.htm"));
+  }
+}
+
 TEST_F(PreviewTest, UsersOwnFileOfThePreviewNameIsNeverTouched) {
   ASSERT_TRUE(WriteFileAtomically(Site("topbak.htm"), "user's own"));
   FakePane pane("<p>mine</p>");

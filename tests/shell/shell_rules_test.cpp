@@ -35,6 +35,29 @@ TEST(FrameRules, FolderOfPath) {
   EXPECT_EQ(FolderOfPath(""), "");
 }
 
+TEST(FrameRules, AddressTextIsReadAsTheUserMeansIt) {
+  struct Case {
+    const char* text;
+    bool local_file;
+    AddressKind kind;
+  };
+  const Case cases[] = {
+      {"http://example.jp/", false, AddressKind::AsTyped},
+      {"HTTPS://example.jp/", false, AddressKind::AsTyped},
+      {"about:blank", false, AddressKind::AsTyped},
+      {"file:///web/top.htm", false, AddressKind::AsTyped},
+      {"gopher://x/", false, AddressKind::AsTyped},
+      {"127.0.0.1:2111/pop.html", false, AddressKind::Web},
+      {"localhost:8080/a.html", false, AddressKind::Web},
+      {"www.example.jp", false, AddressKind::Web},
+      {"/web/top.htm", true, AddressKind::LocalFile},
+      {"site/a:b.htm", true, AddressKind::LocalFile},
+  };
+  for (const Case& c : cases) EXPECT_EQ(KindOfAddressText(c.text, c.local_file), c.kind) << c.text;
+  EXPECT_FALSE(ListableAddress("about:blank"));
+  EXPECT_TRUE(ListableAddress("http://example.jp/"));
+}
+
 TEST(Indent, LeadingRunOfBlanks) {
   EXPECT_EQ(LeadingIndent("\t\tabc"), "\t\t");
   EXPECT_EQ(LeadingIndent("\x81\x40\x81\x40"), "\x81\x40\x81\x40");  // only full-width spaces

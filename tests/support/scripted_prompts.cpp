@@ -5,8 +5,8 @@
 namespace hemlo {
 
 Answer ScriptedPrompts::Message(const std::string& caption, const std::string& text,
-                                Buttons buttons, Icon icon) {
-  asked.push_back({"message", caption, text, buttons, icon});
+                                Buttons buttons, Icon icon, Answer default_button) {
+  asked.push_back({"message", caption, text, buttons, icon, default_button});
   if (next_answer_ >= answers.size())
     throw std::logic_error("ScriptedPrompts: no answer left for \"" + text + "\"");
   return answers[next_answer_++];
@@ -29,12 +29,12 @@ std::optional<std::string> ScriptedPrompts::Input(const std::string& caption,
 }
 
 std::optional<std::string> ScriptedPrompts::OpenFile(const FileDialogRequest& request) {
-  asked.push_back({"open", request.title, "", Buttons::OkCancel, Icon::None});
+  asked.push_back({"open", request.title, request.initial_path, Buttons::OkCancel, Icon::None});
   return NextInput();
 }
 
 std::optional<std::string> ScriptedPrompts::SaveFile(const FileDialogRequest& request) {
-  asked.push_back({"save", request.title, "", Buttons::OkCancel, Icon::None});
+  asked.push_back({"save", request.title, request.initial_path, Buttons::OkCancel, Icon::None});
   return NextInput();
 }
 

@@ -16,9 +16,10 @@ class ScriptedPrompts : public Prompts {
   struct Asked {
     std::string kind;  // "message", "error", "input", "open", "save"
     std::string caption;
-    std::string text;
+    std::string text;  // for "open" and "save": the folder the dialog starts in
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
+    Answer default_button = Answer::Yes;
   };
 
   std::vector<Answer> answers;                     // for Message
@@ -26,8 +27,8 @@ class ScriptedPrompts : public Prompts {
   std::vector<Asked> asked;
   std::function<void()> on_process_events;
 
-  Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
-                 Icon icon) override;
+  Answer Message(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                 Answer default_button = Answer::Yes) override;
   void Error(const std::string& text) override;
   std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                    const std::string& initial) override;

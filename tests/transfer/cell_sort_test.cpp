@@ -60,6 +60,11 @@ TEST(SortRules, SizesByMagnitudeDatesAsText) {
   EXPECT_EQ(rows[0][0], "b");
   EXPECT_EQ(rows[1][0], "c");
   EXPECT_EQ(rows[2][0], "a");
+  // Wider than the padding, or with no padding at all, still by value.
+  const auto wide = Sorted({{"g", "", SizeCellText(1200000000)}, {"m", "", "123,456"}, {"d", "", ""}}, s);
+  EXPECT_EQ(wide[0][0], "d");
+  EXPECT_EQ(wide[1][0], "m");
+  EXPECT_EQ(wide[2][0], "g");
   s.HeaderClick(1);
   s.HeaderClick(1);  // descending
   const auto by_date = Sorted({{"x", "2024/01/05"}, {"y", "2024/01/05 10:00:00"}, {"z", "2023/12/31 23:00:00"}}, s);

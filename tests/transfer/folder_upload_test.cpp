@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "base/preview_record.h"
+#include "base/program_folder.h"
 #include "ops_test_support.h"
 #include "text/cp932.h"
 #include "transfer/folder_upload.h"
@@ -50,6 +52,23 @@ TEST(FolderUploadWire, ListsOncePerParentCreatesMissingFoldersThenUploads) {
               ElementsAre("ｱｯﾌﾟﾛｰﾄﾞ中...", (run.site() / "index.htm").string() + "(1/2)",
                           (run.site() / "img" / "a.gif").string() + "(2/2)", "完了"));
   EXPECT_TRUE(run.prompts.asked.empty());
+}
+
+TEST(FolderUploadWire, PreviewCopiesOfThisProgramStayAtHome) {
+  FakeRun run;
+  const fs::path previous = ProgramFolder();
+  SetProgramFolder(run.local.path());
+  WriteFile(run.site() / "index.htm", "<html>");
+  WriteFile(run.site() / "indexbak.htm", "preview");
+  WriteFile(run.site() / "userbak.htm", "the user's own file");
+  PreviewRecord::Shared().Written((run.site() / "indexbak.htm").string(), &run);
+  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_EQ(PreviewRecord::Shared().Release(&run), 1);
+  EXPECT_THAT(run.server.CommandsAfterLogin(),
+              ElementsAre("LIST", "MKD site", "STOR site/index.htm", "STOR site/userbak.htm", "PWD", "LIST",
+                          "QUIT"));
+  EXPECT_EQ(run.host.statuses.back(), "完了（ﾌﾟﾚﾋﾞｭｰ用のﾌｧｲﾙ 1 個は送っていません）");
+  SetProgramFolder(previous);
 }
 
 TEST(FolderUploadWire, SiblingsShareOneListingAndExistingFoldersAreReused) {

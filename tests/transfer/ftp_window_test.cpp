@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -246,6 +247,32 @@ TEST_F(FtpWindowTest, LocalFolderMenus) {
   w->mnuDeleteFolderClick();
   EXPECT_EQ(w->LocalFolder(), (local->path() / "renamed").string());
   EXPECT_TRUE(fs::exists(local->path() / "renamed"));
+  EXPECT_EQ(prompts.asked.back().default_button, Answer::No);
+
+  // "Yes" moves it into the user's trash as the desktop lays it out, also
+  // for a user who has none yet, and leaves the working folder alone.
+  const fs::path data = local->path() / "data";
+  const fs::path work = local->path() / "work";
+  fs::create_directories(work);
+  const fs::path cwd = fs::current_path();
+  const char* old_data = std::getenv("XDG_DATA_HOME");
+  const std::string saved_data = old_data ? old_data : "";
+  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+  fs::current_path(work);
+  prompts.answers.push_back(Answer::Yes);
+  w->mnuDeleteFolderClick();
+  fs::current_path(cwd);
+  if (old_data) ::setenv("XDG_DATA_HOME", saved_data.c_str(), 1);
+  else ::unsetenv("XDG_DATA_HOME");
+  EXPECT_FALSE(fs::exists(local->path() / "renamed"));
+  EXPECT_TRUE(fs::exists(data / "Trash" / "files" / "renamed" / "c.htm"));
+  std::ifstream info(data / "Trash" / "info" / "renamed.trashinfo");
+  std::string first, path;
+  std::getline(info, first);
+  std::getline(info, path);
+  EXPECT_EQ(first, "[Trash Info]");
+  EXPECT_EQ(path, "Path=" + (local->path() / "renamed").string());
+  EXPECT_TRUE(fs::is_empty(work));
 }
 
 // ---- against a real server ----
@@ -302,6 +329,9 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
   EXPECT_EQ(w->StatusText(), QString());
   EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 4);
+  // The date column is wide enough for the whole date and time.
+  const QTreeWidgetItem* dated = Row(Ui(w).ListView1, "mid.htm");
+  EXPECT_GE(Ui(w).ListView1->columnWidth(1), Ui(w).ListView1->fontMetrics().horizontalAdvance(dated->text(1)));
   // Sort by size: padding makes text order the order of magnitude.
   w->ColumnClick(Ui(w).ListView1, 2);
   const QStringList sizes = Column(Ui(w).ListView1, 2);

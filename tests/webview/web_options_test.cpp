@@ -97,11 +97,30 @@ TEST(EngineBehaviour, EachRestrictingOption) {
   EXPECT_EQ(silent, BehaviourFor(WebOptions{}));
 }
 
-TEST(CloseAddress, ContainsCloseAnywhereCaseAsWritten) {
-  EXPECT_TRUE(UrlRequestsClose("about:close"));
-  EXPECT_TRUE(UrlRequestsClose("http://example.com/x?do=closewindow"));
-  EXPECT_FALSE(UrlRequestsClose("http://example.com/CLOSE"));
-  EXPECT_FALSE(UrlRequestsClose("file:///web/topbak.htm"));
+TEST(CloseAddress, OnlyAPagesOwnTopLevelNavigationToACloseAddress) {
+  using O = NavigationOrigin;
+  struct Case {
+    const char* url;
+    O origin;
+    bool main_frame;
+    bool closes;
+  };
+  const Case cases[] = {
+      {"about:close", O::PageLinkOrScript, true, true},
+      {"http://example.com/app/CLOSE", O::PageLinkOrScript, true, true},
+      {"file:///web/close?x=1#y", O::PageLinkOrScript, true, true},
+      {"close", O::PageLinkOrScript, true, true},
+      {"http://example.com/x?do=closewindow", O::PageLinkOrScript, true, false},
+      {"file:///web/enclosed.htm", O::PageLinkOrScript, true, false},
+      {"file:///closet/topbak.htm", O::PageLinkOrScript, true, false},
+      {"http://example.com/close/", O::PageLinkOrScript, true, false},
+      {"http://close/", O::PageLinkOrScript, true, false},
+      {"http://example.com/close", O::PageLinkOrScript, false, false},  // a frame
+      {"http://example.com/close", O::Reload, true, false},
+      {"http://example.com/close", O::Program, true, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(NavigationClosesView(c.url, c.origin, c.main_frame), c.closes) << c.url;
 }
 
 }  // namespace

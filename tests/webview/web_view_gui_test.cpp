@@ -269,7 +269,7 @@ TEST_F(WebViewGui, NoContextShowsOnlyTheAttachedMenu) {
 TEST_F(WebViewGui, CloseAddressFromThePageDestroysTheViewLater) {
   fs::create_directories(root_ / "closet");
   ASSERT_TRUE(WriteFileAtomically(root_ / "closet" / "a.htm", "<p>a</p>"));
-  ASSERT_TRUE(WriteFileAtomically(root_ / "close.htm", "<p>bye</p>"));
+  ASSERT_TRUE(WriteFileAtomically(root_ / "close", "<p>bye</p>"));
   auto* view = new TUIWebBrowser;  // deletes itself
   QPointer<TUIWebBrowser> alive(view);
   // The program's own navigation to a folder named "closet" keeps the view.
@@ -279,7 +279,7 @@ TEST_F(WebViewGui, CloseAddressFromThePageDestroysTheViewLater) {
 
   QSignalSpy closing(view, &TUIWebBrowser::CloseRequested);
   QSignalSpy destroyed(view, &QObject::destroyed);
-  const QString target = QString::fromStdString(shell::FileUrlForPath((root_ / "close.htm").string()));
+  const QString target = QString::fromStdString(shell::FileUrlForPath((root_ / "close").string()));
   view->page()->runJavaScript("location.href='" + target + "';");
   EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, kTimeoutMs));
   EXPECT_EQ(closing.count(), 1);
