@@ -82,6 +82,14 @@ ColorTab::ColorTab(QWidget* parent) : QWidget(parent) {
   RadioButton1 = NewRadio(this, "RadioButton1", QString());
   RadioButton2 = NewRadio(this, "RadioButton2", QString());
   RadioButton3 = NewRadio(this, "RadioButton3", QString());
+  // The notation radios stand beside their labels and the sliders beside
+  // coloured captions: give assistive tools names for them.
+  RadioButton1->setAccessibleName(QStringLiteral("RGB表記"));
+  RadioButton2->setAccessibleName(QStringLiteral("$表記"));
+  RadioButton3->setAccessibleName(QStringLiteral("#表記"));
+  ScrollBar1->setAccessibleName(QStringLiteral("赤"));
+  ScrollBar2->setAccessibleName(QStringLiteral("緑"));
+  ScrollBar3->setAccessibleName(QStringLiteral("青"));
   auto* notation = new QButtonGroup(this);
   notation->addButton(RadioButton1);
   notation->addButton(RadioButton2);

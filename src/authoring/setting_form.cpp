@@ -1,5 +1,6 @@
 #include "authoring/setting_form.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTabWidget>
@@ -114,6 +115,12 @@ void TfrmSetting::Run(const std::function<bool()>& handler) {
 }
 
 void TfrmSetting::reject() { Close(); }
+
+void TfrmSetting::closeEvent(QCloseEvent* event) {
+  StoreControls();
+  event->accept();
+  done(QDialog::Rejected);
+}
 
 void TfrmSetting::Close() {
   StoreControls();

@@ -37,7 +37,12 @@ class TfrmSetting : public QDialog, public BuilderDialog {
   void SetDesktopGrabber(std::function<QPixmap(QScreen*)> grabber) { desktop_grabber_ = std::move(grabber); }
 
  public slots:
-  void reject() override;  // Escape and the window's close box press 閉じる
+  void reject() override;  // Escape presses 閉じる
+
+ protected:
+  // The title bar's close box leaves without 閉じる: SettingResult keeps the
+  // value of the last 設定.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   // Model -> controls, and controls -> model. StoreControls returns the first

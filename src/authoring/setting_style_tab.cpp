@@ -64,7 +64,11 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
     RadioGroup1Buttons->addButton(r, i);
     attributes->addWidget(r, i / 3, i % 3);
   }
-  connect(RadioGroup1Buttons, &QButtonGroup::idClicked, this, &StyleTab::attributeClicked);
+  // On the state change, however it comes (mouse, keys, an accessibility
+  // tool's toggle); not while Load sets the radios from the model.
+  connect(RadioGroup1Buttons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (checked && !loading_) emit attributeClicked();
+  });
   cmbAlign = NewCombo(this, "cmbAlign");
   for (const char* align : {"left", "center", "right"}) cmbAlign->addItem(QString::fromLatin1(align));
 
@@ -166,6 +170,7 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
 int StyleTab::CheckedAttribute() const { return RadioGroup1Buttons->checkedId(); }
 
 void StyleTab::Load(const StyleSheetSettings& s) {
+  loading_ = true;
   SetEditSjis(EdClassName, s.EdClassName);
   SetComboSjis(cmbTani, s.cmbTani);
   if (s.RadioGroup1 >= 0 && s.RadioGroup1 < static_cast<int>(StyleAttributes.size())) {
@@ -199,6 +204,7 @@ void StyleTab::Load(const StyleSheetSettings& s) {
     Memo1->moveCursor(QTextCursor::End);
   }
   ApplyVisibility(s.visible);
+  loading_ = false;
 }
 
 void StyleTab::Store(StyleSheetSettings& s, QString& refused) const {

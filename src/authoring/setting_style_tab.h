@@ -32,6 +32,7 @@ class StyleTab : public QWidget {
 
  private:
   void ApplyVisibility(const StyleVisibility& v);
+  bool loading_ = false;  // Load is setting the controls
 
   QLineEdit* EdClassName;
   QComboBox* cmbTani;

@@ -60,9 +60,16 @@ TableTab::TableTab(QWidget* parent) : QWidget(parent) {
   auto* g = new QGridLayout;
   int row = 0;
   auto labelled = [&](const char* caption, QWidget* field) {
-    g->addWidget(new QLabel(QString::fromUtf8(caption), this), row, 0);
+    auto* label = new QLabel(QString::fromUtf8(caption), this);
+    label->setBuddy(field);
+    field->setAccessibleName(label->text());
+    g->addWidget(label, row, 0);
     g->addWidget(field, row++, 1);
   };
+  // Fields that stand beside a check box take its meaning as their name.
+  EdTitle->setAccessibleName(QStringLiteral("表のタイトル"));
+  Cmbcellpadding->setAccessibleName(QStringLiteral("セル内の余白"));
+  Cmbcellspacing->setAccessibleName(QStringLiteral("罫線幅"));
   g->addWidget(CheckTitle, row, 0);
   g->addWidget(EdTitle, row++, 1);
   labelled("全体の横幅", Edit1);
