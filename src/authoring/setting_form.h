@@ -45,9 +45,12 @@ class TfrmSetting : public QDialog, public BuilderDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Model -> controls, and controls -> model.
+  // Model -> controls, and controls -> model. StoreControls returns the first
+  // character a field holds that Shift-JIS lacks (that field's value stays).
   void LoadControls();
-  void StoreControls();
+  QString StoreControls();
+  // StoreControls for a button: false, with the message shown, on a refusal.
+  bool StoreForButton();
   // Runs a model handler between StoreControls and LoadControls; the dialog
   // closes when the handler says so.
   void Run(const std::function<bool()>& handler);

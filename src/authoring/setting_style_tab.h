@@ -20,7 +20,8 @@ class StyleTab : public QWidget {
 
   // Load also shows or hides the fields the chosen attribute uses.
   void Load(const StyleSheetSettings& s);
-  void Store(StyleSheetSettings& s) const;
+  // `refused` gets the first character a field holds that Shift-JIS lacks.
+  void Store(StyleSheetSettings& s, QString& refused) const;
   int CheckedAttribute() const;  // -1 when none
 
  signals:

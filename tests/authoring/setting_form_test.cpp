@@ -307,6 +307,14 @@ TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
   EXPECT_TRUE(c<QRadioButton>("RadioSize1")->isChecked());
   c<QPushButton>("Button6")->click();
   EXPECT_EQ(f().Model().style.Memo1, S(".見出し{background:色を指定してね;\r\n"));
+
+  // A title put in past the field's guard is refused with the message, and
+  // the model keeps its value instead of a shortened one.
+  c<QLineEdit>("EdTitle")->setText(QStringLiteral("café 😀 ①"));
+  c<QPushButton>("Button1")->click();
+  EXPECT_EQ(LastAsked("error"), "Shift-JIS で表せない文字は入力できません（é）");
+  EXPECT_EQ(f().Model().table.EdTitle, "");
+  EXPECT_FALSE(f().Model().TableAccepted);
 }
 
 }  // namespace
