@@ -25,7 +25,8 @@ class TableTab : public QWidget {
   explicit TableTab(QWidget* parent = nullptr);
 
   void Load(const TableSettings& t);
-  void Store(TableSettings& t) const;
+  // `refused` gets the first character a field holds that Shift-JIS lacks.
+  void Store(TableSettings& t, QString& refused) const;
   // Shows the test table: its Shift-JIS bytes with the file's address, or,
   // when `bytes` is too large to hand over, the file itself.
   void ShowTest(const QUrl& url, const std::string& bytes, bool from_file);

@@ -4,6 +4,7 @@
 // window is active when a button is pressed, through SearchHost.
 #include <QDialog>
 #include <QPointer>
+#include <optional>
 
 #include "base/prompts.h"
 #include "search/find_replace.h"
@@ -29,8 +30,9 @@ class TFindReplace : public QDialog, private SearchFeedback {
   void N18Click();    // 次を検索 (F3): find next, dialog shown or not
   void N47Click();    // ジャンプ
 
-  // The fields as Shift-JIS bytes.
-  FindReplaceOptions Options() const;
+  // The fields as Shift-JIS bytes; nullopt (with the error shown) when a
+  // field holds a character Shift-JIS lacks.
+  std::optional<FindReplaceOptions> Options() const;
   // The action of the button with the given tag (0 find next, 1 replace and
   // find next, 2 replace all).
   void Execute(int tag);

@@ -2,6 +2,8 @@
 // results reach the controls, the dialog opens and closes as its buttons say.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -79,6 +81,13 @@ TEST_F(SettingFormTest, StartsOnColourTabAndEscapeEmptiesResultKeepingTabAndValu
   });
   f().ShowModal(kTableTab);
   EXPECT_FALSE(f().isVisible());
+
+  // The title bar's close box leaves the last 設定's colour in place.
+  f().Model().SettingResult = "#FF8000";
+  WhenModal([&](QWidget* w) { w->close(); });
+  f().ShowModal(std::nullopt);
+  EXPECT_FALSE(f().isVisible());
+  EXPECT_EQ(f().Model().SettingResult, "#FF8000");
 }
 
 TEST_F(SettingFormTest, TableSettingChecksFieldsBelowOne) {
@@ -257,6 +266,20 @@ TEST_F(SettingFormTest, StyleSheetRuleBuiltLineByLine) {
   c<QPushButton>("Button8")->click();
   EXPECT_TRUE(c<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
   EXPECT_TRUE(f().Model().style.Memo1.empty());
+
+  // A toggle without a click (as assistive tools do it) runs the attribute
+  // handler too.
+  c<QButtonGroup>("RadioGroup1Buttons")->button(4)->toggle();  // margin
+  c<QRadioButton>("RadioSize2")->click();
+  EXPECT_FALSE(c<QComboBox>("cmbstyleTop")->isVisibleTo(form_.get()));
+  c<QPushButton>("Button6")->click();
+  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText().trimmed(), QStringLiteral(".MyClass00{margin:4px 8px 4px 8px;"));
+  // Controls without a caption of their own carry a name for such tools.
+  const std::pair<const char*, QString> names[] = {
+      {"RadioButton1", "RGB表記"}, {"RadioButton3", "#表記"}, {"ScrollBar2", "緑"},
+      {"EdTitle", "表のタイトル"}, {"Edit1", "全体の横幅"}};
+  for (const auto& [name, expected] : names)
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(c<QWidget>(name))->text(QAccessible::Name), expected) << name;
 }
 
 TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
@@ -284,6 +307,14 @@ TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
   EXPECT_TRUE(c<QRadioButton>("RadioSize1")->isChecked());
   c<QPushButton>("Button6")->click();
   EXPECT_EQ(f().Model().style.Memo1, S(".見出し{background:色を指定してね;\r\n"));
+
+  // A title put in past the field's guard is refused with the message, and
+  // the model keeps its value instead of a shortened one.
+  c<QLineEdit>("EdTitle")->setText(QStringLiteral("café 😀 ①"));
+  c<QPushButton>("Button1")->click();
+  EXPECT_EQ(LastAsked("error"), "Shift-JIS で表せない文字は入力できません（é）");
+  EXPECT_EQ(f().Model().table.EdTitle, "");
+  EXPECT_FALSE(f().Model().TableAccepted);
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST_F(FindReplaceFormTest, OpeningTakesTheSelectionAndSitsBelowTheFrameTop) {
   pane.SetSelStart(0);  // nothing selected: the search text stays
   dialog.Find1Click();
   EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("本語"));
-  EXPECT_EQ(dialog.Options().search, Sjis("本語"));
+  EXPECT_EQ(dialog.Options()->search, Sjis("本語"));
 }
 
 // "∵" has three codes (JIS row 1, NEC row 13, IBM); the selected one is searched.
@@ -80,7 +80,7 @@ TEST_F(FindReplaceFormTest, SelectedCharacterKeepsItsOwnCode) {
   host.pane = &pane;
   pane.SetSelLength(2);
   dialog.Find1Click();
-  EXPECT_EQ(dialog.Options().search, "\x87\x9a");
+  EXPECT_EQ(dialog.Options()->search, "\x87\x9a");
   prompts.answers = {Answer::Cancel};
   dialog.Button1->click();  // the other code is another character here
   EXPECT_EQ(pane.SelStart(), 0u);
@@ -139,7 +139,15 @@ TEST_F(FindReplaceFormTest, FieldsRefuseTextWithoutAShiftJisForm) {
   dialog.Edit1->insert(QStringLiteral("ｈ"));
   dialog.Edit1->insert(QString(QChar(0x301C)));  // WAVE DASH, as input methods type it
   EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("アｈ") + QChar(0xFF5E));
-  EXPECT_EQ(dialog.Options().search, Sjis("アｈ") + "\x81\x60");
+  EXPECT_EQ(dialog.Options()->search, Sjis("アｈ") + "\x81\x60");
+  // Text put in by other means is refused with the message, never searched as "".
+  MemoryEditPane pane("caf cafe");
+  host.pane = &pane;
+  dialog.Edit1->setText(QStringLiteral("café"));
+  dialog.Button1->click();
+  EXPECT_EQ(pane.SelLength(), 0u);
+  ASSERT_FALSE(prompts.asked.empty());
+  EXPECT_EQ(prompts.asked.back().text, "Shift-JIS で表せない文字は入力できません（é）");
 }
 
 TEST_F(FindReplaceFormTest, JumpAsksForALineNumber) {
