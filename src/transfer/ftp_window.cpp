@@ -168,11 +168,14 @@ void TFtp1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void TFtp1::CancelWaitsFrom(QWidget* dialog) { cancel_windows_.append(dialog); }
+
 void TFtp1::GuardCloseOf(QWidget* frame) { frame->installEventFilter(new CloseGuard(this, frame)); }
 
 bool TFtp1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == this) {
+      (static_cast<QWidget*>(watched)->window() == this ||
+       cancel_windows_.contains(static_cast<QWidget*>(watched)->window()))) {
     // Only Escape touches the flag: ordinary typing must never make the
     // window refuse to close.
     if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
