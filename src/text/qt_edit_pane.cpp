@@ -350,7 +350,37 @@ void QtEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
     text.truncate(static_cast<qsizetype>(DecodeUtf8Lines(bytes, reinterpret_cast<char16_t*>(text.data()), &marked)));
     codes.assign(marked.size(), kGenuineMark);
     LoadText(text, marked, codes);
-    RebuildBlocks();
+    if (!marked.empty()) {
+      RebuildBlocks();
+    } else {
+      // Line sizes straight from the decoded text: most characters have a
+      // CP932 code, and only lines with others need the full rule.
+      std::vector<LineIndex::Line> lines;
+      std::vector<std::uint8_t> lengths;
+      const char16_t* d = reinterpret_cast<const char16_t*>(text.utf16());
+      const std::size_t n = static_cast<std::size_t>(text.size());
+      for (std::size_t start = 0;;) {
+        std::size_t end = start;
+        std::size_t bytes = 0;
+        bool plain = true;
+        for (; end < n && d[end] != u'\n'; ++end) {
+          const char16_t u = d[end];
+          const int len = (u >= 0xD800 && u <= 0xDFFF) || IsUtf8RawUnit(u) ? 0 : EncodedLength(u);
+          if (len == 0) plain = false;
+          bytes += static_cast<std::size_t>(len);
+        }
+        if (!plain) {
+          ViewUnitLengths(std::u16string_view(d + start, end - start), nullptr, lengths);
+          bytes = 0;
+          for (std::uint8_t l : lengths) bytes += l;
+        }
+        lines.push_back(LineIndex::Line{static_cast<std::uint32_t>(bytes), bytes == end - start});
+        if (end >= n) break;
+        start = end + 1;
+      }
+      lines_.Assign(lines);
+      if (static_cast<int>(lines_.size()) != document()->blockCount()) RebuildBlocks();  // never expected
+    }
   } else {
     std::vector<std::uint32_t> line_bytes;
     std::vector<std::uint32_t> line_units;
