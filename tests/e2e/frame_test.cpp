@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -339,10 +338,6 @@ TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
 
 TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   // A local web server for the page.
-  QTcpServer probe;
-  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-  const quint16 port = probe.serverPort();
-  probe.close();
   QDir(folder_.path()).mkpath(QStringLiteral("site"));
   std::ofstream(folder_.filePath(QStringLiteral("site/index.html")).toStdString())
       << "<html><head><title>t</title></head><body>hello</body></html>";
@@ -350,10 +345,18 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
       << "<html><body>popup</body></html>";
   QProcess server;
   server.setWorkingDirectory(folder_.filePath(QStringLiteral("site")));
-  server.start(QStringLiteral("/usr/bin/python3"),
-               {"-m", "http.server", QString::number(port), "--bind", "127.0.0.1"});
+  // Port 0: the server listens on a port the kernel picks, then prints it.
+  server.start(QStringLiteral("/usr/bin/python3"), {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1"});
   ASSERT_TRUE(server.waitForStarted(5000));
-  QTest::qWait(700);
+  const QRegularExpression serving(QStringLiteral("Serving HTTP on \\S+ port (\\d+)"));
+  QString said;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        said += QString::fromUtf8(server.readAllStandardOutput());
+        return serving.match(said).hasMatch();
+      },
+      10000));
+  const quint16 port = serving.match(said).captured(1).toUShort();
 
   const QString address = QStringLiteral("http://127.0.0.1:%1/index.html").arg(port);
   frame_->cmbURL()->setEditText(address);
