@@ -41,11 +41,14 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
   Label2->setBuddy(Edit2);
 
   CheckBox1 = new QCheckBox(QStringLiteral("文字列"), this);
+  CheckBox1->setObjectName("CheckBox1");
   CheckBox1->setGeometry(100, 66, 70, 20);
   CheckBox1->setChecked(true);
   CheckBox2 = new QCheckBox(QStringLiteral("改行キー"), this);
+  CheckBox2->setObjectName("CheckBox2");
   CheckBox2->setGeometry(176, 66, 80, 20);
   CheckBox3 = new QCheckBox(QStringLiteral("タブキー"), this);
+  CheckBox3->setObjectName("CheckBox3");
   CheckBox3->setGeometry(262, 66, 80, 20);
 
   Button1 = new QPushButton(QStringLiteral("次を検索"), this);
@@ -54,6 +57,7 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
   Button4 = new QPushButton(QStringLiteral("閉じる"), this);
   QPushButton* buttons[] = {Button1, Button2, Button3, Button4};
   for (int i = 0; i < 4; ++i) {
+    buttons[i]->setObjectName(QStringLiteral("Button%1").arg(i + 1));
     buttons[i]->setGeometry(8 + i * 85, 102, 80, 26);
     buttons[i]->setProperty("tag", i);
     buttons[i]->setAutoDefault(false);

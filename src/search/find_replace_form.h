@@ -37,6 +37,14 @@ class TFindReplace : public QDialog, private SearchFeedback {
   // find next, 2 replace all).
   void Execute(int tag);
 
+ public slots:
+  void Button1Click();  // shared by Button1-Button3, told apart by their "tag"
+  void Button4Click();
+
+ private:
+  void BringFrameToFront() override;
+
+  // Tests find these by their object names.
   QLabel* Label1;
   QLineEdit* Edit1;
   QLabel* Label2;
@@ -49,12 +57,6 @@ class TFindReplace : public QDialog, private SearchFeedback {
   QPushButton* Button3;
   QPushButton* Button4;
 
- public slots:
-  void Button1Click();  // shared by Button1-Button3, told apart by their "tag"
-  void Button4Click();
-
- private:
-  void BringFrameToFront() override;
   void SetBusy(bool busy) override;
 
   QPointer<QWidget> frame_;

@@ -5,6 +5,7 @@
 #include <QMdiSubWindow>
 #include <QUrl>
 
+#include "base/integer_text.h"
 #include "base/program_folder.h"
 #include "shell/frame_rules.h"
 #include "shell/main_form.h"
@@ -79,12 +80,12 @@ void TMainForm::mnuTabClick() {
   if (!c) return;
   auto answer = prompts().Input("タブ幅変更", "タブ幅を指定してください", std::to_string(TabWidth));
   if (!answer || answer->empty()) return;
-  auto width = ParseTabWidth(*answer);
-  if (!width) {
-    prompts().Error("'" + *answer + "' は整数ではありません");
+  const IntegerInput width = ReadInteger(*answer, kMinTabWidth, kMaxTabWidth);
+  if (!width.value) {
+    prompts().Error(width.error);
     return;
   }
-  TabWidth = *width;
+  TabWidth = *width.value;
   c->SetTabWidth(TabWidth);
 }
 

@@ -155,7 +155,7 @@ TEST_F(Frame, TabWidthChangesOnlyTheActiveWindowAndLaterOnes) {
   frame_->mnuTabClick();
   EXPECT_EQ(frame_->TabWidth, 4);
   ASSERT_GE(prompts_.asked.size(), 5u);
-  EXPECT_EQ(prompts_.asked[2].text, "'0' は整数ではありません");
+  EXPECT_EQ(prompts_.asked[2].text, "1 から 64 までの数を入れてください");
   EXPECT_EQ(prompts_.asked[4].text, "'abc' は整数ではありません");
 }
 
