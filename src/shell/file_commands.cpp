@@ -35,8 +35,7 @@ TMDIChild* TMainForm::OpenDocument(const QString& path) {
     prompts().Error(error);
     return child;
   }
-  child->Memo1->SetText(bytes);
-  child->Memo1->SetModified(false);
+  child->SetEncodingGuess(LoadIntoPane(*child->Memo1, bytes));
   AddHistory(path);
   return child;
 }
@@ -52,7 +51,7 @@ void TMainForm::FileOpen1Execute() {
 
 bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
   std::string error;
-  if (!WriteDocument(LocalPath(path), child->Memo1->Text(), error)) {
+  if (!WriteDocument(LocalPath(path), child->Memo1->DocumentBytes(), error)) {
     // The old file and the modified flag stay as they were.
     prompts().Error(path.toStdString() + "\r\n" + error);
     return false;

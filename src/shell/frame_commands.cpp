@@ -62,6 +62,26 @@ void TMainForm::Undo1Click() {
   if (TMDIChild* c = ActiveChild()) c->Memo1->undo();
 }
 
+void TMainForm::Redo1Click() {
+  if (TMDIChild* c = ActiveChild()) c->Memo1->Redo();
+}
+
+void TMainForm::ConvertEncodingClick() {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  const text::Encoding to =
+      c->Memo1->DocumentEncoding() == text::Encoding::kUtf8 ? text::Encoding::kShiftJis : text::Encoding::kUtf8;
+  const std::string refusal = c->Memo1->ConvertEncoding(to);
+  if (!refusal.empty()) prompts().Message("確認", refusal, Buttons::Ok, Icon::Warning);
+}
+
+void TMainForm::SetEditorSettings(const EditorSettings& settings) {
+  editor_settings_ = settings;
+  action(FrameCommand::Highlighting)->setChecked(settings.highlighting);
+  action(FrameCommand::LineNumbers)->setChecked(settings.line_numbers);
+  for (TMDIChild* c : Children()) c->ApplyEditorSettings(settings);
+}
+
 void TMainForm::mnuSelectAllClick() {
   if (TMDIChild* c = ActiveChild()) c->Memo1->selectAll();
 }

@@ -23,9 +23,7 @@
 #include "base/atomic_file.h"
 #include "form_test_support.h"
 
-#if HEMLO_HAVE_UI_WEB_BROWSER
 #include "webview/ui_web_browser.h"
-#endif
 
 namespace hemlo::authoring::testing {
 namespace {
