@@ -14,9 +14,7 @@
 #include "authoring/setting_widgets.h"
 #include "text/sjis_bridge.h"
 
-#if HEMLO_HAVE_UI_WEB_BROWSER
 #include "webview/ui_web_browser.h"
-#endif
 
 namespace hemlo::authoring {
 
@@ -127,11 +125,7 @@ void TableTab::Store(TableSettings& t, QString& refused) const {
 
 void TableTab::ShowTest(const QUrl& url, const std::string& bytes, bool from_file) {
   if (from_file) {
-#if HEMLO_HAVE_UI_WEB_BROWSER
     UIWebBrowser1->Navigate(url.toString(QUrl::FullyEncoded));
-#else
-    UIWebBrowser1->setUrl(url);
-#endif
     return;
   }
   UIWebBrowser1->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),

@@ -9,13 +9,10 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QUrl;
-class QWebEngineView;
 
-#if HEMLO_HAVE_UI_WEB_BROWSER
 namespace hemlo::webview {
 class TUIWebBrowser;
 }
-#endif
 
 namespace hemlo::authoring {
 
@@ -36,11 +33,7 @@ class TableTab : public QWidget {
   void applyClicked();  // 設定
 
  private:
-#if HEMLO_HAVE_UI_WEB_BROWSER
   using TestView = webview::TUIWebBrowser;
-#else
-  using TestView = QWebEngineView;
-#endif
   QCheckBox* CheckTitle;
   QLineEdit* EdTitle;
   QLineEdit* Edit1;

@@ -19,4 +19,3 @@ target_link_libraries(hemlo_authoring_ui PUBLIC
   hemlo_authoring hemlo_base_ui hemlo_sjis_ui Qt6::Widgets Qt6::WebEngineWidgets)
 # The table tab's test view is the host's own web view.
 target_link_libraries(hemlo_authoring_ui PUBLIC hemlo_webview_ui)
-target_compile_definitions(hemlo_authoring_ui PUBLIC HEMLO_HAVE_UI_WEB_BROWSER=1)
