@@ -19,7 +19,7 @@
 #include <string>
 
 #include "ftp/id_ftp.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 using hemlo::ftp::TIdFTP;
 using Clock = std::chrono::steady_clock;

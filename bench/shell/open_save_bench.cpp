@@ -57,7 +57,9 @@ int main(int argc, char** argv) {
   fs::create_directories(dir);
   hemlo::SetProgramFolder(dir);
   const fs::path page = dir / "page.htm";
-  const std::string bytes = MakePage(lines);
+  // A second argument "utf8" makes the same page UTF-8 (decoded as UTF-8 by the floor too).
+  const bool utf8 = argc > 2 && std::string(argv[2]) == "utf8";
+  const std::string bytes = utf8 ? *hemlo::text::Cp932ToUtf8(MakePage(lines)) : MakePage(lines);
   std::ofstream(page, std::ios::binary) << bytes;
 
   hemlo::ScriptedPrompts prompts;
@@ -79,7 +81,8 @@ int main(int argc, char** argv) {
     return Ms([&] {
       std::string raw;
       hemlo::ReadWholeFile(page, raw);
-      floor_view.setPlainText(QString::fromStdU16String(hemlo::text::Decode(raw).text));
+      floor_view.setPlainText(utf8 ? QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()))
+                                   : QString::fromStdU16String(hemlo::text::Decode(raw).text));
     });
   });
 

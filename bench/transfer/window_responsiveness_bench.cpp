@@ -22,7 +22,7 @@
 #include <fstream>
 #include <vector>
 
-#include "../../tests/ftp/real_servers.h"
+#include "support/real_servers.h"
 #include "base/program_folder.h"
 #include "base/prompts.h"
 #include "transfer/comma_text.h"

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/integer_text.h"
 #include "base/prompts.h"
 
 namespace hemlo::authoring {
@@ -31,9 +32,7 @@ class IntegerConversionError : public std::runtime_error {
   std::string text_;
 };
 
-// Integer conversion of a field: leading blanks, an optional sign, decimal
-// digits (or "$"/"0x" hexadecimal), within the range of a 32-bit int.
-std::optional<int> ParseInteger(std::string_view text);
+using hemlo::ParseInteger;
 // As ParseInteger, throwing IntegerConversionError.
 int ToInteger(std::string_view text);
 

@@ -10,14 +10,14 @@ namespace hemlo::authoring {
 
 namespace {
 
-std::string S(std::string_view utf8) { return text::Sjis(utf8); }
+using text::Sjis;
 
 std::string JoinLines(std::initializer_list<std::string_view> lines) {
   std::string out;
   bool first = true;
   for (std::string_view line : lines) {
     if (!first) out += "\r\n";
-    out += S(line);
+    out += Sjis(line);
     first = false;
   }
   return out;
@@ -30,9 +30,9 @@ Composition Insert(std::string fragment, Placement placement = Placement::Select
 Composition Nothing() { return Composition{}; }
 
 std::string Wrap(std::string_view open, std::string_view sel, std::string_view close) {
-  std::string out = S(open);
+  std::string out = Sjis(open);
   out.append(sel);
-  out += S(close);
+  out += Sjis(close);
   return out;
 }
 
@@ -57,7 +57,7 @@ std::optional<std::pair<std::string_view, std::string_view>> SplitHeadRest(std::
 std::string ClassElement(std::string_view name, std::string_view sel) {
   std::string out = "<" + std::string(name) + " class=\"Myclass1\">";
   if (sel.empty()) {
-    out += S("classの設定が反映されます</") + std::string(name) + ">\r\n";
+    out += Sjis("classの設定が反映されます</") + std::string(name) + ">\r\n";
   } else {
     out += "\r\n";
     out.append(sel);
@@ -128,7 +128,7 @@ Composition AlignCommand(int tag, std::string_view sel) {
 
 Composition InsertCommand(int tag, const BuilderModel& d) {
   switch (tag) {
-    case 1: return Insert(S("<img src=\"画像ファイル名\" alt=\"この画像は○○です\">"));
+    case 1: return Insert(Sjis("<img src=\"画像ファイル名\" alt=\"この画像は○○です\">"));
     case 2:
       if (d.SettingResult.empty()) return Nothing();
       return Insert(" bgcolor=\"" + d.SettingResult + "\"");
@@ -138,7 +138,7 @@ Composition InsertCommand(int tag, const BuilderModel& d) {
 }
 
 Composition LinkCommand(int tag, std::string_view sel) {
-  const std::string t = sel.empty() ? S("ｼﾞｬﾝﾌﾟ先") : std::string(sel);
+  const std::string t = sel.empty() ? Sjis("ｼﾞｬﾝﾌﾟ先") : std::string(sel);
   switch (tag) {
     case 0: return Insert(Wrap("<a href=\"http://ここにURLを入れてね\">", t, "</a>"));
     case 1:
@@ -147,7 +147,7 @@ Composition LinkCommand(int tag, std::string_view sel) {
     case 2: {
       std::string out = "<a href=\"#QZ\">" + t + "</a>\r\n";
       for (int i = 0; i < 24; ++i) out += "<br>";
-      out += "\r\n" + S("<a name=\"QZ\">ここです</a>");
+      out += "\r\n" + Sjis("<a name=\"QZ\">ここです</a>");
       return Insert(out);
     }
     default: return Nothing();
@@ -160,28 +160,28 @@ Composition ParagraphCommand(int tag, std::string_view sel) {
     case 0: return Insert(s + "<br>\r\n");
     case 1: return Insert(s + "<br clear=\"all\">\r\n");
     case 2:
-      if (sel.empty()) return Insert(S("<p>これは段落です。前後に空行が入ります。</p>\r\n"));
+      if (sel.empty()) return Insert(Sjis("<p>これは段落です。前後に空行が入ります。</p>\r\n"));
       return Insert("<p>\r\n" + s + "</p>\r\n");
     case 3:
-      if (sel.empty()) return Insert(S("<div>これは段落です。前後に空行が入りません。</div>\r\n"));
+      if (sel.empty()) return Insert(Sjis("<div>これは段落です。前後に空行が入りません。</div>\r\n"));
       return Insert("\r\n<div>\r\n" + s + "</div>\r\n");
     case 4:
-      return Insert(S("　<ol>番号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ol>"));
+      return Insert(Sjis("　<ol>番号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ol>"));
     case 5:
-      return Insert(S("　<ul>記号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ul>"));
+      return Insert(Sjis("　<ul>記号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ul>"));
     case 6: {
       auto split = SplitHeadRest(sel);
       if (!split) {
-        return Insert(S("<dl>\r\n　<dt>ＨＴＭＬとは\r\n　<dd>WWW上に配信するファイルを作成するために"
+        return Insert(Sjis("<dl>\r\n　<dt>ＨＴＭＬとは\r\n　<dd>WWW上に配信するファイルを作成するために"
                         "使われるプログラム言語の一種です\r\n</dl>"));
       }
-      return Insert(S("<dl>\r\n　<dt>") + std::string(split->first) + "\r\n" + S("　<dd>") +
+      return Insert(Sjis("<dl>\r\n　<dt>") + std::string(split->first) + "\r\n" + Sjis("　<dd>") +
                     std::string(split->second) + "\r\n</dl>");
     }
     case 7: {
       auto split = SplitHeadRest(sel);
       if (!split) {
-        return Insert(S("引用文のタイトル<blockquote>これは引用文です。前後に空行が入ります。\r\n"
+        return Insert(Sjis("引用文のタイトル<blockquote>これは引用文です。前後に空行が入ります。\r\n"
                         "　　</blockquote>"));
       }
       return Insert(std::string(split->first) + "<blockquote>\r\n" + std::string(split->second) +
@@ -236,11 +236,11 @@ Composition ScriptCommand(int tag) {
           "<p onMouseover=\"this.style.fontWeight='bold'\" "
           "onMouseout=\"this.style.fontWeight='normal'\">QZtitle</p>");
     case 3:
-      return Insert(S("<span onmouseover=\"this.style.background='pink';\" "
+      return Insert(Sjis("<span onmouseover=\"this.style.background='pink';\" "
                       "onmouseout=\"this.style.background='#ffffff';\">\r\n"
                       "<a href=\"http://ここにURLを入れてね\">ｼﾞｬﾝﾌﾟ先</a>\r\n</span>"));
     case 4:
-      return Insert(S("<div onmouseover=\"com1.style.visibility='visible'\" "
+      return Insert(Sjis("<div onmouseover=\"com1.style.visibility='visible'\" "
                       "onmouseout=\"com1.style.visibility='hidden'\">アイリーン＝アドラー</div>\r\n"
                       "<p class=\"comment\" id=\"com1\" style=\"visibility:hidden\">"
                       "　女性に興味を持たない名探偵ホームズが、生涯で<br>"
@@ -252,20 +252,20 @@ Composition ScriptCommand(int tag) {
 Composition FormCommand(int tag) {
   switch (tag) {
     case 0:
-      return Insert(S("<form action=mailto:ここにメールアドレスをいれてね method=\"post\" "
+      return Insert(Sjis("<form action=mailto:ここにメールアドレスをいれてね method=\"post\" "
                       "enctype=\"text/plain\">") +
                     QuestionnaireBody());
     case 1: return Insert("<form action=\"kekka.cgi\" method=\"post\">" + QuestionnaireBody());
     case 2: return Insert("<input type=\"text\" name=\"name\">");
     case 3: return Insert("<textarea name=\"name\" rows=\"5\" cols=\"30\"></textarea>");
     case 4:
-      return Insert(S("<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">男\r\n"
+      return Insert(Sjis("<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">男\r\n"
                       "<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">女"));
     case 5:
-      return Insert(S("<input type=\"checkbox\" name=\"チェック\" value=\"送信する値\">埼玉県職員\r\n"
+      return Insert(Sjis("<input type=\"checkbox\" name=\"チェック\" value=\"送信する値\">埼玉県職員\r\n"
                       "<input type=\"checkbox\" name=\"チェック\" value=\"送信する値\">市町村職員"));
     case 6:
-      return Insert(S("<select name=\"name\">\r\n <option value=\"コンボ１\">選択肢1\r\n"
+      return Insert(Sjis("<select name=\"name\">\r\n <option value=\"コンボ１\">選択肢1\r\n"
                       " <option value=\"コンボ２\">選択肢2\r\n"
                       " <option value=\"コンボ３\">選択肢3\r\n</select>"));
     default: return Nothing();
@@ -361,7 +361,7 @@ std::string StyleSheetBlock() {
            " -->",
            "</STYLE>",
        }) {
-    out += S(line) + "\r\n";
+    out += Sjis(line) + "\r\n";
   }
   return out;
 }

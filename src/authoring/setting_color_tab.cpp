@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "authoring/setting_widgets.h"
+#include "text/sjis_bridge.h"
 
 namespace hemlo::authoring {
 
@@ -62,8 +63,8 @@ ColorTab::ColorTab(QWidget* parent) : QWidget(parent) {
 
   CheckColor = NewCheck(this, "CheckColor", "色");
   CheckSize = NewCheck(this, "CheckSize", "文字サイズ");
-  ComboBox3 = NewCombo(this, "ComboBox3", NewSjisValidator(this));
-  for (const std::string& n : FontSizeComboItems()) ComboBox3->addItem(FromSjis(n));
+  ComboBox3 = NewCombo(this, "ComboBox3");
+  for (const std::string& n : FontSizeComboItems()) ComboBox3->addItem(sjis::Decode(n));
 
   ScrollBar1 = NewSlider(this, "ScrollBar1");
   ScrollBar2 = NewSlider(this, "ScrollBar2");
@@ -81,6 +82,14 @@ ColorTab::ColorTab(QWidget* parent) : QWidget(parent) {
   RadioButton1 = NewRadio(this, "RadioButton1", QString());
   RadioButton2 = NewRadio(this, "RadioButton2", QString());
   RadioButton3 = NewRadio(this, "RadioButton3", QString());
+  // The notation radios stand beside their labels and the sliders beside
+  // coloured captions: give assistive tools names for them.
+  RadioButton1->setAccessibleName(QStringLiteral("RGB表記"));
+  RadioButton2->setAccessibleName(QStringLiteral("$表記"));
+  RadioButton3->setAccessibleName(QStringLiteral("#表記"));
+  ScrollBar1->setAccessibleName(QStringLiteral("赤"));
+  ScrollBar2->setAccessibleName(QStringLiteral("緑"));
+  ScrollBar3->setAccessibleName(QStringLiteral("青"));
   auto* notation = new QButtonGroup(this);
   notation->addButton(RadioButton1);
   notation->addButton(RadioButton2);
@@ -152,10 +161,10 @@ void ColorTab::Load(const ColorSizeSettings& c) {
   }
 }
 
-void ColorTab::Store(ColorSizeSettings& c) const {
+void ColorTab::Store(ColorSizeSettings& c, QString& refused) const {
   c.CheckColor = CheckColor->isChecked();
   c.CheckSize = CheckSize->isChecked();
-  c.ComboBox3 = ComboSjis(ComboBox3);
+  StoreComboSjis(ComboBox3, c.ComboBox3, refused);
   StoreSliders(c);
   c.RadioButton1 = RadioButton1->isChecked();
   c.RadioButton2 = RadioButton2->isChecked();
@@ -169,9 +178,9 @@ void ColorTab::StoreSliders(ColorSizeSettings& c) const {
 }
 
 void ColorTab::ShowColour(const ColorLabels& labels, const QColor& colour) {
-  LblRGB->setText(FromSjis(labels.LblRGB));
-  LblS->setText(FromSjis(labels.LblS));
-  LblH->setText(FromSjis(labels.LblH));
+  LblRGB->setText(sjis::Decode(labels.LblRGB));
+  LblS->setText(sjis::Decode(labels.LblS));
+  LblH->setText(sjis::Decode(labels.LblH));
   QPixmap swatch(Image1->size());
   swatch.fill(colour);
   Image1->setPixmap(swatch);

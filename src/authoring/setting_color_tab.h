@@ -20,7 +20,8 @@ class ColorTab : public QWidget {
 
   // Slider positions are set without a slidersMoved in between.
   void Load(const ColorSizeSettings& c);
-  void Store(ColorSizeSettings& c) const;
+  // `refused` gets the first character a field holds that Shift-JIS lacks.
+  void Store(ColorSizeSettings& c, QString& refused) const;
   void StoreSliders(ColorSizeSettings& c) const;
   // The notations and the swatch for the sliders' colour.
   void ShowColour(const ColorLabels& labels, const QColor& colour);

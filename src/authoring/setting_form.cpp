@@ -1,5 +1,6 @@
 #include "authoring/setting_form.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTabWidget>
@@ -14,6 +15,7 @@
 #include "authoring/setting_table_tab.h"
 #include "authoring/setting_widgets.h"
 #include "base/atomic_file.h"
+#include "text/sjis_bridge.h"
 
 namespace hemlo::authoring {
 
@@ -82,11 +84,20 @@ void TfrmSetting::LoadControls() {
     PageControl1->setCurrentIndex(model_.currentTab);
 }
 
-void TfrmSetting::StoreControls() {
-  table_->Store(model_.table);
-  colour_->Store(model_.colorSize);
-  style_->Store(model_.style);
+QString TfrmSetting::StoreControls() {
+  QString refused;
+  table_->Store(model_.table, refused);
+  colour_->Store(model_.colorSize, refused);
+  style_->Store(model_.style, refused);
   model_.currentTab = PageControl1->currentIndex();
+  return refused;
+}
+
+bool TfrmSetting::StoreForButton() {
+  const QString refused = StoreControls();
+  if (refused.isEmpty()) return true;
+  prompts_.Error(sjis::RefusedMessage(refused).toStdString());
+  return false;
 }
 
 void TfrmSetting::ShowModal(std::optional<int> tab) {
@@ -97,13 +108,19 @@ void TfrmSetting::ShowModal(std::optional<int> tab) {
 }
 
 void TfrmSetting::Run(const std::function<bool()>& handler) {
-  StoreControls();
+  if (!StoreForButton()) return;
   const bool close = handler();
   LoadControls();
   if (close) done(QDialog::Accepted);
 }
 
 void TfrmSetting::reject() { Close(); }
+
+void TfrmSetting::closeEvent(QCloseEvent* event) {
+  StoreControls();
+  event->accept();
+  done(QDialog::Rejected);
+}
 
 void TfrmSetting::Close() {
   StoreControls();
@@ -113,7 +130,7 @@ void TfrmSetting::Close() {
 }
 
 void TfrmSetting::TestTable() {
-  StoreControls();
+  if (!StoreForButton()) return;
   const std::optional<std::string> address = model_.Button4Click(prompts_);
   LoadControls();
   if (!address) return;  // the error was shown; the view keeps its page
@@ -139,7 +156,7 @@ void TfrmSetting::TestTable() {
 }
 
 void TfrmSetting::PickColour() {
-  StoreControls();
+  if (!StoreForButton()) return;
   model_.Button5Message(prompts_);
   std::optional<PickedColor> picked;
   try {

@@ -37,12 +37,20 @@ class TfrmSetting : public QDialog, public BuilderDialog {
   void SetDesktopGrabber(std::function<QPixmap(QScreen*)> grabber) { desktop_grabber_ = std::move(grabber); }
 
  public slots:
-  void reject() override;  // Escape and the window's close box press 閉じる
+  void reject() override;  // Escape presses 閉じる
+
+ protected:
+  // The title bar's close box leaves without 閉じる: SettingResult keeps the
+  // value of the last 設定.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Model -> controls, and controls -> model.
+  // Model -> controls, and controls -> model. StoreControls returns the first
+  // character a field holds that Shift-JIS lacks (that field's value stays).
   void LoadControls();
-  void StoreControls();
+  QString StoreControls();
+  // StoreControls for a button: false, with the message shown, on a refusal.
+  bool StoreForButton();
   // Runs a model handler between StoreControls and LoadControls; the dialog
   // closes when the handler says so.
   void Run(const std::function<bool()>& handler);

@@ -13,30 +13,32 @@
 #include <QVBoxLayout>
 
 #include "authoring/setting_widgets.h"
-#include "text/cp932.h"
+#include "text/sjis_bridge.h"
 
 namespace hemlo::authoring {
 
 namespace {
-
-// The memo holds CRLF lines; the text box separates lines by one character.
-QString MemoFromSjis(const std::string& bytes) {
-  std::u16string buffer(bytes.size(), u'\0');
-  const std::size_t n = text::DecodeLines(bytes, buffer.data(), nullptr, nullptr, nullptr);
-  return QString::fromUtf16(buffer.data(), static_cast<qsizetype>(n));
-}
 
 void FillBorderStyles(QComboBox* c) {
   for (const BorderStyle& s : BorderStyleKeywords) c->addItem(QString::fromUtf8(s.item));
   c->setCurrentIndex(0);
 }
 
-BorderStyleChoice ReadBorderStyle(const QComboBox* c) { return BorderStyleFromText(ComboSjis(c)); }
+BorderStyleChoice ReadBorderStyle(const QComboBox* c, QString& refused) {
+  std::string text;
+  StoreComboSjis(c, text, refused);
+  return BorderStyleFromText(text);
+}
+
+BorderStyleChoice ShownBorderStyle(const QComboBox* c) {
+  QString refused;
+  return ReadBorderStyle(c, refused);
+}
 
 void WriteBorderStyle(QComboBox* c, BorderStyleChoice choice) {
   if (choice && *choice >= 0 && *choice < static_cast<int>(BorderStyleKeywords.size())) {
     SetComboText(c, QString::fromUtf8(BorderStyleKeywords[*choice].item));
-  } else if (ReadBorderStyle(c)) {
+  } else if (ShownBorderStyle(c)) {
     // The model holds no keyword: the combo must not show one.
     c->setEditText(QString());
   }
@@ -46,10 +48,9 @@ void WriteBorderStyle(QComboBox* c, BorderStyleChoice choice) {
 
 StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("TabSheet3"));
-  QValidator* v = NewSjisValidator(this);
 
-  EdClassName = NewEdit(this, "EdClassName", v);
-  cmbTani = NewCombo(this, "cmbTani", v);
+  EdClassName = NewEdit(this, "EdClassName");
+  cmbTani = NewCombo(this, "cmbTani");
   for (const char* unit : {"px", "pt", "em", "%"}) cmbTani->addItem(QString::fromLatin1(unit));
 
   auto* attributes_box = new QGroupBox(QStringLiteral("属性"), this);
@@ -63,14 +64,18 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
     RadioGroup1Buttons->addButton(r, i);
     attributes->addWidget(r, i / 3, i % 3);
   }
-  connect(RadioGroup1Buttons, &QButtonGroup::idClicked, this, &StyleTab::attributeClicked);
-  cmbAlign = NewCombo(this, "cmbAlign", v);
+  // On the state change, however it comes (mouse, keys, an accessibility
+  // tool's toggle); not while Load sets the radios from the model.
+  connect(RadioGroup1Buttons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (checked && !loading_) emit attributeClicked();
+  });
+  cmbAlign = NewCombo(this, "cmbAlign");
   for (const char* align : {"left", "center", "right"}) cmbAlign->addItem(QString::fromLatin1(align));
 
   auto* whole = new QGroupBox(this);
   RadioSize1 = NewRadio(whole, "RadioSize1", QStringLiteral("全体指定4方向"));
-  EdSize = NewEdit(whole, "EdSize", v);
-  cmbstyle = NewCombo(whole, "cmbstyle", v);
+  EdSize = NewEdit(whole, "EdSize");
+  cmbstyle = NewCombo(whole, "cmbstyle");
   {
     auto* g = new QGridLayout(whole);
     g->addWidget(RadioSize1, 0, 0, 1, 2);
@@ -82,14 +87,14 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
 
   auto* sides = new QGroupBox(this);
   RadioSize2 = NewRadio(sides, "RadioSize2", QStringLiteral("個別指定"));
-  EdTop = NewEdit(sides, "EdTop", v);
-  EdRight = NewEdit(sides, "EdRight", v);
-  EdBottom = NewEdit(sides, "EdBottom", v);
-  EdLeft = NewEdit(sides, "EdLeft", v);
-  cmbstyleTop = NewCombo(sides, "cmbstyleTop", v);
-  cmbstyleRight = NewCombo(sides, "cmbstyleRight", v);
-  cmbstyleBottom = NewCombo(sides, "cmbstyleBottom", v);
-  cmbstyleLeft = NewCombo(sides, "cmbstyleLeft", v);
+  EdTop = NewEdit(sides, "EdTop");
+  EdRight = NewEdit(sides, "EdRight");
+  EdBottom = NewEdit(sides, "EdBottom");
+  EdLeft = NewEdit(sides, "EdLeft");
+  cmbstyleTop = NewCombo(sides, "cmbstyleTop");
+  cmbstyleRight = NewCombo(sides, "cmbstyleRight");
+  cmbstyleBottom = NewCombo(sides, "cmbstyleBottom");
+  cmbstyleLeft = NewCombo(sides, "cmbstyleLeft");
   {
     auto* g = new QGridLayout(sides);
     g->addWidget(RadioSize2, 0, 0, 1, 3);
@@ -132,6 +137,7 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setMinimumHeight(90);
+  sjis::GuardField(Memo1);
 
   auto* head = new QHBoxLayout;
   head->addWidget(new QLabel(QStringLiteral("クラス名"), this));
@@ -164,6 +170,7 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
 int StyleTab::CheckedAttribute() const { return RadioGroup1Buttons->checkedId(); }
 
 void StyleTab::Load(const StyleSheetSettings& s) {
+  loading_ = true;
   SetEditSjis(EdClassName, s.EdClassName);
   SetComboSjis(cmbTani, s.cmbTani);
   if (s.RadioGroup1 >= 0 && s.RadioGroup1 < static_cast<int>(StyleAttributes.size())) {
@@ -192,31 +199,37 @@ void StyleTab::Load(const StyleSheetSettings& s) {
   WriteBorderStyle(cmbstyleLeft, s.cmbstyleLeft);
   // Compared as shown, so a character the model could not hold disappears
   // from the box too instead of lingering on screen only.
-  if (const QString shown = MemoFromSjis(s.Memo1); Memo1->toPlainText() != shown) {
+  if (const QString shown = sjis::DecodeLines(s.Memo1); Memo1->toPlainText() != shown) {
     Memo1->setPlainText(shown);
     Memo1->moveCursor(QTextCursor::End);
   }
   ApplyVisibility(s.visible);
+  loading_ = false;
 }
 
-void StyleTab::Store(StyleSheetSettings& s) const {
-  s.EdClassName = ToSjis(EdClassName->text());
-  s.cmbTani = ComboSjis(cmbTani);
+void StyleTab::Store(StyleSheetSettings& s, QString& refused) const {
+  StoreSjis(EdClassName->text(), s.EdClassName, refused);
+  StoreComboSjis(cmbTani, s.cmbTani, refused);
   s.RadioGroup1 = RadioGroup1Buttons->checkedId();  // -1 when none
-  s.cmbAlign = ComboSjis(cmbAlign);
+  StoreComboSjis(cmbAlign, s.cmbAlign, refused);
   s.RadioSize1 = RadioSize1->isChecked();
   s.RadioSize2 = RadioSize2->isChecked();
-  s.EdSize = ToSjis(EdSize->text());
-  s.cmbstyle = ReadBorderStyle(cmbstyle);
-  s.EdTop = ToSjis(EdTop->text());
-  s.EdRight = ToSjis(EdRight->text());
-  s.EdBottom = ToSjis(EdBottom->text());
-  s.EdLeft = ToSjis(EdLeft->text());
-  s.cmbstyleTop = ReadBorderStyle(cmbstyleTop);
-  s.cmbstyleRight = ReadBorderStyle(cmbstyleRight);
-  s.cmbstyleBottom = ReadBorderStyle(cmbstyleBottom);
-  s.cmbstyleLeft = ReadBorderStyle(cmbstyleLeft);
-  s.Memo1 = ToSjis(Memo1->toPlainText());
+  StoreSjis(EdSize->text(), s.EdSize, refused);
+  s.cmbstyle = ReadBorderStyle(cmbstyle, refused);
+  StoreSjis(EdTop->text(), s.EdTop, refused);
+  StoreSjis(EdRight->text(), s.EdRight, refused);
+  StoreSjis(EdBottom->text(), s.EdBottom, refused);
+  StoreSjis(EdLeft->text(), s.EdLeft, refused);
+  s.cmbstyleTop = ReadBorderStyle(cmbstyleTop, refused);
+  s.cmbstyleRight = ReadBorderStyle(cmbstyleRight, refused);
+  s.cmbstyleBottom = ReadBorderStyle(cmbstyleBottom, refused);
+  s.cmbstyleLeft = ReadBorderStyle(cmbstyleLeft, refused);
+  sjis::Encoded memo = sjis::EncodeLines(Memo1->toPlainText());
+  if (memo.ok()) {
+    s.Memo1 = std::move(memo.bytes);
+  } else if (refused.isEmpty()) {
+    refused = memo.refused;
+  }
   // Visibility is the model's (set by the attribute pick), never read back.
 }
 

@@ -20,7 +20,8 @@ class StyleTab : public QWidget {
 
   // Load also shows or hides the fields the chosen attribute uses.
   void Load(const StyleSheetSettings& s);
-  void Store(StyleSheetSettings& s) const;
+  // `refused` gets the first character a field holds that Shift-JIS lacks.
+  void Store(StyleSheetSettings& s, QString& refused) const;
   int CheckedAttribute() const;  // -1 when none
 
  signals:
@@ -31,6 +32,7 @@ class StyleTab : public QWidget {
 
  private:
   void ApplyVisibility(const StyleVisibility& v);
+  bool loading_ = false;  // Load is setting the controls
 
   QLineEdit* EdClassName;
   QComboBox* cmbTani;

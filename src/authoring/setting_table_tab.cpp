@@ -12,36 +12,34 @@
 #include <QWebEngineView>
 
 #include "authoring/setting_widgets.h"
+#include "text/sjis_bridge.h"
 
-#if HEMLO_HAVE_UI_WEB_BROWSER
 #include "webview/ui_web_browser.h"
-#endif
 
 namespace hemlo::authoring {
 
 TableTab::TableTab(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("TabSheet1"));
-  QValidator* v = NewSjisValidator(this);
 
   CheckTitle = NewCheck(this, "CheckTitle", "表のタイトルの有無");
-  EdTitle = NewEdit(this, "EdTitle", v);
-  Edit1 = NewEdit(this, "Edit1", v);
-  Edit2 = NewEdit(this, "Edit2", v);
-  ComboBox1 = NewCombo(this, "ComboBox1", v);
-  ComboBox2 = NewCombo(this, "ComboBox2", v);
+  EdTitle = NewEdit(this, "EdTitle");
+  Edit1 = NewEdit(this, "Edit1");
+  Edit2 = NewEdit(this, "Edit2");
+  ComboBox1 = NewCombo(this, "ComboBox1");
+  ComboBox2 = NewCombo(this, "ComboBox2");
   CheckKeisen = NewCheck(this, "CheckKeisen", "罫線枠の有無");
   CheckKeisenColor = NewCheck(this, "CheckKeisenColor", "罫線色の有無");
   Checkcellpadding = NewCheck(this, "Checkcellpadding", "セル内の余白指定");
-  Cmbcellpadding = NewCombo(this, "Cmbcellpadding", v);
+  Cmbcellpadding = NewCombo(this, "Cmbcellpadding");
   Checkcellspacing = NewCheck(this, "Checkcellspacing", "罫線幅の指定");
-  Cmbcellspacing = NewCombo(this, "Cmbcellspacing", v);
+  Cmbcellspacing = NewCombo(this, "Cmbcellspacing");
   for (const std::string& n : CountComboItems()) {
-    ComboBox1->addItem(FromSjis(n));
-    ComboBox2->addItem(FromSjis(n));
+    ComboBox1->addItem(sjis::Decode(n));
+    ComboBox2->addItem(sjis::Decode(n));
   }
   for (const std::string& n : SpacingComboItems()) {
-    Cmbcellpadding->addItem(FromSjis(n));
-    Cmbcellspacing->addItem(FromSjis(n));
+    Cmbcellpadding->addItem(sjis::Decode(n));
+    Cmbcellspacing->addItem(sjis::Decode(n));
   }
 
   UIWebBrowser1 = new TestView(this);
@@ -60,9 +58,16 @@ TableTab::TableTab(QWidget* parent) : QWidget(parent) {
   auto* g = new QGridLayout;
   int row = 0;
   auto labelled = [&](const char* caption, QWidget* field) {
-    g->addWidget(new QLabel(QString::fromUtf8(caption), this), row, 0);
+    auto* label = new QLabel(QString::fromUtf8(caption), this);
+    label->setBuddy(field);
+    field->setAccessibleName(label->text());
+    g->addWidget(label, row, 0);
     g->addWidget(field, row++, 1);
   };
+  // Fields that stand beside a check box take its meaning as their name.
+  EdTitle->setAccessibleName(QStringLiteral("表のタイトル"));
+  Cmbcellpadding->setAccessibleName(QStringLiteral("セル内の余白"));
+  Cmbcellspacing->setAccessibleName(QStringLiteral("罫線幅"));
   g->addWidget(CheckTitle, row, 0);
   g->addWidget(EdTitle, row++, 1);
   labelled("全体の横幅", Edit1);
@@ -103,28 +108,24 @@ void TableTab::Load(const TableSettings& t) {
   SetComboSjis(Cmbcellspacing, t.Cmbcellspacing);
 }
 
-void TableTab::Store(TableSettings& t) const {
+void TableTab::Store(TableSettings& t, QString& refused) const {
   t.CheckTitle = CheckTitle->isChecked();
-  t.EdTitle = ToSjis(EdTitle->text());
-  t.Edit1 = ToSjis(Edit1->text());
-  t.Edit2 = ToSjis(Edit2->text());
-  t.ComboBox1 = ComboSjis(ComboBox1);
-  t.ComboBox2 = ComboSjis(ComboBox2);
+  StoreSjis(EdTitle->text(), t.EdTitle, refused);
+  StoreSjis(Edit1->text(), t.Edit1, refused);
+  StoreSjis(Edit2->text(), t.Edit2, refused);
+  StoreComboSjis(ComboBox1, t.ComboBox1, refused);
+  StoreComboSjis(ComboBox2, t.ComboBox2, refused);
   t.CheckKeisen = CheckKeisen->isChecked();
   t.CheckKeisenColor = CheckKeisenColor->isChecked();
   t.Checkcellpadding = Checkcellpadding->isChecked();
-  t.Cmbcellpadding = ComboSjis(Cmbcellpadding);
+  StoreComboSjis(Cmbcellpadding, t.Cmbcellpadding, refused);
   t.Checkcellspacing = Checkcellspacing->isChecked();
-  t.Cmbcellspacing = ComboSjis(Cmbcellspacing);
+  StoreComboSjis(Cmbcellspacing, t.Cmbcellspacing, refused);
 }
 
 void TableTab::ShowTest(const QUrl& url, const std::string& bytes, bool from_file) {
   if (from_file) {
-#if HEMLO_HAVE_UI_WEB_BROWSER
     UIWebBrowser1->Navigate(url.toString(QUrl::FullyEncoded));
-#else
-    UIWebBrowser1->setUrl(url);
-#endif
     return;
   }
   UIWebBrowser1->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),

@@ -9,13 +9,10 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QUrl;
-class QWebEngineView;
 
-#if HEMLO_HAVE_UI_WEB_BROWSER
 namespace hemlo::webview {
 class TUIWebBrowser;
 }
-#endif
 
 namespace hemlo::authoring {
 
@@ -25,7 +22,8 @@ class TableTab : public QWidget {
   explicit TableTab(QWidget* parent = nullptr);
 
   void Load(const TableSettings& t);
-  void Store(TableSettings& t) const;
+  // `refused` gets the first character a field holds that Shift-JIS lacks.
+  void Store(TableSettings& t, QString& refused) const;
   // Shows the test table: its Shift-JIS bytes with the file's address, or,
   // when `bytes` is too large to hand over, the file itself.
   void ShowTest(const QUrl& url, const std::string& bytes, bool from_file);
@@ -35,11 +33,7 @@ class TableTab : public QWidget {
   void applyClicked();  // 設定
 
  private:
-#if HEMLO_HAVE_UI_WEB_BROWSER
   using TestView = webview::TUIWebBrowser;
-#else
-  using TestView = QWebEngineView;
-#endif
   QCheckBox* CheckTitle;
   QLineEdit* EdTitle;
   QLineEdit* Edit1;

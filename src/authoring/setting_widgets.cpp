@@ -5,41 +5,24 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QValidator>
-#include <string_view>
 
-#include "text/cp932.h"
+#include "text/sjis_bridge.h"
 
 namespace hemlo::authoring {
 
-namespace {
-class Cp932Validator : public QValidator {
- public:
-  using QValidator::QValidator;
-  State validate(QString& input, int&) const override {
-    for (char32_t cp : input.toUcs4()) {
-      if (!text::CanEncode(cp)) return Invalid;
-    }
-    return Acceptable;
-  }
-};
-}  // namespace
-
-QValidator* NewSjisValidator(QObject* parent) { return new Cp932Validator(parent); }
-
-QLineEdit* NewEdit(QWidget* parent, const char* name, QValidator* validator) {
+QLineEdit* NewEdit(QWidget* parent, const char* name) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(QString::fromLatin1(name));
-  e->setValidator(validator);
+  sjis::GuardField(e);
   return e;
 }
 
-QComboBox* NewCombo(QWidget* parent, const char* name, QValidator* validator) {
+QComboBox* NewCombo(QWidget* parent, const char* name) {
   auto* c = new QComboBox(parent);
   c->setObjectName(QString::fromLatin1(name));
   c->setEditable(true);
   c->setInsertPolicy(QComboBox::NoInsert);
-  c->setValidator(validator);
+  sjis::GuardField(c);
   return c;
 }
 
@@ -64,21 +47,17 @@ QRadioButton* NewRadio(QWidget* parent, const char* name, const QString& caption
   return r;
 }
 
-QString FromSjis(const std::string& bytes) {
-  const text::Decoded d = text::Decode(bytes);
-  return QString::fromUtf16(d.text.data(), static_cast<qsizetype>(d.text.size()));
-}
-
-// Characters CP932 lacks are refused at input (Cp932Validator); any that slip
-// through (pasted into the memo) are left out rather than written as "?".
-std::string ToSjis(const QString& s) {
-  return text::EncodeLines(
-      std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())),
-      u'\n');
+void StoreSjis(const QString& text, std::string& value, QString& refused) {
+  sjis::Encoded e = sjis::Encode(text);
+  if (e.ok()) {
+    value = std::move(e.bytes);
+  } else if (refused.isEmpty()) {
+    refused = e.refused;
+  }
 }
 
 void SetEditSjis(QLineEdit* e, const std::string& sjis) {
-  const QString t = FromSjis(sjis);
+  const QString t = sjis::Decode(sjis);
   if (e->text() != t) e->setText(t);
 }
 
@@ -92,8 +71,10 @@ void SetComboText(QComboBox* c, const QString& t) {
   }
 }
 
-void SetComboSjis(QComboBox* c, const std::string& sjis) { SetComboText(c, FromSjis(sjis)); }
+void SetComboSjis(QComboBox* c, const std::string& sjis) { SetComboText(c, sjis::Decode(sjis)); }
 
-std::string ComboSjis(const QComboBox* c) { return ToSjis(c->currentText()); }
+void StoreComboSjis(const QComboBox* c, std::string& value, QString& refused) {
+  StoreSjis(c->currentText(), value, refused);
+}
 
 }  // namespace hemlo::authoring

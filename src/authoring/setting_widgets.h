@@ -9,33 +9,31 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QObject;
 class QPushButton;
 class QRadioButton;
-class QValidator;
 class QWidget;
 
 namespace hemlo::authoring {
 
-// Refuses input with a character Shift-JIS cannot hold.
-QValidator* NewSjisValidator(QObject* parent);
-
-QLineEdit* NewEdit(QWidget* parent, const char* name, QValidator* validator);
-QComboBox* NewCombo(QWidget* parent, const char* name, QValidator* validator);
+// Fields that refuse, as it is typed, a character Shift-JIS cannot hold.
+QLineEdit* NewEdit(QWidget* parent, const char* name);
+QComboBox* NewCombo(QWidget* parent, const char* name);
 QCheckBox* NewCheck(QWidget* parent, const char* name, const char* caption);
 // A push button that Enter in a field never presses.
 QPushButton* NewButton(QWidget* parent, const char* name, const char* caption,
                        const char* hint = nullptr);
 QRadioButton* NewRadio(QWidget* parent, const char* name, const QString& caption);
 
-QString FromSjis(const std::string& bytes);
-std::string ToSjis(const QString& text);
+// Field text into a Shift-JIS model value. Text that got into a field past
+// its guard leaves the value as it was and names the character in `refused`
+// (the first one only).
+void StoreSjis(const QString& text, std::string& value, QString& refused);
 
 // Writes only on a change, so the caret and selection of an untouched field stay.
 void SetEditSjis(QLineEdit* edit, const std::string& sjis);
 // Selects the item with this text, or types it when no item has it.
 void SetComboText(QComboBox* combo, const QString& text);
 void SetComboSjis(QComboBox* combo, const std::string& sjis);
-std::string ComboSjis(const QComboBox* combo);
+void StoreComboSjis(const QComboBox* combo, std::string& value, QString& refused);
 
 }  // namespace hemlo::authoring

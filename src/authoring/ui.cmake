@@ -16,7 +16,6 @@ add_library(hemlo_authoring_ui STATIC
 )
 target_include_directories(hemlo_authoring_ui PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(hemlo_authoring_ui PUBLIC
-  hemlo_authoring hemlo_base_ui Qt6::Widgets Qt6::WebEngineWidgets)
+  hemlo_authoring hemlo_base_ui hemlo_sjis_ui Qt6::Widgets Qt6::WebEngineWidgets)
 # The table tab's test view is the host's own web view.
 target_link_libraries(hemlo_authoring_ui PUBLIC hemlo_webview_ui)
-target_compile_definitions(hemlo_authoring_ui PUBLIC HEMLO_HAVE_UI_WEB_BROWSER=1)

@@ -12,7 +12,7 @@
 namespace hemlo {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // Qt reads a filter's patterns from the parentheses at its end, space
 // separated; the dialog is told to show the labels alone, since most of ours
@@ -20,16 +20,16 @@ QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast
 QStringList NameFilters(const std::vector<FileFilter>& filters) {
   QStringList out;
   for (const auto& f : filters) {
-    QStringList patterns = Q(f.patterns).split(';', Qt::SkipEmptyParts);
+    QStringList patterns = FromUtf8(f.patterns).split(';', Qt::SkipEmptyParts);
     for (QString& p : patterns)
       if (p == QLatin1String("*.*")) p = QStringLiteral("*");
-    out << Q(f.label) + " (" + patterns.join(' ') + ")";
+    out << FromUtf8(f.label) + " (" + patterns.join(' ') + ")";
   }
   return out;
 }
 
 std::unique_ptr<QFileDialog> FileDialog(QWidget* parent, const FileDialogRequest& request) {
-  auto dialog = std::make_unique<QFileDialog>(parent, Q(request.title), Q(request.initial_path));
+  auto dialog = std::make_unique<QFileDialog>(parent, FromUtf8(request.title), FromUtf8(request.initial_path));
   dialog->setOption(QFileDialog::HideNameFilterDetails, true);
   dialog->setNameFilters(NameFilters(request.filters));
   return dialog;
@@ -50,7 +50,7 @@ QMessageBox::Icon ToQt(Icon icon) {
 
 Answer QtPrompts::Message(const std::string& caption, const std::string& text, Buttons buttons,
                           Icon icon, Answer default_button) {
-  QMessageBox box(ToQt(icon), Q(caption), Q(text), QMessageBox::NoButton, parent_);
+  QMessageBox box(ToQt(icon), FromUtf8(caption), FromUtf8(text), QMessageBox::NoButton, parent_);
   // Japanese button texts whatever translations are installed.
   QPushButton* yes = nullptr;
   QPushButton* no = nullptr;
@@ -93,7 +93,7 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
 }
 
 void QtPrompts::Error(const std::string& text) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramTitle), Q(text),
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramTitle), FromUtf8(text),
                   QMessageBox::NoButton, parent_);
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.exec();
@@ -102,9 +102,9 @@ void QtPrompts::Error(const std::string& text) {
 std::optional<std::string> QtPrompts::Input(const std::string& caption, const std::string& prompt,
                                             const std::string& initial) {
   QInputDialog dialog(parent_);
-  dialog.setWindowTitle(Q(caption));
-  dialog.setLabelText(Q(prompt));
-  dialog.setTextValue(Q(initial));
+  dialog.setWindowTitle(FromUtf8(caption));
+  dialog.setLabelText(FromUtf8(prompt));
+  dialog.setTextValue(FromUtf8(initial));
   dialog.setOkButtonText(QStringLiteral("OK"));
   dialog.setCancelButtonText(QStringLiteral("キャンセル"));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -121,14 +121,14 @@ std::optional<std::string> QtPrompts::OpenFile(const FileDialogRequest& request)
   QString file = dialog->selectedFiles().first();
   const QFileInfo info(file);
   if (!info.exists() && !request.default_suffix.empty() && !info.fileName().contains('.'))
-    file += '.' + Q(request.default_suffix);
+    file += '.' + FromUtf8(request.default_suffix);
   return file.toStdString();
 }
 
 std::optional<std::string> QtPrompts::SaveFile(const FileDialogRequest& request) {
   auto dialog = FileDialog(parent_, request);
   dialog->setAcceptMode(QFileDialog::AcceptSave);  // asks before replacing a file
-  dialog->setDefaultSuffix(Q(request.default_suffix));
+  dialog->setDefaultSuffix(FromUtf8(request.default_suffix));
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
   return dialog->selectedFiles().first().toStdString();
 }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "text/cp932.h"
+#include "text/sjis_bridge.h"
 
 namespace hemlo::favourites {
 namespace {
@@ -22,18 +23,11 @@ namespace {
 constexpr int kBytesRole = Qt::UserRole;
 constexpr int kRecordRole = Qt::UserRole + 1;
 
-QString FromCp932(std::string_view bytes) {
-  const auto decoded = text::Decode(bytes);
-  return QString::fromUtf16(decoded.text.data(), static_cast<qsizetype>(decoded.text.size()));
-}
-
-// UTF-8 from the frame or an input box to Shift-JIS; characters CP932 holds
-// only as a twin (the WAVE DASH of many page titles) become that twin.
+// UTF-8 from the frame or an input box to Shift-JIS, twins applied.
 std::optional<std::string> ToCp932(const std::string& utf8) {
-  QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-  for (auto& c : s) c = QChar(text::ToCp932Twin(c.unicode()));
-  return text::Encode(std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()),
-                                          static_cast<std::size_t>(s.size())));
+  sjis::Encoded e = sjis::Encode(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+  if (!e.ok()) return std::nullopt;
+  return std::move(e.bytes);
 }
 
 // Shift-JIS bytes of a page's title or address that may hold characters
@@ -70,7 +64,7 @@ FavouriteRecord* RecordOf(const QTreeWidgetItem* item) {
 }
 
 QTreeWidgetItem* MakeNode(const std::string& bytes) {
-  auto* item = new QTreeWidgetItem(QStringList{FromCp932(bytes)});
+  auto* item = new QTreeWidgetItem(QStringList{sjis::Decode(bytes)});
   item->setData(0, kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
   return item;
 }
@@ -214,7 +208,7 @@ void TForm4::Button1Click() {
   if (!node || !node->parent()) return;
   const FavouriteRecord* record = RecordOf(node);
   const std::string url = record ? record->url : std::string();
-  host_.OpenUrl(text::Cp932ToUtf8(url).value_or(FromCp932(url).toStdString()));
+  host_.OpenUrl(text::Cp932ToUtf8(url).value_or(sjis::Decode(url).toStdString()));
   SaveFavourites();
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/integer_text.h"
 #include "text/cp932.h"
 
 #ifdef __linux__
@@ -327,28 +328,13 @@ void Button1Click(int tag, const FindReplaceOptions& options, text::EditPane* pa
   prompts.Message(kMessageCaption, kReplaceDone, Buttons::Ok, Icon::None);
 }
 
-std::optional<int> ParseDecimalInt(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-  s.remove_prefix(i);
-  if (!s.empty() && s[0] == '+') {
-    s.remove_prefix(1);
-    if (!s.empty() && s[0] == '-') return std::nullopt;
-  }
-  long long v = 0;
-  const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || ptr != s.data() + s.size()) return std::nullopt;
-  if (v < INT_MIN || v > INT_MAX) return std::nullopt;
-  return static_cast<int>(v);
-}
-
 void N47Click(text::EditPane* pane, Prompts& prompts) {
   if (!pane) return;
   const auto answer = prompts.Input(kJumpCaption, kJumpPrompt, "");
   if (!answer) return;
-  const auto n = ParseDecimalInt(*answer);
+  const auto n = ParseInteger(*answer);
   if (!n) {
-    prompts.Error("'" + *answer + "' は整数ではありません");
+    prompts.Error(NotAnIntegerMessage(*answer));
     return;
   }
   // Out-of-range numbers land on the nearest line instead of failing.

@@ -77,10 +77,6 @@ class SearchFeedback {
 void Button1Click(int tag, const FindReplaceOptions& options, text::EditPane* pane,
                   Prompts& prompts, SearchFeedback* feedback = nullptr);
 
-// A decimal integer as the toolkit's conversion accepts it (leading blanks,
-// optional sign); nullopt when it is not one or does not fit an int.
-std::optional<int> ParseDecimalInt(std::string_view utf8);
-
 // Jump to a line: asks for a 1-based number, puts the caret at the start of
 // that line. Numbers below 1 go to the first line, numbers past the end to the
 // last; text that is no integer shows the conversion error and moves nothing.

@@ -5,46 +5,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
 
-#include "text/cp932.h"
+#include "text/sjis_bridge.h"
 
 namespace hemlo::search {
-namespace {
-
-std::string ToCp932(const QString& s) {
-  const std::u16string_view units(reinterpret_cast<const char16_t*>(s.utf16()),
-                                  static_cast<std::size_t>(s.size()));
-  // The fields refuse what CP932 cannot hold, so this succeeds.
-  return text::Encode(units).value_or(std::string());
-}
-
-QString FromCp932(std::string_view bytes) {
-  const auto decoded = text::Decode(bytes);
-  return QString::fromUtf16(decoded.text.data(), static_cast<qsizetype>(decoded.text.size()));
-}
-
-// Text that CP932 cannot represent is refused as it is typed or pasted;
-// characters it holds only as a twin (an input method's WAVE DASH) become
-// that twin, as in the edit pane.
-class Cp932Validator : public QValidator {
- public:
-  using QValidator::QValidator;
-  State validate(QString& input, int&) const override {
-    for (int i = 0; i < input.size(); ++i) {
-      input[i] = QChar(text::ToCp932Twin(input[i].unicode()));
-      char32_t cp = input[i].unicode();
-      if (QChar::isHighSurrogate(cp) && i + 1 < input.size() && input[i + 1].isLowSurrogate()) {
-        cp = QChar::surrogateToUcs4(input[i], input[i + 1]);
-        ++i;
-      }
-      if (!text::CanEncode(cp)) return Invalid;
-    }
-    return Acceptable;
-  }
-};
-
-}  // namespace
 
 TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
     : QDialog(frame,
@@ -60,13 +24,12 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
   setFont(font);
   setFixedSize(351, 140);
 
-  auto* validator = new Cp932Validator(this);
   Label1 = new QLabel(QStringLiteral("検索する文字列"), this);
   Label1->setGeometry(8, 12, 90, 16);
   Edit1 = new QLineEdit(this);
   Edit1->setObjectName("Edit1");
   Edit1->setGeometry(100, 8, 241, 22);
-  Edit1->setValidator(validator);
+  sjis::GuardField(Edit1);
   Label1->setBuddy(Edit1);
 
   Label2 = new QLabel(QStringLiteral("置換後の処理"), this);
@@ -74,15 +37,18 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
   Edit2 = new QLineEdit(this);
   Edit2->setObjectName("Edit2");
   Edit2->setGeometry(100, 38, 241, 22);
-  Edit2->setValidator(validator);
+  sjis::GuardField(Edit2);
   Label2->setBuddy(Edit2);
 
   CheckBox1 = new QCheckBox(QStringLiteral("文字列"), this);
+  CheckBox1->setObjectName("CheckBox1");
   CheckBox1->setGeometry(100, 66, 70, 20);
   CheckBox1->setChecked(true);
   CheckBox2 = new QCheckBox(QStringLiteral("改行キー"), this);
+  CheckBox2->setObjectName("CheckBox2");
   CheckBox2->setGeometry(176, 66, 80, 20);
   CheckBox3 = new QCheckBox(QStringLiteral("タブキー"), this);
+  CheckBox3->setObjectName("CheckBox3");
   CheckBox3->setGeometry(262, 66, 80, 20);
 
   Button1 = new QPushButton(QStringLiteral("次を検索"), this);
@@ -91,6 +57,7 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
   Button4 = new QPushButton(QStringLiteral("閉じる"), this);
   QPushButton* buttons[] = {Button1, Button2, Button3, Button4};
   for (int i = 0; i < 4; ++i) {
+    buttons[i]->setObjectName(QStringLiteral("Button%1").arg(i + 1));
     buttons[i]->setGeometry(8 + i * 85, 102, 80, 26);
     buttons[i]->setProperty("tag", i);
     buttons[i]->setAutoDefault(false);
@@ -102,12 +69,21 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
   // Escape reaches QDialog::reject, which hides the dialog like Button4.
 }
 
-FindReplaceOptions TFindReplace::Options() const {
+std::optional<FindReplaceOptions> TFindReplace::Options() const {
   FindReplaceOptions o;
   const QString search = Edit1->text();
-  o.search = (!selection_bytes_.empty() && search == selection_text_) ? selection_bytes_
-                                                                      : ToCp932(search);
-  o.replace = ToCp932(Edit2->text());
+  const sjis::Encoded find = sjis::Encode(search);
+  const sjis::Encoded replace = sjis::Encode(Edit2->text());
+  // The fields refuse such text as it is typed; text put there another way
+  // is refused here rather than searched for as something else.
+  for (const sjis::Encoded* e : {&find, &replace}) {
+    if (!e->ok()) {
+      prompts_.Error(sjis::RefusedMessage(e->refused).toStdString());
+      return std::nullopt;
+    }
+  }
+  o.search = (!selection_bytes_.empty() && search == selection_text_) ? selection_bytes_ : find.bytes;
+  o.replace = replace.bytes;
   o.warn_empty = CheckBox1->isChecked();
   o.add_line_break = CheckBox2->isChecked();
   o.add_tab = CheckBox3->isChecked();
@@ -121,7 +97,7 @@ void TFindReplace::Find1Click() {
     // Kept as bytes too: a character with two codes shows the same either way,
     // and the search must look for the code the text really has.
     selection_bytes_ = pane->SelectedText();
-    selection_text_ = FromCp932(selection_bytes_);
+    selection_text_ = sjis::Decode(selection_bytes_);
     Edit1->setText(selection_text_);
   }
   show();
@@ -146,7 +122,7 @@ void TFindReplace::Button1Click() {
 }
 
 void TFindReplace::Execute(int tag) {
-  search::Button1Click(tag, Options(), host_.ActiveEditPane(), prompts_, this);
+  if (const auto options = Options()) search::Button1Click(tag, *options, host_.ActiveEditPane(), prompts_, this);
 }
 
 void TFindReplace::Button4Click() { hide(); }

@@ -4,6 +4,7 @@
 // window is active when a button is pressed, through SearchHost.
 #include <QDialog>
 #include <QPointer>
+#include <optional>
 
 #include "base/prompts.h"
 #include "search/find_replace.h"
@@ -29,12 +30,21 @@ class TFindReplace : public QDialog, private SearchFeedback {
   void N18Click();    // 次を検索 (F3): find next, dialog shown or not
   void N47Click();    // ジャンプ
 
-  // The fields as Shift-JIS bytes.
-  FindReplaceOptions Options() const;
+  // The fields as Shift-JIS bytes; nullopt (with the error shown) when a
+  // field holds a character Shift-JIS lacks.
+  std::optional<FindReplaceOptions> Options() const;
   // The action of the button with the given tag (0 find next, 1 replace and
   // find next, 2 replace all).
   void Execute(int tag);
 
+ public slots:
+  void Button1Click();  // shared by Button1-Button3, told apart by their "tag"
+  void Button4Click();
+
+ private:
+  void BringFrameToFront() override;
+
+  // Tests find these by their object names.
   QLabel* Label1;
   QLineEdit* Edit1;
   QLabel* Label2;
@@ -47,12 +57,6 @@ class TFindReplace : public QDialog, private SearchFeedback {
   QPushButton* Button3;
   QPushButton* Button4;
 
- public slots:
-  void Button1Click();  // shared by Button1-Button3, told apart by their "tag"
-  void Button4Click();
-
- private:
-  void BringFrameToFront() override;
   void SetBusy(bool busy) override;
 
   QPointer<QWidget> frame_;

@@ -12,6 +12,12 @@ bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::st
   return true;
 }
 
+text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes) {
+  const text::EncodingGuess guess = text::DetectEncoding(bytes);
+  pane.LoadDocument(bytes, guess.encoding);
+  return guess;
+}
+
 bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
   WriteResult r = WriteFileAtomically(path, bytes);
   if (!r) error = r.error;

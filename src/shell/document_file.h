@@ -5,9 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "text/document_encoding.h"
+#include "text/edit_pane.h"
+
 namespace hemlo {
 
 bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::string& error);
+
+// Opens page bytes (as ReadDocument gives them) in the encoding their content
+// decides, and returns what the detector found (for the status panel).
+text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes);
 bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, std::string& error);
 
 }  // namespace hemlo

@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 
+#include "authoring/authoring_commands.h"
 #include "base/dialog_folder.h"
 #include "base/program_folder.h"
 #include "shell/document_file.h"
@@ -20,14 +21,7 @@ FileDialogRequest TMainForm::DocumentDialog(const char* title) const {
   r.default_suffix = "htm";
   const TMDIChild* child = ActiveChild();
   r.initial_path = DialogFolder::StartFor(child ? child->Caption().toStdString() : std::string());
-  r.filters = {{"Html(*.htm;*.html)", "*.htm;*.html"},
-               {"画像ファイル", "*.jpg;*.jpeg;*.gif;*.bmp;*.ico"},
-               {"スタイルシート(*.css)", "*.css"},
-               {"テキストファイル(*.txt)", "*.txt"},
-               {"CGI(*.cgi;*.pl)", "*.cgi;*.pl"},
-               {"ASP(*.asp;*.aspx)", "*.asp;*.aspx"},
-               {"リッチテキスト(*.rtf)", "*.rtf"},
-               {"すべてのファイル", "*.*"}};
+  r.filters = authoring::FrameOpenDialogRequest().filters;
   return r;
 }
 
@@ -41,8 +35,7 @@ TMDIChild* TMainForm::OpenDocument(const QString& path) {
     prompts().Error(error);
     return child;
   }
-  child->Memo1->SetText(bytes);
-  child->Memo1->SetModified(false);
+  child->SetEncodingGuess(LoadIntoPane(*child->Memo1, bytes));
   AddHistory(path);
   return child;
 }
@@ -58,7 +51,7 @@ void TMainForm::FileOpen1Execute() {
 
 bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
   std::string error;
-  if (!WriteDocument(LocalPath(path), child->Memo1->Text(), error)) {
+  if (!WriteDocument(LocalPath(path), child->Memo1->DocumentBytes(), error)) {
     // The old file and the modified flag stay as they were.
     prompts().Error(path.toStdString() + "\r\n" + error);
     return false;
@@ -76,13 +69,7 @@ void TMainForm::FileSaveItemClick() {
     WriteChildTo(child, caption);
     return;
   }
-  auto chosen = prompts().SaveFile(DocumentDialog("名前を付けて保存"));
-  if (!chosen) return;
-  DialogFolder::Chosen(*chosen);
-  const QString path = QString::fromStdString(*chosen);
-  if (!WriteChildTo(child, path)) return;
-  child->SetCaption(path);
-  AddHistory(path);
+  FileSaveAsItemClick();  // an untitled page is saved under a new name
 }
 
 void TMainForm::FileSaveAsItemClick() {

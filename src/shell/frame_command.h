@@ -17,6 +17,7 @@ enum class FrameCommand : int {
   Exit,
   // 編集
   Undo,
+  Redo,          // やり直し (Ctrl+Y, Ctrl+Shift+Z)
   EditCut,
   EditCopy,
   EditPaste,
@@ -27,9 +28,12 @@ enum class FrameCommand : int {
   HalfWidthKana,
   Comment,
   DeleteTag,
+  ConvertEncoding,  // 文字コード変換
   // 環境設定
   Font,
   TabWidth,
+  Highlighting,  // 色分け表示 (checkable, kept)
+  LineNumbers,   // 行番号 (checkable, kept)
   WebMaximise,
   WebRestore,
   Transfer,

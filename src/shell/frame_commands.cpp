@@ -5,6 +5,7 @@
 #include <QMdiSubWindow>
 #include <QUrl>
 
+#include "base/integer_text.h"
 #include "base/program_folder.h"
 #include "shell/frame_rules.h"
 #include "shell/help.h"
@@ -62,6 +63,26 @@ void TMainForm::Undo1Click() {
   if (TMDIChild* c = ActiveChild()) c->Memo1->undo();
 }
 
+void TMainForm::Redo1Click() {
+  if (TMDIChild* c = ActiveChild()) c->Memo1->Redo();
+}
+
+void TMainForm::ConvertEncodingClick() {
+  TMDIChild* c = ActiveChild();
+  if (!c) return;
+  const text::Encoding to =
+      c->Memo1->DocumentEncoding() == text::Encoding::kUtf8 ? text::Encoding::kShiftJis : text::Encoding::kUtf8;
+  const std::string refusal = c->Memo1->ConvertEncoding(to);
+  if (!refusal.empty()) prompts().Message("確認", refusal, Buttons::Ok, Icon::Warning);
+}
+
+void TMainForm::SetEditorSettings(const EditorSettings& settings) {
+  editor_settings_ = settings;
+  action(FrameCommand::Highlighting)->setChecked(settings.highlighting);
+  action(FrameCommand::LineNumbers)->setChecked(settings.line_numbers);
+  for (TMDIChild* c : Children()) c->ApplyEditorSettings(settings);
+}
+
 void TMainForm::mnuSelectAllClick() {
   if (TMDIChild* c = ActiveChild()) c->Memo1->selectAll();
 }
@@ -80,12 +101,12 @@ void TMainForm::mnuTabClick() {
   if (!c) return;
   auto answer = prompts().Input("タブ幅変更", "タブ幅を指定してください", std::to_string(TabWidth));
   if (!answer || answer->empty()) return;
-  auto width = ParseTabWidth(*answer);
-  if (!width) {
-    prompts().Error("'" + *answer + "' は整数ではありません");
+  const IntegerInput width = ReadInteger(*answer, kMinTabWidth, kMaxTabWidth);
+  if (!width.value) {
+    prompts().Error(width.error);
     return;
   }
-  TabWidth = *width;
+  TabWidth = *width.value;
   c->SetTabWidth(TabWidth);
 }
 

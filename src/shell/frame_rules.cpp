@@ -1,6 +1,5 @@
 #include "shell/frame_rules.h"
 
-#include <charconv>
 
 namespace hemlo {
 
@@ -12,21 +11,6 @@ std::array<int, 3> StatusPanelWidths(int bar_width) {
 int UrlBoxWidth(int toolbar_width) {
   const int w = toolbar_width - 375;
   return w < 0 ? 0 : w;
-}
-
-std::optional<int> ParseTabWidth(const std::string& text) {
-  // Leading and trailing blanks are tolerated as the toolkit's conversion does.
-  std::size_t b = text.find_first_not_of(' ');
-  std::size_t e = text.find_last_not_of(' ');
-  if (b == std::string::npos) return std::nullopt;
-  const char* first = text.data() + b;
-  const char* last = text.data() + e + 1;
-  if (*first == '+') ++first;
-  int value = 0;
-  auto [ptr, ec] = std::from_chars(first, last, value);
-  if (ec != std::errc() || ptr != last) return std::nullopt;
-  if (value < 1 || value > 64) return std::nullopt;
-  return value;
 }
 
 std::string FolderOfPath(const std::string& path) {

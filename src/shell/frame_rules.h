@@ -12,9 +12,9 @@ std::array<int, 3> StatusPanelWidths(int bar_width);
 // The address box is 375 pixels narrower than the toolbar.
 int UrlBoxWidth(int toolbar_width);
 
-// A tab width typed by the user: a decimal integer from 1 to 64. Anything
-// else is refused like a non-number (a zero or negative tab stop breaks the pane).
-std::optional<int> ParseTabWidth(const std::string& text);
+// Tab widths the user may set: a zero or negative tab stop breaks the pane.
+inline constexpr int kMinTabWidth = 1;
+inline constexpr int kMaxTabWidth = 64;
 
 // Folder part of a path ("/web/top.htm" -> "/web"); empty for an empty path.
 std::string FolderOfPath(const std::string& path);

@@ -73,6 +73,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), qt_prompts_(this) {
   BuildToolBar();
   ConnectCommands();
   LoadHistory();  // FormCreate
+  SetEditorSettings(EditorSettings::Load(ProgramFolder() / "Editor.ini"));
 
   connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { UpdateEditActions(); });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old_w, QWidget* now) {
@@ -102,6 +103,19 @@ void TMainForm::ConnectCommands() {
   on(C::Print, &TMainForm::mnuPrintClick);
   on(C::Exit, &TMainForm::FileExit1Execute);
   on(C::Undo, &TMainForm::Undo1Click);
+  on(C::Redo, &TMainForm::Redo1Click);
+  on(C::ConvertEncoding, &TMainForm::ConvertEncodingClick);
+  auto toggle = [this](bool EditorSettings::*field) {
+    return [this, field](bool on) {
+      EditorSettings s = editor_settings_;
+      s.*field = on;
+      SetEditorSettings(s);
+      std::string error;
+      if (!s.Save(ProgramFolder() / "Editor.ini", &error)) status_->SetText(0, QString::fromStdString("Editor.ini: " + error));
+    };
+  };
+  connect(action(C::Highlighting), &QAction::triggered, this, toggle(&EditorSettings::highlighting));
+  connect(action(C::LineNumbers), &QAction::triggered, this, toggle(&EditorSettings::line_numbers));
   on(C::SelectAll, &TMainForm::mnuSelectAllClick);
   on(C::Font, &TMainForm::N43Click);
   on(C::TabWidth, &TMainForm::mnuTabClick);
@@ -252,6 +266,7 @@ QList<TMDIChild*> TMainForm::Children() const {
 
 TMDIChild* TMainForm::CreateChild() {
   auto* child = new TMDIChild(this);
+  child->ApplyEditorSettings(editor_settings_);
   QMdiSubWindow* sub = mdi_->addSubWindow(child);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   // Cascade each new window from the last one.

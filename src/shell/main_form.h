@@ -13,6 +13,7 @@
 #include "authoring/menu_items.h"
 #include "base/qt_prompts.h"
 #include "shell/frame_command.h"
+#include "shell/editor_settings.h"
 #include "shell/history.h"
 #include "shell/preview.h"
 
@@ -77,6 +78,12 @@ class TMainForm : public QMainWindow {
   // Frame commands.
   void OpenUrl(const QString& address);
   void Undo1Click();
+  void Redo1Click();
+  // 文字コード変換: the active page to the other encoding, refused with a message.
+  void ConvertEncodingClick();
+  // 色分け表示 and 行番号: every window follows; the choice goes to Editor.ini.
+  void SetEditorSettings(const EditorSettings& settings);
+  const EditorSettings& editor_settings() const { return editor_settings_; }
   void mnuSelectAllClick();
   void N43Click();
   void mnuTabClick();
@@ -133,6 +140,7 @@ class TMainForm : public QMainWindow {
   void UpdateHistoryMenu();
   void FormClose();
 
+  EditorSettings editor_settings_;
   QMdiArea* mdi_ = nullptr;
   StatusPanels* status_ = nullptr;
   QToolBar* toolbar_ = nullptr;

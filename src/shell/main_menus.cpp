@@ -38,6 +38,7 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
       {C::Exit, "FileExitItem", "Hemlo2の終了", "終了|アプリケーションを終了", {}, nullptr},
       {C::Undo, "Undo1", "元に戻す", nullptr, {}, nullptr},
+      {C::Redo, "Redo1", "やり直し", nullptr, QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr},
       {C::EditCut, "EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り、クリップボードに送る", QKeySequence(Qt::CTRL | Qt::Key_X), "edit-cut"},
       {C::EditCopy, "EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", QKeySequence(Qt::CTRL | Qt::Key_C), "edit-copy"},
       {C::EditPaste, "EditPaste1", "貼り付け(&P)", "貼り付け|クリップボードの内容を貼り付ける", QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste"},
@@ -48,8 +49,11 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::HalfWidthKana, "N44", "半角カナを全角カナに", nullptr, {}, nullptr},
       {C::Comment, "mnuComment", "コメント化", nullptr, {}, nullptr},
       {C::DeleteTag, "mnuDelTag", "タグ消去", nullptr, {}, nullptr},
+      {C::ConvertEncoding, "mnuConvertEncoding", "文字コード変換", "文字コード変換|Shift-JIS と UTF-8 を切り替える", {}, nullptr},
       {C::Font, "N43", "文字", nullptr, {}, nullptr},
       {C::TabWidth, "mnuTab", "タブ幅設定", nullptr, {}, nullptr},
+      {C::Highlighting, "mnuHighlight", "色分け表示", nullptr, {}, nullptr},
+      {C::LineNumbers, "mnuLineNumbers", "行番号", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::Transfer, "mnuFTP", "ﾌｧｲﾙ転送", nullptr, {}, nullptr},
@@ -109,6 +113,9 @@ void TMainForm::BuildActions() {
     if (d.icon) a->setIcon(QIcon::fromTheme(QString::fromLatin1(d.icon)));
     actions_[static_cast<std::size_t>(d.command)] = a;
   }
+  action(C::Redo)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  action(C::Highlighting)->setCheckable(true);
+  action(C::LineNumbers)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
     a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit") : QStringLiteral("mnuFavorit%1").arg(i + 1));
@@ -134,18 +141,20 @@ void TMainForm::BuildMenus() {
   add(file, {C::Exit});
 
   QMenu* edit = TopMenu(bar, "Edit1", "編集", "編集コマンド");
-  add(edit, {C::Undo});
+  add(edit, {C::Undo, C::Redo});
   edit->addSeparator();
   add(edit, {C::EditCut, C::EditCopy, C::EditPaste, C::Find, C::FindNext, C::Jump, C::SelectAll});
   edit->addSeparator();
   add(edit, {C::HalfWidthKana});
   edit->addSeparator();
   add(edit, {C::Comment, C::DeleteTag});
+  edit->addSeparator();
+  add(edit, {C::ConvertEncoding});
 
   BuildAuthoringMenus();
 
   QMenu* env = TopMenu(bar, "N37", "環境設定");
-  add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"), {C::Font, C::TabWidth});
+  add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"), {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
   add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
   env->addSeparator();
   add(env, {C::Transfer});

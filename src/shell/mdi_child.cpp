@@ -37,10 +37,23 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setTabChangesFocus(false);
   Memo1->setMinimumHeight(1);
+  // A Japanese monospace face for both scripts, so ASCII after kana is drawn
+  // from the same font; 文字 (the font command) still changes it.
+  QFont source(QStringLiteral("IPAGothic"));
+  source.setStyleHint(QFont::Monospace);
+  source.setFixedPitch(true);
+  source.setPointSize(11);
+  Memo1->setFont(source);
   Memo1->installEventFilter(this);
   Memo1->viewport()->installEventFilter(this);
   connect(Memo1, &text::QtEditPane::inputRefused, this, [this](const QString& message) {
     if (frame_) frame_->StatusBar1()->SetText(0, message);
+  });
+
+  connect(Memo1, &text::QtEditPane::encodingChanged, this, [this] {
+    // A conversion (or its undo) renames the declaration: look again.
+    declaration_disagrees_ = text::DetectEncoding(Memo1->DocumentBytes()).declaration_disagrees;
+    ShowEncoding();
   });
 
   CreateWebPane();
@@ -93,6 +106,23 @@ void TMDIChild::ShowCaretPosition() {
   const int c = Memo1->LineCount();
   frame_->StatusBar1()->SetText(
       1, QStringLiteral("%1行%2列目 (全%3行)").arg(n + 1).arg(static_cast<qulonglong>(p - s + 1)).arg(c));
+  ShowEncoding();
+}
+
+void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
+  Memo1->SetHighlighting(settings.highlighting);
+  Memo1->SetLineNumbers(settings.line_numbers);
+}
+
+void TMDIChild::SetEncodingGuess(const text::EncodingGuess& guess) {
+  declaration_disagrees_ = guess.declaration_disagrees;
+  ShowEncoding();
+}
+
+void TMDIChild::ShowEncoding() {
+  if (!frame_) return;
+  frame_->StatusBar1()->SetText(2, QString::fromStdString(text::EncodingLabel(
+                                       Memo1->DocumentEncoding(), Memo1->HasByteOrderMark(), declaration_disagrees_)));
 }
 
 void TMDIChild::SetTabWidth(int width) {

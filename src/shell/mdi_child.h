@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "shell/editor_settings.h"
+#include "text/document_encoding.h"
 #include "text/qt_edit_pane.h"
 #include "webview/ui_web_browser.h"
 
@@ -27,6 +29,11 @@ class TMDIChild : public QWidget {
   void SetCaption(const QString& path) { setWindowTitle(path); }
 
   void ShowCaretPosition();
+  // The document's encoding in status panel 2 (where the credit stands
+  // while no page is open), with a warning when its declaration disagrees.
+  void SetEncodingGuess(const text::EncodingGuess& guess);
+  void ShowEncoding();
+  void ApplyEditorSettings(const EditorSettings& settings);
   void SetTabWidth(int width);
   void CopyIndent();
   // The close query: true when the window may close.
@@ -51,6 +58,7 @@ class TMDIChild : public QWidget {
   void WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender);
   void WebBrowser1NewWindow2(webview::TUIWebBrowser** target);
   TMainForm* frame_;
+  bool declaration_disagrees_ = false;
 };
 
 }  // namespace hemlo

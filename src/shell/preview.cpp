@@ -95,7 +95,7 @@ bool DeclaresCharset(std::string_view page) {
   return false;
 }
 
-std::string PreviewBytes(std::string_view page) {
+std::string PreviewBytes(std::string_view page, text::Encoding encoding) {
   if (DeclaresCharset(page)) return std::string(page);
   std::size_t at = 0;
   for (;;) {
@@ -122,7 +122,7 @@ std::string PreviewBytes(std::string_view page) {
   std::string out;
   out.reserve(page.size() + 32);
   out.append(page.substr(0, at));
-  out.append("<meta charset=\"Shift_JIS\">");
+  out.append(encoding == text::Encoding::kUtf8 ? "<meta charset=\"UTF-8\">" : "<meta charset=\"Shift_JIS\">");
   out.append(page.substr(at));
   return out;
 }
@@ -149,8 +149,9 @@ PreviewResult Image1Click(PreviewContext& c) {
   using Outcome = PreviewResult::Outcome;
   PreviewResult result;
   if (c.pane == nullptr || c.caption == nullptr) return result;
-  const std::string text = c.pane->Text();
-  if (text.empty()) return result;
+  if (c.pane->TextLength() == 0) return result;
+  // The file's own bytes: a UTF-8 page previews as UTF-8.
+  const std::string text = c.pane->DocumentBytes();
   PreviewRegistry& registry = c.registry ? *c.registry : PreviewRegistry::Shared();
   PreviewState& state = *c.state;
 
@@ -202,7 +203,7 @@ PreviewResult Image1Click(PreviewContext& c) {
     result.used_fallback = true;
   }
 
-  if (WriteResult w = WriteFileAtomically(state.PreviewPath, PreviewBytes(text)); !w) {
+  if (WriteResult w = WriteFileAtomically(state.PreviewPath, PreviewBytes(text, c.pane->DocumentEncoding())); !w) {
     c.prompts->Error("'" + state.PreviewPath + "' に書き込めません。\n" + w.error);
     result.outcome = Outcome::WriteFailed;
     return result;

@@ -1,9 +1,16 @@
 #pragma once
 // The edit pane as every editing command sees it: Shift-JIS (CP932) text with
-// CRLF line breaks, every offset counting bytes of that text.
+// CRLF line breaks, every offset counting bytes of that text. A UTF-8
+// document shows commands the same bytes (see view_codes.h); only
+// LoadDocument and DocumentBytes deal in the file's own encoding.
+//
+// Every change (ReplaceSelection, SetText, typing, an encoding conversion) is
+// one undo step; only LoadDocument clears the history.
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "text/document_encoding.h"
 
 namespace hemlo::text {
 
@@ -35,8 +42,8 @@ class EditPane {
   virtual void SetSelLength(std::size_t length) = 0;
 
   virtual std::string Text() const = 0;
-  // Rebuilds the content: every lone CR, lone LF and CRLF becomes CRLF, the
-  // modified flag is cleared, the caret goes to 0.
+  // Replaces the content (one undo step): every lone CR, lone LF and CRLF
+  // becomes CRLF, the modified flag is cleared, the caret goes to 0.
   virtual void SetText(std::string_view bytes) = 0;
   virtual std::size_t TextLength() const = 0;
 
@@ -56,13 +63,29 @@ class EditPane {
   virtual CaretPos CaretPosition() const = 0;
 
   virtual void SelectAll() = 0;
+  // Follows the undo history: undoing back to the text last marked
+  // unmodified clears it again.
   virtual bool Modified() const = 0;
   virtual void SetModified(bool modified) = 0;
+
+  // The document as a file. LoadDocument takes a file's bytes (line breaks
+  // normalised to CRLF, a UTF-8 byte-order mark included) in `encoding`,
+  // clears the undo history, the modified flag and the caret.
+  virtual Encoding DocumentEncoding() const = 0;
+  virtual bool HasByteOrderMark() const = 0;
+  virtual void LoadDocument(std::string_view bytes, Encoding encoding) = 0;
+  virtual std::string DocumentBytes() const = 0;
+  // Converts the document to `to` as one undo step, renaming its declared
+  // charset. Refused (nothing changes) when a character cannot be written in
+  // `to`: returns a Japanese message naming it, else empty.
+  virtual std::string ConvertEncoding(Encoding to) = 0;
+
+  virtual void Undo() = 0;
+  virtual void Redo() = 0;
 
   // Presentation; no-ops for panes without a screen.
   virtual void ScrollCaretIntoView() {}
   virtual void Focus() {}
-  virtual void Undo() {}
 };
 
 }  // namespace hemlo::text

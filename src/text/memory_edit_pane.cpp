@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "text/byte_text.h"
+#include "text/cp932.h"
+#include "text/utf8.h"
 
 namespace hemlo::text {
 
@@ -10,35 +12,145 @@ namespace {
 constexpr std::size_t kMaxLineListItem = 4096;
 }
 
-MemoryEditPane::MemoryEditPane(std::string_view bytes) { SetText(bytes); }
+MemoryEditPane::MemoryEditPane(std::string_view bytes) { LoadDocument(bytes, Encoding::kShiftJis); }
 
-std::string MemoryEditPane::SelectedText() const {
-  return text_.substr(sel_start_, sel_end_ - sel_start_);
+std::string MemoryEditPane::Canonical(std::string_view view) {
+  const ViewText decoded = DecodeView(view, codes_);
+  return EncodeView(decoded.text, u'\n', decoded.genuine, decoded.alternates, decoded.alternate_codes, codes_);
+}
+
+std::size_t MemoryEditPane::Clamp(std::size_t offset) const {
+  return encoding_ == Encoding::kUtf8 ? ClampViewOffset(text_, codes_, offset) : ClampOffset(text_, offset);
+}
+
+std::string MemoryEditPane::SelectedText() const { return text_.substr(sel_start_, sel_end_ - sel_start_); }
+
+void MemoryEditPane::Change(std::string next, State state) {
+  if (encoding_ == Encoding::kUtf8 || state.encoding == Encoding::kUtf8) next = Canonical(next);
+  // The step holds only what differs.
+  std::size_t prefix = 0;
+  const std::size_t common = std::min(text_.size(), next.size());
+  while (prefix < common && text_[prefix] == next[prefix]) ++prefix;
+  std::size_t suffix = 0;
+  while (suffix < common - prefix && text_[text_.size() - 1 - suffix] == next[next.size() - 1 - suffix]) ++suffix;
+  Step step{prefix, text_.substr(prefix, text_.size() - prefix - suffix), next.substr(prefix, next.size() - prefix - suffix),
+            State{encoding_, bom_}, state};
+  steps_.resize(done_);
+  if (saved_ > static_cast<long>(done_)) saved_ = -1;  // that text can no longer be reached
+  steps_.push_back(std::move(step));
+  ++done_;
+  text_ = std::move(next);
+  encoding_ = state.encoding;
+  bom_ = state.bom;
+  soft_clean_ = forced_ = false;
+  line_starts_valid_ = false;
 }
 
 void MemoryEditPane::ReplaceSelection(std::string_view bytes) {
-  std::string inserted = NormalizeLineBreaks(bytes);
-  text_.replace(sel_start_, sel_end_ - sel_start_, inserted);
-  sel_start_ += inserted.size();
-  sel_end_ = sel_start_;
-  modified_ = true;
-  line_starts_valid_ = false;
+  const std::string inserted = NormalizeLineBreaks(bytes);
+  if (inserted.empty() && sel_start_ == sel_end_) return;  // nothing changes: no undo step
+  std::string next = text_;
+  next.replace(sel_start_, sel_end_ - sel_start_, inserted);
+  const std::size_t tail = text_.size() - sel_end_;
+  Change(std::move(next), State{encoding_, bom_});
+  sel_start_ = sel_end_ = Clamp(text_.size() - std::min(tail, text_.size()));
 }
 
-void MemoryEditPane::SetSelStart(std::size_t offset) {
-  sel_start_ = sel_end_ = ClampOffset(text_, offset);
+void MemoryEditPane::TypeText(std::u16string_view units) {
+  if (encoding_ == Encoding::kUtf8) ReplaceSelection(EncodeView(units, u'\n', {}, {}, {}, codes_));
+  else ReplaceSelection(EncodeLines(units, u'\n'));
 }
+
+void MemoryEditPane::SetSelStart(std::size_t offset) { sel_start_ = sel_end_ = Clamp(offset); }
 
 void MemoryEditPane::SetSelLength(std::size_t length) {
   std::size_t end = length >= text_.size() - sel_start_ ? text_.size() : sel_start_ + length;
-  sel_end_ = ClampOffset(text_, end);
+  sel_end_ = Clamp(end);
 }
 
 void MemoryEditPane::SetText(std::string_view bytes) {
-  text_ = NormalizeLineBreaks(bytes);
+  Change(NormalizeLineBreaks(bytes), State{encoding_, bom_});
   sel_start_ = sel_end_ = 0;
-  modified_ = false;
+  soft_clean_ = true;
+}
+
+void MemoryEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
+  encoding_ = encoding;
+  bom_ = encoding == Encoding::kUtf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+  if (bom_) bytes.remove_prefix(kUtf8Bom.size());
+  if (encoding == Encoding::kUtf8) {
+    std::u16string units(bytes.size(), u'\0');
+    std::vector<std::size_t> genuine;
+    units.resize(DecodeUtf8Lines(bytes, units.data(), &genuine));
+    text_ = EncodeView(units, u'\n', genuine, {}, {}, codes_);
+  } else {
+    text_ = NormalizeLineBreaks(bytes);
+  }
+  steps_.clear();
+  done_ = 0;
+  saved_ = 0;
+  soft_clean_ = forced_ = false;
+  sel_start_ = sel_end_ = 0;
   line_starts_valid_ = false;
+}
+
+std::string MemoryEditPane::DocumentBytes() const {
+  if (encoding_ == Encoding::kShiftJis) return text_;
+  const ViewText decoded = DecodeView(text_, codes_);
+  return (bom_ ? std::string(kUtf8Bom) : std::string()) + EncodeUtf8Lines(decoded.text, u'\n', decoded.genuine);
+}
+
+std::string MemoryEditPane::ConvertEncoding(Encoding to) {
+  if (to == encoding_) return {};
+  std::string next;
+  if (to == Encoding::kShiftJis) {
+    const ViewText decoded = DecodeView(text_, codes_);
+    if (std::string refusal = ShiftJisRefusal(decoded.text, decoded.genuine); !refusal.empty()) return refusal;
+    next = EncodeLines(decoded.text, u'\n', decoded.alternates, decoded.alternate_codes);
+  } else {
+    std::u16string units(text_.size(), u'\0');
+    std::vector<std::size_t> alternates;
+    std::vector<std::uint16_t> codes;
+    units.resize(DecodeLines(text_, units.data(), &alternates, &codes, nullptr));
+    next = EncodeView(units, u'\n', {}, alternates, codes, codes_);
+  }
+  Change(RenameDeclaredCharset(next, to), State{to, false});
+  sel_start_ = sel_end_ = 0;
+  return {};
+}
+
+void MemoryEditPane::Apply(const Step& step, bool undo) {
+  const std::string& out = undo ? step.inserted : step.removed;
+  const std::string& in = undo ? step.removed : step.inserted;
+  text_.replace(step.offset, out.size(), in);
+  const State& state = undo ? step.before : step.after;
+  encoding_ = state.encoding;
+  bom_ = state.bom;
+  sel_start_ = sel_end_ = Clamp(step.offset + in.size());
+  soft_clean_ = forced_ = false;
+  line_starts_valid_ = false;
+}
+
+void MemoryEditPane::Undo() {
+  ++undo_calls_;
+  if (done_ == 0) return;
+  Apply(steps_[--done_], true);
+}
+
+void MemoryEditPane::Redo() {
+  if (done_ == steps_.size()) return;
+  Apply(steps_[done_++], false);
+}
+
+bool MemoryEditPane::Modified() const {
+  return forced_ || (!soft_clean_ && saved_ != static_cast<long>(done_));
+}
+
+void MemoryEditPane::SetModified(bool modified) {
+  soft_clean_ = false;
+  forced_ = false;
+  if (!modified) saved_ = static_cast<long>(done_);
+  else if (saved_ == static_cast<long>(done_)) forced_ = true;
 }
 
 const std::vector<std::size_t>& MemoryEditPane::LineStarts() const {
@@ -65,13 +177,16 @@ std::string MemoryEditPane::LineListItem(int index) const {
   std::size_t begin = starts[static_cast<std::size_t>(index)];
   std::size_t end = static_cast<std::size_t>(index) + 1 < starts.size() ? starts[static_cast<std::size_t>(index) + 1] - 2
                                                                         : text_.size();
-  return std::string(CutAtCharBoundary(std::string_view(text_).substr(begin, end - begin), kMaxLineListItem));
+  const std::string_view line = std::string_view(text_).substr(begin, end - begin);
+  if (line.size() <= kMaxLineListItem) return std::string(line);
+  if (encoding_ == Encoding::kUtf8) return std::string(line.substr(0, ClampViewOffset(line, codes_, kMaxLineListItem)));
+  return std::string(CutAtCharBoundary(line, kMaxLineListItem));
 }
 
 int MemoryEditPane::LineCount() const { return static_cast<int>(LineStarts().size()); }
 
 int MemoryEditPane::LineFromOffset(std::size_t offset) const {
-  offset = ClampOffset(text_, offset);
+  offset = Clamp(offset);
   const auto& starts = LineStarts();
   auto it = std::upper_bound(starts.begin(), starts.end(), offset);
   return static_cast<int>(it - starts.begin()) - 1;

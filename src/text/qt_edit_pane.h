@@ -1,7 +1,7 @@
 #pragma once
 // The document window's edit pane `Memo1`: a QPlainTextEdit that is also the
 // EditPane of the document window, with every offset counting bytes of CP932 text with
-// CRLF line breaks.
+// CRLF line breaks (for a UTF-8 document: of its command view, view_codes.h).
 //
 // Byte offsets: the pane keeps the byte length of every block (line) in a
 // LineIndex (chunked, with lazily rebuilt prefix sums), updated from the
@@ -15,14 +15,18 @@
 // Text the user types, pastes, drops or commits through an input method is
 // inserted with a plain format, so it takes the preferred codes.
 //
-// Input CP932 cannot hold is refused at the pane (key presses, input-method
-// commits, paste and drops) and inputRefused() is emitted with a Japanese
-// message for the status bar. Characters that CP932 holds only as a twin
-// (U+301C WAVE DASH and the like, see ToCp932Twin) are converted instead.
+// In a Shift-JIS document, input CP932 cannot hold is refused at the pane
+// (key presses, input-method commits, paste and drops) and inputRefused() is
+// emitted with a Japanese message for the status bar. Characters that CP932
+// holds only as a twin (U+301C WAVE DASH and the like, see ToCp932Twin) are
+// converted instead. A UTF-8 document takes any input as it is. In a UTF-8
+// document the same property marks a genuine U+F780-U+F7FF character (as
+// against a raw byte) with kGenuineMark.
 //
-// Programmatic edits (SetText, ReplaceSelection) clear Qt's undo stack, as
-// the Windows edit control does for a replacement that cannot be undone; the
-// user's own typing stays undoable until the next programmatic edit.
+// Every edit, typed or programmatic, goes through Qt's undo stack: one edit
+// block per ReplaceSelection or SetText, and an encoding conversion is a custom
+// undo item in the block that renames the charset, so the byte cache is
+// rebuilt whichever way the history moves.
 #include <QPlainTextEdit>
 #include <QString>
 #include <cstdint>
@@ -30,6 +34,7 @@
 
 #include "text/edit_pane.h"
 #include "text/line_index.h"
+#include "text/view_codes.h"
 
 namespace hemlo::text {
 
@@ -61,6 +66,12 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void ScrollCaretIntoView() override;
   void Focus() override;
   void Undo() override;
+  void Redo() override;
+  Encoding DocumentEncoding() const override { return encoding_; }
+  bool HasByteOrderMark() const override { return bom_; }
+  void LoadDocument(std::string_view bytes, Encoding encoding) override;
+  std::string DocumentBytes() const override;
+  std::string ConvertEncoding(Encoding to) override;
 
   // Byte offset of a document position, and the document position of a byte
   // offset (clamped like SetSelStart).
@@ -73,10 +84,25 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // The status-bar message for refused input of `what`.
   static QString RefusedMessage(const QString& what);
 
+  // Source colouring (syntax_colouring.cpp): computed only for the blocks
+  // being painted, from line states kept up to the last change.
+  void SetHighlighting(bool on);
+  bool Highlighting() const { return highlighting_; }
+  // The line-number gutter, with the caret's line marked.
+  void SetLineNumbers(bool on);
+  bool LineNumbers() const { return gutter_ != nullptr && gutter_->isVisible(); }
+  int GutterWidth() const;
+  void PaintGutter(QPaintEvent* event);
+
   // Test aid: true when the block cache agrees with a full recount.
   bool BlockCacheIsConsistent() const;
 
+  // Sets the encoding and byte-order mark and recounts every line (undo items).
+  void SetDocumentState(Encoding encoding, bool bom);
+
  signals:
+  // The document's encoding changed (load, conversion, undo of one).
+  void encodingChanged();
   // Input was refused because CP932 cannot hold it.
   void inputRefused(const QString& message);
   // Memo1KeyDown (before the pane acts on the key), Memo1KeyUp and
@@ -86,6 +112,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void mouseDown(Qt::MouseButton button);
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -97,6 +126,10 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   QMimeData* createMimeDataFromSelection() const override;
 
  private:
+  // Colours the blocks in view; states of earlier lines are scanned as needed.
+  void ColourVisibleBlocks();
+  int StateBefore(const QTextBlock& block);
+  void UpdateGutterGeometry();
   void OnContentsChange(int position, int removed, int added);
   LineIndex::Line Measure(const QTextBlock& block) const;
   void RebuildBlocks();
@@ -112,9 +145,39 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void InsertUserText(const QString& text);
   // Maps twins; returns false (and emits inputRefused) when CP932 cannot hold it.
   bool AcceptInput(QString& text);
+  // Command-view bytes as text for the document, with per-character codes.
+  struct Decoded {
+    QString text;  // line breaks as '\n'
+    std::vector<std::size_t> marked;
+    std::vector<std::uint16_t> codes;
+  };
+  Decoded DecodeForDocument(std::string_view bytes) const;
+  // Positions (sorted) and property values of characters in [from, to) that carry one.
+  void CollectMarks(int from, int to, std::vector<std::size_t>& at, std::vector<std::uint16_t>& codes) const;
+  // Per-unit view lengths of a block of a UTF-8 document.
+  void UnitLengths(const QTextBlock& block, std::vector<std::uint8_t>& out) const;
+  // Loads text without undo (opening a file): the cache from the given line sizes.
+  void LoadText(const QString& text, const std::vector<std::size_t>& marked, const std::vector<std::uint16_t>& codes);
 
+  bool highlighting_ = false;
+  bool decorating_ = false;                    // formats being set: not an edit
+  std::vector<int> line_states_;               // scanner state at the end of each block
+  int states_valid_ = 0;                       // line_states_[0, states_valid_) are current
+  QWidget* gutter_ = nullptr;
   LineIndex lines_;     // one entry per block
-  bool loading_ = false;                       // SetText rebuilds the cache itself
+  Encoding encoding_ = Encoding::kShiftJis;
+  bool bom_ = false;
+  mutable ViewCodes codes_;                    // command-view codes of a UTF-8 document
+  // Where the undo history stood (undo steps, redo steps) when SetText
+  // cleared the flag and when SetModified(true) forced it; each holds until
+  // the history moves.
+  std::pair<int, int> HistoryPoint() const;
+  std::pair<int, int> soft_clean_at_{-1, -1};
+  std::pair<int, int> forced_at_{-1, -1};
+  // Where the last typed characters ended, and the history after them.
+  int typing_end_ = -1;
+  std::pair<int, int> typing_at_{-1, -1};
+  bool loading_ = false;                       // LoadText rebuilds the cache itself
   bool has_alternates_ = false;                // some character may carry a stored code
   mutable std::string text_cache_;             // Text() until the next change
   mutable bool text_cache_valid_ = false;

@@ -11,12 +11,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "text/sjis_bridge.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::transfer {
 
 namespace {
-QString FromSjis(const std::string& sjis) { return QString::fromStdString(DisplayName(sjis)); }
 }  // namespace
 
 TFtp2::TFtp2(QWidget* parent) : QDialog(parent) {
@@ -99,7 +99,7 @@ void TFtp2::ShowModel() {
   Label2->setText(QString::fromStdString(model_.DigitLabel(1)));
   Label3->setText(QString::fromStdString(model_.DigitLabel(2)));
   Edit1->setText(QString::fromStdString(model_.Edit1()));
-  Label4->setText(FromSjis(model_.Name()));
+  Label4->setText(sjis::Decode(model_.Name()));
   updating_ = false;
 }
 

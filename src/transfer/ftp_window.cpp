@@ -34,7 +34,6 @@ using transfer_ui::FromSjis;
 
 namespace {
 
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // Slices of a wait: events run for at most this long before the client
 // looks at its socket again.
@@ -131,8 +130,8 @@ void TFtp1::Startup() {
   ShowProfileFields();
 
   QString start = QDir::currentPath();
-  if (const auto last = transfer::ReadLastDir(ProgramFolder()); last && QFileInfo(Q(*last)).isDir())
-    start = Q(*last);
+  if (const auto last = transfer::ReadLastDir(ProgramFolder()); last && QFileInfo(QString::fromStdString(*last)).isDir())
+    start = QString::fromStdString(*last);
   SetLocalFolder(start);
 
   RenameOldName_.clear();
@@ -168,11 +167,14 @@ void TFtp1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void TFtp1::CancelWaitsFrom(QWidget* dialog) { cancel_windows_.append(dialog); }
+
 void TFtp1::GuardCloseOf(QWidget* frame) { frame->installEventFilter(new CloseGuard(this, frame)); }
 
 bool TFtp1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == this) {
+      (static_cast<QWidget*>(watched)->window() == this ||
+       cancel_windows_.contains(static_cast<QWidget*>(watched)->window()))) {
     // Only Escape touches the flag: ordinary typing must never make the
     // window refuse to close.
     if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
@@ -187,7 +189,7 @@ bool TFtp1::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- status and progress ----
 
-void TFtp1::SetStatusText(const std::string& text) { StatusPanel0->setText(Q(text)); }
+void TFtp1::SetStatusText(const std::string& text) { StatusPanel0->setText(QString::fromStdString(text)); }
 QString TFtp1::StatusText() const { return StatusPanel0->text(); }
 
 void TFtp1::ShowError(const std::exception& e) { prompts_->Error(FromSjis(e.what()).toStdString()); }

@@ -9,6 +9,8 @@
 // hook). While one client command runs, the window refuses to start another
 // and disables the controls that would; Escape, "終了" and closing the
 // window abort the wait instead.
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -114,6 +116,9 @@ class TFtp1 : public QWidget {
   // Makes `frame` refuse to close while a client command runs (the wait is
   // cancelled instead, so the frame can close once it has ended).
   void GuardCloseOf(QWidget* frame);
+  // Escape in `dialog` (shown over this window while a command waits, such
+  // as the permission dialog) cancels the wait like Escape here.
+  void CancelWaitsFrom(QWidget* dialog);
 
  public slots:
   void Button1Click();  // 接続
@@ -241,6 +246,7 @@ class TFtp1 : public QWidget {
   bool cancel_fired_ = false;      // a wait of this command was aborted
   bool exit_pending_ = false;      // "終了" waits for the command to unwind
   QString local_folder_;
+  QList<QPointer<QWidget>> cancel_windows_;
 };
 
 }  // namespace hemlo

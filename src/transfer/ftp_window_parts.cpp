@@ -7,19 +7,17 @@
 #include <QStyledItemDelegate>
 #include <QUrl>
 
-#include "text/cp932.h"
+#include "text/sjis_bridge.h"
 #include "transfer/ftp_window.h"
 
 namespace hemlo::transfer_ui {
 
-QString FromSjis(std::string_view bytes) {
-  const text::Decoded d = text::Decode(bytes);
-  return QString::fromUtf16(d.text.data(), static_cast<qsizetype>(d.text.size()));
-}
+QString FromSjis(std::string_view bytes) { return sjis::Decode(bytes); }
 
 std::optional<std::string> ToSjis(const QString& s) {
-  const std::u16string_view u(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
-  return text::Encode(u);
+  sjis::Encoded e = sjis::Encode(s);
+  if (!e.ok()) return std::nullopt;
+  return std::move(e.bytes);
 }
 
 FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {}

@@ -18,7 +18,6 @@ using transfer_ui::kNameRole;
 using transfer_ui::ToSjis;
 
 namespace {
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 }  // namespace
 
 void TFtp1::RefreshRemoteList() {
@@ -36,7 +35,7 @@ void TFtp1::RefreshRemoteList() {
   QList<QTreeWidgetItem*> items;
   items.reserve(static_cast<qsizetype>(rows.size()));
   for (const auto& r : rows) {
-    auto* item = new QTreeWidgetItem({FromSjis(r.FileName), Q(r.DateText), Q(r.SizeText), FromSjis(r.PermissionText)});
+    auto* item = new QTreeWidgetItem({FromSjis(r.FileName), QString::fromStdString(r.DateText), QString::fromStdString(r.SizeText), FromSjis(r.PermissionText)});
     item->setData(0, kNameRole, QByteArray::fromStdString(r.FileName));
     item->setData(0, kFolderRole, r.Folder);
     item->setIcon(0, r.Folder ? folder_icon : file_icon);
@@ -144,7 +143,7 @@ void TFtp1::SortList(QTreeWidget* list) {
     rows.push_back(std::move(r));
   }
   const transfer::NameCollator names = [](const std::string& a, const std::string& b) {
-    return Q(a).localeAwareCompare(Q(b));
+    return QString::fromStdString(a).localeAwareCompare(QString::fromStdString(b));
   };
   std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
     return transfer::CompareRows(Sort_, a.cells, b.cells, names) < 0;

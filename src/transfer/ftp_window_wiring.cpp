@@ -63,6 +63,7 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
                    [&w] { Run(w, [&](auto& ctx) { transfer::DeleteSelection(ctx, Rows(w)); }); });
   QObject::connect(&w, &TFtp1::remoteCreateFolderRequested, &w,
                    [&w] { Run(w, [&](auto& ctx) { transfer::CreateRemoteFolder(ctx, w.RemoteFolder()); }); });
+  if (permission_dialog) w.CancelWaitsFrom(permission_dialog);
   QObject::connect(&w, &TFtp1::permissionRequested, &w, [&w, permission_dialog] {
     if (!permission_dialog) return;
     for (const auto& r : w.RemoteRows()) {
@@ -70,8 +71,9 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
       permission_dialog->Prepare(r.name, r.permissions);
       w.RunClientCommand([&] {
         permission_dialog->Run(w.Client(), w.prompts(), [&w] { w.RefreshRemoteList(); });
-        // The dialog keeps its errors to itself; a lost connection is the
-        // window's to report.
+        // The dialog keeps its errors to itself; a stopped wait and a lost
+        // connection are the window's to report.
+        if (w.WaitCancelled()) throw ftp::EIdOperationAborted();
         if (!w.Client().Connected()) throw ftp::EIdConnectionLost();
       });
       return;

@@ -27,7 +27,6 @@ namespace {
 constexpr int kPathRole = Qt::UserRole;
 
 std::string U(const QString& s) { return s.toStdString(); }
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 QAction* MenuItem(QMenu* menu, const char* name, const QString& caption) {
   QAction* a = menu->addAction(caption);
@@ -176,8 +175,8 @@ void TFtp1::RefreshLocalList() {
   for (const QFileInfo& fi : entries) {
     if (fi.isDir()) continue;
     auto* item = new QTreeWidgetItem(
-        {fi.fileName(), Q(transfer::DateCellText(Civil(fi.lastModified().toLocalTime()))),
-         Q(transfer::SizeCellText(fi.size()))});
+        {fi.fileName(), QString::fromStdString(transfer::DateCellText(Civil(fi.lastModified().toLocalTime()))),
+         QString::fromStdString(transfer::SizeCellText(fi.size()))});
     item->setIcon(0, file_icon);
     items.append(item);
   }
@@ -198,7 +197,7 @@ void TFtp1::mnuMakeFolderClick() {
   const auto name = prompts_->Input("ﾌｫﾙﾀﾞ作成", "新しくﾌｫﾙﾀﾞを作成します", "");
   if (!name) return;
   const QString path =
-      Q(transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8) + *name);
+      QString::fromStdString(transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8) + *name);
   if (QFileInfo(path).isDir()) return;
   if (!QDir().mkdir(path)) ShowPlain(QStringLiteral("作成失敗"));
   RefreshLocalLists();
@@ -206,7 +205,7 @@ void TFtp1::mnuMakeFolderClick() {
 
 void TFtp1::mnuDeleteFolderClick() {
   const QString old = local_folder_;
-  const QString parent = Q(transfer::ParentPath(U(old), '/', transfer::PathText::kUtf8));
+  const QString parent = QString::fromStdString(transfer::ParentPath(U(old), '/', transfer::PathText::kUtf8));
   if (parent.isEmpty()) return;  // the root folder is never deleted
   // The desktop trash asks nothing itself, so the question is ours.
   if (prompts_->Message("ﾌｫﾙﾀﾞ削除", U(old) + " をごみ箱に移動します。\n\n   よろしいですか？", Buttons::YesNo,
@@ -228,8 +227,8 @@ void TFtp1::mnuRenameFolderClick() {
   const QString old = local_folder_;
   const std::string parent = transfer::ParentPath(U(old), '/', transfer::PathText::kUtf8);
   if (parent.empty()) return;
-  SetLocalFolder(Q(parent));
-  const QString target = Q(transfer::WithTrailingSeparator(parent, '/', transfer::PathText::kUtf8) + *name);
+  SetLocalFolder(QString::fromStdString(parent));
+  const QString target = QString::fromStdString(transfer::WithTrailingSeparator(parent, '/', transfer::PathText::kUtf8) + *name);
   if (QFileInfo(target).isDir()) return;
   if (QDir().rename(old, target))
     SetLocalFolder(target);
@@ -246,7 +245,7 @@ void TFtp1::mnuDeleteFilesClick() {
                         Icon::Warning, Answer::No) != Answer::Yes)
     return;
   const std::string base = transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8);
-  for (const auto& n : names) QFile::remove(Q(base + n));  // a file that stays is simply listed again
+  for (const auto& n : names) QFile::remove(QString::fromStdString(base + n));  // a file that stays is simply listed again
   RefreshLocalList();
 }
 

@@ -15,4 +15,4 @@ add_library(hemlo_transfer_ops_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ftp2_form.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ftp2_form.h
 )
-target_link_libraries(hemlo_transfer_ops_ui PUBLIC hemlo_transfer_ops Qt6::Widgets)
+target_link_libraries(hemlo_transfer_ops_ui PUBLIC hemlo_transfer_ops hemlo_sjis_ui Qt6::Widgets)

@@ -50,6 +50,8 @@ bool ApplyPermission(const PermissionModel& model, ftp::TIdFTP& ftp, Prompts& pr
   if (!text) return false;
   try {
     ftp.SiteCommand(*text);
+  } catch (const ftp::EIdOperationAborted&) {
+    return false;  // the user stopped the wait; the transfer window says so
   } catch (const std::exception& e) {
     ShowClientError(prompts, e);
     return false;

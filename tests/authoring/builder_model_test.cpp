@@ -129,17 +129,6 @@ TEST_F(BuilderModelTest, TestTableReportsAnUnwritableFolder) {
   EXPECT_EQ(prompts.asked[0].kind, "error");
 }
 
-TEST(ParseInteger, AcceptsWhatTheFieldsHold) {
-  EXPECT_EQ(ParseInteger("320"), 320);
-  EXPECT_EQ(ParseInteger("-3"), -3);
-  EXPECT_EQ(ParseInteger(" 5"), 5);
-  EXPECT_EQ(ParseInteger("$1F"), 31);
-  EXPECT_EQ(ParseInteger("2147483647"), 2147483647);
-  EXPECT_EQ(ParseInteger("-2147483648"), -2147483647 - 1);
-  for (const char* bad : {"", "abc", "9x", "5 ", "2147483648", "99999999999999999999", "-", "$"})
-    EXPECT_FALSE(ParseInteger(bad).has_value()) << bad;
-}
-
 TEST(TableGrid, RefusesAGridTooLargeToHold) {
   TableSettings t;
   t.ComboBox1 = "2000000000";

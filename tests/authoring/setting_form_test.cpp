@@ -2,6 +2,8 @@
 // results reach the controls, the dialog opens and closes as its buttons say.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,9 +23,7 @@
 #include "base/atomic_file.h"
 #include "form_test_support.h"
 
-#if HEMLO_HAVE_UI_WEB_BROWSER
 #include "webview/ui_web_browser.h"
-#endif
 
 namespace hemlo::authoring::testing {
 namespace {
@@ -79,6 +79,13 @@ TEST_F(SettingFormTest, StartsOnColourTabAndEscapeEmptiesResultKeepingTabAndValu
   });
   f().ShowModal(kTableTab);
   EXPECT_FALSE(f().isVisible());
+
+  // The title bar's close box leaves the last 設定's colour in place.
+  f().Model().SettingResult = "#FF8000";
+  WhenModal([&](QWidget* w) { w->close(); });
+  f().ShowModal(std::nullopt);
+  EXPECT_FALSE(f().isVisible());
+  EXPECT_EQ(f().Model().SettingResult, "#FF8000");
 }
 
 TEST_F(SettingFormTest, TableSettingChecksFieldsBelowOne) {
@@ -168,9 +175,13 @@ TEST_F(SettingFormTest, TestButtonWritesHalfSizeTableAndRendersItIn180By150View)
   std::string after;
   ASSERT_TRUE(ReadWholeFile(folder_ / "TABLEFILE.$$$", after));
   EXPECT_EQ(after, bytes);
-  QTest::qWait(200);
-  EXPECT_TRUE(loaded.isEmpty());
   EXPECT_FALSE(f().Model().TableAccepted);
+  // A load of our own after the click: a reload the click had started
+  // would finish (or be cut short) before it.
+  c<QWebEngineView>("UIWebBrowser1")->setHtml(QStringLiteral("<p>after</p>"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 60000));
+  EXPECT_EQ(loaded.count(), 1);
+  EXPECT_TRUE(loaded.first().at(0).toBool());
 }
 
 TEST_F(SettingFormTest, SlidersDriveLabelsSwatchAndColourSetting) {
@@ -257,6 +268,20 @@ TEST_F(SettingFormTest, StyleSheetRuleBuiltLineByLine) {
   c<QPushButton>("Button8")->click();
   EXPECT_TRUE(c<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
   EXPECT_TRUE(f().Model().style.Memo1.empty());
+
+  // A toggle without a click (as assistive tools do it) runs the attribute
+  // handler too.
+  c<QButtonGroup>("RadioGroup1Buttons")->button(4)->toggle();  // margin
+  c<QRadioButton>("RadioSize2")->click();
+  EXPECT_FALSE(c<QComboBox>("cmbstyleTop")->isVisibleTo(form_.get()));
+  c<QPushButton>("Button6")->click();
+  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText().trimmed(), QStringLiteral(".MyClass00{margin:4px 8px 4px 8px;"));
+  // Controls without a caption of their own carry a name for such tools.
+  const std::pair<const char*, QString> names[] = {
+      {"RadioButton1", "RGB表記"}, {"RadioButton3", "#表記"}, {"ScrollBar2", "緑"},
+      {"EdTitle", "表のタイトル"}, {"Edit1", "全体の横幅"}};
+  for (const auto& [name, expected] : names)
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(c<QWidget>(name))->text(QAccessible::Name), expected) << name;
 }
 
 TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
@@ -284,6 +309,14 @@ TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
   EXPECT_TRUE(c<QRadioButton>("RadioSize1")->isChecked());
   c<QPushButton>("Button6")->click();
   EXPECT_EQ(f().Model().style.Memo1, S(".見出し{background:色を指定してね;\r\n"));
+
+  // A title put in past the field's guard is refused with the message, and
+  // the model keeps its value instead of a shortened one.
+  c<QLineEdit>("EdTitle")->setText(QStringLiteral("café 😀 ①"));
+  c<QPushButton>("Button1")->click();
+  EXPECT_EQ(LastAsked("error"), "Shift-JIS で表せない文字は入力できません（é）");
+  EXPECT_EQ(f().Model().table.EdTitle, "");
+  EXPECT_FALSE(f().Model().TableAccepted);
 }
 
 }  // namespace

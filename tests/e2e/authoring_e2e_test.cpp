@@ -134,9 +134,29 @@ TEST(AuthoringEndToEnd, ThreeCommandsThroughTheMenus) {
   frame->action(FrameCommand::Comment)->trigger();  // コメント化
   EXPECT_EQ(child->Memo1->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
   EXPECT_TRUE(child->Memo1->Modified());
-  // An insertion is not undone by 元に戻す.
+  // 元に戻す undoes each command in turn, やり直し redoes it.
   frame->action(FrameCommand::Undo)->trigger();
+  EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b><br>\r\n"));
+  frame->action(FrameCommand::Undo)->trigger();
+  EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b>"));
+  frame->action(FrameCommand::Redo)->trigger();
+  frame->action(FrameCommand::Redo)->trigger();
   EXPECT_EQ(child->Memo1->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
+  // 文字コード変換: to UTF-8 and back; an emoji keeps the page UTF-8.
+  frame->action(FrameCommand::ConvertEncoding)->trigger();
+  EXPECT_EQ(child->Memo1->DocumentBytes(), "<!--\xE3\x81\x82<b>word</b><br>\r\n-->\r\n");
+  EXPECT_EQ(frame->StatusBar1()->panel(2)->text(), QStringLiteral("UTF-8"));
+  child->Memo1->SetSelStart(0);
+  child->Memo1->insertPlainText(QStringLiteral("😀"));
+  prompts.answers.push_back(Answer::Ok);
+  frame->action(FrameCommand::ConvertEncoding)->trigger();
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_NE(prompts.asked.back().text.find("😀"), std::string::npos);
+  EXPECT_EQ(child->Memo1->DocumentEncoding(), text::Encoding::kUtf8);
+  // 色分け表示 and 行番号 are kept in Editor.ini.
+  frame->action(FrameCommand::LineNumbers)->trigger();
+  EXPECT_FALSE(child->Memo1->LineNumbers());
+  EXPECT_EQ(EditorSettings::Load(folder.path().toStdString() + "/Editor.ini").line_numbers, false);
   child->Memo1->SetModified(false);
   frame->close();
 }

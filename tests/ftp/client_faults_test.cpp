@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "real_servers.h"
+#include "support/real_servers.h"
 #include "scripted_client.h"
 
 namespace hemlo::ftp {

@@ -7,9 +7,9 @@
 #include <fstream>
 
 #include "ftp/id_ftp.h"
-#include "real_servers.h"
+#include "support/real_servers.h"
 #include "scripted_client.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 namespace hemlo::ftp {
 namespace {
@@ -666,23 +666,13 @@ TEST(FtpScripted, UploadOfAnEmptyFileSendsNothingAndCloses) {
 
 // Listens on a loopback port for a passive data connection.
 struct PassiveListener {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  int port = 0;
-  PassiveListener() {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd, 1);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-  }
+  uint16_t port = 0;
+  int fd = testing::ListenLoopback(port, 1);
   ~PassiveListener() { ::close(fd); }
   int Accept() {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 5000) <= 0) throw std::runtime_error("no passive connection");
-    return ::accept(fd, nullptr, nullptr);
+    int c = testing::AcceptWithin(fd, 5000);
+    if (c < 0) throw std::runtime_error("no passive connection");
+    return c;
   }
 };
 

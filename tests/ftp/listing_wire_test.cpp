@@ -8,8 +8,8 @@
 #include <map>
 
 #include "ftp/id_ftp.h"
-#include "real_servers.h"
-#include "scripted_server.h"
+#include "support/real_servers.h"
+#include "support/scripted_server.h"
 
 namespace hemlo::ftp {
 namespace {

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "ftp/id_ftp.h"
-#include "real_servers.h"
+#include "support/real_servers.h"
 
 namespace hemlo::ftp {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ftp/id_ftp.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 namespace hemlo::ftp::testing {
 

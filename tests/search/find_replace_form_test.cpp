@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <stdexcept>
 
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
@@ -22,6 +23,14 @@ struct FakeHost : SearchHost {
   text::EditPane* pane = nullptr;
   text::EditPane* ActiveEditPane() override { return pane; }
 };
+
+// A control of the dialog by its object name.
+template <class W>
+W* In(const QObject& dialog, const char* name) {
+  W* w = dialog.findChild<W*>(QString::fromLatin1(name));
+  if (w == nullptr) throw std::logic_error(std::string("no control ") + name);
+  return w;
+}
 
 class FindReplaceFormTest : public ::testing::Test {
  protected:
@@ -41,12 +50,12 @@ TEST_F(FindReplaceFormTest, StartsHiddenWithItsControlsAsDesigned) {
   EXPECT_EQ(dialog.size(), QSize(351, 140));
   EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_TRUE(dialog.CheckBox1->isChecked());
-  EXPECT_FALSE(dialog.CheckBox2->isChecked());
-  EXPECT_FALSE(dialog.CheckBox3->isChecked());
-  EXPECT_TRUE(dialog.Button1->isDefault());
-  EXPECT_EQ(dialog.Button2->property("tag").toInt(), 1);
-  EXPECT_EQ(dialog.Button3->property("tag").toInt(), 2);
+  EXPECT_TRUE(In<QCheckBox>(dialog, "CheckBox1")->isChecked());
+  EXPECT_FALSE(In<QCheckBox>(dialog, "CheckBox2")->isChecked());
+  EXPECT_FALSE(In<QCheckBox>(dialog, "CheckBox3")->isChecked());
+  EXPECT_TRUE(In<QPushButton>(dialog, "Button1")->isDefault());
+  EXPECT_EQ(In<QPushButton>(dialog, "Button2")->property("tag").toInt(), 1);
+  EXPECT_EQ(In<QPushButton>(dialog, "Button3")->property("tag").toInt(), 2);
 }
 
 TEST_F(FindReplaceFormTest, OpeningTakesTheSelectionAndSitsBelowTheFrameTop) {
@@ -60,8 +69,8 @@ TEST_F(FindReplaceFormTest, OpeningTakesTheSelectionAndSitsBelowTheFrameTop) {
   pane.SetSelLength(4);
   dialog.Find1Click();
   ASSERT_TRUE(dialog.isVisible());
-  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("本語"));
-  EXPECT_EQ(dialog.Edit1->selectedText(), QStringLiteral("本語"));
+  EXPECT_EQ(In<QLineEdit>(dialog, "Edit1")->text(), QStringLiteral("本語"));
+  EXPECT_EQ(In<QLineEdit>(dialog, "Edit1")->selectedText(), QStringLiteral("本語"));
   const QRect f = frame.frameGeometry();
   const QRect d = dialog.frameGeometry();
   EXPECT_EQ(d.top(), f.top() + 220);
@@ -69,8 +78,8 @@ TEST_F(FindReplaceFormTest, OpeningTakesTheSelectionAndSitsBelowTheFrameTop) {
 
   pane.SetSelStart(0);  // nothing selected: the search text stays
   dialog.Find1Click();
-  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("本語"));
-  EXPECT_EQ(dialog.Options().search, Sjis("本語"));
+  EXPECT_EQ(In<QLineEdit>(dialog, "Edit1")->text(), QStringLiteral("本語"));
+  EXPECT_EQ(dialog.Options()->search, Sjis("本語"));
 }
 
 // "∵" has three codes (JIS row 1, NEC row 13, IBM); the selected one is searched.
@@ -80,9 +89,9 @@ TEST_F(FindReplaceFormTest, SelectedCharacterKeepsItsOwnCode) {
   host.pane = &pane;
   pane.SetSelLength(2);
   dialog.Find1Click();
-  EXPECT_EQ(dialog.Options().search, "\x87\x9a");
+  EXPECT_EQ(dialog.Options()->search, "\x87\x9a");
   prompts.answers = {Answer::Cancel};
-  dialog.Button1->click();  // the other code is another character here
+  In<QPushButton>(dialog, "Button1")->click();  // the other code is another character here
   EXPECT_EQ(pane.SelStart(), 0u);
   EXPECT_EQ(prompts.asked.size(), 1u);
 }
@@ -92,25 +101,25 @@ TEST_F(FindReplaceFormTest, ButtonsActOnTheActivePaneThroughTheirTags) {
   MemoryEditPane pane("cat cat cat");
   host.pane = &pane;
   dialog.Find1Click();
-  dialog.Edit1->setText("cat");
-  dialog.Edit2->setText("dog");
+  In<QLineEdit>(dialog, "Edit1")->setText("cat");
+  In<QLineEdit>(dialog, "Edit2")->setText("dog");
   prompts.answers = {Answer::Cancel};
-  for (int i = 0; i < 4; ++i) dialog.Button2->click();
+  for (int i = 0; i < 4; ++i) In<QPushButton>(dialog, "Button2")->click();
   EXPECT_EQ(pane.Text(), "dog dog dog");
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].text, "検索終了しました。\r\n最初から検索しますか？");
 
   // Replace all with an empty field and 文字列 ticked asks first; No stops.
-  dialog.Edit1->setText("DOG");
-  dialog.Edit2->clear();
+  In<QLineEdit>(dialog, "Edit1")->setText("DOG");
+  In<QLineEdit>(dialog, "Edit2")->clear();
   prompts.answers.push_back(Answer::No);
-  dialog.Button3->click();
+  In<QPushButton>(dialog, "Button3")->click();
   EXPECT_EQ(pane.Text(), "dog dog dog");
   // With 文字列 clear and 改行キー ticked it goes ahead without asking.
-  dialog.CheckBox1->setChecked(false);
-  dialog.CheckBox2->setChecked(true);
+  In<QCheckBox>(dialog, "CheckBox1")->setChecked(false);
+  In<QCheckBox>(dialog, "CheckBox2")->setChecked(true);
   prompts.answers.push_back(Answer::Ok);
-  dialog.Button3->click();
+  In<QPushButton>(dialog, "Button3")->click();
   EXPECT_EQ(pane.Text(), "\r\n \r\n \r\n");
   EXPECT_TRUE(pane.Modified());
   EXPECT_EQ(prompts.asked.back().text, "置換処理完了");
@@ -122,8 +131,8 @@ TEST_F(FindReplaceFormTest, F3WorksWithTheDialogHiddenAndCloseHides) {
   MemoryEditPane pane("one two one two");
   host.pane = &pane;
   dialog.Find1Click();
-  dialog.Edit1->setText("TWO");
-  dialog.Button4->click();
+  In<QLineEdit>(dialog, "Edit1")->setText("TWO");
+  In<QPushButton>(dialog, "Button4")->click();
   EXPECT_FALSE(dialog.isVisible());
   dialog.N18Click();
   EXPECT_EQ(pane.SelStart(), 4u);
@@ -134,12 +143,20 @@ TEST_F(FindReplaceFormTest, F3WorksWithTheDialogHiddenAndCloseHides) {
 
 TEST_F(FindReplaceFormTest, FieldsRefuseTextWithoutAShiftJisForm) {
   TFindReplace dialog(&frame, host, prompts);
-  dialog.Edit1->insert(QStringLiteral("ア"));
-  dialog.Edit1->insert(QString::fromUtf8("\xF0\x9F\x98\x80"));  // an emoji
-  dialog.Edit1->insert(QStringLiteral("ｈ"));
-  dialog.Edit1->insert(QString(QChar(0x301C)));  // WAVE DASH, as input methods type it
-  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("アｈ") + QChar(0xFF5E));
-  EXPECT_EQ(dialog.Options().search, Sjis("アｈ") + "\x81\x60");
+  In<QLineEdit>(dialog, "Edit1")->insert(QStringLiteral("ア"));
+  In<QLineEdit>(dialog, "Edit1")->insert(QString::fromUtf8("\xF0\x9F\x98\x80"));  // an emoji
+  In<QLineEdit>(dialog, "Edit1")->insert(QStringLiteral("ｈ"));
+  In<QLineEdit>(dialog, "Edit1")->insert(QString(QChar(0x301C)));  // WAVE DASH, as input methods type it
+  EXPECT_EQ(In<QLineEdit>(dialog, "Edit1")->text(), QStringLiteral("アｈ") + QChar(0xFF5E));
+  EXPECT_EQ(dialog.Options()->search, Sjis("アｈ") + "\x81\x60");
+  // Text put in by other means is refused with the message, never searched as "".
+  MemoryEditPane pane("caf cafe");
+  host.pane = &pane;
+  In<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("café"));
+  In<QPushButton>(dialog, "Button1")->click();
+  EXPECT_EQ(pane.SelLength(), 0u);
+  ASSERT_FALSE(prompts.asked.empty());
+  EXPECT_EQ(prompts.asked.back().text, "Shift-JIS で表せない文字は入力できません（é）");
 }
 
 TEST_F(FindReplaceFormTest, JumpAsksForALineNumber) {
@@ -161,17 +178,17 @@ TEST_F(FindReplaceFormTest, WorksOnTheRealEditPane) {
   host.pane = &pane;
   TFindReplace dialog(&frame, host, prompts);
   dialog.Find1Click();
-  dialog.Edit1->setText(QStringLiteral("<b>"));
-  dialog.Button1->click();
+  In<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("<b>"));
+  In<QPushButton>(dialog, "Button1")->click();
   EXPECT_EQ(pane.SelStart(), 5u);
   EXPECT_EQ(pane.SelectedText(), "<B>");
-  dialog.Button1->click();
+  In<QPushButton>(dialog, "Button1")->click();
   EXPECT_EQ(pane.SelectedText(), "<b>");
   EXPECT_EQ(pane.SelStart(), Sjis("表示 <B>太字</B>\r\nｶﾅ と ").size());
 
-  dialog.Edit2->setText(QStringLiteral("<strong>"));
+  In<QLineEdit>(dialog, "Edit2")->setText(QStringLiteral("<strong>"));
   prompts.answers = {Answer::Ok};
-  dialog.Button3->click();
+  In<QPushButton>(dialog, "Button3")->click();
   EXPECT_EQ(pane.Text(), Sjis("表示 <strong>太字</B>\r\nｶﾅ と <strong>も</b>\r\n"));
   EXPECT_TRUE(pane.Modified());  // closing the window must still ask
   EXPECT_EQ(pane.SelStart(), 0u);
@@ -179,9 +196,9 @@ TEST_F(FindReplaceFormTest, WorksOnTheRealEditPane) {
   // Nothing to replace: the pane keeps its caret and its flag.
   pane.SetModified(false);
   pane.SetSelStart(4);
-  dialog.Edit1->setText(QStringLiteral("zzz"));
+  In<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("zzz"));
   prompts.answers.push_back(Answer::Ok);
-  dialog.Button3->click();
+  In<QPushButton>(dialog, "Button3")->click();
   EXPECT_EQ(pane.SelStart(), 4u);
   EXPECT_FALSE(pane.Modified());
 }

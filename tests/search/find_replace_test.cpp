@@ -359,14 +359,5 @@ TEST(JumpToLineTest, NotAnIntegerOrCancelMovesNothing) {
   EXPECT_TRUE(none.asked.empty());
 }
 
-TEST(ParseDecimalIntTest, AcceptsWhatTheConversionAccepts) {
-  EXPECT_EQ(ParseDecimalInt("12"), 12);
-  EXPECT_EQ(ParseDecimalInt("  +7"), 7);
-  EXPECT_EQ(ParseDecimalInt("-3"), -3);
-  EXPECT_EQ(ParseDecimalInt("2147483647"), 2147483647);
-  for (const char* bad : {"", " ", "+", "-", "+-1", "1 ", "1.5", "0x10", "2147483648", "abc"})
-    EXPECT_EQ(ParseDecimalInt(bad), std::nullopt) << bad;
-}
-
 }  // namespace
 }  // namespace hemlo::search

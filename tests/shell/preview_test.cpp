@@ -96,6 +96,7 @@ TEST(PreviewBytes, CharsetOnlyWhenThePageNamesNone) {
             "<?xml version=\"1.0\"?><!-- c --><!doctype html>" + meta + "<p>");
   EXPECT_EQ(PreviewBytes("<!-- open comment"), meta + "<!-- open comment");
   EXPECT_EQ(PreviewBytes(""), meta);
+  EXPECT_EQ(PreviewBytes("<p>x</p>", text::Encoding::kUtf8), "<meta charset=\"UTF-8\"><p>x</p>");
 
   for (std::string declared :
        {"<html><head><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=EUC-JP\">",

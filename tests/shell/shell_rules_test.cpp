@@ -6,15 +6,6 @@
 namespace hemlo {
 namespace {
 
-TEST(FrameRules, TabWidthAcceptsOnlyUsableIntegers) {
-  EXPECT_EQ(ParseTabWidth("4"), 4);
-  EXPECT_EQ(ParseTabWidth(" 8 "), 8);
-  EXPECT_EQ(ParseTabWidth("64"), 64);
-  // Not numbers, and numbers that would break the tab stops.
-  for (const char* bad : {"abc", "4.5", "", " ", "0", "-2", "65", "99999999999", "4a", "0x10"})
-    EXPECT_FALSE(ParseTabWidth(bad).has_value()) << bad;
-}
-
 TEST(FrameRules, PanelsAndAddressBoxFollowTheWidth) {
   EXPECT_EQ(StatusPanelWidths(1000), (std::array<int, 3>{200, 600, 200}));
   EXPECT_EQ(StatusPanelWidths(300)[1], 0);

@@ -1,7 +1,8 @@
 #pragma once
 // The EditPane contract (the edit pane's text and selection model), run against
-// every implementation: include this header in one test file and instantiate
-//   INSTANTIATE_TEST_SUITE_P(Name, EditPaneContract, ::testing::Values(EditPaneParam{factory}));
+// every implementation and for a Shift-JIS and a UTF-8 document alike (the
+// commands see the same bytes in both): include this header in one test file and instantiate
+//   INSTANTIATE_TEST_SUITE_P(Name, EditPaneContract, EditPaneParams(factory));
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,14 +20,28 @@ using EditPaneFactory = std::function<std::unique_ptr<EditPane>()>;
 struct EditPaneParam {
   EditPaneFactory make;
   std::size_t long_line_bytes = 5u << 20;  // LargeSingleLine's line
+  Encoding encoding = Encoding::kShiftJis;
 };
 
 // Keeps test names short in CTest.
-inline void PrintTo(const EditPaneParam& param, std::ostream* os) { *os << param.long_line_bytes << " byte line"; }
+inline void PrintTo(const EditPaneParam& param, std::ostream* os) {
+  *os << (param.encoding == Encoding::kUtf8 ? "UTF-8, " : "Shift-JIS, ") << param.long_line_bytes << " byte line";
+}
+
+inline auto EditPaneParams(EditPaneFactory make, std::size_t long_line_bytes = 5u << 20) {
+  return ::testing::Values(EditPaneParam{make, long_line_bytes, Encoding::kShiftJis},
+                           EditPaneParam{make, long_line_bytes, Encoding::kUtf8});
+}
+inline std::string EditPaneParamName(const ::testing::TestParamInfo<EditPaneParam>& info) {
+  return info.param.encoding == Encoding::kUtf8 ? "utf8" : "sjis";
+}
 
 class EditPaneContract : public ::testing::TestWithParam<EditPaneParam> {
  protected:
-  void SetUp() override { pane_ = GetParam().make(); }
+  void SetUp() override {
+    pane_ = GetParam().make();
+    pane_->LoadDocument("", GetParam().encoding);
+  }
   EditPane& pane() { return *pane_; }
   std::unique_ptr<EditPane> pane_;
 };
@@ -231,6 +246,51 @@ TEST_P(EditPaneContract, LargeSingleLine) {
   EXPECT_EQ(p.TextLength(), big.size() + 1);
   // (ASSERT_TRUE: a failure must not print 5 MB.)
   ASSERT_TRUE(p.Text() == big.substr(0, big.size() - 2) + "!" + big.substr(big.size() - 2));
+}
+
+TEST_P(EditPaneContract, EveryChangeIsOneUndoStep) {
+  EditPane& p = pane();
+  p.LoadDocument("", GetParam().encoding);
+  p.SetText(Sjis("<p>本文</p>"));  // as the template does
+  EXPECT_FALSE(p.Modified());
+  p.SetSelStart(3);
+  p.SetSelLength(4);
+  p.ReplaceSelection(Sjis("<b>本文</b>"));
+  p.SetModified(false);  // saved here
+  p.SetSelStart(0);
+  p.ReplaceSelection("\r\n");
+  EXPECT_TRUE(p.Modified());
+  const std::string states[] = {"", Sjis("<p>本文</p>"), Sjis("<p><b>本文</b></p>"), Sjis("\r\n<p><b>本文</b></p>")};
+  const bool modified[] = {true, true, false, true};
+  for (int i = 3; i > 0; --i) {
+    p.Undo();
+    EXPECT_EQ(p.Text(), states[i - 1]) << i;
+    EXPECT_EQ(p.Modified(), modified[i - 1]) << i;
+  }
+  p.Undo();  // nothing left: no change
+  EXPECT_EQ(p.Text(), "");
+  for (int i = 1; i <= 3; ++i) {
+    p.Redo();
+    EXPECT_EQ(p.Text(), states[i]) << i;
+    EXPECT_EQ(p.Modified(), modified[i]) << i;
+  }
+  EXPECT_EQ(p.TextLength(), states[3].size());
+  EXPECT_EQ(p.LineCount(), 2);
+  // A change after undoing drops the redo steps; the saved text is gone for good.
+  p.Undo();
+  p.Undo();
+  p.ReplaceSelection("x");
+  p.Redo();
+  EXPECT_EQ(p.Text().find("\r\n"), std::string::npos);
+  EXPECT_TRUE(p.Modified());
+  // Opening a file clears the history.
+  p.LoadDocument("abc", GetParam().encoding);
+  p.Undo();
+  EXPECT_EQ(p.Text(), "abc");
+  EXPECT_FALSE(p.Modified());
+  // Marked modified on the saved text, it stays so until the next change.
+  p.SetModified(true);
+  EXPECT_TRUE(p.Modified());
 }
 
 }  // namespace hemlo::text

@@ -8,9 +8,8 @@
 namespace hemlo::text {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(Memory, EditPaneContract,
-                         ::testing::Values(EditPaneParam{[] { return std::make_unique<MemoryEditPane>(); }}),
-                         [](const auto&) { return std::string("pane"); });
+INSTANTIATE_TEST_SUITE_P(Memory, EditPaneContract, EditPaneParams([] { return std::make_unique<MemoryEditPane>(); }),
+                         EditPaneParamName);
 
 TEST(MemoryEditPane, CountsPresentationCalls) {
   MemoryEditPane pane("abc");

@@ -12,13 +12,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../ftp/real_servers.h"
-#include "../ftp/scripted_server.h"
+#include "support/real_servers.h"
+#include "support/scripted_server.h"
 #include "base/program_folder.h"
 #include "support/scripted_prompts.h"
 #include "ftp_window_controls.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
+#include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
 
@@ -31,7 +32,7 @@ using ftp::testing::TempFolder;
 
 const std::string kLost = "サーバとの接続が切れました";
 
-enum class Fault { kSilentAfterLogin, kResetAfterFirstList, kResetOnStor };
+enum class Fault { kSilentAfterLogin, kResetAfterFirstList, kResetOnStor, kSilentOnSite };
 
 // A small active-mode server: answers what the window sends until the fault.
 void Serve(ScriptSession& s, Fault fault) {
@@ -69,6 +70,9 @@ void Serve(ScriptSession& s, Fault fault) {
         s.ResetControl();
         return;
       }
+    } else if (verb == "SITE" && fault == Fault::kSilentOnSite) {
+      s.WaitForClose();
+      return;
     } else if (verb == "STOR") {
       s.ResetControl();
       return;
@@ -82,13 +86,13 @@ class FtpWindowFieldTest : public ::testing::Test {
  protected:
   void SetUp() override { SetProgramFolder(program.path()); }
   // A window with one active-mode profile for the server on `port`.
-  std::unique_ptr<TFtp1> Open(uint16_t port) {
+  std::unique_ptr<TFtp1> Open(uint16_t port, transfer::TFtp2* permission_dialog = nullptr) {
     EXPECT_TRUE(transfer::WriteProfileFile(
                     program.path(), {transfer::JoinCommaText({"s", "127.0.0.1:" + std::to_string(port), "u", "p",
                                                               "", "active"})})
                     .ok);
     auto w = std::make_unique<TFtp1>(&prompts);
-    WireTransferOperations(*w, nullptr);
+    WireTransferOperations(*w, permission_dialog);
     w->SetLocalFolder(QString::fromStdString(local.path().string()));
     return w;
   }
@@ -149,6 +153,39 @@ TEST_F(FtpWindowFieldTest, SilentServerIsCancelledByEscapeWhileTheProgramKeepsRu
   EXPECT_TRUE(frame.isVisible());
   EXPECT_TRUE(frame.close());  // nothing waits any more
   EXPECT_EQ(server.Join(), "");
+}
+
+// The permission dialog waits on SITE over the window: Escape there stops
+// the wait too, and the stop is said once, not also as an error.
+TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
+  ScriptedServer server([](ScriptSession& s) { Serve(s, Fault::kSilentOnSite); });
+  transfer::TFtp2 dialog;
+  auto w = Open(server.port(), &dialog);
+  w->Button1Click();
+  ASSERT_TRUE(w->Client().Connected());
+  ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+  Ui(w).ListView1->topLevelItem(0)->setSelected(true);
+  prompts.asked.clear();
+  prompts.answers = {Answer::Ok};
+  QElapsedTimer clock;
+  qint64 escaped_at = -1;
+  QTimer::singleShot(100, [&] {
+    dialog.Edit1->setText("755");
+    QTimer::singleShot(300, [&] {
+      escaped_at = clock.elapsed();
+      QTest::keyClick(dialog.Edit1, Qt::Key_Escape);
+    });
+    dialog.Button1Click();  // waits on the silent server
+  });
+  clock.start();
+  emit w->permissionRequested();
+  ASSERT_GE(escaped_at, 0);
+  EXPECT_LT(clock.elapsed() - escaped_at, 1000);
+  EXPECT_FALSE(dialog.isVisible());
+  ASSERT_EQ(prompts.asked.size(), 1u) << prompts.asked.back().text;
+  EXPECT_EQ(prompts.asked[0].text, "中断しました！！");
+  EXPECT_TRUE(Ui(w).Button1->isEnabled());
+  server.Join();
 }
 
 // A dropped connection, found by the next command or in the middle of an

@@ -24,7 +24,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../ftp/real_servers.h"
+#include "support/real_servers.h"
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
 #include "transfer/comma_text.h"
@@ -448,16 +448,10 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   EXPECT_TRUE(Ui(w).Edit2->isEnabled());
 
   // A server that accepts and never greets: the reply wait ends.
-  int mute = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(mute, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(::listen(mute, 1), 0);
-  socklen_t len = sizeof a;
-  ::getsockname(mute, reinterpret_cast<sockaddr*>(&a), &len);
+  uint16_t mute_port = 0;
+  int mute = ftp::testing::ListenLoopback(mute_port, 1);
   w->Button5Click();
-  Ui(w).Edit2->setText(QStringLiteral("127.0.0.1:%1").arg(ntohs(a.sin_port)));
+  Ui(w).Edit2->setText(QStringLiteral("127.0.0.1:%1").arg(mute_port));
   w->Client().ReplyTimeout = 1500;
   const auto t0 = std::chrono::steady_clock::now();
   w->Button1Click();

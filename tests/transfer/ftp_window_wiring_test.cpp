@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../ftp/real_servers.h"
+#include "support/real_servers.h"
 #include "base/program_folder.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -44,10 +46,8 @@ class LocalUserVsftpd {
                              "session required pam_permit.so\n";
       made_pam_ = true;
     }
-    const uint16_t port = FreePort();
     const fs::path conf = dir_.path() / "vsftpd.conf";
-    std::ofstream(conf) << "listen=YES\nlisten_address=127.0.0.1\nlisten_port=" << port
-                        << "\nbackground=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
+    std::ofstream(conf) << "listen=NO\nlisten_ipv6=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
                            "local_umask=022\nchmod_enable=YES\nlocal_root="
                         << root_.string()
                         << "\nchroot_local_user=YES\nallow_writeable_chroot=YES\ncheck_shell=NO\n"
@@ -55,13 +55,14 @@ class LocalUserVsftpd {
                            "isolate=NO\nisolate_network=NO\nconnect_from_port_20=NO\nforce_dot_files=YES\n"
                            "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\n";
     fs::create_directories("/var/run/vsftpd/empty");
-    process_.Start({"/usr/sbin/vsftpd", conf.string()}, port);
+    ::chmod(conf.c_str(), 0600);
+    server_ = ftp::testing::RunVsftpd(conf, dir_.path() / "vsftpd.log");
   }
   ~LocalUserVsftpd() {
-    process_.Stop();
+    server_.reset();
     if (made_pam_) fs::remove(kPam);
   }
-  uint16_t Port() const { return process_.port(); }
+  uint16_t Port() const { return server_->port(); }
   const fs::path& Root() const { return root_; }
 
  private:
@@ -76,7 +77,7 @@ class LocalUserVsftpd {
   TempDir dir_;
   fs::path root_;
   bool made_pam_ = false;
-  ServerProcess process_;
+  std::unique_ptr<ftp::testing::InetdServer> server_;
 };
 
 QTreeWidgetItem* Row(QTreeWidget* list, const QString& name) {

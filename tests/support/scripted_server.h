@@ -2,15 +2,11 @@
 // A one-connection FTP server driven by a script, for exact replies and
 // faults. The script runs on its own thread; every wait in it is bounded so
 // a broken client cannot hang the test.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -18,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-namespace hemlo::ftp::testing {
+#include "support/ftp_test_net.h"
 
-inline constexpr int kScriptWaitMs = 10'000;
+namespace hemlo::ftp::testing {
 
 class ScriptSession {
  public:
@@ -28,32 +24,19 @@ class ScriptSession {
   ~ScriptSession() { CloseControl(); }
 
   void Send(const std::string& bytes) {
-    size_t off = 0;
-    while (off < bytes.size()) {
-      ssize_t n = ::send(fd_, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
-      if (n <= 0) throw std::runtime_error("script: send failed");
-      off += static_cast<size_t>(n);
-    }
+    if (!testing::SendAll(fd_, bytes)) throw std::runtime_error("script: send failed");
   }
   // Next command line without CR LF; "" once the client has closed.
   std::string ReadCommand() {
-    for (;;) {
-      size_t lf = pending_.find('\n');
-      if (lf != std::string::npos) {
-        std::string line = pending_.substr(0, lf);
-        pending_.erase(0, lf + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::lock_guard<std::mutex> lock(mutex_);
-        commands_.push_back(line);
-        return line;
-      }
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, kScriptWaitMs) <= 0) throw std::runtime_error("script: no command in time");
-      char buf[4096];
-      ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-      if (n <= 0) return {};
-      pending_.append(buf, static_cast<size_t>(n));
+    std::string line;
+    bool timed_out = false;
+    if (!ReadLine(fd_, pending_, kScriptWaitMs, line, &timed_out)) {
+      if (timed_out) throw std::runtime_error("script: no command in time");
+      return {};
     }
+    std::lock_guard<std::mutex> lock(mutex_);
+    commands_.push_back(line);
+    return line;
   }
   // Reads a command and checks it starts with `prefix`.
   std::string Expect(const std::string& prefix) {
@@ -65,34 +48,11 @@ class ScriptSession {
   // `from` when given (any loopback address works on Linux).
   int ConnectData(const std::string& port_command, const char* from = nullptr) {
     std::string arg = port_command.substr(port_command.find(' ') + 1);
-    int v[6];
-    if (std::sscanf(arg.c_str(), "%d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) != 6)
-      throw std::runtime_error("script: bad PORT " + arg);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(v[4] * 256 + v[5]));
-    a.sin_addr.s_addr = htonl(static_cast<uint32_t>(v[0] << 24 | v[1] << 16 | v[2] << 8 | v[3]));
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (from) {
-      sockaddr_in b{};
-      b.sin_family = AF_INET;
-      ::inet_pton(AF_INET, from, &b.sin_addr);
-      ::bind(fd, reinterpret_cast<sockaddr*>(&b), sizeof b);
-    }
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      ::close(fd);
-      throw std::runtime_error("script: data connect failed");
-    }
+    int fd = ConnectPortArgument(arg, from);
+    if (fd < 0) throw std::runtime_error("script: data connect failed to " + arg);
     return fd;
   }
-  static void SendAll(int fd, const std::string& bytes) {
-    size_t off = 0;
-    while (off < bytes.size()) {
-      ssize_t n = ::send(fd, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
-      if (n <= 0) return;
-      off += static_cast<size_t>(n);
-    }
-  }
+  static void SendAll(int fd, const std::string& bytes) { testing::SendAll(fd, bytes); }
   static std::string ReceiveAll(int fd) {
     std::string out;
     char buf[65536];
@@ -160,22 +120,11 @@ class ScriptedServer {
   using Script = std::function<void(ScriptSession&)>;
 
   explicit ScriptedServer(Script script, int accept_wait_ms = kScriptWaitMs) {
-    listen_fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listen_fd_, 4) != 0)
-      throw std::runtime_error("scripted server: cannot listen");
-    socklen_t len = sizeof a;
-    ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listen_fd_ = ListenLoopback(port_);
     thread_ = std::thread([this, accept_wait_ms, script = std::move(script)] {
       try {
-        pollfd p{listen_fd_, POLLIN, 0};
-        if (::poll(&p, 1, accept_wait_ms) <= 0) throw std::runtime_error("script: no client");
-        int fd = ::accept(listen_fd_, nullptr, nullptr);
+        int fd = AcceptWithin(listen_fd_, accept_wait_ms);
+        if (fd < 0) throw std::runtime_error("script: no client");
         ScriptSession session(fd);
         try {
           script(session);

@@ -1,0 +1,34 @@
+#include "shell/editor_settings.h"
+
+#include <sstream>
+
+#include "base/atomic_file.h"
+
+namespace hemlo {
+
+EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
+  EditorSettings s;
+  std::string bytes;
+  if (!ReadWholeFile(file, bytes)) return s;
+  std::istringstream in(bytes);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string name = line.substr(0, eq);
+    const bool on = line.substr(eq + 1) != "0";
+    if (name == "Highlighting") s.highlighting = on;
+    else if (name == "LineNumbers") s.line_numbers = on;
+  }
+  return s;
+}
+
+bool EditorSettings::Save(const std::filesystem::path& file, std::string* error) const {
+  const std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") + "\r\nLineNumbers=" +
+                            (line_numbers ? "1" : "0") + "\r\n";
+  WriteResult r = WriteFileAtomically(file, bytes);
+  if (!r && error) *error = r.error;
+  return r.ok;
+}
+
+}  // namespace hemlo

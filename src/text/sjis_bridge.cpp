@@ -1,0 +1,148 @@
+#include "text/sjis_bridge.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QStatusTipEvent>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <algorithm>
+
+#include "text/cp932.h"
+
+namespace hemlo::sjis {
+
+namespace {
+std::u16string_view View(const QString& s) {
+  return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
+}
+
+// Index and length of the first unit run CP932 cannot hold; -1 when none.
+qsizetype FirstRefused(const QString& text, qsizetype* length) {
+  const QChar* d = text.constData();
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t u = d[i].unicode();
+    if (u == u'\r' || u == u'\n') continue;
+    if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(d[i + 1].unicode())) {
+      if (!text::CanEncode(QChar::surrogateToUcs4(d[i], d[i + 1]))) {
+        *length = 2;
+        return i;
+      }
+      ++i;
+      continue;
+    }
+    if (!text::CanEncode(u)) {
+      *length = 1;
+      return i;
+    }
+  }
+  return -1;
+}
+
+Encoded EncodeWith(const QString& text, bool lines) {
+  const QString twins = WithTwins(text);
+  Encoded out;
+  out.refused = FirstUnencodable(twins);
+  if (!out.ok()) return out;
+  if (lines) {
+    out.bytes = text::EncodeLines(View(twins), u'\n');
+  } else if (auto bytes = text::Encode(View(twins))) {
+    out.bytes = std::move(*bytes);
+  }
+  return out;
+}
+}  // namespace
+
+QString Decode(std::string_view bytes) {
+  const text::Decoded d = text::Decode(bytes);
+  return QString::fromUtf16(d.text.data(), static_cast<qsizetype>(d.text.size()));
+}
+
+QString DecodeLines(std::string_view bytes) {
+  std::u16string buffer(bytes.size(), u'\0');
+  const std::size_t n = text::DecodeLines(bytes, buffer.data(), nullptr, nullptr, nullptr);
+  return QString::fromUtf16(buffer.data(), static_cast<qsizetype>(n));
+}
+
+QString WithTwins(QString text) {
+  for (QChar& c : text) c = QChar(text::ToCp932Twin(c.unicode()));
+  return text;
+}
+
+QString FirstUnencodable(const QString& text) {
+  const QString twins = WithTwins(text);
+  qsizetype length = 0;
+  const qsizetype at = FirstRefused(twins, &length);
+  return at < 0 ? QString() : twins.mid(at, length);
+}
+
+Encoded Encode(const QString& text) { return EncodeWith(text, false); }
+Encoded EncodeLines(const QString& text) { return EncodeWith(text, true); }
+
+QString RefusedMessage(const QString& what) {
+  return QStringLiteral("Shift-JIS で表せない文字は入力できません（%1）").arg(what);
+}
+
+void ReportRefused(QWidget* field, const QString& what) {
+  // Status tips stop at a window; a dialog's message goes on to its owner's.
+  for (QWidget* w = field; w; w = w->parentWidget()) {
+    if (qobject_cast<QMainWindow*>(w)) {
+      QStatusTipEvent tip(RefusedMessage(what));
+      QCoreApplication::sendEvent(w, &tip);
+      return;
+    }
+  }
+}
+
+SjisValidator::SjisValidator(QWidget* field) : QValidator(field) {}
+
+QValidator::State SjisValidator::validate(QString& input, int&) const {
+  input = WithTwins(input);
+  const QString refused = FirstUnencodable(input);
+  if (refused.isEmpty()) return Acceptable;
+  ReportRefused(qobject_cast<QWidget*>(parent()), refused);
+  return Invalid;
+}
+
+void SjisValidator::fixup(QString& input) const { input = WithTwins(input); }
+
+void GuardField(QLineEdit* edit) { edit->setValidator(new SjisValidator(edit)); }
+
+void GuardField(QComboBox* combo) { combo->setValidator(new SjisValidator(combo)); }
+
+void GuardField(QPlainTextEdit* box) {
+  QObject::connect(box->document(), &QTextDocument::contentsChange, box,
+                   [box](int position, int, int added) {
+                     if (added <= 0) return;
+                     // A whole new text counts the closing paragraph too.
+                     const int end = std::min(position + added, box->document()->characterCount() - 1);
+                     if (end <= position) return;
+                     QTextCursor cursor(box->document());
+                     cursor.setPosition(position);
+                     cursor.setPosition(end, QTextCursor::KeepAnchor);
+                     const QString arrived = cursor.selectedText();
+                     const QString twins = WithTwins(arrived);
+                     QString kept;
+                     QString refused;
+                     for (qsizetype i = 0; i < twins.size(); ++i) {
+                       qsizetype length = 1;
+                       if (twins[i].isHighSurrogate() && i + 1 < twins.size() && twins[i + 1].isLowSurrogate())
+                         length = 2;
+                       const QString one = twins.mid(i, length);
+                       i += length - 1;
+                       if (one == QChar::ParagraphSeparator || FirstUnencodable(one).isEmpty()) {
+                         kept += one;
+                       } else if (refused.isEmpty()) {
+                         refused = one;
+                       }
+                     }
+                     if (kept == arrived) return;
+                     cursor.insertText(kept);  // the edit re-enters with encodable text only
+                     if (!refused.isEmpty()) ReportRefused(box, refused);
+                   });
+}
+
+}  // namespace hemlo::sjis

@@ -1,0 +1,70 @@
+#pragma once
+// The one way between the toolkit's strings and Shift-JIS (CP932) bytes, for
+// every form: decoding for display, encoding with an explicit result, the
+// twin-character policy, and the input guard for fields whose text is bound
+// for Shift-JIS.
+#include <QString>
+#include <QValidator>
+#include <string>
+#include <string_view>
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QWidget;
+
+namespace hemlo::sjis {
+
+// Bytes for display. Every byte sequence shows: bytes that form no character
+// appear as stand-ins that Encode turns back into the same bytes. A character
+// with two codes comes back with its preferred one; a form that must keep the
+// other keeps the bytes beside the text.
+QString Decode(std::string_view bytes);
+// The same for a multi-line box: every CR, LF and CRLF becomes one '\n'.
+QString DecodeLines(std::string_view bytes);
+
+// The twin policy: a character Shift-JIS holds only as a near twin (U+301C
+// WAVE DASH, U+2212 MINUS SIGN and the like) becomes that twin, as Windows
+// encodes it. Applied to everything typed, pasted or encoded.
+QString WithTwins(QString text);
+
+// The first character (one code point) that Shift-JIS cannot hold, twins
+// applied and line breaks allowed; empty when there is none.
+QString FirstUnencodable(const QString& text);
+
+struct Encoded {
+  std::string bytes;  // valid only when ok()
+  QString refused;    // the first character that cannot be encoded
+  bool ok() const { return refused.isEmpty(); }
+};
+// Twins applied first; nothing is ever dropped: either all of it or the
+// character that stops it.
+Encoded Encode(const QString& text);
+// For a multi-line box: every '\n' becomes CRLF.
+Encoded EncodeLines(const QString& text);
+
+// "Shift-JIS で表せない文字は入力できません（é）": the status-bar message for
+// refused input, the same as the edit pane's.
+QString RefusedMessage(const QString& what);
+// Shows the message on the status bar of the frame the field belongs to
+// (its own window or, for a dialog, the window that owns it).
+void ReportRefused(QWidget* field, const QString& what);
+
+// Applies the twin policy as text is typed or pasted and refuses text with a
+// character Shift-JIS lacks, reporting it on the status bar. One per field:
+// GuardField makes it a child of the field it watches.
+class SjisValidator : public QValidator {
+  Q_OBJECT
+ public:
+  explicit SjisValidator(QWidget* field);
+  State validate(QString& input, int& pos) const override;
+  void fixup(QString& input) const override;
+};
+
+void GuardField(QLineEdit* edit);
+void GuardField(QComboBox* combo);  // editable combos
+// A multi-line box has no validator: refused characters are taken out again
+// as soon as they arrive, with the same message.
+void GuardField(QPlainTextEdit* box);
+
+}  // namespace hemlo::sjis

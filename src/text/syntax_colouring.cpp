@@ -1,0 +1,197 @@
+// QtEditPane's presentation: source colours and the line-number gutter.
+// Only the blocks in view are coloured, when they are painted, so loading a
+// page never scans it whole; line states are kept from the top down to the
+// last change and scanned further only as far as the view needs.
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <algorithm>
+
+#include "text/html_syntax.h"
+#include "text/qt_edit_pane.h"
+
+namespace hemlo::text {
+
+namespace {
+
+// Lines longer than this are coloured in their first part only.
+constexpr int kMaxColouredUnits = 20000;
+// How far back the view's first line is scanned from; further back, the
+// scan starts from the document's opening state.
+constexpr int kMaxScanBack = 2000;
+
+std::u16string_view View(const QString& s, int limit) {
+  return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(std::min<qsizetype>(s.size(), limit))};
+}
+
+QColor ColourOf(SyntaxKind kind, bool dark) {
+  // Two sets, each readable on its own background.
+  switch (kind) {
+    case SyntaxKind::kTag: return dark ? QColor(0x7F, 0xB4, 0xFF) : QColor(0x00, 0x30, 0xB0);
+    case SyntaxKind::kAttributeName: return dark ? QColor(0xE8, 0xB0, 0x60) : QColor(0x9A, 0x40, 0x00);
+    case SyntaxKind::kAttributeValue: return dark ? QColor(0x8E, 0xD8, 0x8E) : QColor(0x10, 0x75, 0x10);
+    case SyntaxKind::kComment: return dark ? QColor(0x9A, 0x9A, 0x9A) : QColor(0x70, 0x70, 0x70);
+    case SyntaxKind::kEntity: return dark ? QColor(0xE0, 0x90, 0xE0) : QColor(0x90, 0x10, 0x90);
+    case SyntaxKind::kScript: return dark ? QColor(0xD8, 0xC8, 0x70) : QColor(0x6A, 0x50, 0x00);
+    case SyntaxKind::kStyle: return dark ? QColor(0x70, 0xD0, 0xD0) : QColor(0x00, 0x60, 0x70);
+  }
+  return {};
+}
+
+class Gutter : public QWidget {
+ public:
+  explicit Gutter(QtEditPane* pane) : QWidget(pane), pane_(pane) { setObjectName(QStringLiteral("LineNumbers")); }
+  QSize sizeHint() const override { return {pane_->GutterWidth(), 0}; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override { pane_->PaintGutter(event); }
+
+ private:
+  QtEditPane* pane_;
+};
+
+}  // namespace
+
+void QtEditPane::SetHighlighting(bool on) {
+  if (highlighting_ == on) return;
+  highlighting_ = on;
+  if (!on) {
+    // Take the colours off every block that has them.
+    decorating_ = true;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+      if (b.layout() && !b.layout()->formats().isEmpty()) b.layout()->setFormats({});
+    decorating_ = false;
+  }
+  viewport()->update();
+}
+
+int QtEditPane::StateBefore(const QTextBlock& block) {
+  const int k = block.blockNumber();
+  if (k == 0) return kSyntaxStart;
+  line_states_.resize(static_cast<std::size_t>(document()->blockCount()));
+  int from = std::min(states_valid_, k);
+  int state = from == 0 ? kSyntaxStart : line_states_[static_cast<std::size_t>(from - 1)];
+  const bool far = k - from > kMaxScanBack;
+  if (far) {
+    from = k - kMaxScanBack;
+    state = kSyntaxStart;
+  }
+  for (QTextBlock b = document()->findBlockByNumber(from); b.isValid() && b.blockNumber() < k; b = b.next()) {
+    state = ScanHtmlLine(View(b.text(), kMaxColouredUnits), state, nullptr);
+    if (!far) line_states_[static_cast<std::size_t>(b.blockNumber())] = state;
+  }
+  if (!far) states_valid_ = std::max(states_valid_, k);
+  return state;
+}
+
+void QtEditPane::ColourVisibleBlocks() {
+  const bool dark = palette().color(QPalette::Base).lightness() < 128;
+  const int bottom = viewport()->height();
+  QTextBlock block = firstVisibleBlock();
+  if (!block.isValid()) return;
+  int state = StateBefore(block);
+  std::vector<SyntaxSpan> spans;
+  decorating_ = true;
+  for (; block.isValid(); block = block.next()) {
+    if (block.isVisible() && blockBoundingGeometry(block).translated(contentOffset()).top() > bottom) break;
+    spans.clear();
+    const QString text = block.text();
+    state = ScanHtmlLine(View(text, kMaxColouredUnits), state, &spans);
+    QList<QTextLayout::FormatRange> ranges;
+    ranges.reserve(static_cast<qsizetype>(spans.size()));
+    for (const SyntaxSpan& span : spans) {
+      QTextLayout::FormatRange r;
+      r.start = static_cast<int>(span.start);
+      r.length = static_cast<int>(span.length);
+      r.format.setForeground(ColourOf(span.kind, dark));
+      ranges.push_back(r);
+    }
+    QTextLayout* layout = block.layout();
+    if (layout && layout->formats() != ranges) layout->setFormats(ranges);
+  }
+  decorating_ = false;
+}
+
+void QtEditPane::paintEvent(QPaintEvent* event) {
+  if (highlighting_) ColourVisibleBlocks();
+  QPlainTextEdit::paintEvent(event);
+}
+
+void QtEditPane::changeEvent(QEvent* event) {
+  QPlainTextEdit::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange && highlighting_) viewport()->update();
+}
+
+// ---------------------------------------------------------------------------
+// Gutter.
+
+int QtEditPane::GutterWidth() const {
+  int digits = 1;
+  for (int n = std::max(1, document()->blockCount()); n >= 10; n /= 10) ++digits;
+  return fontMetrics().horizontalAdvance(QLatin1Char('9')) * (digits + 1) + 6;
+}
+
+void QtEditPane::UpdateGutterGeometry() {
+  const bool shown = gutter_ != nullptr && !gutter_->isHidden();
+  setViewportMargins(shown ? GutterWidth() : 0, 0, 0, 0);
+  if (shown) {
+    const QRect cr = contentsRect();
+    gutter_->setGeometry(QRect(cr.left(), cr.top(), GutterWidth(), cr.height()));
+  }
+}
+
+void QtEditPane::SetLineNumbers(bool on) {
+  if (on && gutter_ == nullptr) {
+    gutter_ = new Gutter(this);
+    connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { UpdateGutterGeometry(); });
+    connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
+      if (gutter_->isHidden()) return;
+      if (dy != 0) gutter_->scroll(0, dy);
+      else gutter_->update(0, rect.y(), gutter_->width(), rect.height());
+    });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+      if (!gutter_->isHidden()) gutter_->update();
+    });
+  }
+  if (gutter_) gutter_->setVisible(on);
+  UpdateGutterGeometry();
+}
+
+void QtEditPane::resizeEvent(QResizeEvent* event) {
+  QPlainTextEdit::resizeEvent(event);
+  UpdateGutterGeometry();
+}
+
+void QtEditPane::PaintGutter(QPaintEvent* event) {
+  QPainter painter(gutter_);
+  const QPalette pal = palette();
+  painter.fillRect(event->rect(), pal.color(QPalette::Window));
+  const int caret_block = textCursor().blockNumber();
+  const int width = gutter_->width() - 4;
+  const int line_height = fontMetrics().height();
+  QFont bold = font();
+  bold.setBold(true);
+  QTextBlock block = firstVisibleBlock();
+  int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
+  while (block.isValid() && top <= event->rect().bottom()) {
+    const int bottom = top + qRound(blockBoundingRect(block).height());
+    if (block.isVisible() && bottom >= event->rect().top()) {
+      const bool caret = block.blockNumber() == caret_block;
+      if (caret) {
+        // The caret's line: highlighted background and a bold number.
+        painter.fillRect(0, top, gutter_->width(), line_height, pal.color(QPalette::Highlight));
+        painter.setPen(pal.color(QPalette::HighlightedText));
+        painter.setFont(bold);
+      } else {
+        painter.setPen(pal.color(QPalette::PlaceholderText));
+        painter.setFont(font());
+      }
+      painter.drawText(0, top, width, line_height, Qt::AlignRight, QString::number(block.blockNumber() + 1));
+    }
+    block = block.next();
+    top = bottom;
+  }
+}
+
+}  // namespace hemlo::text

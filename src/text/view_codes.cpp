@@ -1,0 +1,260 @@
+#include "text/view_codes.h"
+
+#include <algorithm>
+
+#include "text/cp932.h"
+#include "text/utf8.h"
+
+namespace hemlo::text {
+
+namespace {
+
+constexpr unsigned kPrefix = 0xEF;
+constexpr unsigned char kLeads[] = {0x85, 0x86, 0xEB, 0xEC};
+constexpr std::uint32_t kTrails = 188;  // 0x40-0x7E, 0x80-0xFC
+constexpr std::uint32_t kSecond = 4 * kTrails;
+
+unsigned char Trail(std::uint32_t j) { return static_cast<unsigned char>(j < 63 ? 0x40 + j : 0x80 + (j - 63)); }
+int TrailIndex(unsigned b) {
+  if (b >= 0x40 && b <= 0x7E) return static_cast<int>(b - 0x40);
+  if (b >= 0x80 && b <= 0xFC) return static_cast<int>(b - 0x80 + 63);
+  return -1;
+}
+int LeadIndex(unsigned b) {
+  for (int k = 0; k < 4; ++k)
+    if (kLeads[k] == b) return k;
+  return -1;
+}
+
+bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Raw bytes that CP932 never pairs with what follows.
+bool AlwaysSingle(unsigned b) { return b == 0x80 || b == 0xA0 || b >= 0xFD; }
+
+// Two CP932 bytes that decode as one character.
+bool Pairs(unsigned lead, int next) {
+  return next >= 0 && IsLeadByte(static_cast<unsigned char>(lead)) &&
+         DecodeCode(static_cast<std::uint16_t>(lead << 8 | static_cast<unsigned>(next))) != 0;
+}
+
+// What one unit becomes in the view, decided right to left.
+struct Unit {
+  std::uint8_t length = 0;  // 0 for the low half of a pair
+  int first = -1;           // first view byte
+  char32_t key = 0;         // coded: its key; else 0
+};
+
+template <typename IsGenuine>
+void Classify(std::u16string_view line, IsGenuine is_genuine, std::vector<Unit>& out) {
+  const std::size_t n = line.size();
+  out.assign(n, Unit{});
+  int next_first = -1;
+  for (std::size_t k = n; k-- > 0;) {
+    const char16_t u = line[k];
+    Unit& unit = out[k];
+    if (IsLow(u) && k > 0 && IsHigh(line[k - 1])) {
+      unit.length = 0;  // the high half carries the code
+      continue;
+    }
+    if (IsHigh(u) && k + 1 < n && IsLow(line[k + 1])) {
+      unit = Unit{4, static_cast<int>(kPrefix), 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (line[k + 1] - 0xDC00)};
+    } else if (IsUtf8RawUnit(u) && !is_genuine(k)) {
+      const unsigned b = u - 0xF700u;
+      if (AlwaysSingle(b) || (IsLeadByte(static_cast<unsigned char>(b)) && !Pairs(b, next_first))) {
+        unit = Unit{1, static_cast<int>(b), 0};
+      } else {
+        unit = Unit{4, static_cast<int>(kPrefix), kRawKeyBase + b};
+      }
+    } else {
+      const int code = (IsUtf8RawUnit(u) || IsHigh(u) || IsLow(u)) ? -1 : PreferredCode(u);
+      if (code < 0) unit = Unit{4, static_cast<int>(kPrefix), u};
+      else if (code < 0x100) unit = Unit{1, code, 0};
+      else unit = Unit{2, code >> 8, 0};
+    }
+    next_first = unit.first;
+  }
+}
+
+}  // namespace
+
+void ViewCodes::Append(std::string& out, char32_t key) {
+  auto [it, added] = index_.try_emplace(key, static_cast<std::uint32_t>(keys_.size()));
+  if (added) keys_.push_back(key);
+  // Beyond the table's room (over 140,000 distinct characters) codes repeat;
+  // never expected in one document.
+  const std::uint32_t k = it->second % (kTrails * kSecond);
+  const std::uint32_t second = k % kSecond;
+  out.push_back(static_cast<char>(kPrefix));
+  out.push_back(static_cast<char>(Trail(k / kSecond)));
+  out.push_back(static_cast<char>(kLeads[second / kTrails]));
+  out.push_back(static_cast<char>(Trail(second % kTrails)));
+}
+
+char32_t ViewCodes::Lookup(const unsigned char* p) const {
+  if (p[0] != kPrefix) return 0;
+  const int t1 = TrailIndex(p[1]);
+  const int lead = LeadIndex(p[2]);
+  const int t2 = TrailIndex(p[3]);
+  if (t1 < 0 || lead < 0 || t2 < 0) return 0;
+  const auto k = static_cast<std::uint32_t>(t1) * kSecond + static_cast<std::uint32_t>(lead) * kTrails +
+                 static_cast<std::uint32_t>(t2);
+  return k < keys_.size() ? keys_[k] : 0;
+}
+
+void ViewUnitLengths(std::u16string_view line, const std::vector<bool>* genuine, std::vector<std::uint8_t>& out) {
+  std::vector<Unit> units;
+  Classify(line, [genuine](std::size_t k) { return genuine && k < genuine->size() && (*genuine)[k]; }, units);
+  out.resize(units.size());
+  for (std::size_t k = 0; k < units.size(); ++k) out[k] = units[k].length;
+}
+
+std::string EncodeView(std::u16string_view text, char16_t separator, const std::vector<std::size_t>& genuine,
+                       const std::vector<std::size_t>& alternates, const std::vector<std::uint16_t>& alternate_codes,
+                       ViewCodes& codes) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  std::vector<Unit> units;
+  std::size_t g = 0;
+  std::size_t a = 0;
+  std::size_t line_start = 0;
+  while (line_start <= text.size()) {
+    std::size_t line_end = text.find(separator, line_start);
+    if (line_end == std::u16string_view::npos) line_end = text.size();
+    const std::u16string_view line = text.substr(line_start, line_end - line_start);
+    const std::size_t g0 = g;
+    Classify(line,
+             [&](std::size_t k) {
+               const std::size_t at = line_start + k;
+               auto it = std::lower_bound(genuine.begin() + static_cast<std::ptrdiff_t>(g0), genuine.end(), at);
+               return it != genuine.end() && *it == at;
+             },
+             units);
+    for (std::size_t k = 0; k < line.size(); ++k) {
+      const Unit& unit = units[k];
+      const std::size_t at = line_start + k;
+      if (unit.length == 0) continue;
+      if (unit.length == 4) {
+        codes.Append(out, unit.key);
+        continue;
+      }
+      const char16_t u = line[k];
+      if (IsUtf8RawUnit(u)) {
+        out.push_back(static_cast<char>(u - 0xF700));
+        continue;
+      }
+      while (a < alternates.size() && alternates[a] < at) ++a;
+      if (a < alternates.size() && alternates[a] == at && a < alternate_codes.size() &&
+          DecodeCode(alternate_codes[a]) == u) {
+        out.push_back(static_cast<char>(alternate_codes[a] >> 8));
+        out.push_back(static_cast<char>(alternate_codes[a] & 0xFF));
+        continue;
+      }
+      const int code = PreferredCode(u);
+      if (code >= 0x100) out.push_back(static_cast<char>(code >> 8));
+      out.push_back(static_cast<char>(code & 0xFF));
+    }
+    while (g < genuine.size() && genuine[g] < line_end) ++g;
+    if (line_end == text.size()) break;
+    out.append("\r\n", 2);
+    line_start = line_end + 1;
+  }
+  return out;
+}
+
+ViewText DecodeView(std::string_view view, const ViewCodes& codes) {
+  ViewText r;
+  const auto* p = reinterpret_cast<const unsigned char*>(view.data());
+  const std::size_t n = view.size();
+  r.text.reserve(n);
+  std::u16string buffer;
+  std::vector<std::size_t> alternates;
+  std::vector<std::uint16_t> alternate_codes;
+  std::size_t segment = 0;  // start of the plain CP932 run not yet decoded
+  auto flush = [&](std::size_t end) {
+    if (end <= segment) return;
+    buffer.resize(end - segment);
+    alternates.clear();
+    alternate_codes.clear();
+    const std::size_t m = DecodeLines(view.substr(segment, end - segment), buffer.data(), &alternates,
+                                      &alternate_codes, nullptr);
+    const std::size_t base = r.text.size();
+    for (std::size_t k = 0; k < alternates.size(); ++k) {
+      r.alternates.push_back(base + alternates[k]);
+      r.alternate_codes.push_back(alternate_codes[k]);
+    }
+    r.text.append(buffer.data(), m);
+  };
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned b = p[i];
+    if (b == kPrefix && i + ViewCodes::kCodeBytes <= n) {
+      if (const char32_t key = codes.Lookup(p + i)) {
+        flush(i);
+        if (key >= kRawKeyBase) {
+          r.text.push_back(static_cast<char16_t>(0xF700 + (key - kRawKeyBase)));
+        } else if (key >= 0x10000) {
+          r.text.push_back(static_cast<char16_t>(0xD800 + ((key - 0x10000) >> 10)));
+          r.text.push_back(static_cast<char16_t>(0xDC00 + ((key - 0x10000) & 0x3FF)));
+        } else {
+          if (IsUtf8RawUnit(static_cast<char16_t>(key))) r.genuine.push_back(r.text.size());
+          r.text.push_back(static_cast<char16_t>(key));
+        }
+        i += ViewCodes::kCodeBytes;
+        segment = i;
+        continue;
+      }
+    }
+    i += (i + 1 < n && Pairs(b, p[i + 1])) ? 2 : 1;
+  }
+  flush(n);
+  return r;
+}
+
+std::size_t ClampViewOffset(std::string_view view, const ViewCodes& codes, std::size_t offset) {
+  const auto* p = reinterpret_cast<const unsigned char*>(view.data());
+  const std::size_t n = view.size();
+  if (offset >= n) return n;
+  if (offset > 0 && p[offset - 1] == '\r' && p[offset] == '\n') return offset - 1;
+  // Walk from the start of the line: CR and LF never sit inside a character.
+  std::size_t i = offset;
+  while (i > 0 && p[i - 1] != '\n') --i;
+  while (i < n) {
+    std::size_t len = 1;
+    if (p[i] == kPrefix && i + ViewCodes::kCodeBytes <= n && codes.Lookup(p + i) != 0) len = ViewCodes::kCodeBytes;
+    else if (i + 1 < n && Pairs(p[i], p[i + 1])) len = 2;
+    if (i + len > offset) return i;
+    i += len;
+  }
+  return n;
+}
+
+}  // namespace hemlo::text
+
+namespace hemlo::text {
+
+std::string ShiftJisRefusal(std::u16string_view text, const std::vector<std::size_t>& genuine) {
+  std::size_t g = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i];
+    if (u == u'\n') continue;
+    while (g < genuine.size() && genuine[g] < i) ++g;
+    const bool is_genuine = g < genuine.size() && genuine[g] == i;
+    if (IsUtf8RawUnit(u) && !is_genuine) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const unsigned b = u - 0xF700u;
+      return std::string("UTF-8 として読めないバイトがあるため Shift-JIS に変換できません（0x") + kHex[b >> 4] +
+             kHex[b & 15] + "）";
+    }
+    const bool pair = IsHigh(u) && i + 1 < text.size() && IsLow(text[i + 1]);
+    if (pair || is_genuine || IsHigh(u) || IsLow(u) || PreferredCode(u) < 0) {
+      const std::size_t len = pair ? 2 : 1;
+      return "Shift-JIS で表せない文字があるため変換できません（" +
+             EncodeUtf8Lines(text.substr(i, len), u'\n', is_genuine ? std::vector<std::size_t>{0} : std::vector<std::size_t>{}) +
+             "）";
+    }
+  }
+  return {};
+}
+
+}  // namespace hemlo::text

@@ -1,0 +1,77 @@
+#pragma once
+// How a UTF-8 document looks to the editing commands.
+//
+// Every command (fragments, transforms, find and replace, jumps, the caret
+// status) works on CP932 bytes with CRLF breaks. A UTF-8 document shows them
+// the same bytes a Shift-JIS page with the same characters would have, so
+// each command gives the same result on both. A character CP932 lacks (emoji,
+// a raw byte that could be misread) appears as a 4-byte code of its own:
+// 0xEF t1 L t2, with L one of the lead bytes CP932 leaves unassigned (0x85,
+// 0x86, 0xEB, 0xEC) and 0xEF unassigned too. Commands treat such a code as two
+// double-byte characters they never change; the document's ViewCodes maps it
+// back. Offsets a command computes in this view are the "byte offsets" of a
+// UTF-8 document.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace hemlo::text {
+
+// Key of a raw byte b of a UTF-8 document in a ViewCodes table.
+inline constexpr char32_t kRawKeyBase = 0x110000;
+
+class ViewCodes {
+ public:
+  static constexpr std::size_t kCodeBytes = 4;
+  // Appends the code of `key` (a code point, or kRawKeyBase + byte),
+  // assigning the next free one on first use.
+  void Append(std::string& out, char32_t key);
+  // The key of the code at p (kCodeBytes readable), or 0 when none.
+  char32_t Lookup(const unsigned char* p) const;
+  std::size_t size() const { return keys_.size(); }
+
+ private:
+  std::unordered_map<char32_t, std::uint32_t> index_;
+  std::vector<char32_t> keys_;
+};
+
+// The view length of every unit of one line (no line breaks in it): 1 or 2
+// for a character CP932 has, 4 for a coded one (the high half of a pair
+// carries the 4, the low half 0). `genuine` flags the units that are genuine
+// U+F780-U+F7FF characters (null: none); `codes`, when not null, the
+// non-preferred code each unit carries (0: none).
+void ViewUnitLengths(std::u16string_view line, const std::vector<bool>* genuine, std::vector<std::uint8_t>& out);
+
+// View bytes of `text`: `separator` units become CRLF. `genuine` and
+// `alternates` are sorted UTF-16 indices (alternates with their codes, as in
+// the CP932 codec).
+std::string EncodeView(std::u16string_view text, char16_t separator, const std::vector<std::size_t>& genuine,
+                       const std::vector<std::size_t>& alternates, const std::vector<std::uint16_t>& alternate_codes,
+                       ViewCodes& codes);
+
+// The reverse, every CR, LF and CRLF becoming one u'\n'.
+struct ViewText {
+  std::u16string text;
+  std::vector<std::size_t> genuine;
+  std::vector<std::size_t> alternates;
+  std::vector<std::uint16_t> alternate_codes;
+};
+ViewText DecodeView(std::string_view view, const ViewCodes& codes);
+
+// Start of the view character holding `offset` (clamped to the end; between
+// CR and LF: the CR), for view bytes of a UTF-8 document.
+std::size_t ClampViewOffset(std::string_view view, const ViewCodes& codes, std::size_t offset);
+
+}  // namespace hemlo::text
+
+namespace hemlo::text {
+
+// Why `text` (UTF-16 of a UTF-8 document, with its genuine U+F780-U+F7FF
+// indices) cannot become Shift-JIS: a Japanese message naming the first
+// character or raw byte CP932 cannot hold; empty when it can.
+std::string ShiftJisRefusal(std::u16string_view text, const std::vector<std::size_t>& genuine);
+
+}  // namespace hemlo::text
