@@ -11,6 +11,7 @@
 
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
+#include "shell/document_file.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "shell/recovery.h"
@@ -96,7 +97,9 @@ void SessionEnd::SaveWithoutAsking() {
   if (!frame_) return;
   std::vector<shell::RecoveryPage> pages;
   for (TMDIChild* child : frame_->Children())
-    if (child->Memo1->Modified()) pages.push_back({child->Caption().toStdString(), child->Memo1->Text()});
+    // The file's own bytes, so a UTF-8 page comes back as UTF-8.
+    if (child->Memo1->Modified())
+      pages.push_back({child->Caption().toStdString(), child->Memo1->DocumentBytes()});
   // Nobody can be asked now: failures go to the session's log.
   if (!pages.empty())
     for (const std::string& error : shell::WriteRecoveryCopies(shell::RecoveryFolder(), pages))
@@ -128,7 +131,7 @@ void OfferRecoveredPages(TMainForm& frame) {
       TMDIChild* child = frame.CreateChild();
       child->SetTabWidth(frame.TabWidth);
       child->SetCaption(QString::fromStdString(copy.original));
-      child->Memo1->SetText(bytes);
+      child->SetEncodingGuess(LoadIntoPane(*child->Memo1, bytes));
       child->Memo1->SetModified(true);
     }
     shell::RemoveRecoveryCopy(copy);

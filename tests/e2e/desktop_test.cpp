@@ -61,14 +61,20 @@ class Desktop : public ::testing::Test {
 };
 
 TEST_F(Desktop, SigtermKeepsModifiedPagesThatTheNextStartOffers) {
-  const QString page = Page("top.htm", "<p>old</p>\r\n");
+  // A UTF-8 page with a character Shift-JIS lacks must come back as UTF-8.
+  const QString page = Page("top.htm", "<p>old \xF0\x9F\x98\x80</p>\r\n");
+  std::string edited_bytes;
   {
     auto frame = Start();
     SessionEnd session;
     bool ended = false;
     session.quit = [&] { ended = true; };
     session.Attach(frame.get());
-    frame->OpenDocument(page)->Memo1->SetText("<p>edited</p>\r\n");
+    TMDIChild* edited = frame->OpenDocument(page);
+    edited->Memo1->ReplaceSelection("<!-- edited -->");
+    edited_bytes = edited->Memo1->DocumentBytes();
+    ASSERT_NE(edited_bytes.find("edited"), std::string::npos);
+    ASSERT_NE(edited_bytes.find("\xF0\x9F\x98\x80"), std::string::npos);
     frame->FileNew1Execute();
     frame->ActiveChild()->Memo1->SetText("<p>new page</p>\r\n");
     for (TMDIChild* c : frame->Children()) c->Memo1->SetModified(true);
@@ -83,7 +89,7 @@ TEST_F(Desktop, SigtermKeepsModifiedPagesThatTheNextStartOffers) {
   EXPECT_EQ(history, page.toStdString() + "\r");
   std::string untouched;
   std::getline(std::ifstream(page.toStdString()), untouched);
-  EXPECT_EQ(untouched, "<p>old</p>\r");
+  EXPECT_EQ(untouched, "<p>old \xF0\x9F\x98\x80</p>\r");
 
   // Next start: はい opens both as modified pages under their own names.
   prompts_.answers = {Answer::Yes};
@@ -97,11 +103,11 @@ TEST_F(Desktop, SigtermKeepsModifiedPagesThatTheNextStartOffers) {
   std::vector<std::string> texts;
   for (TMDIChild* c : children) {
     captions << c->Caption();
-    texts.push_back(c->Memo1->Text());
+    texts.push_back(c->Memo1->DocumentBytes());
     EXPECT_TRUE(c->Memo1->Modified());
   }
   EXPECT_TRUE(captions.contains(page) && captions.contains(QString()));
-  EXPECT_NE(std::find(texts.begin(), texts.end(), "<p>edited</p>\r\n"), texts.end());
+  EXPECT_NE(std::find(texts.begin(), texts.end(), edited_bytes), texts.end());
   EXPECT_NE(std::find(texts.begin(), texts.end(), "<p>new page</p>\r\n"), texts.end());
   EXPECT_TRUE(shell::ListRecoveryCopies(shell::RecoveryFolder()).empty());
   Finish(frame);
