@@ -5,6 +5,7 @@
 
 #include "base/atomic_file.h"
 #include "base/dialog_folder.h"
+#include "base/percent_path.h"
 #include "base/program_folder.h"
 #include "text/cp932.h"
 
@@ -38,23 +39,7 @@ std::string ReplaceSeparators(std::string_view text, char target) {
   return out;
 }
 
-std::string FileUrlForPath(std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  url.reserve(url.size() + path.size() * 3);
-  for (unsigned char c : path) {
-    const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                      c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-    if (keep) {
-      url.push_back(static_cast<char>(c));
-    } else {
-      url.push_back('%');
-      url.push_back(kHex[c >> 4]);
-      url.push_back(kHex[c & 0xF]);
-    }
-  }
-  return url;
-}
+std::string FileUrlForPath(std::string_view path) { return "file://" + PercentEscapePath(path); }
 
 // --- charset --------------------------------------------------------------
 

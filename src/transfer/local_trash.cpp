@@ -1,5 +1,7 @@
 #include "transfer/local_trash.h"
 
+#include "base/percent_path.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -60,22 +62,7 @@ bool MakeOwnerFolder(const std::string& folder) {
 }
 
 // Path= value: every byte outside the unreserved characters and "/" escaped.
-std::string EscapePath(const std::string& path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : path) {
-    const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                      c == '.' || c == '_' || c == '~' || c == '/';
-    if (keep) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xF]);
-    }
-  }
-  return out;
-}
+std::string EscapePath(const std::string& path) { return PercentEscapePath(path); }
 
 void SetError(std::string* error, const std::string& text) {
   if (error) *error = text;
