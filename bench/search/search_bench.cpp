@@ -34,6 +34,7 @@
 
 #ifdef HEMLO_BENCH_QT_PANE
 #include <QApplication>
+#include <QKeyEvent>
 
 #include "text/qt_edit_pane.h"
 #endif
@@ -92,6 +93,8 @@ struct Figures {
   double select_end = 0;
   bool same_as_sed = false;
   std::size_t found_at = 0;
+  double undo = 0;
+  bool undo_restores = false;
 };
 
 template <typename Pane>
@@ -111,7 +114,12 @@ Figures Measure(Pane& pane, const std::string& text, const std::string& sed_out,
     f.replace_all = std::min(f.replace_all, TimeIt([&] {
       hemlo::search::Button1Click(hemlo::search::kReplaceAll, replace, &pane, prompts);
     }));
-    if (r == 0) f.same_as_sed = pane.Text() == sed_out && pane.Modified();
+    if (r == 0) {
+      f.same_as_sed = pane.Text() == sed_out && pane.Modified();
+      // The replace all is one undo step; undoing it gives the text back.
+      f.undo = TimeIt([&] { pane.Undo(); });
+      f.undo_restores = pane.Text() == text;
+    }
   }
   // Where the time goes: the pane's own whole-text read and rebuild.
   pane.SetText(text);
@@ -150,6 +158,8 @@ void Report(const char* pane_name, const Figures& f, double sed) {
               f.replace_all / sed, f.same_as_sed ? "identical to sed's, document modified" : "DIFFERS");
   std::printf("%-16s   of which the pane's Text() %.3f s, SetText() %.3f s\n", pane_name,
               f.text_read, f.text_write);
+  std::printf("%-16s undo of that replace all %.3f s, text %s\n", pane_name, f.undo,
+              f.undo_restores ? "restored" : "NOT RESTORED");
   std::printf("%-16s find next to the end %.1f ms\n", pane_name, f.find_next * 1000);
   std::printf("%-16s   of which selecting and scrolling to the match %.1f ms\n", pane_name,
               f.select_end * 1000);
@@ -216,6 +226,25 @@ int main(int argc, char** argv) {
     pane.resize(800, 600);
     pane.show();
     Report("QtEditPane", Measure(pane, text, sed_out, needle_text, needle_at, runs), sed);
+    // Typing at the end of the whole page, colouring and line numbers as
+    // the window has them: each key delivered and painted.
+    pane.SetText(text);
+    pane.SetSelStart(text.size());
+    pane.ScrollCaretIntoView();
+    app.processEvents();
+    constexpr int kKeys = 50;
+    double worst = 0, total = 0;
+    for (int k = 0; k < kKeys; ++k) {
+      const double t = TimeIt([&] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QCoreApplication::sendEvent(&pane, &press);
+        pane.viewport()->repaint();
+      });
+      worst = std::max(worst, t);
+      total += t;
+    }
+    std::printf("%-16s typing at the end: %.2f ms per key on average, worst %.2f ms (%d keys)\n",
+                "QtEditPane", total / kKeys * 1000, worst * 1000, kKeys);
   }
 #else
   std::printf("QtEditPane: not built (hemlo_text_ui missing); figures above use MemoryEditPane\n");
