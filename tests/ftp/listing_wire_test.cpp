@@ -10,6 +10,7 @@
 #include "ftp/id_ftp.h"
 #include "support/real_servers.h"
 #include "support/scripted_server.h"
+#include "scripted_client.h"
 
 namespace hemlo::ftp {
 namespace {
@@ -19,6 +20,7 @@ using testing::ReadText;
 using testing::ScriptedServer;
 using testing::ScriptSession;
 using testing::TempFolder;
+using testing::Configure;
 
 // One listing in active mode: `reply` to `command`, then, after a 150, `data`.
 void ServeListing(ScriptSession& s, const std::string& command, const std::string& reply, const std::string& data) {
@@ -43,17 +45,6 @@ void Greet(ScriptSession& s) {
   s.Send("200 ok\r\n");
   s.Expect("SYST");
   s.Send("215 UNIX Type: L8\r\n");
-}
-
-void Configure(TIdFTP& ftp, uint16_t port) {
-  ftp.Host = "127.0.0.1";
-  ftp.Port = port;
-  ftp.Username = "user";
-  ftp.Password = "secret";
-  ftp.ReplyTimeout = 5000;
-  ftp.DataConnectTimeout = 3000;
-  ftp.DataTimeout = 5000;
-  ftp.DataMode = TIdDataMode::dmActive;
 }
 
 constexpr const char* kLine = "drwxr-xr-x 2 u g 4096 Jan 01 2020 www\r\n";
