@@ -18,7 +18,8 @@ namespace hemlo::ftp::fuzz {
 inline void RunReplyInput(const uint8_t* data, size_t size) {
   if (size < 2) return;
   const size_t max_line = (data[0] & 0x7F) == 0 ? 0 : (data[0] & 0x7F) * 4;
-  const TIdMaxLineAction action = (data[0] & 0x80) ? TIdMaxLineAction::maSplit : TIdMaxLineAction::maException;
+  const TIdMaxLineAction action =
+      (data[0] & 0x80) ? TIdMaxLineAction::maSplit : TIdMaxLineAction::maException;
   const size_t chunk = static_cast<size_t>(data[1]) + 1;
   const char* p = reinterpret_cast<const char*>(data + 2);
   size_t left = size - 2;
@@ -68,9 +69,9 @@ inline void RunListingInput(const uint8_t* data, size_t size) {
   facts.LoadMlsd(lines);
   // Every line through every family's reader, not only the one it looks like.
   static const TIdFTPListFormat kFormats[] = {
-      TIdFTPListFormat::flfUnix, TIdFTPListFormat::flfDos,     TIdFTPListFormat::flfVax,
-      TIdFTPListFormat::flfMlsd, TIdFTPListFormat::flfEplf,    TIdFTPListFormat::flfNetware,
-      TIdFTPListFormat::flfOs2,  TIdFTPListFormat::flfOs400,   TIdFTPListFormat::flfNoDetails};
+      TIdFTPListFormat::flfUnix, TIdFTPListFormat::flfDos,   TIdFTPListFormat::flfVax,
+      TIdFTPListFormat::flfMlsd, TIdFTPListFormat::flfEplf,  TIdFTPListFormat::flfNetware,
+      TIdFTPListFormat::flfOs2,  TIdFTPListFormat::flfOs400, TIdFTPListFormat::flfNoDetails};
   TIdFTPListItems forced;
   forced.Today = items.Today;
   for (const std::string& line : lines) {

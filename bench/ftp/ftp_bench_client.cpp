@@ -33,7 +33,7 @@ void Login(TIdFTP& ftp, const char* port) {
   ftp.Password = "bench@example.invalid";
   const char* mode = std::getenv("FTP_MODE");
   const std::string m = mode ? mode : "auto";
-  ftp.DataMode = m == "active" ? hemlo::ftp::TIdDataMode::dmActive
+  ftp.DataMode = m == "active"    ? hemlo::ftp::TIdDataMode::dmActive
                  : m == "passive" ? hemlo::ftp::TIdDataMode::dmPassive
                                   : hemlo::ftp::TIdDataMode::dmAuto;
   static long hook_calls = 0;
@@ -108,7 +108,8 @@ int Parse(const char* path, int repeats) {
     hemlo::ftp::TIdFTPListItems items;
     items.LoadList(hemlo::ftp::SplitListingLines(bytes));
     count = items.Count();
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     if (ms < best) best = ms;
   }
   std::printf("%zu items, best of %d: %.2f ms\n", count, repeats, best);

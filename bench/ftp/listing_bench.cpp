@@ -32,16 +32,17 @@ std::string MixedListing(size_t lines) {
     switch (i % 3) {
       case 0:
         std::snprintf(buf, sizeof buf, "%s   1 taro     users    %10u %s %2u %s page%06u.html\r\n",
-                      n % 7 == 0 ? "drwxrwsr-x" : "-rw-r--r--", n * 37 % 1000000, kMonths[n % 12], n % 28 + 1,
-                      n % 2 ? "12:30" : " 2003", n);
+                      n % 7 == 0 ? "drwxrwsr-x" : "-rw-r--r--", n * 37 % 1000000, kMonths[n % 12],
+                      n % 28 + 1, n % 2 ? "12:30" : " 2003", n);
         break;
       case 1:
-        std::snprintf(buf, sizeof buf, "%02u-%02u-%02u  %02u:%02uPM %20u image %06u.png\r\n", n % 12 + 1,
-                      n % 28 + 1, n % 100, n % 12 + 1, n % 60, n * 13 % 10000000, n);
+        std::snprintf(buf, sizeof buf, "%02u-%02u-%02u  %02u:%02uPM %20u image %06u.png\r\n",
+                      n % 12 + 1, n % 28 + 1, n % 100, n % 12 + 1, n % 60, n * 13 % 10000000, n);
         break;
       default:
         std::snprintf(buf, sizeof buf,
-                      "type=file;size=%u;modify=2024%02u%02u%02u%02u%02u;perm=adfrw;unix.mode=0644; doc%06u.txt\r\n",
+                      "type=file;size=%u;modify=2024%02u%02u%02u%02u%02u;perm=adfrw;unix.mode=0644;"
+                      " doc%06u.txt\r\n",
                       n * 7 % 100000000, n % 12 + 1, n % 28 + 1, n % 24, n % 60, n % 60, n);
         break;
     }
@@ -58,10 +59,11 @@ std::string MlsdListing(size_t lines) {
   for (size_t i = 0; i < lines; ++i) {
     const unsigned n = static_cast<unsigned>(i);
     std::snprintf(buf, sizeof buf,
-                  "type=%s;size=%u;modify=20%02u%02u%02u%02u%02u%02u;perm=adfrw;unix.mode=0644;unique=801U%x; "
+                  "type=%s;size=%u;modify=20%02u%02u%02u%02u%02u%02u;perm=adfrw;unix.mode=0644;"
+                  "unique=801U%x; "
                   "entry %07u.dat\r\n",
-                  n % 50 == 0 ? "dir" : "file", n * 7 % 100000000, n % 24, n % 12 + 1, n % 28 + 1, n % 24, n % 60,
-                  n % 60, n, n);
+                  n % 50 == 0 ? "dir" : "file", n * 7 % 100000000, n % 24, n % 12 + 1, n % 28 + 1,
+                  n % 24, n % 60, n % 60, n, n);
     out += buf;
   }
   return out;
@@ -82,7 +84,8 @@ double BestMs(int repeats, const std::function<void()>& run, double* cpu = nullp
     const double c0 = CpuMs();
     auto t0 = std::chrono::steady_clock::now();
     run();
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     if (ms < best) {
       best = ms;
       if (cpu) *cpu = CpuMs() - c0;
@@ -100,31 +103,41 @@ int main(int argc, char** argv) {
   size_t count = 0, unparsed = 0;
   const double split_mixed = BestMs(repeats, [&] { count = SplitListingLines(mixed).size(); });
   double parse_mixed_cpu = 0;
-  const double parse_mixed = BestMs(repeats, [&] {
-    TIdFTPListItems items;
-    items.LoadList(SplitListingLines(mixed));
-    count = items.Count();
-    unparsed = items.UnparsedLines();
-  }, &parse_mixed_cpu);
-  std::printf("mixed 100,000 lines (ls -l, IIS, MLSD): %zu items, %zu unread; split alone %.1f ms, "
-              "split + parse %.1f ms (CPU %.1f ms; target < 100 ms)\n",
-              count, unparsed, split_mixed, parse_mixed, parse_mixed_cpu);
+  const double parse_mixed = BestMs(
+      repeats,
+      [&] {
+        TIdFTPListItems items;
+        items.LoadList(SplitListingLines(mixed));
+        count = items.Count();
+        unparsed = items.UnparsedLines();
+      },
+      &parse_mixed_cpu);
+  std::printf(
+      "mixed 100,000 lines (ls -l, IIS, MLSD): %zu items, %zu unread; split alone %.1f ms, "
+      "split + parse %.1f ms (CPU %.1f ms; target < 100 ms)\n",
+      count, unparsed, split_mixed, parse_mixed, parse_mixed_cpu);
 
   const std::string mlsd = MlsdListing(1'000'000);
   const int big_repeats = repeats > 3 ? 3 : repeats;
   const double split_mlsd = BestMs(big_repeats, [&] { count = SplitListingLines(mlsd).size(); });
   size_t rows = 0;
   double parse_mlsd = 0, load_mlsd_cpu = 0;
-  const double load_mlsd = BestMs(big_repeats, [&] {
-    auto t0 = std::chrono::steady_clock::now();
-    TIdFTPListItems items;
-    items.LoadMlsd(SplitListingLines(mlsd));
-    count = items.Count();
-    parse_mlsd = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    rows = hemlo::transfer::RowsOfListing(items).size();
-  }, &load_mlsd_cpu);
-  std::printf("MLSD 1,000,000 entries: %zu items, %zu rows; split alone %.0f ms, split + parse %.0f ms, "
-              "with remote-list rows %.0f ms (CPU %.0f ms; target < 3000 ms)\n",
-              count, rows, split_mlsd, parse_mlsd, load_mlsd, load_mlsd_cpu);
+  const double load_mlsd = BestMs(
+      big_repeats,
+      [&] {
+        auto t0 = std::chrono::steady_clock::now();
+        TIdFTPListItems items;
+        items.LoadMlsd(SplitListingLines(mlsd));
+        count = items.Count();
+        parse_mlsd =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count();
+        rows = hemlo::transfer::RowsOfListing(items).size();
+      },
+      &load_mlsd_cpu);
+  std::printf(
+      "MLSD 1,000,000 entries: %zu items, %zu rows; split alone %.0f ms, split + parse %.0f ms, "
+      "with remote-list rows %.0f ms (CPU %.0f ms; target < 3000 ms)\n",
+      count, rows, split_mlsd, parse_mlsd, load_mlsd, load_mlsd_cpu);
   return 0;
 }

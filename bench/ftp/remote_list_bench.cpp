@@ -30,7 +30,8 @@ int Listen(uint16_t& port) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) std::abort();
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0)
+    std::abort();
   socklen_t len = sizeof a;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
   port = ntohs(a.sin_port);
@@ -73,19 +74,29 @@ void Serve(int listen_fd, const std::string& listing) {
     pending.erase(0, lf + 1);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::string verb = line.substr(0, line.find(' '));
-    if (verb == "USER") SendAll(c, "331 any\r\n");
-    else if (verb == "PASS") SendAll(c, "230 in\r\n");
-    else if (verb == "TYPE" || verb == "NOOP" || verb == "OPTS") SendAll(c, "200 ok\r\n");
-    else if (verb == "SYST") SendAll(c, "215 UNIX Type: L8\r\n");
-    else if (verb == "FEAT") SendAll(c, "211-Features:\r\n MLST type*;size*;modify*;perm*;unix.mode*;\r\n211 End\r\n");
-    else if (verb == "PWD") SendAll(c, "257 \"/\"\r\n");
-    else if (verb == "CWD") SendAll(c, "250 ok\r\n");
+    if (verb == "USER")
+      SendAll(c, "331 any\r\n");
+    else if (verb == "PASS")
+      SendAll(c, "230 in\r\n");
+    else if (verb == "TYPE" || verb == "NOOP" || verb == "OPTS")
+      SendAll(c, "200 ok\r\n");
+    else if (verb == "SYST")
+      SendAll(c, "215 UNIX Type: L8\r\n");
+    else if (verb == "FEAT")
+      SendAll(c, "211-Features:\r\n MLST type*;size*;modify*;perm*;unix.mode*;\r\n211 End\r\n");
+    else if (verb == "PWD")
+      SendAll(c, "257 \"/\"\r\n");
+    else if (verb == "CWD")
+      SendAll(c, "250 ok\r\n");
     else if (verb == "EPSV" || verb == "PASV") {
       uint16_t port = 0;
       if (data_listen >= 0) ::close(data_listen);
       data_listen = Listen(port);
-      if (verb == "EPSV") SendAll(c, "229 Extended (|||" + std::to_string(port) + "|)\r\n");
-      else SendAll(c, "227 Passive (127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256) + ")\r\n");
+      if (verb == "EPSV")
+        SendAll(c, "229 Extended (|||" + std::to_string(port) + "|)\r\n");
+      else
+        SendAll(c, "227 Passive (127,0,0,1," + std::to_string(port / 256) + "," +
+                       std::to_string(port % 256) + ")\r\n");
     } else if (verb == "MLSD" || verb == "LIST") {
       SendAll(c, "150 here\r\n");
       int d = AcceptWithin(data_listen, 10'000);
@@ -112,9 +123,10 @@ std::string MlsdListing(size_t entries) {
   for (size_t i = 0; i < entries; ++i) {
     const unsigned n = static_cast<unsigned>(i);
     std::snprintf(buf, sizeof buf,
-                  "type=%s;size=%u;modify=20%02u%02u%02u%02u%02u%02u;perm=adfrw;unix.mode=0644; entry %07u.dat\r\n",
-                  n % 50 == 0 ? "dir" : "file", n * 7 % 100000000, n % 24, n % 12 + 1, n % 28 + 1, n % 24, n % 60,
-                  n % 60, n);
+                  "type=%s;size=%u;modify=20%02u%02u%02u%02u%02u%02u;perm=adfrw;unix.mode=0644; "
+                  "entry %07u.dat\r\n",
+                  n % 50 == 0 ? "dir" : "file", n * 7 % 100000000, n % 24, n % 12 + 1, n % 28 + 1,
+                  n % 24, n % 60, n % 60, n);
     out += buf;
   }
   return out;
@@ -129,7 +141,8 @@ int main(int argc, char** argv) {
   const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
   const std::string listing = MlsdListing(entries);
 
-  const auto program = std::filesystem::temp_directory_path() / ("remote_list_bench." + std::to_string(::getpid()));
+  const auto program =
+      std::filesystem::temp_directory_path() / ("remote_list_bench." + std::to_string(::getpid()));
   std::filesystem::create_directories(program);
   hemlo::SetProgramFolder(program);
   double best = 1e18;
@@ -149,7 +162,8 @@ int main(int argc, char** argv) {
     ftp.MlstSupported();
     // The steps apart, once: the wire, the parse, the rows.
     auto ms_since = [](std::chrono::steady_clock::time_point t0) {
-      return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+      return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+          .count();
     };
     auto t0 = std::chrono::steady_clock::now();
     ftp.ListEntries({}, true, false);
@@ -160,12 +174,15 @@ int main(int argc, char** argv) {
     t0 = std::chrono::steady_clock::now();
     const size_t rows = hemlo::transfer::RowsOfListing(ftp.DirectoryListing()).size();
     const double row_texts = ms_since(t0);
-    std::printf("steps: MLSD over the wire and split %.0f ms, %zu items parsed %.0f ms, %zu rows %.0f ms\n", wire,
-                parsed, parse, rows, row_texts);
+    std::printf(
+        "steps: MLSD over the wire and split %.0f ms, %zu items parsed %.0f ms, %zu rows %.0f ms\n",
+        wire, parsed, parse, rows, row_texts);
     for (int i = 0; i < repeats; ++i) {
       auto t0 = std::chrono::steady_clock::now();
       window.RefreshRemoteList();
-      best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+      best = std::min(
+          best,
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
     shown = window.RemoteRows().size();
     ftp.Disconnect();
@@ -173,7 +190,9 @@ int main(int argc, char** argv) {
     ::close(listen_fd);
   }
   std::filesystem::remove_all(program);
-  std::printf("remote list from a %zu-entry MLSD listing: %zu rows, best of %d: %.0f ms (target < 3000 ms)\n", entries,
-              shown, repeats, best);
+  std::printf(
+      "remote list from a %zu-entry MLSD listing: %zu rows, best of %d: %.0f ms (target < 3000 "
+      "ms)\n",
+      entries, shown, repeats, best);
   return 0;
 }

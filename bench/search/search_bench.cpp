@@ -58,10 +58,22 @@ double TimeIt(const std::function<void()>& f) {
 // (sed in the C locale) can see a "word" that starts inside a character.
 std::string MakeText(std::size_t bytes, std::size_t matches) {
   using hemlo::text::Sjis;
-  const std::vector<std::string> pieces = {
-      Sjis("これは日本語の文章です。"), Sjis("<p>段落の中に"), Sjis("</p>"), " the ",
-      Sjis("ホームページ"), Sjis("ＨＴＭＬ"), "<a href=\"index.htm\">", "</a>", Sjis("表示"),
-      Sjis("ｶﾀｶﾅ"), " 123 ", Sjis("、"), "<br>", Sjis("ソフト"), " text ", Sjis("。")};
+  const std::vector<std::string> pieces = {Sjis("これは日本語の文章です。"),
+                                           Sjis("<p>段落の中に"),
+                                           Sjis("</p>"),
+                                           " the ",
+                                           Sjis("ホームページ"),
+                                           Sjis("ＨＴＭＬ"),
+                                           "<a href=\"index.htm\">",
+                                           "</a>",
+                                           Sjis("表示"),
+                                           Sjis("ｶﾀｶﾅ"),
+                                           " 123 ",
+                                           Sjis("、"),
+                                           "<br>",
+                                           Sjis("ソフト"),
+                                           " text ",
+                                           Sjis("。")};
   const std::string words[] = {"word", "Word", "WORD", "wOrD"};
   const std::size_t every = bytes / matches;
   std::mt19937 rng(2026);
@@ -111,9 +123,10 @@ Figures Measure(Pane& pane, const std::string& text, const std::string& sed_out,
     pane.SetText(text);
     hemlo::ScriptedPrompts prompts;
     prompts.answers = {hemlo::Answer::Ok};
-    f.replace_all = std::min(f.replace_all, TimeIt([&] {
-      hemlo::search::Button1Click(hemlo::search::kReplaceAll, replace, &pane, prompts);
-    }));
+    f.replace_all =
+        std::min(f.replace_all, TimeIt([&] {
+                   hemlo::search::Button1Click(hemlo::search::kReplaceAll, replace, &pane, prompts);
+                 }));
     if (r == 0) {
       f.same_as_sed = pane.Text() == sed_out && pane.Modified();
       // The replace all is one undo step; undoing it gives the text back.
@@ -135,27 +148,30 @@ Figures Measure(Pane& pane, const std::string& text, const std::string& sed_out,
   for (int r = 0; r < runs; ++r) {
     pane.SetSelStart(0);
     f.select_end = std::min(f.select_end, TimeIt([&] {
-      pane.SetSelStart(needle_at);
-      pane.SetSelLength(8);
-      pane.ScrollCaretIntoView();
-    }));
+                              pane.SetSelStart(needle_at);
+                              pane.SetSelLength(8);
+                              pane.ScrollCaretIntoView();
+                            }));
   }
   f.find_next = 1e9;
   for (int r = 0; r < runs; ++r) {
     pane.SetSelStart(needle_text.size());  // the caret at the end; nothing selected
     hemlo::ScriptedPrompts prompts;
-    f.find_next = std::min(f.find_next, TimeIt([&] {
-      hemlo::search::Button1Click(hemlo::search::kFindNext, find, &pane, prompts);
-    }));
+    f.find_next =
+        std::min(f.find_next, TimeIt([&] {
+                   hemlo::search::Button1Click(hemlo::search::kFindNext, find, &pane, prompts);
+                 }));
     f.found_at = pane.SelStart();
   }
-  if (f.found_at != needle_at) std::fprintf(stderr, "find next landed at %zu, expected %zu\n", f.found_at, needle_at);
+  if (f.found_at != needle_at)
+    std::fprintf(stderr, "find next landed at %zu, expected %zu\n", f.found_at, needle_at);
   return f;
 }
 
 void Report(const char* pane_name, const Figures& f, double sed) {
   std::printf("%-16s replace all %.3f s  (%.2fx sed)  output %s\n", pane_name, f.replace_all,
-              f.replace_all / sed, f.same_as_sed ? "identical to sed's, document modified" : "DIFFERS");
+              f.replace_all / sed,
+              f.same_as_sed ? "identical to sed's, document modified" : "DIFFERS");
   std::printf("%-16s   of which the pane's Text() %.3f s, SetText() %.3f s\n", pane_name,
               f.text_read, f.text_write);
   std::printf("%-16s undo of that replace all %.3f s, text %s\n", pane_name, f.undo,
@@ -181,7 +197,8 @@ int main(int argc, char** argv) {
   needle_text.replace(needle_text.size() - 12, 8, "zqneedle");
   const std::size_t needle_at = needle_text.size() - 12;
 
-  const fs::path dir = fs::temp_directory_path() / ("hemlo_search_bench_" + std::to_string(getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("hemlo_search_bench_" + std::to_string(getpid()));
   fs::create_directories(dir);
   const fs::path in = dir / "in.txt";
   const fs::path out = dir / "out.txt";
@@ -190,7 +207,8 @@ int main(int argc, char** argv) {
   // sed, best of the runs, then once into a file to compare outputs.
   double sed = 1e9;
   const std::string sed_cmd = "LC_ALL=C sed \"s/word/other/gI\" " + in.string();
-  for (int r = 0; r < runs; ++r) sed = std::min(sed, TimeIt([&] { RunShell(sed_cmd + " >/dev/null"); }));
+  for (int r = 0; r < runs; ++r)
+    sed = std::min(sed, TimeIt([&] { RunShell(sed_cmd + " >/dev/null"); }));
   RunShell(sed_cmd + " >" + out.string());
   std::string sed_out;
   hemlo::ReadWholeFile(out, sed_out);
@@ -207,7 +225,8 @@ int main(int argc, char** argv) {
     double core = 1e9;
     std::size_t count = 0;
     for (int r = 0; r < runs; ++r)
-      core = std::min(core, TimeIt([&] { hemlo::search::ReplaceAllText(text, "word", "other", &count); }));
+      core = std::min(
+          core, TimeIt([&] { hemlo::search::ReplaceAllText(text, "word", "other", &count); }));
     std::printf("%-16s replace all %.3f s  (%.2fx sed), %zu replacements\n", "ReplaceAllText", core,
                 core / sed, count);
   }

@@ -27,8 +27,10 @@ std::string MakePage(int lines) {
   const std::string ja1 = hemlo::text::Sjis("<p>日本語の文章です。第");
   const std::string ja2 = hemlo::text::Sjis("行、ｶﾀｶﾅと全角①も。</p>\r\n");
   for (int i = 2; i < lines; ++i) {
-    if (i % 2 == 0) out += "<p class=\"x\">English line " + std::to_string(i) + " of the sample page.</p>\r\n";
-    else out += ja1 + std::to_string(i) + ja2;
+    if (i % 2 == 0)
+      out += "<p class=\"x\">English line " + std::to_string(i) + " of the sample page.</p>\r\n";
+    else
+      out += ja1 + std::to_string(i) + ja2;
   }
   return out + "</body></html>";
 }
@@ -81,8 +83,9 @@ int main(int argc, char** argv) {
     return Ms([&] {
       std::string raw;
       hemlo::ReadWholeFile(page, raw);
-      floor_view.setPlainText(utf8 ? QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()))
-                                   : QString::fromStdU16String(hemlo::text::Decode(raw).text));
+      floor_view.setPlainText(
+          utf8 ? QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()))
+               : QString::fromStdU16String(hemlo::text::Decode(raw).text));
     });
   });
 
@@ -102,10 +105,14 @@ int main(int argc, char** argv) {
     });
   });
   std::printf("page %.1f MB, %d lines, best of %d\n", bytes.size() / 1e6, lines, runs);
-  std::printf("open  document window %8.1f ms   floor (read + decode + setPlainText) %8.1f ms   ratio %.2f\n",
-              open, open_floor, open / open_floor);
-  std::printf("save  document window %8.1f ms   floor (ofstream + rename)            %8.1f ms   ratio %.2f\n",
-              save, save_floor, save / save_floor);
+  std::printf(
+      "open  document window %8.1f ms   floor (read + decode + setPlainText) %8.1f ms   ratio "
+      "%.2f\n",
+      open, open_floor, open / open_floor);
+  std::printf(
+      "save  document window %8.1f ms   floor (ofstream + rename)            %8.1f ms   ratio "
+      "%.2f\n",
+      save, save_floor, save / save_floor);
   std::printf("save wrote identical bytes: %s\n", [&] {
     std::string back;
     hemlo::ReadWholeFile(page, back);

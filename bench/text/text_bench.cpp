@@ -105,12 +105,15 @@ struct CaretTimes {
 CaretTimes TimeCaret(QtEditPane& pane) {
   CaretTimes r{};
   pane.SetSelStart(pane.TextLength());
-  for (int i = 0; i < 1000; ++i) g_sink = pane.SelStart() + static_cast<std::size_t>(pane.CaretPosition().column);
+  for (int i = 0; i < 1000; ++i)
+    g_sink = pane.SelStart() + static_cast<std::size_t>(pane.CaretPosition().column);
   r.qt_floor_us = PerCallUs(2000, [&] {
-    g_sink = static_cast<std::size_t>(pane.document()->findBlock(pane.textCursor().selectionStart()).blockNumber());
+    g_sink = static_cast<std::size_t>(
+        pane.document()->findBlock(pane.textCursor().selectionStart()).blockNumber());
   });
   r.offset_warm_us = PerCallUs(2000, [&] { g_sink = pane.SelStart(); });
-  r.caret_warm_us = PerCallUs(2000, [&] { g_sink = static_cast<std::size_t>(pane.CaretPosition().column); });
+  r.caret_warm_us =
+      PerCallUs(2000, [&] { g_sink = static_cast<std::size_t>(pane.CaretPosition().column); });
   const int rounds = 201;
   std::vector<double> offset_us;
   std::vector<double> caret_us;
@@ -147,7 +150,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const int lines = argc > 1 ? std::atoi(argv[1]) : 400000;
   const std::string page = MakePage(lines);
-  std::printf("Page: %.1f MB, %d lines, every other line Japanese\n\n", page.size() / 1048576.0, lines);
+  std::printf("Page: %.1f MB, %d lines, every other line Japanese\n\n", page.size() / 1048576.0,
+              lines);
 
   // (c) Codec against glibc iconv and Qt/ICU windows-31j.
   iconv_t to_utf16 = iconv_open("UTF-16LE", "CP932");
@@ -159,21 +163,30 @@ int main(int argc, char** argv) {
   hemlo::text::Decoded decoded = hemlo::text::Decode(page);  // also warms the tables
   const int runs = 7;
   double ours_decode = MedianMs(runs, [&] { g_sink = hemlo::text::Decode(page).text.size(); });
-  double iconv_decode = MedianMs(runs, [&] { g_sink = IconvConvert(to_utf16, page.data(), page.size(), page.size() * 2).size(); });
+  double iconv_decode = MedianMs(runs, [&] {
+    g_sink = IconvConvert(to_utf16, page.data(), page.size(), page.size() * 2).size();
+  });
   double ours_encode = MedianMs(runs, [&] { g_sink = hemlo::text::Encode(decoded.text)->size(); });
   const char* utf16 = reinterpret_cast<const char*>(decoded.text.data());
   const std::size_t utf16_size = decoded.text.size() * 2;
-  double iconv_encode = MedianMs(runs, [&] { g_sink = IconvConvert(to_cp932, utf16, utf16_size, page.size() + 16).size(); });
+  double iconv_encode = MedianMs(
+      runs, [&] { g_sink = IconvConvert(to_cp932, utf16, utf16_size, page.size() + 16).size(); });
   QStringDecoder qt_decoder("windows-31j");
   QStringEncoder qt_encoder("windows-31j");
   double qt_decode = -1;
   double qt_encode = -1;
-  const QString qdecoded = QString::fromUtf16(decoded.text.data(), static_cast<qsizetype>(decoded.text.size()));
+  const QString qdecoded =
+      QString::fromUtf16(decoded.text.data(), static_cast<qsizetype>(decoded.text.size()));
   if (qt_decoder.isValid() && qt_encoder.isValid()) {
-    qt_decode = MedianMs(runs, [&] { g_sink = QString(qt_decoder.decode(QByteArrayView(page.data(), static_cast<qsizetype>(page.size())))).size(); });
+    qt_decode = MedianMs(runs, [&] {
+      g_sink = QString(qt_decoder.decode(
+                           QByteArrayView(page.data(), static_cast<qsizetype>(page.size()))))
+                   .size();
+    });
     qt_encode = MedianMs(runs, [&] { g_sink = QByteArray(qt_encoder.encode(qdecoded)).size(); });
   }
-  std::printf("(c) Codec, %.1f MB, median of %d runs           ms     MB/s   iconv/ours\n", page.size() / 1048576.0, runs);
+  std::printf("(c) Codec, %.1f MB, median of %d runs           ms     MB/s   iconv/ours\n",
+              page.size() / 1048576.0, runs);
   auto row = [&](const char* name, double ms, double peer) {
     std::printf("    %-42s %7.1f  %7.0f", name, ms, page.size() / 1048576.0 / (ms / 1000));
     if (peer > 0) std::printf("   %5.2fx", peer / ms);
@@ -199,7 +212,9 @@ int main(int argc, char** argv) {
       auto start = Clock::now();
       pane.SetText(page);
       QCoreApplication::processEvents();
-      if (i >= 0) ours_load.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+      if (i >= 0)
+        ours_load.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
     {
       QPlainTextEdit plain;
@@ -207,7 +222,9 @@ int main(int argc, char** argv) {
       auto start = Clock::now();
       plain.setPlainText(lf_text);
       QCoreApplication::processEvents();
-      if (i >= 0) plain_load.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+      if (i >= 0)
+        plain_load.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
   }
   std::sort(ours_load.begin(), ours_load.end());
@@ -217,7 +234,8 @@ int main(int argc, char** argv) {
   std::printf("(a) Load, median of %d (after a warm-up run)      ms\n", load_runs);
   std::printf("    QtEditPane::SetText(CP932 bytes)          %7.1f\n", ours_ms);
   std::printf("    QPlainTextEdit::setPlainText(decoded)     %7.1f\n", plain_ms);
-  std::printf("    ratio SetText / setPlainText              %7.2fx  (aim <= 1.3x)\n\n", ours_ms / plain_ms);
+  std::printf("    ratio SetText / setPlainText              %7.2fx  (aim <= 1.3x)\n\n",
+              ours_ms / plain_ms);
 
   // (b) Caret queries at the end of the big page and of a 100-line page.
   QtEditPane big;
@@ -238,7 +256,8 @@ int main(int argc, char** argv) {
 
   // Saving: the whole text as CP932 bytes, against Qt's own toPlainText.
   double text_ms = MedianMs(5, [&] { g_sink = big.Text().size(); });
-  double plain_text_ms = MedianMs(5, [&] { g_sink = static_cast<std::size_t>(big.toPlainText().size()); });
+  double plain_text_ms =
+      MedianMs(5, [&] { g_sink = static_cast<std::size_t>(big.toPlainText().size()); });
   std::printf("\n(d) Whole text out, median of 5                  ms\n");
   std::printf("    QtEditPane::Text() (CP932, CRLF)          %7.1f\n", text_ms);
   std::printf("    QPlainTextEdit::toPlainText()             %7.1f\n", plain_text_ms);

@@ -30,7 +30,8 @@ class PrintingPrompts : public Prompts {
     ++messages;
     std::cerr << "error: " << text << "\n";
   }
-  std::optional<std::string> Input(const std::string&, const std::string&, const std::string&) override {
+  std::optional<std::string> Input(const std::string&, const std::string&,
+                                   const std::string&) override {
     return std::nullopt;
   }
   std::optional<std::string> OpenFile(const FileDialogRequest&) override { return std::nullopt; }
@@ -49,7 +50,8 @@ class CountingHost : public transfer::TransferHost {
     if (n <= 0) return;
     ++files;
     if (std::getenv("HEMLO_BENCH_TRACE") && files % 250 == 0) {
-      const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const double s =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       std::fprintf(stderr, "%d files at %.2f s\n", files, s);
     }
   }
@@ -80,14 +82,17 @@ int main(int argc, char** argv) {
     host.start = start;
     transfer::OpOutcome outcome;
     if (mode == "upload") {
-      transfer::TransferContext ctx{client, prompts, host, argv[4], ftp::TIdFTPTransferType::ftBinary};
+      transfer::TransferContext ctx{client, prompts, host, argv[4],
+                                    ftp::TIdFTPTransferType::ftBinary};
       outcome = transfer::UploadFolderTree(ctx);
     } else {
       if (argc < 6) return 2;
-      transfer::TransferContext ctx{client, prompts, host, argv[5], ftp::TIdFTPTransferType::ftBinary};
+      transfer::TransferContext ctx{client, prompts, host, argv[5],
+                                    ftp::TIdFTPTransferType::ftBinary};
       outcome = transfer::DownloadSelection(ctx, {{argv[4], true, true, ""}});
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     client.Disconnect();
     std::printf("%d %.3f\n", host.files, seconds);
     return outcome == transfer::OpOutcome::kDone && prompts.messages == 0 ? 0 : 1;

@@ -45,8 +45,11 @@ class TimedPrompts : public Prompts {
     if (text == "中断しました！！" && stop_shown_at < 0) stop_shown_at = g_clock.elapsed();
     return Answer::Yes;
   }
-  void Error(const std::string& text) override { std::fprintf(stderr, "error: %s\n", text.c_str()); }
-  std::optional<std::string> Input(const std::string&, const std::string&, const std::string&) override {
+  void Error(const std::string& text) override {
+    std::fprintf(stderr, "error: %s\n", text.c_str());
+  }
+  std::optional<std::string> Input(const std::string&, const std::string&,
+                                   const std::string&) override {
     return std::nullopt;
   }
   std::optional<std::string> OpenFile(const FileDialogRequest&) override { return std::nullopt; }
@@ -60,10 +63,13 @@ struct Lateness {
   void Print(const char* name, double seconds) {
     std::sort(late_ms.begin(), late_ms.end());
     auto pct = [&](double p) {
-      return late_ms.empty() ? 0 : late_ms[std::min(late_ms.size() - 1, static_cast<size_t>(p * late_ms.size()))];
+      return late_ms.empty()
+                 ? 0
+                 : late_ms[std::min(late_ms.size() - 1, static_cast<size_t>(p * late_ms.size()))];
     };
-    std::printf("%-34s %6.2f s  ticks %5zu  late p50 %3lld ms  p99 %3lld ms  max %3lld ms\n", name, seconds,
-                late_ms.size(), static_cast<long long>(pct(0.5)), static_cast<long long>(pct(0.99)),
+    std::printf("%-34s %6.2f s  ticks %5zu  late p50 %3lld ms  p99 %3lld ms  max %3lld ms\n", name,
+                seconds, late_ms.size(), static_cast<long long>(pct(0.5)),
+                static_cast<long long>(pct(0.99)),
                 static_cast<long long>(late_ms.empty() ? 0 : late_ms.back()));
   }
 };
@@ -90,10 +96,10 @@ void Escape(TFtp1& w) {
   QApplication::sendEvent(w.findChild<QTreeWidget*>(QStringLiteral("ListView1")), &esc);
 }
 
-void WriteProfile(const fs::path& folder, uint16_t port, const std::string& user, const std::string& pw,
-                  const std::string& dir) {
-  transfer::WriteProfileFile(folder,
-                             {transfer::JoinCommaText({"b", "127.0.0.1:" + std::to_string(port), user, pw, dir})});
+void WriteProfile(const fs::path& folder, uint16_t port, const std::string& user,
+                  const std::string& pw, const std::string& dir) {
+  transfer::WriteProfileFile(
+      folder, {transfer::JoinCommaText({"b", "127.0.0.1:" + std::to_string(port), user, pw, dir})});
 }
 
 void SelectRemote(TFtp1& w, const QString& name) {
@@ -117,7 +123,8 @@ int main(int argc, char** argv) {
   {
     std::ofstream big(server->files / "big.bin", std::ios::binary);
     std::vector<char> chunk(1 << 20, 'x');
-    for (int64_t i = 0; i < mib; ++i) big.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    for (int64_t i = 0; i < mib; ++i)
+      big.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
   }
   WriteProfile(program.path(), server->port, server->user, server->password, "/pub");
   TimedPrompts prompts;
@@ -130,14 +137,16 @@ int main(int argc, char** argv) {
     SelectRemote(w, QStringLiteral("big.bin"));
     QElapsedTimer t;
     t.start();
-    Measure([&] { emit w.downloadSelectedRequested(); })
-        .Print(("download " + std::to_string(mib) + " MiB to disk").c_str(), t.elapsed() / 1000.0);
+    Measure([&] {
+      emit w.downloadSelectedRequested();
+    }).Print(("download " + std::to_string(mib) + " MiB to disk").c_str(), t.elapsed() / 1000.0);
     fs::remove(local.path() / "big.bin");
 
     // Through the client with the same hook, into /dev/null.
     t.restart();
     Measure([&] { w.RunClientCommand([&] { w.Client().Download("big.bin", "/dev/null", true); }); })
-        .Print(("download " + std::to_string(mib) + " MiB to /dev/null").c_str(), t.elapsed() / 1000.0);
+        .Print(("download " + std::to_string(mib) + " MiB to /dev/null").c_str(),
+               t.elapsed() / 1000.0);
 
     // Escape half-way through the download.
     SelectRemote(w, QStringLiteral("big.bin"));
@@ -148,9 +157,12 @@ int main(int argc, char** argv) {
     });
     prompts.stop_shown_at = -1;
     emit w.downloadSelectedRequested();
-    std::printf("cancel during a download: Escape -> 中断しました！！ %lld ms; connection %s; partial file %s\n",
-                static_cast<long long>(prompts.stop_shown_at - escaped),
-                w.Client().Connected() ? "kept" : "closed", fs::exists(local.path() / "big.bin") ? "LEFT" : "none");
+    std::printf(
+        "cancel during a download: Escape -> 中断しました！！ %lld ms; connection %s; partial file "
+        "%s\n",
+        static_cast<long long>(prompts.stop_shown_at - escaped),
+        w.Client().Connected() ? "kept" : "closed",
+        fs::exists(local.path() / "big.bin") ? "LEFT" : "none");
     w.Button2Click();
   }
   server.reset();

@@ -34,7 +34,8 @@ struct Pane : hemlo::text::MemoryEditPane {
 std::string MakePage(std::size_t target) {
   std::string page = hemlo::text::Sjis("<html><head><title>大きなページ</title></head><body>\r\n");
   const std::string row = hemlo::text::Sjis(
-      "<tr><td>日本語の表です</td><td><b>ｶﾀｶﾅ</b> と English</td><td><a href=\"x.htm\">リンク</a></td></tr>\r\n");
+      "<tr><td>日本語の表です</td><td><b>ｶﾀｶﾅ</b> と English</td><td><a "
+      "href=\"x.htm\">リンク</a></td></tr>\r\n");
   const std::string para = hemlo::text::Sjis(
       "<p>これは一メガバイトのページを作るための段落です。表示の速さを測ります。①②③</p>\r\n");
   // Mostly paragraphs, a small table now and then: a long hand-written page.

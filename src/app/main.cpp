@@ -20,10 +20,13 @@ int main(int argc, char** argv) {
   main_form->show();
   session.Attach(main_form.get());
   const QStringList pages = app.arguments().mid(1);
-  QMetaObject::invokeMethod(&app, [&] {
-    if (!folder_error.empty()) main_form->prompts().Error(folder_error);
-    hemlo::OfferRecoveredPages(*main_form);
-    hemlo::OpenPaths(*main_form, pages);
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      &app,
+      [&] {
+        if (!folder_error.empty()) main_form->prompts().Error(folder_error);
+        hemlo::OfferRecoveredPages(*main_form);
+        hemlo::OpenPaths(*main_form, pages);
+      },
+      Qt::QueuedConnection);
   return app.exec();
 }

@@ -60,7 +60,9 @@ SessionEnd::~SessionEnd() {
 
 void SessionEnd::Attach(TMainForm* frame) {
   frame_ = frame;
-  if (pending_) QMetaObject::invokeMethod(this, [this] { SignalArrived(); }, Qt::QueuedConnection);
+  if (pending_)
+    QMetaObject::invokeMethod(
+        this, [this] { SignalArrived(); }, Qt::QueuedConnection);
 }
 
 void SessionEnd::SignalArrived() {
@@ -73,10 +75,13 @@ void SessionEnd::SignalArrived() {
   }
   pending_ = false;
   // Work already queued (pages named on the command line) comes first.
-  QMetaObject::invokeMethod(this, [this] {
-    SaveWithoutAsking();
-    if (quit) quit();
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        SaveWithoutAsking();
+        if (quit) quit();
+      },
+      Qt::QueuedConnection);
 }
 
 void SessionEnd::OnCommitDataRequest(QSessionManager& manager) {

@@ -99,9 +99,12 @@ Forms CreateForms() {
   setting->setObjectName(QStringLiteral("frmSetting"));
   auto* hosts = new FrameHosts(main);
   auto* find = new search::TFindReplace(main, *hosts, main->forwarding_prompts());
-  QObject::connect(main->action(C::Find), &QAction::triggered, find, &search::TFindReplace::Find1Click);
-  QObject::connect(main->action(C::FindNext), &QAction::triggered, find, &search::TFindReplace::N18Click);
-  QObject::connect(main->action(C::Jump), &QAction::triggered, find, &search::TFindReplace::N47Click);
+  QObject::connect(main->action(C::Find), &QAction::triggered, find,
+                   &search::TFindReplace::Find1Click);
+  QObject::connect(main->action(C::FindNext), &QAction::triggered, find,
+                   &search::TFindReplace::N18Click);
+  QObject::connect(main->action(C::Jump), &QAction::triggered, find,
+                   &search::TFindReplace::N47Click);
   auto* ftp2 = new transfer::TFtp2(main);
   auto* about = new TFrmVer(main);
   QObject::connect(main->action(C::HelpAbout), &QAction::triggered, about, &QDialog::exec);
@@ -125,7 +128,8 @@ Forms CreateForms() {
   QObject::connect(main->action(C::Favourites), &QAction::triggered, favourites,
                    &favourites::TForm4::mnuFavoriteClick);
   QObject::connect(main, &TMainForm::closing, favourites, &favourites::TForm4::ReleaseList);
-  for (QWidget* form : std::initializer_list<QWidget*>{setting, find, ftp2, about, picker_slot, ftp1, favourites})
+  for (QWidget* form :
+       std::initializer_list<QWidget*>{setting, find, ftp2, about, picker_slot, ftp1, favourites})
     QObject::connect(main, &TMainForm::closing, form, &QWidget::close);
   new FrameAuthoring(main, *setting);
   return forms;

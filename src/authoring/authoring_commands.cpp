@@ -12,14 +12,10 @@ namespace hemlo::authoring {
 FileDialogRequest FrameOpenDialogRequest() {
   FileDialogRequest r;
   r.filters = {
-      {"Html(*.htm;*.html)", "*.htm;*.html"},
-      {"画像ファイル", "*.jpg;*.jpeg;*.gif;*.bmp;*.ico"},
-      {"スタイルシート(*.css)", "*.css"},
-      {"テキストファイル(*.txt)", "*.txt"},
-      {"CGI(*.cgi;*.pl)", "*.cgi;*.pl"},
-      {"ASP(*.asp;*.aspx)", "*.asp;*.aspx"},
-      {"リッチテキスト(*.rtf)", "*.rtf"},
-      {"すべてのファイル", "*.*"},
+      {"Html(*.htm;*.html)", "*.htm;*.html"}, {"画像ファイル", "*.jpg;*.jpeg;*.gif;*.bmp;*.ico"},
+      {"スタイルシート(*.css)", "*.css"},     {"テキストファイル(*.txt)", "*.txt"},
+      {"CGI(*.cgi;*.pl)", "*.cgi;*.pl"},      {"ASP(*.asp;*.aspx)", "*.asp;*.aspx"},
+      {"リッチテキスト(*.rtf)", "*.rtf"},     {"すべてのファイル", "*.*"},
   };
   r.default_suffix = "htm";
   return r;
@@ -41,9 +37,8 @@ void AuthoringCommands::HTML1Click() {
   if (!pane) pane = host_.OpenUntitledDocument();
   if (!pane) return;
   if (pane->TextLength() != 0) {
-    const Answer a =
-        prompts_.Message(kConfirmCaption, kTemplateQuestion, Buttons::YesNoCancel, Icon::None,
-                         Answer::No);
+    const Answer a = prompts_.Message(kConfirmCaption, kTemplateQuestion, Buttons::YesNoCancel,
+                                      Icon::None, Answer::No);
     if (a != Answer::Yes) return;
   }
   host_.SetFrameCaption(kFrameCaption);
@@ -92,9 +87,15 @@ void AuthoringCommands::N44Click() {
 
 void AuthoringCommands::Run(Handler handler, int tag) {
   switch (handler) {
-    case Handler::mnuInsertClick: mnuInsertClick(tag); break;
-    case Handler::N44Click: N44Click(); break;
-    default: RunComposed(handler, tag); break;
+    case Handler::mnuInsertClick:
+      mnuInsertClick(tag);
+      break;
+    case Handler::N44Click:
+      N44Click();
+      break;
+    default:
+      RunComposed(handler, tag);
+      break;
   }
 }
 
@@ -130,8 +131,7 @@ void AuthoringCommands::RunComposed(Handler handler, int tag) {
   Place(pane, c, replace_with_empty);
 }
 
-void AuthoringCommands::Place(text::EditPane* pane, const Composition& c,
-                              bool replace_with_empty) {
+void AuthoringCommands::Place(text::EditPane* pane, const Composition& c, bool replace_with_empty) {
   PendingFragment = c.fragment;
   if (pane && c.placement != Placement::Selection) {
     if (auto head = FindHeadEnd(pane->Text())) {
@@ -170,7 +170,8 @@ void AuthoringCommands::InsertFileName() {
   if (!chosen) return;
   std::error_code ec;
   if (!fs::is_directory(base, ec)) {
-    prompts_.Error(base + ": " + std::make_error_code(std::errc::no_such_file_or_directory).message());
+    prompts_.Error(base + ": " +
+                   std::make_error_code(std::errc::no_such_file_or_directory).message());
     return;
   }
   const std::string file = fs::absolute(fs::path(*chosen), ec).lexically_normal().string();

@@ -129,8 +129,8 @@ std::string TestTable(const TableSettings& t) {
   const int rows = ToInteger(t.ComboBox1);
   const int cols = ToInteger(t.ComboBox2);
   CheckGridSize(rows, cols);
-  std::string out = TableAttributes(t) + " width=\"" + std::to_string(width / 2) +
-                    "\" height=\"" + std::to_string(height / 2) + "\">" + CaptionLine(t);
+  std::string out = TableAttributes(t) + " width=\"" + std::to_string(width / 2) + "\" height=\"" +
+                    std::to_string(height / 2) + "\">" + CaptionLine(t);
   AppendGridRows(out, rows, cols);
   return out;
 }
@@ -237,7 +237,8 @@ std::optional<std::string> StyleDeclarationLine(const StyleSheetSettings& s, boo
 // ------------------------------------------------------------ the dialog
 
 bool BuilderModel::Button1Click(Prompts& prompts) {
-  for (const std::string* field : {&table.ComboBox1, &table.ComboBox2, &table.Edit1, &table.Edit2}) {
+  for (const std::string* field :
+       {&table.ComboBox1, &table.ComboBox2, &table.Edit1, &table.Edit2}) {
     if (IsBelowOne(*field)) {
       prompts.Message(kMessageCaption, "未記入の項目があります", Buttons::Ok, Icon::None);
       return false;

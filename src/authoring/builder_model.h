@@ -43,8 +43,8 @@ std::string NotAnIntegerMessage(std::string_view sjis_text);
 struct TableSettings {
   bool CheckTitle = false;
   std::string EdTitle;
-  std::string Edit1 = "320";  // 全体の横幅
-  std::string Edit2 = "150";  // 全体の高さ
+  std::string Edit1 = "320";    // 全体の横幅
+  std::string Edit2 = "150";    // 全体の高さ
   std::string ComboBox1 = "2";  // 行数
   std::string ComboBox2 = "2";  // 列数
   bool CheckKeisen = true;
@@ -86,12 +86,12 @@ struct ColorSizeSettings {
   bool CheckColor = false;
   bool CheckSize = false;
   std::string ComboBox3 = "4";  // font size
-  int ScrollBar1 = 0;  // red
-  int ScrollBar2 = 0;  // green
-  int ScrollBar3 = 0;  // blue
-  bool RadioButton1 = false;  // RGB(...)
-  bool RadioButton2 = false;  // $BBGGRR
-  bool RadioButton3 = true;   // #RRGGBB
+  int ScrollBar1 = 0;           // red
+  int ScrollBar2 = 0;           // green
+  int ScrollBar3 = 0;           // blue
+  bool RadioButton1 = false;    // RGB(...)
+  bool RadioButton2 = false;    // $BBGGRR
+  bool RadioButton3 = true;     // #RRGGBB
 };
 
 std::array<std::string, 7> FontSizeComboItems();
@@ -131,7 +131,7 @@ struct StyleVisibility {
   bool cmbstyle = true;
   bool sideStyles = true;  // cmbstyleTop/Right/Bottom/Left
   bool EdSize = true;
-  bool sideSizes = true;   // EdTop/Right/Bottom/Left
+  bool sideSizes = true;  // EdTop/Right/Bottom/Left
   bool cmbAlign = true;
 };
 

@@ -46,9 +46,9 @@ class TFrmDispCap : public QDialog {
   const QPixmap& DesktopImage() const { return *DesktopImage_; }
 
  protected:
-  void paintEvent(QPaintEvent* event) override;          // FormPaint
-  void mousePressEvent(QMouseEvent* event) override;     // FormMouseDown
-  void keyPressEvent(QKeyEvent* event) override;         // FormKeyDown
+  void paintEvent(QPaintEvent* event) override;       // FormPaint
+  void mousePressEvent(QMouseEvent* event) override;  // FormMouseDown
+  void keyPressEvent(QKeyEvent* event) override;      // FormKeyDown
 
  private:
   // Released with the window.

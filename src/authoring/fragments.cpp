@@ -106,12 +106,18 @@ Composition FontCommand(int tag, std::string_view sel, const BuilderModel& d) {
       out.append(sel);
       return Insert(out);
     }
-    case 2: return Insert(Wrap("<b>", sel, "</b>"));
-    case 3: return Insert(Wrap("<i>", sel, "</i>"));
-    case 4: return Insert(Wrap("<u>", sel, "</u>"));
-    case 5: return Insert(Wrap("<strike>", sel, "</strike>"));
-    case 6: return Insert(Wrap("<h1>", sel, "</h1>"));
-    default: return Nothing();
+    case 2:
+      return Insert(Wrap("<b>", sel, "</b>"));
+    case 3:
+      return Insert(Wrap("<i>", sel, "</i>"));
+    case 4:
+      return Insert(Wrap("<u>", sel, "</u>"));
+    case 5:
+      return Insert(Wrap("<strike>", sel, "</strike>"));
+    case 6:
+      return Insert(Wrap("<h1>", sel, "</h1>"));
+    default:
+      return Nothing();
   }
 }
 
@@ -128,19 +134,23 @@ Composition AlignCommand(int tag, std::string_view sel) {
 
 Composition InsertCommand(int tag, const BuilderModel& d) {
   switch (tag) {
-    case 1: return Insert(Sjis("<img src=\"画像ファイル名\" alt=\"この画像は○○です\">"));
+    case 1:
+      return Insert(Sjis("<img src=\"画像ファイル名\" alt=\"この画像は○○です\">"));
     case 2:
       if (d.SettingResult.empty()) return Nothing();
       return Insert(" bgcolor=\"" + d.SettingResult + "\"");
-    case 3: return Insert("<hr>");
-    default: return Nothing();  // 0 (ファイル名...) needs the file dialog
+    case 3:
+      return Insert("<hr>");
+    default:
+      return Nothing();  // 0 (ファイル名...) needs the file dialog
   }
 }
 
 Composition LinkCommand(int tag, std::string_view sel) {
   const std::string t = sel.empty() ? Sjis("ｼﾞｬﾝﾌﾟ先") : std::string(sel);
   switch (tag) {
-    case 0: return Insert(Wrap("<a href=\"http://ここにURLを入れてね\">", t, "</a>"));
+    case 0:
+      return Insert(Wrap("<a href=\"http://ここにURLを入れてね\">", t, "</a>"));
     case 1:
       if (ContainsAsciiChar(t, '@')) return Insert("<a href=\"mailto:" + t + "\"></a>");
       return Insert(Wrap("<a href=\"mailto:ここにメールアドレスを入れてね\">", t, "</a>"));
@@ -150,30 +160,37 @@ Composition LinkCommand(int tag, std::string_view sel) {
       out += "\r\n" + Sjis("<a name=\"QZ\">ここです</a>");
       return Insert(out);
     }
-    default: return Nothing();
+    default:
+      return Nothing();
   }
 }
 
 Composition ParagraphCommand(int tag, std::string_view sel) {
   const std::string s(sel);
   switch (tag) {
-    case 0: return Insert(s + "<br>\r\n");
-    case 1: return Insert(s + "<br clear=\"all\">\r\n");
+    case 0:
+      return Insert(s + "<br>\r\n");
+    case 1:
+      return Insert(s + "<br clear=\"all\">\r\n");
     case 2:
       if (sel.empty()) return Insert(Sjis("<p>これは段落です。前後に空行が入ります。</p>\r\n"));
       return Insert("<p>\r\n" + s + "</p>\r\n");
     case 3:
-      if (sel.empty()) return Insert(Sjis("<div>これは段落です。前後に空行が入りません。</div>\r\n"));
+      if (sel.empty())
+        return Insert(Sjis("<div>これは段落です。前後に空行が入りません。</div>\r\n"));
       return Insert("\r\n<div>\r\n" + s + "</div>\r\n");
     case 4:
-      return Insert(Sjis("　<ol>番号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ol>"));
+      return Insert(
+          Sjis("　<ol>番号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ol>"));
     case 5:
-      return Insert(Sjis("　<ul>記号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ul>"));
+      return Insert(
+          Sjis("　<ul>記号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ul>"));
     case 6: {
       auto split = SplitHeadRest(sel);
       if (!split) {
-        return Insert(Sjis("<dl>\r\n　<dt>ＨＴＭＬとは\r\n　<dd>WWW上に配信するファイルを作成するために"
-                        "使われるプログラム言語の一種です\r\n</dl>"));
+        return Insert(
+            Sjis("<dl>\r\n　<dt>ＨＴＭＬとは\r\n　<dd>WWW上に配信するファイルを作成するために"
+                 "使われるプログラム言語の一種です\r\n</dl>"));
       }
       return Insert(Sjis("<dl>\r\n　<dt>") + std::string(split->first) + "\r\n" + Sjis("　<dd>") +
                     std::string(split->second) + "\r\n</dl>");
@@ -181,13 +198,15 @@ Composition ParagraphCommand(int tag, std::string_view sel) {
     case 7: {
       auto split = SplitHeadRest(sel);
       if (!split) {
-        return Insert(Sjis("引用文のタイトル<blockquote>これは引用文です。前後に空行が入ります。\r\n"
-                        "　　</blockquote>"));
+        return Insert(
+            Sjis("引用文のタイトル<blockquote>これは引用文です。前後に空行が入ります。\r\n"
+                 "　　</blockquote>"));
       }
       return Insert(std::string(split->first) + "<blockquote>\r\n" + std::string(split->second) +
                     "\r\n</blockquote>");
     }
-    default: return Nothing();
+    default:
+      return Nothing();
   }
 }
 
@@ -199,28 +218,39 @@ Composition TableCommand(int tag, const BuilderModel& d) {
 
 Composition TableAttributeCommand(int tag) {
   switch (tag) {
-    case 0: return Insert(" width=\"100\"");
-    case 1: return Insert(" height=\"100\"");
-    case 2: return Insert(" bordercolor=\"#000080\"");
-    case 3: return Insert(" CellSpacing=\"1\"");
-    case 4: return Insert(" CellPadding=\"1\"");
-    default: return Nothing();
+    case 0:
+      return Insert(" width=\"100\"");
+    case 1:
+      return Insert(" height=\"100\"");
+    case 2:
+      return Insert(" bordercolor=\"#000080\"");
+    case 3:
+      return Insert(" CellSpacing=\"1\"");
+    case 4:
+      return Insert(" CellPadding=\"1\"");
+    default:
+      return Nothing();
   }
 }
 
 Composition StyleCommand(int tag, std::string_view sel, const BuilderModel& d) {
   switch (tag) {
-    case 0: return Insert(StyleSheetBlock(), Placement::HeadOrCaret);
+    case 0:
+      return Insert(StyleSheetBlock(), Placement::HeadOrCaret);
     case 1:
       return Insert("\r\n<LINK rel=stylesheet href=\"QZ.css\" type=\"text/css\">\r\n",
                     Placement::HeadOrCaret);
-    case 2: return Insert(ClassElement("div", sel));
-    case 3: return Insert(ClassElement("p", sel));
-    case 4: return Insert(ClassElement("span", sel));
+    case 2:
+      return Insert(ClassElement("div", sel));
+    case 3:
+      return Insert(ClassElement("p", sel));
+    case 4:
+      return Insert(ClassElement("span", sel));
     case 5:
       if (d.SettingResult.empty()) return Nothing();
       return Insert(d.SettingResult);
-    default: return Nothing();
+    default:
+      return Nothing();
   }
 }
 
@@ -236,16 +266,19 @@ Composition ScriptCommand(int tag) {
           "<p onMouseover=\"this.style.fontWeight='bold'\" "
           "onMouseout=\"this.style.fontWeight='normal'\">QZtitle</p>");
     case 3:
-      return Insert(Sjis("<span onmouseover=\"this.style.background='pink';\" "
-                      "onmouseout=\"this.style.background='#ffffff';\">\r\n"
-                      "<a href=\"http://ここにURLを入れてね\">ｼﾞｬﾝﾌﾟ先</a>\r\n</span>"));
+      return Insert(
+          Sjis("<span onmouseover=\"this.style.background='pink';\" "
+               "onmouseout=\"this.style.background='#ffffff';\">\r\n"
+               "<a href=\"http://ここにURLを入れてね\">ｼﾞｬﾝﾌﾟ先</a>\r\n</span>"));
     case 4:
-      return Insert(Sjis("<div onmouseover=\"com1.style.visibility='visible'\" "
-                      "onmouseout=\"com1.style.visibility='hidden'\">アイリーン＝アドラー</div>\r\n"
-                      "<p class=\"comment\" id=\"com1\" style=\"visibility:hidden\">"
-                      "　女性に興味を持たない名探偵ホームズが、生涯で<br>"
-                      "　ただひとりその能力を認め、尊敬した女性</p>"));
-    default: return Nothing();
+      return Insert(
+          Sjis("<div onmouseover=\"com1.style.visibility='visible'\" "
+               "onmouseout=\"com1.style.visibility='hidden'\">アイリーン＝アドラー</div>\r\n"
+               "<p class=\"comment\" id=\"com1\" style=\"visibility:hidden\">"
+               "　女性に興味を持たない名探偵ホームズが、生涯で<br>"
+               "　ただひとりその能力を認め、尊敬した女性</p>"));
+    default:
+      return Nothing();
   }
 }
 
@@ -253,22 +286,29 @@ Composition FormCommand(int tag) {
   switch (tag) {
     case 0:
       return Insert(Sjis("<form action=mailto:ここにメールアドレスをいれてね method=\"post\" "
-                      "enctype=\"text/plain\">") +
+                         "enctype=\"text/plain\">") +
                     QuestionnaireBody());
-    case 1: return Insert("<form action=\"kekka.cgi\" method=\"post\">" + QuestionnaireBody());
-    case 2: return Insert("<input type=\"text\" name=\"name\">");
-    case 3: return Insert("<textarea name=\"name\" rows=\"5\" cols=\"30\"></textarea>");
+    case 1:
+      return Insert("<form action=\"kekka.cgi\" method=\"post\">" + QuestionnaireBody());
+    case 2:
+      return Insert("<input type=\"text\" name=\"name\">");
+    case 3:
+      return Insert("<textarea name=\"name\" rows=\"5\" cols=\"30\"></textarea>");
     case 4:
-      return Insert(Sjis("<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">男\r\n"
-                      "<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">女"));
+      return Insert(
+          Sjis("<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">男\r\n"
+               "<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">女"));
     case 5:
-      return Insert(Sjis("<input type=\"checkbox\" name=\"チェック\" value=\"送信する値\">埼玉県職員\r\n"
-                      "<input type=\"checkbox\" name=\"チェック\" value=\"送信する値\">市町村職員"));
+      return Insert(
+          Sjis("<input type=\"checkbox\" name=\"チェック\" value=\"送信する値\">埼玉県職員\r\n"
+               "<input type=\"checkbox\" name=\"チェック\" value=\"送信する値\">市町村職員"));
     case 6:
-      return Insert(Sjis("<select name=\"name\">\r\n <option value=\"コンボ１\">選択肢1\r\n"
-                      " <option value=\"コンボ２\">選択肢2\r\n"
-                      " <option value=\"コンボ３\">選択肢3\r\n</select>"));
-    default: return Nothing();
+      return Insert(
+          Sjis("<select name=\"name\">\r\n <option value=\"コンボ１\">選択肢1\r\n"
+               " <option value=\"コンボ２\">選択肢2\r\n"
+               " <option value=\"コンボ３\">選択肢3\r\n</select>"));
+    default:
+      return Nothing();
   }
 }
 
@@ -306,25 +346,38 @@ bool ActsWithoutDocument(Handler handler) {
 
 Composition Compose(Handler handler, int tag, std::string_view sel, const BuilderModel& d) {
   switch (handler) {
-    case Handler::Font1Click: return FontCommand(tag, sel, d);
-    case Handler::mnuSetAlignClick: return AlignCommand(tag, sel);
-    case Handler::mnuInsertClick: return InsertCommand(tag, d);
-    case Handler::URL1Click: return LinkCommand(tag, sel);
-    case Handler::mnuKaigyoClick: return ParagraphCommand(tag, sel);
-    case Handler::mnuTableClick: return TableCommand(tag, d);
-    case Handler::mnuTable2Click: return TableAttributeCommand(tag);
+    case Handler::Font1Click:
+      return FontCommand(tag, sel, d);
+    case Handler::mnuSetAlignClick:
+      return AlignCommand(tag, sel);
+    case Handler::mnuInsertClick:
+      return InsertCommand(tag, d);
+    case Handler::URL1Click:
+      return LinkCommand(tag, sel);
+    case Handler::mnuKaigyoClick:
+      return ParagraphCommand(tag, sel);
+    case Handler::mnuTableClick:
+      return TableCommand(tag, d);
+    case Handler::mnuTable2Click:
+      return TableAttributeCommand(tag);
     case Handler::mnuTableSetClick:
       if (!d.TableAccepted) return Nothing();
       return TableCommand(0, d);
-    case Handler::mnuStyleClick: return StyleCommand(tag, sel, d);
-    case Handler::java1Click: return ScriptCommand(tag);
-    case Handler::mnuFormClick: return FormCommand(tag);
+    case Handler::mnuStyleClick:
+      return StyleCommand(tag, sel, d);
+    case Handler::java1Click:
+      return ScriptCommand(tag);
+    case Handler::mnuFormClick:
+      return FormCommand(tag);
     case Handler::mnuColorSetClick:
       if (d.SettingResult.empty()) return Nothing();
       return Insert(d.SettingResult);
-    case Handler::mnuCommentClick: return Insert(CommentFragment(sel));
-    case Handler::mnuDelTagClick: return Insert(DeleteTags(sel));
-    case Handler::N44Click: return Insert(KanaToFullWidth(sel));
+    case Handler::mnuCommentClick:
+      return Insert(CommentFragment(sel));
+    case Handler::mnuDelTagClick:
+      return Insert(DeleteTags(sel));
+    case Handler::N44Click:
+      return Insert(KanaToFullWidth(sel));
   }
   return Nothing();
 }

@@ -44,9 +44,9 @@ DialogStep DialogBefore(Handler handler, int tag);
 bool ActsWithoutDocument(Handler handler);
 
 enum class Placement {
-  Selection,    // replaces the selection
-  HeadOrCaret,  // before the first "</head>"; at the caret when there is none
-  HeadOrRefuse, // before the first "</head>"; refused when there is none
+  Selection,     // replaces the selection
+  HeadOrCaret,   // before the first "</head>"; at the caret when there is none
+  HeadOrRefuse,  // before the first "</head>"; refused when there is none
 };
 
 struct Composition {
@@ -62,10 +62,10 @@ struct Composition {
 Composition Compose(Handler handler, int tag, std::string_view sel, const BuilderModel& dialog);
 
 // ------------------------------------------------------- fixed fragments
-std::string PageTemplate();              // 401 bytes
+std::string PageTemplate();                         // 401 bytes
 inline constexpr std::size_t kTemplateCaret = 318;  // after bgcolor="#ffffff"
-std::string StyleSheetBlock();           // 341 bytes, CRLF first and after every line
-std::string QuestionnaireBody();         // 440 bytes
+std::string StyleSheetBlock();                      // 341 bytes, CRLF first and after every line
+std::string QuestionnaireBody();                    // 440 bytes
 std::string ScriptTail();
 
 // Offset of the first "</head>" compared without regard to ASCII case.

@@ -91,21 +91,36 @@ std::span<const AuthoringMenuItem> AuthoringMenuItems() { return kItems; }
 
 const char* HandlerName(Handler handler) {
   switch (handler) {
-    case H::Font1Click: return "Font1Click";
-    case H::mnuSetAlignClick: return "mnuSetAlignClick";
-    case H::mnuInsertClick: return "mnuInsertClick";
-    case H::URL1Click: return "URL1Click";
-    case H::mnuKaigyoClick: return "mnuKaigyoClick";
-    case H::mnuTableClick: return "mnuTableClick";
-    case H::mnuTable2Click: return "mnuTable2Click";
-    case H::mnuTableSetClick: return "mnuTableSetClick";
-    case H::mnuStyleClick: return "mnuStyleClick";
-    case H::java1Click: return "java1Click";
-    case H::mnuFormClick: return "mnuFormClick";
-    case H::mnuColorSetClick: return "mnuColorSetClick";
-    case H::mnuCommentClick: return "mnuCommentClick";
-    case H::mnuDelTagClick: return "mnuDelTagClick";
-    case H::N44Click: return "N44Click";
+    case H::Font1Click:
+      return "Font1Click";
+    case H::mnuSetAlignClick:
+      return "mnuSetAlignClick";
+    case H::mnuInsertClick:
+      return "mnuInsertClick";
+    case H::URL1Click:
+      return "URL1Click";
+    case H::mnuKaigyoClick:
+      return "mnuKaigyoClick";
+    case H::mnuTableClick:
+      return "mnuTableClick";
+    case H::mnuTable2Click:
+      return "mnuTable2Click";
+    case H::mnuTableSetClick:
+      return "mnuTableSetClick";
+    case H::mnuStyleClick:
+      return "mnuStyleClick";
+    case H::java1Click:
+      return "java1Click";
+    case H::mnuFormClick:
+      return "mnuFormClick";
+    case H::mnuColorSetClick:
+      return "mnuColorSetClick";
+    case H::mnuCommentClick:
+      return "mnuCommentClick";
+    case H::mnuDelTagClick:
+      return "mnuDelTagClick";
+    case H::N44Click:
+      return "N44Click";
   }
   return "";
 }

@@ -147,8 +147,9 @@ void ColorTab::Load(const ColorSizeSettings& c) {
   SetComboSjis(ComboBox3, c.ComboBox3);
   // All three positions first: a change handler running between them would
   // read the other sliders' old positions into the model.
-  for (auto [bar, value] : {std::pair{ScrollBar1, c.ScrollBar1}, std::pair{ScrollBar2, c.ScrollBar2},
-                            std::pair{ScrollBar3, c.ScrollBar3}}) {
+  for (auto [bar, value] :
+       {std::pair{ScrollBar1, c.ScrollBar1}, std::pair{ScrollBar2, c.ScrollBar2},
+        std::pair{ScrollBar3, c.ScrollBar3}}) {
     const QSignalBlocker block(bar);
     bar->setValue(value);
   }

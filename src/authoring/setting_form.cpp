@@ -34,9 +34,11 @@ TfrmSetting::TfrmSetting(Prompts& prompts, QWidget* parent)
   PageControl1->addTab(colour_, QStringLiteral("色やサイズの設定"));
   PageControl1->addTab(style_, QStringLiteral("スタイルシート"));
 
-  connect(table_, &TableTab::applyClicked, this, [this] { Run([this] { return model_.Button1Click(prompts_); }); });
+  connect(table_, &TableTab::applyClicked, this,
+          [this] { Run([this] { return model_.Button1Click(prompts_); }); });
   connect(table_, &TableTab::testClicked, this, &TfrmSetting::TestTable);
-  connect(colour_, &ColorTab::applyClicked, this, [this] { Run([this] { return model_.Button3Click(prompts_); }); });
+  connect(colour_, &ColorTab::applyClicked, this,
+          [this] { Run([this] { return model_.Button3Click(prompts_); }); });
   connect(colour_, &ColorTab::pickClicked, this, &TfrmSetting::PickColour);
   connect(colour_, &ColorTab::slidersMoved, this, &TfrmSetting::ShowColour);
   connect(style_, &StyleTab::appendClicked, this, [this] {
@@ -51,7 +53,8 @@ TfrmSetting::TfrmSetting(Prompts& prompts, QWidget* parent)
       return false;
     });
   });
-  connect(style_, &StyleTab::applyClicked, this, [this] { Run([this] { return model_.Button7Click(); }); });
+  connect(style_, &StyleTab::applyClicked, this,
+          [this] { Run([this] { return model_.Button7Click(); }); });
   connect(style_, &StyleTab::attributeClicked, this, [this] {
     Run([this] {
       model_.RadioGroup1Click(style_->CheckedAttribute());
@@ -139,7 +142,8 @@ void TfrmSetting::TestTable() {
   std::string_view path = *address;
   constexpr std::string_view kScheme = "file://";
   if (path.substr(0, kScheme.size()) == kScheme) path.remove_prefix(kScheme.size());
-  const QUrl url = QUrl::fromLocalFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+  const QUrl url =
+      QUrl::fromLocalFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
   // The engine types a file by its name and shows "TABLEFILE.$$$" as plain
   // text; the file's own bytes are therefore handed over as Shift-JIS HTML,
   // with the file's address as the page's address.

@@ -34,7 +34,9 @@ class TfrmSetting : public QDialog, public BuilderDialog {
   void ShowModal(std::optional<int> tab) override;
 
   // How 色取得 copies the screen; tests replace it to simulate a failed capture.
-  void SetDesktopGrabber(std::function<QPixmap(QScreen*)> grabber) { desktop_grabber_ = std::move(grabber); }
+  void SetDesktopGrabber(std::function<QPixmap(QScreen*)> grabber) {
+    desktop_grabber_ = std::move(grabber);
+  }
 
  public slots:
   void reject() override;  // Escape presses 閉じる
@@ -55,10 +57,10 @@ class TfrmSetting : public QDialog, public BuilderDialog {
   // closes when the handler says so.
   void Run(const std::function<bool()>& handler);
 
-  void TestTable();     // テスト
-  void PickColour();    // 色取得
-  void ShowColour();    // after a slider moved
-  void Close();         // 閉じる, Escape
+  void TestTable();   // テスト
+  void PickColour();  // 色取得
+  void ShowColour();  // after a slider moved
+  void Close();       // 閉じる, Escape
 
   QTabWidget* PageControl1;
   TableTab* table_;

@@ -70,7 +70,8 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
     if (checked && !loading_) emit attributeClicked();
   });
   cmbAlign = NewCombo(this, "cmbAlign");
-  for (const char* align : {"left", "center", "right"}) cmbAlign->addItem(QString::fromLatin1(align));
+  for (const char* align : {"left", "center", "right"})
+    cmbAlign->addItem(QString::fromLatin1(align));
 
   auto* whole = new QGroupBox(this);
   RadioSize1 = NewRadio(whole, "RadioSize1", QStringLiteral("全体指定4方向"));
@@ -124,9 +125,9 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
   connect(clear, &QPushButton::clicked, this, &StyleTab::clearClicked);
 
   // Controls an attribute hides keep their place, so the tab does not jump.
-  for (QWidget* w : std::initializer_list<QWidget*>{cmbAlign, EdSize, cmbstyle, EdTop, EdRight,
-                                                   EdBottom, EdLeft, cmbstyleTop, cmbstyleRight,
-                                                   cmbstyleBottom, cmbstyleLeft}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{cmbAlign, EdSize, cmbstyle, EdTop, EdRight, EdBottom, EdLeft,
+                                       cmbstyleTop, cmbstyleRight, cmbstyleBottom, cmbstyleLeft}) {
     QSizePolicy policy = w->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     w->setSizePolicy(policy);
@@ -235,7 +236,8 @@ void StyleTab::Store(StyleSheetSettings& s, QString& refused) const {
 
 void StyleTab::ApplyVisibility(const StyleVisibility& v) {
   cmbstyle->setVisible(v.cmbstyle);
-  for (QWidget* w : {cmbstyleTop, cmbstyleRight, cmbstyleBottom, cmbstyleLeft}) w->setVisible(v.sideStyles);
+  for (QWidget* w : {cmbstyleTop, cmbstyleRight, cmbstyleBottom, cmbstyleLeft})
+    w->setVisible(v.sideStyles);
   EdSize->setVisible(v.EdSize);
   for (QWidget* w : {EdTop, EdRight, EdBottom, EdLeft}) w->setVisible(v.sideSizes);
   cmbAlign->setVisible(v.cmbAlign);

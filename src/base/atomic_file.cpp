@@ -34,7 +34,8 @@ WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string
   mode_t final_mode = mode;
   if (!force_mode && ::stat(target.c_str(), &st) == 0) final_mode = st.st_mode & 07777;
 
-  std::string tmpl = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string tmpl =
+      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
   if (target.parent_path().empty()) tmpl = "." + target.filename().string() + ".XXXXXX";
   int fd = ::mkstemp(tmpl.data());
   if (fd < 0) return Fail(errno);

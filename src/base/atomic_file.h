@@ -21,6 +21,7 @@ WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string
                                 mode_t mode = 0644, bool force_mode = false);
 
 // Reads a whole file; false with the error text when it cannot be read.
-bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::string* error = nullptr);
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes,
+                   std::string* error = nullptr);
 
 }  // namespace hemlo

@@ -58,7 +58,8 @@ StateFolders ChooseStateFolders(const fs::path& executable_folder, const FolderE
   if (::access(executable_folder.c_str(), W_OK) == 0) {
     std::error_code ec;
     for (std::string_view name : StateFileNames())
-      if (fs::exists(executable_folder / name, ec)) return {executable_folder, executable_folder, true};
+      if (fs::exists(executable_folder / name, ec))
+        return {executable_folder, executable_folder, true};
   }
   StateFolders folders;
   folders.state = HomeBased(env.xdg_config_home, env.home, ".config") / "Hemlo2";

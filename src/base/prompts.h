@@ -30,8 +30,8 @@ class Prompts {
   virtual ~Prompts() = default;
   // `default_button` is the answer Enter gives: Answer::No for a question
   // whose はい throws work away. Ignored when the box has no such button.
-  virtual Answer Message(const std::string& caption, const std::string& text,
-                         Buttons buttons, Icon icon, Answer default_button = Answer::Yes) = 0;
+  virtual Answer Message(const std::string& caption, const std::string& text, Buttons buttons,
+                         Icon icon, Answer default_button = Answer::Yes) = 0;
   // The toolkit's standard error box (conversion errors, I/O errors).
   virtual void Error(const std::string& text) = 0;
   // nullopt when cancelled.

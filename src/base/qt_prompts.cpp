@@ -12,7 +12,9 @@
 namespace hemlo {
 namespace {
 
-QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString FromUtf8(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // Qt reads a filter's patterns from the parentheses at its end, space
 // separated; the dialog is told to show the labels alone, since most of ours
@@ -29,7 +31,8 @@ QStringList NameFilters(const std::vector<FileFilter>& filters) {
 }
 
 std::unique_ptr<QFileDialog> FileDialog(QWidget* parent, const FileDialogRequest& request) {
-  auto dialog = std::make_unique<QFileDialog>(parent, FromUtf8(request.title), FromUtf8(request.initial_path));
+  auto dialog = std::make_unique<QFileDialog>(parent, FromUtf8(request.title),
+                                              FromUtf8(request.initial_path));
   dialog->setOption(QFileDialog::HideNameFilterDetails, true);
   dialog->setNameFilters(NameFilters(request.filters));
   return dialog;
@@ -37,11 +40,16 @@ std::unique_ptr<QFileDialog> FileDialog(QWidget* parent, const FileDialogRequest
 
 QMessageBox::Icon ToQt(Icon icon) {
   switch (icon) {
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::Warning: return QMessageBox::Warning;
-    case Icon::Error: return QMessageBox::Critical;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::None: break;
+    case Icon::Information:
+      return QMessageBox::Information;
+    case Icon::Warning:
+      return QMessageBox::Warning;
+    case Icon::Error:
+      return QMessageBox::Critical;
+    case Icon::Question:
+      return QMessageBox::Question;
+    case Icon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -57,7 +65,9 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
   QPushButton* ok = nullptr;
   QPushButton* cancel = nullptr;
   switch (buttons) {
-    case Buttons::Ok: ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole); break;
+    case Buttons::Ok:
+      ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+      break;
     case Buttons::OkCancel:
       ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
       cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
@@ -80,9 +90,12 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
                            : default_button == Answer::Cancel ? cancel
                                                               : nullptr;
   box.setDefaultButton(preferred ? preferred : yes ? yes : ok);
-  if (cancel) box.setEscapeButton(cancel);
-  else if (no) box.setEscapeButton(no);
-  else box.setEscapeButton(ok);
+  if (cancel)
+    box.setEscapeButton(cancel);
+  else if (no)
+    box.setEscapeButton(no);
+  else
+    box.setEscapeButton(ok);
   box.exec();
   auto* clicked = box.clickedButton();
   if (clicked == yes && yes) return Answer::Yes;

@@ -31,11 +31,11 @@ void AppendQuoted(std::string& out, std::string_view field) {
 
 char16_t FoldCase(char16_t c) {
   if (c >= u'A' && c <= u'Z') return c + 0x20;
-  if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;                   // Ａ-Ｚ
-  if (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) return c + 0x20;   // Latin-1 capitals
-  if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return c + 0x20;   // Greek
-  if (c >= 0x0410 && c <= 0x042F) return c + 0x20;                   // Cyrillic
-  if (c >= 0x0400 && c <= 0x040F) return c + 0x50;                   // Ё and its row
+  if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;                 // Ａ-Ｚ
+  if (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) return c + 0x20;  // Latin-1 capitals
+  if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return c + 0x20;  // Greek
+  if (c >= 0x0410 && c <= 0x042F) return c + 0x20;                 // Cyrillic
+  if (c >= 0x0400 && c <= 0x040F) return c + 0x50;                 // Ё and its row
   return c;
 }
 
@@ -86,9 +86,12 @@ class Collator {
     }
     switch (ucol_strcoll(collator_, a.data(), static_cast<int32_t>(a.size()), b.data(),
                          static_cast<int32_t>(b.size()))) {
-      case UCOL_LESS: return -1;
-      case UCOL_GREATER: return 1;
-      default: return 0;
+      case UCOL_LESS:
+        return -1;
+      case UCOL_GREATER:
+        return 1;
+      default:
+        return 0;
     }
   }
 

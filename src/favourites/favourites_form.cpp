@@ -25,7 +25,8 @@ constexpr int kRecordRole = Qt::UserRole + 1;
 
 // UTF-8 from the frame or an input box to Shift-JIS, twins applied.
 std::optional<std::string> ToCp932(const std::string& utf8) {
-  sjis::Encoded e = sjis::Encode(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+  sjis::Encoded e =
+      sjis::Encode(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
   if (!e.ok()) return std::nullopt;
   return std::move(e.bytes);
 }
@@ -37,7 +38,8 @@ std::string ToCp932Replacing(const std::string& utf8, bool address, bool& change
   const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
   std::string out;
   for (qsizetype i = 0; i < s.size();) {
-    const qsizetype n = s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate() ? 2 : 1;
+    const qsizetype n =
+        s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate() ? 2 : 1;
     const QString one = s.mid(i, n);
     i += n;
     if (n == 1) {
@@ -112,8 +114,9 @@ TForm4::TForm4(QWidget* frame, FavouritesHost& host, Prompts& prompts)
   connect(Add1, &QAction::triggered, this, &TForm4::Add1Click);
   connect(Add2, &QAction::triggered, this, &TForm4::Add2Click);
   connect(Delete1, &QAction::triggered, this, &TForm4::Delete1Click);
-  connect(TreeView1, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { PopupMenu1->popup(TreeView1->viewport()->mapToGlobal(pos)); });
+  connect(TreeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    PopupMenu1->popup(TreeView1->viewport()->mapToGlobal(pos));
+  });
   connect(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
   // A node's branch opens when it is selected.
@@ -262,8 +265,8 @@ void TForm4::Add1Click() {
   if (!entry) return;
   QTreeWidgetItem* node = NewCategoryNode(*name);
   // Before the selected category; at the end when nothing is selected.
-  const int at = selected ? TreeView1->indexOfTopLevelItem(selected)
-                          : TreeView1->topLevelItemCount();
+  const int at =
+      selected ? TreeView1->indexOfTopLevelItem(selected) : TreeView1->topLevelItemCount();
   TreeView1->insertTopLevelItem(at, node);
   node->addChild(entry);
   node->setExpanded(true);
@@ -283,7 +286,9 @@ void TForm4::Delete1Click() {
   QTreeWidgetItem* selected = SelectedNode();
   if (!selected) return;
   const std::string text = "『" + selected->text(0).toStdString() + "』を削除しますか";
-  if (prompts_.Message("警告", text, Buttons::YesNoCancel, Icon::Warning, Answer::No) != Answer::Yes) return;
+  if (prompts_.Message("警告", text, Buttons::YesNoCancel, Icon::Warning, Answer::No) !=
+      Answer::Yes)
+    return;
   // Taken out of the tree and destroyed with its entries; their records go
   // when the window has closed.
   QTreeWidgetItem* parent = selected->parent();

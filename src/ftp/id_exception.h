@@ -30,7 +30,8 @@ class EIdSilentException : public EIdException {
 // lost, never that the server refused or that the step succeeded.
 class EIdConnectionLost : public EIdSilentException {
  public:
-  explicit EIdConnectionLost(std::string message = "The connection to the server was lost.", int winsock_error = 0)
+  explicit EIdConnectionLost(std::string message = "The connection to the server was lost.",
+                             int winsock_error = 0)
       : EIdSilentException(std::move(message)), error_(winsock_error) {}
   // The socket error behind the loss (Winsock numbering), 0 for a close.
   int LastError() const noexcept { return error_; }
@@ -48,7 +49,8 @@ class EIdConnClosedGracefully : public EIdConnectionLost {
 // text lines, each followed by CR LF.
 class EIdProtocolReplyError : public EIdException {
  public:
-  EIdProtocolReplyError(int code, std::string message) : EIdException(std::move(message)), code_(code) {}
+  EIdProtocolReplyError(int code, std::string message)
+      : EIdException(std::move(message)), code_(code) {}
   int ErrorCode() const noexcept { return code_; }
 
  private:
@@ -73,26 +75,27 @@ class EIdSocketError : public EIdException {
 
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdNotConnected, EIdException, "Not Connected")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdAlreadyConnected, EIdException, "Already connected.")
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReadLnMaxLineLengthExceeded, EIdException, "Max line length exceeded.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReadLnMaxLineLengthExceeded, EIdException,
+                               "Max line length exceeded.")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReadTimeout, EIdException, "Read Timeout")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdConnectTimeout, EIdException, "Connect timed out.")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdInvalidSocket, EIdException, "Cannot allocate socket.")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdCouldNotBindSocket, EIdException,
                                "Could not bind socket. Address and port are already in use.")
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdFTPFileAlreadyExists, EIdException, "Destination file already exists.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdFTPFileAlreadyExists, EIdException,
+                               "Destination file already exists.")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdNoDataToRead, EIdException, "No data to read.")
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdInvalidFTPListingFormat, EIdException, "Unknown FTP listing format")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdInvalidFTPListingFormat, EIdException,
+                               "Unknown FTP listing format")
 
 // Bounds on waits that would otherwise have no end (a silent server must not
 // freeze the tool). Each has its own class so callers can tell them apart.
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTimeout, EIdException,
-                               "The server did not reply in time.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTimeout, EIdException, "The server did not reply in time.")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdDataConnectTimeout, EIdException,
                                "The server did not open the data connection in time.")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdAbortReplyTimeout, EIdException,
                                "The server sent no final reply after the aborted transfer.")
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdDataTimeout, EIdException,
-                               "The data transfer stalled.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdDataTimeout, EIdException, "The data transfer stalled.")
 // A name, path or other argument holding CR or LF would smuggle a second
 // command onto the control connection; such text is never sent.
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdIllegalCommandText, EIdException,
@@ -104,11 +107,14 @@ HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdFTPTransferAborted, EIdException, "Transfer ab
 // whether the control connection was kept in step or closed.
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdOperationAborted, EIdException, "The operation was cancelled.")
 // An FTP call made from inside the wait hook while another call runs.
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdClientBusy, EIdException, "Another FTP operation is still running.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdClientBusy, EIdException,
+                               "Another FTP operation is still running.")
 // Caps on what a server can make the client hold in memory.
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooManyLines, EIdException, "The server's reply has too many lines.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooManyLines, EIdException,
+                               "The server's reply has too many lines.")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooLarge, EIdException, "The server's reply is too large.")
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdListingTooLarge, EIdException, "The directory listing is too large.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdListingTooLarge, EIdException,
+                               "The directory listing is too large.")
 
 #undef HEMLO_FTP_FIXED_TEXT_EXCEPTION
 

@@ -103,7 +103,8 @@ class PendingDownload {
 
   void Commit() {
     ::fchmod(fd_.get(), mode_);
-    if (!fd_.Close()) throw EIdFTPLocalFileError("Cannot write file \"" + target_ + "\". " + ErrnoText());
+    if (!fd_.Close())
+      throw EIdFTPLocalFileError("Cannot write file \"" + target_ + "\". " + ErrnoText());
     if (::rename(temp_.c_str(), target_.c_str()) != 0)
       throw EIdFTPLocalFileError("Cannot replace file \"" + target_ + "\". " + ErrnoText());
     committed_ = true;
@@ -112,7 +113,8 @@ class PendingDownload {
  private:
   void CopyExisting() {
     FileDescriptor in(::open(target_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) throw EIdFTPLocalFileError("Cannot open file \"" + target_ + "\". " + ErrnoText());
+    if (in.get() < 0)
+      throw EIdFTPLocalFileError("Cannot open file \"" + target_ + "\". " + ErrnoText());
     std::vector<char> buf(1 << 16);
     for (;;) {
       ssize_t r = ::read(in.get(), buf.data(), buf.size());
@@ -185,7 +187,8 @@ SocketAddress ParsePasvReply(const std::string& text) {
     size_t comma = fields.find(',');
     std::string_view f = TrimControl(fields.substr(0, comma));
     v[i] = ToIntDef(f, -1);
-    if (v[i] < 0 || v[i] > 255) throw EIdException("'" + std::string(f) + "' is not a valid integer value");
+    if (v[i] < 0 || v[i] > 255)
+      throw EIdException("'" + std::string(f) + "' is not a valid integer value");
     fields = comma == std::string_view::npos ? std::string_view() : fields.substr(comma + 1);
   }
   SocketAddress a;
@@ -339,10 +342,13 @@ std::optional<uint16_t> TIdFTP::RequestPassivePort() {
   if (!epsv_refused_) {
     const int16_t code = SendCmd("EPSV", {});
     if (code == 229) {
-      if (auto port = ParseEpsvPort(LastReply.Text.empty() ? std::string() : LastReply.Text.front())) return port;
+      if (auto port =
+              ParseEpsvPort(LastReply.Text.empty() ? std::string() : LastReply.Text.front()))
+        return port;
     }
     if (code >= 400) epsv_refused_ = true;
-    if (code < 400 && code != 229) throw EIdProtocolReplyError(code, LastReply.TextWithLineBreaks());
+    if (code < 400 && code != 229)
+      throw EIdProtocolReplyError(code, LastReply.TextWithLineBreaks());
   }
   const int16_t code = SendCmd("PASV", {});
   if (code != 227) {
@@ -375,13 +381,15 @@ void TIdFTP::OpenDataChannel(const std::string& command, const std::vector<int16
     if (port) {
       int timeout = DataConnectTimeout > 0 ? DataConnectTimeout : -1;
       if (mode == TIdDataMode::dmAuto && mode_in_use_ == TIdDataMode::dmAuto)
-        timeout = timeout < 0 ? kPassiveProbeConnectTimeoutMs : std::min(timeout, kPassiveProbeConnectTimeoutMs);
+        timeout = timeout < 0 ? kPassiveProbeConnectTimeoutMs
+                              : std::min(timeout, kPassiveProbeConnectTimeoutMs);
       data_->connection = Socket::CreateTcp();
       try {
         ConnectSocket(data_->connection, {PeerBinding().ip, *port}, timeout);
         passive = true;
       } catch (const EIdConnectTimeout&) {
-        if (mode == TIdDataMode::dmPassive || mode_in_use_ == TIdDataMode::dmPassive) throw EIdDataConnectTimeout();
+        if (mode == TIdDataMode::dmPassive || mode_in_use_ == TIdDataMode::dmPassive)
+          throw EIdDataConnectTimeout();
       } catch (const EIdSocketError&) {
         if (mode == TIdDataMode::dmPassive || mode_in_use_ == TIdDataMode::dmPassive) throw;
       }
@@ -395,7 +403,8 @@ void TIdFTP::OpenDataChannel(const std::string& command, const std::vector<int16
   if (rest_offset > 0) SendCmd("REST " + std::to_string(rest_offset), {350});
   WriteLn(command);
   data_phase_ = true;
-  GetResponseWithin({}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
+  GetResponseWithin(
+      {}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
   if (std::find(codes.begin(), codes.end(), LastReply.NumericCode) == codes.end()) {
     // Refused: nothing more will come for this command.
     data_phase_ = false;
@@ -424,7 +433,9 @@ void TIdFTP::WaitForServerConnection() {
       sockaddr_in from{};
       socklen_t len = sizeof from;
       int fd;
-      do fd = ::accept4(data_->listener.fd(), reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC);
+      do
+        fd =
+            ::accept4(data_->listener.fd(), reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC);
       while (fd < 0 && errno == EINTR);
       if (fd < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED) continue;
@@ -441,7 +452,8 @@ void TIdFTP::WaitForServerConnection() {
       return;
     }
     if (!buffered && !(p[1].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-    GetResponseWithin({}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
+    GetResponseWithin(
+        {}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
     const int16_t code = LastReply.NumericCode;
     if (code < 100 || code >= 400) {
       data_phase_ = false;  // the server gave up on the transfer itself
@@ -458,7 +470,8 @@ void TIdFTP::ReadEndReply() {
     LastReply = *early_end_reply_;
     early_end_reply_.reset();
   } else {
-    GetResponseWithin({}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
+    GetResponseWithin(
+        {}, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); }, false);
   }
   data_phase_ = false;
   CheckResponse(codes);
@@ -488,8 +501,8 @@ void TIdFTP::Resynchronise(bool abort, int timeout_ms) {
   }
 }
 
-void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset,
-                         const std::function<void(int data_fd)>& body) {
+void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>& codes,
+                         int64_t rest_offset, const std::function<void(int data_fd)>& body) {
   CheckNotReentered();
   if (HasLineBreak(command)) throw EIdIllegalCommandText();
   if (!Connected()) {
@@ -581,7 +594,7 @@ void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_
 }
 
 void TIdFTP::SendFile(int file_fd, int data_fd) {
-  struct stat st{};
+  struct stat st {};
   ::fstat(file_fd, &st);
   const bool sized = S_ISREG(st.st_mode);
   const int64_t size = sized ? st.st_size : 0;
@@ -591,7 +604,8 @@ void TIdFTP::SendFile(int file_fd, int data_fd) {
   if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmWrite, size);
   while (!sized || sent < size) {
     size_t want = buf.size();
-    if (sized) want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(want), size - sent));
+    if (sized)
+      want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(want), size - sent));
     ssize_t r = ::read(file_fd, buf.data(), want);
     if (r < 0) {
       if (errno == EINTR) continue;
@@ -643,13 +657,15 @@ namespace {
 bool IsSelfOrParentLine(const std::string& line) {
   if (line.empty() || (line[0] != 'd' && line[0] != 'D')) return false;
   auto ends_with = [&](std::string_view tail) {
-    return line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+    return line.size() >= tail.size() &&
+           line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
   };
   return ends_with(" .") || ends_with(" ..");
 }
 }  // namespace
 
-void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& path, bool details, bool hidden) {
+void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& path, bool details,
+                           bool hidden) {
   // A name starting with "-" would be read as options by many servers.
   const std::string target = !path.empty() && path[0] == '-' ? "./" + path : path;
   const std::string plain(TrimControl((details ? "LIST " : "NLST ") + target));
@@ -671,7 +687,9 @@ void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& pa
     ListInto(bytes, plain);
   }
   listing_ = SplitListingLines(bytes);
-  if (details && hidden) listing_.erase(std::remove_if(listing_.begin(), listing_.end(), IsSelfOrParentLine), listing_.end());
+  if (details && hidden)
+    listing_.erase(std::remove_if(listing_.begin(), listing_.end(), IsSelfOrParentLine),
+                   listing_.end());
   listing_details_ = details;
   listing_mlsd_ = false;
   if (dest) *dest = listing_;
@@ -708,7 +726,8 @@ bool TIdFTP::MlstSupported() {
   std::vector<std::string> facts;
   try {
     SendCmd("FEAT", {211});
-    for (size_t i = 1; i < LastReply.Text.size() && facts.empty(); ++i) facts = MlstFacts(LastReply.Text[i]);
+    for (size_t i = 1; i < LastReply.Text.size() && facts.empty(); ++i)
+      facts = MlstFacts(LastReply.Text[i]);
   } catch (const EIdProtocolReplyError&) {
     // No FEAT: no MLST either.
   }
@@ -716,7 +735,8 @@ bool TIdFTP::MlstSupported() {
   mlst_ = 1;
   // Facts offered but not sent unasked (no "*"), such as unix.mode, which
   // the permission column needs: ask for them with the usual ones.
-  static const char* const kWanted[] = {"type", "size", "modify", "perm", "unix.mode", "unix.owner", "unix.group"};
+  static const char* const kWanted[] = {"type",      "size",       "modify",    "perm",
+                                        "unix.mode", "unix.owner", "unix.group"};
   std::string wanted;
   bool missing = false;
   for (const char* name : kWanted) {
@@ -773,7 +793,7 @@ TIdFTPListItems& TIdFTP::DirectoryListing() {
 void TIdFTP::Download(const std::string& remote_name, const std::string& local_path, bool overwrite,
                       bool resume) {
   if (HasLineBreak(remote_name)) throw EIdIllegalCommandText();
-  struct stat st{};
+  struct stat st {};
   const bool exists = ::stat(local_path.c_str(), &st) == 0;
   int64_t rest = 0;
   bool keep_existing = false;
@@ -791,10 +811,13 @@ void TIdFTP::Download(const std::string& remote_name, const std::string& local_p
 
   if (exists && !S_ISREG(st.st_mode)) {
     // A device or pipe (such as /dev/null) is written straight into.
-    FileDescriptor out(::open(local_path.c_str(), O_WRONLY | O_CLOEXEC | (keep_existing ? O_APPEND : 0)));
-    if (out.get() < 0) throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
+    FileDescriptor out(
+        ::open(local_path.c_str(), O_WRONLY | O_CLOEXEC | (keep_existing ? O_APPEND : 0)));
+    if (out.get() < 0)
+      throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
     RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
-      ReceiveAll(data_fd, [&](const char* p, size_t n) { WriteAllToFile(out.get(), p, n, local_path); });
+      ReceiveAll(data_fd,
+                 [&](const char* p, size_t n) { WriteAllToFile(out.get(), p, n, local_path); });
     });
     if (OnAfterGet) OnAfterGet(*this, local_path);
     return;
@@ -803,7 +826,8 @@ void TIdFTP::Download(const std::string& remote_name, const std::string& local_p
   const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
   PendingDownload pending(local_path, keep_existing, mode);
   RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
-    ReceiveAll(data_fd, [&](const char* p, size_t n) { WriteAllToFile(pending.fd(), p, n, local_path); });
+    ReceiveAll(data_fd,
+               [&](const char* p, size_t n) { WriteAllToFile(pending.fd(), p, n, local_path); });
   });
   pending.Commit();
   if (OnAfterGet) OnAfterGet(*this, local_path);
@@ -812,13 +836,16 @@ void TIdFTP::Download(const std::string& remote_name, const std::string& local_p
 void TIdFTP::Upload(const std::string& local_path, const std::string& remote_name, bool append) {
   if (HasLineBreak(remote_name)) throw EIdIllegalCommandText();
   FileDescriptor in(::open(local_path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
+  if (in.get() < 0)
+    throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
   // Make sure the file can be read at all before the server is told to
   // expect it (a folder opens, but reading it fails).
   char probe;
   if (::pread(in.get(), &probe, 1, 0) < 0)
     throw EIdFTPLocalFileError("Cannot read file \"" + local_path + "\". " + ErrnoText());
-  std::string command = append ? "APPE " + remote_name : remote_name.empty() ? "STOU" : "STOR " + remote_name;
+  std::string command = append                ? "APPE " + remote_name
+                        : remote_name.empty() ? "STOU"
+                                              : "STOR " + remote_name;
   RunTransfer(command, kTransferOutCodes, 0, [&](int data_fd) { SendFile(in.get(), data_fd); });
 }
 

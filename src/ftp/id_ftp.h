@@ -141,8 +141,8 @@ class TIdFTP : public TIdTCPClient {
   // RETR into a temporary file beside `local_path`, which replaces the
   // local file only when the transfer succeeded. A 426/450 end reply raises
   // EIdFTPTransferAborted and leaves the local file as it was.
-  void Download(const std::string& remote_name, const std::string& local_path, bool overwrite = false,
-                bool resume = false);
+  void Download(const std::string& remote_name, const std::string& local_path,
+                bool overwrite = false, bool resume = false);
   // STOR (APPE with append, STOU with an empty remote name). The local file
   // is opened and checked before anything is sent; a local read failure
   // later resets the data connection so the server does not keep a cut-off
@@ -169,9 +169,10 @@ class TIdFTP : public TIdTCPClient {
   // connection and brings the control connection back in step, or closes
   // it; the failure is then raised (a lost control connection as
   // EIdConnectionLost). A 426/450 end reply raises EIdFTPTransferAborted.
-  void RunTransfer(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset,
-                   const std::function<void(int data_fd)>& body);
-  void OpenDataChannel(const std::string& command, const std::vector<int16_t>& codes, int64_t rest_offset);
+  void RunTransfer(const std::string& command, const std::vector<int16_t>& codes,
+                   int64_t rest_offset, const std::function<void(int data_fd)>& body);
+  void OpenDataChannel(const std::string& command, const std::vector<int16_t>& codes,
+                       int64_t rest_offset);
   // EPSV, then PASV: the port the server listens on, or nullopt when both
   // were refused.
   std::optional<uint16_t> RequestPassivePort();

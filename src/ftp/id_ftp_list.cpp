@@ -54,8 +54,10 @@ std::optional<double> EncodeDateTime(int64_t year, int64_t month, int64_t day, i
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
       msec > 999)
     return std::nullopt;
-  const int64_t days = listing::DaysFromCivil(year, month, day) - listing::DaysFromCivil(1899, 12, 30);
-  const double fraction = static_cast<double>(((hour * 60 + minute) * 60 + second) * 1000 + msec) / 86400000.0;
+  const int64_t days =
+      listing::DaysFromCivil(year, month, day) - listing::DaysFromCivil(1899, 12, 30);
+  const double fraction =
+      static_cast<double>(((hour * 60 + minute) * 60 + second) * 1000 + msec) / 86400000.0;
   // Before 1899-12-30 the fraction counts away from zero.
   return days >= 0 ? days + fraction : days - fraction;
 }
@@ -64,7 +66,8 @@ std::optional<double> ParseDosDateTime(std::string_view text) {
   text = TrimControl(text);
   size_t sp = text.find(' ');
   std::string_view date = text.substr(0, sp);
-  std::string_view time = sp == std::string_view::npos ? std::string_view() : TrimControl(text.substr(sp));
+  std::string_view time =
+      sp == std::string_view::npos ? std::string_view() : TrimControl(text.substr(sp));
   // Date: m/d/y with "/" separators.
   int64_t parts[3];
   for (int i = 0; i < 3; ++i) {
@@ -113,11 +116,22 @@ using namespace listing;
 // `ls`'s "total 24" line in the locales servers run: Japanese in UTF-8,
 // Shift-JIS and EUC-JP, Korean, Chinese, German, Russian and others.
 bool IsTotalWord(std::string_view word) {
-  static const char* const kWords[] = {
-      "total", "insgesamt", "totale", "totaal", "razem", "celkem", "toplam", "\xC3\xB6sszesen",
-      "\xE5\x90\x88\xE8\xA8\x88", "\x8D\x87\x8C\x76", "\xB9\xE7\xB7\xD7",
-      "\xED\x95\xA9\xEA\xB3\x84", "\xC7\xD5\xB0\xE8", "\xE6\x80\xBB\xE7\x94\xA8\xE9\x87\x8F",
-      "\xD7\xDC\xD3\xC3\xC1\xBF", "\xD0\xB8\xD1\x82\xD0\xBE\xD0\xB3\xD0\xBE"};
+  static const char* const kWords[] = {"total",
+                                       "insgesamt",
+                                       "totale",
+                                       "totaal",
+                                       "razem",
+                                       "celkem",
+                                       "toplam",
+                                       "\xC3\xB6sszesen",
+                                       "\xE5\x90\x88\xE8\xA8\x88",
+                                       "\x8D\x87\x8C\x76",
+                                       "\xB9\xE7\xB7\xD7",
+                                       "\xED\x95\xA9\xEA\xB3\x84",
+                                       "\xC7\xD5\xB0\xE8",
+                                       "\xE6\x80\xBB\xE7\x94\xA8\xE9\x87\x8F",
+                                       "\xD7\xDC\xD3\xC3\xC1\xBF",
+                                       "\xD0\xB8\xD1\x82\xD0\xBE\xD0\xB3\xD0\xBE"};
   for (const char* w : kWords)
     if (EqualsNoCase(word, w)) return true;
   return false;
@@ -128,7 +142,8 @@ bool IsTotalWord(std::string_view word) {
 bool IsFrameLine(const Words& w) {
   if (w.count == 0) return true;
   std::string_view first = w[0];
-  if (IsTotalWord(first)) return w.count == 1 || (w.count == 2 && ReadSize(w[1])) || EqualsNoCase(w[1], "of");
+  if (IsTotalWord(first))
+    return w.count == 1 || (w.count == 2 && ReadSize(w[1])) || EqualsNoCase(w[1], "of");
   if (EqualsNoCase(first, "grand")) return w.count > 1 && EqualsNoCase(w[1], "total");
   return EqualsNoCase(first, "Directory") && w.count == 2;
 }
@@ -138,10 +153,12 @@ bool IsFrameLine(const Words& w) {
 TIdFTPListFormat listing::DetectFormat(std::string_view line, const Words& w) {
   using F = TIdFTPListFormat;
   if (LooksLikeMlsd(line)) return F::flfMlsd;
-  if (!line.empty() && line[0] == '+' && line.find('\t') != std::string_view::npos) return F::flfEplf;
+  if (!line.empty() && line[0] == '+' && line.find('\t') != std::string_view::npos)
+    return F::flfEplf;
   if (w.count == 0) return F::flfNone;
   if (IsUnixMode(w[0])) return F::flfUnix;
-  if (w.count > 1 && w[0].size() == 1 && (w[0][0] == 'd' || w[0][0] == '-') && w[1][0] == '[') return F::flfNetware;
+  if (w.count > 1 && w[0].size() == 1 && (w[0][0] == 'd' || w[0][0] == '-') && w[1][0] == '[')
+    return F::flfNetware;
   if (IsVmsName(w[0])) return F::flfVax;
   if (IsDosLine(w)) return F::flfDos;
   if (IsOs2Line(w)) return F::flfOs2;
@@ -157,8 +174,8 @@ TIdFTPListFormat TIdFTPListItems::CheckListFormat(const std::string& line, bool 
   return DetectFormat(line, w);
 }
 
-bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, const TIdCivilDate& today,
-                              const Words* words) const {
+bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item,
+                              const TIdCivilDate& today, const Words* words) const {
   using F = TIdFTPListFormat;
   Words own;
   auto w = [&]() -> const Words& {
@@ -203,7 +220,8 @@ bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, con
 }
 
 void TIdFTPListItems::ParseLine(TIdFTPListItem& item) const {
-  if (!ParseAs(ListFormat, item, Today ? *Today : LocalToday(), nullptr)) throw EIdInvalidFTPListingFormat();
+  if (!ParseAs(ListFormat, item, Today ? *Today : LocalToday(), nullptr))
+    throw EIdInvalidFTPListingFormat();
 }
 
 TIdFTPListFormat TIdFTPListItems::Add(std::string line, std::optional<TIdFTPListFormat> forced,
@@ -263,7 +281,8 @@ void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool detai
       if (ListFormat != format) forced = ListFormat;
     }
     std::string entry = line;
-    if (!forced && i + 1 < lines.size() && !lines[i + 1].empty() && (lines[i + 1][0] == ' ' || lines[i + 1][0] == '\t')) {
+    if (!forced && i + 1 < lines.size() && !lines[i + 1].empty() &&
+        (lines[i + 1][0] == ' ' || lines[i + 1][0] == '\t')) {
       Words w;
       SplitWords(line, w);
       if (w.count == 1 && IsVmsName(w[0])) {

@@ -48,7 +48,9 @@ struct TIdFTPListItem {
   int LinkCount = 0;
   std::string LinkTarget;
 
-  std::string PermissionText() const { return UserPermissions + GroupPermissions + OtherPermissions; }
+  std::string PermissionText() const {
+    return UserPermissions + GroupPermissions + OtherPermissions;
+  }
   // True when FileName must never become part of a local path: it is empty,
   // "." or "..", or holds "/", "\\" (outside Shift-JIS double-byte
   // characters) or NUL. A hostile server could otherwise make a download
@@ -107,7 +109,8 @@ class TIdFTPListItems {
                const listing::Words* words) const;
   // Reads one line (by `forced`, else by its own format) into a new item;
   // returns the format it was read by.
-  TIdFTPListFormat Add(std::string line, std::optional<TIdFTPListFormat> forced, const TIdCivilDate& today);
+  TIdFTPListFormat Add(std::string line, std::optional<TIdFTPListFormat> forced,
+                       const TIdCivilDate& today);
   std::vector<TIdFTPListItem> items_;
   size_t unparsed_ = 0;
 };

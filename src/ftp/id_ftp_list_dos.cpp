@@ -27,7 +27,8 @@ bool HasDateShape(std::string_view w, size_t max_last_part) {
 }
 
 bool HasTimeShape(std::string_view w) {
-  return w.size() >= 4 && IsDigit(w[0]) && w.find(':') != std::string_view::npos && w.find(':') <= 2;
+  return w.size() >= 4 && IsDigit(w[0]) && w.find(':') != std::string_view::npos &&
+         w.find(':') <= 2;
 }
 
 bool IsAmPm(std::string_view w) { return EqualsNoCase(w, "AM") || EqualsNoCase(w, "PM"); }
@@ -50,7 +51,8 @@ bool ParseDosLine(TIdFTPListItem& item, const Words& w) {
   }
   if (k + 1 >= w.count) return false;
   std::string_view marker = w[k];
-  if (EqualsNoCase(marker, "<DIR>") || EqualsNoCase(marker, "<JUNCTION>") || EqualsNoCase(marker, "<SYMLINKD>")) {
+  if (EqualsNoCase(marker, "<DIR>") || EqualsNoCase(marker, "<JUNCTION>") ||
+      EqualsNoCase(marker, "<SYMLINKD>")) {
     item.ItemType = TIdDirItemType::ditDirectory;
     item.Size = 0;
   } else {
@@ -100,8 +102,8 @@ bool ParseOs2Line(TIdFTPListItem& item, const Words& w) {
 
 // "QSYS            18944 02/04/97 16:57:03 *DIR       QOpenSys/"
 bool IsOs400Line(const Words& w) {
-  return w.count >= 6 && ReadSize(w[1]) && HasDateShape(w[2], 4) && HasTimeShape(w[3]) && w[4].size() > 1 &&
-         w[4][0] == '*';
+  return w.count >= 6 && ReadSize(w[1]) && HasDateShape(w[2], 4) && HasTimeShape(w[3]) &&
+         w[4].size() > 1 && w[4][0] == '*';
 }
 
 bool ParseOs400Line(TIdFTPListItem& item, const Words& w) {
@@ -112,8 +114,8 @@ bool ParseOs400Line(TIdFTPListItem& item, const Words& w) {
   std::optional<double> when = FinishDate(d, {});
   if (!when) return false;
   std::string_view kind = w[4];
-  const bool folder = EqualsNoCase(kind, "*DIR") || EqualsNoCase(kind, "*DDIR") || EqualsNoCase(kind, "*LIB") ||
-                      EqualsNoCase(kind, "*FLR");
+  const bool folder = EqualsNoCase(kind, "*DIR") || EqualsNoCase(kind, "*DDIR") ||
+                      EqualsNoCase(kind, "*LIB") || EqualsNoCase(kind, "*FLR");
   std::string_view name = SkipBlanks(w.After(4));
   if (folder && name.size() > 1 && name.back() == '/') name.remove_suffix(1);
   if (name.empty()) return false;

@@ -20,7 +20,8 @@ int64_t Digits64(std::string_view s) {
 // "0644", "2775", "0o755" (pyftpdlib): the permission triplets, with
 // set-id and sticky bits shown the way `ls` shows them.
 bool SetModeTriplets(std::string_view octal, TIdFTPListItem& item) {
-  if (octal.size() > 2 && octal[0] == '0' && (octal[1] == 'o' || octal[1] == 'O')) octal.remove_prefix(2);
+  if (octal.size() > 2 && octal[0] == '0' && (octal[1] == 'o' || octal[1] == 'O'))
+    octal.remove_prefix(2);
   if (octal.empty() || octal.size() > 7) return false;
   unsigned mode = 0;
   for (char c : octal) {
@@ -54,7 +55,8 @@ bool ReadModify(std::string_view v, const std::optional<int>& offset, double& ou
     if (ms < 0 || Digits64(v.substr(15)) < 0) return false;
   }
   const int64_t y = Digits(v.substr(0, 4)), mo = Digits(v.substr(4, 2)), d = Digits(v.substr(6, 2));
-  const int64_t h = Digits(v.substr(8, 2)), mi = Digits(v.substr(10, 2)), s = Digits(v.substr(12, 2));
+  const int64_t h = Digits(v.substr(8, 2)), mi = Digits(v.substr(10, 2)),
+                s = Digits(v.substr(12, 2));
   if (!EncodeDateTime(y, mo, d, h, mi, s > 59 ? 59 : s, 0)) return false;
   const int64_t unix_seconds = (DaysFromCivil(y, mo, d) * 24 + h) * 3600 + mi * 60 + s;
   out = UtcToShown(unix_seconds, ms, offset);
@@ -118,7 +120,8 @@ MlsdResult ParseMlsdLine(TIdFTPListItem& item, const std::optional<int>& offset)
 bool ParseEplfLine(TIdFTPListItem& item, const std::optional<int>& offset) {
   std::string_view line = item.RawLine;
   size_t tab = line.find('\t');
-  if (line.size() < 2 || line[0] != '+' || tab == std::string_view::npos || tab + 1 >= line.size()) return false;
+  if (line.size() < 2 || line[0] != '+' || tab == std::string_view::npos || tab + 1 >= line.size())
+    return false;
   std::string_view facts = line.substr(1, tab - 1);
   item.ItemType = TIdDirItemType::ditFile;
   while (!facts.empty()) {

@@ -8,8 +8,21 @@ namespace {
 
 bool IsPermissionChar(char c) {
   switch (c) {
-    case '-': case 'r': case 'w': case 'x': case 's': case 'S': case 't': case 'T':
-    case 'l': case 'L': case '?': case 'A': case 'a': case 'E': case 'e':
+    case '-':
+    case 'r':
+    case 'w':
+    case 'x':
+    case 's':
+    case 'S':
+    case 't':
+    case 'T':
+    case 'l':
+    case 'L':
+    case '?':
+    case 'A':
+    case 'a':
+    case 'E':
+    case 'e':
       return true;
     default:
       return false;
@@ -25,7 +38,8 @@ size_t SizeColumn(const Words& w, size_t date, char type, int64_t& size) {
   if (type == 'c' || type == 'b') {
     size = 0;
     std::string_view before = w[date - 2];
-    if (date >= 3 && before.size() >= 2 && before.back() == ',' && Digits(before.substr(0, before.size() - 1)) >= 0)
+    if (date >= 3 && before.size() >= 2 && before.back() == ',' &&
+        Digits(before.substr(0, before.size() - 1)) >= 0)
       return date - 2;
     size_t comma = last.find(',');
     if (comma != std::string_view::npos && Digits(last.substr(0, comma)) >= 0 &&
@@ -49,7 +63,8 @@ void ReadOwnerGroup(const Words& w, size_t first, size_t size_col, TIdFTPListIte
     return;
   }
   item.OwnerName = std::string(w[first]);
-  item.GroupName = std::string(w.line.substr(w.at[first + 1].begin, w.at[size_col - 1].end - w.at[first + 1].begin));
+  item.GroupName = std::string(
+      w.line.substr(w.at[first + 1].begin, w.at[size_col - 1].end - w.at[first + 1].begin));
 }
 
 // Finds the date of an `ls -l` line at or after word `from` that has a size
@@ -82,7 +97,8 @@ void SetKind(TIdFTPListItem& item, char type, std::string_view name) {
   item.ItemType = t == 'D'   ? TIdDirItemType::ditDirectory
                   : t == 'L' ? TIdDirItemType::ditSymbolicLink
                              : TIdDirItemType::ditFile;
-  size_t arrow = item.ItemType == TIdDirItemType::ditSymbolicLink ? name.find(" -> ") : std::string_view::npos;
+  size_t arrow =
+      item.ItemType == TIdDirItemType::ditSymbolicLink ? name.find(" -> ") : std::string_view::npos;
   if (arrow != std::string_view::npos) {
     item.FileName = std::string(name.substr(0, arrow));
     item.LinkTarget = std::string(name.substr(arrow + 4));
@@ -147,8 +163,10 @@ bool ParseNetwareLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& 
   if (!FindDate(w, 2, '-', date, taken, size_col, size, d)) return false;
   std::optional<double> when = FinishDate(d, today);
   if (!when) return false;
-  item.OwnerName = size_col > 2 ? std::string(w.line.substr(w.at[2].begin, w.at[size_col - 1].end - w.at[2].begin))
-                                : std::string();
+  item.OwnerName =
+      size_col > 2
+          ? std::string(w.line.substr(w.at[2].begin, w.at[size_col - 1].end - w.at[2].begin))
+          : std::string();
   item.GroupName.clear();
   item.Size = size;
   item.ModifiedDate = *when;

@@ -76,8 +76,10 @@ bool ParseVmsLine(TIdFTPListItem& item, const Words& w) {
     if (t[0] == '[') {
       std::string_view owner = Bracketed(w, k, ']');
       size_t comma = owner.find(',');
-      item.GroupName = comma == std::string_view::npos ? std::string() : std::string(owner.substr(0, comma));
-      item.OwnerName = std::string(SkipBlanks(comma == std::string_view::npos ? owner : owner.substr(comma + 1)));
+      item.GroupName =
+          comma == std::string_view::npos ? std::string() : std::string(owner.substr(0, comma));
+      item.OwnerName = std::string(
+          SkipBlanks(comma == std::string_view::npos ? owner : owner.substr(comma + 1)));
     } else if (t[0] == '(') {
       std::string_view prot = Bracketed(w, k, ')');
       std::string_view classes[4];

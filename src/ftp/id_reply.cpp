@@ -48,7 +48,8 @@ void TIdRFCReply::Parse(const std::vector<std::string>& lines) {
   // At most four characters, so the value always fits 16 bits.
   NumericCode = static_cast<int16_t>(ToIntDef(TextCode, 0));
   Text.reserve(lines.size());
-  for (const std::string& line : lines) Text.push_back(line.size() > 4 ? line.substr(4) : std::string());
+  for (const std::string& line : lines)
+    Text.push_back(line.size() > 4 ? line.substr(4) : std::string());
 }
 
 std::string TIdRFCReply::TextWithLineBreaks() const {
@@ -110,8 +111,8 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }
 }  // namespace
 
-std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line, size_t max_lines,
-                                        size_t max_bytes) {
+std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line,
+                                        size_t max_lines, size_t max_bytes) {
   size_t bytes = 0;
   auto next_nonblank = [&]() {
     for (;;) {

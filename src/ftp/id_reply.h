@@ -15,8 +15,8 @@ enum class TIdMaxLineAction { maException, maSplit };
 
 struct TIdRFCReply {
   int16_t NumericCode = 0;
-  std::string TextCode;            // the code as it stood on the first line
-  std::vector<std::string> Text;   // every line from its fifth character on
+  std::string TextCode;           // the code as it stood on the first line
+  std::vector<std::string> Text;  // every line from its fifth character on
 
   void Clear();
   // Fills the reply from the lines of one reply (first line first).
@@ -56,7 +56,7 @@ class LineBuffer {
 // once trimmed); any other line is text. More than `max_lines` lines raise
 // EIdReplyTooManyLines, more than `max_bytes` raw bytes EIdReplyTooLarge
 // (0 = no cap).
-std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line, size_t max_lines = 0,
-                                        size_t max_bytes = 0);
+std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line,
+                                        size_t max_lines = 0, size_t max_bytes = 0);
 
 }  // namespace hemlo::ftp

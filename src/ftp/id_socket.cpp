@@ -191,7 +191,8 @@ std::string ResolveHost(const std::string& host) {
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* result = nullptr;
   int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
-  if (rc != 0 || result == nullptr) throw EIdSocketError(rc != 0 ? WinsockErrorFromResolver(rc) : 11001);
+  if (rc != 0 || result == nullptr)
+    throw EIdSocketError(rc != 0 ? WinsockErrorFromResolver(rc) : 11001);
   SocketAddress first = FromSockaddr(*reinterpret_cast<sockaddr_in*>(result->ai_addr));
   ::freeaddrinfo(result);
   return first.ip;

@@ -8,7 +8,7 @@
 namespace hemlo::ftp {
 
 struct SocketAddress {
-  std::string ip;     // dotted IPv4
+  std::string ip;  // dotted IPv4
   uint16_t port = 0;
 };
 
@@ -31,7 +31,7 @@ class Socket {
   void Reset();
   void SetNonBlocking(bool on);
 
-  static Socket CreateTcp();  // EIdInvalidSocket
+  static Socket CreateTcp();                        // EIdInvalidSocket
   void Bind(const std::string& ip, uint16_t port);  // EIdCouldNotBindSocket / EIdSocketError
   void Listen(int backlog);
   // timeout_ms < 0: one blocking connect. Otherwise EIdConnectTimeout when

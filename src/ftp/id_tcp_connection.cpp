@@ -66,8 +66,10 @@ bool TIdTCPConnection::WaitForEvents(pollfd* fds, int count, int64_t deadline_ms
     int slice = kWaitSliceMs;
     if (deadline_ms > 0) {
       const int64_t left = deadline_ms - NowMs();
-      if (left <= 0) slice = 0;
-      else if (left < slice) slice = static_cast<int>(left);
+      if (left <= 0)
+        slice = 0;
+      else if (left < slice)
+        slice = static_cast<int>(left);
     }
     // Without a hook nobody can cancel: one poll up to the deadline will do.
     if (!wait_hook_ && !abort_requested_ && slice > 0) {
@@ -155,7 +157,8 @@ void TIdTCPConnection::Write(std::string_view bytes) {
   CheckNotReentered();
   if (!socket_.IsOpen()) {
     if (closed_gracefully_) throw EIdConnClosedGracefully();
-    if (lost_error_ > 0) throw EIdConnectionLost(EIdSocketError(lost_error_).Message(), lost_error_);
+    if (lost_error_ > 0)
+      throw EIdConnectionLost(EIdSocketError(lost_error_).Message(), lost_error_);
     throw EIdNotConnected();
   }
   while (!bytes.empty()) {
@@ -188,7 +191,8 @@ void TIdTCPConnection::CheckResponse(const std::vector<int16_t>& codes) {
 }
 
 int16_t TIdTCPConnection::GetResponseWithin(const std::vector<int16_t>& codes, int timeout_ms,
-                                            const std::function<void()>& on_timeout, bool close_on_cancel) {
+                                            const std::function<void()>& on_timeout,
+                                            bool close_on_cancel) {
   CheckNotReentered();
   struct DeadlineGuard {
     TIdTCPConnection& c;
@@ -201,7 +205,8 @@ int16_t TIdTCPConnection::GetResponseWithin(const std::vector<int16_t>& codes, i
   on_reply_deadline_ = on_timeout;
   std::vector<std::string> lines;
   try {
-    lines = ReadReplyLines([this] { return ReadLn(); }, MaxReplyLines > 0 ? static_cast<size_t>(MaxReplyLines) : 0,
+    lines = ReadReplyLines([this] { return ReadLn(); },
+                           MaxReplyLines > 0 ? static_cast<size_t>(MaxReplyLines) : 0,
                            MaxReplyBytes > 0 ? static_cast<size_t>(MaxReplyBytes) : 0);
   } catch (const EIdOperationAborted&) {
     if (close_on_cancel) DropConnection();
@@ -221,7 +226,8 @@ int16_t TIdTCPConnection::GetResponseWithin(const std::vector<int16_t>& codes, i
 int16_t TIdTCPConnection::GetResponse(const std::vector<int16_t>& codes) {
   // A positive ReadTimeout is the caller's own bound; otherwise the reply
   // limit keeps a silent server from blocking forever.
-  return GetResponseWithin(codes, ReadTimeout > 0 ? 0 : ReplyTimeout, [] { throw EIdReplyTimeout(); });
+  return GetResponseWithin(codes, ReadTimeout > 0 ? 0 : ReplyTimeout,
+                           [] { throw EIdReplyTimeout(); });
 }
 
 int16_t TIdTCPConnection::SendCmd(std::string_view command, const std::vector<int16_t>& codes) {

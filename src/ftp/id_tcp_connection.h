@@ -53,7 +53,8 @@ enum class TIdStatus {
 
 class TIdTCPConnection;
 using TIdNotifyEvent = std::function<void(TIdTCPConnection& sender)>;
-using TIdStatusEvent = std::function<void(TIdTCPConnection& sender, TIdStatus status, const std::string& text)>;
+using TIdStatusEvent =
+    std::function<void(TIdTCPConnection& sender, TIdStatus status, const std::string& text)>;
 using TWorkEvent = std::function<void(TIdTCPConnection& sender, TWorkMode mode, int64_t count)>;
 using TWorkEndEvent = std::function<void(TIdTCPConnection& sender, TWorkMode mode)>;
 
@@ -65,9 +66,9 @@ class TIdTCPConnection {
   virtual ~TIdTCPConnection() = default;
 
   // Properties.
-  int ReadTimeout = 0;        // ms per receive; 0 = no limit of its own
+  int ReadTimeout = 0;                        // ms per receive; 0 = no limit of its own
   int ReplyTimeout = kDefaultReplyTimeoutMs;  // ms for a whole reply; 0 = none
-  int MaxLineLength = 16384;  // 0 = no limit
+  int MaxLineLength = 16384;                  // 0 = no limit
   TIdMaxLineAction MaxLineAction = TIdMaxLineAction::maException;
   int RecvBufferSize = 32768;
   int SendBufferSize = 32768;

@@ -75,7 +75,6 @@ class BusyScope {
   SearchFeedback* feedback_;
 };
 
-
 // Finds character boundaries whose byte is c1 or c2 and where a predicate
 // holds, from a start offset that is itself a boundary.
 //
@@ -273,8 +272,7 @@ void Button1Click(int tag, const FindReplaceOptions& options, text::EditPane* pa
     replacement = BuildReplacement(options);
     if (options.warn_empty && options.replace.empty() &&
         prompts.Message(kConfirmCaption, kEmptyReplacement, Buttons::YesNoCancel, Icon::None,
-                        Answer::No) !=
-            Answer::Yes)
+                        Answer::No) != Answer::Yes)
       return;
   }
 

@@ -54,9 +54,9 @@ std::string ReplaceAllText(std::string_view text, std::string_view search,
 
 // The dialog's fields, as Shift-JIS bytes.
 struct FindReplaceOptions {
-  std::string search;        // Edit1
-  std::string replace;       // Edit2
-  bool warn_empty = true;    // CheckBox1 "文字列"
+  std::string search;           // Edit1
+  std::string replace;          // Edit2
+  bool warn_empty = true;       // CheckBox1 "文字列"
   bool add_line_break = false;  // CheckBox2 "改行キー"
   bool add_tab = false;         // CheckBox3 "タブキー"
 };

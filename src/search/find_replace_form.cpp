@@ -11,8 +11,8 @@
 namespace hemlo::search {
 
 TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
-    : QDialog(frame,
-              Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QDialog(frame, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                         Qt::WindowTitleHint),
       frame_(frame),
       host_(host),
       prompts_(prompts) {
@@ -82,7 +82,8 @@ std::optional<FindReplaceOptions> TFindReplace::Options() const {
       return std::nullopt;
     }
   }
-  o.search = (!selection_bytes_.empty() && search == selection_text_) ? selection_bytes_ : find.bytes;
+  o.search =
+      (!selection_bytes_.empty() && search == selection_text_) ? selection_bytes_ : find.bytes;
   o.replace = replace.bytes;
   o.warn_empty = CheckBox1->isChecked();
   o.add_line_break = CheckBox2->isChecked();
@@ -122,7 +123,8 @@ void TFindReplace::Button1Click() {
 }
 
 void TFindReplace::Execute(int tag) {
-  if (const auto options = Options()) search::Button1Click(tag, *options, host_.ActiveEditPane(), prompts_, this);
+  if (const auto options = Options())
+    search::Button1Click(tag, *options, host_.ActiveEditPane(), prompts_, this);
 }
 
 void TFindReplace::Button4Click() { hide(); }

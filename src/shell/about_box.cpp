@@ -33,11 +33,11 @@ TFrmVer::TFrmVer(QWidget* parent) : QDialog(parent) {
   names->addWidget(version);
   head->addLayout(names);
   layout->addLayout(head);
-  auto* notice = new QLabel(
-      QStringLiteral("手書きでホームページを作る人のためのHTMLエディタです。\n"
-                     "ファイル転送ツール Ferrox を内蔵しています。\n"
-                     "このソフトウェアは無保証です。"),
-      this);
+  auto* notice =
+      new QLabel(QStringLiteral("手書きでホームページを作る人のためのHTMLエディタです。\n"
+                                "ファイル転送ツール Ferrox を内蔵しています。\n"
+                                "このソフトウェアは無保証です。"),
+                 this);
   notice->setWordWrap(true);
   layout->addWidget(notice);
   layout->addWidget(new QLabel(QStringLiteral("ご連絡は開発者のサイトまで。"), this));

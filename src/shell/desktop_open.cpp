@@ -54,8 +54,8 @@ bool FileDrops::eventFilter(QObject* watched, QEvent* event) {
   drop->accept();
   if (type == QEvent::Drop) {
     // Opening shows windows and maybe messages: not inside the drag's own loop.
-    QMetaObject::invokeMethod(&frame_, [frame = &frame_, files] { OpenPaths(*frame, files); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &frame_, [frame = &frame_, files] { OpenPaths(*frame, files); }, Qt::QueuedConnection);
   }
   return true;
 }

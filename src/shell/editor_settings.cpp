@@ -17,15 +17,17 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
     if (eq == std::string::npos) continue;
     const std::string name = line.substr(0, eq);
     const bool on = line.substr(eq + 1) != "0";
-    if (name == "Highlighting") s.highlighting = on;
-    else if (name == "LineNumbers") s.line_numbers = on;
+    if (name == "Highlighting")
+      s.highlighting = on;
+    else if (name == "LineNumbers")
+      s.line_numbers = on;
   }
   return s;
 }
 
 bool EditorSettings::Save(const std::filesystem::path& file, std::string* error) const {
-  const std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") + "\r\nLineNumbers=" +
-                            (line_numbers ? "1" : "0") + "\r\n";
+  const std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
+                            "\r\nLineNumbers=" + (line_numbers ? "1" : "0") + "\r\n";
   WriteResult r = WriteFileAtomically(file, bytes);
   if (!r && error) *error = r.error;
   return r.ok;

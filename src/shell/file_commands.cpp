@@ -12,7 +12,9 @@
 namespace hemlo {
 
 namespace {
-std::filesystem::path LocalPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
+std::filesystem::path LocalPath(const QString& path) {
+  return std::filesystem::path(path.toStdString());
+}
 }  // namespace
 
 FileDialogRequest TMainForm::DocumentDialog(const char* title) const {
@@ -121,7 +123,8 @@ void TMainForm::LoadHistory() {
 
 void TMainForm::SaveHistory() {
   std::string error;
-  if (!history_.Save(ProgramFolder() / "Rireki.ini", &error)) prompts().Error("Rireki.ini\r\n" + error);
+  if (!history_.Save(ProgramFolder() / "Rireki.ini", &error))
+    prompts().Error("Rireki.ini\r\n" + error);
 }
 
 }  // namespace hemlo

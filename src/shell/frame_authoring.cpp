@@ -12,10 +12,12 @@ FrameAuthoring::FrameAuthoring(TMainForm* frame, authoring::BuilderDialog& dialo
   for (const TMainForm::AuthoringAction& entry : frame->authoring_actions()) {
     const authoring::Handler handler = entry.item->handler;
     const int tag = entry.item->tag;
-    connect(entry.action, &QAction::triggered, this, [this, handler, tag] { commands_.Run(handler, tag); });
+    connect(entry.action, &QAction::triggered, this,
+            [this, handler, tag] { commands_.Run(handler, tag); });
   }
   auto on = [this, frame](FrameCommand c, void (authoring::AuthoringCommands::*command)()) {
-    connect(frame->action(c), &QAction::triggered, this, [this, command] { (commands_.*command)(); });
+    connect(frame->action(c), &QAction::triggered, this,
+            [this, command] { (commands_.*command)(); });
   };
   on(FrameCommand::BasicHtml, &authoring::AuthoringCommands::HTML1Click);
   on(FrameCommand::HalfWidthKana, &authoring::AuthoringCommands::N44Click);

@@ -17,7 +17,7 @@ enum class FrameCommand : int {
   Exit,
   // 編集
   Undo,
-  Redo,          // やり直し (Ctrl+Y, Ctrl+Shift+Z)
+  Redo,  // やり直し (Ctrl+Y, Ctrl+Shift+Z)
   EditCut,
   EditCopy,
   EditPaste,

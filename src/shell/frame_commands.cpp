@@ -23,9 +23,14 @@ void TMainForm::OpenUrl(const QString& address) {
   const QFileInfo file(address);
   QString target = address;
   switch (KindOfAddressText(address.toStdString(), file.exists())) {
-    case AddressKind::AsTyped: break;
-    case AddressKind::LocalFile: target = QUrl::fromLocalFile(file.absoluteFilePath()).toString(); break;
-    case AddressKind::Web: target = QStringLiteral("http://") + address; break;
+    case AddressKind::AsTyped:
+      break;
+    case AddressKind::LocalFile:
+      target = QUrl::fromLocalFile(file.absoluteFilePath()).toString();
+      break;
+    case AddressKind::Web:
+      target = QStringLiteral("http://") + address;
+      break;
   }
   // An address even the engine refuses leaves the window and its edits alone.
   if (!child->WebBrowser1->Navigate(target))
@@ -70,8 +75,9 @@ void TMainForm::Redo1Click() {
 void TMainForm::ConvertEncodingClick() {
   TMDIChild* c = ActiveChild();
   if (!c) return;
-  const text::Encoding to =
-      c->Memo1->DocumentEncoding() == text::Encoding::kUtf8 ? text::Encoding::kShiftJis : text::Encoding::kUtf8;
+  const text::Encoding to = c->Memo1->DocumentEncoding() == text::Encoding::kUtf8
+                                ? text::Encoding::kShiftJis
+                                : text::Encoding::kUtf8;
   const std::string refusal = c->Memo1->ConvertEncoding(to);
   if (!refusal.empty()) prompts().Message("確認", refusal, Buttons::Ok, Icon::Warning);
 }

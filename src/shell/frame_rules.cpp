@@ -1,6 +1,5 @@
 #include "shell/frame_rules.h"
 
-
 namespace hemlo {
 
 std::array<int, 3> StatusPanelWidths(int bar_width) {
@@ -49,8 +48,8 @@ std::string SchemeOf(const std::string& text) {
 }  // namespace
 
 AddressKind KindOfAddressText(const std::string& text, bool is_local_file) {
-  static const char* const kKnown[] = {"http", "https", "file", "about", "data", "ftp",
-                                       "javascript", "mailto", "view-source", "blob"};
+  static const char* const kKnown[] = {"http", "https",      "file",   "about",       "data",
+                                       "ftp",  "javascript", "mailto", "view-source", "blob"};
   const std::string scheme = SchemeOf(text);
   if (!scheme.empty()) {
     for (const char* known : kKnown)

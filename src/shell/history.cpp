@@ -5,15 +5,14 @@
 
 namespace hemlo {
 
-bool History::Representable(const std::string& path) {
-  return text::Utf8ToCp932(path).has_value();
-}
+bool History::Representable(const std::string& path) { return text::Utf8ToCp932(path).has_value(); }
 
 bool History::Add(const std::string& path) {
   if (!Representable(path)) return false;
   for (const auto& slot : slots_)
     if (slot == path) return true;
-  for (int i = kSlots - 1; i > 0; --i) slots_[static_cast<std::size_t>(i)] = slots_[static_cast<std::size_t>(i - 1)];
+  for (int i = kSlots - 1; i > 0; --i)
+    slots_[static_cast<std::size_t>(i)] = slots_[static_cast<std::size_t>(i - 1)];
   slots_[0] = path;
   return true;
 }

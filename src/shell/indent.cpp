@@ -8,7 +8,8 @@ std::string LeadingIndent(std::string_view line) {
     const auto b = static_cast<unsigned char>(line[i]);
     if (b == 0x20 || b == 0x09) {
       ++i;
-    } else if (b == 0x81 && i + 1 < line.size() && static_cast<unsigned char>(line[i + 1]) == 0x40) {
+    } else if (b == 0x81 && i + 1 < line.size() &&
+               static_cast<unsigned char>(line[i + 1]) == 0x40) {
       i += 2;
     } else {
       break;

@@ -94,7 +94,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), qt_prompts_(this) {
 TMainForm::~TMainForm() = default;
 
 void TMainForm::ConnectCommands() {
-  auto on = [this](FrameCommand c, auto receiver) { connect(action(c), &QAction::triggered, this, receiver); };
+  auto on = [this](FrameCommand c, auto receiver) {
+    connect(action(c), &QAction::triggered, this, receiver);
+  };
   on(C::FileNew, &TMainForm::FileNew1Execute);
   on(C::FileOpen, &TMainForm::FileOpen1Execute);
   on(C::FileClose, &TMainForm::FileCloseItemClick);
@@ -111,10 +113,12 @@ void TMainForm::ConnectCommands() {
       s.*field = on;
       SetEditorSettings(s);
       std::string error;
-      if (!s.Save(ProgramFolder() / "Editor.ini", &error)) status_->SetText(0, QString::fromStdString("Editor.ini: " + error));
+      if (!s.Save(ProgramFolder() / "Editor.ini", &error))
+        status_->SetText(0, QString::fromStdString("Editor.ini: " + error));
     };
   };
-  connect(action(C::Highlighting), &QAction::triggered, this, toggle(&EditorSettings::highlighting));
+  connect(action(C::Highlighting), &QAction::triggered, this,
+          toggle(&EditorSettings::highlighting));
   connect(action(C::LineNumbers), &QAction::triggered, this, toggle(&EditorSettings::line_numbers));
   on(C::SelectAll, &TMainForm::mnuSelectAllClick);
   on(C::Font, &TMainForm::N43Click);
@@ -139,18 +143,24 @@ void TMainForm::ConnectCommands() {
   // The edit commands act on whichever plain edit control has the focus.
   on(C::EditCut, [] {
     QWidget* w = QApplication::focusWidget();
-    if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->cut();
-    else if (auto* l = qobject_cast<QLineEdit*>(w)) l->cut();
+    if (auto* e = qobject_cast<QPlainTextEdit*>(w))
+      e->cut();
+    else if (auto* l = qobject_cast<QLineEdit*>(w))
+      l->cut();
   });
   on(C::EditCopy, [] {
     QWidget* w = QApplication::focusWidget();
-    if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->copy();
-    else if (auto* l = qobject_cast<QLineEdit*>(w)) l->copy();
+    if (auto* e = qobject_cast<QPlainTextEdit*>(w))
+      e->copy();
+    else if (auto* l = qobject_cast<QLineEdit*>(w))
+      l->copy();
   });
   on(C::EditPaste, [] {
     QWidget* w = QApplication::focusWidget();
-    if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->paste();
-    else if (auto* l = qobject_cast<QLineEdit*>(w)) l->paste();
+    if (auto* e = qobject_cast<QPlainTextEdit*>(w))
+      e->paste();
+    else if (auto* l = qobject_cast<QLineEdit*>(w))
+      l->paste();
   });
 
   on(C::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
@@ -235,8 +245,8 @@ void TMainForm::UpdateEditActions() {
   } else if (auto* l = qobject_cast<QLineEdit*>(w); l && l != cmbURL_->lineEdit()) {
     has_selection = l->hasSelectedText();
   }
-  const bool editable = qobject_cast<QPlainTextEdit*>(w) ||
-                        (qobject_cast<QLineEdit*>(w) && w != cmbURL_->lineEdit());
+  const bool editable =
+      qobject_cast<QPlainTextEdit*>(w) || (qobject_cast<QLineEdit*>(w) && w != cmbURL_->lineEdit());
   const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
   action(C::EditCut)->setEnabled(has_selection);
   action(C::EditCopy)->setEnabled(has_selection);
@@ -273,7 +283,8 @@ TMDIChild* TMainForm::CreateChild() {
   const auto list = mdi_->subWindowList();
   const int n = static_cast<int>(list.size()) - 1;
   const int step = 24;
-  sub->resize(qMax(320, mdi_->viewport()->width() * 3 / 4), qMax(240, mdi_->viewport()->height() * 3 / 4));
+  sub->resize(qMax(320, mdi_->viewport()->width() * 3 / 4),
+              qMax(240, mdi_->viewport()->height() * 3 / 4));
   sub->move((n * step) % qMax(step, mdi_->viewport()->width() / 2),
             (n * step) % qMax(step, mdi_->viewport()->height() / 2));
   connect(child, &TMDIChild::captionChanged, this, [this] { UpdateWindowMenu(); });
@@ -281,7 +292,10 @@ TMDIChild* TMainForm::CreateChild() {
   connect(child, &TMDIChild::destroying, this, [this, child](const QString& caption) {
     shell::DocumentWindowDestroyed(preview_state_, caption.toStdString(), child);
   });
-  connect(sub, &QObject::destroyed, this, [this] { QMetaObject::invokeMethod(this, [this] { UpdateEditActions(); }, Qt::QueuedConnection); });
+  connect(sub, &QObject::destroyed, this, [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { UpdateEditActions(); }, Qt::QueuedConnection);
+  });
   sub->show();
   mdi_->setActiveSubWindow(sub);
   UpdateEditActions();

@@ -62,7 +62,9 @@ class TMainForm : public QMainWindow {
 
   QAction* action(FrameCommand command) const { return actions_[static_cast<int>(command)]; }
   // The File menu's history entries, slot 0 first.
-  QAction* history_action(int slot) const { return history_actions_[static_cast<std::size_t>(slot)]; }
+  QAction* history_action(int slot) const {
+    return history_actions_[static_cast<std::size_t>(slot)];
+  }
   // The authoring menu items (色... included) in table order, separators left out.
   struct AuthoringAction {
     const authoring::AuthoringMenuItem* item;

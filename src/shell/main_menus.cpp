@@ -19,29 +19,45 @@ using C = FrameCommand;
 
 struct CommandDef {
   FrameCommand command;
-  const char* name;     // object name
+  const char* name;  // object name
   const char* caption;
-  const char* hint;     // "short|long"; nullptr for none
+  const char* hint;  // "short|long"; nullptr for none
   QKeySequence key;
-  const char* icon;     // theme icon name; nullptr for none
+  const char* icon;  // theme icon name; nullptr for none
 };
 
 const CommandDef* CommandTable(std::size_t* count) {
   static const CommandDef defs[] = {
       {C::BasicHtml, "HTML1", "基本形HTML", nullptr, {}, nullptr},
-      {C::FileNew, "FileNew1", "新規作成(&N)", "新規作成|新しいファイルを作成", QKeySequence(Qt::CTRL | Qt::Key_N), "document-new"},
-      {C::FileOpen, "FileOpen1", "開く(&O)", "開く|ファイルを開く", QKeySequence(Qt::CTRL | Qt::Key_O), "document-open"},
-      {C::FileOpenItem, "FileOpenItem", "開く(&O)...", "開く|ファイルを開く", {}, nullptr},  // FileOpen owns Ctrl+O
+      {C::FileNew, "FileNew1", "新規作成(&N)", "新規作成|新しいファイルを作成",
+       QKeySequence(Qt::CTRL | Qt::Key_N), "document-new"},
+      {C::FileOpen, "FileOpen1", "開く(&O)", "開く|ファイルを開く",
+       QKeySequence(Qt::CTRL | Qt::Key_O), "document-open"},
+      {C::FileOpenItem,
+       "FileOpenItem",
+       "開く(&O)...",
+       "開く|ファイルを開く",
+       {},
+       nullptr},  // FileOpen owns Ctrl+O
       {C::FileClose, "FileCloseItem", "閉じる", "閉じる|現在のファイルを閉じる", {}, nullptr},
-      {C::FileSave, "FileSaveItem", "上書き保存(&S)", "上書き保存|現在のファイルを保存", QKeySequence(Qt::CTRL | Qt::Key_S), nullptr},
-      {C::FileSaveAs, "FileSaveAsItem", "名前を付けて保存...", "名前を付けて保存|現在のファイルを別名で保存", {}, nullptr},
+      {C::FileSave, "FileSaveItem", "上書き保存(&S)", "上書き保存|現在のファイルを保存",
+       QKeySequence(Qt::CTRL | Qt::Key_S), nullptr},
+      {C::FileSaveAs,
+       "FileSaveAsItem",
+       "名前を付けて保存...",
+       "名前を付けて保存|現在のファイルを別名で保存",
+       {},
+       nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
       {C::Exit, "FileExitItem", "Hemlo2の終了", "終了|アプリケーションを終了", {}, nullptr},
       {C::Undo, "Undo1", "元に戻す", nullptr, {}, nullptr},
       {C::Redo, "Redo1", "やり直し", nullptr, QKeySequence(Qt::CTRL | Qt::Key_Y), nullptr},
-      {C::EditCut, "EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り、クリップボードに送る", QKeySequence(Qt::CTRL | Qt::Key_X), "edit-cut"},
-      {C::EditCopy, "EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー", QKeySequence(Qt::CTRL | Qt::Key_C), "edit-copy"},
-      {C::EditPaste, "EditPaste1", "貼り付け(&P)", "貼り付け|クリップボードの内容を貼り付ける", QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste"},
+      {C::EditCut, "EditCut1", "切り取り(&T)", "切り取り|選択部分を切り取り、クリップボードに送る",
+       QKeySequence(Qt::CTRL | Qt::Key_X), "edit-cut"},
+      {C::EditCopy, "EditCopy1", "コピー(&C)", "コピー|選択範囲をクリップボードにコピー",
+       QKeySequence(Qt::CTRL | Qt::Key_C), "edit-copy"},
+      {C::EditPaste, "EditPaste1", "貼り付け(&P)", "貼り付け|クリップボードの内容を貼り付ける",
+       QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste"},
       {C::Find, "Find1", "検索･置換...", nullptr, QKeySequence(Qt::CTRL | Qt::Key_F), nullptr},
       {C::FindNext, "N18", "次を検索", nullptr, QKeySequence(Qt::Key_F3), nullptr},
       {C::Jump, "N47", "ジャンプ", nullptr, {}, nullptr},
@@ -49,7 +65,12 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::HalfWidthKana, "N44", "半角カナを全角カナに", nullptr, {}, nullptr},
       {C::Comment, "mnuComment", "コメント化", nullptr, {}, nullptr},
       {C::DeleteTag, "mnuDelTag", "タグ消去", nullptr, {}, nullptr},
-      {C::ConvertEncoding, "mnuConvertEncoding", "文字コード変換", "文字コード変換|Shift-JIS と UTF-8 を切り替える", {}, nullptr},
+      {C::ConvertEncoding,
+       "mnuConvertEncoding",
+       "文字コード変換",
+       "文字コード変換|Shift-JIS と UTF-8 を切り替える",
+       {},
+       nullptr},
       {C::Font, "N43", "文字", nullptr, {}, nullptr},
       {C::TabWidth, "mnuTab", "タブ幅設定", nullptr, {}, nullptr},
       {C::Highlighting, "mnuHighlight", "色分け表示", nullptr, {}, nullptr},
@@ -58,16 +79,46 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::Transfer, "mnuFTP", "ﾌｧｲﾙ転送", nullptr, {}, nullptr},
       {C::Favourites, "mnuFavorite", "お気に入り", nullptr, {}, nullptr},
-      {C::WindowCascade, "WindowCascade1", "重ねて表示(&C)", "重ねて表示", {}, "focus-windows-symbolic"},
-      {C::WindowTileHorizontal, "WindowTileHorizontal1", "上下に並べて表示(&H)", "上下に並べて表示", {}, "view-continuous-symbolic"},
-      {C::WindowTileVertical, "WindowTileVertical1", "左右に並べて表示(&V)", "左右に並べて表示", {}, "view-dual-symbolic"},
+      {C::WindowCascade,
+       "WindowCascade1",
+       "重ねて表示(&C)",
+       "重ねて表示",
+       {},
+       "focus-windows-symbolic"},
+      {C::WindowTileHorizontal,
+       "WindowTileHorizontal1",
+       "上下に並べて表示(&H)",
+       "上下に並べて表示",
+       {},
+       "view-continuous-symbolic"},
+      {C::WindowTileVertical,
+       "WindowTileVertical1",
+       "左右に並べて表示(&V)",
+       "左右に並べて表示",
+       {},
+       "view-dual-symbolic"},
       {C::WindowMinimizeAll, "WindowMinimizeAll1", "すべてを最小化(&M)", "最小化", {}, nullptr},
       {C::WindowArrangeAll, "WindowArrangeAll1", "すべて整列(&A)", "すべて整列", {}, nullptr},
       {C::Help, "mnuHelp", "使用方法", nullptr, {}, nullptr},
-      {C::HelpAbout, "HelpAbout1", "バージョン情報", "バージョン情報|プログラムの情報，バージョン番号，および著作権を表示します", {}, "help-about"},
-      {C::ToolClose, "ToolButton13Action", "閉じる", "閉じる|現在のﾍﾟｰｼﾞを閉じる", {}, "window-close"},
+      {C::HelpAbout,
+       "HelpAbout1",
+       "バージョン情報",
+       "バージョン情報|プログラムの情報，バージョン番号，および著作権を表示します",
+       {},
+       "help-about"},
+      {C::ToolClose,
+       "ToolButton13Action",
+       "閉じる",
+       "閉じる|現在のﾍﾟｰｼﾞを閉じる",
+       {},
+       "window-close"},
       {C::ToolPrint, "ToolButton14Action", "", "", {}, "document-print"},
-      {C::ToolSave, "ToolButton2Action", "上書き保存", "上書き保存|現在のファイルを保存", {}, "document-save"},
+      {C::ToolSave,
+       "ToolButton2Action",
+       "上書き保存",
+       "上書き保存|現在のファイルを保存",
+       {},
+       "document-save"},
       {C::Go, "ToolButton16Action", "", nullptr, {}, "go-jump"},
   };
   *count = std::size(defs);
@@ -113,12 +164,14 @@ void TMainForm::BuildActions() {
     if (d.icon) a->setIcon(QIcon::fromTheme(QString::fromLatin1(d.icon)));
     actions_[static_cast<std::size_t>(d.command)] = a;
   }
-  action(C::Redo)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  action(C::Redo)->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   action(C::Highlighting)->setCheckable(true);
   action(C::LineNumbers)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
-    a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit") : QStringLiteral("mnuFavorit%1").arg(i + 1));
+    a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit")
+                            : QStringLiteral("mnuFavorit%1").arg(i + 1));
     history_actions_[static_cast<std::size_t>(i)] = a;
   }
 }
@@ -154,7 +207,8 @@ void TMainForm::BuildMenus() {
   BuildAuthoringMenus();
 
   QMenu* env = TopMenu(bar, "N37", "環境設定");
-  add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"), {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
+  add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
+      {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
   add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
   env->addSeparator();
   add(env, {C::Transfer});
@@ -170,10 +224,14 @@ void TMainForm::BuildMenus() {
 
 void TMainForm::BuildAuthoringMenus() {
   // The authoring menus come from one table of the authoring core.
-  const std::pair<const char*, const char*> top_names[] = {
-      {"文字", "N4"}, {"書式", "N51"}, {"挿入", "N13"}, {"段落", "N12"}, {"表", "N20"}, {"加工", "N32"}};
-  const std::pair<const char*, const char*> sub_names[] = {
-      {"配置（div）", "N52"}, {"配置（align）", "N53"}, {"ｽﾀｲﾙｼｰﾄ", "N33"}, {"javascript", "java1"}, {"ﾌｫｰﾑ", "N34"}};
+  const std::pair<const char*, const char*> top_names[] = {{"文字", "N4"},  {"書式", "N51"},
+                                                           {"挿入", "N13"}, {"段落", "N12"},
+                                                           {"表", "N20"},   {"加工", "N32"}};
+  const std::pair<const char*, const char*> sub_names[] = {{"配置（div）", "N52"},
+                                                           {"配置（align）", "N53"},
+                                                           {"ｽﾀｲﾙｼｰﾄ", "N33"},
+                                                           {"javascript", "java1"},
+                                                           {"ﾌｫｰﾑ", "N34"}};
   auto name_of = [](const auto& table, const char* caption) {
     for (const auto& [c, n] : table)
       if (std::strcmp(c, caption) == 0) return n;
@@ -204,7 +262,9 @@ void TMainForm::BuildAuthoringMenus() {
       continue;
     }
     QAction* a = m->addAction(QString::fromUtf8(it.caption));
-    a->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(authoring::HandlerName(it.handler))).arg(it.tag));
+    a->setObjectName(QStringLiteral("%1_%2")
+                         .arg(QString::fromLatin1(authoring::HandlerName(it.handler)))
+                         .arg(it.tag));
     a->setData(it.tag);
     authoring_actions_.push_back({&it, a});
   }

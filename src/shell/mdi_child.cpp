@@ -74,9 +74,13 @@ void TMDIChild::CreateWebPane(webview::TUIWebBrowser* replacing) {
     Splitter1->addWidget(WebBrowser1);
   WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
   connect(WebBrowser1, &webview::TUIWebBrowser::DocumentComplete, this,
-          [this](webview::TUIWebBrowser* sender, const QUrl&, bool) { WebBrowser1DocumentComplete(sender); });
-  connect(WebBrowser1, &webview::TUIWebBrowser::NewWindow2, this,
-          [this](webview::TUIWebBrowser** target) { WebBrowser1NewWindow2(target); }, Qt::DirectConnection);
+          [this](webview::TUIWebBrowser* sender, const QUrl&, bool) {
+            WebBrowser1DocumentComplete(sender);
+          });
+  connect(
+      WebBrowser1, &webview::TUIWebBrowser::NewWindow2, this,
+      [this](webview::TUIWebBrowser** target) { WebBrowser1NewWindow2(target); },
+      Qt::DirectConnection);
   connect(WebBrowser1, &webview::TUIWebBrowser::CloseRequested, this,
           [this](webview::TUIWebBrowser* closing) {
             // A page that closes its view leaves a fresh, empty web pane, so
@@ -104,8 +108,10 @@ void TMDIChild::ShowCaretPosition() {
   const int n = Memo1->LineFromOffset(p);
   const std::size_t s = Memo1->LineStart(n);
   const int c = Memo1->LineCount();
-  frame_->StatusBar1()->SetText(
-      1, QStringLiteral("%1行%2列目 (全%3行)").arg(n + 1).arg(static_cast<qulonglong>(p - s + 1)).arg(c));
+  frame_->StatusBar1()->SetText(1, QStringLiteral("%1行%2列目 (全%3行)")
+                                       .arg(n + 1)
+                                       .arg(static_cast<qulonglong>(p - s + 1))
+                                       .arg(c));
   ShowEncoding();
 }
 
@@ -121,8 +127,9 @@ void TMDIChild::SetEncodingGuess(const text::EncodingGuess& guess) {
 
 void TMDIChild::ShowEncoding() {
   if (!frame_) return;
-  frame_->StatusBar1()->SetText(2, QString::fromStdString(text::EncodingLabel(
-                                       Memo1->DocumentEncoding(), Memo1->HasByteOrderMark(), declaration_disagrees_)));
+  frame_->StatusBar1()->SetText(
+      2, QString::fromStdString(text::EncodingLabel(
+             Memo1->DocumentEncoding(), Memo1->HasByteOrderMark(), declaration_disagrees_)));
 }
 
 void TMDIChild::SetTabWidth(int width) {
@@ -154,8 +161,10 @@ bool TMDIChild::FormCloseQuery() {
 
 void TMDIChild::closeEvent(QCloseEvent* event) {
   // FormCloseQuery, then FormClose destroys the window (WA_DeleteOnClose).
-  if (FormCloseQuery()) event->accept();
-  else event->ignore();
+  if (FormCloseQuery())
+    event->accept();
+  else
+    event->ignore();
 }
 
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
@@ -167,7 +176,8 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
       CopyIndent();  // Memo1KeyUp
   } else if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonPress) {
     // Memo1MouseDown: after the click has placed the caret.
-    QMetaObject::invokeMethod(this, [this] { ShowCaretPosition(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ShowCaretPosition(); }, Qt::QueuedConnection);
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -42,7 +42,6 @@ class TMDIChild : public QWidget {
   void SetMemoHeight(int pixels);
   int MemoHeight() const;
 
-
  signals:
   void captionChanged();
   // Sent from the destructor with the caption, to remove this window's preview file.

@@ -65,7 +65,8 @@ bool StartsNoCase(std::string_view s, std::size_t at, std::string_view prefix) {
 }  // namespace
 
 bool DeclaresCharset(std::string_view page) {
-  if (page.starts_with("\xEF\xBB\xBF") || page.starts_with("\xFE\xFF") || page.starts_with("\xFF\xFE"))
+  if (page.starts_with("\xEF\xBB\xBF") || page.starts_with("\xFE\xFF") ||
+      page.starts_with("\xFF\xFE"))
     return true;
   // The browser honours a declaration anywhere in the head, also past a long
   // comment: look up to the body (or the first 64 KiB of a page without one).
@@ -74,7 +75,8 @@ bool DeclaresCharset(std::string_view page) {
   for (std::size_t at = FindNoCase(head, "<meta"); at != std::string_view::npos;
        at = FindNoCase(head, "<meta", at + 5)) {
     const std::size_t end = head.find('>', at);
-    const std::string_view tag = head.substr(at, end == std::string_view::npos ? head.npos : end - at);
+    const std::string_view tag =
+        head.substr(at, end == std::string_view::npos ? head.npos : end - at);
     if (FindNoCase(tag, "charset") != std::string_view::npos) return true;
   }
   return false;
@@ -85,7 +87,8 @@ std::string PreviewBytes(std::string_view page, text::Encoding encoding) {
   std::size_t at = 0;
   for (;;) {
     std::size_t i = at;
-    while (i < page.size() && (page[i] == ' ' || page[i] == '\t' || page[i] == '\r' || page[i] == '\n' || page[i] == '\f'))
+    while (i < page.size() && (page[i] == ' ' || page[i] == '\t' || page[i] == '\r' ||
+                               page[i] == '\n' || page[i] == '\f'))
       ++i;
     std::size_t end = std::string_view::npos;
     bool doctype = false;
@@ -107,7 +110,8 @@ std::string PreviewBytes(std::string_view page, text::Encoding encoding) {
   std::string out;
   out.reserve(page.size() + 32);
   out.append(page.substr(0, at));
-  out.append(encoding == text::Encoding::kUtf8 ? "<meta charset=\"UTF-8\">" : "<meta charset=\"Shift_JIS\">");
+  out.append(encoding == text::Encoding::kUtf8 ? "<meta charset=\"UTF-8\">"
+                                               : "<meta charset=\"Shift_JIS\">");
   out.append(page.substr(at));
   return out;
 }
@@ -170,7 +174,8 @@ PreviewResult Image1Click(PreviewContext& c) {
     fs::current_path(fs::path(state.PreviewFolder), ec);
     failed = static_cast<bool>(ec);
     // The page's folder is now the one relative links are made from.
-    if (!failed) DialogFolder::Set(fs::path(state.PreviewFolder).lexically_normal().parent_path().string());
+    if (!failed)
+      DialogFolder::Set(fs::path(state.PreviewFolder).lexically_normal().parent_path().string());
   }
   if (!failed) {
     // A file of the preview name that this program did not write is the
@@ -188,12 +193,15 @@ PreviewResult Image1Click(PreviewContext& c) {
     result.used_fallback = true;
   }
 
-  if (WriteResult w = WriteFileAtomically(state.PreviewPath, PreviewBytes(text, c.pane->DocumentEncoding())); !w) {
+  if (WriteResult w =
+          WriteFileAtomically(state.PreviewPath, PreviewBytes(text, c.pane->DocumentEncoding()));
+      !w) {
     c.prompts->Error("'" + state.PreviewPath + "' に書き込めません。\n" + w.error);
     result.outcome = Outcome::WriteFailed;
     return result;
   }
-  if (!result.used_fallback) registry.Written(state.PreviewPath, c.owner);  // itiji.htm is never deleted
+  if (!result.used_fallback)
+    registry.Written(state.PreviewPath, c.owner);  // itiji.htm is never deleted
 
   result.url = FileUrlForPath(state.PreviewPath);
   result.outcome = Outcome::Navigated;

@@ -53,12 +53,13 @@ using PreviewRegistry = ::hemlo::PreviewRecord;
 bool DeclaresCharset(std::string_view page);
 
 // The bytes written to the preview file: the page itself, with
-// <meta charset="Shift_JIS"> (or "UTF-8" for a UTF-8 page) put in when the page declares no encoding of its
-// own. The engine's default-encoding setting alone does not hold: its
-// encoding detector overrides it for local files and guesses wrong on short
-// or kana-only pages. The tag goes after any leading comments, processing
-// instructions and the DOCTYPE, so the page keeps its rendering mode.
-std::string PreviewBytes(std::string_view page, text::Encoding encoding = text::Encoding::kShiftJis);
+// <meta charset="Shift_JIS"> (or "UTF-8" for a UTF-8 page) put in when the page declares no
+// encoding of its own. The engine's default-encoding setting alone does not hold: its encoding
+// detector overrides it for local files and guesses wrong on short or kana-only pages. The tag goes
+// after any leading comments, processing instructions and the DOCTYPE, so the page keeps its
+// rendering mode.
+std::string PreviewBytes(std::string_view page,
+                         text::Encoding encoding = text::Encoding::kShiftJis);
 
 // File name of the fallback preview in the scratch folder (TemporaryFolder).
 inline constexpr std::string_view kFallbackPreviewName = "itiji.htm";
@@ -70,8 +71,8 @@ struct PreviewContext {
   const void* owner = nullptr;     // the active window's identity for the registry
   Prompts* prompts = nullptr;
   PreviewState* state = nullptr;
-  PreviewRegistry* registry = nullptr;            // PreviewRegistry::Shared() when null
-  FileDialogRequest save_dialog;                  // the frame's save dialog
+  PreviewRegistry* registry = nullptr;                   // PreviewRegistry::Shared() when null
+  FileDialogRequest save_dialog;                         // the frame's save dialog
   std::function<void(const std::string& url)> navigate;  // the active web pane
 };
 

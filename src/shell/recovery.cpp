@@ -23,16 +23,19 @@ long Number(const std::string& name) {
 
 bool IsPathFile(const std::string& name) {
   const std::string suffix = kPathSuffix;
-  return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return name.size() > suffix.size() &&
+         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 }  // namespace
 
-std::vector<std::string> WriteRecoveryCopies(const fs::path& folder, const std::vector<RecoveryPage>& pages) {
+std::vector<std::string> WriteRecoveryCopies(const fs::path& folder,
+                                             const std::vector<RecoveryPage>& pages) {
   std::vector<std::string> errors;
   std::string error;
   if (!MakePrivateFolder(folder, &error)) return std::vector<std::string>(pages.size(), error);
   long next = 1;
-  for (const RecoveryCopy& c : ListRecoveryCopies(folder)) next = std::max(next, Number(c.copy.filename().string()) + 1);
+  for (const RecoveryCopy& c : ListRecoveryCopies(folder))
+    next = std::max(next, Number(c.copy.filename().string()) + 1);
   for (const RecoveryPage& page : pages) {
     std::string name = fs::path(page.original).filename().string();
     if (name.empty()) name = "untitled.htm";
@@ -60,7 +63,8 @@ std::vector<RecoveryCopy> ListRecoveryCopies(const fs::path& folder) {
     ReadWholeFile(path_file, copy.original);
     found.emplace_back(n, std::move(copy));
   }
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<RecoveryCopy> copies;
   for (auto& f : found) copies.push_back(std::move(f.second));
   return copies;

@@ -42,8 +42,10 @@ struct Tables {
   std::array<std::uint16_t, 65536> first_alternate{};
 
   Tables() {
-    for (unsigned code : kNonPreferredCodes) non_preferred[code >> 6] |= std::uint64_t{1} << (code & 63);
-    for (unsigned b = 0xA1; b <= 0xDF; ++b) encode[0xFF61 + (b - 0xA1)] = static_cast<std::uint16_t>(b);
+    for (unsigned code : kNonPreferredCodes)
+      non_preferred[code >> 6] |= std::uint64_t{1} << (code & 63);
+    for (unsigned b = 0xA1; b <= 0xDF; ++b)
+      encode[0xFF61 + (b - 0xA1)] = static_cast<std::uint16_t>(b);
     for (unsigned b = 0x80; b <= 0xFF; ++b) {
       if (CanBeRawByte(b)) encode[kRawByteBase + b] = static_cast<std::uint16_t>(b);
     }
@@ -92,7 +94,8 @@ struct LineSink {
 // With Lines::kSplitLines, CR, LF and CRLF become one '\n' and
 // lines.Line(bytes, units) is called for every line (break excluded), the last too.
 template <typename Lines, typename OnAlternate>
-std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alternate, Lines& lines) {
+std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alternate,
+                       Lines& lines) {
   const Tables& t = T();
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
@@ -137,7 +140,8 @@ std::size_t DecodeInto(std::string_view bytes, char16_t* out, OnAlternate on_alt
     *out++ = static_cast<char16_t>(kRawByteBase + b);
     ++i;
   }
-  if constexpr (Lines::kSplitLines) lines.Line(n - line_start, static_cast<std::size_t>(out - line_out));
+  if constexpr (Lines::kSplitLines)
+    lines.Line(n - line_start, static_cast<std::size_t>(out - line_out));
   return static_cast<std::size_t>(out - begin);
 }
 
@@ -192,7 +196,8 @@ std::optional<std::string> EncodeImpl(std::u16string_view text,
     while (next_alt < alt_count && alternates[next_alt] < k) ++next_alt;
     if (next_alt < alt_count && alternates[next_alt] == k) {
       std::uint16_t wanted = 0;
-      if (alternate_codes != nullptr && next_alt < alternate_codes->size()) wanted = (*alternate_codes)[next_alt];
+      if (alternate_codes != nullptr && next_alt < alternate_codes->size())
+        wanted = (*alternate_codes)[next_alt];
       if (std::uint16_t alt = AlternateCode(t, u, wanted); alt != 0) code = alt;
     }
     if (code < 0x100) {
@@ -252,17 +257,20 @@ Decoded Decode(std::string_view bytes) {
   return r;
 }
 
-std::optional<std::string> Encode(std::u16string_view text, const std::vector<std::size_t>& alternates) {
+std::optional<std::string> Encode(std::u16string_view text,
+                                  const std::vector<std::size_t>& alternates) {
   return EncodeImpl<false>(text, alternates, nullptr);
 }
 
-std::optional<std::string> Encode(std::u16string_view text, const std::vector<std::size_t>& alternates,
+std::optional<std::string> Encode(std::u16string_view text,
+                                  const std::vector<std::size_t>& alternates,
                                   const std::vector<std::uint16_t>& alternate_codes) {
   return EncodeImpl<false>(text, alternates, &alternate_codes);
 }
 
 std::size_t DecodeLines(std::string_view bytes, char16_t* out, std::vector<std::size_t>* alternates,
-                        std::vector<std::uint16_t>* alternate_codes, std::vector<std::uint32_t>* line_bytes,
+                        std::vector<std::uint16_t>* alternate_codes,
+                        std::vector<std::uint32_t>* line_bytes,
                         std::vector<std::uint32_t>* line_units) {
   LineSink lines{line_bytes, line_units};
   return DecodeInto(
@@ -274,7 +282,8 @@ std::size_t DecodeLines(std::string_view bytes, char16_t* out, std::vector<std::
       lines);
 }
 
-std::string EncodeLines(std::u16string_view text, char16_t separator, const std::vector<std::size_t>& alternates,
+std::string EncodeLines(std::u16string_view text, char16_t separator,
+                        const std::vector<std::size_t>& alternates,
                         const std::vector<std::uint16_t>& alternate_codes) {
   // Room for CRLF per separator: at most 2 bytes per unit either way.
   return *EncodeImpl<true>(text, alternates, &alternate_codes, separator);
@@ -288,16 +297,26 @@ bool CanEncode(char32_t cp) {
 
 char16_t ToCp932Twin(char16_t unit) {
   switch (unit) {
-    case 0x00A2: return 0xFFE0;
-    case 0x00A3: return 0xFFE1;
-    case 0x00A5: return 0x005C;
-    case 0x00AC: return 0xFFE2;
-    case 0x2014: return 0x2015;
-    case 0x2016: return 0x2225;
-    case 0x203E: return 0x007E;
-    case 0x2212: return 0xFF0D;
-    case 0x301C: return 0xFF5E;
-    default: return unit;
+    case 0x00A2:
+      return 0xFFE0;
+    case 0x00A3:
+      return 0xFFE1;
+    case 0x00A5:
+      return 0x005C;
+    case 0x00AC:
+      return 0xFFE2;
+    case 0x2014:
+      return 0x2015;
+    case 0x2016:
+      return 0x2225;
+    case 0x203E:
+      return 0x007E;
+    case 0x2212:
+      return 0xFF0D;
+    case 0x301C:
+      return 0xFF5E;
+    default:
+      return unit;
   }
 }
 
@@ -367,7 +386,8 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
   std::u16string units(cp932.size(), u'\0');
   bool raw = false;
   NoLines lines;
-  std::size_t n = DecodeInto(cp932, units.data(), [](std::size_t, std::uint16_t) {}, lines);
+  std::size_t n = DecodeInto(
+      cp932, units.data(), [](std::size_t, std::uint16_t) {}, lines);
   std::string out;
   out.reserve(n * 3 / 2 + 1);
   for (std::size_t k = 0; k < n; ++k) {

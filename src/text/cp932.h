@@ -93,8 +93,7 @@ int EncodedLength(char16_t unit);
 // `line_bytes` is not null, it receives the byte length of every line of the
 // CRLF-normalised text, its line break excluded (so at least one entry), and
 // `line_units` (when not null) the number of UTF-16 units of every line.
-std::size_t DecodeLines(std::string_view bytes, char16_t* out,
-                        std::vector<std::size_t>* alternates,
+std::size_t DecodeLines(std::string_view bytes, char16_t* out, std::vector<std::size_t>* alternates,
                         std::vector<std::uint16_t>* alternate_codes,
                         std::vector<std::uint32_t>* line_bytes,
                         std::vector<std::uint32_t>* line_units = nullptr);

@@ -18,13 +18,16 @@ std::optional<Encoding> EncodingOfName(std::string_view name) {
   std::string n;
   for (char c : name) n.push_back(Lower(c));
   if (n == "utf-8" || n == "utf8") return Encoding::kUtf8;
-  if (n == "shift_jis" || n == "shift-jis" || n == "sjis" || n == "x-sjis" || n == "windows-31j" || n == "cp932" ||
-      n == "ms_kanji" || n == "csshiftjis" || n == "ms932")
+  if (n == "shift_jis" || n == "shift-jis" || n == "sjis" || n == "x-sjis" || n == "windows-31j" ||
+      n == "cp932" || n == "ms_kanji" || n == "csshiftjis" || n == "ms932")
     return Encoding::kShiftJis;
   return std::nullopt;
 }
 
-bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.' || c == ':'; }
+bool IsNameChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.' ||
+         c == ':';
+}
 
 }  // namespace
 
@@ -37,7 +40,9 @@ std::optional<CharsetDeclaration> FindCharsetDeclaration(std::string_view bytes)
     if (!match) continue;
     std::size_t j = i + kWord.size();
     auto skip_space = [&] {
-      while (j < head.size() && (head[j] == ' ' || head[j] == '\t' || head[j] == '\r' || head[j] == '\n')) ++j;
+      while (j < head.size() &&
+             (head[j] == ' ' || head[j] == '\t' || head[j] == '\r' || head[j] == '\n'))
+        ++j;
     };
     skip_space();
     if (j < head.size() && head[j] == '=') ++j;
@@ -67,7 +72,8 @@ EncodingGuess DetectEncoding(std::string_view bytes) {
   if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
     g.encoding = Encoding::kUtf8;
     g.bom = true;
-    g.declaration_disagrees = (named && *named != Encoding::kUtf8) || !IsValidUtf8(bytes.substr(kUtf8Bom.size()));
+    g.declaration_disagrees =
+        (named && *named != Encoding::kUtf8) || !IsValidUtf8(bytes.substr(kUtf8Bom.size()));
     return g;
   }
   if (named) {

@@ -6,7 +6,14 @@ namespace {
 
 // State: the kind of place in the low bits, the raw-text element whose
 // start tag is being read (or whose contents follow) above them.
-enum Place { kText = 0, kInTag = 1, kDoubleQuoted = 2, kSingleQuoted = 3, kInComment = 4, kRawText = 5 };
+enum Place {
+  kText = 0,
+  kInTag = 1,
+  kDoubleQuoted = 2,
+  kSingleQuoted = 3,
+  kInComment = 4,
+  kRawText = 5
+};
 enum Raw { kNoRaw = 0, kScriptRaw = 1, kStyleRaw = 2 };
 
 int Make(Place p, Raw r) { return p | r << 4; }
@@ -15,8 +22,12 @@ Raw RawOf(int state) { return static_cast<Raw>(state >> 4 & 3); }
 
 char16_t Lower(char16_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c; }
 bool IsSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\f' || c == 0x3000; }
-bool IsNameStart(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?'; }
-bool IsAlnum(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+bool IsNameStart(char16_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?';
+}
+bool IsAlnum(char16_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
 
 bool StartsWithNoCase(std::u16string_view s, std::size_t at, std::u16string_view word) {
   if (s.size() - at < word.size()) return false;
@@ -68,9 +79,10 @@ int ScanHtmlLine(std::u16string_view line, int state, std::vector<SyntaxSpan>* s
         }
         if (c == '<' && i + 1 < n && IsNameStart(line[i + 1])) {
           std::size_t j = i + 1;
-          while (j < n && !IsSpace(line[j]) && line[j] != '>' && !(line[j] == '/' && j > i + 1)) ++j;
+          while (j < n && !IsSpace(line[j]) && line[j] != '>' && !(line[j] == '/' && j > i + 1))
+            ++j;
           add(i, j, SyntaxKind::kTag);
-          raw = StartsWithNoCase(line, i, u"<script") && (j - i == 7) ? kScriptRaw
+          raw = StartsWithNoCase(line, i, u"<script") && (j - i == 7)  ? kScriptRaw
                 : StartsWithNoCase(line, i, u"<style") && (j - i == 6) ? kStyleRaw
                                                                        : kNoRaw;
           place = kInTag;
@@ -117,7 +129,9 @@ int ScanHtmlLine(std::u16string_view line, int state, std::vector<SyntaxSpan>* s
           continue;
         }
         std::size_t j = i;
-        while (j < n && !IsSpace(line[j]) && line[j] != '=' && line[j] != '>' && line[j] != '"' && line[j] != '\'') ++j;
+        while (j < n && !IsSpace(line[j]) && line[j] != '=' && line[j] != '>' && line[j] != '"' &&
+               line[j] != '\'')
+          ++j;
         if (j == i) ++j;
         add(i, j, SyntaxKind::kAttributeName);
         i = j;

@@ -23,7 +23,8 @@ void LineIndex::Assign(const std::vector<Line>& lines) {
   for (std::size_t i = 0; i < lines.size(); i += kChunk) {
     Chunk chunk;
     const std::size_t end = std::min(lines.size(), i + kChunk);
-    chunk.lines.assign(lines.begin() + static_cast<std::ptrdiff_t>(i), lines.begin() + static_cast<std::ptrdiff_t>(end));
+    chunk.lines.assign(lines.begin() + static_cast<std::ptrdiff_t>(i),
+                       lines.begin() + static_cast<std::ptrdiff_t>(end));
     chunk.span = SpanOf(chunk.lines, 0, chunk.lines.size());
     chunks_.push_back(std::move(chunk));
   }
@@ -124,7 +125,8 @@ void LineIndex::Replace(std::size_t first, std::size_t old_count, const std::vec
   }
   // Insert the new lines where the old ones began.
   Chunk& target = chunks_[c];
-  target.lines.insert(target.lines.begin() + static_cast<std::ptrdiff_t>(j), lines.begin(), lines.end());
+  target.lines.insert(target.lines.begin() + static_cast<std::ptrdiff_t>(j), lines.begin(),
+                      lines.end());
   target.span += SpanOf(lines, 0, lines.size());
   count_ = count_ - old_count + lines.size();
 
@@ -155,13 +157,14 @@ void LineIndex::Replace(std::size_t first, std::size_t old_count, const std::vec
     for (std::size_t i = 0; i < all.size(); i += kChunk) {
       Chunk piece;
       const std::size_t stop = std::min(all.size(), i + kChunk);
-      piece.lines.assign(all.begin() + static_cast<std::ptrdiff_t>(i), all.begin() + static_cast<std::ptrdiff_t>(stop));
+      piece.lines.assign(all.begin() + static_cast<std::ptrdiff_t>(i),
+                         all.begin() + static_cast<std::ptrdiff_t>(stop));
       piece.span = SpanOf(piece.lines, 0, piece.lines.size());
       pieces.push_back(std::move(piece));
     }
     chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(c));
-    chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(c), std::make_move_iterator(pieces.begin()),
-                   std::make_move_iterator(pieces.end()));
+    chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(c),
+                   std::make_move_iterator(pieces.begin()), std::make_move_iterator(pieces.end()));
   }
   Invalidate(c);
   first_line_.resize(std::min(first_line_.size(), valid_));

@@ -17,8 +17,8 @@ namespace hemlo::text {
 class LineIndex {
  public:
   struct Line {
-    std::uint32_t bytes = 0;   // bytes of the line, its line break excluded
-    bool single_byte = true;   // every character of the line is one byte
+    std::uint32_t bytes = 0;  // bytes of the line, its line break excluded
+    bool single_byte = true;  // every character of the line is one byte
     bool operator==(const Line&) const = default;
   };
 

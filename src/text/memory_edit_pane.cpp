@@ -16,14 +16,18 @@ MemoryEditPane::MemoryEditPane(std::string_view bytes) { LoadDocument(bytes, Enc
 
 std::string MemoryEditPane::Canonical(std::string_view view) {
   const ViewText decoded = DecodeView(view, codes_);
-  return EncodeView(decoded.text, u'\n', decoded.genuine, decoded.alternates, decoded.alternate_codes, codes_);
+  return EncodeView(decoded.text, u'\n', decoded.genuine, decoded.alternates,
+                    decoded.alternate_codes, codes_);
 }
 
 std::size_t MemoryEditPane::Clamp(std::size_t offset) const {
-  return encoding_ == Encoding::kUtf8 ? ClampViewOffset(text_, codes_, offset) : ClampOffset(text_, offset);
+  return encoding_ == Encoding::kUtf8 ? ClampViewOffset(text_, codes_, offset)
+                                      : ClampOffset(text_, offset);
 }
 
-std::string MemoryEditPane::SelectedText() const { return text_.substr(sel_start_, sel_end_ - sel_start_); }
+std::string MemoryEditPane::SelectedText() const {
+  return text_.substr(sel_start_, sel_end_ - sel_start_);
+}
 
 void MemoryEditPane::Change(std::string next, State state) {
   if (encoding_ == Encoding::kUtf8 || state.encoding == Encoding::kUtf8) next = Canonical(next);
@@ -32,9 +36,11 @@ void MemoryEditPane::Change(std::string next, State state) {
   const std::size_t common = std::min(text_.size(), next.size());
   while (prefix < common && text_[prefix] == next[prefix]) ++prefix;
   std::size_t suffix = 0;
-  while (suffix < common - prefix && text_[text_.size() - 1 - suffix] == next[next.size() - 1 - suffix]) ++suffix;
-  Step step{prefix, text_.substr(prefix, text_.size() - prefix - suffix), next.substr(prefix, next.size() - prefix - suffix),
-            State{encoding_, bom_}, state};
+  while (suffix < common - prefix &&
+         text_[text_.size() - 1 - suffix] == next[next.size() - 1 - suffix])
+    ++suffix;
+  Step step{prefix, text_.substr(prefix, text_.size() - prefix - suffix),
+            next.substr(prefix, next.size() - prefix - suffix), State{encoding_, bom_}, state};
   steps_.resize(done_);
   if (saved_ > static_cast<long>(done_)) saved_ = -1;  // that text can no longer be reached
   steps_.push_back(std::move(step));
@@ -57,8 +63,10 @@ void MemoryEditPane::ReplaceSelection(std::string_view bytes) {
 }
 
 void MemoryEditPane::TypeText(std::u16string_view units) {
-  if (encoding_ == Encoding::kUtf8) ReplaceSelection(EncodeView(units, u'\n', {}, {}, {}, codes_));
-  else ReplaceSelection(EncodeLines(units, u'\n'));
+  if (encoding_ == Encoding::kUtf8)
+    ReplaceSelection(EncodeView(units, u'\n', {}, {}, {}, codes_));
+  else
+    ReplaceSelection(EncodeLines(units, u'\n'));
 }
 
 void MemoryEditPane::SetSelStart(std::size_t offset) { sel_start_ = sel_end_ = Clamp(offset); }
@@ -97,7 +105,8 @@ void MemoryEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
 std::string MemoryEditPane::DocumentBytes() const {
   if (encoding_ == Encoding::kShiftJis) return text_;
   const ViewText decoded = DecodeView(text_, codes_);
-  return (bom_ ? std::string(kUtf8Bom) : std::string()) + EncodeUtf8Lines(decoded.text, u'\n', decoded.genuine);
+  return (bom_ ? std::string(kUtf8Bom) : std::string()) +
+         EncodeUtf8Lines(decoded.text, u'\n', decoded.genuine);
 }
 
 std::string MemoryEditPane::ConvertEncoding(Encoding to) {
@@ -105,7 +114,8 @@ std::string MemoryEditPane::ConvertEncoding(Encoding to) {
   std::string next;
   if (to == Encoding::kShiftJis) {
     const ViewText decoded = DecodeView(text_, codes_);
-    if (std::string refusal = ShiftJisRefusal(decoded.text, decoded.genuine); !refusal.empty()) return refusal;
+    if (std::string refusal = ShiftJisRefusal(decoded.text, decoded.genuine); !refusal.empty())
+      return refusal;
     next = EncodeLines(decoded.text, u'\n', decoded.alternates, decoded.alternate_codes);
   } else {
     std::u16string units(text_.size(), u'\0');
@@ -149,14 +159,17 @@ bool MemoryEditPane::Modified() const {
 void MemoryEditPane::SetModified(bool modified) {
   soft_clean_ = false;
   forced_ = false;
-  if (!modified) saved_ = static_cast<long>(done_);
-  else if (saved_ == static_cast<long>(done_)) forced_ = true;
+  if (!modified)
+    saved_ = static_cast<long>(done_);
+  else if (saved_ == static_cast<long>(done_))
+    forced_ = true;
 }
 
 const std::vector<std::size_t>& MemoryEditPane::LineStarts() const {
   if (!line_starts_valid_) {
     line_starts_.assign(1, 0);
-    for (std::size_t pos = text_.find("\r\n"); pos != std::string::npos; pos = text_.find("\r\n", pos + 2)) {
+    for (std::size_t pos = text_.find("\r\n"); pos != std::string::npos;
+         pos = text_.find("\r\n", pos + 2)) {
       line_starts_.push_back(pos + 2);
     }
     line_starts_valid_ = true;
@@ -175,11 +188,13 @@ std::string MemoryEditPane::LineListItem(int index) const {
   if (index < 0 || index >= LineListCount()) return {};
   const auto& starts = LineStarts();
   std::size_t begin = starts[static_cast<std::size_t>(index)];
-  std::size_t end = static_cast<std::size_t>(index) + 1 < starts.size() ? starts[static_cast<std::size_t>(index) + 1] - 2
-                                                                        : text_.size();
+  std::size_t end = static_cast<std::size_t>(index) + 1 < starts.size()
+                        ? starts[static_cast<std::size_t>(index) + 1] - 2
+                        : text_.size();
   const std::string_view line = std::string_view(text_).substr(begin, end - begin);
   if (line.size() <= kMaxLineListItem) return std::string(line);
-  if (encoding_ == Encoding::kUtf8) return std::string(line.substr(0, ClampViewOffset(line, codes_, kMaxLineListItem)));
+  if (encoding_ == Encoding::kUtf8)
+    return std::string(line.substr(0, ClampViewOffset(line, codes_, kMaxLineListItem)));
   return std::string(CutAtCharBoundary(line, kMaxLineListItem));
 }
 

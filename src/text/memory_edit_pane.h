@@ -86,10 +86,10 @@ class MemoryEditPane : public EditPane {
   std::size_t sel_start_ = 0;
   std::size_t sel_end_ = 0;
   std::vector<Step> steps_;
-  std::size_t done_ = 0;        // steps_[0, done_) are applied
-  long saved_ = 0;              // done_ when last marked unmodified; -1: gone
-  bool soft_clean_ = false;     // SetText cleared the flag until the next change
-  bool forced_ = false;         // SetModified(true) on the saved text
+  std::size_t done_ = 0;     // steps_[0, done_) are applied
+  long saved_ = 0;           // done_ when last marked unmodified; -1: gone
+  bool soft_clean_ = false;  // SetText cleared the flag until the next change
+  bool forced_ = false;      // SetModified(true) on the saved text
   int scroll_calls_ = 0;
   int focus_calls_ = 0;
   int undo_calls_ = 0;

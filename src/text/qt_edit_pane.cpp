@@ -28,7 +28,11 @@ constexpr std::size_t kMaxLineListItem = 4096;
 class EncodingUndo : public QAbstractUndoItem {
  public:
   EncodingUndo(QtEditPane* pane, Encoding before, bool bom_before, Encoding after, bool bom_after)
-      : pane_(pane), before_(before), after_(after), bom_before_(bom_before), bom_after_(bom_after) {}
+      : pane_(pane),
+        before_(before),
+        after_(after),
+        bom_before_(bom_before),
+        bom_after_(bom_after) {}
   void undo() override { pane_->SetDocumentState(before_, bom_before_); }
   void redo() override { pane_->SetDocumentState(after_, bom_after_); }
 
@@ -60,7 +64,8 @@ std::u16string_view View(const QString& s) {
 std::size_t BytesOf(const QString& text, qsizetype from, qsizetype to) {
   std::size_t n = 0;
   const QChar* d = text.constData();
-  for (qsizetype i = from; i < to; ++i) n += static_cast<std::size_t>(EncodedLength(d[i].unicode()));
+  for (qsizetype i = from; i < to; ++i)
+    n += static_cast<std::size_t>(EncodedLength(d[i].unicode()));
   return n;
 }
 
@@ -131,7 +136,8 @@ LineIndex::Line QtEditPane::Measure(const QTextBlock& block) const {
   } else {
     bytes = BytesOf(text, 0, text.size());
   }
-  return LineIndex::Line{static_cast<std::uint32_t>(bytes), bytes == static_cast<std::size_t>(text.size())};
+  return LineIndex::Line{static_cast<std::uint32_t>(bytes),
+                         bytes == static_cast<std::size_t>(text.size())};
 }
 
 void QtEditPane::RebuildBlocks() {
@@ -142,7 +148,7 @@ void QtEditPane::RebuildBlocks() {
 }
 
 void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
-  if (decorating_) return;  // colours only
+  if (decorating_) return;    // colours only
   text_cache_valid_ = false;  // text or a character's stored code changed
   states_valid_ = std::min(states_valid_, document()->findBlock(position).blockNumber());
   if (states_valid_ < 0) states_valid_ = 0;
@@ -167,23 +173,27 @@ void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
   std::vector<LineIndex::Line> fresh;
   fresh.reserve(static_cast<std::size_t>(e - b + 1));
   QTextBlock block = first;
-  for (int i = b; i <= e && block.isValid(); ++i, block = block.next()) fresh.push_back(Measure(block));
+  for (int i = b; i <= e && block.isValid(); ++i, block = block.next())
+    fresh.push_back(Measure(block));
   lines_.Replace(static_cast<std::size_t>(b), static_cast<std::size_t>(old_e - b + 1), fresh);
 }
 
 bool QtEditPane::BlockCacheIsConsistent() const {
   std::vector<LineIndex::Line> measured;
-  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) measured.push_back(Measure(b));
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+    measured.push_back(Measure(b));
   return measured == lines_.Lines() && TextLength() == Text().size();
 }
 
-std::size_t QtEditPane::ColumnBytes(const QTextBlock& block, const LineIndex::Line& info, int column) const {
+std::size_t QtEditPane::ColumnBytes(const QTextBlock& block, const LineIndex::Line& info,
+                                    int column) const {
   if (info.single_byte) return static_cast<std::size_t>(column);
   if (encoding_ == Encoding::kUtf8) {
     std::vector<std::uint8_t> lengths;
     UnitLengths(block, lengths);
     std::size_t n = 0;
-    for (int i = 0; i < column && i < static_cast<int>(lengths.size()); ++i) n += lengths[static_cast<std::size_t>(i)];
+    for (int i = 0; i < column && i < static_cast<int>(lengths.size()); ++i)
+      n += lengths[static_cast<std::size_t>(i)];
     return n;
   }
   const QString text = block.text();
@@ -234,8 +244,10 @@ int QtEditPane::PositionOfOffset(std::size_t offset) const {
 // ---------------------------------------------------------------------------
 // Encoding.
 
-void QtEditPane::CollectMarks(int from, int to, std::vector<std::size_t>& at, std::vector<std::uint16_t>& codes) const {
-  for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to; block = block.next()) {
+void QtEditPane::CollectMarks(int from, int to, std::vector<std::size_t>& at,
+                              std::vector<std::uint16_t>& codes) const {
+  for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to;
+       block = block.next()) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       if (!fragment.isValid()) continue;
@@ -267,7 +279,8 @@ std::string QtEditPane::EncodeRange(int from, int to) const {
   std::vector<std::uint16_t> alternate_codes;
   SplitMarks(at, codes, genuine, alternates, alternate_codes);
   if (encoding_ == Encoding::kUtf8)
-    return EncodeView(View(raw), QChar::ParagraphSeparator, genuine, alternates, alternate_codes, codes_);
+    return EncodeView(View(raw), QChar::ParagraphSeparator, genuine, alternates, alternate_codes,
+                      codes_);
   return EncodeLines(View(raw), QChar::ParagraphSeparator, alternates, alternate_codes);
 }
 
@@ -275,10 +288,13 @@ std::string QtEditPane::Text() const {
   // Find next, save and preview each read the whole text; encoding 20 MB
   // every time would dominate them, so the bytes are kept until an edit.
   if (text_cache_valid_) return text_cache_;
-  if (has_alternates_) text_cache_ = EncodeRange(0, document()->characterCount() - 1);
+  if (has_alternates_)
+    text_cache_ = EncodeRange(0, document()->characterCount() - 1);
   else if (encoding_ == Encoding::kUtf8)
-    text_cache_ = EncodeView(View(document()->toRawText()), QChar::ParagraphSeparator, {}, {}, {}, codes_);
-  else text_cache_ = EncodeLines(View(document()->toRawText()), QChar::ParagraphSeparator);
+    text_cache_ =
+        EncodeView(View(document()->toRawText()), QChar::ParagraphSeparator, {}, {}, {}, codes_);
+  else
+    text_cache_ = EncodeLines(View(document()->toRawText()), QChar::ParagraphSeparator);
   text_cache_valid_ = true;
   return text_cache_;
 }
@@ -310,8 +326,8 @@ QtEditPane::Decoded QtEditPane::DecodeForDocument(std::string_view bytes) const 
     return d;
   }
   d.text = QString(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-  d.text.truncate(static_cast<qsizetype>(
-      DecodeLines(bytes, reinterpret_cast<char16_t*>(d.text.data()), &d.marked, &d.codes, nullptr)));
+  d.text.truncate(static_cast<qsizetype>(DecodeLines(
+      bytes, reinterpret_cast<char16_t*>(d.text.data()), &d.marked, &d.codes, nullptr)));
   return d;
 }
 
@@ -347,7 +363,8 @@ void QtEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
   std::vector<std::uint16_t> codes;
   QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
   if (encoding == Encoding::kUtf8) {
-    text.truncate(static_cast<qsizetype>(DecodeUtf8Lines(bytes, reinterpret_cast<char16_t*>(text.data()), &marked)));
+    text.truncate(static_cast<qsizetype>(
+        DecodeUtf8Lines(bytes, reinterpret_cast<char16_t*>(text.data()), &marked)));
     codes.assign(marked.size(), kGenuineMark);
     LoadText(text, marked, codes);
     if (!marked.empty()) {
@@ -379,19 +396,22 @@ void QtEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
         start = end + 1;
       }
       lines_.Assign(lines);
-      if (static_cast<int>(lines_.size()) != document()->blockCount()) RebuildBlocks();  // never expected
+      if (static_cast<int>(lines_.size()) != document()->blockCount())
+        RebuildBlocks();  // never expected
     }
   } else {
     std::vector<std::uint32_t> line_bytes;
     std::vector<std::uint32_t> line_units;
-    text.truncate(static_cast<qsizetype>(DecodeLines(bytes, reinterpret_cast<char16_t*>(text.data()), &marked, &codes,
-                                                     &line_bytes, &line_units)));
+    text.truncate(
+        static_cast<qsizetype>(DecodeLines(bytes, reinterpret_cast<char16_t*>(text.data()), &marked,
+                                           &codes, &line_bytes, &line_units)));
     LoadText(text, marked, codes);
     std::vector<LineIndex::Line> lines(line_bytes.size());
     for (std::size_t i = 0; i < line_bytes.size(); ++i)
       lines[i] = LineIndex::Line{line_bytes[i], line_bytes[i] == line_units[i]};
     lines_.Assign(lines);
-    if (static_cast<int>(lines_.size()) != document()->blockCount()) RebuildBlocks();  // never expected
+    if (static_cast<int>(lines_.size()) != document()->blockCount())
+      RebuildBlocks();  // never expected
     // Decoding is lossless, so the loaded bytes are the pane's text.
     text_cache_ = NormalizeLineBreaks(bytes);
     text_cache_valid_ = true;
@@ -442,7 +462,8 @@ std::string QtEditPane::ConvertEncoding(Encoding to) {
   std::string ascii(static_cast<std::size_t>(head.size()), '?');
   for (qsizetype i = 0; i < head.size(); ++i) {
     const char16_t u = head.at(i).unicode();
-    ascii[static_cast<std::size_t>(i)] = u < 0x80 ? static_cast<char>(u) : (u == QChar::ParagraphSeparator ? '\n' : '?');
+    ascii[static_cast<std::size_t>(i)] =
+        u < 0x80 ? static_cast<char>(u) : (u == QChar::ParagraphSeparator ? '\n' : '?');
   }
   const auto declaration = FindCharsetDeclaration(ascii);
 
@@ -453,8 +474,10 @@ std::string QtEditPane::ConvertEncoding(Encoding to) {
   doc->appendUndoItem(item);
   if (declaration) {
     cursor.setPosition(static_cast<int>(declaration->offset));
-    cursor.setPosition(static_cast<int>(declaration->offset + declaration->length), QTextCursor::KeepAnchor);
-    cursor.insertText(to == Encoding::kUtf8 ? QStringLiteral("UTF-8") : QStringLiteral("Shift_JIS"), QTextCharFormat());
+    cursor.setPosition(static_cast<int>(declaration->offset + declaration->length),
+                       QTextCursor::KeepAnchor);
+    cursor.insertText(to == Encoding::kUtf8 ? QStringLiteral("UTF-8") : QStringLiteral("Shift_JIS"),
+                      QTextCharFormat());
   }
   cursor.endEditBlock();
   setTextCursor(QTextCursor(doc));
@@ -557,7 +580,8 @@ CaretPos QtEditPane::CaretPosition() const {
   const int position = textCursor().selectionStart();
   const QTextBlock block = document()->findBlock(position);
   const int k = block.blockNumber();
-  const std::size_t column = ColumnBytes(block, lines_.at(static_cast<std::size_t>(k)), position - block.position());
+  const std::size_t column =
+      ColumnBytes(block, lines_.at(static_cast<std::size_t>(k)), position - block.position());
   return CaretPos{static_cast<int>(column), k};
 }
 
@@ -574,8 +598,10 @@ bool QtEditPane::Modified() const {
 
 void QtEditPane::SetModified(bool modified) {
   soft_clean_at_ = forced_at_ = {-1, -1};
-  if (!modified) document()->setModified(false);
-  else if (!document()->isModified()) forced_at_ = HistoryPoint();
+  if (!modified)
+    document()->setModified(false);
+  else if (!document()->isModified())
+    forced_at_ = HistoryPoint();
 }
 void QtEditPane::ScrollCaretIntoView() { ensureCursorVisible(); }
 void QtEditPane::Focus() { setFocus(Qt::OtherFocusReason); }
@@ -601,7 +627,8 @@ void QtEditPane::InsertUserText(const QString& text) {
   // anything else in between (a command, an undo, a caret move) starts a new one.
   if (!cursor.hasSelection() && cursor.position() == typing_end_ && HistoryPoint() == typing_at_)
     cursor.joinPreviousEditBlock();
-  else cursor.beginEditBlock();
+  else
+    cursor.beginEditBlock();
   cursor.insertText(text, QTextCharFormat());
   cursor.endEditBlock();
   setTextCursor(cursor);
@@ -668,7 +695,8 @@ bool QtEditPane::canInsertFromMimeData(const QMimeData* source) const {
 QMimeData* QtEditPane::createMimeDataFromSelection() const {
   QMimeData* mime = QPlainTextEdit::createMimeDataFromSelection();
   const std::string bytes = SelectedText();
-  mime->setData(QString::fromLatin1(kCp932MimeType), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  mime->setData(QString::fromLatin1(kCp932MimeType),
+                QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
   return mime;
 }
 
@@ -678,12 +706,14 @@ void QtEditPane::insertFromMimeData(const QMimeData* source) {
   if (source->hasFormat(QString::fromLatin1(kCp932MimeType))) {
     // Our own copy: insert the exact bytes, if they still match the text.
     const QByteArray bytes = source->data(QString::fromLatin1(kCp932MimeType));
-    const Decoded d = DecodeForDocument(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const Decoded d = DecodeForDocument(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     const QString& decoded = d.text;
     const std::vector<std::size_t>& alternates = d.marked;
     const std::vector<std::uint16_t>& codes = d.codes;
     QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
     if (decoded == plain) {
       InsertDecoded(decoded, alternates, codes);
       ensureCursorVisible();

@@ -153,21 +153,23 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   };
   Decoded DecodeForDocument(std::string_view bytes) const;
   // Positions (sorted) and property values of characters in [from, to) that carry one.
-  void CollectMarks(int from, int to, std::vector<std::size_t>& at, std::vector<std::uint16_t>& codes) const;
+  void CollectMarks(int from, int to, std::vector<std::size_t>& at,
+                    std::vector<std::uint16_t>& codes) const;
   // Per-unit view lengths of a block of a UTF-8 document.
   void UnitLengths(const QTextBlock& block, std::vector<std::uint8_t>& out) const;
   // Loads text without undo (opening a file): the cache from the given line sizes.
-  void LoadText(const QString& text, const std::vector<std::size_t>& marked, const std::vector<std::uint16_t>& codes);
+  void LoadText(const QString& text, const std::vector<std::size_t>& marked,
+                const std::vector<std::uint16_t>& codes);
 
   bool highlighting_ = false;
-  bool decorating_ = false;                    // formats being set: not an edit
-  std::vector<int> line_states_;               // scanner state at the end of each block
-  int states_valid_ = 0;                       // line_states_[0, states_valid_) are current
+  bool decorating_ = false;       // formats being set: not an edit
+  std::vector<int> line_states_;  // scanner state at the end of each block
+  int states_valid_ = 0;          // line_states_[0, states_valid_) are current
   QWidget* gutter_ = nullptr;
-  LineIndex lines_;     // one entry per block
+  LineIndex lines_;  // one entry per block
   Encoding encoding_ = Encoding::kShiftJis;
   bool bom_ = false;
-  mutable ViewCodes codes_;                    // command-view codes of a UTF-8 document
+  mutable ViewCodes codes_;  // command-view codes of a UTF-8 document
   // Where the undo history stood (undo steps, redo steps) when SetText
   // cleared the flag and when SetModified(true) forced it; each holds until
   // the history moves.
@@ -177,9 +179,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // Where the last typed characters ended, and the history after them.
   int typing_end_ = -1;
   std::pair<int, int> typing_at_{-1, -1};
-  bool loading_ = false;                       // LoadText rebuilds the cache itself
-  bool has_alternates_ = false;                // some character may carry a stored code
-  mutable std::string text_cache_;             // Text() until the next change
+  bool loading_ = false;            // LoadText rebuilds the cache itself
+  bool has_alternates_ = false;     // some character may carry a stored code
+  mutable std::string text_cache_;  // Text() until the next change
   mutable bool text_cache_valid_ = false;
 };
 

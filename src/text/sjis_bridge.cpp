@@ -114,35 +114,35 @@ void GuardField(QLineEdit* edit) { edit->setValidator(new SjisValidator(edit)); 
 void GuardField(QComboBox* combo) { combo->setValidator(new SjisValidator(combo)); }
 
 void GuardField(QPlainTextEdit* box) {
-  QObject::connect(box->document(), &QTextDocument::contentsChange, box,
-                   [box](int position, int, int added) {
-                     if (added <= 0) return;
-                     // A whole new text counts the closing paragraph too.
-                     const int end = std::min(position + added, box->document()->characterCount() - 1);
-                     if (end <= position) return;
-                     QTextCursor cursor(box->document());
-                     cursor.setPosition(position);
-                     cursor.setPosition(end, QTextCursor::KeepAnchor);
-                     const QString arrived = cursor.selectedText();
-                     const QString twins = WithTwins(arrived);
-                     QString kept;
-                     QString refused;
-                     for (qsizetype i = 0; i < twins.size(); ++i) {
-                       qsizetype length = 1;
-                       if (twins[i].isHighSurrogate() && i + 1 < twins.size() && twins[i + 1].isLowSurrogate())
-                         length = 2;
-                       const QString one = twins.mid(i, length);
-                       i += length - 1;
-                       if (one == QChar::ParagraphSeparator || FirstUnencodable(one).isEmpty()) {
-                         kept += one;
-                       } else if (refused.isEmpty()) {
-                         refused = one;
-                       }
-                     }
-                     if (kept == arrived) return;
-                     cursor.insertText(kept);  // the edit re-enters with encodable text only
-                     if (!refused.isEmpty()) ReportRefused(box, refused);
-                   });
+  QObject::connect(
+      box->document(), &QTextDocument::contentsChange, box, [box](int position, int, int added) {
+        if (added <= 0) return;
+        // A whole new text counts the closing paragraph too.
+        const int end = std::min(position + added, box->document()->characterCount() - 1);
+        if (end <= position) return;
+        QTextCursor cursor(box->document());
+        cursor.setPosition(position);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        const QString arrived = cursor.selectedText();
+        const QString twins = WithTwins(arrived);
+        QString kept;
+        QString refused;
+        for (qsizetype i = 0; i < twins.size(); ++i) {
+          qsizetype length = 1;
+          if (twins[i].isHighSurrogate() && i + 1 < twins.size() && twins[i + 1].isLowSurrogate())
+            length = 2;
+          const QString one = twins.mid(i, length);
+          i += length - 1;
+          if (one == QChar::ParagraphSeparator || FirstUnencodable(one).isEmpty()) {
+            kept += one;
+          } else if (refused.isEmpty()) {
+            refused = one;
+          }
+        }
+        if (kept == arrived) return;
+        cursor.insertText(kept);  // the edit re-enters with encodable text only
+        if (!refused.isEmpty()) ReportRefused(box, refused);
+      });
 }
 
 }  // namespace hemlo::sjis

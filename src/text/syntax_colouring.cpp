@@ -22,26 +22,36 @@ constexpr int kMaxColouredUnits = 20000;
 constexpr int kMaxScanBack = 2000;
 
 std::u16string_view View(const QString& s, int limit) {
-  return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(std::min<qsizetype>(s.size(), limit))};
+  return {reinterpret_cast<const char16_t*>(s.utf16()),
+          static_cast<std::size_t>(std::min<qsizetype>(s.size(), limit))};
 }
 
 QColor ColourOf(SyntaxKind kind, bool dark) {
   // Two sets, each readable on its own background.
   switch (kind) {
-    case SyntaxKind::kTag: return dark ? QColor(0x7F, 0xB4, 0xFF) : QColor(0x00, 0x30, 0xB0);
-    case SyntaxKind::kAttributeName: return dark ? QColor(0xE8, 0xB0, 0x60) : QColor(0x9A, 0x40, 0x00);
-    case SyntaxKind::kAttributeValue: return dark ? QColor(0x8E, 0xD8, 0x8E) : QColor(0x10, 0x75, 0x10);
-    case SyntaxKind::kComment: return dark ? QColor(0x9A, 0x9A, 0x9A) : QColor(0x70, 0x70, 0x70);
-    case SyntaxKind::kEntity: return dark ? QColor(0xE0, 0x90, 0xE0) : QColor(0x90, 0x10, 0x90);
-    case SyntaxKind::kScript: return dark ? QColor(0xD8, 0xC8, 0x70) : QColor(0x6A, 0x50, 0x00);
-    case SyntaxKind::kStyle: return dark ? QColor(0x70, 0xD0, 0xD0) : QColor(0x00, 0x60, 0x70);
+    case SyntaxKind::kTag:
+      return dark ? QColor(0x7F, 0xB4, 0xFF) : QColor(0x00, 0x30, 0xB0);
+    case SyntaxKind::kAttributeName:
+      return dark ? QColor(0xE8, 0xB0, 0x60) : QColor(0x9A, 0x40, 0x00);
+    case SyntaxKind::kAttributeValue:
+      return dark ? QColor(0x8E, 0xD8, 0x8E) : QColor(0x10, 0x75, 0x10);
+    case SyntaxKind::kComment:
+      return dark ? QColor(0x9A, 0x9A, 0x9A) : QColor(0x70, 0x70, 0x70);
+    case SyntaxKind::kEntity:
+      return dark ? QColor(0xE0, 0x90, 0xE0) : QColor(0x90, 0x10, 0x90);
+    case SyntaxKind::kScript:
+      return dark ? QColor(0xD8, 0xC8, 0x70) : QColor(0x6A, 0x50, 0x00);
+    case SyntaxKind::kStyle:
+      return dark ? QColor(0x70, 0xD0, 0xD0) : QColor(0x00, 0x60, 0x70);
   }
   return {};
 }
 
 class Gutter : public QWidget {
  public:
-  explicit Gutter(QtEditPane* pane) : QWidget(pane), pane_(pane) { setObjectName(QStringLiteral("LineNumbers")); }
+  explicit Gutter(QtEditPane* pane) : QWidget(pane), pane_(pane) {
+    setObjectName(QStringLiteral("LineNumbers"));
+  }
   QSize sizeHint() const override { return {pane_->GutterWidth(), 0}; }
 
  protected:
@@ -77,7 +87,8 @@ int QtEditPane::StateBefore(const QTextBlock& block) {
     from = k - kMaxScanBack;
     state = kSyntaxStart;
   }
-  for (QTextBlock b = document()->findBlockByNumber(from); b.isValid() && b.blockNumber() < k; b = b.next()) {
+  for (QTextBlock b = document()->findBlockByNumber(from); b.isValid() && b.blockNumber() < k;
+       b = b.next()) {
     state = ScanHtmlLine(View(b.text(), kMaxColouredUnits), state, nullptr);
     if (!far) line_states_[static_cast<std::size_t>(b.blockNumber())] = state;
   }
@@ -94,7 +105,9 @@ void QtEditPane::ColourVisibleBlocks() {
   std::vector<SyntaxSpan> spans;
   decorating_ = true;
   for (; block.isValid(); block = block.next()) {
-    if (block.isVisible() && blockBoundingGeometry(block).translated(contentOffset()).top() > bottom) break;
+    if (block.isVisible() &&
+        blockBoundingGeometry(block).translated(contentOffset()).top() > bottom)
+      break;
     spans.clear();
     const QString text = block.text();
     state = ScanHtmlLine(View(text, kMaxColouredUnits), state, &spans);
@@ -147,8 +160,10 @@ void QtEditPane::SetLineNumbers(bool on) {
     connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { UpdateGutterGeometry(); });
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
       if (gutter_->isHidden()) return;
-      if (dy != 0) gutter_->scroll(0, dy);
-      else gutter_->update(0, rect.y(), gutter_->width(), rect.height());
+      if (dy != 0)
+        gutter_->scroll(0, dy);
+      else
+        gutter_->update(0, rect.y(), gutter_->width(), rect.height());
     });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
       if (!gutter_->isHidden()) gutter_->update();
@@ -187,7 +202,8 @@ void QtEditPane::PaintGutter(QPaintEvent* event) {
         painter.setPen(pal.color(QPalette::PlaceholderText));
         painter.setFont(font());
       }
-      painter.drawText(0, top, width, line_height, Qt::AlignRight, QString::number(block.blockNumber() + 1));
+      painter.drawText(0, top, width, line_height, Qt::AlignRight,
+                       QString::number(block.blockNumber() + 1));
     }
     block = block.next();
     top = bottom;

@@ -58,7 +58,8 @@ void Append(std::string& out, char32_t cp) {
 
 }  // namespace
 
-std::size_t DecodeUtf8Lines(std::string_view bytes, char16_t* out, std::vector<std::size_t>* genuine) {
+std::size_t DecodeUtf8Lines(std::string_view bytes, char16_t* out,
+                            std::vector<std::size_t>* genuine) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
   char16_t* const begin = out;
@@ -87,7 +88,8 @@ std::size_t DecodeUtf8Lines(std::string_view bytes, char16_t* out, std::vector<s
       *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
       *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      if (IsUtf8RawUnit(static_cast<char16_t>(cp)) && genuine) genuine->push_back(static_cast<std::size_t>(out - begin));
+      if (IsUtf8RawUnit(static_cast<char16_t>(cp)) && genuine)
+        genuine->push_back(static_cast<std::size_t>(out - begin));
       *out++ = static_cast<char16_t>(cp);
     }
     i += len;
@@ -95,7 +97,8 @@ std::size_t DecodeUtf8Lines(std::string_view bytes, char16_t* out, std::vector<s
   return static_cast<std::size_t>(out - begin);
 }
 
-std::string EncodeUtf8Lines(std::u16string_view text, char16_t separator, const std::vector<std::size_t>& genuine) {
+std::string EncodeUtf8Lines(std::u16string_view text, char16_t separator,
+                            const std::vector<std::size_t>& genuine) {
   std::string out;
   out.reserve(text.size() + text.size() / 2);
   std::size_t next = 0;  // into genuine
@@ -112,8 +115,10 @@ std::string EncodeUtf8Lines(std::u16string_view text, char16_t separator, const 
     }
     if (IsUtf8RawUnit(u)) {
       while (next < genuine.size() && genuine[next] < i) ++next;
-      if (next < genuine.size() && genuine[next] == i) Append(out, u);
-      else out.push_back(static_cast<char>(u - 0xF700));
+      if (next < genuine.size() && genuine[next] == i)
+        Append(out, u);
+      else
+        out.push_back(static_cast<char>(u - 0xF700));
       continue;
     }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {

@@ -21,7 +21,8 @@ inline bool IsUtf8RawUnit(char16_t u) { return u >= 0xF780 && u <= 0xF7FF; }
 // Decodes into `out` (room for bytes.size() units), every CR, LF and CRLF
 // becoming one u'\n'; returns the units written. `genuine` (may be null)
 // receives the indices into `out` of genuine U+F780-U+F7FF characters.
-std::size_t DecodeUtf8Lines(std::string_view bytes, char16_t* out, std::vector<std::size_t>* genuine);
+std::size_t DecodeUtf8Lines(std::string_view bytes, char16_t* out,
+                            std::vector<std::size_t>* genuine);
 
 // The reverse: every `separator` unit becomes CRLF; raw-byte units become
 // their byte unless their index is in `genuine` (sorted ascending).

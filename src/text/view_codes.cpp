@@ -14,7 +14,9 @@ constexpr unsigned char kLeads[] = {0x85, 0x86, 0xEB, 0xEC};
 constexpr std::uint32_t kTrails = 188;  // 0x40-0x7E, 0x80-0xFC
 constexpr std::uint32_t kSecond = 4 * kTrails;
 
-unsigned char Trail(std::uint32_t j) { return static_cast<unsigned char>(j < 63 ? 0x40 + j : 0x80 + (j - 63)); }
+unsigned char Trail(std::uint32_t j) {
+  return static_cast<unsigned char>(j < 63 ? 0x40 + j : 0x80 + (j - 63));
+}
 int TrailIndex(unsigned b) {
   if (b >= 0x40 && b <= 0x7E) return static_cast<int>(b - 0x40);
   if (b >= 0x80 && b <= 0xFC) return static_cast<int>(b - 0x80 + 63);
@@ -58,7 +60,8 @@ void Classify(std::u16string_view line, IsGenuine is_genuine, std::vector<Unit>&
       continue;
     }
     if (IsHigh(u) && k + 1 < n && IsLow(line[k + 1])) {
-      unit = Unit{4, static_cast<int>(kPrefix), 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (line[k + 1] - 0xDC00)};
+      unit = Unit{4, static_cast<int>(kPrefix),
+                  0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (line[k + 1] - 0xDC00)};
     } else if (IsUtf8RawUnit(u) && !is_genuine(k)) {
       const unsigned b = u - 0xF700u;
       if (AlwaysSingle(b) || (IsLeadByte(static_cast<unsigned char>(b)) && !Pairs(b, next_first))) {
@@ -68,9 +71,12 @@ void Classify(std::u16string_view line, IsGenuine is_genuine, std::vector<Unit>&
       }
     } else {
       const int code = (IsUtf8RawUnit(u) || IsHigh(u) || IsLow(u)) ? -1 : PreferredCode(u);
-      if (code < 0) unit = Unit{4, static_cast<int>(kPrefix), u};
-      else if (code < 0x100) unit = Unit{1, code, 0};
-      else unit = Unit{2, code >> 8, 0};
+      if (code < 0)
+        unit = Unit{4, static_cast<int>(kPrefix), u};
+      else if (code < 0x100)
+        unit = Unit{1, code, 0};
+      else
+        unit = Unit{2, code >> 8, 0};
     }
     next_first = unit.first;
   }
@@ -97,21 +103,25 @@ char32_t ViewCodes::Lookup(const unsigned char* p) const {
   const int lead = LeadIndex(p[2]);
   const int t2 = TrailIndex(p[3]);
   if (t1 < 0 || lead < 0 || t2 < 0) return 0;
-  const auto k = static_cast<std::uint32_t>(t1) * kSecond + static_cast<std::uint32_t>(lead) * kTrails +
-                 static_cast<std::uint32_t>(t2);
+  const auto k = static_cast<std::uint32_t>(t1) * kSecond +
+                 static_cast<std::uint32_t>(lead) * kTrails + static_cast<std::uint32_t>(t2);
   return k < keys_.size() ? keys_[k] : 0;
 }
 
-void ViewUnitLengths(std::u16string_view line, const std::vector<bool>* genuine, std::vector<std::uint8_t>& out) {
+void ViewUnitLengths(std::u16string_view line, const std::vector<bool>* genuine,
+                     std::vector<std::uint8_t>& out) {
   std::vector<Unit> units;
-  Classify(line, [genuine](std::size_t k) { return genuine && k < genuine->size() && (*genuine)[k]; }, units);
+  Classify(
+      line, [genuine](std::size_t k) { return genuine && k < genuine->size() && (*genuine)[k]; },
+      units);
   out.resize(units.size());
   for (std::size_t k = 0; k < units.size(); ++k) out[k] = units[k].length;
 }
 
-std::string EncodeView(std::u16string_view text, char16_t separator, const std::vector<std::size_t>& genuine,
-                       const std::vector<std::size_t>& alternates, const std::vector<std::uint16_t>& alternate_codes,
-                       ViewCodes& codes) {
+std::string EncodeView(std::u16string_view text, char16_t separator,
+                       const std::vector<std::size_t>& genuine,
+                       const std::vector<std::size_t>& alternates,
+                       const std::vector<std::uint16_t>& alternate_codes, ViewCodes& codes) {
   std::string out;
   out.reserve(text.size() * 2);
   std::vector<Unit> units;
@@ -123,13 +133,15 @@ std::string EncodeView(std::u16string_view text, char16_t separator, const std::
     if (line_end == std::u16string_view::npos) line_end = text.size();
     const std::u16string_view line = text.substr(line_start, line_end - line_start);
     const std::size_t g0 = g;
-    Classify(line,
-             [&](std::size_t k) {
-               const std::size_t at = line_start + k;
-               auto it = std::lower_bound(genuine.begin() + static_cast<std::ptrdiff_t>(g0), genuine.end(), at);
-               return it != genuine.end() && *it == at;
-             },
-             units);
+    Classify(
+        line,
+        [&](std::size_t k) {
+          const std::size_t at = line_start + k;
+          auto it = std::lower_bound(genuine.begin() + static_cast<std::ptrdiff_t>(g0),
+                                     genuine.end(), at);
+          return it != genuine.end() && *it == at;
+        },
+        units);
     for (std::size_t k = 0; k < line.size(); ++k) {
       const Unit& unit = units[k];
       const std::size_t at = line_start + k;
@@ -176,8 +188,8 @@ ViewText DecodeView(std::string_view view, const ViewCodes& codes) {
     buffer.resize(end - segment);
     alternates.clear();
     alternate_codes.clear();
-    const std::size_t m = DecodeLines(view.substr(segment, end - segment), buffer.data(), &alternates,
-                                      &alternate_codes, nullptr);
+    const std::size_t m = DecodeLines(view.substr(segment, end - segment), buffer.data(),
+                                      &alternates, &alternate_codes, nullptr);
     const std::size_t base = r.text.size();
     for (std::size_t k = 0; k < alternates.size(); ++k) {
       r.alternates.push_back(base + alternates[k]);
@@ -221,8 +233,10 @@ std::size_t ClampViewOffset(std::string_view view, const ViewCodes& codes, std::
   while (i > 0 && p[i - 1] != '\n') --i;
   while (i < n) {
     std::size_t len = 1;
-    if (p[i] == kPrefix && i + ViewCodes::kCodeBytes <= n && codes.Lookup(p + i) != 0) len = ViewCodes::kCodeBytes;
-    else if (i + 1 < n && Pairs(p[i], p[i + 1])) len = 2;
+    if (p[i] == kPrefix && i + ViewCodes::kCodeBytes <= n && codes.Lookup(p + i) != 0)
+      len = ViewCodes::kCodeBytes;
+    else if (i + 1 < n && Pairs(p[i], p[i + 1]))
+      len = 2;
     if (i + len > offset) return i;
     i += len;
   }
@@ -243,14 +257,16 @@ std::string ShiftJisRefusal(std::u16string_view text, const std::vector<std::siz
     if (IsUtf8RawUnit(u) && !is_genuine) {
       static constexpr char kHex[] = "0123456789ABCDEF";
       const unsigned b = u - 0xF700u;
-      return std::string("UTF-8 として読めないバイトがあるため Shift-JIS に変換できません（0x") + kHex[b >> 4] +
-             kHex[b & 15] + "）";
+      return std::string("UTF-8 として読めないバイトがあるため Shift-JIS に変換できません（0x") +
+             kHex[b >> 4] + kHex[b & 15] + "）";
     }
     const bool pair = IsHigh(u) && i + 1 < text.size() && IsLow(text[i + 1]);
     if (pair || is_genuine || IsHigh(u) || IsLow(u) || PreferredCode(u) < 0) {
       const std::size_t len = pair ? 2 : 1;
       return "Shift-JIS で表せない文字があるため変換できません（" +
-             EncodeUtf8Lines(text.substr(i, len), u'\n', is_genuine ? std::vector<std::size_t>{0} : std::vector<std::size_t>{}) +
+             EncodeUtf8Lines(
+                 text.substr(i, len), u'\n',
+                 is_genuine ? std::vector<std::size_t>{0} : std::vector<std::size_t>{}) +
              "）";
     }
   }

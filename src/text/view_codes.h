@@ -43,14 +43,16 @@ class ViewCodes {
 // carries the 4, the low half 0). `genuine` flags the units that are genuine
 // U+F780-U+F7FF characters (null: none); `codes`, when not null, the
 // non-preferred code each unit carries (0: none).
-void ViewUnitLengths(std::u16string_view line, const std::vector<bool>* genuine, std::vector<std::uint8_t>& out);
+void ViewUnitLengths(std::u16string_view line, const std::vector<bool>* genuine,
+                     std::vector<std::uint8_t>& out);
 
 // View bytes of `text`: `separator` units become CRLF. `genuine` and
 // `alternates` are sorted UTF-16 indices (alternates with their codes, as in
 // the CP932 codec).
-std::string EncodeView(std::u16string_view text, char16_t separator, const std::vector<std::size_t>& genuine,
-                       const std::vector<std::size_t>& alternates, const std::vector<std::uint16_t>& alternate_codes,
-                       ViewCodes& codes);
+std::string EncodeView(std::u16string_view text, char16_t separator,
+                       const std::vector<std::size_t>& genuine,
+                       const std::vector<std::size_t>& alternates,
+                       const std::vector<std::uint16_t>& alternate_codes, ViewCodes& codes);
 
 // The reverse, every CR, LF and CRLF becoming one u'\n'.
 struct ViewText {

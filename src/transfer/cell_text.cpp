@@ -12,8 +12,8 @@ std::string DateCellText(const CivilTime& t) {
   if (t.hour == 0 && t.minute == 0 && t.second == 0)
     std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", t.year, t.month, t.day);
   else
-    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
   return buf;
 }
 
@@ -59,7 +59,8 @@ CivilTime LocalWriteTime(const std::filesystem::file_time_type& ft) {
 
 std::string SizeCellText(int64_t size) {
   const bool negative = size < 0;
-  unsigned long long v = negative ? 0ULL - static_cast<unsigned long long>(size) : static_cast<unsigned long long>(size);
+  unsigned long long v = negative ? 0ULL - static_cast<unsigned long long>(size)
+                                  : static_cast<unsigned long long>(size);
   std::string digits = std::to_string(v);
   std::string out;
   const size_t n = digits.size();

@@ -20,9 +20,11 @@ struct FileOutcome {
 
 // Lines of Ferrox.ini; an absent file gives none. A file that exists but
 // cannot be read gives none and an error.
-std::vector<std::string> ReadProfileFile(const std::filesystem::path& folder, FileOutcome* outcome = nullptr);
+std::vector<std::string> ReadProfileFile(const std::filesystem::path& folder,
+                                         FileOutcome* outcome = nullptr);
 // Replaces Ferrox.ini with `lines`, readable by its owner only.
-FileOutcome WriteProfileFile(const std::filesystem::path& folder, const std::vector<std::string>& lines);
+FileOutcome WriteProfileFile(const std::filesystem::path& folder,
+                             const std::vector<std::string>& lines);
 
 // The folder named by the first line of LastDir.ini, as a UTF-8 local path;
 // nullopt when the file is absent or its line cannot be a local name.

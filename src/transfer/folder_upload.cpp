@@ -63,7 +63,9 @@ std::string RemoteParentPath(const std::string& path) {
 
 namespace {
 
-void Plain(Prompts& prompts, const std::string& text) { prompts.Message("", text, Buttons::Ok, Icon::None); }
+void Plain(Prompts& prompts, const std::string& text) {
+  prompts.Message("", text, Buttons::Ok, Icon::None);
+}
 
 // The remote path of a local path below base, or nullopt after reporting
 // why it cannot be sent.
@@ -96,7 +98,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   ctx.host.SetStatusText(texts::kUploading);
   ctx.prompts.ProcessEvents();
   const LocalTree tree = CollectUploadTree(root);
-  for (const std::string& folder : tree.Unreadable) Plain(ctx.prompts, texts::FolderUnreadable(folder));
+  for (const std::string& folder : tree.Unreadable)
+    Plain(ctx.prompts, texts::FolderUnreadable(folder));
 
   const std::string base = root.substr(0, slash + 1);
   // No remote parent path equals base's own text, so the first folder lists.
@@ -124,7 +127,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
             last_listed = parent;
           }
           for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
-            if (item.ItemType == ftp::TIdDirItemType::ditDirectory && parent + item.FileName == *rel) {
+            if (item.ItemType == ftp::TIdDirItemType::ditDirectory &&
+                parent + item.FileName == *rel) {
               exists = true;
               break;
             }
@@ -150,8 +154,10 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
     // Preview copies this program wrote beside the pages stay at home.
     std::vector<std::string> files;
     for (const std::string& file : tree.FileList)
-      if (PreviewRecord::Shared().IsOurs(file)) ++preview_copies;
-      else files.push_back(file);
+      if (PreviewRecord::Shared().IsOurs(file))
+        ++preview_copies;
+      else
+        files.push_back(file);
     const int count = static_cast<int>(files.size());
     int i = 0;
     for (const std::string& file : files) {
@@ -187,7 +193,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
   }
-  ctx.host.SetStatusText(preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies) : texts::kDone);
+  ctx.host.SetStatusText(preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies)
+                                        : texts::kDone);
   ctx.host.UncheckSelectAll();
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }

@@ -16,8 +16,7 @@
 
 namespace hemlo::transfer {
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 TFtp2::TFtp2(QWidget* parent) : QDialog(parent) {
   setObjectName("Ftp2");
@@ -69,7 +68,8 @@ TFtp2::TFtp2(QWidget* parent) : QDialog(parent) {
   direct->addWidget(Label5);
   direct->addWidget(Edit1, 1);
   top->addLayout(direct);
-  connect(Edit1, &QLineEdit::textEdited, this, [this](const QString& t) { model_.SetEdit1(t.toStdString()); });
+  connect(Edit1, &QLineEdit::textEdited, this,
+          [this](const QString& t) { model_.SetEdit1(t.toStdString()); });
 
   auto* buttons = new QHBoxLayout;
   Button1 = new QPushButton(QStringLiteral("変更"), this);

@@ -34,7 +34,6 @@ using transfer_ui::FromSjis;
 
 namespace {
 
-
 // Slices of a wait: events run for at most this long before the client
 // looks at its socket again.
 constexpr int kEventSliceMs = 10;
@@ -130,7 +129,8 @@ void TFtp1::Startup() {
   ShowProfileFields();
 
   QString start = QDir::currentPath();
-  if (const auto last = transfer::ReadLastDir(ProgramFolder()); last && QFileInfo(QString::fromStdString(*last)).isDir())
+  if (const auto last = transfer::ReadLastDir(ProgramFolder());
+      last && QFileInfo(QString::fromStdString(*last)).isDir())
     start = QString::fromStdString(*last);
   SetLocalFolder(start);
 
@@ -189,10 +189,14 @@ bool TFtp1::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- status and progress ----
 
-void TFtp1::SetStatusText(const std::string& text) { StatusPanel0->setText(QString::fromStdString(text)); }
+void TFtp1::SetStatusText(const std::string& text) {
+  StatusPanel0->setText(QString::fromStdString(text));
+}
 QString TFtp1::StatusText() const { return StatusPanel0->text(); }
 
-void TFtp1::ShowError(const std::exception& e) { prompts_->Error(FromSjis(e.what()).toStdString()); }
+void TFtp1::ShowError(const std::exception& e) {
+  prompts_->Error(FromSjis(e.what()).toStdString());
+}
 
 void TFtp1::ShowPlain(const QString& text) {
   prompts_->Message(kProgramTitle, text.toStdString(), Buttons::Ok, Icon::None);
@@ -219,7 +223,8 @@ void TFtp1::SetByteProgress(int64_t done, int64_t total) {
 }
 
 ftp::TIdFTPTransferType TFtp1::TransferMode() const {
-  return ComboBox1->currentIndex() == 0 ? ftp::TIdFTPTransferType::ftASCII : ftp::TIdFTPTransferType::ftBinary;
+  return ComboBox1->currentIndex() == 0 ? ftp::TIdFTPTransferType::ftASCII
+                                        : ftp::TIdFTPTransferType::ftBinary;
 }
 
 // ---- client commands ----

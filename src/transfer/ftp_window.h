@@ -150,11 +150,11 @@ class TFtp1 : public QWidget {
   void SortList(QTreeWidget* list);
 
  signals:
-  void uploadSelectedRequested();    // ▲, and local rows dropped on the remote list
-  void downloadSelectedRequested();  // ▼, and remote rows dropped on the local list
-  void folderUploadRequested();      // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
-  void uploadDroppedRequested();     // desktop files dropped on the remote list
-  void permissionRequested();        // remote menu パーミション
+  void uploadSelectedRequested();      // ▲, and local rows dropped on the remote list
+  void downloadSelectedRequested();    // ▼, and remote rows dropped on the local list
+  void folderUploadRequested();        // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
+  void uploadDroppedRequested();       // desktop files dropped on the remote list
+  void permissionRequested();          // remote menu パーミション
   void remoteCreateFolderRequested();  // remote menu フォルダ作成
   void remoteDeleteRequested();        // remote menu 削除
 
@@ -201,16 +201,16 @@ class TFtp1 : public QWidget {
   QComboBox* cmbDataMode = nullptr;  // 自動, パッシブ, アクティブ
   QLabel* Label5 = nullptr;
   QLabel* LblCount = nullptr;
-  QPushButton* Button1 = nullptr;  // 接続
-  QPushButton* Button2 = nullptr;  // 切断
-  QPushButton* Button3 = nullptr;  // 終了
-  QPushButton* Button4 = nullptr;  // 前
-  QPushButton* Button5 = nullptr;  // 次
-  QPushButton* Button6 = nullptr;  // 追加
-  QPushButton* Button7 = nullptr;  // 保存
-  QPushButton* Button8 = nullptr;  // 追加中止
-  QPushButton* Button9 = nullptr;  // 削除
-  QToolButton* BitBtn1 = nullptr;  // up one remote folder
+  QPushButton* Button1 = nullptr;    // 接続
+  QPushButton* Button2 = nullptr;    // 切断
+  QPushButton* Button3 = nullptr;    // 終了
+  QPushButton* Button4 = nullptr;    // 前
+  QPushButton* Button5 = nullptr;    // 次
+  QPushButton* Button6 = nullptr;    // 追加
+  QPushButton* Button7 = nullptr;    // 保存
+  QPushButton* Button8 = nullptr;    // 追加中止
+  QPushButton* Button9 = nullptr;    // 削除
+  QToolButton* BitBtn1 = nullptr;    // up one remote folder
   QTreeWidget* ListView1 = nullptr;  // remote list
   QPushButton* Button11 = nullptr;   // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
   QComboBox* ComboBox1 = nullptr;    // transfer mode

@@ -85,8 +85,9 @@ void TFtp1::Button9Click() {
 }
 
 void TFtp1::SetProfileControlsEnabled(bool enabled) {
-  for (QWidget* w : std::initializer_list<QWidget*>{Button4, Button5, Button6, Button7, Button8, Button9, Edit1,
-                                                    Edit2, Edit3, Edit4, cmbDataMode})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{Button4, Button5, Button6, Button7, Button8, Button9, Edit1,
+                                       Edit2, Edit3, Edit4, cmbDataMode})
     w->setEnabled(enabled);
 }
 

@@ -106,8 +106,8 @@ void TFtp1::BuildLayout() {
   auto* remote = new transfer_ui::FileListView(this);
   ListView1 = remote;
   ListView1->setObjectName(QStringLiteral("ListView1"));
-  ListView1->setHeaderLabels({QStringLiteral("ファイル名"), QStringLiteral("更新日時"), QStringLiteral("サイズ"),
-                              QStringLiteral("属性")});
+  ListView1->setHeaderLabels({QStringLiteral("ファイル名"), QStringLiteral("更新日時"),
+                              QStringLiteral("サイズ"), QStringLiteral("属性")});
   const int remote_widths[] = {120, 90, 80, 80};
   for (int i = 0; i < 4; ++i) ListView1->setColumnWidth(i, remote_widths[i]);
   root->addWidget(ListView1, 1);
@@ -135,7 +135,8 @@ void TFtp1::BuildLayout() {
     list->header()->setSectionsClickable(true);
     list->header()->setSortIndicatorShown(false);
   }
-  ListView1->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+  ListView1->setEditTriggers(QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::SelectedClicked);
   ListView1->setItemDelegate(transfer_ui::MakeRenameDelegate(this, ListView1));
   remote->accept_rows_from = QStringLiteral("ListView2");
   remote->accept_desktop_files = true;
@@ -164,8 +165,8 @@ QWidget* TFtp1::BuildProfilePanel() {
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(2);
   grid->addWidget(new QLabel(QStringLiteral("接続先情報"), Panel1), 0, 0, 1, 4);
-  const QString captions[] = {QStringLiteral("登 録 名"), QStringLiteral("ホスト名"), QStringLiteral("ユーザーＩＤ"),
-                              QStringLiteral("パスワード")};
+  const QString captions[] = {QStringLiteral("登 録 名"), QStringLiteral("ホスト名"),
+                              QStringLiteral("ユーザーＩＤ"), QStringLiteral("パスワード")};
   Edit1 = Edit("Edit1", Panel1);
   Edit2 = Edit("Edit2", Panel1);
   Edit3 = Edit("Edit3", Panel1);
@@ -180,7 +181,8 @@ QWidget* TFtp1::BuildProfilePanel() {
   // How data connections are opened; the order is DataConnectionMode's.
   cmbDataMode = new QComboBox(Panel1);
   cmbDataMode->setObjectName(QStringLiteral("cmbDataMode"));
-  cmbDataMode->addItems({QStringLiteral("自動"), QStringLiteral("パッシブ"), QStringLiteral("アクティブ")});
+  cmbDataMode->addItems(
+      {QStringLiteral("自動"), QStringLiteral("パッシブ"), QStringLiteral("アクティブ")});
   grid->addWidget(new QLabel(QStringLiteral("データ接続"), Panel1), 5, 0);
   grid->addWidget(cmbDataMode, 5, 1);
 
@@ -261,7 +263,8 @@ void TFtp1::BuildStatusBar(QVBoxLayout* root) {
 
 void TFtp1::WireControls() {
   for (QTreeWidget* list : {ListView1, ListView2})
-    connect(list->header(), &QHeaderView::sectionClicked, this, [this, list](int c) { ColumnClick(list, c); });
+    connect(list->header(), &QHeaderView::sectionClicked, this,
+            [this, list](int c) { ColumnClick(list, c); });
   auto* remote = static_cast<transfer_ui::FileListView*>(ListView1);
   connect(remote, &transfer_ui::FileListView::rowsDropped, this, &TFtp1::uploadSelectedRequested);
   connect(remote, &transfer_ui::FileListView::filesDropped, this,

@@ -59,7 +59,8 @@ namespace {
 
 class RenameDelegate : public QStyledItemDelegate {
  public:
-  RenameDelegate(TFtp1* window, QTreeWidget* list) : QStyledItemDelegate(list), window_(window), list_(list) {}
+  RenameDelegate(TFtp1* window, QTreeWidget* list)
+      : QStyledItemDelegate(list), window_(window), list_(list) {}
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const override {
@@ -76,7 +77,8 @@ class RenameDelegate : public QStyledItemDelegate {
     QTreeWidgetItem* item = list_->topLevelItem(index.row());
     const QString text = line->text();
     QMetaObject::invokeMethod(
-        window_, [w = window_, list = list_, item, text] {
+        window_,
+        [w = window_, list = list_, item, text] {
           if (list->indexOfTopLevelItem(item) < 0) return;  // refreshed meanwhile
           w->BeginRename(item);
           w->EndRename(item, text);
@@ -95,6 +97,8 @@ class RenameDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-QStyledItemDelegate* MakeRenameDelegate(TFtp1* window, QTreeWidget* list) { return new RenameDelegate(window, list); }
+QStyledItemDelegate* MakeRenameDelegate(TFtp1* window, QTreeWidget* list) {
+  return new RenameDelegate(window, list);
+}
 
 }  // namespace hemlo::transfer_ui

@@ -17,8 +17,7 @@ using transfer_ui::kFolderRole;
 using transfer_ui::kNameRole;
 using transfer_ui::ToSjis;
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 void TFtp1::RefreshRemoteList() {
   const std::string folder = IdFTP1.CurrentDirectory();
@@ -35,7 +34,9 @@ void TFtp1::RefreshRemoteList() {
   QList<QTreeWidgetItem*> items;
   items.reserve(static_cast<qsizetype>(rows.size()));
   for (const auto& r : rows) {
-    auto* item = new QTreeWidgetItem({FromSjis(r.FileName), QString::fromStdString(r.DateText), QString::fromStdString(r.SizeText), FromSjis(r.PermissionText)});
+    auto* item =
+        new QTreeWidgetItem({FromSjis(r.FileName), QString::fromStdString(r.DateText),
+                             QString::fromStdString(r.SizeText), FromSjis(r.PermissionText)});
     item->setData(0, kNameRole, QByteArray::fromStdString(r.FileName));
     item->setData(0, kFolderRole, r.Folder);
     item->setIcon(0, r.Folder ? folder_icon : file_icon);
@@ -57,8 +58,9 @@ std::vector<TFtp1::RemoteRowView> TFtp1::RemoteRows() const {
   std::vector<RemoteRowView> rows;
   for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
     const QTreeWidgetItem* item = ListView1->topLevelItem(i);
-    rows.push_back({item->data(0, kNameRole).toByteArray().toStdString(), item->data(0, kFolderRole).toBool(),
-                    item->isSelected(), item->text(3).toStdString()});
+    rows.push_back({item->data(0, kNameRole).toByteArray().toStdString(),
+                    item->data(0, kFolderRole).toBool(), item->isSelected(),
+                    item->text(3).toStdString()});
   }
   return rows;
 }
@@ -157,8 +159,8 @@ void TFtp1::SortList(QTreeWidget* list) {
   }
   if (Sort_.SortColumn < list->columnCount()) {
     list->header()->setSortIndicatorShown(true);
-    list->header()->setSortIndicator(Sort_.SortColumn, Sort_.SortDirection < 0 ? Qt::DescendingOrder
-                                                                                : Qt::AscendingOrder);
+    list->header()->setSortIndicator(
+        Sort_.SortColumn, Sort_.SortDirection < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
   }
 }
 

@@ -33,7 +33,8 @@ class WindowHost : public transfer::TransferHost {
 
 std::vector<transfer::RemoteRow> Rows(const TFtp1& w) {
   std::vector<transfer::RemoteRow> rows;
-  for (const auto& r : w.RemoteRows()) rows.push_back({r.name, r.folder, r.selected, r.permissions});
+  for (const auto& r : w.RemoteRows())
+    rows.push_back({r.name, r.folder, r.selected, r.permissions});
   return rows;
 }
 
@@ -50,10 +51,13 @@ void Run(TFtp1& w, const std::function<void(transfer::TransferContext&)>& op) {
 
 void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   QObject::connect(&w, &TFtp1::uploadSelectedRequested, &w, [&w] {
-    Run(w, [&](auto& ctx) { transfer::UploadFiles(ctx, transfer::LocalSelection{w.SelectedLocalNames()}); });
+    Run(w, [&](auto& ctx) {
+      transfer::UploadFiles(ctx, transfer::LocalSelection{w.SelectedLocalNames()});
+    });
   });
   QObject::connect(&w, &TFtp1::uploadDroppedRequested, &w, [&w] {
-    Run(w, [&](auto& ctx) { transfer::UploadFiles(ctx, transfer::DroppedFiles{w.DroppedFiles()}); });
+    Run(w,
+        [&](auto& ctx) { transfer::UploadFiles(ctx, transfer::DroppedFiles{w.DroppedFiles()}); });
   });
   QObject::connect(&w, &TFtp1::downloadSelectedRequested, &w,
                    [&w] { Run(w, [&](auto& ctx) { transfer::DownloadSelection(ctx, Rows(w)); }); });
@@ -61,8 +65,9 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
                    [&w] { Run(w, [](auto& ctx) { transfer::UploadFolderTree(ctx); }); });
   QObject::connect(&w, &TFtp1::remoteDeleteRequested, &w,
                    [&w] { Run(w, [&](auto& ctx) { transfer::DeleteSelection(ctx, Rows(w)); }); });
-  QObject::connect(&w, &TFtp1::remoteCreateFolderRequested, &w,
-                   [&w] { Run(w, [&](auto& ctx) { transfer::CreateRemoteFolder(ctx, w.RemoteFolder()); }); });
+  QObject::connect(&w, &TFtp1::remoteCreateFolderRequested, &w, [&w] {
+    Run(w, [&](auto& ctx) { transfer::CreateRemoteFolder(ctx, w.RemoteFolder()); });
+  });
   if (permission_dialog) w.CancelWaitsFrom(permission_dialog);
   QObject::connect(&w, &TFtp1::permissionRequested, &w, [&w, permission_dialog] {
     if (!permission_dialog) return;

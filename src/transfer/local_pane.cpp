@@ -68,7 +68,8 @@ void TFtp1::BuildLocalPane(QWidget* host) {
   auto* local = new transfer_ui::FileListView(host);
   ListView2 = local;
   ListView2->setObjectName(QStringLiteral("ListView2"));
-  ListView2->setHeaderLabels({QStringLiteral("ファイル名"), QStringLiteral("更新日時"), QStringLiteral("サイズ")});
+  ListView2->setHeaderLabels(
+      {QStringLiteral("ファイル名"), QStringLiteral("更新日時"), QStringLiteral("サイズ")});
   const int widths[] = {120, 130, 90};
   for (int i = 0; i < 3; ++i) ListView2->setColumnWidth(i, widths[i]);
   ListView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -85,15 +86,16 @@ void TFtp1::BuildLocalPane(QWidget* host) {
   });
 
   PopupMenu2 = new QMenu(this);
-  connect(MenuItem(PopupMenu2, "mnuMakeFolder", QStringLiteral("ﾌｫﾙﾀﾞ作成")), &QAction::triggered, this,
-          [this] { mnuMakeFolderClick(); });
-  connect(MenuItem(PopupMenu2, "mnuDeleteFolder", QStringLiteral("ﾌｫﾙﾀﾞ削除")), &QAction::triggered, this,
-          [this] { mnuDeleteFolderClick(); });
-  connect(MenuItem(PopupMenu2, "mnuRenameFolder", QStringLiteral("ﾌｫﾙﾀﾞ名変更")), &QAction::triggered, this,
-          [this] { mnuRenameFolderClick(); });
+  connect(MenuItem(PopupMenu2, "mnuMakeFolder", QStringLiteral("ﾌｫﾙﾀﾞ作成")), &QAction::triggered,
+          this, [this] { mnuMakeFolderClick(); });
+  connect(MenuItem(PopupMenu2, "mnuDeleteFolder", QStringLiteral("ﾌｫﾙﾀﾞ削除")), &QAction::triggered,
+          this, [this] { mnuDeleteFolderClick(); });
+  connect(MenuItem(PopupMenu2, "mnuRenameFolder", QStringLiteral("ﾌｫﾙﾀﾞ名変更")),
+          &QAction::triggered, this, [this] { mnuRenameFolderClick(); });
   DirectoryListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(DirectoryListBox1, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& p) { PopupMenu2->popup(DirectoryListBox1->viewport()->mapToGlobal(p)); });
+  connect(DirectoryListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+    PopupMenu2->popup(DirectoryListBox1->viewport()->mapToGlobal(p));
+  });
 
   PopupMenu3 = new QMenu(this);
   connect(MenuItem(PopupMenu3, "mnuDeleteFiles", QStringLiteral("削除")), &QAction::triggered, this,
@@ -138,7 +140,8 @@ void TFtp1::FillFolderList() {
   QString path = QStringLiteral("/");
   int depth = 0;
   auto add = [&](const QString& caption, const QString& full, int level, const QIcon& icon) {
-    auto* item = new QListWidgetItem(icon, QString(level * 2, QLatin1Char(' ')) + caption, DirectoryListBox1);
+    auto* item = new QListWidgetItem(icon, QString(level * 2, QLatin1Char(' ')) + caption,
+                                     DirectoryListBox1);
     item->setData(kPathRole, full);
     return item;
   };
@@ -147,10 +150,13 @@ void TFtp1::FillFolderList() {
     path = path == QLatin1String("/") ? path + part : path + QLatin1Char('/') + part;
     current = add(part, path, ++depth, open_icon);
   }
-  const QStringList subs =
-      QDir(local_folder_).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+  const QStringList subs = QDir(local_folder_)
+                               .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                                          QDir::Name | QDir::IgnoreCase);
   for (const QString& sub : subs) {
-    const QString full = local_folder_ == QLatin1String("/") ? local_folder_ + sub : local_folder_ + QLatin1Char('/') + sub;
+    const QString full = local_folder_ == QLatin1String("/")
+                             ? local_folder_ + sub
+                             : local_folder_ + QLatin1Char('/') + sub;
     add(sub, full, depth + 1, closed_icon);
   }
   QFont bold = current->font();
@@ -175,7 +181,8 @@ void TFtp1::RefreshLocalList() {
   for (const QFileInfo& fi : entries) {
     if (fi.isDir()) continue;
     auto* item = new QTreeWidgetItem(
-        {fi.fileName(), QString::fromStdString(transfer::DateCellText(Civil(fi.lastModified().toLocalTime()))),
+        {fi.fileName(),
+         QString::fromStdString(transfer::DateCellText(Civil(fi.lastModified().toLocalTime()))),
          QString::fromStdString(transfer::SizeCellText(fi.size()))});
     item->setIcon(0, file_icon);
     items.append(item);
@@ -187,7 +194,8 @@ void TFtp1::RefreshLocalList() {
 std::vector<std::string> TFtp1::SelectedLocalNames() const {
   std::vector<std::string> names;
   for (int i = 0; i < ListView2->topLevelItemCount(); ++i)
-    if (ListView2->topLevelItem(i)->isSelected()) names.push_back(U(ListView2->topLevelItem(i)->text(0)));
+    if (ListView2->topLevelItem(i)->isSelected())
+      names.push_back(U(ListView2->topLevelItem(i)->text(0)));
   return names;
 }
 
@@ -196,8 +204,8 @@ std::vector<std::string> TFtp1::SelectedLocalNames() const {
 void TFtp1::mnuMakeFolderClick() {
   const auto name = prompts_->Input("ﾌｫﾙﾀﾞ作成", "新しくﾌｫﾙﾀﾞを作成します", "");
   if (!name) return;
-  const QString path =
-      QString::fromStdString(transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8) + *name);
+  const QString path = QString::fromStdString(
+      transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8) + *name);
   if (QFileInfo(path).isDir()) return;
   if (!QDir().mkdir(path)) ShowPlain(QStringLiteral("作成失敗"));
   RefreshLocalLists();
@@ -205,11 +213,12 @@ void TFtp1::mnuMakeFolderClick() {
 
 void TFtp1::mnuDeleteFolderClick() {
   const QString old = local_folder_;
-  const QString parent = QString::fromStdString(transfer::ParentPath(U(old), '/', transfer::PathText::kUtf8));
+  const QString parent =
+      QString::fromStdString(transfer::ParentPath(U(old), '/', transfer::PathText::kUtf8));
   if (parent.isEmpty()) return;  // the root folder is never deleted
   // The desktop trash asks nothing itself, so the question is ours.
-  if (prompts_->Message("ﾌｫﾙﾀﾞ削除", U(old) + " をごみ箱に移動します。\n\n   よろしいですか？", Buttons::YesNo,
-                        Icon::Warning, Answer::No) != Answer::Yes)
+  if (prompts_->Message("ﾌｫﾙﾀﾞ削除", U(old) + " をごみ箱に移動します。\n\n   よろしいですか？",
+                        Buttons::YesNo, Icon::Warning, Answer::No) != Answer::Yes)
     return;
   SetLocalFolder(parent);
   if (!transfer::MoveToTrash(U(old))) {
@@ -228,7 +237,8 @@ void TFtp1::mnuRenameFolderClick() {
   const std::string parent = transfer::ParentPath(U(old), '/', transfer::PathText::kUtf8);
   if (parent.empty()) return;
   SetLocalFolder(QString::fromStdString(parent));
-  const QString target = QString::fromStdString(transfer::WithTrailingSeparator(parent, '/', transfer::PathText::kUtf8) + *name);
+  const QString target = QString::fromStdString(
+      transfer::WithTrailingSeparator(parent, '/', transfer::PathText::kUtf8) + *name);
   if (QFileInfo(target).isDir()) return;
   if (QDir().rename(old, target))
     SetLocalFolder(target);
@@ -241,11 +251,13 @@ void TFtp1::mnuRenameFolderClick() {
 void TFtp1::mnuDeleteFilesClick() {
   const std::vector<std::string> names = SelectedLocalNames();
   if (names.empty()) return;
-  if (prompts_->Message("警告", names.front() + "を削除します。\n\n   よろしいですか？", Buttons::YesNoCancel,
-                        Icon::Warning, Answer::No) != Answer::Yes)
+  if (prompts_->Message("警告", names.front() + "を削除します。\n\n   よろしいですか？",
+                        Buttons::YesNoCancel, Icon::Warning, Answer::No) != Answer::Yes)
     return;
-  const std::string base = transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8);
-  for (const auto& n : names) QFile::remove(QString::fromStdString(base + n));  // a file that stays is simply listed again
+  const std::string base =
+      transfer::WithTrailingSeparator(LocalFolder(), '/', transfer::PathText::kUtf8);
+  for (const auto& n : names)
+    QFile::remove(QString::fromStdString(base + n));  // a file that stays is simply listed again
   RefreshLocalList();
 }
 

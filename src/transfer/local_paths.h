@@ -20,7 +20,8 @@ std::string SwapSeparators(std::string_view path, char target, PathText text = P
 std::string ParentPath(std::string_view path, char separator, PathText text = PathText::kShiftJis);
 
 // `path` with one trailing separator, unless it already ends in one.
-std::string WithTrailingSeparator(std::string_view path, char separator, PathText text = PathText::kShiftJis);
+std::string WithTrailingSeparator(std::string_view path, char separator,
+                                  PathText text = PathText::kShiftJis);
 
 struct LocalTreeLists {
   std::vector<std::string> FolderList;  // root first, then breadth-first

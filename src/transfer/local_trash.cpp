@@ -21,7 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string HomeTrash() {
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') return std::string(data) + "/Trash";
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
+    return std::string(data) + "/Trash";
   const char* home = std::getenv("HOME");
   std::string h = home && *home ? home : "";
   if (h.empty())
@@ -104,7 +105,7 @@ bool MoveToTrash(const std::string& path, std::string* error) {
   const std::string stem = name.empty() ? std::string("trashed") : name;
   char when[32] = {};
   const std::time_t now = std::time(nullptr);
-  std::tm local {};
+  std::tm local{};
   ::localtime_r(&now, &local);
   std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%S", &local);
   const std::string content =
@@ -120,11 +121,14 @@ bool MoveToTrash(const std::string& path, std::string* error) {
       SetError(error, info_file + ": " + std::strerror(errno));
       return false;
     }
-    const bool written = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    const bool written =
+        ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
     ::close(fd);
     struct stat st {};
     const std::string target = files + "/" + entry;
-    if (written && ::lstat(target.c_str(), &st) != 0 && std::rename(path.c_str(), target.c_str()) == 0) return true;
+    if (written && ::lstat(target.c_str(), &st) != 0 &&
+        std::rename(path.c_str(), target.c_str()) == 0)
+      return true;
     const int err = errno;
     ::unlink(info_file.c_str());
     if (written && ::lstat(target.c_str(), &st) == 0) continue;  // a stray file of that name

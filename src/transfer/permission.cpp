@@ -20,7 +20,8 @@ void PermissionModel::Prepare(const std::string& name_sjis, std::string_view let
   name_ = name_sjis;
   static constexpr char kLetters[3] = {'r', 'w', 'x'};
   for (int k = 0; k < 9; ++k) {
-    const bool ticked = static_cast<size_t>(k) < letters.size() && letters[static_cast<size_t>(k)] == kLetters[k % 3];
+    const bool ticked = static_cast<size_t>(k) < letters.size() &&
+                        letters[static_cast<size_t>(k)] == kLetters[k % 3];
     SetBox(k, ticked);
   }
 }

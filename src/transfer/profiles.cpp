@@ -43,7 +43,8 @@ void ProfilePanel::Load(std::vector<std::string> lines) {
 void ProfilePanel::ShowProfile(int n) {
   ProfileCounter = n;
   std::vector<std::string> f;
-  if (!ProfileList.empty() && n >= 1 && n <= Count()) f = SplitCommaText(ProfileList[static_cast<size_t>(n - 1)]);
+  if (!ProfileList.empty() && n >= 1 && n <= Count())
+    f = SplitCommaText(ProfileList[static_cast<size_t>(n - 1)]);
   f.resize(kProfileFields + 1);
   RegistrationName = f[0];
   HostName = f[1];
@@ -81,7 +82,8 @@ std::string ProfilePanel::LineOfFields(const std::string& fifth) const {
 }
 
 bool ProfilePanel::SaveClick() {
-  if (RegistrationName.empty() || HostName.empty() || UserId.empty() || Password.empty()) return false;
+  if (RegistrationName.empty() || HostName.empty() || UserId.empty() || Password.empty())
+    return false;
   const int n = ProfileCounter == 0 ? 1 : ProfileCounter;
   // Saving always forgets the remote folder: the account may have changed.
   const std::string line = LineOfFields({});

@@ -46,9 +46,9 @@ class ProfilePanel {
   void Load(std::vector<std::string> lines);
 
   void ShowProfile(int n);
-  void PrevClick();    // "前"
-  void NextClick();    // "次"
-  void AddClick();     // "追加" (the mode goes back to automatic)
+  void PrevClick();  // "前"
+  void NextClick();  // "次"
+  void AddClick();   // "追加" (the mode goes back to automatic)
   // "保存": false when a field is empty (the caller shows the message and
   // nothing changed). On true the caller writes ProfileList to the file.
   bool SaveClick();

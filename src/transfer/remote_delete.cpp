@@ -88,7 +88,8 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
       ctx.prompts.ProcessEvents();
       stopped = StopTest(ctx);
     }
-    for (const std::string& folder : stopped ? std::vector<std::string>{} : FoldersDeepestFirst(tree.FolderList)) {
+    for (const std::string& folder :
+         stopped ? std::vector<std::string>{} : FoldersDeepestFirst(tree.FolderList)) {
       if (folder.size() > kMaxRemotePath) {
         // Cutting the path would remove some other folder.
         ctx.prompts.Error(texts::PathTooLong(DisplayName(folder)));

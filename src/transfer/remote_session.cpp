@@ -36,8 +36,8 @@ std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
   return rows;
 }
 
-void RemoteSession::Connect(const std::string& host_field, const std::string& user, const std::string& password,
-                            const std::string& last_folder) {
+void RemoteSession::Connect(const std::string& host_field, const std::string& user,
+                            const std::string& password, const std::string& last_folder) {
   const HostPort hp = SplitHostPort(host_field, 21);
   ftp_.Host = hp.host;
   ftp_.Port = hp.port;

@@ -88,8 +88,8 @@ int CompareCells(std::string_view a, std::string_view b) {
 }
 }  // namespace
 
-int CompareRows(const SortState& state, const std::vector<std::string>& a, const std::vector<std::string>& b,
-                const NameCollator& names) {
+int CompareRows(const SortState& state, const std::vector<std::string>& a,
+                const std::vector<std::string>& b, const NameCollator& names) {
   const size_t col = static_cast<size_t>(state.SortColumn < 0 ? 0 : state.SortColumn);
   static const std::string kEmpty;
   const std::string& x = col < a.size() ? a[col] : kEmpty;

@@ -28,9 +28,9 @@ int CollateUtf8(const std::string& a, const std::string& b);
 
 // Compares two rows given as their cell texts. Column 0 uses `names`; in the
 // others two size cells (blanks, digits, commas) compare by value, any other
-// text with CompareTextAscii (a size sorts after other text); a column a row lacks counts as empty text, so a
-// list without the chosen column keeps its order. The direction applies.
-int CompareRows(const SortState& state, const std::vector<std::string>& a, const std::vector<std::string>& b,
-                const NameCollator& names = CollateUtf8);
+// text with CompareTextAscii (a size sorts after other text); a column a row lacks counts as empty
+// text, so a list without the chosen column keeps its order. The direction applies.
+int CompareRows(const SortState& state, const std::vector<std::string>& a,
+                const std::vector<std::string>& b, const NameCollator& names = CollateUtf8);
 
 }  // namespace hemlo::transfer

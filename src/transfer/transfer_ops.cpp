@@ -52,9 +52,12 @@ namespace texts {
 std::string UploadRefused(std::string_view name) {
   return "「" + std::string(name) + "」\r\nがｱｯﾌﾟﾛｰﾄﾞできません\r\n\r\nｻｰﾊﾞによって拒否されます";
 }
-std::string LocalFolderFailed(std::string_view path) { return std::string(path) + "は作成できません"; }
+std::string LocalFolderFailed(std::string_view path) {
+  return std::string(path) + "は作成できません";
+}
 std::string NotConvertible(std::string_view name) {
-  return "「" + std::string(name) + "」\r\nの名前はShift-JISとファイル名の間で変換できないため、スキップします";
+  return "「" + std::string(name) +
+         "」\r\nの名前はShift-JISとファイル名の間で変換できないため、スキップします";
 }
 std::string UnsafeName(std::string_view name) {
   return "「" + std::string(name) + "」\r\nはフォルダの外を指す名前のため、スキップします";
@@ -97,7 +100,11 @@ namespace {
 bool ValidUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    size_t len = c < 0x80           ? 1
+                 : (c >> 5) == 0x6  ? 2
+                 : (c >> 4) == 0xE  ? 3
+                 : (c >> 3) == 0x1E ? 4
+                                    : 0;
     if (len == 0 || i + len > s.size()) return false;
     for (size_t k = 1; k < len; ++k)
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -296,7 +303,8 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
   std::vector<std::string> skipped;
   auto below_skipped = [&](const std::string& path) {
     for (const std::string& s : skipped)
-      if (path.size() > s.size() && path.compare(0, s.size(), s) == 0 && path[s.size()] == '/') return true;
+      if (path.size() > s.size() && path.compare(0, s.size(), s) == 0 && path[s.size()] == '/')
+        return true;
     return false;
   };
 
@@ -315,7 +323,8 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
     std::error_code ec;
     if (fs::is_directory(fs::path(local), ec)) continue;
     // One level: parents come earlier in the list.
-    if (!fs::create_directory(fs::path(local), ec) || ec) throw LocalFailure(texts::LocalFolderFailed(local));
+    if (!fs::create_directory(fs::path(local), ec) || ec)
+      throw LocalFailure(texts::LocalFolderFailed(local));
   }
 
   const int count = static_cast<int>(tree.FileList.size());

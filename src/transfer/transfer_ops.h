@@ -51,10 +51,10 @@ class TransferHost {
 
 // One row of the remote list as the window shows it.
 struct RemoteRow {
-  std::string name;          // Shift-JIS, as listed
-  bool folder = false;       // image 0
+  std::string name;     // Shift-JIS, as listed
+  bool folder = false;  // image 0
   bool selected = false;
-  std::string permissions;   // the nine letters of the "属性" cell
+  std::string permissions;  // the nine letters of the "属性" cell
 };
 
 struct TransferContext {

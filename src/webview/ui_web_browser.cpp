@@ -94,9 +94,8 @@ TUIWebBrowser::TUIWebBrowser(QWidget* parent) : QWebEngineView((PrepareWebEngine
   connect(this, &QWebEngineView::loadFinished, this,
           [this](bool ok) { emit DocumentComplete(this, url(), ok); });
   ApplyOptions();
-  THookApplicationMessage::Instance().Add(this, [this](HookedKey& key, bool& handled) {
-    ForwardKey(key, handled);
-  });
+  THookApplicationMessage::Instance().Add(
+      this, [this](HookedKey& key, bool& handled) { ForwardKey(key, handled); });
 }
 
 TUIWebBrowser::~TUIWebBrowser() {
@@ -175,8 +174,9 @@ void TUIWebBrowser::ForwardKey(HookedKey& key, bool& handled) {
   const bool ctrl = ev->modifiers() & Qt::ControlModifier;
   const int vk = VirtualKeyFromQt(ev->key());
   // "Dialog navigation" here: the key goes to this view's widgets.
-  const KeyDecision down = DecideKey({alt ? KeyMessageKind::SysKeyDown : KeyMessageKind::KeyDown, vk},
-                                     handled, Contains(key.receiver, ev->type()));
+  const KeyDecision down =
+      DecideKey({alt ? KeyMessageKind::SysKeyDown : KeyMessageKind::KeyDown, vk}, handled,
+                Contains(key.receiver, ev->type()));
   handled = down.handled;
   if (!handled) return;
 
@@ -222,7 +222,8 @@ bool TUIWebBrowser::OnNavigationRequest(const QUrl& url, QWebEnginePage::Navigat
   // Only a page's own link or script may close its view; addresses the
   // program passes (previews, the address box), reloads and frames never do.
   NavigationOrigin origin = NavigationOrigin::Other;
-  if (type == QWebEnginePage::NavigationTypeLinkClicked || type == QWebEnginePage::NavigationTypeOther)
+  if (type == QWebEnginePage::NavigationTypeLinkClicked ||
+      type == QWebEnginePage::NavigationTypeOther)
     origin = NavigationOrigin::PageLinkOrScript;
   else if (type == QWebEnginePage::NavigationTypeTyped)
     origin = NavigationOrigin::Program;

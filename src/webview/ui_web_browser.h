@@ -29,7 +29,13 @@ inline constexpr const char* kDefaultTextEncoding = "Shift_JIS";
 void PrepareWebEngine();
 
 // Context menu kinds reported with UIShowContextMenu.
-enum ContextMenuKind { kMenuDefault = 0, kMenuImage = 1, kMenuControl = 2, kMenuTextSelect = 4, kMenuAnchor = 5 };
+enum ContextMenuKind {
+  kMenuDefault = 0,
+  kMenuImage = 1,
+  kMenuControl = 2,
+  kMenuTextSelect = 4,
+  kMenuAnchor = 5
+};
 
 class TUIWebBrowser : public QWebEngineView {
   Q_OBJECT
@@ -41,7 +47,9 @@ class TUIWebBrowser : public QWebEngineView {
   const WebOptions& options() const { return options_; }
   void setOptions(const WebOptions& options);
   std::uint32_t hostInfoFlags() const { return HostInfoFlags(options_); }
-  std::int32_t ambientDownloadControl() const { return AmbientDownloadControl(options_.DownLoadControl); }
+  std::int32_t ambientDownloadControl() const {
+    return AmbientDownloadControl(options_.DownLoadControl);
+  }
   // The menu popped up instead of the engine's own when IeNoContext is set.
   void setPopupMenu(QMenu* menu) { popup_menu_ = menu; }
   QMenu* popupMenu() const { return popup_menu_; }

@@ -14,21 +14,36 @@ std::uint32_t HostInfoFlags(const WebOptions& o) {
 
 std::uint32_t DownloadControlFlag(DownloadControl member) {
   switch (member) {
-    case DownloadControl::CS_Images: return 0x10;
-    case DownloadControl::CS_Videos: return 0x20;
-    case DownloadControl::CS_BGSounds: return 0x40;
-    case DownloadControl::CS_NoScripts: return 0x80;
-    case DownloadControl::CS_NoJava: return 0x100;
-    case DownloadControl::CS_NoActiveXRun: return 0x200;
-    case DownloadControl::cs_NoActiveXDownLoad: return 0x400;
-    case DownloadControl::CS_DownLoadOnly: return 0x800;
-    case DownloadControl::CS_ReSynchronize: return 0x2000;
-    case DownloadControl::CS_NoCash: return 0x4000;
-    case DownloadControl::CS_NoFrame: return 0x1000;
-    case DownloadControl::CS_ForceOffLine: return 0x10000000;
-    case DownloadControl::CS_NoClientPull: return 0x20000000;
-    case DownloadControl::CS_Silent: return 0x40000000;
-    case DownloadControl::CS_OffLine: return 0x80000000u;
+    case DownloadControl::CS_Images:
+      return 0x10;
+    case DownloadControl::CS_Videos:
+      return 0x20;
+    case DownloadControl::CS_BGSounds:
+      return 0x40;
+    case DownloadControl::CS_NoScripts:
+      return 0x80;
+    case DownloadControl::CS_NoJava:
+      return 0x100;
+    case DownloadControl::CS_NoActiveXRun:
+      return 0x200;
+    case DownloadControl::cs_NoActiveXDownLoad:
+      return 0x400;
+    case DownloadControl::CS_DownLoadOnly:
+      return 0x800;
+    case DownloadControl::CS_ReSynchronize:
+      return 0x2000;
+    case DownloadControl::CS_NoCash:
+      return 0x4000;
+    case DownloadControl::CS_NoFrame:
+      return 0x1000;
+    case DownloadControl::CS_ForceOffLine:
+      return 0x10000000;
+    case DownloadControl::CS_NoClientPull:
+      return 0x20000000;
+    case DownloadControl::CS_Silent:
+      return 0x40000000;
+    case DownloadControl::CS_OffLine:
+      return 0x80000000u;
   }
   return 0;
 }
@@ -39,7 +54,8 @@ std::int32_t AmbientDownloadControl(DownloadControlSet set) {
     auto member = static_cast<DownloadControl>(i);
     if (set.Has(member)) value |= DownloadControlFlag(member);
   }
-  return static_cast<std::int32_t>(value);  // the top flag makes it negative, as the browser reads it
+  return static_cast<std::int32_t>(
+      value);  // the top flag makes it negative, as the browser reads it
 }
 
 EngineBehaviour BehaviourFor(std::uint32_t host, std::int32_t ambient) {

@@ -80,14 +80,14 @@ std::int32_t AmbientDownloadControl(DownloadControlSet set);
 // What the Qt WebEngine view does, decided from the two numbers above (not
 // from the options directly, so the numbers are the single source).
 struct EngineBehaviour {
-  bool scroll_bars = true;        // off for the no-scroll host flag
-  bool javascript = true;         // off for the disable-script flag or no-scripts
-  bool auto_load_images = true;   // only when images are downloaded
-  bool offline = false;           // forced offline or offline: no network requests
-  bool no_cache = false;          // pragma no-cache: no HTTP cache
-  bool silent = false;            // JavaScript dialogs are answered silently
-  bool frames = true;             // off for no-frame-download: sub-frames not fetched
-  bool autoplay_media = true;     // videos or background sounds play without a gesture
+  bool scroll_bars = true;       // off for the no-scroll host flag
+  bool javascript = true;        // off for the disable-script flag or no-scripts
+  bool auto_load_images = true;  // only when images are downloaded
+  bool offline = false;          // forced offline or offline: no network requests
+  bool no_cache = false;         // pragma no-cache: no HTTP cache
+  bool silent = false;           // JavaScript dialogs are answered silently
+  bool frames = true;            // off for no-frame-download: sub-frames not fetched
+  bool autoplay_media = true;    // videos or background sounds play without a gesture
   bool operator==(const EngineBehaviour&) const = default;
 };
 
@@ -98,9 +98,7 @@ inline EngineBehaviour BehaviourFor(const WebOptions& options) {
 
 // Context menu: true when the engine's own menu is shown; false means the
 // host shows none of it (and pops up the attached menu, when there is one).
-constexpr bool ShowsStandardContextMenu(const WebOptions& options) {
-  return !options.IeNoContext;
-}
+constexpr bool ShowsStandardContextMenu(const WebOptions& options) { return !options.IeNoContext; }
 
 // An address that asks the view to close: its last path segment, or its
 // whole scheme-specific part, is "close" in any case ("about:close",
@@ -132,7 +130,8 @@ enum class NavigationOrigin { PageLinkOrScript, Program, Reload, Other };
 // The view closes only for a top-level navigation that the page itself
 // starts (a link or its script) to a close address; never for sub-frames,
 // reloads, or addresses the program passes.
-constexpr bool NavigationClosesView(std::string_view url, NavigationOrigin origin, bool main_frame) {
+constexpr bool NavigationClosesView(std::string_view url, NavigationOrigin origin,
+                                    bool main_frame) {
   return main_frame && origin == NavigationOrigin::PageLinkOrScript && UrlRequestsClose(url);
 }
 

@@ -80,7 +80,8 @@ TEST_F(BuilderModelTest, TestTableHalvesSizeAndWritesOneLine) {
             "<table border=\"1\" width=\"160\" height=\"75\"><TR><TD>data</TD><TD>data</TD></TR>"
             "\r\n<TR><TD>data</TD><TD>data</TD></TR>\r\n</table>\r\n");
   // The drawn grid keeps the width as typed.
-  EXPECT_TRUE(GridTable(m.table).starts_with("<table border=\"1\" width=\"321\" height=\"150\">\r\n"));
+  EXPECT_TRUE(
+      GridTable(m.table).starts_with("<table border=\"1\" width=\"321\" height=\"150\">\r\n"));
 
   m.table.CheckTitle = true;
   m.table.EdTitle = "T";

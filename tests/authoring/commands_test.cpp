@@ -30,16 +30,18 @@ constexpr const char* kNothing = nullptr;
 struct Row {
   Handler handler;
   int tag;
-  const char* withSel;     // UTF-8; kNothing: nothing inserted
-  const char* withoutSel;  // UTF-8; kNothing: nothing inserted
-  bool head = false;       // inserted before "</head>"
+  const char* withSel;        // UTF-8; kNothing: nothing inserted
+  const char* withoutSel;     // UTF-8; kNothing: nothing inserted
+  bool head = false;          // inserted before "</head>"
   UserAction user = nullptr;  // what the user does in the builder dialog
   int tab = -1;               // the tab it shows
 };
 
 std::string Br24() {
-  return "<br><br><br><br><br><br>" "<br><br><br><br><br><br>"
-         "<br><br><br><br><br><br>" "<br><br><br><br><br><br>";
+  return "<br><br><br><br><br><br>"
+         "<br><br><br><br><br><br>"
+         "<br><br><br><br><br><br>"
+         "<br><br><br><br><br><br>";
 }
 
 const char* kGrid =
@@ -62,31 +64,35 @@ const char* kQuestionnaire =
     "<p>自由意見<br>\r\n<textarea name=\"MESSAGE\" rows=\"10\" cols=\"40\">\r\n</textarea></p>\r\n"
     "<input type=\"submit\" value=\"送信\">\r\n<input type=\"reset\" value=\"取消\">\r\n</form>";
 
-
 std::vector<Row> MenuRows() {
-  static const std::string link24a = "<a href=\"#QZ\">語句</a>\r\n" + Br24() +
-                                     "\r\n<a name=\"QZ\">ここです</a>";
-  static const std::string link24b = "<a href=\"#QZ\">ｼﾞｬﾝﾌﾟ先</a>\r\n" + Br24() +
-                                     "\r\n<a name=\"QZ\">ここです</a>";
+  static const std::string link24a =
+      "<a href=\"#QZ\">語句</a>\r\n" + Br24() + "\r\n<a name=\"QZ\">ここです</a>";
+  static const std::string link24b =
+      "<a href=\"#QZ\">ｼﾞｬﾝﾌﾟ先</a>\r\n" + Br24() + "\r\n<a name=\"QZ\">ここです</a>";
   static const std::string start = "<table border=\"1\" width=\"320\" height=\"150\">\r\n";
-  static const std::string t1 =
-      start + "  <tr bgcolor=\"#ff00cc\"><th>data1</th><th>data2</th></tr>\r\n"
-              "  <tr><td>data3</td><td>data4</td></tr>\r\n</table>";
+  static const std::string t1 = start +
+                                "  <tr bgcolor=\"#ff00cc\"><th>data1</th><th>data2</th></tr>\r\n"
+                                "  <tr><td>data3</td><td>data4</td></tr>\r\n</table>";
   static const std::string t2 =
-      start + "  <tr><th bgcolor=\"#ff00cc\">data1</th><td>data2</td></tr>\r\n"
-              "  <tr><th bgcolor=\"#ff00cc\">data3</th><td>data4</td></tr>\r\n</table>";
+      start +
+      "  <tr><th bgcolor=\"#ff00cc\">data1</th><td>data2</td></tr>\r\n"
+      "  <tr><th bgcolor=\"#ff00cc\">data3</th><td>data4</td></tr>\r\n</table>";
   static const std::string t3 =
-      start + "  <tr>\r\n    <th rowspan=\"3\" bgcolor=\"#ff00cc\">行結合</th>\r\n"
-              "    <td>data1</td><td>data2</td>\r\n  </tr>\r\n"
-              "  <tr><td>data3</td><td>data4</td></tr>\r\n"
-              "  <tr><td>data5</td><td>data6</td></tr>\r\n</table>";
+      start +
+      "  <tr>\r\n    <th rowspan=\"3\" bgcolor=\"#ff00cc\">行結合</th>\r\n"
+      "    <td>data1</td><td>data2</td>\r\n  </tr>\r\n"
+      "  <tr><td>data3</td><td>data4</td></tr>\r\n"
+      "  <tr><td>data5</td><td>data6</td></tr>\r\n</table>";
   static const std::string t4 =
-      start + "  <tr><th colspan=\"3\" bgcolor=\"#ff00cc\">列結合</th>\r\n  </tr>\r\n  <tr>\r\n"
-              "    <td>data1</td><td>data2</td><td>data3</td>\r\n  </tr>\r\n  <tr>\r\n"
-              "    <td>data4</td><td>data5</td><td>data6</td>\r\n  </tr>\r\n</table>";
+      start +
+      "  <tr><th colspan=\"3\" bgcolor=\"#ff00cc\">列結合</th>\r\n  </tr>\r\n  <tr>\r\n"
+      "    <td>data1</td><td>data2</td><td>data3</td>\r\n  </tr>\r\n  <tr>\r\n"
+      "    <td>data4</td><td>data5</td><td>data6</td>\r\n  </tr>\r\n</table>";
   static const std::string mailForm =
-      std::string("<form action=mailto:ここにメールアドレスをいれてね method=\"post\" "
-                  "enctype=\"text/plain\">") + kQuestionnaire;
+      std::string(
+          "<form action=mailto:ここにメールアドレスをいれてね method=\"post\" "
+          "enctype=\"text/plain\">") +
+      kQuestionnaire;
   static const std::string cgiForm =
       std::string("<form action=\"kekka.cgi\" method=\"post\">") + kQuestionnaire;
   static const std::string script0 =
@@ -97,7 +103,8 @@ std::vector<Row> MenuRows() {
   const char* ol = "　<ol>番号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ol>";
   const char* ul = "　<ul>記号付きリスト\r\n　　<li>リスト１\r\n　　<li>リスト２\r\n　</ul>";
   const char* dl =
-      "<dl>\r\n　<dt>ＨＴＭＬとは\r\n　<dd>WWW上に配信するファイルを作成するために使われるプログラム"
+      "<dl>\r\n　<dt>ＨＴＭＬとは\r\n　<dd>"
+      "WWW上に配信するファイルを作成するために使われるプログラム"
       "言語の一種です\r\n</dl>";
   const char* quote =
       "引用文のタイトル<blockquote>これは引用文です。前後に空行が入ります。\r\n　　</blockquote>";
@@ -112,7 +119,8 @@ std::vector<Row> MenuRows() {
       "<div onmouseover=\"com1.style.visibility='visible'\" "
       "onmouseout=\"com1.style.visibility='hidden'\">アイリーン＝アドラー</div>\r\n"
       "<p class=\"comment\" id=\"com1\" style=\"visibility:hidden\">"
-      "　女性に興味を持たない名探偵ホームズが、生涯で<br>　ただひとりその能力を認め、尊敬した女性</p>";
+      "　女性に興味を持たない名探偵ホームズが、生涯で<br>　ただひとりその能力を認め、尊敬した女性</"
+      "p>";
   const char* radio =
       "<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">男\r\n"
       "<input type=\"radio\" name=\"ラジオ\" value=\"送信する値\">女";
@@ -152,7 +160,8 @@ std::vector<Row> MenuRows() {
   return {
       {H::Font1Click, 0, "<font size=\"5\" color=\"#FF0000\">語句</font>",
        "<font size=\"5\" color=\"#FF0000\"></font>", false, sizeAndRed, 1},
-      {H::Font1Click, 1, "<basefont size=\"4\">語句", "<basefont size=\"4\">", false, PressClose, 1},
+      {H::Font1Click, 1, "<basefont size=\"4\">語句", "<basefont size=\"4\">", false, PressClose,
+       1},
       {H::Font1Click, 2, "<b>語句</b>", "<b></b>"},
       {H::Font1Click, 3, "<i>語句</i>", "<i></i>"},
       {H::Font1Click, 4, "<u>語句</u>", "<u></u>"},
@@ -203,8 +212,8 @@ std::vector<Row> MenuRows() {
        "<p class=\"Myclass1\">classの設定が反映されます</p>\r\n"},
       {H::mnuStyleClick, 4, "<span class=\"Myclass1\">\r\n語句</span>\r\n",
        "<span class=\"Myclass1\">classの設定が反映されます</span>\r\n"},
-      {H::mnuStyleClick, 5, ".MyClass00{text-align:right;\r\n}", ".MyClass00{text-align:right;\r\n}",
-       false, alignRule, 2},
+      {H::mnuStyleClick, 5, ".MyClass00{text-align:right;\r\n}",
+       ".MyClass00{text-align:right;\r\n}", false, alignRule, 2},
       {H::java1Click, 0, script0.c_str(), script0.c_str(), true},
       {H::java1Click, 1, script1.c_str(), script1.c_str(), true},
       {H::java1Click, 2, js2, js2},
@@ -212,7 +221,8 @@ std::vector<Row> MenuRows() {
       {H::java1Click, 4, js4, js4},
       {H::mnuFormClick, 0, mailForm.c_str(), mailForm.c_str()},
       {H::mnuFormClick, 1, cgiForm.c_str(), cgiForm.c_str()},
-      {H::mnuFormClick, 2, "<input type=\"text\" name=\"name\">", "<input type=\"text\" name=\"name\">"},
+      {H::mnuFormClick, 2, "<input type=\"text\" name=\"name\">",
+       "<input type=\"text\" name=\"name\">"},
       {H::mnuFormClick, 3, "<textarea name=\"name\" rows=\"5\" cols=\"30\"></textarea>",
        "<textarea name=\"name\" rows=\"5\" cols=\"30\"></textarea>"},
       {H::mnuFormClick, 4, radio, radio},
@@ -508,7 +518,11 @@ struct TableCase {
 
 TEST(TableCommand, SettingsShapeTheGrid) {
   const std::vector<TableCase> cases = {
-      {"cellpadding", [](TableSettings& t) { t.Checkcellpadding = true; t.Cmbcellpadding = "8"; },
+      {"cellpadding",
+       [](TableSettings& t) {
+         t.Checkcellpadding = true;
+         t.Cmbcellpadding = "8";
+       },
        "<table border=\"1\" cellpadding=8 width=\"320\" height=\"150\">\r\n"
        "<TR><TD>data</TD><TD>data</TD></TR>\r\n<TR><TD>data</TD><TD>data</TD></TR>\r\n</table>"},
       {"all attributes",
@@ -522,16 +536,33 @@ TEST(TableCommand, SettingsShapeTheGrid) {
        },
        "<table border=\"1\" bordercolor=\"#000080\" cellpadding=4 cellspacing=12 width=\"320\" "
        "height=\"150\">\r\n<TR><TD>data</TD></TR>\r\n</table>"},
-      {"caption", [](TableSettings& t) { t.CheckTitle = true; t.EdTitle = S("売上"); t.ComboBox1 = "0"; },
+      {"caption",
+       [](TableSettings& t) {
+         t.CheckTitle = true;
+         t.EdTitle = S("売上");
+         t.ComboBox1 = "0";
+       },
        "<table border=\"1\" width=\"320\" height=\"150\">\r\n <caption>売上</caption>\r\n</table>"},
-      {"3 by 1", [](TableSettings& t) { t.ComboBox1 = "3"; t.ComboBox2 = "1"; },
+      {"3 by 1",
+       [](TableSettings& t) {
+         t.ComboBox1 = "3";
+         t.ComboBox2 = "1";
+       },
        "<table border=\"1\" width=\"320\" height=\"150\">\r\n<TR><TD>data</TD></TR>\r\n"
        "<TR><TD>data</TD></TR>\r\n<TR><TD>data</TD></TR>\r\n</table>"},
       {"no rows", [](TableSettings& t) { t.ComboBox1 = "0"; },
        "<table border=\"1\" width=\"320\" height=\"150\">\r\n</table>"},
-      {"no columns", [](TableSettings& t) { t.ComboBox2 = "-2"; t.CheckKeisen = false; },
+      {"no columns",
+       [](TableSettings& t) {
+         t.ComboBox2 = "-2";
+         t.CheckKeisen = false;
+       },
        "<table width=\"320\" height=\"150\">\r\n<TR></TR>\r\n<TR></TR>\r\n</table>"},
-      {"empty width", [](TableSettings& t) { t.Edit1 = ""; t.ComboBox1 = "0"; },
+      {"empty width",
+       [](TableSettings& t) {
+         t.Edit1 = "";
+         t.ComboBox1 = "0";
+       },
        "<table border=\"1\" width=\"\" height=\"150\">\r\n</table>"},
   };
   for (const auto& c : cases) {
@@ -555,7 +586,8 @@ TEST(TableCommand, NonIntegerCountStopsBeforeInserting) {
   EXPECT_EQ(pane.Text(), "keep");
   EXPECT_EQ(b.commands.PendingFragment, "");
   b.commands.mnuTableClick(1);  // the demonstration tables convert nothing
-  EXPECT_TRUE(pane.Text().starts_with("<table border=\"1\" width=\"320\" height=\"150\">\r\n  <tr bgcolor"));
+  EXPECT_TRUE(pane.Text().starts_with(
+      "<table border=\"1\" width=\"320\" height=\"150\">\r\n  <tr bgcolor"));
 }
 
 TEST(TableCommand, HugeGridIsRefused) {
@@ -686,8 +718,7 @@ class FileNameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = std::filesystem::current_path();
-    root_ = std::filesystem::temp_directory_path() /
-            ("hemlo_fn_" + std::to_string(::getpid()));
+    root_ = std::filesystem::temp_directory_path() / ("hemlo_fn_" + std::to_string(::getpid()));
     std::filesystem::create_directories(root_ / "site" / "img");
     std::filesystem::create_directories(root_ / "pics");
     std::filesystem::current_path(root_ / "site");
@@ -740,12 +771,13 @@ TEST_F(FileNameTest, BaseIsTheFolderOfTheFileLastChosenAndOtherMountsKeepTheFull
   DialogFolder::Chosen(site + "/index.htm");
   std::filesystem::current_path(root_ / "pics");  // the process's folder plays no part
   EXPECT_EQ(Insert(site + "/img/a.gif"), "[img/a.gif]");
-  EXPECT_EQ(asked_[0].text, site);                  // the dialog starts there too
-  EXPECT_EQ(DialogFolder::Last(), site);            // and its own choice does not move it
+  EXPECT_EQ(asked_[0].text, site);        // the dialog starts there too
+  EXPECT_EQ(DialogFolder::Last(), site);  // and its own choice does not move it
 
   // A separate mount is another drive.
   const std::filesystem::path shm = "/dev/shm";
-  struct stat a {}, b {};
+  struct stat a {
+  }, b{};
   if (::stat(shm.c_str(), &a) != 0 || ::stat(site.c_str(), &b) != 0 || a.st_dev == b.st_dev)
     GTEST_SKIP() << "no second mount";
   const std::filesystem::path other = shm / ("hemlo_fn_" + std::to_string(::getpid()) + ".gif");

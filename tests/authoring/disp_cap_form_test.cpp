@@ -42,7 +42,8 @@ class DispCapTest : public FormTest {
     c<QScrollBar>("ScrollBar3")->setValue(b);
   }
   std::array<int, 3> Sliders() const {
-    return {c<QScrollBar>("ScrollBar1")->value(), c<QScrollBar>("ScrollBar2")->value(), c<QScrollBar>("ScrollBar3")->value()};
+    return {c<QScrollBar>("ScrollBar1")->value(), c<QScrollBar>("ScrollBar2")->value(),
+            c<QScrollBar>("ScrollBar3")->value()};
   }
 
   std::unique_ptr<QWidget> white_;
@@ -110,11 +111,13 @@ TEST_F(DispCapTest, TheSnapshotNeverShowsAMessageBoxClosedJustBefore) {
     box = w->frameGeometry();
     QTest::keyClick(w, Qt::Key_Return);
   });
-  real.Message("確認", "マウスの形が十字形になったら、\r\n取得したい色のところでクリックしてください", Buttons::Ok,
-               Icon::Information);
+  real.Message("確認",
+               "マウスの形が十字形になったら、\r\n取得したい色のところでクリックしてください",
+               Buttons::Ok, Icon::Information);
   const QImage shot = GrabDesktop(QGuiApplication::primaryScreen()).toImage();
   ASSERT_FALSE(box.isEmpty());
-  for (const QPoint& at : {box.center(), box.topLeft() + QPoint(8, 8), box.bottomRight() - QPoint(8, 8)})
+  for (const QPoint& at :
+       {box.center(), box.topLeft() + QPoint(8, 8), box.bottomRight() - QPoint(8, 8)})
     EXPECT_EQ(shot.pixelColor(at), QColor(Qt::white)) << at.x() << "," << at.y();
 }
 

@@ -156,14 +156,16 @@ TEST_F(SettingFormTest, TestButtonWritesHalfSizeTableAndRendersItIn180By150View)
   // What the view shows: the table with its cells and the Shift-JIS caption.
   QString shown;
   bool done = false;
-  c<QWebEngineView>("UIWebBrowser1")->page()->runJavaScript(
-      "(function(){var t=document.querySelector('table');"
-      "return t ? t.getAttribute('width')+'|'+t.rows.length+'x'+t.rows[0].cells.length+'|'+"
-      "t.caption.textContent+'|'+t.getBoundingClientRect().width : document.contentType;})()",
-      [&](const QVariant& v) {
-        shown = v.toString();
-        done = true;
-      });
+  c<QWebEngineView>("UIWebBrowser1")
+      ->page()
+      ->runJavaScript(
+          "(function(){var t=document.querySelector('table');"
+          "return t ? t.getAttribute('width')+'|'+t.rows.length+'x'+t.rows[0].cells.length+'|'+"
+          "t.caption.textContent+'|'+t.getBoundingClientRect().width : document.contentType;})()",
+          [&](const QVariant& v) {
+            shown = v.toString();
+            done = true;
+          });
   ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 20000));
   EXPECT_EQ(shown, QStringLiteral("160|2x2|表題|160"));
 
@@ -245,7 +247,7 @@ TEST_F(SettingFormTest, StyleSheetRuleBuiltLineByLine) {
   c<QPushButton>("Button6")->click();
 
   c<QButtonGroup>("RadioGroup1Buttons")->button(1)->click();  // border-style
-  c<QComboBox>("cmbstyleRight")->setCurrentIndex(6);       // 点線
+  c<QComboBox>("cmbstyleRight")->setCurrentIndex(6);          // 点線
   c<QComboBox>("cmbstyleLeft")->setEditText(QStringLiteral("破線"));
   c<QPushButton>("Button6")->click();
 
@@ -259,10 +261,9 @@ TEST_F(SettingFormTest, StyleSheetRuleBuiltLineByLine) {
 
   WhenModal([&](QWidget*) { c<QPushButton>("Button7")->click(); });
   f().ShowModal(std::nullopt);
-  EXPECT_EQ(f().Model().SettingResult,
-            S(".MyClass00{border:4px solid 色を指定してね;\r\n"
-              "margin:4px 8px 4px 8px;\r\n"
-              "border-style:solid dotted solid dashed;\r\n}"));
+  EXPECT_EQ(f().Model().SettingResult, S(".MyClass00{border:4px solid 色を指定してね;\r\n"
+                                         "margin:4px 8px 4px 8px;\r\n"
+                                         "border-style:solid dotted solid dashed;\r\n}"));
   // The box keeps its lines after 設定; クリア empties it.
   EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText(), before);
   c<QPushButton>("Button8")->click();
@@ -275,13 +276,18 @@ TEST_F(SettingFormTest, StyleSheetRuleBuiltLineByLine) {
   c<QRadioButton>("RadioSize2")->click();
   EXPECT_FALSE(c<QComboBox>("cmbstyleTop")->isVisibleTo(form_.get()));
   c<QPushButton>("Button6")->click();
-  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText().trimmed(), QStringLiteral(".MyClass00{margin:4px 8px 4px 8px;"));
+  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText().trimmed(),
+            QStringLiteral(".MyClass00{margin:4px 8px 4px 8px;"));
   // Controls without a caption of their own carry a name for such tools.
-  const std::pair<const char*, QString> names[] = {
-      {"RadioButton1", "RGB表記"}, {"RadioButton3", "#表記"}, {"ScrollBar2", "緑"},
-      {"EdTitle", "表のタイトル"}, {"Edit1", "全体の横幅"}};
+  const std::pair<const char*, QString> names[] = {{"RadioButton1", "RGB表記"},
+                                                   {"RadioButton3", "#表記"},
+                                                   {"ScrollBar2", "緑"},
+                                                   {"EdTitle", "表のタイトル"},
+                                                   {"Edit1", "全体の横幅"}};
   for (const auto& [name, expected] : names)
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(c<QWidget>(name))->text(QAccessible::Name), expected) << name;
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(c<QWidget>(name))->text(QAccessible::Name),
+              expected)
+        << name;
 }
 
 TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
@@ -297,10 +303,11 @@ TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
   // A character Shift-JIS lacks, pasted into the box, leaves the box and the rule.
   c<QPlainTextEdit>("Memo1")->setPlainText(QStringLiteral(".見出し{color:red;ü"));
   c<QButtonGroup>("RadioGroup1Buttons")->button(9)->click();  // text-align
-  c<QComboBox>("cmbAlign")->setCurrentIndex(2);             // right
+  c<QComboBox>("cmbAlign")->setCurrentIndex(2);               // right
   c<QPushButton>("Button6")->click();
   EXPECT_EQ(f().Model().style.Memo1, S(".見出し{color:red;\r\ntext-align:right;\r\n"));
-  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral(".見出し{color:red;\ntext-align:right;\n"));
+  EXPECT_EQ(c<QPlainTextEdit>("Memo1")->toPlainText(),
+            QStringLiteral(".見出し{color:red;\ntext-align:right;\n"));
   // The background pick selects 全体指定4方向 and writes the class opener on
   // an empty box.
   c<QPushButton>("Button8")->click();

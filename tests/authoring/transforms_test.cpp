@@ -10,9 +10,9 @@ namespace {
 std::string S(std::string_view utf8) { return text::Sjis(utf8); }
 
 TEST(FullWidthKanaTable, MatchesTheFullWidthKatakanaOfTheCodec) {
-  const std::string expected = S(
-      "。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
-      "ハヒフヘホマミムメモヤユヨラリルレロワン゛゜");
+  const std::string expected =
+      S("。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
+        "ハヒフヘホマミムメモヤユヨラリルレロワン゛゜");
   ASSERT_EQ(expected.size(), 2 * FullWidthKanaTable.size());
   for (std::size_t i = 0; i < FullWidthKanaTable.size(); ++i) {
     EXPECT_EQ(FullWidthKanaTable[i][0], static_cast<unsigned char>(expected[2 * i])) << i;

@@ -6,12 +6,18 @@ namespace hemlo {
 namespace {
 
 TEST(IntegerText, OneConversionForEveryTypedNumber) {
-  const std::pair<const char*, int> good[] = {
-      {"320", 320}, {"12", 12}, {"-3", -3}, {" 5", 5}, {"  +7", 7}, {"$1F", 31}, {"0x10", 16},
-      {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}};
+  const std::pair<const char*, int> good[] = {{"320", 320},
+                                              {"12", 12},
+                                              {"-3", -3},
+                                              {" 5", 5},
+                                              {"  +7", 7},
+                                              {"$1F", 31},
+                                              {"0x10", 16},
+                                              {"2147483647", 2147483647},
+                                              {"-2147483648", -2147483647 - 1}};
   for (const auto& [text, value] : good) EXPECT_EQ(ParseInteger(text), value) << text;
-  for (const char* bad : {"", " ", "+", "-", "+-1", "$", "abc", "9x", "4a", "1.5", "4.5", "5 ", " 8 ",
-                          "2147483648", "99999999999", "99999999999999999999"})
+  for (const char* bad : {"", " ", "+", "-", "+-1", "$", "abc", "9x", "4a", "1.5", "4.5", "5 ",
+                          " 8 ", "2147483648", "99999999999", "99999999999999999999"})
     EXPECT_FALSE(ParseInteger(bad).has_value()) << bad;
 }
 

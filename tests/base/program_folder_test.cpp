@@ -13,7 +13,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(StateFolders, PortableOnlyWithAStateFileOtherwiseTheUsersFolders) {
-  const fs::path root = fs::temp_directory_path() / ("hemlo_folders_" + std::to_string(std::random_device{}()));
+  const fs::path root =
+      fs::temp_directory_path() / ("hemlo_folders_" + std::to_string(std::random_device{}()));
   const fs::path exe = root / "bin";
   const fs::path runtime = root / "run";
   fs::create_directories(exe);
@@ -26,10 +27,30 @@ TEST(StateFolders, PortableOnlyWithAStateFileOtherwiseTheUsersFolders) {
     fs::path state, temporary;
     bool portable;
   } cases[] = {
-      {"state file makes it portable", "Ferrox.ini", {r + "/cfg", runtime.string(), "", r}, exe, exe, true},
-      {"XDG folders", nullptr, {r + "/cfg", runtime.string(), r + "/cache", r}, root / "cfg/Hemlo2", runtime / "Hemlo2", false},
-      {"home fallbacks; missing runtime folder", nullptr, {"", r + "/gone", "", r}, root / ".config/Hemlo2", root / ".cache/Hemlo2", false},
-      {"relative XDG values ignored", nullptr, {"cfg", "run", "cache", r}, root / ".config/Hemlo2", root / ".cache/Hemlo2", false},
+      {"state file makes it portable",
+       "Ferrox.ini",
+       {r + "/cfg", runtime.string(), "", r},
+       exe,
+       exe,
+       true},
+      {"XDG folders",
+       nullptr,
+       {r + "/cfg", runtime.string(), r + "/cache", r},
+       root / "cfg/Hemlo2",
+       runtime / "Hemlo2",
+       false},
+      {"home fallbacks; missing runtime folder",
+       nullptr,
+       {"", r + "/gone", "", r},
+       root / ".config/Hemlo2",
+       root / ".cache/Hemlo2",
+       false},
+      {"relative XDG values ignored",
+       nullptr,
+       {"cfg", "run", "cache", r},
+       root / ".config/Hemlo2",
+       root / ".cache/Hemlo2",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -94,14 +94,16 @@ TEST(QtPrompts, FileDialogsShowPlainLabelsOpenNamesWithoutDotsAndAskBeforeReplac
     TypeAndAccept(d, QStringLiteral("README"));
   });
   EXPECT_EQ(prompts.OpenFile(Request(dir.path())), (dir.path() + "/README").toStdString());
-  EXPECT_EQ(labels, QStringList({QStringLiteral("Html(*.htm;*.html)"), QStringLiteral("すべてのファイル")}));
+  EXPECT_EQ(labels, QStringList({QStringLiteral("Html(*.htm;*.html)"),
+                                 QStringLiteral("すべてのファイル")}));
 
   WhenModal<QFileDialog>([](QFileDialog* d) { TypeAndAccept(d, QStringLiteral("new")); });
   EXPECT_EQ(prompts.OpenFile(Request(dir.path())), (dir.path() + "/new.htm").toStdString());
 
   std::shared_ptr<Watch> question;
   WhenModal<QFileDialog>([&](QFileDialog* d) {
-    question = WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    question =
+        WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
     TypeAndAccept(d, QStringLiteral("old.htm"));
   });
   EXPECT_EQ(prompts.SaveFile(Request(dir.path())), (dir.path() + "/old.htm").toStdString());

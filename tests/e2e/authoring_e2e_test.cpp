@@ -128,7 +128,8 @@ TEST(AuthoringEndToEnd, ThreeCommandsThroughTheMenus) {
   frame->findChild<QAction*>(QStringLiteral("Font1Click_2"))->trigger();  // 太字
   EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b>"));
   EXPECT_EQ(child->Memo1->SelStart(), 13u);
-  frame->findChild<QAction*>(QStringLiteral("mnuKaigyoClick_0"))->trigger();  // 改行 with nothing selected
+  frame->findChild<QAction*>(QStringLiteral("mnuKaigyoClick_0"))
+      ->trigger();  // 改行 with nothing selected
   EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b><br>\r\n"));
   child->Memo1->SelectAll();
   frame->action(FrameCommand::Comment)->trigger();  // コメント化

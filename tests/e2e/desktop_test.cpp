@@ -118,7 +118,8 @@ TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
   new FileDrops(*frame);
   const QString first = Page("a.htm", "a\r\n");
   const QString second = Page("b.htm", "b\r\n");
-  OpenPaths(*frame, {first, folder_.filePath("missing.htm"), QUrl::fromLocalFile(second).toString()});
+  OpenPaths(*frame,
+            {first, folder_.filePath("missing.htm"), QUrl::fromLocalFile(second).toString()});
   ASSERT_EQ(frame->Children().size(), 2);
   EXPECT_EQ(frame->ActiveChild()->Caption(), second);
   EXPECT_EQ(frame->history().Slots()[0], second.toStdString());
@@ -145,13 +146,18 @@ TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
   const std::string html = text::Sjis(
       "<html>\r\n<head><title>わたしのページ</title></head>\r\n<body>\r\n"
       "<h1>ようこそ</h1>\r\n<p>Hemlo２で書いた<b>はじめてのページ</b>です。</p>\r\n"
-      "<ul>\r\n<li>日記</li>\r\n<li>写真</li>\r\n<li>リンク</li>\r\n</ul>\r\n</body>\r\n</html>\r\n");
+      "<ul>\r\n<li>日記</li>\r\n<li>写真</li>\r\n<li>リンク</li>\r\n</ul>\r\n</body>\r\n</"
+      "html>\r\n");
   TMDIChild* shown = frame->OpenDocument(Page("index.htm", html.c_str()));
   QSignalSpy loaded(shown->WebBrowser1, &QWebEngineView::loadFinished);
   frame->resize(900, 620);
   shown->parentWidget()->showMaximized();
   frame->Image1Click();
-  if (QTest::qWaitFor([&] { return shown->WebBrowser1->url().fileName() == "indexbak.htm" && !loaded.isEmpty(); }, 20000)) {
+  if (QTest::qWaitFor(
+          [&] {
+            return shown->WebBrowser1->url().fileName() == "indexbak.htm" && !loaded.isEmpty();
+          },
+          20000)) {
     QDir dir(QString::fromLocal8Bit(qgetenv("HEMLO_BUILD_DIR")));
     dir.mkpath(QStringLiteral("screenshots"));
     frame->grab().save(dir.filePath(QStringLiteral("screenshots/desktop_page.png")));
@@ -187,7 +193,8 @@ TEST_F(Desktop, HelpOpensTheInstalledGuideOrSaysItIsMissing) {
 
   // The web pane's own menu speaks Japanese.
   frame->FileNew1Execute();
-  EXPECT_EQ(frame->ActiveChild()->WebBrowser1->page()->action(QWebEnginePage::Back)->text(), "戻る");
+  EXPECT_EQ(frame->ActiveChild()->WebBrowser1->page()->action(QWebEnginePage::Back)->text(),
+            "戻る");
   EXPECT_EQ(frame->ActiveChild()->WebBrowser1->page()->action(QWebEnginePage::ViewSource)->text(),
             "ページのソースを表示");
   Finish(frame);

@@ -117,7 +117,8 @@ TEST_F(Frame, CloseQueryOnlyYesCloses) {
   QTRY_VERIFY_WITH_TIMEOUT(!watch, 2000);
   ASSERT_EQ(prompts_.asked.size(), 3u);
   EXPECT_EQ(prompts_.asked[0].caption, "確認");
-  EXPECT_EQ(prompts_.asked[0].text, "現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？");
+  EXPECT_EQ(prompts_.asked[0].text,
+            "現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？");
   EXPECT_EQ(prompts_.asked[0].buttons, Buttons::YesNoCancel);
   EXPECT_EQ(prompts_.asked[0].default_button, Answer::No);  // Enter keeps the page
   // An unmodified window closes without a question.
@@ -202,7 +203,8 @@ TEST_F(Frame, PreviewShowsRelativeImagesAndClosingRemovesThePreviewFile) {
   auto image_width = [&] {
     int width = -2;
     child->WebBrowser1->page()->runJavaScript(
-        QStringLiteral("(function(){var i=document.getElementById('i');return i&&i.complete?i.naturalWidth:-1;})()"),
+        QStringLiteral("(function(){var i=document.getElementById('i');return "
+                       "i&&i.complete?i.naturalWidth:-1;})()"),
         [&](const QVariant& v) { width = v.toInt(); });
     (void)QTest::qWaitFor([&] { return width != -2; }, 5000);
     return width;
@@ -297,7 +299,8 @@ TEST_F(Frame, FileDialogsStartWhereTheUserWorksAndSetTheLinkBase) {
 
 TEST_F(Frame, MenusShowKeysAndNamesAsTheyAreAndIconsStayInside) {
   // 開く(&O)... shows Ctrl+O, and the key still opens exactly one dialog.
-  EXPECT_EQ(frame_->action(FrameCommand::FileOpenItem)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  EXPECT_EQ(frame_->action(FrameCommand::FileOpenItem)->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::Key_O));
   prompts_.inputs = {std::nullopt};
   frame_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
@@ -319,7 +322,8 @@ TEST_F(Frame, MenusShowKeysAndNamesAsTheyAreAndIconsStayInside) {
   auto* area = frame_->findChild<QMdiArea*>();
   ASSERT_NE(area, nullptr);
   for (QMdiSubWindow* w : area->subWindowList())
-    EXPECT_TRUE(area->viewport()->rect().contains(w->geometry())) << w->geometry().x() << "," << w->geometry().y();
+    EXPECT_TRUE(area->viewport()->rect().contains(w->geometry()))
+        << w->geometry().x() << "," << w->geometry().y();
 }
 
 TEST_F(Frame, HistoryWrittenAtShutdownWithSevenLines) {
@@ -346,7 +350,8 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   QProcess server;
   server.setWorkingDirectory(folder_.filePath(QStringLiteral("site")));
   // Port 0: the server listens on a port the kernel picks, then prints it.
-  server.start(QStringLiteral("/usr/bin/python3"), {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1"});
+  server.start(QStringLiteral("/usr/bin/python3"),
+               {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1"});
   ASSERT_TRUE(server.waitForStarted(5000));
   const QRegularExpression serving(QStringLiteral("Serving HTTP on \\S+ port (\\d+)"));
   QString said;
@@ -380,8 +385,10 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->itemText(0),
                             QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port), 20000);
   const int listed = frame_->cmbURL()->count();
-  child->WebBrowser1->Navigate(QUrl::fromLocalFile(folder_.filePath(QStringLiteral("site/index.html"))).toString());
-  QTRY_VERIFY_WITH_TIMEOUT(child->WebBrowser1->LocationURL().startsWith(QStringLiteral("file:")), 20000);
+  child->WebBrowser1->Navigate(
+      QUrl::fromLocalFile(folder_.filePath(QStringLiteral("site/index.html"))).toString());
+  QTRY_VERIFY_WITH_TIMEOUT(child->WebBrowser1->LocationURL().startsWith(QStringLiteral("file:")),
+                           20000);
 
   // Text without a scheme is read as a web address and never closes the
   // window; a blank page is never listed.
@@ -395,7 +402,8 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->itemText(0), address, 20000);
   EXPECT_EQ(frame_->cmbURL()->count(), listed);
   active->WebBrowser1->Navigate(QStringLiteral("about:blank"));
-  QTRY_COMPARE_WITH_TIMEOUT(active->WebBrowser1->LocationURL(), QStringLiteral("about:blank"), 20000);
+  QTRY_COMPARE_WITH_TIMEOUT(active->WebBrowser1->LocationURL(), QStringLiteral("about:blank"),
+                            20000);
   QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->currentIndex(), 0, 20000);
   for (int i = 0; i < frame_->cmbURL()->count(); ++i)
     EXPECT_NE(frame_->cmbURL()->itemText(i), QStringLiteral("about:blank"));

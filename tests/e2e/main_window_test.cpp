@@ -41,8 +41,9 @@ TEST(MainWindow, StartsEmptyWithCaptionAndScreenshot) {
   // Menu bar captions in order.
   QStringList captions;
   for (QAction* a : frame->menuBar()->actions()) captions << a->text();
-  EXPECT_EQ(captions, (QStringList{"ファイル(&F)", "編集", "文字", "書式", "挿入", "段落", "表",
-                                   "色...", "加工", "環境設定", "お気に入り", "ウィンドウ", "ヘルプ"}));
+  EXPECT_EQ(captions,
+            (QStringList{"ファイル(&F)", "編集", "文字", "書式", "挿入", "段落", "表", "色...",
+                         "加工", "環境設定", "お気に入り", "ウィンドウ", "ヘルプ"}));
 
   // The address box is 375 pixels narrower than the toolbar, also after a resize.
   QTest::qWait(50);
@@ -89,7 +90,8 @@ TEST(MainWindow, EveryMenuItemAndToolButtonReachesAReceiver) {
   for (QAction* a : frame->menuBar()->actions()) visit(a);
   for (QAction* a : frame->ToolBar2()->actions()) visit(a);
   for (QToolButton* b : frame->ToolBar2()->findChildren<QToolButton*>()) {
-    if (!b->defaultAction() && !b->objectName().startsWith("qt_") && SignalProbe::Receivers(b, SIGNAL(clicked(bool))) == 0)
+    if (!b->defaultAction() && !b->objectName().startsWith("qt_") &&
+        SignalProbe::Receivers(b, SIGNAL(clicked(bool))) == 0)
       dead << b->objectName();
   }
   EXPECT_TRUE(dead.isEmpty()) << dead.join(", ").toStdString();

@@ -87,8 +87,9 @@ TEST_F(FavouritesFormTest, FirstOpeningWithoutAFileShowsOneCategoryAndCloseWrite
 }
 
 TEST_F(FavouritesFormTest, EntryAddedUnderACategoryIsWrittenInSortedPosition) {
-  WriteFile("\"docs\",\"A\",\"http://a/\"\r\n\"docs\",\"Z\",\"http://z/\"\r\n"
-            "\"zoo\",\"Q\",\"http://q/\"\r\n");
+  WriteFile(
+      "\"docs\",\"A\",\"http://a/\"\r\n\"docs\",\"Z\",\"http://z/\"\r\n"
+      "\"zoo\",\"Q\",\"http://q/\"\r\n");
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();
@@ -164,8 +165,9 @@ TEST_F(FavouritesFormTest, TitlesAreStoredInShiftJisWithWhatItLacksReplaced) {
       // "日本" + U+301C WAVE DASH, which CP932 holds as its twin U+FF5E.
       {"\xE6\x97\xA5\xE6\x9C\xAC\xE3\x80\x9C", "https://example.jp/",
        text::Sjis("日本") + "\x81\x60", "https://example.jp/", false},
-      {"Le caf\xC3\xA9 \xC2\xA9 \xE2\x80\x93 \xF0\x9F\x98\x80", "https://example.jp/caf\xC3\xA9/\xE6\x97\xA5",
-       "Le caf? ? ? ?", "https://example.jp/caf%C3%A9/" + text::Sjis("日"), true},
+      {"Le caf\xC3\xA9 \xC2\xA9 \xE2\x80\x93 \xF0\x9F\x98\x80",
+       "https://example.jp/caf\xC3\xA9/\xE6\x97\xA5", "Le caf? ? ? ?",
+       "https://example.jp/caf%C3%A9/" + text::Sjis("日"), true},
   };
   for (const Case& c : cases) {
     host_.title = c.title;
@@ -177,7 +179,8 @@ TEST_F(FavouritesFormTest, TitlesAreStoredInShiftJisWithWhatItLacksReplaced) {
   EXPECT_TRUE(prompts_.asked.empty());
   form.Button2->click();
   for (const Case& c : cases)
-    EXPECT_NE(FileBytes().find(FormatRow(text::Sjis("おすすめ"), c.title_bytes, c.url_bytes)), std::string::npos)
+    EXPECT_NE(FileBytes().find(FormatRow(text::Sjis("おすすめ"), c.title_bytes, c.url_bytes)),
+              std::string::npos)
         << FileBytes();
   EXPECT_EQ(SplitLines(FileBytes()).size(), 6u);
 }
@@ -205,8 +208,9 @@ TEST_F(FavouritesFormTest, TitleBarCloseDiscardsADeletion) {
 }
 
 TEST_F(FavouritesFormTest, DeletedCategoryLeavesTheFileWhenEscapeSaves) {
-  WriteFile("\"gone\",\"1\",\"http://1/\"\r\n\"gone\",\"2\",\"http://2/\"\r\n"
-            "\"kept\",\"3\",\"http://3/\"\r\n");
+  WriteFile(
+      "\"gone\",\"1\",\"http://1/\"\r\n\"gone\",\"2\",\"http://2/\"\r\n"
+      "\"kept\",\"3\",\"http://3/\"\r\n");
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();

@@ -97,10 +97,11 @@ TEST_F(FavouritesFileTest, NewEntryLandsInSortedPositionIgnoringCase) {
 }
 
 TEST_F(FavouritesFileTest, MalformedRowIsSkippedInTheTreeButKeptInTheFile) {
-  WriteFile("\"news\",\"NHK\",\"https://www3.nhk.or.jp/\"\r\n"
-            "\"half a row\",\"only two\"\r\n"
-            "\r\n"
-            "\"news\",\"JMA\",\"https://www.jma.go.jp/\"\r\n");
+  WriteFile(
+      "\"news\",\"NHK\",\"https://www3.nhk.or.jp/\"\r\n"
+      "\"half a row\",\"only two\"\r\n"
+      "\r\n"
+      "\"news\",\"JMA\",\"https://www.jma.go.jp/\"\r\n");
   FavouritesList list;
   ASSERT_TRUE(list.Load());
   auto tree = BuildFavouriteTree(list.lines());
@@ -168,7 +169,7 @@ TEST(CategoryNameTest, DuplicatesInAnotherLetterCaseAreFound) {
   EXPECT_TRUE(CategoryExists(names, "NEWS"));
   EXPECT_TRUE(CategoryExists(names, Sjis("ＷＥＢ")));
   EXPECT_TRUE(CategoryExists(names, Sjis("ωMEGA")));
-  EXPECT_FALSE(CategoryExists(names, "web"));                 // width is not case
+  EXPECT_FALSE(CategoryExists(names, "web"));  // width is not case
   EXPECT_FALSE(CategoryExists(names, Sjis("ﾆｭｰｽ")));
   EXPECT_FALSE(CategoryExists(names, "New"));
   EXPECT_EQ(CompareIgnoringCase("abc", "ABD"), -1);
@@ -179,16 +180,20 @@ TEST(FavouritesSortTest, FollowsTheLocalesCollationIgnoringCase) {
   const char* saved = std::getenv("LC_ALL");
   const std::string restore = saved ? saved : "";
   std::vector<FavouriteCategory> tree;
-  for (const char* name : {"カタカナ", "キ", "ｶﾀｶﾅ", "b", "B", "a"}) tree.push_back({Sjis(name), {{"t", "u"}}});
+  for (const char* name : {"カタカナ", "キ", "ｶﾀｶﾅ", "b", "B", "a"})
+    tree.push_back({Sjis(name), {{"t", "u"}}});
   for (const char* locale : {"ja_JP.UTF-8", "C"}) {
     ::setenv("LC_ALL", locale, 1);
     std::vector<std::string> names;
     for (const std::string& row : RowsToSave(tree, {})) names.push_back(ParseRow(row)->category);
-    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "B", Sjis("カタカナ"), Sjis("ｶﾀｶﾅ"), Sjis("キ")}))
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"a", "b", "B", Sjis("カタカナ"), Sjis("ｶﾀｶﾅ"), Sjis("キ")}))
         << locale;
   }
-  if (saved) ::setenv("LC_ALL", restore.c_str(), 1);
-  else ::unsetenv("LC_ALL");
+  if (saved)
+    ::setenv("LC_ALL", restore.c_str(), 1);
+  else
+    ::unsetenv("LC_ALL");
 }
 
 }  // namespace

@@ -212,13 +212,14 @@ TEST(FtpFaults, CancelEndsAnyWaitWithinASecond) {
     const auto latency = Clock::now() - cancelled_at;
     EXPECT_LT(latency, 1s) << c.name;
     EXPECT_GT(calls, 5) << c.name;  // events ran while it waited
-    ::testing::Test::RecordProperty(std::string("cancel_ms_") + std::to_string(&c - cases),
-                                    static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(latency).count()));
+    ::testing::Test::RecordProperty(
+        std::string("cancel_ms_") + std::to_string(&c - cases),
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(latency).count()));
     EXPECT_EQ(ftp.Connected(), c.stays_connected) << c.name;
     ftp.SetWaitHook(nullptr);
     if (c.stays_connected) {
-    EXPECT_EQ(ftp.CurrentDirectory(), "/next") << c.name;
-  }
+      EXPECT_EQ(ftp.CurrentDirectory(), "/next") << c.name;
+    }
     ftp.Disconnect();
     EXPECT_EQ(server.Join(), "") << c.name;
     EXPECT_FALSE(fs::exists(temp.path() / "f")) << c.name;
@@ -316,7 +317,8 @@ TEST(FtpFaults, AutomaticModeFallsBackToActiveAndKeepsTo) {
     Login(s);
     s.Expect("EPSV");
     // A port nobody listens on: the passive connection cannot be made.
-    s.Send("229 Entering Extended Passive Mode (|||" + std::to_string(testing::FreeLoopbackPort()) + "|)\r\n");
+    s.Send("229 Entering Extended Passive Mode (|||" + std::to_string(testing::FreeLoopbackPort()) +
+           "|)\r\n");
     for (int i = 0; i < 2; ++i) {
       ::close(OpenActiveTransfer(s, "LIST"));
       s.Send("226 ok\r\n");

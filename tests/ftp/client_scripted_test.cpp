@@ -18,9 +18,9 @@ using testing::Configure;
 using testing::Login;
 using testing::ReadText;
 using testing::ScriptedServer;
-using testing::WriteFile;
 using testing::ScriptSession;
 using testing::TempFolder;
+using testing::WriteFile;
 namespace fs = std::filesystem;
 
 std::vector<std::string> FilesIn(const fs::path& dir) {
@@ -62,7 +62,8 @@ TEST(FtpScripted, GreetingAndContinuationLinesFormOneReply) {
   EXPECT_EQ(ftp.LastReply.Text, (std::vector<std::string>{"Features:", "", "End"}));
 
   ftp.ChangeDirectory("early");
-  EXPECT_EQ(ftp.LastReply.Text, (std::vector<std::string>{"first", "", "\"/not\" the end", "real end"}));
+  EXPECT_EQ(ftp.LastReply.Text,
+            (std::vector<std::string>{"first", "", "\"/not\" the end", "real end"}));
   EXPECT_EQ(ftp.CurrentDirectory(), "/real");
   ftp.Disconnect();
   EXPECT_EQ(server.Join(), "");
@@ -243,7 +244,8 @@ TEST(FtpScripted, OverlongLongAndOddReplyLines) {
     Login(s);
     s.Expect("CWD many");
     std::string reply = "250-start\r\n";
-    for (int i = 0; i < 300; ++i) reply += "250-" + std::string(8000, static_cast<char>('a' + i % 26)) + "\r\n";
+    for (int i = 0; i < 300; ++i)
+      reply += "250-" + std::string(8000, static_cast<char>('a' + i % 26)) + "\r\n";
     reply += "250 end\r\n";
     s.Send(reply);
     s.Expect("CWD nul");

@@ -26,10 +26,14 @@ TEST(FtpListFormat, Detection) {
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("total 24"), F::flfNone);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("drwxrwxrwt 2 o g 512 Jan 5 12:30 tmp"), F::flfUnix);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("srwxr-xr-x 2 o g 0 Jan 5 12:30 sock"), F::flfUnix);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat("FOO.TXT;1 2 1-JAN-2000 10:00 [U] (R,R,R,R)"), F::flfVax);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM       <DIR>          docs"), F::flfDos);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM                1,234 a b.txt"), F::flfDos);
-  EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM                 abcd x"), F::flfUnknown);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("FOO.TXT;1 2 1-JAN-2000 10:00 [U] (R,R,R,R)"),
+            F::flfVax);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM       <DIR>          docs"),
+            F::flfDos);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM                1,234 a b.txt"),
+            F::flfDos);
+  EXPECT_EQ(TIdFTPListItems::CheckListFormat("01-15-03  10:30AM                 abcd x"),
+            F::flfUnknown);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("anything", false), F::flfNoDetails);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat(""), F::flfNone);
   EXPECT_EQ(TIdFTPListItems::CheckListFormat("type=file;size=1; a"), F::flfMlsd);
@@ -92,8 +96,8 @@ TEST(FtpListUnix, ShiftJisNamesStayBytes) {
 
 TEST(FtpListUnix, UnsafeNamesAreMarked) {
   auto items = Load({"drwxr-xr-x 2 o g 1 Jan 1 2000 .", "drwxr-xr-x 2 o g 1 Jan 1 2000 ..",
-                     "-rw-r--r-- 1 o g 1 Jan 1 2000 ../../etc/passwd", "-rw-r--r-- 1 o g 1 Jan 1 2000 a\\b",
-                     "-rw-r--r-- 1 o g 1 Jan 1 2000 ok.txt"});
+                     "-rw-r--r-- 1 o g 1 Jan 1 2000 ../../etc/passwd",
+                     "-rw-r--r-- 1 o g 1 Jan 1 2000 a\\b", "-rw-r--r-- 1 o g 1 Jan 1 2000 ok.txt"});
   ASSERT_EQ(items.Count(), 5u);
   for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(items[i].UnsafeName()) << items[i].FileName;
   EXPECT_FALSE(items[4].UnsafeName());
@@ -106,7 +110,8 @@ TEST(FtpListUnix, UnsafeNamesAreMarked) {
 TEST(FtpListDos, DirectoriesFilesAndUnreadableDates) {
   const std::string dir = "01-15-03  10:30AM       <DIR>          docs";
   ASSERT_EQ(dir.find("<DIR>"), 24u);
-  auto items = Load({dir, "01-15-03  10:30PM                1,234 a b.txt", "13-45-03  10:30AM   7 bad date"});
+  auto items = Load(
+      {dir, "01-15-03  10:30PM                1,234 a b.txt", "13-45-03  10:30AM   7 bad date"});
   EXPECT_EQ(items.ListFormat, TIdFTPListFormat::flfDos);
   ASSERT_EQ(items.Count(), 3u);
   EXPECT_EQ(items[0].FileName, "docs");
@@ -123,7 +128,9 @@ TEST(FtpListDos, DirectoriesFilesAndUnreadableDates) {
 }
 
 TEST(FtpListOther, UnknownEmptyAndNameOnlyListings) {
-  EXPECT_EQ(Load({"drwxrwxrwt 2 o g 512 Jan 5 12:30 tmp", "-rw-r--r-- 1 o g 1 Jan 1 2000 a"}).Count(), 2u);
+  EXPECT_EQ(
+      Load({"drwxrwxrwt 2 o g 512 Jan 5 12:30 tmp", "-rw-r--r-- 1 o g 1 Jan 1 2000 a"}).Count(),
+      2u);
   EXPECT_EQ(Load({}).Count(), 0u);
   TIdFTPListItems names;
   names.LoadList({"  a b ", "c"}, false);
@@ -134,7 +141,8 @@ TEST(FtpListOther, UnknownEmptyAndNameOnlyListings) {
 TEST(FtpListOther, ListingBytesSplitAtEveryLineEnd) {
   EXPECT_EQ(SplitListingLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
   EXPECT_EQ(SplitListingLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
-  EXPECT_EQ(SplitListingLines(std::string("\x95\x5C\0\n", 4)), (std::vector<std::string>{std::string("\x95\x5C\0", 3)}));
+  EXPECT_EQ(SplitListingLines(std::string("\x95\x5C\0\n", 4)),
+            (std::vector<std::string>{std::string("\x95\x5C\0", 3)}));
   EXPECT_TRUE(SplitListingLines("").empty());
 }
 

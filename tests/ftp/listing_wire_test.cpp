@@ -16,14 +16,15 @@ namespace hemlo::ftp {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Configure;
 using testing::ReadText;
 using testing::ScriptedServer;
 using testing::ScriptSession;
 using testing::TempFolder;
-using testing::Configure;
 
 // One listing in active mode: `reply` to `command`, then, after a 150, `data`.
-void ServeListing(ScriptSession& s, const std::string& command, const std::string& reply, const std::string& data) {
+void ServeListing(ScriptSession& s, const std::string& command, const std::string& reply,
+                  const std::string& data) {
   const std::string port = s.Expect("PORT ");
   s.Send("200 ok\r\n");
   if (s.ReadCommand() != command) throw std::runtime_error("script: expected " + command);
@@ -56,8 +57,10 @@ TEST(FtpListingWire, MlsdWhereOfferedListOtherwise) {
   ScriptedServer offers([](ScriptSession& s) {
     Greet(s);
     s.Expect("FEAT");
-    s.Send("211-Features:\r\n MDTM\r\n MLST modify*;perm*;size*;type*;unique*;UNIX.mode;\r\n REST STREAM\r\n"
-           "211 End\r\n");
+    s.Send(
+        "211-Features:\r\n MDTM\r\n MLST modify*;perm*;size*;type*;unique*;UNIX.mode;\r\n REST "
+        "STREAM\r\n"
+        "211 End\r\n");
     s.Expect("OPTS MLST type;size;modify;perm;unix.mode;");
     s.Send("200 MLST OPTS type;size;modify;perm;unix.mode;\r\n");
     ServeListing(s, "MLSD -old", "150 here\r\n",
@@ -126,7 +129,8 @@ class FtpListingTree : public ::testing::TestWithParam<std::string> {
     // What came back is MLSD's facts on pyftpdlib, `ls` lines on vsftpd.
     const bool mlsd = GetParam() == "pyftpdlib";
     EXPECT_EQ(ftp_.ListingIsMlsd(), mlsd) << folder;
-    for (const std::string& line : ftp_.ListingText()) EXPECT_EQ(line.find("type=") != std::string::npos, mlsd) << line;
+    for (const std::string& line : ftp_.ListingText())
+      EXPECT_EQ(line.find("type=") != std::string::npos, mlsd) << line;
     std::vector<TIdFTPListItem> out;
     for (const TIdFTPListItem& item : ftp_.DirectoryListing().Items())
       if (!item.UnsafeName()) out.push_back(item);
@@ -164,15 +168,19 @@ class FtpListingTree : public ::testing::TestWithParam<std::string> {
 // files, a name with a leading space and a folder named "-old" included.
 TEST_P(FtpListingTree, WholeTreeIsFetchedAndRemovedThroughItsListings) {
   const std::map<std::string, std::string> files = {
-      {"site/index.htm", "<html>"}, {"site/.htaccess", "deny from all"}, {"site/ lead.txt", "lead"},
-      {"site/-old/a.txt", "old"},   {"site/img/b.gif", std::string("GIF\0\x01", 5)}};
+      {"site/index.htm", "<html>"},
+      {"site/.htaccess", "deny from all"},
+      {"site/ lead.txt", "lead"},
+      {"site/-old/a.txt", "old"},
+      {"site/img/b.gif", std::string("GIF\0\x01", 5)}};
   for (const auto& [path, body] : files) {
     fs::create_directories((server_->files / path).parent_path());
     std::ofstream(server_->files / path, std::ios::binary) << body;
   }
   if (GetParam() == "vsftpd") {
     // Written by root; the anonymous account must be able to delete them.
-    for (auto& e : fs::recursive_directory_iterator(server_->files)) fs::permissions(e.path(), fs::perms::all);
+    for (auto& e : fs::recursive_directory_iterator(server_->files))
+      fs::permissions(e.path(), fs::perms::all);
   }
   TempFolder local;
   Fetch("site", local.path() / "site");

@@ -49,7 +49,11 @@ class FtpRealServer : public ::testing::TestWithParam<std::string> {
     ftp_.ReplyTimeout = 20000;
     ftp_.DataConnectTimeout = 10000;
     ftp_.DataTimeout = 20000;
-    if (getenv("FTP_TRACE")) ftp_.OnStatus = [](TIdTCPConnection& c, TIdStatus, const std::string& t) { fprintf(stderr, "status %s (last %d %s)\n", t.c_str(), c.LastReply.NumericCode, c.LastReply.Text.empty() ? "" : c.LastReply.Text[0].c_str()); };
+    if (getenv("FTP_TRACE"))
+      ftp_.OnStatus = [](TIdTCPConnection& c, TIdStatus, const std::string& t) {
+        fprintf(stderr, "status %s (last %d %s)\n", t.c_str(), c.LastReply.NumericCode,
+                c.LastReply.Text.empty() ? "" : c.LastReply.Text[0].c_str());
+      };
     ftp_.Connect();
     ftp_.ChangeDirectory(server_->remote_work);
   }
@@ -87,7 +91,7 @@ TEST_P(FtpRealServer, DirectoryAndFileCommands) {
 
   if (server_->name == "pyftpdlib") {
     ftp_.SiteCommand("CHMOD 600 dir1/b.txt");
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat((server_->files / "dir1" / "b.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
   } else {
@@ -112,7 +116,8 @@ TEST_P(FtpRealServer, DirectoryAndFileCommands) {
   ftp_.RemoveDirectory("dir1");
   EXPECT_FALSE(fs::exists(server_->files / "dir1"));
   EXPECT_THROW(ftp_.ChangeDirectory("no-such-dir"), EIdProtocolReplyError);
-  EXPECT_THROW(ftp_.Download("no-such-file", (local_.path() / "x").string(), true), EIdProtocolReplyError);
+  EXPECT_THROW(ftp_.Download("no-such-file", (local_.path() / "x").string(), true),
+               EIdProtocolReplyError);
   EXPECT_FALSE(fs::exists(local_.path() / "x"));
   EXPECT_EQ(ftp_.CurrentDirectory(), server_->remote_work);  // still in step
 }
@@ -166,7 +171,8 @@ TEST_P(FtpRealServer, UploadAndDownloadKeepEveryByte) {
   }
   ftp_.Download("small.bin", "/dev/null", true, false);  // devices are written straight into
   std::vector<std::string> names;
-  for (auto& e : fs::directory_iterator(local_.path())) names.push_back(e.path().filename().string());
+  for (auto& e : fs::directory_iterator(local_.path()))
+    names.push_back(e.path().filename().string());
   EXPECT_EQ(names.size(), 6u);  // no temporary files left behind
   EXPECT_GT(hook_calls, 4);
 }
@@ -174,9 +180,9 @@ TEST_P(FtpRealServer, UploadAndDownloadKeepEveryByte) {
 TEST_P(FtpRealServer, ShiftJisNamesRoundTrip) {
   if (!server_->names_as_bytes)
     GTEST_SKIP() << server_->name << " decodes names as UTF-8 and replaces other bytes";
-  const std::string dir = "\x83\x5C\x83\x74\x83\x67";   // ソフト
-  const std::string file = "\x95\x5C\x8E\xA6.htm";      // 表示.htm
-  const std::string renamed = "\x94\x5C\x97\xCD.htm";   // 能力.htm
+  const std::string dir = "\x83\x5C\x83\x74\x83\x67";  // ソフト
+  const std::string file = "\x95\x5C\x8E\xA6.htm";     // 表示.htm
+  const std::string renamed = "\x94\x5C\x97\xCD.htm";  // 能力.htm
   ftp_.CreateDirectory(dir);
   EXPECT_TRUE(fs::is_directory(server_->files / dir));
   ftp_.ChangeDirectory(dir);
@@ -199,7 +205,8 @@ TEST_P(FtpRealServer, ShiftJisNamesRoundTrip) {
 TEST_P(FtpRealServer, HiddenListingShowsEveryKindOfFolder) {
   // setgid and sticky folders (common on shared hosts), a folder whose name
   // looks like options, and a dot file that a plain LIST hides on vsftpd.
-  const std::pair<const char*, mode_t> folders[] = {{"shared", 02775}, {"tmp", 01777}, {"-old", 0755}};
+  const std::pair<const char*, mode_t> folders[] = {
+      {"shared", 02775}, {"tmp", 01777}, {"-old", 0755}};
   for (const auto& [name, mode] : folders) {
     fs::create_directory(server_->files / name);
     ::chmod((server_->files / name).c_str(), mode);
@@ -246,7 +253,8 @@ TEST(FtpDataModes, AutomaticModeGetsThroughWhicheverModeTheServerRefuses) {
     ftp.DataMode = c.mode;
     ftp.Connect();
     ftp.ChangeDirectory(server->remote_work);
-    const std::string label = std::string(c.conf) + " mode " + std::to_string(static_cast<int>(c.mode));
+    const std::string label =
+        std::string(c.conf) + " mode " + std::to_string(static_cast<int>(c.mode));
     for (int i = 0; i < 2; ++i) {
       try {
         ftp.ListDirectory();

@@ -32,6 +32,8 @@ void ReplayFolder(const char* sub, void (*run)(const uint8_t*, size_t)) {
 }
 
 TEST(FtpFuzzRegressions, ReplyParser) { ReplayFolder("reply", hemlo::ftp::fuzz::RunReplyInput); }
-TEST(FtpFuzzRegressions, ListingParser) { ReplayFolder("listing", hemlo::ftp::fuzz::RunListingInput); }
+TEST(FtpFuzzRegressions, ListingParser) {
+  ReplayFolder("listing", hemlo::ftp::fuzz::RunListingInput);
+}
 
 }  // namespace

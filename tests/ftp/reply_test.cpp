@@ -16,7 +16,8 @@ TIdRFCReply ReplyFrom(const std::string& bytes, size_t* unread = nullptr) {
   TIdRFCReply reply;
   reply.Parse(ReadReplyLines([&] {
     std::string line;
-    if (!buffer.TakeLine(line, 16384, TIdMaxLineAction::maException)) throw EIdConnClosedGracefully();
+    if (!buffer.TakeLine(line, 16384, TIdMaxLineAction::maException))
+      throw EIdConnClosedGracefully();
     return line;
   }));
   if (unread) *unread = buffer.Unread();
@@ -50,13 +51,15 @@ TEST(FtpLineBuffer, MaxLineLengthRaisesOrSplits) {
   std::string big(16385, 'x');
   big += "\r\n";
   over.Append(big.data(), big.size());
-  EXPECT_THROW(over.TakeLine(line, 16384, TIdMaxLineAction::maException), EIdReadLnMaxLineLengthExceeded);
+  EXPECT_THROW(over.TakeLine(line, 16384, TIdMaxLineAction::maException),
+               EIdReadLnMaxLineLengthExceeded);
 
   // Without a terminator the limit applies to what is buffered.
   LineBuffer unterminated;
   std::string run(20, 'y');
   unterminated.Append(run.data(), run.size());
-  EXPECT_THROW(unterminated.TakeLine(line, 10, TIdMaxLineAction::maException), EIdReadLnMaxLineLengthExceeded);
+  EXPECT_THROW(unterminated.TakeLine(line, 10, TIdMaxLineAction::maException),
+               EIdReadLnMaxLineLengthExceeded);
   ASSERT_TRUE(unterminated.TakeLine(line, 10, TIdMaxLineAction::maSplit));
   EXPECT_EQ(line, std::string(10, 'y'));
   // What is left fits the limit, so it waits for its terminator.

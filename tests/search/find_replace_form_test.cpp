@@ -146,7 +146,8 @@ TEST_F(FindReplaceFormTest, FieldsRefuseTextWithoutAShiftJisForm) {
   In<QLineEdit>(dialog, "Edit1")->insert(QStringLiteral("ア"));
   In<QLineEdit>(dialog, "Edit1")->insert(QString::fromUtf8("\xF0\x9F\x98\x80"));  // an emoji
   In<QLineEdit>(dialog, "Edit1")->insert(QStringLiteral("ｈ"));
-  In<QLineEdit>(dialog, "Edit1")->insert(QString(QChar(0x301C)));  // WAVE DASH, as input methods type it
+  In<QLineEdit>(dialog, "Edit1")
+      ->insert(QString(QChar(0x301C)));  // WAVE DASH, as input methods type it
   EXPECT_EQ(In<QLineEdit>(dialog, "Edit1")->text(), QStringLiteral("アｈ") + QChar(0xFF5E));
   EXPECT_EQ(dialog.Options()->search, Sjis("アｈ") + "\x81\x60");
   // Text put in by other means is refused with the message, never searched as "".

@@ -96,8 +96,8 @@ std::string ReferenceReplaceAll(const std::string& text, const std::string& sear
 // The scanners skip ahead with memchr and resynchronise on bytes below 0x40;
 // they must agree with a plain character walk everywhere.
 TEST(LatinFoldMatcherTest, AgreesWithLoweredComparisonOnRandomText) {
-  const std::string alphabet[] = {"A", "a", "B", "b", " ", "\x83", "\x41", "\x61",
-                                  "\x82", "\x60", "\x95\x5c", "\\", "\xb1"};
+  const std::string alphabet[] = {"A",    "a",    "B",    "b",        " ",  "\x83", "\x41",
+                                  "\x61", "\x82", "\x60", "\x95\x5c", "\\", "\xb1"};
   std::mt19937 rng(12345);
   auto random_text = [&](std::size_t max_pieces) {
     std::string s;

@@ -91,7 +91,8 @@ TEST(PreviewBytes, CharsetOnlyWhenThePageNamesNone) {
   EXPECT_EQ(PreviewBytes("<p>x</p>"), meta + "<p>x</p>");
   // After the DOCTYPE (and comments or an XML prolog before it), so the page
   // keeps standards mode.
-  EXPECT_EQ(PreviewBytes("\r\n<!DOCTYPE html>\r\n<html>"), "\r\n<!DOCTYPE html>" + meta + "\r\n<html>");
+  EXPECT_EQ(PreviewBytes("\r\n<!DOCTYPE html>\r\n<html>"),
+            "\r\n<!DOCTYPE html>" + meta + "\r\n<html>");
   EXPECT_EQ(PreviewBytes("<?xml version=\"1.0\"?><!-- c --><!doctype html><p>"),
             "<?xml version=\"1.0\"?><!-- c --><!doctype html>" + meta + "<p>");
   EXPECT_EQ(PreviewBytes("<!-- open comment"), meta + "<!-- open comment");

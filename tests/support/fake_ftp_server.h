@@ -99,10 +99,12 @@ class FakeFtpServer {
     const std::string dir = Norm(arg);
     std::string out;
     for (const std::string& f : folders)
-      if (!f.empty() && Parent(f) == dir) out += "drwxr-xr-x 2 u g 4096 Jan 01 2020 " + Base(f) + "\r\n";
+      if (!f.empty() && Parent(f) == dir)
+        out += "drwxr-xr-x 2 u g 4096 Jan 01 2020 " + Base(f) + "\r\n";
     for (const auto& [f, body] : files)
       if (Parent(f) == dir)
-        out += "-rw-r--r-- 1 u g " + std::to_string(body.size()) + " Jan 01 2020 " + Base(f) + "\r\n";
+        out +=
+            "-rw-r--r-- 1 u g " + std::to_string(body.size()) + " Jan 01 2020 " + Base(f) + "\r\n";
     return out;
   }
   void Serve() {
@@ -119,17 +121,23 @@ class FakeFtpServer {
       const size_t sp = line.find(' ');
       const std::string verb = line.substr(0, sp);
       const std::string arg = sp == std::string::npos ? std::string() : line.substr(sp + 1);
-      if (verb == "USER") Send("331 pass\r\n");
-      else if (verb == "PASS") Send("230 in\r\n");
-      else if (verb == "TYPE") Send("200 type\r\n");
-      else if (verb == "SYST") Send("215 UNIX Type: L8\r\n");
-      else if (verb == "PWD") Send("257 \"/\"\r\n");
+      if (verb == "USER")
+        Send("331 pass\r\n");
+      else if (verb == "PASS")
+        Send("230 in\r\n");
+      else if (verb == "TYPE")
+        Send("200 type\r\n");
+      else if (verb == "SYST")
+        Send("215 UNIX Type: L8\r\n");
+      else if (verb == "PWD")
+        Send("257 \"/\"\r\n");
       else if (verb == "PORT") {
         port_arg_ = arg;
         Send("200 port\r\n");
       } else if (verb == "MKD") {
         const std::string d = Norm(arg);
-        if (refuse_mkd.count(d) || folders.count(d) || files.count(d) || !folders.count(Parent(d))) {
+        if (refuse_mkd.count(d) || folders.count(d) || files.count(d) ||
+            !folders.count(Parent(d))) {
           Send("550 cannot\r\n");
         } else {
           folders.insert(d);

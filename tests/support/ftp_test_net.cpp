@@ -33,7 +33,8 @@ sockaddr_in Loopback(uint16_t port) {
 int ListenLoopback(uint16_t& port, int backlog) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in a = Loopback(0);
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0) {
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::listen(fd, backlog) != 0) {
     if (fd >= 0) ::close(fd);
     throw std::runtime_error("test server: cannot listen on loopback");
   }
@@ -83,7 +84,9 @@ bool ReadLine(int fd, std::string& pending, int ms, std::string& line, bool* tim
 
 int ConnectPortArgument(const std::string& argument, const char* from) {
   int v[6];
-  if (std::sscanf(argument.c_str(), "%d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) != 6) return -1;
+  if (std::sscanf(argument.c_str(), "%d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4],
+                  &v[5]) != 6)
+    return -1;
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(static_cast<uint16_t>(v[4] * 256 + v[5]));

@@ -23,7 +23,8 @@ void RequireProgram(const char* path) {
 const passwd& FtpAccount() {
   // Anonymous sessions run as the "ftp" account the Debian package creates.
   const passwd* account = ::getpwnam("ftp");
-  if (!account) throw std::runtime_error("vsftpd: the \"ftp\" account is missing (reinstall vsftpd)");
+  if (!account)
+    throw std::runtime_error("vsftpd: the \"ftp\" account is missing (reinstall vsftpd)");
   return *account;
 }
 
@@ -67,7 +68,8 @@ void InetdServer::Serve() {
 
 std::unique_ptr<InetdServer> RunVsftpd(const fs::path& conf, const fs::path& log) {
   RequireProgram("/usr/sbin/vsftpd");
-  auto server = std::make_unique<InetdServer>(std::vector<std::string>{"/usr/sbin/vsftpd", conf.string()}, log);
+  auto server = std::make_unique<InetdServer>(
+      std::vector<std::string>{"/usr/sbin/vsftpd", conf.string()}, log);
   if (!GreetsOn(server->port())) throw std::runtime_error("vsftpd did not start: " + ReadText(log));
   return server;
 }
@@ -93,15 +95,16 @@ std::unique_ptr<RealServer> StartVsftpd(const std::string& extra_conf) {
   s->names_as_bytes = true;
   {
     std::ofstream conf(base / "vsftpd.conf");
-    conf << "listen=NO\nlisten_ipv6=NO\nsecure_chroot_dir=" << (base / "empty").string()
-         << "\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\nanon_root="
-         << (base / "root").string()
-         << "\nftp_username=ftp\nnopriv_user=nobody\nwrite_enable=YES\nanon_upload_enable=YES\n"
-            "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_world_readable_only=NO\n"
-            "anon_umask=022\nport_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
-            "seccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\nxferlog_enable=NO\n"
-            "dirmessage_enable=NO\nuse_localtime=NO\n"
-         << extra_conf;
+    conf
+        << "listen=NO\nlisten_ipv6=NO\nsecure_chroot_dir=" << (base / "empty").string()
+        << "\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\nanon_root="
+        << (base / "root").string()
+        << "\nftp_username=ftp\nnopriv_user=nobody\nwrite_enable=YES\nanon_upload_enable=YES\n"
+           "anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\nanon_world_readable_only=NO\n"
+           "anon_umask=022\nport_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
+           "seccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\nxferlog_enable=NO\n"
+           "dirmessage_enable=NO\nuse_localtime=NO\n"
+        << extra_conf;
   }
   ::chmod((base / "vsftpd.conf").c_str(), 0600);
   s->sessions = RunVsftpd(base / "vsftpd.conf", base / "vsftpd.log");
@@ -123,8 +126,8 @@ std::unique_ptr<RealServer> StartPyftpdlib() {
   s->names_as_bytes = false;  // decodes names as UTF-8, replacing other bytes
   // Port 0: pyftpdlib binds a port the kernel picks and logs it.
   s->process = std::make_unique<ServerProcess>(
-      std::vector<std::string>{"/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0", "-w", "-d",
-                               (base / "root").string()},
+      std::vector<std::string>{"/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0",
+                               "-w", "-d", (base / "root").string()},
       base / "pyftpdlib.log");
   const std::string marker = "starting FTP server on 127.0.0.1:";
   for (int i = 0; i < 200 && s->process->Running(); ++i) {
@@ -150,7 +153,8 @@ void AdoptForVsftpd(const fs::path& path) {
   const passwd& account = FtpAccount();
   (void)::lchown(path.c_str(), account.pw_uid, account.pw_gid);
   if (!fs::is_directory(path)) return;
-  for (auto it = fs::recursive_directory_iterator(path); it != fs::recursive_directory_iterator(); ++it)
+  for (auto it = fs::recursive_directory_iterator(path); it != fs::recursive_directory_iterator();
+       ++it)
     (void)::lchown(it->path().c_str(), account.pw_uid, account.pw_gid);
 }
 

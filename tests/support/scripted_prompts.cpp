@@ -22,8 +22,7 @@ std::optional<std::string> ScriptedPrompts::NextInput() {
 }
 
 std::optional<std::string> ScriptedPrompts::Input(const std::string& caption,
-                                                  const std::string& prompt,
-                                                  const std::string&) {
+                                                  const std::string& prompt, const std::string&) {
   asked.push_back({"input", caption, prompt, Buttons::OkCancel, Icon::None});
   return NextInput();
 }

@@ -41,7 +41,8 @@ class ScriptSession {
   // Reads a command and checks it starts with `prefix`.
   std::string Expect(const std::string& prefix) {
     std::string c = ReadCommand();
-    if (c.rfind(prefix, 0) != 0) throw std::runtime_error("script: expected " + prefix + ", got " + c);
+    if (c.rfind(prefix, 0) != 0)
+      throw std::runtime_error("script: expected " + prefix + ", got " + c);
     return c;
   }
   // Connects to the address of a "PORT a,b,c,d,p1,p2" command, from

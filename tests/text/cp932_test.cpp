@@ -150,7 +150,8 @@ TEST(Cp932Table, WindowsSpecificMappings) {
 
 TEST(Cp932Duplicates, PreferredCodes) {
   // NEC row 13 symbols that JIS row 2 also has: JIS row 2 wins.
-  EXPECT_EQ(Sjis("∵≒≡∫√⊥∠∩∪"), "\x81\xE6\x81\xE0\x81\xDF\x81\xE7\x81\xE3\x81\xDB\x81\xDA\x81\xBF\x81\xBE");
+  EXPECT_EQ(Sjis("∵≒≡∫√⊥∠∩∪"),
+            "\x81\xE6\x81\xE0\x81\xDF\x81\xE7\x81\xE3\x81\xDB\x81\xDA\x81\xBF\x81\xBE");
   // Roman numerals, ㈱, №, ℡: NEC row 13 wins over IBM 0xFA.
   EXPECT_EQ(Sjis("ⅠⅩ㈱№℡"), "\x87\x54\x87\x5D\x87\x8A\x87\x82\x87\x84");
   // ￢: JIS row 2 wins over 0xEEF9 and 0xFA54.
@@ -167,23 +168,29 @@ TEST(Cp932Duplicates, PreferredCodes) {
 }
 
 TEST(Cp932Duplicates, AlternatesAreKept) {
-  const Bytes bytes = "a\xED\x40" "b\x87\x9A\xFA\x5B\x81\xE6\xEE\xF9\xFA\x54\xFA\x4A";
+  const Bytes bytes =
+      "a\xED\x40"
+      "b\x87\x9A\xFA\x5B\x81\xE6\xEE\xF9\xFA\x54\xFA\x4A";
   Decoded d = Decode(bytes);
   EXPECT_EQ(d.text, u"a纊b∵∵∵￢￢Ⅰ");
   EXPECT_EQ(d.alternates, (std::vector<std::size_t>{1, 3, 4, 6, 7, 8}));
-  EXPECT_EQ(d.alternate_codes, (std::vector<std::uint16_t>{0xED40, 0x879A, 0xFA5B, 0xEEF9, 0xFA54, 0xFA4A}));
+  EXPECT_EQ(d.alternate_codes,
+            (std::vector<std::uint16_t>{0xED40, 0x879A, 0xFA5B, 0xEEF9, 0xFA54, 0xFA4A}));
   EXPECT_EQ(Encode(d.text, d.alternates, d.alternate_codes), bytes);
   // Without alternates every character takes its preferred code.
-  EXPECT_EQ(Encode(d.text), Bytes("a\xFA\x5C" "b\x81\xE6\x81\xE6\x81\xE6\x81\xCA\x81\xCA\x87\x54"));
+  EXPECT_EQ(Encode(d.text), Bytes("a\xFA\x5C"
+                                  "b\x81\xE6\x81\xE6\x81\xE6\x81\xCA\x81\xCA\x87\x54"));
   // Indices only: the lowest non-preferred code.
   EXPECT_EQ(Encode(d.text, d.alternates),
-            Bytes("a\xED\x40" "b\x87\x9A\x87\x9A\x81\xE6\xEE\xF9\xEE\xF9\xFA\x4A"));
+            Bytes("a\xED\x40"
+                  "b\x87\x9A\x87\x9A\x81\xE6\xEE\xF9\xEE\xF9\xFA\x4A"));
 }
 
 TEST(Cp932Duplicates, StaleAlternatesNeverChangeCharacters) {
   // An index at a character without a twin, a code of another character, a
   // preferred code given as alternate: all fall back to the preferred code.
-  EXPECT_EQ(Encode(u"a∵b", {0, 1, 2}, {0xED40, 0xEEF9, 0x879A}), Bytes("a\x81\xE6" "b"));
+  EXPECT_EQ(Encode(u"a∵b", {0, 1, 2}, {0xED40, 0xEEF9, 0x879A}), Bytes("a\x81\xE6"
+                                                                       "b"));
   EXPECT_EQ(Encode(u"∵", {0}, {0x81E6}), Bytes("\x81\xE6"));
   EXPECT_EQ(Encode(u"∵", {5}, {0x879A}), Bytes("\x81\xE6"));
 }
@@ -197,17 +204,17 @@ TEST(Cp932Invalid, RawBytesComeBack) {
       {"\xA0", u"\uF7A0"},
       {"\xFD\xFE\xFF", u"\uF7FD\uF7FE\uF7FF"},
       {Bytes("a\0b", 3), std::u16string(u"a\0b", 3)},
-      {"\x82", u"\uF782"},                    // lead byte at the end
-      {"A\x82\xA0\x9F", u"Aあ\uF79F"},        // lead at the end after a character
-      {"\x82\x0A", u"\uF782\n"},              // lead before a byte that is no trail
+      {"\x82", u"\uF782"},              // lead byte at the end
+      {"A\x82\xA0\x9F", u"Aあ\uF79F"},  // lead at the end after a character
+      {"\x82\x0A", u"\uF782\n"},        // lead before a byte that is no trail
       {"\x82\x7F", u"\uF782\x7F"},
-      {"\x85\x40", u"\uF785@"},               // unassigned row 0x85
-      {"\xEB\x40", u"\uF7EB@"},               // unassigned lead 0xEB
-      {"\xFC\x4C", u"\uF7FCL"},               // after the last IBM code
+      {"\x85\x40", u"\uF785@"},  // unassigned row 0x85
+      {"\xEB\x40", u"\uF7EB@"},  // unassigned lead 0xEB
+      {"\xFC\x4C", u"\uF7FCL"},  // after the last IBM code
       {"\x81\xFD", u"\uF781\uF7FD"},
-      {"\x85\x82\xA0", u"\uF785あ"},           // unassigned pair, then a character
-      {"\x40\x9F\x40", u"@\u6A97"},           // a trail-range byte before a lead
-      {"\x82\x82\xA0", u"ｂ\uF7A0"},           // 0x8282 is a character; 0xA0 alone is not
+      {"\x85\x82\xA0", u"\uF785あ"},  // unassigned pair, then a character
+      {"\x40\x9F\x40", u"@\u6A97"},   // a trail-range byte before a lead
+      {"\x82\x82\xA0", u"ｂ\uF7A0"},  // 0x8282 is a character; 0xA0 alone is not
   };
   for (const Case& c : cases) {
     Decoded d = Decode(c.bytes);
@@ -222,7 +229,7 @@ TEST(Cp932Invalid, RawBytesComeBack) {
 }
 
 TEST(Cp932Invalid, UnencodableCharacters) {
-  EXPECT_FALSE(Encode(u"😀").has_value());           // outside the BMP
+  EXPECT_FALSE(Encode(u"😀").has_value());                          // outside the BMP
   EXPECT_FALSE(Encode(std::u16string(1, u'\xD800')).has_value());  // lone surrogate
   EXPECT_FALSE(Encode(u"é").has_value());
   EXPECT_FALSE(Encode(u"〜").has_value());  // U+301C: CP932 has only U+FF5E
@@ -247,7 +254,9 @@ TEST(Cp932RoundTrip, RandomByteStrings) {
     int mode = round % 3;
     for (char& c : bytes) {
       unsigned v = rng();
-      c = static_cast<char>(mode == 0 ? v : mode == 1 ? 0x80 | v : (v & 1 ? 0x81 + v % 0x1F : 0x40 + v % 0xC0));
+      c = static_cast<char>(mode == 0   ? v
+                            : mode == 1 ? 0x80 | v
+                                        : (v & 1 ? 0x81 + v % 0x1F : 0x40 + v % 0xC0));
     }
     ExpectRoundTrip(bytes);
     Decoded d = Decode(bytes);
@@ -257,7 +266,8 @@ TEST(Cp932RoundTrip, RandomByteStrings) {
     for (char16_t unit : d.text) {
       std::size_t n = CharLength(bytes, pos);
       ASSERT_EQ(static_cast<int>(n), EncodedLength(unit)) << Hex(bytes);
-      for (std::size_t k = pos; k < pos + n; ++k) ASSERT_EQ(CharStart(bytes, k), pos) << Hex(bytes) << k;
+      for (std::size_t k = pos; k < pos + n; ++k)
+        ASSERT_EQ(CharStart(bytes, k), pos) << Hex(bytes) << k;
       pos += n;
     }
     ASSERT_EQ(pos, bytes.size());
@@ -327,12 +337,12 @@ TEST(Cp932Boundary, Utf8Conversions) {
   EXPECT_EQ(Cp932ToUtf8("\xF0\x40"), std::string("\xEE\x80\x80"));  // U+E000
   // No exact counterpart.
   EXPECT_FALSE(Utf8ToCp932("😀.htm").has_value());
-  EXPECT_FALSE(Utf8ToCp932("caf\xC3\xA9").has_value());       // é
-  EXPECT_FALSE(Utf8ToCp932("\xC0\xAF").has_value());           // overlong
-  EXPECT_FALSE(Utf8ToCp932("\xED\xA0\x80").has_value());       // surrogate
-  EXPECT_FALSE(Utf8ToCp932("a\xE3\x81").has_value());          // truncated
-  EXPECT_FALSE(Utf8ToCp932("\xEF\x9E\x81").has_value());       // U+F781, a raw-byte code point
-  EXPECT_FALSE(Cp932ToUtf8("a\x81").has_value());              // lead byte alone
+  EXPECT_FALSE(Utf8ToCp932("caf\xC3\xA9").has_value());   // é
+  EXPECT_FALSE(Utf8ToCp932("\xC0\xAF").has_value());      // overlong
+  EXPECT_FALSE(Utf8ToCp932("\xED\xA0\x80").has_value());  // surrogate
+  EXPECT_FALSE(Utf8ToCp932("a\xE3\x81").has_value());     // truncated
+  EXPECT_FALSE(Utf8ToCp932("\xEF\x9E\x81").has_value());  // U+F781, a raw-byte code point
+  EXPECT_FALSE(Cp932ToUtf8("a\x81").has_value());         // lead byte alone
   EXPECT_FALSE(Cp932ToUtf8("\x80").has_value());
   // A non-preferred code converts (to the same character).
   EXPECT_EQ(Cp932ToUtf8("\xED\x40"), std::string("纊"));

@@ -25,7 +25,8 @@ struct EditPaneParam {
 
 // Keeps test names short in CTest.
 inline void PrintTo(const EditPaneParam& param, std::ostream* os) {
-  *os << (param.encoding == Encoding::kUtf8 ? "UTF-8, " : "Shift-JIS, ") << param.long_line_bytes << " byte line";
+  *os << (param.encoding == Encoding::kUtf8 ? "UTF-8, " : "Shift-JIS, ") << param.long_line_bytes
+      << " byte line";
 }
 
 inline auto EditPaneParams(EditPaneFactory make, std::size_t long_line_bytes = 5u << 20) {
@@ -103,7 +104,7 @@ TEST_P(EditPaneContract, OffsetsCountBytes) {
   EXPECT_EQ(p.LineStart(2), 12u);
   EXPECT_EQ(p.LineStart(3), 14u);  // beyond the last line: the end
   EXPECT_EQ(p.LineStart(-1), 0u);
-  EXPECT_EQ(p.LineFromOffset(3), 0);   // inside the CRLF: its line
+  EXPECT_EQ(p.LineFromOffset(3), 0);  // inside the CRLF: its line
   EXPECT_EQ(p.LineFromOffset(4), 1);
   EXPECT_EQ(p.LineFromOffset(11), 1);
   EXPECT_EQ(p.LineFromOffset(12), 2);
@@ -260,7 +261,8 @@ TEST_P(EditPaneContract, EveryChangeIsOneUndoStep) {
   p.SetSelStart(0);
   p.ReplaceSelection("\r\n");
   EXPECT_TRUE(p.Modified());
-  const std::string states[] = {"", Sjis("<p>本文</p>"), Sjis("<p><b>本文</b></p>"), Sjis("\r\n<p><b>本文</b></p>")};
+  const std::string states[] = {"", Sjis("<p>本文</p>"), Sjis("<p><b>本文</b></p>"),
+                                Sjis("\r\n<p><b>本文</b></p>")};
   const bool modified[] = {true, true, false, true};
   for (int i = 3; i > 0; --i) {
     p.Undo();

@@ -41,7 +41,8 @@ TEST(LineIndex, StartsWithOneEmptyLine) {
 TEST(LineIndex, RandomEditsMatchAPlainVector) {
   std::mt19937 rng(7);
   std::vector<Line> model;
-  for (int i = 0; i < 3000; ++i) model.push_back(Line{static_cast<std::uint32_t>(rng() % 80), rng() % 2 == 0});
+  for (int i = 0; i < 3000; ++i)
+    model.push_back(Line{static_cast<std::uint32_t>(rng() % 80), rng() % 2 == 0});
   LineIndex index;
   index.Assign(model);
   ExpectSame(index, model);
@@ -50,16 +51,32 @@ TEST(LineIndex, RandomEditsMatchAPlainVector) {
     std::size_t old_count;
     std::size_t new_count;
     switch (rng() % 5) {
-      case 0: old_count = 1; new_count = 1; break;                        // typing
-      case 1: old_count = 1; new_count = 2 + rng() % 3; break;            // Enter, paste
-      case 2: old_count = 2 + rng() % 3; new_count = 1; break;            // join lines
-      case 3: old_count = 1 + rng() % 1500; new_count = 1; break;         // big deletion
-      default: old_count = 1 + rng() % 3; new_count = rng() % 2000; break;  // big paste
+      case 0:
+        old_count = 1;
+        new_count = 1;
+        break;  // typing
+      case 1:
+        old_count = 1;
+        new_count = 2 + rng() % 3;
+        break;  // Enter, paste
+      case 2:
+        old_count = 2 + rng() % 3;
+        new_count = 1;
+        break;  // join lines
+      case 3:
+        old_count = 1 + rng() % 1500;
+        new_count = 1;
+        break;  // big deletion
+      default:
+        old_count = 1 + rng() % 3;
+        new_count = rng() % 2000;
+        break;  // big paste
     }
     old_count = std::min(old_count, model.size() - first);
     if (new_count == 0 && old_count == model.size()) new_count = 1;
     std::vector<Line> fresh;
-    for (std::size_t i = 0; i < new_count; ++i) fresh.push_back(Line{static_cast<std::uint32_t>(rng() % 100), rng() % 3 != 0});
+    for (std::size_t i = 0; i < new_count; ++i)
+      fresh.push_back(Line{static_cast<std::uint32_t>(rng() % 100), rng() % 3 != 0});
     model.erase(model.begin() + static_cast<std::ptrdiff_t>(first),
                 model.begin() + static_cast<std::ptrdiff_t>(first + old_count));
     model.insert(model.begin() + static_cast<std::ptrdiff_t>(first), fresh.begin(), fresh.end());

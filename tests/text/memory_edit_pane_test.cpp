@@ -8,7 +8,8 @@
 namespace hemlo::text {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(Memory, EditPaneContract, EditPaneParams([] { return std::make_unique<MemoryEditPane>(); }),
+INSTANTIATE_TEST_SUITE_P(Memory, EditPaneContract,
+                         EditPaneParams([] { return std::make_unique<MemoryEditPane>(); }),
                          EditPaneParamName);
 
 TEST(MemoryEditPane, CountsPresentationCalls) {

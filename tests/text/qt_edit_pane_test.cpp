@@ -26,7 +26,8 @@ namespace {
 
 // Qt lays out a whole line at once (about 2 s per million characters here),
 // so the contract's long line is 1 MB; LoadsAFiveMegabyteLine covers 5 MB.
-INSTANTIATE_TEST_SUITE_P(Qt, EditPaneContract, EditPaneParams([] { return std::make_unique<QtEditPane>(); }, 1u << 20),
+INSTANTIATE_TEST_SUITE_P(Qt, EditPaneContract,
+                         EditPaneParams([] { return std::make_unique<QtEditPane>(); }, 1u << 20),
                          EditPaneParamName);
 
 class QtEditPaneTest : public ::testing::Test {
@@ -100,8 +101,10 @@ TEST_F(QtEditPaneTest, TypingSetsModifiedAndIsUndoable) {
 TEST_F(QtEditPaneTest, UndoAndRedoFollowTheInMemoryPane) {
   for (const Encoding encoding : {Encoding::kShiftJis, Encoding::kUtf8}) {
     std::mt19937 rng(encoding == Encoding::kUtf8 ? 7 : 8);
-    const std::string start = encoding == Encoding::kUtf8 ? "<meta charset=\"utf-8\">\r\n\xE6\x97\xA5\xF0\x9F\x98\x80\xEE\x9E\x80\xC3"
-                                                         : Sjis("<meta charset=\"Shift_JIS\">\r\n日本");
+    const std::string start =
+        encoding == Encoding::kUtf8
+            ? "<meta charset=\"utf-8\">\r\n\xE6\x97\xA5\xF0\x9F\x98\x80\xEE\x9E\x80\xC3"
+            : Sjis("<meta charset=\"Shift_JIS\">\r\n日本");
     MemoryEditPane memory;
     pane_.LoadDocument(start, encoding);
     memory.LoadDocument(start, encoding);
@@ -146,14 +149,17 @@ TEST_F(QtEditPaneTest, UndoAndRedoFollowTheInMemoryPane) {
         pane_.SetModified(false);  // saved
         memory.SetModified(false);
       } else if (op == 7 && rng() % 4 == 0) {
-        const Encoding to = pane_.DocumentEncoding() == Encoding::kUtf8 ? Encoding::kShiftJis : Encoding::kUtf8;
+        const Encoding to =
+            pane_.DocumentEncoding() == Encoding::kUtf8 ? Encoding::kShiftJis : Encoding::kUtf8;
         ASSERT_EQ(pane_.ConvertEncoding(to), memory.ConvertEncoding(to));
       } else if (op == 8 && rng() % 4 == 0) {
         pane_.SetText(memory.Text().substr(0, memory.TextLength() / 2));
         memory.SetText(memory.Text().substr(0, memory.TextLength() / 2));
       }
       ASSERT_EQ(pane_.DocumentEncoding(), memory.DocumentEncoding()) << round;
-      ASSERT_EQ(::testing::PrintToString(pane_.DocumentBytes()), ::testing::PrintToString(memory.DocumentBytes())) << round << " op " << op;
+      ASSERT_EQ(::testing::PrintToString(pane_.DocumentBytes()),
+                ::testing::PrintToString(memory.DocumentBytes()))
+          << round << " op " << op;
       ASSERT_EQ(pane_.TextLength(), memory.TextLength()) << round;
       ASSERT_EQ(pane_.LineCount(), memory.LineCount()) << round;
       ASSERT_EQ(pane_.Modified(), memory.Modified()) << round;
@@ -251,7 +257,7 @@ TEST_F(QtEditPaneTest, InputCp932CannotHoldIsRefused) {
 
 TEST_F(QtEditPaneTest, TwinsAreConvertedNotRefused) {
   QSignalSpy refused(&pane_, &QtEditPane::inputRefused);
-  Commit(QStringLiteral("〜−"));   // WAVE DASH, MINUS SIGN from an input method
+  Commit(QStringLiteral("〜−"));  // WAVE DASH, MINUS SIGN from an input method
   Type(QStringLiteral("¥"));
   EXPECT_EQ(pane_.Text(), "\x81\x60\x81\x7C\x5C");
   EXPECT_EQ(refused.count(), 0);
@@ -298,8 +304,9 @@ TEST_F(QtEditPaneTest, SelectedTextUsesCrlfNotParagraphSeparators) {
 
 TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
   std::mt19937 rng(1234);
-  const QString pieces[] = {QStringLiteral("a"),  QStringLiteral("あ"),   QStringLiteral("\n"),
-                            QStringLiteral("x\ny"), QStringLiteral("漢\n\n字"), QStringLiteral("ｱ\uF7FD")};
+  const QString pieces[] = {QStringLiteral("a"),        QStringLiteral("あ"),
+                            QStringLiteral("\n"),       QStringLiteral("x\ny"),
+                            QStringLiteral("漢\n\n字"), QStringLiteral("ｱ\uF7FD")};
   pane_.SetText(Sjis("start\r\n二行目\r\nend"));
   for (int round = 0; round < 400; ++round) {
     const int length = pane_.document()->characterCount() - 1;
@@ -351,7 +358,9 @@ TEST_F(QtEditPaneTest, BadInputOpensAndSavesUnchanged) {
       {"NUL bytes", std::string("a\0b\r\n\0", 6) + "\xE6\x97\xA5", Encoding::kUtf8, false},
       {"valid in both", "\xE6\x97\xA5\xE6\x9C\xAC", Encoding::kUtf8, false},
       {"charset that lies", "<meta charset=\"utf-8\">\x93\xFA\x96\x7B\x81", Encoding::kUtf8, true},
-      {"Shift-JIS declared, UTF-8 bytes", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\xF0\x9F\x98\x80",
+      {"Shift-JIS declared, UTF-8 bytes",
+       "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+       "charset=Shift_JIS\">\xF0\x9F\x98\x80",
        Encoding::kShiftJis, true},
       {"BOM, then Shift-JIS", "\xEF\xBB\xBF\x93\xFA\x96\x7B\x8C\xEA\r\n", Encoding::kUtf8, true},
       {"genuine U+F780 and raw bytes", "\xEE\x9E\x80\xF7\x80\xC3", Encoding::kShiftJis, false},
@@ -371,7 +380,8 @@ TEST_F(QtEditPaneTest, BadInputOpensAndSavesUnchanged) {
 
 TEST_F(QtEditPaneTest, OffsetQueriesOnALargeDocument) {
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += (i % 2 ? Sjis("<p>日本語の行です。</p>\r\n") : std::string("<p>ascii line</p>\r\n"));
+  for (int i = 0; i < 20000; ++i)
+    text += (i % 2 ? Sjis("<p>日本語の行です。</p>\r\n") : std::string("<p>ascii line</p>\r\n"));
   pane_.SetText(text);
   EXPECT_EQ(pane_.TextLength(), text.size());
   EXPECT_EQ(pane_.LineCount(), 20001);

@@ -51,12 +51,14 @@ TEST(SjisBridge, GuardedFieldsRefuseAtTheFieldWithTheStatusMessage) {
   edit->insert(QStringLiteral("é"));
   edit->insert(QString(QChar(0x2212)));  // MINUS SIGN takes its twin
   EXPECT_EQ(edit->text(), QStringLiteral("caf") + QChar(0xFF0D));
-  EXPECT_EQ(status->currentMessage(), QStringLiteral("Shift-JIS で表せない文字は入力できません（é）"));
+  EXPECT_EQ(status->currentMessage(),
+            QStringLiteral("Shift-JIS で表せない文字は入力できません（é）"));
 
   status->clearMessage();
   box->insertPlainText(QStringLiteral("a\n😀b") + QChar(0x301C));
   EXPECT_EQ(box->toPlainText(), QStringLiteral("a\nb") + QChar(0xFF5E));
-  EXPECT_EQ(status->currentMessage(), QStringLiteral("Shift-JIS で表せない文字は入力できません（😀）"));
+  EXPECT_EQ(status->currentMessage(),
+            QStringLiteral("Shift-JIS で表せない文字は入力できません（😀）"));
 }
 
 }  // namespace

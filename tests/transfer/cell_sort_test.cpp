@@ -18,8 +18,10 @@ TEST(CellText, Dates) {
   EXPECT_EQ(DateCellText({2024, 3, 9, 0, 0, 1}), "2024/03/09 00:00:01");
   const double d = *ftp::EncodeDateTime(2023, 12, 31, 23, 59, 59, 0);
   EXPECT_EQ(DateCellText(FromDayNumber(d)), "2023/12/31 23:59:59");
-  EXPECT_EQ(DateCellText(FromDayNumber(*ftp::EncodeDateTime(2000, 2, 29, 0, 0, 0, 0))), "2000/02/29");
-  EXPECT_EQ(DateCellText(FromDayNumber(*ftp::EncodeDateTime(1970, 1, 1, 12, 0, 0, 0))), "1970/01/01 12:00:00");
+  EXPECT_EQ(DateCellText(FromDayNumber(*ftp::EncodeDateTime(2000, 2, 29, 0, 0, 0, 0))),
+            "2000/02/29");
+  EXPECT_EQ(DateCellText(FromDayNumber(*ftp::EncodeDateTime(1970, 1, 1, 12, 0, 0, 0))),
+            "1970/01/01 12:00:00");
 }
 
 TEST(CellText, Sizes) {
@@ -47,27 +49,32 @@ TEST(SortRules, HeaderClicksToggleOnlyTheSameColumn) {
   EXPECT_EQ(s.SortDirection, -1);
 }
 
-std::vector<std::vector<std::string>> Sorted(std::vector<std::vector<std::string>> rows, const SortState& s) {
-  std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) { return CompareRows(s, a, b) < 0; });
+std::vector<std::vector<std::string>> Sorted(std::vector<std::vector<std::string>> rows,
+                                             const SortState& s) {
+  std::stable_sort(rows.begin(), rows.end(),
+                   [&](const auto& a, const auto& b) { return CompareRows(s, a, b) < 0; });
   return rows;
 }
 
 TEST(SortRules, SizesByMagnitudeDatesAsText) {
   SortState s;
   s.HeaderClick(2);
-  const auto rows = Sorted({{"a", "", SizeCellText(1000)}, {"b", "", SizeCellText(20)}, {"c", "", SizeCellText(300)}},
-                           s);
+  const auto rows = Sorted(
+      {{"a", "", SizeCellText(1000)}, {"b", "", SizeCellText(20)}, {"c", "", SizeCellText(300)}},
+      s);
   EXPECT_EQ(rows[0][0], "b");
   EXPECT_EQ(rows[1][0], "c");
   EXPECT_EQ(rows[2][0], "a");
   // Wider than the padding, or with no padding at all, still by value.
-  const auto wide = Sorted({{"g", "", SizeCellText(1200000000)}, {"m", "", "123,456"}, {"d", "", ""}}, s);
+  const auto wide =
+      Sorted({{"g", "", SizeCellText(1200000000)}, {"m", "", "123,456"}, {"d", "", ""}}, s);
   EXPECT_EQ(wide[0][0], "d");
   EXPECT_EQ(wide[1][0], "m");
   EXPECT_EQ(wide[2][0], "g");
   s.HeaderClick(1);
   s.HeaderClick(1);  // descending
-  const auto by_date = Sorted({{"x", "2024/01/05"}, {"y", "2024/01/05 10:00:00"}, {"z", "2023/12/31 23:00:00"}}, s);
+  const auto by_date =
+      Sorted({{"x", "2024/01/05"}, {"y", "2024/01/05 10:00:00"}, {"z", "2023/12/31 23:00:00"}}, s);
   EXPECT_EQ(by_date[0][0], "y");
   EXPECT_EQ(by_date[1][0], "x");
   EXPECT_EQ(by_date[2][0], "z");
@@ -83,7 +90,9 @@ TEST(SortRules, TextColumnsFoldOnlyAsciiLetters) {
 
 TEST(SortRules, NamesAreLocaleAwareAndCaseSensitive) {
   // A collator that is not plain byte order must decide column 0.
-  const NameCollator reverse = [](const std::string& a, const std::string& b) { return b.compare(a); };
+  const NameCollator reverse = [](const std::string& a, const std::string& b) {
+    return b.compare(a);
+  };
   SortState s;
   s.HeaderClick(0);
   EXPECT_GT(CompareRows(s, {"a"}, {"b"}, reverse), 0);

@@ -45,8 +45,8 @@ TEST(FolderUploadWire, ListsOncePerParentCreatesMissingFoldersThenUploads) {
   WriteFile(run.site() / "img" / "a.gif", "GIF");
   EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftASCII), OpOutcome::kDone);
   EXPECT_THAT(run.server.CommandsAfterLogin(),
-              ElementsAre("LIST", "MKD site", "LIST site/", "MKD site/img", "TYPE A", "STOR site/index.htm",
-                          "STOR site/img/a.gif", "PWD", "LIST", "QUIT"));
+              ElementsAre("LIST", "MKD site", "LIST site/", "MKD site/img", "TYPE A",
+                          "STOR site/index.htm", "STOR site/img/a.gif", "PWD", "LIST", "QUIT"));
   EXPECT_EQ(run.server.files["site/img/a.gif"], "GIF");
   EXPECT_THAT(run.host.statuses,
               ElementsAre("ｱｯﾌﾟﾛｰﾄﾞ中...", (run.site() / "index.htm").string() + "(1/2)",
@@ -65,8 +65,8 @@ TEST(FolderUploadWire, PreviewCopiesOfThisProgramStayAtHome) {
   EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
   EXPECT_EQ(PreviewRecord::Shared().Release(&run), 1);
   EXPECT_THAT(run.server.CommandsAfterLogin(),
-              ElementsAre("LIST", "MKD site", "STOR site/index.htm", "STOR site/userbak.htm", "PWD", "LIST",
-                          "QUIT"));
+              ElementsAre("LIST", "MKD site", "STOR site/index.htm", "STOR site/userbak.htm", "PWD",
+                          "LIST", "QUIT"));
   EXPECT_EQ(run.host.statuses.back(), "完了（ﾌﾟﾚﾋﾞｭｰ用のﾌｧｲﾙ 1 個は送っていません）");
   SetProgramFolder(previous);
 }
@@ -89,8 +89,8 @@ TEST(FolderUploadWire, DoubleByteNamesKeepATrailByteThatLooksLikeASeparator) {
   EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
   const std::string folder = "site/" + text::Sjis("表");
   EXPECT_THAT(run.server.CommandsAfterLogin(),
-              ElementsAre("LIST", "MKD site", "LIST site/", "MKD " + folder, "STOR " + folder + "/a.htm", "PWD",
-                          "LIST", "QUIT"));
+              ElementsAre("LIST", "MKD site", "LIST site/", "MKD " + folder,
+                          "STOR " + folder + "/a.htm", "PWD", "LIST", "QUIT"));
   EXPECT_EQ(run.server.files[folder + "/a.htm"], "a");
 }
 
@@ -100,8 +100,12 @@ TEST(FolderUploadWire, NameWithoutAShiftJisFormIsReportedNeverSentMangled) {
   WriteFile(run.site() / "ok.htm", "ok");
   run.prompts.answers = {Answer::Ok};
   EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
-  EXPECT_THAT(Texts(run.prompts), ElementsAre("「site/smile\xF0\x9F\x98\x80.htm」\r\nの名前はShift-JISとファイル名の間で変換できないため、スキップします"));
-  for (const std::string& c : run.server.Commands()) EXPECT_EQ(c.find("smile"), std::string::npos) << c;
+  EXPECT_THAT(Texts(run.prompts),
+              ElementsAre("「site/"
+                          "smile\xF0\x9F\x98\x80.htm」\r\nの名前はShift-"
+                          "JISとファイル名の間で変換できないため、スキップします"));
+  for (const std::string& c : run.server.Commands())
+    EXPECT_EQ(c.find("smile"), std::string::npos) << c;
   EXPECT_EQ(run.server.files["site/ok.htm"], "ok");
 }
 
@@ -112,9 +116,11 @@ TEST(FolderUploadWire, PathLongerThan255BytesIsReportedNeverCut) {
   WriteFile(run.site() / "short.txt", "short");
   run.prompts.answers = {Answer::Ok};
   EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
-  EXPECT_THAT(Texts(run.prompts),
-              ElementsAre("「site/" + long_name + "」\r\nはパスが255バイトを超えるため、スキップします"));
-  for (const std::string& c : run.server.Commands()) EXPECT_EQ(c.find("xxxx"), std::string::npos) << c;
+  EXPECT_THAT(
+      Texts(run.prompts),
+      ElementsAre("「site/" + long_name + "」\r\nはパスが255バイトを超えるため、スキップします"));
+  for (const std::string& c : run.server.Commands())
+    EXPECT_EQ(c.find("xxxx"), std::string::npos) << c;
   EXPECT_EQ(run.server.files["site/short.txt"], "short");
 }
 
@@ -139,7 +145,8 @@ TEST(FolderUploadWire, EmptyFolderCreatesJustItself) {
   FakeRun run;
   fs::create_directories(run.site());
   EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
-  EXPECT_THAT(run.server.CommandsAfterLogin(), ElementsAre("LIST", "MKD site", "PWD", "LIST", "QUIT"));
+  EXPECT_THAT(run.server.CommandsAfterLogin(),
+              ElementsAre("LIST", "MKD site", "PWD", "LIST", "QUIT"));
   EXPECT_EQ(run.host.statuses.back(), "完了");
 }
 
@@ -155,13 +162,16 @@ TEST(FolderUploadPaths, RemoteParentPath) {
 class FolderUploadReal : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    if (GetParam() == "vsftpd") server_ = std::make_unique<Vsftpd>();
-    else server_ = std::make_unique<Pyftpdlib>();
+    if (GetParam() == "vsftpd")
+      server_ = std::make_unique<Vsftpd>();
+    else
+      server_ = std::make_unique<Pyftpdlib>();
     ConnectClient(ftp_, server_->Port(), server_->RemoteDir());
     ftp_.MlstSupported();  // as the window does on connecting
   }
   OpOutcome Upload() {
-    TransferContext ctx{ftp_, prompts_, host_, (local_.path() / "site").string(), ftp::TIdFTPTransferType::ftBinary};
+    TransferContext ctx{ftp_, prompts_, host_, (local_.path() / "site").string(),
+                        ftp::TIdFTPTransferType::ftBinary};
     return UploadFolderTree(ctx);
   }
   bool Byte(const std::string& name) const { return GetParam() == "vsftpd" || name.empty(); }

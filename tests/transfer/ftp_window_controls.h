@@ -48,7 +48,8 @@ struct FtpControls {
   QLineEdit *Edit1, *Edit2, *Edit3, *Edit4;
   QComboBox* cmbDataMode;
   QLabel *Label5, *LblCount;
-  QPushButton *Button1, *Button2, *Button3, *Button5, *Button6, *Button7, *Button10, *Button11, *Button16;
+  QPushButton *Button1, *Button2, *Button3, *Button5, *Button6, *Button7, *Button10, *Button11,
+      *Button16;
   QToolButton* BitBtn1;
   QTreeWidget *ListView1, *ListView2;
   QComboBox* ComboBox1;

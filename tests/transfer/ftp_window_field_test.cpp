@@ -87,10 +87,11 @@ class FtpWindowFieldTest : public ::testing::Test {
   void SetUp() override { SetProgramFolder(program.path()); }
   // A window with one active-mode profile for the server on `port`.
   std::unique_ptr<TFtp1> Open(uint16_t port, transfer::TFtp2* permission_dialog = nullptr) {
-    EXPECT_TRUE(transfer::WriteProfileFile(
-                    program.path(), {transfer::JoinCommaText({"s", "127.0.0.1:" + std::to_string(port), "u", "p",
-                                                              "", "active"})})
-                    .ok);
+    EXPECT_TRUE(
+        transfer::WriteProfileFile(
+            program.path(), {transfer::JoinCommaText({"s", "127.0.0.1:" + std::to_string(port), "u",
+                                                      "p", "", "active"})})
+            .ok);
     auto w = std::make_unique<TFtp1>(&prompts);
     WireTransferOperations(*w, permission_dialog);
     w->SetLocalFolder(QString::fromStdString(local.path().string()));
@@ -203,7 +204,8 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
     ScriptedServer server([&](ScriptSession& s) { Serve(s, c.fault); });
     auto w = Open(server.port());
     w->Button1Click();
-    ASSERT_TRUE(w->Client().Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
+    ASSERT_TRUE(w->Client().Connected())
+        << (prompts.asked.empty() ? "" : prompts.asked.back().text);
     ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
     if (c.fault == Fault::kResetAfterFirstList) {
       Ui(w).ListView1->topLevelItem(0)->setSelected(true);
@@ -236,9 +238,10 @@ TEST_F(FtpWindowFieldTest, ProfileDataModeReachesTheClient) {
     bool lists;
   };
   const std::string host = "127.0.0.1:" + std::to_string(server->port);
-  for (const Case& c : {Case{{"auto", host, server->user, server->password, "/pub"}, true},
-                        Case{{"pasv", host, server->user, server->password, "/pub", "passive"}, true},
-                        Case{{"port", host, server->user, server->password, "/pub", "active"}, false}}) {
+  for (const Case& c :
+       {Case{{"auto", host, server->user, server->password, "/pub"}, true},
+        Case{{"pasv", host, server->user, server->password, "/pub", "passive"}, true},
+        Case{{"port", host, server->user, server->password, "/pub", "active"}, false}}) {
     SCOPED_TRACE(c.fields[0]);
     prompts.asked.clear();
     ASSERT_TRUE(transfer::WriteProfileFile(program.path(), {transfer::JoinCommaText(c.fields)}).ok);
@@ -266,9 +269,10 @@ TEST_F(FtpWindowFieldTest, FolderWithHtaccessDeletesCompletelyOnVsftpd) {
   for (const auto& e : fs::recursive_directory_iterator(pub / "site"))
     ASSERT_EQ(::lchown(e.path().c_str(), st.st_uid, st.st_gid), 0);
   ASSERT_EQ(::lchown((pub / "site").c_str(), st.st_uid, st.st_gid), 0);
-  ASSERT_TRUE(transfer::WriteProfileFile(program.path(),
-                                         {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
-                                                                   server->user, server->password, "/pub"})})
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  program.path(),
+                  {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                            server->user, server->password, "/pub"})})
                   .ok);
   auto w = std::make_unique<TFtp1>(&prompts);
   WireTransferOperations(*w, nullptr);

@@ -107,7 +107,8 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
   EXPECT_EQ(Column(Ui(w).ListView2, 0), (QStringList{"old.htm", ".hidden", "new.htm"}));
   EXPECT_EQ(Column(Ui(w).ListView2, 2).first(), QStringLiteral("         1"));
   // The folder list shows the subfolder; the drive box the mount root.
-  EXPECT_FALSE(Ui(w).DirectoryListBox1->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).isEmpty());
+  EXPECT_FALSE(
+      Ui(w).DirectoryListBox1->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).isEmpty());
   EXPECT_FALSE(Ui(w).DriveComboBox1->currentText().isEmpty());
   EXPECT_TRUE(prompts.asked.empty());
 }
@@ -141,8 +142,9 @@ TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   const auto lines = transfer::ReadProfileFile(program->path());
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "one,h1,u1,p1,");
-  EXPECT_EQ(transfer::SplitCommaText(lines[2]),
-            (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "p 3", "", "passive"}));
+  EXPECT_EQ(
+      transfer::SplitCommaText(lines[2]),
+      (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "p 3", "", "passive"}));
   struct stat st {};
   ASSERT_EQ(::stat((program->path() / "Ferrox.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -214,7 +216,8 @@ TEST_F(FtpWindowTest, LocalFolderMenus) {
   w->mnuMakeFolderClick();
   EXPECT_TRUE(fs::is_directory(local->path() / "site" / "new dir"));
   w->mnuMakeFolderClick();  // cancelled
-  EXPECT_FALSE(Ui(w).DirectoryListBox1->findItems(QStringLiteral("new dir"), Qt::MatchEndsWith).isEmpty());
+  EXPECT_FALSE(
+      Ui(w).DirectoryListBox1->findItems(QStringLiteral("new dir"), Qt::MatchEndsWith).isEmpty());
 
   // 削除 of the local list names only the first selected file.
   Row(Ui(w).ListView2, "b.htm")->setSelected(true);
@@ -262,8 +265,10 @@ TEST_F(FtpWindowTest, LocalFolderMenus) {
   prompts.answers.push_back(Answer::Yes);
   w->mnuDeleteFolderClick();
   fs::current_path(cwd);
-  if (old_data) ::setenv("XDG_DATA_HOME", saved_data.c_str(), 1);
-  else ::unsetenv("XDG_DATA_HOME");
+  if (old_data)
+    ::setenv("XDG_DATA_HOME", saved_data.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
   EXPECT_FALSE(fs::exists(local->path() / "renamed"));
   EXPECT_TRUE(fs::exists(data / "Trash" / "files" / "renamed" / "c.htm"));
   std::ifstream info(data / "Trash" / "info" / "renamed.trashinfo");
@@ -313,7 +318,8 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   ASSERT_NE(site, nullptr);
   EXPECT_EQ(site->text(3).size(), 9);
   EXPECT_EQ(site->text(3).left(1), QStringLiteral("r"));
-  EXPECT_TRUE(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(site))].folder);
+  EXPECT_TRUE(
+      w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(site))].folder);
 
   // Double-click on a file row does nothing.
   Ui(w).ListView1->clearSelection();
@@ -331,12 +337,14 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 4);
   // The date column is wide enough for the whole date and time.
   const QTreeWidgetItem* dated = Row(Ui(w).ListView1, "mid.htm");
-  EXPECT_GE(Ui(w).ListView1->columnWidth(1), Ui(w).ListView1->fontMetrics().horizontalAdvance(dated->text(1)));
+  EXPECT_GE(Ui(w).ListView1->columnWidth(1),
+            Ui(w).ListView1->fontMetrics().horizontalAdvance(dated->text(1)));
   // Sort by size: padding makes text order the order of magnitude.
   w->ColumnClick(Ui(w).ListView1, 2);
   const QStringList sizes = Column(Ui(w).ListView1, 2);
   for (int i = 1; i < sizes.size(); ++i)
-    EXPECT_LE(QString(sizes[i - 1]).remove(',').trimmed().toLongLong(), QString(sizes[i]).remove(',').trimmed().toLongLong());
+    EXPECT_LE(QString(sizes[i - 1]).remove(',').trimmed().toLongLong(),
+              QString(sizes[i]).remove(',').trimmed().toLongLong());
   EXPECT_EQ(Column(Ui(w).ListView1, 0).first(), QStringLiteral("small.txt"));
   EXPECT_EQ(Column(Ui(w).ListView1, 0).last(), QStringLiteral("big.bin"));
   EXPECT_EQ(Row(Ui(w).ListView1, "big.bin")->text(2), QStringLiteral("   120,000"));
@@ -404,7 +412,8 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   EXPECT_TRUE(w->EndRename(row, QStringLiteral("renamed.txt")));
   EXPECT_TRUE(fs::exists(server->files / "site" / "renamed.txt"));
   EXPECT_FALSE(fs::exists(server->files / "site" / "small.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name, "renamed.txt");
+  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name,
+            "renamed.txt");
   EXPECT_EQ(row->text(0), QStringLiteral("renamed.txt"));
   // A refused rename shows the server's message; the row keeps acting on
   // the name the server still has.
@@ -413,7 +422,8 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_FALSE(prompts.asked.empty());
   EXPECT_EQ(prompts.asked.back().kind, "error");
   EXPECT_EQ(row->text(0), QStringLiteral("renamed.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name, "renamed.txt");
+  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name,
+            "renamed.txt");
   // Through the widget: F2, type, Enter.
   w->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
@@ -543,11 +553,12 @@ TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
 // byte, including 表, whose second byte is "\\".
 TEST_F(FtpWindowTest, ShiftJisRemoteNamesTravelExactly) {
   auto server = ftp::testing::StartVsftpd();
-  const std::string hyou = "\x95\x5C";                    // 表
+  const std::string hyou = "\x95\x5C";                           // 表
   const std::string folder = "\x83\x54\x83\x43\x83\x67" + hyou;  // サイト表
   fs::create_directories(server->files / folder);
   Touch(server->files / folder / ("\x83\x79\x81\x5B\x83\x57.htm"), "x", 1);  // ページ.htm
-  WriteProfiles({{"vs", "127.0.0.1:" + std::to_string(server->port), server->user, server->password, "/pub"}});
+  WriteProfiles({{"vs", "127.0.0.1:" + std::to_string(server->port), server->user, server->password,
+                  "/pub"}});
   PointLastDirAt(local->path());
   auto w = Open();
   w->Button1Click();
@@ -584,7 +595,8 @@ TEST_F(FtpWindowTest, SelectAllAndDesktopDrops) {
   int uploads = 0;
   QObject::connect(w.get(), &TFtp1::uploadDroppedRequested, [&] { ++uploads; });
   QMimeData mime;
-  mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/x.htm")), QUrl::fromLocalFile(QStringLiteral("/tmp/dir"))});
+  mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/x.htm")),
+                QUrl::fromLocalFile(QStringLiteral("/tmp/dir"))});
   for (QTreeWidget* list : {Ui(w).ListView2, Ui(w).ListView1}) {
     const QPoint at = list->viewport()->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);

@@ -41,8 +41,9 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   std::ofstream(local.path() / "keep.txt") << "not selected";
   std::ofstream(server->files / "remote.txt", std::ios::binary) << std::string(70000, 'r');
   ASSERT_TRUE(transfer::WriteProfileFile(
-                  program.path(), {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
-                                                            server->user, server->password, "/pub"})})
+                  program.path(),
+                  {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                            server->user, server->password, "/pub"})})
                   .ok);
   ScriptedPrompts prompts;
   TFtp1 w(&prompts);
@@ -50,7 +51,8 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(local.path().string())));
   w.Button1Click();
   ASSERT_TRUE(w.Client().Connected());
-  EXPECT_EQ(w.Client().TransferType(), ftp::TIdFTPTransferType::ftASCII);  // what the login announced
+  EXPECT_EQ(w.Client().TransferType(),
+            ftp::TIdFTPTransferType::ftASCII);  // what the login announced
 
   Row(Ui(w).ListView2, "index.htm")->setSelected(true);
   Row(Ui(w).ListView2, "style.css")->setSelected(true);

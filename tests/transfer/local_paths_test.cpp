@@ -67,8 +67,10 @@ TEST(LocalPaths, CollectLocalTreeBreadthFirst) {
             (pos(F, root / "A") < pos(F, root / "B")));
   EXPECT_EQ(L.back(), (root / "A" / "deep" / "d.txt").string());
   // The link back to root is listed but not walked again.
-  EXPECT_EQ(std::count_if(L.begin(), L.end(), [](const std::string& f) { return f.find("top.htm") != std::string::npos; }),
-            1);
+  EXPECT_EQ(
+      std::count_if(L.begin(), L.end(),
+                    [](const std::string& f) { return f.find("top.htm") != std::string::npos; }),
+      1);
   fs::remove_all(root);
 }
 

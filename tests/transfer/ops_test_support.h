@@ -25,14 +25,17 @@ inline constexpr int kWaitMs = ftp::testing::kScriptWaitMs;
 using ftp::testing::FakeFtpServer;
 using TempDir = ftp::testing::TempFolder;
 
-inline void WriteFile(const fs::path& path, const std::string& bytes) { ftp::testing::WriteText(path, bytes); }
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+  ftp::testing::WriteText(path, bytes);
+}
 inline std::string ReadFile(const fs::path& path) { return ftp::testing::ReadText(path); }
 
 // A real server with a folder the tests check on disk. `remote_dir` is
 // where the client should change to after login; `disk` is that folder.
 class RealServer {
  public:
-  explicit RealServer(std::unique_ptr<ftp::testing::RealServer> server) : server_(std::move(server)) {}
+  explicit RealServer(std::unique_ptr<ftp::testing::RealServer> server)
+      : server_(std::move(server)) {}
   virtual ~RealServer() = default;
   std::string Name() const { return server_->name; }
   uint16_t Port() const { return server_->port; }
@@ -117,7 +120,8 @@ inline void Select(std::vector<RemoteRow>& rows, const std::set<std::string>& na
   for (RemoteRow& r : rows) r.selected = names.count(r.name) > 0;
 }
 
-inline std::vector<std::string> Texts(const ScriptedPrompts& prompts, const std::string& kind = "message") {
+inline std::vector<std::string> Texts(const ScriptedPrompts& prompts,
+                                      const std::string& kind = "message") {
   std::vector<std::string> out;
   for (const auto& a : prompts.asked)
     if (a.kind == kind) out.push_back(a.text);

@@ -198,11 +198,16 @@ TEST_F(StateFiles, DataModeIsASixthFieldFiveFieldRowsAreAutomatic) {
     std::string written;  // after WriteBack with folder "/w"
   };
   const Case cases[] = {
-      {"a,h,u,p,/x", DataConnectionMode::kAutomatic, DataConnectionMode::kPassive, "a,h,u,p,/w,passive"},
-      {"b,h,u,p,/x,passive", DataConnectionMode::kPassive, DataConnectionMode::kActive, "b,h,u,p,/w,active"},
-      {"c,h,u,p,,active", DataConnectionMode::kActive, DataConnectionMode::kAutomatic, "c,h,u,p,/w"},
-      {"d,h,u,p,/x,auto", DataConnectionMode::kAutomatic, DataConnectionMode::kAutomatic, "d,h,u,p,/w"},
-      {"e,h,u,p,/x,bogus", DataConnectionMode::kAutomatic, DataConnectionMode::kActive, "e,h,u,p,/w,active"},
+      {"a,h,u,p,/x", DataConnectionMode::kAutomatic, DataConnectionMode::kPassive,
+       "a,h,u,p,/w,passive"},
+      {"b,h,u,p,/x,passive", DataConnectionMode::kPassive, DataConnectionMode::kActive,
+       "b,h,u,p,/w,active"},
+      {"c,h,u,p,,active", DataConnectionMode::kActive, DataConnectionMode::kAutomatic,
+       "c,h,u,p,/w"},
+      {"d,h,u,p,/x,auto", DataConnectionMode::kAutomatic, DataConnectionMode::kAutomatic,
+       "d,h,u,p,/w"},
+      {"e,h,u,p,/x,bogus", DataConnectionMode::kAutomatic, DataConnectionMode::kActive,
+       "e,h,u,p,/w,active"},
   };
   std::vector<std::string> lines;
   for (const Case& c : cases) lines.push_back(c.line);

@@ -51,7 +51,9 @@ struct FakeDelete {
       ftp.ListDirectory(nullptr, "", true);
     };
   }
-  TransferContext Context() { return {ftp, prompts, host, "/nonexistent", ftp::TIdFTPTransferType::ftBinary}; }
+  TransferContext Context() {
+    return {ftp, prompts, host, "/nonexistent", ftp::TIdFTPTransferType::ftBinary};
+  }
   void Finish() {
     ftp.Disconnect();
     EXPECT_EQ(server.Join(), "");
@@ -68,9 +70,10 @@ TEST(RemoteDeleteWire, FolderTreeFilesFirstThenFoldersDeepestFirst) {
   std::vector<RemoteRow> rows = {{"keep.txt", false, false, ""}, {"site", true, true, ""}};
   EXPECT_EQ(DeleteSelection(ctx, rows), OpOutcome::kDone);
   run.Finish();
-  EXPECT_THAT(run.server.CommandsAfterLogin(),
-              ElementsAre("LIST -a site", "LIST -a site/img", "DELE site/index.htm", "DELE site/img/a.gif", "RMD site/img",
-                          "RMD site", "PWD", "LIST", "QUIT"));
+  EXPECT_THAT(
+      run.server.CommandsAfterLogin(),
+      ElementsAre("LIST -a site", "LIST -a site/img", "DELE site/index.htm", "DELE site/img/a.gif",
+                  "RMD site/img", "RMD site", "PWD", "LIST", "QUIT"));
   ASSERT_EQ(run.prompts.asked.size(), 1u);
   EXPECT_EQ(run.prompts.asked[0].caption, "警告");
   EXPECT_EQ(run.prompts.asked[0].text, "siteを削除します。\n\n   よろしいですか？");
@@ -99,7 +102,8 @@ TEST(RemoteDeleteWire, EscapeStopsBeforeTheNextRowAndStillRefreshes) {
     if (++events == 2) run.host.idle = true;  // Escape while the first row is deleted
   };
   auto ctx = run.Context();
-  std::vector<RemoteRow> rows = {{"1", false, true, ""}, {"2", false, true, ""}, {"3", false, true, ""}};
+  std::vector<RemoteRow> rows = {
+      {"1", false, true, ""}, {"2", false, true, ""}, {"3", false, true, ""}};
   EXPECT_EQ(DeleteSelection(ctx, rows), OpOutcome::kStopped);
   run.Finish();
   EXPECT_THAT(run.server.CommandsAfterLogin(), ElementsAre("DELE 1", "PWD", "LIST", "QUIT"));
@@ -114,7 +118,8 @@ TEST(RemoteDeleteWire, RefusalEndsTheCommandWithoutRefresh) {
   run.Start();
   run.prompts.answers = {Answer::Yes};
   auto ctx = run.Context();
-  std::vector<RemoteRow> rows = {{"1", false, true, ""}, {"2", false, true, ""}, {"3", false, true, ""}};
+  std::vector<RemoteRow> rows = {
+      {"1", false, true, ""}, {"2", false, true, ""}, {"3", false, true, ""}};
   EXPECT_EQ(DeleteSelection(ctx, rows), OpOutcome::kFailed);
   run.Finish();
   EXPECT_THAT(run.server.CommandsAfterLogin(), ElementsAre("DELE 1", "DELE 2", "QUIT"));
@@ -143,8 +148,10 @@ class RemoteDeleteReal : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RemoteDeleteReal, DeletesAThreeLevelTreeWithHiddenFiles) {
   std::unique_ptr<RealServer> server;
-  if (GetParam() == "vsftpd") server = std::make_unique<Vsftpd>();
-  else server = std::make_unique<Pyftpdlib>();
+  if (GetParam() == "vsftpd")
+    server = std::make_unique<Vsftpd>();
+  else
+    server = std::make_unique<Pyftpdlib>();
   const fs::path d = server->Disk();
   WriteFile(d / "tree" / "top.htm", "t");
   WriteFile(d / "tree" / ".hidden", "h");

@@ -48,7 +48,8 @@ TEST_P(RealServerTest, UploadsSelectedFilesWithProgressInOrder) {
 
   EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"a.htm", "b.css", "c.gif"}}), OpOutcome::kDone);
 
-  EXPECT_THAT(host_.statuses, ElementsAre("ｱｯﾌﾟﾛｰﾄﾞ中...", "a.htm(1/3)", "b.css(2/3)", "c.gif(3/3)", "完了"));
+  EXPECT_THAT(host_.statuses,
+              ElementsAre("ｱｯﾌﾟﾛｰﾄﾞ中...", "a.htm(1/3)", "b.css(2/3)", "c.gif(3/3)", "完了"));
   EXPECT_EQ(host_.remote_refreshes, 1);
   EXPECT_EQ(host_.select_all_cleared, 1);
   EXPECT_TRUE(host_.idle);
@@ -74,9 +75,12 @@ TEST_P(RealServerTest, RefusedFileIsReportedAndTheRestGoesOn) {
   auto ctx = Context();
   // "two.txt" does not exist locally: the client fails on it.
   prompts_.answers = {Answer::Ok};
-  EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"one.txt", "two.txt", "three.txt"}}), OpOutcome::kDone);
+  EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"one.txt", "two.txt", "three.txt"}}),
+            OpOutcome::kDone);
   const std::string missing = (local_.path() / "two.txt").string();
-  EXPECT_THAT(Texts(prompts_), ElementsAre("「" + missing + "」\r\nがｱｯﾌﾟﾛｰﾄﾞできません\r\n\r\nｻｰﾊﾞによって拒否されます"));
+  EXPECT_THAT(
+      Texts(prompts_),
+      ElementsAre("「" + missing + "」\r\nがｱｯﾌﾟﾛｰﾄﾞできません\r\n\r\nｻｰﾊﾞによって拒否されます"));
   EXPECT_EQ(ReadFile(server_->Disk() / "three.txt"), "3");
   EXPECT_EQ(host_.statuses.back(), "完了");
 }
@@ -89,7 +93,8 @@ TEST_P(RealServerTest, EscapeDuringUploadStopsAfterTheNextFile) {
   };
   prompts_.answers = {Answer::Ok};
   auto ctx = Context();
-  EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"1.txt", "2.txt", "3.txt", "4.txt"}}), OpOutcome::kStopped);
+  EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"1.txt", "2.txt", "3.txt", "4.txt"}}),
+            OpOutcome::kStopped);
   EXPECT_TRUE(fs::exists(server_->Disk() / "2.txt"));
   EXPECT_FALSE(fs::exists(server_->Disk() / "3.txt"));
   ASSERT_EQ(prompts_.asked.size(), 1u);
@@ -107,7 +112,8 @@ TEST_P(RealServerTest, DroppedFilesSkipFoldersAndCountOnlyFiles) {
   const std::string x = (local_.path() / "drop" / "x.htm").string();
   const std::string y = (local_.path() / "drop" / "y.htm").string();
   auto ctx = Context();
-  EXPECT_EQ(UploadFiles(ctx, DroppedFiles{{x, (local_.path() / "drop" / "folder").string(), y}}), OpOutcome::kDone);
+  EXPECT_EQ(UploadFiles(ctx, DroppedFiles{{x, (local_.path() / "drop" / "folder").string(), y}}),
+            OpOutcome::kDone);
   EXPECT_THAT(host_.statuses, ElementsAre("ｱｯﾌﾟﾛｰﾄﾞ中...", x + "(1/2)", y + "(2/2)", "完了"));
   EXPECT_EQ(ReadFile(server_->Disk() / "y.htm"), "y");
   EXPECT_FALSE(fs::exists(server_->Disk() / "folder"));
@@ -132,7 +138,8 @@ TEST_P(RealServerTest, DownloadsAFolderTreeAndAFileReplacingLocalFiles) {
   EXPECT_EQ(ReadFile(local_.path() / "top.txt"), "new top\r\n");
   EXPECT_EQ(ReadFile(local_.path() / "site" / "index.htm"), "new index");
   EXPECT_EQ(ReadFile(local_.path() / "site" / ".htaccess"), "hidden");
-  EXPECT_EQ(ReadFile(local_.path() / "site" / "img" / "deep" / "a.gif"), std::string("\0\1\2\r\n", 5));
+  EXPECT_EQ(ReadFile(local_.path() / "site" / "img" / "deep" / "a.gif"),
+            std::string("\0\1\2\r\n", 5));
   EXPECT_FALSE(fs::exists(local_.path() / "other.txt"));
   EXPECT_EQ(host_.statuses.front(), "ﾀﾞｳﾝﾛｰﾄﾞ中...");
   EXPECT_EQ(host_.statuses.back(), "完了");
@@ -170,12 +177,9 @@ TEST(HostileServer, NamesThatLeaveTheFolderAreRefusedAndSkipped) {
   server.files["../evil"] = "evil";
   server.files["a/b"] = "ab";
   server.listings["site"] = {
-      "-rw-r--r-- 1 u g 4 Jan 01 2020 good.htm",
-      "-rw-r--r-- 1 u g 4 Jan 01 2020 ../evil",
-      "-rw-r--r-- 1 u g 2 Jan 01 2020 a/b",
-      "drwxr-xr-x 2 u g 0 Jan 01 2020 ..",
-      "drwxr-xr-x 2 u g 0 Jan 01 2020 .",
-      "-rw-r--r-- 1 u g 2 Jan 01 2020 /etc/passwd",
+      "-rw-r--r-- 1 u g 4 Jan 01 2020 good.htm", "-rw-r--r-- 1 u g 4 Jan 01 2020 ../evil",
+      "-rw-r--r-- 1 u g 2 Jan 01 2020 a/b",      "drwxr-xr-x 2 u g 0 Jan 01 2020 ..",
+      "drwxr-xr-x 2 u g 0 Jan 01 2020 .",        "-rw-r--r-- 1 u g 2 Jan 01 2020 /etc/passwd",
   };
   server.Run();
   TempDir top;
@@ -237,7 +241,8 @@ TEST(ByteProgress, ForwardsWorkEventsThrottledAndRestoresHandlers) {
     ftp.OnWorkEnd(ftp, ftp::TWorkMode::wmRead);
   }
   using P = std::pair<int64_t, int64_t>;
-  EXPECT_THAT(host.bytes, ElementsAre(P{0, 3000}, P{2000, 3000}, P{3000, 3000}, P{0, 0}, P{500, 500}));
+  EXPECT_THAT(host.bytes,
+              ElementsAre(P{0, 3000}, P{2000, 3000}, P{3000, 3000}, P{0, 0}, P{500, 500}));
   EXPECT_EQ(own_calls, 4);
   EXPECT_FALSE(ftp.OnWorkBegin);
   ASSERT_TRUE(ftp.OnWork);
@@ -265,7 +270,8 @@ TEST(DownloadFailure, FirstErrorEndsTheDownloadWithTheServersMessage) {
   ScriptedPrompts prompts;
   RecordingHost host;
   TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
-  std::vector<RemoteRow> rows = {{"a.txt", false, true, ""}, {"gone.txt", false, true, ""}, {"c.txt", false, true, ""}};
+  std::vector<RemoteRow> rows = {
+      {"a.txt", false, true, ""}, {"gone.txt", false, true, ""}, {"c.txt", false, true, ""}};
   EXPECT_EQ(DownloadSelection(ctx, rows), OpOutcome::kFailed);
   ftp.Disconnect();
   server.Join();
@@ -292,7 +298,8 @@ TEST(DownloadFailure, LocalFolderThatCannotBeMadeEndsTheDownload) {
   EXPECT_EQ(DownloadSelection(ctx, {{"site", true, true, ""}}), OpOutcome::kFailed);
   ftp.Disconnect();
   server.Join();
-  EXPECT_THAT(Texts(prompts, "error"), ElementsAre((local.path() / "site").string() + "は作成できません"));
+  EXPECT_THAT(Texts(prompts, "error"),
+              ElementsAre((local.path() / "site").string() + "は作成できません"));
   EXPECT_EQ(ReadFile(local.path() / "site"), "a local file in the way");
   for (const std::string& c : server.Commands()) EXPECT_NE(c.rfind("RETR", 0), 0u) << c;
 }

@@ -47,13 +47,14 @@ class LocalUserVsftpd {
       made_pam_ = true;
     }
     const fs::path conf = dir_.path() / "vsftpd.conf";
-    std::ofstream(conf) << "listen=NO\nlisten_ipv6=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
-                           "local_umask=022\nchmod_enable=YES\nlocal_root="
-                        << root_.string()
-                        << "\nchroot_local_user=YES\nallow_writeable_chroot=YES\ncheck_shell=NO\n"
-                           "userlist_enable=NO\npam_service_name=hemlo-ops-test\nseccomp_sandbox=NO\n"
-                           "isolate=NO\nisolate_network=NO\nconnect_from_port_20=NO\nforce_dot_files=YES\n"
-                           "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\n";
+    std::ofstream(conf)
+        << "listen=NO\nlisten_ipv6=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
+           "local_umask=022\nchmod_enable=YES\nlocal_root="
+        << root_.string()
+        << "\nchroot_local_user=YES\nallow_writeable_chroot=YES\ncheck_shell=NO\n"
+           "userlist_enable=NO\npam_service_name=hemlo-ops-test\nseccomp_sandbox=NO\n"
+           "isolate=NO\nisolate_network=NO\nconnect_from_port_20=NO\nforce_dot_files=YES\n"
+           "secure_chroot_dir=/var/run/vsftpd/empty\nxferlog_enable=NO\n";
     fs::create_directories("/var/run/vsftpd/empty");
     ::chmod(conf.c_str(), 0600);
     server_ = ftp::testing::RunVsftpd(conf, dir_.path() / "vsftpd.log");
@@ -93,8 +94,10 @@ void SelectOnly(QTreeWidget* list, const QString& name) {
 
 void ExpectSameTree(const fs::path& a, const fs::path& b) {
   std::set<std::string> left, right;
-  for (const auto& e : fs::recursive_directory_iterator(a)) left.insert(fs::relative(e.path(), a).string());
-  for (const auto& e : fs::recursive_directory_iterator(b)) right.insert(fs::relative(e.path(), b).string());
+  for (const auto& e : fs::recursive_directory_iterator(a))
+    left.insert(fs::relative(e.path(), a).string());
+  for (const auto& e : fs::recursive_directory_iterator(b))
+    right.insert(fs::relative(e.path(), b).string());
   EXPECT_EQ(left, right);
   for (const std::string& rel : left) {
     if (fs::is_regular_file(a / rel)) {
@@ -114,9 +117,11 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   WriteFile(site / "img" / "logo.gif", std::string("GIF89a\0\x01\xff\r\n", 11));
   WriteFile(site / "img" / "icons" / "a.png", std::string(50000, '\x89'));
   WriteFile(site / "css" / "s.css", "body{}");
-  ASSERT_TRUE(WriteProfileFile(program.path(), {JoinCommaText({"local", "127.0.0.1:" + std::to_string(server.Port()),
-                                                               "ftp", "any", "/"})})
-                  .ok);
+  ASSERT_TRUE(
+      WriteProfileFile(program.path(),
+                       {JoinCommaText({"local", "127.0.0.1:" + std::to_string(server.Port()), "ftp",
+                                       "any", "/"})})
+          .ok);
 
   ScriptedPrompts prompts;
   TFtp1 w(&prompts);

@@ -76,7 +76,10 @@ TEST(ForwarderList, OrderStopAtHandledAndRemoval) {
   ForwarderList<Msg> list;
   int first = 1, second = 2, third = 3;
   list.Add(&first, [](Msg& m, bool&) { m.log += "1"; });
-  list.Add(&second, [](Msg& m, bool& handled) { m.log += "2"; handled = true; });
+  list.Add(&second, [](Msg& m, bool& handled) {
+    m.log += "2";
+    handled = true;
+  });
   list.Add(&third, [](Msg& m, bool&) { m.log += "3"; });
   Msg m;
   EXPECT_TRUE(list.Dispatch(m));
@@ -102,7 +105,10 @@ TEST(ForwarderList, ExceptionEndsThisMessageOnly) {
     m.log += "a";
     if (throw_now) throw std::runtime_error("boom");
   });
-  list.Add(&b, [](Msg& m, bool& handled) { m.log += "b"; handled = true; });
+  list.Add(&b, [](Msg& m, bool& handled) {
+    m.log += "b";
+    handled = true;
+  });
   Msg m;
   EXPECT_NO_THROW(list.Dispatch(m));
   EXPECT_EQ(m.log, "a");

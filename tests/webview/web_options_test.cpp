@@ -20,8 +20,8 @@ TEST(HostInfoFlags, EachOptionAlone) {
     bool WebOptions::*option;
     std::uint32_t flag;
   } cases[] = {
-      {&WebOptions::IeNO3DBORDER, 0x4},          {&WebOptions::IeSCROLL_hidden, 0x8},
-      {&WebOptions::IeDontSCRIPT, 0x10},         {&WebOptions::IeNoBehavior, 0x400},
+      {&WebOptions::IeNO3DBORDER, 0x4},      {&WebOptions::IeSCROLL_hidden, 0x8},
+      {&WebOptions::IeDontSCRIPT, 0x10},     {&WebOptions::IeNoBehavior, 0x400},
       {&WebOptions::IeAutoComplete, 0x4000},
   };
   for (const Case& c : cases) {
@@ -40,12 +40,13 @@ TEST(HostInfoFlags, EachOptionAlone) {
 
 TEST(AmbientDownloadControl, EachMemberAloneInDeclaredOrder) {
   const std::uint32_t expected[kDownloadControlCount] = {
-      0x10,  0x20,   0x40,   0x80,       0x100,      0x200,      0x400,      0x800,
+      0x10,   0x20,   0x40,   0x80,       0x100,      0x200,      0x400,      0x800,
       0x2000, 0x4000, 0x1000, 0x10000000, 0x20000000, 0x40000000, 0x80000000u};
   std::uint32_t all = 0;
   for (int i = 0; i < kDownloadControlCount; ++i) {
     DownloadControlSet set{static_cast<DC>(i)};
-    EXPECT_EQ(static_cast<std::uint32_t>(AmbientDownloadControl(set)), expected[i]) << "member " << i;
+    EXPECT_EQ(static_cast<std::uint32_t>(AmbientDownloadControl(set)), expected[i])
+        << "member " << i;
     all |= expected[i];
   }
   DownloadControlSet every;
@@ -81,7 +82,8 @@ TEST(EngineBehaviour, EachRestrictingOption) {
   EXPECT_FALSE(with([](WebOptions& o) { o.IeSCROLL_hidden = true; }).scroll_bars);
   EXPECT_FALSE(with([](WebOptions& o) { o.IeDontSCRIPT = true; }).javascript);
   EXPECT_FALSE(with([](WebOptions& o) { o.DownLoadControl.Include(DC::CS_NoScripts); }).javascript);
-  EXPECT_FALSE(with([](WebOptions& o) { o.DownLoadControl.Exclude(DC::CS_Images); }).auto_load_images);
+  EXPECT_FALSE(
+      with([](WebOptions& o) { o.DownLoadControl.Exclude(DC::CS_Images); }).auto_load_images);
   EXPECT_TRUE(with([](WebOptions& o) { o.DownLoadControl.Include(DC::CS_ForceOffLine); }).offline);
   EXPECT_TRUE(with([](WebOptions& o) { o.DownLoadControl.Include(DC::CS_OffLine); }).offline);
   EXPECT_TRUE(with([](WebOptions& o) { o.DownLoadControl.Include(DC::CS_NoCash); }).no_cache);

@@ -89,7 +89,8 @@ TEST_F(WebViewGui, PreviewShowsImageByRelativePathInAwkwardFolder) {
   TUIWebBrowser view;
   view.resize(400, 300);
   view.show();
-  text::MemoryEditPane pane(text::Sjis("<html><body><img id=\"i\" src=\"img/pic.png\"><p>絵ｱｲｳ</p></body></html>"));
+  text::MemoryEditPane pane(
+      text::Sjis("<html><body><img id=\"i\" src=\"img/pic.png\"><p>絵ｱｲｳ</p></body></html>"));
   pane.SetModified(true);
   ScriptedPrompts prompts;
   shell::PreviewState state;
@@ -119,7 +120,8 @@ TEST_F(WebViewGui, PreviewShowsImageByRelativePathInAwkwardFolder) {
       },
       kTimeoutMs));
   EXPECT_EQ(width.toInt(), 7);
-  EXPECT_EQ(RunJs(view.page(), "document.body.innerText.trim()").toString(), QString::fromUtf8("絵ｱｲｳ"));
+  EXPECT_EQ(RunJs(view.page(), "document.body.innerText.trim()").toString(),
+            QString::fromUtf8("絵ｱｲｳ"));
 
   EXPECT_EQ(shell::DocumentWindowDestroyed(state, caption, &view, &registry), 1);
   EXPECT_FALSE(fs::exists(site / "topbak.htm"));
@@ -145,7 +147,8 @@ TEST_F(WebViewGui, KeysInTheViewGoToThePageBeforeFrameShortcuts) {
   auto* central = new QWidget(&frame);
   auto* layout = new QVBoxLayout(central);
   auto* edit = new QLineEdit(central);
-  auto* second_view = new TUIWebBrowser(central);  // an earlier forwarder that must not take the key
+  auto* second_view =
+      new TUIWebBrowser(central);  // an earlier forwarder that must not take the key
   auto* view = new TUIWebBrowser(central);
   layout->addWidget(edit);
   layout->addWidget(second_view);
@@ -179,14 +182,18 @@ TEST_F(WebViewGui, KeysInTheViewGoToThePageBeforeFrameShortcuts) {
                      *done = vk == 'S';
                    });
   ASSERT_TRUE(LoadAndWait(*view, "data:text/html,<p>y</p>"));
-  RunJs(view->page(), "window.keys=[];document.addEventListener('keydown',e=>window.keys.push(e.key));");
+  RunJs(view->page(),
+        "window.keys=[];document.addEventListener('keydown',e=>window.keys.push(e.key));");
   view->focusProxy()->setFocus();
   QTest::keyClick(view->focusProxy(), Qt::Key_S, Qt::ControlModifier);
   QTest::keyClick(view->focusProxy(), Qt::Key_Q, Qt::ControlModifier);
   QTest::keyClick(view->focusProxy(), Qt::Key_A);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return RunJs(view->page(), "window.keys.join()").toString().contains('a'); }, kTimeoutMs));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return RunJs(view->page(), "window.keys.join()").toString().contains('a'); },
+      kTimeoutMs));
   // The modifier alone reaches the page; Ctrl+S was kept from it by the handler.
-  EXPECT_EQ(RunJs(view->page(), "window.keys.join()").toString(), QStringLiteral("Control,Control,q,a"));
+  EXPECT_EQ(RunJs(view->page(), "window.keys.join()").toString(),
+            QStringLiteral("Control,Control,q,a"));
   EXPECT_GE(asked, 2);
 
   // With accelerators off no Ctrl key reaches the page, plain typing does.
@@ -196,7 +203,9 @@ TEST_F(WebViewGui, KeysInTheViewGoToThePageBeforeFrameShortcuts) {
   RunJs(view->page(), "window.keys=[];");
   QTest::keyClick(view->focusProxy(), Qt::Key_Q, Qt::ControlModifier);
   QTest::keyClick(view->focusProxy(), Qt::Key_B);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return RunJs(view->page(), "window.keys.join()").toString().contains('b'); }, kTimeoutMs));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return RunJs(view->page(), "window.keys.join()").toString().contains('b'); },
+      kTimeoutMs));
   EXPECT_EQ(RunJs(view->page(), "window.keys.join()").toString(), QStringLiteral("b"));
   QTest::qWait(100);  // keys the page leaves unhandled come back to the frame late
   EXPECT_EQ(fired.count(), 1);
@@ -220,9 +229,11 @@ TEST_F(WebViewGui, TabMovesFocusInThePageAndTypesNothing) {
   QTest::keyClick(view.focusProxy(), Qt::Key_X);
   QTest::keyClick(view.focusProxy(), Qt::Key_Tab);
   EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return RunJs(view.page(), "document.activeElement.id").toString() == "b"; }, kTimeoutMs));
+      [&] { return RunJs(view.page(), "document.activeElement.id").toString() == "b"; },
+      kTimeoutMs));
   // Typing still reaches the page; the Tab added no character.
-  EXPECT_EQ(RunJs(view.page(), "document.getElementById('a').value").toString(), QStringLiteral("x"));
+  EXPECT_EQ(RunJs(view.page(), "document.getElementById('a').value").toString(),
+            QStringLiteral("x"));
 }
 
 // The visible popup menu, if any.
@@ -289,7 +300,8 @@ TEST_F(WebViewGui, CloseAddressFromThePageDestroysTheViewLater) {
   QSignalSpy destroyed(view, &QObject::destroyed);
   // The program's own navigation to a folder named "closet" keeps the view
   // (the one close counted at the end is the later one).
-  ASSERT_TRUE(LoadAndWait(*view, QString::fromStdString(shell::FileUrlForPath((root_ / "closet" / "a.htm").string()))));
+  ASSERT_TRUE(LoadAndWait(
+      *view, QString::fromStdString(shell::FileUrlForPath((root_ / "closet" / "a.htm").string()))));
   ASSERT_FALSE(alive.isNull());
   const QString target = QString::fromStdString(shell::FileUrlForPath((root_ / "close").string()));
   view->page()->runJavaScript("location.href='" + target + "';");
@@ -307,7 +319,8 @@ TEST_F(WebViewGui, NewWindowRequestLandsInTheViewTheHandlerGives) {
   auto popup = std::make_unique<TUIWebBrowser>();
   QObject::connect(&view, &TUIWebBrowser::NewWindow2, &view,
                    [&](TUIWebBrowser** target) { *target = popup.get(); });
-  ASSERT_TRUE(LoadAndWait(view, QString::fromStdString(shell::FileUrlForPath((root_ / "first.htm").string()))));
+  ASSERT_TRUE(LoadAndWait(
+      view, QString::fromStdString(shell::FileUrlForPath((root_ / "first.htm").string()))));
   QSignalSpy popup_done(popup.get(), &TUIWebBrowser::DocumentComplete);
   view.page()->runJavaScript("window.open('second.htm');");
   ASSERT_TRUE(popup_done.wait(kTimeoutMs));
