@@ -1,0 +1,183 @@
+#include "ftp/id_ftp.h"
+#include "ftp/id_ftp_internal.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace hemlo::ftp {
+
+using detail::kTransferInCodes;
+
+std::vector<std::string> SplitListingLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  const size_t n = bytes.size();
+  while (start < n) {
+    size_t i = start;
+    while (i < n && bytes[i] != '\r' && bytes[i] != '\n') ++i;
+    lines.emplace_back(bytes, start, i - start);
+    if (i < n && bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  return lines;
+}
+
+void TIdFTP::ListInto(std::string& bytes, const std::string& command) {
+  bytes.clear();
+  const uint64_t cap = MaxListingBytes > 0 ? static_cast<uint64_t>(MaxListingBytes) : UINT64_MAX;
+  RunTransfer(command, kTransferInCodes, 0, [&](int data_fd) {
+    ReceiveAll(data_fd, [&](const char* p, size_t n) {
+      if (bytes.size() + n > cap) throw EIdListingTooLarge();
+      bytes.append(p, n);
+    });
+  });
+}
+
+namespace {
+// "." and ".." entries that "LIST -a" adds: a directory line naming itself.
+bool IsSelfOrParentLine(const std::string& line) {
+  if (line.empty() || (line[0] != 'd' && line[0] != 'D')) return false;
+  auto ends_with = [&](std::string_view tail) {
+    return line.size() >= tail.size() &&
+           line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  return ends_with(" .") || ends_with(" ..");
+}
+}  // namespace
+
+void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& path, bool details,
+                           bool hidden) {
+  // A name starting with "-" would be read as options by many servers.
+  const std::string target = !path.empty() && path[0] == '-' ? "./" + path : path;
+  const std::string plain(TrimControl((details ? "LIST " : "NLST ") + target));
+  std::string bytes;
+  if (details && hidden && list_hidden_ok_) {
+    bool refused = false;
+    try {
+      ListInto(bytes, std::string(TrimControl("LIST -a " + target)));
+    } catch (const EIdProtocolReplyError&) {
+      refused = true;
+    }
+    // Refused, or nothing at all (perhaps "-a" was taken for a name): ask
+    // plainly, and keep to plain LIST once that tells a different story.
+    if (refused || bytes.empty()) {
+      ListInto(bytes, plain);
+      if (refused || !bytes.empty()) list_hidden_ok_ = false;
+    }
+  } else {
+    ListInto(bytes, plain);
+  }
+  listing_ = SplitListingLines(bytes);
+  if (details && hidden)
+    listing_.erase(std::remove_if(listing_.begin(), listing_.end(), IsSelfOrParentLine),
+                   listing_.end());
+  listing_details_ = details;
+  listing_mlsd_ = false;
+  if (dest) *dest = listing_;
+  directory_listing_.reset();
+}
+
+namespace {
+// The facts of a FEAT line of the form "MLST type*;size*;unix.mode;": the
+// reply keeps each line from its fifth character on, so what is left of it
+// is a fact list after one space, and only MLST announces the "type" fact.
+// Empty for any other line.
+std::vector<std::string> MlstFacts(std::string_view text) {
+  std::vector<std::string> facts;
+  if (text.size() < 5 || text[0] != ' ') return facts;
+  bool typed = false;
+  for (text.remove_prefix(1); !text.empty();) {
+    size_t semi = text.find(';');
+    std::string fact(TrimControl(text.substr(0, semi)));
+    for (char& c : fact)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    typed = typed || fact == "type" || fact == "type*";
+    if (!fact.empty()) facts.push_back(std::move(fact));
+    if (semi == std::string_view::npos) break;
+    text.remove_prefix(semi + 1);
+  }
+  if (!typed) facts.clear();
+  return facts;
+}
+}  // namespace
+
+bool TIdFTP::MlstSupported() {
+  if (mlst_ >= 0) return mlst_ == 1;
+  mlst_ = 0;
+  std::vector<std::string> facts;
+  try {
+    SendCmd("FEAT", {211});
+    for (size_t i = 1; i < LastReply.Text.size() && facts.empty(); ++i)
+      facts = MlstFacts(LastReply.Text[i]);
+  } catch (const EIdProtocolReplyError&) {
+    // No FEAT: no MLST either.
+  }
+  if (facts.empty()) return false;
+  mlst_ = 1;
+  // Facts offered but not sent unasked (no "*"), such as unix.mode, which
+  // the permission column needs: ask for them with the usual ones.
+  static const char* const kWanted[] = {"type",      "size",       "modify",    "perm",
+                                        "unix.mode", "unix.owner", "unix.group"};
+  std::string wanted;
+  bool missing = false;
+  for (const char* name : kWanted) {
+    for (const std::string& f : facts) {
+      const bool on = !f.empty() && f.back() == '*';
+      if ((on ? f.substr(0, f.size() - 1) : f) != name) continue;
+      wanted += std::string(name) + ';';
+      missing = missing || !on;
+    }
+  }
+  if (missing) {
+    try {
+      SendCmd("OPTS MLST " + wanted, {200});
+    } catch (const EIdProtocolReplyError&) {
+      // Then the listings come with the facts the server chose.
+    }
+  }
+  return true;
+}
+
+void TIdFTP::ListEntries(const std::string& path, bool hidden, bool probe) {
+  if (probe ? MlstSupported() : mlst_ == 1) {
+    std::string bytes;
+    try {
+      // MLSD takes no options, so a name starting with "-" is safe as it is.
+      ListInto(bytes, std::string(TrimControl("MLSD " + path)));
+      listing_ = SplitListingLines(bytes);
+      listing_details_ = true;
+      listing_mlsd_ = true;
+      directory_listing_.reset();
+      return;
+    } catch (const EIdProtocolReplyError& e) {
+      // Not implemented after all: LIST from now on. Any other refusal
+      // (a missing folder, say) is LIST's to report this time.
+      if (e.ErrorCode() >= 500 && e.ErrorCode() <= 504) mlst_ = 0;
+    }
+  }
+  ListDirectory(nullptr, path, true, hidden);
+}
+TIdFTPListItems& TIdFTP::DirectoryListing() {
+  if (!directory_listing_) {
+    directory_listing_ = std::make_unique<TIdFTPListItems>();
+    directory_listing_->OnCheckListFormat = OnCheckListFormat;
+    directory_listing_->OnParseCustomListFormat = OnParseCustomListFormat;
+    if (listing_mlsd_) {
+      directory_listing_->LoadMlsd(listing_);
+    } else {
+      directory_listing_->LoadList(listing_, listing_details_);
+    }
+  }
+  return *directory_listing_;
+}
+
+}  // namespace hemlo::ftp
