@@ -25,6 +25,7 @@
 #include "base/program_folder.h"
 #include "base/qt_prompts.h"
 #include "ftp/id_exception.h"
+#include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window_parts.h"
 
@@ -94,6 +95,9 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent) : QWidget(parent, Qt::Window) {
   WireControls();
   IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) { OnClientConnected(); };
   IdFTP1.OnDisconnected = [this](ftp::TIdTCPConnection&) { OnClientDisconnected(); };
+  IdFTP1.OnVerifyCertificate = [this](const ftp::TIdCertificateInfo& info) {
+    return VerifyCertificate(info);
+  };
   // The form's client property: the login announces ASCII ("TYPE A"); each
   // transfer then applies the mode box.
   IdFTP1.SetTransferType(ftp::TIdFTPTransferType::ftASCII);
@@ -109,6 +113,7 @@ TFtp1::~TFtp1() {
   // The client may still report its disconnection while the window goes.
   IdFTP1.OnConnected = nullptr;
   IdFTP1.OnDisconnected = nullptr;
+  IdFTP1.OnVerifyCertificate = nullptr;
   IdFTP1.SetWaitHook(nullptr);
 }
 
@@ -285,10 +290,19 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected) {
     ReportCancelled();
     return;
   }
+  if (certificate_declined_ && dynamic_cast<const ftp::EIdCertificateRejected*>(&e)) {
+    // The user said いいえ: that was the answer, not an error to show.
+    SetStatusText(transfer::kConnectionDeclined);
+    return;
+  }
   // A connection that was there and is gone: one plain message, whatever
   // the client's error was (reset, closed, timed out on a dead link).
   if (was_connected && (!IdFTP1.Connected() || dynamic_cast<const ftp::EIdSilentException*>(&e))) {
     ReportConnectionLost();
+    return;
+  }
+  if (const auto tls = transfer::TlsFailureText(e)) {
+    prompts_->Error(*tls);
     return;
   }
   if (dynamic_cast<const ftp::EIdSilentException*>(&e)) return;

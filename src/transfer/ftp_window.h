@@ -179,6 +179,8 @@ class TFtp1 : public QWidget {
   void OnClientDisconnected();
   void SetProfileControlsEnabled(bool enabled);
   void ApplyDataMode(transfer::DataConnectionMode mode);
+  // The client's question about a certificate the system refused.
+  bool VerifyCertificate(const ftp::TIdCertificateInfo& info);
   void UpdateBusyControls();
   bool WaitHook();
   void RequestCancel();
@@ -242,9 +244,10 @@ class TFtp1 : public QWidget {
   bool idle_flag_ = true;
   bool operation_running_ = false;
   int client_busy_ = 0;
-  bool cancel_requested_ = false;  // the next wait slice aborts
-  bool cancel_fired_ = false;      // a wait of this command was aborted
-  bool exit_pending_ = false;      // "終了" waits for the command to unwind
+  bool cancel_requested_ = false;      // the next wait slice aborts
+  bool cancel_fired_ = false;          // a wait of this command was aborted
+  bool exit_pending_ = false;          // "終了" waits for the command to unwind
+  bool certificate_declined_ = false;  // the user answered いいえ to the certificate
   QString local_folder_;
   QList<QPointer<QWidget>> cancel_windows_;
 };

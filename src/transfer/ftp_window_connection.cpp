@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "base/program_folder.h"
+#include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
@@ -125,10 +126,21 @@ void TFtp1::Button1Click() {
     return;
   }
   ApplyDataMode(static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex()));
+  certificate_declined_ = false;
   RunClientCommand([&] {
     Session_.Connect(*host, *user, *password, Profiles_.LastRemoteFolder);
-    if (IdFTP1.Connected()) RefreshRemoteList();
+    if (!IdFTP1.Connected()) return;
+    if (IdFTP1.UseTLS) SetStatusText(std::string("接続成功") + transfer::kEncryptedMark);
+    RefreshRemoteList();
   });
+}
+
+bool TFtp1::VerifyCertificate(const ftp::TIdCertificateInfo& info) {
+  const transfer::CertificateVerdict v =
+      transfer::CheckCertificate(info, IdFTP1.Host, IdFTP1.Port, ProgramFolder(), *prompts_);
+  if (!v.storage_error.empty()) prompts_->Error(v.storage_error);
+  certificate_declined_ = v.asked && !v.accept;
+  return v.accept;
 }
 
 void TFtp1::Button2Click() {

@@ -9,7 +9,7 @@ add_library(hemlo_transfer_ops STATIC
   ${CMAKE_CURRENT_LIST_DIR}/permission.cpp
 )
 target_include_directories(hemlo_transfer_ops PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(hemlo_transfer_ops PUBLIC hemlo_ftp hemlo_text hemlo_base)
+target_link_libraries(hemlo_transfer_ops PUBLIC hemlo_transfer hemlo_ftp hemlo_text hemlo_base)
 
 add_library(hemlo_transfer_ops_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ftp2_form.cpp

@@ -58,9 +58,10 @@ std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
 
 void RemoteSession::Connect(const std::string& host_field, const std::string& user,
                             const std::string& password, const std::string& last_folder) {
-  const HostPort hp = SplitHostPort(host_field, 21);
+  const HostPort hp = ParseHostField(host_field, 21);
   ftp_.Host = hp.host;
   ftp_.Port = hp.port;
+  ftp_.UseTLS = hp.tls;
   ftp_.Username = user;
   ftp_.Password = password;
   ftp_.Connect(true, ConnectTimeoutMs);

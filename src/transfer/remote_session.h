@@ -55,9 +55,9 @@ class RemoteSession {
   // How long the TCP connect may take before the attempt fails.
   int ConnectTimeoutMs = kConnectTimeoutMs;
 
-  // Sets host, port and login, connects and logs in, records HomeFolder
-  // and, when `last_folder` is not empty, changes into it, falling back to
-  // HomeFolder when the server refuses. Client errors propagate.
+  // Sets host, port, TLS (the host field's ftpes://) and login, connects and logs in, records
+  // HomeFolder and, when `last_folder` is not empty, changes into it, falling back to HomeFolder
+  // when the server refuses. Client errors propagate.
   void Connect(const std::string& host_field, const std::string& user, const std::string& password,
                const std::string& last_folder);
 

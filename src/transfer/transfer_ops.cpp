@@ -8,6 +8,7 @@
 
 #include "ftp/id_exception.h"
 #include "text/cp932.h"
+#include "transfer/certificate_check.h"
 
 namespace hemlo::transfer {
 
@@ -116,6 +117,10 @@ bool ValidUtf8(std::string_view s) {
 
 void ShowClientError(Prompts& prompts, const std::exception& e) {
   if (dynamic_cast<const ftp::EIdSilentException*>(&e)) return;
+  if (const auto tls = TlsFailureText(e)) {
+    prompts.Error(*tls);
+    return;
+  }
   // Server replies are Shift-JIS; our own texts and local paths are UTF-8.
   const std::string_view text = e.what();
   const bool from_server = dynamic_cast<const ftp::EIdProtocolReplyError*>(&e) != nullptr;

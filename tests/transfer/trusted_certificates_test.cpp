@@ -1,5 +1,5 @@
-// The trusted-certificate file: round trip, replacement, foreign lines kept,
-// owner-only mode, an unreadable file never overwritten.
+// The trusted-certificate file (round trip, replacement, foreign lines kept,
+// owner-only mode, an unreadable file reported) and the reasons in words.
 #include "transfer/trusted_certificates.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "base/atomic_file.h"
+#include "transfer/certificate_check.h"
 
 namespace hemlo::transfer {
 namespace {
@@ -94,6 +95,24 @@ TEST_F(TrustedCertificatesTest, UnreadableFileIsReportedNotReplaced) {
   store.Trust("h", 21, Print('1'));
   EXPECT_FALSE(store.Save().ok);
   EXPECT_TRUE(fs::is_directory(dir_ / kCertificateFileName));
+}
+
+TEST(CertificateProblem, InPlainWords) {
+  const struct {
+    const char* problem;
+    const char* words;
+  } cases[] = {
+      {"self-signed certificate", "自己署名"},
+      {"self signed certificate in certificate chain", "自己署名"},
+      {"certificate has expired", "期限切れ"},
+      {"certificate is not yet valid", "まだ始まっていない"},
+      {"Hostname mismatch", "ホスト名と違います"},
+      {"IP address mismatch", "ホスト名と違います"},
+      {"unable to get local issuer certificate", "発行元を確認できない"},
+      {"certificate revoked", "（certificate revoked）"},
+  };
+  for (const auto& c : cases)
+    EXPECT_NE(ProblemInWords(c.problem).find(c.words), std::string::npos) << c.problem;
 }
 
 }  // namespace

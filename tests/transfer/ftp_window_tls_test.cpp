@@ -1,0 +1,171 @@
+// A site published over FTP over explicit TLS through the Ferrox window, as
+// a user would: vsftpd refuses plain logins and shows a self-signed
+// certificate; the first question is answered いいえ (nothing connects,
+// nothing is kept), the second はい (kept, connected, published byte-exact);
+// the next connection asks nothing; a new certificate on the same port asks
+// again with the warning that it changed.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "base/atomic_file.h"
+#include "base/program_folder.h"
+#include "ftp_window_controls.h"
+#include "support/real_servers.h"
+#include "support/scripted_prompts.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_wiring.h"
+#include "transfer/trusted_certificates.h"
+
+namespace hemlo {
+namespace {
+namespace fs = std::filesystem;
+using ftp::testing::ReadText;
+using ftp::testing::TempFolder;
+using ftp::testing::WriteText;
+
+std::string Run(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[512];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    if (::pclose(p) != 0) out.clear();
+  }
+  return out;
+}
+
+// A fresh self-signed key and certificate at `cert`/`key`; returns its
+// SHA-256 fingerprint as "AB:CD:...".
+std::string MakeCertificate(const fs::path& cert, const fs::path& key, const std::string& cn) {
+  const std::string made =
+      Run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=" + cn +
+          "/O=Hemlo Test' -keyout '" + key.string() + "' -out '" + cert.string() +
+          "' 2>/dev/null && openssl x509 -noout -fingerprint -sha256 -in '" + cert.string() + "'");
+  const size_t eq = made.find('=');
+  if (eq == std::string::npos) return {};
+  std::string print = made.substr(eq + 1);
+  while (!print.empty() && (print.back() == '\n' || print.back() == '\r')) print.pop_back();
+  return print;
+}
+
+void ExpectSameTree(const fs::path& a, const fs::path& b) {
+  std::set<std::string> left, right;
+  for (const auto& e : fs::recursive_directory_iterator(a))
+    left.insert(fs::relative(e.path(), a).string());
+  for (const auto& e : fs::recursive_directory_iterator(b))
+    right.insert(fs::relative(e.path(), b).string());
+  EXPECT_EQ(left, right);
+  for (const std::string& rel : left) {
+    if (fs::is_regular_file(a / rel)) {
+      EXPECT_EQ(ReadText(a / rel), ReadText(b / rel)) << rel;
+    }
+  }
+}
+
+TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
+  TempFolder program, local, keys;
+  SetProgramFolder(program.path());
+  const fs::path cert = keys.path() / "cert.pem", key = keys.path() / "key.pem";
+  const std::string first_print = MakeCertificate(cert, key, "first.hemlo.test");
+  ASSERT_EQ(transfer::NormalFingerprint(first_print), first_print) << first_print;
+  ::chmod(keys.path().c_str(), 0755);
+  auto server = ftp::testing::StartVsftpd(
+      "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
+      "require_ssl_reuse=YES\nrsa_cert_file=" +
+      cert.string() + "\nrsa_private_key_file=" + key.string() + "\n");
+  const std::string server_name = "127.0.0.1:" + std::to_string(server->port);
+
+  const fs::path site = local.path() / "site";
+  WriteText(site / "index.htm", "<html>\r\n<body>top</body>\r\n</html>\r\n");
+  WriteText(site / "img" / "logo.gif", std::string("GIF89a\0\x01\xff\r\n", 11));
+  WriteText(site / "img" / "photo.jpg", std::string(300000, '\xd8'));
+  WriteText(site / "css" / "s.css", "body{}");
+  ASSERT_TRUE(
+      transfer::WriteProfileFile(
+          program.path(),
+          {transfer::JoinCommaText({"plain", server_name, server->user, server->password, "/pub"}),
+           transfer::JoinCommaText(
+               {"tls", "ftpes://" + server_name, server->user, server->password, "/pub"})})
+          .ok);
+
+  ScriptedPrompts prompts;
+  TFtp1 w(&prompts);
+  WireTransferOperations(w, nullptr);
+  w.show();
+  ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(site.string())));
+  const fs::path store = program.path() / transfer::kCertificateFileName;
+
+  // Profile 1, without ftpes://: the server refuses the plain login.
+  w.Button1Click();
+  EXPECT_FALSE(w.Client().Connected());
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].kind, "error");
+
+  // Profile 2: the question, answered いいえ.
+  w.Button5Click();
+  prompts.answers = {Answer::No};
+  w.Button1Click();
+  EXPECT_FALSE(w.Client().Connected());
+  ASSERT_EQ(prompts.asked.size(), 2u);
+  const auto& question = prompts.asked[1];
+  EXPECT_EQ(question.caption, "証明書の確認");
+  EXPECT_EQ(question.buttons, Buttons::YesNo);
+  EXPECT_EQ(question.default_button, Answer::No);
+  for (const std::string& part :
+       {std::string("CN=first.hemlo.test"), std::string("自己署名"),
+        std::string("SHA-256：") + first_print, std::string("有効期間："), server_name})
+    EXPECT_NE(question.text.find(part), std::string::npos) << part << "\n" << question.text;
+  EXPECT_EQ(question.text.find("警告"), std::string::npos);
+  EXPECT_EQ(w.StatusText(), QStringLiteral("接続を中止しました"));
+  EXPECT_FALSE(fs::exists(store));
+
+  // はい: kept, owner-only, connected over TLS.
+  prompts.answers = {Answer::Yes};
+  w.Button1Click();
+  ASSERT_TRUE(w.Client().Connected()) << prompts.asked.back().text;
+  ASSERT_EQ(prompts.asked.size(), 3u);
+  EXPECT_EQ(
+      transfer::TrustedCertificates::Load(program.path()).Fingerprint("127.0.0.1", server->port),
+      first_print);
+  struct stat st {};
+  ASSERT_EQ(::stat(store.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(w.StatusText(), QStringLiteral("接続成功（暗号化）"));
+
+  // Publish: every file and folder byte for byte, no message.
+  QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
+  EXPECT_EQ(prompts.asked.size(), 3u) << prompts.asked.back().text;
+  ExpectSameTree(site, server->files / "site");
+  EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+
+  // Again: the trusted certificate passes without a question.
+  w.Button2Click();
+  w.Button1Click();
+  EXPECT_TRUE(w.Client().Connected());
+  EXPECT_EQ(prompts.asked.size(), 3u) << prompts.asked.back().text;
+  w.Button2Click();
+
+  // A new certificate on the same host and port: asked again, with the
+  // warning first; いいえ keeps the old trust.
+  const std::string second_print = MakeCertificate(cert, key, "second.hemlo.test");
+  ASSERT_NE(second_print, first_print);
+  prompts.answers = {Answer::No};
+  w.Button1Click();
+  EXPECT_FALSE(w.Client().Connected());
+  ASSERT_EQ(prompts.asked.size(), 4u);
+  EXPECT_EQ(prompts.asked[3].text.rfind("警告", 0), 0u) << prompts.asked[3].text;
+  EXPECT_NE(prompts.asked[3].text.find(second_print), std::string::npos);
+  EXPECT_EQ(
+      transfer::TrustedCertificates::Load(program.path()).Fingerprint("127.0.0.1", server->port),
+      first_print);
+}
+
+}  // namespace
+}  // namespace hemlo
