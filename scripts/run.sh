@@ -9,7 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 # deleting the build keeps history, favourites and profiles. Files an older
 # build left in build/bin move there once (an existing file there wins).
 state="${XDG_CONFIG_HOME:-$HOME/.config}/Hemlo2"
-for f in Rireki.ini favorite.ini Ferrox.ini LastDir.ini; do
+for f in Rireki.ini favorite.ini Ferrox.ini LastDir.ini FerroxCerts.ini; do
   if [ -f "$root/build/bin/$f" ]; then
     mkdir -p -m 700 "$state"
     if [ -e "$state/$f" ]; then
