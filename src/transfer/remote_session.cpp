@@ -1,5 +1,8 @@
 #include "transfer/remote_session.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "text/utf8.h"
 #include "transfer/cell_text.h"
 
@@ -19,6 +22,23 @@ HostPort SplitHostPort(const std::string& host_field, int default_port) {
   if (port < 1 || port > 65535) return hp;
   hp.host = host_field.substr(0, colon);
   hp.port = port;
+  return hp;
+}
+
+namespace {
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+}  // namespace
+
+HostPort ParseHostField(const std::string& host_field, int default_port) {
+  static constexpr std::string_view kScheme = "ftpes://";
+  const bool tls = host_field.size() >= kScheme.size() &&
+                   std::equal(kScheme.begin(), kScheme.end(), host_field.begin(),
+                              [](char a, char b) { return a == AsciiLower(b); });
+  if (!tls) return SplitHostPort(host_field, default_port);
+  std::string rest = host_field.substr(kScheme.size());
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  HostPort hp = SplitHostPort(rest, default_port);
+  hp.tls = true;
   return hp;
 }
 

@@ -19,10 +19,17 @@ inline constexpr int kConnectTimeoutMs = 30'000;
 struct HostPort {
   std::string host;
   int port = 21;
+  bool tls = false;  // the field asked for FTP over explicit TLS
 };
 // "name:port" names a port; anything else (no colon, or no valid port after
 // the last one) is a host name for `default_port`.
 HostPort SplitHostPort(const std::string& host_field, int default_port);
+
+// The profile's host field: "ftpes://" in front (any case, a trailing "/"
+// tolerated) asks for explicit TLS on the plain FTP port; the rest is split
+// as above. Without the prefix the field means what it always did, so
+// profile files stay readable by older versions.
+HostPort ParseHostField(const std::string& host_field, int default_port);
 
 struct RemoteEntry {
   std::string FileName;  // the server's bytes, as sent
