@@ -45,7 +45,7 @@ std::string CertificateQuestion(const ftp::TIdCertificateInfo& info, const std::
   text += "発行先：" + info.Subject + "\n";
   text += "発行者：" + info.Issuer + "\n";
   text += "有効期間：" + info.NotBefore + " ～ " + info.NotAfter + "\n";
-  text += "SHA-256：" + info.Sha256 + "\n\n";
+  text += "SHA-256：" + NormalFingerprint(info.Sha256).value_or(info.Sha256) + "\n\n";
   text +=
       "この証明書を信頼して接続しますか？\n"
       "「はい」…このホストの証明書として記憶し、次回からは確認しません。\n"

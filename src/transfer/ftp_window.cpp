@@ -262,6 +262,7 @@ bool TFtp1::RunClientCommand(const std::function<void()>& command) {
   if (ClientBusy()) return false;
   ClientBusyScope busy(*this);
   cancel_fired_ = false;
+  certificate_declined_ = false;
   const bool was_connected = IdFTP1.Connected();
   try {
     command();

@@ -131,7 +131,6 @@ void TFtp1::Button1Click() {
     return;
   }
   ApplyDataMode(static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex()));
-  certificate_declined_ = false;
   RunClientCommand([&] {
     Session_.Connect(*host, *user, *password, Profiles_.LastRemoteFolder,
                      static_cast<transfer::NameEncodingMode>(cmbNameEncoding->currentIndex()));

@@ -110,7 +110,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
 
   // Profile 2: the question, answered いいえ.
   w.Button5Click();
-  prompts.answers = {Answer::No};
+  prompts.answers.push_back(Answer::No);
   w.Button1Click();
   EXPECT_FALSE(w.Client().Connected());
   ASSERT_EQ(prompts.asked.size(), 2u);
@@ -127,7 +127,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
   EXPECT_FALSE(fs::exists(store));
 
   // はい: kept, owner-only, connected over TLS.
-  prompts.answers = {Answer::Yes};
+  prompts.answers.push_back(Answer::Yes);
   w.Button1Click();
   ASSERT_TRUE(w.Client().Connected()) << prompts.asked.back().text;
   ASSERT_EQ(prompts.asked.size(), 3u);
@@ -156,7 +156,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
   // warning first; いいえ keeps the old trust.
   const std::string second_print = MakeCertificate(cert, key, "second.hemlo.test");
   ASSERT_NE(second_print, first_print);
-  prompts.answers = {Answer::No};
+  prompts.answers.push_back(Answer::No);
   w.Button1Click();
   EXPECT_FALSE(w.Client().Connected());
   ASSERT_EQ(prompts.asked.size(), 4u);
