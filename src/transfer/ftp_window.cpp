@@ -30,8 +30,6 @@
 
 namespace hemlo {
 
-using transfer_ui::FromSjis;
-
 namespace {
 
 // Slices of a wait: events run for at most this long before the client
