@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "text/utf8.h"
 #include "transfer/cell_text.h"
 
 namespace hemlo::transfer {
@@ -56,15 +57,33 @@ std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
   return rows;
 }
 
+text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view folder) {
+  bool multibyte = false;
+  const bool utf8 =
+      mode == NameEncodingMode::kUtf8 ||
+      (mode == NameEncodingMode::kAutomatic && text::IsValidUtf8(folder, &multibyte) && multibyte);
+  return text::RemoteNames(utf8 ? text::NameEncoding::kUtf8 : text::NameEncoding::kShiftJis);
+}
+
 void RemoteSession::Connect(const std::string& host_field, const std::string& user,
-                            const std::string& password, const std::string& last_folder) {
+                            const std::string& password, const std::string& last_folder,
+                            NameEncodingMode encoding) {
   const HostPort hp = SplitHostPort(host_field, 21);
   ftp_.Host = hp.host;
   ftp_.Port = hp.port;
   ftp_.Username = user;
   ftp_.Password = password;
+  Names = text::RemoteNames(text::NameEncoding::kShiftJis);
   ftp_.Connect(true, ConnectTimeoutMs);
   ftp_.MlstSupported();  // FEAT once: every listing of this connection uses MLSD where offered
+  const bool utf8 = encoding == NameEncodingMode::kUtf8 ||
+                    (encoding == NameEncodingMode::kAutomatic && ftp_.FeatureAnnounced("UTF8"));
+  if (utf8) {
+    // Some servers switch only when asked; the others use UTF-8 anyway, so
+    // a refusal changes nothing.
+    ftp_.EnableUtf8Names();
+    Names = text::RemoteNames(text::NameEncoding::kUtf8);
+  }
   HomeFolder = ftp_.CurrentDirectory();
   if (last_folder.empty()) return;
   try {
