@@ -25,7 +25,9 @@ class TFtp2 : public QDialog {
   explicit TFtp2(QWidget* parent = nullptr);
 
   // "パーミション" on a row: fills the boxes, digits, Edit1 and Label4.
-  void Prepare(const std::string& name_sjis, const std::string& letters);
+  // `shown` is the name as the remote list shows it (empty: decode the
+  // bytes as Shift-JIS).
+  void Prepare(const std::string& name_sjis, const std::string& letters, const QString& shown = {});
   // Shows the dialog modally; "変更" sends through `ftp` and then calls
   // `refresh_remote_list`. Returns QDialog::Accepted when a mode was sent.
   int Run(ftp::TIdFTP& ftp, Prompts& prompts, std::function<void()> refresh_remote_list);
@@ -54,6 +56,7 @@ class TFtp2 : public QDialog {
   void ShowModel();
 
   PermissionModel model_;
+  QString shown_;  // Label4
   bool updating_ = false;
   ftp::TIdFTP* ftp_ = nullptr;
   Prompts* prompts_ = nullptr;

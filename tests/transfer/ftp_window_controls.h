@@ -23,6 +23,7 @@ struct FtpControls {
         Edit3(Find<QLineEdit>(w, "Edit3")),
         Edit4(Find<QLineEdit>(w, "Edit4")),
         cmbDataMode(Find<QComboBox>(w, "cmbDataMode")),
+        cmbNameEncoding(Find<QComboBox>(w, "cmbNameEncoding")),
         Label5(Find<QLabel>(w, "Label5")),
         LblCount(Find<QLabel>(w, "LblCount")),
         Button1(Find<QPushButton>(w, "Button1")),
@@ -47,6 +48,7 @@ struct FtpControls {
 
   QLineEdit *Edit1, *Edit2, *Edit3, *Edit4;
   QComboBox* cmbDataMode;
+  QComboBox* cmbNameEncoding;
   QLabel *Label5, *LblCount;
   QPushButton *Button1, *Button2, *Button3, *Button5, *Button6, *Button7, *Button10, *Button11,
       *Button16;
