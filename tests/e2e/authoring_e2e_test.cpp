@@ -55,16 +55,16 @@ TEST(AuthoringEndToEnd, TemplateWordSaveAndReopenAfterRestart) {
     frame->action(FrameCommand::BasicHtml)->trigger();  // no window: opens one, asks nothing
     ASSERT_EQ(frame->Children().size(), 1);
     TMDIChild* child = frame->ActiveChild();
-    EXPECT_EQ(child->Memo1->TextLength(), 401u);
-    EXPECT_EQ(child->Memo1->SelStart(), 318u);
-    EXPECT_FALSE(child->Memo1->Modified());
+    EXPECT_EQ(child->Memo()->TextLength(), 401u);
+    EXPECT_EQ(child->Memo()->SelStart(), 318u);
+    EXPECT_FALSE(child->Memo()->Modified());
     EXPECT_TRUE(prompts.asked.empty());
     QKeyEvent kanji(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("語"));
-    QApplication::sendEvent(child->Memo1, &kanji);
-    QTest::keyClicks(child->Memo1, QStringLiteral("word"));
-    expected = child->Memo1->Text();
+    QApplication::sendEvent(child->Memo(), &kanji);
+    QTest::keyClicks(child->Memo(), QStringLiteral("word"));
+    expected = child->Memo()->Text();
     frame->action(FrameCommand::FileSaveAs)->trigger();
-    EXPECT_FALSE(child->Memo1->Modified());
+    EXPECT_FALSE(child->Memo()->Modified());
     frame->close();
   }
   const std::string on_disk = ReadFile(page);
@@ -84,7 +84,7 @@ TEST(AuthoringEndToEnd, TemplateWordSaveAndReopenAfterRestart) {
   EXPECT_EQ(frame->history_action(0)->text(), page);
   frame->history_action(0)->trigger();
   ASSERT_EQ(frame->Children().size(), 1);
-  EXPECT_EQ(frame->ActiveChild()->Memo1->Text(), on_disk);
+  EXPECT_EQ(frame->ActiveChild()->Memo()->Text(), on_disk);
   EXPECT_EQ(frame->ActiveChild()->Caption(), page);
   frame->close();
 }
@@ -99,9 +99,9 @@ TEST(AuthoringEndToEnd, FilesComeBackByteForByteWithCrLf) {
     const QString path = folder.filePath(QString::fromStdString(name));
     std::ofstream(path.toStdString(), std::ios::binary) << bytes;
     TMDIChild* child = frame->OpenDocument(path);
-    child->Memo1->SetModified(true);
+    child->Memo()->SetModified(true);
     frame->FileSaveItemClick();
-    EXPECT_FALSE(child->Memo1->Modified());
+    EXPECT_FALSE(child->Memo()->Modified());
     return ReadFile(path);
   };
   EXPECT_EQ(round_trip("lf.htm", "a\nb\n"), "a\r\nb\r\n");
@@ -114,7 +114,7 @@ TEST(AuthoringEndToEnd, FilesComeBackByteForByteWithCrLf) {
   TMDIChild* empty = frame->OpenDocument(QString());
   frame->FileSaveItemClick();
   EXPECT_TRUE(prompts.asked.empty());
-  empty->Memo1->SetModified(false);
+  empty->Memo()->SetModified(false);
   frame->close();
 }
 
@@ -129,43 +129,43 @@ TEST(AuthoringEndToEnd, ThreeCommandsThroughTheMenus) {
   EXPECT_TRUE(frame->Children().isEmpty());
 
   TMDIChild* child = frame->OpenDocument(QString());
-  child->Memo1->SetText(Sjis("あword"));
-  child->Memo1->SetSelStart(2);
-  child->Memo1->SetSelLength(4);
+  child->Memo()->SetText(Sjis("あword"));
+  child->Memo()->SetSelStart(2);
+  child->Memo()->SetSelLength(4);
   frame->findChild<QAction*>(QStringLiteral("Font1Click_2"))->trigger();  // 太字
-  EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b>"));
-  EXPECT_EQ(child->Memo1->SelStart(), 13u);
+  EXPECT_EQ(child->Memo()->Text(), Sjis("あ<b>word</b>"));
+  EXPECT_EQ(child->Memo()->SelStart(), 13u);
   frame->findChild<QAction*>(QStringLiteral("mnuKaigyoClick_0"))
       ->trigger();  // 改行 with nothing selected
-  EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b><br>\r\n"));
-  child->Memo1->SelectAll();
+  EXPECT_EQ(child->Memo()->Text(), Sjis("あ<b>word</b><br>\r\n"));
+  child->Memo()->SelectAll();
   frame->action(FrameCommand::Comment)->trigger();  // コメント化
-  EXPECT_EQ(child->Memo1->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
-  EXPECT_TRUE(child->Memo1->Modified());
+  EXPECT_EQ(child->Memo()->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
+  EXPECT_TRUE(child->Memo()->Modified());
   // 元に戻す undoes each command in turn, やり直し redoes it.
   frame->action(FrameCommand::Undo)->trigger();
-  EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b><br>\r\n"));
+  EXPECT_EQ(child->Memo()->Text(), Sjis("あ<b>word</b><br>\r\n"));
   frame->action(FrameCommand::Undo)->trigger();
-  EXPECT_EQ(child->Memo1->Text(), Sjis("あ<b>word</b>"));
+  EXPECT_EQ(child->Memo()->Text(), Sjis("あ<b>word</b>"));
   frame->action(FrameCommand::Redo)->trigger();
   frame->action(FrameCommand::Redo)->trigger();
-  EXPECT_EQ(child->Memo1->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
+  EXPECT_EQ(child->Memo()->Text(), Sjis("<!--あ<b>word</b><br>\r\n-->\r\n"));
   // 文字コード変換: to UTF-8 and back; an emoji keeps the page UTF-8.
   frame->action(FrameCommand::ConvertEncoding)->trigger();
-  EXPECT_EQ(child->Memo1->DocumentBytes(), "<!--\xE3\x81\x82<b>word</b><br>\r\n-->\r\n");
+  EXPECT_EQ(child->Memo()->DocumentBytes(), "<!--\xE3\x81\x82<b>word</b><br>\r\n-->\r\n");
   EXPECT_EQ(frame->StatusBar1()->panel(2)->text(), QStringLiteral("UTF-8"));
-  child->Memo1->SetSelStart(0);
-  child->Memo1->insertPlainText(QStringLiteral("😀"));
+  child->Memo()->SetSelStart(0);
+  child->Memo()->insertPlainText(QStringLiteral("😀"));
   prompts.answers.push_back(Answer::Ok);
   frame->action(FrameCommand::ConvertEncoding)->trigger();
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_NE(prompts.asked.back().text.find("😀"), std::string::npos);
-  EXPECT_EQ(child->Memo1->DocumentEncoding(), text::Encoding::kUtf8);
+  EXPECT_EQ(child->Memo()->DocumentEncoding(), text::Encoding::kUtf8);
   // 色分け表示 and 行番号 are kept in Editor.ini.
   frame->action(FrameCommand::LineNumbers)->trigger();
-  EXPECT_FALSE(child->Memo1->LineNumbers());
+  EXPECT_FALSE(child->Memo()->LineNumbers());
   EXPECT_EQ(EditorSettings::Load(folder.path().toStdString() + "/Editor.ini").line_numbers, false);
-  child->Memo1->SetModified(false);
+  child->Memo()->SetModified(false);
   frame->close();
 }
 
