@@ -224,7 +224,7 @@ TEST(AuthoringEndToEnd, PagesOfBothEncodingsTakeCommandsPreviewUndoAndSaveExactl
     frame->action(FrameCommand::FileOpen)->trigger();
     TMDIChild* child = frame->ActiveChild();
     ASSERT_NE(child, nullptr);
-    text::EditPane& pane = *child->Memo1;
+    text::EditPane& pane = *child->Memo();
     std::vector<std::string> steps{pane.Text()};
 
     // 表の設定... with a title typed into the builder dialog, at the caret.
@@ -273,7 +273,7 @@ TEST(AuthoringEndToEnd, PagesOfBothEncodingsTakeCommandsPreviewUndoAndSaveExactl
     QString rendered;
     auto body_text = [&] {
       bool done = false;
-      child->WebBrowser1->page()->runJavaScript(
+      child->WebBrowser()->page()->runJavaScript(
           QStringLiteral("document.body ? document.body.innerText : ''"), [&](const QVariant& v) {
             rendered = v.toString();
             done = true;
