@@ -1,5 +1,6 @@
 #pragma once
-// The Ferrox window's controls, found by their object names.
+// The controls of the Ferrox window and its permission dialog, found by
+// their object names.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
 
 namespace hemlo {
@@ -71,5 +73,24 @@ struct FtpControls {
 
 inline FtpControls Ui(TFtp1& w) { return FtpControls(w); }
 inline FtpControls Ui(const std::unique_ptr<TFtp1>& w) { return FtpControls(*w); }
+
+// The permission dialog's controls, found by their object names.
+struct Ftp2Controls {
+  explicit Ftp2Controls(const transfer::TFtp2& d)
+      : Label1(d.findChild<QLabel*>("Label1")),
+        Label2(d.findChild<QLabel*>("Label2")),
+        Label4(d.findChild<QLabel*>("Label4")),
+        Edit1(d.findChild<QLineEdit*>("Edit1")),
+        Button1(d.findChild<QPushButton*>("Button1")),
+        Button2(d.findChild<QPushButton*>("Button2")) {
+    for (int k = 0; k < 9; ++k)
+      CheckBoxes[k] = d.findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(k + 1));
+  }
+  QLabel *Label1, *Label2, *Label4;
+  QLineEdit* Edit1;
+  QPushButton *Button1, *Button2;
+  QCheckBox* CheckBoxes[9];
+};
+inline Ftp2Controls Ui(const transfer::TFtp2& dialog) { return Ftp2Controls(dialog); }
 
 }  // namespace hemlo

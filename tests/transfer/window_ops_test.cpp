@@ -150,9 +150,9 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   w.RefreshRemoteList();
   SelectOnly(Ui(w).ListView1, "index.htm");
   QTimer::singleShot(0, &permission, [&] {
-    EXPECT_EQ(permission.Edit1->text(), QStringLiteral("600"));
-    permission.Edit1->setText(QStringLiteral("644"));
-    QTest::mouseClick(permission.Button1, Qt::LeftButton);
+    EXPECT_EQ(Ui(permission).Edit1->text(), QStringLiteral("600"));
+    Ui(permission).Edit1->setText(QStringLiteral("644"));
+    QTest::mouseClick(Ui(permission).Button1, Qt::LeftButton);
   });
   emit w.permissionRequested();
   struct stat st {};
