@@ -9,10 +9,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
-#include <random>
 
-#include "base/atomic_file.h"
-#include "base/program_folder.h"
+#include "favourites/favourites_fixture.h"
 #include "text/cp932.h"
 #include "support/scripted_prompts.h"
 
@@ -49,35 +47,14 @@ struct FavouritesControls {
 };
 FavouritesControls Ui(const TForm4& form) { return FavouritesControls(form); }
 
-class FavouritesFormTest : public ::testing::Test {
+class FavouritesFormTest : public FavouritesFolderTest {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    folder_ = fs::temp_directory_path() / ("hemlo_favform_" + std::to_string(rd()));
-    fs::create_directories(folder_);
-    previous_ = ProgramFolder();
-    SetProgramFolder(folder_);
-  }
-  void TearDown() override {
-    SetProgramFolder(previous_);
-    fs::remove_all(folder_);
-  }
-  std::string FileBytes() const {
-    std::string bytes;
-    ReadWholeFile(folder_ / "favorite.ini", bytes);
-    return bytes;
-  }
-  void WriteFile(const std::string& bytes) const {
-    ASSERT_TRUE(WriteFileAtomically(folder_ / "favorite.ini", bytes));
-  }
   QStringList TopLevelTexts(const TForm4& form) const {
     QStringList out;
     for (int i = 0; i < Ui(form).TreeView1->topLevelItemCount(); ++i)
       out << Ui(form).TreeView1->topLevelItem(i)->text(0);
     return out;
   }
-  fs::path folder_;
-  fs::path previous_;
   QWidget frame_;
   FakeHost host_;
   ScriptedPrompts prompts_;

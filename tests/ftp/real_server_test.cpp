@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "ftp/id_ftp.h"
+#include "scripted_client.h"
 #include "support/real_servers.h"
 
 namespace hemlo::ftp {
@@ -18,11 +18,7 @@ namespace fs = std::filesystem;
 using testing::ReadText;
 using testing::RealServer;
 using testing::TempFolder;
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary);
-  out << bytes;
-}
+using testing::WriteFile;
 
 std::string RandomBytes(size_t n, unsigned seed) {
   std::string s(n, '\0');
@@ -42,13 +38,7 @@ class FtpRealServer : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     server_ = GetParam() == "vsftpd" ? testing::StartVsftpd() : testing::StartPyftpdlib();
-    ftp_.Host = "127.0.0.1";
-    ftp_.Port = server_->port;
-    ftp_.Username = server_->user;
-    ftp_.Password = server_->password;
-    ftp_.ReplyTimeout = 20000;
-    ftp_.DataConnectTimeout = 10000;
-    ftp_.DataTimeout = 20000;
+    testing::Configure(ftp_, *server_);
     if (getenv("FTP_TRACE"))
       ftp_.OnStatus = [](TIdTCPConnection& c, TIdStatus, const std::string& t) {
         fprintf(stderr, "status %s (last %d %s)\n", t.c_str(), c.LastReply.NumericCode,
