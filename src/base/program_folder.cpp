@@ -46,7 +46,7 @@ void SetTemporaryFolder(const fs::path& folder) { Current().temporary = folder; 
 
 const std::vector<std::string_view>& StateFileNames() {
   static const std::vector<std::string_view> names = {"Rireki.ini", "favorite.ini", "Ferrox.ini",
-                                                      "LastDir.ini"};
+                                                      "LastDir.ini", "FerroxCerts.ini"};
   return names;
 }
 

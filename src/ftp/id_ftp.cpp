@@ -37,6 +37,7 @@ void TIdFTP::Connect(bool auto_login, int timeout_ms) {
     epsv_refused_ = false;
     list_hidden_ok_ = true;
     mlst_ = -1;
+    features_.reset();
     disconnect_requested_ = false;
     TIdTCPClient::Connect(timeout_ms);
     GetResponse({220});

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/id_ftp_list.h"
@@ -132,6 +133,12 @@ class TIdFTP : public TIdTCPClient {
   void ListEntries(const std::string& path = {}, bool hidden = true, bool probe = true);
   // Whether FEAT lists MLST; asks FEAT at most once per connection.
   bool MlstSupported();
+  // Whether FEAT announced a feature, by the first word of its line
+  // ("UTF8", "MLST"), case-insensitive. Shares MlstSupported's one FEAT.
+  bool FeatureAnnounced(std::string_view name);
+  // "OPTS UTF8 ON": false when the server refused it (many servers use
+  // UTF-8 without being asked, so a refusal is not an error).
+  bool EnableUtf8Names();
   // Whether the last listing came from MLSD.
   bool ListingIsMlsd() const { return listing_mlsd_; }
   const std::vector<std::string>& ListingText() const { return listing_; }
@@ -196,6 +203,9 @@ class TIdFTP : public TIdTCPClient {
   bool epsv_refused_ = false;
   bool list_hidden_ok_ = true;
   int mlst_ = -1;  // -1 FEAT not asked, 0 no MLST (or MLSD refused), 1 MLST offered
+  // The feature lines of this connection's FEAT reply; nullopt until asked.
+  std::optional<std::vector<std::string>> features_;
+  const std::vector<std::string>& Features();
   bool listing_mlsd_ = false;
   bool disconnect_requested_ = false;
   bool data_phase_ = false;  // the transfer command has been accepted

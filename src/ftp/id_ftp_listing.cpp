@@ -110,16 +110,53 @@ std::vector<std::string> MlstFacts(std::string_view text) {
 }
 }  // namespace
 
+const std::vector<std::string>& TIdFTP::Features() {
+  if (!features_) {
+    features_.emplace();
+    try {
+      SendCmd("FEAT", {211});
+      // Feature lines stand between the first line and the closing one.
+      const auto& lines = LastReply.Lines;
+      for (size_t i = 1; i + 1 < lines.size(); ++i) features_->push_back(lines[i]);
+    } catch (const EIdProtocolReplyError&) {
+      // No FEAT: no features either.
+    }
+  }
+  return *features_;
+}
+
+bool TIdFTP::FeatureAnnounced(std::string_view name) {
+  for (const std::string& line : Features()) {
+    std::string_view word = TrimControl(line);
+    word = word.substr(0, word.find(' '));
+    if (word.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < word.size() && same; ++i) {
+      const auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+      same = up(word[i]) == up(name[i]);
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+bool TIdFTP::EnableUtf8Names() {
+  try {
+    SendCmd("OPTS UTF8 ON", {200, 202});
+    return true;
+  } catch (const EIdProtocolReplyError&) {
+    return false;
+  }
+}
+
 bool TIdFTP::MlstSupported() {
   if (mlst_ >= 0) return mlst_ == 1;
   mlst_ = 0;
   std::vector<std::string> facts;
-  try {
-    SendCmd("FEAT", {211});
-    for (size_t i = 1; i < LastReply.Text.size() && facts.empty(); ++i)
-      facts = MlstFacts(LastReply.Text[i]);
-  } catch (const EIdProtocolReplyError&) {
-    // No FEAT: no MLST either.
+  for (const std::string& line : Features()) {
+    // MlstFacts reads a line the way the reply keeps it: from its fifth character on.
+    if (line.size() > 4) facts = MlstFacts(std::string_view(line).substr(4));
+    if (!facts.empty()) break;
   }
   if (facts.empty()) return false;
   mlst_ = 1;

@@ -36,6 +36,7 @@ void TIdRFCReply::Clear() {
   NumericCode = 0;
   TextCode.clear();
   Text.clear();
+  Lines.clear();
 }
 
 void TIdRFCReply::Parse(const std::vector<std::string>& lines) {
@@ -50,6 +51,7 @@ void TIdRFCReply::Parse(const std::vector<std::string>& lines) {
   Text.reserve(lines.size());
   for (const std::string& line : lines)
     Text.push_back(line.size() > 4 ? line.substr(4) : std::string());
+  Lines = lines;
 }
 
 std::string TIdRFCReply::TextWithLineBreaks() const {

@@ -15,8 +15,9 @@ enum class TIdMaxLineAction { maException, maSplit };
 
 struct TIdRFCReply {
   int16_t NumericCode = 0;
-  std::string TextCode;           // the code as it stood on the first line
-  std::vector<std::string> Text;  // every line from its fifth character on
+  std::string TextCode;            // the code as it stood on the first line
+  std::vector<std::string> Text;   // every line from its fifth character on
+  std::vector<std::string> Lines;  // every line whole (FEAT's feature names start early)
 
   void Clear();
   // Fills the reply from the lines of one reply (first line first).

@@ -187,7 +187,7 @@ void TMDIChild::WebBrowser1NewWindow2(webview::TUIWebBrowser** target) {
   // engine loads it only after this returns, so there is nothing to wait for.
   if (!frame_ || !target) return;
   TMDIChild* child = frame_->CreateChild();
-  *target = child->WebBrowser1;
+  *target = child->WebBrowser();
 }
 
 void TMDIChild::WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender) {

@@ -20,9 +20,11 @@ class TMDIChild : public QWidget {
   explicit TMDIChild(TMainForm* frame, QWidget* parent = nullptr);
   ~TMDIChild() override;
 
-  text::QtEditPane* Memo1 = nullptr;
-  QSplitter* Splitter1 = nullptr;
-  webview::TUIWebBrowser* WebBrowser1 = nullptr;
+  // The edit pane and the current web pane, for the frame's commands. The
+  // web pane is replaced when its page closes itself, so callers ask again
+  // rather than keep the pointer.
+  text::QtEditPane* Memo() const { return Memo1; }
+  webview::TUIWebBrowser* WebBrowser() const { return WebBrowser1; }
 
   // The document path; empty for an untitled page.
   QString Caption() const { return windowTitle(); }
@@ -56,6 +58,9 @@ class TMDIChild : public QWidget {
   void CreateWebPane(webview::TUIWebBrowser* replacing = nullptr);
   void WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender);
   void WebBrowser1NewWindow2(webview::TUIWebBrowser** target);
+  text::QtEditPane* Memo1 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  webview::TUIWebBrowser* WebBrowser1 = nullptr;
   TMainForm* frame_;
   bool declaration_disagrees_ = false;
 };

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace hemlo::text {
@@ -23,6 +22,10 @@ namespace hemlo::text {
 // Key of a raw byte b of a UTF-8 document in a ViewCodes table.
 inline constexpr char32_t kRawKeyBase = 0x110000;
 
+// Every ViewCodes shares one table for the whole program (used from the UI
+// thread only): a character has the same code in every document and in text
+// encoded apart from any document (a search text, a builder field), so view
+// bytes carry over between them.
 class ViewCodes {
  public:
   static constexpr std::size_t kCodeBytes = 4;
@@ -31,11 +34,7 @@ class ViewCodes {
   void Append(std::string& out, char32_t key);
   // The key of the code at p (kCodeBytes readable), or 0 when none.
   char32_t Lookup(const unsigned char* p) const;
-  std::size_t size() const { return keys_.size(); }
-
- private:
-  std::unordered_map<char32_t, std::uint32_t> index_;
-  std::vector<char32_t> keys_;
+  std::size_t size() const;
 };
 
 // The view length of every unit of one line (no line breaks in it): 1 or 2
@@ -66,6 +65,11 @@ ViewText DecodeView(std::string_view view, const ViewCodes& codes);
 // Start of the view character holding `offset` (clamped to the end; between
 // CR and LF: the CR), for view bytes of a UTF-8 document.
 std::size_t ClampViewOffset(std::string_view view, const ViewCodes& codes, std::size_t offset);
+
+// The first character of `view` that has a code rather than CP932 bytes, as
+// UTF-8 (a raw byte as "0xNN"); empty when there is none. View bytes without
+// one are plain Shift-JIS.
+std::string FirstCodedCharacter(std::string_view view);
 
 }  // namespace hemlo::text
 

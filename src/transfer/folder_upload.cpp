@@ -8,7 +8,6 @@
 
 #include "base/preview_record.h"
 #include "ftp/id_exception.h"
-#include "text/cp932.h"
 
 namespace hemlo::transfer {
 
@@ -69,14 +68,12 @@ void Plain(Prompts& prompts, const std::string& text) {
 
 // The remote path of a local path below base, or nullopt after reporting
 // why it cannot be sent.
-std::optional<std::string> RemotePath(Prompts& prompts, const std::string& rel_utf8) {
-  auto rel = text::Utf8ToCp932(rel_utf8);
-  if (!rel) {
-    Plain(prompts, texts::NotConvertible(rel_utf8));
-    return std::nullopt;
-  }
+std::optional<std::string> RemotePath(TransferContext& ctx, const std::string& rel_utf8) {
+  auto rel = WireNameOrSkip(ctx, rel_utf8);
+  if (!rel) return std::nullopt;
   if (rel->size() > kMaxRemotePath) {
-    Plain(prompts, texts::PathTooLong(rel_utf8));
+    Plain(ctx.prompts, texts::PathTooLong(rel_utf8));
+    ++ctx.skipped;
     return std::nullopt;
   }
   return rel;
@@ -115,7 +112,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
     std::set<std::string> missing;
     for (const std::string& folder : tree.FolderList) {
       const std::string rel_utf8 = folder.substr(base.size());
-      if (const auto rel = RemotePath(ctx.prompts, rel_utf8)) {
+      if (const auto rel = RemotePath(ctx, rel_utf8)) {
         const std::string parent = RemoteParentPath(*rel);
         bool exists = false;
         if (!parent.empty() && missing.count(parent)) {
@@ -169,7 +166,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
       }
       ctx.prompts.ProcessEvents();
       const std::string rel_utf8 = file.substr(base.size());
-      const auto rel = RemotePath(ctx.prompts, rel_utf8);
+      const auto rel = RemotePath(ctx, rel_utf8);
       if (!rel) continue;
       ctx.host.SetStatusText(ProgressText(file, i, count));
       ctx.host.SetFileProgress(i, count);
@@ -188,13 +185,11 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   }
 
   ctx.host.SetFileProgress(0, 0);
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-  }
-  ctx.host.SetStatusText(preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies)
-                                        : texts::kDone);
+  RefreshRemoteOrReport(ctx);
+  std::string status =
+      preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies) : texts::kDone;
+  if (ctx.skipped) status += "（" + std::to_string(ctx.skipped) + " 件をスキップしました）";
+  ctx.host.SetStatusText(status);
   ctx.host.UncheckSelectAll();
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }

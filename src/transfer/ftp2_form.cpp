@@ -87,8 +87,10 @@ TFtp2::TFtp2(QWidget* parent) : QDialog(parent) {
   connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TFtp2::Prepare(const std::string& name_sjis, const std::string& letters) {
+void TFtp2::Prepare(const std::string& name_sjis, const std::string& letters,
+                    const QString& shown) {
   model_.Prepare(name_sjis, letters);
+  shown_ = shown.isEmpty() ? sjis::Decode(model_.Name()) : shown;
   ShowModel();
 }
 
@@ -99,7 +101,7 @@ void TFtp2::ShowModel() {
   Label2->setText(QString::fromStdString(model_.DigitLabel(1)));
   Label3->setText(QString::fromStdString(model_.DigitLabel(2)));
   Edit1->setText(QString::fromStdString(model_.Edit1()));
-  Label4->setText(sjis::Decode(model_.Name()));
+  Label4->setText(shown_);
   updating_ = false;
 }
 

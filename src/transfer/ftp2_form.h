@@ -25,7 +25,9 @@ class TFtp2 : public QDialog {
   explicit TFtp2(QWidget* parent = nullptr);
 
   // "パーミション" on a row: fills the boxes, digits, Edit1 and Label4.
-  void Prepare(const std::string& name_sjis, const std::string& letters);
+  // `shown` is the name as the remote list shows it (empty: decode the
+  // bytes as Shift-JIS).
+  void Prepare(const std::string& name_sjis, const std::string& letters, const QString& shown = {});
   // Shows the dialog modally; "変更" sends through `ftp` and then calls
   // `refresh_remote_list`. Returns QDialog::Accepted when a mode was sent.
   int Run(ftp::TIdFTP& ftp, Prompts& prompts, std::function<void()> refresh_remote_list);
@@ -33,6 +35,10 @@ class TFtp2 : public QDialog {
   // Mirrors the controls; tests read it.
   const PermissionModel& Model() const { return model_; }
 
+  void Button1Click();
+
+ private:
+  // Tests find these by their object names.
   std::array<QCheckBox*, 9> CheckBoxes{};  // CheckBox1..CheckBox9
   QGroupBox* GroupBox1 = nullptr;
   QGroupBox* GroupBox2 = nullptr;
@@ -47,13 +53,11 @@ class TFtp2 : public QDialog {
   QPushButton* Button1 = nullptr;  // 変更
   QPushButton* Button2 = nullptr;  // 閉じる
 
-  void Button1Click();
-
- private:
   void CheckBoxClick(int k);
   void ShowModel();
 
   PermissionModel model_;
+  QString shown_;  // Label4
   bool updating_ = false;
   ftp::TIdFTP* ftp_ = nullptr;
   Prompts* prompts_ = nullptr;

@@ -30,8 +30,6 @@
 
 namespace hemlo {
 
-using transfer_ui::FromSjis;
-
 namespace {
 
 // Slices of a wait: events run for at most this long before the client
@@ -195,7 +193,8 @@ void TFtp1::SetStatusText(const std::string& text) {
 QString TFtp1::StatusText() const { return StatusPanel0->text(); }
 
 void TFtp1::ShowError(const std::exception& e) {
-  prompts_->Error(FromSjis(e.what()).toStdString());
+  // Server replies come in the connection's name encoding.
+  prompts_->Error(transfer_ui::NameText(Session_.Names, e.what()).toStdString());
 }
 
 void TFtp1::ShowPlain(const QString& text) {

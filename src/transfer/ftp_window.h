@@ -198,7 +198,8 @@ class TFtp1 : public QWidget {
   QLineEdit* Edit2 = nullptr;
   QLineEdit* Edit3 = nullptr;
   QLineEdit* Edit4 = nullptr;
-  QComboBox* cmbDataMode = nullptr;  // 自動, パッシブ, アクティブ
+  QComboBox* cmbDataMode = nullptr;      // 自動, パッシブ, アクティブ
+  QComboBox* cmbNameEncoding = nullptr;  // 自動, Shift-JIS, UTF-8
   QLabel* Label5 = nullptr;
   QLabel* LblCount = nullptr;
   QPushButton* Button1 = nullptr;    // 接続
@@ -233,7 +234,7 @@ class TFtp1 : public QWidget {
   transfer::RemoteSession Session_{IdFTP1};
   transfer::ProfilePanel Profiles_;  // LastRemoteFolder is Label5's bytes
   transfer::SortState Sort_;
-  std::string RenameOldName_;  // Shift-JIS; empty when no rename runs
+  std::string RenameOldName_;  // the server's bytes; empty when no rename runs
   bool RenameEditing_ = false;
   std::vector<std::string> DroppedFiles_;
 

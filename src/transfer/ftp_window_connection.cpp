@@ -14,6 +14,7 @@
 namespace hemlo {
 
 using transfer_ui::FromSjis;
+using transfer_ui::NameText;
 using transfer_ui::ToSjis;
 
 void TFtp1::ShowProfileFields() {
@@ -22,7 +23,10 @@ void TFtp1::ShowProfileFields() {
   Edit3->setText(FromSjis(Profiles_.UserId));
   Edit4->setText(FromSjis(Profiles_.Password));
   cmbDataMode->setCurrentIndex(static_cast<int>(Profiles_.DataMode));
-  Label5->setText(FromSjis(Profiles_.LastRemoteFolder));
+  cmbNameEncoding->setCurrentIndex(static_cast<int>(Profiles_.NameEncoding));
+  Label5->setText(
+      NameText(transfer::NamesOfStoredFolder(Profiles_.NameEncoding, Profiles_.LastRemoteFolder),
+               Profiles_.LastRemoteFolder));
   LblCount->setText(QString::number(Profiles_.ProfileCounter));
   if (!IdFTP1.Connected()) Button5->setEnabled(Profiles_.NextEnabled);
 }
@@ -45,6 +49,7 @@ bool TFtp1::TakeProfileFields() {
   }
   for (int i = 0; i < 4; ++i) *fields[i] = values[i];
   Profiles_.DataMode = static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex());
+  Profiles_.NameEncoding = static_cast<transfer::NameEncodingMode>(cmbNameEncoding->currentIndex());
   return true;
 }
 
@@ -87,7 +92,7 @@ void TFtp1::Button9Click() {
 void TFtp1::SetProfileControlsEnabled(bool enabled) {
   for (QWidget* w :
        std::initializer_list<QWidget*>{Button4, Button5, Button6, Button7, Button8, Button9, Edit1,
-                                       Edit2, Edit3, Edit4, cmbDataMode})
+                                       Edit2, Edit3, Edit4, cmbDataMode, cmbNameEncoding})
     w->setEnabled(enabled);
 }
 
@@ -126,7 +131,8 @@ void TFtp1::Button1Click() {
   }
   ApplyDataMode(static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex()));
   RunClientCommand([&] {
-    Session_.Connect(*host, *user, *password, Profiles_.LastRemoteFolder);
+    Session_.Connect(*host, *user, *password, Profiles_.LastRemoteFolder,
+                     static_cast<transfer::NameEncodingMode>(cmbNameEncoding->currentIndex()));
     if (IdFTP1.Connected()) RefreshRemoteList();
   });
 }

@@ -185,6 +185,15 @@ QWidget* TFtp1::BuildProfilePanel() {
       {QStringLiteral("自動"), QStringLiteral("パッシブ"), QStringLiteral("アクティブ")});
   grid->addWidget(new QLabel(QStringLiteral("データ接続"), Panel1), 5, 0);
   grid->addWidget(cmbDataMode, 5, 1);
+  // How names travel; the order is NameEncodingMode's.
+  cmbNameEncoding = new QComboBox(Panel1);
+  cmbNameEncoding->setObjectName(QStringLiteral("cmbNameEncoding"));
+  cmbNameEncoding->addItems(
+      {QStringLiteral("自動"), QStringLiteral("Shift-JIS"), QStringLiteral("UTF-8")});
+  cmbNameEncoding->setToolTip(QStringLiteral(
+      "サーバ上のファイル名の文字コード（自動: サーバがUTF-8に対応していればUTF-8）"));
+  grid->addWidget(new QLabel(QStringLiteral("名前の文字コード"), Panel1), 6, 0);
+  grid->addWidget(cmbNameEncoding, 6, 1);
 
   Button6 = Button("Button6", QStringLiteral("追加"), Panel1);
   Button7 = Button("Button7", QStringLiteral("保存"), Panel1);

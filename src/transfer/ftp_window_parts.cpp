@@ -20,6 +20,16 @@ std::optional<std::string> ToSjis(const QString& s) {
   return std::move(e.bytes);
 }
 
+QString NameText(const text::RemoteNames& names, std::string_view wire) {
+  const std::u16string t = names.Decode(wire);
+  return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size()));
+}
+
+std::optional<std::string> NameBytes(const text::RemoteNames& names, const QString& s) {
+  return names.Encode(
+      {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size())});
+}
+
 FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {}
 
 bool FileListView::Accepts(const QDropEvent* e) const {

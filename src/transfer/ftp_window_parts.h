@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/remote_names.h"
+
 class QDropEvent;
 class QStyledItemDelegate;
 
@@ -21,6 +23,9 @@ namespace hemlo::transfer_ui {
 QString FromSjis(std::string_view bytes);
 // nullopt when the text holds a character Shift-JIS lacks.
 std::optional<std::string> ToSjis(const QString& text);
+// The same for remote names in the connection's encoding.
+QString NameText(const text::RemoteNames& names, std::string_view wire);
+std::optional<std::string> NameBytes(const text::RemoteNames& names, const QString& text);
 
 // Texts of the window (UTF-8).
 inline constexpr const char* kStopCaption = "中断";
@@ -30,7 +35,7 @@ inline constexpr const char* kCancelledClosed = "中断しました（接続を�
 inline constexpr const char* kConnectionLost = "サーバとの接続が切れました";
 
 // Item data of a remote row.
-inline constexpr int kNameRole = Qt::UserRole;        // Shift-JIS name
+inline constexpr int kNameRole = Qt::UserRole;        // the server's bytes
 inline constexpr int kFolderRole = Qt::UserRole + 1;  // image 0 (folder) or 1
 
 // A file list that takes rows dragged from one other list (by object name)

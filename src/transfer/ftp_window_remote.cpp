@@ -15,14 +15,13 @@ namespace hemlo {
 using transfer_ui::FromSjis;
 using transfer_ui::kFolderRole;
 using transfer_ui::kNameRole;
-using transfer_ui::ToSjis;
-
-namespace {}  // namespace
+using transfer_ui::NameBytes;
+using transfer_ui::NameText;
 
 void TFtp1::RefreshRemoteList() {
   const std::string folder = IdFTP1.CurrentDirectory();
   Profiles_.LastRemoteFolder = folder;
-  Label5->setText(FromSjis(folder));
+  Label5->setText(NameText(Session_.Names, folder));
   IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
   const auto rows = transfer::RowsOfListing(IdFTP1.DirectoryListing());
   if (const size_t unread = IdFTP1.DirectoryListing().UnparsedLines(); unread > 0)
@@ -34,9 +33,9 @@ void TFtp1::RefreshRemoteList() {
   QList<QTreeWidgetItem*> items;
   items.reserve(static_cast<qsizetype>(rows.size()));
   for (const auto& r : rows) {
-    auto* item =
-        new QTreeWidgetItem({FromSjis(r.FileName), QString::fromStdString(r.DateText),
-                             QString::fromStdString(r.SizeText), FromSjis(r.PermissionText)});
+    auto* item = new QTreeWidgetItem(
+        {NameText(Session_.Names, r.FileName), QString::fromStdString(r.DateText),
+         QString::fromStdString(r.SizeText), FromSjis(r.PermissionText)});
     item->setData(0, kNameRole, QByteArray::fromStdString(r.FileName));
     item->setData(0, kFolderRole, r.Folder);
     item->setIcon(0, r.Folder ? folder_icon : file_icon);
@@ -86,7 +85,7 @@ void TFtp1::BitBtn1Click() {
     if (!Session_.Up(Profiles_.LastRemoteFolder)) return;
     const std::string folder = IdFTP1.CurrentDirectory();
     Profiles_.LastRemoteFolder = folder;
-    Label5->setText(FromSjis(folder));
+    Label5->setText(NameText(Session_.Names, folder));
     RefreshRemoteList();
   });
 }
@@ -100,10 +99,12 @@ void TFtp1::BeginRename(QTreeWidgetItem* item) {
 bool TFtp1::EndRename(QTreeWidgetItem* item, const QString& new_text) {
   const std::string old_name = RenameOldName_;
   CancelRename();
-  if (!item || old_name.empty() || new_text == FromSjis(old_name)) return false;
-  const auto new_name = ToSjis(new_text);
+  const text::RemoteNames& names = Session_.Names;
+  if (!item || old_name.empty() || new_text == NameText(names, old_name)) return false;
+  const auto new_name = NameBytes(names, new_text);
   if (!new_name || new_name->empty()) {
-    ShowPlain(QStringLiteral("「%1」はShift-JISで表せないため名前を変更できません").arg(new_text));
+    ShowPlain(QStringLiteral("「%1」は%2で表せないため名前を変更できません")
+                  .arg(new_text, QString::fromLatin1(names.EncodingName())));
     return false;
   }
   bool renamed = false;
@@ -115,7 +116,7 @@ bool TFtp1::EndRename(QTreeWidgetItem* item, const QString& new_text) {
   // (never the name typed) after a refusal.
   if (!renamed || ListView1->indexOfTopLevelItem(item) < 0) return false;
   item->setData(0, kNameRole, QByteArray::fromStdString(*new_name));
-  item->setText(0, FromSjis(*new_name));
+  item->setText(0, NameText(names, *new_name));
   return true;
 }
 

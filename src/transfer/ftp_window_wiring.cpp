@@ -6,6 +6,7 @@
 #include "transfer/folder_upload.h"
 #include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
+#include "transfer/ftp_window_parts.h"
 #include "transfer/remote_delete.h"
 #include "transfer/transfer_ops.h"
 
@@ -42,7 +43,8 @@ std::vector<transfer::RemoteRow> Rows(const TFtp1& w) {
 void Run(TFtp1& w, const std::function<void(transfer::TransferContext&)>& op) {
   w.RunOperation([&] {
     WindowHost host(w);
-    transfer::TransferContext ctx{w.Client(), w.prompts(), host, w.LocalFolder(), w.TransferMode()};
+    transfer::TransferContext ctx{w.Client(),      w.prompts(),      host,
+                                  w.LocalFolder(), w.TransferMode(), w.Session().Names};
     op(ctx);
   });
 }
@@ -73,7 +75,8 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
     if (!permission_dialog) return;
     for (const auto& r : w.RemoteRows()) {
       if (!r.selected) continue;
-      permission_dialog->Prepare(r.name, r.permissions);
+      permission_dialog->Prepare(r.name, r.permissions,
+                                 transfer_ui::NameText(w.Session().Names, r.name));
       w.RunClientCommand([&] {
         permission_dialog->Run(w.Client(), w.prompts(), [&w] { w.RefreshRemoteList(); });
         // The dialog keeps its errors to itself; a stopped wait and a lost

@@ -30,6 +30,24 @@ DataConnectionMode DataModeOfField(const std::string& field) {
   return DataConnectionMode::kAutomatic;
 }
 
+std::string NameEncodingField(NameEncodingMode mode) {
+  switch (mode) {
+    case NameEncodingMode::kShiftJis:
+      return "sjis";
+    case NameEncodingMode::kUtf8:
+      return "utf8";
+    case NameEncodingMode::kAutomatic:
+      break;
+  }
+  return "auto";
+}
+
+NameEncodingMode NameEncodingOfField(const std::string& field) {
+  if (field == "sjis") return NameEncodingMode::kShiftJis;
+  if (field == "utf8") return NameEncodingMode::kUtf8;
+  return NameEncodingMode::kAutomatic;
+}
+
 void ProfilePanel::Load(std::vector<std::string> lines) {
   ProfileList = std::move(lines);
   if (ProfileList.empty()) {
@@ -45,13 +63,14 @@ void ProfilePanel::ShowProfile(int n) {
   std::vector<std::string> f;
   if (!ProfileList.empty() && n >= 1 && n <= Count())
     f = SplitCommaText(ProfileList[static_cast<size_t>(n - 1)]);
-  f.resize(kProfileFields + 1);
+  f.resize(kProfileFields + 2);
   RegistrationName = f[0];
   HostName = f[1];
   UserId = f[2];
   Password = f[3];
   LastRemoteFolder = f[4];
   DataMode = DataModeOfField(f[5]);
+  NameEncoding = NameEncodingOfField(f[6]);
 }
 
 void ProfilePanel::PrevClick() {
@@ -70,14 +89,19 @@ void ProfilePanel::AddClick() {
   UserId.clear();
   Password.clear();
   DataMode = DataConnectionMode::kAutomatic;
+  NameEncoding = NameEncodingMode::kAutomatic;
   ProfileCounter = Count() + 1;
 }
 
 std::string ProfilePanel::LineOfFields(const std::string& fifth) const {
   std::vector<std::string> fields{RegistrationName, HostName, UserId, Password, fifth};
   // Automatic is what a line without the field means: such lines stay as
-  // they always were.
-  if (DataMode != DataConnectionMode::kAutomatic) fields.push_back(DataModeField(DataMode));
+  // they always were. The sixth field goes first whenever the seventh does,
+  // so readers of six fields still find the data mode in its place.
+  const bool names = NameEncoding != NameEncodingMode::kAutomatic;
+  if (names || DataMode != DataConnectionMode::kAutomatic)
+    fields.push_back(DataModeField(DataMode));
+  if (names) fields.push_back(NameEncodingField(NameEncoding));
   return JoinCommaText(fields);
 }
 

@@ -21,6 +21,15 @@ enum class DataConnectionMode { kAutomatic, kPassive, kActive };
 std::string DataModeField(DataConnectionMode mode);
 DataConnectionMode DataModeOfField(const std::string& field);
 
+// How names travel on the wire: automatic uses UTF-8 when the server
+// announces it and Shift-JIS otherwise. A seventh field holds it, after the
+// sixth (written as "auto" when only this one is set); a line without it
+// means automatic.
+enum class NameEncodingMode { kAutomatic, kShiftJis, kUtf8 };
+// "auto", "sjis", "utf8". Anything else reads as automatic.
+std::string NameEncodingField(NameEncodingMode mode);
+NameEncodingMode NameEncodingOfField(const std::string& field);
+
 // Older files hold four fields per line: when the first line has fewer than
 // five, every line gets as many "," as the first line lacks.
 void UpgradeProfileLines(std::vector<std::string>& lines);
@@ -34,6 +43,7 @@ class ProfilePanel {
   std::string Password;
   std::string LastRemoteFolder;
   DataConnectionMode DataMode = DataConnectionMode::kAutomatic;
+  NameEncodingMode NameEncoding = NameEncodingMode::kAutomatic;
 
   std::vector<std::string> ProfileList;
   int ProfileCounter = 0;
@@ -48,7 +58,7 @@ class ProfilePanel {
   void ShowProfile(int n);
   void PrevClick();  // "前"
   void NextClick();  // "次"
-  void AddClick();   // "追加" (the mode goes back to automatic)
+  void AddClick();   // "追加" (both modes go back to automatic)
   // "保存": false when a field is empty (the caller shows the message and
   // nothing changed). On true the caller writes ProfileList to the file.
   bool SaveClick();

@@ -40,7 +40,7 @@ int CompareText(const std::string& a, const std::string& b) {
 }
 
 bool ConfirmWarning(TransferContext& ctx, const std::string& name) {
-  return ctx.prompts.Message(texts::kWarningCaption, texts::ConfirmDelete(DisplayName(name)),
+  return ctx.prompts.Message(texts::kWarningCaption, texts::ConfirmDelete(ctx.names.Display(name)),
                              Buttons::YesNoCancel, Icon::Warning, Answer::No) == Answer::Yes;
 }
 
@@ -70,8 +70,9 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
   const RemoteRow* row = FirstSelected(rows);
   if (!row || !row->folder) return OpOutcome::kNothing;
   if (!ConfirmWarning(ctx, row->name)) return OpOutcome::kNothing;
-  if (UnsafeRemoteName(row->name)) {
-    ctx.prompts.Message("", texts::UnsafeName(DisplayName(row->name)), Buttons::Ok, Icon::None);
+  if (ctx.names.Unsafe(row->name)) {
+    ctx.prompts.Message("", texts::UnsafeName(ctx.names.Display(row->name)), Buttons::Ok,
+                        Icon::None);
     return OpOutcome::kNothing;
   }
   ctx.host.SetStatusText(texts::kDeleting);
@@ -92,7 +93,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
          stopped ? std::vector<std::string>{} : FoldersDeepestFirst(tree.FolderList)) {
       if (folder.size() > kMaxRemotePath) {
         // Cutting the path would remove some other folder.
-        ctx.prompts.Error(texts::PathTooLong(DisplayName(folder)));
+        ctx.prompts.Error(texts::PathTooLong(ctx.names.Display(folder)));
         return OpOutcome::kFailed;
       }
       ctx.ftp.RemoveDirectory(folder);
@@ -101,12 +102,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
     ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-    return OpOutcome::kFailed;
-  }
+  if (!RefreshRemoteOrReport(ctx)) return OpOutcome::kFailed;
   ctx.host.SetStatusText(texts::kDone);
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }
@@ -137,11 +133,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
     }
   }
   ctx.host.SetStatusText(texts::kDone);
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-  }
+  RefreshRemoteOrReport(ctx);
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }
 
@@ -150,22 +142,15 @@ OpOutcome CreateRemoteFolder(TransferContext& ctx, const std::string& current_re
   const std::string answer =
       ctx.prompts.Input(texts::kCreateFolderCaption, texts::kCreateFolderPrompt, "").value_or("");
   if (answer.empty()) return OpOutcome::kNothing;
-  const auto name = text::Utf8ToCp932(answer);
-  if (!name) {
-    ctx.prompts.Message("", texts::NotConvertible(answer), Buttons::Ok, Icon::None);
-    return OpOutcome::kNothing;
-  }
+  const auto name = WireNameOrSkip(ctx, answer);
+  if (!name) return OpOutcome::kNothing;
   try {
     ctx.ftp.CreateDirectory(*name);
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-  }
+  RefreshRemoteOrReport(ctx);
   return OpOutcome::kDone;
 }
 

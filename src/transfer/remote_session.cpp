@@ -1,5 +1,9 @@
 #include "transfer/remote_session.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include "text/utf8.h"
 #include "transfer/cell_text.h"
 
 namespace hemlo::transfer {
@@ -21,6 +25,23 @@ HostPort SplitHostPort(const std::string& host_field, int default_port) {
   return hp;
 }
 
+namespace {
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+}  // namespace
+
+HostPort ParseHostField(const std::string& host_field, int default_port) {
+  static constexpr std::string_view kScheme = "ftpes://";
+  const bool tls = host_field.size() >= kScheme.size() &&
+                   std::equal(kScheme.begin(), kScheme.end(), host_field.begin(),
+                              [](char a, char b) { return a == AsciiLower(b); });
+  if (!tls) return SplitHostPort(host_field, default_port);
+  std::string rest = host_field.substr(kScheme.size());
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  HostPort hp = SplitHostPort(rest, default_port);
+  hp.tls = true;
+  return hp;
+}
+
 std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
   std::vector<RemoteEntry> rows;
   rows.reserve(items.Count());
@@ -36,15 +57,33 @@ std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
   return rows;
 }
 
+text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view folder) {
+  bool multibyte = false;
+  const bool utf8 =
+      mode == NameEncodingMode::kUtf8 ||
+      (mode == NameEncodingMode::kAutomatic && text::IsValidUtf8(folder, &multibyte) && multibyte);
+  return text::RemoteNames(utf8 ? text::NameEncoding::kUtf8 : text::NameEncoding::kShiftJis);
+}
+
 void RemoteSession::Connect(const std::string& host_field, const std::string& user,
-                            const std::string& password, const std::string& last_folder) {
+                            const std::string& password, const std::string& last_folder,
+                            NameEncodingMode encoding) {
   const HostPort hp = SplitHostPort(host_field, 21);
   ftp_.Host = hp.host;
   ftp_.Port = hp.port;
   ftp_.Username = user;
   ftp_.Password = password;
+  Names = text::RemoteNames(text::NameEncoding::kShiftJis);
   ftp_.Connect(true, ConnectTimeoutMs);
   ftp_.MlstSupported();  // FEAT once: every listing of this connection uses MLSD where offered
+  const bool utf8 = encoding == NameEncodingMode::kUtf8 ||
+                    (encoding == NameEncodingMode::kAutomatic && ftp_.FeatureAnnounced("UTF8"));
+  if (utf8) {
+    // Some servers switch only when asked; the others use UTF-8 anyway, so
+    // a refusal changes nothing.
+    ftp_.EnableUtf8Names();
+    Names = text::RemoteNames(text::NameEncoding::kUtf8);
+  }
   HomeFolder = ftp_.CurrentDirectory();
   if (last_folder.empty()) return;
   try {

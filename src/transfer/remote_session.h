@@ -2,11 +2,14 @@
 // The connection side of the transfer tool over the FTP client, without
 // widgets: connecting with a profile (home folder, last folder with its
 // fallback), listing the current folder into row texts, walking folders.
-// Remote names and folders are the server's Shift-JIS bytes.
+// Remote names and folders are the server's bytes, in the encoding the
+// connection chose (Names).
 #include <string>
 #include <vector>
 
 #include "ftp/id_ftp.h"
+#include "text/remote_names.h"
+#include "transfer/profiles.h"
 
 namespace hemlo::transfer {
 
@@ -16,13 +19,20 @@ inline constexpr int kConnectTimeoutMs = 30'000;
 struct HostPort {
   std::string host;
   int port = 21;
+  bool tls = false;  // the field asked for FTP over explicit TLS
 };
 // "name:port" names a port; anything else (no colon, or no valid port after
 // the last one) is a host name for `default_port`.
 HostPort SplitHostPort(const std::string& host_field, int default_port);
 
+// The profile's host field: "ftpes://" in front (any case, a trailing "/"
+// tolerated) asks for explicit TLS on the plain FTP port; the rest is split
+// as above. Without the prefix the field means what it always did, so
+// profile files stay readable by older versions.
+HostPort ParseHostField(const std::string& host_field, int default_port);
+
 struct RemoteEntry {
-  std::string FileName;  // Shift-JIS, as the server sent it
+  std::string FileName;  // the server's bytes, as sent
   bool Folder = false;   // directory (image 0); files and links are not
   std::string DateText;
   std::string SizeText;
@@ -30,6 +40,12 @@ struct RemoteEntry {
 };
 
 std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items);
+
+// The encoding to show a profile's stored folder in before connecting: the
+// profile's own, or for automatic the one its bytes read as (Japanese
+// Shift-JIS is hardly ever valid UTF-8). Only for showing: the bytes go
+// back to the server unchanged.
+text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view folder);
 
 // "n 行を読めませんでした" (UTF-8): listing lines the parser skipped.
 inline std::string UnreadLinesText(size_t n) { return std::to_string(n) + " 行を読めませんでした"; }
@@ -48,11 +64,16 @@ class RemoteSession {
   // How long the TCP connect may take before the attempt fails.
   int ConnectTimeoutMs = kConnectTimeoutMs;
 
-  // Sets host, port and login, connects and logs in, records HomeFolder
-  // and, when `last_folder` is not empty, changes into it, falling back to
+  // How names travel on the current connection.
+  text::RemoteNames Names;
+
+  // Sets host, port and login, connects and logs in, settles the name
+  // encoding (FEAT; "OPTS UTF8 ON" for UTF-8), records HomeFolder and, when
+  // `last_folder` is not empty, changes into it, falling back to
   // HomeFolder when the server refuses. Client errors propagate.
   void Connect(const std::string& host_field, const std::string& user, const std::string& password,
-               const std::string& last_folder);
+               const std::string& last_folder,
+               NameEncodingMode encoding = NameEncodingMode::kAutomatic);
 
   // The current folder and its entries in listing order.
   RemoteListing List();

@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "ftp/id_exception.h"
-#include "text/cp932.h"
 
 namespace hemlo::transfer {
 
@@ -38,14 +37,6 @@ void Plain(Prompts& prompts, const std::string& text) {
   prompts.Message("", text, Buttons::Ok, Icon::None);
 }
 
-void EndRefreshRemote(TransferContext& ctx) {
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-  }
-}
-
 }  // namespace
 
 namespace texts {
@@ -55,9 +46,17 @@ std::string UploadRefused(std::string_view name) {
 std::string LocalFolderFailed(std::string_view path) {
   return std::string(path) + "は作成できません";
 }
-std::string NotConvertible(std::string_view name) {
-  return "「" + std::string(name) +
-         "」\r\nの名前はShift-JISとファイル名の間で変換できないため、スキップします";
+std::string NotConvertible(std::string_view name, std::string_view encoding) {
+  return "「" + std::string(name) + "」\r\nの名前は" + std::string(encoding) +
+         "とファイル名の間で変換できないため、スキップします";
+}
+std::string NotRepresentable(std::string_view name, std::string_view encoding,
+                             std::string_view character) {
+  return "「" + std::string(name) + "」\r\nの名前には" + std::string(encoding) +
+         "で表せない文字「" + std::string(character) + "」があるため、スキップします";
+}
+std::string DoneWithSkips(int skipped) {
+  return std::string(kDone) + "（" + std::to_string(skipped) + " 件をスキップしました）";
 }
 std::string UnsafeName(std::string_view name) {
   return "「" + std::string(name) + "」\r\nはフォルダの外を指す名前のため、スキップします";
@@ -67,29 +66,31 @@ std::string PathTooLong(std::string_view name) {
 }
 }  // namespace texts
 
-bool UnsafeRemoteName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return true;
-  for (size_t i = 0; i < name.size();) {
-    const size_t len = text::CharLength(name, i);
-    if (len == 1) {
-      const unsigned char b = static_cast<unsigned char>(name[i]);
-      if (b < 0x20 || b == 0x7F || b == '/' || b == '\\') return true;
-    }
-    i += len;
-  }
-  return false;
+bool UnsafeRemoteName(std::string_view name) { return text::RemoteNames().Unsafe(name); }
+
+std::string DisplayName(std::string_view sjis) { return text::RemoteNames().Display(sjis); }
+
+std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view utf8) {
+  if (auto wire = ctx.names.ToWire(utf8)) return wire;
+  const std::string c = ctx.names.FirstUnrepresentable(utf8);
+  ctx.prompts.Message("",
+                      c.empty() ? texts::NotConvertible(utf8, ctx.names.EncodingName())
+                                : texts::NotRepresentable(utf8, ctx.names.EncodingName(), c),
+                      Buttons::Ok, Icon::None);
+  ++ctx.skipped;
+  return std::nullopt;
 }
 
-std::string DisplayName(std::string_view sjis) {
-  if (auto utf8 = text::Cp932ToUtf8(sjis)) return *utf8;
-  std::string out;
-  for (size_t i = 0; i < sjis.size();) {
-    const size_t len = text::CharLength(sjis, i);
-    auto one = text::Cp932ToUtf8(sjis.substr(i, len));
-    out += one ? *one : std::string("?");
-    i += len;
-  }
-  return out;
+std::optional<std::string> LocalNameOrSkip(TransferContext& ctx, std::string_view wire) {
+  if (auto local = ctx.names.ToLocal(wire)) return local;
+  ctx.prompts.Message("", texts::NotConvertible(ctx.names.Display(wire), ctx.names.EncodingName()),
+                      Buttons::Ok, Icon::None);
+  ++ctx.skipped;
+  return std::nullopt;
+}
+
+std::string DoneText(const TransferContext& ctx) {
+  return ctx.skipped ? texts::DoneWithSkips(ctx.skipped) : std::string(texts::kDone);
 }
 
 std::string ProgressText(std::string_view name, int n, int m) {
@@ -114,12 +115,13 @@ bool ValidUtf8(std::string_view s) {
 }
 }  // namespace
 
-void ShowClientError(Prompts& prompts, const std::exception& e) {
+void ShowClientError(Prompts& prompts, const std::exception& e, const text::RemoteNames& names) {
   if (dynamic_cast<const ftp::EIdSilentException*>(&e)) return;
-  // Server replies are Shift-JIS; our own texts and local paths are UTF-8.
+  // Server replies come in the connection's encoding; our own texts and
+  // local paths are UTF-8.
   const std::string_view text = e.what();
   const bool from_server = dynamic_cast<const ftp::EIdProtocolReplyError*>(&e) != nullptr;
-  prompts.Error(!from_server && ValidUtf8(text) ? std::string(text) : DisplayName(text));
+  prompts.Error(!from_server && ValidUtf8(text) ? std::string(text) : names.Display(text));
 }
 
 bool StopTest(TransferContext& ctx) {
@@ -137,7 +139,17 @@ bool EndsOperation(TransferContext& ctx, const std::exception& e) {
 
 void ReportOrRethrow(TransferContext& ctx, const std::exception& e) {
   if (EndsOperation(ctx, e)) throw;
-  ShowClientError(ctx.prompts, e);
+  ShowClientError(ctx.prompts, e, ctx.names);
+}
+
+bool RefreshRemoteOrReport(TransferContext& ctx) {
+  try {
+    ctx.host.RefreshRemoteList();
+    return true;
+  } catch (const std::exception& e) {
+    ReportOrRethrow(ctx, e);
+    return false;
+  }
 }
 
 WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host) : ftp_(ftp), host_(host) {
@@ -179,11 +191,8 @@ namespace {
 // Sends one local file; a refusal is reported and the caller goes on. A
 // lost connection or an aborted wait ends the whole operation.
 void UploadOne(TransferContext& ctx, const std::string& local_path, const std::string& name_utf8) {
-  const auto remote = text::Utf8ToCp932(name_utf8);
-  if (!remote) {
-    Plain(ctx.prompts, texts::NotConvertible(name_utf8));
-    return;
-  }
+  const auto remote = WireNameOrSkip(ctx, name_utf8);
+  if (!remote) return;
   try {
     ctx.ftp.Upload(local_path, *remote);
   } catch (const EIdException& e) {
@@ -210,8 +219,8 @@ OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
   OpOutcome outcome = loop();
   if (outcome == OpOutcome::kFailed) return outcome;
   ctx.host.SetFileProgress(0, 0);
-  EndRefreshRemote(ctx);
-  ctx.host.SetStatusText(texts::kDone);
+  RefreshRemoteOrReport(ctx);
+  ctx.host.SetStatusText(DoneText(ctx));
   ctx.host.UncheckSelectAll();
   return outcome;
 }
@@ -281,9 +290,10 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
     for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
       const std::string& name = item.FileName;
       if (name == "." || name == "..") continue;
-      if (UnsafeRemoteName(name)) {
+      if (ctx.names.Unsafe(name)) {
         // A broken or hostile server; joining the name would leave the tree.
-        Plain(ctx.prompts, texts::UnsafeName(DisplayName(name)));
+        Plain(ctx.prompts, texts::UnsafeName(ctx.names.Display(name)));
+        ++ctx.skipped;
         continue;
       }
       const std::string path = folder + "/" + name;
@@ -313,9 +323,8 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
       skipped.push_back(folder);
       continue;
     }
-    const auto name = text::Cp932ToUtf8(folder);
+    const auto name = LocalNameOrSkip(ctx, folder);
     if (!name) {
-      Plain(ctx.prompts, texts::NotConvertible(DisplayName(folder)));
       skipped.push_back(folder);
       continue;
     }
@@ -332,12 +341,9 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
   for (const std::string& file : tree.FileList) {
     ++i;
     if (below_skipped(file)) continue;
-    const auto name = text::Cp932ToUtf8(file);
-    if (!name) {
-      Plain(ctx.prompts, texts::NotConvertible(DisplayName(file)));
-      continue;
-    }
-    ctx.host.SetStatusText(ProgressText(DisplayName(file), i, count));
+    const auto name = LocalNameOrSkip(ctx, file);
+    if (!name) continue;
+    ctx.host.SetStatusText(ProgressText(ctx.names.Display(file), i, count));
     ctx.host.SetFileProgress(i, count);
     ctx.ftp.SetTransferType(ctx.mode);
     ctx.ftp.Download(file, base + *name, true);
@@ -363,8 +369,9 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
   try {
     for (const RemoteRow& row : rows) {
       if (!row.selected) continue;
-      if (UnsafeRemoteName(row.name)) {
-        Plain(ctx.prompts, texts::UnsafeName(DisplayName(row.name)));
+      if (ctx.names.Unsafe(row.name)) {
+        Plain(ctx.prompts, texts::UnsafeName(ctx.names.Display(row.name)));
+        ++ctx.skipped;
         continue;
       }
       if (row.folder) {
@@ -376,13 +383,10 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
         continue;
       }
       ++n;
-      ctx.host.SetStatusText(ProgressText(DisplayName(row.name), n, selected));
+      ctx.host.SetStatusText(ProgressText(ctx.names.Display(row.name), n, selected));
       ctx.host.SetFileProgress(n, selected);
-      const auto name = text::Cp932ToUtf8(row.name);
-      if (!name) {
-        Plain(ctx.prompts, texts::NotConvertible(DisplayName(row.name)));
-        continue;
-      }
+      const auto name = LocalNameOrSkip(ctx, row.name);
+      if (!name) continue;
       ctx.ftp.SetTransferType(ctx.mode);
       ctx.ftp.Download(row.name, base + *name, true);
       if (StopTest(ctx)) {
@@ -398,7 +402,7 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
   }
   ctx.host.SetFileProgress(0, 0);
   ctx.host.RefreshLocalLists();
-  ctx.host.SetStatusText(texts::kDone);
+  ctx.host.SetStatusText(DoneText(ctx));
   ctx.host.UncheckSelectAll();
   return outcome;
 }

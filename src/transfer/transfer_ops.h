@@ -6,15 +6,18 @@
 // Core code (no Qt). The window hands each operation the FTP client, its
 // prompts, a TransferHost for status, progress and the idle flag, and plain
 // lists of names. Local names are UTF-8 paths with "/" separators; remote
-// names are the server's Shift-JIS bytes. A name that cannot cross that
-// boundary exactly is reported and skipped, never sent or written mangled.
+// names are the server's bytes in the connection's name encoding (ctx.names).
+// A name that cannot cross that boundary exactly is reported and skipped,
+// never sent or written mangled, and the end status says how many were.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
+#include "text/remote_names.h"
 
 namespace hemlo::transfer {
 
@@ -51,7 +54,7 @@ class TransferHost {
 
 // One row of the remote list as the window shows it.
 struct RemoteRow {
-  std::string name;     // Shift-JIS, as listed
+  std::string name;     // the server's bytes, as listed
   bool folder = false;  // image 0
   bool selected = false;
   std::string permissions;  // the nine letters of the "属性" cell
@@ -64,6 +67,10 @@ struct TransferContext {
   std::string local_folder;  // UTF-8 absolute path of the local pane
   // The mode box: item 0 ("ｱｽｷｰ") is ftASCII, anything else ftBinary.
   ftp::TIdFTPTransferType mode = ftp::TIdFTPTransferType::ftBinary;
+  // How names travel on this connection.
+  text::RemoteNames names{};
+  // Names reported and skipped so far; the end status counts them.
+  int skipped = 0;
 };
 
 enum class OpOutcome {
@@ -74,7 +81,7 @@ enum class OpOutcome {
 };
 
 // Remote folders and files below a root, paths relative to the current
-// remote folder joined with "/" (Shift-JIS). FolderList starts with root.
+// remote folder joined with "/" (wire bytes). FolderList starts with root.
 struct RemoteTree {
   std::vector<std::string> FolderList;
   std::vector<std::string> FileList;
@@ -116,19 +123,29 @@ bool StopTest(TransferContext& ctx);
 
 // A remote name that must never become part of a path: empty, "." or "..",
 // or holding "/", "\\" (outside double-byte characters) or a control
-// character.
+// character. Shift-JIS names; ctx.names.Unsafe for the connection's own.
 bool UnsafeRemoteName(std::string_view sjis_name);
 
 // Shift-JIS (or any server bytes) for showing: exact when it converts,
-// otherwise with "?" for what does not.
+// otherwise with "?" for what does not. ctx.names.Display for the
+// connection's own encoding.
 std::string DisplayName(std::string_view sjis);
+
+// A local (UTF-8) name or relative path as wire bytes; nullopt after
+// reporting (naming the file and the character) and counting the skip.
+std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view utf8);
+// Wire bytes as a local name; nullopt after reporting and counting the skip.
+std::optional<std::string> LocalNameOrSkip(TransferContext& ctx, std::string_view wire);
+// "完了", or "完了" with the number of names skipped.
+std::string DoneText(const TransferContext& ctx);
 
 // "name(n/m)"
 std::string ProgressText(std::string_view name, int n, int m);
 
 // Shows an error of the client in the standard error box (nothing for the
 // silent ones, which mean the peer went away).
-void ShowClientError(Prompts& prompts, const std::exception& e);
+void ShowClientError(Prompts& prompts, const std::exception& e,
+                     const text::RemoteNames& names = text::RemoteNames());
 
 // An error after which the operation cannot go on: the connection is gone
 // or the user aborted the wait. The caller rethrows it; whoever started
@@ -137,6 +154,9 @@ bool EndsOperation(TransferContext& ctx, const std::exception& e);
 // Inside a catch block: rethrows an error that ends the operation, shows
 // any other.
 void ReportOrRethrow(TransferContext& ctx, const std::exception& e);
+// Re-reads the remote list after an operation; false when that failed and
+// was reported (an error that ends the operation is rethrown).
+bool RefreshRemoteOrReport(TransferContext& ctx);
 
 // Clears the idle flag for its lifetime and sets it again on every way out,
 // so a failed operation never leaves the window unclosable.
@@ -184,7 +204,12 @@ std::string UploadRefused(std::string_view name);
 // name + "は作成できません"
 std::string LocalFolderFailed(std::string_view path);
 // A name the other side cannot represent exactly.
-std::string NotConvertible(std::string_view name);
+std::string NotConvertible(std::string_view name, std::string_view encoding = "Shift-JIS");
+// A local name holding a character the connection's encoding lacks.
+std::string NotRepresentable(std::string_view name, std::string_view encoding,
+                             std::string_view character);
+// "完了（n 件をスキップしました）"
+std::string DoneWithSkips(int skipped);
 // A listed name that would leave the folder it was listed in.
 std::string UnsafeName(std::string_view name);
 // A remote path longer than the 255 bytes the tool allows.

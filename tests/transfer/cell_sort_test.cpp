@@ -143,5 +143,29 @@ TEST(HostPort, PortAfterColon) {
   }
 }
 
+TEST(HostPort, FtpesPrefixAsksForTls) {
+  const struct {
+    const char* field;
+    const char* host;
+    int port;
+    bool tls;
+  } cases[] = {
+      {"ftp.example.jp", "ftp.example.jp", 21, false},
+      {"ftp.example.jp:2121", "ftp.example.jp", 2121, false},
+      {"ftpes://ftp.example.jp", "ftp.example.jp", 21, true},
+      {"ftpes://127.0.0.1:2121", "127.0.0.1", 2121, true},
+      {"FTPES://Ftp.Example.JP/", "Ftp.Example.JP", 21, true},
+      {"FtpEs://host:990/", "host", 990, true},
+      {"ftp://host", "ftp://host", 21, false},  // only the explicit-TLS scheme is known
+      {"ftpes:/host", "ftpes:/host", 21, false},
+  };
+  for (const auto& c : cases) {
+    const HostPort hp = ParseHostField(c.field, 21);
+    EXPECT_EQ(hp.host, c.host) << c.field;
+    EXPECT_EQ(hp.port, c.port) << c.field;
+    EXPECT_EQ(hp.tls, c.tls) << c.field;
+  }
+}
+
 }  // namespace
 }  // namespace hemlo::transfer

@@ -101,12 +101,13 @@ TEST(FolderUploadWire, NameWithoutAShiftJisFormIsReportedNeverSentMangled) {
   run.prompts.answers = {Answer::Ok};
   EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
   EXPECT_THAT(Texts(run.prompts),
-              ElementsAre("「site/"
-                          "smile\xF0\x9F\x98\x80.htm」\r\nの名前はShift-"
-                          "JISとファイル名の間で変換できないため、スキップします"));
+              ElementsAre("「site/smile\xF0\x9F\x98\x80.htm」\r\nの名前にはShift-JISで表せない"
+                          "文字「\xF0\x9F\x98\x80」があるため、スキップします"));
   for (const std::string& c : run.server.Commands())
     EXPECT_EQ(c.find("smile"), std::string::npos) << c;
   EXPECT_EQ(run.server.files["site/ok.htm"], "ok");
+  // The end says something was left behind.
+  EXPECT_EQ(run.host.statuses.back(), "完了（1 件をスキップしました）");
 }
 
 TEST(FolderUploadWire, PathLongerThan255BytesIsReportedNeverCut) {

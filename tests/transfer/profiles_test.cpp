@@ -190,24 +190,34 @@ TEST_F(StateFiles, ProfileFileWriteFailureKeepsOldFile) {
   EXPECT_EQ(ReadProfileFile(dir), std::vector<std::string>{"a,b,c,d,"});
 }
 
-TEST_F(StateFiles, DataModeIsASixthFieldFiveFieldRowsAreAutomatic) {
+TEST_F(StateFiles, DataModeAndNameEncodingAreTheSixthAndSeventhFields) {
+  using D = DataConnectionMode;
+  using N = NameEncodingMode;
   struct Case {
     std::string line;
-    DataConnectionMode loaded;
-    DataConnectionMode saved_as;
+    D data_loaded;
+    N names_loaded;
+    D data_saved;
+    N names_saved;
     std::string written;  // after WriteBack with folder "/w"
   };
   const Case cases[] = {
-      {"a,h,u,p,/x", DataConnectionMode::kAutomatic, DataConnectionMode::kPassive,
+      {"a,h,u,p,/x", D::kAutomatic, N::kAutomatic, D::kPassive, N::kAutomatic,
        "a,h,u,p,/w,passive"},
-      {"b,h,u,p,/x,passive", DataConnectionMode::kPassive, DataConnectionMode::kActive,
+      {"b,h,u,p,/x,passive", D::kPassive, N::kAutomatic, D::kActive, N::kAutomatic,
        "b,h,u,p,/w,active"},
-      {"c,h,u,p,,active", DataConnectionMode::kActive, DataConnectionMode::kAutomatic,
-       "c,h,u,p,/w"},
-      {"d,h,u,p,/x,auto", DataConnectionMode::kAutomatic, DataConnectionMode::kAutomatic,
-       "d,h,u,p,/w"},
-      {"e,h,u,p,/x,bogus", DataConnectionMode::kAutomatic, DataConnectionMode::kActive,
+      {"c,h,u,p,,active", D::kActive, N::kAutomatic, D::kAutomatic, N::kAutomatic, "c,h,u,p,/w"},
+      {"d,h,u,p,/x,auto", D::kAutomatic, N::kAutomatic, D::kAutomatic, N::kAutomatic, "d,h,u,p,/w"},
+      {"e,h,u,p,/x,bogus", D::kAutomatic, N::kAutomatic, D::kActive, N::kAutomatic,
        "e,h,u,p,/w,active"},
+      // The seventh field brings the sixth with it, so six-field readers
+      // still find the data mode in its place.
+      {"f,h,u,p,/x,auto,utf8", D::kAutomatic, N::kUtf8, D::kAutomatic, N::kShiftJis,
+       "f,h,u,p,/w,auto,sjis"},
+      {"g,h,u,p,/x,active,sjis", D::kActive, N::kShiftJis, D::kActive, N::kAutomatic,
+       "g,h,u,p,/w,active"},
+      {"h,h,u,p,/x,passive,bogus", D::kPassive, N::kAutomatic, D::kAutomatic, N::kUtf8,
+       "h,h,u,p,/w,auto,utf8"},
   };
   std::vector<std::string> lines;
   for (const Case& c : cases) lines.push_back(c.line);
@@ -216,8 +226,10 @@ TEST_F(StateFiles, DataModeIsASixthFieldFiveFieldRowsAreAutomatic) {
   p.Load(ReadProfileFile(dir));
   for (size_t i = 0; i < std::size(cases); ++i) {
     p.ShowProfile(static_cast<int>(i) + 1);
-    EXPECT_EQ(p.DataMode, cases[i].loaded) << cases[i].line;
-    p.DataMode = cases[i].saved_as;
+    EXPECT_EQ(p.DataMode, cases[i].data_loaded) << cases[i].line;
+    EXPECT_EQ(p.NameEncoding, cases[i].names_loaded) << cases[i].line;
+    p.DataMode = cases[i].data_saved;
+    p.NameEncoding = cases[i].names_saved;
     p.LastRemoteFolder = "/w";
     p.WriteBack();
   }
@@ -232,6 +244,7 @@ TEST_F(StateFiles, DataModeIsASixthFieldFiveFieldRowsAreAutomatic) {
   // "追加" starts a new profile as automatic.
   p.AddClick();
   EXPECT_EQ(p.DataMode, DataConnectionMode::kAutomatic);
+  EXPECT_EQ(p.NameEncoding, NameEncodingMode::kAutomatic);
 }
 
 TEST_F(StateFiles, LastDirIsShiftJisFirstLine) {

@@ -24,7 +24,9 @@
 #include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "support/real_servers.h"
 #include "support/scripted_prompts.h"
+#include "text/cp932.h"
 
 namespace hemlo::transfer {
 namespace {
@@ -148,9 +150,9 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   w.RefreshRemoteList();
   SelectOnly(Ui(w).ListView1, "index.htm");
   QTimer::singleShot(0, &permission, [&] {
-    EXPECT_EQ(permission.Edit1->text(), QStringLiteral("600"));
-    permission.Edit1->setText(QStringLiteral("644"));
-    QTest::mouseClick(permission.Button1, Qt::LeftButton);
+    EXPECT_EQ(Ui(permission).Edit1->text(), QStringLiteral("600"));
+    Ui(permission).Edit1->setText(QStringLiteral("644"));
+    QTest::mouseClick(Ui(permission).Button1, Qt::LeftButton);
   });
   emit w.permissionRequested();
   struct stat st {};
@@ -168,6 +170,95 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].caption, "警告");
   w.Client().Disconnect();
+}
+
+// Japanese names published and fetched back through the window: the names
+// on the server's disk are in the encoding the profile settled on, and a
+// name that encoding lacks is reported, skipped and counted at the end.
+TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
+  const std::string photo = "写真1.png", folder = "日本語", page = "索引.htm", hangul = "한.htm";
+  struct Case {
+    const char* server;
+    const char* encoding_field;  // the profile's seventh field
+    bool utf8_on_disk;
+    bool stray_sjis;  // a Shift-JIS name is already there: not UTF-8
+  } const cases[] = {
+      {"pyftpdlib", "auto", true, false},  // announces UTF8
+      {"vsftpd", "auto", false, false},    // does not: Shift-JIS as always
+      {"vsftpd", "utf8", true, true},      // asked for UTF-8 all the same
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.server) + " " + c.encoding_field);
+    auto server = std::string(c.server) == "vsftpd" ? ftp::testing::StartVsftpd()
+                                                    : ftp::testing::StartPyftpdlib();
+    TempDir program, local;
+    SetProgramFolder(program.path());
+    const fs::path site = local.path() / "site";
+    WriteFile(site / photo, std::string("\x89PNG\r\n\x1a\n\0", 9));
+    WriteFile(site / folder / page, "<html>索引</html>");
+    WriteFile(site / hangul, "x");
+    ASSERT_TRUE(WriteProfileFile(program.path(),
+                                 {JoinCommaText({"s", "127.0.0.1:" + std::to_string(server->port),
+                                                 server->user, server->password,
+                                                 server->remote_work, "auto", c.encoding_field})})
+                    .ok);
+    ScriptedPrompts prompts;
+    TFtp1 w(&prompts);
+    WireTransferOperations(w, nullptr);
+    w.show();
+    ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(site.string())));
+    w.Button1Click();
+    ASSERT_TRUE(w.Client().Connected());
+
+    if (!c.utf8_on_disk) prompts.answers = {Answer::Ok};
+    QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
+    const auto on_disk = [&](const std::string& utf8) {
+      return c.utf8_on_disk ? utf8 : text::Utf8ToCp932(utf8).value();
+    };
+    const fs::path remote = server->files / "site";
+    EXPECT_EQ(ReadFile(remote / on_disk(photo)), ReadFile(site / photo));
+    EXPECT_EQ(ReadFile(remote / on_disk(folder) / on_disk(page)), ReadFile(site / folder / page));
+    if (c.utf8_on_disk) {
+      EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+      EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+    } else {
+      ASSERT_EQ(prompts.asked.size(), 1u);
+      EXPECT_EQ(prompts.asked[0].text, "「site/" + hangul +
+                                           "」\r\nの名前にはShift-JISで表せない文字「한」が"
+                                           "あるため、スキップします");
+      EXPECT_EQ(w.StatusText(), QStringLiteral("完了（1 件をスキップしました）"));
+      fs::remove(site / hangul);  // what the download should bring back
+    }
+
+    // Back into an empty folder, byte for byte, from the decoded rows.
+    if (c.stray_sjis) WriteFile(remote / "\x82\xA0.htm", "sjis");  // あ.htm
+    SelectOnly(Ui(w).ListView1, "site");
+    w.ListView1DblClick();
+    ASSERT_NE(Row(Ui(w).ListView1, QString::fromStdString(photo)), nullptr);
+    ASSERT_NE(Row(Ui(w).ListView1, QString::fromStdString(folder)), nullptr);
+    // Bytes that are not UTF-8 still show, as stand-ins that keep them.
+    if (c.stray_sjis) {
+      ASSERT_NE(Row(Ui(w).ListView1, QString::fromUtf16(u"\uF782\uF7A0.htm")), nullptr);
+    }
+    Ui(w).ListView1->selectAll();
+    const fs::path back = local.path() / "back";
+    fs::create_directories(back);
+    ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(back.string())));
+    prompts.asked.clear();
+    if (c.stray_sjis) prompts.answers = {Answer::Ok};
+    emit w.downloadSelectedRequested();
+    if (c.stray_sjis) {
+      ASSERT_EQ(prompts.asked.size(), 1u);
+      EXPECT_EQ(prompts.asked[0].text,
+                "「??.htm」\r\nの名前はUTF-8とファイル名の間で変換できないため、スキップします");
+      EXPECT_EQ(w.StatusText(), QStringLiteral("完了（1 件をスキップしました）"));
+    } else {
+      EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+      EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+    }
+    ExpectSameTree(site, back);
+    w.Client().Disconnect();
+  }
 }
 
 }  // namespace

@@ -1,0 +1,100 @@
+// The trusted-certificate file: round trip, replacement, foreign lines kept,
+// owner-only mode, an unreadable file never overwritten.
+#include "transfer/trusted_certificates.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "base/atomic_file.h"
+
+namespace hemlo::transfer {
+namespace {
+namespace fs = std::filesystem;
+
+std::string Print(char c) {
+  std::string s;
+  for (int i = 0; i < 32; ++i) s += std::string(i ? ":" : "") + c + c;
+  return s;
+}
+
+class TrustedCertificatesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("trusted_certs_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string FileText() const {
+    std::string bytes;
+    ReadWholeFile(dir_ / kCertificateFileName, bytes);
+    return bytes;
+  }
+  fs::path dir_;
+};
+
+TEST(Fingerprint, NormalForm) {
+  EXPECT_EQ(NormalFingerprint(Print('a')), Print('A'));
+  std::string bare(64, 'b');
+  EXPECT_EQ(NormalFingerprint(bare), Print('B'));
+  for (const std::string& bad :
+       {std::string(), Print('A').substr(3), Print('A') + ":00", Print('G'), std::string("AB CD")})
+    EXPECT_FALSE(NormalFingerprint(bad)) << bad;
+}
+
+TEST_F(TrustedCertificatesTest, RoundTripReplaceAndOwnerOnly) {
+  auto store = TrustedCertificates::Load(dir_);
+  EXPECT_FALSE(store.Fingerprint("ftp.example.jp", 21));
+  store.Trust("ftp.example.jp", 21, Print('a'));
+  store.Trust("ftp.example.jp", 2121, Print('b'));
+  ASSERT_TRUE(store.Save().ok);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir_ / kCertificateFileName).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  auto again = TrustedCertificates::Load(dir_);
+  EXPECT_EQ(again.Fingerprint("FTP.example.JP", 21), Print('A'));  // host names ignore case
+  EXPECT_EQ(again.Fingerprint("ftp.example.jp", 2121), Print('B'));
+  EXPECT_FALSE(again.Fingerprint("ftp.example.jp", 990));
+  again.Trust("ftp.example.jp", 21, Print('c'));
+  ASSERT_TRUE(again.Save().ok);
+  const std::string text = FileText();
+  EXPECT_EQ(text.find(Print('A')), std::string::npos) << text;
+  EXPECT_EQ(TrustedCertificates::Load(dir_).Fingerprint("ftp.example.jp", 21), Print('C'));
+}
+
+TEST_F(TrustedCertificatesTest, ForeignLinesSurviveARewrite) {
+  const std::string foreign[] = {"# my note", "broken line", "host:99999 " + Print('D'),
+                                 "host:21 not-a-print"};
+  std::string bytes;
+  for (const auto& l : foreign) bytes += l + "\r\n";
+  bytes += "old.example.jp:21 " + Print('E') + "\r\n";
+  ASSERT_TRUE(WriteFileAtomically(dir_ / kCertificateFileName, bytes));
+  auto store = TrustedCertificates::Load(dir_);
+  EXPECT_FALSE(store.Fingerprint("host", 21));
+  store.Trust("old.example.jp", 21, Print('f'));
+  store.Trust("new.example.jp", 21, Print('0'));
+  ASSERT_TRUE(store.Save().ok);
+  std::string expected;
+  for (const auto& l : foreign) expected += l + "\r\n";
+  expected += "old.example.jp:21 " + Print('F') + "\r\nnew.example.jp:21 " + Print('0') + "\r\n";
+  EXPECT_EQ(FileText(), expected);
+}
+
+TEST_F(TrustedCertificatesTest, UnreadableFileIsReportedNotReplaced) {
+  // Something that exists and cannot be read (root reads any plain file).
+  fs::create_directory(dir_ / kCertificateFileName);
+  FileOutcome read;
+  auto store = TrustedCertificates::Load(dir_, &read);
+  EXPECT_FALSE(read.ok);
+  store.Trust("h", 21, Print('1'));
+  EXPECT_FALSE(store.Save().ok);
+  EXPECT_TRUE(fs::is_directory(dir_ / kCertificateFileName));
+}
+
+}  // namespace
+}  // namespace hemlo::transfer
