@@ -189,7 +189,11 @@ void AuthoringCommands::InsertFileName() {
   const std::string file = fs::absolute(fs::path(*chosen), ec).lexically_normal().string();
   // A file on another mount (another drive) keeps its full name.
   const std::string relative = OnSameMount(base, file) ? RelativeFileName(base, file) : file;
-  const std::optional<std::string> sjis = text::Utf8ToCp932(relative);
+  // A UTF-8 page takes any name; a Shift-JIS page only one it can hold.
+  const std::optional<std::string> sjis =
+      host_.ActivePane()->DocumentEncoding() == text::Encoding::kUtf8
+          ? std::optional<std::string>(text::Utf8ToView(relative))
+          : text::Utf8ToCp932(relative);
   if (!sjis) {
     prompts_.Message(kWarningCaption, std::string(kFileNameNotSjisMessage) + "\r\n\r\n" + relative,
                      Buttons::Ok, Icon::Warning);

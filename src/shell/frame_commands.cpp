@@ -13,6 +13,7 @@
 #include "shell/mdi_child.h"
 #include "shell/print_job.h"
 #include "text/cp932.h"
+#include "text/view_codes.h"
 
 namespace hemlo {
 
@@ -78,7 +79,10 @@ void TMainForm::ConvertEncodingClick() {
   const text::Encoding to = c->Memo()->DocumentEncoding() == text::Encoding::kUtf8
                                 ? text::Encoding::kShiftJis
                                 : text::Encoding::kUtf8;
-  const std::string refusal = c->Memo()->ConvertEncoding(to);
+  // Bytes that are no character would make the converted file invalid
+  // UTF-8, which opens again as Shift-JIS: refused like the other way round.
+  std::string refusal = to == text::Encoding::kUtf8 ? text::Utf8Refusal(c->Memo()->Text()) : "";
+  if (refusal.empty()) refusal = c->Memo()->ConvertEncoding(to);
   if (!refusal.empty()) prompts().Message("確認", refusal, Buttons::Ok, Icon::Warning);
 }
 

@@ -257,6 +257,14 @@ std::size_t ClampViewOffset(std::string_view view, const ViewCodes& codes, std::
   return n;
 }
 
+std::string Utf8ToView(std::string_view utf8) {
+  std::u16string units(utf8.size(), u'\0');
+  std::vector<std::size_t> genuine;
+  units.resize(DecodeUtf8Lines(utf8, units.data(), &genuine));
+  ViewCodes codes;
+  return EncodeView(units, u'\n', genuine, {}, {}, codes);
+}
+
 std::string FirstCodedCharacter(std::string_view view) {
   const ViewCodes codes;
   const auto* p = reinterpret_cast<const unsigned char*>(view.data());
@@ -281,6 +289,19 @@ std::string FirstCodedCharacter(std::string_view view) {
 }  // namespace hemlo::text
 
 namespace hemlo::text {
+
+std::string Utf8Refusal(std::string_view sjis) {
+  std::u16string units(sjis.size(), u'\0');
+  units.resize(DecodeLines(sjis, units.data(), nullptr, nullptr, nullptr));
+  for (const char16_t u : units) {
+    if (!IsRawByteCodePoint(u)) continue;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const unsigned b = u - kRawByteBase;
+    return std::string("Shift-JIS として読めないバイトがあるため UTF-8 に変換できません（0x") +
+           kHex[b >> 4] + kHex[b & 15] + "）";
+  }
+  return {};
+}
 
 std::string ShiftJisRefusal(std::u16string_view text, const std::vector<std::size_t>& genuine) {
   std::size_t g = 0;

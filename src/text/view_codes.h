@@ -66,6 +66,10 @@ ViewText DecodeView(std::string_view view, const ViewCodes& codes);
 // CR and LF: the CR), for view bytes of a UTF-8 document.
 std::size_t ClampViewOffset(std::string_view view, const ViewCodes& codes, std::size_t offset);
 
+// UTF-8 text (any bytes; invalid ones kept as raw bytes) as the command view
+// of a UTF-8 document, line breaks as CRLF.
+std::string Utf8ToView(std::string_view utf8);
+
 // The first character of `view` that has a code rather than CP932 bytes, as
 // UTF-8 (a raw byte as "0xNN"); empty when there is none. View bytes without
 // one are plain Shift-JIS.
@@ -79,5 +83,11 @@ namespace hemlo::text {
 // indices) cannot become Shift-JIS: a Japanese message naming the first
 // character or raw byte CP932 cannot hold; empty when it can.
 std::string ShiftJisRefusal(std::u16string_view text, const std::vector<std::size_t>& genuine);
+
+// Why the bytes of a Shift-JIS document cannot become UTF-8: a Japanese
+// message naming the first byte that is no CP932 character (written as it is,
+// it would make the file invalid UTF-8, which then reads back as Shift-JIS);
+// empty when there is none.
+std::string Utf8Refusal(std::string_view sjis);
 
 }  // namespace hemlo::text

@@ -161,6 +161,14 @@ TEST(AuthoringEndToEnd, ThreeCommandsThroughTheMenus) {
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_NE(prompts.asked.back().text.find("😀"), std::string::npos);
   EXPECT_EQ(child->Memo()->DocumentEncoding(), text::Encoding::kUtf8);
+  // A byte that is no Shift-JIS character would leave invalid UTF-8 that
+  // reads back as Shift-JIS: the conversion to UTF-8 is refused, naming it.
+  child->Memo()->LoadDocument(Sjis("日") + "\x80", text::Encoding::kShiftJis);
+  prompts.answers.push_back(Answer::Ok);
+  frame->action(FrameCommand::ConvertEncoding)->trigger();
+  EXPECT_EQ(prompts.asked.back().text,
+            "Shift-JIS として読めないバイトがあるため UTF-8 に変換できません（0x80）");
+  EXPECT_EQ(child->Memo()->DocumentBytes(), Sjis("日") + "\x80");
   // 色分け表示 and 行番号 are kept in Editor.ini.
   frame->action(FrameCommand::LineNumbers)->trigger();
   EXPECT_FALSE(child->Memo()->LineNumbers());
