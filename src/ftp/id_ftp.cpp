@@ -42,6 +42,8 @@ void TIdFTP::Connect(bool auto_login, int timeout_ms) {
     TIdTCPClient::Connect(timeout_ms);
     GetResponse({220});
     GreetingReply = LastReply;
+    peer_certificate_.reset();
+    if (UseTLS) StartTLS();
     if (auto_login) {
       Login();
       if (OnAfterClientLogin) OnAfterClientLogin(*this);
@@ -59,6 +61,18 @@ void TIdFTP::Connect(bool auto_login, int timeout_ms) {
     CloseWithoutQuit();
     throw;
   }
+}
+
+void TIdFTP::StartTLS() {
+  // Anything but 234 leaves the line in clear text: stop before USER/PASS.
+  try {
+    SendCmd("AUTH TLS", {234});
+  } catch (const EIdProtocolReplyError&) {
+    throw EIdTLSRefused();
+  }
+  // The handshake layer is not in this build yet; refusing here keeps the
+  // credentials off a line that is not encrypted.
+  throw EIdTLSHandshakeFailed("TLS is not available in this build.");
 }
 
 void TIdFTP::Login() {

@@ -14,6 +14,7 @@
 
 #include "ftp/id_ftp_list.h"
 #include "ftp/id_tcp_connection.h"
+#include "ftp/id_tls.h"
 
 namespace hemlo::ftp {
 
@@ -76,6 +77,10 @@ class TIdFTP : public TIdTCPClient {
   int DataConnectTimeout = kDefaultDataConnectTimeoutMs;  // ms; 0 = none
   int AbortReplyTimeout = kDefaultAbortReplyTimeoutMs;    // ms; 0 = none
   int DataTimeout = kDefaultDataTimeoutMs;                // ms per send/receive; 0 = none
+  // Explicit TLS: AUTH TLS right after the greeting, PBSZ 0 and PROT P
+  // after login, every data connection over TLS reusing the session.
+  bool UseTLS = false;
+  std::string TLSHostName;  // name checked against the certificate; empty = Host
 
   // Events.
   TIdNotifyEvent OnAfterClientLogin;
@@ -83,11 +88,17 @@ class TIdFTP : public TIdTCPClient {
   std::function<void(TIdFTP& sender, const std::string& local_path)> OnAfterGet;
   std::function<void(TIdFTPListItems& sender, TIdFTPListFormat& format)> OnCheckListFormat;
   std::function<void(TIdFTPListItem& item)> OnParseCustomListFormat;
+  // Called during Connect, on the caller's thread, only when the control
+  // connection's certificate has a Problem. true = go on; false or no
+  // handler = the connection is closed and EIdCertificateRejected raised.
+  std::function<bool(const TIdCertificateInfo&)> OnVerifyCertificate;
 
   // State.
   TIdRFCReply GreetingReply;
   TIdRFCReply LoginReply;
   std::string SystemDescription;
+  // The control connection's certificate after a TLS connect.
+  std::optional<TIdCertificateInfo> PeerCertificate() const { return peer_certificate_; }
 
   TIdFTPTransferType TransferType() const { return transfer_type_; }
   // Sends TYPE only when the value changes and the client is connected;
@@ -167,6 +178,10 @@ class TIdFTP : public TIdTCPClient {
 
  private:
   struct DataChannel;
+
+  // AUTH TLS and the control connection's handshake.
+  void StartTLS();
+  std::optional<TIdCertificateInfo> peer_certificate_;
   class TransferScope;
 
   void SendTransferType();
