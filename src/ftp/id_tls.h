@@ -2,6 +2,8 @@
 
 #include <string>
 
+using X509 = struct x509_st;
+
 namespace hemlo::ftp {
 
 // What the client learned about the server's certificate during the TLS
@@ -16,5 +18,9 @@ struct TIdCertificateInfo {
   std::string Problem;  // empty when the system trust store and the host name accept it;
                         // else a short English reason
 };
+
+// Subject, issuer, validity and SHA-256 fingerprint of `cert`; Host and
+// Problem are left for the caller.
+TIdCertificateInfo DescribeCertificate(X509* cert);
 
 }  // namespace hemlo::ftp

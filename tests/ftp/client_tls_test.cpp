@@ -2,6 +2,10 @@
 // the user name and password must never go out on a clear-text line.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <openssl/pem.h>
+#include <regex>
+
 #include "scripted_client.h"
 
 namespace hemlo::ftp {
@@ -10,6 +14,44 @@ namespace {
 using testing::Configure;
 using testing::ScriptedServer;
 using testing::ScriptSession;
+using testing::TempFolder;
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  FILE* p = ::popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[512];
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  ::pclose(p);
+  return out;
+}
+
+TEST(FtpTls, CertificateDescriptionMatchesTheOpensslTool) {
+  TempFolder temp;
+  const std::string pem = (temp.path() / "cert.pem").string();
+  Shell("openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj '/O=Test/CN=localhost' -keyout " +
+        (temp.path() / "key.pem").string() + " -out " + pem + " 2>/dev/null");
+  std::string tool = Shell("openssl x509 -noout -fingerprint -sha256 -in " + pem);
+  ASSERT_NE(tool.find('='), std::string::npos) << tool;
+  std::string expected_sha = tool.substr(tool.find('=') + 1);
+  expected_sha.erase(expected_sha.find_last_not_of("\r\n") + 1);
+
+  FILE* f = std::fopen(pem.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  X509* cert = PEM_read_X509(f, nullptr, nullptr, nullptr);
+  std::fclose(f);
+  ASSERT_NE(cert, nullptr);
+  TIdCertificateInfo info = DescribeCertificate(cert);
+  X509_free(cert);
+
+  EXPECT_EQ(info.Sha256, expected_sha);
+  EXPECT_EQ(info.Subject, "CN=localhost, O=Test");
+  EXPECT_EQ(info.Issuer, info.Subject);
+  const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC)");
+  EXPECT_TRUE(std::regex_match(info.NotBefore, stamp)) << info.NotBefore;
+  EXPECT_TRUE(std::regex_match(info.NotAfter, stamp)) << info.NotAfter;
+  EXPECT_LT(info.NotBefore, info.NotAfter);
+}
 
 TEST(FtpTls, ServerThatWillNotSpeakTlsGetsNoCredentials) {
   struct Case {
