@@ -56,9 +56,12 @@ TEST_F(SettingFormTest, StartsOnColourTabAndEscapeEmptiesResultKeepingTabAndValu
   f().Model().SettingResult = "#FF8000";
   WhenModal([&](QWidget* w) {
     EXPECT_EQ(w, form_.get());
-    // Still modal once the test view's engine has settled: the frame behind
-    // must not take input while the dialog is up.
-    QTest::qWait(500);
+    // Still modal once the test view's engine has its render widget (which,
+    // built inside a shown dialog, would drop the modality): the frame
+    // behind must not take input while the dialog is up.
+    auto* view = c<QWebEngineView>("UIWebBrowser1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->focusProxy() != nullptr; }, 20000));
+    QCoreApplication::processEvents();
     EXPECT_EQ(QApplication::activeModalWidget(), form_.get());
     c<QLineEdit>("EdTitle")->setText(QStringLiteral("売上表"));
     QTest::keyClick(w, Qt::Key_Escape);
