@@ -136,7 +136,7 @@ void OfferRecoveredPages(TMainForm& frame) {
       TMDIChild* child = frame.CreateChild();
       child->SetTabWidth(frame.TabWidth);
       child->SetCaption(QString::fromStdString(copy.original));
-      child->SetEncodingGuess(LoadIntoPane(*child->Memo(), bytes));
+      child->LoadFile(bytes);
       child->Memo()->SetModified(true);
     }
     shell::RemoveRecoveryCopy(copy);

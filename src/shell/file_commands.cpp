@@ -37,7 +37,7 @@ TMDIChild* TMainForm::OpenDocument(const QString& path) {
     prompts().Error(error);
     return child;
   }
-  child->SetEncodingGuess(LoadIntoPane(*child->Memo(), bytes));
+  child->LoadFile(bytes);
   AddHistory(path);
   return child;
 }

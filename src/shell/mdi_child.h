@@ -3,6 +3,7 @@
 #include <QSplitter>
 #include <QString>
 #include <QWidget>
+#include <string_view>
 
 #include "shell/editor_settings.h"
 #include "text/document_encoding.h"
@@ -33,7 +34,8 @@ class TMDIChild : public QWidget {
   void ShowCaretPosition();
   // The document's encoding in status panel 2 (where the credit stands
   // while no page is open), with a warning when its declaration disagrees.
-  void SetEncodingGuess(const text::EncodingGuess& guess);
+  // Opens a file's bytes in the edit pane, in the encoding detected for them.
+  void LoadFile(std::string_view bytes);
   void ShowEncoding();
   void ApplyEditorSettings(const EditorSettings& settings);
   void SetTabWidth(int width);
@@ -63,6 +65,7 @@ class TMDIChild : public QWidget {
   webview::TUIWebBrowser* WebBrowser1 = nullptr;
   TMainForm* frame_;
   bool declaration_disagrees_ = false;
+  bool loading_file_ = false;  // LoadFile has the detection already
 };
 
 }  // namespace hemlo
