@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
 
   hemlo::TMDIChild* child = frame->OpenDocument(qpath);
   const double save = Best(runs, [&] {
-    child->Memo1->SetModified(true);
+    child->Memo()->SetModified(true);
     return Ms([&] { frame->FileSaveItemClick(); });
   });
   const double save_floor = Best(runs, [&] {
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     hemlo::ReadWholeFile(page, back);
     return back == bytes ? "yes" : "NO";
   }());
-  child->Memo1->SetModified(false);
+  child->Memo()->SetModified(false);
   frame->close();
   fs::remove_all(dir);
   return 0;

@@ -103,8 +103,8 @@ void SessionEnd::SaveWithoutAsking() {
   std::vector<shell::RecoveryPage> pages;
   for (TMDIChild* child : frame_->Children())
     // The file's own bytes, so a UTF-8 page comes back as UTF-8.
-    if (child->Memo1->Modified())
-      pages.push_back({child->Caption().toStdString(), child->Memo1->DocumentBytes()});
+    if (child->Memo()->Modified())
+      pages.push_back({child->Caption().toStdString(), child->Memo()->DocumentBytes()});
   // Nobody can be asked now: failures go to the session's log.
   if (!pages.empty())
     for (const std::string& error : shell::WriteRecoveryCopies(shell::RecoveryFolder(), pages))
@@ -136,8 +136,8 @@ void OfferRecoveredPages(TMainForm& frame) {
       TMDIChild* child = frame.CreateChild();
       child->SetTabWidth(frame.TabWidth);
       child->SetCaption(QString::fromStdString(copy.original));
-      child->SetEncodingGuess(LoadIntoPane(*child->Memo1, bytes));
-      child->Memo1->SetModified(true);
+      child->LoadFile(bytes);
+      child->Memo()->SetModified(true);
     }
     shell::RemoveRecoveryCopy(copy);
   }

@@ -6,6 +6,7 @@
 #include "authoring/messages.h"
 #include "base/dialog_folder.h"
 #include "text/cp932.h"
+#include "text/view_codes.h"
 
 namespace hemlo::authoring {
 
@@ -28,7 +29,17 @@ AuthoringCommands::AuthoringCommands(DocumentHost& host, BuilderDialog& dialog, 
 
 void AuthoringCommands::InsertPendingFragment() {
   text::EditPane* pane = host_.ActivePane();
-  if (pane && !PendingFragment.empty()) pane->ReplaceSelection(PendingFragment);
+  if (pane && !PendingFragment.empty()) {
+    // Builder values filled in for a UTF-8 page may hold characters a
+    // Shift-JIS page cannot; they are refused rather than written as codes.
+    const std::string refused = pane->DocumentEncoding() == text::Encoding::kShiftJis
+                                    ? text::FirstCodedCharacter(PendingFragment)
+                                    : std::string();
+    if (refused.empty())
+      pane->ReplaceSelection(PendingFragment);
+    else
+      prompts_.Error(NotInShiftJisMessage(refused));
+  }
   PendingFragment.clear();
 }
 
@@ -111,6 +122,7 @@ void AuthoringCommands::RunComposed(Handler handler, int tag) {
     if (step.checkColor) model.colorSize.CheckColor = *step.checkColor;
     if (step.checkSize) model.colorSize.CheckSize = *step.checkSize;
     if (step.clearSettingResult) model.SettingResult.clear();
+    model.document_encoding = pane ? pane->DocumentEncoding() : text::Encoding::kShiftJis;
     dialog_.ShowModal(step.tab);
     pane = host_.ActivePane();
   }
@@ -177,7 +189,11 @@ void AuthoringCommands::InsertFileName() {
   const std::string file = fs::absolute(fs::path(*chosen), ec).lexically_normal().string();
   // A file on another mount (another drive) keeps its full name.
   const std::string relative = OnSameMount(base, file) ? RelativeFileName(base, file) : file;
-  const std::optional<std::string> sjis = text::Utf8ToCp932(relative);
+  // A UTF-8 page takes any name; a Shift-JIS page only one it can hold.
+  const std::optional<std::string> sjis =
+      host_.ActivePane()->DocumentEncoding() == text::Encoding::kUtf8
+          ? std::optional<std::string>(text::Utf8ToView(relative))
+          : text::Utf8ToCp932(relative);
   if (!sjis) {
     prompts_.Message(kWarningCaption, std::string(kFileNameNotSjisMessage) + "\r\n\r\n" + relative,
                      Buttons::Ok, Icon::Warning);

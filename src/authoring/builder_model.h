@@ -5,7 +5,8 @@
 // button handler and copies the model back afterwards; the authoring commands
 // read the model after the dialog has closed.
 //
-// Every text held here is Shift-JIS (CP932) bytes, as it goes into fragments.
+// Every text held here is Shift-JIS (CP932) bytes, as it goes into fragments;
+// values filled in for a UTF-8 page are its command view (view_codes.h).
 #include <array>
 #include <optional>
 #include <stdexcept>
@@ -14,6 +15,7 @@
 
 #include "base/integer_text.h"
 #include "base/prompts.h"
+#include "text/document_encoding.h"
 
 namespace hemlo::authoring {
 
@@ -167,6 +169,9 @@ class BuilderModel {
   bool TableAccepted = false;
   bool ColorWanted = false;
   int currentTab = kColorSizeTab;  // shown before any command switched tabs
+  // The page the fields are filled in for (the active one when the dialog
+  // was last shown): what characters they take.
+  text::Encoding document_encoding = text::Encoding::kShiftJis;
 
   // Results of the button handlers: whether the dialog closes.
   // 設定 of the table tab.

@@ -1,6 +1,7 @@
 #pragma once
 // Captions and texts of the message boxes the authoring commands show (UTF-8,
 // as Prompts takes them).
+#include <string>
 
 namespace hemlo::authoring {
 
@@ -25,5 +26,11 @@ inline constexpr const char* kNoBorderStyleMessage = "枠線の種類を一覧�
 // A chosen file whose name Shift-JIS cannot hold.
 inline constexpr const char* kFileNameNotSjisMessage =
     "このファイル名はShift-JISで表せない文字を含むため挿入できません。";
+
+// Text bound for a Shift-JIS page holds `character`, which it cannot hold
+// (the same words as the status message of refused input).
+inline std::string NotInShiftJisMessage(const std::string& character) {
+  return "Shift-JIS で表せない文字は入力できません（" + character + "）";
+}
 
 }  // namespace hemlo::authoring

@@ -16,6 +16,8 @@
 #include "authoring/setting_widgets.h"
 #include "base/atomic_file.h"
 #include "text/sjis_bridge.h"
+#include "text/utf8.h"
+#include "text/view_codes.h"
 
 namespace hemlo::authoring {
 
@@ -79,6 +81,7 @@ TfrmSetting::TfrmSetting(Prompts& prompts, QWidget* parent)
 TfrmSetting::~TfrmSetting() = default;
 
 void TfrmSetting::LoadControls() {
+  setProperty(kFieldEncodingProperty, static_cast<int>(model_.document_encoding));
   table_->Load(model_.table);
   colour_->Load(model_.colorSize);
   ShowColour();
@@ -156,7 +159,14 @@ void TfrmSetting::TestTable() {
   // Content handed over this way is limited to 2 MB; a larger table (tens of
   // thousands of rows) is opened from the file itself instead, as text.
   constexpr std::size_t kContentLimit = 2'000'000;
-  table_->ShowTest(url, bytes, bytes.size() > kContentLimit);
+  // A table filled in for a UTF-8 page holds its command view: shown as the
+  // page's own UTF-8.
+  const bool utf8 = model_.document_encoding == text::Encoding::kUtf8;
+  if (utf8) {
+    const text::ViewText view = text::DecodeView(bytes, text::ViewCodes());
+    bytes = text::EncodeUtf8Lines(view.text, u'\n', view.genuine);
+  }
+  table_->ShowTest(url, bytes, bytes.size() > kContentLimit, utf8);
 }
 
 void TfrmSetting::PickColour() {

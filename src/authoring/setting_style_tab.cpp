@@ -138,7 +138,7 @@ StyleTab::StyleTab(QWidget* parent) : QWidget(parent) {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setMinimumHeight(90);
-  sjis::GuardField(Memo1);
+  sjis::GuardField(Memo1, [this] { return FieldEncoding(Memo1); });
 
   auto* head = new QHBoxLayout;
   head->addWidget(new QLabel(QStringLiteral("クラス名"), this));
@@ -200,7 +200,8 @@ void StyleTab::Load(const StyleSheetSettings& s) {
   WriteBorderStyle(cmbstyleLeft, s.cmbstyleLeft);
   // Compared as shown, so a character the model could not hold disappears
   // from the box too instead of lingering on screen only.
-  if (const QString shown = sjis::DecodeLines(s.Memo1); Memo1->toPlainText() != shown) {
+  if (const QString shown = sjis::DecodeFor(s.Memo1, text::Encoding::kUtf8);
+      Memo1->toPlainText() != shown) {
     Memo1->setPlainText(shown);
     Memo1->moveCursor(QTextCursor::End);
   }
@@ -209,28 +210,23 @@ void StyleTab::Load(const StyleSheetSettings& s) {
 }
 
 void StyleTab::Store(StyleSheetSettings& s, QString& refused) const {
-  StoreSjis(EdClassName->text(), s.EdClassName, refused);
+  StoreSjis(EdClassName, s.EdClassName, refused);
   StoreComboSjis(cmbTani, s.cmbTani, refused);
   s.RadioGroup1 = RadioGroup1Buttons->checkedId();  // -1 when none
   StoreComboSjis(cmbAlign, s.cmbAlign, refused);
   s.RadioSize1 = RadioSize1->isChecked();
   s.RadioSize2 = RadioSize2->isChecked();
-  StoreSjis(EdSize->text(), s.EdSize, refused);
+  StoreSjis(EdSize, s.EdSize, refused);
   s.cmbstyle = ReadBorderStyle(cmbstyle, refused);
-  StoreSjis(EdTop->text(), s.EdTop, refused);
-  StoreSjis(EdRight->text(), s.EdRight, refused);
-  StoreSjis(EdBottom->text(), s.EdBottom, refused);
-  StoreSjis(EdLeft->text(), s.EdLeft, refused);
+  StoreSjis(EdTop, s.EdTop, refused);
+  StoreSjis(EdRight, s.EdRight, refused);
+  StoreSjis(EdBottom, s.EdBottom, refused);
+  StoreSjis(EdLeft, s.EdLeft, refused);
   s.cmbstyleTop = ReadBorderStyle(cmbstyleTop, refused);
   s.cmbstyleRight = ReadBorderStyle(cmbstyleRight, refused);
   s.cmbstyleBottom = ReadBorderStyle(cmbstyleBottom, refused);
   s.cmbstyleLeft = ReadBorderStyle(cmbstyleLeft, refused);
-  sjis::Encoded memo = sjis::EncodeLines(Memo1->toPlainText());
-  if (memo.ok()) {
-    s.Memo1 = std::move(memo.bytes);
-  } else if (refused.isEmpty()) {
-    refused = memo.refused;
-  }
+  StoreSjisLines(Memo1, Memo1->toPlainText(), s.Memo1, refused);
   // Visibility is the model's (set by the attribute pick), never read back.
 }
 

@@ -110,9 +110,9 @@ void TableTab::Load(const TableSettings& t) {
 
 void TableTab::Store(TableSettings& t, QString& refused) const {
   t.CheckTitle = CheckTitle->isChecked();
-  StoreSjis(EdTitle->text(), t.EdTitle, refused);
-  StoreSjis(Edit1->text(), t.Edit1, refused);
-  StoreSjis(Edit2->text(), t.Edit2, refused);
+  StoreSjis(EdTitle, t.EdTitle, refused);
+  StoreSjis(Edit1, t.Edit1, refused);
+  StoreSjis(Edit2, t.Edit2, refused);
   StoreComboSjis(ComboBox1, t.ComboBox1, refused);
   StoreComboSjis(ComboBox2, t.ComboBox2, refused);
   t.CheckKeisen = CheckKeisen->isChecked();
@@ -123,13 +123,15 @@ void TableTab::Store(TableSettings& t, QString& refused) const {
   StoreComboSjis(Cmbcellspacing, t.Cmbcellspacing, refused);
 }
 
-void TableTab::ShowTest(const QUrl& url, const std::string& bytes, bool from_file) {
+void TableTab::ShowTest(const QUrl& url, const std::string& bytes, bool from_file, bool utf8) {
   if (from_file) {
     UIWebBrowser1->Navigate(url.toString(QUrl::FullyEncoded));
     return;
   }
   UIWebBrowser1->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                            QStringLiteral("text/html;charset=Shift_JIS"), url);
+                            utf8 ? QStringLiteral("text/html;charset=UTF-8")
+                                 : QStringLiteral("text/html;charset=Shift_JIS"),
+                            url);
 }
 
 }  // namespace hemlo::authoring

@@ -22,11 +22,11 @@ class TableTab : public QWidget {
   explicit TableTab(QWidget* parent = nullptr);
 
   void Load(const TableSettings& t);
-  // `refused` gets the first character a field holds that Shift-JIS lacks.
+  // `refused` gets the first character a field holds that its page cannot hold.
   void Store(TableSettings& t, QString& refused) const;
-  // Shows the test table: its Shift-JIS bytes with the file's address, or,
-  // when `bytes` is too large to hand over, the file itself.
-  void ShowTest(const QUrl& url, const std::string& bytes, bool from_file);
+  // Shows the test table: its bytes (Shift-JIS, or UTF-8 when `utf8`) with
+  // the file's address, or, when `bytes` is too large to hand over, the file itself.
+  void ShowTest(const QUrl& url, const std::string& bytes, bool from_file, bool utf8 = false);
 
  signals:
   void testClicked();   // テスト

@@ -5,15 +5,37 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVariant>
 
 #include "text/sjis_bridge.h"
 
 namespace hemlo::authoring {
 
+namespace {
+void Store(const QWidget* field, const QString& text, std::string& value, QString& refused,
+           bool lines) {
+  const text::Encoding encoding = FieldEncoding(field);
+  sjis::Encoded e = lines ? sjis::EncodeLinesFor(text, encoding) : sjis::EncodeFor(text, encoding);
+  if (e.ok()) {
+    value = std::move(e.bytes);
+  } else if (refused.isEmpty()) {
+    refused = e.refused;
+  }
+}
+}  // namespace
+
+text::Encoding FieldEncoding(const QWidget* field) {
+  for (const QWidget* w = field; w; w = w->parentWidget()) {
+    const QVariant v = w->property(kFieldEncodingProperty);
+    if (v.isValid()) return static_cast<text::Encoding>(v.toInt());
+  }
+  return text::Encoding::kShiftJis;
+}
+
 QLineEdit* NewEdit(QWidget* parent, const char* name) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(QString::fromLatin1(name));
-  sjis::GuardField(e);
+  sjis::GuardField(e, [e] { return FieldEncoding(e); });
   return e;
 }
 
@@ -22,7 +44,7 @@ QComboBox* NewCombo(QWidget* parent, const char* name) {
   c->setObjectName(QString::fromLatin1(name));
   c->setEditable(true);
   c->setInsertPolicy(QComboBox::NoInsert);
-  sjis::GuardField(c);
+  sjis::GuardField(c, [c] { return FieldEncoding(c); });
   return c;
 }
 
@@ -47,17 +69,17 @@ QRadioButton* NewRadio(QWidget* parent, const char* name, const QString& caption
   return r;
 }
 
-void StoreSjis(const QString& text, std::string& value, QString& refused) {
-  sjis::Encoded e = sjis::Encode(text);
-  if (e.ok()) {
-    value = std::move(e.bytes);
-  } else if (refused.isEmpty()) {
-    refused = e.refused;
-  }
+void StoreSjis(const QLineEdit* edit, std::string& value, QString& refused) {
+  Store(edit, edit->text(), value, refused, false);
+}
+
+void StoreSjisLines(const QWidget* field, const QString& text, std::string& value,
+                    QString& refused) {
+  Store(field, text, value, refused, true);
 }
 
 void SetEditSjis(QLineEdit* e, const std::string& sjis) {
-  const QString t = sjis::Decode(sjis);
+  const QString t = sjis::DecodeFor(sjis, text::Encoding::kUtf8);
   if (e->text() != t) e->setText(t);
 }
 
@@ -71,10 +93,12 @@ void SetComboText(QComboBox* c, const QString& t) {
   }
 }
 
-void SetComboSjis(QComboBox* c, const std::string& sjis) { SetComboText(c, sjis::Decode(sjis)); }
+void SetComboSjis(QComboBox* c, const std::string& sjis) {
+  SetComboText(c, sjis::DecodeFor(sjis, text::Encoding::kUtf8));
+}
 
 void StoreComboSjis(const QComboBox* c, std::string& value, QString& refused) {
-  StoreSjis(c->currentText(), value, refused);
+  Store(c, c->currentText(), value, refused, false);
 }
 
 }  // namespace hemlo::authoring

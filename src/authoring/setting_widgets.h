@@ -5,6 +5,7 @@
 #include <string>
 
 #include "authoring/builder_model.h"
+#include "text/document_encoding.h"
 
 class QCheckBox;
 class QComboBox;
@@ -15,7 +16,14 @@ class QWidget;
 
 namespace hemlo::authoring {
 
-// Fields that refuse, as it is typed, a character Shift-JIS cannot hold.
+// The dialog property naming the encoding (an int of text::Encoding) of the
+// page its fields are filled in for.
+inline constexpr const char* kFieldEncodingProperty = "documentEncoding";
+// That encoding for a field: the property of its nearest ancestor that has
+// one; Shift-JIS when none has.
+text::Encoding FieldEncoding(const QWidget* field);
+
+// Fields that refuse, as it is typed, a character their page cannot hold.
 QLineEdit* NewEdit(QWidget* parent, const char* name);
 QComboBox* NewCombo(QWidget* parent, const char* name);
 QCheckBox* NewCheck(QWidget* parent, const char* name, const char* caption);
@@ -24,12 +32,15 @@ QPushButton* NewButton(QWidget* parent, const char* name, const char* caption,
                        const char* hint = nullptr);
 QRadioButton* NewRadio(QWidget* parent, const char* name, const QString& caption);
 
-// Field text into a Shift-JIS model value. Text that got into a field past
-// its guard leaves the value as it was and names the character in `refused`
-// (the first one only).
-void StoreSjis(const QString& text, std::string& value, QString& refused);
+// Field text into a model value for the field's page. Text that got into a
+// field past its guard leaves the value as it was and names the character in
+// `refused` (the first one only).
+void StoreSjis(const QLineEdit* edit, std::string& value, QString& refused);
+void StoreSjisLines(const QWidget* field, const QString& text, std::string& value,
+                    QString& refused);
 
 // Writes only on a change, so the caret and selection of an untouched field stay.
+// Values of either encoding show as their characters.
 void SetEditSjis(QLineEdit* edit, const std::string& sjis);
 // Selects the item with this text, or types it when no item has it.
 void SetComboText(QComboBox* combo, const QString& text);

@@ -94,6 +94,9 @@ TForm4::TForm4(QWidget* frame, FavouritesHost& host, Prompts& prompts)
   TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
   Button1 = new QPushButton(QStringLiteral("WEBに表示させる"), this);
   Button2 = new QPushButton(QStringLiteral("閉じる"), this);
+  Label1->setObjectName("Label1");
+  Button1->setObjectName("Button1");
+  Button2->setObjectName("Button2");
   Button1->setAutoDefault(false);
   Button2->setAutoDefault(false);
 
@@ -111,6 +114,10 @@ TForm4::TForm4(QWidget* frame, FavouritesHost& host, Prompts& prompts)
   Add1 = PopupMenu1->addAction(QStringLiteral("新しい分類を作成"));
   Add2 = PopupMenu1->addAction(QStringLiteral("この分類の下に追加"));
   Delete1 = PopupMenu1->addAction(QStringLiteral("削除"));
+  PopupMenu1->setObjectName("PopupMenu1");
+  Add1->setObjectName("Add1");
+  Add2->setObjectName("Add2");
+  Delete1->setObjectName("Delete1");
   connect(Add1, &QAction::triggered, this, &TForm4::Add1Click);
   connect(Add2, &QAction::triggered, this, &TForm4::Add2Click);
   connect(Delete1, &QAction::triggered, this, &TForm4::Delete1Click);

@@ -43,15 +43,6 @@ class TForm4 : public QDialog {
   // Records made during the current opening.
   const FavouriteRecordList& Records() const { return FavouriteRecords; }
 
-  QLabel* Label1;
-  QTreeWidget* TreeView1;
-  QPushButton* Button1;
-  QPushButton* Button2;
-  QMenu* PopupMenu1;
-  QAction* Add1;
-  QAction* Add2;
-  QAction* Delete1;
-
  public slots:
   void Button1Click();
   void Button2Click();
@@ -73,6 +64,16 @@ class TForm4 : public QDialog {
   QTreeWidgetItem* NewCategoryNode(const std::string& name_cp932);
   std::vector<FavouriteCategory> TreeInDisplayOrder() const;
   void Center();
+
+  // Tests find these by their object names.
+  QLabel* Label1;
+  QTreeWidget* TreeView1;
+  QPushButton* Button1;
+  QPushButton* Button2;
+  QMenu* PopupMenu1;
+  QAction* Add1;
+  QAction* Add2;
+  QAction* Delete1;
 
   QPointer<QWidget> frame_;
   FavouritesHost& host_;

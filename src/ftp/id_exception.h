@@ -116,7 +116,22 @@ HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooLarge, EIdException, "The server's rep
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdListingTooLarge, EIdException,
                                "The directory listing is too large.")
 
+// The server answered AUTH TLS with anything but 234. The connection is
+// closed; the user name and password were never sent.
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdTLSRefused, EIdException,
+                               "The server does not accept a TLS connection (AUTH TLS).")
+// The certificate was not accepted (no OnVerifyCertificate, or it said no).
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdCertificateRejected, EIdException,
+                               "The server's certificate was rejected.")
+
 #undef HEMLO_FTP_FIXED_TEXT_EXCEPTION
+
+// The TLS handshake failed or the peer closed during it; the text carries
+// the TLS library's reason.
+class EIdTLSHandshakeFailed : public EIdException {
+ public:
+  using EIdException::EIdException;
+};
 
 // The failure of a connect that ran with a time limit.
 class EIdConnectException : public EIdException {

@@ -42,6 +42,9 @@ void TIdFTP::Connect(bool auto_login, int timeout_ms) {
     TIdTCPClient::Connect(timeout_ms);
     GetResponse({220});
     GreetingReply = LastReply;
+    peer_certificate_.reset();
+    data_session_.reset();
+    if (UseTLS) StartTLS();
     if (auto_login) {
       Login();
       if (OnAfterClientLogin) OnAfterClientLogin(*this);
@@ -61,17 +64,41 @@ void TIdFTP::Connect(bool auto_login, int timeout_ms) {
   }
 }
 
+void TIdFTP::StartTLS() {
+  // Anything but 234 leaves the line in clear text: stop before USER/PASS.
+  try {
+    SendCmd("AUTH TLS", {234});
+  } catch (const EIdProtocolReplyError&) {
+    throw EIdTLSRefused();
+  }
+  if (!tls_context_) tls_context_ = std::make_unique<TIdTLSContext>();
+  const std::string host = TLSHostName.empty() ? Host : TLSHostName;
+  StartControlTLS(*tls_context_, host, ReadTimeout > 0 ? ReadTimeout : ReplyTimeout);
+  TIdCertificateInfo info = ControlTLS()->Certificate();
+  peer_certificate_ = info;
+  if (info.Problem.empty()) return;
+  if (!OnVerifyCertificate || !OnVerifyCertificate(info)) throw EIdCertificateRejected();
+}
+
+void TIdFTP::ProtectData() {
+  SendCmd("PBSZ 0", {200});
+  // A server that will not encrypt data connections gets no data from us.
+  SendCmd("PROT P", {200});
+}
+
 void TIdFTP::Login() {
+  if (UseTLS && !Encrypted()) throw EIdTLSRefused();  // never a password in clear
   if (SendCmd("USER " + Username, {230, 331}) == 331) SendCmd("PASS " + Password, {230});
   LoginReply = LastReply;
+  if (Encrypted()) {
+    ProtectData();
+    LastReply = LoginReply;
+  }
 }
 
 void TIdFTP::CloseWithoutQuit() {
   DoStatus(TIdStatus::hsDisconnecting, "Disconnecting.");
-  if (data_) {
-    data_->connection.Reset();
-    data_->listener.Close();
-  }
+  if (data_) data_->Reset();
   disconnect_requested_ = false;
   DisconnectSocket();
   DoStatus(TIdStatus::hsDisconnected, "Disconnected.");
@@ -102,10 +129,7 @@ void TIdFTP::AbortTransfer() {
   struct CloseData {
     TIdFTP& f;
     ~CloseData() {
-      if (f.data_) {
-        f.data_->connection.Reset();
-        f.data_->listener.Close();
-      }
+      if (f.data_) f.data_->Reset();
     }
   } close_data{*this};
   if (Connected()) WriteLn("ABOR");

@@ -10,10 +10,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 #include "ftp/id_ftp_list.h"
 #include "ftp/id_tcp_connection.h"
+#include "ftp/id_tls.h"
 
 namespace hemlo::ftp {
 
@@ -76,6 +78,12 @@ class TIdFTP : public TIdTCPClient {
   int DataConnectTimeout = kDefaultDataConnectTimeoutMs;  // ms; 0 = none
   int AbortReplyTimeout = kDefaultAbortReplyTimeoutMs;    // ms; 0 = none
   int DataTimeout = kDefaultDataTimeoutMs;                // ms per send/receive; 0 = none
+  // Explicit TLS: AUTH TLS right after the greeting, PBSZ 0 and PROT P
+  // after login, every data connection over TLS reusing the session.
+  // The handshakes are bounded by ReplyTimeout (or ReadTimeout when set)
+  // and DataConnectTimeout.
+  bool UseTLS = false;
+  std::string TLSHostName;  // name checked against the certificate; empty = Host
 
   // Events.
   TIdNotifyEvent OnAfterClientLogin;
@@ -83,11 +91,17 @@ class TIdFTP : public TIdTCPClient {
   std::function<void(TIdFTP& sender, const std::string& local_path)> OnAfterGet;
   std::function<void(TIdFTPListItems& sender, TIdFTPListFormat& format)> OnCheckListFormat;
   std::function<void(TIdFTPListItem& item)> OnParseCustomListFormat;
+  // Called during Connect, on the caller's thread, only when the control
+  // connection's certificate has a Problem. true = go on; false or no
+  // handler = the connection is closed and EIdCertificateRejected raised.
+  std::function<bool(const TIdCertificateInfo&)> OnVerifyCertificate;
 
   // State.
   TIdRFCReply GreetingReply;
   TIdRFCReply LoginReply;
   std::string SystemDescription;
+  // The control connection's certificate after a TLS connect.
+  std::optional<TIdCertificateInfo> PeerCertificate() const { return peer_certificate_; }
 
   TIdFTPTransferType TransferType() const { return transfer_type_; }
   // Sends TYPE only when the value changes and the client is connected;
@@ -167,6 +181,23 @@ class TIdFTP : public TIdTCPClient {
 
  private:
   struct DataChannel;
+
+  // AUTH TLS and the control connection's handshake.
+  void StartTLS();
+  // PBSZ 0 and PROT P: data connections go over TLS too.
+  void ProtectData();
+  // The data connection's handshake, offering the control connection's
+  // session.
+  void StartDataTLS();
+  // Ends the data connection cleanly (close_notify first over TLS).
+  void CloseDataConnection();
+  // One receive or send on the data connection: > 0 bytes moved, 0 the
+  // end (receive), -1 with errno set (EAGAIN: nothing this slice).
+  ssize_t DataReceive(char* buf, size_t size);
+  ssize_t DataSend(const char* buf, size_t size);
+  std::optional<TIdCertificateInfo> peer_certificate_;
+  std::unique_ptr<TIdTLSContext> tls_context_;
+  TIdTLSSession data_session_;  // offered to the next data connection
   class TransferScope;
 
   void SendTransferType();
@@ -177,7 +208,7 @@ class TIdFTP : public TIdTCPClient {
   // it; the failure is then raised (a lost control connection as
   // EIdConnectionLost). A 426/450 end reply raises EIdFTPTransferAborted.
   void RunTransfer(const std::string& command, const std::vector<int16_t>& codes,
-                   int64_t rest_offset, const std::function<void(int data_fd)>& body);
+                   int64_t rest_offset, const std::function<void()>& body);
   void OpenDataChannel(const std::string& command, const std::vector<int16_t>& codes,
                        int64_t rest_offset);
   // EPSV, then PASV: the port the server listens on, or nullopt when both
@@ -189,8 +220,8 @@ class TIdFTP : public TIdTCPClient {
   // Sends ABOR (when `abort`) and NOOP, then reads replies until NOOP's 200
   // within `timeout_ms`; closes the control connection when that fails.
   void Resynchronise(bool abort, int timeout_ms);
-  void ReceiveAll(int data_fd, const std::function<void(const char*, size_t)>& sink);
-  void SendFile(int file_fd, int data_fd);
+  void ReceiveAll(const std::function<void(const char*, size_t)>& sink);
+  void SendFile(int file_fd);
   void ListInto(std::string& bytes, const std::string& command);
 
   TIdFTPTransferType transfer_type_ = TIdFTPTransferType::ftBinary;

@@ -156,6 +156,96 @@ void TIdFTP::OpenDataChannel(const std::string& command, const std::vector<int16
   // ones while data flows, and the hook still runs when it does not.
   data_->connection.SetNonBlocking(false);
   data_->connection.SetIoTimeouts(kWaitSliceMs);
+  if (Encrypted()) StartDataTLS();
+}
+
+void TIdFTP::StartDataTLS() {
+  // Servers may take each session ticket once: offer the newest, which
+  // the last data connection brought, else the control connection's.
+  if (!data_session_) data_session_ = ControlTLS()->Session();
+  auto stream =
+      std::make_unique<TIdTLSStream>(*tls_context_, data_->connection.fd(),
+                                     TLSHostName.empty() ? Host : TLSHostName, data_session_.get());
+  const int limit = DataConnectTimeout > 0 ? DataConnectTimeout : kDefaultDataConnectTimeoutMs;
+  RunHandshake(*stream, data_->connection.fd(), NowMs() + limit);
+  // The data must come from the server the user accepted, not from
+  // whoever reached the data port first.
+  if (!stream->Resumed() && peer_certificate_ &&
+      stream->Certificate().Sha256 != peer_certificate_->Sha256)
+    throw EIdTLSHandshakeFailed("The data connection presented another certificate.");
+  data_->tls = std::move(stream);
+}
+
+void TIdFTP::CloseDataConnection() {
+  if (TIdTLSStream* tls = data_->tls.get()) {
+    // Our close_notify ends the data; then read until the server's end:
+    // closing while it still sends (its close_notify, a session ticket
+    // that comes late on an upload) would reset the connection, and a
+    // reset can cost the server the end of an upload. The ticket read on
+    // the way is the session the next data connection offers.
+    const int fd = data_->connection.fd();
+    data_->connection.SetNonBlocking(true);
+    tls->Shutdown();
+    const int64_t deadline = NowMs() + (DataTimeout > 0 ? DataTimeout : kDefaultDataTimeoutMs);
+    char scrap[4096];
+    for (bool open = true; open;) {
+      size_t got = 0;
+      switch (tls->Read(scrap, sizeof scrap, got)) {
+        case TIdTLSResult::kDone:
+          break;
+        case TIdTLSResult::kWantRead:
+        case TIdTLSResult::kWantWrite: {
+          pollfd p{fd, POLLIN, 0};
+          open = WaitForEvents(&p, 1, deadline);
+          break;
+        }
+        case TIdTLSResult::kClosed:
+        case TIdTLSResult::kFailed:
+          open = false;
+          break;
+      }
+    }
+    data_session_ = tls->Session();
+    data_->tls.reset();
+  }
+  data_->connection.Close();
+}
+
+ssize_t TIdFTP::DataReceive(char* buf, size_t size) {
+  if (!data_->tls) return ::recv(data_->connection.fd(), buf, size, 0);
+  size_t got = 0;
+  switch (data_->tls->Read(buf, size, got)) {
+    case TIdTLSResult::kDone:
+      return static_cast<ssize_t>(got);
+    case TIdTLSResult::kClosed:
+      return 0;
+    case TIdTLSResult::kWantRead:
+    case TIdTLSResult::kWantWrite:
+      errno = EAGAIN;
+      return -1;
+    case TIdTLSResult::kFailed:
+      break;
+  }
+  errno = ECONNRESET;
+  return -1;
+}
+
+ssize_t TIdFTP::DataSend(const char* buf, size_t size) {
+  if (!data_->tls) return ::send(data_->connection.fd(), buf, size, MSG_NOSIGNAL);
+  size_t put = 0;
+  switch (data_->tls->Write(buf, size, put)) {
+    case TIdTLSResult::kDone:
+      return static_cast<ssize_t>(put);
+    case TIdTLSResult::kWantRead:
+    case TIdTLSResult::kWantWrite:
+      errno = EAGAIN;
+      return -1;
+    case TIdTLSResult::kClosed:
+    case TIdTLSResult::kFailed:
+      break;
+  }
+  errno = ECONNRESET;
+  return -1;
 }
 
 void TIdFTP::WaitForServerConnection() {
@@ -166,7 +256,7 @@ void TIdFTP::WaitForServerConnection() {
   const int64_t deadline = DataConnectTimeout > 0 ? NowMs() + DataConnectTimeout : 0;
   const std::string peer = PeerBinding().ip;
   for (;;) {
-    const bool buffered = UnreadBytes() > 0;
+    const bool buffered = InputBuffered();
     pollfd p[2] = {{data_->listener.fd(), POLLIN, 0}, {ControlFd(), POLLIN, 0}};
     const bool control = Connected() && !buffered && !early_end_reply_;
     if (!buffered && !WaitForEvents(p, control ? 2 : 1, deadline)) throw EIdDataConnectTimeout();
@@ -243,7 +333,7 @@ void TIdFTP::Resynchronise(bool abort, int timeout_ms) {
 }
 
 void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>& codes,
-                         int64_t rest_offset, const std::function<void(int data_fd)>& body) {
+                         int64_t rest_offset, const std::function<void()>& body) {
   CheckNotReentered();
   if (HasLineBreak(command)) throw EIdIllegalCommandText();
   if (!Connected()) {
@@ -259,9 +349,9 @@ void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
     TransferScope scope(*this);
     try {
       OpenDataChannel(command, codes, rest_offset);
-      body(data_->connection.fd());
+      body();
       // Closing our side tells an upload's server the file is complete.
-      data_->connection.Close();
+      CloseDataConnection();
       ReadEndReply();
       return;
     } catch (const EIdOperationAborted&) {
@@ -274,8 +364,7 @@ void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
     }
     // Break the data connection off so the server never takes a cut-off
     // file for a whole one.
-    data_->connection.Reset();
-    data_->listener.Close();
+    data_->Reset();
   }
   if (disconnect_requested_) {
     Disconnect();
@@ -304,7 +393,7 @@ void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
   std::rethrow_exception(failure);
 }
 
-void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_t)>& sink) {
+void TIdFTP::ReceiveAll(const std::function<void(const char*, size_t)>& sink) {
   std::vector<char> buf(static_cast<size_t>(std::max(RecvBufferSize, 1)));
   int64_t total = 0;
   int64_t last_data = NowMs();
@@ -312,7 +401,7 @@ void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_
   for (;;) {
     // AbortTransfer called from a progress handler closes the channel.
     if (!data_ || !data_->connection.IsOpen()) throw EIdFTPTransferAborted();
-    ssize_t n = ::recv(data_fd, buf.data(), buf.size(), 0);
+    ssize_t n = DataReceive(buf.data(), buf.size());
     if (n > 0) {
       sink(buf.data(), static_cast<size_t>(n));
       total += n;
@@ -334,7 +423,7 @@ void TIdFTP::ReceiveAll(int data_fd, const std::function<void(const char*, size_
   if (OnWorkEnd) OnWorkEnd(*this, TWorkMode::wmRead);
 }
 
-void TIdFTP::SendFile(int file_fd, int data_fd) {
+void TIdFTP::SendFile(int file_fd) {
   struct stat st {};
   ::fstat(file_fd, &st);
   const bool sized = S_ISREG(st.st_mode);
@@ -360,7 +449,7 @@ void TIdFTP::SendFile(int file_fd, int data_fd) {
     size_t left = static_cast<size_t>(r);
     while (left > 0) {
       if (!data_ || !data_->connection.IsOpen()) throw EIdFTPTransferAborted();
-      ssize_t w = ::send(data_fd, p, left, MSG_NOSIGNAL);
+      ssize_t w = DataSend(p, left);
       if (w < 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {

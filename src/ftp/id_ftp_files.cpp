@@ -129,9 +129,8 @@ void TIdFTP::Download(const std::string& remote_name, const std::string& local_p
         ::open(local_path.c_str(), O_WRONLY | O_CLOEXEC | (keep_existing ? O_APPEND : 0)));
     if (out.get() < 0)
       throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
-    RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
-      ReceiveAll(data_fd,
-                 [&](const char* p, size_t n) { WriteAllToFile(out.get(), p, n, local_path); });
+    RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&] {
+      ReceiveAll([&](const char* p, size_t n) { WriteAllToFile(out.get(), p, n, local_path); });
     });
     if (OnAfterGet) OnAfterGet(*this, local_path);
     return;
@@ -139,9 +138,8 @@ void TIdFTP::Download(const std::string& remote_name, const std::string& local_p
 
   const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
   PendingDownload pending(local_path, keep_existing, mode);
-  RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&](int data_fd) {
-    ReceiveAll(data_fd,
-               [&](const char* p, size_t n) { WriteAllToFile(pending.fd(), p, n, local_path); });
+  RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&] {
+    ReceiveAll([&](const char* p, size_t n) { WriteAllToFile(pending.fd(), p, n, local_path); });
   });
   pending.Commit();
   if (OnAfterGet) OnAfterGet(*this, local_path);
@@ -160,7 +158,7 @@ void TIdFTP::Upload(const std::string& local_path, const std::string& remote_nam
   std::string command = append                ? "APPE " + remote_name
                         : remote_name.empty() ? "STOU"
                                               : "STOR " + remote_name;
-  RunTransfer(command, kTransferOutCodes, 0, [&](int data_fd) { SendFile(in.get(), data_fd); });
+  RunTransfer(command, kTransferOutCodes, 0, [&] { SendFile(in.get()); });
 }
 
 }  // namespace hemlo::ftp

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -12,8 +13,15 @@
 namespace hemlo::ftp {
 
 struct TIdFTP::DataChannel {
-  Socket listener;    // active mode, until the server connects
-  Socket connection;  // the data connection itself
+  Socket listener;                    // active mode, until the server connects
+  Socket connection;                  // the data connection itself
+  std::unique_ptr<TIdTLSStream> tls;  // set once its handshake is done
+  // Breaks the connection off: the server sees a reset, never a clean end.
+  void Reset() {
+    tls.reset();
+    connection.Reset();
+    listener.Close();
+  }
 };
 
 namespace detail {

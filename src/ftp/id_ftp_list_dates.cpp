@@ -302,8 +302,8 @@ std::string_view SkipBlanks(std::string_view s) {
   return s.substr(i);
 }
 
-int64_t Digits(std::string_view s) {
-  if (s.empty() || s.size() > 9) return -1;
+int64_t Digits(std::string_view s, std::size_t max_digits) {
+  if (s.empty() || s.size() > max_digits) return -1;
   int64_t v = 0;
   for (char c : s) {
     if (!IsDigit(c)) return -1;

@@ -7,15 +7,8 @@ namespace hemlo::ftp::listing {
 
 namespace {
 
-int64_t Digits64(std::string_view s) {
-  if (s.empty() || s.size() > 18) return -1;
-  int64_t v = 0;
-  for (char c : s) {
-    if (!IsDigit(c)) return -1;
-    v = v * 10 + (c - '0');
-  }
-  return v;
-}
+// Sizes and times in seconds.
+int64_t Digits64(std::string_view s) { return Digits(s, 18); }
 
 // "0644", "2775", "0o755" (pyftpdlib): the permission triplets, with
 // set-id and sticky bits shown the way `ls` shows them.

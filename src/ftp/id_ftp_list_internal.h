@@ -39,8 +39,9 @@ inline char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string_view SkipBlanks(std::string_view s);
 
-// Value of a run of 1 to 9 decimal digits; -1 for anything else.
-int64_t Digits(std::string_view s);
+// Value of a run of 1 to `max_digits` decimal digits; -1 for anything else.
+// Nine suit the fields of a date; sizes and times take up to 18.
+int64_t Digits(std::string_view s, std::size_t max_digits = 9);
 
 // Broken-down listing time; a date without a year is placed in the last
 // twelve months by the listing's date.

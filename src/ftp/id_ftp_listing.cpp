@@ -34,8 +34,8 @@ std::vector<std::string> SplitListingLines(const std::string& bytes) {
 void TIdFTP::ListInto(std::string& bytes, const std::string& command) {
   bytes.clear();
   const uint64_t cap = MaxListingBytes > 0 ? static_cast<uint64_t>(MaxListingBytes) : UINT64_MAX;
-  RunTransfer(command, kTransferInCodes, 0, [&](int data_fd) {
-    ReceiveAll(data_fd, [&](const char* p, size_t n) {
+  RunTransfer(command, kTransferInCodes, 0, [&] {
+    ReceiveAll([&](const char* p, size_t n) {
       if (bytes.size() + n > cap) throw EIdListingTooLarge();
       bytes.append(p, n);
     });

@@ -24,6 +24,7 @@ void TIdTCPConnection::DoStatus(TIdStatus status, const std::string& text) {
 }
 
 void TIdTCPConnection::AttachSocket(Socket socket) {
+  tls_.reset();
   socket_ = std::move(socket);
   buffer_.Clear();
   closed_gracefully_ = false;
@@ -31,6 +32,7 @@ void TIdTCPConnection::AttachSocket(Socket socket) {
 }
 
 void TIdTCPConnection::DisconnectSocket() {
+  tls_.reset();
   socket_.Close();
   buffer_.Clear();
   if (OnDisconnected) OnDisconnected(*this);
@@ -101,7 +103,7 @@ void TIdTCPConnection::ConnectSocket(Socket& socket, const SocketAddress& to, in
   if (int err = socket.FinishConnect(); err != 0) throw EIdSocketError(WinsockErrorFromErrno(err));
 }
 
-void TIdTCPConnection::ReadFromStack() {
+void TIdTCPConnection::WaitForControl(short events) {
   // The wait is bounded by ReadTimeout (per receive) and by the deadline of
   // the reply being read, whichever comes first.
   int64_t deadline = ReadTimeout > 0 ? NowMs() + ReadTimeout : 0;
@@ -110,13 +112,50 @@ void TIdTCPConnection::ReadFromStack() {
     deadline = reply_deadline_ms_;
     deadline_is_reply = true;
   }
-  pollfd p{socket_.fd(), POLLIN, 0};
+  pollfd p{socket_.fd(), events, 0};
   if (!WaitForEvents(&p, 1, deadline)) {
     if (deadline_is_reply && on_reply_deadline_) on_reply_deadline_();
     if (deadline_is_reply) throw EIdReplyTimeout();
     throw EIdReadTimeout();
   }
+}
+
+void TIdTCPConnection::ConnectionEnded(int winsock_error) {
+  // Lines still buffered may be consumed before the loss is reported.
+  if (winsock_error == 0) {
+    closed_gracefully_ = true;
+  } else {
+    lost_error_ = winsock_error;
+    if (buffer_.Unread() > 0) closed_gracefully_ = true;
+  }
+  tls_.reset();
+  socket_.Close();
+  if (OnDisconnected) OnDisconnected(*this);
+}
+
+void TIdTCPConnection::ReadFromStack() {
   std::vector<char> chunk(static_cast<size_t>(std::max(RecvBufferSize, 1)));
+  if (tls_) {
+    if (!tls_->Pending()) WaitForControl(POLLIN);
+    size_t got = 0;
+    switch (tls_->Read(chunk.data(), chunk.size(), got)) {
+      case TIdTLSResult::kDone:
+        buffer_.Append(chunk.data(), got);
+        return;
+      case TIdTLSResult::kWantRead:
+        return;
+      case TIdTLSResult::kWantWrite:
+        WaitForControl(POLLOUT);
+        return;
+      case TIdTLSResult::kClosed:
+        ConnectionEnded(0);
+        return;
+      case TIdTLSResult::kFailed:
+        ConnectionEnded(WinsockErrorFromErrno(ECONNRESET));
+        return;
+    }
+  }
+  WaitForControl(POLLIN);
   ssize_t n;
   do n = ::recv(socket_.fd(), chunk.data(), chunk.size(), 0);
   while (n < 0 && errno == EINTR);
@@ -126,15 +165,43 @@ void TIdTCPConnection::ReadFromStack() {
   }
   if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
   // The server closed its side or the connection broke: close ours at once.
-  // Lines still buffered may be consumed before the loss is reported.
-  if (n == 0) {
-    closed_gracefully_ = true;
-  } else {
-    lost_error_ = WinsockErrorFromErrno(errno);
-    if (buffer_.Unread() > 0) closed_gracefully_ = true;
+  ConnectionEnded(n == 0 ? 0 : WinsockErrorFromErrno(errno));
+}
+
+void TIdTCPConnection::RunHandshake(TIdTLSStream& stream, int fd, int64_t deadline_ms) {
+  for (;;) {
+    short events = POLLIN;
+    switch (stream.Handshake()) {
+      case TIdTLSResult::kDone:
+        return;
+      case TIdTLSResult::kWantRead:
+        break;
+      case TIdTLSResult::kWantWrite:
+        events = POLLOUT;
+        break;
+      case TIdTLSResult::kClosed:
+        throw EIdTLSHandshakeFailed("The server closed the connection during the TLS handshake.");
+      case TIdTLSResult::kFailed:
+        throw EIdTLSHandshakeFailed(stream.Error());
+    }
+    pollfd p{fd, events, 0};
+    if (!WaitForEvents(&p, 1, deadline_ms))
+      throw EIdTLSHandshakeFailed("The server did not complete the TLS handshake in time.");
   }
-  socket_.Close();
-  if (OnDisconnected) OnDisconnected(*this);
+}
+
+void TIdTCPConnection::StartControlTLS(const TIdTLSContext& context, const std::string& host,
+                                       int timeout_ms) {
+  CheckNotReentered();
+  if (!socket_.IsOpen()) throw EIdNotConnected();
+  // Nothing may follow the reply to AUTH before our hello: text here means
+  // the server is not speaking TLS.
+  if (buffer_.Unread() > 0)
+    throw EIdTLSHandshakeFailed("The server sent plain text where TLS was expected.");
+  socket_.SetNonBlocking(true);
+  auto stream = std::make_unique<TIdTLSStream>(context, socket_.fd(), host);
+  RunHandshake(*stream, socket_.fd(), timeout_ms > 0 ? NowMs() + timeout_ms : 0);
+  tls_ = std::move(stream);
 }
 
 std::string TIdTCPConnection::ReadLn() {
@@ -161,16 +228,41 @@ void TIdTCPConnection::Write(std::string_view bytes) {
       throw EIdConnectionLost(EIdSocketError(lost_error_).Message(), lost_error_);
     throw EIdNotConnected();
   }
+  // A control connection that cannot take a command line is gone.
+  auto lost = [this](int error) {
+    lost_error_ = error;
+    tls_.reset();
+    socket_.Close();
+    buffer_.Clear();
+    if (OnDisconnected) OnDisconnected(*this);
+    throw EIdConnectionLost(EIdSocketError(lost_error_).Message(), lost_error_);
+  };
+  const int64_t deadline = ReplyTimeout > 0 ? NowMs() + ReplyTimeout : 0;
   while (!bytes.empty()) {
+    if (tls_) {
+      size_t put = 0;
+      short events = POLLOUT;
+      switch (tls_->Write(bytes.data(), bytes.size(), put)) {
+        case TIdTLSResult::kDone:
+          bytes.remove_prefix(put);
+          continue;
+        case TIdTLSResult::kWantRead:
+          events = POLLIN;
+          break;
+        case TIdTLSResult::kWantWrite:
+          break;
+        case TIdTLSResult::kClosed:
+        case TIdTLSResult::kFailed:
+          lost(WinsockErrorFromErrno(ECONNRESET));
+      }
+      pollfd p{socket_.fd(), events, 0};
+      if (!WaitForEvents(&p, 1, deadline)) lost(WinsockErrorFromErrno(ETIMEDOUT));
+      continue;
+    }
     ssize_t n = ::send(socket_.fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
-      // A control connection that cannot take a command line is gone.
-      lost_error_ = WinsockErrorFromErrno(errno);
-      socket_.Close();
-      buffer_.Clear();
-      if (OnDisconnected) OnDisconnected(*this);
-      throw EIdConnectionLost(EIdSocketError(lost_error_).Message(), lost_error_);
+      lost(WinsockErrorFromErrno(errno));
     }
     bytes.remove_prefix(static_cast<size_t>(n));
   }

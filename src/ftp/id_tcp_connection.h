@@ -9,6 +9,7 @@
 #include <functional>
 #include <poll.h>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "ftp/id_exception.h"
 #include "ftp/id_reply.h"
 #include "ftp/id_socket.h"
+#include "ftp/id_tls.h"
 
 namespace hemlo::ftp {
 
@@ -100,6 +102,8 @@ class TIdTCPConnection {
   TIdRFCReply LastReply;
 
   bool Connected() const { return socket_.IsOpen(); }
+  // Whether the control connection runs over TLS.
+  bool Encrypted() const { return tls_ != nullptr; }
 
   // One line from the input buffer (LF ends it, a CR before it is dropped).
   std::string ReadLn();
@@ -154,13 +158,27 @@ class TIdTCPConnection {
                             const std::function<void()>& on_timeout, bool close_on_cancel = true);
   void CheckResponse(const std::vector<int16_t>& codes);
   int ControlFd() const { return socket_.fd(); }
-  size_t UnreadBytes() const { return buffer_.Unread(); }
+  // Input that can be read without waiting for the socket.
+  bool InputBuffered() const { return buffer_.Unread() > 0 || (tls_ && tls_->Pending()); }
   void AttachSocket(Socket socket);
+  // Runs the TLS handshake on the control connection, which carries TLS
+  // from then on. Bounded by `timeout_ms` (> 0) and cancellable; failures
+  // raise EIdTLSHandshakeFailed.
+  void StartControlTLS(const TIdTLSContext& context, const std::string& host, int timeout_ms);
+  const TIdTLSStream* ControlTLS() const { return tls_.get(); }
+  // Drives `stream`'s handshake on `fd`, waiting in slices until
+  // `deadline_ms` (steady clock ms).
+  void RunHandshake(TIdTLSStream& stream, int fd, int64_t deadline_ms);
 
  private:
   void ReadFromStack();
+  // Waits for `events` on the control socket within the reply's bounds.
+  void WaitForControl(short events);
+  // The connection broke (`winsock_error`) or ended (0): close our side.
+  void ConnectionEnded(int winsock_error);
 
   Socket socket_;
+  std::unique_ptr<TIdTLSStream> tls_;
   LineBuffer buffer_;
   bool closed_gracefully_ = false;
   // Set when the connection broke (reset, failed send): later writes say

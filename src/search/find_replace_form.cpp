@@ -29,7 +29,9 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
   Edit1 = new QLineEdit(this);
   Edit1->setObjectName("Edit1");
   Edit1->setGeometry(100, 8, 241, 22);
-  sjis::GuardField(Edit1);
+  // The fields take what the active document can hold, asked as text arrives.
+  const auto encoding = [this] { return ActiveEncoding(); };
+  sjis::GuardField(Edit1, encoding);
   Label1->setBuddy(Edit1);
 
   Label2 = new QLabel(QStringLiteral("置換後の処理"), this);
@@ -37,7 +39,7 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
   Edit2 = new QLineEdit(this);
   Edit2->setObjectName("Edit2");
   Edit2->setGeometry(100, 38, 241, 22);
-  sjis::GuardField(Edit2);
+  sjis::GuardField(Edit2, encoding);
   Label2->setBuddy(Edit2);
 
   CheckBox1 = new QCheckBox(QStringLiteral("文字列"), this);
@@ -72,10 +74,12 @@ TFindReplace::TFindReplace(QWidget* frame, SearchHost& host, Prompts& prompts)
 std::optional<FindReplaceOptions> TFindReplace::Options() const {
   FindReplaceOptions o;
   const QString search = Edit1->text();
-  const sjis::Encoded find = sjis::Encode(search);
-  const sjis::Encoded replace = sjis::Encode(Edit2->text());
+  const text::Encoding encoding = ActiveEncoding();
+  const sjis::Encoded find = sjis::EncodeFor(search, encoding);
+  const sjis::Encoded replace = sjis::EncodeFor(Edit2->text(), encoding);
   // The fields refuse such text as it is typed; text put there another way
-  // is refused here rather than searched for as something else.
+  // (or typed while a UTF-8 page was active) is refused here rather than
+  // searched for as something else.
   for (const sjis::Encoded* e : {&find, &replace}) {
     if (!e->ok()) {
       prompts_.Error(sjis::RefusedMessage(e->refused).toStdString());
@@ -98,7 +102,7 @@ void TFindReplace::Find1Click() {
     // Kept as bytes too: a character with two codes shows the same either way,
     // and the search must look for the code the text really has.
     selection_bytes_ = pane->SelectedText();
-    selection_text_ = sjis::Decode(selection_bytes_);
+    selection_text_ = sjis::DecodeFor(selection_bytes_, pane->DocumentEncoding());
     Edit1->setText(selection_text_);
   }
   show();
@@ -111,6 +115,11 @@ void TFindReplace::Find1Click() {
   activateWindow();
   Edit1->setFocus();
   Edit1->selectAll();
+}
+
+text::Encoding TFindReplace::ActiveEncoding() const {
+  const text::EditPane* pane = host_.ActiveEditPane();
+  return pane ? pane->DocumentEncoding() : text::Encoding::kShiftJis;
 }
 
 void TFindReplace::N18Click() { Execute(kFindNext); }

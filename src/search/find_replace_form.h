@@ -30,8 +30,9 @@ class TFindReplace : public QDialog, private SearchFeedback {
   void N18Click();    // 次を検索 (F3): find next, dialog shown or not
   void N47Click();    // ジャンプ
 
-  // The fields as Shift-JIS bytes; nullopt (with the error shown) when a
-  // field holds a character Shift-JIS lacks.
+  // The fields as the active document's commands see text (Shift-JIS
+  // bytes, or the command view of a UTF-8 page); nullopt (with the error
+  // shown) when a field holds a character a Shift-JIS page cannot hold.
   std::optional<FindReplaceOptions> Options() const;
   // The action of the button with the given tag (0 find next, 1 replace and
   // find next, 2 replace all).
@@ -58,6 +59,8 @@ class TFindReplace : public QDialog, private SearchFeedback {
   QPushButton* Button4;
 
   void SetBusy(bool busy) override;
+  // The active document's encoding; Shift-JIS when none is open.
+  text::Encoding ActiveEncoding() const;
 
   QPointer<QWidget> frame_;
   // The bytes behind Edit1 when it was filled from the selection.

@@ -37,7 +37,7 @@ TMDIChild* TMainForm::OpenDocument(const QString& path) {
     prompts().Error(error);
     return child;
   }
-  child->SetEncodingGuess(LoadIntoPane(*child->Memo1, bytes));
+  child->LoadFile(bytes);
   AddHistory(path);
   return child;
 }
@@ -53,19 +53,19 @@ void TMainForm::FileOpen1Execute() {
 
 bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
   std::string error;
-  if (!WriteDocument(LocalPath(path), child->Memo1->DocumentBytes(), error)) {
+  if (!WriteDocument(LocalPath(path), child->Memo()->DocumentBytes(), error)) {
     // The old file and the modified flag stay as they were.
     prompts().Error(path.toStdString() + "\r\n" + error);
     return false;
   }
-  child->Memo1->SetModified(false);
+  child->Memo()->SetModified(false);
   return true;
 }
 
 void TMainForm::FileSaveItemClick() {
   TMDIChild* child = ActiveChild();
   if (!child) return;
-  if (child->Memo1->TextLength() == 0) return;  // an empty page is never written
+  if (child->Memo()->TextLength() == 0) return;  // an empty page is never written
   const QString caption = child->Caption();
   if (!caption.isEmpty() && QFileInfo(caption).isFile()) {
     WriteChildTo(child, caption);

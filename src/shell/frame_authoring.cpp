@@ -27,11 +27,11 @@ FrameAuthoring::FrameAuthoring(TMainForm* frame, authoring::BuilderDialog& dialo
 
 text::EditPane* FrameAuthoring::ActivePane() {
   TMDIChild* child = frame_->ActiveChild();
-  return child ? child->Memo1 : nullptr;
+  return child ? child->Memo() : nullptr;
 }
 
 text::EditPane* FrameAuthoring::OpenUntitledDocument() {
-  return frame_->OpenDocument(QString())->Memo1;
+  return frame_->OpenDocument(QString())->Memo();
 }
 
 void FrameAuthoring::ShowCaretPosition() {

@@ -13,6 +13,7 @@
 #include "shell/mdi_child.h"
 #include "shell/print_job.h"
 #include "text/cp932.h"
+#include "text/view_codes.h"
 
 namespace hemlo {
 
@@ -33,7 +34,7 @@ void TMainForm::OpenUrl(const QString& address) {
       break;
   }
   // An address even the engine refuses leaves the window and its edits alone.
-  if (!child->WebBrowser1->Navigate(target))
+  if (!child->WebBrowser()->Navigate(target))
     status_->SetText(0, QStringLiteral("アドレス %1 を開けません。").arg(address));
 }
 
@@ -41,14 +42,14 @@ void TMainForm::Image1Click() {
   TMDIChild* child = ActiveChild();
   std::string caption = child ? child->Caption().toStdString() : std::string();
   shell::PreviewContext context;
-  context.pane = child ? child->Memo1 : nullptr;
+  context.pane = child ? child->Memo() : nullptr;
   context.caption = &caption;
   context.owner = child;
   context.prompts = &prompts();
   context.state = &preview_state_;
   context.save_dialog = DocumentDialog("名前を付けて保存");
   context.navigate = [child](const std::string& url) {
-    child->WebBrowser1->Navigate(QString::fromStdString(url));
+    child->WebBrowser()->Navigate(QString::fromStdString(url));
   };
   const shell::PreviewResult result = shell::Image1Click(context);
   if (child && result.caption_changed) child->SetCaption(QString::fromStdString(caption));
@@ -65,20 +66,23 @@ void TMainForm::mnuWebMAXClick(bool maximise) {
 void TMainForm::ToolButton16Click() { OpenUrl(cmbURL_->currentText()); }
 
 void TMainForm::Undo1Click() {
-  if (TMDIChild* c = ActiveChild()) c->Memo1->undo();
+  if (TMDIChild* c = ActiveChild()) c->Memo()->undo();
 }
 
 void TMainForm::Redo1Click() {
-  if (TMDIChild* c = ActiveChild()) c->Memo1->Redo();
+  if (TMDIChild* c = ActiveChild()) c->Memo()->Redo();
 }
 
 void TMainForm::ConvertEncodingClick() {
   TMDIChild* c = ActiveChild();
   if (!c) return;
-  const text::Encoding to = c->Memo1->DocumentEncoding() == text::Encoding::kUtf8
+  const text::Encoding to = c->Memo()->DocumentEncoding() == text::Encoding::kUtf8
                                 ? text::Encoding::kShiftJis
                                 : text::Encoding::kUtf8;
-  const std::string refusal = c->Memo1->ConvertEncoding(to);
+  // Bytes that are no character would make the converted file invalid
+  // UTF-8, which opens again as Shift-JIS: refused like the other way round.
+  std::string refusal = to == text::Encoding::kUtf8 ? text::Utf8Refusal(c->Memo()->Text()) : "";
+  if (refusal.empty()) refusal = c->Memo()->ConvertEncoding(to);
   if (!refusal.empty()) prompts().Message("確認", refusal, Buttons::Ok, Icon::Warning);
 }
 
@@ -90,16 +94,16 @@ void TMainForm::SetEditorSettings(const EditorSettings& settings) {
 }
 
 void TMainForm::mnuSelectAllClick() {
-  if (TMDIChild* c = ActiveChild()) c->Memo1->selectAll();
+  if (TMDIChild* c = ActiveChild()) c->Memo()->selectAll();
 }
 
 void TMainForm::N43Click() {
   TMDIChild* c = ActiveChild();
   if (!c) return;
   bool ok = false;
-  QFont font = QFontDialog::getFont(&ok, c->Memo1->font(), this, QStringLiteral("フォント"));
-  if (ok) c->Memo1->setFont(font);
-  c->Memo1->setFocus();
+  QFont font = QFontDialog::getFont(&ok, c->Memo()->font(), this, QStringLiteral("フォント"));
+  if (ok) c->Memo()->setFont(font);
+  c->Memo()->setFocus();
 }
 
 void TMainForm::mnuTabClick() {
@@ -120,13 +124,13 @@ void TMainForm::mnuPrintClick() {
   TMDIChild* c = ActiveChild();
   if (!c) return;
   std::vector<QString> lines;
-  const int n = c->Memo1->LineListCount();
+  const int n = c->Memo()->LineListCount();
   lines.reserve(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
-    const std::string bytes = c->Memo1->LineListItem(i);
+    const std::string bytes = c->Memo()->LineListItem(i);
     lines.push_back(QString::fromStdU16String(text::Decode(bytes).text));
   }
-  if (!PrintTextJob(lines, c->Memo1->font())) {
+  if (!PrintTextJob(lines, c->Memo()->font())) {
     prompts().Message("エラー", "印刷エラー", Buttons::Ok, Icon::Error);
     return;
   }

@@ -9,19 +9,19 @@ FrameHosts::FrameHosts(TMainForm* frame) : QObject(frame), frame_(frame) {}
 
 text::EditPane* FrameHosts::ActiveEditPane() {
   TMDIChild* child = frame_->ActiveChild();
-  return child ? child->Memo1 : nullptr;
+  return child ? child->Memo() : nullptr;
 }
 
 bool FrameHosts::HasDocumentWindow() const { return frame_->ActiveChild() != nullptr; }
 
 std::string FrameHosts::ActivePageUrl() const {
   TMDIChild* child = frame_->ActiveChild();
-  return child ? child->WebBrowser1->LocationURL().toStdString() : std::string();
+  return child ? child->WebBrowser()->LocationURL().toStdString() : std::string();
 }
 
 std::string FrameHosts::ActivePageTitle() const {
   TMDIChild* child = frame_->ActiveChild();
-  return child ? child->WebBrowser1->LocationName().toStdString() : std::string();
+  return child ? child->WebBrowser()->LocationName().toStdString() : std::string();
 }
 
 void FrameHosts::ShowStatus(const std::string& text) {

@@ -35,7 +35,7 @@ void ShowHelp(TMainForm& frame) {
   }
   const QUrl url = QUrl::fromLocalFile(index);
   if (QDesktopServices::openUrl(url)) return;
-  frame.CreateChild()->WebBrowser1->Navigate(url.toString());
+  frame.CreateChild()->WebBrowser()->Navigate(url.toString());
 }
 
 }  // namespace hemlo

@@ -141,27 +141,18 @@ void TMainForm::ConnectCommands() {
   connect(action(C::ToolSave), &QAction::triggered, action(C::FileSave), &QAction::trigger);
 
   // The edit commands act on whichever plain edit control has the focus.
-  on(C::EditCut, [] {
-    QWidget* w = QApplication::focusWidget();
-    if (auto* e = qobject_cast<QPlainTextEdit*>(w))
-      e->cut();
-    else if (auto* l = qobject_cast<QLineEdit*>(w))
-      l->cut();
-  });
-  on(C::EditCopy, [] {
-    QWidget* w = QApplication::focusWidget();
-    if (auto* e = qobject_cast<QPlainTextEdit*>(w))
-      e->copy();
-    else if (auto* l = qobject_cast<QLineEdit*>(w))
-      l->copy();
-  });
-  on(C::EditPaste, [] {
-    QWidget* w = QApplication::focusWidget();
-    if (auto* e = qobject_cast<QPlainTextEdit*>(w))
-      e->paste();
-    else if (auto* l = qobject_cast<QLineEdit*>(w))
-      l->paste();
-  });
+  const auto on_focused_edit = [&](C command, auto in_pane, auto in_line) {
+    on(command, [in_pane, in_line] {
+      QWidget* w = QApplication::focusWidget();
+      if (auto* e = qobject_cast<QPlainTextEdit*>(w))
+        (e->*in_pane)();
+      else if (auto* l = qobject_cast<QLineEdit*>(w))
+        (l->*in_line)();
+    });
+  };
+  on_focused_edit(C::EditCut, &QPlainTextEdit::cut, &QLineEdit::cut);
+  on_focused_edit(C::EditCopy, &QPlainTextEdit::copy, &QLineEdit::copy);
+  on_focused_edit(C::EditPaste, &QPlainTextEdit::paste, &QLineEdit::paste);
 
   on(C::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
   on(C::WindowTileHorizontal, [this] { TileWindows(Qt::Vertical); });

@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 #include <QVBoxLayout>
 
+#include "shell/document_file.h"
 #include "shell/frame_rules.h"
 #include "shell/indent.h"
 #include "shell/main_form.h"
@@ -51,6 +52,7 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   });
 
   connect(Memo1, &text::QtEditPane::encodingChanged, this, [this] {
+    if (loading_file_) return;  // encoding and detecting a whole page again is slow
     // A conversion (or its undo) renames the declaration: look again.
     declaration_disagrees_ = text::DetectEncoding(Memo1->DocumentBytes()).declaration_disagrees;
     ShowEncoding();
@@ -120,7 +122,10 @@ void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
   Memo1->SetLineNumbers(settings.line_numbers);
 }
 
-void TMDIChild::SetEncodingGuess(const text::EncodingGuess& guess) {
+void TMDIChild::LoadFile(std::string_view bytes) {
+  loading_file_ = true;
+  const text::EncodingGuess guess = LoadIntoPane(*Memo1, bytes);
+  loading_file_ = false;
   declaration_disagrees_ = guess.declaration_disagrees;
   ShowEncoding();
 }
@@ -187,7 +192,7 @@ void TMDIChild::WebBrowser1NewWindow2(webview::TUIWebBrowser** target) {
   // engine loads it only after this returns, so there is nothing to wait for.
   if (!frame_ || !target) return;
   TMDIChild* child = frame_->CreateChild();
-  *target = child->WebBrowser1;
+  *target = child->WebBrowser();
 }
 
 void TMDIChild::WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender) {

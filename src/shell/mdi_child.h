@@ -3,6 +3,7 @@
 #include <QSplitter>
 #include <QString>
 #include <QWidget>
+#include <string_view>
 
 #include "shell/editor_settings.h"
 #include "text/document_encoding.h"
@@ -20,9 +21,11 @@ class TMDIChild : public QWidget {
   explicit TMDIChild(TMainForm* frame, QWidget* parent = nullptr);
   ~TMDIChild() override;
 
-  text::QtEditPane* Memo1 = nullptr;
-  QSplitter* Splitter1 = nullptr;
-  webview::TUIWebBrowser* WebBrowser1 = nullptr;
+  // The edit pane and the current web pane, for the frame's commands. The
+  // web pane is replaced when its page closes itself, so callers ask again
+  // rather than keep the pointer.
+  text::QtEditPane* Memo() const { return Memo1; }
+  webview::TUIWebBrowser* WebBrowser() const { return WebBrowser1; }
 
   // The document path; empty for an untitled page.
   QString Caption() const { return windowTitle(); }
@@ -31,7 +34,8 @@ class TMDIChild : public QWidget {
   void ShowCaretPosition();
   // The document's encoding in status panel 2 (where the credit stands
   // while no page is open), with a warning when its declaration disagrees.
-  void SetEncodingGuess(const text::EncodingGuess& guess);
+  // Opens a file's bytes in the edit pane, in the encoding detected for them.
+  void LoadFile(std::string_view bytes);
   void ShowEncoding();
   void ApplyEditorSettings(const EditorSettings& settings);
   void SetTabWidth(int width);
@@ -56,8 +60,12 @@ class TMDIChild : public QWidget {
   void CreateWebPane(webview::TUIWebBrowser* replacing = nullptr);
   void WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender);
   void WebBrowser1NewWindow2(webview::TUIWebBrowser** target);
+  text::QtEditPane* Memo1 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  webview::TUIWebBrowser* WebBrowser1 = nullptr;
   TMainForm* frame_;
   bool declaration_disagrees_ = false;
+  bool loading_file_ = false;  // LoadFile has the detection already
 };
 
 }  // namespace hemlo

@@ -52,6 +52,15 @@ int ScanHtmlLine(std::u16string_view line, int state, std::vector<SyntaxSpan>* s
   Place place = PlaceOf(state);
   Raw raw = RawOf(state);
   std::size_t i = 0;
+  // Colours from i through a closing mark `mark` characters long found at
+  // `end`, or to the end of the line when there is none; true when found.
+  const auto colour_to = [&](std::size_t end, std::size_t mark, SyntaxKind kind) {
+    const bool found = end != std::u16string_view::npos;
+    const std::size_t stop = found ? end + mark : n;
+    add(i, stop, kind);
+    i = stop;
+    return found;
+  };
   while (i < n) {
     switch (place) {
       case kText: {
@@ -69,12 +78,7 @@ int ScanHtmlLine(std::u16string_view line, int state, std::vector<SyntaxSpan>* s
           continue;
         }
         if (c == '<' && line.substr(i, 4) == u"<!--") {
-          place = kInComment;
-          const std::size_t end = line.find(u"-->", i + 4);
-          const std::size_t stop = end == std::u16string_view::npos ? n : end + 3;
-          add(i, stop, SyntaxKind::kComment);
-          if (end != std::u16string_view::npos) place = kText;
-          i = stop;
+          place = colour_to(line.find(u"-->", i + 4), 3, SyntaxKind::kComment) ? kText : kInComment;
           continue;
         }
         if (c == '<' && i + 1 < n && IsNameStart(line[i + 1])) {
@@ -110,11 +114,8 @@ int ScanHtmlLine(std::u16string_view line, int state, std::vector<SyntaxSpan>* s
           continue;
         }
         if (c == '"' || c == '\'') {
-          const std::size_t end = line.find(c, i + 1);
-          const std::size_t stop = end == std::u16string_view::npos ? n : end + 1;
-          add(i, stop, SyntaxKind::kAttributeValue);
-          if (end == std::u16string_view::npos) place = c == '"' ? kDoubleQuoted : kSingleQuoted;
-          i = stop;
+          if (!colour_to(line.find(c, i + 1), 1, SyntaxKind::kAttributeValue))
+            place = c == '"' ? kDoubleQuoted : kSingleQuoted;
           continue;
         }
         if (c == '=') {
@@ -141,30 +142,20 @@ int ScanHtmlLine(std::u16string_view line, int state, std::vector<SyntaxSpan>* s
       case kSingleQuoted: {
         const char16_t quote = place == kDoubleQuoted ? u'"' : u'\'';
         // A value that began on an earlier line.
-        const std::size_t end = line.find(quote, i);
-        const std::size_t stop = end == std::u16string_view::npos ? n : end + 1;
-        add(i, stop, SyntaxKind::kAttributeValue);
-        if (end != std::u16string_view::npos) place = kInTag;
-        i = stop;
+        if (colour_to(line.find(quote, i), 1, SyntaxKind::kAttributeValue)) place = kInTag;
         continue;
       }
       case kInComment: {
-        const std::size_t end = line.find(u"-->", i);
-        const std::size_t stop = end == std::u16string_view::npos ? n : end + 3;
-        add(i, stop, SyntaxKind::kComment);
-        if (end != std::u16string_view::npos) place = kText;
-        i = stop;
+        if (colour_to(line.find(u"-->", i), 3, SyntaxKind::kComment)) place = kText;
         continue;
       }
       case kRawText: {
-        const std::size_t end = FindNoCase(line, i, raw == kScriptRaw ? u"</script" : u"</style");
-        const std::size_t stop = end == std::u16string_view::npos ? n : end;
-        add(i, stop, raw == kScriptRaw ? SyntaxKind::kScript : SyntaxKind::kStyle);
-        if (end != std::u16string_view::npos) {
+        const bool script = raw == kScriptRaw;
+        if (colour_to(FindNoCase(line, i, script ? u"</script" : u"</style"), 0,
+                      script ? SyntaxKind::kScript : SyntaxKind::kStyle)) {
           place = kText;
           raw = kNoRaw;
         }
-        i = stop;
         continue;
       }
     }

@@ -17,17 +17,22 @@ std::uint64_t LineIndex::SpanOf(const std::vector<Line>& lines, std::size_t from
   return span;
 }
 
-void LineIndex::Assign(const std::vector<Line>& lines) {
-  chunks_.clear();
-  count_ = lines.size();
+std::vector<LineIndex::Chunk> LineIndex::ChunksOf(const std::vector<Line>& lines) {
+  std::vector<Chunk> chunks;
   for (std::size_t i = 0; i < lines.size(); i += kChunk) {
     Chunk chunk;
     const std::size_t end = std::min(lines.size(), i + kChunk);
     chunk.lines.assign(lines.begin() + static_cast<std::ptrdiff_t>(i),
                        lines.begin() + static_cast<std::ptrdiff_t>(end));
     chunk.span = SpanOf(chunk.lines, 0, chunk.lines.size());
-    chunks_.push_back(std::move(chunk));
+    chunks.push_back(std::move(chunk));
   }
+  return chunks;
+}
+
+void LineIndex::Assign(const std::vector<Line>& lines) {
+  chunks_ = ChunksOf(lines);
+  count_ = lines.size();
   if (chunks_.empty()) {  // never expected: keep one empty line
     chunks_.push_back(Chunk{{Line{}}, 2});
     count_ = 1;
@@ -152,16 +157,7 @@ void LineIndex::Replace(std::size_t first, std::size_t old_count, const std::vec
   }
   // Split an overlong chunk.
   if (c < chunks_.size() && chunks_[c].lines.size() > kMaxChunk) {
-    std::vector<Line> all = std::move(chunks_[c].lines);
-    std::vector<Chunk> pieces;
-    for (std::size_t i = 0; i < all.size(); i += kChunk) {
-      Chunk piece;
-      const std::size_t stop = std::min(all.size(), i + kChunk);
-      piece.lines.assign(all.begin() + static_cast<std::ptrdiff_t>(i),
-                         all.begin() + static_cast<std::ptrdiff_t>(stop));
-      piece.span = SpanOf(piece.lines, 0, piece.lines.size());
-      pieces.push_back(std::move(piece));
-    }
+    std::vector<Chunk> pieces = ChunksOf(chunks_[c].lines);
     chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(c));
     chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(c),
                    std::make_move_iterator(pieces.begin()), std::make_move_iterator(pieces.end()));

@@ -49,6 +49,8 @@ class LineIndex {
     std::uint64_t span = 0;  // sum of (bytes + 2) over its lines
   };
   static std::uint64_t SpanOf(const std::vector<Line>& lines, std::size_t from, std::size_t to);
+  // `lines` cut into chunks of kChunk lines (the last one shorter).
+  static std::vector<Chunk> ChunksOf(const std::vector<Line>& lines);
   void EnsurePrefix() const;
   // Chunk and index in it of a line (line < size()).
   std::pair<std::size_t, std::size_t> Locate(std::size_t line) const;

@@ -81,9 +81,6 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // Clipboard format holding the exact CP932 bytes of copied text.
   static constexpr const char* kCp932MimeType = "application/x-hemlo-cp932";
 
-  // The status-bar message for refused input of `what`.
-  static QString RefusedMessage(const QString& what);
-
   // Source colouring (syntax_colouring.cpp): computed only for the blocks
   // being painted, from line states kept up to the last change.
   void SetHighlighting(bool on);
@@ -131,6 +128,8 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   int StateBefore(const QTextBlock& block);
   void UpdateGutterGeometry();
   void OnContentsChange(int position, int removed, int added);
+  // Lets the layout of the block being edited keep its shaped glyphs.
+  void KeepGlyphs(const QTextBlock& block);
   LineIndex::Line Measure(const QTextBlock& block) const;
   void RebuildBlocks();
   // Bytes of the first `column` characters of a block.
@@ -166,7 +165,8 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   std::vector<int> line_states_;  // scanner state at the end of each block
   int states_valid_ = 0;          // line_states_[0, states_valid_) are current
   QWidget* gutter_ = nullptr;
-  LineIndex lines_;  // one entry per block
+  int glyphs_kept_ = -1;  // the block whose layout keeps its glyphs
+  LineIndex lines_;       // one entry per block
   Encoding encoding_ = Encoding::kShiftJis;
   bool bom_ = false;
   mutable ViewCodes codes_;  // command-view codes of a UTF-8 document

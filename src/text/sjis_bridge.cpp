@@ -11,6 +11,8 @@
 #include <algorithm>
 
 #include "text/cp932.h"
+#include "text/utf8.h"
+#include "text/view_codes.h"
 
 namespace hemlo::sjis {
 
@@ -82,6 +84,26 @@ QString FirstUnencodable(const QString& text) {
 Encoded Encode(const QString& text) { return EncodeWith(text, false); }
 Encoded EncodeLines(const QString& text) { return EncodeWith(text, true); }
 
+Encoded EncodeFor(const QString& text, text::Encoding encoding) {
+  if (encoding == text::Encoding::kShiftJis) return Encode(text);
+  // Private-use characters typed here are characters, never raw-byte stand-ins.
+  std::vector<std::size_t> genuine;
+  for (qsizetype i = 0; i < text.size(); ++i)
+    if (text::IsUtf8RawUnit(text[i].unicode())) genuine.push_back(static_cast<std::size_t>(i));
+  text::ViewCodes codes;
+  return Encoded{text::EncodeView(View(text), u'\n', genuine, {}, {}, codes), {}};
+}
+
+Encoded EncodeLinesFor(const QString& text, text::Encoding encoding) {
+  return encoding == text::Encoding::kShiftJis ? EncodeLines(text) : EncodeFor(text, encoding);
+}
+
+QString DecodeFor(std::string_view bytes, text::Encoding encoding) {
+  if (encoding == text::Encoding::kShiftJis) return DecodeLines(bytes);
+  const text::ViewText v = text::DecodeView(bytes, text::ViewCodes());
+  return QString::fromUtf16(v.text.data(), static_cast<qsizetype>(v.text.size()));
+}
+
 QString RefusedMessage(const QString& what) {
   return QStringLiteral("Shift-JIS で表せない文字は入力できません（%1）").arg(what);
 }
@@ -97,9 +119,15 @@ void ReportRefused(QWidget* field, const QString& what) {
   }
 }
 
-SjisValidator::SjisValidator(QWidget* field) : QValidator(field) {}
+SjisValidator::SjisValidator(QWidget* field, EncodingSource encoding)
+    : QValidator(field), encoding_(std::move(encoding)) {}
+
+bool SjisValidator::TakesAnything() const {
+  return encoding_ && encoding_() == text::Encoding::kUtf8;
+}
 
 QValidator::State SjisValidator::validate(QString& input, int&) const {
+  if (TakesAnything()) return Acceptable;
   input = WithTwins(input);
   const QString refused = FirstUnencodable(input);
   if (refused.isEmpty()) return Acceptable;
@@ -107,16 +135,23 @@ QValidator::State SjisValidator::validate(QString& input, int&) const {
   return Invalid;
 }
 
-void SjisValidator::fixup(QString& input) const { input = WithTwins(input); }
+void SjisValidator::fixup(QString& input) const {
+  if (!TakesAnything()) input = WithTwins(input);
+}
 
-void GuardField(QLineEdit* edit) { edit->setValidator(new SjisValidator(edit)); }
+void GuardField(QLineEdit* edit, EncodingSource encoding) {
+  edit->setValidator(new SjisValidator(edit, std::move(encoding)));
+}
 
-void GuardField(QComboBox* combo) { combo->setValidator(new SjisValidator(combo)); }
+void GuardField(QComboBox* combo, EncodingSource encoding) {
+  combo->setValidator(new SjisValidator(combo, std::move(encoding)));
+}
 
-void GuardField(QPlainTextEdit* box) {
+void GuardField(QPlainTextEdit* box, EncodingSource encoding) {
   QObject::connect(
-      box->document(), &QTextDocument::contentsChange, box, [box](int position, int, int added) {
-        if (added <= 0) return;
+      box->document(), &QTextDocument::contentsChange, box,
+      [box, encoding = std::move(encoding)](int position, int, int added) {
+        if (added <= 0 || (encoding && encoding() == text::Encoding::kUtf8)) return;
         // A whole new text counts the closing paragraph too.
         const int end = std::min(position + added, box->document()->characterCount() - 1);
         if (end <= position) return;

@@ -5,8 +5,11 @@
 // for Shift-JIS.
 #include <QString>
 #include <QValidator>
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "text/document_encoding.h"
 
 class QComboBox;
 class QLineEdit;
@@ -43,6 +46,16 @@ Encoded Encode(const QString& text);
 // For a multi-line box: every '\n' becomes CRLF.
 Encoded EncodeLines(const QString& text);
 
+// Text bound for a document of `encoding`, as its commands see it. For a
+// Shift-JIS document: Encode / EncodeLines. For a UTF-8 document the command
+// view (view_codes.h), as the edit pane encodes typed text: every character
+// is taken as it is (no twins), so nothing is refused.
+Encoded EncodeFor(const QString& text, text::Encoding encoding);
+Encoded EncodeLinesFor(const QString& text, text::Encoding encoding);
+// The reverse for display: bytes from EncodeFor for either encoding (plain
+// Shift-JIS bytes decode as Decode would); line breaks become '\n'.
+QString DecodeFor(std::string_view bytes, text::Encoding encoding);
+
 // "Shift-JIS で表せない文字は入力できません（é）": the status-bar message for
 // refused input, the same as the edit pane's.
 QString RefusedMessage(const QString& what);
@@ -50,21 +63,30 @@ QString RefusedMessage(const QString& what);
 // (its own window or, for a dialog, the window that owns it).
 void ReportRefused(QWidget* field, const QString& what);
 
+// The encoding of the document a field's text is bound for, asked as the
+// text arrives; a field without one is bound for Shift-JIS.
+using EncodingSource = std::function<text::Encoding()>;
+
 // Applies the twin policy as text is typed or pasted and refuses text with a
-// character Shift-JIS lacks, reporting it on the status bar. One per field:
+// character Shift-JIS lacks, reporting it on the status bar; while the field
+// is bound for a UTF-8 document it takes any text as it is. One per field:
 // GuardField makes it a child of the field it watches.
 class SjisValidator : public QValidator {
   Q_OBJECT
  public:
-  explicit SjisValidator(QWidget* field);
+  explicit SjisValidator(QWidget* field, EncodingSource encoding = {});
   State validate(QString& input, int& pos) const override;
   void fixup(QString& input) const override;
+
+ private:
+  bool TakesAnything() const;
+  EncodingSource encoding_;
 };
 
-void GuardField(QLineEdit* edit);
-void GuardField(QComboBox* combo);  // editable combos
+void GuardField(QLineEdit* edit, EncodingSource encoding = {});
+void GuardField(QComboBox* combo, EncodingSource encoding = {});  // editable combos
 // A multi-line box has no validator: refused characters are taken out again
 // as soon as they arrive, with the same message.
-void GuardField(QPlainTextEdit* box);
+void GuardField(QPlainTextEdit* box, EncodingSource encoding = {});
 
 }  // namespace hemlo::sjis

@@ -1,6 +1,7 @@
 #include "text/view_codes.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "text/cp932.h"
 #include "text/utf8.h"
@@ -82,11 +83,23 @@ void Classify(std::u16string_view line, IsGenuine is_genuine, std::vector<Unit>&
   }
 }
 
+struct CodeTable {
+  std::unordered_map<char32_t, std::uint32_t> index;
+  std::vector<char32_t> keys;
+};
+CodeTable& Table() {
+  static CodeTable table;
+  return table;
+}
+
 }  // namespace
 
+std::size_t ViewCodes::size() const { return Table().keys.size(); }
+
 void ViewCodes::Append(std::string& out, char32_t key) {
-  auto [it, added] = index_.try_emplace(key, static_cast<std::uint32_t>(keys_.size()));
-  if (added) keys_.push_back(key);
+  CodeTable& table = Table();
+  auto [it, added] = table.index.try_emplace(key, static_cast<std::uint32_t>(table.keys.size()));
+  if (added) table.keys.push_back(key);
   // Beyond the table's room (over 140,000 distinct characters) codes repeat;
   // never expected in one document.
   const std::uint32_t k = it->second % (kTrails * kSecond);
@@ -105,7 +118,8 @@ char32_t ViewCodes::Lookup(const unsigned char* p) const {
   if (t1 < 0 || lead < 0 || t2 < 0) return 0;
   const auto k = static_cast<std::uint32_t>(t1) * kSecond +
                  static_cast<std::uint32_t>(lead) * kTrails + static_cast<std::uint32_t>(t2);
-  return k < keys_.size() ? keys_[k] : 0;
+  const std::vector<char32_t>& keys = Table().keys;
+  return k < keys.size() ? keys[k] : 0;
 }
 
 void ViewUnitLengths(std::u16string_view line, const std::vector<bool>* genuine,
@@ -243,9 +257,51 @@ std::size_t ClampViewOffset(std::string_view view, const ViewCodes& codes, std::
   return n;
 }
 
+std::string Utf8ToView(std::string_view utf8) {
+  std::u16string units(utf8.size(), u'\0');
+  std::vector<std::size_t> genuine;
+  units.resize(DecodeUtf8Lines(utf8, units.data(), &genuine));
+  ViewCodes codes;
+  return EncodeView(units, u'\n', genuine, {}, {}, codes);
+}
+
+std::string FirstCodedCharacter(std::string_view view) {
+  const ViewCodes codes;
+  const auto* p = reinterpret_cast<const unsigned char*>(view.data());
+  const std::size_t n = view.size();
+  for (std::size_t i = 0; i < n;) {
+    if (p[i] == kPrefix && i + ViewCodes::kCodeBytes <= n) {
+      if (const char32_t key = codes.Lookup(p + i)) {
+        if (key >= kRawKeyBase) {
+          static constexpr char kHex[] = "0123456789ABCDEF";
+          const unsigned b = key - kRawKeyBase;
+          return std::string("0x") + kHex[b >> 4] + kHex[b & 15];
+        }
+        const ViewText one = DecodeView(view.substr(i, ViewCodes::kCodeBytes), codes);
+        return EncodeUtf8Lines(one.text, u'\n', one.genuine);
+      }
+    }
+    i += (i + 1 < n && Pairs(p[i], p[i + 1])) ? 2 : 1;
+  }
+  return {};
+}
+
 }  // namespace hemlo::text
 
 namespace hemlo::text {
+
+std::string Utf8Refusal(std::string_view sjis) {
+  std::u16string units(sjis.size(), u'\0');
+  units.resize(DecodeLines(sjis, units.data(), nullptr, nullptr, nullptr));
+  for (const char16_t u : units) {
+    if (!IsRawByteCodePoint(u)) continue;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const unsigned b = u - kRawByteBase;
+    return std::string("Shift-JIS として読めないバイトがあるため UTF-8 に変換できません（0x") +
+           kHex[b >> 4] + kHex[b & 15] + "）";
+  }
+  return {};
+}
 
 std::string ShiftJisRefusal(std::u16string_view text, const std::vector<std::size_t>& genuine) {
   std::size_t g = 0;

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace hemlo::text {
@@ -23,6 +22,10 @@ namespace hemlo::text {
 // Key of a raw byte b of a UTF-8 document in a ViewCodes table.
 inline constexpr char32_t kRawKeyBase = 0x110000;
 
+// Every ViewCodes shares one table for the whole program (used from the UI
+// thread only): a character has the same code in every document and in text
+// encoded apart from any document (a search text, a builder field), so view
+// bytes carry over between them.
 class ViewCodes {
  public:
   static constexpr std::size_t kCodeBytes = 4;
@@ -31,11 +34,7 @@ class ViewCodes {
   void Append(std::string& out, char32_t key);
   // The key of the code at p (kCodeBytes readable), or 0 when none.
   char32_t Lookup(const unsigned char* p) const;
-  std::size_t size() const { return keys_.size(); }
-
- private:
-  std::unordered_map<char32_t, std::uint32_t> index_;
-  std::vector<char32_t> keys_;
+  std::size_t size() const;
 };
 
 // The view length of every unit of one line (no line breaks in it): 1 or 2
@@ -67,6 +66,15 @@ ViewText DecodeView(std::string_view view, const ViewCodes& codes);
 // CR and LF: the CR), for view bytes of a UTF-8 document.
 std::size_t ClampViewOffset(std::string_view view, const ViewCodes& codes, std::size_t offset);
 
+// UTF-8 text (any bytes; invalid ones kept as raw bytes) as the command view
+// of a UTF-8 document, line breaks as CRLF.
+std::string Utf8ToView(std::string_view utf8);
+
+// The first character of `view` that has a code rather than CP932 bytes, as
+// UTF-8 (a raw byte as "0xNN"); empty when there is none. View bytes without
+// one are plain Shift-JIS.
+std::string FirstCodedCharacter(std::string_view view);
+
 }  // namespace hemlo::text
 
 namespace hemlo::text {
@@ -75,5 +83,11 @@ namespace hemlo::text {
 // indices) cannot become Shift-JIS: a Japanese message naming the first
 // character or raw byte CP932 cannot hold; empty when it can.
 std::string ShiftJisRefusal(std::u16string_view text, const std::vector<std::size_t>& genuine);
+
+// Why the bytes of a Shift-JIS document cannot become UTF-8: a Japanese
+// message naming the first byte that is no CP932 character (written as it is,
+// it would make the file invalid UTF-8, which then reads back as Shift-JIS);
+// empty when there is none.
+std::string Utf8Refusal(std::string_view sjis);
 
 }  // namespace hemlo::text

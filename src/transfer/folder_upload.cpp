@@ -185,11 +185,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   }
 
   ctx.host.SetFileProgress(0, 0);
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-  }
+  RefreshRemoteOrReport(ctx);
   std::string status =
       preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies) : texts::kDone;
   if (ctx.skipped) status += "（" + std::to_string(ctx.skipped) + " 件をスキップしました）";

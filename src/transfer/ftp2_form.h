@@ -35,6 +35,10 @@ class TFtp2 : public QDialog {
   // Mirrors the controls; tests read it.
   const PermissionModel& Model() const { return model_; }
 
+  void Button1Click();
+
+ private:
+  // Tests find these by their object names.
   std::array<QCheckBox*, 9> CheckBoxes{};  // CheckBox1..CheckBox9
   QGroupBox* GroupBox1 = nullptr;
   QGroupBox* GroupBox2 = nullptr;
@@ -49,9 +53,6 @@ class TFtp2 : public QDialog {
   QPushButton* Button1 = nullptr;  // 変更
   QPushButton* Button2 = nullptr;  // 閉じる
 
-  void Button1Click();
-
- private:
   void CheckBoxClick(int k);
   void ShowModel();
 

@@ -31,8 +31,6 @@
 
 namespace hemlo {
 
-using transfer_ui::FromSjis;
-
 namespace {
 
 // Slices of a wait: events run for at most this long before the client

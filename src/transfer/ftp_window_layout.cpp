@@ -190,7 +190,9 @@ QWidget* TFtp1::BuildProfilePanel() {
   cmbNameEncoding->setObjectName(QStringLiteral("cmbNameEncoding"));
   cmbNameEncoding->addItems(
       {QStringLiteral("自動"), QStringLiteral("Shift-JIS"), QStringLiteral("UTF-8")});
-  grid->addWidget(new QLabel(QStringLiteral("ファイル名の文字コード"), Panel1), 6, 0);
+  cmbNameEncoding->setToolTip(QStringLiteral(
+      "サーバ上のファイル名の文字コード（自動: サーバがUTF-8に対応していればUTF-8）"));
+  grid->addWidget(new QLabel(QStringLiteral("名前の文字コード"), Panel1), 6, 0);
   grid->addWidget(cmbNameEncoding, 6, 1);
 
   Button6 = Button("Button6", QStringLiteral("追加"), Panel1);

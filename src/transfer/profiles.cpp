@@ -12,40 +12,47 @@ void UpgradeProfileLines(std::vector<std::string>& lines) {
   for (auto& line : lines) line += pad;
 }
 
-std::string DataModeField(DataConnectionMode mode) {
-  switch (mode) {
-    case DataConnectionMode::kPassive:
-      return "passive";
-    case DataConnectionMode::kActive:
-      return "active";
-    case DataConnectionMode::kAutomatic:
-      break;
-  }
+namespace {
+
+// A mode's word in the profile file; the automatic mode has the word "auto",
+// which is also what an unknown word reads as.
+template <typename Mode>
+struct ModeWord {
+  Mode mode;
+  const char* word;
+};
+
+constexpr ModeWord<DataConnectionMode> kDataModeWords[] = {
+    {DataConnectionMode::kPassive, "passive"}, {DataConnectionMode::kActive, "active"}};
+constexpr ModeWord<NameEncodingMode> kNameEncodingWords[] = {{NameEncodingMode::kShiftJis, "sjis"},
+                                                             {NameEncodingMode::kUtf8, "utf8"}};
+
+template <typename Mode, std::size_t N>
+std::string WordOf(Mode mode, const ModeWord<Mode> (&words)[N]) {
+  for (const auto& w : words)
+    if (w.mode == mode) return w.word;
   return "auto";
 }
+
+template <typename Mode, std::size_t N>
+Mode ModeOf(const std::string& field, const ModeWord<Mode> (&words)[N]) {
+  for (const auto& w : words)
+    if (field == w.word) return w.mode;
+  return Mode::kAutomatic;
+}
+
+}  // namespace
+
+std::string DataModeField(DataConnectionMode mode) { return WordOf(mode, kDataModeWords); }
 
 DataConnectionMode DataModeOfField(const std::string& field) {
-  if (field == "passive") return DataConnectionMode::kPassive;
-  if (field == "active") return DataConnectionMode::kActive;
-  return DataConnectionMode::kAutomatic;
+  return ModeOf(field, kDataModeWords);
 }
 
-std::string NameEncodingField(NameEncodingMode mode) {
-  switch (mode) {
-    case NameEncodingMode::kShiftJis:
-      return "sjis";
-    case NameEncodingMode::kUtf8:
-      return "utf8";
-    case NameEncodingMode::kAutomatic:
-      break;
-  }
-  return "auto";
-}
+std::string NameEncodingField(NameEncodingMode mode) { return WordOf(mode, kNameEncodingWords); }
 
 NameEncodingMode NameEncodingOfField(const std::string& field) {
-  if (field == "sjis") return NameEncodingMode::kShiftJis;
-  if (field == "utf8") return NameEncodingMode::kUtf8;
-  return NameEncodingMode::kAutomatic;
+  return ModeOf(field, kNameEncodingWords);
 }
 
 void ProfilePanel::Load(std::vector<std::string> lines) {

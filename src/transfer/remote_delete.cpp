@@ -102,12 +102,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
     ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-    return OpOutcome::kFailed;
-  }
+  if (!RefreshRemoteOrReport(ctx)) return OpOutcome::kFailed;
   ctx.host.SetStatusText(texts::kDone);
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }
@@ -138,11 +133,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
     }
   }
   ctx.host.SetStatusText(texts::kDone);
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-  }
+  RefreshRemoteOrReport(ctx);
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }
 
@@ -159,11 +150,7 @@ OpOutcome CreateRemoteFolder(TransferContext& ctx, const std::string& current_re
     ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
   }
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-  }
+  RefreshRemoteOrReport(ctx);
   return OpOutcome::kDone;
 }
 

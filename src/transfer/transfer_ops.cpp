@@ -38,14 +38,6 @@ void Plain(Prompts& prompts, const std::string& text) {
   prompts.Message("", text, Buttons::Ok, Icon::None);
 }
 
-void EndRefreshRemote(TransferContext& ctx) {
-  try {
-    ctx.host.RefreshRemoteList();
-  } catch (const std::exception& e) {
-    ReportOrRethrow(ctx, e);
-  }
-}
-
 }  // namespace
 
 namespace texts {
@@ -155,6 +147,16 @@ void ReportOrRethrow(TransferContext& ctx, const std::exception& e) {
   ShowClientError(ctx.prompts, e, ctx.names);
 }
 
+bool RefreshRemoteOrReport(TransferContext& ctx) {
+  try {
+    ctx.host.RefreshRemoteList();
+    return true;
+  } catch (const std::exception& e) {
+    ReportOrRethrow(ctx, e);
+    return false;
+  }
+}
+
 WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host) : ftp_(ftp), host_(host) {
   old_begin_ = ftp_.OnWorkBegin;
   old_work_ = ftp_.OnWork;
@@ -222,7 +224,7 @@ OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
   OpOutcome outcome = loop();
   if (outcome == OpOutcome::kFailed) return outcome;
   ctx.host.SetFileProgress(0, 0);
-  EndRefreshRemote(ctx);
+  RefreshRemoteOrReport(ctx);
   ctx.host.SetStatusText(DoneText(ctx));
   ctx.host.UncheckSelectAll();
   return outcome;

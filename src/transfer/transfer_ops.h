@@ -154,6 +154,9 @@ bool EndsOperation(TransferContext& ctx, const std::exception& e);
 // Inside a catch block: rethrows an error that ends the operation, shows
 // any other.
 void ReportOrRethrow(TransferContext& ctx, const std::exception& e);
+// Re-reads the remote list after an operation; false when that failed and
+// was reported (an error that ends the operation is rethrown).
+bool RefreshRemoteOrReport(TransferContext& ctx);
 
 // Clears the idle flag for its lifetime and sets it again on every way out,
 // so a failed operation never leaves the window unclosable.

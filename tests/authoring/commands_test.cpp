@@ -12,6 +12,7 @@
 #include "base/dialog_folder.h"
 
 #include "authoring_fixture.h"
+#include "text/view_codes.h"
 #include "support/scripted_prompts.h"
 
 namespace hemlo::authoring {
@@ -628,6 +629,29 @@ TEST(TableCommand, AcceptedOnceDrawsAfterEveryLaterDialog) {
   EXPECT_EQ(b.prompts.asked[0].text, "未記入の項目があります");
 }
 
+// A title filled in for a UTF-8 page holds characters a Shift-JIS page
+// cannot: drawn again there, the table is refused, never written as codes.
+TEST(TableCommand, TitleForAUtf8PageIsRefusedByAShiftJisPage) {
+  Bench b;
+  auto& utf8 = b.host.Open();
+  utf8.LoadDocument("", text::Encoding::kUtf8);
+  b.prompts.answers = {Answer::Ok};
+  b.dialog.actions = {[](BuilderModel& m, Prompts& p) {
+    EXPECT_EQ(m.document_encoding, text::Encoding::kUtf8);
+    m.table.CheckTitle = true;
+    m.table.ComboBox1 = "1";
+    m.table.EdTitle = text::Utf8ToView("😀");
+    EXPECT_TRUE(m.Button1Click(p));
+  }};
+  b.commands.mnuTableSetClick();
+  EXPECT_NE(utf8.DocumentBytes().find("<caption>😀</caption>"), std::string::npos);
+  auto& sjis = b.host.Open();
+  b.commands.mnuTableClick(0);  // 表描画(直前の設定)
+  EXPECT_EQ(sjis.Text(), "");
+  ASSERT_FALSE(b.prompts.asked.empty());
+  EXPECT_EQ(b.prompts.asked.back().text, "Shift-JIS で表せない文字は入力できません（😀）");
+}
+
 // ------------------------------------------------------ paragraphs, links
 
 TEST(Paragraphs, SplitFormsDropBlankLinesBetweenHeadAndRest) {
@@ -729,15 +753,18 @@ class FileNameTest : public ::testing::Test {
     std::filesystem::remove_all(root_);
     DialogFolder::Set(std::nullopt);
   }
-  std::string Insert(const std::string& chosen) {
+  // The page's bytes after inserting the chosen name into "[]".
+  std::string Insert(const std::string& chosen,
+                     text::Encoding encoding = text::Encoding::kShiftJis) {
     Bench b;
     b.prompts.inputs = {chosen};
     b.prompts.answers = {Answer::Ok};
     auto& pane = b.host.Open("[]");
+    pane.LoadDocument("[]", encoding);
     pane.SetSelStart(1);
     b.commands.mnuInsertClick(0);
     asked_ = b.prompts.asked;
-    return pane.Text();
+    return pane.DocumentBytes();
   }
   std::filesystem::path saved_, root_;
   std::vector<ScriptedPrompts::Asked> asked_;
@@ -754,7 +781,7 @@ TEST_F(FileNameTest, RelativeToTheCurrentFolder) {
   EXPECT_EQ(asked_[0].kind, "open");
 }
 
-TEST_F(FileNameTest, CancelAndUnrepresentableNamesInsertNothing) {
+TEST_F(FileNameTest, CancelAndNamesThePageCannotHoldInsertNothing) {
   Bench b;
   b.prompts.inputs = {std::nullopt};
   auto& pane = b.host.Open("[]");
@@ -764,6 +791,9 @@ TEST_F(FileNameTest, CancelAndUnrepresentableNamesInsertNothing) {
   EXPECT_EQ(Insert(root_.string() + "/site/\xED\x95\x9C.gif"), "[]");  // Hangul 한
   ASSERT_EQ(asked_.size(), 2u);
   EXPECT_EQ(asked_[1].kind, "message");
+  // A UTF-8 page takes the name as it is.
+  EXPECT_EQ(Insert(root_.string() + "/site/\xED\x95\x9C.gif", text::Encoding::kUtf8),
+            "[\xED\x95\x9C.gif]");
 }
 
 TEST_F(FileNameTest, BaseIsTheFolderOfTheFileLastChosenAndOtherMountsKeepTheFullName) {

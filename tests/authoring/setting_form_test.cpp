@@ -21,6 +21,7 @@
 
 #include "authoring/messages.h"
 #include "base/atomic_file.h"
+#include "text/sjis_bridge.h"
 #include "form_test_support.h"
 
 #include "webview/ui_web_browser.h"
@@ -55,9 +56,12 @@ TEST_F(SettingFormTest, StartsOnColourTabAndEscapeEmptiesResultKeepingTabAndValu
   f().Model().SettingResult = "#FF8000";
   WhenModal([&](QWidget* w) {
     EXPECT_EQ(w, form_.get());
-    // Still modal once the test view's engine has settled: the frame behind
-    // must not take input while the dialog is up.
-    QTest::qWait(500);
+    // Still modal once the test view's engine has its render widget (which,
+    // built inside a shown dialog, would drop the modality): the frame
+    // behind must not take input while the dialog is up.
+    auto* view = c<QWebEngineView>("UIWebBrowser1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->focusProxy() != nullptr; }, 20000));
+    QCoreApplication::processEvents();
     EXPECT_EQ(QApplication::activeModalWidget(), form_.get());
     c<QLineEdit>("EdTitle")->setText(QStringLiteral("売上表"));
     QTest::keyClick(w, Qt::Key_Escape);
@@ -324,6 +328,19 @@ TEST_F(SettingFormTest, TypedTextReachesModelAsShiftJis) {
   EXPECT_EQ(LastAsked("error"), "Shift-JIS で表せない文字は入力できません（é）");
   EXPECT_EQ(f().Model().table.EdTitle, "");
   EXPECT_FALSE(f().Model().TableAccepted);
+
+  // Filled in for a UTF-8 page, the same title is taken as it is typed.
+  f().hide();
+  f().Model().document_encoding = text::Encoding::kUtf8;
+  WhenModal([&](QWidget*) {
+    c<QLineEdit>("EdTitle")->clear();
+    c<QLineEdit>("EdTitle")->insert(QStringLiteral("café 😀 ①"));
+    c<QPushButton>("Button1")->click();
+  });
+  f().ShowModal(kTableTab);
+  EXPECT_TRUE(f().Model().TableAccepted);
+  EXPECT_EQ(sjis::DecodeFor(f().Model().table.EdTitle, text::Encoding::kUtf8),
+            QStringLiteral("café 😀 ①"));
 }
 
 }  // namespace

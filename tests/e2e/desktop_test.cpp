@@ -46,7 +46,7 @@ class Desktop : public ::testing::Test {
     return frame;
   }
   static void Finish(std::unique_ptr<TMainForm>& frame) {
-    for (TMDIChild* c : frame->Children()) c->Memo1->SetModified(false);
+    for (TMDIChild* c : frame->Children()) c->Memo()->SetModified(false);
     frame->close();
     frame.reset();
   }
@@ -71,13 +71,13 @@ TEST_F(Desktop, SigtermKeepsModifiedPagesThatTheNextStartOffers) {
     session.quit = [&] { ended = true; };
     session.Attach(frame.get());
     TMDIChild* edited = frame->OpenDocument(page);
-    edited->Memo1->ReplaceSelection("<!-- edited -->");
-    edited_bytes = edited->Memo1->DocumentBytes();
+    edited->Memo()->ReplaceSelection("<!-- edited -->");
+    edited_bytes = edited->Memo()->DocumentBytes();
     ASSERT_NE(edited_bytes.find("edited"), std::string::npos);
     ASSERT_NE(edited_bytes.find("\xF0\x9F\x98\x80"), std::string::npos);
     frame->FileNew1Execute();
-    frame->ActiveChild()->Memo1->SetText("<p>new page</p>\r\n");
-    for (TMDIChild* c : frame->Children()) c->Memo1->SetModified(true);
+    frame->ActiveChild()->Memo()->SetText("<p>new page</p>\r\n");
+    for (TMDIChild* c : frame->Children()) c->Memo()->SetModified(true);
     ::raise(SIGTERM);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended; }, 5000));
     EXPECT_TRUE(prompts_.asked.empty());
@@ -103,8 +103,8 @@ TEST_F(Desktop, SigtermKeepsModifiedPagesThatTheNextStartOffers) {
   std::vector<std::string> texts;
   for (TMDIChild* c : children) {
     captions << c->Caption();
-    texts.push_back(c->Memo1->DocumentBytes());
-    EXPECT_TRUE(c->Memo1->Modified());
+    texts.push_back(c->Memo()->DocumentBytes());
+    EXPECT_TRUE(c->Memo()->Modified());
   }
   EXPECT_TRUE(captions.contains(page) && captions.contains(QString()));
   EXPECT_NE(std::find(texts.begin(), texts.end(), edited_bytes), texts.end());
@@ -131,7 +131,7 @@ TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
   const QString dropped = Page("c.htm", "c\r\n");
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(dropped)});
-  QWidget* target = frame->ActiveChild()->Memo1->viewport();
+  QWidget* target = frame->ActiveChild()->Memo()->viewport();
   const QPoint at = target->rect().center();
   QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &enter);
@@ -140,7 +140,7 @@ TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
   QApplication::sendEvent(target, &drop);
   ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Children().size() == 3; }, 5000));
   EXPECT_EQ(frame->ActiveChild()->Caption(), dropped);
-  EXPECT_EQ(frame->Children()[1]->Memo1->Text(), "b\r\n");
+  EXPECT_EQ(frame->Children()[1]->Memo()->Text(), "b\r\n");
 
   // The README's picture: a page and its preview.
   const std::string html = text::Sjis(
@@ -149,13 +149,13 @@ TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
       "<ul>\r\n<li>日記</li>\r\n<li>写真</li>\r\n<li>リンク</li>\r\n</ul>\r\n</body>\r\n</"
       "html>\r\n");
   TMDIChild* shown = frame->OpenDocument(Page("index.htm", html.c_str()));
-  QSignalSpy loaded(shown->WebBrowser1, &QWebEngineView::loadFinished);
+  QSignalSpy loaded(shown->WebBrowser(), &QWebEngineView::loadFinished);
   frame->resize(900, 620);
   shown->parentWidget()->showMaximized();
   frame->Image1Click();
   if (QTest::qWaitFor(
           [&] {
-            return shown->WebBrowser1->url().fileName() == "indexbak.htm" && !loaded.isEmpty();
+            return shown->WebBrowser()->url().fileName() == "indexbak.htm" && !loaded.isEmpty();
           },
           20000)) {
     QDir dir(QString::fromLocal8Bit(qgetenv("HEMLO_BUILD_DIR")));
@@ -193,9 +193,9 @@ TEST_F(Desktop, HelpOpensTheInstalledGuideOrSaysItIsMissing) {
 
   // The web pane's own menu speaks Japanese.
   frame->FileNew1Execute();
-  EXPECT_EQ(frame->ActiveChild()->WebBrowser1->page()->action(QWebEnginePage::Back)->text(),
+  EXPECT_EQ(frame->ActiveChild()->WebBrowser()->page()->action(QWebEnginePage::Back)->text(),
             "戻る");
-  EXPECT_EQ(frame->ActiveChild()->WebBrowser1->page()->action(QWebEnginePage::ViewSource)->text(),
+  EXPECT_EQ(frame->ActiveChild()->WebBrowser()->page()->action(QWebEnginePage::ViewSource)->text(),
             "ページのソースを表示");
   Finish(frame);
 }

@@ -46,11 +46,14 @@ TEST(MainWindow, StartsEmptyWithCaptionAndScreenshot) {
                          "加工", "環境設定", "お気に入り", "ウィンドウ", "ヘルプ"}));
 
   // The address box is 375 pixels narrower than the toolbar, also after a resize.
-  QTest::qWait(50);
-  EXPECT_EQ(frame->cmbURL()->width(), frame->ToolBar2()->width() - 375);
+  const auto address_box_fits = [&] {
+    return frame->cmbURL()->width() == frame->ToolBar2()->width() - 375;
+  };
+  EXPECT_TRUE(QTest::qWaitFor(address_box_fits, 3000));
+  const int toolbar_width = frame->ToolBar2()->width();
   frame->resize(900, 600);
-  QTest::qWait(50);
-  EXPECT_EQ(frame->cmbURL()->width(), frame->ToolBar2()->width() - 375);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return frame->ToolBar2()->width() != toolbar_width && address_box_fits(); }, 3000));
   EXPECT_EQ(frame->StatusBar1()->panel(0)->width(), 200);
   EXPECT_EQ(frame->StatusBar1()->panel(2)->width(), 200);
   EXPECT_EQ(frame->StatusBar1()->panel(1)->width(), frame->StatusBar1()->width() - 400);

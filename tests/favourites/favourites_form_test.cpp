@@ -2,16 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
-#include <random>
 
-#include "base/atomic_file.h"
-#include "base/program_folder.h"
+#include "favourites/favourites_fixture.h"
 #include "text/cp932.h"
 #include "support/scripted_prompts.h"
 
@@ -33,35 +32,29 @@ struct FakeHost : FavouritesHost {
   std::vector<std::string> status;
 };
 
-class FavouritesFormTest : public ::testing::Test {
+// The window's controls, found by their object names.
+struct FavouritesControls {
+  explicit FavouritesControls(const TForm4& form)
+      : TreeView1(form.findChild<QTreeWidget*>("TreeView1")),
+        Button1(form.findChild<QPushButton*>("Button1")),
+        Button2(form.findChild<QPushButton*>("Button2")),
+        Add1(form.findChild<QAction*>("Add1")),
+        Add2(form.findChild<QAction*>("Add2")),
+        Delete1(form.findChild<QAction*>("Delete1")) {}
+  QTreeWidget* TreeView1;
+  QPushButton *Button1, *Button2;
+  QAction *Add1, *Add2, *Delete1;
+};
+FavouritesControls Ui(const TForm4& form) { return FavouritesControls(form); }
+
+class FavouritesFormTest : public FavouritesFolderTest {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    folder_ = fs::temp_directory_path() / ("hemlo_favform_" + std::to_string(rd()));
-    fs::create_directories(folder_);
-    previous_ = ProgramFolder();
-    SetProgramFolder(folder_);
-  }
-  void TearDown() override {
-    SetProgramFolder(previous_);
-    fs::remove_all(folder_);
-  }
-  std::string FileBytes() const {
-    std::string bytes;
-    ReadWholeFile(folder_ / "favorite.ini", bytes);
-    return bytes;
-  }
-  void WriteFile(const std::string& bytes) const {
-    ASSERT_TRUE(WriteFileAtomically(folder_ / "favorite.ini", bytes));
-  }
   QStringList TopLevelTexts(const TForm4& form) const {
     QStringList out;
-    for (int i = 0; i < form.TreeView1->topLevelItemCount(); ++i)
-      out << form.TreeView1->topLevelItem(i)->text(0);
+    for (int i = 0; i < Ui(form).TreeView1->topLevelItemCount(); ++i)
+      out << Ui(form).TreeView1->topLevelItem(i)->text(0);
     return out;
   }
-  fs::path folder_;
-  fs::path previous_;
   QWidget frame_;
   FakeHost host_;
   ScriptedPrompts prompts_;
@@ -74,9 +67,9 @@ TEST_F(FavouritesFormTest, FirstOpeningWithoutAFileShowsOneCategoryAndCloseWrite
   // The real modal loop: close it with 閉じる once it runs.
   int top_levels = -1, entries = -1;
   QTimer::singleShot(0, &form, [&] {
-    top_levels = form.TreeView1->topLevelItemCount();
-    entries = top_levels > 0 ? form.TreeView1->topLevelItem(0)->childCount() : -1;
-    form.Button2->click();
+    top_levels = Ui(form).TreeView1->topLevelItemCount();
+    entries = top_levels > 0 ? Ui(form).TreeView1->topLevelItem(0)->childCount() : -1;
+    Ui(form).Button2->click();
   });
   form.mnuFavoriteClick();
   EXPECT_EQ(top_levels, 1);
@@ -93,12 +86,12 @@ TEST_F(FavouritesFormTest, EntryAddedUnderACategoryIsWrittenInSortedPosition) {
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();
-  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+  Ui(form).TreeView1->setCurrentItem(Ui(form).TreeView1->topLevelItem(0));
   host_.title = "Middle";
   host_.url = "http://m/";
-  form.Add2->trigger();
-  EXPECT_EQ(form.TreeView1->topLevelItem(0)->childCount(), 3);
-  form.Button2->click();
+  Ui(form).Add2->trigger();
+  EXPECT_EQ(Ui(form).TreeView1->topLevelItem(0)->childCount(), 3);
+  Ui(form).Button2->click();
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(FileBytes(),
             "\"docs\",\"A\",\"http://a/\"\r\n\"docs\",\"Middle\",\"http://m/\"\r\n"
@@ -110,23 +103,23 @@ TEST_F(FavouritesFormTest, NewCategoryGoesBeforeTheSelectionUnlessItExistsInAnyC
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();
-  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(1));
+  Ui(form).TreeView1->setCurrentItem(Ui(form).TreeView1->topLevelItem(1));
   prompts_.inputs = {std::string("NEWS"), std::string("Blogs"), std::nullopt};
-  form.Add1->trigger();  // "NEWS" exists as "News": refused silently
+  Ui(form).Add1->trigger();  // "NEWS" exists as "News": refused silently
   EXPECT_EQ(TopLevelTexts(form), (QStringList{"News", "Web"}));
-  form.Add1->trigger();
+  Ui(form).Add1->trigger();
   EXPECT_EQ(TopLevelTexts(form), (QStringList{"News", "Blogs", "Web"}));
-  ASSERT_EQ(form.TreeView1->topLevelItem(1)->childCount(), 1);
-  EXPECT_EQ(form.TreeView1->topLevelItem(1)->child(0)->text(0), QStringLiteral("Example"));
-  form.Add1->trigger();  // cancelled
-  EXPECT_EQ(form.TreeView1->topLevelItemCount(), 3);
+  ASSERT_EQ(Ui(form).TreeView1->topLevelItem(1)->childCount(), 1);
+  EXPECT_EQ(Ui(form).TreeView1->topLevelItem(1)->child(0)->text(0), QStringLiteral("Example"));
+  Ui(form).Add1->trigger();  // cancelled
+  EXPECT_EQ(Ui(form).TreeView1->topLevelItemCount(), 3);
   EXPECT_EQ(prompts_.asked.size(), 3u);
   EXPECT_EQ(prompts_.asked[0].caption, "分類の追加");
 
   host_.has_document = false;  // no page to start the category with: nothing asked
-  form.Add1->trigger();
+  Ui(form).Add1->trigger();
   EXPECT_EQ(prompts_.asked.size(), 3u);
-  form.Button2->click();
+  Ui(form).Button2->click();
 }
 
 TEST_F(FavouritesFormTest, TitleWithADoubleQuoteSurvivesSaveAndReload) {
@@ -135,15 +128,15 @@ TEST_F(FavouritesFormTest, TitleWithADoubleQuoteSurvivesSaveAndReload) {
     TForm4 form(&frame_, host_, prompts_);
     form.BuildTree();
     form.show();
-    form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
-    form.Add2->trigger();
-    form.Button2->click();
+    Ui(form).TreeView1->setCurrentItem(Ui(form).TreeView1->topLevelItem(0));
+    Ui(form).Add2->trigger();
+    Ui(form).Button2->click();
   }
   TForm4 again(&frame_, host_, prompts_);
   again.BuildTree();
   bool found = false;
-  for (int i = 0; i < again.TreeView1->topLevelItemCount(); ++i) {
-    const auto* node = again.TreeView1->topLevelItem(i);
+  for (int i = 0; i < Ui(again).TreeView1->topLevelItemCount(); ++i) {
+    const auto* node = Ui(again).TreeView1->topLevelItem(i);
     for (int j = 0; j < node->childCount(); ++j)
       found |= node->child(j)->text(0) == QString::fromUtf8(host_.title.c_str());
   }
@@ -155,7 +148,7 @@ TEST_F(FavouritesFormTest, TitlesAreStoredInShiftJisWithWhatItLacksReplaced) {
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();
-  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+  Ui(form).TreeView1->setCurrentItem(Ui(form).TreeView1->topLevelItem(0));
   struct Case {
     std::string title, url;
     std::string title_bytes, url_bytes;
@@ -173,11 +166,11 @@ TEST_F(FavouritesFormTest, TitlesAreStoredInShiftJisWithWhatItLacksReplaced) {
     host_.title = c.title;
     host_.url = c.url;
     host_.status.clear();
-    form.Add2->trigger();
+    Ui(form).Add2->trigger();
     EXPECT_EQ(host_.status.size(), c.noted ? 1u : 0u) << c.title;
   }
   EXPECT_TRUE(prompts_.asked.empty());
-  form.Button2->click();
+  Ui(form).Button2->click();
   for (const Case& c : cases)
     EXPECT_NE(FileBytes().find(FormatRow(text::Sjis("おすすめ"), c.title_bytes, c.url_bytes)),
               std::string::npos)
@@ -191,19 +184,19 @@ TEST_F(FavouritesFormTest, TitleBarCloseDiscardsADeletion) {
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();
-  auto* entry = form.TreeView1->topLevelItem(0)->child(0);
-  form.TreeView1->setCurrentItem(entry);
+  auto* entry = Ui(form).TreeView1->topLevelItem(0)->child(0);
+  Ui(form).TreeView1->setCurrentItem(entry);
   prompts_.answers = {Answer::Yes};
-  form.Delete1->trigger();
+  Ui(form).Delete1->trigger();
   EXPECT_EQ(prompts_.asked.at(0).text, "『keep me』を削除しますか");
-  EXPECT_EQ(form.TreeView1->topLevelItem(0)->childCount(), 0);
+  EXPECT_EQ(Ui(form).TreeView1->topLevelItem(0)->childCount(), 0);
   form.close();  // the title-bar box
   EXPECT_FALSE(form.isVisible());
   form.ReleaseRecords();
   EXPECT_EQ(FileBytes(), before);
   form.BuildTree();
-  ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
-  EXPECT_EQ(form.TreeView1->topLevelItem(0)->childCount(), 1);
+  ASSERT_EQ(Ui(form).TreeView1->topLevelItemCount(), 1);
+  EXPECT_EQ(Ui(form).TreeView1->topLevelItem(0)->childCount(), 1);
   form.ReleaseRecords();
 }
 
@@ -214,12 +207,12 @@ TEST_F(FavouritesFormTest, DeletedCategoryLeavesTheFileWhenEscapeSaves) {
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();
-  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
+  Ui(form).TreeView1->setCurrentItem(Ui(form).TreeView1->topLevelItem(0));
   prompts_.answers = {Answer::No, Answer::Yes};
-  form.Delete1->trigger();  // No keeps it
-  EXPECT_EQ(form.TreeView1->topLevelItemCount(), 2);
-  form.Delete1->trigger();
-  EXPECT_EQ(form.TreeView1->topLevelItemCount(), 1);
+  Ui(form).Delete1->trigger();  // No keeps it
+  EXPECT_EQ(Ui(form).TreeView1->topLevelItemCount(), 2);
+  Ui(form).Delete1->trigger();
+  EXPECT_EQ(Ui(form).TreeView1->topLevelItemCount(), 1);
   EXPECT_EQ(prompts_.asked.at(1).icon, Icon::Warning);
   QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
   QCoreApplication::sendEvent(&form, &escape);
@@ -233,12 +226,12 @@ TEST_F(FavouritesFormTest, ShowButtonOpensTheEntryAndSaves) {
   TForm4 form(&frame_, host_, prompts_);
   form.BuildTree();
   form.show();
-  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0));
-  form.Button1->click();  // a category: nothing
+  Ui(form).TreeView1->setCurrentItem(Ui(form).TreeView1->topLevelItem(0));
+  Ui(form).Button1->click();  // a category: nothing
   EXPECT_TRUE(host_.opened.empty());
   EXPECT_TRUE(form.isVisible());
-  form.TreeView1->setCurrentItem(form.TreeView1->topLevelItem(0)->child(0));
-  form.Button1->click();
+  Ui(form).TreeView1->setCurrentItem(Ui(form).TreeView1->topLevelItem(0)->child(0));
+  Ui(form).Button1->click();
   EXPECT_EQ(host_.opened, (std::vector<std::string>{"http://site.example/"}));
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(FileBytes(), "\"c\",\"site\",\"http://site.example/\"\r\n");

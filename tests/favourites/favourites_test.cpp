@@ -5,10 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
-#include "base/atomic_file.h"
-#include "base/program_folder.h"
+#include "favourites/favourites_fixture.h"
 #include "text/cp932.h"
 
 namespace hemlo::favourites {
@@ -17,30 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using text::Sjis;
 
-class FavouritesFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::random_device rd;
-    folder_ = fs::temp_directory_path() / ("hemlo_fav_" + std::to_string(rd()));
-    fs::create_directories(folder_);
-    previous_ = ProgramFolder();
-    SetProgramFolder(folder_);
-  }
-  void TearDown() override {
-    SetProgramFolder(previous_);
-    fs::remove_all(folder_);
-  }
-  std::string FileBytes() const {
-    std::string bytes;
-    EXPECT_TRUE(ReadWholeFile(folder_ / "favorite.ini", bytes));
-    return bytes;
-  }
-  void WriteFile(const std::string& bytes) const {
-    ASSERT_TRUE(WriteFileAtomically(folder_ / "favorite.ini", bytes));
-  }
-  fs::path folder_;
-  fs::path previous_;
-};
+using FavouritesFileTest = FavouritesFolderTest;
 
 TEST_F(FavouritesFileTest, FirstStartOffersOneCategoryAndWritesItOnSave) {
   FavouritesList list;

@@ -112,13 +112,7 @@ class FtpListingTree : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     server_ = GetParam() == "vsftpd" ? testing::StartVsftpd() : testing::StartPyftpdlib();
-    ftp_.Host = "127.0.0.1";
-    ftp_.Port = server_->port;
-    ftp_.Username = server_->user;
-    ftp_.Password = server_->password;
-    ftp_.ReplyTimeout = 20000;
-    ftp_.DataConnectTimeout = 10000;
-    ftp_.DataTimeout = 20000;
+    Configure(ftp_, *server_);
     ftp_.Connect();
     ftp_.ChangeDirectory(server_->remote_work);
   }

@@ -1,11 +1,12 @@
 #pragma once
-// What the scripted client tests share: a client set up for a scripted
-// server, and the server's side of the usual login.
+// What the client tests share: a client set up for a scripted server or a
+// real one, and the scripted server's side of the usual login.
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "ftp/id_ftp.h"
+#include "support/real_servers.h"
 #include "support/scripted_server.h"
 
 namespace hemlo::ftp::testing {
@@ -22,6 +23,18 @@ inline void Configure(TIdFTP& ftp, uint16_t port) {
   ftp.AbortReplyTimeout = 3000;
   ftp.DataTimeout = 5000;
   ftp.DataMode = TIdDataMode::dmActive;  // scripts speak PORT unless they say otherwise
+}
+
+// A real server's anonymous account, with the longer waits a server
+// starting up on a busy machine may need.
+inline void Configure(TIdFTP& ftp, const RealServer& server) {
+  ftp.Host = "127.0.0.1";
+  ftp.Port = server.port;
+  ftp.Username = server.user;
+  ftp.Password = server.password;
+  ftp.ReplyTimeout = 20000;
+  ftp.DataConnectTimeout = 10000;
+  ftp.DataTimeout = 20000;
 }
 
 // The usual greeting and login, up to and including SYST.

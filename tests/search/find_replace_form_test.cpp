@@ -160,6 +160,56 @@ TEST_F(FindReplaceFormTest, FieldsRefuseTextWithoutAShiftJisForm) {
   EXPECT_EQ(prompts.asked.back().text, "Shift-JIS で表せない文字は入力できません（é）");
 }
 
+// The fields take what the active page can hold: a UTF-8 page finds and
+// replaces any character, at the offsets its commands see; a Shift-JIS page
+// refuses what it cannot hold, with the message and without searching.
+TEST_F(FindReplaceFormTest, FieldsTakeWhatTheActivePageCanHold) {
+  using text::Encoding;
+  struct Case {
+    Encoding encoding;
+    std::string file;
+    QString find, replace;
+    std::size_t first_at, first_length;  // of the first match; 0, 0: refused
+    std::string saved;
+  };
+  const std::string wave = "\xE3\x80\x9C";  // U+301C stays itself in a UTF-8 page
+  const Case cases[] = {
+      {Encoding::kUtf8, "a😀b ①😀\r\n", "😀", "🎉é", 1, 4, "a🎉éb ①🎉é\r\n"},
+      {Encoding::kUtf8, "<p>café ①</p>", "é ①", QString(QChar(0x301C)), 6, 7,
+       "<p>caf" + wave + "</p>"},
+      {Encoding::kShiftJis, Sjis("a①b①"), "①", "Ⅰ", 1, 2, Sjis("aⅠbⅠ")},
+      {Encoding::kShiftJis, "a", "😀", "x", 0, 0, "a"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.find.toStdString());
+    TFindReplace dialog(&frame, host, prompts);
+    MemoryEditPane pane;
+    pane.LoadDocument(c.file, c.encoding);
+    host.pane = &pane;
+    prompts.asked.clear();
+    In<QLineEdit>(dialog, "Edit1")->insert(c.find);  // typed
+    In<QLineEdit>(dialog, "Edit2")->insert(c.replace);
+    In<QPushButton>(dialog, "Button1")->click();
+    EXPECT_EQ(pane.SelStart(), c.first_at);
+    EXPECT_EQ(pane.SelLength(), c.first_length);
+    if (c.first_length == 0) {
+      // Refused as typed; put there past the guard, refused at the button.
+      EXPECT_TRUE(In<QLineEdit>(dialog, "Edit1")->text().isEmpty());
+      In<QLineEdit>(dialog, "Edit1")->setText(c.find);
+      In<QPushButton>(dialog, "Button3")->click();
+      ASSERT_FALSE(prompts.asked.empty());
+      EXPECT_EQ(prompts.asked.back().text,
+                "Shift-JIS で表せない文字は入力できません（" + c.find.toStdString() + "）");
+    } else {
+      dialog.Find1Click();  // the selected match comes back as the search text
+      EXPECT_EQ(In<QLineEdit>(dialog, "Edit1")->text(), c.find);
+      prompts.answers.push_back(Answer::Ok);
+      In<QPushButton>(dialog, "Button3")->click();
+    }
+    EXPECT_EQ(pane.DocumentBytes(), c.saved);
+  }
+}
+
 TEST_F(FindReplaceFormTest, JumpAsksForALineNumber) {
   TFindReplace dialog(&frame, host, prompts);
   MemoryEditPane pane("a\r\nb\r\nc");

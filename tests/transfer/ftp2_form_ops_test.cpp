@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ftp_window_controls.h"
 #include "ops_test_support.h"
 #include "transfer/ftp2_form.h"
 
@@ -21,22 +22,22 @@ TEST(TFtp2, ShowsTheRowAndFollowsClicks) {
   TFtp2 dialog;
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("パーミション設定"));
   dialog.Prepare("index.htm", "rwxr-xr-x");
-  EXPECT_EQ(dialog.Label4->text(), QStringLiteral("index.htm"));
-  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("755"));
-  EXPECT_EQ(dialog.Label2->text(), QStringLiteral("5"));
-  EXPECT_TRUE(dialog.CheckBoxes[3]->isChecked());
-  EXPECT_FALSE(dialog.CheckBoxes[4]->isChecked());
-  EXPECT_EQ(dialog.CheckBoxes[4]->property("tag").toInt(), 2);
+  EXPECT_EQ(Ui(dialog).Label4->text(), QStringLiteral("index.htm"));
+  EXPECT_EQ(Ui(dialog).Edit1->text(), QStringLiteral("755"));
+  EXPECT_EQ(Ui(dialog).Label2->text(), QStringLiteral("5"));
+  EXPECT_TRUE(Ui(dialog).CheckBoxes[3]->isChecked());
+  EXPECT_FALSE(Ui(dialog).CheckBoxes[4]->isChecked());
+  EXPECT_EQ(Ui(dialog).CheckBoxes[4]->property("tag").toInt(), 2);
 
-  dialog.CheckBoxes[4]->click();  // group W
-  EXPECT_EQ(dialog.Label2->text(), QStringLiteral("7"));
-  EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("775"));
+  Ui(dialog).CheckBoxes[4]->click();  // group W
+  EXPECT_EQ(Ui(dialog).Label2->text(), QStringLiteral("7"));
+  EXPECT_EQ(Ui(dialog).Edit1->text(), QStringLiteral("775"));
 
   // A new row starts from scratch.
   dialog.Prepare("x", "---------");
-  EXPECT_EQ(dialog.Edit1->text(), QString());
-  EXPECT_EQ(dialog.Label1->text(), QStringLiteral("0"));
-  EXPECT_FALSE(dialog.CheckBoxes[0]->isChecked());
+  EXPECT_EQ(Ui(dialog).Edit1->text(), QString());
+  EXPECT_EQ(Ui(dialog).Label1->text(), QStringLiteral("0"));
+  EXPECT_FALSE(Ui(dialog).CheckBoxes[0]->isChecked());
 }
 
 TEST(TFtp2, ChangeSendsTypedModeThenRefreshesAndCloses) {
@@ -49,11 +50,11 @@ TEST(TFtp2, ChangeSendsTypedModeThenRefreshesAndCloses) {
   dialog.Prepare("a.cgi", "rwxr-xr-x");
   int refreshes = 0;
   QTimer::singleShot(0, &dialog, [&] {
-    dialog.Edit1->setText("0644");
-    dialog.Button1->click();  // four characters: nothing, still open
+    Ui(dialog).Edit1->setText("0644");
+    Ui(dialog).Button1->click();  // four characters: nothing, still open
     EXPECT_TRUE(dialog.isVisible());
-    dialog.Edit1->setText("644");
-    dialog.Button1->click();
+    Ui(dialog).Edit1->setText("644");
+    Ui(dialog).Button1->click();
   });
   EXPECT_EQ(dialog.Run(ftp, prompts, [&] { ++refreshes; }), QDialog::Accepted);
   ftp.Disconnect();
@@ -70,7 +71,7 @@ TEST(TFtp2, CloseSendsNothing) {
   ScriptedPrompts prompts;
   TFtp2 dialog;
   dialog.Prepare("a.cgi", "rwxr-xr-x");
-  QTimer::singleShot(0, &dialog, [&] { dialog.Button2->click(); });
+  QTimer::singleShot(0, &dialog, [&] { Ui(dialog).Button2->click(); });
   EXPECT_EQ(dialog.Run(ftp, prompts, nullptr), QDialog::Rejected);
   ftp.Disconnect();
   server.Join();

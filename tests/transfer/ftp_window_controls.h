@@ -1,5 +1,6 @@
 #pragma once
-// The Ferrox window's controls, found by their object names.
+// The controls of the Ferrox window and its permission dialog, found by
+// their object names.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
 
 namespace hemlo {
@@ -23,6 +25,7 @@ struct FtpControls {
         Edit3(Find<QLineEdit>(w, "Edit3")),
         Edit4(Find<QLineEdit>(w, "Edit4")),
         cmbDataMode(Find<QComboBox>(w, "cmbDataMode")),
+        cmbNameEncoding(Find<QComboBox>(w, "cmbNameEncoding")),
         Label5(Find<QLabel>(w, "Label5")),
         LblCount(Find<QLabel>(w, "LblCount")),
         Button1(Find<QPushButton>(w, "Button1")),
@@ -47,6 +50,7 @@ struct FtpControls {
 
   QLineEdit *Edit1, *Edit2, *Edit3, *Edit4;
   QComboBox* cmbDataMode;
+  QComboBox* cmbNameEncoding;
   QLabel *Label5, *LblCount;
   QPushButton *Button1, *Button2, *Button3, *Button5, *Button6, *Button7, *Button10, *Button11,
       *Button16;
@@ -69,5 +73,24 @@ struct FtpControls {
 
 inline FtpControls Ui(TFtp1& w) { return FtpControls(w); }
 inline FtpControls Ui(const std::unique_ptr<TFtp1>& w) { return FtpControls(*w); }
+
+// The permission dialog's controls, found by their object names.
+struct Ftp2Controls {
+  explicit Ftp2Controls(const transfer::TFtp2& d)
+      : Label1(d.findChild<QLabel*>("Label1")),
+        Label2(d.findChild<QLabel*>("Label2")),
+        Label4(d.findChild<QLabel*>("Label4")),
+        Edit1(d.findChild<QLineEdit*>("Edit1")),
+        Button1(d.findChild<QPushButton*>("Button1")),
+        Button2(d.findChild<QPushButton*>("Button2")) {
+    for (int k = 0; k < 9; ++k)
+      CheckBoxes[k] = d.findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(k + 1));
+  }
+  QLabel *Label1, *Label2, *Label4;
+  QLineEdit* Edit1;
+  QPushButton *Button1, *Button2;
+  QCheckBox* CheckBoxes[9];
+};
+inline Ftp2Controls Ui(const transfer::TFtp2& dialog) { return Ftp2Controls(dialog); }
 
 }  // namespace hemlo

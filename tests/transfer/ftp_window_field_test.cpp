@@ -171,10 +171,10 @@ TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
   QElapsedTimer clock;
   qint64 escaped_at = -1;
   QTimer::singleShot(100, [&] {
-    dialog.Edit1->setText("755");
+    Ui(dialog).Edit1->setText("755");
     QTimer::singleShot(300, [&] {
       escaped_at = clock.elapsed();
-      QTest::keyClick(dialog.Edit1, Qt::Key_Escape);
+      QTest::keyClick(Ui(dialog).Edit1, Qt::Key_Escape);
     });
     dialog.Button1Click();  // waits on the silent server
   });

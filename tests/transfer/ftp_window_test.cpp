@@ -135,6 +135,8 @@ TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   Ui(w).Edit4->setText(QStringLiteral("p 3"));
   EXPECT_EQ(Ui(w).cmbDataMode->currentText(), QStringLiteral("自動"));
   Ui(w).cmbDataMode->setCurrentIndex(1);  // パッシブ
+  EXPECT_EQ(Ui(w).cmbNameEncoding->currentText(), QStringLiteral("自動"));
+  Ui(w).cmbNameEncoding->setCurrentIndex(2);  // UTF-8
   w->Button7Click();
   EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("3"));
   EXPECT_TRUE(Ui(w).Button5->isEnabled());
@@ -142,9 +144,9 @@ TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   const auto lines = transfer::ReadProfileFile(program->path());
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "one,h1,u1,p1,");
-  EXPECT_EQ(
-      transfer::SplitCommaText(lines[2]),
-      (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "p 3", "", "passive"}));
+  EXPECT_EQ(transfer::SplitCommaText(lines[2]),
+            (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "p 3", "", "passive",
+                                      "utf8"}));
   struct stat st {};
   ASSERT_EQ(::stat((program->path() / "Ferrox.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -156,6 +158,7 @@ TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   EXPECT_EQ(transfer::ReadProfileFile(program->path()).size(), 3u);
   w->Button8Click();  // 追加中止 shows profile 1
   EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("1"));
+  EXPECT_EQ(Ui(w).cmbNameEncoding->currentText(), QStringLiteral("自動"));
   w->Button9Click();  // 削除 of profile 1: not written until close
   EXPECT_EQ(Ui(w).Edit1->text(), QStringLiteral("two site"));
   EXPECT_EQ(transfer::ReadProfileFile(program->path()).size(), 3u);

@@ -150,9 +150,9 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   w.RefreshRemoteList();
   SelectOnly(Ui(w).ListView1, "index.htm");
   QTimer::singleShot(0, &permission, [&] {
-    EXPECT_EQ(permission.Edit1->text(), QStringLiteral("600"));
-    permission.Edit1->setText(QStringLiteral("644"));
-    QTest::mouseClick(permission.Button1, Qt::LeftButton);
+    EXPECT_EQ(Ui(permission).Edit1->text(), QStringLiteral("600"));
+    Ui(permission).Edit1->setText(QStringLiteral("644"));
+    QTest::mouseClick(Ui(permission).Button1, Qt::LeftButton);
   });
   emit w.permissionRequested();
   struct stat st {};
@@ -181,10 +181,11 @@ TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
     const char* server;
     const char* encoding_field;  // the profile's seventh field
     bool utf8_on_disk;
+    bool stray_sjis;  // a Shift-JIS name is already there: not UTF-8
   } const cases[] = {
-      {"pyftpdlib", "auto", true},  // announces UTF8
-      {"vsftpd", "auto", false},    // does not: Shift-JIS as always
-      {"vsftpd", "utf8", true},     // asked for UTF-8 all the same
+      {"pyftpdlib", "auto", true, false},  // announces UTF8
+      {"vsftpd", "auto", false, false},    // does not: Shift-JIS as always
+      {"vsftpd", "utf8", true, true},      // asked for UTF-8 all the same
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.server) + " " + c.encoding_field);
@@ -230,17 +231,31 @@ TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
     }
 
     // Back into an empty folder, byte for byte, from the decoded rows.
+    if (c.stray_sjis) WriteFile(remote / "\x82\xA0.htm", "sjis");  // あ.htm
     SelectOnly(Ui(w).ListView1, "site");
     w.ListView1DblClick();
     ASSERT_NE(Row(Ui(w).ListView1, QString::fromStdString(photo)), nullptr);
     ASSERT_NE(Row(Ui(w).ListView1, QString::fromStdString(folder)), nullptr);
+    // Bytes that are not UTF-8 still show, as stand-ins that keep them.
+    if (c.stray_sjis) {
+      ASSERT_NE(Row(Ui(w).ListView1, QString::fromUtf16(u"\uF782\uF7A0.htm")), nullptr);
+    }
     Ui(w).ListView1->selectAll();
     const fs::path back = local.path() / "back";
     fs::create_directories(back);
     ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(back.string())));
     prompts.asked.clear();
+    if (c.stray_sjis) prompts.answers = {Answer::Ok};
     emit w.downloadSelectedRequested();
-    EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+    if (c.stray_sjis) {
+      ASSERT_EQ(prompts.asked.size(), 1u);
+      EXPECT_EQ(prompts.asked[0].text,
+                "「??.htm」\r\nの名前はUTF-8とファイル名の間で変換できないため、スキップします");
+      EXPECT_EQ(w.StatusText(), QStringLiteral("完了（1 件をスキップしました）"));
+    } else {
+      EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+      EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+    }
     ExpectSameTree(site, back);
     w.Client().Disconnect();
   }
