@@ -17,6 +17,7 @@
 #include "base/program_folder.h"
 #include "ftp_window_controls.h"
 #include "support/real_servers.h"
+#include "support/same_tree.h"
 #include "support/scripted_prompts.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
@@ -53,20 +54,6 @@ std::string MakeCertificate(const fs::path& cert, const fs::path& key, const std
   std::string print = made.substr(eq + 1);
   while (!print.empty() && (print.back() == '\n' || print.back() == '\r')) print.pop_back();
   return print;
-}
-
-void ExpectSameTree(const fs::path& a, const fs::path& b) {
-  std::set<std::string> left, right;
-  for (const auto& e : fs::recursive_directory_iterator(a))
-    left.insert(fs::relative(e.path(), a).string());
-  for (const auto& e : fs::recursive_directory_iterator(b))
-    right.insert(fs::relative(e.path(), b).string());
-  EXPECT_EQ(left, right);
-  for (const std::string& rel : left) {
-    if (fs::is_regular_file(a / rel)) {
-      EXPECT_EQ(ReadText(a / rel), ReadText(b / rel)) << rel;
-    }
-  }
 }
 
 TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
@@ -142,7 +129,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
   // Publish: every file and folder byte for byte, no message.
   QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
   EXPECT_EQ(prompts.asked.size(), 3u) << prompts.asked.back().text;
-  ExpectSameTree(site, server->files / "site");
+  ftp::testing::ExpectSameTree(site, server->files / "site");
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
 
   // Again: the trusted certificate passes without a question.

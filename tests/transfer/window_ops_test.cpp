@@ -25,6 +25,7 @@
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
 #include "support/real_servers.h"
+#include "support/same_tree.h"
 #include "support/scripted_prompts.h"
 #include "text/cp932.h"
 
@@ -94,20 +95,6 @@ void SelectOnly(QTreeWidget* list, const QString& name) {
   if (QTreeWidgetItem* row = Row(list, name)) row->setSelected(true);
 }
 
-void ExpectSameTree(const fs::path& a, const fs::path& b) {
-  std::set<std::string> left, right;
-  for (const auto& e : fs::recursive_directory_iterator(a))
-    left.insert(fs::relative(e.path(), a).string());
-  for (const auto& e : fs::recursive_directory_iterator(b))
-    right.insert(fs::relative(e.path(), b).string());
-  EXPECT_EQ(left, right);
-  for (const std::string& rel : left) {
-    if (fs::is_regular_file(a / rel)) {
-      EXPECT_EQ(ReadFile(a / rel), ReadFile(b / rel)) << rel;
-    }
-  }
-}
-
 TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run vsftpd with a local account";
   LocalUserVsftpd server;
@@ -137,7 +124,7 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   // Publish.
   QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
-  ExpectSameTree(site, server.Root() / "site");
+  ftp::testing::ExpectSameTree(site, server.Root() / "site");
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
   ASSERT_NE(Row(Ui(w).ListView1, "site"), nullptr);
   EXPECT_TRUE(w.IdleFlag());
@@ -256,7 +243,7 @@ TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
       EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
       EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
     }
-    ExpectSameTree(site, back);
+    ftp::testing::ExpectSameTree(site, back);
     w.Client().Disconnect();
   }
 }
