@@ -10,7 +10,7 @@ PACKAGES=(
   fonts-ipafont-gothic adwaita-icon-theme libqt6svg6
   libgtest-dev libgmock-dev libicu-dev libssl-dev
   xvfb xauth
-  vsftpd python3-pyftpdlib
+  vsftpd python3-pyftpdlib python3-openssl
 )
 if [ "${1:-}" = "--test" ]; then
   # Peers for the benchmarks; packaging and launcher-file checks.

@@ -123,6 +123,20 @@ long SocketControl(BIO* bio, int command, long, void*) {
   }
 }
 
+// Verification runs to the end instead of stopping at the first fault, so
+// the user hears every reason (self-signed and another name, say).
+int KeepVerifying(int ok, X509_STORE_CTX* store) {
+  if (ok) return 1;
+  auto* ssl =
+      static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+  if (auto* problems = ssl ? static_cast<std::string*>(SSL_get_app_data(ssl)) : nullptr) {
+    const std::string reason = X509_verify_cert_error_string(X509_STORE_CTX_get_error(store));
+    if (problems->find(reason) == std::string::npos)
+      *problems += (problems->empty() ? "" : "; ") + reason;
+  }
+  return 1;
+}
+
 BIO_METHOD* SocketMethod() {
   static BIO_METHOD* method = [] {
     BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "hemlo socket");
@@ -146,7 +160,7 @@ TIdTLSContext::TIdTLSContext() {
   SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
   SSL_CTX_set_default_verify_paths(ctx_);
   // The verdict is taken after the handshake, so the user can be asked.
-  SSL_CTX_set_verify(ctx_, SSL_VERIFY_NONE, nullptr);
+  SSL_CTX_set_verify(ctx_, SSL_VERIFY_NONE, KeepVerifying);
   SSL_CTX_set_mode(ctx_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER |
                              SSL_MODE_AUTO_RETRY);
   // Many FTP servers close data connections without close_notify; the end
@@ -177,6 +191,7 @@ TIdTLSStream::TIdTLSStream(const TIdTLSContext& context, int fd, const std::stri
   BIO_set_data(bio, &bio_state_);
   BIO_set_init(bio, 1);
   SSL_set_bio(ssl_, bio, bio);
+  SSL_set_app_data(ssl_, &problems_);
   if (IsDottedIPv4(host)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.c_str());
   } else if (!host.empty()) {
@@ -265,8 +280,10 @@ TIdCertificateInfo TIdTLSStream::Certificate() const {
   if (!cert) {
     info.Problem = "The server sent no certificate.";
   } else {
+    info.Problem = problems_;
     const long result = SSL_get_verify_result(ssl_);
-    if (result != X509_V_OK) info.Problem = X509_verify_cert_error_string(result);
+    if (info.Problem.empty() && result != X509_V_OK)
+      info.Problem = X509_verify_cert_error_string(result);
     X509_free(cert);
   }
   return info;

@@ -85,7 +85,7 @@ class TIdTLSStream {
   TIdTLSSession Session() const;
   bool Resumed() const;
   // The peer's certificate with Problem filled from the verification of
-  // the trust chain and the host name.
+  // the trust chain and the host name (every fault found, "; " between).
   TIdCertificateInfo Certificate() const;
 
   // What the socket layer under the TLS library keeps.
@@ -98,6 +98,7 @@ class TIdTLSStream {
   TIdTLSResult Outcome(int rc, const char* step);
 
   BioState bio_state_;
+  std::string problems_;  // every verification fault, "; " between them
   SSL* ssl_ = nullptr;
   std::string host_;
   std::string error_;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <openssl/pem.h>
 
@@ -60,32 +62,64 @@ TEST(FtpTls, CertificateDescriptionMatchesTheOpensslTool) {
 }
 
 TEST(FtpTls, ServerThatWillNotSpeakTlsGetsNoCredentials) {
+  enum class Then { kStop, kClose, kStall };
+  enum class Ends { kRefused, kHandshake, kCancelled };
   struct Case {
     const char* name;
     const char* answer;  // the server's reply to AUTH TLS and what follows
-    bool handshake;      // true: the failure is the handshake's, not a refusal
+    Then then;           // what the server does after that
+    bool cancel;         // the wait hook cancels after a short while
+    Ends ends;
   } cases[] = {
-      {"unknown command", "500 AUTH not understood\r\n", false},
-      {"refused", "534 Policy requires SSL\r\n", false},
-      {"plain text instead of a handshake", "234 go\r\n220 plain text here\r\n", true},
+      {"unknown command", "500 AUTH not understood\r\n", Then::kStop, false, Ends::kRefused},
+      {"refused", "534 Policy requires SSL\r\n", Then::kStop, false, Ends::kRefused},
+      {"plain text with the reply", "234 go\r\n220 plain text here\r\n", Then::kStop, false,
+       Ends::kHandshake},
+      {"plain text after the hello", "234 go\r\n", Then::kStop, false, Ends::kHandshake},
+      {"closes during the handshake", "234 go\r\n", Then::kClose, false, Ends::kHandshake},
+      {"stalls: bounded", "234 go\r\n", Then::kStall, false, Ends::kHandshake},
+      {"stalls: cancelled", "234 go\r\n", Then::kStall, true, Ends::kCancelled},
   };
   for (const Case& c : cases) {
     ScriptedServer server([&](ScriptSession& s) {
       s.Send("220 ready\r\n");
       s.Expect("AUTH TLS");
       s.Send(c.answer);
+      if (c.then == Then::kClose) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        s.CloseControl();
+      } else if (c.then == Then::kStall) {
+        s.WaitForClose();
+      } else if (std::string(c.name) == "plain text after the hello") {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        s.Send("220 plain text here\r\n");
+        s.WaitForClose();
+      }
     });
     TIdFTP ftp;
     Configure(ftp, server.port());
     ftp.UseTLS = true;
+    ftp.ReplyTimeout = 500;
+    const auto start = std::chrono::steady_clock::now();
+    if (c.cancel) {
+      ftp.SetWaitHook([start] {
+        return std::chrono::steady_clock::now() - start < std::chrono::milliseconds(100);
+      });
+    }
+    Ends ended = Ends::kRefused;
     try {
       ftp.Connect();
       ADD_FAILURE() << c.name << ": connected";
-    } catch (const EIdTLSRefused& e) {
-      EXPECT_FALSE(c.handshake) << c.name << ": " << e.what();
+    } catch (const EIdTLSRefused&) {
+      ended = Ends::kRefused;
     } catch (const EIdTLSHandshakeFailed& e) {
-      EXPECT_TRUE(c.handshake) << c.name << ": " << e.what();
+      ended = Ends::kHandshake;
+      EXPECT_STRNE(e.what(), "") << c.name;
+    } catch (const EIdOperationAborted&) {
+      ended = Ends::kCancelled;
     }
+    EXPECT_EQ(ended, c.ends) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << c.name;
     EXPECT_FALSE(ftp.Connected()) << c.name;
     EXPECT_FALSE(ftp.PeerCertificate().has_value()) << c.name;
     EXPECT_EQ(server.Join(), "") << c.name;

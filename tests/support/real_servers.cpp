@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
@@ -112,7 +113,34 @@ std::unique_ptr<RealServer> StartVsftpd(const std::string& extra_conf) {
   return s;
 }
 
-std::unique_ptr<RealServer> StartPyftpdlib() {
+TlsKeys MakeCertificate(const fs::path& cert, const fs::path& key, const std::string& common_name) {
+  const std::string command =
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=" + common_name +
+      "/O=Hemlo Test' -keyout '" + key.string() + "' -out '" + cert.string() +
+      "' 2>/dev/null && openssl x509 -noout -fingerprint -sha256 -in '" + cert.string() + "'";
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[512];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    if (::pclose(p) != 0) out.clear();
+  }
+  const size_t eq = out.find('=');
+  if (eq == std::string::npos) throw std::runtime_error("openssl could not make a certificate");
+  std::string print = out.substr(eq + 1);
+  while (!print.empty() && (print.back() == '\n' || print.back() == '\r')) print.pop_back();
+  // vsftpd reads them as its own unprivileged account.
+  ::chmod(cert.parent_path().c_str(), 0755);
+  ::chmod(key.c_str(), 0644);
+  return {cert, key, print};
+}
+
+std::string VsftpdTlsConf(const TlsKeys& keys) {
+  return "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+         "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\nrsa_cert_file=" +
+         keys.cert.string() + "\nrsa_private_key_file=" + keys.key.string() + "\n";
+}
+
+std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls) {
   RequireProgram("/usr/bin/python3");
   auto s = std::make_unique<RealServer>();
   s->name = "pyftpdlib";
@@ -125,10 +153,14 @@ std::unique_ptr<RealServer> StartPyftpdlib() {
   s->password = "test@example.invalid";
   s->names_as_bytes = false;  // decodes names as UTF-8, replacing other bytes
   // Port 0: pyftpdlib binds a port the kernel picks and logs it.
-  s->process = std::make_unique<ServerProcess>(
-      std::vector<std::string>{"/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0",
-                               "-w", "-d", (base / "root").string()},
-      base / "pyftpdlib.log");
+  std::vector<std::string> argv = {
+      "/usr/bin/python3",      "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0", "-w", "-d",
+      (base / "root").string()};
+  if (tls) {
+    argv = {"/usr/bin/python3", HEMLO_TEST_SUPPORT_DIR "/pyftpdlib_tls.py",
+            (base / "root").string(), tls->cert.string(), tls->key.string()};
+  }
+  s->process = std::make_unique<ServerProcess>(argv, base / "pyftpdlib.log");
   const std::string marker = "starting FTP server on 127.0.0.1:";
   for (int i = 0; i < 200 && s->process->Running(); ++i) {
     std::string log = ReadText(base / "pyftpdlib.log");
@@ -137,6 +169,7 @@ std::unique_ptr<RealServer> StartPyftpdlib() {
       s->port = static_cast<uint16_t>(std::stoi(log.substr(at + marker.size())));
       for (int j = 0; j < 100; ++j) {
         if (GreetsOn(s->port)) return s;
+
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
       break;

@@ -54,8 +54,20 @@ std::unique_ptr<InetdServer> RunVsftpd(const fs::path& conf, const fs::path& log
 // be writable (vsftpd refuses that), so uploads go to its "pub" folder.
 // `extra_conf` lines come last and win (such as "port_enable=NO\n").
 std::unique_ptr<RealServer> StartVsftpd(const std::string& extra_conf = {});
-// pyftpdlib with a writable anonymous user, on the port it reports.
-std::unique_ptr<RealServer> StartPyftpdlib();
+// A self-signed certificate for `common_name` and its key, made with the
+// openssl command line; the fingerprint is SHA-256, "AB:CD:...".
+struct TlsKeys {
+  fs::path cert;
+  fs::path key;
+  std::string sha256;
+};
+TlsKeys MakeCertificate(const fs::path& cert, const fs::path& key, const std::string& common_name);
+// vsftpd configuration lines for explicit TLS that refuses plain logins and
+// plain data and requires the data connections to reuse the TLS session.
+std::string VsftpdTlsConf(const TlsKeys& keys);
+// pyftpdlib with a writable anonymous user, on the port it reports; with
+// `tls`, explicit TLS required on control and data connections.
+std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls = nullptr);
 // Gives `path` and everything below it to the account vsftpd's anonymous
 // sessions write as, so files a test put there can be changed remotely.
 void AdoptForVsftpd(const fs::path& path);

@@ -9,9 +9,7 @@
 
 #include <QTest>
 #include <QTreeWidget>
-#include <cstdio>
 #include <filesystem>
-#include <set>
 
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
@@ -32,41 +30,14 @@ using ftp::testing::ReadText;
 using ftp::testing::TempFolder;
 using ftp::testing::WriteText;
 
-std::string Run(const std::string& command) {
-  std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buf[512];
-    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    if (::pclose(p) != 0) out.clear();
-  }
-  return out;
-}
-
-// A fresh self-signed key and certificate at `cert`/`key`; returns its
-// SHA-256 fingerprint as "AB:CD:...".
-std::string MakeCertificate(const fs::path& cert, const fs::path& key, const std::string& cn) {
-  const std::string made =
-      Run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=" + cn +
-          "/O=Hemlo Test' -keyout '" + key.string() + "' -out '" + cert.string() +
-          "' 2>/dev/null && openssl x509 -noout -fingerprint -sha256 -in '" + cert.string() + "'");
-  const size_t eq = made.find('=');
-  if (eq == std::string::npos) return {};
-  std::string print = made.substr(eq + 1);
-  while (!print.empty() && (print.back() == '\n' || print.back() == '\r')) print.pop_back();
-  return print;
-}
-
 TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
   TempFolder program, local, keys;
   SetProgramFolder(program.path());
   const fs::path cert = keys.path() / "cert.pem", key = keys.path() / "key.pem";
-  const std::string first_print = MakeCertificate(cert, key, "first.hemlo.test");
+  const ftp::testing::TlsKeys first = ftp::testing::MakeCertificate(cert, key, "first.hemlo.test");
+  const std::string& first_print = first.sha256;
   ASSERT_EQ(transfer::NormalFingerprint(first_print), first_print) << first_print;
-  ::chmod(keys.path().c_str(), 0755);
-  auto server = ftp::testing::StartVsftpd(
-      "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
-      "require_ssl_reuse=YES\nrsa_cert_file=" +
-      cert.string() + "\nrsa_private_key_file=" + key.string() + "\n");
+  auto server = ftp::testing::StartVsftpd(ftp::testing::VsftpdTlsConf(first));
   const std::string server_name = "127.0.0.1:" + std::to_string(server->port);
 
   const fs::path site = local.path() / "site";
@@ -141,7 +112,8 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
 
   // A new certificate on the same host and port: asked again, with the
   // warning first; いいえ keeps the old trust.
-  const std::string second_print = MakeCertificate(cert, key, "second.hemlo.test");
+  const std::string second_print =
+      ftp::testing::MakeCertificate(cert, key, "second.hemlo.test").sha256;
   ASSERT_NE(second_print, first_print);
   prompts.answers.push_back(Answer::No);
   w.Button1Click();

@@ -1,0 +1,106 @@
+// Explicit TLS against real servers that refuse plain logins and plain
+// data: vsftpd (which also requires data connections to reuse the TLS
+// session) in both data modes, and pyftpdlib's TLS server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <random>
+
+#include "ftp/id_ftp.h"
+#include "scripted_client.h"
+#include "support/real_servers.h"
+
+namespace hemlo::ftp {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadText;
+using testing::TempFolder;
+using testing::WriteText;
+
+TEST(FtpTlsRealServers, PublishAndFetchBackByteExactOverTls) {
+  struct Case {
+    const char* server;
+    TIdDataMode mode;
+  } cases[] = {
+      {"vsftpd", TIdDataMode::dmPassive},
+      {"vsftpd", TIdDataMode::dmActive},
+      {"pyftpdlib", TIdDataMode::dmAuto},
+  };
+  std::string big(64 << 20, '\0');
+  std::mt19937_64 rng(16);
+  for (size_t i = 0; i < big.size(); i += 8) {
+    const uint64_t v = rng();
+    std::memcpy(&big[i], &v, 8);
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.server) + (c.mode == TIdDataMode::dmActive ? " active" : ""));
+    TempFolder keys, local;
+    const testing::TlsKeys tls = testing::MakeCertificate(
+        keys.path() / "cert.pem", keys.path() / "key.pem", "tls.hemlo.test");
+    auto server = std::string(c.server) == "vsftpd"
+                      ? testing::StartVsftpd(testing::VsftpdTlsConf(tls))
+                      : testing::StartPyftpdlib(&tls);
+
+    {  // Without TLS the server takes no login.
+      TIdFTP plain;
+      testing::Configure(plain, *server);
+      EXPECT_THROW(plain.Connect(), EIdProtocolReplyError);
+      EXPECT_FALSE(plain.Connected());
+    }
+    {  // Another name: the host check fails too; declined, nothing is sent.
+      TIdFTP other;
+      testing::Configure(other, *server);
+      other.UseTLS = true;
+      other.TLSHostName = "other.hemlo.test";
+      std::string problem;
+      other.OnVerifyCertificate = [&](const TIdCertificateInfo& info) {
+        problem = info.Problem;
+        return false;
+      };
+      EXPECT_THROW(other.Connect(), EIdCertificateRejected);
+      EXPECT_FALSE(other.Connected());
+      EXPECT_NE(problem.find("self-signed"), std::string::npos) << problem;
+      EXPECT_NE(problem.find("mismatch"), std::string::npos) << problem;
+    }
+
+    TIdFTP ftp;
+    testing::Configure(ftp, *server);
+    ftp.UseTLS = true;
+    ftp.TLSHostName = "tls.hemlo.test";
+    ftp.DataMode = c.mode;
+    std::optional<TIdCertificateInfo> asked;
+    ftp.OnVerifyCertificate = [&](const TIdCertificateInfo& info) {
+      asked = info;
+      return true;
+    };
+    ftp.Connect();
+    ASSERT_TRUE(ftp.Connected());
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->Sha256, tls.sha256);
+    EXPECT_EQ(asked->Subject, "O=Hemlo Test, CN=tls.hemlo.test");
+    EXPECT_EQ(asked->Problem.find("mismatch"), std::string::npos) << asked->Problem;
+    EXPECT_TRUE(ftp.Encrypted());
+    ftp.ChangeDirectory(server->remote_work);
+    ftp.SetTransferType(TIdFTPTransferType::ftBinary);
+
+    WriteText(local.path() / "big.bin", big);
+    WriteText(local.path() / "small.htm", "<p>\x93\xfa\x96\x7b</p>\r\n");
+    ftp.Upload((local.path() / "big.bin").string(), "big.bin");
+    ftp.Upload((local.path() / "small.htm").string(), "small.htm");
+    EXPECT_TRUE(ReadText(server->files / "big.bin") == big);
+    EXPECT_EQ(ReadText(server->files / "small.htm"), ReadText(local.path() / "small.htm"));
+    ftp.Download("big.bin", (local.path() / "back.bin").string(), true);
+    EXPECT_TRUE(ReadText(local.path() / "back.bin") == big);
+    ftp.ListDirectory(nullptr, {}, false);
+    std::vector<std::string> names = ftp.ListingText();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"big.bin", "small.htm"}));
+    ftp.Disconnect();
+  }
+}
+
+}  // namespace
+}  // namespace hemlo::ftp
