@@ -6,8 +6,8 @@
 //   ftp_bench_client parse LISTING_FILE [repeats]
 //   ftp_bench_client cancel REPEATS   (against its own stalling server)
 // FTP_MODE=active|passive|auto (default auto) picks the data-connection
-// mode. A wait hook is installed as the transfer window does, so its cost
-// is part of every figure.
+// mode; FTP_TLS=1 connects with explicit TLS. A wait hook is installed as the transfer window does,
+// so its cost is part of every figure.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -36,6 +36,11 @@ void Login(TIdFTP& ftp, const char* port) {
   ftp.DataMode = m == "active"    ? hemlo::ftp::TIdDataMode::dmActive
                  : m == "passive" ? hemlo::ftp::TIdDataMode::dmPassive
                                   : hemlo::ftp::TIdDataMode::dmAuto;
+  // FTP_TLS=1: explicit TLS, the benchmark's self-signed certificate taken.
+  if (const char* tls = std::getenv("FTP_TLS"); tls && std::string(tls) == "1") {
+    ftp.UseTLS = true;
+    ftp.OnVerifyCertificate = [](const hemlo::ftp::TIdCertificateInfo&) { return true; };
+  }
   static long hook_calls = 0;
   ftp.SetWaitHook([] { return ++hook_calls > 0; });
   ftp.Connect();

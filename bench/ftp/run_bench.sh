@@ -2,6 +2,8 @@
 # FTP client benchmarks against vsftpd on loopback, with curl (active mode,
 # -P -) as the peer in the same run. Never run by CI.
 #   bench/ftp/run_bench.sh [build folder]   (default: build-ftp)
+# TLS=1 runs everything over explicit TLS (vsftpd with a self-signed
+# certificate, requiring TLS and session reuse; curl --ssl-reqd -k).
 # Needs vsftpd, curl and ss; builds nothing itself: build ftp_bench_client
 # first (ninja -C <build> ftp_bench_client, with -DHEMLO_BUILD_BENCH=ON).
 set -euo pipefail
@@ -50,9 +52,25 @@ xferlog_enable=NO
 max_clients=0
 max_per_ip=0
 CONF
+tls=()
+if [ "${TLS:-0}" = 1 ]; then
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=bench.hemlo.test \
+    -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+  cat >> "$work/vsftpd.conf" <<CONF
+ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=YES
+force_anon_data_ssl=YES
+require_ssl_reuse=YES
+rsa_cert_file=$work/cert.pem
+rsa_private_key_file=$work/key.pem
+CONF
+  tls=(--ssl-reqd -k)
+  export FTP_TLS=1
+fi
 /usr/sbin/vsftpd "$work/vsftpd.conf" > "$work/vsftpd.log" 2>&1 &
 vs_pid=$!
-for _ in $(seq 50); do curl -s "ftp://127.0.0.1:$port/" -o /dev/null && break; sleep 0.1; done
+for _ in $(seq 50); do curl -s "${tls[@]}" "ftp://127.0.0.1:$port/" -o /dev/null && break; sleep 0.1; done
 url="ftp://127.0.0.1:$port/pub"
 pub=$work/root/pub
 
@@ -69,7 +87,7 @@ drain() {  # active mode leaves a TIME_WAIT per data connection
   done
 }
 
-echo "machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME"), $(curl --version | head -n1 | cut -d' ' -f1-2), vsftpd on 127.0.0.1:$port"
+echo "machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME"), $(curl --version | head -n1 | cut -d' ' -f1-2), vsftpd on 127.0.0.1:$port${FTP_TLS:+ over explicit TLS}, load $(cut -d' ' -f1-3 /proc/loadavg)"
 if want big; then
 echo "making a 1 GiB file..."
 head -c 1G /dev/urandom > "$pub/big.bin"
@@ -84,7 +102,7 @@ report() {  # name curl_times ours_times
 # Both data-connection modes: curl -P - against FTP_MODE=active, curl's
 # default (EPSV) against FTP_MODE=passive.
 for mode in ${MODES:-passive active}; do
-if [ "$mode" = active ]; then cflags=(-P -); else cflags=(); fi
+if [ "$mode" = active ]; then cflags=(-P - "${tls[@]}"); else cflags=("${tls[@]}"); fi
 export FTP_MODE=$mode
 
 c=(); o=()
@@ -135,7 +153,7 @@ c=(); o=()
 for _ in $(seq "${MANY_RUNS:-2}"); do
   rm -rf "$pub/mc" "$pub/mo"; install -d -o ftp -g ftp "$pub/mc" "$pub/mo"
   drain
-  c+=("$(timed curl -s -P - -T "$glob" "$url/mc/")")
+  c+=("$(timed curl -s -P - "${tls[@]}" -T "$glob" "$url/mc/")")
   drain
   o+=("$(FTP_MODE=active timed "$client" putmany "$port" /pub/mo "${files[@]}")")
 done

@@ -8,6 +8,7 @@
 
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
+#include "text/comma_fields.h"
 #include "text/cp932.h"
 
 namespace hemlo::favourites {
@@ -119,45 +120,8 @@ std::string FormatRow(std::string_view category, std::string_view title, std::st
 }
 
 std::vector<std::string> SplitRow(std::string_view s) {
-  std::vector<std::string> fields;
-  const std::size_t n = s.size();
-  auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  std::size_t i = 0;
-  while (i < n && IsBlank(at(i))) ++i;
-  while (i < n) {
-    std::string field;
-    if (s[i] == '"') {
-      ++i;
-      while (i < n) {
-        if (s[i] == '"') {
-          if (i + 1 < n && s[i + 1] == '"') {
-            field += '"';
-            i += 2;
-            continue;
-          }
-          ++i;  // the closing quote
-          break;
-        }
-        // A trail byte may look like a quote only to a byte-wise scan; take
-        // whole characters.
-        const std::size_t len = text::CharLength(s, i);
-        field.append(s.substr(i, len));
-        i += len;
-      }
-    } else {
-      const std::size_t begin = i;
-      while (i < n && !IsBlank(at(i)) && s[i] != ',') i += text::CharLength(s, i);
-      field.assign(s.substr(begin, std::min(i, n) - begin));
-    }
-    fields.push_back(std::move(field));
-    while (i < n && IsBlank(at(i))) ++i;
-    if (i < n && s[i] == ',') {
-      if (i + 1 == n) fields.emplace_back();  // a trailing comma ends with an empty field
-      ++i;
-      while (i < n && IsBlank(at(i))) ++i;
-    }
-  }
-  return fields;
+  // NUL stays field text here, as the favourites file has always read it.
+  return text::SplitCommaFields(s, /*nul_is_blank=*/false);
 }
 
 std::optional<FavouriteRow> ParseRow(std::string_view line) {

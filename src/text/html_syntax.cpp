@@ -50,6 +50,9 @@ int ScanHtmlLine(std::u16string_view line, int state, std::vector<SyntaxSpan>* s
     if (spans && end > start) spans->push_back(SyntaxSpan{start, end - start, kind});
   };
   Place place = PlaceOf(state);
+  // A state this scanner never makes (a stale or foreign value) would match
+  // no case and never advance: read on as plain text instead.
+  if (place > kRawText) place = kText;
   Raw raw = RawOf(state);
   std::size_t i = 0;
   // Colours from i through a closing mark `mark` characters long found at

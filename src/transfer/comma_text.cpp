@@ -1,5 +1,7 @@
 #include "transfer/comma_text.h"
 
+#include "text/comma_fields.h"
+
 namespace hemlo::transfer {
 namespace {
 
@@ -17,43 +19,7 @@ bool NeedsQuotes(std::string_view field) {
 }  // namespace
 
 std::vector<std::string> SplitCommaText(std::string_view line) {
-  std::vector<std::string> fields;
-  size_t i = 0;
-  const size_t n = line.size();
-  auto skip_blanks = [&] {
-    while (i < n && IsBlankOrControl(static_cast<unsigned char>(line[i]))) ++i;
-  };
-  skip_blanks();
-  while (i < n) {
-    std::string field;
-    if (line[i] == '"') {
-      ++i;
-      while (i < n) {
-        if (line[i] == '"') {
-          if (i + 1 < n && line[i + 1] == '"') {
-            field += '"';
-            i += 2;
-            continue;
-          }
-          ++i;  // closing quote
-          break;
-        }
-        field += line[i++];
-      }
-    } else {
-      const size_t start = i;
-      while (i < n && !IsBlankOrControl(static_cast<unsigned char>(line[i])) && line[i] != ',') ++i;
-      field.assign(line.substr(start, i - start));
-    }
-    fields.push_back(std::move(field));
-    skip_blanks();
-    if (i < n && line[i] == ',') {
-      if (i + 1 == n) fields.emplace_back();
-      ++i;
-      skip_blanks();
-    }
-  }
-  return fields;
+  return text::SplitCommaFields(line, /*nul_is_blank=*/true);
 }
 
 std::string JoinCommaText(const std::vector<std::string>& fields) {
