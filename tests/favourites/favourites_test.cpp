@@ -119,6 +119,8 @@ TEST(FavouriteRowTest, SplitFollowsTheCommaTextRules) {
   EXPECT_EQ(SplitRow("\"a\",,\"c\""), (V{"a", "", "c"}));
   EXPECT_EQ(SplitRow("\"a\",\"b\","), (V{"a", "b", ""}));
   EXPECT_EQ(SplitRow("\"unclosed, still one"), (V{"unclosed, still one"}));
+  // NUL stays field text, unlike in the transfer profiles.
+  EXPECT_EQ(SplitRow(std::string("a\0b,c", 5)), (V{std::string("a\0b", 3), "c"}));
   EXPECT_TRUE(SplitRow("").empty());
   // "表" ends in 0x5C and "ソ" in 0x5C too; neither disturbs the split.
   EXPECT_EQ(SplitRow(Sjis("\"表\",\"ソ\",\"u\"")), (V{Sjis("表"), Sjis("ソ"), "u"}));

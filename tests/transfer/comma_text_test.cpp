@@ -34,6 +34,8 @@ TEST(CommaText, ReadingRules) {
   // Leading blanks skipped, blanks end unquoted fields, blanks after a field skipped.
   EXPECT_EQ(SplitCommaText("  a , b,c"), (Fields{"a", "b", "c"}));
   EXPECT_EQ(SplitCommaText("a b,c"), (Fields{"a", "b", "c"}));
+  // NUL counts as a blank here, unlike in the favourites file.
+  EXPECT_EQ(SplitCommaText(std::string("a\0b", 3)), (Fields{"a", "b"}));
   // A trailing comma yields one more empty field; an inner empty field stays.
   EXPECT_EQ(SplitCommaText("a,b,,d,"), (Fields{"a", "b", "", "d", ""}));
   EXPECT_EQ(SplitCommaText("a,"), (Fields{"a", ""}));
