@@ -40,9 +40,14 @@ TEST(FtpTlsRealServers, PublishAndFetchBackByteExactOverTls) {
     TempFolder keys, local;
     const testing::TlsKeys tls = testing::MakeCertificate(
         keys.path() / "cert.pem", keys.path() / "key.pem", "tls.hemlo.test");
-    auto server = std::string(c.server) == "vsftpd"
-                      ? testing::StartVsftpd(testing::VsftpdTlsConf(tls))
-                      : testing::StartPyftpdlib(&tls);
+    const bool vsftpd = std::string(c.server) == "vsftpd";
+    // vsftpd's protocol log shows which commands each session received.
+    const fs::path protocol = keys.path() / "protocol.log";
+    auto server = vsftpd ? testing::StartVsftpd(testing::VsftpdTlsConf(tls) +
+                                                "xferlog_enable=YES\nlog_ftp_protocol=YES\n"
+                                                "vsftpd_log_file=" +
+                                                protocol.string() + "\n")
+                         : testing::StartPyftpdlib(&tls);
 
     {  // Without TLS the server takes no login.
       TIdFTP plain;
@@ -99,6 +104,15 @@ TEST(FtpTlsRealServers, PublishAndFetchBackByteExactOverTls) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"big.bin", "small.htm"}));
     ftp.Disconnect();
+    if (vsftpd) {  // USER came from the plain attempt and the accepted one only.
+      const std::string log = ReadText(protocol);
+      size_t users = 0;
+      for (size_t at = log.find("\"USER "); at != std::string::npos;
+           at = log.find("\"USER ", at + 1)) {
+        ++users;
+      }
+      EXPECT_EQ(users, 2u) << log;
+    }
   }
 }
 
