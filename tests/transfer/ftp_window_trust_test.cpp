@@ -15,15 +15,13 @@
 #include "transfer/ftp_window.h"
 #include "transfer/trusted_certificates.h"
 
+#include "fingerprint_text.h"
+
 namespace hemlo {
 namespace {
 namespace fs = std::filesystem;
 
-std::string Print(char c) {
-  std::string s;
-  for (int i = 0; i < 32; ++i) s += std::string(i ? ":" : "") + c + c;
-  return s;
-}
+using transfer::testing::Print;
 
 ftp::TIdCertificateInfo Certificate(char print) {
   ftp::TIdCertificateInfo info;

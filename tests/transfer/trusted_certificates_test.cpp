@@ -10,15 +10,13 @@
 #include "base/atomic_file.h"
 #include "transfer/certificate_check.h"
 
+#include "fingerprint_text.h"
+
 namespace hemlo::transfer {
 namespace {
 namespace fs = std::filesystem;
 
-std::string Print(char c) {
-  std::string s;
-  for (int i = 0; i < 32; ++i) s += std::string(i ? ":" : "") + c + c;
-  return s;
-}
+using testing::Print;
 
 class TrustedCertificatesTest : public ::testing::Test {
  protected:
