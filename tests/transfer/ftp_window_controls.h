@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <memory>
 
@@ -70,6 +71,12 @@ struct FtpControls {
     return w.findChild<T*>(QString::fromLatin1(name));
   }
 };
+
+// Lets events run until the window has taken the end of its client
+// command (each test's own bound).
+inline bool Settle(TFtp1& w, int timeout_ms = 60'000) {
+  return QTest::qWaitFor([&] { return !w.ClientBusy(); }, timeout_ms);
+}
 
 inline FtpControls Ui(TFtp1& w) { return FtpControls(w); }
 inline FtpControls Ui(const std::unique_ptr<TFtp1>& w) { return FtpControls(*w); }
