@@ -14,7 +14,7 @@ namespace hemlo::site {
 using text::Encoding;
 
 struct PageChar {
-  char32_t code = 0;    // a byte that forms no character: 0xF700 + the byte
+  char32_t code = 0;     // a byte that forms no character: 0xF700 + the byte
   std::size_t size = 0;  // bytes
 };
 // The character starting at byte i (i < bytes.size()).

@@ -64,7 +64,8 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
   }
   for (const FileChange& c : changes) {
     if (!Unchanged(c.path, c.before)) {
-      outcome.message = c.path.string() + " は検索の後で変更されています。もう一度検索してください。";
+      outcome.message =
+          c.path.string() + " は検索の後で変更されています。もう一度検索してください。";
       return outcome;
     }
   }

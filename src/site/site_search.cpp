@@ -254,6 +254,8 @@ void PlaceHits(std::string_view bytes, Encoding encoding, std::vector<Hit>& hits
     place = PlaceOf(bytes, encoding, h.offset, place);
     h.line = place.line;
     h.column = place.column;
+    h.line_start = place.line_start;
+    h.line_end = place.line_end;
     std::size_t from = place.line_start;
     std::size_t to = place.line_end;
     std::string prefix;
@@ -261,8 +263,7 @@ void PlaceHits(std::string_view bytes, Encoding encoding, std::vector<Hit>& hits
       // A long line (a packed script) shows from the hit on.
       from = h.offset;
       to = from;
-      while (to < place.line_end && to - from < kShownBytes)
-        to += CharAt(bytes, to, encoding).size;
+      while (to < place.line_end && to - from < kShownBytes) to += CharAt(bytes, to, encoding).size;
       prefix = "…";
     }
     h.line_text = prefix + DisplayText(bytes.substr(from, to - from), encoding);
@@ -297,6 +298,8 @@ SearchResult SearchSite(const std::filesystem::path& root, const SearchOptions& 
     const std::string_view line_break = LineBreakOf(body);
     for (Hit& h : hits) {
       h.offset += page.bom;
+      h.line_start += page.bom;
+      h.line_end += page.bom;
       if (options.replacement) h.replacement = ExpandLine(h.replacement, line_break);
     }
     result.files.push_back({path, page.encoding, bytes, std::move(hits)});

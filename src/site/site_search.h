@@ -28,11 +28,13 @@ struct SearchOptions {
 struct Hit {
   std::size_t offset = 0;  // bytes of the file
   std::size_t length = 0;
-  std::size_t line = 1;     // from 1
-  std::size_t column = 0;   // characters from the line start
-  std::string line_text;    // UTF-8, for display
-  std::string replacement;  // UTF-8, when the search carried one
-  bool included = true;     // replace this one
+  std::size_t line = 1;        // from 1
+  std::size_t column = 0;      // characters from the line start
+  std::size_t line_start = 0;  // bytes of the file
+  std::size_t line_end = 0;    // where its line break (or the file) starts
+  std::string line_text;       // UTF-8, for display
+  std::string replacement;     // UTF-8, when the search carried one
+  bool included = true;        // replace this one
 };
 
 struct FileHits {

@@ -49,7 +49,8 @@ TEST_F(SiteSearch, HitsInEveryEncodingAndLineBreakAtExactPlaces) {
         {"a.htm", 2, 17, 38, 4},
         {"sub/b.html", 2, 6, 33, 4},
         {"sub/c.js", 2, 4, 12, 4}}},
-      {"case", opts("word", true, false, false),
+      {"case",
+       opts("word", true, false, false),
        {{"a.htm", 2, 12, 33, 4}, {"a.htm", 2, 17, 38, 4}, {"sub/c.js", 2, 4, 12, 4}}},
       {"whole word",
        opts("word", false, true, false),
@@ -57,13 +58,17 @@ TEST_F(SiteSearch, HitsInEveryEncodingAndLineBreakAtExactPlaces) {
         {"a.htm", 2, 17, 38, 4},
         {"sub/b.html", 2, 6, 33, 4},
         {"sub/c.js", 2, 4, 12, 4}}},
-      {"never inside a double-byte character", opts("abc", false, false, false),
+      {"never inside a double-byte character",
+       opts("abc", false, false, false),
        {{"a.htm", 2, 7, 28, 3}}},
-      {"Japanese in both encodings", opts("日本語", true, false, false),
+      {"Japanese in both encodings",
+       opts("日本語", true, false, false),
        {{"a.htm", 1, 3, 3, 6}, {"sub/b.html", 1, 3, 3, 9}}},
-      {"expression", opts("x?word", true, false, true),
+      {"expression",
+       opts("x?word", true, false, true),
        {{"a.htm", 2, 11, 32, 5}, {"a.htm", 2, 17, 38, 4}, {"sub/c.js", 2, 4, 12, 4}}},
-      {"expression with Japanese", opts("[日月]本.", true, false, true),
+      {"expression with Japanese",
+       opts("[日月]本.", true, false, true),
        {{"a.htm", 1, 3, 3, 6}, {"sub/b.html", 1, 3, 3, 9}}},
   };
   PutAll(kSite);
@@ -74,7 +79,8 @@ TEST_F(SiteSearch, HitsInEveryEncodingAndLineBreakAtExactPlaces) {
     EXPECT_EQ(r.files_searched, 3u);
     std::vector<Found> got;
     for (const FileHits& f : r.files)
-      for (const Hit& h : f.hits) got.emplace_back(Name(f.path), h.line, h.column, h.offset, h.length);
+      for (const Hit& h : f.hits)
+        got.emplace_back(Name(f.path), h.line, h.column, h.offset, h.length);
     EXPECT_EQ(got, c.hits);
   }
   const SearchResult shown = SearchSite(root_, opts("abc", false, false, false));
@@ -89,27 +95,42 @@ TEST_F(SiteSearch, ReplaceWritesEachEncodingAndLineBreakAndUndoRestoresEveryByte
     std::string pattern;
     bool regex;
     std::string replacement;
-    std::vector<std::size_t> excluded;  // hit numbers over the whole result
+    std::vector<std::size_t> excluded;                       // hit numbers over the whole result
     std::vector<std::pair<std::string, std::string>> after;  // files that change
-    std::string refused_file;                                 // when nothing may change
+    std::string refused_file;                                // when nothing may change
   };
   const Case cases[] = {
       {"a line break in each file's own",
-       "Word", false, "語\n句", {},
+       "Word",
+       false,
+       "語\n句",
+       {},
        {{"a.htm", Sjis("<p>日本語 語\r\n句</p>\r\n<p>アbc Abc x語\r\n句 語\r\n句</p>\r\n")},
         {"sub/b.html", "<p>日本語</p>\nこんにちは 語\n句\n"},
         {"sub/c.js", "\xEF\xBB\xBF// a\rvar 語\r句 = 1;\r"}},
        ""},
-      {"ticks left out", "word", false, "term", {0, 2, 3},
+      {"ticks left out",
+       "word",
+       false,
+       "term",
+       {0, 2, 3},
        {{"a.htm", Sjis("<p>日本語 Word</p>\r\n<p>アbc Abc xterm word</p>\r\n")},
         {"sub/c.js", "\xEF\xBB\xBF// a\rvar term = 1;\r"}},
        ""},
-      {"groups of an expression", "w(or)d", true, "[$1]", {},
+      {"groups of an expression",
+       "w(or)d",
+       true,
+       "[$1]",
+       {},
        {{"a.htm", Sjis("<p>日本語 Word</p>\r\n<p>アbc Abc x[or] [or]</p>\r\n")},
         {"sub/c.js", "\xEF\xBB\xBF// a\rvar [or] = 1;\r"}},
        ""},
       {"a character Shift-JIS lacks", "word", false, "\xF0\x9F\x98\x80", {}, {}, "a.htm"},
-      {"the same with that file left out", "word", false, "\xF0\x9F\x98\x80", {0, 1, 2},
+      {"the same with that file left out",
+       "word",
+       false,
+       "\xF0\x9F\x98\x80",
+       {0, 1, 2},
        {{"sub/b.html", "<p>日本語</p>\nこんにちは \xF0\x9F\x98\x80\n"},
         {"sub/c.js", "\xEF\xBB\xBF// a\rvar \xF0\x9F\x98\x80 = 1;\r"}},
        ""},
