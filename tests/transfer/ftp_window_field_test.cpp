@@ -42,6 +42,9 @@ enum class Fault {
   kResetAfterFirstList,
   kResetOnStor,
   kSilentOnSite,
+  kCloseAfterGreeting,
+  kCloseAfterUser,
+  kCloseDuringFirstList,
   kSilentTlsHandshake,
   kMillionEntries,
   kSlowDownload,
@@ -58,12 +61,22 @@ void Serve(ScriptSession& s, Fault fault, std::atomic<bool>* reached = nullptr) 
     if (reached) *reached = true;
   };
   s.Send("220 ready\r\n");
+  if (fault == Fault::kCloseAfterGreeting) return;
   std::string port;
   for (;;) {
     const std::string c = s.ReadCommand();
     if (c.empty()) return;
     const std::string verb = c.substr(0, c.find(' '));
-    if (verb == "USER") {
+    if (verb == "USER" && fault == Fault::kCloseAfterUser) {
+      return;
+    } else if (verb == "LIST" && fault == Fault::kCloseDuringFirstList) {
+      s.Send("150 here\r\n");
+      const int fd = s.ConnectData(port);
+      ScriptSession::SendAll(fd, "drwxr-xr-x 2 u g 4096 Jan 01 2020 sub\r\n");
+      s.CloseControl();
+      ::close(fd);
+      return;
+    } else if (verb == "USER") {
       s.Send("331 password\r\n");
     } else if (verb == "PASS") {
       s.Send("230 in\r\n");
@@ -333,15 +346,19 @@ TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
   server.Join();
 }
 
-// A dropped connection, found by the next command or in the middle of an
-// operation, is said once and plainly; nothing reports success or refusal.
+// A dropped connection, found while connecting, by the next command or in
+// the middle of an operation, is said once and plainly; nothing reports
+// success or refusal.
 TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnected) {
   struct Case {
     Fault fault;
     const char* name;
   };
   for (const Case c : {Case{Fault::kResetAfterFirstList, "idle, then a folder"},
-                       Case{Fault::kResetOnStor, "during an upload"}}) {
+                       Case{Fault::kResetOnStor, "during an upload"},
+                       Case{Fault::kCloseAfterGreeting, "connecting: after the greeting"},
+                       Case{Fault::kCloseAfterUser, "connecting: after USER"},
+                       Case{Fault::kCloseDuringFirstList, "connecting: the first listing"}}) {
     SCOPED_TRACE(c.name);
     prompts.asked.clear();
     std::ofstream(local.path() / "a.htm") << "a";
@@ -349,14 +366,16 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
     auto w = Open(server.port());
     w->Button1Click();
     ASSERT_TRUE(Settle(*w));
-    ASSERT_TRUE(w->Client().Connected())
-        << (prompts.asked.empty() ? "" : prompts.asked.back().text);
-    ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+    if (c.fault == Fault::kResetAfterFirstList || c.fault == Fault::kResetOnStor) {
+      ASSERT_TRUE(w->Client().Connected())
+          << (prompts.asked.empty() ? "" : prompts.asked.back().text);
+      ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+    }
     if (c.fault == Fault::kResetAfterFirstList) {
       Ui(w).ListView1->topLevelItem(0)->setSelected(true);
       w->ListView1DblClick();
       ASSERT_TRUE(Settle(*w));
-    } else {
+    } else if (c.fault == Fault::kResetOnStor) {
       Ui(w).ListView2->topLevelItem(0)->setSelected(true);
       QTest::mouseClick(Ui(w).Button10, Qt::LeftButton);
       ASSERT_TRUE(Settle(*w));
