@@ -164,7 +164,11 @@ TIdFTPListFormat listing::DetectFormat(std::string_view line, const Words& w) {
   if (IsDosLine(w)) return F::flfDos;
   if (IsOs2Line(w)) return F::flfOs2;
   if (IsOs400Line(w)) return F::flfOs400;
-  if (IsFrameLine(w)) return F::flfNone;
+  if (IsFrameLine(w) || IsMainframeHeading(w)) return F::flfNone;
+  if (IsMvsLine(w)) return F::flfMvs;
+  if (IsVmCmsLine(w)) return F::flfVmCms;
+  if (IsOs9Line(w)) return F::flfOs9;
+  if (IsNonStopLine(w)) return F::flfNonStop;
   return F::flfUnknown;
 }
 
@@ -200,6 +204,14 @@ bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item,
       return ParseOs2Line(item, w());
     case F::flfOs400:
       return ParseOs400Line(item, w());
+    case F::flfMvs:
+      return ParseMvsLine(item, w());
+    case F::flfVmCms:
+      return ParseVmCmsLine(item, w());
+    case F::flfOs9:
+      return ParseOs9Line(item, w());
+    case F::flfNonStop:
+      return ParseNonStopLine(item, w());
     case F::flfEplf:
       return ParseEplfLine(item, UtcOffsetMinutes);
     case F::flfMlsd:

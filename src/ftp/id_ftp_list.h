@@ -32,6 +32,10 @@ enum class TIdFTPListFormat {
   flfNetware,
   flfOs2,
   flfOs400,
+  flfMvs,    // IBM MVS datasets and PDS members
+  flfVmCms,  // z/VM CMS files
+  flfOs9,
+  flfNonStop,  // HP NonStop (Guardian)
 };
 enum class TIdDirItemType { ditDirectory, ditFile, ditSymbolicLink };
 
