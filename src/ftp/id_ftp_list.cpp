@@ -338,7 +338,8 @@ void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool detai
       OnCheckListFormat(*this, ListFormat);
       if (ListFormat != format) forced = ListFormat;
     }
-    if (!forced && i + 1 < lines.size() && JoinVmsLines(line, lines[i + 1])) {
+    if (!forced && i + 1 < lines.size() && line.find(';') != std::string::npos &&
+        JoinVmsLines(line, lines[i + 1])) {
       ++i;
       if (first) {
         first = false;
@@ -371,6 +372,9 @@ void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool detai
 
 bool TIdFTPListItems::JoinVmsLines(const std::string& line, const std::string& next) {
   // A VMS name too long for its column: the fields follow on the next line.
+  const size_t word_end = line.find_first_of(" \t", line.find_first_not_of(" \t"));
+  if (word_end != std::string::npos && line.find_first_not_of(" \t", word_end) != std::string::npos)
+    return false;  // more than one word: cheap way out for every other line
   Words w;
   SplitWords(line, w);
   if (w.count != 1 || !IsVmsName(w[0])) return false;
