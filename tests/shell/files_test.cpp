@@ -70,6 +70,47 @@ TEST_F(Files, SaveReplacesAtomicallyAndFailureKeepsOldFile) {
   EXPECT_EQ(files, 1);
 }
 
+TEST_F(Files, SaveKeepsModeOwnerAndLinksAndWritesWhereTheLinkPoints) {
+  fs::create_directories(dir_ / "real");
+  fs::create_directories(dir_ / "site");
+  struct Case {
+    const char* what;
+    fs::path saved;   // the path the page was opened under
+    fs::path target;  // the file that must get the text
+    mode_t mode;
+  } cases[] = {
+      {"plain file keeps its mode", dir_ / "plain.htm", dir_ / "plain.htm", 0640},
+      {"relative link", dir_ / "site/index.htm", dir_ / "real/index.htm", 0600},
+      {"absolute link to a link", dir_ / "site/top.htm", dir_ / "real/top.htm", 0604},
+  };
+  fs::create_symlink("../real/index.htm", dir_ / "site/index.htm");
+  fs::create_symlink(dir_ / "real/top2.htm", dir_ / "site/top.htm");
+  fs::create_symlink("top.htm", dir_ / "real/top2.htm");
+  // Root may give the file away: the owner survives the save too.
+  const bool chown_ok = ::geteuid() == 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string error;
+    std::ofstream(c.target) << "old";
+    ASSERT_EQ(::chmod(c.target.c_str(), c.mode), 0);
+    if (chown_ok) {
+      ASSERT_EQ(::chown(c.target.c_str(), 4321, 4322), 0);
+    }
+    ASSERT_TRUE(WriteDocument(c.saved, "new", error)) << error;
+    EXPECT_EQ(Read(c.target), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(c.target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    if (chown_ok) {
+      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(4321u, 4322u));
+    }
+    EXPECT_EQ(fs::is_symlink(c.saved), c.saved != c.target);
+    for (auto& e : fs::directory_iterator(c.target.parent_path())) {
+      EXPECT_NE(e.path().filename().string()[0], '.') << "temporary file left";
+    }
+  }
+}
+
 TEST_F(Files, AWriteThatFailsMidwayKeepsTheOldFile) {
   // A file-size limit makes the write fail part-way, as a full disk would,
   // also for root (who ignores permissions).
