@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sys/wait.h>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,6 +12,7 @@
 #include "base/atomic_file.h"
 #include "shell/document_file.h"
 #include "shell/history.h"
+#include "shell/recovery.h"
 
 namespace hemlo {
 namespace {
@@ -132,6 +135,61 @@ TEST_F(Files, AWriteThatFailsMidwayKeepsTheOldFile) {
   int files = 0;
   for (auto& e : fs::directory_iterator(dir_)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);  // no temporary file left behind
+}
+
+TEST_F(Files, RecoveryCopiesOfFramesEndingTogetherAllSurviveAndOldOnesAreListed) {
+  const fs::path folder = dir_ / "recovery";
+  fs::create_directories(folder);
+  // A copy of the earlier naming, left by an older version.
+  ASSERT_TRUE(WriteFileAtomically(folder / "3-old.htm", "old copy"));
+  ASSERT_TRUE(WriteFileAtomically(folder / "3-old.htm.path", "/site/old.htm"));
+  // Frames end at the same moment, each with a modified index.htm and an untitled page.
+  constexpr int kFrames = 6;
+  int gate[2];
+  ASSERT_EQ(::pipe(gate), 0);
+  std::vector<pid_t> frames;
+  for (int i = 0; i < kFrames; ++i) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::close(gate[1]);
+      char c;
+      [[maybe_unused]] const ssize_t n = ::read(gate[0], &c, 1);  // until the gate opens
+      const std::string site = "/site" + std::to_string(i) + "/index.htm";
+      const auto errors =
+          shell::WriteRecoveryCopies(folder, {{site, "page " + site}, {"", "untitled"}});
+      ::_exit(errors.empty() ? 0 : 1);
+    }
+    frames.push_back(pid);
+  }
+  ::close(gate[0]);
+  ::close(gate[1]);
+  for (pid_t pid : frames) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::multiset<std::string> got;
+  std::string bytes;
+  const auto copies = shell::ListRecoveryCopies(folder);
+  for (const auto& c : copies) {
+    ASSERT_TRUE(ReadWholeFile(c.copy, bytes));
+    got.insert(c.original + "=" + bytes);
+  }
+  std::multiset<std::string> want = {"/site/old.htm=old copy"};
+  for (int i = 0; i < kFrames; ++i) {
+    const std::string site = "/site" + std::to_string(i) + "/index.htm";
+    want.insert(site + "=page " + site);
+    want.insert("=untitled");
+  }
+  EXPECT_EQ(got, want);
+  // The question names the pages it offers.
+  const std::string question = shell::RecoveryQuestion(copies);
+  EXPECT_NE(question.find("/site/old.htm"), std::string::npos);
+  EXPECT_NE(question.find("（無題）"), std::string::npos);
+  for (std::size_t i = 0; i < 10; ++i)
+    EXPECT_NE(question.find(copies[i].original), std::string::npos);
+  EXPECT_NE(question.find("ほか 3 件"), std::string::npos);
 }
 
 TEST_F(Files, HistoryKeepsSevenNewestFirstAndReopeningKeepsOrder) {
