@@ -118,14 +118,28 @@ TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
   new FileDrops(*frame);
   const QString first = Page("a.htm", "a\r\n");
   const QString second = Page("b.htm", "b\r\n");
-  OpenPaths(*frame,
-            {first, folder_.filePath("missing.htm"), QUrl::fromLocalFile(second).toString()});
+  // A name not taken yet starts a new page of that name, written by 上書き保存
+  // without a dialog; a missing folder is refused.
+  const QString fresh = folder_.filePath("new.htm");
+  OpenPaths(*frame, {first, fresh, folder_.filePath("gone/x.htm")});
+  ASSERT_EQ(frame->Children().size(), 2);
+  EXPECT_EQ(frame->ActiveChild()->Caption(), fresh);
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_NE(prompts_.asked[0].text.find("フォルダが見つかりません"), std::string::npos);
+  frame->ActiveChild()->Memo()->SetText("<p>new</p>\r\n");
+  frame->FileSaveItemClick();
+  EXPECT_EQ(prompts_.asked.size(), 1u);
+  std::string saved;
+  std::getline(std::ifstream(fresh.toStdString()), saved);
+  EXPECT_EQ(saved, "<p>new</p>\r");
+  frame->FileCloseItemClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Children().size() == 1; }, 5000));
+  OpenPaths(*frame, {QUrl::fromLocalFile(second).toString()});
   ASSERT_EQ(frame->Children().size(), 2);
   EXPECT_EQ(frame->ActiveChild()->Caption(), second);
   EXPECT_EQ(frame->history().Slots()[0], second.toStdString());
-  EXPECT_EQ(frame->history().Slots()[1], first.toStdString());
-  ASSERT_EQ(prompts_.asked.size(), 1u);
-  EXPECT_NE(prompts_.asked[0].text.find("ファイルが見つかりません"), std::string::npos);
+  EXPECT_EQ(frame->history().Slots()[1], fresh.toStdString());
+  EXPECT_EQ(frame->history().Slots()[2], first.toStdString());
 
   // A file dropped on a document window's edit pane opens instead of landing in the text.
   const QString dropped = Page("c.htm", "c\r\n");
