@@ -180,13 +180,13 @@ void TIdTCPConnection::RunHandshake(TIdTLSStream& stream, int fd, int64_t deadli
         events = POLLOUT;
         break;
       case TIdTLSResult::kClosed:
-        throw EIdTLSHandshakeFailed("The server closed the connection during the TLS handshake.");
+        throw EIdTLSHandshakeFailed("TLS のハンドシェイクの途中でサーバが接続を閉じました");
       case TIdTLSResult::kFailed:
         throw EIdTLSHandshakeFailed(stream.Error());
     }
     pollfd p{fd, events, 0};
     if (!WaitForEvents(&p, 1, deadline_ms))
-      throw EIdTLSHandshakeFailed("The server did not complete the TLS handshake in time.");
+      throw EIdTLSHandshakeFailed("サーバが時間内に TLS のハンドシェイクを終えませんでした");
   }
 }
 
@@ -197,7 +197,7 @@ void TIdTCPConnection::StartControlTLS(const TIdTLSContext& context, const std::
   // Nothing may follow the reply to AUTH before our hello: text here means
   // the server is not speaking TLS.
   if (buffer_.Unread() > 0)
-    throw EIdTLSHandshakeFailed("The server sent plain text where TLS was expected.");
+    throw EIdTLSHandshakeFailed("TLS で応答するはずのサーバが平文で応答しました");
   socket_.SetNonBlocking(true);
   auto stream = std::make_unique<TIdTLSStream>(context, socket_.fd(), host);
   RunHandshake(*stream, socket_.fd(), timeout_ms > 0 ? NowMs() + timeout_ms : 0);

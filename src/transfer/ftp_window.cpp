@@ -198,8 +198,7 @@ void TFtp1::SetStatusText(const std::string& text) {
 QString TFtp1::StatusText() const { return StatusPanel0->text(); }
 
 void TFtp1::ShowError(const std::exception& e) {
-  // Server replies come in the connection's name encoding.
-  prompts_->Error(transfer_ui::NameText(Session_.Names, e.what()).toStdString());
+  prompts_->Error(transfer::ClientErrorText(e, Session_.Names));
 }
 
 void TFtp1::ShowPlain(const QString& text) {
@@ -296,8 +295,12 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected) {
     return;
   }
   // A connection that was there and is gone: one plain message, whatever
-  // the client's error was (reset, closed, timed out on a dead link).
-  if (was_connected && (!IdFTP1.Connected() || dynamic_cast<const ftp::EIdSilentException*>(&e))) {
+  // the client's error was (reset, closed, timed out on a dead link). One
+  // lost while connecting (after the greeting, during the login or the
+  // first listing) is lost all the same.
+  if (dynamic_cast<const ftp::EIdConnectionLost*>(&e) ||
+      (was_connected &&
+       (!IdFTP1.Connected() || dynamic_cast<const ftp::EIdSilentException*>(&e)))) {
     ReportConnectionLost();
     return;
   }

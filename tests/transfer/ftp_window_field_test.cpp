@@ -32,17 +32,35 @@ using ftp::testing::TempFolder;
 
 const std::string kLost = "サーバとの接続が切れました";
 
-enum class Fault { kSilentAfterLogin, kResetAfterFirstList, kResetOnStor, kSilentOnSite };
+enum class Fault {
+  kSilentAfterLogin,
+  kResetAfterFirstList,
+  kResetOnStor,
+  kSilentOnSite,
+  kCloseAfterGreeting,
+  kCloseAfterUser,
+  kCloseDuringFirstList
+};
 
 // A small active-mode server: answers what the window sends until the fault.
 void Serve(ScriptSession& s, Fault fault) {
   s.Send("220 ready\r\n");
+  if (fault == Fault::kCloseAfterGreeting) return;
   std::string port;
   for (;;) {
     const std::string c = s.ReadCommand();
     if (c.empty()) return;
     const std::string verb = c.substr(0, c.find(' '));
-    if (verb == "USER") {
+    if (verb == "USER" && fault == Fault::kCloseAfterUser) {
+      return;
+    } else if (verb == "LIST" && fault == Fault::kCloseDuringFirstList) {
+      s.Send("150 here\r\n");
+      const int fd = s.ConnectData(port);
+      ScriptSession::SendAll(fd, "drwxr-xr-x 2 u g 4096 Jan 01 2020 sub\r\n");
+      s.CloseControl();
+      ::close(fd);
+      return;
+    } else if (verb == "USER") {
       s.Send("331 password\r\n");
     } else if (verb == "PASS") {
       s.Send("230 in\r\n");
@@ -189,28 +207,34 @@ TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
   server.Join();
 }
 
-// A dropped connection, found by the next command or in the middle of an
-// operation, is said once and plainly; nothing reports success or refusal.
+// A dropped connection, found while connecting, by the next command or in
+// the middle of an operation, is said once and plainly; nothing reports
+// success or refusal.
 TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnected) {
   struct Case {
     Fault fault;
     const char* name;
   };
   for (const Case c : {Case{Fault::kResetAfterFirstList, "idle, then a folder"},
-                       Case{Fault::kResetOnStor, "during an upload"}}) {
+                       Case{Fault::kResetOnStor, "during an upload"},
+                       Case{Fault::kCloseAfterGreeting, "connecting: after the greeting"},
+                       Case{Fault::kCloseAfterUser, "connecting: after USER"},
+                       Case{Fault::kCloseDuringFirstList, "connecting: the first listing"}}) {
     SCOPED_TRACE(c.name);
     prompts.asked.clear();
     std::ofstream(local.path() / "a.htm") << "a";
     ScriptedServer server([&](ScriptSession& s) { Serve(s, c.fault); });
     auto w = Open(server.port());
     w->Button1Click();
-    ASSERT_TRUE(w->Client().Connected())
-        << (prompts.asked.empty() ? "" : prompts.asked.back().text);
-    ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+    if (c.fault == Fault::kResetAfterFirstList || c.fault == Fault::kResetOnStor) {
+      ASSERT_TRUE(w->Client().Connected())
+          << (prompts.asked.empty() ? "" : prompts.asked.back().text);
+      ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+    }
     if (c.fault == Fault::kResetAfterFirstList) {
       Ui(w).ListView1->topLevelItem(0)->setSelected(true);
       w->ListView1DblClick();
-    } else {
+    } else if (c.fault == Fault::kResetOnStor) {
       Ui(w).ListView2->topLevelItem(0)->setSelected(true);
       QTest::mouseClick(Ui(w).Button10, Qt::LeftButton);
     }

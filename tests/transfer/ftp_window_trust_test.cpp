@@ -31,7 +31,7 @@ ftp::TIdCertificateInfo Certificate(char print) {
   info.NotAfter = "2027-01-01 00:00:00 UTC";
   info.Sha256 = Print(print);
   info.Host = "ftp.example.jp";
-  info.Problem = "self-signed certificate";
+  info.Problem = "self-signed certificate; Hostname mismatch";
   return info;
 }
 
@@ -60,7 +60,8 @@ TEST(FtpWindowTrust, CertificateQuestionAndTlsFailures) {
   EXPECT_EQ(q.buttons, Buttons::YesNo);
   EXPECT_EQ(q.default_button, Answer::No);
   for (const std::string& part :
-       {std::string("ftp.example.jp:2121"), std::string("自己署名"),
+       {std::string("ftp.example.jp:2121"), std::string("・自己署名"),
+        std::string("・証明書の名前が接続先のホスト名と違います"),
         std::string("発行先：CN=ftp.example.jp, O=Example"),
         std::string("有効期間：2026-01-01 00:00:00 UTC ～ 2027-01-01 00:00:00 UTC"),
         "SHA-256：" + Print('A')})  // shown in upper case
