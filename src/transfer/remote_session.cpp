@@ -42,21 +42,64 @@ HostPort ParseHostField(const std::string& host_field, int default_port) {
   return hp;
 }
 
+std::string RemoteListEntry::DateText() const {
+  // A size or date the listing did not give (or gave unreadably) stays
+  // blank: the entry itself can still be downloaded or deleted.
+  return ModifiedDate != 0 ? DateCellText(FromDayNumber(ModifiedDate)) : std::string();
+}
+
+std::string RemoteListEntry::SizeText() const {
+  return Size >= 0 ? SizeCellText(Size) : std::string();
+}
+
+RemoteListEntry EntryOf(const ftp::TIdFTPListItem& item) {
+  RemoteListEntry e;
+  e.FileName = item.FileName;
+  e.Size = item.Size;
+  e.ModifiedDate = item.ModifiedDate;
+  e.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
+  const std::string letters = item.PermissionText();
+  e.PermissionLength = static_cast<uint8_t>(std::min(letters.size(), e.Permissions.size()));
+  std::copy_n(letters.begin(), e.PermissionLength, e.Permissions.begin());
+  return e;
+}
+
+RemoteEntry RowOf(const RemoteListEntry& e) {
+  return {e.FileName, e.Folder, e.DateText(), e.SizeText(), e.PermissionText()};
+}
+
 std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
   std::vector<RemoteEntry> rows;
   rows.reserve(items.Count());
-  for (const auto& item : items.Items()) {
-    RemoteEntry r;
-    r.FileName = item.FileName;
-    r.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
-    // A size or date the listing did not give (or gave unreadably) stays
-    // blank: the entry itself can still be downloaded or deleted.
-    if (item.ModifiedDate != 0) r.DateText = DateCellText(FromDayNumber(item.ModifiedDate));
-    if (item.Size >= 0) r.SizeText = SizeCellText(item.Size);
-    r.PermissionText = item.PermissionText();
-    rows.push_back(std::move(r));
-  }
+  for (const auto& item : items.Items()) rows.push_back(RowOf(EntryOf(item)));
   return rows;
+}
+
+size_t ReadListingInBatches(ftp::TIdFTP& ftp, size_t batch_lines,
+                            const std::function<void(std::vector<RemoteListEntry>&&)>& sink) {
+  const std::vector<std::string>& lines = ftp.ListingText();
+  const size_t step = std::max<size_t>(batch_lines, 2);
+  size_t unread = 0;
+  for (size_t start = 0; start < lines.size();) {
+    ftp.ThrowIfCancelled();
+    size_t end = std::min(lines.size(), start + step);
+    // A VMS name line may go on in the next line: keep the two together.
+    if (end < lines.size() && lines[end - 1].find(';') != std::string::npos) ++end;
+    const std::vector<std::string> slice(lines.begin() + static_cast<ptrdiff_t>(start),
+                                         lines.begin() + static_cast<ptrdiff_t>(end));
+    ftp::TIdFTPListItems items;
+    if (ftp.ListingIsMlsd())
+      items.LoadMlsd(slice);
+    else
+      items.LoadList(slice, true);
+    unread += items.UnparsedLines();
+    std::vector<RemoteListEntry> batch;
+    batch.reserve(items.Count());
+    for (const auto& item : items.Items()) batch.push_back(EntryOf(item));
+    sink(std::move(batch));
+    start = end;
+  }
+  return unread;
 }
 
 text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view folder) {
