@@ -19,9 +19,12 @@
 // (key presses, input-method commits, paste and drops) and inputRefused() is
 // emitted with a Japanese message for the status bar. Characters that CP932
 // holds only as a twin (U+301C WAVE DASH and the like, see ToCp932Twin) are
-// converted instead. A UTF-8 document takes any input as it is. In a UTF-8
-// document the same property marks a genuine U+F780-U+F7FF character (as
-// against a raw byte) with kGenuineMark.
+// converted instead. A UTF-8 document takes any input as it is, but half a
+// surrogate pair (refused in both, with the same signal) and characters the
+// full view-code table has no room for. In a UTF-8 document the same
+// property marks a genuine U+F780-U+F7FF character (as against a raw byte
+// of the file) with kGenuineMark; such characters the user enters are
+// always genuine (a Shift-JIS document refuses them).
 //
 // Every edit, typed or programmatic, goes through Qt's undo stack: one edit
 // block per ReplaceSelection or SetText, and an encoding conversion is a custom
@@ -69,7 +72,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void Redo() override;
   Encoding DocumentEncoding() const override { return encoding_; }
   bool HasByteOrderMark() const override { return bom_; }
-  void LoadDocument(std::string_view bytes, Encoding encoding) override;
+  std::string LoadDocument(std::string_view bytes, Encoding encoding) override;
   std::string DocumentBytes() const override;
   std::string ConvertEncoding(Encoding to) override;
 
@@ -142,7 +145,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
                      const std::vector<std::uint16_t>& codes);
   // Inserts user input with a plain format (no inherited alternate code).
   void InsertUserText(const QString& text);
-  // Maps twins; returns false (and emits inputRefused) when CP932 cannot hold it.
+  // Maps twins; returns false (and emits inputRefused) when the document cannot take it.
   bool AcceptInput(QString& text);
   // Command-view bytes as text for the document, with per-character codes.
   struct Decoded {

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <functional>
 #include <random>
 
 #include "edit_pane_contract.h"
@@ -253,6 +254,54 @@ TEST_F(QtEditPaneTest, InputCp932CannotHoldIsRefused) {
   EXPECT_EQ(pane_.Text(), Sjis("aｱ漢字①\r\n②\tb"));
   EXPECT_EQ(refused.count(), 6);
   ExpectOffsetsConsistent();
+}
+
+// U+F780-U+F7FF stand for raw bytes of a file; entered by the user they are
+// characters (a Shift-JIS page refuses them), and half a surrogate pair is
+// refused by both kinds of page. Every path of input, each with a message.
+TEST_F(QtEditPaneTest, PrivateUseAndHalfPairsEnteredByTheUser) {
+  const QString pua = QString(QChar(0xF780)) + QChar(0xF7FF);
+  const QString half = QString(QChar(0xD800));
+  const std::function<void(const QString&)> paths[] = {
+      [&](const QString& t) { Type(t); },
+      [&](const QString& t) { Commit(t); },
+      [&](const QString& t) {
+        QApplication::clipboard()->setText(t);
+        pane_.paste();
+      },
+      [&](const QString& t) { Drop(t); },
+  };
+  // A raw byte of the file stays a byte beside what the user enters.
+  const std::string file =
+      "ÿ"
+      "a";
+  for (const auto& enter : paths) {
+    QSignalSpy refused(&pane_, &QtEditPane::inputRefused);
+    pane_.LoadDocument(file, Encoding::kUtf8);
+    pane_.SetSelStart(pane_.TextLength());
+    enter(pua);
+    enter(half);
+    const std::string saved = pane_.DocumentBytes();
+    EXPECT_EQ(saved, file + "\xEF\x9E\x80\xEF\x9F\xBF");
+    ASSERT_EQ(refused.count(), 1);
+    EXPECT_EQ(refused.at(0).at(0).toString(),
+              QStringLiteral("UTF-8 で表せない文字は入力できません（U+D800）"));
+    const std::string view = pane_.Text();
+    pane_.LoadDocument(saved, Encoding::kUtf8);
+    EXPECT_EQ(pane_.Text(), view);
+
+    pane_.LoadDocument("a", Encoding::kShiftJis);
+    pane_.SetSelStart(1);
+    enter(pua);
+    enter(half);
+    EXPECT_EQ(pane_.DocumentBytes(), "a");
+    ASSERT_GE(refused.count(), 3);  // typed: one message per key
+    EXPECT_EQ(refused.at(1).at(0).toString(),
+              QStringLiteral("Shift-JIS で表せない文字は入力できません（") + QChar(0xF780) +
+                  QStringLiteral("）"));
+    EXPECT_EQ(refused.last().at(0).toString(),
+              QStringLiteral("Shift-JIS で表せない文字は入力できません（U+D800）"));
+  }
 }
 
 TEST_F(QtEditPaneTest, TwinsAreConvertedNotRefused) {
