@@ -35,6 +35,8 @@
 #ifdef HEMLO_BENCH_QT_PANE
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "text/qt_edit_pane.h"
 #endif
@@ -257,7 +259,8 @@ int main(int argc, char** argv) {
     std::string lined = text.substr(0, text.size() - padding);
     for (std::size_t i = 0; i < padding; i += 100)
       lined += "\r\n" + std::string(std::min<std::size_t>(100, padding - i), ' ');
-    const auto type_at = [&](const std::string& page, std::size_t offset, const char* where) {
+    const auto type_at = [&](const std::string& page, std::size_t offset, const char* where,
+                             bool edit_top = false) {
       pane.SetText(page);
       pane.SetSelStart(offset);
       pane.ScrollCaretIntoView();
@@ -265,6 +268,10 @@ int main(int argc, char** argv) {
       constexpr int kKeys = 50;
       double worst = 0, total = 0;
       for (int k = 0; k < kKeys; ++k) {
+        if (edit_top) {  // an edit near the top before each key, not timed
+          QTextCursor top(pane.document());
+          top.insertText(QStringLiteral("x"));
+        }
         const double t = TimeIt([&] {
           QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
           QCoreApplication::sendEvent(&pane, &press);
@@ -279,6 +286,21 @@ int main(int argc, char** argv) {
     };
     type_at(lined, lined.size(), "at the end of the page");
     type_at(lined, lined.size() / 2, "in the middle of the page");
+    type_at(lined, lined.size(), "at the end, each key after an edit at the top", true);
+    // The same page in lines of about 6 KB (every 100 lines joined).
+    std::string wide;
+    wide.reserve(lined.size());
+    std::size_t breaks = 0;
+    for (std::size_t i = 0; i < lined.size(); ++i) {
+      if (lined[i] == '\r' && i + 1 < lined.size() && lined[i + 1] == '\n' && ++breaks % 100) {
+        ++i;
+        continue;
+      }
+      wide += lined[i];
+    }
+    type_at(wide, wide.size(), "at the end of the page of 6 KB lines");
+    type_at(wide, wide.size(), "at the end of the page of 6 KB lines, after an edit at the top",
+            true);
     const std::string long_line =
         "at the end of its " + std::to_string(padding + 1) + "-byte last line";
     type_at(text, text.size(), long_line.c_str());

@@ -32,6 +32,7 @@
 // rebuilt whichever way the history moves.
 #include <QPlainTextEdit>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <vector>
 
@@ -85,9 +86,19 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   static constexpr const char* kCp932MimeType = "application/x-hemlo-cp932";
 
   // Source colouring (syntax_colouring.cpp): computed only for the blocks
-  // being painted, from line states kept up to the last change.
+  // being painted, from the scanner state at the end of every line. A change
+  // forgets the states of the lines it touched only; they are scanned again
+  // from the line before, and the lines after keep theirs as soon as a
+  // state comes out as it was. A paint scans a bounded number of characters;
+  // when the view needs more, it is coloured from the nearest state known
+  // and the scan goes on between events until the view can be coloured
+  // exactly.
   void SetHighlighting(bool on);
   bool Highlighting() const { return highlighting_; }
+  // Test aids: characters the colouring has scanned so far, and whether
+  // the scan is still going on between events.
+  std::size_t SyntaxUnitsScanned() const { return syntax_scanned_; }
+  bool SyntaxScanPending() const;
   // The line-number gutter, with the caret's line marked.
   void SetLineNumbers(bool on);
   bool LineNumbers() const { return gutter_ != nullptr && gutter_->isVisible(); }
@@ -128,7 +139,15 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
  private:
   // Colours the blocks in view; states of earlier lines are scanned as needed.
   void ColourVisibleBlocks();
-  int StateBefore(const QTextBlock& block);
+  // Brings the states of the blocks before `target` up to date, scanning at
+  // most about `budget` characters; true when they are.
+  bool AdvanceSyntax(int target, std::size_t budget);
+  // Stores the end state of block k, the first one not up to date.
+  void StoreSyntaxState(int k, int state);
+  // Blocks [first, old_last] became [first, new_last]; their states are unknown.
+  void NoteSyntaxEdit(int first, int old_last, int new_last);
+  void ResetSyntax();
+  void ContinueSyntaxScan();
   void UpdateGutterGeometry();
   void OnContentsChange(int position, int removed, int added);
   // Lets the layout of the block being edited keep its shaped glyphs.
@@ -164,9 +183,13 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
                 const std::vector<std::uint16_t>& codes);
 
   bool highlighting_ = false;
-  bool decorating_ = false;       // formats being set: not an edit
-  std::vector<int> line_states_;  // scanner state at the end of each block
-  int states_valid_ = 0;          // line_states_[0, states_valid_) are current
+  bool decorating_ = false;  // formats being set: not an edit
+  // Scanner state at the end of each block, -1 where its text changed since;
+  // [0, syntax_dirty_) are current.
+  std::vector<int> line_states_;
+  int syntax_dirty_ = 0;
+  QTimer* syntax_timer_ = nullptr;  // scans on between events
+  std::size_t syntax_scanned_ = 0;
   QWidget* gutter_ = nullptr;
   int glyphs_kept_ = -1;  // the block whose layout keeps its glyphs
   LineIndex lines_;       // one entry per block

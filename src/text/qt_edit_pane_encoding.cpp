@@ -145,8 +145,8 @@ QtEditPane::Decoded QtEditPane::DecodeForDocument(std::string_view bytes) const 
 void QtEditPane::LoadText(const QString& text, const std::vector<std::size_t>& marked,
                           const std::vector<std::uint16_t>& codes) {
   loading_ = true;
-  states_valid_ = 0;
   setPlainText(text);
+  ResetSyntax();
   QTextDocument* doc = document();
   if (!marked.empty()) {
     QTextCursor cursor(doc);

@@ -1,11 +1,12 @@
 // QtEditPane's presentation: source colours and the line-number gutter.
 // Only the blocks in view are coloured, when they are painted, so loading a
-// page never scans it whole; line states are kept from the top down to the
-// last change and scanned further only as far as the view needs.
+// page never scans it whole; a key costs at most a bounded scan, however
+// long the page and wherever the change.
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <algorithm>
 
 #include "text/html_syntax.h"
@@ -17,9 +18,11 @@ namespace {
 
 // Lines longer than this are coloured in their first part only.
 constexpr int kMaxColouredUnits = 20000;
-// How far back the view's first line is scanned from; further back, the
-// scan starts from the document's opening state.
-constexpr int kMaxScanBack = 2000;
+// Characters one paint may scan to reach the view, and one round of the
+// scan between events (a few milliseconds each).
+constexpr std::size_t kPaintBudget = 200000;
+constexpr std::size_t kIdleBudget = 1000000;
+constexpr int kUnknown = -1;
 
 std::u16string_view View(const QString& s, int limit) {
   return {reinterpret_cast<const char16_t*>(s.utf16()),
@@ -67,6 +70,7 @@ void QtEditPane::SetHighlighting(bool on) {
   if (highlighting_ == on) return;
   highlighting_ = on;
   if (!on) {
+    if (syntax_timer_) syntax_timer_->stop();
     // Take the colours off every block that has them.
     decorating_ = true;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
@@ -76,24 +80,71 @@ void QtEditPane::SetHighlighting(bool on) {
   viewport()->update();
 }
 
-int QtEditPane::StateBefore(const QTextBlock& block) {
-  const int k = block.blockNumber();
-  if (k == 0) return kSyntaxStart;
-  line_states_.resize(static_cast<std::size_t>(document()->blockCount()));
-  int from = std::min(states_valid_, k);
-  int state = from == 0 ? kSyntaxStart : line_states_[static_cast<std::size_t>(from - 1)];
-  const bool far = k - from > kMaxScanBack;
-  if (far) {
-    from = k - kMaxScanBack;
-    state = kSyntaxStart;
+bool QtEditPane::SyntaxScanPending() const { return syntax_timer_ && syntax_timer_->isActive(); }
+
+void QtEditPane::ResetSyntax() {
+  line_states_.assign(static_cast<std::size_t>(document()->blockCount()), kUnknown);
+  syntax_dirty_ = 0;
+}
+
+void QtEditPane::NoteSyntaxEdit(int first, int old_last, int new_last) {
+  if (line_states_.size() !=
+      static_cast<std::size_t>(document()->blockCount() - (new_last - old_last))) {
+    ResetSyntax();
+    return;
   }
-  for (QTextBlock b = document()->findBlockByNumber(from); b.isValid() && b.blockNumber() < k;
-       b = b.next()) {
-    state = ScanHtmlLine(View(b.text(), kMaxColouredUnits), state, nullptr);
-    if (!far) line_states_[static_cast<std::size_t>(b.blockNumber())] = state;
+  const auto at = line_states_.begin() + first;
+  const int removed = old_last - first + 1;
+  const int added = new_last - first + 1;
+  std::fill(at, at + std::min(removed, added), kUnknown);
+  if (added > removed)
+    line_states_.insert(at + removed, static_cast<std::size_t>(added - removed), kUnknown);
+  else if (removed > added)
+    line_states_.erase(at + added, at + removed);
+  syntax_dirty_ = std::min(syntax_dirty_, first);
+}
+
+void QtEditPane::StoreSyntaxState(int k, int state) {
+  int& stored = line_states_[static_cast<std::size_t>(k)];
+  if (stored == state) {
+    // The state came out as it was: the lines after hold theirs, up to the
+    // next one whose text changed.
+    const auto next = std::find(line_states_.begin() + k + 1, line_states_.end(), kUnknown);
+    syntax_dirty_ = static_cast<int>(next - line_states_.begin());
+  } else {
+    stored = state;
+    syntax_dirty_ = k + 1;
   }
-  if (!far) states_valid_ = std::max(states_valid_, k);
-  return state;
+}
+
+bool QtEditPane::AdvanceSyntax(int target, std::size_t budget) {
+  if (line_states_.size() != static_cast<std::size_t>(document()->blockCount())) ResetSyntax();
+  QTextBlock block;
+  while (syntax_dirty_ < target) {
+    if (!block.isValid() || block.blockNumber() != syntax_dirty_)
+      block = document()->findBlockByNumber(syntax_dirty_);
+    if (!block.isValid()) break;
+    const std::size_t units =
+        static_cast<std::size_t>(std::min(block.length(), kMaxColouredUnits)) + 1;
+    if (units > budget) return false;
+    budget -= units;
+    syntax_scanned_ += units;
+    const int k = syntax_dirty_;
+    const int before = k == 0 ? kSyntaxStart : line_states_[static_cast<std::size_t>(k - 1)];
+    StoreSyntaxState(k, ScanHtmlLine(View(block.text(), kMaxColouredUnits), before, nullptr));
+    block = block.next();
+  }
+  return true;
+}
+
+void QtEditPane::ContinueSyntaxScan() {
+  if (!highlighting_) return;
+  const QTextBlock first = firstVisibleBlock();
+  if (!first.isValid()) return;
+  if (AdvanceSyntax(first.blockNumber(), kIdleBudget))
+    viewport()->update();
+  else
+    syntax_timer_->start();
 }
 
 void QtEditPane::ColourVisibleBlocks() {
@@ -101,7 +152,21 @@ void QtEditPane::ColourVisibleBlocks() {
   const int bottom = viewport()->height();
   QTextBlock block = firstVisibleBlock();
   if (!block.isValid()) return;
-  int state = StateBefore(block);
+  const int first = block.blockNumber();
+  const bool exact = AdvanceSyntax(first, kPaintBudget);
+  // Short of the view, the nearest state known (perhaps stale) stands in
+  // until the scan between events reaches it.
+  int state = first == 0 ? kSyntaxStart : line_states_[static_cast<std::size_t>(first - 1)];
+  if (state == kUnknown) state = kSyntaxStart;
+  if (!exact) {
+    if (!syntax_timer_) {
+      syntax_timer_ = new QTimer(this);
+      syntax_timer_->setSingleShot(true);
+      syntax_timer_->setInterval(0);
+      connect(syntax_timer_, &QTimer::timeout, this, [this] { ContinueSyntaxScan(); });
+    }
+    syntax_timer_->start();
+  }
   std::vector<SyntaxSpan> spans;
   decorating_ = true;
   for (; block.isValid(); block = block.next()) {
@@ -111,6 +176,9 @@ void QtEditPane::ColourVisibleBlocks() {
     spans.clear();
     const QString text = block.text();
     state = ScanHtmlLine(View(text, kMaxColouredUnits), state, &spans);
+    syntax_scanned_ +=
+        static_cast<std::size_t>(std::min<qsizetype>(text.size(), kMaxColouredUnits)) + 1;
+    if (exact && block.blockNumber() == syntax_dirty_) StoreSyntaxState(syntax_dirty_, state);
     QList<QTextLayout::FormatRange> ranges;
     ranges.reserve(static_cast<qsizetype>(spans.size()));
     for (const SyntaxSpan& span : spans) {

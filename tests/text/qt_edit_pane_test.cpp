@@ -390,6 +390,73 @@ TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
   }
 }
 
+// A key costs a bounded scan for colours wherever it is typed and whatever
+// changed above it; the colours of the view catch up between events.
+TEST_F(QtEditPaneTest, ColouringScansABoundedRegionPerKey) {
+  const std::string line(1000, 'x');
+  std::string page = "<!--";
+  for (int i = 0; i < 2500; ++i) page += "\r\n" + line;
+  pane_.SetText(page);
+  pane_.SetHighlighting(true);
+  pane_.resize(400, 300);
+  pane_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane_));
+  const auto last_formats = [&] { return pane_.document()->lastBlock().layout()->formats(); };
+  const auto settle = [&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pane_.SyntaxScanPending(); }, 30000));
+    pane_.viewport()->repaint();
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    bool comment_at_end;
+  } steps[] = {
+      {"a key at the end",
+       [&] {
+         pane_.SetSelStart(pane_.TextLength());
+         pane_.ScrollCaretIntoView();
+         Type(QStringLiteral("y"));
+       },
+       true},
+      {"the comment's opening taken away at the top",
+       [&] {
+         QTextCursor top(pane_.document());
+         top.setPosition(4, QTextCursor::KeepAnchor);
+         top.removeSelectedText();
+         Type(QStringLiteral("y"));
+       },
+       false},
+      {"put back",
+       [&] {
+         QTextCursor top(pane_.document());
+         top.insertText(QStringLiteral("<!--"));
+         Type(QStringLiteral("y"));
+       },
+       true},
+      {"two edits above the view, the lower one closing the comment",
+       [&] {
+         QTextCursor cursor(pane_.document()->findBlockByNumber(1));
+         cursor.insertText(QStringLiteral("a"));
+         cursor = QTextCursor(pane_.document()->findBlockByNumber(1000));
+         cursor.insertText(QStringLiteral("-->"));
+         Type(QStringLiteral("y"));
+       },
+       false},
+  };
+  for (const Step& step : steps) {
+    const std::size_t before = pane_.SyntaxUnitsScanned();
+    step.change();
+    pane_.viewport()->repaint();
+    EXPECT_LT(pane_.SyntaxUnitsScanned() - before, 600000u) << step.what;
+    settle();
+    const auto formats = last_formats();
+    ASSERT_EQ(formats.size(), step.comment_at_end ? 1 : 0) << step.what;
+    if (step.comment_at_end) {
+      EXPECT_EQ(formats[0].length, pane_.document()->lastBlock().length() - 1);
+    }
+  }
+}
+
 // Awkward files open in the encoding the detector picks, say what it found,
 // and save back byte for byte.
 TEST_F(QtEditPaneTest, BadInputOpensAndSavesUnchanged) {
