@@ -23,6 +23,7 @@
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
 #include "shell/frame_hosts.h"
+#include "shell/frame_site.h"
 #include "shell/about_box.h"
 #include "shell/main_form.h"
 #include "webview/ui_web_browser.h"
@@ -132,6 +133,7 @@ Forms CreateForms() {
        std::initializer_list<QWidget*>{setting, find, ftp2, about, picker_slot, ftp1, favourites})
     QObject::connect(main, &TMainForm::closing, form, &QWidget::close);
   new FrameAuthoring(main, *setting);
+  WireSiteWindows(*main);
   return forms;
 }
 

@@ -15,7 +15,8 @@ namespace hemlo::ftp {
 
 namespace listing {
 struct Words;
-}
+struct UnixColumns;
+}  // namespace listing
 
 // flfVax is the VMS family. flfMlsd reads RFC 3659 fact lines.
 enum class TIdFTPListFormat {
@@ -37,7 +38,7 @@ enum class TIdDirItemType { ditDirectory, ditFile, ditSymbolicLink };
 struct TIdFTPListItem {
   std::string RawLine;
   std::string FileName;
-  int64_t Size = 0;
+  int64_t Size = 0;         // -1 when the listing gives none or one that cannot be read
   double ModifiedDate = 0;  // days since 1899-12-30, fraction = time of day
   TIdDirItemType ItemType = TIdDirItemType::ditFile;
   std::string UserPermissions = "???";
@@ -105,12 +106,16 @@ class TIdFTPListItems {
 
  private:
   // `words`: the words of item.RawLine when already split.
+  // `cols`: where an `ls` line's group and size columns lie.
   bool ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, const TIdCivilDate& today,
-               const listing::Words* words) const;
+               const listing::Words* words, listing::UnixColumns* cols = nullptr) const;
   // Reads one line (by `forced`, else by its own format) into a new item;
   // returns the format it was read by.
   TIdFTPListFormat Add(std::string line, std::optional<TIdFTPListFormat> forced,
-                       const TIdCivilDate& today);
+                       const TIdCivilDate& today, listing::UnixColumns* cols = nullptr);
+  // Adds the VMS entry a lone name line and its field line make; false
+  // when they make none.
+  bool JoinVmsLines(const std::string& line, const std::string& next);
   std::vector<TIdFTPListItem> items_;
   size_t unparsed_ = 0;
 };

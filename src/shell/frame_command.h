@@ -29,6 +29,7 @@ enum class FrameCommand : int {
   Comment,
   DeleteTag,
   ConvertEncoding,  // 文字コード変換
+  SiteSearch,       // サイト内検索･置換...
   // 環境設定
   Font,
   TabWidth,

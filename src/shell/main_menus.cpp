@@ -60,6 +60,7 @@ const CommandDef* CommandTable(std::size_t* count) {
        QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste"},
       {C::Find, "Find1", "検索･置換...", nullptr, QKeySequence(Qt::CTRL | Qt::Key_F), nullptr},
       {C::FindNext, "N18", "次を検索", nullptr, QKeySequence(Qt::Key_F3), nullptr},
+      {C::SiteSearch, "mnuSiteSearch", "サイト内検索･置換...", nullptr, {}, nullptr},
       {C::Jump, "N47", "ジャンプ", nullptr, {}, nullptr},
       {C::SelectAll, "mnuSelectAll", "すべてを選択", nullptr, {}, nullptr},
       {C::HalfWidthKana, "N44", "半角カナを全角カナに", nullptr, {}, nullptr},
@@ -196,7 +197,8 @@ void TMainForm::BuildMenus() {
   QMenu* edit = TopMenu(bar, "Edit1", "編集", "編集コマンド");
   add(edit, {C::Undo, C::Redo});
   edit->addSeparator();
-  add(edit, {C::EditCut, C::EditCopy, C::EditPaste, C::Find, C::FindNext, C::Jump, C::SelectAll});
+  add(edit, {C::EditCut, C::EditCopy, C::EditPaste, C::Find, C::FindNext, C::SiteSearch, C::Jump,
+             C::SelectAll});
   edit->addSeparator();
   add(edit, {C::HalfWidthKana});
   edit->addSeparator();

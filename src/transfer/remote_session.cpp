@@ -49,8 +49,10 @@ std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
     RemoteEntry r;
     r.FileName = item.FileName;
     r.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
-    r.DateText = DateCellText(FromDayNumber(item.ModifiedDate));
-    r.SizeText = SizeCellText(item.Size);
+    // A size or date the listing did not give (or gave unreadably) stays
+    // blank: the entry itself can still be downloaded or deleted.
+    if (item.ModifiedDate != 0) r.DateText = DateCellText(FromDayNumber(item.ModifiedDate));
+    if (item.Size >= 0) r.SizeText = SizeCellText(item.Size);
     r.PermissionText = item.PermissionText();
     rows.push_back(std::move(r));
   }

@@ -56,8 +56,14 @@ std::string NotRepresentable(std::string_view name, std::string_view encoding,
   return "「" + std::string(name) + "」\r\nの名前には" + std::string(encoding) +
          "で表せない文字「" + std::string(character) + "」があるため、スキップします";
 }
-std::string DoneWithSkips(int skipped) {
-  return std::string(kDone) + "（" + std::to_string(skipped) + " 件をスキップしました）";
+std::string DoneWithCounts(std::string_view done, int skipped, size_t unread) {
+  std::string out(done);
+  if (skipped == 0 && unread == 0) return out;
+  out += "（";
+  if (skipped) out += std::to_string(skipped) + " 件をスキップしました";
+  if (skipped && unread) out += "、";
+  if (unread) out += std::to_string(unread) + " 件を読めませんでした";
+  return out + "）";
 }
 std::string UnsafeName(std::string_view name) {
   return "「" + std::string(name) + "」\r\nはフォルダの外を指す名前のため、スキップします";
@@ -91,7 +97,7 @@ std::optional<std::string> LocalNameOrSkip(TransferContext& ctx, std::string_vie
 }
 
 std::string DoneText(const TransferContext& ctx) {
-  return ctx.skipped ? texts::DoneWithSkips(ctx.skipped) : std::string(texts::kDone);
+  return texts::DoneWithCounts(texts::kDone, ctx.skipped, ctx.unread);
 }
 
 std::string ProgressText(std::string_view name, int n, int m) {
@@ -291,7 +297,7 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
     const std::string folder = tree.FolderList[k];
     // Hidden entries too: a folder holding ".htaccess" must empty completely.
     ctx.ftp.ListEntries(folder, /*hidden=*/true, /*probe=*/false);
-    tree.UnreadLines += ctx.ftp.DirectoryListing().UnparsedLines();
+    ctx.unread += ctx.ftp.DirectoryListing().UnparsedLines();
     for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
       const std::string& name = item.FileName;
       if (name == "." || name == "..") continue;

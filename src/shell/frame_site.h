@@ -1,0 +1,10 @@
+#pragma once
+// The site windows of the frame: search and replace across the site.
+namespace hemlo {
+
+class TMainForm;
+
+// Creates them hidden and connects their menu commands.
+void WireSiteWindows(TMainForm& frame);
+
+}  // namespace hemlo
