@@ -136,7 +136,11 @@ void OfferRecoveredPages(TMainForm& frame) {
       TMDIChild* child = frame.CreateChild();
       child->SetTabWidth(frame.TabWidth);
       child->SetCaption(QString::fromStdString(copy.original));
-      child->LoadFile(bytes);
+      if (const std::string refusal = child->LoadFile(bytes); !refusal.empty()) {
+        frame.prompts().Error(copy.copy.string() + "\r\n" + refusal);
+        child->SetCaption(QString());
+        continue;  // the copy stays for the next start
+      }
       child->Memo()->SetModified(true);
     }
     shell::RemoveRecoveryCopy(copy);

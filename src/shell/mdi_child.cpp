@@ -122,12 +122,15 @@ void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
   Memo1->SetLineNumbers(settings.line_numbers);
 }
 
-void TMDIChild::LoadFile(std::string_view bytes) {
+std::string TMDIChild::LoadFile(std::string_view bytes) {
   loading_file_ = true;
-  const text::EncodingGuess guess = LoadIntoPane(*Memo1, bytes);
+  std::string refusal;
+  const text::EncodingGuess guess = LoadIntoPane(*Memo1, bytes, refusal);
   loading_file_ = false;
+  if (!refusal.empty()) return refusal;
   declaration_disagrees_ = guess.declaration_disagrees;
   ShowEncoding();
+  return {};
 }
 
 void TMDIChild::ShowEncoding() {
