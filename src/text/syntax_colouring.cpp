@@ -5,9 +5,12 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
+#include <utility>
 
 #include "text/html_syntax.h"
 #include "text/qt_edit_pane.h"
@@ -23,6 +26,23 @@ constexpr int kMaxColouredUnits = 20000;
 constexpr std::size_t kPaintBudget = 200000;
 constexpr std::size_t kIdleBudget = 1000000;
 constexpr int kUnknown = -1;
+// Qt draws every coloured run of a line, in view or not: a long line has
+// only its runs near the columns in view coloured. The window moves in steps,
+// so scrolling a little does not make Qt lay the line out again.
+constexpr int kWindowedLine = 2000;
+constexpr int kWindowStep = 128;
+
+// The columns [first, last) of a block to colour, for the view's x range
+// [left, right) in the block's own coordinates.
+std::pair<int, int> ColumnWindow(const QTextBlock& block, qreal left, qreal right) {
+  constexpr std::pair<int, int> kAll{0, std::numeric_limits<int>::max()};
+  const QTextLayout* layout = block.layout();
+  if (block.length() <= kWindowedLine || !layout || layout->lineCount() != 1) return kAll;
+  const QTextLine line = layout->lineAt(0);
+  const int first = line.xToCursor(left) / kWindowStep;
+  const int last = line.xToCursor(right) / kWindowStep;
+  return {std::max(0, first - 1) * kWindowStep, (last + 2) * kWindowStep};
+}
 
 std::u16string_view View(const QString& s, int limit) {
   return {reinterpret_cast<const char16_t*>(s.utf16()),
@@ -50,6 +70,14 @@ QColor ColourOf(SyntaxKind kind, bool dark) {
   return {};
 }
 
+// New formats leave the document a pending change for their block, which
+// Qt would otherwise report with the next edit as one change from that block
+// to the edit: far more lines to lay out and scan again than were edited.
+// Marking the block dirty lays it out now and drops the pending change.
+void ClaimFormatChange(QTextDocument* document, const QTextBlock& block) {
+  document->markContentsDirty(block.position(), block.length());
+}
+
 class Gutter : public QWidget {
  public:
   explicit Gutter(QtEditPane* pane) : QWidget(pane), pane_(pane) {
@@ -74,7 +102,10 @@ void QtEditPane::SetHighlighting(bool on) {
     // Take the colours off every block that has them.
     decorating_ = true;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
-      if (b.layout() && !b.layout()->formats().isEmpty()) b.layout()->setFormats({});
+      if (b.layout() && !b.layout()->formats().isEmpty()) {
+        b.layout()->setFormats({});
+        ClaimFormatChange(document(), b);
+      }
     decorating_ = false;
   }
   viewport()->update();
@@ -170,18 +201,29 @@ void QtEditPane::ColourVisibleBlocks() {
   std::vector<SyntaxSpan> spans;
   decorating_ = true;
   for (; block.isValid(); block = block.next()) {
-    if (block.isVisible() &&
-        blockBoundingGeometry(block).translated(contentOffset()).top() > bottom)
-      break;
+    const QRectF where = blockBoundingGeometry(block).translated(contentOffset());
+    if (block.isVisible() && where.top() > bottom) break;
     spans.clear();
+    const auto [from, to] = ColumnWindow(block, -where.left(), viewport()->width() - where.left());
     const QString text = block.text();
-    state = ScanHtmlLine(View(text, kMaxColouredUnits), state, &spans);
-    syntax_scanned_ +=
-        static_cast<std::size_t>(std::min<qsizetype>(text.size(), kMaxColouredUnits)) + 1;
-    if (exact && block.blockNumber() == syntax_dirty_) StoreSyntaxState(syntax_dirty_, state);
+    // A line whose end state is known is scanned only as far as the window.
+    const int k = block.blockNumber();
+    const bool known = exact && k < syntax_dirty_;
+    const int limit = known ? std::min(to, kMaxColouredUnits) : kMaxColouredUnits;
+    const int end = ScanHtmlLine(View(text, limit), state, &spans);
+    syntax_scanned_ += static_cast<std::size_t>(std::min<qsizetype>(text.size(), limit)) + 1;
+    if (known) {
+      state = line_states_[static_cast<std::size_t>(k)];
+    } else {
+      state = end;
+      if (exact && k == syntax_dirty_) StoreSyntaxState(k, state);
+    }
     QList<QTextLayout::FormatRange> ranges;
     ranges.reserve(static_cast<qsizetype>(spans.size()));
     for (const SyntaxSpan& span : spans) {
+      if (span.start + span.length <= static_cast<std::size_t>(from) ||
+          span.start >= static_cast<std::size_t>(to))
+        continue;
       QTextLayout::FormatRange r;
       r.start = static_cast<int>(span.start);
       r.length = static_cast<int>(span.length);
@@ -189,7 +231,10 @@ void QtEditPane::ColourVisibleBlocks() {
       ranges.push_back(r);
     }
     QTextLayout* layout = block.layout();
-    if (layout && layout->formats() != ranges) layout->setFormats(ranges);
+    if (layout && layout->formats() != ranges) {
+      layout->setFormats(ranges);
+      ClaimFormatChange(document(), block);
+    }
   }
   decorating_ = false;
 }
