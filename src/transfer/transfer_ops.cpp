@@ -104,35 +104,9 @@ std::string ProgressText(std::string_view name, int n, int m) {
   return std::string(name) + "(" + std::to_string(n) + "/" + std::to_string(m) + ")";
 }
 
-namespace {
-bool ValidUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t len = c < 0x80           ? 1
-                 : (c >> 5) == 0x6  ? 2
-                 : (c >> 4) == 0xE  ? 3
-                 : (c >> 3) == 0x1E ? 4
-                                    : 0;
-    if (len == 0 || i + len > s.size()) return false;
-    for (size_t k = 1; k < len; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += len;
-  }
-  return true;
-}
-}  // namespace
-
 void ShowClientError(Prompts& prompts, const std::exception& e, const text::RemoteNames& names) {
   if (dynamic_cast<const ftp::EIdSilentException*>(&e)) return;
-  if (const auto tls = TlsFailureText(e)) {
-    prompts.Error(*tls);
-    return;
-  }
-  // Server replies come in the connection's encoding; our own texts and
-  // local paths are UTF-8.
-  const std::string_view text = e.what();
-  const bool from_server = dynamic_cast<const ftp::EIdProtocolReplyError*>(&e) != nullptr;
-  prompts.Error(!from_server && ValidUtf8(text) ? std::string(text) : names.Display(text));
+  prompts.Error(ClientErrorText(e, names));
 }
 
 bool StopTest(TransferContext& ctx) {

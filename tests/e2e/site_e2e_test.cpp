@@ -3,15 +3,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QWebEnginePage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <fstream>
+#include <iostream>
 
 #include "app/startup.h"
 #include "base/program_folder.h"
+#include "shell/live_preview.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "support/scripted_prompts.h"
@@ -96,6 +103,104 @@ TEST(SiteEndToEnd, ReplaceAcrossATwoEncodingSiteUpdatesTheOpenPageAndUndoesByteE
   EXPECT_EQ(frame->ActiveChild(), open);
   EXPECT_EQ(open->Memo()->CaretPosition().line, 1);
   EXPECT_EQ(open->Memo()->CaretPosition().column, 3);
+  frame->close();
+}
+
+TEST(SiteEndToEnd, SiteCheckListsTheFaultsFillsAnImageSizeAndShowsThePlace) {
+  Site site;
+  site.Put("index.htm", Sjis("<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\">\r\n"));
+  site.Put("ok.html", "<p id=\"a\">ok</p><a href=\"index.htm\">i</a>");
+  site.Put("a.gif", std::string("GIF89a\x04\x00\x03\x00\0\0\0", 13));
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, site.dir.path());
+  frame->OpenDocument(site.Path("ok.html"));
+  frame->action(FrameCommand::SiteCheck)->trigger();
+  auto* window = frame->findChild<QWidget*>(QStringLiteral("SiteCheck"));
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->isVisible());
+  QTest::mouseClick(Find<QPushButton>(window, "btnCheck"), Qt::LeftButton);
+  auto* list = Find<QTreeWidget>(window, "lvFindings");
+  ASSERT_EQ(list->topLevelItemCount(), 3);  // the link, the alt text, the size
+  EXPECT_EQ(list->topLevelItem(2)->text(2),
+            QStringLiteral("画像に width と height の指定がありません（4×3）"));
+  list->topLevelItem(2)->setSelected(true);
+  QTest::mouseClick(Find<QPushButton>(window, "btnFillSize"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("index.htm"),
+            Sjis("<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\" width=\"4\" "
+                 "height=\"3\">\r\n"));
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+  ASSERT_NE(frame->ActiveChild(), nullptr);
+  EXPECT_EQ(frame->ActiveChild()->Caption(), site.Path("index.htm"));
+  EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().line, 1);
+  EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().column, 9);
+  EXPECT_TRUE(prompts.asked.empty());
+  frame->close();
+}
+
+// The live preview's scheme must be known before the tests' QApplication exists.
+const bool kSchemeRegistered = (RegisterLivePreviewScheme(), true);
+
+QVariant Evaluate(TMDIChild* child, const QString& script) {
+  QVariant value;
+  bool done = false;
+  child->WebBrowser()->page()->runJavaScript(script, [&](const QVariant& v) {
+    value = v;
+    done = true;
+  });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+  return value;
+}
+
+TEST(SiteEndToEnd, LivePreviewFollowsTypingWithImagesAndWritesNothingBesideThePage) {
+  ASSERT_TRUE(kSchemeRegistered);
+  Site site;
+  QTemporaryDir program;
+  site.Put("index.htm", Sjis("<html><body><img src=\"i/one.png\">\r\n</body></html>\r\n"));
+  QDir(site.dir.path()).mkdir(QStringLiteral("i"));
+  site.Put("i/one.png",
+           QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR4"
+                                  "2mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==")
+               .toStdString());
+  const QStringList before = QDir(site.dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, program.path());
+  TMDIChild* child = frame->OpenDocument(site.Path("index.htm"));
+  QAction* live = frame->action(FrameCommand::LivePreview);
+  ASSERT_FALSE(live->isChecked());  // off until chosen
+  live->trigger();
+  // Turning it on shows the page at once, its image from the page's folder.
+  const QString image =
+      QStringLiteral("document.images.length ? document.images[0].naturalWidth : 0");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Evaluate(child, image).toInt() == 1; }, 15000))
+      << child->WebBrowser()->url().toString().toStdString();
+  frame->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+  child->Memo()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return child->Memo()->hasFocus(); }, 2000));
+  child->Memo()->moveCursor(QTextCursor::End);
+  QTest::keyClicks(child->Memo(), QStringLiteral("<p id=\"x\">"));
+  QKeyEvent kanji(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("日本語"));
+  QApplication::sendEvent(child->Memo(), &kanji);
+  QElapsedTimer typed;
+  typed.start();
+  const QString probe = QStringLiteral("(document.getElementById('x') || {}).textContent");
+  qint64 shown = -1;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        const bool there = Evaluate(child, probe).toString() == QStringLiteral("日本語");
+        if (there) shown = typed.elapsed();
+        return there;
+      },
+      3000));
+  EXPECT_GE(shown, 0);
+  EXPECT_LT(shown, 1000);
+  std::cout << "live preview shown " << shown << " ms after the last key\n";
+  EXPECT_EQ(Evaluate(child, image).toInt(), 1);
+  EXPECT_TRUE(child->Memo()->hasFocus());
+  EXPECT_EQ(QDir(site.dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+  EXPECT_EQ(frame->cmbURL()->findText(LivePreviewUrl(site.Path("index.htm")).toString()), -1);
+  child->Memo()->SetModified(false);
   frame->close();
 }
 
