@@ -22,6 +22,8 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.highlighting = on;
     } else if (name == "LineNumbers") {
       s.line_numbers = on;
+    } else if (name == "LivePreview") {
+      s.live_preview = on;
     } else if (name == "FrameMaximized") {
       s.frame_maximised = line.substr(eq + 1) == "1";
     } else if (name == "Frame") {
@@ -38,7 +40,8 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
 
 bool EditorSettings::Save(const std::filesystem::path& file, std::string* error) const {
   std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
-                      "\r\nLineNumbers=" + (line_numbers ? "1" : "0") + "\r\n";
+                      "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
+                      "\r\nLivePreview=" + (live_preview ? "1" : "0") + "\r\n";
   if (frame)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +

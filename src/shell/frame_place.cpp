@@ -1,9 +1,11 @@
 #include "shell/frame_place.h"
 
 #include <algorithm>
-#include <fcntl.h>
+#include <cstddef>
+#include <cstring>
 #include <string>
-#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace hemlo {
@@ -50,12 +52,18 @@ FrameRect PlaceFrame(const std::optional<FrameRect>& saved, int slot,
 }
 
 FrameSlot::FrameSlot(const std::filesystem::path& folder) {
-  // One lock file per slot: the first free one is ours.
+  // One name per slot in the abstract socket namespace: no file is left
+  // behind, and the kernel frees the name when the process ends.
   for (int n = 0; n < 64; ++n) {
-    const std::string lock = (folder / ("frame-" + std::to_string(n) + ".lock")).string();
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return;  // no folder to coordinate in: every frame is the first
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    const std::string name = "hemlo2:" + folder.string() + ":frame-" + std::to_string(n);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+    std::memcpy(address.sun_path + 1, name.data(), length);  // sun_path[0] == 0: abstract
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;  // nothing to coordinate with: every frame is the first
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address),
+               static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length)) == 0) {
       number_ = n;
       fd_ = fd;
       return;

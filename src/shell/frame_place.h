@@ -22,8 +22,9 @@ inline constexpr int kFrameStep = 30;
 FrameRect PlaceFrame(const std::optional<FrameRect>& saved, int slot,
                      const std::vector<FrameRect>& screens, FrameRect first);
 
-// The number of this frame among the running ones (0 for the first), held
-// while the object lives; any process's claim ends with the process.
+// The number of this frame among the running ones that keep their state in
+// `folder` (0 for the first), held while the object lives; a claim ends with
+// its process, however that ends.
 class FrameSlot {
  public:
   explicit FrameSlot(const std::filesystem::path& folder);
