@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -55,7 +56,9 @@ FrameSlot::FrameSlot(const std::filesystem::path& folder) {
   // One name per slot in the abstract socket namespace: no file is left
   // behind, and the kernel frees the name when the process ends.
   for (int n = 0; n < 64; ++n) {
-    const std::string name = "hemlo2:" + folder.string() + ":frame-" + std::to_string(n);
+    const std::string name = "hemlo2-frame-" +
+                             std::to_string(std::hash<std::string>{}(folder.string())) + "-" +
+                             std::to_string(n);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::size_t length = std::min(name.size(), sizeof address.sun_path - 1);
