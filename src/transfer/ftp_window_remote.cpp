@@ -22,9 +22,11 @@ void TFtp1::RefreshRemoteList() {
   const std::string folder = IdFTP1.CurrentDirectory();
   Profiles_.LastRemoteFolder = folder;
   Label5->setText(NameText(Session_.Names, folder));
-  IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
-  const auto rows = transfer::RowsOfListing(IdFTP1.DirectoryListing());
-  if (const size_t unread = IdFTP1.DirectoryListing().UnparsedLines(); unread > 0)
+  const ftp::TIdFTPListItems& listing = Session_.ListEntries();
+  // Again: the listing may have shown the names to be UTF-8.
+  Label5->setText(NameText(Session_.Names, folder));
+  const auto rows = transfer::RowsOfListing(listing);
+  if (const size_t unread = listing.UnparsedLines(); unread > 0)
     SetStatusText(transfer::UnreadLinesText(unread));
   ListView1->clear();
   ListView1->setUpdatesEnabled(false);
