@@ -164,7 +164,11 @@ TIdFTPListFormat listing::DetectFormat(std::string_view line, const Words& w) {
   if (IsDosLine(w)) return F::flfDos;
   if (IsOs2Line(w)) return F::flfOs2;
   if (IsOs400Line(w)) return F::flfOs400;
-  if (IsFrameLine(w)) return F::flfNone;
+  if (IsFrameLine(w) || IsMainframeHeading(w)) return F::flfNone;
+  if (IsMvsLine(w)) return F::flfMvs;
+  if (IsVmCmsLine(w)) return F::flfVmCms;
+  if (IsOs9Line(w)) return F::flfOs9;
+  if (IsNonStopLine(w)) return F::flfNonStop;
   return F::flfUnknown;
 }
 
@@ -200,6 +204,14 @@ bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item,
       return ParseOs2Line(item, w());
     case F::flfOs400:
       return ParseOs400Line(item, w());
+    case F::flfMvs:
+      return ParseMvsLine(item, w());
+    case F::flfVmCms:
+      return ParseVmCmsLine(item, w());
+    case F::flfOs9:
+      return ParseOs9Line(item, w());
+    case F::flfNonStop:
+      return ParseNonStopLine(item, w());
     case F::flfEplf:
       return ParseEplfLine(item, UtcOffsetMinutes);
     case F::flfMlsd:
@@ -326,7 +338,8 @@ void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool detai
       OnCheckListFormat(*this, ListFormat);
       if (ListFormat != format) forced = ListFormat;
     }
-    if (!forced && i + 1 < lines.size() && JoinVmsLines(line, lines[i + 1])) {
+    if (!forced && i + 1 < lines.size() && line.find(';') != std::string::npos &&
+        JoinVmsLines(line, lines[i + 1])) {
       ++i;
       if (first) {
         first = false;
@@ -359,6 +372,9 @@ void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool detai
 
 bool TIdFTPListItems::JoinVmsLines(const std::string& line, const std::string& next) {
   // A VMS name too long for its column: the fields follow on the next line.
+  const size_t word_end = line.find_first_of(" \t", line.find_first_not_of(" \t"));
+  if (word_end != std::string::npos && line.find_first_not_of(" \t", word_end) != std::string::npos)
+    return false;  // more than one word: cheap way out for every other line
   Words w;
   SplitWords(line, w);
   if (w.count != 1 || !IsVmsName(w[0])) return false;

@@ -2,6 +2,9 @@
 // Directory listing items and the parser that turns LIST and MLSD lines into
 // them. Every line is read on its own: its format is recognised from the
 // line itself, and a line that cannot be read is left out and counted.
+// Only two things look past a line: a VMS name alone on its line takes its
+// fields from the next, and an `ls` group run into its size is split where
+// the listing's other lines put the column.
 // Names stay the server's bytes (Shift-JIS, EUC-JP or UTF-8); nothing is
 // converted.
 #include <cstdint>
@@ -32,6 +35,10 @@ enum class TIdFTPListFormat {
   flfNetware,
   flfOs2,
   flfOs400,
+  flfMvs,    // IBM MVS datasets and PDS members
+  flfVmCms,  // z/VM CMS files
+  flfOs9,
+  flfNonStop,  // HP NonStop (Guardian)
 };
 enum class TIdDirItemType { ditDirectory, ditFile, ditSymbolicLink };
 

@@ -118,6 +118,17 @@ enum class MlsdResult { kEntry, kSkip, kBad };
 MlsdResult ParseMlsdLine(TIdFTPListItem& item, const std::optional<int>& offset_minutes);
 bool LooksLikeMlsd(std::string_view line);
 
+// Mainframe and embedded families.
+bool IsMvsLine(const Words& w);
+bool ParseMvsLine(TIdFTPListItem& item, const Words& w);
+bool IsVmCmsLine(const Words& w);
+bool ParseVmCmsLine(TIdFTPListItem& item, const Words& w);
+bool IsOs9Line(const Words& w);
+bool ParseOs9Line(TIdFTPListItem& item, const Words& w);
+bool IsNonStopLine(const Words& w);
+bool ParseNonStopLine(TIdFTPListItem& item, const Words& w);
+bool IsMainframeHeading(const Words& w);
+
 // The format of a line from its words (MLSD and EPLF lines are told by
 // their first bytes); flfNone for lines that frame a listing.
 TIdFTPListFormat DetectFormat(std::string_view line, const Words& w);

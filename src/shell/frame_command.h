@@ -13,6 +13,7 @@ enum class FrameCommand : int {
   FileClose,
   FileSave,
   FileSaveAs,
+  SiteCheck,  // サイトチェック...
   Print,
   Exit,
   // 編集

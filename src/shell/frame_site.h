@@ -1,5 +1,5 @@
 #pragma once
-// The site windows of the frame: search and replace across the site.
+// The site windows of the frame: search and replace across the site, the site check.
 namespace hemlo {
 
 class TMainForm;

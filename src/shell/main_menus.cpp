@@ -48,6 +48,7 @@ const CommandDef* CommandTable(std::size_t* count) {
        "名前を付けて保存|現在のファイルを別名で保存",
        {},
        nullptr},
+      {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
       {C::Exit, "FileExitItem", "Hemlo2の終了", "終了|アプリケーションを終了", {}, nullptr},
       {C::Undo, "Undo1", "元に戻す", nullptr, {}, nullptr},
@@ -190,7 +191,7 @@ void TMainForm::BuildMenus() {
   file->addSeparator();
   for (QAction* a : history_actions_) file->addAction(a);
   file->addSeparator();
-  add(file, {C::Print});
+  add(file, {C::SiteCheck, C::Print});
   file->addSeparator();
   add(file, {C::Exit});
 

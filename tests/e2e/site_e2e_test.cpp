@@ -99,5 +99,37 @@ TEST(SiteEndToEnd, ReplaceAcrossATwoEncodingSiteUpdatesTheOpenPageAndUndoesByteE
   frame->close();
 }
 
+TEST(SiteEndToEnd, SiteCheckListsTheFaultsFillsAnImageSizeAndShowsThePlace) {
+  Site site;
+  site.Put("index.htm", Sjis("<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\">\r\n"));
+  site.Put("ok.html", "<p id=\"a\">ok</p><a href=\"index.htm\">i</a>");
+  site.Put("a.gif", std::string("GIF89a\x04\x00\x03\x00\0\0\0", 13));
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, site.dir.path());
+  frame->OpenDocument(site.Path("ok.html"));
+  frame->action(FrameCommand::SiteCheck)->trigger();
+  auto* window = frame->findChild<QWidget*>(QStringLiteral("SiteCheck"));
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->isVisible());
+  QTest::mouseClick(Find<QPushButton>(window, "btnCheck"), Qt::LeftButton);
+  auto* list = Find<QTreeWidget>(window, "lvFindings");
+  ASSERT_EQ(list->topLevelItemCount(), 3);  // the link, the alt text, the size
+  EXPECT_EQ(list->topLevelItem(2)->text(2),
+            QStringLiteral("画像に width と height の指定がありません（4×3）"));
+  list->topLevelItem(2)->setSelected(true);
+  QTest::mouseClick(Find<QPushButton>(window, "btnFillSize"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("index.htm"),
+            Sjis("<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\" width=\"4\" "
+                 "height=\"3\">\r\n"));
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+  ASSERT_NE(frame->ActiveChild(), nullptr);
+  EXPECT_EQ(frame->ActiveChild()->Caption(), site.Path("index.htm"));
+  EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().line, 1);
+  EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().column, 9);
+  EXPECT_TRUE(prompts.asked.empty());
+  frame->close();
+}
+
 }  // namespace
 }  // namespace hemlo

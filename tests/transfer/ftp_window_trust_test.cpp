@@ -12,6 +12,7 @@
 #include "ftp/id_exception.h"
 #include "support/ftp_test_net.h"
 #include "support/scripted_prompts.h"
+#include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
 #include "transfer/trusted_certificates.h"
 
@@ -49,6 +50,7 @@ TEST(FtpWindowTrust, CertificateQuestionAndTlsFailures) {
     w.RunClientCommand([&] {
       if (!client.OnVerifyCertificate(Certificate(print))) throw ftp::EIdCertificateRejected();
     });
+    ASSERT_TRUE(Settle(w));
   };
   const fs::path store = program.path() / transfer::kCertificateFileName;
 
@@ -103,6 +105,7 @@ TEST(FtpWindowTrust, CertificateQuestionAndTlsFailures) {
   for (const auto& f : failures) {
     prompts.asked.clear();
     w.RunClientCommand(f.fail);
+    ASSERT_TRUE(Settle(w));
     ASSERT_EQ(prompts.asked.size(), 1u) << f.words;
     EXPECT_EQ(prompts.asked[0].kind, "error");
     EXPECT_NE(prompts.asked[0].text.find(f.words), std::string::npos) << prompts.asked[0].text;
