@@ -302,7 +302,9 @@ SearchResult SearchSite(const std::filesystem::path& root, const SearchOptions& 
       h.line_end += page.bom;
       if (options.replacement) h.replacement = ExpandLine(h.replacement, line_break);
     }
-    result.files.push_back({path, page.encoding, bytes, std::move(hits)});
+    // The bytes are kept only where a replacement will need them.
+    result.files.push_back(
+        {path, page.encoding, options.replacement ? bytes : std::string(), std::move(hits)});
   }
   return result;
 }
