@@ -37,6 +37,8 @@ class TMDIChild : public QWidget {
   // Opens a file's bytes in the edit pane, in the encoding detected for them.
   void LoadFile(std::string_view bytes);
   void ShowEncoding();
+  // Reads the page's declaration again (after a conversion rewrote it).
+  void RefreshEncoding();
   void ApplyEditorSettings(const EditorSettings& settings);
   void SetTabWidth(int width);
   void CopyIndent();

@@ -473,5 +473,27 @@ TEST_F(Frame, RedoKeyAndEncodingStatusFollowTheEdit) {
   EXPECT_EQ(child->Memo()->DocumentBytes(), typed);
 }
 
+TEST_F(Frame, FrameOpensWhereItWasLeftAndASecondOneStandsAside) {
+  EXPECT_EQ(frame_->size(), QSize(680, 440));  // a new user's first frame
+  frame_->setGeometry(50, 60, 800, 500);
+  frame_->close();
+  frame_.reset();
+  frame_ = std::make_unique<TMainForm>();
+  EXPECT_EQ(frame_->geometry(), QRect(50, 60, 800, 500));
+  {
+    TMainForm second;
+    EXPECT_EQ(second.geometry(), QRect(80, 90, 800, 500));
+  }
+  // Closed maximised: maximised again, over the place it had before.
+  frame_->show();
+  frame_->showMaximized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->isMaximized(); }, 3000));
+  frame_->close();
+  frame_.reset();
+  frame_ = std::make_unique<TMainForm>();
+  EXPECT_TRUE(frame_->windowState() & Qt::WindowMaximized);
+  EXPECT_EQ(frame_->normalGeometry().size(), QSize(800, 500));
+}
+
 }  // namespace
 }  // namespace hemlo
