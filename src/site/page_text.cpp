@@ -164,8 +164,12 @@ Place PlaceOf(std::string_view bytes, Encoding encoding, std::size_t offset, con
   }
   p.column = column;
   p.offset = offset;
-  std::size_t end = bytes.find_first_of("\r\n", offset);
-  p.line_end = end == std::string_view::npos ? bytes.size() : end;
+  // The line ends at the first LF, or at a CR before it.
+  const void* lf_at = std::memchr(data + offset, '\n', bytes.size() - offset);
+  const std::size_t lf_end =
+      lf_at ? static_cast<std::size_t>(static_cast<const char*>(lf_at) - data) : bytes.size();
+  const void* cr_at = std::memchr(data + offset, '\r', lf_end - offset);
+  p.line_end = cr_at ? static_cast<std::size_t>(static_cast<const char*>(cr_at) - data) : lf_end;
   return p;
 }
 

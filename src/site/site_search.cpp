@@ -11,7 +11,14 @@ namespace hemlo::site {
 
 namespace {
 
-unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+constexpr std::array<unsigned char, 256> kFold = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return t;
+}();
+
+unsigned char Fold(unsigned char c) { return kFold[c]; }
 
 bool IsWordByte(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
