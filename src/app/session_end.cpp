@@ -109,6 +109,7 @@ void SessionEnd::SaveWithoutAsking() {
   if (!pages.empty())
     for (const std::string& error : shell::WriteRecoveryCopies(shell::RecoveryFolder(), pages))
       std::fprintf(stderr, "hemlo2: %s\n", error.c_str());
+  frame_->SaveFramePlace();
   std::string error;
   if (!frame_->history().Save(ProgramFolder() / "Rireki.ini", &error))
     std::fprintf(stderr, "hemlo2: Rireki.ini: %s\n", error.c_str());

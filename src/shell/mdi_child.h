@@ -39,6 +39,8 @@ class TMDIChild : public QWidget {
   // Returns the pane's message when it could not take them, else empty.
   std::string LoadFile(std::string_view bytes);
   void ShowEncoding();
+  // Reads the page's declaration again (after a conversion rewrote it).
+  void RefreshEncoding();
   void ApplyEditorSettings(const EditorSettings& settings);
   void SetTabWidth(int width);
   void CopyIndent();

@@ -11,7 +11,14 @@ namespace hemlo::site {
 
 namespace {
 
-unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+constexpr std::array<unsigned char, 256> kFold = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return t;
+}();
+
+unsigned char Fold(unsigned char c) { return kFold[c]; }
 
 bool IsWordByte(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
@@ -302,7 +309,9 @@ SearchResult SearchSite(const std::filesystem::path& root, const SearchOptions& 
       h.line_end += page.bom;
       if (options.replacement) h.replacement = ExpandLine(h.replacement, line_break);
     }
-    result.files.push_back({path, page.encoding, bytes, std::move(hits)});
+    // The bytes are kept only where a replacement will need them.
+    result.files.push_back(
+        {path, page.encoding, options.replacement ? bytes : std::string(), std::move(hits)});
   }
   return result;
 }

@@ -24,9 +24,11 @@ void TFtp1::RefreshRemoteList() {
 
 void TFtp1::ListRemoteFolder() {
   std::string folder = IdFTP1.CurrentDirectory();
-  IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
-  auto rows = transfer::RowsOfListing(IdFTP1.DirectoryListing());
-  const size_t unread = IdFTP1.DirectoryListing().UnparsedLines();
+  // The session's listing may find the names to be UTF-8 (before the
+  // window shows them).
+  const ftp::TIdFTPListItems& listing = Session_.ListEntries();
+  auto rows = transfer::RowsOfListing(listing);
+  const size_t unread = listing.UnparsedLines();
   PostToWindow([this, folder = std::move(folder), rows = std::move(rows), unread]() mutable {
     ShowRemoteListing(folder, std::move(rows), unread);
   });
