@@ -24,7 +24,7 @@ constexpr int kMaxColouredUnits = 20000;
 // Characters one paint may scan to reach the view, and one round of the
 // scan between events (a few milliseconds each).
 constexpr std::size_t kPaintBudget = 200000;
-constexpr std::size_t kIdleBudget = 1000000;
+constexpr std::size_t kIdleBudget = 250000;
 constexpr int kUnknown = -1;
 // Qt draws every coloured run of a line, in view or not: a long line has
 // only its runs near the columns in view coloured. The window moves in steps,

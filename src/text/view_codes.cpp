@@ -77,8 +77,8 @@ void Classify(std::u16string_view line, IsGenuine is_genuine, std::vector<Unit>&
     } else if (IsUtf8RawUnit(u) && !is_genuine(k)) {
       const unsigned b = u - 0xF700u;
       if (b == kPrefix ? !ReadsAsCode(next_first, next_second)
-                       : AlwaysSingle(b) || (IsLeadByte(static_cast<unsigned char>(b)) &&
-                                             !Pairs(b, next_first))) {
+                       : AlwaysSingle(b) ||
+                             (IsLeadByte(static_cast<unsigned char>(b)) && !Pairs(b, next_first))) {
         unit = Unit{1, static_cast<int>(b), 0};
       } else {
         unit = Unit{4, static_cast<int>(kPrefix), kRawKeyBase + b};
@@ -369,8 +369,7 @@ std::string Utf8Refusal(std::string_view sjis) {
 }
 
 std::string CodeTableFullMessage(std::u16string_view text, std::size_t at) {
-  const std::size_t len =
-      (at + 1 < text.size() && IsHigh(text[at]) && IsLow(text[at + 1])) ? 2 : 1;
+  const std::size_t len = (at + 1 < text.size() && IsHigh(text[at]) && IsLow(text[at + 1])) ? 2 : 1;
   return "扱える文字の種類が上限に達したため、この文字は使えません（" +
          EncodeUtf8Lines(text.substr(at, len), u'\n', {0}) + "）";
 }
