@@ -59,7 +59,13 @@ void QtEditPane::InsertUserText(const QString& text) {
 void QtEditPane::keyPressEvent(QKeyEvent* event) {
   emit keyDown(event->key(), event->modifiers());
   QString text = event->text();
-  if (IsTypedText(text) && !isReadOnly()) {
+  // Ctrl with a letter is a command even where the key comes with the
+  // letter as its text (input methods, remote desktops, synthetic keys):
+  // Ctrl+Z and Ctrl+Y must undo and redo, not type. AltGr (Ctrl+Alt) types.
+  const Qt::KeyboardModifiers command =
+      event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const bool typed = command != Qt::ControlModifier && IsTypedText(text);
+  if (typed && !isReadOnly()) {
     if (AcceptInput(text)) InsertUserText(text);
     event->accept();
     return;

@@ -463,13 +463,18 @@ TEST_F(Frame, RedoKeyAndEncodingStatusFollowTheEdit) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return Panel(2) == QStringLiteral("UTF-8"); }, 3000))
       << Panel(2).toStdString();
 
-  // Typing, undone from the menu, comes back with Ctrl+Y.
+  // Typing, undone from the menu, comes back with Ctrl+Y; keys that bring
+  // their letter as text (input methods, remote desktops) undo and redo too.
   QTest::keyClicks(child->Memo(), QStringLiteral("xy"));
   const std::string typed = child->Memo()->DocumentBytes();
   ASSERT_NE(typed, utf8);
   frame_->action(FrameCommand::Undo)->trigger();
   ASSERT_EQ(child->Memo()->DocumentBytes(), utf8);
   key(Qt::Key_Y, 0x19);
+  EXPECT_EQ(child->Memo()->DocumentBytes(), typed);
+  QTest::keyClick(child->Memo(), Qt::Key_Z, Qt::ControlModifier);  // text "z"
+  EXPECT_EQ(child->Memo()->DocumentBytes(), utf8);
+  QTest::keyClick(child->Memo(), Qt::Key_Y, Qt::ControlModifier);  // text "y"
   EXPECT_EQ(child->Memo()->DocumentBytes(), typed);
 }
 
