@@ -188,7 +188,7 @@ bool ParseUnixLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& tod
     auto time_or_year = [&](std::string_view t) {
       return ReadTime(t, probe) || (t.size() == 4 && Digits(t) >= 1000);
     };
-    if (w.count >= 9 && IsAlpha(next[0]) && DayWord(w[6]) > 0 && time_or_year(w[7])) {
+    if (w.count >= 9 && !IsDigit(next[0]) && DayWord(w[6]) > 0 && time_or_year(w[7])) {
       name = w.line.substr(w.at[7].end + 1);
     } else {
       // A date we failed to read must not become part of the name.

@@ -36,6 +36,7 @@ enum class FrameCommand : int {
   TabWidth,
   Highlighting,  // 色分け表示 (checkable, kept)
   LineNumbers,   // 行番号 (checkable, kept)
+  LivePreview,   // ライブプレビュー (checkable, kept)
   WebMaximise,
   WebRestore,
   Transfer,

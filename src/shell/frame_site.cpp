@@ -3,6 +3,7 @@
 #include <QAction>
 
 #include "shell/frame_site_host.h"
+#include "shell/live_preview.h"
 #include "shell/main_form.h"
 #include "site/site_check_window.h"
 #include "site/site_search_window.h"
@@ -19,6 +20,7 @@ void WireSiteWindows(TMainForm& frame) {
   QObject::connect(frame.action(FrameCommand::SiteCheck), &QAction::triggered, check,
                    &site::TSiteCheck::ShowFor);
   QObject::connect(&frame, &TMainForm::closing, check, &QWidget::close);
+  AttachLivePreview(frame);
 }
 
 }  // namespace hemlo

@@ -1,5 +1,6 @@
 #pragma once
-// The site windows of the frame: search and replace across the site, the site check.
+// The site windows of the frame (search and replace across the site, the
+// site check) and the live preview of its document windows.
 namespace hemlo {
 
 class TMainForm;

@@ -77,6 +77,7 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::TabWidth, "mnuTab", "タブ幅設定", nullptr, {}, nullptr},
       {C::Highlighting, "mnuHighlight", "色分け表示", nullptr, {}, nullptr},
       {C::LineNumbers, "mnuLineNumbers", "行番号", nullptr, {}, nullptr},
+      {C::LivePreview, "mnuLivePreview", "ライブプレビュー", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::Transfer, "mnuFTP", "ﾌｧｲﾙ転送", nullptr, {}, nullptr},
@@ -170,6 +171,7 @@ void TMainForm::BuildActions() {
       {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   action(C::Highlighting)->setCheckable(true);
   action(C::LineNumbers)->setCheckable(true);
+  action(C::LivePreview)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
     a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit")
@@ -213,6 +215,7 @@ void TMainForm::BuildMenus() {
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
   add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
+  add(env, {C::LivePreview});
   env->addSeparator();
   add(env, {C::Transfer});
 

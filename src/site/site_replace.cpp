@@ -6,16 +6,8 @@ namespace hemlo::site {
 
 namespace {
 
-// Writes through a symbolic link to the file it names.
-std::filesystem::path WriteTarget(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_symlink(path, ec)) return path;
-  const std::filesystem::path real = std::filesystem::canonical(path, ec);
-  return ec ? path : real;
-}
-
 bool Write(const std::filesystem::path& path, const std::string& bytes, std::string& error) {
-  const WriteResult r = WriteFileAtomically(WriteTarget(path), bytes);
+  const WriteResult r = WriteFileAtomically(path, bytes);
   if (!r) error = r.error;
   return r.ok;
 }

@@ -213,7 +213,7 @@ class TFtp1 : public QWidget {
   void RequestCancel();
   void FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
                      const std::function<void()>& then);
-  void ShowRemoteFolder(const std::string& folder);
+  void ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names);
   void EndRemoteListing(size_t unread);
   void ReportFailure(const std::exception& e, bool was_connected, bool cancelled);
   void ReportCancelled();

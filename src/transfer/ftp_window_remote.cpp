@@ -30,7 +30,7 @@ constexpr size_t kListingBatchLines = 10'000;
 
 void TFtp1::ListRemoteFolder() {
   const std::string folder = IdFTP1.CurrentDirectory();
-  PostToWindow([this, folder] { ShowRemoteFolder(folder); });
+  PostToWindow([this, folder, names = Session_.Names] { ShowRemoteFolder(folder, names); });
   IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
   PostToWindow([this, names = Session_.Names] {
     RemoteModel_->SetNames(names);
@@ -39,19 +39,28 @@ void TFtp1::ListRemoteFolder() {
     // Listing order until the next header click.
     ListView1->horizontalHeader()->setSortIndicatorShown(false);
   });
+  // The names may turn out to be UTF-8; the rows are shown by the
+  // encoding settled once the whole listing has been read.
+  transfer::Utf8NameVote vote;
   const size_t unread = transfer::ReadListingInBatches(
-      IdFTP1, kListingBatchLines, [this](std::vector<transfer::RemoteListEntry>&& batch) {
+      IdFTP1, kListingBatchLines, [this, &vote](std::vector<transfer::RemoteListEntry>&& batch) {
+        for (const auto& e : batch) vote.Add(e.FileName);
         PostToWindow([this, batch = std::move(batch)]() mutable {
           // A stopped listing's last batches are not worth showing.
           if (!stop_requested_) RemoteModel_->Append(std::move(batch));
         });
       });
-  PostToWindow([this, unread] { EndRemoteListing(unread); });
+  Session_.NoteListedNames(vote);
+  PostToWindow([this, folder, unread, names = Session_.Names] {
+    ShowRemoteFolder(folder, names);
+    RemoteModel_->SetNames(names);
+    EndRemoteListing(unread);
+  });
 }
 
-void TFtp1::ShowRemoteFolder(const std::string& folder) {
+void TFtp1::ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names) {
   Profiles_.LastRemoteFolder = folder;
-  Label5->setText(NameText(Session_.Names, folder));
+  Label5->setText(NameText(names, folder));
 }
 
 void TFtp1::EndRemoteListing(size_t unread) {

@@ -6,6 +6,11 @@ namespace hemlo::transfer_ui {
 
 RemoteListModel::RemoteListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+void RemoteListModel::SetNames(const text::RemoteNames& names) {
+  names_ = names;
+  if (!rows_.empty()) emit dataChanged(index(0, 0), index(Count() - 1, 0));
+}
+
 void RemoteListModel::SetIcons(const QIcon& folder, const QIcon& file) {
   folder_icon_ = folder;
   file_icon_ = file;

@@ -21,7 +21,7 @@ class RemoteListModel : public QAbstractTableModel {
   explicit RemoteListModel(QObject* parent = nullptr);
 
   // How names are shown; set before the rows of a connection arrive.
-  void SetNames(const text::RemoteNames& names) { names_ = names; }
+  void SetNames(const text::RemoteNames& names);
   void SetIcons(const QIcon& folder, const QIcon& file);
 
   void Clear();

@@ -110,6 +110,27 @@ text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view fo
   return text::RemoteNames(utf8 ? text::NameEncoding::kUtf8 : text::NameEncoding::kShiftJis);
 }
 
+void Utf8NameVote::Add(std::string_view name) {
+  if (refused_) return;
+  bool multibyte = false;
+  if (!text::IsValidUtf8(name, &multibyte)) {
+    // Bytes no UTF-8 server sends: the names are Shift-JIS (or worse).
+    refused_ = std::any_of(name.begin(), name.end(),
+                           [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return;
+  }
+  if (!multibyte) return;
+  any_ = true;
+  static const text::RemoteNames sjis(text::NameEncoding::kShiftJis);
+  not_sjis_ = not_sjis_ || !sjis.ToLocal(name);
+}
+
+bool NamesLookUtf8(const ftp::TIdFTPListItems& items) {
+  Utf8NameVote vote;
+  for (const auto& item : items.Items()) vote.Add(item.FileName);
+  return vote.LooksUtf8();
+}
+
 void RemoteSession::Connect(const std::string& host_field, const std::string& user,
                             const std::string& password, const std::string& last_folder,
                             NameEncodingMode encoding) {
@@ -120,6 +141,7 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
   ftp_.Username = user;
   ftp_.Password = password;
   Names = text::RemoteNames(text::NameEncoding::kShiftJis);
+  mode_ = encoding;
   ftp_.Connect(true, ConnectTimeoutMs);
   ftp_.MlstSupported();  // FEAT once: every listing of this connection uses MLSD where offered
   const bool utf8 = encoding == NameEncodingMode::kUtf8 ||
@@ -143,9 +165,25 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
 RemoteListing RemoteSession::List() {
   RemoteListing l;
   l.Folder = ftp_.CurrentDirectory();
-  ftp_.ListEntries({}, /*hidden=*/true, /*probe=*/false);
-  l.Rows = RowsOfListing(ftp_.DirectoryListing());
+  l.Rows = RowsOfListing(ListEntries());
   return l;
+}
+
+ftp::TIdFTPListItems& RemoteSession::ListEntries() {
+  ftp_.ListEntries({}, /*hidden=*/true, /*probe=*/false);
+  ftp::TIdFTPListItems& items = ftp_.DirectoryListing();
+  Utf8NameVote vote;
+  for (const auto& item : items.Items()) vote.Add(item.FileName);
+  NoteListedNames(vote);
+  return items;
+}
+
+void RemoteSession::NoteListedNames(const Utf8NameVote& vote) {
+  // Many servers send UTF-8 names without announcing UTF8 in FEAT; once a
+  // listing shows it, the connection keeps to UTF-8.
+  if (mode_ == NameEncodingMode::kAutomatic && Names.Encoding() == text::NameEncoding::kShiftJis &&
+      vote.LooksUtf8())
+    Names = text::RemoteNames(text::NameEncoding::kUtf8);
 }
 
 void RemoteSession::Enter(const std::string& folder_name) { ftp_.ChangeDirectory(folder_name); }

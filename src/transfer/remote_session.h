@@ -77,6 +77,20 @@ size_t ReadListingInBatches(ftp::TIdFTP& ftp, size_t batch_lines,
 // back to the server unchanged.
 text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view folder);
 
+// Whether listed names are UTF-8 rather than Shift-JIS: some name is not
+// ASCII, every such name is valid UTF-8, and not all of them are valid
+// Shift-JIS (short UTF-8 names can pass for Shift-JIS by chance).
+bool NamesLookUtf8(const ftp::TIdFTPListItems& items);
+// The same, one name at a time (for a listing read in batches).
+class Utf8NameVote {
+ public:
+  void Add(std::string_view name);
+  bool LooksUtf8() const { return !refused_ && any_ && not_sjis_; }
+
+ private:
+  bool any_ = false, not_sjis_ = false, refused_ = false;
+};
+
 // "n 行を読めませんでした" (UTF-8): listing lines the parser skipped.
 inline std::string UnreadLinesText(size_t n) { return std::to_string(n) + " 行を読めませんでした"; }
 
@@ -109,6 +123,13 @@ class RemoteSession {
   // The current folder and its entries in listing order.
   RemoteListing List();
 
+  // Lists the current folder (MLSD where known, else "LIST -a") and, in
+  // automatic mode on a Shift-JIS connection, switches Names to UTF-8 when
+  // the listing's names say the server uses it unannounced.
+  ftp::TIdFTPListItems& ListEntries();
+  // The same switch for a listing whose names were counted in `vote`.
+  void NoteListedNames(const Utf8NameVote& vote);
+
   // Into a folder row (relative to the current folder).
   void Enter(const std::string& folder_name);
   // One level up, unless `shown_folder` is HomeFolder (then false).
@@ -118,6 +139,7 @@ class RemoteSession {
 
  private:
   ftp::TIdFTP& ftp_;
+  NameEncodingMode mode_ = NameEncodingMode::kAutomatic;
 };
 
 }  // namespace hemlo::transfer

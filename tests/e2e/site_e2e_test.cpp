@@ -3,15 +3,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QWebEnginePage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <fstream>
+#include <iostream>
 
 #include "app/startup.h"
 #include "base/program_folder.h"
+#include "shell/live_preview.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "support/scripted_prompts.h"
@@ -128,6 +135,72 @@ TEST(SiteEndToEnd, SiteCheckListsTheFaultsFillsAnImageSizeAndShowsThePlace) {
   EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().line, 1);
   EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().column, 9);
   EXPECT_TRUE(prompts.asked.empty());
+  frame->close();
+}
+
+// The live preview's scheme must be known before the tests' QApplication exists.
+const bool kSchemeRegistered = (RegisterLivePreviewScheme(), true);
+
+QVariant Evaluate(TMDIChild* child, const QString& script) {
+  QVariant value;
+  bool done = false;
+  child->WebBrowser()->page()->runJavaScript(script, [&](const QVariant& v) {
+    value = v;
+    done = true;
+  });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+  return value;
+}
+
+TEST(SiteEndToEnd, LivePreviewFollowsTypingWithImagesAndWritesNothingBesideThePage) {
+  ASSERT_TRUE(kSchemeRegistered);
+  Site site;
+  QTemporaryDir program;
+  site.Put("index.htm", Sjis("<html><body><img src=\"i/one.png\">\r\n</body></html>\r\n"));
+  QDir(site.dir.path()).mkdir(QStringLiteral("i"));
+  site.Put("i/one.png",
+           QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR4"
+                                  "2mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==")
+               .toStdString());
+  const QStringList before = QDir(site.dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, program.path());
+  TMDIChild* child = frame->OpenDocument(site.Path("index.htm"));
+  QAction* live = frame->action(FrameCommand::LivePreview);
+  ASSERT_FALSE(live->isChecked());  // off until chosen
+  live->trigger();
+  // Turning it on shows the page at once, its image from the page's folder.
+  const QString image =
+      QStringLiteral("document.images.length ? document.images[0].naturalWidth : 0");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Evaluate(child, image).toInt() == 1; }, 15000))
+      << child->WebBrowser()->url().toString().toStdString();
+  frame->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+  child->Memo()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return child->Memo()->hasFocus(); }, 2000));
+  child->Memo()->moveCursor(QTextCursor::End);
+  QTest::keyClicks(child->Memo(), QStringLiteral("<p id=\"x\">"));
+  QKeyEvent kanji(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("日本語"));
+  QApplication::sendEvent(child->Memo(), &kanji);
+  QElapsedTimer typed;
+  typed.start();
+  const QString probe = QStringLiteral("(document.getElementById('x') || {}).textContent");
+  qint64 shown = -1;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        const bool there = Evaluate(child, probe).toString() == QStringLiteral("日本語");
+        if (there) shown = typed.elapsed();
+        return there;
+      },
+      3000));
+  EXPECT_GE(shown, 0);
+  EXPECT_LT(shown, 1000);
+  std::cout << "live preview shown " << shown << " ms after the last key\n";
+  EXPECT_EQ(Evaluate(child, image).toInt(), 1);
+  EXPECT_TRUE(child->Memo()->hasFocus());
+  EXPECT_EQ(QDir(site.dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+  EXPECT_EQ(frame->cmbURL()->findText(LivePreviewUrl(site.Path("index.htm")).toString()), -1);
+  child->Memo()->SetModified(false);
   frame->close();
 }
 

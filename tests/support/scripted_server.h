@@ -1,18 +1,13 @@
 #pragma once
 // A one-connection FTP server driven by a script, for exact replies and
 // faults. The script runs on its own thread; every wait in it is bounded so
-// a broken client cannot hang the test, and a watchdog ends the test
-// program when a test keeps its server longer than kScriptTestBoundMs
-// (the client side may wait where the script cannot see it).
+// a broken client cannot hang the test, and a watchdog bounds the test
+// itself (the client side may wait where the script cannot see it).
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -21,11 +16,9 @@
 #include <vector>
 
 #include "support/ftp_test_net.h"
+#include "support/test_watchdog.h"
 
 namespace hemlo::ftp::testing {
-
-// The longest any one test may hold a scripted server.
-inline constexpr int kScriptTestBoundMs = 90'000;
 
 class ScriptSession {
  public:
@@ -126,11 +119,14 @@ class ScriptSession {
 };
 
 class ScriptedServer {
+  TestWatchdog watchdog_;  // first: bounds everything after it
+
  public:
   using Script = std::function<void(ScriptSession&)>;
 
   explicit ScriptedServer(Script script, int accept_wait_ms = kScriptWaitMs,
-                          int bound_ms = kScriptTestBoundMs) {
+                          int bound_ms = kScriptTestBoundMs)
+      : watchdog_(bound_ms) {
     listen_fd_ = ListenLoopback(port_);
     thread_ = std::thread([this, accept_wait_ms, script = std::move(script)] {
       try {
@@ -149,24 +145,8 @@ class ScriptedServer {
       }
       done_ = true;
     });
-    watchdog_ = std::thread([this, bound_ms] {
-      std::unique_lock<std::mutex> lock(watch_mutex_);
-      if (watch_.wait_for(lock, std::chrono::milliseconds(bound_ms), [this] { return released_; }))
-        return;
-      std::fprintf(stderr, "scripted server: the test ran longer than %d ms; stopping\n", bound_ms);
-      std::fflush(stderr);
-      std::abort();
-    });
   }
-  ~ScriptedServer() {
-    Join();
-    {
-      std::lock_guard<std::mutex> lock(watch_mutex_);
-      released_ = true;
-    }
-    watch_.notify_all();
-    watchdog_.join();
-  }
+  ~ScriptedServer() { Join(); }
 
   uint16_t port() const { return port_; }
   // Waits for the script to finish; returns its error text ("" = none).
@@ -186,10 +166,6 @@ class ScriptedServer {
   std::atomic<bool> done_{false};
   std::string error_;
   std::vector<std::string> commands_;
-  std::thread watchdog_;
-  std::mutex watch_mutex_;
-  std::condition_variable watch_;
-  bool released_ = false;
 };
 
 }  // namespace hemlo::ftp::testing

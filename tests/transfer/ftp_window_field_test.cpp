@@ -423,6 +423,58 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
   }
 }
 
+// Names in UTF-8 from a server that never says so (automatic mode): shown
+// as they are and downloaded, like those of a server in Shift-JIS.
+TEST_F(FtpWindowFieldTest, UnannouncedUtf8NamesShowAndDownload) {
+  const std::string page = "索引.htm";
+  for (const std::string& wire : {page, std::string("\x8D\xF5\x88\xF8.htm")}) {
+    SCOPED_TRACE(wire == page ? "UTF-8" : "Shift-JIS");
+    prompts.asked.clear();
+    ScriptedServer server([&](ScriptSession& s) {
+      s.Send("220 ready\r\n");
+      std::string port;
+      for (std::string c = s.ReadCommand(); !c.empty(); c = s.ReadCommand()) {
+        const std::string verb = c.substr(0, c.find(' '));
+        if (verb == "USER") {
+          s.Send("331 password\r\n");
+        } else if (verb == "PASS") {
+          s.Send("230 in\r\n");
+        } else if (verb == "PWD") {
+          s.Send("257 \"/\"\r\n");
+        } else if (verb == "PORT") {
+          port = c;
+          s.Send("200 ok\r\n");
+        } else if (verb == "LIST" || c == "RETR " + wire) {
+          s.Send("150 here\r\n");
+          const int fd = s.ConnectData(port);
+          ScriptSession::SendAll(
+              fd, verb == "LIST" ? "-rw-r--r-- 1 u g 4 Jan 01 2020 " + wire + "\r\n" : "page");
+          ::close(fd);
+          s.Send("226 done\r\n");
+        } else {
+          s.Send(verb == "TYPE" || verb == "SYST" ? "200 ok\r\n" : "502 no\r\n");
+        }
+      }
+    });
+    auto w = Open(server.port());
+    w->Button1Click();
+    ASSERT_TRUE(Settle(*w));
+    ASSERT_EQ(RemoteCount(Ui(w).ListView1), 1);
+    EXPECT_EQ(RemoteCell(Ui(w).ListView1, 0, 0), QString::fromStdString(page));
+    ASSERT_TRUE(SelectRemote(*w, QString::fromStdString(page)));
+    emit w->downloadSelectedRequested();
+    ASSERT_TRUE(Settle(*w));
+    EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+    std::ifstream in(local.path() / page);
+    std::string got;
+    std::getline(in, got);
+    EXPECT_EQ(got, "page");
+    fs::remove(local.path() / page);
+    w->Client().Disconnect();
+    EXPECT_EQ(server.Join(), "");
+  }
+}
+
 // Behind a router nothing can connect back to the user: vsftpd with PORT
 // refused stands for it. A five-field profile (automatic) and a passive one
 // list; an active one cannot, and says so.
