@@ -73,15 +73,21 @@ void UiCalls::Post(std::function<void()> fn) {
     wake_();
 }
 
-void UiCalls::TakeOne() {
+bool UiCalls::TakeOne() {
   std::function<void()> fn;
   {
     std::lock_guard lock(mutex_);
-    if (queue_.empty()) return;
+    if (queue_.empty()) return false;
     fn = std::move(queue_.front());
     queue_.pop_front();
   }
   fn();
+  return true;
+}
+
+bool UiCalls::HasQueued() {
+  std::lock_guard lock(mutex_);
+  return !queue_.empty();
 }
 
 void UiCalls::Call(const std::function<void()>& fn) {

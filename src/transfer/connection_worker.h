@@ -5,8 +5,8 @@
 //
 // ConnectionWorker runs posted jobs one at a time, in order, on a thread of
 // its own. UiCalls carries calls the other way through a queue of its own
-// (the owner's event loop only wakes it, one call per wake, so a flood of
-// calls never holds the owner long): Post queues one and goes on, Call
+// (the owner's event loop is only woken, and takes one call per turn, so a
+// flood of calls never holds the owner long): Post queues one and goes on, Call
 // waits for its answer (a question to the user blocks the worker, never the
 // window). While the owner waits for the worker to stop (closing), Call
 // gives up at once instead of waiting for a thread that is itself waiting.
@@ -67,8 +67,10 @@ class UiCalls {
   // Runs `fn` on the owner's thread and waits for it; its exception is
   // raised here. UiCallAbandoned once the owner has given up.
   void Call(const std::function<void()>& fn);
-  // On the owner's thread: runs the oldest queued function, if any.
-  void TakeOne();
+  // On the owner's thread: runs the oldest queued function, if any
+  // (false when there was none).
+  bool TakeOne();
+  bool HasQueued();
 
   // While set, waiting calls end and new ones fail at once.
   void SetAbandoned(bool abandoned);

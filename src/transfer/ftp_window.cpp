@@ -17,10 +17,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "base/program_folder.h"
@@ -64,12 +68,10 @@ class CloseGuard : public QObject {
 
 TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      ui_calls_(
-          [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { ui_calls_.TakeOne(); }, Qt::QueuedConnection);
-          },
-          [this] { return QThread::currentThread() == thread(); }) {
+      wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      // The worker only writes to an eventfd: no object of the toolkit
+      // crosses between the threads.
+      ui_calls_([this] { Wake(); }, [this] { return QThread::currentThread() == thread(); }) {
   setObjectName(QStringLiteral("Ftp1"));
   if (prompts) {
     prompts_ = prompts;
@@ -100,6 +102,14 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
   // The form's client property: the login announces ASCII ("TYPE A"); each
   // transfer then applies the mode box.
   IdFTP1.SetTransferType(ftp::TIdFTPTransferType::ftASCII);
+  wake_notifier_ = new QSocketNotifier(wake_fd_, QSocketNotifier::Read, this);
+  connect(wake_notifier_, &QSocketNotifier::activated, this, [this] {
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t r = ::read(wake_fd_, &count, sizeof count);
+    // One call per turn of the event loop; the rest wait for the next.
+    ui_calls_.TakeOne();
+    if (ui_calls_.HasQueued()) Wake();
+  });
   worker_ = std::make_unique<transfer::ConnectionWorker>();
   // The window sees every key before its controls do (Escape = stop).
   qApp->installEventFilter(this);
@@ -112,6 +122,8 @@ TFtp1::~TFtp1() {
   IdFTP1.Cancel();
   ui_calls_.SetAbandoned(true);
   worker_.reset();
+  delete wake_notifier_;
+  ::close(wake_fd_);
   // The client may still report its disconnection while the window goes.
   IdFTP1.OnConnected = nullptr;
   IdFTP1.OnDisconnected = nullptr;
@@ -249,6 +261,11 @@ void TFtp1::RequestCancel() {
   IdFTP1.Cancel();
 }
 
+void TFtp1::Wake() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t w = ::write(wake_fd_, &one, sizeof one);
+}
+
 bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()> then) {
   if (ClientBusy()) return false;
   busy_ = true;
@@ -318,7 +335,9 @@ bool TFtp1::StopCommand(int timeout_ms) {
   const bool stopped = worker_->WaitIdle(timeout_ms);
   ui_calls_.SetAbandoned(false);
   // The worker's last calls wait in the queue: take them now, its end last.
-  if (stopped) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  if (stopped)
+    while (ui_calls_.TakeOne()) {
+    }
   return stopped && !ClientBusy();
 }
 

@@ -39,6 +39,7 @@ class QListWidget;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QSocketNotifier;
 class QStatusBar;
 class QToolButton;
 class QAbstractItemView;
@@ -211,6 +212,7 @@ class TFtp1 : public QWidget {
   bool VerifyCertificate(const ftp::TIdCertificateInfo& info);
   void UpdateBusyControls();
   void RequestCancel();
+  void Wake();
   void FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
                      const std::function<void()>& then);
   void ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names);
@@ -287,6 +289,8 @@ class TFtp1 : public QWidget {
   QString local_folder_;
   QList<QPointer<QWidget>> cancel_windows_;
 
+  int wake_fd_ = -1;  // written by the worker when it queued a call
+  QSocketNotifier* wake_notifier_ = nullptr;
   transfer::UiCalls ui_calls_;
   // Last: its thread stops before anything it uses goes.
   std::unique_ptr<transfer::ConnectionWorker> worker_;
