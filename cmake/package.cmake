@@ -2,10 +2,15 @@
 # installing under /usr.
 set(CPACK_PACKAGE_NAME hemlo2)
 set(CPACK_PACKAGE_VENDOR "Hemlo2 developers")
-set(CPACK_PACKAGE_CONTACT "Hemlo2 developers <hemlo2@localhost>")
+set(HEMLO_MAINTAINER "Hemlo2 maintainers <maintainers@hemlo2.github.io>" CACHE STRING
+    "Maintainer field of the Debian package")
+set(CPACK_PACKAGE_CONTACT "${HEMLO_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${HEMLO_MAINTAINER}")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/hemlo2/hemlo2")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "HTML editor with a built-in FTP publishing tool")
+# CPack indents each line itself; a line indented here would be shown verbatim.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Hemlo2 is a Japanese HTML editor for people who write small personal web\n sites by hand: the page source above a live view, menus that insert tags,\n builders for tables, colours and style rules, and the transfer tool Ferrox\n that publishes the site over FTP.")
+    "Hemlo2 is a Japanese HTML editor for people who write small personal web\nsites by hand: the page source above a live view, menus that insert tags,\nbuilders for tables, colours and style rules, and the transfer tool Ferrox\nthat publishes the site over FTP.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
