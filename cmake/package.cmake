@@ -22,13 +22,14 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 # loaded at run time (the web engine's helper process, SVG icons, Japanese
 # translations and fonts, the toolbar's icon theme).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6webenginecore6-bin, libqt6svg6, qt6-translations-l10n, fonts-ipafont-gothic, adwaita-icon-theme")
+    "libqt6svg6, qt6-translations-l10n, fonts-ipafont-gothic, adwaita-icon-theme")
 find_program(HEMLO_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(HEMLO_DPKG_SHLIBDEPS)
+  # Its symbols files name libqt6webenginecore6-bin with its version too.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   string(PREPEND CPACK_DEBIAN_PACKAGE_DEPENDS
-         "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libqt6webenginecore6, libqt6webenginewidgets6, ")
+         "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libqt6webenginecore6, libqt6webenginecore6-bin, libqt6webenginewidgets6, ")
 endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)
