@@ -11,7 +11,8 @@ flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undef
 sources="$root/src/ftp/id_exception.cpp $root/src/ftp/id_reply.cpp $root/src/ftp/id_socket.cpp \
 $root/src/ftp/id_tcp_connection.cpp $root/src/ftp/id_ftp_list.cpp $root/src/ftp/id_ftp.cpp \
 $root/src/ftp/id_ftp_list_dates.cpp $root/src/ftp/id_ftp_list_unix.cpp $root/src/ftp/id_ftp_list_dos.cpp \
-$root/src/ftp/id_ftp_list_vms.cpp $root/src/ftp/id_ftp_list_facts.cpp"
+$root/src/ftp/id_ftp_list_vms.cpp $root/src/ftp/id_ftp_list_facts.cpp \
+$root/src/ftp/id_ftp_list_months.cpp $root/src/ftp/id_ftp_list_numbers.cpp $root/src/ftp/id_ftp_list_mainframe.cpp"
 for target in reply_fuzzer listing_fuzzer; do
   # shellcheck disable=SC2086
   $cxx $flags -o "$out/$target" "$here/$target.cpp" $sources

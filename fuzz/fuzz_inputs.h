@@ -69,9 +69,11 @@ inline void RunListingInput(const uint8_t* data, size_t size) {
   facts.LoadMlsd(lines);
   // Every line through every family's reader, not only the one it looks like.
   static const TIdFTPListFormat kFormats[] = {
-      TIdFTPListFormat::flfUnix, TIdFTPListFormat::flfDos,   TIdFTPListFormat::flfVax,
-      TIdFTPListFormat::flfMlsd, TIdFTPListFormat::flfEplf,  TIdFTPListFormat::flfNetware,
-      TIdFTPListFormat::flfOs2,  TIdFTPListFormat::flfOs400, TIdFTPListFormat::flfNoDetails};
+      TIdFTPListFormat::flfUnix,   TIdFTPListFormat::flfDos,   TIdFTPListFormat::flfVax,
+      TIdFTPListFormat::flfMlsd,   TIdFTPListFormat::flfEplf,  TIdFTPListFormat::flfNetware,
+      TIdFTPListFormat::flfOs2,    TIdFTPListFormat::flfOs400, TIdFTPListFormat::flfNoDetails,
+      TIdFTPListFormat::flfMvs,    TIdFTPListFormat::flfVmCms, TIdFTPListFormat::flfOs9,
+      TIdFTPListFormat::flfNonStop};
   TIdFTPListItems forced;
   forced.Today = items.Today;
   for (const std::string& line : lines) {

@@ -119,12 +119,8 @@ void SessionEnd::SaveWithoutAsking() {
 void OfferRecoveredPages(TMainForm& frame) {
   const auto copies = shell::ListRecoveryCopies(shell::RecoveryFolder());
   if (copies.empty()) return;
-  const Answer answer = frame.prompts().Message(
-      "復元",
-      "前回の終了時に保存されていなかったページが " + std::to_string(copies.size()) +
-          " 件あります。開きますか？\r\n\r\n"
-          "はい: 開く　いいえ: 破棄する　キャンセル: 次回の起動まで残す",
-      Buttons::YesNoCancel, Icon::Question);
+  const Answer answer = frame.prompts().Message("復元", shell::RecoveryQuestion(copies),
+                                                Buttons::YesNoCancel, Icon::Question);
   if (answer == Answer::Cancel) return;
   for (const shell::RecoveryCopy& copy : copies) {
     if (answer == Answer::Yes) {

@@ -23,6 +23,8 @@
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
 #include "shell/frame_hosts.h"
+#include "shell/frame_site.h"
+#include "shell/live_preview.h"
 #include "shell/about_box.h"
 #include "shell/main_form.h"
 #include "webview/ui_web_browser.h"
@@ -41,6 +43,7 @@ void PrepareProcess() {
   if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   webview::PrepareWebEngine();
+  RegisterLivePreviewScheme();
 }
 
 void PrepareApplication(QApplication& app) {
@@ -132,6 +135,7 @@ Forms CreateForms() {
        std::initializer_list<QWidget*>{setting, find, ftp2, about, picker_slot, ftp1, favourites})
     QObject::connect(main, &TMainForm::closing, form, &QWidget::close);
   new FrameAuthoring(main, *setting);
+  WireSiteWindows(*main);
   return forms;
 }
 

@@ -167,10 +167,12 @@ void AuthoringCommands::InsertFileName() {
   namespace fs = std::filesystem;
   PendingFragment.clear();
   if (!host_.ActivePane()) return;
-  // The base is the folder of the file last chosen in a file dialog; this
-  // dialog's own choice does not move it.
+  // The base is the page's own folder; for an untitled page, the folder of
+  // the file last chosen in a file dialog. This dialog's own choice moves neither.
   const std::optional<std::string> kept = DialogFolder::Last();
-  const std::string base = DialogFolder::LinkBase();
+  const std::string page = host_.ActiveDocumentPath();
+  const std::string base =
+      page.empty() ? DialogFolder::LinkBase() : fs::path(page).parent_path().string();
   if (base.empty()) {
     prompts_.Error("作業フォルダを取得できません。");
     return;

@@ -1,6 +1,7 @@
 #include "base/atomic_file.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +10,9 @@
 namespace hemlo {
 namespace {
 
-WriteResult Fail(int err) { return {false, std::strerror(err)}; }
+namespace fs = std::filesystem;
+
+WriteResult Fail(int err) { return {false, std::strerror(err), err}; }
 
 bool WriteAll(int fd, std::string_view bytes) {
   const char* p = bytes.data();
@@ -26,41 +29,96 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-}  // namespace
+fs::path FolderOf(const fs::path& file) {
+  return file.parent_path().empty() ? fs::path(".") : file.parent_path();
+}
 
-WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                                mode_t mode, bool force_mode) {
-  struct stat st {};
-  mode_t final_mode = mode;
-  if (!force_mode && ::stat(target.c_str(), &st) == 0) final_mode = st.st_mode & 07777;
+// The rename or link is on disk only once its folder is.
+void SyncFolder(const fs::path& file) {
+  const int dir = ::open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  ::fsync(dir);
+  ::close(dir);
+}
 
-  std::string tmpl =
-      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  if (target.parent_path().empty()) tmpl = "." + target.filename().string() + ".XXXXXX";
-  int fd = ::mkstemp(tmpl.data());
+// A flushed temporary file beside `target`, holding `bytes`; its name in `tmp`.
+WriteResult WriteTemporary(const fs::path& target, std::string_view bytes, mode_t mode,
+                           const struct stat* owner, std::string& tmp) {
+  tmp = (FolderOf(target) / ("." + target.filename().string() + ".XXXXXX")).string();
+  int fd = ::mkstemp(tmp.data());
   if (fd < 0) return Fail(errno);
   auto abandon = [&](int err) {
     ::close(fd);
-    ::unlink(tmpl.c_str());
+    ::unlink(tmp.c_str());
     return Fail(err);
   };
-  if (::fchmod(fd, final_mode) != 0) return abandon(errno);
+  // Owner first: changing it clears set-id bits the mode may carry. Whoever
+  // may not give the file away still keeps its group where allowed.
+  if (owner && (owner->st_uid != ::geteuid() || owner->st_gid != ::getegid())) {
+    if (::fchown(fd, owner->st_uid, owner->st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), owner->st_gid) != 0) {
+      // Neither allowed: the file becomes the writer's, as a new one would.
+    }
+  }
+  if (::fchmod(fd, mode) != 0) return abandon(errno);
   if (!WriteAll(fd, bytes)) return abandon(errno);
   if (::fsync(fd) != 0) return abandon(errno);
   if (::close(fd) != 0) {
-    int err = errno;
-    ::unlink(tmpl.c_str());
-    return Fail(err);
-  }
-  if (::rename(tmpl.c_str(), target.c_str()) != 0) {
-    int err = errno;
-    ::unlink(tmpl.c_str());
+    const int err = errno;
+    ::unlink(tmp.c_str());
     return Fail(err);
   }
   return {};
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::string* error) {
+}  // namespace
+
+fs::path FinalTarget(const fs::path& path) {
+  fs::path p = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buf) return p;
+    const fs::path link(std::string(buf, static_cast<std::size_t>(n)));
+    p = link.is_absolute() ? link : p.parent_path() / link;
+  }
+  return p;
+}
+
+WriteResult WriteFileAtomically(const fs::path& requested, std::string_view bytes, mode_t mode,
+                                bool force_mode) {
+  // Replacing a link by a file would cut the page off from where it lives.
+  const fs::path target = FinalTarget(requested);
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  const mode_t final_mode = exists && !force_mode ? st.st_mode & 07777 : mode;
+  std::string tmp;
+  if (WriteResult r = WriteTemporary(target, bytes, final_mode, exists ? &st : nullptr, tmp); !r)
+    return r;
+  if (::rename(tmp.c_str(), target.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(tmp.c_str());
+    return Fail(err);
+  }
+  SyncFolder(target);
+  return {};
+}
+
+WriteResult CreateFileExclusively(const fs::path& target, std::string_view bytes, mode_t mode) {
+  std::string tmp;
+  if (WriteResult r = WriteTemporary(target, bytes, mode, nullptr, tmp); !r) return r;
+  // link() never replaces: the name is claimed whole or not at all.
+  const int linked = ::link(tmp.c_str(), target.c_str());
+  const int err = errno;
+  ::unlink(tmp.c_str());
+  if (linked != 0) return Fail(err);
+  SyncFolder(target);
+  return {};
+}
+
+bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string* error) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (error) *error = std::strerror(errno);

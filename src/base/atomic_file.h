@@ -12,13 +12,25 @@ namespace hemlo {
 struct WriteResult {
   bool ok = true;
   std::string error;  // strerror text when !ok
+  int code = 0;       // errno when !ok
   explicit operator bool() const { return ok; }
 };
 
-// `mode` applies to a new file; an existing target keeps its permissions
-// unless `force_mode` is set (files holding passwords).
+// `mode` applies to a new file; an existing target keeps its permissions and,
+// where the process may set them, its owner and group, unless `force_mode` is
+// set (files holding passwords). A symbolic link is followed: its final
+// target is replaced and the link stays.
 WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes,
                                 mode_t mode = 0644, bool force_mode = false);
+
+// Creates `target` with `bytes`, complete or not at all, and never over an
+// existing file: fails with code EEXIST when the name is taken.
+WriteResult CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes,
+                                  mode_t mode);
+
+// The path a write to `path` lands on: symbolic links followed to their final
+// target (which need not exist yet). `path` itself when it is no link.
+std::filesystem::path FinalTarget(const std::filesystem::path& path);
 
 // Reads a whole file; false with the error text when it cannot be read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes,

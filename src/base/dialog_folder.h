@@ -2,8 +2,8 @@
 // The folder the file dialogs and relative links work from. The desktop's
 // file dialogs leave the process's current folder alone, so the program keeps
 // the folder of the file last chosen in an open or save dialog itself; it is
-// the base of the links ファイル名... inserts and where dialogs start when no
-// page is active. Paths are UTF-8 local paths.
+// the base of the links ファイル名... inserts into an untitled page and where
+// dialogs start when no page is active. Paths are UTF-8 local paths.
 #include <optional>
 #include <string>
 
@@ -18,8 +18,8 @@ class DialogFolder {
   // Sets (or with nullopt forgets) the last folder outright.
   static void Set(std::optional<std::string> folder);
 
-  // Base folder of relative links: the last folder, else the process's
-  // current folder (empty when neither can be had).
+  // Base folder of relative links in an untitled page: the last folder, else
+  // the process's current folder (empty when neither can be had).
   static std::string LinkBase();
   // Where a file dialog opens: the active page's folder (`active_document`
   // is its path, empty for none or an untitled page), else the last folder,

@@ -1,7 +1,8 @@
 #pragma once
 // Exceptions of the FTP client. Every failure reaches the caller as one of
 // these; the transfer tool shows what() to the user, so the messages are
-// fixed texts.
+// fixed texts: the protocol's classic ones in English, the client's own
+// in Japanese (UTF-8).
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -30,7 +31,7 @@ class EIdSilentException : public EIdException {
 // lost, never that the server refused or that the step succeeded.
 class EIdConnectionLost : public EIdSilentException {
  public:
-  explicit EIdConnectionLost(std::string message = "The connection to the server was lost.",
+  explicit EIdConnectionLost(std::string message = "サーバとの接続が切れました",
                              int winsock_error = 0)
       : EIdSilentException(std::move(message)), error_(winsock_error) {}
   // The socket error behind the loss (Winsock numbering), 0 for a close.
@@ -90,39 +91,39 @@ HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdInvalidFTPListingFormat, EIdException,
 
 // Bounds on waits that would otherwise have no end (a silent server must not
 // freeze the tool). Each has its own class so callers can tell them apart.
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTimeout, EIdException, "The server did not reply in time.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTimeout, EIdException,
+                               "サーバから時間内に応答がありませんでした")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdDataConnectTimeout, EIdException,
-                               "The server did not open the data connection in time.")
+                               "サーバが時間内にデータ接続を開きませんでした")
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdAbortReplyTimeout, EIdException,
-                               "The server sent no final reply after the aborted transfer.")
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdDataTimeout, EIdException, "The data transfer stalled.")
+                               "中断した転送のあと、サーバから最後の応答がありませんでした")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdDataTimeout, EIdException, "データの転送が途中で止まりました")
 // A name, path or other argument holding CR or LF would smuggle a second
 // command onto the control connection; such text is never sent.
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdIllegalCommandText, EIdException,
-                               "A name or path contains a line break (CR or LF); nothing was sent.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(
+    EIdIllegalCommandText, EIdException,
+    "名前かパスに改行（CR または LF）が含まれているため、送信しませんでした")
 // The server answered a file transfer with 426/450: the data is incomplete.
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdFTPTransferAborted, EIdException, "Transfer aborted")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdFTPTransferAborted, EIdException, "サーバが転送を中断しました")
 
 // The wait hook asked to stop (the user cancelled). Connected() then says
 // whether the control connection was kept in step or closed.
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdOperationAborted, EIdException, "The operation was cancelled.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdOperationAborted, EIdException, "操作を中止しました")
 // An FTP call made from inside the wait hook while another call runs.
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdClientBusy, EIdException,
-                               "Another FTP operation is still running.")
+                               "ほかの FTP の操作がまだ終わっていません")
 // Caps on what a server can make the client hold in memory.
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooManyLines, EIdException,
-                               "The server's reply has too many lines.")
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooLarge, EIdException, "The server's reply is too large.")
-HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdListingTooLarge, EIdException,
-                               "The directory listing is too large.")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooManyLines, EIdException, "サーバの応答の行数が多すぎます")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdReplyTooLarge, EIdException, "サーバの応答が大きすぎます")
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdListingTooLarge, EIdException, "フォルダの一覧が大きすぎます")
 
 // The server answered AUTH TLS with anything but 234. The connection is
 // closed; the user name and password were never sent.
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdTLSRefused, EIdException,
-                               "The server does not accept a TLS connection (AUTH TLS).")
+                               "サーバが暗号化した接続（AUTH TLS）を受け付けませんでした")
 // The certificate was not accepted (no OnVerifyCertificate, or it said no).
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdCertificateRejected, EIdException,
-                               "The server's certificate was rejected.")
+                               "サーバの証明書を受け入れなかったため、接続を中止しました")
 
 #undef HEMLO_FTP_FIXED_TEXT_EXCEPTION
 

@@ -212,7 +212,7 @@ class TIdFTP : public TIdTCPClient {
   void OpenDataChannel(const std::string& command, const std::vector<int16_t>& codes,
                        int64_t rest_offset);
   // EPSV, then PASV: the port the server listens on, or nullopt when both
-  // were refused.
+  // were refused or named no usable port.
   std::optional<uint16_t> RequestPassivePort();
   void OpenActiveListener();
   void WaitForServerConnection();

@@ -98,7 +98,12 @@ std::optional<uint16_t> TIdFTP::RequestPassivePort() {
   }
   // The announced address is ignored: a server behind NAT announces its
   // private one, and a hostile one could point us anywhere.
-  return ParsePasvReply(LastReply.Text.empty() ? std::string() : LastReply.Text.front()).port;
+  try {
+    return ParsePasvReply(LastReply.Text.empty() ? std::string() : LastReply.Text.front()).port;
+  } catch (const EIdException&) {
+    // A reply that names no port is no better than a refusal.
+    return std::nullopt;
+  }
 }
 
 void TIdFTP::OpenActiveListener() {
@@ -172,7 +177,7 @@ void TIdFTP::StartDataTLS() {
   // whoever reached the data port first.
   if (!stream->Resumed() && peer_certificate_ &&
       stream->Certificate().Sha256 != peer_certificate_->Sha256)
-    throw EIdTLSHandshakeFailed("The data connection presented another certificate.");
+    throw EIdTLSHandshakeFailed("データ接続で、制御接続とは別の証明書が示されました");
   data_->tls = std::move(stream);
 }
 
@@ -439,7 +444,8 @@ void TIdFTP::SendFile(int file_fd) {
     ssize_t r = ::read(file_fd, buf.data(), want);
     if (r < 0) {
       if (errno == EINTR) continue;
-      throw EIdFTPLocalFileError(std::string("Cannot read the local file. ") + ErrnoText());
+      throw EIdFTPLocalFileError(std::string("ローカルのファイルを読み込めませんでした。") +
+                                 ErrnoText());
     }
     if (r == 0) {
       if (sized) throw EIdNoDataToRead();  // the file shrank while being sent

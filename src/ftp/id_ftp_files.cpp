@@ -27,7 +27,7 @@ void WriteAllToFile(int fd, const char* p, size_t n, const std::string& path) {
     ssize_t w = ::write(fd, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
-      throw EIdFTPLocalFileError("Cannot write file \"" + path + "\". " + ErrnoText());
+      throw EIdFTPLocalFileError("ファイル「" + path + "」に書き込めませんでした。" + ErrnoText());
     }
     p += w;
     n -= static_cast<size_t>(w);
@@ -57,7 +57,8 @@ class PendingDownload {
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = ::mkstemp(name.data());
-    if (fd < 0) throw EIdFTPLocalFileError("Cannot create file \"" + tmpl + "\". " + ErrnoText());
+    if (fd < 0)
+      throw EIdFTPLocalFileError("ファイル「" + tmpl + "」を作成できませんでした。" + ErrnoText());
     fd_.Reset(fd);
     temp_.assign(name.data());
     if (keep_existing) CopyExisting();
@@ -74,9 +75,11 @@ class PendingDownload {
   void Commit() {
     ::fchmod(fd_.get(), mode_);
     if (!fd_.Close())
-      throw EIdFTPLocalFileError("Cannot write file \"" + target_ + "\". " + ErrnoText());
+      throw EIdFTPLocalFileError("ファイル「" + target_ + "」に書き込めませんでした。" +
+                                 ErrnoText());
     if (::rename(temp_.c_str(), target_.c_str()) != 0)
-      throw EIdFTPLocalFileError("Cannot replace file \"" + target_ + "\". " + ErrnoText());
+      throw EIdFTPLocalFileError("ファイル「" + target_ + "」を置き換えられませんでした。" +
+                                 ErrnoText());
     committed_ = true;
   }
 
@@ -84,12 +87,14 @@ class PendingDownload {
   void CopyExisting() {
     FileDescriptor in(::open(target_.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
-      throw EIdFTPLocalFileError("Cannot open file \"" + target_ + "\". " + ErrnoText());
+      throw EIdFTPLocalFileError("ファイル「" + target_ + "」を開けませんでした。" + ErrnoText());
     std::vector<char> buf(1 << 16);
     for (;;) {
       ssize_t r = ::read(in.get(), buf.data(), buf.size());
       if (r < 0 && errno == EINTR) continue;
-      if (r < 0) throw EIdFTPLocalFileError("Cannot read file \"" + target_ + "\". " + ErrnoText());
+      if (r < 0)
+        throw EIdFTPLocalFileError("ファイル「" + target_ + "」を読み込めませんでした。" +
+                                   ErrnoText());
       if (r == 0) break;
       WriteAllToFile(fd_.get(), buf.data(), static_cast<size_t>(r), temp_);
     }
@@ -128,7 +133,8 @@ void TIdFTP::Download(const std::string& remote_name, const std::string& local_p
     FileDescriptor out(
         ::open(local_path.c_str(), O_WRONLY | O_CLOEXEC | (keep_existing ? O_APPEND : 0)));
     if (out.get() < 0)
-      throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
+      throw EIdFTPLocalFileError("ファイル「" + local_path + "」を開けませんでした。" +
+                                 ErrnoText());
     RunTransfer("RETR " + remote_name, kTransferInCodes, rest, [&] {
       ReceiveAll([&](const char* p, size_t n) { WriteAllToFile(out.get(), p, n, local_path); });
     });
@@ -149,12 +155,13 @@ void TIdFTP::Upload(const std::string& local_path, const std::string& remote_nam
   if (HasLineBreak(remote_name)) throw EIdIllegalCommandText();
   FileDescriptor in(::open(local_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0)
-    throw EIdFTPLocalFileError("Cannot open file \"" + local_path + "\". " + ErrnoText());
+    throw EIdFTPLocalFileError("ファイル「" + local_path + "」を開けませんでした。" + ErrnoText());
   // Make sure the file can be read at all before the server is told to
   // expect it (a folder opens, but reading it fails).
   char probe;
   if (::pread(in.get(), &probe, 1, 0) < 0)
-    throw EIdFTPLocalFileError("Cannot read file \"" + local_path + "\". " + ErrnoText());
+    throw EIdFTPLocalFileError("ファイル「" + local_path + "」を読み込めませんでした。" +
+                               ErrnoText());
   std::string command = append                ? "APPE " + remote_name
                         : remote_name.empty() ? "STOU"
                                               : "STOR " + remote_name;

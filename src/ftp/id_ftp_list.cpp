@@ -1,5 +1,6 @@
 #include "ftp/id_ftp_list.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "ftp/id_exception.h"
@@ -156,14 +157,18 @@ TIdFTPListFormat listing::DetectFormat(std::string_view line, const Words& w) {
   if (!line.empty() && line[0] == '+' && line.find('\t') != std::string_view::npos)
     return F::flfEplf;
   if (w.count == 0) return F::flfNone;
-  if (IsUnixMode(w[0])) return F::flfUnix;
+  if (IsUnixMode(w[0]) || IsNumericLsLine(w) || IsVShellLine(w)) return F::flfUnix;
   if (w.count > 1 && w[0].size() == 1 && (w[0][0] == 'd' || w[0][0] == '-') && w[1][0] == '[')
     return F::flfNetware;
   if (IsVmsName(w[0])) return F::flfVax;
   if (IsDosLine(w)) return F::flfDos;
   if (IsOs2Line(w)) return F::flfOs2;
   if (IsOs400Line(w)) return F::flfOs400;
-  if (IsFrameLine(w)) return F::flfNone;
+  if (IsFrameLine(w) || IsMainframeHeading(w)) return F::flfNone;
+  if (IsMvsLine(w)) return F::flfMvs;
+  if (IsVmCmsLine(w)) return F::flfVmCms;
+  if (IsOs9Line(w)) return F::flfOs9;
+  if (IsNonStopLine(w)) return F::flfNonStop;
   return F::flfUnknown;
 }
 
@@ -175,7 +180,8 @@ TIdFTPListFormat TIdFTPListItems::CheckListFormat(const std::string& line, bool 
 }
 
 bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item,
-                              const TIdCivilDate& today, const Words* words) const {
+                              const TIdCivilDate& today, const Words* words,
+                              UnixColumns* cols) const {
   using F = TIdFTPListFormat;
   Words own;
   auto w = [&]() -> const Words& {
@@ -187,7 +193,7 @@ bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item,
     case F::flfNone:
       return true;
     case F::flfUnix:
-      return ParseUnixLine(item, w(), today);
+      return ParseUnixLine(item, w(), today, UtcOffsetMinutes, cols);
     case F::flfVax:
       return ParseVmsLine(item, w());
     case F::flfDos:
@@ -198,6 +204,14 @@ bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item,
       return ParseOs2Line(item, w());
     case F::flfOs400:
       return ParseOs400Line(item, w());
+    case F::flfMvs:
+      return ParseMvsLine(item, w());
+    case F::flfVmCms:
+      return ParseVmCmsLine(item, w());
+    case F::flfOs9:
+      return ParseOs9Line(item, w());
+    case F::flfNonStop:
+      return ParseNonStopLine(item, w());
     case F::flfEplf:
       return ParseEplfLine(item, UtcOffsetMinutes);
     case F::flfMlsd:
@@ -225,7 +239,7 @@ void TIdFTPListItems::ParseLine(TIdFTPListItem& item) const {
 }
 
 TIdFTPListFormat TIdFTPListItems::Add(std::string line, std::optional<TIdFTPListFormat> forced,
-                                      const TIdCivilDate& today) {
+                                      const TIdCivilDate& today, UnixColumns* cols) {
   using F = TIdFTPListFormat;
   TIdFTPListItem& item = items_.emplace_back();
   item.RawLine = std::move(line);
@@ -250,7 +264,7 @@ TIdFTPListFormat TIdFTPListItems::Add(std::string line, std::optional<TIdFTPList
       items_.pop_back();
       return format;
     }
-    ok = ParseAs(format, item, today, &w);
+    ok = ParseAs(format, item, today, &w, cols);
   }
   if (!ok) {
     items_.pop_back();
@@ -258,6 +272,48 @@ TIdFTPListFormat TIdFTPListItems::Add(std::string line, std::optional<TIdFTPList
   }
   return format;
 }
+
+namespace {
+
+// The group and size columns of the `ls` lines of one listing, so that a
+// line whose group runs into its size can be split where the others are.
+class ColumnLayout {
+ public:
+  void Note(const UnixColumns& c) {
+    for (Span& s : spans_) {
+      if (s.group_begin == c.group_begin && s.size_end == c.size_end) {
+        s.group_end = std::max(s.group_end, c.group_end);
+        s.size_begin = std::min(s.size_begin, c.size_begin);
+        return;
+      }
+    }
+    if (spans_.size() < 64)
+      spans_.push_back({c.group_begin, c.group_end, c.size_begin, c.size_end});
+  }
+  // Where the size starts in a glued group and size: after the longest
+  // group of the lines that line up with it, when that leaves digits that
+  // still fit their column; otherwise the whole trailing number.
+  size_t SizeBegin(const UnixColumns& c, std::string_view line) const {
+    for (const Span& s : spans_) {
+      if (s.group_begin != c.group_begin || s.size_end != c.size_end) continue;
+      const size_t p = std::max(s.group_end, c.size_begin);
+      if (p < c.size_end && p <= s.size_begin && p > c.group_begin) {
+        for (size_t k = p; k < c.size_end; ++k)
+          if (!IsDigit(line[k])) return c.size_begin;
+        return p;
+      }
+    }
+    return c.size_begin;
+  }
+
+ private:
+  struct Span {
+    size_t group_begin, group_end, size_begin, size_end;
+  };
+  std::vector<Span> spans_;
+};
+
+}  // namespace
 
 void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool details) {
   using F = TIdFTPListFormat;
@@ -268,6 +324,8 @@ void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool detai
   if (!details) forced = F::flfNoDetails;
   bool first = true;
   items_.reserve(lines.size());
+  ColumnLayout layout;
+  std::vector<std::pair<size_t, UnixColumns>> glued;
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
@@ -280,23 +338,55 @@ void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool detai
       OnCheckListFormat(*this, ListFormat);
       if (ListFormat != format) forced = ListFormat;
     }
-    std::string entry = line;
-    if (!forced && i + 1 < lines.size() && !lines[i + 1].empty() &&
-        (lines[i + 1][0] == ' ' || lines[i + 1][0] == '\t')) {
-      Words w;
-      SplitWords(line, w);
-      if (w.count == 1 && IsVmsName(w[0])) {
-        // A VMS name too long for its column: the fields follow on the next line.
-        entry += ' ';
-        entry.append(SkipBlanks(lines[++i]));
+    if (!forced && i + 1 < lines.size() && line.find(';') != std::string::npos &&
+        JoinVmsLines(line, lines[i + 1])) {
+      ++i;
+      if (first) {
+        first = false;
+        ListFormat = F::flfVax;
       }
+      continue;
     }
-    const F format = Add(std::move(entry), forced, today);
+    UnixColumns cols;
+    const size_t before = items_.size();
+    const F format = Add(line, forced, today, &cols);
+    if (cols.valid && items_.size() > before) {
+      if (cols.glued)
+        glued.emplace_back(before, cols);
+      else
+        layout.Note(cols);
+    }
     if (first && format != F::flfNone && format != F::flfUnknown) {
       first = false;
       ListFormat = format;
     }
   }
+  for (const auto& [index, cols] : glued) {
+    TIdFTPListItem& item = items_[index];
+    const size_t p = layout.SizeBegin(cols, item.RawLine);
+    if (p == cols.size_begin) continue;
+    item.GroupName = item.RawLine.substr(cols.group_begin, p - cols.group_begin);
+    item.Size = Digits(std::string_view(item.RawLine).substr(p, cols.size_end - p), 18);
+  }
+}
+
+bool TIdFTPListItems::JoinVmsLines(const std::string& line, const std::string& next) {
+  // A VMS name too long for its column: the fields follow on the next line.
+  const size_t word_end = line.find_first_of(" \t", line.find_first_not_of(" \t"));
+  if (word_end != std::string::npos && line.find_first_not_of(" \t", word_end) != std::string::npos)
+    return false;  // more than one word: cheap way out for every other line
+  Words w;
+  SplitWords(line, w);
+  if (w.count != 1 || !IsVmsName(w[0])) return false;
+  Words n;
+  SplitWords(next, n);
+  if (n.count < 2 || IsVmsName(n[0])) return false;
+  TIdFTPListItem item;
+  item.RawLine = line + ' ' + std::string(SkipBlanks(next));
+  SplitWords(item.RawLine, w);
+  if (!ParseVmsLine(item, w)) return false;
+  items_.push_back(std::move(item));
+  return true;
 }
 
 void TIdFTPListItems::LoadMlsd(const std::vector<std::string>& lines) {

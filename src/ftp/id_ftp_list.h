@@ -2,6 +2,9 @@
 // Directory listing items and the parser that turns LIST and MLSD lines into
 // them. Every line is read on its own: its format is recognised from the
 // line itself, and a line that cannot be read is left out and counted.
+// Only two things look past a line: a VMS name alone on its line takes its
+// fields from the next, and an `ls` group run into its size is split where
+// the listing's other lines put the column.
 // Names stay the server's bytes (Shift-JIS, EUC-JP or UTF-8); nothing is
 // converted.
 #include <cstdint>
@@ -15,7 +18,8 @@ namespace hemlo::ftp {
 
 namespace listing {
 struct Words;
-}
+struct UnixColumns;
+}  // namespace listing
 
 // flfVax is the VMS family. flfMlsd reads RFC 3659 fact lines.
 enum class TIdFTPListFormat {
@@ -31,13 +35,17 @@ enum class TIdFTPListFormat {
   flfNetware,
   flfOs2,
   flfOs400,
+  flfMvs,    // IBM MVS datasets and PDS members
+  flfVmCms,  // z/VM CMS files
+  flfOs9,
+  flfNonStop,  // HP NonStop (Guardian)
 };
 enum class TIdDirItemType { ditDirectory, ditFile, ditSymbolicLink };
 
 struct TIdFTPListItem {
   std::string RawLine;
   std::string FileName;
-  int64_t Size = 0;
+  int64_t Size = 0;         // -1 when the listing gives none or one that cannot be read
   double ModifiedDate = 0;  // days since 1899-12-30, fraction = time of day
   TIdDirItemType ItemType = TIdDirItemType::ditFile;
   std::string UserPermissions = "???";
@@ -105,12 +113,16 @@ class TIdFTPListItems {
 
  private:
   // `words`: the words of item.RawLine when already split.
+  // `cols`: where an `ls` line's group and size columns lie.
   bool ParseAs(TIdFTPListFormat format, TIdFTPListItem& item, const TIdCivilDate& today,
-               const listing::Words* words) const;
+               const listing::Words* words, listing::UnixColumns* cols = nullptr) const;
   // Reads one line (by `forced`, else by its own format) into a new item;
   // returns the format it was read by.
   TIdFTPListFormat Add(std::string line, std::optional<TIdFTPListFormat> forced,
-                       const TIdCivilDate& today);
+                       const TIdCivilDate& today, listing::UnixColumns* cols = nullptr);
+  // Adds the VMS entry a lone name line and its field line make; false
+  // when they make none.
+  bool JoinVmsLines(const std::string& line, const std::string& next);
   std::vector<TIdFTPListItem> items_;
   size_t unparsed_ = 0;
 };

@@ -9,34 +9,19 @@ namespace hemlo::ftp::listing {
 
 namespace {
 
-// Suffixes of East Asian month, day and year words in UTF-8, Shift-JIS,
-// EUC-JP, GBK, Big5 and EUC-KR.
-const char* const kMonthSuffixes[] = {"\xE6\x9C\x88", "\x8C\x8E",     "\xB7\xEE", "\xD4\xC2",
-                                      "\xA4\xEB",     "\xEC\x9B\x94", "\xBF\xF9"};
-const char* const kDaySuffixes[] = {"\xE6\x97\xA5", "\x93\xFA",     "\xC6\xFC", "\xC8\xD5",
-                                    "\xA4\xE9",     "\xEC\x9D\xBC", "\xC0\xCF"};
-const char* const kYearSuffixes[] = {"\xE5\xB9\xB4", "\x94\x4E",     "\xC7\xAF", "\xC4\xEA",
-                                     "\xA6\x7E",     "\xEB\x85\x84", "\xB3\xE2"};
-
-template <size_t N>
-bool StripSuffix(std::string_view& word, const char* const (&suffixes)[N]) {
-  for (const char* s : suffixes) {
-    std::string_view sv(s);
-    if (word.size() > sv.size() && word.ends_with(sv)) {
-      word.remove_suffix(sv.size());
-      return true;
-    }
-  }
-  return false;
-}
-
-// "5", "05", "26." (German), "5.," (Hungarian): the day of the month, or -1.
-int64_t DayWord(std::string_view w) {
-  for (int i = 0; i < 2 && !w.empty() && (w.back() == '.' || w.back() == ','); ++i)
-    w.remove_suffix(1);
-  if (w.empty() || w.size() > 2) return -1;
-  int64_t d = Digits(w);
-  return d >= 1 && d <= 31 ? d : -1;
+// A number followed by the bytes that mark what it is ("4月", "18日",
+// "2003年" in any encoding, "26.", "08,"): the digits decide, the marker
+// only separates, so markers in encodings nobody here can decode still
+// read. Returns the value, or -1 when the word is not 1 to `max_digits`
+// digits followed by at most four bytes that are not digits.
+int64_t MarkedNumber(std::string_view w, size_t max_digits, bool marker_required) {
+  size_t n = 0;
+  while (n < w.size() && IsDigit(w[n])) ++n;
+  if (n == 0 || n > max_digits || w.size() - n > 4) return -1;
+  if (marker_required && n == w.size()) return -1;
+  for (size_t i = n; i < w.size(); ++i)
+    if (IsDigit(w[i]) || w[i] == ':') return -1;
+  return Digits(w.substr(0, n));
 }
 
 // A time, or a four-digit year (with an East Asian year suffix or not).
@@ -45,9 +30,8 @@ bool TimeOrYear(std::string_view w, DateParts& d) {
     d.has_year = false;
     return true;
   }
-  StripSuffix(w, kYearSuffixes);
-  if (w.size() != 4) return false;
-  int64_t y = Digits(w);
+  if (w.size() < 4 || (w.size() > 4 && IsDigit(w[4]))) return false;
+  const int64_t y = MarkedNumber(w, 4, false);
   if (y < 1000) return false;
   d.year = y;
   d.has_year = true;
@@ -60,6 +44,15 @@ bool IsZone(std::string_view w) {
 }
 
 }  // namespace
+
+// "5", "05", "26." (German), "5.," (Hungarian): the day of the month, or -1.
+int64_t DayWord(std::string_view w) {
+  for (int i = 0; i < 2 && !w.empty() && (w.back() == '.' || w.back() == ','); ++i)
+    w.remove_suffix(1);
+  if (w.empty() || w.size() > 2) return -1;
+  int64_t d = Digits(w);
+  return d >= 1 && d <= 31 ? d : -1;
+}
 
 void SplitWords(std::string_view line, Words& words) {
   words.line = line;
@@ -210,19 +203,87 @@ bool ReadNumericDate(std::string_view w, DateParts& d, bool two_digit_years) {
   return true;
 }
 
+bool ReadDayMonthYear(std::string_view w, DateParts& d, bool two_digit_years, bool* known_month) {
+  size_t a = w.find('-');
+  if (a == std::string_view::npos || a == 0 || a > 2) return false;
+  size_t b = w.find('-', a + 1);
+  if (b == std::string_view::npos || b - a - 1 < 3) return false;
+  const int64_t day = Digits(w.substr(0, a));
+  std::string_view month = w.substr(a + 1, b - a - 1), ys = w.substr(b + 1);
+  for (char c : month)
+    if (!IsAlpha(c)) return false;
+  int64_t year = ys.size() == 4 ? Digits(ys) : -1;
+  if (two_digit_years && ys.size() == 2 && Digits(ys) >= 0)
+    year = Digits(ys) < 70 ? 2000 + Digits(ys) : 1900 + Digits(ys);
+  if (day < 1 || day > 31 || year < 0) return false;
+  const int m = MonthFromName(month);
+  if (known_month) *known_month = m != 0;
+  if (m == 0 && !known_month) return false;
+  d.day = day;
+  d.month = m;
+  d.year = year;
+  d.has_year = true;
+  return true;
+}
+
+namespace {
+
+// "2003年4月18日", "2003年 4月 18日", "2003Y04M18D": the year first, a
+// marker after the year and the month. Returns the words taken, 0 for none.
+size_t MatchYearFirst(const Words& w, size_t i, DateParts& d) {
+  int64_t v[3];
+  size_t n = 0, j = i;
+  for (; j < w.count && j < i + 3 && n < 3; ++j) {
+    std::string_view word = w[j];
+    if (word.empty() || !IsDigit(word[0])) return 0;
+    while (!word.empty() && n < 3) {
+      size_t digits = 0;
+      while (digits < word.size() && IsDigit(word[digits])) ++digits;
+      size_t marker = digits;
+      while (marker < word.size() && !IsDigit(word[marker])) ++marker;
+      if (digits == 0 || digits > (n == 0 ? 4 : 2) || marker - digits > 4) return 0;
+      if (n < 2 && marker == digits) return 0;  // year and month carry their marker
+      if (n == 0 && digits != 4) return 0;
+      v[n++] = Digits(word.substr(0, digits));
+      word.remove_prefix(marker);
+    }
+    if (!word.empty()) return 0;
+  }
+  if (n != 3 || v[1] < 1 || v[1] > 12 || v[2] < 1 || v[2] > 31) return 0;
+  d.year = v[0];
+  d.month = v[1];
+  d.day = v[2];
+  d.has_year = true;
+  return j - i;
+}
+
+// A date of numbers alone leaves the time at midnight; a time may follow.
+size_t WithOptionalTime(const Words& w, size_t i, size_t taken, DateParts& d) {
+  if (i + taken < w.count && ReadTime(w[i + taken], d)) return taken + 1;
+  d.hour = d.minute = 0;
+  // Without a time the name column is often padded to line up.
+  d.padded_name = true;
+  return taken;
+}
+
+}  // namespace
+
 size_t MatchLsDate(const Words& w, size_t i, bool weak, DateParts& d) {
   if (i >= w.count) return 0;
   std::string_view t0 = w[i];
   const bool three = i + 2 < w.count;
   if (!IsDigit(t0[0])) {
-    // "Jan 5 12:30", "juil. 26 2003"
+    // "Jan 5 12:30", "juil. 26 2003", "Oct 08, 2002 09:47"
     if (!three) return 0;
     int m = MonthFromName(t0);
     if (m == 0) return 0;
-    int64_t day = DayWord(w[i + 1]);
+    std::string_view day_word = w[i + 1];
+    int64_t day = DayWord(day_word);
     if (day < 0 || !TimeOrYear(w[i + 2], d)) return 0;
     d.month = m;
     d.day = day;
+    // After "Oct 08, 2002" some servers add the time too.
+    if (d.has_year && day_word.back() == ',' && i + 3 < w.count && ReadTime(w[i + 3], d)) return 4;
     return 3;
   }
   // ISO: "2005-06-07 21:22", "2005-06-07 21:22:33.123456789 +0200", "2005-06-07"
@@ -230,19 +291,25 @@ size_t MatchLsDate(const Words& w, size_t i, bool weak, DateParts& d) {
     if (!ReadNumericDate(t0, d, false)) return 0;
     if (i + 1 < w.count && ReadTime(w[i + 1], d))
       return i + 2 < w.count && IsZone(w[i + 2]) ? 3 : 2;
-    d.hour = d.minute = 0;
-    return 1;
+    return WithOptionalTime(w, i, 1, d);
   }
-  // Recent files of the "iso" style: "06-07 21:22"
+  // Recent files of the "iso" style: "06-07 21:22"; "09-26 2000"
   if (t0.size() == 5 && t0[2] == '-' && i + 1 < w.count) {
     int64_t m = Digits(t0.substr(0, 2)), day = Digits(t0.substr(3));
-    if (m >= 1 && m <= 12 && day >= 1 && day <= 31 && ReadTime(w[i + 1], d)) {
-      d.month = m;
-      d.day = day;
+    if (m < 1 || m > 12 || day < 1 || day > 31) return 0;
+    std::string_view next = w[i + 1];
+    if (ReadTime(next, d)) {
       d.has_year = false;
-      return 2;
+    } else if (next.size() == 4 && Digits(next) >= 1000) {
+      d.year = Digits(next);
+      d.has_year = true;
+      d.hour = d.minute = 0;
+    } else {
+      return 0;
     }
-    return 0;
+    d.month = m;
+    d.day = day;
+    return 2;
   }
   if (three) {
     // Hungarian "2013. febr. 5."
@@ -257,7 +324,7 @@ size_t MatchLsDate(const Words& w, size_t i, bool weak, DateParts& d) {
       d.hour = d.minute = 0;
       return 3;
     }
-    // "29 Jul 02:27", "26. Juli 2003"
+    // "29 Jul 02:27", "26. Juli 2003", "26. Juli, 12:30"
     int64_t day = DayWord(t0);
     if (day > 0) {
       int m = MonthFromName(w[i + 1]);
@@ -268,25 +335,26 @@ size_t MatchLsDate(const Words& w, size_t i, bool weak, DateParts& d) {
         return 3;
       }
     }
-    // "4月 18日 2003年", "12月 29 03:26", "4월 18일 2003년"
-    std::string_view mw = t0;
-    if (StripSuffix(mw, kMonthSuffixes)) {
-      int64_t m = Digits(mw);
-      std::string_view dw = w[i + 1];
-      StripSuffix(dw, kDaySuffixes);
-      int64_t dd = DayWord(dw);
-      if (m < 1 || m > 12 || dd < 0 || !TimeOrYear(w[i + 2], d)) return 0;
+    // "4月 18日 2003年", "12月 29 03:26", "4월 18일 2003년", in any encoding
+    const int64_t m = MarkedNumber(t0, 2, true);
+    if (m > 0 && t0.back() != '.' && t0.back() != ',') {
+      const int64_t dd = MarkedNumber(w[i + 1], 2, false);
+      if (m > 12 || dd < 1 || dd > 31 || !TimeOrYear(w[i + 2], d)) return 0;
       d.month = m;
       d.day = dd;
       return 3;
     }
   }
+  // "01-jun-99", "15-JAN-2003"
+  if (ReadDayMonthYear(t0, d, true, nullptr)) return WithOptionalTime(w, i, 1, d);
+  // "2003年4月18日"
+  if (t0.size() > 4 && IsDigit(t0[3]) && !IsDigit(t0[4]) && t0[4] != ':') {
+    if (size_t n = MatchYearFirst(w, i, d)) return WithOptionalTime(w, i, n, d);
+  }
   // "2003/10/12", "12-03-2003", "2004.07.15", with or without a time
   if (t0.find_first_of("-/.") != std::string_view::npos) {
     if (!ReadNumericDate(t0, d, false)) return 0;
-    if (i + 1 < w.count && ReadTime(w[i + 1], d)) return 2;
-    d.hour = d.minute = 0;
-    return 1;
+    return WithOptionalTime(w, i, 1, d);
   }
   // Numeric month first: "3 29 03:26"
   if (weak && three) {

@@ -1,6 +1,8 @@
 // Listings made of facts: MLSD ("type=file;size=10;modify=...; name") and
 // EPLF ("+i8388621.48594,m825718503,r,s280,\tname"). Both name the entry
 // exactly after one separator, so names keep leading spaces.
+#include <cstdint>
+
 #include "ftp/id_ftp_list_internal.h"
 
 namespace hemlo::ftp::listing {
@@ -9,6 +11,39 @@ namespace {
 
 // Sizes and times in seconds.
 int64_t Digits64(std::string_view s) { return Digits(s, 18); }
+
+// A count that fits in 64 bits, or -1.
+int64_t ReadCount(std::string_view s) {
+  if (s.empty() || s.size() > 19) return -1;
+  uint64_t v = 0;
+  for (char c : s) {
+    if (!IsDigit(c)) return -1;
+    v = v * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return v > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(v);
+}
+
+// "20030115103045" or "20030115103045.123", UTC.
+bool ReadModify(std::string_view v, const std::optional<int>& offset, double& out) {
+  if (v.size() < 14) return false;
+  int64_t ms = 0;
+  if (v.size() > 14) {
+    if (v[14] != '.' || v.size() == 15 || v.size() > 24) return false;
+    std::string three(v.substr(15, 3));
+    three.resize(3, '0');
+    ms = Digits(three);
+    if (ms < 0 || Digits64(v.substr(15)) < 0) return false;
+  }
+  const int64_t y = Digits(v.substr(0, 4)), mo = Digits(v.substr(4, 2)), d = Digits(v.substr(6, 2));
+  const int64_t h = Digits(v.substr(8, 2)), mi = Digits(v.substr(10, 2)),
+                s = Digits(v.substr(12, 2));
+  if (!EncodeDateTime(y, mo, d, h, mi, s > 59 ? 59 : s, 0)) return false;
+  const int64_t unix_seconds = (DaysFromCivil(y, mo, d) * 24 + h) * 3600 + mi * 60 + s;
+  out = UtcToShown(unix_seconds, ms, offset);
+  return true;
+}
+
+}  // namespace
 
 // "0644", "2775", "0o755" (pyftpdlib): the permission triplets, with
 // set-id and sticky bits shown the way `ls` shows them.
@@ -36,34 +71,26 @@ bool SetModeTriplets(std::string_view octal, TIdFTPListItem& item) {
   return true;
 }
 
-// "20030115103045" or "20030115103045.123", UTC.
-bool ReadModify(std::string_view v, const std::optional<int>& offset, double& out) {
-  if (v.size() < 14) return false;
-  int64_t ms = 0;
-  if (v.size() > 14) {
-    if (v[14] != '.' || v.size() == 15 || v.size() > 24) return false;
-    std::string three(v.substr(15, 3));
-    three.resize(3, '0');
-    ms = Digits(three);
-    if (ms < 0 || Digits64(v.substr(15)) < 0) return false;
-  }
-  const int64_t y = Digits(v.substr(0, 4)), mo = Digits(v.substr(4, 2)), d = Digits(v.substr(6, 2));
-  const int64_t h = Digits(v.substr(8, 2)), mi = Digits(v.substr(10, 2)),
-                s = Digits(v.substr(12, 2));
-  if (!EncodeDateTime(y, mo, d, h, mi, s > 59 ? 59 : s, 0)) return false;
-  const int64_t unix_seconds = (DaysFromCivil(y, mo, d) * 24 + h) * 3600 + mi * 60 + s;
-  out = UtcToShown(unix_seconds, ms, offset);
-  return true;
-}
-
-}  // namespace
-
 bool LooksLikeMlsd(std::string_view line) {
   if (line.empty() || !IsAlpha(line[0])) return false;
   size_t space = line.find(' ');
-  if (space == std::string_view::npos || space < 3 || line[space - 1] != ';') return false;
-  size_t eq = line.find('=');
-  return eq < space && line.find(';') > eq;
+  if (space == std::string_view::npos || space < 3) return false;
+  std::string_view facts = line.substr(0, space);
+  if (facts.back() == ';') return facts.find('=') != std::string_view::npos;
+  // Older servers leave out the last ";": then every fact must be
+  // "name=value" and one of them a fact every server sends.
+  bool known = false;
+  while (!facts.empty()) {
+    const size_t semi = facts.find(';');
+    std::string_view fact = facts.substr(0, semi);
+    facts = semi == std::string_view::npos ? std::string_view() : facts.substr(semi + 1);
+    const size_t eq = fact.find('=');
+    if (eq == std::string_view::npos || eq == 0) return false;
+    std::string_view key = fact.substr(0, eq);
+    known = known || EqualsNoCase(key, "type") || EqualsNoCase(key, "size") ||
+            EqualsNoCase(key, "modify") || EqualsNoCase(key, "perm") || EqualsNoCase(key, "unique");
+  }
+  return known;
 }
 
 MlsdResult ParseMlsdLine(TIdFTPListItem& item, const std::optional<int>& offset) {
@@ -72,6 +99,7 @@ MlsdResult ParseMlsdLine(TIdFTPListItem& item, const std::optional<int>& offset)
   if (space == std::string_view::npos || space + 1 >= line.size()) return MlsdResult::kBad;
   std::string_view facts = line.substr(0, space);
   item.ItemType = TIdDirItemType::ditFile;
+  item.Size = -1;  // unknown until a fact gives it
   item.OwnerName.clear();
   item.GroupName.clear();
   while (!facts.empty()) {
@@ -93,11 +121,11 @@ MlsdResult ParseMlsdLine(TIdFTPListItem& item, const std::optional<int>& offset)
         item.ItemType = TIdDirItemType::ditSymbolicLink;
       }
     } else if (EqualsNoCase(key, "size") || EqualsNoCase(key, "sizd")) {
-      int64_t size = Digits64(value);
-      if (size < 0) return MlsdResult::kBad;
-      item.Size = size;
+      // A size or time that cannot be read leaves it unknown: the name is
+      // enough to download or delete the entry.
+      item.Size = ReadCount(value);
     } else if (EqualsNoCase(key, "modify")) {
-      if (!ReadModify(value, offset, item.ModifiedDate)) return MlsdResult::kBad;
+      if (!ReadModify(value, offset, item.ModifiedDate)) item.ModifiedDate = 0;
     } else if (EqualsNoCase(key, "unix.mode")) {
       SetModeTriplets(value, item);
     } else if (EqualsNoCase(key, "unix.owner") || EqualsNoCase(key, "unix.uid")) {
@@ -117,6 +145,7 @@ bool ParseEplfLine(TIdFTPListItem& item, const std::optional<int>& offset) {
     return false;
   std::string_view facts = line.substr(1, tab - 1);
   item.ItemType = TIdDirItemType::ditFile;
+  item.Size = -1;  // folders carry no size
   while (!facts.empty()) {
     size_t comma = facts.find(',');
     std::string_view fact = facts.substr(0, comma);

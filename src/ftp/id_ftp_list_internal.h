@@ -48,6 +48,7 @@ int64_t Digits(std::string_view s, std::size_t max_digits = 9);
 struct DateParts {
   int64_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 999;
   bool has_year = false;
+  bool padded_name = false;  // blanks before the name are column padding
 };
 
 // Days from 1970-01-01 to a proleptic Gregorian date.
@@ -56,6 +57,8 @@ int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d);
 // Month number (1-12) of an English or localized month name or
 // abbreviation, with or without a trailing "."; 0 when it is none.
 int MonthFromName(std::string_view word);
+// "5", "05", "26." (German), "08," (VShell): the day of the month, or -1.
+int64_t DayWord(std::string_view word);
 // "h:mm", "hh:mm", "hh:mm:ss", "hh:mm:ss.fff"; also "10:30AM" when
 // `allow_ampm`.
 bool ReadTime(std::string_view word, DateParts& d, bool allow_ampm = false);
@@ -63,6 +66,10 @@ bool ReadTime(std::string_view word, DateParts& d, bool allow_ampm = false);
 // mm-dd-yyyy, mm/dd/yyyy, dd-mm-yyyy when dd > 12, and with
 // `two_digit_years` also mm-dd-yy and dd.mm.yy (yy < 70 is 20yy).
 bool ReadNumericDate(std::string_view word, DateParts& d, bool two_digit_years);
+// "15-JAN-2003", and with `two_digit_years` "01-jun-99". With
+// `known_month` a month name nobody here knows still matches (month 0) and
+// says so there.
+bool ReadDayMonthYear(std::string_view word, DateParts& d, bool two_digit_years, bool* known_month);
 // The date of an `ls -l` style line starting at word i: how many words it
 // takes, 0 when none starts there. `weak` also accepts numeric months
 // ("3 29 03:26"), which only count where nothing stronger is found.
@@ -77,9 +84,29 @@ double UtcToShown(int64_t unix_seconds, int64_t msec, const std::optional<int>& 
 // "1234", "1,234", "1.234.567", "33.5k", "2M", "1.2G": bytes, or nullopt.
 std::optional<int64_t> ReadSize(std::string_view word);
 
+// "0644", "2775", "0o755", "0100644": the permission triplets, with set-id
+// and sticky bits shown the way `ls` shows them; false for anything else.
+bool SetModeTriplets(std::string_view octal, TIdFTPListItem& item);
+
 // The family readers. `w` holds the words of item.RawLine.
+// Where the group and size columns of an `ls -l` line lie (offsets into the
+// line), so that a group and size run together can be lined up with the
+// other lines of the listing.
+struct UnixColumns {
+  size_t group_begin = 0, group_end = 0, size_begin = 0, size_end = 0;
+  bool glued = false;  // one word; size_begin is where its trailing digits start
+  bool valid = false;  // owner and group were both there
+};
+
 bool IsUnixMode(std::string_view word);
-bool ParseUnixLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today);
+// `ls -l` lines, and the numeric `ls` and VShell lines read with them.
+bool ParseUnixLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today,
+                   const std::optional<int>& offset_minutes, UnixColumns* cols = nullptr);
+bool IsNumericLsLine(const Words& w);
+bool ParseNumericLsLine(TIdFTPListItem& item, const Words& w,
+                        const std::optional<int>& offset_minutes);
+bool IsVShellLine(const Words& w);
+bool ParseVShellLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today);
 bool ParseNetwareLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today);
 bool ParseDosLine(TIdFTPListItem& item, const Words& w);
 bool ParseVmsLine(TIdFTPListItem& item, const Words& w);
@@ -90,6 +117,17 @@ bool ParseEplfLine(TIdFTPListItem& item, const std::optional<int>& offset_minute
 enum class MlsdResult { kEntry, kSkip, kBad };
 MlsdResult ParseMlsdLine(TIdFTPListItem& item, const std::optional<int>& offset_minutes);
 bool LooksLikeMlsd(std::string_view line);
+
+// Mainframe and embedded families.
+bool IsMvsLine(const Words& w);
+bool ParseMvsLine(TIdFTPListItem& item, const Words& w);
+bool IsVmCmsLine(const Words& w);
+bool ParseVmCmsLine(TIdFTPListItem& item, const Words& w);
+bool IsOs9Line(const Words& w);
+bool ParseOs9Line(TIdFTPListItem& item, const Words& w);
+bool IsNonStopLine(const Words& w);
+bool ParseNonStopLine(TIdFTPListItem& item, const Words& w);
+bool IsMainframeHeading(const Words& w);
 
 // The format of a line from its words (MLSD and EPLF lines are told by
 // their first bytes); flfNone for lines that frame a listing.

@@ -224,6 +224,8 @@ const std::unordered_map<std::string_view, int>& MonthNames() {
 }  // namespace
 
 int MonthFromName(std::string_view word) {
+  // "Juli," and "Jan.," as German `ls` prints them before the time.
+  if (!word.empty() && word.back() == ',') word.remove_suffix(1);
   if (!word.empty() && word.back() == '.') word.remove_suffix(1);
   if (word.size() < 3 || word.size() > 12 || IsDigit(word[0])) return 0;
   char buf[12];

@@ -8,29 +8,15 @@ namespace hemlo::ftp::listing {
 
 namespace {
 
-// "15-JAN-2003"
-bool ReadVmsDate(std::string_view w, DateParts& d) {
-  size_t a = w.find('-');
-  if (a == std::string_view::npos || a == 0 || a > 2) return false;
-  size_t b = w.find('-', a + 1);
-  if (b == std::string_view::npos) return false;
-  int64_t day = Digits(w.substr(0, a));
-  int month = MonthFromName(w.substr(a + 1, b - a - 1));
-  std::string_view ys = w.substr(b + 1);
-  int64_t year = ys.size() == 4 ? Digits(ys) : -1;
-  if (day < 1 || month == 0 || year < 0) return false;
-  d.day = day;
-  d.month = month;
-  d.year = year;
-  d.has_year = true;
-  return true;
-}
-
-// "12", "12/15": blocks used (and allocated).
-int64_t ReadBlocks(std::string_view w) {
+// "12", "12/15": blocks used (and allocated), as bytes; "2KB", "1.5MB":
+// bytes. -1 for anything else.
+int64_t ReadVmsSize(std::string_view w) {
   size_t slash = w.find('/');
   if (slash != std::string_view::npos && Digits(w.substr(slash + 1)) < 0) return -1;
-  return Digits(w.substr(0, slash));
+  const int64_t blocks = Digits(w.substr(0, slash));
+  if (blocks >= 0) return blocks * 512;
+  if (slash != std::string_view::npos || !IsAlpha(w.back())) return -1;
+  return ReadSize(w).value_or(-1);
 }
 
 // One VMS access class ("RWED") as an rwx triplet.
@@ -67,8 +53,8 @@ bool ParseVmsLine(TIdFTPListItem& item, const Words& w) {
   if (w.count < 3 || !IsVmsName(w[0])) return false;
   DateParts d;
   d.msec = 0;
-  bool dated = false;
-  item.Size = 0;
+  bool dated = false, date_known = false;
+  item.Size = -1;
   item.OwnerName.clear();
   item.GroupName.clear();
   for (size_t k = 1; k < w.count; ++k) {
@@ -91,24 +77,25 @@ bool ParseVmsLine(TIdFTPListItem& item, const Words& w) {
       item.UserPermissions = Triplet(classes[1]);
       item.GroupPermissions = Triplet(classes[2]);
       item.OtherPermissions = Triplet(classes[3]);
-    } else if (ReadVmsDate(t, d)) {
+    } else if (!dated && ReadDayMonthYear(t, d, false, &date_known)) {
+      // A month name nobody here knows costs the date, not the entry.
       dated = true;
     } else if (!ReadTime(t, d)) {
-      int64_t blocks = ReadBlocks(t);
-      if (blocks < 0) return false;
-      item.Size = blocks * 512;
+      const int64_t size = ReadVmsSize(t);
+      if (size < 0) return false;
+      item.Size = size;
     }
   }
   if (!dated) return false;
-  std::optional<double> when = FinishDate(d, {});
-  if (!when) return false;
-  item.ModifiedDate = *when;
-  std::string_view name = w[0].substr(0, w[0].rfind(';'));
-  item.ItemType = TIdDirItemType::ditFile;
-  if (name.size() > 4 && EqualsNoCase(name.substr(name.size() - 4), ".DIR")) {
-    item.ItemType = TIdDirItemType::ditDirectory;
-    name.remove_suffix(4);
-  }
+  std::optional<double> when;
+  if (date_known && !(when = FinishDate(d, {}))) return false;
+  item.ModifiedDate = when.value_or(0.0);
+  // The name keeps its version: RETR, DELE and RNFR take it as listed.
+  std::string_view name = w[0];
+  std::string_view stem = name.substr(0, name.rfind(';'));
+  item.ItemType = stem.size() > 4 && EqualsNoCase(stem.substr(stem.size() - 4), ".DIR")
+                      ? TIdDirItemType::ditDirectory
+                      : TIdDirItemType::ditFile;
   item.FileName = std::string(name);
   return true;
 }

@@ -52,6 +52,20 @@ bool IsSelfOrParentLine(const std::string& line) {
   };
   return ends_with(" .") || ends_with(" ..");
 }
+
+// A listing of one entry named "-a" (a "total" line aside): what a server
+// that takes "-a" for a name sends when such a file exists.
+bool ListsOnlyDashA(const std::string& bytes) {
+  size_t entries = 0;
+  bool dash_a = false;
+  for (const std::string& line : SplitListingLines(bytes)) {
+    const std::string_view l = TrimControl(line);
+    if (l.empty() || l.rfind("total", 0) == 0) continue;
+    ++entries;
+    dash_a = l == "-a" || (l.size() > 3 && l.substr(l.size() - 3) == " -a");
+  }
+  return entries == 1 && dash_a;
+}
 }  // namespace
 
 void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& path, bool details,
@@ -61,17 +75,28 @@ void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& pa
   const std::string plain(TrimControl((details ? "LIST " : "NLST ") + target));
   std::string bytes;
   if (details && hidden && list_hidden_ok_) {
-    bool refused = false;
+    bool plain_now = false;
     try {
       ListInto(bytes, std::string(TrimControl("LIST -a " + target)));
-    } catch (const EIdProtocolReplyError&) {
-      refused = true;
+    } catch (const EIdProtocolReplyError& e) {
+      const int code = e.ErrorCode();
+      // A transient failure (425, 450) says nothing about "-a": report it.
+      if (code < 500) throw;
+      // Not understood: plain LIST from now on. Any other refusal (a name
+      // the server took "-a" for, a missing folder) is the plain LIST's to
+      // settle this time.
+      if (code <= 504) list_hidden_ok_ = false;
+      plain_now = true;
     }
-    // Refused, or nothing at all (perhaps "-a" was taken for a name): ask
-    // plainly, and keep to plain LIST once that tells a different story.
-    if (refused || bytes.empty()) {
+    // Nothing at all, or only a file named "-a": the option was taken for
+    // a name. Ask plainly; a plain listing that tells a different story
+    // settles it for the connection.
+    if (plain_now) {
       ListInto(bytes, plain);
-      if (refused || !bytes.empty()) list_hidden_ok_ = false;
+    } else if (bytes.empty() || ListsOnlyDashA(bytes)) {
+      const std::string hidden_bytes = bytes;
+      ListInto(bytes, plain);
+      if (bytes != hidden_bytes) list_hidden_ok_ = false;
     }
   } else {
     ListInto(bytes, plain);

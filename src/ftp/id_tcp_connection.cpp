@@ -4,7 +4,10 @@
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
 #include <vector>
 
 namespace hemlo::ftp {
@@ -42,6 +45,37 @@ void TIdTCPConnection::DropConnection() {
   if (socket_.IsOpen()) DisconnectSocket();
 }
 
+TIdTCPConnection::TIdTCPConnection() : cancel_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+TIdTCPConnection::~TIdTCPConnection() {
+  if (cancel_fd_ >= 0) ::close(cancel_fd_);
+}
+
+void TIdTCPConnection::Cancel() {
+  abort_requested_ = true;
+  if (cancel_fd_ < 0) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t w = ::write(cancel_fd_, &one, sizeof one);
+}
+
+void TIdTCPConnection::ClearCancel() {
+  abort_requested_ = false;
+  cancel_fired_ = false;
+  if (cancel_fd_ < 0) return;
+  uint64_t count = 0;
+  [[maybe_unused]] const ssize_t r = ::read(cancel_fd_, &count, sizeof count);
+}
+
+void TIdTCPConnection::ThrowIfCancelled() {
+  if (ignore_cancel_ || !abort_requested_.exchange(false)) return;
+  cancel_fired_ = true;
+  if (cancel_fd_ >= 0) {
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t r = ::read(cancel_fd_, &count, sizeof count);
+  }
+  throw EIdOperationAborted();
+}
+
 void TIdTCPConnection::CheckNotReentered() const {
   if (in_hook_) throw EIdClientBusy();
 }
@@ -56,32 +90,43 @@ void TIdTCPConnection::CallHook() {
     } in_hook{in_hook_};
     if (!wait_hook_()) abort_requested_ = true;
   }
-  if (abort_requested_ && !ignore_cancel_) {
-    abort_requested_ = false;
-    throw EIdOperationAborted();
-  }
+  ThrowIfCancelled();
 }
 
 bool TIdTCPConnection::WaitForEvents(pollfd* fds, int count, int64_t deadline_ms) {
   CheckNotReentered();
+  constexpr int kMaxFds = 4;
+  if (count < 1 || count >= kMaxFds) throw EIdSocketError(10022);
+  pollfd set[kMaxFds];
   for (;;) {
-    int slice = kWaitSliceMs;
+    ThrowIfCancelled();
+    // Slices only for a hook; otherwise one poll up to the deadline, which
+    // the cancel eventfd interrupts.
+    int wait = wait_hook_ ? kWaitSliceMs : -1;
     if (deadline_ms > 0) {
-      const int64_t left = deadline_ms - NowMs();
-      if (left <= 0)
-        slice = 0;
-      else if (left < slice)
-        slice = static_cast<int>(left);
+      const int64_t left = std::max<int64_t>(0, deadline_ms - NowMs());
+      if (wait < 0 || left < wait) wait = static_cast<int>(left);
     }
-    // Without a hook nobody can cancel: one poll up to the deadline will do.
-    if (!wait_hook_ && !abort_requested_ && slice > 0) {
-      slice = deadline_ms > 0 ? static_cast<int>(std::max<int64_t>(1, deadline_ms - NowMs())) : -1;
-    }
-    const int n = ::poll(fds, static_cast<nfds_t>(count), slice);
-    if (n > 0) return true;
+    const bool watch_cancel = !ignore_cancel_ && cancel_fd_ >= 0;
+    std::copy(fds, fds + count, set);
+    if (watch_cancel) set[count] = {cancel_fd_, POLLIN, 0};
+    const int n = ::poll(set, static_cast<nfds_t>(count + (watch_cancel ? 1 : 0)), wait);
     if (n < 0 && errno != EINTR) RaiseLastSocketError();
+    if (n > 0) {
+      bool ready = false;
+      for (int i = 0; i < count; ++i) {
+        fds[i].revents = set[i].revents;
+        ready = ready || set[i].revents != 0;
+      }
+      if (ready) return true;
+      if (watch_cancel && (set[count].revents & POLLIN) && !abort_requested_) {
+        // A cancel someone has since cleared: drop its signal.
+        uint64_t stale = 0;
+        [[maybe_unused]] const ssize_t r = ::read(cancel_fd_, &stale, sizeof stale);
+      }
+    }
     if (deadline_ms > 0 && NowMs() >= deadline_ms) return false;
-    YieldToHook();
+    if (wait_hook_) YieldToHook();
   }
 }
 
@@ -180,13 +225,13 @@ void TIdTCPConnection::RunHandshake(TIdTLSStream& stream, int fd, int64_t deadli
         events = POLLOUT;
         break;
       case TIdTLSResult::kClosed:
-        throw EIdTLSHandshakeFailed("The server closed the connection during the TLS handshake.");
+        throw EIdTLSHandshakeFailed("TLS のハンドシェイクの途中でサーバが接続を閉じました");
       case TIdTLSResult::kFailed:
         throw EIdTLSHandshakeFailed(stream.Error());
     }
     pollfd p{fd, events, 0};
     if (!WaitForEvents(&p, 1, deadline_ms))
-      throw EIdTLSHandshakeFailed("The server did not complete the TLS handshake in time.");
+      throw EIdTLSHandshakeFailed("サーバが時間内に TLS のハンドシェイクを終えませんでした");
   }
 }
 
@@ -197,7 +242,7 @@ void TIdTCPConnection::StartControlTLS(const TIdTLSContext& context, const std::
   // Nothing may follow the reply to AUTH before our hello: text here means
   // the server is not speaking TLS.
   if (buffer_.Unread() > 0)
-    throw EIdTLSHandshakeFailed("The server sent plain text where TLS was expected.");
+    throw EIdTLSHandshakeFailed("TLS で応答するはずのサーバが平文で応答しました");
   socket_.SetNonBlocking(true);
   auto stream = std::make_unique<TIdTLSStream>(context, socket_.fd(), host);
   RunHandshake(*stream, socket_.fd(), timeout_ms > 0 ? NowMs() + timeout_ms : 0);

@@ -1,10 +1,10 @@
 #pragma once
 // The control connection: a connected socket with its input buffer, line
 // and reply reading, command writing (TIdTCPConnection), and establishing
-// the connection (TIdTCPClient). Every call blocks the caller, but no wait
-// blocks in one piece: each polls in slices of at most kWaitSliceMs and
-// calls the wait hook between slices, so a UI thread can keep painting and
-// the user can cancel.
+// the connection (TIdTCPClient). Every call blocks the caller, who runs it
+// on a thread of its own; Cancel from any other thread ends the running
+// wait at once (an eventfd in every poll set).
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <poll.h>
@@ -62,10 +62,10 @@ using TWorkEndEvent = std::function<void(TIdTCPConnection& sender, TWorkMode mod
 
 class TIdTCPConnection {
  public:
-  TIdTCPConnection() = default;
+  TIdTCPConnection();
   TIdTCPConnection(const TIdTCPConnection&) = delete;
   TIdTCPConnection& operator=(const TIdTCPConnection&) = delete;
-  virtual ~TIdTCPConnection() = default;
+  virtual ~TIdTCPConnection();
 
   // Properties.
   int ReadTimeout = 0;                        // ms per receive; 0 = no limit of its own
@@ -91,6 +91,15 @@ class TIdTCPConnection {
   }
   // True while the wait hook is running.
   bool InWaitHook() const { return in_hook_; }
+
+  // Safe from any thread: the running call's wait (name lookup, connect,
+  // handshake, reply, data) ends with EIdOperationAborted within one
+  // slice; with no call running, the next wait does. ClearCancel forgets
+  // a request nothing has met yet.
+  void Cancel();
+  void ClearCancel();
+  // A wait was ended by a cancel since the last ClearCancel.
+  bool CancelFired() const { return cancel_fired_; }
 
   // Events (unassigned ones are not called).
   TIdNotifyEvent OnDisconnected;
@@ -146,7 +155,10 @@ class TIdTCPConnection {
   // When set, the hook's answer is ignored (cleanup after a cancel must
   // run to its bound; events still run).
   bool ignore_cancel_ = false;
-  bool abort_requested_ = false;
+  std::atomic<bool> abort_requested_{false};
+  std::atomic<bool> cancel_fired_{false};
+  // Raises EIdOperationAborted for a pending cancel (unless ignored).
+  void ThrowIfCancelled();
 
   void DoStatus(TIdStatus status, const std::string& text);
   // Reads a reply whose whole arrival is bounded by `timeout_ms` (0 = none);
@@ -186,6 +198,7 @@ class TIdTCPConnection {
   int lost_error_ = -1;
   TIdWaitHook wait_hook_;
   bool in_hook_ = false;
+  int cancel_fd_ = -1;  // eventfd: readable once Cancel has been called
   int64_t next_hook_ms_ = 0;
   // Deadline of the reply being read (steady clock ms; 0 = none).
   int64_t reply_deadline_ms_ = 0;

@@ -156,7 +156,7 @@ void SessionFree::operator()(SSL_SESSION* s) const { SSL_SESSION_free(s); }
 
 TIdTLSContext::TIdTLSContext() {
   ctx_ = SSL_CTX_new(TLS_client_method());
-  if (!ctx_) throw EIdTLSHandshakeFailed("Cannot set up TLS: " + DrainErrors());
+  if (!ctx_) throw EIdTLSHandshakeFailed("TLS を準備できませんでした：" + DrainErrors());
   SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
   SSL_CTX_set_default_verify_paths(ctx_);
   // The verdict is taken after the handshake, so the user can be asked.
@@ -186,7 +186,7 @@ TIdTLSStream::TIdTLSStream(const TIdTLSContext& context, int fd, const std::stri
     BIO_free(bio);
     SSL_free(ssl_);
     ssl_ = nullptr;
-    throw EIdTLSHandshakeFailed("Cannot set up TLS: " + why);
+    throw EIdTLSHandshakeFailed("TLS を準備できませんでした：" + why);
   }
   BIO_set_data(bio, &bio_state_);
   BIO_set_init(bio, 1);
@@ -217,8 +217,8 @@ TIdTLSResult TIdTLSStream::Outcome(int rc, const char* step) {
       const int saved = errno;
       error_ = DrainErrors();
       if (error_.empty())
-        error_ = saved != 0 ? std::string(step) + ": " + std::strerror(saved)
-                            : std::string(step) + ": the server closed the connection";
+        error_ = saved != 0 ? std::string(step) + "に失敗しました：" + std::strerror(saved)
+                            : std::string(step) + "の途中でサーバが接続を閉じました";
       return TIdTLSResult::kFailed;
     }
     default: {
@@ -226,8 +226,8 @@ TIdTLSResult TIdTLSStream::Outcome(int rc, const char* step) {
       error_ = DrainErrors();
       // What a server that answers in clear text produces: say so plainly.
       if (ERR_GET_LIB(first) == ERR_LIB_SSL && ERR_GET_REASON(first) == SSL_R_WRONG_VERSION_NUMBER)
-        error_ = "The server answered in plain text where TLS was expected.";
-      if (error_.empty()) error_ = std::string(step) + " failed";
+        error_ = "TLS で応答するはずのサーバが平文で応答しました";
+      if (error_.empty()) error_ = std::string(step) + "に失敗しました";
       return TIdTLSResult::kFailed;
     }
   }
@@ -237,13 +237,13 @@ TIdTLSResult TIdTLSStream::Handshake() {
   ERR_clear_error();
   errno = 0;
   const int rc = SSL_do_handshake(ssl_);
-  return rc == 1 ? TIdTLSResult::kDone : Outcome(rc, "TLS handshake");
+  return rc == 1 ? TIdTLSResult::kDone : Outcome(rc, "TLS のハンドシェイク");
 }
 
 TIdTLSResult TIdTLSStream::Read(char* buf, size_t size, size_t& moved) {
   ERR_clear_error();
   errno = 0;
-  if (SSL_read_ex(ssl_, buf, size, &moved) != 1) return Outcome(0, "TLS read");
+  if (SSL_read_ex(ssl_, buf, size, &moved) != 1) return Outcome(0, "TLS の受信");
   // One call hands over one record (16 KiB at most): take in the records
   // already here too, so the caller moves fewer, larger pieces.
   size_t more = 0;
@@ -258,7 +258,7 @@ TIdTLSResult TIdTLSStream::Write(const char* buf, size_t size, size_t& moved) {
   ERR_clear_error();
   errno = 0;
   if (SSL_write_ex(ssl_, buf, size, &moved) == 1) return TIdTLSResult::kDone;
-  return Outcome(0, "TLS write");
+  return Outcome(0, "TLS の送信");
 }
 
 void TIdTLSStream::Shutdown() {

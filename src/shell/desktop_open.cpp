@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
@@ -17,9 +18,10 @@ void OpenPaths(TMainForm& frame, const QStringList& paths) {
     const QFileInfo info(local);
     if (info.isDir()) {
       frame.prompts().Error(info.absoluteFilePath().toStdString() + "\r\nフォルダは開けません");
-    } else if (!info.isFile()) {
-      frame.prompts().Error(info.absoluteFilePath().toStdString() + "\r\nファイルが見つかりません");
+    } else if (!info.isFile() && !info.absoluteDir().exists()) {
+      frame.prompts().Error(info.absoluteFilePath().toStdString() + "\r\nフォルダが見つかりません");
     } else {
+      // A name not yet taken starts a new page that 上書き保存 writes there.
       frame.OpenDocument(info.absoluteFilePath());
     }
   }

@@ -13,7 +13,8 @@ namespace hemlo {
 class TMainForm;
 
 // Opens each path (or file:// address) in order; relative paths are taken
-// from the current folder.
+// from the current folder. A file that does not exist yet in an existing
+// folder opens as a new page of that name.
 void OpenPaths(TMainForm& frame, const QStringList& paths);
 
 // Local files of a drag; empty when it carries anything else.

@@ -21,13 +21,16 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.highlighting = on;
     else if (name == "LineNumbers")
       s.line_numbers = on;
+    else if (name == "LivePreview")
+      s.live_preview = on;
   }
   return s;
 }
 
 bool EditorSettings::Save(const std::filesystem::path& file, std::string* error) const {
   const std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
-                            "\r\nLineNumbers=" + (line_numbers ? "1" : "0") + "\r\n";
+                            "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
+                            "\r\nLivePreview=" + (live_preview ? "1" : "0") + "\r\n";
   WriteResult r = WriteFileAtomically(file, bytes);
   if (!r && error) *error = r.error;
   return r.ok;

@@ -1,4 +1,5 @@
 // The frame's file commands and the history in the File menu.
+#include <QDir>
 #include <QFileInfo>
 #include <QMdiSubWindow>
 
@@ -67,8 +68,15 @@ void TMainForm::FileSaveItemClick() {
   if (!child) return;
   if (child->Memo()->TextLength() == 0) return;  // an empty page is never written
   const QString caption = child->Caption();
-  if (!caption.isEmpty() && QFileInfo(caption).isFile()) {
+  const QFileInfo file(caption);
+  if (!caption.isEmpty() && file.isFile()) {
     WriteChildTo(child, caption);
+    return;
+  }
+  // A page named before its file existed (a start-up argument) is written
+  // under that name.
+  if (!caption.isEmpty() && !file.exists() && file.absoluteDir().exists()) {
+    if (WriteChildTo(child, caption)) AddHistory(caption);
     return;
   }
   FileSaveAsItemClick();  // an untitled page is saved under a new name

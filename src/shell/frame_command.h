@@ -13,6 +13,7 @@ enum class FrameCommand : int {
   FileClose,
   FileSave,
   FileSaveAs,
+  SiteCheck,  // サイトチェック...
   Print,
   Exit,
   // 編集
@@ -29,11 +30,13 @@ enum class FrameCommand : int {
   Comment,
   DeleteTag,
   ConvertEncoding,  // 文字コード変換
+  SiteSearch,       // サイト内検索･置換...
   // 環境設定
   Font,
   TabWidth,
   Highlighting,  // 色分け表示 (checkable, kept)
   LineNumbers,   // 行番号 (checkable, kept)
+  LivePreview,   // ライブプレビュー (checkable, kept)
   WebMaximise,
   WebRestore,
   Transfer,

@@ -90,6 +90,7 @@ void TMainForm::SetEditorSettings(const EditorSettings& settings) {
   editor_settings_ = settings;
   action(FrameCommand::Highlighting)->setChecked(settings.highlighting);
   action(FrameCommand::LineNumbers)->setChecked(settings.line_numbers);
+  action(FrameCommand::LivePreview)->setChecked(settings.live_preview);
   for (TMDIChild* c : Children()) c->ApplyEditorSettings(settings);
 }
 

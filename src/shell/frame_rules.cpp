@@ -59,6 +59,8 @@ AddressKind KindOfAddressText(const std::string& text, bool is_local_file) {
   return is_local_file ? AddressKind::LocalFile : AddressKind::Web;
 }
 
-bool ListableAddress(const std::string& url) { return !url.empty() && SchemeOf(url) != "about"; }
+bool ListableAddress(const std::string& url) {
+  return !url.empty() && SchemeOf(url) != "about" && SchemeOf(url) != kLivePreviewScheme;
+}
 
 }  // namespace hemlo

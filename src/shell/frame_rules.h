@@ -32,7 +32,10 @@ double TabStopPixels(int space_width, int tab_width, int average_char_width);
 enum class AddressKind { AsTyped, LocalFile, Web };
 AddressKind KindOfAddressText(const std::string& text, bool is_local_file);
 
-// Addresses the address box's list never takes ("about:blank" and the like).
+// The scheme the live preview serves a page's current text at.
+inline constexpr const char* kLivePreviewScheme = "hemlo-live";
+
+// Addresses the address box's list never takes ("about:blank", live previews).
 bool ListableAddress(const std::string& url);
 
 }  // namespace hemlo

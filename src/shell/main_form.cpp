@@ -120,6 +120,7 @@ void TMainForm::ConnectCommands() {
   connect(action(C::Highlighting), &QAction::triggered, this,
           toggle(&EditorSettings::highlighting));
   connect(action(C::LineNumbers), &QAction::triggered, this, toggle(&EditorSettings::line_numbers));
+  connect(action(C::LivePreview), &QAction::triggered, this, toggle(&EditorSettings::live_preview));
   on(C::SelectAll, &TMainForm::mnuSelectAllClick);
   on(C::Font, &TMainForm::N43Click);
   on(C::TabWidth, &TMainForm::mnuTabClick);

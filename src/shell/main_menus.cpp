@@ -48,6 +48,7 @@ const CommandDef* CommandTable(std::size_t* count) {
        "名前を付けて保存|現在のファイルを別名で保存",
        {},
        nullptr},
+      {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
       {C::Exit, "FileExitItem", "Hemlo2の終了", "終了|アプリケーションを終了", {}, nullptr},
       {C::Undo, "Undo1", "元に戻す", nullptr, {}, nullptr},
@@ -60,6 +61,7 @@ const CommandDef* CommandTable(std::size_t* count) {
        QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste"},
       {C::Find, "Find1", "検索･置換...", nullptr, QKeySequence(Qt::CTRL | Qt::Key_F), nullptr},
       {C::FindNext, "N18", "次を検索", nullptr, QKeySequence(Qt::Key_F3), nullptr},
+      {C::SiteSearch, "mnuSiteSearch", "サイト内検索･置換...", nullptr, {}, nullptr},
       {C::Jump, "N47", "ジャンプ", nullptr, {}, nullptr},
       {C::SelectAll, "mnuSelectAll", "すべてを選択", nullptr, {}, nullptr},
       {C::HalfWidthKana, "N44", "半角カナを全角カナに", nullptr, {}, nullptr},
@@ -75,6 +77,7 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::TabWidth, "mnuTab", "タブ幅設定", nullptr, {}, nullptr},
       {C::Highlighting, "mnuHighlight", "色分け表示", nullptr, {}, nullptr},
       {C::LineNumbers, "mnuLineNumbers", "行番号", nullptr, {}, nullptr},
+      {C::LivePreview, "mnuLivePreview", "ライブプレビュー", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::Transfer, "mnuFTP", "ﾌｧｲﾙ転送", nullptr, {}, nullptr},
@@ -168,6 +171,7 @@ void TMainForm::BuildActions() {
       {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
   action(C::Highlighting)->setCheckable(true);
   action(C::LineNumbers)->setCheckable(true);
+  action(C::LivePreview)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
     a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit")
@@ -189,14 +193,15 @@ void TMainForm::BuildMenus() {
   file->addSeparator();
   for (QAction* a : history_actions_) file->addAction(a);
   file->addSeparator();
-  add(file, {C::Print});
+  add(file, {C::SiteCheck, C::Print});
   file->addSeparator();
   add(file, {C::Exit});
 
   QMenu* edit = TopMenu(bar, "Edit1", "編集", "編集コマンド");
   add(edit, {C::Undo, C::Redo});
   edit->addSeparator();
-  add(edit, {C::EditCut, C::EditCopy, C::EditPaste, C::Find, C::FindNext, C::Jump, C::SelectAll});
+  add(edit, {C::EditCut, C::EditCopy, C::EditPaste, C::Find, C::FindNext, C::SiteSearch, C::Jump,
+             C::SelectAll});
   edit->addSeparator();
   add(edit, {C::HalfWidthKana});
   edit->addSeparator();
@@ -210,6 +215,7 @@ void TMainForm::BuildMenus() {
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
   add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
+  add(env, {C::LivePreview});
   env->addSeparator();
   add(env, {C::Transfer});
 

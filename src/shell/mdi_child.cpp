@@ -53,9 +53,16 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
 
   connect(Memo1, &text::QtEditPane::encodingChanged, this, [this] {
     if (loading_file_) return;  // encoding and detecting a whole page again is slow
-    // A conversion (or its undo) renames the declaration: look again.
-    declaration_disagrees_ = text::DetectEncoding(Memo1->DocumentBytes()).declaration_disagrees;
-    ShowEncoding();
+    // A conversion (its undo, its redo) renames the declaration in the same
+    // edit after the encoding changes: look once the whole edit is in.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          declaration_disagrees_ =
+              text::DetectEncoding(Memo1->DocumentBytes()).declaration_disagrees;
+          ShowEncoding();
+        },
+        Qt::QueuedConnection);
   });
 
   CreateWebPane();

@@ -1,7 +1,9 @@
 #include "shell/recovery.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cerrno>
+#include <optional>
+#include <unistd.h>
 
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
@@ -12,13 +14,26 @@ namespace fs = std::filesystem;
 
 constexpr const char* kPathSuffix = ".path";
 
-// The number before the first "-", or 0 when the name is not one of ours.
-long Number(const std::string& name) {
+// "<pid>.<n>" (or "<n>" of the earlier naming) before the first "-", as a
+// sort key; nullopt when the name is not one of ours.
+std::optional<std::pair<long, long>> Key(const std::string& name) {
   const std::size_t dash = name.find('-');
-  if (dash == 0 || dash == std::string::npos) return 0;
-  char* end = nullptr;
-  const long n = std::strtol(name.c_str(), &end, 10);
-  return end == name.c_str() + dash ? n : 0;
+  if (dash == 0 || dash == std::string::npos) return std::nullopt;
+  const std::string head = name.substr(0, dash);
+  const std::size_t dot = head.find('.');
+  auto number = [](const std::string& digits) -> long {
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
+        digits.size() > 12)
+      return 0;
+    return std::stol(digits);
+  };
+  if (dot == std::string::npos) {
+    const long n = number(head);
+    return n > 0 ? std::optional(std::pair(0L, n)) : std::nullopt;
+  }
+  const long pid = number(head.substr(0, dot));
+  const long n = number(head.substr(dot + 1));
+  return pid > 0 && n > 0 ? std::optional(std::pair(pid, n)) : std::nullopt;
 }
 
 bool IsPathFile(const std::string& name) {
@@ -33,41 +48,64 @@ std::vector<std::string> WriteRecoveryCopies(const fs::path& folder,
   std::vector<std::string> errors;
   std::string error;
   if (!MakePrivateFolder(folder, &error)) return std::vector<std::string>(pages.size(), error);
-  long next = 1;
-  for (const RecoveryCopy& c : ListRecoveryCopies(folder))
-    next = std::max(next, Number(c.copy.filename().string()) + 1);
+  const std::string prefix = std::to_string(::getpid()) + ".";
+  long n = 1;
   for (const RecoveryPage& page : pages) {
     std::string name = fs::path(page.original).filename().string();
     if (name.empty()) name = "untitled.htm";
-    const fs::path copy = folder / (std::to_string(next++) + "-" + name);
-    fs::path path_file = copy;
-    path_file += kPathSuffix;
-    // The copy is written last: its presence marks a complete pair.
-    WriteResult r = WriteFileAtomically(path_file, page.original, 0600, true);
-    if (r) r = WriteFileAtomically(copy, page.bytes, 0600, true);
-    if (!r) errors.push_back(copy.string() + ": " + r.error);
+    for (;; ++n) {
+      const fs::path copy = folder / (prefix + std::to_string(n) + "-" + name);
+      fs::path path_file = copy;
+      path_file += kPathSuffix;
+      // The path file claims the name; the copy, written whole, completes the pair.
+      WriteResult r = CreateFileExclusively(path_file, page.original, 0600);
+      if (!r && r.code == EEXIST) continue;
+      if (r) {
+        r = CreateFileExclusively(copy, page.bytes, 0600);
+        if (!r) {
+          std::error_code ec;
+          fs::remove(path_file, ec);
+          if (r.code == EEXIST) continue;  // a stray copy of a process long gone
+        }
+      }
+      if (!r) errors.push_back(copy.string() + ": " + r.error);
+      ++n;
+      break;
+    }
   }
   return errors;
 }
 
 std::vector<RecoveryCopy> ListRecoveryCopies(const fs::path& folder) {
-  std::vector<std::pair<long, RecoveryCopy>> found;
+  std::vector<std::pair<std::pair<long, long>, RecoveryCopy>> found;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(folder, ec)) {
     const std::string name = entry.path().filename().string();
-    const long n = Number(name);
-    if (n <= 0 || IsPathFile(name) || !entry.is_regular_file(ec)) continue;
+    const auto key = Key(name);
+    if (!key || IsPathFile(name) || !entry.is_regular_file(ec)) continue;
     RecoveryCopy copy{{}, entry.path()};
     fs::path path_file = entry.path();
     path_file += kPathSuffix;
     ReadWholeFile(path_file, copy.original);
-    found.emplace_back(n, std::move(copy));
+    found.emplace_back(*key, std::move(copy));
   }
   std::sort(found.begin(), found.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<RecoveryCopy> copies;
   for (auto& f : found) copies.push_back(std::move(f.second));
   return copies;
+}
+
+std::string RecoveryQuestion(const std::vector<RecoveryCopy>& copies) {
+  constexpr std::size_t kNamed = 10;
+  std::string text = "前回の終了時に保存されていなかったページが " + std::to_string(copies.size()) +
+                     " 件あります。開きますか？\r\n\r\n";
+  for (std::size_t i = 0; i < copies.size() && i < kNamed; ++i)
+    text +=
+        "　" + (copies[i].original.empty() ? std::string("（無題）") : copies[i].original) + "\r\n";
+  if (copies.size() > kNamed)
+    text += "　ほか " + std::to_string(copies.size() - kNamed) + " 件\r\n";
+  return text + "\r\nはい: 開く　いいえ: 破棄する　キャンセル: 次回の起動まで残す";
 }
 
 fs::path RecoveryFolder() { return ProgramFolder() / "recovery"; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ftp/id_exception.h"
+#include "text/utf8.h"
 #include "transfer/trusted_certificates.h"
 
 namespace hemlo::transfer {
@@ -20,7 +21,9 @@ bool Has(const std::string& text, const char* part) { return text.find(part) != 
 
 }  // namespace
 
-std::string ProblemInWords(const std::string& problem) {
+namespace {
+
+std::string OneProblemInWords(const std::string& problem) {
   const std::string p = Lower(problem);
   if (Has(p, "self signed") || Has(p, "self-signed"))
     return "自己署名の証明書です（信頼された認証局が発行したものではありません）";
@@ -29,7 +32,27 @@ std::string ProblemInWords(const std::string& problem) {
   if (Has(p, "mismatch")) return "証明書の名前が接続先のホスト名と違います";
   if (Has(p, "issuer"))
     return "発行元を確認できない証明書です（信頼された認証局のものではありません）";
+  if (Has(p, "no certificate")) return "サーバが証明書を送ってきませんでした";
   return "証明書を確認できませんでした（" + problem + "）";
+}
+
+}  // namespace
+
+std::vector<std::string> ProblemInWords(const std::string& problem) {
+  std::vector<std::string> words;
+  for (size_t start = 0; start <= problem.size();) {
+    size_t end = problem.find("; ", start);
+    if (end == std::string::npos) end = problem.size();
+    if (end > start) {
+      std::string w = OneProblemInWords(problem.substr(start, end - start));
+      // Two reasons can come to the same words (a self-signed leaf and a
+      // self-signed chain): say it once.
+      if (std::find(words.begin(), words.end(), w) == words.end()) words.push_back(std::move(w));
+    }
+    start = end + 2;
+  }
+  if (words.empty()) words.push_back(OneProblemInWords(problem));
+  return words;
 }
 
 std::string CertificateQuestion(const ftp::TIdCertificateInfo& info, const std::string& host,
@@ -41,7 +64,14 @@ std::string CertificateQuestion(const ftp::TIdCertificateInfo& info, const std::
         "別のサーバがなりすましているおそれがあります。"
         "サーバの管理者から証明書を更新したと知らされていなければ「いいえ」を選んでください。\n\n";
   text += "サーバ " + host + ":" + std::to_string(port) + " の証明書を確認できませんでした。\n";
-  text += "理由：" + ProblemInWords(info.Problem) + "\n\n";
+  const std::vector<std::string> reasons = ProblemInWords(info.Problem);
+  if (reasons.size() == 1) {
+    text += "理由：" + reasons.front() + "\n\n";
+  } else {
+    text += "理由：\n";
+    for (const std::string& r : reasons) text += "・" + r + "\n";
+    text += "\n";
+  }
   text += "発行先：" + info.Subject + "\n";
   text += "発行者：" + info.Issuer + "\n";
   text += "有効期間：" + info.NotBefore + " ～ " + info.NotAfter + "\n";
@@ -92,6 +122,13 @@ std::optional<std::string> TlsFailureText(const std::exception& e) {
   if (dynamic_cast<const ftp::EIdCertificateRejected*>(&e))
     return std::string("サーバの証明書を信頼できないため、接続を中止しました。");
   return std::nullopt;
+}
+
+std::string ClientErrorText(const std::exception& e, const text::RemoteNames& names) {
+  if (auto tls = TlsFailureText(e)) return *std::move(tls);
+  const std::string_view text = e.what();
+  const bool from_server = dynamic_cast<const ftp::EIdProtocolReplyError*>(&e) != nullptr;
+  return !from_server && text::IsValidUtf8(text) ? std::string(text) : names.Display(text);
 }
 
 }  // namespace hemlo::transfer

@@ -3,14 +3,16 @@
 // store or the host-name check refused: a certificate the user trusted
 // before for this host:port passes silently; any other is put to the user
 // with its details, and trusted from then on when the answer is はい.
-// Also the Japanese texts for the client's TLS failures.
+// Also the Japanese texts for the client's failures.
 #include <exception>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/prompts.h"
 #include "ftp/id_tls.h"
+#include "text/remote_names.h"
 
 namespace hemlo::transfer {
 
@@ -19,9 +21,9 @@ inline constexpr const char* kCertificateCaption = "証明書の確認";
 inline constexpr const char* kConnectionDeclined = "接続を中止しました";
 inline constexpr const char* kEncryptedMark = "（暗号化）";
 
-// The verifier's reason in plain Japanese words (unknown reasons keep the
-// verifier's own text).
-std::string ProblemInWords(const std::string& problem);
+// Each fault the verifier found ("; " between them) in plain Japanese
+// words, once each (unknown reasons keep the verifier's own text).
+std::vector<std::string> ProblemInWords(const std::string& problem);
 
 // The question put to the user; `changed` starts it with the warning that the
 // certificate differs from the one trusted before.
@@ -43,5 +45,10 @@ CertificateVerdict CheckCertificate(const ftp::TIdCertificateInfo& info, const s
 
 // A clear message for the client's TLS failures; nullopt for any other error.
 std::optional<std::string> TlsFailureText(const std::exception& e);
+
+// The message (UTF-8) for any failure of the client: TLS failures as above,
+// a server's refusal in the connection's name encoding, the client's own
+// texts and local paths as they are.
+std::string ClientErrorText(const std::exception& e, const text::RemoteNames& names);
 
 }  // namespace hemlo::transfer

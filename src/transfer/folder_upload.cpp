@@ -186,10 +186,9 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
 
   ctx.host.SetFileProgress(0, 0);
   RefreshRemoteOrReport(ctx);
-  std::string status =
-      preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies) : texts::kDone;
-  if (ctx.skipped) status += "（" + std::to_string(ctx.skipped) + " 件をスキップしました）";
-  ctx.host.SetStatusText(status);
+  ctx.host.SetStatusText(texts::DoneWithCounts(
+      preview_copies ? texts::DoneWithoutPreviewCopies(preview_copies) : texts::kDone, ctx.skipped,
+      ctx.unread));
   ctx.host.UncheckSelectAll();
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }

@@ -113,6 +113,10 @@ void TFtp2::CheckBoxClick(int k) {
 
 void TFtp2::Button1Click() {
   model_.SetEdit1(Edit1->text().toStdString());
+  if (send_) {
+    if (model_.ChmodText()) send_(model_);
+    return;
+  }
   if (!ftp_ || !prompts_) return;
   if (ApplyPermission(model_, *ftp_, *prompts_, refresh_)) {
     accept();
@@ -125,15 +129,33 @@ int TFtp2::Run(ftp::TIdFTP& ftp, Prompts& prompts, std::function<void()> refresh
   ftp_ = &ftp;
   prompts_ = &prompts;
   refresh_ = std::move(refresh_remote_list);
-  adjustSize();
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
-  const int result = exec();
+  const int result = Show();
   ftp_ = nullptr;
   prompts_ = nullptr;
   refresh_ = nullptr;
   return result;
+}
+
+int TFtp2::Run(Sender send) {
+  send_ = std::move(send);
+  const int result = Show();
+  send_ = nullptr;
+  return result;
+}
+
+void TFtp2::Finish(bool applied, bool connected) {
+  if (applied)
+    accept();
+  else if (!connected)
+    reject();  // nothing more can be sent; the transfer window says why
+}
+
+int TFtp2::Show() {
+  adjustSize();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  return exec();
 }
 
 }  // namespace hemlo::transfer

@@ -31,6 +31,13 @@ class TFtp2 : public QDialog {
   // Shows the dialog modally; "変更" sends through `ftp` and then calls
   // `refresh_remote_list`. Returns QDialog::Accepted when a mode was sent.
   int Run(ftp::TIdFTP& ftp, Prompts& prompts, std::function<void()> refresh_remote_list);
+  // Shows the dialog modally; "変更" hands the mode to `send`, which sends
+  // it elsewhere and reports back through Finish.
+  using Sender = std::function<void(const PermissionModel&)>;
+  int Run(Sender send);
+  // The end of what `send` started: the dialog closes when the mode was
+  // taken or nothing more can be sent, and stays open otherwise.
+  void Finish(bool applied, bool connected);
 
   // Mirrors the controls; tests read it.
   const PermissionModel& Model() const { return model_; }
@@ -62,6 +69,8 @@ class TFtp2 : public QDialog {
   ftp::TIdFTP* ftp_ = nullptr;
   Prompts* prompts_ = nullptr;
   std::function<void()> refresh_;
+  Sender send_;
+  int Show();
 };
 
 }  // namespace hemlo::transfer

@@ -1,6 +1,6 @@
 // The Ferrox window's life: start-up and close sequences, keys, the status
-// bar, and the guard every client command runs under (busy controls, the
-// wait hook that keeps the program responsive, cancel, lost connections).
+// bar, and the way every client command goes: out to the worker thread,
+// back as queued calls, cancelled by Escape, "終了" and closing.
 #include "transfer/ftp_window.h"
 
 #include <QApplication>
@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -33,21 +34,21 @@ namespace hemlo {
 
 namespace {
 
-// Slices of a wait: events run for at most this long before the client
-// looks at its socket again.
-constexpr int kEventSliceMs = 10;
+// How long closing waits for a cancelled command to end: a cancel ends a
+// wait at once, but an interrupted transfer may spend up to
+// ftp::kCancelCleanupMs bringing the control connection back in step.
+constexpr int kCloseWaitMs = 3000;
 
-// A close request for a widget that must wait until the client is idle.
+// A close request for a widget while a client command runs: the command is
+// cancelled and the close goes on once the worker has stopped.
 class CloseGuard : public QObject {
  public:
   CloseGuard(TFtp1* window, QObject* parent) : QObject(parent), window_(window) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Close && window_->ClientBusy()) {
-      // The wait is cancelled; the frame may close once it has unwound.
-      QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-      QApplication::sendEvent(window_, &esc);
+    if (event->type() == QEvent::Close && window_->ClientBusy() &&
+        !window_->StopCommand(kCloseWaitMs)) {
       event->ignore();
       return true;
     }
@@ -60,28 +61,13 @@ class CloseGuard : public QObject {
 
 }  // namespace
 
-// One client command is running: controls that would start another are
-// disabled, and what was asked for meanwhile ("終了", closing) happens
-// once the command has unwound.
-class ClientBusyScope {
- public:
-  explicit ClientBusyScope(TFtp1& w) : w_(w) {
-    if (w_.client_busy_++ == 0) w_.UpdateBusyControls();
-  }
-  ~ClientBusyScope() {
-    if (--w_.client_busy_ != 0) return;
-    w_.cancel_requested_ = false;
-    w_.UpdateBusyControls();
-    if (w_.exit_pending_) QTimer::singleShot(0, &w_, [w = &w_] { w->ExitNow(); });
-  }
-  ClientBusyScope(const ClientBusyScope&) = delete;
-  ClientBusyScope& operator=(const ClientBusyScope&) = delete;
-
- private:
-  TFtp1& w_;
-};
-
-TFtp1::TFtp1(Prompts* prompts, QWidget* parent) : QWidget(parent, Qt::Window) {
+TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_calls_([this](std::function<void()> fn) {
+        if (QThread::currentThread() == thread())
+          fn();
+        else
+          QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+      }) {
   setObjectName(QStringLiteral("Ftp1"));
   if (prompts) {
     prompts_ = prompts;
@@ -89,30 +75,45 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent) : QWidget(parent, Qt::Window) {
     own_prompts_ = std::make_unique<QtPrompts>(this);
     prompts_ = own_prompts_.get();
   }
+  worker_prompts_ = std::make_unique<transfer::PromptsOnOwner>(ui_calls_, *prompts_);
   BuildLayout();
   WireControls();
-  IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) { OnClientConnected(); };
-  IdFTP1.OnDisconnected = [this](ftp::TIdTCPConnection&) { OnClientDisconnected(); };
+  // The client's events come from the worker; the window takes them on its
+  // own thread, in order.
+  IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) {
+    PostToWindow([this] { OnClientConnected(); });
+  };
+  IdFTP1.OnDisconnected = [this](ftp::TIdTCPConnection&) {
+    PostToWindow([this] { OnClientDisconnected(); });
+  };
   IdFTP1.OnVerifyCertificate = [this](const ftp::TIdCertificateInfo& info) {
-    return VerifyCertificate(info);
+    auto accept = std::make_shared<bool>(false);
+    try {
+      ui_calls_.Call([this, accept, info] { *accept = VerifyCertificate(info); });
+    } catch (const transfer::UiCallAbandoned&) {
+      throw ftp::EIdOperationAborted();
+    }
+    return *accept;
   };
   // The form's client property: the login announces ASCII ("TYPE A"); each
   // transfer then applies the mode box.
   IdFTP1.SetTransferType(ftp::TIdFTPTransferType::ftASCII);
-  // Every network wait runs the program's events in slices, so nothing
-  // freezes and Escape reaches the window.
-  IdFTP1.SetWaitHook([this] { return WaitHook(); });
+  worker_ = std::make_unique<transfer::ConnectionWorker>();
   // The window sees every key before its controls do (Escape = stop).
   qApp->installEventFilter(this);
   Startup();
 }
 
 TFtp1::~TFtp1() {
+  // A command still running is stopped; the worker's thread ends before
+  // the client and the widgets it reports to go.
+  IdFTP1.Cancel();
+  ui_calls_.SetAbandoned(true);
+  worker_.reset();
   // The client may still report its disconnection while the window goes.
   IdFTP1.OnConnected = nullptr;
   IdFTP1.OnDisconnected = nullptr;
   IdFTP1.OnVerifyCertificate = nullptr;
-  IdFTP1.SetWaitHook(nullptr);
 }
 
 void TFtp1::Startup() {
@@ -156,9 +157,7 @@ void TFtp1::CloseSequence() {
 }
 
 void TFtp1::closeEvent(QCloseEvent* event) {
-  if (ClientBusy()) {
-    // The client is inside a wait further down this stack: stop it first.
-    RequestCancel();
+  if (ClientBusy() && !StopCommand(kCloseWaitMs)) {
     event->ignore();
     return;
   }
@@ -198,8 +197,7 @@ void TFtp1::SetStatusText(const std::string& text) {
 QString TFtp1::StatusText() const { return StatusPanel0->text(); }
 
 void TFtp1::ShowError(const std::exception& e) {
-  // Server replies come in the connection's name encoding.
-  prompts_->Error(transfer_ui::NameText(Session_.Names, e.what()).toStdString());
+  prompts_->Error(transfer::ClientErrorText(e, Session_.Names));
 }
 
 void TFtp1::ShowPlain(const QString& text) {
@@ -235,58 +233,87 @@ ftp::TIdFTPTransferType TFtp1::TransferMode() const {
 
 void TFtp1::UpdateBusyControls() {
   const bool idle = !ClientBusy();
-  const bool connected = IdFTP1.Connected();
   // Everything that would send a command; "終了" stays: it cancels.
   for (QWidget* w : std::initializer_list<QWidget*>{Button10, Button16, Button11, BitBtn1})
     w->setEnabled(idle);
-  Button1->setEnabled(idle && !connected);
-  Button2->setEnabled(idle && connected);
+  Button1->setEnabled(idle && !connected_);
+  Button2->setEnabled(idle && connected_);
   for (QAction* a : PopupMenu1->actions()) a->setEnabled(idle);
 }
 
-bool TFtp1::WaitHook() {
-  QCoreApplication::processEvents(QEventLoop::AllEvents, kEventSliceMs);
-  if (!cancel_requested_) return true;
-  cancel_requested_ = false;
-  cancel_fired_ = true;
-  return false;
-}
-
 void TFtp1::RequestCancel() {
-  if (ClientBusy()) cancel_requested_ = true;
+  if (ClientBusy()) IdFTP1.Cancel();
 }
 
-bool TFtp1::RunClientCommand(const std::function<void()>& command) {
+bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()> then) {
   if (ClientBusy()) return false;
-  ClientBusyScope busy(*this);
-  cancel_fired_ = false;
+  busy_ = true;
+  quiet_finish_ = false;
   certificate_declined_ = false;
-  const bool was_connected = IdFTP1.Connected();
-  try {
-    command();
-  } catch (const std::exception& e) {
-    ReportFailure(e, was_connected);
-  }
+  IdFTP1.ClearCancel();
+  UpdateBusyControls();
+  worker_->Post([this, command = std::move(command), then = std::move(then)] {
+    const bool was_connected = IdFTP1.Connected();
+    std::exception_ptr failure;
+    try {
+      command();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    const bool cancelled = IdFTP1.CancelFired();
+    // Behind every call the command queued: the window sees its end last.
+    PostToWindow([this, failure, was_connected, cancelled, then] {
+      FinishCommand(failure, was_connected, cancelled, then);
+    });
+  });
   return true;
 }
 
-bool TFtp1::RunOperation(const std::function<void()>& op) {
-  if (ClientBusy()) return false;
-  struct EndOfOperation {
-    TFtp1& w;
-    ~EndOfOperation() {
-      w.idle_flag_ = true;
-      w.operation_running_ = false;
-      w.SetFileProgress(0, 0);
+void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
+                          const std::function<void()>& then) {
+  busy_ = false;
+  if (failure) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+      ReportFailure(e, was_connected, cancelled);
     }
-  } guard{*this};
-  operation_running_ = true;
-  idle_flag_ = false;
-  return RunClientCommand(op);
+  }
+  if (then) then();
+  UpdateBusyControls();
+  emit commandFinished();
+  if (exit_pending_) ExitNow();
 }
 
-void TFtp1::ReportFailure(const std::exception& e, bool was_connected) {
-  if (cancel_fired_ || dynamic_cast<const ftp::EIdOperationAborted*>(&e)) {
+bool TFtp1::RunOperation(std::function<void()> op, std::function<void()> then) {
+  if (ClientBusy()) return false;
+  operation_running_ = true;
+  idle_flag_ = false;
+  return RunClientCommand(std::move(op), [this, then = std::move(then)] {
+    idle_flag_ = true;
+    operation_running_ = false;
+    SetFileProgress(0, 0);
+    if (then) then();
+  });
+}
+
+bool TFtp1::StopCommand(int timeout_ms) {
+  if (!ClientBusy()) return true;
+  quiet_finish_ = true;
+  idle_flag_ = true;
+  IdFTP1.Cancel();
+  // A question the worker waits for is given up, or the two threads would
+  // wait for each other.
+  ui_calls_.SetAbandoned(true);
+  const bool stopped = worker_->WaitIdle(timeout_ms);
+  ui_calls_.SetAbandoned(false);
+  // The worker's last calls wait in the queue: take them now, its end last.
+  if (stopped) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  return stopped && !ClientBusy();
+}
+
+void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool cancelled) {
+  if (cancelled || dynamic_cast<const ftp::EIdOperationAborted*>(&e)) {
     ReportCancelled();
     return;
   }
@@ -296,11 +323,16 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected) {
     return;
   }
   // A connection that was there and is gone: one plain message, whatever
-  // the client's error was (reset, closed, timed out on a dead link).
-  if (was_connected && (!IdFTP1.Connected() || dynamic_cast<const ftp::EIdSilentException*>(&e))) {
+  // the client's error was (reset, closed, timed out on a dead link). One
+  // lost while connecting (after the greeting, during the login or the
+  // first listing) is lost all the same.
+  if (dynamic_cast<const ftp::EIdConnectionLost*>(&e) ||
+      (was_connected &&
+       (!IdFTP1.Connected() || dynamic_cast<const ftp::EIdSilentException*>(&e)))) {
     ReportConnectionLost();
     return;
   }
+  if (quiet_finish_) return;
   if (const auto tls = transfer::TlsFailureText(e)) {
     prompts_->Error(*tls);
     return;
@@ -310,8 +342,8 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected) {
 }
 
 void TFtp1::ReportCancelled() {
-  cancel_fired_ = false;
-  prompts_->Message(transfer_ui::kStopCaption, transfer_ui::kStopText, Buttons::Ok, Icon::None);
+  if (!quiet_finish_)
+    prompts_->Message(transfer_ui::kStopCaption, transfer_ui::kStopText, Buttons::Ok, Icon::None);
   if (IdFTP1.Connected()) {
     SetStatusText(transfer_ui::kCancelledConnected);
     return;
@@ -325,13 +357,12 @@ void TFtp1::ReportConnectionLost() {
   ListView1->clear();
   IdFTP1.Disconnect();  // the disconnected layout
   SetStatusText(transfer_ui::kConnectionLost);
-  prompts_->Error(transfer_ui::kConnectionLost);
+  if (!quiet_finish_) prompts_->Error(transfer_ui::kConnectionLost);
 }
 
 void TFtp1::Button3Click() {
   if (ClientBusy()) {
-    // The command below us on the stack must unwind before the client is
-    // closed under it; ExitNow follows then.
+    // The command must end before the client is closed; ExitNow follows.
     exit_pending_ = true;
     idle_flag_ = true;
     RequestCancel();

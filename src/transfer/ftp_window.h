@@ -5,14 +5,19 @@
 // operations (upload, download, folder upload, remote commands) connect to
 // its request signals and work through the accessors below.
 //
-// Every FTP wait lets the whole program's events run (the client's wait
-// hook). While one client command runs, the window refuses to start another
-// and disables the controls that would; Escape, "終了" and closing the
-// window abort the wait instead.
+// The connection's client runs on a worker thread of its own: a click posts
+// a command there and returns; status, progress, the remote listing and the
+// end of the command come back as queued calls, questions to the user as
+// calls the worker waits for. While one command runs, the window refuses to
+// start another and disables the controls that would; Escape and "終了"
+// cancel its waits, and closing the window or the frame cancels it and
+// waits (bounded) for the worker.
 #include <QList>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +25,7 @@
 
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
+#include "transfer/connection_worker.h"
 #include "transfer/profiles.h"
 #include "transfer/remote_session.h"
 #include "transfer/sort_rules.h"
@@ -51,19 +57,30 @@ class TFtp1 : public QWidget {
   ~TFtp1() override;
 
   // ---- what the operations read and call ----
+  // The client belongs to the worker while a command runs; the window's
+  // thread may use it only while none does.
   ftp::TIdFTP& Client() { return IdFTP1; }
   const ftp::TIdFTP& Client() const { return IdFTP1; }
   transfer::RemoteSession& Session() { return Session_; }
   const transfer::ProfilePanel& Profiles() const { return Profiles_; }
   const transfer::SortState& Sort() const { return Sort_; }
+  // Questions and messages on the window's thread.
   Prompts& prompts() { return *prompts_; }
+  // The same, for a command on the worker: each call waits for the answer.
+  Prompts& WorkerPrompts() { return *worker_prompts_; }
+  // Queues `fn` for the window's thread (at once when called there).
+  void PostToWindow(std::function<void()> fn) { ui_calls_.Post(std::move(fn)); }
   bool IdleFlag() const { return idle_flag_; }
   void SetIdleFlag(bool value) { idle_flag_ = value; }
   // Status panel 0 (UTF-8).
   void SetStatusText(const std::string& text);
   QString StatusText() const;
-  // Label5 and the remote list from the server. Client errors propagate.
+  // Label5 and the remote list from the server, as a command.
   void RefreshRemoteList();
+  // The same inside a running command, on the worker: PWD and the listing
+  // go out here, the rows reach the list on the window's thread. Client
+  // errors propagate.
+  void ListRemoteFolder();
   // Re-reads the folder list and the local list.
   void RefreshLocalLists();
   void RefreshLocalList();
@@ -89,20 +106,24 @@ class TFtp1 : public QWidget {
   const std::string& RemoteFolder() const { return Profiles_.LastRemoteFolder; }
   // UTF-8 local paths of the last desktop drop.
   const std::vector<std::string>& DroppedFiles() const { return DroppedFiles_; }
-  // Runs an operation with the idle flag cleared, sets it again on every
-  // way out and reports what escapes it (a cancelled wait, a lost
-  // connection, any other error). While a client command runs, another is
-  // not started: false then.
-  bool RunOperation(const std::function<void()>& op);
-  // Runs one client command (no idle-flag change) under the same guard.
-  bool RunClientCommand(const std::function<void()>& command);
+  // Starts an operation on the worker with the idle flag cleared; when it
+  // ends, the window reports what escaped it (a cancelled wait, a lost
+  // connection, any other error), sets the flag again and runs `then`.
+  // While a client command runs, another is not started: false then.
+  bool RunOperation(std::function<void()> op, std::function<void()> then = nullptr);
+  // Starts one client command (no idle-flag change) the same way.
+  bool RunClientCommand(std::function<void()> command, std::function<void()> then = nullptr);
   bool OperationRunning() const { return operation_running_; }
-  // True while a client command runs (its waits let other events through).
-  bool ClientBusy() const { return client_busy_ > 0; }
-  // The user aborted a wait of the running command.
-  bool WaitCancelled() const { return cancel_fired_; }
+  // True from the start of a client command until the window has taken
+  // its end.
+  bool ClientBusy() const { return busy_; }
+  // Cancels the running command and waits up to `timeout_ms` for the
+  // worker; its end is taken without messages. True when nothing runs.
+  bool StopCommand(int timeout_ms);
+  // The user aborted a wait of the running command (worker side).
+  bool WaitCancelled() const { return IdFTP1.CancelFired(); }
   // A stop request was honoured between items: the next wait goes on.
-  void ForgetCancelRequest() { cancel_requested_ = false; }
+  void ForgetCancelRequest() { IdFTP1.ClearCancel(); }
   // Shows a client error (or any other) in the standard error box.
   void ShowError(const std::exception& e);
   // The in-place rename state.
@@ -144,12 +165,15 @@ class TFtp1 : public QWidget {
   // RNFR/RNTO when it changed. True when the server took the new name; the
   // row then shows and acts on it. Otherwise the row keeps its old name.
   void BeginRename(QTreeWidgetItem* item);
+  // True when RNFR/RNTO was started; the row follows once the server took it.
   bool EndRename(QTreeWidgetItem* item, const QString& new_text);
   void CancelRename();
   // Sorts a list by the shared sort state.
   void SortList(QTreeWidget* list);
 
  signals:
+  // A client command has ended and the window has taken its end.
+  void commandFinished();
   void uploadSelectedRequested();      // ▲, and local rows dropped on the remote list
   void downloadSelectedRequested();    // ▼, and remote rows dropped on the local list
   void folderUploadRequested();        // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
@@ -163,8 +187,6 @@ class TFtp1 : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class ClientBusyScope;
-
   void BuildLayout();
   QWidget* BuildProfilePanel();
   void BuildTransferRow(QVBoxLayout* root);
@@ -182,9 +204,12 @@ class TFtp1 : public QWidget {
   // The client's question about a certificate the system refused.
   bool VerifyCertificate(const ftp::TIdCertificateInfo& info);
   void UpdateBusyControls();
-  bool WaitHook();
   void RequestCancel();
-  void ReportFailure(const std::exception& e, bool was_connected);
+  void FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
+                     const std::function<void()>& then);
+  void ShowRemoteListing(const std::string& folder, std::vector<transfer::RemoteEntry> rows,
+                         size_t unread);
+  void ReportFailure(const std::exception& e, bool was_connected, bool cancelled);
   void ReportCancelled();
   void ReportConnectionLost();
   void ExitNow();
@@ -192,7 +217,6 @@ class TFtp1 : public QWidget {
   void FillDriveBox();
   void ShowPlain(const QString& text);
   void DropOnRemote(const std::vector<std::string>& paths);
-  void RenameLater(QTreeWidgetItem* item, const QString& new_text);
 
   // ---- controls (component names, also their object names) ----
   QFrame* Panel1 = nullptr;  // "接続先情報"
@@ -242,15 +266,21 @@ class TFtp1 : public QWidget {
 
   std::unique_ptr<Prompts> own_prompts_;
   Prompts* prompts_ = nullptr;
-  bool idle_flag_ = true;
+  std::unique_ptr<Prompts> worker_prompts_;
+  // Read by the worker's stop tests, set by Escape.
+  std::atomic<bool> idle_flag_{true};
   bool operation_running_ = false;
-  int client_busy_ = 0;
-  bool cancel_requested_ = false;      // the next wait slice aborts
-  bool cancel_fired_ = false;          // a wait of this command was aborted
-  bool exit_pending_ = false;          // "終了" waits for the command to unwind
+  bool busy_ = false;
+  bool connected_ = false;             // as the last connect/disconnect event said
+  bool exit_pending_ = false;          // "終了" waits for the command to end
+  bool quiet_finish_ = false;          // the command was stopped for a close
   bool certificate_declined_ = false;  // the user answered いいえ to the certificate
   QString local_folder_;
   QList<QPointer<QWidget>> cancel_windows_;
+
+  transfer::UiCalls ui_calls_;
+  // Last: its thread stops before anything it uses goes.
+  std::unique_ptr<transfer::ConnectionWorker> worker_;
 };
 
 }  // namespace hemlo

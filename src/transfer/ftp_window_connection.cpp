@@ -29,7 +29,7 @@ void TFtp1::ShowProfileFields() {
       NameText(transfer::NamesOfStoredFolder(Profiles_.NameEncoding, Profiles_.LastRemoteFolder),
                Profiles_.LastRemoteFolder));
   LblCount->setText(QString::number(Profiles_.ProfileCounter));
-  if (!IdFTP1.Connected()) Button5->setEnabled(Profiles_.NextEnabled);
+  if (!connected_) Button5->setEnabled(Profiles_.NextEnabled);
 }
 
 bool TFtp1::TakeProfileFields() {
@@ -98,6 +98,7 @@ void TFtp1::SetProfileControlsEnabled(bool enabled) {
 }
 
 void TFtp1::OnClientConnected() {
+  connected_ = true;
   Button1->setEnabled(false);
   Button2->setEnabled(!ClientBusy());
   SetProfileControlsEnabled(false);
@@ -105,6 +106,7 @@ void TFtp1::OnClientConnected() {
 }
 
 void TFtp1::OnClientDisconnected() {
+  connected_ = false;
   SetStatusText("切断成功");
   Button1->setEnabled(!ClientBusy());
   Button2->setEnabled(false);
@@ -120,9 +122,8 @@ void TFtp1::ApplyDataMode(transfer::DataConnectionMode mode) {
 }
 
 void TFtp1::Button1Click() {
-  if (IdFTP1.Connected() || ClientBusy()) return;
+  if (connected_ || ClientBusy()) return;
   SetStatusText("接続中...");
-  prompts_->ProcessEvents();
   const auto host = ToSjis(Edit2->text());
   const auto user = ToSjis(Edit3->text());
   const auto password = ToSjis(Edit4->text());
@@ -131,12 +132,15 @@ void TFtp1::Button1Click() {
     return;
   }
   ApplyDataMode(static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex()));
-  RunClientCommand([&] {
-    Session_.Connect(*host, *user, *password, Profiles_.LastRemoteFolder,
-                     static_cast<transfer::NameEncodingMode>(cmbNameEncoding->currentIndex()));
+  RunClientCommand([this, host = *host, user = *user, password = *password,
+                    folder = Profiles_.LastRemoteFolder,
+                    encoding =
+                        static_cast<transfer::NameEncodingMode>(cmbNameEncoding->currentIndex())] {
+    Session_.Connect(host, user, password, folder, encoding);
     if (!IdFTP1.Connected()) return;
-    if (IdFTP1.UseTLS) SetStatusText(std::string("接続成功") + transfer::kEncryptedMark);
-    RefreshRemoteList();
+    if (IdFTP1.UseTLS)
+      PostToWindow([this] { SetStatusText(std::string("接続成功") + transfer::kEncryptedMark); });
+    ListRemoteFolder();
   });
 }
 
@@ -149,7 +153,7 @@ bool TFtp1::VerifyCertificate(const ftp::TIdCertificateInfo& info) {
 }
 
 void TFtp1::Button2Click() {
-  if (ClientBusy()) return;  // the command under way would meet a closed socket
+  if (ClientBusy()) return;  // the client is the worker's until its command ends
   ListView1->clear();
   IdFTP1.Disconnect();
   // The profile remembers the folder the connection ended in.

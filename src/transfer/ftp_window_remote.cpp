@@ -19,13 +19,26 @@ using transfer_ui::NameBytes;
 using transfer_ui::NameText;
 
 void TFtp1::RefreshRemoteList() {
-  const std::string folder = IdFTP1.CurrentDirectory();
+  RunClientCommand([this] { ListRemoteFolder(); });
+}
+
+void TFtp1::ListRemoteFolder() {
+  std::string folder = IdFTP1.CurrentDirectory();
+  // The session's listing may find the names to be UTF-8 (before the
+  // window shows them).
+  const ftp::TIdFTPListItems& listing = Session_.ListEntries();
+  auto rows = transfer::RowsOfListing(listing);
+  const size_t unread = listing.UnparsedLines();
+  PostToWindow([this, folder = std::move(folder), rows = std::move(rows), unread]() mutable {
+    ShowRemoteListing(folder, std::move(rows), unread);
+  });
+}
+
+void TFtp1::ShowRemoteListing(const std::string& folder, std::vector<transfer::RemoteEntry> rows,
+                              size_t unread) {
   Profiles_.LastRemoteFolder = folder;
   Label5->setText(NameText(Session_.Names, folder));
-  IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
-  const auto rows = transfer::RowsOfListing(IdFTP1.DirectoryListing());
-  if (const size_t unread = IdFTP1.DirectoryListing().UnparsedLines(); unread > 0)
-    SetStatusText(transfer::UnreadLinesText(unread));
+  if (unread > 0) SetStatusText(transfer::UnreadLinesText(unread));
   ListView1->clear();
   ListView1->setUpdatesEnabled(false);
   const QIcon folder_icon = style()->standardIcon(QStyle::SP_DirIcon);
@@ -72,21 +85,19 @@ void TFtp1::ListView1DblClick() {
     if (ListView1->topLevelItem(i)->isSelected()) first = ListView1->topLevelItem(i);
   if (!first || !first->data(0, kFolderRole).toBool()) return;
   const std::string name = first->data(0, kNameRole).toByteArray().toStdString();
-  RunClientCommand([&] {
+  RunClientCommand([this, name] {
     Session_.Enter(name);
-    SetStatusText("");  // before the refresh, which may count unreadable lines
-    RefreshRemoteList();
+    // Before the refresh, which may count unreadable lines.
+    PostToWindow([this] { SetStatusText(""); });
+    ListRemoteFolder();
   });
 }
 
 void TFtp1::BitBtn1Click() {
   if (ClientBusy()) return;
-  RunClientCommand([&] {
-    if (!Session_.Up(Profiles_.LastRemoteFolder)) return;
-    const std::string folder = IdFTP1.CurrentDirectory();
-    Profiles_.LastRemoteFolder = folder;
-    Label5->setText(NameText(Session_.Names, folder));
-    RefreshRemoteList();
+  RunClientCommand([this, shown = Profiles_.LastRemoteFolder] {
+    if (!Session_.Up(shown)) return;
+    ListRemoteFolder();  // Label5 follows with the listing
   });
 }
 
@@ -107,17 +118,24 @@ bool TFtp1::EndRename(QTreeWidgetItem* item, const QString& new_text) {
                   .arg(new_text, QString::fromLatin1(names.EncodingName())));
     return false;
   }
-  bool renamed = false;
-  RunClientCommand([&] {
-    IdFTP1.RenameFile(old_name, *new_name);
-    renamed = true;
-  });
   // The row follows the server: the new name once it took it, the old one
   // (never the name typed) after a refusal.
-  if (!renamed || ListView1->indexOfTopLevelItem(item) < 0) return false;
-  item->setData(0, kNameRole, QByteArray::fromStdString(*new_name));
-  item->setText(0, NameText(names, *new_name));
-  return true;
+  auto renamed = std::make_shared<bool>(false);
+  return RunClientCommand(
+      [this, old_name, new_name = *new_name, renamed] {
+        IdFTP1.RenameFile(old_name, new_name);
+        *renamed = true;
+      },
+      [this, old_name, new_name = *new_name, renamed] {
+        if (!*renamed) return;
+        for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+          QTreeWidgetItem* row = ListView1->topLevelItem(i);
+          if (row->data(0, kNameRole).toByteArray().toStdString() != old_name) continue;
+          row->setData(0, kNameRole, QByteArray::fromStdString(new_name));
+          row->setText(0, NameText(Session_.Names, new_name));
+          return;
+        }
+      });
 }
 
 void TFtp1::CancelRename() {

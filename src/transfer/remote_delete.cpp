@@ -103,7 +103,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
     return OpOutcome::kFailed;
   }
   if (!RefreshRemoteOrReport(ctx)) return OpOutcome::kFailed;
-  ctx.host.SetStatusText(texts::kDone);
+  ctx.host.SetStatusText(DoneText(ctx));
   return stopped ? OpOutcome::kStopped : OpOutcome::kDone;
 }
 

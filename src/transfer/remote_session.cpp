@@ -49,8 +49,10 @@ std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
     RemoteEntry r;
     r.FileName = item.FileName;
     r.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
-    r.DateText = DateCellText(FromDayNumber(item.ModifiedDate));
-    r.SizeText = SizeCellText(item.Size);
+    // A size or date the listing did not give (or gave unreadably) stays
+    // blank: the entry itself can still be downloaded or deleted.
+    if (item.ModifiedDate != 0) r.DateText = DateCellText(FromDayNumber(item.ModifiedDate));
+    if (item.Size >= 0) r.SizeText = SizeCellText(item.Size);
     r.PermissionText = item.PermissionText();
     rows.push_back(std::move(r));
   }
@@ -65,6 +67,25 @@ text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view fo
   return text::RemoteNames(utf8 ? text::NameEncoding::kUtf8 : text::NameEncoding::kShiftJis);
 }
 
+bool NamesLookUtf8(const ftp::TIdFTPListItems& items) {
+  const text::RemoteNames sjis(text::NameEncoding::kShiftJis);
+  bool any = false, not_sjis = false;
+  for (const auto& item : items.Items()) {
+    bool multibyte = false;
+    if (!text::IsValidUtf8(item.FileName, &multibyte)) {
+      // Bytes no UTF-8 server sends: the names are Shift-JIS (or worse).
+      if (std::any_of(item.FileName.begin(), item.FileName.end(),
+                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        return false;
+      continue;
+    }
+    if (!multibyte) continue;
+    any = true;
+    not_sjis = not_sjis || !sjis.ToLocal(item.FileName);
+  }
+  return any && not_sjis;
+}
+
 void RemoteSession::Connect(const std::string& host_field, const std::string& user,
                             const std::string& password, const std::string& last_folder,
                             NameEncodingMode encoding) {
@@ -75,6 +96,7 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
   ftp_.Username = user;
   ftp_.Password = password;
   Names = text::RemoteNames(text::NameEncoding::kShiftJis);
+  mode_ = encoding;
   ftp_.Connect(true, ConnectTimeoutMs);
   ftp_.MlstSupported();  // FEAT once: every listing of this connection uses MLSD where offered
   const bool utf8 = encoding == NameEncodingMode::kUtf8 ||
@@ -98,9 +120,19 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
 RemoteListing RemoteSession::List() {
   RemoteListing l;
   l.Folder = ftp_.CurrentDirectory();
-  ftp_.ListEntries({}, /*hidden=*/true, /*probe=*/false);
-  l.Rows = RowsOfListing(ftp_.DirectoryListing());
+  l.Rows = RowsOfListing(ListEntries());
   return l;
+}
+
+ftp::TIdFTPListItems& RemoteSession::ListEntries() {
+  ftp_.ListEntries({}, /*hidden=*/true, /*probe=*/false);
+  ftp::TIdFTPListItems& items = ftp_.DirectoryListing();
+  // Many servers send UTF-8 names without announcing UTF8 in FEAT; once a
+  // listing shows it, the connection keeps to UTF-8.
+  if (mode_ == NameEncodingMode::kAutomatic && Names.Encoding() == text::NameEncoding::kShiftJis &&
+      NamesLookUtf8(items))
+    Names = text::RemoteNames(text::NameEncoding::kUtf8);
+  return items;
 }
 
 void RemoteSession::Enter(const std::string& folder_name) { ftp_.ChangeDirectory(folder_name); }

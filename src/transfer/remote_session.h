@@ -47,6 +47,11 @@ std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items);
 // back to the server unchanged.
 text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view folder);
 
+// Whether listed names are UTF-8 rather than Shift-JIS: some name is not
+// ASCII, every such name is valid UTF-8, and not all of them are valid
+// Shift-JIS (short UTF-8 names can pass for Shift-JIS by chance).
+bool NamesLookUtf8(const ftp::TIdFTPListItems& items);
+
 // "n 行を読めませんでした" (UTF-8): listing lines the parser skipped.
 inline std::string UnreadLinesText(size_t n) { return std::to_string(n) + " 行を読めませんでした"; }
 
@@ -79,6 +84,11 @@ class RemoteSession {
   // The current folder and its entries in listing order.
   RemoteListing List();
 
+  // Lists the current folder (MLSD where known, else "LIST -a") and, in
+  // automatic mode on a Shift-JIS connection, switches Names to UTF-8 when
+  // the listing's names say the server uses it unannounced.
+  ftp::TIdFTPListItems& ListEntries();
+
   // Into a folder row (relative to the current folder).
   void Enter(const std::string& folder_name);
   // One level up, unless `shown_folder` is HomeFolder (then false).
@@ -88,6 +98,7 @@ class RemoteSession {
 
  private:
   ftp::TIdFTP& ftp_;
+  NameEncodingMode mode_ = NameEncodingMode::kAutomatic;
 };
 
 }  // namespace hemlo::transfer

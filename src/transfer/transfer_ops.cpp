@@ -56,8 +56,14 @@ std::string NotRepresentable(std::string_view name, std::string_view encoding,
   return "「" + std::string(name) + "」\r\nの名前には" + std::string(encoding) +
          "で表せない文字「" + std::string(character) + "」があるため、スキップします";
 }
-std::string DoneWithSkips(int skipped) {
-  return std::string(kDone) + "（" + std::to_string(skipped) + " 件をスキップしました）";
+std::string DoneWithCounts(std::string_view done, int skipped, size_t unread) {
+  std::string out(done);
+  if (skipped == 0 && unread == 0) return out;
+  out += "（";
+  if (skipped) out += std::to_string(skipped) + " 件をスキップしました";
+  if (skipped && unread) out += "、";
+  if (unread) out += std::to_string(unread) + " 件を読めませんでした";
+  return out + "）";
 }
 std::string UnsafeName(std::string_view name) {
   return "「" + std::string(name) + "」\r\nはフォルダの外を指す名前のため、スキップします";
@@ -91,42 +97,16 @@ std::optional<std::string> LocalNameOrSkip(TransferContext& ctx, std::string_vie
 }
 
 std::string DoneText(const TransferContext& ctx) {
-  return ctx.skipped ? texts::DoneWithSkips(ctx.skipped) : std::string(texts::kDone);
+  return texts::DoneWithCounts(texts::kDone, ctx.skipped, ctx.unread);
 }
 
 std::string ProgressText(std::string_view name, int n, int m) {
   return std::string(name) + "(" + std::to_string(n) + "/" + std::to_string(m) + ")";
 }
 
-namespace {
-bool ValidUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t len = c < 0x80           ? 1
-                 : (c >> 5) == 0x6  ? 2
-                 : (c >> 4) == 0xE  ? 3
-                 : (c >> 3) == 0x1E ? 4
-                                    : 0;
-    if (len == 0 || i + len > s.size()) return false;
-    for (size_t k = 1; k < len; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += len;
-  }
-  return true;
-}
-}  // namespace
-
 void ShowClientError(Prompts& prompts, const std::exception& e, const text::RemoteNames& names) {
   if (dynamic_cast<const ftp::EIdSilentException*>(&e)) return;
-  if (const auto tls = TlsFailureText(e)) {
-    prompts.Error(*tls);
-    return;
-  }
-  // Server replies come in the connection's encoding; our own texts and
-  // local paths are UTF-8.
-  const std::string_view text = e.what();
-  const bool from_server = dynamic_cast<const ftp::EIdProtocolReplyError*>(&e) != nullptr;
-  prompts.Error(!from_server && ValidUtf8(text) ? std::string(text) : names.Display(text));
+  prompts.Error(ClientErrorText(e, names));
 }
 
 bool StopTest(TransferContext& ctx) {
@@ -291,7 +271,7 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
     const std::string folder = tree.FolderList[k];
     // Hidden entries too: a folder holding ".htaccess" must empty completely.
     ctx.ftp.ListEntries(folder, /*hidden=*/true, /*probe=*/false);
-    tree.UnreadLines += ctx.ftp.DirectoryListing().UnparsedLines();
+    ctx.unread += ctx.ftp.DirectoryListing().UnparsedLines();
     for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
       const std::string& name = item.FileName;
       if (name == "." || name == "..") continue;

@@ -71,6 +71,9 @@ struct TransferContext {
   text::RemoteNames names{};
   // Names reported and skipped so far; the end status counts them.
   int skipped = 0;
+  // Listing lines of walked folders that could not be read (their entries
+  // are missing from the walk); the end status counts them too.
+  size_t unread = 0;
 };
 
 enum class OpOutcome {
@@ -85,8 +88,7 @@ enum class OpOutcome {
 struct RemoteTree {
   std::vector<std::string> FolderList;
   std::vector<std::string> FileList;
-  bool Stopped = false;    // the stop test ended the walk; the lists are partial
-  size_t UnreadLines = 0;  // listing lines the parser could not read
+  bool Stopped = false;  // the stop test ended the walk; the lists are partial
 };
 
 // Selected local rows (names in the local folder) or the paths dropped from
@@ -108,8 +110,8 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
 // Breadth-first walk below `root` (a remote name or relative path), hidden
 // entries included. "." and ".." are skipped silently; names that could
 // escape the tree ("/", "\\", control characters, empty) are reported and
-// skipped. Between folders events run and the stop test may end the walk.
-// Client errors propagate.
+// skipped; listing lines that cannot be read are counted in ctx.unread. Between folders events run
+// and the stop test may end the walk. Client errors propagate.
 RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root);
 
 // Downloads a collected tree below the local folder. Returns kStopped when
@@ -136,7 +138,8 @@ std::string DisplayName(std::string_view sjis);
 std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view utf8);
 // Wire bytes as a local name; nullopt after reporting and counting the skip.
 std::optional<std::string> LocalNameOrSkip(TransferContext& ctx, std::string_view wire);
-// "完了", or "完了" with the number of names skipped.
+// "完了", or "完了" with the number of names skipped and of listing lines
+// that could not be read.
 std::string DoneText(const TransferContext& ctx);
 
 // "name(n/m)"
@@ -208,8 +211,9 @@ std::string NotConvertible(std::string_view name, std::string_view encoding = "S
 // A local name holding a character the connection's encoding lacks.
 std::string NotRepresentable(std::string_view name, std::string_view encoding,
                              std::string_view character);
-// "完了（n 件をスキップしました）"
-std::string DoneWithSkips(int skipped);
+// `done` ("完了"), then what was left out: "（n 件をスキップしました）",
+// "（n 件を読めませんでした）", or both in one bracket joined with "、".
+std::string DoneWithCounts(std::string_view done, int skipped, size_t unread);
 // A listed name that would leave the folder it was listed in.
 std::string UnsafeName(std::string_view name);
 // A remote path longer than the 255 bytes the tool allows.

@@ -20,6 +20,7 @@ class FakeHost : public DocumentHost {
   std::vector<std::unique_ptr<text::MemoryEditPane>> panes;
   text::MemoryEditPane* active = nullptr;
   std::string frameCaption = "frame";
+  std::string documentPath;  // the active page's file; empty for an untitled page
   int caretShown = 0;
 
   text::MemoryEditPane& Open(std::string_view bytes = {}) {
@@ -28,6 +29,7 @@ class FakeHost : public DocumentHost {
     return *active;
   }
   text::EditPane* ActivePane() override { return active; }
+  std::string ActiveDocumentPath() override { return documentPath; }
   text::EditPane* OpenUntitledDocument() override { return &Open(); }
   void ShowCaretPosition() override { ++caretShown; }
   void SetFrameCaption(const std::string& caption) override { frameCaption = caption; }

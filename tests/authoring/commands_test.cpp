@@ -754,9 +754,10 @@ class FileNameTest : public ::testing::Test {
     DialogFolder::Set(std::nullopt);
   }
   // The page's bytes after inserting the chosen name into "[]".
-  std::string Insert(const std::string& chosen,
-                     text::Encoding encoding = text::Encoding::kShiftJis) {
+  std::string Insert(const std::string& chosen, text::Encoding encoding = text::Encoding::kShiftJis,
+                     const std::string& page_file = {}) {
     Bench b;
+    b.host.documentPath = page_file;
     b.prompts.inputs = {chosen};
     b.prompts.answers = {Answer::Ok};
     auto& pane = b.host.Open("[]");
@@ -814,6 +815,19 @@ TEST_F(FileNameTest, BaseIsTheFolderOfTheFileLastChosenAndOtherMountsKeepTheFull
   std::ofstream(other.string()) << "x";
   EXPECT_EQ(Insert(other.string()), "[" + other.string() + "]");
   std::filesystem::remove(other);
+}
+
+TEST_F(FileNameTest, APageWithAFileIsItsOwnBase) {
+  // However it was opened (start-up argument, history, drop), neither the
+  // process's folder nor the last dialog's folder plays a part.
+  const std::string r = root_.string();
+  DialogFolder::Chosen(r + "/pics/b.jpg");
+  std::filesystem::current_path(root_);
+  EXPECT_EQ(Insert(r + "/site/img/a.gif", text::Encoding::kShiftJis, r + "/site/index.htm"),
+            "[img/a.gif]");
+  EXPECT_EQ(Insert(r + "/site/img/a.gif", text::Encoding::kShiftJis, r + "/pics/new.htm"),
+            "[../site/img/a.gif]");
+  EXPECT_EQ(DialogFolder::Last(), r + "/pics");
 }
 
 TEST(RelativeFileName, Rules) {

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <random>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace hemlo {
 namespace {
@@ -61,6 +63,29 @@ TEST(StateFolders, PortableOnlyWithAStateFileOtherwiseTheUsersFolders) {
     EXPECT_EQ(got.temporary, c.temporary);
     EXPECT_EQ(got.portable, c.portable);
   }
+
+  // A folder the user cannot write is an installed program, state files or
+  // not. Root writes anywhere, so the choice is made as an ordinary user then.
+  std::ofstream(exe / "Ferrox.ini") << "x";
+  ASSERT_EQ(::chmod(exe.c_str(), 0555), 0);
+  const FolderEnvironment env{r + "/cfg", runtime.string(), "", r};
+  bool portable = true;
+  if (::geteuid() != 0) {
+    portable = ChooseStateFolders(exe, env).portable;
+  } else {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+      ::_exit(!dropped ? 2 : ChooseStateFolders(exe, env).portable ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2);
+    portable = WEXITSTATUS(status) == 1;
+  }
+  EXPECT_FALSE(portable);
+  ::chmod(exe.c_str(), 0755);
 
   // A folder made for state is the owner's only; an existing one is left as it is.
   std::string error;

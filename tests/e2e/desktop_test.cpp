@@ -118,14 +118,28 @@ TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {
   new FileDrops(*frame);
   const QString first = Page("a.htm", "a\r\n");
   const QString second = Page("b.htm", "b\r\n");
-  OpenPaths(*frame,
-            {first, folder_.filePath("missing.htm"), QUrl::fromLocalFile(second).toString()});
+  // A name not taken yet starts a new page of that name, written by 上書き保存
+  // without a dialog; a missing folder is refused.
+  const QString fresh = folder_.filePath("new.htm");
+  OpenPaths(*frame, {first, fresh, folder_.filePath("gone/x.htm")});
+  ASSERT_EQ(frame->Children().size(), 2);
+  EXPECT_EQ(frame->ActiveChild()->Caption(), fresh);
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_NE(prompts_.asked[0].text.find("フォルダが見つかりません"), std::string::npos);
+  frame->ActiveChild()->Memo()->SetText("<p>new</p>\r\n");
+  frame->FileSaveItemClick();
+  EXPECT_EQ(prompts_.asked.size(), 1u);
+  std::string saved;
+  std::getline(std::ifstream(fresh.toStdString()), saved);
+  EXPECT_EQ(saved, "<p>new</p>\r");
+  frame->FileCloseItemClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame->Children().size() == 1; }, 5000));
+  OpenPaths(*frame, {QUrl::fromLocalFile(second).toString()});
   ASSERT_EQ(frame->Children().size(), 2);
   EXPECT_EQ(frame->ActiveChild()->Caption(), second);
   EXPECT_EQ(frame->history().Slots()[0], second.toStdString());
-  EXPECT_EQ(frame->history().Slots()[1], first.toStdString());
-  ASSERT_EQ(prompts_.asked.size(), 1u);
-  EXPECT_NE(prompts_.asked[0].text.find("ファイルが見つかりません"), std::string::npos);
+  EXPECT_EQ(frame->history().Slots()[1], fresh.toStdString());
+  EXPECT_EQ(frame->history().Slots()[2], first.toStdString());
 
   // A file dropped on a document window's edit pane opens instead of landing in the text.
   const QString dropped = Page("c.htm", "c\r\n");
@@ -174,15 +188,29 @@ class UrlCatcher : public QObject {
   QList<QUrl> urls;
 };
 
-TEST_F(Desktop, HelpOpensTheInstalledGuideOrSaysItIsMissing) {
+TEST_F(Desktop, HelpShowsTheInstalledGuideInItsOwnWindowOrSaysItIsMissing) {
   auto frame = Start();
+  // Never through the desktop's handler for HTML files, which may be this editor.
   UrlCatcher catcher;
   QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
   frame->mnuHelpClick();  // the guide the build copies beside the executable
+  frame->mnuHelpClick();  // a second time: the same window
   QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-  ASSERT_EQ(catcher.urls.size(), 1);
-  EXPECT_TRUE(catcher.urls[0].toLocalFile().endsWith("/share/hemlo2/help/index.html"));
-  EXPECT_TRUE(QFileInfo(catcher.urls[0].toLocalFile()).isFile());
+  EXPECT_TRUE(catcher.urls.isEmpty());
+  const auto windows = frame->findChildren<HelpWindow*>();
+  ASSERT_EQ(windows.size(), 1);
+  HelpWindow* help = windows[0];
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return help->view()->url().toLocalFile().endsWith("/share/hemlo2/help/index.html") &&
+               help->windowTitle() == "Hemlo２ 使用方法" &&
+               help->view()->title() == "Hemlo２ 使用方法";
+      },
+      20000))
+      << help->view()->title().toStdString();
+  EXPECT_TRUE(frame->Children().isEmpty());
+  EXPECT_EQ(frame->history().Slots()[0], "");
 
   SetHelpFolder(folder_.filePath("nothing"));
   prompts_.answers = {Answer::Ok};

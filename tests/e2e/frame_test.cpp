@@ -114,7 +114,7 @@ TEST_F(Frame, CloseQueryOnlyYesCloses) {
   ASSERT_TRUE(watch);
   EXPECT_EQ(child->Memo()->Text(), "x");
   frame_->FileCloseItemClick();
-  QTRY_VERIFY_WITH_TIMEOUT(!watch, 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !watch; }, 2000));
   ASSERT_EQ(prompts_.asked.size(), 3u);
   EXPECT_EQ(prompts_.asked[0].caption, "確認");
   EXPECT_EQ(prompts_.asked[0].text,
@@ -124,7 +124,7 @@ TEST_F(Frame, CloseQueryOnlyYesCloses) {
   // An unmodified window closes without a question.
   frame_->OpenDocument(QString());
   frame_->FileCloseItemClick();
-  QTRY_VERIFY_WITH_TIMEOUT(frame_->Children().isEmpty(), 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->Children().isEmpty(); }, 2000));
   EXPECT_EQ(prompts_.asked.size(), 3u);
 }
 
@@ -221,7 +221,7 @@ TEST_F(Frame, PreviewShowsRelativeImagesAndClosingRemovesThePreviewFile) {
       << child->MemoHeight();
 
   frame_->FileCloseItemClick();
-  QTRY_VERIFY_WITH_TIMEOUT(!watch, 3000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !watch; }, 3000));
   EXPECT_FALSE(QFileInfo::exists(preview));
   EXPECT_TRUE(QFileInfo::exists(page));
 }
@@ -241,17 +241,19 @@ TEST_F(Frame, APageThatClosesItsViewLeavesAUsableWebPane) {
   TMDIChild* child = frame_->ActiveChild();
   ASSERT_NE(child, nullptr);
   QPointer<webview::TUIWebBrowser> first(child->WebBrowser());
-  QTRY_COMPARE_WITH_TIMEOUT(first->LocationName(), QStringLiteral("framed"), 20000);
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return first->LocationName() == QStringLiteral("framed"); }, 20000));
   ASSERT_TRUE(first);
   const int height = first->height();
   ASSERT_GT(height, 0);
   // The page's own script going to "close" closes it.
   first->page()->runJavaScript(QStringLiteral("location.href='sub/close';"));
-  QTRY_VERIFY_WITH_TIMEOUT(!first, 20000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !first; }, 20000));
   ASSERT_NE(child->WebBrowser(), nullptr);
-  QTRY_COMPARE_WITH_TIMEOUT(child->WebBrowser()->height(), height, 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return child->WebBrowser()->height() == height; }, 2000));
   frame_->OpenUrl(QUrl::fromLocalFile(dir + "/after.html").toString());
-  QTRY_COMPARE_WITH_TIMEOUT(child->WebBrowser()->LocationName(), QStringLiteral("after"), 20000);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return child->WebBrowser()->LocationName() == QStringLiteral("after"); }, 20000));
 }
 
 TEST_F(Frame, TransferToolOpensOnTheActivePagesFolder) {
@@ -264,7 +266,7 @@ TEST_F(Frame, TransferToolOpensOnTheActivePagesFolder) {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (auto* t = qobject_cast<TFtp1*>(w)) ftp = t;
   ASSERT_NE(ftp, nullptr);
-  QTRY_VERIFY_WITH_TIMEOUT(ftp->isVisible(), 3000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ftp->isVisible(); }, 3000));
   EXPECT_EQ(ftp->windowTitle(), QStringLiteral("Ferrox"));
   EXPECT_EQ(QString::fromStdString(ftp->LocalFolder()).remove(QRegularExpression("/$")), dir);
   ftp->hide();
@@ -287,7 +289,7 @@ TEST_F(Frame, FileDialogsStartWhereTheUserWorksAndSetTheLinkBase) {
   EXPECT_EQ(page->Memo()->Text(), "img/a.gifx");
   frame_->FileSaveAsItemClick();
   frame_->FileCloseItemClick();
-  QTRY_VERIFY_WITH_TIMEOUT(frame_->Children().isEmpty(), 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->Children().isEmpty(); }, 2000));
   frame_->FileOpen1Execute();
   std::vector<std::string> started;
   for (const auto& a : prompts_.asked) started.push_back(a.text);
@@ -369,25 +371,34 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   TMDIChild* child = frame_->ActiveChild();
   EXPECT_TRUE(child->Caption().isEmpty());
   EXPECT_FALSE(child->Memo()->Modified());
-  QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->itemText(0), address, 20000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->cmbURL()->itemText(0) == address; }, 20000));
   EXPECT_EQ(frame_->cmbURL()->currentText(), address);
 
   // A pop-up from the page becomes a new untitled document window showing it.
   child->WebBrowser()->page()->runJavaScript(QStringLiteral("window.open('pop.html', 'x');"));
-  QTRY_COMPARE_WITH_TIMEOUT(frame_->Children().size(), 2, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->Children().size() == 2; }, 10000));
   TMDIChild* popup = frame_->ActiveChild();
   ASSERT_NE(popup, child);
   EXPECT_TRUE(popup->Caption().isEmpty());
-  QTRY_COMPARE_WITH_TIMEOUT(popup->WebBrowser()->LocationURL(),
-                            QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port), 20000);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return popup->WebBrowser()->LocationURL() ==
+               QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port);
+      },
+      20000));
   // Pages loaded later are listed once, newest first; file pages never.
-  QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->itemText(0),
-                            QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port), 20000);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return frame_->cmbURL()->itemText(0) ==
+               QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port);
+      },
+      20000));
   const int listed = frame_->cmbURL()->count();
   child->WebBrowser()->Navigate(
       QUrl::fromLocalFile(folder_.filePath(QStringLiteral("site/index.html"))).toString());
-  QTRY_VERIFY_WITH_TIMEOUT(child->WebBrowser()->LocationURL().startsWith(QStringLiteral("file:")),
-                           20000);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return child->WebBrowser()->LocationURL().startsWith(QStringLiteral("file:")); },
+      20000));
 
   // Text without a scheme is read as a web address and never closes the
   // window; a blank page is never listed.
@@ -395,15 +406,18 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   frame_->cmbURL()->setEditText(QStringLiteral("127.0.0.1:%1/index.html").arg(port));
   QTest::keyClick(frame_->cmbURL()->lineEdit(), Qt::Key_Return);
   ASSERT_EQ(frame_->Children().size(), 2);
-  QTRY_COMPARE_WITH_TIMEOUT(active->WebBrowser()->LocationURL(), address, 20000);
-  // The address listed again comes to the top without a second entry; had
-  // the file page above been listed, it would be counted here too.
-  QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->itemText(0), address, 20000);
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return active->WebBrowser()->LocationURL() == address; }, 20000));
+  // An address already listed is not listed again and the box shows the
+  // entry added last; had the file page above been listed, it would be
+  // counted here too.
+  const QString pop = QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return frame_->cmbURL()->currentText() == pop; }, 20000));
   EXPECT_EQ(frame_->cmbURL()->count(), listed);
   active->WebBrowser()->Navigate(QStringLiteral("about:blank"));
-  QTRY_COMPARE_WITH_TIMEOUT(active->WebBrowser()->LocationURL(), QStringLiteral("about:blank"),
-                            20000);
-  QTRY_COMPARE_WITH_TIMEOUT(frame_->cmbURL()->currentIndex(), 0, 20000);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return active->WebBrowser()->LocationURL() == QStringLiteral("about:blank"); }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->cmbURL()->currentIndex() == 0; }, 20000));
   for (int i = 0; i < frame_->cmbURL()->count(); ++i)
     EXPECT_NE(frame_->cmbURL()->itemText(i), QStringLiteral("about:blank"));
   frame_->resize(900, 650);
@@ -414,6 +428,49 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   frame_->grab().save(dir.filePath(QStringLiteral("screenshots/frame_with_page.png")));
   server.kill();
   server.waitForFinished(3000);
+}
+
+TEST_F(Frame, RedoKeyAndEncodingStatusFollowTheEdit) {
+  const QString page = folder_.filePath(QStringLiteral("sjis.htm"));
+  std::ofstream(page.toStdString(), std::ios::binary)
+      << Sjis("<html><head><meta charset=\"Shift_JIS\"></head><body>あ</body></html>\r\n");
+  TMDIChild* child = frame_->OpenDocument(page);
+  frame_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
+  child->Memo()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return child->Memo()->hasFocus(); }, 3000));
+  EXPECT_EQ(Panel(2), QStringLiteral("Shift-JIS"));
+
+  // 文字コード変換 rewrites the declaration: the status agrees with it, also
+  // after undo and redo. Keys come as the window system sends them, with
+  // control characters as their text.
+  auto key = [&](Qt::Key k, char16_t control) {
+    QTest::sendKeyEvent(QTest::Click, child->Memo(), k, QString(QChar(control)),
+                        Qt::ControlModifier);
+  };
+  const std::string sjis = child->Memo()->DocumentBytes();
+  frame_->ConvertEncodingClick();
+  const std::string utf8 = child->Memo()->DocumentBytes();
+  ASSERT_NE(utf8.find("charset=\"UTF-8\""), std::string::npos);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Panel(2) == QStringLiteral("UTF-8"); }, 3000))
+      << Panel(2).toStdString();
+  key(Qt::Key_Z, 0x1A);
+  EXPECT_EQ(child->Memo()->DocumentBytes(), sjis);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Panel(2) == QStringLiteral("Shift-JIS"); }, 3000))
+      << Panel(2).toStdString();
+  key(Qt::Key_Y, 0x19);
+  EXPECT_EQ(child->Memo()->DocumentBytes(), utf8);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Panel(2) == QStringLiteral("UTF-8"); }, 3000))
+      << Panel(2).toStdString();
+
+  // Typing, undone from the menu, comes back with Ctrl+Y.
+  QTest::keyClicks(child->Memo(), QStringLiteral("xy"));
+  const std::string typed = child->Memo()->DocumentBytes();
+  ASSERT_NE(typed, utf8);
+  frame_->action(FrameCommand::Undo)->trigger();
+  ASSERT_EQ(child->Memo()->DocumentBytes(), utf8);
+  key(Qt::Key_Y, 0x19);
+  EXPECT_EQ(child->Memo()->DocumentBytes(), typed);
 }
 
 }  // namespace

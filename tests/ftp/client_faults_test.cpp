@@ -313,64 +313,115 @@ TEST(FtpFaults, ActiveModeTakesTheDataOnlyFromTheControlPeer) {
 }
 
 TEST(FtpFaults, AutomaticModeFallsBackToActiveAndKeepsTo) {
-  ScriptedServer server([](ScriptSession& s) {
-    Login(s);
-    s.Expect("EPSV");
-    // A port nobody listens on: the passive connection cannot be made.
-    s.Send("229 Entering Extended Passive Mode (|||" + std::to_string(testing::FreeLoopbackPort()) +
-           "|)\r\n");
-    for (int i = 0; i < 2; ++i) {
-      ::close(OpenActiveTransfer(s, "LIST"));
-      s.Send("226 ok\r\n");
-    }
-    s.Expect("QUIT");
-  });
-  TIdFTP ftp;
-  Configure(ftp, server.port());
-  ftp.DataMode = TIdDataMode::dmAuto;
-  ftp.Connect();
-  ftp.ListDirectory();
-  EXPECT_EQ(ftp.DataModeInUse(), TIdDataMode::dmActive);
-  ftp.ListDirectory();  // straight to PORT
-  ftp.Disconnect();
-  EXPECT_EQ(server.Join(), "");
+  struct Case {
+    const char* name;
+    std::function<void(ScriptSession&)> passive;  // the server's side of the passive attempt
+  } const cases[] = {
+      {"nobody listens",
+       [](ScriptSession& s) {
+         s.Expect("EPSV");
+         s.Send("229 Entering Extended Passive Mode (|||" +
+                std::to_string(testing::FreeLoopbackPort()) + "|)\r\n");
+       }},
+      {"malformed PASV",
+       [](ScriptSession& s) {
+         s.Expect("EPSV");
+         s.Send("500 EPSV not understood\r\n");
+         s.Expect("PASV");
+         s.Send("227 Entering Passive Mode (127,0,0,1,xx,yy)\r\n");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server([&](ScriptSession& s) {
+      Login(s);
+      c.passive(s);
+      for (int i = 0; i < 2; ++i) {
+        ::close(OpenActiveTransfer(s, "LIST"));
+        s.Send("226 ok\r\n");
+      }
+      s.Expect("QUIT");
+    });
+    TIdFTP ftp;
+    Configure(ftp, server.port());
+    ftp.DataMode = TIdDataMode::dmAuto;
+    ftp.Connect();
+    ftp.ListDirectory();
+    EXPECT_EQ(ftp.DataModeInUse(), TIdDataMode::dmActive);
+    ftp.ListDirectory();  // straight to PORT
+    ftp.Disconnect();
+    EXPECT_EQ(server.Join(), "");
+  }
 }
 
-TEST(FtpFaults, HiddenListingFallsBackAndDashNamesAreNotOptions) {
-  ScriptedServer server([](ScriptSession& s) {
-    Login(s);
-    int fd = OpenActiveTransfer(s, "LIST -a ./-old");
-    ScriptSession::SendAll(fd,
-                           "drwxr-xr-x 2 o g 512 Jan 5 2001 .\r\n"
-                           "drwxr-xr-x 9 o g 512 Jan 5 2001 ..\r\n"
-                           "-rw-r--r-- 1 o g 10 Jan 5 2001 .htaccess\r\n");
+// Only an answer showing the server does not take the option turns "-a"
+// off; a failed data connection is reported and the next list tries again.
+TEST(FtpFaults, HiddenListingIsDroppedOnlyWhenTheServerTakesNoOptions) {
+  const std::string kDot = "-rw-r--r-- 1 o g 10 Jan 5 2001 .htaccess\r\n";
+  const std::string kPlain = "-rw-r--r-- 1 o g 10 Jan 5 2001 a\r\n";
+  struct Case {
+    const char* name;
+    const char* refusal;  // the reply to "LIST -a"; nullptr: it lists `hidden`
+    std::string hidden;
+    bool plain_now;     // a plain LIST follows at once
+    int raised;         // the code the first listing fails with, 0 none
+    bool still_hidden;  // the next listing asks "LIST -a" again
+  } const cases[] = {
+      {"not understood", "501 Unknown option\r\n", "", true, 0, false},
+      {"not implemented", "504 Not implemented for that parameter\r\n", "", true, 0, false},
+      {"data connection failed", "425 Can't open data connection\r\n", "", false, 425, true},
+      {"busy", "450 Try later\r\n", "", false, 450, true},
+      {"no such file", "550 -a: No such file\r\n", "", true, 0, true},
+      {"empty: taken for a name", nullptr, "", true, 0, false},
+      {"a file named -a", nullptr, "total 1\r\n-rw-r--r-- 1 o g 1 Jan 5 2001 -a\r\n", true, 0,
+       false},
+      {"dot files", nullptr, "drwxr-xr-x 2 o g 512 Jan 5 2001 .\r\n" + kDot, false, 0, true},
+  };
+  auto serve = [](ScriptSession& s, const std::string& bytes) {
+    int fd = OpenActiveTransfer(s, "LIST");
+    ScriptSession::SendAll(fd, bytes);
     ::close(fd);
     s.Send("226 ok\r\n");
-    s.Expect("PORT ");
-    s.Send("200 ok\r\n");
-    s.Expect("LIST -a");
-    s.Send("501 Unknown option\r\n");
-    fd = OpenActiveTransfer(s, "LIST");
-    ScriptSession::SendAll(fd, "-rw-r--r-- 1 o g 10 Jan 5 2001 a\r\n");
-    ::close(fd);
-    s.Send("226 ok\r\n");
-    fd = OpenActiveTransfer(s, "LIST sub");  // plain from now on
-    ::close(fd);
-    s.Send("226 ok\r\n");
-    s.Expect("QUIT");
-  });
-  TIdFTP ftp;
-  Configure(ftp, server.port());
-  ftp.Connect();
-  ftp.ListDirectory(nullptr, "-old", true, true);
-  ASSERT_EQ(ftp.DirectoryListing().Count(), 1u);  // "." and ".." left out
-  EXPECT_EQ(ftp.DirectoryListing()[0].FileName, ".htaccess");
-  ftp.ListDirectory(nullptr, "", true, true);
-  EXPECT_FALSE(ftp.HiddenListingSupported());
-  ASSERT_EQ(ftp.DirectoryListing().Count(), 1u);
-  ftp.ListDirectory(nullptr, "sub", true, true);
-  ftp.Disconnect();
-  EXPECT_EQ(server.Join(), "");
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server([&](ScriptSession& s) {
+      Login(s);
+      if (c.refusal) {
+        s.Expect("PORT ");
+        s.Send("200 ok\r\n");
+        s.Expect("LIST -a ./-old");
+        s.Send(c.refusal);
+      } else {
+        serve(s, c.hidden);
+      }
+      if (c.plain_now) serve(s, kPlain);
+      serve(s, kDot);
+      s.Expect("QUIT");
+    });
+    TIdFTP ftp;
+    Configure(ftp, server.port());
+    ftp.Connect();
+    try {
+      ftp.ListDirectory(nullptr, "-old", true, true);
+      EXPECT_EQ(c.raised, 0);
+      ASSERT_EQ(ftp.DirectoryListing().Count(), 1u);  // "." left out
+      EXPECT_EQ(ftp.DirectoryListing()[0].FileName, c.plain_now ? "a" : ".htaccess");
+    } catch (const EIdProtocolReplyError& e) {
+      EXPECT_EQ(e.ErrorCode(), c.raised);
+    }
+    EXPECT_EQ(ftp.HiddenListingSupported(), c.still_hidden);
+    ftp.ListDirectory(nullptr, "", true, true);
+    ftp.Disconnect();
+    EXPECT_EQ(server.Join(), "");
+    std::vector<std::string> lists;
+    for (const std::string& command : server.Commands())
+      if (command.rfind("LIST", 0) == 0) lists.push_back(command);
+    std::vector<std::string> expected = {"LIST -a ./-old"};
+    if (c.plain_now) expected.push_back("LIST ./-old");
+    expected.push_back(c.still_hidden ? "LIST -a" : "LIST");
+    EXPECT_EQ(lists, expected);
+  }
 }
 
 TEST(FtpFaults, UploadChecksItsSourceAndBreaksOffOnALocalFailure) {

@@ -239,7 +239,9 @@ TEST(FtpScripted, ConnectTwiceClosesAndDisconnectAlwaysFires) {
 }
 
 TEST(FtpScripted, OverlongLongAndOddReplyLines) {
-  const std::string long_line(16385, 'x');
+  // With its CR, "250 " and these make exactly the longest line taken, and
+  // one byte more.
+  const std::string longest(16384 - 5, 'x'), long_line(16384 - 4, 'x');
   ScriptedServer server([&](ScriptSession& s) {
     Login(s);
     s.Expect("CWD many");
@@ -250,6 +252,8 @@ TEST(FtpScripted, OverlongLongAndOddReplyLines) {
     s.Send(reply);
     s.Expect("CWD nul");
     s.Send(std::string("250 a\0b\r\n", 9));
+    s.Expect("CWD longest");
+    s.Send("250 " + longest + "\r\n");
     s.Expect("CWD long");
     s.Send("250 " + long_line + "\r\n");
     s.WaitForClose();
@@ -262,6 +266,8 @@ TEST(FtpScripted, OverlongLongAndOddReplyLines) {
   EXPECT_EQ(ftp.LastReply.Text[150], std::string(8000, static_cast<char>('a' + 149 % 26)));
   ftp.ChangeDirectory("nul");
   EXPECT_EQ(ftp.LastReply.Text[0], std::string("a\0b", 3));
+  ftp.ChangeDirectory("longest");
+  EXPECT_EQ(ftp.LastReply.Text[0], longest);
   try {
     ftp.ChangeDirectory("long");
     FAIL();
@@ -303,7 +309,7 @@ TEST(FtpScripted, SilentServerHitsTheReplyAndReadLimitsAndIsLeft) {
   struct Case {
     int reply_timeout, read_timeout;
     const char* message;
-  } cases[] = {{300, 0, "The server did not reply in time."}, {5000, 200, "Read Timeout"}};
+  } cases[] = {{300, 0, "サーバから時間内に応答がありませんでした"}, {5000, 200, "Read Timeout"}};
   for (const Case& c : cases) {
     ScriptedServer server([](ScriptSession& s) {
       Login(s);
@@ -577,7 +583,7 @@ TEST(FtpScripted, ServerThatNeverConnectsBackIsBounded) {
     ftp.Download("f", target.string(), true);
     FAIL();
   } catch (const EIdDataConnectTimeout& e) {
-    EXPECT_STREQ(e.what(), "The server did not open the data connection in time.");
+    EXPECT_STREQ(e.what(), "サーバが時間内にデータ接続を開きませんでした");
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   EXPECT_EQ(ReadText(target), "old");

@@ -76,10 +76,11 @@ TEST(FtpListUnix, MissingGroupLinksAndSpaces) {
 }
 
 TEST(FtpListUnix, FailingLineIsSkippedAloneAndCounted) {
-  auto items = Load({"-rw-r--r-- 1 o g 1 Jan 1 2000 a", "-rw-r--r-- 1 o g 1 Feb 30 2003 bad",
-                     "   \t ", "-rw-r--r-- 1 o g 1 Jan 1 2000 b", "-rw-r--r-- 1 o g 1 Xyz 1 2000 c",
-                     "-rw-r--r-- 1 o g 1 Jan 1 25:00 d", "-rw-r--r-- 1 o g 1 Jan 1 2000 e",
-                     "-rw-r--r-- 1 o g 1 Jan 1", "-rw-r--r-- 1 o g 1 Jan 2 2000 f"});
+  auto items =
+      Load({"-rw-r--r-- 1 o g 1 Jan 1 2000 a", "-rw-r--r-- 1 o g 1 Feb 30 2003 bad", "   \t ",
+            "-rw-r--r-- 1 o g 1 Jan 1 2000 b", "-rw-r--r-- 1 o g 1 Jan 32 2000 c",
+            "-rw-r--r-- 1 o g 1 Jan 1 25:00 d", "-rw-r--r-- 1 o g 1 Jan 1 2000 e",
+            "-rw-r--r-- 1 o g 1 Jan 1", "-rw-r--r-- 1 o g 1 Jan 2 2000 f"});
   ASSERT_EQ(items.Count(), 4u);
   EXPECT_EQ(items[0].FileName, "a");
   EXPECT_EQ(items[3].FileName, "f");

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <optional>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "ftp/id_ftp.h"
 #include "scripted_client.h"
@@ -55,20 +57,34 @@ TEST(FtpTlsRealServers, PublishAndFetchBackByteExactOverTls) {
       EXPECT_THROW(plain.Connect(), EIdProtocolReplyError);
       EXPECT_FALSE(plain.Connected());
     }
-    {  // Another name: the host check fails too; declined, nothing is sent.
+    // Certificates that must not pass unasked: another name, the profile's
+    // IP address (the certificate names a host), no one to ask at all.
+    const struct {
+      const char* checked_name;  // "" = the host, 127.0.0.1
+      bool handler;
+      std::vector<std::string> faults;
+    } refused[] = {
+        {"other.hemlo.test", true, {"self-signed", "hostname mismatch"}},
+        {"", true, {"self-signed", "IP address mismatch"}},
+        {"tls.hemlo.test", false, {}},
+    };
+    for (const auto& r : refused) {
+      SCOPED_TRACE(r.checked_name);
       TIdFTP other;
       testing::Configure(other, *server);
       other.UseTLS = true;
-      other.TLSHostName = "other.hemlo.test";
+      other.TLSHostName = r.checked_name;
       std::string problem;
-      other.OnVerifyCertificate = [&](const TIdCertificateInfo& info) {
-        problem = info.Problem;
-        return false;
-      };
+      if (r.handler) {
+        other.OnVerifyCertificate = [&](const TIdCertificateInfo& info) {
+          problem = info.Problem;
+          return false;
+        };
+      }
       EXPECT_THROW(other.Connect(), EIdCertificateRejected);
       EXPECT_FALSE(other.Connected());
-      EXPECT_NE(problem.find("self-signed"), std::string::npos) << problem;
-      EXPECT_NE(problem.find("mismatch"), std::string::npos) << problem;
+      for (const std::string& fault : r.faults)
+        EXPECT_NE(problem.find(fault), std::string::npos) << problem;
     }
 
     TIdFTP ftp;
@@ -114,6 +130,27 @@ TEST(FtpTlsRealServers, PublishAndFetchBackByteExactOverTls) {
       EXPECT_EQ(users, 2u) << log;
     }
   }
+}
+
+// A server that will not encrypt the data connections gets no listing or
+// file from us: the refused PROT P ends the connect.
+TEST(FtpTlsRealServers, RefusedProtPEndsTheConnect) {
+  TempFolder keys;
+  const testing::TlsKeys tls =
+      testing::MakeCertificate(keys.path() / "cert.pem", keys.path() / "key.pem", "tls.hemlo.test");
+  auto server = testing::StartPyftpdlib(&tls, /*refuse_prot_p=*/true);
+  TIdFTP ftp;
+  testing::Configure(ftp, *server);
+  ftp.UseTLS = true;
+  ftp.TLSHostName = "tls.hemlo.test";
+  ftp.OnVerifyCertificate = [](const TIdCertificateInfo&) { return true; };
+  try {
+    ftp.Connect();
+    ADD_FAILURE() << "connected";
+  } catch (const EIdProtocolReplyError& e) {
+    EXPECT_EQ(e.ErrorCode(), 534);
+  }
+  EXPECT_FALSE(ftp.Connected());
 }
 
 }  // namespace

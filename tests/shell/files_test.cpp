@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sys/wait.h>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,6 +12,7 @@
 #include "base/atomic_file.h"
 #include "shell/document_file.h"
 #include "shell/history.h"
+#include "shell/recovery.h"
 
 namespace hemlo {
 namespace {
@@ -70,6 +73,47 @@ TEST_F(Files, SaveReplacesAtomicallyAndFailureKeepsOldFile) {
   EXPECT_EQ(files, 1);
 }
 
+TEST_F(Files, SaveKeepsModeOwnerAndLinksAndWritesWhereTheLinkPoints) {
+  fs::create_directories(dir_ / "real");
+  fs::create_directories(dir_ / "site");
+  struct Case {
+    const char* what;
+    fs::path saved;   // the path the page was opened under
+    fs::path target;  // the file that must get the text
+    mode_t mode;
+  } cases[] = {
+      {"plain file keeps its mode", dir_ / "plain.htm", dir_ / "plain.htm", 0640},
+      {"relative link", dir_ / "site/index.htm", dir_ / "real/index.htm", 0600},
+      {"absolute link to a link", dir_ / "site/top.htm", dir_ / "real/top.htm", 0604},
+  };
+  fs::create_symlink("../real/index.htm", dir_ / "site/index.htm");
+  fs::create_symlink(dir_ / "real/top2.htm", dir_ / "site/top.htm");
+  fs::create_symlink("top.htm", dir_ / "real/top2.htm");
+  // Root may give the file away: the owner survives the save too.
+  const bool chown_ok = ::geteuid() == 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string error;
+    std::ofstream(c.target) << "old";
+    ASSERT_EQ(::chmod(c.target.c_str(), c.mode), 0);
+    if (chown_ok) {
+      ASSERT_EQ(::chown(c.target.c_str(), 4321, 4322), 0);
+    }
+    ASSERT_TRUE(WriteDocument(c.saved, "new", error)) << error;
+    EXPECT_EQ(Read(c.target), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(c.target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    if (chown_ok) {
+      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(4321u, 4322u));
+    }
+    EXPECT_EQ(fs::is_symlink(c.saved), c.saved != c.target);
+    for (auto& e : fs::directory_iterator(c.target.parent_path())) {
+      EXPECT_NE(e.path().filename().string()[0], '.') << "temporary file left";
+    }
+  }
+}
+
 TEST_F(Files, AWriteThatFailsMidwayKeepsTheOldFile) {
   // A file-size limit makes the write fail part-way, as a full disk would,
   // also for root (who ignores permissions).
@@ -91,6 +135,61 @@ TEST_F(Files, AWriteThatFailsMidwayKeepsTheOldFile) {
   int files = 0;
   for (auto& e : fs::directory_iterator(dir_)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);  // no temporary file left behind
+}
+
+TEST_F(Files, RecoveryCopiesOfFramesEndingTogetherAllSurviveAndOldOnesAreListed) {
+  const fs::path folder = dir_ / "recovery";
+  fs::create_directories(folder);
+  // A copy of the earlier naming, left by an older version.
+  ASSERT_TRUE(WriteFileAtomically(folder / "3-old.htm", "old copy"));
+  ASSERT_TRUE(WriteFileAtomically(folder / "3-old.htm.path", "/site/old.htm"));
+  // Frames end at the same moment, each with a modified index.htm and an untitled page.
+  constexpr int kFrames = 6;
+  int gate[2];
+  ASSERT_EQ(::pipe(gate), 0);
+  std::vector<pid_t> frames;
+  for (int i = 0; i < kFrames; ++i) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::close(gate[1]);
+      char c;
+      [[maybe_unused]] const ssize_t n = ::read(gate[0], &c, 1);  // until the gate opens
+      const std::string site = "/site" + std::to_string(i) + "/index.htm";
+      const auto errors =
+          shell::WriteRecoveryCopies(folder, {{site, "page " + site}, {"", "untitled"}});
+      ::_exit(errors.empty() ? 0 : 1);
+    }
+    frames.push_back(pid);
+  }
+  ::close(gate[0]);
+  ::close(gate[1]);
+  for (pid_t pid : frames) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::multiset<std::string> got;
+  std::string bytes;
+  const auto copies = shell::ListRecoveryCopies(folder);
+  for (const auto& c : copies) {
+    ASSERT_TRUE(ReadWholeFile(c.copy, bytes));
+    got.insert(c.original + "=" + bytes);
+  }
+  std::multiset<std::string> want = {"/site/old.htm=old copy"};
+  for (int i = 0; i < kFrames; ++i) {
+    const std::string site = "/site" + std::to_string(i) + "/index.htm";
+    want.insert(site + "=page " + site);
+    want.insert("=untitled");
+  }
+  EXPECT_EQ(got, want);
+  // The question names the pages it offers.
+  const std::string question = shell::RecoveryQuestion(copies);
+  EXPECT_NE(question.find("/site/old.htm"), std::string::npos);
+  EXPECT_NE(question.find("（無題）"), std::string::npos);
+  for (std::size_t i = 0; i < 10; ++i)
+    EXPECT_NE(question.find(copies[i].original), std::string::npos);
+  EXPECT_NE(question.find("ほか 3 件"), std::string::npos);
 }
 
 TEST_F(Files, HistoryKeepsSevenNewestFirstAndReopeningKeepsOrder) {

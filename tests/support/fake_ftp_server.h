@@ -1,7 +1,8 @@
 #pragma once
 // A scripted FTP server with an in-memory tree whose listings a test can
 // replace (hostile names) and whose command lines it records (wire order):
-// one control connection, active-mode data. Every wait is bounded.
+// one control connection, active-mode data. Every wait is bounded, and so
+// is the test that holds it.
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "support/ftp_test_net.h"
+#include "support/test_watchdog.h"
 
 namespace hemlo::ftp::testing {
 
@@ -23,6 +25,8 @@ namespace hemlo::ftp::testing {
 // generated from the tree unless `listings` holds fixed lines for the
 // argument of LIST. Records every command line.
 class FakeFtpServer {
+  TestWatchdog watchdog_;  // first: bounds everything after it
+
  public:
   std::set<std::string> folders{""};
   std::map<std::string, std::string> files;

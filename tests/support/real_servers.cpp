@@ -145,7 +145,7 @@ std::string VsftpdTlsConf(const TlsKeys& keys) {
          keys.cert.string() + "\nrsa_private_key_file=" + keys.key.string() + "\n";
 }
 
-std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls) {
+std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls, bool refuse_prot_p) {
   RequireProgram("/usr/bin/python3");
   auto s = std::make_unique<RealServer>();
   s->name = "pyftpdlib";
@@ -164,6 +164,7 @@ std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls) {
   if (tls) {
     argv = {"/usr/bin/python3", HEMLO_TEST_SUPPORT_DIR "/pyftpdlib_tls.py",
             (base / "root").string(), tls->cert.string(), tls->key.string()};
+    if (refuse_prot_p) argv.push_back("refuse-prot-p");
   }
   s->process = std::make_unique<ServerProcess>(argv, base / "pyftpdlib.log");
   const std::string marker = "starting FTP server on 127.0.0.1:";

@@ -66,8 +66,10 @@ TlsKeys MakeCertificate(const fs::path& cert, const fs::path& key, const std::st
 // plain data and requires the data connections to reuse the TLS session.
 std::string VsftpdTlsConf(const TlsKeys& keys);
 // pyftpdlib with a writable anonymous user, on the port it reports; with
-// `tls`, explicit TLS required on control and data connections.
-std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls = nullptr);
+// `tls`, explicit TLS required on control and data connections (and with
+// `refuse_prot_p`, PROT P refused).
+std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls = nullptr,
+                                           bool refuse_prot_p = false);
 // Gives `path` and everything below it to the account vsftpd's anonymous
 // sessions write as, so files a test put there can be changed remotely.
 void AdoptForVsftpd(const fs::path& path);

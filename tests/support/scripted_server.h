@@ -1,7 +1,8 @@
 #pragma once
 // A one-connection FTP server driven by a script, for exact replies and
 // faults. The script runs on its own thread; every wait in it is bounded so
-// a broken client cannot hang the test.
+// a broken client cannot hang the test, and a watchdog bounds the test
+// itself (the client side may wait where the script cannot see it).
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "support/ftp_test_net.h"
+#include "support/test_watchdog.h"
 
 namespace hemlo::ftp::testing {
 
@@ -117,10 +119,14 @@ class ScriptSession {
 };
 
 class ScriptedServer {
+  TestWatchdog watchdog_;  // first: bounds everything after it
+
  public:
   using Script = std::function<void(ScriptSession&)>;
 
-  explicit ScriptedServer(Script script, int accept_wait_ms = kScriptWaitMs) {
+  explicit ScriptedServer(Script script, int accept_wait_ms = kScriptWaitMs,
+                          int bound_ms = kScriptTestBoundMs)
+      : watchdog_(bound_ms) {
     listen_fd_ = ListenLoopback(port_);
     thread_ = std::thread([this, accept_wait_ms, script = std::move(script)] {
       try {

@@ -76,6 +76,7 @@ TEST(RemoteNames, UnsafeNamesForEachEncoding) {
       {"a/b", true, true},
       {"a\\b", true, true},
       {"a\nb", true, true},
+      {"a\x7F", true, true},
       {"\x95\x5C", false, true},  // 表 in Shift-JIS; a bare "\" after a stray byte in UTF-8
       {"索引", false, false},
       {"\xE7\xB4\xA2", false, false},

@@ -119,9 +119,10 @@ TEST(RemoteRows, CellsAndImages) {
   items.Today = ftp::TIdCivilDate{2024, 6, 1};
   items.LoadList({"drwxr-xr-x   2 u g      4096 Jan 05  2024 img",
                   "-rw-r--r--   1 u g   1234567 May 20 09:15 index.htm",
-                  "lrwxrwxrwx   1 u g        11 May 20 09:15 link -> index.htm"});
+                  "lrwxrwxrwx   1 u g        11 May 20 09:15 link -> index.htm",
+                  "type=file;size=-5;modify=2024XX01000000; unknown.htm"});
   const auto rows = RowsOfListing(items);
-  ASSERT_EQ(rows.size(), 3u);
+  ASSERT_EQ(rows.size(), 4u);
   EXPECT_TRUE(rows[0].Folder);
   EXPECT_EQ(rows[0].DateText, "2024/01/05");
   EXPECT_EQ(rows[0].PermissionText, "rwxr-xr-x");
@@ -129,6 +130,10 @@ TEST(RemoteRows, CellsAndImages) {
   EXPECT_EQ(rows[1].SizeText, " 1,234,567");
   EXPECT_EQ(rows[1].DateText, "2024/05/20 09:15:00");
   EXPECT_FALSE(rows[2].Folder);  // links show the file image
+  // Size and date the server sent unreadably: blank, the entry still listed.
+  EXPECT_EQ(rows[3].FileName, "unknown.htm");
+  EXPECT_EQ(rows[3].SizeText, "");
+  EXPECT_EQ(rows[3].DateText, "");
 }
 
 TEST(HostPort, PortAfterColon) {

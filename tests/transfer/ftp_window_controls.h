@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QTreeWidget>
 #include <memory>
 
@@ -71,7 +74,31 @@ struct FtpControls {
   }
 };
 
+// Lets events run until the window has taken the end of its client
+// command (each test's own bound).
+inline bool Settle(TFtp1& w, int timeout_ms = 60'000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (w.ClientBusy() && clock.elapsed() < timeout_ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (w.ClientBusy()) QThread::msleep(1);
+  }
+  return !w.ClientBusy();
+}
+
 inline FtpControls Ui(TFtp1& w) { return FtpControls(w); }
+
+// Selects the remote row showing `name` alone; false when there is none.
+inline bool SelectRemote(TFtp1& w, const QString& name) {
+  auto* list = w.findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+  list->clearSelection();
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    if (list->topLevelItem(i)->text(0) != name) continue;
+    list->topLevelItem(i)->setSelected(true);
+    return true;
+  }
+  return false;
+}
 inline FtpControls Ui(const std::unique_ptr<TFtp1>& w) { return FtpControls(*w); }
 
 // The permission dialog's controls, found by their object names.

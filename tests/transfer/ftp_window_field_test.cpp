@@ -8,7 +8,12 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+#include <QDialog>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 
@@ -32,17 +37,46 @@ using ftp::testing::TempFolder;
 
 const std::string kLost = "サーバとの接続が切れました";
 
-enum class Fault { kSilentAfterLogin, kResetAfterFirstList, kResetOnStor, kSilentOnSite };
+enum class Fault {
+  kSilentAfterLogin,
+  kResetAfterFirstList,
+  kResetOnStor,
+  kSilentOnSite,
+  kCloseAfterGreeting,
+  kCloseAfterUser,
+  kCloseDuringFirstList,
+  kSilentTlsHandshake,
+  kMillionEntries,
+  kSlowDownload,
+};
 
-// A small active-mode server: answers what the window sends until the fault.
-void Serve(ScriptSession& s, Fault fault) {
+constexpr int kMillion = 1'000'000;
+constexpr int kSlowChunks = 150;  // of 32 KiB, one every 20 ms: about 3 s
+constexpr size_t kSlowChunk = 32 * 1024;
+
+// A small active-mode server: answers what the window sends until the
+// fault. `reached` is set once the fault's moment has come.
+void Serve(ScriptSession& s, Fault fault, std::atomic<bool>* reached = nullptr) {
+  const auto reach = [&] {
+    if (reached) *reached = true;
+  };
   s.Send("220 ready\r\n");
+  if (fault == Fault::kCloseAfterGreeting) return;
   std::string port;
   for (;;) {
     const std::string c = s.ReadCommand();
     if (c.empty()) return;
     const std::string verb = c.substr(0, c.find(' '));
-    if (verb == "USER") {
+    if (verb == "USER" && fault == Fault::kCloseAfterUser) {
+      return;
+    } else if (verb == "LIST" && fault == Fault::kCloseDuringFirstList) {
+      s.Send("150 here\r\n");
+      const int fd = s.ConnectData(port);
+      ScriptSession::SendAll(fd, "drwxr-xr-x 2 u g 4096 Jan 01 2020 sub\r\n");
+      s.CloseControl();
+      ::close(fd);
+      return;
+    } else if (verb == "USER") {
       s.Send("331 password\r\n");
     } else if (verb == "PASS") {
       s.Send("230 in\r\n");
@@ -55,9 +89,54 @@ void Serve(ScriptSession& s, Fault fault) {
       return;
     } else if (verb == "PWD") {
       s.Send("257 \"/\"\r\n");
+    } else if (verb == "AUTH" && fault == Fault::kSilentTlsHandshake) {
+      s.Send("234 go ahead\r\n");
+      // Time for the client's hello: it then waits for ours.
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      reach();
+      s.WaitForClose();  // never says hello
+      return;
     } else if (verb == "PORT") {
       port = c;
       s.Send("200 ok\r\n");
+    } else if (verb == "ABOR") {
+      s.Send("426 aborted\r\n226 abort done\r\n");
+    } else if (verb == "LIST" && fault == Fault::kMillionEntries) {
+      s.Send("150 here\r\n");
+      const int fd = s.ConnectData(port);
+      std::string chunk;
+      char line[80];
+      for (int i = 0; i < kMillion; ++i) {
+        chunk.append(line, static_cast<size_t>(std::snprintf(
+                               line, sizeof line,
+                               "-rw-r--r-- 1 u g %d Jan 01 2020 file%07d.htm\r\n", i, i)));
+        if (chunk.size() > (1 << 20) || i + 1 == kMillion) {
+          ScriptSession::SendAll(fd, chunk);
+          chunk.clear();
+        }
+      }
+      ::close(fd);
+      s.Send("226 done\r\n");
+      reach();
+    } else if (verb == "LIST" && fault == Fault::kSlowDownload) {
+      s.Send("150 here\r\n");
+      const int fd = s.ConnectData(port);
+      ScriptSession::SendAll(fd, "-rw-r--r-- 1 u g " + std::to_string(kSlowChunks * kSlowChunk) +
+                                     " Jan 01 2020 big.bin\r\n");
+      ::close(fd);
+      s.Send("226 done\r\n");
+    } else if (verb == "RETR") {
+      s.Send("150 here\r\n");
+      const int fd = s.ConnectData(port);
+      bool whole = true;
+      for (int i = 0; i < kSlowChunks && whole; ++i) {
+        whole = ::send(fd, std::string(kSlowChunk, 'b').data(), kSlowChunk, MSG_NOSIGNAL) ==
+                static_cast<ssize_t>(kSlowChunk);
+        reach();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      ::close(fd);
+      if (whole) s.Send("226 done\r\n");
     } else if (verb == "LIST") {
       s.Send("150 here\r\n");
       const int fd = s.ConnectData(port);
@@ -86,12 +165,13 @@ class FtpWindowFieldTest : public ::testing::Test {
  protected:
   void SetUp() override { SetProgramFolder(program.path()); }
   // A window with one active-mode profile for the server on `port`.
-  std::unique_ptr<TFtp1> Open(uint16_t port, transfer::TFtp2* permission_dialog = nullptr) {
-    EXPECT_TRUE(
-        transfer::WriteProfileFile(
-            program.path(), {transfer::JoinCommaText({"s", "127.0.0.1:" + std::to_string(port), "u",
-                                                      "p", "", "active"})})
-            .ok);
+  std::unique_ptr<TFtp1> Open(uint16_t port, transfer::TFtp2* permission_dialog = nullptr,
+                              const std::string& scheme = "") {
+    EXPECT_TRUE(transfer::WriteProfileFile(
+                    program.path(),
+                    {transfer::JoinCommaText({"s", scheme + "127.0.0.1:" + std::to_string(port),
+                                              "u", "p", "", "active"})})
+                    .ok);
     auto w = std::make_unique<TFtp1>(&prompts);
     WireTransferOperations(*w, permission_dialog);
     w->SetLocalFolder(QString::fromStdString(local.path().string()));
@@ -125,24 +205,20 @@ TEST_F(FtpWindowFieldTest, SilentServerIsCancelledByEscapeWhileTheProgramKeepsRu
     EXPECT_FALSE(Ui(w).Button2->isEnabled());
   });
   timer.start(10);
-  // Closing the frame or the window meanwhile is refused (and cancels);
-  // Escape cancels too; however many ask, the stop is said once.
-  QWidget frame;
-  w->GuardCloseOf(&frame);
-  frame.show();
-  qint64 escaped_at = -1;
+  // However often Escape is pressed, the stop is said once.
+  qint64 escaped_at = -1, ended_at = -1;
+  QObject::connect(w.get(), &TFtp1::commandFinished, [&] { ended_at = clock.elapsed(); });
   QTimer::singleShot(400, [&] {
     escaped_at = clock.elapsed();
-    EXPECT_FALSE(frame.close());
-    EXPECT_FALSE(w->close());
+    QTest::keyClick(Ui(w).ListView1, Qt::Key_Escape);
     QTest::keyClick(Ui(w).ListView1, Qt::Key_Escape);
   });
   w->Button1Click();
-  const qint64 returned_at = clock.elapsed();
+  ASSERT_TRUE(Settle(*w, 10'000));
   timer.stop();
 
-  ASSERT_GE(escaped_at, 0) << "the wait never let the events run";
-  EXPECT_LT(returned_at - escaped_at, 1000);
+  ASSERT_GE(escaped_at, 0);
+  EXPECT_LT(ended_at - escaped_at, 100);
   EXPECT_GE(ticks, 10);
   EXPECT_LT(worst_gap, 200);
   EXPECT_EQ(Count("中断しました！！"), 1u);
@@ -151,9 +227,88 @@ TEST_F(FtpWindowFieldTest, SilentServerIsCancelledByEscapeWhileTheProgramKeepsRu
   EXPECT_EQ(w->StatusText(), QStringLiteral("中断しました（接続を閉じました）"));
   EXPECT_TRUE(Ui(w).Button1->isEnabled());
   EXPECT_TRUE(w->IdleFlag());
-  EXPECT_TRUE(frame.isVisible());
-  EXPECT_TRUE(frame.close());  // nothing waits any more
   EXPECT_EQ(server.Join(), "");
+}
+
+// Escape ends whatever the worker waits for or works on, at once.
+TEST_F(FtpWindowFieldTest, EscapeEndsTheCommandWithin100Milliseconds) {
+  struct Case {
+    Fault fault;
+    const char* scheme;
+    const char* name;
+  };
+  for (const Case c : {Case{Fault::kSilentTlsHandshake, "ftpes://", "TLS handshake"}}) {
+    SCOPED_TRACE(c.name);
+    std::atomic<bool> reached{false};
+    ScriptedServer server([&](ScriptSession& s) { Serve(s, c.fault, &reached); });
+    auto w = Open(server.port(), nullptr, c.scheme);
+    prompts.asked.clear();
+    prompts.answers = {Answer::Ok};
+    QElapsedTimer clock;
+    clock.start();
+    qint64 ended_at = -1;
+    QObject::connect(w.get(), &TFtp1::commandFinished, [&] { ended_at = clock.elapsed(); });
+    w->Button1Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reached.load(); }, 20'000));
+    ASSERT_TRUE(w->ClientBusy());
+    const qint64 escaped_at = clock.elapsed();
+    QTest::keyClick(Ui(w).ListView1, Qt::Key_Escape);
+    ASSERT_TRUE(Settle(*w, 20'000));
+    EXPECT_LT(ended_at - escaped_at, 100);
+    EXPECT_EQ(Count("中断しました！！"), 1u);
+    EXPECT_TRUE(Ui(w).Button1->isEnabled() || Ui(w).Button2->isEnabled());
+    w.reset();
+    server.Join();
+  }
+}
+
+// A modal dialog of the editor (開く, the builder) runs its own event loop;
+// the transfer goes on under it.
+TEST_F(FtpWindowFieldTest, ModalDialogDuringATransferDoesNotStopIt) {
+  ScriptedServer server([](ScriptSession& s) { Serve(s, Fault::kSlowDownload); });
+  auto w = Open(server.port());
+  w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
+  ASSERT_TRUE(SelectRemote(*w, "big.bin"));
+  QDialog modal;
+  bool ended_under_dialog = false;
+  QObject::connect(w.get(), &TFtp1::commandFinished, &modal, [&] {
+    ended_under_dialog = modal.isVisible();
+    modal.accept();
+  });
+  QTimer::singleShot(20'000, &modal, &QDialog::reject);  // the test's own bound
+  emit w->downloadSelectedRequested();
+  modal.exec();
+  EXPECT_TRUE(ended_under_dialog);
+  EXPECT_EQ(fs::file_size(local.path() / "big.bin"), kSlowChunks * kSlowChunk);
+  EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+  EXPECT_EQ(w->StatusText(), QStringLiteral("完了"));
+  w->Button2Click();
+}
+
+// Closing the frame while a file travels stops the transfer, waits for the
+// worker and closes: no message on the way out, nothing left running.
+TEST_F(FtpWindowFieldTest, ClosingTheFrameDuringATransferEndsCleanly) {
+  std::atomic<bool> sending{false};
+  ScriptedServer server([&](ScriptSession& s) { Serve(s, Fault::kSlowDownload, &sending); });
+  auto w = Open(server.port());
+  w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
+  ASSERT_TRUE(SelectRemote(*w, "big.bin"));
+  QWidget frame;
+  w->GuardCloseOf(&frame);
+  frame.show();
+  emit w->downloadSelectedRequested();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sending.load(); }, 20'000));
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_TRUE(frame.close());
+  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_FALSE(w->ClientBusy());
+  EXPECT_TRUE(w->IdleFlag());
+  EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+  w.reset();
+  server.Join();
 }
 
 // The permission dialog waits on SITE over the window: Escape there stops
@@ -163,6 +318,7 @@ TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
   transfer::TFtp2 dialog;
   auto w = Open(server.port(), &dialog);
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected());
   ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
   Ui(w).ListView1->topLevelItem(0)->setSelected(true);
@@ -176,10 +332,11 @@ TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
       escaped_at = clock.elapsed();
       QTest::keyClick(Ui(dialog).Edit1, Qt::Key_Escape);
     });
-    dialog.Button1Click();  // waits on the silent server
+    dialog.Button1Click();  // the worker waits on the silent server
   });
   clock.start();
   emit w->permissionRequested();
+  ASSERT_TRUE(Settle(*w, 10'000));
   ASSERT_GE(escaped_at, 0);
   EXPECT_LT(clock.elapsed() - escaped_at, 1000);
   EXPECT_FALSE(dialog.isVisible());
@@ -189,30 +346,39 @@ TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
   server.Join();
 }
 
-// A dropped connection, found by the next command or in the middle of an
-// operation, is said once and plainly; nothing reports success or refusal.
+// A dropped connection, found while connecting, by the next command or in
+// the middle of an operation, is said once and plainly; nothing reports
+// success or refusal.
 TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnected) {
   struct Case {
     Fault fault;
     const char* name;
   };
   for (const Case c : {Case{Fault::kResetAfterFirstList, "idle, then a folder"},
-                       Case{Fault::kResetOnStor, "during an upload"}}) {
+                       Case{Fault::kResetOnStor, "during an upload"},
+                       Case{Fault::kCloseAfterGreeting, "connecting: after the greeting"},
+                       Case{Fault::kCloseAfterUser, "connecting: after USER"},
+                       Case{Fault::kCloseDuringFirstList, "connecting: the first listing"}}) {
     SCOPED_TRACE(c.name);
     prompts.asked.clear();
     std::ofstream(local.path() / "a.htm") << "a";
     ScriptedServer server([&](ScriptSession& s) { Serve(s, c.fault); });
     auto w = Open(server.port());
     w->Button1Click();
-    ASSERT_TRUE(w->Client().Connected())
-        << (prompts.asked.empty() ? "" : prompts.asked.back().text);
-    ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+    ASSERT_TRUE(Settle(*w));
+    if (c.fault == Fault::kResetAfterFirstList || c.fault == Fault::kResetOnStor) {
+      ASSERT_TRUE(w->Client().Connected())
+          << (prompts.asked.empty() ? "" : prompts.asked.back().text);
+      ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+    }
     if (c.fault == Fault::kResetAfterFirstList) {
       Ui(w).ListView1->topLevelItem(0)->setSelected(true);
       w->ListView1DblClick();
-    } else {
+      ASSERT_TRUE(Settle(*w));
+    } else if (c.fault == Fault::kResetOnStor) {
       Ui(w).ListView2->topLevelItem(0)->setSelected(true);
       QTest::mouseClick(Ui(w).Button10, Qt::LeftButton);
+      ASSERT_TRUE(Settle(*w));
     }
     EXPECT_EQ(Count(kLost), 1u);
     EXPECT_EQ(prompts.asked.size(), 1u) << prompts.asked.front().text;
@@ -224,6 +390,58 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
     EXPECT_TRUE(Ui(w).Edit1->isEnabled());
     EXPECT_TRUE(w->IdleFlag());
     server.Join();
+  }
+}
+
+// Names in UTF-8 from a server that never says so (automatic mode): shown
+// as they are and downloaded, like those of a server in Shift-JIS.
+TEST_F(FtpWindowFieldTest, UnannouncedUtf8NamesShowAndDownload) {
+  const std::string page = "索引.htm";
+  for (const std::string& wire : {page, std::string("\x8D\xF5\x88\xF8.htm")}) {
+    SCOPED_TRACE(wire == page ? "UTF-8" : "Shift-JIS");
+    prompts.asked.clear();
+    ScriptedServer server([&](ScriptSession& s) {
+      s.Send("220 ready\r\n");
+      std::string port;
+      for (std::string c = s.ReadCommand(); !c.empty(); c = s.ReadCommand()) {
+        const std::string verb = c.substr(0, c.find(' '));
+        if (verb == "USER") {
+          s.Send("331 password\r\n");
+        } else if (verb == "PASS") {
+          s.Send("230 in\r\n");
+        } else if (verb == "PWD") {
+          s.Send("257 \"/\"\r\n");
+        } else if (verb == "PORT") {
+          port = c;
+          s.Send("200 ok\r\n");
+        } else if (verb == "LIST" || c == "RETR " + wire) {
+          s.Send("150 here\r\n");
+          const int fd = s.ConnectData(port);
+          ScriptSession::SendAll(
+              fd, verb == "LIST" ? "-rw-r--r-- 1 u g 4 Jan 01 2020 " + wire + "\r\n" : "page");
+          ::close(fd);
+          s.Send("226 done\r\n");
+        } else {
+          s.Send(verb == "TYPE" || verb == "SYST" ? "200 ok\r\n" : "502 no\r\n");
+        }
+      }
+    });
+    auto w = Open(server.port());
+    w->Button1Click();
+    ASSERT_TRUE(Settle(*w));
+    ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(Ui(w).ListView1->topLevelItem(0)->text(0), QString::fromStdString(page));
+    Ui(w).ListView1->topLevelItem(0)->setSelected(true);
+    emit w->downloadSelectedRequested();
+    ASSERT_TRUE(Settle(*w));
+    EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+    std::ifstream in(local.path() / page);
+    std::string got;
+    std::getline(in, got);
+    EXPECT_EQ(got, "page");
+    fs::remove(local.path() / page);
+    w->Client().Disconnect();
+    EXPECT_EQ(server.Join(), "");
   }
 }
 
@@ -247,6 +465,7 @@ TEST_F(FtpWindowFieldTest, ProfileDataModeReachesTheClient) {
     ASSERT_TRUE(transfer::WriteProfileFile(program.path(), {transfer::JoinCommaText(c.fields)}).ok);
     auto w = std::make_unique<TFtp1>(&prompts);
     w->Button1Click();
+    ASSERT_TRUE(Settle(*w));
     EXPECT_TRUE(w->Client().Connected());
     EXPECT_EQ(Ui(w).ListView1->topLevelItemCount() == 1, c.lists);
     EXPECT_EQ(prompts.asked.empty(), c.lists);
@@ -277,6 +496,7 @@ TEST_F(FtpWindowFieldTest, FolderWithHtaccessDeletesCompletelyOnVsftpd) {
   auto w = std::make_unique<TFtp1>(&prompts);
   WireTransferOperations(*w, nullptr);
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
   QTreeWidget* list = Ui(w).ListView1;
   QTreeWidgetItem* site = nullptr;
@@ -286,6 +506,7 @@ TEST_F(FtpWindowFieldTest, FolderWithHtaccessDeletesCompletelyOnVsftpd) {
   site->setSelected(true);
   prompts.answers = {Answer::Yes};
   emit w->remoteDeleteRequested();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_FALSE(fs::exists(server->files / "site"));
   EXPECT_EQ(prompts.asked.size(), 1u) << prompts.asked.back().text;
   EXPECT_EQ(w->StatusText(), QStringLiteral("完了"));

@@ -184,6 +184,7 @@ TEST_F(FtpWindowTest, IdleFlagGuardsCloseAndOnlyEscapeSetsIt) {
   // An operation that fails still leaves the window closable.
   prompts.answers.clear();
   w->RunOperation([] { throw ftp::EIdNotConnected(); });
+  ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(w->IdleFlag());
   ASSERT_FALSE(prompts.asked.empty());
   EXPECT_EQ(prompts.asked.back().text, "Not Connected");
@@ -308,6 +309,7 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/no/such/folder"));
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;  // no message
   ASSERT_TRUE(w->Client().Connected());
   EXPECT_EQ(w->Session().HomeFolder, "/");
@@ -329,12 +331,14 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   Row(Ui(w).ListView1, "top.htm")->setSelected(true);
   w->SetStatusText("before");
   w->ListView1DblClick();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   EXPECT_EQ(w->StatusText(), QStringLiteral("before"));
   // On a folder row it enters and empties the status.
   Ui(w).ListView1->clearSelection();
   Row(Ui(w).ListView1, "site")->setSelected(true);
   w->ListView1DblClick();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
   EXPECT_EQ(w->StatusText(), QString());
   EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 4);
@@ -363,13 +367,16 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
 
   // Up goes to the parent, and never above home.
   w->BitBtn1Click();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   w->BitBtn1Click();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   ASSERT_NE(Row(Ui(w).ListView1, "site"), nullptr);
   Ui(w).ListView1->clearSelection();
   Row(Ui(w).ListView1, "site")->setSelected(true);
   w->ListView1DblClick();
+  ASSERT_TRUE(Settle(*w));
   ASSERT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
 
   // 切断 keeps the folder in the profile (memory now, file at close).
@@ -388,6 +395,7 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   EXPECT_EQ(transfer::SplitCommaText(transfer::ReadProfileFile(program->path())[0])[4], "/site");
   auto again = Open();
   again->Button1Click();
+  ASSERT_TRUE(Settle(*again));
   EXPECT_TRUE(prompts.asked.empty());
   EXPECT_EQ(Ui(again).Label5->text(), QStringLiteral("/site"));
   EXPECT_NE(Row(Ui(again).ListView1, "big.bin"), nullptr);
@@ -401,6 +409,7 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   WriteProfiles({{"local", HostField(), server->user, server->password, "/site"}});
   auto w = Open();
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected());
   QTreeWidgetItem* row = Row(Ui(w).ListView1, "small.txt");
   ASSERT_NE(row, nullptr);
@@ -413,6 +422,7 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   EXPECT_TRUE(fs::exists(server->files / "site" / "small.txt"));
   w->BeginRename(row);
   EXPECT_TRUE(w->EndRename(row, QStringLiteral("renamed.txt")));
+  ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(fs::exists(server->files / "site" / "renamed.txt"));
   EXPECT_FALSE(fs::exists(server->files / "site" / "small.txt"));
   EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name,
@@ -421,7 +431,8 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   // A refused rename shows the server's message; the row keeps acting on
   // the name the server still has.
   w->BeginRename(row);
-  EXPECT_FALSE(w->EndRename(row, QStringLiteral("no/such/dir/x")));
+  EXPECT_TRUE(w->EndRename(row, QStringLiteral("no/such/dir/x")));
+  ASSERT_TRUE(Settle(*w));
   ASSERT_FALSE(prompts.asked.empty());
   EXPECT_EQ(prompts.asked.back().kind, "error");
   EXPECT_EQ(row->text(0), QStringLiteral("renamed.txt"));
@@ -453,6 +464,7 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
                  {"badpw", HostField(), "nobody-here", "wrong", ""}});
   auto w = Open();
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].kind, "error");
   EXPECT_FALSE(w->Client().Connected());
@@ -468,6 +480,7 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   w->Client().ReplyTimeout = 1500;
   const auto t0 = std::chrono::steady_clock::now();
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
   ::close(mute);
   ASSERT_EQ(prompts.asked.size(), 2u);
@@ -479,6 +492,7 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   w->Session().ConnectTimeoutMs = 1000;
   const auto t1 = std::chrono::steady_clock::now();
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_LT(std::chrono::steady_clock::now() - t1, std::chrono::seconds(10));
   ASSERT_EQ(prompts.asked.size(), 3u);
   EXPECT_EQ(prompts.asked[2].kind, "error");
@@ -488,6 +502,7 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   // A refused login: message shown, status ends at 切断成功.
   w->Button5Click();
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   ASSERT_EQ(prompts.asked.size(), 3u);
   EXPECT_EQ(prompts.asked[2].kind, "error");
   EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
@@ -517,6 +532,7 @@ TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
   EXPECT_TRUE(prompts.asked.empty());
   EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("1"));
   QTest::mouseClick(Ui(w).Button1, Qt::LeftButton);
+  ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   for (const char* step : {"pub", "www"}) {
@@ -525,6 +541,7 @@ TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
     Ui(w).ListView1->clearSelection();
     row->setSelected(true);
     w->ListView1DblClick();
+    ASSERT_TRUE(Settle(*w));
   }
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/pub/www"));
   QTest::mouseClick(Ui(w).ListView1->header()->viewport(), Qt::LeftButton, {},
@@ -546,6 +563,7 @@ TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
   EXPECT_EQ(Ui(again).Edit1->text(), QStringLiteral("テスト サーバ"));
   EXPECT_EQ(Ui(again).Label5->text(), QStringLiteral("/pub/www"));
   again->Button1Click();
+  ASSERT_TRUE(Settle(*again));
   EXPECT_TRUE(prompts.asked.empty());
   EXPECT_EQ(Ui(again).Label5->text(), QStringLiteral("/pub/www"));
   EXPECT_NE(Row(Ui(again).ListView1, "photo.jpg"), nullptr);
@@ -565,11 +583,13 @@ TEST_F(FtpWindowTest, ShiftJisRemoteNamesTravelExactly) {
   PointLastDirAt(local->path());
   auto w = Open();
   w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected());
   QTreeWidgetItem* row = Row(Ui(w).ListView1, QStringLiteral("サイト表"));
   ASSERT_NE(row, nullptr);
   row->setSelected(true);
   w->ListView1DblClick();
+  ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(prompts.asked.empty());
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/pub/サイト表"));
   EXPECT_EQ(w->RemoteFolder(), "/pub/" + folder);
@@ -611,7 +631,9 @@ TEST_F(FtpWindowTest, SelectAllAndDesktopDrops) {
   EXPECT_EQ(w->DroppedFiles(), (std::vector<std::string>{"/tmp/x.htm", "/tmp/dir"}));
   // Unwired operation buttons do nothing.
   QTest::mouseClick(Ui(w).Button10, Qt::LeftButton);
+  ASSERT_TRUE(Settle(*w));
   QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
+  ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(w->IdleFlag());
 }
 

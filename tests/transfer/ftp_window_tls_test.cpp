@@ -62,6 +62,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
 
   // Profile 1, without ftpes://: the server refuses the plain login.
   w.Button1Click();
+  ASSERT_TRUE(Settle(w));
   EXPECT_FALSE(w.Client().Connected());
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].kind, "error");
@@ -70,6 +71,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
   w.Button5Click();
   prompts.answers.push_back(Answer::No);
   w.Button1Click();
+  ASSERT_TRUE(Settle(w));
   EXPECT_FALSE(w.Client().Connected());
   ASSERT_EQ(prompts.asked.size(), 2u);
   const auto& question = prompts.asked[1];
@@ -87,6 +89,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
   // はい: kept, owner-only, connected over TLS.
   prompts.answers.push_back(Answer::Yes);
   w.Button1Click();
+  ASSERT_TRUE(Settle(w));
   ASSERT_TRUE(w.Client().Connected()) << prompts.asked.back().text;
   ASSERT_EQ(prompts.asked.size(), 3u);
   EXPECT_EQ(
@@ -99,6 +102,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
 
   // Publish: every file and folder byte for byte, no message.
   QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
+  ASSERT_TRUE(Settle(w));
   EXPECT_EQ(prompts.asked.size(), 3u) << prompts.asked.back().text;
   ftp::testing::ExpectSameTree(site, server->files / "site");
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
@@ -106,6 +110,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
   // Again: the trusted certificate passes without a question.
   w.Button2Click();
   w.Button1Click();
+  ASSERT_TRUE(Settle(w));
   EXPECT_TRUE(w.Client().Connected());
   EXPECT_EQ(prompts.asked.size(), 3u) << prompts.asked.back().text;
   w.Button2Click();
@@ -117,6 +122,7 @@ TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
   ASSERT_NE(second_print, first_print);
   prompts.answers.push_back(Answer::No);
   w.Button1Click();
+  ASSERT_TRUE(Settle(w));
   EXPECT_FALSE(w.Client().Connected());
   ASSERT_EQ(prompts.asked.size(), 4u);
   EXPECT_EQ(prompts.asked[3].text.rfind("警告", 0), 0u) << prompts.asked[3].text;

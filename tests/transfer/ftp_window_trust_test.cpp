@@ -12,6 +12,7 @@
 #include "ftp/id_exception.h"
 #include "support/ftp_test_net.h"
 #include "support/scripted_prompts.h"
+#include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
 #include "transfer/trusted_certificates.h"
 
@@ -31,7 +32,7 @@ ftp::TIdCertificateInfo Certificate(char print) {
   info.NotAfter = "2027-01-01 00:00:00 UTC";
   info.Sha256 = Print(print);
   info.Host = "ftp.example.jp";
-  info.Problem = "self-signed certificate";
+  info.Problem = "self-signed certificate; Hostname mismatch";
   return info;
 }
 
@@ -49,6 +50,7 @@ TEST(FtpWindowTrust, CertificateQuestionAndTlsFailures) {
     w.RunClientCommand([&] {
       if (!client.OnVerifyCertificate(Certificate(print))) throw ftp::EIdCertificateRejected();
     });
+    ASSERT_TRUE(Settle(w));
   };
   const fs::path store = program.path() / transfer::kCertificateFileName;
 
@@ -60,7 +62,8 @@ TEST(FtpWindowTrust, CertificateQuestionAndTlsFailures) {
   EXPECT_EQ(q.buttons, Buttons::YesNo);
   EXPECT_EQ(q.default_button, Answer::No);
   for (const std::string& part :
-       {std::string("ftp.example.jp:2121"), std::string("自己署名"),
+       {std::string("ftp.example.jp:2121"), std::string("・自己署名"),
+        std::string("・証明書の名前が接続先のホスト名と違います"),
         std::string("発行先：CN=ftp.example.jp, O=Example"),
         std::string("有効期間：2026-01-01 00:00:00 UTC ～ 2027-01-01 00:00:00 UTC"),
         "SHA-256：" + Print('A')})  // shown in upper case
@@ -102,6 +105,7 @@ TEST(FtpWindowTrust, CertificateQuestionAndTlsFailures) {
   for (const auto& f : failures) {
     prompts.asked.clear();
     w.RunClientCommand(f.fail);
+    ASSERT_TRUE(Settle(w));
     ASSERT_EQ(prompts.asked.size(), 1u) << f.words;
     EXPECT_EQ(prompts.asked[0].kind, "error");
     EXPECT_NE(prompts.asked[0].text.find(f.words), std::string::npos) << prompts.asked[0].text;

@@ -8,7 +8,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 
 #include "support/real_servers.h"
@@ -50,6 +53,7 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   WireTransferOperations(w, nullptr);
   ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(local.path().string())));
   w.Button1Click();
+  ASSERT_TRUE(Settle(w));
   ASSERT_TRUE(w.Client().Connected());
   EXPECT_EQ(w.Client().TransferType(),
             ftp::TIdFTPTransferType::ftASCII);  // what the login announced
@@ -57,6 +61,7 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   Row(Ui(w).ListView2, "index.htm")->setSelected(true);
   Row(Ui(w).ListView2, "style.css")->setSelected(true);
   QTest::mouseClick(Ui(w).Button10, Qt::LeftButton);
+  ASSERT_TRUE(Settle(w));
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
   EXPECT_EQ(ReadText(server->files / "index.htm"), "<html>index</html>");
   EXPECT_EQ(ReadText(server->files / "style.css"), "body{}");
@@ -69,27 +74,33 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   Ui(w).ListView1->clearSelection();
   Row(Ui(w).ListView1, "remote.txt")->setSelected(true);
   QTest::mouseClick(Ui(w).Button16, Qt::LeftButton);
+  ASSERT_TRUE(Settle(w));
   EXPECT_EQ(ReadText(local.path() / "remote.txt"), std::string(70000, 'r'));
   EXPECT_NE(Row(Ui(w).ListView2, "remote.txt"), nullptr);
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
 
-  // While an operation runs, a double-click (let through between its
-  // items) does not move the remote folder under it.
+  // While an operation runs, a double-click does not move the remote
+  // folder under it, and a second operation is refused.
   Ui(w).ListView1->clearSelection();
-  std::ofstream(local.path() / "x") << "x";
   fs::create_directories(server->files / "sub");
   w.RefreshRemoteList();
+  ASSERT_TRUE(Settle(w));
   Row(Ui(w).ListView1, "sub")->setSelected(true);
-  w.RunOperation([&] { w.ListView1DblClick(); });
-  EXPECT_EQ(w.RemoteFolder(), "/pub");
+  std::atomic<bool> release{false};
+  ASSERT_TRUE(w.RunOperation([&] {
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }));
   w.ListView1DblClick();
-  EXPECT_EQ(w.RemoteFolder(), "/pub/sub");
-
-  // An operation started from inside a running one is refused.
-  bool inner_ran = false;
-  EXPECT_TRUE(w.RunOperation([&] { EXPECT_FALSE(w.RunOperation([&] { inner_ran = true; })); }));
-  EXPECT_FALSE(inner_ran);
+  bool second_ran = false;
+  EXPECT_FALSE(w.RunOperation([&] { second_ran = true; }));
+  release = true;
+  ASSERT_TRUE(Settle(w));
+  EXPECT_FALSE(second_ran);
+  EXPECT_EQ(w.RemoteFolder(), "/pub");
   EXPECT_FALSE(w.OperationRunning());
+  w.ListView1DblClick();
+  ASSERT_TRUE(Settle(w));
+  EXPECT_EQ(w.RemoteFolder(), "/pub/sub");
   w.Button2Click();
 }
 

@@ -3,10 +3,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "text/cp932.h"
 #include "transfer/local_paths.h"
+#include "transfer/local_trash.h"
 
 namespace hemlo::transfer {
 namespace {
@@ -71,6 +75,43 @@ TEST(LocalPaths, CollectLocalTreeBreadthFirst) {
       std::count_if(L.begin(), L.end(),
                     [](const std::string& f) { return f.find("top.htm") != std::string::npos; }),
       1);
+  fs::remove_all(root);
+}
+
+TEST(LocalTrash, ItemsOfOneNameEachKeepTheirOwnInfoFile) {
+  const fs::path root = fs::temp_directory_path() / ("hemlo_trash_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  const fs::path trash = root / "data/Trash";
+  fs::create_directories(trash / "files");
+  std::ofstream(trash / "files/a.htm.3") << "stray";  // a name taken without an info file
+  const char* old_data = std::getenv("XDG_DATA_HOME");
+  const std::string saved = old_data ? old_data : "";
+  ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+  std::vector<fs::path> trashed;
+  for (int i = 1; i <= 3; ++i) {
+    const fs::path item = root / ("site" + std::to_string(i)) / "a.htm";
+    fs::create_directories(item.parent_path());
+    std::ofstream(item) << "page " << i;
+    std::string error;
+    EXPECT_TRUE(MoveToTrash(item.string(), &error)) << error;
+    trashed.push_back(item);
+  }
+  if (old_data)
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
+  const std::pair<const char*, int> expected[] = {{"a.htm", 1}, {"a.htm.2", 2}, {"a.htm.4", 3}};
+  for (const auto& [entry, n] : expected) {
+    SCOPED_TRACE(entry);
+    std::ifstream info(trash / "info" / (std::string(entry) + ".trashinfo"));
+    std::string text((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Path=" + trashed[static_cast<std::size_t>(n - 1)].string() + "\n"),
+              std::string::npos)
+        << text;
+    std::ifstream file(trash / "files" / entry);
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, "page " + std::to_string(n));
+  }
   fs::remove_all(root);
 }
 

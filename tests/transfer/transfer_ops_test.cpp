@@ -4,10 +4,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "ops_test_support.h"
 #include "text/cp932.h"
+#include "transfer/remote_delete.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::transfer {
@@ -213,6 +216,53 @@ TEST(HostileServer, NamesThatLeaveTheFolderAreRefusedAndSkipped) {
     if (c.rfind("RETR", 0) == 0) {
       EXPECT_EQ(c, "RETR site/good.htm");
     }
+  }
+}
+
+// Entries whose size or time cannot be read (a time that is no date, a
+// size past 64 bits, a negative one) are still fetched or deleted by name;
+// a line nothing reads is counted, and both walks end saying so, together
+// with the name skipped as unsafe.
+TEST(HostileServer, WalksKeepEntriesWithUnreadableFactsAndCountUnreadLines) {
+  struct Walk {
+    const char* op;
+    std::function<OpOutcome(TransferContext&, const std::vector<RemoteRow>&)> run;
+    const char* command;  // sent once for each entry
+  };
+  const Walk walks[] = {{"download", DownloadSelection, "RETR "},
+                        {"delete", DeleteSelection, "DELE "}};
+  const char* const entries[] = {"a.htm", "b.htm", "c.htm"};
+  for (const Walk& walk : walks) {
+    SCOPED_TRACE(walk.op);
+    FakeFtpServer server;
+    server.folders.insert("site");
+    for (const char* e : entries) server.files[std::string("site/") + e] = e;
+    server.listings["site"] = {
+        "type=file;size=5;modify=2024XX01000000; a.htm",
+        "type=file;size=99999999999999999999;modify=20240101000000; b.htm",
+        "type=file;size=-5; c.htm",
+        "this line is no listing entry at all",
+        "type=file;size=1; ../evil",
+    };
+    server.Run();
+    TempDir local;
+    ftp::TIdFTP ftp;
+    ConnectClient(ftp, server.port());
+    ScriptedPrompts prompts;
+    prompts.answers = {Answer::Yes, Answer::Ok};
+    RecordingHost host;
+    TransferContext ctx{ftp, prompts, host, local.path().string(),
+                        ftp::TIdFTPTransferType::ftBinary};
+    EXPECT_EQ(walk.run(ctx, {{"site", true, true, ""}}), OpOutcome::kDone);
+    ftp.Disconnect();
+    EXPECT_EQ(server.Join(), "");
+    const std::vector<std::string> commands = server.Commands();
+    for (const char* e : entries) {
+      const std::string command = walk.command + std::string("site/") + e;
+      EXPECT_EQ(std::count(commands.begin(), commands.end(), command), 1) << command;
+    }
+    ASSERT_FALSE(host.statuses.empty());
+    EXPECT_EQ(host.statuses.back(), "完了（1 件をスキップしました、1 件を読めませんでした）");
   }
 }
 

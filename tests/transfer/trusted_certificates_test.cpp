@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "base/atomic_file.h"
+#include "ftp/id_exception.h"
 #include "transfer/certificate_check.h"
 
 #include "fingerprint_text.h"
@@ -98,19 +99,70 @@ TEST_F(TrustedCertificatesTest, UnreadableFileIsReportedNotReplaced) {
 TEST(CertificateProblem, InPlainWords) {
   const struct {
     const char* problem;
-    const char* words;
+    std::vector<std::string> words;  // one entry per reason given, in order
   } cases[] = {
-      {"self-signed certificate", "自己署名"},
-      {"self signed certificate in certificate chain", "自己署名"},
-      {"certificate has expired", "期限切れ"},
-      {"certificate is not yet valid", "まだ始まっていない"},
-      {"Hostname mismatch", "ホスト名と違います"},
-      {"IP address mismatch", "ホスト名と違います"},
-      {"unable to get local issuer certificate", "発行元を確認できない"},
-      {"certificate revoked", "（certificate revoked）"},
+      {"self-signed certificate", {"自己署名"}},
+      {"self signed certificate in certificate chain", {"自己署名"}},
+      {"certificate has expired", {"期限切れ"}},
+      {"certificate is not yet valid", {"まだ始まっていない"}},
+      {"Hostname mismatch", {"ホスト名と違います"}},
+      {"IP address mismatch", {"ホスト名と違います"}},
+      {"unable to get local issuer certificate", {"発行元を確認できない"}},
+      {"The server sent no certificate.", {"証明書を送ってきませんでした"}},
+      {"certificate revoked", {"（certificate revoked）"}},
+      {"self-signed certificate; Hostname mismatch", {"自己署名", "ホスト名と違います"}},
+      {"certificate has expired; self-signed certificate; self signed certificate in certificate "
+       "chain",
+       {"期限切れ", "自己署名"}},
   };
-  for (const auto& c : cases)
-    EXPECT_NE(ProblemInWords(c.problem).find(c.words), std::string::npos) << c.problem;
+  for (const auto& c : cases) {
+    const std::vector<std::string> words = ProblemInWords(c.problem);
+    ASSERT_EQ(words.size(), c.words.size()) << c.problem;
+    for (size_t i = 0; i < words.size(); ++i)
+      EXPECT_NE(words[i].find(c.words[i]), std::string::npos) << c.problem;
+  }
+}
+
+// The client's own messages are Japanese and reach the user unmangled on a
+// Shift-JIS connection; a server's refusal is read in the connection's
+// encoding; TLS failures get their explanation.
+TEST(ClientErrorText, OwnTextsInJapaneseRepliesInTheirEncoding) {
+  const text::RemoteNames sjis(text::NameEncoding::kShiftJis);
+  const std::exception_ptr own[] = {
+      std::make_exception_ptr(ftp::EIdConnectionLost()),
+      std::make_exception_ptr(ftp::EIdReplyTimeout()),
+      std::make_exception_ptr(ftp::EIdDataConnectTimeout()),
+      std::make_exception_ptr(ftp::EIdAbortReplyTimeout()),
+      std::make_exception_ptr(ftp::EIdDataTimeout()),
+      std::make_exception_ptr(ftp::EIdIllegalCommandText()),
+      std::make_exception_ptr(ftp::EIdFTPTransferAborted()),
+      std::make_exception_ptr(ftp::EIdOperationAborted()),
+      std::make_exception_ptr(ftp::EIdClientBusy()),
+      std::make_exception_ptr(ftp::EIdReplyTooManyLines()),
+      std::make_exception_ptr(ftp::EIdReplyTooLarge()),
+      std::make_exception_ptr(ftp::EIdListingTooLarge()),
+  };
+  for (const std::exception_ptr& p : own) {
+    try {
+      std::rethrow_exception(p);
+    } catch (const std::exception& e) {
+      const std::string text = ClientErrorText(e, sjis);
+      EXPECT_EQ(text, e.what());
+      EXPECT_NE(text.find('\xE3'), std::string::npos) << text;  // kana: Japanese
+    }
+  }
+  const ftp::EIdProtocolReplyError refusal(550, "\x83\x74\x83\x40\x83\x43\x83\x8B\r\n");
+  EXPECT_EQ(ClientErrorText(refusal, sjis), "ファイル\r\n");
+  for (const std::exception_ptr& p : {std::make_exception_ptr(ftp::EIdTLSRefused()),
+                                      std::make_exception_ptr(ftp::EIdTLSHandshakeFailed(
+                                          "TLS で応答するはずのサーバが平文で応答しました")),
+                                      std::make_exception_ptr(ftp::EIdCertificateRejected())}) {
+    try {
+      std::rethrow_exception(p);
+    } catch (const std::exception& e) {
+      EXPECT_EQ(ClientErrorText(e, sjis), *TlsFailureText(e));
+    }
+  }
 }
 
 }  // namespace

@@ -119,10 +119,12 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   w.show();
   ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(site.string())));
   w.Button1Click();
+  ASSERT_TRUE(Settle(w));
   ASSERT_TRUE(w.Client().Connected());
 
   // Publish.
   QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
+  ASSERT_TRUE(Settle(w));
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
   ftp::testing::ExpectSameTree(site, server.Root() / "site");
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
@@ -133,8 +135,10 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   ::chmod((server.Root() / "site" / "index.htm").c_str(), 0600);
   SelectOnly(Ui(w).ListView1, "site");
   w.ListView1DblClick();
+  ASSERT_TRUE(Settle(w));
   ASSERT_NE(Row(Ui(w).ListView1, "index.htm"), nullptr);
   w.RefreshRemoteList();
+  ASSERT_TRUE(Settle(w));
   SelectOnly(Ui(w).ListView1, "index.htm");
   QTimer::singleShot(0, &permission, [&] {
     EXPECT_EQ(Ui(permission).Edit1->text(), QStringLiteral("600"));
@@ -148,9 +152,11 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
 
   // Delete the whole remote tree from its parent.
   w.BitBtn1Click();
+  ASSERT_TRUE(Settle(w));
   SelectOnly(Ui(w).ListView1, "site");
   prompts.answers = {Answer::Yes};
   emit w.remoteDeleteRequested();
+  ASSERT_TRUE(Settle(w));
   EXPECT_FALSE(fs::exists(server.Root() / "site"));
   EXPECT_EQ(Row(Ui(w).ListView1, "site"), nullptr);
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
@@ -195,10 +201,12 @@ TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
     w.show();
     ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(site.string())));
     w.Button1Click();
+    ASSERT_TRUE(Settle(w));
     ASSERT_TRUE(w.Client().Connected());
 
     if (!c.utf8_on_disk) prompts.answers = {Answer::Ok};
     QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
+    ASSERT_TRUE(Settle(w));
     const auto on_disk = [&](const std::string& utf8) {
       return c.utf8_on_disk ? utf8 : text::Utf8ToCp932(utf8).value();
     };
@@ -221,6 +229,7 @@ TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
     if (c.stray_sjis) WriteFile(remote / "\x82\xA0.htm", "sjis");  // あ.htm
     SelectOnly(Ui(w).ListView1, "site");
     w.ListView1DblClick();
+    ASSERT_TRUE(Settle(w));
     ASSERT_NE(Row(Ui(w).ListView1, QString::fromStdString(photo)), nullptr);
     ASSERT_NE(Row(Ui(w).ListView1, QString::fromStdString(folder)), nullptr);
     // Bytes that are not UTF-8 still show, as stand-ins that keep them.
@@ -234,6 +243,7 @@ TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
     prompts.asked.clear();
     if (c.stray_sjis) prompts.answers = {Answer::Ok};
     emit w.downloadSelectedRequested();
+    ASSERT_TRUE(Settle(w));
     if (c.stray_sjis) {
       ASSERT_EQ(prompts.asked.size(), 1u);
       EXPECT_EQ(prompts.asked[0].text,

@@ -1,0 +1,158 @@
+#include "site/page_text.h"
+
+#include "text/cp932.h"
+#include "text/utf8.h"
+
+namespace hemlo::site {
+
+namespace {
+
+constexpr char32_t kRawBase = 0xF700;
+
+PageChar Utf8CharAt(std::string_view s, std::size_t i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) return {b0, 1};
+  std::size_t n = 0;
+  char32_t cp = 0;
+  char32_t min = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2, cp = b0 & 0x1F, min = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3, cp = b0 & 0x0F, min = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    return {kRawBase + b0, 1};
+  }
+  if (i + n > s.size()) return {kRawBase + b0, 1};
+  for (std::size_t k = 1; k < n; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return {kRawBase + b0, 1};
+    cp = cp << 6 | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {kRawBase + b0, 1};
+  return {cp, n};
+}
+
+PageChar SjisCharAt(std::string_view s, std::size_t i) {
+  const std::size_t n = text::CharLength(s, i);
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 == 0) return {0, 1};
+  const std::uint16_t code =
+      n == 2 ? static_cast<std::uint16_t>(b0 << 8 | static_cast<unsigned char>(s[i + 1])) : b0;
+  const char16_t unit = text::DecodeCode(code);
+  if (unit == 0) return {kRawBase + b0, 1};
+  return {unit, n};
+}
+
+}  // namespace
+
+PageChar CharAt(std::string_view bytes, std::size_t i, Encoding encoding) {
+  return encoding == Encoding::kUtf8 ? Utf8CharAt(bytes, i) : SjisCharAt(bytes, i);
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | c >> 6));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | c >> 12));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | c >> 18));
+    out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+std::string DisplayText(std::string_view bytes, Encoding encoding) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const PageChar c = CharAt(bytes, i, encoding);
+    const bool raw = c.code >= kRawBase && c.code <= kRawBase + 0xFF && c.size == 1 &&
+                     static_cast<unsigned char>(bytes[i]) >= 0x80;
+    AppendUtf8(out, raw ? U'\uFFFD' : c.code);
+    i += c.size;
+  }
+  return out;
+}
+
+std::optional<std::string> EncodeText(std::string_view utf8, Encoding encoding,
+                                      std::string* refused) {
+  if (encoding == Encoding::kUtf8) return std::string(utf8);
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const PageChar c = Utf8CharAt(utf8, i);
+    const std::string_view one = utf8.substr(i, c.size);
+    i += c.size;
+    if (c.code < 0x80) {
+      out.push_back(static_cast<char>(c.code));
+      continue;
+    }
+    int code = -1;
+    if (c.code < 0x10000 && !(c.code >= kRawBase && c.code <= kRawBase + 0xFF))
+      code = text::PreferredCode(text::ToCp932Twin(static_cast<char16_t>(c.code)));
+    if (code < 0 || (code < 0x100 && code >= 0x80 && text::DecodeCode(code) == 0)) {
+      if (refused) *refused = std::string(one);
+      return std::nullopt;
+    }
+    if (code >= 0x100) out.push_back(static_cast<char>(code >> 8));
+    out.push_back(static_cast<char>(code & 0xFF));
+  }
+  return out;
+}
+
+std::string_view LineBreakOf(std::string_view bytes) {
+  const std::size_t k = bytes.find_first_of("\r\n");
+  if (k == std::string_view::npos) return "\r\n";
+  if (bytes[k] == '\n') return "\n";
+  return k + 1 < bytes.size() && bytes[k + 1] == '\n' ? "\r\n" : "\r";
+}
+
+Place PlaceOf(std::string_view bytes, Encoding encoding, std::size_t offset, const Place& from) {
+  Place p = from.offset <= offset ? from : Place{};
+  std::size_t i = p.offset;
+  bool new_line = false;
+  // Line breaks are below 0x40, so they are never the second byte of a character.
+  while (i < offset) {
+    const char c = bytes[i];
+    if (c == '\n' || c == '\r') {
+      std::size_t next = i + 1;
+      if (c == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
+      if (next > offset) break;
+      ++p.line;
+      p.line_start = next;
+      new_line = true;
+      i = next;
+      continue;
+    }
+    ++i;
+  }
+  std::size_t k = p.line_start;
+  std::size_t column = 0;
+  if (!new_line && from.offset <= offset && from.line_start == p.line_start) {
+    k = from.offset;
+    column = from.column;
+  }
+  while (k < offset) {
+    k += CharAt(bytes, k, encoding).size;
+    ++column;
+  }
+  p.column = column;
+  p.offset = offset;
+  std::size_t end = bytes.find_first_of("\r\n", offset);
+  p.line_end = end == std::string_view::npos ? bytes.size() : end;
+  return p;
+}
+
+PageBytes ClassifyPage(std::string_view bytes) {
+  const text::EncodingGuess g = text::DetectEncoding(bytes);
+  return {g.encoding, g.bom ? text::kUtf8Bom.size() : 0};
+}
+
+}  // namespace hemlo::site

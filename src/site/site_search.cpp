@@ -1,0 +1,310 @@
+#include "site/site_search.h"
+
+#include <array>
+#include <cstring>
+#include <regex>
+
+#include "base/atomic_file.h"
+#include "text/cp932.h"
+
+namespace hemlo::site {
+
+namespace {
+
+unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+
+bool IsWordByte(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool IsWordChar(char32_t c) { return c < 0x80 && IsWordByte(static_cast<unsigned char>(c)); }
+
+// Horspool over bytes, the 26 Latin letters folded when asked.
+class ByteSearcher {
+ public:
+  ByteSearcher(std::string needle, bool fold) : needle_(std::move(needle)), fold_(fold) {
+    if (fold_)
+      for (char& c : needle_) c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
+    skip_.fill(needle_.size());
+    for (std::size_t i = 0; i + 1 < needle_.size(); ++i) {
+      const auto c = static_cast<unsigned char>(needle_[i]);
+      skip_[c] = needle_.size() - 1 - i;
+      if (fold_ && c >= 'a' && c <= 'z') skip_[c - 'a' + 'A'] = skip_[c];
+    }
+  }
+  std::size_t size() const { return needle_.size(); }
+  // First candidate at or after `from`, or npos.
+  std::size_t Next(std::string_view hay, std::size_t from) const {
+    const std::size_t n = needle_.size();
+    if (n == 0 || hay.size() < n || from > hay.size() - n) return std::string_view::npos;
+    if (!fold_) {
+      const void* p = memmem(hay.data() + from, hay.size() - from, needle_.data(), n);
+      return p ? static_cast<const char*>(p) - hay.data() : std::string_view::npos;
+    }
+    const auto* h = reinterpret_cast<const unsigned char*>(hay.data());
+    const auto* k = reinterpret_cast<const unsigned char*>(needle_.data());
+    for (std::size_t i = from; i + n <= hay.size();) {
+      const unsigned char last = h[i + n - 1];
+      if (Fold(last) == k[n - 1]) {
+        std::size_t j = n - 1;
+        while (j > 0 && Fold(h[i + j - 1]) == k[j - 1]) --j;
+        if (j == 0) return i;
+      }
+      i += skip_[last];
+    }
+    return std::string_view::npos;
+  }
+
+ private:
+  std::string needle_;
+  bool fold_;
+  std::array<std::size_t, 256> skip_{};
+};
+
+// Character starts of a Shift-JIS text, found walking forward from the last
+// byte below 0x40 before the asked offset (such a byte is never the second
+// byte of a character), so a scan over increasing offsets stays linear.
+class SjisWalker {
+ public:
+  explicit SjisWalker(std::string_view s) : s_(s) {}
+  // True when a character starts at `offset`; prev_start_ then holds the
+  // start of the character before it (npos at the text's start).
+  bool StartsAt(std::size_t offset) {
+    if (offset < pos_) pos_ = 0, prev_ = std::string_view::npos;
+    std::size_t k = offset;
+    while (k > pos_ && static_cast<unsigned char>(s_[k - 1]) >= 0x40) --k;
+    if (k > pos_) pos_ = k, prev_ = k - 1;  // s_[k - 1] is a one-byte character
+    while (pos_ < offset) {
+      prev_ = pos_;
+      pos_ += text::CharLength(s_, pos_);
+    }
+    return pos_ == offset;
+  }
+  std::size_t prev_start() const { return prev_; }
+
+ private:
+  std::string_view s_;
+  std::size_t pos_ = 0;
+  std::size_t prev_ = std::string_view::npos;
+};
+
+std::string ExpandLine(std::string_view text, std::string_view line_break) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out.append(line_break);
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+struct Matcher::Compiled {
+  std::optional<ByteSearcher> sjis;
+  std::optional<ByteSearcher> utf8;
+  std::string sjis_pattern;  // exact bytes, for the case-folded check
+  std::optional<std::wregex> regex;
+  std::wstring format;
+  bool first_is_word = false;
+  bool last_is_word = false;
+};
+
+Matcher::Matcher(const SearchOptions& options)
+    : options_(options), compiled_(std::make_unique<Compiled>()) {
+  if (options_.pattern.empty()) {
+    error_ = "検索する文字列を入力してください。";
+    return;
+  }
+  if (options_.pattern.find_first_of("\r\n") != std::string::npos) {
+    error_ = "改行を含む文字列は検索できません。";
+    return;
+  }
+  Compiled& c = *compiled_;
+  const std::string& p = options_.pattern;
+  c.first_is_word = IsWordByte(static_cast<unsigned char>(p.front()));
+  c.last_is_word = IsWordByte(static_cast<unsigned char>(p.back()));
+  if (options_.regex) {
+    std::wstring wide;
+    for (std::size_t i = 0; i < p.size();) {
+      const PageChar ch = CharAt(p, i, Encoding::kUtf8);
+      wide.push_back(static_cast<wchar_t>(ch.code));
+      i += ch.size;
+    }
+    if (options_.whole_word) wide = L"\\b(?:" + wide + L")\\b";
+    auto flags = std::regex::ECMAScript;
+    if (!options_.match_case) flags |= std::regex::icase;
+    try {
+      c.regex.emplace(wide, flags);
+    } catch (const std::regex_error&) {
+      error_ = "正規表現が正しくありません。";
+      return;
+    }
+    if (options_.replacement) {
+      const std::string& r = *options_.replacement;
+      for (std::size_t i = 0; i < r.size();) {
+        const PageChar ch = CharAt(r, i, Encoding::kUtf8);
+        c.format.push_back(static_cast<wchar_t>(ch.code));
+        i += ch.size;
+      }
+    }
+    return;
+  }
+  c.utf8.emplace(p, !options_.match_case);
+  if (auto s = EncodeText(p, Encoding::kShiftJis)) {
+    c.sjis_pattern = *s;
+    c.sjis.emplace(*s, !options_.match_case);
+  }
+}
+
+Matcher::~Matcher() = default;
+
+std::vector<Hit> Matcher::Find(std::string_view bytes, Encoding encoding) const {
+  if (!error_.empty()) return {};
+  return options_.regex ? FindRegex(bytes, encoding) : FindLiteral(bytes, encoding);
+}
+
+std::vector<Hit> Matcher::FindLiteral(std::string_view bytes, Encoding encoding) const {
+  std::vector<Hit> hits;
+  const Compiled& c = *compiled_;
+  const bool sjis = encoding == Encoding::kShiftJis;
+  const std::optional<ByteSearcher>& searcher = sjis ? c.sjis : c.utf8;
+  if (!searcher) return hits;
+  const std::size_t n = searcher->size();
+  SjisWalker walker(bytes);
+  for (std::size_t at = searcher->Next(bytes, 0); at != std::string_view::npos;) {
+    bool ok = true;
+    char32_t before = 0;
+    if (sjis) {
+      ok = walker.StartsAt(at);
+      if (ok && walker.prev_start() != std::string_view::npos)
+        before = CharAt(bytes, walker.prev_start(), encoding).code;
+      // Folding found candidates byte by byte; a double-byte character must match whole.
+      for (std::size_t k = 0; ok && !options_.match_case && k < n;) {
+        const std::size_t len = text::CharLength(c.sjis_pattern, k);
+        if (text::CharLength(bytes, at + k) != len) ok = false;
+        if (len == 2 && bytes.compare(at + k, 2, c.sjis_pattern, k, 2) != 0) ok = false;
+        k += len;
+      }
+    } else if (at > 0) {
+      std::size_t k = at - 1;
+      while (k > 0 && (static_cast<unsigned char>(bytes[k]) & 0xC0) == 0x80) --k;
+      before = CharAt(bytes, k, encoding).code;
+    }
+    if (ok && options_.whole_word) {
+      const char32_t after = at + n < bytes.size() ? CharAt(bytes, at + n, encoding).code : 0;
+      if ((c.first_is_word && IsWordChar(before)) || (c.last_is_word && IsWordChar(after)))
+        ok = false;
+    }
+    if (ok) {
+      Hit h;
+      h.offset = at;
+      h.length = n;
+      if (options_.replacement) h.replacement = *options_.replacement;
+      hits.push_back(std::move(h));
+    }
+    at = searcher->Next(bytes, ok ? at + n : at + 1);
+  }
+  return hits;
+}
+
+std::vector<Hit> Matcher::FindRegex(std::string_view bytes, Encoding encoding) const {
+  std::vector<Hit> hits;
+  const Compiled& c = *compiled_;
+  std::wstring line;
+  std::vector<std::size_t> starts;
+  for (std::size_t ls = 0; ls <= bytes.size();) {
+    std::size_t le = bytes.find_first_of("\r\n", ls);
+    if (le == std::string_view::npos) le = bytes.size();
+    line.clear();
+    starts.clear();
+    for (std::size_t i = ls; i < le;) {
+      const PageChar ch = CharAt(bytes, i, encoding);
+      starts.push_back(i);
+      line.push_back(static_cast<wchar_t>(ch.code));
+      i += ch.size;
+    }
+    starts.push_back(le);
+    for (auto it = std::wsregex_iterator(line.begin(), line.end(), *c.regex);
+         it != std::wsregex_iterator(); ++it) {
+      const std::wsmatch& m = *it;
+      if (m.length(0) == 0) continue;
+      Hit h;
+      const auto first = static_cast<std::size_t>(m.position(0));
+      h.offset = starts[first];
+      h.length = starts[first + static_cast<std::size_t>(m.length(0))] - h.offset;
+      if (options_.replacement)
+        for (wchar_t w : m.format(c.format)) AppendUtf8(h.replacement, static_cast<char32_t>(w));
+      hits.push_back(std::move(h));
+    }
+    if (le == bytes.size()) break;
+    ls = le + 1;
+    if (bytes[le] == '\r' && ls < bytes.size() && bytes[ls] == '\n') ++ls;
+  }
+  return hits;
+}
+
+void PlaceHits(std::string_view bytes, Encoding encoding, std::vector<Hit>& hits) {
+  constexpr std::size_t kShownBytes = 400;
+  Place place;
+  for (Hit& h : hits) {
+    place = PlaceOf(bytes, encoding, h.offset, place);
+    h.line = place.line;
+    h.column = place.column;
+    h.line_start = place.line_start;
+    h.line_end = place.line_end;
+    std::size_t from = place.line_start;
+    std::size_t to = place.line_end;
+    std::string prefix;
+    if (to - from > kShownBytes) {
+      // A long line (a packed script) shows from the hit on.
+      from = h.offset;
+      to = from;
+      while (to < place.line_end && to - from < kShownBytes) to += CharAt(bytes, to, encoding).size;
+      prefix = "…";
+    }
+    h.line_text = prefix + DisplayText(bytes.substr(from, to - from), encoding);
+  }
+}
+
+std::size_t SearchResult::HitCount() const {
+  std::size_t n = 0;
+  for (const FileHits& f : files) n += f.hits.size();
+  return n;
+}
+
+SearchResult SearchSite(const std::filesystem::path& root, const SearchOptions& options) {
+  SearchResult result;
+  const Matcher matcher(options);
+  if (!matcher.error().empty()) {
+    result.error = matcher.error();
+    return result;
+  }
+  std::string bytes;
+  for (const std::filesystem::path& path : ListSiteFiles(root, options.file_patterns)) {
+    if (!ReadWholeFile(path, bytes)) {
+      result.unreadable.push_back(path);
+      continue;
+    }
+    ++result.files_searched;
+    const PageBytes page = ClassifyPage(bytes);
+    const std::string_view body = std::string_view(bytes).substr(page.bom);
+    std::vector<Hit> hits = matcher.Find(body, page.encoding);
+    if (hits.empty()) continue;
+    PlaceHits(body, page.encoding, hits);
+    const std::string_view line_break = LineBreakOf(body);
+    for (Hit& h : hits) {
+      h.offset += page.bom;
+      h.line_start += page.bom;
+      h.line_end += page.bom;
+      if (options.replacement) h.replacement = ExpandLine(h.replacement, line_break);
+    }
+    result.files.push_back({path, page.encoding, bytes, std::move(hits)});
+  }
+  return result;
+}
+
+}  // namespace hemlo::site

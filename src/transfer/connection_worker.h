@@ -1,0 +1,98 @@
+#pragma once
+// The thread one connection's blocking client runs on, and the way back to
+// the thread that owns the window. No Qt: the owner supplies how a function
+// reaches its thread.
+//
+// ConnectionWorker runs posted jobs one at a time, in order, on a thread of
+// its own. UiCalls carries calls the other way: Post queues one and goes on,
+// Call waits for its answer (a question to the user blocks the worker, never
+// the window). While the owner waits for the worker to stop (closing), Call
+// gives up at once instead of waiting for a thread that is itself waiting.
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "base/prompts.h"
+
+namespace hemlo::transfer {
+
+class ConnectionWorker {
+ public:
+  ConnectionWorker();
+  // Lets the running job end, drops queued ones, joins the thread.
+  ~ConnectionWorker();
+  ConnectionWorker(const ConnectionWorker&) = delete;
+  ConnectionWorker& operator=(const ConnectionWorker&) = delete;
+
+  void Post(std::function<void()> job);
+  // True once nothing runs or waits (at most `timeout_ms`).
+  bool WaitIdle(int timeout_ms);
+  // True on the worker's own thread.
+  bool OnWorkerThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+ private:
+  void Loop();
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable idle_;
+  std::deque<std::function<void()>> jobs_;
+  bool running_ = false;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+// A call the owner gave up on (closing): the worker's call ends with this.
+struct UiCallAbandoned : std::exception {
+  const char* what() const noexcept override { return "abandoned"; }
+};
+
+class UiCalls {
+ public:
+  // `post` runs a function on the owner's thread: later for a call from
+  // another thread, at once for one from the owner's own.
+  explicit UiCalls(std::function<void(std::function<void()>)> post) : post_(std::move(post)) {}
+
+  void Post(std::function<void()> fn) { post_(std::move(fn)); }
+  // Runs `fn` on the owner's thread and waits for it; its exception is
+  // raised here. UiCallAbandoned once the owner has given up.
+  void Call(const std::function<void()>& fn);
+
+  // While set, waiting calls end and new ones fail at once.
+  void SetAbandoned(bool abandoned);
+
+ private:
+  struct Pending;
+  std::function<void(std::function<void()>)> post_;
+  std::mutex mutex_;
+  bool abandoned_ = false;
+  std::shared_ptr<Pending> current_;
+};
+
+// Prompts for code on the worker: each question is put by `owner` on the
+// owner's thread while the worker waits. A question the owner gave up on
+// ends the running command as a cancel does. Letting events run is the
+// owner's own business: ProcessEvents does nothing here.
+class PromptsOnOwner : public Prompts {
+ public:
+  PromptsOnOwner(UiCalls& calls, Prompts& owner) : calls_(calls), owner_(owner) {}
+  Answer Message(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                 Answer default_button = Answer::Yes) override;
+  void Error(const std::string& text) override;
+  std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
+                                   const std::string& initial) override;
+  std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
+  std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
+  void ProcessEvents() override {}
+
+ private:
+  void Ask(const std::function<void()>& question);
+  UiCalls& calls_;
+  Prompts& owner_;
+};
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,208 @@
+// The site windows and the live preview through the real frame.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QWebEnginePage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <fstream>
+#include <iostream>
+
+#include "app/startup.h"
+#include "base/program_folder.h"
+#include "shell/live_preview.h"
+#include "shell/main_form.h"
+#include "shell/mdi_child.h"
+#include "support/scripted_prompts.h"
+#include "text/cp932.h"
+
+namespace hemlo {
+namespace {
+
+using text::Sjis;
+
+struct Site {
+  QTemporaryDir dir;
+  void Put(const char* name, const std::string& bytes) const {
+    std::ofstream(dir.filePath(QString::fromUtf8(name)).toStdString(), std::ios::binary) << bytes;
+  }
+  std::string Read(const char* name) const {
+    std::ifstream in(dir.filePath(QString::fromUtf8(name)).toStdString(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+};
+
+std::unique_ptr<TMainForm> StartFrame(ScriptedPrompts& prompts, const QString& program_folder) {
+  PrepareApplication(*qApp);
+  SetProgramFolder(program_folder.toStdString());
+  Forms forms = CreateForms();
+  std::unique_ptr<TMainForm> frame(forms.MainForm);
+  frame->SetPrompts(&prompts);
+  frame->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+  return frame;
+}
+
+template <typename T>
+T* Find(QWidget* window, const char* name) {
+  T* w = window->findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}
+
+TEST(SiteEndToEnd, ReplaceAcrossATwoEncodingSiteUpdatesTheOpenPageAndUndoesByteExact) {
+  Site site;
+  const std::string sjis_page = Sjis("<p>旧名 です</p>\r\n<p>旧名</p>\r\n");
+  const std::string utf8_page = "<p>旧名 😀</p>\n";
+  site.Put("a.htm", sjis_page);
+  site.Put("b.html", utf8_page);
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, site.dir.path());
+  TMDIChild* open = frame->OpenDocument(site.Path("a.htm"));
+  frame->action(FrameCommand::SiteSearch)->trigger();
+  auto* window = frame->findChild<QWidget*>(QStringLiteral("SiteSearch"));
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->isVisible());
+  EXPECT_EQ(Find<QLineEdit>(window, "edFolder")->text(), site.dir.path());
+  Find<QLineEdit>(window, "edSearch")->setText(QStringLiteral("旧名"));
+  Find<QLineEdit>(window, "edReplace")->setText(QStringLiteral("新しい名前"));
+  QTest::mouseClick(Find<QPushButton>(window, "btnPreview"), Qt::LeftButton);
+  auto* list = Find<QTreeWidget>(window, "lvResults");
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  EXPECT_EQ(list->topLevelItem(1)->text(3), QStringLiteral("<p>新しい名前</p>"));
+  QTest::mouseClick(Find<QPushButton>(window, "btnReplace"), Qt::LeftButton);
+  EXPECT_TRUE(prompts.asked.empty());
+  EXPECT_EQ(site.Read("a.htm"), Sjis("<p>新しい名前 です</p>\r\n<p>新しい名前</p>\r\n"));
+  EXPECT_EQ(site.Read("b.html"), "<p>新しい名前 😀</p>\n");
+  // The open page shows the file's new text, one undo step away from the old one.
+  EXPECT_EQ(open->Memo()->DocumentBytes(), site.Read("a.htm"));
+  EXPECT_FALSE(open->Memo()->Modified());
+  open->Memo()->Undo();
+  EXPECT_EQ(open->Memo()->DocumentBytes(), sjis_page);
+  open->Memo()->Redo();
+
+  QTest::mouseClick(Find<QPushButton>(window, "btnUndo"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("a.htm"), sjis_page);
+  EXPECT_EQ(site.Read("b.html"), utf8_page);
+  EXPECT_EQ(open->Memo()->DocumentBytes(), sjis_page);
+
+  // A double click shows the place: the second hit is on line 2 of a.htm.
+  QTest::mouseClick(Find<QPushButton>(window, "btnSearch"), Qt::LeftButton);
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  frame->FileNew1Execute();
+  emit list->itemDoubleClicked(list->topLevelItem(1), 0);
+  EXPECT_EQ(frame->ActiveChild(), open);
+  EXPECT_EQ(open->Memo()->CaretPosition().line, 1);
+  EXPECT_EQ(open->Memo()->CaretPosition().column, 3);
+  frame->close();
+}
+
+TEST(SiteEndToEnd, SiteCheckListsTheFaultsFillsAnImageSizeAndShowsThePlace) {
+  Site site;
+  site.Put("index.htm", Sjis("<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\">\r\n"));
+  site.Put("ok.html", "<p id=\"a\">ok</p><a href=\"index.htm\">i</a>");
+  site.Put("a.gif", std::string("GIF89a\x04\x00\x03\x00\0\0\0", 13));
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, site.dir.path());
+  frame->OpenDocument(site.Path("ok.html"));
+  frame->action(FrameCommand::SiteCheck)->trigger();
+  auto* window = frame->findChild<QWidget*>(QStringLiteral("SiteCheck"));
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->isVisible());
+  QTest::mouseClick(Find<QPushButton>(window, "btnCheck"), Qt::LeftButton);
+  auto* list = Find<QTreeWidget>(window, "lvFindings");
+  ASSERT_EQ(list->topLevelItemCount(), 3);  // the link, the alt text, the size
+  EXPECT_EQ(list->topLevelItem(2)->text(2),
+            QStringLiteral("画像に width と height の指定がありません（4×3）"));
+  list->topLevelItem(2)->setSelected(true);
+  QTest::mouseClick(Find<QPushButton>(window, "btnFillSize"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("index.htm"),
+            Sjis("<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\" width=\"4\" "
+                 "height=\"3\">\r\n"));
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+  ASSERT_NE(frame->ActiveChild(), nullptr);
+  EXPECT_EQ(frame->ActiveChild()->Caption(), site.Path("index.htm"));
+  EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().line, 1);
+  EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().column, 9);
+  EXPECT_TRUE(prompts.asked.empty());
+  frame->close();
+}
+
+// The live preview's scheme must be known before the tests' QApplication exists.
+const bool kSchemeRegistered = (RegisterLivePreviewScheme(), true);
+
+QVariant Evaluate(TMDIChild* child, const QString& script) {
+  QVariant value;
+  bool done = false;
+  child->WebBrowser()->page()->runJavaScript(script, [&](const QVariant& v) {
+    value = v;
+    done = true;
+  });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+  return value;
+}
+
+TEST(SiteEndToEnd, LivePreviewFollowsTypingWithImagesAndWritesNothingBesideThePage) {
+  ASSERT_TRUE(kSchemeRegistered);
+  Site site;
+  QTemporaryDir program;
+  site.Put("index.htm", Sjis("<html><body><img src=\"i/one.png\">\r\n</body></html>\r\n"));
+  QDir(site.dir.path()).mkdir(QStringLiteral("i"));
+  site.Put("i/one.png",
+           QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR4"
+                                  "2mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==")
+               .toStdString());
+  const QStringList before = QDir(site.dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, program.path());
+  TMDIChild* child = frame->OpenDocument(site.Path("index.htm"));
+  QAction* live = frame->action(FrameCommand::LivePreview);
+  ASSERT_FALSE(live->isChecked());  // off until chosen
+  live->trigger();
+  // Turning it on shows the page at once, its image from the page's folder.
+  const QString image =
+      QStringLiteral("document.images.length ? document.images[0].naturalWidth : 0");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Evaluate(child, image).toInt() == 1; }, 15000))
+      << child->WebBrowser()->url().toString().toStdString();
+  frame->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+  child->Memo()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return child->Memo()->hasFocus(); }, 2000));
+  child->Memo()->moveCursor(QTextCursor::End);
+  QTest::keyClicks(child->Memo(), QStringLiteral("<p id=\"x\">"));
+  QKeyEvent kanji(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("日本語"));
+  QApplication::sendEvent(child->Memo(), &kanji);
+  QElapsedTimer typed;
+  typed.start();
+  const QString probe = QStringLiteral("(document.getElementById('x') || {}).textContent");
+  qint64 shown = -1;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        const bool there = Evaluate(child, probe).toString() == QStringLiteral("日本語");
+        if (there) shown = typed.elapsed();
+        return there;
+      },
+      3000));
+  EXPECT_GE(shown, 0);
+  EXPECT_LT(shown, 1000);
+  std::cout << "live preview shown " << shown << " ms after the last key\n";
+  EXPECT_EQ(Evaluate(child, image).toInt(), 1);
+  EXPECT_TRUE(child->Memo()->hasFocus());
+  EXPECT_EQ(QDir(site.dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+  EXPECT_EQ(frame->cmbURL()->findText(LivePreviewUrl(site.Path("index.htm")).toString()), -1);
+  child->Memo()->SetModified(false);
+  frame->close();
+}
+
+}  // namespace
+}  // namespace hemlo
