@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-webengine-dev qt6-translations-l10n qt6-qpa-plugins libgl-dev
   fonts-ipafont-gothic adwaita-icon-theme libqt6svg6
-  libgtest-dev libgmock-dev libicu-dev libssl-dev
+  libgtest-dev libgmock-dev libicu-dev libssl-dev libpcre2-dev
   xvfb xauth
   vsftpd python3-pyftpdlib python3-openssl
 )

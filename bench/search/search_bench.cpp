@@ -1,7 +1,9 @@
 // Replace all and find next on a 20 MB Shift-JIS text, against GNU sed in the
 // same run. Not a test: prints figures and ratios.
 //
-//   search_bench [MiB=20] [matches=200000] [keep-heap | typing]
+//   search_bench [MiB=20] [matches=200000] [keep-heap | typing | typing-plain]
+//
+// "typing-plain" runs the typing figures with the colouring off.
 //
 // On these virtual machines a first-touch page fault costs tens of
 // microseconds, so every fresh 20 MB buffer costs a few hundred ms. With
@@ -21,6 +23,7 @@
 #include <functional>
 #include <malloc.h>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <string>
 #include <sys/wait.h>
@@ -35,6 +38,8 @@
 #ifdef HEMLO_BENCH_QT_PANE
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "text/qt_edit_pane.h"
 #endif
@@ -187,7 +192,8 @@ int main(int argc, char** argv) {
   const std::size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20;
   const std::size_t matches = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 200000;
   const bool keep_heap = argc > 3 && std::string(argv[3]) == "keep-heap";
-  const bool typing_only = argc > 3 && std::string(argv[3]) == "typing";
+  const bool plain = argc > 3 && std::string(argv[3]) == "typing-plain";
+  const bool typing_only = plain || (argc > 3 && std::string(argv[3]) == "typing");
   if (keep_heap) {
     mallopt(M_MMAP_THRESHOLD, 512 << 20);
     mallopt(M_TRIM_THRESHOLD, 1024 << 20);
@@ -251,34 +257,66 @@ int main(int argc, char** argv) {
     // delivered and painted. The generated page ends in one line of padding
     // spaces; typing is measured on the page with that padding broken into
     // lines of 100, and separately at the end of the long line itself.
-    pane.SetHighlighting(true);
+    pane.SetHighlighting(!plain);
     pane.SetLineNumbers(true);
     const std::size_t padding = text.size() - text.find_last_not_of(' ') - 1;
     std::string lined = text.substr(0, text.size() - padding);
     for (std::size_t i = 0; i < padding; i += 100)
       lined += "\r\n" + std::string(std::min<std::size_t>(100, padding - i), ' ');
-    const auto type_at = [&](const std::string& page, std::size_t offset, const char* where) {
+    const auto type_at = [&](const std::string& page, std::size_t offset, const char* where,
+                             bool edit_top = false) {
       pane.SetText(page);
       pane.SetSelStart(offset);
       pane.ScrollCaretIntoView();
+      // The colours of the view catch up between events after the jump; the
+      // UI takes events in between. Timed apart from the keys.
+      app.processEvents();
+      const double catch_up = TimeIt([&] {
+        pane.viewport()->repaint();
+        while (pane.SyntaxScanPending()) app.processEvents();
+      });
       app.processEvents();
       constexpr int kKeys = 50;
-      double worst = 0, total = 0;
+      std::vector<double> times;
+      const std::size_t scanned_before = pane.SyntaxUnitsScanned();
       for (int k = 0; k < kKeys; ++k) {
-        const double t = TimeIt([&] {
+        if (edit_top) {  // an edit near the top before each key, not timed
+          QTextCursor top(pane.document());
+          top.insertText(QStringLiteral("x"));
+        }
+        times.push_back(TimeIt([&] {
           QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
           QCoreApplication::sendEvent(&pane, &press);
           pane.viewport()->repaint();
           app.processEvents();  // the gutter's update
-        });
-        worst = std::max(worst, t);
-        total += t;
+        }));
       }
-      std::printf("%-16s typing %s: %.2f ms per key on average, worst %.2f ms (%d keys)\n",
-                  "QtEditPane", where, total / kKeys * 1000, worst * 1000, kKeys);
+      const double total = std::accumulate(times.begin(), times.end(), 0.0);
+      std::sort(times.begin(), times.end());
+      std::printf(
+          "%-16s typing %s: median %.2f ms per key, average %.2f ms, worst %.2f ms "
+          "(%d keys); colouring scanned %zu characters per key; colours caught up "
+          "after the jump in %.0f ms\n",
+          "QtEditPane", where, times[kKeys / 2] * 1000, total / kKeys * 1000, times.back() * 1000,
+          kKeys, (pane.SyntaxUnitsScanned() - scanned_before) / kKeys, catch_up * 1000);
     };
     type_at(lined, lined.size(), "at the end of the page");
     type_at(lined, lined.size() / 2, "in the middle of the page");
+    type_at(lined, lined.size(), "at the end, each key after an edit at the top", true);
+    // The same page in lines of about 6 KB (every 100 lines joined).
+    std::string wide;
+    wide.reserve(lined.size());
+    std::size_t breaks = 0;
+    for (std::size_t i = 0; i < lined.size(); ++i) {
+      if (lined[i] == '\r' && i + 1 < lined.size() && lined[i + 1] == '\n' && ++breaks % 100) {
+        ++i;
+        continue;
+      }
+      wide += lined[i];
+    }
+    type_at(wide, wide.size(), "at the end of the page of 6 KB lines");
+    type_at(wide, wide.size(), "at the end of the page of 6 KB lines, after an edit at the top",
+            true);
     const std::string long_line =
         "at the end of its " + std::to_string(padding + 1) + "-byte last line";
     type_at(text, text.size(), long_line.c_str());

@@ -109,6 +109,7 @@ void SessionEnd::SaveWithoutAsking() {
   if (!pages.empty())
     for (const std::string& error : shell::WriteRecoveryCopies(shell::RecoveryFolder(), pages))
       std::fprintf(stderr, "hemlo2: %s\n", error.c_str());
+  frame_->SaveFramePlace();
   std::string error;
   if (!frame_->history().Save(ProgramFolder() / "Rireki.ini", &error))
     std::fprintf(stderr, "hemlo2: Rireki.ini: %s\n", error.c_str());
@@ -132,7 +133,11 @@ void OfferRecoveredPages(TMainForm& frame) {
       TMDIChild* child = frame.CreateChild();
       child->SetTabWidth(frame.TabWidth);
       child->SetCaption(QString::fromStdString(copy.original));
-      child->LoadFile(bytes);
+      if (const std::string refusal = child->LoadFile(bytes); !refusal.empty()) {
+        frame.prompts().Error(copy.copy.string() + "\r\n" + refusal);
+        child->SetCaption(QString());
+        continue;  // the copy stays for the next start
+      }
       child->Memo()->SetModified(true);
     }
     shell::RemoveRecoveryCopy(copy);

@@ -110,10 +110,28 @@ WriteResult CreateFileExclusively(const fs::path& target, std::string_view bytes
   std::string tmp;
   if (WriteResult r = WriteTemporary(target, bytes, mode, nullptr, tmp); !r) return r;
   // link() never replaces: the name is claimed whole or not at all.
-  const int linked = ::link(tmp.c_str(), target.c_str());
-  const int err = errno;
+  if (::link(tmp.c_str(), target.c_str()) != 0) {
+    int err = errno;
+    if (err != EEXIST) {
+      // A file system without hard links (a FAT stick holding a portable
+      // copy): claim the name empty, then put the whole file in its place.
+      const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (fd >= 0) {
+        ::close(fd);
+        if (::rename(tmp.c_str(), target.c_str()) == 0) {
+          SyncFolder(target);
+          return {};
+        }
+        err = errno;
+        ::unlink(target.c_str());
+      } else {
+        err = errno;
+      }
+    }
+    ::unlink(tmp.c_str());
+    return Fail(err);
+  }
   ::unlink(tmp.c_str());
-  if (linked != 0) return Fail(err);
   SyncFolder(target);
   return {};
 }

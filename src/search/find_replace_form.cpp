@@ -82,7 +82,7 @@ std::optional<FindReplaceOptions> TFindReplace::Options() const {
   // searched for as something else.
   for (const sjis::Encoded* e : {&find, &replace}) {
     if (!e->ok()) {
-      prompts_.Error(sjis::RefusedMessage(e->refused).toStdString());
+      prompts_.Error(sjis::RefusedMessage(e->refused, encoding).toStdString());
       return std::nullopt;
     }
   }

@@ -12,9 +12,10 @@ bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::st
   return true;
 }
 
-text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes) {
+text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes,
+                                 std::string& refusal) {
   const text::EncodingGuess guess = text::DetectEncoding(bytes);
-  pane.LoadDocument(bytes, guess.encoding);
+  refusal = pane.LoadDocument(bytes, guess.encoding);
   return guess;
 }
 

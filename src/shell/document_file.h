@@ -14,7 +14,10 @@ bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::st
 
 // Opens page bytes (as ReadDocument gives them) in the encoding their content
 // decides, and returns what the detector found (for the status panel).
-text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes);
+// `refusal` gets the pane's message when it could not take the page (then
+// nothing was loaded).
+text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes,
+                                 std::string& refusal);
 bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, std::string& error);
 
 }  // namespace hemlo

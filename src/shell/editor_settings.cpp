@@ -1,5 +1,6 @@
 #include "shell/editor_settings.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include "base/atomic_file.h"
@@ -17,20 +18,34 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
     if (eq == std::string::npos) continue;
     const std::string name = line.substr(0, eq);
     const bool on = line.substr(eq + 1) != "0";
-    if (name == "Highlighting")
+    if (name == "Highlighting") {
       s.highlighting = on;
-    else if (name == "LineNumbers")
+    } else if (name == "LineNumbers") {
       s.line_numbers = on;
-    else if (name == "LivePreview")
+    } else if (name == "LivePreview") {
       s.live_preview = on;
+    } else if (name == "FrameMaximized") {
+      s.frame_maximised = line.substr(eq + 1) == "1";
+    } else if (name == "Frame") {
+      FrameRect r;
+      char tail = 0;
+      if (std::sscanf(line.c_str() + eq + 1, "%d,%d,%d,%d%c", &r.x, &r.y, &r.width, &r.height,
+                      &tail) == 4 &&
+          r.width > 0 && r.height > 0 && r.width < 100000 && r.height < 100000)
+        s.frame = r;
+    }
   }
   return s;
 }
 
 bool EditorSettings::Save(const std::filesystem::path& file, std::string* error) const {
-  const std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
-                            "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
-                            "\r\nLivePreview=" + (live_preview ? "1" : "0") + "\r\n";
+  std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
+                      "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
+                      "\r\nLivePreview=" + (live_preview ? "1" : "0") + "\r\n";
+  if (frame)
+    bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
+             std::to_string(frame->width) + "," + std::to_string(frame->height) +
+             "\r\nFrameMaximized=" + (frame_maximised ? "1" : "0") + "\r\n";
   WriteResult r = WriteFileAtomically(file, bytes);
   if (!r && error) *error = r.error;
   return r.ok;

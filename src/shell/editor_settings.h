@@ -1,16 +1,22 @@
 #pragma once
-// The edit pane's display choices (環境設定), kept in Editor.ini in the
-// program's folder as "Name=0|1" lines; a missing or unreadable file gives
-// the defaults (colours and line numbers on, live preview off).
+// The edit pane's display choices (環境設定) and the frame's place, kept in
+// Editor.ini in the program's folder as "Name=value" lines; a missing or
+// unreadable file gives the defaults (colours and line numbers on, live
+// preview off, no place).
 #include <filesystem>
+#include <optional>
 #include <string>
+
+#include "shell/frame_place.h"
 
 namespace hemlo {
 
 struct EditorSettings {
   bool highlighting = true;
   bool line_numbers = true;
-  bool live_preview = false;  // the web pane follows typing
+  bool live_preview = false;       // the web pane follows typing
+  std::optional<FrameRect> frame;  // "Frame=x,y,width,height", the unmaximised place
+  bool frame_maximised = false;
 
   static EditorSettings Load(const std::filesystem::path& file);
   // Replaces the file atomically; false with `error` set when it cannot.

@@ -38,7 +38,11 @@ TMDIChild* TMainForm::OpenDocument(const QString& path) {
     prompts().Error(error);
     return child;
   }
-  child->LoadFile(bytes);
+  if (const std::string refusal = child->LoadFile(bytes); !refusal.empty()) {
+    prompts().Error(path.toStdString() + "\r\n" + refusal);
+    child->SetCaption(QString());  // an empty page must not be saved over the file
+    return child;
+  }
   AddHistory(path);
   return child;
 }

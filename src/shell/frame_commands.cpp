@@ -83,7 +83,11 @@ void TMainForm::ConvertEncodingClick() {
   // UTF-8, which opens again as Shift-JIS: refused like the other way round.
   std::string refusal = to == text::Encoding::kUtf8 ? text::Utf8Refusal(c->Memo()->Text()) : "";
   if (refusal.empty()) refusal = c->Memo()->ConvertEncoding(to);
-  if (!refusal.empty()) prompts().Message("確認", refusal, Buttons::Ok, Icon::Warning);
+  if (!refusal.empty()) {
+    prompts().Message("確認", refusal, Buttons::Ok, Icon::Warning);
+    return;
+  }
+  c->RefreshEncoding();  // the declaration is rewritten by now
 }
 
 void TMainForm::SetEditorSettings(const EditorSettings& settings) {

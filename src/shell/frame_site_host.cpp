@@ -3,8 +3,10 @@
 #include <QMdiSubWindow>
 #include <QTextBlock>
 
+#include "base/program_folder.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
+#include "transfer/ferrox_files.h"
 
 namespace hemlo {
 
@@ -24,6 +26,10 @@ std::string FrameSiteHost::ActivePageFolder() {
   TMDIChild* child = frame_->ActiveChild();
   if (!child || child->Caption().isEmpty()) return {};
   return std::filesystem::path(child->Caption().toStdString()).parent_path().string();
+}
+
+std::string FrameSiteHost::SiteFolder() {
+  return transfer::ReadLastDir(ProgramFolder()).value_or("");
 }
 
 TMDIChild* FrameSiteHost::ChildFor(const std::filesystem::path& path) const {

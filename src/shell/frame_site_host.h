@@ -15,6 +15,7 @@ class FrameSiteHost : public QObject, public site::SiteHost {
   explicit FrameSiteHost(TMainForm* frame);
 
   std::string ActivePageFolder() override;
+  std::string SiteFolder() override;
   text::EditPane* OpenPane(const std::filesystem::path& path) override;
   void ShowPlace(const std::filesystem::path& path, std::size_t line, std::size_t column) override;
 

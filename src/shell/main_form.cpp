@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolButton>
+#include <cstdio>
 
 #include "base/program_folder.h"
 #include "shell/frame_rules.h"
@@ -52,11 +53,21 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), qt_prompts_(this) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Hemlo２"));
   setMinimumSize(kFrameWidth, kFrameHeight);
-  resize(kFrameWidth, kFrameHeight);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(kFrameWidth / 2, kFrameHeight / 2));
+  const EditorSettings settings = EditorSettings::Load(ProgramFolder() / "Editor.ini");
+  frame_slot_ = std::make_unique<FrameSlot>(TemporaryFolder());
+  std::vector<FrameRect> screens;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    const QRect a = screen->availableGeometry();
+    const FrameRect area{a.x(), a.y(), a.width(), a.height()};
+    if (screen == QGuiApplication::primaryScreen())
+      screens.insert(screens.begin(), area);
+    else
+      screens.push_back(area);
   }
+  const FrameRect place =
+      PlaceFrame(settings.frame, frame_slot_->number(), screens, {0, 0, kFrameWidth, kFrameHeight});
+  setGeometry(place.x, place.y, place.width, place.height);
+  if (settings.frame_maximised) setWindowState(Qt::WindowMaximized);
 
   mdi_ = new QMdiArea(this);
   mdi_->setObjectName(QStringLiteral("ClientArea"));
@@ -73,7 +84,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), qt_prompts_(this) {
   BuildToolBar();
   ConnectCommands();
   LoadHistory();  // FormCreate
-  SetEditorSettings(EditorSettings::Load(ProgramFolder() / "Editor.ini"));
+  SetEditorSettings(settings);
 
   connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { UpdateEditActions(); });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old_w, QWidget* now) {
@@ -312,7 +323,18 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void TMainForm::SaveFramePlace() {
+  const QRect g = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+  editor_settings_.frame = FrameRect{g.x(), g.y(), g.width(), g.height()};
+  editor_settings_.frame_maximised = isMaximized();
+  std::string error;
+  // Nobody to tell while the frame goes: the session's log hears of it.
+  if (!editor_settings_.Save(ProgramFolder() / "Editor.ini", &error))
+    std::fprintf(stderr, "hemlo2: Editor.ini: %s\n", error.c_str());
+}
+
 void TMainForm::FormClose() {
+  SaveFramePlace();
   SaveHistory();
   std::error_code ec;
   std::filesystem::remove(TemporaryFolder() / "TABLEFILE.$$$", ec);

@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QToolBar>
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,8 @@ class TMainForm : public QMainWindow {
   // 色分け表示 and 行番号: every window follows; the choice goes to Editor.ini.
   void SetEditorSettings(const EditorSettings& settings);
   const EditorSettings& editor_settings() const { return editor_settings_; }
+  // Keeps the frame's place in Editor.ini for the next start.
+  void SaveFramePlace();
   void mnuSelectAllClick();
   void N43Click();
   void mnuTabClick();
@@ -143,6 +146,7 @@ class TMainForm : public QMainWindow {
   void FormClose();
 
   EditorSettings editor_settings_;
+  std::unique_ptr<FrameSlot> frame_slot_;
   QMdiArea* mdi_ = nullptr;
   StatusPanels* status_ = nullptr;
   QToolBar* toolbar_ = nullptr;

@@ -55,14 +55,7 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
     if (loading_file_) return;  // encoding and detecting a whole page again is slow
     // A conversion (its undo, its redo) renames the declaration in the same
     // edit after the encoding changes: look once the whole edit is in.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          declaration_disagrees_ =
-              text::DetectEncoding(Memo1->DocumentBytes()).declaration_disagrees;
-          ShowEncoding();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &TMDIChild::RefreshEncoding, Qt::QueuedConnection);
   });
 
   CreateWebPane();
@@ -129,11 +122,19 @@ void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
   Memo1->SetLineNumbers(settings.line_numbers);
 }
 
-void TMDIChild::LoadFile(std::string_view bytes) {
+std::string TMDIChild::LoadFile(std::string_view bytes) {
   loading_file_ = true;
-  const text::EncodingGuess guess = LoadIntoPane(*Memo1, bytes);
+  std::string refusal;
+  const text::EncodingGuess guess = LoadIntoPane(*Memo1, bytes, refusal);
   loading_file_ = false;
+  if (!refusal.empty()) return refusal;
   declaration_disagrees_ = guess.declaration_disagrees;
+  ShowEncoding();
+  return {};
+}
+
+void TMDIChild::RefreshEncoding() {
+  declaration_disagrees_ = text::DetectEncoding(Memo1->DocumentBytes()).declaration_disagrees;
   ShowEncoding();
 }
 

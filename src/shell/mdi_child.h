@@ -3,6 +3,7 @@
 #include <QSplitter>
 #include <QString>
 #include <QWidget>
+#include <string>
 #include <string_view>
 
 #include "shell/editor_settings.h"
@@ -35,8 +36,11 @@ class TMDIChild : public QWidget {
   // The document's encoding in status panel 2 (where the credit stands
   // while no page is open), with a warning when its declaration disagrees.
   // Opens a file's bytes in the edit pane, in the encoding detected for them.
-  void LoadFile(std::string_view bytes);
+  // Returns the pane's message when it could not take them, else empty.
+  std::string LoadFile(std::string_view bytes);
   void ShowEncoding();
+  // Reads the page's declaration again (after a conversion rewrote it).
+  void RefreshEncoding();
   void ApplyEditorSettings(const EditorSettings& settings);
   void SetTabWidth(int width);
   void CopyIndent();

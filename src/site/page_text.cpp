@@ -1,5 +1,8 @@
 #include "site/page_text.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "text/cp932.h"
 #include "text/utf8.h"
 
@@ -52,27 +55,37 @@ PageChar CharAt(std::string_view bytes, std::size_t i, Encoding encoding) {
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
+  char buf[4];
+  std::size_t n = 0;
   if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
+    buf[n++] = static_cast<char>(c);
   } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | c >> 6));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    buf[n++] = static_cast<char>(0xC0 | c >> 6);
+    buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | c >> 12));
-    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    buf[n++] = static_cast<char>(0xE0 | c >> 12);
+    buf[n++] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | c >> 18));
-    out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    buf[n++] = static_cast<char>(0xF0 | c >> 18);
+    buf[n++] = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    buf[n++] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
   }
+  out.append(buf, n);
 }
 
 std::string DisplayText(std::string_view bytes, Encoding encoding) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
   for (std::size_t i = 0; i < bytes.size();) {
+    std::size_t ascii = i;
+    while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
+    if (ascii > i) {
+      out.append(bytes.substr(i, ascii - i));
+      i = ascii;
+      continue;
+    }
     const PageChar c = CharAt(bytes, i, encoding);
     const bool raw = c.code >= kRawBase && c.code <= kRawBase + 0xFF && c.size == 1 &&
                      static_cast<unsigned char>(bytes[i]) >= 0x80;
@@ -116,22 +129,28 @@ std::string_view LineBreakOf(std::string_view bytes) {
 
 Place PlaceOf(std::string_view bytes, Encoding encoding, std::size_t offset, const Place& from) {
   Place p = from.offset <= offset ? from : Place{};
-  std::size_t i = p.offset;
+  const char* data = bytes.data();
+  // The next CR and LF before `offset` (or `offset`), found with memchr.
+  auto next = [&](char c, std::size_t at) {
+    if (at >= offset) return offset;
+    const void* hit = std::memchr(data + at, c, offset - at);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : offset;
+  };
   bool new_line = false;
   // Line breaks are below 0x40, so they are never the second byte of a character.
-  while (i < offset) {
-    const char c = bytes[i];
-    if (c == '\n' || c == '\r') {
-      std::size_t next = i + 1;
-      if (c == '\r' && next < bytes.size() && bytes[next] == '\n') ++next;
-      if (next > offset) break;
-      ++p.line;
-      p.line_start = next;
-      new_line = true;
-      i = next;
-      continue;
-    }
-    ++i;
+  std::size_t lf = next('\n', p.offset);
+  std::size_t cr = next('\r', p.offset);
+  while (true) {
+    const std::size_t k = std::min(lf, cr);
+    if (k >= offset) break;
+    std::size_t after = k + 1;
+    if (bytes[k] == '\r' && after < bytes.size() && bytes[after] == '\n') ++after;
+    if (after > offset) break;
+    ++p.line;
+    p.line_start = after;
+    new_line = true;
+    if (cr < after) cr = next('\r', after);
+    if (lf < after) lf = next('\n', after);
   }
   std::size_t k = p.line_start;
   std::size_t column = 0;
@@ -140,19 +159,47 @@ Place PlaceOf(std::string_view bytes, Encoding encoding, std::size_t offset, con
     column = from.column;
   }
   while (k < offset) {
-    k += CharAt(bytes, k, encoding).size;
+    k += static_cast<unsigned char>(bytes[k]) < 0x80 ? 1 : CharAt(bytes, k, encoding).size;
     ++column;
   }
   p.column = column;
   p.offset = offset;
-  std::size_t end = bytes.find_first_of("\r\n", offset);
-  p.line_end = end == std::string_view::npos ? bytes.size() : end;
+  // The line ends at the first LF, or at a CR before it.
+  const void* lf_at = std::memchr(data + offset, '\n', bytes.size() - offset);
+  const std::size_t lf_end =
+      lf_at ? static_cast<std::size_t>(static_cast<const char*>(lf_at) - data) : bytes.size();
+  const void* cr_at = std::memchr(data + offset, '\r', lf_end - offset);
+  p.line_end = cr_at ? static_cast<std::size_t>(static_cast<const char*>(cr_at) - data) : lf_end;
   return p;
 }
 
 PageBytes ClassifyPage(std::string_view bytes) {
-  const text::EncodingGuess g = text::DetectEncoding(bytes);
-  return {g.encoding, g.bom ? text::kUtf8Bom.size() : 0};
+  PageBytes page;
+  if (const auto d = text::FindCharsetDeclaration(bytes)) page.declared = d->encoding;
+  if (bytes.substr(0, text::kUtf8Bom.size()) == text::kUtf8Bom) {
+    page.encoding = Encoding::kUtf8;
+    page.bom = text::kUtf8Bom.size();
+  } else if (page.declared) {
+    page.encoding = *page.declared;
+  } else {
+    bool multibyte = false;
+    if (text::IsValidUtf8(bytes, &multibyte) && multibyte) page.encoding = Encoding::kUtf8;
+  }
+  return page;
+}
+
+bool IsValidShiftJis(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t n = text::CharLength(bytes, i);
+    if (n == 1 && text::DecodeCode(b) == 0) return false;
+    i += n;
+  }
+  return true;
 }
 
 }  // namespace hemlo::site

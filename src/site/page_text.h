@@ -49,11 +49,16 @@ struct Place {
 Place PlaceOf(std::string_view bytes, Encoding encoding, std::size_t offset,
               const Place& from = {});
 
-// Encoding of page bytes and the bytes without a UTF-8 byte-order mark.
+// Encoding of page bytes as the editor decides it (text::DetectEncoding),
+// without validating a declared encoding's bytes, which a search does not need.
 struct PageBytes {
   Encoding encoding = Encoding::kShiftJis;
   std::size_t bom = 0;  // bytes of byte-order mark at the start
+  std::optional<Encoding> declared;
 };
 PageBytes ClassifyPage(std::string_view bytes);
+
+// True when every byte is part of a Shift-JIS (CP932) character; no copy made.
+bool IsValidShiftJis(std::string_view bytes);
 
 }  // namespace hemlo::site

@@ -1,7 +1,7 @@
 #include "site/site_check.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 #include <set>
 
 #include "base/atomic_file.h"
@@ -103,7 +103,7 @@ class Checker {
  private:
   const PageScan* Scan(const fs::path& page, const std::string* known_bytes = nullptr) {
     const fs::path key = page.lexically_normal();
-    auto it = scans_.find(key);
+    auto it = scans_.find(key.native());
     if (it != scans_.end()) return &it->second;
     std::string read;
     if (!known_bytes) {
@@ -120,7 +120,7 @@ class Checker {
         if (const Attribute* name = t.Find("name"))
           scan.ids.insert(DecodeBasicEntities(ToUtf8(name->value, scan.encoding)));
     }
-    return &scans_.emplace(key, std::move(scan)).first->second;
+    return &scans_.emplace(key.native(), std::move(scan)).first->second;
   }
 
   void Add(std::vector<Finding>& out, const fs::path& page, Problem problem, std::size_t offset,
@@ -146,25 +146,25 @@ class Checker {
       path = path.substr(0, hash);
     }
     if (const std::size_t q = path.find('?'); q != std::string_view::npos) path = path.substr(0, q);
-    fs::path target;
+    // Paths are put together as strings: a site has links by the hundred thousand.
     const std::string decoded = PercentDecoded(path);
+    std::string target;
     if (decoded.empty()) {
-      target = page;
+      target = page.native();
     } else if (decoded.front() == '/') {
-      target = root_ / decoded.substr(1);
+      target = root_.native() + decoded;
     } else {
-      target = page.parent_path() / decoded;
+      target = page.parent_path().native() + "/" + decoded;
     }
-    target = target.lexically_normal();
-    std::error_code ec;
-    if (!fs::exists(target, ec)) {
+    const Target& t = Resolve(target);
+    if (!t.exists) {
       Add(out, page, Problem::kMissingTarget, link.offset, std::string(v),
           "リンク先のファイルがありません: " + std::string(v));
       return;
     }
     const std::string id = PercentDecoded(fragment);
-    if (id.empty() || id == "top" || !fs::is_regular_file(target, ec) || !IsPage(target)) return;
-    const PageScan* scan = Scan(target);
+    if (id.empty() || id == "top" || !t.page) return;
+    const PageScan* scan = Scan(t.normal);
     if (scan && !scan->ids.count(id))
       Add(out, page, Problem::kMissingFragment, link.offset, std::string(v),
           "リンク先のページに id \"" + id + "\" がありません: " + std::string(v));
@@ -172,12 +172,19 @@ class Checker {
 
   void CheckPage(const fs::path& page, const std::string& bytes, std::vector<Finding>& out) {
     const std::size_t first = out.size();
-    const text::EncodingGuess guess = text::DetectEncoding(bytes);
-    const std::string_view body = std::string_view(bytes).substr(guess.bom ? 3 : 0);
-    if (!text::IsValidUtf8(body) && !text::IsValidIn(bytes, Encoding::kShiftJis)) {
+    const PageBytes kind = ClassifyPage(bytes);
+    const std::string_view body = std::string_view(bytes).substr(kind.bom);
+    const bool utf8 = text::IsValidUtf8(body);
+    const bool sjis_needed = !utf8 || (!kind.bom && kind.declared == Encoding::kShiftJis);
+    const bool sjis = sjis_needed && IsValidShiftJis(bytes);
+    // As the editor's detector judges it: the mark or the declaration against the bytes.
+    const bool disagrees = kind.bom ? (kind.declared && *kind.declared != Encoding::kUtf8) || !utf8
+                           : kind.declared ? (*kind.declared == Encoding::kUtf8 ? !utf8 : !sjis)
+                                           : false;
+    if (!utf8 && !sjis) {
       Add(out, page, Problem::kNeitherEncoding, 0, "",
           "Shift-JIS としても UTF-8 としても読めない文字があります");
-    } else if (guess.declaration_disagrees) {
+    } else if (disagrees) {
       const auto d = text::FindCharsetDeclaration(bytes);
       const std::string name = d ? bytes.substr(d->offset, d->length) : "BOM";
       Add(out, page, Problem::kCharsetMismatch, d ? d->offset : 0, name,
@@ -225,12 +232,31 @@ class Checker {
     for (std::size_t i = first; i < out.size(); ++i) {
       place = PlaceOf(all, scan->encoding, out[i].offset, place);
       out[i].line = place.line;
-      out[i].column = place.column - (place.line == 1 && guess.bom && place.column > 0 ? 1 : 0);
+      out[i].column = place.column - (place.line == 1 && kind.bom && place.column > 0 ? 1 : 0);
     }
   }
 
+  // What a link's file is; pages link to the same few files many times over.
+  struct Target {
+    bool exists = false;
+    bool page = false;  // a regular .htm or .html file
+    fs::path normal;
+  };
+  const Target& Resolve(const std::string& target) {
+    auto [it, added] = targets_.try_emplace(target);
+    if (added) {
+      std::error_code ec;
+      Target& t = it->second;
+      t.normal = fs::path(target).lexically_normal();
+      t.exists = fs::exists(t.normal, ec);
+      t.page = t.exists && IsPage(t.normal) && fs::is_regular_file(t.normal, ec);
+    }
+    return it->second;
+  }
+
   fs::path root_;
-  std::map<fs::path, PageScan> scans_;
+  std::unordered_map<std::string, PageScan> scans_;
+  std::unordered_map<std::string, Target> targets_;
 };
 
 }  // namespace

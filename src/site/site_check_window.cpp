@@ -72,7 +72,8 @@ TSiteCheck::TSiteCheck(QWidget* frame, SiteHost& host, Prompts& prompts)
 }
 
 void TSiteCheck::ShowFor() {
-  const std::string folder = host_.ActivePageFolder();
+  std::string folder = host_.ActivePageFolder();
+  if (folder.empty() && edFolder->text().isEmpty()) folder = host_.SiteFolder();
   if (!folder.empty()) edFolder->setText(U(folder));
   show();
   raise();

@@ -50,36 +50,31 @@ std::vector<std::filesystem::path> ListSiteFiles(const std::filesystem::path& ro
                                                  std::string_view patterns) {
   namespace fs = std::filesystem;
   const std::vector<std::string> wanted = SplitPatterns(patterns);
-  std::vector<fs::path> files;
-  std::set<fs::path> seen;
+  std::vector<fs::path> plain;
+  std::vector<fs::path> links;
   std::error_code ec;
   fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
   for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     std::error_code sec;
+    // The entry's type comes with the folder listing: no call per file.
     if (!it->is_regular_file(sec)) continue;
-    const std::string name = it->path().filename().string();
+    const std::string name = it->path().filename().native();
     if (!std::any_of(wanted.begin(), wanted.end(),
                      [&](const std::string& p) { return Glob(name, p); }))
       continue;
-    if (it->is_symlink(sec)) {
-      const fs::path real = fs::canonical(it->path(), sec);
-      if (sec || !seen.insert(real).second) continue;
-    }
-    files.push_back(it->path());
+    (it->is_symlink(sec) ? links : plain).push_back(it->path());
   }
-  std::sort(files.begin(), files.end());
   // A file reached both directly and through a link is listed once, directly.
-  std::vector<fs::path> out;
-  for (const fs::path& f : files) {
+  std::set<std::string> seen;
+  for (const fs::path& f : plain) seen.insert(f.native());
+  for (const fs::path& link : links) {
     std::error_code sec;
-    if (!fs::is_symlink(f, sec)) {
-      out.push_back(f);
-      continue;
-    }
-    const fs::path real = fs::canonical(f, sec);
-    if (!sec && std::find(files.begin(), files.end(), real) == files.end()) out.push_back(f);
+    const fs::path real = fs::canonical(link, sec);
+    if (!sec && seen.insert(real.native()).second) plain.push_back(link);
   }
-  return out;
+  std::sort(plain.begin(), plain.end(),
+            [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
+  return plain;
 }
 
 }  // namespace hemlo::site

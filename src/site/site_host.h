@@ -14,6 +14,8 @@ class SiteHost {
   virtual ~SiteHost() = default;
   // The folder of the active page; empty without one.
   virtual std::string ActivePageFolder() = 0;
+  // The site's local folder as the transfer tool last had it; empty when unknown.
+  virtual std::string SiteFolder() = 0;
   // The edit pane of the page open from `path`; null when it is not open.
   virtual text::EditPane* OpenPane(const std::filesystem::path& path) = 0;
   // Opens the page (or brings its window forward) with the caret at the

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstring>
-#include <regex>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
 
 #include "base/atomic_file.h"
 #include "text/cp932.h"
@@ -11,7 +13,14 @@ namespace hemlo::site {
 
 namespace {
 
-unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+constexpr std::array<unsigned char, 256> kFold = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return t;
+}();
+
+unsigned char Fold(unsigned char c) { return kFold[c]; }
 
 bool IsWordByte(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
@@ -107,8 +116,14 @@ struct Matcher::Compiled {
   std::optional<ByteSearcher> sjis;
   std::optional<ByteSearcher> utf8;
   std::string sjis_pattern;  // exact bytes, for the case-folded check
-  std::optional<std::wregex> regex;
-  std::wstring format;
+  // PCRE2: no recursion on the machine stack and a bound on the work of one
+  // line, so no pattern can crash or stall the search on a long packed line.
+  pcre2_code* regex = nullptr;
+  pcre2_match_context* limits = nullptr;
+  ~Compiled() {
+    pcre2_match_context_free(limits);
+    pcre2_code_free(regex);
+  }
   bool first_is_word = false;
   bool last_is_word = false;
 };
@@ -128,29 +143,21 @@ Matcher::Matcher(const SearchOptions& options)
   c.first_is_word = IsWordByte(static_cast<unsigned char>(p.front()));
   c.last_is_word = IsWordByte(static_cast<unsigned char>(p.back()));
   if (options_.regex) {
-    std::wstring wide;
-    for (std::size_t i = 0; i < p.size();) {
-      const PageChar ch = CharAt(p, i, Encoding::kUtf8);
-      wide.push_back(static_cast<wchar_t>(ch.code));
-      i += ch.size;
-    }
-    if (options_.whole_word) wide = L"\\b(?:" + wide + L")\\b";
-    auto flags = std::regex::ECMAScript;
-    if (!options_.match_case) flags |= std::regex::icase;
-    try {
-      c.regex.emplace(wide, flags);
-    } catch (const std::regex_error&) {
+    const std::string expression = options_.whole_word ? "\\b(?:" + p + ")\\b" : p;
+    int code = 0;
+    PCRE2_SIZE at = 0;
+    c.regex = pcre2_compile(
+        reinterpret_cast<PCRE2_SPTR>(expression.data()), expression.size(),
+        PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | (options_.match_case ? 0u : PCRE2_CASELESS), &code,
+        &at, nullptr);
+    if (!c.regex) {
       error_ = "正規表現が正しくありません。";
       return;
     }
-    if (options_.replacement) {
-      const std::string& r = *options_.replacement;
-      for (std::size_t i = 0; i < r.size();) {
-        const PageChar ch = CharAt(r, i, Encoding::kUtf8);
-        c.format.push_back(static_cast<wchar_t>(ch.code));
-        i += ch.size;
-      }
-    }
+    pcre2_jit_compile(c.regex, PCRE2_JIT_COMPLETE);  // slower without, never wrong
+    c.limits = pcre2_match_context_create(nullptr);
+    pcre2_set_match_limit(c.limits, 5'000'000);
+    pcre2_set_depth_limit(c.limits, 100'000);
     return;
   }
   c.utf8.emplace(p, !options_.match_case);
@@ -211,39 +218,80 @@ std::vector<Hit> Matcher::FindLiteral(std::string_view bytes, Encoding encoding)
   return hits;
 }
 
+namespace {
+
+// "$&" and "$0".."$9" of a replacement text from a match's groups ("$$" is "$").
+std::string Expand(std::string_view format, std::string_view subject, const PCRE2_SIZE* groups,
+                   int count) {
+  std::string out;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    const char c = format[i];
+    const char n = i + 1 < format.size() ? format[i + 1] : '\0';
+    if (c != '$' || !(n == '&' || n == '$' || (n >= '0' && n <= '9'))) {
+      out.push_back(c);
+      continue;
+    }
+    ++i;
+    if (n == '$') {
+      out.push_back('$');
+      continue;
+    }
+    const int g = n == '&' ? 0 : n - '0';
+    if (g < count && groups[2 * g] != PCRE2_UNSET)
+      out.append(subject.substr(groups[2 * g], groups[2 * g + 1] - groups[2 * g]));
+  }
+  return out;
+}
+
+}  // namespace
+
 std::vector<Hit> Matcher::FindRegex(std::string_view bytes, Encoding encoding) const {
   std::vector<Hit> hits;
   const Compiled& c = *compiled_;
-  std::wstring line;
+  pcre2_match_data* match = pcre2_match_data_create_from_pattern(c.regex, nullptr);
+  // A Shift-JIS line is matched as UTF-8; `starts` maps its offsets back.
+  std::string utf8;
   std::vector<std::size_t> starts;
   for (std::size_t ls = 0; ls <= bytes.size();) {
     std::size_t le = bytes.find_first_of("\r\n", ls);
     if (le == std::string_view::npos) le = bytes.size();
-    line.clear();
-    starts.clear();
-    for (std::size_t i = ls; i < le;) {
-      const PageChar ch = CharAt(bytes, i, encoding);
-      starts.push_back(i);
-      line.push_back(static_cast<wchar_t>(ch.code));
-      i += ch.size;
+    std::string_view subject = bytes.substr(ls, le - ls);
+    if (encoding == Encoding::kShiftJis) {
+      utf8.clear();
+      starts.clear();
+      for (std::size_t i = ls; i < le;) {
+        const PageChar ch = CharAt(bytes, i, encoding);
+        AppendUtf8(utf8, ch.code);
+        starts.resize(utf8.size(), i);
+        i += ch.size;
+      }
+      starts.resize(utf8.size() + 1, le);
+      subject = utf8;
     }
-    starts.push_back(le);
-    for (auto it = std::wsregex_iterator(line.begin(), line.end(), *c.regex);
-         it != std::wsregex_iterator(); ++it) {
-      const std::wsmatch& m = *it;
-      if (m.length(0) == 0) continue;
+    auto back = [&](std::size_t k) { return encoding == Encoding::kShiftJis ? starts[k] : ls + k; };
+    for (PCRE2_SIZE from = 0; from <= subject.size();) {
+      const int rc = pcre2_match(c.regex, reinterpret_cast<PCRE2_SPTR>(subject.data()),
+                                 subject.size(), from, 0, match, c.limits);
+      if (rc <= 0) break;  // no match, or the line is beyond the work bound
+      const PCRE2_SIZE* g = pcre2_get_ovector_pointer(match);
+      if (g[1] == g[0]) {  // an empty match: go on after the next character
+        from = g[1] + 1;
+        while (from < subject.size() && (static_cast<unsigned char>(subject[from]) & 0xC0) == 0x80)
+          ++from;
+        continue;
+      }
       Hit h;
-      const auto first = static_cast<std::size_t>(m.position(0));
-      h.offset = starts[first];
-      h.length = starts[first + static_cast<std::size_t>(m.length(0))] - h.offset;
-      if (options_.replacement)
-        for (wchar_t w : m.format(c.format)) AppendUtf8(h.replacement, static_cast<char32_t>(w));
+      h.offset = back(g[0]);
+      h.length = back(g[1]) - h.offset;
+      if (options_.replacement) h.replacement = Expand(*options_.replacement, subject, g, rc);
       hits.push_back(std::move(h));
+      from = g[1];
     }
     if (le == bytes.size()) break;
     ls = le + 1;
     if (bytes[le] == '\r' && ls < bytes.size() && bytes[ls] == '\n') ++ls;
   }
+  pcre2_match_data_free(match);
   return hits;
 }
 
@@ -302,7 +350,9 @@ SearchResult SearchSite(const std::filesystem::path& root, const SearchOptions& 
       h.line_end += page.bom;
       if (options.replacement) h.replacement = ExpandLine(h.replacement, line_break);
     }
-    result.files.push_back({path, page.encoding, bytes, std::move(hits)});
+    // The bytes are kept only where a replacement will need them.
+    result.files.push_back(
+        {path, page.encoding, options.replacement ? bytes : std::string(), std::move(hits)});
   }
   return result;
 }

@@ -19,7 +19,7 @@ struct SearchOptions {
   std::string pattern;  // UTF-8, one line
   bool match_case = false;
   bool whole_word = false;  // letters, digits and '_' make words
-  bool regex = false;       // ECMAScript syntax, matched line by line
+  bool regex = false;       // Perl syntax (PCRE2), matched line by line
   std::string file_patterns{kDefaultFilePatterns};
   // UTF-8. With a regular expression "$&" and "$1".."$9" stand for the match and its groups.
   std::optional<std::string> replacement;

@@ -107,7 +107,8 @@ TSiteSearch::TSiteSearch(QWidget* frame, SiteHost& host, Prompts& prompts)
 }
 
 void TSiteSearch::ShowFor() {
-  const std::string folder = host_.ActivePageFolder();
+  std::string folder = host_.ActivePageFolder();
+  if (folder.empty() && edFolder->text().isEmpty()) folder = host_.SiteFolder();
   if (!folder.empty()) edFolder->setText(U(folder));
   show();
   raise();

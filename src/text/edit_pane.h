@@ -70,10 +70,12 @@ class EditPane {
 
   // The document as a file. LoadDocument takes a file's bytes (line breaks
   // normalised to CRLF, a UTF-8 byte-order mark included) in `encoding`,
-  // clears the undo history, the modified flag and the caret.
+  // clears the undo history, the modified flag and the caret. A UTF-8 file
+  // with more kinds of characters than the program-wide code table has room
+  // for is refused (nothing changes): returns a Japanese message, else empty.
   virtual Encoding DocumentEncoding() const = 0;
   virtual bool HasByteOrderMark() const = 0;
-  virtual void LoadDocument(std::string_view bytes, Encoding encoding) = 0;
+  virtual std::string LoadDocument(std::string_view bytes, Encoding encoding) = 0;
   virtual std::string DocumentBytes() const = 0;
   // Converts the document to `to` as one undo step, renaming its declared
   // charset. Refused (nothing changes) when a character cannot be written in

@@ -63,10 +63,15 @@ void MemoryEditPane::ReplaceSelection(std::string_view bytes) {
 }
 
 void MemoryEditPane::TypeText(std::u16string_view units) {
-  if (encoding_ == Encoding::kUtf8)
-    ReplaceSelection(EncodeView(units, u'\n', {}, {}, {}, codes_));
-  else
+  if (encoding_ == Encoding::kUtf8) {
+    // A private-use character typed is a character, never a raw byte.
+    std::vector<std::size_t> genuine;
+    for (std::size_t i = 0; i < units.size(); ++i)
+      if (IsUtf8RawUnit(units[i])) genuine.push_back(i);
+    ReplaceSelection(EncodeView(units, u'\n', genuine, {}, {}, codes_));
+  } else {
     ReplaceSelection(EncodeLines(units, u'\n'));
+  }
 }
 
 void MemoryEditPane::SetSelStart(std::size_t offset) { sel_start_ = sel_end_ = Clamp(offset); }
@@ -82,14 +87,15 @@ void MemoryEditPane::SetText(std::string_view bytes) {
   soft_clean_ = true;
 }
 
-void MemoryEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
-  encoding_ = encoding;
-  bom_ = encoding == Encoding::kUtf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
-  if (bom_) bytes.remove_prefix(kUtf8Bom.size());
+std::string MemoryEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
+  const bool bom = encoding == Encoding::kUtf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+  if (bom) bytes.remove_prefix(kUtf8Bom.size());
   if (encoding == Encoding::kUtf8) {
     std::u16string units(bytes.size(), u'\0');
     std::vector<std::size_t> genuine;
     units.resize(DecodeUtf8Lines(bytes, units.data(), &genuine));
+    if (const std::size_t at = codes_.Admit(units, genuine); at != std::u16string::npos)
+      return CodeTableFullMessage(units, at);
     text_ = EncodeView(units, u'\n', genuine, {}, {}, codes_);
   } else {
     text_ = NormalizeLineBreaks(bytes);
@@ -100,6 +106,9 @@ void MemoryEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
   soft_clean_ = forced_ = false;
   sel_start_ = sel_end_ = 0;
   line_starts_valid_ = false;
+  encoding_ = encoding;
+  bom_ = bom;
+  return {};
 }
 
 std::string MemoryEditPane::DocumentBytes() const {

@@ -43,7 +43,7 @@ class MemoryEditPane : public EditPane {
 
   Encoding DocumentEncoding() const override { return encoding_; }
   bool HasByteOrderMark() const override { return bom_; }
-  void LoadDocument(std::string_view bytes, Encoding encoding) override;
+  std::string LoadDocument(std::string_view bytes, Encoding encoding) override;
   std::string DocumentBytes() const override;
   std::string ConvertEncoding(Encoding to) override;
 

@@ -19,9 +19,12 @@
 // (key presses, input-method commits, paste and drops) and inputRefused() is
 // emitted with a Japanese message for the status bar. Characters that CP932
 // holds only as a twin (U+301C WAVE DASH and the like, see ToCp932Twin) are
-// converted instead. A UTF-8 document takes any input as it is. In a UTF-8
-// document the same property marks a genuine U+F780-U+F7FF character (as
-// against a raw byte) with kGenuineMark.
+// converted instead. A UTF-8 document takes any input as it is, but half a
+// surrogate pair (refused in both, with the same signal) and characters the
+// full view-code table has no room for. In a UTF-8 document the same
+// property marks a genuine U+F780-U+F7FF character (as against a raw byte
+// of the file) with kGenuineMark; such characters the user enters are
+// always genuine (a Shift-JIS document refuses them).
 //
 // Every edit, typed or programmatic, goes through Qt's undo stack: one edit
 // block per ReplaceSelection or SetText, and an encoding conversion is a custom
@@ -29,6 +32,7 @@
 // rebuilt whichever way the history moves.
 #include <QPlainTextEdit>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <vector>
 
@@ -69,7 +73,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void Redo() override;
   Encoding DocumentEncoding() const override { return encoding_; }
   bool HasByteOrderMark() const override { return bom_; }
-  void LoadDocument(std::string_view bytes, Encoding encoding) override;
+  std::string LoadDocument(std::string_view bytes, Encoding encoding) override;
   std::string DocumentBytes() const override;
   std::string ConvertEncoding(Encoding to) override;
 
@@ -82,9 +86,19 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   static constexpr const char* kCp932MimeType = "application/x-hemlo-cp932";
 
   // Source colouring (syntax_colouring.cpp): computed only for the blocks
-  // being painted, from line states kept up to the last change.
+  // being painted, from the scanner state at the end of every line. A change
+  // forgets the states of the lines it touched only; they are scanned again
+  // from the line before, and the lines after keep theirs as soon as a
+  // state comes out as it was. A paint scans a bounded number of characters;
+  // when the view needs more, it is coloured from the nearest state known
+  // and the scan goes on between events until the view can be coloured
+  // exactly.
   void SetHighlighting(bool on);
   bool Highlighting() const { return highlighting_; }
+  // Test aids: characters the colouring has scanned so far, and whether
+  // the scan is still going on between events.
+  std::size_t SyntaxUnitsScanned() const { return syntax_scanned_; }
+  bool SyntaxScanPending() const;
   // The line-number gutter, with the caret's line marked.
   void SetLineNumbers(bool on);
   bool LineNumbers() const { return gutter_ != nullptr && gutter_->isVisible(); }
@@ -125,7 +139,15 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
  private:
   // Colours the blocks in view; states of earlier lines are scanned as needed.
   void ColourVisibleBlocks();
-  int StateBefore(const QTextBlock& block);
+  // Brings the states of the blocks before `target` up to date, scanning at
+  // most about `budget` characters; true when they are.
+  bool AdvanceSyntax(int target, std::size_t budget);
+  // Stores the end state of block k, the first one not up to date.
+  void StoreSyntaxState(int k, int state);
+  // Blocks [first, old_last] became [first, new_last]; their states are unknown.
+  void NoteSyntaxEdit(int first, int old_last, int new_last);
+  void ResetSyntax();
+  void ContinueSyntaxScan();
   void UpdateGutterGeometry();
   void OnContentsChange(int position, int removed, int added);
   // Lets the layout of the block being edited keep its shaped glyphs.
@@ -142,7 +164,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
                      const std::vector<std::uint16_t>& codes);
   // Inserts user input with a plain format (no inherited alternate code).
   void InsertUserText(const QString& text);
-  // Maps twins; returns false (and emits inputRefused) when CP932 cannot hold it.
+  // Maps twins; returns false (and emits inputRefused) when the document cannot take it.
   bool AcceptInput(QString& text);
   // Command-view bytes as text for the document, with per-character codes.
   struct Decoded {
@@ -161,9 +183,13 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
                 const std::vector<std::uint16_t>& codes);
 
   bool highlighting_ = false;
-  bool decorating_ = false;       // formats being set: not an edit
-  std::vector<int> line_states_;  // scanner state at the end of each block
-  int states_valid_ = 0;          // line_states_[0, states_valid_) are current
+  bool decorating_ = false;  // formats being set: not an edit
+  // Scanner state at the end of each block, -1 where its text changed since;
+  // [0, syntax_dirty_) are current.
+  std::vector<int> line_states_;
+  int syntax_dirty_ = 0;
+  QTimer* syntax_timer_ = nullptr;  // scans on between events
+  std::size_t syntax_scanned_ = 0;
   QWidget* gutter_ = nullptr;
   int glyphs_kept_ = -1;  // the block whose layout keeps its glyphs
   LineIndex lines_;       // one entry per block

@@ -145,8 +145,8 @@ QtEditPane::Decoded QtEditPane::DecodeForDocument(std::string_view bytes) const 
 void QtEditPane::LoadText(const QString& text, const std::vector<std::size_t>& marked,
                           const std::vector<std::uint16_t>& codes) {
   loading_ = true;
-  states_valid_ = 0;
   setPlainText(text);
+  ResetSyntax();
   QTextDocument* doc = document();
   if (!marked.empty()) {
     QTextCursor cursor(doc);
@@ -166,16 +166,21 @@ void QtEditPane::LoadText(const QString& text, const std::vector<std::size_t>& m
   soft_clean_at_ = forced_at_ = {-1, -1};
 }
 
-void QtEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
-  encoding_ = encoding;
-  bom_ = encoding == Encoding::kUtf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
-  if (bom_) bytes.remove_prefix(kUtf8Bom.size());
+std::string QtEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
+  const bool bom = encoding == Encoding::kUtf8 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+  if (bom) bytes.remove_prefix(kUtf8Bom.size());
   std::vector<std::size_t> marked;
   std::vector<std::uint16_t> codes;
   QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
   if (encoding == Encoding::kUtf8) {
     text.truncate(static_cast<qsizetype>(
         DecodeUtf8Lines(bytes, reinterpret_cast<char16_t*>(text.data()), &marked)));
+    if (const std::size_t at = codes_.Admit(View(text), marked); at != std::u16string::npos)
+      return CodeTableFullMessage(View(text), at);
+  }
+  encoding_ = encoding;
+  bom_ = bom;
+  if (encoding == Encoding::kUtf8) {
     codes.assign(marked.size(), kGenuineMark);
     LoadText(text, marked, codes);
     if (!marked.empty()) {
@@ -228,6 +233,7 @@ void QtEditPane::LoadDocument(std::string_view bytes, Encoding encoding) {
     text_cache_valid_ = true;
   }
   emit encodingChanged();
+  return {};
 }
 
 std::string QtEditPane::DocumentBytes() const {

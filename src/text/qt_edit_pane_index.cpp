@@ -68,8 +68,6 @@ void QtEditPane::RebuildBlocks() {
 void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
   if (decorating_) return;    // colours only
   text_cache_valid_ = false;  // text or a character's stored code changed
-  states_valid_ = std::min(states_valid_, document()->findBlock(position).blockNumber());
-  if (states_valid_ < 0) states_valid_ = 0;
   if (loading_) return;
   QTextDocument* doc = document();
   const int new_count = doc->blockCount();
@@ -78,6 +76,7 @@ void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
   const QTextBlock last = doc->findBlock(std::min(position + added, doc->characterCount() - 1));
   if (!first.isValid() || !last.isValid()) {
     RebuildBlocks();
+    ResetSyntax();
     return;
   }
   const int b = first.blockNumber();
@@ -85,8 +84,10 @@ void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
   const int old_e = e - (new_count - old_count);
   if (old_e < b || old_e >= old_count) {
     RebuildBlocks();
+    ResetSyntax();
     return;
   }
+  NoteSyntaxEdit(b, old_e, e);
   // Old blocks [b, old_e] became new blocks [b, e].
   std::vector<LineIndex::Line> fresh;
   fresh.reserve(static_cast<std::size_t>(e - b + 1));

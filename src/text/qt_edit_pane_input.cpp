@@ -9,35 +9,62 @@
 #include <utility>
 
 #include "text/qt_edit_pane.h"
+#include "text/qt_edit_pane_marks.h"
+#include "text/utf8.h"
 #include "text/sjis_bridge.h"
 
 namespace hemlo::text {
 
+using pane::View;
+
 namespace {
 
+// Indices of U+F780-U+F7FF in text a user enters.
+std::vector<std::size_t> UserPrivateUse(const QString& text) {
+  std::vector<std::size_t> at;
+  for (qsizetype i = 0; i < text.size(); ++i)
+    if (IsUtf8RawUnit(text[i].unicode())) at.push_back(static_cast<std::size_t>(i));
+  return at;
+}
+
 // True when a key press carries text to insert (not a control character).
+// Private-use characters and half a surrogate pair are not printable, but
+// they arrive as text: they are taken or refused like any other.
 bool IsTypedText(const QString& text) {
   if (text.isEmpty()) return false;
-  char32_t cp = text.at(0).unicode();
-  if (text.size() > 1 && text.at(0).isHighSurrogate() && text.at(1).isLowSurrogate()) {
-    cp = QChar::surrogateToUcs4(text.at(0), text.at(1));
+  const QChar first = text.at(0);
+  char32_t cp = first.unicode();
+  if (text.size() > 1 && first.isHighSurrogate() && text.at(1).isLowSurrogate()) {
+    cp = QChar::surrogateToUcs4(first, text.at(1));
+  } else if (first.isSurrogate()) {
+    return true;
   }
+  if (QChar::category(cp) == QChar::Other_PrivateUse) return true;
   return QChar::isPrint(cp) && cp != 0x7F;
 }
 
 }  // namespace
 
 bool QtEditPane::AcceptInput(QString& text) {
-  if (encoding_ == Encoding::kUtf8) return true;  // UTF-8 holds every character
-  text = sjis::WithTwins(std::move(text));
+  if (encoding_ == Encoding::kShiftJis) text = sjis::WithTwins(std::move(text));
   // A pasted paragraph separator becomes a line break, like '\n'.
-  const QString bad = sjis::FirstUnencodable(
+  const QString bad = sjis::FirstRefusedInput(
       text.contains(QChar::ParagraphSeparator)
           ? QString(text).replace(QChar::ParagraphSeparator, QLatin1Char('\n'))
-          : text);
-  if (bad.isEmpty()) return true;
-  emit inputRefused(sjis::RefusedMessage(bad));
-  return false;
+          : text,
+      encoding_);
+  if (!bad.isEmpty()) {
+    emit inputRefused(sjis::RefusedMessage(bad, encoding_));
+    return false;
+  }
+  if (encoding_ == Encoding::kShiftJis) return true;
+  // Every character typed into a UTF-8 document needs a command-view code.
+  if (const std::size_t at = codes_.Admit(View(text), UserPrivateUse(text));
+      at != std::u16string_view::npos) {
+    emit inputRefused(QString::fromStdString(CodeTableFullMessage(View(text), at)));
+    return false;
+  }
+  return true;
 }
 
 void QtEditPane::InsertUserText(const QString& text) {
@@ -48,7 +75,24 @@ void QtEditPane::InsertUserText(const QString& text) {
     cursor.joinPreviousEditBlock();
   else
     cursor.beginEditBlock();
-  cursor.insertText(text, QTextCharFormat());
+  const std::vector<std::size_t> genuine =
+      encoding_ == Encoding::kUtf8 ? UserPrivateUse(text) : std::vector<std::size_t>{};
+  if (genuine.empty()) {
+    cursor.insertText(text, QTextCharFormat());
+  } else {
+    // Private-use characters the user enters are characters, not raw bytes.
+    QTextCharFormat mark;
+    mark.setProperty(pane::kCodeProperty, static_cast<unsigned>(pane::kGenuineMark));
+    has_alternates_ = true;
+    std::size_t from = 0;
+    for (const std::size_t at : genuine) {
+      cursor.insertText(text.mid(static_cast<qsizetype>(from), static_cast<qsizetype>(at - from)),
+                        QTextCharFormat());
+      cursor.insertText(text.mid(static_cast<qsizetype>(at), 1), mark);
+      from = at + 1;
+    }
+    cursor.insertText(text.mid(static_cast<qsizetype>(from)), QTextCharFormat());
+  }
   cursor.endEditBlock();
   setTextCursor(cursor);
   typing_end_ = cursor.position();
@@ -59,7 +103,13 @@ void QtEditPane::InsertUserText(const QString& text) {
 void QtEditPane::keyPressEvent(QKeyEvent* event) {
   emit keyDown(event->key(), event->modifiers());
   QString text = event->text();
-  if (IsTypedText(text) && !isReadOnly()) {
+  // Ctrl with a letter is a command even where the key comes with the
+  // letter as its text (input methods, remote desktops, synthetic keys):
+  // Ctrl+Z and Ctrl+Y must undo and redo, not type. AltGr (Ctrl+Alt) types.
+  const Qt::KeyboardModifiers command =
+      event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const bool typed = command != Qt::ControlModifier && IsTypedText(text);
+  if (typed && !isReadOnly()) {
     if (AcceptInput(text)) InsertUserText(text);
     event->accept();
     return;

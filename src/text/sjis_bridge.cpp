@@ -44,6 +44,25 @@ qsizetype FirstRefused(const QString& text, qsizetype* length) {
   return -1;
 }
 
+// Index of the first half of a surrogate pair that stands alone; -1 when none.
+qsizetype LoneSurrogate(const QString& text) {
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const QChar c = text[i];
+    if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
+      ++i;
+      continue;
+    }
+    if (c.isSurrogate()) return i;
+  }
+  return -1;
+}
+
+// Half a pair cannot be shown: it is named by its number.
+QString Shown(QChar unit) {
+  return QStringLiteral("U+%1").arg(unit.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+}
+
 Encoded EncodeWith(const QString& text, bool lines) {
   const QString twins = WithTwins(text);
   Encoded out;
@@ -86,11 +105,14 @@ Encoded EncodeLines(const QString& text) { return EncodeWith(text, true); }
 
 Encoded EncodeFor(const QString& text, text::Encoding encoding) {
   if (encoding == text::Encoding::kShiftJis) return Encode(text);
+  if (const qsizetype at = LoneSurrogate(text); at >= 0) return Encoded{{}, Shown(text[at])};
   // Private-use characters typed here are characters, never raw-byte stand-ins.
   std::vector<std::size_t> genuine;
   for (qsizetype i = 0; i < text.size(); ++i)
     if (text::IsUtf8RawUnit(text[i].unicode())) genuine.push_back(static_cast<std::size_t>(i));
   text::ViewCodes codes;
+  if (const std::size_t at = codes.Admit(View(text), genuine); at != std::u16string_view::npos)
+    return Encoded{{}, text.mid(static_cast<qsizetype>(at), text[at].isHighSurrogate() ? 2 : 1)};
   return Encoded{text::EncodeView(View(text), u'\n', genuine, {}, {}, codes), {}};
 }
 
@@ -104,15 +126,25 @@ QString DecodeFor(std::string_view bytes, text::Encoding encoding) {
   return QString::fromUtf16(v.text.data(), static_cast<qsizetype>(v.text.size()));
 }
 
-QString RefusedMessage(const QString& what) {
-  return QStringLiteral("Shift-JIS で表せない文字は入力できません（%1）").arg(what);
+QString FirstRefusedInput(const QString& text, text::Encoding encoding) {
+  if (const qsizetype at = LoneSurrogate(text); at >= 0) return Shown(text[at]);
+  if (encoding == text::Encoding::kUtf8) return {};
+  for (const QChar c : text)
+    if (text::IsUtf8RawUnit(c.unicode())) return QString(c);
+  return FirstUnencodable(text);
 }
 
-void ReportRefused(QWidget* field, const QString& what) {
+QString RefusedMessage(const QString& what, text::Encoding encoding) {
+  return encoding == text::Encoding::kUtf8
+             ? QStringLiteral("UTF-8 で表せない文字は入力できません（%1）").arg(what)
+             : QStringLiteral("Shift-JIS で表せない文字は入力できません（%1）").arg(what);
+}
+
+void ReportRefused(QWidget* field, const QString& what, text::Encoding encoding) {
   // Status tips stop at a window; a dialog's message goes on to its owner's.
   for (QWidget* w = field; w; w = w->parentWidget()) {
     if (qobject_cast<QMainWindow*>(w)) {
-      QStatusTipEvent tip(RefusedMessage(what));
+      QStatusTipEvent tip(RefusedMessage(what, encoding));
       QCoreApplication::sendEvent(w, &tip);
       return;
     }
@@ -122,21 +154,35 @@ void ReportRefused(QWidget* field, const QString& what) {
 SjisValidator::SjisValidator(QWidget* field, EncodingSource encoding)
     : QValidator(field), encoding_(std::move(encoding)) {}
 
-bool SjisValidator::TakesAnything() const {
-  return encoding_ && encoding_() == text::Encoding::kUtf8;
+text::Encoding SjisValidator::Bound() const {
+  return encoding_ ? encoding_() : text::Encoding::kShiftJis;
 }
 
 QValidator::State SjisValidator::validate(QString& input, int&) const {
-  if (TakesAnything()) return Acceptable;
-  input = WithTwins(input);
-  const QString refused = FirstUnencodable(input);
+  const text::Encoding encoding = Bound();
+  if (encoding == text::Encoding::kShiftJis) input = WithTwins(input);
+  // Text the program sets leaves the field unmodified; its stand-ins for raw
+  // bytes are the bytes it was given.
+  const auto* edit = qobject_cast<const QLineEdit*>(parent());
+  if (const auto* combo = qobject_cast<const QComboBox*>(parent())) edit = combo->lineEdit();
+  if (edit && !edit->isModified()) baseline_ = input;
+  QString own = baseline_;
+  QString entered;
+  for (const QChar c : input) {
+    const qsizetype at = text::IsUtf8RawUnit(c.unicode()) ? own.indexOf(c) : -1;
+    if (at >= 0)
+      own.remove(at, 1);
+    else
+      entered += c;
+  }
+  const QString refused = FirstRefusedInput(entered, encoding);
   if (refused.isEmpty()) return Acceptable;
-  ReportRefused(qobject_cast<QWidget*>(parent()), refused);
+  ReportRefused(qobject_cast<QWidget*>(parent()), refused, encoding);
   return Invalid;
 }
 
 void SjisValidator::fixup(QString& input) const {
-  if (!TakesAnything()) input = WithTwins(input);
+  if (Bound() == text::Encoding::kShiftJis) input = WithTwins(input);
 }
 
 void GuardField(QLineEdit* edit, EncodingSource encoding) {
@@ -151,7 +197,11 @@ void GuardField(QPlainTextEdit* box, EncodingSource encoding) {
   QObject::connect(
       box->document(), &QTextDocument::contentsChange, box,
       [box, encoding = std::move(encoding)](int position, int, int added) {
-        if (added <= 0 || (encoding && encoding() == text::Encoding::kUtf8)) return;
+        if (added <= 0) return;
+        const text::Encoding bound = encoding ? encoding() : text::Encoding::kShiftJis;
+        // setPlainText turns undo off while it fills the box: raw-byte
+        // stand-ins the program puts there are the bytes it was given.
+        const bool set_by_program = !box->document()->isUndoRedoEnabled();
         // A whole new text counts the closing paragraph too.
         const int end = std::min(position + added, box->document()->characterCount() - 1);
         if (end <= position) return;
@@ -159,7 +209,7 @@ void GuardField(QPlainTextEdit* box, EncodingSource encoding) {
         cursor.setPosition(position);
         cursor.setPosition(end, QTextCursor::KeepAnchor);
         const QString arrived = cursor.selectedText();
-        const QString twins = WithTwins(arrived);
+        const QString twins = bound == text::Encoding::kShiftJis ? WithTwins(arrived) : arrived;
         QString kept;
         QString refused;
         for (qsizetype i = 0; i < twins.size(); ++i) {
@@ -168,15 +218,18 @@ void GuardField(QPlainTextEdit* box, EncodingSource encoding) {
             length = 2;
           const QString one = twins.mid(i, length);
           i += length - 1;
-          if (one == QChar::ParagraphSeparator || FirstUnencodable(one).isEmpty()) {
+          if (one == QChar::ParagraphSeparator ||
+              (set_by_program && text::IsUtf8RawUnit(one[0].unicode()))) {
+            kept += one;
+          } else if (const QString bad = FirstRefusedInput(one, bound); bad.isEmpty()) {
             kept += one;
           } else if (refused.isEmpty()) {
-            refused = one;
+            refused = bad;
           }
         }
         if (kept == arrived) return;
-        cursor.insertText(kept);  // the edit re-enters with encodable text only
-        if (!refused.isEmpty()) ReportRefused(box, refused);
+        cursor.insertText(kept);  // the edit re-enters with acceptable text only
+        if (!refused.isEmpty()) ReportRefused(box, refused, bound);
       });
 }
 

@@ -56,12 +56,21 @@ Encoded EncodeLinesFor(const QString& text, text::Encoding encoding);
 // Shift-JIS bytes decode as Decode would); line breaks become '\n'.
 QString DecodeFor(std::string_view bytes, text::Encoding encoding);
 
+// The first character of text a user enters (typed, pasted, committed by an
+// input method) that a document of `encoding` cannot take, as shown in a
+// message; empty when there is none. Twins are the caller's business. Half
+// a surrogate pair is refused by both (shown as "U+D800"); a Shift-JIS
+// document also refuses U+F780-U+F7FF, which it would read as raw bytes.
+QString FirstRefusedInput(const QString& text, text::Encoding encoding);
+
 // "Shift-JIS で表せない文字は入力できません（é）": the status-bar message for
-// refused input, the same as the edit pane's.
-QString RefusedMessage(const QString& what);
+// refused input, the same as the edit pane's (for a UTF-8 document: "UTF-8
+// で表せない...").
+QString RefusedMessage(const QString& what, text::Encoding encoding = text::Encoding::kShiftJis);
 // Shows the message on the status bar of the frame the field belongs to
 // (its own window or, for a dialog, the window that owns it).
-void ReportRefused(QWidget* field, const QString& what);
+void ReportRefused(QWidget* field, const QString& what,
+                   text::Encoding encoding = text::Encoding::kShiftJis);
 
 // The encoding of the document a field's text is bound for, asked as the
 // text arrives; a field without one is bound for Shift-JIS.
@@ -69,8 +78,10 @@ using EncodingSource = std::function<text::Encoding()>;
 
 // Applies the twin policy as text is typed or pasted and refuses text with a
 // character Shift-JIS lacks, reporting it on the status bar; while the field
-// is bound for a UTF-8 document it takes any text as it is. One per field:
-// GuardField makes it a child of the field it watches.
+// is bound for a UTF-8 document it takes any text as it is but half a
+// surrogate pair. Raw-byte stand-ins a program put there stay; the same
+// characters entered by the user are refused. One per field: GuardField
+// makes it a child of the field it watches.
 class SjisValidator : public QValidator {
   Q_OBJECT
  public:
@@ -79,8 +90,10 @@ class SjisValidator : public QValidator {
   void fixup(QString& input) const override;
 
  private:
-  bool TakesAnything() const;
+  text::Encoding Bound() const;
   EncodingSource encoding_;
+  // The text last set by the program, whose raw-byte stand-ins are its own.
+  mutable QString baseline_;
 };
 
 void GuardField(QLineEdit* edit, EncodingSource encoding = {});

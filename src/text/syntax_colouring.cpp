@@ -1,12 +1,16 @@
 // QtEditPane's presentation: source colours and the line-number gutter.
 // Only the blocks in view are coloured, when they are painted, so loading a
-// page never scans it whole; line states are kept from the top down to the
-// last change and scanned further only as far as the view needs.
+// page never scans it whole; a key costs at most a bounded scan, however
+// long the page and wherever the change.
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextLayout>
+#include <QTimer>
 #include <algorithm>
+#include <limits>
+#include <utility>
 
 #include "text/html_syntax.h"
 #include "text/qt_edit_pane.h"
@@ -17,9 +21,28 @@ namespace {
 
 // Lines longer than this are coloured in their first part only.
 constexpr int kMaxColouredUnits = 20000;
-// How far back the view's first line is scanned from; further back, the
-// scan starts from the document's opening state.
-constexpr int kMaxScanBack = 2000;
+// Characters one paint may scan to reach the view, and one round of the
+// scan between events (a few milliseconds each).
+constexpr std::size_t kPaintBudget = 200000;
+constexpr std::size_t kIdleBudget = 250000;
+constexpr int kUnknown = -1;
+// Qt draws every coloured run of a line, in view or not: a long line has
+// only its runs near the columns in view coloured. The window moves in steps,
+// so scrolling a little does not make Qt lay the line out again.
+constexpr int kWindowedLine = 2000;
+constexpr int kWindowStep = 128;
+
+// The columns [first, last) of a block to colour, for the view's x range
+// [left, right) in the block's own coordinates.
+std::pair<int, int> ColumnWindow(const QTextBlock& block, qreal left, qreal right) {
+  constexpr std::pair<int, int> kAll{0, std::numeric_limits<int>::max()};
+  const QTextLayout* layout = block.layout();
+  if (block.length() <= kWindowedLine || !layout || layout->lineCount() != 1) return kAll;
+  const QTextLine line = layout->lineAt(0);
+  const int first = line.xToCursor(left) / kWindowStep;
+  const int last = line.xToCursor(right) / kWindowStep;
+  return {std::max(0, first - 1) * kWindowStep, (last + 2) * kWindowStep};
+}
 
 std::u16string_view View(const QString& s, int limit) {
   return {reinterpret_cast<const char16_t*>(s.utf16()),
@@ -47,6 +70,14 @@ QColor ColourOf(SyntaxKind kind, bool dark) {
   return {};
 }
 
+// New formats leave the document a pending change for their block, which
+// Qt would otherwise report with the next edit as one change from that block
+// to the edit: far more lines to lay out and scan again than were edited.
+// Marking the block dirty lays it out now and drops the pending change.
+void ClaimFormatChange(QTextDocument* document, const QTextBlock& block) {
+  document->markContentsDirty(block.position(), block.length());
+}
+
 class Gutter : public QWidget {
  public:
   explicit Gutter(QtEditPane* pane) : QWidget(pane), pane_(pane) {
@@ -67,33 +98,84 @@ void QtEditPane::SetHighlighting(bool on) {
   if (highlighting_ == on) return;
   highlighting_ = on;
   if (!on) {
+    if (syntax_timer_) syntax_timer_->stop();
     // Take the colours off every block that has them.
     decorating_ = true;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
-      if (b.layout() && !b.layout()->formats().isEmpty()) b.layout()->setFormats({});
+      if (b.layout() && !b.layout()->formats().isEmpty()) {
+        b.layout()->setFormats({});
+        ClaimFormatChange(document(), b);
+      }
     decorating_ = false;
   }
   viewport()->update();
 }
 
-int QtEditPane::StateBefore(const QTextBlock& block) {
-  const int k = block.blockNumber();
-  if (k == 0) return kSyntaxStart;
-  line_states_.resize(static_cast<std::size_t>(document()->blockCount()));
-  int from = std::min(states_valid_, k);
-  int state = from == 0 ? kSyntaxStart : line_states_[static_cast<std::size_t>(from - 1)];
-  const bool far = k - from > kMaxScanBack;
-  if (far) {
-    from = k - kMaxScanBack;
-    state = kSyntaxStart;
+bool QtEditPane::SyntaxScanPending() const { return syntax_timer_ && syntax_timer_->isActive(); }
+
+void QtEditPane::ResetSyntax() {
+  line_states_.assign(static_cast<std::size_t>(document()->blockCount()), kUnknown);
+  syntax_dirty_ = 0;
+}
+
+void QtEditPane::NoteSyntaxEdit(int first, int old_last, int new_last) {
+  if (line_states_.size() !=
+      static_cast<std::size_t>(document()->blockCount() - (new_last - old_last))) {
+    ResetSyntax();
+    return;
   }
-  for (QTextBlock b = document()->findBlockByNumber(from); b.isValid() && b.blockNumber() < k;
-       b = b.next()) {
-    state = ScanHtmlLine(View(b.text(), kMaxColouredUnits), state, nullptr);
-    if (!far) line_states_[static_cast<std::size_t>(b.blockNumber())] = state;
+  const auto at = line_states_.begin() + first;
+  const int removed = old_last - first + 1;
+  const int added = new_last - first + 1;
+  std::fill(at, at + std::min(removed, added), kUnknown);
+  if (added > removed)
+    line_states_.insert(at + removed, static_cast<std::size_t>(added - removed), kUnknown);
+  else if (removed > added)
+    line_states_.erase(at + added, at + removed);
+  syntax_dirty_ = std::min(syntax_dirty_, first);
+}
+
+void QtEditPane::StoreSyntaxState(int k, int state) {
+  int& stored = line_states_[static_cast<std::size_t>(k)];
+  if (stored == state) {
+    // The state came out as it was: the lines after hold theirs, up to the
+    // next one whose text changed.
+    const auto next = std::find(line_states_.begin() + k + 1, line_states_.end(), kUnknown);
+    syntax_dirty_ = static_cast<int>(next - line_states_.begin());
+  } else {
+    stored = state;
+    syntax_dirty_ = k + 1;
   }
-  if (!far) states_valid_ = std::max(states_valid_, k);
-  return state;
+}
+
+bool QtEditPane::AdvanceSyntax(int target, std::size_t budget) {
+  if (line_states_.size() != static_cast<std::size_t>(document()->blockCount())) ResetSyntax();
+  QTextBlock block;
+  while (syntax_dirty_ < target) {
+    if (!block.isValid() || block.blockNumber() != syntax_dirty_)
+      block = document()->findBlockByNumber(syntax_dirty_);
+    if (!block.isValid()) break;
+    const std::size_t units =
+        static_cast<std::size_t>(std::min(block.length(), kMaxColouredUnits)) + 1;
+    if (units > budget) return false;
+    budget -= units;
+    syntax_scanned_ += units;
+    const int k = syntax_dirty_;
+    const int before = k == 0 ? kSyntaxStart : line_states_[static_cast<std::size_t>(k - 1)];
+    StoreSyntaxState(k, ScanHtmlLine(View(block.text(), kMaxColouredUnits), before, nullptr));
+    block = block.next();
+  }
+  return true;
+}
+
+void QtEditPane::ContinueSyntaxScan() {
+  if (!highlighting_) return;
+  const QTextBlock first = firstVisibleBlock();
+  if (!first.isValid()) return;
+  if (AdvanceSyntax(first.blockNumber(), kIdleBudget))
+    viewport()->update();
+  else
+    syntax_timer_->start();
 }
 
 void QtEditPane::ColourVisibleBlocks() {
@@ -101,19 +183,47 @@ void QtEditPane::ColourVisibleBlocks() {
   const int bottom = viewport()->height();
   QTextBlock block = firstVisibleBlock();
   if (!block.isValid()) return;
-  int state = StateBefore(block);
+  const int first = block.blockNumber();
+  const bool exact = AdvanceSyntax(first, kPaintBudget);
+  // Short of the view, the nearest state known (perhaps stale) stands in
+  // until the scan between events reaches it.
+  int state = first == 0 ? kSyntaxStart : line_states_[static_cast<std::size_t>(first - 1)];
+  if (state == kUnknown) state = kSyntaxStart;
+  if (!exact) {
+    if (!syntax_timer_) {
+      syntax_timer_ = new QTimer(this);
+      syntax_timer_->setSingleShot(true);
+      syntax_timer_->setInterval(0);
+      connect(syntax_timer_, &QTimer::timeout, this, [this] { ContinueSyntaxScan(); });
+    }
+    syntax_timer_->start();
+  }
   std::vector<SyntaxSpan> spans;
   decorating_ = true;
   for (; block.isValid(); block = block.next()) {
-    if (block.isVisible() &&
-        blockBoundingGeometry(block).translated(contentOffset()).top() > bottom)
-      break;
+    const QRectF where = blockBoundingGeometry(block).translated(contentOffset());
+    if (block.isVisible() && where.top() > bottom) break;
     spans.clear();
+    const auto [from, to] = ColumnWindow(block, -where.left(), viewport()->width() - where.left());
     const QString text = block.text();
-    state = ScanHtmlLine(View(text, kMaxColouredUnits), state, &spans);
+    // A line whose end state is known is scanned only as far as the window.
+    const int k = block.blockNumber();
+    const bool known = exact && k < syntax_dirty_;
+    const int limit = known ? std::min(to, kMaxColouredUnits) : kMaxColouredUnits;
+    const int end = ScanHtmlLine(View(text, limit), state, &spans);
+    syntax_scanned_ += static_cast<std::size_t>(std::min<qsizetype>(text.size(), limit)) + 1;
+    if (known) {
+      state = line_states_[static_cast<std::size_t>(k)];
+    } else {
+      state = end;
+      if (exact && k == syntax_dirty_) StoreSyntaxState(k, state);
+    }
     QList<QTextLayout::FormatRange> ranges;
     ranges.reserve(static_cast<qsizetype>(spans.size()));
     for (const SyntaxSpan& span : spans) {
+      if (span.start + span.length <= static_cast<std::size_t>(from) ||
+          span.start >= static_cast<std::size_t>(to))
+        continue;
       QTextLayout::FormatRange r;
       r.start = static_cast<int>(span.start);
       r.length = static_cast<int>(span.length);
@@ -121,7 +231,10 @@ void QtEditPane::ColourVisibleBlocks() {
       ranges.push_back(r);
     }
     QTextLayout* layout = block.layout();
-    if (layout && layout->formats() != ranges) layout->setFormats(ranges);
+    if (layout && layout->formats() != ranges) {
+      layout->setFormats(ranges);
+      ClaimFormatChange(document(), block);
+    }
   }
   decorating_ = false;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "text/cp932.h"
 #include "text/utf8.h"
@@ -48,11 +49,20 @@ struct Unit {
   char32_t key = 0;         // coded: its key; else 0
 };
 
+// True when a lone prefix byte followed by view bytes `first`, `second`
+// (-1: none; kAny: not known yet) could be read as a code.
+constexpr int kAny = 0x100;
+bool ReadsAsCode(int first, int second) {
+  if (first < 0 || TrailIndex(static_cast<unsigned>(first)) < 0) return false;
+  return second == kAny || (second >= 0 && LeadIndex(static_cast<unsigned>(second)) >= 0);
+}
+
 template <typename IsGenuine>
 void Classify(std::u16string_view line, IsGenuine is_genuine, std::vector<Unit>& out) {
   const std::size_t n = line.size();
   out.assign(n, Unit{});
-  int next_first = -1;
+  int next_first = -1;   // the first view byte after the unit
+  int next_second = -1;  // and the one after that
   for (std::size_t k = n; k-- > 0;) {
     const char16_t u = line[k];
     Unit& unit = out[k];
@@ -60,49 +70,104 @@ void Classify(std::u16string_view line, IsGenuine is_genuine, std::vector<Unit>&
       unit.length = 0;  // the high half carries the code
       continue;
     }
+    int second = -1;  // the unit's own second view byte, if any
     if (IsHigh(u) && k + 1 < n && IsLow(line[k + 1])) {
       unit = Unit{4, static_cast<int>(kPrefix),
                   0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (line[k + 1] - 0xDC00)};
     } else if (IsUtf8RawUnit(u) && !is_genuine(k)) {
       const unsigned b = u - 0xF700u;
-      if (AlwaysSingle(b) || (IsLeadByte(static_cast<unsigned char>(b)) && !Pairs(b, next_first))) {
+      if (b == kPrefix ? !ReadsAsCode(next_first, next_second)
+                       : AlwaysSingle(b) ||
+                             (IsLeadByte(static_cast<unsigned char>(b)) && !Pairs(b, next_first))) {
         unit = Unit{1, static_cast<int>(b), 0};
       } else {
         unit = Unit{4, static_cast<int>(kPrefix), kRawKeyBase + b};
       }
     } else {
       const int code = (IsUtf8RawUnit(u) || IsHigh(u) || IsLow(u)) ? -1 : PreferredCode(u);
-      if (code < 0)
+      if (code < 0) {
         unit = Unit{4, static_cast<int>(kPrefix), u};
-      else if (code < 0x100)
+      } else if (code < 0x100) {
         unit = Unit{1, code, 0};
-      else
+      } else {
         unit = Unit{2, code >> 8, 0};
+        second = code & 0xFF;
+      }
     }
+    if (unit.length == 4) second = kAny;  // a code's second byte is given later
+    next_second = unit.length == 1 ? next_first : second;
     next_first = unit.first;
   }
 }
 
+constexpr char32_t kReplacement = 0xFFFD;
+
 struct CodeTable {
   std::unordered_map<char32_t, std::uint32_t> index;
   std::vector<char32_t> keys;
+  void Add(char32_t key) {
+    index.emplace(key, static_cast<std::uint32_t>(keys.size()));
+    keys.push_back(key);
+  }
+  CodeTable() {
+    // Raw bytes are never refused, and U+FFFD stands for a key that was not admitted.
+    for (unsigned b = 0x80; b <= 0xFF; ++b) Add(kRawKeyBase + b);
+    Add(kReplacement);
+  }
 };
 CodeTable& Table() {
   static CodeTable table;
   return table;
 }
 
+// The key a unit of a UTF-8 document's text is coded with, 0 when it has CP932
+// bytes or a raw byte's code; `pair` is set for the high half of a pair.
+char32_t KeyOf(std::u16string_view text, std::size_t i, bool genuine, bool& pair) {
+  const char16_t u = text[i];
+  pair = false;
+  if (IsHigh(u) && i + 1 < text.size() && IsLow(text[i + 1])) {
+    pair = true;
+    return 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+  }
+  if (IsUtf8RawUnit(u)) return genuine ? u : 0;
+  if (IsHigh(u) || IsLow(u)) return u;
+  return PreferredCode(u) < 0 ? u : 0;
+}
+
 }  // namespace
+
+const std::size_t ViewCodes::kCapacity = kTrails * kSecond;
 
 std::size_t ViewCodes::size() const { return Table().keys.size(); }
 
+std::size_t ViewCodes::Admit(std::u16string_view text, const std::vector<std::size_t>& genuine) {
+  CodeTable& table = Table();
+  std::vector<char32_t> fresh;
+  std::unordered_set<char32_t> seen;
+  std::size_t g = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    while (g < genuine.size() && genuine[g] < i) ++g;
+    bool pair = false;
+    const char32_t key = KeyOf(text, i, g < genuine.size() && genuine[g] == i, pair);
+    if (key != 0 && !table.index.contains(key) && seen.insert(key).second) {
+      if (table.keys.size() + fresh.size() >= kCapacity) return i;
+      fresh.push_back(key);
+    }
+    if (pair) ++i;
+  }
+  for (const char32_t key : fresh) table.Add(key);
+  return std::u16string_view::npos;
+}
+
 void ViewCodes::Append(std::string& out, char32_t key) {
   CodeTable& table = Table();
-  auto [it, added] = table.index.try_emplace(key, static_cast<std::uint32_t>(table.keys.size()));
-  if (added) table.keys.push_back(key);
-  // Beyond the table's room (over 140,000 distinct characters) codes repeat;
-  // never expected in one document.
-  const std::uint32_t k = it->second % (kTrails * kSecond);
+  auto it = table.index.find(key);
+  if (it == table.index.end()) {
+    const bool room = table.keys.size() < kCapacity;
+    if (room) table.Add(key);
+    it = table.index.find(room ? key : kReplacement);
+  }
+  const std::uint32_t k = it->second;
   const std::uint32_t second = k % kSecond;
   out.push_back(static_cast<char>(kPrefix));
   out.push_back(static_cast<char>(Trail(k / kSecond)));
@@ -301,6 +366,12 @@ std::string Utf8Refusal(std::string_view sjis) {
            kHex[b >> 4] + kHex[b & 15] + "）";
   }
   return {};
+}
+
+std::string CodeTableFullMessage(std::u16string_view text, std::size_t at) {
+  const std::size_t len = (at + 1 < text.size() && IsHigh(text[at]) && IsLow(text[at + 1])) ? 2 : 1;
+  return "扱える文字の種類が上限に達したため、この文字は使えません（" +
+         EncodeUtf8Lines(text.substr(at, len), u'\n', {0}) + "）";
 }
 
 std::string ShiftJisRefusal(std::u16string_view text, const std::vector<std::size_t>& genuine) {

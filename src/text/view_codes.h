@@ -25,17 +25,32 @@ inline constexpr char32_t kRawKeyBase = 0x110000;
 // Every ViewCodes shares one table for the whole program (used from the UI
 // thread only): a character has the same code in every document and in text
 // encoded apart from any document (a search text, a builder field), so view
-// bytes carry over between them.
+// bytes carry over between them. A code, once given, is never given to
+// another character: view bytes anywhere (a search text, the clipboard, an
+// undo step) may still hold it.
 class ViewCodes {
  public:
   static constexpr std::size_t kCodeBytes = 4;
+  // Codes there are room for; the raw bytes hold theirs from the start.
+  static const std::size_t kCapacity;
+  // Gives a code to every character of `text` that needs one (`genuine` as
+  // in EncodeView), all or none: text whose characters cannot all have a
+  // code once the table is full is refused. Returns the index of the first
+  // unit that found no room, npos when all have a code. Text bound for a
+  // UTF-8 document is admitted here before it enters one.
+  std::size_t Admit(std::u16string_view text, const std::vector<std::size_t>& genuine = {});
   // Appends the code of `key` (a code point, or kRawKeyBase + byte),
-  // assigning the next free one on first use.
+  // assigning the next free one on first use. Keys are admitted first; one
+  // that was not and finds the table full gets the code of U+FFFD.
   void Append(std::string& out, char32_t key);
   // The key of the code at p (kCodeBytes readable), or 0 when none.
   char32_t Lookup(const unsigned char* p) const;
   std::size_t size() const;
 };
+
+// "扱える文字の種類が上限に達したため、この文字は使えません（𠀀）": the
+// message for text refused by ViewCodes::Admit, naming the unit at `at`.
+std::string CodeTableFullMessage(std::u16string_view text, std::size_t at);
 
 // The view length of every unit of one line (no line breaks in it): 1 or 2
 // for a character CP932 has, 4 for a coded one (the high half of a pair

@@ -4,6 +4,9 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QWebEngineView>
 #include <QDropEvent>
@@ -14,6 +17,7 @@
 #include <QUrl>
 #include <QWebEnginePage>
 #include <csignal>
+#include <algorithm>
 #include <fstream>
 
 #include "app/session_end.h"
@@ -211,6 +215,24 @@ TEST_F(Desktop, HelpShowsTheInstalledGuideInItsOwnWindowOrSaysItIsMissing) {
       << help->view()->title().toStdString();
   EXPECT_TRUE(frame->Children().isEmpty());
   EXPECT_EQ(frame->history().Slots()[0], "");
+
+  // The guide names every command of the frame's menus.
+  QString guide;
+  for (const QFileInfo& page : QDir(HelpFolder()).entryInfoList({QStringLiteral("*.html")})) {
+    QFile file(page.filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    guide += QString::fromUtf8(file.readAll());
+  }
+  for (int c = 0; c < static_cast<int>(FrameCommand::kCount); ++c) {
+    QAction* a = frame->action(static_cast<FrameCommand>(c));
+    const auto places = a->associatedObjects();
+    if (std::none_of(places.begin(), places.end(),
+                     [](QObject* o) { return qobject_cast<QMenu*>(o) != nullptr; }))
+      continue;  // toolbar buttons only
+    const QString name =
+        a->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.$")));
+    EXPECT_TRUE(guide.contains(name)) << "the guide never names " << name.toStdString();
+  }
 
   SetHelpFolder(folder_.filePath("nothing"));
   prompts_.answers = {Answer::Ok};

@@ -463,7 +463,8 @@ TEST_F(Frame, RedoKeyAndEncodingStatusFollowTheEdit) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return Panel(2) == QStringLiteral("UTF-8"); }, 3000))
       << Panel(2).toStdString();
 
-  // Typing, undone from the menu, comes back with Ctrl+Y.
+  // Typing, undone from the menu, comes back with Ctrl+Y; keys that bring
+  // their letter as text (input methods, remote desktops) undo and redo too.
   QTest::keyClicks(child->Memo(), QStringLiteral("xy"));
   const std::string typed = child->Memo()->DocumentBytes();
   ASSERT_NE(typed, utf8);
@@ -471,6 +472,32 @@ TEST_F(Frame, RedoKeyAndEncodingStatusFollowTheEdit) {
   ASSERT_EQ(child->Memo()->DocumentBytes(), utf8);
   key(Qt::Key_Y, 0x19);
   EXPECT_EQ(child->Memo()->DocumentBytes(), typed);
+  QTest::keyClick(child->Memo(), Qt::Key_Z, Qt::ControlModifier);  // text "z"
+  EXPECT_EQ(child->Memo()->DocumentBytes(), utf8);
+  QTest::keyClick(child->Memo(), Qt::Key_Y, Qt::ControlModifier);  // text "y"
+  EXPECT_EQ(child->Memo()->DocumentBytes(), typed);
+}
+
+TEST_F(Frame, FrameOpensWhereItWasLeftAndASecondOneStandsAside) {
+  EXPECT_EQ(frame_->size(), QSize(680, 440));  // a new user's first frame
+  frame_->setGeometry(50, 60, 800, 500);
+  frame_->close();
+  frame_.reset();
+  frame_ = std::make_unique<TMainForm>();
+  EXPECT_EQ(frame_->geometry(), QRect(50, 60, 800, 500));
+  {
+    TMainForm second;
+    EXPECT_EQ(second.geometry(), QRect(80, 90, 800, 500));
+  }
+  // Closed maximised: maximised again, over the place it had before.
+  frame_->show();
+  frame_->showMaximized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->isMaximized(); }, 3000));
+  frame_->close();
+  frame_.reset();
+  frame_ = std::make_unique<TMainForm>();
+  EXPECT_TRUE(frame_->windowState() & Qt::WindowMaximized);
+  EXPECT_EQ(frame_->normalGeometry().size(), QSize(800, 500));
 }
 
 }  // namespace

@@ -171,17 +171,21 @@ TEST_F(FindReplaceFormTest, FieldsTakeWhatTheActivePageCanHold) {
     QString find, replace;
     std::size_t first_at, first_length;  // of the first match; 0, 0: refused
     std::string saved;
+    std::string refusal;
   };
   const std::string wave = "\xE3\x80\x9C";  // U+301C stays itself in a UTF-8 page
   const Case cases[] = {
-      {Encoding::kUtf8, "a😀b ①😀\r\n", "😀", "🎉é", 1, 4, "a🎉éb ①🎉é\r\n"},
+      {Encoding::kUtf8, "a😀b ①😀\r\n", "😀", "🎉é", 1, 4, "a🎉éb ①🎉é\r\n", ""},
       {Encoding::kUtf8, "<p>café ①</p>", "é ①", QString(QChar(0x301C)), 6, 7,
-       "<p>caf" + wave + "</p>"},
-      {Encoding::kShiftJis, Sjis("a①b①"), "①", "Ⅰ", 1, 2, Sjis("aⅠbⅠ")},
-      {Encoding::kShiftJis, "a", "😀", "x", 0, 0, "a"},
+       "<p>caf" + wave + "</p>", ""},
+      {Encoding::kShiftJis, Sjis("a①b①"), "①", "Ⅰ", 1, 2, Sjis("aⅠbⅠ"), ""},
+      {Encoding::kShiftJis, "a", "😀", "x", 0, 0, "a",
+       "Shift-JIS で表せない文字は入力できません（😀）"},
+      {Encoding::kUtf8, "a", QString(QChar(0xD800)), "x", 0, 0, "a",
+       "UTF-8 で表せない文字は入力できません（U+D800）"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.find.toStdString());
+    SCOPED_TRACE(c.refusal.empty() ? c.find.toStdString() : c.refusal);
     TFindReplace dialog(&frame, host, prompts);
     MemoryEditPane pane;
     pane.LoadDocument(c.file, c.encoding);
@@ -198,8 +202,7 @@ TEST_F(FindReplaceFormTest, FieldsTakeWhatTheActivePageCanHold) {
       In<QLineEdit>(dialog, "Edit1")->setText(c.find);
       In<QPushButton>(dialog, "Button3")->click();
       ASSERT_FALSE(prompts.asked.empty());
-      EXPECT_EQ(prompts.asked.back().text,
-                "Shift-JIS で表せない文字は入力できません（" + c.find.toStdString() + "）");
+      EXPECT_EQ(prompts.asked.back().text, c.refusal);
     } else {
       dialog.Find1Click();  // the selected match comes back as the search text
       EXPECT_EQ(In<QLineEdit>(dialog, "Edit1")->text(), c.find);

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "shell/frame_place.h"
 #include "shell/frame_rules.h"
 #include "shell/indent.h"
 
@@ -18,6 +23,47 @@ TEST(FrameRules, TabStopsCountQuartersOfTheAverageWidth) {
   EXPECT_DOUBLE_EQ(TabStopPixels(4, 2, 8), 12.0);
   // The fraction is dropped before scaling: 5*3*3 = 45 div 4 = 11.
   EXPECT_DOUBLE_EQ(TabStopPixels(5, 3, 4), 11.0);
+}
+
+TEST(FrameRules, TheFrameOpensWhereItWasLeftAndFurtherFramesStandAside) {
+  const std::vector<FrameRect> screens = {{0, 0, 1280, 1000}, {1280, 0, 1920, 1080}};
+  const FrameRect first{0, 0, 680, 440};
+  struct Case {
+    const char* what;
+    std::optional<FrameRect> saved;
+    int slot;
+    FrameRect want;
+  } cases[] = {
+      {"new user: first size, centred", std::nullopt, 0, {300, 280, 680, 440}},
+      {"second frame of a new user", std::nullopt, 1, {330, 310, 680, 440}},
+      {"where it was left", FrameRect{1500, 40, 900, 700}, 0, {1500, 40, 900, 700}},
+      {"second frame beside the saved place",
+       FrameRect{1500, 40, 900, 700},
+       2,
+       {1560, 100, 900, 700}},
+      {"never smaller than the first size", FrameRect{10, 20, 100, 100}, 0, {10, 20, 680, 440}},
+      {"kept inside its screen", FrameRect{600, 560, 680, 440}, 1, {600, 560, 680, 440}},
+      {"a screen gone: centred again", FrameRect{4000, 40, 800, 600}, 0, {240, 200, 800, 600}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const FrameRect got = PlaceFrame(c.saved, c.slot, screens, first);
+    EXPECT_EQ(got, c.want) << got.x << "," << got.y << " " << got.width << "x" << got.height;
+  }
+
+  // Running frames take the first free number; a frame that ends frees its own.
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("hemlo_slots_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  {
+    auto a = std::make_unique<FrameSlot>(folder);
+    FrameSlot b(folder);
+    EXPECT_EQ(a->number(), 0);
+    EXPECT_EQ(b.number(), 1);
+    a.reset();
+    EXPECT_EQ(FrameSlot(folder).number(), 0);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST(FrameRules, FolderOfPath) {

@@ -87,6 +87,13 @@ TEST_F(SiteSearch, HitsInEveryEncodingAndLineBreakAtExactPlaces) {
   ASSERT_EQ(shown.HitCount(), 1u);
   EXPECT_EQ(shown.files[0].hits[0].line_text, "<p>アbc Abc xword word</p>");
   EXPECT_NE(SearchSite(root_, opts("(", false, false, true)).error, "");
+  // A packed script's one long line neither overflows the stack nor stalls a
+  // pattern that backtracks without end: it is found, or given up, quickly.
+  Put("packed.js", std::string(300000, 'x') + "y\n");
+  const SearchResult packed = SearchSite(root_, opts("x.*y", true, false, true));
+  ASSERT_EQ(packed.HitCount(), 1u);
+  EXPECT_EQ(packed.files[0].hits[0].length, 300001u);
+  EXPECT_EQ(SearchSite(root_, opts("(x+x+)+z", true, false, true)).HitCount(), 0u);
 }
 
 TEST_F(SiteSearch, ReplaceWritesEachEncodingAndLineBreakAndUndoRestoresEveryByte) {

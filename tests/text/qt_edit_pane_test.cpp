@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <functional>
 #include <random>
 
 #include "edit_pane_contract.h"
@@ -255,6 +256,54 @@ TEST_F(QtEditPaneTest, InputCp932CannotHoldIsRefused) {
   ExpectOffsetsConsistent();
 }
 
+// U+F780-U+F7FF stand for raw bytes of a file; entered by the user they are
+// characters (a Shift-JIS page refuses them), and half a surrogate pair is
+// refused by both kinds of page. Every path of input, each with a message.
+TEST_F(QtEditPaneTest, PrivateUseAndHalfPairsEnteredByTheUser) {
+  const QString pua = QString(QChar(0xF780)) + QChar(0xF7FF);
+  const QString half = QString(QChar(0xD800));
+  const std::function<void(const QString&)> paths[] = {
+      [&](const QString& t) { Type(t); },
+      [&](const QString& t) { Commit(t); },
+      [&](const QString& t) {
+        QApplication::clipboard()->setText(t);
+        pane_.paste();
+      },
+      [&](const QString& t) { Drop(t); },
+  };
+  // A raw byte of the file stays a byte beside what the user enters.
+  const std::string file =
+      "ÿ"
+      "a";
+  for (const auto& enter : paths) {
+    QSignalSpy refused(&pane_, &QtEditPane::inputRefused);
+    pane_.LoadDocument(file, Encoding::kUtf8);
+    pane_.SetSelStart(pane_.TextLength());
+    enter(pua);
+    enter(half);
+    const std::string saved = pane_.DocumentBytes();
+    EXPECT_EQ(saved, file + "\xEF\x9E\x80\xEF\x9F\xBF");
+    ASSERT_EQ(refused.count(), 1);
+    EXPECT_EQ(refused.at(0).at(0).toString(),
+              QStringLiteral("UTF-8 で表せない文字は入力できません（U+D800）"));
+    const std::string view = pane_.Text();
+    pane_.LoadDocument(saved, Encoding::kUtf8);
+    EXPECT_EQ(pane_.Text(), view);
+
+    pane_.LoadDocument("a", Encoding::kShiftJis);
+    pane_.SetSelStart(1);
+    enter(pua);
+    enter(half);
+    EXPECT_EQ(pane_.DocumentBytes(), "a");
+    ASSERT_GE(refused.count(), 3);  // typed: one message per key
+    EXPECT_EQ(refused.at(1).at(0).toString(),
+              QStringLiteral("Shift-JIS で表せない文字は入力できません（") + QChar(0xF780) +
+                  QStringLiteral("）"));
+    EXPECT_EQ(refused.last().at(0).toString(),
+              QStringLiteral("Shift-JIS で表せない文字は入力できません（U+D800）"));
+  }
+}
+
 TEST_F(QtEditPaneTest, TwinsAreConvertedNotRefused) {
   QSignalSpy refused(&pane_, &QtEditPane::inputRefused);
   Commit(QStringLiteral("〜−"));  // WAVE DASH, MINUS SIGN from an input method
@@ -338,6 +387,73 @@ TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
     }
     ASSERT_TRUE(pane_.BlockCacheIsConsistent()) << "round " << round;
     if (round % 50 == 0) ExpectOffsetsConsistent();
+  }
+}
+
+// A key costs a bounded scan for colours wherever it is typed and whatever
+// changed above it; the colours of the view catch up between events.
+TEST_F(QtEditPaneTest, ColouringScansABoundedRegionPerKey) {
+  const std::string line(1000, 'x');
+  std::string page = "<!--";
+  for (int i = 0; i < 2500; ++i) page += "\r\n" + line;
+  pane_.SetText(page);
+  pane_.SetHighlighting(true);
+  pane_.resize(400, 300);
+  pane_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane_));
+  const auto last_formats = [&] { return pane_.document()->lastBlock().layout()->formats(); };
+  const auto settle = [&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pane_.SyntaxScanPending(); }, 30000));
+    pane_.viewport()->repaint();
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    bool comment_at_end;
+  } steps[] = {
+      {"a key at the end",
+       [&] {
+         pane_.SetSelStart(pane_.TextLength());
+         pane_.ScrollCaretIntoView();
+         Type(QStringLiteral("y"));
+       },
+       true},
+      {"the comment's opening taken away at the top",
+       [&] {
+         QTextCursor top(pane_.document());
+         top.setPosition(4, QTextCursor::KeepAnchor);
+         top.removeSelectedText();
+         Type(QStringLiteral("y"));
+       },
+       false},
+      {"put back",
+       [&] {
+         QTextCursor top(pane_.document());
+         top.insertText(QStringLiteral("<!--"));
+         Type(QStringLiteral("y"));
+       },
+       true},
+      {"two edits above the view, the lower one closing the comment",
+       [&] {
+         QTextCursor cursor(pane_.document()->findBlockByNumber(1));
+         cursor.insertText(QStringLiteral("a"));
+         cursor = QTextCursor(pane_.document()->findBlockByNumber(1000));
+         cursor.insertText(QStringLiteral("-->"));
+         Type(QStringLiteral("y"));
+       },
+       false},
+  };
+  for (const Step& step : steps) {
+    const std::size_t before = pane_.SyntaxUnitsScanned();
+    step.change();
+    pane_.viewport()->repaint();
+    EXPECT_LT(pane_.SyntaxUnitsScanned() - before, 600000u) << step.what;
+    settle();
+    const auto formats = last_formats();
+    ASSERT_EQ(formats.size(), step.comment_at_end ? 1 : 0) << step.what;
+    if (step.comment_at_end) {
+      EXPECT_EQ(formats[0].length, pane_.document()->lastBlock().length() - 1);
+    }
   }
 }
 

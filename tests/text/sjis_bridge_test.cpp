@@ -61,5 +61,54 @@ TEST(SjisBridge, GuardedFieldsRefuseAtTheFieldWithTheStatusMessage) {
             QStringLiteral("Shift-JIS で表せない文字は入力できません（😀）"));
 }
 
+// U+F780-U+F7FF the program puts in a field stand for raw bytes and stay;
+// entered by the user they are refused for Shift-JIS and taken for UTF-8
+// (as characters); half a surrogate pair is refused for both.
+TEST(SjisBridge, PrivateUseAndHalfPairsInFields) {
+  QMainWindow frame;
+  QStatusBar* status = frame.statusBar();
+  text::Encoding bound = text::Encoding::kShiftJis;
+  auto* edit = new QLineEdit(&frame);
+  auto* box = new QPlainTextEdit(&frame);
+  GuardField(edit, [&] { return bound; });
+  GuardField(box, [&] { return bound; });
+  const QString raw = Decode("\x80");  // the stand-in of byte 0x80
+  const QString half(QChar(0xDC00));
+  struct Case {
+    text::Encoding bound;
+    QString typed;
+    QString kept;
+    QString message;
+  } cases[] = {
+      {text::Encoding::kShiftJis, raw, {}, RefusedMessage(raw)},
+      {text::Encoding::kShiftJis, half, {}, RefusedMessage(QStringLiteral("U+DC00"))},
+      {text::Encoding::kUtf8, raw, raw, {}},
+      {text::Encoding::kUtf8,
+       half,
+       {},
+       RefusedMessage(QStringLiteral("U+DC00"), text::Encoding::kUtf8)},
+  };
+  for (const Case& c : cases) {
+    bound = c.bound;
+    status->clearMessage();
+    edit->setText(raw + QStringLiteral("a"));
+    edit->setCursorPosition(2);
+    edit->insert(c.typed);
+    EXPECT_EQ(edit->text(), raw + QStringLiteral("a") + c.kept);
+    EXPECT_EQ(status->currentMessage(), c.message);
+    status->clearMessage();
+    box->setPlainText(raw);
+    box->moveCursor(QTextCursor::End);
+    box->insertPlainText(c.typed);
+    EXPECT_EQ(box->toPlainText(), raw + c.kept);
+    EXPECT_EQ(status->currentMessage(), c.message);
+  }
+  // The program's stand-in still comes back as its byte.
+  EXPECT_EQ(EncodeFor(raw + QStringLiteral("a"), text::Encoding::kShiftJis).bytes,
+            "\x80"
+            "a");
+  EXPECT_FALSE(EncodeFor(half, text::Encoding::kUtf8).ok());
+}
+
 }  // namespace
 }  // namespace hemlo::sjis

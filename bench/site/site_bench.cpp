@@ -1,0 +1,118 @@
+// Search across a site and the site check, on 2,000 generated pages (about
+// 50 MB, half Shift-JIS, half UTF-8, CRLF and LF), against the peer
+// `LC_ALL=C grep -rc WORD` on the same folder in the same run (grep decodes
+// nothing). Runs alternate, warm cache; prints medians and the ratio.
+// Usage: site_bench [pages=2000] [runs=5] [folder]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "site/site_check.h"
+#include "site/site_search.h"
+#include "text/cp932.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// A hand-written page of about 25 KB: paragraphs, a table, links to its
+// neighbours, an image with its size, a few ids; "update" now and then.
+std::string Page(int n, int pages, bool utf8) {
+  std::string p = "<html><head><meta charset=\"" + std::string(utf8 ? "UTF-8" : "Shift_JIS") +
+                  "\"><title>ページ " + std::to_string(n) + "</title></head><body>\n";
+  for (int k = 0; p.size() < 27500; ++k) {
+    p += "<p id=\"p" + std::to_string(k) +
+         "\">これはサイトの段落です。日本語と English の文が"
+         "続きます。①②③ ｶﾀｶﾅ も少し。";
+    if (k % 7 == 0) p += "Last update: 2026-12-08. ";
+    // Neighbours in the same folder (folders hold every 40th page).
+    p += "<a href=\"page" + std::to_string((n + 40 * (k + 1)) % pages) + ".htm#p0\">次へ</a></p>\n";
+    if (k % 10 == 0)
+      p += "<table><tr><td>表</td><td><img src=\"/img/pic.gif\" width=\"4\" height=\"3\" "
+           "alt=\"絵\"></td></tr></table>\n";
+  }
+  p += "</body></html>\n";
+  if (utf8) return p;
+  std::string crlf;
+  for (char c : p) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return hemlo::text::Sjis(crlf);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int pages = argc > 1 ? std::atoi(argv[1]) : 2000;
+  const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+  const fs::path root =
+      argc > 3 ? fs::path(argv[3]) : fs::temp_directory_path() / "hemlo-site-bench";
+  fs::remove_all(root);
+  fs::create_directories(root / "img");
+  std::ofstream(root / "img/pic.gif", std::ios::binary)
+      << std::string("GIF89a\x04\x00\x03\x00\0\0\0", 13);
+  std::size_t bytes = 0;
+  for (int n = 0; n < pages; ++n) {
+    const std::string page = Page(n, pages, n % 2 == 1);
+    bytes += page.size();
+    const fs::path dir = root / ("part" + std::to_string(n % 40));
+    fs::create_directories(dir);
+    std::ofstream(dir / ("page" + std::to_string(n) + ".htm"), std::ios::binary) << page;
+  }
+  std::printf("%d pages, %.1f MB in %s\n", pages, bytes / 1e6, root.c_str());
+
+  hemlo::site::SearchOptions options;
+  options.pattern = "update";
+  const std::string grep = "LC_ALL=C grep -rc update '" + root.string() + "' >/dev/null";
+  (void)std::system(grep.c_str());  // warm the page cache
+  hemlo::site::SearchOptions any_case = options;
+  options.match_case = true;
+  const std::string grep_i = "LC_ALL=C grep -rci update '" + root.string() + "' >/dev/null";
+  std::vector<double> ours, peer, ours_i, peer_i, japanese, check;
+  std::size_t hits = 0, findings = 0;
+  for (int r = 0; r < runs; ++r) {
+    auto t = Clock::now();
+    hits = hemlo::site::SearchSite(root, options).HitCount();
+    ours.push_back(Ms(t));
+    t = Clock::now();
+    if (std::system(grep.c_str()) != 0) std::puts("grep failed");
+    peer.push_back(Ms(t));
+    t = Clock::now();
+    (void)hemlo::site::SearchSite(root, any_case);
+    ours_i.push_back(Ms(t));
+    t = Clock::now();
+    if (std::system(grep_i.c_str()) != 0) std::puts("grep failed");
+    peer_i.push_back(Ms(t));
+    hemlo::site::SearchOptions jp;
+    jp.pattern = "段落";
+    t = Clock::now();
+    (void)hemlo::site::SearchSite(root, jp);
+    japanese.push_back(Ms(t));
+    t = Clock::now();
+    findings = hemlo::site::CheckSite(root).findings.size();
+    check.push_back(Ms(t));
+  }
+  std::printf("search \"update\" (%zu hits): %.0f ms, grep -rc %.0f ms, ratio %.2fx\n", hits,
+              Median(ours), Median(peer), Median(ours) / Median(peer));
+  std::printf("any case: %.0f ms, grep -rci %.0f ms, ratio %.2fx\n", Median(ours_i), Median(peer_i),
+              Median(ours_i) / Median(peer_i));
+  std::printf("search \"段落\" in both encodings: %.0f ms\n", Median(japanese));
+  std::printf("site check (%zu findings): %.0f ms\n", findings, Median(check));
+  return 0;
+}
