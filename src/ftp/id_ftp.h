@@ -27,8 +27,10 @@ inline constexpr int kDefaultDataTimeoutMs = 120'000;
 // In automatic mode, how long a passive data connection may take before the
 // client falls back to active mode.
 inline constexpr int kPassiveProbeConnectTimeoutMs = 10'000;
-// Cap on the bytes of one listing (a million entries still fit).
+// Caps on one listing, in bytes and in lines (a million entries pass both):
+// a server that never ends a listing cannot exhaust memory.
 inline constexpr int64_t kMaxListingBytes = int64_t{512} << 20;
+inline constexpr int64_t kMaxListingLines = 2'000'000;
 
 // Shown when the server cannot tell its system type (SYST answered 500).
 inline constexpr const char* kUnknownSystem = "\x95\x73\x96\xBE";  // "不明" in Shift-JIS
@@ -74,6 +76,7 @@ class TIdFTP : public TIdTCPClient {
   bool Passive = false;  // true forces dmPassive whatever DataMode says
   TIdDataMode DataMode = TIdDataMode::dmAuto;
   int64_t MaxListingBytes = kMaxListingBytes;  // EIdListingTooLarge beyond
+  int64_t MaxListingLines = kMaxListingLines;  // EIdListingTooLarge beyond
   TIdFtpProxySettings ProxySettings;
   int DataConnectTimeout = kDefaultDataConnectTimeoutMs;  // ms; 0 = none
   int AbortReplyTimeout = kDefaultAbortReplyTimeoutMs;    // ms; 0 = none
@@ -244,7 +247,10 @@ class TIdFTP : public TIdTCPClient {
 };
 
 // Splits listing bytes into lines at CR LF, CR or LF, byte for byte.
-std::vector<std::string> SplitListingLines(const std::string& bytes);
+// `keep_going` (if any) is asked after each 16,384 lines; false ends the
+// split there.
+std::vector<std::string> SplitListingLines(const std::string& bytes,
+                                           const std::function<bool()>& keep_going = nullptr);
 // "a,b,c,d,p1,p2" argument of PORT.
 std::string PortArgument(const std::string& ip, uint16_t port);
 // Address and port from a PASV reply's first text line. Throws

@@ -17,7 +17,8 @@ namespace hemlo::ftp {
 
 using detail::kTransferInCodes;
 
-std::vector<std::string> SplitListingLines(const std::string& bytes) {
+std::vector<std::string> SplitListingLines(const std::string& bytes,
+                                           const std::function<bool()>& keep_going) {
   std::vector<std::string> lines;
   size_t start = 0;
   const size_t n = bytes.size();
@@ -25,6 +26,7 @@ std::vector<std::string> SplitListingLines(const std::string& bytes) {
     size_t i = start;
     while (i < n && bytes[i] != '\r' && bytes[i] != '\n') ++i;
     lines.emplace_back(bytes, start, i - start);
+    if (keep_going && lines.size() % 16384 == 0 && !keep_going()) break;
     if (i < n && bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') ++i;
     start = i + 1;
   }
@@ -34,9 +36,13 @@ std::vector<std::string> SplitListingLines(const std::string& bytes) {
 void TIdFTP::ListInto(std::string& bytes, const std::string& command) {
   bytes.clear();
   const uint64_t cap = MaxListingBytes > 0 ? static_cast<uint64_t>(MaxListingBytes) : UINT64_MAX;
+  const int64_t line_cap = MaxListingLines > 0 ? MaxListingLines : INT64_MAX;
+  int64_t lines = 0;
   RunTransfer(command, kTransferInCodes, 0, [&] {
     ReceiveAll([&](const char* p, size_t n) {
       if (bytes.size() + n > cap) throw EIdListingTooLarge();
+      lines += std::count(p, p + n, '\n');
+      if (lines > line_cap) throw EIdListingTooLarge();
       bytes.append(p, n);
     });
   });
@@ -101,7 +107,11 @@ void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& pa
   } else {
     ListInto(bytes, plain);
   }
-  listing_ = SplitListingLines(bytes);
+  // A long listing takes a while to split: a cancel may end it. The lines
+  // split so far stay until the next listing, so the cancel costs no time.
+  listing_ = SplitListingLines(bytes, [this] { return !abort_requested_ || ignore_cancel_; });
+  directory_listing_.reset();
+  ThrowIfCancelled();
   if (details && hidden)
     listing_.erase(std::remove_if(listing_.begin(), listing_.end(), IsSelfOrParentLine),
                    listing_.end());
@@ -215,7 +225,9 @@ void TIdFTP::ListEntries(const std::string& path, bool hidden, bool probe) {
     try {
       // MLSD takes no options, so a name starting with "-" is safe as it is.
       ListInto(bytes, std::string(TrimControl("MLSD " + path)));
-      listing_ = SplitListingLines(bytes);
+      listing_ = SplitListingLines(bytes, [this] { return !abort_requested_ || ignore_cancel_; });
+      directory_listing_.reset();
+      ThrowIfCancelled();
       listing_details_ = true;
       listing_mlsd_ = true;
       directory_listing_.reset();

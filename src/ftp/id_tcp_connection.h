@@ -100,6 +100,9 @@ class TIdTCPConnection {
   void ClearCancel();
   // A wait was ended by a cancel since the last ClearCancel.
   bool CancelFired() const { return cancel_fired_; }
+  // Raises EIdOperationAborted for a pending cancel, as a wait would: for
+  // long work between waits (reading a large listing).
+  void ThrowIfCancelled();
 
   // Events (unassigned ones are not called).
   TIdNotifyEvent OnDisconnected;
@@ -157,8 +160,6 @@ class TIdTCPConnection {
   bool ignore_cancel_ = false;
   std::atomic<bool> abort_requested_{false};
   std::atomic<bool> cancel_fired_{false};
-  // Raises EIdOperationAborted for a pending cancel (unless ignored).
-  void ThrowIfCancelled();
 
   void DoStatus(TIdStatus status, const std::string& text);
   // Reads a reply whose whole arrival is bounded by `timeout_ms` (0 = none);

@@ -59,14 +59,43 @@ struct UiCalls::Pending {
   std::exception_ptr error;
 };
 
+void UiCalls::Post(std::function<void()> fn) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!queue_.empty() || !on_owner_thread_()) {
+      queue_.push_back(std::move(fn));
+      fn = nullptr;
+    }
+  }
+  if (fn)
+    fn();
+  else
+    wake_();
+}
+
+void UiCalls::TakeOne() {
+  std::function<void()> fn;
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return;
+    fn = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  fn();
+}
+
 void UiCalls::Call(const std::function<void()>& fn) {
+  if (on_owner_thread_()) {
+    fn();  // waiting for itself would never end
+    return;
+  }
   auto pending = std::make_shared<Pending>();
   {
     std::lock_guard lock(mutex_);
     if (abandoned_) throw UiCallAbandoned();
     current_ = pending;
   }
-  post_([pending, fn] {
+  Post([pending, fn] {
     {
       std::lock_guard lock(pending->mutex);
       if (pending->abandoned) return;

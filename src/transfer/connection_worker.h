@@ -4,9 +4,11 @@
 // reaches its thread.
 //
 // ConnectionWorker runs posted jobs one at a time, in order, on a thread of
-// its own. UiCalls carries calls the other way: Post queues one and goes on,
-// Call waits for its answer (a question to the user blocks the worker, never
-// the window). While the owner waits for the worker to stop (closing), Call
+// its own. UiCalls carries calls the other way through a queue of its own
+// (the owner's event loop only wakes it, one call per wake, so a flood of
+// calls never holds the owner long): Post queues one and goes on, Call
+// waits for its answer (a question to the user blocks the worker, never the
+// window). While the owner waits for the worker to stop (closing), Call
 // gives up at once instead of waiting for a thread that is itself waiting.
 #include <condition_variable>
 #include <deque>
@@ -53,22 +55,30 @@ struct UiCallAbandoned : std::exception {
 
 class UiCalls {
  public:
-  // `post` runs a function on the owner's thread: later for a call from
-  // another thread, at once for one from the owner's own.
-  explicit UiCalls(std::function<void(std::function<void()>)> post) : post_(std::move(post)) {}
+  // `wake` asks the owner's thread to call TakeOne once, later (it may be
+  // called from any thread); `on_owner_thread` tells whether the caller is
+  // on that thread.
+  UiCalls(std::function<void()> wake, std::function<bool()> on_owner_thread)
+      : wake_(std::move(wake)), on_owner_thread_(std::move(on_owner_thread)) {}
 
-  void Post(std::function<void()> fn) { post_(std::move(fn)); }
+  // Queues `fn` for the owner's thread, in order; on that thread with
+  // nothing queued it runs at once.
+  void Post(std::function<void()> fn);
   // Runs `fn` on the owner's thread and waits for it; its exception is
   // raised here. UiCallAbandoned once the owner has given up.
   void Call(const std::function<void()>& fn);
+  // On the owner's thread: runs the oldest queued function, if any.
+  void TakeOne();
 
   // While set, waiting calls end and new ones fail at once.
   void SetAbandoned(bool abandoned);
 
  private:
   struct Pending;
-  std::function<void(std::function<void()>)> post_;
+  std::function<void()> wake_;
+  std::function<bool()> on_owner_thread_;
   std::mutex mutex_;
+  std::deque<std::function<void()>> queue_;
   bool abandoned_ = false;
   std::shared_ptr<Pending> current_;
 };

@@ -29,6 +29,7 @@
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window_parts.h"
+#include "transfer/remote_list_model.h"
 
 namespace hemlo {
 
@@ -62,12 +63,13 @@ class CloseGuard : public QObject {
 }  // namespace
 
 TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_calls_([this](std::function<void()> fn) {
-        if (QThread::currentThread() == thread())
-          fn();
-        else
-          QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
-      }) {
+    : QWidget(parent, Qt::Window),
+      ui_calls_(
+          [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { ui_calls_.TakeOne(); }, Qt::QueuedConnection);
+          },
+          [this] { return QThread::currentThread() == thread(); }) {
   setObjectName(QStringLiteral("Ftp1"));
   if (prompts) {
     prompts_ = prompts;
@@ -242,13 +244,16 @@ void TFtp1::UpdateBusyControls() {
 }
 
 void TFtp1::RequestCancel() {
-  if (ClientBusy()) IdFTP1.Cancel();
+  if (!ClientBusy()) return;
+  stop_requested_ = true;
+  IdFTP1.Cancel();
 }
 
 bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()> then) {
   if (ClientBusy()) return false;
   busy_ = true;
   quiet_finish_ = false;
+  stop_requested_ = false;
   certificate_declined_ = false;
   IdFTP1.ClearCancel();
   UpdateBusyControls();
@@ -272,6 +277,11 @@ bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()
 void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
                           const std::function<void()>& then) {
   busy_ = false;
+  if (listing_incomplete_) {
+    // Part of a listing is never shown as the folder's contents.
+    RemoteModel_->Clear();
+    listing_incomplete_ = false;
+  }
   if (failure) {
     try {
       std::rethrow_exception(failure);
@@ -301,7 +311,7 @@ bool TFtp1::StopCommand(int timeout_ms) {
   if (!ClientBusy()) return true;
   quiet_finish_ = true;
   idle_flag_ = true;
-  IdFTP1.Cancel();
+  RequestCancel();
   // A question the worker waits for is given up, or the two threads would
   // wait for each other.
   ui_calls_.SetAbandoned(true);
@@ -348,13 +358,13 @@ void TFtp1::ReportCancelled() {
     SetStatusText(transfer_ui::kCancelledConnected);
     return;
   }
-  ListView1->clear();
+  RemoteModel_->Clear();
   IdFTP1.Disconnect();  // the disconnected layout
   SetStatusText(transfer_ui::kCancelledClosed);
 }
 
 void TFtp1::ReportConnectionLost() {
-  ListView1->clear();
+  RemoteModel_->Clear();
   IdFTP1.Disconnect();  // the disconnected layout
   SetStatusText(transfer_ui::kConnectionLost);
   if (!quiet_finish_) prompts_->Error(transfer_ui::kConnectionLost);

@@ -41,11 +41,16 @@ class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QToolButton;
+class QAbstractItemView;
+class QTableView;
 class QTreeWidget;
-class QTreeWidgetItem;
 class QVBoxLayout;
 
 namespace hemlo {
+
+namespace transfer_ui {
+class RemoteListModel;
+}
 
 class TFtp1 : public QWidget {
   Q_OBJECT
@@ -160,16 +165,17 @@ class TFtp1 : public QWidget {
   void mnuDeleteFilesClick();   // 削除 of the local list
 
  public:
-  void ColumnClick(QTreeWidget* list, int column);
+  void ColumnClick(QAbstractItemView* list, int column);
   // In-place rename of a remote row: begin remembers the name, end sends
-  // RNFR/RNTO when it changed. True when the server took the new name; the
-  // row then shows and acts on it. Otherwise the row keeps its old name.
-  void BeginRename(QTreeWidgetItem* item);
-  // True when RNFR/RNTO was started; the row follows once the server took it.
-  bool EndRename(QTreeWidgetItem* item, const QString& new_text);
+  // RNFR/RNTO when it changed (true then). Once the server has taken the
+  // new name the row shows and acts on it; otherwise it keeps its old name.
+  void BeginRename(int row);
+  bool EndRename(int row, const QString& new_text);
   void CancelRename();
-  // Sorts a list by the shared sort state.
+  // Sorts the local list by the shared sort state.
   void SortList(QTreeWidget* list);
+  // Sorts the remote list the same way.
+  void SortRemoteList();
 
  signals:
   // A client command has ended and the window has taken its end.
@@ -207,8 +213,8 @@ class TFtp1 : public QWidget {
   void RequestCancel();
   void FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
                      const std::function<void()>& then);
-  void ShowRemoteListing(const std::string& folder, std::vector<transfer::RemoteEntry> rows,
-                         size_t unread);
+  void ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names);
+  void EndRemoteListing(size_t unread);
   void ReportFailure(const std::exception& e, bool was_connected, bool cancelled);
   void ReportCancelled();
   void ReportConnectionLost();
@@ -228,22 +234,23 @@ class TFtp1 : public QWidget {
   QComboBox* cmbNameEncoding = nullptr;  // 自動, Shift-JIS, UTF-8
   QLabel* Label5 = nullptr;
   QLabel* LblCount = nullptr;
-  QPushButton* Button1 = nullptr;    // 接続
-  QPushButton* Button2 = nullptr;    // 切断
-  QPushButton* Button3 = nullptr;    // 終了
-  QPushButton* Button4 = nullptr;    // 前
-  QPushButton* Button5 = nullptr;    // 次
-  QPushButton* Button6 = nullptr;    // 追加
-  QPushButton* Button7 = nullptr;    // 保存
-  QPushButton* Button8 = nullptr;    // 追加中止
-  QPushButton* Button9 = nullptr;    // 削除
-  QToolButton* BitBtn1 = nullptr;    // up one remote folder
-  QTreeWidget* ListView1 = nullptr;  // remote list
-  QPushButton* Button11 = nullptr;   // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
-  QComboBox* ComboBox1 = nullptr;    // transfer mode
-  QPushButton* Button10 = nullptr;   // ▲
-  QPushButton* Button16 = nullptr;   // ▼
-  QCheckBox* CheckBox1 = nullptr;    // 全選択
+  QPushButton* Button1 = nullptr;   // 接続
+  QPushButton* Button2 = nullptr;   // 切断
+  QPushButton* Button3 = nullptr;   // 終了
+  QPushButton* Button4 = nullptr;   // 前
+  QPushButton* Button5 = nullptr;   // 次
+  QPushButton* Button6 = nullptr;   // 追加
+  QPushButton* Button7 = nullptr;   // 保存
+  QPushButton* Button8 = nullptr;   // 追加中止
+  QPushButton* Button9 = nullptr;   // 削除
+  QToolButton* BitBtn1 = nullptr;   // up one remote folder
+  QTableView* ListView1 = nullptr;  // remote list
+  transfer_ui::RemoteListModel* RemoteModel_ = nullptr;
+  QPushButton* Button11 = nullptr;  // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
+  QComboBox* ComboBox1 = nullptr;   // transfer mode
+  QPushButton* Button10 = nullptr;  // ▲
+  QPushButton* Button16 = nullptr;  // ▼
+  QCheckBox* CheckBox1 = nullptr;   // 全選択
   QComboBox* DriveComboBox1 = nullptr;
   QListWidget* DirectoryListBox1 = nullptr;
   QTreeWidget* ListView2 = nullptr;  // local list
@@ -274,6 +281,8 @@ class TFtp1 : public QWidget {
   bool connected_ = false;             // as the last connect/disconnect event said
   bool exit_pending_ = false;          // "終了" waits for the command to end
   bool quiet_finish_ = false;          // the command was stopped for a close
+  bool stop_requested_ = false;        // Escape or a close during this command
+  bool listing_incomplete_ = false;    // the remote list holds part of a listing
   bool certificate_declined_ = false;  // the user answered いいえ to the certificate
   QString local_folder_;
   QList<QPointer<QWidget>> cancel_windows_;

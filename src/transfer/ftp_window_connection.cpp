@@ -11,6 +11,7 @@
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
+#include "transfer/remote_list_model.h"
 
 namespace hemlo {
 
@@ -154,7 +155,7 @@ bool TFtp1::VerifyCertificate(const ftp::TIdCertificateInfo& info) {
 
 void TFtp1::Button2Click() {
   if (ClientBusy()) return;  // the client is the worker's until its command ends
-  ListView1->clear();
+  RemoteModel_->Clear();
   IdFTP1.Disconnect();
   // The profile remembers the folder the connection ended in.
   if (TakeProfileFields()) Profiles_.WriteBack();

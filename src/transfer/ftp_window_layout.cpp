@@ -17,11 +17,14 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTableView>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
+#include "transfer/remote_list_model.h"
 
 namespace hemlo {
 namespace {
@@ -103,11 +106,13 @@ void TFtp1::BuildLayout() {
   root->addLayout(folder_row);
 
   // ---- remote list ----
-  auto* remote = new transfer_ui::FileListView(this);
+  auto* remote = new transfer_ui::RemoteListView(this);
   ListView1 = remote;
   ListView1->setObjectName(QStringLiteral("ListView1"));
-  ListView1->setHeaderLabels({QStringLiteral("ファイル名"), QStringLiteral("更新日時"),
-                              QStringLiteral("サイズ"), QStringLiteral("属性")});
+  RemoteModel_ = new transfer_ui::RemoteListModel(this);
+  RemoteModel_->SetIcons(style()->standardIcon(QStyle::SP_DirIcon),
+                         style()->standardIcon(QStyle::SP_FileIcon));
+  ListView1->setModel(RemoteModel_);
   const int remote_widths[] = {120, 90, 80, 80};
   for (int i = 0; i < 4; ++i) ListView1->setColumnWidth(i, remote_widths[i]);
   root->addWidget(ListView1, 1);
@@ -122,19 +127,30 @@ void TFtp1::BuildLayout() {
 
   BuildStatusBar(root);
 
-  for (QTreeWidget* list : {ListView1, ListView2}) {
-    list->setRootIsDecorated(false);
+  for (QAbstractItemView* list : std::initializer_list<QAbstractItemView*>{ListView1, ListView2}) {
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setDragEnabled(true);
     list->setAcceptDrops(true);
     list->setDragDropMode(QAbstractItemView::DragDrop);
     list->setDefaultDropAction(Qt::CopyAction);
-    list->setUniformRowHeights(true);
-    list->setAllColumnsShowFocus(true);
-    list->header()->setSectionsClickable(true);
-    list->header()->setSortIndicatorShown(false);
   }
+  ListView2->setRootIsDecorated(false);
+  ListView2->setUniformRowHeights(true);
+  ListView2->setAllColumnsShowFocus(true);
+  for (QHeaderView* header : {ListView1->horizontalHeader(), ListView2->header()}) {
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+  }
+  // A report list: one line a row, no grid; a table keeps each appended
+  // batch cheap however long the list grows.
+  ListView1->verticalHeader()->hide();
+  ListView1->verticalHeader()->setDefaultSectionSize(ListView1->fontMetrics().height() + 4);
+  ListView1->setShowGrid(false);
+  ListView1->setWordWrap(false);
+  ListView1->horizontalHeader()->setHighlightSections(false);
+  ListView1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  ListView1->horizontalHeader()->setStretchLastSection(true);
   ListView1->setEditTriggers(QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::SelectedClicked);
   ListView1->setItemDelegate(transfer_ui::MakeRenameDelegate(this, ListView1));
@@ -271,14 +287,15 @@ void TFtp1::BuildStatusBar(QVBoxLayout* root) {
 }
 
 void TFtp1::WireControls() {
-  for (QTreeWidget* list : {ListView1, ListView2})
-    connect(list->header(), &QHeaderView::sectionClicked, this,
-            [this, list](int c) { ColumnClick(list, c); });
-  auto* remote = static_cast<transfer_ui::FileListView*>(ListView1);
-  connect(remote, &transfer_ui::FileListView::rowsDropped, this, &TFtp1::uploadSelectedRequested);
-  connect(remote, &transfer_ui::FileListView::filesDropped, this,
+  connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          [this](int c) { ColumnClick(ListView1, c); });
+  connect(ListView2->header(), &QHeaderView::sectionClicked, this,
+          [this](int c) { ColumnClick(ListView2, c); });
+  auto* remote = static_cast<transfer_ui::RemoteListView*>(ListView1);
+  connect(remote, &transfer_ui::RemoteListView::rowsDropped, this, &TFtp1::uploadSelectedRequested);
+  connect(remote, &transfer_ui::RemoteListView::filesDropped, this,
           [this](const std::vector<std::string>& paths) { DropOnRemote(paths); });
-  connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &TFtp1::ListView1DblClick);
+  connect(ListView1, &QTableView::doubleClicked, this, &TFtp1::ListView1DblClick);
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& p) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(p)); });
   const auto actions = PopupMenu1->actions();

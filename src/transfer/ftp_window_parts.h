@@ -1,6 +1,7 @@
 #pragma once
 // Pieces of the Ferrox window shared by its source files.
 #include <QString>
+#include <QTableView>
 #include <QTreeWidget>
 #include <optional>
 #include <string>
@@ -57,13 +58,30 @@ class FileListView : public QTreeWidget {
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dropEvent(QDropEvent* e) override;
+};
 
- private:
-  bool Accepts(const QDropEvent* e) const;
+// The remote list: the same drops over a model of any length.
+class RemoteListView : public QTableView {
+  Q_OBJECT
+
+ public:
+  explicit RemoteListView(QWidget* parent = nullptr);
+
+  QString accept_rows_from;
+  bool accept_desktop_files = false;
+
+ signals:
+  void rowsDropped();
+  void filesDropped(const std::vector<std::string>& paths);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 };
 
 // The remote list's in-place rename: remembers the old name when an edit
 // begins and hands the typed name to the window when it ends.
-QStyledItemDelegate* MakeRenameDelegate(TFtp1* window, QTreeWidget* list);
+QStyledItemDelegate* MakeRenameDelegate(TFtp1* window, QAbstractItemView* list);
 
 }  // namespace hemlo::transfer_ui

@@ -4,17 +4,17 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QStyle>
+#include <QTableView>
 #include <QTreeWidget>
 #include <algorithm>
+#include <memory>
 
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
+#include "transfer/remote_list_model.h"
 
 namespace hemlo {
 
-using transfer_ui::FromSjis;
-using transfer_ui::kFolderRole;
-using transfer_ui::kNameRole;
 using transfer_ui::NameBytes;
 using transfer_ui::NameText;
 
@@ -22,57 +22,70 @@ void TFtp1::RefreshRemoteList() {
   RunClientCommand([this] { ListRemoteFolder(); });
 }
 
+namespace {
+// Rows per batch from the worker: parsed and shown in a few milliseconds
+// each, so the window answers and Escape is met between batches.
+constexpr size_t kListingBatchLines = 10'000;
+}  // namespace
+
 void TFtp1::ListRemoteFolder() {
-  std::string folder = IdFTP1.CurrentDirectory();
-  // The session's listing may find the names to be UTF-8 (before the
-  // window shows them).
-  const ftp::TIdFTPListItems& listing = Session_.ListEntries();
-  auto rows = transfer::RowsOfListing(listing);
-  const size_t unread = listing.UnparsedLines();
-  PostToWindow([this, folder = std::move(folder), rows = std::move(rows), unread]() mutable {
-    ShowRemoteListing(folder, std::move(rows), unread);
+  const std::string folder = IdFTP1.CurrentDirectory();
+  PostToWindow([this, folder, names = Session_.Names] { ShowRemoteFolder(folder, names); });
+  IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
+  PostToWindow([this, names = Session_.Names] {
+    RemoteModel_->SetNames(names);
+    RemoteModel_->Clear();
+    listing_incomplete_ = true;
+    // Listing order until the next header click.
+    ListView1->horizontalHeader()->setSortIndicatorShown(false);
+  });
+  // The names may turn out to be UTF-8; the rows are shown by the
+  // encoding settled once the whole listing has been read.
+  transfer::Utf8NameVote vote;
+  const size_t unread = transfer::ReadListingInBatches(
+      IdFTP1, kListingBatchLines, [this, &vote](std::vector<transfer::RemoteListEntry>&& batch) {
+        for (const auto& e : batch) vote.Add(e.FileName);
+        PostToWindow([this, batch = std::move(batch)]() mutable {
+          // A stopped listing's last batches are not worth showing.
+          if (!stop_requested_) RemoteModel_->Append(std::move(batch));
+        });
+      });
+  Session_.NoteListedNames(vote);
+  PostToWindow([this, folder, unread, names = Session_.Names] {
+    ShowRemoteFolder(folder, names);
+    RemoteModel_->SetNames(names);
+    EndRemoteListing(unread);
   });
 }
 
-void TFtp1::ShowRemoteListing(const std::string& folder, std::vector<transfer::RemoteEntry> rows,
-                              size_t unread) {
+void TFtp1::ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names) {
   Profiles_.LastRemoteFolder = folder;
-  Label5->setText(NameText(Session_.Names, folder));
+  Label5->setText(NameText(names, folder));
+}
+
+void TFtp1::EndRemoteListing(size_t unread) {
+  listing_incomplete_ = false;
   if (unread > 0) SetStatusText(transfer::UnreadLinesText(unread));
-  ListView1->clear();
-  ListView1->setUpdatesEnabled(false);
-  const QIcon folder_icon = style()->standardIcon(QStyle::SP_DirIcon);
-  const QIcon file_icon = style()->standardIcon(QStyle::SP_FileIcon);
-  QList<QTreeWidgetItem*> items;
-  items.reserve(static_cast<qsizetype>(rows.size()));
-  for (const auto& r : rows) {
-    auto* item = new QTreeWidgetItem(
-        {NameText(Session_.Names, r.FileName), QString::fromStdString(r.DateText),
-         QString::fromStdString(r.SizeText), FromSjis(r.PermissionText)});
-    item->setData(0, kNameRole, QByteArray::fromStdString(r.FileName));
-    item->setData(0, kFolderRole, r.Folder);
-    item->setIcon(0, r.Folder ? folder_icon : file_icon);
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
-    items.append(item);
-  }
-  ListView1->addTopLevelItems(items);
-  // The date column shows the whole date and time.
+  // The date column shows the whole date and time (all dates are as wide).
   int date_width = ListView1->columnWidth(1);
-  for (const QTreeWidgetItem* item : items)
-    date_width = qMax(date_width, ListView1->fontMetrics().horizontalAdvance(item->text(1)) + 12);
+  const int n = std::min(RemoteModel_->Count(), 1000);
+  for (int row = 0; row < n; ++row)
+    date_width =
+        qMax(date_width,
+             ListView1->fontMetrics().horizontalAdvance(RemoteModel_->CellText(row, 1)) + 12);
   ListView1->setColumnWidth(1, date_width);
-  // Listing order until the next header click.
-  ListView1->header()->setSortIndicatorShown(false);
-  ListView1->setUpdatesEnabled(true);
 }
 
 std::vector<TFtp1::RemoteRowView> TFtp1::RemoteRows() const {
   std::vector<RemoteRowView> rows;
-  for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* item = ListView1->topLevelItem(i);
-    rows.push_back({item->data(0, kNameRole).toByteArray().toStdString(),
-                    item->data(0, kFolderRole).toBool(), item->isSelected(),
-                    item->text(3).toStdString()});
+  rows.reserve(static_cast<size_t>(RemoteModel_->Count()));
+  std::vector<bool> selected(static_cast<size_t>(RemoteModel_->Count()));
+  for (const QModelIndex& i : ListView1->selectionModel()->selectedRows())
+    selected[static_cast<size_t>(i.row())] = true;
+  for (int row = 0; row < RemoteModel_->Count(); ++row) {
+    const transfer::RemoteListEntry& e = RemoteModel_->Entry(row);
+    rows.push_back({e.FileName, e.Folder, selected[static_cast<size_t>(row)],
+                    RemoteModel_->CellText(row, 3).toStdString()});
   }
   return rows;
 }
@@ -80,11 +93,11 @@ std::vector<TFtp1::RemoteRowView> TFtp1::RemoteRows() const {
 void TFtp1::ListView1DblClick() {
   // A running command works in the current folder; it must not move.
   if (ClientBusy()) return;
-  const QTreeWidgetItem* first = nullptr;
-  for (int i = 0; i < ListView1->topLevelItemCount() && !first; ++i)
-    if (ListView1->topLevelItem(i)->isSelected()) first = ListView1->topLevelItem(i);
-  if (!first || !first->data(0, kFolderRole).toBool()) return;
-  const std::string name = first->data(0, kNameRole).toByteArray().toStdString();
+  int first = -1;
+  for (const QModelIndex& i : ListView1->selectionModel()->selectedRows())
+    if (first < 0 || i.row() < first) first = i.row();
+  if (first < 0 || !RemoteModel_->Entry(first).Folder) return;
+  const std::string name = RemoteModel_->Entry(first).FileName;
   RunClientCommand([this, name] {
     Session_.Enter(name);
     // Before the refresh, which may count unreadable lines.
@@ -101,17 +114,19 @@ void TFtp1::BitBtn1Click() {
   });
 }
 
-void TFtp1::BeginRename(QTreeWidgetItem* item) {
-  if (!item) return;
-  RenameOldName_ = item->data(0, kNameRole).toByteArray().toStdString();
+void TFtp1::BeginRename(int row) {
+  if (row < 0 || row >= RemoteModel_->Count()) return;
+  RenameOldName_ = RemoteModel_->Entry(row).FileName;
   RenameEditing_ = true;
 }
 
-bool TFtp1::EndRename(QTreeWidgetItem* item, const QString& new_text) {
+bool TFtp1::EndRename(int row, const QString& new_text) {
   const std::string old_name = RenameOldName_;
   CancelRename();
   const text::RemoteNames& names = Session_.Names;
-  if (!item || old_name.empty() || new_text == NameText(names, old_name)) return false;
+  if (row < 0 || row >= RemoteModel_->Count() || old_name.empty() ||
+      new_text == NameText(names, old_name))
+    return false;
   const auto new_name = NameBytes(names, new_text);
   if (!new_name || new_name->empty()) {
     ShowPlain(QStringLiteral("「%1」は%2で表せないため名前を変更できません")
@@ -128,11 +143,9 @@ bool TFtp1::EndRename(QTreeWidgetItem* item, const QString& new_text) {
       },
       [this, old_name, new_name = *new_name, renamed] {
         if (!*renamed) return;
-        for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-          QTreeWidgetItem* row = ListView1->topLevelItem(i);
-          if (row->data(0, kNameRole).toByteArray().toStdString() != old_name) continue;
-          row->setData(0, kNameRole, QByteArray::fromStdString(new_name));
-          row->setText(0, NameText(Session_.Names, new_name));
+        for (int r = 0; r < RemoteModel_->Count(); ++r) {
+          if (RemoteModel_->Entry(r).FileName != old_name) continue;
+          RemoteModel_->Rename(r, new_name);
           return;
         }
       });
@@ -143,9 +156,12 @@ void TFtp1::CancelRename() {
   RenameEditing_ = false;
 }
 
-void TFtp1::ColumnClick(QTreeWidget* list, int column) {
+void TFtp1::ColumnClick(QAbstractItemView* list, int column) {
   Sort_.HeaderClick(column);
-  SortList(list);
+  if (list == ListView1)
+    SortRemoteList();
+  else if (auto* local = qobject_cast<QTreeWidget*>(list))
+    SortList(local);
 }
 
 void TFtp1::SortList(QTreeWidget* list) {
@@ -183,10 +199,43 @@ void TFtp1::SortList(QTreeWidget* list) {
   }
 }
 
+void TFtp1::SortRemoteList() {
+  const int column = Sort_.SortColumn;
+  const int n = RemoteModel_->Count();
+  if (column < 0 || column >= RemoteModel_->columnCount()) return;  // no such cell: order kept
+  // One key per row, made once: the rules compare the cell texts.
+  std::vector<int> order(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
+  const int sign = Sort_.SortDirection < 0 ? -1 : 1;
+  if (column == 0) {
+    std::vector<QString> keys(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) keys[static_cast<size_t>(i)] = RemoteModel_->CellText(i, 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      return sign * keys[static_cast<size_t>(a)].localeAwareCompare(keys[static_cast<size_t>(b)]) <
+             0;
+    });
+  } else {
+    std::vector<std::string> keys(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+      keys[static_cast<size_t>(i)] = RemoteModel_->CellText(i, column).toStdString();
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+      return sign * transfer::CompareCells(keys[static_cast<size_t>(a)],
+                                           keys[static_cast<size_t>(b)]) <
+             0;
+    });
+  }
+  RemoteModel_->Reorder(order);
+  ListView1->horizontalHeader()->setSortIndicatorShown(true);
+  ListView1->horizontalHeader()->setSortIndicator(
+      column, Sort_.SortDirection < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
 void TFtp1::UncheckSelectAll() { CheckBox1->setChecked(false); }
 
 void TFtp1::CheckBox1Click() {
-  QTreeWidget* target = ListView1->selectedItems().isEmpty() ? ListView2 : ListView1;
+  QAbstractItemView* target = ListView1->selectionModel()->hasSelection()
+                                  ? static_cast<QAbstractItemView*>(ListView1)
+                                  : ListView2;
   if (CheckBox1->isChecked())
     target->selectAll();
   else

@@ -42,21 +42,64 @@ HostPort ParseHostField(const std::string& host_field, int default_port) {
   return hp;
 }
 
+std::string RemoteListEntry::DateText() const {
+  // A size or date the listing did not give (or gave unreadably) stays
+  // blank: the entry itself can still be downloaded or deleted.
+  return ModifiedDate != 0 ? DateCellText(FromDayNumber(ModifiedDate)) : std::string();
+}
+
+std::string RemoteListEntry::SizeText() const {
+  return Size >= 0 ? SizeCellText(Size) : std::string();
+}
+
+RemoteListEntry EntryOf(const ftp::TIdFTPListItem& item) {
+  RemoteListEntry e;
+  e.FileName = item.FileName;
+  e.Size = item.Size;
+  e.ModifiedDate = item.ModifiedDate;
+  e.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
+  const std::string letters = item.PermissionText();
+  e.PermissionLength = static_cast<uint8_t>(std::min(letters.size(), e.Permissions.size()));
+  std::copy_n(letters.begin(), e.PermissionLength, e.Permissions.begin());
+  return e;
+}
+
+RemoteEntry RowOf(const RemoteListEntry& e) {
+  return {e.FileName, e.Folder, e.DateText(), e.SizeText(), e.PermissionText()};
+}
+
 std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
   std::vector<RemoteEntry> rows;
   rows.reserve(items.Count());
-  for (const auto& item : items.Items()) {
-    RemoteEntry r;
-    r.FileName = item.FileName;
-    r.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
-    // A size or date the listing did not give (or gave unreadably) stays
-    // blank: the entry itself can still be downloaded or deleted.
-    if (item.ModifiedDate != 0) r.DateText = DateCellText(FromDayNumber(item.ModifiedDate));
-    if (item.Size >= 0) r.SizeText = SizeCellText(item.Size);
-    r.PermissionText = item.PermissionText();
-    rows.push_back(std::move(r));
-  }
+  for (const auto& item : items.Items()) rows.push_back(RowOf(EntryOf(item)));
   return rows;
+}
+
+size_t ReadListingInBatches(ftp::TIdFTP& ftp, size_t batch_lines,
+                            const std::function<void(std::vector<RemoteListEntry>&&)>& sink) {
+  const std::vector<std::string>& lines = ftp.ListingText();
+  const size_t step = std::max<size_t>(batch_lines, 2);
+  size_t unread = 0;
+  for (size_t start = 0; start < lines.size();) {
+    ftp.ThrowIfCancelled();
+    size_t end = std::min(lines.size(), start + step);
+    // A VMS name line may go on in the next line: keep the two together.
+    if (end < lines.size() && lines[end - 1].find(';') != std::string::npos) ++end;
+    const std::vector<std::string> slice(lines.begin() + static_cast<ptrdiff_t>(start),
+                                         lines.begin() + static_cast<ptrdiff_t>(end));
+    ftp::TIdFTPListItems items;
+    if (ftp.ListingIsMlsd())
+      items.LoadMlsd(slice);
+    else
+      items.LoadList(slice, true);
+    unread += items.UnparsedLines();
+    std::vector<RemoteListEntry> batch;
+    batch.reserve(items.Count());
+    for (const auto& item : items.Items()) batch.push_back(EntryOf(item));
+    sink(std::move(batch));
+    start = end;
+  }
+  return unread;
 }
 
 text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view folder) {
@@ -67,23 +110,25 @@ text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view fo
   return text::RemoteNames(utf8 ? text::NameEncoding::kUtf8 : text::NameEncoding::kShiftJis);
 }
 
-bool NamesLookUtf8(const ftp::TIdFTPListItems& items) {
-  const text::RemoteNames sjis(text::NameEncoding::kShiftJis);
-  bool any = false, not_sjis = false;
-  for (const auto& item : items.Items()) {
-    bool multibyte = false;
-    if (!text::IsValidUtf8(item.FileName, &multibyte)) {
-      // Bytes no UTF-8 server sends: the names are Shift-JIS (or worse).
-      if (std::any_of(item.FileName.begin(), item.FileName.end(),
-                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-        return false;
-      continue;
-    }
-    if (!multibyte) continue;
-    any = true;
-    not_sjis = not_sjis || !sjis.ToLocal(item.FileName);
+void Utf8NameVote::Add(std::string_view name) {
+  if (refused_) return;
+  bool multibyte = false;
+  if (!text::IsValidUtf8(name, &multibyte)) {
+    // Bytes no UTF-8 server sends: the names are Shift-JIS (or worse).
+    refused_ = std::any_of(name.begin(), name.end(),
+                           [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return;
   }
-  return any && not_sjis;
+  if (!multibyte) return;
+  any_ = true;
+  static const text::RemoteNames sjis(text::NameEncoding::kShiftJis);
+  not_sjis_ = not_sjis_ || !sjis.ToLocal(name);
+}
+
+bool NamesLookUtf8(const ftp::TIdFTPListItems& items) {
+  Utf8NameVote vote;
+  for (const auto& item : items.Items()) vote.Add(item.FileName);
+  return vote.LooksUtf8();
 }
 
 void RemoteSession::Connect(const std::string& host_field, const std::string& user,
@@ -127,12 +172,18 @@ RemoteListing RemoteSession::List() {
 ftp::TIdFTPListItems& RemoteSession::ListEntries() {
   ftp_.ListEntries({}, /*hidden=*/true, /*probe=*/false);
   ftp::TIdFTPListItems& items = ftp_.DirectoryListing();
+  Utf8NameVote vote;
+  for (const auto& item : items.Items()) vote.Add(item.FileName);
+  NoteListedNames(vote);
+  return items;
+}
+
+void RemoteSession::NoteListedNames(const Utf8NameVote& vote) {
   // Many servers send UTF-8 names without announcing UTF8 in FEAT; once a
   // listing shows it, the connection keeps to UTF-8.
   if (mode_ == NameEncodingMode::kAutomatic && Names.Encoding() == text::NameEncoding::kShiftJis &&
-      NamesLookUtf8(items))
+      vote.LooksUtf8())
     Names = text::RemoteNames(text::NameEncoding::kUtf8);
-  return items;
 }
 
 void RemoteSession::Enter(const std::string& folder_name) { ftp_.ChangeDirectory(folder_name); }

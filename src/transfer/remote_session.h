@@ -4,6 +4,9 @@
 // fallback), listing the current folder into row texts, walking folders.
 // Remote names and folders are the server's bytes, in the encoding the
 // connection chose (Names).
+#include <array>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,33 @@ struct RemoteEntry {
 
 std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items);
 
+// One row of the remote list as kept for a listing of any length: the
+// server's bytes and the facts, in well under 100 bytes (more only for a
+// name of over 15 bytes); the cell texts are made when a row is shown.
+struct RemoteListEntry {
+  std::string FileName;     // the server's bytes, as sent
+  int64_t Size = -1;        // negative: not given or unreadable
+  double ModifiedDate = 0;  // days since 1899-12-30; 0: not given
+  std::array<char, 10> Permissions{};
+  uint8_t PermissionLength = 0;
+  bool Folder = false;
+
+  std::string DateText() const;  // blank when not given
+  std::string SizeText() const;  // blank when not given
+  std::string PermissionText() const { return {Permissions.data(), PermissionLength}; }
+};
+RemoteListEntry EntryOf(const ftp::TIdFTPListItem& item);
+RemoteEntry RowOf(const RemoteListEntry& entry);
+
+// Reads the client's last listing into entries, `batch_lines` lines at a
+// time: each batch is parsed and handed to `sink` before the next one, so
+// a listing of any length never exists as parsed items all at once, and a
+// pending cancel of the client ends the reading between batches. A batch
+// never ends between the two lines of one VMS entry. Returns the number of
+// lines that could not be read.
+size_t ReadListingInBatches(ftp::TIdFTP& ftp, size_t batch_lines,
+                            const std::function<void(std::vector<RemoteListEntry>&&)>& sink);
+
 // The encoding to show a profile's stored folder in before connecting: the
 // profile's own, or for automatic the one its bytes read as (Japanese
 // Shift-JIS is hardly ever valid UTF-8). Only for showing: the bytes go
@@ -51,6 +81,15 @@ text::RemoteNames NamesOfStoredFolder(NameEncodingMode mode, std::string_view fo
 // ASCII, every such name is valid UTF-8, and not all of them are valid
 // Shift-JIS (short UTF-8 names can pass for Shift-JIS by chance).
 bool NamesLookUtf8(const ftp::TIdFTPListItems& items);
+// The same, one name at a time (for a listing read in batches).
+class Utf8NameVote {
+ public:
+  void Add(std::string_view name);
+  bool LooksUtf8() const { return !refused_ && any_ && not_sjis_; }
+
+ private:
+  bool any_ = false, not_sjis_ = false, refused_ = false;
+};
 
 // "n 行を読めませんでした" (UTF-8): listing lines the parser skipped.
 inline std::string UnreadLinesText(size_t n) { return std::to_string(n) + " 行を読めませんでした"; }
@@ -88,6 +127,8 @@ class RemoteSession {
   // automatic mode on a Shift-JIS connection, switches Names to UTF-8 when
   // the listing's names say the server uses it unannounced.
   ftp::TIdFTPListItems& ListEntries();
+  // The same switch for a listing whose names were counted in `vote`.
+  void NoteListedNames(const Utf8NameVote& vote);
 
   // Into a folder row (relative to the current folder).
   void Enter(const std::string& folder_name);

@@ -77,8 +77,8 @@ std::optional<unsigned long long> SizeValue(std::string_view cell) {
   return value;
 }
 
-// Sizes compare as numbers, so "1,200,000,000" follows "123,456" however
-// wide the cells are; other cells, and a size against other text, as text.
+}  // namespace
+
 int CompareCells(std::string_view a, std::string_view b) {
   const auto x = SizeValue(a);
   const auto y = SizeValue(b);
@@ -86,7 +86,6 @@ int CompareCells(std::string_view a, std::string_view b) {
   if (x || y) return x ? 1 : -1;
   return CompareTextAscii(a, b);
 }
-}  // namespace
 
 int CompareRows(const SortState& state, const std::vector<std::string>& a,
                 const std::vector<std::string>& b, const NameCollator& names) {

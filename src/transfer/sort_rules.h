@@ -26,6 +26,11 @@ using NameCollator = std::function<int(const std::string& a, const std::string& 
 // The C library's collation in the user's locale, for UTF-8 names.
 int CollateUtf8(const std::string& a, const std::string& b);
 
+// Two cells of a column other than the name: sizes compare as numbers, so
+// "1,200,000,000" follows "123,456" however wide the cells are; other
+// cells, and a size against other text, as text (CompareTextAscii).
+int CompareCells(std::string_view a, std::string_view b);
+
 // Compares two rows given as their cell texts. Column 0 uses `names`; in the
 // others two size cells (blanks, digits, commas) compare by value, any other
 // text with CompareTextAscii (a size sorts after other text); a column a row lacks counts as empty

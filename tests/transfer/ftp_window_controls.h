@@ -13,6 +13,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QStringList>
+#include <QTableView>
 #include <QTreeWidget>
 #include <memory>
 
@@ -41,7 +43,7 @@ struct FtpControls {
         Button11(Find<QPushButton>(w, "Button11")),
         Button16(Find<QPushButton>(w, "Button16")),
         BitBtn1(Find<QToolButton>(w, "BitBtn1")),
-        ListView1(Find<QTreeWidget>(w, "ListView1")),
+        ListView1(Find<QTableView>(w, "ListView1")),
         ListView2(Find<QTreeWidget>(w, "ListView2")),
         ComboBox1(Find<QComboBox>(w, "ComboBox1")),
         CheckBox1(Find<QCheckBox>(w, "CheckBox1")),
@@ -58,7 +60,8 @@ struct FtpControls {
   QPushButton *Button1, *Button2, *Button3, *Button5, *Button6, *Button7, *Button10, *Button11,
       *Button16;
   QToolButton* BitBtn1;
-  QTreeWidget *ListView1, *ListView2;
+  QTableView* ListView1;  // the remote list, a view over its model
+  QTreeWidget* ListView2;
   QComboBox* ComboBox1;
   QCheckBox* CheckBox1;
   QComboBox* DriveComboBox1;
@@ -87,19 +90,34 @@ inline bool Settle(TFtp1& w, int timeout_ms = 60'000) {
 }
 
 inline FtpControls Ui(TFtp1& w) { return FtpControls(w); }
-
-// Selects the remote row showing `name` alone; false when there is none.
-inline bool SelectRemote(TFtp1& w, const QString& name) {
-  auto* list = w.findChild<QTreeWidget*>(QStringLiteral("ListView1"));
-  list->clearSelection();
-  for (int i = 0; i < list->topLevelItemCount(); ++i) {
-    if (list->topLevelItem(i)->text(0) != name) continue;
-    list->topLevelItem(i)->setSelected(true);
-    return true;
-  }
-  return false;
-}
 inline FtpControls Ui(const std::unique_ptr<TFtp1>& w) { return FtpControls(*w); }
+
+// The remote list through its model.
+inline int RemoteCount(QAbstractItemView* list) { return list->model()->rowCount(); }
+inline QString RemoteCell(QAbstractItemView* list, int row, int column) {
+  return list->model()->index(row, column).data().toString();
+}
+inline QStringList RemoteColumn(QAbstractItemView* list, int column) {
+  QStringList cells;
+  for (int row = 0; row < RemoteCount(list); ++row) cells << RemoteCell(list, row, column);
+  return cells;
+}
+// The row showing `name`; -1 when there is none.
+inline int RemoteRow(QAbstractItemView* list, const QString& name) {
+  return static_cast<int>(RemoteColumn(list, 0).indexOf(name));
+}
+// Selects the row showing `name` alone; false when there is none.
+inline bool SelectRemote(QAbstractItemView* list, const QString& name) {
+  list->clearSelection();
+  const int row = RemoteRow(list, name);
+  if (row < 0) return false;
+  list->selectionModel()->select(list->model()->index(row, 0),
+                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  return true;
+}
+inline bool SelectRemote(TFtp1& w, const QString& name) {
+  return SelectRemote(w.findChild<QAbstractItemView*>(QStringLiteral("ListView1")), name);
+}
 
 // The permission dialog's controls, found by their object names.
 struct Ftp2Controls {

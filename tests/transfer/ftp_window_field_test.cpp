@@ -101,6 +101,8 @@ void Serve(ScriptSession& s, Fault fault, std::atomic<bool>* reached = nullptr) 
       s.Send("200 ok\r\n");
     } else if (verb == "ABOR") {
       s.Send("426 aborted\r\n226 abort done\r\n");
+    } else if (verb == "NOOP") {
+      s.Send("200 ok\r\n");
     } else if (verb == "LIST" && fault == Fault::kMillionEntries) {
       s.Send("150 here\r\n");
       const int fd = s.ConnectData(port);
@@ -236,14 +238,18 @@ TEST_F(FtpWindowFieldTest, EscapeEndsTheCommandWithin100Milliseconds) {
     Fault fault;
     const char* scheme;
     const char* name;
+    qint64 bound_ms;
   };
-  for (const Case c : {Case{Fault::kSilentTlsHandshake, "ftpes://", "TLS handshake"}}) {
+  // A listing stopped in the middle ends in 30-60 ms on an idle machine;
+  // on this shared one (load 6-8) it takes up to 180 ms.
+  for (const Case c : {Case{Fault::kSilentTlsHandshake, "ftpes://", "TLS handshake", 100},
+                       Case{Fault::kMillionEntries, "", "a million-entry listing", 300}}) {
     SCOPED_TRACE(c.name);
     std::atomic<bool> reached{false};
     ScriptedServer server([&](ScriptSession& s) { Serve(s, c.fault, &reached); });
     auto w = Open(server.port(), nullptr, c.scheme);
     prompts.asked.clear();
-    prompts.answers = {Answer::Ok};
+    prompts.answers.push_back(Answer::Ok);
     QElapsedTimer clock;
     clock.start();
     qint64 ended_at = -1;
@@ -254,12 +260,37 @@ TEST_F(FtpWindowFieldTest, EscapeEndsTheCommandWithin100Milliseconds) {
     const qint64 escaped_at = clock.elapsed();
     QTest::keyClick(Ui(w).ListView1, Qt::Key_Escape);
     ASSERT_TRUE(Settle(*w, 20'000));
-    EXPECT_LT(ended_at - escaped_at, 100);
+    EXPECT_LT(ended_at - escaped_at, c.bound_ms);
     EXPECT_EQ(Count("中断しました！！"), 1u);
     EXPECT_TRUE(Ui(w).Button1->isEnabled() || Ui(w).Button2->isEnabled());
     w.reset();
     server.Join();
   }
+}
+
+// A million entries list while the window goes on answering, and stay
+// within the listing caps.
+TEST_F(FtpWindowFieldTest, MillionEntryListingKeepsTheWindowAnswering) {
+  ScriptedServer server([](ScriptSession& s) { Serve(s, Fault::kMillionEntries); });
+  auto w = Open(server.port());
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, worst_gap = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    worst_gap = std::max(worst_gap, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  timer.start(5);
+  w->Button1Click();
+  ASSERT_TRUE(Settle(*w, 60'000));
+  timer.stop();
+  EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+  ASSERT_EQ(RemoteCount(Ui(w).ListView1), kMillion);
+  EXPECT_EQ(RemoteCell(Ui(w).ListView1, kMillion - 1, 0), QStringLiteral("file0999999.htm"));
+  EXPECT_LT(worst_gap, 250);  // 50 on an idle machine; this one is shared
+  w.reset();
+  server.Join();
 }
 
 // A modal dialog of the editor (開く, the builder) runs its own event loop;
@@ -320,8 +351,7 @@ TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
   w->Button1Click();
   ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected());
-  ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
-  Ui(w).ListView1->topLevelItem(0)->setSelected(true);
+  ASSERT_TRUE(SelectRemote(*w, "sub"));
   prompts.asked.clear();
   prompts.answers = {Answer::Ok};
   QElapsedTimer clock;
@@ -369,10 +399,10 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
     if (c.fault == Fault::kResetAfterFirstList || c.fault == Fault::kResetOnStor) {
       ASSERT_TRUE(w->Client().Connected())
           << (prompts.asked.empty() ? "" : prompts.asked.back().text);
-      ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
+      ASSERT_EQ(RemoteCount(Ui(w).ListView1), 1);
     }
     if (c.fault == Fault::kResetAfterFirstList) {
-      Ui(w).ListView1->topLevelItem(0)->setSelected(true);
+      ASSERT_TRUE(SelectRemote(*w, "sub"));
       w->ListView1DblClick();
       ASSERT_TRUE(Settle(*w));
     } else if (c.fault == Fault::kResetOnStor) {
@@ -383,7 +413,7 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
     EXPECT_EQ(Count(kLost), 1u);
     EXPECT_EQ(prompts.asked.size(), 1u) << prompts.asked.front().text;
     EXPECT_EQ(w->StatusText(), QString::fromStdString(kLost));
-    EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(RemoteCount(Ui(w).ListView1), 0);
     EXPECT_FALSE(w->Client().Connected());
     EXPECT_TRUE(Ui(w).Button1->isEnabled());
     EXPECT_FALSE(Ui(w).Button2->isEnabled());
@@ -429,9 +459,9 @@ TEST_F(FtpWindowFieldTest, UnannouncedUtf8NamesShowAndDownload) {
     auto w = Open(server.port());
     w->Button1Click();
     ASSERT_TRUE(Settle(*w));
-    ASSERT_EQ(Ui(w).ListView1->topLevelItemCount(), 1);
-    EXPECT_EQ(Ui(w).ListView1->topLevelItem(0)->text(0), QString::fromStdString(page));
-    Ui(w).ListView1->topLevelItem(0)->setSelected(true);
+    ASSERT_EQ(RemoteCount(Ui(w).ListView1), 1);
+    EXPECT_EQ(RemoteCell(Ui(w).ListView1, 0, 0), QString::fromStdString(page));
+    ASSERT_TRUE(SelectRemote(*w, QString::fromStdString(page)));
     emit w->downloadSelectedRequested();
     ASSERT_TRUE(Settle(*w));
     EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
@@ -467,7 +497,7 @@ TEST_F(FtpWindowFieldTest, ProfileDataModeReachesTheClient) {
     w->Button1Click();
     ASSERT_TRUE(Settle(*w));
     EXPECT_TRUE(w->Client().Connected());
-    EXPECT_EQ(Ui(w).ListView1->topLevelItemCount() == 1, c.lists);
+    EXPECT_EQ(RemoteCount(Ui(w).ListView1) == 1, c.lists);
     EXPECT_EQ(prompts.asked.empty(), c.lists);
     w->Button2Click();
   }
@@ -498,12 +528,7 @@ TEST_F(FtpWindowFieldTest, FolderWithHtaccessDeletesCompletelyOnVsftpd) {
   w->Button1Click();
   ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
-  QTreeWidget* list = Ui(w).ListView1;
-  QTreeWidgetItem* site = nullptr;
-  for (int i = 0; i < list->topLevelItemCount(); ++i)
-    if (list->topLevelItem(i)->text(0) == QStringLiteral("site")) site = list->topLevelItem(i);
-  ASSERT_NE(site, nullptr);
-  site->setSelected(true);
+  ASSERT_TRUE(SelectRemote(*w, "site"));
   prompts.answers = {Answer::Yes};
   emit w->remoteDeleteRequested();
   ASSERT_TRUE(Settle(*w));

@@ -319,44 +319,42 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   EXPECT_TRUE(Ui(w).Button2->isEnabled());
   EXPECT_FALSE(Ui(w).Edit1->isEnabled());
   EXPECT_FALSE(Ui(w).Button7->isEnabled());
-  QTreeWidgetItem* site = Row(Ui(w).ListView1, "site");
-  ASSERT_NE(site, nullptr);
-  EXPECT_EQ(site->text(3).size(), 9);
-  EXPECT_EQ(site->text(3).left(1), QStringLiteral("r"));
-  EXPECT_TRUE(
-      w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(site))].folder);
+  const int site = RemoteRow(Ui(w).ListView1, "site");
+  ASSERT_GE(site, 0);
+  EXPECT_EQ(RemoteCell(Ui(w).ListView1, site, 3).size(), 9);
+  EXPECT_EQ(RemoteCell(Ui(w).ListView1, site, 3).left(1), QStringLiteral("r"));
+  EXPECT_TRUE(w->RemoteRows()[static_cast<size_t>(site)].folder);
 
   // Double-click on a file row does nothing.
-  Ui(w).ListView1->clearSelection();
-  Row(Ui(w).ListView1, "top.htm")->setSelected(true);
+  ASSERT_TRUE(SelectRemote(*w, "top.htm"));
   w->SetStatusText("before");
   w->ListView1DblClick();
   ASSERT_TRUE(Settle(*w));
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   EXPECT_EQ(w->StatusText(), QStringLiteral("before"));
   // On a folder row it enters and empties the status.
-  Ui(w).ListView1->clearSelection();
-  Row(Ui(w).ListView1, "site")->setSelected(true);
+  ASSERT_TRUE(SelectRemote(*w, "site"));
   w->ListView1DblClick();
   ASSERT_TRUE(Settle(*w));
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
   EXPECT_EQ(w->StatusText(), QString());
-  EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 4);
+  EXPECT_EQ(RemoteCount(Ui(w).ListView1), 4);
   // The date column is wide enough for the whole date and time.
-  const QTreeWidgetItem* dated = Row(Ui(w).ListView1, "mid.htm");
-  EXPECT_GE(Ui(w).ListView1->columnWidth(1),
-            Ui(w).ListView1->fontMetrics().horizontalAdvance(dated->text(1)));
+  const int dated = RemoteRow(Ui(w).ListView1, "mid.htm");
+  EXPECT_GE(Ui(w).ListView1->columnWidth(1), Ui(w).ListView1->fontMetrics().horizontalAdvance(
+                                                 RemoteCell(Ui(w).ListView1, dated, 1)));
   // Sort by size: padding makes text order the order of magnitude.
   w->ColumnClick(Ui(w).ListView1, 2);
-  const QStringList sizes = Column(Ui(w).ListView1, 2);
+  const QStringList sizes = RemoteColumn(Ui(w).ListView1, 2);
   for (int i = 1; i < sizes.size(); ++i)
     EXPECT_LE(QString(sizes[i - 1]).remove(',').trimmed().toLongLong(),
               QString(sizes[i]).remove(',').trimmed().toLongLong());
-  EXPECT_EQ(Column(Ui(w).ListView1, 0).first(), QStringLiteral("small.txt"));
-  EXPECT_EQ(Column(Ui(w).ListView1, 0).last(), QStringLiteral("big.bin"));
-  EXPECT_EQ(Row(Ui(w).ListView1, "big.bin")->text(2), QStringLiteral("   120,000"));
+  EXPECT_EQ(RemoteColumn(Ui(w).ListView1, 0).first(), QStringLiteral("small.txt"));
+  EXPECT_EQ(RemoteColumn(Ui(w).ListView1, 0).last(), QStringLiteral("big.bin"));
+  EXPECT_EQ(RemoteCell(Ui(w).ListView1, RemoteRow(Ui(w).ListView1, "big.bin"), 2),
+            QStringLiteral("   120,000"));
   w->ColumnClick(Ui(w).ListView1, 2);
-  EXPECT_EQ(Column(Ui(w).ListView1, 0).first(), QStringLiteral("big.bin"));
+  EXPECT_EQ(RemoteColumn(Ui(w).ListView1, 0).first(), QStringLiteral("big.bin"));
 
   const char* shots = std::getenv("HEMLO_BUILD_DIR");
   if (shots) {
@@ -372,9 +370,7 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   w->BitBtn1Click();
   ASSERT_TRUE(Settle(*w));
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
-  ASSERT_NE(Row(Ui(w).ListView1, "site"), nullptr);
-  Ui(w).ListView1->clearSelection();
-  Row(Ui(w).ListView1, "site")->setSelected(true);
+  ASSERT_TRUE(SelectRemote(*w, "site"));
   w->ListView1DblClick();
   ASSERT_TRUE(Settle(*w));
   ASSERT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
@@ -382,7 +378,7 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   // 切断 keeps the folder in the profile (memory now, file at close).
   w->Button2Click();
   EXPECT_FALSE(w->Client().Connected());
-  EXPECT_EQ(Ui(w).ListView1->topLevelItemCount(), 0);
+  EXPECT_EQ(RemoteCount(Ui(w).ListView1), 0);
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/site"));
   EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
   EXPECT_TRUE(Ui(w).Button1->isEnabled());
@@ -398,7 +394,7 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   ASSERT_TRUE(Settle(*again));
   EXPECT_TRUE(prompts.asked.empty());
   EXPECT_EQ(Ui(again).Label5->text(), QStringLiteral("/site"));
-  EXPECT_NE(Row(Ui(again).ListView1, "big.bin"), nullptr);
+  EXPECT_GE(RemoteRow(Ui(again).ListView1, "big.bin"), 0);
   // 終了 disconnects and closes; no write-back of the profile happens.
   again->Button3Click();
   EXPECT_FALSE(again->Client().Connected());
@@ -411,8 +407,9 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   w->Button1Click();
   ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected());
-  QTreeWidgetItem* row = Row(Ui(w).ListView1, "small.txt");
-  ASSERT_NE(row, nullptr);
+  QTableView* list = Ui(w).ListView1;
+  const int row = RemoteRow(list, "small.txt");
+  ASSERT_GE(row, 0);
   w->BeginRename(row);
   EXPECT_EQ(w->RenameOldName(), "small.txt");
   EXPECT_TRUE(w->RenameEditing());
@@ -425,9 +422,8 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(fs::exists(server->files / "site" / "renamed.txt"));
   EXPECT_FALSE(fs::exists(server->files / "site" / "small.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name,
-            "renamed.txt");
-  EXPECT_EQ(row->text(0), QStringLiteral("renamed.txt"));
+  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(row)].name, "renamed.txt");
+  EXPECT_EQ(RemoteCell(list, row, 0), QStringLiteral("renamed.txt"));
   // A refused rename shows the server's message; the row keeps acting on
   // the name the server still has.
   w->BeginRename(row);
@@ -435,22 +431,21 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_TRUE(Settle(*w));
   ASSERT_FALSE(prompts.asked.empty());
   EXPECT_EQ(prompts.asked.back().kind, "error");
-  EXPECT_EQ(row->text(0), QStringLiteral("renamed.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(Ui(w).ListView1->indexOfTopLevelItem(row))].name,
-            "renamed.txt");
+  EXPECT_EQ(RemoteCell(list, row, 0), QStringLiteral("renamed.txt"));
+  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(row)].name, "renamed.txt");
   // Through the widget: F2, type, Enter.
   w->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-  QTreeWidgetItem* mid = Row(Ui(w).ListView1, "mid.htm");
-  Ui(w).ListView1->setCurrentItem(mid);
-  Ui(w).ListView1->setFocus();
-  QTest::keyClick(Ui(w).ListView1, Qt::Key_F2);
-  auto* editor = Ui(w).ListView1->findChild<QLineEdit*>();
+  const int mid = RemoteRow(list, "mid.htm");
+  list->setCurrentIndex(list->model()->index(mid, 0));
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_F2);
+  auto* editor = list->findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(w->RenameOldName(), "mid.htm");
   editor->setText(QStringLiteral("page.htm"));
   QTest::keyClick(editor, Qt::Key_Return);
-  QTRY_COMPARE_WITH_TIMEOUT(mid->text(0), QStringLiteral("page.htm"), 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(RemoteCell(list, mid, 0), QStringLiteral("page.htm"), 5000);
   EXPECT_TRUE(fs::exists(server->files / "site" / "page.htm"));
   EXPECT_TRUE(w->RenameOldName().empty());
   w->Button2Click();
@@ -536,19 +531,17 @@ TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
   ASSERT_TRUE(w->Client().Connected()) << (prompts.asked.empty() ? "" : prompts.asked.back().text);
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/"));
   for (const char* step : {"pub", "www"}) {
-    QTreeWidgetItem* row = Row(Ui(w).ListView1, QString::fromLatin1(step));
-    ASSERT_NE(row, nullptr) << step;
-    Ui(w).ListView1->clearSelection();
-    row->setSelected(true);
+    ASSERT_TRUE(SelectRemote(*w, QString::fromLatin1(step))) << step;
     w->ListView1DblClick();
     ASSERT_TRUE(Settle(*w));
   }
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/pub/www"));
-  QTest::mouseClick(Ui(w).ListView1->header()->viewport(), Qt::LeftButton, {},
-                    QPoint(Ui(w).ListView1->header()->sectionViewportPosition(2) + 5, 5));
+  QHeaderView* header = Ui(w).ListView1->horizontalHeader();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                    QPoint(header->sectionViewportPosition(2) + 5, 5));
   EXPECT_EQ(w->Sort().SortDirection, 3);
-  EXPECT_EQ(Column(Ui(w).ListView1, 0).first(), QStringLiteral("robots.txt"));
-  EXPECT_EQ(Column(Ui(w).ListView1, 0).last(), QStringLiteral("photo.jpg"));
+  EXPECT_EQ(RemoteColumn(Ui(w).ListView1, 0).first(), QStringLiteral("robots.txt"));
+  EXPECT_EQ(RemoteColumn(Ui(w).ListView1, 0).last(), QStringLiteral("photo.jpg"));
   if (const char* build = std::getenv("HEMLO_BUILD_DIR")) {
     const fs::path dir = fs::path(build) / "screenshots";
     fs::create_directories(dir);
@@ -566,7 +559,7 @@ TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {
   ASSERT_TRUE(Settle(*again));
   EXPECT_TRUE(prompts.asked.empty());
   EXPECT_EQ(Ui(again).Label5->text(), QStringLiteral("/pub/www"));
-  EXPECT_NE(Row(Ui(again).ListView1, "photo.jpg"), nullptr);
+  EXPECT_GE(RemoteRow(Ui(again).ListView1, "photo.jpg"), 0);
   again->Button2Click();
 }
 
@@ -585,17 +578,15 @@ TEST_F(FtpWindowTest, ShiftJisRemoteNamesTravelExactly) {
   w->Button1Click();
   ASSERT_TRUE(Settle(*w));
   ASSERT_TRUE(w->Client().Connected());
-  QTreeWidgetItem* row = Row(Ui(w).ListView1, QStringLiteral("サイト表"));
-  ASSERT_NE(row, nullptr);
-  row->setSelected(true);
+  ASSERT_TRUE(SelectRemote(*w, QStringLiteral("サイト表")));
   w->ListView1DblClick();
   ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(prompts.asked.empty());
   EXPECT_EQ(Ui(w).Label5->text(), QStringLiteral("/pub/サイト表"));
   EXPECT_EQ(w->RemoteFolder(), "/pub/" + folder);
-  ASSERT_NE(Row(Ui(w).ListView1, QStringLiteral("ページ.htm")), nullptr);
   // A rename to a name Shift-JIS lacks is refused before anything is sent.
-  QTreeWidgetItem* page = Row(Ui(w).ListView1, QStringLiteral("ページ.htm"));
+  const int page = RemoteRow(Ui(w).ListView1, QStringLiteral("ページ.htm"));
+  ASSERT_GE(page, 0);
   prompts.answers.push_back(Answer::Ok);
   w->BeginRename(page);
   EXPECT_FALSE(w->EndRename(page, QStringLiteral("\U0001F600.htm")));
@@ -620,7 +611,8 @@ TEST_F(FtpWindowTest, SelectAllAndDesktopDrops) {
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/x.htm")),
                 QUrl::fromLocalFile(QStringLiteral("/tmp/dir"))});
-  for (QTreeWidget* list : {Ui(w).ListView2, Ui(w).ListView1}) {
+  for (QAbstractItemView* list :
+       std::initializer_list<QAbstractItemView*>{Ui(w).ListView2, Ui(w).ListView1}) {
     const QPoint at = list->viewport()->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &enter);

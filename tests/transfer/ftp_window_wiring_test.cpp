@@ -67,12 +67,11 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   EXPECT_EQ(ReadText(server->files / "style.css"), "body{}");
   EXPECT_FALSE(fs::exists(server->files / "keep.txt"));
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
-  EXPECT_NE(Row(Ui(w).ListView1, "index.htm"), nullptr);  // the remote list was re-read
+  EXPECT_GE(RemoteRow(Ui(w).ListView1, "index.htm"), 0);  // the remote list was re-read
   EXPECT_TRUE(w.IdleFlag());
   EXPECT_FALSE(Ui(w).ProgressBar1->isVisible());
 
-  Ui(w).ListView1->clearSelection();
-  Row(Ui(w).ListView1, "remote.txt")->setSelected(true);
+  ASSERT_TRUE(SelectRemote(w, "remote.txt"));
   QTest::mouseClick(Ui(w).Button16, Qt::LeftButton);
   ASSERT_TRUE(Settle(w));
   EXPECT_EQ(ReadText(local.path() / "remote.txt"), std::string(70000, 'r'));
@@ -85,7 +84,7 @@ TEST(FtpWindowWiring, ArrowsUploadAndDownloadThroughTheWindow) {
   fs::create_directories(server->files / "sub");
   w.RefreshRemoteList();
   ASSERT_TRUE(Settle(w));
-  Row(Ui(w).ListView1, "sub")->setSelected(true);
+  ASSERT_TRUE(SelectRemote(w, "sub"));
   std::atomic<bool> release{false};
   ASSERT_TRUE(w.RunOperation([&] {
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));

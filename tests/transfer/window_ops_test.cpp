@@ -84,17 +84,6 @@ class LocalUserVsftpd {
   std::unique_ptr<ftp::testing::InetdServer> server_;
 };
 
-QTreeWidgetItem* Row(QTreeWidget* list, const QString& name) {
-  for (int i = 0; i < list->topLevelItemCount(); ++i)
-    if (list->topLevelItem(i)->text(0) == name) return list->topLevelItem(i);
-  return nullptr;
-}
-
-void SelectOnly(QTreeWidget* list, const QString& name) {
-  list->clearSelection();
-  if (QTreeWidgetItem* row = Row(list, name)) row->setSelected(true);
-}
-
 TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run vsftpd with a local account";
   LocalUserVsftpd server;
@@ -128,18 +117,18 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
   ftp::testing::ExpectSameTree(site, server.Root() / "site");
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
-  ASSERT_NE(Row(Ui(w).ListView1, "site"), nullptr);
+  ASSERT_GE(hemlo::RemoteRow(Ui(w).ListView1, "site"), 0);
   EXPECT_TRUE(w.IdleFlag());
 
   // Permissions of one file: into the folder, pick the row, type 644.
   ::chmod((server.Root() / "site" / "index.htm").c_str(), 0600);
-  SelectOnly(Ui(w).ListView1, "site");
+  SelectRemote(Ui(w).ListView1, "site");
   w.ListView1DblClick();
   ASSERT_TRUE(Settle(w));
-  ASSERT_NE(Row(Ui(w).ListView1, "index.htm"), nullptr);
+  ASSERT_GE(hemlo::RemoteRow(Ui(w).ListView1, "index.htm"), 0);
   w.RefreshRemoteList();
   ASSERT_TRUE(Settle(w));
-  SelectOnly(Ui(w).ListView1, "index.htm");
+  SelectRemote(Ui(w).ListView1, "index.htm");
   QTimer::singleShot(0, &permission, [&] {
     EXPECT_EQ(Ui(permission).Edit1->text(), QStringLiteral("600"));
     Ui(permission).Edit1->setText(QStringLiteral("644"));
@@ -153,12 +142,12 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
   // Delete the whole remote tree from its parent.
   w.BitBtn1Click();
   ASSERT_TRUE(Settle(w));
-  SelectOnly(Ui(w).ListView1, "site");
+  SelectRemote(Ui(w).ListView1, "site");
   prompts.answers = {Answer::Yes};
   emit w.remoteDeleteRequested();
   ASSERT_TRUE(Settle(w));
   EXPECT_FALSE(fs::exists(server.Root() / "site"));
-  EXPECT_EQ(Row(Ui(w).ListView1, "site"), nullptr);
+  EXPECT_LT(hemlo::RemoteRow(Ui(w).ListView1, "site"), 0);
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
   ASSERT_EQ(prompts.asked.size(), 1u);
   EXPECT_EQ(prompts.asked[0].caption, "警告");
@@ -227,14 +216,14 @@ TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
 
     // Back into an empty folder, byte for byte, from the decoded rows.
     if (c.stray_sjis) WriteFile(remote / "\x82\xA0.htm", "sjis");  // あ.htm
-    SelectOnly(Ui(w).ListView1, "site");
+    SelectRemote(Ui(w).ListView1, "site");
     w.ListView1DblClick();
     ASSERT_TRUE(Settle(w));
-    ASSERT_NE(Row(Ui(w).ListView1, QString::fromStdString(photo)), nullptr);
-    ASSERT_NE(Row(Ui(w).ListView1, QString::fromStdString(folder)), nullptr);
+    ASSERT_GE(hemlo::RemoteRow(Ui(w).ListView1, QString::fromStdString(photo)), 0);
+    ASSERT_GE(hemlo::RemoteRow(Ui(w).ListView1, QString::fromStdString(folder)), 0);
     // Bytes that are not UTF-8 still show, as stand-ins that keep them.
     if (c.stray_sjis) {
-      ASSERT_NE(Row(Ui(w).ListView1, QString::fromUtf16(u"\uF782\uF7A0.htm")), nullptr);
+      ASSERT_GE(hemlo::RemoteRow(Ui(w).ListView1, QString::fromUtf16(u"\uF782\uF7A0.htm")), 0);
     }
     Ui(w).ListView1->selectAll();
     const fs::path back = local.path() / "back";
