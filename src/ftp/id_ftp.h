@@ -159,6 +159,11 @@ class TIdFTP : public TIdTCPClient {
   // Whether the last listing came from MLSD.
   bool ListingIsMlsd() const { return listing_mlsd_; }
   const std::vector<std::string>& ListingText() const { return listing_; }
+  // Frees the last listing's lines and items (a long one holds much memory).
+  void ReleaseListing() {
+    std::vector<std::string>().swap(listing_);
+    directory_listing_.reset();
+  }
   // Items parsed from the last listing, built on first use.
   TIdFTPListItems& DirectoryListing();
 

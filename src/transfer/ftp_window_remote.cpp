@@ -32,9 +32,10 @@ void TFtp1::ListRemoteFolder() {
   const std::string folder = IdFTP1.CurrentDirectory();
   PostToWindow([this, folder, names = Session_.Names] { ShowRemoteFolder(folder, names); });
   IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
-  PostToWindow([this, names = Session_.Names] {
+  PostToWindow([this, names = Session_.Names, lines = IdFTP1.ListingText().size()] {
     RemoteModel_->SetNames(names);
     RemoteModel_->Clear();
+    RemoteModel_->Reserve(lines);
     listing_incomplete_ = true;
     // Listing order until the next header click.
     ListView1->horizontalHeader()->setSortIndicatorShown(false);
@@ -51,6 +52,7 @@ void TFtp1::ListRemoteFolder() {
         });
       });
   Session_.NoteListedNames(vote);
+  IdFTP1.ReleaseListing();  // the rows have all the window needs
   PostToWindow([this, folder, unread, names = Session_.Names] {
     ShowRemoteFolder(folder, names);
     RemoteModel_->SetNames(names);

@@ -25,6 +25,8 @@ class RemoteListModel : public QAbstractTableModel {
   void SetIcons(const QIcon& folder, const QIcon& file);
 
   void Clear();
+  // Room for `rows` rows, so appending never moves what is there.
+  void Reserve(size_t rows) { rows_.reserve(rows); }
   void Append(std::vector<transfer::RemoteListEntry> batch);
   // The row's name on the server changed.
   void Rename(int row, std::string wire);

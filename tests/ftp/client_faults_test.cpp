@@ -144,6 +144,22 @@ TEST(FtpFaults, FailedTransfersKeepRepliesInStepOrClose) {
          ftp.ListDirectory();
        },
        Is<EIdListingTooLarge>(), true},
+      {"listing of too many lines",
+       [](ScriptSession& s) {
+         int fd = OpenActiveTransfer(s, "LIST");
+         std::string block;
+         for (int i = 0; i < 20'000; ++i) block += "-rw-r--r-- 1 o g 1 Jan 1 2001 name\r\n";
+         // Far below the byte cap; the client breaks off at the line cap.
+         [[maybe_unused]] ssize_t sent = ::send(fd, block.data(), block.size(), MSG_NOSIGNAL);
+         ::close(fd);
+         s.Send("226 done\r\n");
+         AnswerAbortAndNoop(s, "225 No transfer to ABOR.\r\n200 NOOP ok.\r\n");
+       },
+       [](TIdFTP& ftp) {
+         ftp.MaxListingLines = 10'000;
+         ftp.ListDirectory();
+       },
+       Is<EIdListingTooLarge>(), true},
   };
   for (const FaultCase& c : cases) RunFaultCase(c, temp);
 }
