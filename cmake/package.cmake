@@ -2,10 +2,15 @@
 # installing under /usr.
 set(CPACK_PACKAGE_NAME hemlo2)
 set(CPACK_PACKAGE_VENDOR "Hemlo2 developers")
-set(CPACK_PACKAGE_CONTACT "Hemlo2 developers <hemlo2@localhost>")
+set(HEMLO_MAINTAINER "Hemlo2 maintainers <maintainers@hemlo2.github.io>" CACHE STRING
+    "Maintainer field of the Debian package")
+set(CPACK_PACKAGE_CONTACT "${HEMLO_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${HEMLO_MAINTAINER}")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/hemlo2/hemlo2")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "HTML editor with a built-in FTP publishing tool")
+# CPack indents each line itself; a line indented here would be shown verbatim.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Hemlo2 is a Japanese HTML editor for people who write small personal web\n sites by hand: the page source above a live view, menus that insert tags,\n builders for tables, colours and style rules, and the transfer tool Ferrox\n that publishes the site over FTP.")
+    "Hemlo2 is a Japanese HTML editor for people who write small personal web\nsites by hand: the page source above a live view, menus that insert tags,\nbuilders for tables, colours and style rules, and the transfer tool Ferrox\nthat publishes the site over FTP.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -17,13 +22,14 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 # loaded at run time (the web engine's helper process, SVG icons, Japanese
 # translations and fonts, the toolbar's icon theme).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6webenginecore6-bin, libqt6svg6, qt6-translations-l10n, fonts-ipafont-gothic, adwaita-icon-theme")
+    "libqt6svg6, qt6-translations-l10n, fonts-ipafont-gothic, adwaita-icon-theme")
 find_program(HEMLO_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(HEMLO_DPKG_SHLIBDEPS)
+  # Its symbols files name libqt6webenginecore6-bin with its version too.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   string(PREPEND CPACK_DEBIAN_PACKAGE_DEPENDS
-         "libc6, libstdc++6, libpcre2-8-0, libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libqt6webenginecore6, libqt6webenginewidgets6, ")
+         "libc6, libstdc++6, libpcre2-8-0, libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libqt6webenginecore6, libqt6webenginecore6-bin, libqt6webenginewidgets6, ")
 endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

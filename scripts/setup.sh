@@ -14,7 +14,7 @@ PACKAGES=(
 )
 if [ "${1:-}" = "--test" ]; then
   # Peers for the benchmarks; packaging and launcher-file checks.
-  PACKAGES+=(curl lftp dpkg-dev appstream desktop-file-utils)
+  PACKAGES+=(curl lftp dpkg-dev appstream desktop-file-utils lintian)
 fi
 
 missing=()

@@ -4,15 +4,22 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh" --test
-"$root/scripts/build.sh" -DHEMLO_BUILD_TESTS=ON
+# Built the way a Debian packager builds (dpkg-buildflags: hardening,
+# _FORTIFY_SOURCE, format checks), with every warning an error: ours to fix,
+# never a user's build to fail.
+"$root/scripts/build.sh" -DHEMLO_BUILD_TESTS=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24")
 cd "$root/build"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 --timeout 900
+"${xvfb[@]}" ctest --output-on-failure -j2 --timeout 900
 
-# The Qt-free core once more under AddressSanitizer and UBSan.
+# The Qt-free core and the Ferrox window once more under AddressSanitizer
+# and UBSan.
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DHEMLO_SANITIZE=ON -DHEMLO_BUILD_TESTS=ON >/dev/null
-ninja -C "$root/build-asan" -j2 core_tests
+  -DHEMLO_SANITIZE=ON -DHEMLO_BUILD_TESTS=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+ninja -C "$root/build-asan" -j2 core_tests ferrox_tests
 cd "$root/build-asan"
-ctest -L core --output-on-failure -j2 --timeout 900
+"${xvfb[@]}" ctest -L 'core|ferrox' --output-on-failure -j2 --timeout 900

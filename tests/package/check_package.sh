@@ -19,6 +19,8 @@ depends="$(dpkg-deb -f "$deb" Depends)"
 for needed in libqt6webenginecore6-bin libqt6svg6 fonts-ipafont-gothic qt6-translations-l10n; do
   grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
+dups="$(tr ',' '\n' <<<"$depends" | sed 's/(.*//; s/ //g' | sort | uniq -d)"
+[ -z "$dups" ] || fail "Depends lists twice: $dups"
 while read -r alternatives; do
   ok=""
   IFS='|' read -ra names <<<"$alternatives"
@@ -29,13 +31,19 @@ while read -r alternatives; do
   [ -n "$ok" ] || fail "dependency not a known installed package: $alternatives"
 done < <(tr ',' '\n' <<<"$depends")
 
+# What Debian expects of a package: lintian's errors and warnings fail it.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian"; }
+fi
+
 root="$work/root"
 dpkg -x "$deb" "$root"
 app=io.github.hemlo2.Hemlo2
 for f in usr/bin/hemlo2 usr/share/hemlo2/help/index.html usr/share/hemlo2/help/ferrox.html \
          usr/share/applications/$app.desktop usr/share/metainfo/$app.metainfo.xml \
          usr/share/icons/hicolor/scalable/apps/hemlo2.svg usr/share/icons/hicolor/48x48/apps/hemlo2.png \
-         usr/share/icons/hicolor/256x256/apps/hemlo2.png; do
+         usr/share/icons/hicolor/256x256/apps/hemlo2.png usr/share/doc/hemlo2/copyright \
+         usr/share/doc/hemlo2/changelog.gz usr/share/man/man1/hemlo2.1.gz; do
   [ -f "$root/$f" ] || fail "missing /$f"
 done
 [ -x "$root/usr/bin/hemlo2" ] || fail "hemlo2 not executable"

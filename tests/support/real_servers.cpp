@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+#include <system_error>
 
 namespace hemlo::ftp::testing {
 
@@ -42,7 +44,9 @@ InetdServer::InetdServer(std::vector<std::string> argv, fs::path log)
 }
 
 InetdServer::~InetdServer() {
-  (void)::write(wake_[1], "x", 1);
+  // A full pipe already wakes the thread.
+  if (::write(wake_[1], "x", 1) < 0) {
+  }
   if (thread_.joinable()) thread_.join();
   ::close(listen_fd_);
   ::close(wake_[0]);
@@ -87,7 +91,8 @@ std::unique_ptr<RealServer> StartVsftpd(const std::string& extra_conf) {
   ::chmod((base / "root").c_str(), 0755);
   ::chmod((base / "empty").c_str(), 0755);
   const passwd& ftp_account = FtpAccount();
-  ::chown((base / "root" / "pub").c_str(), ftp_account.pw_uid, ftp_account.pw_gid);
+  if (::chown((base / "root" / "pub").c_str(), ftp_account.pw_uid, ftp_account.pw_gid) != 0)
+    throw std::system_error(errno, std::generic_category(), "chown of the FTP root");
   ::chmod((base / "root" / "pub").c_str(), 0777);
   s->files = base / "root" / "pub";
   s->remote_work = "/pub";
@@ -185,11 +190,14 @@ std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls, bool refuse_prot_
 
 void AdoptForVsftpd(const fs::path& path) {
   const passwd& account = FtpAccount();
-  (void)::lchown(path.c_str(), account.pw_uid, account.pw_gid);
+  // Best effort: a name vsftpd cannot own is reported by the test using it.
+  if (::lchown(path.c_str(), account.pw_uid, account.pw_gid) != 0) {
+  }
   if (!fs::is_directory(path)) return;
   for (auto it = fs::recursive_directory_iterator(path); it != fs::recursive_directory_iterator();
        ++it)
-    (void)::lchown(it->path().c_str(), account.pw_uid, account.pw_gid);
+    if (::lchown(it->path().c_str(), account.pw_uid, account.pw_gid) != 0) {
+    }
 }
 
 }  // namespace hemlo::ftp::testing

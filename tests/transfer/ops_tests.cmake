@@ -16,10 +16,10 @@ hemlo_add_test(permission_test
 hemlo_add_test(ftp2_form_ops_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ftp2_form_ops_test.cpp
   LIBS hemlo_transfer_ops_ui hemlo_ftp_test_servers
-  GUI)
+  GUI FERROX)
 
 # Through the Ferrox window (its wiring target is defined with the window).
 hemlo_add_test(window_ops_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_ops_test.cpp
   LIBS hemlo_transfer_wiring Qt6::Test hemlo_ftp_test_servers
-  GUI)
+  GUI FERROX)
