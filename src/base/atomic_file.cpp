@@ -44,7 +44,10 @@ void SyncFolder(const fs::path& file) {
 // A flushed temporary file beside `target`, holding `bytes`; its name in `tmp`.
 WriteResult WriteTemporary(const fs::path& target, std::string_view bytes, mode_t mode,
                            const struct stat* owner, std::string& tmp) {
-  tmp = (FolderOf(target) / ("." + target.filename().string() + ".XXXXXX")).string();
+  // Appended piece by piece: GCC 12 at -O3 takes "." + name for an overlapping copy.
+  std::string name = ".";
+  name.append(target.filename().string()).append(".XXXXXX");
+  tmp = (FolderOf(target) / name).string();
   int fd = ::mkstemp(tmp.data());
   if (fd < 0) return Fail(errno);
   auto abandon = [&](int err) {
