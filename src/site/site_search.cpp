@@ -1,7 +1,10 @@
 #include "site/site_search.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -324,6 +327,41 @@ std::size_t SearchResult::HitCount() const {
   return n;
 }
 
+namespace {
+
+struct FileOutcome {
+  bool unreadable = false;
+  bool searched = false;
+  FileHits found;  // path empty when the file has no hits
+};
+
+FileOutcome SearchFile(const std::filesystem::path& path, const Matcher& matcher,
+                       const SearchOptions& options, std::string& bytes) {
+  FileOutcome out;
+  if (!ReadWholeFile(path, bytes)) {
+    out.unreadable = true;
+    return out;
+  }
+  out.searched = true;
+  const PageBytes page = ClassifyPage(bytes);
+  const std::string_view body = std::string_view(bytes).substr(page.bom);
+  std::vector<Hit> hits = matcher.Find(body, page.encoding);
+  if (hits.empty()) return out;
+  PlaceHits(body, page.encoding, hits);
+  const std::string_view line_break = LineBreakOf(body);
+  for (Hit& h : hits) {
+    h.offset += page.bom;
+    h.line_start += page.bom;
+    h.line_end += page.bom;
+    if (options.replacement) h.replacement = ExpandLine(h.replacement, line_break);
+  }
+  // The bytes are kept only where a replacement will need them.
+  out.found = {path, page.encoding, options.replacement ? bytes : std::string(), std::move(hits)};
+  return out;
+}
+
+}  // namespace
+
 SearchResult SearchSite(const std::filesystem::path& root, const SearchOptions& options) {
   SearchResult result;
   const Matcher matcher(options);
@@ -331,28 +369,27 @@ SearchResult SearchSite(const std::filesystem::path& root, const SearchOptions& 
     result.error = matcher.error();
     return result;
   }
-  std::string bytes;
-  for (const std::filesystem::path& path : ListSiteFiles(root, options.file_patterns)) {
-    if (!ReadWholeFile(path, bytes)) {
-      result.unreadable.push_back(path);
-      continue;
-    }
-    ++result.files_searched;
-    const PageBytes page = ClassifyPage(bytes);
-    const std::string_view body = std::string_view(bytes).substr(page.bom);
-    std::vector<Hit> hits = matcher.Find(body, page.encoding);
-    if (hits.empty()) continue;
-    PlaceHits(body, page.encoding, hits);
-    const std::string_view line_break = LineBreakOf(body);
-    for (Hit& h : hits) {
-      h.offset += page.bom;
-      h.line_start += page.bom;
-      h.line_end += page.bom;
-      if (options.replacement) h.replacement = ExpandLine(h.replacement, line_break);
-    }
-    // The bytes are kept only where a replacement will need them.
-    result.files.push_back(
-        {path, page.encoding, options.replacement ? bytes : std::string(), std::move(hits)});
+  const std::vector<std::filesystem::path> paths = ListSiteFiles(root, options.file_patterns);
+  std::vector<FileOutcome> outcomes(paths.size());
+  // Files are independent: every core takes the next one, results keep the
+  // files' order. A small site is not worth a thread.
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    std::string bytes;
+    for (std::size_t i; (i = next.fetch_add(1)) < paths.size();)
+      outcomes[i] = SearchFile(paths[i], matcher, options, bytes);
+  };
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  const unsigned helpers = paths.size() < 64 ? 0 : cores - 1;
+  std::vector<std::thread> pool;
+  for (unsigned i = 0; i < helpers; ++i) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    FileOutcome& o = outcomes[i];
+    if (o.unreadable) result.unreadable.push_back(paths[i]);
+    if (o.searched) ++result.files_searched;
+    if (!o.found.path.empty()) result.files.push_back(std::move(o.found));
   }
   return result;
 }
