@@ -1,7 +1,6 @@
 #include "site/site_check_window.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,15 +10,13 @@
 
 #include "base/atomic_file.h"
 #include "site/open_pages.h"
+#include "site/site_window_parts.h"
 
 namespace hemlo::site {
 
 namespace {
 
 constexpr int kFindingRole = Qt::UserRole;
-
-QString U(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
 
 }  // namespace
 
@@ -60,25 +57,14 @@ TSiteCheck::TSiteCheck(QWidget* frame, SiteHost& host, Prompts& prompts)
   layout->addWidget(lvFindings, 1);
   layout->addLayout(bottom);
 
-  connect(browse, &QPushButton::clicked, this, [this] {
-    const QString dir =
-        QFileDialog::getExistingDirectory(this, QStringLiteral("フォルダの選択"), edFolder->text());
-    if (!dir.isEmpty()) edFolder->setText(dir);
-  });
+  ConnectFolderBrowse(*this, *browse, *edFolder);
   connect(btnCheck, &QPushButton::clicked, this, &TSiteCheck::CheckClick);
   connect(btnFillSize, &QPushButton::clicked, this, &TSiteCheck::FillSizeClick);
   connect(lvFindings, &QTreeWidget::itemDoubleClicked, this, &TSiteCheck::ItemDoubleClicked);
   connect(lvFindings, &QTreeWidget::itemSelectionChanged, this, &TSiteCheck::UpdateButtons);
 }
 
-void TSiteCheck::ShowFor() {
-  std::string folder = host_.ActivePageFolder();
-  if (folder.empty() && edFolder->text().isEmpty()) folder = host_.SiteFolder();
-  if (!folder.empty()) edFolder->setText(U(folder));
-  show();
-  raise();
-  activateWindow();
-}
+void TSiteCheck::ShowFor() { ShowInStartFolder(*this, *edFolder, host_); }
 
 void TSiteCheck::CheckClick() {
   std::error_code ec;

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "site/open_pages.h"
+#include "site/site_window_parts.h"
 
 namespace hemlo::site {
 
@@ -20,9 +20,6 @@ namespace {
 
 constexpr int kFileRole = Qt::UserRole;
 constexpr int kHitRole = Qt::UserRole + 1;
-
-QString U(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
 
 QString Relative(const std::filesystem::path& p, const QString& root) {
   std::error_code ec;
@@ -93,11 +90,7 @@ TSiteSearch::TSiteSearch(QWidget* frame, SiteHost& host, Prompts& prompts)
   layout->addWidget(lvResults, 1);
   layout->addWidget(lblStatus);
 
-  connect(browse, &QPushButton::clicked, this, [this] {
-    const QString dir =
-        QFileDialog::getExistingDirectory(this, QStringLiteral("フォルダの選択"), edFolder->text());
-    if (!dir.isEmpty()) edFolder->setText(dir);
-  });
+  ConnectFolderBrowse(*this, *browse, *edFolder);
   connect(btnSearch, &QPushButton::clicked, this, &TSiteSearch::SearchClick);
   connect(edSearch, &QLineEdit::returnPressed, this, &TSiteSearch::SearchClick);
   connect(btnPreview, &QPushButton::clicked, this, &TSiteSearch::PreviewClick);
@@ -107,12 +100,7 @@ TSiteSearch::TSiteSearch(QWidget* frame, SiteHost& host, Prompts& prompts)
 }
 
 void TSiteSearch::ShowFor() {
-  std::string folder = host_.ActivePageFolder();
-  if (folder.empty() && edFolder->text().isEmpty()) folder = host_.SiteFolder();
-  if (!folder.empty()) edFolder->setText(U(folder));
-  show();
-  raise();
-  activateWindow();
+  ShowInStartFolder(*this, *edFolder, host_);
   edSearch->setFocus();
   edSearch->selectAll();
 }
