@@ -1,0 +1,66 @@
+#pragma once
+// What the transfer tool needs of a remote file system, whatever protocol
+// carries it: the FTP client and the SFTP client each stand behind this, so
+// the site sync and the operations are written once.
+//
+// Core code (no Qt). Every call blocks and is made on the connection's
+// worker thread; Cancel may be called from any thread and ends the running
+// wait soon after. Paths are wire bytes (the connection's name encoding),
+// absolute or relative to the current folder, joined with "/".
+//
+// Failures raise the FTP client's exception types, so that one error
+// handling serves both protocols: ftp::EIdConnectionLost when the
+// connection is gone, ftp::EIdOperationAborted when Cancel ended the wait,
+// ftp::EIdException (what() a text for the user) for a refusal that leaves
+// the connection usable.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hemlo::transfer {
+
+struct RemoteFact {
+  enum class Kind { kFile, kFolder, kLink, kOther };
+  std::string name;  // wire bytes, no folder part
+  Kind kind = Kind::kFile;
+  int64_t size = -1;                    // -1: not given or unreadable
+  std::optional<int64_t> modified_utc;  // seconds since 1970 as the server reports
+  std::string permissions;              // "rwxr-xr-x" when given, else empty
+  std::string link_target;              // links, when known
+};
+
+// Bytes moved of the current file; total 0 while unknown.
+using ByteProgress = std::function<void(int64_t done, int64_t total)>;
+
+class RemoteFiles {
+ public:
+  virtual ~RemoteFiles() = default;
+
+  virtual std::string CurrentFolder() = 0;
+  virtual void ChangeFolder(const std::string& path) = 0;
+  // The entries of `folder` ("" for the current one), "." and ".." left out.
+  virtual std::vector<RemoteFact> List(const std::string& folder) = 0;
+
+  virtual void MakeFolder(const std::string& path) = 0;
+  virtual void Upload(const std::string& local_path, const std::string& remote_path,
+                      const ByteProgress& progress) = 0;
+  // Writes `local_path` only when the whole file arrived (a temporary file
+  // beside it otherwise removed), never leaving a good local file damaged.
+  virtual void Download(const std::string& remote_path, const std::string& local_path,
+                        const ByteProgress& progress) = 0;
+  // Renames, replacing a file already at `to` (where the server refuses to
+  // rename over a file, the old one is deleted first).
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
+  virtual void DeleteFile(const std::string& path) = 0;
+  virtual void RemoveFolder(const std::string& path) = 0;
+  virtual void SetMode(const std::string& path, unsigned mode) = 0;
+  // Sets the modification time; false when the server offers no way to.
+  virtual bool SetModified(const std::string& path, int64_t utc_seconds) = 0;
+
+  // Any thread: ends the running wait (ftp::EIdOperationAborted).
+  virtual void Cancel() = 0;
+};
+
+}  // namespace hemlo::transfer
