@@ -16,9 +16,9 @@ namespace {
 std::string Base64Decode(const std::string& text) {
   if (text.empty() || text.size() % 4 != 0) return {};
   std::string out(text.size() / 4 * 3, '\0');
-  const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                reinterpret_cast<const unsigned char*>(text.data()),
-                                int(text.size()));
+  const int n =
+      EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                      reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
   if (n < 0) return {};
   size_t pad = 0;
   for (auto it = text.rbegin(); it != text.rend() && *it == '='; ++it) ++pad;
@@ -100,8 +100,7 @@ std::vector<HostKey> KnownHosts::KeysFor(const std::string& host, int port) cons
   return keys;
 }
 
-KnownHosts::Verdict KnownHosts::Check(const std::string& host, int port,
-                                      const HostKey& key) const {
+KnownHosts::Verdict KnownHosts::Check(const std::string& host, int port, const HostKey& key) const {
   const std::vector<HostKey> keys = KeysFor(host, port);
   if (keys.empty()) return Verdict::kUnknown;
   for (const HostKey& k : keys) {

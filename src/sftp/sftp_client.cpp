@@ -33,8 +33,7 @@ std::string Reason(uint32_t code) {
 
 }  // namespace
 
-LoginMethod SftpClient::Connect(const ConnectOptions& options,
-                                const ConnectQuestions& questions) {
+LoginMethod SftpClient::Connect(const ConnectOptions& options, const ConnectQuestions& questions) {
   options_ = options;
   awaited_.clear();
   replies_.clear();
@@ -294,18 +293,16 @@ std::vector<DirEntry> SftpClient::ReadDir(const std::string& path) {
 }
 
 void SftpClient::MakeDir(const std::string& path) {
-  ExpectOk(Send(kMkdir, [&](PacketWriter& p) { p.Str(path).Attrs({}); }),
-           "フォルダを作れません", path);
+  ExpectOk(Send(kMkdir, [&](PacketWriter& p) { p.Str(path).Attrs({}); }), "フォルダを作れません",
+           path);
 }
 
 void SftpClient::RemoveDir(const std::string& path) {
-  ExpectOk(Send(kRmdir, [&](PacketWriter& p) { p.Str(path); }), "フォルダを削除できません",
-           path);
+  ExpectOk(Send(kRmdir, [&](PacketWriter& p) { p.Str(path); }), "フォルダを削除できません", path);
 }
 
 void SftpClient::Remove(const std::string& path) {
-  ExpectOk(Send(kRemove, [&](PacketWriter& p) { p.Str(path); }), "ファイルを削除できません",
-           path);
+  ExpectOk(Send(kRemove, [&](PacketWriter& p) { p.Str(path); }), "ファイルを削除できません", path);
 }
 
 void SftpClient::Rename(const std::string& from, const std::string& to) {

@@ -26,9 +26,9 @@ struct Pending {
 }  // namespace
 
 void SftpClient::Download(const std::string& remote, int fd, const Progress& progress) {
-  const std::string handle = Handle(
-      Send(kOpen, [&](PacketWriter& p) { p.Str(remote).U32(kOpenRead).Attrs({}); }),
-      "ファイルを開けません", remote);
+  const std::string handle =
+      Handle(Send(kOpen, [&](PacketWriter& p) { p.Str(remote).U32(kOpenRead).Attrs({}); }),
+             "ファイルを開けません", remote);
   std::map<uint32_t, Pending> in_flight;
   try {
     int64_t total = 0;
@@ -46,8 +46,8 @@ void SftpClient::Download(const std::string& remote, int fd, const Progress& pro
     int64_t done = 0;
     bool at_end = false;
     const auto request = [&](uint64_t offset, uint32_t length) {
-      const uint32_t id = Send(
-          kRead, [&](PacketWriter& p) { p.Str(handle).U64(offset).U32(length); });
+      const uint32_t id =
+          Send(kRead, [&](PacketWriter& p) { p.Str(handle).U64(offset).U32(length); });
       in_flight.emplace(id, Pending{offset, length});
     };
     while (!at_end || !in_flight.empty()) {
@@ -112,14 +112,13 @@ void SftpClient::Download(const std::string& remote, int fd, const Progress& pro
   CloseHandle(handle, true);
 }
 
-void SftpClient::Upload(int fd, int64_t size, const std::string& remote,
-                        const Progress& progress) {
-  const std::string handle = Handle(
-      Send(kOpen,
-           [&](PacketWriter& p) {
-             p.Str(remote).U32(kOpenWrite | kOpenCreate | kOpenTruncate).Attrs({});
-           }),
-      "ファイルを作れません", remote);
+void SftpClient::Upload(int fd, int64_t size, const std::string& remote, const Progress& progress) {
+  const std::string handle =
+      Handle(Send(kOpen,
+                  [&](PacketWriter& p) {
+                    p.Str(remote).U32(kOpenWrite | kOpenCreate | kOpenTruncate).Attrs({});
+                  }),
+             "ファイルを作れません", remote);
   std::vector<uint32_t> in_flight;
   std::string chunk(tuning_.chunk, '\0');
   try {
@@ -144,10 +143,9 @@ void SftpClient::Upload(int fd, int64_t size, const std::string& remote,
           at_end = true;
           break;
         }
-        const uint32_t id =
-            Send(kWrite, [&](PacketWriter& p) {
-              p.Str(handle).U64(offset).Str(std::string_view(chunk.data(), got));
-            });
+        const uint32_t id = Send(kWrite, [&](PacketWriter& p) {
+          p.Str(handle).U64(offset).Str(std::string_view(chunk.data(), got));
+        });
         in_flight.push_back(id);
         lengths[id] = uint32_t(got);
         offset += got;
@@ -168,7 +166,8 @@ void SftpClient::Upload(int fd, int64_t size, const std::string& remote,
         PacketReader in(body);
         if (in.U8() != kStatus) throw std::out_of_range("no status");
         in.U32();
-        if (PacketReader(body.substr(5, 4)).U32() != kOk) Refused(in, "ファイルに書けません", remote);
+        if (PacketReader(body.substr(5, 4)).U32() != kOk)
+          Refused(in, "ファイルに書けません", remote);
         acknowledged += lengths[id];
         lengths.erase(id);
         if (progress) progress(acknowledged, total);

@@ -55,7 +55,13 @@ enum OpenFlags : uint32_t {
 };
 
 struct Attributes {
-  enum : uint32_t { kSize = 1, kUidGid = 2, kPermissions = 4, kTimes = 8, kExtendedPairs = 0x80000000u };
+  enum : uint32_t {
+    kSize = 1,
+    kUidGid = 2,
+    kPermissions = 4,
+    kTimes = 8,
+    kExtendedPairs = 0x80000000u
+  };
   uint32_t flags = 0;
   uint64_t size = 0;
   uint32_t uid = 0, gid = 0;

@@ -61,8 +61,8 @@ bool SshConnection::TryKeyFile(const ConnectOptions&, const ConnectQuestions& qu
           questions.key_passphrase ? questions.key_passphrase(file) : std::nullopt;
       RestartAuthClock();
       if (!passphrase) return false;
-      if (ssh_pki_import_privkey_file(file.c_str(), passphrase->c_str(), nullptr, nullptr,
-                                      &priv) != SSH_OK) {
+      if (ssh_pki_import_privkey_file(file.c_str(), passphrase->c_str(), nullptr, nullptr, &priv) !=
+          SSH_OK) {
         priv = nullptr;
       }
     }
@@ -78,8 +78,8 @@ bool SshConnection::TryKeyFile(const ConnectOptions&, const ConnectQuestions& qu
 LoginMethod SshConnection::Authenticate(const ConnectOptions& options,
                                         const ConnectQuestions& questions) {
   LoginMethod method;
-  int rc = Retry([&] { return ssh_userauth_none(session_, nullptr); }, AuthAgain,
-                 auth_deadline_ms_, "認証");
+  int rc = Retry([&] { return ssh_userauth_none(session_, nullptr); }, AuthAgain, auth_deadline_ms_,
+                 "認証");
   if (rc == SSH_AUTH_SUCCESS) return method;
   if (rc == SSH_AUTH_ERROR) Lost(ssh_get_error(session_));
   const int offered = ssh_userauth_list(session_, nullptr);

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -92,9 +93,12 @@ void SshConnection::Close() {
   if (session_) {
     // A non-blocking disconnect: it sends what it can and never waits.
     if (ssh_is_connected(session_)) ssh_disconnect(session_);
-    ssh_free(session_);  // closes the socket it was given
+    ssh_free(session_);
     session_ = nullptr;
-    fd_ = -1;
+    // The library leaves a socket it was given open, except after some
+    // failures: close it only while the number still names our socket.
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || st.st_ino != fd_inode_)) fd_ = -1;
   }
   if (fd_ >= 0) {
     ::close(fd_);
@@ -176,6 +180,9 @@ void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_m
     }
     if (fds[1].revents) break;
   }
+  struct stat st {};
+  ::fstat(fd_, &st);
+  fd_inode_ = st.st_ino;
   int error = 0;
   socklen_t len = sizeof error;
   getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len);
@@ -185,8 +192,7 @@ void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_m
   }
 }
 
-LoginMethod SshConnection::Open(const ConnectOptions& options,
-                                const ConnectQuestions& questions) {
+LoginMethod SshConnection::Open(const ConnectOptions& options, const ConnectQuestions& questions) {
   Close();
   const int64_t deadline = NowMs() + options.connect_timeout_ms;
   TcpConnect(options, deadline);
@@ -204,14 +210,14 @@ LoginMethod SshConnection::Open(const ConnectOptions& options,
   const std::vector<HostKey> known = KnownHosts(options.known_hosts).KeysFor(options.host, port);
   if (!known.empty()) {
     std::string algorithms;
-    for (const HostKey& k : known) algorithms += (algorithms.empty() ? "" : ",") + AlgorithmsFor(k.type);
+    for (const HostKey& k : known)
+      algorithms += (algorithms.empty() ? "" : ",") + AlgorithmsFor(k.type);
     ssh_options_set(session_, SSH_OPTIONS_HOSTKEYS, algorithms.c_str());
   }
   ssh_options_set(session_, SSH_OPTIONS_FD, &fd_);
   ssh_set_blocking(session_, 0);
 
-  const int rc = Retry([&] { return ssh_connect(session_); },
-                       SSH_AGAIN, deadline, "SSH の開始");
+  const int rc = Retry([&] { return ssh_connect(session_); }, SSH_AGAIN, deadline, "SSH の開始");
   if (rc != SSH_OK) {
     const std::string error = ssh_get_error(session_);
     Close();
@@ -225,10 +231,10 @@ LoginMethod SshConnection::Open(const ConnectOptions& options,
   const int64_t open_deadline = NowMs() + options.connect_timeout_ms;
   channel_ = ssh_channel_new(session_);
   if (!channel_ ||
-      Retry([&] { return ssh_channel_open_session(channel_); },
-            SSH_AGAIN, open_deadline, "チャネル") != SSH_OK ||
-      Retry([&] { return ssh_channel_request_subsystem(channel_, "sftp"); },
-            SSH_AGAIN, open_deadline, "sftp") != SSH_OK) {
+      Retry([&] { return ssh_channel_open_session(channel_); }, SSH_AGAIN, open_deadline,
+            "チャネル") != SSH_OK ||
+      Retry([&] { return ssh_channel_request_subsystem(channel_, "sftp"); }, SSH_AGAIN,
+            open_deadline, "sftp") != SSH_OK) {
     const std::string error = ssh_get_error(session_);
     Close();
     throw ftp::EIdException("サーバが SFTP を受け付けません: " + error);
@@ -236,8 +242,7 @@ LoginMethod SshConnection::Open(const ConnectOptions& options,
   return method;
 }
 
-void SshConnection::CheckHostKey(const ConnectOptions& options,
-                                 const ConnectQuestions& questions) {
+void SshConnection::CheckHostKey(const ConnectOptions& options, const ConnectQuestions& questions) {
   ssh_key key = nullptr;
   if (ssh_get_server_publickey(session_, &key) != SSH_OK) {
     Close();
@@ -266,12 +271,12 @@ void SshConnection::CheckHostKey(const ConnectOptions& options,
   if (!questions.trust_host_key || !questions.trust_host_key(q)) {
     Close();
     if (q.changed) {
-      throw ftp::EIdException("ホスト鍵が変わっているため接続を中止しました。以前の鍵: " +
-                              q.old_key_type + " " + q.old_fingerprint + "、今回の鍵: " +
-                              q.key_type + " " + q.fingerprint);
+      throw ftp::EIdException(
+          "ホスト鍵が変わっているため接続を中止しました。以前の鍵: " + q.old_key_type + " " +
+          q.old_fingerprint + "、今回の鍵: " + q.key_type + " " + q.fingerprint);
     }
-    throw ftp::EIdException("ホスト鍵を信頼しなかったため接続を中止しました (" + q.key_type +
-                            " " + q.fingerprint + ")");
+    throw ftp::EIdException("ホスト鍵を信頼しなかったため接続を中止しました (" + q.key_type + " " +
+                            q.fingerprint + ")");
   }
   try {
     store.Trust(options.host, options.port, shown);

@@ -108,7 +108,8 @@ class SshConnection {
 
   ssh_session_struct* session_ = nullptr;
   ssh_channel_struct* channel_ = nullptr;
-  int fd_ = -1;  // ours until libssh has it
+  int fd_ = -1;                 // the connection's socket
+  unsigned long fd_inode_ = 0;  // which socket fd_ names
   int cancel_fd_ = -1;
   int64_t auth_deadline_ms_ = 0;
   int connect_timeout_ms_ = 0;

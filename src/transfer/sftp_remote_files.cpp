@@ -43,7 +43,8 @@ RemoteFact FactOf(const sftp::DirEntry& entry) {
   }
   if (a.flags & sftp::Attributes::kSize) fact.size = int64_t(a.size);
   if (a.flags & sftp::Attributes::kTimes) fact.modified_utc = int64_t(a.mtime);
-  if (a.flags & sftp::Attributes::kPermissions) fact.permissions = sftp::PermissionText(a.permissions);
+  if (a.flags & sftp::Attributes::kPermissions)
+    fact.permissions = sftp::PermissionText(a.permissions);
   fact.link_target = entry.link_target;
   return fact;
 }
@@ -117,9 +118,7 @@ void SftpRemoteFiles::Rename(const std::string& from, const std::string& to) {
 
 void SftpRemoteFiles::DeleteFile(const std::string& path) { client_.Remove(Absolute(path)); }
 
-void SftpRemoteFiles::RemoveFolder(const std::string& path) {
-  client_.RemoveDir(Absolute(path));
-}
+void SftpRemoteFiles::RemoveFolder(const std::string& path) { client_.RemoveDir(Absolute(path)); }
 
 void SftpRemoteFiles::SetMode(const std::string& path, unsigned mode) {
   sftp::Attributes a;

@@ -46,6 +46,10 @@ TEST(SftpLogin, MethodsTriedAndTheOneThatWorkedIsNamed) {
        "ログインできませんでした: ユーザー名かパスワードが違うか、鍵が受け入れられませんでした（"
        "試した方法: パスワード）"},
   };
+  const auto open_files = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  const auto files_before = open_files();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ConnectOptions o = OptionsFor(*server, local.path() / "known_hosts");
@@ -61,6 +65,7 @@ TEST(SftpLogin, MethodsTriedAndTheOneThatWorkedIsNamed) {
     EXPECT_EQ(method.kind, c.method) << method.Text();
     EXPECT_NE(client.RealPath("."), "");
   }
+  EXPECT_EQ(open_files(), files_before);  // every connection's socket closed
 }
 
 TEST(SftpLogin, ChangedHostKeyIsRefusedBeforeAnythingIsSent) {
@@ -105,8 +110,8 @@ TEST(SftpLogin, ChangedHostKeyIsRefusedBeforeAnythingIsSent) {
   EXPECT_NE(error.find(asked[1].old_fingerprint), std::string::npos) << error;
   EXPECT_NE(error.find(asked[1].fingerprint), std::string::npos) << error;
   // Give the server's session time to log whatever reached it.
-  for (int i = 0; i < 50 && ftp::testing::ReadText(server->log).find("Connection closed") ==
-                                std::string::npos;
+  for (int i = 0;
+       i < 50 && ftp::testing::ReadText(server->log).find("Connection closed") == std::string::npos;
        ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }

@@ -99,20 +99,22 @@ std::unique_ptr<SshServer> StartSshd() {
   } else {
     s->user = ::getpwuid(::geteuid())->pw_name;
   }
-  WriteText(base / "sshd_config",
-            "HostKey " + s->host_key.string() + "\n" +
-                "PidFile none\n"
-                "UsePAM no\n"
-                "PermitRootLogin no\n"
-                "PasswordAuthentication yes\n"
-                "KbdInteractiveAuthentication no\n"
-                "PubkeyAuthentication yes\n"
-                "AuthorizedKeysFile " + (base / "authorized_keys").string() + "\n" +
-                "StrictModes no\n"
-                "AllowUsers " + s->user + "\n" +
-                "LogLevel DEBUG1\n"
-                "Subsystem sftp internal-sftp\n"
-                "ForceCommand internal-sftp -d " + s->files.string() + "\n");
+  WriteText(base / "sshd_config", "HostKey " + s->host_key.string() + "\n" +
+                                      "PidFile none\n"
+                                      "UsePAM no\n"
+                                      "PermitRootLogin no\n"
+                                      "PasswordAuthentication yes\n"
+                                      "KbdInteractiveAuthentication no\n"
+                                      "PubkeyAuthentication yes\n"
+                                      "AuthorizedKeysFile " +
+                                      (base / "authorized_keys").string() + "\n" +
+                                      "StrictModes no\n"
+                                      "AllowUsers " +
+                                      s->user + "\n" +
+                                      "LogLevel DEBUG1\n"
+                                      "Subsystem sftp internal-sftp\n"
+                                      "ForceCommand internal-sftp -d " +
+                                      s->files.string() + "\n");
   s->sessions = std::make_unique<InetdServer>(
       std::vector<std::string>{"/usr/sbin/sshd", "-i", "-e", "-f", (base / "sshd_config").string()},
       s->log);
