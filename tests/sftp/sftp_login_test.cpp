@@ -36,13 +36,15 @@ TEST(SftpLogin, MethodsTriedAndTheOneThatWorkedIsNamed) {
     const char* name;
     std::string password;
     bool keys;
+    bool asked;                // a password asked for at connect
     LoginMethod::Kind method;  // kNone: the login fails
     const char* message;       // part of the failure's text
   } cases[] = {
-      {"profile password", server->password, false, LoginMethod::Kind::kPassword, ""},
-      {"key file", "", true, LoginMethod::Kind::kKeyFile, ""},
-      {"wrong password, then the key", "wrong", true, LoginMethod::Kind::kKeyFile, ""},
-      {"wrong password only", "wrong", false, LoginMethod::Kind::kNone,
+      {"profile password", server->password, false, false, LoginMethod::Kind::kPassword, ""},
+      {"no password kept: asked", "", false, true, LoginMethod::Kind::kPassword, ""},
+      {"key file", "", true, false, LoginMethod::Kind::kKeyFile, ""},
+      {"wrong password, then the key", "wrong", true, false, LoginMethod::Kind::kKeyFile, ""},
+      {"wrong password only", "wrong", false, false, LoginMethod::Kind::kNone,
        "ログインできませんでした: ユーザー名かパスワードが違うか、鍵が受け入れられませんでした（"
        "試した方法: パスワード）"},
   };
@@ -55,13 +57,15 @@ TEST(SftpLogin, MethodsTriedAndTheOneThatWorkedIsNamed) {
     ConnectOptions o = OptionsFor(*server, local.path() / "known_hosts");
     o.password = c.password;
     if (c.keys) o.key_folder = keys;
+    ConnectQuestions q = TrustingQuestions();
+    if (c.asked) q.password = [&] { return std::optional<std::string>(server->password); };
     SftpClient client;
     if (c.method == LoginMethod::Kind::kNone) {
-      EXPECT_EQ(ConnectError(client, o, TrustingQuestions()), c.message);
+      EXPECT_EQ(ConnectError(client, o, q), c.message);
       EXPECT_FALSE(client.Connected());
       continue;
     }
-    const LoginMethod method = client.Connect(o, TrustingQuestions());
+    const LoginMethod method = client.Connect(o, q);
     EXPECT_EQ(method.kind, c.method) << method.Text();
     EXPECT_NE(client.RealPath("."), "");
   }
