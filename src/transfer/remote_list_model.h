@@ -5,8 +5,12 @@
 // fills its memory.
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "text/remote_names.h"
@@ -19,6 +23,7 @@ class RemoteListModel : public QAbstractTableModel {
 
  public:
   explicit RemoteListModel(QObject* parent = nullptr);
+  ~RemoteListModel() override;
 
   // How names are shown; set before the rows of a connection arrive.
   void SetNames(const text::RemoteNames& names);
@@ -32,6 +37,15 @@ class RemoteListModel : public QAbstractTableModel {
   void Rename(int row, std::string wire);
   // Puts row order[i] at position i; selections follow their rows.
   void Reorder(const std::vector<int>& order);
+  // Sorts the rows by a column, stable (equal cells keep their order):
+  // names by the user's locale as QString::localeAwareCompare orders them,
+  // the other cells by transfer::CompareCells. A list longer than
+  // `kSortAtOnce` rows is sorted on a thread of its own and put in place
+  // when done, so a header click never holds the window; a change of the
+  // rows meanwhile sorts again after it. `sorted` follows either way.
+  void Sort(int column, bool descending);
+  bool Sorting() const { return sorter_.joinable(); }
+  static constexpr int kSortAtOnce = 10'000;
 
   int Count() const { return static_cast<int>(rows_.size()); }
   const transfer::RemoteListEntry& Entry(int row) const { return rows_[static_cast<size_t>(row)]; }
@@ -44,10 +58,31 @@ class RemoteListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+ signals:
+  void sorted();
+
  private:
+  struct SortRequest {
+    int column;
+    bool descending;
+  };
+  // Ends a sort on its thread before the rows change; returns it, so that
+  // the change can sort again.
+  std::optional<SortRequest> StopSort();
+  void ResumeSort(const std::optional<SortRequest>& request);
+  void TakeSorted();
+
   std::vector<transfer::RemoteListEntry> rows_;
   text::RemoteNames names_;
   QIcon folder_icon_, file_icon_;
+
+  // The sorting thread reads rows_ and names_ while it runs: they change
+  // only after StopSort has joined it.
+  std::thread sorter_;
+  SortRequest sorting_{};
+  std::atomic<bool> sort_stale_{false};
+  std::mutex sort_mutex_;
+  std::optional<std::vector<int>> sort_result_;  // under sort_mutex_
 };
 
 }  // namespace hemlo::transfer_ui
