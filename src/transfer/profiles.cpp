@@ -1,5 +1,6 @@
 #include "transfer/profiles.h"
 
+#include "text/cp932.h"
 #include "transfer/comma_text.h"
 
 namespace hemlo::transfer {
@@ -55,6 +56,46 @@ NameEncodingMode NameEncodingOfField(const std::string& field) {
   return ModeOf(field, kNameEncodingWords);
 }
 
+int ConnectionsOfField(const std::string& field) {
+  if (field.size() != 1 || field[0] < '0' + kMinConnections || field[0] > '0' + kMaxConnections)
+    return kDefaultConnections;
+  return field[0] - '0';
+}
+
+namespace {
+
+// The fields after the fifth as a line without them reads them; a line
+// ends after its last field that differs from these.
+const char* const kAbsentTail[] = {"auto", "auto", "", ""};
+
+// Fields 6 to 9 as the panel shows them.
+std::vector<std::string> TailFields(const ProfilePanel& p) {
+  return {DataModeField(p.DataMode), NameEncodingField(p.NameEncoding), p.SiteFolder,
+          p.Connections == kDefaultConnections ? std::string() : std::to_string(p.Connections)};
+}
+
+}  // namespace
+
+int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string& page) {
+  int best = 0;
+  size_t best_length = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const auto f = SplitCommaText(lines[i]);
+    if (f.size() <= kProfileFields + 2 || f[kProfileFields + 2].empty()) continue;
+    auto folder = text::Cp932ToUtf8(f[kProfileFields + 2]);
+    if (!folder) continue;
+    while (folder->size() > 1 && folder->back() == '/') folder->pop_back();
+    // Whole path components only: /www/site does not hold /www/site2/a.htm.
+    const bool holds = page.size() > folder->size() && page.starts_with(*folder) &&
+                       (page[folder->size()] == '/' || *folder == "/");
+    if (holds && folder->size() > best_length) {
+      best = static_cast<int>(i) + 1;
+      best_length = folder->size();
+    }
+  }
+  return best;
+}
+
 void ProfilePanel::Load(std::vector<std::string> lines) {
   ProfileList = std::move(lines);
   if (ProfileList.empty()) {
@@ -70,7 +111,7 @@ void ProfilePanel::ShowProfile(int n) {
   std::vector<std::string> f;
   if (!ProfileList.empty() && n >= 1 && n <= Count())
     f = SplitCommaText(ProfileList[static_cast<size_t>(n - 1)]);
-  f.resize(kProfileFields + 2);
+  f.resize(kProfileFields + std::size(kAbsentTail));
   RegistrationName = f[0];
   HostName = f[1];
   UserId = f[2];
@@ -78,6 +119,8 @@ void ProfilePanel::ShowProfile(int n) {
   LastRemoteFolder = f[4];
   DataMode = DataModeOfField(f[5]);
   NameEncoding = NameEncodingOfField(f[6]);
+  SiteFolder = f[7];
+  Connections = ConnectionsOfField(f[8]);
 }
 
 void ProfilePanel::PrevClick() {
@@ -97,18 +140,20 @@ void ProfilePanel::AddClick() {
   Password.clear();
   DataMode = DataConnectionMode::kAutomatic;
   NameEncoding = NameEncodingMode::kAutomatic;
+  SiteFolder.clear();
+  Connections = kDefaultConnections;
   ProfileCounter = Count() + 1;
 }
 
 std::string ProfilePanel::LineOfFields(const std::string& fifth) const {
   std::vector<std::string> fields{RegistrationName, HostName, UserId, Password, fifth};
-  // Automatic is what a line without the field means: such lines stay as
-  // they always were. The sixth field goes first whenever the seventh does,
-  // so readers of six fields still find the data mode in its place.
-  const bool names = NameEncoding != NameEncodingMode::kAutomatic;
-  if (names || DataMode != DataConnectionMode::kAutomatic)
-    fields.push_back(DataModeField(DataMode));
-  if (names) fields.push_back(NameEncodingField(NameEncoding));
+  // A line without a field means its default: lines with defaults only stay
+  // as they always were, and a later field brings the earlier ones with it,
+  // so readers of fewer fields find theirs in place.
+  const std::vector<std::string> tail = TailFields(*this);
+  size_t used = tail.size();
+  while (used > 0 && tail[used - 1] == kAbsentTail[used - 1]) --used;
+  fields.insert(fields.end(), tail.begin(), tail.begin() + static_cast<std::ptrdiff_t>(used));
   return JoinCommaText(fields);
 }
 
@@ -140,6 +185,24 @@ void ProfilePanel::DeleteClick() {
   ProfileList.erase(ProfileList.begin() + (n - 1));
   ShowProfile(ProfileList.empty() ? 0 : 1);
   NextEnabled = true;
+}
+
+bool ProfilePanel::StoreSiteFolder(const std::string& folder) {
+  const int n = ProfileCounter;
+  if (n < 1 || n > Count()) return false;
+  SiteFolder = folder;
+  std::string& line = ProfileList[static_cast<size_t>(n - 1)];
+  std::vector<std::string> f = SplitCommaText(line);
+  const size_t site = kProfileFields + 2;  // the eighth field
+  if (f.size() < kProfileFields) f.resize(kProfileFields);
+  // Fields missing before it in their absent form.
+  for (size_t i = f.size(); i < site; ++i) f.push_back(kAbsentTail[i - kProfileFields]);
+  if (f.size() == site)
+    f.push_back(folder);
+  else
+    f[site] = folder;
+  line = JoinCommaText(f);
+  return true;
 }
 
 void ProfilePanel::WriteBack() {

@@ -30,6 +30,20 @@ enum class NameEncodingMode { kAutomatic, kShiftJis, kUtf8 };
 std::string NameEncodingField(NameEncodingMode mode);
 NameEncodingMode NameEncodingOfField(const std::string& field);
 
+// An eighth field holds the local site folder the site sync publishes
+// (Shift-JIS bytes of the path; empty: not chosen yet), a ninth the number of
+// connections the sync uploads over ("1" to "8"; empty or anything else
+// means kDefaultConnections). Like the modes, they are written only when set,
+// the fields before them then written in their place.
+inline constexpr int kMinConnections = 1;
+inline constexpr int kMaxConnections = 8;
+inline constexpr int kDefaultConnections = 2;
+int ConnectionsOfField(const std::string& field);
+
+// The stored profile (from 1) whose site folder holds `page` (an absolute
+// UTF-8 local path), the innermost when folders nest; 0 when none does.
+int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string& page);
+
 // Older files hold four fields per line: when the first line has fewer than
 // five, every line gets as many "," as the first line lacks.
 void UpgradeProfileLines(std::vector<std::string>& lines);
@@ -44,6 +58,8 @@ class ProfilePanel {
   std::string LastRemoteFolder;
   DataConnectionMode DataMode = DataConnectionMode::kAutomatic;
   NameEncodingMode NameEncoding = NameEncodingMode::kAutomatic;
+  std::string SiteFolder;  // Shift-JIS bytes of a local path
+  int Connections = kDefaultConnections;
 
   std::vector<std::string> ProfileList;
   int ProfileCounter = 0;
@@ -58,7 +74,7 @@ class ProfilePanel {
   void ShowProfile(int n);
   void PrevClick();  // "前"
   void NextClick();  // "次"
-  void AddClick();   // "追加" (both modes go back to automatic)
+  void AddClick();   // "追加" (modes automatic, no site folder, default connections)
   // "保存": false when a field is empty (the caller shows the message and
   // nothing changed). On true the caller writes ProfileList to the file.
   bool SaveClick();
@@ -68,6 +84,10 @@ class ProfilePanel {
   // show, the remote folder included. Nothing happens while no stored
   // profile is shown.
   void WriteBack();
+  // Stores `folder` as the site folder of the stored profile on show (only
+  // that field of its line changes) and shows it. False while no stored
+  // profile is shown; the caller writes ProfileList to the file on true.
+  bool StoreSiteFolder(const std::string& folder);
 
  private:
   std::string LineOfFields(const std::string& fifth) const;

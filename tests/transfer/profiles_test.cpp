@@ -247,6 +247,100 @@ TEST_F(StateFiles, DataModeAndNameEncodingAreTheSixthAndSeventhFields) {
   EXPECT_EQ(p.NameEncoding, NameEncodingMode::kAutomatic);
 }
 
+TEST_F(StateFiles, SiteFolderAndConnectionsAreTheEighthAndNinthFields) {
+  const std::string site_sjis = "/home/\x83\x54\x83\x43\x83\x67";  // "/home/サイト"
+  struct Case {
+    std::string line;
+    std::string site_loaded;
+    int connections_loaded;
+    std::string site_saved;
+    int connections_saved;
+    std::string written;  // after WriteBack, the remote folder as loaded
+  };
+  const Case cases[] = {
+      // Lines of earlier versions come back byte for byte.
+      {"a,h,u,p,/x", "", 2, "", 2, "a,h,u,p,/x"},
+      {"b,h,u,p,,passive", "", 2, "", 2, "b,h,u,p,,passive"},
+      {"c,h,u,p,/x,active,sjis", "", 2, "", 2, "c,h,u,p,/x,active,sjis"},
+      // ... apart from the new fields once they are set.
+      {"d,h,u,p,/x,passive", "", 2, "/s", 2, "d,h,u,p,/x,passive,auto,/s"},
+      {"e,h,u,p,,auto,utf8", "", 2, "", 4, "e,h,u,p,,auto,utf8,,4"},
+      {"f,h,u,p,/x,auto,auto," + site_sjis + ",4", site_sjis, 4, "/my site", 2,
+       "f,h,u,p,/x,auto,auto,\"/my site\""},
+      {"g,h,u,p,/x,auto,auto,/s,8", "/s", 8, "", 1, "g,h,u,p,/x,auto,auto,,1"},
+      // Counts outside 1-8 read as the default.
+      {"h,h,u,p,/x,auto,auto,/s,9", "/s", 2, "/s", 2, "h,h,u,p,/x,auto,auto,/s"},
+      {"i,h,u,p,/x,auto,auto,,0", "", 2, "", 2, "i,h,u,p,/x"},
+      {"j,h,u,p,/x,auto,auto,,x", "", 2, "", 3, "j,h,u,p,/x,auto,auto,,3"},
+  };
+  std::vector<std::string> lines;
+  for (const Case& c : cases) lines.push_back(c.line);
+  ASSERT_TRUE(WriteProfileFile(dir, lines).ok);
+  ProfilePanel p;
+  p.Load(ReadProfileFile(dir));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    p.ShowProfile(static_cast<int>(i) + 1);
+    EXPECT_EQ(p.SiteFolder, cases[i].site_loaded) << cases[i].line;
+    EXPECT_EQ(p.Connections, cases[i].connections_loaded) << cases[i].line;
+    p.SiteFolder = cases[i].site_saved;
+    p.Connections = cases[i].connections_saved;
+    p.WriteBack();
+  }
+  ASSERT_TRUE(WriteProfileFile(dir, p.ProfileList).ok);
+  const auto back = ReadProfileFile(dir);
+  ASSERT_EQ(back.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(back[i], cases[i].written);
+  // "保存" keeps them; "追加" starts without a site folder and with two connections.
+  p.ShowProfile(4);
+  p.SiteFolder = "/t";
+  p.Connections = 5;
+  ASSERT_TRUE(p.SaveClick());
+  EXPECT_EQ(p.ProfileList[3], "d,h,u,p,,passive,auto,/t,5");
+  p.AddClick();
+  EXPECT_EQ(p.SiteFolder, "");
+  EXPECT_EQ(p.Connections, 2);
+}
+
+TEST(ProfilePanel, StoreSiteFolderChangesOnlyThatField) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a,h,u,p,/x", "a,h,u,p,/x,auto,auto,/s"},
+      {"a,h,u,p,/x,passive", "a,h,u,p,/x,passive,auto,/s"},
+      {"a,h,u,p,,auto,utf8", "a,h,u,p,,auto,utf8,/s"},
+      {"a,h,u,p,/x,auto,auto,/old,4", "a,h,u,p,/x,auto,auto,/s,4"},
+      {"a,h,u,p", "a,h,u,p,,auto,auto,/s"},  // a four-field file, upgraded on load
+  };
+  for (const auto& [line, stored] : cases) {
+    ProfilePanel p;
+    p.Load({line});
+    p.HostName = "typed, not saved";
+    ASSERT_TRUE(p.StoreSiteFolder("/s")) << line;
+    EXPECT_EQ(p.ProfileList[0], stored);
+    EXPECT_EQ(p.SiteFolder, "/s");
+  }
+  ProfilePanel p;
+  p.Load({"a,h,u,p,/x"});
+  p.AddClick();  // a profile being entered is not stored
+  EXPECT_FALSE(p.StoreSiteFolder("/s"));
+  EXPECT_EQ(p.ProfileList[0], "a,h,u,p,/x");
+}
+
+TEST(ProfilePanel, ProfileHoldingPageIsTheInnermostSiteFolder) {
+  const std::vector<std::string> lines = {
+      "a,h,u,p,,auto,auto,/www/site",
+      "b,h,u,p,,auto,auto,/www/site/sub,3",
+      "c,h,u,p,,auto,auto,/www/other/",
+      "d,h,u,p,,auto,auto,/www/\x83\x54\x83\x43\x83\x67",  // "/www/サイト"
+      "e,h,u,p,/x",
+  };
+  const std::pair<std::string, int> cases[] = {
+      {"/www/site/a.htm", 1},  {"/www/site/sub/b.htm", 2}, {"/www/site/subx/b.htm", 1},
+      {"/www/site2/a.htm", 0}, {"/www/other/x.htm", 3},    {"/www/サイト/index.htm", 4},
+      {"/www/site", 0},        {"/elsewhere/a.htm", 0},    {"/x/a.htm", 0},
+  };
+  for (const auto& [page, profile] : cases)
+    EXPECT_EQ(ProfileHoldingPage(lines, page), profile) << page;
+}
+
 TEST_F(StateFiles, LastDirIsShiftJisFirstLine) {
   EXPECT_FALSE(ReadLastDir(dir).has_value());
   const std::string folder = "/home/u/表示 site";
