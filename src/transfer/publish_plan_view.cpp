@@ -1,0 +1,90 @@
+#include "transfer/publish_plan_view.h"
+
+#include <string>
+
+namespace hemlo::transfer {
+
+namespace {
+
+// "#,0"
+std::string Grouped(int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+    digits.insert(static_cast<size_t>(i), ",");
+  return n < 0 ? "-" + digits : digits;
+}
+
+std::string Count(int n) { return std::to_string(n) + "件"; }
+
+}  // namespace
+
+const char* PlanReasonText(PlanReason reason) {
+  switch (reason) {
+    case PlanReason::kNew:
+      return "新規";
+    case PlanReason::kChanged:
+      return "変更";
+    case PlanReason::kNoRecordSameSize:
+      return "記録なし（同じサイズ）";
+    case PlanReason::kConflict:
+      return "サーバ側で変更（競合）";
+    case PlanReason::kServerOnly:
+      return "サーバにしかない";
+    case PlanReason::kNewFolder:
+      return "新規フォルダ";
+    case PlanReason::kServerOnlyFolder:
+      return "サーバにしかないフォルダ";
+  }
+  return "";
+}
+
+bool RowHasTick(PlanReason reason) {
+  return reason == PlanReason::kConflict || reason == PlanReason::kNoRecordSameSize;
+}
+
+bool IsDeletion(PlanReason reason) {
+  return reason == PlanReason::kServerOnly || reason == PlanReason::kServerOnlyFolder;
+}
+
+bool RowRuns(const PlanRowView& row, bool delete_server_only) {
+  if (IsDeletion(row.reason)) return delete_server_only;
+  if (RowHasTick(row.reason)) return row.ticked;
+  return true;
+}
+
+bool PlanNeedsConfirmation(const PlanView& plan) {
+  for (const auto& row : plan.rows)
+    if (row.reason == PlanReason::kConflict || IsDeletion(row.reason)) return true;
+  return false;
+}
+
+PlanTotals TotalsOf(const PlanView& plan) {
+  PlanTotals t;
+  for (const auto& row : plan.rows) {
+    if (!RowRuns(row, plan.delete_server_only)) {
+      ++t.left_alone;
+    } else if (IsDeletion(row.reason)) {
+      ++t.deletions;
+    } else if (row.reason == PlanReason::kNewFolder) {
+      ++t.make_folders;
+    } else {
+      ++t.send_files;
+      t.send_bytes += row.bytes;
+    }
+  }
+  return t;
+}
+
+std::string TotalsText(const PlanTotals& t) {
+  return "送信 " + Count(t.send_files) + "（" + Grouped(t.send_bytes) + " バイト）　フォルダ作成 " +
+         Count(t.make_folders) + "　削除 " + Count(t.deletions) + "　対象外 " + Count(t.left_alone);
+}
+
+std::string ResultText(const PublishResult& r) {
+  std::string text = r.stopped ? "中断しました。" : "";
+  return text + "送信 " + Count(r.files_sent) + "（" + Grouped(r.bytes_sent) +
+         " バイト）、フォルダ作成 " + Count(r.folders_made) + "、削除 " + Count(r.deleted) +
+         "、失敗 " + Count(static_cast<int>(r.failures.size()));
+}
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,74 @@
+#pragma once
+// A publish plan as the confirmation dialog shows it: one row per file or
+// folder with its reason, the choices the author can make (overwrite a
+// conflict, include a file without a record, delete what only the server
+// has), and the counts and bytes those choices add up to. Also the result
+// of a run, one line per failed file. No Qt; texts are UTF-8.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace hemlo::transfer {
+
+enum class PlanReason {
+  kNew,               // not on the server
+  kChanged,           // content differs from what was last published
+  kNoRecordSameSize,  // no record, the server's copy has the same size
+  kConflict,          // changed on the server since our last upload
+  kServerOnly,        // on the server only
+  kNewFolder,         // a folder the server lacks
+  kServerOnlyFolder,  // a folder only the server has
+};
+
+struct PlanRowView {
+  std::string path;  // relative to the site folder, "/" between names
+  PlanReason reason = PlanReason::kNew;
+  int64_t bytes = 0;  // what would travel (files sent), else the server's size
+  // Conflicts and files without a record: sent only when ticked.
+  bool ticked = false;
+};
+
+struct PlanView {
+  std::vector<PlanRowView> rows;
+  bool delete_server_only = false;  // "サーバにしかないファイルを削除"
+};
+
+// The reason column: "新規", "変更", "記録なし（同じサイズ）", ...
+const char* PlanReasonText(PlanReason reason);
+// Whether a row has a tick of its own.
+bool RowHasTick(PlanReason reason);
+// Whether the row leads to an operation with the choices made.
+bool RowRuns(const PlanRowView& row, bool delete_server_only);
+bool IsDeletion(PlanReason reason);
+// The plan needs the author's eye: a conflict or something to delete.
+bool PlanNeedsConfirmation(const PlanView& plan);
+
+struct PlanTotals {
+  int send_files = 0;
+  int64_t send_bytes = 0;
+  int make_folders = 0;
+  int deletions = 0;
+  int left_alone = 0;  // rows that will not run with the choices made
+};
+PlanTotals TotalsOf(const PlanView& plan);
+// "送信 3件（12,345 バイト）　フォルダ作成 1件　削除 0件　対象外 2件"
+std::string TotalsText(const PlanTotals& totals);
+
+struct PublishFailure {
+  std::string path;     // relative, as in the plan
+  std::string message;  // why, for the author
+};
+
+struct PublishResult {
+  int files_sent = 0;
+  int64_t bytes_sent = 0;
+  int folders_made = 0;
+  int deleted = 0;
+  bool stopped = false;  // Escape or a lost connection ended the run early
+  std::vector<PublishFailure> failures;
+};
+// "送信 3件（12,345 バイト）、フォルダ作成 1件、削除 1件、失敗 0件" with
+// "中断しました" in front when the run stopped early.
+std::string ResultText(const PublishResult& result);
+
+}  // namespace hemlo::transfer
