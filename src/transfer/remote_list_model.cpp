@@ -28,16 +28,17 @@ QString CellTextOf(const text::RemoteNames& names, const transfer::RemoteListEnt
 
 struct SortStale {};  // ends a sort whose rows are about to change
 
-// The order that sorts `rows` by `column`: one key per row, made once.
-// Throws SortStale soon after `stale` is set.
-std::vector<int> SortOrder(const std::vector<transfer::RemoteListEntry>& rows,
-                           const text::RemoteNames& names, int column, bool descending,
-                           const std::atomic<bool>& stale) {
+// Sorts the view positions of `shown` (rows in `rows` by position) by
+// `column`: one key per row, made once. Throws SortStale soon after
+// `stale` is set.
+std::vector<int> SortedPositions(const std::vector<transfer::RemoteListEntry>& rows,
+                                 const std::vector<int>& shown, const text::RemoteNames& names,
+                                 int column, bool descending, const std::atomic<bool>& stale) {
   size_t steps = 0;
   auto check = [&] {
     if ((++steps & 4095) == 0 && stale.load(std::memory_order_relaxed)) throw SortStale{};
   };
-  std::vector<int> order(rows.size());
+  std::vector<int> order(shown.size());
   std::iota(order.begin(), order.end(), 0);
   const int sign = descending ? -1 : 1;
   auto sort_by = [&](const auto& keys, auto compare) {
@@ -46,25 +47,26 @@ std::vector<int> SortOrder(const std::vector<transfer::RemoteListEntry>& rows,
       return sign * compare(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]) < 0;
     });
   };
+  auto entry = [&](int position) -> const transfer::RemoteListEntry& {
+    check();
+    return rows[static_cast<size_t>(shown[static_cast<size_t>(position)])];
+  };
+  const int n = static_cast<int>(shown.size());
   if (column == 0) {
     // Sort keys order names as localeAwareCompare does, at a fraction of
     // its cost per comparison.
     QCollator collator;
     std::vector<QCollatorSortKey> keys;
-    keys.reserve(rows.size());
-    for (const auto& e : rows) {
-      check();
-      keys.push_back(collator.sortKey(NameText(names, e.FileName)));
-    }
+    keys.reserve(shown.size());
+    for (int i = 0; i < n; ++i)
+      keys.push_back(collator.sortKey(NameText(names, entry(i).FileName)));
     sort_by(keys,
             [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b); });
   } else {
     std::vector<transfer::CellKey> keys;
-    keys.reserve(rows.size());
-    for (const auto& e : rows) {
-      check();
-      keys.emplace_back(CellTextOf(names, e, column).toStdString());
-    }
+    keys.reserve(shown.size());
+    for (int i = 0; i < n; ++i)
+      keys.emplace_back(CellTextOf(names, entry(i), column).toStdString());
     sort_by(keys, transfer::CompareCellKeys);
   }
   return order;
@@ -80,7 +82,7 @@ void RemoteListModel::Sort(int column, bool descending) {
   StopSort();
   if (Count() <= kSortAtOnce) {
     const std::atomic<bool> never{false};
-    Reorder(SortOrder(rows_, names_, column, descending, never));
+    Reorder(SortedPositions(rows_, shown_, names_, column, descending, never));
     emit sorted();
     return;
   }
@@ -88,7 +90,8 @@ void RemoteListModel::Sort(int column, bool descending) {
   sort_stale_ = false;
   sorter_ = std::thread([this, column, descending] {
     try {
-      std::vector<int> order = SortOrder(rows_, names_, column, descending, sort_stale_);
+      std::vector<int> order =
+          SortedPositions(rows_, shown_, names_, column, descending, sort_stale_);
       {
         std::lock_guard lock(sort_mutex_);
         sort_result_ = std::move(order);
@@ -137,12 +140,17 @@ void RemoteListModel::SetIcons(const QIcon& folder, const QIcon& file) {
   file_icon_ = file;
 }
 
+void RemoteListModel::Reserve(size_t rows) {
+  rows_.reserve(rows);
+  shown_.reserve(rows);
+}
+
 void RemoteListModel::Clear() {
   StopSort();
   if (rows_.empty()) return;
   beginResetModel();
-  rows_.clear();
-  rows_.shrink_to_fit();
+  std::vector<transfer::RemoteListEntry>().swap(rows_);
+  std::vector<int>().swap(shown_);
   endResetModel();
 }
 
@@ -151,6 +159,7 @@ void RemoteListModel::Append(std::vector<transfer::RemoteListEntry> batch) {
   const auto sorting = StopSort();
   const int first = Count();
   beginInsertRows({}, first, first + static_cast<int>(batch.size()) - 1);
+  for (size_t i = 0; i < batch.size(); ++i) shown_.push_back(static_cast<int>(rows_.size() + i));
   if (rows_.empty())
     rows_ = std::move(batch);
   else
@@ -163,7 +172,7 @@ void RemoteListModel::Append(std::vector<transfer::RemoteListEntry> batch) {
 void RemoteListModel::Rename(int row, std::string wire) {
   if (row < 0 || row >= Count()) return;
   const auto sorting = StopSort();
-  rows_[static_cast<size_t>(row)].FileName = std::move(wire);
+  rows_[static_cast<size_t>(shown_[static_cast<size_t>(row)])].FileName = std::move(wire);
   emit dataChanged(index(row, 0), index(row, 0));
   ResumeSort(sorting);
 }
@@ -171,19 +180,21 @@ void RemoteListModel::Rename(int row, std::string wire) {
 void RemoteListModel::Reorder(const std::vector<int>& order) {
   StopSort();  // this order comes last
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-  std::vector<int> moved_to(order.size());
-  for (size_t i = 0; i < order.size(); ++i)
-    moved_to[static_cast<size_t>(order[i])] = static_cast<int>(i);
-  std::vector<transfer::RemoteListEntry> sorted;
-  sorted.reserve(rows_.size());
-  for (int from : order) sorted.push_back(std::move(rows_[static_cast<size_t>(from)]));
-  rows_ = std::move(sorted);
+  // Only the view order moves: the rows stay where they are.
+  std::vector<int> shown(order.size());
+  for (size_t i = 0; i < order.size(); ++i) shown[i] = shown_[static_cast<size_t>(order[i])];
+  shown_.swap(shown);
   const QModelIndexList before = persistentIndexList();
-  QModelIndexList after;
-  after.reserve(before.size());
-  for (const QModelIndex& i : before)
-    after.append(index(moved_to[static_cast<size_t>(i.row())], i.column()));
-  changePersistentIndexList(before, after);
+  if (!before.isEmpty()) {
+    std::vector<int> moved_to(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+      moved_to[static_cast<size_t>(order[i])] = static_cast<int>(i);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before)
+      after.append(index(moved_to[static_cast<size_t>(i.row())], i.column()));
+    changePersistentIndexList(before, after);
+  }
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 

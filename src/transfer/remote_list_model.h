@@ -31,7 +31,7 @@ class RemoteListModel : public QAbstractTableModel {
 
   void Clear();
   // Room for `rows` rows, so appending never moves what is there.
-  void Reserve(size_t rows) { rows_.reserve(rows); }
+  void Reserve(size_t rows);
   void Append(std::vector<transfer::RemoteListEntry> batch);
   // The row's name on the server changed.
   void Rename(int row, std::string wire);
@@ -47,8 +47,10 @@ class RemoteListModel : public QAbstractTableModel {
   bool Sorting() const { return sorter_.joinable(); }
   static constexpr int kSortAtOnce = 10'000;
 
-  int Count() const { return static_cast<int>(rows_.size()); }
-  const transfer::RemoteListEntry& Entry(int row) const { return rows_[static_cast<size_t>(row)]; }
+  int Count() const { return static_cast<int>(shown_.size()); }
+  const transfer::RemoteListEntry& Entry(int row) const {
+    return rows_[static_cast<size_t>(shown_[static_cast<size_t>(row)])];
+  }
   // The text of a cell as the list shows it.
   QString CellText(int row, int column) const;
 
@@ -72,12 +74,13 @@ class RemoteListModel : public QAbstractTableModel {
   void ResumeSort(const std::optional<SortRequest>& request);
   void TakeSorted();
 
-  std::vector<transfer::RemoteListEntry> rows_;
+  std::vector<transfer::RemoteListEntry> rows_;  // in the listing's order
+  std::vector<int> shown_;                       // the row of rows_ shown at each position
   text::RemoteNames names_;
   QIcon folder_icon_, file_icon_;
 
-  // The sorting thread reads rows_ and names_ while it runs: they change
-  // only after StopSort has joined it.
+  // The sorting thread reads rows_, shown_ and names_ while it runs: they
+  // change only after StopSort has joined it.
   std::thread sorter_;
   SortRequest sorting_{};
   std::atomic<bool> sort_stale_{false};
