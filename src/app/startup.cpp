@@ -124,6 +124,7 @@ Forms CreateForms() {
   // 保存して公開: the saved page goes out through Ferrox; its progress and
   // outcome show in the frame's status bar.
   if (transfer_ui::PublishCommand* publish = PublishCommandOf(*ftp1)) {
+    publish->PagePrompts = &main->forwarding_prompts();
     QObject::connect(main, &TMainForm::publishPageRequested, publish,
                      &transfer_ui::PublishCommand::PublishPage);
     QObject::connect(publish, &transfer_ui::PublishCommand::statusText, main,

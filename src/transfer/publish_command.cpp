@@ -82,9 +82,10 @@ void PublishCommand::PublishChanges() {
 
 void PublishCommand::PublishPage(const QString& page) {
   if (running_) return;
+  Prompts& prompts = PagePrompts ? *PagePrompts : w_.prompts();
   const int n = transfer::ProfileHoldingPage(w_.Profiles().ProfileList, page.toStdString());
   if (n == 0) {
-    w_.prompts().Message(
+    prompts.Message(
         "保存して公開",
         "「" + page.toStdString() +
             "」\r\nはどの接続先のサイトフォルダにもないため公開できません。\r\n\r\n"
@@ -93,7 +94,7 @@ void PublishCommand::PublishPage(const QString& page) {
     return;
   }
   if (w_.ClientBusy()) {
-    w_.prompts().Message("保存して公開", "Ferroxが処理中のため公開できません。", Buttons::Ok,
+    prompts.Message("保存して公開", "Ferroxが処理中のため公開できません。", Buttons::Ok,
                          Icon::Warning);
     return;
   }
@@ -102,7 +103,7 @@ void PublishCommand::PublishPage(const QString& page) {
   site_ = site.value_or("");
   if (w_.Client().Connected()) {
     if (w_.Profiles().ProfileCounter != n) {
-      w_.prompts().Message("保存して公開",
+      prompts.Message("保存して公開",
                            "Ferroxは別の接続先に接続しています。切断してからもう一度実行して"
                            "ください。",
                            Buttons::Ok, Icon::Warning);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/prompts.h"
 #include "publish/plan.h"
 #include "publish/publish_run.h"
 #include "publish/sync_record.h"
@@ -41,6 +42,9 @@ class PublishCommand : public QObject {
   // holds it; connects that profile first when the window is not connected.
   void PublishPage(const QString& page);
 
+  // Where PublishPage's messages go (the editor's, when it asks); null:
+  // the window's.
+  Prompts* PagePrompts = nullptr;
   // How the site folder is asked for; tests answer it (nullopt: cancelled).
   std::function<std::optional<std::string>(const std::string& start)> ChooseFolder;
 
