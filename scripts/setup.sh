@@ -11,6 +11,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libicu-dev libssl-dev libpcre2-dev
   xvfb xauth
   vsftpd python3-pyftpdlib python3-openssl
+  libssh-dev libsecret-1-dev
+  openssh-server openssh-client gnome-keyring dbus dbus-x11
 )
 if [ "${1:-}" = "--test" ]; then
   # Peers for the benchmarks; packaging and launcher-file checks.

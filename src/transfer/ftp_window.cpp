@@ -4,24 +4,16 @@
 #include "transfer/ftp_window.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QSocketNotifier>
 #include <QThread>
-#include <QTimer>
-#include <QToolButton>
-#include <QTreeWidget>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -33,7 +25,12 @@
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window_parts.h"
+#include "transfer/local_pane.h"
+#include "transfer/profile_panel_widget.h"
 #include "transfer/remote_list_model.h"
+#include "transfer/remote_pane.h"
+#include "transfer/status_line.h"
+#include "transfer/transfer_bar.h"
 
 namespace hemlo {
 
@@ -132,13 +129,10 @@ TFtp1::~TFtp1() {
 
 void TFtp1::Startup() {
   idle_flag_ = true;
-  ComboBox1->setCurrentIndex(1);
+  transfer_bar_->mode_box->setCurrentIndex(1);
   DroppedFiles_.clear();
-  Edit1->clear();
-  Edit2->clear();
-  Edit3->clear();
-  Edit4->clear();
-  Label5->clear();
+  for (QLineEdit* e : profile_->TextFields()) e->clear();
+  remote_->folder_label->clear();
 
   transfer::FileOutcome read;
   std::vector<std::string> lines = transfer::ReadProfileFile(ProgramFolder(), &read);
@@ -154,11 +148,11 @@ void TFtp1::Startup() {
 
   RenameOldName_.clear();
   RenameEditing_ = false;
-  Button2->setEnabled(false);
+  profile_->disconnect_button->setEnabled(false);
 
   // The local list starts sorted by date, newest first.
   Sort_.SortDirection = 2;
-  ColumnClick(ListView2, 1);
+  ColumnClick(local_->file_list, 1);
 }
 
 void TFtp1::CloseSequence() {
@@ -197,8 +191,6 @@ bool TFtp1::eventFilter(QObject* watched, QEvent* event) {
       idle_flag_ = true;
       if (ClientBusy()) RequestCancel();
     }
-  } else if (watched == StatusBar1 && event->type() == QEvent::Resize) {
-    StatusPanel0->setFixedWidth(std::max(0, StatusBar1->width() - 200));
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -206,9 +198,9 @@ bool TFtp1::eventFilter(QObject* watched, QEvent* event) {
 // ---- status and progress ----
 
 void TFtp1::SetStatusText(const std::string& text) {
-  StatusPanel0->setText(QString::fromStdString(text));
+  status_->message->setText(QString::fromStdString(text));
 }
-QString TFtp1::StatusText() const { return StatusPanel0->text(); }
+QString TFtp1::StatusText() const { return status_->message->text(); }
 
 void TFtp1::ShowError(const std::exception& e) {
   prompts_->Error(transfer::ClientErrorText(e, Session_.Names));
@@ -218,46 +210,26 @@ void TFtp1::ShowPlain(const QString& text) {
   prompts_->Message(kProgramTitle, text.toStdString(), Buttons::Ok, Icon::None);
 }
 
-void TFtp1::SetFileProgress(int n, int m) {
-  if (m <= 0) {
-    ProgressBar1->hide();
-    return;
-  }
-  ProgressBar1->setFormat(QStringLiteral("%1/%2").arg(n).arg(m));
-  ProgressBar1->setRange(0, 1000);
-  ProgressBar1->setValue(0);
-  ProgressBar1->show();
-}
+void TFtp1::SetFileProgress(int n, int m) { status_->SetFileProgress(n, m); }
 
-void TFtp1::SetByteProgress(int64_t done, int64_t total) {
-  if (total <= 0) {
-    ProgressBar1->setRange(0, 0);  // size unknown: the bar moves anyway
-  } else {
-    ProgressBar1->setRange(0, 1000);
-    ProgressBar1->setValue(static_cast<int>(std::min<int64_t>(1000, done * 1000 / total)));
-  }
-}
+void TFtp1::SetByteProgress(int64_t done, int64_t total) { status_->SetByteProgress(done, total); }
 
-ftp::TIdFTPTransferType TFtp1::TransferMode() const {
-  return ComboBox1->currentIndex() == 0 ? ftp::TIdFTPTransferType::ftASCII
-                                        : ftp::TIdFTPTransferType::ftBinary;
-}
+ftp::TIdFTPTransferType TFtp1::TransferMode() const { return transfer_bar_->Mode(); }
 
 // ---- client commands ----
 
 void TFtp1::UpdateBusyControls() {
   const bool idle = !ClientBusy();
   // Everything that would send a command; "終了" stays: it cancels.
-  for (QWidget* w : std::initializer_list<QWidget*>{Button10, Button16, Button11, BitBtn1})
-    w->setEnabled(idle);
-  Button1->setEnabled(idle && !connected_);
-  Button2->setEnabled(idle && connected_);
-  for (QAction* a : PopupMenu1->actions()) a->setEnabled(idle);
+  transfer_bar_->SetCommandsEnabled(idle);
+  remote_->SetCommandsEnabled(idle);
+  profile_->connect_button->setEnabled(idle && !connected_);
+  profile_->disconnect_button->setEnabled(idle && connected_);
 }
 
 void TFtp1::RequestCancel() {
   if (!ClientBusy()) return;
-  stop_requested_ = true;
+  call_.AskStop();
   IdFTP1.Cancel();
 }
 
@@ -267,11 +239,13 @@ void TFtp1::Wake() {
 }
 
 bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()> then) {
+  return StartCommand(false, std::move(command), std::move(then));
+}
+
+bool TFtp1::StartCommand(bool operation, std::function<void()> command,
+                         std::function<void()> then) {
   if (ClientBusy()) return false;
-  busy_ = true;
-  quiet_finish_ = false;
-  stop_requested_ = false;
-  certificate_declined_ = false;
+  call_.Begin(operation);
   IdFTP1.ClearCancel();
   UpdateBusyControls();
   worker_->Post([this, command = std::move(command), then = std::move(then)] {
@@ -293,12 +267,14 @@ bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()
 
 void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
                           const std::function<void()>& then) {
-  busy_ = false;
-  if (listing_incomplete_) {
+  call_.End();
+  if (call_.ListingPartial()) {
     // Part of a listing is never shown as the folder's contents.
-    RemoteModel_->Clear();
-    listing_incomplete_ = false;
+    remote_->model->Clear();
+    call_.ListingEnded();
   }
+  // Taken now: what `then` starts is another command.
+  const bool exit = call_.TakeExit();
   if (failure) {
     try {
       std::rethrow_exception(failure);
@@ -309,16 +285,15 @@ void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool c
   if (then) then();
   UpdateBusyControls();
   emit commandFinished();
-  if (exit_pending_) ExitNow();
+  if (exit) ExitNow();
 }
 
 bool TFtp1::RunOperation(std::function<void()> op, std::function<void()> then) {
   if (ClientBusy()) return false;
-  operation_running_ = true;
   idle_flag_ = false;
-  return RunClientCommand(std::move(op), [this, then = std::move(then)] {
+  return StartCommand(true, std::move(op), [this, then = std::move(then)] {
     idle_flag_ = true;
-    operation_running_ = false;
+    call_.EndOperation();
     SetFileProgress(0, 0);
     if (then) then();
   });
@@ -326,7 +301,7 @@ bool TFtp1::RunOperation(std::function<void()> op, std::function<void()> then) {
 
 bool TFtp1::StopCommand(int timeout_ms) {
   if (!ClientBusy()) return true;
-  quiet_finish_ = true;
+  call_.StopQuietly();
   idle_flag_ = true;
   RequestCancel();
   // A question the worker waits for is given up, or the two threads would
@@ -346,7 +321,7 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
     ReportCancelled();
     return;
   }
-  if (certificate_declined_ && dynamic_cast<const ftp::EIdCertificateRejected*>(&e)) {
+  if (call_.CertificateWasDeclined() && dynamic_cast<const ftp::EIdCertificateRejected*>(&e)) {
     // The user said いいえ: that was the answer, not an error to show.
     SetStatusText(transfer::kConnectionDeclined);
     return;
@@ -361,7 +336,7 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
     ReportConnectionLost();
     return;
   }
-  if (quiet_finish_) return;
+  if (call_.Quiet()) return;
   if (const auto tls = transfer::TlsFailureText(e)) {
     prompts_->Error(*tls);
     return;
@@ -371,28 +346,28 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
 }
 
 void TFtp1::ReportCancelled() {
-  if (!quiet_finish_)
+  if (!call_.Quiet())
     prompts_->Message(transfer_ui::kStopCaption, transfer_ui::kStopText, Buttons::Ok, Icon::None);
   if (IdFTP1.Connected()) {
     SetStatusText(transfer_ui::kCancelledConnected);
     return;
   }
-  RemoteModel_->Clear();
+  remote_->model->Clear();
   IdFTP1.Disconnect();  // the disconnected layout
   SetStatusText(transfer_ui::kCancelledClosed);
 }
 
 void TFtp1::ReportConnectionLost() {
-  RemoteModel_->Clear();
+  remote_->model->Clear();
   IdFTP1.Disconnect();  // the disconnected layout
   SetStatusText(transfer_ui::kConnectionLost);
-  if (!quiet_finish_) prompts_->Error(transfer_ui::kConnectionLost);
+  if (!call_.Quiet()) prompts_->Error(transfer_ui::kConnectionLost);
 }
 
 void TFtp1::Button3Click() {
   if (ClientBusy()) {
     // The command must end before the client is closed; ExitNow follows.
-    exit_pending_ = true;
+    call_.ExitWhenEnded();
     idle_flag_ = true;
     RequestCancel();
     return;
@@ -401,7 +376,6 @@ void TFtp1::Button3Click() {
 }
 
 void TFtp1::ExitNow() {
-  exit_pending_ = false;
   try {
     IdFTP1.AbortTransfer();
   } catch (const std::exception&) {

@@ -1,9 +1,11 @@
 #pragma once
-// The transfer tool window "Ferrox": connection profiles, the connection and
-// the remote list, the local folder and its file list, the status bar.
-// Created once at start-up, hidden; closing hides it. The transfer
-// operations (upload, download, folder upload, remote commands) connect to
-// its request signals and work through the accessors below.
+// The transfer tool window "Ferrox": a frame over its parts (the profile
+// panel with the connection buttons, the remote pane, the row of transfer
+// commands, the local pane, the status line), which are views only. The
+// frame owns the client, the session, the profiles and the running call,
+// and its handlers join them to the parts. Created once at start-up, hidden; closing hides it. The
+// transfer operations (upload, download, folder upload, remote commands) connect to its request
+// signals and work through the accessors below.
 //
 // The connection's client runs on a worker thread of its own: a click posts
 // a command there and returns; status, progress, the remote listing and the
@@ -28,30 +30,22 @@
 #include "transfer/connection_worker.h"
 #include "transfer/profiles.h"
 #include "transfer/remote_session.h"
+#include "transfer/running_call.h"
 #include "transfer/sort_rules.h"
 
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QMenu;
-class QProgressBar;
-class QPushButton;
-class QSocketNotifier;
-class QStatusBar;
-class QToolButton;
 class QAbstractItemView;
-class QTableView;
+class QSocketNotifier;
 class QTreeWidget;
-class QVBoxLayout;
 
 namespace hemlo {
 
 namespace transfer_ui {
-class RemoteListModel;
-}
+class LocalPane;
+class ProfilePanelWidget;
+class RemotePane;
+class StatusLine;
+class TransferBar;
+}  // namespace transfer_ui
 
 class TFtp1 : public QWidget {
   Q_OBJECT
@@ -119,10 +113,10 @@ class TFtp1 : public QWidget {
   bool RunOperation(std::function<void()> op, std::function<void()> then = nullptr);
   // Starts one client command (no idle-flag change) the same way.
   bool RunClientCommand(std::function<void()> command, std::function<void()> then = nullptr);
-  bool OperationRunning() const { return operation_running_; }
+  bool OperationRunning() const { return call_.Operation(); }
   // True from the start of a client command until the window has taken
   // its end.
-  bool ClientBusy() const { return busy_; }
+  bool ClientBusy() const { return call_.Active(); }
   // Cancels the running command and waits up to `timeout_ms` for the
   // worker; its end is taken without messages. True when nothing runs.
   bool StopCommand(int timeout_ms);
@@ -173,7 +167,7 @@ class TFtp1 : public QWidget {
   void BeginRename(int row);
   bool EndRename(int row, const QString& new_text);
   void CancelRename();
-  // Sorts the local list by the shared sort state.
+  // Sorts a file list by the shared sort state.
   void SortList(QTreeWidget* list);
   // Sorts the remote list the same way.
   void SortRemoteList();
@@ -195,21 +189,17 @@ class TFtp1 : public QWidget {
 
  private:
   void BuildLayout();
-  QWidget* BuildProfilePanel();
-  void BuildTransferRow(QVBoxLayout* root);
-  void BuildStatusBar(QVBoxLayout* root);
   void WireControls();
-  void BuildLocalPane(QWidget* host);
   void Startup();
   void CloseSequence();
   void ShowProfileFields();
   bool TakeProfileFields();
   void OnClientConnected();
   void OnClientDisconnected();
-  void SetProfileControlsEnabled(bool enabled);
   void ApplyDataMode(transfer::DataConnectionMode mode);
   // The client's question about a certificate the system refused.
   bool VerifyCertificate(const ftp::TIdCertificateInfo& info);
+  bool StartCommand(bool operation, std::function<void()> command, std::function<void()> then);
   void UpdateBusyControls();
   void RequestCancel();
   void Wake();
@@ -221,48 +211,15 @@ class TFtp1 : public QWidget {
   void ReportCancelled();
   void ReportConnectionLost();
   void ExitNow();
-  void FillFolderList();
-  void FillDriveBox();
   void ShowPlain(const QString& text);
   void DropOnRemote(const std::vector<std::string>& paths);
 
-  // ---- controls (component names, also their object names) ----
-  QFrame* Panel1 = nullptr;  // "接続先情報"
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
-  QLineEdit* Edit3 = nullptr;
-  QLineEdit* Edit4 = nullptr;
-  QComboBox* cmbDataMode = nullptr;      // 自動, パッシブ, アクティブ
-  QComboBox* cmbNameEncoding = nullptr;  // 自動, Shift-JIS, UTF-8
-  QLabel* Label5 = nullptr;
-  QLabel* LblCount = nullptr;
-  QPushButton* Button1 = nullptr;   // 接続
-  QPushButton* Button2 = nullptr;   // 切断
-  QPushButton* Button3 = nullptr;   // 終了
-  QPushButton* Button4 = nullptr;   // 前
-  QPushButton* Button5 = nullptr;   // 次
-  QPushButton* Button6 = nullptr;   // 追加
-  QPushButton* Button7 = nullptr;   // 保存
-  QPushButton* Button8 = nullptr;   // 追加中止
-  QPushButton* Button9 = nullptr;   // 削除
-  QToolButton* BitBtn1 = nullptr;   // up one remote folder
-  QTableView* ListView1 = nullptr;  // remote list
-  transfer_ui::RemoteListModel* RemoteModel_ = nullptr;
-  QPushButton* Button11 = nullptr;  // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
-  QComboBox* ComboBox1 = nullptr;   // transfer mode
-  QPushButton* Button10 = nullptr;  // ▲
-  QPushButton* Button16 = nullptr;  // ▼
-  QCheckBox* CheckBox1 = nullptr;   // 全選択
-  QComboBox* DriveComboBox1 = nullptr;
-  QListWidget* DirectoryListBox1 = nullptr;
-  QTreeWidget* ListView2 = nullptr;  // local list
-  QStatusBar* StatusBar1 = nullptr;
-  QLabel* StatusPanel0 = nullptr;
-  QLabel* StatusPanel1 = nullptr;
-  QProgressBar* ProgressBar1 = nullptr;  // shown while files travel
-  QMenu* PopupMenu1 = nullptr;  // remote list: パーミション, フォルダ作成, 削除
-  QMenu* PopupMenu2 = nullptr;  // folder list: ﾌｫﾙﾀﾞ作成, ﾌｫﾙﾀﾞ削除, ﾌｫﾙﾀﾞ名変更
-  QMenu* PopupMenu3 = nullptr;  // local list: 削除
+  // ---- the window's parts, top to bottom ----
+  transfer_ui::ProfilePanelWidget* profile_ = nullptr;  // Panel1 and 接続, 切断, 終了
+  transfer_ui::RemotePane* remote_ = nullptr;           // Label5, BitBtn1, ListView1
+  transfer_ui::TransferBar* transfer_bar_ = nullptr;  // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ, 転送ﾓｰﾄﾞ, ▲, ▼, 全選択
+  transfer_ui::LocalPane* local_ = nullptr;    // drive box, folder list, ListView2
+  transfer_ui::StatusLine* status_ = nullptr;  // StatusBar1
 
   // ---- state ----
   ftp::TIdFTP IdFTP1;
@@ -278,15 +235,8 @@ class TFtp1 : public QWidget {
   std::unique_ptr<Prompts> worker_prompts_;
   // Read by the worker's stop tests, set by Escape.
   std::atomic<bool> idle_flag_{true};
-  bool operation_running_ = false;
-  bool busy_ = false;
-  bool connected_ = false;             // as the last connect/disconnect event said
-  bool exit_pending_ = false;          // "終了" waits for the command to end
-  bool quiet_finish_ = false;          // the command was stopped for a close
-  bool stop_requested_ = false;        // Escape or a close during this command
-  bool listing_incomplete_ = false;    // the remote list holds part of a listing
-  bool certificate_declined_ = false;  // the user answered いいえ to the certificate
-  QString local_folder_;
+  bool connected_ = false;  // as the last connect/disconnect event said
+  transfer::RunningCall call_;
   QList<QPointer<QWidget>> cancel_windows_;
 
   int wake_fd_ = -1;  // written by the worker when it queued a call

@@ -1,17 +1,17 @@
 // The Ferrox window's profile panel and connection: the six profile
 // buttons, "接続", "切断" and the client's connect/disconnect events.
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 #include "base/program_folder.h"
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
+#include "transfer/profile_panel_widget.h"
 #include "transfer/remote_list_model.h"
+#include "transfer/remote_pane.h"
 
 namespace hemlo {
 
@@ -20,25 +20,18 @@ using transfer_ui::NameText;
 using transfer_ui::ToSjis;
 
 void TFtp1::ShowProfileFields() {
-  Edit1->setText(FromSjis(Profiles_.RegistrationName));
-  Edit2->setText(FromSjis(Profiles_.HostName));
-  Edit3->setText(FromSjis(Profiles_.UserId));
-  Edit4->setText(FromSjis(Profiles_.Password));
-  cmbDataMode->setCurrentIndex(static_cast<int>(Profiles_.DataMode));
-  cmbNameEncoding->setCurrentIndex(static_cast<int>(Profiles_.NameEncoding));
-  Label5->setText(
+  profile_->ShowProfile(Profiles_, connected_);
+  remote_->folder_label->setText(
       NameText(transfer::NamesOfStoredFolder(Profiles_.NameEncoding, Profiles_.LastRemoteFolder),
                Profiles_.LastRemoteFolder));
-  LblCount->setText(QString::number(Profiles_.ProfileCounter));
-  if (!connected_) Button5->setEnabled(Profiles_.NextEnabled);
 }
 
 bool TFtp1::TakeProfileFields() {
   std::string* fields[] = {&Profiles_.RegistrationName, &Profiles_.HostName, &Profiles_.UserId,
                            &Profiles_.Password};
-  QLineEdit* edits[] = {Edit1, Edit2, Edit3, Edit4};
+  const auto edits = profile_->TextFields();
   std::string values[4];
-  for (int i = 0; i < 4; ++i) {
+  for (size_t i = 0; i < 4; ++i) {
     const QString t = edits[i]->text();
     const auto sjis = ToSjis(t);
     // A line break would split the profile's line in the file.
@@ -49,9 +42,9 @@ bool TFtp1::TakeProfileFields() {
     }
     values[i] = *sjis;
   }
-  for (int i = 0; i < 4; ++i) *fields[i] = values[i];
-  Profiles_.DataMode = static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex());
-  Profiles_.NameEncoding = static_cast<transfer::NameEncodingMode>(cmbNameEncoding->currentIndex());
+  for (size_t i = 0; i < 4; ++i) *fields[i] = values[i];
+  Profiles_.DataMode = profile_->DataMode();
+  Profiles_.NameEncoding = profile_->NameEncoding();
   return true;
 }
 
@@ -91,27 +84,20 @@ void TFtp1::Button9Click() {
   ShowProfileFields();
 }
 
-void TFtp1::SetProfileControlsEnabled(bool enabled) {
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{Button4, Button5, Button6, Button7, Button8, Button9, Edit1,
-                                       Edit2, Edit3, Edit4, cmbDataMode, cmbNameEncoding})
-    w->setEnabled(enabled);
-}
-
 void TFtp1::OnClientConnected() {
   connected_ = true;
-  Button1->setEnabled(false);
-  Button2->setEnabled(!ClientBusy());
-  SetProfileControlsEnabled(false);
+  profile_->connect_button->setEnabled(false);
+  profile_->disconnect_button->setEnabled(!ClientBusy());
+  profile_->SetEditable(false);
   SetStatusText("接続成功");
 }
 
 void TFtp1::OnClientDisconnected() {
   connected_ = false;
   SetStatusText("切断成功");
-  Button1->setEnabled(!ClientBusy());
-  Button2->setEnabled(false);
-  SetProfileControlsEnabled(true);
+  profile_->connect_button->setEnabled(!ClientBusy());
+  profile_->disconnect_button->setEnabled(false);
+  profile_->SetEditable(true);
 }
 
 void TFtp1::ApplyDataMode(transfer::DataConnectionMode mode) {
@@ -125,18 +111,16 @@ void TFtp1::ApplyDataMode(transfer::DataConnectionMode mode) {
 void TFtp1::Button1Click() {
   if (connected_ || ClientBusy()) return;
   SetStatusText("接続中...");
-  const auto host = ToSjis(Edit2->text());
-  const auto user = ToSjis(Edit3->text());
-  const auto password = ToSjis(Edit4->text());
+  const auto host = ToSjis(profile_->host_edit->text());
+  const auto user = ToSjis(profile_->user_edit->text());
+  const auto password = ToSjis(profile_->password_edit->text());
   if (!host || !user || !password) {
     ShowPlain(QStringLiteral("Shift-JISで表せない文字が含まれているため接続できません"));
     return;
   }
-  ApplyDataMode(static_cast<transfer::DataConnectionMode>(cmbDataMode->currentIndex()));
+  ApplyDataMode(profile_->DataMode());
   RunClientCommand([this, host = *host, user = *user, password = *password,
-                    folder = Profiles_.LastRemoteFolder,
-                    encoding =
-                        static_cast<transfer::NameEncodingMode>(cmbNameEncoding->currentIndex())] {
+                    folder = Profiles_.LastRemoteFolder, encoding = profile_->NameEncoding()] {
     Session_.Connect(host, user, password, folder, encoding);
     if (!IdFTP1.Connected()) return;
     if (IdFTP1.UseTLS)
@@ -149,13 +133,13 @@ bool TFtp1::VerifyCertificate(const ftp::TIdCertificateInfo& info) {
   const transfer::CertificateVerdict v =
       transfer::CheckCertificate(info, IdFTP1.Host, IdFTP1.Port, ProgramFolder(), *prompts_);
   if (!v.storage_error.empty()) prompts_->Error(v.storage_error);
-  certificate_declined_ = v.asked && !v.accept;
+  call_.CertificateDeclined(v.asked && !v.accept);
   return v.accept;
 }
 
 void TFtp1::Button2Click() {
   if (ClientBusy()) return;  // the client is the worker's until its command ends
-  RemoteModel_->Clear();
+  remote_->model->Clear();
   IdFTP1.Disconnect();
   // The profile remembers the folder the connection ended in.
   if (TakeProfileFields()) Profiles_.WriteBack();

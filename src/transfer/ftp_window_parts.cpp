@@ -2,13 +2,18 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QUrl>
+#include <algorithm>
 
 #include "text/sjis_bridge.h"
 #include "transfer/ftp_window.h"
+#include "transfer/sort_rules.h"
 
 namespace hemlo::transfer_ui {
 
@@ -28,6 +33,60 @@ QString NameText(const text::RemoteNames& names, std::string_view wire) {
 std::optional<std::string> NameBytes(const text::RemoteNames& names, const QString& s) {
   return names.Encode(
       {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size())});
+}
+
+QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setAutoDefault(false);
+  return b;
+}
+
+QAction* AddMenuItem(QMenu* menu, const char* name, const QString& caption) {
+  QAction* a = menu->addAction(caption);
+  a->setObjectName(QString::fromLatin1(name));
+  return a;
+}
+
+void SetColour(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+  QPalette p = w->palette();
+  p.setColor(role, c);
+  w->setPalette(p);
+}
+
+void SortFileList(QTreeWidget* list, const transfer::SortState& sort) {
+  struct Row {
+    std::vector<std::string> cells;
+    QTreeWidgetItem* item;
+    bool selected;
+  };
+  std::vector<Row> rows;
+  const QTreeWidgetItem* current = list->currentItem();
+  while (list->topLevelItemCount() > 0) {
+    const bool selected = list->topLevelItem(0)->isSelected();
+    QTreeWidgetItem* item = list->takeTopLevelItem(0);
+    Row r{{}, item, selected};
+    for (int c = 0; c < list->columnCount(); ++c) r.cells.push_back(item->text(c).toStdString());
+    rows.push_back(std::move(r));
+  }
+  const transfer::NameCollator names = [](const std::string& a, const std::string& b) {
+    return QString::fromStdString(a).localeAwareCompare(QString::fromStdString(b));
+  };
+  std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+    return transfer::CompareRows(sort, a.cells, b.cells, names) < 0;
+  });
+  QList<QTreeWidgetItem*> items;
+  for (const auto& r : rows) items.append(r.item);
+  list->addTopLevelItems(items);
+  for (const auto& r : rows) {
+    r.item->setSelected(r.selected);
+    if (r.item == current) list->setCurrentItem(r.item, 0, QItemSelectionModel::NoUpdate);
+  }
+  if (sort.SortColumn < list->columnCount()) {
+    list->header()->setSortIndicatorShown(true);
+    list->header()->setSortIndicator(
+        sort.SortColumn, sort.SortDirection < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+  }
 }
 
 namespace {

@@ -10,12 +10,18 @@
 
 #include "text/remote_names.h"
 
+class QAction;
 class QDropEvent;
+class QMenu;
+class QPushButton;
 class QStyledItemDelegate;
 
 namespace hemlo {
 class TFtp1;
+namespace transfer {
+struct SortState;
 }
+}  // namespace hemlo
 
 namespace hemlo::transfer_ui {
 
@@ -34,6 +40,17 @@ inline constexpr const char* kStopText = "中断しました！！";
 inline constexpr const char* kCancelledConnected = "中断しました（接続はそのまま使えます）";
 inline constexpr const char* kCancelledClosed = "中断しました（接続を閉じました）";
 inline constexpr const char* kConnectionLost = "サーバとの接続が切れました";
+
+// Building blocks of the window's parts.
+QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent);
+QAction* AddMenuItem(QMenu* menu, const char* name, const QString& caption);
+void SetColour(QWidget* w, QPalette::ColorRole role, const QColor& c);
+inline const QColor kLime(0x00, 0xFF, 0x00);
+inline const QColor kMaroon(0x80, 0x00, 0x00);
+
+// Sorts a file list by the window's sort state (shared by both lists),
+// keeping its selection and current row.
+void SortFileList(QTreeWidget* list, const transfer::SortState& sort);
 
 // Item data of a remote row.
 inline constexpr int kNameRole = Qt::UserRole;        // the server's bytes

@@ -1,9 +1,7 @@
 // The Ferrox window's remote pane: the listing, walking folders, in-place
 // rename, sorting both lists, "全選択" and files dropped from the desktop.
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QLabel>
-#include <QStyle>
 #include <QTableView>
 #include <QTreeWidget>
 #include <algorithm>
@@ -11,7 +9,10 @@
 
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
+#include "transfer/local_pane.h"
 #include "transfer/remote_list_model.h"
+#include "transfer/remote_pane.h"
+#include "transfer/transfer_bar.h"
 
 namespace hemlo {
 
@@ -33,12 +34,13 @@ void TFtp1::ListRemoteFolder() {
   PostToWindow([this, folder, names = Session_.Names] { ShowRemoteFolder(folder, names); });
   IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
   PostToWindow([this, names = Session_.Names, lines = IdFTP1.ListingText().size()] {
-    RemoteModel_->SetNames(names);
-    RemoteModel_->Clear();
-    RemoteModel_->Reserve(lines);
-    listing_incomplete_ = true;
+    transfer_ui::RemoteListModel* model = remote_->model;
+    model->SetNames(names);
+    model->Clear();
+    model->Reserve(lines);
+    call_.ListingStarted();
     // Listing order until the next header click.
-    ListView1->horizontalHeader()->setSortIndicatorShown(false);
+    remote_->HideSortIndicator();
   });
   // The names may turn out to be UTF-8; the rows are shown by the
   // encoding settled once the whole listing has been read.
@@ -48,46 +50,39 @@ void TFtp1::ListRemoteFolder() {
         for (const auto& e : batch) vote.Add(e.FileName);
         PostToWindow([this, batch = std::move(batch)]() mutable {
           // A stopped listing's last batches are not worth showing.
-          if (!stop_requested_) RemoteModel_->Append(std::move(batch));
+          if (!call_.StopAsked()) remote_->model->Append(std::move(batch));
         });
       });
   Session_.NoteListedNames(vote);
   IdFTP1.ReleaseListing();  // the rows have all the window needs
   PostToWindow([this, folder, unread, names = Session_.Names] {
     ShowRemoteFolder(folder, names);
-    RemoteModel_->SetNames(names);
+    remote_->model->SetNames(names);
     EndRemoteListing(unread);
   });
 }
 
 void TFtp1::ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names) {
   Profiles_.LastRemoteFolder = folder;
-  Label5->setText(NameText(names, folder));
+  remote_->folder_label->setText(NameText(names, folder));
 }
 
 void TFtp1::EndRemoteListing(size_t unread) {
-  listing_incomplete_ = false;
+  call_.ListingEnded();
   if (unread > 0) SetStatusText(transfer::UnreadLinesText(unread));
-  // The date column shows the whole date and time (all dates are as wide).
-  int date_width = ListView1->columnWidth(1);
-  const int n = std::min(RemoteModel_->Count(), 1000);
-  for (int row = 0; row < n; ++row)
-    date_width =
-        qMax(date_width,
-             ListView1->fontMetrics().horizontalAdvance(RemoteModel_->CellText(row, 1)) + 12);
-  ListView1->setColumnWidth(1, date_width);
+  remote_->FitDateColumn();
 }
 
 std::vector<TFtp1::RemoteRowView> TFtp1::RemoteRows() const {
+  const transfer_ui::RemoteListModel& model = *remote_->model;
   std::vector<RemoteRowView> rows;
-  rows.reserve(static_cast<size_t>(RemoteModel_->Count()));
-  std::vector<bool> selected(static_cast<size_t>(RemoteModel_->Count()));
-  for (const QModelIndex& i : ListView1->selectionModel()->selectedRows())
-    selected[static_cast<size_t>(i.row())] = true;
-  for (int row = 0; row < RemoteModel_->Count(); ++row) {
-    const transfer::RemoteListEntry& e = RemoteModel_->Entry(row);
+  rows.reserve(static_cast<size_t>(model.Count()));
+  std::vector<bool> selected(static_cast<size_t>(model.Count()));
+  for (int row : remote_->SelectedRows()) selected[static_cast<size_t>(row)] = true;
+  for (int row = 0; row < model.Count(); ++row) {
+    const transfer::RemoteListEntry& e = model.Entry(row);
     rows.push_back({e.FileName, e.Folder, selected[static_cast<size_t>(row)],
-                    RemoteModel_->CellText(row, 3).toStdString()});
+                    model.CellText(row, 3).toStdString()});
   }
   return rows;
 }
@@ -95,11 +90,9 @@ std::vector<TFtp1::RemoteRowView> TFtp1::RemoteRows() const {
 void TFtp1::ListView1DblClick() {
   // A running command works in the current folder; it must not move.
   if (ClientBusy()) return;
-  int first = -1;
-  for (const QModelIndex& i : ListView1->selectionModel()->selectedRows())
-    if (first < 0 || i.row() < first) first = i.row();
-  if (first < 0 || !RemoteModel_->Entry(first).Folder) return;
-  const std::string name = RemoteModel_->Entry(first).FileName;
+  const std::vector<int> selected = remote_->SelectedRows();
+  if (selected.empty() || !remote_->model->Entry(selected.front()).Folder) return;
+  const std::string name = remote_->model->Entry(selected.front()).FileName;
   RunClientCommand([this, name] {
     Session_.Enter(name);
     // Before the refresh, which may count unreadable lines.
@@ -117,8 +110,8 @@ void TFtp1::BitBtn1Click() {
 }
 
 void TFtp1::BeginRename(int row) {
-  if (row < 0 || row >= RemoteModel_->Count()) return;
-  RenameOldName_ = RemoteModel_->Entry(row).FileName;
+  if (row < 0 || row >= remote_->model->Count()) return;
+  RenameOldName_ = remote_->model->Entry(row).FileName;
   RenameEditing_ = true;
 }
 
@@ -126,7 +119,7 @@ bool TFtp1::EndRename(int row, const QString& new_text) {
   const std::string old_name = RenameOldName_;
   CancelRename();
   const text::RemoteNames& names = Session_.Names;
-  if (row < 0 || row >= RemoteModel_->Count() || old_name.empty() ||
+  if (row < 0 || row >= remote_->model->Count() || old_name.empty() ||
       new_text == NameText(names, old_name))
     return false;
   const auto new_name = NameBytes(names, new_text);
@@ -145,9 +138,9 @@ bool TFtp1::EndRename(int row, const QString& new_text) {
       },
       [this, old_name, new_name = *new_name, renamed] {
         if (!*renamed) return;
-        for (int r = 0; r < RemoteModel_->Count(); ++r) {
-          if (RemoteModel_->Entry(r).FileName != old_name) continue;
-          RemoteModel_->Rename(r, new_name);
+        for (int r = 0; r < remote_->model->Count(); ++r) {
+          if (remote_->model->Entry(r).FileName != old_name) continue;
+          remote_->model->Rename(r, new_name);
           return;
         }
       });
@@ -160,58 +153,25 @@ void TFtp1::CancelRename() {
 
 void TFtp1::ColumnClick(QAbstractItemView* list, int column) {
   Sort_.HeaderClick(column);
-  if (list == ListView1)
+  if (list == remote_->list)
     SortRemoteList();
   else if (auto* local = qobject_cast<QTreeWidget*>(list))
     SortList(local);
 }
 
-void TFtp1::SortList(QTreeWidget* list) {
-  struct Row {
-    std::vector<std::string> cells;
-    QTreeWidgetItem* item;
-    bool selected;
-  };
-  std::vector<Row> rows;
-  const QTreeWidgetItem* current = list->currentItem();
-  while (list->topLevelItemCount() > 0) {
-    const bool selected = list->topLevelItem(0)->isSelected();
-    QTreeWidgetItem* item = list->takeTopLevelItem(0);
-    Row r{{}, item, selected};
-    for (int c = 0; c < list->columnCount(); ++c) r.cells.push_back(item->text(c).toStdString());
-    rows.push_back(std::move(r));
-  }
-  const transfer::NameCollator names = [](const std::string& a, const std::string& b) {
-    return QString::fromStdString(a).localeAwareCompare(QString::fromStdString(b));
-  };
-  std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
-    return transfer::CompareRows(Sort_, a.cells, b.cells, names) < 0;
-  });
-  QList<QTreeWidgetItem*> items;
-  for (const auto& r : rows) items.append(r.item);
-  list->addTopLevelItems(items);
-  for (const auto& r : rows) {
-    r.item->setSelected(r.selected);
-    if (r.item == current) list->setCurrentItem(r.item, 0, QItemSelectionModel::NoUpdate);
-  }
-  if (Sort_.SortColumn < list->columnCount()) {
-    list->header()->setSortIndicatorShown(true);
-    list->header()->setSortIndicator(
-        Sort_.SortColumn, Sort_.SortDirection < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
-  }
-}
+void TFtp1::SortList(QTreeWidget* list) { transfer_ui::SortFileList(list, Sort_); }
 
 void TFtp1::SortRemoteList() {
   const int column = Sort_.SortColumn;
-  const int n = RemoteModel_->Count();
-  if (column < 0 || column >= RemoteModel_->columnCount()) return;  // no such cell: order kept
+  const int n = remote_->model->Count();
+  if (column < 0 || column >= remote_->model->columnCount()) return;  // no such cell: order kept
   // One key per row, made once: the rules compare the cell texts.
   std::vector<int> order(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
   const int sign = Sort_.SortDirection < 0 ? -1 : 1;
   if (column == 0) {
     std::vector<QString> keys(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) keys[static_cast<size_t>(i)] = RemoteModel_->CellText(i, 0);
+    for (int i = 0; i < n; ++i) keys[static_cast<size_t>(i)] = remote_->model->CellText(i, 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
       return sign * keys[static_cast<size_t>(a)].localeAwareCompare(keys[static_cast<size_t>(b)]) <
              0;
@@ -219,26 +179,24 @@ void TFtp1::SortRemoteList() {
   } else {
     std::vector<std::string> keys(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-      keys[static_cast<size_t>(i)] = RemoteModel_->CellText(i, column).toStdString();
+      keys[static_cast<size_t>(i)] = remote_->model->CellText(i, column).toStdString();
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
       return sign * transfer::CompareCells(keys[static_cast<size_t>(a)],
                                            keys[static_cast<size_t>(b)]) <
              0;
     });
   }
-  RemoteModel_->Reorder(order);
-  ListView1->horizontalHeader()->setSortIndicatorShown(true);
-  ListView1->horizontalHeader()->setSortIndicator(
-      column, Sort_.SortDirection < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+  remote_->model->Reorder(order);
+  remote_->ShowSortIndicator(column, Sort_.SortDirection < 0);
 }
 
-void TFtp1::UncheckSelectAll() { CheckBox1->setChecked(false); }
+void TFtp1::UncheckSelectAll() { transfer_bar_->select_all_box->setChecked(false); }
 
 void TFtp1::CheckBox1Click() {
-  QAbstractItemView* target = ListView1->selectionModel()->hasSelection()
-                                  ? static_cast<QAbstractItemView*>(ListView1)
-                                  : ListView2;
-  if (CheckBox1->isChecked())
+  QAbstractItemView* target = remote_->list->selectionModel()->hasSelection()
+                                  ? static_cast<QAbstractItemView*>(remote_->list)
+                                  : local_->file_list;
+  if (transfer_bar_->select_all_box->isChecked())
     target->selectAll();
   else
     target->clearSelection();

@@ -66,12 +66,13 @@ namespace {
 
 // The fields after the fifth as a line without them reads them; a line
 // ends after its last field that differs from these.
-const char* const kAbsentTail[] = {"auto", "auto", "", ""};
+const char* const kAbsentTail[] = {"auto", "auto", "", "", ""};
 
-// Fields 6 to 9 as the panel shows them.
+// Fields 6 to 10 as the panel shows them.
 std::vector<std::string> TailFields(const ProfilePanel& p) {
   return {DataModeField(p.DataMode), NameEncodingField(p.NameEncoding), p.SiteFolder,
-          p.Connections == kDefaultConnections ? std::string() : std::to_string(p.Connections)};
+          p.Connections == kDefaultConnections ? std::string() : std::to_string(p.Connections),
+          p.PasswordInFile ? kPasswordInFileField : ""};
 }
 
 }  // namespace
@@ -121,6 +122,7 @@ void ProfilePanel::ShowProfile(int n) {
   NameEncoding = NameEncodingOfField(f[6]);
   SiteFolder = f[7];
   Connections = ConnectionsOfField(f[8]);
+  PasswordInFile = f[9] == kPasswordInFileField;
 }
 
 void ProfilePanel::PrevClick() {
@@ -142,6 +144,7 @@ void ProfilePanel::AddClick() {
   NameEncoding = NameEncodingMode::kAutomatic;
   SiteFolder.clear();
   Connections = kDefaultConnections;
+  PasswordInFile = false;
   ProfileCounter = Count() + 1;
 }
 

@@ -40,6 +40,12 @@ inline constexpr int kMaxConnections = 8;
 inline constexpr int kDefaultConnections = 2;
 int ConnectionsOfField(const std::string& field);
 
+// A tenth field says the user chose to keep the password in this file
+// (unencrypted) where no desktop keyring runs; otherwise the password lives
+// in the keyring or, without one, only for the session.
+inline constexpr int kPasswordInFileIndex = 9;
+inline constexpr const char* kPasswordInFileField = "plain";
+
 // The stored profile (from 1) whose site folder holds `page` (an absolute
 // UTF-8 local path), the innermost when folders nest; 0 when none does.
 int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string& page);
@@ -60,6 +66,7 @@ class ProfilePanel {
   NameEncodingMode NameEncoding = NameEncodingMode::kAutomatic;
   std::string SiteFolder;  // Shift-JIS bytes of a local path
   int Connections = kDefaultConnections;
+  bool PasswordInFile = false;
 
   std::vector<std::string> ProfileList;
   int ProfileCounter = 0;

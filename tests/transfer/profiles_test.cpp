@@ -272,6 +272,8 @@ TEST_F(StateFiles, SiteFolderAndConnectionsAreTheEighthAndNinthFields) {
       {"h,h,u,p,/x,auto,auto,/s,9", "/s", 2, "/s", 2, "h,h,u,p,/x,auto,auto,/s"},
       {"i,h,u,p,/x,auto,auto,,0", "", 2, "", 2, "i,h,u,p,/x"},
       {"j,h,u,p,/x,auto,auto,,x", "", 2, "", 3, "j,h,u,p,/x,auto,auto,,3"},
+      // The tenth: the password kept in this file by the user's choice.
+      {"k,h,u,p,/x,auto,auto,,,plain", "", 2, "", 2, "k,h,u,p,/x,auto,auto,,,plain"},
   };
   std::vector<std::string> lines;
   for (const Case& c : cases) lines.push_back(c.line);

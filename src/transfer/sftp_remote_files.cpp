@@ -1,0 +1,138 @@
+#include "transfer/sftp_remote_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "ftp/id_exception.h"
+
+namespace hemlo::transfer {
+
+namespace {
+
+[[noreturn]] void LocalFailure(const std::string& what, const std::string& path, int error) {
+  throw ftp::EIdException(what + "「" + path + "」: " + std::strerror(error));
+}
+
+// Closes a file descriptor when the scope ends.
+struct Fd {
+  int fd;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+}  // namespace
+
+RemoteFact FactOf(const sftp::DirEntry& entry) {
+  RemoteFact fact;
+  fact.name = entry.name;
+  const sftp::Attributes& a = entry.attrs;
+  if (a.IsFolder()) {
+    fact.kind = RemoteFact::Kind::kFolder;
+  } else if (a.IsLink()) {
+    fact.kind = RemoteFact::Kind::kLink;
+  } else if (a.IsRegular() || !(a.flags & sftp::Attributes::kPermissions)) {
+    fact.kind = RemoteFact::Kind::kFile;
+  } else {
+    fact.kind = RemoteFact::Kind::kOther;
+  }
+  if (a.flags & sftp::Attributes::kSize) fact.size = int64_t(a.size);
+  if (a.flags & sftp::Attributes::kTimes) fact.modified_utc = int64_t(a.mtime);
+  if (a.flags & sftp::Attributes::kPermissions)
+    fact.permissions = sftp::PermissionText(a.permissions);
+  fact.link_target = entry.link_target;
+  return fact;
+}
+
+std::string SftpRemoteFiles::Absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  const std::string base = CurrentFolder();
+  if (path.empty() || path == ".") return base;
+  return base == "/" ? "/" + path : base + "/" + path;
+}
+
+std::string SftpRemoteFiles::CurrentFolder() {
+  if (current_.empty()) current_ = client_.RealPath(".");
+  return current_;
+}
+
+void SftpRemoteFiles::ChangeFolder(const std::string& path) {
+  const std::string target = client_.RealPath(Absolute(path));
+  if (!client_.Stat(target).IsFolder()) {
+    throw ftp::EIdException("フォルダではありません「" + path + "」");
+  }
+  current_ = target;
+}
+
+std::vector<RemoteFact> SftpRemoteFiles::List(const std::string& folder) {
+  std::vector<RemoteFact> facts;
+  for (const sftp::DirEntry& e : client_.ReadDir(Absolute(folder))) facts.push_back(FactOf(e));
+  return facts;
+}
+
+void SftpRemoteFiles::MakeFolder(const std::string& path) { client_.MakeDir(Absolute(path)); }
+
+void SftpRemoteFiles::Upload(const std::string& local_path, const std::string& remote_path,
+                             const ByteProgress& progress) {
+  Fd in{::open(local_path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (in.fd < 0) LocalFailure("ローカルのファイルを開けません", local_path, errno);
+  struct stat st {};
+  const int64_t size = ::fstat(in.fd, &st) == 0 ? int64_t(st.st_size) : -1;
+  client_.Upload(in.fd, size, Absolute(remote_path), progress);
+}
+
+void SftpRemoteFiles::Download(const std::string& remote_path, const std::string& local_path,
+                               const ByteProgress& progress) {
+  // The bytes land in a temporary file beside the target, which takes its
+  // place only once all of them are there.
+  std::string temp = local_path + ".part-XXXXXX";
+  Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
+  if (out.fd < 0) LocalFailure("ローカルのファイルを作れません", local_path, errno);
+  try {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(out.fd, 0666 & ~mask);
+    client_.Download(Absolute(remote_path), out.fd, progress);
+    if (::fsync(out.fd) != 0 || ::close(out.fd) != 0) {
+      out.fd = -1;
+      LocalFailure("ローカルのファイルに書けません", local_path, errno);
+    }
+    out.fd = -1;
+    if (::rename(temp.c_str(), local_path.c_str()) != 0) {
+      LocalFailure("ローカルのファイルを置き換えられません", local_path, errno);
+    }
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+}
+
+void SftpRemoteFiles::Rename(const std::string& from, const std::string& to) {
+  client_.Rename(Absolute(from), Absolute(to));
+}
+
+void SftpRemoteFiles::DeleteFile(const std::string& path) { client_.Remove(Absolute(path)); }
+
+void SftpRemoteFiles::RemoveFolder(const std::string& path) { client_.RemoveDir(Absolute(path)); }
+
+void SftpRemoteFiles::SetMode(const std::string& path, unsigned mode) {
+  sftp::Attributes a;
+  a.flags = sftp::Attributes::kPermissions;
+  a.permissions = mode & 07777;
+  client_.SetStat(Absolute(path), a);
+}
+
+bool SftpRemoteFiles::SetModified(const std::string& path, int64_t utc_seconds) {
+  sftp::Attributes a;
+  a.flags = sftp::Attributes::kTimes;
+  a.atime = a.mtime = uint32_t(utc_seconds);
+  client_.SetStat(Absolute(path), a);
+  return true;
+}
+
+}  // namespace hemlo::transfer

@@ -1,0 +1,42 @@
+#pragma once
+// The remote file system over SFTP. SFTP has no current folder of its own,
+// so this keeps one (resolved by the server once, then joined locally).
+#include <string>
+
+#include "sftp/sftp_client.h"
+#include "transfer/remote_files.h"
+
+namespace hemlo::transfer {
+
+class SftpRemoteFiles : public RemoteFiles {
+ public:
+  // `client` is connected and outlives this.
+  explicit SftpRemoteFiles(sftp::SftpClient& client) : client_(client) {}
+
+  std::string CurrentFolder() override;
+  void ChangeFolder(const std::string& path) override;
+  std::vector<RemoteFact> List(const std::string& folder) override;
+  void MakeFolder(const std::string& path) override;
+  void Upload(const std::string& local_path, const std::string& remote_path,
+              const ByteProgress& progress) override;
+  void Download(const std::string& remote_path, const std::string& local_path,
+                const ByteProgress& progress) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  void DeleteFile(const std::string& path) override;
+  void RemoveFolder(const std::string& path) override;
+  void SetMode(const std::string& path, unsigned mode) override;
+  bool SetModified(const std::string& path, int64_t utc_seconds) override;
+  void Cancel() override { client_.Cancel(); }
+
+ private:
+  // `path` made absolute against the current folder.
+  std::string Absolute(const std::string& path);
+
+  sftp::SftpClient& client_;
+  std::string current_;
+};
+
+// An SFTP entry as the transfer tool sees remote entries.
+RemoteFact FactOf(const sftp::DirEntry& entry);
+
+}  // namespace hemlo::transfer

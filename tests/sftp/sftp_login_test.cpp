@@ -1,0 +1,185 @@
+// Connecting: host keys trusted on first use, a changed key refused before
+// anything is sent, the login methods, and waits that end on Cancel.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "ftp/id_exception.h"
+#include "sftp_test_support.h"
+#include "support/test_watchdog.h"
+
+namespace hemlo::sftp::testing {
+namespace {
+
+std::string ConnectError(SftpClient& client, const ConnectOptions& o, const ConnectQuestions& q) {
+  try {
+    client.Connect(o, q);
+  } catch (const ftp::EIdException& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(SftpLogin, MethodsTriedAndTheOneThatWorkedIsNamed) {
+  ftp::testing::TestWatchdog watchdog;
+  auto server = ftp::testing::StartSshd();
+  if (server->password.empty()) GTEST_SKIP() << "password logins need root (a test account)";
+  ftp::testing::TempFolder local;
+  const fs::path keys = local.path() / "keys";
+  fs::create_directories(keys);
+  fs::copy_file(server->client_key, keys / "id_ed25519");
+  fs::copy_file(server->client_key.string() + ".pub", keys / "id_ed25519.pub");
+
+  struct Case {
+    const char* name;
+    std::string password;
+    bool keys;
+    bool asked;                // a password asked for at connect
+    LoginMethod::Kind method;  // kNone: the login fails
+    const char* message;       // part of the failure's text
+  } cases[] = {
+      {"profile password", server->password, false, false, LoginMethod::Kind::kPassword, ""},
+      {"no password kept: asked", "", false, true, LoginMethod::Kind::kPassword, ""},
+      {"key file", "", true, false, LoginMethod::Kind::kKeyFile, ""},
+      {"wrong password, then the key", "wrong", true, false, LoginMethod::Kind::kKeyFile, ""},
+      {"wrong password only", "wrong", false, false, LoginMethod::Kind::kNone,
+       "ログインできませんでした: ユーザー名かパスワードが違うか、鍵が受け入れられませんでした（"
+       "試した方法: パスワード）"},
+  };
+  const auto open_files = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  const auto files_before = open_files();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConnectOptions o = OptionsFor(*server, local.path() / "known_hosts");
+    o.password = c.password;
+    if (c.keys) o.key_folder = keys;
+    ConnectQuestions q = TrustingQuestions();
+    if (c.asked) q.password = [&] { return std::optional<std::string>(server->password); };
+    SftpClient client;
+    if (c.method == LoginMethod::Kind::kNone) {
+      EXPECT_EQ(ConnectError(client, o, q), c.message);
+      EXPECT_FALSE(client.Connected());
+      continue;
+    }
+    const LoginMethod method = client.Connect(o, q);
+    EXPECT_EQ(method.kind, c.method) << method.Text();
+    EXPECT_NE(client.RealPath("."), "");
+  }
+  EXPECT_EQ(open_files(), files_before);  // every connection's socket closed
+}
+
+TEST(SftpLogin, ChangedHostKeyIsRefusedBeforeAnythingIsSent) {
+  ftp::testing::TestWatchdog watchdog;
+  auto server = ftp::testing::StartSshd();
+  ftp::testing::TempFolder local;
+  ConnectOptions o = OptionsFor(*server, local.path() / "known_hosts");
+  o.key_folder = local.path();
+  fs::copy_file(server->client_key, local.path() / "id_ed25519");
+
+  std::vector<HostKeyQuestion> asked;
+  bool answer = true;
+  ConnectQuestions q;
+  q.trust_host_key = [&](const HostKeyQuestion& k) {
+    asked.push_back(k);
+    return answer;
+  };
+  {
+    SftpClient first;
+    first.Connect(o, q);
+  }
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_FALSE(asked[0].changed);
+  EXPECT_EQ(asked[0].key_type, "ssh-ed25519");
+  EXPECT_EQ(asked[0].fingerprint.rfind("SHA256:", 0), 0u);
+  {
+    SftpClient again;  // trusted now: not asked
+    again.Connect(o, q);
+  }
+  ASSERT_EQ(asked.size(), 1u);
+  ASSERT_NE(ftp::testing::ReadText(server->log).find("userauth-request"), std::string::npos);
+
+  server->ChangeHostKey();
+  fs::resize_file(server->log, 0);
+  answer = false;
+  SftpClient refused;
+  const std::string error = ConnectError(refused, o, q);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_TRUE(asked[1].changed);
+  EXPECT_EQ(asked[1].old_fingerprint, asked[0].fingerprint);
+  EXPECT_NE(asked[1].fingerprint, asked[0].fingerprint);
+  EXPECT_NE(error.find(asked[1].old_fingerprint), std::string::npos) << error;
+  EXPECT_NE(error.find(asked[1].fingerprint), std::string::npos) << error;
+  // Give the server's session time to log whatever reached it.
+  for (int i = 0;
+       i < 50 && ftp::testing::ReadText(server->log).find("Connection closed") == std::string::npos;
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(ftp::testing::ReadText(server->log).find("userauth-request"), std::string::npos)
+      << ftp::testing::ReadText(server->log);
+
+  answer = true;  // an explicit yes replaces the old key
+  SftpClient replaced;
+  replaced.Connect(o, q);
+  SftpClient later;
+  later.Connect(o, q);
+  EXPECT_EQ(asked.size(), 3u);
+}
+
+TEST(SftpLogin, HashedHostNamesAreRead) {
+  ftp::testing::TestWatchdog watchdog;
+  auto server = ftp::testing::StartSshd();
+  ftp::testing::TempFolder local;
+  const fs::path file = local.path() / "known_hosts";
+  const std::string pub = ftp::testing::ReadText(server->host_key.string() + ".pub");
+  ftp::testing::WriteText(file, "[127.0.0.1]:" + std::to_string(server->port) + " " + pub);
+  ASSERT_EQ(ftp::testing::RunCommand("ssh-keygen -q -H -f '" + file.string() + "' >/dev/null 2>&1"),
+            0);
+  ASSERT_EQ(ftp::testing::ReadText(file).rfind("|1|", 0), 0u);
+  ConnectOptions o = OptionsFor(*server, file);
+  o.key_folder = local.path();
+  fs::copy_file(server->client_key, local.path() / "id_ed25519");
+  ConnectQuestions q;
+  q.trust_host_key = [](const HostKeyQuestion&) -> bool {
+    ADD_FAILURE() << "a key the file holds was asked about";
+    return false;
+  };
+  SftpClient client;
+  client.Connect(o, q);
+  EXPECT_TRUE(client.Connected());
+}
+
+TEST(SftpLogin, CancelEndsTheWaitForASilentServer) {
+  ftp::testing::TestWatchdog watchdog;
+  uint16_t port = 0;
+  const int listener = ftp::testing::ListenLoopback(port);  // accepts, never speaks
+  ftp::testing::TempFolder local;
+  ConnectOptions o;
+  o.host = "127.0.0.1";
+  o.port = port;
+  o.user = "nobody";
+  o.known_hosts = local.path() / "known_hosts";
+  SftpClient client;
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    client.Cancel();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(client.Connect(o, TrustingQuestions()), ftp::EIdOperationAborted);
+  const auto took = std::chrono::steady_clock::now() - start;
+  canceller.join();
+  EXPECT_LT(took, std::chrono::milliseconds(300 + 1000));
+  EXPECT_FALSE(client.Connected());
+
+  o.connect_timeout_ms = 500;  // and without a cancel, the bound ends it
+  SftpClient bounded;
+  EXPECT_THROW(bounded.Connect(o, TrustingQuestions()), ftp::EIdConnectionLost);
+  ::close(listener);
+}
+
+}  // namespace
+}  // namespace hemlo::sftp::testing

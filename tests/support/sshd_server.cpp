@@ -1,0 +1,125 @@
+#include "support/sshd_server.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+
+namespace hemlo::ftp::testing {
+
+namespace {
+
+constexpr const char* kAccount = "hemlo-sftp";
+constexpr const char* kPasswordFile = "/var/lib/hemlo-sftp-test/password";
+
+std::string RandomPassword() {
+  std::random_device random;
+  const std::string letters = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+  std::string p;
+  for (int i = 0; i < 24; ++i) p += letters[random() % letters.size()];
+  return p;
+}
+
+// The test account and its password, made once under a lock so parallel
+// test processes agree on them.
+std::string EnsureAccount() {
+  const int lock = ::open("/run/hemlo-sftp-test.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+  if (lock < 0 || ::flock(lock, LOCK_EX) != 0) throw std::runtime_error("sshd: no lock");
+  std::string password;
+  try {
+    if (!::getpwnam(kAccount) &&
+        RunCommand(std::string("useradd --system --no-create-home --home-dir /nonexistent "
+                               "--shell /usr/sbin/nologin ") +
+                   kAccount) != 0) {
+      throw std::runtime_error("sshd: useradd failed");
+    }
+    if (fs::exists(kPasswordFile)) password = ReadText(kPasswordFile);
+    if (password.empty()) {
+      password = RandomPassword();
+      fs::create_directories(fs::path(kPasswordFile).parent_path());
+      fs::permissions(fs::path(kPasswordFile).parent_path(), fs::perms::owner_all);
+      if (RunCommand("echo '" + std::string(kAccount) + ":" + password + "' | chpasswd") != 0) {
+        throw std::runtime_error("sshd: chpasswd failed");
+      }
+      WriteText(kPasswordFile, password);
+      fs::permissions(kPasswordFile, fs::perms::owner_read | fs::perms::owner_write);
+    }
+  } catch (...) {
+    ::close(lock);
+    throw;
+  }
+  ::close(lock);
+  return password;
+}
+
+void KeyGen(const fs::path& file) {
+  fs::remove(file);
+  fs::remove(file.string() + ".pub");
+  if (RunCommand("ssh-keygen -q -t ed25519 -N '' -C hemlo-test -f '" + file.string() + "'") != 0) {
+    throw std::runtime_error("sshd: ssh-keygen failed");
+  }
+}
+
+}  // namespace
+
+int RunCommand(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void SshServer::ChangeHostKey() { KeyGen(host_key); }
+
+std::unique_ptr<SshServer> StartSshd() {
+  if (!fs::exists("/usr/sbin/sshd") || !fs::exists("/usr/bin/ssh-keygen")) {
+    throw std::runtime_error("sshd or ssh-keygen is missing: run scripts/setup.sh");
+  }
+  auto s = std::make_unique<SshServer>();
+  s->temp = std::make_unique<TempFolder>();
+  const fs::path base = s->temp->path();
+  fs::permissions(base, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  s->files = base / "files";
+  fs::create_directories(s->files);
+  s->host_key = base / "host_ed25519";
+  KeyGen(s->host_key);
+  s->client_key = base / "client_ed25519";
+  KeyGen(s->client_key);
+  fs::copy_file(s->client_key.string() + ".pub", base / "authorized_keys");
+  s->log = base / "sshd.log";
+
+  if (::geteuid() == 0) {
+    s->password = EnsureAccount();
+    s->user = kAccount;
+    RunCommand("chown -R " + s->user + " '" + s->files.string() + "'");
+    fs::create_directories("/run/sshd");  // the server's privilege separation folder
+  } else {
+    s->user = ::getpwuid(::geteuid())->pw_name;
+  }
+  WriteText(base / "sshd_config", "HostKey " + s->host_key.string() + "\n" +
+                                      "PidFile none\n"
+                                      "UsePAM no\n"
+                                      "PermitRootLogin no\n"
+                                      "PasswordAuthentication yes\n"
+                                      "KbdInteractiveAuthentication no\n"
+                                      "PubkeyAuthentication yes\n"
+                                      "AuthorizedKeysFile " +
+                                      (base / "authorized_keys").string() + "\n" +
+                                      "StrictModes no\n"
+                                      "AllowUsers " +
+                                      s->user + "\n" +
+                                      "LogLevel DEBUG1\n"
+                                      "Subsystem sftp internal-sftp\n"
+                                      "ForceCommand internal-sftp -d " +
+                                      s->files.string() + "\n");
+  s->sessions = std::make_unique<InetdServer>(
+      std::vector<std::string>{"/usr/sbin/sshd", "-i", "-e", "-f", (base / "sshd_config").string()},
+      s->log);
+  s->port = s->sessions->port();
+  return s;
+}
+
+}  // namespace hemlo::ftp::testing
