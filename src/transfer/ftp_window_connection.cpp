@@ -8,6 +8,7 @@
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
+#include "transfer/publish_profile_fields.h"
 #include "transfer/ftp_window_parts.h"
 #include "transfer/profile_panel_widget.h"
 #include "transfer/remote_list_model.h"
@@ -21,6 +22,7 @@ using transfer_ui::ToSjis;
 
 void TFtp1::ShowProfileFields() {
   profile_->ShowProfile(Profiles_, connected_);
+  site_fields_->Show(Profiles_);
   remote_->folder_label->setText(
       NameText(transfer::NamesOfStoredFolder(Profiles_.NameEncoding, Profiles_.LastRemoteFolder),
                Profiles_.LastRemoteFolder));
@@ -41,6 +43,12 @@ bool TFtp1::TakeProfileFields() {
       return false;
     }
     values[i] = *sjis;
+  }
+  QString error;
+  if (!site_fields_->Take(Profiles_, &error)) {
+    ShowPlain(error);
+    site_fields_->site_edit->setFocus();
+    return false;
   }
   for (size_t i = 0; i < 4; ++i) *fields[i] = values[i];
   Profiles_.DataMode = profile_->DataMode();

@@ -12,8 +12,9 @@ namespace hemlo {
 bool TFtp1::StoreSiteFolder(const std::string& folder) {
   const auto sjis = text::Utf8ToCp932(folder);
   if (!sjis) {
-    ShowPlain(QStringLiteral("「%1」はShift-JISで表せない文字を含むため、サイトフォルダにできません")
-                  .arg(QString::fromStdString(folder)));
+    ShowPlain(
+        QStringLiteral("「%1」はShift-JISで表せない文字を含むため、サイトフォルダにできません")
+            .arg(QString::fromStdString(folder)));
     return false;
   }
   if (Profiles_.StoreSiteFolder(*sjis)) {

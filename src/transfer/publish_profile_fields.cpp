@@ -41,8 +41,9 @@ void PublishProfileFields::Show(const transfer::ProfilePanel& profile) {
 bool PublishProfileFields::Take(transfer::ProfilePanel& profile, QString* error) const {
   const auto folder = ToSjis(site_edit->text());
   if (!folder) {
-    if (error) *error = QStringLiteral("「%1」にはShift-JISで表せない文字が含まれています")
-                            .arg(site_edit->text());
+    if (error)
+      *error = QStringLiteral("「%1」にはShift-JISで表せない文字が含まれています")
+                   .arg(site_edit->text());
     return false;
   }
   profile.SiteFolder = *folder;
