@@ -58,6 +58,14 @@ class RemoteFiles {
   virtual void SetMode(const std::string& path, unsigned mode) = 0;
   // Sets the modification time; false when the server offers no way to.
   virtual bool SetModified(const std::string& path, int64_t utc_seconds) = 0;
+  // The modification time of one file to the second, in the server's
+  // clock; nullopt when the server cannot tell.
+  virtual std::optional<int64_t> ModifiedTime(const std::string& /*path*/) { return std::nullopt; }
+  // Whether List's modified_utc are exact seconds. False where a listing
+  // meant for people gives the server's wall clock to the minute (or only
+  // the day for older files): such times are only compared with times of
+  // the same kind, and ModifiedTime asked where a true time matters.
+  virtual bool ListedTimesExact() const { return true; }
 
   // Any thread: ends the running wait (ftp::EIdOperationAborted).
   virtual void Cancel() = 0;

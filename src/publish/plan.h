@@ -1,0 +1,118 @@
+#pragma once
+// The plan of a site sync: every local file and folder and every remote one
+// below the site's remote folder, each with the reason it will or will not
+// be sent or removed. Computed from the local tree, the sync record and the
+// remote listing; the run then does exactly the entries marked `include`.
+//
+// Core code (no Qt). Paths are relative to the site folder (local side) or
+// to the remote root (wire bytes); both "/"-separated.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "publish/sync_record.h"
+#include "text/remote_names.h"
+#include "transfer/remote_files.h"
+
+namespace hemlo::publish {
+
+enum class Reason {
+  kNew,               // not on the server
+  kChanged,           // content differs from what we last sent (or no record says so)
+  kUnchanged,         // same as what we last sent, server copy untouched
+  kConflict,          // changed on the server since our last upload
+  kServerOnly,        // only on the server
+  kNoRecordSameSize,  // no record; remote size equal and remote date not older
+};
+// The caption shown for a reason: "新規", "変更", "変更なし", "競合（サーバで変更）",
+// "サーバのみ", "記録なし（同じサイズ）". UTF-8.
+const char* ReasonText(Reason reason);
+
+struct FileEntry {
+  std::string path;  // local relative path, UTF-8 (server-only: the name as shown)
+  std::string wire;  // remote relative path, wire bytes
+  Reason reason = Reason::kUnchanged;
+  int64_t size = 0;  // local bytes (server-only: remote bytes)
+  int64_t local_mtime_ns = 0;
+  std::string sha256;  // of the local file when it was planned
+  // The remote file as listed when planned (-1 / nullopt: none).
+  int64_t remote_size = -1;
+  std::optional<int64_t> remote_mtime;
+  bool replaces_folder = false;  // a remote folder of this name goes first
+  // Server-only entries that must go because a local entry of the same
+  // name replaces them (or a folder above them): included whatever the
+  // deletion tick says.
+  bool required = false;
+  // In the run: uploaded (local files) or deleted (server-only).
+  bool include = false;
+};
+
+struct FolderEntry {
+  std::string path;
+  std::string wire;
+  Reason reason = Reason::kUnchanged;  // kNew, kUnchanged or kServerOnly
+  bool replaces_file = false;          // a remote file of this name goes first
+  bool required = false;               // as FileEntry::required
+  bool include = false;                // created (kNew) or removed (kServerOnly)
+};
+
+struct PlanCounts {
+  int files_new = 0, files_changed = 0, files_unchanged = 0, files_conflict = 0,
+      files_server_only = 0, files_no_record = 0;
+  int folders_new = 0, folders_server_only = 0;
+  int uploads = 0, deletions = 0;  // of the entries included
+  int64_t upload_bytes = 0;
+};
+
+struct Plan {
+  std::string local_root;   // the site folder, UTF-8, no trailing "/"
+  std::string remote_root;  // wire bytes, absolute, no trailing "/" (unless "/")
+  text::NameEncoding encoding = text::NameEncoding::kShiftJis;
+  std::vector<FolderEntry> folders;  // parents before their children
+  std::vector<FileEntry> files;      // in the local walk's order, server-only after
+  // Temporaries of an interrupted run (remote relative paths); the run
+  // removes them first.
+  std::vector<std::string> stale_temporaries;
+  // Local names the connection's encoding cannot carry (and remote names
+  // that are no safe local name): listed, never sent. UTF-8 messages.
+  std::vector<std::string> problems;
+  // Record entries of files gone from both sides, dropped by the run.
+  std::vector<std::string> record_drop;
+  // The server's clock minus ours, seconds, when it had to be measured.
+  std::optional<int64_t> clock_offset;
+  bool include_conflicts = false;   // the conflicts tick
+  bool delete_server_only = false;  // "サーバにしかないファイルを削除"
+
+  PlanCounts Counts() const;
+  // Sets the ticks; each sets `include` of every entry it governs.
+  void SetIncludeConflicts(bool on);
+  void SetDeleteServerOnly(bool on);
+  // True when the run would do nothing.
+  bool Empty() const;
+};
+
+// Names of temporary uploads: "~hemlo2-publish-<8 hex digits>.tmp".
+std::string TemporaryName(uint32_t nonce);
+bool IsTemporaryName(std::string_view name);
+
+struct PlanInput {
+  std::string local_root;              // UTF-8 site folder
+  std::string remote_root;             // absolute remote folder, wire bytes
+  text::RemoteNames names;             // how names travel on the connection
+  const SyncRecord* record = nullptr;  // nullptr = no record
+  // Publish on save: only local files that differ from the record (or
+  // have none) are planned, and only their remote folders are listed, so
+  // a large site costs a listing or two. Nothing server-only is planned.
+  bool changed_only = false;
+};
+
+// Walks the local tree (hashing every file) and the remote tree below
+// remote_root over `remote`, and sorts every entry into its reason. Where
+// files without a record need the server's clock, a temporary file is
+// uploaded to remote_root, its time read and removed again. Client errors
+// propagate (a listing that fails ends the plan).
+Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input);
+
+}  // namespace hemlo::publish

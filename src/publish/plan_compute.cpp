@@ -1,0 +1,402 @@
+// ComputePlan: the local walk, the remote walk and the sorting of every
+// entry into its reason.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+
+#include "ftp/id_exception.h"
+#include "publish/plan.h"
+
+namespace hemlo::publish {
+
+namespace fs = std::filesystem;
+using transfer::RemoteFact;
+
+namespace {
+
+// Seconds a remote time may lag the local one and still count as "not
+// older": servers keep whole seconds and the probe's own rounding.
+constexpr int64_t kClockSlackSeconds = 2;
+
+struct LocalFile {
+  std::string rel;  // UTF-8
+  int64_t size = 0;
+  int64_t mtime_ns = 0;
+};
+
+struct LocalTree {
+  std::vector<std::string> folders;  // relative, parents first (root left out)
+  std::vector<LocalFile> files;
+};
+
+int64_t MtimeNs(const struct stat& st) {
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+}
+
+// Breadth-first, names sorted per folder; symbolic links to folders are not
+// walked into (a loop could never end), links to files count as files.
+LocalTree WalkLocal(const std::string& root, std::vector<std::string>& problems) {
+  LocalTree tree;
+  std::vector<std::string> queue{""};
+  for (size_t k = 0; k < queue.size(); ++k) {
+    const std::string rel = queue[k];
+    const std::string dir = rel.empty() ? root : root + "/" + rel;
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+      names.push_back(it->path().filename().string());
+    if (ec) problems.push_back("フォルダ「" + dir + "」を読めません");
+    std::sort(names.begin(), names.end());
+    for (const auto& name : names) {
+      const std::string child = rel.empty() ? name : rel + "/" + name;
+      const std::string full = root + "/" + child;
+      struct stat lst {};
+      if (::lstat(full.c_str(), &lst) != 0) continue;
+      if (S_ISDIR(lst.st_mode)) {
+        tree.folders.push_back(child);
+        queue.push_back(child);
+        continue;
+      }
+      struct stat st {};
+      if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+      if (IsTemporaryName(name)) continue;
+      tree.files.push_back({child, static_cast<int64_t>(st.st_size), MtimeNs(st)});
+    }
+  }
+  return tree;
+}
+
+std::string Join(const std::string& root, const std::string& rel) {
+  if (rel.empty()) return root;
+  return root == "/" ? "/" + rel : root + "/" + rel;
+}
+
+std::string ParentOf(const std::string& rel) {
+  const size_t slash = rel.rfind('/');
+  return slash == std::string::npos ? std::string() : rel.substr(0, slash);
+}
+
+struct RemoteTree {
+  std::map<std::string, RemoteFact> entries;  // wire relative path -> fact
+  std::vector<std::string> order;             // walk order
+  bool exact_times = true;
+};
+
+// Lists `rel` (wire) and records its entries; folders go onto `queue`.
+void ListInto(transfer::RemoteFiles& remote, const std::string& root, const std::string& rel,
+              const text::RemoteNames& names, RemoteTree& tree, std::vector<std::string>* queue,
+              Plan& plan) {
+  auto facts = remote.List(Join(root, rel));
+  tree.exact_times = tree.exact_times && remote.ListedTimesExact();
+  for (auto& f : facts) {
+    const std::string child = rel.empty() ? f.name : rel + "/" + f.name;
+    if (names.Unsafe(f.name)) {
+      plan.problems.push_back("サーバの名前「" + names.Display(child) +
+                              "」は扱えないため除きました");
+      continue;
+    }
+    if (f.kind != RemoteFact::Kind::kFolder && IsTemporaryName(f.name)) {
+      plan.stale_temporaries.push_back(child);
+      continue;
+    }
+    if (f.kind == RemoteFact::Kind::kFolder && queue) queue->push_back(child);
+    tree.order.push_back(child);
+    tree.entries[child] = std::move(f);
+  }
+}
+
+// The remote time of a file as a true time, for the rule without a record.
+std::optional<int64_t> ExactRemoteTime(transfer::RemoteFiles& remote, const RemoteTree& tree,
+                                       const std::string& root, const std::string& rel) {
+  if (tree.exact_times) {
+    auto it = tree.entries.find(rel);
+    if (it != tree.entries.end() && it->second.modified_utc) return it->second.modified_utc;
+  }
+  return remote.ModifiedTime(Join(root, rel));
+}
+
+// The server's clock minus ours: a small temporary file is uploaded to the
+// root, its time read the same way the files' times are read, and removed.
+std::optional<int64_t> MeasureClockOffset(transfer::RemoteFiles& remote, const RemoteTree& tree,
+                                          const std::string& root) {
+  char local[] = "/tmp/hemlo2-clock-XXXXXX";
+  const int fd = ::mkstemp(local);
+  if (fd < 0) return std::nullopt;
+  ::close(fd);
+  std::random_device rd;
+  const std::string name = TemporaryName(rd());
+  const std::string remote_path = Join(root, name);
+  std::optional<int64_t> offset;
+  try {
+    remote.Upload(local, remote_path, nullptr);
+    const int64_t after = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    std::optional<int64_t> t;
+    if (tree.exact_times) {
+      for (const auto& f : remote.List(root))
+        if (f.name == name) t = f.modified_utc;
+    } else {
+      t = remote.ModifiedTime(remote_path);
+    }
+    if (t) offset = *t - after;
+    remote.DeleteFile(remote_path);
+  } catch (const ftp::EIdOperationAborted&) {
+    ::unlink(local);
+    throw;
+  } catch (const ftp::EIdConnectionLost&) {
+    ::unlink(local);
+    throw;
+  } catch (const ftp::EIdException&) {
+    // A server that refuses the probe: files without a record then count
+    // as changed, which sends too much rather than too little.
+  }
+  ::unlink(local);
+  return offset;
+}
+
+// Listed times of the same kind compared as far as both go: a listing for
+// people gives only the day for older files.
+bool SameListedTime(const std::optional<int64_t>& a, const std::optional<int64_t>& b, bool exact) {
+  if (!a || !b) return !a && !b;
+  if (exact) return *a == *b;
+  if (*a % 86400 == 0 || *b % 86400 == 0) return *a / 86400 == *b / 86400;
+  return *a == *b;
+}
+
+}  // namespace
+
+Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
+  Plan plan;
+  plan.local_root = input.local_root;
+  while (plan.local_root.size() > 1 && plan.local_root.back() == '/') plan.local_root.pop_back();
+  plan.remote_root = input.remote_root;
+  while (plan.remote_root.size() > 1 && plan.remote_root.back() == '/') plan.remote_root.pop_back();
+  plan.encoding = input.names.Encoding();
+  const auto& names = input.names;
+  static const SyncRecord kNoRecord;
+  const SyncRecord& record = input.record ? *input.record : kNoRecord;
+
+  LocalTree local = WalkLocal(plan.local_root, plan.problems);
+
+  // Wire names; a name the connection cannot carry is reported and left
+  // out, with everything below it.
+  std::map<std::string, std::string> wire_of;  // local rel -> wire rel
+  auto wire = [&](const std::string& rel) -> std::optional<std::string> {
+    const std::string parent = ParentOf(rel);
+    if (!parent.empty() && !wire_of.count(parent)) return std::nullopt;
+    auto w = names.ToWire(rel);
+    if (!w) {
+      plan.problems.push_back("「" + rel + "」は " + names.EncodingName() +
+                              " で表せない文字を含むため送れません");
+      return std::nullopt;
+    }
+    wire_of[rel] = *w;
+    return w;
+  };
+  std::vector<std::string> folders;
+  for (const auto& d : local.folders)
+    if (wire(d)) folders.push_back(d);
+  std::vector<LocalFile> files;
+  for (auto& f : local.files) {
+    const std::string parent = ParentOf(f.rel);
+    if (!parent.empty() && !wire_of.count(parent)) continue;
+    if (wire(f.rel)) files.push_back(f);
+  }
+
+  // Hashes, and for publish on save the files worth a look.
+  std::vector<std::string> sha(files.size());
+  std::vector<LocalFile> kept;
+  std::vector<std::string> kept_sha;
+  for (size_t i = 0; i < files.size(); ++i) {
+    auto h = FileSha256(plan.local_root + "/" + files[i].rel);
+    if (!h) {
+      plan.problems.push_back("「" + files[i].rel + "」を読めません");
+      continue;
+    }
+    if (input.changed_only) {
+      auto r = record.files.find(files[i].rel);
+      if (r != record.files.end() && r->second.sha256 == *h) continue;
+    }
+    kept.push_back(files[i]);
+    kept_sha.push_back(*h);
+  }
+  files.swap(kept);
+  sha.swap(kept_sha);
+
+  RemoteTree tree;
+  if (!input.changed_only) {
+    std::vector<std::string> queue{""};
+    for (size_t k = 0; k < queue.size(); ++k) {
+      const std::string folder = queue[k];  // the queue grows while it is listed
+      ListInto(remote, plan.remote_root, folder, names, tree, &queue, plan);
+    }
+  } else {
+    // The folders on the way to each file, from the root down, each once;
+    // a folder the server lacks ends its branch.
+    std::set<std::string> listed;
+    for (const auto& f : files) {
+      const std::string parent_wire = ParentOf(wire_of[f.rel]);
+      std::vector<std::string> chain{""};
+      for (size_t p = parent_wire.find('/'); p != std::string::npos;
+           p = parent_wire.find('/', p + 1))
+        chain.push_back(parent_wire.substr(0, p));
+      if (!parent_wire.empty()) chain.push_back(parent_wire);
+      for (const auto& c : chain) {
+        if (!c.empty()) {
+          auto it = tree.entries.find(c);
+          if (it == tree.entries.end() || it->second.kind != RemoteFact::Kind::kFolder) break;
+        }
+        if (listed.insert(c).second)
+          ListInto(remote, plan.remote_root, c, names, tree, nullptr, plan);
+      }
+    }
+  }
+
+  std::set<std::string> local_wire;  // every local path, wire form
+  for (const auto& d : folders) local_wire.insert(wire_of[d]);
+  for (const auto& f : files) local_wire.insert(wire_of[f.rel]);
+
+  // Remote entries below a remote folder a local file replaces, or below
+  // a server-only folder, are server-only too.
+  if (input.changed_only) {
+    // Only the folders on the way to the files planned.
+    std::set<std::string> needed;
+    for (const auto& f : files)
+      for (std::string p = ParentOf(f.rel); !p.empty(); p = ParentOf(p)) needed.insert(p);
+    std::erase_if(folders, [&](const std::string& d) { return !needed.count(d); });
+  }
+  for (const auto& d : folders) {
+    FolderEntry e;
+    e.path = d;
+    e.wire = wire_of[d];
+    auto it = tree.entries.find(e.wire);
+    if (it != tree.entries.end() && it->second.kind == RemoteFact::Kind::kFolder) {
+      e.reason = Reason::kUnchanged;
+    } else {
+      e.reason = Reason::kNew;
+      e.include = true;
+      e.replaces_file = it != tree.entries.end();
+    }
+    plan.folders.push_back(std::move(e));
+  }
+
+  std::vector<size_t> no_record_same_size;  // candidates for the clock rule
+  for (size_t i = 0; i < files.size(); ++i) {
+    const LocalFile& lf = files[i];
+    FileEntry e;
+    e.path = lf.rel;
+    e.wire = wire_of[lf.rel];
+    e.size = lf.size;
+    e.local_mtime_ns = lf.mtime_ns;
+    e.sha256 = sha[i];
+    auto rit = tree.entries.find(e.wire);
+    const RemoteFact* rf = rit == tree.entries.end() ? nullptr : &rit->second;
+    if (rf && rf->kind != RemoteFact::Kind::kFolder) {
+      e.remote_size = rf->size;
+      e.remote_mtime = rf->modified_utc;
+    }
+    auto rec_it = record.files.find(lf.rel);
+    const RecordEntry* rec = rec_it == record.files.end() ? nullptr : &rec_it->second;
+    if (rf && rf->kind == RemoteFact::Kind::kFolder) {
+      e.reason = rec ? Reason::kChanged : Reason::kNew;
+      e.replaces_folder = true;
+    } else if (rec) {
+      if (!rf) {
+        // We put it there and it is gone: someone removed it on the server.
+        e.reason = Reason::kConflict;
+      } else if (rec->remote_size < 0 && !rec->remote_mtime) {
+        // The server's facts were not known after the upload: what it
+        // lists now is taken as ours.
+        e.reason = rec->sha256 == e.sha256 ? Reason::kUnchanged : Reason::kChanged;
+      } else if (rf->size != rec->remote_size ||
+                 !SameListedTime(rf->modified_utc, rec->remote_mtime, tree.exact_times)) {
+        e.reason = Reason::kConflict;
+      } else {
+        e.reason = rec->sha256 == e.sha256 ? Reason::kUnchanged : Reason::kChanged;
+      }
+    } else if (!rf) {
+      e.reason = Reason::kNew;
+    } else if (rf->size == lf.size) {
+      e.reason = Reason::kChanged;  // until the clock says otherwise
+      no_record_same_size.push_back(plan.files.size());
+    } else {
+      e.reason = Reason::kChanged;
+    }
+    e.include = e.reason == Reason::kNew || e.reason == Reason::kChanged;
+    plan.files.push_back(std::move(e));
+  }
+
+  if (!no_record_same_size.empty()) {
+    plan.clock_offset = MeasureClockOffset(remote, tree, plan.remote_root);
+    if (plan.clock_offset) {
+      for (size_t idx : no_record_same_size) {
+        FileEntry& e = plan.files[idx];
+        const auto t = ExactRemoteTime(remote, tree, plan.remote_root, e.wire);
+        if (!t) continue;
+        const int64_t local_s = e.local_mtime_ns / 1'000'000'000;
+        if (*t - *plan.clock_offset >= local_s - kClockSlackSeconds) {
+          e.reason = Reason::kNoRecordSameSize;
+          e.include = false;
+        }
+      }
+    }
+  }
+
+  if (!input.changed_only) {
+    // Records of files gone from both sides would make a new file of the
+    // same name look deleted on the server.
+    std::set<std::string> local_files;
+    for (const auto& f : files) local_files.insert(f.rel);
+    for (const auto& [rel, rec] : record.files) {
+      if (local_files.count(rel)) continue;
+      auto w = names.ToWire(rel);
+      if (w && tree.entries.count(*w)) continue;
+      plan.record_drop.push_back(rel);
+    }
+    // Server-only entries, in the walk's order (parents before children).
+    std::set<std::string> replaced_folders;
+    for (const auto& f : plan.files)
+      if (f.replaces_folder) replaced_folders.insert(f.wire);
+    auto below_replaced = [&](const std::string& w) {
+      for (std::string p = ParentOf(w); !p.empty(); p = ParentOf(p))
+        if (replaced_folders.count(p)) return true;
+      return false;
+    };
+    for (const auto& w : tree.order) {
+      if (local_wire.count(w)) continue;
+      const RemoteFact& rf = tree.entries[w];
+      const bool required = below_replaced(w);
+      if (rf.kind == RemoteFact::Kind::kFolder) {
+        FolderEntry e;
+        e.path = names.Display(w);
+        e.wire = w;
+        e.reason = Reason::kServerOnly;
+        e.required = required;
+        e.include = required;
+        plan.folders.push_back(std::move(e));
+      } else {
+        FileEntry e;
+        e.path = names.Display(w);
+        e.wire = w;
+        e.reason = Reason::kServerOnly;
+        e.size = rf.size < 0 ? 0 : rf.size;
+        e.remote_size = rf.size;
+        e.remote_mtime = rf.modified_utc;
+        e.required = required;
+        e.include = required;
+        plan.files.push_back(std::move(e));
+      }
+    }
+  }
+  return plan;
+}
+
+}  // namespace hemlo::publish

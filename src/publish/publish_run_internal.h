@@ -1,0 +1,188 @@
+#pragma once
+// The state a publish run's connections share, and its steps. Internal to
+// publish_run*.cpp.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "ftp/id_exception.h"
+#include "publish/publish_run.h"
+#include "transfer/connection_worker.h"
+
+namespace hemlo::publish {
+
+namespace detail {
+
+using Clock = std::chrono::steady_clock;
+
+inline std::string Join(const std::string& root, const std::string& rel) {
+  if (rel.empty()) return root;
+  return root == "/" ? "/" + rel : root + "/" + rel;
+}
+
+inline std::string ParentOf(const std::string& rel) {
+  const size_t slash = rel.rfind('/');
+  return slash == std::string::npos ? std::string() : rel.substr(0, slash);
+}
+
+inline std::string NameOf(const std::string& rel) {
+  const size_t slash = rel.rfind('/');
+  return slash == std::string::npos ? rel : rel.substr(slash + 1);
+}
+
+// The connection cannot carry another command.
+inline bool IsLost(const std::exception_ptr& e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const ftp::EIdConnectionLost&) {
+    return true;
+  } catch (const ftp::EIdNotConnected&) {
+    return true;
+  } catch (const ftp::EIdReplyTimeout&) {
+    return true;
+  } catch (const ftp::EIdSocketError&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+inline std::string MessageOf(const std::exception_ptr& e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const ftp::EIdConnectionLost&) {
+    return "サーバとの接続が切れました";
+  } catch (const std::exception& ex) {
+    std::string m = ex.what();
+    while (!m.empty() && (m.back() == '\n' || m.back() == '\r')) m.pop_back();
+    return m;
+  } catch (...) {
+    return "不明なエラー";
+  }
+}
+
+constexpr int kMaxAttempts = 2;  // a file whose connection broke gets one more
+constexpr int kProgressEveryMs = 50;
+
+}  // namespace detail
+
+using namespace detail;
+
+struct PublishRun::Shared {
+  Plan plan;
+  RunSettings settings;
+  RemoteFactory factory;
+  RunResult* result = nullptr;
+  std::atomic<bool>* finished = nullptr;
+
+  std::mutex m;
+  std::condition_variable cv;
+  std::atomic<bool> cancelled{false};
+  std::vector<std::function<void()>> cancels;  // per slot, while connecting or connected
+
+  // Steps of the first phase, done in order by whichever connection holds it.
+  struct Step {
+    enum class Kind {
+      kDeleteTemporary,
+      kRemoveTree,
+      kDeleteFile,
+      kMakeFolder
+    } kind = Kind::kMakeFolder;
+    std::string wire;
+    int result_index = -1;  // folder entries
+  };
+  std::vector<Step> prepare;
+  size_t prepare_next = 0;
+  bool prepare_held = false;
+  bool prepare_done = false;
+
+  std::deque<int> queue;  // plan file indices to upload
+  std::map<int, int> attempts;
+  std::map<int, int> result_of_file;    // plan file index -> result index
+  std::map<int, int> result_of_folder;  // plan folder index -> result index
+  int in_flight = 0;
+  int connecting = 0;
+  int alive = 0;
+  int slots_running = 0;
+  bool finish_held = false;
+  bool finish_done = false;
+  std::set<std::string> touched_folders;   // wire, relative
+  std::map<int, std::string> temporaries;  // plan file index -> temp in use (wire rel)
+
+  int files_done = 0;
+  int64_t bytes_done = 0;
+  Clock::time_point started;
+  Clock::time_point last_progress;
+
+  std::vector<std::unique_ptr<transfer::ConnectionWorker>> workers;
+
+  void Progress(bool force) {
+    if (!settings.on_progress) return;
+    RunProgress p;
+    {
+      std::lock_guard lock(m);
+      const auto now = Clock::now();
+      if (!force && now - last_progress < std::chrono::milliseconds(kProgressEveryMs)) return;
+      last_progress = now;
+      p.files_done = files_done;
+      p.files_total = static_cast<int>(result->entries.size());
+      p.bytes_done = bytes_done;
+      p.bytes_total = plan.Counts().upload_bytes;
+      const double secs = std::chrono::duration<double>(now - started).count();
+      p.bytes_per_second = secs > 0 ? static_cast<double>(bytes_done) / secs : 0;
+      p.connections = alive;
+    }
+    settings.on_progress(p);
+  }
+
+  // Ends result entry `index` (under no lock).
+  void End(int index, Outcome outcome, std::string message = {}) {
+    EntryResult copy;
+    {
+      std::lock_guard lock(m);
+      auto& e = result->entries[static_cast<size_t>(index)];
+      if (e.outcome != Outcome::kPending) return;
+      e.outcome = outcome;
+      e.message = std::move(message);
+      ++files_done;
+      copy = e;
+    }
+    if (settings.on_entry) settings.on_entry(copy);
+    Progress(true);
+  }
+
+  void Log(Operation::Kind kind, const std::string& wire) {
+    std::lock_guard lock(m);
+    result->operations.push_back({kind, wire});
+  }
+
+  std::set<int> uploaded;  // plan file indices done
+  // Cancelled while being renamed: plan file index -> its temporary.
+  std::map<int, std::string> unsure;
+  // The remote facts after the uploads (wire relative path -> fact).
+  std::map<std::string, transfer::RemoteFact> relisted;
+
+  // One connection's whole part, on its worker thread.
+  void Slot(int slot);
+  void Work(transfer::RemoteFiles& remote);
+  // False when the connection was lost (the steps left go to another).
+  bool RunPrepare(transfer::RemoteFiles& remote);
+  // True when the connection was lost.
+  bool UploadOne(transfer::RemoteFiles& remote, int file_index, uint32_t& nonce);
+  void RemoveTree(transfer::RemoteFiles& remote, const std::string& wire);
+  void Finish(transfer::RemoteFiles& remote);
+  // Lists the folders uploaded into again; false when the connection broke.
+  bool Relist(transfer::RemoteFiles& remote);
+  // After the last connection has ended: over a fresh connection, removes
+  // temporaries left behind and settles renames a cancel cut short.
+  void Settle();
+  // The record with every file done, with the remote facts relisted.
+  void StoreRecord();
+  void Finalize();
+};
+
+}  // namespace hemlo::publish

@@ -1,0 +1,464 @@
+// What each connection of a publish run does: connect, the first phase when
+// it holds it, uploads from the shared queue, and the last phase.
+#include <random>
+
+#include "publish/publish_run_internal.h"
+
+namespace hemlo::publish {
+
+namespace {
+
+// A call cut short by a cancel that reached an idle connection: the cancel
+// is spent by then, so one more try does the cleanup the cancel asked for.
+template <typename F>
+void AfterCancel(F&& f) {
+  try {
+    f();
+  } catch (const ftp::EIdOperationAborted&) {
+    f();
+  }
+}
+
+std::string Quote(const std::string& path) { return "「" + path + "」"; }
+
+}  // namespace
+
+void PublishRun::Shared::Slot(int slot) {
+  std::unique_ptr<transfer::RemoteFiles> remote;
+  std::exception_ptr error;
+  if (!cancelled) {
+    try {
+      remote = factory(slot, [this, slot](std::function<void()> fn) {
+        std::lock_guard lock(m);
+        cancels[static_cast<size_t>(slot)] = std::move(fn);
+        if (cancelled && cancels[static_cast<size_t>(slot)]) cancels[static_cast<size_t>(slot)]();
+      });
+    } catch (...) {
+      error = std::current_exception();
+    }
+  }
+  {
+    std::lock_guard lock(m);
+    --connecting;
+    if (remote) {
+      ++alive;
+      ++result->connections_used;
+      transfer::RemoteFiles* r = remote.get();
+      cancels[static_cast<size_t>(slot)] = [r] { r->Cancel(); };
+      if (cancelled) r->Cancel();
+    } else if (error) {
+      result->notes.push_back("接続 " + std::to_string(slot + 1) +
+                              " を開けませんでした（ほかの接続で続けます）: " + MessageOf(error));
+    }
+  }
+  cv.notify_all();
+  if (remote) {
+    try {
+      Work(*remote);
+    } catch (...) {
+      // Work reports its own failures; nothing may escape a worker.
+    }
+  }
+  bool last;
+  {
+    std::lock_guard lock(m);
+    cancels[static_cast<size_t>(slot)] = nullptr;
+    if (remote) --alive;
+    last = --slots_running == 0;
+  }
+  cv.notify_all();
+  if (remote) {
+    try {
+      remote.reset();
+    } catch (...) {
+    }
+  }
+  if (last) Finalize();
+}
+
+void PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
+  // Phase 1 on one connection; another takes over the steps left when it
+  // breaks.
+  for (;;) {
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return cancelled || prepare_done || !prepare_held; });
+    if (cancelled || prepare_done) break;
+    prepare_held = true;
+    lock.unlock();
+    const bool ok = RunPrepare(remote);
+    lock.lock();
+    prepare_held = false;
+    if (ok) prepare_done = true;
+    cv.notify_all();
+    if (!ok) return;
+    break;
+  }
+
+  uint32_t nonce = std::random_device{}();
+  for (;;) {
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return cancelled || !queue.empty() || in_flight == 0; });
+    if (cancelled || queue.empty()) break;
+    const int index = queue.front();
+    queue.pop_front();
+    ++in_flight;
+    lock.unlock();
+    const bool lost = UploadOne(remote, index, nonce);
+    lock.lock();
+    --in_flight;
+    cv.notify_all();
+    if (lost) return;
+  }
+
+  {
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return in_flight == 0; });
+    if (finish_held) return;
+    finish_held = true;
+  }
+  Finish(remote);
+}
+
+bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
+  for (;;) {
+    Step step;
+    {
+      std::lock_guard lock(m);
+      if (prepare_next >= prepare.size()) return true;
+      if (cancelled) return true;
+      step = prepare[prepare_next];
+    }
+    const std::string abs = Join(plan.remote_root, step.wire);
+    try {
+      switch (step.kind) {
+        case Step::Kind::kDeleteTemporary:
+          remote.DeleteFile(abs);
+          Log(Operation::Kind::kDeleteTemporary, step.wire);
+          break;
+        case Step::Kind::kRemoveTree:
+          RemoveTree(remote, step.wire);
+          break;
+        case Step::Kind::kDeleteFile:
+          remote.DeleteFile(abs);
+          Log(Operation::Kind::kDelete, step.wire);
+          break;
+        case Step::Kind::kMakeFolder:
+          remote.MakeFolder(abs);
+          Log(Operation::Kind::kMakeFolder, step.wire);
+          End(step.result_index, Outcome::kDone);
+          break;
+      }
+    } catch (...) {
+      const auto e = std::current_exception();
+      if (IsLost(e)) return false;
+      if (cancelled) return true;
+      const std::string msg = MessageOf(e);
+      if (step.kind == Step::Kind::kMakeFolder) {
+        End(step.result_index, Outcome::kFailed,
+            "ﾌｫﾙﾀﾞ" + Quote(step.wire) + "を作成できません: " + msg);
+      } else {
+        std::lock_guard lock(m);
+        result->notes.push_back(Quote(step.wire) + "を削除できません: " + msg);
+      }
+    }
+    std::lock_guard lock(m);
+    ++prepare_next;
+  }
+}
+
+void PublishRun::Shared::RemoveTree(transfer::RemoteFiles& remote, const std::string& wire) {
+  // Depth first: a folder is removed once everything in it is.
+  const std::string abs = Join(plan.remote_root, wire);
+  for (const auto& f : remote.List(abs)) {
+    const std::string child = wire + "/" + f.name;
+    if (f.kind == transfer::RemoteFact::Kind::kFolder) {
+      RemoveTree(remote, child);
+    } else {
+      remote.DeleteFile(Join(plan.remote_root, child));
+      Log(Operation::Kind::kDelete, child);
+    }
+  }
+  remote.RemoveFolder(abs);
+  Log(Operation::Kind::kRemoveFolder, wire);
+  // The server-only entries below it are done with it.
+  std::vector<int> done;
+  {
+    std::lock_guard lock(m);
+    const std::string prefix = wire + "/";
+    for (const auto& [i, r] : result_of_file)
+      if (plan.files[static_cast<size_t>(i)].reason == Reason::kServerOnly &&
+          plan.files[static_cast<size_t>(i)].wire.compare(0, prefix.size(), prefix) == 0)
+        done.push_back(r);
+    for (const auto& [i, r] : result_of_folder) {
+      const auto& w = plan.folders[static_cast<size_t>(i)].wire;
+      if (plan.folders[static_cast<size_t>(i)].reason == Reason::kServerOnly &&
+          (w == wire || w.compare(0, prefix.size(), prefix) == 0))
+        done.push_back(r);
+    }
+  }
+  for (int r : done) End(r, Outcome::kDone);
+}
+
+bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uint32_t& nonce) {
+  const FileEntry& f = plan.files[static_cast<size_t>(index)];
+  const int ri = result_of_file[index];
+  const std::string parent = ParentOf(f.wire);
+  const std::string temp_name = TemporaryName(nonce++);
+  const std::string temp_rel = parent.empty() ? temp_name : parent + "/" + temp_name;
+  const std::string temp_abs = Join(plan.remote_root, temp_rel);
+  const std::string final_abs = Join(plan.remote_root, f.wire);
+  int64_t counted = 0;
+  bool renaming = false;
+  std::string earlier;
+  {
+    std::lock_guard lock(m);
+    auto it = temporaries.find(index);
+    if (it != temporaries.end()) earlier = it->second;
+    temporaries[index] = temp_rel;
+  }
+  try {
+    if (!earlier.empty()) {
+      // Left by an attempt whose connection broke.
+      try {
+        remote.DeleteFile(Join(plan.remote_root, earlier));
+        Log(Operation::Kind::kDeleteTemporary, earlier);
+      } catch (const ftp::EIdProtocolReplyError&) {
+      }
+    }
+    remote.Upload(plan.local_root + "/" + f.path, temp_abs, [&](int64_t done, int64_t) {
+      {
+        std::lock_guard lock(m);
+        bytes_done += done - counted;
+      }
+      counted = done;
+      Progress(false);
+    });
+    renaming = true;
+    remote.Rename(temp_abs, final_abs);
+    renaming = false;
+    {
+      std::lock_guard lock(m);
+      temporaries.erase(index);
+      bytes_done += f.size - counted;
+      counted = f.size;
+    }
+    {
+      std::lock_guard lock(m);
+      result->operations.push_back({Operation::Kind::kUpload, f.wire});
+      touched_folders.insert(parent);
+      uploaded.insert(index);
+    }
+    // The file is in place from here on: a date the server refuses (or a
+    // cancel that ends this call) leaves only the date the server's.
+    bool lost = false;
+    try {
+      remote.SetModified(final_abs, f.local_mtime_ns / 1'000'000'000);
+    } catch (...) {
+      lost = IsLost(std::current_exception());
+    }
+    End(ri, Outcome::kDone);
+    return lost;
+  } catch (...) {
+    const auto e = std::current_exception();
+    const bool lost = IsLost(e);
+    {
+      std::lock_guard lock(m);
+      bytes_done -= counted;
+    }
+    if (lost && !cancelled) {
+      // Another connection sends it again (and removes this temporary).
+      bool again;
+      {
+        std::lock_guard lock(m);
+        again = ++attempts[index] < kMaxAttempts;
+        if (again) queue.push_front(index);
+      }
+      if (!again)
+        End(ri, Outcome::kFailed, Quote(f.path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
+      return true;
+    }
+    if (renaming) {
+      // Cancelled while the server renamed: whether it did is settled at
+      // the end, over a connection that works.
+      std::lock_guard lock(m);
+      unsure[index] = temp_rel;
+      temporaries.erase(index);
+      return lost;
+    }
+    // Refused or cancelled: our temporary goes, the old file stays whole.
+    bool gone_with_connection = lost;
+    if (!lost) {
+      try {
+        AfterCancel([&] { remote.DeleteFile(temp_abs); });
+        Log(Operation::Kind::kDeleteTemporary, temp_rel);
+        std::lock_guard lock(m);
+        temporaries.erase(index);
+      } catch (...) {
+        if (IsLost(std::current_exception())) {
+          gone_with_connection = true;  // removed at the end
+        } else {
+          // Never created (the upload was refused at once).
+          std::lock_guard lock(m);
+          temporaries.erase(index);
+        }
+      }
+    }
+    if (cancelled)
+      End(ri, Outcome::kCancelled, "中止しました");
+    else
+      End(ri, Outcome::kFailed, Quote(f.path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
+    return gone_with_connection;
+  }
+}
+
+void PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
+  if (!cancelled) {
+    std::vector<std::pair<int, const FileEntry*>> files;
+    std::vector<std::pair<int, const FolderEntry*>> folders;
+    {
+      std::lock_guard lock(m);
+      for (const auto& [i, r] : result_of_file) {
+        const auto& f = plan.files[static_cast<size_t>(i)];
+        if (f.reason == Reason::kServerOnly &&
+            result->entries[static_cast<size_t>(r)].outcome == Outcome::kPending)
+          files.push_back({r, &f});
+      }
+      for (const auto& [i, r] : result_of_folder) {
+        const auto& d = plan.folders[static_cast<size_t>(i)];
+        if (d.reason == Reason::kServerOnly &&
+            result->entries[static_cast<size_t>(r)].outcome == Outcome::kPending)
+          folders.push_back({r, &d});
+      }
+    }
+    for (const auto& [r, f] : files) {
+      if (cancelled) break;
+      try {
+        remote.DeleteFile(Join(plan.remote_root, f->wire));
+        Log(Operation::Kind::kDelete, f->wire);
+        End(r, Outcome::kDone);
+      } catch (...) {
+        const auto e = std::current_exception();
+        End(r, Outcome::kFailed, Quote(f->path) + "を削除できません: " + MessageOf(e));
+        if (IsLost(e)) return;
+      }
+    }
+    // Children after their parents in the plan: removed in reverse.
+    for (auto it = folders.rbegin(); it != folders.rend() && !cancelled; ++it) {
+      try {
+        remote.RemoveFolder(Join(plan.remote_root, it->second->wire));
+        Log(Operation::Kind::kRemoveFolder, it->second->wire);
+        End(it->first, Outcome::kDone);
+      } catch (...) {
+        const auto e = std::current_exception();
+        End(it->first, Outcome::kFailed,
+            "ﾌｫﾙﾀﾞ" + Quote(it->second->path) + "を削除できません: " + MessageOf(e));
+        if (IsLost(e)) return;
+      }
+    }
+  }
+  const bool ok = Relist(remote);
+  std::lock_guard lock(m);
+  finish_done = ok;
+}
+
+bool PublishRun::Shared::Relist(transfer::RemoteFiles& remote) {
+  // The remote facts of what was sent, for the next plan's comparison.
+  std::set<std::string> folders;
+  {
+    std::lock_guard lock(m);
+    folders = touched_folders;
+  }
+  for (const auto& folder : folders) {
+    try {
+      std::vector<transfer::RemoteFact> facts;
+      AfterCancel([&] { facts = remote.List(Join(plan.remote_root, folder)); });
+      std::lock_guard lock(m);
+      for (auto& f : facts) relisted[folder.empty() ? f.name : folder + "/" + f.name] = f;
+    } catch (...) {
+      if (IsLost(std::current_exception())) return false;
+      // A folder that cannot be listed: its files' facts stay unknown, and
+      // the next plan takes what the server then shows.
+    }
+  }
+  return true;
+}
+
+void PublishRun::Shared::Settle() {
+  std::map<int, std::string> unsure_now, temps;
+  bool relist;
+  {
+    std::lock_guard lock(m);
+    unsure_now = unsure;
+    temps = temporaries;
+    relist = !finish_done && !uploaded.empty();
+  }
+  if (unsure_now.empty() && temps.empty() && !relist) return;
+  // The run's own connections are gone (cancelled or broken): one more,
+  // which no cancel stops, does the cleaning up.
+  std::unique_ptr<transfer::RemoteFiles> remote;
+  std::string why;
+  try {
+    remote = factory(0, [](std::function<void()>) {});
+  } catch (...) {
+    why = MessageOf(std::current_exception());
+  }
+  for (const auto& [index, temp] : unsure_now) {
+    const FileEntry& f = plan.files[static_cast<size_t>(index)];
+    const int ri = result_of_file[index];
+    std::optional<bool> renamed;
+    if (remote) {
+      try {
+        bool temp_there = false, final_there = false;
+        const std::string parent = ParentOf(f.wire);
+        for (const auto& fact : remote->List(Join(plan.remote_root, parent))) {
+          const std::string rel = parent.empty() ? fact.name : parent + "/" + fact.name;
+          if (rel == temp) temp_there = true;
+          if (rel == f.wire && fact.size == f.size) final_there = true;
+        }
+        if (temp_there) {
+          renamed = false;
+          temps[index] = temp;
+        } else if (final_there) {
+          renamed = true;
+        }
+      } catch (...) {
+      }
+    }
+    if (renamed && *renamed) {
+      {
+        std::lock_guard lock(m);
+        result->operations.push_back({Operation::Kind::kUpload, f.wire});
+        touched_folders.insert(ParentOf(f.wire));
+        uploaded.insert(index);
+      }
+      End(ri, Outcome::kDone);
+      relist = true;
+    } else if (renamed) {
+      End(ri, Outcome::kCancelled, "中止しました");
+    } else {
+      End(ri, Outcome::kFailed,
+          Quote(f.path) + "が置き換わったかどうかを確かめられません" +
+              (why.empty() ? std::string() : ": " + why));
+    }
+  }
+  for (const auto& [index, temp] : temps) {
+    try {
+      if (!remote) throw ftp::EIdException(why);
+      remote->DeleteFile(Join(plan.remote_root, temp));
+      Log(Operation::Kind::kDeleteTemporary, temp);
+    } catch (const ftp::EIdProtocolReplyError&) {
+      // Gone already.
+    } catch (...) {
+      std::lock_guard lock(m);
+      result->notes.push_back("一時ファイル" + Quote(temp) +
+                              "が残りました（次の公開で削除します）");
+    }
+  }
+  if (remote && relist) {
+    const bool ok = Relist(*remote);
+    std::lock_guard lock(m);
+    finish_done = ok;
+  }
+}
+
+}  // namespace hemlo::publish

@@ -1,0 +1,213 @@
+#include "transfer/ftp_remote_files.h"
+
+#include <cstdio>
+#include <ctime>
+#include <sys/stat.h>
+
+#include "ftp/id_ftp_list.h"
+
+namespace hemlo::transfer {
+
+namespace {
+
+constexpr double kUnixEpochDays = 25569.0;  // 1970-01-01 in days since 1899-12-30
+
+// Days since 1899-12-30 (wall clock as listed) as seconds since 1970.
+std::optional<int64_t> SecondsOfDays(double days) {
+  if (days <= 0) return std::nullopt;
+  const double s = (days - kUnixEpochDays) * 86400.0;
+  return static_cast<int64_t>(s < 0 ? s - 0.5 : s + 0.5);
+}
+
+// "YYYYMMDDhhmmss[.fff]" of MDTM/MFMT, UTC.
+std::optional<int64_t> ParseFactTime(const std::string& text) {
+  int y, mo, d, h, mi, s;
+  if (text.size() < 14 ||
+      std::sscanf(text.c_str(), "%4d%2d%2d%2d%2d%2d", &y, &mo, &d, &h, &mi, &s) != 6)
+    return std::nullopt;
+  std::tm tm{};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = mo - 1;
+  tm.tm_mday = d;
+  tm.tm_hour = h;
+  tm.tm_min = mi;
+  tm.tm_sec = s;
+  return static_cast<int64_t>(timegm(&tm));
+}
+
+std::string FactTimeText(int64_t utc) {
+  const std::time_t t = static_cast<std::time_t>(utc);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return buf;
+}
+
+// Reports the client's byte counts of one transfer to `progress`.
+class ProgressScope {
+ public:
+  ProgressScope(ftp::TIdFTP& ftp, const ByteProgress& progress, int64_t total) : ftp_(ftp) {
+    if (!progress) return;
+    saved_ = ftp.OnWork;
+    ftp.OnWork = [progress, total](ftp::TIdTCPConnection&, ftp::TWorkMode, int64_t count) {
+      progress(count, total);
+    };
+    active_ = true;
+  }
+  ~ProgressScope() {
+    if (active_) ftp_.OnWork = saved_;
+  }
+
+ private:
+  ftp::TIdFTP& ftp_;
+  ftp::TWorkEvent saved_;
+  bool active_ = false;
+};
+
+int64_t LocalSize(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+}
+
+}  // namespace
+
+FtpRemoteFiles::FtpRemoteFiles(std::unique_ptr<ftp::TIdFTP> owned)
+    : owned_(std::move(owned)), ftp_(*owned_) {}
+
+FtpRemoteFiles::~FtpRemoteFiles() {
+  if (owned_ && owned_->Connected()) {
+    try {
+      owned_->Disconnect();
+    } catch (...) {
+    }
+  }
+}
+
+std::string FtpRemoteFiles::CurrentFolder() { return ftp_.CurrentDirectory(); }
+
+void FtpRemoteFiles::ChangeFolder(const std::string& path) { ftp_.ChangeDirectory(path); }
+
+std::vector<RemoteFact> FtpRemoteFiles::List(const std::string& folder) {
+  ftp_.ListEntries(folder, /*hidden=*/true, /*probe=*/true);
+  // Parsed here rather than through DirectoryListing: MLSD times stay UTC
+  // instead of being shown in the local zone.
+  ftp::TIdFTPListItems items;
+  items.UtcOffsetMinutes = 0;
+  const bool mlsd = ftp_.ListingIsMlsd();
+  if (mlsd)
+    items.LoadMlsd(ftp_.ListingText());
+  else
+    items.LoadList(ftp_.ListingText(), true);
+  ftp_.ReleaseListing();
+  last_list_exact_ = mlsd;
+  std::vector<RemoteFact> facts;
+  facts.reserve(items.Count());
+  for (const auto& item : items.Items()) {
+    if (item.FileName == "." || item.FileName == ".." || item.FileName.empty()) continue;
+    RemoteFact f;
+    f.name = item.FileName;
+    f.kind = item.ItemType == ftp::TIdDirItemType::ditDirectory      ? RemoteFact::Kind::kFolder
+             : item.ItemType == ftp::TIdDirItemType::ditSymbolicLink ? RemoteFact::Kind::kLink
+                                                                     : RemoteFact::Kind::kFile;
+    f.size = item.Size;
+    f.modified_utc = SecondsOfDays(item.ModifiedDate);
+    const std::string perm = item.PermissionText();
+    if (perm.find('?') == std::string::npos) f.permissions = perm;
+    f.link_target = item.LinkTarget;
+    facts.push_back(std::move(f));
+  }
+  return facts;
+}
+
+void FtpRemoteFiles::MakeFolder(const std::string& path) { ftp_.CreateDirectory(path); }
+
+void FtpRemoteFiles::Upload(const std::string& local_path, const std::string& remote_path,
+                            const ByteProgress& progress) {
+  ProgressScope scope(ftp_, progress, progress ? LocalSize(local_path) : 0);
+  ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
+  ftp_.Upload(local_path, remote_path);
+}
+
+void FtpRemoteFiles::Download(const std::string& remote_path, const std::string& local_path,
+                              const ByteProgress& progress) {
+  ProgressScope scope(ftp_, progress, 0);
+  ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
+  ftp_.Download(remote_path, local_path, /*overwrite=*/true);
+}
+
+void FtpRemoteFiles::Rename(const std::string& from, const std::string& to) {
+  try {
+    ftp_.RenameFile(from, to);
+    return;
+  } catch (const ftp::EIdProtocolReplyError&) {
+    if (!ftp_.Connected()) throw;
+  }
+  // Some servers refuse to rename over an existing file: remove it first.
+  // A DELE that fails leaves the old file, and the rename's own error is
+  // the one worth telling.
+  try {
+    ftp_.DeleteFile(to);
+  } catch (const ftp::EIdProtocolReplyError&) {
+    if (!ftp_.Connected()) throw;
+  }
+  ftp_.RenameFile(from, to);
+}
+
+void FtpRemoteFiles::DeleteFile(const std::string& path) { ftp_.DeleteFile(path); }
+
+void FtpRemoteFiles::RemoveFolder(const std::string& path) { ftp_.RemoveDirectory(path); }
+
+void FtpRemoteFiles::SetMode(const std::string& path, unsigned mode) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%03o", mode & 07777);
+  ftp_.SiteCommand(std::string("CHMOD ") + buf + " " + path);
+}
+
+bool FtpRemoteFiles::SetModified(const std::string& path, int64_t utc_seconds) {
+  if (!ftp_.FeatureAnnounced("MFMT")) return false;
+  ftp_.SendCmd("MFMT " + FactTimeText(utc_seconds) + " " + path, {213});
+  return true;
+}
+
+std::optional<int64_t> FtpRemoteFiles::ModifiedTime(const std::string& path) {
+  try {
+    ftp_.SendCmd("MDTM " + path, {213});
+  } catch (const ftp::EIdProtocolReplyError&) {
+    if (!ftp_.Connected()) throw;
+    return std::nullopt;
+  }
+  const auto& text = ftp_.LastReply.Text;
+  if (text.empty()) return std::nullopt;
+  return ParseFactTime(text.front());
+}
+
+std::unique_ptr<FtpRemoteFiles> ConnectFtpRemoteFiles(
+    const FtpEndpoint& endpoint, const std::function<void(std::function<void()>)>& cancel_with) {
+  auto ftp = std::make_unique<ftp::TIdFTP>();
+  ftp->Passive = false;
+  ftp->DataMode = endpoint.data_mode == DataConnectionMode::kPassive  ? ftp::TIdDataMode::dmPassive
+                  : endpoint.data_mode == DataConnectionMode::kActive ? ftp::TIdDataMode::dmActive
+                                                                      : ftp::TIdDataMode::dmAuto;
+  if (endpoint.configure) endpoint.configure(*ftp);
+  ftp::TIdFTP* raw = ftp.get();
+  if (cancel_with) cancel_with([raw] { raw->Cancel(); });
+  text::RemoteNames names;
+  try {
+    RemoteSession session(*ftp);
+    session.ConnectTimeoutMs = endpoint.connect_timeout_ms;
+    session.Connect(endpoint.host_field, endpoint.user, endpoint.password, endpoint.start_folder,
+                    endpoint.encoding);
+    names = session.Names;
+  } catch (...) {
+    if (cancel_with) cancel_with(nullptr);
+    throw;
+  }
+  if (cancel_with) cancel_with(nullptr);
+  auto remote = std::make_unique<FtpRemoteFiles>(std::move(ftp));
+  remote->Names = names;
+  return remote;
+}
+
+}  // namespace hemlo::transfer

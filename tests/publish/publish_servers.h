@@ -1,0 +1,35 @@
+#pragma once
+// The servers the publish tests run against: vsftpd (LIST only, names as
+// bytes) and pyftpdlib (MLSD, MFMT, UTF-8), each also with its clock
+// reported in another zone, and pyftpdlib with a limit of two connections.
+// Each is started once per test program and kept.
+#include <memory>
+#include <string>
+
+#include "support/real_servers.h"
+
+namespace hemlo::publish::testing {
+
+enum class Srv { kVsftpd, kVsftpdPlus9, kVsftpdMinus5, kPy, kPyPlus9, kPyMinus5, kPyLimit2 };
+
+const char* SrvName(Srv s);
+bool IsVsftpd(Srv s);
+// The zone a server's times are shown in ("" = UTC), for TZ.
+const char* SrvZone(Srv s);
+
+// The running server of that kind (started on first use).
+ftp::testing::RealServer& ServerOf(Srv s);
+
+// vsftpd runs one process per connection, started when the connection
+// comes: its zone is the TZ of the test process at that moment. Set for
+// the lifetime of this object.
+class ZoneForSessions {
+ public:
+  explicit ZoneForSessions(Srv s);
+  ~ZoneForSessions();
+
+ private:
+  bool set_ = false;
+};
+
+}  // namespace hemlo::publish::testing
