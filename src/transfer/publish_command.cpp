@@ -95,7 +95,7 @@ void PublishCommand::PublishPage(const QString& page) {
   }
   if (w_.ClientBusy()) {
     prompts.Message("保存して公開", "Ferroxが処理中のため公開できません。", Buttons::Ok,
-                         Icon::Warning);
+                    Icon::Warning);
     return;
   }
   const auto site = text::Cp932ToUtf8(transfer::SplitCommaText(
@@ -104,9 +104,9 @@ void PublishCommand::PublishPage(const QString& page) {
   if (w_.Client().Connected()) {
     if (w_.Profiles().ProfileCounter != n) {
       prompts.Message("保存して公開",
-                           "Ferroxは別の接続先に接続しています。切断してからもう一度実行して"
-                           "ください。",
-                           Buttons::Ok, Icon::Warning);
+                      "Ferroxは別の接続先に接続しています。切断してからもう一度実行して"
+                      "ください。",
+                      Buttons::Ok, Icon::Warning);
       return;
     }
     MakePlan(true);
@@ -162,8 +162,8 @@ void PublishCommand::Planned(bool on_save) {
     return;
   }
   transfer::PlanView view = transfer::ViewOfPlan(plan_, &sources_);
-  view.target = w_.Client().Host + ":" +
-                NameText(w_.Session().Names, plan_.remote_root).toStdString();
+  view.target =
+      w_.Client().Host + ":" + NameText(w_.Session().Names, plan_.remote_root).toStdString();
   if (view.rows.empty() && plan_.problems.empty()) {
     Status("公開する変更はありません");
     End();
@@ -216,8 +216,9 @@ void PublishCommand::Execute(bool on_save) {
     extra.OnVerifyCertificate = verify;
   };
   publish::RemoteFactory factory =
-      [this, endpoint](int slot, const publish::CancelRegistrar& cancel_with)
-      -> std::unique_ptr<transfer::RemoteFiles> {
+      [this, endpoint](
+          int slot,
+          const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
     // The window's own connection is warm: it goes first.
     if (slot == 0) return std::make_unique<transfer::FtpRemoteFiles>(w_.Client());
     return transfer::ConnectFtpRemoteFiles(endpoint, cancel_with);

@@ -100,8 +100,8 @@ PublishResult ResultOfRun(const publish::RunResult& run, const publish::Plan& pl
     } else if (e.outcome == publish::Outcome::kFailed) {
       r.failures.push_back({e.path, e.message.empty() ? "失敗しました" : e.message});
     } else {
-      r.failures.push_back({e.path, deletion ? "中断のため削除していません"
-                                             : "中断のため送信していません"});
+      r.failures.push_back(
+          {e.path, deletion ? "中断のため削除していません" : "中断のため送信していません"});
     }
   }
   return r;

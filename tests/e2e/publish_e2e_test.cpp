@@ -74,12 +74,12 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   WriteText(elsewhere.path() / "note.htm", "<html>note</html>\r\n");
   const auto site_sjis = text::Utf8ToCp932(site.path().string());
   ASSERT_TRUE(site_sjis);
-  ASSERT_TRUE(transfer::WriteProfileFile(
-                  program.path(),
-                  {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
-                                            server->user, server->password, "/pub", "auto", "auto",
-                                            *site_sjis})})
-                  .ok);
+  ASSERT_TRUE(
+      transfer::WriteProfileFile(
+          program.path(),
+          {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port), server->user,
+                                    server->password, "/pub", "auto", "auto", *site_sjis})})
+          .ok);
 
   ScriptedPrompts prompts;
   PrepareApplication(*qApp);
@@ -99,7 +99,8 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   frame->OpenDocument(QString::fromStdString((elsewhere.path() / "note.htm").string()));
   EditAndPublish(*frame, QStringLiteral("<p>x</p>"));
   ASSERT_TRUE(WaitUntil([&] { return !prompts.asked.empty(); }));
-  EXPECT_NE(prompts.asked[0].text.find("サイトフォルダ"), std::string::npos) << prompts.asked[0].text;
+  EXPECT_NE(prompts.asked[0].text.find("サイトフォルダ"), std::string::npos)
+      << prompts.asked[0].text;
   EXPECT_NE(ReadText(elsewhere.path() / "note.htm").find("<p>x</p>"), std::string::npos);
   EXPECT_FALSE(ftp->Client().Connected());
   prompts.asked.clear();
@@ -126,9 +127,8 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
     clock.start();
     EditAndPublish(*frame, QStringLiteral("<p>r%1</p>").arg(round));
     const std::string wanted = "<p>r" + std::to_string(round) + "</p>";
-    ASSERT_TRUE(WaitUntil([&] {
-      return ReadText(server->files / "index.htm").find(wanted) != std::string::npos;
-    }));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadText(server->files / "index.htm").find(wanted) != std::string::npos; }));
     ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
     ASSERT_TRUE(WaitUntil(idle));
     EXPECT_FALSE(dialog.isVisible());

@@ -129,9 +129,8 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible());
   EXPECT_FALSE(dialog.ShowingResult());
-  EXPECT_EQ(PlanRows(dialog), (Rows{{"index.htm", "変更"},
-                                    {"about.htm", "変更"},
-                                    {"news.htm", "サーバにしかない"}}));
+  EXPECT_EQ(PlanRows(dialog),
+            (Rows{{"index.htm", "変更"}, {"about.htm", "変更"}, {"news.htm", "サーバにしかない"}}));
   EXPECT_FALSE(remove->isChecked());
   remove->setChecked(true);
   QTest::mouseClick(execute, Qt::LeftButton);
