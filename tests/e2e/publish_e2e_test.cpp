@@ -88,6 +88,8 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   std::unique_ptr<TMainForm> frame(forms.MainForm);
   frame->SetPrompts(&prompts);
   frame->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+  frame->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
   TFtp1* ftp = FerroxWindow();
   ASSERT_NE(ftp, nullptr);
@@ -96,6 +98,7 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   auto idle = [&] { return !publish->Running() && !ftp->ClientBusy(); };
 
   // A page outside every site folder: saved, then a message, nothing sent.
+  prompts.answers = {Answer::Ok};
   frame->OpenDocument(QString::fromStdString((elsewhere.path() / "note.htm").string()));
   EditAndPublish(*frame, QStringLiteral("<p>x</p>"));
   ASSERT_TRUE(WaitUntil([&] { return !prompts.asked.empty(); }));
@@ -118,6 +121,9 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   EXPECT_EQ(ReadText(server->files / "index.htm"), ReadText(site.path() / "index.htm"));
   EXPECT_EQ(ReadText(server->files / "img" / "a.gif"), "GIF89a");
   ASSERT_TRUE(ftp->Client().Connected());
+  // The author goes back to the editor.
+  frame->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
 
   // Warm: the key to the server's bytes, with a changed file beside the page.
   std::vector<double> ms;
@@ -127,8 +133,12 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
     clock.start();
     EditAndPublish(*frame, QStringLiteral("<p>r%1</p>").arg(round));
     const std::string wanted = "<p>r" + std::to_string(round) + "</p>";
-    ASSERT_TRUE(WaitUntil(
-        [&] { return ReadText(server->files / "index.htm").find(wanted) != std::string::npos; }));
+    ASSERT_TRUE(WaitUntil([&] {
+      return ReadText(server->files / "index.htm").find(wanted) != std::string::npos;
+    })) << ftp->StatusText().toStdString()
+        << " dialog " << dialog.isVisible() << " running " << publish->Running() << " asked "
+        << prompts.asked.size() << "\n"
+        << ReadText(site.path() / "index.htm");
     ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
     ASSERT_TRUE(WaitUntil(idle));
     EXPECT_FALSE(dialog.isVisible());
