@@ -60,12 +60,17 @@ bool IsSelfOrParentLine(const std::string& line) {
 }
 
 // A listing of one entry named "-a" (a "total" line aside): what a server
-// that takes "-a" for a name sends when such a file exists.
-bool ListsOnlyDashA(const std::string& bytes) {
+// that takes "-a" for a name sends when such a file exists. Stops at the
+// second entry: a long listing is not split twice (nor waited for after a
+// cancel).
+bool ListsOnlyDashA(std::string_view bytes) {
   size_t entries = 0;
   bool dash_a = false;
-  for (const std::string& line : SplitListingLines(bytes)) {
-    const std::string_view l = TrimControl(line);
+  for (size_t start = 0; start <= bytes.size() && entries < 2;) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view l = TrimControl(bytes.substr(start, end - start));
+    start = end + 1;
     if (l.empty() || l.rfind("total", 0) == 0) continue;
     ++entries;
     dash_a = l == "-a" || (l.size() > 3 && l.substr(l.size() - 3) == " -a");

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <libssh/libssh.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -160,6 +161,9 @@ void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_m
   if (inet_pton(AF_INET, ip.c_str(), &to.sin_addr) != 1) throw ftp::EIdSocketError(11001);
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw ftp::EIdInvalidSocket();
+  // Requests are small and many: none may wait for the last one's ack.
+  const int one = 1;
+  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS) {
     const int error = errno;
     Close();

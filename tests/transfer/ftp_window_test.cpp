@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -444,8 +445,11 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(w->RenameOldName(), "mid.htm");
   editor->setText(QStringLiteral("page.htm"));
+  QSignalSpy ended(w.get(), &TFtp1::commandFinished);
   QTest::keyClick(editor, Qt::Key_Return);
-  QTRY_COMPARE_WITH_TIMEOUT(RemoteCell(list, mid, 0), QStringLiteral("page.htm"), 5000);
+  // The row changes when the server has answered RNFR/RNTO.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() > 0; }, 5000));
+  EXPECT_EQ(RemoteCell(list, mid, 0), QStringLiteral("page.htm"));
   EXPECT_TRUE(fs::exists(server->files / "site" / "page.htm"));
   EXPECT_TRUE(w->RenameOldName().empty());
   w->Button2Click();
