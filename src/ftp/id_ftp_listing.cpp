@@ -1,3 +1,4 @@
+#include "base/ascii_case.h"
 #include "ftp/id_ftp.h"
 #include "ftp/id_ftp_internal.h"
 
@@ -137,9 +138,7 @@ std::vector<std::string> MlstFacts(std::string_view text) {
   bool typed = false;
   for (text.remove_prefix(1); !text.empty();) {
     size_t semi = text.find(';');
-    std::string fact(TrimControl(text.substr(0, semi)));
-    for (char& c : fact)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    std::string fact = AsciiLowered(std::string(TrimControl(text.substr(0, semi))));
     typed = typed || fact == "type" || fact == "type*";
     if (!fact.empty()) facts.push_back(std::move(fact));
     if (semi == std::string_view::npos) break;
@@ -169,13 +168,7 @@ bool TIdFTP::FeatureAnnounced(std::string_view name) {
   for (const std::string& line : Features()) {
     std::string_view word = TrimControl(line);
     word = word.substr(0, word.find(' '));
-    if (word.size() != name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < word.size() && same; ++i) {
-      const auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-      same = up(word[i]) == up(name[i]);
-    }
-    if (same) return true;
+    if (AsciiEqualNoCase(word, name)) return true;
   }
   return false;
 }

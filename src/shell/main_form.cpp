@@ -338,7 +338,7 @@ void TMainForm::FormClose() {
   SaveFramePlace();
   SaveHistory();
   std::error_code ec;
-  std::filesystem::remove(TemporaryFolder() / "TABLEFILE.$$$", ec);
+  std::filesystem::remove(TableTestFile(), ec);
   emit closing();
 }
 

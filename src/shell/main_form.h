@@ -34,8 +34,6 @@ class StatusPanels : public QWidget {
   explicit StatusPanels(QWidget* parent = nullptr);
   QLabel* panel(int index) const { return panels_[index]; }
   void SetText(int index, const QString& text) { panels_[index]->setText(text); }
-  // Widths before the first resize are all 50.
-  int PanelWidth(int index) const { return panels_[index]->width(); }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

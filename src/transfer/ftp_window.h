@@ -31,11 +31,14 @@
 #include "transfer/profiles.h"
 #include "transfer/remote_session.h"
 #include "transfer/running_call.h"
+#include "transfer/secret_store.h"
 #include "transfer/sort_rules.h"
 
 class QAbstractItemView;
 class QSocketNotifier;
 class QTreeWidget;
+
+class QCheckBox;
 
 namespace hemlo {
 
@@ -235,6 +238,10 @@ class TFtp1 : public QWidget {
   ftp::TIdFTP IdFTP1;
   transfer::RemoteSession Session_{IdFTP1};
   transfer::ProfilePanel Profiles_;  // LastRemoteFolder is Label5's bytes
+  // Where profile passwords are kept: the desktop keyring when one runs.
+  std::unique_ptr<transfer::SecretStore> secrets_;
+  // Shown only where no keyring runs: the password kept in Ferrox.ini.
+  QCheckBox* password_in_file_box_ = nullptr;
   transfer::SortState Sort_;
   std::string RenameOldName_;  // the server's bytes; empty when no rename runs
   bool RenameEditing_ = false;

@@ -5,6 +5,7 @@
 #include "text/cp932.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
+#include "transfer/profile_secrets.h"
 #include "transfer/publish_profile_fields.h"
 
 namespace hemlo {
@@ -18,7 +19,9 @@ bool TFtp1::StoreSiteFolder(const std::string& folder) {
     return false;
   }
   if (Profiles_.StoreSiteFolder(*sjis)) {
-    const auto r = transfer::WriteProfileFile(ProgramFolder(), Profiles_.ProfileList);
+    // Passwords stay in the keyring, as with 保存.
+    const auto r = transfer::WriteProfileFile(
+        ProgramFolder(), transfer::LinesForFile(Profiles_.ProfileList, *secrets_));
     if (!r.ok) prompts_->Error(r.error);
   } else {
     Profiles_.SiteFolder = *sjis;  // a profile being entered keeps it until 保存

@@ -1,8 +1,8 @@
 #include "transfer/remote_delete.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "base/ascii_case.h"
 #include "ftp/id_exception.h"
 #include "transfer/folder_upload.h"
 #include "text/cp932.h"
@@ -24,8 +24,8 @@ int CompareText(const std::string& a, const std::string& b) {
   while (i < a.size() && j < b.size()) {
     const size_t la = text::CharLength(a, i), lb = text::CharLength(b, j);
     if (la == 1 && lb == 1) {
-      const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-      const int cb = std::tolower(static_cast<unsigned char>(b[j]));
+      const int ca = AsciiLower(static_cast<unsigned char>(a[i]));
+      const int cb = AsciiLower(static_cast<unsigned char>(b[j]));
       if (ca != cb) return ca < cb ? -1 : 1;
     } else {
       const int c = a.compare(i, la, b, j, lb);

@@ -75,8 +75,6 @@ std::string PathTooLong(std::string_view name) {
 
 bool UnsafeRemoteName(std::string_view name) { return text::RemoteNames().Unsafe(name); }
 
-std::string DisplayName(std::string_view sjis) { return text::RemoteNames().Display(sjis); }
-
 std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view utf8) {
   if (auto wire = ctx.names.ToWire(utf8)) return wire;
   const std::string c = ctx.names.FirstUnrepresentable(utf8);

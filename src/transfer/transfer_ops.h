@@ -128,11 +128,6 @@ bool StopTest(TransferContext& ctx);
 // character. Shift-JIS names; ctx.names.Unsafe for the connection's own.
 bool UnsafeRemoteName(std::string_view sjis_name);
 
-// Shift-JIS (or any server bytes) for showing: exact when it converts,
-// otherwise with "?" for what does not. ctx.names.Display for the
-// connection's own encoding.
-std::string DisplayName(std::string_view sjis);
-
 // A local (UTF-8) name or relative path as wire bytes; nullopt after
 // reporting (naming the file and the character) and counting the skip.
 std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view utf8);

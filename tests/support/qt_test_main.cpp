@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   // label picks only the core ones: listing must not need a display.
   if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
   ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  // The window's tests never touch the desktop's keyring.
+  ::setenv("HEMLO_KEYRING", "off", 1);
   ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu", 0);
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
