@@ -77,11 +77,13 @@ SshConnection::~SshConnection() {
 }
 
 void SshConnection::Cancel() {
+  cancelled_.store(true);
   const uint64_t one = 1;
   [[maybe_unused]] ssize_t n = ::write(cancel_fd_, &one, sizeof one);
 }
 
 void SshConnection::ClearCancel() {
+  cancelled_.store(false);
   uint64_t count = 0;
   [[maybe_unused]] ssize_t n = ::read(cancel_fd_, &count, sizeof count);
 }
@@ -299,6 +301,11 @@ void SshConnection::Exchange(const std::function<bool()>& enough, int timeout_ms
   if (read_buffer_.empty()) read_buffer_.resize(256 * 1024);
   int64_t deadline = NowMs() + timeout_ms;
   for (;;) {
+    // Checked on every turn: a steady stream never waits, yet must stop.
+    if (cancelled_.load()) {
+      ClearCancel();
+      throw ftp::EIdOperationAborted();
+    }
     bool progress = false;
     while (output_sent_ < output_.size()) {
       const uint32_t chunk = uint32_t(std::min<size_t>(output_.size() - output_sent_, 1 << 20));
@@ -317,8 +324,8 @@ void SshConnection::Exchange(const std::function<bool()>& enough, int timeout_ms
       const int n = ssh_channel_read_nonblocking(channel_, read_buffer_.data(),
                                                  uint32_t(read_buffer_.size()), 0);
       if (n == SSH_EOF) Lost("サーバが接続を閉じました");
+      if (n == SSH_AGAIN || n == 0) break;
       if (n < 0) Lost(ssh_get_error(session_));
-      if (n == 0) break;
       input_.append(read_buffer_.data(), size_t(n));
       progress = true;
     }

@@ -10,6 +10,7 @@
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
+#include "transfer/publish_profile_fields.h"
 #include "transfer/profile_secrets.h"
 #include "transfer/ftp_window_parts.h"
 #include "transfer/profile_panel_widget.h"
@@ -24,6 +25,7 @@ using transfer_ui::ToSjis;
 
 void TFtp1::ShowProfileFields() {
   profile_->ShowProfile(Profiles_, connected_);
+  site_fields_->Show(Profiles_);
   password_in_file_box_->setChecked(Profiles_.PasswordInFile);
   password_in_file_box_->setEnabled(!connected_);
   remote_->folder_label->setText(
@@ -46,6 +48,12 @@ bool TFtp1::TakeProfileFields() {
       return false;
     }
     values[i] = *sjis;
+  }
+  QString error;
+  if (!site_fields_->Take(Profiles_, &error)) {
+    ShowPlain(error);
+    site_fields_->site_edit->setFocus();
+    return false;
   }
   for (size_t i = 0; i < 4; ++i) *fields[i] = values[i];
   Profiles_.DataMode = profile_->DataMode();

@@ -152,9 +152,11 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
     Names = text::RemoteNames(text::NameEncoding::kUtf8);
   }
   HomeFolder = ftp_.CurrentDirectory();
+  StartFolder = HomeFolder;
   if (last_folder.empty()) return;
   try {
     ftp_.ChangeDirectory(last_folder);
+    StartFolder = last_folder;
   } catch (const ftp::EIdProtocolReplyError&) {
     // The stored folder is gone or closed to us: start at home instead.
     ftp_.ChangeDirectory(HomeFolder);

@@ -99,6 +99,9 @@ class RemoteSession {
 
   // The folder the server reported right after login; "up" stops there.
   std::string HomeFolder;
+  // The folder the connection started in: the stored last folder when the
+  // server took it, else HomeFolder. The site sync publishes below it.
+  std::string StartFolder;
   // How long the TCP connect may take before the attempt fails.
   int ConnectTimeoutMs = kConnectTimeoutMs;
 
