@@ -5,6 +5,7 @@
 // fills its memory.
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -86,6 +87,7 @@ class RemoteListModel : public QAbstractTableModel {
   std::atomic<bool> sort_stale_{false};
   std::mutex sort_mutex_;
   std::optional<std::vector<int>> sort_result_;  // under sort_mutex_
+  QTimer sort_poll_;
 };
 
 }  // namespace hemlo::transfer_ui

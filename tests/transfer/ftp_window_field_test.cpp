@@ -308,6 +308,8 @@ TEST_F(FtpWindowFieldTest, MillionEntryListingKeepsTheWindowAnswering) {
   // turns the first's sort round before it ends), then one on the names.
   auto* model = qobject_cast<transfer_ui::RemoteListModel*>(Ui(w).ListView1->model());
   ASSERT_NE(model, nullptr);
+  const qint64 listing_gap = worst_gap;
+  worst_gap = 0;
   last = clock.elapsed();
   timer.start(5);
   // Sorted, and the timer has run since the click returned.
@@ -331,7 +333,9 @@ TEST_F(FtpWindowFieldTest, MillionEntryListingKeepsTheWindowAnswering) {
     out_of_place += model->Entry(row).FileName != name;
   }
   EXPECT_EQ(out_of_place, 0);
-  EXPECT_LT(worst_gap, 250 * kSlower);  // 50 on an idle machine; this one is shared
+  // 50 on an idle machine; this one is shared
+  EXPECT_LT(listing_gap, 250 * kSlower);
+  EXPECT_LT(worst_gap, 250 * kSlower) << "while sorting";
   w.reset();
   server.Join();
 }
