@@ -219,8 +219,12 @@ void PublishCommand::Execute(bool on_save) {
       [this, endpoint](
           int slot,
           const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
-    // The window's own connection is warm: it goes first.
-    if (slot == 0) return std::make_unique<transfer::FtpRemoteFiles>(w_.Client());
+    // The window's own connection is warm: it goes first. Once Escape has
+    // cancelled it or the line has cut it, a fresh one stands in (to open
+    // the slot again, or to clean up after the cancel).
+    ftp::TIdFTP& own = w_.Client();
+    if (slot == 0 && own.Connected() && !own.CancelFired())
+      return std::make_unique<transfer::FtpRemoteFiles>(own);
     return transfer::ConnectFtpRemoteFiles(endpoint, cancel_with);
   };
   Status("公開中...");
