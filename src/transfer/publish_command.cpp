@@ -162,6 +162,7 @@ void PublishCommand::Planned(bool on_save) {
     return;
   }
   transfer::PlanView view = transfer::ViewOfPlan(plan_, &sources_);
+  view.first_publish = record_.files.empty();
   view.target =
       w_.Client().Host + ":" + NameText(w_.Session().Names, plan_.remote_root).toStdString();
   if (view.rows.empty() && plan_.problems.empty()) {

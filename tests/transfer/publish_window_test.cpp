@@ -98,6 +98,9 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   QTest::mouseClick(button, Qt::LeftButton);
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible()) << prompts.asked.size();
+  auto* target = dialog.findChild<QLabel*>(QStringLiteral("lblTarget"));
+  EXPECT_TRUE(target->text().contains(QStringLiteral(":/pub（このサイトフォルダからは初めて")))
+      << target->text().toStdString();
   EXPECT_EQ(PlanRows(dialog), (Rows{{"img", "新規フォルダ"},
                                     {"sub", "新規フォルダ"},
                                     {"index.htm", "新規"},
@@ -130,6 +133,7 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible());
   EXPECT_FALSE(dialog.ShowingResult());
+  EXPECT_TRUE(target->text().endsWith(QStringLiteral(":/pub"))) << target->text().toStdString();
   EXPECT_EQ(PlanRows(dialog),
             (Rows{{"index.htm", "変更"}, {"about.htm", "変更"}, {"news.htm", "サーバにしかない"}}));
   EXPECT_FALSE(remove->isChecked());
