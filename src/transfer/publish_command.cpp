@@ -162,6 +162,7 @@ void PublishCommand::Planned(bool on_save) {
     return;
   }
   transfer::PlanView view = transfer::ViewOfPlan(plan_, &sources_);
+  view.first_publish = record_.files.empty();
   view.target =
       w_.Client().Host + ":" + NameText(w_.Session().Names, plan_.remote_root).toStdString();
   if (view.rows.empty() && plan_.problems.empty()) {
@@ -219,8 +220,12 @@ void PublishCommand::Execute(bool on_save) {
       [this, endpoint](
           int slot,
           const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
-    // The window's own connection is warm: it goes first.
-    if (slot == 0) return std::make_unique<transfer::FtpRemoteFiles>(w_.Client());
+    // The window's own connection is warm: it goes first. Once Escape has
+    // cancelled it or the line has cut it, a fresh one stands in (to open
+    // the slot again, or to clean up after the cancel).
+    ftp::TIdFTP& own = w_.Client();
+    if (slot == 0 && own.Connected() && !own.CancelFired())
+      return std::make_unique<transfer::FtpRemoteFiles>(own);
     return transfer::ConnectFtpRemoteFiles(endpoint, cancel_with);
   };
   Status("公開中...");

@@ -117,7 +117,12 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
 
 void PublishPlanDialog::ShowPlan(transfer::PlanView plan) {
   plan_ = std::move(plan);
-  lblTarget->setText(QStringLiteral("公開先: ") + U(plan_.target));
+  // The target is the folder the connection starts in: say so when nothing
+  // was ever published there from this site folder.
+  lblTarget->setText(QStringLiteral("公開先: ") + U(plan_.target) +
+                     (plan_.first_publish
+                          ? QStringLiteral("（このサイトフォルダからは初めての公開先です）")
+                          : QString()));
   QStringList notes;
   for (const auto& note : plan_.notes) notes << U(note);
   lblNotes->setText(notes.join('\n'));
