@@ -144,8 +144,10 @@ void PublishCommand::MakePlan(bool on_save) {
   input.remote_root = w_.Session().StartFolder;
   input.names = w_.Session().Names;
   input.changed_only = on_save;
-  record_path_ = publish::RecordPath(ProgramFolder(), w_.Client().Host, w_.Client().Username,
-                                     input.remote_root, site_);
+  // One record per server (port included), account, remote folder and site.
+  record_path_ = publish::RecordPath(ProgramFolder(),
+                                     w_.Client().Host + ":" + std::to_string(w_.Client().Port),
+                                     w_.Client().Username, input.remote_root, site_);
   Status("公開の準備中...");
   const bool started = w_.RunOperation(
       [this, input]() mutable {
