@@ -85,7 +85,6 @@ void PublishRun::Start() {
   }
   const int n = s.settings.connections;
   s.cancels.assign(static_cast<size_t>(n), nullptr);
-  s.connecting = n;
   s.slots_running = n;
   for (int i = 0; i < n; ++i) {
     s.workers.push_back(std::make_unique<transfer::ConnectionWorker>());

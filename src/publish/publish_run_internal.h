@@ -65,7 +65,7 @@ inline std::string MessageOf(const std::exception_ptr& e) {
   }
 }
 
-constexpr int kMaxAttempts = 2;  // a file whose connection broke gets one more
+constexpr int kMaxAttempts = 3;  // a file whose connection broke gets two more
 constexpr int kProgressEveryMs = 50;
 
 }  // namespace detail
@@ -105,7 +105,6 @@ struct PublishRun::Shared {
   std::map<int, int> result_of_file;    // plan file index -> result index
   std::map<int, int> result_of_folder;  // plan folder index -> result index
   int in_flight = 0;
-  int connecting = 0;
   int alive = 0;
   int slots_running = 0;
   bool finish_held = false;
@@ -168,13 +167,17 @@ struct PublishRun::Shared {
 
   // One connection's whole part, on its worker thread.
   void Slot(int slot);
-  void Work(transfer::RemoteFiles& remote);
+  // Connection `slot`, or nullptr (refused: noted; cancelled).
+  std::unique_ptr<transfer::RemoteFiles> Open(int slot);
+  // True when the connection was lost with work left.
+  bool Work(transfer::RemoteFiles& remote);
   // False when the connection was lost (the steps left go to another).
   bool RunPrepare(transfer::RemoteFiles& remote);
   // True when the connection was lost.
   bool UploadOne(transfer::RemoteFiles& remote, int file_index, uint32_t& nonce);
   void RemoveTree(transfer::RemoteFiles& remote, const std::string& wire);
-  void Finish(transfer::RemoteFiles& remote);
+  // Deletions and the relisting; true when the connection was lost.
+  bool Finish(transfer::RemoteFiles& remote);
   // Lists the folders uploaded into again; false when the connection broke.
   bool Relist(transfer::RemoteFiles& remote);
   // After the last connection has ended: over a fresh connection, removes

@@ -23,28 +23,26 @@ std::string Quote(const std::string& path) { return "「" + path + "」"; }
 
 }  // namespace
 
-void PublishRun::Shared::Slot(int slot) {
+std::unique_ptr<transfer::RemoteFiles> PublishRun::Shared::Open(int slot) {
+  const auto k = static_cast<size_t>(slot);
   std::unique_ptr<transfer::RemoteFiles> remote;
   std::exception_ptr error;
-  if (!cancelled) {
-    try {
-      remote = factory(slot, [this, slot](std::function<void()> fn) {
-        std::lock_guard lock(m);
-        cancels[static_cast<size_t>(slot)] = std::move(fn);
-        if (cancelled && cancels[static_cast<size_t>(slot)]) cancels[static_cast<size_t>(slot)]();
-      });
-    } catch (...) {
-      error = std::current_exception();
-    }
+  if (cancelled) return nullptr;
+  try {
+    remote = factory(slot, [this, k](std::function<void()> fn) {
+      std::lock_guard lock(m);
+      cancels[k] = std::move(fn);
+      if (cancelled && cancels[k]) cancels[k]();
+    });
+  } catch (...) {
+    error = std::current_exception();
   }
   {
     std::lock_guard lock(m);
-    --connecting;
     if (remote) {
-      ++alive;
-      ++result->connections_used;
+      result->connections_used = std::max(result->connections_used, ++alive);
       transfer::RemoteFiles* r = remote.get();
-      cancels[static_cast<size_t>(slot)] = [r] { r->Cancel(); };
+      cancels[k] = [r] { r->Cancel(); };
       if (cancelled) r->Cancel();
     } else if (error) {
       result->notes.push_back("接続 " + std::to_string(slot + 1) +
@@ -52,31 +50,43 @@ void PublishRun::Shared::Slot(int slot) {
     }
   }
   cv.notify_all();
-  if (remote) {
+  return remote;
+}
+
+void PublishRun::Shared::Slot(int slot) {
+  // A connection the line cut is opened again, a few times at most.
+  constexpr int kReopens = 3;
+  for (int round = 0; round <= kReopens; ++round) {
+    std::unique_ptr<transfer::RemoteFiles> remote = Open(slot);
+    if (!remote) break;
+    bool lost = false;
     try {
-      Work(*remote);
+      lost = Work(*remote);
     } catch (...) {
       // Work reports its own failures; nothing may escape a worker.
     }
-  }
-  bool last;
-  {
-    std::lock_guard lock(m);
-    cancels[static_cast<size_t>(slot)] = nullptr;
-    if (remote) --alive;
-    last = --slots_running == 0;
-  }
-  cv.notify_all();
-  if (remote) {
+    {
+      std::lock_guard lock(m);
+      cancels[static_cast<size_t>(slot)] = nullptr;
+      --alive;
+    }
+    cv.notify_all();
     try {
       remote.reset();
     } catch (...) {
     }
+    if (!lost || cancelled) break;
   }
+  bool last;
+  {
+    std::lock_guard lock(m);
+    last = --slots_running == 0;
+  }
+  cv.notify_all();
   if (last) Finalize();
 }
 
-void PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
+bool PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
   // Phase 1 on one connection; another takes over the steps left when it
   // breaks.
   for (;;) {
@@ -90,7 +100,7 @@ void PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
     prepare_held = false;
     if (ok) prepare_done = true;
     cv.notify_all();
-    if (!ok) return;
+    if (!ok) return true;
     break;
   }
 
@@ -107,16 +117,20 @@ void PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
     lock.lock();
     --in_flight;
     cv.notify_all();
-    if (lost) return;
+    if (lost) return true;
   }
 
   {
     std::unique_lock lock(m);
     cv.wait(lock, [&] { return in_flight == 0; });
-    if (finish_held) return;
+    if (finish_held) return false;
     finish_held = true;
   }
-  Finish(remote);
+  if (!Finish(remote)) return false;
+  // Broken mid-way: whoever connects next takes the rest.
+  std::lock_guard lock(m);
+  finish_held = false;
+  return true;
 }
 
 bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
@@ -201,7 +215,7 @@ void PublishRun::Shared::RemoveTree(transfer::RemoteFiles& remote, const std::st
 
 bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uint32_t& nonce) {
   const FileEntry& f = plan.files[static_cast<size_t>(index)];
-  const int ri = result_of_file[index];
+  const int ri = result_of_file.at(index);
   const std::string parent = ParentOf(f.wire);
   const std::string temp_name = TemporaryName(nonce++);
   const std::string temp_rel = parent.empty() ? temp_name : parent + "/" + temp_name;
@@ -311,7 +325,7 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
   }
 }
 
-void PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
+bool PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
   if (!cancelled) {
     std::vector<std::pair<int, const FileEntry*>> files;
     std::vector<std::pair<int, const FolderEntry*>> folders;
@@ -338,8 +352,8 @@ void PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
         End(r, Outcome::kDone);
       } catch (...) {
         const auto e = std::current_exception();
+        if (IsLost(e)) return true;
         End(r, Outcome::kFailed, Quote(f->path) + "を削除できません: " + MessageOf(e));
-        if (IsLost(e)) return;
       }
     }
     // Children after their parents in the plan: removed in reverse.
@@ -350,15 +364,16 @@ void PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
         End(it->first, Outcome::kDone);
       } catch (...) {
         const auto e = std::current_exception();
+        if (IsLost(e)) return true;
         End(it->first, Outcome::kFailed,
             "ﾌｫﾙﾀﾞ" + Quote(it->second->path) + "を削除できません: " + MessageOf(e));
-        if (IsLost(e)) return;
       }
     }
   }
   const bool ok = Relist(remote);
   std::lock_guard lock(m);
   finish_done = ok;
+  return !ok;
 }
 
 bool PublishRun::Shared::Relist(transfer::RemoteFiles& remote) {
@@ -404,7 +419,7 @@ void PublishRun::Shared::Settle() {
   }
   for (const auto& [index, temp] : unsure_now) {
     const FileEntry& f = plan.files[static_cast<size_t>(index)];
-    const int ri = result_of_file[index];
+    const int ri = result_of_file.at(index);
     std::optional<bool> renamed;
     if (remote) {
       try {

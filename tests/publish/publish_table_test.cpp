@@ -475,6 +475,24 @@ std::vector<Row> Rows() {
        .connections = 4,
        .max_connections = 2},
       Srv::kPyLimit2);
+  one({.name = "server_refusing_to_rename_over_a_file",
+       .setup = BaseSite,
+       .change =
+           [](Case& c) {
+             c.Local("index.htm", "<html>top, new</html>");
+             c.Local("img/logo.gif", Bytes(120, 'L'));
+           },
+       .expect = "index.htm=changed|img/logo.gif=changed"},
+      Srv::kPyNoRenameOver);
+  one({.name = "connections_cut_mid_run_lose_no_file",
+       .setup =
+           [](Case& c) {
+             for (int i = 0; i < 30; ++i) c.Local("f/p" + std::to_string(i) + ".htm", Bytes(4000, 'c'));
+           },
+       .publish_first = false,
+       .expect = "*=new",
+       .connections = 4},
+      Srv::kPyCutting);
   both({.name = "four_connections_many_files",
         .setup =
             [](Case& c) {
