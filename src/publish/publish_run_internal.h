@@ -101,6 +101,11 @@ struct PublishRun::Shared {
   bool prepare_done = false;
 
   std::deque<int> queue;  // plan file indices to upload
+  // Folders the first phase has yet to create (wire); files into them wait.
+  std::set<std::string> pending_folders;
+  // The first phase only creates folders: files into folders that are
+  // there need not wait for it.
+  bool only_new_folders = true;
   std::map<int, int> attempts;
   std::map<int, int> result_of_file;    // plan file index -> result index
   std::map<int, int> result_of_folder;  // plan folder index -> result index
@@ -160,6 +165,9 @@ struct PublishRun::Shared {
   }
 
   std::set<int> uploaded;  // plan file indices done
+  // Remote size and time of files whose time was set on a server that
+  // lists exact times (plan file index -> facts).
+  std::map<int, std::pair<int64_t, int64_t>> known_facts;
   // Cancelled while being renamed: plan file index -> its temporary.
   std::map<int, std::string> unsure;
   // The remote facts after the uploads (wire relative path -> fact).
@@ -171,6 +179,10 @@ struct PublishRun::Shared {
   std::unique_ptr<transfer::RemoteFiles> Open(int slot);
   // True when the connection was lost with work left.
   bool Work(transfer::RemoteFiles& remote);
+  // Under the lock: the first queued file whose folder is there, taken off
+  // the queue; -1 when none is.
+  int TakeReady();
+  void FolderReady(const std::string& wire);
   // False when the connection was lost (the steps left go to another).
   bool RunPrepare(transfer::RemoteFiles& remote);
   // True when the connection was lost.

@@ -87,30 +87,33 @@ void PublishRun::Shared::Slot(int slot) {
 }
 
 bool PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
-  // Phase 1 on one connection; another takes over the steps left when it
-  // breaks.
-  for (;;) {
-    std::unique_lock lock(m);
-    cv.wait(lock, [&] { return cancelled || prepare_done || !prepare_held; });
-    if (cancelled || prepare_done) break;
-    prepare_held = true;
-    lock.unlock();
-    const bool ok = RunPrepare(remote);
-    lock.lock();
-    prepare_held = false;
-    if (ok) prepare_done = true;
-    cv.notify_all();
-    if (!ok) return true;
-    break;
-  }
-
   uint32_t nonce = std::random_device{}();
   for (;;) {
     std::unique_lock lock(m);
-    cv.wait(lock, [&] { return cancelled || !queue.empty() || in_flight == 0; });
-    if (cancelled || queue.empty()) break;
-    const int index = queue.front();
-    queue.pop_front();
+    int index = -1;
+    bool prepare_free = false;
+    cv.wait(lock, [&] {
+      if (cancelled) return true;
+      prepare_free = !prepare_done && !prepare_held;
+      if (prepare_free) return true;
+      index = TakeReady();
+      return index >= 0 || (queue.empty() && in_flight == 0 && prepare_done);
+    });
+    if (cancelled) break;
+    if (prepare_free) {
+      // The first phase on one connection; another takes over the steps
+      // left when it breaks.
+      prepare_held = true;
+      lock.unlock();
+      const bool ok = RunPrepare(remote);
+      lock.lock();
+      prepare_held = false;
+      if (ok) prepare_done = true;
+      cv.notify_all();
+      if (!ok) return true;
+      continue;
+    }
+    if (index < 0) break;
     ++in_flight;
     lock.unlock();
     const bool lost = UploadOne(remote, index, nonce);
@@ -131,6 +134,20 @@ bool PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
   std::lock_guard lock(m);
   finish_held = false;
   return true;
+}
+
+int PublishRun::Shared::TakeReady() {
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    const std::string parent = ParentOf(plan.files[static_cast<size_t>(*it)].wire);
+    // Into a folder that is there: at once, while the first phase still
+    // creates others. Anything else the first phase removes comes first.
+    const bool ready = prepare_done || (only_new_folders && !pending_folders.count(parent));
+    if (!ready) continue;
+    const int index = *it;
+    queue.erase(it);
+    return index;
+  }
+  return -1;
 }
 
 bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
@@ -159,6 +176,7 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
         case Step::Kind::kMakeFolder:
           remote.MakeFolder(abs);
           Log(Operation::Kind::kMakeFolder, step.wire);
+          FolderReady(step.wire);
           End(step.result_index, Outcome::kDone);
           break;
       }
@@ -168,6 +186,7 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
       if (cancelled) return true;
       const std::string msg = MessageOf(e);
       if (step.kind == Step::Kind::kMakeFolder) {
+        FolderReady(step.wire);  // its files fail on their own
         End(step.result_index, Outcome::kFailed,
             "ﾌｫﾙﾀﾞ" + Quote(step.wire) + "を作成できません: " + msg);
       } else {
@@ -178,6 +197,14 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
     std::lock_guard lock(m);
     ++prepare_next;
   }
+}
+
+void PublishRun::Shared::FolderReady(const std::string& wire) {
+  {
+    std::lock_guard lock(m);
+    pending_folders.erase(wire);
+  }
+  cv.notify_all();
 }
 
 void PublishRun::Shared::RemoveTree(transfer::RemoteFiles& remote, const std::string& wire) {
@@ -259,16 +286,26 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
     {
       std::lock_guard lock(m);
       result->operations.push_back({Operation::Kind::kUpload, f.wire});
-      touched_folders.insert(parent);
       uploaded.insert(index);
     }
     // The file is in place from here on: a date the server refuses (or a
     // cancel that ends this call) leaves only the date the server's.
     bool lost = false;
+    std::optional<int64_t> listed;
     try {
-      remote.SetModified(final_abs, f.local_mtime_ns / 1'000'000'000);
+      if (remote.SetModified(final_abs, f.local_mtime_ns / 1'000'000'000))
+        listed = remote.ListedTimeAfterSet();
     } catch (...) {
       lost = IsLost(std::current_exception());
+    }
+    {
+      // The server told the time its listing now shows: no need to list
+      // the folder again for the record.
+      std::lock_guard lock(m);
+      if (listed)
+        known_facts[index] = {f.size, *listed};
+      else
+        touched_folders.insert(parent);
     }
     End(ri, Outcome::kDone);
     return lost;

@@ -487,7 +487,8 @@ std::vector<Row> Rows() {
   one({.name = "connections_cut_mid_run_lose_no_file",
        .setup =
            [](Case& c) {
-             for (int i = 0; i < 30; ++i) c.Local("f/p" + std::to_string(i) + ".htm", Bytes(4000, 'c'));
+             for (int i = 0; i < 30; ++i)
+               c.Local("f/p" + std::to_string(i) + ".htm", Bytes(4000, 'c'));
            },
        .publish_first = false,
        .expect = "*=new",
