@@ -17,11 +17,15 @@
 using namespace hemlo;
 
 int main(int argc, char** argv) {
-  if (argc != 7) {
-    std::fprintf(stderr,
-                 "usage: publish_bench PORT REMOTE_ROOT LOCAL_ROOT STATE_DIR CONNECTIONS USER\n");
+  if (argc != 7 && argc != 8) {
+    std::fprintf(
+        stderr,
+        "usage: publish_bench PORT REMOTE_ROOT LOCAL_ROOT STATE_DIR CONNECTIONS USER [save]\n"
+        "  save: publish on save - only what changed since the record, on a\n"
+        "        connection opened before the clock starts\n");
     return 2;
   }
+  const bool save = argc == 8 && std::string(argv[7]) == "save";
   transfer::FtpEndpoint e;
   e.host_field = std::string("127.0.0.1:") + argv[1];
   e.user = argv[6];
@@ -31,6 +35,8 @@ int main(int argc, char** argv) {
   const std::string state = argv[4];
   const int connections = std::atoi(argv[5]);
 
+  std::unique_ptr<transfer::FtpRemoteFiles> warm;
+  if (save) warm = transfer::ConnectFtpRemoteFiles(e);
   const auto t0 = std::chrono::steady_clock::now();
   // The extra connections log in while the first one plans, as the window
   // does while its plan dialog is open.
@@ -38,7 +44,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < connections; ++i)
     early.push_back(
         std::async(std::launch::async, [&e] { return transfer::ConnectFtpRemoteFiles(e); }));
-  auto remote = transfer::ConnectFtpRemoteFiles(e);
+  auto remote = save ? std::move(warm) : transfer::ConnectFtpRemoteFiles(e);
   const auto record_path = publish::RecordPath(state, "127.0.0.1", e.user, e.start_folder, local);
   publish::SyncRecord record = publish::LoadRecord(record_path);
   publish::PlanInput in;
@@ -46,6 +52,7 @@ int main(int argc, char** argv) {
   in.remote_root = e.start_folder;
   in.names = remote->Names;
   in.record = &record;
+  in.changed_only = save;
   publish::Plan plan = publish::ComputePlan(*remote, in);
   publish::RunSettings settings;
   settings.connections = connections;

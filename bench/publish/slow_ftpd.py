@@ -5,6 +5,7 @@ several connections wait side by side. Writable anonymous user.
 Prints "port=<n>" once it listens.
 """
 import logging
+import os
 import sys
 import time
 
@@ -26,7 +27,8 @@ class Handler(FTPHandler):
         super().respond(resp, logfun)
 
 
-server = FTPServer = ThreadedFTPServer(("127.0.0.1", 0), Handler)
+os.chdir(root)
+server = ThreadedFTPServer(("127.0.0.1", 0), Handler)
 server.max_cons = 64
 print("port=%d" % server.socket.getsockname()[1], flush=True)
 server.serve_forever()

@@ -494,6 +494,20 @@ std::vector<Row> Rows() {
        .expect = "*=new",
        .connections = 4},
       Srv::kPyCutting);
+  one({.name = "connections_cut_while_replacing_pages",
+       .setup =
+           [](Case& c) {
+             for (int i = 0; i < 16; ++i)
+               c.Local("f/p" + std::to_string(i) + ".htm", Bytes(3000, 'o'));
+           },
+       .change =
+           [](Case& c) {
+             for (int i = 0; i < 16; ++i)
+               c.Local("f/p" + std::to_string(i) + ".htm", Bytes(3500, 'n'));
+           },
+       .expect = "*=changed|f/=unchanged",
+       .connections = 3},
+      Srv::kPyCutting);
   both({.name = "four_connections_many_files",
         .setup =
             [](Case& c) {
