@@ -58,10 +58,7 @@ inline void RunListingInput(const uint8_t* data, size_t size) {
   TIdFTPListItems items;
   items.Today = TIdCivilDate{2024, 3, 10};
   items.LoadList(lines, true);
-  for (const TIdFTPListItem& item : items.Items()) {
-    (void)item.UnsafeName();
-    (void)item.PermissionText();
-  }
+  for (const TIdFTPListItem& item : items.Items()) (void)item.PermissionText();
   TIdFTPListItems names;
   names.LoadList(lines, false);
   TIdFTPListItems facts;

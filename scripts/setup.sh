@@ -12,7 +12,7 @@ PACKAGES=(
   xvfb xauth
   vsftpd python3-pyftpdlib python3-openssl
   libssh-dev libsecret-1-dev
-  openssh-server openssh-client gnome-keyring dbus dbus-x11
+  openssh-server openssh-client gnome-keyring dbus
 )
 if [ "${1:-}" = "--test" ]; then
   # Peers for the benchmarks; packaging and launcher-file checks.

@@ -114,7 +114,7 @@ void SessionEnd::SaveWithoutAsking() {
   if (!frame_->history().Save(ProgramFolder() / "Rireki.ini", &error))
     std::fprintf(stderr, "hemlo2: Rireki.ini: %s\n", error.c_str());
   std::error_code ec;
-  std::filesystem::remove(TemporaryFolder() / "TABLEFILE.$$$", ec);
+  std::filesystem::remove(TableTestFile(), ec);
 }
 
 void OfferRecoveredPages(TMainForm& frame) {

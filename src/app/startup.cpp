@@ -22,6 +22,7 @@
 #include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "transfer/publish_command.h"
 #include "shell/frame_hosts.h"
 #include "shell/frame_site.h"
 #include "shell/live_preview.h"
@@ -120,6 +121,15 @@ Forms CreateForms() {
   QObject::connect(main, &QObject::destroyed, ftp1, &QObject::deleteLater);
   WireTransferOperations(*ftp1, ftp2);
   ftp1->GuardCloseOf(main);  // no exit while a transfer waits on the network
+  // 保存して公開: the saved page goes out through Ferrox; its progress and
+  // outcome show in the frame's status bar.
+  if (transfer_ui::PublishCommand* publish = PublishCommandOf(*ftp1)) {
+    publish->PagePrompts = &main->forwarding_prompts();
+    QObject::connect(main, &TMainForm::publishPageRequested, publish,
+                     &transfer_ui::PublishCommand::PublishPage);
+    QObject::connect(publish, &transfer_ui::PublishCommand::statusText, main,
+                     [main](const QString& text) { main->StatusBar1()->SetText(0, text); });
+  }
   QObject::connect(main, &TMainForm::transferToolRequested, ftp1, [ftp1](const QString& folder) {
     // A window already open keeps the folder the user went to.
     if (!ftp1->isVisible() && !folder.isEmpty()) ftp1->SetLocalFolder(folder);

@@ -135,8 +135,6 @@ std::string TestTable(const TableSettings& t) {
   return out;
 }
 
-std::string TableTestFileName() { return (TemporaryFolder() / "TABLEFILE.$$$").string(); }
-
 // ---------------------------------------------------------------- colours
 
 std::array<std::string, 7> FontSizeComboItems() {
@@ -282,7 +280,7 @@ std::optional<std::string> BuilderModel::Button4Click(Prompts& prompts) {
     return std::nullopt;
   }
   html += "\r\n";
-  const std::filesystem::path file = TemporaryFolder() / "TABLEFILE.$$$";
+  const std::filesystem::path file = TableTestFile();
   if (auto written = WriteFileAtomically(file, html); !written) {
     prompts.Error(file.string() + ": " + written.error);
     return std::nullopt;

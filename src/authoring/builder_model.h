@@ -201,7 +201,4 @@ class BuilderModel {
   ColorLabels SetColor() const;
 };
 
-// Path of the table test file.
-std::string TableTestFileName();
-
 }  // namespace hemlo::authoring

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <initializer_list>
 
+#include "base/ascii_case.h"
 #include "authoring/transforms.h"
 #include "text/cp932.h"
 
@@ -446,9 +447,7 @@ std::optional<std::size_t> FindHeadEnd(std::string_view text) {
     if (text[i] != '<') continue;
     bool match = true;
     for (std::size_t k = 1; k < kHead.size() && match; ++k) {
-      char c = text[i + k];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      match = c == kHead[k];
+      match = AsciiLower(text[i + k]) == kHead[k];
     }
     if (match) return i;
   }

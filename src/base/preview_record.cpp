@@ -105,11 +105,4 @@ int PreviewRecord::Release(const void* owner) {
   return deleted;
 }
 
-std::set<std::string> PreviewRecord::FilesOf(const void* owner) const {
-  std::set<std::string> out;
-  for (const auto& [path, r] : files_)
-    if (r.owners.count(owner)) out.insert(path);
-  return out;
-}
-
 }  // namespace hemlo

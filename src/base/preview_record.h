@@ -33,8 +33,6 @@ class PreviewRecord {
   // other open window previewed through it and the file is still the one we
   // wrote. Returns the number of files deleted. Failures to delete are ignored.
   int Release(const void* owner);
-  // Files currently recorded for `owner` (tests, diagnostics).
-  std::set<std::string> FilesOf(const void* owner) const;
 
  private:
   struct Identity {

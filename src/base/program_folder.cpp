@@ -40,6 +40,7 @@ fs::path HomeBased(const std::string& xdg, const std::string& home, const char* 
 
 fs::path ProgramFolder() { return Current().state; }
 fs::path TemporaryFolder() { return Current().temporary; }
+fs::path TableTestFile() { return TemporaryFolder() / "TABLEFILE.$$$"; }
 
 void SetProgramFolder(const fs::path& folder) { Current() = {folder, folder}; }
 void SetTemporaryFolder(const fs::path& folder) { Current().temporary = folder; }

@@ -16,6 +16,10 @@ std::filesystem::path TemporaryFolder();
 void SetProgramFolder(const std::filesystem::path& folder);
 void SetTemporaryFolder(const std::filesystem::path& folder);
 
+// The builder's table test page: written by the table tab, removed when the
+// program ends.
+std::filesystem::path TableTestFile();
+
 // Files whose presence in a writable executable folder makes it a portable install.
 const std::vector<std::string_view>& StateFileNames();
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "base/ascii_case.h"
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
 #include "text/comma_fields.h"
@@ -31,7 +32,7 @@ void AppendQuoted(std::string& out, std::string_view field) {
 }
 
 char16_t FoldCase(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return c + 0x20;
+  if (c < 0x80) return AsciiLower(c);
   if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;                 // Ａ-Ｚ
   if (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) return c + 0x20;  // Latin-1 capitals
   if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return c + 0x20;  // Greek

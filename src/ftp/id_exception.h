@@ -105,6 +105,10 @@ HEMLO_FTP_FIXED_TEXT_EXCEPTION(
     "名前かパスに改行（CR または LF）が含まれているため、送信しませんでした")
 // The server answered a file transfer with 426/450: the data is incomplete.
 HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdFTPTransferAborted, EIdException, "サーバが転送を中断しました")
+// AbortTransfer closed the data channel while the transfer ran (called
+// from a progress handler): the data is incomplete. The server's replies
+// to the transfer and to ABOR have been read, as after any other failure.
+HEMLO_FTP_FIXED_TEXT_EXCEPTION(EIdFTPTransferAbortedHere, EIdException, "転送を中止しました")
 
 // The wait hook asked to stop (the user cancelled). Connected() then says
 // whether the control connection was kept in step or closed.

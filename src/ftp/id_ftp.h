@@ -120,8 +120,10 @@ class TIdFTP : public TIdTCPClient {
   // fires even when the client was not connected.
   void Disconnect();
   // Outside a call: sends ABOR (reply left unread) and closes the data
-  // channel, if any. From inside the wait hook: cancels the running call
-  // as RequestAbort does. Disconnect from inside the hook cancels the
+  // channel, if any. From a progress handler of a running transfer: the
+  // same, and the transfer then raises EIdFTPTransferAbortedHere once it
+  // has read the replies. From inside the wait hook: cancels the running
+  // call as RequestAbort does. Disconnect from inside the hook cancels the
   // running call and closes the connection once it has stopped.
   void AbortTransfer();
 

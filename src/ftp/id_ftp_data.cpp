@@ -350,6 +350,7 @@ void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
   data_phase_ = false;
   std::exception_ptr failure;
   bool cancelled = false;
+  bool abor_sent = false;
   {
     TransferScope scope(*this);
     try {
@@ -363,7 +364,10 @@ void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
       cancelled = true;
       failure = std::current_exception();
     } catch (const EIdFTPTransferAborted&) {
-      throw;
+      throw;  // the end reply has been read and the replies are in step
+    } catch (const EIdFTPTransferAbortedHere&) {
+      abor_sent = Connected();  // AbortTransfer wrote it
+      failure = std::current_exception();
     } catch (...) {
       failure = std::current_exception();
     }
@@ -389,7 +393,8 @@ void TIdFTP::RunTransfer(const std::string& command, const std::vector<int16_t>&
       ignore_cancel_ = true;
       Resynchronise(true, kCancelCleanupMs);
     } else {
-      Resynchronise(true, AbortReplyTimeout > 0 ? AbortReplyTimeout : kDefaultAbortReplyTimeoutMs);
+      Resynchronise(!abor_sent,
+                    AbortReplyTimeout > 0 ? AbortReplyTimeout : kDefaultAbortReplyTimeoutMs);
     }
   } else if (cancelled) {
     // Cancelled before the transfer command went out: replies are in step.
@@ -405,7 +410,7 @@ void TIdFTP::ReceiveAll(const std::function<void(const char*, size_t)>& sink) {
   if (OnWorkBegin) OnWorkBegin(*this, TWorkMode::wmRead, 0);
   for (;;) {
     // AbortTransfer called from a progress handler closes the channel.
-    if (!data_ || !data_->connection.IsOpen()) throw EIdFTPTransferAborted();
+    if (!data_ || !data_->connection.IsOpen()) throw EIdFTPTransferAbortedHere();
     ssize_t n = DataReceive(buf.data(), buf.size());
     if (n > 0) {
       sink(buf.data(), static_cast<size_t>(n));
@@ -454,7 +459,7 @@ void TIdFTP::SendFile(int file_fd) {
     const char* p = buf.data();
     size_t left = static_cast<size_t>(r);
     while (left > 0) {
-      if (!data_ || !data_->connection.IsOpen()) throw EIdFTPTransferAborted();
+      if (!data_ || !data_->connection.IsOpen()) throw EIdFTPTransferAbortedHere();
       ssize_t w = DataSend(p, left);
       if (w < 0) {
         if (errno == EINTR) continue;

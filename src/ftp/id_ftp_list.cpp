@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "base/ascii_case.h"
 #include "ftp/id_exception.h"
 #include "ftp/id_ftp_list_internal.h"
 #include "ftp/id_reply.h"
@@ -10,15 +11,6 @@
 namespace hemlo::ftp {
 
 namespace {
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return out;
-}
-
-bool IsCp932Lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 bool IsLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -30,21 +22,6 @@ TIdCivilDate LocalToday() {
 }
 
 }  // namespace
-
-bool IsUnsafeListingName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return true;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (IsCp932Lead(c) && i + 1 < name.size()) {
-      ++i;  // the trail byte may be 0x5C without being a backslash
-      continue;
-    }
-    if (c == '/' || c == '\\' || c == '\0') return true;
-  }
-  return false;
-}
-
-bool TIdFTPListItem::UnsafeName() const { return IsUnsafeListingName(FileName); }
 
 std::optional<double> EncodeDateTime(int64_t year, int64_t month, int64_t day, int64_t hour,
                                      int64_t minute, int64_t second, int64_t msec) {
@@ -83,7 +60,7 @@ std::optional<double> ParseDosDateTime(std::string_view text) {
   if (year < 100) year += year < 70 ? 2000 : 1900;
   int64_t hour = 0, minute = 0, second = 0;
   if (!time.empty()) {
-    std::string t = Upper(time);
+    std::string t = AsciiUppered(std::string(time));
     int ampm = 0;
     if (t.size() >= 2 && (t.ends_with("AM") || t.ends_with("PM"))) {
       ampm = t.ends_with("AM") ? 1 : 2;

@@ -59,14 +59,7 @@ struct TIdFTPListItem {
   std::string PermissionText() const {
     return UserPermissions + GroupPermissions + OtherPermissions;
   }
-  // True when FileName must never become part of a local path: it is empty,
-  // "." or "..", or holds "/", "\\" (outside Shift-JIS double-byte
-  // characters) or NUL. A hostile server could otherwise make a download
-  // write outside the chosen folder.
-  bool UnsafeName() const;
 };
-
-bool IsUnsafeListingName(std::string_view name);
 
 struct TIdCivilDate {
   int Year = 0;

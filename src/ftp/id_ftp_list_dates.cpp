@@ -69,13 +69,6 @@ void SplitWords(std::string_view line, Words& words) {
   }
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (ToUpper(a[i]) != ToUpper(b[i])) return false;
-  return true;
-}
-
 std::string_view SkipBlanks(std::string_view s) {
   size_t i = 0;
   while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;

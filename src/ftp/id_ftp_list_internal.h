@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/ascii_case.h"
 #include "ftp/id_ftp_list.h"
 
 namespace hemlo::ftp::listing {
@@ -35,8 +36,8 @@ void SplitWords(std::string_view line, Words& words);
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-bool EqualsNoCase(std::string_view a, std::string_view b);
+inline char ToUpper(char c) { return AsciiUpper(c); }
+inline bool EqualsNoCase(std::string_view a, std::string_view b) { return AsciiEqualNoCase(a, b); }
 std::string_view SkipBlanks(std::string_view s);
 
 // Value of a run of 1 to `max_digits` decimal digits; -1 for anything else.

@@ -3,6 +3,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/ascii_case.h"
 #include "ftp/id_ftp_list_internal.h"
 
 namespace hemlo::ftp::listing {
@@ -229,10 +230,7 @@ int MonthFromName(std::string_view word) {
   if (!word.empty() && word.back() == '.') word.remove_suffix(1);
   if (word.size() < 3 || word.size() > 12 || IsDigit(word[0])) return 0;
   char buf[12];
-  for (size_t i = 0; i < word.size(); ++i) {
-    char c = word[i];
-    buf[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-  }
+  for (size_t i = 0; i < word.size(); ++i) buf[i] = AsciiLower(word[i]);
   const auto& names = MonthNames();
   auto it = names.find(std::string_view(buf, word.size()));
   return it == names.end() ? 0 : it->second;

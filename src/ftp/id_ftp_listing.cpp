@@ -1,3 +1,4 @@
+#include "base/ascii_case.h"
 #include "ftp/id_ftp.h"
 #include "ftp/id_ftp_internal.h"
 
@@ -60,12 +61,17 @@ bool IsSelfOrParentLine(const std::string& line) {
 }
 
 // A listing of one entry named "-a" (a "total" line aside): what a server
-// that takes "-a" for a name sends when such a file exists.
-bool ListsOnlyDashA(const std::string& bytes) {
+// that takes "-a" for a name sends when such a file exists. Stops at the
+// second entry: a long listing is not split twice (nor waited for after a
+// cancel).
+bool ListsOnlyDashA(std::string_view bytes) {
   size_t entries = 0;
   bool dash_a = false;
-  for (const std::string& line : SplitListingLines(bytes)) {
-    const std::string_view l = TrimControl(line);
+  for (size_t start = 0; start <= bytes.size() && entries < 2;) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view l = TrimControl(bytes.substr(start, end - start));
+    start = end + 1;
     if (l.empty() || l.rfind("total", 0) == 0) continue;
     ++entries;
     dash_a = l == "-a" || (l.size() > 3 && l.substr(l.size() - 3) == " -a");
@@ -132,9 +138,7 @@ std::vector<std::string> MlstFacts(std::string_view text) {
   bool typed = false;
   for (text.remove_prefix(1); !text.empty();) {
     size_t semi = text.find(';');
-    std::string fact(TrimControl(text.substr(0, semi)));
-    for (char& c : fact)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    std::string fact = AsciiLowered(std::string(TrimControl(text.substr(0, semi))));
     typed = typed || fact == "type" || fact == "type*";
     if (!fact.empty()) facts.push_back(std::move(fact));
     if (semi == std::string_view::npos) break;
@@ -164,13 +168,7 @@ bool TIdFTP::FeatureAnnounced(std::string_view name) {
   for (const std::string& line : Features()) {
     std::string_view word = TrimControl(line);
     word = word.substr(0, word.find(' '));
-    if (word.size() != name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < word.size() && same; ++i) {
-      const auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-      same = up(word[i]) == up(name[i]);
-    }
-    if (same) return true;
+    if (AsciiEqualNoCase(word, name)) return true;
   }
   return false;
 }

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "base/ascii_case.h"
 #include "ftp/id_exception.h"
 
 namespace hemlo::ftp {
@@ -100,19 +101,6 @@ bool LineBuffer::TakeLine(std::string& line, size_t max_length, TIdMaxLineAction
   return true;
 }
 
-namespace {
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-}  // namespace
-
 std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next_line,
                                         size_t max_lines, size_t max_bytes) {
   size_t bytes = 0;
@@ -134,7 +122,7 @@ std::vector<std::string> ReadReplyLines(const std::function<std::string()>& next
       if (max_lines > 0 && lines.size() >= max_lines) throw EIdReplyTooManyLines();
       lines.push_back(next_nonblank());
       std::string_view line = lines.back();
-      if (line.size() < 3 || !SameIgnoringCase(line.substr(0, 3), code)) continue;
+      if (line.size() < 3 || !AsciiEqualNoCase(line.substr(0, 3), code)) continue;
       if (line.size() == 3 || line[3] == ' ') break;
     }
   }

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/ascii_case.h"
 #include "ftp/id_exception.h"
 
 namespace hemlo::ftp {
@@ -182,9 +183,7 @@ bool IsDottedIPv4(const std::string& host) {
 }
 
 std::string ResolveHost(const std::string& host) {
-  std::string upper;
-  for (char c : host) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  if (upper == "LOCALHOST") return "127.0.0.1";
+  if (AsciiEqualNoCase(host, "localhost")) return "127.0.0.1";
   if (IsDottedIPv4(host)) return host;
   addrinfo hints{};
   hints.ai_family = AF_INET;
@@ -238,16 +237,6 @@ std::string PendingLookup::Result() {
   if (!state_->done) throw EIdSocketError(10036);
   if (state_->error != 0) throw EIdSocketError(state_->error);
   return state_->ip;
-}
-
-bool WaitReadable(int fd, int timeout_ms) {
-  pollfd p{fd, POLLIN, 0};
-  for (;;) {
-    int n = ::poll(&p, 1, timeout_ms < 0 ? -1 : timeout_ms);
-    if (n > 0) return true;
-    if (n == 0) return false;
-    if (errno != EINTR) RaiseLastSocketError();
-  }
 }
 
 }  // namespace hemlo::ftp

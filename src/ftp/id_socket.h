@@ -76,10 +76,6 @@ class PendingLookup {
 };
 bool IsDottedIPv4(const std::string& host);
 
-// Waits until `fd` is readable. timeout_ms < 0 waits without limit.
-// Returns false when the time passed.
-bool WaitReadable(int fd, int timeout_ms);
-
 [[noreturn]] void RaiseLastSocketError();
 
 }  // namespace hemlo::ftp

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+#include "base/ascii_case.h"
+
 namespace hemlo::ftp {
 
 int64_t TIdTCPConnection::NowMs() {
@@ -379,9 +381,7 @@ void TIdTCPClient::Connect(int timeout_ms) {
   if (!BoundIP.empty() || BoundPort != 0) s.Bind(BoundIP, static_cast<uint16_t>(BoundPort));
   std::string ip;
   if (!IsDottedIPv4(Host)) {
-    std::string upper = Host;
-    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    if (upper == "LOCALHOST") {
+    if (AsciiEqualNoCase(Host, "localhost")) {
       ip = "127.0.0.1";
     } else {
       DoStatus(TIdStatus::hsResolving, "Resolving hostname " + Host + ".");

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/ascii_case.h"
 #include "base/integer_text.h"
 #include "text/cp932.h"
 
@@ -27,9 +28,7 @@ constexpr const char* kMessageCaption = "Hemlo２";
 constexpr const char* kJumpCaption = "指定行へジャンプ";
 constexpr const char* kJumpPrompt = "何行目へジャンプしますか？";
 
-inline unsigned char LowerByte(unsigned char b) {
-  return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + ('a' - 'A')) : b;
-}
+inline unsigned char LowerByte(unsigned char b) { return AsciiLower(b); }
 
 // n bytes at p (only `avail` of them real, the rest zero) equal `search`?
 bool EqualPadded(const unsigned char* p, std::size_t avail, std::string_view search) {
@@ -216,8 +215,7 @@ std::size_t LatinFoldMatcher::ForEachMatch(std::string_view text, std::size_t st
   }
   // The first byte of a match: the folded byte, or its capital.
   const auto c1 = static_cast<unsigned char>(folded_[0]);
-  unsigned char c2 = c1;
-  if (c1 >= 'a' && c1 <= 'z') c2 = static_cast<unsigned char>(c1 - ('a' - 'A'));
+  const unsigned char c2 = AsciiUpper(c1);
   CandidateScanner scanner(text, start, c1, c2);
   for (;;) {
     const std::ptrdiff_t m = scanner.Next([&](std::size_t c) { return MatchesAt(text, c); });

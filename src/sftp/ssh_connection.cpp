@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <libssh/libssh.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -76,11 +77,13 @@ SshConnection::~SshConnection() {
 }
 
 void SshConnection::Cancel() {
+  cancelled_.store(true);
   const uint64_t one = 1;
   [[maybe_unused]] ssize_t n = ::write(cancel_fd_, &one, sizeof one);
 }
 
 void SshConnection::ClearCancel() {
+  cancelled_.store(false);
   uint64_t count = 0;
   [[maybe_unused]] ssize_t n = ::read(cancel_fd_, &count, sizeof count);
 }
@@ -160,6 +163,9 @@ void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_m
   if (inet_pton(AF_INET, ip.c_str(), &to.sin_addr) != 1) throw ftp::EIdSocketError(11001);
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw ftp::EIdInvalidSocket();
+  // Requests are small and many: none may wait for the last one's ack.
+  const int one = 1;
+  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS) {
     const int error = errno;
     Close();
@@ -295,6 +301,11 @@ void SshConnection::Exchange(const std::function<bool()>& enough, int timeout_ms
   if (read_buffer_.empty()) read_buffer_.resize(256 * 1024);
   int64_t deadline = NowMs() + timeout_ms;
   for (;;) {
+    // Checked on every turn: a steady stream never waits, yet must stop.
+    if (cancelled_.load()) {
+      ClearCancel();
+      throw ftp::EIdOperationAborted();
+    }
     bool progress = false;
     while (output_sent_ < output_.size()) {
       const uint32_t chunk = uint32_t(std::min<size_t>(output_.size() - output_sent_, 1 << 20));
@@ -313,8 +324,8 @@ void SshConnection::Exchange(const std::function<bool()>& enough, int timeout_ms
       const int n = ssh_channel_read_nonblocking(channel_, read_buffer_.data(),
                                                  uint32_t(read_buffer_.size()), 0);
       if (n == SSH_EOF) Lost("サーバが接続を閉じました");
+      if (n == SSH_AGAIN || n == 0) break;
       if (n < 0) Lost(ssh_get_error(session_));
-      if (n == 0) break;
       input_.append(read_buffer_.data(), size_t(n));
       progress = true;
     }

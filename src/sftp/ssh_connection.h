@@ -110,7 +110,8 @@ class SshConnection {
   ssh_channel_struct* channel_ = nullptr;
   int fd_ = -1;                 // the connection's socket
   unsigned long fd_inode_ = 0;  // which socket fd_ names
-  int cancel_fd_ = -1;
+  int cancel_fd_ = -1;  // readable once Cancel was called: wakes a poll
+  std::atomic<bool> cancelled_{false};
   int64_t auth_deadline_ms_ = 0;
   int connect_timeout_ms_ = 0;
   std::string output_;

@@ -98,6 +98,16 @@ void TMainForm::FileSaveAsItemClick() {
   AddHistory(path);
 }
 
+void TMainForm::FileSavePublishClick() {
+  TMDIChild* child = ActiveChild();
+  if (!child || child->Memo()->TextLength() == 0) return;
+  FileSaveItemClick();
+  // Only a page whose file holds what the pane shows goes out.
+  const QString path = child->Caption();
+  if (path.isEmpty() || child->Memo()->Modified() || !QFileInfo(path).isFile()) return;
+  emit publishPageRequested(QFileInfo(path).absoluteFilePath());
+}
+
 void TMainForm::FileCloseItemClick() {
   TMDIChild* child = ActiveChild();
   if (!child) {

@@ -13,6 +13,7 @@ enum class FrameCommand : int {
   FileClose,
   FileSave,
   FileSaveAs,
+  FileSavePublish,  // 保存して公開 (Ctrl+Shift+U)
   SiteCheck,  // サイトチェック...
   Print,
   Exit,

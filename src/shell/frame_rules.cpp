@@ -1,5 +1,7 @@
 #include "shell/frame_rules.h"
 
+#include "base/ascii_case.h"
+
 namespace hemlo {
 
 std::array<int, 3> StatusPanelWidths(int bar_width) {
@@ -26,12 +28,6 @@ double TabStopPixels(int space_width, int tab_width, int average_char_width) {
 
 namespace {
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // The scheme at the start of `text` (lower case), empty when there is none.
 std::string SchemeOf(const std::string& text) {
   const std::size_t colon = text.find(':');
@@ -42,7 +38,7 @@ std::string SchemeOf(const std::string& text) {
     const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
     if (!letter && (i == 0 || !other)) return {};
   }
-  return LowerAscii(text.substr(0, colon));
+  return AsciiLowered(text.substr(0, colon));
 }
 
 }  // namespace

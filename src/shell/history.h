@@ -12,9 +12,6 @@ class History {
 
   // Slot 0 is the newest. Paths are local (UTF-8) file names; "" is an empty slot.
   const std::array<std::string, kSlots>& Slots() const { return slots_; }
-  void SetSlot(int index, std::string path) {
-    slots_.at(static_cast<std::size_t>(index)) = std::move(path);
-  }
 
   // AddHistory: a path already present keeps the order; otherwise every slot
   // moves down one and the path becomes the newest. Returns false (and records

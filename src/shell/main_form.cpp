@@ -113,6 +113,7 @@ void TMainForm::ConnectCommands() {
   on(C::FileClose, &TMainForm::FileCloseItemClick);
   on(C::FileSave, &TMainForm::FileSaveItemClick);
   on(C::FileSaveAs, &TMainForm::FileSaveAsItemClick);
+  on(C::FileSavePublish, &TMainForm::FileSavePublishClick);
   on(C::Print, &TMainForm::mnuPrintClick);
   on(C::Exit, &TMainForm::FileExit1Execute);
   on(C::Undo, &TMainForm::Undo1Click);
@@ -337,7 +338,7 @@ void TMainForm::FormClose() {
   SaveFramePlace();
   SaveHistory();
   std::error_code ec;
-  std::filesystem::remove(TemporaryFolder() / "TABLEFILE.$$$", ec);
+  std::filesystem::remove(TableTestFile(), ec);
   emit closing();
 }
 

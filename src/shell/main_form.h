@@ -34,8 +34,6 @@ class StatusPanels : public QWidget {
   explicit StatusPanels(QWidget* parent = nullptr);
   QLabel* panel(int index) const { return panels_[index]; }
   void SetText(int index, const QString& text) { panels_[index]->setText(text); }
-  // Widths before the first resize are all 50.
-  int PanelWidth(int index) const { return panels_[index]->width(); }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -104,6 +102,8 @@ class TMainForm : public QMainWindow {
   void FileOpen1Execute();
   void FileSaveItemClick();
   void FileSaveAsItemClick();
+  // 保存して公開: saves the active page, then asks for it to be published.
+  void FileSavePublishClick();
   void FileCloseItemClick();
   void mnuFavoritClick(int slot);
   void AddHistory(const QString& path);
@@ -124,6 +124,8 @@ class TMainForm : public QMainWindow {
   void childCreated(hemlo::TMDIChild* child);
   // ﾌｧｲﾙ転送: the folder of the active page, empty without one.
   void transferToolRequested(const QString& folder);
+  // 保存して公開: the page (saved, as shown) to publish with its site.
+  void publishPageRequested(const QString& path);
   // The frame is closing for good: history saved, every document window agreed.
   void closing();
 

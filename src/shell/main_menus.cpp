@@ -48,6 +48,9 @@ const CommandDef* CommandTable(std::size_t* count) {
        "名前を付けて保存|現在のファイルを別名で保存",
        {},
        nullptr},
+      {C::FileSavePublish, "mnuSavePublish", "保存して公開",
+       "保存して公開|現在のファイルを保存し、変更分をサーバに公開",
+       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), nullptr},
       {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
       {C::Exit, "FileExitItem", "Hemlo2の終了", "終了|アプリケーションを終了", {}, nullptr},
@@ -189,7 +192,8 @@ void TMainForm::BuildMenus() {
   QMenu* file = TopMenu(bar, "File1", "ファイル(&F)", "ファイル関連のコマンド");
   add(file, {C::BasicHtml});
   file->addSeparator();
-  add(file, {C::FileNew, C::FileOpenItem, C::FileClose, C::FileSave, C::FileSaveAs});
+  add(file, {C::FileNew, C::FileOpenItem, C::FileClose, C::FileSave, C::FileSaveAs,
+             C::FileSavePublish});
   file->addSeparator();
   for (QAction* a : history_actions_) file->addAction(a);
   file->addSeparator();

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/ascii_case.h"
 #include "base/atomic_file.h"
 #include "base/dialog_folder.h"
 #include "base/percent_path.h"
@@ -45,14 +46,12 @@ std::string FileUrlForPath(std::string_view path) { return "file://" + PercentEs
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Case-insensitive search of an ASCII needle.
 std::size_t FindNoCase(std::string_view hay, std::string_view needle, std::size_t from = 0) {
   if (needle.size() > hay.size()) return std::string_view::npos;
   for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
     std::size_t k = 0;
-    while (k < needle.size() && Lower(hay[i + k]) == needle[k]) ++k;
+    while (k < needle.size() && AsciiLower(hay[i + k]) == needle[k]) ++k;
     if (k == needle.size()) return i;
   }
   return std::string_view::npos;

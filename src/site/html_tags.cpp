@@ -2,13 +2,15 @@
 
 #include <cstring>
 
+#include "base/ascii_case.h"
+
 namespace hemlo::site {
 
 namespace {
 
 bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 bool Alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) { return AsciiLower(c); }
 
 // Offset of "</name" (any case) at or after `from`, or the end.
 std::size_t EndOfRawText(std::string_view s, std::size_t from, std::string_view name) {

@@ -13,27 +13,9 @@ namespace {
 constexpr char32_t kRawBase = 0xF700;
 
 PageChar Utf8CharAt(std::string_view s, std::size_t i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) return {b0, 1};
-  std::size_t n = 0;
   char32_t cp = 0;
-  char32_t min = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    n = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    n = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    n = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return {kRawBase + b0, 1};
-  }
-  if (i + n > s.size()) return {kRawBase + b0, 1};
-  for (std::size_t k = 1; k < n; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return {kRawBase + b0, 1};
-    cp = cp << 6 | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {kRawBase + b0, 1};
+  const std::size_t n = text::Utf8SequenceAt(s, i, cp);
+  if (n == 0) return {kRawBase + static_cast<unsigned char>(s[i]), 1};
   return {cp, n};
 }
 
@@ -54,27 +36,6 @@ PageChar CharAt(std::string_view bytes, std::size_t i, Encoding encoding) {
   return encoding == Encoding::kUtf8 ? Utf8CharAt(bytes, i) : SjisCharAt(bytes, i);
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  char buf[4];
-  std::size_t n = 0;
-  if (c < 0x80) {
-    buf[n++] = static_cast<char>(c);
-  } else if (c < 0x800) {
-    buf[n++] = static_cast<char>(0xC0 | c >> 6);
-    buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    buf[n++] = static_cast<char>(0xE0 | c >> 12);
-    buf[n++] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    buf[n++] = static_cast<char>(0xF0 | c >> 18);
-    buf[n++] = static_cast<char>(0x80 | (c >> 12 & 0x3F));
-    buf[n++] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    buf[n++] = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  out.append(buf, n);
-}
-
 std::string DisplayText(std::string_view bytes, Encoding encoding) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
@@ -89,7 +50,7 @@ std::string DisplayText(std::string_view bytes, Encoding encoding) {
     const PageChar c = CharAt(bytes, i, encoding);
     const bool raw = c.code >= kRawBase && c.code <= kRawBase + 0xFF && c.size == 1 &&
                      static_cast<unsigned char>(bytes[i]) >= 0x80;
-    AppendUtf8(out, raw ? U'\uFFFD' : c.code);
+    text::AppendUtf8(out, raw ? U'\uFFFD' : c.code);
     i += c.size;
   }
   return out;

@@ -20,9 +20,6 @@ struct PageChar {
 // The character starting at byte i (i < bytes.size()).
 PageChar CharAt(std::string_view bytes, std::size_t i, Encoding encoding);
 
-// UTF-8 of a code point.
-void AppendUtf8(std::string& out, char32_t code);
-
 // The bytes as UTF-8 for display; bytes that form no character show as U+FFFD.
 std::string DisplayText(std::string_view bytes, Encoding encoding);
 

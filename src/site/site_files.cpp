@@ -4,16 +4,16 @@
 #include <set>
 #include <system_error>
 
+#include "base/ascii_case.h"
+
 namespace hemlo::site {
 
 namespace {
 
-char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool Glob(std::string_view s, std::string_view p) {
   std::size_t si = 0, pi = 0, star = std::string_view::npos, mark = 0;
   while (si < s.size()) {
-    if (pi < p.size() && (p[pi] == '?' || Fold(p[pi]) == Fold(s[si]))) {
+    if (pi < p.size() && (p[pi] == '?' || AsciiLower(p[pi]) == AsciiLower(s[si]))) {
       ++si, ++pi;
     } else if (pi < p.size() && p[pi] == '*') {
       star = pi++, mark = si;

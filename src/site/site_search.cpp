@@ -9,8 +9,10 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include "base/ascii_case.h"
 #include "base/atomic_file.h"
 #include "text/cp932.h"
+#include "text/utf8.h"
 
 namespace hemlo::site {
 
@@ -18,8 +20,7 @@ namespace {
 
 constexpr std::array<unsigned char, 256> kFold = [] {
   std::array<unsigned char, 256> t{};
-  for (int c = 0; c < 256; ++c)
-    t[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (int c = 0; c < 256; ++c) t[c] = AsciiLower(static_cast<unsigned char>(c));
   return t;
 }();
 
@@ -41,7 +42,7 @@ class ByteSearcher {
     for (std::size_t i = 0; i + 1 < needle_.size(); ++i) {
       const auto c = static_cast<unsigned char>(needle_[i]);
       skip_[c] = needle_.size() - 1 - i;
-      if (fold_ && c >= 'a' && c <= 'z') skip_[c - 'a' + 'A'] = skip_[c];
+      if (fold_ && AsciiUpper(c) != c) skip_[AsciiUpper(c)] = skip_[c];
     }
   }
   std::size_t size() const { return needle_.size(); }
@@ -264,7 +265,7 @@ std::vector<Hit> Matcher::FindRegex(std::string_view bytes, Encoding encoding) c
       starts.clear();
       for (std::size_t i = ls; i < le;) {
         const PageChar ch = CharAt(bytes, i, encoding);
-        AppendUtf8(utf8, ch.code);
+        text::AppendUtf8(utf8, ch.code);
         starts.resize(utf8.size(), i);
         i += ch.size;
       }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "text/utf8.h"
+
 namespace hemlo::text {
 namespace {
 
@@ -350,28 +352,15 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
   const Tables& t = T();
   std::string out;
   out.reserve(utf8.size());
-  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-  const std::size_t n = utf8.size();
-  std::size_t i = 0;
-  while (i < n) {
-    unsigned b = p[i];
-    char32_t cp;
-    if (b < 0x80) {
-      out.push_back(static_cast<char>(b));
-      ++i;
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t cp = 0;
+    const std::size_t len = Utf8SequenceAt(utf8, i, cp);
+    // Invalid, or beyond the BMP (CP932 has nothing there).
+    if (len == 0 || cp > 0xFFFF) return std::nullopt;
+    i += len;
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
       continue;
-    }
-    if (b >= 0xC2 && b <= 0xDF) {
-      if (i + 1 >= n || (p[i + 1] & 0xC0) != 0x80) return std::nullopt;
-      cp = (b & 0x1F) << 6 | (p[i + 1] & 0x3F);
-      i += 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      if (i + 2 >= n || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80) return std::nullopt;
-      cp = (b & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F);
-      if (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000)) return std::nullopt;
-      i += 3;
-    } else {
-      return std::nullopt;  // invalid, or beyond the BMP (CP932 has nothing there)
     }
     if (IsRawByteCodePoint(cp)) return std::nullopt;
     std::uint16_t code = t.encode[cp];
@@ -392,17 +381,8 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
   out.reserve(n * 3 / 2 + 1);
   for (std::size_t k = 0; k < n; ++k) {
     char16_t u = units[k];
-    if (u < 0x80) {
-      out.push_back(static_cast<char>(u));
-    } else if (u < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else {
-      if (IsRawByteCodePoint(u)) raw = true;
-      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    }
+    if (IsRawByteCodePoint(u)) raw = true;
+    AppendUtf8(out, u);
   }
   if (raw) return std::nullopt;
   return out;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/ascii_case.h"
 #include "text/cp932.h"
 #include "text/utf8.h"
 
@@ -12,11 +13,8 @@ namespace {
 
 constexpr std::size_t kDeclarationWindow = 1024;
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
 std::optional<Encoding> EncodingOfName(std::string_view name) {
-  std::string n;
-  for (char c : name) n.push_back(Lower(c));
+  const std::string n = AsciiLowered(std::string(name));
   if (n == "utf-8" || n == "utf8") return Encoding::kUtf8;
   if (n == "shift_jis" || n == "shift-jis" || n == "sjis" || n == "x-sjis" || n == "windows-31j" ||
       n == "cp932" || n == "ms_kanji" || n == "csshiftjis" || n == "ms932")
@@ -36,7 +34,8 @@ std::optional<CharsetDeclaration> FindCharsetDeclaration(std::string_view bytes)
   static constexpr std::string_view kWord = "charset";
   for (std::size_t i = 0; i + kWord.size() <= head.size(); ++i) {
     bool match = true;
-    for (std::size_t k = 0; k < kWord.size() && match; ++k) match = Lower(head[i + k]) == kWord[k];
+    for (std::size_t k = 0; k < kWord.size() && match; ++k)
+      match = AsciiLower(head[i + k]) == kWord[k];
     if (!match) continue;
     std::size_t j = i + kWord.size();
     auto skip_space = [&] {

@@ -1,5 +1,7 @@
 #include "text/html_syntax.h"
 
+#include "base/ascii_case.h"
+
 namespace hemlo::text {
 
 namespace {
@@ -20,7 +22,7 @@ int Make(Place p, Raw r) { return p | r << 4; }
 Place PlaceOf(int state) { return static_cast<Place>(state & 15); }
 Raw RawOf(int state) { return static_cast<Raw>(state >> 4 & 3); }
 
-char16_t Lower(char16_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c; }
+char16_t Lower(char16_t c) { return AsciiLower(c); }
 bool IsSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\f' || c == 0x3000; }
 bool IsNameStart(char16_t c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?';

@@ -7,41 +7,6 @@ namespace hemlo::text {
 
 namespace {
 
-// Length of the strict UTF-8 sequence at s[i] (no overlongs, surrogates or
-// code points past U+10FFFF), with its code point; 0 when none starts there.
-size_t Utf8Sequence(std::string_view s, size_t i, char32_t* cp) {
-  const auto at = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b = at(i);
-  if (b < 0x80) {
-    *cp = b;
-    return 1;
-  }
-  size_t len = 0;
-  unsigned char lo = 0x80, hi = 0xBF;
-  if (b >= 0xC2 && b <= 0xDF) {
-    len = 2;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    len = 3;
-    if (b == 0xE0) lo = 0xA0;
-    if (b == 0xED) hi = 0x9F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    len = 4;
-    if (b == 0xF0) lo = 0x90;
-    if (b == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  if (at(i + 1) < lo || at(i + 1) > hi) return 0;
-  char32_t c = b & (0xFF >> (len + 1));
-  for (size_t k = 1; k < len; ++k) {
-    if (k > 1 && (at(i + k) & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (at(i + k) & 0x3F);
-  }
-  *cp = c;
-  return len;
-}
-
 void AppendUtf16(std::u16string& out, char32_t cp) {
   if (cp < 0x10000) {
     out += static_cast<char16_t>(cp);
@@ -49,24 +14,6 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
     cp -= 0x10000;
     out += static_cast<char16_t>(0xD800 + (cp >> 10));
     out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-  }
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
 
@@ -87,7 +34,7 @@ std::optional<std::string> RemoteNames::ToWire(std::string_view utf8) const {
 std::string RemoteNames::FirstUnrepresentable(std::string_view utf8) const {
   for (size_t i = 0; i < utf8.size();) {
     char32_t cp = 0;
-    const size_t len = Utf8Sequence(utf8, i, &cp);
+    const size_t len = Utf8SequenceAt(utf8, i, cp);
     if (len == 0) return {};
     // Raw-byte stand-ins never cross the boundary to the server.
     if (encoding_ == NameEncoding::kShiftJis && (!CanEncode(cp) || IsRawByteCodePoint(cp)))
@@ -114,7 +61,7 @@ std::string RemoteNames::Display(std::string_view wire) const {
       i += len;
     } else {
       char32_t cp = 0;
-      const size_t len = Utf8Sequence(wire, i, &cp);
+      const size_t len = Utf8SequenceAt(wire, i, cp);
       out += len ? std::string(wire.substr(i, len)) : std::string("?");
       i += len ? len : 1;
     }
@@ -128,7 +75,7 @@ std::u16string RemoteNames::Decode(std::string_view wire) const {
   out.reserve(wire.size());
   for (size_t i = 0; i < wire.size();) {
     char32_t cp = 0;
-    const size_t len = Utf8Sequence(wire, i, &cp);
+    const size_t len = Utf8SequenceAt(wire, i, cp);
     if (len == 0) {
       // Never ASCII: every byte below 0x80 is a character of its own.
       out += static_cast<char16_t>(kRawByteBase + static_cast<unsigned char>(wire[i]));

@@ -2,62 +2,6 @@
 
 namespace hemlo::text {
 
-namespace {
-
-// Length of the valid UTF-8 sequence at p (n bytes left) and its code point;
-// 0 when the bytes there are not one.
-std::size_t Sequence(const unsigned char* p, std::size_t n, char32_t& cp) {
-  const unsigned b = p[0];
-  if (b < 0x80) {
-    cp = b;
-    return 1;
-  }
-  std::size_t len = 0;
-  char32_t min = 0;
-  if (b >= 0xC2 && b <= 0xDF) {
-    len = 2;
-    cp = b & 0x1F;
-    min = 0x80;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    len = 3;
-    cp = b & 0x0F;
-    min = 0x800;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    len = 4;
-    cp = b & 0x07;
-    min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (n < len) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    if ((p[k] & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (p[k] & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
-void Append(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | cp >> 6));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | cp >> 12));
-    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | cp >> 18));
-    out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-}  // namespace
-
 std::size_t DecodeUtf8Lines(std::string_view bytes, char16_t* out,
                             std::vector<std::size_t>* genuine) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -77,7 +21,7 @@ std::size_t DecodeUtf8Lines(std::string_view bytes, char16_t* out,
       continue;
     }
     char32_t cp = 0;
-    const std::size_t len = Sequence(p + i, n - i, cp);
+    const std::size_t len = Utf8SequenceAt(bytes, i, cp);
     if (len == 0) {
       *out++ = static_cast<char16_t>(0xF700 + b);
       ++i;
@@ -116,18 +60,19 @@ std::string EncodeUtf8Lines(std::u16string_view text, char16_t separator,
     if (IsUtf8RawUnit(u)) {
       while (next < genuine.size() && genuine[next] < i) ++next;
       if (next < genuine.size() && genuine[next] == i)
-        Append(out, u);
+        AppendUtf8(out, u);
       else
         out.push_back(static_cast<char>(u - 0xF700));
       continue;
     }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      Append(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      AppendUtf8(out,
+                 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
       continue;
     }
     // A lone surrogate has no UTF-8 form; U+FFFD keeps the text valid.
-    Append(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+    AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
   }
   return out;
 }
@@ -142,7 +87,7 @@ bool IsValidUtf8(std::string_view bytes, bool* multibyte) {
       continue;
     }
     char32_t cp = 0;
-    const std::size_t len = Sequence(p + i, n - i, cp);
+    const std::size_t len = Utf8SequenceAt(bytes, i, cp);
     if (len == 0) return false;
     multi = true;
     i += len;

@@ -33,4 +33,53 @@ std::string EncodeUtf8Lines(std::u16string_view text, char16_t separator,
 // sequence is longer than one byte.
 bool IsValidUtf8(std::string_view bytes, bool* multibyte = nullptr);
 
+// Length of the strict UTF-8 sequence that starts at bytes[i] (i < size), its
+// code point in `cp`; 0 when none starts there. The one reader of UTF-8 every
+// codec and check shares.
+inline std::size_t Utf8SequenceAt(std::string_view bytes, std::size_t i, char32_t& cp) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned b = at(i);
+  if (b < 0x80) {
+    cp = b;
+    return 1;
+  }
+  std::size_t len = 0;
+  char32_t min = 0;
+  if (b >= 0xC2 && b <= 0xDF) {
+    len = 2, cp = b & 0x1F, min = 0x80;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    len = 3, cp = b & 0x0F, min = 0x800;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    len = 4, cp = b & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (bytes.size() - i < len) return 0;
+  for (std::size_t k = 1; k < len; ++k) {
+    if ((at(i + k) & 0xC0) != 0x80) return 0;
+    cp = cp << 6 | (at(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
+}
+
+// Appends the UTF-8 form of the code point `cp`.
+inline void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | cp >> 6));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | cp >> 12));
+    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | cp >> 18));
+    out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
 }  // namespace hemlo::text

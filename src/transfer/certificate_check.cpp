@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/ascii_case.h"
 #include "ftp/id_exception.h"
 #include "text/utf8.h"
 #include "transfer/trusted_certificates.h"
@@ -10,13 +11,6 @@ namespace hemlo::transfer {
 
 namespace {
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return s;
-}
-
 bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
@@ -24,7 +18,7 @@ bool Has(const std::string& text, const char* part) { return text.find(part) != 
 namespace {
 
 std::string OneProblemInWords(const std::string& problem) {
-  const std::string p = Lower(problem);
+  const std::string p = AsciiLowered(problem);
   if (Has(p, "self signed") || Has(p, "self-signed"))
     return "自己署名の証明書です（信頼された認証局が発行したものではありません）";
   if (Has(p, "expired")) return "期限切れの証明書です";

@@ -2,7 +2,10 @@
 // bar, and the way every client command goes: out to the worker thread,
 // back as queued calls, cancelled by Escape, "終了" and closing.
 #include "transfer/ftp_window.h"
+#include "transfer/desktop_keyring.h"
+#include "transfer/profile_secrets.h"
 
+#include <QCheckBox>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -79,6 +82,12 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
   worker_prompts_ = std::make_unique<transfer::PromptsOnOwner>(ui_calls_, *prompts_);
   BuildLayout();
   WireControls();
+  secrets_ = std::make_unique<transfer::DesktopKeyring>();
+  password_in_file_box_ =
+      new QCheckBox(QStringLiteral("パスワードをFerrox.iniに保存する（暗号化されません）"));
+  password_in_file_box_->setObjectName(QStringLiteral("chkPasswordInFile"));
+  profile_->AddField(QString(), password_in_file_box_);
+  password_in_file_box_->setVisible(!secrets_->Available());
   // The client's events come from the worker; the window takes them on its
   // own thread, in order.
   IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) {
@@ -137,6 +146,7 @@ void TFtp1::Startup() {
   transfer::FileOutcome read;
   std::vector<std::string> lines = transfer::ReadProfileFile(ProgramFolder(), &read);
   if (!read.ok) prompts_->Error(read.error);
+  transfer::RestorePasswords(lines, *secrets_);
   Profiles_.Load(std::move(lines));
   ShowProfileFields();
 
@@ -157,7 +167,8 @@ void TFtp1::Startup() {
 
 void TFtp1::CloseSequence() {
   if (!Profiles_.ProfileList.empty()) {
-    const auto r = transfer::WriteProfileFile(ProgramFolder(), Profiles_.ProfileList);
+    const auto r = transfer::WriteProfileFile(
+        ProgramFolder(), transfer::LinesForFile(Profiles_.ProfileList, *secrets_));
     if (!r.ok) prompts_->Error(r.error);
   }
   const auto r = transfer::WriteLastDir(ProgramFolder(), LocalFolder());

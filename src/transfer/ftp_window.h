@@ -31,16 +31,20 @@
 #include "transfer/profiles.h"
 #include "transfer/remote_session.h"
 #include "transfer/running_call.h"
+#include "transfer/secret_store.h"
 #include "transfer/sort_rules.h"
 
 class QAbstractItemView;
 class QSocketNotifier;
 class QTreeWidget;
 
+class QCheckBox;
+
 namespace hemlo {
 
 namespace transfer_ui {
 class LocalPane;
+class PublishProfileFields;
 class ProfilePanelWidget;
 class RemotePane;
 class StatusLine;
@@ -134,6 +138,13 @@ class TFtp1 : public QWidget {
   // list. False when `folder` is not an existing folder.
   bool SetLocalFolder(const QString& folder);
 
+  // Publishing: the UTF-8 site folder the command was given becomes the
+  // shown profile's (written to the file when the profile is stored);
+  // false, with a message, when Shift-JIS cannot spell it.
+  bool StoreSiteFolder(const std::string& folder);
+  // Shows stored profile `n` while no connection holds the panel.
+  bool ShowStoredProfile(int n);
+
   // Makes `frame` refuse to close while a client command runs (the wait is
   // cancelled instead, so the frame can close once it has ended).
   void GuardCloseOf(QWidget* frame);
@@ -178,6 +189,7 @@ class TFtp1 : public QWidget {
   void uploadSelectedRequested();      // ▲, and local rows dropped on the remote list
   void downloadSelectedRequested();    // ▼, and remote rows dropped on the local list
   void folderUploadRequested();        // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
+  void publishChangesRequested();      // ↑変更分を公開
   void uploadDroppedRequested();       // desktop files dropped on the remote list
   void permissionRequested();          // remote menu パーミション
   void remoteCreateFolderRequested();  // remote menu フォルダ作成
@@ -215,8 +227,9 @@ class TFtp1 : public QWidget {
   void DropOnRemote(const std::vector<std::string>& paths);
 
   // ---- the window's parts, top to bottom ----
-  transfer_ui::ProfilePanelWidget* profile_ = nullptr;  // Panel1 and 接続, 切断, 終了
-  transfer_ui::RemotePane* remote_ = nullptr;           // Label5, BitBtn1, ListView1
+  transfer_ui::ProfilePanelWidget* profile_ = nullptr;        // Panel1 and 接続, 切断, 終了
+  transfer_ui::RemotePane* remote_ = nullptr;                 // Label5, BitBtn1, ListView1
+  transfer_ui::PublishProfileFields* site_fields_ = nullptr;  // サイトフォルダ, 同時接続数
   transfer_ui::TransferBar* transfer_bar_ = nullptr;  // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ, 転送ﾓｰﾄﾞ, ▲, ▼, 全選択
   transfer_ui::LocalPane* local_ = nullptr;    // drive box, folder list, ListView2
   transfer_ui::StatusLine* status_ = nullptr;  // StatusBar1
@@ -225,6 +238,10 @@ class TFtp1 : public QWidget {
   ftp::TIdFTP IdFTP1;
   transfer::RemoteSession Session_{IdFTP1};
   transfer::ProfilePanel Profiles_;  // LastRemoteFolder is Label5's bytes
+  // Where profile passwords are kept: the desktop keyring when one runs.
+  std::unique_ptr<transfer::SecretStore> secrets_;
+  // Shown only where no keyring runs: the password kept in Ferrox.ini.
+  QCheckBox* password_in_file_box_ = nullptr;
   transfer::SortState Sort_;
   std::string RenameOldName_;  // the server's bytes; empty when no rename runs
   bool RenameEditing_ = false;

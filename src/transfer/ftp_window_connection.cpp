@@ -1,5 +1,7 @@
 // The Ferrox window's profile panel and connection: the six profile
 // buttons, "接続", "切断" and the client's connect/disconnect events.
+#include <QCheckBox>
+#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,6 +10,8 @@
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
+#include "transfer/publish_profile_fields.h"
+#include "transfer/profile_secrets.h"
 #include "transfer/ftp_window_parts.h"
 #include "transfer/profile_panel_widget.h"
 #include "transfer/remote_list_model.h"
@@ -21,6 +25,9 @@ using transfer_ui::ToSjis;
 
 void TFtp1::ShowProfileFields() {
   profile_->ShowProfile(Profiles_, connected_);
+  site_fields_->Show(Profiles_);
+  password_in_file_box_->setChecked(Profiles_.PasswordInFile);
+  password_in_file_box_->setEnabled(!connected_);
   remote_->folder_label->setText(
       NameText(transfer::NamesOfStoredFolder(Profiles_.NameEncoding, Profiles_.LastRemoteFolder),
                Profiles_.LastRemoteFolder));
@@ -42,9 +49,16 @@ bool TFtp1::TakeProfileFields() {
     }
     values[i] = *sjis;
   }
+  QString error;
+  if (!site_fields_->Take(Profiles_, &error)) {
+    ShowPlain(error);
+    site_fields_->site_edit->setFocus();
+    return false;
+  }
   for (size_t i = 0; i < 4; ++i) *fields[i] = values[i];
   Profiles_.DataMode = profile_->DataMode();
   Profiles_.NameEncoding = profile_->NameEncoding();
+  Profiles_.PasswordInFile = password_in_file_box_->isChecked();
   return true;
 }
 
@@ -65,11 +79,18 @@ void TFtp1::Button6Click() {
 
 void TFtp1::Button7Click() {
   if (!TakeProfileFields()) return;
+  const size_t n = size_t(std::max(Profiles_.ProfileCounter, 1));
+  const std::string before = n <= Profiles_.ProfileList.size() ? Profiles_.ProfileList[n - 1] : "";
   if (!Profiles_.SaveClick()) {
     ShowPlain(QStringLiteral("4つとも記入してください"));
     return;
   }
-  const auto r = transfer::WriteProfileFile(ProgramFolder(), Profiles_.ProfileList);
+  // A renamed profile (or one moved to another host or user) leaves no
+  // secret behind under its old name.
+  if (!before.empty())
+    transfer::ForgetReplacedPassword(before, Profiles_.ProfileList[n - 1], *secrets_);
+  const auto r = transfer::WriteProfileFile(
+      ProgramFolder(), transfer::LinesForFile(Profiles_.ProfileList, *secrets_));
   if (!r.ok) prompts_->Error(r.error);
   ShowProfileFields();
 }
@@ -80,6 +101,9 @@ void TFtp1::Button8Click() {
 }
 
 void TFtp1::Button9Click() {
+  const int n = Profiles_.ProfileCounter;
+  if (n >= 1 && n <= Profiles_.Count())
+    transfer::ForgetPassword(Profiles_.ProfileList[size_t(n - 1)], *secrets_);
   Profiles_.DeleteClick();
   ShowProfileFields();
 }

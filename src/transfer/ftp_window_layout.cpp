@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -16,6 +17,7 @@
 #include "transfer/ftp_window_parts.h"
 #include "transfer/local_pane.h"
 #include "transfer/profile_panel_widget.h"
+#include "transfer/publish_profile_fields.h"
 #include "transfer/remote_pane.h"
 #include "transfer/status_line.h"
 #include "transfer/transfer_bar.h"
@@ -41,10 +43,18 @@ void TFtp1::BuildLayout() {
   root->setSpacing(3);
   profile_ = new transfer_ui::ProfilePanelWidget(this);
   root->addWidget(profile_);
+  site_fields_ = new transfer_ui::PublishProfileFields(this);
+  profile_->AddField(QStringLiteral("サイトフォルダ"), site_fields_->site_row);
+  profile_->AddField(QStringLiteral("同時接続数"), site_fields_->connections_box);
   remote_ = new transfer_ui::RemotePane(this);
   remote_->list->setItemDelegate(transfer_ui::MakeRenameDelegate(this, remote_->list));
   root->addWidget(remote_, 1);
   transfer_bar_ = new transfer_ui::TransferBar(this);
+  auto* publish =
+      transfer_ui::MakeButton("btnPublishChanges", QStringLiteral("↑変更分を公開"), transfer_bar_);
+  publish->setToolTip(QStringLiteral("サイトフォルダの変更分を確かめてから公開します"));
+  transfer_bar_->AddCommand(publish);
+  connect(publish, &QPushButton::clicked, this, &TFtp1::publishChangesRequested);
   root->addWidget(transfer_bar_);
   local_ = new transfer_ui::LocalPane(Sort_, this);
   local_->setFixedHeight(150);

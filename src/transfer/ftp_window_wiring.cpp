@@ -9,6 +9,7 @@
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
 #include "transfer/permission.h"
+#include "transfer/publish_command.h"
 #include "transfer/remote_delete.h"
 #include "transfer/transfer_ops.h"
 
@@ -93,6 +94,9 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   QObject::connect(&w, &TFtp1::remoteCreateFolderRequested, &w, [&w] {
     Run(w, [folder = w.RemoteFolder()](auto& ctx) { transfer::CreateRemoteFolder(ctx, folder); });
   });
+  auto* publish = new transfer_ui::PublishCommand(w);
+  QObject::connect(&w, &TFtp1::publishChangesRequested, publish,
+                   &transfer_ui::PublishCommand::PublishChanges);
   if (permission_dialog) w.CancelWaitsFrom(permission_dialog);
   QObject::connect(&w, &TFtp1::permissionRequested, &w, [&w, permission_dialog] {
     if (!permission_dialog || w.ClientBusy()) return;
@@ -120,6 +124,10 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
       return;
     }
   });
+}
+
+transfer_ui::PublishCommand* PublishCommandOf(TFtp1& window) {
+  return window.findChild<transfer_ui::PublishCommand*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 }  // namespace hemlo

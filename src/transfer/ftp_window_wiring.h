@@ -9,7 +9,15 @@ namespace transfer {
 class TFtp2;
 }
 
+namespace transfer_ui {
+class PublishCommand;
+}
+
 // `permission_dialog` may be null: "パーミション" then does nothing.
 void WireTransferOperations(TFtp1& window, transfer::TFtp2* permission_dialog);
+
+// The command behind ↑変更分を公開 and 保存して公開, made by
+// WireTransferOperations; null before.
+transfer_ui::PublishCommand* PublishCommandOf(TFtp1& window);
 
 }  // namespace hemlo

@@ -46,6 +46,9 @@ void RestorePasswords(std::vector<std::string>& lines, SecretStore& store) {
     if (!f[kPasswordIndex].empty()) {
       if (keyring || KeptInFile(f)) continue;
       if (f.size() <= kPasswordInFileIndex) f.resize(kPasswordInFileIndex + 1);
+      // The modes before it as the panel writes them when later fields are set.
+      for (size_t i : {kProfileFields, kProfileFields + 1})
+        if (f[i].empty()) f[i] = "auto";
       f[kPasswordInFileIndex] = kPasswordInFileField;
       line = JoinCommaText(f);
     } else if (keyring) {

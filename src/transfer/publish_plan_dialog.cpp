@@ -50,12 +50,21 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
   auto* plan_page = new QWidget(pages_);
   auto* plan = new QVBoxLayout(plan_page);
   plan->setContentsMargins(0, 0, 0, 0);
+  lblTarget = new QLabel(plan_page);
+  lblTarget->setObjectName(QStringLiteral("lblTarget"));
+  lblTarget->setTextFormat(Qt::PlainText);
+  plan->addWidget(lblTarget);
   lvPlan =
       List("lvPlan", {QStringLiteral("ファイル"), QStringLiteral("理由"), QStringLiteral("サイズ")},
            plan_page);
   lvPlan->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
   lvPlan->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
   plan->addWidget(lvPlan, 1);
+  lblNotes = new QLabel(plan_page);
+  lblNotes->setObjectName(QStringLiteral("lblNotes"));
+  lblNotes->setTextFormat(Qt::PlainText);
+  lblNotes->setWordWrap(true);
+  plan->addWidget(lblNotes);
   cbDeleteServerOnly = new QCheckBox(QStringLiteral("サーバにしかないファイルを削除"), plan_page);
   cbDeleteServerOnly->setObjectName(QStringLiteral("cbDeleteServerOnly"));
   plan->addWidget(cbDeleteServerOnly);
@@ -78,6 +87,7 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
   lblResult = new QLabel(result_page);
   lblResult->setObjectName(QStringLiteral("lblResult"));
   lblResult->setWordWrap(true);
+  lblResult->setTextFormat(Qt::PlainText);
   result->addWidget(lblResult);
   lvFailures =
       List("lvFailures", {QStringLiteral("ファイル"), QStringLiteral("失敗の理由")}, result_page);
@@ -107,6 +117,16 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
 
 void PublishPlanDialog::ShowPlan(transfer::PlanView plan) {
   plan_ = std::move(plan);
+  // The target is the folder the connection starts in: say so when nothing
+  // was ever published there from this site folder.
+  lblTarget->setText(QStringLiteral("公開先: ") + U(plan_.target) +
+                     (plan_.first_publish
+                          ? QStringLiteral("（このサイトフォルダからは初めての公開先です）")
+                          : QString()));
+  QStringList notes;
+  for (const auto& note : plan_.notes) notes << U(note);
+  lblNotes->setText(notes.join('\n'));
+  lblNotes->setVisible(!notes.isEmpty());
   filling_ = true;
   lvPlan->clear();
   QList<QTreeWidgetItem*> items;

@@ -40,7 +40,9 @@ class PublishPlanDialog : public QDialog {
 
   // Tests find these by their object names.
   QStackedWidget* pages_ = nullptr;
+  QLabel* lblTarget = nullptr;
   QTreeWidget* lvPlan = nullptr;
+  QLabel* lblNotes = nullptr;
   QCheckBox* cbDeleteServerOnly = nullptr;
   QLabel* lblTotals = nullptr;
   QPushButton* btnExecute = nullptr;

@@ -1,5 +1,6 @@
 #include "transfer/publish_plan_view.h"
 
+#include <cstdio>
 #include <string>
 
 namespace hemlo::transfer {
@@ -47,7 +48,7 @@ bool IsDeletion(PlanReason reason) {
 }
 
 bool RowRuns(const PlanRowView& row, bool delete_server_only) {
-  if (IsDeletion(row.reason)) return delete_server_only;
+  if (IsDeletion(row.reason)) return delete_server_only || row.required;
   if (RowHasTick(row.reason)) return row.ticked;
   return true;
 }
@@ -60,6 +61,7 @@ bool PlanNeedsConfirmation(const PlanView& plan) {
 
 PlanTotals TotalsOf(const PlanView& plan) {
   PlanTotals t;
+  t.unchanged = plan.unchanged;
   for (const auto& row : plan.rows) {
     if (!RowRuns(row, plan.delete_server_only)) {
       ++t.left_alone;
@@ -77,11 +79,26 @@ PlanTotals TotalsOf(const PlanView& plan) {
 
 std::string TotalsText(const PlanTotals& t) {
   return "送信 " + Count(t.send_files) + "（" + Grouped(t.send_bytes) + " バイト）　フォルダ作成 " +
-         Count(t.make_folders) + "　削除 " + Count(t.deletions) + "　対象外 " + Count(t.left_alone);
+         Count(t.make_folders) + "　削除 " + Count(t.deletions) + "　対象外 " +
+         Count(t.left_alone) + "　変更なし " + Count(t.unchanged);
+}
+
+std::string ProgressText(int files_done, int files_total, int64_t bytes_done, int64_t bytes_total,
+                         double bytes_per_second) {
+  char rate[32];
+  if (bytes_per_second >= 1024.0 * 1024.0)
+    std::snprintf(rate, sizeof rate, "%.1f MB/s", bytes_per_second / (1024.0 * 1024.0));
+  else if (bytes_per_second >= 1024.0)
+    std::snprintf(rate, sizeof rate, "%.1f KB/s", bytes_per_second / 1024.0);
+  else
+    std::snprintf(rate, sizeof rate, "%.0f B/s", bytes_per_second);
+  return "公開中 " + std::to_string(files_done) + "/" + std::to_string(files_total) + "件　" +
+         Grouped(bytes_done) + "/" + Grouped(bytes_total) + " バイト　" + rate;
 }
 
 std::string ResultText(const PublishResult& r) {
   std::string text = r.stopped ? "中断しました。" : "";
+  for (const auto& note : r.notes) text += note + "\n";
   return text + "送信 " + Count(r.files_sent) + "（" + Grouped(r.bytes_sent) +
          " バイト）、フォルダ作成 " + Count(r.folders_made) + "、削除 " + Count(r.deleted) +
          "、失敗 " + Count(static_cast<int>(r.failures.size()));

@@ -26,11 +26,18 @@ struct PlanRowView {
   int64_t bytes = 0;  // what would travel (files sent), else the server's size
   // Conflicts and files without a record: sent only when ticked.
   bool ticked = false;
+  // Server-only entries a local entry of the same name replaces: they go
+  // whatever the deletion tick says.
+  bool required = false;
 };
 
 struct PlanView {
   std::vector<PlanRowView> rows;
   bool delete_server_only = false;  // "サーバにしかないファイルを削除"
+  int unchanged = 0;                // files left alone, not listed
+  std::string target;               // where it goes, for the heading
+  bool first_publish = false;       // nothing recorded for this target yet
+  std::vector<std::string> notes;   // names that cannot travel, and the like
 };
 
 // The reason column: "新規", "変更", "記録なし（同じサイズ）", ...
@@ -49,9 +56,10 @@ struct PlanTotals {
   int make_folders = 0;
   int deletions = 0;
   int left_alone = 0;  // rows that will not run with the choices made
+  int unchanged = 0;
 };
 PlanTotals TotalsOf(const PlanView& plan);
-// "送信 3件（12,345 バイト）　フォルダ作成 1件　削除 0件　対象外 2件"
+// "送信 3件（12,345 バイト）　フォルダ作成 1件　削除 0件　対象外 2件　変更なし 40件"
 std::string TotalsText(const PlanTotals& totals);
 
 struct PublishFailure {
@@ -66,7 +74,12 @@ struct PublishResult {
   int deleted = 0;
   bool stopped = false;  // Escape or a lost connection ended the run early
   std::vector<PublishFailure> failures;
+  std::vector<std::string> notes;  // refused connections and the like
 };
+// The status bar during a run: "公開中 3/10件　12,345/45,678 バイト　1.2 MB/s".
+std::string ProgressText(int files_done, int files_total, int64_t bytes_done, int64_t bytes_total,
+                         double bytes_per_second);
+
 // "送信 3件（12,345 バイト）、フォルダ作成 1件、削除 1件、失敗 0件" with
 // "中断しました" in front when the run stopped early.
 std::string ResultText(const PublishResult& result);

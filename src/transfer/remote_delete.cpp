@@ -1,8 +1,8 @@
 #include "transfer/remote_delete.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "base/ascii_case.h"
 #include "ftp/id_exception.h"
 #include "transfer/folder_upload.h"
 #include "text/cp932.h"
@@ -24,8 +24,8 @@ int CompareText(const std::string& a, const std::string& b) {
   while (i < a.size() && j < b.size()) {
     const size_t la = text::CharLength(a, i), lb = text::CharLength(b, j);
     if (la == 1 && lb == 1) {
-      const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-      const int cb = std::tolower(static_cast<unsigned char>(b[j]));
+      const int ca = AsciiLower(static_cast<unsigned char>(a[i]));
+      const int cb = AsciiLower(static_cast<unsigned char>(b[j]));
       if (ca != cb) return ca < cb ? -1 : 1;
     } else {
       const int c = a.compare(i, la, b, j, lb);
@@ -39,8 +39,8 @@ int CompareText(const std::string& a, const std::string& b) {
   return 0;
 }
 
-bool ConfirmWarning(TransferContext& ctx, const std::string& name) {
-  return ctx.prompts.Message(texts::kWarningCaption, texts::ConfirmDelete(ctx.names.Display(name)),
+bool ConfirmWarning(TransferContext& ctx, const ListedName& name) {
+  return ctx.prompts.Message(texts::kWarningCaption, texts::ConfirmDelete(name.Display()),
                              Buttons::YesNoCancel, Icon::Warning, Answer::No) == Answer::Yes;
 }
 
@@ -52,27 +52,30 @@ const RemoteRow* FirstSelected(const std::vector<RemoteRow>& rows) {
 
 }  // namespace
 
-std::vector<std::string> FoldersDeepestFirst(const std::vector<std::string>& folders) {
-  std::vector<std::pair<size_t, std::string>> keyed;
+std::vector<ListedName> FoldersDeepestFirst(std::vector<ListedName> folders) {
+  std::vector<std::pair<size_t, size_t>> keyed;  // depth, index
   keyed.reserve(folders.size());
-  for (const std::string& f : folders) keyed.emplace_back(std::count(f.begin(), f.end(), '/'), f);
-  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
+  for (size_t i = 0; i < folders.size(); ++i) {
+    const std::string& w = folders[i].Wire();
+    keyed.emplace_back(std::count(w.begin(), w.end(), '/'), i);
+  }
+  std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& x, const auto& y) {
     if (x.first != y.first) return x.first > y.first;
-    return CompareText(x.second, y.second) > 0;
+    return CompareText(folders[x.second].Wire(), folders[y.second].Wire()) > 0;
   });
-  std::vector<std::string> out;
+  std::vector<ListedName> out;
   out.reserve(keyed.size());
-  for (auto& k : keyed) out.push_back(std::move(k.second));
+  for (const auto& k : keyed) out.push_back(std::move(folders[k.second]));
   return out;
 }
 
 OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>& rows) {
   const RemoteRow* row = FirstSelected(rows);
   if (!row || !row->folder) return OpOutcome::kNothing;
-  if (!ConfirmWarning(ctx, row->name)) return OpOutcome::kNothing;
-  if (ctx.names.Unsafe(row->name)) {
-    ctx.prompts.Message("", texts::UnsafeName(ctx.names.Display(row->name)), Buttons::Ok,
-                        Icon::None);
+  const ListedName root(ctx.names, row->name);
+  if (!ConfirmWarning(ctx, root)) return OpOutcome::kNothing;
+  if (root.Unsafe()) {
+    ctx.prompts.Message("", texts::UnsafeName(root.Display()), Buttons::Ok, Icon::None);
     return OpOutcome::kNothing;
   }
   ctx.host.SetStatusText(texts::kDeleting);
@@ -82,21 +85,21 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
   bool stopped = false;
   try {
     BusyScope busy(ctx.host);
-    const RemoteTree tree = CollectRemoteTree(ctx, row->name);
+    RemoteTree tree = CollectRemoteTree(ctx, root);
     stopped = tree.Stopped;
     for (size_t i = 0; !stopped && i < tree.FileList.size(); ++i) {
-      ctx.ftp.DeleteFile(tree.FileList[i]);
+      ctx.ftp.DeleteFile(tree.FileList[i].Wire());
       ctx.prompts.ProcessEvents();
       stopped = StopTest(ctx);
     }
-    for (const std::string& folder :
-         stopped ? std::vector<std::string>{} : FoldersDeepestFirst(tree.FolderList)) {
-      if (folder.size() > kMaxRemotePath) {
+    for (const ListedName& folder :
+         stopped ? std::vector<ListedName>{} : FoldersDeepestFirst(std::move(tree.FolderList))) {
+      if (folder.Wire().size() > kMaxRemotePath) {
         // Cutting the path would remove some other folder.
-        ctx.prompts.Error(texts::PathTooLong(ctx.names.Display(folder)));
+        ctx.prompts.Error(texts::PathTooLong(folder.Display()));
         return OpOutcome::kFailed;
       }
-      ctx.ftp.RemoveDirectory(folder);
+      ctx.ftp.RemoveDirectory(folder.Wire());
     }
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
@@ -111,7 +114,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
   const RemoteRow* first = FirstSelected(rows);
   if (!first) return OpOutcome::kNothing;
   if (first->folder) return DeleteRemoteFolder(ctx, rows);
-  if (!ConfirmWarning(ctx, first->name)) return OpOutcome::kNothing;
+  if (!ConfirmWarning(ctx, ListedName(ctx.names, first->name))) return OpOutcome::kNothing;
 
   bool stopped = false;
   {

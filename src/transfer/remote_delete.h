@@ -11,7 +11,7 @@ namespace hemlo::transfer {
 // The folders of a collected tree in the order they can be removed: deepest
 // first by the number of "/" in the path (any depth), each depth in
 // descending case-insensitive order.
-std::vector<std::string> FoldersDeepestFirst(const std::vector<std::string>& folders);
+std::vector<ListedName> FoldersDeepestFirst(std::vector<ListedName> folders);
 
 // "削除" (Delete1): the first selected row decides. A folder goes to
 // DeleteRemoteFolder; otherwise, after the 警告 box, every selected row is

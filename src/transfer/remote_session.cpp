@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/ascii_case.h"
 #include "text/utf8.h"
 #include "transfer/cell_text.h"
 
@@ -25,15 +26,10 @@ HostPort SplitHostPort(const std::string& host_field, int default_port) {
   return hp;
 }
 
-namespace {
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-}  // namespace
-
 HostPort ParseHostField(const std::string& host_field, int default_port) {
   static constexpr std::string_view kScheme = "ftpes://";
-  const bool tls = host_field.size() >= kScheme.size() &&
-                   std::equal(kScheme.begin(), kScheme.end(), host_field.begin(),
-                              [](char a, char b) { return a == AsciiLower(b); });
+  const bool tls =
+      AsciiEqualNoCase(std::string_view(host_field).substr(0, kScheme.size()), kScheme);
   if (!tls) return SplitHostPort(host_field, default_port);
   std::string rest = host_field.substr(kScheme.size());
   if (!rest.empty() && rest.back() == '/') rest.pop_back();
@@ -153,20 +149,15 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
     Names = text::RemoteNames(text::NameEncoding::kUtf8);
   }
   HomeFolder = ftp_.CurrentDirectory();
+  StartFolder = HomeFolder;
   if (last_folder.empty()) return;
   try {
     ftp_.ChangeDirectory(last_folder);
+    StartFolder = last_folder;
   } catch (const ftp::EIdProtocolReplyError&) {
     // The stored folder is gone or closed to us: start at home instead.
     ftp_.ChangeDirectory(HomeFolder);
   }
-}
-
-RemoteListing RemoteSession::List() {
-  RemoteListing l;
-  l.Folder = ftp_.CurrentDirectory();
-  l.Rows = RowsOfListing(ListEntries());
-  return l;
 }
 
 ftp::TIdFTPListItems& RemoteSession::ListEntries() {

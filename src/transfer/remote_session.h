@@ -94,17 +94,15 @@ class Utf8NameVote {
 // "n 行を読めませんでした" (UTF-8): listing lines the parser skipped.
 inline std::string UnreadLinesText(size_t n) { return std::to_string(n) + " 行を読めませんでした"; }
 
-struct RemoteListing {
-  std::string Folder;  // CurrentDirectory
-  std::vector<RemoteEntry> Rows;
-};
-
 class RemoteSession {
  public:
   explicit RemoteSession(ftp::TIdFTP& ftp) : ftp_(ftp) {}
 
   // The folder the server reported right after login; "up" stops there.
   std::string HomeFolder;
+  // The folder the connection started in: the stored last folder when the
+  // server took it, else HomeFolder. The site sync publishes below it.
+  std::string StartFolder;
   // How long the TCP connect may take before the attempt fails.
   int ConnectTimeoutMs = kConnectTimeoutMs;
 
@@ -119,9 +117,6 @@ class RemoteSession {
   void Connect(const std::string& host_field, const std::string& user, const std::string& password,
                const std::string& last_folder,
                NameEncodingMode encoding = NameEncodingMode::kAutomatic);
-
-  // The current folder and its entries in listing order.
-  RemoteListing List();
 
   // Lists the current folder (MLSD where known, else "LIST -a") and, in
   // automatic mode on a Shift-JIS connection, switches Names to UTF-8 when

@@ -26,7 +26,35 @@ struct Fd {
   }
 };
 
+// The remote file system together with the client it runs over.
+class OwningSftpRemoteFiles : public SftpRemoteFiles {
+ public:
+  explicit OwningSftpRemoteFiles(std::unique_ptr<sftp::SftpClient> client)
+      : SftpRemoteFiles(*client), client_(std::move(client)) {}
+
+ private:
+  std::unique_ptr<sftp::SftpClient> client_;
+};
+
 }  // namespace
+
+std::unique_ptr<SftpRemoteFiles> ConnectSftpRemoteFiles(
+    const sftp::ConnectOptions& options, const sftp::ConnectQuestions& questions,
+    const std::string& start_folder,
+    const std::function<void(std::function<void()>)>& cancel_with) {
+  auto client = std::make_unique<sftp::SftpClient>();
+  if (cancel_with) cancel_with([c = client.get()] { c->Cancel(); });
+  try {
+    client->Connect(options, questions);
+  } catch (...) {
+    if (cancel_with) cancel_with(nullptr);
+    throw;
+  }
+  if (cancel_with) cancel_with(nullptr);
+  auto files = std::make_unique<OwningSftpRemoteFiles>(std::move(client));
+  if (!start_folder.empty()) files->ChangeFolder(start_folder);
+  return files;
+}
 
 RemoteFact FactOf(const sftp::DirEntry& entry) {
   RemoteFact fact;

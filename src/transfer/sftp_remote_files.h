@@ -1,6 +1,8 @@
 #pragma once
 // The remote file system over SFTP. SFTP has no current folder of its own,
 // so this keeps one (resolved by the server once, then joined locally).
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "sftp/sftp_client.h"
@@ -35,6 +37,15 @@ class SftpRemoteFiles : public RemoteFiles {
   sftp::SftpClient& client_;
   std::string current_;
 };
+
+// A new SFTP connection with its remote file system, in `start_folder`
+// when one is given. `cancel_with` (when set) is handed a function that
+// stops the connect from another thread, and nullptr again before this
+// returns. Failures propagate as the client raises them.
+std::unique_ptr<SftpRemoteFiles> ConnectSftpRemoteFiles(
+    const sftp::ConnectOptions& options, const sftp::ConnectQuestions& questions,
+    const std::string& start_folder = {},
+    const std::function<void(std::function<void()>)>& cancel_with = nullptr);
 
 // An SFTP entry as the transfer tool sees remote entries.
 RemoteFact FactOf(const sftp::DirEntry& entry);

@@ -6,6 +6,8 @@
 #include <locale>
 #include <optional>
 
+#include "base/ascii_case.h"
+
 namespace hemlo::transfer {
 
 void SortState::HeaderClick(int column) {
@@ -19,10 +21,8 @@ void SortState::HeaderClick(int column) {
 int CompareTextAscii(std::string_view a, std::string_view b) {
   const size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+    const unsigned char x = AsciiUpper(static_cast<unsigned char>(a[i]));
+    const unsigned char y = AsciiUpper(static_cast<unsigned char>(b[i]));
     if (x != y) return x < y ? -1 : 1;
   }
   if (a.size() == b.size()) return 0;

@@ -73,10 +73,6 @@ std::string PathTooLong(std::string_view name) {
 }
 }  // namespace texts
 
-bool UnsafeRemoteName(std::string_view name) { return text::RemoteNames().Unsafe(name); }
-
-std::string DisplayName(std::string_view sjis) { return text::RemoteNames().Display(sjis); }
-
 std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view utf8) {
   if (auto wire = ctx.names.ToWire(utf8)) return wire;
   const std::string c = ctx.names.FirstUnrepresentable(utf8);
@@ -88,12 +84,13 @@ std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view
   return std::nullopt;
 }
 
-std::optional<std::string> LocalNameOrSkip(TransferContext& ctx, std::string_view wire) {
-  if (auto local = ctx.names.ToLocal(wire)) return local;
-  ctx.prompts.Message("", texts::NotConvertible(ctx.names.Display(wire), ctx.names.EncodingName()),
-                      Buttons::Ok, Icon::None);
-  ++ctx.skipped;
-  return std::nullopt;
+const std::optional<std::string>& LocalNameOrSkip(TransferContext& ctx, const ListedName& name) {
+  if (!name.Local()) {
+    ctx.prompts.Message("", texts::NotConvertible(name.Display(), ctx.names.EncodingName()),
+                        Buttons::Ok, Icon::None);
+    ++ctx.skipped;
+  }
+  return name.Local();
 }
 
 std::string DoneText(const TransferContext& ctx) {
@@ -256,7 +253,7 @@ OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source) {
 
 // -------------------------------------------------------------- download
 
-RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
+RemoteTree CollectRemoteTree(TransferContext& ctx, const ListedName& root) {
   RemoteTree tree;
   tree.FolderList.push_back(root);
   // The list grows while it is walked: index, not iterator.
@@ -268,25 +265,21 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
         break;
       }
     }
-    const std::string folder = tree.FolderList[k];
+    const ListedName folder = tree.FolderList[k];
     // Hidden entries too: a folder holding ".htaccess" must empty completely.
-    ctx.ftp.ListEntries(folder, /*hidden=*/true, /*probe=*/false);
+    ctx.ftp.ListEntries(folder.Wire(), /*hidden=*/true, /*probe=*/false);
     ctx.unread += ctx.ftp.DirectoryListing().UnparsedLines();
     for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
-      const std::string& name = item.FileName;
-      if (name == "." || name == "..") continue;
-      if (ctx.names.Unsafe(name)) {
+      if (item.FileName == "." || item.FileName == "..") continue;
+      const ListedName name(ctx.names, item.FileName);
+      if (name.Unsafe()) {
         // A broken or hostile server; joining the name would leave the tree.
-        Plain(ctx.prompts, texts::UnsafeName(ctx.names.Display(name)));
+        Plain(ctx.prompts, texts::UnsafeName(name.Display()));
         ++ctx.skipped;
         continue;
       }
-      const std::string path = folder + "/" + name;
-      if (item.ItemType == TIdDirItemType::ditDirectory) {
-        tree.FolderList.push_back(path);
-      } else {
-        tree.FileList.push_back(path);
-      }
+      (item.ItemType == TIdDirItemType::ditDirectory ? tree.FolderList : tree.FileList)
+          .push_back(folder.Child(name));
     }
   }
   return tree;
@@ -294,25 +287,12 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root) {
 
 OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
   const std::string base = WithSlash(ctx.local_folder);
-  // Folders that could not be named locally; what lies below them is skipped.
-  std::vector<std::string> skipped;
-  auto below_skipped = [&](const std::string& path) {
-    for (const std::string& s : skipped)
-      if (path.size() > s.size() && path.compare(0, s.size(), s) == 0 && path[s.size()] == '/')
-        return true;
-    return false;
-  };
-
-  for (const std::string& folder : tree.FolderList) {
-    if (below_skipped(folder)) {
-      skipped.push_back(folder);
-      continue;
-    }
-    const auto name = LocalNameOrSkip(ctx, folder);
-    if (!name) {
-      skipped.push_back(folder);
-      continue;
-    }
+  // Below a folder that could not be named locally everything is skipped
+  // without a word: the folder was reported.
+  for (const ListedName& folder : tree.FolderList) {
+    if (folder.LocalLostAbove()) continue;
+    const auto& name = LocalNameOrSkip(ctx, folder);
+    if (!name) continue;
     const std::string local = base + *name;
     std::error_code ec;
     if (fs::is_directory(fs::path(local), ec)) continue;
@@ -323,15 +303,15 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
 
   const int count = static_cast<int>(tree.FileList.size());
   int i = 0;
-  for (const std::string& file : tree.FileList) {
+  for (const ListedName& file : tree.FileList) {
     ++i;
-    if (below_skipped(file)) continue;
-    const auto name = LocalNameOrSkip(ctx, file);
+    if (file.LocalLostAbove()) continue;
+    const auto& name = LocalNameOrSkip(ctx, file);
     if (!name) continue;
-    ctx.host.SetStatusText(ProgressText(ctx.names.Display(file), i, count));
+    ctx.host.SetStatusText(ProgressText(file.Display(), i, count));
     ctx.host.SetFileProgress(i, count);
     ctx.ftp.SetTransferType(ctx.mode);
-    ctx.ftp.Download(file, base + *name, true);
+    ctx.ftp.Download(file.Wire(), base + *name, true);
     if (StopTest(ctx)) return OpOutcome::kStopped;
     ctx.prompts.ProcessEvents();
   }
@@ -354,13 +334,14 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
   try {
     for (const RemoteRow& row : rows) {
       if (!row.selected) continue;
-      if (ctx.names.Unsafe(row.name)) {
-        Plain(ctx.prompts, texts::UnsafeName(ctx.names.Display(row.name)));
+      const ListedName name(ctx.names, row.name);
+      if (name.Unsafe()) {
+        Plain(ctx.prompts, texts::UnsafeName(name.Display()));
         ++ctx.skipped;
         continue;
       }
       if (row.folder) {
-        const RemoteTree tree = CollectRemoteTree(ctx, row.name);
+        const RemoteTree tree = CollectRemoteTree(ctx, name);
         if (tree.Stopped || DownloadRemoteTree(ctx, tree) == OpOutcome::kStopped) {
           outcome = OpOutcome::kStopped;
           break;
@@ -368,12 +349,12 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
         continue;
       }
       ++n;
-      ctx.host.SetStatusText(ProgressText(ctx.names.Display(row.name), n, selected));
+      ctx.host.SetStatusText(ProgressText(name.Display(), n, selected));
       ctx.host.SetFileProgress(n, selected);
-      const auto name = LocalNameOrSkip(ctx, row.name);
-      if (!name) continue;
+      const auto& local = LocalNameOrSkip(ctx, name);
+      if (!local) continue;
       ctx.ftp.SetTransferType(ctx.mode);
-      ctx.ftp.Download(row.name, base + *name, true);
+      ctx.ftp.Download(row.name, base + *local, true);
       if (StopTest(ctx)) {
         outcome = OpOutcome::kStopped;
         break;

@@ -18,6 +18,7 @@
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
 #include "text/remote_names.h"
+#include "transfer/listed_name.h"
 
 namespace hemlo::transfer {
 
@@ -84,10 +85,11 @@ enum class OpOutcome {
 };
 
 // Remote folders and files below a root, paths relative to the current
-// remote folder joined with "/" (wire bytes). FolderList starts with root.
+// remote folder joined with "/", each in every form it is used in, made
+// when it was listed. FolderList starts with root.
 struct RemoteTree {
-  std::vector<std::string> FolderList;
-  std::vector<std::string> FileList;
+  std::vector<ListedName> FolderList;
+  std::vector<ListedName> FileList;
   bool Stopped = false;  // the stop test ended the walk; the lists are partial
 };
 
@@ -107,12 +109,12 @@ OpOutcome UploadFiles(TransferContext& ctx, const DroppedFiles& source);
 // everything in them, files into the local folder.
 OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& rows);
 
-// Breadth-first walk below `root` (a remote name or relative path), hidden
-// entries included. "." and ".." are skipped silently; names that could
-// escape the tree ("/", "\\", control characters, empty) are reported and
-// skipped; listing lines that cannot be read are counted in ctx.unread. Between folders events run
+// Breadth-first walk below `root` (a remote name), hidden entries included.
+// "." and ".." are skipped silently; names that could escape the tree ("/",
+// "\\", control characters, empty) are reported and skipped; listing lines
+// that cannot be read are counted in ctx.unread. Between folders events run
 // and the stop test may end the walk. Client errors propagate.
-RemoteTree CollectRemoteTree(TransferContext& ctx, const std::string& root);
+RemoteTree CollectRemoteTree(TransferContext& ctx, const ListedName& root);
 
 // Downloads a collected tree below the local folder. Returns kStopped when
 // the stop test fired; errors propagate (the caller shows them).
@@ -123,21 +125,11 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree);
 // "中断しました！！" when the idle flag is set; true = stop.
 bool StopTest(TransferContext& ctx);
 
-// A remote name that must never become part of a path: empty, "." or "..",
-// or holding "/", "\\" (outside double-byte characters) or a control
-// character. Shift-JIS names; ctx.names.Unsafe for the connection's own.
-bool UnsafeRemoteName(std::string_view sjis_name);
-
-// Shift-JIS (or any server bytes) for showing: exact when it converts,
-// otherwise with "?" for what does not. ctx.names.Display for the
-// connection's own encoding.
-std::string DisplayName(std::string_view sjis);
-
 // A local (UTF-8) name or relative path as wire bytes; nullopt after
 // reporting (naming the file and the character) and counting the skip.
 std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view utf8);
-// Wire bytes as a local name; nullopt after reporting and counting the skip.
-std::optional<std::string> LocalNameOrSkip(TransferContext& ctx, std::string_view wire);
+// The name's local form; nullopt after reporting and counting the skip.
+const std::optional<std::string>& LocalNameOrSkip(TransferContext& ctx, const ListedName& name);
 // "完了", or "完了" with the number of names skipped and of listing lines
 // that could not be read.
 std::string DoneText(const TransferContext& ctx);

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "base/ascii_case.h"
 #include "base/atomic_file.h"
 #include "transfer/comma_text.h"
 
@@ -14,14 +15,7 @@ constexpr int kFingerprintBytes = 32;
 constexpr const char* kHeader =
     "# Ferrox: trusted server certificates, one per line: host:port SHA-256";
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameHost(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
-}
+bool SameHost(const std::string& a, const std::string& b) { return AsciiEqualNoCase(a, b); }
 
 struct Entry {
   std::string host;
@@ -60,7 +54,7 @@ std::optional<std::string> NormalFingerprint(const std::string& text) {
   int digits = 0;
   for (char c : text) {
     if (c == ':') continue;
-    const char u = c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
+    const char u = AsciiUpper(c);
     if (!((u >= '0' && u <= '9') || (u >= 'A' && u <= 'F'))) return std::nullopt;
     if (digits > 0 && digits % 2 == 0) out += ':';
     out += u;

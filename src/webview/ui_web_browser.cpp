@@ -218,7 +218,6 @@ void TUIWebBrowser::ForwardKey(HookedKey& key, bool& handled) {
 
 bool TUIWebBrowser::OnNavigationRequest(const QUrl& url, QWebEnginePage::NavigationType type,
                                         bool main_frame) {
-  last_translated_url_ = url.toString();
   // Only a page's own link or script may close its view; addresses the
   // program passes (previews, the address box), reloads and frames never do.
   NavigationOrigin origin = NavigationOrigin::Other;

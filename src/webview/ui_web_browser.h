@@ -63,7 +63,6 @@ class TUIWebBrowser : public QWebEngineView {
   bool Busy() const;
   QString LocationURL() const;   // the shown page's address
   QString LocationName() const;  // its title
-  QString LastTranslatedUrl() const { return last_translated_url_; }
 
  signals:
   // The top-level page finished loading (frames never raise it).
@@ -107,7 +106,6 @@ class TUIWebBrowser : public QWebEngineView {
   QPointer<QMenu> popup_menu_;
   bool auto_popup_ = true;
   bool closing_ = false;
-  QString last_translated_url_;
 };
 
 }  // namespace hemlo::webview

@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "base/ascii_case.h"
+
 namespace hemlo::webview {
 
 // Members of DownLoadControl, in their declared order.
@@ -105,15 +107,7 @@ constexpr bool ShowsStandardContextMenu(const WebOptions& options) { return !opt
 // "http://example.jp/app/Close?x=1"). "enclosed.htm" or a folder named
 // "closet" are ordinary pages.
 constexpr bool UrlRequestsClose(std::string_view url) {
-  auto is_close = [](std::string_view s) {
-    constexpr std::string_view kClose = "close";
-    if (s.size() != kClose.size()) return false;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      const char c = s[i] >= 'A' && s[i] <= 'Z' ? static_cast<char>(s[i] - 'A' + 'a') : s[i];
-      if (c != kClose[i]) return false;
-    }
-    return true;
-  };
+  auto is_close = [](std::string_view s) { return AsciiEqualNoCase(s, "close"); };
   std::string_view rest = url.substr(0, url.find_first_of("?#"));
   const std::size_t colon = rest.find(':');
   const std::size_t slash = rest.find('/');

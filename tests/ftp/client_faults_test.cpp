@@ -106,6 +106,23 @@ TEST(FtpFaults, FailedTransfersKeepRepliesInStepOrClose) {
          ::close(fd);
        },
        download, Is<EIdDataTimeout>(), true},
+      {"progress handler aborts the transfer",
+       [](ScriptSession& s) {
+         int fd = OpenActiveTransfer(s, "RETR f");
+         ScriptSession::SendAll(fd, "part");
+         s.Expect("ABOR");
+         ::close(fd);
+         s.Send("426 aborted\r\n226 ABOR ok\r\n");
+         s.Expect("NOOP");
+         s.Send("200 ok\r\n");
+       },
+       [&](TIdFTP& ftp) {
+         ftp.OnWork = [](TIdTCPConnection& c, TWorkMode, int64_t) {
+           static_cast<TIdFTP&>(c).AbortTransfer();
+         };
+         download(ftp);
+       },
+       Is<EIdFTPTransferAbortedHere>(), true},
       {"end reply never comes",
        [](ScriptSession& s) {
          ::close(OpenActiveTransfer(s, "RETR f"));

@@ -92,20 +92,6 @@ TEST(FtpListUnix, ShiftJisNamesStayBytes) {
   auto items = Load({"-rw-r--r-- 1 o g 10 Jan 1 2000 " + name});
   ASSERT_EQ(items.Count(), 1u);
   EXPECT_EQ(items[0].FileName, name);
-  EXPECT_FALSE(items[0].UnsafeName());  // 0x5C here is a trail byte, not "\\"
-}
-
-TEST(FtpListUnix, UnsafeNamesAreMarked) {
-  auto items = Load({"drwxr-xr-x 2 o g 1 Jan 1 2000 .", "drwxr-xr-x 2 o g 1 Jan 1 2000 ..",
-                     "-rw-r--r-- 1 o g 1 Jan 1 2000 ../../etc/passwd",
-                     "-rw-r--r-- 1 o g 1 Jan 1 2000 a\\b", "-rw-r--r-- 1 o g 1 Jan 1 2000 ok.txt"});
-  ASSERT_EQ(items.Count(), 5u);
-  for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(items[i].UnsafeName()) << items[i].FileName;
-  EXPECT_FALSE(items[4].UnsafeName());
-  EXPECT_TRUE(IsUnsafeListingName(""));
-  EXPECT_TRUE(IsUnsafeListingName("a/b"));
-  EXPECT_TRUE(IsUnsafeListingName(std::string("a\0b", 3)));
-  EXPECT_TRUE(IsUnsafeListingName("\x41\x5C"));  // ASCII then a real backslash
 }
 
 TEST(FtpListDos, DirectoriesFilesAndUnreadableDates) {

@@ -31,20 +31,29 @@ TEST(SftpLogin, MethodsTriedAndTheOneThatWorkedIsNamed) {
   fs::create_directories(keys);
   fs::copy_file(server->client_key, keys / "id_ed25519");
   fs::copy_file(server->client_key.string() + ".pub", keys / "id_ed25519.pub");
+  const fs::path locked = local.path() / "locked";
+  fs::create_directories(locked);
+  fs::copy_file(server->locked_key, locked / "id_rsa");
+  fs::copy_file(server->locked_key.string() + ".pub", locked / "id_rsa.pub");
 
   struct Case {
     const char* name;
     std::string password;
-    bool keys;
+    fs::path keys;
     bool asked;                // a password asked for at connect
     LoginMethod::Kind method;  // kNone: the login fails
     const char* message;       // part of the failure's text
   } cases[] = {
-      {"profile password", server->password, false, false, LoginMethod::Kind::kPassword, ""},
-      {"no password kept: asked", "", false, true, LoginMethod::Kind::kPassword, ""},
-      {"key file", "", true, false, LoginMethod::Kind::kKeyFile, ""},
-      {"wrong password, then the key", "wrong", true, false, LoginMethod::Kind::kKeyFile, ""},
-      {"wrong password only", "wrong", false, false, LoginMethod::Kind::kNone,
+      {"profile password", server->password, {}, false, LoginMethod::Kind::kPassword, ""},
+      {"no password kept: asked", "", {}, true, LoginMethod::Kind::kPassword, ""},
+      {"key file", "", keys, false, LoginMethod::Kind::kKeyFile, ""},
+      {"locked key file: passphrase asked", "", locked, false, LoginMethod::Kind::kKeyFile, ""},
+      {"wrong password, then the key", "wrong", keys, false, LoginMethod::Kind::kKeyFile, ""},
+      {"wrong password only",
+       "wrong",
+       {},
+       false,
+       LoginMethod::Kind::kNone,
        "ログインできませんでした: ユーザー名かパスワードが違うか、鍵が受け入れられませんでした（"
        "試した方法: パスワード）"},
   };
@@ -56,8 +65,13 @@ TEST(SftpLogin, MethodsTriedAndTheOneThatWorkedIsNamed) {
     SCOPED_TRACE(c.name);
     ConnectOptions o = OptionsFor(*server, local.path() / "known_hosts");
     o.password = c.password;
-    if (c.keys) o.key_folder = keys;
+    o.key_folder = c.keys;
     ConnectQuestions q = TrustingQuestions();
+    int passphrases = 0;
+    q.key_passphrase = [&](const fs::path&) {
+      ++passphrases;
+      return std::optional<std::string>(ftp::testing::kKeyPassphrase);
+    };
     if (c.asked) q.password = [&] { return std::optional<std::string>(server->password); };
     SftpClient client;
     if (c.method == LoginMethod::Kind::kNone) {
@@ -67,6 +81,7 @@ TEST(SftpLogin, MethodsTriedAndTheOneThatWorkedIsNamed) {
     }
     const LoginMethod method = client.Connect(o, q);
     EXPECT_EQ(method.kind, c.method) << method.Text();
+    EXPECT_EQ(passphrases, c.keys == locked ? 1 : 0);
     EXPECT_NE(client.RealPath("."), "");
   }
   EXPECT_EQ(open_files(), files_before);  // every connection's socket closed

@@ -134,11 +134,15 @@ TEST(SftpServer, PublishesFetchesRenamesSetsModesAndDeletesASite) {
 
   // A download cancelled midway: no file left behind, the next call works.
   const std::string target = (local.path() / "cancelled.bin").string();
+  int64_t last = 0, size = 0;
   EXPECT_THROW(remote.Download("画像/big.bin", target,
-                               [&](int64_t done, int64_t) {
+                               [&](int64_t done, int64_t total) {
+                                 last = done;
+                                 size = total;
                                  if (done > 0) remote.Cancel();
                                }),
                ftp::EIdOperationAborted);
+  EXPECT_LT(last, size / 2);  // stopped at once, not at the end
   EXPECT_FALSE(fs::exists(target));
   EXPECT_EQ(std::distance(fs::directory_iterator(local.path()), fs::directory_iterator()), 4);
   EXPECT_NE(Find(remote.List("画像"), "big.bin"), nullptr);

@@ -56,10 +56,11 @@ std::string EnsureAccount() {
   return password;
 }
 
-void KeyGen(const fs::path& file) {
+void KeyGen(const fs::path& file, const std::string& passphrase = "") {
   fs::remove(file);
   fs::remove(file.string() + ".pub");
-  if (RunCommand("ssh-keygen -q -t ed25519 -N '' -C hemlo-test -f '" + file.string() + "'") != 0) {
+  if (RunCommand("ssh-keygen -q -t ed25519 -N '" + passphrase + "' -C hemlo-test -f '" +
+                 file.string() + "'") != 0) {
     throw std::runtime_error("sshd: ssh-keygen failed");
   }
 }
@@ -88,7 +89,10 @@ std::unique_ptr<SshServer> StartSshd() {
   KeyGen(s->host_key);
   s->client_key = base / "client_ed25519";
   KeyGen(s->client_key);
-  fs::copy_file(s->client_key.string() + ".pub", base / "authorized_keys");
+  s->locked_key = base / "locked_ed25519";
+  KeyGen(s->locked_key, kKeyPassphrase);
+  WriteText(base / "authorized_keys",
+            ReadText(s->client_key.string() + ".pub") + ReadText(s->locked_key.string() + ".pub"));
   s->log = base / "sshd.log";
 
   if (::geteuid() == 0) {

@@ -22,6 +22,7 @@ struct SshServer {
   std::string password;  // empty when password logins cannot be tested
   fs::path files;        // the account's start folder
   fs::path client_key;   // an unencrypted ed25519 key the server accepts
+  fs::path locked_key;   // one it accepts too, locked with kKeyPassphrase
   fs::path host_key;     // the server's ed25519 host key (private half)
   fs::path log;          // every session's log (LogLevel DEBUG1)
   std::unique_ptr<TempFolder> temp;
@@ -30,6 +31,8 @@ struct SshServer {
   // A fresh host key in place of the old one: the next session shows it.
   void ChangeHostKey();
 };
+
+inline constexpr const char* kKeyPassphrase = "hemlo key words";
 
 // Throws when sshd or ssh-keygen is missing or the account cannot be set up.
 std::unique_ptr<SshServer> StartSshd();

@@ -71,15 +71,12 @@ TEST(RemoteNames, UnsafeNamesForEachEncoding) {
     std::string wire;
     bool sjis, utf8;
   } const rows[] = {
-      {"", true, true},
-      {"..", true, true},
-      {"a/b", true, true},
-      {"a\\b", true, true},
-      {"a\nb", true, true},
-      {"a\x7F", true, true},
+      {"", true, true},           {"..", true, true},
+      {"a/b", true, true},        {"a\\b", true, true},
+      {"a\nb", true, true},       {"tab\there", true, true},
+      {"..hidden", false, false}, {"a\x7F", true, true},
       {"\x95\x5C", false, true},  // 表 in Shift-JIS; a bare "\" after a stray byte in UTF-8
-      {"索引", false, false},
-      {"\xE7\xB4\xA2", false, false},
+      {"索引", false, false},     {"\xE7\xB4\xA2", false, false},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.wire);

@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -140,13 +141,21 @@ TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
   w->Button7Click();
   EXPECT_EQ(Ui(w).LblCount->text(), QStringLiteral("3"));
   EXPECT_TRUE(Ui(w).Button5->isEnabled());
-  // The file was written at once, owner-only, upgraded to five fields.
+  // The file was written at once, owner-only, upgraded to five fields. No
+  // keyring runs here: a password the file held stays there (marked so), a
+  // new one lives for the session unless the box is ticked.
   const auto lines = transfer::ReadProfileFile(program->path());
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "one,h1,u1,p1,");
+  EXPECT_EQ(lines[0], "one,h1,u1,p1,,auto,auto,,,plain");
   EXPECT_EQ(transfer::SplitCommaText(lines[2]),
-            (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "p 3", "", "passive",
+            (std::vector<std::string>{"\x8E\x4F\x94\xD4\x96\xDA", "h3", "u3", "", "", "passive",
                                       "utf8"}));
+  EXPECT_EQ(Ui(w).Edit4->text(), QStringLiteral("p 3"));
+  auto* in_file = w->findChild<QCheckBox*>(QStringLiteral("chkPasswordInFile"));
+  ASSERT_TRUE(in_file && in_file->isVisibleTo(w.get()));
+  in_file->setChecked(true);
+  w->Button7Click();
+  EXPECT_EQ(transfer::SplitCommaText(transfer::ReadProfileFile(program->path())[2])[3], "p 3");
   struct stat st {};
   ASSERT_EQ(::stat((program->path() / "Ferrox.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -444,8 +453,11 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(w->RenameOldName(), "mid.htm");
   editor->setText(QStringLiteral("page.htm"));
+  QSignalSpy ended(w.get(), &TFtp1::commandFinished);
   QTest::keyClick(editor, Qt::Key_Return);
-  QTRY_COMPARE_WITH_TIMEOUT(RemoteCell(list, mid, 0), QStringLiteral("page.htm"), 5000);
+  // The row changes when the server has answered RNFR/RNTO.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() > 0; }, 5000));
+  EXPECT_EQ(RemoteCell(list, mid, 0), QStringLiteral("page.htm"));
   EXPECT_TRUE(fs::exists(server->files / "site" / "page.htm"));
   EXPECT_TRUE(w->RenameOldName().empty());
   w->Button2Click();

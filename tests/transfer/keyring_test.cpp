@@ -52,7 +52,8 @@ TEST(ProfileSecrets, PasswordsMoveToTheKeyringOrStayOnlyByChoice) {
       {"the keyring's password comes back", true, "site,ftp.example.jp,taro,,", "pw",
        "site,ftp.example.jp,taro,pw,", "site,ftp.example.jp,taro,,", "pw"},
       {"no keyring: a password the file held stays there", false, "site,ftp.example.jp,taro,pw,",
-       "", "site,ftp.example.jp,taro,pw,,,,,,plain", "site,ftp.example.jp,taro,pw,,,,,,plain", ""},
+       "", "site,ftp.example.jp,taro,pw,,auto,auto,,,plain",
+       "site,ftp.example.jp,taro,pw,,auto,auto,,,plain", ""},
       {"no keyring: no password, asked at connect", false, "site,ftp.example.jp,taro,,", "",
        "site,ftp.example.jp,taro,,", "site,ftp.example.jp,taro,,", ""},
   };

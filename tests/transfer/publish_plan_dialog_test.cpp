@@ -19,17 +19,22 @@ TEST(PublishPlanDialog, TicksDecideWhatRunsAndResultNamesFailures) {
   PublishPlanDialog d;
   transfer::PlanView plan;
   plan.rows = {
-      {"index.htm", PlanReason::kChanged, 1200},       {"img", PlanReason::kNewFolder, 0},
-      {"img/a.gif", PlanReason::kNew, 3000},           {"about.htm", PlanReason::kConflict, 500},
-      {"same.htm", PlanReason::kNoRecordSameSize, 40}, {"old.htm", PlanReason::kServerOnly, 70},
+      {"index.htm", PlanReason::kChanged, 1200},
+      {"img", PlanReason::kNewFolder, 0},
+      {"img/a.gif", PlanReason::kNew, 3000},
+      {"about.htm", PlanReason::kConflict, 500},
+      {"same.htm", PlanReason::kNoRecordSameSize, 40},
+      {"old.htm", PlanReason::kServerOnly, 70},
       {"old", PlanReason::kServerOnlyFolder, 0},
+      {"gone/x.htm", PlanReason::kServerOnly, 9, false, true},  // a folder replaces it
   };
+  plan.unchanged = 5;
   d.ShowPlan(plan);
   auto* list = d.findChild<QTreeWidget*>("lvPlan");
   auto* totals = d.findChild<QLabel*>("lblTotals");
   auto* remove = d.findChild<QCheckBox*>("cbDeleteServerOnly");
   ASSERT_TRUE(list && totals && remove);
-  ASSERT_EQ(list->topLevelItemCount(), 7);
+  ASSERT_EQ(list->topLevelItemCount(), 8);
   EXPECT_EQ(list->topLevelItem(3)->text(1), QStringLiteral("サーバ側で変更（競合）"));
   EXPECT_EQ(list->topLevelItem(4)->text(1), QStringLiteral("記録なし（同じサイズ）"));
 
@@ -40,20 +45,25 @@ TEST(PublishPlanDialog, TicksDecideWhatRunsAndResultNamesFailures) {
   };
   const Step steps[] = {
       {-2,
-       {true, true, true, false, false, false, false},
-       QStringLiteral("送信 2件（4,200 バイト）　フォルダ作成 1件　削除 0件　対象外 4件")},
+       {true, true, true, false, false, false, false, true},
+       QStringLiteral(
+           "送信 2件（4,200 バイト）　フォルダ作成 1件　削除 1件　対象外 4件　変更なし 5件")},
       {3,
-       {true, true, true, true, false, false, false},
-       QStringLiteral("送信 3件（4,700 バイト）　フォルダ作成 1件　削除 0件　対象外 3件")},
+       {true, true, true, true, false, false, false, true},
+       QStringLiteral(
+           "送信 3件（4,700 バイト）　フォルダ作成 1件　削除 1件　対象外 3件　変更なし 5件")},
       {4,
-       {true, true, true, true, true, false, false},
-       QStringLiteral("送信 4件（4,740 バイト）　フォルダ作成 1件　削除 0件　対象外 2件")},
+       {true, true, true, true, true, false, false, true},
+       QStringLiteral(
+           "送信 4件（4,740 バイト）　フォルダ作成 1件　削除 1件　対象外 2件　変更なし 5件")},
       {-1,
-       {true, true, true, true, true, true, true},
-       QStringLiteral("送信 4件（4,740 バイト）　フォルダ作成 1件　削除 2件　対象外 0件")},
+       {true, true, true, true, true, true, true, true},
+       QStringLiteral(
+           "送信 4件（4,740 バイト）　フォルダ作成 1件　削除 3件　対象外 0件　変更なし 5件")},
       {3,
-       {true, true, true, false, true, true, true},
-       QStringLiteral("送信 3件（4,240 バイト）　フォルダ作成 1件　削除 2件　対象外 1件")},
+       {true, true, true, false, true, true, true, true},
+       QStringLiteral(
+           "送信 3件（4,240 バイト）　フォルダ作成 1件　削除 3件　対象外 1件　変更なし 5件")},
   };
   for (const Step& s : steps) {
     if (s.tick_row == -1) remove->setChecked(!remove->isChecked());

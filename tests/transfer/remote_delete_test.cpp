@@ -15,15 +15,18 @@ using namespace testing;
 using ::testing::ElementsAre;
 
 TEST(FoldersDeepestFirst, OrdersByNumericDepthAtAnyDepth) {
-  std::vector<std::string> folders = {"r"};
-  std::string path = "r";
+  const text::RemoteNames names;
+  const ListedName root(names, "r");
+  std::vector<ListedName> folders = {root};
+  ListedName path = root;
   for (int i = 0; i < 120; ++i) {
-    path += "/d";
+    path = path.Child(ListedName(names, "d"));
     folders.push_back(path);
   }
-  folders.push_back("r/B");
-  folders.push_back("r/a");
-  const auto order = FoldersDeepestFirst(folders);
+  folders.push_back(root.Child(ListedName(names, "B")));
+  folders.push_back(root.Child(ListedName(names, "a")));
+  std::vector<std::string> order;
+  for (const ListedName& f : FoldersDeepestFirst(folders)) order.push_back(f.Wire());
   ASSERT_EQ(order.size(), folders.size());
   // Every folder comes before its parent, past 99 and 100 levels too.
   for (size_t i = 1; i < order.size(); ++i) {
@@ -31,7 +34,7 @@ TEST(FoldersDeepestFirst, OrdersByNumericDepthAtAnyDepth) {
     const size_t d = std::count(order[i].begin(), order[i].end(), '/');
     EXPECT_GE(d_prev, d) << i;
   }
-  EXPECT_EQ(order.front(), path);
+  EXPECT_EQ(order.front(), path.Wire());
   EXPECT_EQ(order.back(), "r");
   // Same depth: descending, letters compared without case.
   const auto it = std::find(order.begin(), order.end(), "r/d");

@@ -1,0 +1,41 @@
+// The Ferrox window's side of publishing what changed: the profile's site
+// folder kept once the command has asked for it, and a stored profile
+// brought up for 保存して公開.
+#include "base/program_folder.h"
+#include "text/cp932.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp_window.h"
+#include "transfer/profile_secrets.h"
+#include "transfer/publish_profile_fields.h"
+
+namespace hemlo {
+
+bool TFtp1::StoreSiteFolder(const std::string& folder) {
+  const auto sjis = text::Utf8ToCp932(folder);
+  if (!sjis) {
+    ShowPlain(
+        QStringLiteral("「%1」はShift-JISで表せない文字を含むため、サイトフォルダにできません")
+            .arg(QString::fromStdString(folder)));
+    return false;
+  }
+  if (Profiles_.StoreSiteFolder(*sjis)) {
+    // Passwords stay in the keyring, as with 保存.
+    const auto r = transfer::WriteProfileFile(
+        ProgramFolder(), transfer::LinesForFile(Profiles_.ProfileList, *secrets_));
+    if (!r.ok) prompts_->Error(r.error);
+  } else {
+    Profiles_.SiteFolder = *sjis;  // a profile being entered keeps it until 保存
+  }
+  site_fields_->Show(Profiles_);
+  return true;
+}
+
+bool TFtp1::ShowStoredProfile(int n) {
+  if (connected_ || ClientBusy() || n < 1 || n > Profiles_.Count()) return false;
+  Profiles_.ShowProfile(n);
+  Profiles_.NextEnabled = true;
+  ShowProfileFields();
+  return true;
+}
+
+}  // namespace hemlo

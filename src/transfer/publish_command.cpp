@@ -1,0 +1,255 @@
+#include "transfer/publish_command.h"
+
+#include <QFileDialog>
+#include <algorithm>
+#include <memory>
+
+#include "base/program_folder.h"
+#include "text/cp932.h"
+#include "transfer/comma_text.h"
+#include "transfer/ftp_remote_files.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_parts.h"
+#include "transfer/profiles.h"
+#include "transfer/publish_plan_dialog.h"
+
+namespace hemlo::transfer_ui {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// How often the run's loop looks for Escape.
+constexpr int kStopPollMs = 50;
+
+QString U(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+
+}  // namespace
+
+PublishCommand::PublishCommand(TFtp1& window) : QObject(&window), w_(window) {
+  dialog_ = new PublishPlanDialog(&window);
+  ChooseFolder = [this](const std::string& start) -> std::optional<std::string> {
+    const QString dir =
+        QFileDialog::getExistingDirectory(&w_, QStringLiteral("サイトフォルダの選択"), U(start));
+    if (dir.isEmpty()) return std::nullopt;
+    return dir.toStdString();
+  };
+  connect(dialog_, &PublishPlanDialog::executeClicked, this, [this] {
+    transfer::ApplyChoices(dialog_->Plan(), sources_, plan_);
+    Execute(on_save_);
+  });
+  connect(dialog_, &QDialog::rejected, this, [this] {
+    // キャンセル on the plan; closing the result view ends nothing.
+    if (!running_ || dialog_->ShowingResult()) return;
+    Status("公開を取り止めました");
+    End();
+  });
+}
+
+PublishCommand::~PublishCommand() = default;
+
+void PublishCommand::Status(const std::string& text) {
+  w_.SetStatusText(text);
+  emit statusText(U(text));
+}
+
+void PublishCommand::End() {
+  running_ = false;
+  emit finished();
+}
+
+std::optional<std::string> PublishCommand::SiteFolderOfProfile() {
+  const std::string& stored = w_.Profiles().SiteFolder;
+  if (!stored.empty()) {
+    const auto folder = text::Cp932ToUtf8(stored);
+    std::error_code ec;
+    if (folder && fs::is_directory(*folder, ec)) return folder;
+  }
+  // Asked once: the answer stays with the profile.
+  const auto chosen = ChooseFolder(w_.LocalFolder());
+  if (!chosen) return std::nullopt;
+  if (!w_.StoreSiteFolder(*chosen)) return std::nullopt;
+  return chosen;
+}
+
+void PublishCommand::PublishChanges() {
+  if (running_ || w_.ClientBusy() || !w_.Client().Connected()) return;
+  const auto site = SiteFolderOfProfile();
+  if (!site) return;
+  site_ = *site;
+  MakePlan(false);
+}
+
+void PublishCommand::PublishPage(const QString& page) {
+  if (running_) return;
+  Prompts& prompts = PagePrompts ? *PagePrompts : w_.prompts();
+  const int n = transfer::ProfileHoldingPage(w_.Profiles().ProfileList, page.toStdString());
+  if (n == 0) {
+    prompts.Message(
+        "保存して公開",
+        "「" + page.toStdString() +
+            "」\r\nはどの接続先のサイトフォルダにもないため公開できません。\r\n\r\n"
+            "Ferroxの接続先情報で、このページのあるフォルダをサイトフォルダに指定してください。",
+        Buttons::Ok, Icon::Warning);
+    return;
+  }
+  if (w_.ClientBusy()) {
+    prompts.Message("保存して公開", "Ferroxが処理中のため公開できません。", Buttons::Ok,
+                    Icon::Warning);
+    return;
+  }
+  const auto site = text::Cp932ToUtf8(transfer::SplitCommaText(
+      w_.Profiles().ProfileList[static_cast<size_t>(n - 1)])[transfer::kProfileFields + 2]);
+  site_ = site.value_or("");
+  if (w_.Client().Connected()) {
+    if (w_.Profiles().ProfileCounter != n) {
+      prompts.Message("保存して公開",
+                      "Ferroxは別の接続先に接続しています。切断してからもう一度実行して"
+                      "ください。",
+                      Buttons::Ok, Icon::Warning);
+      return;
+    }
+    MakePlan(true);
+    return;
+  }
+  // Connect the page's profile, then plan.
+  running_ = true;
+  w_.ShowStoredProfile(n);
+  Status("接続中...");
+  w_.Button1Click();
+  if (!w_.ClientBusy()) {
+    End();
+    return;
+  }
+  auto once = std::make_shared<QMetaObject::Connection>();
+  *once = connect(&w_, &TFtp1::commandFinished, this, [this, once] {
+    disconnect(*once);
+    running_ = false;
+    if (w_.Client().Connected())
+      MakePlan(true);
+    else
+      End();
+  });
+}
+
+void PublishCommand::MakePlan(bool on_save) {
+  running_ = true;
+  on_save_ = on_save;
+  planned_ = false;
+  publish::PlanInput input;
+  input.local_root = site_;
+  input.remote_root = w_.Session().StartFolder;
+  input.names = w_.Session().Names;
+  input.changed_only = on_save;
+  record_path_ = publish::RecordPath(ProgramFolder(), w_.Client().Host, w_.Client().Username,
+                                     input.remote_root, site_);
+  Status("公開の準備中...");
+  const bool started = w_.RunOperation(
+      [this, input]() mutable {
+        record_ = publish::LoadRecord(record_path_);
+        input.record = &record_;
+        transfer::FtpRemoteFiles remote(w_.Client());
+        plan_ = publish::ComputePlan(remote, input);
+        planned_ = true;
+      },
+      [this, on_save] { Planned(on_save); });
+  if (!started) End();
+}
+
+void PublishCommand::Planned(bool on_save) {
+  if (!planned_) {
+    End();  // the window has said why
+    return;
+  }
+  transfer::PlanView view = transfer::ViewOfPlan(plan_, &sources_);
+  view.first_publish = record_.files.empty();
+  view.target =
+      w_.Client().Host + ":" + NameText(w_.Session().Names, plan_.remote_root).toStdString();
+  if (view.rows.empty() && plan_.problems.empty()) {
+    Status("公開する変更はありません");
+    End();
+    return;
+  }
+  // From the editor the plan goes out unseen only when nothing in it can
+  // surprise: no conflict, no deletion, a record to compare with, and no
+  // name left out.
+  const bool ask = !on_save || transfer::PlanNeedsConfirmation(view) || record_.files.empty() ||
+                   !plan_.problems.empty();
+  if (!ask) {
+    Execute(on_save);
+    return;
+  }
+  if (on_save) {
+    w_.show();
+    w_.raise();
+  }
+  Status("公開の確認");
+  dialog_->ShowPlan(std::move(view));
+}
+
+void PublishCommand::Execute(bool on_save) {
+  const transfer::ProfilePanel& p = w_.Profiles();
+  const ftp::TIdFTP& client = w_.Client();
+  publish::RunSettings settings;
+  const int uploads = plan_.Counts().uploads;
+  // More connections than files only cost logins.
+  settings.connections = std::clamp(std::min(p.Connections, std::max(1, uploads)), 1, 8);
+  settings.record_path = record_path_;
+  settings.record = record_;
+  settings.on_progress = [this](const publish::RunProgress& pr) {
+    w_.PostToWindow([this, pr] {
+      Status(transfer::ProgressText(pr.files_done, pr.files_total, pr.bytes_done, pr.bytes_total,
+                                    pr.bytes_per_second));
+    });
+  };
+  transfer::FtpEndpoint endpoint;
+  endpoint.host_field = (client.UseTLS ? std::string("ftpes://") : std::string()) + client.Host +
+                        ":" + std::to_string(client.Port);
+  endpoint.user = client.Username;
+  endpoint.password = client.Password;
+  endpoint.start_folder = plan_.remote_root;
+  endpoint.data_mode = p.DataMode;
+  // The plan's names are in the encoding of the window's connection.
+  endpoint.encoding = plan_.encoding == text::NameEncoding::kUtf8
+                          ? transfer::NameEncodingMode::kUtf8
+                          : transfer::NameEncodingMode::kShiftJis;
+  endpoint.configure = [verify = client.OnVerifyCertificate](ftp::TIdFTP& extra) {
+    extra.OnVerifyCertificate = verify;
+  };
+  publish::RemoteFactory factory =
+      [this, endpoint](
+          int slot,
+          const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
+    // The window's own connection is warm: it goes first. Once Escape has
+    // cancelled it or the line has cut it, a fresh one stands in (to open
+    // the slot again, or to clean up after the cancel).
+    ftp::TIdFTP& own = w_.Client();
+    if (slot == 0 && own.Connected() && !own.CancelFired())
+      return std::make_unique<transfer::FtpRemoteFiles>(own);
+    return transfer::ConnectFtpRemoteFiles(endpoint, cancel_with);
+  };
+  Status("公開中...");
+  const bool started = w_.RunOperation(
+      [this, settings = std::move(settings), factory = std::move(factory)] {
+        publish::PublishRun run(plan_, settings, factory);
+        run.Start();
+        // Escape sets the idle flag (and cancels the window's own wait).
+        while (!run.Wait(kStopPollMs))
+          if (w_.IdleFlag() || w_.WaitCancelled()) run.Cancel();
+        run_ = run.Result();
+      },
+      [this, on_save] { RunEnded(on_save); });
+  if (!started) End();
+}
+
+void PublishCommand::RunEnded(bool on_save) {
+  result_ = transfer::ResultOfRun(run_, plan_);
+  Status(transfer::ResultText(result_));
+  if (!on_save || !result_.failures.empty() || result_.stopped) dialog_->ShowResult(result_);
+  const std::string text = transfer::ResultText(result_);
+  if (w_.Client().Connected()) w_.RefreshRemoteList();
+  Status(text);
+  End();
+}
+
+}  // namespace hemlo::transfer_ui

@@ -1,0 +1,54 @@
+#include "transfer/publish_profile_fields.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "transfer/ftp_window_parts.h"
+
+namespace hemlo::transfer_ui {
+
+PublishProfileFields::PublishProfileFields(QWidget* owner) : QObject(owner) {
+  site_row = new QWidget(owner);
+  auto* row = new QHBoxLayout(site_row);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(2);
+  site_edit = new QLineEdit(site_row);
+  site_edit->setObjectName(QStringLiteral("edSiteFolder"));
+  site_edit->setToolTip(QStringLiteral("↑変更分を公開で送るローカルのフォルダ"));
+  site_button = MakeButton("btnSiteFolder", QStringLiteral("…"), site_row);
+  site_button->setToolTip(QStringLiteral("サイトフォルダを選びます"));
+  row->addWidget(site_edit, 1);
+  row->addWidget(site_button);
+  connections_box = new QSpinBox(owner);
+  connections_box->setObjectName(QStringLiteral("spnConnections"));
+  connections_box->setRange(transfer::kMinConnections, transfer::kMaxConnections);
+  connections_box->setToolTip(QStringLiteral("公開のときに並行して使う接続の数"));
+  connect(site_button, &QPushButton::clicked, this, [this] {
+    const QString dir = QFileDialog::getExistingDirectory(
+        site_row->window(), QStringLiteral("サイトフォルダの選択"), site_edit->text());
+    if (!dir.isEmpty()) site_edit->setText(dir);
+  });
+}
+
+void PublishProfileFields::Show(const transfer::ProfilePanel& profile) {
+  site_edit->setText(FromSjis(profile.SiteFolder));
+  connections_box->setValue(profile.Connections);
+}
+
+bool PublishProfileFields::Take(transfer::ProfilePanel& profile, QString* error) const {
+  const auto folder = ToSjis(site_edit->text());
+  if (!folder) {
+    if (error)
+      *error = QStringLiteral("「%1」にはShift-JISで表せない文字が含まれています")
+                   .arg(site_edit->text());
+    return false;
+  }
+  profile.SiteFolder = *folder;
+  profile.Connections = connections_box->value();
+  return true;
+}
+
+}  // namespace hemlo::transfer_ui

@@ -1,0 +1,35 @@
+#pragma once
+// The profile's publishing fields in the Ferrox window's panel: the local
+// site folder with its folder button (edSiteFolder, btnSiteFolder) and the
+// number of connections (spnConnections, 1-8). The window adds them below
+// the profile's other fields and fills them from the profile and back.
+#include <QObject>
+#include <QString>
+
+#include "transfer/profiles.h"
+
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QWidget;
+
+namespace hemlo::transfer_ui {
+
+class PublishProfileFields : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit PublishProfileFields(QWidget* owner);
+
+  QWidget* site_row = nullptr;  // the edit and its button, one field
+  QLineEdit* site_edit = nullptr;
+  QPushButton* site_button = nullptr;
+  QSpinBox* connections_box = nullptr;
+
+  void Show(const transfer::ProfilePanel& profile);
+  // The fields into `profile`; false (nothing taken) when the folder holds
+  // a character Shift-JIS lacks, with the text for the message in `error`.
+  bool Take(transfer::ProfilePanel& profile, QString* error) const;
+};
+
+}  // namespace hemlo::transfer_ui

@@ -1,0 +1,221 @@
+// Publishing what changed, through the Ferrox window against vsftpd: the
+// first publish of a site, then two changed pages and a deleted one, each
+// seen in the plan and then on the server exactly.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSet>
+#include <QTest>
+#include <QThread>
+#include <QTreeWidget>
+#include <cstdio>
+#include <filesystem>
+
+#include "base/program_folder.h"
+#include "ftp_window_controls.h"
+#include "support/real_servers.h"
+#include "support/same_tree.h"
+#include "support/scripted_prompts.h"
+#include "support/test_watchdog.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_wiring.h"
+#include "transfer/publish_command.h"
+#include "transfer/publish_plan_dialog.h"
+
+namespace hemlo {
+namespace {
+namespace fs = std::filesystem;
+using ftp::testing::TempFolder;
+using ftp::testing::WriteText;
+
+// Lets events run until `done` holds or `timeout_ms` passes.
+template <typename Done>
+bool WaitUntil(Done done, int timeout_ms = 60'000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < timeout_ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (!done()) QThread::msleep(1);
+  }
+  return done();
+}
+
+using Rows = QSet<QPair<QString, QString>>;  // path, reason
+
+Rows PlanRows(transfer_ui::PublishPlanDialog& d) {
+  Rows rows;
+  auto* list = d.findChild<QTreeWidget*>(QStringLiteral("lvPlan"));
+  for (int i = 0; i < list->topLevelItemCount(); ++i)
+    rows.insert({list->topLevelItem(i)->text(0), list->topLevelItem(i)->text(1)});
+  return rows;
+}
+
+TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
+  ftp::testing::TestWatchdog watchdog;
+  TempFolder program, site;
+  SetProgramFolder(program.path());
+  auto server = ftp::testing::StartVsftpd();
+  WriteText(site.path() / "index.htm", "<html>top</html>\r\n");
+  WriteText(site.path() / "about.htm", "<html>about us</html>\r\n");
+  WriteText(site.path() / "news.htm", "<html>news</html>\r\n");
+  fs::create_directories(site.path() / "img");
+  WriteText(site.path() / "img" / "logo.gif", std::string("GIF89a\0\r\n\x1a\xff", 11));
+  fs::create_directories(site.path() / "sub");
+  WriteText(site.path() / "sub" / "page.htm", "<html>sub</html>\r\n");
+  // A profile line of an earlier version: no site folder yet.
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  program.path(),
+                  {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                            server->user, server->password, "/pub"})})
+                  .ok);
+  ScriptedPrompts prompts;
+  TFtp1 w(&prompts);
+  WireTransferOperations(w, nullptr);
+  transfer_ui::PublishCommand* publish = PublishCommandOf(w);
+  ASSERT_NE(publish, nullptr);
+  int asked = 0;
+  publish->ChooseFolder = [&](const std::string&) -> std::optional<std::string> {
+    ++asked;
+    return site.path().string();
+  };
+  auto& dialog = publish->Dialog();
+  auto* button = w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges"));
+  ASSERT_NE(button, nullptr);
+  auto* execute = dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"));
+  auto* remove = dialog.findChild<QCheckBox*>(QStringLiteral("cbDeleteServerOnly"));
+  auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+
+  w.Button1Click();
+  ASSERT_TRUE(Settle(w));
+  ASSERT_TRUE(w.Client().Connected());
+
+  // First publish: everything is new.
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
+  ASSERT_TRUE(dialog.isVisible()) << prompts.asked.size();
+  auto* target = dialog.findChild<QLabel*>(QStringLiteral("lblTarget"));
+  EXPECT_TRUE(target->text().contains(QStringLiteral(":/pub（このサイトフォルダからは初めて")))
+      << target->text().toStdString();
+  EXPECT_EQ(PlanRows(dialog), (Rows{{"img", "新規フォルダ"},
+                                    {"sub", "新規フォルダ"},
+                                    {"index.htm", "新規"},
+                                    {"about.htm", "新規"},
+                                    {"news.htm", "新規"},
+                                    {"img/logo.gif", "新規"},
+                                    {"sub/page.htm", "新規"}}));
+  QTest::mouseClick(execute, Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil(idle));
+  EXPECT_TRUE(dialog.ShowingResult());
+  EXPECT_EQ(publish->LastResult().files_sent, 5);
+  EXPECT_TRUE(publish->LastResult().failures.empty());
+  dialog.accept();
+  ftp::testing::ExpectSameTree(site.path(), server->files);
+  // The folder was asked for once and stays with the profile.
+  EXPECT_EQ(asked, 1);
+  const auto stored = transfer::ReadProfileFile(program.path());
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(transfer::SplitCommaText(stored[0]).at(7), site.path().string());
+
+  // Two pages change, one of them to the same size with an older date, and
+  // one is deleted.
+  WriteText(site.path() / "index.htm", "<html>new top page</html>\r\n");
+  const auto about_time = fs::last_write_time(site.path() / "about.htm");
+  WriteText(site.path() / "about.htm", "<html>ABOUT US</html>\r\n");
+  fs::last_write_time(site.path() / "about.htm", about_time - std::chrono::hours(1));
+  fs::remove(site.path() / "news.htm");
+
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
+  ASSERT_TRUE(dialog.isVisible());
+  EXPECT_FALSE(dialog.ShowingResult());
+  EXPECT_TRUE(target->text().endsWith(QStringLiteral(":/pub"))) << target->text().toStdString();
+  EXPECT_EQ(PlanRows(dialog),
+            (Rows{{"index.htm", "変更"}, {"about.htm", "変更"}, {"news.htm", "サーバにしかない"}}));
+  EXPECT_FALSE(remove->isChecked());
+  remove->setChecked(true);
+  QTest::mouseClick(execute, Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil(idle));
+  EXPECT_EQ(publish->LastResult().files_sent, 2);
+  EXPECT_EQ(publish->LastResult().deleted, 1);
+  EXPECT_TRUE(publish->LastResult().failures.empty());
+  dialog.accept();
+  ftp::testing::ExpectSameTree(site.path(), server->files);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+
+  // Nothing changed: nothing to confirm.
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil(idle));
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(w.StatusText(), QStringLiteral("公開する変更はありません"));
+  w.Button2Click();
+}
+
+// Uploads slowed to a crawl, two files on two connections: Escape stops
+// both at once, and the server keeps its old pages whole, with no
+// temporary file left.
+TEST(PublishWindow, EscapeStopsEveryConnectionAndLeavesTheOldPages) {
+  ftp::testing::TestWatchdog watchdog;
+  TempFolder program, site;
+  SetProgramFolder(program.path());
+  auto server = ftp::testing::StartVsftpd("anon_max_rate=50000\n");
+  const std::string big(1 << 20, 'n');
+  for (const char* name : {"a.bin", "b.bin"}) {
+    WriteText(site.path() / name, big);
+    WriteText(server->files / name, "old page");
+  }
+  ftp::testing::AdoptForVsftpd(server->files);
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  program.path(),
+                  {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                            server->user, server->password, "/pub", "auto", "auto",
+                                            site.path().string(), "2"})})
+                  .ok);
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Ok};  // 中断しました！！
+  TFtp1 w(&prompts);
+  WireTransferOperations(w, nullptr);
+  transfer_ui::PublishCommand* publish = PublishCommandOf(w);
+  auto& dialog = publish->Dialog();
+  auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+  auto temporaries = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(server->files))
+      n += e.path().filename().string().starts_with("~hemlo2-publish-");
+    return n;
+  };
+  w.Button1Click();
+  ASSERT_TRUE(Settle(w));
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges")), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
+  ASSERT_TRUE(dialog.isVisible());
+  EXPECT_EQ(PlanRows(dialog), (Rows{{"a.bin", "変更"}, {"b.bin", "変更"}}));
+  QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btnExecute")), Qt::LeftButton);
+  // Both connections are sending.
+  ASSERT_TRUE(WaitUntil([&] { return temporaries() == 2 || idle(); }));
+  ASSERT_FALSE(idle());
+  EXPECT_TRUE(w.StatusText().startsWith(QStringLiteral("公開中"))) << w.StatusText().toStdString();
+  QElapsedTimer clock;
+  clock.start();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  // At this rate the uploads would need 20 s more.
+  ASSERT_TRUE(WaitUntil(idle, 8000));
+  std::printf("Escape to every connection stopped: %lld ms\n",
+              static_cast<long long>(clock.elapsed()));
+  EXPECT_TRUE(publish->LastResult().stopped);
+  EXPECT_EQ(publish->LastResult().files_sent, 0);
+  EXPECT_EQ(publish->LastResult().failures.size(), 2u);
+  EXPECT_TRUE(dialog.ShowingResult());
+  dialog.accept();
+  EXPECT_EQ(temporaries(), 0);
+  EXPECT_EQ(ftp::testing::ReadText(server->files / "a.bin"), "old page");
+  EXPECT_EQ(ftp::testing::ReadText(server->files / "b.bin"), "old page");
+}
+
+}  // namespace
+}  // namespace hemlo
