@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     if (op.kind == publish::Operation::Kind::kDelete) ++deleted;
   }
   std::printf("seconds=%.4f sent=%d deleted=%d failed=%d connections=%d\n", s, sent, deleted,
-              r.Failed(), r.connections_used);
+              r.Failed(), r.most_at_once);
   for (const auto& n : r.notes) std::fprintf(stderr, "note: %s\n", n.c_str());
   return r.Failed() == 0 ? 0 : 1;
 }

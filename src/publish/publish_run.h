@@ -73,7 +73,8 @@ struct RunResult {
   std::vector<EntryResult> entries;   // included entries, folders first
   std::vector<Operation> operations;  // in the order they completed
   std::vector<std::string> notes;     // refused connections, record trouble (Japanese)
-  int connections_used = 0;           // most connections open at once
+  int connections_used = 0;           // connections (slots) that logged in at least once
+  int most_at_once = 0;               // most connections open at the same time
   bool cancelled = false;
   bool record_saved = false;
   int Failed() const;

@@ -110,6 +110,7 @@ struct PublishRun::Shared {
   std::map<int, int> result_of_file;    // plan file index -> result index
   std::map<int, int> result_of_folder;  // plan folder index -> result index
   int in_flight = 0;
+  std::set<int> opened_slots;  // slots that have logged in
   int alive = 0;
   int slots_running = 0;
   bool finish_held = false;

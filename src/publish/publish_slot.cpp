@@ -40,7 +40,8 @@ std::unique_ptr<transfer::RemoteFiles> PublishRun::Shared::Open(int slot) {
   {
     std::lock_guard lock(m);
     if (remote) {
-      result->connections_used = std::max(result->connections_used, ++alive);
+      result->most_at_once = std::max(result->most_at_once, ++alive);
+      if (opened_slots.insert(slot).second) ++result->connections_used;
       transfer::RemoteFiles* r = remote.get();
       cancels[k] = [r] { r->Cancel(); };
       if (cancelled) r->Cancel();
