@@ -38,6 +38,9 @@ PublishCommand::PublishCommand(TFtp1& window) : QObject(&window), w_(window) {
     transfer::ApplyChoices(dialog_->Plan(), sources_, plan_);
     Execute(on_save_);
   });
+  connect(dialog_, &PublishPlanDialog::siteCheckClicked, this, [this] {
+    if (SiteCheck) SiteCheck(site_);
+  });
   connect(dialog_, &QDialog::rejected, this, [this] {
     // キャンセル on the plan; closing the result view ends nothing.
     if (!running_ || dialog_->ShowingResult()) return;
@@ -184,6 +187,7 @@ void PublishCommand::Planned(bool on_save) {
     w_.raise();
   }
   Status("公開の確認");
+  dialog_->OfferSiteCheck(static_cast<bool>(SiteCheck));
   dialog_->ShowPlan(std::move(view));
 }
 

@@ -72,6 +72,10 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
   lblTotals->setObjectName(QStringLiteral("lblTotals"));
   plan->addWidget(lblTotals);
   auto* buttons = new QHBoxLayout;
+  btnSiteCheck = Button("btnSiteCheck", QStringLiteral("サイトチェック..."), plan_page);
+  btnSiteCheck->setToolTip(QStringLiteral("公開する前に、リンク切れなどを確かめます"));
+  btnSiteCheck->hide();
+  buttons->addWidget(btnSiteCheck);
   buttons->addStretch(1);
   btnExecute = Button("btnExecute", QStringLiteral("実行"), plan_page);
   btnCancel = Button("btnCancel", QStringLiteral("キャンセル"), plan_page);
@@ -111,6 +115,7 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
     accept();
     emit executeClicked();
   });
+  connect(btnSiteCheck, &QPushButton::clicked, this, &PublishPlanDialog::siteCheckClicked);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -189,6 +194,8 @@ void PublishPlanDialog::ShowResult(const transfer::PublishResult& result) {
   btnClose->setFocus();
   open();
 }
+
+void PublishPlanDialog::OfferSiteCheck(bool offer) { btnSiteCheck->setVisible(offer); }
 
 bool PublishPlanDialog::ShowingResult() const { return isVisible() && pages_->currentIndex() == 1; }
 

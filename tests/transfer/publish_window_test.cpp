@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
+#include <QSpinBox>
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
@@ -120,6 +121,8 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   const auto stored = transfer::ReadProfileFile(program.path());
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(transfer::SplitCommaText(stored[0]).at(7), site.path().string());
+  auto* site_edit = w.findChild<QLineEdit*>(QStringLiteral("edSiteFolder"));
+  EXPECT_EQ(site_edit->text().toStdString(), site.path().string());
 
   // Two pages change, one of them to the same size with an older date, and
   // one is deleted.
@@ -154,6 +157,17 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(w.StatusText(), QStringLiteral("公開する変更はありません"));
   w.Button2Click();
+  ASSERT_TRUE(Settle(w));
+
+  // The panel's fields go to the file with 保存.
+  auto* connections = w.findChild<QSpinBox*>(QStringLiteral("spnConnections"));
+  EXPECT_EQ(connections->value(), 2);
+  connections->setValue(5);
+  w.Button7Click();
+  const auto saved = transfer::SplitCommaText(transfer::ReadProfileFile(program.path()).at(0));
+  ASSERT_GE(saved.size(), 9u);
+  EXPECT_EQ(saved[7], site.path().string());
+  EXPECT_EQ(saved[8], "5");
 }
 
 // Uploads slowed to a crawl, two files on two connections: Escape stops
