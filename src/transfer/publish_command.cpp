@@ -84,7 +84,6 @@ void PublishCommand::PublishChanges() {
 }
 
 void PublishCommand::PublishPage(const QString& page) {
-  if (running_) return;
   Prompts& prompts = PagePrompts ? *PagePrompts : w_.prompts();
   const int n = transfer::ProfileHoldingPage(w_.Profiles().ProfileList, page.toStdString());
   if (n == 0) {
@@ -96,7 +95,7 @@ void PublishCommand::PublishPage(const QString& page) {
         Buttons::Ok, Icon::Warning);
     return;
   }
-  if (w_.ClientBusy()) {
+  if (running_ || w_.ClientBusy()) {
     prompts.Message("保存して公開", "Ferroxが処理中のため公開できません。", Buttons::Ok,
                     Icon::Warning);
     return;
@@ -139,6 +138,7 @@ void PublishCommand::MakePlan(bool on_save) {
   running_ = true;
   on_save_ = on_save;
   planned_ = false;
+  while (site_.size() > 1 && site_.back() == '/') site_.pop_back();
   publish::PlanInput input;
   input.local_root = site_;
   input.remote_root = w_.Session().StartFolder;
