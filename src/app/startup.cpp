@@ -22,6 +22,7 @@
 #include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "site/site_check_window.h"
 #include "transfer/publish_command.h"
 #include "shell/frame_hosts.h"
 #include "shell/frame_site.h"
@@ -125,6 +126,10 @@ Forms CreateForms() {
   // outcome show in the frame's status bar.
   if (transfer_ui::PublishCommand* publish = PublishCommandOf(*ftp1)) {
     publish->PagePrompts = &main->forwarding_prompts();
+    publish->SiteCheck = [main](const std::string& site) {
+      if (auto* check = main->findChild<site::TSiteCheck*>())
+        check->CheckFolder(QString::fromStdString(site));
+    };
     QObject::connect(main, &TMainForm::publishPageRequested, publish,
                      &transfer_ui::PublishCommand::PublishPage);
     QObject::connect(publish, &transfer_ui::PublishCommand::statusText, main,

@@ -39,10 +39,13 @@ PublishRun::PublishRun(Plan plan, RunSettings settings, RemoteFactory factory)
     if (!d.include || d.reason != Reason::kNew) continue;
     result_.entries.push_back({d.path, true, d.reason, Outcome::kPending, {}});
     s.result_of_folder[static_cast<int>(i)] = static_cast<int>(result_.entries.size() - 1);
+    s.pending_folders.insert(d.wire);
     if (d.replaces_file) s.prepare.push_back({Shared::Step::Kind::kDeleteFile, d.wire});
     s.prepare.push_back(
         {Shared::Step::Kind::kMakeFolder, d.wire, static_cast<int>(result_.entries.size() - 1)});
   }
+  for (const auto& step : s.prepare)
+    if (step.kind != Shared::Step::Kind::kMakeFolder) s.only_new_folders = false;
   for (size_t i = 0; i < s.plan.files.size(); ++i) {
     const auto& f = s.plan.files[i];
     if (!f.include || f.reason == Reason::kServerOnly) continue;
@@ -85,7 +88,6 @@ void PublishRun::Start() {
   }
   const int n = s.settings.connections;
   s.cancels.assign(static_cast<size_t>(n), nullptr);
-  s.connecting = n;
   s.slots_running = n;
   for (int i = 0; i < n; ++i) {
     s.workers.push_back(std::make_unique<transfer::ConnectionWorker>());
@@ -123,9 +125,11 @@ void PublishRun::Shared::StoreRecord() {
   std::set<int> done;
   std::vector<std::pair<int, Outcome>> outcomes;
   std::map<std::string, transfer::RemoteFact> relisted;
+  std::map<int, std::pair<int64_t, int64_t>> known_facts;
   {
     std::lock_guard lock(m);
     done = uploaded;
+    known_facts = this->known_facts;
     relisted = this->relisted;
     for (const auto& [i, r] : result_of_file)
       outcomes.push_back({i, result->entries[static_cast<size_t>(r)].outcome});
@@ -137,9 +141,13 @@ void PublishRun::Shared::StoreRecord() {
     e.sha256 = f.sha256;
     e.local_mtime_ns = f.local_mtime_ns;
     auto it = relisted.find(f.wire);
+    auto known = known_facts.find(i);
     if (it != relisted.end()) {
       e.remote_size = it->second.size;
       e.remote_mtime = it->second.modified_utc;
+    } else if (known != known_facts.end()) {
+      e.remote_size = known->second.first;
+      e.remote_mtime = known->second.second;
     }
     record.files[f.path] = std::move(e);
   }

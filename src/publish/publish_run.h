@@ -12,8 +12,10 @@
 //      (deepest first); the folders touched listed again for the record.
 // A connection the server refuses (421, 530, closed at connect) is left
 // out and the others carry its share; a connection lost mid-file hands the
-// file back to the queue. The sync record is updated with every file done
-// and saved at the end, also after a cancel.
+// file back to the queue and is opened again (a few times at most).
+// Temporaries a cancel or a broken line left behind are removed at the end
+// over one more connection, which also settles renames a cancel cut short. The sync record is
+// updated with every file done and saved at the end, also after a cancel.
 //
 // Core code (no Qt). Callbacks run on worker threads: the window posts them
 // to its own thread.
@@ -71,7 +73,8 @@ struct RunResult {
   std::vector<EntryResult> entries;   // included entries, folders first
   std::vector<Operation> operations;  // in the order they completed
   std::vector<std::string> notes;     // refused connections, record trouble (Japanese)
-  int connections_used = 0;
+  int connections_used = 0;           // connections (slots) that logged in at least once
+  int most_at_once = 0;               // most connections open at the same time
   bool cancelled = false;
   bool record_saved = false;
   int Failed() const;

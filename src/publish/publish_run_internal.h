@@ -65,7 +65,7 @@ inline std::string MessageOf(const std::exception_ptr& e) {
   }
 }
 
-constexpr int kMaxAttempts = 2;  // a file whose connection broke gets one more
+constexpr int kMaxAttempts = 3;  // a file whose connection broke gets two more
 constexpr int kProgressEveryMs = 50;
 
 }  // namespace detail
@@ -101,11 +101,16 @@ struct PublishRun::Shared {
   bool prepare_done = false;
 
   std::deque<int> queue;  // plan file indices to upload
+  // Folders the first phase has yet to create (wire); files into them wait.
+  std::set<std::string> pending_folders;
+  // The first phase only creates folders: files into folders that are
+  // there need not wait for it.
+  bool only_new_folders = true;
   std::map<int, int> attempts;
   std::map<int, int> result_of_file;    // plan file index -> result index
   std::map<int, int> result_of_folder;  // plan folder index -> result index
   int in_flight = 0;
-  int connecting = 0;
+  std::set<int> opened_slots;  // slots that have logged in
   int alive = 0;
   int slots_running = 0;
   bool finish_held = false;
@@ -161,6 +166,9 @@ struct PublishRun::Shared {
   }
 
   std::set<int> uploaded;  // plan file indices done
+  // Remote size and time of files whose time was set on a server that
+  // lists exact times (plan file index -> facts).
+  std::map<int, std::pair<int64_t, int64_t>> known_facts;
   // Cancelled while being renamed: plan file index -> its temporary.
   std::map<int, std::string> unsure;
   // The remote facts after the uploads (wire relative path -> fact).
@@ -168,13 +176,21 @@ struct PublishRun::Shared {
 
   // One connection's whole part, on its worker thread.
   void Slot(int slot);
-  void Work(transfer::RemoteFiles& remote);
+  // Connection `slot`, or nullptr (refused: noted; cancelled).
+  std::unique_ptr<transfer::RemoteFiles> Open(int slot);
+  // True when the connection was lost with work left.
+  bool Work(transfer::RemoteFiles& remote);
+  // Under the lock: the first queued file whose folder is there, taken off
+  // the queue; -1 when none is.
+  int TakeReady();
+  void FolderReady(const std::string& wire);
   // False when the connection was lost (the steps left go to another).
   bool RunPrepare(transfer::RemoteFiles& remote);
   // True when the connection was lost.
   bool UploadOne(transfer::RemoteFiles& remote, int file_index, uint32_t& nonce);
   void RemoveTree(transfer::RemoteFiles& remote, const std::string& wire);
-  void Finish(transfer::RemoteFiles& remote);
+  // Deletions and the relisting; true when the connection was lost.
+  bool Finish(transfer::RemoteFiles& remote);
   // Lists the folders uploaded into again; false when the connection broke.
   bool Relist(transfer::RemoteFiles& remote);
   // After the last connection has ended: over a fresh connection, removes

@@ -23,28 +23,27 @@ std::string Quote(const std::string& path) { return "「" + path + "」"; }
 
 }  // namespace
 
-void PublishRun::Shared::Slot(int slot) {
+std::unique_ptr<transfer::RemoteFiles> PublishRun::Shared::Open(int slot) {
+  const auto k = static_cast<size_t>(slot);
   std::unique_ptr<transfer::RemoteFiles> remote;
   std::exception_ptr error;
-  if (!cancelled) {
-    try {
-      remote = factory(slot, [this, slot](std::function<void()> fn) {
-        std::lock_guard lock(m);
-        cancels[static_cast<size_t>(slot)] = std::move(fn);
-        if (cancelled && cancels[static_cast<size_t>(slot)]) cancels[static_cast<size_t>(slot)]();
-      });
-    } catch (...) {
-      error = std::current_exception();
-    }
+  if (cancelled) return nullptr;
+  try {
+    remote = factory(slot, [this, k](std::function<void()> fn) {
+      std::lock_guard lock(m);
+      cancels[k] = std::move(fn);
+      if (cancelled && cancels[k]) cancels[k]();
+    });
+  } catch (...) {
+    error = std::current_exception();
   }
   {
     std::lock_guard lock(m);
-    --connecting;
     if (remote) {
-      ++alive;
-      ++result->connections_used;
+      result->most_at_once = std::max(result->most_at_once, ++alive);
+      if (opened_slots.insert(slot).second) ++result->connections_used;
       transfer::RemoteFiles* r = remote.get();
-      cancels[static_cast<size_t>(slot)] = [r] { r->Cancel(); };
+      cancels[k] = [r] { r->Cancel(); };
       if (cancelled) r->Cancel();
     } else if (error) {
       result->notes.push_back("接続 " + std::to_string(slot + 1) +
@@ -52,71 +51,104 @@ void PublishRun::Shared::Slot(int slot) {
     }
   }
   cv.notify_all();
-  if (remote) {
+  return remote;
+}
+
+void PublishRun::Shared::Slot(int slot) {
+  // A connection the line cut is opened again, a few times at most.
+  constexpr int kReopens = 3;
+  for (int round = 0; round <= kReopens; ++round) {
+    std::unique_ptr<transfer::RemoteFiles> remote = Open(slot);
+    if (!remote) break;
+    bool lost = false;
     try {
-      Work(*remote);
+      lost = Work(*remote);
     } catch (...) {
       // Work reports its own failures; nothing may escape a worker.
     }
-  }
-  bool last;
-  {
-    std::lock_guard lock(m);
-    cancels[static_cast<size_t>(slot)] = nullptr;
-    if (remote) --alive;
-    last = --slots_running == 0;
-  }
-  cv.notify_all();
-  if (remote) {
+    {
+      std::lock_guard lock(m);
+      cancels[static_cast<size_t>(slot)] = nullptr;
+      --alive;
+    }
+    cv.notify_all();
     try {
       remote.reset();
     } catch (...) {
     }
+    if (!lost || cancelled) break;
   }
+  bool last;
+  {
+    std::lock_guard lock(m);
+    last = --slots_running == 0;
+  }
+  cv.notify_all();
   if (last) Finalize();
 }
 
-void PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
-  // Phase 1 on one connection; another takes over the steps left when it
-  // breaks.
-  for (;;) {
-    std::unique_lock lock(m);
-    cv.wait(lock, [&] { return cancelled || prepare_done || !prepare_held; });
-    if (cancelled || prepare_done) break;
-    prepare_held = true;
-    lock.unlock();
-    const bool ok = RunPrepare(remote);
-    lock.lock();
-    prepare_held = false;
-    if (ok) prepare_done = true;
-    cv.notify_all();
-    if (!ok) return;
-    break;
-  }
-
+bool PublishRun::Shared::Work(transfer::RemoteFiles& remote) {
   uint32_t nonce = std::random_device{}();
   for (;;) {
     std::unique_lock lock(m);
-    cv.wait(lock, [&] { return cancelled || !queue.empty() || in_flight == 0; });
-    if (cancelled || queue.empty()) break;
-    const int index = queue.front();
-    queue.pop_front();
+    int index = -1;
+    bool prepare_free = false;
+    cv.wait(lock, [&] {
+      if (cancelled) return true;
+      prepare_free = !prepare_done && !prepare_held;
+      if (prepare_free) return true;
+      index = TakeReady();
+      return index >= 0 || (queue.empty() && in_flight == 0 && prepare_done);
+    });
+    if (cancelled) break;
+    if (prepare_free) {
+      // The first phase on one connection; another takes over the steps
+      // left when it breaks.
+      prepare_held = true;
+      lock.unlock();
+      const bool ok = RunPrepare(remote);
+      lock.lock();
+      prepare_held = false;
+      if (ok) prepare_done = true;
+      cv.notify_all();
+      if (!ok) return true;
+      continue;
+    }
+    if (index < 0) break;
     ++in_flight;
     lock.unlock();
     const bool lost = UploadOne(remote, index, nonce);
     lock.lock();
     --in_flight;
     cv.notify_all();
-    if (lost) return;
+    if (lost) return true;
   }
 
   {
     std::unique_lock lock(m);
     cv.wait(lock, [&] { return in_flight == 0; });
-    if (finish_held) return;
+    if (finish_held) return false;
     finish_held = true;
   }
-  Finish(remote);
+  if (!Finish(remote)) return false;
+  // Broken mid-way: whoever connects next takes the rest.
+  std::lock_guard lock(m);
+  finish_held = false;
+  return true;
+}
+
+int PublishRun::Shared::TakeReady() {
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    const std::string parent = ParentOf(plan.files[static_cast<size_t>(*it)].wire);
+    // Into a folder that is there: at once, while the first phase still
+    // creates others. Anything else the first phase removes comes first.
+    const bool ready = prepare_done || (only_new_folders && !pending_folders.count(parent));
+    if (!ready) continue;
+    const int index = *it;
+    queue.erase(it);
+    return index;
+  }
+  return -1;
 }
 
 bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
@@ -145,6 +177,7 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
         case Step::Kind::kMakeFolder:
           remote.MakeFolder(abs);
           Log(Operation::Kind::kMakeFolder, step.wire);
+          FolderReady(step.wire);
           End(step.result_index, Outcome::kDone);
           break;
       }
@@ -154,6 +187,7 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
       if (cancelled) return true;
       const std::string msg = MessageOf(e);
       if (step.kind == Step::Kind::kMakeFolder) {
+        FolderReady(step.wire);  // its files fail on their own
         End(step.result_index, Outcome::kFailed,
             "ﾌｫﾙﾀﾞ" + Quote(step.wire) + "を作成できません: " + msg);
       } else {
@@ -164,6 +198,14 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
     std::lock_guard lock(m);
     ++prepare_next;
   }
+}
+
+void PublishRun::Shared::FolderReady(const std::string& wire) {
+  {
+    std::lock_guard lock(m);
+    pending_folders.erase(wire);
+  }
+  cv.notify_all();
 }
 
 void PublishRun::Shared::RemoveTree(transfer::RemoteFiles& remote, const std::string& wire) {
@@ -201,7 +243,7 @@ void PublishRun::Shared::RemoveTree(transfer::RemoteFiles& remote, const std::st
 
 bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uint32_t& nonce) {
   const FileEntry& f = plan.files[static_cast<size_t>(index)];
-  const int ri = result_of_file[index];
+  const int ri = result_of_file.at(index);
   const std::string parent = ParentOf(f.wire);
   const std::string temp_name = TemporaryName(nonce++);
   const std::string temp_rel = parent.empty() ? temp_name : parent + "/" + temp_name;
@@ -245,16 +287,26 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
     {
       std::lock_guard lock(m);
       result->operations.push_back({Operation::Kind::kUpload, f.wire});
-      touched_folders.insert(parent);
       uploaded.insert(index);
     }
     // The file is in place from here on: a date the server refuses (or a
     // cancel that ends this call) leaves only the date the server's.
     bool lost = false;
+    std::optional<int64_t> listed;
     try {
-      remote.SetModified(final_abs, f.local_mtime_ns / 1'000'000'000);
+      if (remote.SetModified(final_abs, f.local_mtime_ns / 1'000'000'000))
+        listed = remote.ListedTimeAfterSet();
     } catch (...) {
       lost = IsLost(std::current_exception());
+    }
+    {
+      // The server told the time its listing now shows: no need to list
+      // the folder again for the record.
+      std::lock_guard lock(m);
+      if (listed)
+        known_facts[index] = {f.size, *listed};
+      else
+        touched_folders.insert(parent);
     }
     End(ri, Outcome::kDone);
     return lost;
@@ -311,7 +363,7 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
   }
 }
 
-void PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
+bool PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
   if (!cancelled) {
     std::vector<std::pair<int, const FileEntry*>> files;
     std::vector<std::pair<int, const FolderEntry*>> folders;
@@ -338,8 +390,8 @@ void PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
         End(r, Outcome::kDone);
       } catch (...) {
         const auto e = std::current_exception();
+        if (IsLost(e)) return true;
         End(r, Outcome::kFailed, Quote(f->path) + "を削除できません: " + MessageOf(e));
-        if (IsLost(e)) return;
       }
     }
     // Children after their parents in the plan: removed in reverse.
@@ -350,15 +402,16 @@ void PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
         End(it->first, Outcome::kDone);
       } catch (...) {
         const auto e = std::current_exception();
+        if (IsLost(e)) return true;
         End(it->first, Outcome::kFailed,
             "ﾌｫﾙﾀﾞ" + Quote(it->second->path) + "を削除できません: " + MessageOf(e));
-        if (IsLost(e)) return;
       }
     }
   }
   const bool ok = Relist(remote);
   std::lock_guard lock(m);
   finish_done = ok;
+  return !ok;
 }
 
 bool PublishRun::Shared::Relist(transfer::RemoteFiles& remote) {
@@ -404,7 +457,7 @@ void PublishRun::Shared::Settle() {
   }
   for (const auto& [index, temp] : unsure_now) {
     const FileEntry& f = plan.files[static_cast<size_t>(index)];
-    const int ri = result_of_file[index];
+    const int ri = result_of_file.at(index);
     std::optional<bool> renamed;
     if (remote) {
       try {

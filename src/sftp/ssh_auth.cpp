@@ -53,6 +53,7 @@ bool SshConnection::TryKeyFile(const ConnectOptions&, const ConnectQuestions& qu
     ssh_key_free(priv);
     return false;
   }
+  std::optional<std::string> opened_with;  // the passphrase, when the key needed one
   if (!priv &&
       ssh_pki_import_privkey_file(file.c_str(), nullptr, nullptr, nullptr, &priv) != SSH_OK) {
     priv = nullptr;
@@ -64,6 +65,8 @@ bool SshConnection::TryKeyFile(const ConnectOptions&, const ConnectQuestions& qu
       if (ssh_pki_import_privkey_file(file.c_str(), passphrase->c_str(), nullptr, nullptr, &priv) !=
           SSH_OK) {
         priv = nullptr;
+      } else {
+        opened_with = passphrase;
       }
     }
     if (!priv) return false;
@@ -72,6 +75,8 @@ bool SshConnection::TryKeyFile(const ConnectOptions&, const ConnectQuestions& qu
                        auth_deadline_ms_, "鍵認証");
   ssh_key_free(priv);
   if (rc == SSH_AUTH_ERROR) Lost(ssh_get_error(session_));
+  if (rc == SSH_AUTH_SUCCESS && opened_with && questions.passphrase_accepted)
+    questions.passphrase_accepted(file, *opened_with);
   return rc == SSH_AUTH_SUCCESS;
 }
 

@@ -51,6 +51,9 @@ struct ConnectQuestions {
   std::function<bool(const HostKeyQuestion&)> trust_host_key;
   // The passphrase of the key file, nothing to skip the key.
   std::function<std::optional<std::string>(const std::filesystem::path& key_file)> key_passphrase;
+  // Told the passphrase that opened a key the server then accepted.
+  std::function<void(const std::filesystem::path& key_file, const std::string& passphrase)>
+      passphrase_accepted;
   // A password when the profile holds none; nothing to give up.
   std::function<std::optional<std::string>()> password;
 };
@@ -110,7 +113,7 @@ class SshConnection {
   ssh_channel_struct* channel_ = nullptr;
   int fd_ = -1;                 // the connection's socket
   unsigned long fd_inode_ = 0;  // which socket fd_ names
-  int cancel_fd_ = -1;  // readable once Cancel was called: wakes a poll
+  int cancel_fd_ = -1;          // readable once Cancel was called: wakes a poll
   std::atomic<bool> cancelled_{false};
   int64_t auth_deadline_ms_ = 0;
   int connect_timeout_ms_ = 0;

@@ -66,6 +66,14 @@ TSiteCheck::TSiteCheck(QWidget* frame, SiteHost& host, Prompts& prompts)
 
 void TSiteCheck::ShowFor() { ShowInStartFolder(*this, *edFolder, host_); }
 
+void TSiteCheck::CheckFolder(const QString& folder) {
+  edFolder->setText(folder);
+  show();
+  raise();
+  activateWindow();
+  CheckClick();
+}
+
 void TSiteCheck::CheckClick() {
   std::error_code ec;
   if (edFolder->text().isEmpty() || !std::filesystem::is_directory(S(edFolder->text()), ec)) {

@@ -22,7 +22,9 @@ class TSiteCheck : public QWidget {
 
   // ファイル › サイトチェック...: shows the window for the active page's folder.
   void ShowFor();
-  void CheckClick();     // チェック
+  void CheckClick();  // チェック
+  // Shows the window and checks `folder` at once (before a publish).
+  void CheckFolder(const QString& folder);
   void FillSizeClick();  // 幅と高さを入れる: for the selected image findings
   void ItemDoubleClicked(QTreeWidgetItem* item);
 

@@ -166,8 +166,16 @@ void FtpRemoteFiles::SetMode(const std::string& path, unsigned mode) {
 }
 
 bool FtpRemoteFiles::SetModified(const std::string& path, int64_t utc_seconds) {
+  listed_after_set_.reset();
   if (!ftp_.FeatureAnnounced("MFMT")) return false;
   ftp_.SendCmd("MFMT " + FactTimeText(utc_seconds) + " " + path, {213});
+  // "213 Modify=YYYYMMDDhhmmss; path": the time as the server shows it,
+  // which is what its MLSD lists (a server may show its own zone).
+  if (ftp_.MlstSupported() && !ftp_.LastReply.Text.empty()) {
+    const std::string& line = ftp_.LastReply.Text.front();
+    const size_t at = line.find("odify=");
+    if (at != std::string::npos) listed_after_set_ = ParseFactTime(line.substr(at + 6));
+  }
   return true;
 }
 

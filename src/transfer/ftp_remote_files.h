@@ -42,6 +42,7 @@ class FtpRemoteFiles : public RemoteFiles {
   bool SetModified(const std::string& path, int64_t utc_seconds) override;
   std::optional<int64_t> ModifiedTime(const std::string& path) override;
   bool ListedTimesExact() const override { return last_list_exact_; }
+  std::optional<int64_t> ListedTimeAfterSet() const override { return listed_after_set_; }
   void Cancel() override { ftp_.Cancel(); }
 
   ftp::TIdFTP& Client() { return ftp_; }
@@ -52,6 +53,7 @@ class FtpRemoteFiles : public RemoteFiles {
   std::unique_ptr<ftp::TIdFTP> owned_;
   ftp::TIdFTP& ftp_;
   bool last_list_exact_ = false;
+  std::optional<int64_t> listed_after_set_;
 };
 
 // What an extra connection of a sync needs to log in as the window did.

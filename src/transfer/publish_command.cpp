@@ -38,6 +38,9 @@ PublishCommand::PublishCommand(TFtp1& window) : QObject(&window), w_(window) {
     transfer::ApplyChoices(dialog_->Plan(), sources_, plan_);
     Execute(on_save_);
   });
+  connect(dialog_, &PublishPlanDialog::siteCheckClicked, this, [this] {
+    if (SiteCheck) SiteCheck(site_);
+  });
   connect(dialog_, &QDialog::rejected, this, [this] {
     // キャンセル on the plan; closing the result view ends nothing.
     if (!running_ || dialog_->ShowingResult()) return;
@@ -81,7 +84,6 @@ void PublishCommand::PublishChanges() {
 }
 
 void PublishCommand::PublishPage(const QString& page) {
-  if (running_) return;
   Prompts& prompts = PagePrompts ? *PagePrompts : w_.prompts();
   const int n = transfer::ProfileHoldingPage(w_.Profiles().ProfileList, page.toStdString());
   if (n == 0) {
@@ -93,7 +95,7 @@ void PublishCommand::PublishPage(const QString& page) {
         Buttons::Ok, Icon::Warning);
     return;
   }
-  if (w_.ClientBusy()) {
+  if (running_ || w_.ClientBusy()) {
     prompts.Message("保存して公開", "Ferroxが処理中のため公開できません。", Buttons::Ok,
                     Icon::Warning);
     return;
@@ -136,13 +138,16 @@ void PublishCommand::MakePlan(bool on_save) {
   running_ = true;
   on_save_ = on_save;
   planned_ = false;
+  while (site_.size() > 1 && site_.back() == '/') site_.pop_back();
   publish::PlanInput input;
   input.local_root = site_;
   input.remote_root = w_.Session().StartFolder;
   input.names = w_.Session().Names;
   input.changed_only = on_save;
-  record_path_ = publish::RecordPath(ProgramFolder(), w_.Client().Host, w_.Client().Username,
-                                     input.remote_root, site_);
+  // One record per server (port included), account, remote folder and site.
+  record_path_ = publish::RecordPath(ProgramFolder(),
+                                     w_.Client().Host + ":" + std::to_string(w_.Client().Port),
+                                     w_.Client().Username, input.remote_root, site_);
   Status("公開の準備中...");
   const bool started = w_.RunOperation(
       [this, input]() mutable {
@@ -162,6 +167,7 @@ void PublishCommand::Planned(bool on_save) {
     return;
   }
   transfer::PlanView view = transfer::ViewOfPlan(plan_, &sources_);
+  view.first_publish = record_.files.empty();
   view.target =
       w_.Client().Host + ":" + NameText(w_.Session().Names, plan_.remote_root).toStdString();
   if (view.rows.empty() && plan_.problems.empty()) {
@@ -183,6 +189,7 @@ void PublishCommand::Planned(bool on_save) {
     w_.raise();
   }
   Status("公開の確認");
+  dialog_->OfferSiteCheck(static_cast<bool>(SiteCheck));
   dialog_->ShowPlan(std::move(view));
 }
 
@@ -219,8 +226,12 @@ void PublishCommand::Execute(bool on_save) {
       [this, endpoint](
           int slot,
           const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
-    // The window's own connection is warm: it goes first.
-    if (slot == 0) return std::make_unique<transfer::FtpRemoteFiles>(w_.Client());
+    // The window's own connection is warm: it goes first. Once Escape has
+    // cancelled it or the line has cut it, a fresh one stands in (to open
+    // the slot again, or to clean up after the cancel).
+    ftp::TIdFTP& own = w_.Client();
+    if (slot == 0 && own.Connected() && !own.CancelFired())
+      return std::make_unique<transfer::FtpRemoteFiles>(own);
     return transfer::ConnectFtpRemoteFiles(endpoint, cancel_with);
   };
   Status("公開中...");

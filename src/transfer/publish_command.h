@@ -45,6 +45,9 @@ class PublishCommand : public QObject {
   // Where PublishPage's messages go (the editor's, when it asks); null:
   // the window's.
   Prompts* PagePrompts = nullptr;
+  // Runs the site check over a site folder (UTF-8); the plan then offers
+  // it. Null: not offered.
+  std::function<void(const std::string& site)> SiteCheck;
   // How the site folder is asked for; tests answer it (nullopt: cancelled).
   std::function<std::optional<std::string>(const std::string& start)> ChooseFolder;
 

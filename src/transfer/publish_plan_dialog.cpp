@@ -72,6 +72,10 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
   lblTotals->setObjectName(QStringLiteral("lblTotals"));
   plan->addWidget(lblTotals);
   auto* buttons = new QHBoxLayout;
+  btnSiteCheck = Button("btnSiteCheck", QStringLiteral("サイトチェック..."), plan_page);
+  btnSiteCheck->setToolTip(QStringLiteral("公開する前に、リンク切れなどを確かめます"));
+  btnSiteCheck->hide();
+  buttons->addWidget(btnSiteCheck);
   buttons->addStretch(1);
   btnExecute = Button("btnExecute", QStringLiteral("実行"), plan_page);
   btnCancel = Button("btnCancel", QStringLiteral("キャンセル"), plan_page);
@@ -111,13 +115,19 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
     accept();
     emit executeClicked();
   });
+  connect(btnSiteCheck, &QPushButton::clicked, this, &PublishPlanDialog::siteCheckClicked);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void PublishPlanDialog::ShowPlan(transfer::PlanView plan) {
   plan_ = std::move(plan);
-  lblTarget->setText(QStringLiteral("公開先: ") + U(plan_.target));
+  // The target is the folder the connection starts in: say so when nothing
+  // was ever published there from this site folder.
+  lblTarget->setText(QStringLiteral("公開先: ") + U(plan_.target) +
+                     (plan_.first_publish
+                          ? QStringLiteral("（このサイトフォルダからは初めての公開先です）")
+                          : QString()));
   QStringList notes;
   for (const auto& note : plan_.notes) notes << U(note);
   lblNotes->setText(notes.join('\n'));
@@ -184,6 +194,8 @@ void PublishPlanDialog::ShowResult(const transfer::PublishResult& result) {
   btnClose->setFocus();
   open();
 }
+
+void PublishPlanDialog::OfferSiteCheck(bool offer) { btnSiteCheck->setVisible(offer); }
 
 bool PublishPlanDialog::ShowingResult() const { return isVisible() && pages_->currentIndex() == 1; }
 

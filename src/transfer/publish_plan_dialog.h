@@ -30,9 +30,12 @@ class PublishPlanDialog : public QDialog {
   const transfer::PlanView& Plan() const { return plan_; }
   void ShowResult(const transfer::PublishResult& result);
   bool ShowingResult() const;
+  // Offers サイトチェック... on the plan (siteCheckClicked).
+  void OfferSiteCheck(bool offer);
 
  signals:
   void executeClicked();
+  void siteCheckClicked();
 
  private:
   void RowTicked(QTreeWidgetItem* item, int column);
@@ -45,6 +48,7 @@ class PublishPlanDialog : public QDialog {
   QLabel* lblNotes = nullptr;
   QCheckBox* cbDeleteServerOnly = nullptr;
   QLabel* lblTotals = nullptr;
+  QPushButton* btnSiteCheck = nullptr;
   QPushButton* btnExecute = nullptr;
   QPushButton* btnCancel = nullptr;
   QLabel* lblResult = nullptr;

@@ -36,6 +36,7 @@ struct PlanView {
   bool delete_server_only = false;  // "サーバにしかないファイルを削除"
   int unchanged = 0;                // files left alone, not listed
   std::string target;               // where it goes, for the heading
+  bool first_publish = false;       // nothing recorded for this target yet
   std::vector<std::string> notes;   // names that cannot travel, and the like
 };
 

@@ -66,6 +66,9 @@ class RemoteFiles {
   // the day for older files): such times are only compared with times of
   // the same kind, and ModifiedTime asked where a true time matters.
   virtual bool ListedTimesExact() const { return true; }
+  // After SetModified: the time List now gives for that file, when the
+  // server told it (saves listing the folder again); nullopt otherwise.
+  virtual std::optional<int64_t> ListedTimeAfterSet() const { return std::nullopt; }
 
   // Any thread: ends the running wait (ftp::EIdOperationAborted).
   virtual void Cancel() = 0;

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
@@ -19,6 +20,7 @@
 #include "base/program_folder.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
+#include "site/site_check_window.h"
 #include "support/real_servers.h"
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
@@ -115,6 +117,15 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   auto& dialog = publish->Dialog();
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible());
+  // The plan offers the site check over the site folder first.
+  auto* check = dialog.findChild<QPushButton*>(QStringLiteral("btnSiteCheck"));
+  ASSERT_TRUE(check->isVisible());
+  check->click();
+  auto* check_window = frame->findChild<site::TSiteCheck*>();
+  ASSERT_TRUE(check_window && check_window->isVisible());
+  EXPECT_EQ(check_window->findChild<QLineEdit*>(QStringLiteral("edFolder"))->text().toStdString(),
+            site.path().string());
+  check_window->close();
   dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"))->click();
   ASSERT_TRUE(WaitUntil(idle));
   EXPECT_TRUE(publish->LastResult().failures.empty());

@@ -3,7 +3,12 @@ kernel picks (printed as pyftpdlib prints it), with knobs for the cases:
   --local-times     list and set times in the process's zone (TZ), as a
                     server whose clock is off from UTC
   --max-per-ip N    refuse connections beyond N from one address (421)
+  --no-rename-over  refuse RNTO onto an existing file (550), as some
+                    servers on other systems do
+  --cut-stor N      close the connection, without a reply, at every Nth
+                    STOR of the server (a line cut mid-run)
 """
+import os
 import argparse
 import logging
 
@@ -15,6 +20,8 @@ p = argparse.ArgumentParser()
 p.add_argument("root")
 p.add_argument("--local-times", action="store_true")
 p.add_argument("--max-per-ip", type=int, default=0)
+p.add_argument("--no-rename-over", action="store_true")
+p.add_argument("--cut-stor", type=int, default=0)
 a = p.parse_args()
 
 logging.basicConfig(level=logging.INFO)
@@ -22,9 +29,26 @@ auth = DummyAuthorizer()
 auth.add_anonymous(a.root, perm="elradfmwMT")
 
 
+stors = [0]
+
+
 class Handler(FTPHandler):
     authorizer = auth
     use_gmt_times = not a.local_times
+
+    def ftp_RNTO(self, path):
+        if a.no_rename_over and self._rnfr and os.path.isfile(path):
+            self._rnfr = None
+            self.respond("550 Destination exists.")
+            return
+        return super().ftp_RNTO(path)
+
+    def ftp_STOR(self, file, mode="w"):
+        stors[0] += 1
+        if a.cut_stor and stors[0] % a.cut_stor == 0:
+            self.close()
+            return
+        return super().ftp_STOR(file, mode)
 
 
 server = FTPServer(("127.0.0.1", 0), Handler)

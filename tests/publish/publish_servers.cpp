@@ -27,6 +27,10 @@ const char* SrvName(Srv s) {
       return "pyftpdlib_minus5h";
     case Srv::kPyLimit2:
       return "pyftpdlib_limit2";
+    case Srv::kPyNoRenameOver:
+      return "pyftpdlib_no_rename_over";
+    case Srv::kPyCutting:
+      return "pyftpdlib_cutting";
   }
   return "";
 }
@@ -66,6 +70,11 @@ std::unique_ptr<ft::RealServer> StartPy(Srv s) {
   if (s == Srv::kPyLimit2) {
     argv.push_back("--max-per-ip");
     argv.push_back("2");
+  }
+  if (s == Srv::kPyNoRenameOver) argv.push_back("--no-rename-over");
+  if (s == Srv::kPyCutting) {
+    argv.push_back("--cut-stor");
+    argv.push_back("7");
   }
   {
     ZoneForSessions zone(s);

@@ -1,7 +1,8 @@
 #pragma once
 // The servers the publish tests run against: vsftpd (LIST only, names as
 // bytes) and pyftpdlib (MLSD, MFMT, UTF-8), each also with its clock
-// reported in another zone, and pyftpdlib with a limit of two connections.
+// reported in another zone, and pyftpdlib with a limit of two connections,
+// refusing to rename over a file, or cutting connections mid-run.
 // Each is started once per test program and kept.
 #include <memory>
 #include <string>
@@ -10,7 +11,17 @@
 
 namespace hemlo::publish::testing {
 
-enum class Srv { kVsftpd, kVsftpdPlus9, kVsftpdMinus5, kPy, kPyPlus9, kPyMinus5, kPyLimit2 };
+enum class Srv {
+  kVsftpd,
+  kVsftpdPlus9,
+  kVsftpdMinus5,
+  kPy,
+  kPyPlus9,
+  kPyMinus5,
+  kPyLimit2,
+  kPyNoRenameOver,  // refuses RNTO onto an existing file
+  kPyCutting,       // drops the connection at every 7th STOR
+};
 
 const char* SrvName(Srv s);
 bool IsVsftpd(Srv s);

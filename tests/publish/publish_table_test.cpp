@@ -181,7 +181,7 @@ TEST_P(PublishTable, PlanRunAndServerBytes) {
   if (!row.cancel) {
     const RunResult r = c.Run(plan, row.connections);
     EXPECT_EQ(r.Failed(), 0) << (r.entries.empty() ? "" : r.entries.front().message);
-    EXPECT_LE(r.connections_used, row.max_connections);
+    EXPECT_LE(r.most_at_once, row.max_connections);
     if (!plan.Empty()) EXPECT_GE(r.connections_used, 1);
     const Tree after = c.ServerTree();
     EXPECT_EQ(after, Expected(before, plan, c.local));
@@ -475,6 +475,39 @@ std::vector<Row> Rows() {
        .connections = 4,
        .max_connections = 2},
       Srv::kPyLimit2);
+  one({.name = "server_refusing_to_rename_over_a_file",
+       .setup = BaseSite,
+       .change =
+           [](Case& c) {
+             c.Local("index.htm", "<html>top, new</html>");
+             c.Local("img/logo.gif", Bytes(120, 'L'));
+           },
+       .expect = "index.htm=changed|img/logo.gif=changed"},
+      Srv::kPyNoRenameOver);
+  one({.name = "connections_cut_mid_run_lose_no_file",
+       .setup =
+           [](Case& c) {
+             for (int i = 0; i < 30; ++i)
+               c.Local("f/p" + std::to_string(i) + ".htm", Bytes(4000, 'c'));
+           },
+       .publish_first = false,
+       .expect = "*=new",
+       .connections = 4},
+      Srv::kPyCutting);
+  one({.name = "connections_cut_while_replacing_pages",
+       .setup =
+           [](Case& c) {
+             for (int i = 0; i < 16; ++i)
+               c.Local("f/p" + std::to_string(i) + ".htm", Bytes(3000, 'o'));
+           },
+       .change =
+           [](Case& c) {
+             for (int i = 0; i < 16; ++i)
+               c.Local("f/p" + std::to_string(i) + ".htm", Bytes(3500, 'n'));
+           },
+       .expect = "*=changed|f/=unchanged",
+       .connections = 3},
+      Srv::kPyCutting);
   both({.name = "four_connections_many_files",
         .setup =
             [](Case& c) {

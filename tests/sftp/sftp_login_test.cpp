@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include "ftp/id_exception.h"
 #include "sftp_test_support.h"
 #include "support/test_watchdog.h"
+#include "transfer/sftp_secrets.h"
 
 namespace hemlo::sftp::testing {
 namespace {
@@ -194,6 +196,66 @@ TEST(SftpLogin, CancelEndsTheWaitForASilentServer) {
   SftpClient bounded;
   EXPECT_THROW(bounded.Connect(o, TrustingQuestions()), ftp::EIdConnectionLost);
   ::close(listener);
+}
+
+}  // namespace
+}  // namespace hemlo::sftp::testing
+
+namespace hemlo::sftp::testing {
+namespace {
+
+struct MapStore : transfer::SecretStore {
+  bool up = true;
+  std::map<std::string, std::string> secrets;
+  bool Available() override { return up; }
+  std::optional<std::string> Lookup(const transfer::SecretKey& k) override {
+    auto it = secrets.find(k.kind + k.host);
+    return it == secrets.end() ? std::nullopt : std::optional(it->second);
+  }
+  bool Store(const transfer::SecretKey& k, const std::string&, const std::string& s) override {
+    secrets[k.kind + k.host] = s;
+    return up;
+  }
+  void Remove(const transfer::SecretKey& k) override { secrets.erase(k.kind + k.host); }
+};
+
+TEST(SftpLogin, KeyPassphrasesAreAskedOnceThenKept) {
+  ftp::testing::TestWatchdog watchdog;
+  auto server = ftp::testing::StartSshd();
+  ftp::testing::TempFolder local;
+  ConnectOptions o = OptionsFor(*server, local.path() / "known_hosts");
+  o.password.clear();
+  o.key_folder = local.path();
+  fs::copy_file(server->locked_key, local.path() / "id_ed25519");
+  fs::copy_file(server->locked_key.string() + ".pub", local.path() / "id_ed25519.pub");
+  int asked = 0;
+  ConnectQuestions q = TrustingQuestions();
+  q.key_passphrase = [&](const fs::path&) {
+    ++asked;
+    return std::optional<std::string>(ftp::testing::kKeyPassphrase);
+  };
+  for (bool keyring : {true, false}) {
+    SCOPED_TRACE(keyring ? "keyring" : "no keyring: for the session");
+    MapStore store;
+    store.up = keyring;
+    transfer::PassphraseKeeper keeper(store);
+    asked = 0;
+    for (int i = 0; i < 2; ++i) {
+      SftpClient client;
+      EXPECT_EQ(client.Connect(o, keeper.Wrap(q)).kind, LoginMethod::Kind::kKeyFile);
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(store.Lookup({"passphrase", "", (local.path() / "id_ed25519").string(), ""}),
+              keyring ? std::optional<std::string>(ftp::testing::kKeyPassphrase) : std::nullopt);
+  }
+  // A kept passphrase that no longer opens the key: asked again.
+  MapStore stale;
+  stale.secrets["passphrase" + (local.path() / "id_ed25519").string()] = "old words";
+  transfer::PassphraseKeeper keeper(stale);
+  asked = 0;
+  SftpClient client;
+  client.Connect(o, keeper.Wrap(q));
+  EXPECT_EQ(asked, 1);
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
+#include <QSpinBox>
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
+#include <cstdio>
 #include <filesystem>
 
 #include "base/program_folder.h"
@@ -97,6 +99,9 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   QTest::mouseClick(button, Qt::LeftButton);
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible()) << prompts.asked.size();
+  auto* target = dialog.findChild<QLabel*>(QStringLiteral("lblTarget"));
+  EXPECT_TRUE(target->text().contains(QStringLiteral(":/pub（このサイトフォルダからは初めて")))
+      << target->text().toStdString();
   EXPECT_EQ(PlanRows(dialog), (Rows{{"img", "新規フォルダ"},
                                     {"sub", "新規フォルダ"},
                                     {"index.htm", "新規"},
@@ -116,6 +121,8 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   const auto stored = transfer::ReadProfileFile(program.path());
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(transfer::SplitCommaText(stored[0]).at(7), site.path().string());
+  auto* site_edit = w.findChild<QLineEdit*>(QStringLiteral("edSiteFolder"));
+  EXPECT_EQ(site_edit->text().toStdString(), site.path().string());
 
   // Two pages change, one of them to the same size with an older date, and
   // one is deleted.
@@ -129,6 +136,7 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible());
   EXPECT_FALSE(dialog.ShowingResult());
+  EXPECT_TRUE(target->text().endsWith(QStringLiteral(":/pub"))) << target->text().toStdString();
   EXPECT_EQ(PlanRows(dialog),
             (Rows{{"index.htm", "変更"}, {"about.htm", "変更"}, {"news.htm", "サーバにしかない"}}));
   EXPECT_FALSE(remove->isChecked());
@@ -149,6 +157,78 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(w.StatusText(), QStringLiteral("公開する変更はありません"));
   w.Button2Click();
+  ASSERT_TRUE(Settle(w));
+
+  // The panel's fields go to the file with 保存.
+  auto* connections = w.findChild<QSpinBox*>(QStringLiteral("spnConnections"));
+  EXPECT_EQ(connections->value(), 2);
+  connections->setValue(5);
+  w.Button7Click();
+  const auto saved = transfer::SplitCommaText(transfer::ReadProfileFile(program.path()).at(0));
+  ASSERT_GE(saved.size(), 9u);
+  EXPECT_EQ(saved[7], site.path().string());
+  EXPECT_EQ(saved[8], "5");
+}
+
+// Uploads slowed to a crawl, two files on two connections: Escape stops
+// both at once, and the server keeps its old pages whole, with no
+// temporary file left.
+TEST(PublishWindow, EscapeStopsEveryConnectionAndLeavesTheOldPages) {
+  ftp::testing::TestWatchdog watchdog;
+  TempFolder program, site;
+  SetProgramFolder(program.path());
+  auto server = ftp::testing::StartVsftpd("anon_max_rate=50000\n");
+  const std::string big(1 << 20, 'n');
+  for (const char* name : {"a.bin", "b.bin"}) {
+    WriteText(site.path() / name, big);
+    WriteText(server->files / name, "old page");
+  }
+  ftp::testing::AdoptForVsftpd(server->files);
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  program.path(),
+                  {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                            server->user, server->password, "/pub", "auto", "auto",
+                                            site.path().string(), "2"})})
+                  .ok);
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Ok};  // 中断しました！！
+  TFtp1 w(&prompts);
+  WireTransferOperations(w, nullptr);
+  transfer_ui::PublishCommand* publish = PublishCommandOf(w);
+  auto& dialog = publish->Dialog();
+  auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+  auto temporaries = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(server->files))
+      n += e.path().filename().string().starts_with("~hemlo2-publish-");
+    return n;
+  };
+  w.Button1Click();
+  ASSERT_TRUE(Settle(w));
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges")), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
+  ASSERT_TRUE(dialog.isVisible());
+  EXPECT_EQ(PlanRows(dialog), (Rows{{"a.bin", "変更"}, {"b.bin", "変更"}}));
+  QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btnExecute")), Qt::LeftButton);
+  // Both connections are sending.
+  ASSERT_TRUE(WaitUntil([&] { return temporaries() == 2 || idle(); }));
+  ASSERT_FALSE(idle());
+  EXPECT_TRUE(w.StatusText().startsWith(QStringLiteral("公開中"))) << w.StatusText().toStdString();
+  QElapsedTimer clock;
+  clock.start();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  // At this rate the uploads would need 20 s more.
+  ASSERT_TRUE(WaitUntil(idle, 8000));
+  std::printf("Escape to every connection stopped: %lld ms\n",
+              static_cast<long long>(clock.elapsed()));
+  EXPECT_TRUE(publish->LastResult().stopped);
+  EXPECT_EQ(publish->LastResult().files_sent, 0);
+  EXPECT_EQ(publish->LastResult().failures.size(), 2u);
+  EXPECT_TRUE(dialog.ShowingResult());
+  dialog.accept();
+  EXPECT_EQ(temporaries(), 0);
+  EXPECT_EQ(ftp::testing::ReadText(server->files / "a.bin"), "old page");
+  EXPECT_EQ(ftp::testing::ReadText(server->files / "b.bin"), "old page");
 }
 
 }  // namespace

@@ -1,0 +1,274 @@
+#!/usr/bin/python3
+"""The site sync (publish_bench) against lftp mirror -R, in one run.
+
+  bench/publish/run_bench.py [BUILD_DIR] [--rounds 5] [--slow-files 200]
+
+1. vsftpd on loopback, the tree of 2,000 files of 1-8 KiB in 40 folders:
+   - nothing changed: ours (plan and run, 2 connections) against
+     lftp mirror -R --only-newer;
+   - 10 files changed (new bytes, same size) before each round: the same two;
+   - publish on save: one page changed, plan and run on an open connection.
+2. slow_ftpd.py (threaded, 30 ms before each reply), a full first publish
+   of the tree's first --slow-files files: ours with 4 connections, ours
+   with 1, lftp mirror -R --parallel=4.
+Runs alternate between the tools, each round in a new order; medians of
+--rounds rounds. Every time is the wall time of the whole program run
+(connect, plan, run). Prints the load average before and after.
+Needs root (vsftpd), vsftpd, lftp, python3-pyftpdlib.
+"""
+import argparse
+import os
+import random
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+p = argparse.ArgumentParser()
+p.add_argument("build", nargs="?", default=os.path.join(HERE, "..", "..", "build"))
+p.add_argument("--rounds", type=int, default=5)
+p.add_argument("--slow-files", type=int, default=200)
+p.add_argument("--slow-ms", type=int, default=30)
+args = p.parse_args()
+BENCH = os.path.join(args.build, "bin", "publish_bench")
+if not os.access(BENCH, os.X_OK):
+    sys.exit("build publish_bench first (cmake -DHEMLO_BUILD_BENCH=ON; ninja publish_bench)")
+
+work = tempfile.mkdtemp(prefix="hemlo-publish-bench-")
+procs = []
+
+
+def cleanup():
+    for pr in procs:
+        try:
+            os.killpg(pr.pid, signal.SIGTERM)
+        except OSError:
+            pass
+    shutil.rmtree(work, ignore_errors=True)
+
+
+def load():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+def make_tree(root, limit=None):
+    random.seed(10)
+    folders = []
+    for a in range(4):
+        folders.append(f"d{a}")
+        for b in range(3):
+            folders.append(f"d{a}/s{b}")
+            for c in range(2):
+                folders.append(f"d{a}/s{b}/t{c}")
+    files = []
+    for f in folders:
+        os.makedirs(os.path.join(root, f), exist_ok=True)
+        for i in range(50):
+            if limit is not None and len(files) >= limit:
+                return files
+            path = os.path.join(root, f, f"page{i:02d}.htm")
+            with open(path, "wb") as out:
+                out.write(os.urandom(random.randint(1024, 8192)))
+            files.append(path)
+    return files
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def wait_greeting(port):
+    for _ in range(200):
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=1) as c:
+                if c.recv(100).startswith(b"220"):
+                    return
+        except OSError:
+            pass
+        time.sleep(0.05)
+    sys.exit("server on port %d did not greet" % port)
+
+
+def drain_time_wait():
+    # Thousands of data connections leave TIME_WAIT sockets that slow the
+    # next run down; let them go first (bounded).
+    for _ in range(70):
+        out = subprocess.run(["ss", "-tan", "state", "time-wait"], capture_output=True, text=True)
+        if out.stdout.count("\n") < 1000:
+            return
+        time.sleep(1)
+
+
+def timed(cmd):
+    drain_time_wait()
+    t0 = time.perf_counter()
+    r = subprocess.run(cmd, capture_output=True, text=True)
+    dt = time.perf_counter() - t0
+    if r.returncode != 0:
+        sys.exit("failed: %s\n%s%s" % (" ".join(cmd), r.stdout, r.stderr))
+    return dt, r.stdout.strip()
+
+
+def ours(port, remote, local, state, n):
+    return timed([BENCH, str(port), remote, local, state, str(n), "anonymous"])
+
+
+def lftp(port, remote, local, option):
+    script = ("set ftp:passive-mode true; set net:max-retries 1; set cmd:fail-exit true; "
+              "mirror -R %s %s %s; quit" % (option, local, remote))
+    return timed(["lftp", "-u", "anonymous,bench@example.invalid", "-p", str(port), "-e", script,
+                  "127.0.0.1"])
+
+
+def med(xs):
+    return statistics.median(xs)
+
+
+try:
+    print("load before: %s" % load())
+    # ---- vsftpd: nothing changed and 10 changed --------------------------
+    local = os.path.join(work, "local", "site")
+    files = make_tree(local)
+    root = os.path.join(work, "root")
+    for d in ("ours/site", "lftp"):
+        os.makedirs(os.path.join(root, "pub", d), exist_ok=True)
+    os.chmod(work, 0o755)
+    os.chmod(root, 0o755)
+    subprocess.run(["chown", "-R", "ftp:ftp", os.path.join(root, "pub")], check=True)
+    os.makedirs("/var/run/vsftpd/empty", exist_ok=True)
+    port = free_port()
+    conf = os.path.join(work, "vsftpd.conf")
+    with open(conf, "w") as f:
+        f.write(f"""listen=YES
+listen_address=127.0.0.1
+listen_port={port}
+background=NO
+anonymous_enable=YES
+local_enable=NO
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_world_readable_only=NO
+anon_umask=022
+no_anon_password=YES
+anon_root={root}
+ftp_username=ftp
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+connect_from_port_20=NO
+port_enable=YES
+pasv_enable=YES
+xferlog_enable=NO
+force_dot_files=YES
+secure_chroot_dir=/var/run/vsftpd/empty
+pam_service_name=vsftpd
+max_per_ip=0
+max_clients=0
+""")
+    os.chmod(conf, 0o600)
+    procs.append(subprocess.Popen(["/usr/sbin/vsftpd", conf], start_new_session=True))
+    wait_greeting(port)
+    state = os.path.join(work, "state")
+    os.makedirs(state)
+    print("tree: %d files in 40 folders; first publish of both (not timed)" % len(files))
+    ours(port, "/pub/ours/site", local, state, 2)
+    lftp(port, "/pub/lftp/site", local, "--only-newer")
+
+    results = {}
+    for scenario in ("nothing changed", "10 changed"):
+        t_ours, t_lftp, sent = [], [], []
+        for r in range(args.rounds):
+            if scenario == "10 changed":
+                time.sleep(1.1)  # a new second: lftp compares whole seconds
+                for path in random.sample(files, 10):
+                    size = os.path.getsize(path)
+                    with open(path, "wb") as out:
+                        out.write(os.urandom(size))
+            order = ["ours", "lftp"] if r % 2 == 0 else ["lftp", "ours"]
+            for tool in order:
+                if tool == "ours":
+                    dt, line = ours(port, "/pub/ours/site", local, state, 2)
+                    t_ours.append(dt)
+                    sent.append(line)
+                else:
+                    dt, _ = lftp(port, "/pub/lftp/site", local, "--only-newer")
+                    t_lftp.append(dt)
+        results[scenario] = (t_ours, t_lftp)
+        print("%-16s ours %.3f s (runs %s)  lftp --only-newer %.3f s (runs %s)  ours/lftp %.2f"
+              % (scenario, med(t_ours), " ".join("%.3f" % x for x in t_ours), med(t_lftp),
+                 " ".join("%.3f" % x for x in t_lftp), med(t_ours) / med(t_lftp)))
+        print("                 ours' last run: %s" % sent[-1])
+    # Publish on save: one page changed, a connection already open; the
+    # time from the start of the plan to the end of the run (the program's
+    # own clock: starting a process is not part of a key press).
+    t_save = []
+    for r in range(args.rounds):
+        path = random.choice(files)
+        with open(path, "wb") as out:
+            out.write(os.urandom(os.path.getsize(path) + 1))
+        _, line = timed([BENCH, str(port), "/pub/ours/site", local, state, "1", "anonymous",
+                         "save"])
+        fields = dict(kv.split("=") for kv in line.split())
+        assert fields["sent"] == "1", line
+        t_save.append(float(fields["seconds"]))
+    print("publish on save, one page, warm connection: %.3f s (runs %s)"
+          % (med(t_save), " ".join("%.3f" % x for x in t_save)))
+    # The two remote copies hold the same bytes as the site.
+    diff = subprocess.run(["diff", "-r", local, os.path.join(root, "pub", "ours", "site")],
+                          capture_output=True, text=True)
+    print("ours' remote copy equals the site: %s" % ("yes" if diff.returncode == 0 else "NO"))
+
+    # ---- slow server: full first publish ---------------------------------
+    slow_local = os.path.join(work, "slow", "site")
+    slow_files = make_tree(slow_local, args.slow_files)
+    slow_root = os.path.join(work, "slowroot")
+    os.makedirs(slow_root)
+    sp = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "slow_ftpd.py"), slow_root,
+                           str(args.slow_ms)], stdout=subprocess.PIPE, text=True,
+                          start_new_session=True)
+    procs.append(sp)
+    slow_port = int(sp.stdout.readline().strip().split("=")[1])
+    wait_greeting(slow_port)
+    print("slow server: %d ms before each reply; %d files in %d folders, full publish"
+          % (args.slow_ms, len(slow_files),
+             len({os.path.dirname(f) for f in slow_files})))
+    times = {"ours 4": [], "ours 1": [], "lftp 4": []}
+    for r in range(args.rounds):
+        tools = list(times)
+        tools = tools[r % 3:] + tools[:r % 3]
+        for tool in tools:
+            # A new folder each round: the threaded server shares one
+            # working folder between its threads, so nothing is removed
+            # under it while it runs.
+            name = "%s-%d" % (tool.replace(" ", ""), r)
+            os.makedirs(os.path.join(slow_root, name, "site"))
+            st = os.path.join(work, "slowstate-" + name)
+            os.makedirs(st)
+            remote = "/" + name + "/site"
+            if tool == "ours 4":
+                dt, _ = ours(slow_port, remote, slow_local, st, 4)
+            elif tool == "ours 1":
+                dt, _ = ours(slow_port, remote, slow_local, st, 1)
+            else:
+                dt, _ = lftp(slow_port, remote, slow_local, "--parallel=4")
+            times[tool].append(dt)
+    for tool, xs in times.items():
+        print("%-8s %.2f s (runs %s)" % (tool, med(xs), " ".join("%.2f" % x for x in xs)))
+    print("ours 1 / ours 4: %.2f   lftp 4 / ours 4: %.2f"
+          % (med(times["ours 1"]) / med(times["ours 4"]),
+             med(times["lftp 4"]) / med(times["ours 4"])))
+    print("load after: %s" % load())
+finally:
+    cleanup()
