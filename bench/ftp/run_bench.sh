@@ -82,6 +82,9 @@ median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END{print (NR%2) ? v[(
 ratio() { awk -v c="$1" -v o="$2" 'BEGIN{printf "%.3f", c/o}'; }
 mibs() { awk -v t="$1" 'BEGIN{printf "%.0f MiB/s", 1024/t}'; }
 drain() {  # active mode leaves a TIME_WAIT per data connection
+  # DRAIN=0 skips the wait (Linux reuses TIME_WAIT ports on loopback
+  # when net.ipv4.tcp_tw_reuse is 2, its default).
+  [ "${DRAIN:-1}" = 0 ] && return
   for _ in $(seq 120); do
     [ "$(ss -tan state time-wait | wc -l)" -lt 50 ] && return
     sleep 1
