@@ -21,6 +21,7 @@ void RemoteListModel::Clear() {
   beginResetModel();
   rows_.clear();
   rows_.shrink_to_fit();
+  link_targets_.clear();
   endResetModel();
 }
 
@@ -91,6 +92,11 @@ QVariant RemoteListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
       return CellText(index.row(), index.column());
+    case Qt::ToolTipRole:
+      if (index.column() == 0)
+        if (const auto it = link_targets_.find(e.FileName); it != link_targets_.end())
+          return QStringLiteral("→ ") + NameText(names_, it->second);
+      return {};
     case Qt::DecorationRole:
       if (index.column() == 0) return e.Folder ? folder_icon_ : file_icon_;
       return {};

@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ class RemoteListModel : public QAbstractTableModel {
 
   int Count() const { return static_cast<int>(rows_.size()); }
   const transfer::RemoteListEntry& Entry(int row) const { return rows_[static_cast<size_t>(row)]; }
+  // Where the listed links lead (by wire name), shown as the name's tip.
+  void SetLinkTargets(std::map<std::string, std::string> targets) {
+    link_targets_ = std::move(targets);
+  }
   // The text of a cell as the list shows it.
   QString CellText(int row, int column) const;
 
@@ -48,6 +53,7 @@ class RemoteListModel : public QAbstractTableModel {
   std::vector<transfer::RemoteListEntry> rows_;
   text::RemoteNames names_;
   QIcon folder_icon_, file_icon_;
+  std::map<std::string, std::string> link_targets_;  // few: kept apart from the rows
 };
 
 }  // namespace hemlo::transfer_ui
