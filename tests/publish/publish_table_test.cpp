@@ -80,9 +80,9 @@ Reason ReasonOf(const std::string& word) {
   return m.at(word);
 }
 
-std::map<std::string, Reason> ParseExpect(const std::string& spec) {
+std::map<std::string, Reason> ParseExpect(const std::string& text) {
   std::map<std::string, Reason> out;
-  std::stringstream in(spec);
+  std::stringstream in(text);
   std::string item;
   while (std::getline(in, item, '|')) {
     if (item.empty()) continue;
