@@ -182,7 +182,9 @@ TEST_P(PublishTable, PlanRunAndServerBytes) {
     const RunResult r = c.Run(plan, row.connections);
     EXPECT_EQ(r.Failed(), 0) << (r.entries.empty() ? "" : r.entries.front().message);
     EXPECT_LE(r.most_at_once, row.max_connections);
-    if (!plan.Empty()) EXPECT_GE(r.connections_used, 1);
+    if (!plan.Empty()) {
+      EXPECT_GE(r.connections_used, 1);
+    }
     const Tree after = c.ServerTree();
     EXPECT_EQ(after, Expected(before, plan, c.local));
     ExpectOperationsOfPlan(plan, r);
