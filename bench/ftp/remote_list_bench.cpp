@@ -1,6 +1,9 @@
 // The Ferrox window's remote list filled from a 1,000,000-entry MLSD
 // listing (never run by CI):
-//   remote_list_bench [entries] [repeats]
+//   remote_list_bench [entries] [repeats] [port]
+// With a port, the listing comes from a server already running there on
+// 127.0.0.1 (anonymous login, its first folder; bench/ftp/pyftpdlib_list.sh
+// starts pyftpdlib over a million files).
 // A small local server answers the window's commands and sends the listing
 // over a passive data connection; each run is TFtp1::RefreshRemoteList as
 // the window calls it (PWD and MLSD on the connection's worker thread,
@@ -14,6 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -28,6 +32,7 @@
 #include "base/program_folder.h"
 #include "support/scripted_prompts.h"
 #include "transfer/ftp_window.h"
+#include "transfer/remote_list_model.h"
 #include "transfer/remote_session.h"
 
 namespace {
@@ -155,7 +160,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const size_t entries = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1'000'000;
   const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
-  const std::string listing = MlsdListing(entries);
+  const int external_port = argc > 3 ? std::atoi(argv[3]) : 0;
+  const std::string listing = external_port ? std::string() : MlsdListing(entries);
 
   const auto program =
       std::filesystem::temp_directory_path() / ("remote_list_bench." + std::to_string(::getpid()));
@@ -164,16 +170,17 @@ int main(int argc, char** argv) {
   double best = 1e18;
   size_t shown = 0;
   {
-    uint16_t port = 0;
-    const int listen_fd = Listen(port);
-    std::thread server(Serve, listen_fd, std::cref(listing));
+    uint16_t port = static_cast<uint16_t>(external_port);
+    const int listen_fd = external_port ? -1 : Listen(port);
+    std::thread server;
+    if (!external_port) server = std::thread(Serve, listen_fd, std::cref(listing));
     hemlo::ScriptedPrompts prompts;
     hemlo::TFtp1 window(&prompts);
     hemlo::ftp::TIdFTP& ftp = window.Client();
     ftp.Host = "127.0.0.1";
     ftp.Port = port;
-    ftp.Username = "bench";
-    ftp.Password = "bench";
+    ftp.Username = external_port ? "anonymous" : "bench";
+    ftp.Password = "bench@example.invalid";
     ftp.Connect();
     ftp.MlstSupported();
     auto ms_since = [](std::chrono::steady_clock::time_point t0) {
@@ -208,23 +215,53 @@ int main(int argc, char** argv) {
         "held at most %.0f ms (target <= 50)\n",
         base_mib, peak_mib, peak_mib - base_mib, worst_held);
     shown = window.RemoteRows().size();
+    // Header clicks on the whole list: names (the locale's order), sizes,
+    // names again (descending). Time to the sorted list and the longest
+    // hold of the UI thread meanwhile.
+    auto* list = window.findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+    auto* model = qobject_cast<hemlo::transfer_ui::RemoteListModel*>(list->model());
+    for (int column : {0, 2, 0}) {
+      QElapsedTimer clock;
+      clock.start();
+      qint64 last = 0, held = 0;
+      QTimer timer;
+      QObject::connect(&timer, &QTimer::timeout, [&] {
+        held = std::max(held, clock.elapsed() - last);
+        last = clock.elapsed();
+      });
+      timer.start(5);
+      bool done = false;
+      auto connection = QObject::connect(model, &hemlo::transfer_ui::RemoteListModel::sorted,
+                                         [&] { done = true; });
+      auto t0 = std::chrono::steady_clock::now();
+      window.ColumnClick(list, column);
+      while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      QCoreApplication::processEvents();  // the list shows the new order
+      held = std::max(held, clock.elapsed() - last);
+      QObject::disconnect(connection);
+      std::printf("sort by column %d: %.0f ms to the sorted list, UI thread held at most %lld ms\n",
+                  column, ms_since(t0), static_cast<long long>(held));
+    }
     // The steps apart, once: the wire, the parse, the rows.
     auto t0 = std::chrono::steady_clock::now();
-    ftp.ListEntries({}, true, false);
-    const double wire = ms_since(t0);
-    t0 = std::chrono::steady_clock::now();
-    const size_t parsed = ftp.DirectoryListing().Count();
-    const double parse = ms_since(t0);
-    t0 = std::chrono::steady_clock::now();
-    const size_t rows = hemlo::transfer::RowsOfListing(ftp.DirectoryListing()).size();
-    const double row_texts = ms_since(t0);
-    std::printf(
-        "steps: MLSD over the wire and split %.0f ms, %zu items parsed %.0f ms, %zu rows %.0f ms\n",
-        wire, parsed, parse, rows, row_texts);
+    if (!external_port) {
+      ftp.ListEntries({}, true, false);
+      const double wire = ms_since(t0);
+      t0 = std::chrono::steady_clock::now();
+      const size_t parsed = ftp.DirectoryListing().Count();
+      const double parse = ms_since(t0);
+      t0 = std::chrono::steady_clock::now();
+      const size_t rows = hemlo::transfer::RowsOfListing(ftp.DirectoryListing()).size();
+      const double row_texts = ms_since(t0);
+      std::printf(
+          "steps: MLSD over the wire and split %.0f ms, %zu items parsed %.0f ms, %zu rows %.0f "
+          "ms\n",
+          wire, parsed, parse, rows, row_texts);
+    }
 
     ftp.Disconnect();
-    server.join();
-    ::close(listen_fd);
+    if (server.joinable()) server.join();
+    if (listen_fd >= 0) ::close(listen_fd);
   }
   std::filesystem::remove_all(program);
   std::printf(

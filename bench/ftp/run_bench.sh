@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build-ftp}
 client=$build/bin/ftp_bench_client
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 parts=${PARTS:-big many parse cancel}  # which groups to run
 want() { case " $parts " in *" $1 "*) return 0;; esac; return 1; }
 [ -x "$client" ] || { echo "missing $client: build ftp_bench_client first" >&2; exit 1; }
@@ -78,6 +78,7 @@ now() { date +%s.%N; }
 # seconds taken by a command
 timed() { local s e; s=$(now); "$@"; e=$(now); awk -v s="$s" -v e="$e" 'BEGIN{printf "%.3f", e-s}'; }
 best() { printf '%s\n' "$@" | sort -g | head -n1; }
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END{print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 ratio() { awk -v c="$1" -v o="$2" 'BEGIN{printf "%.3f", c/o}'; }
 mibs() { awk -v t="$1" 'BEGIN{printf "%.0f MiB/s", 1024/t}'; }
 drain() {  # active mode leaves a TIME_WAIT per data connection
@@ -93,10 +94,11 @@ echo "making a 1 GiB file..."
 head -c 1G /dev/urandom > "$pub/big.bin"
 cp "$pub/big.bin" "$work/local/big.bin"
 
-report() {  # name curl_times ours_times
+report() {  # name curl_times ours_times (runs alternate curl, ours)
   local name=$1 c o
-  c=$(best $2); o=$(best $3)
-  printf '%-36s curl %7.3f s  ours %7.3f s  throughput ours/curl %s\n' "$name" "$c" "$o" "$(ratio "$c" "$o")"
+  c=$(median $2); o=$(median $3)
+  printf '%-36s median of %s: curl %7.3f s  ours %7.3f s  throughput ours/curl %s (best %s / %s; load %s)\n' \
+    "$name" "$runs" "$c" "$o" "$(ratio "$c" "$o")" "$(best $2)" "$(best $3)" "$(cut -d' ' -f1 /proc/loadavg)"
 }
 
 # Both data-connection modes: curl -P - against FTP_MODE=active, curl's
@@ -158,9 +160,9 @@ for _ in $(seq "${MANY_RUNS:-2}"); do
   o+=("$(FTP_MODE=active timed "$client" putmany "$port" /pub/mo "${files[@]}")")
 done
 [ "$(ls "$pub/mo" | wc -l)" = 2000 ] && [ "$(ls "$pub/mc" | wc -l)" = 2000 ] || { echo "many-file upload incomplete" >&2; exit 1; }
-cb=$(best "${c[@]}"); ob=$(best "${o[@]}")
-printf '%-28s curl %7.3f s (%.2f ms/file)  ours %7.3f s (%.2f ms/file)  per-file time ours/curl %s\n' \
-  "2000 small files, one by one" "$cb" "$(awk -v t="$cb" 'BEGIN{print t/2}')" "$ob" "$(awk -v t="$ob" 'BEGIN{print t/2}')" "$(ratio "$ob" "$cb")"
+cb=$(median "${c[@]}"); ob=$(median "${o[@]}")
+printf '%-28s median of %s: curl %7.3f s (%.2f ms/file)  ours %7.3f s (%.2f ms/file)  per-file time ours/curl %s (load %s)\n' \
+  "2000 small files, one by one" "${#c[@]}" "$cb" "$(awk -v t="$cb" 'BEGIN{print t/2}')" "$ob" "$(awk -v t="$ob" 'BEGIN{print t/2}')" "$(ratio "$ob" "$cb")" "$(cut -d' ' -f1 /proc/loadavg)"
 
 fi
 

@@ -34,6 +34,9 @@ p.add_argument("build", nargs="?", default=os.path.join(HERE, "..", "..", "build
 p.add_argument("--rounds", type=int, default=5)
 p.add_argument("--slow-files", type=int, default=200)
 p.add_argument("--slow-ms", type=int, default=30)
+p.add_argument("--slow-only", action="store_true", help="only the slow server's part")
+p.add_argument("--slow-tools", default="ours 4,ours 1,lftp 4",
+               help="which of 'ours 4', 'ours 1', 'lftp 4' to run there")
 args = p.parse_args()
 BENCH = os.path.join(args.build, "bin", "publish_bench")
 if not os.access(BENCH, os.X_OK):
@@ -134,8 +137,7 @@ def med(xs):
     return statistics.median(xs)
 
 
-try:
-    print("load before: %s" % load())
+def vsftpd_part():
     # ---- vsftpd: nothing changed and 10 changed --------------------------
     local = os.path.join(work, "local", "site")
     files = make_tree(local)
@@ -230,6 +232,8 @@ max_clients=0
                           capture_output=True, text=True)
     print("ours' remote copy equals the site: %s" % ("yes" if diff.returncode == 0 else "NO"))
 
+
+def slow_part():
     # ---- slow server: full first publish ---------------------------------
     slow_local = os.path.join(work, "slow", "site")
     slow_files = make_tree(slow_local, args.slow_files)
@@ -244,10 +248,10 @@ max_clients=0
     print("slow server: %d ms before each reply; %d files in %d folders, full publish"
           % (args.slow_ms, len(slow_files),
              len({os.path.dirname(f) for f in slow_files})))
-    times = {"ours 4": [], "ours 1": [], "lftp 4": []}
+    times = {t.strip(): [] for t in args.slow_tools.split(",")}
     for r in range(args.rounds):
         tools = list(times)
-        tools = tools[r % 3:] + tools[:r % 3]
+        tools = tools[r % len(tools):] + tools[:r % len(tools)]
         for tool in tools:
             # A new folder each round: the threaded server shares one
             # working folder between its threads, so nothing is removed
@@ -266,9 +270,16 @@ max_clients=0
             times[tool].append(dt)
     for tool, xs in times.items():
         print("%-8s %.2f s (runs %s)" % (tool, med(xs), " ".join("%.2f" % x for x in xs)))
-    print("ours 1 / ours 4: %.2f   lftp 4 / ours 4: %.2f"
-          % (med(times["ours 1"]) / med(times["ours 4"]),
-             med(times["lftp 4"]) / med(times["ours 4"])))
+    for other in ("ours 1", "lftp 4"):
+        if other in times and "ours 4" in times:
+            print("%s / ours 4: %.2f" % (other, med(times[other]) / med(times["ours 4"])))
+
+
+try:
+    print("load before: %s" % load())
+    if not args.slow_only:
+        vsftpd_part()
+    slow_part()
     print("load after: %s" % load())
 finally:
     cleanup()

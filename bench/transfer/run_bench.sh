@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Folder upload and folder download of Hemlo2's transfer operations against
-# lftp (mirror, one connection, active mode) into vsftpd on loopback, in one
-# run: 2,000 files of 1-8 KiB in 40 folders, three levels deep.
-#   bench/transfer/run_bench.sh [BUILD_DIR]
-# Prints files per second for each and the ratio ours / lftp (above 1 means
-# Hemlo2 is faster). Needs root (vsftpd), vsftpd, lftp.
+# lftp (mirror, one connection) into vsftpd on loopback, in active and in
+# passive mode: 2,000 files of 1-8 KiB in 40 folders, three levels deep,
+# RUNS (default 5) runs alternating Hemlo2 and lftp.
+#   bench/transfer/run_bench.sh [BUILD_DIR]      (MODES="active passive")
+# Prints the median files per second for each and the ratio lftp's time /
+# ours (above 1 means Hemlo2 is faster). Needs root (vsftpd), vsftpd, lftp.
 set -euo pipefail
 
 BUILD=${1:-$(cd "$(dirname "$0")/../.." && pwd)/build-ops}
@@ -98,33 +99,43 @@ drain() {
 now() { date +%s.%N; }
 LFTP_LOGIN=(-u anonymous,bench@example.com "127.0.0.1:$PORT")
 
-drain
-read -r OURS_UP_FILES OURS_UP_S < <("$BENCH_BIN" upload "$PORT" pub/ours "$LOCAL/site")
-drain
-T0=$(now)
-(cd "$LOCAL" && lftp -e "set ftp:passive-mode off; set cmd:fail-exit yes; mirror -R --parallel=1 site pub/lftp/site; bye" "${LFTP_LOGIN[@]}" >/dev/null)
-LFTP_UP_S=$(echo "$(now) - $T0" | bc -l)
-
-diff -r "$LOCAL/site" "$ROOT/pub/ours/site" >/dev/null || { echo "uploaded tree differs"; exit 1; }
-diff -r "$LOCAL/site" "$ROOT/pub/lftp/site" >/dev/null || { echo "lftp's uploaded tree differs"; exit 1; }
-
-mkdir -p "$WORK/dl_ours" "$WORK/dl_lftp"
-drain
-read -r OURS_DN_FILES OURS_DN_S < <("$BENCH_BIN" download "$PORT" pub/ours site "$WORK/dl_ours")
-drain
-T0=$(now)
-(cd "$WORK/dl_lftp" && lftp -e "set ftp:passive-mode off; set cmd:fail-exit yes; mirror --parallel=1 pub/lftp/site site; bye" "${LFTP_LOGIN[@]}" >/dev/null)
-LFTP_DN_S=$(echo "$(now) - $T0" | bc -l)
-
-diff -r "$LOCAL/site" "$WORK/dl_ours/site" >/dev/null || { echo "downloaded tree differs"; exit 1; }
-diff -r "$LOCAL/site" "$WORK/dl_lftp/site" >/dev/null || { echo "lftp's downloaded tree differs"; exit 1; }
-
-report() {
-  local what=$1 files=$2 ours=$3 lftp=$4
-  printf "%-16s hemlo %6.0f files/s (%.2f s)   lftp %6.0f files/s (%.2f s)   ratio %.2f\n" \
-    "$what" "$(echo "$files / $ours" | bc -l)" "$ours" "$(echo "$files / $lftp" | bc -l)" "$lftp" \
-    "$(echo "$lftp / $ours" | bc -l)"
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END{print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+report() {  # what files ours_times lftp_times
+  local what=$1 files=$2 ours lftp
+  ours=$(median $3); lftp=$(median $4)
+  printf "%-24s median of %s: hemlo %6.0f files/s (%.2f s)   lftp %6.0f files/s (%.2f s)   ratio %.2f   (hemlo %s; lftp %s)\n" \
+    "$what" "$RUNS" "$(echo "$files / $ours" | bc -l)" "$ours" "$(echo "$files / $lftp" | bc -l)" "$lftp" \
+    "$(echo "$lftp / $ours" | bc -l)" "$3" "$4"
 }
-echo "vsftpd on loopback, active mode, $OURS_UP_FILES files"
-report "folder upload" "$OURS_UP_FILES" "$OURS_UP_S" "$LFTP_UP_S"
-report "folder download" "$OURS_DN_FILES" "$OURS_DN_S" "$LFTP_DN_S"
+
+RUNS=${RUNS:-5}
+# Runs alternate hemlo and lftp, in both data-connection modes.
+for MODE in ${MODES:-active passive}; do
+  if [ "$MODE" = active ]; then PASSIVE=off; else PASSIVE=on; fi
+  export FTP_MODE=$MODE
+  OU=(); LU=(); OD=(); LD=()
+  echo "$MODE mode, load at start $(cut -d' ' -f1-3 /proc/loadavg)"
+  for _ in $(seq "$RUNS"); do
+    rm -rf "$ROOT/pub/ours/site" "$ROOT/pub/lftp/site" "$WORK/dl_ours" "$WORK/dl_lftp"
+    mkdir -p "$WORK/dl_ours" "$WORK/dl_lftp"
+    drain
+    read -r OURS_UP_FILES OURS_UP_S < <("$BENCH_BIN" upload "$PORT" pub/ours "$LOCAL/site")
+    drain
+    T0=$(now)
+    (cd "$LOCAL" && lftp -e "set ftp:passive-mode $PASSIVE; set cmd:fail-exit yes; mirror -R --parallel=1 site pub/lftp/site; bye" "${LFTP_LOGIN[@]}" >/dev/null)
+    LU+=("$(echo "$(now) - $T0" | bc -l)"); OU+=("$OURS_UP_S")
+    diff -r "$LOCAL/site" "$ROOT/pub/ours/site" >/dev/null || { echo "uploaded tree differs"; exit 1; }
+    diff -r "$LOCAL/site" "$ROOT/pub/lftp/site" >/dev/null || { echo "lftp's uploaded tree differs"; exit 1; }
+    drain
+    read -r OURS_DN_FILES OURS_DN_S < <("$BENCH_BIN" download "$PORT" pub/ours site "$WORK/dl_ours")
+    drain
+    T0=$(now)
+    (cd "$WORK/dl_lftp" && lftp -e "set ftp:passive-mode $PASSIVE; set cmd:fail-exit yes; mirror --parallel=1 pub/lftp/site site; bye" "${LFTP_LOGIN[@]}" >/dev/null)
+    LD+=("$(echo "$(now) - $T0" | bc -l)"); OD+=("$OURS_DN_S")
+    diff -r "$LOCAL/site" "$WORK/dl_ours/site" >/dev/null || { echo "downloaded tree differs"; exit 1; }
+    diff -r "$LOCAL/site" "$WORK/dl_lftp/site" >/dev/null || { echo "lftp's downloaded tree differs"; exit 1; }
+  done
+  echo "vsftpd on loopback, $MODE mode, $OURS_UP_FILES files, load at end $(cut -d' ' -f1-3 /proc/loadavg)"
+  report "$MODE folder upload" "$OURS_UP_FILES" "${OU[*]}" "${LU[*]}"
+  report "$MODE folder download" "$OURS_DN_FILES" "${OD[*]}" "${LD[*]}"
+done

@@ -73,6 +73,11 @@ int main(int argc, char** argv) {
   client.Port = std::atoi(argv[2]);
   client.Username = "anonymous";
   client.Password = "bench@example.com";
+  // FTP_MODE=active|passive picks the data connection (default: the client's own choice).
+  if (const char* m = std::getenv("FTP_MODE"))
+    client.DataMode = std::string(m) == "active"    ? ftp::TIdDataMode::dmActive
+                      : std::string(m) == "passive" ? ftp::TIdDataMode::dmPassive
+                                                    : client.DataMode;
   PrintingPrompts prompts;
   CountingHost host;
   try {

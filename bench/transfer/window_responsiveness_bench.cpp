@@ -1,7 +1,7 @@
 // How the program's UI thread fares while the Ferrox window waits on the
 // network (on its worker thread), and how fast Escape ends a wait. A timer asks to run every 10 ms
 // on the UI thread; its lateness is what any other window would feel.
-//   window_responsiveness_bench [SIZE_MIB]   (default 1024)
+//   window_responsiveness_bench [SIZE_MIB] [IDLE_MS]   (default 1024, 0)
 // Scenes: a SIZE_MIB download from vsftpd on loopback, to disk and (without
 // the page cache's cost) to /dev/null through the client; a server that
 // never answers, cancelled with Escape after 3 s; a download cancelled with
@@ -9,6 +9,7 @@
 // timer, and the time from Escape to "中断しました！！".
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "support/real_servers.h"
@@ -74,6 +76,15 @@ struct Lateness {
   }
 };
 
+// Marks the start and end of a scene on stderr, in CLOCK_MONOTONIC seconds,
+// for a probe outside the process (bench/transfer/accessibility_bench.sh).
+void Mark(const std::string& scene, const char* edge) {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  std::fprintf(stderr, "scene %s %s %.6f\n", edge, scene.c_str(),
+               static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9);
+}
+
 template <typename Scene>
 Lateness Measure(Scene scene) {
   Lateness l;
@@ -122,6 +133,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   g_clock.start();
   const int64_t mib = argc > 1 ? std::atoll(argv[1]) : 1024;
+  const int idle_ms = argc > 2 ? std::atoi(argv[2]) : 0;  // a baseline scene first
   ftp::testing::TempFolder program, local;
   SetProgramFolder(program.path());
 
@@ -137,18 +149,30 @@ int main(int argc, char** argv) {
   TimedPrompts prompts;
   {
     TFtp1 w(&prompts);
+    w.show();  // seen by accessibility clients
     WireTransferOperations(w, nullptr);
     w.SetLocalFolder(QString::fromStdString(local.path().string()));
     w.Button1Click();
     Settle(w);
     if (!w.Client().Connected()) return 1;
-    SelectRemote(w, QStringLiteral("big.bin"));
     QElapsedTimer t;
     t.start();
+    // Connected and idle, as a baseline.
+    Mark("idle", "begin");
+    Measure([&] {
+      QEventLoop idle;
+      QTimer::singleShot(idle_ms, &idle, &QEventLoop::quit);
+      idle.exec();
+    }).Print("idle", t.elapsed() / 1000.0);
+    Mark("idle", "end");
+    SelectRemote(w, QStringLiteral("big.bin"));
+    t.restart();
+    Mark("download", "begin");
     Measure([&] {
       emit w.downloadSelectedRequested();
       Settle(w);
     }).Print(("download " + std::to_string(mib) + " MiB to disk").c_str(), t.elapsed() / 1000.0);
+    Mark("download", "end");
     fs::remove(local.path() / "big.bin");
 
     // Through the worker, into /dev/null.
@@ -192,6 +216,7 @@ int main(int argc, char** argv) {
   WriteProfile(program.path(), ntohs(a.sin_port), "u", "p", "");
   {
     TFtp1 w(&prompts);
+    w.show();
     qint64 escaped = -1;
     QTimer::singleShot(3000, [&] {
       escaped = g_clock.elapsed();
@@ -200,10 +225,12 @@ int main(int argc, char** argv) {
     prompts.stop_shown_at = -1;
     QElapsedTimer t;
     t.start();
+    Mark("silent", "begin");
     Measure([&] {
       w.Button1Click();
       Settle(w);
     }).Print("silent server, 3 s", t.elapsed() / 1000.0);
+    Mark("silent", "end");
     std::printf("cancel of a silent server: Escape -> 中断しました！！ %lld ms\n",
                 static_cast<long long>(prompts.stop_shown_at - escaped));
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 #include "ftp/id_ftp_list.h"
@@ -161,6 +162,12 @@ class TIdFTP : public TIdTCPClient {
   // Whether the last listing came from MLSD.
   bool ListingIsMlsd() const { return listing_mlsd_; }
   const std::vector<std::string>& ListingText() const { return listing_; }
+  // Hands the last listing's lines over, leaving none (so a reader may free
+  // them as it goes).
+  std::vector<std::string> TakeListing() {
+    directory_listing_.reset();
+    return std::exchange(listing_, {});
+  }
   // Frees the last listing's lines and items (a long one holds much memory).
   void ReleaseListing() {
     std::vector<std::string>().swap(listing_);
@@ -232,7 +239,7 @@ class TIdFTP : public TIdTCPClient {
   void Resynchronise(bool abort, int timeout_ms);
   void ReceiveAll(const std::function<void(const char*, size_t)>& sink);
   void SendFile(int file_fd);
-  void ListInto(std::string& bytes, const std::string& command);
+  void ListInto(std::vector<std::string>& lines, const std::string& command);
 
   TIdFTPTransferType transfer_type_ = TIdFTPTransferType::ftBinary;
   std::unique_ptr<DataChannel> data_;
@@ -253,11 +260,23 @@ class TIdFTP : public TIdTCPClient {
   std::optional<TIdRFCReply> early_end_reply_;
 };
 
+// Cuts listing bytes into lines at CR LF, CR or LF, byte for byte, as the
+// bytes arrive in pieces of any size (a CR LF may be split between two).
+class ListingLineSplitter {
+ public:
+  explicit ListingLineSplitter(std::vector<std::string>& lines) : lines_(lines) {}
+  void Add(const char* p, size_t n);
+  // The last line, when the bytes end without a line break.
+  void Finish();
+
+ private:
+  std::vector<std::string>& lines_;
+  std::string partial_;
+  bool after_cr_ = false;
+};
+
 // Splits listing bytes into lines at CR LF, CR or LF, byte for byte.
-// `keep_going` (if any) is asked after each 16,384 lines; false ends the
-// split there.
-std::vector<std::string> SplitListingLines(const std::string& bytes,
-                                           const std::function<bool()>& keep_going = nullptr);
+std::vector<std::string> SplitListingLines(const std::string& bytes);
 // "a,b,c,d,p1,p2" argument of PORT.
 std::string PortArgument(const std::string& ip, uint16_t port);
 // Address and port from a PASV reply's first text line. Throws

@@ -292,7 +292,7 @@ class ColumnLayout {
 
 }  // namespace
 
-void TIdFTPListItems::LoadList(const std::vector<std::string>& lines, bool details) {
+void TIdFTPListItems::LoadList(std::span<const std::string> lines, bool details) {
   using F = TIdFTPListFormat;
   Clear();
   ListFormat = F::flfUnknown;
@@ -366,7 +366,7 @@ bool TIdFTPListItems::JoinVmsLines(const std::string& line, const std::string& n
   return true;
 }
 
-void TIdFTPListItems::LoadMlsd(const std::vector<std::string>& lines) {
+void TIdFTPListItems::LoadMlsd(std::span<const std::string> lines) {
   Clear();
   ListFormat = TIdFTPListFormat::flfMlsd;
   items_.reserve(lines.size());

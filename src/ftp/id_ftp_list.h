@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,10 +88,16 @@ class TIdFTPListItems {
   // no entry (blank, "total 24", a VMS heading) are flfNone.
   static TIdFTPListFormat CheckListFormat(const std::string& line, bool details = true);
   // Loads LIST (details) or NLST lines, each read by its own format.
-  void LoadList(const std::vector<std::string>& lines, bool details = true);
+  void LoadList(std::span<const std::string> lines, bool details = true);
+  void LoadList(const std::vector<std::string>& lines, bool details = true) {
+    LoadList(std::span<const std::string>(lines), details);
+  }
   // Loads MLSD lines; the entries for the folder itself and its parent are
   // left out.
-  void LoadMlsd(const std::vector<std::string>& lines);
+  void LoadMlsd(std::span<const std::string> lines);
+  void LoadMlsd(const std::vector<std::string>& lines) {
+    LoadMlsd(std::span<const std::string>(lines));
+  }
   // Parses one item's RawLine by ListFormat. Throws on a line it cannot read.
   void ParseLine(TIdFTPListItem& item) const;
 

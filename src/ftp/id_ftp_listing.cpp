@@ -18,35 +18,69 @@ namespace hemlo::ftp {
 
 using detail::kTransferInCodes;
 
-std::vector<std::string> SplitListingLines(const std::string& bytes,
-                                           const std::function<bool()>& keep_going) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  const size_t n = bytes.size();
-  while (start < n) {
-    size_t i = start;
-    while (i < n && bytes[i] != '\r' && bytes[i] != '\n') ++i;
-    lines.emplace_back(bytes, start, i - start);
-    if (keep_going && lines.size() % 16384 == 0 && !keep_going()) break;
-    if (i < n && bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') ++i;
-    start = i + 1;
+void ListingLineSplitter::Add(const char* p, size_t n) {
+  if (n == 0) return;
+  const char* const end = p + n;
+  if (after_cr_ && *p == '\n') ++p;
+  after_cr_ = false;
+  while (p < end) {
+    const char* brk = p;
+    while (brk < end && *brk != '\r' && *brk != '\n') ++brk;
+    if (brk == end) {
+      partial_.append(p, end);
+      return;
+    }
+    if (partial_.empty()) {
+      lines_.emplace_back(p, brk);
+    } else {
+      partial_.append(p, brk);
+      lines_.push_back(std::move(partial_));
+      partial_.clear();
+    }
+    p = brk + 1;
+    if (*brk == '\r') {
+      if (p == end) {
+        after_cr_ = true;  // its LF may open the next piece
+        return;
+      }
+      if (*p == '\n') ++p;
+    }
   }
+}
+
+void ListingLineSplitter::Finish() {
+  if (!partial_.empty()) lines_.push_back(std::move(partial_));
+  partial_.clear();
+  after_cr_ = false;
+}
+
+std::vector<std::string> SplitListingLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  ListingLineSplitter splitter(lines);
+  splitter.Add(bytes.data(), bytes.size());
+  splitter.Finish();
   return lines;
 }
 
-void TIdFTP::ListInto(std::string& bytes, const std::string& command) {
-  bytes.clear();
+void TIdFTP::ListInto(std::vector<std::string>& lines, const std::string& command) {
+  // Cut into lines as the bytes come: the whole text of a long listing is
+  // never held beside its lines.
+  lines.clear();
+  ListingLineSplitter splitter(lines);
   const uint64_t cap = MaxListingBytes > 0 ? static_cast<uint64_t>(MaxListingBytes) : UINT64_MAX;
   const int64_t line_cap = MaxListingLines > 0 ? MaxListingLines : INT64_MAX;
-  int64_t lines = 0;
+  uint64_t bytes = 0;
+  int64_t breaks = 0;
   RunTransfer(command, kTransferInCodes, 0, [&] {
     ReceiveAll([&](const char* p, size_t n) {
-      if (bytes.size() + n > cap) throw EIdListingTooLarge();
-      lines += std::count(p, p + n, '\n');
-      if (lines > line_cap) throw EIdListingTooLarge();
-      bytes.append(p, n);
+      bytes += n;
+      if (bytes > cap) throw EIdListingTooLarge();
+      breaks += std::count(p, p + n, '\n');
+      if (breaks > line_cap) throw EIdListingTooLarge();
+      splitter.Add(p, n);
     });
   });
+  splitter.Finish();
 }
 
 namespace {
@@ -62,16 +96,12 @@ bool IsSelfOrParentLine(const std::string& line) {
 
 // A listing of one entry named "-a" (a "total" line aside): what a server
 // that takes "-a" for a name sends when such a file exists. Stops at the
-// second entry: a long listing is not split twice (nor waited for after a
-// cancel).
-bool ListsOnlyDashA(std::string_view bytes) {
+// second entry.
+bool ListsOnlyDashA(const std::vector<std::string>& lines) {
   size_t entries = 0;
   bool dash_a = false;
-  for (size_t start = 0; start <= bytes.size() && entries < 2;) {
-    size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = bytes.size();
-    const std::string_view l = TrimControl(bytes.substr(start, end - start));
-    start = end + 1;
+  for (size_t i = 0; i < lines.size() && entries < 2; ++i) {
+    const std::string_view l = TrimControl(lines[i]);
     if (l.empty() || l.rfind("total", 0) == 0) continue;
     ++entries;
     dash_a = l == "-a" || (l.size() > 3 && l.substr(l.size() - 3) == " -a");
@@ -85,11 +115,11 @@ void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& pa
   // A name starting with "-" would be read as options by many servers.
   const std::string target = !path.empty() && path[0] == '-' ? "./" + path : path;
   const std::string plain(TrimControl((details ? "LIST " : "NLST ") + target));
-  std::string bytes;
+  std::vector<std::string> lines;
   if (details && hidden && list_hidden_ok_) {
     bool plain_now = false;
     try {
-      ListInto(bytes, std::string(TrimControl("LIST -a " + target)));
+      ListInto(lines, std::string(TrimControl("LIST -a " + target)));
     } catch (const EIdProtocolReplyError& e) {
       const int code = e.ErrorCode();
       // A transient failure (425, 450) says nothing about "-a": report it.
@@ -104,18 +134,16 @@ void TIdFTP::ListDirectory(std::vector<std::string>* dest, const std::string& pa
     // a name. Ask plainly; a plain listing that tells a different story
     // settles it for the connection.
     if (plain_now) {
-      ListInto(bytes, plain);
-    } else if (bytes.empty() || ListsOnlyDashA(bytes)) {
-      const std::string hidden_bytes = bytes;
-      ListInto(bytes, plain);
-      if (bytes != hidden_bytes) list_hidden_ok_ = false;
+      ListInto(lines, plain);
+    } else if (lines.empty() || ListsOnlyDashA(lines)) {
+      const std::vector<std::string> hidden_lines = lines;
+      ListInto(lines, plain);
+      if (lines != hidden_lines) list_hidden_ok_ = false;
     }
   } else {
-    ListInto(bytes, plain);
+    ListInto(lines, plain);
   }
-  // A long listing takes a while to split: a cancel may end it. The lines
-  // split so far stay until the next listing, so the cancel costs no time.
-  listing_ = SplitListingLines(bytes, [this] { return !abort_requested_ || ignore_cancel_; });
+  listing_ = std::move(lines);
   directory_listing_.reset();
   ThrowIfCancelled();
   if (details && hidden)
@@ -219,11 +247,11 @@ bool TIdFTP::MlstSupported() {
 
 void TIdFTP::ListEntries(const std::string& path, bool hidden, bool probe) {
   if (probe ? MlstSupported() : mlst_ == 1) {
-    std::string bytes;
+    std::vector<std::string> lines;
     try {
       // MLSD takes no options, so a name starting with "-" is safe as it is.
-      ListInto(bytes, std::string(TrimControl("MLSD " + path)));
-      listing_ = SplitListingLines(bytes, [this] { return !abort_requested_ || ignore_cancel_; });
+      ListInto(lines, std::string(TrimControl("MLSD " + path)));
+      listing_ = std::move(lines);
       directory_listing_.reset();
       ThrowIfCancelled();
       listing_details_ = true;

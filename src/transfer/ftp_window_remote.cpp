@@ -163,30 +163,8 @@ void TFtp1::SortList(QTreeWidget* list) { transfer_ui::SortFileList(list, Sort_)
 
 void TFtp1::SortRemoteList() {
   const int column = Sort_.SortColumn;
-  const int n = remote_->model->Count();
   if (column < 0 || column >= remote_->model->columnCount()) return;  // no such cell: order kept
-  // One key per row, made once: the rules compare the cell texts.
-  std::vector<int> order(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
-  const int sign = Sort_.SortDirection < 0 ? -1 : 1;
-  if (column == 0) {
-    std::vector<QString> keys(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) keys[static_cast<size_t>(i)] = remote_->model->CellText(i, 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-      return sign * keys[static_cast<size_t>(a)].localeAwareCompare(keys[static_cast<size_t>(b)]) <
-             0;
-    });
-  } else {
-    std::vector<std::string> keys(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-      keys[static_cast<size_t>(i)] = remote_->model->CellText(i, column).toStdString();
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-      return sign * transfer::CompareCells(keys[static_cast<size_t>(a)],
-                                           keys[static_cast<size_t>(b)]) <
-             0;
-    });
-  }
-  remote_->model->Reorder(order);
+  remote_->model->Sort(column, Sort_.SortDirection < 0);
   remote_->ShowSortIndicator(column, Sort_.SortDirection < 0);
 }
 

@@ -84,7 +84,6 @@ void PublishCommand::PublishChanges() {
 }
 
 void PublishCommand::PublishPage(const QString& page) {
-  if (running_) return;
   Prompts& prompts = PagePrompts ? *PagePrompts : w_.prompts();
   const int n = transfer::ProfileHoldingPage(w_.Profiles().ProfileList, page.toStdString());
   if (n == 0) {
@@ -96,7 +95,7 @@ void PublishCommand::PublishPage(const QString& page) {
         Buttons::Ok, Icon::Warning);
     return;
   }
-  if (w_.ClientBusy()) {
+  if (running_ || w_.ClientBusy()) {
     prompts.Message("保存して公開", "Ferroxが処理中のため公開できません。", Buttons::Ok,
                     Icon::Warning);
     return;
@@ -139,13 +138,16 @@ void PublishCommand::MakePlan(bool on_save) {
   running_ = true;
   on_save_ = on_save;
   planned_ = false;
+  while (site_.size() > 1 && site_.back() == '/') site_.pop_back();
   publish::PlanInput input;
   input.local_root = site_;
   input.remote_root = w_.Session().StartFolder;
   input.names = w_.Session().Names;
   input.changed_only = on_save;
-  record_path_ = publish::RecordPath(ProgramFolder(), w_.Client().Host, w_.Client().Username,
-                                     input.remote_root, site_);
+  // One record per server (port included), account, remote folder and site.
+  record_path_ = publish::RecordPath(ProgramFolder(),
+                                     w_.Client().Host + ":" + std::to_string(w_.Client().Port),
+                                     w_.Client().Username, input.remote_root, site_);
   Status("公開の準備中...");
   const bool started = w_.RunOperation(
       [this, input]() mutable {

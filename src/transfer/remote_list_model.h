@@ -5,8 +5,13 @@
 // fills its memory.
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QTimer>
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "text/remote_names.h"
@@ -19,6 +24,7 @@ class RemoteListModel : public QAbstractTableModel {
 
  public:
   explicit RemoteListModel(QObject* parent = nullptr);
+  ~RemoteListModel() override;
 
   // How names are shown; set before the rows of a connection arrive.
   void SetNames(const text::RemoteNames& names);
@@ -26,15 +32,26 @@ class RemoteListModel : public QAbstractTableModel {
 
   void Clear();
   // Room for `rows` rows, so appending never moves what is there.
-  void Reserve(size_t rows) { rows_.reserve(rows); }
+  void Reserve(size_t rows);
   void Append(std::vector<transfer::RemoteListEntry> batch);
   // The row's name on the server changed.
   void Rename(int row, std::string wire);
   // Puts row order[i] at position i; selections follow their rows.
   void Reorder(const std::vector<int>& order);
+  // Sorts the rows by a column, stable (equal cells keep their order):
+  // names by the user's locale as QString::localeAwareCompare orders them,
+  // the other cells by transfer::CompareCells. A list longer than
+  // `kSortAtOnce` rows is sorted on a thread of its own and put in place
+  // when done, so a header click never holds the window; a change of the
+  // rows meanwhile sorts again after it. `sorted` follows either way.
+  void Sort(int column, bool descending);
+  bool Sorting() const { return sorter_.joinable(); }
+  static constexpr int kSortAtOnce = 10'000;
 
-  int Count() const { return static_cast<int>(rows_.size()); }
-  const transfer::RemoteListEntry& Entry(int row) const { return rows_[static_cast<size_t>(row)]; }
+  int Count() const { return static_cast<int>(shown_.size()); }
+  const transfer::RemoteListEntry& Entry(int row) const {
+    return rows_[static_cast<size_t>(shown_[static_cast<size_t>(row)])];
+  }
   // The text of a cell as the list shows it.
   QString CellText(int row, int column) const;
 
@@ -44,10 +61,33 @@ class RemoteListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+ signals:
+  void sorted();
+
  private:
-  std::vector<transfer::RemoteListEntry> rows_;
+  struct SortRequest {
+    int column;
+    bool descending;
+  };
+  // Ends a sort on its thread before the rows change; returns it, so that
+  // the change can sort again.
+  std::optional<SortRequest> StopSort();
+  void ResumeSort(const std::optional<SortRequest>& request);
+  void TakeSorted();
+
+  std::vector<transfer::RemoteListEntry> rows_;  // in the listing's order
+  std::vector<int> shown_;                       // the row of rows_ shown at each position
   text::RemoteNames names_;
   QIcon folder_icon_, file_icon_;
+
+  // The sorting thread reads rows_, shown_ and names_ while it runs: they
+  // change only after StopSort has joined it.
+  std::thread sorter_;
+  SortRequest sorting_{};
+  std::atomic<bool> sort_stale_{false};
+  std::mutex sort_mutex_;
+  std::optional<std::vector<int>> sort_result_;  // under sort_mutex_
+  QTimer sort_poll_;
 };
 
 }  // namespace hemlo::transfer_ui

@@ -1,6 +1,7 @@
 #include "transfer/remote_session.h"
 
 #include <algorithm>
+#include <span>
 #include <string_view>
 
 #include "base/ascii_case.h"
@@ -73,7 +74,8 @@ std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {
 
 size_t ReadListingInBatches(ftp::TIdFTP& ftp, size_t batch_lines,
                             const std::function<void(std::vector<RemoteListEntry>&&)>& sink) {
-  const std::vector<std::string>& lines = ftp.ListingText();
+  const bool mlsd = ftp.ListingIsMlsd();
+  std::vector<std::string> lines = ftp.TakeListing();
   const size_t step = std::max<size_t>(batch_lines, 2);
   size_t unread = 0;
   for (size_t start = 0; start < lines.size();) {
@@ -81,13 +83,14 @@ size_t ReadListingInBatches(ftp::TIdFTP& ftp, size_t batch_lines,
     size_t end = std::min(lines.size(), start + step);
     // A VMS name line may go on in the next line: keep the two together.
     if (end < lines.size() && lines[end - 1].find(';') != std::string::npos) ++end;
-    const std::vector<std::string> slice(lines.begin() + static_cast<ptrdiff_t>(start),
-                                         lines.begin() + static_cast<ptrdiff_t>(end));
+    const std::span<const std::string> slice(lines.data() + start, end - start);
     ftp::TIdFTPListItems items;
-    if (ftp.ListingIsMlsd())
+    if (mlsd)
       items.LoadMlsd(slice);
     else
       items.LoadList(slice, true);
+    // The rows have all they need: the lines' memory goes to the next batches.
+    for (size_t i = start; i < end; ++i) std::string().swap(lines[i]);
     unread += items.UnparsedLines();
     std::vector<RemoteListEntry> batch;
     batch.reserve(items.Count());

@@ -62,12 +62,11 @@ struct RemoteListEntry {
 RemoteListEntry EntryOf(const ftp::TIdFTPListItem& item);
 RemoteEntry RowOf(const RemoteListEntry& entry);
 
-// Reads the client's last listing into entries, `batch_lines` lines at a
-// time: each batch is parsed and handed to `sink` before the next one, so
-// a listing of any length never exists as parsed items all at once, and a
-// pending cancel of the client ends the reading between batches. A batch
-// never ends between the two lines of one VMS entry. Returns the number of
-// lines that could not be read.
+// Takes the client's last listing and reads it into entries, `batch_lines`
+// lines at a time, freeing the lines as it goes: each batch is parsed and handed to `sink` before
+// the next one, so a listing of any length never exists as parsed items all at once, and a pending
+// cancel of the client ends the reading between batches. A batch never ends between the two lines
+// of one VMS entry. Returns the number of lines that could not be read.
 size_t ReadListingInBatches(ftp::TIdFTP& ftp, size_t batch_lines,
                             const std::function<void(std::vector<RemoteListEntry>&&)>& sink);
 

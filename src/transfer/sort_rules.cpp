@@ -79,12 +79,23 @@ std::optional<unsigned long long> SizeValue(std::string_view cell) {
 
 }  // namespace
 
-int CompareCells(std::string_view a, std::string_view b) {
-  const auto x = SizeValue(a);
-  const auto y = SizeValue(b);
+namespace {
+int CompareSizedCells(std::string_view a, const std::optional<unsigned long long>& x,
+                      std::string_view b, const std::optional<unsigned long long>& y) {
   if (x && y) return *x < *y ? -1 : (*x > *y ? 1 : 0);
   if (x || y) return x ? 1 : -1;
   return CompareTextAscii(a, b);
+}
+}  // namespace
+
+int CompareCells(std::string_view a, std::string_view b) {
+  return CompareSizedCells(a, SizeValue(a), b, SizeValue(b));
+}
+
+CellKey::CellKey(std::string cell) : text(std::move(cell)), size(SizeValue(text)) {}
+
+int CompareCellKeys(const CellKey& a, const CellKey& b) {
+  return CompareSizedCells(a.text, a.size, b.text, b.size);
 }
 
 int CompareRows(const SortState& state, const std::vector<std::string>& a,

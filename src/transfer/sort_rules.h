@@ -2,6 +2,7 @@
 // The sort state shared by the remote and the local list, and the row
 // comparison both lists use.
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,15 @@ int CollateUtf8(const std::string& a, const std::string& b);
 // "1,200,000,000" follows "123,456" however wide the cells are; other
 // cells, and a size against other text, as text (CompareTextAscii).
 int CompareCells(std::string_view a, std::string_view b);
+
+// A cell read once, for sorting many rows: CompareCellKeys(a, b) is
+// CompareCells(a.text, b.text) without reading the sizes again.
+struct CellKey {
+  explicit CellKey(std::string cell);
+  std::string text;
+  std::optional<unsigned long long> size;
+};
+int CompareCellKeys(const CellKey& a, const CellKey& b);
 
 // Compares two rows given as their cell texts. Column 0 uses `names`; in the
 // others two size cells (blanks, digits, commas) compare by value, any other

@@ -126,11 +126,28 @@ TEST(FtpListOther, UnknownEmptyAndNameOnlyListings) {
 }
 
 TEST(FtpListOther, ListingBytesSplitAtEveryLineEnd) {
-  EXPECT_EQ(SplitListingLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitListingLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
-  EXPECT_EQ(SplitListingLines(std::string("\x95\x5C\0\n", 4)),
-            (std::vector<std::string>{std::string("\x95\x5C\0", 3)}));
-  EXPECT_TRUE(SplitListingLines("").empty());
+  // The bytes come in pieces of any size: every cut gives the same lines.
+  const struct {
+    std::string bytes;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"a\r\nb\rc\nd", {"a", "b", "c", "d"}},
+      {"a\r\n\r\n", {"a", ""}},
+      {"a\r\r\nb\n\n", {"a", "", "b", ""}},
+      {std::string("\x95\x5C\0\n", 4), {std::string("\x95\x5C\0", 3)}},
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SplitListingLines(c.bytes), c.lines);
+    for (size_t cut = 0; cut <= c.bytes.size(); ++cut) {
+      std::vector<std::string> lines;
+      ListingLineSplitter splitter(lines);
+      splitter.Add(c.bytes.data(), cut);
+      for (size_t i = cut; i < c.bytes.size(); ++i) splitter.Add(c.bytes.data() + i, 1);
+      splitter.Finish();
+      EXPECT_EQ(lines, c.lines) << "cut at " << cut;
+    }
+  }
 }
 
 TEST(FtpDataChannel, PortAndPasvArguments) {
