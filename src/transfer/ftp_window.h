@@ -78,6 +78,12 @@ class TFtp1 : public QWidget {
   // The SFTP connection's settings while one stands (for the site sync's
   // further connections); nullptr for FTP.
   const sftp::ConnectOptions* SftpOptions() const { return sftp_ ? &sftp_options_ : nullptr; }
+  // The SFTP connection's remote file system while one stands (worker
+  // side); nullptr for FTP.
+  transfer::RemoteFiles* SftpFiles() { return sftp_files_.get(); }
+  // "host:port" and the account of the connection, for records and titles.
+  std::string ServerText() const;
+  std::string AccountName() const;
   // The questions an SFTP connect asks, through the worker's prompts.
   sftp::ConnectQuestions SftpQuestions();
   const transfer::ProfilePanel& Profiles() const { return Profiles_; }

@@ -72,6 +72,13 @@ transfer::OpRemote& TFtp1::Remote() {
 
 bool TFtp1::RemoteConnected() const { return sftp_ ? sftp_->Connected() : IdFTP1.Connected(); }
 
+std::string TFtp1::ServerText() const {
+  if (sftp_) return "sftp://" + sftp_options_.host + ":" + std::to_string(sftp_options_.port);
+  return IdFTP1.Host + ":" + std::to_string(IdFTP1.Port);
+}
+
+std::string TFtp1::AccountName() const { return sftp_ ? sftp_options_.user : IdFTP1.Username; }
+
 void TFtp1::ForgetCancelRequest() {
   IdFTP1.ClearCancel();
   if (sftp_) sftp_->ClearCancel();

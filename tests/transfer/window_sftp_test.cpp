@@ -1,13 +1,16 @@
 // The Ferrox window over SFTP against Debian's OpenSSH server: a profile
 // "sftp://127.0.0.1:PORT" asks about the host key (いいえ sends nothing; はい
 // keeps the key, so the next connect does not ask), then publishes a site,
-// fetches it back, renames, sets a mode, makes a folder and deletes the
-// tree, checking the server's disk after each step.
+// fetches it back, renames, sets a mode, makes a folder, deletes the tree
+// and syncs the site twice, checking the server's disk after each step.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTest>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 
@@ -22,6 +25,8 @@
 #include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_wiring.h"
+#include "transfer/publish_command.h"
+#include "transfer/publish_plan_dialog.h"
 
 namespace hemlo::transfer {
 namespace {
@@ -166,6 +171,43 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
   EXPECT_FALSE(fs::exists(server->files / "site"));
   EXPECT_LT(hemlo::RemoteRow(list, "site"), 0);
   EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+
+  // The site sync: the whole site at first, then only the page that changed.
+  transfer_ui::PublishCommand* publish = PublishCommandOf(w);
+  ASSERT_NE(publish, nullptr);
+  publish->ChooseFolder = [&](const std::string&) -> std::optional<std::string> {
+    return site.string();
+  };
+  auto& dialog = publish->Dialog();
+  auto* sync = w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges"));
+  auto* execute = dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"));
+  const auto wait = [&](auto done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 60'000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      if (!done()) QThread::msleep(1);
+    }
+    return done();
+  };
+  const auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+  struct Sync {
+    const char* changed;  // "" for the first publish
+    int sent;
+  } const syncs[] = {{"", 4}, {"top.htm", 1}};
+  for (const Sync& s : syncs) {
+    SCOPED_TRACE(s.sent);
+    if (*s.changed) WriteFile(site / s.changed, "<html>changed</html>\r\n");
+    QTest::mouseClick(sync, Qt::LeftButton);
+    ASSERT_TRUE(wait([&] { return dialog.isVisible() || idle(); }));
+    ASSERT_TRUE(dialog.isVisible());
+    QTest::mouseClick(execute, Qt::LeftButton);
+    ASSERT_TRUE(wait(idle));
+    EXPECT_EQ(publish->LastResult().files_sent, s.sent);
+    EXPECT_TRUE(publish->LastResult().failures.empty());
+    dialog.accept();
+    ftp::testing::ExpectSameTree(site, server->files);
+  }
   w.Button2Click();
   EXPECT_FALSE(w.RemoteConnected());
 }
