@@ -96,7 +96,6 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
     return WorkerPrompts().Input("パスフレーズ", "鍵ファイル " + key.string() + " のパスフレーズ",
                                  "");
   };
-  if (!passphrases_) passphrases_ = std::make_unique<transfer::PassphraseKeeper>(*secrets_);
   return passphrases_->Wrap(std::move(q));
 }
 
@@ -105,6 +104,8 @@ void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user
   sftp_ops_.reset();
   sftp_files_.reset();
   sftp_ = std::make_unique<sftp::SftpClient>();
+  // Made here, once: the site sync's connections ask from threads of their own.
+  if (!passphrases_) passphrases_ = std::make_unique<transfer::PassphraseKeeper>(*secrets_);
   sftp::ConnectOptions o;
   o.host = where.host;
   o.port = where.port;

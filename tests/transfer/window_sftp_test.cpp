@@ -4,6 +4,9 @@
 // fetches it back, renames, sets a mode, makes a folder, deletes the tree
 // and syncs the site twice, checking the server's disk after each step.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +27,7 @@
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
+#include "transfer/ftp_window_parts.h"
 #include "transfer/ftp_window_wiring.h"
 #include "transfer/publish_command.h"
 #include "transfer/publish_plan_dialog.h"
@@ -63,39 +67,54 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
   w.show();
   ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(site.string())));
 
-  // The host key: declined, accepted, then known.
+  // The host key: declined, accepted, known; then changed on the server,
+  // where the question names the old and the new key.
   struct Row {
+    bool change_key;  // a new host key on the server first
     std::vector<Answer> answers;
-    bool asked, connected;
+    bool asked, asked_changed, connected;
     const char* status_part;
   } const rows[] = {
-      {{Answer::No}, true, false, "接続を中止しました"},
-      {{Answer::Yes}, true, true, "パスワードでログインしました"},
-      {{}, false, true, "パスワードでログインしました"},
+      {false, {Answer::No}, true, false, false, "接続を中止しました"},
+      {false, {Answer::Yes}, true, false, true, "パスワードでログインしました"},
+      {false, {}, false, false, true, "パスワードでログインしました"},
+      {true, {Answer::No}, true, true, false, "接続を中止しました"},
+      {false, {Answer::Yes}, true, true, true, "パスワードでログインしました"},
   };
+  const auto fingerprint_in = [](const std::string& text) {
+    const size_t at = text.rfind("SHA256:");
+    return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+  };
+  std::string trusted;  // the fingerprint accepted last
   for (const Row& r : rows) {
     SCOPED_TRACE(r.status_part);
+    if (r.change_key) server->ChangeHostKey();
     prompts.asked.clear();
     // The script's answers are taken in order across the whole test.
     prompts.answers.insert(prompts.answers.end(), r.answers.begin(), r.answers.end());
+    const size_t log_before = ReadFile(server->log).size();
     w.Button1Click();
     ASSERT_TRUE(Settle(w));
     ASSERT_EQ(prompts.asked.size(), r.asked ? 1u : 0u)
         << prompts.asked.back().caption << ": " << prompts.asked.back().text;
     if (r.asked) {
+      const std::string& text = prompts.asked[0].text;
       EXPECT_EQ(prompts.asked[0].caption, "ホスト鍵の確認");
-      EXPECT_TRUE(Contains(prompts.asked[0].text, "ssh-ed25519")) << prompts.asked[0].text;
-      EXPECT_TRUE(Contains(prompts.asked[0].text, "SHA256:")) << prompts.asked[0].text;
+      EXPECT_TRUE(Contains(text, "ssh-ed25519")) << text;
+      EXPECT_FALSE(fingerprint_in(text).empty()) << text;
       EXPECT_EQ(prompts.asked[0].default_button, Answer::No);
+      // A changed key: the warning names the one trusted before.
+      EXPECT_EQ(Contains(text, "記憶している鍵：ssh-ed25519 " + trusted), r.asked_changed) << text;
+      if (r.connected) trusted = fingerprint_in(text);
     }
     EXPECT_EQ(w.RemoteConnected(), r.connected);
     EXPECT_TRUE(Contains(w.StatusText().toStdString(), r.status_part))
         << w.StatusText().toStdString();
     // Declined: the connection ended before any login was tried.
     if (!r.connected) {
-      EXPECT_FALSE(Contains(ReadFile(server->log), "userauth-request"));
+      EXPECT_FALSE(Contains(ReadFile(server->log).substr(log_before), "userauth-request"));
     }
-    if (r.connected && r.asked) w.Button2Click();
+    if (r.connected && &r != &rows[std::size(rows) - 1]) w.Button2Click();
   }
   ASSERT_TRUE(w.RemoteConnected());
 
@@ -210,6 +229,42 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
   }
   w.Button2Click();
   EXPECT_FALSE(w.RemoteConnected());
+}
+
+// A server that takes the connection and never says a word: Escape ends
+// the connect within a second and the window is left disconnected.
+TEST(WindowOverSftp, EscapeEndsTheConnectToASilentServer) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  TempDir program;
+  SetProgramFolder(program.path());
+  ASSERT_TRUE(
+      WriteProfileFile(program.path(),
+                       {JoinCommaText({"s", "sftp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)),
+                                       "u", "p", ""})})
+          .ok);
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Ok};  // "中断しました"
+  TFtp1 w(&prompts);
+  w.show();
+  w.Button1Click();
+  ASSERT_TRUE(w.ClientBusy());
+  QTest::qWait(200);
+  QElapsedTimer clock;
+  clock.start();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  ASSERT_TRUE(Settle(w, 5'000));
+  EXPECT_LT(clock.elapsed(), 1'000);
+  EXPECT_FALSE(w.RemoteConnected());
+  EXPECT_EQ(w.StatusText(), QString::fromUtf8(transfer_ui::kCancelledClosed));
+  ::close(listener);
 }
 
 }  // namespace
