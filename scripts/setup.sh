@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libicu-dev libssl-dev libpcre2-dev
   xvfb xauth
   vsftpd python3-pyftpdlib python3-openssl
-  libssh-dev libsecret-1-dev
+  libssh2-1-dev libsecret-1-dev
   openssh-server openssh-client gnome-keyring dbus
 )
 if [ "${1:-}" = "--test" ]; then

@@ -3,7 +3,7 @@
 # upload and 2,000 small files uploaded, our client against OpenSSH's
 # `sftp -b` and `lftp sftp://` in the same run, alternated, median of RUNS.
 # Every tool logs in with the same ed25519 key and keeps its default cipher
-# (ours prefers AES-GCM, OpenSSH's sftp chacha20-poly1305; SFTP_CIPHER=...
+# (ours, through libssh2, AES-CTR; OpenSSH's sftp chacha20-poly1305; SFTP_CIPHER=...
 # makes the OpenSSH-based peers use another). Never run by CI; run as root
 # (the server logs in the account "hemlo-sftp", made when missing).
 #   bench/sftp/run_bench.sh [build folder]   (default: build)

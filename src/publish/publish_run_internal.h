@@ -65,6 +65,19 @@ inline std::string MessageOf(const std::exception_ptr& e) {
   }
 }
 
+// A call cut short by a cancel that reached an idle connection: the cancel
+// is spent by then, so one more try does the cleanup the cancel asked for.
+template <typename F>
+void AfterCancel(F&& f) {
+  try {
+    f();
+  } catch (const ftp::EIdOperationAborted&) {
+    f();
+  }
+}
+
+inline std::string Quote(const std::string& path) { return "「" + path + "」"; }
+
 constexpr int kMaxAttempts = 3;  // a file whose connection broke gets two more
 constexpr int kProgressEveryMs = 50;
 

@@ -1,7 +1,7 @@
 #include "sftp/known_hosts.h"
 
+#include <libssh2.h>
 #include <openssl/evp.h>
-#include <openssl/hmac.h>
 #include <openssl/sha.h>
 
 #include <sstream>
@@ -12,6 +12,32 @@
 namespace hemlo::sftp {
 
 namespace {
+
+struct KeyKind {
+  const char* name;
+  int mask;
+};
+constexpr KeyKind kKinds[] = {
+    {"ssh-ed25519", LIBSSH2_KNOWNHOST_KEY_ED25519},
+    {"ecdsa-sha2-nistp256", LIBSSH2_KNOWNHOST_KEY_ECDSA_256},
+    {"ecdsa-sha2-nistp384", LIBSSH2_KNOWNHOST_KEY_ECDSA_384},
+    {"ecdsa-sha2-nistp521", LIBSSH2_KNOWNHOST_KEY_ECDSA_521},
+    {"ssh-rsa", LIBSSH2_KNOWNHOST_KEY_SSHRSA},
+};
+
+int MaskOf(const std::string& type) {
+  for (const KeyKind& k : kKinds) {
+    if (type == k.name) return k.mask;
+  }
+  return LIBSSH2_KNOWNHOST_KEY_UNKNOWN;
+}
+
+const char* NameOf(int mask) {
+  for (const KeyKind& k : kKinds) {
+    if ((mask & LIBSSH2_KNOWNHOST_KEY_MASK) == k.mask) return k.name;
+  }
+  return "unknown";
+}
 
 std::string Base64Decode(const std::string& text) {
   if (text.empty() || text.size() % 4 != 0) return {};
@@ -26,99 +52,107 @@ std::string Base64Decode(const std::string& text) {
   return out;
 }
 
-std::string Base64Encode(const unsigned char* data, size_t size) {
-  std::string out((size + 2) / 3 * 4 + 1, '\0');
-  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), data, int(size));
-  out.resize(size_t(n));
-  return out;
-}
-
-// A line's three leading fields; false for blank lines, comments, markers.
-bool SplitLine(const std::string& line, std::string& hosts, HostKey& key) {
-  if (line.empty() || line[0] == '#' || line[0] == '@') return false;
-  std::istringstream in(line);
-  return bool(in >> hosts >> key.type >> key.base64);
-}
-
 }  // namespace
 
 std::string HostPattern(const std::string& host, int port) {
   return port == 22 ? host : "[" + host + "]:" + std::to_string(port);
 }
 
-bool HostFieldMatches(const std::string& field, const std::string& pattern) {
-  if (field.rfind("|1|", 0) == 0) {
-    const size_t bar = field.find('|', 3);
-    if (bar == std::string::npos) return false;
-    const std::string salt = Base64Decode(field.substr(3, bar - 3));
-    const std::string hash = Base64Decode(field.substr(bar + 1));
-    unsigned char mac[EVP_MAX_MD_SIZE];
-    unsigned int mac_len = 0;
-    HMAC(EVP_sha1(), salt.data(), int(salt.size()),
-         reinterpret_cast<const unsigned char*>(pattern.data()), pattern.size(), mac, &mac_len);
-    return !hash.empty() && hash == std::string(reinterpret_cast<char*>(mac), mac_len);
-  }
-  size_t start = 0;
-  while (start <= field.size()) {
-    size_t comma = field.find(',', start);
-    if (comma == std::string::npos) comma = field.size();
-    if (field.compare(start, comma - start, pattern) == 0) return true;
-    start = comma + 1;
-  }
-  return false;
-}
-
-std::string Sha256Fingerprint(const HostKey& key) {
-  const std::string blob = Base64Decode(key.base64);
+std::string Sha256Fingerprint(const std::string& blob) {
   unsigned char digest[SHA256_DIGEST_LENGTH];
   SHA256(reinterpret_cast<const unsigned char*>(blob.data()), blob.size(), digest);
-  std::string text = Base64Encode(digest, sizeof digest);
+  std::string text(((sizeof digest + 2) / 3) * 4 + 1, '\0');
+  text.resize(size_t(
+      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), digest, sizeof digest)));
   while (!text.empty() && text.back() == '=') text.pop_back();
   return "SHA256:" + text;
 }
 
-std::vector<std::string> KnownHosts::Lines() const {
+KnownHosts::KnownHosts(std::filesystem::path file)
+    : session_(libssh2_session_init()), file_(std::move(file)) {
+  if (session_) hosts_ = libssh2_knownhost_init(session_);
+  if (!hosts_) {
+    if (session_) libssh2_session_free(session_);
+    throw std::runtime_error("known hosts");
+  }
   std::string bytes;
-  if (!ReadWholeFile(file_, bytes)) return {};
-  std::vector<std::string> lines;
+  if (!ReadWholeFile(file_, bytes)) return;
+  // Line by line, so one line the library cannot read costs only itself.
   std::istringstream in(bytes);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+    if (line.empty()) continue;
+    if (line[0] == '#' || libssh2_knownhost_readline(hosts_, line.data(), line.size(),
+                                                     LIBSSH2_KNOWNHOST_FILE_OPENSSH) != 0) {
+      kept_lines_.push_back(line);
+    }
   }
-  return lines;
 }
 
-std::vector<HostKey> KnownHosts::KeysFor(const std::string& host, int port) const {
+KnownHosts::~KnownHosts() {
+  libssh2_knownhost_free(hosts_);
+  libssh2_session_free(session_);
+}
+
+std::vector<std::string> KnownHosts::KeyTypesFor(const std::string& host, int port) const {
+  // A key no host has: any stored key of the type answers "mismatch".
   const std::string pattern = HostPattern(host, port);
-  std::vector<HostKey> keys;
-  for (const std::string& line : Lines()) {
-    std::string hosts;
-    HostKey key;
-    if (SplitLine(line, hosts, key) && HostFieldMatches(hosts, pattern)) keys.push_back(key);
+  std::vector<std::string> types;
+  for (const KeyKind& k : kKinds) {
+    const int rc = libssh2_knownhost_checkp(
+        hosts_, pattern.c_str(), -1, "\0", 1,
+        LIBSSH2_KNOWNHOST_TYPE_PLAIN | LIBSSH2_KNOWNHOST_KEYENC_RAW | k.mask, nullptr);
+    if (rc == LIBSSH2_KNOWNHOST_CHECK_MISMATCH || rc == LIBSSH2_KNOWNHOST_CHECK_MATCH)
+      types.push_back(k.name);
   }
-  return keys;
+  return types;
 }
 
-KnownHosts::Verdict KnownHosts::Check(const std::string& host, int port, const HostKey& key) const {
-  const std::vector<HostKey> keys = KeysFor(host, port);
-  if (keys.empty()) return Verdict::kUnknown;
-  for (const HostKey& k : keys) {
-    if (k.type == key.type && k.base64 == key.base64) return Verdict::kTrusted;
+KnownHosts::Verdict KnownHosts::Check(const std::string& host, int port, const HostKey& key,
+                                      HostKey* old) const {
+  libssh2_knownhost* found = nullptr;
+  const int rc = libssh2_knownhost_checkp(
+      hosts_, HostPattern(host, port).c_str(), -1, key.blob.data(), key.blob.size(),
+      LIBSSH2_KNOWNHOST_TYPE_PLAIN | LIBSSH2_KNOWNHOST_KEYENC_RAW | MaskOf(key.type), &found);
+  if (rc == LIBSSH2_KNOWNHOST_CHECK_MATCH) return Verdict::kTrusted;
+  if (rc != LIBSSH2_KNOWNHOST_CHECK_MISMATCH || !found) return Verdict::kUnknown;
+  if (old) {
+    old->type = NameOf(found->typemask);
+    old->blob = Base64Decode(found->key ? found->key : "");
   }
   return Verdict::kChanged;
 }
 
-void KnownHosts::Trust(const std::string& host, int port, const HostKey& key) const {
+void KnownHosts::Trust(const std::string& host, int port, const HostKey& key) {
   const std::string pattern = HostPattern(host, port);
-  std::string out;
-  for (const std::string& line : Lines()) {
-    std::string hosts;
-    HostKey old;
-    if (SplitLine(line, hosts, old) && HostFieldMatches(hosts, pattern)) continue;
-    out += line + "\n";
+  const int type = LIBSSH2_KNOWNHOST_TYPE_PLAIN | LIBSSH2_KNOWNHOST_KEYENC_RAW | MaskOf(key.type);
+  for (;;) {  // the host's old keys of this type go
+    libssh2_knownhost* found = nullptr;
+    const int rc = libssh2_knownhost_checkp(hosts_, pattern.c_str(), -1, key.blob.data(),
+                                            key.blob.size(), type, &found);
+    if (rc == LIBSSH2_KNOWNHOST_CHECK_NOTFOUND || rc == LIBSSH2_KNOWNHOST_CHECK_FAILURE || !found)
+      break;
+    if (libssh2_knownhost_del(hosts_, found) != 0) break;
   }
-  out += pattern + " " + key.type + " " + key.base64 + "\n";
+  if (libssh2_knownhost_addc(hosts_, pattern.c_str(), nullptr, key.blob.data(), key.blob.size(),
+                             nullptr, 0, type, nullptr) != 0) {
+    throw std::runtime_error("鍵を加えられません");
+  }
+  std::string out;
+  for (const std::string& line : kept_lines_) out += line + "\n";
+  libssh2_knownhost* prev = nullptr;
+  libssh2_knownhost* node = nullptr;
+  while (libssh2_knownhost_get(hosts_, &node, prev) == 0) {
+    std::string line(16 * 1024, '\0');
+    size_t length = 0;
+    if (libssh2_knownhost_writeline(hosts_, node, line.data(), line.size(), &length,
+                                    LIBSSH2_KNOWNHOST_FILE_OPENSSH) == 0) {
+      line.resize(length);
+      out += line;
+      if (!line.empty() && line.back() != '\n') out += "\n";
+    }
+    prev = node;
+  }
   std::filesystem::create_directories(file_.parent_path());
   const WriteResult written = WriteFileAtomically(file_, out, 0600);
   if (!written) throw std::runtime_error(written.error);

@@ -1,46 +1,55 @@
 #pragma once
 // The program's own file of trusted SSH host keys, in the format of
-// OpenSSH's known_hosts: "host key-type base64-key" per line, host names
-// written as "name" for port 22 and "[name]:port" otherwise, hashed names
-// ("|1|salt|hash") read as well. Lines it does not understand (markers,
-// comments) are kept as they are.
+// OpenSSH's known_hosts, read and written by libssh2 (hashed host names
+// are read as well). Hosts are named "name" for port 22 and "[name]:port"
+// otherwise, as OpenSSH names them. Lines the library does not understand
+// are kept as they are.
 #include <filesystem>
 #include <string>
 #include <vector>
 
+struct _LIBSSH2_SESSION;
+struct _LIBSSH2_KNOWNHOSTS;
+
 namespace hemlo::sftp {
 
 struct HostKey {
-  std::string type;    // "ssh-ed25519", "ssh-rsa", "ecdsa-sha2-nistp256", ...
-  std::string base64;  // the public key blob
+  std::string type;  // "ssh-ed25519", "ssh-rsa", "ecdsa-sha2-nistp256", ...
+  std::string blob;  // the public key, raw
 };
 
 class KnownHosts {
  public:
   enum class Verdict { kTrusted, kUnknown, kChanged };
 
-  explicit KnownHosts(std::filesystem::path file) : file_(std::move(file)) {}
+  // Reads the file (absent: no keys).
+  explicit KnownHosts(std::filesystem::path file);
+  ~KnownHosts();
+  KnownHosts(const KnownHosts&) = delete;
+  KnownHosts& operator=(const KnownHosts&) = delete;
 
-  // The keys stored for host:port (empty when none or the file is absent).
-  std::vector<HostKey> KeysFor(const std::string& host, int port) const;
-  // kChanged when keys are stored for the host and none is `key`.
-  Verdict Check(const std::string& host, int port, const HostKey& key) const;
-  // Stores `key` for host:port in place of any key stored for it before,
+  // The types of the keys stored for host:port.
+  std::vector<std::string> KeyTypesFor(const std::string& host, int port) const;
+  // kChanged when a key of the same type is stored for the host and it is
+  // not `key`; `old` then holds the stored one.
+  Verdict Check(const std::string& host, int port, const HostKey& key, HostKey* old) const;
+  // Stores `key` for host:port in place of the host's keys of that type,
   // replacing the file atomically (owner-only). Throws std::runtime_error
-  // with the system's message when the file cannot be written.
-  void Trust(const std::string& host, int port, const HostKey& key) const;
+  // with the reason when the file cannot be written.
+  void Trust(const std::string& host, int port, const HostKey& key);
 
  private:
-  std::vector<std::string> Lines() const;
+  // The library's lists live in a session of their own, which never
+  // connects, so they outlast any connection.
+  _LIBSSH2_SESSION* session_ = nullptr;
+  _LIBSSH2_KNOWNHOSTS* hosts_ = nullptr;
   std::filesystem::path file_;
+  std::vector<std::string> kept_lines_;  // lines the library refused
 };
 
 // "name" for port 22, "[name]:port" otherwise: how the file names a host.
 std::string HostPattern(const std::string& host, int port);
-// Whether the host field of a line (comma-separated names, plain or hashed)
-// names `pattern`.
-bool HostFieldMatches(const std::string& field, const std::string& pattern);
 // OpenSSH's form of a key's SHA-256 fingerprint: "SHA256:" + unpadded base64.
-std::string Sha256Fingerprint(const HostKey& key);
+std::string Sha256Fingerprint(const std::string& blob);
 
 }  // namespace hemlo::sftp

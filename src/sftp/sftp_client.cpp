@@ -1,6 +1,7 @@
 #include "sftp/sftp_client.h"
 
-#include <stdexcept>
+#include <libssh2.h>
+#include <libssh2_sftp.h>
 
 #include "ftp/id_exception.h"
 
@@ -8,328 +9,295 @@ namespace hemlo::sftp {
 
 namespace {
 
-// No reply of a sound server comes near this; a longer one means a broken
-// stream, not a reason to hold gigabytes.
-constexpr size_t kMaxPacket = 4 << 20;
-
-std::string Reason(uint32_t code) {
+std::string Reason(unsigned long code) {
   switch (code) {
-    case kEof:
+    case LIBSSH2_FX_EOF:
       return "ファイルの終わりです";
-    case kNoSuchFile:
+    case LIBSSH2_FX_NO_SUCH_FILE:
+    case LIBSSH2_FX_NO_SUCH_PATH:
       return "見つかりません";
-    case kPermissionDenied:
+    case LIBSSH2_FX_PERMISSION_DENIED:
       return "権限がありません";
-    case kFailure:
+    case LIBSSH2_FX_FAILURE:
       return "サーバが実行できませんでした";
-    case kBadMessage:
+    case LIBSSH2_FX_BAD_MESSAGE:
       return "サーバが要求を理解できませんでした";
-    case kOpUnsupported:
+    case LIBSSH2_FX_OP_UNSUPPORTED:
       return "サーバがこの操作に対応していません";
     default:
       return "エラー " + std::to_string(code);
   }
 }
 
+Attributes FromLibrary(const LIBSSH2_SFTP_ATTRIBUTES& a) {
+  Attributes out;
+  if (a.flags & LIBSSH2_SFTP_ATTR_SIZE) {
+    out.flags |= Attributes::kSize;
+    out.size = a.filesize;
+  }
+  if (a.flags & LIBSSH2_SFTP_ATTR_UIDGID) {
+    out.flags |= Attributes::kUidGid;
+    out.uid = uint32_t(a.uid);
+    out.gid = uint32_t(a.gid);
+  }
+  if (a.flags & LIBSSH2_SFTP_ATTR_PERMISSIONS) {
+    out.flags |= Attributes::kPermissions;
+    out.permissions = uint32_t(a.permissions);
+  }
+  if (a.flags & LIBSSH2_SFTP_ATTR_ACMODTIME) {
+    out.flags |= Attributes::kTimes;
+    out.atime = uint32_t(a.atime);
+    out.mtime = uint32_t(a.mtime);
+  }
+  return out;
+}
+
+LIBSSH2_SFTP_ATTRIBUTES ToLibrary(const Attributes& a) {
+  LIBSSH2_SFTP_ATTRIBUTES out{};
+  if (a.flags & Attributes::kSize) {
+    out.flags |= LIBSSH2_SFTP_ATTR_SIZE;
+    out.filesize = a.size;
+  }
+  if (a.flags & Attributes::kUidGid) {
+    out.flags |= LIBSSH2_SFTP_ATTR_UIDGID;
+    out.uid = a.uid;
+    out.gid = a.gid;
+  }
+  if (a.flags & Attributes::kPermissions) {
+    out.flags |= LIBSSH2_SFTP_ATTR_PERMISSIONS;
+    out.permissions = a.permissions;
+  }
+  if (a.flags & Attributes::kTimes) {
+    out.flags |= LIBSSH2_SFTP_ATTR_ACMODTIME;
+    out.atime = a.atime;
+    out.mtime = a.mtime;
+  }
+  return out;
+}
+
+// Paths and names come back in buffers of this size.
+constexpr size_t kNameBuffer = 4096;
+
 }  // namespace
+
+std::string PermissionText(uint32_t mode) {
+  std::string s = "rwxrwxrwx";
+  for (int i = 0; i < 9; ++i) {
+    if (!(mode & (0400u >> i))) s[i] = '-';
+  }
+  if (mode & 04000) s[2] = (mode & 0100) ? 's' : 'S';
+  if (mode & 02000) s[5] = (mode & 010) ? 's' : 'S';
+  if (mode & 01000) s[8] = (mode & 01) ? 't' : 'T';
+  return s;
+}
 
 LoginMethod SftpClient::Connect(const ConnectOptions& options, const ConnectQuestions& questions) {
   options_ = options;
-  awaited_.clear();
-  replies_.clear();
-  consumed_ = 0;
-  const LoginMethod method = ssh_.Open(options, questions);
-  ssh_.Send(std::move(PacketWriter(kInit).U32(3)).Finish());
-  awaited_.insert(0);  // the version reply carries no id
-  const std::string version = Await(0);
-  try {
-    PacketReader in(version);
-    if (in.U8() != kVersion) throw std::out_of_range("no version");
-    in.U32();
-    while (!in.AtEnd()) {
-      const std::string name = in.Str();
-      in.Str();
-      if (name == "posix-rename@openssh.com") posix_rename_ = true;
-    }
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が読めません");
-  }
-  return method;
+  return ssh_.Open(options, questions);
 }
 
-uint32_t SftpClient::Send(PacketType type, const std::function<void(PacketWriter&)>& fields) {
-  const uint32_t id = next_id_++;
-  if (next_id_ == 0) next_id_ = 1;
-  PacketWriter packet(type, id);
-  fields(packet);
-  ssh_.Send(std::move(packet).Finish());
-  awaited_.insert(id);
-  return id;
+void SftpClient::Failed(int rc, const char* what, const std::string& path) {
+  if (rc == LIBSSH2_ERROR_SFTP_PROTOCOL && ssh_.Sftp()) {
+    throw ftp::EIdException(std::string(what) + "「" + path +
+                            "」: " + Reason(libssh2_sftp_last_error(ssh_.Sftp())));
+  }
+  ssh_.Lost(ssh_.LastError());
 }
 
-void SftpClient::TakeReplies() {
-  std::string& input = ssh_.Input();
-  for (;;) {
-    const std::string_view rest = std::string_view(input).substr(consumed_);
-    if (rest.size() >= 4 && PacketReader(rest.substr(0, 4)).U32() > kMaxPacket) {
-      ssh_.Close();
-      throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
-    }
-    const std::optional<size_t> length = WholePacketLength(rest);
-    if (!length || *length < 5) break;
-    const std::string_view body = rest.substr(4, *length - 4);
-    uint32_t id = 0;
-    if (uint8_t(body[0]) != kVersion) {
-      if (body.size() < 5) {
-        ssh_.Close();
-        throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
-      }
-      id = PacketReader(body.substr(1, 4)).U32();
-    }
-    if (awaited_.erase(id)) replies_.emplace(id, std::string(body));
-    consumed_ += *length;
-  }
-  // Parsed bytes go once they are a good share of the buffer, so a long
-  // transfer neither copies the buffer for each packet nor lets it grow.
-  if (consumed_ == input.size()) {
-    input.clear();
-    consumed_ = 0;
-  } else if (consumed_ > (1u << 20) && consumed_ * 2 > input.size()) {
-    input.erase(0, consumed_);
-    consumed_ = 0;
-  }
-}
-
-std::string SftpClient::Await(uint32_t id) {
-  TakeReplies();
-  if (!replies_.count(id)) {
-    try {
-      ssh_.Exchange(
-          [&] {
-            TakeReplies();
-            return replies_.count(id) > 0;
-          },
-          options_.reply_timeout_ms);
-    } catch (...) {
-      Forget({id});
-      throw;
-    }
-  }
-  auto it = replies_.find(id);
-  std::string body = std::move(it->second);
-  replies_.erase(it);
-  return body;
-}
-
-void SftpClient::AwaitAny() {
-  const size_t before = replies_.size();
-  TakeReplies();
-  if (replies_.size() > before || !replies_.empty()) return;
-  ssh_.Exchange(
+int SftpClient::Run(const std::function<int()>& call, const char* what) {
+  if (!ssh_.Sftp()) throw ftp::EIdConnectionLost("SFTP の接続がありません");
+  int rc = 0;
+  ssh_.Drive(
       [&] {
-        TakeReplies();
-        return !replies_.empty();
+        rc = call();
+        return rc != LIBSSH2_ERROR_EAGAIN;
       },
-      options_.reply_timeout_ms);
+      Timeout(), what);
+  return rc;
 }
 
-void SftpClient::Forget(const std::vector<uint32_t>& ids) {
-  for (uint32_t id : ids) {
-    awaited_.erase(id);
-    replies_.erase(id);
-  }
+LIBSSH2_SFTP_HANDLE* SftpClient::OpenHandle(const std::function<LIBSSH2_SFTP_HANDLE*()>& open,
+                                            const char* what, const std::string& path) {
+  if (!ssh_.Sftp()) throw ftp::EIdConnectionLost("SFTP の接続がありません");
+  LIBSSH2_SFTP_HANDLE* handle = nullptr;
+  ssh_.Drive(
+      [&] {
+        handle = open();
+        return handle || !ssh_.Again();
+      },
+      Timeout(), what);
+  if (!handle) Failed(ssh_.LastErrno(), what, path);
+  return handle;
 }
 
-void SftpClient::Refused(PacketReader& status, const char* what, const std::string& path) {
-  const uint32_t code = status.U32();
-  std::string server;
-  try {
-    server = status.Str();
-  } catch (const std::out_of_range&) {
+void SftpClient::CloseHandle(LIBSSH2_SFTP_HANDLE* handle, bool report, const char* what,
+                             const std::string& path) {
+  if (!report) {
+    try {
+      Run([&] { return libssh2_sftp_close_handle(handle); }, what);
+    } catch (const ftp::EIdException&) {
+      // Gone with the connection, or refused: nothing left to keep.
+    }
+    return;
   }
-  std::string text = std::string(what) + "「" + path + "」: " + Reason(code);
-  if (!server.empty()) text += " (" + server + ")";
-  throw ftp::EIdException(text);
-}
-
-void SftpClient::ExpectOk(uint32_t id, const char* what, const std::string& path) {
-  const std::string body = Await(id);
-  PacketReader in(body);
-  try {
-    in.U8();
-    in.U32();
-    if (uint8_t(body[0]) != kStatus) throw std::out_of_range("not a status");
-    if (PacketReader(body.substr(5, 4)).U32() == kOk) return;
-    Refused(in, what, path);
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
-  }
-}
-
-std::string SftpClient::Handle(uint32_t id, const char* what, const std::string& path) {
-  const std::string body = Await(id);
-  try {
-    PacketReader in(body);
-    const uint8_t type = in.U8();
-    in.U32();
-    if (type == kHandle) return in.Str();
-    if (type == kStatus) Refused(in, what, path);
-    throw std::out_of_range("unexpected reply");
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
-  }
-}
-
-void SftpClient::CloseHandle(const std::string& handle, bool wait) {
-  const uint32_t id = Send(kClose, [&](PacketWriter& p) { p.Str(handle); });
-  if (wait) {
-    ExpectOk(id, "ファイルを閉じられません", "");
-  } else {
-    Forget({id});  // leaves with the next exchange; its answer is dropped
-  }
+  const int rc = Run([&] { return libssh2_sftp_close_handle(handle); }, what);
+  if (rc < 0) Failed(rc, what, path);
 }
 
 std::string SftpClient::RealPath(const std::string& path) {
-  const std::string body = Await(Send(kRealpath, [&](PacketWriter& p) { p.Str(path); }));
-  try {
-    PacketReader in(body);
-    const uint8_t type = in.U8();
-    in.U32();
-    if (type == kStatus) Refused(in, "フォルダを開けません", path);
-    if (type != kName || in.U32() < 1) throw std::out_of_range("no name");
-    return in.Str();
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
-  }
+  std::string target(kNameBuffer, '\0');
+  const int rc = Run(
+      [&] {
+        return libssh2_sftp_symlink_ex(ssh_.Sftp(), path.data(), unsigned(path.size()),
+                                       target.data(), unsigned(target.size()),
+                                       LIBSSH2_SFTP_REALPATH);
+      },
+      "フォルダ");
+  if (rc < 0) Failed(rc, "フォルダを開けません", path);
+  target.resize(size_t(rc));
+  return target;
 }
-
-namespace {
-Attributes AttrsReply(const std::string& body, const std::function<void(PacketReader&)>& refused) {
-  PacketReader in(body);
-  const uint8_t type = in.U8();
-  in.U32();
-  if (type == kStatus) refused(in);
-  if (type != kAttrs) throw std::out_of_range("no attributes");
-  return in.Attrs();
-}
-}  // namespace
 
 Attributes SftpClient::Stat(const std::string& path) {
-  const std::string body = Await(Send(kStat, [&](PacketWriter& p) { p.Str(path); }));
-  try {
-    return AttrsReply(body, [&](PacketReader& in) { Refused(in, "情報を読めません", path); });
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
-  }
+  LIBSSH2_SFTP_ATTRIBUTES a{};
+  const int rc = Run(
+      [&] {
+        return libssh2_sftp_stat_ex(ssh_.Sftp(), path.data(), unsigned(path.size()),
+                                    LIBSSH2_SFTP_STAT, &a);
+      },
+      "情報");
+  if (rc < 0) Failed(rc, "情報を読めません", path);
+  return FromLibrary(a);
 }
 
 Attributes SftpClient::LStat(const std::string& path) {
-  const std::string body = Await(Send(kLstat, [&](PacketWriter& p) { p.Str(path); }));
-  try {
-    return AttrsReply(body, [&](PacketReader& in) { Refused(in, "情報を読めません", path); });
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
-  }
+  LIBSSH2_SFTP_ATTRIBUTES a{};
+  const int rc = Run(
+      [&] {
+        return libssh2_sftp_stat_ex(ssh_.Sftp(), path.data(), unsigned(path.size()),
+                                    LIBSSH2_SFTP_LSTAT, &a);
+      },
+      "情報");
+  if (rc < 0) Failed(rc, "情報を読めません", path);
+  return FromLibrary(a);
 }
 
 std::vector<DirEntry> SftpClient::ReadDir(const std::string& path) {
-  const std::string handle =
-      Handle(Send(kOpendir, [&](PacketWriter& p) { p.Str(path); }), "フォルダを開けません", path);
+  LIBSSH2_SFTP_HANDLE* handle = OpenHandle(
+      [&] {
+        return libssh2_sftp_open_ex(ssh_.Sftp(), path.data(), unsigned(path.size()), 0, 0,
+                                    LIBSSH2_SFTP_OPENDIR);
+      },
+      "フォルダを開けません", path);
   std::vector<DirEntry> entries;
   try {
+    std::string name(kNameBuffer, '\0');
     for (;;) {
-      const std::string body = Await(Send(kReaddir, [&](PacketWriter& p) { p.Str(handle); }));
-      PacketReader in(body);
-      const uint8_t type = in.U8();
-      in.U32();
-      if (type == kStatus) {
-        if (PacketReader(body.substr(5, 4)).U32() == kEof) break;
-        Refused(in, "フォルダを読めません", path);
-      }
-      if (type != kName) throw std::out_of_range("no names");
-      for (uint32_t n = in.U32(); n > 0; --n) {
-        DirEntry e;
-        e.name = in.Str();
-        in.StrView();  // the long form, for people
-        e.attrs = in.Attrs();
-        if (e.name != "." && e.name != "..") entries.push_back(std::move(e));
-      }
+      LIBSSH2_SFTP_ATTRIBUTES a{};
+      const int rc = Run(
+          [&] { return libssh2_sftp_readdir_ex(handle, name.data(), name.size(), nullptr, 0, &a); },
+          "フォルダ");
+      if (rc == 0) break;
+      if (rc < 0) Failed(rc, "フォルダを読めません", path);
+      DirEntry e;
+      e.name.assign(name.data(), size_t(rc));
+      e.attrs = FromLibrary(a);
+      if (e.name != "." && e.name != "..") entries.push_back(std::move(e));
     }
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
   } catch (const ftp::EIdConnectionLost&) {
     throw;
   } catch (...) {
-    CloseHandle(handle, false);
+    CloseHandle(handle, false, "フォルダを閉じられません", path);
     throw;
   }
-  CloseHandle(handle, true);
+  CloseHandle(handle, true, "フォルダを閉じられません", path);
 
-  // Link targets, all asked at once.
   const std::string prefix = path.empty() || path.back() == '/' ? path : path + "/";
-  std::vector<std::pair<uint32_t, DirEntry*>> links;
+  std::string target(kNameBuffer, '\0');
   for (DirEntry& e : entries) {
-    if (e.attrs.IsLink()) {
-      links.emplace_back(Send(kReadlink, [&](PacketWriter& p) { p.Str(prefix + e.name); }), &e);
-    }
-  }
-  for (auto& [id, entry] : links) {
-    const std::string body = Await(id);
-    PacketReader in(body);
-    try {
-      if (in.U8() == kName && (in.U32(), in.U32()) >= 1) entry->link_target = in.Str();
-    } catch (const std::out_of_range&) {
-      // An unreadable link keeps an empty target.
-    }
+    if (!e.attrs.IsLink()) continue;
+    const std::string link = prefix + e.name;
+    const int rc = Run(
+        [&] {
+          return libssh2_sftp_symlink_ex(ssh_.Sftp(), link.data(), unsigned(link.size()),
+                                         target.data(), unsigned(target.size()),
+                                         LIBSSH2_SFTP_READLINK);
+        },
+        "リンク");
+    // An unreadable link keeps an empty target.
+    if (rc > 0) e.link_target.assign(target.data(), size_t(rc));
+    if (rc < 0 && rc != LIBSSH2_ERROR_SFTP_PROTOCOL) Failed(rc, "リンクを読めません", link);
   }
   return entries;
 }
 
 void SftpClient::MakeDir(const std::string& path) {
-  ExpectOk(Send(kMkdir, [&](PacketWriter& p) { p.Str(path).Attrs({}); }), "フォルダを作れません",
-           path);
+  // The server's umask shapes the mode, as for a folder made there.
+  const int rc = Run(
+      [&] { return libssh2_sftp_mkdir_ex(ssh_.Sftp(), path.data(), unsigned(path.size()), 0777); },
+      "フォルダ");
+  if (rc < 0) Failed(rc, "フォルダを作れません", path);
 }
 
 void SftpClient::RemoveDir(const std::string& path) {
-  ExpectOk(Send(kRmdir, [&](PacketWriter& p) { p.Str(path); }), "フォルダを削除できません", path);
+  const int rc =
+      Run([&] { return libssh2_sftp_rmdir_ex(ssh_.Sftp(), path.data(), unsigned(path.size())); },
+          "フォルダ");
+  if (rc < 0) Failed(rc, "フォルダを削除できません", path);
 }
 
 void SftpClient::Remove(const std::string& path) {
-  ExpectOk(Send(kRemove, [&](PacketWriter& p) { p.Str(path); }), "ファイルを削除できません", path);
+  const int rc =
+      Run([&] { return libssh2_sftp_unlink_ex(ssh_.Sftp(), path.data(), unsigned(path.size())); },
+          "削除");
+  if (rc < 0) Failed(rc, "ファイルを削除できません", path);
 }
 
 void SftpClient::Rename(const std::string& from, const std::string& to) {
-  if (posix_rename_) {
-    ExpectOk(Send(kExtended,
-                  [&](PacketWriter& p) { p.Str("posix-rename@openssh.com").Str(from).Str(to); }),
-             "名前を変更できません", from);
-    return;
+  const auto rename = [&] {
+    return Run(
+        [&] {
+          return libssh2_sftp_rename_ex(ssh_.Sftp(), from.data(), unsigned(from.size()), to.data(),
+                                        unsigned(to.size()),
+                                        LIBSSH2_SFTP_RENAME_OVERWRITE | LIBSSH2_SFTP_RENAME_ATOMIC |
+                                            LIBSSH2_SFTP_RENAME_NATIVE);
+        },
+        "名前の変更");
+  };
+  int rc = rename();
+  const unsigned long refusal = ssh_.Sftp() ? libssh2_sftp_last_error(ssh_.Sftp()) : 0;
+  // Servers of the protocol's version 3 refuse an existing target: the old
+  // one goes first, then the rename is asked again.
+  if (rc == LIBSSH2_ERROR_SFTP_PROTOCOL) {
+    bool removed = false;
+    try {
+      if (!LStat(to).IsFolder()) {
+        Remove(to);
+        removed = true;
+      }
+    } catch (const ftp::EIdConnectionLost&) {
+      throw;
+    } catch (const ftp::EIdOperationAborted&) {
+      throw;
+    } catch (const ftp::EIdException&) {
+      // Nothing at `to` (or not removable): the first refusal says why.
+    }
+    if (!removed)
+      throw ftp::EIdException("名前を変更できません「" + from + "」: " + Reason(refusal));
+    rc = rename();
   }
-  // Version 3 renames refuse an existing target: the old one goes first.
-  try {
-    LStat(to);
-    Remove(to);
-  } catch (const ftp::EIdConnectionLost&) {
-    throw;
-  } catch (const ftp::EIdOperationAborted&) {
-    throw;
-  } catch (const ftp::EIdException&) {
-    // Nothing at `to` (or not removable: the rename below says why).
-  }
-  ExpectOk(Send(kRename, [&](PacketWriter& p) { p.Str(from).Str(to); }), "名前を変更できません",
-           from);
+  if (rc < 0) Failed(rc, "名前を変更できません", from);
 }
 
 void SftpClient::SetStat(const std::string& path, const Attributes& attrs) {
-  ExpectOk(Send(kSetstat, [&](PacketWriter& p) { p.Str(path).Attrs(attrs); }),
-           "属性を変更できません", path);
+  LIBSSH2_SFTP_ATTRIBUTES a = ToLibrary(attrs);
+  const int rc = Run(
+      [&] {
+        return libssh2_sftp_stat_ex(ssh_.Sftp(), path.data(), unsigned(path.size()),
+                                    LIBSSH2_SFTP_SETSTAT, &a);
+      },
+      "属性");
+  if (rc < 0) Failed(rc, "属性を変更できません", path);
 }
 
 }  // namespace hemlo::sftp

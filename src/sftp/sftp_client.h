@@ -1,10 +1,10 @@
 #pragma once
-// A blocking SFTP (protocol version 3) client over one SSH connection,
-// made to be run on a worker thread. Requests carry ids and replies are
-// matched by id, so several can be in flight at once (transfers keep many
-// reads or writes outstanding, which is what makes SFTP fast over a link
-// with any latency), and a reply that arrives after its wait was cancelled
-// is simply dropped: the connection stays usable after a cancel.
+// A blocking SFTP client over one SSH connection, made to be run on a
+// worker thread; libssh2 speaks the protocol. Transfers hand the library
+// large buffers, so it keeps many reads or writes in flight (what makes
+// SFTP fast over a link with any latency). A cancelled call leaves the
+// connection usable when the call can finish within a moment, and closes
+// it otherwise.
 //
 // Failures raise the FTP client's exception types: ftp::EIdConnectionLost
 // when the connection is gone, ftp::EIdOperationAborted on Cancel,
@@ -12,13 +12,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
-#include "sftp/sftp_wire.h"
+#include "sftp/sftp_attributes.h"
 #include "sftp/ssh_connection.h"
+
+struct _LIBSSH2_SFTP_HANDLE;
 
 namespace hemlo::sftp {
 
@@ -31,9 +30,11 @@ struct DirEntry {
 // Bytes so far and the total (0 while unknown).
 using Progress = std::function<void(int64_t done, int64_t total)>;
 
+// The buffer handed to the library per call is chunk × in_flight bytes;
+// the library splits it into requests, all in flight at once.
 struct TransferTuning {
-  uint32_t chunk = 64 * 1024;  // bytes per read or write request
-  int in_flight = 32;          // requests outstanding at once
+  uint32_t chunk = 64 * 1024;
+  int in_flight = 32;
 };
 
 class SftpClient {
@@ -67,28 +68,23 @@ class SftpClient {
   void Upload(int fd, int64_t size, const std::string& remote, const Progress& progress);
 
  private:
-  uint32_t Send(PacketType type, const std::function<void(PacketWriter&)>& fields);
-  // Waits for the reply to `id`; returns its body from the type byte on.
-  std::string Await(uint32_t id);
-  // Waits until one of the awaited ids has its reply.
-  void AwaitAny();
-  // Moves whole packets from the connection's input to `replies_`.
-  void TakeReplies();
-  // Stops waiting for `ids`: their replies will be dropped.
-  void Forget(const std::vector<uint32_t>& ids);
-  std::string Handle(uint32_t id, const char* what, const std::string& path);
-  void ExpectOk(uint32_t id, const char* what, const std::string& path);
-  void CloseHandle(const std::string& handle, bool wait);
-  [[noreturn]] void Refused(PacketReader& status, const char* what, const std::string& path);
+  // Drives a library call that answers a number (negative: failed).
+  int Run(const std::function<int()>& call, const char* what);
+  _LIBSSH2_SFTP_HANDLE* OpenHandle(const std::function<_LIBSSH2_SFTP_HANDLE*()>& open,
+                                   const char* what, const std::string& path);
+  // `report`: a failure to close raises (a write's last word); otherwise
+  // the handle goes quietly, and a broken connection is left for the next
+  // call to find.
+  void CloseHandle(_LIBSSH2_SFTP_HANDLE* handle, bool report, const char* what,
+                   const std::string& path);
+  // Raises for a failed call: a refusal (the connection stays) names
+  // `what` and `path`; anything else means the connection is gone.
+  [[noreturn]] void Failed(int rc, const char* what, const std::string& path);
+  int Timeout() const { return options_.reply_timeout_ms; }
 
   SshConnection ssh_;
   ConnectOptions options_;
   TransferTuning tuning_;
-  uint32_t next_id_ = 1;
-  size_t consumed_ = 0;  // bytes of the connection's input already parsed
-  std::unordered_set<uint32_t> awaited_;
-  std::unordered_map<uint32_t, std::string> replies_;
-  bool posix_rename_ = false;
 };
 
 }  // namespace hemlo::sftp

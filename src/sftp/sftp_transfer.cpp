@@ -1,11 +1,13 @@
-// File transfers with many requests in flight: the window of outstanding
-// reads or writes, not the round trip, sets the speed.
+// File transfers: the library is handed large buffers and keeps many
+// requests in flight for each; the window, not the round trip, sets the
+// speed.
+#include <libssh2.h>
+#include <libssh2_sftp.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <map>
-#include <stdexcept>
+#include <vector>
 
 #include "ftp/id_exception.h"
 #include "sftp/sftp_client.h"
@@ -18,174 +20,113 @@ namespace {
   throw ftp::EIdException(std::string(what) + ": " + std::strerror(error));
 }
 
-struct Pending {
-  uint64_t offset;
-  uint32_t length;
-};
+size_t BufferSize(const TransferTuning& t) {
+  return std::max<size_t>(size_t(t.chunk) * size_t(std::max(t.in_flight, 1)), 32 * 1024);
+}
 
 }  // namespace
 
 void SftpClient::Download(const std::string& remote, int fd, const Progress& progress) {
-  const std::string handle =
-      Handle(Send(kOpen, [&](PacketWriter& p) { p.Str(remote).U32(kOpenRead).Attrs({}); }),
-             "ファイルを開けません", remote);
-  std::map<uint32_t, Pending> in_flight;
+  LIBSSH2_SFTP_HANDLE* handle = OpenHandle(
+      [&] {
+        return libssh2_sftp_open_ex(ssh_.Sftp(), remote.data(), unsigned(remote.size()),
+                                    LIBSSH2_FXF_READ, 0, LIBSSH2_SFTP_OPENFILE);
+      },
+      "ファイルを開けません", remote);
   try {
     int64_t total = 0;
-    {
-      const std::string body = Await(Send(kFstat, [&](PacketWriter& p) { p.Str(handle); }));
-      PacketReader in(body);
-      if (in.U8() == kAttrs) {
-        in.U32();
-        const Attributes a = in.Attrs();
-        if (a.flags & Attributes::kSize) total = int64_t(a.size);
-      }
+    LIBSSH2_SFTP_ATTRIBUTES a{};
+    if (Run([&] { return libssh2_sftp_fstat_ex(handle, &a, 0); }, "情報") == 0 &&
+        (a.flags & LIBSSH2_SFTP_ATTR_SIZE)) {
+      total = int64_t(a.filesize);
     }
     if (progress) progress(0, total);
-    uint64_t next = 0;
+    std::vector<char> buffer(BufferSize(tuning_));
     int64_t done = 0;
-    bool at_end = false;
-    const auto request = [&](uint64_t offset, uint32_t length) {
-      const uint32_t id =
-          Send(kRead, [&](PacketWriter& p) { p.Str(handle).U64(offset).U32(length); });
-      in_flight.emplace(id, Pending{offset, length});
-    };
-    while (!at_end || !in_flight.empty()) {
-      while (!at_end && int(in_flight.size()) < tuning_.in_flight) {
-        request(next, tuning_.chunk);
-        next += tuning_.chunk;
+    for (;;) {
+      ssize_t n = 0;
+      ssh_.Drive(
+          [&] {
+            n = libssh2_sftp_read(handle, buffer.data(), buffer.size());
+            return n != LIBSSH2_ERROR_EAGAIN;
+          },
+          Timeout(), "SFTP");
+      if (n == 0) break;
+      if (n < 0) Failed(int(n), "ファイルを読めません", remote);
+      for (ssize_t written = 0; written < n;) {
+        const ssize_t w =
+            ::pwrite(fd, buffer.data() + written, size_t(n - written), off_t(done + written));
+        if (w < 0) {
+          if (errno == EINTR) continue;
+          LocalFailure("ローカルのファイルに書けません", errno);
+        }
+        written += w;
       }
-      AwaitAny();
-      for (auto it = in_flight.begin(); it != in_flight.end();) {
-        auto reply = replies_.find(it->first);
-        if (reply == replies_.end()) {
-          ++it;
-          continue;
-        }
-        const std::string body = std::move(reply->second);
-        replies_.erase(reply);
-        const Pending asked = it->second;
-        it = in_flight.erase(it);
-        PacketReader in(body);
-        const uint8_t type = in.U8();
-        in.U32();
-        if (type == kStatus) {
-          if (PacketReader(body.substr(5, 4)).U32() == kEof) {
-            at_end = true;
-            continue;
-          }
-          Refused(in, "ファイルを読めません", remote);
-        }
-        if (type != kData) throw std::out_of_range("no data");
-        const std::string_view data = in.StrView();
-        if (data.size() > asked.length) throw std::out_of_range("too much data");
-        for (size_t written = 0; written < data.size();) {
-          const ssize_t n = ::pwrite(fd, data.data() + written, data.size() - written,
-                                     off_t(asked.offset + written));
-          if (n < 0) {
-            if (errno == EINTR) continue;
-            LocalFailure("ローカルのファイルに書けません", errno);
-          }
-          written += size_t(n);
-        }
-        done += int64_t(data.size());
-        // A short answer before the end: ask again for the rest.
-        if (data.size() < asked.length && !data.empty()) {
-          request(asked.offset + data.size(), uint32_t(asked.length - data.size()));
-        }
-        if (data.empty()) at_end = true;
-        if (progress) progress(done, total);
-      }
+      done += n;
+      if (progress) progress(done, total);
     }
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
   } catch (const ftp::EIdConnectionLost&) {
     throw;
   } catch (...) {
-    std::vector<uint32_t> ids;
-    for (const auto& [id, p] : in_flight) ids.push_back(id);
-    Forget(ids);
-    if (Connected()) CloseHandle(handle, false);
+    // Reads still in flight are the library's to drop.
+    if (Connected()) CloseHandle(handle, false, "ファイルを閉じられません", remote);
     throw;
   }
-  CloseHandle(handle, true);
+  CloseHandle(handle, true, "ファイルを閉じられません", remote);
 }
 
 void SftpClient::Upload(int fd, int64_t size, const std::string& remote, const Progress& progress) {
-  const std::string handle =
-      Handle(Send(kOpen,
-                  [&](PacketWriter& p) {
-                    p.Str(remote).U32(kOpenWrite | kOpenCreate | kOpenTruncate).Attrs({});
-                  }),
-             "ファイルを作れません", remote);
-  std::vector<uint32_t> in_flight;
-  std::string chunk(tuning_.chunk, '\0');
+  LIBSSH2_SFTP_HANDLE* handle = OpenHandle(
+      [&] {
+        return libssh2_sftp_open_ex(ssh_.Sftp(), remote.data(), unsigned(remote.size()),
+                                    LIBSSH2_FXF_WRITE | LIBSSH2_FXF_CREAT | LIBSSH2_FXF_TRUNC, 0666,
+                                    LIBSSH2_SFTP_OPENFILE);
+      },
+      "ファイルを作れません", remote);
   try {
     const int64_t total = size < 0 ? 0 : size;
     if (progress) progress(0, total);
-    uint64_t offset = 0;
-    int64_t acknowledged = 0;
-    std::map<uint32_t, uint32_t> lengths;
+    // [begin, end) of `buffer` is not yet acknowledged; the library has
+    // sent part of it and must be handed the same bytes again.
+    const size_t window = BufferSize(tuning_);
+    std::vector<char> buffer(window * 2);
+    size_t begin = 0, end = 0;
     bool at_end = false;
-    while (!at_end || !in_flight.empty()) {
-      while (!at_end && int(in_flight.size()) < tuning_.in_flight) {
-        ssize_t n = 0;
-        size_t got = 0;
-        while (got < chunk.size()) {
-          n = ::read(fd, chunk.data() + got, chunk.size() - got);
-          if (n < 0 && errno == EINTR) continue;
-          if (n < 0) LocalFailure("ローカルのファイルを読めません", errno);
-          if (n == 0) break;
-          got += size_t(n);
-        }
-        if (got == 0) {
-          at_end = true;
-          break;
-        }
-        const uint32_t id = Send(kWrite, [&](PacketWriter& p) {
-          p.Str(handle).U64(offset).Str(std::string_view(chunk.data(), got));
-        });
-        in_flight.push_back(id);
-        lengths[id] = uint32_t(got);
-        offset += got;
-        if (got < chunk.size()) at_end = true;
+    int64_t acknowledged = 0;
+    for (;;) {
+      if (begin >= window) {  // keep room behind the window, copying rarely
+        std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+        end -= begin;
+        begin = 0;
       }
-      if (in_flight.empty()) break;
-      AwaitAny();
-      for (auto it = in_flight.begin(); it != in_flight.end();) {
-        auto reply = replies_.find(*it);
-        if (reply == replies_.end()) {
-          ++it;
-          continue;
-        }
-        const std::string body = std::move(reply->second);
-        replies_.erase(reply);
-        const uint32_t id = *it;
-        it = in_flight.erase(it);
-        PacketReader in(body);
-        if (in.U8() != kStatus) throw std::out_of_range("no status");
-        in.U32();
-        if (PacketReader(body.substr(5, 4)).U32() != kOk)
-          Refused(in, "ファイルに書けません", remote);
-        acknowledged += lengths[id];
-        lengths.erase(id);
-        if (progress) progress(acknowledged, total);
+      while (!at_end && end - begin < window) {
+        const ssize_t n = ::read(fd, buffer.data() + end, buffer.size() - end);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) LocalFailure("ローカルのファイルを読めません", errno);
+        if (n == 0) at_end = true;
+        end += size_t(n);
       }
+      if (begin == end) break;
+      ssize_t n = 0;
+      ssh_.Drive(
+          [&] {
+            n = libssh2_sftp_write(handle, buffer.data() + begin, end - begin);
+            return n != LIBSSH2_ERROR_EAGAIN;
+          },
+          Timeout(), "SFTP");
+      if (n < 0) Failed(int(n), "ファイルに書けません", remote);
+      begin += size_t(n);
+      acknowledged += n;
+      if (progress) progress(acknowledged, total);
     }
-  } catch (const std::out_of_range&) {
-    ssh_.Close();
-    throw ftp::EIdConnectionLost("サーバの SFTP の応答が壊れています");
   } catch (const ftp::EIdConnectionLost&) {
     throw;
   } catch (...) {
-    Forget(in_flight);
-    if (Connected()) CloseHandle(handle, false);
+    if (Connected()) CloseHandle(handle, false, "ファイルを閉じられません", remote);
     throw;
   }
   // The close reports what the server could not store (a full disk).
-  const uint32_t id = Send(kClose, [&](PacketWriter& p) { p.Str(handle); });
-  ExpectOk(id, "ファイルを書き終えられません", remote);
+  CloseHandle(handle, true, "ファイルを書き終えられません", remote);
 }
 
 }  // namespace hemlo::sftp

@@ -1,7 +1,9 @@
 // Logging in once the host key is trusted: the profile's password, then the
 // agent's keys, then the user's key files, then a password asked for.
-#include <libssh/libssh.h>
+#include <libssh2.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 
 #include "ftp/id_exception.h"
@@ -10,94 +12,135 @@
 namespace hemlo::sftp {
 
 namespace {
-constexpr int AuthAgain = SSH_AUTH_AGAIN;
+
 constexpr int kPassphraseTries = 3;
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// A refusal by the server, as against a broken connection.
+bool Refusal(int rc) {
+  return rc == LIBSSH2_ERROR_AUTHENTICATION_FAILED || rc == LIBSSH2_ERROR_PUBLICKEY_UNVERIFIED ||
+         rc == LIBSSH2_ERROR_PASSWORD_EXPIRED || rc == LIBSSH2_ERROR_METHOD_NOT_SUPPORTED;
+}
+
 }  // namespace
 
-bool SshConnection::TryPassword(const ConnectOptions&, const std::string& password) {
-  const int rc = Retry([&] { return ssh_userauth_password(session_, nullptr, password.c_str()); },
-                       AuthAgain, auth_deadline_ms_, "パスワード認証");
-  if (rc == SSH_AUTH_ERROR) Lost(ssh_get_error(session_));
-  return rc == SSH_AUTH_SUCCESS;
+void SshConnection::DriveAuth(const std::function<bool()>& call, const char* what) {
+  Drive(call, int(std::max<int64_t>(auth_deadline_ms_ - NowMs(), 1)), what);
+}
+
+bool SshConnection::TryPassword(const ConnectOptions& options, const std::string& password) {
+  int rc = 0;
+  DriveAuth(
+      [&] {
+        rc = libssh2_userauth_password_ex(session_, options.user.data(),
+                                          unsigned(options.user.size()), password.data(),
+                                          unsigned(password.size()), nullptr);
+        return rc != LIBSSH2_ERROR_EAGAIN;
+      },
+      "パスワード認証");
+  if (rc != 0 && !Refusal(rc)) Lost(LastError());
+  return rc == 0;
 }
 
 bool SshConnection::TryAgent(const ConnectOptions& options) {
-  ssh_options_set(session_, SSH_OPTIONS_IDENTITY_AGENT, options.agent_socket.c_str());
-  const int rc = Retry([&] { return ssh_userauth_agent(session_, nullptr); }, AuthAgain,
-                       auth_deadline_ms_, "ssh-agent");
+  LIBSSH2_AGENT* agent = libssh2_agent_init(session_);
+  if (!agent) return false;
+  libssh2_agent_set_identity_path(agent, options.agent_socket.c_str());
+  bool done = false;
   // An agent that cannot be reached is no reason to give up the login.
-  return rc == SSH_AUTH_SUCCESS;
+  if (libssh2_agent_connect(agent) == 0 && libssh2_agent_list_identities(agent) == 0) {
+    libssh2_agent_publickey* identity = nullptr;
+    libssh2_agent_publickey* previous = nullptr;
+    while (!done && libssh2_agent_get_identity(agent, &identity, previous) == 0) {
+      int rc = 0;
+      DriveAuth(
+          [&] {
+            rc = libssh2_agent_userauth(agent, options.user.c_str(), identity);
+            return rc != LIBSSH2_ERROR_EAGAIN;
+          },
+          "ssh-agent");
+      done = rc == 0;
+      previous = identity;
+    }
+    libssh2_agent_disconnect(agent);
+  }
+  libssh2_agent_free(agent);
+  return done;
 }
 
-bool SshConnection::TryKeyFile(const ConnectOptions&, const ConnectQuestions& questions,
+bool SshConnection::TryKeyFile(const ConnectOptions& options, const ConnectQuestions& questions,
                                const std::filesystem::path& file) {
-  ssh_key pub = nullptr;
-  ssh_key priv = nullptr;
-  // The public half is offered first, so a passphrase is asked for only for
-  // a key the server would accept.
-  if (ssh_pki_import_pubkey_file((file.string() + ".pub").c_str(), &pub) != SSH_OK) {
-    if (ssh_pki_import_privkey_file(file.c_str(), nullptr, nullptr, nullptr, &priv) != SSH_OK ||
-        ssh_pki_export_privkey_to_pubkey(priv, &pub) != SSH_OK) {
-      ssh_key_free(priv);
-      return false;  // no public half and an encrypted private one: skipped
+  const auto attempt = [&](const std::string& passphrase) {
+    int rc = 0;
+    DriveAuth(
+        [&] {
+          rc = libssh2_userauth_publickey_fromfile_ex(
+              session_, options.user.data(), unsigned(options.user.size()),
+              nullptr, file.c_str(), passphrase.c_str());
+          return rc != LIBSSH2_ERROR_EAGAIN;
+        },
+        "鍵認証");
+    if (rc != 0 && !Refusal(rc) && rc != LIBSSH2_ERROR_FILE) Lost(LastError());
+    return rc;
+  };
+  // Without a passphrase first: most keys have none. The public half is
+  // taken from the private file, so a key that cannot be opened answers
+  // "file" before anything is sent.
+  int rc = attempt("");
+  if (rc != LIBSSH2_ERROR_FILE) return rc == 0;
+  for (int i = 0; i < kPassphraseTries; ++i) {
+    const std::optional<std::string> passphrase =
+        questions.key_passphrase ? questions.key_passphrase(file) : std::nullopt;
+    RestartAuthClock();
+    if (!passphrase) return false;
+    rc = attempt(*passphrase);
+    if (rc == 0) {
+      if (questions.passphrase_accepted) questions.passphrase_accepted(file, *passphrase);
+      return true;
     }
+    if (rc != LIBSSH2_ERROR_FILE) return false;  // opened, but refused
   }
-  const int offered = Retry([&] { return ssh_userauth_try_publickey(session_, nullptr, pub); },
-                            AuthAgain, auth_deadline_ms_, "鍵認証");
-  ssh_key_free(pub);
-  if (offered == SSH_AUTH_ERROR) {
-    ssh_key_free(priv);
-    Lost(ssh_get_error(session_));
-  }
-  if (offered != SSH_AUTH_SUCCESS) {
-    ssh_key_free(priv);
-    return false;
-  }
-  std::optional<std::string> opened_with;  // the passphrase, when the key needed one
-  if (!priv &&
-      ssh_pki_import_privkey_file(file.c_str(), nullptr, nullptr, nullptr, &priv) != SSH_OK) {
-    priv = nullptr;
-    for (int i = 0; i < kPassphraseTries && !priv; ++i) {
-      const std::optional<std::string> passphrase =
-          questions.key_passphrase ? questions.key_passphrase(file) : std::nullopt;
-      RestartAuthClock();
-      if (!passphrase) return false;
-      if (ssh_pki_import_privkey_file(file.c_str(), passphrase->c_str(), nullptr, nullptr, &priv) !=
-          SSH_OK) {
-        priv = nullptr;
-      } else {
-        opened_with = passphrase;
-      }
-    }
-    if (!priv) return false;
-  }
-  const int rc = Retry([&] { return ssh_userauth_publickey(session_, nullptr, priv); }, AuthAgain,
-                       auth_deadline_ms_, "鍵認証");
-  ssh_key_free(priv);
-  if (rc == SSH_AUTH_ERROR) Lost(ssh_get_error(session_));
-  if (rc == SSH_AUTH_SUCCESS && opened_with && questions.passphrase_accepted)
-    questions.passphrase_accepted(file, *opened_with);
-  return rc == SSH_AUTH_SUCCESS;
+  return false;
 }
 
 LoginMethod SshConnection::Authenticate(const ConnectOptions& options,
                                         const ConnectQuestions& questions) {
   LoginMethod method;
-  int rc = Retry([&] { return ssh_userauth_none(session_, nullptr); }, AuthAgain, auth_deadline_ms_,
-                 "認証");
-  if (rc == SSH_AUTH_SUCCESS) return method;
-  if (rc == SSH_AUTH_ERROR) Lost(ssh_get_error(session_));
-  const int offered = ssh_userauth_list(session_, nullptr);
+  const char* list = nullptr;
+  DriveAuth(
+      [&] {
+        list = libssh2_userauth_list(session_, options.user.data(), unsigned(options.user.size()));
+        return list || !Again();
+      },
+      "認証");
+  if (!list) {
+    if (libssh2_userauth_authenticated(session_)) return method;
+    Lost(LastError());
+  }
+  const std::string offered = list;
+  const auto offers = [&offered](const char* name) {
+    for (size_t at = 0; at <= offered.size();) {
+      const size_t end = std::min(offered.find(',', at), offered.size());
+      if (offered.compare(at, end - at, name) == 0) return true;
+      at = end + 1;
+    }
+    return false;
+  };
   std::string tried;
   const auto note = [&tried](const std::string& what) {
     tried += (tried.empty() ? "" : "、") + what;
   };
 
-  if ((offered & SSH_AUTH_METHOD_PASSWORD) && !options.password.empty()) {
+  if (offers("password") && !options.password.empty()) {
     note("パスワード");
     if (TryPassword(options, options.password)) return {LoginMethod::Kind::kPassword, {}};
   }
-  if (offered & SSH_AUTH_METHOD_PUBLICKEY) {
+  if (offers("publickey")) {
     if (!options.agent_socket.empty()) {
       note("ssh-agent");
       if (TryAgent(options)) return {LoginMethod::Kind::kAgent, {}};
@@ -112,7 +155,7 @@ LoginMethod SshConnection::Authenticate(const ConnectOptions& options,
       }
     }
   }
-  if ((offered & SSH_AUTH_METHOD_PASSWORD) && options.password.empty() && questions.password) {
+  if (offers("password") && options.password.empty() && questions.password) {
     if (const std::optional<std::string> password = questions.password()) {
       note("パスワード");
       RestartAuthClock();

@@ -1,14 +1,13 @@
 #include "sftp/ssh_connection.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
-#include <libssh/libssh.h>
+#include <libssh2.h>
+#include <libssh2_sftp.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +24,9 @@ namespace {
 
 // Longest single poll: a missed wake-up costs at most this much.
 constexpr int kPollSliceMs = 100;
+// How long a call cancelled midway may still run to leave the connection
+// in order; past it the connection is closed.
+constexpr int kCancelGraceMs = 400;
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -34,20 +36,33 @@ int64_t NowMs() {
 
 void InitLibrary() {
   static std::once_flag once;
-  std::call_once(once, [] { ssh_init(); });
+  std::call_once(once, [] { libssh2_init(0); });
 }
-
-// Ciphers fastest first where the processor helps (AES-GCM), so large
-// files move at the speed of the disk rather than of the cipher.
-constexpr const char* kCiphers =
-    "aes128-gcm@openssh.com,aes256-gcm@openssh.com,chacha20-poly1305@openssh.com,"
-    "aes128-ctr,aes192-ctr,aes256-ctr";
 
 // Host key algorithms that yield the key types already trusted for a host,
 // so the server shows the key we know rather than another of its keys.
 std::string AlgorithmsFor(const std::string& key_type) {
   if (key_type == "ssh-rsa") return "rsa-sha2-512,rsa-sha2-256,ssh-rsa";
   return key_type;
+}
+
+std::string KeyTypeName(int type) {
+  switch (type) {
+    case LIBSSH2_HOSTKEY_TYPE_RSA:
+      return "ssh-rsa";
+    case LIBSSH2_HOSTKEY_TYPE_DSS:
+      return "ssh-dss";
+    case LIBSSH2_HOSTKEY_TYPE_ECDSA_256:
+      return "ecdsa-sha2-nistp256";
+    case LIBSSH2_HOSTKEY_TYPE_ECDSA_384:
+      return "ecdsa-sha2-nistp384";
+    case LIBSSH2_HOSTKEY_TYPE_ECDSA_521:
+      return "ecdsa-sha2-nistp521";
+    case LIBSSH2_HOSTKEY_TYPE_ED25519:
+      return "ssh-ed25519";
+    default:
+      return "unknown";
+  }
 }
 
 }  // namespace
@@ -89,26 +104,24 @@ void SshConnection::ClearCancel() {
 }
 
 void SshConnection::Close() {
-  if (channel_) {
-    ssh_channel_free(channel_);
-    channel_ = nullptr;
-  }
   if (session_) {
-    // A non-blocking disconnect: it sends what it can and never waits.
-    if (ssh_is_connected(session_)) ssh_disconnect(session_);
-    ssh_free(session_);
+    // A goodbye if it fits in the socket's buffer, then the socket is shut
+    // so the library's own farewells fail at once instead of waiting.
+    libssh2_session_disconnect(session_, "bye");
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+    for (int i = 0; sftp_ && i < 10; ++i) {
+      if (libssh2_sftp_shutdown(sftp_) != LIBSSH2_ERROR_EAGAIN) break;
+    }
+    sftp_ = nullptr;
+    for (int i = 0; i < 10; ++i) {
+      if (libssh2_session_free(session_) != LIBSSH2_ERROR_EAGAIN) break;
+    }
     session_ = nullptr;
-    // The library leaves a socket it was given open, except after some
-    // failures: close it only while the number still names our socket.
-    struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || st.st_ino != fd_inode_)) fd_ = -1;
   }
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;
   }
-  output_.clear();
-  input_.clear();
 }
 
 void SshConnection::RestartAuthClock() { auth_deadline_ms_ = NowMs() + connect_timeout_ms_; }
@@ -118,28 +131,64 @@ void SshConnection::Lost(const std::string& why) {
   throw ftp::EIdConnectionLost("SFTP の接続が切れました: " + why);
 }
 
-void SshConnection::WaitSocket(int64_t deadline_ms, const char* what) {
-  const int64_t left = deadline_ms - NowMs();
-  if (left <= 0) {
-    Close();
-    throw ftp::EIdConnectionLost(std::string("サーバの応答がありません（") + what + "）");
-  }
-  short events = POLLIN;
-  if (session_ && (ssh_get_poll_flags(session_) & SSH_WRITE_PENDING)) events |= POLLOUT;
-  pollfd fds[2] = {{cancel_fd_, POLLIN, 0}, {fd_, events, 0}};
-  const int n = ::poll(fds, 2, int(std::min<int64_t>(left, kPollSliceMs)));
-  if (n > 0 && (fds[0].revents & POLLIN)) {
-    ClearCancel();
-    throw ftp::EIdOperationAborted();
-  }
+bool SshConnection::Again() const {
+  return session_ && libssh2_session_last_errno(session_) == LIBSSH2_ERROR_EAGAIN;
 }
 
-int SshConnection::Retry(const std::function<int()>& call, int again, int64_t deadline_ms,
-                         const char* what) {
+int SshConnection::LastErrno() const {
+  return session_ ? libssh2_session_last_errno(session_) : LIBSSH2_ERROR_SOCKET_DISCONNECT;
+}
+
+std::string SshConnection::LastError() const {
+  if (!session_) return "接続がありません";
+  char* text = nullptr;
+  libssh2_session_last_error(session_, &text, nullptr, 0);
+  return text ? text : "";
+}
+
+void SshConnection::Drive(const std::function<bool()>& call, int timeout_ms, const char* what) {
+  if (!session_) throw ftp::EIdConnectionLost("SFTP の接続がありません");
+  if (cancelled_.load()) {
+    ClearCancel();
+    if (!sftp_) Close();
+    throw ftp::EIdOperationAborted();
+  }
+  const int64_t deadline = NowMs() + timeout_ms;
+  int64_t grace_end = 0;  // set once a cancel came during the call
   for (;;) {
-    const int rc = call();
-    if (rc != again) return rc;
-    WaitSocket(deadline_ms, what);
+    // A cancel that came during a finished call stays set: the caller's
+    // next call raises, after the caller has kept what this one returned.
+    if (call()) return;
+    const int64_t now = NowMs();
+    if (grace_end && now >= grace_end) {
+      ClearCancel();
+      Close();
+      throw ftp::EIdOperationAborted();
+    }
+    if (now >= deadline) {
+      Close();
+      throw ftp::EIdConnectionLost(std::string("サーバの応答がありません（") + what + "）");
+    }
+    const int directions = libssh2_session_block_directions(session_);
+    short events = 0;
+    if (directions & LIBSSH2_SESSION_BLOCK_INBOUND) events |= POLLIN;
+    if (directions & LIBSSH2_SESSION_BLOCK_OUTBOUND) events |= POLLOUT;
+    if (!events) events = POLLIN;
+    pollfd fds[2] = {{cancel_fd_, POLLIN, 0}, {fd_, events, 0}};
+    const int64_t until = grace_end ? std::min(deadline, grace_end) : deadline;
+    ::poll(fds, 2, int(std::clamp<int64_t>(until - now, 0, kPollSliceMs)));
+    if (fds[0].revents & POLLIN) {
+      uint64_t count = 0;
+      [[maybe_unused]] ssize_t n = ::read(cancel_fd_, &count, sizeof count);
+      // Before the login nothing is worth keeping; after it, a call left
+      // halfway would confuse the next one, so it may finish first.
+      if (!sftp_) {
+        ClearCancel();
+        Close();
+        throw ftp::EIdOperationAborted();
+      }
+      if (!grace_end) grace_end = NowMs() + kCancelGraceMs;
+    }
   }
 }
 
@@ -186,9 +235,6 @@ void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_m
     }
     if (fds[1].revents) break;
   }
-  struct stat st {};
-  ::fstat(fd_, &st);
-  fd_inode_ = st.st_ino;
   int error = 0;
   socklen_t len = sizeof error;
   getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len);
@@ -203,29 +249,33 @@ LoginMethod SshConnection::Open(const ConnectOptions& options, const ConnectQues
   const int64_t deadline = NowMs() + options.connect_timeout_ms;
   TcpConnect(options, deadline);
 
-  session_ = ssh_new();
-  if (!session_) throw ftp::EIdException("SSH の準備に失敗しました");
-  const int port = options.port;
-  const int no = 0;
-  ssh_options_set(session_, SSH_OPTIONS_PROCESS_CONFIG, &no);
-  ssh_options_set(session_, SSH_OPTIONS_HOST, options.host.c_str());
-  ssh_options_set(session_, SSH_OPTIONS_PORT, &port);
-  ssh_options_set(session_, SSH_OPTIONS_USER, options.user.c_str());
-  ssh_options_set(session_, SSH_OPTIONS_CIPHERS_C_S, kCiphers);
-  ssh_options_set(session_, SSH_OPTIONS_CIPHERS_S_C, kCiphers);
-  const std::vector<HostKey> known = KnownHosts(options.known_hosts).KeysFor(options.host, port);
-  if (!known.empty()) {
-    std::string algorithms;
-    for (const HostKey& k : known)
-      algorithms += (algorithms.empty() ? "" : ",") + AlgorithmsFor(k.type);
-    ssh_options_set(session_, SSH_OPTIONS_HOSTKEYS, algorithms.c_str());
+  session_ = libssh2_session_init();
+  if (!session_) {
+    Close();
+    throw ftp::EIdException("SSH の準備に失敗しました");
   }
-  ssh_options_set(session_, SSH_OPTIONS_FD, &fd_);
-  ssh_set_blocking(session_, 0);
-
-  const int rc = Retry([&] { return ssh_connect(session_); }, SSH_AGAIN, deadline, "SSH の開始");
-  if (rc != SSH_OK) {
-    const std::string error = ssh_get_error(session_);
+  libssh2_session_set_blocking(session_, 0);
+  // Counter mode where the processor helps; the library has no GCM.
+  const char* ciphers = "aes128-ctr,aes192-ctr,aes256-ctr";
+  libssh2_session_method_pref(session_, LIBSSH2_METHOD_CRYPT_CS, ciphers);
+  libssh2_session_method_pref(session_, LIBSSH2_METHOD_CRYPT_SC, ciphers);
+  {
+    const KnownHosts store(options.known_hosts);
+    std::string algorithms;
+    for (const std::string& type : store.KeyTypesFor(options.host, options.port))
+      algorithms += (algorithms.empty() ? "" : ",") + AlgorithmsFor(type);
+    if (!algorithms.empty())
+      libssh2_session_method_pref(session_, LIBSSH2_METHOD_HOSTKEY, algorithms.c_str());
+  }
+  int rc = 0;
+  Drive(
+      [&] {
+        rc = libssh2_session_handshake(session_, fd_);
+        return rc != LIBSSH2_ERROR_EAGAIN;
+      },
+      int(std::max<int64_t>(deadline - NowMs(), 1)), "SSH の開始");
+  if (rc != 0) {
+    const std::string error = LastError();
     Close();
     throw ftp::EIdException("SSH で接続できませんでした: " + error);
   }
@@ -234,45 +284,44 @@ LoginMethod SshConnection::Open(const ConnectOptions& options, const ConnectQues
   RestartAuthClock();
   const LoginMethod method = Authenticate(options, questions);
 
-  const int64_t open_deadline = NowMs() + options.connect_timeout_ms;
-  channel_ = ssh_channel_new(session_);
-  if (!channel_ ||
-      Retry([&] { return ssh_channel_open_session(channel_); }, SSH_AGAIN, open_deadline,
-            "チャネル") != SSH_OK ||
-      Retry([&] { return ssh_channel_request_subsystem(channel_, "sftp"); }, SSH_AGAIN,
-            open_deadline, "sftp") != SSH_OK) {
-    const std::string error = ssh_get_error(session_);
+  LIBSSH2_SFTP* sftp = nullptr;
+  Drive(
+      [&] {
+        sftp = libssh2_sftp_init(session_);
+        return sftp || !Again();
+      },
+      options.connect_timeout_ms, "sftp");
+  if (!sftp) {
+    const std::string error = LastError();
     Close();
     throw ftp::EIdException("サーバが SFTP を受け付けません: " + error);
   }
+  sftp_ = sftp;
   return method;
 }
 
 void SshConnection::CheckHostKey(const ConnectOptions& options, const ConnectQuestions& questions) {
-  ssh_key key = nullptr;
-  if (ssh_get_server_publickey(session_, &key) != SSH_OK) {
+  size_t length = 0;
+  int type = 0;
+  const char* raw = libssh2_session_hostkey(session_, &length, &type);
+  if (!raw) {
     Close();
     throw ftp::EIdException("サーバのホスト鍵を受け取れませんでした");
   }
-  HostKey shown;
-  shown.type = ssh_key_type_to_char(ssh_key_type(key));
-  char* base64 = nullptr;
-  if (ssh_pki_export_pubkey_base64(key, &base64) == SSH_OK) shown.base64 = base64;
-  ssh_string_free_char(base64);
-  ssh_key_free(key);
+  const HostKey shown{KeyTypeName(type), std::string(raw, length)};
 
-  const KnownHosts store(options.known_hosts);
-  const KnownHosts::Verdict verdict = store.Check(options.host, options.port, shown);
+  KnownHosts store(options.known_hosts);
+  HostKey old;
+  const KnownHosts::Verdict verdict = store.Check(options.host, options.port, shown, &old);
   if (verdict == KnownHosts::Verdict::kTrusted) return;
   HostKeyQuestion q;
   q.host = HostPattern(options.host, options.port);
   q.key_type = shown.type;
-  q.fingerprint = Sha256Fingerprint(shown);
+  q.fingerprint = Sha256Fingerprint(shown.blob);
   if (verdict == KnownHosts::Verdict::kChanged) {
-    const HostKey old = store.KeysFor(options.host, options.port).front();
     q.changed = true;
     q.old_key_type = old.type;
-    q.old_fingerprint = Sha256Fingerprint(old);
+    q.old_fingerprint = Sha256Fingerprint(old.blob);
   }
   if (!questions.trust_host_key || !questions.trust_host_key(q)) {
     Close();
@@ -289,53 +338,6 @@ void SshConnection::CheckHostKey(const ConnectOptions& options, const ConnectQue
   } catch (const std::exception& e) {
     Close();
     throw ftp::EIdException("ホスト鍵を保存できませんでした: " + std::string(e.what()));
-  }
-}
-
-}  // namespace hemlo::sftp
-
-namespace hemlo::sftp {
-
-void SshConnection::Exchange(const std::function<bool()>& enough, int timeout_ms) {
-  if (!channel_) throw ftp::EIdConnectionLost("SFTP の接続がありません");
-  if (read_buffer_.empty()) read_buffer_.resize(256 * 1024);
-  int64_t deadline = NowMs() + timeout_ms;
-  for (;;) {
-    // Checked on every turn: a steady stream never waits, yet must stop.
-    if (cancelled_.load()) {
-      ClearCancel();
-      throw ftp::EIdOperationAborted();
-    }
-    bool progress = false;
-    while (output_sent_ < output_.size()) {
-      const uint32_t chunk = uint32_t(std::min<size_t>(output_.size() - output_sent_, 1 << 20));
-      const int n = ssh_channel_write(channel_, output_.data() + output_sent_, chunk);
-      if (n == SSH_ERROR) Lost(ssh_get_error(session_));
-      if (n <= 0) break;  // the peer's window is full for now
-      output_sent_ += size_t(n);
-      progress = true;
-      if (uint32_t(n) < chunk) break;
-    }
-    if (output_sent_ == output_.size()) {
-      output_.clear();
-      output_sent_ = 0;
-    }
-    for (;;) {
-      const int n = ssh_channel_read_nonblocking(channel_, read_buffer_.data(),
-                                                 uint32_t(read_buffer_.size()), 0);
-      if (n == SSH_EOF) Lost("サーバが接続を閉じました");
-      if (n == SSH_AGAIN || n == 0) break;
-      if (n < 0) Lost(ssh_get_error(session_));
-      input_.append(read_buffer_.data(), size_t(n));
-      progress = true;
-    }
-    if (enough()) return;
-    if (progress) {
-      deadline = NowMs() + timeout_ms;
-      continue;
-    }
-    if (!ssh_channel_is_open(channel_)) Lost("サーバが接続を閉じました");
-    WaitSocket(deadline, "SFTP");
   }
 }
 

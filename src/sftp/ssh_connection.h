@@ -1,7 +1,8 @@
 #pragma once
-// One SSH connection carrying the "sftp" subsystem, driven by libssh in
-// non-blocking mode: every wait polls the socket together with an eventfd,
-// so Cancel from any thread ends it at once, and every wait has a bound.
+// One SSH connection carrying the "sftp" subsystem, both spoken by libssh2
+// in non-blocking mode: every wait polls the socket together with an
+// eventfd, so Cancel from any thread ends it at once, and every wait has a
+// bound.
 //
 // No password or key leaves the program before the server's host key is
 // trusted: the host key is checked right after the key exchange, before any
@@ -16,8 +17,8 @@
 
 #include "sftp/known_hosts.h"
 
-struct ssh_session_struct;
-struct ssh_channel_struct;
+struct _LIBSSH2_SESSION;
+struct _LIBSSH2_SFTP;
 
 namespace hemlo::sftp {
 
@@ -77,27 +78,27 @@ class SshConnection {
   // Failures raise the FTP client's exception types (Japanese messages).
   LoginMethod Open(const ConnectOptions& options, const ConnectQuestions& questions);
   void Close();
-  bool IsOpen() const { return channel_ != nullptr; }
+  bool IsOpen() const { return sftp_ != nullptr; }
 
   // Any thread: the running wait (or the next one) ends with
   // ftp::EIdOperationAborted.
   void Cancel();
   void ClearCancel();
 
-  // Queues bytes for the subsystem; they leave during Exchange.
-  void Send(std::string_view bytes) { output_ += bytes; }
-  // Sends queued bytes and reads into `Input()` until `enough()` holds,
-  // waiting at most `timeout_ms` for each stretch without progress.
-  void Exchange(const std::function<bool()>& enough, int timeout_ms);
-  std::string& Input() { return input_; }
-  size_t QueuedOutput() const { return output_.size() - output_sent_; }
+  _LIBSSH2_SFTP* Sftp() const { return sftp_; }
+  // Repeats a library call while it answers "again" (`call` true when it
+  // has finished), waiting on the socket at most `timeout_ms` each time.
+  // A cancel before the call raises at once; one during it lets the call
+  // finish for a moment so the connection stays usable, else closes it.
+  void Drive(const std::function<bool()>& call, int timeout_ms, const char* what);
+  // True while the library's last call answered "again".
+  bool Again() const;
+  // The library's code and text for its last failure.
+  int LastErrno() const;
+  std::string LastError() const;
+  [[noreturn]] void Lost(const std::string& why);
 
  private:
-  // Polls the socket (and the cancel eventfd) once, at most until
-  // `deadline_ms`; raises on cancel or when the deadline has passed.
-  void WaitSocket(int64_t deadline_ms, const char* what);
-  // Repeats a libssh call while it answers "again".
-  int Retry(const std::function<int()>& call, int again, int64_t deadline_ms, const char* what);
   void TcpConnect(const ConnectOptions& options, int64_t deadline_ms);
   void CheckHostKey(const ConnectOptions& options, const ConnectQuestions& questions);
   LoginMethod Authenticate(const ConnectOptions& options, const ConnectQuestions& questions);
@@ -105,22 +106,18 @@ class SshConnection {
   bool TryAgent(const ConnectOptions& options);
   bool TryKeyFile(const ConnectOptions& options, const ConnectQuestions& questions,
                   const std::filesystem::path& file);
-  [[noreturn]] void Lost(const std::string& why);
+  // Drive with the login's bound.
+  void DriveAuth(const std::function<bool()>& call, const char* what);
   // The time the user took to answer a question is not the server's.
   void RestartAuthClock();
 
-  ssh_session_struct* session_ = nullptr;
-  ssh_channel_struct* channel_ = nullptr;
-  int fd_ = -1;                 // the connection's socket
-  unsigned long fd_inode_ = 0;  // which socket fd_ names
-  int cancel_fd_ = -1;          // readable once Cancel was called: wakes a poll
+  _LIBSSH2_SESSION* session_ = nullptr;
+  _LIBSSH2_SFTP* sftp_ = nullptr;
+  int fd_ = -1;         // the connection's socket, ours to close
+  int cancel_fd_ = -1;  // readable once Cancel was called: wakes a poll
   std::atomic<bool> cancelled_{false};
   int64_t auth_deadline_ms_ = 0;
   int connect_timeout_ms_ = 0;
-  std::string output_;
-  size_t output_sent_ = 0;  // bytes of output_ libssh has taken
-  std::string read_buffer_;
-  std::string input_;
 };
 
 }  // namespace hemlo::sftp

@@ -82,7 +82,7 @@ std::optional<std::string> RemotePath(TransferContext& ctx, const std::string& r
 }  // namespace
 
 OpOutcome UploadFolderTree(TransferContext& ctx) {
-  if (!ctx.ftp.Connected()) return OpOutcome::kNothing;
+  if (!ctx.remote->Connected()) return OpOutcome::kNothing;
   std::string root = ctx.local_folder;
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   const size_t slash = root.rfind('/');
@@ -101,8 +101,9 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
   const std::string base = root.substr(0, slash + 1);
   // No remote parent path equals base's own text, so the first folder lists.
   std::optional<std::string> last_listed;
+  std::vector<OpEntry> listed;
   BusyScope busy(ctx.host);
-  WorkProgress progress(ctx.ftp, ctx.host);
+  const auto progress = ctx.remote->ReportProgress(ctx.host);
   bool stopped = false;
   int preview_copies = 0;
 
@@ -120,19 +121,19 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
           Plain(ctx.prompts, texts::FolderNotCreated(rel_utf8));
         } else {
           if (parent != last_listed) {
-            ctx.ftp.ListEntries(parent, /*hidden=*/false, /*probe=*/false);
+            size_t ignored = 0;
+            listed = ctx.remote->List(parent, /*hidden=*/false, ignored);
             last_listed = parent;
           }
-          for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
-            if (item.ItemType == ftp::TIdDirItemType::ditDirectory &&
-                parent + item.FileName == *rel) {
+          for (const OpEntry& item : listed) {
+            if (item.folder && parent + item.name == *rel) {
               exists = true;
               break;
             }
           }
           if (!exists) {
             try {
-              ctx.ftp.CreateDirectory(*rel);
+              ctx.remote->MakeFolder(*rel);
             } catch (const ftp::EIdException& e) {
               if (EndsOperation(ctx, e)) throw;
               missing.insert(*rel + "/");
@@ -172,8 +173,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
       ctx.host.SetFileProgress(i, count);
       try {
         // The client sends TYPE only when the mode differs from the last one.
-        ctx.ftp.SetTransferType(ctx.mode);
-        ctx.ftp.Upload(file, *rel);
+        ctx.remote->SetTransferType(ctx.mode);
+        ctx.remote->Upload(file, *rel);
       } catch (const ftp::EIdException& e) {
         if (EndsOperation(ctx, e)) throw;
         Plain(ctx.prompts, texts::UploadRefused(rel_utf8));

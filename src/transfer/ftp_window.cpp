@@ -126,6 +126,7 @@ TFtp1::~TFtp1() {
   // A command still running is stopped; the worker's thread ends before
   // the client and the widgets it reports to go.
   IdFTP1.Cancel();
+  if (sftp_) sftp_->Cancel();
   ui_calls_.SetAbandoned(true);
   worker_.reset();
   delete wake_notifier_;
@@ -242,6 +243,7 @@ void TFtp1::RequestCancel() {
   if (!ClientBusy()) return;
   call_.AskStop();
   IdFTP1.Cancel();
+  if (sftp_) sftp_->Cancel();
 }
 
 void TFtp1::Wake() {
@@ -258,9 +260,10 @@ bool TFtp1::StartCommand(bool operation, std::function<void()> command,
   if (ClientBusy()) return false;
   call_.Begin(operation);
   IdFTP1.ClearCancel();
+  if (sftp_) sftp_->ClearCancel();
   UpdateBusyControls();
   worker_->Post([this, command = std::move(command), then = std::move(then)] {
-    const bool was_connected = IdFTP1.Connected();
+    const bool was_connected = RemoteConnected();
     std::exception_ptr failure;
     try {
       command();
@@ -332,7 +335,8 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
     ReportCancelled();
     return;
   }
-  if (call_.CertificateWasDeclined() && dynamic_cast<const ftp::EIdCertificateRejected*>(&e)) {
+  if (call_.CertificateWasDeclined() &&
+      (sftp_ || dynamic_cast<const ftp::EIdCertificateRejected*>(&e))) {
     // The user said いいえ: that was the answer, not an error to show.
     SetStatusText(transfer::kConnectionDeclined);
     return;
@@ -342,8 +346,7 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
   // lost while connecting (after the greeting, during the login or the
   // first listing) is lost all the same.
   if (dynamic_cast<const ftp::EIdConnectionLost*>(&e) ||
-      (was_connected &&
-       (!IdFTP1.Connected() || dynamic_cast<const ftp::EIdSilentException*>(&e)))) {
+      (was_connected && (!RemoteConnected() || dynamic_cast<const ftp::EIdSilentException*>(&e)))) {
     ReportConnectionLost();
     return;
   }
@@ -359,18 +362,18 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
 void TFtp1::ReportCancelled() {
   if (!call_.Quiet())
     prompts_->Message(transfer_ui::kStopCaption, transfer_ui::kStopText, Buttons::Ok, Icon::None);
-  if (IdFTP1.Connected()) {
+  if (RemoteConnected()) {
     SetStatusText(transfer_ui::kCancelledConnected);
     return;
   }
   remote_->model->Clear();
-  IdFTP1.Disconnect();  // the disconnected layout
+  DisconnectRemote();  // the disconnected layout
   SetStatusText(transfer_ui::kCancelledClosed);
 }
 
 void TFtp1::ReportConnectionLost() {
   remote_->model->Clear();
-  IdFTP1.Disconnect();  // the disconnected layout
+  DisconnectRemote();  // the disconnected layout
   SetStatusText(transfer_ui::kConnectionLost);
   if (!call_.Quiet()) prompts_->Error(transfer_ui::kConnectionLost);
 }
@@ -392,7 +395,7 @@ void TFtp1::ExitNow() {
   } catch (const std::exception&) {
     // Leaving anyway: the disconnection below closes everything.
   }
-  IdFTP1.Disconnect();
+  DisconnectRemote();
   idle_flag_ = true;
   close();
 }

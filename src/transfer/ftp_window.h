@@ -27,7 +27,11 @@
 
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
+#include "sftp/sftp_client.h"
 #include "transfer/connection_worker.h"
+#include "transfer/op_remote.h"
+#include "transfer/sftp_remote_files.h"
+#include "transfer/sftp_secrets.h"
 #include "transfer/profiles.h"
 #include "transfer/remote_session.h"
 #include "transfer/running_call.h"
@@ -66,6 +70,22 @@ class TFtp1 : public QWidget {
   ftp::TIdFTP& Client() { return IdFTP1; }
   const ftp::TIdFTP& Client() const { return IdFTP1; }
   transfer::RemoteSession& Session() { return Session_; }
+  // What the operations work through: the SFTP connection when the
+  // profile's host is "sftp://...", else the FTP client. Worker side.
+  transfer::OpRemote& Remote();
+  // Whether the connection (of either protocol) stands.
+  bool RemoteConnected() const;
+  // The SFTP connection's settings while one stands (for the site sync's
+  // further connections); nullptr for FTP.
+  const sftp::ConnectOptions* SftpOptions() const { return sftp_ ? &sftp_options_ : nullptr; }
+  // The SFTP connection's remote file system while one stands (worker
+  // side); nullptr for FTP.
+  transfer::RemoteFiles* SftpFiles() { return sftp_files_.get(); }
+  // "host:port" and the account of the connection, for records and titles.
+  std::string ServerText() const;
+  std::string AccountName() const;
+  // The questions an SFTP connect asks, through the worker's prompts.
+  sftp::ConnectQuestions SftpQuestions();
   const transfer::ProfilePanel& Profiles() const { return Profiles_; }
   const transfer::SortState& Sort() const { return Sort_; }
   // Questions and messages on the window's thread.
@@ -127,7 +147,7 @@ class TFtp1 : public QWidget {
   // The user aborted a wait of the running command (worker side).
   bool WaitCancelled() const { return IdFTP1.CancelFired(); }
   // A stop request was honoured between items: the next wait goes on.
-  void ForgetCancelRequest() { IdFTP1.ClearCancel(); }
+  void ForgetCancelRequest();
   // Shows a client error (or any other) in the standard error box.
   void ShowError(const std::exception& e);
   // The in-place rename state.
@@ -209,6 +229,11 @@ class TFtp1 : public QWidget {
   void OnClientConnected();
   void OnClientDisconnected();
   void ApplyDataMode(transfer::DataConnectionMode mode);
+  void ConnectSftp(const transfer::HostPort& where, const std::string& user,
+                   const std::string& password);
+  void ListSftpFolder();
+  // Closes whichever connection stands (the disconnected layout follows).
+  void DisconnectRemote();
   // The client's question about a certificate the system refused.
   bool VerifyCertificate(const ftp::TIdCertificateInfo& info);
   bool StartCommand(bool operation, std::function<void()> command, std::function<void()> then);
@@ -255,6 +280,17 @@ class TFtp1 : public QWidget {
   bool connected_ = false;  // as the last connect/disconnect event said
   transfer::RunningCall call_;
   QList<QPointer<QWidget>> cancel_windows_;
+
+  // ---- the SFTP connection ----
+  // Made on the window's thread before the connect is posted (so that a
+  // cancel can reach it), connected and used on the worker.
+  std::unique_ptr<sftp::SftpClient> sftp_;
+  sftp::ConnectOptions sftp_options_;
+  std::unique_ptr<transfer::SftpRemoteFiles> sftp_files_;
+  std::unique_ptr<transfer::FilesOpRemote> sftp_ops_;
+  std::string sftp_home_;  // "up" stops here
+  std::unique_ptr<transfer::PassphraseKeeper> passphrases_;
+  transfer::FtpOpRemote ftp_ops_{IdFTP1};
 
   int wake_fd_ = -1;  // written by the worker when it queued a call
   QSocketNotifier* wake_notifier_ = nullptr;

@@ -142,6 +142,11 @@ void TFtp1::Button1Click() {
     ShowPlain(QStringLiteral("Shift-JISで表せない文字が含まれているため接続できません"));
     return;
   }
+  if (const auto sftp_host = transfer::ParseSftpHost(*host)) {
+    ConnectSftp(*sftp_host, *user, *password);
+    return;
+  }
+  sftp_.reset();
   ApplyDataMode(profile_->DataMode());
   RunClientCommand([this, host = *host, user = *user, password = *password,
                     folder = Profiles_.LastRemoteFolder, encoding = profile_->NameEncoding()] {
@@ -164,7 +169,7 @@ bool TFtp1::VerifyCertificate(const ftp::TIdCertificateInfo& info) {
 void TFtp1::Button2Click() {
   if (ClientBusy()) return;  // the client is the worker's until its command ends
   remote_->model->Clear();
-  IdFTP1.Disconnect();
+  DisconnectRemote();
   // The profile remembers the folder the connection ended in.
   if (TakeProfileFields()) Profiles_.WriteBack();
 }

@@ -30,6 +30,10 @@ constexpr size_t kListingBatchLines = 10'000;
 }  // namespace
 
 void TFtp1::ListRemoteFolder() {
+  if (sftp_files_) {
+    ListSftpFolder();
+    return;
+  }
   const std::string folder = IdFTP1.CurrentDirectory();
   PostToWindow([this, folder, names = Session_.Names] { ShowRemoteFolder(folder, names); });
   IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
@@ -94,7 +98,10 @@ void TFtp1::ListView1DblClick() {
   if (selected.empty() || !remote_->model->Entry(selected.front()).Folder) return;
   const std::string name = remote_->model->Entry(selected.front()).FileName;
   RunClientCommand([this, name] {
-    Session_.Enter(name);
+    if (sftp_files_)
+      sftp_files_->ChangeFolder(name);
+    else
+      Session_.Enter(name);
     // Before the refresh, which may count unreadable lines.
     PostToWindow([this] { SetStatusText(""); });
     ListRemoteFolder();
@@ -104,7 +111,12 @@ void TFtp1::ListView1DblClick() {
 void TFtp1::BitBtn1Click() {
   if (ClientBusy()) return;
   RunClientCommand([this, shown = Profiles_.LastRemoteFolder] {
-    if (!Session_.Up(shown)) return;
+    if (sftp_files_) {
+      if (shown == sftp_home_) return;
+      sftp_files_->ChangeFolder("..");
+    } else if (!Session_.Up(shown)) {
+      return;
+    }
     ListRemoteFolder();  // Label5 follows with the listing
   });
 }
@@ -133,7 +145,7 @@ bool TFtp1::EndRename(int row, const QString& new_text) {
   auto renamed = std::make_shared<bool>(false);
   return RunClientCommand(
       [this, old_name, new_name = *new_name, renamed] {
-        IdFTP1.RenameFile(old_name, new_name);
+        Remote().Rename(old_name, new_name);
         *renamed = true;
       },
       [this, old_name, new_name = *new_name, renamed] {

@@ -65,7 +65,7 @@ void Run(TFtp1& w, Operation op) {
   w.RunOperation([&w, op = std::move(op), folder = w.LocalFolder(), mode = w.TransferMode(),
                   names = w.Session().Names] {
     WindowHost host(w);
-    transfer::TransferContext ctx{w.Client(), w.WorkerPrompts(), host, folder, mode, names};
+    transfer::TransferContext ctx{w.Remote(), w.WorkerPrompts(), host, folder, mode, names};
     op(ctx);
   });
 }
@@ -110,15 +110,15 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
         auto applied = std::make_shared<bool>(false);
         w.RunClientCommand(
             [&w, model, applied] {
-              *applied = transfer::ApplyPermission(model, w.Client(), w.WorkerPrompts(),
+              *applied = transfer::ApplyPermission(model, w.Remote(), w.WorkerPrompts(),
                                                    [&w] { w.ListRemoteFolder(); });
               // The dialog keeps its errors to itself; a stopped wait and a
               // lost connection are the window's to report.
               if (w.WaitCancelled()) throw ftp::EIdOperationAborted();
-              if (!w.Client().Connected()) throw ftp::EIdConnectionLost();
+              if (!w.RemoteConnected()) throw ftp::EIdConnectionLost();
             },
             [&w, permission_dialog, applied] {
-              permission_dialog->Finish(*applied, w.Client().Connected());
+              permission_dialog->Finish(*applied, w.RemoteConnected());
             });
       });
       return;

@@ -37,20 +37,32 @@ void PermissionModel::SetBox(int k, bool ticked) {
   edit1_ = Digits();
 }
 
-std::optional<std::string> PermissionModel::ChmodText() const {
+std::optional<std::string> PermissionModel::ModeDigits() const {
   if (Utf8Length(edit1_) > 3) return std::nullopt;
   bool valid = edit1_.size() == 3;
   for (char c : edit1_)
     if (c < '0' || c > '7') valid = false;
-  return "chmod " + (valid ? edit1_ : Digits()) + " " + name_;
+  return valid ? edit1_ : Digits();
+}
+
+std::optional<std::string> PermissionModel::ChmodText() const {
+  const auto digits = ModeDigits();
+  if (!digits) return std::nullopt;
+  return "chmod " + *digits + " " + name_;
 }
 
 bool ApplyPermission(const PermissionModel& model, ftp::TIdFTP& ftp, Prompts& prompts,
                      const std::function<void()>& refresh_remote_list) {
-  const auto text = model.ChmodText();
-  if (!text) return false;
+  FtpOpRemote remote(ftp);
+  return ApplyPermission(model, remote, prompts, refresh_remote_list);
+}
+
+bool ApplyPermission(const PermissionModel& model, OpRemote& remote, Prompts& prompts,
+                     const std::function<void()>& refresh_remote_list) {
+  const auto digits = model.ModeDigits();
+  if (!digits) return false;
   try {
-    ftp.SiteCommand(*text);
+    remote.SetMode(model.Name(), *digits);
   } catch (const ftp::EIdOperationAborted&) {
     return false;  // the user stopped the wait; the transfer window says so
   } catch (const std::exception& e) {

@@ -11,6 +11,7 @@
 
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
+#include "transfer/op_remote.h"
 
 namespace hemlo::transfer {
 
@@ -37,6 +38,8 @@ class PermissionModel {
   // octal mode, otherwise the boxes' digits; nullopt when Edit1 holds more
   // than three characters (then nothing happens).
   std::optional<std::string> ChmodText() const;
+  // The three digits of that text.
+  std::optional<std::string> ModeDigits() const;
 
  private:
   std::array<bool, 9> boxes_{};
@@ -49,6 +52,9 @@ class PermissionModel {
 // when the dialog should close; a refusal shows the client's message and
 // keeps it open.
 bool ApplyPermission(const PermissionModel& model, ftp::TIdFTP& ftp, Prompts& prompts,
+                     const std::function<void()>& refresh_remote_list);
+// The same over any protocol: the mode is set directly where it can be.
+bool ApplyPermission(const PermissionModel& model, OpRemote& remote, Prompts& prompts,
                      const std::function<void()>& refresh_remote_list);
 
 }  // namespace hemlo::transfer

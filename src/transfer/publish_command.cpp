@@ -76,7 +76,7 @@ std::optional<std::string> PublishCommand::SiteFolderOfProfile() {
 }
 
 void PublishCommand::PublishChanges() {
-  if (running_ || w_.ClientBusy() || !w_.Client().Connected()) return;
+  if (running_ || w_.ClientBusy() || !w_.RemoteConnected()) return;
   const auto site = SiteFolderOfProfile();
   if (!site) return;
   site_ = *site;
@@ -103,7 +103,7 @@ void PublishCommand::PublishPage(const QString& page) {
   const auto site = text::Cp932ToUtf8(transfer::SplitCommaText(
       w_.Profiles().ProfileList[static_cast<size_t>(n - 1)])[transfer::kProfileFields + 2]);
   site_ = site.value_or("");
-  if (w_.Client().Connected()) {
+  if (w_.RemoteConnected()) {
     if (w_.Profiles().ProfileCounter != n) {
       prompts.Message("保存して公開",
                       "Ferroxは別の接続先に接続しています。切断してからもう一度実行して"
@@ -127,7 +127,7 @@ void PublishCommand::PublishPage(const QString& page) {
   *once = connect(&w_, &TFtp1::commandFinished, this, [this, once] {
     disconnect(*once);
     running_ = false;
-    if (w_.Client().Connected())
+    if (w_.RemoteConnected())
       MakePlan(true);
     else
       End();
@@ -145,16 +145,19 @@ void PublishCommand::MakePlan(bool on_save) {
   input.names = w_.Session().Names;
   input.changed_only = on_save;
   // One record per server (port included), account, remote folder and site.
-  record_path_ = publish::RecordPath(ProgramFolder(),
-                                     w_.Client().Host + ":" + std::to_string(w_.Client().Port),
-                                     w_.Client().Username, input.remote_root, site_);
+  record_path_ = publish::RecordPath(ProgramFolder(), w_.ServerText(), w_.AccountName(),
+                                     input.remote_root, site_);
   Status("公開の準備中...");
   const bool started = w_.RunOperation(
       [this, input]() mutable {
         record_ = publish::LoadRecord(record_path_);
         input.record = &record_;
-        transfer::FtpRemoteFiles remote(w_.Client());
-        plan_ = publish::ComputePlan(remote, input);
+        if (transfer::RemoteFiles* sftp = w_.SftpFiles()) {
+          plan_ = publish::ComputePlan(*sftp, input);
+        } else {
+          transfer::FtpRemoteFiles remote(w_.Client());
+          plan_ = publish::ComputePlan(remote, input);
+        }
         planned_ = true;
       },
       [this, on_save] { Planned(on_save); });
@@ -168,8 +171,8 @@ void PublishCommand::Planned(bool on_save) {
   }
   transfer::PlanView view = transfer::ViewOfPlan(plan_, &sources_);
   view.first_publish = record_.files.empty();
-  view.target =
-      w_.Client().Host + ":" + NameText(w_.Session().Names, plan_.remote_root).toStdString();
+  view.target = (w_.SftpOptions() ? "sftp://" + w_.SftpOptions()->host : w_.Client().Host) + ":" +
+                NameText(w_.Session().Names, plan_.remote_root).toStdString();
   if (view.rows.empty() && plan_.problems.empty()) {
     Status("公開する変更はありません");
     End();
@@ -222,18 +225,27 @@ void PublishCommand::Execute(bool on_save) {
   endpoint.configure = [verify = client.OnVerifyCertificate](ftp::TIdFTP& extra) {
     extra.OnVerifyCertificate = verify;
   };
-  publish::RemoteFactory factory =
-      [this, endpoint](
-          int slot,
-          const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
-    // The window's own connection is warm: it goes first. Once Escape has
-    // cancelled it or the line has cut it, a fresh one stands in (to open
-    // the slot again, or to clean up after the cancel).
-    ftp::TIdFTP& own = w_.Client();
-    if (slot == 0 && own.Connected() && !own.CancelFired())
-      return std::make_unique<transfer::FtpRemoteFiles>(own);
-    return transfer::ConnectFtpRemoteFiles(endpoint, cancel_with);
-  };
+  publish::RemoteFactory factory;
+  if (const sftp::ConnectOptions* sftp = w_.SftpOptions()) {
+    // Each slot logs in on its own; the window's connection stays as it is.
+    factory =
+        [this, options = *sftp, root = plan_.remote_root](
+            int,
+            const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
+      return transfer::ConnectSftpRemoteFiles(options, w_.SftpQuestions(), root, cancel_with);
+    };
+  } else {
+    factory = [this, endpoint](int slot, const publish::CancelRegistrar& cancel_with)
+        -> std::unique_ptr<transfer::RemoteFiles> {
+      // The window's own connection is warm: it goes first. Once Escape has
+      // cancelled it or the line has cut it, a fresh one stands in (to open
+      // the slot again, or to clean up after the cancel).
+      ftp::TIdFTP& own = w_.Client();
+      if (slot == 0 && own.Connected() && !own.CancelFired())
+        return std::make_unique<transfer::FtpRemoteFiles>(own);
+      return transfer::ConnectFtpRemoteFiles(endpoint, cancel_with);
+    };
+  }
   Status("公開中...");
   const bool started = w_.RunOperation(
       [this, settings = std::move(settings), factory = std::move(factory)] {
@@ -253,7 +265,7 @@ void PublishCommand::RunEnded(bool on_save) {
   Status(transfer::ResultText(result_));
   if (!on_save || !result_.failures.empty() || result_.stopped) dialog_->ShowResult(result_);
   const std::string text = transfer::ResultText(result_);
-  if (w_.Client().Connected()) w_.RefreshRemoteList();
+  if (w_.RemoteConnected()) w_.RefreshRemoteList();
   Status(text);
   End();
 }

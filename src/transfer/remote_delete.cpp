@@ -88,7 +88,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
     RemoteTree tree = CollectRemoteTree(ctx, root);
     stopped = tree.Stopped;
     for (size_t i = 0; !stopped && i < tree.FileList.size(); ++i) {
-      ctx.ftp.DeleteFile(tree.FileList[i].Wire());
+      ctx.remote->DeleteFile(tree.FileList[i].Wire());
       ctx.prompts.ProcessEvents();
       stopped = StopTest(ctx);
     }
@@ -99,7 +99,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
         ctx.prompts.Error(texts::PathTooLong(folder.Display()));
         return OpOutcome::kFailed;
       }
-      ctx.ftp.RemoveDirectory(folder.Wire());
+      ctx.remote->RemoveFolder(folder.Wire());
     }
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
@@ -127,7 +127,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
           stopped = true;
           break;
         }
-        if (row.selected) ctx.ftp.DeleteFile(row.name);
+        if (row.selected) ctx.remote->DeleteFile(row.name);
       }
     } catch (const std::exception& e) {
       // The status keeps "削除中..." and the list is not re-read.
@@ -148,7 +148,7 @@ OpOutcome CreateRemoteFolder(TransferContext& ctx, const std::string& current_re
   const auto name = WireNameOrSkip(ctx, answer);
   if (!name) return OpOutcome::kNothing;
   try {
-    ctx.ftp.CreateDirectory(*name);
+    ctx.remote->MakeFolder(*name);
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;

@@ -156,6 +156,7 @@ void RemoteListModel::Clear() {
   beginResetModel();
   std::vector<transfer::RemoteListEntry>().swap(rows_);
   std::vector<int>().swap(shown_);
+  link_targets_.clear();
   endResetModel();
 }
 
@@ -222,6 +223,11 @@ QVariant RemoteListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
       return CellText(index.row(), index.column());
+    case Qt::ToolTipRole:
+      if (index.column() == 0)
+        if (const auto it = link_targets_.find(e.FileName); it != link_targets_.end())
+          return QStringLiteral("→ ") + NameText(names_, it->second);
+      return {};
     case Qt::DecorationRole:
       if (index.column() == 0) return e.Folder ? folder_icon_ : file_icon_;
       return {};

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -52,6 +53,10 @@ class RemoteListModel : public QAbstractTableModel {
   const transfer::RemoteListEntry& Entry(int row) const {
     return rows_[static_cast<size_t>(shown_[static_cast<size_t>(row)])];
   }
+  // Where the listed links lead (by wire name), shown as the name's tip.
+  void SetLinkTargets(std::map<std::string, std::string> targets) {
+    link_targets_ = std::move(targets);
+  }
   // The text of a cell as the list shows it.
   QString CellText(int row, int column) const;
 
@@ -79,6 +84,7 @@ class RemoteListModel : public QAbstractTableModel {
   std::vector<int> shown_;                       // the row of rows_ shown at each position
   text::RemoteNames names_;
   QIcon folder_icon_, file_icon_;
+  std::map<std::string, std::string> link_targets_;  // few: kept apart from the rows
 
   // The sorting thread reads rows_, shown_ and names_ while it runs: they
   // change only after StopSort has joined it.

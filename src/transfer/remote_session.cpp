@@ -39,6 +39,15 @@ HostPort ParseHostField(const std::string& host_field, int default_port) {
   return hp;
 }
 
+std::optional<HostPort> ParseSftpHost(const std::string& host_field) {
+  static constexpr std::string_view kScheme = "sftp://";
+  if (!AsciiEqualNoCase(std::string_view(host_field).substr(0, kScheme.size()), kScheme))
+    return std::nullopt;
+  std::string rest = host_field.substr(kScheme.size());
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  return SplitHostPort(rest, 22);
+}
+
 std::string RemoteListEntry::DateText() const {
   // A size or date the listing did not give (or gave unreadably) stays
   // blank: the entry itself can still be downloaded or deleted.

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ HostPort SplitHostPort(const std::string& host_field, int default_port);
 // as above. Without the prefix the field means what it always did, so
 // profile files stay readable by older versions.
 HostPort ParseHostField(const std::string& host_field, int default_port);
+// "sftp://host[:port]" (any case, a trailing "/" tolerated; port 22 when
+// none is given); nullopt for any other field.
+std::optional<HostPort> ParseSftpHost(const std::string& host_field);
 
 struct RemoteEntry {
   std::string FileName;  // the server's bytes, as sent

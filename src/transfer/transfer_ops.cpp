@@ -114,7 +114,7 @@ bool StopTest(TransferContext& ctx) {
 }
 
 bool EndsOperation(TransferContext& ctx, const std::exception& e) {
-  return ctx.host.WaitCancelled() || !ctx.ftp.Connected() ||
+  return ctx.host.WaitCancelled() || !ctx.remote->Connected() ||
          dynamic_cast<const ftp::EIdSilentException*>(&e) != nullptr ||
          dynamic_cast<const ftp::EIdOperationAborted*>(&e) != nullptr;
 }
@@ -176,7 +176,7 @@ void UploadOne(TransferContext& ctx, const std::string& local_path, const std::s
   const auto remote = WireNameOrSkip(ctx, name_utf8);
   if (!remote) return;
   try {
-    ctx.ftp.Upload(local_path, *remote);
+    ctx.remote->Upload(local_path, *remote);
   } catch (const EIdException& e) {
     if (EndsOperation(ctx, e)) throw;
     Plain(ctx.prompts, texts::UploadRefused(local_path));
@@ -185,9 +185,9 @@ void UploadOne(TransferContext& ctx, const std::string& local_path, const std::s
 
 template <typename Loop>
 OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
-  if (!ctx.ftp.Connected()) return OpOutcome::kNothing;
+  if (!ctx.remote->Connected()) return OpOutcome::kNothing;
   try {
-    ctx.ftp.SetTransferType(ctx.mode);
+    ctx.remote->SetTransferType(ctx.mode);
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
@@ -195,7 +195,7 @@ OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
   if (nothing_to_send) return OpOutcome::kNothing;
 
   BusyScope busy(ctx.host);
-  WorkProgress progress(ctx.ftp, ctx.host);
+  const auto progress = ctx.remote->ReportProgress(ctx.host);
   ctx.host.SetStatusText(texts::kUploading);
   ctx.prompts.ProcessEvents();
   OpOutcome outcome = loop();
@@ -267,19 +267,16 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const ListedName& root) {
     }
     const ListedName folder = tree.FolderList[k];
     // Hidden entries too: a folder holding ".htaccess" must empty completely.
-    ctx.ftp.ListEntries(folder.Wire(), /*hidden=*/true, /*probe=*/false);
-    ctx.unread += ctx.ftp.DirectoryListing().UnparsedLines();
-    for (const ftp::TIdFTPListItem& item : ctx.ftp.DirectoryListing().Items()) {
-      if (item.FileName == "." || item.FileName == "..") continue;
-      const ListedName name(ctx.names, item.FileName);
+    for (const OpEntry& item : ctx.remote->List(folder.Wire(), /*hidden=*/true, ctx.unread)) {
+      if (item.name == "." || item.name == "..") continue;
+      const ListedName name(ctx.names, item.name);
       if (name.Unsafe()) {
         // A broken or hostile server; joining the name would leave the tree.
         Plain(ctx.prompts, texts::UnsafeName(name.Display()));
         ++ctx.skipped;
         continue;
       }
-      (item.ItemType == TIdDirItemType::ditDirectory ? tree.FolderList : tree.FileList)
-          .push_back(folder.Child(name));
+      (item.folder ? tree.FolderList : tree.FileList).push_back(folder.Child(name));
     }
   }
   return tree;
@@ -310,8 +307,8 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
     if (!name) continue;
     ctx.host.SetStatusText(ProgressText(file.Display(), i, count));
     ctx.host.SetFileProgress(i, count);
-    ctx.ftp.SetTransferType(ctx.mode);
-    ctx.ftp.Download(file.Wire(), base + *name, true);
+    ctx.remote->SetTransferType(ctx.mode);
+    ctx.remote->Download(file.Wire(), base + *name);
     if (StopTest(ctx)) return OpOutcome::kStopped;
     ctx.prompts.ProcessEvents();
   }
@@ -322,14 +319,14 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
   int selected = 0;
   for (const RemoteRow& row : rows)
     if (row.selected) ++selected;
-  if (!ctx.ftp.Connected() || selected == 0) return OpOutcome::kNothing;
+  if (!ctx.remote->Connected() || selected == 0) return OpOutcome::kNothing;
 
   ctx.host.SetStatusText(texts::kDownloading);
   ctx.prompts.ProcessEvents();
   const std::string base = WithSlash(ctx.local_folder);
   int n = 0;
   BusyScope busy(ctx.host);
-  WorkProgress progress(ctx.ftp, ctx.host);
+  const auto progress = ctx.remote->ReportProgress(ctx.host);
   OpOutcome outcome = OpOutcome::kDone;
   try {
     for (const RemoteRow& row : rows) {
@@ -353,8 +350,8 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
       ctx.host.SetFileProgress(n, selected);
       const auto& local = LocalNameOrSkip(ctx, name);
       if (!local) continue;
-      ctx.ftp.SetTransferType(ctx.mode);
-      ctx.ftp.Download(row.name, base + *local, true);
+      ctx.remote->SetTransferType(ctx.mode);
+      ctx.remote->Download(row.name, base + *local);
       if (StopTest(ctx)) {
         outcome = OpOutcome::kStopped;
         break;

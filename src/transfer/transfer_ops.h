@@ -19,6 +19,7 @@
 #include "ftp/id_ftp.h"
 #include "text/remote_names.h"
 #include "transfer/listed_name.h"
+#include "transfer/op_remote.h"
 
 namespace hemlo::transfer {
 
@@ -62,7 +63,7 @@ struct RemoteRow {
 };
 
 struct TransferContext {
-  ftp::TIdFTP& ftp;
+  OpTarget remote;
   Prompts& prompts;
   TransferHost& host;
   std::string local_folder;  // UTF-8 absolute path of the local pane

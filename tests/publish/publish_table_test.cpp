@@ -80,9 +80,9 @@ Reason ReasonOf(const std::string& word) {
   return m.at(word);
 }
 
-std::map<std::string, Reason> ParseExpect(const std::string& spec) {
+std::map<std::string, Reason> ParseExpect(const std::string& text) {
   std::map<std::string, Reason> out;
-  std::stringstream in(spec);
+  std::stringstream in(text);
   std::string item;
   while (std::getline(in, item, '|')) {
     if (item.empty()) continue;
@@ -182,7 +182,9 @@ TEST_P(PublishTable, PlanRunAndServerBytes) {
     const RunResult r = c.Run(plan, row.connections);
     EXPECT_EQ(r.Failed(), 0) << (r.entries.empty() ? "" : r.entries.front().message);
     EXPECT_LE(r.most_at_once, row.max_connections);
-    if (!plan.Empty()) EXPECT_GE(r.connections_used, 1);
+    if (!plan.Empty()) {
+      EXPECT_GE(r.connections_used, 1);
+    }
     const Tree after = c.ServerTree();
     EXPECT_EQ(after, Expected(before, plan, c.local));
     ExpectOperationsOfPlan(plan, r);

@@ -58,7 +58,9 @@ TEST(SyncRecord, WrittenRecordReadsBackAndDamageCostsOnlyItsLines) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
     const SyncRecord got = LoadRecord(path);
     EXPECT_EQ(got.files.size(), c.entries) << c.name;
-    if (c.entries) EXPECT_EQ(got.files.count("good.htm"), 1u) << c.name;
+    if (c.entries) {
+      EXPECT_EQ(got.files.count("good.htm"), 1u) << c.name;
+    }
   }
 }
 

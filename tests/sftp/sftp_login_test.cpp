@@ -1,9 +1,11 @@
 // Connecting: host keys trusted on first use, a changed key refused before
 // anything is sent, the login methods, and waits that end on Cancel.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -170,6 +172,26 @@ TEST(SftpLogin, HashedHostNamesAreRead) {
   EXPECT_TRUE(client.Connected());
 }
 
+// The sshd processes this test started (its descendants), to stop and go on.
+void SignalOurSshd(int signal) {
+  std::map<pid_t, pid_t> parent;
+  for (const auto& e : fs::directory_iterator("/proc")) {
+    std::ifstream stat(e.path() / "stat");
+    std::string pid, name, state;
+    pid_t ppid = 0;
+    if (stat >> pid >> name >> state >> ppid) parent[std::atoi(pid.c_str())] = ppid;
+  }
+  for (const auto& [pid, ppid] : parent) {
+    bool ours = false;
+    for (pid_t p = ppid; p > 1 && !ours; p = parent.count(p) ? parent[p] : 0) ours = p == getpid();
+    std::error_code error;
+    if (ours &&
+        fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error) == "/usr/sbin/sshd") {
+      ::kill(pid, signal);
+    }
+  }
+}
+
 TEST(SftpLogin, CancelEndsTheWaitForASilentServer) {
   ftp::testing::TestWatchdog watchdog;
   uint16_t port = 0;
@@ -196,6 +218,24 @@ TEST(SftpLogin, CancelEndsTheWaitForASilentServer) {
   SftpClient bounded;
   EXPECT_THROW(bounded.Connect(o, TrustingQuestions()), ftp::EIdConnectionLost);
   ::close(listener);
+
+  // Silent after the login: the request in flight cannot finish, so the
+  // connection is closed and the wait still ends within the second.
+  auto server = ftp::testing::StartSshd();
+  SftpClient logged_in;
+  logged_in.Connect(OptionsFor(*server, local.path() / "known_hosts"), TrustingQuestions());
+  SignalOurSshd(SIGSTOP);
+  std::thread escape([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    logged_in.Cancel();
+  });
+  const auto asked = std::chrono::steady_clock::now();
+  EXPECT_THROW(logged_in.RealPath("."), ftp::EIdOperationAborted);
+  const auto waited = std::chrono::steady_clock::now() - asked;
+  escape.join();
+  SignalOurSshd(SIGCONT);
+  EXPECT_LT(waited, std::chrono::milliseconds(300 + 1000));
+  EXPECT_FALSE(logged_in.Connected());
 }
 
 }  // namespace

@@ -172,5 +172,24 @@ TEST(HostPort, FtpesPrefixAsksForTls) {
   }
 }
 
+TEST(HostPort, SftpPrefixChoosesSftpOnPort22) {
+  const struct {
+    const char* field;
+    const char* host;  // nullptr: not an SFTP field
+    int port;
+  } cases[] = {
+      {"sftp://example.jp", "example.jp", 22}, {"SFTP://127.0.0.1:2222/", "127.0.0.1", 2222},
+      {"sftp://host:", "host:", 22},           {"example.jp", nullptr, 0},
+      {"ftpes://example.jp", nullptr, 0},      {"sftp:/example.jp", nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    const auto hp = ParseSftpHost(c.field);
+    ASSERT_EQ(hp.has_value(), c.host != nullptr) << c.field;
+    if (!hp) continue;
+    EXPECT_EQ(hp->host, c.host) << c.field;
+    EXPECT_EQ(hp->port, c.port) << c.field;
+  }
+}
+
 }  // namespace
 }  // namespace hemlo::transfer

@@ -1,0 +1,59 @@
+#include "transfer/op_remote.h"
+
+#include <chrono>
+
+#include "transfer/transfer_ops.h"
+
+namespace hemlo::transfer {
+
+std::vector<OpEntry> FtpOpRemote::List(const std::string& folder, bool hidden, size_t& unread) {
+  ftp_.ListEntries(folder, hidden, /*probe=*/false);
+  unread += ftp_.DirectoryListing().UnparsedLines();
+  std::vector<OpEntry> entries;
+  for (const ftp::TIdFTPListItem& item : ftp_.DirectoryListing().Items())
+    entries.push_back({item.FileName, item.ItemType == ftp::TIdDirItemType::ditDirectory});
+  return entries;
+}
+
+std::shared_ptr<void> FtpOpRemote::ReportProgress(TransferHost& host) {
+  return std::make_shared<WorkProgress>(ftp_, host);
+}
+
+void FilesOpRemote::Upload(const std::string& local_path, const std::string& remote_path) {
+  files_.Upload(local_path, remote_path, [this](int64_t d, int64_t t) { Progress(d, t); });
+}
+
+void FilesOpRemote::Download(const std::string& remote_path, const std::string& local_path) {
+  files_.Download(remote_path, local_path, [this](int64_t d, int64_t t) { Progress(d, t); });
+}
+
+std::vector<OpEntry> FilesOpRemote::List(const std::string& folder, bool hidden, size_t&) {
+  std::vector<OpEntry> entries;
+  for (const RemoteFact& f : files_.List(folder)) {
+    if (!hidden && !f.name.empty() && f.name[0] == '.') continue;
+    entries.push_back({f.name, f.kind == RemoteFact::Kind::kFolder});
+  }
+  return entries;
+}
+
+void FilesOpRemote::SetMode(const std::string& path, const std::string& digits) {
+  files_.SetMode(path, unsigned(std::stoul(digits, nullptr, 8)));
+}
+
+void FilesOpRemote::Progress(int64_t done, int64_t total) {
+  if (!host_) return;
+  // A few updates a second are enough to show movement on a long file.
+  const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  if (done < total && now - last_ms_ < 50) return;
+  last_ms_ = now;
+  host_->SetByteProgress(done, total);
+}
+
+std::shared_ptr<void> FilesOpRemote::ReportProgress(TransferHost& host) {
+  host_ = &host;
+  return std::shared_ptr<void>(nullptr, [this](void*) { host_ = nullptr; });
+}
+
+}  // namespace hemlo::transfer

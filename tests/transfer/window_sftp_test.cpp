@@ -1,0 +1,271 @@
+// The Ferrox window over SFTP against Debian's OpenSSH server: a profile
+// "sftp://127.0.0.1:PORT" asks about the host key (いいえ sends nothing; はい
+// keeps the key, so the next connect does not ask), then publishes a site,
+// fetches it back, renames, sets a mode, makes a folder, deletes the tree
+// and syncs the site twice, checking the server's disk after each step.
+#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTest>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <cstdlib>
+
+#include "base/program_folder.h"
+#include "ftp_window_controls.h"
+#include "ops_test_support.h"
+#include "support/same_tree.h"
+#include "support/scripted_prompts.h"
+#include "support/sshd_server.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/ftp2_form.h"
+#include "transfer/ftp_window.h"
+#include "transfer/ftp_window_parts.h"
+#include "transfer/ftp_window_wiring.h"
+#include "transfer/publish_command.h"
+#include "transfer/publish_plan_dialog.h"
+
+namespace hemlo::transfer {
+namespace {
+
+using namespace testing;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
+  if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
+  auto server = ftp::testing::StartSshd();
+  TempDir program, local, home;
+  SetProgramFolder(program.path());
+  // Only the profile's password may log in: no user keys, no agent.
+  ::setenv("HOME", home.path().c_str(), 1);
+  ::unsetenv("SSH_AUTH_SOCK");
+  const fs::path site = local.path() / "site";
+  WriteFile(site / "index.htm", "<html>\r\n<body>top</body>\r\n</html>\r\n");
+  WriteFile(site / ".htaccess", "Options -Indexes\n");
+  WriteFile(site / "img" / "logo.gif", std::string("GIF89a\0\x01\xff\r\n", 11));
+  WriteFile(site / "img" / "icons" / "a.png", std::string(300000, '\x89'));
+  ASSERT_TRUE(
+      WriteProfileFile(program.path(),
+                       {JoinCommaText({"s", "sftp://127.0.0.1:" + std::to_string(server->port),
+                                       server->user, server->password, ""})})
+          .ok);
+
+  ScriptedPrompts prompts;
+  TFtp1 w(&prompts);
+  TFtp2 permission;
+  WireTransferOperations(w, &permission);
+  w.show();
+  ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(site.string())));
+
+  // The host key: declined, accepted, known; then changed on the server,
+  // where the question names the old and the new key.
+  struct Row {
+    bool change_key;  // a new host key on the server first
+    std::vector<Answer> answers;
+    bool asked, asked_changed, connected;
+    const char* status_part;
+  } const rows[] = {
+      {false, {Answer::No}, true, false, false, "接続を中止しました"},
+      {false, {Answer::Yes}, true, false, true, "パスワードでログインしました"},
+      {false, {}, false, false, true, "パスワードでログインしました"},
+      {true, {Answer::No}, true, true, false, "接続を中止しました"},
+      {false, {Answer::Yes}, true, true, true, "パスワードでログインしました"},
+  };
+  const auto fingerprint_in = [](const std::string& text) {
+    const size_t at = text.rfind("SHA256:");
+    return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+  };
+  std::string trusted;  // the fingerprint accepted last
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.status_part);
+    if (r.change_key) server->ChangeHostKey();
+    prompts.asked.clear();
+    // The script's answers are taken in order across the whole test.
+    prompts.answers.insert(prompts.answers.end(), r.answers.begin(), r.answers.end());
+    const size_t log_before = ReadFile(server->log).size();
+    w.Button1Click();
+    ASSERT_TRUE(Settle(w));
+    ASSERT_EQ(prompts.asked.size(), r.asked ? 1u : 0u)
+        << prompts.asked.back().caption << ": " << prompts.asked.back().text;
+    if (r.asked) {
+      const std::string& text = prompts.asked[0].text;
+      EXPECT_EQ(prompts.asked[0].caption, "ホスト鍵の確認");
+      EXPECT_TRUE(Contains(text, "ssh-ed25519")) << text;
+      EXPECT_FALSE(fingerprint_in(text).empty()) << text;
+      EXPECT_EQ(prompts.asked[0].default_button, Answer::No);
+      // A changed key: the warning names the one trusted before.
+      EXPECT_EQ(Contains(text, "記憶している鍵：ssh-ed25519 " + trusted), r.asked_changed) << text;
+      if (r.connected) trusted = fingerprint_in(text);
+    }
+    EXPECT_EQ(w.RemoteConnected(), r.connected);
+    EXPECT_TRUE(Contains(w.StatusText().toStdString(), r.status_part))
+        << w.StatusText().toStdString();
+    // Declined: the connection ended before any login was tried.
+    if (!r.connected) {
+      EXPECT_FALSE(Contains(ReadFile(server->log).substr(log_before), "userauth-request"));
+    }
+    if (r.connected && &r != &rows[std::size(rows) - 1]) w.Button2Click();
+  }
+  ASSERT_TRUE(w.RemoteConnected());
+
+  // Publish with ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ.
+  prompts.asked.clear();
+  QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
+  ASSERT_TRUE(Settle(w));
+  EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
+  ftp::testing::ExpectSameTree(site, server->files / "site");
+  EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+
+  // Into the folder: sizes, dates, modes and a link's target.
+  fs::create_symlink("index.htm", server->files / "site" / "home.htm");
+  ::chmod((server->files / "site" / "index.htm").c_str(), 0600);
+  ASSERT_TRUE(SelectRemote(Ui(w).ListView1, "site"));
+  w.ListView1DblClick();
+  ASSERT_TRUE(Settle(w));
+  QAbstractItemView* list = Ui(w).ListView1;
+  const int index_row = hemlo::RemoteRow(list, "index.htm");
+  ASSERT_GE(index_row, 0);
+  EXPECT_EQ(RemoteCell(list, index_row, 2).trimmed(), QStringLiteral("35"));
+  EXPECT_FALSE(RemoteCell(list, index_row, 1).isEmpty());
+  EXPECT_EQ(RemoteCell(list, index_row, 3), QStringLiteral("rw-------"));
+  const int link_row = hemlo::RemoteRow(list, "home.htm");
+  ASSERT_GE(link_row, 0);
+  EXPECT_EQ(list->model()->index(link_row, 0).data(Qt::ToolTipRole).toString(),
+            QStringLiteral("→ index.htm"));
+
+  // 属性: 644 typed in the dialog.
+  ASSERT_TRUE(SelectRemote(list, "index.htm"));
+  QTimer::singleShot(0, &permission, [&] {
+    EXPECT_EQ(Ui(permission).Edit1->text(), QStringLiteral("600"));
+    Ui(permission).Edit1->setText(QStringLiteral("644"));
+    QTest::mouseClick(Ui(permission).Button1, Qt::LeftButton);
+  });
+  emit w.permissionRequested();
+  struct stat st {};
+  ASSERT_EQ(::stat((server->files / "site" / "index.htm").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+
+  // Rename in place.
+  w.BeginRename(hemlo::RemoteRow(list, "index.htm"));
+  ASSERT_TRUE(w.EndRename(hemlo::RemoteRow(list, "index.htm"), QStringLiteral("top.htm")));
+  ASSERT_TRUE(Settle(w));
+  EXPECT_TRUE(fs::exists(server->files / "site" / "top.htm"));
+  EXPECT_GE(hemlo::RemoteRow(list, "top.htm"), 0);
+
+  // Everything back into an empty folder, byte for byte.
+  fs::remove(server->files / "site" / "home.htm");
+  w.RefreshRemoteList();
+  ASSERT_TRUE(Settle(w));
+  list->selectAll();
+  const fs::path back = local.path() / "back";
+  fs::create_directories(back);
+  ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(back.string())));
+  emit w.downloadSelectedRequested();
+  ASSERT_TRUE(Settle(w));
+  fs::rename(site / "index.htm", site / "top.htm");
+  ftp::testing::ExpectSameTree(site, back);
+
+  // A new folder, then the whole tree deleted from its parent.
+  prompts.inputs = {std::string("new")};
+  emit w.remoteCreateFolderRequested();
+  ASSERT_TRUE(Settle(w));
+  EXPECT_TRUE(fs::is_directory(server->files / "site" / "new"));
+  w.BitBtn1Click();
+  ASSERT_TRUE(Settle(w));
+  ASSERT_TRUE(SelectRemote(list, "site"));
+  prompts.asked.clear();
+  prompts.answers.push_back(Answer::Yes);
+  emit w.remoteDeleteRequested();
+  ASSERT_TRUE(Settle(w));
+  EXPECT_FALSE(fs::exists(server->files / "site"));
+  EXPECT_LT(hemlo::RemoteRow(list, "site"), 0);
+  EXPECT_EQ(w.StatusText(), QStringLiteral("完了"));
+
+  // The site sync: the whole site at first, then only the page that changed.
+  transfer_ui::PublishCommand* publish = PublishCommandOf(w);
+  ASSERT_NE(publish, nullptr);
+  publish->ChooseFolder = [&](const std::string&) -> std::optional<std::string> {
+    return site.string();
+  };
+  auto& dialog = publish->Dialog();
+  auto* sync = w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges"));
+  auto* execute = dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"));
+  const auto wait = [&](auto done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 60'000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      if (!done()) QThread::msleep(1);
+    }
+    return done();
+  };
+  const auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+  struct Sync {
+    const char* changed;  // "" for the first publish
+    int sent;
+  } const syncs[] = {{"", 4}, {"top.htm", 1}};
+  for (const Sync& s : syncs) {
+    SCOPED_TRACE(s.sent);
+    if (*s.changed) WriteFile(site / s.changed, "<html>changed</html>\r\n");
+    QTest::mouseClick(sync, Qt::LeftButton);
+    ASSERT_TRUE(wait([&] { return dialog.isVisible() || idle(); }));
+    ASSERT_TRUE(dialog.isVisible());
+    QTest::mouseClick(execute, Qt::LeftButton);
+    ASSERT_TRUE(wait(idle));
+    EXPECT_EQ(publish->LastResult().files_sent, s.sent);
+    EXPECT_TRUE(publish->LastResult().failures.empty());
+    dialog.accept();
+    ftp::testing::ExpectSameTree(site, server->files);
+  }
+  w.Button2Click();
+  EXPECT_FALSE(w.RemoteConnected());
+}
+
+// A server that takes the connection and never says a word: Escape ends
+// the connect within a second and the window is left disconnected.
+TEST(WindowOverSftp, EscapeEndsTheConnectToASilentServer) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  TempDir program;
+  SetProgramFolder(program.path());
+  ASSERT_TRUE(
+      WriteProfileFile(program.path(),
+                       {JoinCommaText({"s", "sftp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)),
+                                       "u", "p", ""})})
+          .ok);
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Ok};  // "中断しました"
+  TFtp1 w(&prompts);
+  w.show();
+  w.Button1Click();
+  ASSERT_TRUE(w.ClientBusy());
+  QTest::qWait(200);
+  QElapsedTimer clock;
+  clock.start();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  ASSERT_TRUE(Settle(w, 5'000));
+  EXPECT_LT(clock.elapsed(), 1'000);
+  EXPECT_FALSE(w.RemoteConnected());
+  EXPECT_EQ(w.StatusText(), QString::fromUtf8(transfer_ui::kCancelledClosed));
+  ::close(listener);
+}
+
+}  // namespace
+}  // namespace hemlo::transfer
