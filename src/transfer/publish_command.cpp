@@ -144,6 +144,8 @@ void PublishCommand::MakePlan(bool on_save) {
   input.remote_root = w_.Session().StartFolder;
   input.names = w_.Session().Names;
   input.changed_only = on_save;
+  // Escape sets the flag; hashing a large site must not outlast it.
+  input.stop = [this] { return w_.IdleFlag(); };
   // One record per server (port included), account, remote folder and site.
   record_path_ = publish::RecordPath(ProgramFolder(), w_.ServerText(), w_.AccountName(),
                                      input.remote_root, site_);
