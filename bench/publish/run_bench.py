@@ -2,15 +2,18 @@
 """The site sync (publish_bench) against lftp mirror -R, in one run.
 
   bench/publish/run_bench.py [BUILD_DIR] [--rounds 5] [--slow-files 200]
+                             [--slow-only] [--serial-server]
 
 1. vsftpd on loopback, the tree of 2,000 files of 1-8 KiB in 40 folders:
    - nothing changed: ours (plan and run, 2 connections) against
      lftp mirror -R --only-newer;
    - 10 files changed (new bytes, same size) before each round: the same two;
    - publish on save: one page changed, plan and run on an open connection.
-2. slow_ftpd.py (threaded, 30 ms before each reply), a full first publish
-   of the tree's first --slow-files files: ours with 4 connections, ours
-   with 1, lftp mirror -R --parallel=4.
+2. slow_ftpd.py (a threaded server behind a delay line: 30 ms round trip
+   on the control connection; with --serial-server the earlier model, 30 ms
+   before each reply), a full first publish of the tree's first
+   --slow-files files: ours with 4 connections, ours with 1,
+   lftp mirror -R --parallel=4.
 Runs alternate between the tools, each round in a new order; medians of
 --rounds rounds. Every time is the wall time of the whole program run
 (connect, plan, run). Prints the load average before and after.
@@ -35,6 +38,8 @@ p.add_argument("--rounds", type=int, default=5)
 p.add_argument("--slow-files", type=int, default=200)
 p.add_argument("--slow-ms", type=int, default=30)
 p.add_argument("--slow-only", action="store_true", help="only the slow server's part")
+p.add_argument("--serial-server", action="store_true",
+               help="slow server waiting before each reply (commands sent together wait in turn)")
 p.add_argument("--slow-tools", default="ours 4,ours 1,lftp 4",
                help="which of 'ours 4', 'ours 1', 'lftp 4' to run there")
 args = p.parse_args()
@@ -240,16 +245,19 @@ def slow_part():
     slow_root = os.path.join(work, "slowroot")
     os.makedirs(slow_root)
     sp = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "slow_ftpd.py"), slow_root,
-                           str(args.slow_ms)], stdout=subprocess.PIPE, text=True,
-                          start_new_session=True)
+                           str(args.slow_ms)] + (["--serial"] if args.serial_server else []),
+                          stdout=subprocess.PIPE, text=True, start_new_session=True)
     procs.append(sp)
     slow_port = int(sp.stdout.readline().strip().split("=")[1])
     wait_greeting(slow_port)
-    print("slow server: %d ms before each reply; %d files in %d folders, full publish"
-          % (args.slow_ms, len(slow_files),
+    print("slow server: %s; %d files in %d folders, full publish"
+          % ("%d ms before each reply" % args.slow_ms if args.serial_server
+             else "%d ms round trip (delay line)" % args.slow_ms, len(slow_files),
              len({os.path.dirname(f) for f in slow_files})))
     times = {t.strip(): [] for t in args.slow_tools.split(",")}
+    loads = []
     for r in range(args.rounds):
+        loads.append(load().split()[0])
         tools = list(times)
         tools = tools[r % len(tools):] + tools[:r % len(tools)]
         for tool in tools:
@@ -268,6 +276,7 @@ def slow_part():
             else:
                 dt, _ = lftp(slow_port, remote, slow_local, "--parallel=4")
             times[tool].append(dt)
+    print("load (1 min) at each round's start: %s" % " ".join(loads))
     for tool, xs in times.items():
         print("%-8s %.2f s (runs %s)" % (tool, med(xs), " ".join("%.2f" % x for x in xs)))
     for other in ("ours 1", "lftp 4"):
