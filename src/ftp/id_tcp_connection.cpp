@@ -375,6 +375,23 @@ int16_t TIdTCPConnection::SendCmd(std::string_view command, const std::vector<in
   return GetResponse(codes);
 }
 
+std::vector<TIdRFCReply> TIdTCPConnection::SendCmds(const std::vector<std::string>& commands) {
+  std::string out;
+  for (const auto& c : commands) {
+    if (HasLineBreak(c)) throw EIdIllegalCommandText();
+    out += c;
+    out += "\r\n";
+  }
+  Write(out);
+  std::vector<TIdRFCReply> replies;
+  replies.reserve(commands.size());
+  for (size_t i = 0; i < commands.size(); ++i) {
+    GetResponse({});
+    replies.push_back(LastReply);
+  }
+  return replies;
+}
+
 void TIdTCPClient::Connect(int timeout_ms) {
   CheckNotReentered();
   Socket s = Socket::CreateTcp();

@@ -129,6 +129,14 @@ class TIdTCPConnection {
   // Sends `command` + CR LF, then GetResponse. A command holding CR or LF is
   // refused with EIdIllegalCommandText before anything is written.
   int16_t SendCmd(std::string_view command, const std::vector<int16_t>& codes);
+  // Sends `commands` together in one write, then reads one reply per
+  // command, in order, each within GetResponse's bounds, codes unchecked:
+  // the replies of a round trip's worth of commands arrive together. A
+  // command holding CR or LF is refused before anything is written; a reply
+  // that cannot be read closes the connection as GetResponse does (the
+  // replies still owed would be taken for later commands'). LastReply is
+  // the last reply.
+  std::vector<TIdRFCReply> SendCmds(const std::vector<std::string>& commands);
 
   // Closes the socket, discards unread input and fires OnDisconnected.
   void DisconnectSocket();

@@ -106,13 +106,16 @@ struct PlanInput {
   // have none) are planned, and only their remote folders are listed, so
   // a large site costs a listing or two. Nothing server-only is planned.
   bool changed_only = false;
+  // Asked between local files and during long hashes; true ends the plan
+  // with ftp::EIdOperationAborted (Escape while the site is hashed).
+  std::function<bool()> stop;
 };
 
 // Walks the local tree (hashing every file) and the remote tree below
 // remote_root over `remote`, and sorts every entry into its reason. Where
 // files without a record need the server's clock, a temporary file is
 // uploaded to remote_root, its time read and removed again. Client errors
-// propagate (a listing that fails ends the plan).
+// propagate (a listing that fails ends the plan), as does a stop.
 Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input);
 
 }  // namespace hemlo::publish

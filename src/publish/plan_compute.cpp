@@ -42,10 +42,12 @@ int64_t MtimeNs(const struct stat& st) {
 
 // Breadth-first, names sorted per folder; symbolic links to folders are not
 // walked into (a loop could never end), links to files count as files.
-LocalTree WalkLocal(const std::string& root, std::vector<std::string>& problems) {
+LocalTree WalkLocal(const std::string& root, std::vector<std::string>& problems,
+                    const std::function<bool()>& stop) {
   LocalTree tree;
   std::vector<std::string> queue{""};
   for (size_t k = 0; k < queue.size(); ++k) {
+    if (stop && stop()) throw ftp::EIdOperationAborted();
     const std::string rel = queue[k];
     const std::string dir = rel.empty() ? root : root + "/" + rel;
     std::error_code ec;
@@ -184,7 +186,7 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
   static const SyncRecord kNoRecord;
   const SyncRecord& record = input.record ? *input.record : kNoRecord;
 
-  LocalTree local = WalkLocal(plan.local_root, plan.problems);
+  LocalTree local = WalkLocal(plan.local_root, plan.problems, input.stop);
 
   // Wire names; a name the connection cannot carry is reported and left
   // out, with everything below it.
@@ -215,9 +217,14 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
   std::vector<std::string> sha(files.size());
   std::vector<LocalFile> kept;
   std::vector<std::string> kept_sha;
+  const auto stopped = [&] {
+    if (input.stop && input.stop()) throw ftp::EIdOperationAborted();
+  };
   for (size_t i = 0; i < files.size(); ++i) {
-    auto h = FileSha256(plan.local_root + "/" + files[i].rel);
+    stopped();
+    auto h = FileSha256(plan.local_root + "/" + files[i].rel, input.stop);
     if (!h) {
+      stopped();  // given up rather than unreadable
       plan.problems.push_back("「" + files[i].rel + "」を読めません");
       continue;
     }

@@ -225,6 +225,7 @@ void PublishRun::Shared::RemoveTree(transfer::RemoteFiles& remote, const std::st
 }
 
 bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uint32_t& nonce) {
+  if (settings.in_place) return UploadInPlace(remote, index);
   const FileEntry& f = plan.files[static_cast<size_t>(index)];
   const int ri = result_of_file.at(index);
   const std::string parent = ParentOf(f.wire);
@@ -258,41 +259,29 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
       counted = done;
       Progress(false);
     });
+    // Only after the upload's success: the time and the rename go out
+    // together, and from here on a cancel leaves it unsure which file is
+    // in place until the end settles it.
     renaming = true;
-    remote.Rename(temp_abs, final_abs);
+    const std::optional<int64_t> listed =
+        remote.PlaceUploaded(temp_abs, final_abs, f.local_mtime_ns / 1'000'000'000);
     renaming = false;
     {
       std::lock_guard lock(m);
       temporaries.erase(index);
       bytes_done += f.size - counted;
       counted = f.size;
-    }
-    {
-      std::lock_guard lock(m);
       result->operations.push_back({Operation::Kind::kUpload, f.wire});
       uploaded.insert(index);
-    }
-    // The file is in place from here on: a date the server refuses (or a
-    // cancel that ends this call) leaves only the date the server's.
-    bool lost = false;
-    std::optional<int64_t> listed;
-    try {
-      if (remote.SetModified(final_abs, f.local_mtime_ns / 1'000'000'000))
-        listed = remote.ListedTimeAfterSet();
-    } catch (...) {
-      lost = IsLost(std::current_exception());
-    }
-    {
       // The server told the time its listing now shows: no need to list
       // the folder again for the record.
-      std::lock_guard lock(m);
       if (listed)
         known_facts[index] = {f.size, *listed};
       else
         touched_folders.insert(parent);
     }
     End(ri, Outcome::kDone);
-    return lost;
+    return false;
   } catch (...) {
     const auto e = std::current_exception();
     const bool lost = IsLost(e);
@@ -312,9 +301,10 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
         End(ri, Outcome::kFailed, Quote(f.path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
       return true;
     }
-    if (renaming) {
+    if (renaming && cancelled) {
       // Cancelled while the server renamed: whether it did is settled at
-      // the end, over a connection that works.
+      // the end, over a connection that works. (A refused rename left the
+      // temporary: it goes below, and the file is named as failed.)
       std::lock_guard lock(m);
       unsure[index] = temp_rel;
       temporaries.erase(index);

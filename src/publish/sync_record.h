@@ -9,6 +9,7 @@
 // missing file is an empty record, a damaged line is skipped.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -39,7 +40,9 @@ SyncRecord LoadRecord(const std::filesystem::path& path);
 // cannot be written (the previous record then stays).
 bool SaveRecord(const std::filesystem::path& path, const SyncRecord& record, std::string* error);
 
-// The SHA-256 of a local file as 64 hex digits; nullopt when unreadable.
-std::optional<std::string> FileSha256(const std::string& path);
+// The SHA-256 of a local file as 64 hex digits; nullopt when unreadable,
+// or when `stop` (asked every few MiB) said to give up.
+std::optional<std::string> FileSha256(const std::string& path,
+                                      const std::function<bool()>& stop = nullptr);
 
 }  // namespace hemlo::publish

@@ -138,12 +138,21 @@ void FtpRemoteFiles::Download(const std::string& remote_path, const std::string&
 }
 
 void FtpRemoteFiles::Rename(const std::string& from, const std::string& to) {
+  // Both names are checked before RNFR goes out, so a bad new name cannot
+  // leave the server waiting for RNTO.
+  if (ftp::HasLineBreak(from) || ftp::HasLineBreak(to)) throw ftp::EIdIllegalCommandText();
+  // A refused RNFR (no such file) raises before anything at `to` is touched.
+  ftp_.SendCmd("RNFR " + from, {350});
   try {
-    ftp_.RenameFile(from, to);
+    ftp_.SendCmd("RNTO " + to, {250});
     return;
   } catch (const ftp::EIdProtocolReplyError&) {
     if (!ftp_.Connected()) throw;
   }
+  RenameAfterDelete(from, to);
+}
+
+void FtpRemoteFiles::RenameAfterDelete(const std::string& from, const std::string& to) {
   // Some servers refuse to rename over an existing file: remove it first.
   // A DELE that fails leaves the old file, and the rename's own error is
   // the one worth telling.
@@ -153,6 +162,33 @@ void FtpRemoteFiles::Rename(const std::string& from, const std::string& to) {
     if (!ftp_.Connected()) throw;
   }
   ftp_.RenameFile(from, to);
+}
+
+std::optional<int64_t> FtpRemoteFiles::PlaceUploaded(const std::string& from, const std::string& to,
+                                                     int64_t utc_seconds) {
+  listed_after_set_.reset();
+  if (ftp::HasLineBreak(from) || ftp::HasLineBreak(to)) throw ftp::EIdIllegalCommandText();
+  const bool mfmt = ftp_.FeatureAnnounced("MFMT");
+  std::vector<std::string> commands;
+  if (mfmt) commands.push_back("MFMT " + FactTimeText(utc_seconds) + " " + from);
+  commands.push_back("RNFR " + from);
+  commands.push_back("RNTO " + to);
+  // Each reply is read in turn: the time's, then the rename's two.
+  const std::vector<ftp::TIdRFCReply> replies = ftp_.SendCmds(commands);
+  const ftp::TIdRFCReply* reply = replies.data();
+  std::optional<int64_t> listed;
+  if (mfmt) {
+    // A refused time leaves the server's own; the rename goes on.
+    if (reply->NumericCode == 213) listed = ModifyFactOf(*reply);
+    ++reply;
+  }
+  const ftp::TIdRFCReply& rnfr = reply[0];
+  const ftp::TIdRFCReply& rnto = reply[1];
+  if (rnfr.NumericCode != 350)
+    throw ftp::EIdProtocolReplyError(rnfr.NumericCode, rnfr.TextWithLineBreaks());
+  if (rnto.NumericCode != 250) RenameAfterDelete(from, to);
+  listed_after_set_ = listed;
+  return listed;
 }
 
 void FtpRemoteFiles::DeleteFile(const std::string& path) { ftp_.DeleteFile(path); }
@@ -169,14 +205,18 @@ bool FtpRemoteFiles::SetModified(const std::string& path, int64_t utc_seconds) {
   listed_after_set_.reset();
   if (!ftp_.FeatureAnnounced("MFMT")) return false;
   ftp_.SendCmd("MFMT " + FactTimeText(utc_seconds) + " " + path, {213});
+  listed_after_set_ = ModifyFactOf(ftp_.LastReply);
+  return true;
+}
+
+std::optional<int64_t> FtpRemoteFiles::ModifyFactOf(const ftp::TIdRFCReply& reply) {
   // "213 Modify=YYYYMMDDhhmmss; path": the time as the server shows it,
   // which is what its MLSD lists (a server may show its own zone).
-  if (ftp_.MlstSupported() && !ftp_.LastReply.Text.empty()) {
-    const std::string& line = ftp_.LastReply.Text.front();
-    const size_t at = line.find("odify=");
-    if (at != std::string::npos) listed_after_set_ = ParseFactTime(line.substr(at + 6));
-  }
-  return true;
+  if (!ftp_.MlstSupported() || reply.Text.empty()) return std::nullopt;
+  const std::string& line = reply.Text.front();
+  const size_t at = line.find("odify=");
+  if (at == std::string::npos) return std::nullopt;
+  return ParseFactTime(line.substr(at + 6));
 }
 
 std::optional<int64_t> FtpRemoteFiles::ModifiedTime(const std::string& path) {

@@ -4,7 +4,7 @@
 // (exact UTC facts) and LIST otherwise (the server's wall clock, to the
 // minute); MDTM gives one file's exact time, MFMT sets it where FEAT
 // announces it. Rename over an existing file falls back to DELE + RNTO on
-// servers that refuse to replace.
+// servers that refuse to replace; a refused RNFR never deletes anything.
 //
 // Core code (no Qt). One object per connection; every call but Cancel on
 // the connection's own thread.
@@ -43,6 +43,9 @@ class FtpRemoteFiles : public RemoteFiles {
   std::optional<int64_t> ModifiedTime(const std::string& path) override;
   bool ListedTimesExact() const override { return last_list_exact_; }
   std::optional<int64_t> ListedTimeAfterSet() const override { return listed_after_set_; }
+  // MFMT (where announced), RNFR and RNTO in one write: one round trip.
+  std::optional<int64_t> PlaceUploaded(const std::string& from, const std::string& to,
+                                       int64_t utc_seconds) override;
   void Cancel() override { ftp_.Cancel(); }
 
   ftp::TIdFTP& Client() { return ftp_; }
@@ -50,6 +53,11 @@ class FtpRemoteFiles : public RemoteFiles {
   text::RemoteNames Names;
 
  private:
+  // After RNFR was accepted and RNTO refused: DELE `to`, then RNFR/RNTO.
+  void RenameAfterDelete(const std::string& from, const std::string& to);
+  // The time of MFMT's "213 Modify=...; path", as the server's MLSD shows it.
+  std::optional<int64_t> ModifyFactOf(const ftp::TIdRFCReply& reply);
+
   std::unique_ptr<ftp::TIdFTP> owned_;
   ftp::TIdFTP& ftp_;
   bool last_list_exact_ = false;

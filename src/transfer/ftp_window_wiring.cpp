@@ -11,6 +11,7 @@
 #include "transfer/permission.h"
 #include "transfer/publish_command.h"
 #include "transfer/remote_delete.h"
+#include "transfer/run_connections.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo {
@@ -86,8 +87,11 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   QObject::connect(&w, &TFtp1::downloadSelectedRequested, &w, [&w] {
     Run(w, [rows = Rows(w)](auto& ctx) { transfer::DownloadSelection(ctx, rows); });
   });
-  QObject::connect(&w, &TFtp1::folderUploadRequested, &w,
-                   [&w] { Run(w, [](auto& ctx) { transfer::UploadFolderTree(ctx); }); });
+  QObject::connect(&w, &TFtp1::folderUploadRequested, &w, [&w] {
+    Run(w, [parallel = transfer_ui::FolderUploadConnections(w)](auto& ctx) {
+      transfer::UploadFolderTree(ctx, parallel ? &*parallel : nullptr);
+    });
+  });
   QObject::connect(&w, &TFtp1::remoteDeleteRequested, &w, [&w] {
     Run(w, [rows = Rows(w)](auto& ctx) { transfer::DeleteSelection(ctx, rows); });
   });

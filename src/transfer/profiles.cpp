@@ -67,13 +67,16 @@ namespace {
 
 // The fields after the fifth as a line without them reads them; a line
 // ends after its last field that differs from these.
-const char* const kAbsentTail[] = {"auto", "auto", "", "", ""};
+const char* const kAbsentTail[] = {"auto", "auto", "", "", "", ""};
 
-// Fields 6 to 10 as the panel shows them.
+// Fields 6 to 11 as the panel shows them.
 std::vector<std::string> TailFields(const ProfilePanel& p) {
-  return {DataModeField(p.DataMode), NameEncodingField(p.NameEncoding), p.SiteFolder,
+  return {DataModeField(p.DataMode),
+          NameEncodingField(p.NameEncoding),
+          p.SiteFolder,
           p.Connections == kDefaultConnections ? std::string() : std::to_string(p.Connections),
-          p.PasswordInFile ? kPasswordInFileField : ""};
+          p.PasswordInFile ? kPasswordInFileField : "",
+          p.FolderUploadParallel ? kFolderUploadParallelField : ""};
 }
 
 }  // namespace
@@ -123,7 +126,8 @@ void ProfilePanel::ShowProfile(int n) {
   NameEncoding = NameEncodingOfField(f[6]);
   SiteFolder = f[7];
   Connections = ConnectionsOfField(f[8]);
-  PasswordInFile = f[9] == kPasswordInFileField;
+  PasswordInFile = f[kPasswordInFileIndex] == kPasswordInFileField;
+  FolderUploadParallel = f[kFolderUploadParallelIndex] == kFolderUploadParallelField;
 }
 
 void ProfilePanel::PrevClick() {
@@ -146,6 +150,7 @@ void ProfilePanel::AddClick() {
   SiteFolder.clear();
   Connections = kDefaultConnections;
   PasswordInFile = false;
+  FolderUploadParallel = false;
   ProfileCounter = Count() + 1;
 }
 

@@ -46,6 +46,12 @@ int ConnectionsOfField(const std::string& field);
 inline constexpr int kPasswordInFileIndex = 9;
 inline constexpr const char* kPasswordInFileField = "plain";
 
+// An eleventh field asks ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ to send its files over the
+// connections of the ninth field as well; a line without it keeps the
+// folder upload on the window's one connection.
+inline constexpr int kFolderUploadParallelIndex = 10;
+inline constexpr const char* kFolderUploadParallelField = "parallel";
+
 // The stored profile (from 1) whose site folder holds `page` (an absolute
 // UTF-8 local path), the innermost when folders nest; 0 when none does.
 int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string& page);
@@ -67,6 +73,7 @@ class ProfilePanel {
   std::string SiteFolder;  // Shift-JIS bytes of a local path
   int Connections = kDefaultConnections;
   bool PasswordInFile = false;
+  bool FolderUploadParallel = false;
 
   std::vector<std::string> ProfileList;
   int ProfileCounter = 0;

@@ -1,5 +1,6 @@
 #include "transfer/publish_profile_fields.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -22,10 +23,21 @@ PublishProfileFields::PublishProfileFields(QWidget* owner) : QObject(owner) {
   site_button->setToolTip(QStringLiteral("サイトフォルダを選びます"));
   row->addWidget(site_edit, 1);
   row->addWidget(site_button);
-  connections_box = new QSpinBox(owner);
+  connections_row = new QWidget(owner);
+  auto* counts = new QHBoxLayout(connections_row);
+  counts->setContentsMargins(0, 0, 0, 0);
+  counts->setSpacing(6);
+  connections_box = new QSpinBox(connections_row);
   connections_box->setObjectName(QStringLiteral("spnConnections"));
   connections_box->setRange(transfer::kMinConnections, transfer::kMaxConnections);
   connections_box->setToolTip(QStringLiteral("公開のときに並行して使う接続の数"));
+  folder_upload_box =
+      new QCheckBox(QStringLiteral("ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞにも同時接続を使う"), connections_row);
+  folder_upload_box->setObjectName(QStringLiteral("chkFolderUploadParallel"));
+  folder_upload_box->setToolTip(
+      QStringLiteral("↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞのファイルもこの数の接続で並行して送ります"));
+  counts->addWidget(connections_box);
+  counts->addWidget(folder_upload_box, 1);
   connect(site_button, &QPushButton::clicked, this, [this] {
     const QString dir = QFileDialog::getExistingDirectory(
         site_row->window(), QStringLiteral("サイトフォルダの選択"), site_edit->text());
@@ -36,6 +48,7 @@ PublishProfileFields::PublishProfileFields(QWidget* owner) : QObject(owner) {
 void PublishProfileFields::Show(const transfer::ProfilePanel& profile) {
   site_edit->setText(FromSjis(profile.SiteFolder));
   connections_box->setValue(profile.Connections);
+  folder_upload_box->setChecked(profile.FolderUploadParallel);
 }
 
 bool PublishProfileFields::Take(transfer::ProfilePanel& profile, QString* error) const {
@@ -48,6 +61,7 @@ bool PublishProfileFields::Take(transfer::ProfilePanel& profile, QString* error)
   }
   profile.SiteFolder = *folder;
   profile.Connections = connections_box->value();
+  profile.FolderUploadParallel = folder_upload_box->isChecked();
   return true;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The profile's publishing fields in the Ferrox window's panel: the local
-// site folder with its folder button (edSiteFolder, btnSiteFolder) and the
-// number of connections (spnConnections, 1-8). The window adds them below
-// the profile's other fields and fills them from the profile and back.
+// site folder with its folder button (edSiteFolder, btnSiteFolder), the
+// number of connections (spnConnections, 1-8) and, beside it, whether
+// ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ uses them too (chkFolderUploadParallel). The window adds
+// them below the profile's other fields and fills them from the profile
+// and back.
 #include <QObject>
 #include <QString>
 
@@ -10,6 +12,7 @@
 
 class QLineEdit;
 class QPushButton;
+class QCheckBox;
 class QSpinBox;
 class QWidget;
 
@@ -24,7 +27,9 @@ class PublishProfileFields : public QObject {
   QWidget* site_row = nullptr;  // the edit and its button, one field
   QLineEdit* site_edit = nullptr;
   QPushButton* site_button = nullptr;
+  QWidget* connections_row = nullptr;  // the count and the check box, one field
   QSpinBox* connections_box = nullptr;
+  QCheckBox* folder_upload_box = nullptr;
 
   void Show(const transfer::ProfilePanel& profile);
   // The fields into `profile`; false (nothing taken) when the folder holds

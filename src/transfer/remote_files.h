@@ -69,6 +69,14 @@ class RemoteFiles {
   // After SetModified: the time List now gives for that file, when the
   // server told it (saves listing the folder again); nullopt otherwise.
   virtual std::optional<int64_t> ListedTimeAfterSet() const { return std::nullopt; }
+  // Puts a file just uploaded to `from` in place of `to` (Rename's rules),
+  // its modification time first set to `utc_seconds` where the server
+  // offers a way; a time the server refuses does not stop the rename.
+  // Returns the time List now gives for it when the server told it
+  // (as ListedTimeAfterSet), nullopt otherwise. Only for an upload that
+  // succeeded: a failed one must never replace the file at `to`.
+  virtual std::optional<int64_t> PlaceUploaded(const std::string& from, const std::string& to,
+                                               int64_t utc_seconds);
 
   // Any thread: ends the running wait (ftp::EIdOperationAborted).
   virtual void Cancel() = 0;

@@ -7,6 +7,9 @@ kernel picks (printed as pyftpdlib prints it), with knobs for the cases:
                     servers on other systems do
   --cut-stor N      close the connection, without a reply, at every Nth
                     STOR of the server (a line cut mid-run)
+  --content-faults  a STOR whose bytes begin with "FAIL" is stored whole but
+                    answered 451 (an upload that failed at its end); MFMT
+                    on a file whose bytes begin with "NOTIME" is refused
 """
 import os
 import argparse
@@ -22,6 +25,7 @@ p.add_argument("--local-times", action="store_true")
 p.add_argument("--max-per-ip", type=int, default=0)
 p.add_argument("--no-rename-over", action="store_true")
 p.add_argument("--cut-stor", type=int, default=0)
+p.add_argument("--content-faults", action="store_true")
 a = p.parse_args()
 
 logging.basicConfig(level=logging.INFO)
@@ -30,6 +34,14 @@ auth.add_anonymous(a.root, perm="elradfmwMT")
 
 
 stors = [0]
+
+
+def starts_with(path, prefix):
+    try:
+        with open(path, "rb") as f:
+            return f.read(len(prefix)) == prefix
+    except OSError:
+        return False
 
 
 class Handler(FTPHandler):
@@ -43,7 +55,23 @@ class Handler(FTPHandler):
             return
         return super().ftp_RNTO(path)
 
+    stor_path = None
+
+    def respond(self, resp, logfun=logging.debug):
+        if a.content_faults and resp.startswith("226") and self.stor_path:
+            if starts_with(self.stor_path, b"FAIL"):
+                resp = "451 Requested action aborted: local error in processing."
+            self.stor_path = None
+        return super().respond(resp, logfun)
+
+    def ftp_MFMT(self, path, timeval):
+        if a.content_faults and starts_with(path, b"NOTIME"):
+            self.respond("550 Cannot set the time.")
+            return
+        return super().ftp_MFMT(path, timeval)
+
     def ftp_STOR(self, file, mode="w"):
+        self.stor_path = file
         stors[0] += 1
         if a.cut_stor and stors[0] % a.cut_stor == 0:
             self.close()

@@ -31,6 +31,8 @@ const char* SrvName(Srv s) {
       return "pyftpdlib_no_rename_over";
     case Srv::kPyCutting:
       return "pyftpdlib_cutting";
+    case Srv::kPyFaulty:
+      return "pyftpdlib_faulty";
   }
   return "";
 }
@@ -72,6 +74,7 @@ std::unique_ptr<ft::RealServer> StartPy(Srv s) {
     argv.push_back("2");
   }
   if (s == Srv::kPyNoRenameOver) argv.push_back("--no-rename-over");
+  if (s == Srv::kPyFaulty) argv.push_back("--content-faults");
   if (s == Srv::kPyCutting) {
     argv.push_back("--cut-stor");
     argv.push_back("7");

@@ -2,7 +2,8 @@
 // The servers the publish tests run against: vsftpd (LIST only, names as
 // bytes) and pyftpdlib (MLSD, MFMT, UTF-8), each also with its clock
 // reported in another zone, and pyftpdlib with a limit of two connections,
-// refusing to rename over a file, or cutting connections mid-run.
+// refusing to rename over a file, cutting connections mid-run, or failing
+// chosen uploads and times.
 // Each is started once per test program and kept.
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@ enum class Srv {
   kPyLimit2,
   kPyNoRenameOver,  // refuses RNTO onto an existing file
   kPyCutting,       // drops the connection at every 7th STOR
+  kPyFaulty,        // fails uploads of "FAIL..." bytes, refuses MFMT on "NOTIME..."
 };
 
 const char* SrvName(Srv s);

@@ -262,7 +262,8 @@ TEST_F(StateFiles, SiteFolderAndConnectionsAreTheEighthAndNinthFields) {
     int connections_loaded;
     std::string site_saved;
     int connections_saved;
-    std::string written;  // after WriteBack, the remote folder as loaded
+    std::string written;    // after WriteBack, the remote folder as loaded
+    bool parallel = false;  // the eleventh field: the folder upload over them too
   };
   const Case cases[] = {
       // Lines of earlier versions come back byte for byte.
@@ -281,6 +282,13 @@ TEST_F(StateFiles, SiteFolderAndConnectionsAreTheEighthAndNinthFields) {
       {"j,h,u,p,/x,auto,auto,,x", "", 2, "", 3, "j,h,u,p,/x,auto,auto,,3"},
       // The tenth: the password kept in this file by the user's choice.
       {"k,h,u,p,/x,auto,auto,,,plain", "", 2, "", 2, "k,h,u,p,/x,auto,auto,,,plain"},
+      // The eleventh: the folder upload over the connections too. Readers of
+      // ten fields find theirs in place; an unknown word is off.
+      {"l,h,u,p,/x,auto,auto,,3,,parallel", "", 3, "", 3, "l,h,u,p,/x,auto,auto,,3,,parallel",
+       true},
+      {"m,h,u,p,/x,auto,auto,/s,,plain,parallel", "/s", 2, "/s", 2,
+       "m,h,u,p,/x,auto,auto,/s,,plain,parallel", true},
+      {"n,h,u,p,/x,auto,auto,,,,yes", "", 2, "", 2, "n,h,u,p,/x"},
   };
   std::vector<std::string> lines;
   for (const Case& c : cases) lines.push_back(c.line);
@@ -291,6 +299,7 @@ TEST_F(StateFiles, SiteFolderAndConnectionsAreTheEighthAndNinthFields) {
     p.ShowProfile(static_cast<int>(i) + 1);
     EXPECT_EQ(p.SiteFolder, cases[i].site_loaded) << cases[i].line;
     EXPECT_EQ(p.Connections, cases[i].connections_loaded) << cases[i].line;
+    EXPECT_EQ(p.FolderUploadParallel, cases[i].parallel) << cases[i].line;
     p.SiteFolder = cases[i].site_saved;
     p.Connections = cases[i].connections_saved;
     p.WriteBack();
@@ -303,11 +312,13 @@ TEST_F(StateFiles, SiteFolderAndConnectionsAreTheEighthAndNinthFields) {
   p.ShowProfile(4);
   p.SiteFolder = "/t";
   p.Connections = 5;
+  p.FolderUploadParallel = true;
   ASSERT_TRUE(p.SaveClick());
-  EXPECT_EQ(p.ProfileList[3], "d,h,u,p,,passive,auto,/t,5");
+  EXPECT_EQ(p.ProfileList[3], "d,h,u,p,,passive,auto,/t,5,,parallel");
   p.AddClick();
   EXPECT_EQ(p.SiteFolder, "");
   EXPECT_EQ(p.Connections, 2);
+  EXPECT_FALSE(p.FolderUploadParallel);
 }
 
 TEST(ProfilePanel, StoreSiteFolderChangesOnlyThatField) {

@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "base/program_folder.h"
 #include "ftp_window_controls.h"
@@ -163,11 +164,15 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   auto* connections = w.findChild<QSpinBox*>(QStringLiteral("spnConnections"));
   EXPECT_EQ(connections->value(), 2);
   connections->setValue(5);
+  auto* folder_upload = w.findChild<QCheckBox*>(QStringLiteral("chkFolderUploadParallel"));
+  EXPECT_FALSE(folder_upload->isChecked());
+  folder_upload->setChecked(true);
   w.Button7Click();
   const auto saved = transfer::SplitCommaText(transfer::ReadProfileFile(program.path()).at(0));
-  ASSERT_GE(saved.size(), 9u);
+  ASSERT_EQ(saved.size(), 11u);
   EXPECT_EQ(saved[7], site.path().string());
   EXPECT_EQ(saved[8], "5");
+  EXPECT_EQ(saved[10], "parallel");
 }
 
 // Uploads slowed to a crawl, two files on two connections: Escape stops
@@ -229,6 +234,53 @@ TEST(PublishWindow, EscapeStopsEveryConnectionAndLeavesTheOldPages) {
   EXPECT_EQ(temporaries(), 0);
   EXPECT_EQ(ftp::testing::ReadText(server->files / "a.bin"), "old page");
   EXPECT_EQ(ftp::testing::ReadText(server->files / "b.bin"), "old page");
+}
+
+// A large site takes seconds to hash before anything is listed: Escape in
+// the middle of a file ends the plan at once, and nothing is sent.
+TEST(PublishWindow, EscapeWhileTheSiteIsHashedEndsThePlanAtOnce) {
+  ftp::testing::TestWatchdog watchdog;
+  TempFolder program, site;
+  SetProgramFolder(program.path());
+  auto server = ftp::testing::StartVsftpd();
+  const fs::path big = site.path() / "movie.bin";
+  std::ofstream(big).close();
+  fs::resize_file(big, std::uintmax_t{2} << 30);  // sparse: seconds to hash, no disk
+  WriteText(site.path() / "index.htm", "<html>top</html>\r\n");
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  program.path(),
+                  {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                            server->user, server->password, "/pub", "auto", "auto",
+                                            site.path().string()})})
+                  .ok);
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Ok};  // 中断しました！！
+  TFtp1 w(&prompts);
+  WireTransferOperations(w, nullptr);
+  transfer_ui::PublishCommand* publish = PublishCommandOf(w);
+  auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+  // The plan has the big file open.
+  auto hashing = [&] {
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ec))
+      if (fs::read_symlink(fd.path(), ec) == big) return true;
+    return false;
+  };
+  w.Button1Click();
+  ASSERT_TRUE(Settle(w));
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges")), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return hashing() || idle(); }));
+  ASSERT_FALSE(idle());
+  QElapsedTimer clock;
+  clock.start();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  ASSERT_TRUE(WaitUntil(idle, 1500)) << "still planning after Escape";
+  std::printf("Escape to the plan's end: %lld ms\n", static_cast<long long>(clock.elapsed()));
+  EXPECT_FALSE(publish->Dialog().isVisible());
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].text, "中断しました！！");
+  EXPECT_EQ(w.StatusText(), QStringLiteral("中断しました（接続はそのまま使えます）"));
+  EXPECT_TRUE(fs::is_empty(server->files));
 }
 
 }  // namespace

@@ -1,0 +1,53 @@
+// Replacing pages when the server fails a step: an upload refused at its
+// end keeps the live page, a refused time still lets the page go in place,
+// and the replies of the time and the rename, sent together, are read each
+// for its own command.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "publish/publish_case.h"
+#include "support/ftp_test_net.h"
+#include "support/test_watchdog.h"
+
+namespace hemlo::publish::testing {
+namespace {
+
+TEST(PublishFaults, FailedUploadKeepsTheLivePageAndARefusedTimeStillReplaces) {
+  ftp::testing::TestWatchdog watchdog(120'000);
+  Case c(Srv::kPyFaulty, text::NameEncoding::kShiftJis);
+  // The server fails the upload of bytes starting "FAIL" (after taking them
+  // whole) and refuses the time of a file starting "NOTIME".
+  for (const char* p : {"a.htm", "b.htm", "c.htm", "d.htm", "e.htm"})
+    c.Local(p, std::string("old ") + p);
+  ASSERT_EQ(c.Run(c.MakePlan(), 2).Failed(), 0);
+  c.Local("a.htm", "FAIL: the new a");
+  c.Local("b.htm", "NOTIME: the new b");
+  c.Local("c.htm", "the new c");
+  c.Local("e.htm", "NOTIME: the new e");
+  const Tree before = c.ServerTree();
+
+  const RunResult r = c.Run(c.MakePlan(), 2);
+  std::set<std::string> failed, uploaded;
+  for (const auto& e : r.entries)
+    if (e.outcome == Outcome::kFailed) failed.insert(e.path);
+  for (const auto& op : r.operations)
+    if (op.kind == Operation::Kind::kUpload) uploaded.insert(op.wire);
+  EXPECT_EQ(failed, std::set<std::string>{"a.htm"});
+  EXPECT_EQ(uploaded, (std::set<std::string>{"b.htm", "c.htm", "e.htm"}));
+  Tree want = before;
+  for (const char* p : {"b.htm", "c.htm", "e.htm"})
+    want.files[p] = ftp::testing::ReadText(c.local / p);
+  EXPECT_EQ(c.ServerTree(), want);  // a.htm old, no temporary left
+
+  // The record holds the times the server shows, set or not: only the
+  // failed page is left to send.
+  const Plan next = c.MakePlan();
+  for (const auto& f : next.files)
+    EXPECT_EQ(ReasonText(f.reason),
+              std::string(ReasonText(f.path == "a.htm" ? Reason::kChanged : Reason::kUnchanged)))
+        << f.path;
+}
+
+}  // namespace
+}  // namespace hemlo::publish::testing
