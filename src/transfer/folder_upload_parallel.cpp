@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "ftp/id_exception.h"
 #include "publish/publish_run.h"
 #include "transfer/profiles.h"
 
@@ -81,8 +82,10 @@ bool SendInParallel(TransferContext& ctx, const std::vector<FileToSend>& files,
     if (e.outcome == publish::Outcome::kFailed)
       ctx.prompts.Message("", texts::UploadRefused(e.path), Buttons::Ok, Icon::None);
   if (!result.cancelled) return false;
-  // The window's connection may hold the cancel still: the end steps'
-  // listing must go out.
+  // A transfer cut off by the cancel may have cost the window's own
+  // connection: the window then reports the stop and closes it.
+  if (!ctx.remote->Connected()) throw ftp::EIdOperationAborted();
+  // It may hold the cancel still: the end steps' listing must go out.
   ctx.host.StopHonoured();
   ctx.prompts.Message(texts::kStopCaption, texts::kStopText, Buttons::Ok, Icon::None);
   return true;

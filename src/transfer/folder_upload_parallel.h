@@ -16,7 +16,8 @@ struct FileToSend {
 
 // Sends `files` over the connections `parallel` opens, showing progress
 // and naming every file that did not go; true when Escape stopped it (the
-// stop message shown).
+// stop message shown). Throws ftp::EIdOperationAborted when the stop cost
+// the window's connection (the window reports it).
 bool SendInParallel(TransferContext& ctx, const std::vector<FileToSend>& files,
                     const std::string& base, const ParallelFiles& parallel);
 
