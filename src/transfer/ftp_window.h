@@ -31,6 +31,7 @@
 #include "transfer/connection_worker.h"
 #include "transfer/op_remote.h"
 #include "transfer/sftp_remote_files.h"
+#include "transfer/profile_secrets.h"
 #include "transfer/sftp_secrets.h"
 #include "transfer/profiles.h"
 #include "transfer/remote_session.h"
@@ -267,6 +268,8 @@ class TFtp1 : public QWidget {
   std::unique_ptr<transfer::SecretStore> secrets_;
   // Shown only where no keyring runs: the password kept in Ferrox.ini.
   QCheckBox* password_in_file_box_ = nullptr;
+  // Passwords asked for at connect (profiles that keep none).
+  transfer::SessionPasswords session_passwords_;
   transfer::SortState Sort_;
   std::string RenameOldName_;  // the server's bytes; empty when no rename runs
   bool RenameEditing_ = false;

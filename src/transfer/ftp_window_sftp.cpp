@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <memory>
 
 #include "base/program_folder.h"
 #include "ftp/id_exception.h"
@@ -89,12 +90,30 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
   q.trust_host_key = [this](const sftp::HostKeyQuestion& k) {
     const bool yes = WorkerPrompts().Message(kHostKeyCaption, HostKeyText(k), Buttons::YesNo,
                                              Icon::Warning, Answer::No) == Answer::Yes;
-    if (!yes) PostToWindow([this] { call_.CertificateDeclined(true); });
+    if (!yes) PostToWindow([this] { call_.ConnectDeclined(true); });
     return yes;
   };
   q.key_passphrase = [this](const std::filesystem::path& key) {
-    return WorkerPrompts().Input("パスフレーズ", "鍵ファイル " + key.string() + " のパスフレーズ",
-                                 "");
+    return WorkerPrompts().Password("パスフレーズ",
+                                    "鍵ファイル " + key.string() + " のパスフレーズ");
+  };
+  // A profile that keeps no password: the one given earlier in the session
+  // first, then the user is asked (again while the server refuses).
+  const std::string account =
+      "sftp://" + sftp_options_.host + ":" + std::to_string(sftp_options_.port);
+  const std::string user = sftp_options_.user;
+  const std::string question =
+      account + " のユーザー「" + transfer_ui::FromSjis(user).toStdString() + "」のパスワード";
+  auto tries = std::make_shared<int>(0);
+  q.password = [this, account, user, question, tries]() -> std::optional<std::string> {
+    if ((*tries)++ == 0)
+      if (auto kept = session_passwords_.Find(account, user)) return kept;
+    auto answer = WorkerPrompts().Password("パスワード", question);
+    if (!answer) PostToWindow([this] { call_.ConnectDeclined(true); });
+    return answer;
+  };
+  q.password_accepted = [this, account, user](const std::string& password) {
+    session_passwords_.Keep(account, user, password);
   };
   return passphrases_->Wrap(std::move(q));
 }

@@ -2,6 +2,7 @@
 
 #include "text/cp932.h"
 #include "transfer/comma_text.h"
+#include "transfer/remote_session.h"
 
 namespace hemlo::transfer {
 
@@ -166,7 +167,10 @@ std::string ProfilePanel::LineOfFields(const std::string& fifth) const {
 }
 
 bool ProfilePanel::SaveClick() {
-  if (RegistrationName.empty() || HostName.empty() || UserId.empty() || Password.empty())
+  // An SFTP login may need no password (the agent's or the user's keys);
+  // one it needs is asked for at connect.
+  if (RegistrationName.empty() || HostName.empty() || UserId.empty() ||
+      (Password.empty() && !ParseSftpHost(HostName)))
     return false;
   const int n = ProfileCounter == 0 ? 1 : ProfileCounter;
   // Saving always forgets the remote folder: the account may have changed.

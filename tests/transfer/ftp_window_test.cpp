@@ -516,6 +516,43 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   EXPECT_FALSE(w->Client().Connected());
 }
 
+// A profile that keeps no password is asked for it at connect (masked),
+// once per session; an anonymous login is never asked.
+TEST_F(FtpWindowTest, PasswordNotKeptIsAskedOncePerSession) {
+  auto server = ftp::testing::StartPyftpdlib(nullptr, false, /*named_account=*/true);
+  const std::string host = "127.0.0.1:" + std::to_string(server->port);
+  WriteProfiles({{"anon", host, "anonymous", "", ""}, {"nopw", host, server->user, "", ""}});
+  auto w = Open();
+  using Input = std::optional<std::string>;
+  struct Row {
+    const char* name;
+    std::vector<Input> typed;  // answers to the password question
+    std::vector<std::string> asked;
+    bool connected;
+    const char* status;
+  } const rows[] = {
+      // This server has no anonymous login: refused, but never asked.
+      {"anonymous", {}, {"error"}, false, "切断成功"},
+      {"cancelled", {std::nullopt}, {"password"}, false, "接続を中止しました"},
+      {"typed", {Input(server->password)}, {"password"}, true, "接続成功"},
+      {"kept for the session", {}, {}, true, "接続成功"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    if (&r == &rows[1]) w->Button5Click();
+    prompts.asked.clear();
+    prompts.inputs.insert(prompts.inputs.end(), r.typed.begin(), r.typed.end());
+    w->Button1Click();
+    ASSERT_TRUE(Settle(*w));
+    std::vector<std::string> kinds;
+    for (const auto& a : prompts.asked) kinds.push_back(a.kind);
+    EXPECT_EQ(kinds, r.asked);
+    EXPECT_EQ(w->Client().Connected(), r.connected);
+    EXPECT_EQ(w->StatusText(), QString::fromUtf8(r.status));
+    if (r.connected) w->Button2Click();
+  }
+}
+
 // The first session of a new user: a profile for a local vsftpd, saved,
 // connected, walked into, sorted; after a restart the same folder opens.
 TEST_F(FtpWindowTest, NewUserAgainstVsftpdComesBackToTheSameFolder) {

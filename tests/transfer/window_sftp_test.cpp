@@ -231,6 +231,66 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
   EXPECT_FALSE(w.RemoteConnected());
 }
 
+// A profile that keeps no password (no keyring, the box unticked): the
+// password is asked for in a masked field once the server wants one, asked
+// again while refused, kept for the session only, and never reaches a file.
+TEST(WindowOverSftp, PasswordNotKeptIsAskedAtConnectForTheSessionOnly) {
+  if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
+  auto server = ftp::testing::StartSshd();
+  TempDir program, home;
+  SetProgramFolder(program.path());
+  ::setenv("HOME", home.path().c_str(), 1);
+  ::unsetenv("SSH_AUTH_SOCK");
+  ASSERT_TRUE(
+      WriteProfileFile(program.path(),
+                       {JoinCommaText({"s", "sftp://127.0.0.1:" + std::to_string(server->port),
+                                       server->user, "", ""})})
+          .ok);
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Yes};  // the host key, first time only
+  TFtp1 w(&prompts);
+  w.show();
+  using Input = std::optional<std::string>;
+  struct Row {
+    const char* name;
+    std::vector<Input> typed;  // answers to the password question, in order
+    bool connected;
+    const char* status_part;
+  } const rows[] = {
+      {"cancelled", {std::nullopt}, false, "接続を中止しました"},
+      {"wrong, then right", {Input("wrong"), Input(server->password)}, true, "パスワードで"},
+      {"kept for the session", {}, true, "パスワードで"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    prompts.asked.clear();
+    // The script's inputs are taken in order across the whole test.
+    prompts.inputs.insert(prompts.inputs.end(), r.typed.begin(), r.typed.end());
+    w.Button1Click();
+    ASSERT_TRUE(Settle(w));
+    size_t asked = 0;
+    for (const ScriptedPrompts::Asked& a : prompts.asked) {
+      if (a.caption == "ホスト鍵の確認") continue;
+      EXPECT_EQ(a.kind, "password") << a.caption << ": " << a.text;
+      EXPECT_TRUE(Contains(a.text, server->user)) << a.text;
+      ++asked;
+    }
+    EXPECT_EQ(asked, r.typed.size());
+    EXPECT_EQ(w.RemoteConnected(), r.connected);
+    EXPECT_TRUE(Contains(w.StatusText().toStdString(), r.status_part))
+        << w.StatusText().toStdString();
+    if (r.connected) w.Button2Click();
+  }
+  // Saved without a password: nothing in the state folder holds it.
+  w.Button7Click();
+  ASSERT_TRUE(fs::exists(program.path() / "Ferrox.ini"));
+  for (const auto& f : fs::recursive_directory_iterator(program.path())) {
+    if (f.is_regular_file()) {
+      EXPECT_FALSE(Contains(ReadFile(f.path()), server->password)) << f.path();
+    }
+  }
+}
+
 // A server that takes the connection and never says a word: Escape ends
 // the connect within a second and the window is left disconnected.
 TEST(WindowOverSftp, EscapeEndsTheConnectToASilentServer) {
