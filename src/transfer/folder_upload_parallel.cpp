@@ -54,7 +54,7 @@ bool SendInParallel(TransferContext& ctx, const std::vector<FileToSend>& files,
   };
   publish::PublishRun run(std::move(plan), std::move(settings), parallel.factory);
   run.Start();
-  int shown = -1;
+  int shown = 0;  // "ｱｯﾌﾟﾛｰﾄﾞ中..." until the first file is done
   auto show = [&] {
     std::string last;
     int done;

@@ -59,6 +59,7 @@ struct Row {
   bool ticked;  // "ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞにも同時接続を使う"
   Server server;
   size_t storing_sessions;  // vsftpd: sessions that sent files
+  bool text_mode = false;   // the mode box on "ｱｽｷｰ": every file after TYPE A
 };
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
@@ -132,6 +133,7 @@ TEST_P(FolderUploadWindow, SendsTheTreeByteForByte) {
   const bool protocol_log = row.server == Server::kVsftpd;
   const size_t before = protocol_log ? LoggedCommands(log).size() : 0;
 
+  if (row.text_mode) Ui(w).ComboBox1->setCurrentIndex(0);
   QTest::mouseClick(Ui(w).Button11, Qt::LeftButton);
   ASSERT_TRUE(Settle(w));
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
@@ -141,15 +143,22 @@ TEST_P(FolderUploadWindow, SendsTheTreeByteForByte) {
   if (!protocol_log) return;
 
   auto logged = LoggedCommands(log);
+  // The type each session was in at the click (the window's listings set one).
+  std::map<std::string, std::string> type;  // session -> its last TYPE
+  for (size_t i = 0; i < before; ++i)
+    if (Verb(logged[i].second, {"TYPE"})) type[logged[i].first] = logged[i].second;
   logged.erase(logged.begin(), logged.begin() + static_cast<std::ptrdiff_t>(before));
   std::set<std::string> storing, making;
   size_t last_mkd = 0, first_stor = logged.size();
   std::vector<std::string> order;  // folders, files and listings, as sent
+  int stored_as_text = 0;
   for (size_t i = 0; i < logged.size(); ++i) {
     const auto& [session, command] = logged[i];
+    if (Verb(command, {"TYPE"})) type[session] = command;
     if (Verb(command, {"STOR"})) {
       storing.insert(session);
       first_stor = std::min(first_stor, i);
+      stored_as_text += type[session] == "TYPE A";
     }
     if (Verb(command, {"MKD"})) {
       making.insert(session);
@@ -158,6 +167,7 @@ TEST_P(FolderUploadWindow, SendsTheTreeByteForByte) {
     if (Verb(command, {"LIST", "MKD", "STOR"})) order.push_back(command);
   }
   EXPECT_EQ(storing.size(), row.storing_sessions);
+  EXPECT_EQ(stored_as_text, row.text_mode ? 16 : 0);
   EXPECT_EQ(making.size(), 1u);
   EXPECT_LT(last_mkd, first_stor);  // every folder before the first file
   if (!row.ticked) {
@@ -183,6 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, FolderUploadWindow,
     ::testing::Values(Row{"by_default_one_connection_in_its_order", false, Server::kVsftpd, 1},
                       Row{"ticked_three_connections", true, Server::kVsftpd, 3},
+                      Row{"ticked_three_in_text_mode", true, Server::kVsftpd, 3, true},
                       Row{"ticked_three_against_a_limit_of_two", true, Server::kLimited, 0},
                       Row{"ticked_three_over_sftp", true, Server::kSftp, 0}),
     [](const auto& info) { return std::string(info.param.name); });
