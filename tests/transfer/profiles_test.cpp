@@ -99,6 +99,11 @@ TEST(ProfilePanel, AddSaveAppendsAndCancelReturnsToFirst) {
   p.UserId = "u";
   EXPECT_TRUE(p.SaveClick());
   EXPECT_EQ(p.ProfileList[3], "s,sftp://h,u,,");
+  // So is the password of a stored profile that keeps none: it stays so.
+  p.ShowProfile(4);
+  p.HostName = "h";
+  EXPECT_TRUE(p.SaveClick());
+  EXPECT_EQ(p.ProfileList[3], "s,h,u,,");
   p.AddClick();
   p.CancelAddClick();
   EXPECT_EQ(p.ProfileCounter, 1);
