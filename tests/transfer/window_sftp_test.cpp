@@ -2,7 +2,8 @@
 // "sftp://127.0.0.1:PORT" asks about the host key (いいえ sends nothing; はい
 // keeps the key, so the next connect does not ask), then publishes a site,
 // fetches it back, renames, sets a mode, makes a folder, deletes the tree
-// and syncs the site twice, checking the server's disk after each step.
+// and syncs the site twice over two connections, checking the server's disk
+// after each step; Escape ends a download, leaving no part of it behind.
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -16,6 +17,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdlib>
+#include <fstream>
 
 #include "base/program_folder.h"
 #include "ftp_window_controls.h"
@@ -210,12 +212,24 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
     return done();
   };
   const auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+  // The profile's two connections: each logs in on its own, as many as
+  // there are files to send.
+  const auto logins = [&](size_t from) {
+    const std::string log = ReadFile(server->log).substr(from);
+    int n = 0;
+    for (size_t at = log.find("Accepted password"); at != std::string::npos;
+         at = log.find("Accepted password", at + 1))
+      ++n;
+    return n;
+  };
   struct Sync {
     const char* changed;  // "" for the first publish
     int sent;
-  } const syncs[] = {{"", 4}, {"top.htm", 1}};
+    int logins;
+  } const syncs[] = {{"", 4, 2}, {"top.htm", 1, 1}};
   for (const Sync& s : syncs) {
     SCOPED_TRACE(s.sent);
+    const size_t log_before = ReadFile(server->log).size();
     if (*s.changed) WriteFile(site / s.changed, "<html>changed</html>\r\n");
     QTest::mouseClick(sync, Qt::LeftButton);
     ASSERT_TRUE(wait([&] { return dialog.isVisible() || idle(); }));
@@ -226,7 +240,36 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
     EXPECT_TRUE(publish->LastResult().failures.empty());
     dialog.accept();
     ftp::testing::ExpectSameTree(site, server->files);
+    EXPECT_EQ(logins(log_before), s.logins);
   }
+
+  // Escape during a download: it ends within a second and leaves no part
+  // of the file behind. The server's file is sparse: it costs no disk.
+  const fs::path huge = server->files / "huge.bin";
+  std::ofstream(huge).close();
+  fs::resize_file(huge, uintmax_t(1) << 30);
+  w.RefreshRemoteList();
+  ASSERT_TRUE(Settle(w));
+  ASSERT_TRUE(SelectRemote(list, "huge.bin"));
+  const fs::path fetch = local.path() / "fetch";
+  fs::create_directories(fetch);
+  ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(fetch.string())));
+  const auto arrived = [&] {
+    std::error_code error;
+    for (const auto& f : fs::directory_iterator(fetch, error))
+      if (f.file_size(error) > 0) return true;
+    return false;
+  };
+  prompts.answers.push_back(Answer::Ok);  // "中断しました"
+  emit w.downloadSelectedRequested();
+  ASSERT_TRUE(wait([&] { return arrived() || !w.ClientBusy(); }));
+  ASSERT_TRUE(w.ClientBusy());
+  QElapsedTimer clock;
+  clock.start();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  ASSERT_TRUE(Settle(w, 5'000));
+  EXPECT_LT(clock.elapsed(), 1'000);
+  EXPECT_TRUE(fs::is_empty(fetch));
   w.Button2Click();
   EXPECT_FALSE(w.RemoteConnected());
 }
