@@ -125,8 +125,10 @@ class TFtp1 : public QWidget {
     bool selected = false;
     std::string permissions;  // the "属性" cell
   };
-  // Every remote row in list order.
-  std::vector<RemoteRowView> RemoteRows() const;
+  // The selected remote rows in list order: only they are copied, so a
+  // click over a list of a million rows holds the window for no longer
+  // than the selection is long.
+  std::vector<RemoteRowView> SelectedRemoteRows() const;
   // The remote folder Label5 shows (Shift-JIS).
   const std::string& RemoteFolder() const { return Profiles_.LastRemoteFolder; }
   // UTF-8 local paths of the last desktop drop.

@@ -53,7 +53,7 @@ class WindowHost : public transfer::TransferHost {
 
 std::vector<transfer::RemoteRow> Rows(const TFtp1& w) {
   std::vector<transfer::RemoteRow> rows;
-  for (const auto& r : w.RemoteRows())
+  for (const auto& r : w.SelectedRemoteRows())
     rows.push_back({r.name, r.folder, r.selected, r.permissions});
   return rows;
 }
@@ -104,7 +104,7 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   if (permission_dialog) w.CancelWaitsFrom(permission_dialog);
   QObject::connect(&w, &TFtp1::permissionRequested, &w, [&w, permission_dialog] {
     if (!permission_dialog || w.ClientBusy()) return;
-    for (const auto& r : w.RemoteRows()) {
+    for (const auto& r : w.SelectedRemoteRows()) {
       if (!r.selected) continue;
       permission_dialog->Prepare(r.name, r.permissions,
                                  transfer_ui::NameText(w.Session().Names, r.name));

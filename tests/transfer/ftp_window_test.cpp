@@ -332,7 +332,8 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   ASSERT_GE(site, 0);
   EXPECT_EQ(RemoteCell(Ui(w).ListView1, site, 3).size(), 9);
   EXPECT_EQ(RemoteCell(Ui(w).ListView1, site, 3).left(1), QStringLiteral("r"));
-  EXPECT_TRUE(w->RemoteRows()[static_cast<size_t>(site)].folder);
+  ASSERT_TRUE(SelectRemote(*w, "site"));
+  EXPECT_TRUE(w->SelectedRemoteRows().at(0).folder);
 
   // Double-click on a file row does nothing.
   ASSERT_TRUE(SelectRemote(*w, "top.htm"));
@@ -431,7 +432,8 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(fs::exists(server->files / "site" / "renamed.txt"));
   EXPECT_FALSE(fs::exists(server->files / "site" / "small.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(row)].name, "renamed.txt");
+  ASSERT_TRUE(SelectRemote(*w, "renamed.txt"));
+  EXPECT_EQ(w->SelectedRemoteRows().at(0).name, "renamed.txt");
   EXPECT_EQ(RemoteCell(list, row, 0), QStringLiteral("renamed.txt"));
   // A refused rename shows the server's message; the row keeps acting on
   // the name the server still has.
@@ -441,7 +443,8 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_FALSE(prompts.asked.empty());
   EXPECT_EQ(prompts.asked.back().kind, "error");
   EXPECT_EQ(RemoteCell(list, row, 0), QStringLiteral("renamed.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(row)].name, "renamed.txt");
+  ASSERT_TRUE(SelectRemote(*w, "renamed.txt"));
+  EXPECT_EQ(w->SelectedRemoteRows().at(0).name, "renamed.txt");
   // Through the widget: F2, type, Enter.
   w->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
