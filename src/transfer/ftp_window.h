@@ -232,6 +232,7 @@ class TFtp1 : public QWidget {
   void OnClientConnected();
   void OnClientDisconnected();
   void ApplyDataMode(transfer::DataConnectionMode mode);
+  // `user` and `password` in UTF-8.
   void ConnectSftp(const transfer::HostPort& where, const std::string& user,
                    const std::string& password);
   void ListSftpFolder();

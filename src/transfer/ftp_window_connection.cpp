@@ -137,14 +137,17 @@ void TFtp1::Button1Click() {
   if (connected_ || ClientBusy()) return;
   SetStatusText("接続中...");
   const auto host = ToSjis(profile_->host_edit->text());
+  // SSH carries the user name and password as UTF-8, as a typed password
+  // already goes; only FTP sends the profile's Shift-JIS bytes.
+  if (const auto sftp_host = host ? transfer::ParseSftpHost(*host) : std::nullopt) {
+    ConnectSftp(*sftp_host, profile_->user_edit->text().toStdString(),
+                profile_->password_edit->text().toStdString());
+    return;
+  }
   const auto user = ToSjis(profile_->user_edit->text());
   const auto password = ToSjis(profile_->password_edit->text());
   if (!host || !user || !password) {
     ShowPlain(QStringLiteral("Shift-JISで表せない文字が含まれているため接続できません"));
-    return;
-  }
-  if (const auto sftp_host = transfer::ParseSftpHost(*host)) {
-    ConnectSftp(*sftp_host, *user, *password);
     return;
   }
   // A profile that keeps no password (no keyring, not kept in the file):

@@ -78,7 +78,13 @@ std::string TFtp1::ServerText() const {
   return IdFTP1.Host + ":" + std::to_string(IdFTP1.Port);
 }
 
-std::string TFtp1::AccountName() const { return sftp_ ? sftp_options_.user : IdFTP1.Username; }
+std::string TFtp1::AccountName() const {
+  if (!sftp_) return IdFTP1.Username;
+  // As the profile holds the name (the sync records made so far are filed
+  // under those bytes); a name Shift-JIS lacks keeps its UTF-8.
+  const auto sjis = transfer_ui::ToSjis(QString::fromStdString(sftp_options_.user));
+  return sjis ? *sjis : sftp_options_.user;
+}
 
 void TFtp1::ForgetCancelRequest() {
   IdFTP1.ClearCancel();
@@ -102,8 +108,7 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
   const std::string account =
       "sftp://" + sftp_options_.host + ":" + std::to_string(sftp_options_.port);
   const std::string user = sftp_options_.user;
-  const std::string question =
-      account + " のユーザー「" + transfer_ui::FromSjis(user).toStdString() + "」のパスワード";
+  const std::string question = account + " のユーザー「" + user + "」のパスワード";
   auto tries = std::make_shared<int>(0);
   q.password = [this, account, user, question, tries]() -> std::optional<std::string> {
     if ((*tries)++ == 0)

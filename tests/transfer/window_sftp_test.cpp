@@ -25,6 +25,7 @@
 #include "support/same_tree.h"
 #include "support/scripted_prompts.h"
 #include "support/sshd_server.h"
+#include "text/cp932.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp2_form.h"
@@ -331,6 +332,45 @@ TEST(WindowOverSftp, PasswordNotKeptIsAskedAtConnectForTheSessionOnly) {
     if (f.is_regular_file()) {
       EXPECT_FALSE(Contains(ReadFile(f.path()), server->password)) << f.path();
     }
+  }
+}
+
+// A password in Japanese logs in the same whether the profile holds it
+// (kept in Ferrox.ini as Shift-JIS) or it is typed at connect.
+TEST(WindowOverSftp, JapanesePasswordLogsInFromTheProfileAsWhenTyped) {
+  if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
+  auto server = ftp::testing::StartSshd();
+  TempDir program, home;
+  SetProgramFolder(program.path());
+  ::setenv("HOME", home.path().c_str(), 1);
+  ::unsetenv("SSH_AUTH_SOCK");
+  const std::string password = ftp::testing::kJapanesePassword;
+  struct Row {
+    const char* name;
+    bool in_profile;
+  } const rows[] = {{"in the profile", true}, {"typed", false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    ASSERT_TRUE(
+        WriteProfileFile(program.path(),
+                         {JoinCommaText({"s", "sftp://127.0.0.1:" + std::to_string(server->port),
+                                         server->japanese_user,
+                                         r.in_profile ? *text::Utf8ToCp932(password) : "", ""})})
+            .ok);
+    ScriptedPrompts prompts;
+    prompts.answers = {Answer::Yes};  // the host key, if asked
+    if (!r.in_profile) prompts.inputs = {std::optional<std::string>(password)};
+    TFtp1 w(&prompts);
+    w.show();
+    w.Button1Click();
+    ASSERT_TRUE(Settle(w));
+    EXPECT_TRUE(w.RemoteConnected()) << prompts.asked.back().text;
+    EXPECT_TRUE(Contains(w.StatusText().toStdString(), "パスワードでログインしました"))
+        << w.StatusText().toStdString();
+    size_t asked = 0;
+    for (const ScriptedPrompts::Asked& a : prompts.asked) asked += a.kind == "password";
+    EXPECT_EQ(asked, r.in_profile ? 0u : 1u);
+    w.Button2Click();
   }
 }
 
