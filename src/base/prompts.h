@@ -37,6 +37,12 @@ class Prompts {
   // nullopt when cancelled.
   virtual std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                            const std::string& initial) = 0;
+  // A secret typed into a masked field (passwords, passphrases); nullopt
+  // when cancelled. Where nobody can answer, the question is cancelled.
+  virtual std::optional<std::string> Password(const std::string& /*caption*/,
+                                              const std::string& /*prompt*/) {
+    return std::nullopt;
+  }
   // UTF-8 local paths; nullopt when cancelled.
   virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
@@ -57,6 +63,10 @@ class ForwardingPrompts : public Prompts {
   std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                    const std::string& initial) override {
     return target_().Input(caption, prompt, initial);
+  }
+  std::optional<std::string> Password(const std::string& caption,
+                                      const std::string& prompt) override {
+    return target_().Password(caption, prompt);
   }
   std::optional<std::string> OpenFile(const FileDialogRequest& request) override {
     return target_().OpenFile(request);

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -118,6 +119,18 @@ std::optional<std::string> QtPrompts::Input(const std::string& caption, const st
   dialog.setWindowTitle(FromUtf8(caption));
   dialog.setLabelText(FromUtf8(prompt));
   dialog.setTextValue(FromUtf8(initial));
+  dialog.setOkButtonText(QStringLiteral("OK"));
+  dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue().toStdString();
+}
+
+std::optional<std::string> QtPrompts::Password(const std::string& caption,
+                                               const std::string& prompt) {
+  QInputDialog dialog(parent_);
+  dialog.setWindowTitle(FromUtf8(caption));
+  dialog.setLabelText(FromUtf8(prompt));
+  dialog.setTextEchoMode(QLineEdit::Password);
   dialog.setOkButtonText(QStringLiteral("OK"));
   dialog.setCancelButtonText(QStringLiteral("キャンセル"));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;

@@ -88,6 +88,10 @@ struct RunSettings {
   std::function<void(const RunProgress&)> on_progress;
   // After each entry ends (done, failed or cancelled).
   std::function<void(const EntryResult&)> on_entry;
+  // Each file straight to its name, replacing what is there: no temporary,
+  // no rename, no time set (the folder upload, which has always replaced
+  // files so). A file cut short is sent again whole by another connection.
+  bool in_place = false;
 };
 
 class PublishRun {

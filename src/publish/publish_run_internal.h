@@ -201,6 +201,11 @@ struct PublishRun::Shared {
   bool RunPrepare(transfer::RemoteFiles& remote);
   // True when the connection was lost.
   bool UploadOne(transfer::RemoteFiles& remote, int file_index, uint32_t& nonce);
+  // The same for a run in place (RunSettings::in_place).
+  bool UploadInPlace(transfer::RemoteFiles& remote, int file_index);
+  // Under no lock: after a connection broke mid-file, queues the file for
+  // another try, or fails it once it has had its tries.
+  void Retry(int file_index, const std::exception_ptr& e);
   void RemoveTree(transfer::RemoteFiles& remote, const std::string& wire);
   // Deletions and the relisting; true when the connection was lost.
   bool Finish(transfer::RemoteFiles& remote);

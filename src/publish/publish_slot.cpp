@@ -225,6 +225,7 @@ void PublishRun::Shared::RemoveTree(transfer::RemoteFiles& remote, const std::st
 }
 
 bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uint32_t& nonce) {
+  if (settings.in_place) return UploadInPlace(remote, index);
   const FileEntry& f = plan.files[static_cast<size_t>(index)];
   const int ri = result_of_file.at(index);
   const std::string parent = ParentOf(f.wire);

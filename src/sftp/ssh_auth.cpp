@@ -14,6 +14,7 @@ namespace hemlo::sftp {
 namespace {
 
 constexpr int kPassphraseTries = 3;
+constexpr int kPasswordTries = 3;
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -79,9 +80,9 @@ bool SshConnection::TryKeyFile(const ConnectOptions& options, const ConnectQuest
     int rc = 0;
     DriveAuth(
         [&] {
-          rc = libssh2_userauth_publickey_fromfile_ex(
-              session_, options.user.data(), unsigned(options.user.size()),
-              nullptr, file.c_str(), passphrase.c_str());
+          rc = libssh2_userauth_publickey_fromfile_ex(session_, options.user.data(),
+                                                      unsigned(options.user.size()), nullptr,
+                                                      file.c_str(), passphrase.c_str());
           return rc != LIBSSH2_ERROR_EAGAIN;
         },
         "鍵認証");
@@ -156,10 +157,15 @@ LoginMethod SshConnection::Authenticate(const ConnectOptions& options,
     }
   }
   if (offers("password") && options.password.empty() && questions.password) {
-    if (const std::optional<std::string> password = questions.password()) {
-      note("パスワード");
+    for (int i = 0; i < kPasswordTries; ++i) {
+      const std::optional<std::string> password = questions.password();
       RestartAuthClock();
-      if (TryPassword(options, *password)) return {LoginMethod::Kind::kPassword, {}};
+      if (!password) break;
+      if (i == 0) note("パスワード");
+      if (TryPassword(options, *password)) {
+        if (questions.password_accepted) questions.password_accepted(*password);
+        return {LoginMethod::Kind::kPassword, {}};
+      }
     }
   }
   Close();

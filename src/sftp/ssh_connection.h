@@ -55,8 +55,11 @@ struct ConnectQuestions {
   // Told the passphrase that opened a key the server then accepted.
   std::function<void(const std::filesystem::path& key_file, const std::string& passphrase)>
       passphrase_accepted;
-  // A password when the profile holds none; nothing to give up.
+  // A password when the profile holds none; nothing to give up. Asked
+  // again (a few times) while the server refuses the answers.
   std::function<std::optional<std::string>()> password;
+  // Told the answer to `password` that the server accepted.
+  std::function<void(const std::string& password)> password_accepted;
 };
 
 // How the login succeeded, for the status bar.

@@ -170,6 +170,13 @@ std::optional<std::string> PromptsOnOwner::Input(const std::string& caption,
   return *r;
 }
 
+std::optional<std::string> PromptsOnOwner::Password(const std::string& caption,
+                                                    const std::string& prompt) {
+  auto r = std::make_shared<std::optional<std::string>>();
+  Ask([r, &owner = owner_, caption, prompt] { *r = owner.Password(caption, prompt); });
+  return *r;
+}
+
 std::optional<std::string> PromptsOnOwner::OpenFile(const FileDialogRequest& request) {
   auto r = std::make_shared<std::optional<std::string>>();
   Ask([r, &owner = owner_, request] { *r = owner.OpenFile(request); });

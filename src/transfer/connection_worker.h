@@ -97,6 +97,8 @@ class PromptsOnOwner : public Prompts {
   void Error(const std::string& text) override;
   std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                    const std::string& initial) override;
+  std::optional<std::string> Password(const std::string& caption,
+                                      const std::string& prompt) override;
   std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
   std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
   void ProcessEvents() override {}

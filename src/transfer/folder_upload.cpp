@@ -8,6 +8,7 @@
 
 #include "base/preview_record.h"
 #include "ftp/id_exception.h"
+#include "transfer/folder_upload_parallel.h"
 
 namespace hemlo::transfer {
 
@@ -81,7 +82,7 @@ std::optional<std::string> RemotePath(TransferContext& ctx, const std::string& r
 
 }  // namespace
 
-OpOutcome UploadFolderTree(TransferContext& ctx) {
+OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) {
   if (!ctx.remote->Connected()) return OpOutcome::kNothing;
   std::string root = ctx.local_folder;
   while (root.size() > 1 && root.back() == '/') root.pop_back();
@@ -156,6 +157,15 @@ OpOutcome UploadFolderTree(TransferContext& ctx) {
         ++preview_copies;
       else
         files.push_back(file);
+    if (!stopped && parallel && parallel->connections > 1 && files.size() > 1) {
+      std::vector<detail::FileToSend> sends;
+      for (const std::string& file : files) {
+        const std::string rel_utf8 = file.substr(base.size());
+        if (const auto rel = RemotePath(ctx, rel_utf8)) sends.push_back({file, rel_utf8, *rel});
+      }
+      stopped = detail::SendInParallel(ctx, sends, base, *parallel);
+      files.clear();
+    }
     const int count = static_cast<int>(files.size());
     int i = 0;
     for (const std::string& file : files) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "publish/publish_run.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::transfer {
@@ -30,8 +31,19 @@ LocalTree CollectUploadTree(const std::string& root);
 // a Shift-JIS double-byte character, so a byte search is exact.
 std::string RemoteParentPath(const std::string& path);
 
-// Button11's operation over ctx.local_folder.
-OpOutcome UploadFolderTree(TransferContext& ctx);
+// The files of a folder upload over several connections, when the profile
+// asks for it; the folders are made first, as always, on ctx's connection.
+struct ParallelFiles {
+  int connections = 1;      // 2-8 to take effect
+  std::string remote_root;  // the current remote folder, absolute, wire bytes
+  // Opens connection `slot` on a worker thread of the run (slot 0 may be
+  // the window's own); throws when the server refuses it.
+  publish::RemoteFactory factory;
+};
+
+// Button11's operation over ctx.local_folder; the files one after another
+// on ctx's connection, unless `parallel` asks for more than one.
+OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel = nullptr);
 
 namespace texts {
 // "ﾌｫﾙﾀﾞ「" + rel + "」\r\nが作成できません"

@@ -335,7 +335,7 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
     ReportCancelled();
     return;
   }
-  if (call_.CertificateWasDeclined() &&
+  if (call_.ConnectWasDeclined() &&
       (sftp_ || dynamic_cast<const ftp::EIdCertificateRejected*>(&e))) {
     // The user said いいえ: that was the answer, not an error to show.
     SetStatusText(transfer::kConnectionDeclined);

@@ -31,6 +31,7 @@
 #include "transfer/connection_worker.h"
 #include "transfer/op_remote.h"
 #include "transfer/sftp_remote_files.h"
+#include "transfer/profile_secrets.h"
 #include "transfer/sftp_secrets.h"
 #include "transfer/profiles.h"
 #include "transfer/remote_session.h"
@@ -124,8 +125,10 @@ class TFtp1 : public QWidget {
     bool selected = false;
     std::string permissions;  // the "属性" cell
   };
-  // Every remote row in list order.
-  std::vector<RemoteRowView> RemoteRows() const;
+  // The selected remote rows in list order: only they are copied, so a
+  // click over a list of a million rows holds the window for no longer
+  // than the selection is long.
+  std::vector<RemoteRowView> SelectedRemoteRows() const;
   // The remote folder Label5 shows (Shift-JIS).
   const std::string& RemoteFolder() const { return Profiles_.LastRemoteFolder; }
   // UTF-8 local paths of the last desktop drop.
@@ -229,6 +232,7 @@ class TFtp1 : public QWidget {
   void OnClientConnected();
   void OnClientDisconnected();
   void ApplyDataMode(transfer::DataConnectionMode mode);
+  // `user` and `password` in UTF-8.
   void ConnectSftp(const transfer::HostPort& where, const std::string& user,
                    const std::string& password);
   void ListSftpFolder();
@@ -267,6 +271,8 @@ class TFtp1 : public QWidget {
   std::unique_ptr<transfer::SecretStore> secrets_;
   // Shown only where no keyring runs: the password kept in Ferrox.ini.
   QCheckBox* password_in_file_box_ = nullptr;
+  // Passwords asked for at connect (profiles that keep none).
+  transfer::SessionPasswords session_passwords_;
   transfer::SortState Sort_;
   std::string RenameOldName_;  // the server's bytes; empty when no rename runs
   bool RenameEditing_ = false;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "base/program_folder.h"
+#include "ftp/id_exception.h"
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
@@ -136,22 +137,53 @@ void TFtp1::Button1Click() {
   if (connected_ || ClientBusy()) return;
   SetStatusText("接続中...");
   const auto host = ToSjis(profile_->host_edit->text());
+  // SSH carries the user name and password as UTF-8, as a typed password
+  // already goes; only FTP sends the profile's Shift-JIS bytes.
+  if (const auto sftp_host = host ? transfer::ParseSftpHost(*host) : std::nullopt) {
+    ConnectSftp(*sftp_host, profile_->user_edit->text().toStdString(),
+                profile_->password_edit->text().toStdString());
+    return;
+  }
   const auto user = ToSjis(profile_->user_edit->text());
   const auto password = ToSjis(profile_->password_edit->text());
   if (!host || !user || !password) {
     ShowPlain(QStringLiteral("Shift-JISで表せない文字が含まれているため接続できません"));
     return;
   }
-  if (const auto sftp_host = transfer::ParseSftpHost(*host)) {
-    ConnectSftp(*sftp_host, *user, *password);
-    return;
+  // A profile that keeps no password (no keyring, not kept in the file):
+  // the one given earlier in the session, else the user is asked.
+  std::string login_password = *password;
+  bool remember = false;
+  if (login_password.empty() && !transfer::AnonymousUser(*user)) {
+    if (auto kept = session_passwords_.Find(*host, *user)) {
+      login_password = *kept;
+    } else {
+      const auto answer = prompts_->Password(
+          "パスワード", "ユーザー「" + profile_->user_edit->text().toStdString() + "」（" +
+                            profile_->host_edit->text().toStdString() + "）のパスワード");
+      const auto sjis = answer ? ToSjis(QString::fromStdString(*answer)) : std::nullopt;
+      if (!answer || !sjis) {
+        SetStatusText(answer ? "パスワードにShift-JISで表せない文字が含まれているため接続できません"
+                             : transfer::kConnectionDeclined);
+        return;
+      }
+      login_password = *sjis;
+    }
+    remember = !login_password.empty();
   }
   sftp_.reset();
   ApplyDataMode(profile_->DataMode());
-  RunClientCommand([this, host = *host, user = *user, password = *password,
+  RunClientCommand([this, host = *host, user = *user, password = login_password, remember,
                     folder = Profiles_.LastRemoteFolder, encoding = profile_->NameEncoding()] {
-    Session_.Connect(host, user, password, folder, encoding);
+    try {
+      Session_.Connect(host, user, password, folder, encoding);
+    } catch (const ftp::EIdProtocolReplyError&) {
+      // Refused (a password that has changed): asked for again next time.
+      if (remember) session_passwords_.Forget(host, user);
+      throw;
+    }
     if (!IdFTP1.Connected()) return;
+    if (remember) session_passwords_.Keep(host, user, password);
     if (IdFTP1.UseTLS)
       PostToWindow([this] { SetStatusText(std::string("接続成功") + transfer::kEncryptedMark); });
     ListRemoteFolder();
@@ -162,7 +194,7 @@ bool TFtp1::VerifyCertificate(const ftp::TIdCertificateInfo& info) {
   const transfer::CertificateVerdict v =
       transfer::CheckCertificate(info, IdFTP1.Host, IdFTP1.Port, ProgramFolder(), *prompts_);
   if (!v.storage_error.empty()) prompts_->Error(v.storage_error);
-  call_.CertificateDeclined(v.asked && !v.accept);
+  call_.ConnectDeclined(v.asked && !v.accept);
   return v.accept;
 }
 

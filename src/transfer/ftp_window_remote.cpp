@@ -77,16 +77,12 @@ void TFtp1::EndRemoteListing(size_t unread) {
   remote_->FitDateColumn();
 }
 
-std::vector<TFtp1::RemoteRowView> TFtp1::RemoteRows() const {
+std::vector<TFtp1::RemoteRowView> TFtp1::SelectedRemoteRows() const {
   const transfer_ui::RemoteListModel& model = *remote_->model;
   std::vector<RemoteRowView> rows;
-  rows.reserve(static_cast<size_t>(model.Count()));
-  std::vector<bool> selected(static_cast<size_t>(model.Count()));
-  for (int row : remote_->SelectedRows()) selected[static_cast<size_t>(row)] = true;
-  for (int row = 0; row < model.Count(); ++row) {
+  for (int row : remote_->SelectedRows()) {
     const transfer::RemoteListEntry& e = model.Entry(row);
-    rows.push_back({e.FileName, e.Folder, selected[static_cast<size_t>(row)],
-                    model.CellText(row, 3).toStdString()});
+    rows.push_back({e.FileName, e.Folder, true, model.CellText(row, 3).toStdString()});
   }
   return rows;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <memory>
 
 #include "base/program_folder.h"
 #include "ftp/id_exception.h"
@@ -77,7 +78,13 @@ std::string TFtp1::ServerText() const {
   return IdFTP1.Host + ":" + std::to_string(IdFTP1.Port);
 }
 
-std::string TFtp1::AccountName() const { return sftp_ ? sftp_options_.user : IdFTP1.Username; }
+std::string TFtp1::AccountName() const {
+  if (!sftp_) return IdFTP1.Username;
+  // As the profile holds the name (the sync records made so far are filed
+  // under those bytes); a name Shift-JIS lacks keeps its UTF-8.
+  const auto sjis = transfer_ui::ToSjis(QString::fromStdString(sftp_options_.user));
+  return sjis ? *sjis : sftp_options_.user;
+}
 
 void TFtp1::ForgetCancelRequest() {
   IdFTP1.ClearCancel();
@@ -89,12 +96,29 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
   q.trust_host_key = [this](const sftp::HostKeyQuestion& k) {
     const bool yes = WorkerPrompts().Message(kHostKeyCaption, HostKeyText(k), Buttons::YesNo,
                                              Icon::Warning, Answer::No) == Answer::Yes;
-    if (!yes) PostToWindow([this] { call_.CertificateDeclined(true); });
+    if (!yes) PostToWindow([this] { call_.ConnectDeclined(true); });
     return yes;
   };
   q.key_passphrase = [this](const std::filesystem::path& key) {
-    return WorkerPrompts().Input("パスフレーズ", "鍵ファイル " + key.string() + " のパスフレーズ",
-                                 "");
+    return WorkerPrompts().Password("パスフレーズ",
+                                    "鍵ファイル " + key.string() + " のパスフレーズ");
+  };
+  // A profile that keeps no password: the one given earlier in the session
+  // first, then the user is asked (again while the server refuses).
+  const std::string account =
+      "sftp://" + sftp_options_.host + ":" + std::to_string(sftp_options_.port);
+  const std::string user = sftp_options_.user;
+  const std::string question = account + " のユーザー「" + user + "」のパスワード";
+  auto tries = std::make_shared<int>(0);
+  q.password = [this, account, user, question, tries]() -> std::optional<std::string> {
+    if ((*tries)++ == 0)
+      if (auto kept = session_passwords_.Find(account, user)) return kept;
+    auto answer = WorkerPrompts().Password("パスワード", question);
+    if (!answer) PostToWindow([this] { call_.ConnectDeclined(true); });
+    return answer;
+  };
+  q.password_accepted = [this, account, user](const std::string& password) {
+    session_passwords_.Keep(account, user, password);
   };
   return passphrases_->Wrap(std::move(q));
 }

@@ -11,6 +11,7 @@
 #include "transfer/permission.h"
 #include "transfer/publish_command.h"
 #include "transfer/remote_delete.h"
+#include "transfer/run_connections.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo {
@@ -52,7 +53,7 @@ class WindowHost : public transfer::TransferHost {
 
 std::vector<transfer::RemoteRow> Rows(const TFtp1& w) {
   std::vector<transfer::RemoteRow> rows;
-  for (const auto& r : w.RemoteRows())
+  for (const auto& r : w.SelectedRemoteRows())
     rows.push_back({r.name, r.folder, r.selected, r.permissions});
   return rows;
 }
@@ -86,8 +87,11 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   QObject::connect(&w, &TFtp1::downloadSelectedRequested, &w, [&w] {
     Run(w, [rows = Rows(w)](auto& ctx) { transfer::DownloadSelection(ctx, rows); });
   });
-  QObject::connect(&w, &TFtp1::folderUploadRequested, &w,
-                   [&w] { Run(w, [](auto& ctx) { transfer::UploadFolderTree(ctx); }); });
+  QObject::connect(&w, &TFtp1::folderUploadRequested, &w, [&w] {
+    Run(w, [parallel = transfer_ui::FolderUploadConnections(w)](auto& ctx) {
+      transfer::UploadFolderTree(ctx, parallel ? &*parallel : nullptr);
+    });
+  });
   QObject::connect(&w, &TFtp1::remoteDeleteRequested, &w, [&w] {
     Run(w, [rows = Rows(w)](auto& ctx) { transfer::DeleteSelection(ctx, rows); });
   });
@@ -100,7 +104,7 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   if (permission_dialog) w.CancelWaitsFrom(permission_dialog);
   QObject::connect(&w, &TFtp1::permissionRequested, &w, [&w, permission_dialog] {
     if (!permission_dialog || w.ClientBusy()) return;
-    for (const auto& r : w.RemoteRows()) {
+    for (const auto& r : w.SelectedRemoteRows()) {
       if (!r.selected) continue;
       permission_dialog->Prepare(r.name, r.permissions,
                                  transfer_ui::NameText(w.Session().Names, r.name));

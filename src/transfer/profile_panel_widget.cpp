@@ -140,7 +140,8 @@ void ProfilePanelWidget::SetEditable(bool editable) {
 void ProfilePanelWidget::AddField(const QString& caption, QWidget* field) {
   field->setParent(panel);
   grid_->addWidget(new QLabel(caption, panel), next_field_row_, 0);
-  grid_->addWidget(field, next_field_row_++, 1);
+  // Below the buttons: the field may take their columns too.
+  grid_->addWidget(field, next_field_row_++, 1, 1, 3);
   added_fields_.append(field);
 }
 

@@ -4,7 +4,11 @@
 // password field is empty once the keyring holds the password. Without a
 // keyring the password stays in the file only where the user chose that
 // (the "plain" field), else it lives for the session. Core code (no Qt).
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "transfer/secret_store.h"
@@ -32,5 +36,22 @@ void ForgetReplacedPassword(const std::string& old_line, const std::string& new_
 
 // An SSH key file's passphrase.
 SecretKey PassphraseKeyOf(const std::string& key_file);
+
+// A user name that logs in without a password of its own (FTP's
+// anonymous accounts).
+bool AnonymousUser(const std::string& user);
+
+// Passwords typed at connect for profiles that keep none, remembered for
+// the rest of the session in memory only, by host field and user. Any thread.
+class SessionPasswords {
+ public:
+  std::optional<std::string> Find(const std::string& host, const std::string& user) const;
+  void Keep(const std::string& host, const std::string& user, const std::string& password);
+  void Forget(const std::string& host, const std::string& user);
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::pair<std::string, std::string>, std::string> passwords_;
+};
 
 }  // namespace hemlo::transfer

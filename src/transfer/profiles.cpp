@@ -2,6 +2,7 @@
 
 #include "text/cp932.h"
 #include "transfer/comma_text.h"
+#include "transfer/remote_session.h"
 
 namespace hemlo::transfer {
 
@@ -166,9 +167,17 @@ std::string ProfilePanel::LineOfFields(const std::string& fifth) const {
 }
 
 bool ProfilePanel::SaveClick() {
-  if (RegistrationName.empty() || HostName.empty() || UserId.empty() || Password.empty())
-    return false;
   const int n = ProfileCounter == 0 ? 1 : ProfileCounter;
+  // A password is asked for at connect where none is kept: a stored profile
+  // that keeps none stays so, and an SFTP login may need none at all (the
+  // agent's or the user's keys).
+  const std::vector<std::string> stored =
+      n <= Count() ? SplitCommaText(ProfileList[static_cast<size_t>(n - 1)])
+                   : std::vector<std::string>();
+  const bool keeps_none = n <= Count() && (stored.size() <= 3 || stored[3].empty());
+  if (RegistrationName.empty() || HostName.empty() || UserId.empty() ||
+      (Password.empty() && !keeps_none && !ParseSftpHost(HostName)))
+    return false;
   // Saving always forgets the remote folder: the account may have changed.
   const std::string line = LineOfFields({});
   if (Count() < n) {

@@ -12,6 +12,7 @@
 #include "transfer/ftp_window_parts.h"
 #include "transfer/profiles.h"
 #include "transfer/publish_plan_dialog.h"
+#include "transfer/run_connections.h"
 
 namespace hemlo::transfer_ui {
 
@@ -200,7 +201,6 @@ void PublishCommand::Planned(bool on_save) {
 
 void PublishCommand::Execute(bool on_save) {
   const transfer::ProfilePanel& p = w_.Profiles();
-  const ftp::TIdFTP& client = w_.Client();
   publish::RunSettings settings;
   const int uploads = plan_.Counts().uploads;
   // More connections than files only cost logins.
@@ -213,41 +213,8 @@ void PublishCommand::Execute(bool on_save) {
                                     pr.bytes_per_second));
     });
   };
-  transfer::FtpEndpoint endpoint;
-  endpoint.host_field = (client.UseTLS ? std::string("ftpes://") : std::string()) + client.Host +
-                        ":" + std::to_string(client.Port);
-  endpoint.user = client.Username;
-  endpoint.password = client.Password;
-  endpoint.start_folder = plan_.remote_root;
-  endpoint.data_mode = p.DataMode;
   // The plan's names are in the encoding of the window's connection.
-  endpoint.encoding = plan_.encoding == text::NameEncoding::kUtf8
-                          ? transfer::NameEncodingMode::kUtf8
-                          : transfer::NameEncodingMode::kShiftJis;
-  endpoint.configure = [verify = client.OnVerifyCertificate](ftp::TIdFTP& extra) {
-    extra.OnVerifyCertificate = verify;
-  };
-  publish::RemoteFactory factory;
-  if (const sftp::ConnectOptions* sftp = w_.SftpOptions()) {
-    // Each slot logs in on its own; the window's connection stays as it is.
-    factory =
-        [this, options = *sftp, root = plan_.remote_root](
-            int,
-            const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
-      return transfer::ConnectSftpRemoteFiles(options, w_.SftpQuestions(), root, cancel_with);
-    };
-  } else {
-    factory = [this, endpoint](int slot, const publish::CancelRegistrar& cancel_with)
-        -> std::unique_ptr<transfer::RemoteFiles> {
-      // The window's own connection is warm: it goes first. Once Escape has
-      // cancelled it or the line has cut it, a fresh one stands in (to open
-      // the slot again, or to clean up after the cancel).
-      ftp::TIdFTP& own = w_.Client();
-      if (slot == 0 && own.Connected() && !own.CancelFired())
-        return std::make_unique<transfer::FtpRemoteFiles>(own);
-      return transfer::ConnectFtpRemoteFiles(endpoint, cancel_with);
-    };
-  }
+  publish::RemoteFactory factory = RunConnections(w_, plan_.remote_root, plan_.encoding);
   Status("公開中...");
   const bool started = w_.RunOperation(
       [this, settings = std::move(settings), factory = std::move(factory)] {

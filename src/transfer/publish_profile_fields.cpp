@@ -21,6 +21,7 @@ PublishProfileFields::PublishProfileFields(QWidget* owner) : QObject(owner) {
   site_edit->setToolTip(QStringLiteral("↑変更分を公開で送るローカルのフォルダ"));
   site_button = MakeButton("btnSiteFolder", QStringLiteral("…"), site_row);
   site_button->setToolTip(QStringLiteral("サイトフォルダを選びます"));
+  site_button->setMaximumWidth(32);  // the path gets the room
   row->addWidget(site_edit, 1);
   row->addWidget(site_button);
   connections_row = new QWidget(owner);

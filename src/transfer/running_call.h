@@ -52,9 +52,10 @@ class RunningCall {
   void ListingEnded() { listing_partial_ = false; }
   bool ListingPartial() const { return listing_partial_; }
 
-  // The user answered いいえ to the server's certificate.
-  void CertificateDeclined(bool declined) { certificate_declined_ = declined; }
-  bool CertificateWasDeclined() const { return certificate_declined_; }
+  // The user answered いいえ to the server's certificate or host key, or
+  // cancelled the password question: the connect ends without an error.
+  void ConnectDeclined(bool declined) { connect_declined_ = declined; }
+  bool ConnectWasDeclined() const { return connect_declined_; }
 
  private:
   bool active_ = false;
@@ -62,7 +63,7 @@ class RunningCall {
   Stop stop_ = Stop::kNone;
   bool exit_ = false;
   bool listing_partial_ = false;
-  bool certificate_declined_ = false;
+  bool connect_declined_ = false;
 };
 
 }  // namespace hemlo::transfer

@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -110,6 +111,29 @@ TEST(QtPrompts, FileDialogsShowPlainLabelsOpenNamesWithoutDotsAndAskBeforeReplac
   ASSERT_TRUE(question);
   EXPECT_TRUE(QTest::qWaitFor([&] { return question->done; }, 6000));
   EXPECT_TRUE(question->seen);
+}
+
+// A password is typed into a masked field; Escape gives nothing at all.
+TEST(QtPrompts, PasswordIsTypedMaskedAndEscapeGivesNothing) {
+  struct Case {
+    QString typed;
+    Qt::Key key;
+    std::optional<std::string> expected;
+  } const cases[] = {{QStringLiteral("pa55 word"), Qt::Key_Return, "pa55 word"},
+                     {QStringLiteral("secret"), Qt::Key_Escape, std::nullopt}};
+  QtPrompts prompts;
+  for (const Case& c : cases) {
+    QLineEdit::EchoMode echo = QLineEdit::Normal;
+    WhenModal<QInputDialog>([&](QInputDialog* d) {
+      auto* edit = d->findChild<QLineEdit*>();
+      ASSERT_NE(edit, nullptr);
+      echo = edit->echoMode();
+      QTest::keyClicks(edit, c.typed);
+      QTest::keyClick(edit, c.key);
+    });
+    EXPECT_EQ(prompts.Password("パスワード", "ユーザー「u」のパスワード"), c.expected);
+    EXPECT_EQ(echo, QLineEdit::Password);
+  }
 }
 
 }  // namespace

@@ -145,7 +145,8 @@ std::string VsftpdTlsConf(const TlsKeys& keys) {
          keys.cert.string() + "\nrsa_private_key_file=" + keys.key.string() + "\n";
 }
 
-std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls, bool refuse_prot_p) {
+std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls, bool refuse_prot_p,
+                                           bool named_account) {
   RequireProgram("/usr/bin/python3");
   auto s = std::make_unique<RealServer>();
   s->name = "pyftpdlib";
@@ -161,6 +162,11 @@ std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls, bool refuse_prot_
   std::vector<std::string> argv = {
       "/usr/bin/python3",      "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0", "-w", "-d",
       (base / "root").string()};
+  if (named_account) {
+    s->user = "hemlo";
+    s->password = "pw-" + std::to_string(::getpid());
+    argv.insert(argv.end(), {"-u", s->user, "-P", s->password});
+  }
   if (tls) {
     argv = {"/usr/bin/python3", HEMLO_TEST_SUPPORT_DIR "/pyftpdlib_tls.py",
             (base / "root").string(), tls->cert.string(), tls->key.string()};

@@ -27,6 +27,12 @@ std::optional<std::string> ScriptedPrompts::Input(const std::string& caption,
   return NextInput();
 }
 
+std::optional<std::string> ScriptedPrompts::Password(const std::string& caption,
+                                                     const std::string& prompt) {
+  asked.push_back({"password", caption, prompt, Buttons::OkCancel, Icon::None});
+  return NextInput();
+}
+
 std::optional<std::string> ScriptedPrompts::OpenFile(const FileDialogRequest& request) {
   asked.push_back({"open", request.title, request.initial_path, Buttons::OkCancel, Icon::None});
   return NextInput();

@@ -14,7 +14,7 @@ namespace hemlo {
 class ScriptedPrompts : public Prompts {
  public:
   struct Asked {
-    std::string kind;  // "message", "error", "input", "open", "save"
+    std::string kind;  // "message", "error", "input", "password", "open", "save"
     std::string caption;
     std::string text;  // for "open" and "save": the folder the dialog starts in
     Buttons buttons = Buttons::Ok;
@@ -23,7 +23,7 @@ class ScriptedPrompts : public Prompts {
   };
 
   std::vector<Answer> answers;                     // for Message
-  std::vector<std::optional<std::string>> inputs;  // for Input, OpenFile, SaveFile
+  std::vector<std::optional<std::string>> inputs;  // for Input, Password, OpenFile, SaveFile
   std::vector<Asked> asked;
   std::function<void()> on_process_events;
 
@@ -32,6 +32,8 @@ class ScriptedPrompts : public Prompts {
   void Error(const std::string& text) override;
   std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
                                    const std::string& initial) override;
+  std::optional<std::string> Password(const std::string& caption,
+                                      const std::string& prompt) override;
   std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
   std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
   void ProcessEvents() override;

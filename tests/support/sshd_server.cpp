@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char* kAccount = "hemlo-sftp";
 constexpr const char* kPasswordFile = "/var/lib/hemlo-sftp-test/password";
+// Set once: a fixed password is the same for every test process.
+constexpr const char* kJapaneseSetFile = "/var/lib/hemlo-sftp-test/japanese-set";
 
 std::string RandomPassword() {
   std::random_device random;
@@ -24,19 +26,23 @@ std::string RandomPassword() {
   return p;
 }
 
-// The test account and its password, made once under a lock so parallel
-// test processes agree on them.
-std::string EnsureAccount() {
+void AddAccount(const std::string& name) {
+  if (!::getpwnam(name.c_str()) &&
+      RunCommand("useradd --system --no-create-home --home-dir /nonexistent "
+                 "--shell /usr/sbin/nologin " +
+                 name) != 0) {
+    throw std::runtime_error("sshd: useradd failed");
+  }
+}
+
+// The test accounts and their passwords, made once under a lock so
+// parallel test processes agree on them.
+std::string EnsureAccounts() {
   const int lock = ::open("/run/hemlo-sftp-test.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
   if (lock < 0 || ::flock(lock, LOCK_EX) != 0) throw std::runtime_error("sshd: no lock");
   std::string password;
   try {
-    if (!::getpwnam(kAccount) &&
-        RunCommand(std::string("useradd --system --no-create-home --home-dir /nonexistent "
-                               "--shell /usr/sbin/nologin ") +
-                   kAccount) != 0) {
-      throw std::runtime_error("sshd: useradd failed");
-    }
+    AddAccount(kAccount);
     if (fs::exists(kPasswordFile)) password = ReadText(kPasswordFile);
     if (password.empty()) {
       password = RandomPassword();
@@ -47,6 +53,14 @@ std::string EnsureAccount() {
       }
       WriteText(kPasswordFile, password);
       fs::permissions(kPasswordFile, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    AddAccount(kJapaneseUser);
+    if (!fs::exists(kJapaneseSetFile)) {
+      if (RunCommand("echo '" + std::string(kJapaneseUser) + ":" + kJapanesePassword +
+                     "' | chpasswd") != 0) {
+        throw std::runtime_error("sshd: chpasswd failed");
+      }
+      WriteText(kJapaneseSetFile, "");
     }
   } catch (...) {
     ::close(lock);
@@ -96,7 +110,8 @@ std::unique_ptr<SshServer> StartSshd() {
   s->log = base / "sshd.log";
 
   if (::geteuid() == 0) {
-    s->password = EnsureAccount();
+    s->password = EnsureAccounts();
+    s->japanese_user = kJapaneseUser;
     s->user = kAccount;
     RunCommand("chown -R " + s->user + " '" + s->files.string() + "'");
     fs::create_directories("/run/sshd");  // the server's privilege separation folder
@@ -114,7 +129,8 @@ std::unique_ptr<SshServer> StartSshd() {
                                       (base / "authorized_keys").string() + "\n" +
                                       "StrictModes no\n"
                                       "AllowUsers " +
-                                      s->user + "\n" +
+                                      s->user + (s->japanese_user.empty() ? "" : " ") +
+                                      s->japanese_user + "\n" +
                                       "LogLevel DEBUG1\n"
                                       "Subsystem sftp internal-sftp\n"
                                       "ForceCommand internal-sftp -d " +

@@ -7,7 +7,8 @@
 //
 // Password logins need a system account, which only root can make: as
 // root the tests use (and create once) the account "hemlo-sftp" with a
-// random password kept in a root-only file; otherwise password tests skip.
+// random password kept in a root-only file, and "hemlo-sftp-ja" whose
+// password is Japanese text; otherwise password tests skip.
 #include <memory>
 #include <string>
 
@@ -25,6 +26,8 @@ struct SshServer {
   fs::path locked_key;   // one it accepts too, locked with kKeyPassphrase
   fs::path host_key;     // the server's ed25519 host key (private half)
   fs::path log;          // every session's log (LogLevel DEBUG1)
+  // An account whose password is kJapanesePassword; empty as `password` is.
+  std::string japanese_user;
   std::unique_ptr<TempFolder> temp;
   std::unique_ptr<InetdServer> sessions;
 
@@ -33,6 +36,8 @@ struct SshServer {
 };
 
 inline constexpr const char* kKeyPassphrase = "hemlo key words";
+inline constexpr const char* kJapaneseUser = "hemlo-sftp-ja";
+inline constexpr const char* kJapanesePassword = "日本語のパスワード１２３";  // UTF-8
 
 // Throws when sshd or ssh-keygen is missing or the account cannot be set up.
 std::unique_ptr<SshServer> StartSshd();

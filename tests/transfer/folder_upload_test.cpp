@@ -10,6 +10,7 @@
 #include "ops_test_support.h"
 #include "text/cp932.h"
 #include "transfer/folder_upload.h"
+#include "transfer/ftp_remote_files.h"
 
 namespace hemlo::transfer {
 namespace {
@@ -160,10 +161,12 @@ TEST(FolderUploadPaths, RemoteParentPath) {
 
 // ------------------------------------------------------------ real servers
 
-class FolderUploadReal : public ::testing::TestWithParam<std::string> {
+// The server, and whether the files go over three connections.
+class FolderUploadReal : public ::testing::TestWithParam<std::tuple<std::string, bool>> {
  protected:
+  std::string Server() const { return std::get<0>(GetParam()); }
   void SetUp() override {
-    if (GetParam() == "vsftpd")
+    if (Server() == "vsftpd")
       server_ = std::make_unique<Vsftpd>();
     else
       server_ = std::make_unique<Pyftpdlib>();
@@ -173,9 +176,21 @@ class FolderUploadReal : public ::testing::TestWithParam<std::string> {
   OpOutcome Upload() {
     TransferContext ctx{ftp_, prompts_, host_, (local_.path() / "site").string(),
                         ftp::TIdFTPTransferType::ftBinary};
-    return UploadFolderTree(ctx);
+    if (!std::get<1>(GetParam())) return UploadFolderTree(ctx);
+    FtpEndpoint endpoint;
+    endpoint.host_field = "127.0.0.1:" + std::to_string(server_->Port());
+    endpoint.user = "anonymous";
+    endpoint.password = "test@example.com";
+    endpoint.start_folder = ftp_.CurrentDirectory();
+    endpoint.encoding = NameEncodingMode::kShiftJis;  // as the context's names
+    ParallelFiles parallel{
+        3, endpoint.start_folder,
+        [endpoint](int,
+                   const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<RemoteFiles> {
+          return ConnectFtpRemoteFiles(endpoint, cancel_with);
+        }};
+    return UploadFolderTree(ctx, &parallel);
   }
-  bool Byte(const std::string& name) const { return GetParam() == "vsftpd" || name.empty(); }
 
   std::unique_ptr<RealServer> server_;
   ftp::TIdFTP ftp_;
@@ -191,7 +206,7 @@ TEST_P(FolderUploadReal, PublishesATreeThenPublishesItAgainOverItself) {
   WriteFile(site / ".private" / "p.txt", "in a hidden folder");
   WriteFile(site / "img" / "a.gif", std::string("GIF\0\r\n\xff", 7));
   // Names travel as Shift-JIS; only vsftpd keeps those bytes as they are.
-  const bool japanese = GetParam() == "vsftpd";
+  const bool japanese = Server() == "vsftpd";
   const std::string jp_folder = "画像";
   if (japanese) WriteFile(site / jp_folder / "写真.jpg", "jpeg");
 
@@ -243,8 +258,13 @@ TEST_P(FolderUploadReal, RemoteFileNamedLikeALocalSubfolderIsReportedAndTheRestG
   EXPECT_EQ(host_.statuses.back(), "完了");
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, FolderUploadReal, ::testing::Values("vsftpd", "pyftpdlib"),
-                         [](const auto& info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(Servers, FolderUploadReal,
+                         ::testing::Combine(::testing::Values("vsftpd", "pyftpdlib"),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::get<0>(info.param) +
+                                  (std::get<1>(info.param) ? "_three_connections" : "");
+                         });
 
 }  // namespace
 }  // namespace hemlo::transfer

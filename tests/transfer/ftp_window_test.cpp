@@ -332,7 +332,8 @@ TEST_F(FtpWindowServerTest, GoneFolderFallsBackHomeAndDisconnectRemembersFolder)
   ASSERT_GE(site, 0);
   EXPECT_EQ(RemoteCell(Ui(w).ListView1, site, 3).size(), 9);
   EXPECT_EQ(RemoteCell(Ui(w).ListView1, site, 3).left(1), QStringLiteral("r"));
-  EXPECT_TRUE(w->RemoteRows()[static_cast<size_t>(site)].folder);
+  ASSERT_TRUE(SelectRemote(*w, "site"));
+  EXPECT_TRUE(w->SelectedRemoteRows().at(0).folder);
 
   // Double-click on a file row does nothing.
   ASSERT_TRUE(SelectRemote(*w, "top.htm"));
@@ -431,7 +432,8 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_TRUE(Settle(*w));
   EXPECT_TRUE(fs::exists(server->files / "site" / "renamed.txt"));
   EXPECT_FALSE(fs::exists(server->files / "site" / "small.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(row)].name, "renamed.txt");
+  ASSERT_TRUE(SelectRemote(*w, "renamed.txt"));
+  EXPECT_EQ(w->SelectedRemoteRows().at(0).name, "renamed.txt");
   EXPECT_EQ(RemoteCell(list, row, 0), QStringLiteral("renamed.txt"));
   // A refused rename shows the server's message; the row keeps acting on
   // the name the server still has.
@@ -441,7 +443,8 @@ TEST_F(FtpWindowServerTest, RenameInPlaceSendsOnlyChanges) {
   ASSERT_FALSE(prompts.asked.empty());
   EXPECT_EQ(prompts.asked.back().kind, "error");
   EXPECT_EQ(RemoteCell(list, row, 0), QStringLiteral("renamed.txt"));
-  EXPECT_EQ(w->RemoteRows()[static_cast<size_t>(row)].name, "renamed.txt");
+  ASSERT_TRUE(SelectRemote(*w, "renamed.txt"));
+  EXPECT_EQ(w->SelectedRemoteRows().at(0).name, "renamed.txt");
   // Through the widget: F2, type, Enter.
   w->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
@@ -514,6 +517,43 @@ TEST_F(FtpWindowServerTest, FailuresAreShownAndBounded) {
   EXPECT_EQ(prompts.asked[2].kind, "error");
   EXPECT_EQ(w->StatusText(), QStringLiteral("切断成功"));
   EXPECT_FALSE(w->Client().Connected());
+}
+
+// A profile that keeps no password is asked for it at connect (masked),
+// once per session; an anonymous login is never asked.
+TEST_F(FtpWindowTest, PasswordNotKeptIsAskedOncePerSession) {
+  auto server = ftp::testing::StartPyftpdlib(nullptr, false, /*named_account=*/true);
+  const std::string host = "127.0.0.1:" + std::to_string(server->port);
+  WriteProfiles({{"anon", host, "anonymous", "", ""}, {"nopw", host, server->user, "", ""}});
+  auto w = Open();
+  using Input = std::optional<std::string>;
+  struct Row {
+    const char* name;
+    std::vector<Input> typed;  // answers to the password question
+    std::vector<std::string> asked;
+    bool connected;
+    const char* status;
+  } const rows[] = {
+      // This server has no anonymous login: refused, but never asked.
+      {"anonymous", {}, {"error"}, false, "切断成功"},
+      {"cancelled", {std::nullopt}, {"password"}, false, "接続を中止しました"},
+      {"typed", {Input(server->password)}, {"password"}, true, "接続成功"},
+      {"kept for the session", {}, {}, true, "接続成功"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    if (&r == &rows[1]) w->Button5Click();
+    prompts.asked.clear();
+    prompts.inputs.insert(prompts.inputs.end(), r.typed.begin(), r.typed.end());
+    w->Button1Click();
+    ASSERT_TRUE(Settle(*w));
+    std::vector<std::string> kinds;
+    for (const auto& a : prompts.asked) kinds.push_back(a.kind);
+    EXPECT_EQ(kinds, r.asked);
+    EXPECT_EQ(w->Client().Connected(), r.connected);
+    EXPECT_EQ(w->StatusText(), QString::fromUtf8(r.status));
+    if (r.connected) w->Button2Click();
+  }
 }
 
 // The first session of a new user: a profile for a local vsftpd, saved,

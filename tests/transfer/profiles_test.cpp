@@ -92,6 +92,18 @@ TEST(ProfilePanel, AddSaveAppendsAndCancelReturnsToFirst) {
   EXPECT_EQ(p.ProfileCounter, 3);
   EXPECT_EQ(p.ProfileList[2], "n,h,u,p,");
   EXPECT_TRUE(p.NextEnabled);
+  // SFTP may log in with keys: a password it needs is asked at connect.
+  p.AddClick();
+  p.RegistrationName = "s";
+  p.HostName = "sftp://h";
+  p.UserId = "u";
+  EXPECT_TRUE(p.SaveClick());
+  EXPECT_EQ(p.ProfileList[3], "s,sftp://h,u,,");
+  // So is the password of a stored profile that keeps none: it stays so.
+  p.ShowProfile(4);
+  p.HostName = "h";
+  EXPECT_TRUE(p.SaveClick());
+  EXPECT_EQ(p.ProfileList[3], "s,h,u,,");
   p.AddClick();
   p.CancelAddClick();
   EXPECT_EQ(p.ProfileCounter, 1);

@@ -2,7 +2,8 @@
 // "sftp://127.0.0.1:PORT" asks about the host key (いいえ sends nothing; はい
 // keeps the key, so the next connect does not ask), then publishes a site,
 // fetches it back, renames, sets a mode, makes a folder, deletes the tree
-// and syncs the site twice, checking the server's disk after each step.
+// and syncs the site twice over two connections, checking the server's disk
+// after each step; Escape ends a download, leaving no part of it behind.
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -16,6 +17,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdlib>
+#include <fstream>
 
 #include "base/program_folder.h"
 #include "ftp_window_controls.h"
@@ -23,6 +25,7 @@
 #include "support/same_tree.h"
 #include "support/scripted_prompts.h"
 #include "support/sshd_server.h"
+#include "text/cp932.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp2_form.h"
@@ -210,12 +213,24 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
     return done();
   };
   const auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+  // The profile's two connections: each logs in on its own, as many as
+  // there are files to send.
+  const auto logins = [&](size_t from) {
+    const std::string log = ReadFile(server->log).substr(from);
+    int n = 0;
+    for (size_t at = log.find("Accepted password"); at != std::string::npos;
+         at = log.find("Accepted password", at + 1))
+      ++n;
+    return n;
+  };
   struct Sync {
     const char* changed;  // "" for the first publish
     int sent;
-  } const syncs[] = {{"", 4}, {"top.htm", 1}};
+    int logins;
+  } const syncs[] = {{"", 4, 2}, {"top.htm", 1, 1}};
   for (const Sync& s : syncs) {
     SCOPED_TRACE(s.sent);
+    const size_t log_before = ReadFile(server->log).size();
     if (*s.changed) WriteFile(site / s.changed, "<html>changed</html>\r\n");
     QTest::mouseClick(sync, Qt::LeftButton);
     ASSERT_TRUE(wait([&] { return dialog.isVisible() || idle(); }));
@@ -226,9 +241,137 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
     EXPECT_TRUE(publish->LastResult().failures.empty());
     dialog.accept();
     ftp::testing::ExpectSameTree(site, server->files);
+    EXPECT_EQ(logins(log_before), s.logins);
   }
+
+  // Escape during a download: it ends within a second and leaves no part
+  // of the file behind. The server's file is sparse: it costs no disk.
+  const fs::path huge = server->files / "huge.bin";
+  std::ofstream(huge).close();
+  fs::resize_file(huge, uintmax_t(1) << 30);
+  w.RefreshRemoteList();
+  ASSERT_TRUE(Settle(w));
+  ASSERT_TRUE(SelectRemote(list, "huge.bin"));
+  const fs::path fetch = local.path() / "fetch";
+  fs::create_directories(fetch);
+  ASSERT_TRUE(w.SetLocalFolder(QString::fromStdString(fetch.string())));
+  const auto arrived = [&] {
+    std::error_code error;
+    for (const auto& f : fs::directory_iterator(fetch, error))
+      if (f.file_size(error) > 0) return true;
+    return false;
+  };
+  prompts.answers.push_back(Answer::Ok);  // "中断しました"
+  emit w.downloadSelectedRequested();
+  ASSERT_TRUE(wait([&] { return arrived() || !w.ClientBusy(); }));
+  ASSERT_TRUE(w.ClientBusy());
+  QElapsedTimer clock;
+  clock.start();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  ASSERT_TRUE(Settle(w, 5'000));
+  EXPECT_LT(clock.elapsed(), 1'000);
+  EXPECT_TRUE(fs::is_empty(fetch));
   w.Button2Click();
   EXPECT_FALSE(w.RemoteConnected());
+}
+
+// A profile that keeps no password (no keyring, the box unticked): the
+// password is asked for in a masked field once the server wants one, asked
+// again while refused, kept for the session only, and never reaches a file.
+TEST(WindowOverSftp, PasswordNotKeptIsAskedAtConnectForTheSessionOnly) {
+  if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
+  auto server = ftp::testing::StartSshd();
+  TempDir program, home;
+  SetProgramFolder(program.path());
+  ::setenv("HOME", home.path().c_str(), 1);
+  ::unsetenv("SSH_AUTH_SOCK");
+  ASSERT_TRUE(
+      WriteProfileFile(program.path(),
+                       {JoinCommaText({"s", "sftp://127.0.0.1:" + std::to_string(server->port),
+                                       server->user, "", ""})})
+          .ok);
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Yes};  // the host key, first time only
+  TFtp1 w(&prompts);
+  w.show();
+  using Input = std::optional<std::string>;
+  struct Row {
+    const char* name;
+    std::vector<Input> typed;  // answers to the password question, in order
+    bool connected;
+    const char* status_part;
+  } const rows[] = {
+      {"cancelled", {std::nullopt}, false, "接続を中止しました"},
+      {"wrong, then right", {Input("wrong"), Input(server->password)}, true, "パスワードで"},
+      {"kept for the session", {}, true, "パスワードで"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    prompts.asked.clear();
+    // The script's inputs are taken in order across the whole test.
+    prompts.inputs.insert(prompts.inputs.end(), r.typed.begin(), r.typed.end());
+    w.Button1Click();
+    ASSERT_TRUE(Settle(w));
+    size_t asked = 0;
+    for (const ScriptedPrompts::Asked& a : prompts.asked) {
+      if (a.caption == "ホスト鍵の確認") continue;
+      EXPECT_EQ(a.kind, "password") << a.caption << ": " << a.text;
+      EXPECT_TRUE(Contains(a.text, server->user)) << a.text;
+      ++asked;
+    }
+    EXPECT_EQ(asked, r.typed.size());
+    EXPECT_EQ(w.RemoteConnected(), r.connected);
+    EXPECT_TRUE(Contains(w.StatusText().toStdString(), r.status_part))
+        << w.StatusText().toStdString();
+    if (r.connected) w.Button2Click();
+  }
+  // Saved without a password: nothing in the state folder holds it.
+  w.Button7Click();
+  ASSERT_TRUE(fs::exists(program.path() / "Ferrox.ini"));
+  for (const auto& f : fs::recursive_directory_iterator(program.path())) {
+    if (f.is_regular_file()) {
+      EXPECT_FALSE(Contains(ReadFile(f.path()), server->password)) << f.path();
+    }
+  }
+}
+
+// A password in Japanese logs in the same whether the profile holds it
+// (kept in Ferrox.ini as Shift-JIS) or it is typed at connect.
+TEST(WindowOverSftp, JapanesePasswordLogsInFromTheProfileAsWhenTyped) {
+  if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
+  auto server = ftp::testing::StartSshd();
+  TempDir program, home;
+  SetProgramFolder(program.path());
+  ::setenv("HOME", home.path().c_str(), 1);
+  ::unsetenv("SSH_AUTH_SOCK");
+  const std::string password = ftp::testing::kJapanesePassword;
+  struct Row {
+    const char* name;
+    bool in_profile;
+  } const rows[] = {{"in the profile", true}, {"typed", false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    ASSERT_TRUE(
+        WriteProfileFile(program.path(),
+                         {JoinCommaText({"s", "sftp://127.0.0.1:" + std::to_string(server->port),
+                                         server->japanese_user,
+                                         r.in_profile ? *text::Utf8ToCp932(password) : "", ""})})
+            .ok);
+    ScriptedPrompts prompts;
+    prompts.answers = {Answer::Yes};  // the host key, if asked
+    if (!r.in_profile) prompts.inputs = {std::optional<std::string>(password)};
+    TFtp1 w(&prompts);
+    w.show();
+    w.Button1Click();
+    ASSERT_TRUE(Settle(w));
+    EXPECT_TRUE(w.RemoteConnected()) << prompts.asked.back().text;
+    EXPECT_TRUE(Contains(w.StatusText().toStdString(), "パスワードでログインしました"))
+        << w.StatusText().toStdString();
+    size_t asked = 0;
+    for (const ScriptedPrompts::Asked& a : prompts.asked) asked += a.kind == "password";
+    EXPECT_EQ(asked, r.in_profile ? 0u : 1u);
+    w.Button2Click();
+  }
 }
 
 // A server that takes the connection and never says a word: Escape ends

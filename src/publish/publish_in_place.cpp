@@ -1,0 +1,75 @@
+// A run's upload straight to the file's own name, for the folder upload
+// over several connections.
+#include "publish/publish_run_internal.h"
+
+namespace hemlo::publish {
+
+namespace {
+
+// Escape reaches the window's own connection before the run hears of it.
+bool IsAborted(const std::exception_ptr& e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const ftp::EIdOperationAborted&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+void PublishRun::Shared::Retry(int index, const std::exception_ptr& e) {
+  bool again;
+  {
+    std::lock_guard lock(m);
+    again = ++attempts[index] < kMaxAttempts;
+    if (again) queue.push_front(index);
+  }
+  if (!again)
+    End(result_of_file.at(index), Outcome::kFailed,
+        Quote(plan.files[static_cast<size_t>(index)].path) +
+            "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
+}
+
+bool PublishRun::Shared::UploadInPlace(transfer::RemoteFiles& remote, int index) {
+  const FileEntry& f = plan.files[static_cast<size_t>(index)];
+  const int ri = result_of_file.at(index);
+  int64_t counted = 0;
+  try {
+    remote.Upload(plan.local_root + "/" + f.path, Join(plan.remote_root, f.wire),
+                  [&](int64_t done, int64_t) {
+                    {
+                      std::lock_guard lock(m);
+                      bytes_done += done - counted;
+                    }
+                    counted = done;
+                    Progress(false);
+                  });
+    {
+      std::lock_guard lock(m);
+      bytes_done += f.size - counted;
+      result->operations.push_back({Operation::Kind::kUpload, f.wire});
+    }
+    End(ri, Outcome::kDone);
+    return false;
+  } catch (...) {
+    const auto e = std::current_exception();
+    const bool lost = IsLost(e);
+    {
+      std::lock_guard lock(m);
+      bytes_done -= counted;
+    }
+    if (lost && !cancelled) {
+      Retry(index, e);
+      return true;
+    }
+    if (cancelled || IsAborted(e))
+      End(ri, Outcome::kCancelled, "中止しました");
+    else
+      End(ri, Outcome::kFailed, Quote(f.path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
+    return lost;
+  }
+}
+
+}  // namespace hemlo::publish

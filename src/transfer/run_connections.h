@@ -1,0 +1,33 @@
+#pragma once
+// The connections of a run over several connections (the site sync, the
+// folder upload when the profile asks for it), opened like the window's
+// own: FTP with its TLS, account, data mode and certificate check, the
+// window's connection first while it stands; SFTP each with a login of its
+// own. Made on the window's thread at the click; the factory runs on the
+// run's workers.
+#include <optional>
+#include <string>
+
+#include "ftp/id_ftp.h"
+#include "publish/publish_run.h"
+#include "text/remote_names.h"
+#include "transfer/folder_upload.h"
+
+namespace hemlo {
+class TFtp1;
+}
+
+namespace hemlo::transfer_ui {
+
+// Connections that start in `start_folder` (wire bytes) and name files in
+// `encoding`; FTP uploads go in `upload_type`.
+publish::RemoteFactory RunConnections(
+    TFtp1& w, const std::string& start_folder, text::NameEncoding encoding,
+    ftp::TIdFTPTransferType upload_type = ftp::TIdFTPTransferType::ftBinary);
+
+// What ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ sends its files over: nullopt (the window's one
+// connection, as always) unless the shown profile asks for its
+// connections and has more than one.
+std::optional<transfer::ParallelFiles> FolderUploadConnections(TFtp1& w);
+
+}  // namespace hemlo::transfer_ui
