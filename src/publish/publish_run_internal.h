@@ -184,9 +184,15 @@ struct PublishRun::Shared {
   std::map<int, std::pair<int64_t, int64_t>> known_facts;
   // Cancelled while being renamed: plan file index -> its temporary.
   std::map<int, std::string> unsure;
+  // Replacements cut short (a cancel, a broken line) while the old file
+  // may have been moved aside: plan file index, the aside name.
+  std::vector<std::pair<int, std::string>> asides;
   // The remote facts after the uploads (wire relative path -> fact).
   std::map<std::string, transfer::RemoteFact> relisted;
 
+  // At the end: the old file of a cut-short replacement back in place, or
+  // removed when the new one is there.
+  void RestoreAside(transfer::RemoteFiles& remote, int index, const std::string& aside);
   // One connection's whole part, on its worker thread.
   void Slot(int slot);
   // Connection `slot`, or nullptr (refused: noted; cancelled).

@@ -26,16 +26,44 @@ bool PublishRun::Shared::Relist(transfer::RemoteFiles& remote) {
   return true;
 }
 
+void PublishRun::Shared::RestoreAside(transfer::RemoteFiles& remote, int index,
+                                      const std::string& aside) {
+  // The old file moved aside and nothing in its place: it goes back, so a
+  // cut-short replacement never leaves the page missing.
+  const FileEntry& f = plan.files[static_cast<size_t>(index)];
+  const std::string parent = ParentOf(f.wire);
+  try {
+    bool aside_there = false, final_there = false;
+    for (const auto& fact : remote.List(Join(plan.remote_root, parent))) {
+      const std::string rel = parent.empty() ? fact.name : parent + "/" + fact.name;
+      if (rel == aside) aside_there = true;
+      if (rel == f.wire) final_there = true;
+    }
+    if (!aside_there) return;
+    if (final_there) {
+      remote.DeleteFile(Join(plan.remote_root, aside));
+      Log(Operation::Kind::kDeleteTemporary, aside);
+    } else {
+      remote.RenamePlain(Join(plan.remote_root, aside), Join(plan.remote_root, f.wire));
+    }
+  } catch (...) {
+    std::lock_guard lock(m);
+    result->notes.push_back("一時ファイル" + Quote(aside) + "が残りました（次の公開で削除します）");
+  }
+}
+
 void PublishRun::Shared::Settle() {
   std::map<int, std::string> unsure_now, temps;
+  std::vector<std::pair<int, std::string>> asides_now;
   bool relist;
   {
     std::lock_guard lock(m);
     unsure_now = unsure;
     temps = temporaries;
+    asides_now = asides;
     relist = !finish_done && !uploaded.empty();
   }
-  if (unsure_now.empty() && temps.empty() && !relist) return;
+  if (unsure_now.empty() && temps.empty() && asides_now.empty() && !relist) return;
   // The run's own connections are gone (cancelled or broken): one more,
   // which no cancel stops, does the cleaning up.
   std::unique_ptr<transfer::RemoteFiles> remote;
@@ -83,6 +111,9 @@ void PublishRun::Shared::Settle() {
           Quote(f.path) + "が置き換わったかどうかを確かめられません" +
               (why.empty() ? std::string() : ": " + why));
     }
+  }
+  if (remote) {
+    for (const auto& [index, aside] : asides_now) RestoreAside(*remote, index, aside);
   }
   for (const auto& [index, temp] : temps) {
     try {

@@ -232,6 +232,10 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
   const std::string temp_name = TemporaryName(nonce++);
   const std::string temp_rel = parent.empty() ? temp_name : parent + "/" + temp_name;
   const std::string temp_abs = Join(plan.remote_root, temp_rel);
+  // Where the old file goes while the new one takes its place, on servers
+  // that will not rename over it.
+  const std::string aside_name = TemporaryName(nonce++);
+  const std::string aside_rel = parent.empty() ? aside_name : parent + "/" + aside_name;
   const std::string final_abs = Join(plan.remote_root, f.wire);
   int64_t counted = 0;
   bool renaming = false;
@@ -263,8 +267,8 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
     // together, and from here on a cancel leaves it unsure which file is
     // in place until the end settles it.
     renaming = true;
-    const std::optional<int64_t> listed =
-        remote.PlaceUploaded(temp_abs, final_abs, f.local_mtime_ns / 1'000'000'000);
+    const std::optional<int64_t> listed = remote.PlaceUploaded(
+        temp_abs, final_abs, f.local_mtime_ns / 1'000'000'000, Join(plan.remote_root, aside_rel));
     renaming = false;
     {
       std::lock_guard lock(m);
@@ -288,6 +292,8 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
     {
       std::lock_guard lock(m);
       bytes_done -= counted;
+      // The old file may be aside: put back or removed at the end.
+      if (renaming && (lost || cancelled)) asides.emplace_back(index, aside_rel);
     }
     if (lost && !cancelled) {
       // Another connection sends it again (and removes this temporary).

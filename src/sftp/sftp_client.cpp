@@ -253,7 +253,7 @@ void SftpClient::Remove(const std::string& path) {
   if (rc < 0) Failed(rc, "ファイルを削除できません", path);
 }
 
-void SftpClient::Rename(const std::string& from, const std::string& to) {
+void SftpClient::Rename(const std::string& from, const std::string& to, bool replace) {
   const auto rename = [&] {
     return Run(
         [&] {
@@ -268,7 +268,7 @@ void SftpClient::Rename(const std::string& from, const std::string& to) {
   const unsigned long refusal = ssh_.Sftp() ? libssh2_sftp_last_error(ssh_.Sftp()) : 0;
   // Servers of the protocol's version 3 refuse an existing target: the old
   // one goes first, then the rename is asked again.
-  if (rc == LIBSSH2_ERROR_SFTP_PROTOCOL) {
+  if (rc == LIBSSH2_ERROR_SFTP_PROTOCOL && replace) {
     bool removed = false;
     try {
       if (!LStat(to).IsFolder()) {

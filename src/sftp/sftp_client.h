@@ -57,8 +57,9 @@ class SftpClient {
   void MakeDir(const std::string& path);
   void RemoveDir(const std::string& path);
   void Remove(const std::string& path);
-  // Replaces an entry already at `to`.
-  void Rename(const std::string& from, const std::string& to);
+  // Replaces an entry already at `to`; with `replace` false, a server that
+  // refuses to (all of the protocol's version 3) raises and nothing goes.
+  void Rename(const std::string& from, const std::string& to, bool replace = true);
   void SetStat(const std::string& path, const Attributes& attrs);
 
   // The remote file's bytes into `fd` at their offsets (pwrite).

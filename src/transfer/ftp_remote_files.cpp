@@ -164,8 +164,13 @@ void FtpRemoteFiles::RenameAfterDelete(const std::string& from, const std::strin
   ftp_.RenameFile(from, to);
 }
 
+void FtpRemoteFiles::RenamePlain(const std::string& from, const std::string& to) {
+  ftp_.RenameFile(from, to);
+}
+
 std::optional<int64_t> FtpRemoteFiles::PlaceUploaded(const std::string& from, const std::string& to,
-                                                     int64_t utc_seconds) {
+                                                     int64_t utc_seconds,
+                                                     const std::string& aside) {
   listed_after_set_.reset();
   if (ftp::HasLineBreak(from) || ftp::HasLineBreak(to)) throw ftp::EIdIllegalCommandText();
   const bool mfmt = ftp_.FeatureAnnounced("MFMT");
@@ -186,7 +191,14 @@ std::optional<int64_t> FtpRemoteFiles::PlaceUploaded(const std::string& from, co
   const ftp::TIdRFCReply& rnto = reply[1];
   if (rnfr.NumericCode != 350)
     throw ftp::EIdProtocolReplyError(rnfr.NumericCode, rnfr.TextWithLineBreaks());
-  if (rnto.NumericCode != 250) RenameAfterDelete(from, to);
+  if (rnto.NumericCode != 250) {
+    if (aside.empty())
+      RenameAfterDelete(from, to);
+    else
+      ReplaceByAside(from, to, aside,
+                     std::make_exception_ptr(
+                         ftp::EIdProtocolReplyError(rnto.NumericCode, rnto.TextWithLineBreaks())));
+  }
   listed_after_set_ = listed;
   return listed;
 }

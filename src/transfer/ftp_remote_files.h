@@ -4,7 +4,8 @@
 // (exact UTC facts) and LIST otherwise (the server's wall clock, to the
 // minute); MDTM gives one file's exact time, MFMT sets it where FEAT
 // announces it. Rename over an existing file falls back to DELE + RNTO on
-// servers that refuse to replace; a refused RNFR never deletes anything.
+// servers that refuse to replace (PlaceUploaded with an aside name moves
+// the old file aside instead); a refused RNFR never deletes anything.
 //
 // Core code (no Qt). One object per connection; every call but Cancel on
 // the connection's own thread.
@@ -43,9 +44,10 @@ class FtpRemoteFiles : public RemoteFiles {
   std::optional<int64_t> ModifiedTime(const std::string& path) override;
   bool ListedTimesExact() const override { return last_list_exact_; }
   std::optional<int64_t> ListedTimeAfterSet() const override { return listed_after_set_; }
+  void RenamePlain(const std::string& from, const std::string& to) override;
   // MFMT (where announced), RNFR and RNTO in one write: one round trip.
   std::optional<int64_t> PlaceUploaded(const std::string& from, const std::string& to,
-                                       int64_t utc_seconds) override;
+                                       int64_t utc_seconds, const std::string& aside) override;
   void Cancel() override { ftp_.Cancel(); }
 
   ftp::TIdFTP& Client() { return ftp_; }

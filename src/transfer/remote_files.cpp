@@ -4,26 +4,70 @@
 
 namespace hemlo::transfer {
 
+bool IsRefusal(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const ftp::EIdConnectionLost&) {
+  } catch (const ftp::EIdNotConnected&) {
+  } catch (const ftp::EIdReplyTimeout&) {
+  } catch (const ftp::EIdSocketError&) {
+  } catch (const ftp::EIdOperationAborted&) {
+  } catch (const ftp::EIdException&) {
+    return true;
+  } catch (...) {
+  }
+  return false;
+}
+
 std::optional<int64_t> RemoteFiles::PlaceUploaded(const std::string& from, const std::string& to,
-                                                  int64_t utc_seconds) {
+                                                  int64_t utc_seconds, const std::string& aside) {
   std::optional<int64_t> listed;
   try {
     if (SetModified(from, utc_seconds)) listed = ListedTimeAfterSet();
-  } catch (const ftp::EIdConnectionLost&) {
-    throw;
-  } catch (const ftp::EIdNotConnected&) {
-    throw;
-  } catch (const ftp::EIdReplyTimeout&) {
-    throw;
-  } catch (const ftp::EIdSocketError&) {
-    throw;
-  } catch (const ftp::EIdOperationAborted&) {
-    throw;
-  } catch (const ftp::EIdException&) {
+  } catch (...) {
     // Refused: the file keeps the server's own time.
+    if (!IsRefusal(std::current_exception())) throw;
   }
-  Rename(from, to);
+  if (aside.empty()) {
+    Rename(from, to);
+    return listed;
+  }
+  try {
+    RenamePlain(from, to);
+  } catch (...) {
+    const std::exception_ptr refusal = std::current_exception();
+    if (!IsRefusal(refusal)) throw;
+    ReplaceByAside(from, to, aside, refusal);
+  }
   return listed;
+}
+
+void RemoteFiles::ReplaceByAside(const std::string& from, const std::string& to,
+                                 const std::string& aside, const std::exception_ptr& refusal) {
+  // Nothing at `to` (or it cannot be moved): the first refusal says why.
+  try {
+    RenamePlain(to, aside);
+  } catch (...) {
+    if (IsRefusal(std::current_exception())) std::rethrow_exception(refusal);
+    throw;
+  }
+  try {
+    RenamePlain(from, to);
+  } catch (...) {
+    // The old file back in place; if even that fails it is kept under a
+    // temporary name, and the error told is the one that matters.
+    try {
+      RenamePlain(aside, to);
+    } catch (...) {
+    }
+    throw;
+  }
+  // The new file is in place whatever happens now: an old one left under
+  // its temporary name is removed by the next run.
+  try {
+    DeleteFile(aside);
+  } catch (...) {
+  }
 }
 
 }  // namespace hemlo::transfer

@@ -14,6 +14,7 @@
 // ftp::EIdException (what() a text for the user) for a refusal that leaves
 // the connection usable.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -69,17 +70,35 @@ class RemoteFiles {
   // After SetModified: the time List now gives for that file, when the
   // server told it (saves listing the folder again); nullopt otherwise.
   virtual std::optional<int64_t> ListedTimeAfterSet() const { return std::nullopt; }
-  // Puts a file just uploaded to `from` in place of `to` (Rename's rules),
-  // its modification time first set to `utc_seconds` where the server
-  // offers a way; a time the server refuses does not stop the rename.
+  // One rename as the server does it: where it will not replace a file at
+  // `to`, that raises like any refusal and nothing is deleted. (A protocol
+  // that cannot keep from replacing uses Rename's rules.)
+  virtual void RenamePlain(const std::string& from, const std::string& to) { Rename(from, to); }
+  // Puts a file just uploaded to `from` in place of `to`, its modification
+  // time first set to `utc_seconds` where the server offers a way; a time
+  // the server refuses does not stop the rename. Where the server will not
+  // rename over the file at `to`, that file is moved to `aside` (a free
+  // name in the same folder) first, moved back when the new one cannot take
+  // its place, and deleted once it has: the old file is never lost. Empty
+  // `aside`: Rename's rules.
   // Returns the time List now gives for it when the server told it
   // (as ListedTimeAfterSet), nullopt otherwise. Only for an upload that
   // succeeded: a failed one must never replace the file at `to`.
   virtual std::optional<int64_t> PlaceUploaded(const std::string& from, const std::string& to,
-                                               int64_t utc_seconds);
+                                               int64_t utc_seconds, const std::string& aside);
 
   // Any thread: ends the running wait (ftp::EIdOperationAborted).
   virtual void Cancel() = 0;
+
+ protected:
+  // The rest of PlaceUploaded once the plain rename was refused with
+  // `refusal` (what is raised when nothing at `to` can be moved aside).
+  void ReplaceByAside(const std::string& from, const std::string& to, const std::string& aside,
+                      const std::exception_ptr& refusal);
 };
+
+// Whether a raised error is the server refusing one step, the connection
+// still usable (not lost, timed out or cancelled).
+bool IsRefusal(const std::exception_ptr& error);
 
 }  // namespace hemlo::transfer

@@ -144,6 +144,10 @@ void SftpRemoteFiles::Rename(const std::string& from, const std::string& to) {
   client_.Rename(Absolute(from), Absolute(to));
 }
 
+void SftpRemoteFiles::RenamePlain(const std::string& from, const std::string& to) {
+  client_.Rename(Absolute(from), Absolute(to), /*replace=*/false);
+}
+
 void SftpRemoteFiles::DeleteFile(const std::string& path) { client_.Remove(Absolute(path)); }
 
 void SftpRemoteFiles::RemoveFolder(const std::string& path) { client_.RemoveDir(Absolute(path)); }

@@ -24,6 +24,7 @@ class SftpRemoteFiles : public RemoteFiles {
   void Download(const std::string& remote_path, const std::string& local_path,
                 const ByteProgress& progress) override;
   void Rename(const std::string& from, const std::string& to) override;
+  void RenamePlain(const std::string& from, const std::string& to) override;
   void DeleteFile(const std::string& path) override;
   void RemoveFolder(const std::string& path) override;
   void SetMode(const std::string& path, unsigned mode) override;

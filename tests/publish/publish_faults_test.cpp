@@ -1,7 +1,9 @@
 // Replacing pages when the server fails a step: an upload refused at its
 // end keeps the live page, a refused time still lets the page go in place,
-// and the replies of the time and the rename, sent together, are read each
-// for its own command.
+// a refused rename keeps the live page (also where the server will not
+// rename over a file, so the old one was moved aside first), and the
+// replies of the time and the rename, sent together, are read each for its
+// own command.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -13,18 +15,22 @@
 namespace hemlo::publish::testing {
 namespace {
 
-TEST(PublishFaults, FailedUploadKeepsTheLivePageAndARefusedTimeStillReplaces) {
+class PublishFaults : public ::testing::TestWithParam<Srv> {};
+
+TEST_P(PublishFaults, RefusedStepsKeepTheLivePageAndARefusedTimeStillReplaces) {
   ftp::testing::TestWatchdog watchdog(120'000);
-  Case c(Srv::kPyFaulty, text::NameEncoding::kShiftJis);
+  Case c(GetParam(), text::NameEncoding::kShiftJis);
   // The server fails the upload of bytes starting "FAIL" (after taking them
-  // whole) and refuses the time of a file starting "NOTIME".
-  for (const char* p : {"a.htm", "b.htm", "c.htm", "d.htm", "e.htm"})
+  // whole), refuses the time of a file starting "NOTIME" and the rename of
+  // one starting "NORENAME".
+  for (const char* p : {"a.htm", "b.htm", "c.htm", "d.htm", "e.htm", "f.htm"})
     c.Local(p, std::string("old ") + p);
   ASSERT_EQ(c.Run(c.MakePlan(), 2).Failed(), 0);
   c.Local("a.htm", "FAIL: the new a");
   c.Local("b.htm", "NOTIME: the new b");
   c.Local("c.htm", "the new c");
   c.Local("e.htm", "NOTIME: the new e");
+  c.Local("f.htm", "NORENAME: the new f");
   const Tree before = c.ServerTree();
 
   const RunResult r = c.Run(c.MakePlan(), 2);
@@ -33,21 +39,26 @@ TEST(PublishFaults, FailedUploadKeepsTheLivePageAndARefusedTimeStillReplaces) {
     if (e.outcome == Outcome::kFailed) failed.insert(e.path);
   for (const auto& op : r.operations)
     if (op.kind == Operation::Kind::kUpload) uploaded.insert(op.wire);
-  EXPECT_EQ(failed, std::set<std::string>{"a.htm"});
+  EXPECT_EQ(failed, (std::set<std::string>{"a.htm", "f.htm"}));
   EXPECT_EQ(uploaded, (std::set<std::string>{"b.htm", "c.htm", "e.htm"}));
   Tree want = before;
   for (const char* p : {"b.htm", "c.htm", "e.htm"})
     want.files[p] = ftp::testing::ReadText(c.local / p);
-  EXPECT_EQ(c.ServerTree(), want);  // a.htm old, no temporary left
+  EXPECT_EQ(c.ServerTree(), want);  // a.htm and f.htm old, no temporary left
 
   // The record holds the times the server shows, set or not: only the
-  // failed page is left to send.
+  // failed pages are left to send.
   const Plan next = c.MakePlan();
   for (const auto& f : next.files)
     EXPECT_EQ(ReasonText(f.reason),
-              std::string(ReasonText(f.path == "a.htm" ? Reason::kChanged : Reason::kUnchanged)))
+              std::string(ReasonText(f.path == "a.htm" || f.path == "f.htm" ? Reason::kChanged
+                                                                            : Reason::kUnchanged)))
         << f.path;
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, PublishFaults,
+                         ::testing::Values(Srv::kPyFaulty, Srv::kPyFaultyNoRenameOver),
+                         [](const auto& info) { return std::string(SrvName(info.param)); });
 
 }  // namespace
 }  // namespace hemlo::publish::testing

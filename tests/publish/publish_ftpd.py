@@ -9,7 +9,8 @@ kernel picks (printed as pyftpdlib prints it), with knobs for the cases:
                     STOR of the server (a line cut mid-run)
   --content-faults  a STOR whose bytes begin with "FAIL" is stored whole but
                     answered 451 (an upload that failed at its end); MFMT
-                    on a file whose bytes begin with "NOTIME" is refused
+                    on a file whose bytes begin with "NOTIME" is refused,
+                    and so is RNTO of one whose bytes begin with "NORENAME"
 """
 import os
 import argparse
@@ -49,6 +50,10 @@ class Handler(FTPHandler):
     use_gmt_times = not a.local_times
 
     def ftp_RNTO(self, path):
+        if a.content_faults and self._rnfr and starts_with(self._rnfr, b"NORENAME"):
+            self._rnfr = None
+            self.respond("553 Rename refused.")
+            return
         if a.no_rename_over and self._rnfr and os.path.isfile(path):
             self._rnfr = None
             self.respond("550 Destination exists.")

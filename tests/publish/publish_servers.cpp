@@ -33,6 +33,8 @@ const char* SrvName(Srv s) {
       return "pyftpdlib_cutting";
     case Srv::kPyFaulty:
       return "pyftpdlib_faulty";
+    case Srv::kPyFaultyNoRenameOver:
+      return "pyftpdlib_faulty_no_rename_over";
   }
   return "";
 }
@@ -73,8 +75,9 @@ std::unique_ptr<ft::RealServer> StartPy(Srv s) {
     argv.push_back("--max-per-ip");
     argv.push_back("2");
   }
-  if (s == Srv::kPyNoRenameOver) argv.push_back("--no-rename-over");
-  if (s == Srv::kPyFaulty) argv.push_back("--content-faults");
+  if (s == Srv::kPyNoRenameOver || s == Srv::kPyFaultyNoRenameOver)
+    argv.push_back("--no-rename-over");
+  if (s == Srv::kPyFaulty || s == Srv::kPyFaultyNoRenameOver) argv.push_back("--content-faults");
   if (s == Srv::kPyCutting) {
     argv.push_back("--cut-stor");
     argv.push_back("7");

@@ -20,9 +20,10 @@ enum class Srv {
   kPyPlus9,
   kPyMinus5,
   kPyLimit2,
-  kPyNoRenameOver,  // refuses RNTO onto an existing file
-  kPyCutting,       // drops the connection at every 7th STOR
-  kPyFaulty,        // fails uploads of "FAIL..." bytes, refuses MFMT on "NOTIME..."
+  kPyNoRenameOver,        // refuses RNTO onto an existing file
+  kPyCutting,             // drops the connection at every 7th STOR
+  kPyFaulty,              // fails uploads of "FAIL...", MFMT on "NOTIME...", RNTO of "NORENAME..."
+  kPyFaultyNoRenameOver,  // both of the above
 };
 
 const char* SrvName(Srv s);
