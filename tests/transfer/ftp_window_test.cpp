@@ -17,10 +17,12 @@
 #include <QUrl>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -112,6 +114,47 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
       Ui(w).DirectoryListBox1->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).isEmpty());
   EXPECT_FALSE(Ui(w).DriveComboBox1->currentText().isEmpty());
   EXPECT_TRUE(prompts.asked.empty());
+
+  // At the window's fixed size every caption is whole (nothing squeezed
+  // below the width its text needs), and Tab walks the profile fields in
+  // the order they are shown.
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  EXPECT_EQ(w->size(), QSize(480, 480));
+  for (QWidget* c : w->findChildren<QWidget*>()) {
+    if (!c->isVisible() || (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QLabel*>(c)))
+      continue;
+    // A push button may be narrower than the style's least width, not than its text.
+    auto* push = qobject_cast<QPushButton*>(c);
+    EXPECT_GE(c->width(),
+              push ? std::min(push->sizeHint().width(),
+                              push->fontMetrics().horizontalAdvance(push->text()) +
+                                  2 * push->style()->pixelMetric(QStyle::PM_ButtonMargin))
+                   : c->minimumSizeHint().width())
+        << c->objectName().toStdString() << " "
+        << (qobject_cast<QAbstractButton*>(c) ? qobject_cast<QAbstractButton*>(c)->text()
+                                              : qobject_cast<QLabel*>(c)->text())
+               .toStdString();
+  }
+  const char* const order[] = {"Edit1",
+                               "Edit2",
+                               "Edit3",
+                               "Edit4",
+                               "cmbDataMode",
+                               "cmbNameEncoding",
+                               "edSiteFolder",
+                               "btnSiteFolder",
+                               "spnConnections",
+                               "chkFolderUploadParallel",
+                               "chkPasswordInFile"};
+  QWidget* at = w->findChild<QWidget*>(QStringLiteral("Edit1"));
+  for (const char* name : order) {
+    while (at && (at->focusPolicy() == Qt::NoFocus || at->objectName().startsWith("qt_")))
+      at = at->nextInFocusChain();
+    ASSERT_TRUE(at);
+    EXPECT_EQ(at->objectName().toStdString(), name);
+    at = at->nextInFocusChain();
+  }
 }
 
 TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
