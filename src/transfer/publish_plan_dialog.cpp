@@ -189,8 +189,11 @@ void PublishPlanDialog::ShowResult(const transfer::PublishResult& result) {
   lblResult->setText(U(transfer::ResultText(result)));
   lvFailures->clear();
   QList<QTreeWidgetItem*> items;
-  for (const auto& f : result.failures)
-    items.append(new QTreeWidgetItem({U(f.path), U(f.message)}));
+  for (const auto& f : result.failures) {
+    auto* item = new QTreeWidgetItem({U(f.path), U(f.message)});
+    item->setToolTip(1, U(f.message));  // the column cuts a long server reply
+    items.append(item);
+  }
   lvFailures->addTopLevelItems(items);
   lvFailures->setVisible(!result.failures.empty());
   pages_->setCurrentIndex(1);

@@ -99,6 +99,7 @@ TEST(PublishPlanDialog, TicksDecideWhatRunsAndResultNamesFailures) {
   ASSERT_EQ(failures->topLevelItemCount(), 2);
   EXPECT_EQ(failures->topLevelItem(1)->text(0), QStringLiteral("old"));
   EXPECT_EQ(failures->topLevelItem(1)->text(1), QStringLiteral("削除できません"));
+  EXPECT_EQ(failures->topLevelItem(0)->toolTip(1), QStringLiteral("サーバによって拒否されました"));
   QTest::keyClick(&d, Qt::Key_Return);
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(execute.count(), 1);
