@@ -34,6 +34,7 @@
 #include "transfer/ferrox_files.h"
 #include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
+#include "transfer/publish_plan_view.h"
 #include "support/scripted_prompts.h"
 
 namespace hemlo {
@@ -136,6 +137,11 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
                                               : qobject_cast<QLabel*>(c)->text())
                .toStdString();
   }
+  // A site sync's progress shows whole, its rate included.
+  w->SetStatusText(transfer::ProgressText(1503, 2000, 6'000'003, 8'000'000, 12.3 * 1024 * 1024));
+  EXPECT_LE(Ui(w).StatusPanel0->fontMetrics().horizontalAdvance(Ui(w).StatusPanel0->text()),
+            Ui(w).StatusPanel0->contentsRect().width())
+      << w->StatusText().toStdString();
   const char* const order[] = {"Edit1",
                                "Edit2",
                                "Edit3",
@@ -247,11 +253,11 @@ TEST_F(FtpWindowTest, IdleFlagGuardsCloseAndOnlyEscapeSetsIt) {
   EXPECT_EQ(bytes, local->path().string() + "\r\n");
   // No profiles: Ferrox.ini is not created.
   EXPECT_FALSE(fs::exists(program->path() / "Ferrox.ini"));
-  // Status bar panel 0 follows the bar's width.
+  // Status bar panel 0 follows the bar's width (no progress bar shown).
   w->show();
   w->resize(700, 500);
   QApplication::processEvents();
-  EXPECT_EQ(Ui(w).StatusPanel0->width(), Ui(w).StatusBar1->width() - 200);
+  EXPECT_EQ(Ui(w).StatusPanel0->width(), Ui(w).StatusBar1->width() - 80);
 }
 
 TEST_F(FtpWindowTest, LocalFolderMenus) {
