@@ -77,7 +77,11 @@ std::optional<std::string> PublishCommand::SiteFolderOfProfile() {
 }
 
 void PublishCommand::PublishChanges() {
-  if (running_ || w_.ClientBusy() || !w_.RemoteConnected()) return;
+  if (running_ || w_.ClientBusy()) return;
+  if (!w_.RemoteConnected()) {
+    Status("接続していません。接続してから↑変更分を公開を押してください");
+    return;
+  }
   const auto site = SiteFolderOfProfile();
   if (!site) return;
   site_ = *site;

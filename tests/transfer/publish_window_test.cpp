@@ -92,6 +92,12 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   auto* remove = dialog.findChild<QCheckBox*>(QStringLiteral("cbDeleteServerOnly"));
   auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
 
+  // Not connected yet: the command says so and asks nothing.
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_EQ(w.StatusText(),
+            QStringLiteral("接続していません。接続してから↑変更分を公開を押してください"));
+  EXPECT_EQ(asked, 0);
+
   w.Button1Click();
   ASSERT_TRUE(Settle(w));
   ASSERT_TRUE(w.Client().Connected());
