@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 #include "base/program_folder.h"
 #include "text/cp932.h"
@@ -211,7 +212,28 @@ void PublishCommand::Execute(bool on_save) {
   settings.connections = std::clamp(std::min(p.Connections, std::max(1, uploads)), 1, 8);
   settings.record_path = record_path_;
   settings.record = record_;
-  settings.on_progress = [this](const publish::RunProgress& pr) {
+  // Each file reports; the window shows the latest once per poll. Posting
+  // every report queued thousands of small files' lines behind each other,
+  // and the status (and the result after Escape) trailed the run by seconds.
+  struct Latest {
+    std::mutex m;
+    publish::RunProgress progress;
+    bool fresh = false;
+  };
+  auto latest = std::make_shared<Latest>();
+  settings.on_progress = [latest](const publish::RunProgress& pr) {
+    std::lock_guard lock(latest->m);
+    latest->progress = pr;
+    latest->fresh = true;
+  };
+  auto show = [this, latest] {
+    publish::RunProgress pr;
+    {
+      std::lock_guard lock(latest->m);
+      if (!latest->fresh) return;
+      latest->fresh = false;
+      pr = latest->progress;
+    }
     w_.PostToWindow([this, pr] {
       Status(transfer::ProgressText(pr.files_done, pr.files_total, pr.bytes_done, pr.bytes_total,
                                     pr.bytes_per_second));
@@ -221,12 +243,14 @@ void PublishCommand::Execute(bool on_save) {
   publish::RemoteFactory factory = RunConnections(w_, plan_.remote_root, plan_.encoding);
   Status("公開中...");
   const bool started = w_.RunOperation(
-      [this, settings = std::move(settings), factory = std::move(factory)] {
+      [this, settings = std::move(settings), factory = std::move(factory), show] {
         publish::PublishRun run(plan_, settings, factory);
         run.Start();
         // Escape sets the idle flag (and cancels the window's own wait).
-        while (!run.Wait(kStopPollMs))
+        while (!run.Wait(kStopPollMs)) {
           if (w_.IdleFlag() || w_.WaitCancelled()) run.Cancel();
+          show();
+        }
         run_ = run.Result();
       },
       [this, on_save] { RunEnded(on_save); });

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 #include <QThread>
@@ -240,6 +241,61 @@ TEST(PublishWindow, EscapeStopsEveryConnectionAndLeavesTheOldPages) {
   EXPECT_EQ(temporaries(), 0);
   EXPECT_EQ(ftp::testing::ReadText(server->files / "a.bin"), "old page");
   EXPECT_EQ(ftp::testing::ReadText(server->files / "b.bin"), "old page");
+}
+
+// Many small files: the status keeps up with the run, so Escape ends it
+// (result shown) at once rather than after the queued progress lines.
+TEST(PublishWindow, EscapeAmongManySmallFilesEndsTheRunAtOnce) {
+  ftp::testing::TestWatchdog watchdog;
+  TempFolder program, site;
+  SetProgramFolder(program.path());
+  auto server = ftp::testing::StartVsftpd();
+  constexpr int kFiles = 1500;
+  fs::create_directories(site.path() / "many");
+  for (int i = 0; i < kFiles; ++i)
+    WriteText(site.path() / "many" / ("f" + std::to_string(i) + ".htm"), "<p>small page</p>\r\n");
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  program.path(),
+                  {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                            server->user, server->password, "/pub", "auto", "auto",
+                                            site.path().string(), "2"})})
+                  .ok);
+  ScriptedPrompts prompts;
+  TFtp1 w(&prompts);
+  w.show();
+  WireTransferOperations(w, nullptr);
+  transfer_ui::PublishCommand* publish = PublishCommandOf(w);
+  auto& dialog = publish->Dialog();
+  auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+  auto sent = [&] {
+    std::error_code ec;
+    int n = 0;
+    for (auto it = fs::directory_iterator(server->files / "many", ec);
+         !ec && it != fs::directory_iterator(); ++it)
+      ++n;
+    return n;
+  };
+  w.Button1Click();
+  ASSERT_TRUE(Settle(w));
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges")), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
+  ASSERT_TRUE(dialog.isVisible());
+  QSignalSpy lines(publish, &transfer_ui::PublishCommand::statusText);
+  QElapsedTimer clock;
+  clock.start();
+  QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btnExecute")), Qt::LeftButton);
+  ASSERT_TRUE(WaitUntil([&] { return sent() >= kFiles / 5 || idle(); }));
+  ASSERT_FALSE(idle()) << "the run ended before Escape";
+  // Progress lines come at the pace a reader can follow, not one per file.
+  EXPECT_LE(lines.count(), clock.elapsed() / 50 + 10) << sent() << " files sent";
+  clock.restart();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  EXPECT_TRUE(WaitUntil(idle, 1000)) << "result still not shown";
+  std::printf("Escape among %d small files to the result: %lld ms\n", kFiles,
+              static_cast<long long>(clock.elapsed()));
+  ASSERT_TRUE(WaitUntil(idle));
+  EXPECT_TRUE(publish->LastResult().stopped);
+  EXPECT_LT(publish->LastResult().files_sent, kFiles);
 }
 
 // A large site takes seconds to hash before anything is listed: Escape in
