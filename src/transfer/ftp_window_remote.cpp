@@ -24,9 +24,7 @@ void TFtp1::RefreshRemoteList() {
 }
 
 namespace {
-// Rows per batch from the worker: parsed and shown in a few milliseconds
-// each, so the window answers and Escape is met between batches.
-constexpr size_t kListingBatchLines = 10'000;
+constexpr size_t kListingBatchLines = transfer_ui::RemoteListModel::kBatchRows;
 }  // namespace
 
 void TFtp1::ListRemoteFolder() {
