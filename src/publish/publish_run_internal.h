@@ -107,6 +107,7 @@ struct PublishRun::Shared {
     } kind = Kind::kMakeFolder;
     std::string wire;
     int result_index = -1;  // folder entries
+    std::string path;       // as the plan shows it, for messages
   };
   std::vector<Step> prepare;
   size_t prepare_next = 0;

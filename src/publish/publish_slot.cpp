@@ -169,13 +169,15 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
       if (IsLost(e)) return false;
       if (cancelled) return true;
       const std::string msg = MessageOf(e);
+      // The wire name may be Shift-JIS; the author reads the plan's name.
+      const std::string& shown = step.path.empty() ? step.wire : step.path;
       if (step.kind == Step::Kind::kMakeFolder) {
         FolderReady(step.wire);  // its files fail on their own
         End(step.result_index, Outcome::kFailed,
-            "ﾌｫﾙﾀﾞ" + Quote(step.wire) + "を作成できません: " + msg);
+            "ﾌｫﾙﾀﾞ" + Quote(shown) + "を作成できません: " + msg);
       } else {
         std::lock_guard lock(m);
-        result->notes.push_back(Quote(step.wire) + "を削除できません: " + msg);
+        result->notes.push_back(Quote(shown) + "を削除できません: " + msg);
       }
     }
     std::lock_guard lock(m);

@@ -119,7 +119,8 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
   q.password = [this, account, user, question, tries]() -> std::optional<std::string> {
     if ((*tries)++ == 0)
       if (auto kept = session_passwords_.Find(account, user)) return kept;
-    auto answer = WorkerPrompts().Password("パスワード", question);
+    auto answer = WorkerPrompts().Password("パスワード",
+                                           (*tries > 1 ? "パスワードが違います。" : "") + question);
     if (!answer) PostToWindow([this] { call_.ConnectDeclined(true); });
     return answer;
   };

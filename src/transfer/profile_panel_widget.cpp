@@ -68,6 +68,7 @@ ProfilePanelWidget::ProfilePanelWidget(QWidget* parent) : QWidget(parent) {
       "サーバ上のファイル名の文字コード（自動: サーバがUTF-8に対応していればUTF-8）"));
   grid_->addWidget(new QLabel(QStringLiteral("名前の文字コード"), panel), next_field_row_, 0);
   grid_->addWidget(name_encoding_box, next_field_row_++, 1);
+  last_field_ = name_encoding_box;
 
   add_button = MakeButton("Button6", QStringLiteral("追加"), panel);
   save_button = MakeButton("Button7", QStringLiteral("保存"), panel);
@@ -139,10 +140,24 @@ void ProfilePanelWidget::SetEditable(bool editable) {
 
 void ProfilePanelWidget::AddField(const QString& caption, QWidget* field) {
   field->setParent(panel);
-  grid_->addWidget(new QLabel(caption, panel), next_field_row_, 0);
   // Below the buttons: the field may take their columns too.
-  grid_->addWidget(field, next_field_row_++, 1, 1, 3);
+  if (caption.isEmpty()) {
+    grid_->addWidget(field, next_field_row_++, 0, 1, 4);
+  } else {
+    grid_->addWidget(new QLabel(caption, panel), next_field_row_, 0);
+    grid_->addWidget(field, next_field_row_++, 1, 1, 3);
+  }
   added_fields_.append(field);
+  // Created after the buttons, the field would otherwise come last in the
+  // window's Tab order.
+  QList<QWidget*> stops;
+  if (field->focusPolicy() & Qt::TabFocus) stops << field;
+  for (QWidget* child : field->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (child->focusPolicy() & Qt::TabFocus) stops << child;
+  for (QWidget* stop : stops) {
+    QWidget::setTabOrder(last_field_, stop);
+    last_field_ = stop;
+  }
 }
 
 }  // namespace hemlo::transfer_ui

@@ -34,7 +34,9 @@ class ProfilePanelWidget : public QWidget {
   // Fields and profile buttons, which a connection freezes.
   void SetEditable(bool editable);
 
-  // Adds a captioned field below the others; it is frozen with them.
+  // Adds a captioned field below the others; it is frozen with them and
+  // Tab reaches it after the fields above. A field without a caption takes
+  // the caption's column too.
   void AddField(const QString& caption, QWidget* field);
 
   QFrame* panel = nullptr;                   // Panel1
@@ -59,6 +61,7 @@ class ProfilePanelWidget : public QWidget {
   QGridLayout* grid_ = nullptr;
   int next_field_row_ = 0;
   QList<QWidget*> added_fields_;
+  QWidget* last_field_ = nullptr;  // the end of the fields' Tab order
 };
 
 }  // namespace hemlo::transfer_ui

@@ -93,6 +93,8 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
   lblResult->setWordWrap(true);
   lblResult->setTextFormat(Qt::PlainText);
   result->addWidget(lblResult);
+  // Without failures the line stays at the top, not in the middle.
+  lblResult->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lvFailures =
       List("lvFailures", {QStringLiteral("ファイル"), QStringLiteral("失敗の理由")}, result_page);
   lvFailures->header()->setSectionResizeMode(0, QHeaderView::Interactive);
@@ -152,6 +154,7 @@ void PublishPlanDialog::ShowPlan(transfer::PlanView plan) {
   filling_ = false;
   UpdateTotals();
   pages_->setCurrentIndex(0);
+  btnExecute->setDefault(true);  // Enter runs the plan shown
   btnExecute->setFocus();
   open();
 }
@@ -186,11 +189,15 @@ void PublishPlanDialog::ShowResult(const transfer::PublishResult& result) {
   lblResult->setText(U(transfer::ResultText(result)));
   lvFailures->clear();
   QList<QTreeWidgetItem*> items;
-  for (const auto& f : result.failures)
-    items.append(new QTreeWidgetItem({U(f.path), U(f.message)}));
+  for (const auto& f : result.failures) {
+    auto* item = new QTreeWidgetItem({U(f.path), U(f.message)});
+    item->setToolTip(1, U(f.message));  // the column cuts a long server reply
+    items.append(item);
+  }
   lvFailures->addTopLevelItems(items);
   lvFailures->setVisible(!result.failures.empty());
   pages_->setCurrentIndex(1);
+  btnClose->setDefault(true);
   btnClose->setFocus();
   open();
 }

@@ -34,12 +34,14 @@ StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent) {
 void StatusLine::SetFileProgress(int n, int m) {
   if (m <= 0) {
     progress->hide();
+    FitMessage();
     return;
   }
   progress->setFormat(QStringLiteral("%1/%2").arg(n).arg(m));
   progress->setRange(0, 1000);
   progress->setValue(0);
   progress->show();
+  FitMessage();
 }
 
 void StatusLine::SetByteProgress(int64_t done, int64_t total) {
@@ -51,9 +53,13 @@ void StatusLine::SetByteProgress(int64_t done, int64_t total) {
   }
 }
 
+void StatusLine::FitMessage() {
+  // A site sync shows no bar: its progress line, rate included, needs the room.
+  message->setFixedWidth(std::max(0, width() - (progress->isVisibleTo(this) ? 200 : 80)));
+}
+
 void StatusLine::resizeEvent(QResizeEvent* event) {
-  // The status text takes what the name and the progress bar leave.
-  message->setFixedWidth(std::max(0, width() - 200));
+  FitMessage();
   QStatusBar::resizeEvent(event);
 }
 

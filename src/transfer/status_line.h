@@ -27,6 +27,10 @@ class StatusLine : public QStatusBar {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  // The status text takes what the name and a shown progress bar leave.
+  void FitMessage();
 };
 
 }  // namespace hemlo::transfer_ui

@@ -26,6 +26,9 @@ TransferBar::TransferBar(QWidget* parent) : QWidget(parent) {
   upload_button->setToolTip(QStringLiteral("アップロードします"));
   download_button = MakeButton("Button16", QStringLiteral("▼"), this);
   download_button->setToolTip(QStringLiteral("ダウンロードします"));
+  // The arrows need little room; the captions beside them need it all at
+  // the window's fixed width.
+  for (QPushButton* arrow : {upload_button, download_button}) arrow->setMaximumWidth(32);
   row_->addWidget(upload_button);
   row_->addWidget(download_button);
   select_all_box = new QCheckBox(QStringLiteral("全選択"), this);

@@ -20,6 +20,9 @@ class PublishFaults : public ::testing::TestWithParam<Srv> {};
 TEST_P(PublishFaults, RefusedStepsKeepTheLivePageAndARefusedTimeStillReplaces) {
   ftp::testing::TestWatchdog watchdog(120'000);
   Case c(GetParam(), text::NameEncoding::kShiftJis);
+  // Names go in Shift-JIS, as to a server without UTF8.
+  c.encoding = transfer::NameEncodingMode::kShiftJis;
+  c.names = c.Connect()->Names;
   // The server fails the upload of bytes starting "FAIL" (after taking them
   // whole), refuses the time of a file starting "NOTIME" and the rename of
   // one starting "NORENAME".
@@ -31,15 +34,21 @@ TEST_P(PublishFaults, RefusedStepsKeepTheLivePageAndARefusedTimeStillReplaces) {
   c.Local("c.htm", "the new c");
   c.Local("e.htm", "NOTIME: the new e");
   c.Local("f.htm", "NORENAME: the new f");
+  c.Local("NOMKD画像/ロゴ.gif", "GIF89a");  // its folder is refused
   const Tree before = c.ServerTree();
 
   const RunResult r = c.Run(c.MakePlan(), 2);
   std::set<std::string> failed, uploaded;
-  for (const auto& e : r.entries)
+  for (const auto& e : r.entries) {
     if (e.outcome == Outcome::kFailed) failed.insert(e.path);
+    // The refused folder is named as the author wrote it, not in the wire's Shift-JIS.
+    if (e.folder) {
+      EXPECT_NE(e.message.find("「NOMKD画像」を作成できません"), std::string::npos) << e.message;
+    }
+  }
   for (const auto& op : r.operations)
     if (op.kind == Operation::Kind::kUpload) uploaded.insert(op.wire);
-  EXPECT_EQ(failed, (std::set<std::string>{"a.htm", "f.htm"}));
+  EXPECT_EQ(failed, (std::set<std::string>{"a.htm", "f.htm", "NOMKD画像", "NOMKD画像/ロゴ.gif"}));
   EXPECT_EQ(uploaded, (std::set<std::string>{"b.htm", "c.htm", "e.htm"}));
   Tree want = before;
   for (const char* p : {"b.htm", "c.htm", "e.htm"})
@@ -52,6 +61,7 @@ TEST_P(PublishFaults, RefusedStepsKeepTheLivePageAndARefusedTimeStillReplaces) {
   for (const auto& f : next.files)
     EXPECT_EQ(ReasonText(f.reason),
               std::string(ReasonText(f.path == "a.htm" || f.path == "f.htm" ? Reason::kChanged
+                                     : f.path == "NOMKD画像/ロゴ.gif"       ? Reason::kNew
                                                                             : Reason::kUnchanged)))
         << f.path;
 }

@@ -10,7 +10,8 @@ kernel picks (printed as pyftpdlib prints it), with knobs for the cases:
   --content-faults  a STOR whose bytes begin with "FAIL" is stored whole but
                     answered 451 (an upload that failed at its end); MFMT
                     on a file whose bytes begin with "NOTIME" is refused,
-                    and so is RNTO of one whose bytes begin with "NORENAME"
+                    and so is RNTO of one whose bytes begin with "NORENAME",
+                    and MKD of a folder whose name begins with "NOMKD"
 """
 import os
 import argparse
@@ -68,6 +69,12 @@ class Handler(FTPHandler):
                 resp = "451 Requested action aborted: local error in processing."
             self.stor_path = None
         return super().respond(resp, logfun)
+
+    def ftp_MKD(self, path):
+        if a.content_faults and os.path.basename(path).startswith("NOMKD"):
+            self.respond("550 Folder refused.")
+            return
+        return super().ftp_MKD(path)
 
     def ftp_MFMT(self, path, timeval):
         if a.content_faults and starts_with(path, b"NOTIME"):

@@ -17,10 +17,12 @@
 #include <QUrl>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +34,7 @@
 #include "transfer/ferrox_files.h"
 #include "ftp_window_controls.h"
 #include "transfer/ftp_window.h"
+#include "transfer/publish_plan_view.h"
 #include "support/scripted_prompts.h"
 
 namespace hemlo {
@@ -112,6 +115,52 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
       Ui(w).DirectoryListBox1->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).isEmpty());
   EXPECT_FALSE(Ui(w).DriveComboBox1->currentText().isEmpty());
   EXPECT_TRUE(prompts.asked.empty());
+
+  // At the window's fixed size every caption is whole (nothing squeezed
+  // below the width its text needs), and Tab walks the profile fields in
+  // the order they are shown.
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  EXPECT_EQ(w->size(), QSize(480, 480));
+  for (QWidget* c : w->findChildren<QWidget*>()) {
+    if (!c->isVisible() || (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QLabel*>(c)))
+      continue;
+    // A push button may be narrower than the style's least width, not than its text.
+    auto* push = qobject_cast<QPushButton*>(c);
+    EXPECT_GE(c->width(),
+              push ? std::min(push->sizeHint().width(),
+                              push->fontMetrics().horizontalAdvance(push->text()) +
+                                  2 * push->style()->pixelMetric(QStyle::PM_ButtonMargin))
+                   : c->minimumSizeHint().width())
+        << c->objectName().toStdString() << " "
+        << (qobject_cast<QAbstractButton*>(c) ? qobject_cast<QAbstractButton*>(c)->text()
+                                              : qobject_cast<QLabel*>(c)->text())
+               .toStdString();
+  }
+  // A site sync's progress shows whole, its rate included.
+  w->SetStatusText(transfer::ProgressText(1503, 2000, 6'000'003, 8'000'000, 12.3 * 1024 * 1024));
+  EXPECT_LE(Ui(w).StatusPanel0->fontMetrics().horizontalAdvance(Ui(w).StatusPanel0->text()),
+            Ui(w).StatusPanel0->contentsRect().width())
+      << w->StatusText().toStdString();
+  const char* const order[] = {"Edit1",
+                               "Edit2",
+                               "Edit3",
+                               "Edit4",
+                               "cmbDataMode",
+                               "cmbNameEncoding",
+                               "edSiteFolder",
+                               "btnSiteFolder",
+                               "spnConnections",
+                               "chkFolderUploadParallel",
+                               "chkPasswordInFile"};
+  QWidget* at = w->findChild<QWidget*>(QStringLiteral("Edit1"));
+  for (const char* name : order) {
+    while (at && (at->focusPolicy() == Qt::NoFocus || at->objectName().startsWith("qt_")))
+      at = at->nextInFocusChain();
+    ASSERT_TRUE(at);
+    EXPECT_EQ(at->objectName().toStdString(), name);
+    at = at->nextInFocusChain();
+  }
 }
 
 TEST_F(FtpWindowTest, ProfilesThroughTheButtons) {
@@ -204,11 +253,11 @@ TEST_F(FtpWindowTest, IdleFlagGuardsCloseAndOnlyEscapeSetsIt) {
   EXPECT_EQ(bytes, local->path().string() + "\r\n");
   // No profiles: Ferrox.ini is not created.
   EXPECT_FALSE(fs::exists(program->path() / "Ferrox.ini"));
-  // Status bar panel 0 follows the bar's width.
+  // Status bar panel 0 follows the bar's width (no progress bar shown).
   w->show();
   w->resize(700, 500);
   QApplication::processEvents();
-  EXPECT_EQ(Ui(w).StatusPanel0->width(), Ui(w).StatusBar1->width() - 200);
+  EXPECT_EQ(Ui(w).StatusPanel0->width(), Ui(w).StatusBar1->width() - 80);
 }
 
 TEST_F(FtpWindowTest, LocalFolderMenus) {

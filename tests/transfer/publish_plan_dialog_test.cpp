@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "transfer/publish_plan_dialog.h"
@@ -80,7 +81,8 @@ TEST(PublishPlanDialog, TicksDecideWhatRunsAndResultNamesFailures) {
   EXPECT_FALSE(list->topLevelItem(0)->data(0, Qt::CheckStateRole).isValid());
 
   QSignalSpy execute(&d, &PublishPlanDialog::executeClicked);
-  d.findChild<QPushButton*>("btnExecute")->click();
+  // Enter answers 実行 on the plan and 閉じる on the result.
+  QTest::keyClick(&d, Qt::Key_Return);
   EXPECT_EQ(execute.count(), 1);
   EXPECT_FALSE(d.isVisible());
 
@@ -97,6 +99,10 @@ TEST(PublishPlanDialog, TicksDecideWhatRunsAndResultNamesFailures) {
   ASSERT_EQ(failures->topLevelItemCount(), 2);
   EXPECT_EQ(failures->topLevelItem(1)->text(0), QStringLiteral("old"));
   EXPECT_EQ(failures->topLevelItem(1)->text(1), QStringLiteral("削除できません"));
+  EXPECT_EQ(failures->topLevelItem(0)->toolTip(1), QStringLiteral("サーバによって拒否されました"));
+  QTest::keyClick(&d, Qt::Key_Return);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(execute.count(), 1);
 }
 
 }  // namespace

@@ -319,6 +319,8 @@ TEST(WindowOverSftp, PasswordNotKeptIsAskedAtConnectForTheSessionOnly) {
       if (a.caption == "ホスト鍵の確認") continue;
       EXPECT_EQ(a.kind, "password") << a.caption << ": " << a.text;
       EXPECT_TRUE(Contains(a.text, server->user)) << a.text;
+      // Asked again, the user learns the last one was refused.
+      EXPECT_EQ(Contains(a.text, "パスワードが違います"), asked > 0) << a.text;
       ++asked;
     }
     EXPECT_EQ(asked, r.typed.size());
