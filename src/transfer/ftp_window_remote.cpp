@@ -69,10 +69,14 @@ void TFtp1::ShowRemoteFolder(const std::string& folder, const text::RemoteNames&
   remote_->folder_label->setText(NameText(names, folder));
 }
 
-void TFtp1::EndRemoteListing(size_t unread) {
+bool TFtp1::EndRemoteListing(size_t unread) {
+  // The worker read the whole folder, but batches that arrived after
+  // Escape were dropped: what is shown is not the folder.
+  if (call_.StopAsked()) return false;
   call_.ListingEnded();
   if (unread > 0) SetStatusText(transfer::UnreadLinesText(unread));
   remote_->FitDateColumn();
+  return true;
 }
 
 std::vector<TFtp1::RemoteRowView> TFtp1::SelectedRemoteRows() const {

@@ -95,6 +95,8 @@ std::string TFtp1::AccountName() const {
 void TFtp1::ForgetCancelRequest() {
   IdFTP1.ClearCancel();
   if (sftp_) sftp_->ClearCancel();
+  // Ahead of the end steps' listing rows in the window's queue.
+  PostToWindow([this] { call_.StopHonoured(); });
 }
 
 sftp::ConnectQuestions TFtp1::SftpQuestions() {
@@ -206,8 +208,7 @@ void TFtp1::ListSftpFolder() {
         });
       });
   PostToWindow([this, whole, listed] {
-    EndRemoteListing(0);
-    if (!whole) SetStatusText(ListingCappedText(listed));
+    if (EndRemoteListing(0) && !whole) SetStatusText(ListingCappedText(listed));
   });
 }
 
