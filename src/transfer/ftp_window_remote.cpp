@@ -34,7 +34,14 @@ void TFtp1::ListRemoteFolder() {
   }
   const std::string folder = IdFTP1.CurrentDirectory();
   PostToWindow([this, folder, names = Session_.Names] { ShowRemoteFolder(folder, names); });
-  IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
+  try {
+    IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
+  } catch (...) {
+    // The folder may have changed under the rows shown: a row left there
+    // would download or delete a file of the same name in the new one.
+    PostToWindow([this] { remote_->model->Clear(); });
+    throw;
+  }
   PostToWindow([this, names = Session_.Names, lines = IdFTP1.ListingText().size()] {
     transfer_ui::RemoteListModel* model = remote_->model;
     model->SetNames(names);
