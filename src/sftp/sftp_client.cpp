@@ -3,6 +3,9 @@
 #include <libssh2.h>
 #include <libssh2_sftp.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "ftp/id_exception.h"
 
 namespace hemlo::sftp {
@@ -182,14 +185,52 @@ Attributes SftpClient::LStat(const std::string& path) {
   return FromLibrary(a);
 }
 
-std::vector<DirEntry> SftpClient::ReadDir(const std::string& path) {
+std::string SftpClient::ReadLink(const std::string& link) {
+  std::string target(kNameBuffer, '\0');
+  const int rc = Run(
+      [&] {
+        return libssh2_sftp_symlink_ex(ssh_.Sftp(), link.data(), unsigned(link.size()),
+                                       target.data(), unsigned(target.size()),
+                                       LIBSSH2_SFTP_READLINK);
+      },
+      "リンク");
+  // An unreadable link keeps an empty target.
+  if (rc < 0 && rc != LIBSSH2_ERROR_SFTP_PROTOCOL) Failed(rc, "リンクを読めません", link);
+  target.resize(rc > 0 ? size_t(rc) : 0);
+  return target;
+}
+
+bool SftpClient::ReadDir(const std::string& path, const ListLimits& limits, size_t batch,
+                         const std::function<void(std::vector<DirEntry>&&)>& sink) {
   LIBSSH2_SFTP_HANDLE* handle = OpenHandle(
       [&] {
         return libssh2_sftp_open_ex(ssh_.Sftp(), path.data(), unsigned(path.size()), 0, 0,
                                     LIBSSH2_SFTP_OPENDIR);
       },
       "フォルダを開けません", path);
+  const std::string prefix = path.empty() || path.back() == '/' ? path : path + "/";
+  const size_t step = std::max<size_t>(batch, 1);
   std::vector<DirEntry> entries;
+  size_t count = 0;
+  uint64_t handed = 0;   // bytes of the names and targets handed over
+  uint64_t pending = 0;  // bytes of the names in `entries`
+  bool whole = true;
+  // The batch's links' targets (a round trip each), then the batch goes,
+  // ended before the entry whose name or target crosses the byte bound.
+  const auto hand_over = [&] {
+    for (size_t i = 0; i < entries.size(); ++i) {
+      DirEntry& e = entries[i];
+      if (e.attrs.IsLink()) e.link_target = ReadLink(prefix + e.name);
+      handed += e.name.size() + e.link_target.size();
+      if (handed > limits.bytes) {
+        entries.resize(i);
+        whole = false;
+      }
+    }
+    pending = 0;
+    if (!entries.empty()) sink(std::move(entries));
+    entries.clear();
+  };
   try {
     std::string name(kNameBuffer, '\0');
     for (;;) {
@@ -197,13 +238,21 @@ std::vector<DirEntry> SftpClient::ReadDir(const std::string& path) {
       const int rc = Run(
           [&] { return libssh2_sftp_readdir_ex(handle, name.data(), name.size(), nullptr, 0, &a); },
           "フォルダ");
-      if (rc == 0) break;
       if (rc < 0) Failed(rc, "フォルダを読めません", path);
-      DirEntry e;
-      e.name.assign(name.data(), size_t(rc));
-      e.attrs = FromLibrary(a);
-      if (e.name != "." && e.name != "..") entries.push_back(std::move(e));
+      if (rc == 0) break;
+      const std::string_view read(name.data(), size_t(rc));
+      if (read == "." || read == "..") continue;
+      if (count == limits.entries || handed + pending + read.size() > limits.bytes) {
+        whole = false;
+        break;
+      }
+      ++count;
+      pending += read.size();
+      entries.push_back({std::string(read), FromLibrary(a), {}});
+      if (entries.size() == step) hand_over();
+      if (!whole) break;
     }
+    hand_over();
   } catch (const ftp::EIdConnectionLost&) {
     throw;
   } catch (...) {
@@ -211,24 +260,7 @@ std::vector<DirEntry> SftpClient::ReadDir(const std::string& path) {
     throw;
   }
   CloseHandle(handle, true, "フォルダを閉じられません", path);
-
-  const std::string prefix = path.empty() || path.back() == '/' ? path : path + "/";
-  std::string target(kNameBuffer, '\0');
-  for (DirEntry& e : entries) {
-    if (!e.attrs.IsLink()) continue;
-    const std::string link = prefix + e.name;
-    const int rc = Run(
-        [&] {
-          return libssh2_sftp_symlink_ex(ssh_.Sftp(), link.data(), unsigned(link.size()),
-                                         target.data(), unsigned(target.size()),
-                                         LIBSSH2_SFTP_READLINK);
-        },
-        "リンク");
-    // An unreadable link keeps an empty target.
-    if (rc > 0) e.link_target.assign(target.data(), size_t(rc));
-    if (rc < 0 && rc != LIBSSH2_ERROR_SFTP_PROTOCOL) Failed(rc, "リンクを読めません", link);
-  }
-  return entries;
+  return whole;
 }
 
 void SftpClient::MakeDir(const std::string& path) {

@@ -27,6 +27,14 @@ struct DirEntry {
   std::string link_target;  // links only
 };
 
+// Bounds on one folder's listing, so that a server that never ends one
+// cannot exhaust memory: entries, and bytes of their names and link
+// targets.
+struct ListLimits {
+  size_t entries = SIZE_MAX;
+  uint64_t bytes = UINT64_MAX;
+};
+
 // Bytes so far and the total (0 while unknown).
 using Progress = std::function<void(int64_t done, int64_t total)>;
 
@@ -53,7 +61,12 @@ class SftpClient {
   std::string RealPath(const std::string& path);
   Attributes Stat(const std::string& path);
   Attributes LStat(const std::string& path);
-  std::vector<DirEntry> ReadDir(const std::string& path);
+  // The entries of the folder `path` ("." and ".." left out), handed to
+  // `sink` `batch` at a time as they are read, the targets of the links
+  // among them read before. Stops at `limits`: false then (entries were
+  // left unread), true once the whole folder was read.
+  bool ReadDir(const std::string& path, const ListLimits& limits, size_t batch,
+               const std::function<void(std::vector<DirEntry>&&)>& sink);
   void MakeDir(const std::string& path);
   void RemoveDir(const std::string& path);
   void Remove(const std::string& path);
@@ -82,6 +95,8 @@ class SftpClient {
   // `what` and `path`; anything else means the connection is gone.
   [[noreturn]] void Failed(int rc, const char* what, const std::string& path);
   int Timeout() const { return options_.reply_timeout_ms; }
+  // Where the link points; empty when the server will not say.
+  std::string ReadLink(const std::string& link);
 
   SshConnection ssh_;
   ConnectOptions options_;

@@ -282,7 +282,8 @@ bool TFtp1::StartCommand(bool operation, std::function<void()> command,
 void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
                           const std::function<void()>& then) {
   call_.End();
-  if (call_.ListingPartial()) {
+  const bool listing_cut = call_.ListingPartial();
+  if (listing_cut) {
     // Part of a listing is never shown as the folder's contents.
     remote_->model->Clear();
     call_.ListingEnded();
@@ -295,6 +296,9 @@ void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool c
     } catch (const std::exception& e) {
       ReportFailure(e, was_connected, cancelled);
     }
+  } else if (listing_cut && call_.StopAsked()) {
+    // Escape came after the worker's last read: the stop is still said.
+    ReportCancelled();
   }
   if (then) then();
   UpdateBusyControls();

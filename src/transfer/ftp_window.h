@@ -247,7 +247,9 @@ class TFtp1 : public QWidget {
   void FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
                      const std::function<void()>& then);
   void ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names);
-  void EndRemoteListing(size_t unread);
+  // False when Escape came before the window took the last rows: the
+  // list stays partial, and the command's end clears it as stopped.
+  bool EndRemoteListing(size_t unread);
   void ReportFailure(const std::exception& e, bool was_connected, bool cancelled);
   void ReportCancelled();
   void ReportConnectionLost();

@@ -24,9 +24,7 @@ void TFtp1::RefreshRemoteList() {
 }
 
 namespace {
-// Rows per batch from the worker: parsed and shown in a few milliseconds
-// each, so the window answers and Escape is met between batches.
-constexpr size_t kListingBatchLines = 10'000;
+constexpr size_t kListingBatchLines = transfer_ui::RemoteListModel::kBatchRows;
 }  // namespace
 
 void TFtp1::ListRemoteFolder() {
@@ -36,7 +34,14 @@ void TFtp1::ListRemoteFolder() {
   }
   const std::string folder = IdFTP1.CurrentDirectory();
   PostToWindow([this, folder, names = Session_.Names] { ShowRemoteFolder(folder, names); });
-  IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
+  try {
+    IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
+  } catch (...) {
+    // The folder may have changed under the rows shown: a row left there
+    // would download or delete a file of the same name in the new one.
+    PostToWindow([this] { remote_->model->Clear(); });
+    throw;
+  }
   PostToWindow([this, names = Session_.Names, lines = IdFTP1.ListingText().size()] {
     transfer_ui::RemoteListModel* model = remote_->model;
     model->SetNames(names);
@@ -71,10 +76,14 @@ void TFtp1::ShowRemoteFolder(const std::string& folder, const text::RemoteNames&
   remote_->folder_label->setText(NameText(names, folder));
 }
 
-void TFtp1::EndRemoteListing(size_t unread) {
+bool TFtp1::EndRemoteListing(size_t unread) {
+  // The worker read the whole folder, but batches that arrived after
+  // Escape were dropped: what is shown is not the folder.
+  if (call_.StopAsked()) return false;
   call_.ListingEnded();
   if (unread > 0) SetStatusText(transfer::UnreadLinesText(unread));
   remote_->FitDateColumn();
+  return true;
 }
 
 std::vector<TFtp1::RemoteRowView> TFtp1::SelectedRemoteRows() const {

@@ -52,6 +52,12 @@ double LocalDayNumber(int64_t utc) {
   return double(utc + local.tm_gmtoff) / 86400.0 + 25569.0;
 }
 
+// A listing cut short at its bounds: the rows shown are not all there are.
+std::string ListingCappedText(size_t shown) {
+  return "フォルダの一覧が大きすぎるため、最初の " + std::to_string(shown) +
+         " 件だけを表示しています";
+}
+
 transfer::RemoteListEntry EntryOfFact(const transfer::RemoteFact& f) {
   transfer::RemoteListEntry e;
   e.FileName = f.name;
@@ -89,6 +95,8 @@ std::string TFtp1::AccountName() const {
 void TFtp1::ForgetCancelRequest() {
   IdFTP1.ClearCancel();
   if (sftp_) sftp_->ClearCancel();
+  // Ahead of the end steps' listing rows in the window's queue.
+  PostToWindow([this] { call_.StopHonoured(); });
 }
 
 sftp::ConnectQuestions TFtp1::SftpQuestions() {
@@ -172,22 +180,35 @@ void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user
 
 void TFtp1::ListSftpFolder() {
   const std::string folder = sftp_files_->CurrentFolder();
-  std::vector<transfer::RemoteListEntry> rows;
-  std::map<std::string, std::string> links;
-  for (const transfer::RemoteFact& f : sftp_files_->List("")) {
-    rows.push_back(EntryOfFact(f));
-    if (!f.link_target.empty()) links[f.name] = f.link_target;
-  }
-  PostToWindow([this, folder, rows = std::move(rows), links = std::move(links),
-                names = Session_.Names]() mutable {
+  PostToWindow([this, folder, names = Session_.Names] {
+    ShowRemoteFolder(folder, names);
     transfer_ui::RemoteListModel* model = remote_->model;
     model->SetNames(names);
     model->Clear();
-    model->Append(std::move(rows));
-    model->SetLinkTargets(std::move(links));
+    call_.ListingStarted();
+    // Listing order until the next header click.
     remote_->HideSortIndicator();
-    ShowRemoteFolder(folder, names);
-    EndRemoteListing(0);
+  });
+  size_t listed = 0;
+  const bool whole = sftp_files_->ListInBatches(
+      "", transfer_ui::RemoteListModel::kBatchRows, [&](std::vector<transfer::RemoteFact>&& facts) {
+        listed += facts.size();
+        std::vector<transfer::RemoteListEntry> rows;
+        rows.reserve(facts.size());
+        std::map<std::string, std::string> links;
+        for (transfer::RemoteFact& f : facts) {
+          rows.push_back(EntryOfFact(f));
+          if (!f.link_target.empty()) links.emplace(f.name, std::move(f.link_target));
+        }
+        PostToWindow([this, rows = std::move(rows), links = std::move(links)]() mutable {
+          // A stopped listing's last batches are not worth showing.
+          if (call_.StopAsked()) return;
+          remote_->model->Append(std::move(rows));
+          remote_->model->AddLinkTargets(std::move(links));
+        });
+      });
+  PostToWindow([this, whole, listed] {
+    if (EndRemoteListing(0) && !whole) SetStatusText(ListingCappedText(listed));
   });
 }
 

@@ -48,15 +48,17 @@ class RemoteListModel : public QAbstractTableModel {
   void Sort(int column, bool descending);
   bool Sorting() const { return sorter_.joinable(); }
   static constexpr int kSortAtOnce = 10'000;
+  // Rows per batch from the worker: shown in a few milliseconds each, so
+  // the window answers and Escape is met between batches.
+  static constexpr size_t kBatchRows = 10'000;
 
   int Count() const { return static_cast<int>(shown_.size()); }
   const transfer::RemoteListEntry& Entry(int row) const {
     return rows_[static_cast<size_t>(shown_[static_cast<size_t>(row)])];
   }
-  // Where the listed links lead (by wire name), shown as the name's tip.
-  void SetLinkTargets(std::map<std::string, std::string> targets) {
-    link_targets_ = std::move(targets);
-  }
+  // Where the listed links lead (by wire name), shown as the name's tip;
+  // added with the rows they belong to.
+  void AddLinkTargets(std::map<std::string, std::string> targets) { link_targets_.merge(targets); }
   // The text of a cell as the list shows it.
   QString CellText(int row, int column) const;
 

@@ -37,6 +37,11 @@ class RunningCall {
   }
   void StopQuietly() { stop_ = Stop::kQuiet; }
   bool StopAsked() const { return stop_ != Stop::kNone; }
+  // The operation has stopped and said so: what it still does (the
+  // listing of its end steps) is shown, not dropped as a stopped call's.
+  void StopHonoured() {
+    if (stop_ == Stop::kAsked) stop_ = Stop::kNone;
+  }
   bool Quiet() const { return stop_ == Stop::kQuiet; }
 
   // "終了" while a command runs: the window closes once it has ended.

@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "ftp/id_exception.h"
+#include "ftp/id_ftp.h"
 
 namespace hemlo::transfer {
 
@@ -97,9 +99,31 @@ void SftpRemoteFiles::ChangeFolder(const std::string& path) {
   current_ = target;
 }
 
+sftp::ListLimits SftpRemoteFiles::ListingCaps() {
+  return {size_t(ftp::kMaxListingLines), uint64_t(ftp::kMaxListingBytes)};
+}
+
+bool SftpRemoteFiles::ListInBatches(const std::string& folder, size_t batch,
+                                    const std::function<void(std::vector<RemoteFact>&&)>& sink) {
+  return client_.ReadDir(Absolute(folder), limits_, batch,
+                         [&sink](std::vector<sftp::DirEntry>&& entries) {
+                           std::vector<RemoteFact> facts;
+                           facts.reserve(entries.size());
+                           for (const sftp::DirEntry& e : entries) facts.push_back(FactOf(e));
+                           entries = {};  // before the sink takes the facts
+                           sink(std::move(facts));
+                         });
+}
+
 std::vector<RemoteFact> SftpRemoteFiles::List(const std::string& folder) {
   std::vector<RemoteFact> facts;
-  for (const sftp::DirEntry& e : client_.ReadDir(Absolute(folder))) facts.push_back(FactOf(e));
+  const bool whole = ListInBatches(folder, 10'000, [&facts](std::vector<RemoteFact>&& batch) {
+    if (facts.empty())
+      facts = std::move(batch);
+    else
+      std::move(batch.begin(), batch.end(), std::back_inserter(facts));
+  });
+  if (!whole) throw ftp::EIdListingTooLarge();
   return facts;
 }
 

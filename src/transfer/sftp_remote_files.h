@@ -17,7 +17,15 @@ class SftpRemoteFiles : public RemoteFiles {
 
   std::string CurrentFolder() override;
   void ChangeFolder(const std::string& path) override;
+  // Raises ftp::EIdListingTooLarge where Limits stop the reading: part of
+  // a folder must never pass for the whole of it.
   std::vector<RemoteFact> List(const std::string& folder) override;
+  // The entries of `folder` handed to `sink` `batch` at a time as they
+  // arrive. Stops at Limits: false then (entries left unread).
+  bool ListInBatches(const std::string& folder, size_t batch,
+                     const std::function<void(std::vector<RemoteFact>&&)>& sink);
+  // The bounds on one listing: the FTP listing's (its lines as entries).
+  sftp::ListLimits& Limits() { return limits_; }
   void MakeFolder(const std::string& path) override;
   void Upload(const std::string& local_path, const std::string& remote_path,
               const ByteProgress& progress) override;
@@ -35,8 +43,11 @@ class SftpRemoteFiles : public RemoteFiles {
   // `path` made absolute against the current folder.
   std::string Absolute(const std::string& path);
 
+  static sftp::ListLimits ListingCaps();
+
   sftp::SftpClient& client_;
   std::string current_;
+  sftp::ListLimits limits_ = ListingCaps();
 };
 
 // A new SFTP connection with its remote file system, in `start_folder`

@@ -49,6 +49,7 @@ enum class Fault {
   kSilentTlsHandshake,
   kMillionEntries,
   kSlowDownload,
+  kListRefusedInSub,
 };
 
 constexpr int kMillion = 1'000'000;
@@ -73,6 +74,7 @@ void Serve(ScriptSession& s, Fault fault, std::atomic<bool>* reached = nullptr) 
   s.Send("220 ready\r\n");
   if (fault == Fault::kCloseAfterGreeting) return;
   std::string port;
+  bool in_sub = false;
   for (;;) {
     const std::string c = s.ReadCommand();
     if (c.empty()) return;
@@ -90,6 +92,11 @@ void Serve(ScriptSession& s, Fault fault, std::atomic<bool>* reached = nullptr) 
       s.Send("331 password\r\n");
     } else if (verb == "PASS") {
       s.Send("230 in\r\n");
+    } else if (verb == "CWD" && fault == Fault::kListRefusedInSub) {
+      in_sub = c == "CWD sub";
+      s.Send("250 ok\r\n");
+    } else if (verb == "LIST" && in_sub) {
+      s.Send("550 Permission denied.\r\n");
     } else if (verb == "TYPE" || verb == "CWD") {
       s.Send(verb == "CWD" ? "250 ok\r\n" : "200 ok\r\n");
     } else if (verb == "SYST") {
@@ -468,6 +475,25 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
     EXPECT_TRUE(w->IdleFlag());
     server.Join();
   }
+}
+
+// A folder entered but not listable: the rows of the folder left behind
+// must not stay to be downloaded or deleted by name in the new one.
+TEST_F(FtpWindowFieldTest, RefusedListingLeavesNoRowsOfTheFolderBefore) {
+  ScriptedServer server([&](ScriptSession& s) { Serve(s, Fault::kListRefusedInSub); });
+  auto w = Open(server.port());
+  w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
+  ASSERT_EQ(RemoteCount(Ui(w).ListView1), 1);
+  ASSERT_TRUE(SelectRemote(*w, "sub"));
+  w->ListView1DblClick();
+  ASSERT_TRUE(Settle(*w));
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].kind, "error");
+  EXPECT_TRUE(w->Client().Connected());
+  EXPECT_EQ(RemoteCount(Ui(w).ListView1), 0);
+  w.reset();
+  server.Join();
 }
 
 // Names in UTF-8 from a server that never says so (automatic mode): shown

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -34,6 +35,7 @@
 #include "transfer/ftp_window_wiring.h"
 #include "transfer/publish_command.h"
 #include "transfer/publish_plan_dialog.h"
+#include "transfer/sftp_remote_files.h"
 
 namespace hemlo::transfer {
 namespace {
@@ -374,6 +376,99 @@ TEST(WindowOverSftp, JapanesePasswordLogsInFromTheProfileAsWhenTyped) {
     EXPECT_EQ(asked, r.in_profile ? 0u : 1u);
     w.Button2Click();
   }
+}
+
+// A folder of 30,000 links, each a round trip for its target: the rows
+// arrive in batches while it is read, and Escape while the targets are
+// read ends the listing within a second leaving none of it shown; the
+// bounds on one listing (entries; bytes of names and targets) stop the
+// reading: the window shows the rows read and says so, the listing the
+// site sync takes refuses.
+TEST(WindowOverSftp, LongListingComesInBatchesStopsOnEscapeAndAtItsBounds) {
+  if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
+  auto server = ftp::testing::StartSshd();
+  TempDir program, home;
+  SetProgramFolder(program.path());
+  ::setenv("HOME", home.path().c_str(), 1);
+  ::unsetenv("SSH_AUTH_SOCK");
+  // Links are made 100 times faster in memory than on a busy disk.
+  std::string root = fs::is_directory("/dev/shm") ? "/dev/shm/hemlo-links-XXXXXX"
+                                                  : (server->files / "links-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(root.data()), nullptr);
+  const struct Remove {
+    fs::path path;
+    ~Remove() { fs::remove_all(path); }
+  } remove{root};
+  ::chmod(root.c_str(), 0755);
+  constexpr int kLinks = 30'000;
+  const fs::path many = fs::path(root) / "many";
+  fs::create_directory(many);
+  for (int i = 0; i < kLinks; ++i)
+    fs::create_symlink("t" + std::to_string(i), many / ("link" + std::to_string(i)));
+  ASSERT_TRUE(
+      WriteProfileFile(program.path(),
+                       {JoinCommaText({"s", "sftp://127.0.0.1:" + std::to_string(server->port),
+                                       server->user, server->password, root})})
+          .ok);
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Yes, Answer::Ok};  // the host key; "中断しました！！"
+  TFtp1 w(&prompts);
+  w.show();
+  w.Button1Click();
+  ASSERT_TRUE(Settle(w));
+  ASSERT_TRUE(w.RemoteConnected());
+  QAbstractItemView* list = Ui(w).ListView1;
+
+  // The list empties, shows the first batch while the rest is read; a
+  // moment later the next batch's targets are being read.
+  ASSERT_TRUE(SelectRemote(list, "many"));
+  w.ListView1DblClick();
+  QElapsedTimer clock;
+  clock.start();
+  for (const bool rows : {false, true}) {
+    while (w.ClientBusy() && (RemoteCount(list) > 0) != rows && clock.elapsed() < 60'000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  ASSERT_TRUE(w.ClientBusy()) << "no rows shown before the listing's end";
+  QTest::qWait(100);
+  ASSERT_TRUE(w.ClientBusy());
+  clock.restart();
+  QTest::keyClick(&w, Qt::Key_Escape);
+  ASSERT_TRUE(Settle(w, 5'000));
+  EXPECT_LT(clock.elapsed(), 1'000);
+  EXPECT_EQ(RemoteCount(list), 0);
+  EXPECT_EQ(w.StatusText(), QString::fromUtf8(transfer_ui::kCancelledConnected));
+  ASSERT_TRUE(w.RemoteConnected());
+
+  auto* files = dynamic_cast<SftpRemoteFiles*>(w.SftpFiles());
+  ASSERT_NE(files, nullptr);
+  struct Row {
+    const char* name;
+    size_t entries;
+    uint64_t bytes;
+    int shown;  // -1: as many as the bytes allow, not all
+  } const rows[] = {
+      {"entries", 12'000, UINT64_MAX, 12'000},
+      {"bytes", SIZE_MAX, 50'000, -1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    files->Limits() = {r.entries, r.bytes};
+    w.RefreshRemoteList();
+    ASSERT_TRUE(Settle(w));
+    const int shown = RemoteCount(list);
+    EXPECT_EQ(shown, r.shown >= 0 ? r.shown : std::clamp(shown, 1, kLinks - 1));
+    // The rows are whole: each link with its target.
+    for (int row : {0, shown / 2, shown - 1}) {
+      const std::string name = RemoteCell(list, row, 0).toStdString();
+      EXPECT_EQ(list->model()->index(row, 0).data(Qt::ToolTipRole).toString().toStdString(),
+                "→ t" + name.substr(4));
+    }
+    EXPECT_EQ(w.StatusText().toStdString(), "フォルダの一覧が大きすぎるため、最初の " +
+                                                std::to_string(shown) + " 件だけを表示しています");
+  }
+  EXPECT_THROW(files->List(""), ftp::EIdListingTooLarge);
+  w.Button2Click();
 }
 
 // A server that takes the connection and never says a word: Escape ends
