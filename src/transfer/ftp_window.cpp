@@ -237,6 +237,8 @@ void TFtp1::UpdateBusyControls() {
   remote_->SetCommandsEnabled(idle);
   profile_->connect_button->setEnabled(idle && !connected_);
   profile_->disconnect_button->setEnabled(idle && connected_);
+  // While a connect is under way the profile shown is the one it uses.
+  profile_->SetEditable(idle && !connected_);
 }
 
 void TFtp1::RequestCancel() {

@@ -497,6 +497,10 @@ TEST(WindowOverSftp, EscapeEndsTheConnectToASilentServer) {
   w.Button1Click();
   ASSERT_TRUE(w.ClientBusy());
   QTest::qWait(200);
+  // Meanwhile the profile being connected cannot be browsed away or deleted.
+  auto* name = w.findChild<QLineEdit*>(QStringLiteral("Edit1"));
+  EXPECT_FALSE(name->isEnabled());
+  EXPECT_FALSE(w.findChild<QPushButton*>(QStringLiteral("Button9"))->isEnabled());
   QElapsedTimer clock;
   clock.start();
   QTest::keyClick(&w, Qt::Key_Escape);
@@ -504,6 +508,7 @@ TEST(WindowOverSftp, EscapeEndsTheConnectToASilentServer) {
   EXPECT_LT(clock.elapsed(), 1'000);
   EXPECT_FALSE(w.RemoteConnected());
   EXPECT_EQ(w.StatusText(), QString::fromUtf8(transfer_ui::kCancelledClosed));
+  EXPECT_TRUE(name->isEnabled());
   ::close(listener);
 }
 
