@@ -81,7 +81,8 @@ std::vector<std::string> TailFields(const ProfilePanel& p) {
 
 }  // namespace
 
-int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string& page) {
+int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string& page,
+                       int preferred) {
   int best = 0;
   size_t best_length = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -93,7 +94,9 @@ int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string&
     // Whole path components only: /www/site does not hold /www/site2/a.htm.
     const bool holds = page.size() > folder->size() && page.starts_with(*folder) &&
                        (page[folder->size()] == '/' || *folder == "/");
-    if (holds && folder->size() > best_length) {
+    const bool wins = best == 0 || folder->size() > best_length ||
+                      (folder->size() == best_length && static_cast<int>(i) + 1 == preferred);
+    if (holds && wins) {
       best = static_cast<int>(i) + 1;
       best_length = folder->size();
     }

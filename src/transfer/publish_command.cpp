@@ -91,7 +91,10 @@ void PublishCommand::PublishChanges() {
 
 void PublishCommand::PublishPage(const QString& page) {
   Prompts& prompts = PagePrompts ? *PagePrompts : w_.prompts();
-  const int n = transfer::ProfileHoldingPage(w_.Profiles().ProfileList, page.toStdString());
+  // The connected profile, where it is one of the page's, goes first.
+  const int n =
+      transfer::ProfileHoldingPage(w_.Profiles().ProfileList, page.toStdString(),
+                                   w_.RemoteConnected() ? w_.Profiles().ProfileCounter : 0);
   if (n == 0) {
     prompts.Message(
         "保存して公開",

@@ -356,14 +356,20 @@ TEST(ProfilePanel, ProfileHoldingPageIsTheInnermostSiteFolder) {
       "c,h,u,p,,auto,auto,/www/other/",
       "d,h,u,p,,auto,auto,/www/\x83\x54\x83\x43\x83\x67",  // "/www/サイト"
       "e,h,u,p,/x",
+      "f,h2,u,p,,auto,auto,/www/site/",  // the same site on another server
   };
-  const std::pair<std::string, int> cases[] = {
-      {"/www/site/a.htm", 1},  {"/www/site/sub/b.htm", 2}, {"/www/site/subx/b.htm", 1},
-      {"/www/site2/a.htm", 0}, {"/www/other/x.htm", 3},    {"/www/サイト/index.htm", 4},
-      {"/www/site", 0},        {"/elsewhere/a.htm", 0},    {"/x/a.htm", 0},
+  struct Case {
+    std::string page;
+    int preferred, profile;
   };
-  for (const auto& [page, profile] : cases)
-    EXPECT_EQ(ProfileHoldingPage(lines, page), profile) << page;
+  const Case cases[] = {
+      {"/www/site/a.htm", 0, 1},  {"/www/site/sub/b.htm", 0, 2}, {"/www/site/subx/b.htm", 0, 1},
+      {"/www/site2/a.htm", 0, 0}, {"/www/other/x.htm", 0, 3},    {"/www/サイト/index.htm", 0, 4},
+      {"/www/site", 0, 0},        {"/elsewhere/a.htm", 0, 0},    {"/x/a.htm", 0, 0},
+      {"/www/site/a.htm", 6, 6},  {"/www/site/a.htm", 3, 1},     {"/www/site/sub/b.htm", 6, 2},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ProfileHoldingPage(lines, c.page, c.preferred), c.profile) << c.page << c.preferred;
 }
 
 TEST_F(StateFiles, LastDirIsShiftJisFirstLine) {
