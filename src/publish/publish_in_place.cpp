@@ -4,21 +4,6 @@
 
 namespace hemlo::publish {
 
-namespace {
-
-// Escape reaches the window's own connection before the run hears of it.
-bool IsAborted(const std::exception_ptr& e) {
-  try {
-    std::rethrow_exception(e);
-  } catch (const ftp::EIdOperationAborted&) {
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-}  // namespace
-
 void PublishRun::Shared::Retry(int index, const std::exception_ptr& e) {
   bool again;
   {
@@ -56,6 +41,7 @@ bool PublishRun::Shared::UploadInPlace(transfer::RemoteFiles& remote, int index)
   } catch (...) {
     const auto e = std::current_exception();
     const bool lost = IsLost(e);
+    if (IsAborted(e)) CancelAll();
     {
       std::lock_guard lock(m);
       bytes_done -= counted;
@@ -64,7 +50,7 @@ bool PublishRun::Shared::UploadInPlace(transfer::RemoteFiles& remote, int index)
       Retry(index, e);
       return true;
     }
-    if (cancelled || IsAborted(e))
+    if (cancelled)
       End(ri, Outcome::kCancelled, "中止しました");
     else
       End(ri, Outcome::kFailed, Quote(f.path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));

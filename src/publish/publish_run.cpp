@@ -95,17 +95,18 @@ void PublishRun::Start() {
   }
 }
 
-void PublishRun::Cancel() {
-  auto& s = *shared_;
+void PublishRun::Cancel() { shared_->CancelAll(); }
+
+void PublishRun::Shared::CancelAll() {
   {
     // Called under the lock: a slot clears its function under it before
     // the connection goes, and a cancel is only a wake-up write.
-    std::lock_guard lock(s.m);
-    if (s.cancelled.exchange(true)) return;
-    for (auto& c : s.cancels)
+    std::lock_guard lock(m);
+    if (cancelled.exchange(true)) return;
+    for (auto& c : cancels)
       if (c) c();
   }
-  s.cv.notify_all();
+  cv.notify_all();
 }
 
 bool PublishRun::Wait(int timeout_ms) {

@@ -51,6 +51,18 @@ inline bool IsLost(const std::exception_ptr& e) {
   }
 }
 
+// Escape reached this connection (the window's own, cancelled at once)
+// before the run heard of it: the run is being stopped all the same.
+inline bool IsAborted(const std::exception_ptr& e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const ftp::EIdOperationAborted&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 inline std::string MessageOf(const std::exception_ptr& e) {
   try {
     std::rethrow_exception(e);
@@ -195,6 +207,8 @@ struct PublishRun::Shared {
   // removed when the new one is there.
   void RestoreAside(transfer::RemoteFiles& remote, int index, const std::string& aside);
   // One connection's whole part, on its worker thread.
+  // Stops every connection; no file starts after it.
+  void CancelAll();
   void Slot(int slot);
   // Connection `slot`, or nullptr (refused: noted; cancelled).
   std::unique_ptr<transfer::RemoteFiles> Open(int slot);

@@ -291,6 +291,7 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
   } catch (...) {
     const auto e = std::current_exception();
     const bool lost = IsLost(e);
+    if (IsAborted(e)) CancelAll();
     {
       std::lock_guard lock(m);
       bytes_done -= counted;

@@ -7,6 +7,7 @@ kernel picks (printed as pyftpdlib prints it), with knobs for the cases:
                     servers on other systems do
   --cut-stor N      close the connection, without a reply, at every Nth
                     STOR of the server (a line cut mid-run)
+  --slow            data connections carry 20,000 bytes a second
   --content-faults  a STOR whose bytes begin with "FAIL" is stored whole but
                     answered 451 (an upload that failed at its end); MFMT
                     on a file whose bytes begin with "NOTIME" is refused,
@@ -18,7 +19,7 @@ import argparse
 import logging
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 p = argparse.ArgumentParser()
@@ -28,6 +29,7 @@ p.add_argument("--max-per-ip", type=int, default=0)
 p.add_argument("--no-rename-over", action="store_true")
 p.add_argument("--cut-stor", type=int, default=0)
 p.add_argument("--content-faults", action="store_true")
+p.add_argument("--slow", action="store_true")
 a = p.parse_args()
 
 logging.basicConfig(level=logging.INFO)
@@ -91,6 +93,9 @@ class Handler(FTPHandler):
         return super().ftp_STOR(file, mode)
 
 
+if a.slow:
+    ThrottledDTPHandler.read_limit = ThrottledDTPHandler.write_limit = 20000
+    Handler.dtp_handler = ThrottledDTPHandler
 server = FTPServer(("127.0.0.1", 0), Handler)
 if a.max_per_ip:
     server.max_cons_per_ip = a.max_per_ip

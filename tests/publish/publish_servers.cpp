@@ -35,6 +35,8 @@ const char* SrvName(Srv s) {
       return "pyftpdlib_faulty";
     case Srv::kPyFaultyNoRenameOver:
       return "pyftpdlib_faulty_no_rename_over";
+    case Srv::kPySlow:
+      return "pyftpdlib_slow";
   }
   return "";
 }
@@ -78,6 +80,7 @@ std::unique_ptr<ft::RealServer> StartPy(Srv s) {
   if (s == Srv::kPyNoRenameOver || s == Srv::kPyFaultyNoRenameOver)
     argv.push_back("--no-rename-over");
   if (s == Srv::kPyFaulty || s == Srv::kPyFaultyNoRenameOver) argv.push_back("--content-faults");
+  if (s == Srv::kPySlow) argv.push_back("--slow");
   if (s == Srv::kPyCutting) {
     argv.push_back("--cut-stor");
     argv.push_back("7");

@@ -24,6 +24,7 @@ enum class Srv {
   kPyCutting,             // drops the connection at every 7th STOR
   kPyFaulty,              // fails uploads of "FAIL...", MFMT on "NOTIME...", RNTO of "NORENAME..."
   kPyFaultyNoRenameOver,  // both of the above
+  kPySlow,                // data connections at 20,000 bytes a second
 };
 
 const char* SrvName(Srv s);
