@@ -5,7 +5,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-webengine-dev qt6-translations-l10n qt6-qpa-plugins libgl-dev
   fonts-ipafont-gothic adwaita-icon-theme libqt6svg6
   libgtest-dev libgmock-dev libicu-dev libssl-dev libpcre2-dev
