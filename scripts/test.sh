@@ -6,10 +6,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh" --test
 # Built the way a Debian packager builds (dpkg-buildflags: hardening,
 # _FORTIFY_SOURCE, format checks), with every warning an error: ours to fix,
-# never a user's build to fail. The file-prefix map is left out: it names the
+# never a user's build to fail. The file and debug prefix maps are left out: they name the
 # checkout's path, which would keep ccache from sharing objects between
 # checkouts.
-export DEB_BUILD_MAINT_OPTIONS=reproducible=-fixfilepath
+export DEB_BUILD_MAINT_OPTIONS=reproducible=-fixfilepath,-fixdebugpath
 "$root/scripts/build.sh" -DHEMLO_BUILD_TESTS=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
