@@ -147,6 +147,16 @@ void SftpClient::CloseHandle(LIBSSH2_SFTP_HANDLE* handle, bool report, const cha
   if (rc < 0) Failed(rc, what, path);
 }
 
+void SftpClient::ProbeWritable(const std::string& path) {
+  LIBSSH2_SFTP_HANDLE* handle = OpenHandle(
+      [&] {
+        return libssh2_sftp_open_ex(ssh_.Sftp(), path.data(), unsigned(path.size()),
+                                    LIBSSH2_FXF_WRITE, 0, LIBSSH2_SFTP_OPENFILE);
+      },
+      "ファイルを作れません", path);
+  CloseHandle(handle, false, "ファイルを閉じられません", path);
+}
+
 std::string SftpClient::RealPath(const std::string& path) {
   std::string target(kNameBuffer, '\0');
   const int rc = Run(

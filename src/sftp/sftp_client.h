@@ -74,6 +74,9 @@ class SftpClient {
   // refuses to (all of the protocol's version 3) raises and nothing goes.
   void Rename(const std::string& from, const std::string& to, bool replace = true);
   void SetStat(const std::string& path, const Attributes& attrs);
+  // Raises as a write to the existing file `path` would be refused (no
+  // permission, not there); the file is left as it was.
+  void ProbeWritable(const std::string& path);
 
   // The remote file's bytes into `fd` at their offsets (pwrite).
   void Download(const std::string& remote, int fd, const Progress& progress);

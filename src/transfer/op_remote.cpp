@@ -1,7 +1,9 @@
 #include "transfer/op_remote.h"
 
 #include <chrono>
+#include <random>
 
+#include "publish/plan.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::transfer {
@@ -20,7 +22,11 @@ std::shared_ptr<void> FtpOpRemote::ReportProgress(TransferHost& host) {
 }
 
 void FilesOpRemote::Upload(const std::string& local_path, const std::string& remote_path) {
-  files_.Upload(local_path, remote_path, [this](int64_t d, int64_t t) { Progress(d, t); });
+  // Under the site sync's temporary name, so that one left by a broken
+  // connection is removed by the next sync.
+  std::random_device random;
+  files_.UploadReplacing(local_path, remote_path, publish::TemporaryName(random()),
+                         [this](int64_t d, int64_t t) { Progress(d, t); });
 }
 
 void FilesOpRemote::Download(const std::string& remote_path, const std::string& local_path) {
@@ -31,7 +37,8 @@ std::vector<OpEntry> FilesOpRemote::List(const std::string& folder, bool hidden,
   std::vector<OpEntry> entries;
   for (const RemoteFact& f : files_.List(folder)) {
     if (!hidden && !f.name.empty() && f.name[0] == '.') continue;
-    entries.push_back({f.name, f.kind == RemoteFact::Kind::kFolder});
+    entries.push_back(
+        {f.name, f.kind == RemoteFact::Kind::kFolder, f.kind == RemoteFact::Kind::kLink});
   }
   return entries;
 }

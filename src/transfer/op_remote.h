@@ -21,6 +21,7 @@ class TransferHost;
 struct OpEntry {
   std::string name;  // wire bytes
   bool folder = false;
+  bool link = false;  // where the protocol tells links apart (SFTP)
 };
 
 class OpRemote {

@@ -47,6 +47,15 @@ class RemoteFiles {
   virtual void MakeFolder(const std::string& path) = 0;
   virtual void Upload(const std::string& local_path, const std::string& remote_path,
                       const ByteProgress& progress) = 0;
+  // The transfer tool's own upload over a file that may be there: where
+  // the protocol allows, the bytes go to `temporary` (a free name, no
+  // folder part) beside the target first, which takes the old file's
+  // place and modes only once whole, so a cut-off upload leaves the old
+  // file as it was. By default, Upload.
+  virtual void UploadReplacing(const std::string& local_path, const std::string& remote_path,
+                               const std::string& /*temporary*/, const ByteProgress& progress) {
+    Upload(local_path, remote_path, progress);
+  }
   // Writes `local_path` only when the whole file arrived (a temporary file
   // beside it otherwise removed), never leaving a good local file damaged.
   virtual void Download(const std::string& remote_path, const std::string& local_path,

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <optional>
 
 #include "ftp/id_exception.h"
 #include "ftp/id_ftp.h"
@@ -129,13 +130,70 @@ std::vector<RemoteFact> SftpRemoteFiles::List(const std::string& folder) {
 
 void SftpRemoteFiles::MakeFolder(const std::string& path) { client_.MakeDir(Absolute(path)); }
 
-void SftpRemoteFiles::Upload(const std::string& local_path, const std::string& remote_path,
-                             const ByteProgress& progress) {
+namespace {
+
+void SendFile(sftp::SftpClient& client, const std::string& local_path, const std::string& remote,
+              const ByteProgress& progress) {
   Fd in{::open(local_path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (in.fd < 0) LocalFailure("ローカルのファイルを開けません", local_path, errno);
   struct stat st {};
   const int64_t size = ::fstat(in.fd, &st) == 0 ? int64_t(st.st_size) : -1;
-  client_.Upload(in.fd, size, Absolute(remote_path), progress);
+  client.Upload(in.fd, size, remote, progress);
+}
+
+}  // namespace
+
+void SftpRemoteFiles::Upload(const std::string& local_path, const std::string& remote_path,
+                             const ByteProgress& progress) {
+  SendFile(client_, local_path, Absolute(remote_path), progress);
+}
+
+void SftpRemoteFiles::UploadReplacing(const std::string& local_path,
+                                      const std::string& remote_path,
+                                      const std::string& temporary, const ByteProgress& progress) {
+  std::string target = Absolute(remote_path);
+  std::optional<sftp::Attributes> old;
+  try {
+    old = client_.LStat(target);
+    // Through a link to the file it names, which is what gets replaced.
+    if (old->IsLink()) {
+      target = client_.RealPath(target);
+      old = client_.Stat(target);
+    }
+  } catch (...) {
+    if (!IsRefusal(std::current_exception())) throw;
+    if (old) {  // a link to nothing: written through as before
+      SendFile(client_, local_path, target, progress);
+      return;
+    }
+  }
+  if (old && !old->IsRegular()) {  // a folder or a device: refused or written as before
+    SendFile(client_, local_path, target, progress);
+    return;
+  }
+  // What the server would not let us write stays as it is.
+  if (old) client_.ProbeWritable(target);
+  const std::string temp = target.substr(0, target.rfind('/') + 1) + temporary;
+  try {
+    SendFile(client_, local_path, temp, progress);
+    if (old && (old->flags & sftp::Attributes::kPermissions)) {
+      sftp::Attributes modes;
+      modes.flags = sftp::Attributes::kPermissions;
+      modes.permissions = old->permissions & 07777;
+      client_.SetStat(temp, modes);
+    }
+    client_.Rename(temp, target);
+  } catch (...) {
+    // The part that arrived goes; a broken connection leaves it for the
+    // site sync, which removes such temporaries.
+    if (client_.Connected()) {
+      try {
+        client_.Remove(temp);
+      } catch (...) {
+      }
+    }
+    throw;
+  }
 }
 
 void SftpRemoteFiles::Download(const std::string& remote_path, const std::string& local_path,
@@ -146,9 +204,15 @@ void SftpRemoteFiles::Download(const std::string& remote_path, const std::string
   Fd out{::mkostemp(temp.data(), O_CLOEXEC)};
   if (out.fd < 0) LocalFailure("ローカルのファイルを作れません", local_path, errno);
   try {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(out.fd, 0666 & ~mask);
+    // A file already there keeps its modes, as over FTP.
+    struct stat st {};
+    if (::stat(local_path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      ::fchmod(out.fd, st.st_mode & 07777);
+    } else {
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      ::fchmod(out.fd, 0666 & ~mask);
+    }
     client_.Download(Absolute(remote_path), out.fd, progress);
     if (::fsync(out.fd) != 0 || ::close(out.fd) != 0) {
       out.fd = -1;

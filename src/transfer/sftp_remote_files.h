@@ -29,6 +29,11 @@ class SftpRemoteFiles : public RemoteFiles {
   void MakeFolder(const std::string& path) override;
   void Upload(const std::string& local_path, const std::string& remote_path,
               const ByteProgress& progress) override;
+  // A file that cannot be written in place is refused as before; a link
+  // keeps pointing at the file that gets the new bytes.
+  void UploadReplacing(const std::string& local_path, const std::string& remote_path,
+                       const std::string& temporary, const ByteProgress& progress) override;
+  // Over an existing local file the new one keeps that file's modes.
   void Download(const std::string& remote_path, const std::string& local_path,
                 const ByteProgress& progress) override;
   void Rename(const std::string& from, const std::string& to) override;

@@ -68,6 +68,9 @@ std::string DoneWithCounts(std::string_view done, int skipped, size_t unread) {
 std::string UnsafeName(std::string_view name) {
   return "「" + std::string(name) + "」\r\nはフォルダの外を指す名前のため、スキップします";
 }
+std::string LinkUnreadable(std::string_view name) {
+  return "「" + std::string(name) + "」\r\nはリンク先をファイルとして読めないため、スキップします";
+}
 std::string PathTooLong(std::string_view name) {
   return "「" + std::string(name) + "」\r\nはパスが255バイトを超えるため、スキップします";
 }
@@ -276,7 +279,12 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const ListedName& root) {
         ++ctx.skipped;
         continue;
       }
-      (item.folder ? tree.FolderList : tree.FileList).push_back(folder.Child(name));
+      if (item.folder) {
+        tree.FolderList.push_back(folder.Child(name));
+      } else {
+        tree.FileList.push_back(folder.Child(name));
+        tree.FileIsLink.push_back(item.link);
+      }
     }
   }
   return tree;
@@ -308,7 +316,15 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
     ctx.host.SetStatusText(ProgressText(file.Display(), i, count));
     ctx.host.SetFileProgress(i, count);
     ctx.remote->SetTransferType(ctx.mode);
-    ctx.remote->Download(file.Wire(), base + *name);
+    try {
+      ctx.remote->Download(file.Wire(), base + *name);
+    } catch (const EIdException& e) {
+      // One link that loops must not cost the rest of the tree.
+      const bool link = size_t(i - 1) < tree.FileIsLink.size() && tree.FileIsLink[size_t(i - 1)];
+      if (!link || EndsOperation(ctx, e)) throw;
+      Plain(ctx.prompts, texts::LinkUnreadable(file.Display()));
+      ++ctx.skipped;
+    }
     if (StopTest(ctx)) return OpOutcome::kStopped;
     ctx.prompts.ProcessEvents();
   }

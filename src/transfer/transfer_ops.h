@@ -91,6 +91,7 @@ enum class OpOutcome {
 struct RemoteTree {
   std::vector<ListedName> FolderList;
   std::vector<ListedName> FileList;
+  std::vector<bool> FileIsLink;  // beside FileList: listed as a link
   bool Stopped = false;  // the stop test ended the walk; the lists are partial
 };
 
@@ -118,7 +119,9 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
 RemoteTree CollectRemoteTree(TransferContext& ctx, const ListedName& root);
 
 // Downloads a collected tree below the local folder. Returns kStopped when
-// the stop test fired; errors propagate (the caller shows them).
+// the stop test fired; errors propagate (the caller shows them), except
+// that a link the server will not read as a file (a loop, a folder,
+// nothing) is reported and skipped.
 OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree);
 
 // ---- helpers shared by the operations ----
@@ -209,6 +212,8 @@ std::string NotRepresentable(std::string_view name, std::string_view encoding,
 std::string DoneWithCounts(std::string_view done, int skipped, size_t unread);
 // A listed name that would leave the folder it was listed in.
 std::string UnsafeName(std::string_view name);
+// A listed link whose target cannot be fetched as a file.
+std::string LinkUnreadable(std::string_view name);
 // A remote path longer than the 255 bytes the tool allows.
 std::string PathTooLong(std::string_view name);
 }  // namespace texts

@@ -153,5 +153,27 @@ TEST(FtpTlsRealServers, RefusedProtPEndsTheConnect) {
   EXPECT_FALSE(ftp.Connected());
 }
 
+// Data must come from the server whose certificate the user accepted: a
+// data connection showing another one carries nothing.
+TEST(FtpTlsRealServers, DataConnectionWithAnotherCertificateIsRefused) {
+  TempFolder keys;
+  const testing::TlsKeys tls =
+      testing::MakeCertificate(keys.path() / "cert.pem", keys.path() / "key.pem", "tls.hemlo.test");
+  const testing::TlsKeys other = testing::MakeCertificate(
+      keys.path() / "other.pem", keys.path() / "other-key.pem", "tls.hemlo.test");
+  auto server = testing::StartPyftpdlib(&tls, false, false, &other);
+  WriteText(server->files / "secret.htm", "data");
+  TIdFTP ftp;
+  testing::Configure(ftp, *server);
+  ftp.UseTLS = true;
+  ftp.TLSHostName = "tls.hemlo.test";
+  ftp.OnVerifyCertificate = [](const TIdCertificateInfo&) { return true; };
+  ftp.Connect();
+  const fs::path local = keys.path() / "fetched.htm";
+  EXPECT_THROW(ftp.ListDirectory(nullptr, "", true), EIdTLSHandshakeFailed);
+  EXPECT_THROW(ftp.Download("secret.htm", local.string(), true), EIdException);
+  EXPECT_FALSE(fs::exists(local));
+}
+
 }  // namespace
 }  // namespace hemlo::ftp

@@ -1,15 +1,30 @@
 # pyftpdlib over explicit TLS for the tests: anonymous, writable, TLS
 # required on control and data connections, on a port the kernel picks
 # (logged in pyftpdlib's own words so the launcher reads it the same way).
-# A fourth argument "refuse-prot-p" makes it refuse encrypted data (PROT P).
+# A fourth argument "refuse-prot-p" makes it refuse encrypted data (PROT P);
+# "data-cert CERT KEY" makes the data connections show another certificate
+# (and start no session of the control connection's).
 import sys
 
+from OpenSSL import SSL
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import TLS_FTPHandler
+from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 root, cert, key = sys.argv[1:4]
 refuse_prot_p = sys.argv[4:5] == ["refuse-prot-p"]
+data_context = None
+if sys.argv[4:5] == ["data-cert"]:
+    data_context = SSL.Context(SSL.TLS_SERVER_METHOD)
+    data_context.use_certificate_chain_file(sys.argv[5])
+    data_context.use_privatekey_file(sys.argv[6])
+    data_context.set_session_cache_mode(SSL.SESS_CACHE_OFF)
+    data_context.set_options(SSL.OP_NO_TICKET)
+
+
+class OtherCertificateData(TLS_DTPHandler):
+    def secure_connection(self, ssl_context):
+        TLS_DTPHandler.secure_connection(self, data_context)
 
 
 class Handler(TLS_FTPHandler):
@@ -27,6 +42,8 @@ Handler.keyfile = key
 Handler.tls_control_required = True
 Handler.tls_data_required = True
 Handler.authorizer = authorizer
+if data_context is not None:
+    Handler.dtp_handler = OtherCertificateData
 server = FTPServer(("127.0.0.1", 0), Handler)
 print("starting FTP server on 127.0.0.1:%d" % server.address[1], flush=True)
 server.serve_forever()

@@ -146,7 +146,7 @@ std::string VsftpdTlsConf(const TlsKeys& keys) {
 }
 
 std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls, bool refuse_prot_p,
-                                           bool named_account) {
+                                           bool named_account, const TlsKeys* data_tls) {
   RequireProgram("/usr/bin/python3");
   auto s = std::make_unique<RealServer>();
   s->name = "pyftpdlib";
@@ -171,6 +171,7 @@ std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls, bool refuse_prot_
     argv = {"/usr/bin/python3", HEMLO_TEST_SUPPORT_DIR "/pyftpdlib_tls.py",
             (base / "root").string(), tls->cert.string(), tls->key.string()};
     if (refuse_prot_p) argv.push_back("refuse-prot-p");
+    if (data_tls) argv.insert(argv.end(), {"data-cert", data_tls->cert.string(), data_tls->key.string()});
   }
   s->process = std::make_unique<ServerProcess>(argv, base / "pyftpdlib.log");
   const std::string marker = "starting FTP server on 127.0.0.1:";

@@ -67,10 +67,12 @@ TlsKeys MakeCertificate(const fs::path& cert, const fs::path& key, const std::st
 std::string VsftpdTlsConf(const TlsKeys& keys);
 // pyftpdlib with a writable anonymous user, on the port it reports; with
 // `tls`, explicit TLS required on control and data connections (and with
-// `refuse_prot_p`, PROT P refused). With `named_account`, one named user
+// `refuse_prot_p`, PROT P refused; with `data_tls`, the data connections
+// show that certificate instead). With `named_account`, one named user
 // with a password and no anonymous login.
 std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls = nullptr, bool refuse_prot_p = false,
-                                           bool named_account = false);
+                                           bool named_account = false,
+                                           const TlsKeys* data_tls = nullptr);
 // Gives `path` and everything below it to the account vsftpd's anonymous
 // sessions write as, so files a test put there can be changed remotely.
 void AdoptForVsftpd(const fs::path& path);

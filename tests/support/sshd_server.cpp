@@ -88,7 +88,7 @@ int RunCommand(const std::string& command) {
 
 void SshServer::ChangeHostKey() { KeyGen(host_key); }
 
-std::unique_ptr<SshServer> StartSshd() {
+std::unique_ptr<SshServer> StartSshd(bool full_disk_at_close) {
   if (!fs::exists("/usr/sbin/sshd") || !fs::exists("/usr/bin/ssh-keygen")) {
     throw std::runtime_error("sshd or ssh-keygen is missing: run scripts/setup.sh");
   }
@@ -135,9 +135,11 @@ std::unique_ptr<SshServer> StartSshd() {
                                       "Subsystem sftp internal-sftp\n"
                                       "ForceCommand internal-sftp -d " +
                                       s->files.string() + "\n");
-  s->sessions = std::make_unique<InetdServer>(
-      std::vector<std::string>{"/usr/sbin/sshd", "-i", "-e", "-f", (base / "sshd_config").string()},
-      s->log);
+  std::vector<std::string> argv{"/usr/sbin/sshd", "-i", "-e", "-f",
+                                (base / "sshd_config").string()};
+  if (full_disk_at_close)
+    argv.insert(argv.begin(), {"/usr/bin/env", "LD_PRELOAD=" HEMLO_CLOSE_FAILS_PRELOAD});
+  s->sessions = std::make_unique<InetdServer>(argv, s->log);
   s->port = s->sessions->port();
   return s;
 }

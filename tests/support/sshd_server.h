@@ -40,7 +40,9 @@ inline constexpr const char* kJapaneseUser = "hemlo-sftp-ja";
 inline constexpr const char* kJapanesePassword = "日本語のパスワード１２３";  // UTF-8
 
 // Throws when sshd or ssh-keygen is missing or the account cannot be set up.
-std::unique_ptr<SshServer> StartSshd();
+// With `full_disk_at_close`, closing a file in any folder named "disk-full"
+// fails on the server as on a full disk (the bytes were written).
+std::unique_ptr<SshServer> StartSshd(bool full_disk_at_close = false);
 
 // Runs a shell command; its exit status.
 int RunCommand(const std::string& command);
