@@ -186,8 +186,12 @@ OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) 
         ctx.remote->SetTransferType(ctx.mode);
         ctx.remote->Upload(file, *rel);
       } catch (const ftp::EIdException& e) {
-        if (EndsOperation(ctx, e)) throw;
+        if (EndsOperation(ctx, e)) {
+          TellIfLeftPartial(ctx, rel_utf8);
+          throw;
+        }
         Plain(ctx.prompts, texts::UploadRefused(rel_utf8));
+        TellIfLeftPartial(ctx, rel_utf8);
       }
     }
   } catch (const std::exception& e) {

@@ -17,6 +17,26 @@ std::vector<OpEntry> FtpOpRemote::List(const std::string& folder, bool hidden, s
   return entries;
 }
 
+void FtpOpRemote::Upload(const std::string& local_path, const std::string& remote_path) {
+  // STOR writes over the old file in place: once the bytes flow, a failure
+  // leaves part of the new file where the old one stood.
+  bool flowing = false;
+  const ftp::TWorkEvent before = ftp_.OnWorkBegin;
+  ftp_.OnWorkBegin = [&](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
+    flowing = true;
+    if (before) before(s, mode, count);
+  };
+  partial_ = false;
+  try {
+    ftp_.Upload(local_path, remote_path);
+  } catch (...) {
+    ftp_.OnWorkBegin = before;
+    partial_ = flowing;
+    throw;
+  }
+  ftp_.OnWorkBegin = before;
+}
+
 std::shared_ptr<void> FtpOpRemote::ReportProgress(TransferHost& host) {
   return std::make_shared<WorkProgress>(ftp_, host);
 }

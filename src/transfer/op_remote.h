@@ -46,6 +46,9 @@ class OpRemote {
   virtual void SetMode(const std::string& path, const std::string& digits) = 0;
   // Byte progress goes to `host` while the returned handle lives.
   virtual std::shared_ptr<void> ReportProgress(TransferHost& host) = 0;
+  // After an Upload that raised: whether the server had begun to store the
+  // file in place, so that its old copy is gone and part of the new stands.
+  virtual bool UploadLeftPartial() const { return false; }
 };
 
 class FtpOpRemote : public OpRemote {
@@ -53,9 +56,7 @@ class FtpOpRemote : public OpRemote {
   explicit FtpOpRemote(ftp::TIdFTP& ftp) : ftp_(ftp) {}
   bool Connected() const override { return ftp_.Connected(); }
   void SetTransferType(ftp::TIdFTPTransferType mode) override { ftp_.SetTransferType(mode); }
-  void Upload(const std::string& local_path, const std::string& remote_path) override {
-    ftp_.Upload(local_path, remote_path);
-  }
+  void Upload(const std::string& local_path, const std::string& remote_path) override;
   void Download(const std::string& remote_path, const std::string& local_path) override {
     ftp_.Download(remote_path, local_path, true);
   }
@@ -70,9 +71,11 @@ class FtpOpRemote : public OpRemote {
     ftp_.SiteCommand("chmod " + digits + " " + path);
   }
   std::shared_ptr<void> ReportProgress(TransferHost& host) override;
+  bool UploadLeftPartial() const override { return partial_; }
 
  private:
   ftp::TIdFTP& ftp_;
+  bool partial_ = false;
 };
 
 // Over a remote file system; `connected` tells whether its connection

@@ -68,6 +68,10 @@ std::string DoneWithCounts(std::string_view done, int skipped, size_t unread) {
 std::string UnsafeName(std::string_view name) {
   return "「" + std::string(name) + "」\r\nはフォルダの外を指す名前のため、スキップします";
 }
+std::string RemoteIncomplete(std::string_view name) {
+  return "サーバの「" + std::string(name) +
+         "」は途中までしか送られていないため、不完全です（もう一度アップロードしてください）";
+}
 std::string LinkUnreadable(std::string_view name) {
   return "「" + std::string(name) + "」\r\nはリンク先をファイルとして読めないため、スキップします";
 }
@@ -94,6 +98,10 @@ const std::optional<std::string>& LocalNameOrSkip(TransferContext& ctx, const Li
     ++ctx.skipped;
   }
   return name.Local();
+}
+
+void TellIfLeftPartial(TransferContext& ctx, std::string_view remote) {
+  if (ctx.remote->UploadLeftPartial()) Plain(ctx.prompts, texts::RemoteIncomplete(remote));
 }
 
 std::string DoneText(const TransferContext& ctx) {
@@ -181,8 +189,12 @@ void UploadOne(TransferContext& ctx, const std::string& local_path, const std::s
   try {
     ctx.remote->Upload(local_path, *remote);
   } catch (const EIdException& e) {
-    if (EndsOperation(ctx, e)) throw;
+    if (EndsOperation(ctx, e)) {
+      TellIfLeftPartial(ctx, name_utf8);
+      throw;
+    }
     Plain(ctx.prompts, texts::UploadRefused(local_path));
+    TellIfLeftPartial(ctx, name_utf8);
   }
 }
 

@@ -134,6 +134,9 @@ bool StopTest(TransferContext& ctx);
 std::optional<std::string> WireNameOrSkip(TransferContext& ctx, std::string_view utf8);
 // The name's local form; nullopt after reporting and counting the skip.
 const std::optional<std::string>& LocalNameOrSkip(TransferContext& ctx, const ListedName& name);
+// After a failed upload of `remote` (as the user reads it): says that the
+// server's file is now incomplete, where the server had begun storing it.
+void TellIfLeftPartial(TransferContext& ctx, std::string_view remote);
 // "完了", or "完了" with the number of names skipped and of listing lines
 // that could not be read.
 std::string DoneText(const TransferContext& ctx);
@@ -212,6 +215,8 @@ std::string NotRepresentable(std::string_view name, std::string_view encoding,
 std::string DoneWithCounts(std::string_view done, int skipped, size_t unread);
 // A listed name that would leave the folder it was listed in.
 std::string UnsafeName(std::string_view name);
+// A remote file that an upload cut off left incomplete.
+std::string RemoteIncomplete(std::string_view name);
 // A listed link whose target cannot be fetched as a file.
 std::string LinkUnreadable(std::string_view name);
 // A remote path longer than the 255 bytes the tool allows.

@@ -10,6 +10,7 @@
 #include <set>
 #include <memory>
 
+#include "ftp/scripted_client.h"
 #include "ops_test_support.h"
 #include "text/cp932.h"
 #include "transfer/remote_delete.h"
@@ -363,6 +364,49 @@ TEST(ByteProgress, ForwardsWorkEventsThrottledAndRestoresHandlers) {
   EXPECT_EQ(own_calls, 4);
   EXPECT_FALSE(ftp.OnWorkBegin);
   ASSERT_TRUE(ftp.OnWork);
+}
+
+// STOR writes in place: where the server stopped storing after the bytes
+// began to flow, the user is told that the server's file is incomplete;
+// a refusal before that leaves the old file and says nothing more.
+TEST(UploadFailure, AFileCutOffOnTheServerIsNamedIncomplete) {
+  TempDir local;
+  WriteFile(local.path() / "a.htm", "a");
+  WriteFile(local.path() / "b.htm", std::string(100'000, 'b'));
+  ftp::testing::ScriptedServer server([](ftp::testing::ScriptSession& s) {
+    ftp::testing::Login(s);
+    s.Expect("PORT ");
+    s.Send("200 ok\r\n");
+    s.Expect("STOR a.htm");
+    s.Send("553 not allowed\r\n");
+    const std::string port = s.Expect("PORT ");
+    s.Send("200 ok\r\n");
+    s.Expect("STOR b.htm");
+    s.Send("150 go\r\n");
+    const int fd = s.ConnectData(port);
+    ftp::testing::ScriptSession::ReceiveAll(fd);
+    ::close(fd);
+    s.Send("552 disk full\r\n");
+    s.Expect("QUIT");
+  });
+  ftp::TIdFTP ftp;
+  ftp::testing::Configure(ftp, server.port());
+  ftp.Connect();
+  ScriptedPrompts prompts;
+  prompts.answers.assign(3, Answer::Ok);
+  RecordingHost host;
+  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"a.htm", "b.htm"}}), OpOutcome::kDone);
+  ftp.Disconnect();
+  EXPECT_EQ(server.Join(), "");
+  const auto refused = [&](const char* name) {
+    return "「" + (local.path() / name).string() +
+           "」\r\nがｱｯﾌﾟﾛｰﾄﾞできません\r\n\r\nｻｰﾊﾞによって拒否されます";
+  };
+  EXPECT_THAT(Texts(prompts),
+              ElementsAre(refused("a.htm"), refused("b.htm"),
+                          "サーバの「b.htm」は途中までしか送られていないため、不完全です"
+                          "（もう一度アップロードしてください）"));
 }
 
 TEST(DownloadFailure, FirstErrorEndsTheDownloadWithTheServersMessage) {
