@@ -2,7 +2,7 @@
 // Keyring runs locked and its prompt is never answered: saving a password,
 // connecting and publishing a site for the first time go on while the
 // keyring's call waits; the password never reaches Ferrox.ini; the keyring
-// giving up is said once, and nothing asks it again.
+// giving up is said once, and nothing asks it again; the quit never asks it.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -118,6 +118,19 @@ TEST(KeyringWindow, AKeyringNobodyAnswersCostsTheWindowNothing) {
   EXPECT_EQ(w.StatusText(), QString());  // not again, and nothing asked
   EXPECT_EQ(FileText(program.path() / "Ferrox.ini").find(server->password), std::string::npos);
   EXPECT_EQ(ui.Edit4->text(), QString::fromStdString(server->password));
+
+  // The next start, with a password an older version left in the file: the
+  // quit asks the keyring nothing, and the password stays where it was.
+  const std::string old_line = "old,127.0.0.1,taro,pw-old,/www";
+  ASSERT_TRUE(transfer::WriteProfileFile(program.path(), {old_line}).ok);
+  clock.restart();
+  {
+    TFtp1 next(&prompts);
+    next.show();
+    next.close();
+  }
+  EXPECT_LT(clock.elapsed(), 3'000);
+  EXPECT_EQ(transfer::ReadProfileFile(program.path()), std::vector<std::string>{old_line});
 }
 
 }  // namespace
