@@ -210,6 +210,8 @@ void TFtp1::Button1Click() {
       PostToWindow([this] { SetStatusText("キーリングに問い合わせています..."); });
       if (auto kept = keyring_->Lookup(key, [this] { return IdFTP1.CancelFired(); })) {
         login = *kept;  // the profile's own bytes, as they were handed over
+      } else if (IdFTP1.CancelFired()) {
+        throw ftp::EIdOperationAborted();  // Escape while the keyring was asked
       } else {
         const auto answer = WorkerPrompts().Password("パスワード", question);
         const auto sjis = answer ? text::Utf8ToCp932(*answer) : std::nullopt;

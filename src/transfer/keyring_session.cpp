@@ -24,7 +24,9 @@ struct KeyringSession::State {
   int wait_ms = 0;
   bool present = false;
 
-  std::mutex post_mutex;  // held while `post` runs; the owner clears it when going
+  // Held while `post` runs (which may run the function at once, on the
+  // owner's thread, and queue again); the owner clears `post` when going.
+  std::recursive_mutex post_mutex;
   mutable std::mutex mutex;
   std::condition_variable wake;
   std::condition_variable finished_cv;
@@ -59,7 +61,7 @@ struct KeyringSession::State {
   // Back on the owner's thread, unless the owner is gone. Outside `mutex`:
   // the owner's queue has a lock of its own.
   void Send(std::function<void()> fn) {
-    std::lock_guard<std::mutex> lock(post_mutex);
+    std::lock_guard<std::recursive_mutex> lock(post_mutex);
     if (post) post(std::move(fn));
   }
 
@@ -179,7 +181,7 @@ KeyringSession::~KeyringSession() { Close(); }
 
 void KeyringSession::Close() {
   {
-    std::lock_guard<std::mutex> post_lock(state_->post_mutex);
+    std::lock_guard<std::recursive_mutex> post_lock(state_->post_mutex);
     state_->post = nullptr;
   }
   std::unique_lock<std::mutex> lock(state_->mutex);
