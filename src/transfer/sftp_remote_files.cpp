@@ -180,7 +180,12 @@ void SftpRemoteFiles::UploadReplacing(const std::string& local_path,
       sftp::Attributes modes;
       modes.flags = sftp::Attributes::kPermissions;
       modes.permissions = old->permissions & 07777;
-      client_.SetStat(temp, modes);
+      try {
+        client_.SetStat(temp, modes);
+      } catch (...) {
+        // A server that sets no modes still takes the file.
+        if (!IsRefusal(std::current_exception())) throw;
+      }
     }
     client_.Rename(temp, target);
   } catch (...) {
