@@ -49,20 +49,27 @@ std::string FileText(const fs::path& p) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// Runs the test named again on a D-Bus session of its own with GNOME
+// Keyring started by `daemon` (unlocked, or locked with a prompt nobody
+// answers), in a home folder of its own. False inside that session.
+bool RanInKeyringSession(const std::string& daemon, const std::string& test) {
+  if (std::getenv("HEMLO_TEST_KEYRING_SESSION")) return false;
+  TempFolder home;
+  const std::string h = home.path().string();
+  const std::string command =
+      "cd '" + h + "' && mkdir -m 700 run && HOME='" + h + "' XDG_RUNTIME_DIR='" + h +
+      "/run' XDG_DATA_HOME='" + h +
+      "/data' HEMLO_TEST_KEYRING_SESSION=1 timeout 300 dbus-run-session -- sh -c '" + daemon +
+      " --components=secrets >/dev/null && exec \"$0\" --gtest_filter=KeyringWindow." + test +
+      "' '" + fs::read_symlink("/proc/self/exe").string() + "' 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return true;
+}
+
 TEST(KeyringWindow, AKeyringNobodyAnswersCostsTheWindowNothing) {
-  if (!std::getenv("HEMLO_TEST_KEYRING_SESSION")) {
-    TempFolder home;
-    const std::string h = home.path().string();
-    const std::string command =
-        "cd '" + h + "' && mkdir -m 700 run && HOME='" + h + "' XDG_RUNTIME_DIR='" + h +
-        "/run' XDG_DATA_HOME='" + h +
-        "/data' HEMLO_TEST_KEYRING_SESSION=1 timeout 300 dbus-run-session -- sh -c "
-        "'gnome-keyring-daemon --start --components=secrets >/dev/null "
-        "&& exec \"$0\" --gtest_filter=KeyringWindow.*' '" +
-        fs::read_symlink("/proc/self/exe").string() + "' 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0);
+  if (RanInKeyringSession("gnome-keyring-daemon --start",
+                          "AKeyringNobodyAnswersCostsTheWindowNothing"))
     return;
-  }
   ::unsetenv("HEMLO_KEYRING");  // this test is the one that asks it
   ftp::testing::TestWatchdog watchdog;
   TempFolder program, site;
@@ -131,6 +138,40 @@ TEST(KeyringWindow, AKeyringNobodyAnswersCostsTheWindowNothing) {
   }
   EXPECT_LT(clock.elapsed(), 3'000);
   EXPECT_EQ(transfer::ReadProfileFile(program.path()), std::vector<std::string>{old_line});
+}
+
+TEST(KeyringWindow, ASavedPasswordComesBackFromTheKeyringAtConnect) {
+  if (RanInKeyringSession("printf hemlo-test | gnome-keyring-daemon --unlock",
+                          "ASavedPasswordComesBackFromTheKeyringAtConnect"))
+    return;
+  ::unsetenv("HEMLO_KEYRING");
+  ftp::testing::TestWatchdog watchdog;
+  TempFolder program;
+  SetProgramFolder(program.path());
+  // An account with a password of its own (anonymous logins need none).
+  auto server = ftp::testing::StartPyftpdlib(nullptr, false, true);
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  program.path(), {transfer::JoinCommaText(
+                                      {"vs", "127.0.0.1:" + std::to_string(server->port),
+                                       server->user, "", "/pub"})})
+                  .ok);
+  ScriptedPrompts prompts;
+  {
+    TFtp1 w(&prompts);
+    FtpControls(w).Edit4->setText(QString::fromStdString(server->password));
+    FtpControls(w).Button7->click();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return w.StatusText() == QStringLiteral("パスワードをキーリングに保存しました"); },
+        30'000))
+        << w.StatusText().toStdString();
+  }
+  EXPECT_EQ(FileText(program.path() / "Ferrox.ini").find(server->password), std::string::npos);
+  TFtp1 next(&prompts);  // the next start: the field is empty, the keyring answers
+  EXPECT_EQ(FtpControls(next).Edit4->text(), QString());
+  next.Button1Click();
+  ASSERT_TRUE(Settle(next));
+  EXPECT_TRUE(next.Client().Connected());
+  EXPECT_TRUE(prompts.asked.empty());
 }
 
 }  // namespace
