@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "site/site_check_window.h"
+#include "site/site_files.h"
 #include "support/real_servers.h"
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
@@ -111,12 +113,22 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   prompts.asked.clear();
 
   // The first time: Ferrox connects the page's profile, and with no record
-  // of an earlier publish the plan is shown before anything goes.
+  // of an earlier publish the plan is shown before anything goes. A
+  // preview of unsaved text left its copy beside the page: never offered.
   frame->OpenDocument(QString::fromStdString((site.path() / "index.htm").string()));
+  frame->ActiveChild()->Memo()->insertPlainText(QStringLiteral("<p>draft</p>"));
+  frame->Image1Click();
+  const fs::path draft = site.path() / "indexbak.htm";
+  ASSERT_TRUE(WaitUntil([&] { return ReadText(draft).find("<p>draft</p>") != std::string::npos; }));
+  for (const fs::path& page : site::ListSiteFiles(site.path(), site::kPagePatterns))
+    EXPECT_NE(page, draft);  // nor checked or searched
   EditAndPublish(*frame, QStringLiteral("<p>1</p>"));
   auto& dialog = publish->Dialog();
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(dialog.findChild<QTreeWidget*>(QStringLiteral("lvPlan"))
+                  ->findItems(QStringLiteral("indexbak.htm"), Qt::MatchExactly)
+                  .isEmpty());
   // The plan offers the site check over the site folder first.
   auto* check = dialog.findChild<QPushButton*>(QStringLiteral("btnSiteCheck"));
   ASSERT_TRUE(check->isVisible());
@@ -157,6 +169,11 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
     EXPECT_EQ(ReadText(server->files / "about.htm"), ReadText(site.path() / "about.htm"));
   }
   EXPECT_TRUE(prompts.asked.empty());
+  // ↑変更分を公開 over the whole site: only the preview copy differs.
+  publish->PublishChanges();
+  ASSERT_TRUE(WaitUntil(idle));
+  EXPECT_EQ(ftp->StatusText(), QStringLiteral("公開する変更はありません"));
+  EXPECT_FALSE(fs::exists(server->files / "indexbak.htm"));
   std::sort(ms.begin(), ms.end());
   std::printf("save and publish, key to server bytes: median %.1f ms, min %.1f, max %.1f\n",
               ms[ms.size() / 2], ms.front(), ms.back());
