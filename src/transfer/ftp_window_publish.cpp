@@ -31,9 +31,7 @@ bool TFtp1::StoreSiteFolder(const std::string& folder) {
 
 void TFtp1::StorePublishFolder(const std::string& folder) {
   if (Profiles_.StorePublishFolder(folder)) {
-    const auto r = transfer::WriteProfileFile(
-        ProgramFolder(), transfer::LinesForFile(Profiles_.ProfileList, *secrets_));
-    if (!r.ok) prompts_->Error(r.error);
+    WriteProfiles(false);
   } else {
     Profiles_.PublishFolder = folder;
   }
