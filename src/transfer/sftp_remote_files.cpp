@@ -140,7 +140,8 @@ void SftpRemoteFiles::Upload(const std::string& local_path, const std::string& r
   try {
     client_.Upload(in.fd, size, Absolute(remote_path), progress);
   } catch (...) {
-    if (IsRefusal(std::current_exception())) RefuseIfChanged(local_path, before, StampOfOpen(in.fd));
+    if (IsRefusal(std::current_exception()))
+      RefuseIfChanged(local_path, before, StampOfOpen(in.fd));
     throw;
   }
   RefuseIfChanged(local_path, before, StampOfOpen(in.fd));

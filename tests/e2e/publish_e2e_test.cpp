@@ -88,8 +88,8 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
           program.path(),
           {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port), server->user,
                                     server->password, "/pub", "auto", "auto", *site_sjis}),
-           transfer::JoinCommaText({"mirror", "mirror.invalid", "u", "p", "/", "auto", "auto",
-                                    *site_sjis})})
+           transfer::JoinCommaText(
+               {"mirror", "mirror.invalid", "u", "p", "/", "auto", "auto", *site_sjis})})
           .ok);
   const std::string vs = "「vs」（127.0.0.1:" + std::to_string(server->port) + "）";
 
