@@ -10,14 +10,19 @@ void PublishRun::Shared::CheckLocal(const FileEntry& f) {
   if (f.local_mtime_ns == 0) return;
   const auto now = transfer::StampOf(plan.local_root + "/" + f.path);
   if (!now || now->size != f.size || now->mtime_ns != f.local_mtime_ns)
-    throw ftp::EIdException("公開の準備の後にローカルで変更されたため送りませんでした"
-                            "（もう一度公開してください）");
+    throw ftp::EIdException(
+        "公開の準備の後にローカルで変更されたため送りませんでした"
+        "（もう一度公開してください）");
 }
 
 void PublishRun::Shared::CheckRemote(transfer::RemoteFiles& remote, const std::string& path,
-                                     int64_t size) {
+                                     int64_t size, bool temporary) {
   const std::optional<int64_t> shown = remote.FileSize(path);
   if (!shown || *shown == size) return;
+  if (*shown < 0 && temporary)
+    throw ftp::EIdException(
+        "送った一時ファイルがサーバから消えていました"
+        "（同じフォルダへ別の公開が同時に実行されていませんか）");
   throw ftp::EIdException(*shown < 0 ? std::string("サーバにファイルが見つかりません")
                                      : "サーバにあるのは " + std::to_string(*shown) +
                                            " バイトで、送った " + std::to_string(size) +

@@ -26,8 +26,7 @@ PublishLock::~PublishLock() {
 }
 
 std::unique_ptr<PublishLock> PublishLock::Take(const std::filesystem::path& state_folder,
-                                               const std::vector<std::string>& keys,
-                                               size_t* held) {
+                                               const std::vector<std::string>& keys, size_t* held) {
   std::unique_ptr<PublishLock> lock(new PublishLock);
   for (size_t i = 0; i < keys.size(); ++i) {
     const std::string path = (state_folder / LockName(keys[i])).string();

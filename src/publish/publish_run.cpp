@@ -48,8 +48,11 @@ PublishRun::PublishRun(Plan plan, RunSettings settings, RemoteFactory factory)
     s.pending_folders.insert(d.wire);
     if (d.replaces_file)
       s.prepare.push_back({Shared::Step::Kind::kDeleteFile, d.wire, -1, d.path, {}});
-    s.prepare.push_back({Shared::Step::Kind::kMakeFolder, d.wire,
-                         static_cast<int>(result_.entries.size() - 1), d.path, {}});
+    s.prepare.push_back({Shared::Step::Kind::kMakeFolder,
+                         d.wire,
+                         static_cast<int>(result_.entries.size() - 1),
+                         d.path,
+                         {}});
   }
   for (const auto& step : s.prepare)
     if (step.kind != Shared::Step::Kind::kMakeFolder) s.only_new_folders = false;

@@ -224,9 +224,11 @@ struct PublishRun::Shared {
   bool RunPrepare(transfer::RemoteFiles& remote);
   // Raises (a refusal) when the local file is no longer as planned.
   void CheckLocal(const FileEntry& f);
-  // Raises when the server does not show `size` bytes at `path` (or shows
-  // the file at all, for `gone`), where it can tell.
-  void CheckRemote(transfer::RemoteFiles& remote, const std::string& path, int64_t size);
+  // Raises when the server does not show `size` bytes at `path`, where it
+  // can tell (`temporary`: the run's own upload, which only another run
+  // into the same folder would remove).
+  void CheckRemote(transfer::RemoteFiles& remote, const std::string& path, int64_t size,
+                   bool temporary = false);
   // True when the connection was lost.
   bool UploadOne(transfer::RemoteFiles& remote, int file_index, uint32_t& nonce);
   // The same for a run in place (RunSettings::in_place).

@@ -284,7 +284,7 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
     // The bytes sent are the bytes planned (and hashed for the record),
     // and the server kept all of them, before they replace the live file.
     CheckLocal(f);
-    CheckRemote(remote, temp_abs, f.size);
+    CheckRemote(remote, temp_abs, f.size, /*temporary=*/true);
     // Only after the upload's success: the time and the rename go out
     // together, and from here on a cancel leaves it unsure which file is
     // in place until the end settles it.

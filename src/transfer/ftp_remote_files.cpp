@@ -144,7 +144,8 @@ void FtpRemoteFiles::Upload(const std::string& local_path, const std::string& re
     ftp_.Upload(local_path, remote_path);
   } catch (...) {
     // A file cut short while read ends the upload early: say that.
-    if (IsRefusal(std::current_exception())) RefuseIfChanged(local_path, before, StampOf(local_path));
+    if (IsRefusal(std::current_exception()))
+      RefuseIfChanged(local_path, before, StampOf(local_path));
     throw;
   }
   RefuseIfChanged(local_path, before, StampOf(local_path));

@@ -70,19 +70,19 @@ bool PublishCommand::Lock(const std::string& remote_root, Prompts& prompts) {
   // The server by name alone: FTP and SFTP to one host share its folders.
   const std::string host = w_.SftpOptions() ? w_.SftpOptions()->host : w_.Client().Host;
   size_t held = 0;
-  lock_ = publish::PublishLock::Take(ProgramFolder(),
-                                     {"site\n" + site_, "server\n" + host + "\n" + remote_root},
-                                     &held);
+  lock_ = publish::PublishLock::Take(
+      ProgramFolder(), {"site\n" + site_, "server\n" + host + "\n" + remote_root}, &held);
   if (lock_) return true;
-  const std::string what =
-      held == 0 ? "サイトフォルダ「" + site_ + "」"
-                : "サーバのフォルダ「" + host + ":" +
-                      NameText(w_.Session().Names, remote_root).toStdString() + "」";
+  const std::string what = held == 0
+                               ? "サイトフォルダ「" + site_ + "」"
+                               : "サーバのフォルダ「" + host + ":" +
+                                     NameText(w_.Session().Names, remote_root).toStdString() + "」";
   Status("公開できません（別の公開が実行中です）");
   prompts.Message("公開",
-                  what + "には別の公開が実行中です（別の接続先、または別のウィンドウから）。\r\n"
-                         "同時に公開すると互いの一時ファイルを消してしまうため、"
-                         "その公開が終わってから、もう一度公開してください。",
+                  what +
+                      "には別の公開が実行中です（別の接続先、または別のウィンドウから）。\r\n"
+                      "同時に公開すると互いの一時ファイルを消してしまうため、"
+                      "その公開が終わってから、もう一度公開してください。",
                   Buttons::Ok, Icon::Warning);
   return false;
 }
@@ -122,8 +122,9 @@ void PublishCommand::PublishPage(const QString& page) {
     if (transfer::ProfileHoldingPage(lines, page.toStdString(), i) == i) holders.push_back(i);
   const auto field = [&](int profile, int k) {
     const auto f = transfer::SplitCommaText(lines[static_cast<size_t>(profile - 1)]);
-    return f.size() > static_cast<size_t>(k) ? text::Cp932ToUtf8(f[static_cast<size_t>(k)]).value_or("")
-                                             : std::string();
+    return f.size() > static_cast<size_t>(k)
+               ? text::Cp932ToUtf8(f[static_cast<size_t>(k)]).value_or("")
+               : std::string();
   };
   const auto label = [&](int profile) {
     return "「" + field(profile, 0) + "」（" + field(profile, 1) + "）";
@@ -139,11 +140,11 @@ void PublishCommand::PublishPage(const QString& page) {
     std::string list;
     for (size_t k = 0; k < holders.size(); ++k)
       list += "\r\n" + std::to_string(k + 1) + ": " + label(holders[k]);
-    const auto answer = prompts.Input(
-        "保存して公開",
-        "このページは次の接続先のサイトフォルダにあります。公開する接続先の番号を入力してください。" +
-            list,
-        "1");
+    const auto answer = prompts.Input("保存して公開",
+                                      "このページは次の接続先のサイトフォルダにあります。公開する接"
+                                      "続先の番号を入力してください。" +
+                                          list,
+                                      "1");
     int k = 0;
     if (answer) {
       try {
@@ -214,7 +215,12 @@ void PublishCommand::MakePlan(bool on_save) {
   while (site_.size() > 1 && site_.back() == '/') site_.pop_back();
   publish::PlanInput input;
   input.local_root = site_;
-  input.remote_root = w_.Session().StartFolder;
+  // The site's own remote folder; the first publish takes the one on show.
+  const std::string& fixed = w_.Profiles().PublishFolder;
+  input.remote_root = fixed.empty() ? w_.RemoteFolder() : fixed;
+  if (input.remote_root.empty()) input.remote_root = w_.Session().StartFolder;
+  while (input.remote_root.size() > 1 && input.remote_root.back() == '/')
+    input.remote_root.pop_back();
   input.names = w_.Session().Names;
   input.changed_only = on_save;
   // Escape sets the flag; hashing a large site must not outlast it.
@@ -252,6 +258,12 @@ void PublishCommand::Planned(bool on_save) {
   view.first_publish = record_.files.empty();
   view.target = (w_.SftpOptions() ? "sftp://" + w_.SftpOptions()->host : w_.Client().Host) + ":" +
                 NameText(w_.Session().Names, plan_.remote_root).toStdString();
+  std::string shown = w_.RemoteFolder();
+  while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
+  if (!shown.empty() && shown != plan_.remote_root)
+    view.target_warning = "表示中のフォルダ「" +
+                          NameText(w_.Session().Names, shown).toStdString() +
+                          "」ではなく、このサイトの公開先フォルダに公開します";
   if (view.rows.empty() && plan_.problems.empty()) {
     Status("公開する変更はありません");
     End();
@@ -276,6 +288,8 @@ void PublishCommand::Planned(bool on_save) {
 }
 
 void PublishCommand::Execute(bool on_save) {
+  // The first publish decides where the site lives from now on.
+  if (w_.Profiles().PublishFolder.empty()) w_.StorePublishFolder(plan_.remote_root);
   const transfer::ProfilePanel& p = w_.Profiles();
   publish::RunSettings settings;
   const int uploads = plan_.Counts().uploads;

@@ -143,7 +143,8 @@ void SendFile(sftp::SftpClient& client, const std::string& local_path, const std
   try {
     client.Upload(in.fd, size, remote, progress);
   } catch (...) {
-    if (IsRefusal(std::current_exception())) RefuseIfChanged(local_path, before, StampOfOpen(in.fd));
+    if (IsRefusal(std::current_exception()))
+      RefuseIfChanged(local_path, before, StampOfOpen(in.fd));
     throw;
   }
   RefuseIfChanged(local_path, before, StampOfOpen(in.fd));

@@ -31,8 +31,10 @@ TEST_P(PublishFaults, RefusedStepsKeepTheLivePageAndARefusedTimeStillReplaces) {
   // The server fails the upload of bytes starting "FAIL" (after taking them
   // whole), refuses the time of a file starting "NOTIME" and the rename of
   // one starting "NORENAME"; it keeps 100 bytes of a store starting
-  // "PARTSTOR" and claims the rename of one starting "LIERENAME".
-  for (const char* p : {"a.htm", "b.htm", "c.htm", "d.htm", "e.htm", "f.htm", "g.htm", "h.htm"})
+  // "PARTSTOR", claims the rename of one starting "LIERENAME", and removes
+  // a stored "VANISH..." (as a second publish into the folder would).
+  for (const char* p :
+       {"a.htm", "b.htm", "c.htm", "d.htm", "e.htm", "f.htm", "g.htm", "h.htm", "i.htm"})
     c.Local(p, std::string("old ") + p);
   ASSERT_EQ(c.Run(c.MakePlan(), 2).Failed(), 0);
   c.Local("a.htm", "FAIL: the new a");
@@ -42,6 +44,7 @@ TEST_P(PublishFaults, RefusedStepsKeepTheLivePageAndARefusedTimeStillReplaces) {
   c.Local("f.htm", "NORENAME: the new f");
   c.Local("g.htm", "PARTSTOR" + std::string(1000, 'g'));
   c.Local("h.htm", "LIERENAME");  // as long as the old one
+  c.Local("i.htm", "VANISH: the new i");
   c.Local("NOMKD画像/ロゴ.gif", "GIF89a");  // its folder is refused
   const Tree before = c.ServerTree();
 
@@ -52,6 +55,9 @@ TEST_P(PublishFaults, RefusedStepsKeepTheLivePageAndARefusedTimeStillReplaces) {
     if (e.path == "g.htm") {
       EXPECT_NE(e.message.find("100 バイト"), std::string::npos) << e.message;
     }
+    if (e.path == "i.htm") {
+      EXPECT_NE(e.message.find("別の公開が同時に"), std::string::npos) << e.message;
+    }
     // The refused folder is named as the author wrote it, not in the wire's Shift-JIS.
     if (e.folder) {
       EXPECT_NE(e.message.find("「NOMKD画像」を作成できません"), std::string::npos) << e.message;
@@ -59,24 +65,24 @@ TEST_P(PublishFaults, RefusedStepsKeepTheLivePageAndARefusedTimeStillReplaces) {
   }
   for (const auto& op : r.operations)
     if (op.kind == Operation::Kind::kUpload) uploaded.insert(op.wire);
-  EXPECT_EQ(failed, (std::set<std::string>{"a.htm", "f.htm", "g.htm", "h.htm", "NOMKD画像",
-                                            "NOMKD画像/ロゴ.gif"}));
+  EXPECT_EQ(failed, (std::set<std::string>{"a.htm", "f.htm", "g.htm", "h.htm", "i.htm", "NOMKD画像",
+                                           "NOMKD画像/ロゴ.gif"}));
   EXPECT_EQ(uploaded, (std::set<std::string>{"b.htm", "c.htm", "e.htm"}));
   Tree want = before;
   for (const char* p : {"b.htm", "c.htm", "e.htm"})
     want.files[p] = ftp::testing::ReadText(c.local / p);
-  EXPECT_EQ(c.ServerTree(), want);  // a, f, g and h old, no temporary left
+  EXPECT_EQ(c.ServerTree(), want);  // a, f, g, h and i old, no temporary left
 
   // The record holds the times the server shows, set or not: only the
   // failed pages are left to send.
   const Plan next = c.MakePlan();
   for (const auto& f : next.files)
     EXPECT_EQ(ReasonText(f.reason),
-              std::string(ReasonText(std::set<std::string>{"a.htm", "f.htm", "g.htm", "h.htm"}
-                                             .count(f.path)
-                                         ? Reason::kChanged
-                                     : f.path == "NOMKD画像/ロゴ.gif" ? Reason::kNew
-                                                                      : Reason::kUnchanged)))
+              std::string(ReasonText(
+                  std::set<std::string>{"a.htm", "f.htm", "g.htm", "h.htm", "i.htm"}.count(f.path)
+                      ? Reason::kChanged
+                  : f.path == "NOMKD画像/ロゴ.gif" ? Reason::kNew
+                                                   : Reason::kUnchanged)))
         << f.path;
 }
 

@@ -16,7 +16,8 @@ kernel picks (printed as pyftpdlib prints it), with knobs for the cases:
                     RNTO of a file whose bytes begin with "LIERENAME" is
                     answered 250 but nothing is renamed, and a STOR of bytes
                     beginning "PARTSTOR" keeps only its first 100 bytes
-                    and is answered 226
+                    and is answered 226; one beginning "VANISH" is removed
+                    before its 226, as another client's cleanup would
 """
 import os
 import argparse
@@ -79,6 +80,8 @@ class Handler(FTPHandler):
                 resp = "451 Requested action aborted: local error in processing."
             elif starts_with(self.stor_path, b"PARTSTOR"):
                 os.truncate(self.stor_path, 100)
+            elif starts_with(self.stor_path, b"VANISH"):
+                os.remove(self.stor_path)
             self.stor_path = None
         return super().respond(resp, logfun)
 

@@ -88,9 +88,8 @@ TEST(SftpPublish, AFileCutShortWhileSentIsRefused) {
   ftp::testing::TempFolder local;
   const fs::path big = local.path() / "big.bin";
   Write(big, std::string(8 << 20, 'b'));
-  auto remote =
-      transfer::ConnectSftpRemoteFiles(OptionsFor(*server, local.path() / "known_hosts"),
-                                       TrustingQuestions());
+  auto remote = transfer::ConnectSftpRemoteFiles(OptionsFor(*server, local.path() / "known_hosts"),
+                                                 TrustingQuestions());
   std::string message;
   try {
     remote->Upload(big.string(), (server->files / "big.bin").string(), [&](int64_t done, int64_t) {
