@@ -29,6 +29,7 @@
 #include "shell/mdi_child.h"
 #include "text/cp932.h"
 #include "transfer/ftp_window.h"
+#include "support/test_bounds.h"
 
 namespace hemlo {
 namespace {
@@ -421,7 +422,8 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   for (int i = 0; i < frame_->cmbURL()->count(); ++i)
     EXPECT_NE(frame_->cmbURL()->itemText(i), QStringLiteral("about:blank"));
   frame_->resize(900, 650);
-  QTest::qWait(300);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->size() == QSize(900, 650); },
+                              test_support::BoundMs(3'000)));
   const char* build = std::getenv("HEMLO_BUILD_DIR");
   QDir dir(build ? QString::fromLocal8Bit(build) : QDir::currentPath());
   dir.mkpath(QStringLiteral("screenshots"));
