@@ -126,6 +126,7 @@ class TFtp1 : public QWidget {
     bool folder = false;
     bool selected = false;
     std::string permissions;  // the "属性" cell
+    std::string wire;         // the name rename and delete send, when not `name`
   };
   // The selected remote rows in list order: only they are copied, so a
   // click over a list of a million rows holds the window for no longer
@@ -167,6 +168,8 @@ class TFtp1 : public QWidget {
   // shown profile's (written to the file when the profile is stored);
   // false, with a message, when Shift-JIS cannot spell it.
   bool StoreSiteFolder(const std::string& folder);
+  // The same for the server's folder (its bytes) the site goes to.
+  void StorePublishFolder(const std::string& folder);
   // Shows stored profile `n` while no connection holds the panel.
   bool ShowStoredProfile(int n);
 
