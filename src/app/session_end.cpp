@@ -30,7 +30,7 @@ void OnSignal(int sig) {
 }  // namespace
 
 SessionEnd::SessionEnd(QObject* parent) : QObject(parent) {
-  quit = [] { QCoreApplication::exit(0); };
+  quit = [](int code) { QCoreApplication::exit(code); };
   if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     std::perror("hemlo2: pipe2");
     return;
@@ -78,8 +78,8 @@ void SessionEnd::SignalArrived() {
   QMetaObject::invokeMethod(
       this,
       [this] {
-        SaveWithoutAsking();
-        if (quit) quit();
+        const bool kept = SaveWithoutAsking();
+        if (quit) quit(kept ? 0 : 1);
       },
       Qt::QueuedConnection);
 }
@@ -98,30 +98,40 @@ bool SessionEnd::CommitData(bool interaction_allowed) {
   return true;
 }
 
-void SessionEnd::SaveWithoutAsking() {
-  if (!frame_) return;
+bool SessionEnd::SaveWithoutAsking() {
+  if (!frame_) return true;
   std::vector<shell::RecoveryPage> pages;
   for (TMDIChild* child : frame_->Children())
     // The file's own bytes, so a UTF-8 page comes back as UTF-8.
     if (child->Memo()->Modified())
       pages.push_back({child->Caption().toStdString(), child->Memo()->DocumentBytes()});
-  // Nobody can be asked now: failures go to the session's log.
-  if (!pages.empty())
-    for (const std::string& error : shell::WriteRecoveryCopies(shell::RecoveryFolder(), pages))
-      std::fprintf(stderr, "hemlo2: %s\n", error.c_str());
+  // Nobody can be asked now: a folder that refuses the copies hands them to
+  // the next, the next start names where they went, and the log says why.
+  shell::KeptCopies kept;
+  if (!pages.empty()) kept = shell::KeepRecoveryCopies(shell::RecoveryFolders(), pages);
+  for (const std::string& error : kept.errors) std::fprintf(stderr, "hemlo2: %s\n", error.c_str());
+  if (kept.lost > 0)
+    std::fprintf(stderr, "hemlo2: 変更されたページ %zu 件をどこにも保存できませんでした\n",
+                 kept.lost);
   frame_->SaveFramePlace();
   std::string error;
   if (!frame_->history().Save(ProgramFolder() / "Rireki.ini", &error))
     std::fprintf(stderr, "hemlo2: Rireki.ini: %s\n", error.c_str());
   std::error_code ec;
   std::filesystem::remove(TableTestFile(), ec);
+  return kept.lost == 0;
 }
 
 void OfferRecoveredPages(TMainForm& frame) {
-  const auto copies = shell::ListRecoveryCopies(shell::RecoveryFolder());
+  std::vector<shell::RecoveryCopy> copies;
+  for (const auto& folder : shell::RecoveryFolders()) {
+    auto found = shell::ListRecoveryCopies(folder);
+    copies.insert(copies.end(), found.begin(), found.end());
+  }
   if (copies.empty()) return;
-  const Answer answer = frame.prompts().Message("復元", shell::RecoveryQuestion(copies),
-                                                Buttons::YesNoCancel, Icon::Question);
+  const Answer answer =
+      frame.prompts().Message("復元", shell::RecoveryQuestion(copies, shell::RecoveryFolder()),
+                              Buttons::YesNoCancel, Icon::Question);
   if (answer == Answer::Cancel) return;
   for (const shell::RecoveryCopy& copy : copies) {
     if (answer == Answer::Yes) {

@@ -23,12 +23,14 @@ class SessionEnd : public QObject {
   ~SessionEnd() override;
 
   void Attach(TMainForm* frame);
-  // How the run ends after a signal; tests keep their process.
-  std::function<void()> quit;
+  // How the run ends after a signal, with its exit code (1 when a modified
+  // page could be kept nowhere); tests keep their process.
+  std::function<void(int)> quit;
 
   // False asks the session manager to cancel the logout.
   bool CommitData(bool interaction_allowed);
-  void SaveWithoutAsking();
+  // False when a modified page could be kept nowhere.
+  bool SaveWithoutAsking();
 
  private:
   void SignalArrived();

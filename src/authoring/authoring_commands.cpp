@@ -48,8 +48,13 @@ void AuthoringCommands::HTML1Click() {
   if (!pane) pane = host_.OpenUntitledDocument();
   if (!pane) return;
   if (pane->TextLength() != 0) {
-    const Answer a = prompts_.Message(kConfirmCaption, kTemplateQuestion, Buttons::YesNoCancel,
-                                      Icon::None, Answer::No);
+    // The page keeps its name: the next 上書き保存 puts the template over its file.
+    const std::string page = host_.ActiveDocumentPath();
+    std::error_code ec;
+    const bool has_file = !page.empty() && std::filesystem::is_regular_file(page, ec);
+    const Answer a = prompts_.Message(kConfirmCaption,
+                                      has_file ? TemplateQuestionForFile(page) : kTemplateQuestion,
+                                      Buttons::YesNoCancel, Icon::None, Answer::No);
     if (a != Answer::Yes) return;
   }
   host_.SetFrameCaption(kFrameCaption);

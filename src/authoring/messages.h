@@ -14,6 +14,11 @@ inline constexpr const char* kWarningCaption = "警告";
 
 inline constexpr const char* kTemplateQuestion =
     "現在の書き込まれてある文字を初期化します。\r\n\r\n　…よろしいですか？";
+// The same question for a page that has a file, which keeps its name.
+inline std::string TemplateQuestionForFile(const std::string& path) {
+  return "現在の書き込まれてある文字を初期化します。\r\n\r\nこのページのファイル " + path +
+         " は、上書き保存するとひな形で置き換わります。\r\n\r\n　…よろしいですか？";
+}
 inline constexpr const char* kNoHeadMessage =
     "まず、メニューから\r\n\r\n[ファイル]－[基本形＜初期化＞]を選択してください";
 inline constexpr const char* kSelectForKanaMessage =

@@ -90,23 +90,47 @@ fs::path FinalTarget(const fs::path& path) {
   return p;
 }
 
-WriteResult WriteFileAtomically(const fs::path& requested, std::string_view bytes, mode_t mode,
-                                bool force_mode) {
+WriteResult StageFile(const fs::path& requested, std::string_view bytes, StagedFile& staged,
+                      mode_t mode, bool force_mode) {
   // Replacing a link by a file would cut the page off from where it lives.
-  const fs::path target = FinalTarget(requested);
+  staged.target = FinalTarget(requested);
+  staged.temporary.clear();
   struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
+  const bool exists = ::stat(staged.target.c_str(), &st) == 0;
   const mode_t final_mode = exists && !force_mode ? st.st_mode & 07777 : mode;
-  std::string tmp;
-  if (WriteResult r = WriteTemporary(target, bytes, final_mode, exists ? &st : nullptr, tmp); !r)
-    return r;
-  if (::rename(tmp.c_str(), target.c_str()) != 0) {
+  WriteResult r =
+      WriteTemporary(staged.target, bytes, final_mode, exists ? &st : nullptr, staged.temporary);
+  if (!r) staged.temporary.clear();  // already removed
+  return r;
+}
+
+WriteResult CommitStaged(const StagedFile& staged) {
+  if (::rename(staged.temporary.c_str(), staged.target.c_str()) != 0) {
     const int err = errno;
-    ::unlink(tmp.c_str());
+    ::unlink(staged.temporary.c_str());
     return Fail(err);
   }
-  SyncFolder(target);
+  SyncFolder(staged.target);
   return {};
+}
+
+void AbandonStaged(const StagedFile& staged) {
+  if (!staged.temporary.empty()) ::unlink(staged.temporary.c_str());
+}
+
+WriteResult WriteFileAtomically(const fs::path& requested, std::string_view bytes, mode_t mode,
+                                bool force_mode) {
+  StagedFile staged;
+  if (WriteResult r = StageFile(requested, bytes, staged, mode, force_mode); !r) return r;
+  return CommitStaged(staged);
+}
+
+bool IsWriteProtected(const fs::path& path) {
+  const fs::path target = FinalTarget(path);
+  struct stat st {};
+  if (::stat(target.c_str(), &st) != 0) return false;
+  if (::geteuid() == 0) return (st.st_mode & 0222) == 0;
+  return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
 }
 
 WriteResult CreateFileExclusively(const fs::path& target, std::string_view bytes, mode_t mode) {

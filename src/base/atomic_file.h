@@ -23,6 +23,23 @@ struct WriteResult {
 WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes,
                                 mode_t mode = 0644, bool force_mode = false);
 
+// The same write in two steps, for changing several files together: Stage
+// puts the bytes, flushed, in a temporary file beside the target (the step
+// that needs room on the disk and may fail), Commit renames it into place,
+// Abandon removes it. The target is untouched until Commit.
+struct StagedFile {
+  std::filesystem::path target;  // the final target, links followed
+  std::string temporary;
+};
+WriteResult StageFile(const std::filesystem::path& target, std::string_view bytes,
+                      StagedFile& staged, mode_t mode = 0644, bool force_mode = false);
+WriteResult CommitStaged(const StagedFile& staged);
+void AbandonStaged(const StagedFile& staged);
+
+// True when the file exists and its permissions forbid this process to write
+// it (for root: no write bit at all), so a save must not replace it.
+bool IsWriteProtected(const std::filesystem::path& path);
+
 // Creates `target` with `bytes`, complete or not at all, and never over an
 // existing file: fails with code EEXIST when the name is taken.
 WriteResult CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes,

@@ -121,8 +121,10 @@ std::string FormatRow(std::string_view category, std::string_view title, std::st
 }
 
 std::vector<std::string> SplitRow(std::string_view s) {
-  // NUL stays field text here, as the favourites file has always read it.
-  return text::SplitCommaFields(s, /*nul_is_blank=*/false);
+  // NUL stays field text here, as the favourites file has always read it. A
+  // hand-written row ("cat,My Page,http://...") keeps its titles whole: the
+  // rows this program writes are quoted, so they read the same either way.
+  return text::SplitCommaFields(s, /*nul_is_blank=*/false, /*blank_ends_field=*/false);
 }
 
 std::optional<FavouriteRow> ParseRow(std::string_view line) {
@@ -229,6 +231,8 @@ SaveResult SaveFavourites(const std::vector<FavouriteCategory>& tree, Favourites
   const auto path = FavouritesPath();
   if (list.load_failed())
     return {false, path.string() + " を読み込めなかったため、上書きしません。"};
+  std::error_code ec;
+  if (tree == BuildFavouriteTree(list.lines()) && std::filesystem::exists(path, ec)) return {};
   auto rows = RowsToSave(tree, list.lines());
   std::string bytes;
   for (const auto& r : rows) {

@@ -25,8 +25,8 @@ struct FavouriteRow {
 std::string FormatRow(std::string_view category, std::string_view title, std::string_view url);
 
 // Splits a row as a comma-separated list: a field in double quotes may hold
-// commas and blanks, and "" in it stands for one quote; outside quotes a
-// blank also ends a field. Quoted parts skip whole Shift-JIS characters.
+// commas and blanks, and "" in it stands for one quote; an unquoted field
+// runs to the next comma, its inner blanks kept and the outer ones dropped.
 std::vector<std::string> SplitRow(std::string_view line);
 
 // Fields 1-3 of a row; nullopt when it has fewer than three.
@@ -70,11 +70,13 @@ using FavouriteRecordList = std::vector<std::unique_ptr<FavouriteRecord>>;
 struct FavouriteEntry {
   std::string title;
   std::string url;
+  bool operator==(const FavouriteEntry&) const = default;
 };
 
 struct FavouriteCategory {
   std::string name;
   std::vector<FavouriteEntry> entries;
+  bool operator==(const FavouriteCategory&) const = default;
 };
 
 // The tree built from the list, in list order: a new category node whenever
@@ -104,7 +106,8 @@ struct SaveResult {
 };
 
 // SaveFavourites without the window: builds the rows, writes favorite.ini
-// atomically and, when that worked, makes them the list.
+// atomically and, when that worked, makes them the list. A tree that is the
+// one the list makes leaves an existing file alone, as the user wrote it.
 SaveResult SaveFavourites(const std::vector<FavouriteCategory>& tree, FavouritesList& list);
 
 }  // namespace hemlo::favourites

@@ -20,6 +20,11 @@ text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes,
 }
 
 bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
+  // The rename would replace it regardless; the protection is the user's word.
+  if (IsWriteProtected(path)) {
+    error = "読み取り専用のファイルです。書き込みを許可してから保存してください。";
+    return false;
+  }
   WriteResult r = WriteFileAtomically(path, bytes);
   if (!r) error = r.error;
   return r.ok;

@@ -76,6 +76,21 @@ std::vector<std::string> WriteRecoveryCopies(const fs::path& folder,
   return errors;
 }
 
+KeptCopies KeepRecoveryCopies(const std::vector<fs::path>& folders,
+                              const std::vector<RecoveryPage>& pages) {
+  KeptCopies kept;
+  for (const RecoveryPage& page : pages) {
+    bool done = false;
+    for (const fs::path& folder : folders) {
+      const auto errors = WriteRecoveryCopies(folder, {page});
+      kept.errors.insert(kept.errors.end(), errors.begin(), errors.end());
+      if ((done = errors.empty())) break;
+    }
+    kept.lost += done ? 0 : 1;
+  }
+  return kept;
+}
+
 std::vector<RecoveryCopy> ListRecoveryCopies(const fs::path& folder) {
   std::vector<std::pair<std::pair<long, long>, RecoveryCopy>> found;
   std::error_code ec;
@@ -96,7 +111,7 @@ std::vector<RecoveryCopy> ListRecoveryCopies(const fs::path& folder) {
   return copies;
 }
 
-std::string RecoveryQuestion(const std::vector<RecoveryCopy>& copies) {
+std::string RecoveryQuestion(const std::vector<RecoveryCopy>& copies, const fs::path& usual) {
   constexpr std::size_t kNamed = 10;
   std::string text = "前回の終了時に保存されていなかったページが " + std::to_string(copies.size()) +
                      " 件あります。開きますか？\r\n\r\n";
@@ -105,10 +120,30 @@ std::string RecoveryQuestion(const std::vector<RecoveryCopy>& copies) {
         "　" + (copies[i].original.empty() ? std::string("（無題）") : copies[i].original) + "\r\n";
   if (copies.size() > kNamed)
     text += "　ほか " + std::to_string(copies.size() - kNamed) + " 件\r\n";
+  std::vector<fs::path> elsewhere;
+  for (const RecoveryCopy& c : copies) {
+    const fs::path folder = c.copy.parent_path();
+    if (!usual.empty() && folder != usual &&
+        std::find(elsewhere.begin(), elsewhere.end(), folder) == elsewhere.end())
+      elsewhere.push_back(folder);
+  }
+  for (const fs::path& folder : elsewhere)
+    text += "\r\n" + usual.string() + " に書き込めなかったため、" + folder.string() +
+            " に残してあります。\r\n";
   return text + "\r\nはい: 開く　いいえ: 破棄する　キャンセル: 次回の起動まで残す";
 }
 
 fs::path RecoveryFolder() { return ProgramFolder() / "recovery"; }
+
+std::vector<fs::path> RecoveryFolders() {
+  std::vector<fs::path> folders = {RecoveryFolder()};
+  const fs::path parent = ProgramFolder().parent_path();
+  if (!parent.empty() && parent != ProgramFolder()) folders.push_back(parent / "Hemlo2-recovery");
+  const fs::path scratch = TemporaryFolder() / "recovery";
+  if (std::find(folders.begin(), folders.end(), scratch) == folders.end())
+    folders.push_back(scratch);
+  return folders;
+}
 
 void RemoveRecoveryCopy(const RecoveryCopy& copy) {
   std::error_code ec;

@@ -285,6 +285,8 @@ std::string FillImageSize(const Finding& finding) {
   // Keep "<img ... />" spaced as it was: the new attributes go before the blanks.
   while (at > tag->offset && (bytes[at - 1] == ' ' || bytes[at - 1] == '\t')) --at;
   bytes.insert(at, insert);
+  if (IsWriteProtected(finding.page))
+    return finding.page.string() + " は読み取り専用のため書き換えません。";
   const WriteResult r = WriteFileAtomically(finding.page, bytes);
   return r ? std::string() : finding.page.string() + ": " + r.error;
 }

@@ -35,9 +35,21 @@ std::optional<std::string> ReplacedBytes(const FileHits& file, std::string* refu
   return out;
 }
 
+namespace {
+
+// One line per file, under a heading that says why.
+std::string Listed(const char* heading, const std::vector<std::string>& lines) {
+  std::string text = heading;
+  for (const std::string& l : lines) text += "\n" + l;
+  return text;
+}
+
+}  // namespace
+
 ReplaceOutcome ApplyReplacement(const SearchResult& result) {
   ReplaceOutcome outcome;
   std::vector<FileChange> changes;
+  std::vector<std::string> unencodable;
   std::size_t count = 0;
   for (const FileHits& f : result.files) {
     std::size_t ticked = 0;
@@ -46,28 +58,65 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
     std::string refused;
     auto after = ReplacedBytes(f, &refused);
     if (!after) {
-      outcome.message = f.path.string() + " は Shift-JIS のため「" + refused +
-                        "」を書き込めません。このファイルの置換を外してください。";
-      return outcome;
+      unencodable.push_back(f.path.string() + "（「" + refused + "」）");
+      continue;
     }
     if (*after == f.bytes) continue;
     count += ticked;
     changes.push_back({f.path, f.encoding, f.bytes, std::move(*after)});
   }
+  if (!unencodable.empty()) {
+    outcome.message = Listed(
+        "次のファイルは Shift-JIS のため置換後の文字を書き込めません。"
+        "これらのファイルの置換を外してください。",
+        unencodable);
+    return outcome;
+  }
+  std::vector<std::string> edited, protected_files;
   for (const FileChange& c : changes) {
-    if (!Unchanged(c.path, c.before)) {
-      outcome.message =
-          c.path.string() + " は検索の後で変更されています。もう一度検索してください。";
-      return outcome;
-    }
+    if (!Unchanged(c.path, c.before))
+      edited.push_back(c.path.string());
+    else if (IsWriteProtected(c.path))
+      protected_files.push_back(c.path.string());
+  }
+  if (!edited.empty()) {
+    outcome.message =
+        Listed("次のファイルは検索の後で変更されています。もう一度検索してください。", edited);
+    return outcome;
+  }
+  if (!protected_files.empty()) {
+    outcome.message =
+        Listed("次のファイルは読み取り専用のため置換できません。どのファイルも置換していません。",
+               protected_files);
+    return outcome;
+  }
+  // Every new file in full first: what fails here leaves every file as it was.
+  std::vector<StagedFile> staged(changes.size());
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const WriteResult r = StageFile(changes[i].path, changes[i].after, staged[i]);
+    if (r) continue;
+    for (std::size_t k = 0; k < i; ++k) AbandonStaged(staged[k]);
+    outcome.message = changes[i].path.string() + " に書き込めません: " + r.error +
+                      "\nどのファイルも置換していません。";
+    return outcome;
   }
   for (std::size_t i = 0; i < changes.size(); ++i) {
-    std::string error;
-    if (Write(changes[i].path, changes[i].after, error)) continue;
-    std::string ignored;
-    for (std::size_t k = 0; k < i; ++k) Write(changes[k].path, changes[k].before, ignored);
-    outcome.message = changes[i].path.string() + " に書き込めません: " + error +
-                      "\nどのファイルも置換していません。";
+    const WriteResult r = CommitStaged(staged[i]);
+    if (r) continue;
+    for (std::size_t k = i + 1; k < changes.size(); ++k) AbandonStaged(staged[k]);
+    std::vector<std::string> stuck;
+    for (std::size_t k = 0; k < i; ++k) {
+      std::string ignored;
+      if (Write(changes[k].path, changes[k].before, ignored)) continue;
+      stuck.push_back(changes[k].path.string());
+      outcome.record.files.push_back(changes[k]);
+    }
+    outcome.message = changes[i].path.string() + " に書き込めません: " + r.error;
+    outcome.message += stuck.empty() ? "\nどのファイルも置換していません。"
+                                     : "\n" + Listed(
+                                                  "次のファイルは置換したままです"
+                                                  "（元に戻すで戻せます）:",
+                                                  stuck);
     return outcome;
   }
   outcome.ok = true;

@@ -31,13 +31,16 @@ std::optional<std::string> ReplacedBytes(const FileHits& file, std::string* refu
 
 struct ReplaceOutcome {
   bool ok = false;
-  std::string message;  // Japanese: why nothing was written
+  std::string message;  // Japanese: why nothing (or not everything) was written
+  // The files now changed: all of them when ok; after a failure only those
+  // that could not be put back, named in the message, for 元に戻す.
   ReplaceRecord record;
 };
 
-// Every file changes or none does: a file that cannot hold its replacement,
-// or that changed after the search, is named and nothing is written; a write
-// that fails puts the files already written back.
+// Every file changes or none does: files that cannot hold their replacement,
+// that are write-protected or that changed after the search are all named and
+// nothing is written. Every new file is written out in full before any takes
+// its place, so a full disk changes nothing.
 ReplaceOutcome ApplyReplacement(const SearchResult& result);
 
 struct UndoOutcome {

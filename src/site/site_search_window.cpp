@@ -193,6 +193,12 @@ void TSiteSearch::ReplaceClick() {
   }
   ReplaceOutcome out = ApplyReplacement(result_);
   if (!out.ok) {
+    // Files that could not be put back stay undoable.
+    if (!out.record.files.empty()) {
+      RefreshOpenPages(out.record, false, host_);
+      last_ = std::move(out.record);
+      btnUndo->setEnabled(true);
+    }
     prompts_.Message("確認", out.message, Buttons::Ok, Icon::Warning);
     return;
   }

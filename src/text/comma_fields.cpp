@@ -2,7 +2,8 @@
 
 namespace hemlo::text {
 
-std::vector<std::string> SplitCommaFields(std::string_view line, bool nul_is_blank) {
+std::vector<std::string> SplitCommaFields(std::string_view line, bool nul_is_blank,
+                                          bool blank_ends_field) {
   auto blank = [nul_is_blank](char ch) {
     const auto c = static_cast<unsigned char>(ch);
     return c <= ' ' && (c != 0 || nul_is_blank);
@@ -32,8 +33,10 @@ std::vector<std::string> SplitCommaFields(std::string_view line, bool nul_is_bla
       }
     } else {
       const size_t start = i;
-      while (i < n && !blank(line[i]) && line[i] != ',') ++i;
-      field.assign(line.substr(start, i - start));
+      while (i < n && line[i] != ',' && (!blank_ends_field || !blank(line[i]))) ++i;
+      std::size_t end = i;
+      while (end > start && blank(line[end - 1])) --end;
+      field.assign(line.substr(start, end - start));
     }
     fields.push_back(std::move(field));
     skip_blanks();

@@ -73,7 +73,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void Redo() override;
   Encoding DocumentEncoding() const override { return encoding_; }
   bool HasByteOrderMark() const override { return bom_; }
+  // Refuses a page with a line longer than kLongestLine bytes.
   std::string LoadDocument(std::string_view bytes, Encoding encoding) override;
+  static constexpr std::size_t kLongestLine = 1 << 20;
   std::string DocumentBytes() const override;
   std::string ConvertEncoding(Encoding to) override;
 

@@ -35,10 +35,17 @@ const SecretSchema* Schema() {
   return &schema;
 }
 
-// Cancels the call running under it once `ms` have passed.
+// Cancels the call running under it once `ms` have passed, or when the
+// keyring is cancelled as a whole.
 class Bound {
  public:
-  explicit Bound(int ms) : cancellable_(g_cancellable_new()) {
+  Bound(int ms, std::mutex& current_mutex, GCancellable*& current, bool cancelled)
+      : cancellable_(g_cancellable_new()), current_mutex_(current_mutex), current_(current) {
+    if (cancelled) g_cancellable_cancel(cancellable_);
+    {
+      std::lock_guard<std::mutex> lock(current_mutex_);
+      current_ = cancellable_;
+    }
     thread_ = std::thread([this, ms] {
       std::unique_lock<std::mutex> lock(mutex_);
       if (!done_cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; }))
@@ -46,6 +53,10 @@ class Bound {
     });
   }
   ~Bound() {
+    {
+      std::lock_guard<std::mutex> lock(current_mutex_);
+      current_ = nullptr;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       done_ = true;
@@ -58,6 +69,8 @@ class Bound {
 
  private:
   GCancellable* cancellable_;
+  std::mutex& current_mutex_;
+  GCancellable*& current_;
   std::mutex mutex_;
   std::condition_variable done_cv_;
   bool done_ = false;
@@ -83,13 +96,23 @@ bool SessionBusAddressed() {
 
 }  // namespace
 
+bool DesktopKeyring::Present() {
+  // HEMLO_KEYRING=off: as if none ran (tests of the window, kiosks).
+  const char* choice = std::getenv("HEMLO_KEYRING");
+  return !(choice && std::string(choice) == "off") && SessionBusAddressed();
+}
+
+void DesktopKeyring::Cancel() {
+  cancelled_ = true;
+  std::lock_guard<std::mutex> lock(current_mutex_);
+  if (current_) g_cancellable_cancel(current_);
+}
+
 bool DesktopKeyring::Available() {
   if (available_ < 0) {
     available_ = 0;
-    // HEMLO_KEYRING=off: as if none ran (tests of the window, kiosks).
-    const char* choice = std::getenv("HEMLO_KEYRING");
-    if (!(choice && std::string(choice) == "off") && SessionBusAddressed()) {
-      Bound bound(timeout_ms_);
+    if (Present()) {
+      Bound bound(timeout_ms_, current_mutex_, current_, cancelled_);
       GError* error = nullptr;
       SecretService* service =
           secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, bound.get(), &error);
@@ -103,15 +126,23 @@ bool DesktopKeyring::Available() {
   return available_ == 1;
 }
 
+// An error (a refused or dismissed prompt, a locked keyring, the bound
+// passed) ends the keyring's use for the session.
+void DesktopKeyring::Failed(GError* error) {
+  if (!error) return;
+  available_ = 0;
+  g_error_free(error);
+}
+
 std::optional<std::string> DesktopKeyring::Lookup(const SecretKey& key) {
   if (!Available()) return std::nullopt;
-  Bound bound(timeout_ms_);
+  Bound bound(timeout_ms_, current_mutex_, current_, cancelled_);
   GError* error = nullptr;
   GHashTable* attributes = Attributes(key);
   SecretValue* value =
       secret_password_lookupv_binary_sync(Schema(), attributes, bound.get(), &error);
   g_hash_table_unref(attributes);
-  if (error) g_error_free(error);
+  Failed(error);
   if (!value) return std::nullopt;
   gsize length = 0;
   const gchar* bytes = secret_value_get(value, &length);
@@ -123,7 +154,7 @@ std::optional<std::string> DesktopKeyring::Lookup(const SecretKey& key) {
 bool DesktopKeyring::Store(const SecretKey& key, const std::string& label,
                            const std::string& secret) {
   if (!Available()) return false;
-  Bound bound(timeout_ms_);
+  Bound bound(timeout_ms_, current_mutex_, current_, cancelled_);
   GError* error = nullptr;
   GHashTable* attributes = Attributes(key);
   // Bytes as they are: a password in Shift-JIS stays the same bytes.
@@ -133,18 +164,19 @@ bool DesktopKeyring::Store(const SecretKey& key, const std::string& label,
       Schema(), attributes, SECRET_COLLECTION_DEFAULT, label.c_str(), value, bound.get(), &error);
   secret_value_unref(value);
   g_hash_table_unref(attributes);
-  if (error) g_error_free(error);
+  Failed(error);
+  if (!ok) available_ = 0;
   return ok;
 }
 
 void DesktopKeyring::Remove(const SecretKey& key) {
   if (!Available()) return;
-  Bound bound(timeout_ms_);
+  Bound bound(timeout_ms_, current_mutex_, current_, cancelled_);
   GError* error = nullptr;
   GHashTable* attributes = Attributes(key);
   secret_password_clearv_sync(Schema(), attributes, bound.get(), &error);
   g_hash_table_unref(attributes);
-  if (error) g_error_free(error);
+  Failed(error);
 }
 
 }  // namespace hemlo::transfer

@@ -2,7 +2,6 @@
 // bar, and the way every client command goes: out to the worker thread,
 // back as queued calls, cancelled by Escape, "終了" and closing.
 #include "transfer/ftp_window.h"
-#include "transfer/desktop_keyring.h"
 #include "transfer/profile_secrets.h"
 
 #include <QCheckBox>
@@ -82,12 +81,13 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
   worker_prompts_ = std::make_unique<transfer::PromptsOnOwner>(ui_calls_, *prompts_);
   BuildLayout();
   WireControls();
-  secrets_ = std::make_unique<transfer::DesktopKeyring>();
+  StartKeyring();
   password_in_file_box_ =
       new QCheckBox(QStringLiteral("パスワードをFerrox.iniに保存する（暗号化されません）"));
   password_in_file_box_->setObjectName(QStringLiteral("chkPasswordInFile"));
   profile_->AddField(QString(), password_in_file_box_);
-  password_in_file_box_->setVisible(!secrets_->Available());
+  // Known without asking the keyring; one that fails later shows it then.
+  password_in_file_box_->setVisible(!keyring_->Present());
   // The client's events come from the worker; the window takes them on its
   // own thread, in order.
   IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) {
@@ -128,6 +128,8 @@ TFtp1::~TFtp1() {
   IdFTP1.Cancel();
   if (sftp_) sftp_->Cancel();
   ui_calls_.SetAbandoned(true);
+  // Never waits for the keyring: a call pending is given up.
+  keyring_->Close();
   worker_.reset();
   delete wake_notifier_;
   ::close(wake_fd_);
@@ -147,7 +149,8 @@ void TFtp1::Startup() {
   transfer::FileOutcome read;
   std::vector<std::string> lines = transfer::ReadProfileFile(ProgramFolder(), &read);
   if (!read.ok) prompts_->Error(read.error);
-  transfer::RestorePasswords(lines, *secrets_);
+  file_lines_ = lines;
+  transfer::RestorePasswords(lines, keyring_->Present());
   Profiles_.Load(std::move(lines));
   ShowProfileFields();
 
@@ -167,11 +170,8 @@ void TFtp1::Startup() {
 }
 
 void TFtp1::CloseSequence() {
-  if (!Profiles_.ProfileList.empty()) {
-    const auto r = transfer::WriteProfileFile(
-        ProgramFolder(), transfer::LinesForFile(Profiles_.ProfileList, *secrets_));
-    if (!r.ok) prompts_->Error(r.error);
-  }
+  // The keyring is not asked at quit: what it was given is there already.
+  if (!Profiles_.ProfileList.empty()) WriteProfiles(false);
   const auto r = transfer::WriteLastDir(ProgramFolder(), LocalFolder());
   if (!r.ok) prompts_->Error(r.error);
 }

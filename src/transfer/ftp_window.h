@@ -22,6 +22,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@
 #include "transfer/connection_worker.h"
 #include "transfer/op_remote.h"
 #include "transfer/sftp_remote_files.h"
+#include "transfer/keyring_session.h"
 #include "transfer/profile_secrets.h"
 #include "transfer/sftp_secrets.h"
 #include "transfer/profiles.h"
@@ -255,6 +257,16 @@ class TFtp1 : public QWidget {
   void ReportConnectionLost();
   void ExitNow();
   void ShowPlain(const QString& text);
+  // ---- profile passwords and the keyring (ftp_window_keyring.cpp) ----
+  void StartKeyring();
+  // Ferrox.ini written from the profiles; `ask_keyring`: new passwords are
+  // handed to the keyring (never at quit).
+  void WriteProfiles(bool ask_keyring);
+  bool InKeyring(const transfer::SecretKey& key, const std::string& password) const;
+  // The keyring's key of the profile shown (its fields as typed).
+  transfer::SecretKey ShownPasswordKey() const;
+  // Once per session: why a password is kept for the session only.
+  void NotePasswordsNotKept();
   void DropOnRemote(const std::vector<std::string>& paths);
 
   // ---- the window's parts, top to bottom ----
@@ -269,8 +281,13 @@ class TFtp1 : public QWidget {
   ftp::TIdFTP IdFTP1;
   transfer::RemoteSession Session_{IdFTP1};
   transfer::ProfilePanel Profiles_;  // LastRemoteFolder is Label5's bytes
-  // Where profile passwords are kept: the desktop keyring when one runs.
-  std::unique_ptr<transfer::SecretStore> secrets_;
+  // Where profile passwords are kept: the desktop keyring when one runs,
+  // asked on a thread of its own.
+  std::unique_ptr<transfer::KeyringSession> keyring_;
+  // Ferrox.ini as read: the passwords it held in the clear stay there
+  // until the keyring has them.
+  std::vector<std::string> file_lines_;
+  bool passwords_note_given_ = false;
   // Shown only where no keyring runs: the password kept in Ferrox.ini.
   QCheckBox* password_in_file_box_ = nullptr;
   // Passwords asked for at connect (profiles that keep none).
@@ -294,6 +311,8 @@ class TFtp1 : public QWidget {
   // cancel can reach it), connected and used on the worker.
   std::unique_ptr<sftp::SftpClient> sftp_;
   sftp::ConnectOptions sftp_options_;
+  // The profile's key in the keyring when its password field is empty.
+  std::optional<transfer::SecretKey> sftp_password_key_;
   std::unique_ptr<transfer::SftpRemoteFiles> sftp_files_;
   std::unique_ptr<transfer::FilesOpRemote> sftp_ops_;
   std::string sftp_home_;  // "up" stops here

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "base/program_folder.h"
+#include "text/cp932.h"
 #include "ftp/id_exception.h"
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
@@ -19,6 +20,13 @@
 #include "transfer/remote_pane.h"
 
 namespace hemlo {
+
+namespace {
+
+constexpr const char* kUnsayablePassword =
+    "パスワードにShift-JISで表せない文字が含まれているため接続できません";
+
+}  // namespace
 
 using transfer_ui::FromSjis;
 using transfer_ui::NameText;
@@ -87,13 +95,27 @@ void TFtp1::Button7Click() {
     return;
   }
   // A renamed profile (or one moved to another host or user) leaves no
-  // secret behind under its old name.
-  if (!before.empty())
-    transfer::ForgetReplacedPassword(before, Profiles_.ProfileList[n - 1], *secrets_);
-  const auto r = transfer::WriteProfileFile(
-      ProgramFolder(), transfer::LinesForFile(Profiles_.ProfileList, *secrets_));
-  if (!r.ok) prompts_->Error(r.error);
+  // secret behind under its old name; one that has no password of its own
+  // now takes the keyring's along.
+  const std::string& after = Profiles_.ProfileList[n - 1];
+  if (!before.empty() && !(transfer::PasswordKeyOf(before) == transfer::PasswordKeyOf(after))) {
+    if (Profiles_.Password.empty())
+      keyring_->Move(transfer::PasswordKeyOf(before), transfer::PasswordKeyOf(after),
+                     transfer::PasswordLabelOf(after));
+    else
+      keyring_->Remove(transfer::PasswordKeyOf(before));
+  }
+  WriteProfiles(true);
   ShowProfileFields();
+  const auto in_keyring = [this](const transfer::SecretKey& k, const std::string& p) {
+    return InKeyring(k, p);
+  };
+  if (!keyring_->Usable() &&
+      std::any_of(Profiles_.ProfileList.begin(), Profiles_.ProfileList.end(),
+                  [&](const std::string& line) {
+                    return transfer::SessionOnly(line, in_keyring, file_lines_);
+                  }))
+    NotePasswordsNotKept();
 }
 
 void TFtp1::Button8Click() {
@@ -104,7 +126,7 @@ void TFtp1::Button8Click() {
 void TFtp1::Button9Click() {
   const int n = Profiles_.ProfileCounter;
   if (n >= 1 && n <= Profiles_.Count())
-    transfer::ForgetPassword(Profiles_.ProfileList[size_t(n - 1)], *secrets_);
+    keyring_->Remove(transfer::PasswordKeyOf(Profiles_.ProfileList[size_t(n - 1)]));
   Profiles_.DeleteClick();
   ShowProfileFields();
 }
@@ -140,6 +162,9 @@ void TFtp1::Button1Click() {
   // SSH carries the user name and password as UTF-8, as a typed password
   // already goes; only FTP sends the profile's Shift-JIS bytes.
   if (const auto sftp_host = host ? transfer::ParseSftpHost(*host) : std::nullopt) {
+    // An empty password field: the keyring's, where it holds one.
+    sftp_password_key_.reset();
+    if (profile_->password_edit->text().isEmpty()) sftp_password_key_ = ShownPasswordKey();
     ConnectSftp(*sftp_host, profile_->user_edit->text().toStdString(),
                 profile_->password_edit->text().toStdString());
     return;
@@ -150,21 +175,24 @@ void TFtp1::Button1Click() {
     ShowPlain(QStringLiteral("Shift-JISで表せない文字が含まれているため接続できません"));
     return;
   }
-  // A profile that keeps no password (no keyring, not kept in the file):
-  // the one given earlier in the session, else the user is asked.
+  // A profile that keeps no password here: the one given earlier in the
+  // session, else the keyring's (asked on the worker: the window never
+  // waits for it), else the user is asked.
   std::string login_password = *password;
   bool remember = false;
+  bool ask_keyring = false;
+  const std::string question = "ユーザー「" + profile_->user_edit->text().toStdString() + "」（" +
+                               profile_->host_edit->text().toStdString() + "）のパスワード";
   if (login_password.empty() && !transfer::AnonymousUser(*user)) {
     if (auto kept = session_passwords_.Find(*host, *user)) {
       login_password = *kept;
+    } else if (keyring_->Usable()) {
+      ask_keyring = true;
     } else {
-      const auto answer = prompts_->Password(
-          "パスワード", "ユーザー「" + profile_->user_edit->text().toStdString() + "」（" +
-                            profile_->host_edit->text().toStdString() + "）のパスワード");
+      const auto answer = prompts_->Password("パスワード", question);
       const auto sjis = answer ? ToSjis(QString::fromStdString(*answer)) : std::nullopt;
       if (!answer || !sjis) {
-        SetStatusText(answer ? "パスワードにShift-JISで表せない文字が含まれているため接続できません"
-                             : transfer::kConnectionDeclined);
+        SetStatusText(answer ? kUnsayablePassword : transfer::kConnectionDeclined);
         return;
       }
       login_password = *sjis;
@@ -174,16 +202,39 @@ void TFtp1::Button1Click() {
   sftp_.reset();
   ApplyDataMode(profile_->DataMode());
   RunClientCommand([this, host = *host, user = *user, password = login_password, remember,
+                    ask_keyring, question, key = ShownPasswordKey(),
                     folder = Profiles_.LastRemoteFolder, encoding = profile_->NameEncoding()] {
+    std::string login = password;
+    bool keep = remember;
+    if (ask_keyring) {
+      PostToWindow([this] { SetStatusText("キーリングに問い合わせています..."); });
+      if (auto kept = keyring_->Lookup(key, [this] { return IdFTP1.CancelFired(); })) {
+        login = *kept;  // the profile's own bytes, as they were handed over
+      } else if (IdFTP1.CancelFired()) {
+        throw ftp::EIdOperationAborted();  // Escape while the keyring was asked
+      } else {
+        const auto answer = WorkerPrompts().Password("パスワード", question);
+        const auto sjis = answer ? text::Utf8ToCp932(*answer) : std::nullopt;
+        if (!answer || !sjis) {
+          PostToWindow([this, said = answer.has_value()] {
+            SetStatusText(said ? kUnsayablePassword : transfer::kConnectionDeclined);
+          });
+          return;
+        }
+        login = *sjis;
+        keep = !login.empty();
+      }
+      PostToWindow([this] { SetStatusText("接続中..."); });
+    }
     try {
-      Session_.Connect(host, user, password, folder, encoding);
+      Session_.Connect(host, user, login, folder, encoding);
     } catch (const ftp::EIdProtocolReplyError&) {
       // Refused (a password that has changed): asked for again next time.
-      if (remember) session_passwords_.Forget(host, user);
+      if (keep) session_passwords_.Forget(host, user);
       throw;
     }
     if (!IdFTP1.Connected()) return;
-    if (remember) session_passwords_.Keep(host, user, password);
+    if (keep) session_passwords_.Keep(host, user, login);
     if (IdFTP1.UseTLS)
       PostToWindow([this] { SetStatusText(std::string("接続成功") + transfer::kEncryptedMark); });
     ListRemoteFolder();

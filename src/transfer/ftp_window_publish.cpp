@@ -19,10 +19,8 @@ bool TFtp1::StoreSiteFolder(const std::string& folder) {
     return false;
   }
   if (Profiles_.StoreSiteFolder(*sjis)) {
-    // Passwords stay in the keyring, as with 保存.
-    const auto r = transfer::WriteProfileFile(
-        ProgramFolder(), transfer::LinesForFile(Profiles_.ProfileList, *secrets_));
-    if (!r.ok) prompts_->Error(r.error);
+    // The keyring is not asked here: a folder given is no new password.
+    WriteProfiles(false);
   } else {
     Profiles_.SiteFolder = *sjis;  // a profile being entered keeps it until 保存
   }

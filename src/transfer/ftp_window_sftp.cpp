@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/program_folder.h"
+#include "text/cp932.h"
 #include "ftp/id_exception.h"
 #include "transfer/certificate_check.h"
 #include "transfer/ftp_window.h"
@@ -118,9 +119,17 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
   const std::string user = sftp_options_.user;
   const std::string question = account + " のユーザー「" + user + "」のパスワード";
   auto tries = std::make_shared<int>(0);
-  q.password = [this, account, user, question, tries]() -> std::optional<std::string> {
-    if ((*tries)++ == 0)
+  q.password = [this, account, user, question, tries,
+                key = sftp_password_key_]() -> std::optional<std::string> {
+    if ((*tries)++ == 0) {
       if (auto kept = session_passwords_.Find(account, user)) return kept;
+      // The keyring holds the profile's Shift-JIS bytes; SSH sends UTF-8.
+      if (key && keyring_->Usable()) {
+        PostToWindow([this] { SetStatusText("キーリングに問い合わせています..."); });
+        if (auto held = keyring_->Lookup(*key))
+          if (auto utf8 = text::Cp932ToUtf8(*held)) return utf8;
+      }
+    }
     auto answer = WorkerPrompts().Password("パスワード",
                                            (*tries > 1 ? "パスワードが違います。" : "") + question);
     if (!answer) PostToWindow([this] { call_.ConnectDeclined(true); });
@@ -138,7 +147,7 @@ void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user
   sftp_files_.reset();
   sftp_ = std::make_unique<sftp::SftpClient>();
   // Made here, once: the site sync's connections ask from threads of their own.
-  if (!passphrases_) passphrases_ = std::make_unique<transfer::PassphraseKeeper>(*secrets_);
+  if (!passphrases_) passphrases_ = std::make_unique<transfer::PassphraseKeeper>(keyring_->Blocking());
   sftp::ConnectOptions o;
   o.host = where.host;
   o.port = where.port;

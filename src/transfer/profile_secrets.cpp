@@ -64,59 +64,77 @@ void SessionPasswords::Forget(const std::string& host, const std::string& user) 
   passwords_.erase({host, user});
 }
 
-void RestorePasswords(std::vector<std::string>& lines, SecretStore& store) {
-  const bool keyring = store.Available();
+void RestorePasswords(std::vector<std::string>& lines, bool keyring_present) {
+  if (keyring_present) return;
   for (std::string& line : lines) {
     std::vector<std::string> f = Fields(line);
-    if (!f[kPasswordIndex].empty()) {
-      if (keyring || KeptInFile(f)) continue;
-      if (f.size() <= kPasswordInFileIndex) f.resize(kPasswordInFileIndex + 1);
-      // The modes before it as the panel writes them when later fields are set.
-      for (size_t i : {kProfileFields, kProfileFields + 1})
-        if (f[i].empty()) f[i] = "auto";
-      f[kPasswordInFileIndex] = kPasswordInFileField;
-      line = JoinCommaText(f);
-    } else if (keyring) {
-      if (auto password = store.Lookup(PasswordKeyOf(line))) {
-        f[kPasswordIndex] = *password;
-        line = JoinCommaText(f);
-      }
-    }
+    if (f[kPasswordIndex].empty() || KeptInFile(f)) continue;
+    if (f.size() <= kPasswordInFileIndex) f.resize(kPasswordInFileIndex + 1);
+    // The modes before it as the panel writes them when later fields are set.
+    for (size_t i : {kProfileFields, kProfileFields + 1})
+      if (f[i].empty()) f[i] = "auto";
+    f[kPasswordInFileIndex] = kPasswordInFileField;
+    line = JoinCommaText(f);
   }
 }
 
-std::vector<std::string> LinesForFile(const std::vector<std::string>& lines, SecretStore& store) {
+namespace {
+
+// Whether the file as read held this line's password in the clear already.
+bool FileHeld(const std::vector<std::string>& file_lines, const SecretKey& key,
+              const std::string& password) {
+  for (const std::string& line : file_lines)
+    if (Fields(line)[kPasswordIndex] == password && PasswordKeyOf(line) == key) return true;
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> LinesForFile(const std::vector<std::string>& lines,
+                                      const InKeyring& in_keyring,
+                                      const std::vector<std::string>& file_lines) {
   std::vector<std::string> out;
-  const bool keyring = store.Available();
   for (const std::string& line : lines) {
     std::vector<std::string> f = Fields(line);
-    if (f[kPasswordIndex].empty()) {
+    const std::string& password = f[kPasswordIndex];
+    if (password.empty()) {
       out.push_back(line);
       continue;
     }
-    const bool moved =
-        keyring && store.Store(PasswordKeyOf(line), PasswordLabelOf(line), f[kPasswordIndex]);
-    // A keyring that refused leaves the line as it was: losing a password
-    // is worse than keeping it where it always was.
-    if (moved || (!keyring && !KeptInFile(f))) {
-      f[kPasswordIndex].clear();
-      if (moved && KeptInFile(f)) f[kPasswordInFileIndex].clear();
-      while (f.size() > kProfileFields && f.back().empty()) f.pop_back();
-      out.push_back(JoinCommaText(f));
-    } else {
+    const SecretKey key = PasswordKeyOf(line);
+    const bool moved = in_keyring(key, password);
+    // Written in the clear only where the user chose it, or where the file
+    // already held it (it moves once the keyring has it); else the password
+    // lives for the session.
+    if (!moved && (KeptInFile(f) || FileHeld(file_lines, key, password))) {
       out.push_back(line);
+      continue;
     }
+    f[kPasswordIndex].clear();
+    if (moved && KeptInFile(f)) f[kPasswordInFileIndex].clear();
+    while (f.size() > kProfileFields && f.back().empty()) f.pop_back();
+    out.push_back(JoinCommaText(f));
   }
   return out;
 }
 
-void ForgetPassword(const std::string& old_line, SecretStore& store) {
-  if (store.Available()) store.Remove(PasswordKeyOf(old_line));
+std::vector<SecretToStore> SecretsToStore(const std::vector<std::string>& lines,
+                                          const InKeyring& in_keyring) {
+  std::vector<SecretToStore> out;
+  for (const std::string& line : lines) {
+    const std::string password = Fields(line)[kPasswordIndex];
+    const SecretKey key = PasswordKeyOf(line);
+    if (!password.empty() && !in_keyring(key, password))
+      out.push_back({key, PasswordLabelOf(line), password});
+  }
+  return out;
 }
 
-void ForgetReplacedPassword(const std::string& old_line, const std::string& new_line,
-                            SecretStore& store) {
-  if (!(PasswordKeyOf(old_line) == PasswordKeyOf(new_line))) ForgetPassword(old_line, store);
+bool SessionOnly(const std::string& line, const InKeyring& in_keyring,
+                 const std::vector<std::string>& file_lines) {
+  const std::string password = Fields(line)[kPasswordIndex];
+  return !password.empty() && !in_keyring(PasswordKeyOf(line), password) &&
+         Fields(LinesForFile({line}, in_keyring, file_lines)[0])[kPasswordIndex].empty();
 }
 
 }  // namespace hemlo::transfer

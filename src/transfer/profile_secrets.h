@@ -2,8 +2,10 @@
 // Profile passwords between Ferrox.ini and the desktop keyring. In memory a
 // profile line holds its password as ever; the file gets a copy whose
 // password field is empty once the keyring holds the password. Without a
-// keyring the password stays in the file only where the user chose that
-// (the "plain" field), else it lives for the session. Core code (no Qt).
+// keyring (or one that declined) the password stays in the file only where
+// the user chose that (the "plain" field), else it lives for the session.
+// Core code (no Qt).
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -19,20 +21,36 @@ namespace hemlo::transfer {
 SecretKey PasswordKeyOf(const std::string& line);
 std::string PasswordLabelOf(const std::string& line);
 
-// After reading the file: empty password fields filled from the keyring. A
-// password found in the file while no keyring answers is marked as kept in
-// the file, as it always was, so nothing is lost at the next save.
-void RestorePasswords(std::vector<std::string>& lines, SecretStore& store);
+// After reading the file, where no keyring is there to ask: a password
+// found in the file is marked as kept in the file, as it always was, so
+// nothing is lost at the next save. (Where one is, an empty field means the
+// keyring's password, asked for at connect.)
+void RestorePasswords(std::vector<std::string>& lines, bool keyring_present);
 
-// The lines to write: each password moved to the keyring (its field left
-// empty); without a keyring kept only where the line says so.
-std::vector<std::string> LinesForFile(const std::vector<std::string>& lines, SecretStore& store);
+// Whether the keyring is known to hold `password` for `key`.
+using InKeyring = std::function<bool(const SecretKey& key, const std::string& password)>;
 
-// A profile removed, or renamed (its old key no longer used): its secret goes.
-void ForgetPassword(const std::string& old_line, SecretStore& store);
-// Forgets the old line's secret when `new_line` is kept under another key.
-void ForgetReplacedPassword(const std::string& old_line, const std::string& new_line,
-                            SecretStore& store);
+// The lines to write, without asking the keyring: a password it holds
+// leaves its field empty; one it does not is written only where the line
+// says so or where `file_lines` (the file as read) held it already, else it
+// lives for the session only.
+std::vector<std::string> LinesForFile(const std::vector<std::string>& lines,
+                                      const InKeyring& in_keyring,
+                                      const std::vector<std::string>& file_lines);
+
+// The passwords of `lines` the keyring does not hold yet.
+struct SecretToStore {
+  SecretKey key;
+  std::string label;
+  std::string secret;
+};
+std::vector<SecretToStore> SecretsToStore(const std::vector<std::string>& lines,
+                                          const InKeyring& in_keyring);
+
+// Whether the line's password, written as things stand, is kept for the
+// session only (neither in the keyring nor chosen for the file).
+bool SessionOnly(const std::string& line, const InKeyring& in_keyring,
+                 const std::vector<std::string>& file_lines);
 
 // An SSH key file's passphrase.
 SecretKey PassphraseKeyOf(const std::string& key_file);

@@ -19,13 +19,18 @@ struct SecretKey {
 class SecretStore {
  public:
   virtual ~SecretStore() = default;
+  // Whether there is a keyring to ask at all, known without asking it.
+  virtual bool Present() { return true; }
   // Whether a keyring answers at all; false means every secret lives in
-  // the file (when the user chose so) or only for the session.
+  // the file (when the user chose so) or only for the session. Once a call
+  // has failed it stays false.
   virtual bool Available() = 0;
   virtual std::optional<std::string> Lookup(const SecretKey& key) = 0;
   // False when the keyring refused or did not answer in time.
   virtual bool Store(const SecretKey& key, const std::string& label, const std::string& secret) = 0;
   virtual void Remove(const SecretKey& key) = 0;
+  // From any thread: the call running now and every later one give up.
+  virtual void Cancel() {}
 };
 
 }  // namespace hemlo::transfer

@@ -347,22 +347,36 @@ TEST(PageTemplate, FillsAnEmptyDocumentWithoutAsking) {
 }
 
 TEST(PageTemplate, AsksOnANonEmptyDocument) {
-  for (Answer a : {Answer::No, Answer::Cancel}) {
-    Bench b;
-    b.prompts.answers = {a};
-    auto& pane = b.host.Open(" ");
-    pane.SetSelStart(1);
-    b.commands.HTML1Click();
-    ASSERT_EQ(b.prompts.asked.size(), 1u);
-    EXPECT_EQ(b.prompts.asked[0].caption, "確認");
-    EXPECT_EQ(b.prompts.asked[0].text,
-              "現在の書き込まれてある文字を初期化します。\r\n\r\n　…よろしいですか？");
-    EXPECT_EQ(b.prompts.asked[0].buttons, Buttons::YesNoCancel);
-    EXPECT_EQ(b.prompts.asked[0].icon, Icon::None);
-    EXPECT_EQ(pane.Text(), " ");
-    EXPECT_EQ(pane.SelStart(), 1u);
-    EXPECT_EQ(b.host.frameCaption, "frame");
-  }
+  // A page with a file is named: saving would put the template over it.
+  const std::string file = ::testing::TempDir() + "template-page.htm";
+  std::ofstream(file) << " ";
+  const struct {
+    std::string path;
+    std::string question;
+  } pages[] = {
+      {"", "現在の書き込まれてある文字を初期化します。\r\n\r\n　…よろしいですか？"},
+      {"/no/such/new.htm", "現在の書き込まれてある文字を初期化します。\r\n\r\n　…よろしいですか？"},
+      {file, "現在の書き込まれてある文字を初期化します。\r\n\r\nこのページのファイル " + file +
+                 " は、上書き保存するとひな形で置き換わります。\r\n\r\n　…よろしいですか？"},
+  };
+  for (const auto& page : pages)
+    for (Answer a : {Answer::No, Answer::Cancel}) {
+      SCOPED_TRACE(page.path);
+      Bench b;
+      b.prompts.answers = {a};
+      b.host.documentPath = page.path;
+      auto& pane = b.host.Open(" ");
+      pane.SetSelStart(1);
+      b.commands.HTML1Click();
+      ASSERT_EQ(b.prompts.asked.size(), 1u);
+      EXPECT_EQ(b.prompts.asked[0].caption, "確認");
+      EXPECT_EQ(b.prompts.asked[0].text, page.question);
+      EXPECT_EQ(b.prompts.asked[0].buttons, Buttons::YesNoCancel);
+      EXPECT_EQ(b.prompts.asked[0].icon, Icon::None);
+      EXPECT_EQ(pane.Text(), " ");
+      EXPECT_EQ(pane.SelStart(), 1u);
+      EXPECT_EQ(b.host.frameCaption, "frame");
+    }
   Bench b;
   b.prompts.answers = {Answer::Yes};
   auto& pane = b.host.Open(" ");

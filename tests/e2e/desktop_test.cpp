@@ -65,56 +65,85 @@ class Desktop : public ::testing::Test {
 };
 
 TEST_F(Desktop, SigtermKeepsModifiedPagesThatTheNextStartOffers) {
-  // A UTF-8 page with a character Shift-JIS lacks must come back as UTF-8.
-  const QString page = Page("top.htm", "<p>old \xF0\x9F\x98\x80</p>\r\n");
-  std::string edited_bytes;
-  {
+  struct Case {
+    const char* what;
+    std::vector<const char*> blocked;  // plain files where folders would go
+    const char* kept_in;               // nullptr: nowhere, the run ends with 1
+  };
+  const Case cases[] = {
+      {"the recovery folder", {}, "state/recovery"},
+      {"the state folder's parent when recovery/ cannot be written",
+       {"state/recovery"},
+       "Hemlo2-recovery"},
+      {"nowhere", {"state/recovery", "Hemlo2-recovery"}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string root = folder_.path().toStdString() + "/";
+    std::filesystem::remove_all(root + "state");
+    std::filesystem::remove_all(root + "Hemlo2-recovery");
+    std::filesystem::create_directories(root + "state");
+    SetProgramFolder(root + "state");
+    for (const char* name : c.blocked) std::ofstream(root + name) << "not a folder";
+    prompts_.asked.clear();
+    // A UTF-8 page with a character Shift-JIS lacks must come back as UTF-8.
+    const QString page = Page("top.htm", "<p>old \xF0\x9F\x98\x80</p>\r\n");
+    std::string edited_bytes;
+    int exit_code = -1;
+    {
+      auto frame = Start();
+      SessionEnd session;
+      session.quit = [&](int code) { exit_code = code; };
+      session.Attach(frame.get());
+      TMDIChild* edited = frame->OpenDocument(page);
+      edited->Memo()->ReplaceSelection("<!-- edited -->");
+      edited_bytes = edited->Memo()->DocumentBytes();
+      ASSERT_NE(edited_bytes.find("edited"), std::string::npos);
+      ASSERT_NE(edited_bytes.find("\xF0\x9F\x98\x80"), std::string::npos);
+      frame->FileNew1Execute();
+      frame->ActiveChild()->Memo()->SetText("<p>new page</p>\r\n");
+      for (TMDIChild* child : frame->Children()) child->Memo()->SetModified(true);
+      ::raise(SIGTERM);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return exit_code >= 0; }, 5000));
+      EXPECT_TRUE(prompts_.asked.empty());
+      Finish(frame);
+    }
+    EXPECT_EQ(exit_code, c.kept_in ? 0 : 1);
+    if (c.kept_in) {
+      EXPECT_EQ(shell::ListRecoveryCopies(root + c.kept_in).size(), 2u);
+    }
+    std::string history;
+    std::getline(std::ifstream(root + "state/Rireki.ini"), history);
+    EXPECT_EQ(history, page.toStdString() + "\r");
+    std::string untouched;
+    std::getline(std::ifstream(page.toStdString()), untouched);
+    EXPECT_EQ(untouched, "<p>old \xF0\x9F\x98\x80</p>\r");
+    if (!c.kept_in) continue;
+
+    // Next start: はい opens both as modified pages under their own names,
+    // and the question says where they were kept when it was not recovery/.
+    prompts_.answers.push_back(Answer::Yes);
     auto frame = Start();
-    SessionEnd session;
-    bool ended = false;
-    session.quit = [&] { ended = true; };
-    session.Attach(frame.get());
-    TMDIChild* edited = frame->OpenDocument(page);
-    edited->Memo()->ReplaceSelection("<!-- edited -->");
-    edited_bytes = edited->Memo()->DocumentBytes();
-    ASSERT_NE(edited_bytes.find("edited"), std::string::npos);
-    ASSERT_NE(edited_bytes.find("\xF0\x9F\x98\x80"), std::string::npos);
-    frame->FileNew1Execute();
-    frame->ActiveChild()->Memo()->SetText("<p>new page</p>\r\n");
-    for (TMDIChild* c : frame->Children()) c->Memo()->SetModified(true);
-    ::raise(SIGTERM);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ended; }, 5000));
-    EXPECT_TRUE(prompts_.asked.empty());
+    OfferRecoveredPages(*frame);
+    ASSERT_EQ(prompts_.asked.size(), 1u);
+    EXPECT_NE(prompts_.asked[0].text.find("2 件"), std::string::npos);
+    EXPECT_EQ(prompts_.asked[0].text.find(root + "Hemlo2-recovery") != std::string::npos,
+              !c.blocked.empty());
+    const auto children = frame->Children();
+    ASSERT_EQ(children.size(), 2);
+    QStringList captions;
+    std::vector<std::string> texts;
+    for (TMDIChild* child : children) {
+      captions << child->Caption();
+      texts.push_back(child->Memo()->DocumentBytes());
+      EXPECT_TRUE(child->Memo()->Modified());
+    }
+    EXPECT_TRUE(captions.contains(page) && captions.contains(QString()));
+    EXPECT_NE(std::find(texts.begin(), texts.end(), edited_bytes), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "<p>new page</p>\r\n"), texts.end());
+    EXPECT_TRUE(shell::ListRecoveryCopies(root + c.kept_in).empty());
     Finish(frame);
   }
-  EXPECT_EQ(shell::ListRecoveryCopies(shell::RecoveryFolder()).size(), 2u);
-  std::string history;
-  std::getline(std::ifstream(folder_.filePath("Rireki.ini").toStdString()), history);
-  EXPECT_EQ(history, page.toStdString() + "\r");
-  std::string untouched;
-  std::getline(std::ifstream(page.toStdString()), untouched);
-  EXPECT_EQ(untouched, "<p>old \xF0\x9F\x98\x80</p>\r");
-
-  // Next start: はい opens both as modified pages under their own names.
-  prompts_.answers = {Answer::Yes};
-  auto frame = Start();
-  OfferRecoveredPages(*frame);
-  ASSERT_EQ(prompts_.asked.size(), 1u);
-  EXPECT_NE(prompts_.asked[0].text.find("2 件"), std::string::npos);
-  const auto children = frame->Children();
-  ASSERT_EQ(children.size(), 2);
-  QStringList captions;
-  std::vector<std::string> texts;
-  for (TMDIChild* c : children) {
-    captions << c->Caption();
-    texts.push_back(c->Memo()->DocumentBytes());
-    EXPECT_TRUE(c->Memo()->Modified());
-  }
-  EXPECT_TRUE(captions.contains(page) && captions.contains(QString()));
-  EXPECT_NE(std::find(texts.begin(), texts.end(), edited_bytes), texts.end());
-  EXPECT_NE(std::find(texts.begin(), texts.end(), "<p>new page</p>\r\n"), texts.end());
-  EXPECT_TRUE(shell::ListRecoveryCopies(shell::RecoveryFolder()).empty());
-  Finish(frame);
 }
 
 TEST_F(Desktop, ArgumentsAndDroppedFilesOpenThroughTheNormalOpen) {

@@ -89,6 +89,20 @@ TEST_F(FavouritesFileTest, MalformedRowIsSkippedInTheTreeButKeptInTheFile) {
             "\"news\",\"JMA\",\"https://www.jma.go.jp/\"\r\n");
 }
 
+TEST_F(FavouritesFileTest, HandWrittenRowStaysAsWrittenUntilSomethingChanges) {
+  const std::string hand = "z,Last,http://z/\r\ncat,My Page,http://my.example/page\r\n";
+  WriteFile(hand);
+  FavouritesList list;
+  ASSERT_TRUE(list.Load());
+  auto tree = BuildFavouriteTree(list.lines());
+  ASSERT_TRUE(SaveFavourites(tree, list));
+  EXPECT_EQ(FileBytes(), hand);
+  tree[1].entries[0].title = "Our Page";
+  ASSERT_TRUE(SaveFavourites(tree, list));
+  EXPECT_EQ(FileBytes(),
+            "\"cat\",\"Our Page\",\"http://my.example/page\"\r\n\"z\",\"Last\",\"http://z/\"\r\n");
+}
+
 TEST_F(FavouritesFileTest, UnreadableFileIsReportedAndNeverOverwritten) {
   fs::create_directories(folder_ / "favorite.ini");  // exists, cannot be read as a file
   FavouritesList list;
@@ -115,7 +129,7 @@ TEST_F(FavouritesFileTest, FailedWriteKeepsTheListAndReportsIt) {
 TEST(FavouriteRowTest, SplitFollowsTheCommaTextRules) {
   using V = std::vector<std::string>;
   EXPECT_EQ(SplitRow("\"a b\",\"c,d\",\"e\"\"f\""), (V{"a b", "c,d", "e\"f"}));
-  EXPECT_EQ(SplitRow("  plain words,x"), (V{"plain", "words", "x"}));
+  EXPECT_EQ(SplitRow("  plain words ,x"), (V{"plain words", "x"}));
   EXPECT_EQ(SplitRow("\"a\",,\"c\""), (V{"a", "", "c"}));
   EXPECT_EQ(SplitRow("\"a\",\"b\","), (V{"a", "b", ""}));
   EXPECT_EQ(SplitRow("\"unclosed, still one"), (V{"unclosed, still one"}));

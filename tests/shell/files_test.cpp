@@ -65,6 +65,11 @@ TEST_F(Files, SaveReplacesAtomicallyAndFailureKeepsOldFile) {
     ::chmod(dir_.c_str(), 0755);
     EXPECT_EQ(Read(page), "new\r\n\x82\xa0");
   }
+  // A write-protected page is refused, as it is for root too.
+  ASSERT_EQ(::chmod(page.c_str(), 0444), 0);
+  EXPECT_FALSE(WriteDocument(page, "lost", error));
+  EXPECT_NE(error.find("読み取り専用"), std::string::npos);
+  EXPECT_EQ(Read(page), "new\r\n\x82\xa0");
   // Writing into a missing folder fails and reports why.
   EXPECT_FALSE(WriteDocument(dir_ / "missing" / "x.htm", "x", error));
   // No temporary files are left behind.

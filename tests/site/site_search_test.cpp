@@ -2,6 +2,11 @@
 // CRLF, LF and CR line breaks.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <functional>
 #include <tuple>
 
 #include "site/site_replace.h"
@@ -182,6 +187,79 @@ TEST_F(SiteSearch, ReplaceWritesEachEncodingAndLineBreakAndUndoRestoresEveryByte
   EXPECT_FALSE(out.ok);
   EXPECT_NE(out.message.find("c.js"), std::string::npos);
   EXPECT_EQ(Read("a.htm"), kSite[0].second);
+}
+
+TEST_F(SiteSearch, ReplaceRefusedOrFailingHalfWayLeavesEveryFileAsItWas) {
+  const std::vector<std::pair<std::string, std::string>> site = {
+      {"a.htm", Sjis("word あ")},
+      {"b.htm", Sjis("word い")},
+      {"c.htm", Sjis("word う")},
+      {"d.html", "word \xE3\x81\x88"},
+      {"z.htm", "word " + std::string(64 * 1024, 'x')},
+  };
+  struct Case {
+    const char* what;
+    std::string replacement;
+    std::function<void()> before;
+    std::vector<std::string> named;
+    bool disk_full;  // a file-size limit fails the last, largest file as a full disk would
+  };
+  const Case cases[] = {
+      {"three files Shift-JIS cannot hold it",
+       "\xF0\x9F\x98\x80",
+       [] {},
+       {"a.htm", "b.htm", "c.htm"},
+       false},
+      {"a write-protected file",
+       "term",
+       [&] { ASSERT_EQ(::chmod((root_ / "b.htm").c_str(), 0444), 0); },
+       {"b.htm"},
+       false},
+      {"the disk full half-way", "term", [] {}, {"z.htm"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(root_);
+    PutAll(site);
+    SearchOptions o;
+    o.pattern = "word";
+    o.replacement = c.replacement;
+    const SearchResult r = SearchSite(root_, o);
+    ASSERT_EQ(r.files.size(), site.size());
+    ASSERT_EQ(Name(r.files.back().path), "z.htm");
+    c.before();
+    struct rlimit old_limit {};
+    ::getrlimit(RLIMIT_FSIZE, &old_limit);
+    const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+    if (c.disk_full) {
+      struct rlimit small = old_limit;
+      small.rlim_cur = 16 * 1024;
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    const ReplaceOutcome out = ApplyReplacement(r);
+    ::setrlimit(RLIMIT_FSIZE, &old_limit);
+    ::signal(SIGXFSZ, old_handler);
+    EXPECT_FALSE(out.ok);
+    EXPECT_TRUE(out.record.files.empty());
+    for (const std::string& name : c.named) EXPECT_NE(out.message.find(name), std::string::npos);
+    for (const auto& [name, bytes] : site) EXPECT_EQ(Read(name), bytes) << name;
+    for (const auto& e : fs::directory_iterator(root_))
+      EXPECT_NE(e.path().filename().string()[0], '.') << "temporary file left";
+  }
+  // 元に戻す leaves a file edited since the replacement as it is, and names it.
+  fs::remove_all(root_);
+  PutAll(site);
+  SearchOptions o;
+  o.pattern = "word";
+  o.replacement = "term";
+  const ReplaceOutcome out = ApplyReplacement(SearchSite(root_, o));
+  ASSERT_TRUE(out.ok) << out.message;
+  Put("b.htm", "edited since");
+  const UndoOutcome undo = UndoReplacement(out.record);
+  EXPECT_NE(undo.message.find("b.htm"), std::string::npos);
+  EXPECT_EQ(undo.restored.size(), site.size() - 1);
+  for (const auto& [name, bytes] : site)
+    EXPECT_EQ(Read(name), name == "b.htm" ? "edited since" : bytes);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "support/ftp_test_net.h"
 #include "support/test_watchdog.h"
 
@@ -34,8 +36,11 @@ class FakeFtpServer {
   std::set<std::string> refuse_mkd;
 
   FakeFtpServer() { listen_fd_ = ListenLoopback(port_); }
+  // A test that never asked for the verdict still fails on a server error.
   ~FakeFtpServer() {
-    Join();
+    const bool taken = verdict_taken_;
+    const std::string error = Join();
+    if (!taken && !error.empty()) ADD_FAILURE() << "fake server: " << error;
     if (listen_fd_ >= 0) ::close(listen_fd_);
   }
   uint16_t port() const { return port_; }
@@ -51,8 +56,11 @@ class FakeFtpServer {
       }
     });
   }
-  std::string Join() {
+  // Waits for the server to end; returns its error text ("" = none), which
+  // the caller must check.
+  [[nodiscard]] std::string Join() {
     if (thread_.joinable()) thread_.join();
+    verdict_taken_ = true;
     std::lock_guard<std::mutex> lock(mutex_);
     return error_;
   }
@@ -214,6 +222,7 @@ class FakeFtpServer {
   std::thread thread_;
   std::mutex mutex_;
   std::string error_;
+  bool verdict_taken_ = false;
   std::vector<std::string> commands_;
 };
 

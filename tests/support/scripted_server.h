@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "support/ftp_test_net.h"
 #include "support/test_watchdog.h"
 
@@ -146,14 +148,21 @@ class ScriptedServer {
       done_ = true;
     });
   }
-  ~ScriptedServer() { Join(); }
+  // A test that never asked for the verdict still fails on a script error.
+  ~ScriptedServer() {
+    const bool taken = verdict_taken_;
+    const std::string error = Join();
+    if (!taken && !error.empty()) ADD_FAILURE() << "scripted server: " << error;
+  }
 
   uint16_t port() const { return port_; }
-  // Waits for the script to finish; returns its error text ("" = none).
-  std::string Join() {
+  // Waits for the script to finish; returns its error text ("" = none),
+  // which the caller must check.
+  [[nodiscard]] std::string Join() {
     if (thread_.joinable()) thread_.join();
     if (listen_fd_ >= 0) ::close(listen_fd_);
     listen_fd_ = -1;
+    verdict_taken_ = true;
     return error_;
   }
   // Every command line the client sent (valid after Join).
@@ -165,6 +174,7 @@ class ScriptedServer {
   std::thread thread_;
   std::atomic<bool> done_{false};
   std::string error_;
+  bool verdict_taken_ = false;
   std::vector<std::string> commands_;
 };
 

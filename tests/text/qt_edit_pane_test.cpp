@@ -26,7 +26,7 @@ namespace hemlo::text {
 namespace {
 
 // Qt lays out a whole line at once (about 2 s per million characters here),
-// so the contract's long line is 1 MB; LoadsAFiveMegabyteLine covers 5 MB.
+// so the contract's long line is 1 MB, the longest a page may open with.
 INSTANTIATE_TEST_SUITE_P(Qt, EditPaneContract,
                          EditPaneParams([] { return std::make_unique<QtEditPane>(); }, 1u << 20),
                          EditPaneParamName);
@@ -460,9 +460,13 @@ TEST_F(QtEditPaneTest, ColouringScansABoundedRegionPerKey) {
 // Awkward files open in the encoding the detector picks, say what it found,
 // and save back byte for byte.
 TEST_F(QtEditPaneTest, BadInputOpensAndSavesUnchanged) {
+  // The longest line the pane opens, and more lines after it.
   std::string big;
-  big.reserve(5u << 20);
-  while (big.size() < (5u << 20)) big += std::string("<p>\x93\xFA\x96\x7B\x8C\xEA\0\x80", 11);
+  big.reserve(QtEditPane::kLongestLine + 16);
+  while (big.size() < QtEditPane::kLongestLine)
+    big += std::string("<p>\x93\xFA\x96\x7B\x8C\xEA\0\x80", 11);
+  big.resize(QtEditPane::kLongestLine);
+  big += "\r\n<p>end</p>\r\n";
   struct Case {
     const char* name;
     std::string bytes;
@@ -470,7 +474,7 @@ TEST_F(QtEditPaneTest, BadInputOpensAndSavesUnchanged) {
     bool disagrees;
   };
   const Case cases[] = {
-      {"5 MB line", big, Encoding::kShiftJis, false},
+      {"1 MiB line", big, Encoding::kShiftJis, false},
       {"NUL bytes", std::string("a\0b\r\n\0", 6) + "\xE6\x97\xA5", Encoding::kUtf8, false},
       {"valid in both", "\xE6\x97\xA5\xE6\x9C\xAC", Encoding::kUtf8, false},
       {"charset that lies", "<meta charset=\"utf-8\">\x93\xFA\x96\x7B\x81", Encoding::kUtf8, true},
@@ -491,6 +495,16 @@ TEST_F(QtEditPaneTest, BadInputOpensAndSavesUnchanged) {
       ASSERT_TRUE(pane_.BlockCacheIsConsistent()) << c.name;
       if (c.bytes.size() > 1000) break;  // the long line once
     }
+  }
+}
+
+TEST_F(QtEditPaneTest, APageWithALongerLineIsRefusedUnread) {
+  pane_.LoadDocument("kept", Encoding::kShiftJis);
+  const std::string page = "<p>\r\n" + std::string(QtEditPane::kLongestLine + 1, 'x') + "\r\n";
+  for (const Encoding encoding : {Encoding::kShiftJis, Encoding::kUtf8}) {
+    const std::string refusal = pane_.LoadDocument(page, encoding);
+    EXPECT_NE(refusal.find("2 行目が 1.0 MB"), std::string::npos) << refusal;
+    EXPECT_EQ(pane_.DocumentBytes(), "kept");
   }
 }
 

@@ -74,7 +74,7 @@ TEST(TFtp2, CloseSendsNothing) {
   QTimer::singleShot(0, &dialog, [&] { Ui(dialog).Button2->click(); });
   EXPECT_EQ(dialog.Run(ftp, prompts, nullptr), QDialog::Rejected);
   ftp.Disconnect();
-  server.Join();
+  EXPECT_EQ(server.Join(), "");
   EXPECT_THAT(server.CommandsAfterLogin(), ElementsAre("QUIT"));
 }
 

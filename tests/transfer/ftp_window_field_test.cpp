@@ -287,7 +287,7 @@ TEST_F(FtpWindowFieldTest, EscapeEndsTheCommandAtOnce) {
     EXPECT_EQ(Count("中断しました！！"), 1u);
     EXPECT_TRUE(Ui(w).Button1->isEnabled() || Ui(w).Button2->isEnabled());
     w.reset();
-    server.Join();
+    EXPECT_EQ(server.Join(), "");
   }
 }
 
@@ -344,7 +344,7 @@ TEST_F(FtpWindowFieldTest, MillionEntryListingKeepsTheWindowAnswering) {
   EXPECT_LT(listing_gap, 250 * kSlower);
   EXPECT_LT(worst_gap, 250 * kSlower) << "while sorting";
   w.reset();
-  server.Join();
+  EXPECT_EQ(server.Join(), "");
 }
 
 // A modal dialog of the editor (開く, the builder) runs its own event loop;
@@ -393,7 +393,7 @@ TEST_F(FtpWindowFieldTest, ClosingTheFrameDuringATransferEndsCleanly) {
   EXPECT_TRUE(w->IdleFlag());
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;
   w.reset();
-  server.Join();
+  EXPECT_EQ(server.Join(), "");
 }
 
 // The permission dialog waits on SITE over the window: Escape there stops
@@ -427,7 +427,7 @@ TEST_F(FtpWindowFieldTest, EscapeInThePermissionDialogStopsItsWait) {
   ASSERT_EQ(prompts.asked.size(), 1u) << prompts.asked.back().text;
   EXPECT_EQ(prompts.asked[0].text, "中断しました！！");
   EXPECT_TRUE(Ui(w).Button1->isEnabled());
-  server.Join();
+  EXPECT_EQ(server.Join(), "");
 }
 
 // A dropped connection, found while connecting, by the next command or in
@@ -473,7 +473,7 @@ TEST_F(FtpWindowFieldTest, LostConnectionIsSaidOnceAndLeavesTheWindowDisconnecte
     EXPECT_FALSE(Ui(w).Button2->isEnabled());
     EXPECT_TRUE(Ui(w).Edit1->isEnabled());
     EXPECT_TRUE(w->IdleFlag());
-    server.Join();
+    EXPECT_EQ(server.Join(), "");
   }
 }
 
@@ -493,7 +493,7 @@ TEST_F(FtpWindowFieldTest, RefusedListingLeavesNoRowsOfTheFolderBefore) {
   EXPECT_TRUE(w->Client().Connected());
   EXPECT_EQ(RemoteCount(Ui(w).ListView1), 0);
   w.reset();
-  server.Join();
+  EXPECT_EQ(server.Join(), "");
 }
 
 // Names in UTF-8 from a server that never says so (automatic mode): shown

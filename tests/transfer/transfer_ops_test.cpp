@@ -380,7 +380,7 @@ TEST(DownloadFailure, FirstErrorEndsTheDownloadWithTheServersMessage) {
       {"a.txt", false, true, ""}, {"gone.txt", false, true, ""}, {"c.txt", false, true, ""}};
   EXPECT_EQ(DownloadSelection(ctx, rows), OpOutcome::kFailed);
   ftp.Disconnect();
-  server.Join();
+  EXPECT_EQ(server.Join(), "");
   EXPECT_THAT(Texts(prompts, "error"), ElementsAre("no such file\r\n"));
   EXPECT_FALSE(fs::exists(local.path() / "c.txt"));
   EXPECT_EQ(host.statuses.back(), "gone.txt(2/3)");
@@ -403,7 +403,7 @@ TEST(DownloadFailure, LocalFolderThatCannotBeMadeEndsTheDownload) {
   TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
   EXPECT_EQ(DownloadSelection(ctx, {{"site", true, true, ""}}), OpOutcome::kFailed);
   ftp.Disconnect();
-  server.Join();
+  EXPECT_EQ(server.Join(), "");
   EXPECT_THAT(Texts(prompts, "error"),
               ElementsAre((local.path() / "site").string() + "は作成できません"));
   EXPECT_EQ(ReadFile(local.path() / "site"), "a local file in the way");
