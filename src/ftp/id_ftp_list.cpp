@@ -123,6 +123,8 @@ bool IsFrameLine(const Words& w) {
   if (IsTotalWord(first))
     return w.count == 1 || (w.count == 2 && ReadSize(w[1])) || EqualsNoCase(w[1], "of");
   if (EqualsNoCase(first, "grand")) return w.count > 1 && EqualsNoCase(w[1], "total");
+  // "65536000 bytes - Total size", "1234 bytes free"
+  if (w.count >= 2 && Digits(first, 18) >= 0 && EqualsNoCase(w[1], "bytes")) return true;
   return EqualsNoCase(first, "Directory") && w.count == 2;
 }
 
@@ -134,6 +136,8 @@ TIdFTPListFormat listing::DetectFormat(std::string_view line, const Words& w) {
   if (!line.empty() && line[0] == '+' && line.find('\t') != std::string_view::npos)
     return F::flfEplf;
   if (w.count == 0) return F::flfNone;
+  // Its flags pass for an `ls` mode; its columns do not.
+  if (IsConnectEnterpriseLine(w)) return F::flfConnectEnterprise;
   if (IsUnixMode(w[0]) || IsNumericLsLine(w) || IsVShellLine(w)) return F::flfUnix;
   if (w.count > 1 && w[0].size() == 1 && (w[0][0] == 'd' || w[0][0] == '-') && w[1][0] == '[')
     return F::flfNetware;
@@ -146,6 +150,8 @@ TIdFTPListFormat listing::DetectFormat(std::string_view line, const Words& w) {
   if (IsVmCmsLine(w)) return F::flfVmCms;
   if (IsOs9Line(w)) return F::flfOs9;
   if (IsNonStopLine(w)) return F::flfNonStop;
+  if (IsVxWorksLine(w)) return F::flfVxWorks;
+  if (IsWfftpLine(w)) return F::flfWfftp;
   return F::flfUnknown;
 }
 
@@ -189,6 +195,12 @@ bool TIdFTPListItems::ParseAs(TIdFTPListFormat format, TIdFTPListItem& item,
       return ParseOs9Line(item, w());
     case F::flfNonStop:
       return ParseNonStopLine(item, w());
+    case F::flfVxWorks:
+      return ParseVxWorksLine(item, w());
+    case F::flfWfftp:
+      return ParseWfftpLine(item, w());
+    case F::flfConnectEnterprise:
+      return ParseConnectEnterpriseLine(item, w(), today);
     case F::flfEplf:
       return ParseEplfLine(item, UtcOffsetMinutes);
     case F::flfMlsd:
@@ -324,9 +336,12 @@ void TIdFTPListItems::LoadList(std::span<const std::string> lines, bool details)
       }
       continue;
     }
+    // An MLSD entry may come without facts (" name"): only the listing
+    // around it tells it from other lines.
+    const bool bare_facts = !forced && !first && ListFormat == F::flfMlsd && line[0] == ' ';
     UnixColumns cols;
     const size_t before = items_.size();
-    const F format = Add(line, forced, today, &cols);
+    const F format = Add(line, bare_facts ? std::optional<F>(F::flfMlsd) : forced, today, &cols);
     if (cols.valid && items_.size() > before) {
       if (cols.glued)
         glued.emplace_back(before, cols);
@@ -357,7 +372,7 @@ bool TIdFTPListItems::JoinVmsLines(const std::string& line, const std::string& n
   if (w.count != 1 || !IsVmsName(w[0])) return false;
   Words n;
   SplitWords(next, n);
-  if (n.count < 2 || IsVmsName(n[0])) return false;
+  if (n.count < 1 || IsVmsName(n[0])) return false;
   TIdFTPListItem item;
   item.RawLine = line + ' ' + std::string(SkipBlanks(next));
   SplitWords(item.RawLine, w);

@@ -39,7 +39,10 @@ enum class TIdFTPListFormat {
   flfMvs,    // IBM MVS datasets and PDS members
   flfVmCms,  // z/VM CMS files
   flfOs9,
-  flfNonStop,  // HP NonStop (Guardian)
+  flfNonStop,            // HP NonStop (Guardian)
+  flfVxWorks,            // Nortel switches on VxWorks
+  flfWfftp,              // Nortel (Bay Networks) BayRS routers
+  flfConnectEnterprise,  // Sterling Connect:Enterprise mailboxes
 };
 enum class TIdDirItemType { ditDirectory, ditFile, ditSymbolicLink };
 
@@ -56,6 +59,9 @@ struct TIdFTPListItem {
   std::string GroupName = "????????";
   int LinkCount = 0;
   std::string LinkTarget;
+  // The name commands that act on the entry itself (rename, delete) send,
+  // when it is not FileName: a VMS folder shown as WWW is WWW.DIR;1.
+  std::string WireName;
 
   std::string PermissionText() const {
     return UserPermissions + GroupPermissions + OtherPermissions;

@@ -222,8 +222,10 @@ bool ReadDayMonthYear(std::string_view w, DateParts& d, bool two_digit_years, bo
 namespace {
 
 // "2003年4月18日", "2003年 4月 18日", "2003Y04M18D": the year first, a
-// marker after the year and the month. Returns the words taken, 0 for none.
-size_t MatchYearFirst(const Words& w, size_t i, DateParts& d) {
+// marker after the year and the month. With `bare_year` the year may stand
+// alone as its own word ("2003  3月 20日"). Returns the words taken, 0 for
+// none.
+size_t MatchYearFirst(const Words& w, size_t i, DateParts& d, bool bare_year = false) {
   int64_t v[3];
   size_t n = 0, j = i;
   for (; j < w.count && j < i + 3 && n < 3; ++j) {
@@ -235,7 +237,8 @@ size_t MatchYearFirst(const Words& w, size_t i, DateParts& d) {
       size_t marker = digits;
       while (marker < word.size() && !IsDigit(word[marker])) ++marker;
       if (digits == 0 || digits > (n == 0 ? 4 : 2) || marker - digits > 4) return 0;
-      if (n < 2 && marker == digits) return 0;  // year and month carry their marker
+      // Year and month carry their marker.
+      if (n < 2 && marker == digits && !(n == 0 && bare_year && digits == word.size())) return 0;
       if (n == 0 && digits != 4) return 0;
       v[n++] = Digits(word.substr(0, digits));
       word.remove_prefix(marker);
@@ -348,6 +351,11 @@ size_t MatchLsDate(const Words& w, size_t i, bool weak, DateParts& d) {
   if (t0.find_first_of("-/.") != std::string_view::npos) {
     if (!ReadNumericDate(t0, d, false)) return 0;
     return WithOptionalTime(w, i, 1, d);
+  }
+  // A bare year before a marked month: "2003   3月 20日". Weak only: a
+  // four-digit size before a marked month-first date must stay a size.
+  if (weak && t0.size() == 4 && Digits(t0) >= 1000 && i + 2 < w.count) {
+    if (size_t n = MatchYearFirst(w, i, d, true)) return WithOptionalTime(w, i, n, d);
   }
   // Numeric month first: "3 29 03:26"
   if (weak && three) {

@@ -130,6 +130,14 @@ bool IsNonStopLine(const Words& w);
 bool ParseNonStopLine(TIdFTPListItem& item, const Words& w);
 bool IsMainframeHeading(const Words& w);
 
+// Network devices and mailbox servers.
+bool IsVxWorksLine(const Words& w);
+bool ParseVxWorksLine(TIdFTPListItem& item, const Words& w);
+bool IsWfftpLine(const Words& w);
+bool ParseWfftpLine(TIdFTPListItem& item, const Words& w);
+bool IsConnectEnterpriseLine(const Words& w);
+bool ParseConnectEnterpriseLine(TIdFTPListItem& item, const Words& w, const TIdCivilDate& today);
+
 // The format of a line from its words (MLSD and EPLF lines are told by
 // their first bytes); flfNone for lines that frame a listing.
 TIdFTPListFormat DetectFormat(std::string_view line, const Words& w);

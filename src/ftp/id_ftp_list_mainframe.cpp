@@ -49,6 +49,36 @@ void Reset(TIdFTPListItem& item, std::string_view name, bool folder) {
   item.GroupName.clear();
 }
 
+// A dataset's referred date; "**NONE**" when it was never read since.
+bool ReadReferred(std::string_view word, DateParts& d, bool& dated) {
+  dated = ReadYearFirst(word, d);
+  return dated || word == "**NONE**";
+}
+
+// Bytes on `tracks` tracks of a disk of `unit` filled with blocks of
+// `block` bytes (no keys), from the device's track geometry: each block
+// takes its count field and gaps and its data in whole cells of the track
+// (3390: 27998-byte blocks fit twice, 18452 three times). -1 for a device
+// or block size it does not know.
+int64_t BytesOnTracks(std::string_view unit, int64_t tracks, int64_t block) {
+  if (tracks < 0 || block <= 0) return -1;
+  int64_t per_track;
+  if (unit == "3390") {
+    // 1729 cells of 34 bytes; 19 per block before its data, which carries
+    // 6 more bytes every 232.
+    const int64_t cells = 19 + (block + 6 * ((block + 6 + 231) / 232) + 6 + 33) / 34;
+    per_track = 1729 / cells;
+  } else if (unit == "3380") {
+    // 1499 cells of 32 bytes.
+    const int64_t cells = 15 + (block + 12 + 31) / 32;
+    per_track = 1499 / cells;
+  } else {
+    return -1;
+  }
+  if (per_track == 0) return -1;
+  return tracks * per_track * block;
+}
+
 }  // namespace
 
 // "WYOSPT 3390   2003/03/11  1   15  FB      80  8800  PS  USER.DATA",
@@ -60,8 +90,9 @@ bool IsMvsLine(const Words& w) {
   if (w.count == 2 && EqualsNoCase(w[0], "Migrated")) return true;
   if (w.count == 3 && EqualsNoCase(w[0], "Pseudo") && EqualsNoCase(w[1], "Directory")) return true;
   DateParts d;
-  if (w.count == 10 && AllOf(w[0], IsUpperAlnum) && ReadYearFirst(w[2], d) && Digits(w[3]) >= 0 &&
-      Digits(w[6]) >= 0 && Digits(w[7]) >= 0 && AllOf(w[5], IsUpperAlnum))
+  bool dated = false;
+  if (w.count == 10 && AllOf(w[0], IsUpperAlnum) && ReadReferred(w[2], d, dated) &&
+      Digits(w[3]) >= 0 && Digits(w[6]) >= 0 && Digits(w[7]) >= 0 && AllOf(w[5], IsUpperAlnum))
     return true;
   std::string_view vv = w[1];
   if (w.count >= 9 && vv.size() == 5 && vv[2] == '.' && Digits(vv.substr(0, 2)) >= 0 &&
@@ -82,11 +113,15 @@ bool ParseMvsLine(TIdFTPListItem& item, const Words& w) {
     return true;
   }
   DateParts d;
-  if (w.count == 10 && ReadYearFirst(w[2], d)) {
+  bool dated = false;
+  if (w.count == 10 && ReadReferred(w[2], d, dated)) {
     // A partitioned dataset holds members: it is entered like a folder.
     const std::string_view dsorg = w[8];
-    Reset(item, w[9], dsorg.substr(0, 2) == "PO");
-    return SetDate(item, d);
+    const bool folder = dsorg.substr(0, 2) == "PO";
+    Reset(item, w[9], folder);
+    // The size a sequential dataset takes on its tracks: about its bytes.
+    if (!folder) item.Size = BytesOnTracks(w[1], Digits(w[4]), Digits(w[7]));
+    return !dated || SetDate(item, d);
   }
   Reset(item, w[0], false);
   if (ReadYearFirst(w[3], d)) {
@@ -161,12 +196,16 @@ bool ParseOs9Line(TIdFTPListItem& item, const Words& w) {
 
 // "ALTERN        1000           12345 15-Jan-03 10:30:45  255,255 \"oooo\""
 bool IsNonStopLine(const Words& w) {
-  if (w.count < 6 || !IsAlpha(w[0][0]) || Digits(w[2], 18) < 0) return false;
+  if (w.count < 5 || !IsAlpha(w[0][0]) || Digits(w[2], 18) < 0) return false;
   std::string_view code = w[1];
   if (!code.empty() && (code.back() == 'O' || code.back() == 'o')) code.remove_suffix(1);
   DateParts d;
-  return Digits(code) >= 0 && ReadDayMonthYear(w[3], d, true, nullptr) && ReadTime(w[4], d) &&
-         w[5].find(',') != std::string_view::npos;
+  if (Digits(code) < 0 || !ReadDayMonthYear(w[3], d, true, nullptr) || !ReadTime(w[4], d))
+    return false;
+  // The owner: "255,255", "255, 255" or "SUPER.SUPER"; some servers leave
+  // it out.
+  const std::string_view owner = w[5];
+  return w.count == 5 || owner.find_first_of(",.") != std::string_view::npos || Digits(owner) >= 0;
 }
 
 bool ParseNonStopLine(TIdFTPListItem& item, const Words& w) {
@@ -190,7 +229,9 @@ bool IsMainframeHeading(const Words& w) {
          (EqualsNoCase(first, "Name") &&
           (EqualsNoCase(second, "VV.MM") || EqualsNoCase(second, "Size"))) ||
          (EqualsNoCase(first, "Owner") && EqualsNoCase(second, "Last")) ||
-         (EqualsNoCase(first, "File") && EqualsNoCase(second, "Code"));
+         (EqualsNoCase(first, "File") &&
+          (EqualsNoCase(second, "Code") || EqualsNoCase(second, "Name"))) ||
+         (EqualsNoCase(first, "size") && EqualsNoCase(second, "date"));
 }
 
 }  // namespace hemlo::ftp::listing

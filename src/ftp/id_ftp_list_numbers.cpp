@@ -61,7 +61,9 @@ bool ParseNumericLsLine(TIdFTPListItem& item, const Words& w,
   if (!IsNumericLsLine(w)) return false;
   const int64_t seconds = Digits(w[4], 11);
   if (seconds > 253402300799) return false;  // after 9999-12-31
-  std::string_view name = w.line.substr(w.at[4].end + 1);
+  // The columns are padded to line up: the name starts at its first
+  // non-blank byte.
+  std::string_view name = SkipBlanks(w.After(4));
   if (name.empty()) return false;
   SetModeTriplets(w[0], item);
   item.OwnerName = std::string(w[1]);

@@ -50,7 +50,8 @@ bool IsVmsName(std::string_view w) {
 }
 
 bool ParseVmsLine(TIdFTPListItem& item, const Words& w) {
-  if (w.count < 3 || !IsVmsName(w[0])) return false;
+  // "NAME.TXT;1  15-JAN-2003": a server may print the date alone.
+  if (w.count < 2 || !IsVmsName(w[0])) return false;
   DateParts d;
   d.msec = 0;
   bool dated = false, date_known = false;
@@ -90,13 +91,20 @@ bool ParseVmsLine(TIdFTPListItem& item, const Words& w) {
   std::optional<double> when;
   if (date_known && !(when = FinishDate(d, {}))) return false;
   item.ModifiedDate = when.value_or(0.0);
-  // The name keeps its version: RETR, DELE and RNFR take it as listed.
+  // A file keeps its version: RETR, DELE and RNFR take it as listed. A
+  // folder is the file NAME.DIR;1 to the server; the user knows it, and
+  // enters it, as NAME, while rename and delete need the file's name.
   std::string_view name = w[0];
   std::string_view stem = name.substr(0, name.rfind(';'));
-  item.ItemType = stem.size() > 4 && EqualsNoCase(stem.substr(stem.size() - 4), ".DIR")
-                      ? TIdDirItemType::ditDirectory
-                      : TIdDirItemType::ditFile;
-  item.FileName = std::string(name);
+  const bool folder = stem.size() > 4 && EqualsNoCase(stem.substr(stem.size() - 4), ".DIR");
+  item.ItemType = folder ? TIdDirItemType::ditDirectory : TIdDirItemType::ditFile;
+  if (folder) {
+    item.FileName = std::string(stem.substr(0, stem.size() - 4));
+    item.WireName = std::string(name);
+  } else {
+    item.FileName = std::string(name);
+    item.WireName.clear();
+  }
   return true;
 }
 

@@ -83,7 +83,7 @@ bool Plan::Empty() const {
     if (f.include) return false;
   for (const auto& d : folders)
     if (d.include) return false;
-  return stale_temporaries.empty();
+  return stale_temporaries.empty() && restore_asides.empty();
 }
 
 std::string TemporaryName(uint32_t nonce) {
@@ -92,8 +92,9 @@ std::string TemporaryName(uint32_t nonce) {
   return buf;
 }
 
-bool IsTemporaryName(std::string_view name) {
-  constexpr std::string_view prefix = "~hemlo2-publish-";
+namespace {
+
+bool HasHexForm(std::string_view name, std::string_view prefix) {
   constexpr std::string_view suffix = ".tmp";
   if (name.size() != prefix.size() + 8 + suffix.size()) return false;
   if (name.substr(0, prefix.size()) != prefix) return false;
@@ -101,6 +102,22 @@ bool IsTemporaryName(std::string_view name) {
   for (char c : name.substr(prefix.size(), 8))
     if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   return true;
+}
+
+}  // namespace
+
+std::string AsideName(std::string_view name) {
+  uint32_t h = 2166136261u;  // FNV-1a: stable across builds and machines
+  for (unsigned char c : name) h = (h ^ c) * 16777619u;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "~hemlo2-aside-%08x.tmp", h);
+  return buf;
+}
+
+bool IsAsideName(std::string_view name) { return HasHexForm(name, "~hemlo2-aside-"); }
+
+bool IsTemporaryName(std::string_view name) {
+  return HasHexForm(name, "~hemlo2-publish-") || IsAsideName(name);
 }
 
 }  // namespace hemlo::publish

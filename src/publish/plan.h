@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "publish/sync_record.h"
@@ -75,6 +76,10 @@ struct Plan {
   // Temporaries of an interrupted run (remote relative paths); the run
   // removes them first.
   std::vector<std::string> stale_temporaries;
+  // Old pages moved aside by a replacement that was cut short, whose page
+  // is missing on the server: (aside, page), remote relative paths. The
+  // run puts each back first; the plan already counts it as the page.
+  std::vector<std::pair<std::string, std::string>> restore_asides;
   // Local names the connection's encoding cannot carry (and remote names
   // that are no safe local name): listed, never sent. UTF-8 messages.
   std::vector<std::string> problems;
@@ -97,6 +102,13 @@ struct Plan {
 
 // Names of temporary uploads: "~hemlo2-publish-<8 hex digits>.tmp".
 std::string TemporaryName(uint32_t nonce);
+// Where the old file named `name` goes while its new one takes its place
+// (on servers that will not rename over a file): "~hemlo2-aside-<8 hex
+// digits of a hash of the name>.tmp", so a later plan can tell whose old
+// copy it is.
+std::string AsideName(std::string_view name);
+bool IsAsideName(std::string_view name);
+// Either kind: never a page of the site.
 bool IsTemporaryName(std::string_view name);
 
 struct PlanInput {

@@ -89,6 +89,7 @@ struct RemoteTree {
   std::map<std::string, RemoteFact> entries;  // wire relative path -> fact
   std::vector<std::string> order;             // walk order
   bool exact_times = true;
+  std::map<std::string, RemoteFact> asides;  // old pages moved aside, by wire path
 };
 
 // Lists `rel` (wire) and records its entries; folders go onto `queue`.
@@ -104,6 +105,10 @@ void ListInto(transfer::RemoteFiles& remote, const std::string& root, const std:
                               "」は扱えないため除きました");
       continue;
     }
+    if (f.kind != RemoteFact::Kind::kFolder && IsAsideName(f.name)) {
+      tree.asides[child] = std::move(f);
+      continue;
+    }
     if (f.kind != RemoteFact::Kind::kFolder && IsTemporaryName(f.name)) {
       plan.stale_temporaries.push_back(child);
       continue;
@@ -111,6 +116,41 @@ void ListInto(transfer::RemoteFiles& remote, const std::string& root, const std:
     if (f.kind == RemoteFact::Kind::kFolder && queue) queue->push_back(child);
     tree.order.push_back(child);
     tree.entries[child] = std::move(f);
+  }
+}
+
+// An aside copy is the old page of a replacement cut short. Beside its
+// page it is left over and goes; without it, it is the only copy: the run
+// puts it back, and the plan sees it as the page. One whose page no local
+// file or record names is kept and mentioned, never deleted.
+void ResolveAsides(RemoteTree& tree, const std::set<std::string>& known_pages,
+                   const text::RemoteNames& names, bool walk_all, Plan& plan) {
+  if (tree.asides.empty()) return;
+  std::map<std::string, std::set<std::string>> page_of;  // aside wire -> candidate pages
+  for (const auto& page : known_pages) {
+    const std::string parent = ParentOf(page);
+    const std::string name = parent.empty() ? page : page.substr(parent.size() + 1);
+    const std::string aside = AsideName(name);
+    page_of[parent.empty() ? aside : parent + "/" + aside].insert(page);
+  }
+  for (auto& [aside, fact] : tree.asides) {
+    auto it = page_of.find(aside);
+    if (it == page_of.end() || it->second.size() != 1) {
+      plan.problems.push_back("サーバの「" + names.Display(aside) +
+                              "」は置き換えの途中で退避したページかもしれないため残しました");
+      continue;
+    }
+    const std::string& page = *it->second.begin();
+    if (tree.entries.count(page)) {
+      plan.stale_temporaries.push_back(aside);
+      continue;
+    }
+    plan.restore_asides.emplace_back(aside, page);
+    plan.problems.push_back("サーバの「" + names.Display(page) + "」は置き換えの途中で退避された" +
+                            "ままのため、退避した「" + names.Display(aside) + "」を元に戻します");
+    fact.name = page.substr(ParentOf(page).empty() ? 0 : ParentOf(page).size() + 1);
+    if (walk_all) tree.order.push_back(page);
+    tree.entries[page] = fact;
   }
 }
 
@@ -268,6 +308,14 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
           ListInto(remote, plan.remote_root, c, names, tree, nullptr, plan);
       }
     }
+  }
+
+  {
+    std::set<std::string> known;  // every page whose old copy may be aside
+    for (const auto& [rel, w] : wire_of) known.insert(w);
+    for (const auto& [rel, rec] : record.files)
+      if (auto w = names.ToWire(rel)) known.insert(*w);
+    ResolveAsides(tree, known, names, !input.changed_only, plan);
   }
 
   std::set<std::string> local_wire;  // every local path, wire form

@@ -22,6 +22,9 @@ bool PublishRun::Shared::UploadInPlace(transfer::RemoteFiles& remote, int index)
   const int ri = result_of_file.at(index);
   int64_t counted = 0;
   try {
+    // The size sent is the size the file had when read (the upload refuses
+    // one that changed meanwhile), not the size planned.
+    const auto stamp = transfer::StampOf(plan.local_root + "/" + f.path);
     remote.Upload(plan.local_root + "/" + f.path, Join(plan.remote_root, f.wire),
                   [&](int64_t done, int64_t) {
                     {
@@ -31,6 +34,7 @@ bool PublishRun::Shared::UploadInPlace(transfer::RemoteFiles& remote, int index)
                     counted = done;
                     Progress(false);
                   });
+    if (stamp) CheckRemote(remote, Join(plan.remote_root, f.wire), stamp->size);
     {
       std::lock_guard lock(m);
       bytes_done += f.size - counted;

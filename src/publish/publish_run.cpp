@@ -27,12 +27,18 @@ PublishRun::PublishRun(Plan plan, RunSettings settings, RemoteFactory factory)
   s.finished = &finished_;
   s.settings.connections = std::clamp(s.settings.connections, 1, 8);
 
+  for (const auto& [aside, page] : s.plan.restore_asides) {
+    std::string shown = page;
+    for (const auto& f : s.plan.files)
+      if (f.wire == page) shown = f.path;
+    s.prepare.push_back({Shared::Step::Kind::kRestoreAside, aside, -1, shown, page});
+  }
   for (const auto& t : s.plan.stale_temporaries)
-    s.prepare.push_back({Shared::Step::Kind::kDeleteTemporary, t, -1, {}});
+    s.prepare.push_back({Shared::Step::Kind::kDeleteTemporary, t, -1, {}, {}});
   for (size_t i = 0; i < s.plan.files.size(); ++i) {
     const auto& f = s.plan.files[i];
     if (f.include && f.replaces_folder)
-      s.prepare.push_back({Shared::Step::Kind::kRemoveTree, f.wire, -1, f.path});
+      s.prepare.push_back({Shared::Step::Kind::kRemoveTree, f.wire, -1, f.path, {}});
   }
   for (size_t i = 0; i < s.plan.folders.size(); ++i) {
     const auto& d = s.plan.folders[i];
@@ -40,9 +46,13 @@ PublishRun::PublishRun(Plan plan, RunSettings settings, RemoteFactory factory)
     result_.entries.push_back({d.path, true, d.reason, Outcome::kPending, {}});
     s.result_of_folder[static_cast<int>(i)] = static_cast<int>(result_.entries.size() - 1);
     s.pending_folders.insert(d.wire);
-    if (d.replaces_file) s.prepare.push_back({Shared::Step::Kind::kDeleteFile, d.wire, -1, d.path});
-    s.prepare.push_back({Shared::Step::Kind::kMakeFolder, d.wire,
-                         static_cast<int>(result_.entries.size() - 1), d.path});
+    if (d.replaces_file)
+      s.prepare.push_back({Shared::Step::Kind::kDeleteFile, d.wire, -1, d.path, {}});
+    s.prepare.push_back({Shared::Step::Kind::kMakeFolder,
+                         d.wire,
+                         static_cast<int>(result_.entries.size() - 1),
+                         d.path,
+                         {}});
   }
   for (const auto& step : s.prepare)
     if (step.kind != Shared::Step::Kind::kMakeFolder) s.only_new_folders = false;

@@ -112,6 +112,7 @@ struct PublishRun::Shared {
   // Steps of the first phase, done in order by whichever connection holds it.
   struct Step {
     enum class Kind {
+      kRestoreAside,
       kDeleteTemporary,
       kRemoveTree,
       kDeleteFile,
@@ -120,6 +121,7 @@ struct PublishRun::Shared {
     std::string wire;
     int result_index = -1;  // folder entries
     std::string path;       // as the plan shows it, for messages
+    std::string to;         // kRestoreAside: the page's wire path
   };
   std::vector<Step> prepare;
   size_t prepare_next = 0;
@@ -220,6 +222,13 @@ struct PublishRun::Shared {
   void FolderReady(const std::string& wire);
   // False when the connection was lost (the steps left go to another).
   bool RunPrepare(transfer::RemoteFiles& remote);
+  // Raises (a refusal) when the local file is no longer as planned.
+  void CheckLocal(const FileEntry& f);
+  // Raises when the server does not show `size` bytes at `path`, where it
+  // can tell (`temporary`: the run's own upload, which only another run
+  // into the same folder would remove).
+  void CheckRemote(transfer::RemoteFiles& remote, const std::string& path, int64_t size,
+                   bool temporary = false);
   // True when the connection was lost.
   bool UploadOne(transfer::RemoteFiles& remote, int file_index, uint32_t& nonce);
   // The same for a run in place (RunSettings::in_place).

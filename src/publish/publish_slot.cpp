@@ -146,6 +146,10 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
     const std::string abs = Join(plan.remote_root, step.wire);
     try {
       switch (step.kind) {
+        case Step::Kind::kRestoreAside:
+          // The old page back under its name before anything replaces it.
+          remote.RenamePlain(abs, Join(plan.remote_root, step.to));
+          break;
         case Step::Kind::kDeleteTemporary:
           remote.DeleteFile(abs);
           Log(Operation::Kind::kDeleteTemporary, step.wire);
@@ -175,6 +179,11 @@ bool PublishRun::Shared::RunPrepare(transfer::RemoteFiles& remote) {
         FolderReady(step.wire);  // its files fail on their own
         End(step.result_index, Outcome::kFailed,
             "ﾌｫﾙﾀﾞ" + Quote(shown) + "を作成できません: " + msg);
+      } else if (step.kind == Step::Kind::kRestoreAside) {
+        // Left as it is: the next run tries again, nothing deletes it.
+        std::lock_guard lock(m);
+        result->notes.push_back(Quote(shown) + "の退避した控え" + Quote(step.wire) +
+                                "を元に戻せません: " + msg);
       } else {
         std::lock_guard lock(m);
         result->notes.push_back(Quote(shown) + "を削除できません: " + msg);
@@ -236,7 +245,7 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
   const std::string temp_abs = Join(plan.remote_root, temp_rel);
   // Where the old file goes while the new one takes its place, on servers
   // that will not rename over it.
-  const std::string aside_name = TemporaryName(nonce++);
+  const std::string aside_name = AsideName(NameOf(f.wire));
   const std::string aside_rel = parent.empty() ? aside_name : parent + "/" + aside_name;
   const std::string final_abs = Join(plan.remote_root, f.wire);
   int64_t counted = 0;
@@ -257,14 +266,25 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
       } catch (const ftp::EIdProtocolReplyError&) {
       }
     }
-    remote.Upload(plan.local_root + "/" + f.path, temp_abs, [&](int64_t done, int64_t) {
-      {
-        std::lock_guard lock(m);
-        bytes_done += done - counted;
-      }
-      counted = done;
-      Progress(false);
-    });
+    CheckLocal(f);
+    try {
+      remote.Upload(plan.local_root + "/" + f.path, temp_abs, [&](int64_t done, int64_t) {
+        {
+          std::lock_guard lock(m);
+          bytes_done += done - counted;
+        }
+        counted = done;
+        Progress(false);
+      });
+    } catch (...) {
+      // A file changed under the upload says so, not how the read failed.
+      if (transfer::IsRefusal(std::current_exception())) CheckLocal(f);
+      throw;
+    }
+    // The bytes sent are the bytes planned (and hashed for the record),
+    // and the server kept all of them, before they replace the live file.
+    CheckLocal(f);
+    CheckRemote(remote, temp_abs, f.size, /*temporary=*/true);
     // Only after the upload's success: the time and the rename go out
     // together, and from here on a cancel leaves it unsure which file is
     // in place until the end settles it.
@@ -272,6 +292,16 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
     const std::optional<int64_t> listed = remote.PlaceUploaded(
         temp_abs, final_abs, f.local_mtime_ns / 1'000'000'000, Join(plan.remote_root, aside_rel));
     renaming = false;
+    {
+      // A rename answered as done but not done leaves the temporary.
+      const auto [at_final, at_temp] = remote.SizesAfterPlace(temp_abs, final_abs);
+      if (at_temp && *at_temp >= 0)
+        throw ftp::EIdException("サーバは名前を変えたと答えましたが、変わっていません");
+      if (at_final && *at_final != f.size)
+        throw ftp::EIdException("置き換えた後のサーバのファイルが " + std::to_string(*at_final) +
+                                " バイトで、送った " + std::to_string(f.size) +
+                                " バイトと違います");
+    }
     {
       std::lock_guard lock(m);
       temporaries.erase(index);

@@ -1,6 +1,7 @@
 #include "transfer/ftp_remote_files.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <sys/stat.h>
 
@@ -71,6 +72,17 @@ int64_t LocalSize(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
 }
 
+// A SIZE reply: the bytes; -1 for no such file; nullopt otherwise.
+std::optional<int64_t> SizeOfReply(const ftp::TIdRFCReply& reply) {
+  if (reply.NumericCode == 550) return -1;
+  if (reply.NumericCode != 213 || reply.Text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const char* text = reply.Text.front().c_str();
+  const long long n = std::strtoll(text, &end, 10);
+  if (end == text || n < 0) return std::nullopt;
+  return static_cast<int64_t>(n);
+}
+
 }  // namespace
 
 FtpRemoteFiles::FtpRemoteFiles(std::unique_ptr<ftp::TIdFTP> owned)
@@ -127,7 +139,16 @@ void FtpRemoteFiles::Upload(const std::string& local_path, const std::string& re
                             const ByteProgress& progress) {
   ProgressScope scope(ftp_, progress, progress ? LocalSize(local_path) : 0);
   ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
-  ftp_.Upload(local_path, remote_path);
+  const auto before = StampOf(local_path);
+  try {
+    ftp_.Upload(local_path, remote_path);
+  } catch (...) {
+    // A file cut short while read ends the upload early: say that.
+    if (IsRefusal(std::current_exception()))
+      RefuseIfChanged(local_path, before, StampOf(local_path));
+    throw;
+  }
+  RefuseIfChanged(local_path, before, StampOf(local_path));
 }
 
 void FtpRemoteFiles::Download(const std::string& remote_path, const std::string& local_path,
@@ -172,12 +193,21 @@ std::optional<int64_t> FtpRemoteFiles::PlaceUploaded(const std::string& from, co
                                                      int64_t utc_seconds,
                                                      const std::string& aside) {
   listed_after_set_.reset();
+  after_place_.reset();
   if (ftp::HasLineBreak(from) || ftp::HasLineBreak(to)) throw ftp::EIdIllegalCommandText();
   const bool mfmt = ftp_.FeatureAnnounced("MFMT");
+  // The sizes after the rename ride along: what the server now shows is
+  // checked without another round trip.
+  const bool size = ftp_.FeatureAnnounced("SIZE");
+  if (size) ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
   std::vector<std::string> commands;
   if (mfmt) commands.push_back("MFMT " + FactTimeText(utc_seconds) + " " + from);
   commands.push_back("RNFR " + from);
   commands.push_back("RNTO " + to);
+  if (size) {
+    commands.push_back("SIZE " + to);
+    commands.push_back("SIZE " + from);
+  }
   // Each reply is read in turn: the time's, then the rename's two.
   const std::vector<ftp::TIdRFCReply> replies = ftp_.SendCmds(commands);
   const ftp::TIdRFCReply* reply = replies.data();
@@ -191,6 +221,8 @@ std::optional<int64_t> FtpRemoteFiles::PlaceUploaded(const std::string& from, co
   const ftp::TIdRFCReply& rnto = reply[1];
   if (rnfr.NumericCode != 350)
     throw ftp::EIdProtocolReplyError(rnfr.NumericCode, rnfr.TextWithLineBreaks());
+  if (rnto.NumericCode == 250 && size)
+    after_place_ = AfterPlace{from, to, SizeOfReply(reply[2]), SizeOfReply(reply[3])};
   if (rnto.NumericCode != 250) {
     if (aside.empty())
       RenameAfterDelete(from, to);
@@ -201,6 +233,19 @@ std::optional<int64_t> FtpRemoteFiles::PlaceUploaded(const std::string& from, co
   }
   listed_after_set_ = listed;
   return listed;
+}
+
+std::optional<int64_t> FtpRemoteFiles::FileSize(const std::string& path) {
+  if (!ftp_.FeatureAnnounced("SIZE")) return std::nullopt;
+  ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
+  return SizeOfReply(ftp_.SendCmds({"SIZE " + path}).front());
+}
+
+std::pair<std::optional<int64_t>, std::optional<int64_t>> FtpRemoteFiles::SizesAfterPlace(
+    const std::string& from, const std::string& to) {
+  if (after_place_ && after_place_->from == from && after_place_->to == to)
+    return {after_place_->at_to, after_place_->at_from};
+  return RemoteFiles::SizesAfterPlace(from, to);
 }
 
 void FtpRemoteFiles::DeleteFile(const std::string& path) { ftp_.DeleteFile(path); }

@@ -48,6 +48,11 @@ class FtpRemoteFiles : public RemoteFiles {
   // MFMT (where announced), RNFR and RNTO in one write: one round trip.
   std::optional<int64_t> PlaceUploaded(const std::string& from, const std::string& to,
                                        int64_t utc_seconds, const std::string& aside) override;
+  // SIZE, where FEAT announces it (in binary type: the bytes stored).
+  std::optional<int64_t> FileSize(const std::string& path) override;
+  // Read from the SIZE replies PlaceUploaded sent along with the rename.
+  std::pair<std::optional<int64_t>, std::optional<int64_t>> SizesAfterPlace(
+      const std::string& from, const std::string& to) override;
   void Cancel() override { ftp_.Cancel(); }
 
   ftp::TIdFTP& Client() { return ftp_; }
@@ -62,6 +67,12 @@ class FtpRemoteFiles : public RemoteFiles {
 
   std::unique_ptr<ftp::TIdFTP> owned_;
   ftp::TIdFTP& ftp_;
+  // The SIZE replies of the last PlaceUploaded whose RNTO went through.
+  struct AfterPlace {
+    std::string from, to;
+    std::optional<int64_t> at_to, at_from;
+  };
+  std::optional<AfterPlace> after_place_;
   bool last_list_exact_ = false;
   std::optional<int64_t> listed_after_set_;
 };

@@ -126,6 +126,7 @@ class TFtp1 : public QWidget {
     bool folder = false;
     bool selected = false;
     std::string permissions;  // the "属性" cell
+    std::string wire;         // the name rename and delete send, when not `name`
   };
   // The selected remote rows in list order: only they are copied, so a
   // click over a list of a million rows holds the window for no longer

@@ -91,7 +91,9 @@ std::vector<TFtp1::RemoteRowView> TFtp1::SelectedRemoteRows() const {
   std::vector<RemoteRowView> rows;
   for (int row : remote_->SelectedRows()) {
     const transfer::RemoteListEntry& e = model.Entry(row);
-    rows.push_back({e.FileName, e.Folder, true, model.CellText(row, 3).toStdString()});
+    rows.push_back({std::string(e.ShownName()), e.Folder, true,
+                    model.CellText(row, 3).toStdString(),
+                    e.ShownLength ? e.FileName : std::string()});
   }
   return rows;
 }
@@ -101,7 +103,8 @@ void TFtp1::ListView1DblClick() {
   if (ClientBusy()) return;
   const std::vector<int> selected = remote_->SelectedRows();
   if (selected.empty() || !remote_->model->Entry(selected.front()).Folder) return;
-  const std::string name = remote_->model->Entry(selected.front()).FileName;
+  // A folder is entered by the name it is shown by.
+  const std::string name(remote_->model->Entry(selected.front()).ShownName());
   RunClientCommand([this, name] {
     if (sftp_files_)
       sftp_files_->ChangeFolder(name);
@@ -136,15 +139,21 @@ bool TFtp1::EndRename(int row, const QString& new_text) {
   const std::string old_name = RenameOldName_;
   CancelRename();
   const text::RemoteNames& names = Session_.Names;
-  if (row < 0 || row >= remote_->model->Count() || old_name.empty() ||
-      new_text == NameText(names, old_name))
-    return false;
-  const auto new_name = NameBytes(names, new_text);
+  if (row < 0 || row >= remote_->model->Count() || old_name.empty()) return false;
+  // The user edits the shown name; the server's part after it (a VMS
+  // folder's ".DIR;1") goes with the new name.
+  const transfer::RemoteListEntry& entry = remote_->model->Entry(row);
+  const std::string tail = entry.FileName == old_name && entry.ShownLength != 0
+                               ? old_name.substr(entry.ShownLength)
+                               : std::string();
+  if (new_text == NameText(names, old_name.substr(0, old_name.size() - tail.size()))) return false;
+  auto new_name = NameBytes(names, new_text);
   if (!new_name || new_name->empty()) {
     ShowPlain(QStringLiteral("「%1」は%2で表せないため名前を変更できません")
                   .arg(new_text, QString::fromLatin1(names.EncodingName())));
     return false;
   }
+  *new_name += tail;
   // The row follows the server: the new name once it took it, the old one
   // (never the name typed) after a refusal.
   auto renamed = std::make_shared<bool>(false);

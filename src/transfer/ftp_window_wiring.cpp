@@ -54,7 +54,7 @@ class WindowHost : public transfer::TransferHost {
 std::vector<transfer::RemoteRow> Rows(const TFtp1& w) {
   std::vector<transfer::RemoteRow> rows;
   for (const auto& r : w.SelectedRemoteRows())
-    rows.push_back({r.name, r.folder, r.selected, r.permissions});
+    rows.push_back({r.name, r.folder, r.selected, r.permissions, r.wire});
   return rows;
 }
 

@@ -54,13 +54,37 @@ PublishCommand::PublishCommand(TFtp1& window) : QObject(&window), w_(window) {
 PublishCommand::~PublishCommand() = default;
 
 void PublishCommand::Status(const std::string& text) {
-  w_.SetStatusText(text);
-  emit statusText(U(text));
+  const std::string shown = label_.empty() ? text : label_ + " " + text;
+  w_.SetStatusText(shown);
+  emit statusText(U(shown));
 }
 
 void PublishCommand::End() {
   running_ = false;
+  lock_.reset();
+  label_.clear();
   emit finished();
+}
+
+bool PublishCommand::Lock(const std::string& remote_root, Prompts& prompts) {
+  // The server by name alone: FTP and SFTP to one host share its folders.
+  const std::string host = w_.SftpOptions() ? w_.SftpOptions()->host : w_.Client().Host;
+  size_t held = 0;
+  lock_ = publish::PublishLock::Take(
+      ProgramFolder(), {"site\n" + site_, "server\n" + host + "\n" + remote_root}, &held);
+  if (lock_) return true;
+  const std::string what = held == 0
+                               ? "サイトフォルダ「" + site_ + "」"
+                               : "サーバのフォルダ「" + host + ":" +
+                                     NameText(w_.Session().Names, remote_root).toStdString() + "」";
+  Status("公開できません（別の公開が実行中です）");
+  prompts.Message("公開",
+                  what +
+                      "には別の公開が実行中です（別の接続先、または別のウィンドウから）。\r\n"
+                      "同時に公開すると互いの一時ファイルを消してしまうため、"
+                      "その公開が終わってから、もう一度公開してください。",
+                  Buttons::Ok, Icon::Warning);
+  return false;
 }
 
 std::optional<std::string> PublishCommand::SiteFolderOfProfile() {
@@ -91,10 +115,49 @@ void PublishCommand::PublishChanges() {
 
 void PublishCommand::PublishPage(const QString& page) {
   Prompts& prompts = PagePrompts ? *PagePrompts : w_.prompts();
+  const auto& lines = w_.Profiles().ProfileList;
+  // Every profile whose site folder holds the page most closely.
+  std::vector<int> holders;
+  for (int i = 1; i <= static_cast<int>(lines.size()); ++i)
+    if (transfer::ProfileHoldingPage(lines, page.toStdString(), i) == i) holders.push_back(i);
+  const auto field = [&](int profile, int k) {
+    const auto f = transfer::SplitCommaText(lines[static_cast<size_t>(profile - 1)]);
+    return f.size() > static_cast<size_t>(k)
+               ? text::Cp932ToUtf8(f[static_cast<size_t>(k)]).value_or("")
+               : std::string();
+  };
+  const auto label = [&](int profile) {
+    return "「" + field(profile, 0) + "」（" + field(profile, 1) + "）";
+  };
   // The connected profile, where it is one of the page's, goes first.
-  const int n =
-      transfer::ProfileHoldingPage(w_.Profiles().ProfileList, page.toStdString(),
-                                   w_.RemoteConnected() ? w_.Profiles().ProfileCounter : 0);
+  int n = holders.empty() ? 0 : holders.front();
+  const int connected = w_.RemoteConnected() ? w_.Profiles().ProfileCounter : 0;
+  if (std::find(holders.begin(), holders.end(), connected) != holders.end()) {
+    n = connected;
+  } else if (holders.size() > 1 && !w_.RemoteConnected() && !running_ && !w_.ClientBusy()) {
+    // Several servers carry this site: the author says which, never a
+    // silent pick that lets the copies drift apart.
+    std::string list;
+    for (size_t k = 0; k < holders.size(); ++k)
+      list += "\r\n" + std::to_string(k + 1) + ": " + label(holders[k]);
+    const auto answer = prompts.Input("保存して公開",
+                                      "このページは次の接続先のサイトフォルダにあります。公開する接"
+                                      "続先の番号を入力してください。" +
+                                          list,
+                                      "1");
+    int k = 0;
+    if (answer) {
+      try {
+        k = std::stoi(*answer);
+      } catch (...) {
+      }
+    }
+    if (k < 1 || k > static_cast<int>(holders.size())) {
+      Status("保存しました。公開は取り止めました");
+      return;
+    }
+    n = holders[static_cast<size_t>(k - 1)];
+  }
   if (n == 0) {
     prompts.Message(
         "保存して公開",
@@ -112,12 +175,14 @@ void PublishCommand::PublishPage(const QString& page) {
   const auto site = text::Cp932ToUtf8(transfer::SplitCommaText(
       w_.Profiles().ProfileList[static_cast<size_t>(n - 1)])[transfer::kProfileFields + 2]);
   site_ = site.value_or("");
+  label_ = label(n);
   if (w_.RemoteConnected()) {
     if (w_.Profiles().ProfileCounter != n) {
       prompts.Message("保存して公開",
-                      "Ferroxは別の接続先に接続しています。切断してからもう一度実行して"
-                      "ください。",
+                      "Ferroxは別の接続先に接続しています。このページは" + label_ +
+                          "で公開します。切断してからもう一度実行してください。",
                       Buttons::Ok, Icon::Warning);
+      label_.clear();
       return;
     }
     MakePlan(true);
@@ -158,6 +223,10 @@ void PublishCommand::MakePlan(bool on_save) {
   // One record per server (port included), account, remote folder and site.
   record_path_ = publish::RecordPath(ProgramFolder(), w_.ServerText(), w_.AccountName(),
                                      input.remote_root, site_);
+  if (!Lock(input.remote_root, on_save && PagePrompts ? *PagePrompts : w_.prompts())) {
+    End();
+    return;
+  }
   Status("公開の準備中...");
   const bool started = w_.RunOperation(
       [this, input]() mutable {
@@ -262,9 +331,12 @@ void PublishCommand::Execute(bool on_save) {
 
 void PublishCommand::RunEnded(bool on_save) {
   result_ = transfer::ResultOfRun(run_, plan_);
-  Status(transfer::ResultText(result_));
-  if (!on_save || !result_.failures.empty() || result_.stopped) dialog_->ShowResult(result_);
+  result_.target = label_;
   const std::string text = transfer::ResultText(result_);
+  // The result names the profile itself: no label in front of it.
+  label_.clear();
+  Status(text);
+  if (!on_save || !result_.failures.empty() || result_.stopped) dialog_->ShowResult(result_);
   if (w_.RemoteConnected()) w_.RefreshRemoteList();
   Status(text);
   End();

@@ -10,12 +10,14 @@
 #include <QString>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/prompts.h"
 #include "publish/plan.h"
+#include "publish/publish_lock.h"
 #include "publish/publish_run.h"
 #include "publish/sync_record.h"
 #include "transfer/publish_plan_adapter.h"
@@ -39,7 +41,9 @@ class PublishCommand : public QObject {
   void PublishChanges();
   // 保存して公開: `page` (an absolute UTF-8 path, saved) with the files
   // changed since the last publish, through the profile whose site folder
-  // holds it; connects that profile first when the window is not connected.
+  // holds it; connects that profile first when the window is not connected
+  // (asking which, where several profiles share the folder). The status
+  // and the result name the profile and its server.
   void PublishPage(const QString& page);
 
   // Where PublishPage's messages go (the editor's, when it asks); null:
@@ -74,6 +78,9 @@ class PublishCommand : public QObject {
   void Execute(bool on_save);
   void RunEnded(bool on_save);
   void Status(const std::string& text);
+  // Takes the site's and the server folder's locks; false (said why) when
+  // another publish holds one.
+  bool Lock(const std::string& remote_root, Prompts& prompts);
   void End();
 
   TFtp1& w_;
@@ -88,6 +95,9 @@ class PublishCommand : public QObject {
   std::filesystem::path record_path_;
   publish::RunResult run_;
   transfer::PublishResult result_;
+  std::unique_ptr<publish::PublishLock> lock_;
+  // 保存して公開: "「name」（host）", put before its status texts.
+  std::string label_;
 };
 
 }  // namespace hemlo::transfer_ui

@@ -97,7 +97,8 @@ std::string ProgressText(int files_done, int files_total, int64_t bytes_done, in
 }
 
 std::string ResultText(const PublishResult& r) {
-  std::string text = r.stopped ? "中断しました。" : "";
+  std::string text = r.target.empty() ? "" : r.target + "に公開: ";
+  if (r.stopped) text += "中断しました。";
   for (const auto& note : r.notes) text += note + "\n";
   return text + "送信 " + Count(r.files_sent) + "（" + Grouped(r.bytes_sent) +
          " バイト）、フォルダ作成 " + Count(r.folders_made) + "、削除 " + Count(r.deleted) +

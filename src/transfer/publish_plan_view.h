@@ -75,13 +75,14 @@ struct PublishResult {
   bool stopped = false;  // Escape or a lost connection ended the run early
   std::vector<PublishFailure> failures;
   std::vector<std::string> notes;  // refused connections and the like
+  std::string target;              // "「name」（host）" when the result names it
 };
 // The status bar during a run: "公開中 3/10件　12,345/45,678 バイト　1.2 MB/s".
 std::string ProgressText(int files_done, int files_total, int64_t bytes_done, int64_t bytes_total,
                          double bytes_per_second);
 
 // "送信 3件（12,345 バイト）、フォルダ作成 1件、削除 1件、失敗 0件" with
-// "中断しました" in front when the run stopped early.
+// "中断しました" in front when the run stopped early, the target before all.
 std::string ResultText(const PublishResult& result);
 
 }  // namespace hemlo::transfer

@@ -99,7 +99,9 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
         ctx.prompts.Error(texts::PathTooLong(folder.Display()));
         return OpOutcome::kFailed;
       }
-      ctx.remote->RemoveFolder(folder.Wire());
+      // The folder chosen goes by the name the server listed it under.
+      const bool chosen = folder.Wire() == root.Wire() && !row->wire.empty();
+      ctx.remote->RemoveFolder(chosen ? row->wire : folder.Wire());
     }
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);

@@ -1,8 +1,42 @@
 #include "transfer/remote_files.h"
 
+#include <sys/stat.h>
+
 #include "ftp/id_exception.h"
 
 namespace hemlo::transfer {
+
+namespace {
+
+LocalStamp StampOfStat(const struct stat& st) {
+  LocalStamp s;
+  s.device = static_cast<uint64_t>(st.st_dev);
+  s.inode = static_cast<uint64_t>(st.st_ino);
+  s.size = static_cast<int64_t>(st.st_size);
+  s.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  return s;
+}
+
+}  // namespace
+
+std::optional<LocalStamp> StampOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return StampOfStat(st);
+}
+
+std::optional<LocalStamp> StampOfOpen(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return StampOfStat(st);
+}
+
+void RefuseIfChanged(const std::string& local_path, const std::optional<LocalStamp>& before,
+                     const std::optional<LocalStamp>& after) {
+  if (!before || after == before) return;
+  throw ftp::EIdException("ローカルのファイル「" + local_path +
+                          "」が送信中に変更されたため、送信をやめました");
+}
 
 bool IsRefusal(const std::exception_ptr& error) {
   try {

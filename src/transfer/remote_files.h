@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace hemlo::transfer {
@@ -87,6 +88,16 @@ class RemoteFiles {
   virtual std::optional<int64_t> PlaceUploaded(const std::string& from, const std::string& to,
                                                int64_t utc_seconds, const std::string& aside);
 
+  // The size the server gives for one file: nullopt when it cannot tell,
+  // -1 when there is no such file.
+  virtual std::optional<int64_t> FileSize(const std::string& /*path*/) { return std::nullopt; }
+  // After PlaceUploaded(from, to): FileSize of `to`, then of `from`, for
+  // telling a rename (or a store) that was answered as done but was not.
+  virtual std::pair<std::optional<int64_t>, std::optional<int64_t>> SizesAfterPlace(
+      const std::string& from, const std::string& to) {
+    return {FileSize(to), FileSize(from)};
+  }
+
   // Any thread: ends the running wait (ftp::EIdOperationAborted).
   virtual void Cancel() = 0;
 
@@ -96,6 +107,21 @@ class RemoteFiles {
   void ReplaceByAside(const std::string& from, const std::string& to, const std::string& aside,
                       const std::exception_ptr& refusal);
 };
+
+// A local file as seen at one moment: an upload compares it before and
+// after reading, and refuses a file that changed meanwhile.
+struct LocalStamp {
+  uint64_t device = 0, inode = 0;
+  int64_t size = -1;
+  int64_t mtime_ns = 0;
+  bool operator==(const LocalStamp&) const = default;
+};
+std::optional<LocalStamp> StampOf(const std::string& path);
+std::optional<LocalStamp> StampOfOpen(int fd);
+// Raises the refusal for `local_path` when `after` differs from `before`
+// (an unknown `before` checks nothing).
+void RefuseIfChanged(const std::string& local_path, const std::optional<LocalStamp>& before,
+                     const std::optional<LocalStamp>& after);
 
 // Whether a raised error is the server refusing one step, the connection
 // still usable (not lost, timed out or cancelled).

@@ -14,7 +14,7 @@ namespace {
 QString CellTextOf(const text::RemoteNames& names, const transfer::RemoteListEntry& e, int column) {
   switch (column) {
     case 0:
-      return NameText(names, e.FileName);
+      return NameText(names, e.ShownName());
     case 1:
       return QString::fromStdString(e.DateText());
     case 2:
@@ -59,7 +59,7 @@ std::vector<int> SortedPositions(const std::vector<transfer::RemoteListEntry>& r
     std::vector<QCollatorSortKey> keys;
     keys.reserve(shown.size());
     for (int i = 0; i < n; ++i)
-      keys.push_back(collator.sortKey(NameText(names, entry(i).FileName)));
+      keys.push_back(collator.sortKey(NameText(names, entry(i).ShownName())));
     sort_by(keys,
             [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b); });
   } else {
@@ -178,7 +178,15 @@ void RemoteListModel::Append(std::vector<transfer::RemoteListEntry> batch) {
 void RemoteListModel::Rename(int row, std::string wire) {
   if (row < 0 || row >= Count()) return;
   const auto sorting = StopSort();
-  rows_[static_cast<size_t>(shown_[static_cast<size_t>(row)])].FileName = std::move(wire);
+  transfer::RemoteListEntry& e = rows_[static_cast<size_t>(shown_[static_cast<size_t>(row)])];
+  if (e.ShownLength != 0) {
+    // The server's part after the shown name stays: WWW.DIR;1 to SITE.DIR;1.
+    const size_t tail = e.FileName.size() - e.ShownLength;
+    e.ShownLength = wire.size() > tail && wire.size() - tail <= UINT16_MAX
+                        ? static_cast<uint16_t>(wire.size() - tail)
+                        : 0;
+  }
+  e.FileName = std::move(wire);
   emit dataChanged(index(row, 0), index(row, 0));
   ResumeSort(sorting);
 }

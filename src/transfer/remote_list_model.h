@@ -35,7 +35,8 @@ class RemoteListModel : public QAbstractTableModel {
   // Room for `rows` rows, so appending never moves what is there.
   void Reserve(size_t rows);
   void Append(std::vector<transfer::RemoteListEntry> batch);
-  // The row's name on the server changed.
+  // The row's name on the server changed (its whole name, as the row's
+  // FileName holds it).
   void Rename(int row, std::string wire);
   // Puts row order[i] at position i; selections follow their rows.
   void Reorder(const std::vector<int>& order);

@@ -61,6 +61,11 @@ std::string RemoteListEntry::SizeText() const {
 RemoteListEntry EntryOf(const ftp::TIdFTPListItem& item) {
   RemoteListEntry e;
   e.FileName = item.FileName;
+  if (item.WireName.size() > item.FileName.size() && item.WireName.starts_with(item.FileName) &&
+      item.FileName.size() <= UINT16_MAX && !item.FileName.empty()) {
+    e.FileName = item.WireName;
+    e.ShownLength = static_cast<uint16_t>(item.FileName.size());
+  }
   e.Size = item.Size;
   e.ModifiedDate = item.ModifiedDate;
   e.Folder = item.ItemType == ftp::TIdDirItemType::ditDirectory;
@@ -71,7 +76,7 @@ RemoteListEntry EntryOf(const ftp::TIdFTPListItem& item) {
 }
 
 RemoteEntry RowOf(const RemoteListEntry& e) {
-  return {e.FileName, e.Folder, e.DateText(), e.SizeText(), e.PermissionText()};
+  return {std::string(e.ShownName()), e.Folder, e.DateText(), e.SizeText(), e.PermissionText()};
 }
 
 std::vector<RemoteEntry> RowsOfListing(const ftp::TIdFTPListItems& items) {

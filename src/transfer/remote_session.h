@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/id_ftp.h"
@@ -58,7 +59,14 @@ struct RemoteListEntry {
   std::array<char, 10> Permissions{};
   uint8_t PermissionLength = 0;
   bool Folder = false;
+  // Where the name shown and entered ends within FileName, when the server
+  // names the entry itself longer (a VMS folder WWW is WWW.DIR;1); 0: the
+  // whole name.
+  uint16_t ShownLength = 0;
 
+  std::string_view ShownName() const {
+    return std::string_view(FileName).substr(0, ShownLength ? ShownLength : FileName.size());
+  }
   std::string DateText() const;  // blank when not given
   std::string SizeText() const;  // blank when not given
   std::string PermissionText() const { return {Permissions.data(), PermissionLength}; }

@@ -133,9 +133,30 @@ void SftpRemoteFiles::Upload(const std::string& local_path, const std::string& r
                              const ByteProgress& progress) {
   Fd in{::open(local_path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (in.fd < 0) LocalFailure("ローカルのファイルを開けません", local_path, errno);
-  struct stat st {};
-  const int64_t size = ::fstat(in.fd, &st) == 0 ? int64_t(st.st_size) : -1;
-  client_.Upload(in.fd, size, Absolute(remote_path), progress);
+  // Size and time before and after the read: a file written meanwhile
+  // would go torn, and is refused instead.
+  const auto before = StampOfOpen(in.fd);
+  const int64_t size = before ? before->size : -1;
+  try {
+    client_.Upload(in.fd, size, Absolute(remote_path), progress);
+  } catch (...) {
+    if (IsRefusal(std::current_exception()))
+      RefuseIfChanged(local_path, before, StampOfOpen(in.fd));
+    throw;
+  }
+  RefuseIfChanged(local_path, before, StampOfOpen(in.fd));
+}
+
+std::optional<int64_t> SftpRemoteFiles::FileSize(const std::string& path) {
+  sftp::Attributes a;
+  try {
+    a = client_.Stat(Absolute(path));
+  } catch (...) {
+    if (!IsRefusal(std::current_exception())) throw;
+    return -1;
+  }
+  if (!(a.flags & sftp::Attributes::kSize)) return std::nullopt;
+  return int64_t(a.size);
 }
 
 void SftpRemoteFiles::Download(const std::string& remote_path, const std::string& local_path,

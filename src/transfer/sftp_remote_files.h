@@ -37,6 +37,13 @@ class SftpRemoteFiles : public RemoteFiles {
   void RemoveFolder(const std::string& path) override;
   void SetMode(const std::string& path, unsigned mode) override;
   bool SetModified(const std::string& path, int64_t utc_seconds) override;
+  // The stat's size; a refused stat counts as no such file.
+  std::optional<int64_t> FileSize(const std::string& path) override;
+  // The rename's own status is the server's word: only `to` is looked at.
+  std::pair<std::optional<int64_t>, std::optional<int64_t>> SizesAfterPlace(
+      const std::string& /*from*/, const std::string& to) override {
+    return {FileSize(to), std::nullopt};
+  }
   void Cancel() override { client_.Cancel(); }
 
  private:

@@ -60,6 +60,9 @@ struct RemoteRow {
   bool folder = false;  // image 0
   bool selected = false;
   std::string permissions;  // the nine letters of the "属性" cell
+  // The name the server deletes the entry itself by, when not `name` (a
+  // VMS folder WWW is WWW.DIR;1); its contents are reached through `name`.
+  std::string wire = {};
 };
 
 struct TransferContext {

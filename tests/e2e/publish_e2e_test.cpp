@@ -1,7 +1,9 @@
 // 保存して公開 through the real frame and Ferrox against vsftpd: a page
-// outside every site folder is refused with a message; a page inside one
-// goes out with the site's other changes, and on a warm connection the
-// time from the key to the server's bytes is measured.
+// outside every site folder is refused with a message; a page whose save
+// failed publishes nothing; with two profiles on the site folder the
+// author is asked which, and the status and result name it; a page goes
+// out with the site's other changes, and on a warm connection the time
+// from the key to the server's bytes is measured.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -13,7 +15,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -82,8 +87,11 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
       transfer::WriteProfileFile(
           program.path(),
           {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port), server->user,
-                                    server->password, "/pub", "auto", "auto", *site_sjis})})
+                                    server->password, "/pub", "auto", "auto", *site_sjis}),
+           transfer::JoinCommaText(
+               {"mirror", "mirror.invalid", "u", "p", "/", "auto", "auto", *site_sjis})})
           .ok);
+  const std::string vs = "「vs」（127.0.0.1:" + std::to_string(server->port) + "）";
 
   ScriptedPrompts prompts;
   PrepareApplication(*qApp);
@@ -113,10 +121,36 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   EXPECT_FALSE(ftp->Client().Connected());
   prompts.asked.clear();
 
-  // The first time: Ferrox connects the page's profile, and with no record
-  // of an earlier publish the plan is shown before anything goes.
+  // A save that fails (the file may not grow) publishes nothing.
   frame->OpenDocument(QString::fromStdString((site.path() / "index.htm").string()));
+  {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit was{};
+    ::getrlimit(RLIMIT_FSIZE, &was);
+    rlimit tiny = was;
+    tiny.rlim_cur = 8;
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
+    prompts.answers.insert(prompts.answers.end(), {Answer::Ok, Answer::Ok});
+    prompts.inputs = {"1"};  // for the question a wrongly started publish would ask
+    EditAndPublish(*frame, QStringLiteral("<p>0</p>"));
+    ::setrlimit(RLIMIT_FSIZE, &was);
+  }
+  ASSERT_TRUE(WaitUntil(idle));
+  EXPECT_EQ(ReadText(site.path() / "index.htm"), "<html>top</html>\r\n");
+  EXPECT_FALSE(ftp->Client().Connected());
+  EXPECT_FALSE(fs::exists(server->files / "index.htm"));
+  EXPECT_TRUE(frame->ActiveChild()->Memo()->Modified());
+  prompts.asked.clear();
+
+  // The first time: with two profiles on the site folder the author picks
+  // one; Ferrox connects it, and with no record of an earlier publish the
+  // plan is shown before anything goes.
   EditAndPublish(*frame, QStringLiteral("<p>1</p>"));
+  ASSERT_FALSE(prompts.asked.empty());
+  EXPECT_EQ(prompts.asked[0].kind, "input");
+  EXPECT_NE(prompts.asked[0].text.find("1: " + vs), std::string::npos) << prompts.asked[0].text;
+  EXPECT_NE(prompts.asked[0].text.find("2: 「mirror」（mirror.invalid）"), std::string::npos);
+  prompts.asked.clear();
   auto& dialog = publish->Dialog();
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible());
@@ -132,6 +166,9 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"))->click();
   ASSERT_TRUE(WaitUntil(idle));
   EXPECT_TRUE(publish->LastResult().failures.empty());
+  EXPECT_EQ(publish->LastResult().target, vs);
+  EXPECT_EQ(ftp->StatusText().toStdString().rfind(vs + "に公開: 送信 ", 0), 0u)
+      << ftp->StatusText().toStdString();
   EXPECT_EQ(ReadText(server->files / "index.htm"), ReadText(site.path() / "index.htm"));
   EXPECT_EQ(ReadText(server->files / "img" / "a.gif"), "GIF89a");
   ASSERT_TRUE(ftp->Client().Connected());

@@ -20,6 +20,7 @@ struct Line {
   char kind;         // f file, d folder, l link, x unreadable (counted), - frame (ignored)
   const char* date;  // "yyyy-mm-dd hh:mm:ss" as shown, "" for no date
   std::string target = {};
+  std::string wire = {};  // what rename and delete send, when not the name
 };
 
 // Listed on 2024-03-10 by a user in Japan (MLSD and EPLF times are UTC).
@@ -278,6 +279,18 @@ const Line kCorpus[] = {
      'f', "2009-10-01 00:00:00"},
     {"unix-east-asian", "-rw-r--r--   1 taro users 1234  6\xA4\xEB  4  2012 big5.txt", "big5.txt",
      1234, 'f', "2012-06-04 00:00:00"},
+    {"unix-east-asian", "-rw-r--r--   1 taro users 1234 2003   3月 20日 year-first.html",
+     "year-first.html", 1234, 'f', "2003-03-20 00:00:00"},
+    {"unix-east-asian", "drwxr-xr-x   2 taro users 4096 2019  12月  3日    year-first-dir",
+     "year-first-dir", 4096, 'd', "2019-12-03 00:00:00"},
+    {"unix-east-asian",
+     "-rw-r--r--   1 taro users 1234 2003   3\x8C\x8E 20\x93\xFA sjis-year-first.html",
+     "sjis-year-first.html", 1234, 'f', "2003-03-20 00:00:00"},
+    {"unix-east-asian",
+     "-rw-r--r--   1 taro users 1234 2010  10\xD4\xC2  1\xC8\xD5 gbk-year-first.txt",
+     "gbk-year-first.txt", 1234, 'f', "2010-10-01 00:00:00"},
+    {"unix-east-asian", "-rw-r--r--   1 1000 1000 2003  3月 20日 10:00 size-2003.txt",
+     "size-2003.txt", 2003, 'f', "2024-03-20 10:00:00"},
 
     {"dos", "01-15-03  10:30AM       <DIR>          docs", "docs", 0, 'd', "2003-01-15 10:30:00"},
     {"dos", "01-15-03  10:30PM                 1234 a b.txt", "a b.txt", 1234, 'f',
@@ -320,7 +333,7 @@ const Line kCorpus[] = {
      "INDEX.HTML;3", 6144, 'f', "2003-01-15 10:30:45"},
     {"vms",
      "WWW.DIR;1                  1/3        2-FEB-2004 08:00:00.00  [ADMIN]  (RWE,RWE,RE,RE)",
-     "WWW.DIR;1", 512, 'd', "2004-02-02 08:00:00"},
+     "WWW", 512, 'd', "2004-02-02 08:00:00", "", "WWW.DIR;1"},
     {"vms", "LOGIN.COM;12                2          5-MAR-2010 17:44:12.34 [ADMIN] (RWED,RWED,,)",
      "LOGIN.COM;12", 1024, 'f', "2010-03-05 17:44:12"},
     {"vms", "ADVANCED.TXT;1         3   8-NOV-1996 13:37 [SYSTEM]   (RWED,RWED,RE,RE)",
@@ -333,8 +346,8 @@ const Line kCorpus[] = {
      "A_VERY_LONG_FILE_NAME_FOR_THE_COLUMN.TXT;2", 2048, 'f', "2001-12-01 12:00:00"},
     {"vms", "NOTES.TXT;1  14-APR-2015 09:30:00.00  7/9  [USER]  (RWED,RWED,RE,)", "NOTES.TXT;1",
      3584, 'f', "2015-04-14 09:30:00"},
-    {"vms", "BACKUP.DIR;1  1/3  [SYSTEM]  (RWE,RWE,RE,RE)  30-JUN-2020 23:59:59.99", "BACKUP.DIR;1",
-     512, 'd', "2020-06-30 23:59:59"},
+    {"vms", "BACKUP.DIR;1  1/3  [SYSTEM]  (RWE,RWE,RE,RE)  30-JUN-2020 23:59:59.99", "BACKUP", 512,
+     'd', "2020-06-30 23:59:59", "", "BACKUP.DIR;1"},
     {"vms", "readme.txt;1  1  10-OCT-2010 10:10:10.10  [USER]  (RWED,RWED,RE,RE)", "readme.txt;1",
      512, 'f', "2010-10-10 10:10:10"},
     {"vms", "SETUP.EXE;5  200/200  1-JAN-2000 00:00:00.00  [SYSTEM]  (RWED,RWED,RE,RE)",
@@ -352,7 +365,14 @@ const Line kCorpus[] = {
     {"vms",
      "ANOTHER_NAME_THAT_FILLS_THE_WHOLE_COLUMN.DIR;1\n1/3  2-FEB-2022 22:22:22.22  [ADMIN]  "
      "(RWE,RWE,RE,RE)",
-     "ANOTHER_NAME_THAT_FILLS_THE_WHOLE_COLUMN.DIR;1", 512, 'd', "2022-02-02 22:22:22"},
+     "ANOTHER_NAME_THAT_FILLS_THE_WHOLE_COLUMN", 512, 'd', "2022-02-02 22:22:22", "",
+     "ANOTHER_NAME_THAT_FILLS_THE_WHOLE_COLUMN.DIR;1"},
+    {"vms", "docs.dir;3  2/3  4-APR-2014 11:00:00.00  [WWW]  (RWE,RWE,RE,RE)", "docs", 1024, 'd',
+     "2014-04-04 11:00:00", "", "docs.dir;3"},
+    {"vms", "RAPPORT.TXT;1  15-JUI-2002", "RAPPORT.TXT;1", -1, 'f', ""},
+    {"vms", "RESUME_DES_TRAVAUX_DE_L_ANNEE_PRECEDENTE.TXT;4\n                 15-JUI-2002",
+     "RESUME_DES_TRAVAUX_DE_L_ANNEE_PRECEDENTE.TXT;4", -1, 'f', ""},
+    {"vms", "NOTES.LIS;2  4  15-JUI-2002  [USER]  (RWED,RWED,RE,)", "NOTES.LIS;2", 2048, 'f', ""},
     {"vms", "Total of 10 files, 248/300 blocks.", "", 0, '-', ""},
     {"vms", "Grand total of 1 directory, 10 files, 248/300 blocks.", "", 0, '-', ""},
 
@@ -504,6 +524,10 @@ const Line kCorpus[] = {
      "2023-11-15 07:13:20", "target"},
     {"unix-numeric", "0100600 1000 1000 0 123456789 old numeric.txt", "old numeric.txt", 0, 'f',
      "1973-11-30 06:33:09"},
+    {"unix-numeric", "0100644   500   101      2048 1700000000    padded-numeric.txt",
+     "padded-numeric.txt", 2048, 'f', "2023-11-15 07:13:20"},
+    {"unix-numeric", "040755   500   101      4096 1000000000    padded dir", "padded dir", 4096,
+     'd', "2001-09-09 10:46:40"},
 
     {"mlsd-older", "type=file;size=12;modify=20240101000000 nosemi.txt", "nosemi.txt", 12, 'f',
      "2024-01-01 09:00:00"},
@@ -521,8 +545,18 @@ const Line kCorpus[] = {
      'f', ""},
 
     {"mvs", "Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname", "", 0, '-', ""},
-    {"mvs", "WYOSPT 3390   2003/03/11  1   15  FB      80  8800  PS  USER.DATA", "USER.DATA", -1,
-     'f', "2003-03-11 00:00:00"},
+    {"mvs", "WYOSPT 3390   2003/03/11  1   15  FB      80  8800  PS  USER.DATA", "USER.DATA",
+     792000, 'f', "2003-03-11 00:00:00"},
+    {"mvs", "WYOSPT 3390   **NONE**    1    2  FB      80 27998  PS  USER.NEVER.READ",
+     "USER.NEVER.READ", 111992, 'f', ""},
+    {"mvs", "WYOSPT 3390   2024/02/20  1    3  VB   27994 27998  PS  USER.HALF", "USER.HALF",
+     167988, 'f', "2024-02-20 00:00:00"},
+    {"mvs", "WYOSPT 3390   2024/02/20  1    3  VB   27994 27999  PS  USER.FULL", "USER.FULL", 83997,
+     'f', "2024-02-20 00:00:00"},
+    {"mvs", "OLDVOL 3380   2001/06/30  1   10  FB      80  6356  PS  USER.OLDDISK", "USER.OLDDISK",
+     444920, 'f', "2001-06-30 00:00:00"},
+    {"mvs", "WYOSPT 3390   **NONE**    1    1  FB      80 27920  PO  USER.NEW.PDS", "USER.NEW.PDS",
+     -1, 'd', ""},
     {"mvs", "WYOSPT 3390   2024/01/15  1    1  FB      80 27920  PO  USER.PDS", "USER.PDS", -1, 'd',
      "2024-01-15 00:00:00"},
     {"mvs", "Migrated                                                USER.OLD", "USER.OLD", -1, 'f',
@@ -557,6 +591,42 @@ const Line kCorpus[] = {
      12345, 'f', "2003-01-15 10:30:45"},
     {"nonstop", "OSSFILE       180O            999 01-Feb-24 08:00:00  100,1 \"nuun\"", "OSSFILE",
      999, 'f', "2024-02-01 08:00:00"},
+    {"nonstop", "ZZSA0001        0          204800  9-Mar-24 23:05:17 255, 255 \"gggg\"",
+     "ZZSA0001", 204800, 'f', "2024-03-09 23:05:17"},
+    {"nonstop", "PAYROLL       101           52736 28-Dec-2023 07:30  SUPER.SUPER \"nnnu\"",
+     "PAYROLL", 52736, 'f', "2023-12-28 07:30:00"},
+    {"nonstop", "LOGFILE       101            4096 02-Mar-24 12:00:00", "LOGFILE", 4096, 'f',
+     "2024-03-02 12:00:00"},
+
+    {"vxworks", "  size          date       time       name", "", 0, '-', ""},
+    {"vxworks", "--------       ------     ------    --------", "", 0, '-', ""},
+    {"vxworks", "   48736        JUL-06-2008  09:57:52   NVRAM.CFG", "NVRAM.CFG", 48736, 'f',
+     "2008-07-06 09:57:52"},
+    {"vxworks", "    1024        JAN-03-2024  14:37:34   IPV6              <DIR>", "IPV6", -1, 'd',
+     "2024-01-03 14:37:34"},
+    {"vxworks", "  1876354        FEB-29-2024  00:00:01   boot image.img", "boot image.img",
+     1876354, 'f', "2024-02-29 00:00:01"},
+
+    {"wfftp", "File Name          Size    Date     Day       Time", "", 0, '-', ""},
+    {"wfftp", "------------------------------------------------------", "", 0, '-', ""},
+    {"wfftp", " bn.exe        11324464  07/28/04  Wed.     15:25:04", "bn.exe", 11324464, 'f',
+     "2004-07-28 15:25:04"},
+    {"wfftp", " config            9540  03/05/24  Tue      14:59:16", "config", 9540, 'f',
+     "2024-03-05 14:59:16"},
+    {"wfftp", " ti.cfg             596  12/31/1999  23:59:59", "ti.cfg", 596, 'f',
+     "1999-12-31 23:59:59"},
+    {"wfftp", " 65536000 bytes - Total size", "", 0, '-', ""},
+
+    {"connect-enterprise", "-C--E-----FTP B QUA1I1      18128       41 Aug 12 13:56 QUADTEST",
+     "QUADTEST", 18128, 'f', "2023-08-12 13:56:00"},
+    {"connect-enterprise", "-C--E-----FTP A QUA1I1        512        9 Mar  1 09:00 QUADTEST2",
+     "QUADTEST2", 512, 'f', "2024-03-01 09:00:00"},
+    {"connect-enterprise", "-A-R------ 1 SZ999FTI 0692432 7 Mar 3 15:33 RESTORE", "RESTORE", -1,
+     'f', "2024-03-03 15:33:00"},
+    {"connect-enterprise", "-A--T----- 1 SZ999FTI 0731275 17 Mar 4 11:09 073134200010001U",
+     "073134200010001U", -1, 'f', "2024-03-04 11:09:00"},
+    {"connect-enterprise", "-C------S- 1 SZ999FTI 0692922 43 Nov 30 2023 outbound.edi",
+     "outbound.edi", -1, 'f', "2023-11-30 00:00:00"},
 
     {"unreadable", "ls: cannot open directory .: Permission denied", "", 0, 'x', ""},
     {"unreadable", "-rw-r--r--   1 taro users 1234 Feb 30 2003 bad-date.txt", "", 0, 'x', ""},
@@ -633,6 +703,7 @@ TEST(FtpListCorpus, EveryFamilyReadsAsOneMixedListing) {
     EXPECT_EQ(kind, want.kind);
     EXPECT_EQ(DateText(got.ModifiedDate), want.date);
     EXPECT_EQ(got.LinkTarget, want.target);
+    EXPECT_EQ(got.WireName, want.wire);
   }
   // An MLSD listing read as such gives the same entries as its lines above.
   std::vector<std::string> mlsd;

@@ -114,6 +114,29 @@ TEST(FtpListDos, DirectoriesFilesAndUnreadableDates) {
   EXPECT_EQ(items[2].ModifiedDate, 0.0);
 }
 
+// An MLSD entry may carry no facts (" name"). Read line by line, the MLSD
+// lines around it tell it apart; among `ls` lines it stays unread.
+TEST(FtpListMlsd, EntryWithoutFacts) {
+  const struct {
+    std::vector<std::string> lines;
+    std::vector<std::string> names;
+    size_t unread;
+  } kCases[] = {
+      {{"type=file;size=5;modify=20240101000000; first.txt", " bare.txt", "   spaced.txt"},
+       {"first.txt", "bare.txt", "  spaced.txt"},
+       0},
+      {{"-rw-r--r-- 1 o g 1 Jan 1 2000 a", " bare.txt"}, {"a"}, 1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.lines.back());
+    const auto items = Load(c.lines);
+    std::vector<std::string> names;
+    for (const auto& item : items.Items()) names.push_back(item.FileName);
+    EXPECT_EQ(names, c.names);
+    EXPECT_EQ(items.UnparsedLines(), c.unread);
+  }
+}
+
 TEST(FtpListOther, UnknownEmptyAndNameOnlyListings) {
   EXPECT_EQ(
       Load({"drwxrwxrwt 2 o g 512 Jan 5 12:30 tmp", "-rw-r--r-- 1 o g 1 Jan 1 2000 a"}).Count(),

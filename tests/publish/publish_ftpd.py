@@ -12,7 +12,12 @@ kernel picks (printed as pyftpdlib prints it), with knobs for the cases:
                     answered 451 (an upload that failed at its end); MFMT
                     on a file whose bytes begin with "NOTIME" is refused,
                     and so is RNTO of one whose bytes begin with "NORENAME",
-                    and MKD of a folder whose name begins with "NOMKD"
+                    and MKD of a folder whose name begins with "NOMKD";
+                    RNTO of a file whose bytes begin with "LIERENAME" is
+                    answered 250 but nothing is renamed, and a STOR of bytes
+                    beginning "PARTSTOR" keeps only its first 100 bytes
+                    and is answered 226; one beginning "VANISH" is removed
+                    before its 226, as another client's cleanup would
 """
 import os
 import argparse
@@ -53,6 +58,10 @@ class Handler(FTPHandler):
     use_gmt_times = not a.local_times
 
     def ftp_RNTO(self, path):
+        if a.content_faults and self._rnfr and starts_with(self._rnfr, b"LIERENAME"):
+            self._rnfr = None
+            self.respond("250 Renaming ok.")
+            return
         if a.content_faults and self._rnfr and starts_with(self._rnfr, b"NORENAME"):
             self._rnfr = None
             self.respond("553 Rename refused.")
@@ -69,6 +78,10 @@ class Handler(FTPHandler):
         if a.content_faults and resp.startswith("226") and self.stor_path:
             if starts_with(self.stor_path, b"FAIL"):
                 resp = "451 Requested action aborted: local error in processing."
+            elif starts_with(self.stor_path, b"PARTSTOR"):
+                os.truncate(self.stor_path, 100)
+            elif starts_with(self.stor_path, b"VANISH"):
+                os.remove(self.stor_path)
             self.stor_path = None
         return super().respond(resp, logfun)
 

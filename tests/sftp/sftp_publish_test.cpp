@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "ftp/id_exception.h"
 #include "publish/plan.h"
 #include "publish/publish_run.h"
 #include "sftp_test_support.h"
@@ -79,6 +80,25 @@ TEST(SftpPublish, SiteSyncsOverSeveralConnections) {
   EXPECT_EQ(uploaded, std::vector<std::string>{"about.html"});
   ftp::testing::ExpectSameTree(site, remote_root);
   EXPECT_GE(connects, 2);
+}
+
+TEST(SftpPublish, AFileCutShortWhileSentIsRefused) {
+  ftp::testing::TestWatchdog watchdog;
+  auto server = ftp::testing::StartSshd();
+  ftp::testing::TempFolder local;
+  const fs::path big = local.path() / "big.bin";
+  Write(big, std::string(8 << 20, 'b'));
+  auto remote = transfer::ConnectSftpRemoteFiles(OptionsFor(*server, local.path() / "known_hosts"),
+                                                 TrustingQuestions());
+  std::string message;
+  try {
+    remote->Upload(big.string(), (server->files / "big.bin").string(), [&](int64_t done, int64_t) {
+      if (done > 0 && fs::file_size(big) > 1000) fs::resize_file(big, 1000);
+    });
+  } catch (const ftp::EIdException& e) {
+    message = e.what();
+  }
+  EXPECT_NE(message.find("送信中に変更されたため"), std::string::npos) << message;
 }
 
 }  // namespace

@@ -611,5 +611,66 @@ TEST_F(FtpWindowFieldTest, FolderWithHtaccessDeletesCompletelyOnVsftpd) {
   w->Button2Click();
 }
 
+// A VMS folder is the file WWW.DIR;1 to its server: the list shows WWW, a
+// rename keeps the ".DIR;1" the server needs, and a double-click enters
+// the folder by the name shown.
+TEST_F(FtpWindowFieldTest, VmsFolderShowsItsNameAndRenamesAsItsFile) {
+  std::vector<std::string> sent;  // read after Join
+  ScriptedServer server([&](ScriptSession& s) {
+    s.Send("220 ready\r\n");
+    std::string port;
+    for (std::string c = s.ReadCommand(); !c.empty(); c = s.ReadCommand()) {
+      const std::string verb = c.substr(0, c.find(' '));
+      if (verb == "RNFR" || verb == "RNTO" || verb == "CWD") sent.push_back(c);
+      if (verb == "USER") {
+        s.Send("331 password\r\n");
+      } else if (verb == "PASS") {
+        s.Send("230 in\r\n");
+      } else if (verb == "PWD") {
+        s.Send("257 \"DISK$USER:[WEB]\"\r\n");
+      } else if (verb == "PORT") {
+        port = c;
+        s.Send("200 ok\r\n");
+      } else if (verb == "LIST") {
+        s.Send("150 here\r\n");
+        const int fd = s.ConnectData(port);
+        ScriptSession::SendAll(
+            fd,
+            "Directory DISK$USER:[WEB]\r\n\r\n"
+            "WWW.DIR;1      1/3   2-FEB-2004 08:00:00.00  [WEB]  (RWE,RWE,RE,RE)\r\n"
+            "INDEX.HTML;3  12/15 15-JAN-2003 10:30:45.00  [WEB]  (RWED,RWED,RE,RE)\r\n");
+        ::close(fd);
+        s.Send("226 done\r\n");
+      } else if (verb == "RNFR") {
+        s.Send("350 go on\r\n");
+      } else if (verb == "RNTO" || verb == "CWD") {
+        s.Send("250 ok\r\n");
+      } else {
+        s.Send(verb == "TYPE" || verb == "SYST" ? "200 ok\r\n" : "502 no\r\n");
+      }
+    }
+  });
+  auto w = Open(server.port());
+  w->Button1Click();
+  ASSERT_TRUE(Settle(*w));
+  QTableView* list = Ui(w).ListView1;
+  EXPECT_EQ(RemoteColumn(list, 0), QStringList({"WWW", "INDEX.HTML;3"}));
+  const int row = RemoteRow(list, "WWW");
+  ASSERT_GE(row, 0);
+  w->BeginRename(row);
+  EXPECT_FALSE(w->EndRename(row, QStringLiteral("WWW")));  // unchanged: nothing sent
+  w->BeginRename(row);
+  ASSERT_TRUE(w->EndRename(row, QStringLiteral("SITE")));
+  ASSERT_TRUE(Settle(*w));
+  EXPECT_EQ(RemoteCell(list, row, 0), QStringLiteral("SITE"));
+  ASSERT_TRUE(SelectRemote(*w, "SITE"));
+  EXPECT_EQ(w->SelectedRemoteRows().at(0).wire, "SITE.DIR;1");
+  w->ListView1DblClick();
+  ASSERT_TRUE(Settle(*w));
+  w->Client().Disconnect();
+  EXPECT_EQ(server.Join(), "");
+  EXPECT_EQ(sent, (std::vector<std::string>{"RNFR WWW.DIR;1", "RNTO SITE.DIR;1", "CWD SITE"}));
+}
+
 }  // namespace
 }  // namespace hemlo

@@ -84,6 +84,23 @@ TEST(RemoteDeleteWire, FolderTreeFilesFirstThenFoldersDeepestFirst) {
   EXPECT_EQ(run.server.files.count("keep.txt"), 1u);
 }
 
+// A VMS folder shown as WWW is walked as WWW and removed as the file the
+// server listed, WWW.DIR;1.
+TEST(RemoteDeleteWire, FolderShownShorterIsRemovedByItsListedName) {
+  FakeDelete run;
+  run.server.folders = {"", "WWW.DIR;1"};
+  run.server.files = {{"WWW/A.TXT", "a"}};
+  run.server.listings["WWW"] = {"-rw-r--r-- 1 u g 1 Jan 01 2020 A.TXT"};
+  run.Start();
+  run.prompts.answers = {Answer::Yes};
+  auto ctx = run.Context();
+  EXPECT_EQ(DeleteSelection(ctx, {{"WWW", true, true, "", "WWW.DIR;1"}}), OpOutcome::kDone);
+  run.Finish();
+  EXPECT_THAT(run.server.CommandsAfterLogin(),
+              ElementsAre("LIST -a WWW", "DELE WWW/A.TXT", "RMD WWW.DIR;1", "PWD", "LIST", "QUIT"));
+  EXPECT_EQ(run.prompts.asked.at(0).text, "WWWを削除します。\n\n   よろしいですか？");
+}
+
 TEST(RemoteDeleteWire, AnswerOtherThanYesDeletesNothing) {
   FakeDelete run;
   run.server.files = {{"a.txt", "a"}};
