@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "base/atomic_file.h"
@@ -12,6 +13,15 @@
 namespace hemlo {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+std::string_view BaseName(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
 
 PreviewRecord::PreviewRecord(std::function<std::string()> state_file)
     : state_file_(std::move(state_file)) {}
@@ -68,9 +78,18 @@ void PreviewRecord::Save() const {
 bool PreviewRecord::IsOurs(const std::string& path) const {
   Load();
   auto it = files_.find(path);
-  if (it == files_.end()) return false;
   Identity now;
-  return Stat(path, now) && now == it->second.identity;
+  if (it != files_.end()) return Stat(path, now) && now == it->second.identity;
+  // The same file reached by another spelling of its folder (a link on the
+  // way, "//"): the identity says it. Only names we wrote cost a look, so
+  // walking a large site stays cheap.
+  const std::string_view base = BaseName(path);
+  bool named = false;
+  for (const auto& entry : files_) named = named || BaseName(entry.first) == base;
+  if (!named || !Stat(path, now)) return false;
+  for (const auto& entry : files_)
+    if (entry.second.identity == now) return true;
+  return false;
 }
 
 void PreviewRecord::Written(const std::string& path, const void* owner) {

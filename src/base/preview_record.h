@@ -25,7 +25,8 @@ class PreviewRecord {
   // The program's record, kept in kPreviewRecordName in the program's folder.
   static PreviewRecord& Shared();
 
-  // True when `path` exists and is, unchanged, a file this program wrote.
+  // True when `path` exists and is, unchanged, a file this program wrote
+  // (under that name, or under another spelling of the same file).
   bool IsOurs(const std::string& path) const;
   // Records a file just written by `owner` (a document window's identity).
   void Written(const std::string& path, const void* owner);

@@ -42,6 +42,8 @@ struct FileEntry {
   int64_t remote_size = -1;
   std::optional<int64_t> remote_mtime;
   bool replaces_folder = false;  // a remote folder of this name goes first
+  // A link to a file outside the site folder: sent only when ticked.
+  bool outside_link = false;
   // Server-only entries that must go because a local entry of the same
   // name replaces them (or a folder above them): included whatever the
   // deletion tick says.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <random>
 #include <set>
 
+#include "base/preview_record.h"
 #include "ftp/id_exception.h"
 #include "publish/plan.h"
 
@@ -29,22 +31,38 @@ struct LocalFile {
   std::string rel;  // UTF-8
   int64_t size = 0;
   int64_t mtime_ns = 0;
+  bool outside_link = false;  // a link to a file outside the site folder
 };
 
 struct LocalTree {
   std::vector<std::string> folders;  // relative, parents first (root left out)
   std::vector<LocalFile> files;
+  // Names the walk could not read or chose not to follow ("" for the
+  // site folder itself): what the server has there, and below, is not
+  // known to be gone, so it is never planned for deletion.
+  std::vector<std::string> unread;
 };
 
 int64_t MtimeNs(const struct stat& st) {
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
 }
 
-// Breadth-first, names sorted per folder; symbolic links to folders are not
-// walked into (a loop could never end), links to files count as files.
+bool Below(const fs::path& path, const fs::path& folder) {
+  auto p = path.begin();
+  for (auto f = folder.begin(); f != folder.end(); ++f, ++p)
+    if (p == path.end() || *p != *f) return false;
+  return true;
+}
+
+// Breadth-first, names sorted per folder. Symbolic links to folders are not
+// walked into (a loop could never end, a link may lead out of the site);
+// links to files count as files, those leading out of the site folder
+// marked. Preview copies this program wrote beside the pages stay at home.
 LocalTree WalkLocal(const std::string& root, std::vector<std::string>& problems,
                     const std::function<bool()>& stop) {
   LocalTree tree;
+  std::error_code root_ec;
+  const fs::path real_root = fs::canonical(root, root_ec);
   std::vector<std::string> queue{""};
   for (size_t k = 0; k < queue.size(); ++k) {
     if (stop && stop()) throw ftp::EIdOperationAborted();
@@ -54,22 +72,51 @@ LocalTree WalkLocal(const std::string& root, std::vector<std::string>& problems,
     std::vector<std::string> names;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
       names.push_back(it->path().filename().string());
-    if (ec) problems.push_back("フォルダ「" + dir + "」を読めません");
+    if (ec) {
+      problems.push_back("フォルダ「" + (rel.empty() ? dir : rel) + "」を読めません");
+      tree.unread.push_back(rel);
+    }
     std::sort(names.begin(), names.end());
     for (const auto& name : names) {
       const std::string child = rel.empty() ? name : rel + "/" + name;
       const std::string full = root + "/" + child;
       struct stat lst {};
-      if (::lstat(full.c_str(), &lst) != 0) continue;
+      if (::lstat(full.c_str(), &lst) != 0) {
+        if (errno != ENOENT) problems.push_back("「" + child + "」を読めません");
+        tree.unread.push_back(child);
+        continue;
+      }
       if (S_ISDIR(lst.st_mode)) {
         tree.folders.push_back(child);
         queue.push_back(child);
         continue;
       }
       struct stat st {};
-      if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-      if (IsTemporaryName(name)) continue;
-      tree.files.push_back({child, static_cast<int64_t>(st.st_size), MtimeNs(st)});
+      const bool link = S_ISLNK(lst.st_mode);
+      if (link && ::stat(full.c_str(), &st) != 0) {
+        problems.push_back("「" + child + "」はリンク先を読めないため送りません");
+        tree.unread.push_back(child);
+        continue;
+      }
+      if (!link) st = lst;
+      if (S_ISDIR(st.st_mode)) {
+        problems.push_back("「" + child + "」はフォルダへのリンクのため送りません");
+        tree.unread.push_back(child);
+        continue;
+      }
+      if (!S_ISREG(st.st_mode)) {
+        problems.push_back("「" + child + "」は普通のファイルではないため送りません");
+        tree.unread.push_back(child);
+        continue;
+      }
+      if (IsTemporaryName(name) || PreviewRecord::Shared().IsOurs(full)) continue;
+      LocalFile f{child, static_cast<int64_t>(st.st_size), MtimeNs(st)};
+      if (link) {
+        std::error_code lec;
+        const fs::path target = fs::canonical(full, lec);
+        f.outside_link = lec || root_ec || !Below(target, real_root);
+      }
+      tree.files.push_back(std::move(f));
     }
   }
   return tree;
@@ -204,13 +251,18 @@ std::optional<int64_t> MeasureClockOffset(transfer::RemoteFiles& remote, const R
   return offset;
 }
 
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+
 // Listed times of the same kind compared as far as both go: a listing for
-// people gives only the day for older files.
+// people gives the minute, and only the day for files older than half a
+// year (read as the day's first minute; the parser's rounding may add a
+// second), so a page published when it was recent still matches its record.
 bool SameListedTime(const std::optional<int64_t>& a, const std::optional<int64_t>& b, bool exact) {
   if (!a || !b) return !a && !b;
   if (exact) return *a == *b;
-  if (*a % 86400 == 0 || *b % 86400 == 0) return *a / 86400 == *b / 86400;
-  return *a == *b;
+  const auto date_only = [](int64_t t) { return t - FloorDiv(t, 86400) * 86400 < 60; };
+  if (date_only(*a) || date_only(*b)) return FloorDiv(*a, 86400) == FloorDiv(*b, 86400);
+  return FloorDiv(*a, 60) == FloorDiv(*b, 60);
 }
 
 }  // namespace
@@ -266,6 +318,7 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
     if (!h) {
       stopped();  // given up rather than unreadable
       plan.problems.push_back("「" + files[i].rel + "」を読めません");
+      local.unread.push_back(files[i].rel);
       continue;
     }
     if (input.changed_only) {
@@ -389,6 +442,14 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
       e.reason = Reason::kChanged;
     }
     e.include = e.reason == Reason::kNew || e.reason == Reason::kChanged;
+    if (lf.outside_link) {
+      // Sent only when the author ticks it: the link may have been meant
+      // for this machine only.
+      e.outside_link = true;
+      if (e.include)
+        plan.problems.push_back("「" + lf.rel + "」はサイトフォルダの外を指すリンクです");
+      e.include = false;
+    }
     plan.files.push_back(std::move(e));
   }
 
@@ -408,6 +469,21 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
     }
   }
 
+  // What the walk could not read stays on the server, and below it.
+  bool all_unread = false;
+  std::set<std::string> unread_wire;
+  for (const auto& rel : local.unread) {
+    if (rel.empty()) all_unread = true;
+    if (auto w = names.ToWire(rel)) unread_wire.insert(*w);
+  }
+  auto kept_on_server = [&](const std::string& w) {
+    if (all_unread) return true;
+    if (unread_wire.empty()) return false;
+    for (std::string p = w; !p.empty(); p = ParentOf(p))
+      if (unread_wire.count(p)) return true;
+    return false;
+  };
+
   if (!input.changed_only) {
     // Records of files gone from both sides would make a new file of the
     // same name look deleted on the server.
@@ -416,7 +492,7 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
     for (const auto& [rel, rec] : record.files) {
       if (local_files.count(rel)) continue;
       auto w = names.ToWire(rel);
-      if (w && tree.entries.count(*w)) continue;
+      if (w && (tree.entries.count(*w) || kept_on_server(*w))) continue;
       plan.record_drop.push_back(rel);
     }
     // Server-only entries, in the walk's order (parents before children).
@@ -429,7 +505,7 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
       return false;
     };
     for (const auto& w : tree.order) {
-      if (local_wire.count(w)) continue;
+      if (local_wire.count(w) || kept_on_server(w)) continue;
       const RemoteFact& rf = tree.entries[w];
       const bool required = below_replaced(w);
       if (rf.kind == RemoteFact::Kind::kFolder) {

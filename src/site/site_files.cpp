@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/ascii_case.h"
+#include "base/preview_record.h"
 
 namespace hemlo::site {
 
@@ -62,6 +63,8 @@ std::vector<std::filesystem::path> ListSiteFiles(const std::filesystem::path& ro
     if (!std::any_of(wanted.begin(), wanted.end(),
                      [&](const std::string& p) { return Glob(name, p); }))
       continue;
+    // Preview copies hold unsaved text: not the site's.
+    if (PreviewRecord::Shared().IsOurs(it->path().native())) continue;
     (it->is_symlink(sec) ? links : plain).push_back(it->path());
   }
   // A file reached both directly and through a link is listed once, directly.

@@ -19,7 +19,8 @@ bool MatchesPattern(std::string_view name, std::string_view pattern);
 
 // Regular files under `root` (any depth, symbolic links to folders not
 // followed, each file once even when reached through a link), sorted by
-// path. Unreadable folders are skipped.
+// path. Unreadable folders are skipped, and so are the preview copies this
+// program wrote beside the pages.
 std::vector<std::filesystem::path> ListSiteFiles(const std::filesystem::path& root,
                                                  std::string_view patterns);
 

@@ -168,6 +168,8 @@ class TFtp1 : public QWidget {
   // shown profile's (written to the file when the profile is stored);
   // false, with a message, when Shift-JIS cannot spell it.
   bool StoreSiteFolder(const std::string& folder);
+  // The same for the server's folder (its bytes) the site goes to.
+  void StorePublishFolder(const std::string& folder);
   // Shows stored profile `n` while no connection holds the panel.
   bool ShowStoredProfile(int n);
 

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
@@ -45,6 +46,7 @@ void TFtp1::BuildLayout() {
   root->addWidget(profile_);
   site_fields_ = new transfer_ui::PublishProfileFields(this);
   profile_->AddField(QStringLiteral("サイトフォルダ"), site_fields_->site_row);
+  profile_->AddField(QStringLiteral("公開先フォルダ"), site_fields_->publish_edit);
   profile_->AddField(QStringLiteral("同時接続数"), site_fields_->connections_row);
   remote_ = new transfer_ui::RemotePane(this);
   remote_->list->setItemDelegate(transfer_ui::MakeRenameDelegate(this, remote_->list));

@@ -1,5 +1,6 @@
 // The Ferrox window's side of publishing what changed: the profile's site
-// folder kept once the command has asked for it, and a stored profile
+// folder kept once the command has asked for it, its remote folder kept at
+// the first publish, and a stored profile
 // brought up for 保存して公開.
 #include "base/program_folder.h"
 #include "text/cp932.h"
@@ -26,6 +27,15 @@ bool TFtp1::StoreSiteFolder(const std::string& folder) {
   }
   site_fields_->Show(Profiles_);
   return true;
+}
+
+void TFtp1::StorePublishFolder(const std::string& folder) {
+  if (Profiles_.StorePublishFolder(folder)) {
+    WriteProfiles(false);
+  } else {
+    Profiles_.PublishFolder = folder;
+  }
+  site_fields_->Show(Profiles_);
 }
 
 bool TFtp1::ShowStoredProfile(int n) {

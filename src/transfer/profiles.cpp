@@ -67,16 +67,17 @@ namespace {
 
 // The fields after the fifth as a line without them reads them; a line
 // ends after its last field that differs from these.
-const char* const kAbsentTail[] = {"auto", "auto", "", "", "", ""};
+const char* const kAbsentTail[] = {"auto", "auto", "", "", "", "", ""};
 
-// Fields 6 to 11 as the panel shows them.
+// Fields 6 to 12 as the panel shows them.
 std::vector<std::string> TailFields(const ProfilePanel& p) {
   return {DataModeField(p.DataMode),
           NameEncodingField(p.NameEncoding),
           p.SiteFolder,
           p.Connections == kDefaultConnections ? std::string() : std::to_string(p.Connections),
           p.PasswordInFile ? kPasswordInFileField : "",
-          p.FolderUploadParallel ? kFolderUploadParallelField : ""};
+          p.FolderUploadParallel ? kFolderUploadParallelField : "",
+          p.PublishFolder};
 }
 
 }  // namespace
@@ -131,6 +132,7 @@ void ProfilePanel::ShowProfile(int n) {
   Connections = ConnectionsOfField(f[8]);
   PasswordInFile = f[kPasswordInFileIndex] == kPasswordInFileField;
   FolderUploadParallel = f[kFolderUploadParallelIndex] == kFolderUploadParallelField;
+  PublishFolder = f[kPublishFolderIndex];
 }
 
 void ProfilePanel::PrevClick() {
@@ -154,6 +156,7 @@ void ProfilePanel::AddClick() {
   Connections = kDefaultConnections;
   PasswordInFile = false;
   FolderUploadParallel = false;
+  PublishFolder.clear();
   ProfileCounter = Count() + 1;
 }
 
@@ -208,19 +211,29 @@ void ProfilePanel::DeleteClick() {
 }
 
 bool ProfilePanel::StoreSiteFolder(const std::string& folder) {
+  if (!StoreField(kProfileFields + 2, folder)) return false;  // the eighth field
+  SiteFolder = folder;
+  return true;
+}
+
+bool ProfilePanel::StorePublishFolder(const std::string& folder) {
+  if (!StoreField(kPublishFolderIndex, folder)) return false;
+  PublishFolder = folder;
+  return true;
+}
+
+bool ProfilePanel::StoreField(size_t index, const std::string& value) {
   const int n = ProfileCounter;
   if (n < 1 || n > Count()) return false;
-  SiteFolder = folder;
   std::string& line = ProfileList[static_cast<size_t>(n - 1)];
   std::vector<std::string> f = SplitCommaText(line);
-  const size_t site = kProfileFields + 2;  // the eighth field
   if (f.size() < kProfileFields) f.resize(kProfileFields);
   // Fields missing before it in their absent form.
-  for (size_t i = f.size(); i < site; ++i) f.push_back(kAbsentTail[i - kProfileFields]);
-  if (f.size() == site)
-    f.push_back(folder);
+  for (size_t i = f.size(); i < index; ++i) f.push_back(kAbsentTail[i - kProfileFields]);
+  if (f.size() == index)
+    f.push_back(value);
   else
-    f[site] = folder;
+    f[index] = value;
   line = JoinCommaText(f);
   return true;
 }

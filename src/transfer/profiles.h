@@ -52,6 +52,12 @@ inline constexpr const char* kPasswordInFileField = "plain";
 inline constexpr int kFolderUploadParallelIndex = 10;
 inline constexpr const char* kFolderUploadParallelField = "parallel";
 
+// A twelfth field holds the site's remote folder (the server's bytes, as
+// the fifth): the site sync publishes there whatever folder is on show.
+// Empty, as on a line without it: the first publish takes the folder on
+// show and keeps it.
+inline constexpr int kPublishFolderIndex = 11;
+
 // The stored profile (from 1) whose site folder holds `page` (an absolute
 // UTF-8 local path), the innermost when folders nest; 0 when none does.
 // Of profiles with the same folder (a test server and the live one, say)
@@ -77,6 +83,7 @@ class ProfilePanel {
   int Connections = kDefaultConnections;
   bool PasswordInFile = false;
   bool FolderUploadParallel = false;
+  std::string PublishFolder;  // the server's bytes; empty: not chosen yet
 
   std::vector<std::string> ProfileList;
   int ProfileCounter = 0;
@@ -105,8 +112,11 @@ class ProfilePanel {
   // that field of its line changes) and shows it. False while no stored
   // profile is shown; the caller writes ProfileList to the file on true.
   bool StoreSiteFolder(const std::string& folder);
+  // The same for the remote folder the site is published to.
+  bool StorePublishFolder(const std::string& folder);
 
  private:
+  bool StoreField(size_t index, const std::string& value);
   std::string LineOfFields(const std::string& fifth) const;
 };
 

@@ -215,7 +215,12 @@ void PublishCommand::MakePlan(bool on_save) {
   while (site_.size() > 1 && site_.back() == '/') site_.pop_back();
   publish::PlanInput input;
   input.local_root = site_;
-  input.remote_root = w_.Session().StartFolder;
+  // The site's own remote folder; the first publish takes the one on show.
+  const std::string& fixed = w_.Profiles().PublishFolder;
+  input.remote_root = fixed.empty() ? w_.RemoteFolder() : fixed;
+  if (input.remote_root.empty()) input.remote_root = w_.Session().StartFolder;
+  while (input.remote_root.size() > 1 && input.remote_root.back() == '/')
+    input.remote_root.pop_back();
   input.names = w_.Session().Names;
   input.changed_only = on_save;
   // Escape sets the flag; hashing a large site must not outlast it.
@@ -253,6 +258,12 @@ void PublishCommand::Planned(bool on_save) {
   view.first_publish = record_.files.empty();
   view.target = (w_.SftpOptions() ? "sftp://" + w_.SftpOptions()->host : w_.Client().Host) + ":" +
                 NameText(w_.Session().Names, plan_.remote_root).toStdString();
+  std::string shown = w_.RemoteFolder();
+  while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
+  if (!shown.empty() && shown != plan_.remote_root)
+    view.target_warning = "表示中のフォルダ「" +
+                          NameText(w_.Session().Names, shown).toStdString() +
+                          "」ではなく、このサイトの公開先フォルダに公開します";
   if (view.rows.empty() && plan_.problems.empty()) {
     Status("公開する変更はありません");
     End();
@@ -277,6 +288,8 @@ void PublishCommand::Planned(bool on_save) {
 }
 
 void PublishCommand::Execute(bool on_save) {
+  // The first publish decides where the site lives from now on.
+  if (w_.Profiles().PublishFolder.empty()) w_.StorePublishFolder(plan_.remote_root);
   const transfer::ProfilePanel& p = w_.Profiles();
   publish::RunSettings settings;
   const int uploads = plan_.Counts().uploads;

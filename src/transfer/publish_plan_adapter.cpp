@@ -55,6 +55,9 @@ PlanView ViewOfPlan(const publish::Plan& plan, std::vector<PlanRowSource>* sourc
     PlanRowView row;
     row.path = f.path;
     row.reason = FileReason(f.reason);
+    if (f.outside_link && row.reason != PlanReason::kConflict &&
+        row.reason != PlanReason::kServerOnly)
+      row.reason = PlanReason::kOutsideLink;
     row.bytes = f.reason == Reason::kServerOnly ? std::max<int64_t>(f.remote_size, f.size) : f.size;
     row.ticked = RowHasTick(row.reason) && f.include;
     row.required = f.required;

@@ -124,9 +124,11 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
 
 void PublishPlanDialog::ShowPlan(transfer::PlanView plan) {
   plan_ = std::move(plan);
-  // The target is the folder the connection starts in: say so when nothing
-  // was ever published there from this site folder.
-  lblTarget->setText(QStringLiteral("公開先: ") + U(plan_.target) +
+  // The target is the site's remote folder: say so when nothing was ever
+  // published there from this site folder, and first of all when it is not
+  // the folder on show.
+  lblTarget->setText((plan_.target_warning.empty() ? QString() : U(plan_.target_warning) + '\n') +
+                     QStringLiteral("公開先: ") + U(plan_.target) +
                      (plan_.first_publish
                           ? QStringLiteral("（このサイトフォルダからは初めての公開先です）")
                           : QString()));

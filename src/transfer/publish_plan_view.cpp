@@ -35,12 +35,15 @@ const char* PlanReasonText(PlanReason reason) {
       return "新規フォルダ";
     case PlanReason::kServerOnlyFolder:
       return "サーバにしかないフォルダ";
+    case PlanReason::kOutsideLink:
+      return "サイト外へのリンク";
   }
   return "";
 }
 
 bool RowHasTick(PlanReason reason) {
-  return reason == PlanReason::kConflict || reason == PlanReason::kNoRecordSameSize;
+  return reason == PlanReason::kConflict || reason == PlanReason::kNoRecordSameSize ||
+         reason == PlanReason::kOutsideLink;
 }
 
 bool IsDeletion(PlanReason reason) {

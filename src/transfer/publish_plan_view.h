@@ -18,13 +18,15 @@ enum class PlanReason {
   kServerOnly,        // on the server only
   kNewFolder,         // a folder the server lacks
   kServerOnlyFolder,  // a folder only the server has
+  kOutsideLink,       // a link to a file outside the site folder
 };
 
 struct PlanRowView {
   std::string path;  // relative to the site folder, "/" between names
   PlanReason reason = PlanReason::kNew;
   int64_t bytes = 0;  // what would travel (files sent), else the server's size
-  // Conflicts and files without a record: sent only when ticked.
+  // Conflicts, files without a record and links out of the site: sent
+  // only when ticked.
   bool ticked = false;
   // Server-only entries a local entry of the same name replaces: they go
   // whatever the deletion tick says.
@@ -36,6 +38,9 @@ struct PlanView {
   bool delete_server_only = false;  // "サーバにしかないファイルを削除"
   int unchanged = 0;                // files left alone, not listed
   std::string target;               // where it goes, for the heading
+  // Set when the site's remote folder is not the folder on show: the line
+  // the heading adds to say so.
+  std::string target_warning;
   bool first_publish = false;       // nothing recorded for this target yet
   std::vector<std::string> notes;   // names that cannot travel, and the like
 };

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 
 #include "transfer/ftp_window_parts.h"
+#include "transfer/remote_session.h"
 
 namespace hemlo::transfer_ui {
 
@@ -39,6 +40,11 @@ PublishProfileFields::PublishProfileFields(QWidget* owner) : QObject(owner) {
       QStringLiteral("↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞのファイルもこの数の接続で並行して送ります"));
   counts->addWidget(connections_box);
   counts->addWidget(folder_upload_box, 1);
+  publish_edit = new QLineEdit(owner);
+  publish_edit->setObjectName(QStringLiteral("edPublishFolder"));
+  publish_edit->setToolTip(
+      QStringLiteral("↑変更分を公開で送る先のサーバのフォルダ。空なら初めて公開するときに"
+                     "表示中のフォルダに決まります"));
   connect(site_button, &QPushButton::clicked, this, [this] {
     const QString dir = QFileDialog::getExistingDirectory(
         site_row->window(), QStringLiteral("サイトフォルダの選択"), site_edit->text());
@@ -50,6 +56,9 @@ void PublishProfileFields::Show(const transfer::ProfilePanel& profile) {
   site_edit->setText(FromSjis(profile.SiteFolder));
   connections_box->setValue(profile.Connections);
   folder_upload_box->setChecked(profile.FolderUploadParallel);
+  publish_edit->setText(NameText(
+      transfer::NamesOfStoredFolder(profile.NameEncoding, profile.PublishFolder),
+      profile.PublishFolder));
 }
 
 bool PublishProfileFields::Take(transfer::ProfilePanel& profile, QString* error) const {
@@ -60,7 +69,18 @@ bool PublishProfileFields::Take(transfer::ProfilePanel& profile, QString* error)
                    .arg(site_edit->text());
     return false;
   }
+  // The server's bytes come back unchanged from an unedited text.
+  const auto remote = NameBytes(
+      transfer::NamesOfStoredFolder(profile.NameEncoding, profile.PublishFolder),
+      publish_edit->text());
+  if (!remote) {
+    if (error)
+      *error = QStringLiteral("「%1」にはサーバの文字コードで表せない文字が含まれています")
+                   .arg(publish_edit->text());
+    return false;
+  }
   profile.SiteFolder = *folder;
+  profile.PublishFolder = *remote;
   profile.Connections = connections_box->value();
   profile.FolderUploadParallel = folder_upload_box->isChecked();
   return true;

@@ -1,7 +1,7 @@
 #pragma once
 // The profile's publishing fields in the Ferrox window's panel: the local
 // site folder with its folder button (edSiteFolder, btnSiteFolder), the
-// number of connections (spnConnections, 1-8) and, beside it, whether
+// server's folder it is published to (edPublishFolder), the number of connections (spnConnections, 1-8) and, beside it, whether
 // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ uses them too (chkFolderUploadParallel). The window adds
 // them below the profile's other fields and fills them from the profile
 // and back.
@@ -30,10 +30,11 @@ class PublishProfileFields : public QObject {
   QWidget* connections_row = nullptr;  // the count and the check box, one field
   QSpinBox* connections_box = nullptr;
   QCheckBox* folder_upload_box = nullptr;
+  QLineEdit* publish_edit = nullptr;
 
   void Show(const transfer::ProfilePanel& profile);
-  // The fields into `profile`; false (nothing taken) when the folder holds
-  // a character Shift-JIS lacks, with the text for the message in `error`.
+  // The fields into `profile`; false (nothing taken) when a folder holds
+  // a character its encoding lacks, with the text for the message in `error`.
   bool Take(transfer::ProfilePanel& profile, QString* error) const;
 };
 

@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <QThread>
 #include <sys/resource.h>
 
@@ -28,6 +29,7 @@
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "site/site_check_window.h"
+#include "site/site_files.h"
 #include "support/real_servers.h"
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
@@ -141,6 +143,13 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   EXPECT_FALSE(fs::exists(server->files / "index.htm"));
   EXPECT_TRUE(frame->ActiveChild()->Memo()->Modified());
   prompts.asked.clear();
+  // A preview of the unsaved text leaves its copy beside the page: never
+  // offered, checked or searched.
+  frame->Image1Click();
+  const fs::path draft = site.path() / "indexbak.htm";
+  ASSERT_TRUE(WaitUntil([&] { return ReadText(draft).find("<p>0</p>") != std::string::npos; }));
+  for (const fs::path& page : site::ListSiteFiles(site.path(), site::kPagePatterns))
+    EXPECT_NE(page, draft);
 
   // The first time: with two profiles on the site folder the author picks
   // one; Ferrox connects it, and with no record of an earlier publish the
@@ -154,6 +163,9 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   auto& dialog = publish->Dialog();
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(dialog.findChild<QTreeWidget*>(QStringLiteral("lvPlan"))
+                  ->findItems(QStringLiteral("indexbak.htm"), Qt::MatchExactly)
+                  .isEmpty());
   // The plan offers the site check over the site folder first.
   auto* check = dialog.findChild<QPushButton*>(QStringLiteral("btnSiteCheck"));
   ASSERT_TRUE(check->isVisible());
@@ -207,6 +219,11 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
     EXPECT_EQ(ReadText(server->files / "about.htm"), ReadText(site.path() / "about.htm"));
   }
   EXPECT_TRUE(prompts.asked.empty());
+  // ↑変更分を公開 over the whole site: only the preview copy differs.
+  publish->PublishChanges();
+  ASSERT_TRUE(WaitUntil(idle));
+  EXPECT_EQ(ftp->StatusText(), QStringLiteral("公開する変更はありません"));
+  EXPECT_FALSE(fs::exists(server->files / "indexbak.htm"));
 
   // A conflict shows the plan, which counts the file left unchanged.
   ASSERT_TRUE(WaitUntil(idle));

@@ -38,7 +38,9 @@ TEST(PublishPlanView, RowsTicksAndResults) {
       file("page", Reason::kNew, 5, true),
       file("gone.htm", Reason::kServerOnly, 7, false),
       file("page/x.htm", Reason::kServerOnly, 3, true, true),
+      file("link.htm", Reason::kNew, 8, false),
   };
+  plan.files.back().outside_link = true;  // a link out of the site folder
   std::vector<PlanRowSource> sources;
   PlanView view = ViewOfPlan(plan, &sources);
   struct Row {
@@ -57,6 +59,7 @@ TEST(PublishPlanView, RowsTicksAndResults) {
       {"page", PlanReason::kNew, false},
       {"gone.htm", PlanReason::kServerOnly, false},
       {"page/x.htm", PlanReason::kServerOnly, true},
+      {"link.htm", PlanReason::kOutsideLink, false},
   };
   ASSERT_EQ(view.rows.size(), std::size(rows));
   for (size_t i = 0; i < std::size(rows); ++i) {
@@ -70,9 +73,9 @@ TEST(PublishPlanView, RowsTicksAndResults) {
 
   // The author ticks the conflict (not the file without a record) and the
   // deletion; then unticks the deletion again: only what a replacement
-  // needs goes.
+  // needs goes. The link goes only when ticked.
   struct Case {
-    bool conflict, no_record, remove;
+    bool conflict, no_record, remove, link;
     std::vector<bool> files_included;    // plan.files order
     std::vector<bool> folders_included;  // plan.folders order
   };
@@ -80,22 +83,26 @@ TEST(PublishPlanView, RowsTicksAndResults) {
       {false,
        false,
        false,
-       {true, true, false, false, false, true, false, true},
+       false,
+       {true, true, false, false, false, true, false, true, false},
        {true, false, false, true}},
       {true,
        false,
        true,
-       {true, true, false, true, false, true, true, true},
+       false,
+       {true, true, false, true, false, true, true, true, false},
        {true, false, true, true}},
       {true,
        true,
        false,
-       {true, true, false, true, true, true, false, true},
+       true,
+       {true, true, false, true, true, true, false, true, true},
        {true, false, false, true}},
   };
   for (const Case& c : cases) {
     view.rows[5].ticked = c.conflict;
     view.rows[6].ticked = c.no_record;
+    view.rows[10].ticked = c.link;
     view.delete_server_only = c.remove;
     ApplyChoices(view, sources, plan);
     for (size_t i = 0; i < plan.files.size(); ++i)

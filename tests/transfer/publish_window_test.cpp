@@ -139,12 +139,20 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   WriteText(site.path() / "about.htm", "<html>ABOUT US</html>\r\n");
   fs::last_write_time(site.path() / "about.htm", about_time - std::chrono::hours(1));
   fs::remove(site.path() / "news.htm");
+  // The author browses into a folder of the site: the site still goes to
+  // its own folder, and the plan says so first.
+  ASSERT_TRUE(SelectRemote(w, QStringLiteral("sub")));
+  w.ListView1DblClick();
+  ASSERT_TRUE(Settle(w));
+  ASSERT_EQ(w.RemoteFolder(), "/pub/sub");
 
   QTest::mouseClick(button, Qt::LeftButton);
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
   ASSERT_TRUE(dialog.isVisible());
   EXPECT_FALSE(dialog.ShowingResult());
   EXPECT_TRUE(target->text().endsWith(QStringLiteral(":/pub"))) << target->text().toStdString();
+  EXPECT_TRUE(target->text().startsWith(QStringLiteral("表示中のフォルダ「/pub/sub」ではなく")))
+      << target->text().toStdString();
   EXPECT_EQ(PlanRows(dialog),
             (Rows{{"index.htm", "変更"}, {"about.htm", "変更"}, {"news.htm", "サーバにしかない"}}));
   EXPECT_FALSE(remove->isChecked());
@@ -176,10 +184,11 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
   folder_upload->setChecked(true);
   w.Button7Click();
   const auto saved = transfer::SplitCommaText(transfer::ReadProfileFile(program.path()).at(0));
-  ASSERT_EQ(saved.size(), 11u);
+  ASSERT_EQ(saved.size(), 12u);
   EXPECT_EQ(saved[7], site.path().string());
   EXPECT_EQ(saved[8], "5");
   EXPECT_EQ(saved[10], "parallel");
+  EXPECT_EQ(saved[11], "/pub");  // set by the first publish, kept through 切断 and 保存
 }
 
 // Uploads slowed to a crawl, two files on two connections: Escape stops
