@@ -150,6 +150,7 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
                                "cmbNameEncoding",
                                "edSiteFolder",
                                "btnSiteFolder",
+                               "edPublishFolder",
                                "spnConnections",
                                "chkFolderUploadParallel",
                                "chkPasswordInFile"};
