@@ -152,6 +152,7 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
                                "cmbNameEncoding",
                                "edSiteFolder",
                                "btnSiteFolder",
+                               "edPublishFolder",
                                "spnConnections",
                                "chkFolderUploadParallel",
                                "chkPasswordInFile"};
