@@ -2,11 +2,12 @@
 # installing under /usr.
 set(CPACK_PACKAGE_NAME hemlo2)
 set(CPACK_PACKAGE_VENDOR "Hemlo2 developers")
-set(HEMLO_MAINTAINER "Hemlo2 maintainers <maintainers@hemlo2.github.io>" CACHE STRING
-    "Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT "${HEMLO_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${HEMLO_MAINTAINER}")
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/hemlo2/hemlo2")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${HEMLO_HOMEPAGE}")
+# Free software under the GNU GPL, version 3 or later; Debian's copyright
+# file points at the common licence text instead of shipping it again.
+set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/COPYING")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "HTML editor with a built-in FTP publishing tool")
 # CPack indents each line itself; a line indented here would be shown verbatim.
 set(CPACK_PACKAGE_DESCRIPTION

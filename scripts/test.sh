@@ -25,6 +25,8 @@ cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInf
   -DHEMLO_SANITIZE=ON -DHEMLO_BUILD_TESTS=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 ninja -C "$root/build-asan" -j2 core_tests ferrox_tests
 cd "$root/build-asan"
+# The tests' time bounds stretch by this factor (support/test_bounds.h).
+export HEMLO_TEST_SLOWER=4
 ctest -L core --output-on-failure -j2 --timeout 900
 # Leaks are checked in the core only: the desktop libraries under the
 # window (D-Bus, plugins unloaded at exit) keep allocations to the end.
@@ -37,4 +39,5 @@ cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInf
   -DHEMLO_TSAN=ON -DHEMLO_BUILD_TESTS=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 ninja -C "$root/build-tsan" -j2 ferrox_tests
 cd "$root/build-tsan"
+export HEMLO_TEST_SLOWER=10
 "${xvfb[@]}" ctest -L ferrox --output-on-failure -j2 --timeout 900

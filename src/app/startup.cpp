@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -141,6 +142,11 @@ Forms CreateForms() {
     ftp1->show();
     ftp1->raise();
     ftp1->activateWindow();
+  });
+  // A page saved into the folder Ferrox shows appears there at once.
+  QObject::connect(main, &TMainForm::pageSaved, ftp1, [ftp1](const QString& path) {
+    if (QFileInfo(path).absoluteDir() == QDir(QString::fromStdString(ftp1->LocalFolder())))
+      ftp1->RefreshLocalList();
   });
   auto* favourites = new favourites::TForm4(main, *hosts, main->forwarding_prompts());
   QObject::connect(main->action(C::Favourites), &QAction::triggered, favourites,

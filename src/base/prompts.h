@@ -9,9 +9,10 @@
 
 namespace hemlo {
 
-enum class Buttons { Ok, OkCancel, YesNo, YesCancel, YesNoCancel };
+// YesSaveCancel: はい, 保存, キャンセル (closing a modified page).
+enum class Buttons { Ok, OkCancel, YesNo, YesCancel, YesNoCancel, YesSaveCancel };
 enum class Icon { None, Information, Warning, Error, Question };
-enum class Answer { Ok, Cancel, Yes, No };
+enum class Answer { Ok, Cancel, Yes, No, Save };
 
 struct FileFilter {
   std::string label;     // "Html(*.htm;*.html)"

@@ -65,6 +65,7 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
   QPushButton* no = nullptr;
   QPushButton* ok = nullptr;
   QPushButton* cancel = nullptr;
+  QPushButton* save = nullptr;
   switch (buttons) {
     case Buttons::Ok:
       ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -86,9 +87,15 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
       no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
       cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
       break;
+    case Buttons::YesSaveCancel:
+      yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+      save = box.addButton(QStringLiteral("保存(&S)"), QMessageBox::AcceptRole);
+      cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+      break;
   }
   QPushButton* preferred = default_button == Answer::No       ? no
                            : default_button == Answer::Cancel ? cancel
+                           : default_button == Answer::Save   ? save
                                                               : nullptr;
   box.setDefaultButton(preferred ? preferred : yes ? yes : ok);
   if (cancel)
@@ -101,6 +108,7 @@ Answer QtPrompts::Message(const std::string& caption, const std::string& text, B
   auto* clicked = box.clickedButton();
   if (clicked == yes && yes) return Answer::Yes;
   if (clicked == no && no) return Answer::No;
+  if (clicked == save && save) return Answer::Save;
   if (clicked == ok && ok) return Answer::Ok;
   if (buttons == Buttons::YesNo) return Answer::No;
   return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;

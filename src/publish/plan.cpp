@@ -24,6 +24,7 @@ const char* ReasonText(Reason reason) {
 
 PlanCounts Plan::Counts() const {
   PlanCounts c;
+  c.files_unchanged = unchanged_unplanned;
   for (const auto& f : files) {
     switch (f.reason) {
       case Reason::kNew:

@@ -89,6 +89,8 @@ struct Plan {
   std::vector<std::string> record_drop;
   // The server's clock minus ours, seconds, when it had to be measured.
   std::optional<int64_t> clock_offset;
+  // Publish on save: files the record shows unchanged, left out unplanned.
+  int unchanged_unplanned = 0;
   bool include_conflicts = false;   // the conflicts tick
   bool delete_server_only = false;  // "サーバにしかないファイルを削除"
 

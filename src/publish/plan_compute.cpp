@@ -323,7 +323,10 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
     }
     if (input.changed_only) {
       auto r = record.files.find(files[i].rel);
-      if (r != record.files.end() && r->second.sha256 == *h) continue;
+      if (r != record.files.end() && r->second.sha256 == *h) {
+        ++plan.unchanged_unplanned;
+        continue;
+      }
     }
     kept.push_back(files[i]);
     kept_sha.push_back(*h);

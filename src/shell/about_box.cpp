@@ -36,7 +36,8 @@ TFrmVer::TFrmVer(QWidget* parent) : QDialog(parent) {
   auto* notice =
       new QLabel(QStringLiteral("手書きでホームページを作る人のためのHTMLエディタです。\n"
                                 "ファイル転送ツール Ferrox を内蔵しています。\n"
-                                "このソフトウェアは無保証です。"),
+                                "GNU GPL 第3版以降（GPL-3.0-or-later）のもとで配布する\n"
+                                "フリーソフトウェアです。無保証です。"),
                  this);
   notice->setWordWrap(true);
   layout->addWidget(notice);

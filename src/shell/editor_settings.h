@@ -2,7 +2,7 @@
 // The edit pane's display choices (環境設定) and the frame's place, kept in
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
 // unreadable file gives the defaults (colours and line numbers on, live
-// preview off, no place).
+// preview off, no place, half the window for the edit pane).
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,12 +11,17 @@
 
 namespace hemlo {
 
+// A new document window's edit pane share of its height, in thousandths.
+inline constexpr int kDefaultEditPaneShare = 500;
+
 struct EditorSettings {
   bool highlighting = true;
   bool line_numbers = true;
   bool live_preview = false;       // the web pane follows typing
   std::optional<FrameRect> frame;  // "Frame=x,y,width,height", the unmaximised place
   bool frame_maximised = false;
+  // "EditPane=": where the user last left the splitter, for new windows.
+  int edit_pane_share = kDefaultEditPaneShare;
 
   static EditorSettings Load(const std::filesystem::path& file);
   // Replaces the file atomically; false with `error` set when it cannot.

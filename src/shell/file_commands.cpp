@@ -64,38 +64,42 @@ bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
     return false;
   }
   child->Memo()->SetModified(false);
+  emit pageSaved(path);
   return true;
 }
 
-void TMainForm::FileSaveItemClick() {
-  TMDIChild* child = ActiveChild();
-  if (!child) return;
-  if (child->Memo()->TextLength() == 0) return;  // an empty page is never written
+void TMainForm::FileSaveItemClick() { SaveChild(ActiveChild()); }
+
+bool TMainForm::SaveChild(TMDIChild* child) {
+  if (!child) return false;
+  if (child->Memo()->TextLength() == 0) {  // an empty page is never written
+    status_->SetText(0, QStringLiteral("空のページは保存しません"));
+    return false;
+  }
   const QString caption = child->Caption();
   const QFileInfo file(caption);
-  if (!caption.isEmpty() && file.isFile()) {
-    WriteChildTo(child, caption);
-    return;
+  // A titled page, or one named before its file existed (a start-up
+  // argument), is written under its name.
+  if (!caption.isEmpty() && (file.isFile() || (!file.exists() && file.absoluteDir().exists()))) {
+    if (!WriteChildTo(child, caption)) return false;
+    PromoteHistory(caption);
+    return true;
   }
-  // A page named before its file existed (a start-up argument) is written
-  // under that name.
-  if (!caption.isEmpty() && !file.exists() && file.absoluteDir().exists()) {
-    if (WriteChildTo(child, caption)) AddHistory(caption);
-    return;
-  }
-  FileSaveAsItemClick();  // an untitled page is saved under a new name
+  return SaveChildAs(child);  // an untitled page is saved under a new name
 }
 
-void TMainForm::FileSaveAsItemClick() {
-  TMDIChild* child = ActiveChild();
-  if (!child) return;
+void TMainForm::FileSaveAsItemClick() { SaveChildAs(ActiveChild()); }
+
+bool TMainForm::SaveChildAs(TMDIChild* child) {
+  if (!child) return false;
   auto chosen = prompts().SaveFile(DocumentDialog("名前を付けて保存"));
-  if (!chosen) return;
+  if (!chosen) return false;
   DialogFolder::Chosen(*chosen);
   const QString path = QString::fromStdString(*chosen);
-  if (!WriteChildTo(child, path)) return;
+  if (!WriteChildTo(child, path)) return false;
   child->SetCaption(path);
-  AddHistory(path);
+  PromoteHistory(path);
+  return true;
 }
 
 void TMainForm::FileSavePublishClick() {
@@ -125,6 +129,14 @@ void TMainForm::mnuFavoritClick(int slot) {
 
 void TMainForm::AddHistory(const QString& path) {
   if (!history_.Add(path.toStdString())) {
+    status_->SetText(0, QStringLiteral("Shift-JIS で表せないファイル名のため履歴に入れません"));
+    return;
+  }
+  UpdateHistoryMenu();
+}
+
+void TMainForm::PromoteHistory(const QString& path) {
+  if (!history_.Promote(path.toStdString())) {
     status_->SetText(0, QStringLiteral("Shift-JIS で表せないファイル名のため履歴に入れません"));
     return;
   }

@@ -52,7 +52,13 @@ void TMainForm::Image1Click() {
     child->WebBrowser()->Navigate(QString::fromStdString(url));
   };
   const shell::PreviewResult result = shell::Image1Click(context);
-  if (child && result.caption_changed) child->SetCaption(QString::fromStdString(caption));
+  if (child && result.caption_changed) {
+    // Named and saved here: a save like any other.
+    const QString path = QString::fromStdString(caption);
+    child->SetCaption(path);
+    PromoteHistory(path);
+    emit pageSaved(path);
+  }
   if (!result.status.empty()) status_->SetText(0, QString::fromStdString(result.status));
 }
 

@@ -1,5 +1,7 @@
 #include "shell/history.h"
 
+#include <algorithm>
+
 #include "base/atomic_file.h"
 #include "text/cp932.h"
 
@@ -14,6 +16,15 @@ bool History::Add(const std::string& path) {
   for (int i = kSlots - 1; i > 0; --i)
     slots_[static_cast<std::size_t>(i)] = slots_[static_cast<std::size_t>(i - 1)];
   slots_[0] = path;
+  return true;
+}
+
+bool History::Promote(const std::string& path) {
+  if (!Representable(path)) return false;
+  auto at = std::find(slots_.begin(), slots_.end(), path);
+  if (at == slots_.end()) at = slots_.end() - 1;  // the oldest drops out
+  std::rotate(slots_.begin(), at, at + 1);
+  *slots_.begin() = path;
   return true;
 }
 

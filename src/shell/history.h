@@ -17,6 +17,8 @@ class History {
   // moves down one and the path becomes the newest. Returns false (and records
   // nothing) for a path the Shift-JIS history file cannot hold.
   bool Add(const std::string& path);
+  // A saved page: the path becomes the newest, from wherever it stood.
+  bool Promote(const std::string& path);
 
   // Reads at most seven lines; a missing file leaves every slot empty.
   // Lines that do not decode are left empty rather than turned into wrong paths.

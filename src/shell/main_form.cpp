@@ -86,7 +86,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), qt_prompts_(this) {
   LoadHistory();  // FormCreate
   SetEditorSettings(settings);
 
-  connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { UpdateEditActions(); });
+  connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
+    UpdateEditActions();
+    ShowActiveCaret();
+  });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old_w, QWidget* now) {
     // Follow the selection of whichever plain edit control has the focus.
     if (auto* e = qobject_cast<QPlainTextEdit*>(old_w)) disconnect(e, nullptr, this, nullptr);
@@ -261,6 +264,15 @@ void TMainForm::UpdateEditActions() {
     action(c)->setEnabled(any);
 }
 
+void TMainForm::ShowActiveCaret() {
+  if (TMDIChild* child = ActiveChild()) {
+    child->ShowCaretPosition();
+    return;
+  }
+  status_->SetText(1, QString());
+  status_->SetText(2, QString::fromUtf8(kCreditText));
+}
+
 TMDIChild* TMainForm::ActiveChild() const {
   QMdiSubWindow* sub = mdi_->activeSubWindow();
   if (!sub) sub = mdi_->currentSubWindow();
@@ -281,6 +293,10 @@ QList<TMDIChild*> TMainForm::Children() const {
 TMDIChild* TMainForm::CreateChild() {
   auto* child = new TMDIChild(this);
   child->ApplyEditorSettings(editor_settings_);
+  child->SetEditPaneShare(editor_settings_.edit_pane_share);
+  // Kept for the next windows and, at exit, in Editor.ini.
+  connect(child, &TMDIChild::editPaneShareChanged, this,
+          [this](int share) { editor_settings_.edit_pane_share = share; });
   QMdiSubWindow* sub = mdi_->addSubWindow(child);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   // Cascade each new window from the last one.
@@ -298,7 +314,12 @@ TMDIChild* TMainForm::CreateChild() {
   });
   connect(sub, &QObject::destroyed, this, [this] {
     QMetaObject::invokeMethod(
-        this, [this] { UpdateEditActions(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+          UpdateEditActions();
+          ShowActiveCaret();
+        },
+        Qt::QueuedConnection);
   });
   sub->show();
   mdi_->setActiveSubWindow(sub);

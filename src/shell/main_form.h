@@ -102,11 +102,17 @@ class TMainForm : public QMainWindow {
   void FileOpen1Execute();
   void FileSaveItemClick();
   void FileSaveAsItemClick();
+  // 上書き保存 and 名前を付けて保存 of one window (the close question's 保存):
+  // true once the page is written.
+  bool SaveChild(TMDIChild* child);
+  bool SaveChildAs(TMDIChild* child);
   // 保存して公開: saves the active page, then asks for it to be published.
   void FileSavePublishClick();
   void FileCloseItemClick();
   void mnuFavoritClick(int slot);
   void AddHistory(const QString& path);
+  // A saved page goes to the top of the history.
+  void PromoteHistory(const QString& path);
   History& history() { return history_; }
   void LoadHistory();
   void SaveHistory();
@@ -126,6 +132,8 @@ class TMainForm : public QMainWindow {
   void transferToolRequested(const QString& folder);
   // 保存して公開: the page (saved, as shown) to publish with its site.
   void publishPageRequested(const QString& path);
+  // A page was written under `path` (any save of the frame's).
+  void pageSaved(const QString& path);
   // The frame is closing for good: history saved, every document window agreed.
   void closing();
 
@@ -145,6 +153,8 @@ class TMainForm : public QMainWindow {
   void UpdateEditActions();
   void UpdateWindowMenu();
   void UpdateHistoryMenu();
+  // Status panels 1 and 2 for the active window, or cleared without one.
+  void ShowActiveCaret();
   void FormClose();
 
   EditorSettings editor_settings_;

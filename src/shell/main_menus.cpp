@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "shell/main_form.h"
+#include "shell/mdi_child.h"
 
 namespace hemlo {
 
@@ -290,7 +291,10 @@ void TMainForm::UpdateWindowMenu() {
   window_menu_->addSeparator();
   int i = 1;
   for (QMdiSubWindow* w : windows) {
-    const QString title = w->widget() ? w->widget()->windowTitle() : QString();
+    const auto* child = qobject_cast<TMDIChild*>(w->widget());
+    const QString title =
+        child ? child->Caption() + (child->isWindowModified() ? QStringLiteral("*") : QString())
+              : QString();
     QAction* a = window_menu_->addAction(QStringLiteral("&%1 %2").arg(i++).arg(title));
     a->setCheckable(true);
     a->setChecked(w == mdi_->activeSubWindow());

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "shell/document_file.h"
 #include "shell/frame_rules.h"
@@ -14,9 +15,37 @@
 namespace hemlo {
 
 namespace {
-constexpr int kMemoInitialHeight = 73;
 constexpr int kSplitterWidth = 5;
 }  // namespace
+
+// Keeps the edit pane's share of the height when the window grows or
+// shrinks (a plain splitter gives every added pixel to the web pane, so a
+// maximised window kept a three-line edit pane).
+class PaneSplitter : public QSplitter {
+ public:
+  using QSplitter::QSplitter;
+  int share = kDefaultEditPaneShare;  // thousandths
+
+  void ApplyShare() {
+    const int room = height() - handleWidth();
+    if (room < 2) return;
+    const int memo = std::clamp(
+        static_cast<int>((static_cast<long long>(room) * share + 500) / 1000), 1, room - 1);
+    setSizes({memo, room - memo});
+  }
+  void TakeShareFromSizes() {
+    const QList<int> s = sizes();
+    const long long total = s.value(0) + s.value(1);
+    if (total > 0)
+      share = std::clamp(static_cast<int>((s.value(0) * 1000LL + total / 2) / total), 1, 999);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QSplitter::resizeEvent(event);
+    ApplyShare();
+  }
+};
 
 TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame_(frame) {
   setObjectName(QStringLiteral("MDIChild"));
@@ -24,7 +53,7 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
 
-  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1 = new PaneSplitter(Qt::Vertical, this);
   Splitter1->setObjectName(QStringLiteral("Splitter1"));
   Splitter1->setHandleWidth(kSplitterWidth);
   Splitter1->setChildrenCollapsible(false);
@@ -47,6 +76,10 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   Memo1->setFont(source);
   Memo1->installEventFilter(this);
   Memo1->viewport()->installEventFilter(this);
+  // The caret text and the title follow the pane.
+  connect(Memo1, &QPlainTextEdit::cursorPositionChanged, this, &TMDIChild::CaretMoved);
+  connect(Memo1, &QPlainTextEdit::blockCountChanged, this, &TMDIChild::CaretMoved);
+  connect(Memo1, &QPlainTextEdit::modificationChanged, this, &QWidget::setWindowModified);
   connect(Memo1, &text::QtEditPane::inputRefused, this, [this](const QString& message) {
     if (frame_) frame_->StatusBar1()->SetText(0, message);
   });
@@ -59,11 +92,37 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   });
 
   CreateWebPane();
-  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(0, 1);
   Splitter1->setStretchFactor(1, 1);
-  Splitter1->setSizes({kMemoInitialHeight, 10000});
+  connect(Splitter1, &QSplitter::splitterMoved, this, [this] {
+    Splitter1->TakeShareFromSizes();
+    emit editPaneShareChanged(Splitter1->share);
+  });
   layout->addWidget(Splitter1);
-  connect(this, &QWidget::windowTitleChanged, this, [this] { emit captionChanged(); });
+  SetCaption(QString());
+}
+
+void TMDIChild::SetCaption(const QString& path) {
+  caption_ = path;
+  // "[*]" stands where the window system shows "*" while the page is modified.
+  QString title = path;
+  setWindowTitle(title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")) +
+                 QStringLiteral("[*]"));
+  emit captionChanged();
+}
+
+void TMDIChild::CaretMoved() {
+  if (caret_text_queued_) return;
+  caret_text_queued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        caret_text_queued_ = false;
+        // A page edited in the background (a site replace) leaves the
+        // active window's text alone.
+        if (frame_ && frame_->ActiveChild() == this) ShowCaretPosition();
+      },
+      Qt::QueuedConnection);
 }
 
 void TMDIChild::CreateWebPane(webview::TUIWebBrowser* replacing) {
@@ -100,7 +159,15 @@ TMDIChild::~TMDIChild() {
 void TMDIChild::SetMemoHeight(int pixels) {
   const int total = Splitter1->height() > 0 ? Splitter1->height() : 10000;
   Splitter1->setSizes({pixels, qMax(1, total - pixels - kSplitterWidth)});
+  Splitter1->TakeShareFromSizes();
 }
+
+void TMDIChild::SetEditPaneShare(int per_mille) {
+  Splitter1->share = std::clamp(per_mille, 1, 999);
+  Splitter1->ApplyShare();
+}
+
+int TMDIChild::EditPaneShare() const { return Splitter1->share; }
 
 int TMDIChild::MemoHeight() const { return Memo1->height(); }
 
@@ -167,9 +234,15 @@ void TMDIChild::CopyIndent() {
 
 bool TMDIChild::FormCloseQuery() {
   if (!Memo1->Modified()) return true;
-  return frame_->prompts().Message(
-             "確認", "現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？",
-             Buttons::YesNoCancel, Icon::None, Answer::No) == Answer::Yes;
+  // Named, for the frame's exit asks window after window.
+  const std::string name = caption_.isEmpty() ? "（名前のないページ）" : caption_.toStdString();
+  const Answer answer = frame_->prompts().Message(
+      "確認",
+      "「" + name +
+          "」\r\n\r\n現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？",
+      Buttons::YesSaveCancel, Icon::None, Answer::Cancel);
+  if (answer == Answer::Save) return frame_->SaveChild(this);
+  return answer == Answer::Yes;
 }
 
 void TMDIChild::closeEvent(QCloseEvent* event) {
@@ -208,13 +281,18 @@ void TMDIChild::WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender) {
   const QString url = WebBrowser1->LocationURL();
   if (url.isEmpty()) return;
   QComboBox* box = frame_->cmbURL();
-  if (!url.startsWith(QStringLiteral("fil")) && ListableAddress(url.toStdString())) {
-    bool listed = false;
-    for (int i = 0; i < box->count(); ++i)
-      if (box->itemText(i).compare(url, Qt::CaseInsensitive) == 0) listed = true;
-    if (!listed) box->insertItem(0, url);
+  // Local pages (previews) and blank ones are never listed and leave the
+  // box as it is; a web page is listed once and shown in the box, so an
+  // address typed and entered stays there.
+  if (url.startsWith(QStringLiteral("fil")) || !ListableAddress(url.toStdString())) return;
+  int listed = -1;
+  for (int i = 0; i < box->count() && listed < 0; ++i)
+    if (box->itemText(i).compare(url, Qt::CaseInsensitive) == 0) listed = i;
+  if (listed < 0) {
+    box->insertItem(0, url);
+    listed = 0;
   }
-  box->setCurrentIndex(0);
+  box->setCurrentIndex(listed);
 }
 
 }  // namespace hemlo

@@ -15,6 +15,7 @@ namespace hemlo {
 
 class Prompts;
 class TMainForm;
+class PaneSplitter;
 
 class TMDIChild : public QWidget {
   Q_OBJECT
@@ -28,9 +29,10 @@ class TMDIChild : public QWidget {
   text::QtEditPane* Memo() const { return Memo1; }
   webview::TUIWebBrowser* WebBrowser() const { return WebBrowser1; }
 
-  // The document path; empty for an untitled page.
-  QString Caption() const { return windowTitle(); }
-  void SetCaption(const QString& path) { setWindowTitle(path); }
+  // The document path; empty for an untitled page. The window's title is
+  // the path with "*" after it while the page has unsaved changes.
+  QString Caption() const { return caption_; }
+  void SetCaption(const QString& path);
 
   void ShowCaretPosition();
   // The document's encoding in status panel 2 (where the credit stands
@@ -49,9 +51,15 @@ class TMDIChild : public QWidget {
   // Edit pane height in pixels (the web pane takes the rest).
   void SetMemoHeight(int pixels);
   int MemoHeight() const;
+  // The edit pane's share of the panes' height, in thousandths; kept when
+  // the window is resized or maximised.
+  void SetEditPaneShare(int per_mille);
+  int EditPaneShare() const;
 
  signals:
   void captionChanged();
+  // The user dragged the splitter: the edit pane's new share (thousandths).
+  void editPaneShareChanged(int per_mille);
   // Sent from the destructor with the caption, to remove this window's preview file.
   void destroying(const QString& caption);
 
@@ -64,12 +72,17 @@ class TMDIChild : public QWidget {
   void CreateWebPane(webview::TUIWebBrowser* replacing = nullptr);
   void WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender);
   void WebBrowser1NewWindow2(webview::TUIWebBrowser** target);
+  // The caret text follows every move of the active window's caret, once
+  // per turn of the event loop however many edits a command makes.
+  void CaretMoved();
   text::QtEditPane* Memo1 = nullptr;
-  QSplitter* Splitter1 = nullptr;
+  PaneSplitter* Splitter1 = nullptr;
   webview::TUIWebBrowser* WebBrowser1 = nullptr;
   TMainForm* frame_;
   bool declaration_disagrees_ = false;
   bool loading_file_ = false;  // LoadFile has the detection already
+  bool caret_text_queued_ = false;
+  QString caption_;
 };
 
 }  // namespace hemlo

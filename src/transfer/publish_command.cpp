@@ -162,7 +162,7 @@ void PublishCommand::PublishPage(const QString& page) {
     prompts.Message(
         "保存して公開",
         "「" + page.toStdString() +
-            "」\r\nはどの接続先のサイトフォルダにもないため公開できません。\r\n\r\n"
+            "」\r\nを保存しました。どの接続先のサイトフォルダにもないため公開できません。\r\n\r\n"
             "Ferroxの接続先情報で、このページのあるフォルダをサイトフォルダに指定してください。",
         Buttons::Ok, Icon::Warning);
     return;

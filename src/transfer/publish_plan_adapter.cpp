@@ -35,6 +35,7 @@ PlanView ViewOfPlan(const publish::Plan& plan, std::vector<PlanRowSource>* sourc
   view.target = plan.remote_root;
   view.notes = plan.problems;
   view.delete_server_only = plan.delete_server_only;
+  view.unchanged = plan.unchanged_unplanned;
   for (std::size_t i = 0; i < plan.folders.size(); ++i) {
     const auto& d = plan.folders[i];
     if (d.reason != Reason::kNew && d.reason != Reason::kServerOnly) continue;

@@ -145,7 +145,8 @@ bool RefreshRemoteOrReport(TransferContext& ctx) {
   }
 }
 
-WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host) : ftp_(ftp), host_(host) {
+WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host, std::function<int64_t()> now_ms)
+    : ftp_(ftp), host_(host), now_ms_(now_ms ? std::move(now_ms) : NowMs) {
   old_begin_ = ftp_.OnWorkBegin;
   old_work_ = ftp_.OnWork;
   old_end_ = ftp_.OnWorkEnd;
@@ -153,14 +154,14 @@ WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host) : ftp_(ftp), ho
     if (old_begin_) old_begin_(s, mode, count);
     total_ = count;
     done_ = 0;
-    last_ms_ = NowMs();
+    last_ms_ = now_ms_();
     host_.SetByteProgress(0, total_);
   };
   ftp_.OnWork = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
     if (old_work_) old_work_(s, mode, count);
     done_ = count;
     // A few updates a second are enough to show movement on a long file.
-    const int64_t now = NowMs();
+    const int64_t now = now_ms_();
     if (now - last_ms_ < 50) return;
     last_ms_ = now;
     host_.SetByteProgress(done_, total_);

@@ -10,6 +10,7 @@
 // A name that cannot cross that boundary exactly is reported and skipped,
 // never sent or written mangled, and the end status says how many were.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -177,10 +178,11 @@ class BusyScope {
 };
 
 // Forwards the client's work events to the host's byte progress for its
-// lifetime, restoring the client's own handlers afterwards.
+// lifetime, restoring the client's own handlers afterwards. `now_ms` is
+// the clock the updates are spaced by (a steady clock unless given).
 class WorkProgress {
  public:
-  WorkProgress(ftp::TIdFTP& ftp, TransferHost& host);
+  WorkProgress(ftp::TIdFTP& ftp, TransferHost& host, std::function<int64_t()> now_ms = {});
   ~WorkProgress();
   WorkProgress(const WorkProgress&) = delete;
   WorkProgress& operator=(const WorkProgress&) = delete;
@@ -193,6 +195,7 @@ class WorkProgress {
   int64_t total_ = 0;  // 0 while unknown (downloads)
   int64_t done_ = 0;
   int64_t last_ms_ = 0;
+  std::function<int64_t()> now_ms_;
 };
 
 // Program texts shared by the operations (UTF-8).

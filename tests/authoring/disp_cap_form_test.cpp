@@ -5,12 +5,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QImage>
 #include <QScrollBar>
 #include <QTest>
 
 #include "authoring/disp_cap_form.h"
 #include "base/qt_prompts.h"
 #include "form_test_support.h"
+#include "support/test_bounds.h"
 
 namespace hemlo::authoring::testing {
 namespace {
@@ -29,7 +31,16 @@ class DispCapTest : public FormTest {
     white_->setGeometry(QGuiApplication::primaryScreen()->geometry());
     white_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(white_.get()));
-    QTest::qWait(300);  // let the server draw it before the snapshot
+    // The X server has drawn it once a snapshot of the screen is white.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          const QImage shot = screen->grabWindow(0).toImage();
+          return !shot.isNull() &&
+                 shot.pixelColor(shot.width() / 2, shot.height() / 2) == Qt::white &&
+                 shot.pixelColor(1, 1) == Qt::white;
+        },
+        test_support::BoundMs(5'000)));
     SetSliders(10, 11, 12);
   }
   void TearDown() override {

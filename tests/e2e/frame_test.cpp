@@ -12,6 +12,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QSplitter>
+#include <QAbstractItemView>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +31,7 @@
 #include "shell/mdi_child.h"
 #include "text/cp932.h"
 #include "transfer/ftp_window.h"
+#include "support/test_bounds.h"
 
 namespace hemlo {
 namespace {
@@ -73,6 +76,35 @@ TEST_F(Frame, CaretTextCountsBytes) {
   EXPECT_EQ(Panel(1), QStringLiteral("2行3列目 (全2行)"));
 }
 
+// The caret text follows whatever moved the caret, and the window shown.
+TEST_F(Frame, CaretTextFollowsEditsWindowsAndIsEmptyWithoutAPage) {
+  const QString page = folder_.filePath(QStringLiteral("twenty.htm"));
+  {
+    std::ofstream out(page.toStdString(), std::ios::binary);
+    for (int i = 0; i < 20; ++i) out << (i ? "\r\nline" : "line");  // 20 lines
+  }
+  auto settled = [&](const char* text) {
+    return QTest::qWaitFor([&] { return Panel(1) == QString::fromUtf8(text); }, 3000);
+  };
+  TMDIChild* first = frame_->OpenDocument(page);
+  EXPECT_TRUE(settled("1行1列目 (全20行)")) << Panel(1).toStdString();
+  first->Memo()->SetSelStart(6 * 12 + 4);  // the end of line 13
+  // 改行 from the menu inserts "<br>" and a line break.
+  frame_->findChild<QAction*>(QStringLiteral("mnuKaigyoClick_0"))->trigger();
+  EXPECT_TRUE(settled("14行1列目 (全21行)")) << Panel(1).toStdString();
+  TMDIChild* second = frame_->OpenDocument(QString());
+  EXPECT_TRUE(settled("1行1列目 (全1行)")) << Panel(1).toStdString();
+  second->Memo()->ReplaceSelection("ab");
+  EXPECT_TRUE(settled("1行3列目 (全1行)")) << Panel(1).toStdString();
+  auto* area = frame_->findChild<QMdiArea*>();
+  area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+  EXPECT_TRUE(settled("14行1列目 (全21行)")) << Panel(1).toStdString();
+  for (TMDIChild* c : frame_->Children()) c->Memo()->SetModified(false);
+  area->closeAllSubWindows();
+  EXPECT_TRUE(settled("")) << Panel(1).toStdString();
+  EXPECT_EQ(Panel(2), QStringLiteral("Hemlo２ HTMLエディタ"));
+}
+
 TEST_F(Frame, EnterCopiesTheIndentOfTheNearestNonEmptyLine) {
   TMDIChild* child = frame_->OpenDocument(QString());
   auto enter_at = [&](const std::string& text, std::size_t caret) {
@@ -96,36 +128,65 @@ TEST_F(Frame, EnterCopiesTheIndentOfTheNearestNonEmptyLine) {
 
 // Returns once everything queued before the call has run (deferred
 // deletions included): a zero timer queued now fires only after it.
+std::string ReadWhole(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 void RunQueuedEvents() {
   bool ran = false;
   QTimer::singleShot(0, [&ran] { ran = true; });
   ASSERT_TRUE(QTest::qWaitFor([&ran] { return ran; }, 5000));
 }
 
-TEST_F(Frame, CloseQueryOnlyYesCloses) {
-  TMDIChild* child = frame_->OpenDocument(QString());
-  QPointer<TMDIChild> watch(child);
-  child->Memo()->ReplaceSelection("x");
-  ASSERT_TRUE(child->Memo()->Modified());
-  prompts_.answers = {Answer::No, Answer::Cancel, Answer::Yes};
-  frame_->FileCloseItemClick();
-  frame_->FileCloseItemClick();
-  RunQueuedEvents();
-  ASSERT_TRUE(watch);
-  EXPECT_EQ(child->Memo()->Text(), "x");
-  frame_->FileCloseItemClick();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !watch; }, 2000));
-  ASSERT_EQ(prompts_.asked.size(), 3u);
-  EXPECT_EQ(prompts_.asked[0].caption, "確認");
-  EXPECT_EQ(prompts_.asked[0].text,
-            "現在書き込まれてある内容を保存しないで閉じます。\r\n\r\n　…よろしいですか？");
-  EXPECT_EQ(prompts_.asked[0].buttons, Buttons::YesNoCancel);
-  EXPECT_EQ(prompts_.asked[0].default_button, Answer::No);  // Enter keeps the page
-  // An unmodified window closes without a question.
-  frame_->OpenDocument(QString());
-  frame_->FileCloseItemClick();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->Children().isEmpty(); }, 2000));
-  EXPECT_EQ(prompts_.asked.size(), 3u);
+// The close question names the page; はい closes unsaved, 保存 saves and
+// closes, キャンセル keeps it. The title and the window list mark the page.
+TEST_F(Frame, CloseQueryNamesThePageAndOffersSave) {
+  const QString page = folder_.filePath(QStringLiteral("a.htm"));
+  std::ofstream(page.toStdString(), std::ios::binary) << "old";
+  QMenu* window_menu = frame_->findChild<QMenu*>(QStringLiteral("Window1"));
+  auto listed = [&] {
+    emit window_menu->aboutToShow();
+    return window_menu->actions().last()->text();
+  };
+  struct Case {
+    Answer answer;
+    bool closes;
+    const char* on_disk;
+  };
+  for (const Case& c : {Case{Answer::Cancel, false, "old"}, Case{Answer::Save, true, "oldx"},
+                        Case{Answer::Yes, true, "oldx"}}) {
+    TMDIChild* child = frame_->OpenDocument(page);
+    QPointer<TMDIChild> watch(child);
+    EXPECT_EQ(listed(), "&1 " + page);
+    child->Memo()->SetSelStart(3);
+    child->Memo()->ReplaceSelection(c.answer == Answer::Yes ? "lost" : "x");
+    EXPECT_EQ(listed(), "&1 " + page + "*");
+    EXPECT_TRUE(child->isWindowModified());
+    prompts_.answers.push_back(c.answer);
+    const std::size_t before = prompts_.asked.size();
+    frame_->FileCloseItemClick();
+    RunQueuedEvents();
+    ASSERT_EQ(prompts_.asked.size(), before + 1);
+    const ScriptedPrompts::Asked& q = prompts_.asked.back();
+    EXPECT_EQ(q.caption, "確認");
+    EXPECT_EQ(q.text, "「" + page.toStdString() +
+                                          "」\r\n\r\n現在書き込まれてある内容を保存しないで閉じます"
+                                          "。\r\n\r\n　…よろしいですか？");
+    EXPECT_EQ(q.buttons, Buttons::YesSaveCancel);
+    EXPECT_EQ(q.default_button, Answer::Cancel);  // Enter keeps the page
+    EXPECT_EQ(ReadWhole(page), c.on_disk);
+    if (c.closes) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !watch; }, 2000));
+    } else {
+      ASSERT_TRUE(watch);
+      child->Memo()->SetModified(false);
+      EXPECT_EQ(listed(), "&1 " + page);
+      frame_->FileCloseItemClick();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !watch; }, 2000));
+    }
+  }
+  EXPECT_EQ(prompts_.asked.size(), 3u);  // the unmodified window asked nothing
 }
 
 TEST_F(Frame, ExitWithTwoModifiedWindowsAnsweredNoKeepsBoth) {
@@ -272,6 +333,88 @@ TEST_F(Frame, TransferToolOpensOnTheActivePagesFolder) {
   ftp->hide();
 }
 
+// Every save puts the page at the top of the history (opening leaves the
+// order), and a page saved into the folder Ferrox shows is listed there.
+TEST_F(Frame, SavesPutThePageOnTopOfTheHistoryAndInFerroxsList) {
+  const QString a = folder_.filePath(QStringLiteral("a.htm"));
+  const QString b = folder_.filePath(QStringLiteral("b.htm"));
+  const QString c = folder_.filePath(QStringLiteral("c.htm"));
+  for (const QString& p : {a, b}) std::ofstream(p.toStdString(), std::ios::binary) << "x";
+  TFtp1* ftp = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* t = qobject_cast<TFtp1*>(w)) ftp = t;
+  ASSERT_NE(ftp, nullptr);
+  ASSERT_TRUE(ftp->SetLocalFolder(folder_.path()));
+  auto* local = ftp->findChild<QAbstractItemView*>(QStringLiteral("ListView2"));
+  auto local_names = [&] {
+    QStringList names;
+    for (int r = 0; r < local->model()->rowCount(); ++r)
+      names << local->model()->index(r, 0).data().toString();
+    return names;
+  };
+  auto history = [&] {
+    QStringList entries;
+    for (int i = 0; i < 3; ++i) entries << frame_->history_action(i)->text();
+    return entries;
+  };
+  TMDIChild* first = frame_->OpenDocument(a);
+  frame_->OpenDocument(b);
+  frame_->OpenDocument(a);  // opened again: the order stays
+  EXPECT_EQ(history(), (QStringList{b, a, ""}));
+  first->Memo()->ReplaceSelection("y");
+  qobject_cast<QMdiSubWindow*>(first->parentWidget())
+      ->mdiArea()
+      ->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+  frame_->FileSaveItemClick();
+  EXPECT_EQ(history(), (QStringList{a, b, ""}));
+  // Named through プレビュー's question.
+  EXPECT_FALSE(local_names().contains(QStringLiteral("c.htm")));
+  frame_->OpenDocument(QString())->Memo()->ReplaceSelection("<p>c</p>");
+  prompts_.answers = {Answer::Ok};
+  prompts_.inputs = {c.toStdString()};
+  frame_->Image1Click();
+  EXPECT_EQ(frame_->ActiveChild()->Caption(), c);
+  EXPECT_EQ(history(), (QStringList{c, a, b}));
+  EXPECT_TRUE(local_names().contains(QStringLiteral("c.htm")))
+      << local_names().join(' ').toStdString();
+}
+
+// A new window gives the edit pane half its height and keeps that share
+// when maximised; the split the user drags to is the next windows' and
+// stays in Editor.ini.
+TEST_F(Frame, EditPaneTakesHalfAndTheDraggedSplitIsKept) {
+  auto share = [](TMDIChild* c) {
+    const QList<int> s = c->findChild<QSplitter*>(QStringLiteral("Splitter1"))->sizes();
+    return static_cast<double>(s[0]) / (s[0] + s[1]);
+  };
+  TMDIChild* child = frame_->OpenDocument(QString());
+  EXPECT_NEAR(share(child), 0.5, 0.02);
+  auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+  const int normal_height = child->height();
+  sub->showMaximized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return child->height() > normal_height; }, 3000));
+  EXPECT_NEAR(share(child), 0.5, 0.02);
+  // The user drags the bar up to a quarter of the height.
+  auto* splitter = child->findChild<QSplitter*>(QStringLiteral("Splitter1"));
+  QSplitterHandle* handle = splitter->handle(1);
+  const QPoint grip = handle->rect().center();
+  QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+  const QPoint to = splitter->mapToGlobal(QPoint(grip.x(), splitter->height() / 4));
+  QMouseEvent move(QEvent::MouseMove, handle->mapFromGlobal(to), to, Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(handle, &move);
+  QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->mapFromGlobal(to));
+  EXPECT_NEAR(share(child), 0.25, 0.03);
+  sub->showNormal();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return child->height() < normal_height + 5; }, 3000));
+  EXPECT_NEAR(share(child), 0.25, 0.03);
+  TMDIChild* next = frame_->OpenDocument(QString());
+  EXPECT_NEAR(share(next), 0.25, 0.03);
+  frame_->close();
+  EXPECT_NEAR(EditorSettings::Load(folder_.path().toStdString() + "/Editor.ini").edit_pane_share,
+              250, 30);
+}
+
 TEST_F(Frame, FileDialogsStartWhereTheUserWorksAndSetTheLinkBase) {
   DialogFolder::Set(std::nullopt);
   QDir(folder_.path()).mkpath(QStringLiteral("site/img"));
@@ -408,20 +551,25 @@ TEST_F(Frame, AddressBoxOpensAPageAndListsIt) {
   ASSERT_EQ(frame_->Children().size(), 2);
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return active->WebBrowser()->LocationURL() == address; }, 20000));
-  // An address already listed is not listed again and the box shows the
-  // entry added last; had the file page above been listed, it would be
-  // counted here too.
+  // An address already listed is not listed again, and the box shows the
+  // page just shown, not the entry added last; had the file page above been
+  // listed, it would be counted here too.
   const QString pop = QStringLiteral("http://127.0.0.1:%1/pop.html").arg(port);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return frame_->cmbURL()->currentText() == pop; }, 20000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return frame_->cmbURL()->currentText() == address; }, 20000))
+      << frame_->cmbURL()->currentText().toStdString();
+  EXPECT_EQ(frame_->cmbURL()->itemText(0), pop);
   EXPECT_EQ(frame_->cmbURL()->count(), listed);
+  // A blank page is never listed and leaves the box as it was.
   active->WebBrowser()->Navigate(QStringLiteral("about:blank"));
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return active->WebBrowser()->LocationURL() == QStringLiteral("about:blank"); }, 20000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->cmbURL()->currentIndex() == 0; }, 20000));
+  RunQueuedEvents();
+  EXPECT_EQ(frame_->cmbURL()->currentText(), address);
   for (int i = 0; i < frame_->cmbURL()->count(); ++i)
     EXPECT_NE(frame_->cmbURL()->itemText(i), QStringLiteral("about:blank"));
   frame_->resize(900, 650);
-  QTest::qWait(300);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return frame_->size() == QSize(900, 650); },
+                              test_support::BoundMs(3'000)));
   const char* build = std::getenv("HEMLO_BUILD_DIR");
   QDir dir(build ? QString::fromLocal8Bit(build) : QDir::currentPath());
   dir.mkpath(QStringLiteral("screenshots"));

@@ -6,7 +6,9 @@
 // from the key to the server's bytes is measured.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QLabel>
 #include <QApplication>
 #include <QLineEdit>
 #include <QElapsedTimer>
@@ -114,7 +116,8 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   frame->OpenDocument(QString::fromStdString((elsewhere.path() / "note.htm").string()));
   EditAndPublish(*frame, QStringLiteral("<p>x</p>"));
   ASSERT_TRUE(WaitUntil([&] { return !prompts.asked.empty(); }));
-  EXPECT_NE(prompts.asked[0].text.find("サイトフォルダ"), std::string::npos)
+  EXPECT_NE(prompts.asked[0].text.find("を保存しました。どの接続先のサイトフォルダにもない"),
+            std::string::npos)
       << prompts.asked[0].text;
   EXPECT_NE(ReadText(elsewhere.path() / "note.htm").find("<p>x</p>"), std::string::npos);
   EXPECT_FALSE(ftp->Client().Connected());
@@ -181,6 +184,16 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   EXPECT_EQ(ReadText(server->files / "index.htm"), ReadText(site.path() / "index.htm"));
   EXPECT_EQ(ReadText(server->files / "img" / "a.gif"), "GIF89a");
   ASSERT_TRUE(ftp->Client().Connected());
+  // Ferrox lists the folder again: the empty one it showed now has the site.
+  auto* remote = ftp->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+  auto remote_names = [&] {
+    QStringList names;
+    for (int r = 0; r < remote->model()->rowCount(); ++r)
+      names << remote->model()->index(r, 0).data().toString();
+    return names;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return remote_names().contains(QStringLiteral("about.htm")); }))
+      << remote_names().join(' ').toStdString();
   // The author goes back to the editor.
   frame->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
@@ -211,6 +224,19 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   ASSERT_TRUE(WaitUntil(idle));
   EXPECT_EQ(ftp->StatusText(), QStringLiteral("公開する変更はありません"));
   EXPECT_FALSE(fs::exists(server->files / "indexbak.htm"));
+
+  // A conflict shows the plan, which counts the file left unchanged.
+  ASSERT_TRUE(WaitUntil(idle));
+  WriteText(site.path() / "about.htm", "<html>about, mine</html>\r\n");
+  WriteText(server->files / "about.htm", "<html>about, someone else's</html>\r\n");
+  EditAndPublish(*frame, QStringLiteral("<p>c</p>"));
+  ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
+  ASSERT_TRUE(dialog.isVisible());
+  EXPECT_NE(dialog.findChild<QLabel*>(QStringLiteral("lblTotals"))->text().indexOf("変更なし 1件"),
+            -1)
+      << dialog.findChild<QLabel*>(QStringLiteral("lblTotals"))->text().toStdString();
+  dialog.findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+  ASSERT_TRUE(WaitUntil(idle));
   std::sort(ms.begin(), ms.end());
   std::printf("save and publish, key to server bytes: median %.1f ms, min %.1f, max %.1f\n",
               ms[ms.size() / 2], ms.front(), ms.back());

@@ -65,8 +65,8 @@ void RunFaultCase(const FaultCase& c, TempFolder& temp) {
   });
   TIdFTP ftp;
   Configure(ftp, server.port());
-  ftp.DataTimeout = 300;
-  ftp.ReplyTimeout = 300;
+  ftp.DataTimeout = test_support::BoundMs(300);
+  ftp.ReplyTimeout = test_support::BoundMs(300);
   ftp.Connect();
   try {
     c.run(ftp);
@@ -237,13 +237,13 @@ TEST(FtpFaults, CancelEndsAnyWaitWithinASecond) {
     int calls = 0;
     ftp.SetWaitHook([&] {
       ++calls;
-      if (Clock::now() - start < 300ms) return true;
+      if (Clock::now() - start < test_support::Bound(300ms)) return true;
       if (cancelled_at == Clock::time_point{}) cancelled_at = Clock::now();
       return false;
     });
     EXPECT_THROW(c.run(ftp), EIdOperationAborted) << c.name;
     const auto latency = Clock::now() - cancelled_at;
-    EXPECT_LT(latency, 1s) << c.name;
+    EXPECT_LT(latency, test_support::Bound(1s)) << c.name;
     EXPECT_GT(calls, 5) << c.name;  // events ran while it waited
     ::testing::Test::RecordProperty(
         std::string("cancel_ms_") + std::to_string(&c - cases),

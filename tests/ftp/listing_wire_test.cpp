@@ -10,6 +10,7 @@
 #include "ftp/id_ftp.h"
 #include "support/real_servers.h"
 #include "support/scripted_server.h"
+#include "support/test_watchdog.h"
 #include "scripted_client.h"
 
 namespace hemlo::ftp {
@@ -154,6 +155,7 @@ class FtpListingTree : public ::testing::TestWithParam<std::string> {
     }
   }
 
+  testing::TestWatchdog watchdog_;  // first: bounds the test and its server
   std::unique_ptr<testing::RealServer> server_;
   TIdFTP ftp_;
 };

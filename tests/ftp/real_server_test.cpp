@@ -10,6 +10,7 @@
 #include "ftp/id_ftp.h"
 #include "scripted_client.h"
 #include "support/real_servers.h"
+#include "support/test_watchdog.h"
 
 namespace hemlo::ftp {
 namespace {
@@ -55,6 +56,7 @@ class FtpRealServer : public ::testing::TestWithParam<std::string> {
     return nullptr;
   }
 
+  testing::TestWatchdog watchdog_;  // first: bounds the test and its server
   std::unique_ptr<RealServer> server_;
   TIdFTP ftp_;
   TempFolder local_;
@@ -225,6 +227,7 @@ TEST_P(FtpRealServer, HiddenListingShowsEveryKindOfFolder) {
 // Data-connection modes against servers that refuse one of them: the
 // automatic mode gets through either way and keeps to what worked.
 TEST(FtpDataModes, AutomaticModeGetsThroughWhicheverModeTheServerRefuses) {
+  testing::TestWatchdog watchdog;  // bounds the test and its server
   struct Case {
     const char* conf;
     TIdDataMode mode;

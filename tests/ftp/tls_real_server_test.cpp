@@ -13,6 +13,7 @@
 #include "ftp/id_ftp.h"
 #include "scripted_client.h"
 #include "support/real_servers.h"
+#include "support/test_watchdog.h"
 
 namespace hemlo::ftp {
 namespace {
@@ -23,6 +24,7 @@ using testing::TempFolder;
 using testing::WriteText;
 
 TEST(FtpTlsRealServers, PublishAndFetchBackByteExactOverTls) {
+  testing::TestWatchdog watchdog;  // bounds the test and its server
   struct Case {
     const char* server;
     TIdDataMode mode;
@@ -135,6 +137,7 @@ TEST(FtpTlsRealServers, PublishAndFetchBackByteExactOverTls) {
 // A server that will not encrypt the data connections gets no listing or
 // file from us: the refused PROT P ends the connect.
 TEST(FtpTlsRealServers, RefusedProtPEndsTheConnect) {
+  testing::TestWatchdog watchdog;  // bounds the test and its server
   TempFolder keys;
   const testing::TlsKeys tls =
       testing::MakeCertificate(keys.path() / "cert.pem", keys.path() / "key.pem", "tls.hemlo.test");

@@ -47,6 +47,9 @@ for f in usr/bin/hemlo2 usr/share/hemlo2/help/index.html usr/share/hemlo2/help/f
   [ -f "$root/$f" ] || fail "missing /$f"
 done
 [ -x "$root/usr/bin/hemlo2" ] || fail "hemlo2 not executable"
+grep -qx 'License: GPL-3+' "$root/usr/share/doc/hemlo2/copyright" || fail "copyright: not GPL-3+"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$root/usr/share/metainfo/$app.metainfo.xml" ||
+  fail "metainfo: not GPL-3.0-or-later"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$root/usr/share/applications/$app.desktop" || fail "desktop entry"
 fi

@@ -161,31 +161,16 @@ void PrintTo(const Tree& tree, std::ostream* os) {
   for (const auto& [p, bytes] : tree.files) *os << "\n  " << p << " (" << bytes.size() << " bytes)";
 }
 
-Tree Expected(const Tree& before, const Plan& plan, const fs::path& local) {
-  Tree t = before;
-  for (const auto& temp : plan.stale_temporaries) t.files.erase(temp);
-  auto erase_below = [&](const std::string& w) {
-    const std::string prefix = w + "/";
-    std::erase_if(t.files, [&](const auto& kv) { return kv.first.rfind(prefix, 0) == 0; });
-    std::erase_if(t.folders, [&](const auto& f) { return f == w || f.rfind(prefix, 0) == 0; });
-  };
-  for (const auto& d : plan.folders) {
-    if (!d.include) continue;
-    if (d.reason == Reason::kNew) {
-      t.files.erase(d.wire);
-      t.folders.insert(d.wire);
-    } else if (d.reason == Reason::kServerOnly) {
-      erase_below(d.wire);
-    }
-  }
-  for (const auto& f : plan.files) {
-    if (!f.include) continue;
-    if (f.reason == Reason::kServerOnly) {
-      t.files.erase(f.wire);
-      continue;
-    }
-    if (f.replaces_folder) erase_below(f.wire);
-    t.files[f.wire] = ft::ReadText(local / f.path);
+Tree Mirror(const Case& c) {
+  Tree t;
+  for (auto it = fs::recursive_directory_iterator(c.local);
+       it != fs::recursive_directory_iterator(); ++it) {
+    const auto wire = c.names.ToWire(fs::relative(it->path(), c.local).string());
+    if (!wire) continue;
+    if (it->is_directory())
+      t.folders.insert(*wire);
+    else
+      t.files[*wire] = ft::ReadText(it->path());
   }
   return t;
 }

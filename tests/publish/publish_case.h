@@ -71,7 +71,8 @@ class Case {
   std::unique_ptr<ZoneForSessions> zone_;
 };
 
-// The server tree a plan should leave, from the tree before and the site.
-Tree Expected(const Tree& before, const Plan& plan, const fs::path& local);
+// The site folder as the server holds it once everything is published:
+// under the connection's wire names, without the names it cannot carry.
+Tree Mirror(const Case& c);
 
 }  // namespace hemlo::publish::testing

@@ -110,8 +110,58 @@ void ExpectNoTemporary(const Tree& t) {
     EXPECT_FALSE(IsTemporaryName(fs::path(p).filename().string())) << "left behind: " << p;
 }
 
-// The operations of a completed run are the plan's entries, no more.
-void ExpectOperationsOfPlan(const Plan& plan, const RunResult& r) {
+// The row's reason for `path` (folders end in "/").
+Reason RowReason(const std::map<std::string, Reason>& want, const std::string& path) {
+  auto it = want.find(path);
+  if (it != want.end()) return it->second;
+  return want.count("*") ? want.at("*") : Reason::kUnchanged;
+}
+
+// Whether a row's entry goes to (or from) the server, from its reason and
+// the row's ticks alone: what is new or changed goes; a conflict only when
+// ticked; a server-only entry when ticked or when a local file now has the
+// name of a folder above it.
+bool Sent(const Row& row, const Case& c, const std::string& path, Reason r) {
+  if (r == Reason::kNew || r == Reason::kChanged) return true;
+  if (r == Reason::kConflict) return row.tick_conflicts;
+  if (r != Reason::kServerOnly) return false;
+  if (row.tick_delete) return true;
+  for (fs::path p = fs::path(path).parent_path(); !p.empty(); p = p.parent_path())
+    if (fs::is_regular_file(c.local / p)) return true;
+  return false;
+}
+
+// The server tree a completed run leaves: the site, except the entries the
+// row keeps as they were before (with everything below them). Publishing on
+// save deletes nothing.
+Tree ExpectedTree(const Row& row, const Case& c, const Tree& before) {
+  Tree t = Mirror(c);
+  const auto keep = [&](const std::string& wire) {
+    const std::string below = wire + "/";
+    const auto at = [&](const std::string& p) { return p == wire || p.rfind(below, 0) == 0; };
+    std::erase_if(t.files, [&](const auto& kv) { return at(kv.first); });
+    std::erase_if(t.folders, at);
+    for (const auto& kv : before.files)
+      if (at(kv.first)) t.files.insert(kv);
+    for (const auto& f : before.folders)
+      if (at(f)) t.folders.insert(f);
+  };
+  for (const auto& [path, r] : ParseExpect(row.expect)) {
+    const std::string rel = path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+    if (rel != "*" && (r == Reason::kConflict || r == Reason::kServerOnly) && !Sent(row, c, rel, r))
+      keep(*c.names.ToWire(rel));
+  }
+  if (row.changed_only) {
+    const Tree site = Mirror(c);
+    for (const auto& kv : before.files)
+      if (!site.files.count(kv.first) && !site.folders.count(kv.first)) keep(kv.first);
+  }
+  return t;
+}
+
+// The operations of a completed run are the row's, no more.
+void ExpectOperationsOfRow(const Row& row, const Case& c, const Plan& plan, const Tree& before,
+                           const RunResult& r) {
   std::multiset<std::string> uploads, deletes, mkdirs, rmdirs;
   for (const auto& op : r.operations) {
     if (op.kind == Operation::Kind::kUpload) uploads.insert(op.wire);
@@ -119,27 +169,28 @@ void ExpectOperationsOfPlan(const Plan& plan, const RunResult& r) {
     if (op.kind == Operation::Kind::kMakeFolder) mkdirs.insert(op.wire);
     if (op.kind == Operation::Kind::kRemoveFolder) rmdirs.insert(op.wire);
   }
+  const auto want = ParseExpect(row.expect);
   std::multiset<std::string> want_up, want_del, want_mk, want_rm;
-  std::set<std::string> replaced;
   for (const auto& f : plan.files) {
-    if (!f.include) continue;
-    if (f.reason == Reason::kServerOnly) {
+    const Reason reason = RowReason(want, f.path);
+    if (!Sent(row, c, f.path, reason)) continue;
+    if (reason == Reason::kServerOnly) {
       want_del.insert(f.wire);
-    } else {
-      want_up.insert(f.wire);
-      if (f.replaces_folder) replaced.insert(f.wire);
+      continue;
     }
+    want_up.insert(f.wire);
+    if (before.folders.count(f.wire)) want_rm.insert(f.wire);  // a folder of its name
   }
   for (const auto& d : plan.folders) {
-    if (!d.include) continue;
-    if (d.reason == Reason::kNew) {
-      want_mk.insert(d.wire);
-      if (d.replaces_file) want_del.insert(d.wire);
-    } else {
+    const Reason reason = RowReason(want, d.path + "/");
+    if (!Sent(row, c, d.path, reason)) continue;
+    if (reason == Reason::kServerOnly) {
       want_rm.insert(d.wire);
+      continue;
     }
+    want_mk.insert(d.wire);
+    if (before.files.count(d.wire)) want_del.insert(d.wire);  // a file of its name
   }
-  for (const auto& w : replaced) want_rm.insert(w);
   EXPECT_EQ(uploads, want_up);
   EXPECT_EQ(deletes, want_del);
   EXPECT_EQ(mkdirs, want_mk);
@@ -186,8 +237,8 @@ TEST_P(PublishTable, PlanRunAndServerBytes) {
       EXPECT_GE(r.connections_used, 1);
     }
     const Tree after = c.ServerTree();
-    EXPECT_EQ(after, Expected(before, plan, c.local));
-    ExpectOperationsOfPlan(plan, r);
+    EXPECT_EQ(after, ExpectedTree(row, c, before));
+    ExpectOperationsOfRow(row, c, plan, before, r);
     ExpectNoTemporary(after);
   } else {
     bool once = false;
@@ -200,7 +251,7 @@ TEST_P(PublishTable, PlanRunAndServerBytes) {
     EXPECT_GT(static_cast<int>(r.entries.size()), r.Done()) << "the cancel came too late";
     // Every server file is whole: the old bytes or the new ones.
     const Tree after = c.ServerTree();
-    const Tree full = Expected(before, plan, c.local);
+    const Tree full = ExpectedTree(row, c, before);
     for (const auto& [p, bytes] : after.files) {
       if (IsTemporaryName(fs::path(p).filename().string())) continue;
       auto b = before.files.find(p);
@@ -221,7 +272,7 @@ TEST_P(PublishTable, PlanRunAndServerBytes) {
   const Plan next = c.MakePlan();
   int conflicts_left = 0;
   for (const auto& f : plan.files)
-    if (f.reason == Reason::kConflict && !f.include) ++conflicts_left;
+    if (f.reason == Reason::kConflict && !row.tick_conflicts) ++conflicts_left;
   int conflicts_now = 0;
   for (const auto& f : next.files) {
     EXPECT_NE(f.reason, Reason::kNew) << f.path;

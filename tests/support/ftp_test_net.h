@@ -11,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "support/test_bounds.h"
+
 namespace hemlo::ftp::testing {
 
 namespace fs = std::filesystem;
 
-inline constexpr int kScriptWaitMs = 10'000;
+// How long a test server waits for the client (stretched on a slow machine).
+inline const int kScriptWaitMs = test_support::BoundMs(10'000);
 
 // A listening socket on 127.0.0.1 with a port chosen by the kernel;
 // throws when it cannot listen. `port` receives the bound port.

@@ -69,6 +69,17 @@ class ScriptSession {
       out.append(buf, static_cast<size_t>(n));
     }
   }
+  // Waits for the client to send anything (kept unread, as for
+  // WaitForClose); false when it closed or kept silent.
+  bool AwaitBytes() {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, kScriptWaitMs) <= 0) return false;
+    char buf[4096];
+    const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+    if (n <= 0) return false;
+    pending_.append(buf, static_cast<size_t>(n));
+    return true;
+  }
   // Waits until the client closes the control connection (or time passes).
   void WaitForClose() {
     for (;;) {

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "support/test_bounds.h"
 #include "transfer/ftp2_form.h"
 #include "transfer/ftp_window.h"
 
@@ -78,11 +79,12 @@ struct FtpControls {
 };
 
 // Lets events run until the window has taken the end of its client
-// command (each test's own bound).
+// command (each test's own bound, stretched on a slow machine).
 inline bool Settle(TFtp1& w, int timeout_ms = 60'000) {
+  const int bound_ms = test_support::BoundMs(timeout_ms);
   QElapsedTimer clock;
   clock.start();
-  while (w.ClientBusy() && clock.elapsed() < timeout_ms) {
+  while (w.ClientBusy() && clock.elapsed() < bound_ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     if (w.ClientBusy()) QThread::msleep(1);
   }

@@ -36,6 +36,7 @@
 #include "transfer/ftp_window.h"
 #include "transfer/publish_plan_view.h"
 #include "support/scripted_prompts.h"
+#include "support/test_watchdog.h"
 
 namespace hemlo {
 namespace {
@@ -79,6 +80,7 @@ class FtpWindowTest : public ::testing::Test {
     ASSERT_TRUE(WriteFileAtomically(program->path() / "LastDir.ini", folder.string() + "\r\n"));
   }
 
+  ftp::testing::TestWatchdog watchdog;  // first: bounds the test and its servers
   ScriptedPrompts prompts;
   std::unique_ptr<TempFolder> program;
   std::unique_ptr<TempFolder> local;
@@ -150,6 +152,7 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
                                "cmbNameEncoding",
                                "edSiteFolder",
                                "btnSiteFolder",
+                               "edPublishFolder",
                                "spnConnections",
                                "chkFolderUploadParallel",
                                "chkPasswordInFile"};

@@ -17,6 +17,7 @@
 #include "support/real_servers.h"
 #include "support/same_tree.h"
 #include "support/scripted_prompts.h"
+#include "support/test_watchdog.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
@@ -31,6 +32,7 @@ using ftp::testing::TempFolder;
 using ftp::testing::WriteText;
 
 TEST(FtpWindowTls, PublishAfterTrustingTheCertificateOnce) {
+  ftp::testing::TestWatchdog watchdog;  // bounds the test and its server
   TempFolder program, local, keys;
   SetProgramFolder(program.path());
   const fs::path cert = keys.path() / "cert.pem", key = keys.path() / "key.pem";

@@ -21,6 +21,7 @@
 #include "support/real_servers.h"
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
+#include "support/test_bounds.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
@@ -35,9 +36,10 @@ using ftp::testing::TempFolder;
 
 template <typename Done>
 bool WaitUntil(Done done, int timeout_ms) {
+  const int bound_ms = test_support::BoundMs(timeout_ms);
   QElapsedTimer clock;
   clock.start();
-  while (!done() && clock.elapsed() < timeout_ms) {
+  while (!done() && clock.elapsed() < bound_ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     if (!done()) QThread::msleep(1);
   }

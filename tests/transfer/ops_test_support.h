@@ -20,7 +20,7 @@ namespace hemlo::transfer::testing {
 
 namespace fs = std::filesystem;
 
-inline constexpr int kWaitMs = ftp::testing::kScriptWaitMs;
+inline const int kWaitMs = ftp::testing::kScriptWaitMs;
 
 using ftp::testing::FakeFtpServer;
 using TempDir = ftp::testing::TempFolder;

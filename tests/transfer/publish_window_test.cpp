@@ -23,6 +23,7 @@
 #include "support/same_tree.h"
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
+#include "support/test_bounds.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/ftp_window.h"
@@ -36,12 +37,13 @@ namespace fs = std::filesystem;
 using ftp::testing::TempFolder;
 using ftp::testing::WriteText;
 
-// Lets events run until `done` holds or `timeout_ms` passes.
+// Lets events run until `done` holds or `timeout_ms` (stretched) passes.
 template <typename Done>
 bool WaitUntil(Done done, int timeout_ms = 60'000) {
+  const int bound_ms = test_support::BoundMs(timeout_ms);
   QElapsedTimer clock;
   clock.start();
-  while (!done() && clock.elapsed() < timeout_ms) {
+  while (!done() && clock.elapsed() < bound_ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     if (!done()) QThread::msleep(1);
   }

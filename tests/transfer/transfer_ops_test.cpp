@@ -346,10 +346,12 @@ TEST(ByteProgress, ForwardsWorkEventsThrottledAndRestoresHandlers) {
     void SetByteProgress(int64_t d, int64_t t) override { bytes.emplace_back(d, t); }
   } host;
   {
-    WorkProgress progress(ftp, host);
+    int64_t now = 0;  // the clock moves only when the test says
+    WorkProgress progress(ftp, host, [&] { return now; });
     ftp.OnWorkBegin(ftp, ftp::TWorkMode::wmWrite, 3000);
+    now = 49;
     ftp.OnWork(ftp, ftp::TWorkMode::wmWrite, 1000);  // too soon after the start
-    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    now = 130;
     ftp.OnWork(ftp, ftp::TWorkMode::wmWrite, 2000);
     ftp.OnWork(ftp, ftp::TWorkMode::wmWrite, 3000);
     ftp.OnWorkEnd(ftp, ftp::TWorkMode::wmWrite);

@@ -27,6 +27,7 @@
 #include "support/real_servers.h"
 #include "support/same_tree.h"
 #include "support/scripted_prompts.h"
+#include "support/test_watchdog.h"
 #include "text/cp932.h"
 
 namespace hemlo::transfer {
@@ -85,6 +86,7 @@ class LocalUserVsftpd {
 };
 
 TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
+  ftp::testing::TestWatchdog watchdog;  // bounds the test and its server
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run vsftpd with a local account";
   LocalUserVsftpd server;
   TempDir program, local;
@@ -158,6 +160,7 @@ TEST(WindowOperations, PublishSetPermissionsAndDeleteAsAUserWould) {
 // on the server's disk are in the encoding the profile settled on, and a
 // name that encoding lacks is reported, skipped and counted at the end.
 TEST(WindowOperations, JapaneseNamesTravelInTheConnectionsEncoding) {
+  ftp::testing::TestWatchdog watchdog;  // bounds the test and its server
   const std::string photo = "写真1.png", folder = "日本語", page = "索引.htm", hangul = "한.htm";
   struct Case {
     const char* server;

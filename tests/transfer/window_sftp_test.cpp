@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +27,7 @@
 #include "support/same_tree.h"
 #include "support/scripted_prompts.h"
 #include "support/sshd_server.h"
+#include "support/test_watchdog.h"
 #include "text/cp932.h"
 #include "transfer/comma_text.h"
 #include "transfer/ferrox_files.h"
@@ -47,6 +49,7 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
+  ftp::testing::TestWatchdog watchdog;  // bounds the test and its server
   if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
   auto server = ftp::testing::StartSshd();
   TempDir program, local, home;
@@ -208,7 +211,7 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
   const auto wait = [&](auto done) {
     QElapsedTimer clock;
     clock.start();
-    while (!done() && clock.elapsed() < 60'000) {
+    while (!done() && clock.elapsed() < test_support::BoundMs(60'000)) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
       if (!done()) QThread::msleep(1);
     }
@@ -271,7 +274,7 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
   clock.start();
   QTest::keyClick(&w, Qt::Key_Escape);
   ASSERT_TRUE(Settle(w, 5'000));
-  EXPECT_LT(clock.elapsed(), 1'000);
+  EXPECT_LT(clock.elapsed(), test_support::BoundMs(1'000));
   EXPECT_TRUE(fs::is_empty(fetch));
   w.Button2Click();
   EXPECT_FALSE(w.RemoteConnected());
@@ -281,6 +284,7 @@ TEST(WindowOverSftp, HostKeyOncePublishRenameChmodFetchAndDelete) {
 // password is asked for in a masked field once the server wants one, asked
 // again while refused, kept for the session only, and never reaches a file.
 TEST(WindowOverSftp, PasswordNotKeptIsAskedAtConnectForTheSessionOnly) {
+  ftp::testing::TestWatchdog watchdog;  // bounds the test and its server
   if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
   auto server = ftp::testing::StartSshd();
   TempDir program, home;
@@ -342,6 +346,7 @@ TEST(WindowOverSftp, PasswordNotKeptIsAskedAtConnectForTheSessionOnly) {
 // A password in Japanese logs in the same whether the profile holds it
 // (kept in Ferrox.ini as Shift-JIS) or it is typed at connect.
 TEST(WindowOverSftp, JapanesePasswordLogsInFromTheProfileAsWhenTyped) {
+  ftp::testing::TestWatchdog watchdog;  // bounds the test and its server
   if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
   auto server = ftp::testing::StartSshd();
   TempDir program, home;
@@ -385,6 +390,7 @@ TEST(WindowOverSftp, JapanesePasswordLogsInFromTheProfileAsWhenTyped) {
 // reading: the window shows the rows read and says so, the listing the
 // site sync takes refuses.
 TEST(WindowOverSftp, LongListingComesInBatchesStopsOnEscapeAndAtItsBounds) {
+  ftp::testing::TestWatchdog watchdog;  // bounds the test and its server
   if (::geteuid() != 0) GTEST_SKIP() << "password logins need the test account (root)";
   auto server = ftp::testing::StartSshd();
   TempDir program, home;
@@ -419,23 +425,27 @@ TEST(WindowOverSftp, LongListingComesInBatchesStopsOnEscapeAndAtItsBounds) {
   ASSERT_TRUE(w.RemoteConnected());
   QAbstractItemView* list = Ui(w).ListView1;
 
-  // The list empties, shows the first batch while the rest is read; a
-  // moment later the next batch's targets are being read.
+  // The list empties, shows the first batch while the rest is read, then
+  // the next batch; Escape comes while the last one's targets are read.
   ASSERT_TRUE(SelectRemote(list, "many"));
   w.ListView1DblClick();
   QElapsedTimer clock;
   clock.start();
-  for (const bool rows : {false, true}) {
-    while (w.ClientBusy() && (RemoteCount(list) > 0) != rows && clock.elapsed() < 60'000)
+  const auto wait_rows = [&](auto enough) {
+    while (w.ClientBusy() && !enough(RemoteCount(list)) &&
+           clock.elapsed() < test_support::BoundMs(60'000))
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
+  };
+  wait_rows([](int rows) { return rows == 0; });
+  wait_rows([](int rows) { return rows > 0; });
   ASSERT_TRUE(w.ClientBusy()) << "no rows shown before the listing's end";
-  QTest::qWait(100);
-  ASSERT_TRUE(w.ClientBusy());
+  const int first = RemoteCount(list);
+  wait_rows([first](int rows) { return rows > first; });
+  ASSERT_TRUE(w.ClientBusy()) << "the second batch ended the listing";
   clock.restart();
   QTest::keyClick(&w, Qt::Key_Escape);
   ASSERT_TRUE(Settle(w, 5'000));
-  EXPECT_LT(clock.elapsed(), 1'000);
+  EXPECT_LT(clock.elapsed(), test_support::BoundMs(1'000));
   EXPECT_EQ(RemoteCount(list), 0);
   EXPECT_EQ(w.StatusText(), QString::fromUtf8(transfer_ui::kCancelledConnected));
   ASSERT_TRUE(w.RemoteConnected());
@@ -474,6 +484,7 @@ TEST(WindowOverSftp, LongListingComesInBatchesStopsOnEscapeAndAtItsBounds) {
 // A server that takes the connection and never says a word: Escape ends
 // the connect within a second and the window is left disconnected.
 TEST(WindowOverSftp, EscapeEndsTheConnectToASilentServer) {
+  ftp::testing::TestWatchdog watchdog;  // bounds the test and its server
   const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   ASSERT_GE(listener, 0);
   sockaddr_in a{};
@@ -496,7 +507,10 @@ TEST(WindowOverSftp, EscapeEndsTheConnectToASilentServer) {
   w.show();
   w.Button1Click();
   ASSERT_TRUE(w.ClientBusy());
-  QTest::qWait(200);
+  // The connect has reached the server, which says nothing.
+  pollfd knock{listener, POLLIN, 0};
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return ::poll(&knock, 1, 0) > 0; }, test_support::BoundMs(5'000)));
   // Meanwhile the profile being connected cannot be browsed away or deleted.
   auto* name = w.findChild<QLineEdit*>(QStringLiteral("Edit1"));
   EXPECT_FALSE(name->isEnabled());
@@ -505,7 +519,7 @@ TEST(WindowOverSftp, EscapeEndsTheConnectToASilentServer) {
   clock.start();
   QTest::keyClick(&w, Qt::Key_Escape);
   ASSERT_TRUE(Settle(w, 5'000));
-  EXPECT_LT(clock.elapsed(), 1'000);
+  EXPECT_LT(clock.elapsed(), test_support::BoundMs(1'000));
   EXPECT_FALSE(w.RemoteConnected());
   EXPECT_EQ(w.StatusText(), QString::fromUtf8(transfer_ui::kCancelledClosed));
   EXPECT_TRUE(name->isEnabled());
