@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include "ftp/id_exception.h"
 #include "ftp/id_ftp.h"
@@ -19,6 +23,15 @@
 
 namespace hemlo::sftp::testing {
 namespace {
+
+// libssh2 keeps the handle of a close the server refused (it is neither
+// freed nor usable again), so a failed close leaves one allocation behind
+// that no caller can free.
+struct LibraryKeepsRefusedHandle {
+#if defined(__SANITIZE_ADDRESS__)
+  __lsan::ScopedDisabler disabler;
+#endif
+};
 
 using ftp::testing::ReadText;
 using ftp::testing::WriteText;
@@ -104,6 +117,8 @@ TEST(SftpUpload, OldFileStaysWholeUntilTheNewOneIsAndAFailedCloseIsAFailure) {
       if (k.cut && !cancelled) c.client.Cancel();
       cancelled = true;
     };
+    std::optional<LibraryKeepsRefusedHandle> refused_close;
+    if (k.target.starts_with("disk-full/")) refused_close.emplace();
     try {
       if (k.via == Via::kButton)
         c.ops.Upload(source.string(), k.target);
