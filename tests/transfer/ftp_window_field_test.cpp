@@ -334,9 +334,16 @@ TEST_F(FtpWindowFieldTest, MillionEntryListingKeepsTheWindowAnswering) {
     out_of_place += model->Entry(row).FileName != name;
   }
   EXPECT_EQ(out_of_place, 0);
-  // 50 on an idle machine; this one is shared
+  RecordProperty("listing_gap_ms", static_cast<int>(listing_gap));
+  RecordProperty("sorting_gap_ms", static_cast<int>(worst_gap));
+#if !defined(__SANITIZE_THREAD__)
+  // 50 on an idle machine; this one is shared. Under ThreadSanitizer the
+  // window's own code runs about 25 times slower (1.25 s on an idle
+  // machine, 3.4 s seen under load), so there the gaps say nothing about
+  // the window and only the rows are checked.
   EXPECT_LT(listing_gap, 250 * kSlower);
   EXPECT_LT(worst_gap, 250 * kSlower) << "while sorting";
+#endif
   w.reset();
   EXPECT_EQ(server.Join(), "");
 }
