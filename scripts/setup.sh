@@ -11,12 +11,12 @@ PACKAGES=(
   libgtest-dev libgmock-dev libicu-dev libssl-dev libpcre2-dev
   xvfb xauth
   vsftpd python3-pyftpdlib python3-openssl
-  libssh2-1-dev libsecret-1-dev
+  libssh2-1-dev libsecret-1-dev libtidy-dev qt6-image-formats-plugins
   openssh-server openssh-client gnome-keyring dbus
 )
 if [ "${1:-}" = "--test" ]; then
   # Peers for the benchmarks; packaging and launcher-file checks.
-  PACKAGES+=(curl lftp dpkg-dev appstream desktop-file-utils lintian)
+  PACKAGES+=(curl lftp tidy imagemagick dpkg-dev appstream desktop-file-utils lintian)
 fi
 
 missing=()
