@@ -4,6 +4,7 @@
 // unreadable file gives the defaults (colours, line numbers, end tags and
 // abbreviations on, live preview off, no place, half the window for the edit
 // pane); a file written before a choice existed reads as its default.
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ struct EditorSettings {
   bool frame_maximised = false;
   // "EditPane=": where the user last left the splitter, for new windows.
   int edit_pane_share = kDefaultEditPaneShare;
+  // "VersionStoreMB=": the most the earlier versions of pages may take, in
+  // MiB; 0 keeps none.
+  std::uint64_t version_cap_mb = 500;
 
   static EditorSettings Load(const std::filesystem::path& file);
   // Replaces the file atomically; false with `error` set when it cannot.
