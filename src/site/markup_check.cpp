@@ -51,7 +51,7 @@ std::vector<MarkupIssue> CheckMarkup(std::string_view bytes, text::Encoding enco
   std::vector<Raw> raw;
   {
     std::unique_ptr<std::remove_pointer_t<TidyDoc>, void (*)(TidyDoc)> doc(tidyCreate(),
-                                                                            &tidyRelease);
+                                                                           &tidyRelease);
     tidySetAppData(doc.get(), &raw);
     tidySetMessageCallback(doc.get(), &Collect);
     // Bytes as they are: every byte that shapes markup is below 0x40 and so

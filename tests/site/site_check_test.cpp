@@ -132,22 +132,23 @@ TEST_F(SiteCheck, FindsPublishingFaultsAndNothingOnACleanPage) {
   big.resize(kLargeImageBytes + 1, '\0');
   PutAll({
       {"clean.html",
-       head + viewport + "<title>t</title><link rel=\"stylesheet\" href=\"s.css\">\n"
-       "<style>p { background: url(img/a.png) } /* url(gone.png) */</style></head><body>\n"
-       "<img src=\"img/a.png\" srcset=\"img/a.png 1x, img/b.gif 2x\" width=\"3\" height=\"2\" "
-       "alt=\"\">\n<p style=\"background: url('img/b.gif')\"><a href=\"http://example.com/\">外"
-       "</a></p><script src=\"https://cdn.example/x.js\"></script>\n</body></html>\n"},
+       head + viewport +
+           "<title>t</title><link rel=\"stylesheet\" href=\"s.css\">\n"
+           "<style>p { background: url(img/a.png) } /* url(gone.png) */</style></head><body>\n"
+           "<img src=\"img/a.png\" srcset=\"img/a.png 1x, img/b.gif 2x\" width=\"3\" height=\"2\" "
+           "alt=\"\">\n<p style=\"background: url('img/b.gif')\"><a href=\"http://example.com/\">外"
+           "</a></p><script src=\"https://cdn.example/x.js\"></script>\n</body></html>\n"},
       {"s.css", "body { background: url(\"img/b.gif\") }\n"},
       {"bad.css", "p {}\ndiv { background: url( missing.gif ) }\n"},
       {"faults.html",
        head + "<title>f</title>\n"
-       "<script src=\"http://x.example/a.js\"></script><link rel=\"stylesheet\" "
-       "href=\"http://x.example/a.css\">\n"
-       "</head><body><iframe src=\"http://x.example/f.html\"></iframe>\n"
-       "<img src=\"http://x.example/p.png\" width=\"1\" height=\"1\" alt=\"\">\n"
-       "<img src=\"img/big.png\" srcset=\"img/wide.png 2x, img/no.png 3x\" width=\"1\" "
-       "height=\"1\" alt=\"\">\n"
-       "<p style=\"background:url(img/none.png)\">x</p><blink2>y</blink2></body></html>\n"},
+              "<script src=\"http://x.example/a.js\"></script><link rel=\"stylesheet\" "
+              "href=\"http://x.example/a.css\">\n"
+              "</head><body><iframe src=\"http://x.example/f.html\"></iframe>\n"
+              "<img src=\"http://x.example/p.png\" width=\"1\" height=\"1\">\n"
+              "<img src=\"img/big.png\" srcset=\"img/wide.png 2x, img/no.png 3x\" width=\"1\" "
+              "height=\"1\" alt=\"\">\n"
+              "<p style=\"background:url(img/none.png)\">x</p><blink2>y</blink2></body></html>\n"},
       // Double-byte text before the fault: the column counts characters.
       {"sjis.htm", Sjis("<!DOCTYPE html>\r\n<html><head><meta charset=\"Shift_JIS\">" + viewport +
                         "<title>表</title></head><body>\r\n"
@@ -163,6 +164,7 @@ TEST_F(SiteCheck, FindsPublishingFaultsAndNothingOnACleanPage) {
       {"faults.html", Problem::kMixedContent, 3, 13, "http://x.example/a.js"},
       {"faults.html", Problem::kMixedContent, 3, 74, "http://x.example/a.css"},
       {"faults.html", Problem::kMixedContent, 4, 26, "http://x.example/f.html"},
+      {"faults.html", Problem::kMissingAlt, 5, 0, ""},  // once, not again from tidy
       {"faults.html", Problem::kMixedContent, 5, 10, "http://x.example/p.png"},
       {"faults.html", Problem::kLargeImage, 6, 10, "img/big.png"},
       {"faults.html", Problem::kLargeImage, 6, 31, "img/wide.png"},
