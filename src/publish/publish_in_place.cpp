@@ -5,8 +5,8 @@
 namespace hemlo::publish {
 
 std::string PublishRun::Shared::CannotUpload(int index, const std::exception_ptr& e) const {
-  return Quote(plan.files[static_cast<size_t>(index)].path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " +
-         MessageOf(e);
+  return Quote(plan.files[static_cast<size_t>(index)].path) +
+         "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e);
 }
 
 bool PublishRun::Shared::UploadBroke(const std::exception_ptr& e, int64_t counted) {

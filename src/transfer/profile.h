@@ -43,13 +43,13 @@ class Profile {
     kUser,
     kPassword,  // empty: in the keyring, or asked for at connect
     kRemoteFolder,
-    kDataMode,      // DataModeField; absent: "auto"
-    kNameEncoding,  // NameEncodingField; absent: "auto"
-    kSiteFolder,    // local path of the site the sync publishes; empty: not chosen
-    kConnections,   // connections the sync uploads over; empty: the default
-    kPasswordInFile,        // "plain": the user keeps the password in this file
+    kDataMode,        // DataModeField; absent: "auto"
+    kNameEncoding,    // NameEncodingField; absent: "auto"
+    kSiteFolder,      // local path of the site the sync publishes; empty: not chosen
+    kConnections,     // connections the sync uploads over; empty: the default
+    kPasswordInFile,  // "plain": the user keeps the password in this file
     kFolderUploadParallel,  // "parallel": ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ uses those connections too
-    kPublishFolder,         // the server's folder the sync publishes to; empty: not chosen
+    kPublishFolder,  // the server's folder the sync publishes to; empty: not chosen
     kKnownFields
   };
   // What a line without the field reads it as.

@@ -63,8 +63,8 @@ void ProfilePanel::Load(std::vector<std::string> lines) {
 
 void ProfilePanel::ShowProfile(int n) {
   ProfileCounter = n;
-  const Profile p = n >= 1 && n <= Count() ? Profile::Parse(ProfileList[static_cast<size_t>(n - 1)])
-                                           : Profile();
+  const Profile p =
+      n >= 1 && n <= Count() ? Profile::Parse(ProfileList[static_cast<size_t>(n - 1)]) : Profile();
   RegistrationName = p.Name();
   HostName = p.Host();
   UserId = p.User();
@@ -116,11 +116,13 @@ std::string ProfilePanel::LineOfFields(const std::string& fifth, int n) const {
   // so readers of fewer fields find theirs in place.
   const std::vector<std::string> tail = TailFields(*this);
   const std::vector<std::string> unknown =
-      n >= 1 && n <= Count() ? Profile::Parse(ProfileList[static_cast<size_t>(n - 1)]).UnknownFields()
-                             : std::vector<std::string>();
+      n >= 1 && n <= Count()
+          ? Profile::Parse(ProfileList[static_cast<size_t>(n - 1)]).UnknownFields()
+          : std::vector<std::string>();
   int used = static_cast<int>(tail.size());
   while (unknown.empty() && used > 0 &&
-         tail[size_t(used - 1)] == Profile::AbsentText(Profile::Field(Profile::kDataMode + used - 1)))
+         tail[size_t(used - 1)] ==
+             Profile::AbsentText(Profile::Field(Profile::kDataMode + used - 1)))
     --used;
   for (int i = 0; i < used; ++i) line.Set(Profile::Field(Profile::kDataMode + i), tail[size_t(i)]);
   for (size_t i = 0; i < unknown.size(); ++i)

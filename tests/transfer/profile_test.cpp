@@ -12,7 +12,7 @@ using N = NameEncodingMode;
 
 TEST(Profile, LinesOfEveryShapeReadByNameAndWriteBackByteForByte) {
   const std::string sjis_name = "\x83\x54\x83\x43\x83\x67";  // "サイト"
-  const std::string sjis_folder = "/\x95\x5c";                // "/表": a 0x5C trail byte
+  const std::string sjis_folder = "/\x95\x5c";               // "/表": a 0x5C trail byte
   struct Case {
     std::string line;
     std::string name, host, password, remote, site;
@@ -25,16 +25,60 @@ TEST(Profile, LinesOfEveryShapeReadByNameAndWriteBackByteForByte) {
   };
   const Case cases[] = {
       {"a,h,u,p", "a", "h", "p", "", "", D::kAutomatic, N::kAutomatic, 2, false, false, "", {}},
-      {"\"b c\",h,u,,/x,", "b c", "h", "", "/x", "", D::kAutomatic, N::kAutomatic, 2, false,
-       false, "", {}},
-      // Quotes where none are needed, and a word this version does not know.
-      {"\"n\",h,u,p,/r,bogus,sjis", "n", "h", "p", "/r", "", D::kAutomatic, N::kShiftJis, 2,
-       false, false, "", {}},
-      {sjis_name + ",h,u,p," + sjis_folder + ",passive,utf8," + sjis_folder + ",4,plain,parallel,/pub",
-       sjis_name, "h", "p", sjis_folder, sjis_folder, D::kPassive, N::kUtf8, 4, true, true, "/pub",
+      {"\"b c\",h,u,,/x,",
+       "b c",
+       "h",
+       "",
+       "/x",
+       "",
+       D::kAutomatic,
+       N::kAutomatic,
+       2,
+       false,
+       false,
+       "",
        {}},
-      {"n,h,u,p,/r,active,auto,,9,,,/pub,later,\"x y\",", "n", "h", "p", "/r", "", D::kActive,
-       N::kAutomatic, 2, false, false, "/pub", {"later", "x y", ""}},
+      // Quotes where none are needed, and a word this version does not know.
+      {"\"n\",h,u,p,/r,bogus,sjis",
+       "n",
+       "h",
+       "p",
+       "/r",
+       "",
+       D::kAutomatic,
+       N::kShiftJis,
+       2,
+       false,
+       false,
+       "",
+       {}},
+      {sjis_name + ",h,u,p," + sjis_folder + ",passive,utf8," + sjis_folder +
+           ",4,plain,parallel,/pub",
+       sjis_name,
+       "h",
+       "p",
+       sjis_folder,
+       sjis_folder,
+       D::kPassive,
+       N::kUtf8,
+       4,
+       true,
+       true,
+       "/pub",
+       {}},
+      {"n,h,u,p,/r,active,auto,,9,,,/pub,later,\"x y\",",
+       "n",
+       "h",
+       "p",
+       "/r",
+       "",
+       D::kActive,
+       N::kAutomatic,
+       2,
+       false,
+       false,
+       "/pub",
+       {"later", "x y", ""}},
   };
   for (const Case& c : cases) {
     const Profile p = Profile::Parse(c.line);
