@@ -3,6 +3,7 @@
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
 // unreadable file gives the defaults (colours and line numbers on, live
 // preview off, no place, half the window for the edit pane).
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,6 +23,9 @@ struct EditorSettings {
   bool frame_maximised = false;
   // "EditPane=": where the user last left the splitter, for new windows.
   int edit_pane_share = kDefaultEditPaneShare;
+  // "VersionStoreMB=": the most the earlier versions of pages may take, in
+  // MiB; 0 keeps none.
+  std::uint64_t version_cap_mb = 500;
 
   static EditorSettings Load(const std::filesystem::path& file);
   // Replaces the file atomically; false with `error` set when it cannot.
