@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "base/atomic_file.h"
+#include "base/version_store.h"
 #include "site/html_tags.h"
 #include "site/markup_check.h"
 #include "site/page_text.h"
@@ -519,6 +520,8 @@ std::string FillImageSize(const Finding& finding) {
   bytes.insert(at, insert);
   if (IsWriteProtected(finding.page))
     return finding.page.string() + " は読み取り専用のため書き換えません。";
+  // The check's answer says nothing of the store; a page is never left unfixed for it.
+  (void)KeepBeforeWrite(finding.page, "サイトチェック");
   const WriteResult r = WriteFileAtomically(finding.page, bytes);
   return r ? std::string() : finding.page.string() + ": " + r.error;
 }
