@@ -57,26 +57,36 @@ bool IsRawText(std::string_view name) {
   return false;
 }
 
-// Whether `at` stands inside a comment, <script> or <style> of `lower` (the
-// window in lower case).
-bool InsideCommentOrCode(const std::string& lower, std::size_t at) {
-  const std::string_view head(lower.data(), at);
-  const std::size_t open = head.rfind("<!--");
-  if (open != std::string_view::npos) {
-    const std::size_t close = head.rfind("-->");
-    if (close == std::string_view::npos || close < open + 4) return true;
-  }
-  for (std::string_view code : {"script", "style"}) {
-    const std::string start = "<" + std::string(code);
-    const std::string end = "</" + std::string(code);
-    std::size_t s = head.rfind(start);
-    // "<scripts" is not <script>.
-    while (s != std::string_view::npos && s + start.size() < head.size() &&
-           IsNameChar(head[s + start.size()]))
-      s = s == 0 ? std::string_view::npos : head.rfind(start, s - 1);
-    if (s == std::string_view::npos) continue;
-    const std::size_t e = head.rfind(end);
-    if (e == std::string_view::npos || e < s) return true;
+// Whether `s` has `word` (lower case) at `i`, in any case, followed by
+// something that cannot go on a name.
+bool WordAt(std::string_view s, std::size_t i, std::string_view word) {
+  if (i + word.size() > s.size()) return false;
+  for (std::size_t k = 0; k < word.size(); ++k)
+    if (Lower(s[i + k]) != word[k]) return false;
+  return i + word.size() == s.size() || !IsNameChar(s[i + word.size()]);
+}
+
+// Whether the end of `head` stands inside a comment, <script> or <style>:
+// one pass back, each kind settled by whichever of its start and end comes
+// last.
+bool InsideCommentOrCode(std::string_view head) {
+  int comment = -1, script = -1, style = -1;  // -1 unknown, 0 outside, 1 inside
+  for (std::size_t i = head.size(); i-- > 0;) {
+    const char c = head[i];
+    if (c == '>' && comment < 0 && i >= 2 && head.compare(i - 2, 3, "-->") == 0) comment = 0;
+    if (c != '<') continue;
+    if (comment < 0 && head.compare(i, 4, "<!--") == 0) return true;
+    const bool end = i + 1 < head.size() && head[i + 1] == '/';
+    const std::size_t name = i + (end ? 2 : 1);
+    if (script < 0 && WordAt(head, name, "script")) {
+      if (!end) return true;
+      script = 0;
+    }
+    if (style < 0 && WordAt(head, name, "style")) {
+      if (!end) return true;
+      style = 0;
+    }
+    if (comment == 0 && script == 0 && style == 0) return false;
   }
   return false;
 }
@@ -115,7 +125,7 @@ std::string EndTagAfterGreaterThan(std::string_view before, std::string_view aft
   const std::size_t attrs = lt + 1 + name.size();
   if (TagEnd(before, attrs) != gt) return {};  // the '>' is inside a quoted value
   if (before[gt - 1] == '/' || IsVoidElement(name)) return {};
-  if (InsideCommentOrCode(LowerCopy(before.substr(0, lt)), lt)) return {};
+  if (InsideCommentOrCode(before.substr(0, lt))) return {};
   const std::string end = "</" + std::string(name) + ">";
   if (after.size() >= end.size() && SameName(after.substr(0, end.size()), end)) return {};
   return end;
