@@ -5,6 +5,7 @@
 #include <set>
 
 #include "base/atomic_file.h"
+#include "base/version_store.h"
 #include "site/html_tags.h"
 #include "site/page_text.h"
 #include "site/site_files.h"
@@ -287,6 +288,8 @@ std::string FillImageSize(const Finding& finding) {
   bytes.insert(at, insert);
   if (IsWriteProtected(finding.page))
     return finding.page.string() + " は読み取り専用のため書き換えません。";
+  // The check's answer says nothing of the store; a page is never left unfixed for it.
+  (void)KeepBeforeWrite(finding.page, "サイトチェック");
   const WriteResult r = WriteFileAtomically(finding.page, bytes);
   return r ? std::string() : finding.page.string() + ": " + r.error;
 }
