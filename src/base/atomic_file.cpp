@@ -104,14 +104,21 @@ WriteResult StageFile(const fs::path& requested, std::string_view bytes, StagedF
   return r;
 }
 
-WriteResult CommitStaged(const StagedFile& staged) {
+WriteResult CommitStagedUnsynced(const StagedFile& staged) {
   if (::rename(staged.temporary.c_str(), staged.target.c_str()) != 0) {
     const int err = errno;
     ::unlink(staged.temporary.c_str());
     return Fail(err);
   }
-  SyncFolder(staged.target);
   return {};
+}
+
+void SyncFolderOf(const fs::path& file) { SyncFolder(file); }
+
+WriteResult CommitStaged(const StagedFile& staged) {
+  WriteResult r = CommitStagedUnsynced(staged);
+  if (r) SyncFolder(staged.target);
+  return r;
 }
 
 void AbandonStaged(const StagedFile& staged) {

@@ -34,6 +34,10 @@ struct StagedFile {
 WriteResult StageFile(const std::filesystem::path& target, std::string_view bytes,
                       StagedFile& staged, mode_t mode = 0644, bool force_mode = false);
 WriteResult CommitStaged(const StagedFile& staged);
+// For many files: the rename alone; the caller then makes each folder's new
+// names durable once with SyncFolderOf (one flush per folder, not per file).
+WriteResult CommitStagedUnsynced(const StagedFile& staged);
+void SyncFolderOf(const std::filesystem::path& file);
 void AbandonStaged(const StagedFile& staged);
 
 // True when the file exists and its permissions forbid this process to write

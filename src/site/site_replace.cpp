@@ -1,5 +1,9 @@
 #include "site/site_replace.h"
 
+#include <atomic>
+#include <map>
+#include <thread>
+
 #include "base/atomic_file.h"
 #include "base/version_store.h"
 
@@ -92,12 +96,24 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
     return outcome;
   }
   // Every new file in full first: what fails here leaves every file as it was.
+  // Each waits for its flush to the disk, so several are staged at once.
   std::vector<StagedFile> staged(changes.size());
+  std::vector<WriteResult> results(changes.size());
+  std::atomic<std::size_t> next{0};
+  auto stage = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < changes.size();)
+      results[i] = StageFile(changes[i].path, changes[i].after, staged[i]);
+  };
+  const unsigned helpers = changes.size() < 16 ? 0 : 7;
+  std::vector<std::thread> pool;
+  for (unsigned i = 0; i < helpers; ++i) pool.emplace_back(stage);
+  stage();
+  for (std::thread& t : pool) t.join();
   for (std::size_t i = 0; i < changes.size(); ++i) {
-    const WriteResult r = StageFile(changes[i].path, changes[i].after, staged[i]);
-    if (r) continue;
-    for (std::size_t k = 0; k < i; ++k) AbandonStaged(staged[k]);
-    outcome.message = changes[i].path.string() + " に書き込めません: " + r.error +
+    if (results[i]) continue;
+    for (std::size_t k = 0; k < changes.size(); ++k)
+      if (results[k]) AbandonStaged(staged[k]);
+    outcome.message = changes[i].path.string() + " に書き込めません: " + results[i].error +
                       "\nどのファイルも置換していません。";
     return outcome;
   }
@@ -107,9 +123,15 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
     const VersionResult kept = KeepBeforeWrite(c.path, c.before, "サイト置換");
     if (!kept && outcome.version_notice.empty()) outcome.version_notice = kept.message;
   }
+  // Renamed one by one; each folder's new names flushed once at the end.
+  std::map<std::filesystem::path, std::filesystem::path> folders;  // folder -> a file in it
   for (std::size_t i = 0; i < changes.size(); ++i) {
-    const WriteResult r = CommitStaged(staged[i]);
-    if (r) continue;
+    const WriteResult r = CommitStagedUnsynced(staged[i]);
+    if (r) {
+      folders.emplace(staged[i].target.parent_path(), staged[i].target);
+      continue;
+    }
+    for (const auto& [folder, file] : folders) SyncFolderOf(file);
     for (std::size_t k = i + 1; k < changes.size(); ++k) AbandonStaged(staged[k]);
     std::vector<std::string> stuck;
     for (std::size_t k = 0; k < i; ++k) {
@@ -126,6 +148,7 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
                                                   stuck);
     return outcome;
   }
+  for (const auto& [folder, file] : folders) SyncFolderOf(file);
   outcome.ok = true;
   outcome.record.files = std::move(changes);
   outcome.record.replacements = count;
