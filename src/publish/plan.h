@@ -15,7 +15,7 @@
 
 #include "publish/sync_record.h"
 #include "text/remote_names.h"
-#include "transfer/remote_files.h"
+#include "remote/remote_files.h"
 
 namespace hemlo::publish {
 

@@ -1,7 +1,7 @@
 #include "transfer/profiles.h"
 
 #include "text/cp932.h"
-#include "transfer/remote_session.h"
+#include "remote/remote_session.h"
 
 namespace hemlo::transfer {
 

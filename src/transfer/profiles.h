@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "transfer/profile.h"
+#include "remote/profile.h"
 
 namespace hemlo::transfer {
 
