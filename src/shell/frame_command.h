@@ -40,6 +40,7 @@ enum class FrameCommand : int {
   LivePreview,   // ライブプレビュー (checkable, kept)
   ClosingTags,   // 閉じタグの自動入力 (checkable, kept)
   Abbreviations, // 省略記法の展開 (checkable, kept)
+  Completion,    // 入力補完 (checkable, kept)
   WebMaximise,
   WebRestore,
   Transfer,

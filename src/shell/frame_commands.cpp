@@ -103,6 +103,7 @@ void TMainForm::SetEditorSettings(const EditorSettings& settings) {
   action(FrameCommand::LivePreview)->setChecked(settings.live_preview);
   action(FrameCommand::ClosingTags)->setChecked(settings.closing_tags);
   action(FrameCommand::Abbreviations)->setChecked(settings.abbreviations);
+  action(FrameCommand::Completion)->setChecked(settings.completion);
   for (TMDIChild* c : Children()) c->ApplyEditorSettings(settings);
 }
 
