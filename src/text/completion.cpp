@@ -219,6 +219,8 @@ CompletionContext TagContext(std::string_view s, std::size_t lt) {
         return c;
       }
       i = close + 1;
+      // Right after the closing quote: no attribute before a space.
+      if (i == s.size()) return none;
       continue;
     }
     const std::size_t value_at = i;

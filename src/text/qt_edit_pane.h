@@ -39,6 +39,7 @@
 #include <memory>
 #include <vector>
 
+#include "text/completion.h"
 #include "text/edit_pane.h"
 #include "text/line_index.h"
 #include "text/view_codes.h"
@@ -48,7 +49,6 @@ class QListWidget;
 namespace hemlo::text {
 
 class SiteFiles;
-struct CompletionItem;
 
 class QtEditPane : public QPlainTextEdit, public EditPane {
   Q_OBJECT
