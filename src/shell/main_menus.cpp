@@ -53,6 +53,7 @@ const CommandDef* CommandTable(std::size_t* count) {
        "保存して公開|現在のファイルを保存し、変更分をサーバに公開",
        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), nullptr},
       {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
+      {C::LinkUpdate, "mnuLinkUpdate", "移動･名前の変更 (リンクの更新)...", nullptr, {}, nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
       {C::Exit, "FileExitItem", "Hemlo2の終了", "終了|アプリケーションを終了", {}, nullptr},
       {C::Undo, "Undo1", "元に戻す", nullptr, {}, nullptr},
@@ -198,7 +199,7 @@ void TMainForm::BuildMenus() {
   file->addSeparator();
   for (QAction* a : history_actions_) file->addAction(a);
   file->addSeparator();
-  add(file, {C::SiteCheck, C::Print});
+  add(file, {C::SiteCheck, C::LinkUpdate, C::Print});
   file->addSeparator();
   add(file, {C::Exit});
 
