@@ -2,6 +2,7 @@
 
 #include <QAction>
 
+#include "shell/frame_parts.h"
 #include "shell/frame_site_host.h"
 #include "shell/live_preview.h"
 #include "shell/main_form.h"
@@ -25,6 +26,7 @@ void WireSiteWindows(TMainForm& frame) {
   QObject::connect(frame.action(FrameCommand::LinkUpdate), &QAction::triggered, links,
                    &site::TLinkUpdate::ShowFor);
   QObject::connect(&frame, &TMainForm::closing, links, &QWidget::close);
+  WireSharedParts(frame, *host);
   AttachLivePreview(frame);
 }
 

@@ -54,6 +54,8 @@ const CommandDef* CommandTable(std::size_t* count) {
        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), nullptr},
       {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
       {C::LinkUpdate, "mnuLinkUpdate", "移動･名前の変更 (リンクの更新)...", nullptr, {}, nullptr},
+      {C::InsertPart, "mnuInsertPart", "共通部品...", nullptr, {}, nullptr},
+      {C::SiteUpdateParts, "mnuUpdateParts", "共通部品をすべて更新", nullptr, {}, nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
       {C::Exit, "FileExitItem", "Hemlo2の終了", "終了|アプリケーションを終了", {}, nullptr},
       {C::Undo, "Undo1", "元に戻す", nullptr, {}, nullptr},
@@ -217,6 +219,8 @@ void TMainForm::BuildMenus() {
 
   BuildAuthoringMenus();
 
+  add(TopMenu(bar, "mnuSite", "サイト"), {C::SiteUpdateParts});
+
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
@@ -279,6 +283,10 @@ void TMainForm::BuildAuthoringMenus() {
                          .arg(it.tag));
     a->setData(it.tag);
     authoring_actions_.push_back({&it, a});
+  }
+  if (QMenu* insert = by_caption.value(QStringLiteral("挿入"))) {
+    insert->addSeparator();
+    insert->addAction(action(C::InsertPart));
   }
 }
 

@@ -335,6 +335,25 @@ std::string PartName(const std::filesystem::path& site, const std::filesystem::p
   return "/" + rel;
 }
 
+std::filesystem::path SiteOfPage(const std::filesystem::path& page_folder) {
+  std::error_code ec;
+  for (std::filesystem::path f = page_folder.lexically_normal(); !f.empty();
+       f = f.parent_path()) {
+    if (std::filesystem::is_directory(f / "Library", ec)) return f;
+    if (f == f.parent_path()) break;
+  }
+  return {};
+}
+
+std::filesystem::path SiteOfPart(const std::filesystem::path& part) {
+  for (std::filesystem::path f = part.lexically_normal().parent_path(); !f.empty();
+       f = f.parent_path()) {
+    if (f.filename() == "Library") return PartName(f.parent_path(), part).empty() ? std::filesystem::path() : f.parent_path();
+    if (f == f.parent_path()) break;
+  }
+  return {};
+}
+
 std::optional<std::string> PartForPage(const std::filesystem::path& site, std::string_view name,
                                        std::string_view text,
                                        const std::filesystem::path& page_folder,

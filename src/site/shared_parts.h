@@ -102,6 +102,13 @@ std::optional<std::string> PartForPage(const std::filesystem::path& site, std::s
                                        Encoding encoding, std::string_view line_break,
                                        std::string* refused);
 
+// The site a page's folder belongs to: the nearest folder at or above it
+// that holds a Library folder; empty when there is none.
+std::filesystem::path SiteOfPage(const std::filesystem::path& page_folder);
+// The site of a part file: the folder holding its Library folder; empty when
+// the file is no .lbi under a Library folder.
+std::filesystem::path SiteOfPart(const std::filesystem::path& part);
+
 // "/Library/menu.lbi" for a part file under `site`; empty when it is not one.
 std::string PartName(const std::filesystem::path& site, const std::filesystem::path& part);
 
