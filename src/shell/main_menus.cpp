@@ -201,7 +201,7 @@ void TMainForm::BuildMenus() {
   file->addSeparator();
   for (QAction* a : history_actions_) file->addAction(a);
   file->addSeparator();
-  add(file, {C::SiteCheck, C::LinkUpdate, C::Print});
+  add(file, {C::SiteCheck, C::Print});
   file->addSeparator();
   add(file, {C::Exit});
 
@@ -219,7 +219,7 @@ void TMainForm::BuildMenus() {
 
   BuildAuthoringMenus();
 
-  add(TopMenu(bar, "mnuSite", "サイト"), {C::SiteUpdateParts});
+  add(TopMenu(bar, "mnuSite", "サイト"), {C::LinkUpdate, C::SiteUpdateParts});
 
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
