@@ -24,12 +24,21 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.line_numbers = on;
     } else if (name == "LivePreview") {
       s.live_preview = on;
+    } else if (name == "ClosingTags") {
+      s.closing_tags = on;
+    } else if (name == "Abbreviations") {
+      s.abbreviations = on;
     } else if (name == "EditPane") {
       int share = 0;
       char tail = 0;
       if (std::sscanf(line.c_str() + eq + 1, "%d%c", &share, &tail) == 1 && share > 0 &&
           share < 1000)
         s.edit_pane_share = share;
+    } else if (name == "VersionStoreMB") {
+      unsigned long long mb = 0;
+      char tail = 0;
+      if (std::sscanf(line.c_str() + eq + 1, "%llu%c", &mb, &tail) == 1 && mb < (1ull << 40))
+        s.version_cap_mb = mb;
     } else if (name == "FrameMaximized") {
       s.frame_maximised = line.substr(eq + 1) == "1";
     } else if (name == "Frame") {
@@ -48,7 +57,15 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
   std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
                       "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
                       "\r\nLivePreview=" + (live_preview ? "1" : "0") +
-                      "\r\nEditPane=" + std::to_string(edit_pane_share) + "\r\n";
+                      "
+ClosingTags=" + (closing_tags ? "1" : "0") +
+                      "
+Abbreviations=" + (abbreviations ? "1" : "0") +
+                      "
+EditPane=" + std::to_string(edit_pane_share) +
+                      "
+VersionStoreMB=" + std::to_string(version_cap_mb) + "
+";
   if (frame)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +
