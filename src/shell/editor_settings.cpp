@@ -57,15 +57,10 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
   std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
                       "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
                       "\r\nLivePreview=" + (live_preview ? "1" : "0") +
-                      "
-ClosingTags=" + (closing_tags ? "1" : "0") +
-                      "
-Abbreviations=" + (abbreviations ? "1" : "0") +
-                      "
-EditPane=" + std::to_string(edit_pane_share) +
-                      "
-VersionStoreMB=" + std::to_string(version_cap_mb) + "
-";
+                      "\r\nClosingTags=" + (closing_tags ? "1" : "0") +
+                      "\r\nAbbreviations=" + (abbreviations ? "1" : "0") +
+                      "\r\nEditPane=" + std::to_string(edit_pane_share) +
+                      "\r\nVersionStoreMB=" + std::to_string(version_cap_mb) + "\r\n";
   if (frame)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +
