@@ -15,6 +15,7 @@ enum class FrameCommand : int {
   FileSaveAs,
   FileSavePublish,  // 保存して公開 (Ctrl+Shift+U)
   SiteCheck,  // サイトチェック...
+  LinkUpdate,  // サイト › 移動･名前の変更 (リンクの更新)...
   Print,
   Exit,
   // 編集

@@ -53,6 +53,7 @@ const CommandDef* CommandTable(std::size_t* count) {
        "保存して公開|現在のファイルを保存し、変更分をサーバに公開",
        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), nullptr},
       {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
+      {C::LinkUpdate, "mnuLinkUpdate", "移動･名前の変更 (リンクの更新)...", nullptr, {}, nullptr},
       {C::InsertPart, "mnuInsertPart", "共通部品...", nullptr, {}, nullptr},
       {C::SiteUpdateParts, "mnuUpdateParts", "共通部品をすべて更新", nullptr, {}, nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
@@ -222,7 +223,7 @@ void TMainForm::BuildMenus() {
 
   BuildAuthoringMenus();
 
-  add(TopMenu(bar, "mnuSite", "サイト"), {C::SiteUpdateParts});
+  add(TopMenu(bar, "mnuSite", "サイト"), {C::LinkUpdate, C::SiteUpdateParts});
 
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
