@@ -24,6 +24,10 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.line_numbers = on;
     } else if (name == "LivePreview") {
       s.live_preview = on;
+    } else if (name == "ClosingTags") {
+      s.closing_tags = on;
+    } else if (name == "Abbreviations") {
+      s.abbreviations = on;
     } else if (name == "EditPane") {
       int share = 0;
       char tail = 0;
@@ -53,6 +57,8 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
   std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
                       "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
                       "\r\nLivePreview=" + (live_preview ? "1" : "0") +
+                      "\r\nClosingTags=" + (closing_tags ? "1" : "0") +
+                      "\r\nAbbreviations=" + (abbreviations ? "1" : "0") +
                       "\r\nEditPane=" + std::to_string(edit_pane_share) +
                       "\r\nVersionStoreMB=" + std::to_string(version_cap_mb) + "\r\n";
   if (frame)

@@ -38,6 +38,8 @@ enum class FrameCommand : int {
   Highlighting,  // 色分け表示 (checkable, kept)
   LineNumbers,   // 行番号 (checkable, kept)
   LivePreview,   // ライブプレビュー (checkable, kept)
+  ClosingTags,   // 閉じタグの自動入力 (checkable, kept)
+  Abbreviations, // 省略記法の展開 (checkable, kept)
   WebMaximise,
   WebRestore,
   Transfer,
