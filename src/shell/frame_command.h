@@ -63,6 +63,7 @@ enum class FrameCommand : int {
   // shared parts
   InsertPart,       // 挿入 › 共通部品...
   SiteUpdateParts,  // サイト › 共通部品をすべて更新
+  FileVersions,     // ファイル › 以前の版...
   kCount
 };
 

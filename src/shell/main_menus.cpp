@@ -52,6 +52,8 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::FileSavePublish, "mnuSavePublish", "保存して公開",
        "保存して公開|現在のファイルを保存し、変更分をサーバに公開",
        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), nullptr},
+      {C::FileVersions, "mnuVersions", "以前の版...",
+       "以前の版|このページの以前に保存した版を見る・復元する", {}, nullptr},
       {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
       {C::LinkUpdate, "mnuLinkUpdate", "移動･名前の変更 (リンクの更新)...", nullptr, {}, nullptr},
       {C::InsertPart, "mnuInsertPart", "共通部品...", nullptr, {}, nullptr},
@@ -201,7 +203,7 @@ void TMainForm::BuildMenus() {
   add(file, {C::BasicHtml});
   file->addSeparator();
   add(file, {C::FileNew, C::FileOpenItem, C::FileClose, C::FileSave, C::FileSaveAs,
-             C::FileSavePublish});
+             C::FileSavePublish, C::FileVersions});
   file->addSeparator();
   for (QAction* a : history_actions_) file->addAction(a);
   file->addSeparator();
