@@ -141,3 +141,19 @@ std::filesystem::path FreeName(const std::filesystem::path& folder, const std::s
 }
 
 }  // namespace hemlo::photo
+
+namespace hemlo::photo {
+
+std::string ImgTag(const std::string& src, int width, int height, const std::string& alt) {
+  std::string a;
+  for (char c : alt) {
+    if (c == '&') a += "&amp;";
+    else if (c == '"') a += "&quot;";
+    else if (c == '<') a += "&lt;";
+    else a += c;
+  }
+  return "<img src=\"" + src + "\" width=\"" + std::to_string(width) + "\" height=\"" +
+         std::to_string(height) + "\" alt=\"" + a + "\">";
+}
+
+}  // namespace hemlo::photo

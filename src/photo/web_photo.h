@@ -57,3 +57,10 @@ std::filesystem::path FreeName(const std::filesystem::path& folder, const std::s
                                WebFormat format);
 
 }  // namespace hemlo::photo
+
+namespace hemlo::photo {
+
+// `<img src="…" width="…" height="…" alt="…">`, UTF-8; the alt text escaped.
+std::string ImgTag(const std::string& src, int width, int height, const std::string& alt);
+
+}  // namespace hemlo::photo

@@ -2,7 +2,7 @@
 // The edit pane's display choices (環境設定) and the frame's place, kept in
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
 // unreadable file gives the defaults (colours and line numbers on, live
-// preview off, no place, half the window for the edit pane).
+// preview off, web copies of large pictures offered, no place, half the window for the edit pane).
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,6 +18,7 @@ struct EditorSettings {
   bool highlighting = true;
   bool line_numbers = true;
   bool live_preview = false;       // the web pane follows typing
+  bool web_photos = true;          // large pictures inserted are offered a web copy
   std::optional<FrameRect> frame;  // "Frame=x,y,width,height", the unmaximised place
   bool frame_maximised = false;
   // "EditPane=": where the user last left the splitter, for new windows.

@@ -38,6 +38,7 @@ enum class FrameCommand : int {
   Highlighting,  // 色分け表示 (checkable, kept)
   LineNumbers,   // 行番号 (checkable, kept)
   LivePreview,   // ライブプレビュー (checkable, kept)
+  WebPhotos,     // 大きな画像を Web 用に縮小 (checkable, kept)
   WebMaximise,
   WebRestore,
   Transfer,

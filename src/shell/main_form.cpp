@@ -136,6 +136,7 @@ void TMainForm::ConnectCommands() {
           toggle(&EditorSettings::highlighting));
   connect(action(C::LineNumbers), &QAction::triggered, this, toggle(&EditorSettings::line_numbers));
   connect(action(C::LivePreview), &QAction::triggered, this, toggle(&EditorSettings::live_preview));
+  connect(action(C::WebPhotos), &QAction::triggered, this, toggle(&EditorSettings::web_photos));
   on(C::SelectAll, &TMainForm::mnuSelectAllClick);
   on(C::Font, &TMainForm::N43Click);
   on(C::TabWidth, &TMainForm::mnuTabClick);

@@ -82,6 +82,7 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::Highlighting, "mnuHighlight", "色分け表示", nullptr, {}, nullptr},
       {C::LineNumbers, "mnuLineNumbers", "行番号", nullptr, {}, nullptr},
       {C::LivePreview, "mnuLivePreview", "ライブプレビュー", nullptr, {}, nullptr},
+      {C::WebPhotos, "mnuWebPhotos", "大きな画像を Web 用に縮小", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::Transfer, "mnuFTP", "ﾌｧｲﾙ転送", nullptr, {}, nullptr},
@@ -176,6 +177,7 @@ void TMainForm::BuildActions() {
   action(C::Highlighting)->setCheckable(true);
   action(C::LineNumbers)->setCheckable(true);
   action(C::LivePreview)->setCheckable(true);
+  action(C::WebPhotos)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
     a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit")
@@ -220,7 +222,7 @@ void TMainForm::BuildMenus() {
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
   add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
-  add(env, {C::LivePreview});
+  add(env, {C::LivePreview, C::WebPhotos});
   env->addSeparator();
   add(env, {C::Transfer});
 

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QImage>
-#include <QImageWriter>
 #include <QTransform>
 #include <unistd.h>
 
@@ -15,6 +13,7 @@
 #include <sstream>
 
 #include "base/atomic_file.h"
+#include "photo/exif_sample.h"
 
 namespace hemlo::photo {
 namespace {
@@ -26,43 +25,6 @@ std::string Bytes(const fs::path& p) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-void Put16(std::string& s, int v) { s += char(v & 0xff), s += char((v >> 8) & 0xff); }
-void Put32(std::string& s, std::uint32_t v) {
-  Put16(s, int(v & 0xffff));
-  Put16(s, int(v >> 16));
-}
-
-// An APP1 Exif segment (little-endian TIFF) with the orientation and a GPS
-// block holding a latitude, as a phone writes them.
-std::string ExifSegment(int orientation) {
-  std::string tiff = "II*";
-  tiff += '\0';
-  Put32(tiff, 8);
-  Put16(tiff, 2);                                    // IFD0: two entries
-  Put16(tiff, 0x0112), Put16(tiff, 3), Put32(tiff, 1), Put16(tiff, orientation), Put16(tiff, 0);
-  Put16(tiff, 0x8825), Put16(tiff, 4), Put32(tiff, 1), Put32(tiff, 8 + 2 + 24 + 4);
-  Put32(tiff, 0);                                    // no next IFD
-  const std::uint32_t gps = std::uint32_t(tiff.size());
-  Put16(tiff, 2);                                    // GPS IFD
-  Put16(tiff, 0x0001), Put16(tiff, 2), Put32(tiff, 2), tiff += "N", tiff += '\0', Put16(tiff, 0);
-  Put16(tiff, 0x0002), Put16(tiff, 5), Put32(tiff, 3), Put32(tiff, gps + 2 + 24 + 4);
-  Put32(tiff, 0);
-  for (std::uint32_t v : {35u, 1u, 41u, 1u, 7777u, 100u}) Put32(tiff, v);  // 35°41'77.77"
-  const std::string body = std::string("Exif\0\0", 6) + tiff;
-  std::string seg = "\xff\xe1";
-  seg += char((body.size() + 2) >> 8), seg += char((body.size() + 2) & 0xff);
-  return seg + body;
-}
-
-std::string Jpeg(const QImage& image, int orientation) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter(&buffer, "jpeg").write(image);
-  std::string s(bytes.constData(), bytes.size());
-  return s.substr(0, 2) + ExifSegment(orientation) + s.substr(2);
 }
 
 // A portrait photo as seen: red top left, green top right, blue bottom left,
