@@ -58,6 +58,9 @@ enum class FrameCommand : int {
   ToolPrint,
   ToolSave,
   Go,
+  // shared parts
+  InsertPart,       // 挿入 › 共通部品...
+  SiteUpdateParts,  // サイト › 共通部品をすべて更新
   kCount
 };
 

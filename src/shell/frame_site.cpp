@@ -2,6 +2,7 @@
 
 #include <QAction>
 
+#include "shell/frame_parts.h"
 #include "shell/frame_site_host.h"
 #include "shell/live_preview.h"
 #include "shell/main_form.h"
@@ -20,6 +21,7 @@ void WireSiteWindows(TMainForm& frame) {
   QObject::connect(frame.action(FrameCommand::SiteCheck), &QAction::triggered, check,
                    &site::TSiteCheck::ShowFor);
   QObject::connect(&frame, &TMainForm::closing, check, &QWidget::close);
+  WireSharedParts(frame, *host);
   AttachLivePreview(frame);
 }
 

@@ -53,6 +53,8 @@ const CommandDef* CommandTable(std::size_t* count) {
        "保存して公開|現在のファイルを保存し、変更分をサーバに公開",
        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), nullptr},
       {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
+      {C::InsertPart, "mnuInsertPart", "共通部品...", nullptr, {}, nullptr},
+      {C::SiteUpdateParts, "mnuUpdateParts", "共通部品をすべて更新", nullptr, {}, nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
       {C::Exit, "FileExitItem", "Hemlo2の終了", "終了|アプリケーションを終了", {}, nullptr},
       {C::Undo, "Undo1", "元に戻す", nullptr, {}, nullptr},
@@ -218,6 +220,8 @@ void TMainForm::BuildMenus() {
 
   BuildAuthoringMenus();
 
+  add(TopMenu(bar, "mnuSite", "サイト"), {C::SiteUpdateParts});
+
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
@@ -280,6 +284,10 @@ void TMainForm::BuildAuthoringMenus() {
                          .arg(it.tag));
     a->setData(it.tag);
     authoring_actions_.push_back({&it, a});
+  }
+  if (QMenu* insert = by_caption.value(QStringLiteral("挿入"))) {
+    insert->addSeparator();
+    insert->addAction(action(C::InsertPart));
   }
 }
 

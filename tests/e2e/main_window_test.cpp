@@ -43,7 +43,7 @@ TEST(MainWindow, StartsEmptyWithCaptionAndScreenshot) {
   for (QAction* a : frame->menuBar()->actions()) captions << a->text();
   EXPECT_EQ(captions,
             (QStringList{"ファイル(&F)", "編集", "文字", "書式", "挿入", "段落", "表", "色...",
-                         "加工", "環境設定", "お気に入り", "ウィンドウ", "ヘルプ"}));
+                         "加工", "サイト", "環境設定", "お気に入り", "ウィンドウ", "ヘルプ"}));
 
   // The address box is 375 pixels narrower than the toolbar, also after a resize.
   const auto address_box_fits = [&] {

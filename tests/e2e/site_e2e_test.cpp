@@ -23,6 +23,7 @@
 #include "shell/mdi_child.h"
 #include "support/scripted_prompts.h"
 #include "text/cp932.h"
+#include "text/view_codes.h"
 #include "support/test_bounds.h"
 
 namespace hemlo {
@@ -136,6 +137,60 @@ TEST(SiteEndToEnd, SiteCheckListsTheFaultsFillsAnImageSizeAndShowsThePlace) {
   EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().line, 1);
   EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().column, 9);
   EXPECT_TRUE(prompts.asked.empty());
+  frame->close();
+}
+
+TEST(SiteEndToEnd, SharedPartInsertedAndSavedUpdatesPagesAtTwoDepthsAndUndoesByteExact) {
+  Site site;
+  QTemporaryDir program;
+  QDir(site.dir.path()).mkpath(QStringLiteral("Library"));
+  QDir(site.dir.path()).mkpath(QStringLiteral("sub"));
+  const auto held = [](const std::string& copy) {
+    return "<!-- #BeginLibraryItem \"/Library/menu.lbi\" -->" + copy + "<!-- #EndLibraryItem -->";
+  };
+  const std::string v1 = "<a href=\"../index.htm\">ホーム</a>";
+  const std::string v2 = "<a href=\"../sub/new.htm\">新着</a>";
+  site.Put("Library/menu.lbi", v1);
+  const std::string root_page = Sjis("<p>頭</p>\r\n" + held("<a href=\"index.htm\">ホーム</a>"));
+  site.Put("index.htm", root_page);
+  site.Put("sub/a.html", "<p>日本</p>\r\n");
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, program.path());
+
+  // 挿入 › 共通部品... puts the part at the caret, its link relative to sub/.
+  TMDIChild* page = frame->OpenDocument(site.Path("sub/a.html"));
+  prompts.inputs = {site.Path("Library/menu.lbi").toStdString()};
+  frame->action(FrameCommand::InsertPart)->trigger();
+  frame->action(FrameCommand::FileSave)->trigger();
+  const std::string sub_page = held("<a href=\"../index.htm\">ホーム</a>") + "<p>日本</p>\r\n";
+  ASSERT_EQ(site.Read("sub/a.html"), sub_page);
+
+  // Saving the part asks about the two pages, lists them, and writes them.
+  TMDIChild* part = frame->OpenDocument(site.Path("Library/menu.lbi"));
+  part->Memo()->SelectAll();
+  part->Memo()->ReplaceSelection(text::Utf8ToView(v2));
+  prompts.asked.clear();
+  prompts.answers = {Answer::Yes};
+  frame->action(FrameCommand::FileSave)->trigger();
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_NE(prompts.asked[0].text.find("2 ページ"), std::string::npos) << prompts.asked[0].text;
+  auto* window = frame->findChild<QWidget*>(QStringLiteral("SharedParts"));
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->isVisible());
+  auto* list = Find<QTreeWidget>(window, "lvPages");
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
+  EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
+  QTest::mouseClick(Find<QPushButton>(window, "btnUpdate"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("index.htm"), Sjis("<p>頭</p>\r\n" + held("<a href=\"sub/new.htm\">新着</a>")));
+  EXPECT_EQ(site.Read("sub/a.html"), held("<a href=\"new.htm\">新着</a>") + "<p>日本</p>\r\n");
+  EXPECT_EQ(page->Memo()->DocumentBytes(), site.Read("sub/a.html"));
+
+  QTest::mouseClick(Find<QPushButton>(window, "btnUndo"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("index.htm"), root_page);
+  EXPECT_EQ(site.Read("sub/a.html"), sub_page);
+  EXPECT_EQ(page->Memo()->DocumentBytes(), sub_page);
+  EXPECT_EQ(prompts.asked.size(), 1u);
   frame->close();
 }
 
