@@ -1,8 +1,28 @@
 // A run's upload straight to the file's own name, for the folder upload
-// over several connections.
+// over several connections, and the steps every failed upload takes.
 #include "publish/publish_run_internal.h"
 
 namespace hemlo::publish {
+
+std::string PublishRun::Shared::CannotUpload(int index, const std::exception_ptr& e) const {
+  return Quote(plan.files[static_cast<size_t>(index)].path) +
+         "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e);
+}
+
+bool PublishRun::Shared::UploadBroke(const std::exception_ptr& e, int64_t counted) {
+  const bool lost = IsLost(e);
+  if (IsAborted(e)) CancelAll();
+  std::lock_guard lock(m);
+  bytes_done -= counted;
+  return lost;
+}
+
+void PublishRun::Shared::EndUpload(int index, const std::exception_ptr& e) {
+  if (cancelled)
+    End(result_of_file.at(index), Outcome::kCancelled, "中止しました");
+  else
+    End(result_of_file.at(index), Outcome::kFailed, CannotUpload(index, e));
+}
 
 void PublishRun::Shared::Retry(int index, const std::exception_ptr& e) {
   bool again;
@@ -11,10 +31,7 @@ void PublishRun::Shared::Retry(int index, const std::exception_ptr& e) {
     again = ++attempts[index] < kMaxAttempts;
     if (again) queue.push_front(index);
   }
-  if (!again)
-    End(result_of_file.at(index), Outcome::kFailed,
-        Quote(plan.files[static_cast<size_t>(index)].path) +
-            "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
+  if (!again) End(result_of_file.at(index), Outcome::kFailed, CannotUpload(index, e));
 }
 
 bool PublishRun::Shared::UploadInPlace(transfer::RemoteFiles& remote, int index) {
@@ -44,20 +61,12 @@ bool PublishRun::Shared::UploadInPlace(transfer::RemoteFiles& remote, int index)
     return false;
   } catch (...) {
     const auto e = std::current_exception();
-    const bool lost = IsLost(e);
-    if (IsAborted(e)) CancelAll();
-    {
-      std::lock_guard lock(m);
-      bytes_done -= counted;
-    }
+    const bool lost = UploadBroke(e, counted);
     if (lost && !cancelled) {
       Retry(index, e);
       return true;
     }
-    if (cancelled)
-      End(ri, Outcome::kCancelled, "中止しました");
-    else
-      End(ri, Outcome::kFailed, Quote(f.path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
+    EndUpload(index, e);
     return lost;
   }
 }

@@ -233,9 +233,16 @@ struct PublishRun::Shared {
   bool UploadOne(transfer::RemoteFiles& remote, int file_index, uint32_t& nonce);
   // The same for a run in place (RunSettings::in_place).
   bool UploadInPlace(transfer::RemoteFiles& remote, int file_index);
+  // Under no lock: the first steps after an upload failed with `e`: an
+  // abort stops the run, the `counted` bytes sent leave the total. True
+  // when the connection was lost.
+  bool UploadBroke(const std::exception_ptr& e, int64_t counted);
   // Under no lock: after a connection broke mid-file, queues the file for
   // another try, or fails it once it has had its tries.
   void Retry(int file_index, const std::exception_ptr& e);
+  // Under no lock: the file's entry ends cancelled, or failed with `e`.
+  void EndUpload(int file_index, const std::exception_ptr& e);
+  std::string CannotUpload(int file_index, const std::exception_ptr& e) const;
   void RemoveTree(transfer::RemoteFiles& remote, const std::string& wire);
   // Deletions and the relisting; true when the connection was lost.
   bool Finish(transfer::RemoteFiles& remote);

@@ -320,24 +320,15 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
     return false;
   } catch (...) {
     const auto e = std::current_exception();
-    const bool lost = IsLost(e);
-    if (IsAborted(e)) CancelAll();
-    {
-      std::lock_guard lock(m);
-      bytes_done -= counted;
+    const bool lost = UploadBroke(e, counted);
+    if (renaming && (lost || cancelled)) {
       // The old file may be aside: put back or removed at the end.
-      if (renaming && (lost || cancelled)) asides.emplace_back(index, aside_rel);
+      std::lock_guard lock(m);
+      asides.emplace_back(index, aside_rel);
     }
     if (lost && !cancelled) {
       // Another connection sends it again (and removes this temporary).
-      bool again;
-      {
-        std::lock_guard lock(m);
-        again = ++attempts[index] < kMaxAttempts;
-        if (again) queue.push_front(index);
-      }
-      if (!again)
-        End(ri, Outcome::kFailed, Quote(f.path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
+      Retry(index, e);
       return true;
     }
     if (renaming && cancelled) {
@@ -367,10 +358,7 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
         }
       }
     }
-    if (cancelled)
-      End(ri, Outcome::kCancelled, "中止しました");
-    else
-      End(ri, Outcome::kFailed, Quote(f.path) + "をｱｯﾌﾟﾛｰﾄﾞできません: " + MessageOf(e));
+    EndUpload(index, e);
     return gone_with_connection;
   }
 }

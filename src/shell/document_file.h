@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/version_store.h"
 #include "text/document_encoding.h"
 #include "text/edit_pane.h"
 
@@ -18,6 +19,10 @@ bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::st
 // nothing was loaded).
 text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes,
                                  std::string& refusal);
-bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, std::string& error);
+// Before the write, the file's present bytes go into the program's version
+// store; `kept` (when given) says whether they could. The write never waits
+// on the store.
+bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, std::string& error,
+                   VersionResult* kept = nullptr);
 
 }  // namespace hemlo

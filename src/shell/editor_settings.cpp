@@ -26,12 +26,21 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.live_preview = on;
     } else if (name == "WebPhotos") {
       s.web_photos = on;
+    } else if (name == "ClosingTags") {
+      s.closing_tags = on;
+    } else if (name == "Abbreviations") {
+      s.abbreviations = on;
     } else if (name == "EditPane") {
       int share = 0;
       char tail = 0;
       if (std::sscanf(line.c_str() + eq + 1, "%d%c", &share, &tail) == 1 && share > 0 &&
           share < 1000)
         s.edit_pane_share = share;
+    } else if (name == "VersionStoreMB") {
+      unsigned long long mb = 0;
+      char tail = 0;
+      if (std::sscanf(line.c_str() + eq + 1, "%llu%c", &mb, &tail) == 1 && mb < (1ull << 40))
+        s.version_cap_mb = mb;
     } else if (name == "FrameMaximized") {
       s.frame_maximised = line.substr(eq + 1) == "1";
     } else if (name == "Frame") {
@@ -51,7 +60,10 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
                       "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
                       "\r\nLivePreview=" + (live_preview ? "1" : "0") +
                       "\r\nWebPhotos=" + (web_photos ? "1" : "0") +
-                      "\r\nEditPane=" + std::to_string(edit_pane_share) + "\r\n";
+                      "\r\nClosingTags=" + (closing_tags ? "1" : "0") +
+                      "\r\nAbbreviations=" + (abbreviations ? "1" : "0") +
+                      "\r\nEditPane=" + std::to_string(edit_pane_share) +
+                      "\r\nVersionStoreMB=" + std::to_string(version_cap_mb) + "\r\n";
   if (frame)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +

@@ -1,8 +1,10 @@
 #pragma once
 // The edit pane's display choices (環境設定) and the frame's place, kept in
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
-// unreadable file gives the defaults (colours and line numbers on, live
-// preview off, web copies of large pictures offered, no place, half the window for the edit pane).
+// unreadable file gives the defaults (colours, line numbers, end tags,
+// abbreviations and web copies of large pictures on, live preview off, no
+// place, half the window for the edit pane); a file written before a choice existed reads as its default.
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -19,10 +21,15 @@ struct EditorSettings {
   bool line_numbers = true;
   bool live_preview = false;       // the web pane follows typing
   bool web_photos = true;          // large pictures inserted are offered a web copy
+  bool closing_tags = true;        // end tags put in while typing
+  bool abbreviations = true;       // Tab or Ctrl+E expands "ul>li*3"
   std::optional<FrameRect> frame;  // "Frame=x,y,width,height", the unmaximised place
   bool frame_maximised = false;
   // "EditPane=": where the user last left the splitter, for new windows.
   int edit_pane_share = kDefaultEditPaneShare;
+  // "VersionStoreMB=": the most the earlier versions of pages may take, in
+  // MiB; 0 keeps none.
+  std::uint64_t version_cap_mb = 500;
 
   static EditorSettings Load(const std::filesystem::path& file);
   // Replaces the file atomically; false with `error` set when it cannot.

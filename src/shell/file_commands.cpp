@@ -58,12 +58,15 @@ void TMainForm::FileOpen1Execute() {
 
 bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
   std::string error;
-  if (!WriteDocument(LocalPath(path), child->Memo()->DocumentBytes(), error)) {
+  VersionResult kept;
+  if (!WriteDocument(LocalPath(path), child->Memo()->DocumentBytes(), error, &kept)) {
     // The old file and the modified flag stay as they were.
     prompts().Error(path.toStdString() + "\r\n" + error);
     return false;
   }
   child->Memo()->SetModified(false);
+  if (const std::string notice = VersionNoticeOnce(kept); !notice.empty())
+    status_->SetText(0, QString::fromStdString(notice));
   emit pageSaved(path);
   return true;
 }

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "base/program_folder.h"
+#include "base/version_store.h"
 #include "shell/frame_rules.h"
 #include "shell/mdi_child.h"
 
@@ -54,6 +55,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), qt_prompts_(this) {
   setWindowTitle(QStringLiteral("Hemlo２"));
   setMinimumSize(kFrameWidth, kFrameHeight);
   const EditorSettings settings = EditorSettings::Load(ProgramFolder() / "Editor.ini");
+  SetVersionCap(settings.version_cap_mb * 1024 * 1024);
   frame_slot_ = std::make_unique<FrameSlot>(TemporaryFolder());
   std::vector<FrameRect> screens;
   for (QScreen* screen : QGuiApplication::screens()) {
@@ -137,6 +139,9 @@ void TMainForm::ConnectCommands() {
   connect(action(C::LineNumbers), &QAction::triggered, this, toggle(&EditorSettings::line_numbers));
   connect(action(C::LivePreview), &QAction::triggered, this, toggle(&EditorSettings::live_preview));
   connect(action(C::WebPhotos), &QAction::triggered, this, toggle(&EditorSettings::web_photos));
+  connect(action(C::ClosingTags), &QAction::triggered, this, toggle(&EditorSettings::closing_tags));
+  connect(action(C::Abbreviations), &QAction::triggered, this,
+          toggle(&EditorSettings::abbreviations));
   on(C::SelectAll, &TMainForm::mnuSelectAllClick);
   on(C::Font, &TMainForm::N43Click);
   on(C::TabWidth, &TMainForm::mnuTabClick);

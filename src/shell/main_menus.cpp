@@ -85,6 +85,8 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::LineNumbers, "mnuLineNumbers", "行番号", nullptr, {}, nullptr},
       {C::LivePreview, "mnuLivePreview", "ライブプレビュー", nullptr, {}, nullptr},
       {C::WebPhotos, "mnuWebPhotos", "大きな画像を Web 用に縮小", nullptr, {}, nullptr},
+      {C::ClosingTags, "mnuClosingTags", "閉じタグの自動入力", nullptr, {}, nullptr},
+      {C::Abbreviations, "mnuAbbreviations", "省略記法の展開 (Tab/Ctrl+E)", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::Transfer, "mnuFTP", "ﾌｧｲﾙ転送", nullptr, {}, nullptr},
@@ -180,6 +182,8 @@ void TMainForm::BuildActions() {
   action(C::LineNumbers)->setCheckable(true);
   action(C::LivePreview)->setCheckable(true);
   action(C::WebPhotos)->setCheckable(true);
+  action(C::ClosingTags)->setCheckable(true);
+  action(C::Abbreviations)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
     a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit")
@@ -224,7 +228,7 @@ void TMainForm::BuildMenus() {
 
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
-      {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers});
+      {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers, C::ClosingTags, C::Abbreviations});
   add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
   add(env, {C::LivePreview, C::WebPhotos});
   env->addSeparator();

@@ -11,6 +11,7 @@
 #include "shell/frame_rules.h"
 #include "shell/indent.h"
 #include "shell/main_form.h"
+#include "text/abbreviation.h"
 
 namespace hemlo {
 
@@ -187,6 +188,28 @@ void TMDIChild::ShowCaretPosition() {
 void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
   Memo1->SetHighlighting(settings.highlighting);
   Memo1->SetLineNumbers(settings.line_numbers);
+  Memo1->SetClosingTags(settings.closing_tags);
+  abbreviations_ = settings.abbreviations;
+}
+
+bool TMDIChild::ExpandAbbreviation() {
+  if (Memo1->SelLength() != 0 || Memo1->isReadOnly()) return false;
+  const text::CaretPos pos = Memo1->CaretPosition();
+  const std::string line = Memo1->LineListItem(pos.line);
+  if (pos.column <= 0 || static_cast<std::size_t>(pos.column) > line.size()) return false;
+  const std::string_view before = std::string_view(line).substr(0, static_cast<std::size_t>(pos.column));
+  // The page's own indentation step, from the lines above.
+  std::vector<std::string> above;
+  for (int l = pos.line - 1; l >= 0 && l >= pos.line - kIndentSampleLines; --l)
+    above.push_back(LeadingIndent(Memo1->LineListItem(l)));
+  const auto x = text::ExpandAbbreviation(before, LeadingIndent(before), IndentStep(above));
+  if (!x) return false;
+  const std::size_t start = Memo1->LineStart(pos.line) + x->start;
+  Memo1->SetSelStart(start);
+  Memo1->SetSelLength(before.size() - x->start);
+  Memo1->ReplaceSelection(x->text);
+  Memo1->SetSelStart(start + x->caret);
+  return true;
 }
 
 std::string TMDIChild::LoadFile(std::string_view bytes) {
@@ -256,6 +279,12 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Memo1 && event->type() == QEvent::KeyPress) {
     ShowCaretPosition();  // Memo1KeyDown: before the pane acts on the key
+    auto* key = static_cast<QKeyEvent*>(event);
+    const auto mods = key->modifiers() & ~Qt::KeypadModifier;
+    const bool expand = (key->key() == Qt::Key_Tab && mods == Qt::NoModifier) ||
+                        (key->key() == Qt::Key_E && mods == Qt::ControlModifier);
+    // Tab after anything but an abbreviation indents as ever.
+    if (expand && abbreviations_ && ExpandAbbreviation()) return true;
   } else if (watched == Memo1 && event->type() == QEvent::KeyRelease) {
     auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat())

@@ -46,6 +46,9 @@ class TMDIChild : public QWidget {
   void ApplyEditorSettings(const EditorSettings& settings);
   void SetTabWidth(int width);
   void CopyIndent();
+  // Tab or Ctrl+E: expands the abbreviation before the caret (one undo
+  // step); false, with nothing changed, when there is none.
+  bool ExpandAbbreviation();
   // The close query: true when the window may close.
   bool FormCloseQuery();
   // Edit pane height in pixels (the web pane takes the rest).
@@ -82,6 +85,7 @@ class TMDIChild : public QWidget {
   bool declaration_disagrees_ = false;
   bool loading_file_ = false;  // LoadFile has the detection already
   bool caret_text_queued_ = false;
+  bool abbreviations_ = true;
   QString caption_;
 };
 

@@ -1,11 +1,16 @@
 #include "site/site_check.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <cctype>
+#include <atomic>
 #include <set>
+#include <thread>
+#include <unordered_map>
 
 #include "base/atomic_file.h"
+#include "base/version_store.h"
 #include "site/html_tags.h"
+#include "site/markup_check.h"
 #include "site/page_text.h"
 #include "site/site_files.h"
 #include "text/cp932.h"
@@ -82,20 +87,156 @@ bool IsLinkAttribute(std::string_view tag, std::string_view attribute) {
   return false;
 }
 
+bool StartsWithNoCase(std::string_view v, std::string_view prefix) {
+  if (v.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(v[i])) != prefix[i]) return false;
+  return true;
+}
+
+bool ContainsWordNoCase(std::string_view v, std::string_view word) {
+  for (std::size_t i = 0; i + word.size() <= v.size(); ++i)
+    if (StartsWithNoCase(v.substr(i), word)) return true;
+  return false;
+}
+
+std::size_t FindNoCase(std::string_view v, std::string_view needle, std::size_t from) {
+  for (std::size_t i = from; i + needle.size() <= v.size(); ++i)
+    if (StartsWithNoCase(v.substr(i), needle)) return i;
+  return std::string_view::npos;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+// url(...) values of style text, with their offsets in it; comments skipped.
+std::vector<Link> CssUrls(std::string_view css) {
+  std::vector<Link> out;
+  for (std::size_t i = 0; i < css.size();) {
+    if (css.substr(i, 2) == "/*") {
+      const std::size_t end = css.find("*/", i + 2);
+      if (end == std::string_view::npos) break;
+      i = end + 2;
+      continue;
+    }
+    if (!StartsWithNoCase(css.substr(i), "url(")) {
+      ++i;
+      continue;
+    }
+    std::size_t at = i + 4;
+    while (at < css.size() && IsBlank(css[at])) ++at;
+    std::size_t end;
+    if (at < css.size() && (css[at] == '"' || css[at] == '\'')) {
+      end = css.find(css[at], at + 1);
+      ++at;
+    } else {
+      end = css.find(')', at);
+      while (end != std::string_view::npos && end > at && IsBlank(css[end - 1])) --end;
+    }
+    if (end == std::string_view::npos) break;
+    out.push_back({at, std::string(css.substr(at, end - at))});
+    i = end + 1;
+  }
+  return out;
+}
+
+// "a.jpg 1x, b.jpg 2x": each candidate's address and its offset in the value.
+std::vector<Link> SrcsetUrls(std::string_view value) {
+  std::vector<Link> out;
+  std::size_t i = 0;
+  while (i < value.size()) {
+    while (i < value.size() && (IsBlank(value[i]) || value[i] == ',')) ++i;
+    const std::size_t start = i;
+    while (i < value.size() && !IsBlank(value[i])) ++i;
+    std::size_t end = i;
+    // A comma right after the address ends the candidate ("a.jpg, b.jpg").
+    while (end > start && value[end - 1] == ',') --end;
+    if (end > start) out.push_back({start, std::string(value.substr(start, end - start))});
+    while (i < value.size() && value[i] != ',') ++i;
+  }
+  return out;
+}
+
+// What an http:// address in this place loads, for the message; empty when
+// it is only a link (a link to an http:// page is no mixed content).
+std::string_view SubresourceKind(const Tag& t, std::string_view attribute) {
+  if (attribute == "srcset") return "画像";
+  if (attribute == "href")
+    return t.name == "link" && t.Find("rel") &&
+                   ContainsWordNoCase(t.Find("rel")->value, "stylesheet")
+               ? "スタイルシート"
+               : "";
+  if (attribute != "src") return "";
+  if (t.name == "img" || t.name == "input" || t.name == "source") return "画像";
+  if (t.name == "script") return "スクリプト";
+  if (t.name == "iframe" || t.name == "frame") return "フレーム";
+  if (t.name == "video" || t.name == "audio" || t.name == "embed") return "動画や音声";
+  return "";
+}
+
+std::string Thousands(std::uintmax_t n) {
+  std::string s = std::to_string(n);
+  for (std::size_t i = s.size(); i > 3; i -= 3) s.insert(i - 3, ",");
+  return s;
+}
+
 class Checker {
  public:
   explicit Checker(fs::path root) : root_(std::move(root)) {}
 
-  CheckResult Run() {
+  CheckResult Run(std::vector<fs::path> files) {
     CheckResult result;
-    for (const fs::path& page : ListSiteFiles(root_, kPagePatterns)) {
+    if (files.empty()) files = ListSiteFiles(root_, "*.htm;*.html;*.css");
+    // Markup is the long part and each page stands alone: every core takes
+    // the next page while this thread does the checks that share caches.
+    std::vector<std::vector<MarkupIssue>> markup(files.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
       std::string bytes;
-      if (!ReadWholeFile(page, bytes)) {
-        result.unreadable.push_back(page);
+      for (std::size_t i; (i = next.fetch_add(1)) < files.size();)
+        if (IsPage(files[i]) && ReadWholeFile(files[i], bytes))
+          markup[i] = CheckMarkup(bytes, ClassifyPage(bytes).encoding);
+    };
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::vector<std::thread> pool;
+    for (unsigned i = 0; i < (files.size() < 16 ? 0 : cores); ++i) pool.emplace_back(work);
+    std::vector<std::vector<Finding>> found(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      std::string bytes;
+      if (!ReadWholeFile(files[i], bytes)) {
+        result.unreadable.push_back(files[i]);
         continue;
       }
-      ++result.pages;
-      CheckPage(page, bytes, result.findings);
+      if (IsPage(files[i])) {
+        ++result.pages;
+        CheckPage(files[i], bytes, found[i]);
+      } else {
+        CheckStyleSheet(files[i], bytes, found[i]);
+      }
+    }
+    work();
+    for (std::thread& t : pool) t.join();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      std::vector<Finding>& page = found[i];
+      for (MarkupIssue& m : markup[i]) {
+        // An image without alt is reported once, as kMissingAlt.
+        if (m.code == "MISSING_ATTRIBUTE" &&
+            m.message.find("<img> lacks \"alt\"") != std::string::npos)
+          continue;
+        Finding f;
+        f.page = files[i];
+        f.problem =
+            m.severity == MarkupSeverity::kError ? Problem::kMarkupError : Problem::kMarkupWarning;
+        f.offset = m.offset;
+        f.line = m.line;
+        f.column = m.column;
+        f.detail = std::move(m.code);
+        f.message = std::move(m.message);
+        page.push_back(std::move(f));
+      }
+      std::stable_sort(page.begin(), page.end(), [](const Finding& a, const Finding& b) {
+        return a.line != b.line ? a.line < b.line : a.column < b.column;
+      });
+      std::move(page.begin(), page.end(), std::back_inserter(result.findings));
     }
     return result;
   }
@@ -192,7 +333,35 @@ class Checker {
     }
     const PageScan* scan = Scan(page, &bytes);
     std::set<std::string> seen;
+    bool viewport = false;
     for (const Tag& t : scan->tags) {
+      if (t.name == "meta")
+        if (const Attribute* name = t.Find("name"))
+          viewport = viewport || StartsWithNoCase(name->value, "viewport");
+      if (t.name == "style") {
+        const std::size_t start = std::min(t.close + 1, bytes.size());
+        const std::size_t end = std::min(FindNoCase(bytes, "</style", start), bytes.size());
+        CheckStyle(out, page, std::string_view(bytes).substr(start, end - start), start,
+                   scan->encoding);
+      }
+      if (const Attribute* style = t.Find("style"))
+        CheckStyle(out, page, style->value, style->value_offset, scan->encoding);
+      for (const Attribute& a : t.attributes) {
+        const std::string_view kind = SubresourceKind(t, a.name);
+        if (kind.empty()) continue;
+        const std::vector<Link> urls =
+            a.name == "srcset" ? SrcsetUrls(a.value) : std::vector<Link>{{0, std::string(a.value)}};
+        for (const Link& u : urls) {
+          const Link link{a.value_offset + u.offset,
+                          DecodeBasicEntities(ToUtf8(u.value, scan->encoding))};
+          if (StartsWithNoCase(link.value, "http://"))
+            Add(out, page, Problem::kMixedContent, link.offset, link.value,
+                "http:// の" + std::string(kind) +
+                    "です。https で公開すると読み込まれません: " + link.value);
+          if (a.name == "srcset") CheckLink(out, page, link);
+          if (kind == "画像") CheckImageFile(out, page, link);
+        }
+      }
       if (const Attribute* id = t.Find("id")) {
         const std::string value = DecodeBasicEntities(ToUtf8(id->value, scan->encoding));
         if (!seen.insert(value).second)
@@ -225,14 +394,71 @@ class Checker {
         out.back().image_size = size;
       }
     }
+    if (!viewport)
+      Add(out, page, Problem::kNoViewport, 0, "",
+          "<meta name=\"viewport\"> がありません。スマートフォンでは縮小して表示されます");
+    PlaceFindings(out, first, bytes, scan->encoding, kind.bom);
+  }
+
+  void CheckStyleSheet(const fs::path& sheet, const std::string& bytes, std::vector<Finding>& out) {
+    const PageBytes kind = ClassifyPage(bytes);
+    const Encoding encoding = text::IsValidUtf8(std::string_view(bytes).substr(kind.bom))
+                                  ? Encoding::kUtf8
+                                  : Encoding::kShiftJis;
+    CheckStyle(out, sheet, bytes, 0, encoding);
+    PlaceFindings(out, 0, bytes, encoding, kind.bom);
+  }
+
+  // url() in a style sheet, a <style> element or a style attribute.
+  void CheckStyle(std::vector<Finding>& out, const fs::path& page, std::string_view css,
+                  std::size_t offset, Encoding encoding) {
+    if (css.find('(') == std::string_view::npos) return;
+    for (const Link& u : CssUrls(css)) {
+      const Link link{offset + u.offset, DecodeBasicEntities(ToUtf8(u.value, encoding))};
+      if (link.value.empty() || link.value.front() == '#') continue;  // an SVG reference
+      if (StartsWithNoCase(link.value, "http://"))
+        Add(out, page, Problem::kMixedContent, link.offset, link.value,
+            "http:// のスタイルの画像です。https で公開すると読み込まれません: " + link.value);
+      CheckLink(out, page, link);
+      CheckImageFile(out, page, link);
+    }
+  }
+
+  // An image file far bigger than a page needs.
+  void CheckImageFile(std::vector<Finding>& out, const fs::path& page, const Link& link) {
+    std::string_view v = link.value;
+    v = v.substr(0, v.find_first_of("?#"));
+    if (v.empty() || HasScheme(v)) return;
+    const std::string decoded = PercentDecoded(v);
+    Target& t = Resolve(decoded.front() == '/' ? root_.native() + decoded
+                                               : page.parent_path().native() + "/" + decoded);
+    if (!t.exists || t.page) return;
+    if (!t.image_read) {
+      t.image_read = true;
+      std::error_code ec;
+      t.bytes = fs::file_size(t.normal, ec);
+      if (ec) t.bytes = 0;
+      t.size = ReadImageSize(t.normal);
+    }
+    const bool heavy = t.bytes > kLargeImageBytes;
+    const bool wide = t.size && t.size->width > kLargeImageWidth;
+    if (!heavy && !wide) return;
+    std::string what = Thousands((t.bytes + 1023) / 1024) + " KB";
+    if (t.size) what += "、" + std::to_string(t.size->width) + "×" + std::to_string(t.size->height);
+    Add(out, page, Problem::kLargeImage, link.offset, link.value,
+        "画像が大きすぎます（" + what +
+            "）。500 KB 以下、幅 2,000 ピクセル以下に縮めてください: " + link.value);
+  }
+
+  void PlaceFindings(std::vector<Finding>& out, std::size_t first, std::string_view all,
+                     Encoding encoding, std::size_t bom) {
     std::stable_sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
                      [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
-    const std::string_view all = bytes;
     Place place;
     for (std::size_t i = first; i < out.size(); ++i) {
-      place = PlaceOf(all, scan->encoding, out[i].offset, place);
+      place = PlaceOf(all, encoding, out[i].offset, place);
       out[i].line = place.line;
-      out[i].column = place.column - (place.line == 1 && kind.bom && place.column > 0 ? 1 : 0);
+      out[i].column = place.column - (place.line == 1 && bom && place.column > 0 ? 1 : 0);
     }
   }
 
@@ -241,8 +467,11 @@ class Checker {
     bool exists = false;
     bool page = false;  // a regular .htm or .html file
     fs::path normal;
+    bool image_read = false;  // bytes and size below looked up
+    std::uintmax_t bytes = 0;
+    std::optional<ImageSize> size;
   };
-  const Target& Resolve(const std::string& target) {
+  Target& Resolve(const std::string& target) {
     auto [it, added] = targets_.try_emplace(target);
     if (added) {
       std::error_code ec;
@@ -261,8 +490,12 @@ class Checker {
 
 }  // namespace
 
-CheckResult CheckSite(const fs::path& site_root) {
-  return Checker(site_root.lexically_normal()).Run();
+CheckResult CheckSite(const fs::path& site_root, const std::vector<fs::path>& files) {
+  std::vector<fs::path> normal;
+  for (const fs::path& f : files) normal.push_back(f.lexically_normal());
+  std::sort(normal.begin(), normal.end());
+  normal.erase(std::unique(normal.begin(), normal.end()), normal.end());
+  return Checker(site_root.lexically_normal()).Run(std::move(normal));
 }
 
 std::string FillImageSize(const Finding& finding) {
@@ -287,6 +520,8 @@ std::string FillImageSize(const Finding& finding) {
   bytes.insert(at, insert);
   if (IsWriteProtected(finding.page))
     return finding.page.string() + " は読み取り専用のため書き換えません。";
+  // The check's answer says nothing of the store; a page is never left unfixed for it.
+  (void)KeepBeforeWrite(finding.page, "サイトチェック");
   const WriteResult r = WriteFileAtomically(finding.page, bytes);
   return r ? std::string() : finding.page.string() + ": " + r.error;
 }

@@ -3,8 +3,11 @@
 // breaks once it is published — links and images to local files that do not
 // exist, fragments no page defines, images without a size or an alt text,
 // a charset declaration the bytes disagree with, bytes in neither encoding,
-// duplicate ids. Nothing goes to the network. No Qt here.
+// duplicate ids, markup errors (libtidy), http:// parts that an https site
+// cannot load, pages without a viewport line, images too big for the web.
+// Nothing goes to the network. No Qt here.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,7 +25,15 @@ enum class Problem {
   kDuplicateId,       // the same id twice in a page (the second is reported)
   kCharsetMismatch,   // the declared charset and the bytes disagree
   kNeitherEncoding,   // neither Shift-JIS nor UTF-8
+  kMarkupError,       // from libtidy
+  kMarkupWarning,     // from libtidy
+  kMixedContent,      // an http:// image, script, style sheet or frame
+  kNoViewport,        // a page without <meta name="viewport">
+  kLargeImage,        // an image file over 500 KB or wider than 2,000 pixels
 };
+
+inline constexpr std::uintmax_t kLargeImageBytes = 500 * 1024;
+inline constexpr int kLargeImageWidth = 2000;
 
 struct Finding {
   std::filesystem::path page;
@@ -30,7 +41,7 @@ struct Finding {
   std::size_t offset = 0;               // bytes of the page
   std::size_t line = 1;                 // from 1
   std::size_t column = 0;               // characters from the line start
-  std::string detail;                   // the link, the id or the charset (UTF-8)
+  std::string detail;                   // the link, the id, the charset or tidy's key (UTF-8)
   std::string message;                  // Japanese, for the list
   std::optional<ImageSize> image_size;  // kImageWithoutSize: the image file's size when readable
 };
@@ -41,8 +52,11 @@ struct CheckResult {
   std::vector<std::filesystem::path> unreadable;
 };
 
-// `site_root` is the folder "/..." links resolve against.
-CheckResult CheckSite(const std::filesystem::path& site_root);
+// `site_root` is the folder "/..." links resolve against. Every page and
+// style sheet under it, or only `files` (pages and style sheets under it,
+// such as those a publish will send) when that is not empty.
+CheckResult CheckSite(const std::filesystem::path& site_root,
+                      const std::vector<std::filesystem::path>& files = {});
 
 // Writes the missing width and height of the finding's <img> from its image
 // file into the page (atomically, nothing else changed). Empty on success,

@@ -1,6 +1,7 @@
 #include "site/site_replace.h"
 
 #include "base/atomic_file.h"
+#include "base/version_store.h"
 
 namespace hemlo::site {
 
@@ -100,6 +101,12 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
                       "\nどのファイルも置換していません。";
     return outcome;
   }
+  // Each file's present bytes go into the version store first; a store that
+  // cannot take them is mentioned, never a reason to stop.
+  for (const FileChange& c : changes) {
+    const VersionResult kept = KeepBeforeWrite(c.path, c.before, "サイト置換");
+    if (!kept && outcome.version_notice.empty()) outcome.version_notice = kept.message;
+  }
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const WriteResult r = CommitStaged(staged[i]);
     if (r) continue;
@@ -132,7 +139,12 @@ UndoOutcome UndoReplacement(const ReplaceRecord& record) {
     std::string error;
     if (!Unchanged(c.path, c.after)) {
       kept += "\n" + c.path.string() + "（置換の後で変更されています）";
-    } else if (!Write(c.path, c.before, error)) {
+      continue;
+    }
+    if (const VersionResult stored = KeepBeforeWrite(c.path, c.after, "置換の取り消し");
+        !stored && outcome.version_notice.empty())
+      outcome.version_notice = stored.message;
+    if (!Write(c.path, c.before, error)) {
       kept += "\n" + c.path.string() + "（" + error + "）";
     } else {
       outcome.restored.push_back(c.path);

@@ -35,6 +35,8 @@ struct ReplaceOutcome {
   // The files now changed: all of them when ok; after a failure only those
   // that could not be put back, named in the message, for 元に戻す.
   ReplaceRecord record;
+  // Set when the earlier versions could not be kept (the files were written).
+  std::string version_notice;
 };
 
 // Every file changes or none does: files that cannot hold their replacement,
@@ -47,6 +49,7 @@ struct UndoOutcome {
   std::vector<std::filesystem::path> restored;
   // Files edited after the replacement are left as they are and named here (Japanese).
   std::string message;
+  std::string version_notice;  // as in ReplaceOutcome
 };
 UndoOutcome UndoReplacement(const ReplaceRecord& record);
 

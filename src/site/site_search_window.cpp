@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "base/version_store.h"
 #include "site/open_pages.h"
 #include "site/site_window_parts.h"
 
@@ -206,6 +207,9 @@ void TSiteSearch::ReplaceClick() {
   lblStatus->setText(QStringLiteral("%1 ファイルで %2 件置換しました")
                          .arg(out.record.files.size())
                          .arg(out.record.replacements));
+  if (const std::string notice = VersionNoticeOnce({out.version_notice.empty(), out.version_notice});
+      !notice.empty())
+    lblStatus->setText(lblStatus->text() + QStringLiteral("。") + QString::fromStdString(notice));
   last_ = std::move(out.record);
   previewing_ = false;
   btnReplace->setEnabled(false);

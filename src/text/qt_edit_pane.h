@@ -107,6 +107,14 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   int GutterWidth() const;
   void PaintGutter(QPaintEvent* event);
 
+  // End tags while typing (qt_edit_pane_tags.cpp): a typed '>' of a start
+  // tag puts its end tag after the caret, a typed "</" completes the
+  // innermost open element or goes over its end tag where it stands, and the
+  // rest of that end tag typed on by hand is taken as already there. Each is
+  // one undo step with the key.
+  void SetClosingTags(bool on);
+  bool ClosingTags() const { return closing_tags_; }
+
   // Test aid: true when the block cache agrees with a full recount.
   bool BlockCacheIsConsistent() const;
 
@@ -184,6 +192,19 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void LoadText(const QString& text, const std::vector<std::size_t>& marked,
                 const std::vector<std::uint16_t>& codes);
 
+  // After a key typed at the caret: the end tag it calls for.
+  void CloseTagAfter(QChar typed);
+  // True when `text` is the next part of an end tag just completed (and is
+  // taken without inserting it); else gives back what was taken, ahead of `text`.
+  bool TakeTypedEndTag(QString& text);
+
+  bool closing_tags_ = false;
+  // The rest of an end tag just completed, where the caret stood after it,
+  // and what of it the user has typed since.
+  QString end_tag_rest_;
+  QString end_tag_typed_;
+  int end_tag_at_ = -1;
+  std::pair<int, int> end_tag_history_{-1, -1};
   bool highlighting_ = false;
   bool decorating_ = false;  // formats being set: not an edit
   // Scanner state at the end of each block, -1 where its text changed since;

@@ -110,7 +110,14 @@ void QtEditPane::keyPressEvent(QKeyEvent* event) {
       event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
   const bool typed = command != Qt::ControlModifier && IsTypedText(text);
   if (typed && !isReadOnly()) {
-    if (AcceptInput(text)) InsertUserText(text);
+    if (TakeTypedEndTag(text)) {
+      event->accept();
+      return;
+    }
+    if (AcceptInput(text)) {
+      InsertUserText(text);
+      if (closing_tags_ && text.size() == 1) CloseTagAfter(text.at(0));
+    }
     event->accept();
     return;
   }

@@ -98,52 +98,26 @@ bool AcceptsDrop(const QDropEvent* e, const QString& rows_from, bool desktop_fil
   return desktop_files && e->mimeData()->hasUrls();
 }
 
-// Takes an accepted drop as a copy (the source list keeps its rows); true
-// for rows of the other list, false for desktop files (then in `paths`).
-bool TakeDrop(QDropEvent* e, std::vector<std::string>& paths) {
+}  // namespace
+
+bool TakeListDrag(QDropEvent* e, const QString& rows_from, bool desktop_files) {
+  if (!AcceptsDrop(e, rows_from, desktop_files)) {
+    e->ignore();
+    return false;
+  }
+  // A copy: the source list keeps its rows.
   e->setDropAction(Qt::CopyAction);
   e->accept();
+  return true;
+}
+
+std::optional<bool> TakeListDrop(QDropEvent* e, const QString& rows_from, bool desktop_files,
+                                 std::vector<std::string>& paths) {
+  if (!TakeListDrag(e, rows_from, desktop_files)) return std::nullopt;
   if (e->source()) return true;
   for (const QUrl& url : e->mimeData()->urls())
     if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
   return false;
-}
-
-template <typename View, typename Event>
-void TakeDrag(View* view, Event* e) {
-  if (!AcceptsDrop(e, view->accept_rows_from, view->accept_desktop_files)) return e->ignore();
-  e->setDropAction(Qt::CopyAction);
-  e->accept();
-}
-
-}  // namespace
-
-FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {}
-
-void FileListView::dragEnterEvent(QDragEnterEvent* e) { TakeDrag(this, e); }
-void FileListView::dragMoveEvent(QDragMoveEvent* e) { TakeDrag(this, e); }
-
-void FileListView::dropEvent(QDropEvent* e) {
-  if (!AcceptsDrop(e, accept_rows_from, accept_desktop_files)) return e->ignore();
-  std::vector<std::string> paths;
-  if (TakeDrop(e, paths))
-    emit rowsDropped();
-  else
-    emit filesDropped(paths);
-}
-
-RemoteListView::RemoteListView(QWidget* parent) : QTableView(parent) {}
-
-void RemoteListView::dragEnterEvent(QDragEnterEvent* e) { TakeDrag(this, e); }
-void RemoteListView::dragMoveEvent(QDragMoveEvent* e) { TakeDrag(this, e); }
-
-void RemoteListView::dropEvent(QDropEvent* e) {
-  if (!AcceptsDrop(e, accept_rows_from, accept_desktop_files)) return e->ignore();
-  std::vector<std::string> paths;
-  if (TakeDrop(e, paths))
-    emit rowsDropped();
-  else
-    emit filesDropped(paths);
 }
 
 namespace {

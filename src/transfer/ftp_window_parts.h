@@ -1,5 +1,6 @@
 #pragma once
 // Pieces of the Ferrox window shared by its source files.
+#include <QDragEnterEvent>
 #include <QString>
 #include <QTableView>
 #include <QTreeWidget>
@@ -11,7 +12,6 @@
 #include "text/remote_names.h"
 
 class QAction;
-class QDropEvent;
 class QMenu;
 class QPushButton;
 class QStyledItemDelegate;
@@ -56,45 +56,77 @@ void SortFileList(QTreeWidget* list, const transfer::SortState& sort);
 inline constexpr int kNameRole = Qt::UserRole;        // the server's bytes
 inline constexpr int kFolderRole = Qt::UserRole + 1;  // image 0 (folder) or 1
 
-// A file list that takes rows dragged from one other list (by object name)
-// and, optionally, files dropped from the desktop. A drop never moves rows.
-class FileListView : public QTreeWidget {
-  Q_OBJECT
+// What the two lists do with a drag over them (a drop never moves rows):
+// rows from the named other list, or desktop files where accepted, are
+// taken as copies; anything else is ignored.
+bool TakeListDrag(QDropEvent* e, const QString& rows_from, bool desktop_files);
+// An accepted drop: true for rows of the other list; false for desktop
+// files (their local paths then in `paths`). nullopt: ignored.
+std::optional<bool> TakeListDrop(QDropEvent* e, const QString& rows_from, bool desktop_files,
+                                 std::vector<std::string>& paths);
 
+// A list view of type View that takes rows dragged from one other list (by
+// object name) and, optionally, files dropped from the desktop, and says so
+// through RowsDropped and FilesDropped.
+template <typename View>
+class DropTargetList : public View {
  public:
-  explicit FileListView(QWidget* parent = nullptr);
+  using View::View;
 
   QString accept_rows_from;
   bool accept_desktop_files = false;
+
+ protected:
+  virtual void RowsDropped() = 0;
+  virtual void FilesDropped(const std::vector<std::string>& paths) = 0;
+
+  void dragEnterEvent(QDragEnterEvent* e) override {
+    TakeListDrag(e, accept_rows_from, accept_desktop_files);
+  }
+  void dragMoveEvent(QDragMoveEvent* e) override {
+    TakeListDrag(e, accept_rows_from, accept_desktop_files);
+  }
+  void dropEvent(QDropEvent* e) override {
+    std::vector<std::string> paths;
+    const auto rows = TakeListDrop(e, accept_rows_from, accept_desktop_files, paths);
+    if (!rows) return;
+    if (*rows)
+      RowsDropped();
+    else
+      FilesDropped(paths);
+  }
+};
+
+// The local list.
+class FileListView : public DropTargetList<QTreeWidget> {
+  Q_OBJECT
+
+ public:
+  explicit FileListView(QWidget* parent = nullptr) : DropTargetList(parent) {}
 
  signals:
   void rowsDropped();
   void filesDropped(const std::vector<std::string>& paths);
 
  protected:
-  void dragEnterEvent(QDragEnterEvent* e) override;
-  void dragMoveEvent(QDragMoveEvent* e) override;
-  void dropEvent(QDropEvent* e) override;
+  void RowsDropped() override { emit rowsDropped(); }
+  void FilesDropped(const std::vector<std::string>& paths) override { emit filesDropped(paths); }
 };
 
 // The remote list: the same drops over a model of any length.
-class RemoteListView : public QTableView {
+class RemoteListView : public DropTargetList<QTableView> {
   Q_OBJECT
 
  public:
-  explicit RemoteListView(QWidget* parent = nullptr);
-
-  QString accept_rows_from;
-  bool accept_desktop_files = false;
+  explicit RemoteListView(QWidget* parent = nullptr) : DropTargetList(parent) {}
 
  signals:
   void rowsDropped();
   void filesDropped(const std::vector<std::string>& paths);
 
  protected:
-  void dragEnterEvent(QDragEnterEvent* e) override;
-  void dragMoveEvent(QDragMoveEvent* e) override;
-  void dropEvent(QDropEvent* e) override;
+  void RowsDropped() override { emit rowsDropped(); }
+  void FilesDropped(const std::vector<std::string>& paths) override { emit filesDropped(paths); }
 };
 
 // The remote list's in-place rename: remembers the old name when an edit

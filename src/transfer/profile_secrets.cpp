@@ -1,40 +1,27 @@
 #include "transfer/profile_secrets.h"
 
 #include "text/cp932.h"
-#include "transfer/comma_text.h"
-#include "transfer/profiles.h"
+#include "transfer/profile.h"
 
 namespace hemlo::transfer {
 
 namespace {
-
-constexpr size_t kPasswordIndex = 3;
 
 std::string Utf8(const std::string& sjis) {
   auto text = text::Cp932ToUtf8(sjis);
   return text ? *text : sjis;
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> f = SplitCommaText(line);
-  if (f.size() < kProfileFields) f.resize(kProfileFields);
-  return f;
-}
-
-bool KeptInFile(const std::vector<std::string>& f) {
-  return f.size() > kPasswordInFileIndex && f[kPasswordInFileIndex] == kPasswordInFileField;
-}
-
 }  // namespace
 
 SecretKey PasswordKeyOf(const std::string& line) {
-  const std::vector<std::string> f = Fields(line);
-  return {"password", Utf8(f[0]), Utf8(f[1]), Utf8(f[2])};
+  const Profile p = Profile::Parse(line);
+  return {"password", Utf8(p.Name()), Utf8(p.Host()), Utf8(p.User())};
 }
 
 std::string PasswordLabelOf(const std::string& line) {
-  const std::vector<std::string> f = Fields(line);
-  return "Ferrox: " + Utf8(f[0]) + " (" + Utf8(f[1]) + ")";
+  const Profile p = Profile::Parse(line);
+  return "Ferrox: " + Utf8(p.Name()) + " (" + Utf8(p.Host()) + ")";
 }
 
 SecretKey PassphraseKeyOf(const std::string& key_file) { return {"passphrase", "", key_file, ""}; }
@@ -67,14 +54,13 @@ void SessionPasswords::Forget(const std::string& host, const std::string& user) 
 void RestorePasswords(std::vector<std::string>& lines, bool keyring_present) {
   if (keyring_present) return;
   for (std::string& line : lines) {
-    std::vector<std::string> f = Fields(line);
-    if (f[kPasswordIndex].empty() || KeptInFile(f)) continue;
-    if (f.size() <= kPasswordInFileIndex) f.resize(kPasswordInFileIndex + 1);
+    Profile p = Profile::Parse(line);
+    if (p.Password().empty() || p.PasswordInFile()) continue;
     // The modes before it as the panel writes them when later fields are set.
-    for (size_t i : {kProfileFields, kProfileFields + 1})
-      if (f[i].empty()) f[i] = "auto";
-    f[kPasswordInFileIndex] = kPasswordInFileField;
-    line = JoinCommaText(f);
+    for (Profile::Field mode : {Profile::kDataMode, Profile::kNameEncoding})
+      if (p.Text(mode).empty()) p.Set(mode, "auto");
+    p.Set(Profile::kPasswordInFile, Profile::kPasswordInFileWord);
+    line = p.Line();
   }
 }
 
@@ -84,7 +70,7 @@ namespace {
 bool FileHeld(const std::vector<std::string>& file_lines, const SecretKey& key,
               const std::string& password) {
   for (const std::string& line : file_lines)
-    if (Fields(line)[kPasswordIndex] == password && PasswordKeyOf(line) == key) return true;
+    if (Profile::Parse(line).Password() == password && PasswordKeyOf(line) == key) return true;
   return false;
 }
 
@@ -95,8 +81,8 @@ std::vector<std::string> LinesForFile(const std::vector<std::string>& lines,
                                       const std::vector<std::string>& file_lines) {
   std::vector<std::string> out;
   for (const std::string& line : lines) {
-    std::vector<std::string> f = Fields(line);
-    const std::string& password = f[kPasswordIndex];
+    Profile p = Profile::Parse(line);
+    const std::string password = p.Password();
     if (password.empty()) {
       out.push_back(line);
       continue;
@@ -106,14 +92,14 @@ std::vector<std::string> LinesForFile(const std::vector<std::string>& lines,
     // Written in the clear only where the user chose it, or where the file
     // already held it (it moves once the keyring has it); else the password
     // lives for the session.
-    if (!moved && (KeptInFile(f) || FileHeld(file_lines, key, password))) {
+    if (!moved && (p.PasswordInFile() || FileHeld(file_lines, key, password))) {
       out.push_back(line);
       continue;
     }
-    f[kPasswordIndex].clear();
-    if (moved && KeptInFile(f)) f[kPasswordInFileIndex].clear();
-    while (f.size() > kProfileFields && f.back().empty()) f.pop_back();
-    out.push_back(JoinCommaText(f));
+    p.Set(Profile::kPassword, "");
+    if (moved && p.PasswordInFile()) p.Set(Profile::kPasswordInFile, "");
+    p.DropEmptyTail();
+    out.push_back(p.Line());
   }
   return out;
 }
@@ -122,7 +108,7 @@ std::vector<SecretToStore> SecretsToStore(const std::vector<std::string>& lines,
                                           const InKeyring& in_keyring) {
   std::vector<SecretToStore> out;
   for (const std::string& line : lines) {
-    const std::string password = Fields(line)[kPasswordIndex];
+    const std::string password = Profile::Parse(line).Password();
     const SecretKey key = PasswordKeyOf(line);
     if (!password.empty() && !in_keyring(key, password))
       out.push_back({key, PasswordLabelOf(line), password});
@@ -132,9 +118,9 @@ std::vector<SecretToStore> SecretsToStore(const std::vector<std::string>& lines,
 
 bool SessionOnly(const std::string& line, const InKeyring& in_keyring,
                  const std::vector<std::string>& file_lines) {
-  const std::string password = Fields(line)[kPasswordIndex];
+  const std::string password = Profile::Parse(line).Password();
   return !password.empty() && !in_keyring(PasswordKeyOf(line), password) &&
-         Fields(LinesForFile({line}, in_keyring, file_lines)[0])[kPasswordIndex].empty();
+         Profile::Parse(LinesForFile({line}, in_keyring, file_lines)[0]).Password().empty();
 }
 
 }  // namespace hemlo::transfer

@@ -1,73 +1,19 @@
 #include "transfer/profiles.h"
 
 #include "text/cp932.h"
-#include "transfer/comma_text.h"
 #include "transfer/remote_session.h"
 
 namespace hemlo::transfer {
 
 void UpgradeProfileLines(std::vector<std::string>& lines) {
   if (lines.empty()) return;
-  const int have = static_cast<int>(SplitCommaText(lines.front()).size());
-  if (have >= kProfileFields) return;
-  const std::string pad(static_cast<size_t>(kProfileFields - have), ',');
+  const int have = static_cast<int>(Profile::Parse(lines.front()).FieldCount());
+  if (have >= Profile::kOldestFields) return;
+  const std::string pad(static_cast<size_t>(Profile::kOldestFields - have), ',');
   for (auto& line : lines) line += pad;
 }
 
 namespace {
-
-// A mode's word in the profile file; the automatic mode has the word "auto",
-// which is also what an unknown word reads as.
-template <typename Mode>
-struct ModeWord {
-  Mode mode;
-  const char* word;
-};
-
-constexpr ModeWord<DataConnectionMode> kDataModeWords[] = {
-    {DataConnectionMode::kPassive, "passive"}, {DataConnectionMode::kActive, "active"}};
-constexpr ModeWord<NameEncodingMode> kNameEncodingWords[] = {{NameEncodingMode::kShiftJis, "sjis"},
-                                                             {NameEncodingMode::kUtf8, "utf8"}};
-
-template <typename Mode, std::size_t N>
-std::string WordOf(Mode mode, const ModeWord<Mode> (&words)[N]) {
-  for (const auto& w : words)
-    if (w.mode == mode) return w.word;
-  return "auto";
-}
-
-template <typename Mode, std::size_t N>
-Mode ModeOf(const std::string& field, const ModeWord<Mode> (&words)[N]) {
-  for (const auto& w : words)
-    if (field == w.word) return w.mode;
-  return Mode::kAutomatic;
-}
-
-}  // namespace
-
-std::string DataModeField(DataConnectionMode mode) { return WordOf(mode, kDataModeWords); }
-
-DataConnectionMode DataModeOfField(const std::string& field) {
-  return ModeOf(field, kDataModeWords);
-}
-
-std::string NameEncodingField(NameEncodingMode mode) { return WordOf(mode, kNameEncodingWords); }
-
-NameEncodingMode NameEncodingOfField(const std::string& field) {
-  return ModeOf(field, kNameEncodingWords);
-}
-
-int ConnectionsOfField(const std::string& field) {
-  if (field.size() != 1 || field[0] < '0' + kMinConnections || field[0] > '0' + kMaxConnections)
-    return kDefaultConnections;
-  return field[0] - '0';
-}
-
-namespace {
-
-// The fields after the fifth as a line without them reads them; a line
-// ends after its last field that differs from these.
-const char* const kAbsentTail[] = {"auto", "auto", "", "", "", "", ""};
 
 // Fields 6 to 12 as the panel shows them.
 std::vector<std::string> TailFields(const ProfilePanel& p) {
@@ -75,8 +21,8 @@ std::vector<std::string> TailFields(const ProfilePanel& p) {
           NameEncodingField(p.NameEncoding),
           p.SiteFolder,
           p.Connections == kDefaultConnections ? std::string() : std::to_string(p.Connections),
-          p.PasswordInFile ? kPasswordInFileField : "",
-          p.FolderUploadParallel ? kFolderUploadParallelField : "",
+          p.PasswordInFile ? Profile::kPasswordInFileWord : "",
+          p.FolderUploadParallel ? Profile::kFolderUploadParallelWord : "",
           p.PublishFolder};
 }
 
@@ -87,9 +33,9 @@ int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string&
   int best = 0;
   size_t best_length = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
-    const auto f = SplitCommaText(lines[i]);
-    if (f.size() <= kProfileFields + 2 || f[kProfileFields + 2].empty()) continue;
-    auto folder = text::Cp932ToUtf8(f[kProfileFields + 2]);
+    const Profile profile = Profile::Parse(lines[i]);
+    if (profile.SiteFolder().empty()) continue;
+    auto folder = text::Cp932ToUtf8(profile.SiteFolder());
     if (!folder) continue;
     while (folder->size() > 1 && folder->back() == '/') folder->pop_back();
     // Whole path components only: /www/site does not hold /www/site2/a.htm.
@@ -117,22 +63,20 @@ void ProfilePanel::Load(std::vector<std::string> lines) {
 
 void ProfilePanel::ShowProfile(int n) {
   ProfileCounter = n;
-  std::vector<std::string> f;
-  if (!ProfileList.empty() && n >= 1 && n <= Count())
-    f = SplitCommaText(ProfileList[static_cast<size_t>(n - 1)]);
-  f.resize(kProfileFields + std::size(kAbsentTail));
-  RegistrationName = f[0];
-  HostName = f[1];
-  UserId = f[2];
-  Password = f[3];
-  LastRemoteFolder = f[4];
-  DataMode = DataModeOfField(f[5]);
-  NameEncoding = NameEncodingOfField(f[6]);
-  SiteFolder = f[7];
-  Connections = ConnectionsOfField(f[8]);
-  PasswordInFile = f[kPasswordInFileIndex] == kPasswordInFileField;
-  FolderUploadParallel = f[kFolderUploadParallelIndex] == kFolderUploadParallelField;
-  PublishFolder = f[kPublishFolderIndex];
+  const Profile p =
+      n >= 1 && n <= Count() ? Profile::Parse(ProfileList[static_cast<size_t>(n - 1)]) : Profile();
+  RegistrationName = p.Name();
+  HostName = p.Host();
+  UserId = p.User();
+  Password = p.Password();
+  LastRemoteFolder = p.RemoteFolder();
+  DataMode = p.DataMode();
+  NameEncoding = p.NameEncoding();
+  SiteFolder = p.SiteFolder();
+  Connections = p.Connections();
+  PasswordInFile = p.PasswordInFile();
+  FolderUploadParallel = p.FolderUploadParallel();
+  PublishFolder = p.PublishFolder();
 }
 
 void ProfilePanel::PrevClick() {
@@ -160,16 +104,30 @@ void ProfilePanel::AddClick() {
   ProfileCounter = Count() + 1;
 }
 
-std::string ProfilePanel::LineOfFields(const std::string& fifth) const {
-  std::vector<std::string> fields{RegistrationName, HostName, UserId, Password, fifth};
+std::string ProfilePanel::LineOfFields(const std::string& fifth, int n) const {
+  Profile line;
+  line.Set(Profile::kName, RegistrationName);
+  line.Set(Profile::kHost, HostName);
+  line.Set(Profile::kUser, UserId);
+  line.Set(Profile::kPassword, Password);
+  line.Set(Profile::kRemoteFolder, fifth);
   // A line without a field means its default: lines with defaults only stay
   // as they always were, and a later field brings the earlier ones with it,
   // so readers of fewer fields find theirs in place.
   const std::vector<std::string> tail = TailFields(*this);
-  size_t used = tail.size();
-  while (used > 0 && tail[used - 1] == kAbsentTail[used - 1]) --used;
-  fields.insert(fields.end(), tail.begin(), tail.begin() + static_cast<std::ptrdiff_t>(used));
-  return JoinCommaText(fields);
+  const std::vector<std::string> unknown =
+      n >= 1 && n <= Count()
+          ? Profile::Parse(ProfileList[static_cast<size_t>(n - 1)]).UnknownFields()
+          : std::vector<std::string>();
+  int used = static_cast<int>(tail.size());
+  while (unknown.empty() && used > 0 &&
+         tail[size_t(used - 1)] ==
+             Profile::AbsentText(Profile::Field(Profile::kDataMode + used - 1)))
+    --used;
+  for (int i = 0; i < used; ++i) line.Set(Profile::Field(Profile::kDataMode + i), tail[size_t(i)]);
+  for (size_t i = 0; i < unknown.size(); ++i)
+    line.Set(Profile::Field(Profile::kKnownFields + int(i)), unknown[i]);
+  return line.Line();
 }
 
 bool ProfilePanel::SaveClick() {
@@ -177,15 +135,13 @@ bool ProfilePanel::SaveClick() {
   // A password is asked for at connect where none is kept: a stored profile
   // that keeps none stays so, and an SFTP login may need none at all (the
   // agent's or the user's keys).
-  const std::vector<std::string> stored =
-      n <= Count() ? SplitCommaText(ProfileList[static_cast<size_t>(n - 1)])
-                   : std::vector<std::string>();
-  const bool keeps_none = n <= Count() && (stored.size() <= 3 || stored[3].empty());
+  const bool keeps_none =
+      n <= Count() && Profile::Parse(ProfileList[static_cast<size_t>(n - 1)]).Password().empty();
   if (RegistrationName.empty() || HostName.empty() || UserId.empty() ||
       (Password.empty() && !keeps_none && !ParseSftpHost(HostName)))
     return false;
   // Saving always forgets the remote folder: the account may have changed.
-  const std::string line = LineOfFields({});
+  const std::string line = LineOfFields({}, n);
   if (Count() < n) {
     ProfileList.push_back(line);
     ProfileCounter = Count();
@@ -211,37 +167,31 @@ void ProfilePanel::DeleteClick() {
 }
 
 bool ProfilePanel::StoreSiteFolder(const std::string& folder) {
-  if (!StoreField(kProfileFields + 2, folder)) return false;  // the eighth field
+  if (!StoreField(Profile::kSiteFolder, folder)) return false;
   SiteFolder = folder;
   return true;
 }
 
 bool ProfilePanel::StorePublishFolder(const std::string& folder) {
-  if (!StoreField(kPublishFolderIndex, folder)) return false;
+  if (!StoreField(Profile::kPublishFolder, folder)) return false;
   PublishFolder = folder;
   return true;
 }
 
-bool ProfilePanel::StoreField(size_t index, const std::string& value) {
+bool ProfilePanel::StoreField(Profile::Field field, const std::string& value) {
   const int n = ProfileCounter;
   if (n < 1 || n > Count()) return false;
   std::string& line = ProfileList[static_cast<size_t>(n - 1)];
-  std::vector<std::string> f = SplitCommaText(line);
-  if (f.size() < kProfileFields) f.resize(kProfileFields);
-  // Fields missing before it in their absent form.
-  for (size_t i = f.size(); i < index; ++i) f.push_back(kAbsentTail[i - kProfileFields]);
-  if (f.size() == index)
-    f.push_back(value);
-  else
-    f[index] = value;
-  line = JoinCommaText(f);
+  Profile p = Profile::Parse(line);
+  p.Set(field, value);
+  line = p.Line();
   return true;
 }
 
 void ProfilePanel::WriteBack() {
   const int n = ProfileCounter;
   if (n < 1 || n > Count()) return;
-  ProfileList[static_cast<size_t>(n - 1)] = LineOfFields(LastRemoteFolder);
+  ProfileList[static_cast<size_t>(n - 1)] = LineOfFields(LastRemoteFolder, n);
 }
 
 }  // namespace hemlo::transfer

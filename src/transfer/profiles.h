@@ -6,57 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "transfer/profile.h"
+
 namespace hemlo::transfer {
-
-// Fields of one stored profile, in file order. A sixth field, after them,
-// holds the data-connection mode; a line without it means automatic, and
-// readers that know five fields find theirs where they always were.
-inline constexpr int kProfileFields = 5;
-
-// How the client opens data connections: automatic tries passive first and
-// falls back to active; the other two insist on one way.
-enum class DataConnectionMode { kAutomatic, kPassive, kActive };
-// The sixth field's text: "auto", "passive", "active" (automatic is not
-// written). Anything else reads as automatic.
-std::string DataModeField(DataConnectionMode mode);
-DataConnectionMode DataModeOfField(const std::string& field);
-
-// How names travel on the wire: automatic uses UTF-8 when the server
-// announces it and Shift-JIS otherwise. A seventh field holds it, after the
-// sixth (written as "auto" when only this one is set); a line without it
-// means automatic.
-enum class NameEncodingMode { kAutomatic, kShiftJis, kUtf8 };
-// "auto", "sjis", "utf8". Anything else reads as automatic.
-std::string NameEncodingField(NameEncodingMode mode);
-NameEncodingMode NameEncodingOfField(const std::string& field);
-
-// An eighth field holds the local site folder the site sync publishes
-// (Shift-JIS bytes of the path; empty: not chosen yet), a ninth the number of
-// connections the sync uploads over ("1" to "8"; empty or anything else
-// means kDefaultConnections). Like the modes, they are written only when set,
-// the fields before them then written in their place.
-inline constexpr int kMinConnections = 1;
-inline constexpr int kMaxConnections = 8;
-inline constexpr int kDefaultConnections = 2;
-int ConnectionsOfField(const std::string& field);
-
-// A tenth field says the user chose to keep the password in this file
-// (unencrypted) where no desktop keyring runs; otherwise the password lives
-// in the keyring or, without one, only for the session.
-inline constexpr int kPasswordInFileIndex = 9;
-inline constexpr const char* kPasswordInFileField = "plain";
-
-// An eleventh field asks ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ to send its files over the
-// connections of the ninth field as well; a line without it keeps the
-// folder upload on the window's one connection.
-inline constexpr int kFolderUploadParallelIndex = 10;
-inline constexpr const char* kFolderUploadParallelField = "parallel";
-
-// A twelfth field holds the site's remote folder (the server's bytes, as
-// the fifth): the site sync publishes there whatever folder is on show.
-// Empty, as on a line without it: the first publish takes the folder on
-// show and keeps it.
-inline constexpr int kPublishFolderIndex = 11;
 
 // The stored profile (from 1) whose site folder holds `page` (an absolute
 // UTF-8 local path), the innermost when folders nest; 0 when none does.
@@ -116,8 +68,10 @@ class ProfilePanel {
   bool StorePublishFolder(const std::string& folder);
 
  private:
-  bool StoreField(size_t index, const std::string& value);
-  std::string LineOfFields(const std::string& fifth) const;
+  bool StoreField(Profile::Field field, const std::string& value);
+  // The fields on show with `fifth` as the remote folder, after them the
+  // fields of profile n this version does not know.
+  std::string LineOfFields(const std::string& fifth, int n) const;
 };
 
 }  // namespace hemlo::transfer

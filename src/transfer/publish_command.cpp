@@ -7,7 +7,6 @@
 
 #include "base/program_folder.h"
 #include "text/cp932.h"
-#include "transfer/comma_text.h"
 #include "transfer/ftp_remote_files.h"
 #include "transfer/ftp_window.h"
 #include "transfer/ftp_window_parts.h"
@@ -120,14 +119,13 @@ void PublishCommand::PublishPage(const QString& page) {
   std::vector<int> holders;
   for (int i = 1; i <= static_cast<int>(lines.size()); ++i)
     if (transfer::ProfileHoldingPage(lines, page.toStdString(), i) == i) holders.push_back(i);
-  const auto field = [&](int profile, int k) {
-    const auto f = transfer::SplitCommaText(lines[static_cast<size_t>(profile - 1)]);
-    return f.size() > static_cast<size_t>(k)
-               ? text::Cp932ToUtf8(f[static_cast<size_t>(k)]).value_or("")
-               : std::string();
+  const auto stored = [&](int profile) {
+    return transfer::Profile::Parse(lines[static_cast<size_t>(profile - 1)]);
   };
   const auto label = [&](int profile) {
-    return "「" + field(profile, 0) + "」（" + field(profile, 1) + "）";
+    const transfer::Profile p = stored(profile);
+    return "「" + text::Cp932ToUtf8(p.Name()).value_or("") + "」（" +
+           text::Cp932ToUtf8(p.Host()).value_or("") + "）";
   };
   // The connected profile, where it is one of the page's, goes first.
   int n = holders.empty() ? 0 : holders.front();
@@ -172,9 +170,7 @@ void PublishCommand::PublishPage(const QString& page) {
                     Icon::Warning);
     return;
   }
-  const auto site = text::Cp932ToUtf8(transfer::SplitCommaText(
-      w_.Profiles().ProfileList[static_cast<size_t>(n - 1)])[transfer::kProfileFields + 2]);
-  site_ = site.value_or("");
+  site_ = text::Cp932ToUtf8(stored(n).SiteFolder()).value_or("");
   label_ = label(n);
   if (w_.RemoteConnected()) {
     if (w_.Profiles().ProfileCounter != n) {

@@ -299,5 +299,65 @@ TEST(AuthoringEndToEnd, PagesOfBothEncodingsTakeCommandsPreviewUndoAndSaveExactl
   frame->close();
 }
 
+TEST(AuthoringEndToEnd, EndTagsAndAbbreviationsWhileTypingOnAShiftJisPage) {
+  QTemporaryDir folder;
+  PrepareApplication(*qApp);
+  SetProgramFolder(folder.path().toStdString());
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts);
+  const QString path = folder.filePath(QStringLiteral("sjis.htm"));
+  const std::string head = Sjis("<html><body>\r\n\t<p>表示ソ</p>\r\n\t");
+  const std::string tail = "\r\n</body></html>\r\n";
+  std::ofstream(path.toStdString(), std::ios::binary) << head + tail;
+  TMDIChild* child = frame->OpenDocument(path);
+  ASSERT_NE(child, nullptr);
+  text::QtEditPane* memo = child->Memo();
+  text::EditPane& pane = *memo;
+  pane.SetSelStart(head.size());
+
+  // <ul> is closed, the caret between; one undo takes both away.
+  QTest::keyClicks(memo, QStringLiteral("<ul>"));
+  EXPECT_EQ(pane.Text(), head + "<ul></ul>" + tail);
+  EXPECT_EQ(pane.SelStart(), head.size() + 4);
+  frame->action(FrameCommand::Undo)->trigger();
+  EXPECT_EQ(pane.Text(), head + tail);
+  frame->action(FrameCommand::Redo)->trigger();
+  pane.SetSelStart(head.size() + 4);
+
+  // li*3 and Tab: three items at the page's indentation, the caret in the
+  // first; its end tag typed by hand goes over the one there.
+  QTest::keyClick(memo, Qt::Key_Return);
+  QTest::keyClicks(memo, QStringLiteral("li*3"));
+  QTest::keyClick(memo, Qt::Key_Tab);
+  const std::string items = "<ul>\r\n\t<li></li>\r\n\t<li></li>\r\n\t<li></li></ul>";
+  EXPECT_EQ(pane.Text(), head + items + tail);
+  EXPECT_EQ(pane.SelStart(), head.size() + 11);
+  frame->action(FrameCommand::Undo)->trigger();  // the expansion, as one step
+  EXPECT_EQ(pane.Text(), head + "<ul>\r\n\tli*3</ul>" + tail);
+  frame->action(FrameCommand::Redo)->trigger();
+  pane.SetSelStart(head.size() + 11);
+  QTest::keyClicks(memo, QStringLiteral("</lx<em></em>"));
+  EXPECT_EQ(pane.SelStart(), head.size() + 27);
+  // Tab after what is no abbreviation indents; the page is saved byte for
+  // byte as typed.
+  QTest::keyClick(memo, Qt::Key_Tab);
+  frame->action(FrameCommand::FileSave)->trigger();
+  EXPECT_EQ(ReadFile(path),
+            head + "<ul>\r\n\t<li></li>lx<em></em>\t\r\n\t<li></li>\r\n\t<li></li></ul>" + tail);
+
+  // Both can be turned off, and stay so in Editor.ini.
+  frame->action(FrameCommand::ClosingTags)->trigger();
+  frame->action(FrameCommand::Abbreviations)->trigger();
+  pane.SetSelStart(0);
+  QTest::keyClicks(memo, QStringLiteral("<b>p"));
+  QTest::keyClick(memo, Qt::Key_Tab);
+  EXPECT_EQ(pane.Text().substr(0, 5), "<b>p\t");
+  const EditorSettings kept = EditorSettings::Load(folder.path().toStdString() + "/Editor.ini");
+  EXPECT_FALSE(kept.closing_tags);
+  EXPECT_FALSE(kept.abbreviations);
+  pane.SetModified(false);
+  frame->close();
+}
+
 }  // namespace
 }  // namespace hemlo

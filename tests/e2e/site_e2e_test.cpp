@@ -110,8 +110,14 @@ TEST(SiteEndToEnd, ReplaceAcrossATwoEncodingSiteUpdatesTheOpenPageAndUndoesByteE
 
 TEST(SiteEndToEnd, SiteCheckListsTheFaultsFillsAnImageSizeAndShowsThePlace) {
   Site site;
-  site.Put("index.htm", Sjis("<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\">\r\n"));
-  site.Put("ok.html", "<p id=\"a\">ok</p><a href=\"index.htm\">i</a>");
+  // Whole pages, so that the markup and the viewport line are sound.
+  const std::string head =
+      "<!DOCTYPE html>\r\n<html><head><meta name=\"viewport\" content=\"width=device-width\">"
+      "<title>t</title></head><body>\r\n";
+  const std::string tail = "</body></html>\r\n";
+  site.Put("index.htm",
+           Sjis(head + "<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\">\r\n" + tail));
+  site.Put("ok.html", head + "<p id=\"a\">ok</p><a href=\"index.htm\">i</a>\r\n" + tail);
   site.Put("a.gif", std::string("GIF89a\x04\x00\x03\x00\0\0\0", 13));
   ScriptedPrompts prompts;
   auto frame = StartFrame(prompts, site.dir.path());
@@ -128,13 +134,15 @@ TEST(SiteEndToEnd, SiteCheckListsTheFaultsFillsAnImageSizeAndShowsThePlace) {
   list->topLevelItem(2)->setSelected(true);
   QTest::mouseClick(Find<QPushButton>(window, "btnFillSize"), Qt::LeftButton);
   EXPECT_EQ(site.Read("index.htm"),
-            Sjis("<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\" width=\"4\" "
-                 "height=\"3\">\r\n"));
+            Sjis(head +
+                 "<p>表紙</p>\r\n<a href=\"gone.htm\">x</a><img src=\"a.gif\" width=\"4\" "
+                 "height=\"3\">\r\n" +
+                 tail));
   ASSERT_EQ(list->topLevelItemCount(), 2);
   emit list->itemDoubleClicked(list->topLevelItem(0), 0);
   ASSERT_NE(frame->ActiveChild(), nullptr);
   EXPECT_EQ(frame->ActiveChild()->Caption(), site.Path("index.htm"));
-  EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().line, 1);
+  EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().line, 3);
   EXPECT_EQ(frame->ActiveChild()->Memo()->CaretPosition().column, 9);
   EXPECT_TRUE(prompts.asked.empty());
   frame->close();
@@ -182,7 +190,8 @@ TEST(SiteEndToEnd, SharedPartInsertedAndSavedUpdatesPagesAtTwoDepthsAndUndoesByt
   EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
   EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
   QTest::mouseClick(Find<QPushButton>(window, "btnUpdate"), Qt::LeftButton);
-  EXPECT_EQ(site.Read("index.htm"), Sjis("<p>頭</p>\r\n" + held("<a href=\"sub/new.htm\">新着</a>")));
+  EXPECT_EQ(site.Read("index.htm"),
+            Sjis("<p>頭</p>\r\n" + held("<a href=\"sub/new.htm\">新着</a>")));
   EXPECT_EQ(site.Read("sub/a.html"), held("<a href=\"new.htm\">新着</a>") + "<p>日本</p>\r\n");
   EXPECT_EQ(page->Memo()->DocumentBytes(), site.Read("sub/a.html"));
 

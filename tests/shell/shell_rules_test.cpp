@@ -3,7 +3,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
+#include "shell/editor_settings.h"
 #include "shell/frame_place.h"
 #include "shell/frame_rules.h"
 #include "shell/indent.h"
@@ -103,6 +107,45 @@ TEST(Indent, LeadingRunOfBlanks) {
   // 0x81 0x41 is another character, not a full-width space.
   EXPECT_EQ(LeadingIndent(" \x81\x41"), " ");
   EXPECT_EQ(LeadingIndent(" \x81"), " ");
+}
+
+TEST(Indent, StepOfThePage) {
+  const struct {
+    std::vector<std::string> indents;
+    std::string step;
+  } rows[] = {
+      {{}, "\t"},
+      {{"", ""}, "\t"},
+      {{"", "    ", "  ", "      "}, "  "},
+      {{"\t\t", "  "}, "\t"},
+      {{"\x81\x40\x81\x40"}, "\x81\x40"},
+      {{std::string(12, ' ')}, std::string(8, ' ')},
+  };
+  for (const auto& r : rows) EXPECT_EQ(IndentStep(r.indents), r.step);
+}
+
+TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("editor_ini_" + std::to_string(::getpid()));
+  const struct {
+    std::string bytes;
+    bool closing_tags, abbreviations;
+  } rows[] = {
+      {"Highlighting=1\r\nLineNumbers=0\r\nLivePreview=0\r\nEditPane=500\r\n", true, true},
+      {"ClosingTags=0\r\nAbbreviations=1\r\n", false, true},
+      {"Abbreviations=0\r\n", true, false},
+  };
+  for (const auto& r : rows) {
+    std::ofstream(file, std::ios::binary) << r.bytes;
+    EditorSettings s = EditorSettings::Load(file);
+    EXPECT_EQ(s.closing_tags, r.closing_tags) << r.bytes;
+    EXPECT_EQ(s.abbreviations, r.abbreviations) << r.bytes;
+    ASSERT_TRUE(s.Save(file));
+    s = EditorSettings::Load(file);
+    EXPECT_EQ(s.closing_tags, r.closing_tags) << r.bytes;
+    EXPECT_EQ(s.abbreviations, r.abbreviations) << r.bytes;
+  }
+  std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The site check on a seeded site: every kind of fault once, and pages that
+// The site check on seeded sites: every kind of fault once, and pages that
 // must report nothing; image sizes from the headers of each format.
 #include <gtest/gtest.h>
 
@@ -103,7 +103,8 @@ TEST_F(SiteCheck, FindsEverySeededFaultAndNothingElse) {
   EXPECT_EQ(r.pages, 6u);
   std::vector<Found> got;
   for (const Finding& f : r.findings)
-    got.emplace_back(Name(f.page), f.problem, f.line, f.column, f.detail);
+    if (f.problem < Problem::kMarkupError)  // the fragments above are no whole pages
+      got.emplace_back(Name(f.page), f.problem, f.line, f.column, f.detail);
   EXPECT_EQ(got, expected);
 
   // The size is offered from the image file and written into the tag alone.
@@ -120,6 +121,79 @@ TEST_F(SiteCheck, FindsEverySeededFaultAndNothingElse) {
   EXPECT_EQ(Read("faults.html"), after);
   for (const Finding& f : CheckSite(root_).findings)
     EXPECT_NE(f.problem, Problem::kImageWithoutSize);
+}
+
+// What a page published over https needs: sound markup, parts it can load,
+// a viewport line, images of a sensible size, every srcset and url() file.
+TEST_F(SiteCheck, FindsPublishingFaultsAndNothingOnACleanPage) {
+  const std::string head = "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">";
+  const std::string viewport = "<meta name=\"viewport\" content=\"width=device-width\">";
+  std::string big = Png(100, 100);
+  big.resize(kLargeImageBytes + 1, '\0');
+  PutAll({
+      {"clean.html",
+       head + viewport +
+           "<title>t</title><link rel=\"stylesheet\" href=\"s.css\">\n"
+           "<style>p { background: url(img/a.png) } /* url(gone.png) */</style></head><body>\n"
+           "<img src=\"img/a.png\" srcset=\"img/a.png 1x, img/b.gif 2x\" width=\"3\" height=\"2\" "
+           "alt=\"\">\n<p style=\"background: url('img/b.gif')\"><a href=\"http://example.com/\">外"
+           "</a></p><script src=\"https://cdn.example/x.js\"></script>\n</body></html>\n"},
+      {"s.css", "body { background: url(\"img/b.gif\") }\n"},
+      {"bad.css", "p {}\ndiv { background: url( missing.gif ) }\n"},
+      {"faults.html",
+       head + "<title>f</title>\n"
+              "<script src=\"http://x.example/a.js\"></script><link rel=\"stylesheet\" "
+              "href=\"http://x.example/a.css\">\n"
+              "</head><body><iframe src=\"http://x.example/f.html\"></iframe>\n"
+              "<img src=\"http://x.example/p.png\" width=\"1\" height=\"1\">\n"
+              "<img src=\"img/big.png\" srcset=\"img/wide.png 2x, img/no.png 3x\" width=\"1\" "
+              "height=\"1\" alt=\"\">\n"
+              "<p style=\"background:url(img/none.png)\">x</p><blink2>y</blink2></body></html>\n"},
+      // Double-byte text before the fault: the column counts characters.
+      {"sjis.htm", Sjis("<!DOCTYPE html>\r\n<html><head><meta charset=\"Shift_JIS\">" + viewport +
+                        "<title>表</title></head><body>\r\n"
+                        "\t<p>日本語の段落<b>太字</p>\r\n</body></html>\r\n")},
+      {"img/a.png", Png(3, 2)},
+      {"img/b.gif", "GIF89a" + Le16(1) + Le16(1) + "\0\0\0"},
+      {"img/big.png", big},
+      {"img/wide.png", Png(kLargeImageWidth + 1, 10)},
+  });
+  const std::vector<Found> expected = {
+      {"bad.css", Problem::kMissingTarget, 2, 23, "missing.gif"},
+      {"faults.html", Problem::kNoViewport, 1, 0, ""},
+      {"faults.html", Problem::kMixedContent, 3, 13, "http://x.example/a.js"},
+      {"faults.html", Problem::kMixedContent, 3, 74, "http://x.example/a.css"},
+      {"faults.html", Problem::kMixedContent, 4, 26, "http://x.example/f.html"},
+      {"faults.html", Problem::kMissingAlt, 5, 0, ""},  // once, not again from tidy
+      {"faults.html", Problem::kMixedContent, 5, 10, "http://x.example/p.png"},
+      {"faults.html", Problem::kLargeImage, 6, 10, "img/big.png"},
+      {"faults.html", Problem::kLargeImage, 6, 31, "img/wide.png"},
+      {"faults.html", Problem::kMissingTarget, 6, 48, "img/no.png"},
+      {"faults.html", Problem::kMissingTarget, 7, 25, "img/none.png"},
+      {"faults.html", Problem::kMarkupError, 7, 45, "UNKNOWN_ELEMENT"},
+      {"faults.html", Problem::kMarkupWarning, 7, 45, "DISCARDING_UNEXPECTED"},
+      {"faults.html", Problem::kMarkupWarning, 7, 54, "DISCARDING_UNEXPECTED"},
+      {"sjis.htm", Problem::kMarkupWarning, 3, 10, "MISSING_ENDTAG_BEFORE"},
+  };
+  const CheckResult r = CheckSite(root_);
+  std::vector<Found> got;
+  for (const Finding& f : r.findings)
+    got.emplace_back(Name(f.page), f.problem, f.line, f.column, f.detail);
+  EXPECT_EQ(got, expected);
+  for (const Finding& f : r.findings) {
+    if (f.problem == Problem::kMarkupError) {
+      EXPECT_EQ(f.message.rfind("エラー: ", 0), 0u);
+    }
+    if (f.problem == Problem::kMarkupWarning) {
+      EXPECT_EQ(f.message.rfind("警告: ", 0), 0u);
+    }
+  }
+
+  // Only the files asked for, as the publish dialog asks.
+  const CheckResult some = CheckSite(root_, {root_ / "sjis.htm", root_ / "./clean.html"});
+  EXPECT_EQ(some.pages, 2u);
+  ASSERT_EQ(some.findings.size(), 1u);
+  EXPECT_EQ(Name(some.findings[0].page), "sjis.htm");
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+// Saving a page with the version store on and off, alternated in the same
+// run (median of each), and what a hundred one-line edits of a 1 MB page
+// leave in the store.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "base/program_folder.h"
+#include "base/version_store.h"
+#include "shell/document_file.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::string Page(std::size_t bytes) {
+  std::string s = "<html><body>\r\n";
+  for (int i = 0; s.size() < bytes; ++i)
+    s += "<p class=\"x\">Line " + std::to_string(i) + " of the sample page, with some words.</p>\r\n";
+  return s;
+}
+
+// A different line each time, so every save stores a new version.
+void Edit(std::string& page, int n) {
+  const std::size_t at = page.find("\r\n", (static_cast<std::size_t>(n) * 7919) % page.size());
+  page.insert(at == std::string::npos ? page.size() : at, "<b>" + std::to_string(n) + "</b>");
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+double SaveMs(const fs::path& file, std::string& page, int n) {
+  Edit(page, n);
+  std::string error;
+  const auto start = Clock::now();
+  if (!hemlo::WriteDocument(file, page, error)) std::fprintf(stderr, "save: %s\n", error.c_str());
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void Compare(const fs::path& dir, std::size_t bytes, int runs) {
+  const fs::path file = dir / ("page-" + std::to_string(bytes) + ".htm");
+  std::string page = Page(bytes);
+  std::string error;
+  hemlo::WriteDocument(file, page, error);
+  std::vector<double> on, off;
+  for (int i = 0; i < 2 * runs; ++i) {
+    const bool store = i % 2 == 0;
+    hemlo::SetVersionCap(store ? hemlo::kDefaultVersionCapBytes : 0);
+    (store ? on : off).push_back(SaveMs(file, page, i + 1));
+  }
+  const double a = Median(on), b = Median(off);
+  std::printf("save of %.1f MB: store on %.1f ms, off %.1f ms (median of %d each): %.2fx\n",
+              bytes / 1048576.0, a, b, runs, a / b);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 9;
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-version-bench-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "state");
+  hemlo::SetProgramFolder(dir / "state");
+  Compare(dir, 1 << 20, runs);
+  Compare(dir, 20 << 20, runs);
+
+  // A hundred saves of a 1 MB page, each changing one line.
+  fs::remove_all(dir / "state" / "versions");
+  hemlo::SetVersionCap(hemlo::kDefaultVersionCapBytes);
+  const fs::path file = dir / "hundred.htm";
+  std::string page = Page(1 << 20);
+  std::string error;
+  hemlo::WriteDocument(file, page, error);
+  for (int i = 1; i <= 100; ++i) SaveMs(file, page, i);
+  const auto& store = hemlo::ProgramVersionStore();
+  std::printf("store after 100 one-line saves of a 1 MB page: %.2f MB, %zu versions\n",
+              store.TotalBytes() / 1048576.0, store.Versions(file).size());
+  fs::remove_all(dir);
+}

@@ -1,0 +1,89 @@
+#pragma once
+// Earlier versions of the user's pages, kept before this program writes over
+// them. One folder per page (named from a hash of its path) holds an index
+// and one object per version, named by the SHA-256 of the version's bytes.
+// The newest object is the whole file, zlib-compressed; every older one is
+// only what differs from the next newer version (its bytes between the
+// common head and tail), so a hundred one-line edits of a large page cost
+// little. Removing the oldest version never breaks a newer one.
+//
+// The store is a safety net, never a condition for saving: every failure is
+// returned for the caller to mention, and the caller's write goes ahead.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hemlo {
+
+struct StoredVersion {
+  std::int64_t time = 0;    // seconds since the epoch, when it was replaced
+  std::uint64_t size = 0;   // bytes
+  std::string writer;       // what wrote over it ("上書き保存", "サイト置換", ...)
+  std::string hash;         // SHA-256 of the bytes, lower-case hex
+};
+
+struct VersionResult {
+  bool ok = true;
+  std::string message;  // Japanese, when !ok
+  explicit operator bool() const { return ok; }
+};
+
+inline constexpr std::uint64_t kDefaultVersionCapBytes = 500ull * 1024 * 1024;
+// A version stays while it is among the newest this many of its page...
+inline constexpr std::size_t kKeptVersionsPerPage = 50;
+// ...or younger than this.
+inline constexpr std::int64_t kKeptVersionSeconds = 30ll * 24 * 3600;
+
+class VersionStore {
+ public:
+  // A cap of 0 keeps nothing.
+  explicit VersionStore(std::filesystem::path folder,
+                        std::uint64_t cap_bytes = kDefaultVersionCapBytes);
+
+  // Keeps `bytes` as the version of `page` that a write by `writer` is about
+  // to replace. Bytes equal to the newest kept version add nothing.
+  VersionResult Keep(const std::filesystem::path& page, std::string_view bytes,
+                     std::string_view writer, std::int64_t now);
+  // The same for what the file holds now; a missing file keeps nothing.
+  VersionResult KeepCurrent(const std::filesystem::path& page, std::string_view writer,
+                            std::int64_t now);
+
+  // Newest first.
+  std::vector<StoredVersion> Versions(const std::filesystem::path& page) const;
+  // The bytes of one version, checked against its hash; nullopt when they
+  // cannot be rebuilt.
+  std::optional<std::string> Bytes(const std::filesystem::path& page,
+                                   const std::string& hash) const;
+  // Bytes the store takes on the disk.
+  std::uint64_t TotalBytes() const;
+
+  const std::filesystem::path& folder() const { return folder_; }
+  void set_folder(std::filesystem::path folder) { folder_ = std::move(folder); }
+  void set_cap(std::uint64_t cap_bytes) { cap_ = cap_bytes; }
+
+ private:
+  std::filesystem::path PageFolder(const std::filesystem::path& page) const;
+  void ApplyCap(std::int64_t now) const;
+
+  std::filesystem::path folder_;
+  std::uint64_t cap_;
+};
+
+// The program's own store, in the state folder; the cap comes from Editor.ini.
+VersionStore& ProgramVersionStore();
+void SetVersionCap(std::uint64_t cap_bytes);
+
+// Keeps what `page` holds before this program writes over it, in the
+// program's store, stamped now.
+VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_view writer);
+VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_view bytes,
+                              std::string_view writer);
+
+// What the status bar should say about `r`: its message the first time the
+// store fails, nothing while it keeps failing, nothing again once it works.
+std::string VersionNoticeOnce(const VersionResult& r);
+
+}  // namespace hemlo

@@ -1,0 +1,101 @@
+#include "transfer/profile.h"
+
+#include "transfer/comma_text.h"
+
+namespace hemlo::transfer {
+
+namespace {
+
+// A mode's word in the profile file; the automatic mode has the word "auto",
+// which is also what an unknown word reads as.
+template <typename Mode>
+struct ModeWord {
+  Mode mode;
+  const char* word;
+};
+
+constexpr ModeWord<DataConnectionMode> kDataModeWords[] = {
+    {DataConnectionMode::kPassive, "passive"}, {DataConnectionMode::kActive, "active"}};
+constexpr ModeWord<NameEncodingMode> kNameEncodingWords[] = {{NameEncodingMode::kShiftJis, "sjis"},
+                                                             {NameEncodingMode::kUtf8, "utf8"}};
+
+template <typename Mode, std::size_t N>
+std::string WordOf(Mode mode, const ModeWord<Mode> (&words)[N]) {
+  for (const auto& w : words)
+    if (w.mode == mode) return w.word;
+  return "auto";
+}
+
+template <typename Mode, std::size_t N>
+Mode ModeOf(const std::string& field, const ModeWord<Mode> (&words)[N]) {
+  for (const auto& w : words)
+    if (field == w.word) return w.mode;
+  return Mode::kAutomatic;
+}
+
+const std::string kNoText;
+
+}  // namespace
+
+std::string DataModeField(DataConnectionMode mode) { return WordOf(mode, kDataModeWords); }
+
+DataConnectionMode DataModeOfField(const std::string& field) {
+  return ModeOf(field, kDataModeWords);
+}
+
+std::string NameEncodingField(NameEncodingMode mode) { return WordOf(mode, kNameEncodingWords); }
+
+NameEncodingMode NameEncodingOfField(const std::string& field) {
+  return ModeOf(field, kNameEncodingWords);
+}
+
+int ConnectionsOfField(const std::string& field) {
+  if (field.size() != 1 || field[0] < '0' + kMinConnections || field[0] > '0' + kMaxConnections)
+    return kDefaultConnections;
+  return field[0] - '0';
+}
+
+const char* Profile::AbsentText(Field field) {
+  return field == kDataMode || field == kNameEncoding ? "auto" : "";
+}
+
+Profile Profile::Parse(std::string_view line) {
+  Profile p;
+  p.line_ = std::string(line);
+  p.fields_ = SplitCommaText(line);
+  return p;
+}
+
+std::string Profile::Line() const {
+  if (!changed_) return line_;
+  return JoinCommaText(fields_);
+}
+
+const std::string& Profile::Text(Field field) const {
+  const auto i = static_cast<size_t>(field);
+  return i < fields_.size() ? fields_[i] : kNoText;
+}
+
+void Profile::Set(Field field, std::string text) {
+  const auto index = static_cast<size_t>(field);
+  if (fields_.size() < kOldestFields) fields_.resize(kOldestFields);
+  while (fields_.size() < index) fields_.push_back(AbsentText(Field(fields_.size())));
+  if (fields_.size() == index)
+    fields_.push_back(std::move(text));
+  else
+    fields_[index] = std::move(text);
+  changed_ = true;
+}
+
+void Profile::DropEmptyTail() {
+  if (fields_.size() < kOldestFields) fields_.resize(kOldestFields);
+  while (fields_.size() > kOldestFields && fields_.back().empty()) fields_.pop_back();
+  changed_ = true;
+}
+
+std::vector<std::string> Profile::UnknownFields() const {
+  if (fields_.size() <= kKnownFields) return {};
+  return {fields_.begin() + kKnownFields, fields_.end()};
+}
+
+}  // namespace hemlo::transfer

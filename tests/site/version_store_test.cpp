@@ -1,0 +1,217 @@
+// The version store under each writer that replaces a user's page: what was
+// there before comes back byte for byte, and the write itself never fails
+// because of the store.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "base/atomic_file.h"
+#include "base/program_folder.h"
+#include "base/version_store.h"
+#include "shell/document_file.h"
+#include "site/site_replace.h"
+
+namespace hemlo {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Written {
+  bool ok = false;
+  VersionResult kept;
+};
+
+// Each writer replaces `before` (what the file holds) with `after`.
+Written Save(const fs::path& page, const std::string&, const std::string& after) {
+  Written w;
+  std::string error;
+  w.ok = WriteDocument(page, after, error, &w.kept);
+  return w;
+}
+
+Written Replace(const fs::path& page, const std::string& before, const std::string& after) {
+  // One hit over the whole file whose replacement is the new text.
+  site::SearchResult result;
+  site::FileHits file;
+  file.path = page;
+  file.encoding = text::Encoding::kUtf8;
+  file.bytes = before;
+  site::Hit hit;
+  hit.offset = 0;
+  hit.length = before.size();
+  hit.replacement = after;
+  file.hits.push_back(hit);
+  result.files.push_back(file);
+  const site::ReplaceOutcome out = site::ApplyReplacement(result);
+  return {out.ok, {out.version_notice.empty(), out.version_notice}};
+}
+
+// Lines of text that compress as a page does, or noise that does not.
+std::string Page(std::size_t bytes, unsigned seed, bool noise = false) {
+  std::mt19937 rng(seed);
+  std::string s;
+  while (s.size() < bytes) {
+    if (noise) {
+      s += static_cast<char>('a' + rng() % 26);
+    } else {
+      s += "<p>段落 " + std::to_string(s.size()) + " の本文 " + std::to_string(rng() % 1000) +
+           "</p>\r\n";
+    }
+  }
+  return s;
+}
+
+std::string EditLine(std::string s, std::size_t at, int n) {
+  const std::string mark = "<b>" + std::to_string(n) + "</b>";
+  s.replace(s.find("\r\n", at) + 2, 0, mark);
+  return s;
+}
+
+enum class Case { kNewFile, kSmallEditOfLargeFile, kStoreUnwritable, kCapReached };
+
+struct Row {
+  const char* writer_name;
+  std::function<Written(const fs::path&, const std::string&, const std::string&)> write;
+  const char* kept_as;
+  Case what;
+};
+
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+  static const char* names[] = {"NewFile", "SmallEditOfLargeFile", "StoreUnwritable", "CapReached"};
+  return std::string(info.param.writer_name) + names[static_cast<int>(info.param.what)];
+}
+
+class VersionStoreWriters : public ::testing::TestWithParam<Row> {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("hemlo-versions-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "site");
+    fs::create_directories(dir_ / "state");
+    SetProgramFolder(dir_ / "state");
+    SetVersionCap(kDefaultVersionCapBytes);
+    VersionNoticeOnce({});
+  }
+  void TearDown() override {
+    SetVersionCap(kDefaultVersionCapBytes);
+    fs::remove_all(dir_);
+  }
+  fs::path dir_;
+};
+
+TEST_P(VersionStoreWriters, KeepsWhatWasThereAndNeverStopsTheWrite) {
+  const Row& row = GetParam();
+  const fs::path page = dir_ / "site" / "index.htm";
+  const VersionStore& store = ProgramVersionStore();
+  std::vector<std::string> history;  // every text the page held, oldest first
+  auto write = [&](const std::string& next) {
+    std::string now;
+    ReadWholeFile(page, now);
+    const Written w = row.write(page, now, next);
+    ASSERT_TRUE(w.ok);
+    std::string on_disk;
+    ASSERT_TRUE(ReadWholeFile(page, on_disk));
+    ASSERT_EQ(on_disk, next);
+    history.push_back(next);
+  };
+  switch (row.what) {
+    case Case::kNewFile: {
+      if (std::string(row.writer_name) == "Save") {
+        write("<p>初版</p>");  // nothing was there: nothing kept
+        EXPECT_TRUE(store.Versions(page).empty());
+      } else {
+        ASSERT_TRUE(WriteFileAtomically(page, "<p>初版</p>"));
+        history.push_back("<p>初版</p>");
+      }
+      write("<p>第二版</p>");
+      const auto v = store.Versions(page);
+      ASSERT_EQ(v.size(), 1u);
+      EXPECT_EQ(v[0].writer, row.kept_as);
+      EXPECT_EQ(v[0].size, history[history.size() - 2].size());
+      EXPECT_EQ(store.Bytes(page, v[0].hash), history[history.size() - 2]);
+      break;
+    }
+    case Case::kSmallEditOfLargeFile: {
+      std::string text = Page(1 << 20, 1);
+      ASSERT_TRUE(WriteFileAtomically(page, text));
+      history.push_back(text);
+      write(text = EditLine(text, 1000, 0));
+      const std::uint64_t one = store.TotalBytes();
+      for (int i = 1; i <= 6; ++i) write(text = EditLine(text, i * 150000, i));
+      const auto v = store.Versions(page);  // newest first
+      ASSERT_EQ(v.size(), 7u);
+      for (std::size_t i = 0; i < v.size(); ++i)
+        EXPECT_EQ(store.Bytes(page, v[i].hash), history[history.size() - 2 - i]) << i;
+      // Six more versions of a megabyte cost a few kilobytes.
+      EXPECT_LT(store.TotalBytes(), one + 16 * 1024);
+      break;
+    }
+    case Case::kStoreUnwritable: {
+      ASSERT_TRUE(WriteFileAtomically(page, "<p>前</p>"));
+      ASSERT_TRUE(WriteFileAtomically(dir_ / "state" / "versions", "not a folder"));
+      const std::string before = "<p>前</p>";
+      const Written w = row.write(page, before, "<p>後</p>");
+      EXPECT_TRUE(w.ok);
+      EXPECT_FALSE(w.kept.ok);
+      EXPECT_NE(VersionNoticeOnce(w.kept), "");
+      const Written again = row.write(page, "<p>後</p>", "<p>後の後</p>");
+      EXPECT_TRUE(again.ok);
+      EXPECT_EQ(VersionNoticeOnce(again.kept), "");  // said once only
+      std::string on_disk;
+      ReadWholeFile(page, on_disk);
+      EXPECT_EQ(on_disk, "<p>後の後</p>");
+      break;
+    }
+    case Case::kCapReached: {
+      constexpr std::uint64_t kCap = 350 * 1024;
+      SetVersionCap(kCap);
+      ASSERT_TRUE(WriteFileAtomically(page, Page(100 * 1024, 100, true)));
+      history.push_back(Page(100 * 1024, 100, true));
+      for (unsigned i = 1; i <= 8; ++i) {
+        write(Page(100 * 1024, 100 + i, true));
+        EXPECT_LE(store.TotalBytes(), kCap) << i;
+      }
+      const auto v = store.Versions(page);
+      ASSERT_FALSE(v.empty());
+      EXPECT_LT(v.size(), 8u);  // the oldest went
+      for (std::size_t i = 0; i < v.size(); ++i)
+        EXPECT_EQ(store.Bytes(page, v[i].hash), history[history.size() - 2 - i]) << i;
+      break;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, VersionStoreWriters,
+    ::testing::Values(Row{"Save", &Save, "上書き保存", Case::kNewFile},
+                      Row{"Save", &Save, "上書き保存", Case::kSmallEditOfLargeFile},
+                      Row{"Save", &Save, "上書き保存", Case::kStoreUnwritable},
+                      Row{"Save", &Save, "上書き保存", Case::kCapReached},
+                      Row{"Replace", &Replace, "サイト置換", Case::kNewFile},
+                      Row{"Replace", &Replace, "サイト置換", Case::kSmallEditOfLargeFile},
+                      Row{"Replace", &Replace, "サイト置換", Case::kStoreUnwritable},
+                      Row{"Replace", &Replace, "サイト置換", Case::kCapReached}),
+    RowName);
+
+// At least 50 versions or 30 days: a busy day keeps all, a month later the newest 50 stay.
+TEST(VersionRetention, KeepsFiftyOrAMonth) {
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-retention-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  VersionStore store(dir / "versions");
+  const fs::path page = dir / "a.htm";
+  const std::int64_t t0 = 1'700'000'000;
+  for (int i = 0; i < 60; ++i) ASSERT_TRUE(store.Keep(page, "v" + std::to_string(i), "上書き保存", t0 + i));
+  EXPECT_EQ(store.Versions(page).size(), 60u);
+  ASSERT_TRUE(store.Keep(page, "v60", "上書き保存", t0 + kKeptVersionSeconds + 100));
+  const auto v = store.Versions(page);
+  ASSERT_EQ(v.size(), 50u);
+  EXPECT_EQ(store.Bytes(page, v.back().hash), "v11");
+  EXPECT_EQ(store.Bytes(page, v.front().hash), "v60");
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace hemlo
