@@ -39,6 +39,7 @@ enum class FrameCommand : int {
   Highlighting,  // 色分け表示 (checkable, kept)
   LineNumbers,   // 行番号 (checkable, kept)
   LivePreview,   // ライブプレビュー (checkable, kept)
+  WebPhotos,     // 大きな画像を Web 用に縮小 (checkable, kept)
   ClosingTags,   // 閉じタグの自動入力 (checkable, kept)
   Abbreviations, // 省略記法の展開 (checkable, kept)
   WebMaximise,

@@ -87,6 +87,7 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::Highlighting, "mnuHighlight", "色分け表示", nullptr, {}, nullptr},
       {C::LineNumbers, "mnuLineNumbers", "行番号", nullptr, {}, nullptr},
       {C::LivePreview, "mnuLivePreview", "ライブプレビュー", nullptr, {}, nullptr},
+      {C::WebPhotos, "mnuWebPhotos", "大きな画像を Web 用に縮小", nullptr, {}, nullptr},
       {C::ClosingTags, "mnuClosingTags", "閉じタグの自動入力", nullptr, {}, nullptr},
       {C::Abbreviations, "mnuAbbreviations", "省略記法の展開 (Tab/Ctrl+E)", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
@@ -183,6 +184,7 @@ void TMainForm::BuildActions() {
   action(C::Highlighting)->setCheckable(true);
   action(C::LineNumbers)->setCheckable(true);
   action(C::LivePreview)->setCheckable(true);
+  action(C::WebPhotos)->setCheckable(true);
   action(C::ClosingTags)->setCheckable(true);
   action(C::Abbreviations)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
@@ -231,7 +233,7 @@ void TMainForm::BuildMenus() {
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers, C::ClosingTags, C::Abbreviations});
   add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
-  add(env, {C::LivePreview});
+  add(env, {C::LivePreview, C::WebPhotos});
   env->addSeparator();
   add(env, {C::Transfer});
 
