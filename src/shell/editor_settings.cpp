@@ -24,6 +24,8 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.line_numbers = on;
     } else if (name == "LivePreview") {
       s.live_preview = on;
+    } else if (name == "WebPhotos") {
+      s.web_photos = on;
     } else if (name == "ClosingTags") {
       s.closing_tags = on;
     } else if (name == "Abbreviations") {
@@ -59,6 +61,7 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
   std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
                       "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
                       "\r\nLivePreview=" + (live_preview ? "1" : "0") +
+                      "\r\nWebPhotos=" + (web_photos ? "1" : "0") +
                       "\r\nClosingTags=" + (closing_tags ? "1" : "0") +
                       "\r\nAbbreviations=" + (abbreviations ? "1" : "0") +
                       "\r\nEditPane=" + std::to_string(edit_pane_share) +
