@@ -287,6 +287,27 @@ TEST(VersionRetention, KeepsFiftyOrAMonth) {
   fs::remove_all(dir);
 }
 
+// The total cap takes the oldest version of all pages first.
+TEST(VersionRetention, CapTakesTheOldestOfAllPagesFirst) {
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-cap-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  VersionStore store(dir / "versions");
+  const fs::path a = dir / "a.htm", b = dir / "b.htm";
+  const std::int64_t t0 = 1'700'000'000;
+  // Noise: every version costs about the same, so three fit and a fourth does not.
+  ASSERT_TRUE(store.Keep(a, Page(20000, 1, true), "上書き保存", t0));
+  ASSERT_TRUE(store.Keep(b, Page(20000, 2, true), "上書き保存", t0 + 1));
+  ASSERT_TRUE(store.Keep(a, Page(20000, 3, true), "上書き保存", t0 + 2));
+  store.set_cap(store.TotalBytes() + 1000);
+  ASSERT_TRUE(store.Keep(b, Page(20000, 4, true), "上書き保存", t0 + 3));
+  const auto in_a = store.Versions(a), in_b = store.Versions(b);
+  ASSERT_EQ(in_a.size(), 1u);  // a's first went, the oldest of all
+  EXPECT_EQ(store.Bytes(a, in_a[0].hash), Page(20000, 3, true));
+  ASSERT_EQ(in_b.size(), 2u);
+  EXPECT_EQ(store.Bytes(b, in_b[1].hash), Page(20000, 2, true));
+  fs::remove_all(dir);
+}
+
 // What a save set aside and nobody folded in (the program ended, or crashed)
 // is there for the next look; a copy torn by the crash is not taken for a version.
 TEST(VersionSetAside, IsFoldedInByTheNextLook) {
