@@ -101,8 +101,10 @@ void TMainForm::SetEditorSettings(const EditorSettings& settings) {
   action(FrameCommand::Highlighting)->setChecked(settings.highlighting);
   action(FrameCommand::LineNumbers)->setChecked(settings.line_numbers);
   action(FrameCommand::LivePreview)->setChecked(settings.live_preview);
+  action(FrameCommand::WebPhotos)->setChecked(settings.web_photos);
   action(FrameCommand::ClosingTags)->setChecked(settings.closing_tags);
   action(FrameCommand::Abbreviations)->setChecked(settings.abbreviations);
+  action(FrameCommand::Completion)->setChecked(settings.completion);
   for (TMDIChild* c : Children()) c->ApplyEditorSettings(settings);
 }
 

@@ -13,6 +13,7 @@
 #include "shell/document_file.h"
 #include "shell/frame_rules.h"
 #include "shell/indent.h"
+#include "shell/page_site.h"
 #include "text/abbreviation.h"
 
 namespace hemlo {
@@ -78,6 +79,7 @@ TMDIChild::TMDIChild(ChildFrame* frame, QWidget* parent) : QWidget(parent), fram
   source.setPointSize(11);
   Memo1->setFont(source);
   Memo1->installEventFilter(this);
+  Memo1->SetSiteOfPage([this] { return SiteOfPage(caption_.toStdString()); });
   Memo1->viewport()->installEventFilter(this);
   // The caret text and the title follow the pane.
   connect(Memo1, &QPlainTextEdit::cursorPositionChanged, this, &TMDIChild::CaretMoved);
@@ -192,6 +194,7 @@ void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
   Memo1->SetLineNumbers(settings.line_numbers);
   Memo1->SetClosingTags(settings.closing_tags);
   abbreviations_ = settings.abbreviations;
+  Memo1->SetCompletion(settings.completion);
 }
 
 bool TMDIChild::ExpandAbbreviation() {
@@ -286,7 +289,8 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
     const bool expand = (key->key() == Qt::Key_Tab && mods == Qt::NoModifier) ||
                         (key->key() == Qt::Key_E && mods == Qt::ControlModifier);
     // Tab after anything but an abbreviation indents as ever.
-    if (expand && abbreviations_ && ExpandAbbreviation()) return true;
+    // Tab accepts an item of the completion list instead.
+    if (expand && abbreviations_ && !Memo1->CompletionShown() && ExpandAbbreviation()) return true;
   } else if (watched == Memo1 && event->type() == QEvent::KeyRelease) {
     auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat())
