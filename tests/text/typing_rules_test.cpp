@@ -78,9 +78,9 @@ TEST(MatchingTag, PartnerOfTheTagAtTheCaret) {
       "<b>|<br>",      // no partner
       "<b><b|r></b>",  // void element
       "<i><d|iv/></i>",
-      "<!-- <p>| --></p>",
+      "<!-- a>b <p>| --></p>",
       "<p>{<script>}if (a<b) document.write('</p>');</scr|ipt></p>",
-      "<p>|<!-- </p> -->ボ<title></p></title>{</p>}",
+      "<p>|<!-- a>b </p> -->ボ<title></p></title>{</p>}",
       "<a href=\"x\">|",
   };
   for (Encoding e : kBoth)
