@@ -312,6 +312,19 @@ TEST(SiteEndToEnd, AnUnclosedDivIsMarkedInTheMarginAfterThePauseAndUnmarkedWhenC
                               test_support::BoundMs(1'500)))
       << memo->LineMarks().front().message.toStdString();
 
+  // The caret in the end tag: both tags highlighted; Ctrl+M goes to the
+  // start tag and back.
+  memo->SetSelStart(head.size() + 8);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(memo->MatchedTags().size(), 2u);
+  QAction* jump = frame->action(FrameCommand::MatchingTag);
+  EXPECT_EQ(jump->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+  jump->trigger();
+  EXPECT_EQ(memo->SelStart(), head.size());
+  jump->trigger();
+  EXPECT_EQ(memo->SelStart(), head.size() + 6);
+  memo->SetSelStart(head.size() + 12);
+
   // A check still running when the text changes never shows its result:
   // the end tag is taken out, and typed again while the check of the page
   // without it runs.
