@@ -27,6 +27,7 @@
 #include "transfer/publish_command.h"
 #include "shell/frame_hosts.h"
 #include "shell/frame_site.h"
+#include "shell/versions_window.h"
 #include "shell/live_preview.h"
 #include "shell/about_box.h"
 #include "shell/main_form.h"
@@ -157,6 +158,7 @@ Forms CreateForms() {
     QObject::connect(main, &TMainForm::closing, form, &QWidget::close);
   new FrameAuthoring(main, *setting);
   WireSiteWindows(*main);
+  WireVersionsWindow(*main);
   return forms;
 }
 

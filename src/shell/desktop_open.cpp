@@ -5,9 +5,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QPointer>
 #include <QUrl>
+#include <algorithm>
 
 #include "shell/main_form.h"
+#include "shell/mdi_child.h"
+#include "shell/picture_insert.h"
 
 namespace hemlo {
 
@@ -54,7 +58,23 @@ bool FileDrops::eventFilter(QObject* watched, QEvent* event) {
   if (files.isEmpty()) return false;
   drop->setDropAction(Qt::CopyAction);
   drop->accept();
-  if (type == QEvent::Drop) {
+  // Pictures dropped on a page's text go into the page; anywhere else they
+  // open as before.
+  TMDIChild* child = nullptr;
+  for (TMDIChild* c : frame_.Children())
+    if (c->Memo() == widget || c->Memo()->isAncestorOf(widget)) child = c;
+  const bool pictures =
+      child && std::all_of(files.begin(), files.end(), [](const QString& f) { return IsPictureFile(f); });
+  if (type == QEvent::Drop && pictures) {
+    QPointer<TMDIChild> target(child);
+    QMetaObject::invokeMethod(
+        &frame_,
+        [frame = &frame_, target, files] {
+          for (const QString& f : files)
+            if (target) InsertPicture(*frame, *target, f);
+        },
+        Qt::QueuedConnection);
+  } else if (type == QEvent::Drop) {
     // Opening shows windows and maybe messages: not inside the drag's own loop.
     QMetaObject::invokeMethod(
         &frame_, [frame = &frame_, files] { OpenPaths(*frame, files); }, Qt::QueuedConnection);

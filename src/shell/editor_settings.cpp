@@ -25,10 +25,14 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.line_numbers = on;
     } else if (name == "LivePreview") {
       s.live_preview = on;
+    } else if (name == "WebPhotos") {
+      s.web_photos = on;
     } else if (name == "ClosingTags") {
       s.closing_tags = on;
     } else if (name == "Abbreviations") {
       s.abbreviations = on;
+    } else if (name == "Completion") {
+      s.completion = on;
     } else if (name == "MarkupMarks") {
       s.markup_marks = on;
     } else if (name == "PreviewWidth") {
@@ -65,10 +69,12 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
   std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
                       "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
                       "\r\nLivePreview=" + (live_preview ? "1" : "0") +
+                      "\r\nWebPhotos=" + (web_photos ? "1" : "0") +
                       "\r\nClosingTags=" + (closing_tags ? "1" : "0") +
                       "\r\nAbbreviations=" + (abbreviations ? "1" : "0") +
                       "\r\nEditPane=" + std::to_string(edit_pane_share) +
                       "\r\nVersionStoreMB=" + std::to_string(version_cap_mb) +
+                      "\r\nCompletion=" + (completion ? "1" : "0") +
                       "\r\nMarkupMarks=" + (markup_marks ? "1" : "0") +
                       "\r\nPreviewWidth=" + std::to_string(preview_width) + "\r\n";
   if (frame)

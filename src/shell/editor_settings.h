@@ -1,8 +1,9 @@
 #pragma once
 // The edit pane's display choices (環境設定) and the frame's place, kept in
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
-// unreadable file gives the defaults (colours, line numbers, end tags and
-// abbreviations and markup marks on, live preview off, the PC width, no place, half the window for the edit
+// unreadable file gives the defaults (colours, line numbers, end tags,
+// abbreviations, completion, web copies of large pictures and markup marks
+// on, live preview off, the PC width, no place, half the window for the edit
 // pane); a file written before a choice existed reads as its default.
 #include <cstdint>
 #include <filesystem>
@@ -20,8 +21,10 @@ struct EditorSettings {
   bool highlighting = true;
   bool line_numbers = true;
   bool live_preview = false;       // the web pane follows typing
+  bool web_photos = true;          // large pictures inserted are offered a web copy
   bool closing_tags = true;        // end tags put in while typing
   bool abbreviations = true;       // Tab or Ctrl+E expands "ul>li*3"
+  bool completion = true;          // a list of elements, attributes, values and files
   std::optional<FrameRect> frame;  // "Frame=x,y,width,height", the unmaximised place
   bool frame_maximised = false;
   // "EditPane=": where the user last left the splitter, for new windows.

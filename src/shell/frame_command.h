@@ -15,6 +15,7 @@ enum class FrameCommand : int {
   FileSaveAs,
   FileSavePublish,  // 保存して公開 (Ctrl+Shift+U)
   SiteCheck,  // サイトチェック...
+  LinkUpdate,  // サイト › 移動･名前の変更 (リンクの更新)...
   Print,
   Exit,
   // 編集
@@ -39,9 +40,11 @@ enum class FrameCommand : int {
   Highlighting,  // 色分け表示 (checkable, kept)
   LineNumbers,   // 行番号 (checkable, kept)
   LivePreview,   // ライブプレビュー (checkable, kept)
+  WebPhotos,     // 大きな画像を Web 用に縮小 (checkable, kept)
   MarkupMarks,   // 入力中のマークアップチェック (checkable, kept)
   ClosingTags,   // 閉じタグの自動入力 (checkable, kept)
   Abbreviations, // 省略記法の展開 (checkable, kept)
+  Completion,    // 入力補完 (checkable, kept)
   WebMaximise,
   WebRestore,
   PreviewPhone,   // スマートフォン: the web pane at 375 CSS pixels (one of three, kept)
@@ -67,6 +70,7 @@ enum class FrameCommand : int {
   // shared parts
   InsertPart,       // 挿入 › 共通部品...
   SiteUpdateParts,  // サイト › 共通部品をすべて更新
+  FileVersions,     // ファイル › 以前の版...
   kCount
 };
 

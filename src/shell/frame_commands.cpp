@@ -102,8 +102,10 @@ void TMainForm::SetEditorSettings(const EditorSettings& settings) {
   action(FrameCommand::Highlighting)->setChecked(settings.highlighting);
   action(FrameCommand::LineNumbers)->setChecked(settings.line_numbers);
   action(FrameCommand::LivePreview)->setChecked(settings.live_preview);
+  action(FrameCommand::WebPhotos)->setChecked(settings.web_photos);
   action(FrameCommand::ClosingTags)->setChecked(settings.closing_tags);
   action(FrameCommand::Abbreviations)->setChecked(settings.abbreviations);
+  action(FrameCommand::Completion)->setChecked(settings.completion);
   action(FrameCommand::MarkupMarks)->setChecked(settings.markup_marks);
   action(settings.preview_width == kPreviewPhone    ? FrameCommand::PreviewPhone
          : settings.preview_width == kPreviewTablet ? FrameCommand::PreviewTablet

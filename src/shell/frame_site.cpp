@@ -6,6 +6,7 @@
 #include "shell/frame_site_host.h"
 #include "shell/live_preview.h"
 #include "shell/main_form.h"
+#include "site/link_update_window.h"
 #include "site/site_check_window.h"
 #include "site/site_search_window.h"
 
@@ -21,6 +22,10 @@ void WireSiteWindows(TMainForm& frame) {
   QObject::connect(frame.action(FrameCommand::SiteCheck), &QAction::triggered, check,
                    &site::TSiteCheck::ShowFor);
   QObject::connect(&frame, &TMainForm::closing, check, &QWidget::close);
+  auto* links = new site::TLinkUpdate(&frame, *host, frame.forwarding_prompts());
+  QObject::connect(frame.action(FrameCommand::LinkUpdate), &QAction::triggered, links,
+                   &site::TLinkUpdate::ShowFor);
+  QObject::connect(&frame, &TMainForm::closing, links, &QWidget::close);
   WireSharedParts(frame, *host);
   AttachLivePreview(frame);
 }

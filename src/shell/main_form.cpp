@@ -139,6 +139,7 @@ void TMainForm::ConnectCommands() {
           toggle(&EditorSettings::highlighting));
   connect(action(C::LineNumbers), &QAction::triggered, this, toggle(&EditorSettings::line_numbers));
   connect(action(C::LivePreview), &QAction::triggered, this, toggle(&EditorSettings::live_preview));
+  connect(action(C::WebPhotos), &QAction::triggered, this, toggle(&EditorSettings::web_photos));
   connect(action(C::MarkupMarks), &QAction::triggered, this, toggle(&EditorSettings::markup_marks));
   for (const auto& [command, width] : {std::pair{C::PreviewPhone, kPreviewPhone},
                                        std::pair{C::PreviewTablet, kPreviewTablet},
@@ -158,6 +159,7 @@ void TMainForm::ConnectCommands() {
   connect(action(C::ClosingTags), &QAction::triggered, this, toggle(&EditorSettings::closing_tags));
   connect(action(C::Abbreviations), &QAction::triggered, this,
           toggle(&EditorSettings::abbreviations));
+  connect(action(C::Completion), &QAction::triggered, this, toggle(&EditorSettings::completion));
   on(C::SelectAll, &TMainForm::mnuSelectAllClick);
   on(C::Font, &TMainForm::N43Click);
   on(C::TabWidth, &TMainForm::mnuTabClick);

@@ -53,7 +53,10 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::FileSavePublish, "mnuSavePublish", "保存して公開",
        "保存して公開|現在のファイルを保存し、変更分をサーバに公開",
        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), nullptr},
+      {C::FileVersions, "mnuVersions", "以前の版...",
+       "以前の版|このページの以前に保存した版を見る・復元する", {}, nullptr},
       {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
+      {C::LinkUpdate, "mnuLinkUpdate", "移動･名前の変更 (リンクの更新)...", nullptr, {}, nullptr},
       {C::InsertPart, "mnuInsertPart", "共通部品...", nullptr, {}, nullptr},
       {C::SiteUpdateParts, "mnuUpdateParts", "共通部品をすべて更新", nullptr, {}, nullptr},
       {C::Print, "mnuPrint", "印刷", nullptr, {}, nullptr},
@@ -87,9 +90,11 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::Highlighting, "mnuHighlight", "色分け表示", nullptr, {}, nullptr},
       {C::LineNumbers, "mnuLineNumbers", "行番号", nullptr, {}, nullptr},
       {C::LivePreview, "mnuLivePreview", "ライブプレビュー", nullptr, {}, nullptr},
+      {C::WebPhotos, "mnuWebPhotos", "大きな画像を Web 用に縮小", nullptr, {}, nullptr},
       {C::MarkupMarks, "mnuMarkupMarks", "入力中のマークアップチェック", nullptr, {}, nullptr},
       {C::ClosingTags, "mnuClosingTags", "閉じタグの自動入力", nullptr, {}, nullptr},
       {C::Abbreviations, "mnuAbbreviations", "省略記法の展開 (Tab/Ctrl+E)", nullptr, {}, nullptr},
+      {C::Completion, "mnuCompletion", "入力補完", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::PreviewPhone, "mnuPreviewPhone", "スマートフォン", nullptr, {}, nullptr},
@@ -187,6 +192,7 @@ void TMainForm::BuildActions() {
   action(C::Highlighting)->setCheckable(true);
   action(C::LineNumbers)->setCheckable(true);
   action(C::LivePreview)->setCheckable(true);
+  action(C::WebPhotos)->setCheckable(true);
   action(C::MarkupMarks)->setCheckable(true);
   auto* widths = new QActionGroup(this);
   for (C c : {C::PreviewPhone, C::PreviewTablet, C::PreviewPc}) {
@@ -195,6 +201,7 @@ void TMainForm::BuildActions() {
   }
   action(C::ClosingTags)->setCheckable(true);
   action(C::Abbreviations)->setCheckable(true);
+  action(C::Completion)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
     a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit")
@@ -213,7 +220,7 @@ void TMainForm::BuildMenus() {
   add(file, {C::BasicHtml});
   file->addSeparator();
   add(file, {C::FileNew, C::FileOpenItem, C::FileClose, C::FileSave, C::FileSaveAs,
-             C::FileSavePublish});
+             C::FileSavePublish, C::FileVersions});
   file->addSeparator();
   for (QAction* a : history_actions_) file->addAction(a);
   file->addSeparator();
@@ -235,17 +242,17 @@ void TMainForm::BuildMenus() {
 
   BuildAuthoringMenus();
 
-  add(TopMenu(bar, "mnuSite", "サイト"), {C::SiteUpdateParts});
+  add(TopMenu(bar, "mnuSite", "サイト"), {C::LinkUpdate, C::SiteUpdateParts});
 
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers, C::ClosingTags, C::Abbreviations,
-       C::MarkupMarks});
+       C::Completion, C::MarkupMarks});
   QMenu* web = SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示");
   add(web, {C::WebMaximise, C::WebRestore});
   web->addSeparator();
   add(web, {C::PreviewPhone, C::PreviewTablet, C::PreviewPc});
-  add(env, {C::LivePreview});
+  add(env, {C::LivePreview, C::WebPhotos});
   env->addSeparator();
   add(env, {C::Transfer});
 

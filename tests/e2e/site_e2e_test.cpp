@@ -274,6 +274,53 @@ TEST(SiteEndToEnd, LivePreviewFollowsTypingWithImagesAndWritesNothingBesideThePa
   frame->close();
 }
 
+TEST(SiteEndToEnd, MovingAPageRewritesTheLinksOfOpenPagesAndUndoesByteExact) {
+  Site site;
+  const std::string index = Sjis("<p>目次</p>\r\n<a href=\"old.html#a\">旧</a>\r\n");
+  const std::string moved = "<p id=\"a\">移動</p>\n<a href=\"index.htm\">目次</a>\n";
+  site.Put("index.htm", index);
+  site.Put("old.html", moved);
+  QDir(site.dir.path()).mkdir(QStringLiteral("sub"));
+  ScriptedPrompts prompts;
+  prompts.answers = {Answer::Ok};
+  auto frame = StartFrame(prompts, site.dir.path());
+  TMDIChild* open = frame->OpenDocument(site.Path("index.htm"));
+  frame->action(FrameCommand::LinkUpdate)->trigger();
+  auto* window = frame->findChild<QWidget*>(QStringLiteral("LinkUpdate"));
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->isVisible());
+  Find<QLineEdit>(window, "edFolder")->setText(site.dir.path());
+  Find<QLineEdit>(window, "edFrom")->setText(QStringLiteral("old.html"));
+  Find<QLineEdit>(window, "edTo")->setText(QStringLiteral("sub/new.html"));
+  QTest::mouseClick(Find<QPushButton>(window, "btnList"), Qt::LeftButton);
+  auto* list = Find<QTreeWidget>(window, "lvChanges");
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("2"));
+  EXPECT_EQ(list->topLevelItem(0)->text(3), QStringLiteral("sub/new.html#a"));
+  EXPECT_EQ(list->topLevelItem(1)->text(3), QStringLiteral("../index.htm"));
+
+  // Unsaved edits in a page to be written: nothing happens until it is saved.
+  open->Memo()->SetModified(true);
+  QTest::mouseClick(Find<QPushButton>(window, "btnMove"), Qt::LeftButton);
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(site.Read("index.htm"), index);
+  open->Memo()->SetModified(false);
+
+  QTest::mouseClick(Find<QPushButton>(window, "btnMove"), Qt::LeftButton);
+  EXPECT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(site.Read("index.htm"), Sjis("<p>目次</p>\r\n<a href=\"sub/new.html#a\">旧</a>\r\n"));
+  EXPECT_EQ(site.Read("sub/new.html"), "<p id=\"a\">移動</p>\n<a href=\"../index.htm\">目次</a>\n");
+  EXPECT_FALSE(QFile::exists(site.Path("old.html")));
+  EXPECT_EQ(open->Memo()->DocumentBytes(), site.Read("index.htm"));
+
+  QTest::mouseClick(Find<QPushButton>(window, "btnUndo"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("index.htm"), index);
+  EXPECT_EQ(site.Read("old.html"), moved);
+  EXPECT_FALSE(QFile::exists(site.Path("sub/new.html")));
+  EXPECT_EQ(open->Memo()->DocumentBytes(), index);
+  frame->close();
+}
+
 TEST(SiteEndToEnd, AnUnclosedDivIsMarkedInTheMarginAfterThePauseAndUnmarkedWhenClosed) {
   Site site;
   const std::string head = Sjis(
