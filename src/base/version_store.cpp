@@ -271,6 +271,7 @@ VersionResult VersionStore::Keep(const fs::path& page, std::string_view bytes,
   std::error_code ec;
   fs::create_directory(dir, ec);
   if (ec) return Failed(ec.message());
+  const std::uint64_t folder_before = total_ ? FolderBytes(dir) : 0;
   std::vector<StoredVersion> entries = ReadIndex(dir);
   const std::string hash = Sha256(bytes);
   if (!entries.empty() && entries.back().hash == hash) return {};
@@ -296,6 +297,7 @@ VersionResult VersionStore::Keep(const fs::path& page, std::string_view bytes,
   const bool dropped = Prune(entries, now);
   if (!WriteIndex(dir, page, entries, error)) return Failed(error);
   if (dropped) CollectGarbage(dir, entries);
+  if (total_) *total_ = *total_ - std::min(*total_, folder_before) + FolderBytes(dir);
   ApplyCap(now);
   return {};
 }
@@ -351,9 +353,14 @@ std::uint64_t VersionStore::TotalBytes() const {
   return total;
 }
 
-void VersionStore::ApplyCap(std::int64_t) const {
+void VersionStore::ApplyCap(std::int64_t now) const {
+  if (total_ && *total_ <= cap_ && now >= total_counted_ && now - total_counted_ <= 60) return;
+  // Nothing is removed on the kept count alone: it may be stale.
   std::uint64_t total = TotalBytes();
+  total_ = total;
+  total_counted_ = now;
   if (total <= cap_) return;
+  total_.reset();  // counted again next time: what follows may stop short
   // Every page's versions, the oldest of all going first.
   std::map<fs::path, std::vector<StoredVersion>> pages;
   std::error_code ec;
@@ -388,6 +395,7 @@ void VersionStore::ApplyCap(std::int64_t) const {
       total -= std::min(total, after);
     }
   }
+  total_ = total;
 }
 
 namespace {

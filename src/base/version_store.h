@@ -61,7 +61,10 @@ class VersionStore {
   std::uint64_t TotalBytes() const;
 
   const std::filesystem::path& folder() const { return folder_; }
-  void set_folder(std::filesystem::path folder) { folder_ = std::move(folder); }
+  void set_folder(std::filesystem::path folder) {
+    if (folder != folder_) total_.reset();
+    folder_ = std::move(folder);
+  }
   void set_cap(std::uint64_t cap_bytes) { cap_ = cap_bytes; }
 
  private:
@@ -70,6 +73,12 @@ class VersionStore {
 
   std::filesystem::path folder_;
   std::uint64_t cap_;
+  // The store's size, counted at most once a minute (another instance of the
+  // program may write to it too) and otherwise kept up to date by Keep:
+  // counting every folder on every keep made a site-wide replacement
+  // quadratic in the number of pages.
+  mutable std::optional<std::uint64_t> total_;
+  mutable std::int64_t total_counted_ = 0;
 };
 
 // The program's own store, in the state folder; the cap comes from Editor.ini.
