@@ -1,9 +1,11 @@
 #include "site/link_rewrite.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <system_error>
+#include <thread>
 
 #include "base/ascii_case.h"
 #include "base/atomic_file.h"
@@ -176,26 +178,30 @@ std::string Rewritten(std::string_view value, Encoding enc, const fs::path& file
 }
 
 // Needles that any reference to the moved name must contain, in the file's
-// encoding and %-encoded.
+// encoding and %-encoded: the bytes above 0x7F and the blanks, and also the
+// ASCII that may not stand in an address (a Shift-JIS trail byte '[' is
+// written "%5B"), each in upper and lower case.
 std::vector<std::string> NeedlesFor(const std::string& name) {
   std::vector<std::string> n{name};
   if (auto s = EncodeText(name, Encoding::kShiftJis)) n.push_back(*s);
   for (std::size_t k = 0, count = n.size(); k < count; ++k) {
-    std::string upper, lower;
-    bool any = false;
-    for (const char c : n[k]) {
-      const auto b = static_cast<unsigned char>(c);
-      if (b >= 0x80 || b <= 0x20) {
-        AppendPercent(upper, std::string_view(&c, 1));
-        any = true;
-      } else {
-        upper.push_back(c);
+    for (const bool unsafe_too : {false, true}) {
+      std::string upper, lower;
+      bool any = false;
+      for (const char c : n[k]) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80 || b <= 0x20 || (unsafe_too && std::strchr("\"<>[\\]^`{|}", c))) {
+          AppendPercent(upper, std::string_view(&c, 1));
+          any = true;
+        } else {
+          upper.push_back(c);
+        }
       }
+      if (!any) continue;
+      for (const char c : upper) lower.push_back(AsciiLower(c));
+      n.push_back(upper);
+      n.push_back(lower);
     }
-    if (!any) continue;
-    for (const char c : upper) lower.push_back(AsciiLower(c));
-    n.push_back(upper);
-    n.push_back(lower);
   }
   std::sort(n.begin(), n.end());
   n.erase(std::unique(n.begin(), n.end()), n.end());
@@ -210,9 +216,13 @@ bool Holds(std::string_view bytes, const std::vector<std::string>& needles) {
 
 class Collector {
  public:
-  Collector(LinkFile& f, const Context& cx) : f_(f), cx_(cx) {}
+  Collector(LinkFile& f, const Context& cx, const std::vector<std::string>& needles)
+      : f_(f), cx_(cx), needles_(needles) {}
 
   void Reference(std::size_t offset, std::string_view value) {
+    // In a file that stays, only a reference naming what moves can change
+    // (the test the file as a whole passed): most links are passed over here.
+    if (f_.moved == f_.path && !Holds(value, needles_)) return;
     std::size_t lead = 0;
     while (lead < value.size() && Blank(value[lead])) ++lead;
     std::size_t len = value.size();
@@ -314,6 +324,7 @@ class Collector {
  private:
   LinkFile& f_;
   const Context& cx_;
+  const std::vector<std::string>& needles_;
 };
 
 // Offset of "</name" (any case) at or after `from`, or the end.
@@ -333,7 +344,7 @@ bool IsCss(const fs::path& p) {
 }
 
 void CollectPage(LinkFile& f, const Context& cx, const std::vector<std::string>& needles) {
-  Collector c(f, cx);
+  Collector c(f, cx, needles);
   const std::string_view s(f.bytes);
   if (IsCss(f.path)) {
     c.Css(0, s.size());
@@ -424,19 +435,33 @@ LinkPlan PlanLinkUpdate(const fs::path& root, const fs::path& from, const fs::pa
   }
   const Context cx{plan.root, plan.from, plan.to};
   const std::vector<std::string> needles = NeedlesFor(plan.from.filename().native());
-  for (const fs::path& p : ListSiteFiles(plan.root, kLinkFilePatterns)) {
-    LinkFile f;
-    f.path = Normal(p);
-    f.moved = Mapped(f.path, plan.from, plan.to);
-    if (!ReadWholeFile(f.path, f.bytes)) continue;
-    // Only a file that moves or names what moves can change.
-    if (f.moved == f.path && !Holds(f.bytes, needles)) continue;
-    f.encoding = ClassifyPage(f.bytes).encoding;
-    CollectPage(f, cx, needles);
-    if (f.changes.empty()) continue;
-    Finish(f);
-    plan.files.push_back(std::move(f));
-  }
+  const std::vector<fs::path> paths = ListSiteFiles(plan.root, kLinkFilePatterns);
+  // Each file stands alone: reading and looking through 2,000 pages goes on
+  // every core, the plan keeps the listing's order.
+  std::vector<LinkFile> found(paths.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) {
+      LinkFile& f = found[i];
+      f.path = Normal(paths[i]);
+      f.moved = Mapped(f.path, plan.from, plan.to);
+      // Only a file that moves or names what moves can change.
+      if (!ReadWholeFile(f.path, f.bytes) || (f.moved == f.path && !Holds(f.bytes, needles))) {
+        f.bytes = {};
+        continue;
+      }
+      f.encoding = ClassifyPage(f.bytes).encoding;
+      CollectPage(f, cx, needles);
+      if (!f.changes.empty()) Finish(f);
+    }
+  };
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<std::thread> pool;
+  for (unsigned i = 1; i < (paths.size() < 16 ? 1 : cores); ++i) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  for (LinkFile& f : found)
+    if (!f.changes.empty()) plan.files.push_back(std::move(f));
   return plan;
 }
 
