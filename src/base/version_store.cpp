@@ -68,8 +68,9 @@ VersionResult Failed(const std::string& what) {
 }
 
 // The store's own files go through a temporary name and a rename, so none is
-// ever half there; they are not flushed one by one (that would double the
-// cost of a save), and a version torn by a crash fails its hash check.
+// ever half there; they are flushed together at the end of a fold, on the
+// worker (Keep, which nothing on a save's path calls, does not flush), and a
+// version torn by a crash fails its hash check.
 bool WriteQuickly(const fs::path& target, std::string_view bytes, std::string& error) {
   const std::string temporary = target.string() + ".tmp" + std::to_string(::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -95,6 +96,22 @@ bool WriteQuickly(const fs::path& target, std::string_view bytes, std::string& e
     return false;
   }
   return true;
+}
+
+void Flush(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Before what was set aside goes, what it was folded into must be on the
+// disk: the folder's files (an unchanged one costs nothing) and names.
+void FlushFolder(const fs::path& dir) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec))
+    if (e.is_regular_file(ec)) Flush(e.path());
+  Flush(dir);
 }
 
 bool Deflate(std::string_view in, int level, std::string& out) {
@@ -453,6 +470,9 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
     const fs::path target = dir / PendingName(now, n, std::to_string(bytes.size()), writer);
     if (fs::exists(target, ec)) continue;
     if (!WriteQuickly(target, bytes, error)) return Failed(error);
+    // A copy is all there is of these bytes once the write replaces the page.
+    Flush(target);
+    Flush(dir);
     break;
   }
   if (pending) *pending = dir;
@@ -468,6 +488,8 @@ bool VersionStore::FoldIn(const fs::path& dir) const {
   const std::vector<Pending> pending = PendingIn(dir);
   if (pending.empty()) return true;
   const std::string page_name = PageLine(dir);
+  std::vector<fs::path> folded;
+  bool all = true;
   for (const Pending& p : pending) {
     std::string bytes;
     std::error_code ec;
@@ -475,10 +497,16 @@ bool VersionStore::FoldIn(const fs::path& dir) const {
       if (!p.linked && fs::exists(p.path, ec)) fs::remove(p.path, ec);  // torn by a crash
       continue;
     }
-    if (cap_ != 0 && !KeepIn(dir, page_name, bytes, p.writer, p.time)) return false;  // stays set aside
-    fs::remove(p.path, ec);
+    if (cap_ != 0 && !KeepIn(dir, page_name, bytes, p.writer, p.time)) {
+      all = false;  // it and the newer ones stay set aside
+      break;
+    }
+    folded.push_back(p.path);
   }
-  return true;
+  if (!folded.empty()) FlushFolder(dir);
+  std::error_code ec;
+  for (const fs::path& f : folded) fs::remove(f, ec);
+  return all;
 }
 
 void VersionStore::FoldAll() const {
