@@ -1,6 +1,7 @@
 #include "base/version_store.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <openssl/evp.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -630,16 +631,28 @@ std::int64_t Now() {
       .count();
 }
 
+struct Program;
+Program& TheProgram();
+
 // The program's store and the worker that folds in what saves set aside.
 // What is still set aside when the program ends is folded in next time.
 struct Program {
   VersionStore store{fs::path()};
   std::mutex mutex;
+  std::mutex folding;  // held by the worker while it folds
   std::condition_variable changed;
   std::deque<fs::path> todo;
   bool busy = false;
   bool stop = false;
-  std::thread worker;
+  // A forked child has no worker: it starts its own, and never joins its parent's.
+  std::thread* worker = nullptr;
+  pid_t owner = 0;
+
+  Program() {
+    // A fork waits for a fold to end, so the child gets no lock held by a thread it lacks.
+    ::pthread_atfork([] { TheProgram().LockForFork(); }, [] { TheProgram().UnlockForFork(); },
+                     [] { TheProgram().UnlockForFork(); });
+  }
 
   ~Program() {
     {
@@ -647,16 +660,32 @@ struct Program {
       stop = true;
     }
     changed.notify_all();
-    if (worker.joinable()) worker.join();
+    if (worker && owner == ::getpid()) {
+      worker->join();
+      delete worker;
+    }
   }
+
+  void LockForFork() {
+    folding.lock();
+    mutex.lock();
+  }
+  void UnlockForFork() {
+    mutex.unlock();
+    folding.unlock();
+  }
+
+  bool HasWorker() const { return worker && owner == ::getpid(); }
 
   void Add(const fs::path& dir) {
     std::lock_guard lock(mutex);
     if (std::find(todo.begin(), todo.end(), dir) == todo.end()) todo.push_back(dir);
-    if (!worker.joinable()) {
+    if (!HasWorker()) {
       try {
-        worker = std::thread([this] { Run(); });
+        worker = new std::thread([this] { Run(); });
+        owner = ::getpid();
       } catch (const std::system_error&) {
+        worker = nullptr;
         todo.clear();  // no thread to be had: folded in at the next look
       }
     }
@@ -672,7 +701,10 @@ struct Program {
       todo.pop_front();
       busy = true;
       lock.unlock();
-      store.Fold(dir);
+      {
+        std::lock_guard fold(folding);
+        store.Fold(dir);
+      }
       lock.lock();
       busy = false;
       changed.notify_all();
@@ -681,6 +713,7 @@ struct Program {
 
   void Wait() {
     std::unique_lock lock(mutex);
+    if (!HasWorker()) return;
     // A fold takes what one page's bytes take to hash and compress.
     changed.wait_for(lock, std::chrono::minutes(1), [&] { return todo.empty() && !busy; });
   }
