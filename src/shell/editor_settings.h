@@ -30,6 +30,9 @@ struct EditorSettings {
   // "VersionStoreMB=": the most the earlier versions of pages may take, in
   // MiB; 0 keeps none.
   std::uint64_t version_cap_mb = 500;
+  // "SiteFolder=": the folder ファイル › サイトを開く... last opened in the
+  // site panel (UTF-8); empty: none, the panel follows the profiles.
+  std::string site_folder;
 
   static EditorSettings Load(const std::filesystem::path& file);
   // Replaces the file atomically; false with `error` set when it cannot.
