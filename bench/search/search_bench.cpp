@@ -2,8 +2,10 @@
 // same run. Not a test: prints figures and ratios.
 //
 //   search_bench [MiB=20] [matches=200000] [keep-heap | typing | typing-plain]
+//                [completion]
 //
-// "typing-plain" runs the typing figures with the colouring off.
+// "typing-plain" runs the typing figures with the colouring off. "typing
+// completion" times typing markup with completion off and on instead.
 //
 // On these virtual machines a first-touch page fault costs tens of
 // microseconds, so every fresh 20 MB buffer costs a few hundred ms. With
@@ -38,6 +40,8 @@
 #ifdef HEMLO_BENCH_QT_PANE
 #include <QApplication>
 #include <QKeyEvent>
+
+#include "completion_typing.h"
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -263,6 +267,11 @@ int main(int argc, char** argv) {
     std::string lined = text.substr(0, text.size() - padding);
     for (std::size_t i = 0; i < padding; i += 100)
       lined += "\r\n" + std::string(std::min<std::size_t>(100, padding - i), ' ');
+    if (argc > 4 && std::string(argv[4]) == "completion") {
+      RunCompletionTyping(app, pane, lined, dir, 7);
+      fs::remove_all(dir);
+      return 0;
+    }
     const auto type_at = [&](const std::string& page, std::size_t offset, const char* where,
                              bool edit_top = false) {
       pane.SetText(page);

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,9 +12,27 @@ namespace hemlo {
 namespace {
 namespace fs = std::filesystem;
 
+// Until a state folder is chosen (main chooses one; a test may not), state
+// and scratch files go to a private folder of this process's own in the
+// system's temporary folder, removed when the process ends: never into the
+// folder the program happened to be started from.
 struct Folders {
-  fs::path state = fs::current_path();
-  fs::path temporary = state;
+  Folders() {
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    made = base / ("hemlo2-" + std::to_string(::getpid()));
+    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) made.clear();
+    owner = ::getpid();
+    state = temporary = made.empty() ? base : made;
+  }
+  ~Folders() {
+    std::error_code ec;
+    if (!made.empty() && ::getpid() == owner) fs::remove_all(made, ec);  // not a forked child's
+  }
+  fs::path state, temporary;
+  fs::path made;  // the folder of our own, when there is one
+  pid_t owner = 0;
 };
 
 Folders& Current() {
@@ -42,7 +62,10 @@ fs::path ProgramFolder() { return Current().state; }
 fs::path TemporaryFolder() { return Current().temporary; }
 fs::path TableTestFile() { return TemporaryFolder() / "TABLEFILE.$$$"; }
 
-void SetProgramFolder(const fs::path& folder) { Current() = {folder, folder}; }
+void SetProgramFolder(const fs::path& folder) {
+  Current().state = folder;
+  Current().temporary = folder;
+}
 void SetTemporaryFolder(const fs::path& folder) { Current().temporary = folder; }
 
 const std::vector<std::string_view>& StateFileNames() {

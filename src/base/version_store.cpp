@@ -5,15 +5,23 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <system_error>
+#include <thread>
 
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
@@ -26,6 +34,11 @@ namespace {
 
 constexpr const char* kIndexName = "index";
 constexpr const char* kIndexHeading = "HemloVersions 1";
+// A version set aside by a save and not yet folded in:
+// "pending.<time>.<sequence>.<size or L>.<writer in hex>", the bytes as they
+// are. "L" marks a hard link to the replaced file (whole by nature); a copy
+// names its size, so one torn by a crash is known.
+constexpr std::string_view kPendingPrefix = "pending.";
 
 std::string Hex(const unsigned char* p, std::size_t n) {
   static const char digits[] = "0123456789abcdef";
@@ -167,7 +180,8 @@ std::string DeltaObject(std::string_view older, std::string_view newer, const st
   const std::string_view middle = older.substr(head, older.size() - head - tail);
   std::string out = "D " + newer_hash + " " + std::to_string(head) + " " + std::to_string(tail) +
                     " " + std::to_string(middle.size()) + "\n";
-  Deflate(middle, Z_DEFAULT_COMPRESSION, out);
+  // The middle of a small edit is small: the fastest level costs nothing in size.
+  Deflate(middle, Z_BEST_SPEED, out);
   return out;
 }
 
@@ -217,7 +231,7 @@ void CollectGarbage(const fs::path& dir, const std::vector<StoredVersion>& entri
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(dir, ec)) {
     const std::string name = e.path().filename().string();
-    if (name == kIndexName || live.count(name)) continue;
+    if (name == kIndexName || live.count(name) || name.starts_with(kPendingPrefix)) continue;
     fs::remove(e.path(), ec);
   }
 }
@@ -242,6 +256,72 @@ bool Prune(std::vector<StoredVersion>& entries, std::int64_t now) {
   return dropped;
 }
 
+struct Pending {
+  fs::path path;
+  std::int64_t time = 0;
+  bool linked = false;
+  std::uint64_t size = 0;
+  std::string writer;
+};
+
+std::string PendingName(std::int64_t time, unsigned sequence, std::string_view size,
+                        std::string_view writer) {
+  char head[64];
+  std::snprintf(head, sizeof head, "%012lld.%06u.", static_cast<long long>(time), sequence % 1000000);
+  return std::string(kPendingPrefix) + head + std::string(size) + "." +
+         Hex(reinterpret_cast<const unsigned char*>(writer.data()), writer.size());
+}
+
+std::optional<Pending> ParsePending(const fs::path& path) {
+  const std::string name = path.filename().string();
+  if (!name.starts_with(kPendingPrefix)) return std::nullopt;
+  std::vector<std::string> parts;
+  std::istringstream in(name.substr(kPendingPrefix.size()));
+  for (std::string part; std::getline(in, part, '.');) parts.push_back(part);
+  if (parts.size() != 4 || parts[0].empty() || parts[3].size() % 2 != 0) return std::nullopt;
+  Pending p;
+  p.path = path;
+  char* end = nullptr;
+  p.time = std::strtoll(parts[0].c_str(), &end, 10);
+  if (*end) return std::nullopt;
+  p.linked = parts[2] == "L";
+  if (!p.linked) {
+    p.size = std::strtoull(parts[2].c_str(), &end, 10);
+    if (parts[2].empty() || *end) return std::nullopt;
+  }
+  for (std::size_t i = 0; i < parts[3].size(); i += 2) {
+    const std::string two = parts[3].substr(i, 2);
+    const unsigned long c = std::strtoul(two.c_str(), &end, 16);
+    if (*end) return std::nullopt;  // a temporary name ends in ".tmp<pid>"
+    p.writer += static_cast<char>(c);
+  }
+  return p;
+}
+
+// Oldest first (the names sort by time, then by sequence).
+std::vector<Pending> PendingIn(const fs::path& dir) {
+  std::vector<Pending> out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec))
+    if (auto p = ParsePending(e.path())) out.push_back(std::move(*p));
+  std::sort(out.begin(), out.end(), [](const Pending& a, const Pending& b) { return a.path < b.path; });
+  return out;
+}
+
+// Its bytes; false when it cannot be read or a copy was torn.
+bool PendingBytes(const Pending& p, std::string& bytes) {
+  return ReadWholeFile(p.path, bytes) && (p.linked || bytes.size() == p.size);
+}
+
+std::string PageLine(const fs::path& dir) {
+  std::string bytes, line;
+  ReadWholeFile(dir / kIndexName, bytes);
+  std::istringstream in(bytes);
+  std::getline(in, line);
+  std::getline(in, line);
+  return line;
+}
+
 }  // namespace
 
 VersionStore::VersionStore(fs::path folder, std::uint64_t cap_bytes)
@@ -251,6 +331,21 @@ fs::path VersionStore::PageFolder(const fs::path& page) const {
   std::error_code ec;
   fs::path p = fs::absolute(FinalTarget(page), ec).lexically_normal();
   return folder_ / Sha256(p.string()).substr(0, 24);
+}
+
+fs::path VersionStore::folder() const {
+  std::lock_guard lock(mutex_);
+  return folder_;
+}
+
+void VersionStore::set_folder(fs::path folder) {
+  std::lock_guard lock(mutex_);
+  folder_ = std::move(folder);
+}
+
+void VersionStore::set_cap(std::uint64_t cap_bytes) {
+  std::lock_guard lock(mutex_);
+  cap_ = cap_bytes;
 }
 
 VersionResult VersionStore::KeepCurrent(const fs::path& page, std::string_view writer,
@@ -264,6 +359,7 @@ VersionResult VersionStore::KeepCurrent(const fs::path& page, std::string_view w
 
 VersionResult VersionStore::Keep(const fs::path& page, std::string_view bytes,
                                  std::string_view writer, std::int64_t now) {
+  std::lock_guard lock(mutex_);
   if (cap_ == 0) return {};  // the user turned the store off
   std::string error;
   if (!MakePrivateFolder(folder_, &error)) return Failed(error);
@@ -271,6 +367,14 @@ VersionResult VersionStore::Keep(const fs::path& page, std::string_view bytes,
   std::error_code ec;
   fs::create_directory(dir, ec);
   if (ec) return Failed(ec.message());
+  FoldIn(dir);  // what was set aside is older than these bytes
+  return KeepIn(dir, page.string(), bytes, writer, now);
+}
+
+VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_name,
+                                   std::string_view bytes, std::string_view writer,
+                                   std::int64_t now) const {
+  std::string error;
   std::vector<StoredVersion> entries = ReadIndex(dir);
   const std::string hash = Sha256(bytes);
   if (!entries.empty() && entries.back().hash == hash) return {};
@@ -294,21 +398,120 @@ VersionResult VersionStore::Keep(const fs::path& page, std::string_view bytes,
   }
   entries.push_back({now, bytes.size(), std::string(writer), hash});
   const bool dropped = Prune(entries, now);
-  if (!WriteIndex(dir, page, entries, error)) return Failed(error);
+  if (!WriteIndex(dir, page_name, entries, error)) return Failed(error);
   if (dropped) CollectGarbage(dir, entries);
-  ApplyCap(now);
+  ApplyCap();
   return {};
 }
 
+VersionResult VersionStore::SetAside(const fs::path& page, std::string_view writer,
+                                     std::int64_t now, fs::path* pending) {
+  std::lock_guard lock(mutex_);
+  return SetAsideIn(page, {}, true, writer, now, pending);
+}
+
+VersionResult VersionStore::SetAside(const fs::path& page, std::string_view bytes,
+                                     std::string_view writer, std::int64_t now,
+                                     fs::path* pending) {
+  std::lock_guard lock(mutex_);
+  return SetAsideIn(page, bytes, false, writer, now, pending);
+}
+
+VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view bytes, bool link,
+                                       std::string_view writer, std::int64_t now,
+                                       fs::path* pending) const {
+  if (cap_ == 0) return {};
+  const fs::path source = FinalTarget(page);
+  if (link) {
+    struct stat st;
+    if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};  // nothing to keep
+  }
+  std::string error;
+  if (!MakePrivateFolder(folder_, &error)) return Failed(error);
+  const fs::path dir = PageFolder(page);
+  std::error_code ec;
+  fs::create_directory(dir, ec);
+  if (ec) return Failed(ec.message());
+  // The page's name first, so that what a crash leaves set aside is still its.
+  if (!fs::exists(dir / kIndexName, ec)) {
+    fs::path name = fs::absolute(source, ec).lexically_normal();
+    if (!WriteIndex(dir, name, {}, error)) return Failed(error);
+  }
+  static std::atomic<unsigned> sequence{0};
+  std::string copy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const unsigned n = sequence.fetch_add(1);
+    if (link) {
+      const fs::path target = dir / PendingName(now, n, "L", writer);
+      if (::link(source.c_str(), target.c_str()) == 0) break;
+      if (errno == EEXIST) continue;
+      // Another file system, or one without links: one copy instead.
+      if (!ReadWholeFile(source, copy, &error)) return Failed(page.string() + ": " + error);
+      bytes = copy;
+      link = false;
+    }
+    const fs::path target = dir / PendingName(now, n, std::to_string(bytes.size()), writer);
+    if (fs::exists(target, ec)) continue;
+    if (!WriteQuickly(target, bytes, error)) return Failed(error);
+    break;
+  }
+  if (pending) *pending = dir;
+  return {};
+}
+
+void VersionStore::Fold(const fs::path& page_folder) {
+  std::lock_guard lock(mutex_);
+  FoldIn(page_folder);
+}
+
+bool VersionStore::FoldIn(const fs::path& dir) const {
+  const std::vector<Pending> pending = PendingIn(dir);
+  if (pending.empty()) return true;
+  const std::string page_name = PageLine(dir);
+  for (const Pending& p : pending) {
+    std::string bytes;
+    std::error_code ec;
+    if (!PendingBytes(p, bytes)) {
+      if (!p.linked && fs::exists(p.path, ec)) fs::remove(p.path, ec);  // torn by a crash
+      continue;
+    }
+    if (cap_ != 0 && !KeepIn(dir, page_name, bytes, p.writer, p.time)) return false;  // stays set aside
+    fs::remove(p.path, ec);
+  }
+  return true;
+}
+
+void VersionStore::FoldAll() const {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder_, ec))
+    if (e.is_directory(ec)) FoldIn(e.path());
+}
+
 std::vector<StoredVersion> VersionStore::Versions(const fs::path& page) const {
-  std::vector<StoredVersion> v = ReadIndex(PageFolder(page));
+  std::lock_guard lock(mutex_);
+  const fs::path dir = PageFolder(page);
+  const bool folded = FoldIn(dir);
+  std::vector<StoredVersion> v = ReadIndex(dir);
+  if (!folded)  // what could not be folded in (a full disk) is listed as it is
+    for (const Pending& p : PendingIn(dir)) {
+      std::string bytes;
+      if (PendingBytes(p, bytes)) v.push_back({p.time, bytes.size(), p.writer, Sha256(bytes)});
+    }
   std::reverse(v.begin(), v.end());
   return v;
 }
 
 std::optional<std::string> VersionStore::Bytes(const fs::path& page, const std::string& hash) const {
+  std::lock_guard lock(mutex_);
   if (!IsHash(hash)) return std::nullopt;
   const fs::path dir = PageFolder(page);
+  FoldIn(dir);
+  std::error_code ec;
+  if (!fs::exists(dir / hash, ec))
+    for (const Pending& p : PendingIn(dir)) {
+      std::string bytes;
+      if (PendingBytes(p, bytes) && Sha256(bytes) == hash) return bytes;
+    }
   // Follow the differences to the whole object, then build back.
   std::vector<std::string> chain_bytes;
   std::vector<Object> chain;
@@ -344,6 +547,12 @@ std::optional<std::string> VersionStore::Bytes(const fs::path& page, const std::
 }
 
 std::uint64_t VersionStore::TotalBytes() const {
+  std::lock_guard lock(mutex_);
+  FoldAll();
+  return TotalBytesNow();
+}
+
+std::uint64_t VersionStore::TotalBytesNow() const {
   std::uint64_t total = 0;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(folder_, ec))
@@ -351,8 +560,8 @@ std::uint64_t VersionStore::TotalBytes() const {
   return total;
 }
 
-void VersionStore::ApplyCap(std::int64_t) const {
-  std::uint64_t total = TotalBytes();
+void VersionStore::ApplyCap() const {
+  std::uint64_t total = TotalBytesNow();
   if (total <= cap_) return;
   // Every page's versions, the oldest of all going first.
   std::map<fs::path, std::vector<StoredVersion>> pages;
@@ -371,19 +580,11 @@ void VersionStore::ApplyCap(std::int64_t) const {
     const std::uint64_t before = FolderBytes(dir);
     entries.erase(entries.begin());
     std::string error;
-    std::string page_line;
-    {
-      std::string bytes;
-      ReadWholeFile(dir / kIndexName, bytes);
-      std::istringstream in(bytes);
-      std::getline(in, page_line);
-      std::getline(in, page_line);
-    }
-    if (!WriteIndex(dir, page_line, entries, error)) return;
+    if (!WriteIndex(dir, PageLine(dir), entries, error)) return;
     CollectGarbage(dir, entries);
     const std::uint64_t after = FolderBytes(dir);
     total -= std::min(total, before - std::min(before, after));
-    if (entries.empty()) {
+    if (entries.empty() && PendingIn(dir).empty()) {
       fs::remove_all(dir, ec);
       total -= std::min(total, after);
     }
@@ -400,14 +601,82 @@ std::int64_t Now() {
              std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
+
+// The program's store and the worker that folds in what saves set aside.
+// What is still set aside when the program ends is folded in next time.
+struct Program {
+  VersionStore store{fs::path()};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<fs::path> todo;
+  bool busy = false;
+  bool stop = false;
+  std::thread worker;
+
+  ~Program() {
+    {
+      std::lock_guard lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    if (worker.joinable()) worker.join();
+  }
+
+  void Add(const fs::path& dir) {
+    std::lock_guard lock(mutex);
+    if (std::find(todo.begin(), todo.end(), dir) == todo.end()) todo.push_back(dir);
+    if (!worker.joinable()) {
+      try {
+        worker = std::thread([this] { Run(); });
+      } catch (const std::system_error&) {
+        todo.clear();  // no thread to be had: folded in at the next look
+      }
+    }
+    changed.notify_all();
+  }
+
+  void Run() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return stop || !todo.empty(); });
+      if (stop) return;
+      const fs::path dir = todo.front();
+      todo.pop_front();
+      busy = true;
+      lock.unlock();
+      store.Fold(dir);
+      lock.lock();
+      busy = false;
+      changed.notify_all();
+    }
+  }
+
+  void Wait() {
+    std::unique_lock lock(mutex);
+    // A fold takes what one page's bytes take to hash and compress.
+    changed.wait_for(lock, std::chrono::minutes(1), [&] { return todo.empty() && !busy; });
+  }
+};
+
+Program& TheProgram() {
+  static Program program;
+  return program;
+}
+
+VersionStore& ProgramStoreLocked() {
+  // Follows the state folder and the cap as they are now (tests move both).
+  // The folders first: what is made first is taken down last.
+  fs::path folder = ProgramFolder() / "versions";
+  VersionStore& store = TheProgram().store;
+  store.set_folder(std::move(folder));
+  store.set_cap(g_cap);
+  return store;
+}
 }  // namespace
 
 VersionStore& ProgramVersionStore() {
-  // Follows the state folder and the cap as they are now (tests move both).
-  static VersionStore store{fs::path()};
-  store.set_folder(ProgramFolder() / "versions");
-  store.set_cap(g_cap);
-  return store;
+  std::lock_guard lock(g_store_mutex);
+  return ProgramStoreLocked();
 }
 
 void SetVersionCap(std::uint64_t cap_bytes) {
@@ -417,13 +686,21 @@ void SetVersionCap(std::uint64_t cap_bytes) {
 
 VersionResult KeepBeforeWrite(const fs::path& page, std::string_view writer) {
   std::lock_guard lock(g_store_mutex);
-  return ProgramVersionStore().KeepCurrent(page, writer, Now());
+  fs::path pending;
+  const VersionResult r = ProgramStoreLocked().SetAside(page, writer, Now(), &pending);
+  if (!pending.empty()) TheProgram().Add(pending);
+  return r;
 }
 
 VersionResult KeepBeforeWrite(const fs::path& page, std::string_view bytes, std::string_view writer) {
   std::lock_guard lock(g_store_mutex);
-  return ProgramVersionStore().Keep(page, bytes, writer, Now());
+  fs::path pending;
+  const VersionResult r = ProgramStoreLocked().SetAside(page, bytes, writer, Now(), &pending);
+  if (!pending.empty()) TheProgram().Add(pending);
+  return r;
 }
+
+void WaitForVersionStore() { TheProgram().Wait(); }
 
 std::string VersionNoticeOnce(const VersionResult& r) {
   std::lock_guard lock(g_store_mutex);

@@ -7,10 +7,18 @@
 // common head and tail), so a hundred one-line edits of a large page cost
 // little. Removing the oldest version never breaks a newer one.
 //
+// A save only sets the old bytes aside: the old file is hard-linked into the
+// page's folder under a "pending" name (it costs nothing, and the rename that
+// replaces the page leaves that inode alone), or copied there with one write
+// where a link cannot be made. Hashing, the difference and zlib happen later,
+// on a worker thread or at the next look at the store; a pending version left
+// by a crash is folded in then.
+//
 // The store is a safety net, never a condition for saving: every failure is
 // returned for the caller to mention, and the caller's write goes ahead.
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +59,17 @@ class VersionStore {
   VersionResult KeepCurrent(const std::filesystem::path& page, std::string_view writer,
                             std::int64_t now);
 
+  // The quick forms for a save: the bytes are safe in the store when these
+  // return, folded in by Fold (or by any of the readers below). Each gives
+  // the page's store folder in `pending` when it set something aside.
+  VersionResult SetAside(const std::filesystem::path& page, std::string_view writer,
+                         std::int64_t now, std::filesystem::path* pending = nullptr);
+  VersionResult SetAside(const std::filesystem::path& page, std::string_view bytes,
+                         std::string_view writer, std::int64_t now,
+                         std::filesystem::path* pending = nullptr);
+  // Folds the versions set aside in one page's store folder into it, oldest first.
+  void Fold(const std::filesystem::path& page_folder);
+
   // Newest first.
   std::vector<StoredVersion> Versions(const std::filesystem::path& page) const;
   // The bytes of one version, checked against its hash; nullopt when they
@@ -60,14 +79,24 @@ class VersionStore {
   // Bytes the store takes on the disk.
   std::uint64_t TotalBytes() const;
 
-  const std::filesystem::path& folder() const { return folder_; }
-  void set_folder(std::filesystem::path folder) { folder_ = std::move(folder); }
-  void set_cap(std::uint64_t cap_bytes) { cap_ = cap_bytes; }
+  std::filesystem::path folder() const;
+  void set_folder(std::filesystem::path folder);
+  void set_cap(std::uint64_t cap_bytes);
 
  private:
   std::filesystem::path PageFolder(const std::filesystem::path& page) const;
-  void ApplyCap(std::int64_t now) const;
+  VersionResult KeepIn(const std::filesystem::path& dir, const std::string& page_name,
+                       std::string_view bytes, std::string_view writer, std::int64_t now) const;
+  VersionResult SetAsideIn(const std::filesystem::path& page, std::string_view bytes,
+                           bool link, std::string_view writer, std::int64_t now,
+                           std::filesystem::path* pending) const;
+  // False when something set aside could not be folded in (it stays set aside).
+  bool FoldIn(const std::filesystem::path& dir) const;
+  void FoldAll() const;
+  std::uint64_t TotalBytesNow() const;
+  void ApplyCap() const;
 
+  mutable std::mutex mutex_;  // the worker folds while the window reads
   std::filesystem::path folder_;
   std::uint64_t cap_;
 };
@@ -77,10 +106,13 @@ VersionStore& ProgramVersionStore();
 void SetVersionCap(std::uint64_t cap_bytes);
 
 // Keeps what `page` holds before this program writes over it, in the
-// program's store, stamped now.
+// program's store, stamped now: set aside at once, folded in on a worker.
 VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_view writer);
 VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_view bytes,
                               std::string_view writer);
+
+// Waits until the worker has folded in everything set aside so far.
+void WaitForVersionStore();
 
 // What the status bar should say about `r`: its message the first time the
 // store fails, nothing while it keeps failing, nothing again once it works.

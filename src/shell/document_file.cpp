@@ -1,8 +1,5 @@
 #include "shell/document_file.h"
 
-#include <future>
-#include <system_error>
-
 #include "base/atomic_file.h"
 #include "text/byte_text.h"
 
@@ -29,25 +26,10 @@ bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, st
     error = "読み取り専用のファイルです。書き込みを許可してから保存してください。";
     return false;
   }
-  // The old bytes go into the version store while the new ones are written
-  // and flushed: the store's work is mostly hashing and copying, the write
-  // mostly waiting for the disk.
-  std::string old, unread;
-  std::error_code ec;
-  const bool existed = std::filesystem::is_regular_file(path, ec);
-  const bool read = existed && ReadWholeFile(path, old, &unread);
-  auto keep = [&] {
-    if (!existed) return VersionResult{};
-    if (!read) return VersionResult{false, "以前の版を残せませんでした（" + unread + "）"};
-    return KeepBeforeWrite(path, old, "上書き保存");
-  };
-  std::future<VersionResult> keeping;
-  try {
-    keeping = std::async(std::launch::async, keep);
-  } catch (const std::system_error&) {  // no thread to be had: one after the other
-  }
+  // The old file is set aside in the version store (a hard link, as a rule)
+  // before the rename replaces it; the store's real work comes after.
+  const VersionResult stored = KeepBeforeWrite(path, "上書き保存");
   WriteResult r = WriteFileAtomically(path, bytes);
-  const VersionResult stored = keeping.valid() ? keeping.get() : keep();
   if (kept) *kept = stored;
   if (!r) error = r.error;
   return r.ok;

@@ -30,6 +30,8 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.closing_tags = on;
     } else if (name == "Abbreviations") {
       s.abbreviations = on;
+    } else if (name == "Completion") {
+      s.completion = on;
     } else if (name == "EditPane") {
       int share = 0;
       char tail = 0;
@@ -65,7 +67,8 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
                       "\r\nClosingTags=" + (closing_tags ? "1" : "0") +
                       "\r\nAbbreviations=" + (abbreviations ? "1" : "0") +
                       "\r\nEditPane=" + std::to_string(edit_pane_share) +
-                      "\r\nVersionStoreMB=" + std::to_string(version_cap_mb) + "\r\n";
+                      "\r\nVersionStoreMB=" + std::to_string(version_cap_mb) +
+                      "\r\nCompletion=" + (completion ? "1" : "0") + "\r\n";
   if (frame)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +

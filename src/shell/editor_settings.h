@@ -2,8 +2,9 @@
 // The edit pane's display choices (環境設定) and the frame's place, kept in
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
 // unreadable file gives the defaults (colours, line numbers, end tags,
-// abbreviations and web copies of large pictures on, live preview off, no
-// place, half the window for the edit pane); a file written before a choice existed reads as its default.
+// abbreviations, completion and web copies of large pictures on, live
+// preview off, no place, half the window for the edit pane); a file written
+// before a choice existed reads as its default.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -23,6 +24,7 @@ struct EditorSettings {
   bool web_photos = true;          // large pictures inserted are offered a web copy
   bool closing_tags = true;        // end tags put in while typing
   bool abbreviations = true;       // Tab or Ctrl+E expands "ul>li*3"
+  bool completion = true;          // a list of elements, attributes, values and files
   std::optional<FrameRect> frame;  // "Frame=x,y,width,height", the unmaximised place
   bool frame_maximised = false;
   // "EditPane=": where the user last left the splitter, for new windows.

@@ -42,6 +42,7 @@ enum class FrameCommand : int {
   WebPhotos,     // 大きな画像を Web 用に縮小 (checkable, kept)
   ClosingTags,   // 閉じタグの自動入力 (checkable, kept)
   Abbreviations, // 省略記法の展開 (checkable, kept)
+  Completion,    // 入力補完 (checkable, kept)
   WebMaximise,
   WebRestore,
   Transfer,

@@ -104,6 +104,7 @@ void TMainForm::SetEditorSettings(const EditorSettings& settings) {
   action(FrameCommand::WebPhotos)->setChecked(settings.web_photos);
   action(FrameCommand::ClosingTags)->setChecked(settings.closing_tags);
   action(FrameCommand::Abbreviations)->setChecked(settings.abbreviations);
+  action(FrameCommand::Completion)->setChecked(settings.completion);
   for (TMDIChild* c : Children()) c->ApplyEditorSettings(settings);
 }
 

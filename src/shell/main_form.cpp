@@ -142,6 +142,7 @@ void TMainForm::ConnectCommands() {
   connect(action(C::ClosingTags), &QAction::triggered, this, toggle(&EditorSettings::closing_tags));
   connect(action(C::Abbreviations), &QAction::triggered, this,
           toggle(&EditorSettings::abbreviations));
+  connect(action(C::Completion), &QAction::triggered, this, toggle(&EditorSettings::completion));
   on(C::SelectAll, &TMainForm::mnuSelectAllClick);
   on(C::Font, &TMainForm::N43Click);
   on(C::TabWidth, &TMainForm::mnuTabClick);

@@ -93,6 +93,7 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::WebPhotos, "mnuWebPhotos", "大きな画像を Web 用に縮小", nullptr, {}, nullptr},
       {C::ClosingTags, "mnuClosingTags", "閉じタグの自動入力", nullptr, {}, nullptr},
       {C::Abbreviations, "mnuAbbreviations", "省略記法の展開 (Tab/Ctrl+E)", nullptr, {}, nullptr},
+      {C::Completion, "mnuCompletion", "入力補完", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::Transfer, "mnuFTP", "ﾌｧｲﾙ転送", nullptr, {}, nullptr},
@@ -190,6 +191,7 @@ void TMainForm::BuildActions() {
   action(C::WebPhotos)->setCheckable(true);
   action(C::ClosingTags)->setCheckable(true);
   action(C::Abbreviations)->setCheckable(true);
+  action(C::Completion)->setCheckable(true);
   action(C::SitePanel)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
@@ -235,7 +237,8 @@ void TMainForm::BuildMenus() {
 
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
-      {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers, C::ClosingTags, C::Abbreviations});
+      {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers, C::ClosingTags, C::Abbreviations,
+       C::Completion});
   add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
   add(env, {C::LivePreview, C::WebPhotos});
   env->addSeparator();

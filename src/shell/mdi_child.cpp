@@ -11,6 +11,7 @@
 #include "shell/frame_rules.h"
 #include "shell/indent.h"
 #include "shell/main_form.h"
+#include "shell/page_site.h"
 #include "text/abbreviation.h"
 
 namespace hemlo {
@@ -76,6 +77,7 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   source.setPointSize(11);
   Memo1->setFont(source);
   Memo1->installEventFilter(this);
+  Memo1->SetSiteOfPage([this] { return SiteOfPage(caption_.toStdString()); });
   Memo1->viewport()->installEventFilter(this);
   // The caret text and the title follow the pane.
   connect(Memo1, &QPlainTextEdit::cursorPositionChanged, this, &TMDIChild::CaretMoved);
@@ -190,6 +192,7 @@ void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
   Memo1->SetLineNumbers(settings.line_numbers);
   Memo1->SetClosingTags(settings.closing_tags);
   abbreviations_ = settings.abbreviations;
+  Memo1->SetCompletion(settings.completion);
 }
 
 bool TMDIChild::ExpandAbbreviation() {
@@ -284,7 +287,8 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
     const bool expand = (key->key() == Qt::Key_Tab && mods == Qt::NoModifier) ||
                         (key->key() == Qt::Key_E && mods == Qt::ControlModifier);
     // Tab after anything but an abbreviation indents as ever.
-    if (expand && abbreviations_ && ExpandAbbreviation()) return true;
+    // Tab accepts an item of the completion list instead.
+    if (expand && abbreviations_ && !Memo1->CompletionShown() && ExpandAbbreviation()) return true;
   } else if (watched == Memo1 && event->type() == QEvent::KeyRelease) {
     auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat())

@@ -118,9 +118,10 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
     return outcome;
   }
   // Each file's present bytes go into the version store first; a store that
-  // cannot take them is mentioned, never a reason to stop.
+  // cannot take them is mentioned, never a reason to stop. They were just
+  // found unchanged on the disk, so the store may link the file itself.
   for (const FileChange& c : changes) {
-    const VersionResult kept = KeepBeforeWrite(c.path, c.before, "サイト置換");
+    const VersionResult kept = KeepBeforeWrite(c.path, "サイト置換");
     if (!kept && outcome.version_notice.empty()) outcome.version_notice = kept.message;
   }
   // Renamed one by one; each folder's new names flushed once at the end.
@@ -164,7 +165,7 @@ UndoOutcome UndoReplacement(const ReplaceRecord& record) {
       kept += "\n" + c.path.string() + "（置換の後で変更されています）";
       continue;
     }
-    if (const VersionResult stored = KeepBeforeWrite(c.path, c.after, "置換の取り消し");
+    if (const VersionResult stored = KeepBeforeWrite(c.path, "置換の取り消し");
         !stored && outcome.version_notice.empty())
       outcome.version_notice = stored.message;
     if (!Write(c.path, c.before, error)) {

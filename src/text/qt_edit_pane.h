@@ -34,13 +34,21 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "text/completion.h"
 #include "text/edit_pane.h"
 #include "text/line_index.h"
 #include "text/view_codes.h"
 
+class QListWidget;
+
 namespace hemlo::text {
+
+class SiteFiles;
 
 class QtEditPane : public QPlainTextEdit, public EditPane {
   Q_OBJECT
@@ -115,6 +123,21 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void SetClosingTags(bool on);
   bool ClosingTags() const { return closing_tags_; }
 
+  // Completion while typing (qt_edit_pane_completion.cpp): after '<', a
+  // space in a tag, a quote of a value, or ':', ';' and '{' in CSS, a list
+  // of what may follow the caret, narrowed by each key typed on. It never
+  // takes the focus nor a typed character: Up/Down/PageUp/PageDown move,
+  // Enter or Tab accepts, Escape (or a click elsewhere) closes.
+  void SetCompletion(bool on);
+  bool Completion() const { return completion_; }
+  // The site folder and the page's folder (absolute), asked when a value
+  // names a file; an empty page folder: no files.
+  using SiteOfPage = std::function<std::pair<std::filesystem::path, std::filesystem::path>()>;
+  void SetSiteOfPage(SiteOfPage site_of_page) { site_of_page_ = std::move(site_of_page); }
+  bool CompletionShown() const;
+  // Test aid: the labels listed.
+  QStringList CompletionLabels() const;
+
   // Test aid: true when the block cache agrees with a full recount.
   bool BlockCacheIsConsistent() const;
 
@@ -140,6 +163,8 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void keyReleaseEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
+  bool event(QEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   bool canInsertFromMimeData(const QMimeData* source) const override;
   void insertFromMimeData(const QMimeData* source) override;
   // Copies and drags also carry the CP932 bytes (kCp932MimeType), so that a
@@ -197,6 +222,27 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // True when `text` is the next part of an end tag just completed (and is
   // taken without inserting it); else gives back what was taken, ahead of `text`.
   bool TakeTypedEndTag(QString& text);
+
+  // Completion: a list key taken (true), the list after a typed
+  // character or another key, accepting an item.
+  bool CompletionKey(QKeyEvent* event);
+  void CompleteAfter(QChar typed);
+  void RefreshCompletion(bool open);
+  void AcceptCompletion();
+  void HideCompletion();
+
+  bool completion_ = false;
+  QListWidget* completion_list_ = nullptr;
+  int completion_start_ = -1;  // where the word the list completes begins
+  std::vector<CompletionItem> completion_items_;
+  SiteOfPage site_of_page_;
+  std::shared_ptr<SiteFiles> site_files_;
+  // The site's files as paths from the page, for the list they came from.
+  std::vector<std::string> PageFiles();
+  std::vector<std::string> page_files_;
+  std::shared_ptr<const std::vector<std::string>> page_files_of_;
+  std::string page_files_folder_;
+  int files_wanted_at_ = -1;  // the caret where files were wanted before they were there
 
   bool closing_tags_ = false;
   // The rest of an end tag just completed, where the caret stood after it,

@@ -102,6 +102,10 @@ void QtEditPane::InsertUserText(const QString& text) {
 
 void QtEditPane::keyPressEvent(QKeyEvent* event) {
   emit keyDown(event->key(), event->modifiers());
+  if (CompletionKey(event)) {
+    event->accept();
+    return;
+  }
   QString text = event->text();
   // Ctrl with a letter is a command even where the key comes with the
   // letter as its text (input methods, remote desktops, synthetic keys):
@@ -111,17 +115,26 @@ void QtEditPane::keyPressEvent(QKeyEvent* event) {
   const bool typed = command != Qt::ControlModifier && IsTypedText(text);
   if (typed && !isReadOnly()) {
     if (TakeTypedEndTag(text)) {
+      HideCompletion();
       event->accept();
       return;
     }
     if (AcceptInput(text)) {
       InsertUserText(text);
       if (closing_tags_ && text.size() == 1) CloseTagAfter(text.at(0));
+      if (completion_ && text.size() == 1) CompleteAfter(text.at(0));
     }
     event->accept();
     return;
   }
   QPlainTextEdit::keyPressEvent(event);
+  // Backspace narrows the list back; any other key ends it.
+  if (CompletionShown()) {
+    if (event->key() == Qt::Key_Backspace)
+      RefreshCompletion(false);
+    else if (event->key() != Qt::Key_Shift && event->key() != Qt::Key_Control)
+      HideCompletion();
+  }
 }
 
 void QtEditPane::keyReleaseEvent(QKeyEvent* event) {
@@ -130,6 +143,7 @@ void QtEditPane::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void QtEditPane::mousePressEvent(QMouseEvent* event) {
+  HideCompletion();
   QPlainTextEdit::mousePressEvent(event);
   emit mouseDown(event->button());
 }
@@ -196,6 +210,7 @@ void QtEditPane::insertFromMimeData(const QMimeData* source) {
       return;
     }
   }
+  HideCompletion();
   if (text.isEmpty() || !AcceptInput(text)) return;
   InsertUserText(text);
 }

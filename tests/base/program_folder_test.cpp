@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "base/atomic_file.h"
+#include "base/version_store.h"
+
 namespace hemlo {
 namespace {
 
@@ -98,6 +101,33 @@ TEST(StateFolders, PortableOnlyWithAStateFileOtherwiseTheUsersFolders) {
   EXPECT_FALSE(MakePrivateFolder(root / "file/sub", &error));
   EXPECT_NE(error.find("file/sub"), std::string::npos);
   fs::remove_all(root);
+}
+
+// A process that never chose a state folder (a test, a tool) saves pages
+// without writing anything where it was started, and leaves nothing behind.
+TEST(StateFolders, UnchosenWritesNothingIntoTheWorkingFolder) {
+  const fs::path work =
+      fs::temp_directory_path() / ("hemlo_unchosen_" + std::to_string(std::random_device{}()));
+  fs::create_directories(work);
+  const pid_t pid = ::fork();  // a process whose folders are still unchosen
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    bool ok = ::chdir(work.c_str()) == 0 && WriteFileAtomically("page.htm", "<p>1</p>").ok &&
+              KeepBeforeWrite("page.htm", "上書き保存").ok &&
+              WriteFileAtomically("page.htm", "<p>2</p>").ok;
+    const auto versions = ProgramVersionStore().Versions("page.htm");
+    ok = ok && versions.size() == 1 &&
+         ProgramVersionStore().Bytes("page.htm", versions[0].hash) == "<p>1</p>";
+    std::exit(ok ? 0 : 1);  // an ordinary end: what the process made is taken down
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(work)) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"page.htm"});
+  EXPECT_FALSE(fs::exists(fs::temp_directory_path() / ("hemlo2-" + std::to_string(pid))));
+  fs::remove_all(work);
 }
 
 }  // namespace

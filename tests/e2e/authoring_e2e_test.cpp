@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <filesystem>
 #include <fstream>
 
 #include "app/startup.h"
@@ -20,6 +21,8 @@
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "text/cp932.h"
+#include "transfer/comma_text.h"
+#include "transfer/ferrox_files.h"
 #include "webview/ui_web_browser.h"
 
 namespace hemlo {
@@ -355,6 +358,63 @@ TEST(AuthoringEndToEnd, EndTagsAndAbbreviationsWhileTypingOnAShiftJisPage) {
   const EditorSettings kept = EditorSettings::Load(folder.path().toStdString() + "/Editor.ini");
   EXPECT_FALSE(kept.closing_tags);
   EXPECT_FALSE(kept.abbreviations);
+  pane.SetModified(false);
+  frame->close();
+}
+
+TEST(AuthoringEndToEnd, CompletionOffersTheSiteImagesOnAShiftJisPage) {
+  QTemporaryDir folder;
+  PrepareApplication(*qApp);
+  SetProgramFolder(folder.path().toStdString());
+  // The page in a folder of the site a transfer profile publishes.
+  const std::string site = folder.filePath(QStringLiteral("site")).toStdString();
+  for (const char* f : {"blog/b.gif", "blog/page.htm", "img/photo.png", "img/写真.jpg", "style.css"}) {
+    std::filesystem::create_directories(std::filesystem::path(site + "/" + f).parent_path());
+    std::ofstream(site + "/" + f, std::ios::binary) << "x";
+  }
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  folder.path().toStdString(),
+                  {transfer::JoinCommaText(
+                      {"site", "ftp.invalid", "u", "", "/", "auto", "auto", *text::Utf8ToCp932(site)})})
+                  .ok);
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts);
+  const QString path = QString::fromStdString(site + "/blog/page.htm");
+  const std::string head = Sjis("<html><body>\r\n<p>表示ソ</p>\r\n");
+  const std::string tail = "\r\n</body></html>\r\n";
+  std::ofstream(path.toStdString(), std::ios::binary) << head + tail;
+  TMDIChild* child = frame->OpenDocument(path);
+  ASSERT_NE(child, nullptr);
+  text::QtEditPane* memo = child->Memo();
+  text::EditPane& pane = *memo;
+  pane.SetSelStart(head.size());
+
+  // The site's images as links from the page; what is typed narrows them
+  // and stays in the text; Enter takes the first.
+  QTest::keyClicks(memo, QStringLiteral("<img src=\""));
+  QTRY_VERIFY_WITH_TIMEOUT(memo->CompletionShown(), 5000);
+  EXPECT_EQ(memo->CompletionLabels().join(QLatin1Char(',')),
+            QStringLiteral("b.gif,../img/photo.png,../img/写真.jpg"));
+  QTest::keyClicks(memo, QStringLiteral("../i"));
+  EXPECT_EQ(memo->CompletionLabels().join(QLatin1Char(',')),
+            QStringLiteral("../img/photo.png,../img/写真.jpg"));
+  QTest::keyClick(memo, Qt::Key_Down);
+  QTest::keyClick(memo, Qt::Key_Return);
+  EXPECT_FALSE(memo->CompletionShown());
+  // A space opens the attributes; Escape closes them, inserting nothing.
+  QTest::keyClicks(memo, QStringLiteral("\" "));
+  EXPECT_TRUE(memo->CompletionShown());
+  QTest::keyClick(memo, Qt::Key_Escape);
+  EXPECT_FALSE(memo->CompletionShown());
+  QTest::keyClicks(memo, QStringLiteral(">"));
+  frame->action(FrameCommand::FileSave)->trigger();
+  EXPECT_EQ(ReadFile(path), head + Sjis("<img src=\"../img/写真.jpg\" >") + tail);
+
+  // Turned off, no list opens, and the choice stays in Editor.ini.
+  frame->action(FrameCommand::Completion)->trigger();
+  QTest::keyClicks(memo, QStringLiteral("<"));
+  EXPECT_FALSE(memo->CompletionShown());
+  EXPECT_FALSE(EditorSettings::Load(folder.path().toStdString() + "/Editor.ini").completion);
   pane.SetModified(false);
   frame->close();
 }

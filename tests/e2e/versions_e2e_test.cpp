@@ -3,7 +3,10 @@
 // byte once saved.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QAction>
+#include <QLabel>
 #include <QApplication>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -69,6 +72,21 @@ TEST(VersionsEndToEnd, ThreeSavesShowThreeVersionsAndRestoreBringsTheFirstBack) 
   ASSERT_TRUE(ReadWholeFile(page, saved));
   EXPECT_EQ(saved, first);
   window->close();
+
+  // A store that cannot be written: the saves go ahead, the status bar says so once.
+  const std::filesystem::path store = std::filesystem::path(state.path().toStdString()) / "versions";
+  std::filesystem::rename(store, store.string() + ".away");
+  ASSERT_TRUE(WriteFileAtomically(store, "not a folder"));
+  for (int i = 0; i < 2; ++i) {
+    pane->SelectAll();
+    pane->ReplaceSelection("<p>" + std::to_string(i) + "</p>\r\n");
+    frame->StatusBar1()->SetText(0, QString());
+    frame->action(FrameCommand::FileSave)->trigger();
+    ASSERT_TRUE(ReadWholeFile(page, saved));
+    EXPECT_EQ(saved, "<p>" + std::to_string(i) + "</p>\r\n");
+    EXPECT_EQ(frame->StatusBar1()->panel(0)->text().startsWith(QStringLiteral("以前の版を残せませんでした")),
+              i == 0) << i;
+  }
 }
 
 }  // namespace

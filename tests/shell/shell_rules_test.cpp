@@ -129,21 +129,24 @@ TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
       std::filesystem::temp_directory_path() / ("editor_ini_" + std::to_string(::getpid()));
   const struct {
     std::string bytes;
-    bool closing_tags, abbreviations;
+    bool closing_tags, abbreviations, completion;
   } rows[] = {
-      {"Highlighting=1\r\nLineNumbers=0\r\nLivePreview=0\r\nEditPane=500\r\n", true, true},
-      {"ClosingTags=0\r\nAbbreviations=1\r\n", false, true},
-      {"Abbreviations=0\r\n", true, false},
+      {"Highlighting=1\r\nLineNumbers=0\r\nLivePreview=0\r\nEditPane=500\r\n", true, true, true},
+      {"ClosingTags=0\r\nAbbreviations=1\r\n", false, true, true},
+      {"Abbreviations=0\r\n", true, false, true},
+      {"Abbreviations=1\r\nVersionStoreMB=500\r\nCompletion=0\r\n", true, true, false},
   };
   for (const auto& r : rows) {
     std::ofstream(file, std::ios::binary) << r.bytes;
     EditorSettings s = EditorSettings::Load(file);
     EXPECT_EQ(s.closing_tags, r.closing_tags) << r.bytes;
     EXPECT_EQ(s.abbreviations, r.abbreviations) << r.bytes;
+    EXPECT_EQ(s.completion, r.completion) << r.bytes;
     ASSERT_TRUE(s.Save(file));
     s = EditorSettings::Load(file);
     EXPECT_EQ(s.closing_tags, r.closing_tags) << r.bytes;
     EXPECT_EQ(s.abbreviations, r.abbreviations) << r.bytes;
+    EXPECT_EQ(s.completion, r.completion) << r.bytes;
   }
   std::filesystem::remove(file);
 }

@@ -2,9 +2,12 @@
 // there before comes back byte for byte, and the write itself never fails
 // because of the store.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -70,7 +73,7 @@ std::string EditLine(std::string s, std::size_t at, int n) {
   return s;
 }
 
-enum class Case { kNewFile, kSmallEditOfLargeFile, kStoreUnwritable, kCapReached };
+enum class Case { kNewFile, kSmallEditOfLargeFile, kStoreUnwritable, kDiskFull, kReadOnlyStore, kCapReached };
 
 struct Row {
   const char* writer_name;
@@ -80,7 +83,8 @@ struct Row {
 };
 
 std::string RowName(const ::testing::TestParamInfo<Row>& info) {
-  static const char* names[] = {"NewFile", "SmallEditOfLargeFile", "StoreUnwritable", "CapReached"};
+  static const char* names[] = {"NewFile",  "SmallEditOfLargeFile", "StoreUnwritable",
+                                "DiskFull", "ReadOnlyStore",        "CapReached"};
   return std::string(info.param.writer_name) + names[static_cast<int>(info.param.what)];
 }
 
@@ -97,9 +101,21 @@ class VersionStoreWriters : public ::testing::TestWithParam<Row> {
   }
   void TearDown() override {
     SetVersionCap(kDefaultVersionCapBytes);
+    WaitForVersionStore();
+    for (const fs::path& m : mounts_) ::umount2(m.c_str(), MNT_DETACH);
     fs::remove_all(dir_);
   }
+  // A small file system of its own, to fill up or make read-only; false
+  // where this process may not mount one.
+  bool MountSmall(const fs::path& at, std::size_t bytes) {
+    fs::create_directories(at);
+    if (::mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) != 0)
+      return false;
+    mounts_.push_back(at);
+    return true;
+  }
   fs::path dir_;
+  std::vector<fs::path> mounts_;
 };
 
 TEST_P(VersionStoreWriters, KeepsWhatWasThereAndNeverStopsTheWrite) {
@@ -165,6 +181,60 @@ TEST_P(VersionStoreWriters, KeepsWhatWasThereAndNeverStopsTheWrite) {
       EXPECT_EQ(on_disk, "<p>後の後</p>");
       break;
     }
+    case Case::kDiskFull: {
+      // Page and store share a disk that has room for the new page only:
+      // the old bytes are still kept (a link needs no room), and come back.
+      if (!MountSmall(dir_ / "disk", 4 << 20)) GTEST_SKIP() << "no tmpfs mount allowed here";
+      fs::create_directories(dir_ / "disk" / "site");
+      SetProgramFolder(dir_ / "disk" / "state");
+      const fs::path small_page = dir_ / "disk" / "site" / "index.htm";
+      const std::string v1 = Page(256 * 1024, 1, true), v2 = Page(256 * 1024, 2, true),
+                        v3 = Page(256 * 1024, 3, true);
+      ASSERT_TRUE(WriteFileAtomically(small_page, v1));
+      Written w = row.write(small_page, v1, v2);
+      ASSERT_TRUE(w.ok && w.kept.ok);
+      ASSERT_EQ(store.Versions(small_page).size(), 1u);  // folded in while there was room
+      struct statvfs fs_info {};
+      ASSERT_EQ(::statvfs((dir_ / "disk").c_str(), &fs_info), 0);
+      const std::uint64_t free = static_cast<std::uint64_t>(fs_info.f_bavail) * fs_info.f_bsize;
+      ASSERT_TRUE(WriteFileAtomically(dir_ / "disk" / "filler", std::string(free - v3.size() - 48 * 1024, 'x')));
+      w = row.write(small_page, v2, v3);
+      EXPECT_TRUE(w.ok);
+      EXPECT_TRUE(w.kept.ok);
+      std::string on_disk;
+      ReadWholeFile(small_page, on_disk);
+      EXPECT_EQ(on_disk, v3);
+      const auto v = store.Versions(small_page);
+      ASSERT_EQ(v.size(), 2u);
+      EXPECT_EQ(v[0].writer, row.kept_as);
+      EXPECT_EQ(store.Bytes(small_page, v[0].hash), v2);
+      EXPECT_EQ(store.Bytes(small_page, v[1].hash), v1);
+      break;
+    }
+    case Case::kReadOnlyStore: {
+      // The store on a disk of its own that becomes read-only: the saves go
+      // ahead, the status bar hears of it once, what was kept stays.
+      if (!MountSmall(dir_ / "state", 4 << 20)) GTEST_SKIP() << "no tmpfs mount allowed here";
+      ASSERT_TRUE(WriteFileAtomically(page, "<p>一</p>"));
+      Written w = row.write(page, "<p>一</p>", "<p>二</p>");  // copied: another file system
+      ASSERT_TRUE(w.ok && w.kept.ok);
+      ASSERT_EQ(store.Versions(page).size(), 1u);
+      ASSERT_EQ(::mount(nullptr, (dir_ / "state").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+      w = row.write(page, "<p>二</p>", "<p>三</p>");
+      EXPECT_TRUE(w.ok);
+      EXPECT_FALSE(w.kept.ok);
+      EXPECT_NE(VersionNoticeOnce(w.kept), "");
+      w = row.write(page, "<p>三</p>", "<p>四</p>");
+      EXPECT_TRUE(w.ok);
+      EXPECT_EQ(VersionNoticeOnce(w.kept), "");  // said once only
+      std::string on_disk;
+      ReadWholeFile(page, on_disk);
+      EXPECT_EQ(on_disk, "<p>四</p>");
+      const auto v = store.Versions(page);
+      ASSERT_EQ(v.size(), 1u);
+      EXPECT_EQ(store.Bytes(page, v[0].hash), "<p>一</p>");
+      break;
+    }
     case Case::kCapReached: {
       constexpr std::uint64_t kCap = 350 * 1024;
       SetVersionCap(kCap);
@@ -189,10 +259,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Row{"Save", &Save, "上書き保存", Case::kNewFile},
                       Row{"Save", &Save, "上書き保存", Case::kSmallEditOfLargeFile},
                       Row{"Save", &Save, "上書き保存", Case::kStoreUnwritable},
+                      Row{"Save", &Save, "上書き保存", Case::kDiskFull},
+                      Row{"Save", &Save, "上書き保存", Case::kReadOnlyStore},
                       Row{"Save", &Save, "上書き保存", Case::kCapReached},
                       Row{"Replace", &Replace, "サイト置換", Case::kNewFile},
                       Row{"Replace", &Replace, "サイト置換", Case::kSmallEditOfLargeFile},
                       Row{"Replace", &Replace, "サイト置換", Case::kStoreUnwritable},
+                      Row{"Replace", &Replace, "サイト置換", Case::kDiskFull},
+                      Row{"Replace", &Replace, "サイト置換", Case::kReadOnlyStore},
                       Row{"Replace", &Replace, "サイト置換", Case::kCapReached}),
     RowName);
 
@@ -210,6 +284,60 @@ TEST(VersionRetention, KeepsFiftyOrAMonth) {
   ASSERT_EQ(v.size(), 50u);
   EXPECT_EQ(store.Bytes(page, v.back().hash), "v11");
   EXPECT_EQ(store.Bytes(page, v.front().hash), "v60");
+  fs::remove_all(dir);
+}
+
+// The total cap takes the oldest version of all pages first.
+TEST(VersionRetention, CapTakesTheOldestOfAllPagesFirst) {
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-cap-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  VersionStore store(dir / "versions");
+  const fs::path a = dir / "a.htm", b = dir / "b.htm";
+  const std::int64_t t0 = 1'700'000'000;
+  // Noise: every version costs about the same, so three fit and a fourth does not.
+  ASSERT_TRUE(store.Keep(a, Page(20000, 1, true), "上書き保存", t0));
+  ASSERT_TRUE(store.Keep(b, Page(20000, 2, true), "上書き保存", t0 + 1));
+  ASSERT_TRUE(store.Keep(a, Page(20000, 3, true), "上書き保存", t0 + 2));
+  store.set_cap(store.TotalBytes() + 1000);
+  ASSERT_TRUE(store.Keep(b, Page(20000, 4, true), "上書き保存", t0 + 3));
+  const auto in_a = store.Versions(a), in_b = store.Versions(b);
+  ASSERT_EQ(in_a.size(), 1u);  // a's first went, the oldest of all
+  EXPECT_EQ(store.Bytes(a, in_a[0].hash), Page(20000, 3, true));
+  ASSERT_EQ(in_b.size(), 2u);
+  EXPECT_EQ(store.Bytes(b, in_b[1].hash), Page(20000, 2, true));
+  fs::remove_all(dir);
+}
+
+// What a save set aside and nobody folded in (the program ended, or crashed)
+// is there for the next look; a copy torn by the crash is not taken for a version.
+TEST(VersionSetAside, IsFoldedInByTheNextLook) {
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-aside-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const fs::path page = dir / "a.htm";
+  const std::int64_t t0 = 1'700'000'000;
+  {
+    VersionStore first(dir / "versions");
+    ASSERT_TRUE(WriteFileAtomically(page, "linked"));
+    ASSERT_TRUE(first.SetAside(page, "上書き保存", t0));
+    ASSERT_TRUE(WriteFileAtomically(page, "copied"));
+    ASSERT_TRUE(first.SetAside(page, std::string("copied"), "サイト置換", t0 + 1));
+    fs::path folder;
+    ASSERT_TRUE(first.SetAside(page, std::string("torn by a crash"), "サイト置換", t0 + 2, &folder));
+    std::vector<fs::path> aside;  // the names sort oldest first
+    for (const auto& e : fs::directory_iterator(folder))
+      if (e.path().filename().string().starts_with("pending.")) aside.push_back(e.path());
+    ASSERT_EQ(aside.size(), 3u);
+    std::sort(aside.begin(), aside.end());
+    fs::resize_file(aside.back(), 4);
+    ASSERT_TRUE(WriteFileAtomically(page, "now"));
+  }
+  VersionStore next(dir / "versions");
+  const auto v = next.Versions(page);
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_EQ(v[0].writer, "サイト置換");
+  EXPECT_EQ(next.Bytes(page, v[0].hash), "copied");
+  EXPECT_EQ(next.Bytes(page, v[1].hash), "linked");
   fs::remove_all(dir);
 }
 

@@ -1,4 +1,4 @@
-// End tags and abbreviations on the command view's bytes, for a Shift-JIS
+// End tags, completion and abbreviations on the command view's bytes, for a Shift-JIS
 // and a UTF-8 page. Each case is one page with '|' at the caret; the page
 // goes through the edit pane so that the rules see its real bytes.
 #include <gtest/gtest.h>
@@ -7,8 +7,10 @@
 
 #include "text/abbreviation.h"
 #include "text/closing_tags.h"
+#include "text/completion.h"
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
+#include "text/site_files.h"
 
 namespace hemlo::text {
 namespace {
@@ -144,6 +146,80 @@ TEST(Abbreviations, ExpandWithTheLinesIndentation) {
       // Offsets are bytes: the kept part of the line is what precedes it in this encoding.
       EXPECT_EQ(x->start, View(r.kept, e).size()) << r.line;
     }
+}
+
+}  // namespace
+}  // namespace hemlo::text
+
+namespace hemlo::text {
+namespace {
+
+std::string Labels(const std::vector<CompletionItem>& items) {
+  std::string out;
+  for (const CompletionItem& i : items) out += (out.empty() ? "" : ",") + i.label;
+  return out;
+}
+
+TEST(Completion, WhatTheCaretStandsInAndWhatIsOffered) {
+  using K = CompletionKind;
+  const std::vector<std::string> files = {"a.htm", "img/b.png", "img/c.JPG", "style.css"};
+  const struct {
+    const char* page;
+    K kind;
+    const char* word;    // the bytes from the word's start to the caret
+    const char* labels;  // offered for that word; nullptr: not checked
+  } rows[] = {
+      {"<|", K::kElement, "", nullptr},
+      {"<p>表ソ<di|", K::kElement, "di", "dialog,div"},
+      {"<img |", K::kAttribute, "", nullptr},
+      {"<IMG alt=\"マ>ア\" s|", K::kAttribute, "s", "src,srcset,sizes,style,spellcheck"},
+      {"<img src=\"|", K::kAttributeValue, "", "img/b.png,img/c.JPG"},
+      {"<img src=\"a.png\" srcset=\"x.png 2x, |", K::kAttributeValue, "", "img/b.png,img/c.JPG"},
+      {"<a title=\"ボ\" href='im|", K::kAttributeValue, "im", "img/b.png,img/c.JPG"},
+      {"<a href=\"a.htm\" target=\"_b|", K::kAttributeValue, "_b", "_blank"},
+      {"<input type=ra|", K::kAttributeValue, "ra", "radio,range"},
+      {"<link rel=\"st|", K::kAttributeValue, "st", "stylesheet"},
+      {"<p style=\"color: red; dis|", K::kCssProperty, "dis", "display"},
+      {"<p style=\"text-align:c|", K::kCssValue, "c", "center"},
+      {"<style>\r\n/* マ{ */ h1 { col|", K::kCssProperty, "col", "color,column-count,column-gap"},
+      {"<style>a { content: \"ボ\"; font-weight: b|", K::kCssValue, "b", "bold,bolder"},
+      {"<style>@media print { a:h|", K::kNone, "", nullptr},
+      {"<style>p { margin: 0 }</style><p>a b|", K::kNone, "", nullptr},
+      {"<style>p { margin: 0 }</style><b|", K::kElement, "b", nullptr},
+      {"<script>if (a <b|", K::kNone, "", nullptr},
+      {"<!-- <di|", K::kNone, "", nullptr},
+      {"<img src=\"a.png\"|", K::kNone, "", nullptr},
+      {"a < b|", K::kNone, "", nullptr},
+      {"</|", K::kNone, "", nullptr},
+      {"<div>ソ|", K::kNone, "", nullptr},
+  };
+  for (Encoding e : kBoth)
+    for (const auto& r : rows) {
+      const Page p = Open(r.page, e);
+      const CompletionContext c = FindCompletionContext(p.before);
+      EXPECT_EQ(c.kind, r.kind) << r.page;
+      if (c.kind == K::kNone) continue;
+      const std::string word = p.before.substr(c.start);
+      EXPECT_EQ(word, View(r.word, e)) << r.page;
+      if (r.labels) {
+        EXPECT_EQ(Labels(CompletionItems(c, word, files)), r.labels) << r.page;
+      }
+    }
+}
+
+TEST(Completion, SiteFilesAsLinksFromThePage) {
+  const struct {
+    const char* folder;
+    const char* file;
+    const char* link;
+  } rows[] = {
+      {"", "img/a.png", "img/a.png"},
+      {"blog", "img/a.png", "../img/a.png"},
+      {"blog/2024/", "blog/b.htm", "../b.htm"},
+      {"blog", "blog/x/c.png", "x/c.png"},
+      {"blog", "blog.png", "../blog.png"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(PathFromPage(r.folder, r.file), r.link) << r.file;
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+#include "completion_typing.h"
+
+#include <QKeyEvent>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point from) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
+}
+
+double Median(std::vector<double> v) { return Percentile(std::move(v), 0.5); }
+
+// What an author types: a block with attributes, a style attribute, an
+// image from the site, text.
+const char16_t kTyped[] =
+    u"<div class=\"note\" id=\"n1\"><p style=\"color: red; font-weight: bold\">"
+    u"日本語の text, more words</p><img src=\"img/im1\" alt=\"写真\"><a href=\"../\" "
+    u"target=\"_blank\">link</a> and <span lang=\"ja\">終わり</span> ";
+
+}  // namespace
+
+void RunCompletionTyping(QApplication& app, hemlo::text::QtEditPane& pane, const std::string& page,
+                         const fs::path& scratch, int runs) {
+  // A site of 300 images and pages beside the page.
+  const fs::path site = scratch / "site";
+  fs::create_directories(site / "img");
+  for (int i = 0; i < 300; ++i) {
+    std::ofstream(site / "img" / ("im" + std::to_string(i) + ".png")) << "x";
+    std::ofstream(site / ("page" + std::to_string(i) + ".htm")) << "x";
+  }
+  pane.SetSiteOfPage([site] { return std::make_pair(site, site); });
+  pane.SetClosingTags(true);
+  pane.SetText(page);
+  pane.SetSelStart(page.size() / 2);
+  pane.ScrollCaretIntoView();
+  app.processEvents();
+  while (pane.SyntaxScanPending()) app.processEvents();
+
+  std::vector<double> p95[2], shown[2];
+  std::size_t keys = 0;
+  // Run 0 of each state warms up (the site's files are gathered then).
+  for (int r = 0; r <= runs; ++r)
+    for (int on = 0; on < 2; ++on) {
+      pane.SetCompletion(on == 1);
+      std::vector<double> times, list_times;
+      for (const char16_t* c = kTyped; *c; ++c) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const QString text(QChar(*c));
+        QKeyEvent press(QEvent::KeyPress, *c == u' ' ? Qt::Key_Space : Qt::Key_A, Qt::NoModifier,
+                        text);
+        QCoreApplication::sendEvent(&pane, &press);
+        pane.viewport()->repaint();
+        app.processEvents();  // the gutter's and the list's paint
+        const double t = Seconds(t0);
+        times.push_back(t);
+        if (pane.CompletionShown()) list_times.push_back(t);
+      }
+      // Site files arrive from the worker between runs.
+      app.processEvents();
+      if (r == 0) continue;
+      keys = times.size();
+      p95[on].push_back(Percentile(times, 0.95));
+      if (on) shown[on].insert(shown[on].end(), list_times.begin(), list_times.end());
+      if (on) shown[0].push_back(Percentile(list_times, 0.95));
+    }
+  double load = 0;
+  if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(f, "%lf", &load) != 1) load = 0;
+    std::fclose(f);
+  }
+  const double off = Median(p95[0]) * 1000, on = Median(p95[1]) * 1000;
+  std::printf(
+      "QtEditPane       typing markup, %zu keys a run, %d runs each, alternating, load %.1f:\n"
+      "                 p95 per key: completion off %.2f ms, on %.2f ms, ratio %.2f\n"
+      "                 list shown after the key: p95 %.2f ms (median of the runs' p95; "
+      "%zu keys with the list up)\n",
+      keys, runs, load, off, on, off > 0 ? on / off : 0, Median(shown[0]) * 1000,
+      shown[1].size());
+}
