@@ -3,7 +3,8 @@
 // `LC_ALL=C grep -rc WORD` on the same folder in the same run (grep decodes
 // nothing). The site check's markup part runs against Debian's `tidy -e -q`
 // started once per page. Runs alternate, warm cache; prints medians and ratios.
-// Usage: site_bench [pages=2000] [runs=5] [folder]
+// Usage: site_bench [pages=2000] [runs=5] [folder] [check]
+// ("check": only the site check and its markup part, without the peers.)
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -87,8 +88,9 @@ std::size_t MarkupPart(const fs::path& root) {
 int main(int argc, char** argv) {
   const int pages = argc > 1 ? std::atoi(argv[1]) : 2000;
   const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
-  const fs::path root =
-      argc > 3 ? fs::path(argv[3]) : fs::temp_directory_path() / "hemlo-site-bench";
+  const fs::path root = argc > 3 && *argv[3] ? fs::path(argv[3])
+                                              : fs::temp_directory_path() / "hemlo-site-bench";
+  const bool check_only = argc > 4 && std::string(argv[4]) == "check";
   fs::remove_all(root);
   fs::create_directories(root / "img");
   std::ofstream(root / "img/pic.gif", std::ios::binary)
@@ -116,6 +118,16 @@ int main(int argc, char** argv) {
   std::size_t hits = 0, findings = 0, issues = 0;
   for (int r = 0; r < runs; ++r) {
     auto t = Clock::now();
+    if (check_only) {
+      findings = hemlo::site::CheckSite(root).findings.size();
+      check.push_back(Ms(t));
+      t = Clock::now();
+      issues = MarkupPart(root);
+      markup.push_back(Ms(t));
+      std::printf("run %d: site check %.0f ms, markup part %.0f ms\n", r + 1, check.back(),
+                  markup.back());
+      continue;
+    }
     hits = hemlo::site::SearchSite(root, options).HitCount();
     ours.push_back(Ms(t));
     t = Clock::now();
@@ -141,6 +153,12 @@ int main(int argc, char** argv) {
     t = Clock::now();
     if (std::system(tidy.c_str()) < 0) std::puts("tidy failed");  // 1 on warnings: no failure
     peer_tidy.push_back(Ms(t));
+  }
+  if (check_only) {
+    std::printf("site check (%zu findings): %.0f ms; its markup part (%zu issues): %.0f ms\n",
+                findings, Median(check), issues, Median(markup));
+    std::fflush(stdout);
+    return std::system("uptime") == 0 ? 0 : 1;
   }
   std::printf("search \"update\" (%zu hits): %.0f ms, grep -rc %.0f ms, ratio %.2fx\n", hits,
               Median(ours), Median(peer), Median(ours) / Median(peer));

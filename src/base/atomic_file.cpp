@@ -177,20 +177,25 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string* error)
     return false;
   }
   struct stat st {};
-  bytes.clear();
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char buf[1 << 16];
+  // Straight into the string, sized from the file: no copy through a buffer.
+  const std::size_t size =
+      ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+  bytes.resize(size + 1);  // one more, to see the end (or growth) in the same read
+  std::size_t have = 0;
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (have == bytes.size()) bytes.resize(bytes.size() * 2 + (1 << 16));
+    const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (error) *error = std::strerror(errno);
       ::close(fd);
+      bytes.clear();
       return false;
     }
     if (n == 0) break;
-    bytes.append(buf, static_cast<std::size_t>(n));
+    have += static_cast<std::size_t>(n);
   }
+  bytes.resize(have);
   ::close(fd);
   return true;
 }

@@ -340,6 +340,7 @@ fs::path VersionStore::folder() const {
 
 void VersionStore::set_folder(fs::path folder) {
   std::lock_guard lock(mutex_);
+  if (folder != folder_) total_.reset();
   folder_ = std::move(folder);
 }
 
@@ -375,6 +376,7 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
                                    std::string_view bytes, std::string_view writer,
                                    std::int64_t now) const {
   std::string error;
+  const std::uint64_t folder_before = total_ ? FolderBytes(dir) : 0;
   std::vector<StoredVersion> entries = ReadIndex(dir);
   const std::string hash = Sha256(bytes);
   if (!entries.empty() && entries.back().hash == hash) return {};
@@ -400,6 +402,7 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
   const bool dropped = Prune(entries, now);
   if (!WriteIndex(dir, page_name, entries, error)) return Failed(error);
   if (dropped) CollectGarbage(dir, entries);
+  if (total_) *total_ = *total_ - std::min(*total_, folder_before) + FolderBytes(dir);
   ApplyCap();
   return {};
 }
@@ -561,8 +564,16 @@ std::uint64_t VersionStore::TotalBytesNow() const {
 }
 
 void VersionStore::ApplyCap() const {
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+  if (total_ && *total_ <= cap_ && now - total_counted_ <= 60) return;
+  // Nothing is removed on the kept count alone: it may be stale.
   std::uint64_t total = TotalBytesNow();
+  total_ = total;
+  total_counted_ = now;
   if (total <= cap_) return;
+  total_.reset();  // counted again next time: what follows may stop short
   // Every page's versions, the oldest of all going first.
   std::map<fs::path, std::vector<StoredVersion>> pages;
   std::error_code ec;
@@ -589,6 +600,7 @@ void VersionStore::ApplyCap() const {
       total -= std::min(total, after);
     }
   }
+  total_ = total;
 }
 
 namespace {

@@ -99,6 +99,12 @@ class VersionStore {
   mutable std::mutex mutex_;  // the worker folds while the window reads
   std::filesystem::path folder_;
   std::uint64_t cap_;
+  // The store's size, counted at most once a minute (another instance of the
+  // program may write to it too) and otherwise kept up to date as versions
+  // are kept: counting every folder on every keep made a site-wide
+  // replacement quadratic in the number of pages.
+  mutable std::optional<std::uint64_t> total_;
+  mutable std::int64_t total_counted_ = 0;
 };
 
 // The program's own store, in the state folder; the cap comes from Editor.ini.

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "publish/exclusions.h"
 #include "publish/sync_record.h"
 #include "text/remote_names.h"
 #include "transfer/remote_files.h"
@@ -69,6 +70,10 @@ struct PlanCounts {
   int64_t upload_bytes = 0;
 };
 
+// The site folder as the walk found it: an unmounted disk looks empty or
+// missing, and a sync from it would delete the whole server.
+enum class LocalSite { kPresent, kEmpty, kMissing };
+
 struct Plan {
   std::string local_root;   // the site folder, UTF-8, no trailing "/"
   std::string remote_root;  // wire bytes, absolute, no trailing "/" (unless "/")
@@ -85,12 +90,19 @@ struct Plan {
   // Local names the connection's encoding cannot carry (and remote names
   // that are no safe local name): listed, never sent. UTF-8 messages.
   std::vector<std::string> problems;
+  // What the exclusions kept out, on either side (folders with a final
+  // "/", nothing below them): never sent, never deleted. UTF-8, sorted.
+  std::vector<std::string> excluded;
   // Record entries of files gone from both sides, dropped by the run.
   std::vector<std::string> record_drop;
   // The server's clock minus ours, seconds, when it had to be measured.
   std::optional<int64_t> clock_offset;
   // Publish on save: files the record shows unchanged, left out unplanned.
   int unchanged_unplanned = 0;
+  LocalSite local_site = LocalSite::kPresent;
+  // Files (not folders) the listing found below remote_root; on publish on
+  // save only those of the folders listed.
+  int server_files = 0;
   bool include_conflicts = false;   // the conflicts tick
   bool delete_server_only = false;  // "サーバにしかないファイルを削除"
 
@@ -122,6 +134,8 @@ struct PlanInput {
   // have none) are planned, and only their remote folders are listed, so
   // a large site costs a listing or two. Nothing server-only is planned.
   bool changed_only = false;
+  // Files neither side's walk looks at.
+  Exclusions exclusions;
   // Asked between local files and during long hashes; true ends the plan
   // with ftp::EIdOperationAborted (Escape while the site is hashed).
   std::function<bool()> stop;

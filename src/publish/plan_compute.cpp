@@ -58,8 +58,9 @@ bool Below(const fs::path& path, const fs::path& folder) {
 // walked into (a loop could never end, a link may lead out of the site);
 // links to files count as files, those leading out of the site folder
 // marked. Preview copies this program wrote beside the pages stay at home.
-LocalTree WalkLocal(const std::string& root, std::vector<std::string>& problems,
+LocalTree WalkLocal(const std::string& root, const Exclusions& exclusions, Plan& plan,
                     const std::function<bool()>& stop) {
+  std::vector<std::string>& problems = plan.problems;
   LocalTree tree;
   std::error_code root_ec;
   const fs::path real_root = fs::canonical(root, root_ec);
@@ -84,6 +85,10 @@ LocalTree WalkLocal(const std::string& root, std::vector<std::string>& problems,
       if (::lstat(full.c_str(), &lst) != 0) {
         if (errno != ENOENT) problems.push_back("「" + child + "」を読めません");
         tree.unread.push_back(child);
+        continue;
+      }
+      if (exclusions.Excludes(child, S_ISDIR(lst.st_mode))) {
+        plan.excluded.push_back(S_ISDIR(lst.st_mode) ? child + "/" : child);
         continue;
       }
       if (S_ISDIR(lst.st_mode)) {
@@ -141,8 +146,8 @@ struct RemoteTree {
 
 // Lists `rel` (wire) and records its entries; folders go onto `queue`.
 void ListInto(transfer::RemoteFiles& remote, const std::string& root, const std::string& rel,
-              const text::RemoteNames& names, RemoteTree& tree, std::vector<std::string>* queue,
-              Plan& plan) {
+              const text::RemoteNames& names, const Exclusions& exclusions, RemoteTree& tree,
+              std::vector<std::string>* queue, Plan& plan) {
   auto facts = remote.List(Join(root, rel));
   tree.exact_times = tree.exact_times && remote.ListedTimesExact();
   for (auto& f : facts) {
@@ -158,6 +163,12 @@ void ListInto(transfer::RemoteFiles& remote, const std::string& root, const std:
     }
     if (f.kind != RemoteFact::Kind::kFolder && IsTemporaryName(f.name)) {
       plan.stale_temporaries.push_back(child);
+      continue;
+    }
+    // Never listed, so never server-only: what the author keeps there stays.
+    const bool folder = f.kind == RemoteFact::Kind::kFolder;
+    if (!exclusions.Empty() && exclusions.Excludes(names.Display(child), folder)) {
+      plan.excluded.push_back(names.Display(child) + (folder ? "/" : ""));
       continue;
     }
     if (f.kind == RemoteFact::Kind::kFolder && queue) queue->push_back(child);
@@ -278,7 +289,14 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
   static const SyncRecord kNoRecord;
   const SyncRecord& record = input.record ? *input.record : kNoRecord;
 
-  LocalTree local = WalkLocal(plan.local_root, plan.problems, input.stop);
+  LocalTree local = WalkLocal(plan.local_root, input.exclusions, plan, input.stop);
+  {
+    std::error_code ec;
+    if (!fs::is_directory(plan.local_root, ec))
+      plan.local_site = LocalSite::kMissing;
+    else if (local.files.empty())
+      plan.local_site = LocalSite::kEmpty;
+  }
 
   // Wire names; a name the connection cannot carry is reported and left
   // out, with everything below it.
@@ -339,7 +357,7 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
     std::vector<std::string> queue{""};
     for (size_t k = 0; k < queue.size(); ++k) {
       const std::string folder = queue[k];  // the queue grows while it is listed
-      ListInto(remote, plan.remote_root, folder, names, tree, &queue, plan);
+      ListInto(remote, plan.remote_root, folder, names, input.exclusions, tree, &queue, plan);
     }
   } else {
     // The folders on the way to each file, from the root down, each once;
@@ -358,10 +376,15 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
           if (it == tree.entries.end() || it->second.kind != RemoteFact::Kind::kFolder) break;
         }
         if (listed.insert(c).second)
-          ListInto(remote, plan.remote_root, c, names, tree, nullptr, plan);
+          ListInto(remote, plan.remote_root, c, names, input.exclusions, tree, nullptr, plan);
       }
     }
   }
+
+  for (const auto& [w, fact] : tree.entries)
+    if (fact.kind != RemoteFact::Kind::kFolder) ++plan.server_files;
+  std::sort(plan.excluded.begin(), plan.excluded.end());
+  plan.excluded.erase(std::unique(plan.excluded.begin(), plan.excluded.end()), plan.excluded.end());
 
   {
     std::set<std::string> known;  // every page whose old copy may be aside

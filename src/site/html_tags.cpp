@@ -104,6 +104,18 @@ std::vector<Tag> ScanTags(std::string_view s) {
   return tags;
 }
 
+bool HasUrlScheme(std::string_view v) {
+  if (v.substr(0, 2) == "//") return true;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const char c = v[i];
+    if (c == ':') return i > 0;
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                    (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+    if (!ok) return false;
+  }
+  return false;
+}
+
 std::string DecodeBasicEntities(std::string_view v) {
   std::string out;
   for (std::size_t i = 0; i < v.size(); ++i) {

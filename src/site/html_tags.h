@@ -31,4 +31,8 @@ std::vector<Tag> ScanTags(std::string_view bytes);
 // "&amp;" "&lt;" "&gt;" "&quot;" "&#39;" and numeric references below 0x80 decoded.
 std::string DecodeBasicEntities(std::string_view value);
 
+// An address with a scheme ("http:", "mailto:") or a network path ("//host"):
+// nothing a local file of the site answers.
+bool HasUrlScheme(std::string_view address);
+
 }  // namespace hemlo::site

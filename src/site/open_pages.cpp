@@ -1,5 +1,7 @@
 #include "site/open_pages.h"
 
+#include <set>
+
 #include "text/view_codes.h"
 
 namespace hemlo::site {
@@ -30,6 +32,16 @@ void RefreshOpenPages(const ReplaceRecord& record, bool undo, SiteHost& host) {
     }
     pane->SetSelStart(caret);
   }
+}
+
+UndoOutcome UndoReplacementInOpenPages(const ReplaceRecord& record, SiteHost& host) {
+  UndoOutcome out = UndoReplacement(record);
+  const std::set<std::filesystem::path> back(out.restored.begin(), out.restored.end());
+  ReplaceRecord restored;
+  for (const FileChange& c : record.files)
+    if (back.count(c.path)) restored.files.push_back(c);
+  RefreshOpenPages(restored, true, host);
+  return out;
 }
 
 std::string LineAfter(const FileHits& file, const Hit& hit) {

@@ -16,6 +16,10 @@ std::vector<std::filesystem::path> UnsavedOpenPages(const SearchResult& result, 
 // the old ones) as one undo step of its own, the caret kept where it was.
 void RefreshOpenPages(const ReplaceRecord& record, bool undo, SiteHost& host);
 
+// Undoes the replacement and gives the open pages among the files put back
+// their old bytes (as RefreshOpenPages does).
+UndoOutcome UndoReplacementInOpenPages(const ReplaceRecord& record, SiteHost& host);
+
 // The hit's line as it reads after its replacement (UTF-8, for the preview).
 std::string LineAfter(const FileHits& file, const Hit& hit);
 

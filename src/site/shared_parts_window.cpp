@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "base/program_folder.h"
 #include "site/open_pages.h"
@@ -167,12 +166,7 @@ void TSharedParts::UpdateClick() {
 
 void TSharedParts::UndoClick() {
   if (!last_) return;
-  const UndoOutcome out = UndoReplacement(*last_);
-  ReplaceRecord restored;
-  for (const FileChange& c : last_->files)
-    if (std::find(out.restored.begin(), out.restored.end(), c.path) != out.restored.end())
-      restored.files.push_back(c);
-  RefreshOpenPages(restored, true, host_);
+  const UndoOutcome out = UndoReplacementInOpenPages(*last_, host_);
   last_.reset();
   btnUndo->setEnabled(false);
   lblStatus->setText(QStringLiteral("%1 ページを元に戻しました").arg(out.restored.size()));

@@ -44,18 +44,6 @@ bool IsPage(const fs::path& p) {
          MatchesPattern(p.filename().string(), "*.html");
 }
 
-bool HasScheme(std::string_view v) {
-  if (v.substr(0, 2) == "//") return true;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    const char c = v[i];
-    if (c == ':') return i > 0;
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                    (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
-    if (!ok) return false;
-  }
-  return false;
-}
-
 int Hex(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -279,7 +267,7 @@ class Checker {
     std::string_view v = link.value;
     while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
     while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
-    if (v.empty() || HasScheme(v)) return;
+    if (v.empty() || HasUrlScheme(v)) return;
     std::string_view path = v;
     std::string_view fragment;
     if (const std::size_t hash = path.find('#'); hash != std::string_view::npos) {
@@ -381,7 +369,7 @@ class Checker {
         if (const Attribute* a = t.Find("src")) {
           src = DecodeBasicEntities(ToUtf8(a->value, scan->encoding));
           const std::string decoded = PercentDecoded(src.substr(0, src.find_first_of("?#")));
-          if (!HasScheme(src) && !decoded.empty()) {
+          if (!HasUrlScheme(src) && !decoded.empty()) {
             const fs::path file =
                 decoded.front() == '/' ? root_ / decoded.substr(1) : page.parent_path() / decoded;
             size = ReadImageSize(file.lexically_normal());
@@ -428,7 +416,7 @@ class Checker {
   void CheckImageFile(std::vector<Finding>& out, const fs::path& page, const Link& link) {
     std::string_view v = link.value;
     v = v.substr(0, v.find_first_of("?#"));
-    if (v.empty() || HasScheme(v)) return;
+    if (v.empty() || HasUrlScheme(v)) return;
     const std::string decoded = PercentDecoded(v);
     Target& t = Resolve(decoded.front() == '/' ? root_.native() + decoded
                                                : page.parent_path().native() + "/" + decoded);

@@ -1,9 +1,6 @@
 #include "site/site_replace.h"
 
-#include <atomic>
-#include <map>
-#include <thread>
-
+#include "base/atomic_batch.h"
 #include "base/atomic_file.h"
 #include "base/version_store.h"
 
@@ -96,24 +93,15 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
     return outcome;
   }
   // Every new file in full first: what fails here leaves every file as it was.
-  // Each waits for its flush to the disk, so several are staged at once.
-  std::vector<StagedFile> staged(changes.size());
-  std::vector<WriteResult> results(changes.size());
-  std::atomic<std::size_t> next{0};
-  auto stage = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < changes.size();)
-      results[i] = StageFile(changes[i].path, changes[i].after, staged[i]);
-  };
-  const unsigned helpers = changes.size() < 16 ? 0 : 7;
-  std::vector<std::thread> pool;
-  for (unsigned i = 0; i < helpers; ++i) pool.emplace_back(stage);
-  stage();
-  for (std::thread& t : pool) t.join();
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    if (results[i]) continue;
-    for (std::size_t k = 0; k < changes.size(); ++k)
-      if (results[k]) AbandonStaged(staged[k]);
-    outcome.message = changes[i].path.string() + " に書き込めません: " + results[i].error +
+  std::vector<std::filesystem::path> targets;
+  std::vector<std::string_view> bytes;
+  for (const FileChange& c : changes) {
+    targets.push_back(c.path);
+    bytes.push_back(c.after);
+  }
+  std::vector<StagedFile> staged;
+  if (const BatchFailure f = StageFiles(targets, bytes, staged)) {
+    outcome.message = changes[f.index].path.string() + " に書き込めません: " + f.result.error +
                       "\nどのファイルも置換していません。";
     return outcome;
   }
@@ -124,24 +112,16 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
     const VersionResult kept = KeepBeforeWrite(c.path, "サイト置換");
     if (!kept && outcome.version_notice.empty()) outcome.version_notice = kept.message;
   }
-  // Renamed one by one; each folder's new names flushed once at the end.
-  std::map<std::filesystem::path, std::filesystem::path> folders;  // folder -> a file in it
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    const WriteResult r = CommitStagedUnsynced(staged[i]);
-    if (r) {
-      folders.emplace(staged[i].target.parent_path(), staged[i].target);
-      continue;
-    }
-    for (const auto& [folder, file] : folders) SyncFolderOf(file);
-    for (std::size_t k = i + 1; k < changes.size(); ++k) AbandonStaged(staged[k]);
+  std::vector<bool> renamed;
+  if (const BatchFailure f = CommitStagedFiles(staged, renamed)) {
     std::vector<std::string> stuck;
-    for (std::size_t k = 0; k < i; ++k) {
+    for (std::size_t k = 0; k < changes.size(); ++k) {
       std::string ignored;
-      if (Write(changes[k].path, changes[k].before, ignored)) continue;
+      if (!renamed[k] || Write(changes[k].path, changes[k].before, ignored)) continue;
       stuck.push_back(changes[k].path.string());
       outcome.record.files.push_back(changes[k]);
     }
-    outcome.message = changes[i].path.string() + " に書き込めません: " + r.error;
+    outcome.message = changes[f.index].path.string() + " に書き込めません: " + f.result.error;
     outcome.message += stuck.empty() ? "\nどのファイルも置換していません。"
                                      : "\n" + Listed(
                                                   "次のファイルは置換したままです"
@@ -149,7 +129,6 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
                                                   stuck);
     return outcome;
   }
-  for (const auto& [folder, file] : folders) SyncFolderOf(file);
   outcome.ok = true;
   outcome.record.files = std::move(changes);
   outcome.record.replacements = count;

@@ -218,12 +218,7 @@ void TSiteSearch::ReplaceClick() {
 
 void TSiteSearch::UndoClick() {
   if (!last_) return;
-  const UndoOutcome out = UndoReplacement(*last_);
-  ReplaceRecord restored;
-  for (const FileChange& c : last_->files)
-    if (std::find(out.restored.begin(), out.restored.end(), c.path) != out.restored.end())
-      restored.files.push_back(c);
-  RefreshOpenPages(restored, true, host_);
+  const UndoOutcome out = UndoReplacementInOpenPages(*last_, host_);
   last_.reset();
   btnUndo->setEnabled(false);
   lblStatus->setText(QStringLiteral("%1 ファイルを元に戻しました").arg(out.restored.size()));

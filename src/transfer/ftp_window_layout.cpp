@@ -48,6 +48,7 @@ void TFtp1::BuildLayout() {
   profile_->AddField(QStringLiteral("サイトフォルダ"), site_fields_->site_row);
   profile_->AddField(QStringLiteral("公開先フォルダ"), site_fields_->publish_edit);
   profile_->AddField(QStringLiteral("同時接続数"), site_fields_->connections_row);
+  profile_->AddField(QStringLiteral("除外するファイル"), site_fields_->exclusions_edit);
   remote_ = new transfer_ui::RemotePane(this);
   remote_->list->setItemDelegate(transfer_ui::MakeRenameDelegate(this, remote_->list));
   root->addWidget(remote_, 1);

@@ -55,7 +55,18 @@ int ConnectionsOfField(const std::string& field) {
   return field[0] - '0';
 }
 
+std::string ExclusionsField(const std::string& patterns) {
+  return patterns.find_first_not_of(" \t") == std::string::npos ? " " : patterns;
+}
+
+std::string ExclusionsOfField(const std::string& field) {
+  const size_t first = field.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return field.substr(first, field.find_last_not_of(" \t") + 1 - first);
+}
+
 const char* Profile::AbsentText(Field field) {
+  if (field == kExclusions) return kDefaultExclusions;
   return field == kDataMode || field == kNameEncoding ? "auto" : "";
 }
 

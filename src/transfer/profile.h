@@ -25,6 +25,16 @@ enum class NameEncodingMode { kAutomatic, kShiftJis, kUtf8 };
 std::string NameEncodingField(NameEncodingMode mode);
 NameEncodingMode NameEncodingOfField(const std::string& field);
 
+// What the site sync never sends nor deletes unless the profile says
+// otherwise (publish/exclusions.h reads the patterns).
+inline constexpr const char* kDefaultExclusions =
+    ".git/ .svn/ *.bak *~ *.tmp Thumbs.db .DS_Store desktop.ini _notes/";
+// The field's text for a list of patterns, and back: no patterns at all
+// are stored as one blank, since an empty field at the end of a line is
+// dropped and would read as the defaults.
+std::string ExclusionsField(const std::string& patterns);
+std::string ExclusionsOfField(const std::string& field);
+
 inline constexpr int kMinConnections = 1;
 inline constexpr int kMaxConnections = 8;
 inline constexpr int kDefaultConnections = 2;
@@ -50,6 +60,7 @@ class Profile {
     kPasswordInFile,  // "plain": the user keeps the password in this file
     kFolderUploadParallel,  // "parallel": ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ uses those connections too
     kPublishFolder,  // the server's folder the sync publishes to; empty: not chosen
+    kExclusions,     // patterns the sync leaves alone; absent: kDefaultExclusions
     kKnownFields
   };
   // What a line without the field reads it as.
@@ -89,6 +100,10 @@ class Profile {
     return Text(kFolderUploadParallel) == kFolderUploadParallelWord;
   }
   const std::string& PublishFolder() const { return Text(kPublishFolder); }
+  // The patterns (Shift-JIS bytes); the defaults where the line has none.
+  std::string Exclusions() const {
+    return FieldCount() > kExclusions ? ExclusionsOfField(Text(kExclusions)) : kDefaultExclusions;
+  }
 
  private:
   std::string line_;

@@ -15,7 +15,7 @@ void UpgradeProfileLines(std::vector<std::string>& lines) {
 
 namespace {
 
-// Fields 6 to 12 as the panel shows them.
+// Fields 6 to 13 as the panel shows them.
 std::vector<std::string> TailFields(const ProfilePanel& p) {
   return {DataModeField(p.DataMode),
           NameEncodingField(p.NameEncoding),
@@ -23,7 +23,8 @@ std::vector<std::string> TailFields(const ProfilePanel& p) {
           p.Connections == kDefaultConnections ? std::string() : std::to_string(p.Connections),
           p.PasswordInFile ? Profile::kPasswordInFileWord : "",
           p.FolderUploadParallel ? Profile::kFolderUploadParallelWord : "",
-          p.PublishFolder};
+          p.PublishFolder,
+          ExclusionsField(p.Exclusions)};
 }
 
 }  // namespace
@@ -77,6 +78,7 @@ void ProfilePanel::ShowProfile(int n) {
   PasswordInFile = p.PasswordInFile();
   FolderUploadParallel = p.FolderUploadParallel();
   PublishFolder = p.PublishFolder();
+  Exclusions = p.Exclusions();
 }
 
 void ProfilePanel::PrevClick() {
@@ -101,6 +103,7 @@ void ProfilePanel::AddClick() {
   PasswordInFile = false;
   FolderUploadParallel = false;
   PublishFolder.clear();
+  Exclusions = kDefaultExclusions;
   ProfileCounter = Count() + 1;
 }
 

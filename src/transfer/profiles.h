@@ -36,6 +36,7 @@ class ProfilePanel {
   bool PasswordInFile = false;
   bool FolderUploadParallel = false;
   std::string PublishFolder;  // the server's bytes; empty: not chosen yet
+  std::string Exclusions = kDefaultExclusions;  // patterns, "" for none
 
   std::vector<std::string> ProfileList;
   int ProfileCounter = 0;

@@ -18,8 +18,6 @@
 
 namespace hemlo::transfer_ui {
 
-namespace fs = std::filesystem;
-
 namespace {
 
 // How often the run's loop looks for Escape.
@@ -91,9 +89,9 @@ bool PublishCommand::Lock(const std::string& remote_root, Prompts& prompts) {
 std::optional<std::string> PublishCommand::SiteFolderOfProfile() {
   const std::string& stored = w_.Profiles().SiteFolder;
   if (!stored.empty()) {
-    const auto folder = text::Cp932ToUtf8(stored);
-    std::error_code ec;
-    if (folder && fs::is_directory(*folder, ec)) return folder;
+    // A folder that has gone (an unmounted disk) is planned all the same:
+    // the plan says so in red rather than a folder dialog inviting another.
+    if (const auto folder = text::Cp932ToUtf8(stored)) return folder;
   }
   // Asked once: the answer stays with the profile.
   const auto chosen = ChooseFolder(w_.LocalFolder());
@@ -221,6 +219,8 @@ void PublishCommand::MakePlan(bool on_save) {
     input.remote_root.pop_back();
   input.names = w_.Session().Names;
   input.changed_only = on_save;
+  input.exclusions =
+      publish::Exclusions(text::Cp932ToUtf8(w_.Profiles().Exclusions).value_or(""));
   // Escape sets the flag; hashing a large site must not outlast it.
   input.stop = [this] { return w_.IdleFlag(); };
   // One record per server (port included), account, remote folder and site.

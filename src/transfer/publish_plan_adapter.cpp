@@ -36,6 +36,11 @@ PlanView ViewOfPlan(const publish::Plan& plan, std::vector<PlanRowSource>* sourc
   view.notes = plan.problems;
   view.delete_server_only = plan.delete_server_only;
   view.unchanged = plan.unchanged_unplanned;
+  view.site = plan.local_root;
+  view.site_empty = plan.local_site == publish::LocalSite::kEmpty;
+  view.site_missing = plan.local_site == publish::LocalSite::kMissing;
+  view.server_files = plan.server_files;
+  view.excluded = plan.excluded;
   for (std::size_t i = 0; i < plan.folders.size(); ++i) {
     const auto& d = plan.folders[i];
     if (d.reason != Reason::kNew && d.reason != Reason::kServerOnly) continue;

@@ -50,6 +50,17 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
   auto* plan_page = new QWidget(pages_);
   auto* plan = new QVBoxLayout(plan_page);
   plan->setContentsMargins(0, 0, 0, 0);
+  lblGuard = new QLabel(plan_page);
+  lblGuard->setObjectName(QStringLiteral("lblGuard"));
+  lblGuard->setTextFormat(Qt::PlainText);
+  lblGuard->setWordWrap(true);
+  lblGuard->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+  lblGuard->hide();
+  plan->addWidget(lblGuard);
+  cbGuardConfirm = new QCheckBox(QStringLiteral("上の警告を確かめたうえで実行する"), plan_page);
+  cbGuardConfirm->setObjectName(QStringLiteral("cbGuardConfirm"));
+  cbGuardConfirm->hide();
+  plan->addWidget(cbGuardConfirm);
   lblTarget = new QLabel(plan_page);
   lblTarget->setObjectName(QStringLiteral("lblTarget"));
   lblTarget->setTextFormat(Qt::PlainText);
@@ -117,7 +128,9 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
     plan_.delete_server_only = on;
     UpdateTotals();
   });
+  connect(cbGuardConfirm, &QCheckBox::toggled, this, [this] { UpdateGuard(); });
   connect(btnExecute, &QPushButton::clicked, this, [this] {
+    if (!transfer::GuardLines(plan_).empty() && !cbGuardConfirm->isChecked()) return;
     accept();
     emit executeClicked();
   });
@@ -155,13 +168,26 @@ void PublishPlanDialog::ShowPlan(transfer::PlanView plan) {
       item->setCheckState(0, row.ticked ? Qt::Checked : Qt::Unchecked);
     items.append(item);
   }
+  if (!plan_.excluded.empty()) {
+    // After the rows, closed: what was left out is there to look up.
+    auto* group = new QTreeWidgetItem(
+        {QStringLiteral("除外したファイル（%1件）").arg(plan_.excluded.size()),
+         QStringLiteral("除外")});
+    for (const auto& path : plan_.excluded)
+      group->addChild(new QTreeWidgetItem({U(path), QStringLiteral("除外")}));
+    items.append(group);
+  }
+  lvPlan->setRootIsDecorated(!plan_.excluded.empty());
   lvPlan->addTopLevelItems(items);
   cbDeleteServerOnly->setChecked(plan_.delete_server_only);
+  cbGuardConfirm->setChecked(false);
   filling_ = false;
-  UpdateTotals();
   pages_->setCurrentIndex(0);
-  btnExecute->setDefault(true);  // Enter runs the plan shown
-  btnExecute->setFocus();
+  UpdateTotals();
+  if (btnExecute->isDefault())
+    btnExecute->setFocus();
+  else
+    btnCancel->setFocus();
   open();
 }
 
@@ -180,7 +206,8 @@ void PublishPlanDialog::UpdateTotals() {
   // Rows that will not run show greyed (no tick handling meanwhile).
   const bool was_filling = filling_;
   filling_ = true;
-  for (int i = 0; i < lvPlan->topLevelItemCount(); ++i) {
+  for (int i = 0; i < lvPlan->topLevelItemCount() && static_cast<size_t>(i) < plan_.rows.size();
+       ++i) {
     const bool runs =
         transfer::RowRuns(plan_.rows[static_cast<size_t>(i)], plan_.delete_server_only);
     QTreeWidgetItem* item = lvPlan->topLevelItem(i);
@@ -189,6 +216,20 @@ void PublishPlanDialog::UpdateTotals() {
     for (int c = 0; c < 3; ++c) item->setForeground(c, brush);
   }
   filling_ = was_filling;
+  UpdateGuard();
+}
+
+void PublishPlanDialog::UpdateGuard() {
+  const auto lines = transfer::GuardLines(plan_);
+  QStringList shown;
+  for (const auto& line : lines) shown << U(line);
+  lblGuard->setText(shown.join('\n'));
+  lblGuard->setVisible(!lines.empty());
+  cbGuardConfirm->setVisible(!lines.empty());
+  // A guarded plan has no default button: Enter runs nothing, whatever
+  // has the focus (no button here is auto-default).
+  btnExecute->setDefault(lines.empty());
+  btnExecute->setEnabled(lines.empty() || cbGuardConfirm->isChecked());
 }
 
 void PublishPlanDialog::ShowResult(const transfer::PublishResult& result) {

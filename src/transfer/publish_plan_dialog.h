@@ -5,7 +5,8 @@
 // After the run the same dialog shows the result, every failure by file.
 // It never blocks: ShowPlan and ShowResult open it window-modal and return;
 // 実行 emits executeClicked with the choices in Plan(), キャンセル and
-// Escape reject.
+// Escape reject. A plan that could wipe the site says so in red at the top
+// and runs only once its own tick is set, and never on Enter.
 #include <QDialog>
 
 #include "transfer/publish_plan_view.h"
@@ -43,9 +44,13 @@ class PublishPlanDialog : public QDialog {
  private:
   void RowTicked(QTreeWidgetItem* item, int column);
   void UpdateTotals();
+  // The red warnings, their tick, and whether 実行 may run (and be Enter's).
+  void UpdateGuard();
 
   // Tests find these by their object names.
   QStackedWidget* pages_ = nullptr;
+  QLabel* lblGuard = nullptr;
+  QCheckBox* cbGuardConfirm = nullptr;
   QLabel* lblTarget = nullptr;
   QTreeWidget* lvPlan = nullptr;
   QLabel* lblNotes = nullptr;

@@ -1,6 +1,9 @@
 #include "transfer/publish_plan_view.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <string_view>
 #include <string>
 
 namespace hemlo::transfer {
@@ -9,10 +12,14 @@ namespace {
 
 // "#,0"
 std::string Grouped(int64_t n) {
-  std::string digits = std::to_string(n < 0 ? -n : n);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-    digits.insert(static_cast<size_t>(i), ",");
-  return n < 0 ? "-" + digits : digits;
+  // Appended, not inserted: GCC 12 misreads the inserts as overlapping.
+  const std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string out = n < 0 ? "-" : "";
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
 }
 
 std::string Count(int n) { return std::to_string(n) + "件"; }
@@ -56,7 +63,33 @@ bool RowRuns(const PlanRowView& row, bool delete_server_only) {
   return true;
 }
 
+std::vector<std::string> GuardLines(const PlanView& plan) {
+  std::vector<std::string> lines;
+  const auto line = [&](std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view p : parts) text.append(p);
+    lines.push_back(std::move(text));
+  };
+  if (plan.site_missing)
+    line({"サイトフォルダ「", plan.site,
+          "」が見つかりません（ディスクが外れていないか確かめてください）"});
+  else if (plan.site_empty)
+    line({"サイトフォルダ「", plan.site, "」にファイルがありません"});
+  int files = 0;
+  for (const auto& row : plan.rows)
+    if (row.reason == PlanReason::kServerOnly && RowRuns(row, plan.delete_server_only)) ++files;
+  const int64_t total = std::max(plan.server_files, files);
+  if (files > 0 && (!lines.empty() || int64_t{files} * 100 > total * kGuardDeletePercent)) {
+    // Rounded up: 20.5% must not read as the 20% that passes.
+    const std::string percent = std::to_string((int64_t{files} * 100 + total - 1) / total);
+    const std::string count = std::to_string(files);
+    line({"サーバのファイルの ", percent, "% (", count, " 件) を削除します"});
+  }
+  return lines;
+}
+
 bool PlanNeedsConfirmation(const PlanView& plan) {
+  if (!GuardLines(plan).empty()) return true;
   for (const auto& row : plan.rows)
     if (row.reason == PlanReason::kConflict || IsDeletion(row.reason)) return true;
   return false;

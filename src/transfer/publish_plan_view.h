@@ -43,6 +43,13 @@ struct PlanView {
   std::string target_warning;
   bool first_publish = false;       // nothing recorded for this target yet
   std::vector<std::string> notes;   // names that cannot travel, and the like
+  // The local site folder (UTF-8), and whether the walk found it empty or
+  // missing; the files the server has under the site.
+  std::string site;
+  bool site_empty = false, site_missing = false;
+  int server_files = 0;
+  // What the profile's exclusions kept out (folders end in "/").
+  std::vector<std::string> excluded;
 };
 
 // The reason column: "新規", "変更", "記録なし（同じサイズ）", ...
@@ -54,6 +61,15 @@ bool RowRuns(const PlanRowView& row, bool delete_server_only);
 bool IsDeletion(PlanReason reason);
 // The plan needs the author's eye: a conflict or something to delete.
 bool PlanNeedsConfirmation(const PlanView& plan);
+
+// Above this share of the server's files deleted, a plan is guarded.
+constexpr int kGuardDeletePercent = 20;
+// The warnings of a plan that could wipe the site with the choices made
+// (more than kGuardDeletePercent of the server's files deleted, or the
+// site folder empty or missing): shown in red above the plan, and such a
+// plan runs only after a tick of its own, never on Enter. Empty: no guard.
+// "サーバのファイルの 35% (7 件) を削除します", ...
+std::vector<std::string> GuardLines(const PlanView& plan);
 
 struct PlanTotals {
   int send_files = 0;

@@ -45,6 +45,11 @@ PublishProfileFields::PublishProfileFields(QWidget* owner) : QObject(owner) {
   publish_edit->setToolTip(
       QStringLiteral("↑変更分を公開で送る先のサーバのフォルダ。空なら初めて公開するときに"
                      "表示中のフォルダに決まります"));
+  exclusions_edit = new QLineEdit(owner);
+  exclusions_edit->setObjectName(QStringLiteral("edExclusions"));
+  exclusions_edit->setToolTip(
+      QStringLiteral("↑変更分を公開で送らず、サーバでも削除しないファイル。空白で区切り、"
+                     "* と ? が使えます。/ で終わるものはフォルダです"));
   connect(site_button, &QPushButton::clicked, this, [this] {
     const QString dir = QFileDialog::getExistingDirectory(
         site_row->window(), QStringLiteral("サイトフォルダの選択"), site_edit->text());
@@ -59,6 +64,7 @@ void PublishProfileFields::Show(const transfer::ProfilePanel& profile) {
   publish_edit->setText(NameText(
       transfer::NamesOfStoredFolder(profile.NameEncoding, profile.PublishFolder),
       profile.PublishFolder));
+  exclusions_edit->setText(FromSjis(profile.Exclusions));
 }
 
 bool PublishProfileFields::Take(transfer::ProfilePanel& profile, QString* error) const {
@@ -79,7 +85,15 @@ bool PublishProfileFields::Take(transfer::ProfilePanel& profile, QString* error)
                    .arg(publish_edit->text());
     return false;
   }
+  const auto exclusions = ToSjis(exclusions_edit->text().simplified());
+  if (!exclusions) {
+    if (error)
+      *error = QStringLiteral("「%1」にはShift-JISで表せない文字が含まれています")
+                   .arg(exclusions_edit->text());
+    return false;
+  }
   profile.SiteFolder = *folder;
+  profile.Exclusions = *exclusions;
   profile.PublishFolder = *remote;
   profile.Connections = connections_box->value();
   profile.FolderUploadParallel = folder_upload_box->isChecked();

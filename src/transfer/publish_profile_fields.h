@@ -2,7 +2,8 @@
 // The profile's publishing fields in the Ferrox window's panel: the local
 // site folder with its folder button (edSiteFolder, btnSiteFolder), the
 // server's folder it is published to (edPublishFolder), the number of connections (spnConnections, 1-8) and, beside it, whether
-// ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ uses them too (chkFolderUploadParallel). The window adds
+// ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ uses them too (chkFolderUploadParallel), and the files
+// the sync leaves alone on both sides (edExclusions). The window adds
 // them below the profile's other fields and fills them from the profile
 // and back.
 #include <QObject>
@@ -31,6 +32,7 @@ class PublishProfileFields : public QObject {
   QSpinBox* connections_box = nullptr;
   QCheckBox* folder_upload_box = nullptr;
   QLineEdit* publish_edit = nullptr;
+  QLineEdit* exclusions_edit = nullptr;
 
   void Show(const transfer::ProfilePanel& profile);
   // The fields into `profile`; false (nothing taken) when a folder holds

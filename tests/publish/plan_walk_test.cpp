@@ -12,6 +12,7 @@
 #include "base/program_folder.h"
 #include "publish/publish_case.h"
 #include "support/test_watchdog.h"
+#include "transfer/profile.h"
 
 namespace hemlo::publish::testing {
 namespace {
@@ -123,6 +124,36 @@ TEST(PlanWalk, DateOnlyListingsFindEveryChangeAndNoFalseConflict) {
       if (f.path == r.path) {
         EXPECT_STREQ(ReasonText(f.reason), ReasonText(r.reason)) << r.path;
       }
+}
+
+// The profile's default exclusions: what they match is neither sent nor,
+// with deletion ticked, deleted on the server, on either kind of server;
+// the plan names each once (a folder, not what is in it).
+TEST(PlanWalk, ExcludedFilesAreNeitherSentNorDeleted) {
+  ftp::testing::TestWatchdog watchdog(120'000);
+  for (Srv srv : {Srv::kVsftpd, Srv::kPy}) {
+    SCOPED_TRACE(static_cast<int>(srv));
+    Case c(srv, text::NameEncoding::kUtf8);
+    c.exclusions = Exclusions(transfer::kDefaultExclusions);
+    for (const char* f : {"index.htm", "sub/page.htm", "sub/page.htm.bak", "draft~", ".git/HEAD",
+                          "sub/_notes/dwsync.xml", "Thumbs.db", "sub/.DS_Store"})
+      c.Local(f, "<p>local</p>");
+    for (const char* f : {"gone.htm", "old.bak", ".svn/entries", "sub/desktop.ini", "x.tmp"})
+      c.Remote(f, "<p>kept by the host</p>");
+    const Tree before = c.ServerTree();
+    Plan plan = c.MakePlan();
+    plan.SetDeleteServerOnly(true);
+    std::string excluded;
+    for (const auto& e : plan.excluded) excluded += e + " ";
+    EXPECT_EQ(excluded,
+              ".git/ .svn/ Thumbs.db draft~ old.bak sub/.DS_Store sub/_notes/ sub/desktop.ini "
+              "sub/page.htm.bak x.tmp ");
+    ASSERT_EQ(c.Run(plan, 2).Failed(), 0);
+    Tree want = before;
+    want.files.erase("gone.htm");
+    want.files["index.htm"] = want.files["sub/page.htm"] = "<p>local</p>";
+    EXPECT_EQ(c.ServerTree(), want);
+  }
 }
 
 }  // namespace

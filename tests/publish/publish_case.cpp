@@ -138,6 +138,7 @@ Plan Case::MakePlan(bool with_record, bool changed_only) {
   in.names = remote_files->Names;
   in.record = with_record ? &record : nullptr;
   in.changed_only = changed_only;
+  in.exclusions = exclusions;
   return ComputePlan(*remote_files, in);
 }
 

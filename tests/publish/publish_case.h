@@ -43,6 +43,7 @@ class Case {
   transfer::NameEncodingMode encoding = transfer::NameEncodingMode::kAutomatic;
   text::RemoteNames names;  // as the connection settled them
   int64_t now = 0;          // seconds since 1970 when the case began
+  Exclusions exclusions;    // what MakePlan leaves out
 
   // Local side (UTF-8 relative paths).
   void Local(const std::string& rel, const std::string& bytes);

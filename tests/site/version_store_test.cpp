@@ -341,5 +341,20 @@ TEST(VersionSetAside, IsFoldedInByTheNextLook) {
   fs::remove_all(dir);
 }
 
+// The store's size is kept between keeps, not counted each time; a store
+// emptied behind its back must not make the next keep throw versions away.
+TEST(VersionCap, RemovesNothingOnAStaleCount) {
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-stale-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  VersionStore store(dir / "versions", 200 * 1024);
+  const std::int64_t t0 = 1'700'000'000;
+  for (int i = 0; i < 2; ++i)
+    ASSERT_TRUE(store.Keep(dir / "a.htm", Page(120 * 1024, i, true), "上書き保存", t0 + i));
+  fs::remove_all(dir / "versions");  // the user clears the store by hand
+  ASSERT_TRUE(store.Keep(dir / "b.htm", Page(120 * 1024, 7, true), "上書き保存", t0 + 2));
+  EXPECT_EQ(store.Versions(dir / "b.htm").size(), 1u);
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace hemlo

@@ -155,6 +155,7 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
                                "edPublishFolder",
                                "spnConnections",
                                "chkFolderUploadParallel",
+                               "edExclusions",
                                "chkPasswordInFile"};
   QWidget* at = w->findChild<QWidget*>(QStringLiteral("Edit1"));
   for (const char* name : order) {

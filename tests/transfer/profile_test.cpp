@@ -66,7 +66,7 @@ TEST(Profile, LinesOfEveryShapeReadByNameAndWriteBackByteForByte) {
        true,
        "/pub",
        {}},
-      {"n,h,u,p,/r,active,auto,,9,,,/pub,later,\"x y\",",
+      {"n,h,u,p,/r,active,auto,,9,,,/pub,*.psd,later,\"x y\",",
        "n",
        "h",
        "p",
@@ -109,6 +109,30 @@ TEST(Profile, LinesOfEveryShapeReadByNameAndWriteBackByteForByte) {
     panel.Load({c.line});
     panel.WriteBack();
     EXPECT_EQ(Profile::Parse(panel.ProfileList[0]).UnknownFields(), c.unknown) << c.line;
+  }
+}
+
+// The exclusions: a line without them reads as the defaults, and the panel
+// writes them only when they differ; none at all survive the trip.
+TEST(Profile, ExclusionsDefaultWhenAbsentAndNoneStaysNone) {
+  const std::string older = "n,h,u,p,/r,auto,auto,/site,,,,/pub";
+  const struct {
+    std::string patterns;  // what the panel is given
+    std::string line;      // what 保存 writes
+  } cases[] = {
+      {kDefaultExclusions, "n,h,u,p,,auto,auto,/site,,,,/pub"},
+      {"*.psd drafts/", "n,h,u,p,,auto,auto,/site,,,,/pub,\"*.psd drafts/\""},
+      {"", "n,h,u,p,,auto,auto,/site,,,,/pub,\" \""},
+  };
+  EXPECT_EQ(Profile::Parse(older).Exclusions(), kDefaultExclusions);
+  for (const auto& c : cases) {
+    ProfilePanel panel;
+    panel.Load({older});
+    EXPECT_EQ(panel.Exclusions, kDefaultExclusions);
+    panel.Exclusions = c.patterns;
+    ASSERT_TRUE(panel.SaveClick());
+    EXPECT_EQ(panel.ProfileList[0], c.line);
+    EXPECT_EQ(Profile::Parse(panel.ProfileList[0]).Exclusions(), c.patterns);
   }
 }
 

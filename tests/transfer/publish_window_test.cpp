@@ -356,5 +356,87 @@ TEST(PublishWindow, EscapeWhileTheSiteIsHashedEndsThePlanAtOnce) {
   EXPECT_TRUE(fs::is_empty(server->files));
 }
 
+// A site folder on a disk that is not mounted looks empty or is missing:
+// with the deletion tick the plan shows the guard in red, Enter deletes
+// nothing, and only the guard's own tick lets a large deletion run.
+TEST(PublishWindow, GuardStopsEnterFromWipingTheServer) {
+  ftp::testing::TestWatchdog watchdog;
+  struct Case {
+    const char* name;
+    bool missing;
+    std::vector<const char*> local;  // files in the site folder
+    std::vector<QString> guard;      // the red lines
+  };
+  const Case cases[] = {
+      {"empty", false, {}, {QStringLiteral("にファイルがありません"),
+                            QStringLiteral("サーバのファイルの 100% (4 件) を削除します")}},
+      {"missing", true, {}, {QStringLiteral("が見つかりません")}},
+      {"most gone", false, {"index.htm"}, {QStringLiteral("サーバのファイルの 75% (3 件) を削除します")}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder program, parent;
+    SetProgramFolder(program.path());
+    auto server = ftp::testing::StartVsftpd();
+    for (const char* name : {"index.htm", "a.htm", "b.htm", "c.htm"})
+      WriteText(server->files / name, "<html>on the server</html>\r\n");
+    ftp::testing::AdoptForVsftpd(server->files);
+    const fs::path site = parent.path() / "site";
+    if (!c.missing) fs::create_directories(site);
+    for (const char* name : c.local) WriteText(site / name, "<html>here</html>\r\n");
+    ASSERT_TRUE(transfer::WriteProfileFile(
+                    program.path(),
+                    {transfer::JoinCommaText({"vs", "127.0.0.1:" + std::to_string(server->port),
+                                              server->user, server->password, "/pub", "auto",
+                                              "auto", site.string()})})
+                    .ok);
+    ScriptedPrompts prompts;
+    TFtp1 w(&prompts);
+    WireTransferOperations(w, nullptr);
+    transfer_ui::PublishCommand* publish = PublishCommandOf(w);
+    auto& dialog = publish->Dialog();
+    publish->ChooseFolder = [](const std::string&) -> std::optional<std::string> {
+      ADD_FAILURE() << "asked for another site folder";
+      return std::nullopt;
+    };
+    auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
+    w.Button1Click();
+    ASSERT_TRUE(Settle(w));
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges")),
+                      Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
+    ASSERT_TRUE(dialog.isVisible());
+    dialog.findChild<QCheckBox*>(QStringLiteral("cbDeleteServerOnly"))->setChecked(true);
+    auto* guard = dialog.findChild<QLabel*>(QStringLiteral("lblGuard"));
+    auto* confirm = dialog.findChild<QCheckBox*>(QStringLiteral("cbGuardConfirm"));
+    auto* execute = dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"));
+    ASSERT_TRUE(guard && confirm && execute);
+    EXPECT_TRUE(guard->isVisibleTo(&dialog));
+    const QStringList lines = guard->text().split('\n');
+    ASSERT_EQ(lines.size(), static_cast<qsizetype>(c.guard.size())) << guard->text().toStdString();
+    for (size_t i = 0; i < c.guard.size(); ++i)
+      EXPECT_TRUE(lines[static_cast<qsizetype>(i)].contains(c.guard[i])) << lines[i].toStdString();
+    for (int round = 0; round < 2; ++round) {
+      // Enter on the dialog and on whatever has the focus, before and
+      // after the guard's tick.
+      QTest::keyClick(&dialog, Qt::Key_Return);
+      if (QWidget* focus = dialog.focusWidget()) QTest::keyClick(focus, Qt::Key_Return);
+      QTest::qWait(200);
+      EXPECT_TRUE(dialog.isVisible() && !dialog.ShowingResult());
+      confirm->setChecked(true);
+    }
+    for (const char* name : {"index.htm", "a.htm", "b.htm", "c.htm"})
+      EXPECT_TRUE(fs::exists(server->files / name)) << name;
+    // The tick set, 実行 runs what the plan says.
+    QTest::mouseClick(execute, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil(idle));
+    dialog.accept();
+    if (c.missing)
+      EXPECT_EQ(publish->LastResult().deleted, 0);
+    else
+      ftp::testing::ExpectSameTree(site, server->files);
+  }
+}
+
 }  // namespace
 }  // namespace hemlo

@@ -1,13 +1,16 @@
 #include "site/link_rewrite.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <system_error>
+#include <thread>
 
 #include "base/ascii_case.h"
 #include "base/atomic_file.h"
 #include "site/html_tags.h"
+#include "site/link_paths.h"
 #include "site/site_files.h"
 #include "text/cp932.h"
 #include "text/utf8.h"
@@ -32,32 +35,9 @@ fs::path Normal(const fs::path& p) {
   return n;
 }
 
-// `p` is `base` or lies under it.
-bool Within(const fs::path& p, const fs::path& base) {
-  const std::string& s = p.native();
-  const std::string& b = base.native();
-  return s.size() >= b.size() && s.compare(0, b.size(), b) == 0 &&
-         (s.size() == b.size() || s[b.size()] == '/');
-}
-
-fs::path Mapped(const fs::path& p, const fs::path& from, const fs::path& to) {
-  if (!Within(p, from)) return p;
-  return fs::path(to.native() + p.native().substr(from.native().size()));
-}
-
-// A scheme ("http:", "mailto:"), a network path ("//host") or a fragment
-// alone: nothing a move of a local file changes.
-bool External(std::string_view v) {
-  if (v.empty() || v[0] == '#' || v.substr(0, 2) == "//") return true;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    const char c = v[i];
-    if (c == ':') return i > 0;
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                    (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
-    if (!ok) return false;
-  }
-  return false;
-}
+// A fragment alone, or an address with a scheme: nothing a move of a local
+// file changes.
+bool External(std::string_view v) { return v.empty() || v[0] == '#' || HasUrlScheme(v); }
 
 // How a reference spelled its names, so new names are spelled alike.
 struct Spelling {
@@ -198,26 +178,30 @@ std::string Rewritten(std::string_view value, Encoding enc, const fs::path& file
 }
 
 // Needles that any reference to the moved name must contain, in the file's
-// encoding and %-encoded.
+// encoding and %-encoded: the bytes above 0x7F and the blanks, and also the
+// ASCII that may not stand in an address (a Shift-JIS trail byte '[' is
+// written "%5B"), each in upper and lower case.
 std::vector<std::string> NeedlesFor(const std::string& name) {
   std::vector<std::string> n{name};
   if (auto s = EncodeText(name, Encoding::kShiftJis)) n.push_back(*s);
   for (std::size_t k = 0, count = n.size(); k < count; ++k) {
-    std::string upper, lower;
-    bool any = false;
-    for (const char c : n[k]) {
-      const auto b = static_cast<unsigned char>(c);
-      if (b >= 0x80 || b <= 0x20) {
-        AppendPercent(upper, std::string_view(&c, 1));
-        any = true;
-      } else {
-        upper.push_back(c);
+    for (const bool unsafe_too : {false, true}) {
+      std::string upper, lower;
+      bool any = false;
+      for (const char c : n[k]) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80 || b <= 0x20 || (unsafe_too && std::strchr("\"<>[\\]^`{|}", c))) {
+          AppendPercent(upper, std::string_view(&c, 1));
+          any = true;
+        } else {
+          upper.push_back(c);
+        }
       }
+      if (!any) continue;
+      for (const char c : upper) lower.push_back(AsciiLower(c));
+      n.push_back(upper);
+      n.push_back(lower);
     }
-    if (!any) continue;
-    for (const char c : upper) lower.push_back(AsciiLower(c));
-    n.push_back(upper);
-    n.push_back(lower);
   }
   std::sort(n.begin(), n.end());
   n.erase(std::unique(n.begin(), n.end()), n.end());
@@ -232,9 +216,13 @@ bool Holds(std::string_view bytes, const std::vector<std::string>& needles) {
 
 class Collector {
  public:
-  Collector(LinkFile& f, const Context& cx) : f_(f), cx_(cx) {}
+  Collector(LinkFile& f, const Context& cx, const std::vector<std::string>& needles)
+      : f_(f), cx_(cx), needles_(needles) {}
 
   void Reference(std::size_t offset, std::string_view value) {
+    // In a file that stays, only a reference naming what moves can change
+    // (the test the file as a whole passed): most links are passed over here.
+    if (f_.moved == f_.path && !Holds(value, needles_)) return;
     std::size_t lead = 0;
     while (lead < value.size() && Blank(value[lead])) ++lead;
     std::size_t len = value.size();
@@ -336,6 +324,7 @@ class Collector {
  private:
   LinkFile& f_;
   const Context& cx_;
+  const std::vector<std::string>& needles_;
 };
 
 // Offset of "</name" (any case) at or after `from`, or the end.
@@ -355,7 +344,7 @@ bool IsCss(const fs::path& p) {
 }
 
 void CollectPage(LinkFile& f, const Context& cx, const std::vector<std::string>& needles) {
-  Collector c(f, cx);
+  Collector c(f, cx, needles);
   const std::string_view s(f.bytes);
   if (IsCss(f.path)) {
     c.Css(0, s.size());
@@ -446,19 +435,33 @@ LinkPlan PlanLinkUpdate(const fs::path& root, const fs::path& from, const fs::pa
   }
   const Context cx{plan.root, plan.from, plan.to};
   const std::vector<std::string> needles = NeedlesFor(plan.from.filename().native());
-  for (const fs::path& p : ListSiteFiles(plan.root, kLinkFilePatterns)) {
-    LinkFile f;
-    f.path = Normal(p);
-    f.moved = Mapped(f.path, plan.from, plan.to);
-    if (!ReadWholeFile(f.path, f.bytes)) continue;
-    // Only a file that moves or names what moves can change.
-    if (f.moved == f.path && !Holds(f.bytes, needles)) continue;
-    f.encoding = ClassifyPage(f.bytes).encoding;
-    CollectPage(f, cx, needles);
-    if (f.changes.empty()) continue;
-    Finish(f);
-    plan.files.push_back(std::move(f));
-  }
+  const std::vector<fs::path> paths = ListSiteFiles(plan.root, kLinkFilePatterns);
+  // Each file stands alone: reading and looking through 2,000 pages goes on
+  // every core, the plan keeps the listing's order.
+  std::vector<LinkFile> found(paths.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) {
+      LinkFile& f = found[i];
+      f.path = Normal(paths[i]);
+      f.moved = Mapped(f.path, plan.from, plan.to);
+      // Only a file that moves or names what moves can change.
+      if (!ReadWholeFile(f.path, f.bytes) || (f.moved == f.path && !Holds(f.bytes, needles))) {
+        f.bytes = {};
+        continue;
+      }
+      f.encoding = ClassifyPage(f.bytes).encoding;
+      CollectPage(f, cx, needles);
+      if (!f.changes.empty()) Finish(f);
+    }
+  };
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<std::thread> pool;
+  for (unsigned i = 1; i < (paths.size() < 16 ? 1 : cores); ++i) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  for (LinkFile& f : found)
+    if (!f.changes.empty()) plan.files.push_back(std::move(f));
   return plan;
 }
 
@@ -474,145 +477,6 @@ std::string RewrittenBytes(const LinkFile& file) {
   }
   out.append(file.bytes, done);
   return out;
-}
-
-namespace {
-
-bool Holds(const fs::path& path, const std::string& expected) {
-  std::string now;
-  return ReadWholeFile(path, now) && now == expected;
-}
-
-std::string Listed(const char* heading, const std::vector<std::string>& lines) {
-  std::string text = heading;
-  for (const std::string& l : lines) text += "\n" + l;
-  return text;
-}
-
-// Writes every file or, on a failure, none (those written are put back; the
-// ones that could not be are named).
-bool WriteAll(const std::vector<std::pair<fs::path, const std::string*>>& writes,
-              const std::vector<const std::string*>& previous, std::string& message) {
-  std::vector<StagedFile> staged(writes.size());
-  for (std::size_t i = 0; i < writes.size(); ++i) {
-    const WriteResult r = StageFile(writes[i].first, *writes[i].second, staged[i]);
-    if (r) continue;
-    for (std::size_t k = 0; k < i; ++k) AbandonStaged(staged[k]);
-    message = writes[i].first.string() + " に書き込めません: " + r.error;
-    return false;
-  }
-  for (std::size_t i = 0; i < writes.size(); ++i) {
-    const WriteResult r = CommitStaged(staged[i]);
-    if (r) continue;
-    for (std::size_t k = i + 1; k < writes.size(); ++k) AbandonStaged(staged[k]);
-    message = writes[i].first.string() + " に書き込めません: " + r.error;
-    for (std::size_t k = 0; k < i; ++k)
-      if (!WriteFileAtomically(writes[k].first, *previous[k]))
-        message += "\n" + writes[k].first.string() + " を元に戻せませんでした。";
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-MoveOutcome ApplyLinkUpdate(const LinkPlan& plan) {
-  MoveOutcome outcome;
-  if (!plan.error.empty()) {
-    outcome.message = plan.error;
-    return outcome;
-  }
-  std::vector<FileChange> changes;
-  std::size_t count = 0;
-  std::vector<std::string> edited, protected_files;
-  for (const LinkFile& f : plan.files) {
-    std::string after = RewrittenBytes(f);
-    if (after == f.bytes) continue;
-    for (const LinkChange& c : f.changes) count += c.decidable && c.included ? 1 : 0;
-    if (!Holds(f.path, f.bytes))
-      edited.push_back(f.path.string());
-    else if (IsWriteProtected(f.path))
-      protected_files.push_back(f.path.string());
-    changes.push_back({f.path, f.encoding, f.bytes, std::move(after)});
-  }
-  if (!edited.empty()) {
-    outcome.message = Listed(
-        "次のファイルは一覧の作成後に変更されています。もう一度やり直してください。", edited);
-    return outcome;
-  }
-  if (!protected_files.empty()) {
-    outcome.message = Listed(
-        "次のファイルは読み取り専用のため書き換えられません。何も変更していません。",
-        protected_files);
-    return outcome;
-  }
-  std::error_code ec;
-  if (fs::exists(plan.to, ec) || fs::is_symlink(plan.to, ec)) {
-    outcome.message = plan.to.string() + " はすでにあります。何も変更していません。";
-    return outcome;
-  }
-  std::vector<std::pair<fs::path, const std::string*>> writes;
-  std::vector<const std::string*> previous;
-  for (const FileChange& c : changes) {
-    writes.emplace_back(c.path, &c.after);
-    previous.push_back(&c.before);
-  }
-  std::string message;
-  if (!WriteAll(writes, previous, message)) {
-    outcome.message = message + "\n何も変更していません。";
-    return outcome;
-  }
-  fs::rename(plan.from, plan.to, ec);
-  if (ec) {
-    outcome.message = plan.from.string() + " を移動できません: " + ec.message();
-    for (const FileChange& c : changes)
-      if (!WriteFileAtomically(c.path, c.before))
-        outcome.message += "\n" + c.path.string() + " を元に戻せませんでした。";
-    return outcome;
-  }
-  outcome.ok = true;
-  outcome.record.from = plan.from;
-  outcome.record.to = plan.to;
-  outcome.record.files = std::move(changes);
-  outcome.record.changes = count;
-  return outcome;
-}
-
-MoveUndoOutcome UndoLinkUpdate(const MoveRecord& record) {
-  MoveUndoOutcome outcome;
-  std::error_code ec;
-  if (fs::exists(record.from, ec) || fs::is_symlink(record.from, ec)) {
-    outcome.message = record.from.string() + " がすでにあるため元に戻せません。";
-    return outcome;
-  }
-  std::vector<std::string> edited;
-  for (const FileChange& c : record.files)
-    if (!Holds(Mapped(c.path, record.from, record.to), c.after))
-      edited.push_back(Mapped(c.path, record.from, record.to).string());
-  if (!edited.empty()) {
-    outcome.message = Listed(
-        "次のファイルは移動の後で変更されているため、何も元に戻していません。", edited);
-    return outcome;
-  }
-  fs::rename(record.to, record.from, ec);
-  if (ec) {
-    outcome.message = record.to.string() + " を元の場所へ戻せません: " + ec.message();
-    return outcome;
-  }
-  std::vector<std::pair<fs::path, const std::string*>> writes;
-  std::vector<const std::string*> previous;
-  for (const FileChange& c : record.files) {
-    writes.emplace_back(c.path, &c.before);
-    previous.push_back(&c.after);
-  }
-  std::string message;
-  if (!WriteAll(writes, previous, message)) {
-    fs::rename(record.from, record.to, ec);
-    outcome.message = message + "\n何も元に戻していません。";
-    return outcome;
-  }
-  outcome.ok = true;
-  return outcome;
 }
 
 }  // namespace hemlo::site

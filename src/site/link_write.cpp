@@ -1,0 +1,46 @@
+#include "site/link_write.h"
+
+#include <string_view>
+
+#include "base/atomic_batch.h"
+#include "base/atomic_file.h"
+
+namespace hemlo::site {
+
+namespace fs = std::filesystem;
+
+bool HoldsBytes(const fs::path& path, const std::string& expected) {
+  std::string now;
+  return ReadWholeFile(path, now) && now == expected;
+}
+
+std::string Listed(const char* heading, const std::vector<std::string>& lines) {
+  std::string text = heading;
+  for (const std::string& l : lines) text += "\n" + l;
+  return text;
+}
+
+bool WriteAllOrNone(const std::vector<std::pair<fs::path, const std::string*>>& writes,
+                    const std::vector<const std::string*>& previous, std::string& message) {
+  std::vector<fs::path> targets;
+  std::vector<std::string_view> bytes;
+  for (const auto& [path, after] : writes) {
+    targets.push_back(path);
+    bytes.push_back(*after);
+  }
+  std::vector<StagedFile> staged;
+  if (const BatchFailure f = StageFiles(targets, bytes, staged)) {
+    message = targets[f.index].string() + " に書き込めません: " + f.result.error;
+    return false;
+  }
+  std::vector<bool> renamed;
+  const BatchFailure f = CommitStagedFiles(staged, renamed);
+  if (!f) return true;
+  message = targets[f.index].string() + " に書き込めません: " + f.result.error;
+  for (std::size_t k = 0; k < writes.size(); ++k)
+    if (renamed[k] && !WriteFileAtomically(targets[k], *previous[k]))
+      message += "\n" + targets[k].string() + " を元に戻せませんでした。";
+  return false;
+}
+
+}  // namespace hemlo::site
