@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "base/atomic_file.h"
+#include "shell/preview_width.h"
 
 namespace hemlo {
 
@@ -32,6 +33,13 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.abbreviations = on;
     } else if (name == "Completion") {
       s.completion = on;
+    } else if (name == "MarkupMarks") {
+      s.markup_marks = on;
+    } else if (name == "PreviewWidth") {
+      int width = 0;
+      char tail = 0;
+      if (std::sscanf(line.c_str() + eq + 1, "%d%c", &width, &tail) == 1)
+        s.preview_width = PreviewWidthFromSetting(width);
     } else if (name == "EditPane") {
       int share = 0;
       char tail = 0;
@@ -68,7 +76,9 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
                       "\r\nAbbreviations=" + (abbreviations ? "1" : "0") +
                       "\r\nEditPane=" + std::to_string(edit_pane_share) +
                       "\r\nVersionStoreMB=" + std::to_string(version_cap_mb) +
-                      "\r\nCompletion=" + (completion ? "1" : "0") + "\r\n";
+                      "\r\nCompletion=" + (completion ? "1" : "0") +
+                      "\r\nMarkupMarks=" + (markup_marks ? "1" : "0") +
+                      "\r\nPreviewWidth=" + std::to_string(preview_width) + "\r\n";
   if (frame)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +

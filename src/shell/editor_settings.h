@@ -2,9 +2,9 @@
 // The edit pane's display choices (環境設定) and the frame's place, kept in
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
 // unreadable file gives the defaults (colours, line numbers, end tags,
-// abbreviations, completion and web copies of large pictures on, live
-// preview off, no place, half the window for the edit pane); a file written
-// before a choice existed reads as its default.
+// abbreviations, completion, web copies of large pictures and markup marks
+// on, live preview off, the PC width, no place, half the window for the edit
+// pane); a file written before a choice existed reads as its default.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -32,6 +32,10 @@ struct EditorSettings {
   // "VersionStoreMB=": the most the earlier versions of pages may take, in
   // MiB; 0 keeps none.
   std::uint64_t version_cap_mb = 500;
+  bool markup_marks = true;  // "MarkupMarks=": markup issues marked while typing
+  // "PreviewWidth=": the web pane's width in CSS pixels (375, 768), 0 for
+  // the pane's own (preview_width.h).
+  int preview_width = 0;
   // "SiteFolder=": the folder ファイル › サイトを開く... last opened in the
   // site panel (UTF-8); empty: none, the panel follows the profiles.
   std::string site_folder;

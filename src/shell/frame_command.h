@@ -33,6 +33,7 @@ enum class FrameCommand : int {
   DeleteTag,
   ConvertEncoding,  // 文字コード変換
   SiteSearch,       // サイト内検索･置換...
+  MatchingTag,      // 対応するタグへ移動 (Ctrl+M)
   // 環境設定
   Font,
   TabWidth,
@@ -40,11 +41,15 @@ enum class FrameCommand : int {
   LineNumbers,   // 行番号 (checkable, kept)
   LivePreview,   // ライブプレビュー (checkable, kept)
   WebPhotos,     // 大きな画像を Web 用に縮小 (checkable, kept)
+  MarkupMarks,   // 入力中のマークアップチェック (checkable, kept)
   ClosingTags,   // 閉じタグの自動入力 (checkable, kept)
   Abbreviations, // 省略記法の展開 (checkable, kept)
   Completion,    // 入力補完 (checkable, kept)
   WebMaximise,
   WebRestore,
+  PreviewPhone,   // スマートフォン: the web pane at 375 CSS pixels (one of three, kept)
+  PreviewTablet,  // タブレット: 768
+  PreviewPc,      // PC: the pane's own width
   Transfer,
   // the menu bar's own command
   Favourites,

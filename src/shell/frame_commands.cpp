@@ -11,6 +11,7 @@
 #include "shell/help.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
+#include "shell/preview_width.h"
 #include "shell/print_job.h"
 #include "text/cp932.h"
 #include "text/view_codes.h"
@@ -105,6 +106,11 @@ void TMainForm::SetEditorSettings(const EditorSettings& settings) {
   action(FrameCommand::ClosingTags)->setChecked(settings.closing_tags);
   action(FrameCommand::Abbreviations)->setChecked(settings.abbreviations);
   action(FrameCommand::Completion)->setChecked(settings.completion);
+  action(FrameCommand::MarkupMarks)->setChecked(settings.markup_marks);
+  action(settings.preview_width == kPreviewPhone    ? FrameCommand::PreviewPhone
+         : settings.preview_width == kPreviewTablet ? FrameCommand::PreviewTablet
+                                                    : FrameCommand::PreviewPc)
+      ->setChecked(true);
   for (TMDIChild* c : Children()) c->ApplyEditorSettings(settings);
 }
 

@@ -19,6 +19,7 @@
 #include "base/version_store.h"
 #include "shell/frame_rules.h"
 #include "shell/mdi_child.h"
+#include "shell/preview_width.h"
 
 namespace hemlo {
 
@@ -139,6 +140,22 @@ void TMainForm::ConnectCommands() {
   connect(action(C::LineNumbers), &QAction::triggered, this, toggle(&EditorSettings::line_numbers));
   connect(action(C::LivePreview), &QAction::triggered, this, toggle(&EditorSettings::live_preview));
   connect(action(C::WebPhotos), &QAction::triggered, this, toggle(&EditorSettings::web_photos));
+  connect(action(C::MarkupMarks), &QAction::triggered, this, toggle(&EditorSettings::markup_marks));
+  for (const auto& [command, width] : {std::pair{C::PreviewPhone, kPreviewPhone},
+                                       std::pair{C::PreviewTablet, kPreviewTablet},
+                                       std::pair{C::PreviewPc, kPreviewPc}})
+    on(command, [this, width] {
+      EditorSettings s = editor_settings_;
+      s.preview_width = width;
+      SetEditorSettings(s);
+      std::string error;
+      if (!s.Save(ProgramFolder() / "Editor.ini", &error))
+        status_->SetText(0, QString::fromStdString("Editor.ini: " + error));
+    });
+  on(C::MatchingTag, [this] {
+    if (TMDIChild* c = ActiveChild(); c && !c->Memo()->JumpToMatchingTag())
+      status_->SetText(0, QStringLiteral("対応するタグがありません"));
+  });
   connect(action(C::ClosingTags), &QAction::triggered, this, toggle(&EditorSettings::closing_tags));
   connect(action(C::Abbreviations), &QAction::triggered, this,
           toggle(&EditorSettings::abbreviations));

@@ -1,5 +1,6 @@
 // The frame's command table and the layout of its menus and toolbar.
 #include <QAction>
+#include <QActionGroup>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -76,6 +77,8 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::SiteSearch, "mnuSiteSearch", "サイト内検索･置換...", nullptr, {}, nullptr},
       {C::Jump, "N47", "ジャンプ", nullptr, {}, nullptr},
       {C::SelectAll, "mnuSelectAll", "すべてを選択", nullptr, {}, nullptr},
+      {C::MatchingTag, "mnuMatchingTag", "対応するタグへ移動", nullptr,
+       QKeySequence(Qt::CTRL | Qt::Key_M), nullptr},
       {C::HalfWidthKana, "N44", "半角カナを全角カナに", nullptr, {}, nullptr},
       {C::Comment, "mnuComment", "コメント化", nullptr, {}, nullptr},
       {C::DeleteTag, "mnuDelTag", "タグ消去", nullptr, {}, nullptr},
@@ -91,11 +94,15 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::LineNumbers, "mnuLineNumbers", "行番号", nullptr, {}, nullptr},
       {C::LivePreview, "mnuLivePreview", "ライブプレビュー", nullptr, {}, nullptr},
       {C::WebPhotos, "mnuWebPhotos", "大きな画像を Web 用に縮小", nullptr, {}, nullptr},
+      {C::MarkupMarks, "mnuMarkupMarks", "入力中のマークアップチェック", nullptr, {}, nullptr},
       {C::ClosingTags, "mnuClosingTags", "閉じタグの自動入力", nullptr, {}, nullptr},
       {C::Abbreviations, "mnuAbbreviations", "省略記法の展開 (Tab/Ctrl+E)", nullptr, {}, nullptr},
       {C::Completion, "mnuCompletion", "入力補完", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
+      {C::PreviewPhone, "mnuPreviewPhone", "スマートフォン", nullptr, {}, nullptr},
+      {C::PreviewTablet, "mnuPreviewTablet", "タブレット", nullptr, {}, nullptr},
+      {C::PreviewPc, "mnuPreviewPc", "PC", nullptr, {}, nullptr},
       {C::Transfer, "mnuFTP", "ﾌｧｲﾙ転送", nullptr, {}, nullptr},
       {C::Favourites, "mnuFavorite", "お気に入り", nullptr, {}, nullptr},
       {C::WindowCascade,
@@ -189,6 +196,12 @@ void TMainForm::BuildActions() {
   action(C::LineNumbers)->setCheckable(true);
   action(C::LivePreview)->setCheckable(true);
   action(C::WebPhotos)->setCheckable(true);
+  action(C::MarkupMarks)->setCheckable(true);
+  auto* widths = new QActionGroup(this);
+  for (C c : {C::PreviewPhone, C::PreviewTablet, C::PreviewPc}) {
+    action(c)->setCheckable(true);
+    widths->addAction(action(c));
+  }
   action(C::ClosingTags)->setCheckable(true);
   action(C::Abbreviations)->setCheckable(true);
   action(C::Completion)->setCheckable(true);
@@ -227,7 +240,7 @@ void TMainForm::BuildMenus() {
   edit->addSeparator();
   add(edit, {C::HalfWidthKana});
   edit->addSeparator();
-  add(edit, {C::Comment, C::DeleteTag});
+  add(edit, {C::Comment, C::DeleteTag, C::MatchingTag});
   edit->addSeparator();
   add(edit, {C::ConvertEncoding});
 
@@ -238,8 +251,11 @@ void TMainForm::BuildMenus() {
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers, C::ClosingTags, C::Abbreviations,
-       C::Completion});
-  add(SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示"), {C::WebMaximise, C::WebRestore});
+       C::Completion, C::MarkupMarks});
+  QMenu* web = SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示");
+  add(web, {C::WebMaximise, C::WebRestore});
+  web->addSeparator();
+  add(web, {C::PreviewPhone, C::PreviewTablet, C::PreviewPc});
   add(env, {C::LivePreview, C::WebPhotos});
   env->addSeparator();
   add(env, {C::Transfer});

@@ -12,6 +12,8 @@
 #include "shell/indent.h"
 #include "shell/main_form.h"
 #include "shell/page_site.h"
+#include "shell/web_pane_frame.h"
+#include "site/markup_check.h"
 #include "text/abbreviation.h"
 
 namespace hemlo {
@@ -87,6 +89,15 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
     if (frame_) frame_->StatusBar1()->SetText(0, message);
   });
 
+  // Markup marks: the site check's libtidy check, run by the pane off the UI thread.
+  Memo1->SetMarkupChecker([](const std::string& bytes, text::Encoding encoding) {
+    std::vector<text::QtEditPane::MarkupMark> marks;
+    for (site::MarkupIssue& issue : site::CheckMarkup(bytes, encoding))
+      marks.push_back({issue.line, issue.severity == site::MarkupSeverity::kError,
+                       std::move(issue.message)});
+    return marks;
+  });
+
   connect(Memo1, &text::QtEditPane::encodingChanged, this, [this] {
     if (loading_file_) return;  // encoding and detecting a whole page again is slow
     // A conversion (its undo, its redo) renames the declaration in the same
@@ -128,14 +139,15 @@ void TMDIChild::CaretMoved() {
       Qt::QueuedConnection);
 }
 
-void TMDIChild::CreateWebPane(webview::TUIWebBrowser* replacing) {
+void TMDIChild::CreateWebPane() {
   WebBrowser1 = new webview::TUIWebBrowser;
-  // The new pane takes the place and the height of the one it replaces
-  // (which leaves the splitter and deletes itself).
-  if (replacing)
-    Splitter1->replaceWidget(Splitter1->indexOf(replacing), WebBrowser1);
-  else
-    Splitter1->addWidget(WebBrowser1);
+  // The new pane takes the place of the one it replaces (which leaves the
+  // holder and deletes itself), at its width.
+  if (!web_frame_) {
+    web_frame_ = new WebPaneFrame;
+    Splitter1->addWidget(web_frame_);
+  }
+  web_frame_->SetView(WebBrowser1);
   WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
   connect(WebBrowser1, &webview::TUIWebBrowser::DocumentComplete, this,
           [this](webview::TUIWebBrowser* sender, const QUrl&, bool) {
@@ -150,7 +162,7 @@ void TMDIChild::CreateWebPane(webview::TUIWebBrowser* replacing) {
             // A page that closes its view leaves a fresh, empty web pane, so
             // the window never holds a dangling one.
             if (closing != WebBrowser1) return;
-            CreateWebPane(closing);
+            CreateWebPane();
           });
 }
 
@@ -191,6 +203,8 @@ void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
   Memo1->SetHighlighting(settings.highlighting);
   Memo1->SetLineNumbers(settings.line_numbers);
   Memo1->SetClosingTags(settings.closing_tags);
+  Memo1->SetMarkupMarks(settings.markup_marks);
+  web_frame_->SetPreviewWidth(settings.preview_width);
   abbreviations_ = settings.abbreviations;
   Memo1->SetCompletion(settings.completion);
 }

@@ -16,6 +16,7 @@ namespace hemlo {
 class Prompts;
 class TMainForm;
 class PaneSplitter;
+class WebPaneFrame;
 
 class TMDIChild : public QWidget {
   Q_OBJECT
@@ -71,8 +72,8 @@ class TMDIChild : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // A new web pane, in the place of `replacing` when given.
-  void CreateWebPane(webview::TUIWebBrowser* replacing = nullptr);
+  // A new web pane, in the place of the one there (if any).
+  void CreateWebPane();
   void WebBrowser1DocumentComplete(webview::TUIWebBrowser* sender);
   void WebBrowser1NewWindow2(webview::TUIWebBrowser** target);
   // The caret text follows every move of the active window's caret, once
@@ -81,6 +82,7 @@ class TMDIChild : public QWidget {
   text::QtEditPane* Memo1 = nullptr;
   PaneSplitter* Splitter1 = nullptr;
   webview::TUIWebBrowser* WebBrowser1 = nullptr;
+  WebPaneFrame* web_frame_ = nullptr;  // holds WebBrowser1 at the preview width
   TMainForm* frame_;
   bool declaration_disagrees_ = false;
   bool loading_file_ = false;  // LoadFile has the detection already

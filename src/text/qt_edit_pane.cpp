@@ -21,6 +21,7 @@ QtEditPane::QtEditPane(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setTabChangesFocus(false);
   connect(document(), &QTextDocument::contentsChange, this, &QtEditPane::OnContentsChange);
+  connect(this, &QPlainTextEdit::cursorPositionChanged, this, &QtEditPane::QueueTagMatch);
 }
 
 // ---------------------------------------------------------------------------

@@ -138,6 +138,43 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // Test aid: the labels listed.
   QStringList CompletionLabels() const;
 
+  // The partner of the tag at the caret (qt_edit_pane_match.cpp): both are
+  // highlighted while the caret is on a start or end tag, and
+  // JumpToMatchingTag puts the caret at the partner's '<' (false, nothing
+  // moved, when there is none).
+  bool JumpToMatchingTag();
+  // Test aid: the highlighted tags as byte ranges, empty when none.
+  std::vector<std::pair<std::size_t, std::size_t>> MatchedTags() const;
+
+  // Markup marks (qt_edit_pane_markup.cpp): a pause in editing of
+  // kMarkupPauseMs runs the checker on a copy of the page's bytes on another
+  // thread, and its issues mark their lines in the line-number gutter, the
+  // messages as the tooltip. A result for text that has changed since is
+  // dropped; marks already shown move with the lines edited until the next
+  // result. Pages over kMarkupMarksLimit bytes get none (copying the text
+  // for the check would stall the window).
+  struct MarkupMark {
+    std::size_t line = 1;  // of the page, from 1
+    bool error = false;
+    std::string message;  // UTF-8
+  };
+  using MarkupChecker = std::function<std::vector<MarkupMark>(const std::string& bytes, Encoding)>;
+  static constexpr int kMarkupPauseMs = 500;
+  static constexpr std::size_t kMarkupMarksLimit = 4u << 20;
+  void SetMarkupChecker(MarkupChecker checker);
+  void SetMarkupMarks(bool on);
+  bool MarkupMarks() const { return markup_marks_; }
+  // The marked lines (from 0) and their messages, one per line; for the
+  // gutter and for tests.
+  struct LineMark {
+    int line = 0;
+    bool error = false;
+    QString message;
+  };
+  const std::vector<LineMark>& LineMarks() const { return line_marks_; }
+  // The gutter's tooltip at a height in the gutter.
+  QString GutterToolTip(int y) const;
+
   // Test aid: true when the block cache agrees with a full recount.
   bool BlockCacheIsConsistent() const;
 
@@ -243,6 +280,26 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   std::shared_ptr<const std::vector<std::string>> page_files_of_;
   std::string page_files_folder_;
   int files_wanted_at_ = -1;  // the caret where files were wanted before they were there
+
+  // The partner highlight follows the caret once per turn of the event loop.
+  void QueueTagMatch();
+  void UpdateTagMatch();
+  bool tag_match_queued_ = false;
+  std::vector<std::pair<std::size_t, std::size_t>> matched_tags_;
+
+  void NoteMarkupEdit(int position);
+  void StartMarkupCheck();
+  void ApplyMarkupResult(std::uint64_t generation, std::vector<MarkupMark> marks);
+  // The mark of one gutter line, if any (painted by PaintGutter).
+  const LineMark* MarkOfLine(int line) const;
+  bool markup_marks_ = false;
+  MarkupChecker markup_checker_;
+  QTimer* markup_timer_ = nullptr;
+  std::uint64_t markup_generation_ = 0;  // edits since the pane was made
+  bool markup_running_ = false;
+  bool markup_again_ = false;  // the pause ended while a check ran
+  int markup_blocks_ = 0;      // block count the marks' lines refer to
+  std::vector<LineMark> line_marks_;  // by line
 
   bool closing_tags_ = false;
   // The rest of an end tag just completed, where the caret stood after it,

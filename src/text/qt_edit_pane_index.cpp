@@ -67,6 +67,7 @@ void QtEditPane::RebuildBlocks() {
 
 void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
   if (decorating_) return;    // colours only
+  if (markup_marks_) NoteMarkupEdit(position);
   text_cache_valid_ = false;  // text or a character's stored code changed
   if (loading_) return;
   QTextDocument* doc = document();

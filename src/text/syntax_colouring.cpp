@@ -2,12 +2,14 @@
 // Only the blocks in view are coloured, when they are painted, so loading a
 // page never scans it whole; a key costs at most a bounded scan, however
 // long the page and wherever the change.
+#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -87,6 +89,17 @@ class Gutter : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override { pane_->PaintGutter(event); }
+  bool event(QEvent* event) override {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    // The markup messages of the line under the pointer.
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = pane_->GutterToolTip(help->pos().y());
+    if (tip.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), tip, this);
+    return true;
+  }
 
  private:
   QtEditPane* pane_;
@@ -317,6 +330,14 @@ void QtEditPane::PaintGutter(QPaintEvent* event) {
       }
       painter.drawText(0, top, width, line_height, Qt::AlignRight,
                        QString::number(block.blockNumber() + 1));
+      if (const LineMark* mark = MarkOfLine(block.blockNumber())) {
+        // A markup issue on the line: a dot in the gutter's spare column.
+        const int d = std::max(4, line_height / 2);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(mark->error ? QColor(0xd0, 0x20, 0x20) : QColor(0xe0, 0x90, 0x00));
+        painter.drawEllipse(2, top + (line_height - d) / 2, d, d);
+        painter.setBrush(Qt::NoBrush);
+      }
     }
     block = block.next();
     top = bottom;

@@ -12,11 +12,14 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTreeWidget>
 #include <QFileSystemModel>
 #include <QTreeView>
 #include <fstream>
 #include <functional>
+#include <atomic>
+#include <thread>
 #include <iostream>
 
 #include "app/startup.h"
@@ -30,6 +33,8 @@
 #include "publish/sync_record.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/profile.h"
+#include "shell/preview_width.h"
+#include "site/markup_check.h"
 #include "support/scripted_prompts.h"
 #include "text/cp932.h"
 #include "text/view_codes.h"
@@ -416,6 +421,121 @@ TEST(SiteEndToEnd, SitePanelShowsTheSiteWithPublishMarksRenamesKeepingLinksAndFo
   site.Put("later.html", "<p>later</p>\n");
   EXPECT_TRUE(Soon([&] { return names() == QStringLiteral("about.html index.htm later.html news.html"); })) << names().toStdString();
   EXPECT_TRUE(prompts.asked.size() == 1u) << prompts.asked.size();  // only the name was asked
+
+TEST(SiteEndToEnd, AnUnclosedDivIsMarkedInTheMarginAfterThePauseAndUnmarkedWhenClosed) {
+  Site site;
+  const std::string head = Sjis(
+      "<!DOCTYPE html>\r\n<html lang=\"ja\"><head><title>表</title></head>\r\n<body>\r\n"
+      "<p>ソ</p>\r\n");
+  site.Put("marks.htm", head + "</body></html>\r\n");
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, site.dir.path());
+  frame->action(FrameCommand::ClosingTags)->trigger();  // the <div> stays open as typed
+  ASSERT_TRUE(frame->action(FrameCommand::MarkupMarks)->isChecked());  // on for a new user
+  TMDIChild* child = frame->OpenDocument(site.Path("marks.htm"));
+  text::QtEditPane* memo = child->Memo();
+  const int pause = text::QtEditPane::kMarkupPauseMs;
+  QTest::qWait(pause + 700);
+  EXPECT_TRUE(memo->LineMarks().empty());  // a sound page has none
+
+  memo->SetSelStart(head.size());
+  QTest::keyClicks(memo, QStringLiteral("<div>x"));
+  QElapsedTimer paused;
+  paused.start();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !memo->LineMarks().empty(); },
+                              test_support::BoundMs(1'000)));
+  EXPECT_LT(paused.elapsed(), test_support::BoundMs(1'000));
+  ASSERT_FALSE(memo->LineMarks().empty());
+  // On the line of the <div> (the 5th), the message as the margin's tooltip.
+  const text::QtEditPane::LineMark mark = memo->LineMarks().front();
+  EXPECT_EQ(mark.line, 4);
+  EXPECT_TRUE(mark.message.contains(QStringLiteral("div"))) << mark.message.toStdString();
+  const QTextBlock block = memo->document()->findBlockByNumber(mark.line);
+  const int y = memo->cursorRect(QTextCursor(block)).center().y();
+  EXPECT_EQ(memo->GutterToolTip(y), mark.message);
+
+  // Closed: the mark goes after the next pause.
+  QTest::keyClicks(memo, QStringLiteral("</div>"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return memo->LineMarks().empty(); },
+                              test_support::BoundMs(1'500)))
+      << memo->LineMarks().front().message.toStdString();
+
+  // The caret in the end tag: both tags highlighted; Ctrl+M goes to the
+  // start tag and back.
+  memo->SetSelStart(head.size() + 8);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(memo->MatchedTags().size(), 2u);
+  QAction* jump = frame->action(FrameCommand::MatchingTag);
+  EXPECT_EQ(jump->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+  jump->trigger();
+  EXPECT_EQ(memo->SelStart(), head.size());
+  jump->trigger();
+  EXPECT_EQ(memo->SelStart(), head.size() + 6);
+  memo->SetSelStart(head.size() + 12);
+
+  // A check still running when the text changes never shows its result:
+  // the end tag is taken out, and typed again while the check of the page
+  // without it runs.
+  std::atomic<int> started{0}, finished{0};
+  memo->SetMarkupChecker([&](const std::string& bytes, text::Encoding encoding) {
+    ++started;
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    std::vector<text::QtEditPane::MarkupMark> marks;
+    for (site::MarkupIssue& issue : site::CheckMarkup(bytes, encoding))
+      marks.push_back({issue.line, true, issue.message});
+    ++finished;
+    return marks;
+  });
+  for (int i = 0; i < 6; ++i) QTest::keyClick(memo, Qt::Key_Backspace);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return started == 1; }, test_support::BoundMs(2'000)));
+  QTest::keyClicks(memo, QStringLiteral("</div>"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, test_support::BoundMs(2'000)));
+  QTest::qWait(50);  // the result's way back to the window
+  EXPECT_TRUE(memo->LineMarks().empty());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 2; }, test_support::BoundMs(3'000)));
+  QTest::qWait(50);
+  EXPECT_TRUE(memo->LineMarks().empty());
+
+  // Off: no marks, and so kept.
+  frame->action(FrameCommand::MarkupMarks)->trigger();
+  EXPECT_FALSE(memo->MarkupMarks());
+  EXPECT_FALSE(EditorSettings::Load(site.Path("Editor.ini").toStdString()).markup_marks);
+  memo->SetModified(false);
+  frame->close();
+}
+
+TEST(SiteEndToEnd, PhoneWidthLaysThePreviewOutAt375CssPixelsAndIsKept) {
+  ASSERT_TRUE(kSchemeRegistered);
+  Site site;
+  site.Put("w.htm", Sjis("<html><head><meta name=\"viewport\" content=\"width=device-width\">"
+                         "</head><body><p>幅</p></body></html>\r\n"));
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, site.dir.path());
+  frame->resize(1200, 900);
+  TMDIChild* child = frame->OpenDocument(site.Path("w.htm"));
+  child->parentWidget()->showMaximized();
+  ASSERT_TRUE(frame->action(FrameCommand::PreviewPc)->isChecked());
+  frame->action(FrameCommand::PreviewPhone)->trigger();
+  const QString width = QStringLiteral("window.innerWidth + ',' + window.devicePixelRatio");
+  const auto shows = [&](const QString& want) {
+    return QTest::qWaitFor([&] { return Evaluate(child, width).toString() == want; },
+                           test_support::BoundMs(15'000));
+  };
+  // The preview, then the live preview, at 375 CSS pixels and a ratio of 2.
+  frame->Image1Click();
+  EXPECT_TRUE(shows(QStringLiteral("375,2"))) << Evaluate(child, width).toString().toStdString();
+  frame->action(FrameCommand::LivePreview)->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return child->WebBrowser()->url().scheme() != "file"; },
+                              test_support::BoundMs(15'000)));
+  EXPECT_TRUE(shows(QStringLiteral("375,2"))) << Evaluate(child, width).toString().toStdString();
+  EXPECT_EQ(EditorSettings::Load(site.Path("Editor.ini").toStdString()).preview_width,
+            kPreviewPhone);
+  // タブレット and PC: 768, then the pane's own width.
+  frame->action(FrameCommand::PreviewTablet)->trigger();
+  EXPECT_TRUE(shows(QStringLiteral("768,1"))) << Evaluate(child, width).toString().toStdString();
+  frame->action(FrameCommand::PreviewPc)->trigger();
+  EXPECT_TRUE(shows(QStringLiteral("%1,1").arg(child->WebBrowser()->width())))
+      << Evaluate(child, width).toString().toStdString();
   frame->close();
 }
 

@@ -129,24 +129,29 @@ TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
       std::filesystem::temp_directory_path() / ("editor_ini_" + std::to_string(::getpid()));
   const struct {
     std::string bytes;
-    bool closing_tags, abbreviations, completion;
+    bool closing_tags, abbreviations, completion, markup_marks;
+    int preview_width;
   } rows[] = {
-      {"Highlighting=1\r\nLineNumbers=0\r\nLivePreview=0\r\nEditPane=500\r\n", true, true, true},
-      {"ClosingTags=0\r\nAbbreviations=1\r\n", false, true, true},
-      {"Abbreviations=0\r\n", true, false, true},
-      {"Abbreviations=1\r\nVersionStoreMB=500\r\nCompletion=0\r\n", true, true, false},
+      {"Highlighting=1\r\nLineNumbers=0\r\nLivePreview=0\r\nEditPane=500\r\n", true, true, true,
+       true, 0},
+      {"ClosingTags=0\r\nAbbreviations=1\r\n", false, true, true, true, 0},
+      {"Abbreviations=0\r\nMarkupMarks=0\r\nPreviewWidth=375\r\n", true, false, true, false, 375},
+      {"Abbreviations=1\r\nVersionStoreMB=500\r\nCompletion=0\r\n", true, true, false, true, 0},
+      {"PreviewWidth=768\r\n", true, true, true, true, 768},
+      {"PreviewWidth=500\r\n", true, true, true, true, 0},
   };
   for (const auto& r : rows) {
     std::ofstream(file, std::ios::binary) << r.bytes;
     EditorSettings s = EditorSettings::Load(file);
-    EXPECT_EQ(s.closing_tags, r.closing_tags) << r.bytes;
-    EXPECT_EQ(s.abbreviations, r.abbreviations) << r.bytes;
-    EXPECT_EQ(s.completion, r.completion) << r.bytes;
-    ASSERT_TRUE(s.Save(file));
-    s = EditorSettings::Load(file);
-    EXPECT_EQ(s.closing_tags, r.closing_tags) << r.bytes;
-    EXPECT_EQ(s.abbreviations, r.abbreviations) << r.bytes;
-    EXPECT_EQ(s.completion, r.completion) << r.bytes;
+    for (int pass = 0; pass < 2; ++pass) {  // as read, and as saved and read again
+      EXPECT_EQ(s.closing_tags, r.closing_tags) << r.bytes;
+      EXPECT_EQ(s.abbreviations, r.abbreviations) << r.bytes;
+      EXPECT_EQ(s.completion, r.completion) << r.bytes;
+      EXPECT_EQ(s.markup_marks, r.markup_marks) << r.bytes;
+      EXPECT_EQ(s.preview_width, r.preview_width) << r.bytes;
+      ASSERT_TRUE(s.Save(file));
+      s = EditorSettings::Load(file);
+    }
   }
   std::filesystem::remove(file);
 }

@@ -1,4 +1,4 @@
-// End tags, completion and abbreviations on the command view's bytes, for a Shift-JIS
+// End tags, completion, matching tags and abbreviations on the command view's bytes, for a Shift-JIS
 // and a UTF-8 page. Each case is one page with '|' at the caret; the page
 // goes through the edit pane so that the rules see its real bytes.
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include "text/abbreviation.h"
 #include "text/closing_tags.h"
 #include "text/completion.h"
+#include "text/matching_tag.h"
 #include "text/cp932.h"
 #include "text/memory_edit_pane.h"
 #include "text/site_files.h"
@@ -63,6 +64,46 @@ TEST(ClosingTags, EndTagForTheStartTagJustClosed) {
     for (const auto& r : rows) {
       const Page p = Open(r.page, e);
       EXPECT_EQ(EndTagAfterGreaterThan(p.before, p.after), r.end) << r.page;
+    }
+}
+
+TEST(MatchingTag, PartnerOfTheTagAtTheCaret) {
+  // '|' is the caret, {...} the partner expected; no braces: no partner.
+  const char* rows[] = {
+      "<u|l><li>表ゾ</li><li>マ</li>{</ul>}",
+      "{<ul>}<li>a</li></|ul>",
+      "<d|iv><div></div>{</div>}",  // nested: depth counted
+      "<DIV class=\"a>b\">|x{</div>}",
+      "{<p>}ソ表</p|>",
+      "{<ul>}|</ul>",  // between two tags: the one starting at the caret
+      "<p>x|y</p>",    // not on a tag
+      "<b>|<br>",      // no partner
+      "<b><b|r></b>",  // void element
+      "<i><d|iv/></i>",
+      "<!-- a>b <p>| --></p>",
+      "<p>{<script>}if (a<b) document.write('</p>');</scr|ipt></p>",
+      "<p>|<!-- a>b </p> -->ボ<title></p></title>{</p>}",
+      "<a href=\"x\">|",
+  };
+  for (Encoding e : kBoth)
+    for (const char* row : rows) {
+      std::string text;
+      std::size_t caret = 0, open = std::string::npos, close = 0;
+      for (char c : View(row, e)) {
+        if (c == '|') caret = text.size();
+        else if (c == '{') open = text.size();
+        else if (c == '}') close = text.size();
+        else text += c;
+      }
+      const TagMatch m = MatchingTag(text, caret);
+      if (open == std::string::npos) {
+        EXPECT_NE(m.kind, TagMatch::Kind::kFound) << row;
+        continue;
+      }
+      ASSERT_EQ(m.kind, TagMatch::Kind::kFound) << row;
+      EXPECT_EQ(m.partner_start, open) << row;
+      EXPECT_EQ(m.partner_end, close) << row;
+      EXPECT_TRUE(caret >= m.tag_start && caret <= m.tag_end) << row;
     }
 }
 

@@ -1,0 +1,82 @@
+// QtEditPane's matching tags: the rule (matching_tag.h) on the bytes around
+// the caret, its answer shown as extra selections.
+#include <QPalette>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+#include "text/matching_tag.h"
+#include "text/qt_edit_pane.h"
+
+namespace hemlo::text {
+
+namespace {
+// Characters each side of the caret the rule sees: a small stretch first,
+// which settles almost every caret, then wider ones while the partner lies
+// beyond the stretch.
+constexpr int kMatchWindows[] = {2048, 256 * 1024, 4 * 1024 * 1024};
+}  // namespace
+
+void QtEditPane::QueueTagMatch() {
+  if (tag_match_queued_) return;
+  tag_match_queued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        tag_match_queued_ = false;
+        UpdateTagMatch();
+      },
+      Qt::QueuedConnection);
+}
+
+void QtEditPane::UpdateTagMatch() {
+  std::vector<std::pair<std::size_t, std::size_t>> found;
+  const QTextCursor cursor = textCursor();
+  if (!cursor.hasSelection()) {
+    const int caret = cursor.position();
+    const int last = document()->characterCount() - 1;
+    for (const int window : kMatchWindows) {
+      const int from = std::max(0, caret - window);
+      const int to = std::min(last, caret + window);
+      const std::string before = EncodeRange(from, caret);
+      const std::string text = before + EncodeRange(caret, to);
+      const TagMatch m = MatchingTag(text, before.size());
+      if (m.kind == TagMatch::Kind::kFound) {
+        const std::size_t base = OffsetOfPosition(from);
+        found = {{base + m.tag_start, base + m.tag_end},
+                 {base + m.partner_start, base + m.partner_end}};
+        break;
+      }
+      const bool cut = m.partner_after ? to < last : from > 0;
+      if (m.kind != TagMatch::Kind::kNoPartner || !cut) break;
+    }
+  }
+  if (found == matched_tags_) return;
+  matched_tags_ = std::move(found);
+  QList<QTextEdit::ExtraSelection> marks;
+  QTextCharFormat format;
+  format.setBackground(palette().color(QPalette::Highlight).lighter(170));
+  for (const auto& [start, end] : matched_tags_) {
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(document());
+    mark.cursor.setPosition(PositionOfOffset(start));
+    mark.cursor.setPosition(PositionOfOffset(end), QTextCursor::KeepAnchor);
+    mark.format = format;
+    marks.push_back(mark);
+  }
+  setExtraSelections(marks);
+}
+
+bool QtEditPane::JumpToMatchingTag() {
+  UpdateTagMatch();
+  if (matched_tags_.size() != 2) return false;
+  SetSelStart(matched_tags_[1].first);
+  ensureCursorVisible();
+  return true;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> QtEditPane::MatchedTags() const {
+  return matched_tags_;
+}
+
+}  // namespace hemlo::text
