@@ -421,6 +421,9 @@ TEST(SiteEndToEnd, SitePanelShowsTheSiteWithPublishMarksRenamesKeepingLinksAndFo
   site.Put("later.html", "<p>later</p>\n");
   EXPECT_TRUE(Soon([&] { return names() == QStringLiteral("about.html index.htm later.html news.html"); })) << names().toStdString();
   EXPECT_TRUE(prompts.asked.size() == 1u) << prompts.asked.size();  // only the name was asked
+  frame->close();
+}
+
 
 TEST(SiteEndToEnd, AnUnclosedDivIsMarkedInTheMarginAfterThePauseAndUnmarkedWhenClosed) {
   Site site;
