@@ -661,6 +661,10 @@ struct Program {
   pid_t owner = 0;
 
   Program() {
+    // OpenSSL frees its digests at exit: set up (by one digest) before this
+    // object, it is taken down after ~Program has joined a worker that may
+    // be hashing.
+    (void)Sha256("");
     // A fork waits for a fold to end, so the child gets no lock held by a thread it lacks.
     ::pthread_atfork([] { TheProgram().LockForFork(); }, [] { TheProgram().UnlockForFork(); },
                      [] { TheProgram().UnlockForFork(); });
