@@ -107,6 +107,18 @@ void TLinkUpdate::ShowFor() {
   edFrom->setFocus();
 }
 
+void TLinkUpdate::ShowMove(const std::filesystem::path& root, const std::filesystem::path& from,
+                           const std::filesystem::path& to) {
+  edFolder->setText(U(root.string()));
+  edFrom->setText(U(from.lexically_relative(root).generic_string()));
+  edTo->setText(U(to.lexically_relative(root).generic_string()));
+  show();
+  raise();
+  activateWindow();
+  ListClick();
+  btnMove->setFocus();
+}
+
 // A path typed relative to the site folder (a leading '/' too) or absolute.
 std::filesystem::path TLinkUpdate::InFolder(const QString& text) const {
   const std::filesystem::path typed(S(text.trimmed()));
