@@ -36,6 +36,7 @@ class TLinkUpdate : public QWidget {
  private:
   void Fill();
   std::filesystem::path InFolder(const QString& text) const;
+  void ShowVersionNotice(const std::string& failure);
 
   // Tests find these by their object names.
   QLineEdit* edFolder;
