@@ -12,7 +12,7 @@
 namespace hemlo::text {
 
 // How far back the rules look (for an open <style>, <script> or comment).
-inline constexpr std::size_t kCompletionWindow = 64 * 1024;
+inline constexpr std::size_t kCompletionWindow = 16 * 1024;
 
 enum class CompletionKind { kNone, kElement, kAttribute, kAttributeValue, kCssProperty, kCssValue };
 

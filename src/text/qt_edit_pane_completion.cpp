@@ -19,7 +19,7 @@ namespace {
 
 // Rows the list shows at once, and the most items it holds (typing narrows it).
 constexpr int kRowsShown = 10;
-constexpr std::size_t kMostItems = 300;
+constexpr std::size_t kMostItems = 60;
 
 QString FromUtf8(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
