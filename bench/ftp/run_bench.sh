@@ -3,7 +3,10 @@
 # -P -) as the peer in the same run. Never run by CI.
 #   bench/ftp/run_bench.sh [build folder]   (default: build-ftp)
 # TLS=1 runs everything over explicit TLS (vsftpd with a self-signed
-# certificate, requiring TLS and session reuse; curl --ssl-reqd -k).
+# certificate, requiring TLS and session reuse; curl --ssl-reqd -k);
+# TLS=implicit the same over implicit TLS (vsftpd implicit_ssl=YES, curl
+# ftps://, ours as a host written ftps://), e.g.
+#   TLS=implicit PARTS=big MODES=passive bench/ftp/run_bench.sh build
 # Needs vsftpd, curl and ss; builds nothing itself: build ftp_bench_client
 # first (ninja -C <build> ftp_bench_client, with -DHEMLO_BUILD_BENCH=ON).
 set -euo pipefail
@@ -53,7 +56,8 @@ max_clients=0
 max_per_ip=0
 CONF
 tls=()
-if [ "${TLS:-0}" = 1 ]; then
+scheme=ftp
+if [ "${TLS:-0}" = 1 ] || [ "${TLS:-0}" = implicit ]; then
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=bench.hemlo.test \
     -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
   cat >> "$work/vsftpd.conf" <<CONF
@@ -67,11 +71,16 @@ rsa_private_key_file=$work/key.pem
 CONF
   tls=(--ssl-reqd -k)
   export FTP_TLS=1
+  if [ "$TLS" = implicit ]; then
+    echo "implicit_ssl=YES" >> "$work/vsftpd.conf"
+    scheme=ftps
+    export FTP_TLS=implicit
+  fi
 fi
 /usr/sbin/vsftpd "$work/vsftpd.conf" > "$work/vsftpd.log" 2>&1 &
 vs_pid=$!
-for _ in $(seq 50); do curl -s "${tls[@]}" "ftp://127.0.0.1:$port/" -o /dev/null && break; sleep 0.1; done
-url="ftp://127.0.0.1:$port/pub"
+for _ in $(seq 50); do curl -s "${tls[@]}" "$scheme://127.0.0.1:$port/" -o /dev/null && break; sleep 0.1; done
+url="$scheme://127.0.0.1:$port/pub"
 pub=$work/root/pub
 
 now() { date +%s.%N; }
@@ -91,7 +100,7 @@ drain() {  # active mode leaves a TIME_WAIT per data connection
   done
 }
 
-echo "machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME"), $(curl --version | head -n1 | cut -d' ' -f1-2), vsftpd on 127.0.0.1:$port${FTP_TLS:+ over explicit TLS}, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME"), $(curl --version | head -n1 | cut -d' ' -f1-2), vsftpd on 127.0.0.1:$port${FTP_TLS:+ over ${TLS/1/explicit} TLS}, load $(cut -d' ' -f1-3 /proc/loadavg)"
 if want big; then
 echo "making a 1 GiB file..."
 head -c 1G /dev/urandom > "$pub/big.bin"

@@ -58,7 +58,7 @@ void RunCompletionTyping(QApplication& app, hemlo::text::QtEditPane& pane, const
       std::vector<double> times, list_times;
       for (const char16_t* c = kTyped; *c; ++c) {
         const auto t0 = std::chrono::steady_clock::now();
-        const QString text(QChar(*c));
+        const QString text{QChar(*c)};
         QKeyEvent press(QEvent::KeyPress, *c == u' ' ? Qt::Key_Space : Qt::Key_A, Qt::NoModifier,
                         text);
         QCoreApplication::sendEvent(&pane, &press);

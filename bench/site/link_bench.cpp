@@ -15,46 +15,14 @@
 
 #include "base/atomic_file.h"
 #include "site/link_rewrite.h"
-#include "text/cp932.h"
+#include "site_pages.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// site_bench's page, with a link to the about page in every page that has one.
-std::string Page(int n, int pages, bool utf8, bool about) {
-  std::string p = "<html><head><meta charset=\"" + std::string(utf8 ? "UTF-8" : "Shift_JIS") +
-                  "\"><title>ページ " + std::to_string(n) + "</title></head><body>\n";
-  if (about) p += "<nav><a href=\"../about.htm#top\">このサイトについて</a></nav>\n";
-  for (int k = 0; p.size() < 27500; ++k) {
-    p += "<p id=\"p" + std::to_string(k) +
-         "\">これはサイトの段落です。日本語と English の文が"
-         "続きます。①②③ ｶﾀｶﾅ も少し。";
-    if (k % 7 == 0) p += "Last update: 2026-12-08. ";
-    p += "<a href=\"page" + std::to_string((n + 40 * (k + 1)) % pages) + ".htm#p0\">次へ</a></p>\n";
-    if (k % 10 == 0)
-      p += "<table><tr><td>表</td><td><img src=\"/img/pic.gif\" width=\"4\" height=\"3\" "
-           "alt=\"絵\"></td></tr></table>\n";
-  }
-  p += "</body></html>\n";
-  if (utf8) return p;
-  std::string crlf;
-  for (char c : p) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return hemlo::text::Sjis(crlf);
-}
+using bench::Clock;
+using bench::Median;
+using bench::Ms;
 
 int Run(const std::string& command) { return std::system(command.c_str()); }
 
@@ -77,7 +45,9 @@ int main(int argc, char** argv) {
     const fs::path dir = root / ("part" + std::to_string(n % 40));
     fs::create_directories(dir);
     std::ofstream(dir / ("page" + std::to_string(n) + ".htm"), std::ios::binary)
-        << Page(n, pages, n % 2 == 1, about);
+        << bench::SitePage(n, pages, n % 2 == 1,
+                            about ? "<nav><a href=\"../about.htm#top\">このサイトについて</a></nav>\n"
+                                  : "");
   }
   std::ofstream(root / "about.htm", std::ios::binary)
       << "<html><head><meta charset=\"UTF-8\"></head><body id=\"top\">\n"

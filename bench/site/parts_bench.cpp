@@ -16,22 +16,15 @@
 
 #include "site/shared_parts.h"
 #include "site/site_replace.h"
+#include "site_pages.h"
 #include "text/cp932.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
+using bench::Clock;
+using bench::Median;
+using bench::Ms;
 // The menu as Library/menu.lbi holds it; `label` is what an edit changes.
 std::string Menu(const std::string& label) {
   std::string m = "\n<ul class=\"menu\">\n";
@@ -51,13 +44,7 @@ std::string Page(const std::string& copy, bool utf8) {
     p += "<p id=\"p" + std::to_string(k) +
          "\">これはサイトの段落です。日本語と English の文が続きます。</p>\n";
   p += "</body></html>\n";
-  if (utf8) return p;
-  std::string crlf;
-  for (char c : p) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return hemlo::text::Sjis(crlf);
+  return utf8 ? p : bench::SjisCrlf(p);
 }
 
 }  // namespace

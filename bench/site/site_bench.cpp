@@ -22,48 +22,15 @@
 #include "site/site_check.h"
 #include "site/site_files.h"
 #include "site/site_search.h"
+#include "site_pages.h"
 #include "text/cp932.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// A hand-written page of about 25 KB: paragraphs, a table, links to its
-// neighbours, an image with its size, a few ids; "update" now and then.
-std::string Page(int n, int pages, bool utf8) {
-  std::string p = "<html><head><meta charset=\"" + std::string(utf8 ? "UTF-8" : "Shift_JIS") +
-                  "\"><title>ページ " + std::to_string(n) + "</title></head><body>\n";
-  for (int k = 0; p.size() < 27500; ++k) {
-    p += "<p id=\"p" + std::to_string(k) +
-         "\">これはサイトの段落です。日本語と English の文が"
-         "続きます。①②③ ｶﾀｶﾅ も少し。";
-    if (k % 7 == 0) p += "Last update: 2026-12-08. ";
-    // Neighbours in the same folder (folders hold every 40th page).
-    p += "<a href=\"page" + std::to_string((n + 40 * (k + 1)) % pages) + ".htm#p0\">次へ</a></p>\n";
-    if (k % 10 == 0)
-      p += "<table><tr><td>表</td><td><img src=\"/img/pic.gif\" width=\"4\" height=\"3\" "
-           "alt=\"絵\"></td></tr></table>\n";
-  }
-  p += "</body></html>\n";
-  if (utf8) return p;
-  std::string crlf;
-  for (char c : p) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return hemlo::text::Sjis(crlf);
-}
-
+using bench::Clock;
+using bench::Median;
+using bench::Ms;
 // The markup part of the site check alone: every page read and given to
 // libtidy, on every core as the check does.
 std::size_t MarkupPart(const fs::path& root) {
@@ -97,7 +64,7 @@ int main(int argc, char** argv) {
       << std::string("GIF89a\x04\x00\x03\x00\0\0\0", 13);
   std::size_t bytes = 0;
   for (int n = 0; n < pages; ++n) {
-    const std::string page = Page(n, pages, n % 2 == 1);
+    const std::string page = bench::SitePage(n, pages, n % 2 == 1);
     bytes += page.size();
     const fs::path dir = root / ("part" + std::to_string(n % 40));
     fs::create_directories(dir);

@@ -128,9 +128,13 @@ Forms CreateForms() {
   // outcome show in the frame's status bar.
   if (transfer_ui::PublishCommand* publish = PublishCommandOf(*ftp1)) {
     publish->PagePrompts = &main->forwarding_prompts();
-    publish->SiteCheck = [main](const std::string& site) {
+    publish->SiteCheck = [main](const std::string& site, const std::vector<std::string>& files) {
       if (auto* check = main->findChild<site::TSiteCheck*>())
-        check->CheckFolder(QString::fromStdString(site));
+        check->CheckFiles(QString::fromStdString(site), {files.begin(), files.end()});
+    };
+    publish->CountProblems = [](const std::string& site, const std::vector<std::string>& files) {
+      const auto checked = site::CheckedFiles({files.begin(), files.end()});
+      return checked.empty() ? 0 : static_cast<int>(site::CheckSite(site, checked).findings.size());
     };
     QObject::connect(main, &TMainForm::publishPageRequested, publish,
                      &transfer_ui::PublishCommand::PublishPage);

@@ -3,8 +3,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <mutex>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,22 +18,49 @@ namespace fs = std::filesystem;
 
 // Until a state folder is chosen (main chooses one; a test may not), state
 // and scratch files go to a private folder of this process's own in the
-// system's temporary folder, removed when the process ends: never into the
-// folder the program happened to be started from.
-struct Folders {
-  Folders() {
-    std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    made = base / ("hemlo2-" + std::to_string(::getpid()));
-    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) made.clear();
-    owner = ::getpid();
-    state = temporary = made.empty() ? base : made;
+// system's temporary folder, made when first asked for and removed when the
+// process ends: never into the folder the program happened to be started from.
+constexpr std::string_view kOwnPrefix = "hemlo2-";
+
+// Such folders of ours whose process is gone (killed before it could remove
+// its own) and that nobody touched for an hour (a process in another pid
+// namespace sharing the folder looks gone too).
+void RemoveOrphans(const fs::path& base) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(base, ec)) {
+    const std::string name = e.path().filename().string();
+    if (!name.starts_with(kOwnPrefix)) continue;
+    const std::string digits = name.substr(kOwnPrefix.size());
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    struct stat st {};
+    if (::lstat(e.path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        st.st_mtime > ::time(nullptr) - 3600)
+      continue;
+    const long pid = std::strtol(digits.c_str(), nullptr, 10);
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) fs::remove_all(e.path(), ec);
   }
+}
+
+struct Folders {
   ~Folders() {
     std::error_code ec;
     if (!made.empty() && ::getpid() == owner) fs::remove_all(made, ec);  // not a forked child's
   }
+  // The folder of our own, made now if no folder has been chosen yet.
+  void Settle() {
+    static std::mutex settling;  // the first to ask may be any thread
+    std::lock_guard lock(settling);
+    if (chosen || !made.empty()) return;
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    RemoveOrphans(base);
+    made = base / (std::string(kOwnPrefix) + std::to_string(::getpid()));
+    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) made.clear();
+    owner = ::getpid();
+    state = temporary = made.empty() ? base : made;
+  }
+  bool chosen = false;
   fs::path state, temporary;
   fs::path made;  // the folder of our own, when there is one
   pid_t owner = 0;
@@ -58,15 +89,25 @@ fs::path HomeBased(const std::string& xdg, const std::string& home, const char* 
 }
 }  // namespace
 
-fs::path ProgramFolder() { return Current().state; }
-fs::path TemporaryFolder() { return Current().temporary; }
+fs::path ProgramFolder() {
+  Current().Settle();
+  return Current().state;
+}
+fs::path TemporaryFolder() {
+  Current().Settle();
+  return Current().temporary;
+}
 fs::path TableTestFile() { return TemporaryFolder() / "TABLEFILE.$$$"; }
 
 void SetProgramFolder(const fs::path& folder) {
+  Current().chosen = true;
   Current().state = folder;
   Current().temporary = folder;
 }
-void SetTemporaryFolder(const fs::path& folder) { Current().temporary = folder; }
+void SetTemporaryFolder(const fs::path& folder) {
+  Current().Settle();
+  Current().temporary = folder;
+}
 
 const std::vector<std::string_view>& StateFileNames() {
   static const std::vector<std::string_view> names = {"Rireki.ini", "favorite.ini", "Ferrox.ini",

@@ -1,6 +1,7 @@
 #include "base/version_store.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <openssl/evp.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -68,8 +69,9 @@ VersionResult Failed(const std::string& what) {
 }
 
 // The store's own files go through a temporary name and a rename, so none is
-// ever half there; they are not flushed one by one (that would double the
-// cost of a save), and a version torn by a crash fails its hash check.
+// ever half there; they are flushed together at the end of a fold, on the
+// worker (Keep, which nothing on a save's path calls, does not flush), and a
+// version torn by a crash fails its hash check.
 bool WriteQuickly(const fs::path& target, std::string_view bytes, std::string& error) {
   const std::string temporary = target.string() + ".tmp" + std::to_string(::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -95,6 +97,22 @@ bool WriteQuickly(const fs::path& target, std::string_view bytes, std::string& e
     return false;
   }
   return true;
+}
+
+void Flush(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Before what was set aside goes, what it was folded into must be on the
+// disk: the folder's files (an unchanged one costs nothing) and names.
+void FlushFolder(const fs::path& dir) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec))
+    if (e.is_regular_file(ec)) Flush(e.path());
+  Flush(dir);
 }
 
 bool Deflate(std::string_view in, int level, std::string& out) {
@@ -456,6 +474,9 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
     const fs::path target = dir / PendingName(now, n, std::to_string(bytes.size()), writer);
     if (fs::exists(target, ec)) continue;
     if (!WriteQuickly(target, bytes, error)) return Failed(error);
+    // A copy is all there is of these bytes once the write replaces the page.
+    Flush(target);
+    Flush(dir);
     break;
   }
   if (pending) *pending = dir;
@@ -471,6 +492,8 @@ bool VersionStore::FoldIn(const fs::path& dir) const {
   const std::vector<Pending> pending = PendingIn(dir);
   if (pending.empty()) return true;
   const std::string page_name = PageLine(dir);
+  std::vector<fs::path> folded;
+  bool all = true;
   for (const Pending& p : pending) {
     std::string bytes;
     std::error_code ec;
@@ -478,10 +501,16 @@ bool VersionStore::FoldIn(const fs::path& dir) const {
       if (!p.linked && fs::exists(p.path, ec)) fs::remove(p.path, ec);  // torn by a crash
       continue;
     }
-    if (cap_ != 0 && !KeepIn(dir, page_name, bytes, p.writer, p.time)) return false;  // stays set aside
-    fs::remove(p.path, ec);
+    if (cap_ != 0 && !KeepIn(dir, page_name, bytes, p.writer, p.time)) {
+      all = false;  // it and the newer ones stay set aside
+      break;
+    }
+    folded.push_back(p.path);
   }
-  return true;
+  if (!folded.empty()) FlushFolder(dir);
+  std::error_code ec;
+  for (const fs::path& f : folded) fs::remove(f, ec);
+  return all;
 }
 
 void VersionStore::FoldAll() const {
@@ -614,16 +643,32 @@ std::int64_t Now() {
       .count();
 }
 
+struct Program;
+Program& TheProgram();
+
 // The program's store and the worker that folds in what saves set aside.
 // What is still set aside when the program ends is folded in next time.
 struct Program {
   VersionStore store{fs::path()};
   std::mutex mutex;
+  std::mutex folding;  // held by the worker while it folds
   std::condition_variable changed;
   std::deque<fs::path> todo;
   bool busy = false;
   bool stop = false;
-  std::thread worker;
+  // A forked child has no worker: it starts its own, and never joins its parent's.
+  std::thread* worker = nullptr;
+  pid_t owner = 0;
+
+  Program() {
+    // OpenSSL frees its digests at exit: set up (by one digest) before this
+    // object, it is taken down after ~Program has joined a worker that may
+    // be hashing.
+    (void)Sha256("");
+    // A fork waits for a fold to end, so the child gets no lock held by a thread it lacks.
+    ::pthread_atfork([] { TheProgram().LockForFork(); }, [] { TheProgram().UnlockForFork(); },
+                     [] { TheProgram().UnlockForFork(); });
+  }
 
   ~Program() {
     {
@@ -631,16 +676,32 @@ struct Program {
       stop = true;
     }
     changed.notify_all();
-    if (worker.joinable()) worker.join();
+    if (worker && owner == ::getpid()) {
+      worker->join();
+      delete worker;
+    }
   }
+
+  void LockForFork() {
+    folding.lock();
+    mutex.lock();
+  }
+  void UnlockForFork() {
+    mutex.unlock();
+    folding.unlock();
+  }
+
+  bool HasWorker() const { return worker && owner == ::getpid(); }
 
   void Add(const fs::path& dir) {
     std::lock_guard lock(mutex);
     if (std::find(todo.begin(), todo.end(), dir) == todo.end()) todo.push_back(dir);
-    if (!worker.joinable()) {
+    if (!HasWorker()) {
       try {
-        worker = std::thread([this] { Run(); });
+        worker = new std::thread([this] { Run(); });
+        owner = ::getpid();
       } catch (const std::system_error&) {
+        worker = nullptr;
         todo.clear();  // no thread to be had: folded in at the next look
       }
     }
@@ -656,7 +717,10 @@ struct Program {
       todo.pop_front();
       busy = true;
       lock.unlock();
-      store.Fold(dir);
+      {
+        std::lock_guard fold(folding);
+        store.Fold(dir);
+      }
       lock.lock();
       busy = false;
       changed.notify_all();
@@ -665,6 +729,7 @@ struct Program {
 
   void Wait() {
     std::unique_lock lock(mutex);
+    if (!HasWorker()) return;
     // A fold takes what one page's bytes take to hash and compress.
     changed.wait_for(lock, std::chrono::minutes(1), [&] { return todo.empty() && !busy; });
   }

@@ -10,9 +10,12 @@
 // A save only sets the old bytes aside: the old file is hard-linked into the
 // page's folder under a "pending" name (it costs nothing, and the rename that
 // replaces the page leaves that inode alone), or copied there with one write
-// where a link cannot be made. Hashing, the difference and zlib happen later,
-// on a worker thread or at the next look at the store; a pending version left
-// by a crash is folded in then.
+// where a link cannot be made (flushed, as it is then the only copy). The
+// link is made before the save flushes the page's new name, which on a
+// journalling file system takes the earlier link to the disk with it.
+// Hashing, the difference and zlib happen later, on a worker thread or at the
+// next look at the store, and what was set aside goes only once what it was
+// folded into is flushed; a pending version left by a crash is folded in then.
 //
 // The store is a safety net, never a condition for saving: every failure is
 // returned for the caller to mention, and the caller's write goes ahead.

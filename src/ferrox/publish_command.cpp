@@ -1,6 +1,8 @@
 #include "ferrox/publish_command.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QTimer>
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -38,7 +40,7 @@ PublishCommand::PublishCommand(TFtp1& window) : QObject(&window), w_(window) {
     Execute(on_save_);
   });
   connect(dialog_, &PublishPlanDialog::siteCheckClicked, this, [this] {
-    if (SiteCheck) SiteCheck(site_);
+    if (SiteCheck) SiteCheck(site_, FilesToSend());
   });
   connect(dialog_, &QDialog::rejected, this, [this] {
     // キャンセル on the plan; closing the result view ends nothing.
@@ -281,6 +283,28 @@ void PublishCommand::Planned(bool on_save) {
   Status("公開の確認");
   dialog_->OfferSiteCheck(static_cast<bool>(SiteCheck));
   dialog_->ShowPlan(std::move(view));
+  if (CountProblems) {
+    // Counted once the dialog is up; the plan is there to read meanwhile.
+    QTimer::singleShot(0, dialog_, [this] {
+      if (!running_ || !dialog_->isVisible() || dialog_->ShowingResult()) return;
+      const std::vector<std::string> files = FilesToSend();
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+      const int count = files.empty() ? 0 : CountProblems(site_, files);
+      QApplication::restoreOverrideCursor();
+      dialog_->ShowProblems(count);
+    });
+  }
+}
+
+std::vector<std::string> PublishCommand::FilesToSend() const {
+  std::vector<std::string> files;
+  for (const publish::FileEntry& e : plan_.files) {
+    if (e.outside_link || e.reason == publish::Reason::kUnchanged ||
+        e.reason == publish::Reason::kServerOnly)
+      continue;
+    files.push_back(site_ + "/" + e.path);
+  }
+  return files;
 }
 
 void PublishCommand::Execute(bool on_save) {

@@ -49,9 +49,13 @@ class PublishCommand : public QObject {
   // Where PublishPage's messages go (the editor's, when it asks); null:
   // the window's.
   Prompts* PagePrompts = nullptr;
-  // Runs the site check over a site folder (UTF-8); the plan then offers
-  // it. Null: not offered.
-  std::function<void(const std::string& site)> SiteCheck;
+  // Runs the site check over the files of a site folder (UTF-8 paths; the
+  // pages and style sheets the plan sends); the plan then offers it. Null:
+  // not offered.
+  std::function<void(const std::string& site, const std::vector<std::string>& files)> SiteCheck;
+  // How many problems the site check finds in those files; null: not counted.
+  std::function<int(const std::string& site, const std::vector<std::string>& files)>
+      CountProblems;
   // How the site folder is asked for; tests answer it (nullopt: cancelled).
   std::function<std::optional<std::string>(const std::string& start)> ChooseFolder;
 
@@ -73,6 +77,8 @@ class PublishCommand : public QObject {
     std::string remote_root;  // wire bytes
   };
   std::optional<std::string> SiteFolderOfProfile();
+  // The local files the plan as shown would send, absolute.
+  std::vector<std::string> FilesToSend() const;
   void MakePlan(bool on_save);
   void Planned(bool on_save);
   void Execute(bool on_save);

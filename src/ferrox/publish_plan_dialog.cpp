@@ -82,6 +82,10 @@ PublishPlanDialog::PublishPlanDialog(QWidget* parent) : QDialog(parent) {
   lblTotals = new QLabel(plan_page);
   lblTotals->setObjectName(QStringLiteral("lblTotals"));
   plan->addWidget(lblTotals);
+  lblProblems = new QLabel(plan_page);
+  lblProblems->setObjectName(QStringLiteral("lblProblems"));
+  lblProblems->hide();
+  plan->addWidget(lblProblems);
   auto* buttons = new QHBoxLayout;
   btnSiteCheck = Button("btnSiteCheck", QStringLiteral("サイトチェック..."), plan_page);
   btnSiteCheck->setToolTip(QStringLiteral("公開する前に、リンク切れなどを確かめます"));
@@ -245,7 +249,19 @@ void PublishPlanDialog::ShowResult(const transfer::PublishResult& result) {
   open();
 }
 
-void PublishPlanDialog::OfferSiteCheck(bool offer) { btnSiteCheck->setVisible(offer); }
+void PublishPlanDialog::OfferSiteCheck(bool offer) {
+  btnSiteCheck->setVisible(offer);
+  if (!offer) ShowProblems(-1);
+}
+
+void PublishPlanDialog::ShowProblems(int count) {
+  lblProblems->setVisible(count >= 0);
+  if (count == 0)
+    lblProblems->setText(QStringLiteral("送るページにサイトチェックの問題はありません"));
+  else if (count > 0)
+    lblProblems->setText(
+        QStringLiteral("送るページにサイトチェックの問題が %1 件あります（公開はできます）").arg(count));
+}
 
 bool PublishPlanDialog::ShowingResult() const { return isVisible() && pages_->currentIndex() == 1; }
 

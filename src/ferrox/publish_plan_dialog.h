@@ -33,6 +33,9 @@ class PublishPlanDialog : public QDialog {
   bool ShowingResult() const;
   // Offers サイトチェック... on the plan (siteCheckClicked).
   void OfferSiteCheck(bool offer);
+  // How many problems the site check found in the pages the plan sends;
+  // negative: not counted (the line stays hidden). Says so; never stops 実行.
+  void ShowProblems(int count);
 
  signals:
   void executeClicked();
@@ -53,6 +56,7 @@ class PublishPlanDialog : public QDialog {
   QLabel* lblNotes = nullptr;
   QCheckBox* cbDeleteServerOnly = nullptr;
   QLabel* lblTotals = nullptr;
+  QLabel* lblProblems = nullptr;
   QPushButton* btnSiteCheck = nullptr;
   QPushButton* btnExecute = nullptr;
   QPushButton* btnCancel = nullptr;

@@ -60,7 +60,10 @@ publish::RemoteFactory RunConnections(TFtp1& w, const std::string& start_folder,
   }
   const ftp::TIdFTP& client = w.Client();
   transfer::FtpEndpoint endpoint;
-  endpoint.host_field = (client.UseTLS ? std::string("ftpes://") : std::string()) + client.Host +
+  endpoint.host_field = std::string(!client.UseTLS      ? ""
+                                    : client.ImplicitTLS ? "ftps://"
+                                                         : "ftpes://") +
+                        client.Host +
                         ":" + std::to_string(client.Port);
   endpoint.user = client.Username;
   endpoint.password = client.Password;

@@ -40,11 +40,13 @@ void TIdFTP::Connect(bool auto_login, int timeout_ms) {
     features_.reset();
     disconnect_requested_ = false;
     TIdTCPClient::Connect(timeout_ms);
-    GetResponse({220});
-    GreetingReply = LastReply;
     peer_certificate_.reset();
     data_session_.reset();
-    if (UseTLS) StartTLS();
+    // Implicit TLS: even the greeting comes encrypted.
+    if (UseTLS && ImplicitTLS) SecureControl();
+    GetResponse({220});
+    GreetingReply = LastReply;
+    if (UseTLS && !ImplicitTLS) StartTLS();
     if (auto_login) {
       Login();
       if (OnAfterClientLogin) OnAfterClientLogin(*this);
@@ -71,6 +73,10 @@ void TIdFTP::StartTLS() {
   } catch (const EIdProtocolReplyError&) {
     throw EIdTLSRefused();
   }
+  SecureControl();
+}
+
+void TIdFTP::SecureControl() {
   if (!tls_context_) tls_context_ = std::make_unique<TIdTLSContext>();
   const std::string host = TLSHostName.empty() ? Host : TLSHostName;
   StartControlTLS(*tls_context_, host, ReadTimeout > 0 ? ReadTimeout : ReplyTimeout);

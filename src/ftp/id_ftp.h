@@ -87,6 +87,9 @@ class TIdFTP : public TIdTCPClient {
   // The handshakes are bounded by ReplyTimeout (or ReadTimeout when set)
   // and DataConnectTimeout.
   bool UseTLS = false;
+  // With UseTLS: implicit TLS (ftps://, port 990), the handshake before
+  // the greeting and no AUTH TLS; the rest as above.
+  bool ImplicitTLS = false;
   std::string TLSHostName;  // name checked against the certificate; empty = Host
 
   // Events.
@@ -201,6 +204,8 @@ class TIdFTP : public TIdTCPClient {
 
   // AUTH TLS and the control connection's handshake.
   void StartTLS();
+  // The control connection's handshake and the certificate's check.
+  void SecureControl();
   // PBSZ 0 and PROT P: data connections go over TLS too.
   void ProtectData();
   // The data connection's handshake, offering the control connection's

@@ -28,14 +28,17 @@ HostPort SplitHostPort(const std::string& host_field, int default_port) {
 }
 
 HostPort ParseHostField(const std::string& host_field, int default_port) {
-  static constexpr std::string_view kScheme = "ftpes://";
-  const bool tls =
-      AsciiEqualNoCase(std::string_view(host_field).substr(0, kScheme.size()), kScheme);
-  if (!tls) return SplitHostPort(host_field, default_port);
-  std::string rest = host_field.substr(kScheme.size());
+  static constexpr std::string_view kExplicit = "ftpes://", kImplicit = "ftps://";
+  const auto starts = [&](std::string_view scheme) {
+    return AsciiEqualNoCase(std::string_view(host_field).substr(0, scheme.size()), scheme);
+  };
+  const bool implicit = starts(kImplicit);
+  if (!implicit && !starts(kExplicit)) return SplitHostPort(host_field, default_port);
+  std::string rest = host_field.substr((implicit ? kImplicit : kExplicit).size());
   if (!rest.empty() && rest.back() == '/') rest.pop_back();
-  HostPort hp = SplitHostPort(rest, default_port);
+  HostPort hp = SplitHostPort(rest, implicit ? kImplicitFtpsPort : default_port);
   hp.tls = true;
+  hp.implicit_tls = implicit;
   return hp;
 }
 
@@ -151,6 +154,7 @@ void RemoteSession::Connect(const std::string& host_field, const std::string& us
   ftp_.Host = hp.host;
   ftp_.Port = hp.port;
   ftp_.UseTLS = hp.tls;
+  ftp_.ImplicitTLS = hp.implicit_tls;
   ftp_.Username = user;
   ftp_.Password = password;
   Names = text::RemoteNames(text::NameEncoding::kShiftJis);

@@ -21,10 +21,13 @@ namespace hemlo::transfer {
 // A connect attempt to an unreachable host gives up after this long.
 inline constexpr int kConnectTimeoutMs = 30'000;
 
+inline constexpr int kImplicitFtpsPort = 990;
+
 struct HostPort {
   std::string host;
   int port = 21;
-  bool tls = false;  // the field asked for FTP over explicit TLS
+  bool tls = false;  // the field asked for FTP over TLS
+  bool implicit_tls = false;  // ... from the first byte (ftps://)
 };
 // "name:port" names a port; anything else (no colon, or no valid port after
 // the last one) is a host name for `default_port`.
@@ -32,8 +35,10 @@ HostPort SplitHostPort(const std::string& host_field, int default_port);
 
 // The profile's host field: "ftpes://" in front (any case, a trailing "/"
 // tolerated) asks for explicit TLS on the plain FTP port; the rest is split
-// as above. Without the prefix the field means what it always did, so
-// profile files stay readable by older versions.
+// as above. "ftps://" asks for implicit TLS, the server speaking TLS from
+// the first byte, on port 990 unless another is given. Without a prefix
+// the field means what it always did, so profile files stay readable by
+// older versions.
 HostPort ParseHostField(const std::string& host_field, int default_port);
 // "sftp://host[:port]" (any case, a trailing "/" tolerated; port 22 when
 // none is given); nullopt for any other field.

@@ -53,6 +53,9 @@ bool FileDrops::eventFilter(QObject* watched, QEvent* event) {
   if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget || widget->window() != &frame_) return false;
+  // The site panel moves its own files by dragging them.
+  for (QWidget* w = widget; w; w = w->parentWidget())
+    if (w->property(kOwnFileDrops).toBool()) return false;
   auto* drop = static_cast<QDropEvent*>(event);
   const QStringList files = DroppedFiles(drop->mimeData());
   if (files.isEmpty()) return false;

@@ -20,6 +20,10 @@ void OpenPaths(TMainForm& frame, const QStringList& paths);
 // Local files of a drag; empty when it carries anything else.
 QStringList DroppedFiles(const QMimeData* data);
 
+// A widget with this property set to true (and all inside it) handles file
+// drops itself.
+inline constexpr const char* kOwnFileDrops = "hemloOwnFileDrops";
+
 // Takes file drops over the frame and everything inside it (edit and web
 // panes included) before the pane under the mouse would insert the address.
 class FileDrops : public QObject {

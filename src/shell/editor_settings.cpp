@@ -51,6 +51,8 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       char tail = 0;
       if (std::sscanf(line.c_str() + eq + 1, "%llu%c", &mb, &tail) == 1 && mb < (1ull << 40))
         s.version_cap_mb = mb;
+    } else if (name == "SiteFolder") {
+      s.site_folder = line.substr(eq + 1);
     } else if (name == "FrameMaximized") {
       s.frame_maximised = line.substr(eq + 1) == "1";
     } else if (name == "Frame") {
@@ -81,6 +83,10 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +
              "\r\nFrameMaximized=" + (frame_maximised ? "1" : "0") + "\r\n";
+  // Last, and only once chosen: files without it stay as they were. A name
+  // with a line break could not be read back, so it is not kept.
+  if (!site_folder.empty() && site_folder.find_first_of("\r\n") == std::string::npos)
+    bytes += "SiteFolder=" + site_folder + "\r\n";
   WriteResult r = WriteFileAtomically(file, bytes);
   if (!r && error) *error = r.error;
   return r.ok;

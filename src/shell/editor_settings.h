@@ -36,6 +36,9 @@ struct EditorSettings {
   // "PreviewWidth=": the web pane's width in CSS pixels (375, 768), 0 for
   // the pane's own (preview_width.h).
   int preview_width = 0;
+  // "SiteFolder=": the folder ファイル › サイトを開く... last opened in the
+  // site panel (UTF-8); empty: none, the panel follows the profiles.
+  std::string site_folder;
 
   static EditorSettings Load(const std::filesystem::path& file);
   // Replaces the file atomically; false with `error` set when it cannot.

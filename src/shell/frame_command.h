@@ -71,6 +71,9 @@ enum class FrameCommand : int {
   InsertPart,       // 挿入 › 共通部品...
   SiteUpdateParts,  // サイト › 共通部品をすべて更新
   FileVersions,     // ファイル › 以前の版...
+  // the site panel
+  SiteOpen,   // ファイル › サイトを開く...
+  SitePanel,  // サイト › サイトパネル (checkable)
   kCount
 };
 

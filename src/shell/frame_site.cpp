@@ -6,6 +6,7 @@
 #include "shell/frame_site_host.h"
 #include "shell/live_preview.h"
 #include "shell/main_form.h"
+#include "shell/site_panel.h"
 #include "site/link_update_window.h"
 #include "site/site_check_window.h"
 #include "site/site_search_window.h"
@@ -26,6 +27,7 @@ void WireSiteWindows(TMainForm& frame) {
   QObject::connect(frame.action(FrameCommand::LinkUpdate), &QAction::triggered, links,
                    &site::TLinkUpdate::ShowFor);
   QObject::connect(&frame, &TMainForm::closing, links, &QWidget::close);
+  AttachSitePanel(frame, *links);
   WireSharedParts(frame, *host);
   AttachLivePreview(frame);
 }

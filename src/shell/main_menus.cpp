@@ -55,6 +55,9 @@ const CommandDef* CommandTable(std::size_t* count) {
        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U), nullptr},
       {C::FileVersions, "mnuVersions", "以前の版...",
        "以前の版|このページの以前に保存した版を見る・復元する", {}, nullptr},
+      {C::SiteOpen, "mnuSiteOpen", "サイトを開く...",
+       "サイトを開く|サイトのフォルダをサイトパネルに表示", {}, nullptr},
+      {C::SitePanel, "mnuSitePanel", "サイトパネル", nullptr, {}, nullptr},
       {C::SiteCheck, "mnuSiteCheck", "サイトチェック...", nullptr, {}, nullptr},
       {C::LinkUpdate, "mnuLinkUpdate", "移動･名前の変更 (リンクの更新)...", nullptr, {}, nullptr},
       {C::InsertPart, "mnuInsertPart", "共通部品...", nullptr, {}, nullptr},
@@ -202,6 +205,7 @@ void TMainForm::BuildActions() {
   action(C::ClosingTags)->setCheckable(true);
   action(C::Abbreviations)->setCheckable(true);
   action(C::Completion)->setCheckable(true);
+  action(C::SitePanel)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
     a->setObjectName(i == 0 ? QStringLiteral("mnuFavorit")
@@ -219,7 +223,7 @@ void TMainForm::BuildMenus() {
   QMenu* file = TopMenu(bar, "File1", "ファイル(&F)", "ファイル関連のコマンド");
   add(file, {C::BasicHtml});
   file->addSeparator();
-  add(file, {C::FileNew, C::FileOpenItem, C::FileClose, C::FileSave, C::FileSaveAs,
+  add(file, {C::FileNew, C::FileOpenItem, C::SiteOpen, C::FileClose, C::FileSave, C::FileSaveAs,
              C::FileSavePublish, C::FileVersions});
   file->addSeparator();
   for (QAction* a : history_actions_) file->addAction(a);
@@ -242,7 +246,7 @@ void TMainForm::BuildMenus() {
 
   BuildAuthoringMenus();
 
-  add(TopMenu(bar, "mnuSite", "サイト"), {C::LinkUpdate, C::SiteUpdateParts});
+  add(TopMenu(bar, "mnuSite", "サイト"), {C::SitePanel, C::LinkUpdate, C::SiteUpdateParts});
 
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),

@@ -52,7 +52,7 @@ MoveOutcome ApplyLinkUpdate(const LinkPlan& plan) {
     previous.push_back(&c.before);
   }
   std::string message;
-  if (!WriteAllOrNone(writes, previous, message)) {
+  if (!WriteAllOrNone(writes, previous, "リンクの更新", message, &outcome.version_notice)) {
     outcome.message = message + "\n何も変更していません。";
     return outcome;
   }

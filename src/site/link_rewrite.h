@@ -63,6 +63,7 @@ struct MoveOutcome {
   bool ok = false;
   std::string message;  // Japanese, when !ok
   MoveRecord record;
+  std::string version_notice;  // the version store could not keep a file's old bytes
 };
 
 // Writes every changed file (all or none, each atomically), then renames.
@@ -74,6 +75,7 @@ MoveOutcome ApplyLinkUpdate(const LinkPlan& plan);
 struct MoveUndoOutcome {
   bool ok = false;
   std::string message;  // Japanese, when !ok
+  std::string version_notice;  // as in MoveOutcome
 };
 MoveUndoOutcome UndoLinkUpdate(const MoveRecord& record);
 

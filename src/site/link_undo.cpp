@@ -38,7 +38,8 @@ MoveUndoOutcome UndoLinkUpdate(const MoveRecord& record) {
     previous.push_back(&c.after);
   }
   std::string message;
-  if (!WriteAllOrNone(writes, previous, message)) {
+  if (!WriteAllOrNone(writes, previous, "リンクの更新の取り消し", message,
+                      &outcome.version_notice)) {
     fs::rename(record.from, record.to, ec);
     outcome.message = message + "\n何も元に戻していません。";
     return outcome;

@@ -1,5 +1,7 @@
 #include "site/link_update_window.h"
 
+#include "base/version_store.h"
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -105,6 +107,18 @@ void TLinkUpdate::ShowFor() {
   raise();
   activateWindow();
   edFrom->setFocus();
+}
+
+void TLinkUpdate::ShowMove(const std::filesystem::path& root, const std::filesystem::path& from,
+                           const std::filesystem::path& to) {
+  edFolder->setText(U(root.string()));
+  edFrom->setText(U(from.lexically_relative(root).generic_string()));
+  edTo->setText(U(to.lexically_relative(root).generic_string()));
+  show();
+  raise();
+  activateWindow();
+  ListClick();
+  btnMove->setFocus();
 }
 
 // A path typed relative to the site folder (a leading '/' too) or absolute.
@@ -227,11 +241,19 @@ void TLinkUpdate::MoveClick() {
   lblStatus->setText(QStringLiteral("移動し、%1 ファイルで %2 か所のリンクを書き換えました")
                          .arg(out.record.files.size())
                          .arg(out.record.changes));
+  ShowVersionNotice(out.version_notice);
   last_ = std::move(out.record);
   plan_.reset();
   lvChanges->clear();
   btnMove->setEnabled(false);
   btnUndo->setEnabled(true);
+}
+
+// Said once while the store keeps failing, after what was done.
+void TLinkUpdate::ShowVersionNotice(const std::string& failure) {
+  const std::string notice = VersionNoticeOnce({failure.empty(), failure});
+  if (!notice.empty())
+    lblStatus->setText(lblStatus->text() + QStringLiteral("。") + QString::fromStdString(notice));
 }
 
 void TLinkUpdate::UndoClick() {
@@ -245,6 +267,7 @@ void TLinkUpdate::UndoClick() {
   }
   RefreshOpenPages(AsRecord(*last_), true, host_);
   lblStatus->setText(QStringLiteral("移動とリンクの書き換えを元に戻しました"));
+  ShowVersionNotice(out.version_notice);
   last_.reset();
   btnUndo->setEnabled(false);
 }

@@ -23,6 +23,11 @@ class TLinkUpdate : public QWidget {
 
   // サイト › 移動･名前の変更 (リンクの更新)...: shows the window in the site folder.
   void ShowFor();
+  // A move asked for elsewhere (the site panel): the window with `from` and
+  // `to` (under `root`) filled in and listed, for the author to look at
+  // before anything is written.
+  void ShowMove(const std::filesystem::path& root, const std::filesystem::path& from,
+                const std::filesystem::path& to);
 
   void ListClick();  // 一覧: every change the move needs, ticked
   void MoveClick();  // 移動: the ticked changes written and the name changed
@@ -31,6 +36,7 @@ class TLinkUpdate : public QWidget {
  private:
   void Fill();
   std::filesystem::path InFolder(const QString& text) const;
+  void ShowVersionNotice(const std::string& failure);
 
   // Tests find these by their object names.
   QLineEdit* edFolder;

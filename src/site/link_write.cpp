@@ -4,6 +4,7 @@
 
 #include "base/atomic_batch.h"
 #include "base/atomic_file.h"
+#include "base/version_store.h"
 
 namespace hemlo::site {
 
@@ -21,7 +22,8 @@ std::string Listed(const char* heading, const std::vector<std::string>& lines) {
 }
 
 bool WriteAllOrNone(const std::vector<std::pair<fs::path, const std::string*>>& writes,
-                    const std::vector<const std::string*>& previous, std::string& message) {
+                    const std::vector<const std::string*>& previous, std::string_view writer,
+                    std::string& message, std::string* version_notice) {
   std::vector<fs::path> targets;
   std::vector<std::string_view> bytes;
   for (const auto& [path, after] : writes) {
@@ -32,6 +34,12 @@ bool WriteAllOrNone(const std::vector<std::pair<fs::path, const std::string*>>& 
   if (const BatchFailure f = StageFiles(targets, bytes, staged)) {
     message = targets[f.index].string() + " に書き込めません: " + f.result.error;
     return false;
+  }
+  // Each file was just checked to hold `previous`: a link into the store
+  // keeps those bytes at no cost.
+  for (std::size_t k = 0; k < targets.size(); ++k) {
+    const VersionResult kept = KeepBeforeWrite(targets[k], writer);
+    if (!kept && version_notice && version_notice->empty()) *version_notice = kept.message;
   }
   std::vector<bool> renamed;
   const BatchFailure f = CommitStagedFiles(staged, renamed);

@@ -2,6 +2,7 @@
 // Writing the files of a move or of its undo: all of them or none. No Qt here.
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,7 +16,10 @@ std::string Listed(const char* heading, const std::vector<std::string>& lines);
 
 // Writes every file (each atomically) or, on a failure, none: those already
 // written get `previous` back; the ones that could not are named in `message`.
+// What each file held is kept in the version store first, as `writer`; when
+// the store cannot keep it, `version_notice` says why (the write goes on).
 bool WriteAllOrNone(const std::vector<std::pair<std::filesystem::path, const std::string*>>& writes,
-                    const std::vector<const std::string*>& previous, std::string& message);
+                    const std::vector<const std::string*>& previous, std::string_view writer,
+                    std::string& message, std::string* version_notice = nullptr);
 
 }  // namespace hemlo::site

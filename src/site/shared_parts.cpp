@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <tuple>
 
 #include "base/ascii_case.h"
 #include "base/atomic_file.h"
@@ -413,6 +414,22 @@ PartsPlan PlanPartsUpdate(const std::filesystem::path& site, const std::filesyst
     }
     return it->second;
   };
+  // Pages in one folder with one encoding and line break hold the same copy:
+  // each is made once, not once a page.
+  std::map<std::tuple<const std::string*, std::string, std::string, Encoding, std::string_view>,
+           std::optional<std::string>>
+      made;
+  auto copy_for = [&](const std::string& text, const std::string& part_folder,
+                      const std::string& page_folder, Encoding encoding,
+                      std::string_view line_break) -> const std::optional<std::string>& {
+    auto key = std::make_tuple(&text, part_folder, page_folder, encoding, line_break);
+    auto it = made.find(key);
+    if (it == made.end())
+      it = made.emplace(std::move(key), CopyFor(text, part_folder, page_folder, encoding,
+                                                line_break, nullptr))
+               .first;
+    return it->second;
+  };
   std::vector<FoundPage> pages;
   for (const auto& path : ListSiteFiles(site, kPagePatterns)) {
     FoundPage page;
@@ -437,12 +454,12 @@ PartsPlan PlanPartsUpdate(const std::filesystem::path& site, const std::filesyst
       found.copy = c;
       const std::string_view bytes = std::string_view(page.bytes).substr(c.offset, c.length);
       const std::string folder = PartFolderOf(c.name);
-      found.current = CopyFor(part.text, folder, page.folder, page.encoding, line_break, nullptr) ==
-                      std::optional<std::string>(std::string(bytes));
+      const auto& now = copy_for(part.text, folder, page.folder, page.encoding, line_break);
+      found.current = now && *now == bytes;
       for (const std::string& t : part.written) {
         if (found.current || found.by_part) break;
-        found.by_part = CopyFor(t, folder, page.folder, page.encoding, line_break, nullptr) ==
-                        std::optional<std::string>(std::string(bytes));
+        const auto& then = copy_for(t, folder, page.folder, page.encoding, line_break);
+        found.by_part = then && *then == bytes;
       }
       if (part.written.empty()) {
         found.canonical = Canonical(bytes, page.encoding, page.folder, folder);

@@ -486,6 +486,13 @@ CheckResult CheckSite(const fs::path& site_root, const std::vector<fs::path>& fi
   return Checker(site_root.lexically_normal()).Run(std::move(normal));
 }
 
+std::vector<fs::path> CheckedFiles(const std::vector<fs::path>& files) {
+  std::vector<fs::path> kept;
+  for (const fs::path& f : files)
+    if (IsPage(f) || MatchesPattern(f.filename().string(), "*.css")) kept.push_back(f);
+  return kept;
+}
+
 std::string FillImageSize(const Finding& finding) {
   if (finding.problem != Problem::kImageWithoutSize || !finding.image_size)
     return "画像の大きさを読み取れません。";

@@ -58,6 +58,9 @@ struct CheckResult {
 CheckResult CheckSite(const std::filesystem::path& site_root,
                       const std::vector<std::filesystem::path>& files = {});
 
+// Of `files`, those the check reads: pages and style sheets.
+std::vector<std::filesystem::path> CheckedFiles(const std::vector<std::filesystem::path>& files);
+
 // Writes the missing width and height of the finding's <img> from its image
 // file into the page (atomically, nothing else changed). Empty on success,
 // else a Japanese message.

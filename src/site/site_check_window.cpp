@@ -74,6 +74,20 @@ void TSiteCheck::CheckFolder(const QString& folder) {
   CheckClick();
 }
 
+void TSiteCheck::CheckFiles(const QString& folder,
+                            const std::vector<std::filesystem::path>& files) {
+  edFolder->setText(folder);
+  show();
+  raise();
+  activateWindow();
+  const std::vector<std::filesystem::path> checked = CheckedFiles(files);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  // Nothing to read is no problem; an empty list would mean the whole site.
+  result_ = checked.empty() ? CheckResult{} : CheckSite(S(folder), checked);
+  QApplication::restoreOverrideCursor();
+  Fill();
+}
+
 void TSiteCheck::CheckClick() {
   std::error_code ec;
   if (edFolder->text().isEmpty() || !std::filesystem::is_directory(S(edFolder->text()), ec)) {

@@ -25,6 +25,9 @@ class TSiteCheck : public QWidget {
   void CheckClick();  // チェック
   // Shows the window and checks `folder` at once (before a publish).
   void CheckFolder(const QString& folder);
+  // Shows the window and checks only `files` of the site `folder` (the
+  // pages a publish sends); a later チェック checks the whole folder again.
+  void CheckFiles(const QString& folder, const std::vector<std::filesystem::path>& files);
   void FillSizeClick();  // 幅と高さを入れる: for the selected image findings
   void ItemDoubleClicked(QTreeWidgetItem* item);
 

@@ -1,5 +1,9 @@
 #include "site/site_replace.h"
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 #include "base/atomic_batch.h"
 #include "base/atomic_file.h"
 #include "base/version_store.h"
@@ -74,13 +78,23 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
         unencodable);
     return outcome;
   }
+  // Each file read again, on several threads: none may have changed since the search.
+  std::vector<char> state(changes.size(), 0);  // 1 edited, 2 write-protected
+  std::atomic<std::size_t> next{0};
+  auto look = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < changes.size();)
+      state[i] = !Unchanged(changes[i].path, changes[i].before) ? 1
+                 : IsWriteProtected(changes[i].path)           ? 2
+                                                               : 0;
+  };
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  std::vector<std::thread> pool;
+  for (unsigned i = 1; i < (changes.size() < 16 ? 1 : cores); ++i) pool.emplace_back(look);
+  look();
+  for (std::thread& t : pool) t.join();
   std::vector<std::string> edited, protected_files;
-  for (const FileChange& c : changes) {
-    if (!Unchanged(c.path, c.before))
-      edited.push_back(c.path.string());
-    else if (IsWriteProtected(c.path))
-      protected_files.push_back(c.path.string());
-  }
+  for (std::size_t i = 0; i < changes.size(); ++i)
+    if (state[i]) (state[i] == 1 ? edited : protected_files).push_back(changes[i].path.string());
   if (!edited.empty()) {
     outcome.message =
         Listed("次のファイルは検索の後で変更されています。もう一度検索してください。", edited);

@@ -256,6 +256,23 @@ CompletionContext FindCompletionContext(std::string_view before) {
   return TagContext(before, lt);
 }
 
+bool CompletionMayStart(std::string_view recent) {
+  const std::size_t lt = recent.rfind('<');
+  const std::size_t gt = recent.rfind('>');
+  if (lt != npos && (gt == npos || lt > gt)) return true;
+  const std::string_view text = gt == npos ? recent : recent.substr(gt + 1);
+  return text.find_first_of(":;{") != npos;
+}
+
+bool NarrowsCompletion(std::string_view typed) {
+  if (typed.empty()) return false;
+  for (const char c : typed)
+    if (!(IsCssIdent(c) || c == '_' || c == '.' || c == '/' || c == '#' ||
+          static_cast<unsigned char>(c) >= 0x80))
+      return false;
+  return true;
+}
+
 bool WantsSiteFiles(const CompletionContext& c) {
   if (c.kind != CompletionKind::kAttributeValue) return false;
   const std::string& a = c.attribute;
@@ -312,6 +329,14 @@ void AddWords(std::vector<CompletionItem>& out, std::string_view typed, const ch
 }
 
 }  // namespace
+
+std::vector<CompletionItem> NarrowCompletion(const std::vector<CompletionItem>& all,
+                                             std::string_view typed) {
+  std::vector<CompletionItem> out;
+  for (const CompletionItem& item : all)
+    if (StartsWithNoCase(item.label, typed)) out.push_back(item);
+  return out;
+}
 
 std::vector<CompletionItem> CompletionItems(const CompletionContext& c, std::string_view typed,
                                             const std::vector<std::string>& files) {

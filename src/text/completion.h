@@ -12,7 +12,7 @@
 namespace hemlo::text {
 
 // How far back the rules look (for an open <style>, <script> or comment).
-inline constexpr std::size_t kCompletionWindow = 64 * 1024;
+inline constexpr std::size_t kCompletionWindow = 16 * 1024;
 
 enum class CompletionKind { kNone, kElement, kAttribute, kAttributeValue, kCssProperty, kCssValue };
 
@@ -28,6 +28,16 @@ struct CompletionContext {
 
 // `before` is the text before the caret (at most kCompletionWindow bytes).
 CompletionContext FindCompletionContext(std::string_view before);
+
+// A first look at the last bytes before the caret (kCompletionGlance), for
+// a typed space or comma: false where the caret is plainly in text (after a
+// closed tag, with no ':', ';' or '{' since), so the wider look is spared.
+inline constexpr std::size_t kCompletionGlance = 2048;
+bool CompletionMayStart(std::string_view recent);
+
+// True when `typed` (UTF-8) only narrows a list: the word being completed
+// goes on (letters, digits, '-', '_', '.', '/', '#', and any non-ASCII).
+bool NarrowsCompletion(std::string_view typed);
 
 struct CompletionItem {
   std::string label;   // as listed and matched (UTF-8)
@@ -45,5 +55,9 @@ bool WantsSiteFiles(const CompletionContext& context);
 std::vector<CompletionItem> CompletionItems(const CompletionContext& context,
                                             std::string_view typed,
                                             const std::vector<std::string>& files);
+
+// The items of `all` whose label starts with `typed`, in their order.
+std::vector<CompletionItem> NarrowCompletion(const std::vector<CompletionItem>& all,
+                                             std::string_view typed);
 
 }  // namespace hemlo::text

@@ -265,17 +265,20 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   bool CompletionKey(QKeyEvent* event);
   void CompleteAfter(QChar typed);
   void RefreshCompletion(bool open);
+  // Shows the items of completion_all_ that start with what is typed since completion_start_.
+  void NarrowCompletionList();
   void AcceptCompletion();
   void HideCompletion();
 
   bool completion_ = false;
   QListWidget* completion_list_ = nullptr;
   int completion_start_ = -1;  // where the word the list completes begins
-  std::vector<CompletionItem> completion_items_;
+  std::vector<CompletionItem> completion_all_;    // for the word, before narrowing
+  std::vector<CompletionItem> completion_items_;  // as listed
   SiteOfPage site_of_page_;
   std::shared_ptr<SiteFiles> site_files_;
   // The site's files as paths from the page, for the list they came from.
-  std::vector<std::string> PageFiles();
+  const std::vector<std::string>& PageFiles();
   std::vector<std::string> page_files_;
   std::shared_ptr<const std::vector<std::string>> page_files_of_;
   std::string page_files_folder_;

@@ -19,7 +19,7 @@ namespace {
 
 // Rows the list shows at once, and the most items it holds (typing narrows it).
 constexpr int kRowsShown = 10;
-constexpr std::size_t kMostItems = 300;
+constexpr std::size_t kMostItems = 60;
 
 QString FromUtf8(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -69,6 +69,7 @@ QStringList QtEditPane::CompletionLabels() const {
 void QtEditPane::HideCompletion() {
   if (completion_list_) completion_list_->hide();
   completion_items_.clear();
+  completion_all_.clear();
   completion_start_ = -1;
 }
 
@@ -114,13 +115,29 @@ bool QtEditPane::CompletionKey(QKeyEvent* event) {
 }
 
 void QtEditPane::CompleteAfter(QChar typed) {
-  if (CompletionShown() || IsTrigger(typed)) RefreshCompletion(true);
+  const int caret = textCursor().position();
+  if (CompletionShown()) {
+    // A key that goes on with the word narrows the list without a new look.
+    if (caret > completion_start_ && NarrowsCompletion(QString(typed).toStdString()))
+      NarrowCompletionList();
+    else
+      RefreshCompletion(true);
+    return;
+  }
+  if (!IsTrigger(typed)) return;
+  if (typed == QLatin1Char(' ') || typed == QLatin1Char(',')) {
+    // Spaces in text are common: a glance at the last bytes first.
+    const int from = std::max(0, caret - static_cast<int>(kCompletionGlance));
+    if (!CompletionMayStart(EncodeRange(from, caret))) return;
+  }
+  RefreshCompletion(true);
 }
 
-std::vector<std::string> QtEditPane::PageFiles() {
-  if (!site_of_page_) return {};
+const std::vector<std::string>& QtEditPane::PageFiles() {
+  static const std::vector<std::string> kNone;
+  if (!site_of_page_) return kNone;
   const auto [site, page] = site_of_page_();
-  if (page.empty() || site.empty()) return {};
+  if (page.empty() || site.empty()) return kNone;
   if (!site_files_) site_files_ = std::make_shared<SiteFiles>();
   const SiteFiles::List list = site_files_->Get(site, [this] {
     // From the worker: the list opens when the caret still waits for it.
@@ -133,7 +150,7 @@ std::vector<std::string> QtEditPane::PageFiles() {
   });
   if (!list) {
     files_wanted_at_ = textCursor().position();
-    return {};
+    return kNone;
   }
   files_wanted_at_ = -1;
   std::string folder = page.lexically_relative(site).generic_string();
@@ -162,14 +179,24 @@ void QtEditPane::RefreshCompletion(bool open) {
     HideCompletion();
     return;
   }
-  const int start = PositionOfOffset(OffsetOfPosition(from) + context.start);
+  completion_start_ = PositionOfOffset(OffsetOfPosition(from) + context.start);
+  static const std::vector<std::string> kNoFiles;
+  completion_all_ = CompletionItems(context, "", WantsSiteFiles(context) ? PageFiles() : kNoFiles);
+  NarrowCompletionList();
+}
+
+void QtEditPane::NarrowCompletionList() {
+  const int start = completion_start_;
+  const int caret = textCursor().position();
+  if (start < 0 || start > caret) {
+    HideCompletion();
+    return;
+  }
   QTextCursor word(document());
   word.setPosition(start);
   word.setPosition(caret, QTextCursor::KeepAnchor);
   const QString typed = word.selectedText();
-  const std::vector<std::string> files =
-      WantsSiteFiles(context) ? PageFiles() : std::vector<std::string>{};
-  std::vector<CompletionItem> items = CompletionItems(context, typed.toStdString(), files);
+  std::vector<CompletionItem> items = NarrowCompletion(completion_all_, typed.toStdString());
   if (items.size() > kMostItems) items.resize(kMostItems);
   // Nothing to offer, or only what is typed already.
   if (items.empty() ||
@@ -178,7 +205,6 @@ void QtEditPane::RefreshCompletion(bool open) {
     return;
   }
   completion_items_ = std::move(items);
-  completion_start_ = start;
 
   if (!completion_list_) {
     completion_list_ = new QListWidget(viewport());

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "base/version_store.h"
 #include "ftp/id_exception.h"
 #include "transfer/certificate_check.h"
 
@@ -16,6 +17,10 @@ using ftp::EIdException;
 using ftp::TIdDirItemType;
 
 namespace {
+
+// What the versions window names as having written over a local file.
+constexpr const char* kDownloadWriter = "Ferroxのダウンロード";
+
 
 // A local failure that ends an operation with its own message, shown in the
 // standard error box like a client error.
@@ -292,6 +297,8 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
     ctx.host.SetFileProgress(i, count);
     ctx.remote->SetTransferType(ctx.mode);
     try {
+      // A local page about to be replaced keeps its bytes (never a reason not to download).
+      (void)KeepBeforeWrite(base + *name, kDownloadWriter);
       ctx.remote->Download(file.Wire(), base + *name);
     } catch (const EIdException& e) {
       // One link that loops must not cost the rest of the tree.
@@ -342,6 +349,7 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
       const auto& local = LocalNameOrSkip(ctx, name);
       if (!local) continue;
       ctx.remote->SetTransferType(ctx.mode);
+      (void)KeepBeforeWrite(base + *local, kDownloadWriter);
       ctx.remote->Download(row.name, base + *local);
       if (StopTest(ctx)) {
         outcome = OpOutcome::kStopped;

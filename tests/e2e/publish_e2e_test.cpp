@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 #include <QThread>
@@ -166,14 +167,26 @@ TEST(PublishEndToEnd, SaveAndPublishSendsThePageWithTheSiteChanges) {
   EXPECT_TRUE(dialog.findChild<QTreeWidget*>(QStringLiteral("lvPlan"))
                   ->findItems(QStringLiteral("indexbak.htm"), Qt::MatchExactly)
                   .isEmpty());
-  // The plan offers the site check over the site folder first.
+  // The plan says how many problems the pages it sends have, and offers
+  // the site check on just those pages; 実行 stays open all the while.
   auto* check = dialog.findChild<QPushButton*>(QStringLiteral("btnSiteCheck"));
   ASSERT_TRUE(check->isVisible());
+  auto* problems = dialog.findChild<QLabel*>(QStringLiteral("lblProblems"));
+  ASSERT_TRUE(WaitUntil([&] { return problems->isVisible(); }));
+  const QRegularExpressionMatch counted =
+      QRegularExpression(QStringLiteral("問題が (\\d+) 件")).match(problems->text());
+  ASSERT_TRUE(counted.hasMatch()) << problems->text().toStdString();
+  EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"))->isEnabled());
   check->click();
   auto* check_window = frame->findChild<site::TSiteCheck*>();
   ASSERT_TRUE(check_window && check_window->isVisible());
   EXPECT_EQ(check_window->findChild<QLineEdit*>(QStringLiteral("edFolder"))->text().toStdString(),
             site.path().string());
+  EXPECT_EQ(check_window->findChild<QTreeWidget*>(QStringLiteral("lvFindings"))->topLevelItemCount(),
+            counted.captured(1).toInt());
+  EXPECT_TRUE(check_window->findChild<QLabel*>(QStringLiteral("lblStatus"))
+                  ->text()
+                  .startsWith(QStringLiteral("2 ページで ")));
   check_window->close();
   dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"))->click();
   ASSERT_TRUE(WaitUntil(idle));

@@ -14,8 +14,11 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTreeWidget>
-#include <atomic>
+#include <QFileSystemModel>
+#include <QTreeView>
 #include <fstream>
+#include <functional>
+#include <atomic>
 #include <thread>
 #include <iostream>
 
@@ -24,6 +27,12 @@
 #include "shell/live_preview.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
+#include "shell/site_panel.h"
+#include "base/atomic_file.h"
+#include "publish/site_marks.h"
+#include "publish/sync_record.h"
+#include "transfer/ferrox_files.h"
+#include "transfer/profile.h"
 #include "shell/preview_width.h"
 #include "site/markup_check.h"
 #include "support/scripted_prompts.h"
@@ -57,6 +66,15 @@ std::unique_ptr<TMainForm> StartFrame(ScriptedPrompts& prompts, const QString& p
   frame->show();
   EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
   return frame;
+}
+
+bool Soon(const std::function<bool()>& done) {
+  return QTest::qWaitFor(done, test_support::BoundMs(5000));
+}
+
+std::string Bytes(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 template <typename T>
@@ -320,6 +338,92 @@ TEST(SiteEndToEnd, MovingAPageRewritesTheLinksOfOpenPagesAndUndoesByteExact) {
   EXPECT_EQ(open->Memo()->DocumentBytes(), index);
   frame->close();
 }
+
+TEST(SiteEndToEnd, SitePanelShowsTheSiteWithPublishMarksRenamesKeepingLinksAndFollowsTheDisk) {
+  Site site;
+  QTemporaryDir state;
+  const std::string index = "<a href=\"about.html\">about</a>\n";
+  const std::string about = "<p>about</p>\n";
+  site.Put("index.htm", index);
+  site.Put("about.html", about);
+  site.Put("news.html", "<p>news</p>\n");
+  const QString root = QDir(site.dir.path()).canonicalPath();
+  transfer::Profile profile = transfer::Profile::Parse("web,ftp.example.com,user,,/");
+  profile.Set(transfer::Profile::kSiteFolder, Sjis(root.toStdString()));
+  profile.Set(transfer::Profile::kPublishFolder, "/www");
+  ASSERT_TRUE(transfer::WriteProfileFile(state.path().toStdString(), {profile.Line()}).ok);
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, state.path());
+  auto* panel = frame->findChild<TSitePanel*>(QStringLiteral("SitePanel"));
+  ASSERT_NE(panel, nullptr);
+
+  // ファイル › サイトを開く...: shown, and kept for the next start.
+  panel->ChooseFolder = [&](const std::string&) { return root.toStdString(); };
+  frame->action(FrameCommand::SiteOpen)->trigger();
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_NE(Bytes(state.filePath("Editor.ini")).find("SiteFolder=" + root.toStdString() + "\r\n"),
+            std::string::npos);
+  auto* tree = Find<QTreeView>(panel, "tvSite");
+  auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+  const auto names = [&] {
+    QStringList shown;
+    for (int i = 0; i < model->rowCount(tree->rootIndex()); ++i)
+      shown << model->index(i, 0, tree->rootIndex()).data().toString();
+    shown.sort();
+    return shown.join(' ');
+  };
+  EXPECT_TRUE(Soon([&] { return names() == QStringLiteral("about.html index.htm news.html"); })) << names().toStdString();
+  const auto mark = [&](const char* name) {
+    return model->index(root + '/' + name).siblingAtColumn(1).data().toString();
+  };
+  EXPECT_EQ(mark("index.htm"), QString());  // nothing published yet
+
+  // The last publish sent index.htm as it is and about.html with other bytes of its size.
+  publish::SyncRecord record;
+  record.files["index.htm"].size = static_cast<int64_t>(index.size());
+  record.files["index.htm"].sha256 = *publish::FileSha256(site.Path("index.htm").toStdString());
+  record.files["about.html"].size = static_cast<int64_t>(about.size());
+  record.files["about.html"].sha256 = std::string(64, '0');
+  const auto record_path = publish::ProfileRecordPath(state.path().toStdString(), profile.Line());
+  ASSERT_TRUE(record_path);
+  ASSERT_TRUE(publish::SaveRecord(*record_path, record, nullptr));
+  EXPECT_TRUE(Soon([&] { return mark("index.htm") == QStringLiteral("公開済み"); })) << mark("index.htm").toStdString();
+  EXPECT_EQ(mark("about.html"), QStringLiteral("変更あり"));
+  EXPECT_EQ(mark("news.html"), QStringLiteral("新規"));
+  // Edited on disk with its size kept: the hash tells.
+  ASSERT_TRUE(WriteFileAtomically(site.Path("index.htm").toStdString(),
+                                  "<a href=\"about.html\">ABOUT</a>\n"));
+  EXPECT_TRUE(Soon([&] { return mark("index.htm") == QStringLiteral("変更あり"); })) << mark("index.htm").toStdString();
+  ASSERT_TRUE(WriteFileAtomically(site.Path("index.htm").toStdString(), index));
+
+  // Activating a page (Enter, or a double click) opens it through the frame's open.
+  tree->setCurrentIndex(model->index(root + "/news.html"));
+  tree->setFocus();
+  QTest::keyClick(tree, Qt::Key_Return);
+  ASSERT_TRUE(Soon([&] { return frame->Children().size() == 1; }));
+  EXPECT_EQ(frame->Children()[0]->Caption(), root + "/news.html");
+
+  // 名前の変更 goes through リンクの更新: the linking page follows, one 元に戻す puts all back.
+  tree->setCurrentIndex(model->index(root + "/about.html"));
+  prompts.inputs = {std::string("profile.html")};
+  panel->findChild<QAction*>(QStringLiteral("actRename"))->trigger();
+  auto* links = frame->findChild<QWidget*>(QStringLiteral("LinkUpdate"));
+  ASSERT_TRUE(links && links->isVisible());
+  ASSERT_EQ(Find<QTreeWidget>(links, "lvChanges")->topLevelItemCount(), 1);
+  QTest::mouseClick(Find<QPushButton>(links, "btnMove"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("index.htm"), "<a href=\"profile.html\">about</a>\n");
+  EXPECT_TRUE(Soon([&] { return names() == QStringLiteral("index.htm news.html profile.html"); })) << names().toStdString();
+  QTest::mouseClick(Find<QPushButton>(links, "btnUndo"), Qt::LeftButton);
+  EXPECT_EQ(site.Read("index.htm"), index);
+  EXPECT_EQ(site.Read("about.html"), about);
+
+  // A file made by another program shows up.
+  site.Put("later.html", "<p>later</p>\n");
+  EXPECT_TRUE(Soon([&] { return names() == QStringLiteral("about.html index.htm later.html news.html"); })) << names().toStdString();
+  EXPECT_TRUE(prompts.asked.size() == 1u) << prompts.asked.size();  // only the name was asked
+  frame->close();
+}
+
 
 TEST(SiteEndToEnd, AnUnclosedDivIsMarkedInTheMarginAfterThePauseAndUnmarkedWhenClosed) {
   Site site;

@@ -190,13 +190,15 @@ TEST_F(SiteSearch, ReplaceWritesEachEncodingAndLineBreakAndUndoRestoresEveryByte
 }
 
 TEST_F(SiteSearch, ReplaceRefusedOrFailingHalfWayLeavesEveryFileAsItWas) {
-  const std::vector<std::pair<std::string, std::string>> site = {
+  std::vector<std::pair<std::string, std::string>> site = {
       {"a.htm", Sjis("word あ")},
       {"b.htm", Sjis("word い")},
       {"c.htm", Sjis("word う")},
       {"d.html", "word \xE3\x81\x88"},
-      {"z.htm", "word " + std::string(64 * 1024, 'x')},
   };
+  // Enough files that they are written on several threads.
+  for (int i = 10; i < 26; ++i) site.push_back({"m" + std::to_string(i) + ".htm", "word"});
+  site.push_back({"z.htm", "word " + std::string(64 * 1024, 'x')});
   struct Case {
     const char* what;
     std::string replacement;

@@ -15,6 +15,7 @@
 #include "base/program_folder.h"
 #include "base/version_store.h"
 #include "shell/document_file.h"
+#include "site/link_write.h"
 #include "site/site_replace.h"
 
 namespace hemlo {
@@ -50,6 +51,13 @@ Written Replace(const fs::path& page, const std::string& before, const std::stri
   result.files.push_back(file);
   const site::ReplaceOutcome out = site::ApplyReplacement(result);
   return {out.ok, {out.version_notice.empty(), out.version_notice}};
+}
+
+// The write a move's link update (and its undo) makes of each page.
+Written Link(const fs::path& page, const std::string& before, const std::string& after) {
+  std::string message, notice;
+  const bool ok = site::WriteAllOrNone({{page, &after}}, {&before}, "リンクの更新", message, &notice);
+  return {ok, {notice.empty(), notice}};
 }
 
 // Lines of text that compress as a page does, or noise that does not.
@@ -267,7 +275,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Row{"Replace", &Replace, "サイト置換", Case::kStoreUnwritable},
                       Row{"Replace", &Replace, "サイト置換", Case::kDiskFull},
                       Row{"Replace", &Replace, "サイト置換", Case::kReadOnlyStore},
-                      Row{"Replace", &Replace, "サイト置換", Case::kCapReached}),
+                      Row{"Replace", &Replace, "サイト置換", Case::kCapReached},
+                      Row{"Link", &Link, "リンクの更新", Case::kNewFile},
+                      Row{"Link", &Link, "リンクの更新", Case::kStoreUnwritable},
+                      Row{"Link", &Link, "リンクの更新", Case::kDiskFull}),
     RowName);
 
 // At least 50 versions or 30 days: a busy day keeps all, a month later the newest 50 stay.

@@ -3,7 +3,8 @@
 # (logged in pyftpdlib's own words so the launcher reads it the same way).
 # A fourth argument "refuse-prot-p" makes it refuse encrypted data (PROT P);
 # "data-cert CERT KEY" makes the data connections show another certificate
-# (and start no session of the control connection's).
+# (and start no session of the control connection's); "implicit" makes it
+# speak TLS from the first byte (implicit FTPS), greeting once secured.
 import sys
 
 from OpenSSL import SSL
@@ -13,6 +14,7 @@ from pyftpdlib.servers import FTPServer
 
 root, cert, key = sys.argv[1:4]
 refuse_prot_p = sys.argv[4:5] == ["refuse-prot-p"]
+implicit = sys.argv[4:5] == ["implicit"]
 data_context = None
 if sys.argv[4:5] == ["data-cert"]:
     data_context = SSL.Context(SSL.TLS_SERVER_METHOD)
@@ -35,6 +37,16 @@ class Handler(TLS_FTPHandler):
             TLS_FTPHandler.ftp_PROT(self, line)
 
 
+class Implicit(Handler):
+    # pyftpdlib has no implicit mode: the handshake starts on connect, and
+    # the greeting waits until it is done.
+    def handle(self):
+        self.secure_connection(self.ssl_context)
+
+    def handle_ssl_established(self):
+        Handler.handle(self)
+
+
 authorizer = DummyAuthorizer()
 authorizer.add_anonymous(root, perm="elradfmwMT")
 Handler.certfile = cert
@@ -44,6 +56,8 @@ Handler.tls_data_required = True
 Handler.authorizer = authorizer
 if data_context is not None:
     Handler.dtp_handler = OtherCertificateData
-server = FTPServer(("127.0.0.1", 0), Handler)
+if implicit:
+    Implicit.ssl_context = Handler.get_ssl_context()
+server = FTPServer(("127.0.0.1", 0), Implicit if implicit else Handler)
 print("starting FTP server on 127.0.0.1:%d" % server.address[1], flush=True)
 server.serve_forever()

@@ -65,14 +65,18 @@ TlsKeys MakeCertificate(const fs::path& cert, const fs::path& key, const std::st
 // vsftpd configuration lines for explicit TLS that refuses plain logins and
 // plain data and requires the data connections to reuse the TLS session.
 std::string VsftpdTlsConf(const TlsKeys& keys);
+// The line that makes such a vsftpd speak TLS from the first byte.
+inline constexpr const char* kVsftpdImplicitTls = "implicit_ssl=YES\n";
 // pyftpdlib with a writable anonymous user, on the port it reports; with
 // `tls`, explicit TLS required on control and data connections (and with
 // `refuse_prot_p`, PROT P refused; with `data_tls`, the data connections
 // show that certificate instead). With `named_account`, one named user
-// with a password and no anonymous login.
+// with a password and no anonymous login. With `implicit_tls`, TLS from
+// the first byte instead of AUTH TLS.
 std::unique_ptr<RealServer> StartPyftpdlib(const TlsKeys* tls = nullptr, bool refuse_prot_p = false,
                                            bool named_account = false,
-                                           const TlsKeys* data_tls = nullptr);
+                                           const TlsKeys* data_tls = nullptr,
+                                           bool implicit_tls = false);
 // Gives `path` and everything below it to the account vsftpd's anonymous
 // sessions write as, so files a test put there can be changed remotely.
 void AdoptForVsftpd(const fs::path& path);

@@ -220,7 +220,7 @@ TEST(Completion, WhatTheCaretStandsInAndWhatIsOffered) {
       {"<a href=\"a.htm\" target=\"_b|", K::kAttributeValue, "_b", "_blank"},
       {"<input type=ra|", K::kAttributeValue, "ra", "radio,range"},
       {"<link rel=\"st|", K::kAttributeValue, "st", "stylesheet"},
-      {"<p style=\"color: red; dis|", K::kCssProperty, "dis", "display"},
+      {"<p style=\"font-family: マ; dis|", K::kCssProperty, "dis", "display"},
       {"<p style=\"text-align:c|", K::kCssValue, "c", "center"},
       {"<style>\r\n/* マ{ */ h1 { col|", K::kCssProperty, "col", "color,column-count,column-gap"},
       {"<style>a { content: \"ボ\"; font-weight: b|", K::kCssValue, "b", "bold,bolder"},

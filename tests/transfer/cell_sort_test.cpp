@@ -161,7 +161,9 @@ TEST(HostPort, FtpesPrefixAsksForTls) {
       {"ftpes://127.0.0.1:2121", "127.0.0.1", 2121, true},
       {"FTPES://Ftp.Example.JP/", "Ftp.Example.JP", 21, true},
       {"FtpEs://host:990/", "host", 990, true},
-      {"ftp://host", "ftp://host", 21, false},  // only the explicit-TLS scheme is known
+      {"ftps://host", "host", 990, true},  // implicit TLS: its own port
+      {"FTPS://127.0.0.1:2990/", "127.0.0.1", 2990, true},
+      {"ftp://host", "ftp://host", 21, false},  // only the TLS schemes are known
       {"ftpes:/host", "ftpes:/host", 21, false},
   };
   for (const auto& c : cases) {
@@ -169,6 +171,9 @@ TEST(HostPort, FtpesPrefixAsksForTls) {
     EXPECT_EQ(hp.host, c.host) << c.field;
     EXPECT_EQ(hp.port, c.port) << c.field;
     EXPECT_EQ(hp.tls, c.tls) << c.field;
+    EXPECT_EQ(hp.implicit_tls, std::string_view(c.field).substr(0, 5) == "ftps:" ||
+                                   std::string_view(c.field).substr(0, 5) == "FTPS:")
+        << c.field;
   }
 }
 

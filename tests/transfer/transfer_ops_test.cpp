@@ -10,6 +10,8 @@
 #include <set>
 #include <memory>
 
+#include "base/program_folder.h"
+#include "base/version_store.h"
 #include "ftp/scripted_client.h"
 #include "ops_test_support.h"
 #include "text/cp932.h"
@@ -134,11 +136,20 @@ TEST_P(RealServerTest, DownloadsAFolderTreeAndAFileReplacingLocalFiles) {
   server_->Adopt();
   WriteFile(local_.path() / "top.txt", "old top, longer than the new one");
   WriteFile(local_.path() / "site" / "index.htm", "old index");
+  ftp::testing::TempFolder state;  // the version store's
+  SetProgramFolder(state.path());
   auto rows = ListRows(ftp_);
   Select(rows, {"site", "top.txt"});
   auto ctx = Context();
 
   EXPECT_EQ(DownloadSelection(ctx, rows), OpOutcome::kDone);
+  // The replaced local files stay in the version store.
+  for (const auto& [path, old] : {std::pair{local_.path() / "top.txt", "old top, longer than the new one"},
+                                  std::pair{local_.path() / "site" / "index.htm", "old index"}}) {
+    const auto kept = ProgramVersionStore().Versions(path);
+    ASSERT_EQ(kept.size(), 1u) << path;
+    EXPECT_EQ(ProgramVersionStore().Bytes(path, kept[0].hash), std::optional<std::string>(old));
+  }
 
   EXPECT_TRUE(prompts_.asked.empty());
   EXPECT_EQ(ReadFile(local_.path() / "top.txt"), "new top\r\n");
