@@ -4,57 +4,18 @@
 #include <array>
 #include <vector>
 
+#include "text/tag_scan.h"
+
 namespace hemlo::text {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsNameChar(char c) {
-  return IsLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '_' || c == '.';
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
+using namespace tag_scan;
 
 std::string LowerCopy(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = Lower(c);
   return out;
-}
-
-// The name that starts at `i` (a letter), empty otherwise.
-std::string_view NameAt(std::string_view s, std::size_t i) {
-  if (i >= s.size() || !IsLetter(s[i])) return {};
-  std::size_t end = i;
-  while (end < s.size() && IsNameChar(s[end])) ++end;
-  return s.substr(i, end - i);
-}
-
-// The '>' that ends the tag whose attributes start at `i`, quotes honoured;
-// npos when the tag does not end in `s`.
-std::size_t TagEnd(std::string_view s, std::size_t i) {
-  char quote = 0;
-  for (; i < s.size(); ++i) {
-    const char c = s[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '>') {
-      return i;
-    }
-  }
-  return std::string_view::npos;
-}
-
-// Elements whose content is not markup.
-bool IsRawText(std::string_view name) {
-  for (std::string_view raw : {"script", "style", "textarea", "title"})
-    if (SameName(name, raw)) return true;
-  return false;
 }
 
 // Whether `s` has `word` (lower case) at `i`, in any case, followed by
