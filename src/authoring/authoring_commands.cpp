@@ -70,6 +70,8 @@ void AuthoringCommands::mnuSetAlignClick(int tag) { RunComposed(Handler::mnuSetA
 void AuthoringCommands::mnuInsertClick(int tag) {
   if (tag == 0) {
     InsertFileName();
+  } else if (tag == 1 && InsertPickedPicture()) {
+    return;
   } else {
     RunComposed(Handler::mnuInsertClick, tag);
   }
@@ -166,6 +168,22 @@ void AuthoringCommands::Place(text::EditPane* pane, const Composition& c, bool r
     return;
   }
   InsertPendingFragment();
+}
+
+bool AuthoringCommands::InsertPickedPicture() {
+  if (!host_.ActivePane() || !host_.PicksPictures()) return false;
+  FileDialogRequest request;
+  request.title = "画像の挿入";
+  request.filters = {{"画像ファイル", "*.jpg;*.jpeg;*.png;*.gif;*.webp;*.bmp"},
+                     {"すべてのファイル", "*.*"}};
+  request.initial_path = DialogFolder::StartFor(host_.ActiveDocumentPath());
+  // Like ファイル名..., picking a picture leaves the link base where it was.
+  const std::optional<std::string> kept = DialogFolder::Last();
+  const std::optional<std::string> chosen = prompts_.OpenFile(request);
+  DialogFolder::Set(kept);
+  if (!chosen) return false;  // no picture: the fragment as it always was
+  host_.InsertPictureFile(*chosen);
+  return true;
 }
 
 void AuthoringCommands::InsertFileName() {

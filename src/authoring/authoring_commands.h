@@ -30,6 +30,11 @@ class DocumentHost {
   virtual FileDialogRequest OpenDialogRequest();
   // Path of the active window's file (UTF-8); empty for none or an untitled page.
   virtual std::string ActiveDocumentPath() { return {}; }
+  // Whether 挿入 > 画像 first lets the user pick a picture (the frame does
+  // while web copies are switched on); without one it inserts its fragment.
+  virtual bool PicksPictures() { return false; }
+  // Inserts the picked picture into the active page as a drop would.
+  virtual void InsertPictureFile(const std::string& /*file*/) {}
 };
 
 // The builder dialog as the commands see it: its values, and showing it.
@@ -84,6 +89,8 @@ class AuthoringCommands {
   // The common course of a command: dialog, composition, placement.
   void RunComposed(Handler handler, int tag);
   void InsertFileName();
+  // True when a picked picture went in instead of the 画像 fragment.
+  bool InsertPickedPicture();
   void Place(text::EditPane* pane, const Composition& c, bool replace_with_empty);
 
   DocumentHost& host_;

@@ -2,8 +2,10 @@
 
 #include <QAction>
 
+#include "shell/editor_settings.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
+#include "shell/picture_insert.h"
 
 namespace hemlo {
 
@@ -41,6 +43,13 @@ void FrameAuthoring::ShowCaretPosition() {
 std::string FrameAuthoring::ActiveDocumentPath() {
   TMDIChild* child = frame_->ActiveChild();
   return child ? child->Caption().toStdString() : std::string();
+}
+
+bool FrameAuthoring::PicksPictures() { return frame_->editor_settings().web_photos; }
+
+void FrameAuthoring::InsertPictureFile(const std::string& file) {
+  if (TMDIChild* child = frame_->ActiveChild())
+    InsertPicture(*frame_, *child, QString::fromStdString(file));
 }
 
 void FrameAuthoring::SetFrameCaption(const std::string& caption) {

@@ -21,6 +21,8 @@ class FrameAuthoring : public QObject, public authoring::DocumentHost {
   void ShowCaretPosition() override;
   void SetFrameCaption(const std::string& caption) override;
   std::string ActiveDocumentPath() override;
+  bool PicksPictures() override;
+  void InsertPictureFile(const std::string& file) override;
 
   authoring::AuthoringCommands& commands() { return commands_; }
 

@@ -1,6 +1,7 @@
-// A phone photo dropped on a page's text in the real frame.
+// A phone photo put into a page in the real frame.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <fstream>
+#include <functional>
 
 #include "app/startup.h"
 #include "base/program_folder.h"
@@ -31,7 +33,9 @@ std::string Read(const QString& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(PhotoEndToEnd, ADroppedGpsPhotoBecomesASmallCleanCopyAndAnImgWithItsSize) {
+// Dropped on the page's text or picked through 挿入 > 画像, a phone photo
+// takes the same way: the question, a clean small copy, an <img> with its size.
+TEST(PhotoEndToEnd, AGpsPhotoDroppedOrPickedBecomesASmallCleanCopyAndAnImgWithItsSize) {
   QTemporaryDir site;
   const QString photo = site.filePath(QStringLiteral("phone.jpg"));
   QImage stored(2000, 1000, QImage::Format_RGB32);
@@ -39,7 +43,8 @@ TEST(PhotoEndToEnd, ADroppedGpsPhotoBecomesASmallCleanCopyAndAnImgWithItsSize) {
   const std::string original = photo::Jpeg(stored, 6);  // upright it is 1000 x 2000
   std::ofstream(photo.toStdString(), std::ios::binary) << original;
   const QString page = site.filePath(QStringLiteral("index.htm"));
-  std::ofstream(page.toStdString(), std::ios::binary) << text::Sjis("<p>旅行</p>\r\n");
+  const std::string start = text::Sjis("<p>旅行</p>\r\n");
+  std::ofstream(page.toStdString(), std::ios::binary) << start;
 
   PrepareApplication(*qApp);
   SetProgramFolder(site.path().toStdString());
@@ -53,39 +58,62 @@ TEST(PhotoEndToEnd, ADroppedGpsPhotoBecomesASmallCleanCopyAndAnImgWithItsSize) {
   TMDIChild* child = frame->OpenDocument(page);
   child->Memo()->moveCursor(QTextCursor::End);
 
-  bool asked = false;
+  int asked = 0;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
     if (!dialog || dialog->objectName() != QStringLiteral("PictureInsert")) return;
-    poll.stop();
-    asked = true;
+    ++asked;
     dialog->findChild<QLineEdit*>(QStringLiteral("alt"))->setText(QStringLiteral("海の写真"));
     dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
   });
   poll.start(20);
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(photo)});
-  QWidget* viewport = child->Memo()->viewport();
-  const QPoint at = viewport->rect().center();
-  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(viewport, &enter);  // a drop goes where the drag entered
-  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(viewport, &drop);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return asked; }, 10000));
+  prompts.inputs = {photo.toStdString(), std::nullopt};  // the two picks of 挿入 > 画像
+  QAction* insert_picture = frame->findChild<QAction*>(QStringLiteral("mnuInsertClick_1"));
+  ASSERT_NE(insert_picture, nullptr);
 
-  const std::string tag = text::Sjis(
-      "<img src=\"images/phone.webp\" width=\"800\" height=\"1600\" alt=\"海の写真\">");
-  EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return child->Memo()->DocumentBytes() == text::Sjis("<p>旅行</p>\r\n") + tag; }, 5000))
-      << child->Memo()->DocumentBytes();
-  const std::string copy = Read(site.filePath(QStringLiteral("images/phone.webp")));
-  ASSERT_FALSE(copy.empty());
-  EXPECT_LT(copy.size(), original.size());
-  EXPECT_EQ(copy.find("Exif"), std::string::npos);
-  EXPECT_EQ(copy.find(std::string("\x61\x1e\x00\x00", 4)), std::string::npos);  // the GPS seconds
+  struct Way {
+    const char* name;
+    const char* copy;
+    std::function<void()> insert;
+  };
+  const Way ways[] = {
+      {"drop", "images/phone.webp",
+       [&] {
+         QMimeData data;
+         data.setUrls({QUrl::fromLocalFile(photo)});
+         QWidget* viewport = child->Memo()->viewport();
+         const QPoint at = viewport->rect().center();
+         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+         QApplication::sendEvent(viewport, &enter);  // a drop goes where the drag entered
+         QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+         QApplication::sendEvent(viewport, &drop);
+       }},
+      {"挿入 > 画像", "images/phone-2.webp",
+       [&] { insert_picture->trigger(); }},
+  };
+  std::string expected = start;
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    const int before = asked;
+    way.insert();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asked == before + 1; }, 10000));
+    expected += text::Sjis(std::string("<img src=\"") + way.copy +
+                           "\" width=\"800\" height=\"1600\" alt=\"海の写真\">");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return child->Memo()->DocumentBytes() == expected; }, 5000))
+        << child->Memo()->DocumentBytes();
+    const std::string copy = Read(site.filePath(QString::fromUtf8(way.copy)));
+    ASSERT_FALSE(copy.empty());
+    EXPECT_LT(copy.size(), original.size());
+    EXPECT_EQ(copy.find("Exif"), std::string::npos);
+    EXPECT_EQ(copy.find(std::string("\x61\x1e\x00\x00", 4)), std::string::npos);  // GPS seconds
+  }
+  // No picture picked: 画像 inserts its fragment as it always has.
+  insert_picture->trigger();
+  expected += text::Sjis("<img src=\"画像ファイル名\" alt=\"この画像は○○です\">");
+  EXPECT_EQ(child->Memo()->DocumentBytes(), expected);
+  EXPECT_EQ(asked, 2);
   EXPECT_EQ(Read(photo), original);
-  EXPECT_TRUE(prompts.asked.empty());
   child->Memo()->SetModified(false);
   frame->close();
 }
