@@ -16,7 +16,7 @@
 
 #include "ftp/id_ftp.h"
 #include "ftp/id_ftp_list.h"
-#include "transfer/remote_session.h"
+#include "remote/remote_session.h"
 
 namespace {
 

@@ -31,9 +31,9 @@
 
 #include "base/program_folder.h"
 #include "support/scripted_prompts.h"
-#include "transfer/ftp_window.h"
-#include "transfer/remote_list_model.h"
-#include "transfer/remote_session.h"
+#include "ferrox/ftp_window.h"
+#include "ferrox/remote_list_model.h"
+#include "remote/remote_session.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "publish/plan.h"
 #include "publish/publish_run.h"
-#include "transfer/ftp_remote_files.h"
+#include "remote/ftp_remote_files.h"
 
 using namespace hemlo;
 

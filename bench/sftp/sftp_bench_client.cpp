@@ -15,7 +15,7 @@
 #include <string>
 
 #include "sftp/sftp_client.h"
-#include "transfer/sftp_remote_files.h"
+#include "remote/sftp_remote_files.h"
 
 namespace fs = std::filesystem;
 using namespace hemlo;

@@ -27,10 +27,10 @@
 #include "support/real_servers.h"
 #include "base/program_folder.h"
 #include "base/prompts.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/ftp_window.h"
-#include "transfer/ftp_window_wiring.h"
+#include "ferrox/ftp_window.h"
+#include "ferrox/ftp_window_wiring.h"
 
 namespace {
 

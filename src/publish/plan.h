@@ -16,7 +16,7 @@
 #include "publish/exclusions.h"
 #include "publish/sync_record.h"
 #include "text/remote_names.h"
-#include "transfer/remote_files.h"
+#include "remote/remote_files.h"
 
 namespace hemlo::publish {
 

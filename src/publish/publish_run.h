@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "publish/plan.h"
-#include "transfer/remote_files.h"
+#include "remote/remote_files.h"
 
 namespace hemlo::publish {
 

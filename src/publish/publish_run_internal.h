@@ -11,7 +11,7 @@
 
 #include "ftp/id_exception.h"
 #include "publish/publish_run.h"
-#include "transfer/connection_worker.h"
+#include "remote/connection_worker.h"
 
 namespace hemlo::publish {
 

@@ -1,9 +1,8 @@
 #include "publish/site_marks.h"
 
 #include "text/cp932.h"
-#include "transfer/profile.h"
-#include "transfer/profiles.h"
-#include "transfer/remote_session.h"
+#include "remote/profile.h"
+#include "remote/remote_session.h"
 
 namespace hemlo::publish {
 

@@ -108,7 +108,13 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), qt_prompts_(this) {
   UpdateEditActions();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The base class closes the document windows after this body has run; the
+  // activations and focus moves that causes must not reach a frame that is
+  // half taken down.
+  QObject::disconnect(mdi_, nullptr, this, nullptr);
+  QObject::disconnect(qApp, nullptr, this, nullptr);
+}
 
 void TMainForm::ConnectCommands() {
   auto on = [this](FrameCommand c, auto receiver) {

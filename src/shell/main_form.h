@@ -13,6 +13,7 @@
 
 #include "authoring/menu_items.h"
 #include "base/qt_prompts.h"
+#include "shell/child_frame.h"
 #include "shell/frame_command.h"
 #include "shell/editor_settings.h"
 #include "shell/history.h"
@@ -42,7 +43,7 @@ class StatusPanels : public QWidget {
   QLabel* panels_[3];
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public ChildFrame {
   Q_OBJECT
  public:
   explicit TMainForm(QWidget* parent = nullptr);
@@ -50,14 +51,14 @@ class TMainForm : public QMainWindow {
 
   // Prompts used by every handler; tests replace it with a scripted one.
   void SetPrompts(Prompts* prompts) { prompts_ = prompts ? prompts : &qt_prompts_; }
-  Prompts& prompts() { return *prompts_; }
+  Prompts& prompts() override { return *prompts_; }
   // Follows SetPrompts; for forms that keep a Prompts reference.
   Prompts& forwarding_prompts() { return forwarding_prompts_; }
 
-  TMDIChild* ActiveChild() const;
+  TMDIChild* ActiveChild() const override;
   QList<TMDIChild*> Children() const;
   // Creates a document window (no file handling); shown at once, cascaded.
-  TMDIChild* CreateChild();
+  TMDIChild* CreateChild() override;
 
   QAction* action(FrameCommand command) const { return actions_[static_cast<int>(command)]; }
   // The File menu's history entries, slot 0 first.
@@ -71,7 +72,8 @@ class TMainForm : public QMainWindow {
   };
   const std::vector<AuthoringAction>& authoring_actions() const { return authoring_actions_; }
   StatusPanels* StatusBar1() const { return status_; }
-  QComboBox* cmbURL() const { return cmbURL_; }
+  QComboBox* cmbURL() const override { return cmbURL_; }
+  void SetStatusText(int panel, const QString& text) override { status_->SetText(panel, text); }
   QToolBar* ToolBar2() const { return toolbar_; }
 
   int TabWidth = 2;
@@ -104,7 +106,7 @@ class TMainForm : public QMainWindow {
   void FileSaveAsItemClick();
   // 上書き保存 and 名前を付けて保存 of one window (the close question's 保存):
   // true once the page is written.
-  bool SaveChild(TMDIChild* child);
+  bool SaveChild(TMDIChild* child) override;
   bool SaveChildAs(TMDIChild* child);
   // 保存して公開: saves the active page, then asks for it to be published.
   void FileSavePublishClick();

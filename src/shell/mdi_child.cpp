@@ -1,16 +1,18 @@
 #include "shell/mdi_child.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "base/prompts.h"
+#include "shell/child_frame.h"
 #include "shell/document_file.h"
 #include "shell/frame_rules.h"
 #include "shell/indent.h"
-#include "shell/main_form.h"
 #include "shell/page_site.h"
 #include "shell/web_pane_frame.h"
 #include "site/markup_check.h"
@@ -51,7 +53,7 @@ class PaneSplitter : public QSplitter {
   }
 };
 
-TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame_(frame) {
+TMDIChild::TMDIChild(ChildFrame* frame, QWidget* parent) : QWidget(parent), frame_(frame) {
   setObjectName(QStringLiteral("MDIChild"));
   setAttribute(Qt::WA_DeleteOnClose);
   auto* layout = new QVBoxLayout(this);
@@ -86,7 +88,7 @@ TMDIChild::TMDIChild(TMainForm* frame, QWidget* parent) : QWidget(parent), frame
   connect(Memo1, &QPlainTextEdit::blockCountChanged, this, &TMDIChild::CaretMoved);
   connect(Memo1, &QPlainTextEdit::modificationChanged, this, &QWidget::setWindowModified);
   connect(Memo1, &text::QtEditPane::inputRefused, this, [this](const QString& message) {
-    if (frame_) frame_->StatusBar1()->SetText(0, message);
+    if (frame_) frame_->SetStatusText(0, message);
   });
 
   // Markup marks: the site check's libtidy check, run by the pane off the UI thread.
@@ -192,7 +194,7 @@ void TMDIChild::ShowCaretPosition() {
   const int n = Memo1->LineFromOffset(p);
   const std::size_t s = Memo1->LineStart(n);
   const int c = Memo1->LineCount();
-  frame_->StatusBar1()->SetText(1, QStringLiteral("%1行%2列目 (全%3行)")
+  frame_->SetStatusText(1, QStringLiteral("%1行%2列目 (全%3行)")
                                        .arg(n + 1)
                                        .arg(static_cast<qulonglong>(p - s + 1))
                                        .arg(c));
@@ -247,7 +249,7 @@ void TMDIChild::RefreshEncoding() {
 
 void TMDIChild::ShowEncoding() {
   if (!frame_) return;
-  frame_->StatusBar1()->SetText(
+  frame_->SetStatusText(
       2, QString::fromStdString(text::EncodingLabel(
              Memo1->DocumentEncoding(), Memo1->HasByteOrderMark(), declaration_disagrees_)));
 }

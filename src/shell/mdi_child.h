@@ -14,14 +14,14 @@
 namespace hemlo {
 
 class Prompts;
-class TMainForm;
+class ChildFrame;
 class PaneSplitter;
 class WebPaneFrame;
 
 class TMDIChild : public QWidget {
   Q_OBJECT
  public:
-  explicit TMDIChild(TMainForm* frame, QWidget* parent = nullptr);
+  explicit TMDIChild(ChildFrame* frame, QWidget* parent = nullptr);
   ~TMDIChild() override;
 
   // The edit pane and the current web pane, for the frame's commands. The
@@ -83,7 +83,7 @@ class TMDIChild : public QWidget {
   PaneSplitter* Splitter1 = nullptr;
   webview::TUIWebBrowser* WebBrowser1 = nullptr;
   WebPaneFrame* web_frame_ = nullptr;  // holds WebBrowser1 at the preview width
-  TMainForm* frame_;
+  ChildFrame* frame_;
   bool declaration_disagrees_ = false;
   bool loading_file_ = false;  // LoadFile has the detection already
   bool caret_text_queued_ = false;

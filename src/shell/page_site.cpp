@@ -3,7 +3,7 @@
 #include "base/program_folder.h"
 #include "text/cp932.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/profile.h"
+#include "remote/profile.h"
 #include "transfer/profiles.h"
 
 namespace hemlo {

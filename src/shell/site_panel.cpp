@@ -22,7 +22,7 @@
 #include "shell/site_tree_model.h"
 #include "site/link_update_window.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/profile.h"
+#include "remote/profile.h"
 #include "text/cp932.h"
 
 namespace hemlo {

@@ -4,7 +4,7 @@
 
 #include "base/atomic_file.h"
 #include "text/cp932.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 
 namespace hemlo::transfer {
 namespace fs = std::filesystem;

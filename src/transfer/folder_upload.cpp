@@ -8,7 +8,6 @@
 
 #include "base/preview_record.h"
 #include "ftp/id_exception.h"
-#include "transfer/folder_upload_parallel.h"
 
 namespace hemlo::transfer {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "publish/publish_run.h"
+#include "transfer/folder_upload_parallel.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::transfer {
@@ -30,16 +30,6 @@ LocalTree CollectUploadTree(const std::string& root);
 // "/" is dropped first); empty when there is none. "/" never occurs inside
 // a Shift-JIS double-byte character, so a byte search is exact.
 std::string RemoteParentPath(const std::string& path);
-
-// The files of a folder upload over several connections, when the profile
-// asks for it; the folders are made first, as always, on ctx's connection.
-struct ParallelFiles {
-  int connections = 1;      // 2-8 to take effect
-  std::string remote_root;  // the current remote folder, absolute, wire bytes
-  // Opens connection `slot` on a worker thread of the run (slot 0 may be
-  // the window's own); throws when the server refuses it.
-  publish::RemoteFactory factory;
-};
 
 // Button11's operation over ctx.local_folder; the files one after another
 // on ctx's connection, unless `parallel` asks for more than one.

@@ -1,12 +1,25 @@
 #pragma once
 // The file phase of ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ over several connections, through the
-// site sync's run in place. Internal to folder_upload*.cpp.
+// site sync's run in place (SendInParallel is internal to folder_upload*.cpp).
 #include <string>
 #include <vector>
 
-#include "transfer/folder_upload.h"
+#include "publish/publish_run.h"
+#include "transfer/transfer_ops.h"
 
-namespace hemlo::transfer::detail {
+namespace hemlo::transfer {
+
+// The files of a folder upload over several connections, when the profile
+// asks for it; the folders are made first, as always, on ctx's connection.
+struct ParallelFiles {
+  int connections = 1;      // 2-8 to take effect
+  std::string remote_root;  // the current remote folder, absolute, wire bytes
+  // Opens connection `slot` on a worker thread of the run (slot 0 may be
+  // the window's own); throws when the server refuses it.
+  publish::RemoteFactory factory;
+};
+
+namespace detail {
 
 struct FileToSend {
   std::string local;  // full local path (UTF-8)
@@ -21,4 +34,5 @@ struct FileToSend {
 bool SendInParallel(TransferContext& ctx, const std::vector<FileToSend>& files,
                     const std::string& base, const ParallelFiles& parallel);
 
-}  // namespace hemlo::transfer::detail
+}  // namespace detail
+}  // namespace hemlo::transfer

@@ -1,12 +1,54 @@
 #include "transfer/op_remote.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
 #include "publish/plan.h"
-#include "transfer/transfer_ops.h"
+#include "transfer/transfer_host.h"
 
 namespace hemlo::transfer {
+
+namespace {
+int64_t SteadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host, std::function<int64_t()> now_ms)
+    : ftp_(ftp), host_(host), now_ms_(now_ms ? std::move(now_ms) : SteadyMs) {
+  old_begin_ = ftp_.OnWorkBegin;
+  old_work_ = ftp_.OnWork;
+  old_end_ = ftp_.OnWorkEnd;
+  ftp_.OnWorkBegin = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
+    if (old_begin_) old_begin_(s, mode, count);
+    total_ = count;
+    done_ = 0;
+    last_ms_ = now_ms_();
+    host_.SetByteProgress(0, total_);
+  };
+  ftp_.OnWork = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
+    if (old_work_) old_work_(s, mode, count);
+    done_ = count;
+    // A few updates a second are enough to show movement on a long file.
+    const int64_t now = now_ms_();
+    if (now - last_ms_ < 50) return;
+    last_ms_ = now;
+    host_.SetByteProgress(done_, total_);
+  };
+  ftp_.OnWorkEnd = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode) {
+    if (old_end_) old_end_(s, mode);
+    host_.SetByteProgress(done_, std::max(total_, done_));
+  };
+}
+
+WorkProgress::~WorkProgress() {
+  ftp_.OnWorkBegin = old_begin_;
+  ftp_.OnWork = old_work_;
+  ftp_.OnWorkEnd = old_end_;
+}
+
 
 std::vector<OpEntry> FtpOpRemote::List(const std::string& folder, bool hidden, size_t& unread) {
   ftp_.ListEntries(folder, hidden, /*probe=*/false);

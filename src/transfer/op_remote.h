@@ -6,13 +6,14 @@
 // Core code (no Qt). Calls block on the connection's worker thread and
 // raise the FTP client's exception types (see remote_files.h).
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ftp/id_ftp.h"
-#include "transfer/remote_files.h"
+#include "remote/remote_files.h"
 
 namespace hemlo::transfer {
 
@@ -22,6 +23,27 @@ struct OpEntry {
   std::string name;  // wire bytes
   bool folder = false;
   bool link = false;  // where the protocol tells links apart (SFTP)
+};
+
+// Forwards the client's work events to the host's byte progress for its
+// lifetime, restoring the client's own handlers afterwards. `now_ms` is
+// the clock the updates are spaced by (a steady clock unless given).
+class WorkProgress {
+ public:
+  WorkProgress(ftp::TIdFTP& ftp, TransferHost& host, std::function<int64_t()> now_ms = {});
+  ~WorkProgress();
+  WorkProgress(const WorkProgress&) = delete;
+  WorkProgress& operator=(const WorkProgress&) = delete;
+
+ private:
+  ftp::TIdFTP& ftp_;
+  TransferHost& host_;
+  ftp::TWorkEvent old_begin_, old_work_;
+  ftp::TWorkEndEvent old_end_;
+  int64_t total_ = 0;  // 0 while unknown (downloads)
+  int64_t done_ = 0;
+  int64_t last_ms_ = 0;
+  std::function<int64_t()> now_ms_;
 };
 
 class OpRemote {

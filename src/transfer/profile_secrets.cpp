@@ -1,7 +1,7 @@
 #include "transfer/profile_secrets.h"
 
 #include "text/cp932.h"
-#include "transfer/profile.h"
+#include "remote/profile.h"
 
 namespace hemlo::transfer {
 

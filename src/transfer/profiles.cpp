@@ -1,17 +1,9 @@
 #include "transfer/profiles.h"
 
 #include "text/cp932.h"
-#include "transfer/remote_session.h"
+#include "remote/remote_session.h"
 
 namespace hemlo::transfer {
-
-void UpgradeProfileLines(std::vector<std::string>& lines) {
-  if (lines.empty()) return;
-  const int have = static_cast<int>(Profile::Parse(lines.front()).FieldCount());
-  if (have >= Profile::kOldestFields) return;
-  const std::string pad(static_cast<size_t>(Profile::kOldestFields - have), ',');
-  for (auto& line : lines) line += pad;
-}
 
 namespace {
 
@@ -28,29 +20,6 @@ std::vector<std::string> TailFields(const ProfilePanel& p) {
 }
 
 }  // namespace
-
-int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string& page,
-                       int preferred) {
-  int best = 0;
-  size_t best_length = 0;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const Profile profile = Profile::Parse(lines[i]);
-    if (profile.SiteFolder().empty()) continue;
-    auto folder = text::Cp932ToUtf8(profile.SiteFolder());
-    if (!folder) continue;
-    while (folder->size() > 1 && folder->back() == '/') folder->pop_back();
-    // Whole path components only: /www/site does not hold /www/site2/a.htm.
-    const bool holds = page.size() > folder->size() && page.starts_with(*folder) &&
-                       (page[folder->size()] == '/' || *folder == "/");
-    const bool wins = best == 0 || folder->size() > best_length ||
-                      (folder->size() == best_length && static_cast<int>(i) + 1 == preferred);
-    if (holds && wins) {
-      best = static_cast<int>(i) + 1;
-      best_length = folder->size();
-    }
-  }
-  return best;
-}
 
 void ProfilePanel::Load(std::vector<std::string> lines) {
   ProfileList = std::move(lines);

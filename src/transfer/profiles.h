@@ -6,20 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "transfer/profile.h"
+#include "remote/profile.h"
 
 namespace hemlo::transfer {
-
-// The stored profile (from 1) whose site folder holds `page` (an absolute
-// UTF-8 local path), the innermost when folders nest; 0 when none does.
-// Of profiles with the same folder (a test server and the live one, say)
-// `preferred` wins, else the first.
-int ProfileHoldingPage(const std::vector<std::string>& lines, const std::string& page,
-                       int preferred = 0);
-
-// Older files hold four fields per line: when the first line has fewer than
-// five, every line gets as many "," as the first line lacks.
-void UpgradeProfileLines(std::vector<std::string>& lines);
 
 class ProfilePanel {
  public:

@@ -34,11 +34,6 @@ std::string WithSlash(const std::string& folder) {
   return folder + "/";
 }
 
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 void Plain(Prompts& prompts, const std::string& text) {
   prompts.Message("", text, Buttons::Ok, Icon::None);
 }
@@ -148,39 +143,6 @@ bool RefreshRemoteOrReport(TransferContext& ctx) {
     ReportOrRethrow(ctx, e);
     return false;
   }
-}
-
-WorkProgress::WorkProgress(ftp::TIdFTP& ftp, TransferHost& host, std::function<int64_t()> now_ms)
-    : ftp_(ftp), host_(host), now_ms_(now_ms ? std::move(now_ms) : NowMs) {
-  old_begin_ = ftp_.OnWorkBegin;
-  old_work_ = ftp_.OnWork;
-  old_end_ = ftp_.OnWorkEnd;
-  ftp_.OnWorkBegin = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
-    if (old_begin_) old_begin_(s, mode, count);
-    total_ = count;
-    done_ = 0;
-    last_ms_ = now_ms_();
-    host_.SetByteProgress(0, total_);
-  };
-  ftp_.OnWork = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode, int64_t count) {
-    if (old_work_) old_work_(s, mode, count);
-    done_ = count;
-    // A few updates a second are enough to show movement on a long file.
-    const int64_t now = now_ms_();
-    if (now - last_ms_ < 50) return;
-    last_ms_ = now;
-    host_.SetByteProgress(done_, total_);
-  };
-  ftp_.OnWorkEnd = [this](ftp::TIdTCPConnection& s, ftp::TWorkMode mode) {
-    if (old_end_) old_end_(s, mode);
-    host_.SetByteProgress(done_, std::max(total_, done_));
-  };
-}
-
-WorkProgress::~WorkProgress() {
-  ftp_.OnWorkBegin = old_begin_;
-  ftp_.OnWork = old_work_;
-  ftp_.OnWorkEnd = old_end_;
 }
 
 // ---------------------------------------------------------------- upload

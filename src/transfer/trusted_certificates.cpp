@@ -4,7 +4,7 @@
 
 #include "base/ascii_case.h"
 #include "base/atomic_file.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 
 namespace hemlo::transfer {
 namespace fs = std::filesystem;

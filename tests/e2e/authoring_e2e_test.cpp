@@ -21,7 +21,7 @@
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "text/cp932.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "webview/ui_web_browser.h"
 

@@ -30,7 +30,7 @@
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "text/cp932.h"
-#include "transfer/ftp_window.h"
+#include "ferrox/ftp_window.h"
 #include "support/test_bounds.h"
 
 namespace hemlo {

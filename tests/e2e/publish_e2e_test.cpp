@@ -35,12 +35,12 @@
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
 #include "text/cp932.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/ftp_window.h"
-#include "transfer/ftp_window_wiring.h"
-#include "transfer/publish_command.h"
-#include "transfer/publish_plan_dialog.h"
+#include "ferrox/ftp_window.h"
+#include "ferrox/ftp_window_wiring.h"
+#include "ferrox/publish_command.h"
+#include "ferrox/publish_plan_dialog.h"
 
 namespace hemlo {
 namespace {

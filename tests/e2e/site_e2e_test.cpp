@@ -32,7 +32,7 @@
 #include "publish/site_marks.h"
 #include "publish/sync_record.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/profile.h"
+#include "remote/profile.h"
 #include "shell/preview_width.h"
 #include "site/markup_check.h"
 #include "support/scripted_prompts.h"

@@ -12,7 +12,7 @@
 #include "base/program_folder.h"
 #include "publish/publish_case.h"
 #include "support/test_watchdog.h"
-#include "transfer/profile.h"
+#include "remote/profile.h"
 
 namespace hemlo::publish::testing {
 namespace {

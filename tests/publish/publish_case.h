@@ -14,7 +14,7 @@
 #include "publish/plan.h"
 #include "publish/publish_run.h"
 #include "publish/publish_servers.h"
-#include "transfer/ftp_remote_files.h"
+#include "remote/ftp_remote_files.h"
 
 namespace hemlo::publish::testing {
 

@@ -11,7 +11,7 @@
 #include "sftp_test_support.h"
 #include "support/same_tree.h"
 #include "support/test_watchdog.h"
-#include "transfer/sftp_remote_files.h"
+#include "remote/sftp_remote_files.h"
 
 namespace hemlo::sftp::testing {
 namespace {

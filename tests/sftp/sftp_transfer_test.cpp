@@ -18,7 +18,7 @@
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
 #include "transfer/op_remote.h"
-#include "transfer/sftp_remote_files.h"
+#include "remote/sftp_remote_files.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::sftp::testing {

@@ -5,8 +5,8 @@
 #include <clocale>
 
 #include "ftp/id_ftp_list.h"
-#include "transfer/cell_text.h"
-#include "transfer/remote_session.h"
+#include "remote/cell_text.h"
+#include "remote/remote_session.h"
 #include "transfer/sort_rules.h"
 
 namespace hemlo::transfer {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "text/cp932.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 
 namespace hemlo::transfer {
 namespace {

@@ -10,7 +10,7 @@
 #include "ops_test_support.h"
 #include "text/cp932.h"
 #include "transfer/folder_upload.h"
-#include "transfer/ftp_remote_files.h"
+#include "remote/ftp_remote_files.h"
 
 namespace hemlo::transfer {
 namespace {

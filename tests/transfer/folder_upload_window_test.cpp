@@ -20,10 +20,10 @@
 #include "support/same_tree.h"
 #include "support/sshd_server.h"
 #include "support/test_watchdog.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/ftp_window.h"
-#include "transfer/ftp_window_wiring.h"
+#include "ferrox/ftp_window.h"
+#include "ferrox/ftp_window_wiring.h"
 
 namespace hemlo::transfer {
 namespace {

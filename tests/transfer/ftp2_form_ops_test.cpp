@@ -10,7 +10,7 @@
 
 #include "ftp_window_controls.h"
 #include "ops_test_support.h"
-#include "transfer/ftp2_form.h"
+#include "ferrox/ftp2_form.h"
 
 namespace hemlo::transfer {
 namespace {

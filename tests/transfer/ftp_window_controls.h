@@ -19,8 +19,8 @@
 #include <memory>
 
 #include "support/test_bounds.h"
-#include "transfer/ftp2_form.h"
-#include "transfer/ftp_window.h"
+#include "ferrox/ftp2_form.h"
+#include "ferrox/ftp_window.h"
 
 namespace hemlo {
 

@@ -22,12 +22,12 @@
 #include "base/program_folder.h"
 #include "support/scripted_prompts.h"
 #include "ftp_window_controls.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/ftp2_form.h"
-#include "transfer/ftp_window.h"
-#include "transfer/ftp_window_wiring.h"
-#include "transfer/remote_list_model.h"
+#include "ferrox/ftp2_form.h"
+#include "ferrox/ftp_window.h"
+#include "ferrox/ftp_window_wiring.h"
+#include "ferrox/remote_list_model.h"
 
 namespace hemlo {
 namespace {

@@ -18,10 +18,10 @@
 #include "support/same_tree.h"
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/ftp_window.h"
-#include "transfer/ftp_window_wiring.h"
+#include "ferrox/ftp_window.h"
+#include "ferrox/ftp_window_wiring.h"
 #include "transfer/trusted_certificates.h"
 
 namespace hemlo {

@@ -13,7 +13,7 @@
 #include "support/ftp_test_net.h"
 #include "support/scripted_prompts.h"
 #include "ftp_window_controls.h"
-#include "transfer/ftp_window.h"
+#include "ferrox/ftp_window.h"
 #include "transfer/trusted_certificates.h"
 
 #include "fingerprint_text.h"

@@ -16,11 +16,11 @@
 
 #include "support/real_servers.h"
 #include "base/program_folder.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "ftp_window_controls.h"
-#include "transfer/ftp_window.h"
-#include "transfer/ftp_window_wiring.h"
+#include "ferrox/ftp_window.h"
+#include "ferrox/ftp_window_wiring.h"
 #include "support/scripted_prompts.h"
 
 namespace hemlo {

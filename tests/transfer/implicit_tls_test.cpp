@@ -9,7 +9,7 @@
 
 #include "support/real_servers.h"
 #include "support/test_watchdog.h"
-#include "transfer/remote_session.h"
+#include "remote/remote_session.h"
 
 namespace hemlo::transfer {
 namespace {

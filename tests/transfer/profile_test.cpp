@@ -1,7 +1,7 @@
 // A Ferrox.ini line read into its fields by name and written back.
 #include <gtest/gtest.h>
 
-#include "transfer/profile.h"
+#include "remote/profile.h"
 #include "transfer/profiles.h"
 
 namespace hemlo::transfer {

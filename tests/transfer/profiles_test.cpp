@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "base/atomic_file.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
 #include "transfer/profiles.h"
 

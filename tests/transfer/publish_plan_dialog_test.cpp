@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "transfer/publish_plan_dialog.h"
+#include "ferrox/publish_plan_dialog.h"
 
 namespace hemlo::transfer_ui {
 namespace {

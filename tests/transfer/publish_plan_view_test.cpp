@@ -3,7 +3,7 @@
 // result view, every entry that did not end done named.
 #include <gtest/gtest.h>
 
-#include "transfer/publish_plan_adapter.h"
+#include "publish/publish_plan_adapter.h"
 
 namespace hemlo::transfer {
 namespace {

@@ -1,7 +1,7 @@
 // How a connection settles its name encoding, against
 // a scripted server: one FEAT, "OPTS UTF8 ON" only where UTF-8 is chosen,
 // and a first listing that shows unannounced UTF-8 names.
-#include "transfer/remote_session.h"
+#include "remote/remote_session.h"
 
 #include <gtest/gtest.h>
 

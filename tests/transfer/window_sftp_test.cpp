@@ -29,15 +29,15 @@
 #include "support/sshd_server.h"
 #include "support/test_watchdog.h"
 #include "text/cp932.h"
-#include "transfer/comma_text.h"
+#include "remote/comma_text.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/ftp2_form.h"
-#include "transfer/ftp_window.h"
-#include "transfer/ftp_window_parts.h"
-#include "transfer/ftp_window_wiring.h"
-#include "transfer/publish_command.h"
-#include "transfer/publish_plan_dialog.h"
-#include "transfer/sftp_remote_files.h"
+#include "ferrox/ftp2_form.h"
+#include "ferrox/ftp_window.h"
+#include "ferrox/ftp_window_parts.h"
+#include "ferrox/ftp_window_wiring.h"
+#include "ferrox/publish_command.h"
+#include "ferrox/publish_plan_dialog.h"
+#include "remote/sftp_remote_files.h"
 
 namespace hemlo::transfer {
 namespace {
