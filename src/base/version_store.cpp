@@ -483,6 +483,20 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
   return {};
 }
 
+VersionResult VersionStore::SetAsideAll(const std::vector<fs::path>& pages,
+                                        std::string_view writer, std::int64_t now,
+                                        std::vector<fs::path>* pending) {
+  std::lock_guard lock(mutex_);
+  VersionResult first;
+  for (const fs::path& page : pages) {
+    fs::path dir;
+    const VersionResult r = SetAsideIn(page, {}, true, writer, now, &dir);
+    if (!r && first) first = r;
+    if (pending && !dir.empty()) pending->push_back(std::move(dir));
+  }
+  return first;
+}
+
 void VersionStore::Fold(const fs::path& page_folder) {
   std::lock_guard lock(mutex_);
   FoldIn(page_folder);
@@ -654,6 +668,7 @@ struct Program {
   std::mutex folding;  // held by the worker while it folds
   std::condition_variable changed;
   std::deque<fs::path> todo;
+  std::set<fs::path> queued;  // what todo holds, so a batch of 2,000 pages is queued in one pass
   bool busy = false;
   bool stop = false;
   // A forked child has no worker: it starts its own, and never joins its parent's.
@@ -693,9 +708,10 @@ struct Program {
 
   bool HasWorker() const { return worker && owner == ::getpid(); }
 
-  void Add(const fs::path& dir) {
+  void Add(const std::vector<fs::path>& dirs) {
     std::lock_guard lock(mutex);
-    if (std::find(todo.begin(), todo.end(), dir) == todo.end()) todo.push_back(dir);
+    for (const fs::path& dir : dirs)
+      if (queued.insert(dir).second) todo.push_back(dir);
     if (!HasWorker()) {
       try {
         worker = new std::thread([this] { Run(); });
@@ -703,6 +719,7 @@ struct Program {
       } catch (const std::system_error&) {
         worker = nullptr;
         todo.clear();  // no thread to be had: folded in at the next look
+        queued.clear();
       }
     }
     changed.notify_all();
@@ -715,6 +732,7 @@ struct Program {
       if (stop) return;
       const fs::path dir = todo.front();
       todo.pop_front();
+      queued.erase(dir);
       busy = true;
       lock.unlock();
       {
@@ -765,7 +783,7 @@ VersionResult KeepBeforeWrite(const fs::path& page, std::string_view writer) {
   std::lock_guard lock(g_store_mutex);
   fs::path pending;
   const VersionResult r = ProgramStoreLocked().SetAside(page, writer, Now(), &pending);
-  if (!pending.empty()) TheProgram().Add(pending);
+  if (!pending.empty()) TheProgram().Add({pending});
   return r;
 }
 
@@ -773,6 +791,14 @@ VersionResult KeepBeforeWrite(const fs::path& page, std::string_view bytes, std:
   std::lock_guard lock(g_store_mutex);
   fs::path pending;
   const VersionResult r = ProgramStoreLocked().SetAside(page, bytes, writer, Now(), &pending);
+  if (!pending.empty()) TheProgram().Add({pending});
+  return r;
+}
+
+VersionResult KeepBeforeWrite(const std::vector<fs::path>& pages, std::string_view writer) {
+  std::lock_guard lock(g_store_mutex);
+  std::vector<fs::path> pending;
+  const VersionResult r = ProgramStoreLocked().SetAsideAll(pages, writer, Now(), &pending);
   if (!pending.empty()) TheProgram().Add(pending);
   return r;
 }

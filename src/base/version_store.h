@@ -70,6 +70,13 @@ class VersionStore {
   VersionResult SetAside(const std::filesystem::path& page, std::string_view bytes,
                          std::string_view writer, std::int64_t now,
                          std::filesystem::path* pending = nullptr);
+  // The first form for many pages that one write changes together: the
+  // store is looked at and locked once, not once a page. A page that cannot
+  // be set aside does not stop the others; the first failure is returned.
+  // `pending` gains the store folder of each page set aside.
+  VersionResult SetAsideAll(const std::vector<std::filesystem::path>& pages,
+                            std::string_view writer, std::int64_t now,
+                            std::vector<std::filesystem::path>* pending = nullptr);
   // Folds the versions set aside in one page's store folder into it, oldest first.
   void Fold(const std::filesystem::path& page_folder);
 
@@ -118,6 +125,9 @@ void SetVersionCap(std::uint64_t cap_bytes);
 // program's store, stamped now: set aside at once, folded in on a worker.
 VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_view writer);
 VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_view bytes,
+                              std::string_view writer);
+// The same for every page of a site-wide write, as one batch.
+VersionResult KeepBeforeWrite(const std::vector<std::filesystem::path>& pages,
                               std::string_view writer);
 
 // Waits until the worker has folded in everything set aside so far.
