@@ -48,8 +48,8 @@ struct FileEntry {
   bool replaces_folder = false;  // a remote folder of this name goes first
   // kMoved: the recorded path the server copy is renamed from (local form,
   // wire form); its server-only entry is not in the plan.
-  std::string moved_from;
-  std::string moved_from_wire;
+  std::string moved_from{};
+  std::string moved_from_wire{};
   // A link to a file outside the site folder: sent only when ticked.
   bool outside_link = false;
   // Server-only entries that must go because a local entry of the same

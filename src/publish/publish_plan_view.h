@@ -26,13 +26,13 @@ struct PlanRowView {
   std::string path;  // relative to the site folder, "/" between names
   PlanReason reason = PlanReason::kNew;
   int64_t bytes = 0;  // what would travel (files sent), else the server's size
-  std::string from;   // kMoved: the old path, as `path`
   // Conflicts, files without a record and links out of the site: sent
   // only when ticked.
   bool ticked = false;
   // Server-only entries a local entry of the same name replaces: they go
   // whatever the deletion tick says.
   bool required = false;
+  std::string from{};  // kMoved: the old path, as `path`
 };
 
 struct PlanView {
