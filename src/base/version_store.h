@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,10 @@ class VersionStore {
                             std::vector<std::filesystem::path>* pending = nullptr);
   // Folds the versions set aside in one page's store folder into it, oldest first.
   void Fold(const std::filesystem::path& page_folder);
+  // The same for many folders: each folded under the lock, then all flushed
+  // together outside it (on several threads, so the disk's waits overlap),
+  // and only then is what was set aside removed.
+  void FoldBatch(const std::vector<std::filesystem::path>& page_folders);
 
   // Newest first.
   std::vector<StoredVersion> Versions(const std::filesystem::path& page) const;
@@ -102,6 +107,10 @@ class VersionStore {
                            std::filesystem::path* pending) const;
   // False when something set aside could not be folded in (it stays set aside).
   bool FoldIn(const std::filesystem::path& dir) const;
+  // FoldIn without its flush and removal: the versions folded in are added
+  // to `folded` (and held in folded_ until they are removed).
+  bool FoldInUnflushed(const std::filesystem::path& dir,
+                       std::vector<std::filesystem::path>& folded) const;
   void FoldAll() const;
   std::uint64_t TotalBytesNow() const;
   void ApplyCap() const;
@@ -115,6 +124,8 @@ class VersionStore {
   // replacement quadratic in the number of pages.
   mutable std::optional<std::uint64_t> total_;
   mutable std::int64_t total_counted_ = 0;
+  // Set aside, folded in, waiting for their flush: never folded in again.
+  mutable std::set<std::filesystem::path> folded_;
 };
 
 // The program's own store, in the state folder; the cap comes from Editor.ini.
