@@ -8,7 +8,7 @@
 
 #include "base/program_folder.h"
 #include "text/cp932.h"
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "transfer/certificate_check.h"
 #include "ferrox/ftp_window.h"
 #include "ferrox/ftp_window_parts.h"
@@ -170,10 +170,9 @@ void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user
       try {
         files->ChangeFolder(folder);
         Session_.StartFolder = folder;
-      } catch (const ftp::EIdSilentException&) {
-        throw;
-      } catch (const ftp::EIdException&) {
+      } catch (const remote::RemoteError& e) {
         // The stored folder is gone or closed to us: start at home instead.
+        if (remote::IsQuietLoss(e)) throw;
       }
     }
     sftp_ops_ = std::make_unique<transfer::FilesOpRemote>(
