@@ -2,10 +2,12 @@
 // same run. Not a test: prints figures and ratios.
 //
 //   search_bench [MiB=20] [matches=200000] [keep-heap | typing | typing-plain |
-//                typing-marks] [completion]
+//                typing-marks | typing-marks-paired] [completion]
 //
 // "typing-plain" runs the typing figures with the colouring off,
-// "typing-marks" with the markup marks on. "typing
+// "typing-marks" with the markup marks on, "typing-marks-paired" with the
+// marks switched on for every other key, so both states share one process,
+// one page and the same moment's load. "typing
 // completion" times typing markup with completion off and on instead.
 //
 // On these virtual machines a first-touch page fault costs tens of
@@ -199,7 +201,8 @@ int main(int argc, char** argv) {
   const std::size_t matches = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 200000;
   const bool keep_heap = argc > 3 && std::string(argv[3]) == "keep-heap";
   const bool plain = argc > 3 && std::string(argv[3]) == "typing-plain";
-  const bool marks = argc > 3 && std::string(argv[3]) == "typing-marks";
+  const bool paired = argc > 3 && std::string(argv[3]) == "typing-marks-paired";
+  const bool marks = paired || (argc > 3 && std::string(argv[3]) == "typing-marks");
   const bool typing_only =
       plain || marks || (argc > 3 && std::string(argv[3]) == "typing");
   if (keep_heap) {
@@ -298,20 +301,32 @@ int main(int argc, char** argv) {
         while (pane.SyntaxScanPending()) app.processEvents();
       });
       app.processEvents();
-      constexpr int kKeys = 50;
-      std::vector<double> times;
+      const int kKeys = paired ? 200 : 50;
+      std::vector<double> times, times_on;
       const std::size_t scanned_before = pane.SyntaxUnitsScanned();
       for (int k = 0; k < kKeys; ++k) {
         if (edit_top) {  // an edit near the top before each key, not timed
           QTextCursor top(pane.document());
           top.insertText(QStringLiteral("x"));
         }
-        times.push_back(TimeIt([&] {
+        if (paired) pane.SetMarkupMarks(k % 2 == 1);  // not timed
+        (paired && k % 2 == 1 ? times_on : times).push_back(TimeIt([&] {
           QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
           QCoreApplication::sendEvent(&pane, &press);
           pane.viewport()->repaint();
           app.processEvents();  // the gutter's update
         }));
+      }
+      if (paired) {
+        std::sort(times.begin(), times.end());
+        std::sort(times_on.begin(), times_on.end());
+        const auto p95 = [](const std::vector<double>& v) { return v[v.size() * 95 / 100 - 1]; };
+        std::printf("%-16s typing %s, marks off / on alternating per key: median %.2f / %.2f ms, "
+                    "p95 %.2f / %.2f ms (ratio %.2f), %zu keys each\n",
+                    "QtEditPane", where, times[times.size() / 2] * 1000,
+                    times_on[times_on.size() / 2] * 1000, p95(times) * 1000, p95(times_on) * 1000,
+                    p95(times_on) / p95(times), times.size());
+        return;
       }
       const double total = std::accumulate(times.begin(), times.end(), 0.0);
       std::sort(times.begin(), times.end());

@@ -2,6 +2,7 @@
 // What the site benchmarks share: timing, medians and the generated pages.
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,14 @@ using Clock = std::chrono::steady_clock;
 
 inline double Ms(Clock::time_point since) {
   return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+// Processor time of the whole process so far, every thread counted: on a
+// shared machine it moves far less with the load than the wall clock does.
+inline double CpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
 inline double Median(std::vector<double> v) {

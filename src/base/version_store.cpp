@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -254,10 +255,13 @@ void CollectGarbage(const fs::path& dir, const std::vector<StoredVersion>& entri
   }
 }
 
-std::uint64_t FolderBytes(const fs::path& dir) {
+// What was set aside and already folded in, waiting only for its flush to
+// be removed, is not counted twice (once as itself, once folded in).
+std::uint64_t FolderBytes(const fs::path& dir, const std::set<fs::path>& folded) {
   std::uint64_t total = 0;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(dir, ec)) {
+    if (!folded.empty() && folded.count(e.path())) continue;
     const auto n = e.file_size(ec);
     if (!ec) total += n;
   }
@@ -394,7 +398,7 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
                                    std::string_view bytes, std::string_view writer,
                                    std::int64_t now) const {
   std::string error;
-  const std::uint64_t folder_before = total_ ? FolderBytes(dir) : 0;
+  const std::uint64_t folder_before = total_ ? FolderBytes(dir, folded_) : 0;
   std::vector<StoredVersion> entries = ReadIndex(dir);
   const std::string hash = Sha256(bytes);
   if (!entries.empty() && entries.back().hash == hash) return {};
@@ -420,7 +424,7 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
   const bool dropped = Prune(entries, now);
   if (!WriteIndex(dir, page_name, entries, error)) return Failed(error);
   if (dropped) CollectGarbage(dir, entries);
-  if (total_) *total_ = *total_ - std::min(*total_, folder_before) + FolderBytes(dir);
+  if (total_) *total_ = *total_ - std::min(*total_, folder_before) + FolderBytes(dir, folded_);
   ApplyCap();
   return {};
 }
@@ -483,16 +487,73 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
   return {};
 }
 
+VersionResult VersionStore::SetAsideAll(const std::vector<fs::path>& pages,
+                                        std::string_view writer, std::int64_t now,
+                                        std::vector<fs::path>* pending) {
+  std::lock_guard lock(mutex_);
+  VersionResult first;
+  for (const fs::path& page : pages) {
+    fs::path dir;
+    const VersionResult r = SetAsideIn(page, {}, true, writer, now, &dir);
+    if (!r && first) first = r;
+    if (pending && !dir.empty()) pending->push_back(std::move(dir));
+  }
+  return first;
+}
+
 void VersionStore::Fold(const fs::path& page_folder) {
   std::lock_guard lock(mutex_);
   FoldIn(page_folder);
 }
 
 bool VersionStore::FoldIn(const fs::path& dir) const {
-  const std::vector<Pending> pending = PendingIn(dir);
+  std::vector<fs::path> folded;
+  const bool all = FoldInUnflushed(dir, folded);
+  if (!folded.empty()) FlushFolder(dir);
+  std::error_code ec;
+  for (const fs::path& f : folded) {
+    fs::remove(f, ec);
+    folded_.erase(f);
+  }
+  return all;
+}
+
+void VersionStore::FoldBatch(const std::vector<fs::path>& page_folders) {
+  std::vector<fs::path> folded, flushed;
+  for (const fs::path& dir : page_folders) {
+    std::lock_guard lock(mutex_);
+    const std::size_t before = folded.size();
+    FoldInUnflushed(dir, folded);
+    if (folded.size() > before) flushed.push_back(dir);
+  }
+  // The flushes wait on the disk, not on the processor; nothing here needs
+  // the lock, so a save meanwhile sets its page aside at once.
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < flushed.size();) FlushFolder(flushed[i]);
+  };
+  std::vector<std::thread> pool;
+  try {
+    for (std::size_t i = 1; i < std::min<std::size_t>(flushed.size(), 8); ++i)
+      pool.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads: the same flushes, one after another.
+  }
+  work();
+  for (std::thread& t : pool) t.join();
+  std::lock_guard lock(mutex_);
+  std::error_code ec;
+  for (const fs::path& f : folded) {
+    fs::remove(f, ec);
+    folded_.erase(f);
+  }
+}
+
+bool VersionStore::FoldInUnflushed(const fs::path& dir, std::vector<fs::path>& folded) const {
+  std::vector<Pending> pending = PendingIn(dir);
+  std::erase_if(pending, [&](const Pending& p) { return folded_.count(p.path) != 0; });
   if (pending.empty()) return true;
   const std::string page_name = PageLine(dir);
-  std::vector<fs::path> folded;
   bool all = true;
   for (const Pending& p : pending) {
     std::string bytes;
@@ -506,10 +567,8 @@ bool VersionStore::FoldIn(const fs::path& dir) const {
       break;
     }
     folded.push_back(p.path);
+    folded_.insert(p.path);
   }
-  if (!folded.empty()) FlushFolder(dir);
-  std::error_code ec;
-  for (const fs::path& f : folded) fs::remove(f, ec);
   return all;
 }
 
@@ -527,6 +586,7 @@ std::vector<StoredVersion> VersionStore::Versions(const fs::path& page) const {
   if (!folded)  // what could not be folded in (a full disk) is listed as it is
     for (const Pending& p : PendingIn(dir)) {
       std::string bytes;
+      if (folded_.count(p.path)) continue;  // in the index already
       if (PendingBytes(p, bytes)) v.push_back({p.time, bytes.size(), p.writer, Sha256(bytes)});
     }
   std::reverse(v.begin(), v.end());
@@ -588,7 +648,7 @@ std::uint64_t VersionStore::TotalBytesNow() const {
   std::uint64_t total = 0;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(folder_, ec))
-    if (e.is_directory(ec)) total += FolderBytes(e.path());
+    if (e.is_directory(ec)) total += FolderBytes(e.path(), folded_);
   return total;
 }
 
@@ -617,12 +677,12 @@ void VersionStore::ApplyCap() const {
     if (oldest == pages.end()) return;
     const fs::path& dir = oldest->first;
     auto& entries = oldest->second;
-    const std::uint64_t before = FolderBytes(dir);
+    const std::uint64_t before = FolderBytes(dir, folded_);
     entries.erase(entries.begin());
     std::string error;
     if (!WriteIndex(dir, PageLine(dir), entries, error)) return;
     CollectGarbage(dir, entries);
-    const std::uint64_t after = FolderBytes(dir);
+    const std::uint64_t after = FolderBytes(dir, folded_);
     total -= std::min(total, before - std::min(before, after));
     if (entries.empty() && PendingIn(dir).empty()) {
       fs::remove_all(dir, ec);
@@ -654,6 +714,7 @@ struct Program {
   std::mutex folding;  // held by the worker while it folds
   std::condition_variable changed;
   std::deque<fs::path> todo;
+  std::set<fs::path> queued;  // what todo holds, so a batch of 2,000 pages is queued in one pass
   bool busy = false;
   bool stop = false;
   // A forked child has no worker: it starts its own, and never joins its parent's.
@@ -693,9 +754,10 @@ struct Program {
 
   bool HasWorker() const { return worker && owner == ::getpid(); }
 
-  void Add(const fs::path& dir) {
+  void Add(const std::vector<fs::path>& dirs) {
     std::lock_guard lock(mutex);
-    if (std::find(todo.begin(), todo.end(), dir) == todo.end()) todo.push_back(dir);
+    for (const fs::path& dir : dirs)
+      if (queued.insert(dir).second) todo.push_back(dir);
     if (!HasWorker()) {
       try {
         worker = new std::thread([this] { Run(); });
@@ -703,23 +765,30 @@ struct Program {
       } catch (const std::system_error&) {
         worker = nullptr;
         todo.clear();  // no thread to be had: folded in at the next look
+        queued.clear();
       }
     }
     changed.notify_all();
   }
 
   void Run() {
+    // Folding is for later: the saves and site-wide writes that set the
+    // versions aside come first on a busy processor.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     std::unique_lock lock(mutex);
     for (;;) {
       changed.wait(lock, [&] { return stop || !todo.empty(); });
       if (stop) return;
-      const fs::path dir = todo.front();
-      todo.pop_front();
+      // Everything queued at once: a site-wide write's 2,000 folders are
+      // flushed together, not one after another.
+      std::vector<fs::path> dirs(todo.begin(), todo.end());
+      todo.clear();
+      queued.clear();
       busy = true;
       lock.unlock();
       {
         std::lock_guard fold(folding);
-        store.Fold(dir);
+        store.FoldBatch(dirs);
       }
       lock.lock();
       busy = false;
@@ -765,7 +834,7 @@ VersionResult KeepBeforeWrite(const fs::path& page, std::string_view writer) {
   std::lock_guard lock(g_store_mutex);
   fs::path pending;
   const VersionResult r = ProgramStoreLocked().SetAside(page, writer, Now(), &pending);
-  if (!pending.empty()) TheProgram().Add(pending);
+  if (!pending.empty()) TheProgram().Add({pending});
   return r;
 }
 
@@ -773,6 +842,14 @@ VersionResult KeepBeforeWrite(const fs::path& page, std::string_view bytes, std:
   std::lock_guard lock(g_store_mutex);
   fs::path pending;
   const VersionResult r = ProgramStoreLocked().SetAside(page, bytes, writer, Now(), &pending);
+  if (!pending.empty()) TheProgram().Add({pending});
+  return r;
+}
+
+VersionResult KeepBeforeWrite(const std::vector<fs::path>& pages, std::string_view writer) {
+  std::lock_guard lock(g_store_mutex);
+  std::vector<fs::path> pending;
+  const VersionResult r = ProgramStoreLocked().SetAsideAll(pages, writer, Now(), &pending);
   if (!pending.empty()) TheProgram().Add(pending);
   return r;
 }

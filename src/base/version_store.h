@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,8 +71,19 @@ class VersionStore {
   VersionResult SetAside(const std::filesystem::path& page, std::string_view bytes,
                          std::string_view writer, std::int64_t now,
                          std::filesystem::path* pending = nullptr);
+  // The first form for many pages that one write changes together: the
+  // store is looked at and locked once, not once a page. A page that cannot
+  // be set aside does not stop the others; the first failure is returned.
+  // `pending` gains the store folder of each page set aside.
+  VersionResult SetAsideAll(const std::vector<std::filesystem::path>& pages,
+                            std::string_view writer, std::int64_t now,
+                            std::vector<std::filesystem::path>* pending = nullptr);
   // Folds the versions set aside in one page's store folder into it, oldest first.
   void Fold(const std::filesystem::path& page_folder);
+  // The same for many folders: each folded under the lock, then all flushed
+  // together outside it (on several threads, so the disk's waits overlap),
+  // and only then is what was set aside removed.
+  void FoldBatch(const std::vector<std::filesystem::path>& page_folders);
 
   // Newest first.
   std::vector<StoredVersion> Versions(const std::filesystem::path& page) const;
@@ -95,6 +107,10 @@ class VersionStore {
                            std::filesystem::path* pending) const;
   // False when something set aside could not be folded in (it stays set aside).
   bool FoldIn(const std::filesystem::path& dir) const;
+  // FoldIn without its flush and removal: the versions folded in are added
+  // to `folded` (and held in folded_ until they are removed).
+  bool FoldInUnflushed(const std::filesystem::path& dir,
+                       std::vector<std::filesystem::path>& folded) const;
   void FoldAll() const;
   std::uint64_t TotalBytesNow() const;
   void ApplyCap() const;
@@ -108,6 +124,8 @@ class VersionStore {
   // replacement quadratic in the number of pages.
   mutable std::optional<std::uint64_t> total_;
   mutable std::int64_t total_counted_ = 0;
+  // Set aside, folded in, waiting for their flush: never folded in again.
+  mutable std::set<std::filesystem::path> folded_;
 };
 
 // The program's own store, in the state folder; the cap comes from Editor.ini.
@@ -118,6 +136,9 @@ void SetVersionCap(std::uint64_t cap_bytes);
 // program's store, stamped now: set aside at once, folded in on a worker.
 VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_view writer);
 VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_view bytes,
+                              std::string_view writer);
+// The same for every page of a site-wide write, as one batch.
+VersionResult KeepBeforeWrite(const std::vector<std::filesystem::path>& pages,
                               std::string_view writer);
 
 // Waits until the worker has folded in everything set aside so far.

@@ -1,8 +1,8 @@
 #include "ferrox/publish_command.h"
 
-#include <QApplication>
 #include <QFileDialog>
-#include <QTimer>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -36,6 +36,7 @@ PublishCommand::PublishCommand(TFtp1& window) : QObject(&window), w_(window) {
     return dir.toStdString();
   };
   connect(dialog_, &PublishPlanDialog::executeClicked, this, [this] {
+    ++count_generation_;  // the plan's page gives way to the run's
     transfer::ApplyChoices(dialog_->Plan(), sources_, plan_);
     Execute(on_save_);
   });
@@ -60,6 +61,7 @@ void PublishCommand::Status(const std::string& text) {
 
 void PublishCommand::End() {
   running_ = false;
+  ++count_generation_;
   lock_.reset();
   label_.clear();
   emit finished();
@@ -284,15 +286,22 @@ void PublishCommand::Planned(bool on_save) {
   dialog_->OfferSiteCheck(static_cast<bool>(SiteCheck));
   dialog_->ShowPlan(std::move(view));
   if (CountProblems) {
-    // Counted once the dialog is up; the plan is there to read meanwhile.
-    QTimer::singleShot(0, dialog_, [this] {
-      if (!running_ || !dialog_->isVisible() || dialog_->ShowingResult()) return;
-      const std::vector<std::string> files = FilesToSend();
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-      const int count = files.empty() ? 0 : CountProblems(site_, files);
-      QApplication::restoreOverrideCursor();
-      dialog_->ShowProblems(count);
+    // Counted on a worker: the first check of a large site takes seconds,
+    // and the plan is there to read and run meanwhile. A count that comes
+    // back after the plan was run, cancelled or replaced is dropped.
+    const std::uint64_t generation = ++count_generation_;
+    auto* watcher = new QFutureWatcher<int>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+      watcher->deleteLater();
+      if (generation != count_generation_ || !running_ || !dialog_->isVisible() ||
+          dialog_->ShowingResult())
+        return;
+      dialog_->ShowProblems(watcher->result());
     });
+    watcher->setFuture(
+        QtConcurrent::run([count = CountProblems, site = site_, files = FilesToSend()] {
+          return files.empty() ? 0 : count(site, files);
+        }));
   }
 }
 

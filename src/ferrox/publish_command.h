@@ -8,6 +8,7 @@
 // the rate; the result names every file that did not go.
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -53,7 +54,8 @@ class PublishCommand : public QObject {
   // pages and style sheets the plan sends); the plan then offers it. Null:
   // not offered.
   std::function<void(const std::string& site, const std::vector<std::string>& files)> SiteCheck;
-  // How many problems the site check finds in those files; null: not counted.
+  // How many problems the site check finds in those files; null: not
+  // counted. Runs on a worker thread while the plan is shown.
   std::function<int(const std::string& site, const std::vector<std::string>& files)>
       CountProblems;
   // How the site folder is asked for; tests answer it (nullopt: cancelled).
@@ -94,6 +96,8 @@ class PublishCommand : public QObject {
   bool running_ = false;
   bool planned_ = false;
   bool on_save_ = false;
+  // Which plan a problem count running on a worker is for.
+  std::uint64_t count_generation_ = 0;
   std::string site_;
   publish::Plan plan_;
   std::vector<transfer::PlanRowSource> sources_;

@@ -117,6 +117,7 @@ bool HasUrlScheme(std::string_view v) {
 }
 
 std::string DecodeBasicEntities(std::string_view v) {
+  if (v.find('&') == std::string_view::npos) return std::string(v);
   std::string out;
   for (std::size_t i = 0; i < v.size(); ++i) {
     if (v[i] != '&') {

@@ -37,10 +37,8 @@ bool WriteAllOrNone(const std::vector<std::pair<fs::path, const std::string*>>& 
   }
   // Each file was just checked to hold `previous`: a link into the store
   // keeps those bytes at no cost.
-  for (std::size_t k = 0; k < targets.size(); ++k) {
-    const VersionResult kept = KeepBeforeWrite(targets[k], writer);
-    if (!kept && version_notice && version_notice->empty()) *version_notice = kept.message;
-  }
+  const VersionResult kept = KeepBeforeWrite(targets, writer);
+  if (!kept && version_notice && version_notice->empty()) *version_notice = kept.message;
   std::vector<bool> renamed;
   const BatchFailure f = CommitStagedFiles(staged, renamed);
   if (!f) return true;

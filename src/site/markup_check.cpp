@@ -1,5 +1,6 @@
 #include "site/markup_check.h"
 
+#include <openssl/evp.h>
 #include <tidy/tidy.h>
 #include <tidy/tidybuffio.h>
 
@@ -7,7 +8,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <type_traits>
 
 #include "site/page_text.h"
@@ -190,6 +194,65 @@ std::vector<MarkupIssue> CheckMarkup(std::string_view bytes, text::Encoding enco
     issue.line = place.line;
     issue.column = place.column;
     issue.offset += bom;
+  }
+  return issues;
+}
+
+namespace {
+
+// Memory the remembered results may take at most: a clean page's costs a
+// few hundred bytes, so sites of tens of thousands of pages fit; a page with
+// thousands of issues takes its share and goes first when it is the oldest.
+constexpr std::size_t kRememberedMost = 64u << 20;
+
+std::size_t CostOf(const std::vector<MarkupIssue>& issues) {
+  std::size_t n = 256;  // the key, the map's node, the order's entry
+  for (const MarkupIssue& i : issues) n += sizeof i + i.code.size() + i.message.size();
+  return n;
+}
+
+struct Remembered {
+  std::mutex mutex;
+  std::unordered_map<std::string, std::pair<std::vector<MarkupIssue>, std::size_t>> results;
+  std::deque<std::string> order;  // oldest first
+  std::size_t bytes = 0;  // the results' cost
+};
+
+Remembered& TheRemembered() {
+  static Remembered r;
+  return r;
+}
+
+std::string KeyOf(std::string_view bytes, text::Encoding encoding) {
+  unsigned char md[EVP_MAX_MD_SIZE];
+  unsigned int n = 0;
+  EVP_Digest(bytes.data(), bytes.size(), md, &n, EVP_sha256(), nullptr);
+  std::string key(reinterpret_cast<const char*>(md), n);
+  key += static_cast<char>(encoding);
+  return key;
+}
+
+}  // namespace
+
+std::vector<MarkupIssue> CheckMarkupRemembered(std::string_view bytes, text::Encoding encoding) {
+  const std::string key = KeyOf(bytes, encoding);
+  Remembered& r = TheRemembered();
+  {
+    std::lock_guard lock(r.mutex);
+    if (auto it = r.results.find(key); it != r.results.end()) return it->second.first;
+  }
+  std::vector<MarkupIssue> issues = CheckMarkup(bytes, encoding);
+  std::lock_guard lock(r.mutex);
+  const std::size_t cost = CostOf(issues);
+  if (cost <= kRememberedMost && r.results.try_emplace(key, issues, cost).second) {
+    r.order.push_back(key);
+    r.bytes += cost;
+    while (r.bytes > kRememberedMost && !r.order.empty()) {
+      auto old = r.results.find(r.order.front());
+      r.bytes -= old->second.second;
+      r.results.erase(old);
+      r.order.pop_front();
+    }
   }
   return issues;
 }

@@ -27,4 +27,9 @@ struct MarkupIssue {
 // counted in line 1's columns). Issues in the order of the page.
 std::vector<MarkupIssue> CheckMarkup(std::string_view bytes, text::Encoding encoding);
 
+// The same, remembered for these bytes while the program runs (by their
+// SHA-256 and the encoding): a page unchanged since the last site check is
+// not parsed again. What is remembered is bounded; the oldest goes first.
+std::vector<MarkupIssue> CheckMarkupRemembered(std::string_view bytes, text::Encoding encoding);
+
 }  // namespace hemlo::site

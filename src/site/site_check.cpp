@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "base/atomic_file.h"
 #include "base/version_store.h"
@@ -29,11 +30,17 @@ struct Link {
 
 struct PageScan {
   Encoding encoding = Encoding::kShiftJis;
+  // Until the page's own check takes them: a page scanned for a link's
+  // fragment before its turn is not scanned twice.
   std::vector<Tag> tags;
-  std::set<std::string> ids;  // UTF-8
+  std::unordered_set<std::string> ids;  // UTF-8
 };
 
 std::string ToUtf8(std::string_view bytes, Encoding encoding) {
+  // Addresses and ids are nearly always ASCII, the same bytes in both encodings.
+  if (std::all_of(bytes.begin(), bytes.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(bytes);
   if (encoding == Encoding::kShiftJis)
     if (auto u = text::Cp932ToUtf8(bytes)) return *u;
   return DisplayText(bytes, encoding);
@@ -182,7 +189,7 @@ class Checker {
       std::string bytes;
       for (std::size_t i; (i = next.fetch_add(1)) < files.size();)
         if (IsPage(files[i]) && ReadWholeFile(files[i], bytes))
-          markup[i] = CheckMarkup(bytes, ClassifyPage(bytes).encoding);
+          markup[i] = CheckMarkupRemembered(bytes, ClassifyPage(bytes).encoding);
     };
     const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
     std::vector<std::thread> pool;
@@ -230,7 +237,7 @@ class Checker {
   }
 
  private:
-  const PageScan* Scan(const fs::path& page, const std::string* known_bytes = nullptr) {
+  PageScan* Scan(const fs::path& page, const std::string* known_bytes = nullptr) {
     const fs::path key = page.lexically_normal();
     auto it = scans_.find(key.native());
     if (it != scans_.end()) return &it->second;
@@ -283,9 +290,9 @@ class Checker {
     } else if (decoded.front() == '/') {
       target = root_.native() + decoded;
     } else {
-      target = page.parent_path().native() + "/" + decoded;
+      target = folder_ + "/" + decoded;
     }
-    const Target& t = Resolve(target);
+    Target& t = Resolve(target);
     if (!t.exists) {
       Add(out, page, Problem::kMissingTarget, link.offset, std::string(v),
           "リンク先のファイルがありません: " + std::string(v));
@@ -293,13 +300,17 @@ class Checker {
     }
     const std::string id = PercentDecoded(fragment);
     if (id.empty() || id == "top" || !t.page) return;
-    const PageScan* scan = Scan(t.normal);
-    if (scan && !scan->ids.count(id))
+    if (!t.scanned) {
+      t.scanned = true;
+      t.scan = Scan(t.normal);
+    }
+    if (t.scan && !t.scan->ids.count(id))
       Add(out, page, Problem::kMissingFragment, link.offset, std::string(v),
           "リンク先のページに id \"" + id + "\" がありません: " + std::string(v));
   }
 
   void CheckPage(const fs::path& page, const std::string& bytes, std::vector<Finding>& out) {
+    folder_ = page.parent_path().native();
     const std::size_t first = out.size();
     const PageBytes kind = ClassifyPage(bytes);
     const std::string_view body = std::string_view(bytes).substr(kind.bom);
@@ -319,10 +330,12 @@ class Checker {
       Add(out, page, Problem::kCharsetMismatch, d ? d->offset : 0, name,
           "宣言された文字コード (" + name + ") と内容が食い違っています");
     }
-    const PageScan* scan = Scan(page, &bytes);
-    std::set<std::string> seen;
+    PageScan* scan = Scan(page, &bytes);
+    const std::vector<Tag> tags = std::move(scan->tags);
+    scan->tags.clear();
+    std::unordered_set<std::string> seen;
     bool viewport = false;
-    for (const Tag& t : scan->tags) {
+    for (const Tag& t : tags) {
       if (t.name == "meta")
         if (const Attribute* name = t.Find("name"))
           viewport = viewport || StartsWithNoCase(name->value, "viewport");
@@ -389,6 +402,7 @@ class Checker {
   }
 
   void CheckStyleSheet(const fs::path& sheet, const std::string& bytes, std::vector<Finding>& out) {
+    folder_ = sheet.parent_path().native();
     const PageBytes kind = ClassifyPage(bytes);
     const Encoding encoding = text::IsValidUtf8(std::string_view(bytes).substr(kind.bom))
                                   ? Encoding::kUtf8
@@ -418,8 +432,7 @@ class Checker {
     v = v.substr(0, v.find_first_of("?#"));
     if (v.empty() || HasUrlScheme(v)) return;
     const std::string decoded = PercentDecoded(v);
-    Target& t = Resolve(decoded.front() == '/' ? root_.native() + decoded
-                                               : page.parent_path().native() + "/" + decoded);
+    Target& t = Resolve(decoded.front() == '/' ? root_.native() + decoded : folder_ + "/" + decoded);
     if (!t.exists || t.page) return;
     if (!t.image_read) {
       t.image_read = true;
@@ -455,6 +468,8 @@ class Checker {
     bool exists = false;
     bool page = false;  // a regular .htm or .html file
     fs::path normal;
+    bool scanned = false;  // `scan` looked up
+    const PageScan* scan = nullptr;
     bool image_read = false;  // bytes and size below looked up
     std::uintmax_t bytes = 0;
     std::optional<ImageSize> size;
@@ -472,6 +487,7 @@ class Checker {
   }
 
   fs::path root_;
+  std::string folder_;  // of the page or style sheet being checked
   std::unordered_map<std::string, PageScan> scans_;
   std::unordered_map<std::string, Target> targets_;
 };

@@ -122,10 +122,8 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
   // Each file's present bytes go into the version store first; a store that
   // cannot take them is mentioned, never a reason to stop. They were just
   // found unchanged on the disk, so the store may link the file itself.
-  for (const FileChange& c : changes) {
-    const VersionResult kept = KeepBeforeWrite(c.path, "サイト置換");
-    if (!kept && outcome.version_notice.empty()) outcome.version_notice = kept.message;
-  }
+  if (const VersionResult kept = KeepBeforeWrite(targets, "サイト置換"); !kept)
+    outcome.version_notice = kept.message;
   std::vector<bool> renamed;
   if (const BatchFailure f = CommitStagedFiles(staged, renamed)) {
     std::vector<std::string> stuck;

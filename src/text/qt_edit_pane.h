@@ -284,10 +284,12 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   std::string page_files_folder_;
   int files_wanted_at_ = -1;  // the caret where files were wanted before they were there
 
-  // The partner highlight follows the caret once per turn of the event loop.
+  // The partner highlight follows the caret once per turn of the event loop;
+  // a partner far away is looked for (`wide`) after the caret rests.
   void QueueTagMatch();
-  void UpdateTagMatch();
+  void UpdateTagMatch(bool wide = false);
   bool tag_match_queued_ = false;
+  QTimer* wide_match_timer_ = nullptr;
   std::vector<std::pair<std::size_t, std::size_t>> matched_tags_;
 
   void NoteMarkupEdit(int position);

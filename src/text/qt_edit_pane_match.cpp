@@ -4,6 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <iterator>
 
 #include "text/matching_tag.h"
 #include "text/qt_edit_pane.h"
@@ -15,6 +16,10 @@ namespace {
 // which settles almost every caret, then wider ones while the partner lies
 // beyond the stretch.
 constexpr int kMatchWindows[] = {2048, 256 * 1024, 4 * 1024 * 1024};
+// Copying the widest stretch out of a large page costs a key tens of
+// milliseconds (more than a frame), so it is looked at only once the caret rests.
+constexpr int kWindowsOnEveryMove = 2;
+constexpr int kWideMatchPauseMs = 300;
 }  // namespace
 
 void QtEditPane::QueueTagMatch() {
@@ -29,13 +34,19 @@ void QtEditPane::QueueTagMatch() {
       Qt::QueuedConnection);
 }
 
-void QtEditPane::UpdateTagMatch() {
+void QtEditPane::UpdateTagMatch(bool wide) {
   std::vector<std::pair<std::size_t, std::size_t>> found;
+  bool wider_wanted = false;
   const QTextCursor cursor = textCursor();
   if (!cursor.hasSelection()) {
     const int caret = cursor.position();
     const int last = document()->characterCount() - 1;
-    for (const int window : kMatchWindows) {
+    for (int i = 0; i < static_cast<int>(std::size(kMatchWindows)); ++i) {
+      if (i == kWindowsOnEveryMove && !wide) {
+        wider_wanted = true;
+        break;
+      }
+      const int window = kMatchWindows[i];
       const int from = std::max(0, caret - window);
       const int to = std::min(last, caret + window);
       const std::string before = EncodeRange(from, caret);
@@ -50,6 +61,17 @@ void QtEditPane::UpdateTagMatch() {
       const bool cut = m.partner_after ? to < last : from > 0;
       if (m.kind != TagMatch::Kind::kNoPartner || !cut) break;
     }
+  }
+  if (wider_wanted) {
+    if (!wide_match_timer_) {
+      wide_match_timer_ = new QTimer(this);
+      wide_match_timer_->setSingleShot(true);
+      wide_match_timer_->setInterval(kWideMatchPauseMs);
+      connect(wide_match_timer_, &QTimer::timeout, this, [this] { UpdateTagMatch(true); });
+    }
+    wide_match_timer_->start();
+  } else if (wide_match_timer_) {
+    wide_match_timer_->stop();
   }
   if (found == matched_tags_) return;
   matched_tags_ = std::move(found);
@@ -68,7 +90,7 @@ void QtEditPane::UpdateTagMatch() {
 }
 
 bool QtEditPane::JumpToMatchingTag() {
-  UpdateTagMatch();
+  UpdateTagMatch(true);
   if (matched_tags_.size() != 2) return false;
   SetSelStart(matched_tags_[1].first);
   ensureCursorVisible();

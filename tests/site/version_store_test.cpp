@@ -281,6 +281,43 @@ INSTANTIATE_TEST_SUITE_P(
                       Row{"Link", &Link, "リンクの更新", Case::kDiskFull}),
     RowName);
 
+// A site-wide write of many pages sets them all aside in one batch and the
+// worker folds them in together: every page's earlier bytes come back, and
+// nothing stays set aside once the worker is done.
+TEST(VersionBatch, EveryPageOfASiteWideWriteIsKept) {
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-batch-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "site");
+  SetProgramFolder(dir / "state");
+  site::SearchResult result;
+  for (int i = 0; i < 40; ++i) {
+    const fs::path page = dir / "site" / ("p" + std::to_string(i) + ".htm");
+    const std::string before = Page(3000, static_cast<unsigned>(i));
+    ASSERT_TRUE(WriteFileAtomically(page, before));
+    site::FileHits file;
+    file.path = page;
+    file.bytes = before;
+    file.hits.push_back({});
+    file.hits.back().offset = 0;
+    file.hits.back().length = 3;
+    file.hits.back().replacement = "<i>";
+    result.files.push_back(file);
+  }
+  ASSERT_TRUE(site::ApplyReplacement(result).ok);
+  WaitForVersionStore();
+  std::size_t aside = 0;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "state" / "versions"))
+    aside += e.path().filename().string().starts_with("pending.");
+  EXPECT_EQ(aside, 0u);
+  const VersionStore& store = ProgramVersionStore();
+  for (const site::FileHits& f : result.files) {
+    const auto v = store.Versions(f.path);
+    ASSERT_EQ(v.size(), 1u) << f.path;
+    EXPECT_EQ(store.Bytes(f.path, v[0].hash), f.bytes) << f.path;
+  }
+  fs::remove_all(dir);
+}
+
 // At least 50 versions or 30 days: a busy day keeps all, a month later the newest 50 stay.
 TEST(VersionRetention, KeepsFiftyOrAMonth) {
   const fs::path dir = fs::temp_directory_path() / ("hemlo-retention-" + std::to_string(::getpid()));

@@ -459,6 +459,22 @@ TEST_F(QtEditPaneTest, ColouringScansABoundedRegionPerKey) {
 
 // Awkward files open in the encoding the detector picks, say what it found,
 // and save back byte for byte.
+TEST_F(QtEditPaneTest, AFarPartnerTagIsFoundOnceTheCaretRestsNotOnEveryMove) {
+  std::string page = "<div>";
+  for (int i = 0; i < 120000; ++i) page += "text\r\n";  // 720 KB between the tags
+  const std::size_t end_tag = page.size();
+  page += "</div>";
+  pane_.SetText(page);
+  pane_.SetSelStart(1);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(pane_.MatchedTags().empty());  // a move reads only a bounded stretch
+  ASSERT_TRUE(QTest::qWaitFor([&] { return pane_.MatchedTags().size() == 2; }, 5000));
+  EXPECT_EQ(pane_.MatchedTags()[1].first, end_tag);
+  pane_.SetSelStart(end_tag + 2);
+  EXPECT_TRUE(pane_.JumpToMatchingTag());  // the command does not wait for the pause
+  EXPECT_EQ(pane_.SelStart(), 0u);
+}
+
 TEST_F(QtEditPaneTest, BadInputOpensAndSavesUnchanged) {
   // The longest line the pane opens, and more lines after it.
   std::string big;

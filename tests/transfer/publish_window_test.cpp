@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -88,10 +89,21 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
     ++asked;
     return site.path().string();
   };
+  // A problem count that takes as long as the test wants: the plan must
+  // be there and runnable meanwhile, and a late count must not fill in a
+  // plan already run.
+  std::atomic<bool> release{false};
+  std::atomic<int> counted{0};
+  publish->CountProblems = [&](const std::string&, const std::vector<std::string>&) {
+    for (int i = 0; i < 1000 && !release; ++i) QThread::msleep(10);
+    ++counted;
+    return 7;
+  };
   auto& dialog = publish->Dialog();
   auto* button = w.findChild<QPushButton*>(QStringLiteral("btnPublishChanges"));
   ASSERT_NE(button, nullptr);
   auto* execute = dialog.findChild<QPushButton*>(QStringLiteral("btnExecute"));
+  auto* problems = dialog.findChild<QLabel*>(QStringLiteral("lblProblems"));
   auto* remove = dialog.findChild<QCheckBox*>(QStringLiteral("cbDeleteServerOnly"));
   auto idle = [&] { return !publish->Running() && !w.ClientBusy(); };
 
@@ -119,8 +131,14 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
                                     {"news.htm", "新規"},
                                     {"img/logo.gif", "新規"},
                                     {"sub/page.htm", "新規"}}));
+  EXPECT_TRUE(problems->text().isEmpty());
   QTest::mouseClick(execute, Qt::LeftButton);
   ASSERT_TRUE(WaitUntil(idle));
+  release = true;
+  ASSERT_TRUE(WaitUntil([&] { return counted == 1; }));
+  QTest::qWait(50);  // the count's answer reaches the window, and is dropped
+  EXPECT_TRUE(problems->text().isEmpty()) << problems->text().toStdString();
+  release = false;
   EXPECT_TRUE(dialog.ShowingResult());
   EXPECT_EQ(publish->LastResult().files_sent, 5);
   EXPECT_TRUE(publish->LastResult().failures.empty());
@@ -157,6 +175,11 @@ TEST(PublishWindow, ChangedPagesAndADeletionGoExactlyAsPlanned) {
       << target->text().toStdString();
   EXPECT_EQ(PlanRows(dialog),
             (Rows{{"index.htm", "変更"}, {"about.htm", "変更"}, {"news.htm", "サーバにしかない"}}));
+  EXPECT_FALSE(problems->isVisible());
+  release = true;
+  ASSERT_TRUE(WaitUntil([&] { return problems->isVisible(); }));
+  EXPECT_EQ(problems->text(),
+            QStringLiteral("送るページにサイトチェックの問題が 7 件あります（公開はできます）"));
   EXPECT_FALSE(remove->isChecked());
   remove->setChecked(true);
   QTest::mouseClick(execute, Qt::LeftButton);
