@@ -867,4 +867,15 @@ std::string VersionNoticeOnce(const VersionResult& r) {
   return r.message;
 }
 
+std::string PackVersionBytes(std::string_view bytes) { return WholeObject(bytes); }
+
+std::optional<std::string> UnpackVersionBytes(std::string_view packed) {
+  Object o;
+  std::string out;
+  if (!ParseObject(packed, o) || !o.whole || !WholeBytes(o, out)) return std::nullopt;
+  return out;
+}
+
+std::string VersionHash(std::string_view bytes) { return Sha256(bytes); }
+
 }  // namespace hemlo

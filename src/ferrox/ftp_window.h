@@ -218,6 +218,7 @@ class TFtp1 : public QWidget {
   void downloadSelectedRequested();    // ▼, and remote rows dropped on the local list
   void folderUploadRequested();        // ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ
   void publishChangesRequested();      // ↑変更分を公開
+  void undoPublishRequested();         // 前回の公開を取り消す
   void uploadDroppedRequested();       // desktop files dropped on the remote list
   void permissionRequested();          // remote menu パーミション
   void remoteCreateFolderRequested();  // remote menu フォルダ作成

@@ -63,6 +63,11 @@ void TFtp1::BuildLayout() {
   publish->setToolTip(QStringLiteral("サイトフォルダの変更分を確かめてから公開します"));
   transfer_bar_->AddCommand(publish);
   connect(publish, &QPushButton::clicked, this, &TFtp1::publishChangesRequested);
+  auto* undo_publish = transfer_ui::MakeButton(
+      "btnUndoPublish", QStringLiteral("前回の公開を取り消す"), transfer_bar_);
+  undo_publish->setToolTip(QStringLiteral("前回の公開で置き換え・削除したファイルをサーバに戻します"));
+  transfer_bar_->AddCommand(undo_publish);
+  connect(undo_publish, &QPushButton::clicked, this, &TFtp1::undoPublishRequested);
   root->addWidget(transfer_bar_);
   local_ = new transfer_ui::LocalPane(Sort_, this);
   local_->setFixedHeight(150);

@@ -10,6 +10,7 @@
 #include "ferrox/ftp_window_parts.h"
 #include "transfer/permission.h"
 #include "ferrox/publish_command.h"
+#include "ferrox/publish_undo_command.h"
 #include "transfer/remote_delete.h"
 #include "ferrox/run_connections.h"
 #include "transfer/transfer_ops.h"
@@ -101,6 +102,9 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   auto* publish = new transfer_ui::PublishCommand(w);
   QObject::connect(&w, &TFtp1::publishChangesRequested, publish,
                    &transfer_ui::PublishCommand::PublishChanges);
+  auto* undo_publish = new transfer_ui::PublishUndoCommand(w);
+  QObject::connect(&w, &TFtp1::undoPublishRequested, undo_publish,
+                   &transfer_ui::PublishUndoCommand::UndoLastPublish);
   if (permission_dialog) w.CancelWaitsFrom(permission_dialog);
   QObject::connect(&w, &TFtp1::permissionRequested, &w, [&w, permission_dialog] {
     if (!permission_dialog || w.ClientBusy()) return;

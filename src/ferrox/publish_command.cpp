@@ -4,6 +4,7 @@
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <mutex>
 
@@ -15,6 +16,7 @@
 #include "transfer/profiles.h"
 #include "ferrox/publish_plan_dialog.h"
 #include "ferrox/run_connections.h"
+#include "publish/undo_plan.h"
 
 namespace hemlo::transfer_ui {
 
@@ -358,6 +360,15 @@ void PublishCommand::Execute(bool on_save) {
   Status("公開中...");
   const bool started = w_.RunOperation(
       [this, settings = std::move(settings), factory = std::move(factory), show] {
+        // What the run replaces or deletes is kept first, so it can be undone.
+        const auto stop = [this] { return w_.IdleFlag(); };
+        publish::KeptBefore kept;
+        if (transfer::RemoteFiles* sftp = w_.SftpFiles()) {
+          kept = publish::KeepServerCopies(*sftp, plan_, record_, record_path_, stop);
+        } else {
+          transfer::FtpRemoteFiles remote(w_.Client());
+          kept = publish::KeepServerCopies(remote, plan_, record_, record_path_, stop);
+        }
         publish::PublishRun run(plan_, settings, factory);
         run.Start();
         // Escape sets the idle flag (and cancels the window's own wait).
@@ -366,6 +377,10 @@ void PublishCommand::Execute(bool on_save) {
           show();
         }
         run_ = run.Result();
+        run_.notes.insert(run_.notes.begin(), kept.notes.begin(), kept.notes.end());
+        std::string error;
+        if (!publish::LogRun(plan_, run_, record_, kept, record_path_, std::time(nullptr), &error))
+          run_.notes.push_back(error);
       },
       [this, on_save] { RunEnded(on_save); });
   if (!started) End();

@@ -1,0 +1,128 @@
+// Before a run: the server copies it will replace or delete made safe.
+// After it: the run logged, and what it sent kept for the next one.
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "publish/undo_plan.h"
+
+namespace hemlo::publish {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string JoinRemote(const std::string& root, const std::string& rel) {
+  return root == "/" ? "/" + rel : root + "/" + rel;
+}
+
+bool ReadAll(const fs::path& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  out = s.str();
+  return static_cast<bool>(in) || in.eof();
+}
+
+}  // namespace
+
+KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const SyncRecord& record,
+                            const fs::path& record_path, const std::function<bool()>& stop) {
+  KeptBefore kept;
+  KeptCopies copies = KeptCopies::Beside(record_path);
+  std::error_code ec;
+  fs::create_directories(copies.folder(), ec);
+  int n = 0;
+  bool lost = false;
+  for (auto& f : plan.files) {
+    if (!f.include) continue;
+    const bool deletion = f.reason == Reason::kServerOnly;
+    if (!deletion && f.remote_size < 0) continue;  // nothing on the server to keep
+    // The server copy is what we sent last time: its bytes go by its hash.
+    if (f.reason == Reason::kChanged) {
+      auto it = record.files.find(f.path);
+      if (it != record.files.end() && copies.Holds(it->second.sha256)) {
+        kept.hash_of[f.wire] = it->second.sha256;
+        continue;
+      }
+    }
+    std::string why;
+    const fs::path temp =
+        copies.folder() / ("download-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
+    if (stop && stop()) why = "中止しました";
+    if (why.empty() && !lost) {
+      try {
+        remote.Download(JoinRemote(plan.remote_root, f.wire), temp.string(), nullptr);
+        std::string bytes;
+        std::string error;
+        if (!ReadAll(temp, bytes)) {
+          why = "控えを読めません";
+        } else if (const auto hash = copies.Keep(bytes, &error)) {
+          kept.hash_of[f.wire] = *hash;
+        } else {
+          why = "控えを保存できません: " + error;
+        }
+      } catch (const std::exception& e) {
+        why = e.what();
+        lost = !transfer::IsRefusal(std::current_exception());
+      }
+    } else if (why.empty()) {
+      why = "サーバとの接続が切れました";
+    }
+    fs::remove(temp, ec);
+    if (why.empty()) continue;
+    while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
+    // Without its old bytes kept, the file stays as the server has it.
+    if (!f.required) f.include = false;
+    kept.notes.push_back("「" + f.path + "」はサーバの控えを取れないため" +
+                         (deletion ? "削除しません" : "置き換えません") + ": " + why);
+  }
+  return kept;
+}
+
+bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_before,
+            const KeptBefore& kept, const fs::path& record_path, int64_t now,
+            std::string* error) {
+  std::set<std::pair<std::string, bool>> done;
+  for (const auto& e : result.entries)
+    if (e.outcome == Outcome::kDone) done.insert({e.path, e.folder});
+  KeptCopies copies = KeptCopies::Beside(record_path);
+  LoggedRun run;
+  run.time = now;
+  for (const auto& f : plan.files) {
+    if (!f.include || !done.count({f.path, false})) continue;
+    const bool deletion = f.reason == Reason::kServerOnly;
+    LoggedFile lf{f.path, f.wire, {}, {}};
+    if (deletion || f.remote_size >= 0) {
+      auto it = kept.hash_of.find(f.wire);
+      if (it == kept.hash_of.end()) continue;  // nothing to put back with
+      lf.before_hash = it->second;
+    }
+    auto rec = record_before.files.find(f.path);
+    if (rec != record_before.files.end()) lf.record_before = rec->second;
+    // What was sent is what the server holds next time.
+    if (!deletion) copies.KeepFile(fs::path(plan.local_root) / f.path, f.sha256);
+    run.files.push_back(std::move(lf));
+  }
+  for (const auto& d : plan.folders) {
+    if (!d.include || !done.count({d.path, true})) continue;
+    (d.reason == Reason::kNew ? run.folders_made : run.folders_removed).push_back({d.path, d.wire});
+  }
+  if (run.Empty()) return true;
+  const fs::path log_path = RunLogPath(record_path);
+  std::vector<LoggedRun> runs = LoadRunLog(log_path);
+  runs.insert(runs.begin(), std::move(run));
+  if (runs.size() > kLoggedRuns) runs.resize(kLoggedRuns);
+  if (!SaveRunLog(log_path, runs, error)) return false;
+  // Copies no log and no record of this site wants any more go.
+  std::set<std::string> wanted = HashesInRunLogs(record_path.parent_path());
+  for (const auto& [path, e] : LoadRecord(record_path).files) wanted.insert(e.sha256);
+  copies.Prune(wanted);
+  return true;
+}
+
+}  // namespace hemlo::publish

@@ -1,0 +1,81 @@
+#pragma once
+// The last runs of one site's publish, newest first, each with what the
+// server held before it: per file the bytes it replaced or deleted (by the
+// SHA-256 of a copy kept in a content-addressed folder) or that there was
+// none, the sync record's entry before the run, and the folders it made or
+// removed. Enough to put the server back as it was.
+//
+// Beside the sync record ("FerroxPublish-<digits>.runs"), replaced
+// atomically; the copies in "FerroxPublishKept/<sha256>", packed by the
+// version store's code. Reading is tolerant: a missing or damaged file is
+// an empty log, a damaged run is skipped.
+//
+// Core code (no Qt).
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "publish/sync_record.h"
+
+namespace hemlo::publish {
+
+inline constexpr std::size_t kLoggedRuns = 10;
+
+struct LoggedFile {
+  std::string path;  // as the plan showed it (the record's key for local files)
+  std::string wire;  // remote relative path
+  // The server's file before the run: its bytes' hash, or empty when the
+  // run added the file.
+  std::string before_hash;
+  std::optional<RecordEntry> record_before;  // the record's entry before the run
+};
+
+struct LoggedFolder {
+  std::string path;
+  std::string wire;
+};
+
+struct LoggedRun {
+  int64_t time = 0;  // seconds since 1970, when the run ended
+  std::vector<LoggedFile> files;
+  std::vector<LoggedFolder> folders_made;     // by the run
+  std::vector<LoggedFolder> folders_removed;  // by the run
+  bool Empty() const { return files.empty() && folders_made.empty() && folders_removed.empty(); }
+};
+
+std::filesystem::path RunLogPath(const std::filesystem::path& record_path);
+std::vector<LoggedRun> LoadRunLog(const std::filesystem::path& path);
+// Keeps the newest kLoggedRuns; false with the reason (Japanese) when the
+// file cannot be written.
+bool SaveRunLog(const std::filesystem::path& path, const std::vector<LoggedRun>& runs,
+                std::string* error);
+
+// Old server bytes by their SHA-256.
+class KeptCopies {
+ public:
+  explicit KeptCopies(std::filesystem::path folder) : folder_(std::move(folder)) {}
+  static KeptCopies Beside(const std::filesystem::path& record_path);
+
+  // True when the copy is there and its bytes hash as named.
+  bool Holds(const std::string& hash) const;
+  std::optional<std::string> Bytes(const std::string& hash) const;
+  // Keeps `bytes`; their hash, or nullopt (with `error`) when not written.
+  std::optional<std::string> Keep(std::string_view bytes, std::string* error = nullptr);
+  // Keeps what a local file holds when it hashes as `hash`.
+  bool KeepFile(const std::filesystem::path& file, const std::string& hash);
+  // Removes every copy whose hash is not in `wanted`.
+  void Prune(const std::set<std::string>& wanted);
+  const std::filesystem::path& folder() const { return folder_; }
+
+ private:
+  std::filesystem::path folder_;
+};
+
+// The hashes every run log in `state_folder` refers to.
+std::set<std::string> HashesInRunLogs(const std::filesystem::path& state_folder);
+
+}  // namespace hemlo::publish

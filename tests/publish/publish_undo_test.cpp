@@ -1,0 +1,202 @@
+// Taking back a publish run on vsftpd, pyftpdlib and OpenSSH's server: after
+// a run that replaced, added, deleted and overwrote a conflict (whole, or
+// cut after its first file), the undo leaves every server file hashing as
+// before the run, and the next older run is the one offered.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "base/version_store.h"
+#include "publish/publish_case.h"
+#include "publish/undo_plan.h"
+#include "remote/sftp_remote_files.h"
+#include "support/sshd_server.h"
+#include "support/test_watchdog.h"
+
+namespace hemlo::publish::testing {
+namespace {
+
+namespace ft = ftp::testing;
+
+enum class Host { kVsftpd, kPy, kSshd };
+
+// One server's side: connections, and its folder on the disk.
+struct Target {
+  std::function<std::unique_ptr<transfer::RemoteFiles>()> connect;
+  RemoteFactory factory;
+  std::string remote_root;
+  fs::path disk;
+  fs::path local, state;
+  // Writes a file as another client would.
+  std::function<void(const std::string&, const std::string&)> server_write;
+  text::NameEncoding encoding = text::NameEncoding::kUtf8;
+};
+
+using Hashes = std::map<std::string, std::string>;  // path ("/" after folders) -> hash
+
+Hashes HashesOf(const fs::path& root) {
+  Hashes out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    const std::string rel = fs::relative(e.path(), root).string();
+    if (e.is_directory()) {
+      out[rel + "/"] = "";
+    } else {
+      std::ifstream in(e.path(), std::ios::binary);
+      out[rel] = VersionHash(std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+  }
+  return out;
+}
+
+void Write(const fs::path& p, const std::string& bytes) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+fs::path RecordOf(const Target& t) { return t.state / "FerroxPublish-test.dat"; }
+
+// A plan of the whole site with the conflicts and deletions ticked, run as
+// the window runs it: copies kept first, the run logged after. `cut`
+// stops the run once its first file is done.
+RunResult Publish(Target& t, bool cut = false) {
+  auto remote = t.connect();
+  const SyncRecord record = LoadRecord(RecordOf(t));
+  PlanInput in;
+  in.local_root = t.local.string();
+  in.remote_root = t.remote_root;
+  in.names = text::RemoteNames(t.encoding);
+  in.record = &record;
+  Plan plan = ComputePlan(*remote, in);
+  plan.SetIncludeConflicts(true);
+  plan.SetDeleteServerOnly(true);
+  const KeptBefore kept = KeepServerCopies(*remote, plan, record, RecordOf(t));
+  EXPECT_TRUE(kept.notes.empty()) << kept.notes.front();
+  RunSettings s;
+  s.connections = 2;
+  s.record_path = RecordOf(t);
+  s.record = record;
+  PublishRun* running = nullptr;
+  if (cut)
+    s.on_entry = [&running](const EntryResult& e) {
+      if (!e.folder && e.outcome == Outcome::kDone) running->Cancel();
+    };
+  PublishRun run(plan, s, t.factory);
+  running = &run;
+  run.Start();
+  run.Wait(-1);
+  std::string error;
+  EXPECT_TRUE(LogRun(plan, run.Result(), record, kept, RecordOf(t), 1000, &error)) << error;
+  return run.Result();
+}
+
+RunResult Undo(Target& t) {
+  const auto runs = LoadRunLog(RunLogPath(RecordOf(t)));
+  EXPECT_FALSE(runs.empty());
+  if (runs.empty()) return {};
+  auto remote = t.connect();
+  UndoPlan undo = PlanUndo(*remote, t.remote_root, t.encoding, runs.front(), RecordOf(t));
+  EXPECT_TRUE(undo.plan.problems.empty()) << undo.plan.problems.front();
+  RunSettings s = UndoSettings(undo);
+  s.connections = 2;
+  RunResult r = RunPlan(undo.plan, s, t.factory);
+  const auto notes = SettleUndo(undo, r);
+  EXPECT_TRUE(notes.empty()) << notes.front();
+  return r;
+}
+
+class PublishUndo : public ::testing::TestWithParam<std::tuple<Host, bool>> {};
+
+TEST_P(PublishUndo, ServerHashesAsBeforeTheRun) {
+  ft::TestWatchdog watchdog;
+  const auto [host, cut] = GetParam();
+  Target t;
+  std::unique_ptr<Case> ftp_case;
+  std::unique_ptr<ft::SshServer> sshd;
+  std::unique_ptr<ft::TempFolder> temp;
+  if (host == Host::kSshd) {
+    sshd = ft::StartSshd();
+    temp = std::make_unique<ft::TempFolder>();
+    sftp::ConnectOptions o;
+    o.host = "127.0.0.1";
+    o.port = sshd->port;
+    o.user = sshd->user;
+    o.known_hosts = temp->path() / "known_hosts";
+    o.key_folder = temp->path() / "keys";
+    fs::create_directories(o.key_folder);
+    fs::copy_file(sshd->client_key, o.key_folder / "id_ed25519");
+    sftp::ConnectQuestions q;
+    q.trust_host_key = [](const sftp::HostKeyQuestion&) { return true; };
+    t.disk = sshd->files / "www";
+    t.remote_root = t.disk.string();
+    // Made by the account itself, which must be able to write in it.
+    transfer::ConnectSftpRemoteFiles(o, q)->MakeFolder(t.remote_root);
+    t.connect = [o, q, root = t.remote_root] {
+      return std::unique_ptr<transfer::RemoteFiles>(transfer::ConnectSftpRemoteFiles(o, q, root));
+    };
+    t.server_write = [&t, scratch = temp->path() / "scratch"](const std::string& rel,
+                                                              const std::string& bytes) {
+      Write(scratch, bytes);
+      t.connect()->Upload(scratch.string(), t.remote_root + "/" + rel, nullptr);
+    };
+    t.factory = [o, q, root = t.remote_root](int, const CancelRegistrar& cancel_with) {
+      return std::unique_ptr<transfer::RemoteFiles>(
+          transfer::ConnectSftpRemoteFiles(o, q, root, cancel_with));
+    };
+    t.local = temp->path() / "site";
+    t.state = temp->path() / "state";
+  } else {
+    ftp_case = std::make_unique<Case>(host == Host::kVsftpd ? Srv::kVsftpd : Srv::kPy,
+                                      text::NameEncoding::kUtf8);
+    Case* c = ftp_case.get();
+    t.disk = c->remote;
+    t.remote_root = c->remote_root;
+    t.connect = [c] { return std::unique_ptr<transfer::RemoteFiles>(c->Connect()); };
+    t.factory = c->Factory();
+    t.local = c->local;
+    t.state = c->state;
+    t.server_write = [c](const std::string& rel, const std::string& bytes) { c->Remote(rel, bytes); };
+  }
+  fs::create_directories(t.state);
+  Write(t.local / "index.html", "<p>top</p>");
+  Write(t.local / "a.html", "a, first");
+  Write(t.local / "b.html", "b, first");
+  Write(t.local / "c.html", "c, first");
+  Write(t.local / "css" / "s.css", "body{}");
+  ASSERT_EQ(Publish(t).Failed(), 0);
+
+  // Meanwhile: b changed on the server, a server-only file, and locally a
+  // change, a conflict, a deletion, a new file in a new folder.
+  t.server_write("b.html", "b, changed on the server");
+  t.server_write("only-on-server.txt", "theirs");
+  Write(t.local / "a.html", "a, second");
+  Write(t.local / "b.html", "b, second");
+  fs::remove(t.local / "c.html");
+  Write(t.local / "new" / "n.html", "n");
+  const Hashes before = HashesOf(t.disk);
+  const RunResult second = Publish(t, cut);
+  ASSERT_EQ(second.Failed(), 0);
+  ASSERT_NE(HashesOf(t.disk), before);
+
+  const RunResult undone = Undo(t);
+  EXPECT_EQ(undone.Failed(), 0);
+  EXPECT_EQ(HashesOf(t.disk), before);
+  // The first run is the one offered now.
+  const auto runs = LoadRunLog(RunLogPath(RecordOf(t)));
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs.front().files.size(), 5u);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<Host, bool>>& info) {
+  static const char* const names[] = {"vsftpd", "pyftpdlib", "sshd"};
+  return std::string(names[static_cast<int>(std::get<0>(info.param))]) +
+         (std::get<1>(info.param) ? "_cut" : "_whole");
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, PublishUndo,
+                         ::testing::Combine(::testing::Values(Host::kVsftpd, Host::kPy,
+                                                              Host::kSshd),
+                                            ::testing::Bool()),
+                         CaseName);
+
+}  // namespace
+}  // namespace hemlo::publish::testing
