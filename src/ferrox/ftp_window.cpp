@@ -16,8 +16,6 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QThread>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -68,18 +66,14 @@ class CloseGuard : public QObject {
 
 TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      // The worker only writes to an eventfd: no object of the toolkit
-      // crosses between the threads.
-      ui_calls_([this] { Wake(); }, [this] { return QThread::currentThread() == thread(); }) {
+      own_prompts_(prompts ? nullptr : std::make_unique<QtPrompts>(this)),
+      prompts_(prompts ? prompts : own_prompts_.get()),
+      connection_(std::make_unique<transfer::Connection>(
+          *prompts_, [this] { return QThread::currentThread() == thread(); })),
+      IdFTP1(connection_->Ftp()),
+      Session_(connection_->Session()),
+      call_(connection_->Call()) {
   setObjectName(QStringLiteral("Ftp1"));
-  if (prompts) {
-    prompts_ = prompts;
-  } else {
-    own_prompts_ = std::make_unique<QtPrompts>(this);
-    prompts_ = own_prompts_.get();
-  }
-  worker_prompts_ = std::make_unique<transfer::PromptsOnOwner>(ui_calls_, *prompts_);
   BuildLayout();
   WireControls();
   StartKeyring();
@@ -89,35 +83,20 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
   profile_->AddField(QString(), password_in_file_box_);
   // Known without asking the keyring; one that fails later shows it then.
   password_in_file_box_->setVisible(!keyring_->Present());
-  // The client's events come from the worker; the window takes them on its
-  // own thread, in order.
-  IdFTP1.OnConnected = [this](ftp::TIdTCPConnection&) {
-    PostToWindow([this] { OnClientConnected(); });
+  transfer::Connection::Events events;
+  events.connected = [this] { OnClientConnected(); };
+  events.disconnected = [this] { OnClientDisconnected(); };
+  events.certificate = [this](const ftp::TIdCertificateInfo& info) {
+    return VerifyCertificate(info);
   };
-  IdFTP1.OnDisconnected = [this](ftp::TIdTCPConnection&) {
-    PostToWindow([this] { OnClientDisconnected(); });
-  };
-  IdFTP1.OnVerifyCertificate = [this](const ftp::TIdCertificateInfo& info) {
-    auto accept = std::make_shared<bool>(false);
-    try {
-      ui_calls_.Call([this, accept, info] { *accept = VerifyCertificate(info); });
-    } catch (const transfer::UiCallAbandoned&) {
-      throw ftp::EIdOperationAborted();
-    }
-    return *accept;
-  };
+  events.finished = [this](const transfer::CommandEnd& end) { OnCommandEnded(end); };
+  connection_->SetEvents(std::move(events));
   // The form's client property: the login announces ASCII ("TYPE A"); each
   // transfer then applies the mode box.
   IdFTP1.SetTransferType(ftp::TIdFTPTransferType::ftASCII);
-  wake_notifier_ = new QSocketNotifier(wake_fd_, QSocketNotifier::Read, this);
-  connect(wake_notifier_, &QSocketNotifier::activated, this, [this] {
-    uint64_t count = 0;
-    [[maybe_unused]] const ssize_t r = ::read(wake_fd_, &count, sizeof count);
-    // One call per turn of the event loop; the rest wait for the next.
-    ui_calls_.TakeOne();
-    if (ui_calls_.HasQueued()) Wake();
-  });
-  worker_ = std::make_unique<transfer::ConnectionWorker>();
+  wake_notifier_ = new QSocketNotifier(connection_->WakeFd(), QSocketNotifier::Read, this);
+  // One call per turn of the event loop; the rest wait for the next.
+  connect(wake_notifier_, &QSocketNotifier::activated, this, [this] { connection_->TakeQueued(); });
   // The window sees every key before its controls do (Escape = stop).
   qApp->installEventFilter(this);
   Startup();
@@ -126,22 +105,15 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
 TFtp1::~TFtp1() {
   // A command still running is stopped; the worker's thread ends before
   // the client and the widgets it reports to go.
-  IdFTP1.Cancel();
-  if (sftp_) sftp_->Cancel();
-  ui_calls_.SetAbandoned(true);
+  connection_->Abandon();
   // Never waits for the keyring: a call pending is given up.
   keyring_->Close();
-  worker_.reset();
   delete wake_notifier_;
-  ::close(wake_fd_);
-  // The client may still report its disconnection while the window goes.
-  IdFTP1.OnConnected = nullptr;
-  IdFTP1.OnDisconnected = nullptr;
-  IdFTP1.OnVerifyCertificate = nullptr;
+  connection_.reset();
 }
 
 void TFtp1::Startup() {
-  idle_flag_ = true;
+  SetIdleFlag(true);
   transfer_bar_->mode_box->setCurrentIndex(1);
   DroppedFiles_.clear();
   for (QLineEdit* e : profile_->TextFields()) e->clear();
@@ -182,7 +154,7 @@ void TFtp1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (!idle_flag_) {
+  if (!IdleFlag()) {
     event->ignore();
     return;
   }
@@ -201,8 +173,8 @@ bool TFtp1::eventFilter(QObject* watched, QEvent* event) {
     // Only Escape touches the flag: ordinary typing must never make the
     // window refuse to close.
     if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-      idle_flag_ = true;
-      if (ClientBusy()) RequestCancel();
+      SetIdleFlag(true);
+      connection_->Cancel();
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -242,49 +214,13 @@ void TFtp1::UpdateBusyControls() {
   profile_->SetEditable(idle && !connected_);
 }
 
-void TFtp1::RequestCancel() {
-  if (!ClientBusy()) return;
-  call_.AskStop();
-  IdFTP1.Cancel();
-  if (sftp_) sftp_->Cancel();
-}
-
-void TFtp1::Wake() {
-  const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t w = ::write(wake_fd_, &one, sizeof one);
-}
-
 bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()> then) {
-  return StartCommand(false, std::move(command), std::move(then));
-}
-
-bool TFtp1::StartCommand(bool operation, std::function<void()> command,
-                         std::function<void()> then) {
-  if (ClientBusy()) return false;
-  call_.Begin(operation);
-  IdFTP1.ClearCancel();
-  if (sftp_) sftp_->ClearCancel();
+  if (!connection_->Run(false, std::move(command), std::move(then))) return false;
   UpdateBusyControls();
-  worker_->Post([this, command = std::move(command), then = std::move(then)] {
-    const bool was_connected = RemoteConnected();
-    std::exception_ptr failure;
-    try {
-      command();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    const bool cancelled = IdFTP1.CancelFired();
-    // Behind every call the command queued: the window sees its end last.
-    PostToWindow([this, failure, was_connected, cancelled, then] {
-      FinishCommand(failure, was_connected, cancelled, then);
-    });
-  });
   return true;
 }
 
-void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
-                          const std::function<void()>& then) {
-  call_.End();
+void TFtp1::OnCommandEnded(const transfer::CommandEnd& end) {
   const bool listing_cut = call_.ListingPartial();
   if (listing_cut) {
     // Part of a listing is never shown as the folder's contents.
@@ -293,17 +229,17 @@ void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool c
   }
   // Taken now: what `then` starts is another command.
   const bool exit = call_.TakeExit();
-  if (failure) {
+  if (end.failure) {
     try {
-      std::rethrow_exception(failure);
+      std::rethrow_exception(end.failure);
     } catch (const std::exception& e) {
-      ReportFailure(e, was_connected, cancelled);
+      ReportFailure(e, end.was_connected, end.cancelled);
     }
   } else if (listing_cut && call_.StopAsked()) {
     // Escape came after the worker's last read: the stop is still said.
     ReportCancelled();
   }
-  if (then) then();
+  if (end.then) end.then();
   UpdateBusyControls();
   emit commandFinished();
   if (exit) ExitNow();
@@ -311,30 +247,15 @@ void TFtp1::FinishCommand(std::exception_ptr failure, bool was_connected, bool c
 
 bool TFtp1::RunOperation(std::function<void()> op, std::function<void()> then) {
   if (ClientBusy()) return false;
-  idle_flag_ = false;
-  return StartCommand(true, std::move(op), [this, then = std::move(then)] {
-    idle_flag_ = true;
+  SetIdleFlag(false);
+  connection_->Run(true, std::move(op), [this, then = std::move(then)] {
+    SetIdleFlag(true);
     call_.EndOperation();
     SetFileProgress(0, 0);
     if (then) then();
   });
-}
-
-bool TFtp1::StopCommand(int timeout_ms) {
-  if (!ClientBusy()) return true;
-  call_.StopQuietly();
-  idle_flag_ = true;
-  RequestCancel();
-  // A question the worker waits for is given up, or the two threads would
-  // wait for each other.
-  ui_calls_.SetAbandoned(true);
-  const bool stopped = worker_->WaitIdle(timeout_ms);
-  ui_calls_.SetAbandoned(false);
-  // The worker's last calls wait in the queue: take them now, its end last.
-  if (stopped)
-    while (ui_calls_.TakeOne()) {
-    }
-  return stopped && !ClientBusy();
+  UpdateBusyControls();
+  return true;
 }
 
 void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool cancelled) {
@@ -343,7 +264,7 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
     return;
   }
   if (call_.ConnectWasDeclined() &&
-      (sftp_ || dynamic_cast<const remote::TrustDeclined*>(transfer::RemoteErrorOf(e).get()))) {
+      (connection_->Sftp() || dynamic_cast<const remote::TrustDeclined*>(transfer::RemoteErrorOf(e).get()))) {
     // The user said いいえ: that was the answer, not an error to show.
     SetStatusText(transfer::kConnectionDeclined);
     return;
@@ -388,8 +309,8 @@ void TFtp1::Button3Click() {
   if (ClientBusy()) {
     // The command must end before the client is closed; ExitNow follows.
     call_.ExitWhenEnded();
-    idle_flag_ = true;
-    RequestCancel();
+    SetIdleFlag(true);
+    connection_->Cancel();
     return;
   }
   ExitNow();
@@ -402,7 +323,7 @@ void TFtp1::ExitNow() {
     // Leaving anyway: the disconnection below closes everything.
   }
   DisconnectRemote();
-  idle_flag_ = true;
+  SetIdleFlag(true);
   close();
 }
 

@@ -2,8 +2,8 @@
 // The transfer tool window "Ferrox": a frame over its parts (the profile
 // panel with the connection buttons, the remote pane, the row of transfer
 // commands, the local pane, the status line), which are views only. The
-// frame owns the client, the session, the profiles and the running call,
-// and its handlers join them to the parts. Created once at start-up, hidden; closing hides it. The
+// frame owns its connection (clients, session, worker, running call) and
+// the profiles, and its handlers join them to the parts. Created once at start-up, hidden; closing hides it. The
 // transfer operations (upload, download, folder upload, remote commands) connect to its request
 // signals and work through the accessors below.
 //
@@ -29,7 +29,7 @@
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
 #include "sftp/sftp_client.h"
-#include "remote/connection_worker.h"
+#include "remote/connection.h"
 #include "transfer/op_remote.h"
 #include "remote/sftp_remote_files.h"
 #include "transfer/keyring_session.h"
@@ -37,7 +37,6 @@
 #include "transfer/sftp_secrets.h"
 #include "transfer/profiles.h"
 #include "remote/remote_session.h"
-#include "remote/running_call.h"
 #include "transfer/secret_store.h"
 #include "transfer/sort_rules.h"
 
@@ -76,16 +75,18 @@ class TFtp1 : public QWidget {
   // What the operations work through: the SFTP connection when the
   // profile's host is "sftp://...", else the FTP client. Worker side.
   transfer::OpRemote& Remote();
+  // The window's one connection: its clients, worker and running call.
+  transfer::Connection& Connection() { return *connection_; }
   // Whether the connection (of either protocol) stands.
-  bool RemoteConnected() const;
+  bool RemoteConnected() const { return connection_->Connected(); }
   // The SFTP connection's settings while one stands (for the site sync's
   // further connections); nullptr for FTP.
-  const sftp::ConnectOptions* SftpOptions() const { return sftp_ ? &sftp_options_ : nullptr; }
+  const sftp::ConnectOptions* SftpOptions() const { return connection_->SftpOptions(); }
   // The SFTP connection's remote file system while one stands (worker
   // side); nullptr for FTP.
-  transfer::RemoteFiles* SftpFiles() { return sftp_files_.get(); }
+  transfer::RemoteFiles* SftpFiles() { return connection_->SftpFiles(); }
   // "host:port" and the account of the connection, for records and titles.
-  std::string ServerText() const;
+  std::string ServerText() const { return connection_->ServerText(); }
   std::string AccountName() const;
   // The questions an SFTP connect asks, through the worker's prompts.
   sftp::ConnectQuestions SftpQuestions();
@@ -94,11 +95,12 @@ class TFtp1 : public QWidget {
   // Questions and messages on the window's thread.
   Prompts& prompts() { return *prompts_; }
   // The same, for a command on the worker: each call waits for the answer.
-  Prompts& WorkerPrompts() { return *worker_prompts_; }
+  Prompts& WorkerPrompts() { return connection_->WorkerPrompts(); }
   // Queues `fn` for the window's thread (at once when called there).
-  void PostToWindow(std::function<void()> fn) { ui_calls_.Post(std::move(fn)); }
-  bool IdleFlag() const { return idle_flag_; }
-  void SetIdleFlag(bool value) { idle_flag_ = value; }
+  void PostToWindow(std::function<void()> fn) { connection_->Post(std::move(fn)); }
+  // The window's Escape flag is its connection's stop request.
+  bool IdleFlag() const { return connection_->StopRequested(); }
+  void SetIdleFlag(bool value) { connection_->SetStopRequested(value); }
   // Status panel 0 (UTF-8).
   void SetStatusText(const std::string& text);
   QString StatusText() const;
@@ -149,11 +151,11 @@ class TFtp1 : public QWidget {
   bool ClientBusy() const { return call_.Active(); }
   // Cancels the running command and waits up to `timeout_ms` for the
   // worker; its end is taken without messages. True when nothing runs.
-  bool StopCommand(int timeout_ms);
+  bool StopCommand(int timeout_ms) { return connection_->Stop(timeout_ms); }
   // The user aborted a wait of the running command (worker side).
-  bool WaitCancelled() const { return IdFTP1.CancelFired(); }
+  bool WaitCancelled() const { return connection_->CancelFired(); }
   // A stop request was honoured between items: the next wait goes on.
-  void ForgetCancelRequest();
+  void ForgetCancelRequest() { connection_->ForgetCancelRequest(); }
   // Shows a client error (or any other) in the standard error box.
   void ShowError(const std::exception& e);
   // The in-place rename state.
@@ -246,12 +248,9 @@ class TFtp1 : public QWidget {
   void DisconnectRemote();
   // The client's question about a certificate the system refused.
   bool VerifyCertificate(const ftp::TIdCertificateInfo& info);
-  bool StartCommand(bool operation, std::function<void()> command, std::function<void()> then);
   void UpdateBusyControls();
-  void RequestCancel();
-  void Wake();
-  void FinishCommand(std::exception_ptr failure, bool was_connected, bool cancelled,
-                     const std::function<void()>& then);
+  // The connection's command has ended: what escaped it is reported.
+  void OnCommandEnded(const transfer::CommandEnd& end);
   void ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names);
   // False when Escape came before the window took the last rows: the
   // list stays partial, and the command's end clears it as stopped.
@@ -282,8 +281,12 @@ class TFtp1 : public QWidget {
   transfer_ui::StatusLine* status_ = nullptr;  // StatusBar1
 
   // ---- state ----
-  ftp::TIdFTP IdFTP1;
-  transfer::RemoteSession Session_{IdFTP1};
+  std::unique_ptr<Prompts> own_prompts_;
+  Prompts* prompts_ = nullptr;
+  std::unique_ptr<transfer::Connection> connection_;
+  ftp::TIdFTP& IdFTP1;
+  transfer::RemoteSession& Session_;
+  transfer::RunningCall& call_;
   transfer::ProfilePanel Profiles_;  // LastRemoteFolder is Label5's bytes
   // Where profile passwords are kept: the desktop keyring when one runs,
   // asked on a thread of its own.
@@ -301,33 +304,17 @@ class TFtp1 : public QWidget {
   bool RenameEditing_ = false;
   std::vector<std::string> DroppedFiles_;
 
-  std::unique_ptr<Prompts> own_prompts_;
-  Prompts* prompts_ = nullptr;
-  std::unique_ptr<Prompts> worker_prompts_;
-  // Read by the worker's stop tests, set by Escape.
-  std::atomic<bool> idle_flag_{true};
   bool connected_ = false;  // as the last connect/disconnect event said
-  transfer::RunningCall call_;
   QList<QPointer<QWidget>> cancel_windows_;
 
-  // ---- the SFTP connection ----
-  // Made on the window's thread before the connect is posted (so that a
-  // cancel can reach it), connected and used on the worker.
-  std::unique_ptr<sftp::SftpClient> sftp_;
-  sftp::ConnectOptions sftp_options_;
+  // ---- the SFTP login ----
   // The profile's key in the keyring when its password field is empty.
   std::optional<transfer::SecretKey> sftp_password_key_;
-  std::unique_ptr<transfer::SftpRemoteFiles> sftp_files_;
   std::unique_ptr<transfer::FilesOpRemote> sftp_ops_;
-  std::string sftp_home_;  // "up" stops here
   std::unique_ptr<transfer::PassphraseKeeper> passphrases_;
   transfer::FtpOpRemote ftp_ops_{IdFTP1};
 
-  int wake_fd_ = -1;  // written by the worker when it queued a call
-  QSocketNotifier* wake_notifier_ = nullptr;
-  transfer::UiCalls ui_calls_;
-  // Last: its thread stops before anything it uses goes.
-  std::unique_ptr<transfer::ConnectionWorker> worker_;
+  QSocketNotifier* wake_notifier_ = nullptr;  // the connection's calls back
 };
 
 }  // namespace hemlo

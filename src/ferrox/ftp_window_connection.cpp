@@ -199,7 +199,7 @@ void TFtp1::Button1Click() {
     }
     remember = !login_password.empty();
   }
-  sftp_.reset();
+  connection_->UseFtp();
   ApplyDataMode(profile_->DataMode());
   RunClientCommand([this, host = *host, user = *user, password = login_password, remember,
                     ask_keyring, question, key = ShownPasswordKey(),

@@ -63,11 +63,12 @@ void TFtp1::BuildLayout() {
   publish->setToolTip(QStringLiteral("サイトフォルダの変更分を確かめてから公開します"));
   transfer_bar_->AddCommand(publish);
   connect(publish, &QPushButton::clicked, this, &TFtp1::publishChangesRequested);
-  auto* undo_publish = transfer_ui::MakeButton(
-      "btnUndoPublish", QStringLiteral("前回の公開を取り消す"), transfer_bar_);
-  undo_publish->setToolTip(QStringLiteral("前回の公開で置き換え・削除したファイルをサーバに戻します"));
-  transfer_bar_->AddCommand(undo_publish);
-  connect(undo_publish, &QPushButton::clicked, this, &TFtp1::undoPublishRequested);
+  // On the publish button's own menu: the bar has no room for another at its start width.
+  auto* undo_publish = new QAction(QStringLiteral("前回の公開を取り消す"), publish);
+  undo_publish->setObjectName(QStringLiteral("actUndoPublish"));
+  publish->setContextMenuPolicy(Qt::ActionsContextMenu);
+  publish->addAction(undo_publish);
+  connect(undo_publish, &QAction::triggered, this, &TFtp1::undoPublishRequested);
   root->addWidget(transfer_bar_);
   local_ = new transfer_ui::LocalPane(Sort_, this);
   local_->setFixedHeight(150);

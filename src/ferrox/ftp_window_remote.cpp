@@ -28,7 +28,7 @@ constexpr size_t kListingBatchLines = transfer_ui::RemoteListModel::kBatchRows;
 }  // namespace
 
 void TFtp1::ListRemoteFolder() {
-  if (sftp_files_) {
+  if (connection_->SftpFiles()) {
     ListSftpFolder();
     return;
   }
@@ -106,8 +106,8 @@ void TFtp1::ListView1DblClick() {
   // A folder is entered by the name it is shown by.
   const std::string name(remote_->model->Entry(selected.front()).ShownName());
   RunClientCommand([this, name] {
-    if (sftp_files_)
-      sftp_files_->ChangeFolder(name);
+    if (transfer::RemoteFiles* sftp = connection_->SftpFiles())
+      sftp->ChangeFolder(name);
     else
       Session_.Enter(name);
     // Before the refresh, which may count unreadable lines.
@@ -119,9 +119,9 @@ void TFtp1::ListView1DblClick() {
 void TFtp1::BitBtn1Click() {
   if (ClientBusy()) return;
   RunClientCommand([this, shown = Profiles_.LastRemoteFolder] {
-    if (sftp_files_) {
-      if (shown == sftp_home_) return;
-      sftp_files_->ChangeFolder("..");
+    if (transfer::RemoteFiles* sftp = connection_->SftpFiles()) {
+      if (shown == connection_->SftpHome()) return;
+      sftp->ChangeFolder("..");
     } else if (!Session_.Up(shown)) {
       return;
     }

@@ -78,26 +78,13 @@ transfer::OpRemote& TFtp1::Remote() {
   return ftp_ops_;
 }
 
-bool TFtp1::RemoteConnected() const { return sftp_ ? sftp_->Connected() : IdFTP1.Connected(); }
-
-std::string TFtp1::ServerText() const {
-  if (sftp_) return "sftp://" + sftp_options_.host + ":" + std::to_string(sftp_options_.port);
-  return IdFTP1.Host + ":" + std::to_string(IdFTP1.Port);
-}
-
 std::string TFtp1::AccountName() const {
-  if (!sftp_) return IdFTP1.Username;
+  const sftp::ConnectOptions* sftp = connection_->SftpOptions();
+  if (!sftp) return IdFTP1.Username;
   // As the profile holds the name (the sync records made so far are filed
   // under those bytes); a name Shift-JIS lacks keeps its UTF-8.
-  const auto sjis = transfer_ui::ToSjis(QString::fromStdString(sftp_options_.user));
-  return sjis ? *sjis : sftp_options_.user;
-}
-
-void TFtp1::ForgetCancelRequest() {
-  IdFTP1.ClearCancel();
-  if (sftp_) sftp_->ClearCancel();
-  // Ahead of the end steps' listing rows in the window's queue.
-  PostToWindow([this] { call_.StopHonoured(); });
+  const auto sjis = transfer_ui::ToSjis(QString::fromStdString(sftp->user));
+  return sjis ? *sjis : sftp->user;
 }
 
 sftp::ConnectQuestions TFtp1::SftpQuestions() {
@@ -114,9 +101,8 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
   };
   // A profile that keeps no password: the one given earlier in the session
   // first, then the user is asked (again while the server refuses).
-  const std::string account =
-      "sftp://" + sftp_options_.host + ":" + std::to_string(sftp_options_.port);
-  const std::string user = sftp_options_.user;
+  const std::string account = connection_->ServerText();
+  const std::string user = connection_->SftpOptions()->user;
   const std::string question = account + " のユーザー「" + user + "」のパスワード";
   auto tries = std::make_shared<int>(0);
   q.password = [this, account, user, question, tries,
@@ -144,8 +130,6 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
 void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user,
                         const std::string& password) {
   sftp_ops_.reset();
-  sftp_files_.reset();
-  sftp_ = std::make_unique<sftp::SftpClient>();
   // Made here, once: the site sync's connections ask from threads of their own.
   if (!passphrases_) passphrases_ = std::make_unique<transfer::PassphraseKeeper>(keyring_->Blocking());
   sftp::ConnectOptions o;
@@ -157,27 +141,12 @@ void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user
   if (const char* home = std::getenv("HOME"); home && *home)
     o.key_folder = std::filesystem::path(home) / ".ssh";
   if (const char* agent = std::getenv("SSH_AUTH_SOCK")) o.agent_socket = agent;
-  sftp_options_ = o;
+  connection_->UseSftp(o);
   const bool sjis = profile_->NameEncoding() == transfer::NameEncodingMode::kShiftJis;
-  RunClientCommand([this, o, folder = Profiles_.LastRemoteFolder, sjis] {
-    const sftp::LoginMethod login = sftp_->Connect(o, SftpQuestions());
-    auto files = std::make_unique<transfer::SftpRemoteFiles>(*sftp_);
-    sftp_home_ = files->CurrentFolder();
-    Session_.Names =
-        text::RemoteNames(sjis ? text::NameEncoding::kShiftJis : text::NameEncoding::kUtf8);
-    Session_.HomeFolder = Session_.StartFolder = sftp_home_;
-    if (!folder.empty()) {
-      try {
-        files->ChangeFolder(folder);
-        Session_.StartFolder = folder;
-      } catch (const remote::RemoteError& e) {
-        // The stored folder is gone or closed to us: start at home instead.
-        if (remote::IsQuietLoss(e)) throw;
-      }
-    }
+  RunClientCommand([this, folder = Profiles_.LastRemoteFolder, sjis] {
+    const sftp::LoginMethod login = connection_->ConnectSftp(SftpQuestions(), folder, sjis);
     sftp_ops_ = std::make_unique<transfer::FilesOpRemote>(
-        *files, [c = sftp_.get()] { return c->Connected(); });
-    sftp_files_ = std::move(files);
+        *connection_->SftpFiles(), [c = connection_->Sftp()] { return c->Connected(); });
     PostToWindow([this, text = login.Text()] {
       OnClientConnected();
       SetStatusText("接続成功（" + text + "）");
@@ -187,7 +156,8 @@ void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user
 }
 
 void TFtp1::ListSftpFolder() {
-  const std::string folder = sftp_files_->CurrentFolder();
+  transfer::SftpRemoteFiles& files = *connection_->SftpFiles();
+  const std::string folder = files.CurrentFolder();
   PostToWindow([this, folder, names = Session_.Names] {
     ShowRemoteFolder(folder, names);
     transfer_ui::RemoteListModel* model = remote_->model;
@@ -198,7 +168,7 @@ void TFtp1::ListSftpFolder() {
     remote_->HideSortIndicator();
   });
   size_t listed = 0;
-  const bool whole = sftp_files_->ListInBatches(
+  const bool whole = files.ListInBatches(
       "", transfer_ui::RemoteListModel::kBatchRows, [&](std::vector<transfer::RemoteFact>&& facts) {
         listed += facts.size();
         std::vector<transfer::RemoteListEntry> rows;
@@ -221,15 +191,9 @@ void TFtp1::ListSftpFolder() {
 }
 
 void TFtp1::DisconnectRemote() {
-  if (!sftp_) {
-    IdFTP1.Disconnect();
-    return;
-  }
   sftp_ops_.reset();
-  sftp_files_.reset();
-  sftp_->Disconnect();
-  sftp_.reset();
-  if (connected_) OnClientDisconnected();
+  // The FTP client says so itself, through the connection's events.
+  if (connection_->Disconnect() && connected_) OnClientDisconnected();
 }
 
 }  // namespace hemlo

@@ -158,7 +158,8 @@ void PublishPlanDialog::ShowPlan(transfer::PlanView plan) {
   QList<QTreeWidgetItem*> items;
   for (const auto& row : plan_.rows) {
     auto* item =
-        new QTreeWidgetItem({U(row.path), QString::fromUtf8(transfer::PlanReasonText(row.reason)),
+        new QTreeWidgetItem({row.from.empty() ? U(row.path) : U(row.from + " → " + row.path),
+                             QString::fromUtf8(transfer::PlanReasonText(row.reason)),
                              row.reason == transfer::PlanReason::kNewFolder ||
                                      row.reason == transfer::PlanReason::kServerOnlyFolder
                                  ? QString()

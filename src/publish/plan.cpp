@@ -18,6 +18,8 @@ const char* ReasonText(Reason reason) {
       return "サーバのみ";
     case Reason::kNoRecordSameSize:
       return "記録なし（同じサイズ）";
+    case Reason::kMoved:
+      return "移動";
   }
   return "";
 }
@@ -45,9 +47,14 @@ PlanCounts Plan::Counts() const {
       case Reason::kNoRecordSameSize:
         ++c.files_no_record;
         break;
+      case Reason::kMoved:
+        ++c.files_moved;
+        break;
     }
     if (!f.include) continue;
-    if (f.reason == Reason::kServerOnly) {
+    if (f.reason == Reason::kMoved) {
+      ++c.moves;
+    } else if (f.reason == Reason::kServerOnly) {
       ++c.deletions;
     } else {
       ++c.uploads;

@@ -27,9 +27,12 @@ enum class Reason {
   kConflict,          // changed on the server since our last upload
   kServerOnly,        // only on the server
   kNoRecordSameSize,  // no record; remote size equal and remote date not older
+  // The content we published under another path, whose server copy is
+  // untouched: renamed there on the server, nothing sent.
+  kMoved,
 };
 // The caption shown for a reason: "新規", "変更", "変更なし", "競合（サーバで変更）",
-// "サーバのみ", "記録なし（同じサイズ）". UTF-8.
+// "サーバのみ", "記録なし（同じサイズ）", "移動". UTF-8.
 const char* ReasonText(Reason reason);
 
 struct FileEntry {
@@ -43,6 +46,10 @@ struct FileEntry {
   int64_t remote_size = -1;
   std::optional<int64_t> remote_mtime;
   bool replaces_folder = false;  // a remote folder of this name goes first
+  // kMoved: the recorded path the server copy is renamed from (local form,
+  // wire form); its server-only entry is not in the plan.
+  std::string moved_from{};
+  std::string moved_from_wire{};
   // A link to a file outside the site folder: sent only when ticked.
   bool outside_link = false;
   // Server-only entries that must go because a local entry of the same
@@ -64,9 +71,9 @@ struct FolderEntry {
 
 struct PlanCounts {
   int files_new = 0, files_changed = 0, files_unchanged = 0, files_conflict = 0,
-      files_server_only = 0, files_no_record = 0;
+      files_server_only = 0, files_no_record = 0, files_moved = 0;
   int folders_new = 0, folders_server_only = 0;
-  int uploads = 0, deletions = 0;  // of the entries included
+  int uploads = 0, deletions = 0, moves = 0;  // of the entries included (moves send nothing)
   int64_t upload_bytes = 0;
 };
 

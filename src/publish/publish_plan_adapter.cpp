@@ -20,6 +20,8 @@ PlanReason FileReason(Reason r) {
       return PlanReason::kServerOnly;
     case Reason::kNoRecordSameSize:
       return PlanReason::kNoRecordSameSize;
+    case Reason::kMoved:
+      return PlanReason::kMoved;
     case Reason::kChanged:
     case Reason::kUnchanged:
       break;
@@ -63,7 +65,10 @@ PlanView ViewOfPlan(const publish::Plan& plan, std::vector<PlanRowSource>* sourc
     if (f.outside_link && row.reason != PlanReason::kConflict &&
         row.reason != PlanReason::kServerOnly)
       row.reason = PlanReason::kOutsideLink;
-    row.bytes = f.reason == Reason::kServerOnly ? std::max<int64_t>(f.remote_size, f.size) : f.size;
+    row.bytes = f.reason == Reason::kServerOnly ? std::max<int64_t>(f.remote_size, f.size)
+                : f.reason == Reason::kMoved    ? 0
+                                                : f.size;
+    row.from = f.moved_from;
     row.ticked = RowHasTick(row.reason) && f.include;
     row.required = f.required;
     view.rows.push_back(row);
@@ -102,6 +107,8 @@ PublishResult ResultOfRun(const publish::RunResult& run, const publish::Plan& pl
         ++r.deleted;
       } else if (e.folder) {
         ++r.folders_made;
+      } else if (e.reason == Reason::kMoved) {
+        ++r.moved;
       } else {
         ++r.files_sent;
         r.bytes_sent += sizes[e.path];

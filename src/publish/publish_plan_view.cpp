@@ -44,6 +44,8 @@ const char* PlanReasonText(PlanReason reason) {
       return "サーバにしかないフォルダ";
     case PlanReason::kOutsideLink:
       return "サイト外へのリンク";
+    case PlanReason::kMoved:
+      return "移動";
   }
   return "";
 }
@@ -105,6 +107,8 @@ PlanTotals TotalsOf(const PlanView& plan) {
       ++t.deletions;
     } else if (row.reason == PlanReason::kNewFolder) {
       ++t.make_folders;
+    } else if (row.reason == PlanReason::kMoved) {
+      ++t.moves;
     } else {
       ++t.send_files;
       t.send_bytes += row.bytes;
@@ -114,7 +118,8 @@ PlanTotals TotalsOf(const PlanView& plan) {
 }
 
 std::string TotalsText(const PlanTotals& t) {
-  return "送信 " + Count(t.send_files) + "（" + Grouped(t.send_bytes) + " バイト）　フォルダ作成 " +
+  return "送信 " + Count(t.send_files) + "（" + Grouped(t.send_bytes) + " バイト）" +
+         (t.moves ? "　移動 " + Count(t.moves) : "") + "　フォルダ作成 " +
          Count(t.make_folders) + "　削除 " + Count(t.deletions) + "　対象外 " +
          Count(t.left_alone) + "　変更なし " + Count(t.unchanged);
 }
@@ -136,8 +141,8 @@ std::string ResultText(const PublishResult& r) {
   std::string text = r.target.empty() ? "" : r.target + "に公開: ";
   if (r.stopped) text += "中断しました。";
   for (const auto& note : r.notes) text += note + "\n";
-  return text + "送信 " + Count(r.files_sent) + "（" + Grouped(r.bytes_sent) +
-         " バイト）、フォルダ作成 " + Count(r.folders_made) + "、削除 " + Count(r.deleted) +
+  return text + "送信 " + Count(r.files_sent) + "（" + Grouped(r.bytes_sent) + " バイト）" +
+         (r.moved ? "、移動 " + Count(r.moved) : "") + "、フォルダ作成 " + Count(r.folders_made) + "、削除 " + Count(r.deleted) +
          "、失敗 " + Count(static_cast<int>(r.failures.size()));
 }
 

@@ -19,6 +19,7 @@ enum class PlanReason {
   kNewFolder,         // a folder the server lacks
   kServerOnlyFolder,  // a folder only the server has
   kOutsideLink,       // a link to a file outside the site folder
+  kMoved,             // renamed on the server from `from`, nothing sent
 };
 
 struct PlanRowView {
@@ -31,6 +32,7 @@ struct PlanRowView {
   // Server-only entries a local entry of the same name replaces: they go
   // whatever the deletion tick says.
   bool required = false;
+  std::string from{};  // kMoved: the old path, as `path`
 };
 
 struct PlanView {
@@ -75,12 +77,14 @@ struct PlanTotals {
   int send_files = 0;
   int64_t send_bytes = 0;
   int make_folders = 0;
+  int moves = 0;
   int deletions = 0;
   int left_alone = 0;  // rows that will not run with the choices made
   int unchanged = 0;
 };
 PlanTotals TotalsOf(const PlanView& plan);
-// "送信 3件（12,345 バイト）　フォルダ作成 1件　削除 0件　対象外 2件　変更なし 40件"
+// "送信 3件（12,345 バイト）　フォルダ作成 1件　削除 0件　対象外 2件　変更なし 40件",
+// with "　移動 1件" after the bytes when there are moves.
 std::string TotalsText(const PlanTotals& totals);
 
 struct PublishFailure {
@@ -92,6 +96,7 @@ struct PublishResult {
   int files_sent = 0;
   int64_t bytes_sent = 0;
   int folders_made = 0;
+  int moved = 0;  // renamed on the server
   int deleted = 0;
   bool stopped = false;  // Escape or a lost connection ended the run early
   std::vector<PublishFailure> failures;
@@ -102,7 +107,8 @@ struct PublishResult {
 std::string ProgressText(int files_done, int files_total, int64_t bytes_done, int64_t bytes_total,
                          double bytes_per_second);
 
-// "送信 3件（12,345 バイト）、フォルダ作成 1件、削除 1件、失敗 0件" with
+// "送信 3件（12,345 バイト）、フォルダ作成 1件、削除 1件、失敗 0件" (and
+// "、移動 1件" after the bytes when files were moved) with
 // "中断しました" in front when the run stopped early, the target before all.
 std::string ResultText(const PublishResult& result);
 

@@ -177,6 +177,12 @@ void PublishRun::Shared::StoreRecord() {
     const FileEntry& f = plan.files[static_cast<size_t>(i)];
     if (f.reason == Reason::kServerOnly && outcome == Outcome::kDone) record.files.erase(f.path);
   }
+  {
+    // A move takes the old path's record along; a move sent instead keeps
+    // it while the old copy is still on the server.
+    std::lock_guard lock(m);
+    for (int i : moved) record.files.erase(plan.files[static_cast<size_t>(i)].moved_from);
+  }
   for (const auto& p : plan.record_drop) record.files.erase(p);
   std::string error;
   const bool ok = SaveRecord(settings.record_path, record, &error);

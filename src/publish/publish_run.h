@@ -8,6 +8,8 @@
 //      in its target folder, renamed over the old one, its time set (MFMT)
 //      where the server can; a failed or cancelled upload removes its
 //      temporary, so the old file stays whole;
+//      A moved file (Reason::kMoved) is one rename on the server instead,
+//      and uploaded as new when the server refuses it;
 //   3. one connection: included server-only files deleted, then folders
 //      (deepest first); the folders touched listed again for the record.
 // A connection the server refuses (421, 530, closed at connect) is left
@@ -64,9 +66,12 @@ struct EntryResult {
 
 // What went over the wire, for checking a run against its plan.
 struct Operation {
-  enum class Kind { kMakeFolder, kRemoveFolder, kUpload, kDelete, kDeleteTemporary };
+  enum class Kind { kMakeFolder, kRemoveFolder, kUpload, kDelete, kDeleteTemporary, kMove };
+  Operation(Kind k, std::string w, std::string f = {})
+      : kind(k), wire(std::move(w)), from(std::move(f)) {}
   Kind kind;
-  std::string wire;  // remote relative path (the final name for uploads)
+  std::string wire;  // remote relative path (the final name for uploads and moves)
+  std::string from;  // kMove: the path renamed
 };
 
 struct RunResult {

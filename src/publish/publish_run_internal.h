@@ -234,6 +234,17 @@ struct PublishRun::Shared {
   // into the same folder would remove).
   void CheckRemote(transfer::RemoteFiles& remote, const std::string& path, int64_t size,
                    bool temporary = false);
+  // A moved file renamed on the server: true when the connection was
+  // lost, false when done or ended, nullopt when it is to be uploaded
+  // instead (the server refused the rename).
+  std::optional<bool> MoveOne(transfer::RemoteFiles& remote, int file_index);
+  // Plan file indices whose old copy left the server (renamed, or deleted
+  // once sent instead): the record drops the old path.
+  std::set<int> moved;
+  std::set<int> sent_instead;  // moves the server refused, uploaded instead
+  // After the uploads: the old copies of moves sent instead, deleted when
+  // the author deletes what only the server has. True when the line broke.
+  bool DropMovedAway(transfer::RemoteFiles& remote);
   // True when the connection was lost.
   bool UploadOne(transfer::RemoteFiles& remote, int file_index, uint32_t& nonce);
   // The same for a run in place (RunSettings::in_place).

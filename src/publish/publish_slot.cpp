@@ -238,6 +238,8 @@ void PublishRun::Shared::RemoveTree(transfer::RemoteFiles& remote, const std::st
 bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uint32_t& nonce) {
   if (settings.in_place) return UploadInPlace(remote, index);
   const FileEntry& f = plan.files[static_cast<size_t>(index)];
+  if (f.reason == Reason::kMoved)
+    if (const std::optional<bool> lost = MoveOne(remote, index)) return *lost;
   const int ri = result_of_file.at(index);
   const std::string parent = ParentOf(f.wire);
   const std::string temp_name = TemporaryName(nonce++);
@@ -365,6 +367,7 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
 }
 
 bool PublishRun::Shared::Finish(transfer::RemoteFiles& remote) {
+  if (DropMovedAway(remote)) return true;
   if (!cancelled) {
     std::vector<std::pair<int, const FileEntry*>> files;
     std::vector<std::pair<int, const FolderEntry*>> folders;

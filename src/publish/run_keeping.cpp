@@ -107,6 +107,13 @@ bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_
     // What was sent is what the server holds next time.
     if (!deletion) copies.KeepFile(fs::path(plan.local_root) / f.path, f.sha256);
     run.files.push_back(std::move(lf));
+    if (f.reason == Reason::kMoved) {
+      // The old path left the server: undone, its bytes (the same) go back.
+      LoggedFile old{f.moved_from, f.moved_from_wire, f.sha256, {}};
+      auto orec = record_before.files.find(f.moved_from);
+      if (orec != record_before.files.end()) old.record_before = orec->second;
+      run.files.push_back(std::move(old));
+    }
   }
   for (const auto& d : plan.folders) {
     if (!d.include || !done.count({d.path, true})) continue;

@@ -347,9 +347,14 @@ std::vector<Row> Rows() {
         .change = [](Case& c) { c.LocalRemove("blog"); },
         .expect = "blog/=server|blog/2024/=server|blog/2024/post.htm=server",
         .tick_delete = true});
-  both({.name = "renamed_file",
+  // Renamed alone it is a move (publish_move_test); edited too, a new file.
+  both({.name = "renamed_and_edited_file",
         .setup = BaseSite,
-        .change = [](Case& c) { fs::rename(c.local / "about.htm", c.local / "profile.htm"); },
+        .change =
+            [](Case& c) {
+              fs::rename(c.local / "about.htm", c.local / "profile.htm");
+              c.Local("profile.htm", "<html>our profile</html>");
+            },
         .expect = "about.htm=server|profile.htm=new",
         .tick_delete = true});
   both({.name = "file_replaced_by_folder",

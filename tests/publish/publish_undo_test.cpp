@@ -172,6 +172,8 @@ TEST_P(PublishUndo, ServerHashesAsBeforeTheRun) {
   Write(t.local / "b.html", "b, second");
   fs::remove(t.local / "c.html");
   Write(t.local / "new" / "n.html", "n");
+  fs::create_directories(t.local / "style");  // a move: undone, the old path is back
+  fs::rename(t.local / "css" / "s.css", t.local / "style" / "s.css");
   const Hashes before = HashesOf(t.disk);
   const RunResult second = Publish(t, cut);
   ASSERT_EQ(second.Failed(), 0);

@@ -1,6 +1,8 @@
 // The site sync over SFTP: a site published over two connections byte for
-// byte, then a change synced (only what changed goes).
+// byte, then a change synced (only what changed goes), then a move done as
+// one rename.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
@@ -80,6 +82,22 @@ TEST(SftpPublish, SiteSyncsOverSeveralConnections) {
   EXPECT_EQ(uploaded, std::vector<std::string>{"about.html"});
   ftp::testing::ExpectSameTree(site, remote_root);
   EXPECT_GE(connects, 2);
+
+  // A moved picture is one rename: the server keeps the very file.
+  struct stat before {}, after {};
+  ASSERT_EQ(::stat((fs::path(remote_root) / "写真" / "a.bin").c_str(), &before), 0);
+  fs::create_directories(site / "img");
+  fs::rename(site / "写真" / "a.bin", site / "img" / "a.bin");
+  const publish::RunResult third = sync();
+  EXPECT_EQ(third.Failed(), 0);
+  std::vector<std::string> ops;
+  for (const publish::Operation& op : third.operations)
+    if (op.kind == publish::Operation::Kind::kMove || op.kind == publish::Operation::Kind::kUpload)
+      ops.push_back(op.from + " -> " + op.wire);
+  EXPECT_EQ(ops, std::vector<std::string>{"写真/a.bin -> img/a.bin"});
+  ASSERT_EQ(::stat((fs::path(remote_root) / "img" / "a.bin").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  ftp::testing::ExpectSameTree(site, remote_root);
 }
 
 TEST(SftpPublish, AFileCutShortWhileSentIsRefused) {

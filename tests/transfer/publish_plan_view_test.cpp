@@ -41,6 +41,8 @@ TEST(PublishPlanView, RowsTicksAndResults) {
       file("link.htm", Reason::kNew, 8, false),
   };
   plan.files.back().outside_link = true;  // a link out of the site folder
+  plan.files.push_back(file("new/b.htm", Reason::kMoved, 40, true));
+  plan.files.back().moved_from = "b.htm";  // renamed on the server: nothing sent
   std::vector<PlanRowSource> sources;
   PlanView view = ViewOfPlan(plan, &sources);
   struct Row {
@@ -60,6 +62,7 @@ TEST(PublishPlanView, RowsTicksAndResults) {
       {"gone.htm", PlanReason::kServerOnly, false},
       {"page/x.htm", PlanReason::kServerOnly, true},
       {"link.htm", PlanReason::kOutsideLink, false},
+      {"new/b.htm", PlanReason::kMoved, false},
   };
   ASSERT_EQ(view.rows.size(), std::size(rows));
   for (size_t i = 0; i < std::size(rows); ++i) {
@@ -69,6 +72,9 @@ TEST(PublishPlanView, RowsTicksAndResults) {
     EXPECT_FALSE(view.rows[i].ticked) << i;
   }
   EXPECT_EQ(view.unchanged, 1);
+  EXPECT_EQ(view.rows.back().from, "b.htm");
+  EXPECT_EQ(TotalsText(TotalsOf(view)),
+            "送信 3件（155 バイト）　移動 1件　フォルダ作成 1件　削除 2件　対象外 5件　変更なし 1件");
   EXPECT_EQ(view.notes, plan.problems);
 
   // The author ticks the conflict (not the file without a record) and the
@@ -84,19 +90,19 @@ TEST(PublishPlanView, RowsTicksAndResults) {
        false,
        false,
        false,
-       {true, true, false, false, false, true, false, true, false},
+       {true, true, false, false, false, true, false, true, false, true},
        {true, false, false, true}},
       {true,
        false,
        true,
        false,
-       {true, true, false, true, false, true, true, true, false},
+       {true, true, false, true, false, true, true, true, false, true},
        {true, false, true, true}},
       {true,
        true,
        false,
        true,
-       {true, true, false, true, true, true, false, true, true},
+       {true, true, false, true, true, true, false, true, true, true},
        {true, false, false, true}},
   };
   for (const Case& c : cases) {
@@ -124,6 +130,7 @@ TEST(PublishPlanView, RowsTicksAndResults) {
       {"copy.htm", false, Reason::kNoRecordSameSize, Outcome::kPending, {}},
       {"page/x.htm", false, Reason::kServerOnly, Outcome::kDone, {}},
       {"page", true, Reason::kServerOnly, Outcome::kCancelled, {}},
+      {"new/b.htm", false, Reason::kMoved, Outcome::kDone, {}},
   };
   const PublishResult r = ResultOfRun(run, plan);
   EXPECT_TRUE(r.stopped);
@@ -131,6 +138,8 @@ TEST(PublishPlanView, RowsTicksAndResults) {
   EXPECT_EQ(r.bytes_sent, 100);
   EXPECT_EQ(r.folders_made, 1);
   EXPECT_EQ(r.deleted, 1);
+  EXPECT_EQ(r.moved, 1);
+  EXPECT_NE(ResultText(r).find("（100 バイト）、移動 1件、"), std::string::npos) << ResultText(r);
   EXPECT_EQ(r.notes, run.notes);
   const std::pair<std::string, std::string> failures[] = {
       {"img/a.gif", "拒否されました"},

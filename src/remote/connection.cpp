@@ -1,0 +1,178 @@
+#include "remote/connection.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include "base/remote_errors.h"
+#include "ftp/id_exception.h"
+
+namespace hemlo::transfer {
+
+Connection::Connection(Prompts& owner_prompts, std::function<bool()> on_owner_thread)
+    : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      // The worker only writes to an eventfd: nothing of the owner's
+      // toolkit crosses between the threads.
+      calls_([this] { Wake(); }, std::move(on_owner_thread)),
+      worker_prompts_(std::make_unique<PromptsOnOwner>(calls_, owner_prompts)) {
+  // The client's events come from the worker; the owner takes them on its
+  // own thread, in order.
+  ftp_.OnConnected = [this](ftp::TIdTCPConnection&) {
+    Post([this] {
+      if (events_.connected) events_.connected();
+    });
+  };
+  ftp_.OnDisconnected = [this](ftp::TIdTCPConnection&) {
+    Post([this] {
+      if (events_.disconnected) events_.disconnected();
+    });
+  };
+  ftp_.OnVerifyCertificate = [this](const ftp::TIdCertificateInfo& info) {
+    auto accept = std::make_shared<bool>(false);
+    try {
+      calls_.Call([this, accept, info] {
+        *accept = events_.certificate && events_.certificate(info);
+      });
+    } catch (const UiCallAbandoned&) {
+      throw ftp::EIdOperationAborted();
+    }
+    return *accept;
+  };
+  worker_ = std::make_unique<ConnectionWorker>();
+}
+
+Connection::~Connection() {
+  Abandon();
+  worker_.reset();
+  if (wake_fd_ >= 0) ::close(wake_fd_);
+  // The client may still report its disconnection while the owner goes.
+  ftp_.OnConnected = nullptr;
+  ftp_.OnDisconnected = nullptr;
+  ftp_.OnVerifyCertificate = nullptr;
+}
+
+void Connection::SetEvents(Events events) { events_ = std::move(events); }
+
+void Connection::Wake() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t w = ::write(wake_fd_, &one, sizeof one);
+}
+
+void Connection::TakeQueued() {
+  uint64_t count = 0;
+  [[maybe_unused]] const ssize_t r = ::read(wake_fd_, &count, sizeof count);
+  calls_.TakeOne();
+  if (calls_.HasQueued()) Wake();
+}
+
+bool Connection::Connected() const { return sftp_ ? sftp_->Connected() : ftp_.Connected(); }
+
+std::string Connection::ServerText() const {
+  if (sftp_) return "sftp://" + sftp_options_.host + ":" + std::to_string(sftp_options_.port);
+  return ftp_.Host + ":" + std::to_string(ftp_.Port);
+}
+
+void Connection::UseSftp(const sftp::ConnectOptions& options) {
+  sftp_files_.reset();
+  sftp_ = std::make_unique<sftp::SftpClient>();
+  sftp_options_ = options;
+}
+
+void Connection::UseFtp() {
+  sftp_files_.reset();
+  sftp_.reset();
+}
+
+sftp::LoginMethod Connection::ConnectSftp(sftp::ConnectQuestions questions,
+                                          const std::string& folder, bool shift_jis) {
+  const sftp::LoginMethod login = sftp_->Connect(sftp_options_, std::move(questions));
+  auto files = std::make_unique<SftpRemoteFiles>(*sftp_);
+  sftp_home_ = files->CurrentFolder();
+  session_.Names =
+      text::RemoteNames(shift_jis ? text::NameEncoding::kShiftJis : text::NameEncoding::kUtf8);
+  session_.HomeFolder = session_.StartFolder = sftp_home_;
+  if (!folder.empty()) {
+    try {
+      files->ChangeFolder(folder);
+      session_.StartFolder = folder;
+    } catch (const remote::RemoteError& e) {
+      // The stored folder is gone or closed to us: start at home instead.
+      if (remote::IsQuietLoss(e)) throw;
+    }
+  }
+  sftp_files_ = std::move(files);
+  return login;
+}
+
+bool Connection::Disconnect() {
+  if (!sftp_) {
+    ftp_.Disconnect();
+    return false;
+  }
+  sftp_files_.reset();
+  sftp_->Disconnect();
+  sftp_.reset();
+  return true;
+}
+
+bool Connection::Run(bool operation, std::function<void()> command, std::function<void()> then) {
+  if (Busy()) return false;
+  call_.Begin(operation);
+  ftp_.ClearCancel();
+  if (sftp_) sftp_->ClearCancel();
+  worker_->Post([this, command = std::move(command), then = std::move(then)] {
+    CommandEnd end;
+    end.was_connected = Connected();
+    try {
+      command();
+    } catch (...) {
+      end.failure = std::current_exception();
+    }
+    end.cancelled = ftp_.CancelFired();
+    end.then = then;
+    // Behind every call the command queued: the owner sees its end last.
+    Post([this, end] {
+      call_.End();
+      if (events_.finished) events_.finished(end);
+    });
+  });
+  return true;
+}
+
+void Connection::Cancel() {
+  if (!Busy()) return;
+  call_.AskStop();
+  ftp_.Cancel();
+  if (sftp_) sftp_->Cancel();
+}
+
+bool Connection::Stop(int timeout_ms) {
+  if (!Busy()) return true;
+  call_.StopQuietly();
+  stop_requested_ = true;
+  Cancel();
+  // A question the worker waits for is given up, or the two threads would
+  // wait for each other.
+  calls_.SetAbandoned(true);
+  const bool stopped = worker_->WaitIdle(timeout_ms);
+  calls_.SetAbandoned(false);
+  // The worker's last calls wait in the queue: take them now, its end last.
+  if (stopped)
+    while (calls_.TakeOne()) {
+    }
+  return stopped && !Busy();
+}
+
+void Connection::ForgetCancelRequest() {
+  ftp_.ClearCancel();
+  if (sftp_) sftp_->ClearCancel();
+  // Ahead of the end steps' listing rows in the owner's queue.
+  Post([this] { call_.StopHonoured(); });
+}
+
+void Connection::Abandon() {
+  ftp_.Cancel();
+  if (sftp_) sftp_->Cancel();
+  calls_.SetAbandoned(true);
+}
+
+}  // namespace hemlo::transfer

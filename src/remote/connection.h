@@ -1,0 +1,143 @@
+#pragma once
+// One connection to a server, of either protocol, and the command that runs
+// on it: the blocking client on a worker thread of its own, the way back to
+// the owner's thread, the running call and the stop request. The owner (a
+// window, the site sync) starts commands with Run and hears from the
+// connection only through Events, on its own thread; the connection never
+// knows who owns it. No Qt: the owner's event loop watches WakeFd() and
+// calls TakeQueued() when it becomes readable.
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/prompts.h"
+#include "ftp/id_ftp.h"
+#include "remote/connection_worker.h"
+#include "remote/remote_session.h"
+#include "remote/running_call.h"
+#include "remote/sftp_remote_files.h"
+#include "sftp/sftp_client.h"
+
+namespace hemlo::transfer {
+
+// How a command ended, handed to Events::finished on the owner's thread.
+struct CommandEnd {
+  std::exception_ptr failure;  // what escaped the command, if anything
+  bool was_connected = false;  // the connection stood when it started
+  bool cancelled = false;      // one of its waits was cancelled
+  // The caller's own continuation: the handler runs it where it belongs
+  // among its reports.
+  std::function<void()> then;
+};
+
+class Connection {
+ public:
+  struct Events {
+    // The FTP client's own connect and disconnect.
+    std::function<void()> connected;
+    std::function<void()> disconnected;
+    // The server's certificate the system refused: trust it? Asked on the
+    // owner's thread while the worker waits.
+    std::function<bool(const ftp::TIdCertificateInfo&)> certificate;
+    // A command has ended; the running call is no longer active.
+    std::function<void(const CommandEnd&)> finished;
+  };
+
+  // `owner_prompts` answers the questions of commands on the worker;
+  // `on_owner_thread` tells whether the caller is on the owner's thread.
+  Connection(Prompts& owner_prompts, std::function<bool()> on_owner_thread);
+  // Stops the command that runs and joins the worker (Abandon first where
+  // the owner still holds what the command may wait for).
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  void SetEvents(Events events);
+
+  // ---- the owner's event loop ----
+  int WakeFd() const { return wake_fd_; }
+  // Runs one queued call (one per turn, so a flood never holds the owner).
+  void TakeQueued();
+  // Queues `fn` for the owner's thread (at once when called there with
+  // nothing queued).
+  void Post(std::function<void()> fn) { calls_.Post(std::move(fn)); }
+  // Runs `fn` on the owner's thread and waits for it (worker side).
+  void CallOnOwner(const std::function<void()>& fn) { calls_.Call(fn); }
+  // Questions for code on the worker: each waits for the owner's answer.
+  Prompts& WorkerPrompts() { return *worker_prompts_; }
+
+  // ---- the clients ----
+  ftp::TIdFTP& Ftp() { return ftp_; }
+  const ftp::TIdFTP& Ftp() const { return ftp_; }
+  RemoteSession& Session() { return session_; }
+  // The SFTP connection while one is made or stands; null for FTP.
+  sftp::SftpClient* Sftp() { return sftp_.get(); }
+  const sftp::ConnectOptions* SftpOptions() const { return sftp_ ? &sftp_options_ : nullptr; }
+  // Its remote file system once logged in (worker side); null otherwise.
+  SftpRemoteFiles* SftpFiles() { return sftp_files_.get(); }
+  const std::string& SftpHome() const { return sftp_home_; }
+  // Whether the connection (of either protocol) stands.
+  bool Connected() const;
+  // "host:port" ("sftp://host:port" for SFTP), for records and titles.
+  std::string ServerText() const;
+  // The next connect goes over SFTP with `options` (made here, on the
+  // owner's thread, so that a cancel can reach it), or over FTP.
+  void UseSftp(const sftp::ConnectOptions& options);
+  void UseFtp();
+  // Worker side: logs in over SFTP and starts in `folder` (home when it
+  // is empty, gone or closed to us), names in Shift-JIS or UTF-8.
+  sftp::LoginMethod ConnectSftp(sftp::ConnectQuestions questions, const std::string& folder,
+                                bool shift_jis);
+  // Closes whichever connection stands; true when it was an SFTP one
+  // (the FTP client says so through Events::disconnected).
+  bool Disconnect();
+
+  // ---- the command that runs ----
+  // Starts `command` on the worker; `operation` marks a transfer operation.
+  // False while another command runs. Its end reaches Events::finished
+  // behind every call it queued.
+  bool Run(bool operation, std::function<void()> command, std::function<void()> then);
+  bool Busy() const { return call_.Active(); }
+  RunningCall& Call() { return call_; }
+  const RunningCall& Call() const { return call_; }
+  // Escape or "終了": the running command's waits end, its end is a cancel.
+  void Cancel();
+  // Cancels the running command and waits up to `timeout_ms` for the
+  // worker, without messages at its end. True when nothing runs.
+  bool Stop(int timeout_ms);
+  // The user aborted a wait of the running command (worker side).
+  bool CancelFired() const { return ftp_.CancelFired(); }
+  // A stop request was honoured between items: the next wait goes on.
+  void ForgetCancelRequest();
+  // What the operations test between items: set at rest, cleared when an
+  // operation starts, set again by Escape and at the operation's end.
+  bool StopRequested() const { return stop_requested_; }
+  void SetStopRequested(bool value) { stop_requested_ = value; }
+
+  // Closing: the running command is cancelled and every call it waits
+  // for on the owner given up.
+  void Abandon();
+
+ private:
+  void Wake();
+
+  ftp::TIdFTP ftp_;
+  RemoteSession session_{ftp_};
+  std::unique_ptr<sftp::SftpClient> sftp_;
+  sftp::ConnectOptions sftp_options_;
+  std::unique_ptr<SftpRemoteFiles> sftp_files_;
+  std::string sftp_home_;  // "up" stops here
+
+  Events events_;
+  std::atomic<bool> stop_requested_{true};
+  RunningCall call_;
+  int wake_fd_ = -1;  // written by the worker when it queued a call
+  UiCalls calls_;
+  std::unique_ptr<Prompts> worker_prompts_;
+  // Last: its thread stops before anything it uses goes.
+  std::unique_ptr<ConnectionWorker> worker_;
+};
+
+}  // namespace hemlo::transfer

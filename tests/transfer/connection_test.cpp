@@ -1,0 +1,58 @@
+// A connection's command cycle as its owner sees it: calls the command
+// queues come before its end, a second command waits its turn, and a stop
+// ends a command that waits for the owner's answer.
+#include "remote/connection.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/scripted_prompts.h"
+
+namespace hemlo::transfer {
+namespace {
+
+TEST(Connection, EndComesAfterItsCallsOneCommandAtATimeAndStopEndsAWaitingQuestion) {
+  ScriptedPrompts prompts;
+  const auto owner = std::this_thread::get_id();
+  Connection c(prompts, [owner] { return std::this_thread::get_id() == owner; });
+  std::vector<std::string> seen;
+  Connection::Events events;
+  events.finished = [&](const CommandEnd& end) {
+    seen.push_back(end.failure ? "failed" : "ended");
+    if (end.then) end.then();
+  };
+  c.SetEvents(std::move(events));
+  const auto pump_until = [&](size_t n) {
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (seen.size() < n && std::chrono::steady_clock::now() < bound) {
+      pollfd p{c.WakeFd(), POLLIN, 0};
+      if (::poll(&p, 1, 50) > 0) c.TakeQueued();
+    }
+  };
+
+  ASSERT_TRUE(c.Run(false, [&] {
+    for (int i = 0; i < 3; ++i) c.Post([&, i] { seen.push_back("call " + std::to_string(i)); });
+  }, [&] { seen.push_back("then"); }));
+  EXPECT_FALSE(c.Run(false, [] {}, nullptr));  // one command at a time
+  pump_until(5);
+  EXPECT_EQ(seen, (std::vector<std::string>{"call 0", "call 1", "call 2", "ended", "then"}));
+  EXPECT_FALSE(c.Busy());
+
+  // A question nobody answers: the stop gives it up within its bound.
+  seen.clear();
+  ASSERT_TRUE(c.Run(true, [&] {
+    c.WorkerPrompts().Message("q", "?", Buttons::YesNo, Icon::Question);
+  }, nullptr));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(c.Stop(3000));
+  EXPECT_EQ(seen, (std::vector<std::string>{"failed"}));
+  EXPECT_TRUE(c.StopRequested());
+}
+
+}  // namespace
+}  // namespace hemlo::transfer
