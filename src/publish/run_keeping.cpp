@@ -87,9 +87,13 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
 bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_before,
             const KeptBefore& kept, const fs::path& record_path, int64_t now,
             std::string* error) {
+  // A file cut off or failed may still have reached the server (the rename
+  // into place can beat the stop), so it is logged as if done: putting its
+  // earlier bytes back, or deleting an added file that is not there, costs
+  // nothing, while leaving it out would leave the server half undone.
   std::set<std::pair<std::string, bool>> done;
   for (const auto& e : result.entries)
-    if (e.outcome == Outcome::kDone) done.insert({e.path, e.folder});
+    if (e.outcome != Outcome::kPending) done.insert({e.path, e.folder});
   KeptCopies copies = KeptCopies::Beside(record_path);
   LoggedRun run;
   run.time = now;
