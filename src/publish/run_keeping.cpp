@@ -58,7 +58,7 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
         }
       } catch (const std::exception& e) {
         why = e.what();
-        lost = !transfer::IsRefusal(std::current_exception());
+        lost = !remote::IsRefusal(std::current_exception());
       }
     } else if (why.empty()) {
       why = "サーバとの接続が切れました";
