@@ -46,6 +46,11 @@ bool MakeFolders(const fs::path& dir, std::vector<fs::path>& made, std::string& 
   return true;
 }
 
+bool HoldsPage(const fs::path& path, const std::string& bytes) {
+  std::string now;
+  return ReadWholeFile(path, now) && now == bytes;
+}
+
 }  // namespace
 
 bool IsRedirectable(const std::filesystem::path& path) {
@@ -135,9 +140,11 @@ RedirectPages LeaveRedirects(const std::vector<fs::path>& olds, const fs::path& 
 
 bool RedirectsIntact(const RedirectPages& left, std::vector<std::string>& edited) {
   const std::size_t before = edited.size();
+  // One taken away by hand is no reason to refuse.
   for (const auto& [path, bytes] : left.pages) {
-    std::string now;
-    if (!ReadWholeFile(path, now) || now != bytes) edited.push_back(path.string());
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(path, ec)) && !HoldsPage(path, bytes))
+      edited.push_back(path.string());
   }
   return edited.size() == before;
 }

@@ -34,7 +34,8 @@ struct RedirectPages {
 RedirectPages LeaveRedirects(const std::vector<std::filesystem::path>& olds,
                              const std::filesystem::path& from, const std::filesystem::path& to,
                              std::vector<std::string>& skipped);
-// The pages no longer holding what was written are named in `edited`.
+// The pages no longer holding what was written are named in `edited`
+// (one removed since is not).
 bool RedirectsIntact(const RedirectPages& left, std::vector<std::string>& edited);
 // Takes them away with the folders made for them (a folder something else
 // was put into stays).
