@@ -55,9 +55,9 @@ LinkPlan PlanLinkUpdate(const std::filesystem::path& root, const std::filesystem
 std::string RewrittenBytes(const LinkFile& file);
 
 // `target` as a relative reference from a page at `page` (both absolute and
-// normal), each name spelled as a rewritten reference spells a new one.
-std::string LinkBetween(const std::filesystem::path& page, const std::filesystem::path& target,
-                        Encoding encoding);
+// normal), in ASCII: names %-encoded as UTF-8, the form a browser sends
+// whatever the page's encoding.
+std::string LinkBetween(const std::filesystem::path& page, const std::filesystem::path& target);
 
 struct MoveRecord {
   std::filesystem::path from, to;

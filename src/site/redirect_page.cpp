@@ -57,14 +57,14 @@ std::string RedirectPage(const std::filesystem::path& old_path,
                          const std::filesystem::path& new_path, std::string_view moved_bytes) {
   const Encoding enc = ClassifyPage(moved_bytes).encoding;
   const std::string eol(LineBreakOf(moved_bytes));
-  // Spelled in the page's encoding already; only what HTML itself reserves
-  // is left to escape.
-  const std::string link = Escaped(LinkBetween(old_path, new_path, enc));
+  // %-encoded, so no checker calls the address malformed; only what HTML
+  // itself reserves is left to escape.
+  const std::string link = Escaped(LinkBetween(old_path, new_path));
   const std::string name = new_path.lexically_relative(old_path.parent_path()).generic_string();
   // A name the page's encoding cannot hold is shown as its link.
   const auto shown = EncodeText(Escaped(name), enc);
   // The fixed text is ASCII and characters every Shift-JIS page holds; the
-  // link and the name are in the page's encoding already.
+  // name is in the page's encoding already, the link in ASCII.
   const auto fixed = [enc](const std::string& utf8) {
     return enc == Encoding::kUtf8 ? utf8 : EncodeText(utf8, enc).value_or(utf8);
   };

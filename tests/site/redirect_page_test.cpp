@@ -1,7 +1,7 @@
 // A moved page leaves a redirect page at its old address, in its own
-// encoding and line breaks; undoing the move takes it away again and puts
-// every byte back; a redirect page edited since stops the undo, and a file
-// at the old address is never written over.
+// encoding and line breaks, clean for the site check; undoing the move takes
+// it away again and puts every byte back; a redirect page edited since stops
+// the undo, and a file at the old address is never written over.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "site/link_rewrite.h"
+#include "site/markup_check.h"
 #include "site/redirect_page.h"
 #include "site_fixture.h"
 #include "text/cp932.h"
@@ -39,12 +40,14 @@ TEST(RedirectPage, SendsToTheNewAddressInThePagesEncodingAndLineBreaks) {
     const char* from;
     const char* to;
     bool sjis;  // else UTF-8 with LF
-    const char* link;  // UTF-8
+    const char* link;
     const char* shown;
   };
   const Row rows[] = {
-      {"/s/記事.html", "/s/new/sub/記事.html", false, "new/sub/記事.html", "new/sub/記事.html"},
-      {"/s/docs/ページ.htm", "/s/ページ.htm", true, "../ページ.htm", "../ページ.htm"},
+      {"/s/記事.html", "/s/new/sub/記事.html", false, "new/sub/%E8%A8%98%E4%BA%8B.html",
+       "new/sub/記事.html"},
+      {"/s/docs/ページ.htm", "/s/ページ.htm", true, "../%E3%83%9A%E3%83%BC%E3%82%B8.htm",
+       "../ページ.htm"},
       {"/s/a.html", "/s/b & c#1.html", false, "b%20&amp;%20c%231.html", "b &amp; c#1.html"},
       // Shift-JIS has no Hangul: written %-encoded, shown as the link.
       {"/s/a.html", "/s/한.html", true, "%ED%95%9C.html", "%ED%95%9C.html"},
@@ -56,7 +59,10 @@ TEST(RedirectPage, SendsToTheNewAddressInThePagesEncodingAndLineBreaks) {
     const std::string want =
         r.sjis ? Crlf(text::Sjis(Expected("Shift_JIS", r.link, r.shown)))
                : Expected("UTF-8", r.link, r.shown);
-    EXPECT_EQ(RedirectPage(r.from, r.to, moved), want);
+    const std::string page = RedirectPage(r.from, r.to, moved);
+    EXPECT_EQ(page, want);
+    // Nothing for the site check to report in a page we wrote.
+    EXPECT_TRUE(CheckMarkup(page, r.sjis ? Encoding::kShiftJis : Encoding::kUtf8).empty());
   }
 }
 
