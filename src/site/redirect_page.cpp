@@ -1,12 +1,17 @@
 #include "site/redirect_page.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <map>
 #include <system_error>
 
 #include "base/ascii_case.h"
+#include "base/atomic_batch.h"
 #include "base/atomic_file.h"
 #include "site/link_paths.h"
 #include "site/link_rewrite.h"
+#include "site/link_write.h"
 #include "site/page_text.h"
 
 namespace hemlo::site {
@@ -46,11 +51,6 @@ bool MakeFolders(const fs::path& dir, std::vector<fs::path>& made, std::string& 
   return true;
 }
 
-bool HoldsPage(const fs::path& path, const std::string& bytes) {
-  std::string now;
-  return ReadWholeFile(path, now) && now == bytes;
-}
-
 }  // namespace
 
 bool IsRedirectable(const std::filesystem::path& path) {
@@ -74,21 +74,16 @@ std::string RedirectPage(const std::filesystem::path& old_path,
     return enc == Encoding::kUtf8 ? utf8 : EncodeText(utf8, enc).value_or(utf8);
   };
   const std::string charset = enc == Encoding::kUtf8 ? "UTF-8" : "Shift_JIS";
-  const std::string out =
-      "<!DOCTYPE html>\n"
-      "<html lang=\"ja\">\n"
-      "<head>\n"
-      "<meta charset=\"" + charset + "\">\n"
-      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n" +
-      fixed("<title>このページは移動しました</title>\n") +
-      "<meta http-equiv=\"refresh\" content=\"0; url=" + link + "\">\n"
-      "<link rel=\"canonical\" href=\"" + link + "\">\n"
-      "</head>\n"
-      "<body>\n" +
-      fixed("<p>このページは ") + "<a href=\"" + link + "\">" + (shown ? *shown : link) +
-      "</a>" + fixed(" へ移動しました。</p>\n") +
-      "</body>\n"
-      "</html>\n";
+  std::string out = "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n";
+  out += "<meta charset=\"" + charset + "\">\n";
+  out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  out += fixed("<title>このページは移動しました</title>\n");
+  out += "<meta http-equiv=\"refresh\" content=\"0; url=" + link + "\">\n";
+  out += "<link rel=\"canonical\" href=\"" + link + "\">\n";
+  out += "</head>\n<body>\n";
+  out += fixed("<p>このページは ") + "<a href=\"" + link + "\">" + (shown ? *shown : link) + "</a>";
+  out += fixed(" へ移動しました。</p>\n");
+  out += "</body>\n</html>\n";
   if (eol == "\n") return out;
   std::string broken;
   for (const char c : out) {
@@ -115,26 +110,41 @@ std::vector<fs::path> PagesMoving(const fs::path& from) {
 RedirectPages LeaveRedirects(const std::vector<fs::path>& olds, const fs::path& from,
                              const fs::path& to, std::vector<std::string>& skipped) {
   RedirectPages left;
+  std::vector<fs::path> targets;
+  std::vector<std::string> pages;
   for (const fs::path& old : olds) {
     const fs::path now = Mapped(old, from, to);
     std::string moved, error;
-    if (!ReadWholeFile(now, moved, &error)) {
+    if (!ReadWholeFile(now, moved, &error) ||
+        !MakeFolders(old.parent_path(), left.folders, error)) {
       skipped.push_back(old.string() + ": " + error);
       continue;
     }
-    std::string bytes = RedirectPage(old, now, moved);
-    if (!MakeFolders(old.parent_path(), left.folders, error)) {
-      skipped.push_back(old.string() + ": " + error);
-      continue;
-    }
-    const WriteResult w = CreateFileExclusively(old, bytes, 0644);
+    targets.push_back(old);
+    pages.push_back(RedirectPage(old, now, moved));
+  }
+  // A folder moved holds many pages: flushed together, each claimed by a
+  // hard link (which never replaces a file), each folder flushed once.
+  std::vector<StagedFile> staged;
+  const bool batch = !StageFiles(targets, {pages.begin(), pages.end()}, staged);
+  std::map<fs::path, fs::path> folders;  // folder -> a page in it
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    WriteResult w;
+    if (batch && ::link(staged[i].temporary.c_str(), targets[i].c_str()) == 0)
+      folders.emplace(targets[i].parent_path(), targets[i]);
+    else if (batch && errno == EEXIST)
+      w = {false, "", EEXIST};
+    else
+      w = CreateFileExclusively(targets[i], pages[i], 0644);  // a disk without hard links
+    if (batch) AbandonStaged(staged[i]);
     if (!w) {
-      skipped.push_back(old.string() + ": " +
+      skipped.push_back(targets[i].string() + ": " +
                         (w.code == EEXIST ? std::string("同じ名前のファイルがあります") : w.error));
       continue;
     }
-    left.pages.emplace_back(old, std::move(bytes));
+    left.pages.emplace_back(targets[i], std::move(pages[i]));
   }
+  for (const auto& [folder, page] : folders) SyncFolderOf(page);
   return left;
 }
 
@@ -143,7 +153,7 @@ bool RedirectsIntact(const RedirectPages& left, std::vector<std::string>& edited
   // One taken away by hand is no reason to refuse.
   for (const auto& [path, bytes] : left.pages) {
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(path, ec)) && !HoldsPage(path, bytes))
+    if (fs::exists(fs::symlink_status(path, ec)) && !HoldsBytes(path, bytes))
       edited.push_back(path.string());
   }
   return edited.size() == before;

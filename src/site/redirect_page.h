@@ -26,7 +26,7 @@ std::vector<std::filesystem::path> PagesMoving(const std::filesystem::path& from
 // What a move left at the old addresses, for its undo to take away.
 struct RedirectPages {
   std::vector<std::pair<std::filesystem::path, std::string>> pages;  // path, bytes written
-  std::vector<std::filesystem::path> folders;  // made for them, parents first
+  std::vector<std::filesystem::path> folders;                        // made for them, parents first
 };
 
 // After `from` became `to`: a redirect page at each of `olds`, never over a

@@ -21,13 +21,14 @@ namespace {
 // The page expected, UTF-8 with LF; LINK and SHOWN as the row gives them.
 std::string Expected(const std::string& charset, const std::string& link,
                      const std::string& shown) {
-  return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"" + charset +
-         "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-         "<title>このページは移動しました</title>\n"
-         "<meta http-equiv=\"refresh\" content=\"0; url=" + link + "\">\n"
-         "<link rel=\"canonical\" href=\"" + link + "\">\n</head>\n<body>\n"
-         "<p>このページは <a href=\"" + link + "\">" + shown +
-         "</a> へ移動しました。</p>\n</body>\n</html>\n";
+  std::string page = "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n";
+  page += "<meta charset=\"" + charset + "\">\n";
+  page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  page += "<title>このページは移動しました</title>\n";
+  page += "<meta http-equiv=\"refresh\" content=\"0; url=" + link + "\">\n";
+  page += "<link rel=\"canonical\" href=\"" + link + "\">\n</head>\n<body>\n";
+  page += "<p>このページは <a href=\"" + link + "\">" + shown + "</a> へ移動しました。</p>\n";
+  return page + "</body>\n</html>\n";
 }
 
 std::string Crlf(const std::string& s) {
@@ -55,11 +56,11 @@ TEST(RedirectPage, SendsToTheNewAddressInThePagesEncodingAndLineBreaks) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.to);
-    const std::string moved = r.sjis ? text::Sjis("<meta charset=\"Shift_JIS\">\r\n<p>日本語</p>\r\n")
-                                     : std::string("<p>日本語</p>\n");
-    const std::string want =
-        r.sjis ? Crlf(text::Sjis(Expected("Shift_JIS", r.link, r.shown)))
-               : Expected("UTF-8", r.link, r.shown);
+    const std::string moved = r.sjis
+                                  ? text::Sjis("<meta charset=\"Shift_JIS\">\r\n<p>日本語</p>\r\n")
+                                  : std::string("<p>日本語</p>\n");
+    const std::string want = r.sjis ? Crlf(text::Sjis(Expected("Shift_JIS", r.link, r.shown)))
+                                    : Expected("UTF-8", r.link, r.shown);
     const std::string page = RedirectPage(r.from, r.to, moved);
     EXPECT_EQ(page, want);
     // Nothing for the site check to report in a page we wrote.
@@ -86,11 +87,13 @@ TEST_F(RedirectMove, MovedPagesLeaveRedirectsThatUndoTakesAway) {
     std::map<std::string, std::string> left;  // old path -> new path, each a redirect
   };
   const Case cases[] = {
-      {"docs", "new/資料", {{"docs/ページ.html", "new/資料/ページ.html"},
-                           {"docs/sub/u.HTM", "new/資料/sub/u.HTM"}}},
+      {"docs",
+       "new/資料",
+       {{"docs/ページ.html", "new/資料/ページ.html"}, {"docs/sub/u.HTM", "new/資料/sub/u.HTM"}}},
       {"index.html", "トップ.html", {{"index.html", "トップ.html"}}},
   };
-  const std::string sjis = text::Sjis("<meta charset=\"Shift_JIS\">\r\n<a href=\"../index.html\">戻る</a>\r\n");
+  const std::string sjis =
+      text::Sjis("<meta charset=\"Shift_JIS\">\r\n<a href=\"../index.html\">戻る</a>\r\n");
   for (const Case& m : cases) {
     SCOPED_TRACE(m.from);
     fs::remove_all(root_);
