@@ -1,17 +1,23 @@
 // One site sync, timed from the first connect to the last byte: plans the
 // local folder against the remote folder (with the record kept in the state
-// folder) and runs the plan over N connections. Prints one line:
+// folder) and runs the plan over N connections. `logged` keeps the server's
+// copies first and logs the run after, as the window does; `undo` takes the
+// newest logged run back instead. Prints one line:
 //   seconds=<s> sent=<files> deleted=<n> failed=<n> connections=<n>
 // run_bench.py drives it against vsftpd and the slow server, beside lftp.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <future>
+#include <optional>
 #include <vector>
 #include <string>
 
 #include "publish/plan.h"
 #include "publish/publish_run.h"
+#include "publish/undo_plan.h"
 #include "remote/ftp_remote_files.h"
 
 using namespace hemlo;
@@ -20,12 +26,16 @@ int main(int argc, char** argv) {
   if (argc != 7 && argc != 8) {
     std::fprintf(
         stderr,
-        "usage: publish_bench PORT REMOTE_ROOT LOCAL_ROOT STATE_DIR CONNECTIONS USER [save]\n"
+        "usage: publish_bench PORT REMOTE_ROOT LOCAL_ROOT STATE_DIR CONNECTIONS USER"
+        " [save|logged|undo]\n"
         "  save: publish on save - only what changed since the record, on a\n"
-        "        connection opened before the clock starts\n");
+        "        connection opened before the clock starts\n"
+        "  logged: the server's copies kept before and the run logged after\n"
+        "  undo: the newest logged run taken back\n");
     return 2;
   }
-  const bool save = argc == 8 && std::string(argv[7]) == "save";
+  const std::string mode = argc == 8 ? argv[7] : "";
+  const bool save = mode == "save";
   transfer::FtpEndpoint e;
   e.host_field = std::string("127.0.0.1:") + argv[1];
   e.user = argv[6];
@@ -53,11 +63,31 @@ int main(int argc, char** argv) {
   in.names = remote->Names;
   in.record = &record;
   in.changed_only = save;
-  publish::Plan plan = publish::ComputePlan(*remote, in);
+  std::optional<publish::UndoPlan> undo;
+  publish::Plan plan;
+  publish::KeptBefore kept;
   publish::RunSettings settings;
+  if (mode == "undo") {
+    const auto runs = publish::LoadRunLog(publish::RunLogPath(record_path));
+    if (runs.empty()) {
+      std::fprintf(stderr, "no logged run to undo\n");
+      return 1;
+    }
+    undo = publish::PlanUndo(*remote, e.start_folder, remote->Names.Encoding(), runs.front(),
+                             record_path);
+    plan = undo->plan;
+    settings = publish::UndoSettings(*undo);
+  } else {
+    plan = publish::ComputePlan(*remote, in);
+    if (mode == "logged") kept = publish::KeepServerCopies(*remote, plan, record, record_path);
+    settings.record_path = record_path;
+    settings.record = record;
+  }
   settings.connections = connections;
-  settings.record_path = record_path;
-  settings.record = record;
+  // As the window: no more connections than files to send (deletions go
+  // on the first one).
+  if (undo) settings.connections = std::min(connections, std::max(1, plan.Counts().uploads));
+  const publish::Plan planned = plan;
   // The planning connection carries the run's first share (a warm start).
   transfer::RemoteFiles* first = remote.get();
   auto factory =
@@ -72,6 +102,12 @@ int main(int argc, char** argv) {
     return transfer::ConnectFtpRemoteFiles(e, cancel_with);
   };
   const publish::RunResult r = publish::RunPlan(std::move(plan), std::move(settings), factory);
+  std::vector<std::string> notes;
+  std::string error;
+  if (undo) notes = publish::SettleUndo(*undo, r);
+  if (mode == "logged" && !publish::LogRun(planned, r, record, kept, record_path,
+                                           std::time(nullptr), &error))
+    notes.push_back(error);
   const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   int sent = 0, deleted = 0;
   for (const auto& op : r.operations) {
@@ -81,5 +117,6 @@ int main(int argc, char** argv) {
   std::printf("seconds=%.4f sent=%d deleted=%d failed=%d connections=%d\n", s, sent, deleted,
               r.Failed(), r.most_at_once);
   for (const auto& n : r.notes) std::fprintf(stderr, "note: %s\n", n.c_str());
-  return r.Failed() == 0 ? 0 : 1;
+  for (const auto& n : notes) std::fprintf(stderr, "note: %s\n", n.c_str());
+  return r.Failed() == 0 && notes.empty() ? 0 : 1;
 }

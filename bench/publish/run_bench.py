@@ -2,7 +2,8 @@
 """The site sync (publish_bench) against lftp mirror -R, in one run.
 
   bench/publish/run_bench.py [BUILD_DIR] [--rounds 5] [--slow-files 200]
-                             [--slow-only] [--serial-server]
+                             [--slow-only] [--serial-server] [--undo-only]
+                             [--undo-files 50] [--undo-connections 4]
 
 1. vsftpd on loopback, the tree of 2,000 files of 1-8 KiB in 40 folders:
    - nothing changed: ours (plan and run, 2 connections) against
@@ -14,6 +15,10 @@
    before each reply), a full first publish of the tree's first
    --slow-files files: ours with 4 connections, ours with 1,
    lftp mirror -R --parallel=4.
+3. The same slow server: a first publish of --undo-files files (the
+   server's copies kept and the run logged, as the window does), then
+   the undo of it (files deleted); then every file replaced and that run
+   undone (files put back); both with --undo-connections connections.
 Runs alternate between the tools, each round in a new order; medians of
 --rounds rounds. Every time is the wall time of the whole program run
 (connect, plan, run). Prints the load average before and after.
@@ -38,6 +43,9 @@ p.add_argument("--rounds", type=int, default=5)
 p.add_argument("--slow-files", type=int, default=200)
 p.add_argument("--slow-ms", type=int, default=30)
 p.add_argument("--slow-only", action="store_true", help="only the slow server's part")
+p.add_argument("--undo-only", action="store_true", help="only the undo of a publish")
+p.add_argument("--undo-files", type=int, default=50)
+p.add_argument("--undo-connections", type=int, default=4)
 p.add_argument("--serial-server", action="store_true",
                help="slow server waiting before each reply (commands sent together wait in turn)")
 p.add_argument("--slow-tools", default="ours 4,ours 1,lftp 4",
@@ -238,18 +246,74 @@ max_clients=0
     print("ours' remote copy equals the site: %s" % ("yes" if diff.returncode == 0 else "NO"))
 
 
+def start_slow_server(root):
+    os.makedirs(root)
+    sp = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "slow_ftpd.py"), root,
+                           str(args.slow_ms)] + (["--serial"] if args.serial_server else []),
+                          stdout=subprocess.PIPE, text=True, start_new_session=True)
+    procs.append(sp)
+    port = int(sp.stdout.readline().strip().split("=")[1])
+    wait_greeting(port)
+    return port
+
+
+def undo_part():
+    # ---- slow server: a first publish (logged, as the window does) and
+    # its undo, alternating, each round in a new folder.
+    local = os.path.join(work, "undo", "site")
+    files = make_tree(local, args.undo_files)
+    root = os.path.join(work, "undoroot")
+    port = start_slow_server(root)
+    print("undo: %d files, slow server, %d connections; publish, then undo of it"
+          % (len(files), args.undo_connections))
+    t_pub, t_undo, t_pub2, t_undo2, loads = [], [], [], [], []
+    for r in range(args.rounds):
+        loads.append(load().split()[0])
+        name = "undo-%d" % r
+        os.makedirs(os.path.join(root, name, "site"))
+        st = os.path.join(work, "undostate-" + name)
+        os.makedirs(st)
+        remote = "/" + name + "/site"
+        n = str(args.undo_connections)
+        dt, line = timed([BENCH, str(port), remote, local, st, n, "anonymous", "logged"])
+        assert "sent=%d " % len(files) in line, line
+        t_pub.append(dt)
+        dt, line = timed([BENCH, str(port), remote, local, st, n, "anonymous", "undo"])
+        assert "deleted=%d " % len(files) in line, line
+        t_undo.append(dt)
+        left = [f for _, _, fs in os.walk(os.path.join(root, name, "site")) for f in fs]
+        assert not left, left
+        # Every file replaced: the undo puts the earlier bytes back.
+        timed([BENCH, str(port), remote, local, st, n, "anonymous", "logged"])
+        before = {f: open(f, "rb").read() for f in files}
+        for f in files:
+            with open(f, "wb") as out:
+                out.write(os.urandom(len(before[f]) + 1))
+        dt, line = timed([BENCH, str(port), remote, local, st, n, "anonymous", "logged"])
+        assert "sent=%d " % len(files) in line, line
+        t_pub2.append(dt)
+        dt, line = timed([BENCH, str(port), remote, local, st, n, "anonymous", "undo"])
+        assert "sent=%d " % len(files) in line, line
+        t_undo2.append(dt)
+        for f in files:
+            rel = os.path.relpath(f, local)
+            with open(os.path.join(root, name, "site", rel), "rb") as back:
+                assert back.read() == before[f], rel
+            with open(f, "wb") as out:
+                out.write(before[f])
+    print("load (1 min) at each round's start: %s" % " ".join(loads))
+    for what, pub, und in (("first publish", t_pub, t_undo), ("all replaced", t_pub2, t_undo2)):
+        print("%s: publish %.2f s (runs %s), undo %.2f s (runs %s), undo / publish %.2f"
+              % (what, med(pub), " ".join("%.2f" % x for x in pub), med(und),
+                 " ".join("%.2f" % x for x in und), med(und) / med(pub)))
+
+
 def slow_part():
     # ---- slow server: full first publish ---------------------------------
     slow_local = os.path.join(work, "slow", "site")
     slow_files = make_tree(slow_local, args.slow_files)
     slow_root = os.path.join(work, "slowroot")
-    os.makedirs(slow_root)
-    sp = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "slow_ftpd.py"), slow_root,
-                           str(args.slow_ms)] + (["--serial"] if args.serial_server else []),
-                          stdout=subprocess.PIPE, text=True, start_new_session=True)
-    procs.append(sp)
-    slow_port = int(sp.stdout.readline().strip().split("=")[1])
-    wait_greeting(slow_port)
+    slow_port = start_slow_server(slow_root)
     print("slow server: %s; %d files in %d folders, full publish"
           % ("%d ms before each reply" % args.slow_ms if args.serial_server
              else "%d ms round trip (delay line)" % args.slow_ms, len(slow_files),
@@ -286,9 +350,13 @@ def slow_part():
 
 try:
     print("load before: %s" % load())
-    if not args.slow_only:
-        vsftpd_part()
-    slow_part()
+    if args.undo_only:
+        undo_part()
+    else:
+        if not args.slow_only:
+            vsftpd_part()
+        slow_part()
+        undo_part()
     print("load after: %s" % load())
 finally:
     cleanup()
