@@ -88,12 +88,12 @@ int main(int argc, char** argv) {
     transfer::OpOutcome outcome;
     if (mode == "upload") {
       transfer::TransferContext ctx{client, prompts, host, argv[4],
-                                    ftp::TIdFTPTransferType::ftBinary};
+                                    transfer::TransferMode::kBinary};
       outcome = transfer::UploadFolderTree(ctx);
     } else {
       if (argc < 6) return 2;
       transfer::TransferContext ctx{client, prompts, host, argv[5],
-                                    ftp::TIdFTPTransferType::ftBinary};
+                                    transfer::TransferMode::kBinary};
       outcome = transfer::DownloadSelection(ctx, {{argv[4], true, true, ""}});
     }
     const double seconds =

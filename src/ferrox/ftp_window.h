@@ -118,7 +118,7 @@ class TFtp1 : public QWidget {
   void SetFileProgress(int n, int m);
   // Bytes of the current file (total 0 = unknown). Repaints the bar only.
   void SetByteProgress(int64_t done, int64_t total);
-  ftp::TIdFTPTransferType TransferMode() const;
+  transfer::TransferMode TransferMode() const;
   // The local folder (UTF-8, no trailing separator except for "/").
   std::string LocalFolder() const;
   // Names of the selected local rows, in list order (UTF-8).

@@ -17,8 +17,15 @@
 #include "remote/profile.h"
 #include "remote/remote_files.h"
 #include "remote/remote_session.h"
+#include "remote/transfer_mode.h"
 
 namespace hemlo::transfer {
+
+// The FTP client's TYPE for a transfer mode.
+inline ftp::TIdFTPTransferType FtpTransferType(TransferMode mode) {
+  return mode == TransferMode::kAscii ? ftp::TIdFTPTransferType::ftASCII
+                                      : ftp::TIdFTPTransferType::ftBinary;
+}
 
 class FtpRemoteFiles : public RemoteFiles {
  public:

@@ -14,6 +14,7 @@
 
 #include "ftp/id_ftp.h"
 #include "remote/ftp_errors.h"
+#include "remote/ftp_remote_files.h"
 #include "remote/remote_files.h"
 
 namespace hemlo::transfer {
@@ -54,7 +55,7 @@ class OpRemote {
   virtual bool Connected() const = 0;
   // The mode box's type, applied before each transfer (no-op where the
   // protocol moves bytes unchanged).
-  virtual void SetTransferType(ftp::TIdFTPTransferType mode) = 0;
+  virtual void SetTransferType(TransferMode mode) = 0;
   virtual void Upload(const std::string& local_path, const std::string& remote_path) = 0;
   // Lands in a temporary file that replaces `local_path` once complete.
   virtual void Download(const std::string& remote_path, const std::string& local_path) = 0;
@@ -78,8 +79,8 @@ class FtpOpRemote : public OpRemote {
  public:
   explicit FtpOpRemote(ftp::TIdFTP& ftp) : ftp_(ftp) {}
   bool Connected() const override { return ftp_.Connected(); }
-  void SetTransferType(ftp::TIdFTPTransferType mode) override {
-    FtpCall([&] { ftp_.SetTransferType(mode); });
+  void SetTransferType(TransferMode mode) override {
+    FtpCall([&] { ftp_.SetTransferType(FtpTransferType(mode)); });
   }
   void Upload(const std::string& local_path, const std::string& remote_path) override;
   void Download(const std::string& remote_path, const std::string& local_path) override {
@@ -116,7 +117,7 @@ class FilesOpRemote : public OpRemote {
   FilesOpRemote(RemoteFiles& files, std::function<bool()> connected)
       : files_(files), connected_(std::move(connected)) {}
   bool Connected() const override { return connected_(); }
-  void SetTransferType(ftp::TIdFTPTransferType) override {}
+  void SetTransferType(TransferMode) override {}
   void Upload(const std::string& local_path, const std::string& remote_path) override;
   void Download(const std::string& remote_path, const std::string& local_path) override;
   std::vector<OpEntry> List(const std::string& folder, bool hidden, size_t& unread) override;

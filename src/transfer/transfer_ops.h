@@ -41,8 +41,8 @@ struct TransferContext {
   Prompts& prompts;
   TransferHost& host;
   std::string local_folder;  // UTF-8 absolute path of the local pane
-  // The mode box: item 0 ("ｱｽｷｰ") is ftASCII, anything else ftBinary.
-  ftp::TIdFTPTransferType mode = ftp::TIdFTPTransferType::ftBinary;
+  // The mode box: item 0 ("ｱｽｷｰ") is kAscii, anything else kBinary.
+  TransferMode mode = TransferMode::kBinary;
   // How names travel on this connection.
   text::RemoteNames names{};
   // Names reported and skipped so far; the end status counts them.

@@ -55,7 +55,7 @@ struct FakeDelete {
     };
   }
   TransferContext Context() {
-    return {ftp, prompts, host, "/nonexistent", ftp::TIdFTPTransferType::ftBinary};
+    return {ftp, prompts, host, "/nonexistent", TransferMode::kBinary};
   }
   void Finish() {
     ftp.Disconnect();
@@ -189,7 +189,7 @@ TEST_P(RemoteDeleteReal, DeletesAThreeLevelTreeWithHiddenFiles) {
   prompts.answers = {Answer::Yes};
   RecordingHost host;
   host.on_refresh_remote = [&] { ListRows(ftp); };
-  TransferContext ctx{ftp, prompts, host, "/nonexistent", ftp::TIdFTPTransferType::ftBinary};
+  TransferContext ctx{ftp, prompts, host, "/nonexistent", TransferMode::kBinary};
   auto rows = ListRows(ftp);
   Select(rows, {"tree"});
   // The first selected row decides: a folder.

@@ -44,7 +44,7 @@ class RealServerTest : public ::testing::TestWithParam<std::string> {
   ScriptedPrompts prompts_;
   RecordingHost host_;
   TempDir local_;
-  ftp::TIdFTPTransferType mode_ = ftp::TIdFTPTransferType::ftBinary;
+  TransferMode mode_ = TransferMode::kBinary;
 };
 
 TEST_P(RealServerTest, UploadsSelectedFilesWithProgressInOrder) {
@@ -276,7 +276,7 @@ TEST(HostileServer, BadNamesAreReportedOnceAndNeverWritten) {
                         prompts,
                         host,
                         local.string(),
-                        ftp::TIdFTPTransferType::ftBinary,
+                        TransferMode::kBinary,
                         text::RemoteNames(c.encoding)};
 
     EXPECT_EQ(DownloadSelection(ctx, c.rows), OpOutcome::kDone);
@@ -331,7 +331,7 @@ TEST(HostileServer, WalksKeepEntriesWithUnreadableFactsAndCountUnreadLines) {
     prompts.answers = {Answer::Yes, Answer::Ok};
     RecordingHost host;
     TransferContext ctx{ftp, prompts, host, local.path().string(),
-                        ftp::TIdFTPTransferType::ftBinary};
+                        TransferMode::kBinary};
     EXPECT_EQ(walk.run(ctx, {{"site", true, true, ""}}), OpOutcome::kDone);
     ftp.Disconnect();
     EXPECT_EQ(server.Join(), "");
@@ -408,7 +408,7 @@ TEST(UploadFailure, AFileCutOffOnTheServerIsNamedIncomplete) {
   ScriptedPrompts prompts;
   prompts.answers.assign(3, Answer::Ok);
   RecordingHost host;
-  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  TransferContext ctx{ftp, prompts, host, local.path().string(), TransferMode::kBinary};
   EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"a.htm", "b.htm"}}), OpOutcome::kDone);
   ftp.Disconnect();
   EXPECT_EQ(server.Join(), "");
@@ -432,7 +432,7 @@ TEST(DownloadFailure, FirstErrorEndsTheDownloadWithTheServersMessage) {
   ConnectClient(ftp, server.port());
   ScriptedPrompts prompts;
   RecordingHost host;
-  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  TransferContext ctx{ftp, prompts, host, local.path().string(), TransferMode::kBinary};
   std::vector<RemoteRow> rows = {
       {"a.txt", false, true, ""}, {"gone.txt", false, true, ""}, {"c.txt", false, true, ""}};
   EXPECT_EQ(DownloadSelection(ctx, rows), OpOutcome::kFailed);
@@ -457,7 +457,7 @@ TEST(DownloadFailure, LocalFolderThatCannotBeMadeEndsTheDownload) {
   ConnectClient(ftp, server.port());
   ScriptedPrompts prompts;
   RecordingHost host;
-  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  TransferContext ctx{ftp, prompts, host, local.path().string(), TransferMode::kBinary};
   EXPECT_EQ(DownloadSelection(ctx, {{"site", true, true, ""}}), OpOutcome::kFailed);
   ftp.Disconnect();
   EXPECT_EQ(server.Join(), "");
