@@ -32,7 +32,8 @@ struct FakeRun {
       ftp.CurrentDirectory();
       ftp.ListDirectory(nullptr, "", true);
     };
-    TransferContext ctx{ftp, prompts, host, site().string(), mode};
+    FtpRemoteFiles remote_files(ftp);
+    TransferContext ctx{remote_files, prompts, host, site().string(), mode};
     OpOutcome outcome = UploadFolderTree(ctx);
     ftp.Disconnect();
     EXPECT_EQ(server.Join(), "");
@@ -174,7 +175,7 @@ class FolderUploadReal : public ::testing::TestWithParam<std::tuple<std::string,
     ftp_.MlstSupported();  // as the window does on connecting
   }
   OpOutcome Upload() {
-    TransferContext ctx{ftp_, prompts_, host_, (local_.path() / "site").string(),
+    TransferContext ctx{files_, prompts_, host_, (local_.path() / "site").string(),
                         TransferMode::kBinary};
     if (!std::get<1>(GetParam())) return UploadFolderTree(ctx);
     FtpEndpoint endpoint;
@@ -194,6 +195,7 @@ class FolderUploadReal : public ::testing::TestWithParam<std::tuple<std::string,
 
   std::unique_ptr<RealServer> server_;
   ftp::TIdFTP ftp_;
+  FtpRemoteFiles files_{ftp_};
   ScriptedPrompts prompts_;
   RecordingHost host_;
   TempDir local_;
