@@ -11,6 +11,7 @@
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
 #include "transfer/folder_upload.h"
+#include "remote/ftp_remote_files.h"
 #include "transfer/transfer_ops.h"
 
 namespace {
@@ -87,13 +88,15 @@ int main(int argc, char** argv) {
     host.start = start;
     transfer::OpOutcome outcome;
     if (mode == "upload") {
-      transfer::TransferContext ctx{client, prompts, host, argv[4],
-                                    ftp::TIdFTPTransferType::ftBinary};
+      transfer::FtpRemoteFiles remote_files(client);
+      transfer::TransferContext ctx{remote_files, prompts, host, argv[4],
+                                    transfer::TransferMode::kBinary};
       outcome = transfer::UploadFolderTree(ctx);
     } else {
       if (argc < 6) return 2;
-      transfer::TransferContext ctx{client, prompts, host, argv[5],
-                                    ftp::TIdFTPTransferType::ftBinary};
+      transfer::FtpRemoteFiles remote_files(client);
+      transfer::TransferContext ctx{remote_files, prompts, host, argv[5],
+                                    transfer::TransferMode::kBinary};
       outcome = transfer::DownloadSelection(ctx, {{argv[4], true, true, ""}});
     }
     const double seconds =

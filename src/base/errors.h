@@ -3,7 +3,7 @@
 // writes down the rule the code keeps, for whoever adds to it.
 //
 // - Wire clients (src/ftp, src/sftp) and the remote seams over them
-//   (transfer::RemoteFiles, transfer::OpRemote) throw. An exception carries
+//   (transfer::RemoteFiles) throw. An exception carries
 //   what happened in its type and the server's own text, untranslated.
 //   Above the seam the types are the remote errors of base/remote_errors.h
 //   (ConnectionLost, TimedOut, Refused, Cancelled, LocalFileError,

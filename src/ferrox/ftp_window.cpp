@@ -199,7 +199,7 @@ void TFtp1::SetFileProgress(int n, int m) { status_->SetFileProgress(n, m); }
 
 void TFtp1::SetByteProgress(int64_t done, int64_t total) { status_->SetByteProgress(done, total); }
 
-ftp::TIdFTPTransferType TFtp1::TransferMode() const { return transfer_bar_->Mode(); }
+transfer::TransferMode TFtp1::TransferMode() const { return transfer_bar_->Mode(); }
 
 // ---- client commands ----
 

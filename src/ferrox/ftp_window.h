@@ -30,7 +30,7 @@
 #include "ftp/id_ftp.h"
 #include "sftp/sftp_client.h"
 #include "remote/connection.h"
-#include "transfer/op_remote.h"
+#include "remote/ftp_remote_files.h"
 #include "remote/sftp_remote_files.h"
 #include "transfer/keyring_session.h"
 #include "transfer/profile_secrets.h"
@@ -74,7 +74,7 @@ class TFtp1 : public QWidget {
   transfer::RemoteSession& Session() { return Session_; }
   // What the operations work through: the SFTP connection when the
   // profile's host is "sftp://...", else the FTP client. Worker side.
-  transfer::OpRemote& Remote();
+  transfer::RemoteFiles& Remote();
   // The window's one connection: its clients, worker and running call.
   transfer::Connection& Connection() { return *connection_; }
   // Whether the connection (of either protocol) stands.
@@ -118,7 +118,7 @@ class TFtp1 : public QWidget {
   void SetFileProgress(int n, int m);
   // Bytes of the current file (total 0 = unknown). Repaints the bar only.
   void SetByteProgress(int64_t done, int64_t total);
-  ftp::TIdFTPTransferType TransferMode() const;
+  transfer::TransferMode TransferMode() const;
   // The local folder (UTF-8, no trailing separator except for "/").
   std::string LocalFolder() const;
   // Names of the selected local rows, in list order (UTF-8).
@@ -310,9 +310,10 @@ class TFtp1 : public QWidget {
   // ---- the SFTP login ----
   // The profile's key in the keyring when its password field is empty.
   std::optional<transfer::SecretKey> sftp_password_key_;
-  std::unique_ptr<transfer::FilesOpRemote> sftp_ops_;
+  // The connection's SFTP files while an SFTP login stands.
+  transfer::SftpRemoteFiles* sftp_remote_ = nullptr;
   std::unique_ptr<transfer::PassphraseKeeper> passphrases_;
-  transfer::FtpOpRemote ftp_ops_{IdFTP1};
+  transfer::FtpRemoteFiles ftp_remote_{IdFTP1};
 
   QSocketNotifier* wake_notifier_ = nullptr;  // the connection's calls back
 };

@@ -159,7 +159,7 @@ bool TFtp1::EndRename(int row, const QString& new_text) {
   auto renamed = std::make_shared<bool>(false);
   return RunClientCommand(
       [this, old_name, new_name = *new_name, renamed] {
-        Remote().Rename(old_name, new_name);
+        Remote().RenameEntry(old_name, new_name);
         *renamed = true;
       },
       [this, old_name, new_name = *new_name, renamed] {

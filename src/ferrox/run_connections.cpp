@@ -13,7 +13,7 @@ namespace {
 class TypedUploads : public transfer::FtpRemoteFiles {
  public:
   TypedUploads(std::unique_ptr<transfer::FtpRemoteFiles> owner, ftp::TIdFTP& client,
-               ftp::TIdFTPTransferType type)
+               transfer::TransferMode type)
       : FtpRemoteFiles(client), owner_(std::move(owner)), type_(type) {}
 
   void Upload(const std::string& local_path, const std::string& remote_path,
@@ -25,7 +25,7 @@ class TypedUploads : public transfer::FtpRemoteFiles {
         progress(count, 0);
       };
     try {
-      ftp.SetTransferType(type_);
+      ftp.SetTransferType(transfer::FtpTransferType(type_));
       ftp.Upload(local_path, remote_path);
     } catch (...) {
       ftp.OnWork = saved;
@@ -36,12 +36,12 @@ class TypedUploads : public transfer::FtpRemoteFiles {
 
  private:
   std::unique_ptr<transfer::FtpRemoteFiles> owner_;  // an extra connection's client
-  ftp::TIdFTPTransferType type_;
+  transfer::TransferMode type_;
 };
 
 std::unique_ptr<transfer::RemoteFiles> Typed(std::unique_ptr<transfer::FtpRemoteFiles> remote,
-                                             ftp::TIdFTPTransferType type) {
-  if (type == ftp::TIdFTPTransferType::ftBinary) return remote;
+                                             transfer::TransferMode type) {
+  if (type == transfer::TransferMode::kBinary) return remote;
   ftp::TIdFTP& client = remote->Client();
   return std::make_unique<TypedUploads>(std::move(remote), client, type);
 }
@@ -50,7 +50,7 @@ std::unique_ptr<transfer::RemoteFiles> Typed(std::unique_ptr<transfer::FtpRemote
 
 publish::RemoteFactory RunConnections(TFtp1& w, const std::string& start_folder,
                                       text::NameEncoding encoding,
-                                      ftp::TIdFTPTransferType upload_type) {
+                                      transfer::TransferMode upload_type) {
   if (const sftp::ConnectOptions* sftp = w.SftpOptions()) {
     // Each slot logs in on its own; the window's connection stays as it is.
     return [&w, options = *sftp, start_folder](int, const publish::CancelRegistrar& cancel_with)

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "ftp/id_ftp.h"
 #include "publish/publish_run.h"
+#include "remote/transfer_mode.h"
 #include "text/remote_names.h"
 #include "transfer/folder_upload.h"
 
@@ -23,7 +23,7 @@ namespace hemlo::transfer_ui {
 // `encoding`; FTP uploads go in `upload_type`.
 publish::RemoteFactory RunConnections(
     TFtp1& w, const std::string& start_folder, text::NameEncoding encoding,
-    ftp::TIdFTPTransferType upload_type = ftp::TIdFTPTransferType::ftBinary);
+    transfer::TransferMode upload_type = transfer::TransferMode::kBinary);
 
 // What ↑ﾌｫﾙﾀﾞｱｯﾌﾟﾛｰﾄﾞ sends its files over: nullopt (the window's one
 // connection, as always) unless the shown profile asks for its

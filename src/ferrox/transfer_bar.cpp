@@ -36,9 +36,9 @@ TransferBar::TransferBar(QWidget* parent) : QWidget(parent) {
   row_->addWidget(select_all_box);
 }
 
-ftp::TIdFTPTransferType TransferBar::Mode() const {
-  return mode_box->currentIndex() == 0 ? ftp::TIdFTPTransferType::ftASCII
-                                       : ftp::TIdFTPTransferType::ftBinary;
+transfer::TransferMode TransferBar::Mode() const {
+  return mode_box->currentIndex() == 0 ? transfer::TransferMode::kAscii
+                                       : transfer::TransferMode::kBinary;
 }
 
 void TransferBar::SetCommandsEnabled(bool enabled) {

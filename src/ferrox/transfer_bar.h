@@ -5,7 +5,7 @@
 #include <QList>
 #include <QWidget>
 
-#include "ftp/id_ftp.h"
+#include "remote/transfer_mode.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,7 +20,7 @@ class TransferBar : public QWidget {
  public:
   explicit TransferBar(QWidget* parent = nullptr);
 
-  ftp::TIdFTPTransferType Mode() const;
+  transfer::TransferMode Mode() const;
   // Every button that starts a transfer: off while a command runs.
   void SetCommandsEnabled(bool enabled);
   // Adds a transfer command after the ones on the left; it is switched

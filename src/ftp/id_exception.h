@@ -7,6 +7,8 @@
 #include <exception>
 #include <string>
 
+#include "base/socket_errors.h"
+
 namespace hemlo::ftp {
 
 class EIdException : public std::exception {
@@ -150,11 +152,8 @@ class EIdFTPLocalFileError : public EIdException {
   using EIdException::EIdException;
 };
 
-// Text of a Winsock error number; empty for numbers outside the table.
-std::string SocketErrorText(int winsock_error);
-// Maps a POSIX errno onto Winsock numbering (unknown values map to themselves).
-int WinsockErrorFromErrno(int err);
-// Maps a getaddrinfo() error onto Winsock numbering.
-int WinsockErrorFromResolver(int gai_error);
+using hemlo::SocketErrorText;
+using hemlo::WinsockErrorFromErrno;
+using hemlo::WinsockErrorFromResolver;
 
 }  // namespace hemlo::ftp

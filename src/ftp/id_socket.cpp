@@ -9,14 +9,9 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <mutex>
-#include <thread>
-
-#include "base/ascii_case.h"
 #include "ftp/id_exception.h"
 
 namespace hemlo::ftp {
@@ -177,66 +172,10 @@ void Socket::SetIoTimeouts(int timeout_ms) {
   ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
 
-bool IsDottedIPv4(const std::string& host) {
-  in_addr a{};
-  return ::inet_pton(AF_INET, host.c_str(), &a) == 1;
-}
-
 std::string ResolveHost(const std::string& host) {
-  if (AsciiEqualNoCase(host, "localhost")) return "127.0.0.1";
-  if (IsDottedIPv4(host)) return host;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* result = nullptr;
-  int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
-  if (rc != 0 || result == nullptr)
-    throw EIdSocketError(rc != 0 ? WinsockErrorFromResolver(rc) : 11001);
-  SocketAddress first = FromSockaddr(*reinterpret_cast<sockaddr_in*>(result->ai_addr));
-  ::freeaddrinfo(result);
-  return first.ip;
-}
-
-struct PendingLookup::State {
-  std::mutex mutex;
-  int event_fd = -1;
-  bool done = false;
-  std::string ip;
-  int error = 0;
-  ~State() {
-    if (event_fd >= 0) ::close(event_fd);
-  }
-};
-
-PendingLookup::PendingLookup(const std::string& host) : state_(std::make_shared<State>()) {
-  state_->event_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (state_->event_fd < 0) RaiseLastSocketError();
-  std::thread([state = state_, host] {
-    std::string ip;
-    int error = 0;
-    try {
-      ip = ResolveHost(host);
-    } catch (const EIdSocketError& e) {
-      error = e.LastError();
-    }
-    std::lock_guard<std::mutex> lock(state->mutex);
-    state->ip = ip;
-    state->error = error;
-    state->done = true;
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t w = ::write(state->event_fd, &one, sizeof one);
-  }).detach();
-}
-
-PendingLookup::~PendingLookup() = default;
-
-int PendingLookup::fd() const { return state_->event_fd; }
-
-std::string PendingLookup::Result() {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  if (!state_->done) throw EIdSocketError(10036);
-  if (state_->error != 0) throw EIdSocketError(state_->error);
-  return state_->ip;
+  const HostAddress address = ResolveHostAddress(host);
+  if (address.error != 0) throw EIdSocketError(address.error);
+  return address.ip;
 }
 
 }  // namespace hemlo::ftp

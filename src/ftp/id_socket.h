@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "base/host_lookup.h"
+
 namespace hemlo::ftp {
 
 struct SocketAddress {
@@ -56,25 +58,7 @@ class Socket {
 // the resolver (first IPv4 address). EIdSocketError 11001 when not found.
 std::string ResolveHost(const std::string& host);
 
-// A name lookup running on its own thread, so the caller can wait for it in
-// slices. The thread owns its share of the state: abandoning the lookup
-// (a cancel) never blocks.
-class PendingLookup {
- public:
-  explicit PendingLookup(const std::string& host);
-  ~PendingLookup();
-  PendingLookup(const PendingLookup&) = delete;
-  PendingLookup& operator=(const PendingLookup&) = delete;
-  // Becomes readable when the lookup has finished.
-  int fd() const;
-  // The address, or the lookup's EIdSocketError. Only after fd() is readable.
-  std::string Result();
-
- private:
-  struct State;
-  std::shared_ptr<State> state_;
-};
-bool IsDottedIPv4(const std::string& host);
+using hemlo::IsDottedIPv4;
 
 [[noreturn]] void RaiseLastSocketError();
 

@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
+#include <system_error>
 #include <vector>
 
 #include "base/ascii_case.h"
@@ -402,11 +404,18 @@ void TIdTCPClient::Connect(int timeout_ms) {
       ip = "127.0.0.1";
     } else {
       DoStatus(TIdStatus::hsResolving, "Resolving hostname " + Host + ".");
-      PendingLookup lookup(Host);
-      pollfd p{lookup.fd(), POLLIN, 0};
+      std::unique_ptr<HostLookup> lookup;
+      try {
+        lookup = std::make_unique<HostLookup>(Host);
+      } catch (const std::system_error& e) {
+        throw EIdSocketError(WinsockErrorFromErrno(e.code().value()));
+      }
+      pollfd p{lookup->fd(), POLLIN, 0};
       const int64_t deadline = timeout_ms >= 0 ? NowMs() + std::max(timeout_ms, 1) : 0;
       if (!WaitForEvents(&p, 1, deadline)) throw EIdConnectTimeout();
-      ip = lookup.Result();
+      const HostAddress address = lookup->Result();
+      if (address.error != 0) throw EIdSocketError(address.error);
+      ip = address.ip;
     }
   } else {
     ip = Host;

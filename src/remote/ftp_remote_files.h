@@ -17,8 +17,36 @@
 #include "remote/profile.h"
 #include "remote/remote_files.h"
 #include "remote/remote_session.h"
+#include "remote/transfer_mode.h"
 
 namespace hemlo::transfer {
+
+// The FTP client's TYPE for a transfer mode.
+inline ftp::TIdFTPTransferType FtpTransferType(TransferMode mode) {
+  return mode == TransferMode::kAscii ? ftp::TIdFTPTransferType::ftASCII
+                                      : ftp::TIdFTPTransferType::ftBinary;
+}
+
+// Forwards the client's work events to `sink` for its lifetime, restoring
+// the client's own handlers afterwards. `now_ms` is the clock the updates
+// are spaced by (a steady clock unless given).
+class WorkProgress {
+ public:
+  WorkProgress(ftp::TIdFTP& ftp, ByteProgress sink, std::function<int64_t()> now_ms = {});
+  ~WorkProgress();
+  WorkProgress(const WorkProgress&) = delete;
+  WorkProgress& operator=(const WorkProgress&) = delete;
+
+ private:
+  ftp::TIdFTP& ftp_;
+  ByteProgress sink_;
+  ftp::TWorkEvent old_begin_, old_work_;
+  ftp::TWorkEndEvent old_end_;
+  int64_t total_ = 0;  // 0 while unknown (downloads)
+  int64_t done_ = 0;
+  int64_t last_ms_ = 0;
+  std::function<int64_t()> now_ms_;
+};
 
 class FtpRemoteFiles : public RemoteFiles {
  public:
@@ -55,6 +83,20 @@ class FtpRemoteFiles : public RemoteFiles {
       const std::string& from, const std::string& to) override;
   void Cancel() override { ftp_.Cancel(); }
 
+  // The commands' calls: exactly the client calls they always made, in
+  // the same order (STOR in place in the mode box's type, LIST, SITE chmod).
+  bool Connected() const override { return ftp_.Connected(); }
+  void SetTransferType(TransferMode mode) override;
+  void Store(const std::string& local_path, const std::string& remote_path,
+             const std::string& temporary) override;
+  void Fetch(const std::string& remote_path, const std::string& local_path) override;
+  std::vector<OpEntry> ListEntries(const std::string& folder, bool hidden,
+                                   size_t& unread) override;
+  void RenameEntry(const std::string& from, const std::string& to) override;
+  void SetModeDigits(const std::string& path, const std::string& digits) override;
+  std::shared_ptr<void> ReportProgress(ByteProgress sink) override;
+  bool StoreLeftPartial() const override { return partial_; }
+
   ftp::TIdFTP& Client() { return ftp_; }
   // How names travel on this connection (set by ConnectFtpRemoteFiles).
   text::RemoteNames Names;
@@ -77,6 +119,7 @@ class FtpRemoteFiles : public RemoteFiles {
     std::optional<int64_t> at_to, at_from;
   };
   std::optional<AfterPlace> after_place_;
+  bool partial_ = false;  // the last Store's
   bool last_list_exact_ = false;
   std::optional<int64_t> listed_after_set_;
 };

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+
 #include "base/remote_errors.h"
 
 namespace hemlo::transfer {
@@ -87,6 +89,46 @@ void RemoteFiles::ReplaceByAside(const std::string& from, const std::string& to,
     DeleteFile(aside);
   } catch (...) {
   }
+}
+
+void RemoteFiles::Store(const std::string& local_path, const std::string& remote_path,
+                        const std::string& temporary) {
+  UploadReplacing(local_path, remote_path, temporary,
+                  [this](int64_t d, int64_t t) { Progress(d, t); });
+}
+
+void RemoteFiles::Fetch(const std::string& remote_path, const std::string& local_path) {
+  Download(remote_path, local_path, [this](int64_t d, int64_t t) { Progress(d, t); });
+}
+
+std::vector<OpEntry> RemoteFiles::ListEntries(const std::string& folder, bool hidden, size_t&) {
+  std::vector<OpEntry> entries;
+  for (const RemoteFact& f : List(folder)) {
+    if (!hidden && !f.name.empty() && f.name[0] == '.') continue;
+    entries.push_back(
+        {f.name, f.kind == RemoteFact::Kind::kFolder, f.kind == RemoteFact::Kind::kLink});
+  }
+  return entries;
+}
+
+void RemoteFiles::SetModeDigits(const std::string& path, const std::string& digits) {
+  SetMode(path, unsigned(std::stoul(digits, nullptr, 8)));
+}
+
+void RemoteFiles::Progress(int64_t done, int64_t total) {
+  if (!sink_) return;
+  // A few updates a second are enough to show movement on a long file.
+  const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  if (done < total && now - last_ms_ < 50) return;
+  last_ms_ = now;
+  sink_(done, total);
+}
+
+std::shared_ptr<void> RemoteFiles::ReportProgress(ByteProgress sink) {
+  sink_ = std::move(sink);
+  return std::shared_ptr<void>(nullptr, [this](void*) { sink_ = nullptr; });
 }
 
 }  // namespace hemlo::transfer

@@ -15,12 +15,14 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/remote_errors.h"
+#include "remote/transfer_mode.h"
 
 namespace hemlo::transfer {
 
@@ -36,6 +38,13 @@ struct RemoteFact {
 
 // Bytes moved of the current file; total 0 while unknown.
 using ByteProgress = std::function<void(int64_t done, int64_t total)>;
+
+// An entry as the transfer commands list it.
+struct OpEntry {
+  std::string name;  // wire bytes
+  bool folder = false;
+  bool link = false;  // where the protocol tells links apart (SFTP)
+};
 
 class RemoteFiles {
  public:
@@ -111,11 +120,49 @@ class RemoteFiles {
   // Any thread: ends the running wait (remote::Cancelled).
   virtual void Cancel() = 0;
 
+  // The transfer commands' own calls (the window's buttons, the folder
+  // upload), each sending what those commands always sent. By default
+  // they are made of the calls above.
+  //
+  // Whether the connection still stands.
+  virtual bool Connected() const { return true; }
+  // The mode box's type, applied before each transfer (nothing where the
+  // protocol moves bytes unchanged).
+  virtual void SetTransferType(TransferMode /*mode*/) {}
+  // A command's upload. By default through `temporary` (a free name, no
+  // folder part), as UploadReplacing.
+  virtual void Store(const std::string& local_path, const std::string& remote_path,
+                     const std::string& temporary);
+  // Lands in a temporary file that replaces `local_path` once complete.
+  virtual void Fetch(const std::string& remote_path, const std::string& local_path);
+  // The entries of `folder` ("" for the current one), names starting with
+  // a dot only when `hidden`; listing lines that could not be read are
+  // added to `unread`.
+  virtual std::vector<OpEntry> ListEntries(const std::string& folder, bool hidden,
+                                           size_t& unread);
+  // The rename command's rename. By default Rename.
+  virtual void RenameEntry(const std::string& from, const std::string& to) { Rename(from, to); }
+  // `digits`: three octal digits, as the permission dialog gives them.
+  virtual void SetModeDigits(const std::string& path, const std::string& digits);
+  // The byte progress of Store and Fetch goes to `sink` (a few updates a
+  // second) while the returned handle lives.
+  virtual std::shared_ptr<void> ReportProgress(ByteProgress sink);
+  // After a Store that raised: whether the server had begun to store the
+  // file in place, so that its old copy is gone and part of the new stands.
+  virtual bool StoreLeftPartial() const { return false; }
+
  protected:
   // The rest of PlaceUploaded once the plain rename was refused with
   // `refusal` (what is raised when nothing at `to` can be moved aside).
   void ReplaceByAside(const std::string& from, const std::string& to, const std::string& aside,
                       const std::exception_ptr& refusal);
+
+ private:
+  // The default Store's and Fetch's progress, spaced for the sink.
+  void Progress(int64_t done, int64_t total);
+
+  ByteProgress sink_;
+  int64_t last_ms_ = 0;
 };
 
 // A local file as seen at one moment: an upload compares it before and

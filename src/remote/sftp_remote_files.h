@@ -50,6 +50,7 @@ class SftpRemoteFiles : public RemoteFiles {
     return {FileSize(to), std::nullopt};
   }
   void Cancel() override { client_.Cancel(); }
+  bool Connected() const override { return client_.Connected(); }
 
  private:
   // `path` made absolute against the current folder.

@@ -13,10 +13,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <system_error>
 
 #include "base/remote_errors.h"
-#include "ftp/id_socket.h"
+#include "base/host_lookup.h"
+#include "base/socket_errors.h"
 
 namespace hemlo::sftp {
 
@@ -193,11 +196,17 @@ void SshConnection::Drive(const std::function<bool()>& call, int timeout_ms, con
 }
 
 void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_ms) {
-  ftp::PendingLookup lookup(options.host);
+  std::unique_ptr<HostLookup> lookup;
+  try {
+    lookup = std::make_unique<HostLookup>(options.host);
+  } catch (const std::system_error& e) {
+    throw remote::ConnectionLost(SocketErrorMessage(WinsockErrorFromErrno(e.code().value())),
+                                 /*quiet=*/false);
+  }
   for (;;) {
     const int64_t left = deadline_ms - NowMs();
     if (left <= 0) throw remote::TimedOut("Connect timed out.");
-    pollfd fds[2] = {{cancel_fd_, POLLIN, 0}, {lookup.fd(), POLLIN, 0}};
+    pollfd fds[2] = {{cancel_fd_, POLLIN, 0}, {lookup->fd(), POLLIN, 0}};
     ::poll(fds, 2, int(std::min<int64_t>(left, kPollSliceMs)));
     if (fds[0].revents & POLLIN) {
       ClearCancel();
@@ -205,12 +214,10 @@ void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_m
     }
     if (fds[1].revents) break;
   }
-  std::string ip;
-  try {
-    ip = lookup.Result();
-  } catch (const std::exception& e) {
-    throw remote::ConnectionLost(e.what(), /*quiet=*/false);  // the name is not known
-  }
+  const HostAddress address = lookup->Result();
+  if (address.error != 0)  // the name is not known
+    throw remote::ConnectionLost(SocketErrorMessage(address.error), /*quiet=*/false);
+  const std::string& ip = address.ip;
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(uint16_t(options.port));

@@ -82,7 +82,7 @@ std::optional<std::string> RemotePath(TransferContext& ctx, const std::string& r
 }  // namespace
 
 OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) {
-  if (!ctx.remote->Connected()) return OpOutcome::kNothing;
+  if (!ctx.remote.Connected()) return OpOutcome::kNothing;
   std::string root = ctx.local_folder;
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   const size_t slash = root.rfind('/');
@@ -103,7 +103,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) 
   std::optional<std::string> last_listed;
   std::vector<OpEntry> listed;
   BusyScope busy(ctx.host);
-  const auto progress = ctx.remote->ReportProgress(ctx.host);
+  const auto progress = ctx.remote.ReportProgress(ProgressOf(ctx.host));
   bool stopped = false;
   int preview_copies = 0;
 
@@ -122,7 +122,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) 
         } else {
           if (parent != last_listed) {
             size_t ignored = 0;
-            listed = ctx.remote->List(parent, /*hidden=*/false, ignored);
+            listed = ctx.remote.ListEntries(parent, /*hidden=*/false, ignored);
             last_listed = parent;
           }
           for (const OpEntry& item : listed) {
@@ -133,7 +133,7 @@ OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) 
           }
           if (!exists) {
             try {
-              ctx.remote->MakeFolder(*rel);
+              ctx.remote.MakeFolder(*rel);
             } catch (const std::exception& e) {
               if (!RemoteErrorOf(e)) throw;
               if (EndsOperation(ctx, e)) throw;
@@ -183,8 +183,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) 
       ctx.host.SetFileProgress(i, count);
       try {
         // The client sends TYPE only when the mode differs from the last one.
-        ctx.remote->SetTransferType(ctx.mode);
-        ctx.remote->Upload(file, *rel);
+        ctx.remote.SetTransferType(ctx.mode);
+        StoreFile(ctx.remote, file, *rel);
       } catch (const std::exception& e) {
         if (!RemoteErrorOf(e)) throw;
         if (EndsOperation(ctx, e)) {

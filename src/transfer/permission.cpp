@@ -1,5 +1,7 @@
 #include "transfer/permission.h"
 
+#include "remote/ftp_errors.h"
+#include "remote/ftp_remote_files.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::transfer {
@@ -53,16 +55,16 @@ std::optional<std::string> PermissionModel::ChmodText() const {
 
 bool ApplyPermission(const PermissionModel& model, ftp::TIdFTP& ftp, Prompts& prompts,
                      const std::function<void()>& refresh_remote_list) {
-  FtpOpRemote remote(ftp);
+  FtpRemoteFiles remote(ftp);
   return ApplyPermission(model, remote, prompts, refresh_remote_list);
 }
 
-bool ApplyPermission(const PermissionModel& model, OpRemote& remote, Prompts& prompts,
+bool ApplyPermission(const PermissionModel& model, RemoteFiles& remote, Prompts& prompts,
                      const std::function<void()>& refresh_remote_list) {
   const auto digits = model.ModeDigits();
   if (!digits) return false;
   try {
-    remote.SetMode(model.Name(), *digits);
+    remote.SetModeDigits(model.Name(), *digits);
   } catch (const std::exception& e) {
     if (IsCancelled(e)) return false;  // the user stopped the wait; the transfer window says so
     ShowClientError(prompts, e);

@@ -11,7 +11,7 @@
 
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
-#include "transfer/op_remote.h"
+#include "remote/remote_files.h"
 
 namespace hemlo::transfer {
 
@@ -54,7 +54,7 @@ class PermissionModel {
 bool ApplyPermission(const PermissionModel& model, ftp::TIdFTP& ftp, Prompts& prompts,
                      const std::function<void()>& refresh_remote_list);
 // The same over any protocol: the mode is set directly where it can be.
-bool ApplyPermission(const PermissionModel& model, OpRemote& remote, Prompts& prompts,
+bool ApplyPermission(const PermissionModel& model, RemoteFiles& remote, Prompts& prompts,
                      const std::function<void()>& refresh_remote_list);
 
 }  // namespace hemlo::transfer

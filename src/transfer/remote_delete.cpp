@@ -88,7 +88,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
     RemoteTree tree = CollectRemoteTree(ctx, root);
     stopped = tree.Stopped;
     for (size_t i = 0; !stopped && i < tree.FileList.size(); ++i) {
-      ctx.remote->DeleteFile(tree.FileList[i].Wire());
+      ctx.remote.DeleteFile(tree.FileList[i].Wire());
       ctx.prompts.ProcessEvents();
       stopped = StopTest(ctx);
     }
@@ -101,7 +101,7 @@ OpOutcome DeleteRemoteFolder(TransferContext& ctx, const std::vector<RemoteRow>&
       }
       // The folder chosen goes by the name the server listed it under.
       const bool chosen = folder.Wire() == root.Wire() && !row->wire.empty();
-      ctx.remote->RemoveFolder(chosen ? row->wire : folder.Wire());
+      ctx.remote.RemoveFolder(chosen ? row->wire : folder.Wire());
     }
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
@@ -129,7 +129,7 @@ OpOutcome DeleteSelection(TransferContext& ctx, const std::vector<RemoteRow>& ro
           stopped = true;
           break;
         }
-        if (row.selected) ctx.remote->DeleteFile(row.name);
+        if (row.selected) ctx.remote.DeleteFile(row.name);
       }
     } catch (const std::exception& e) {
       // The status keeps "削除中..." and the list is not re-read.
@@ -150,7 +150,7 @@ OpOutcome CreateRemoteFolder(TransferContext& ctx, const std::string& current_re
   const auto name = WireNameOrSkip(ctx, answer);
   if (!name) return OpOutcome::kNothing;
   try {
-    ctx.remote->MakeFolder(*name);
+    ctx.remote.MakeFolder(*name);
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;

@@ -3,10 +3,13 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
 #include "base/version_store.h"
+#include "publish/plan.h"
+#include "remote/ftp_errors.h"
 #include "ftp/id_exception.h"
 #include "transfer/certificate_check.h"
 
@@ -14,6 +17,18 @@ namespace hemlo::transfer {
 
 namespace fs = std::filesystem;
 using ftp::TIdDirItemType;
+
+void StoreFile(RemoteFiles& remote, const std::string& local_path,
+               const std::string& remote_path) {
+  // Under the site sync's temporary name, so that one left by a broken
+  // connection is removed by the next sync.
+  std::random_device random;
+  remote.Store(local_path, remote_path, publish::TemporaryName(random()));
+}
+
+ByteProgress ProgressOf(TransferHost& host) {
+  return [&host](int64_t done, int64_t total) { host.SetByteProgress(done, total); };
+}
 
 namespace {
 
@@ -100,7 +115,7 @@ const std::optional<std::string>& LocalNameOrSkip(TransferContext& ctx, const Li
 }
 
 void TellIfLeftPartial(TransferContext& ctx, std::string_view remote) {
-  if (ctx.remote->UploadLeftPartial()) Plain(ctx.prompts, texts::RemoteIncomplete(remote));
+  if (ctx.remote.StoreLeftPartial()) Plain(ctx.prompts, texts::RemoteIncomplete(remote));
 }
 
 std::string DoneText(const TransferContext& ctx) {
@@ -124,7 +139,7 @@ bool StopTest(TransferContext& ctx) {
 }
 
 bool EndsOperation(TransferContext& ctx, const std::exception& e) {
-  return ctx.host.WaitCancelled() || !ctx.remote->Connected() || IsQuietLoss(e) ||
+  return ctx.host.WaitCancelled() || !ctx.remote.Connected() || IsQuietLoss(e) ||
          IsCancelled(e);
 }
 
@@ -153,7 +168,7 @@ void UploadOne(TransferContext& ctx, const std::string& local_path, const std::s
   const auto remote = WireNameOrSkip(ctx, name_utf8);
   if (!remote) return;
   try {
-    ctx.remote->Upload(local_path, *remote);
+    StoreFile(ctx.remote, local_path, *remote);
   } catch (const remote::RemoteError& e) {
     if (EndsOperation(ctx, e)) {
       TellIfLeftPartial(ctx, name_utf8);
@@ -166,9 +181,9 @@ void UploadOne(TransferContext& ctx, const std::string& local_path, const std::s
 
 template <typename Loop>
 OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
-  if (!ctx.remote->Connected()) return OpOutcome::kNothing;
+  if (!ctx.remote.Connected()) return OpOutcome::kNothing;
   try {
-    ctx.remote->SetTransferType(ctx.mode);
+    ctx.remote.SetTransferType(ctx.mode);
   } catch (const std::exception& e) {
     ReportOrRethrow(ctx, e);
     return OpOutcome::kFailed;
@@ -176,7 +191,7 @@ OpOutcome RunUpload(TransferContext& ctx, bool nothing_to_send, Loop loop) {
   if (nothing_to_send) return OpOutcome::kNothing;
 
   BusyScope busy(ctx.host);
-  const auto progress = ctx.remote->ReportProgress(ctx.host);
+  const auto progress = ctx.remote.ReportProgress(ProgressOf(ctx.host));
   ctx.host.SetStatusText(texts::kUploading);
   ctx.prompts.ProcessEvents();
   OpOutcome outcome = loop();
@@ -248,7 +263,8 @@ RemoteTree CollectRemoteTree(TransferContext& ctx, const ListedName& root) {
     }
     const ListedName folder = tree.FolderList[k];
     // Hidden entries too: a folder holding ".htaccess" must empty completely.
-    for (const OpEntry& item : ctx.remote->List(folder.Wire(), /*hidden=*/true, ctx.unread)) {
+    for (const OpEntry& item :
+         ctx.remote.ListEntries(folder.Wire(), /*hidden=*/true, ctx.unread)) {
       if (item.name == "." || item.name == "..") continue;
       const ListedName name(ctx.names, item.name);
       if (name.Unsafe()) {
@@ -293,11 +309,11 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
     if (!name) continue;
     ctx.host.SetStatusText(ProgressText(file.Display(), i, count));
     ctx.host.SetFileProgress(i, count);
-    ctx.remote->SetTransferType(ctx.mode);
+    ctx.remote.SetTransferType(ctx.mode);
     try {
       // A local page about to be replaced keeps its bytes (never a reason not to download).
       (void)KeepBeforeWrite(base + *name, kDownloadWriter);
-      ctx.remote->Download(file.Wire(), base + *name);
+      ctx.remote.Fetch(file.Wire(), base + *name);
     } catch (const remote::RemoteError& e) {
       // One link that loops must not cost the rest of the tree.
       const bool link = size_t(i - 1) < tree.FileIsLink.size() && tree.FileIsLink[size_t(i - 1)];
@@ -315,14 +331,14 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
   int selected = 0;
   for (const RemoteRow& row : rows)
     if (row.selected) ++selected;
-  if (!ctx.remote->Connected() || selected == 0) return OpOutcome::kNothing;
+  if (!ctx.remote.Connected() || selected == 0) return OpOutcome::kNothing;
 
   ctx.host.SetStatusText(texts::kDownloading);
   ctx.prompts.ProcessEvents();
   const std::string base = WithSlash(ctx.local_folder);
   int n = 0;
   BusyScope busy(ctx.host);
-  const auto progress = ctx.remote->ReportProgress(ctx.host);
+  const auto progress = ctx.remote.ReportProgress(ProgressOf(ctx.host));
   OpOutcome outcome = OpOutcome::kDone;
   try {
     for (const RemoteRow& row : rows) {
@@ -346,9 +362,9 @@ OpOutcome DownloadSelection(TransferContext& ctx, const std::vector<RemoteRow>& 
       ctx.host.SetFileProgress(n, selected);
       const auto& local = LocalNameOrSkip(ctx, name);
       if (!local) continue;
-      ctx.remote->SetTransferType(ctx.mode);
+      ctx.remote.SetTransferType(ctx.mode);
       (void)KeepBeforeWrite(base + *local, kDownloadWriter);
-      ctx.remote->Download(row.name, base + *local);
+      ctx.remote.Fetch(row.name, base + *local);
       if (StopTest(ctx)) {
         outcome = OpOutcome::kStopped;
         break;

@@ -20,7 +20,8 @@
 #include "ftp/id_ftp.h"
 #include "text/remote_names.h"
 #include "transfer/listed_name.h"
-#include "transfer/op_remote.h"
+#include "remote/remote_files.h"
+#include "remote/transfer_mode.h"
 #include "transfer/transfer_host.h"
 
 namespace hemlo::transfer {
@@ -37,12 +38,12 @@ struct RemoteRow {
 };
 
 struct TransferContext {
-  OpTarget remote;
+  RemoteFiles& remote;
   Prompts& prompts;
   TransferHost& host;
   std::string local_folder;  // UTF-8 absolute path of the local pane
-  // The mode box: item 0 ("ｱｽｷｰ") is ftASCII, anything else ftBinary.
-  ftp::TIdFTPTransferType mode = ftp::TIdFTPTransferType::ftBinary;
+  // The mode box: item 0 ("ｱｽｷｰ") is kAscii, anything else kBinary.
+  TransferMode mode = TransferMode::kBinary;
   // How names travel on this connection.
   text::RemoteNames names{};
   // Names reported and skipped so far; the end status counts them.
@@ -51,6 +52,13 @@ struct TransferContext {
   // are missing from the walk); the end status counts them too.
   size_t unread = 0;
 };
+
+// A command's upload of `local_path` to `remote_path`, through a free
+// temporary name beside it where the protocol goes through one.
+void StoreFile(RemoteFiles& remote, const std::string& local_path,
+               const std::string& remote_path);
+// The host's byte progress, as the remote side reports it.
+ByteProgress ProgressOf(TransferHost& host);
 
 enum class OpOutcome {
   kNothing,  // preconditions not met; nothing was sent (apart from TYPE)

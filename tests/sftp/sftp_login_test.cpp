@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/remote_errors.h"
+#include "ftp/id_ftp.h"
 #include "sftp_test_support.h"
 #include "support/test_watchdog.h"
 #include "support/test_bounds.h"
@@ -309,6 +310,27 @@ TEST(SftpLogin, KeyPassphrasesAreAskedOnceThenKept) {
   SftpClient client;
   client.Connect(o, keeper.Wrap(q));
   EXPECT_EQ(asked, 1);
+}
+
+// A name the resolver does not know is told in the same words whichever
+// protocol the profile uses.
+TEST(SftpLogin, UnknownHostIsToldAsOverFtp) {
+  ftp::testing::TestWatchdog watchdog;
+  const std::string host = "no-such-host.invalid";
+  ftp::TIdFTP ftp;
+  ftp.Host = host;
+  std::string over_ftp;
+  try {
+    ftp.Connect();
+  } catch (const ftp::EIdSocketError& e) {
+    over_ftp = e.what();
+  }
+  ConnectOptions o;
+  o.host = host;
+  SftpClient client;
+  const std::string over_sftp = ConnectError(client, o, TrustingQuestions());
+  EXPECT_EQ(over_ftp.rfind("Socket Error # 1100", 0), 0u) << over_ftp;
+  EXPECT_EQ(over_sftp, over_ftp);
 }
 
 }  // namespace

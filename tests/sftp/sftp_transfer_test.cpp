@@ -17,7 +17,7 @@
 #include "support/real_servers.h"
 #include "support/scripted_prompts.h"
 #include "support/test_watchdog.h"
-#include "transfer/op_remote.h"
+#include "remote/ftp_remote_files.h"
 #include "remote/sftp_remote_files.h"
 #include "transfer/transfer_ops.h"
 
@@ -57,7 +57,6 @@ class Connected {
   ftp::testing::TempFolder local;
   SftpClient client;
   transfer::SftpRemoteFiles files{client};
-  transfer::FilesOpRemote ops{files, [this] { return client.Connected(); }};
 };
 
 unsigned Mode(const fs::path& p) { return unsigned(fs::status(p).permissions() & fs::perms::mask); }
@@ -113,7 +112,7 @@ TEST(SftpUpload, OldFileStaysWholeUntilTheNewOneIsAndAFailedCloseIsAFailure) {
     const fs::path source = c.local.path() / "new.html";
     WriteText(source, k.cut ? big : "short");
     Host host;
-    const auto progress = c.ops.ReportProgress(host);
+    const auto progress = c.files.ReportProgress(transfer::ProgressOf(host));
     bool cancelled = false;
     host.on_bytes = [&](int64_t) {
       if (k.cut && !cancelled) c.client.Cancel();
@@ -123,7 +122,7 @@ TEST(SftpUpload, OldFileStaysWholeUntilTheNewOneIsAndAFailedCloseIsAFailure) {
     if (k.fails) refused_close.emplace();
     try {
       if (k.via == Via::kButton)
-        c.ops.Upload(source.string(), k.target);
+        transfer::StoreFile(c.files, source.string(), k.target);
       else
         c.files.Upload(source.string(), k.target, nullptr);
       EXPECT_FALSE(k.fails) << "no failure told";
@@ -143,7 +142,7 @@ TEST(SftpUpload, OldFileStaysWholeUntilTheNewOneIsAndAFailedCloseIsAFailure) {
   // file that took the new bytes.
   fs::create_symlink("b/page.html", c.server->files / "link.html");
   WriteText(c.local.path() / "link.html", "through the link");
-  c.ops.Upload((c.local.path() / "link.html").string(), "link.html");
+  transfer::StoreFile(c.files, (c.local.path() / "link.html").string(), "link.html");
   EXPECT_TRUE(fs::is_symlink(c.server->files / "link.html"));
   EXPECT_EQ(ReadText(c.server->files / "b" / "page.html"), "through the link");
   EXPECT_EQ(Mode(c.server->files / "b" / "page.html"), 0751u);
@@ -163,7 +162,7 @@ TEST(SftpFolderDownload, LinksThatCannotBeReadAreSkippedAndCountedTheRestArrives
   ScriptedPrompts prompts;
   prompts.answers.assign(3, Answer::Ok);
   Host host;
-  transfer::TransferContext ctx{c.ops, prompts, host, c.local.path().string()};
+  transfer::TransferContext ctx{c.files, prompts, host, c.local.path().string()};
   EXPECT_EQ(transfer::DownloadSelection(ctx, {{"site", true, true, ""}}),
             transfer::OpOutcome::kDone);
   EXPECT_EQ(host.status, "完了（3 件をスキップしました）");
@@ -186,12 +185,12 @@ TEST(RemoteDownload, AFileDownloadedOverALocalOneKeepsItsModes) {
   ftp.Password = ftp_server->password;
   ftp.ReplyTimeout = ftp.DataTimeout = 20'000;
   ftp.Connect();
-  transfer::FtpOpRemote over_ftp(ftp);
+  transfer::FtpRemoteFiles over_ftp(ftp);
   struct Case {
     const char* what;
-    transfer::OpRemote& remote;
+    transfer::RemoteFiles& remote;
     fs::path disk;
-  } cases[] = {{"SFTP", sftp.ops, sftp.server->files}, {"FTP", over_ftp, ftp_server->files}};
+  } cases[] = {{"SFTP", sftp.files, sftp.server->files}, {"FTP", over_ftp, ftp_server->files}};
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
     WriteText(k.disk / "page.html", "new");
@@ -199,7 +198,7 @@ TEST(RemoteDownload, AFileDownloadedOverALocalOneKeepsItsModes) {
     const fs::path local = sftp.local.path() / (std::string(k.what) + ".html");
     WriteText(local, "old, longer");
     fs::permissions(local, fs::perms(0751));
-    k.remote.Download("page.html", local.string());
+    k.remote.Fetch("page.html", local.string());
     EXPECT_EQ(ReadText(local), "new");
     EXPECT_EQ(Mode(local), 0751u);
   }

@@ -25,14 +25,15 @@ struct FakeRun {
   ScriptedPrompts prompts;
   RecordingHost host;
   fs::path site() const { return local.path() / "site"; }
-  OpOutcome Upload(ftp::TIdFTPTransferType mode) {
+  OpOutcome Upload(TransferMode mode) {
     server.Run();
     ConnectClient(ftp, server.port());
     host.on_refresh_remote = [this] {
       ftp.CurrentDirectory();
       ftp.ListDirectory(nullptr, "", true);
     };
-    TransferContext ctx{ftp, prompts, host, site().string(), mode};
+    FtpRemoteFiles remote_files(ftp);
+    TransferContext ctx{remote_files, prompts, host, site().string(), mode};
     OpOutcome outcome = UploadFolderTree(ctx);
     ftp.Disconnect();
     EXPECT_EQ(server.Join(), "");
@@ -44,7 +45,7 @@ TEST(FolderUploadWire, ListsOncePerParentCreatesMissingFoldersThenUploads) {
   FakeRun run;
   WriteFile(run.site() / "index.htm", "<html>");
   WriteFile(run.site() / "img" / "a.gif", "GIF");
-  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftASCII), OpOutcome::kDone);
+  EXPECT_EQ(run.Upload(TransferMode::kAscii), OpOutcome::kDone);
   EXPECT_THAT(run.server.CommandsAfterLogin(),
               ElementsAre("LIST", "MKD site", "LIST site/", "MKD site/img", "TYPE A",
                           "STOR site/index.htm", "STOR site/img/a.gif", "PWD", "LIST", "QUIT"));
@@ -63,7 +64,7 @@ TEST(FolderUploadWire, PreviewCopiesOfThisProgramStayAtHome) {
   WriteFile(run.site() / "indexbak.htm", "preview");
   WriteFile(run.site() / "userbak.htm", "the user's own file");
   PreviewRecord::Shared().Written((run.site() / "indexbak.htm").string(), &run);
-  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_EQ(run.Upload(TransferMode::kBinary), OpOutcome::kDone);
   EXPECT_EQ(PreviewRecord::Shared().Release(&run), 1);
   EXPECT_THAT(run.server.CommandsAfterLogin(),
               ElementsAre("LIST", "MKD site", "STOR site/index.htm", "STOR site/userbak.htm", "PWD",
@@ -77,7 +78,7 @@ TEST(FolderUploadWire, SiblingsShareOneListingAndExistingFoldersAreReused) {
   run.server.folders.insert("site");
   run.server.folders.insert("site/b");
   for (const char* f : {"a", "b", "c"}) WriteFile(run.site() / f / "x.txt", f);
-  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_EQ(run.Upload(TransferMode::kBinary), OpOutcome::kDone);
   EXPECT_THAT(run.server.CommandsAfterLogin(),
               ElementsAre("LIST", "LIST site/", "MKD site/a", "MKD site/c", "STOR site/a/x.txt",
                           "STOR site/b/x.txt", "STOR site/c/x.txt", "PWD", "LIST", "QUIT"));
@@ -87,7 +88,7 @@ TEST(FolderUploadWire, DoubleByteNamesKeepATrailByteThatLooksLikeASeparator) {
   FakeRun run;
   // "表" is 0x95 0x5C in Shift-JIS.
   WriteFile(run.site() / "表" / "a.htm", "a");
-  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_EQ(run.Upload(TransferMode::kBinary), OpOutcome::kDone);
   const std::string folder = "site/" + text::Sjis("表");
   EXPECT_THAT(run.server.CommandsAfterLogin(),
               ElementsAre("LIST", "MKD site", "LIST site/", "MKD " + folder,
@@ -100,7 +101,7 @@ TEST(FolderUploadWire, NameWithoutAShiftJisFormIsReportedNeverSentMangled) {
   WriteFile(run.site() / "smile\xF0\x9F\x98\x80.htm", "emoji");
   WriteFile(run.site() / "ok.htm", "ok");
   run.prompts.answers = {Answer::Ok};
-  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_EQ(run.Upload(TransferMode::kBinary), OpOutcome::kDone);
   EXPECT_THAT(Texts(run.prompts),
               ElementsAre("「site/smile\xF0\x9F\x98\x80.htm」\r\nの名前にはShift-JISで表せない"
                           "文字「\xF0\x9F\x98\x80」があるため、スキップします"));
@@ -117,7 +118,7 @@ TEST(FolderUploadWire, PathLongerThan255BytesIsReportedNeverCut) {
   WriteFile(run.site() / long_name, "long");
   WriteFile(run.site() / "short.txt", "short");
   run.prompts.answers = {Answer::Ok};
-  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_EQ(run.Upload(TransferMode::kBinary), OpOutcome::kDone);
   EXPECT_THAT(
       Texts(run.prompts),
       ElementsAre("「site/" + long_name + "」\r\nはパスが255バイトを超えるため、スキップします"));
@@ -136,7 +137,7 @@ TEST(FolderUploadWire, EscapeDuringTheFolderPhaseStopsOnceAndUploadsNothing) {
   run.prompts.on_process_events = [&] {
     if (++events == 2) run.host.idle = true;  // after the first folder
   };
-  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kStopped);
+  EXPECT_EQ(run.Upload(TransferMode::kBinary), OpOutcome::kStopped);
   EXPECT_THAT(Texts(run.prompts), ElementsAre("中断しました！！"));
   for (const std::string& c : run.server.Commands()) EXPECT_NE(c.rfind("STOR", 0), 0u) << c;
   EXPECT_EQ(run.host.statuses.back(), "完了");
@@ -146,7 +147,7 @@ TEST(FolderUploadWire, EscapeDuringTheFolderPhaseStopsOnceAndUploadsNothing) {
 TEST(FolderUploadWire, EmptyFolderCreatesJustItself) {
   FakeRun run;
   fs::create_directories(run.site());
-  EXPECT_EQ(run.Upload(ftp::TIdFTPTransferType::ftBinary), OpOutcome::kDone);
+  EXPECT_EQ(run.Upload(TransferMode::kBinary), OpOutcome::kDone);
   EXPECT_THAT(run.server.CommandsAfterLogin(),
               ElementsAre("LIST", "MKD site", "PWD", "LIST", "QUIT"));
   EXPECT_EQ(run.host.statuses.back(), "完了");
@@ -174,8 +175,8 @@ class FolderUploadReal : public ::testing::TestWithParam<std::tuple<std::string,
     ftp_.MlstSupported();  // as the window does on connecting
   }
   OpOutcome Upload() {
-    TransferContext ctx{ftp_, prompts_, host_, (local_.path() / "site").string(),
-                        ftp::TIdFTPTransferType::ftBinary};
+    TransferContext ctx{files_, prompts_, host_, (local_.path() / "site").string(),
+                        TransferMode::kBinary};
     if (!std::get<1>(GetParam())) return UploadFolderTree(ctx);
     FtpEndpoint endpoint;
     endpoint.host_field = "127.0.0.1:" + std::to_string(server_->Port());
@@ -194,6 +195,7 @@ class FolderUploadReal : public ::testing::TestWithParam<std::tuple<std::string,
 
   std::unique_ptr<RealServer> server_;
   ftp::TIdFTP ftp_;
+  FtpRemoteFiles files_{ftp_};
   ScriptedPrompts prompts_;
   RecordingHost host_;
   TempDir local_;

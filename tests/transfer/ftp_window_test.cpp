@@ -101,7 +101,7 @@ TEST_F(FtpWindowTest, StartupLayoutAndLocalListNewestFirst) {
   EXPECT_FALSE(Ui(w).Button2->isEnabled());
   EXPECT_TRUE(Ui(w).Button1->isEnabled());
   EXPECT_EQ(Ui(w).ComboBox1->currentText(), QStringLiteral("ﾊﾞｲﾅﾘ"));
-  EXPECT_EQ(w->TransferMode(), ftp::TIdFTPTransferType::ftBinary);
+  EXPECT_EQ(w->TransferMode(), transfer::TransferMode::kBinary);
   EXPECT_TRUE(w->IdleFlag());
   EXPECT_EQ(w->StatusText(), QStringLiteral("Ferrox"));
   EXPECT_EQ(w->LocalFolder(), local->path().string());

@@ -14,6 +14,7 @@
 #include "support/real_servers.h"
 #include "support/scripted_prompts.h"
 #include "ftp/id_ftp.h"
+#include "remote/ftp_remote_files.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::transfer::testing {

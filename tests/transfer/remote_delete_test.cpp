@@ -44,6 +44,7 @@ TEST(FoldersDeepestFirst, OrdersByNumericDepthAtAnyDepth) {
 struct FakeDelete {
   FakeFtpServer server;
   ftp::TIdFTP ftp;
+  FtpRemoteFiles files{ftp};
   ScriptedPrompts prompts;
   RecordingHost host;
   void Start() {
@@ -55,7 +56,7 @@ struct FakeDelete {
     };
   }
   TransferContext Context() {
-    return {ftp, prompts, host, "/nonexistent", ftp::TIdFTPTransferType::ftBinary};
+    return {files, prompts, host, "/nonexistent", TransferMode::kBinary};
   }
   void Finish() {
     ftp.Disconnect();
@@ -189,7 +190,8 @@ TEST_P(RemoteDeleteReal, DeletesAThreeLevelTreeWithHiddenFiles) {
   prompts.answers = {Answer::Yes};
   RecordingHost host;
   host.on_refresh_remote = [&] { ListRows(ftp); };
-  TransferContext ctx{ftp, prompts, host, "/nonexistent", ftp::TIdFTPTransferType::ftBinary};
+  FtpRemoteFiles remote_files(ftp);
+  TransferContext ctx{remote_files, prompts, host, "/nonexistent", TransferMode::kBinary};
   auto rows = ListRows(ftp);
   Select(rows, {"tree"});
   // The first selected row decides: a folder.

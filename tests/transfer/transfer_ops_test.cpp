@@ -16,6 +16,7 @@
 #include "ops_test_support.h"
 #include "text/cp932.h"
 #include "transfer/remote_delete.h"
+#include "remote/ftp_remote_files.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo::transfer {
@@ -37,14 +38,15 @@ class RealServerTest : public ::testing::TestWithParam<std::string> {
     ftp_.MlstSupported();  // as the window does on connecting: MLSD on pyftpdlib, LIST on vsftpd
     host_.on_refresh_remote = [this] { ListRows(ftp_); };
   }
-  TransferContext Context() { return {ftp_, prompts_, host_, local_.path().string(), mode_}; }
+  TransferContext Context() { return {files_, prompts_, host_, local_.path().string(), mode_}; }
 
   std::unique_ptr<RealServer> server_;
   ftp::TIdFTP ftp_;
+  FtpRemoteFiles files_{ftp_};
   ScriptedPrompts prompts_;
   RecordingHost host_;
   TempDir local_;
-  ftp::TIdFTPTransferType mode_ = ftp::TIdFTPTransferType::ftBinary;
+  TransferMode mode_ = TransferMode::kBinary;
 };
 
 TEST_P(RealServerTest, UploadsSelectedFilesWithProgressInOrder) {
@@ -272,11 +274,12 @@ TEST(HostileServer, BadNamesAreReportedOnceAndNeverWritten) {
     ScriptedPrompts prompts;
     prompts.answers.assign(c.texts.size(), Answer::Ok);
     RecordingHost host;
-    TransferContext ctx{ftp,
+    FtpRemoteFiles remote_files(ftp);
+    TransferContext ctx{remote_files,
                         prompts,
                         host,
                         local.string(),
-                        ftp::TIdFTPTransferType::ftBinary,
+                        TransferMode::kBinary,
                         text::RemoteNames(c.encoding)};
 
     EXPECT_EQ(DownloadSelection(ctx, c.rows), OpOutcome::kDone);
@@ -330,8 +333,9 @@ TEST(HostileServer, WalksKeepEntriesWithUnreadableFactsAndCountUnreadLines) {
     ScriptedPrompts prompts;
     prompts.answers = {Answer::Yes, Answer::Ok};
     RecordingHost host;
-    TransferContext ctx{ftp, prompts, host, local.path().string(),
-                        ftp::TIdFTPTransferType::ftBinary};
+    FtpRemoteFiles remote_files(ftp);
+    TransferContext ctx{remote_files, prompts, host, local.path().string(),
+                        TransferMode::kBinary};
     EXPECT_EQ(walk.run(ctx, {{"site", true, true, ""}}), OpOutcome::kDone);
     ftp.Disconnect();
     EXPECT_EQ(server.Join(), "");
@@ -358,7 +362,7 @@ TEST(ByteProgress, ForwardsWorkEventsThrottledAndRestoresHandlers) {
   } host;
   {
     int64_t now = 0;  // the clock moves only when the test says
-    WorkProgress progress(ftp, host, [&] { return now; });
+    WorkProgress progress(ftp, ProgressOf(host), [&] { return now; });
     ftp.OnWorkBegin(ftp, ftp::TWorkMode::wmWrite, 3000);
     now = 49;
     ftp.OnWork(ftp, ftp::TWorkMode::wmWrite, 1000);  // too soon after the start
@@ -408,7 +412,8 @@ TEST(UploadFailure, AFileCutOffOnTheServerIsNamedIncomplete) {
   ScriptedPrompts prompts;
   prompts.answers.assign(3, Answer::Ok);
   RecordingHost host;
-  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  FtpRemoteFiles remote_files(ftp);
+  TransferContext ctx{remote_files, prompts, host, local.path().string(), TransferMode::kBinary};
   EXPECT_EQ(UploadFiles(ctx, LocalSelection{{"a.htm", "b.htm"}}), OpOutcome::kDone);
   ftp.Disconnect();
   EXPECT_EQ(server.Join(), "");
@@ -432,7 +437,8 @@ TEST(DownloadFailure, FirstErrorEndsTheDownloadWithTheServersMessage) {
   ConnectClient(ftp, server.port());
   ScriptedPrompts prompts;
   RecordingHost host;
-  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  FtpRemoteFiles remote_files(ftp);
+  TransferContext ctx{remote_files, prompts, host, local.path().string(), TransferMode::kBinary};
   std::vector<RemoteRow> rows = {
       {"a.txt", false, true, ""}, {"gone.txt", false, true, ""}, {"c.txt", false, true, ""}};
   EXPECT_EQ(DownloadSelection(ctx, rows), OpOutcome::kFailed);
@@ -457,7 +463,8 @@ TEST(DownloadFailure, LocalFolderThatCannotBeMadeEndsTheDownload) {
   ConnectClient(ftp, server.port());
   ScriptedPrompts prompts;
   RecordingHost host;
-  TransferContext ctx{ftp, prompts, host, local.path().string(), ftp::TIdFTPTransferType::ftBinary};
+  FtpRemoteFiles remote_files(ftp);
+  TransferContext ctx{remote_files, prompts, host, local.path().string(), TransferMode::kBinary};
   EXPECT_EQ(DownloadSelection(ctx, {{"site", true, true, ""}}), OpOutcome::kFailed);
   ftp.Disconnect();
   EXPECT_EQ(server.Join(), "");
