@@ -4,10 +4,14 @@
 //
 // - Wire clients (src/ftp, src/sftp) and the remote seams over them
 //   (transfer::RemoteFiles, transfer::OpRemote) throw. An exception carries
-//   what happened in its type (lost connection, reply timeout, refusal,
-//   abort) and the server's own text, untranslated. A worker thread never
-//   lets one escape: the operation that started the call catches it where
-//   it ends.
+//   what happened in its type and the server's own text, untranslated.
+//   Above the seam the types are the remote errors of base/remote_errors.h
+//   (ConnectionLost, TimedOut, Refused, Cancelled, LocalFileError,
+//   TrustDeclined), whatever the protocol: the SFTP client raises them
+//   itself, the FTP forms of the seam translate the FTP client's own
+//   (remote/ftp_errors.h), whose names stay inside src/ftp and the code
+//   that drives that client directly. A worker thread never lets one
+//   escape: the operation that started the call catches it where it ends.
 // - Local files and folders (src/base, the state files, the site tools)
 //   never throw: std::filesystem is called with a std::error_code, and a
 //   write answers with a result value (WriteResult: ok, strerror text,

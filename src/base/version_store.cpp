@@ -1,22 +1,16 @@
 #include "base/version_store.h"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <openssl/evp.h>
 #include <unistd.h>
-#include <zlib.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -27,10 +21,13 @@
 
 #include "base/atomic_file.h"
 #include "base/program_folder.h"
+#include "base/version_object.h"
 
 namespace hemlo {
 
 namespace fs = std::filesystem;
+
+using namespace version_object;
 
 namespace {
 
@@ -41,29 +38,6 @@ constexpr const char* kIndexHeading = "HemloVersions 1";
 // are. "L" marks a hard link to the replaced file (whole by nature); a copy
 // names its size, so one torn by a crash is known.
 constexpr std::string_view kPendingPrefix = "pending.";
-
-std::string Hex(const unsigned char* p, std::size_t n) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(n * 2);
-  for (std::size_t i = 0; i < n; ++i) {
-    out += digits[p[i] >> 4];
-    out += digits[p[i] & 15];
-  }
-  return out;
-}
-
-std::string Sha256(std::string_view bytes) {
-  unsigned char md[EVP_MAX_MD_SIZE];
-  unsigned int n = 0;
-  EVP_Digest(bytes.data(), bytes.size(), md, &n, EVP_sha256(), nullptr);
-  return Hex(md, n);
-}
-
-bool IsHash(std::string_view s) {
-  return s.size() == 64 &&
-         std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
 
 VersionResult Failed(const std::string& what) {
   return {false, "以前の版を残せませんでした（" + what + "）"};
@@ -114,94 +88,6 @@ void FlushFolder(const fs::path& dir) {
   for (const auto& e : fs::directory_iterator(dir, ec))
     if (e.is_regular_file(ec)) Flush(e.path());
   Flush(dir);
-}
-
-bool Deflate(std::string_view in, int level, std::string& out) {
-  uLongf n = compressBound(static_cast<uLong>(in.size()));
-  const std::size_t head = out.size();
-  out.resize(head + n);
-  if (compress2(reinterpret_cast<Bytef*>(out.data() + head), &n,
-                reinterpret_cast<const Bytef*>(in.data()), static_cast<uLong>(in.size()),
-                level) != Z_OK)
-    return false;
-  out.resize(head + n);
-  return true;
-}
-
-bool Inflate(std::string_view in, std::size_t size, std::string& out) {
-  out.assign(size, '\0');
-  uLongf n = static_cast<uLongf>(size);
-  if (uncompress(reinterpret_cast<Bytef*>(out.data()), &n,
-                 reinterpret_cast<const Bytef*>(in.data()), static_cast<uLong>(in.size())) != Z_OK)
-    return false;
-  return n == size;
-}
-
-// Above this a page's newest version is kept as it is: deflating 20 MB would
-// cost more than the save itself, and it is deflated anyway as a difference
-// once a newer version arrives.
-constexpr std::size_t kDeflatedWholeMost = 2u << 20;
-
-// An object: "F <size>\n" and the whole version deflated, "W <size>\n" and
-// the whole version as it is, or
-// "D <newer hash> <head> <tail> <size>\n" and the deflated middle: the version
-// is the newer one's first <head> bytes, the middle, its last <tail> bytes.
-struct Object {
-  bool whole = false;
-  bool raw = false;  // a whole version not deflated
-  std::string base;
-  std::uint64_t head = 0, tail = 0, size = 0;
-  std::string_view body;
-};
-
-bool ParseObject(std::string_view bytes, Object& o) {
-  const auto eol = bytes.find('\n');
-  if (eol == std::string_view::npos) return false;
-  std::istringstream in{std::string(bytes.substr(0, eol))};
-  char kind = 0;
-  in >> kind;
-  if (kind == 'F' || kind == 'W') {
-    o.whole = true;
-    o.raw = kind == 'W';
-    in >> o.size;
-  } else if (kind == 'D') {
-    in >> o.base >> o.head >> o.tail >> o.size;
-    if (!IsHash(o.base)) return false;
-  } else {
-    return false;
-  }
-  if (in.fail()) return false;
-  o.body = bytes.substr(eol + 1);
-  return !o.raw || o.body.size() == o.size;
-}
-
-bool WholeBytes(const Object& o, std::string& out) {
-  if (!o.raw) return Inflate(o.body, o.size, out);
-  out.assign(o.body);
-  return true;
-}
-
-std::string WholeObject(std::string_view bytes) {
-  if (bytes.size() > kDeflatedWholeMost)
-    return "W " + std::to_string(bytes.size()) + "\n" + std::string(bytes);
-  std::string out = "F " + std::to_string(bytes.size()) + "\n";
-  Deflate(bytes, Z_BEST_SPEED, out);
-  return out;
-}
-
-// `older` as what differs from `newer`.
-std::string DeltaObject(std::string_view older, std::string_view newer, const std::string& newer_hash) {
-  const std::size_t most = std::min(older.size(), newer.size());
-  std::size_t head = 0;
-  while (head < most && older[head] == newer[head]) ++head;
-  std::size_t tail = 0;
-  while (tail < most - head && older[older.size() - 1 - tail] == newer[newer.size() - 1 - tail]) ++tail;
-  const std::string_view middle = older.substr(head, older.size() - head - tail);
-  std::string out = "D " + newer_hash + " " + std::to_string(head) + " " + std::to_string(tail) +
-                    " " + std::to_string(middle.size()) + "\n";
-  // The middle of a small edit is small: the fastest level costs nothing in size.
-  Deflate(middle, Z_BEST_SPEED, out);
-  return out;
 }
 
 std::vector<StoredVersion> ReadIndex(const fs::path& dir) {
@@ -691,191 +577,5 @@ void VersionStore::ApplyCap() const {
   }
   total_ = total;
 }
-
-namespace {
-std::mutex g_store_mutex;
-std::uint64_t g_cap = kDefaultVersionCapBytes;
-bool g_failing = false;
-
-std::int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-struct Program;
-Program& TheProgram();
-
-// The program's store and the worker that folds in what saves set aside.
-// What is still set aside when the program ends is folded in next time.
-struct Program {
-  VersionStore store{fs::path()};
-  std::mutex mutex;
-  std::mutex folding;  // held by the worker while it folds
-  std::condition_variable changed;
-  std::deque<fs::path> todo;
-  std::set<fs::path> queued;  // what todo holds, so a batch of 2,000 pages is queued in one pass
-  bool busy = false;
-  bool stop = false;
-  // A forked child has no worker: it starts its own, and never joins its parent's.
-  std::thread* worker = nullptr;
-  pid_t owner = 0;
-
-  Program() {
-    // OpenSSL frees its digests at exit: set up (by one digest) before this
-    // object, it is taken down after ~Program has joined a worker that may
-    // be hashing.
-    (void)Sha256("");
-    // A fork waits for a fold to end, so the child gets no lock held by a thread it lacks.
-    ::pthread_atfork([] { TheProgram().LockForFork(); }, [] { TheProgram().UnlockForFork(); },
-                     [] { TheProgram().UnlockForFork(); });
-  }
-
-  ~Program() {
-    {
-      std::lock_guard lock(mutex);
-      stop = true;
-    }
-    changed.notify_all();
-    if (worker && owner == ::getpid()) {
-      worker->join();
-      delete worker;
-    }
-  }
-
-  void LockForFork() {
-    folding.lock();
-    mutex.lock();
-  }
-  void UnlockForFork() {
-    mutex.unlock();
-    folding.unlock();
-  }
-
-  bool HasWorker() const { return worker && owner == ::getpid(); }
-
-  void Add(const std::vector<fs::path>& dirs) {
-    std::lock_guard lock(mutex);
-    for (const fs::path& dir : dirs)
-      if (queued.insert(dir).second) todo.push_back(dir);
-    if (!HasWorker()) {
-      try {
-        worker = new std::thread([this] { Run(); });
-        owner = ::getpid();
-      } catch (const std::system_error&) {
-        worker = nullptr;
-        todo.clear();  // no thread to be had: folded in at the next look
-        queued.clear();
-      }
-    }
-    changed.notify_all();
-  }
-
-  void Run() {
-    // Folding is for later: the saves and site-wide writes that set the
-    // versions aside come first on a busy processor.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
-    std::unique_lock lock(mutex);
-    for (;;) {
-      changed.wait(lock, [&] { return stop || !todo.empty(); });
-      if (stop) return;
-      // Everything queued at once: a site-wide write's 2,000 folders are
-      // flushed together, not one after another.
-      std::vector<fs::path> dirs(todo.begin(), todo.end());
-      todo.clear();
-      queued.clear();
-      busy = true;
-      lock.unlock();
-      {
-        std::lock_guard fold(folding);
-        store.FoldBatch(dirs);
-      }
-      lock.lock();
-      busy = false;
-      changed.notify_all();
-    }
-  }
-
-  void Wait() {
-    std::unique_lock lock(mutex);
-    if (!HasWorker()) return;
-    // A fold takes what one page's bytes take to hash and compress.
-    changed.wait_for(lock, std::chrono::minutes(1), [&] { return todo.empty() && !busy; });
-  }
-};
-
-Program& TheProgram() {
-  static Program program;
-  return program;
-}
-
-VersionStore& ProgramStoreLocked() {
-  // Follows the state folder and the cap as they are now (tests move both).
-  // The folders first: what is made first is taken down last.
-  fs::path folder = ProgramFolder() / "versions";
-  VersionStore& store = TheProgram().store;
-  store.set_folder(std::move(folder));
-  store.set_cap(g_cap);
-  return store;
-}
-}  // namespace
-
-VersionStore& ProgramVersionStore() {
-  std::lock_guard lock(g_store_mutex);
-  return ProgramStoreLocked();
-}
-
-void SetVersionCap(std::uint64_t cap_bytes) {
-  std::lock_guard lock(g_store_mutex);
-  g_cap = cap_bytes;
-}
-
-VersionResult KeepBeforeWrite(const fs::path& page, std::string_view writer) {
-  std::lock_guard lock(g_store_mutex);
-  fs::path pending;
-  const VersionResult r = ProgramStoreLocked().SetAside(page, writer, Now(), &pending);
-  if (!pending.empty()) TheProgram().Add({pending});
-  return r;
-}
-
-VersionResult KeepBeforeWrite(const fs::path& page, std::string_view bytes, std::string_view writer) {
-  std::lock_guard lock(g_store_mutex);
-  fs::path pending;
-  const VersionResult r = ProgramStoreLocked().SetAside(page, bytes, writer, Now(), &pending);
-  if (!pending.empty()) TheProgram().Add({pending});
-  return r;
-}
-
-VersionResult KeepBeforeWrite(const std::vector<fs::path>& pages, std::string_view writer) {
-  std::lock_guard lock(g_store_mutex);
-  std::vector<fs::path> pending;
-  const VersionResult r = ProgramStoreLocked().SetAsideAll(pages, writer, Now(), &pending);
-  if (!pending.empty()) TheProgram().Add(pending);
-  return r;
-}
-
-void WaitForVersionStore() { TheProgram().Wait(); }
-
-std::string VersionNoticeOnce(const VersionResult& r) {
-  std::lock_guard lock(g_store_mutex);
-  if (r.ok) {
-    g_failing = false;
-    return {};
-  }
-  if (g_failing) return {};
-  g_failing = true;
-  return r.message;
-}
-
-std::string PackVersionBytes(std::string_view bytes) { return WholeObject(bytes); }
-
-std::optional<std::string> UnpackVersionBytes(std::string_view packed) {
-  Object o;
-  std::string out;
-  if (!ParseObject(packed, o) || !o.whole || !WholeBytes(o, out)) return std::nullopt;
-  return out;
-}
-
-std::string VersionHash(std::string_view bytes) { return Sha256(bytes); }
 
 }  // namespace hemlo

@@ -22,6 +22,7 @@
 #include "base/program_folder.h"
 #include "base/qt_prompts.h"
 #include "ftp/id_exception.h"
+#include "remote/ftp_errors.h"
 #include "transfer/certificate_check.h"
 #include "transfer/ferrox_files.h"
 #include "ferrox/ftp_window_parts.h"
@@ -258,12 +259,12 @@ bool TFtp1::RunOperation(std::function<void()> op, std::function<void()> then) {
 }
 
 void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool cancelled) {
-  if (cancelled || dynamic_cast<const ftp::EIdOperationAborted*>(&e)) {
+  if (cancelled || transfer::IsCancelled(e)) {
     ReportCancelled();
     return;
   }
   if (call_.ConnectWasDeclined() &&
-      (connection_->Sftp() || dynamic_cast<const ftp::EIdCertificateRejected*>(&e))) {
+      (connection_->Sftp() || dynamic_cast<const remote::TrustDeclined*>(transfer::RemoteErrorOf(e).get()))) {
     // The user said いいえ: that was the answer, not an error to show.
     SetStatusText(transfer::kConnectionDeclined);
     return;
@@ -272,8 +273,7 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
   // the client's error was (reset, closed, timed out on a dead link). One
   // lost while connecting (after the greeting, during the login or the
   // first listing) is lost all the same.
-  if (dynamic_cast<const ftp::EIdConnectionLost*>(&e) ||
-      (was_connected && (!RemoteConnected() || dynamic_cast<const ftp::EIdSilentException*>(&e)))) {
+  if (transfer::IsQuietLoss(e) || (was_connected && !RemoteConnected())) {
     ReportConnectionLost();
     return;
   }
@@ -282,7 +282,7 @@ void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool canc
     prompts_->Error(*tls);
     return;
   }
-  if (dynamic_cast<const ftp::EIdSilentException*>(&e)) return;
+  if (transfer::IsQuietLoss(e)) return;
   ShowError(e);
 }
 

@@ -8,7 +8,7 @@
 
 #include "base/program_folder.h"
 #include "text/cp932.h"
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "transfer/certificate_check.h"
 #include "ferrox/ftp_window.h"
 #include "ferrox/ftp_window_parts.h"

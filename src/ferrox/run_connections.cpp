@@ -1,5 +1,6 @@
 #include "ferrox/run_connections.h"
 
+#include "remote/ftp_errors.h"
 #include "remote/ftp_remote_files.h"
 #include "ferrox/ftp_window.h"
 
@@ -28,7 +29,7 @@ class TypedUploads : public transfer::FtpRemoteFiles {
       ftp.Upload(local_path, remote_path);
     } catch (...) {
       ftp.OnWork = saved;
-      throw;
+      transfer::RethrowAsRemoteError();
     }
     ftp.OnWork = saved;
   }

@@ -144,7 +144,7 @@ struct PlanInput {
   // Files neither side's walk looks at.
   Exclusions exclusions;
   // Asked between local files and during long hashes; true ends the plan
-  // with ftp::EIdOperationAborted (Escape while the site is hashed).
+  // with remote::Cancelled (Escape while the site is hashed).
   std::function<bool()> stop;
 };
 

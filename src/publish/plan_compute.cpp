@@ -13,7 +13,7 @@
 #include <set>
 
 #include "base/preview_record.h"
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "publish/plan.h"
 
 namespace hemlo::publish {
@@ -66,7 +66,7 @@ LocalTree WalkLocal(const std::string& root, const Exclusions& exclusions, Plan&
   const fs::path real_root = fs::canonical(root, root_ec);
   std::vector<std::string> queue{""};
   for (size_t k = 0; k < queue.size(); ++k) {
-    if (stop && stop()) throw ftp::EIdOperationAborted();
+    if (stop && stop()) throw remote::Cancelled();
     const std::string rel = queue[k];
     const std::string dir = rel.empty() ? root : root + "/" + rel;
     std::error_code ec;
@@ -248,15 +248,14 @@ std::optional<int64_t> MeasureClockOffset(transfer::RemoteFiles& remote, const R
     }
     if (t) offset = *t - after;
     remote.DeleteFile(remote_path);
-  } catch (const ftp::EIdOperationAborted&) {
-    ::unlink(local);
-    throw;
-  } catch (const ftp::EIdConnectionLost&) {
-    ::unlink(local);
-    throw;
-  } catch (const ftp::EIdException&) {
+  } catch (const remote::RemoteError& e) {
     // A server that refuses the probe: files without a record then count
-    // as changed, which sends too much rather than too little.
+    // as changed, which sends too much rather than too little. A cancel or
+    // a connection gone ends the plan.
+    if (dynamic_cast<const remote::Cancelled*>(&e) || remote::IsQuietLoss(e)) {
+      ::unlink(local);
+      throw;
+    }
   }
   ::unlink(local);
   return offset;
@@ -378,7 +377,7 @@ Plan ComputePlan(transfer::RemoteFiles& remote, const PlanInput& input) {
   std::vector<LocalFile> kept;
   std::vector<std::string> kept_sha;
   const auto stopped = [&] {
-    if (input.stop && input.stop()) throw ftp::EIdOperationAborted();
+    if (input.stop && input.stop()) throw remote::Cancelled();
   };
   for (size_t i = 0; i < files.size(); ++i) {
     stopped();

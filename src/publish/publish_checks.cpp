@@ -10,7 +10,7 @@ void PublishRun::Shared::CheckLocal(const FileEntry& f) {
   if (f.local_mtime_ns == 0) return;
   const auto now = transfer::StampOf(plan.local_root + "/" + f.path);
   if (!now || now->size != f.size || now->mtime_ns != f.local_mtime_ns)
-    throw ftp::EIdException(
+    throw remote::LocalFileError(
         "公開の準備の後にローカルで変更されたため送りませんでした"
         "（もう一度公開してください）");
 }
@@ -20,13 +20,13 @@ void PublishRun::Shared::CheckRemote(transfer::RemoteFiles& remote, const std::s
   const std::optional<int64_t> shown = remote.FileSize(path);
   if (!shown || *shown == size) return;
   if (*shown < 0 && temporary)
-    throw ftp::EIdException(
+    throw remote::Refused(
         "送った一時ファイルがサーバから消えていました"
         "（同じフォルダへ別の公開が同時に実行されていませんか）");
-  throw ftp::EIdException(*shown < 0 ? std::string("サーバにファイルが見つかりません")
-                                     : "サーバにあるのは " + std::to_string(*shown) +
-                                           " バイトで、送った " + std::to_string(size) +
-                                           " バイトと違います");
+  throw remote::Refused(*shown < 0 ? std::string("サーバにファイルが見つかりません")
+                                   : "サーバにあるのは " + std::to_string(*shown) +
+                                         " バイトで、送った " + std::to_string(size) +
+                                         " バイトと違います");
 }
 
 }  // namespace hemlo::publish

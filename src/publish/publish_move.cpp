@@ -22,9 +22,9 @@ std::optional<bool> PublishRun::Shared::MoveOne(transfer::RemoteFiles& remote, i
       remote.RenamePlain(from, to);
     const auto [at_to, at_from] = remote.SizesAfterPlace(from, to);
     if (at_from && *at_from >= 0)
-      throw ftp::EIdException("サーバは名前を変えたと答えましたが、変わっていません");
+      throw remote::Refused("サーバは名前を変えたと答えましたが、変わっていません");
     if (at_to && *at_to != f.size)
-      throw ftp::EIdException("移動した後のサーバのファイルが " + std::to_string(*at_to) +
+      throw remote::Refused("移動した後のサーバのファイルが " + std::to_string(*at_to) +
                               " バイトで、" + std::to_string(f.size) + " バイトと違います");
   } catch (...) {
     const auto e = std::current_exception();
@@ -35,7 +35,7 @@ std::optional<bool> PublishRun::Shared::MoveOne(transfer::RemoteFiles& remote, i
       Retry(index, e);
       return true;
     }
-    if (lost || cancelled || !transfer::IsRefusal(e)) {
+    if (lost || cancelled || !remote::IsRefusal(e)) {
       EndUpload(index, e);
       return lost;
     }

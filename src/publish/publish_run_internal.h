@@ -9,7 +9,7 @@
 #include <mutex>
 #include <set>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "publish/publish_run.h"
 #include "remote/connection_worker.h"
 
@@ -38,14 +38,8 @@ inline std::string NameOf(const std::string& rel) {
 inline bool IsLost(const std::exception_ptr& e) {
   try {
     std::rethrow_exception(e);
-  } catch (const ftp::EIdConnectionLost&) {
-    return true;
-  } catch (const ftp::EIdNotConnected&) {
-    return true;
-  } catch (const ftp::EIdReplyTimeout&) {
-    return true;
-  } catch (const ftp::EIdSocketError&) {
-    return true;
+  } catch (const std::exception& error) {
+    return remote::IsLost(error);
   } catch (...) {
     return false;
   }
@@ -56,8 +50,20 @@ inline bool IsLost(const std::exception_ptr& e) {
 inline bool IsAborted(const std::exception_ptr& e) {
   try {
     std::rethrow_exception(e);
-  } catch (const ftp::EIdOperationAborted&) {
+  } catch (const remote::Cancelled&) {
     return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// The server answered the step with a refusal of its own (a file already
+// gone, say): the connection carries on.
+inline bool RefusedByServer(const std::exception_ptr& e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const remote::Refused& refusal) {
+    return refusal.FromServer();
   } catch (...) {
     return false;
   }
@@ -66,9 +72,8 @@ inline bool IsAborted(const std::exception_ptr& e) {
 inline std::string MessageOf(const std::exception_ptr& e) {
   try {
     std::rethrow_exception(e);
-  } catch (const ftp::EIdConnectionLost&) {
-    return "サーバとの接続が切れました";
   } catch (const std::exception& ex) {
+    if (remote::IsQuietLoss(ex)) return remote::kConnectionLostText;
     std::string m = ex.what();
     while (!m.empty() && (m.back() == '\n' || m.back() == '\r')) m.pop_back();
     return m;
@@ -83,7 +88,7 @@ template <typename F>
 void AfterCancel(F&& f) {
   try {
     f();
-  } catch (const ftp::EIdOperationAborted&) {
+  } catch (const remote::Cancelled&) {
     f();
   }
 }

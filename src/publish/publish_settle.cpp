@@ -117,12 +117,12 @@ void PublishRun::Shared::Settle() {
   }
   for (const auto& [index, temp] : temps) {
     try {
-      if (!remote) throw ftp::EIdException(why);
+      if (!remote) throw remote::RemoteError(why);
       remote->DeleteFile(Join(plan.remote_root, temp));
       Log(Operation::Kind::kDeleteTemporary, temp);
-    } catch (const ftp::EIdProtocolReplyError&) {
-      // Gone already.
     } catch (...) {
+      // Gone already: the server said so.
+      if (RefusedByServer(std::current_exception())) continue;
       std::lock_guard lock(m);
       result->notes.push_back("一時ファイル" + Quote(temp) +
                               "が残りました（次の公開で削除します）");

@@ -265,7 +265,9 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
       try {
         remote.DeleteFile(Join(plan.remote_root, earlier));
         Log(Operation::Kind::kDeleteTemporary, earlier);
-      } catch (const ftp::EIdProtocolReplyError&) {
+      } catch (...) {
+        // Gone already; anything else ends this try.
+        if (!RefusedByServer(std::current_exception())) throw;
       }
     }
     CheckLocal(f);
@@ -280,7 +282,7 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
       });
     } catch (...) {
       // A file changed under the upload says so, not how the read failed.
-      if (transfer::IsRefusal(std::current_exception())) CheckLocal(f);
+      if (remote::IsRefusal(std::current_exception())) CheckLocal(f);
       throw;
     }
     // The bytes sent are the bytes planned (and hashed for the record),
@@ -298,11 +300,10 @@ bool PublishRun::Shared::UploadOne(transfer::RemoteFiles& remote, int index, uin
       // A rename answered as done but not done leaves the temporary.
       const auto [at_final, at_temp] = remote.SizesAfterPlace(temp_abs, final_abs);
       if (at_temp && *at_temp >= 0)
-        throw ftp::EIdException("サーバは名前を変えたと答えましたが、変わっていません");
+        throw remote::Refused("サーバは名前を変えたと答えましたが、変わっていません");
       if (at_final && *at_final != f.size)
-        throw ftp::EIdException("置き換えた後のサーバのファイルが " + std::to_string(*at_final) +
-                                " バイトで、送った " + std::to_string(f.size) +
-                                " バイトと違います");
+        throw remote::Refused("置き換えた後のサーバのファイルが " + std::to_string(*at_final) +
+                              " バイトで、送った " + std::to_string(f.size) + " バイトと違います");
     }
     {
       std::lock_guard lock(m);

@@ -2,11 +2,10 @@
 // After it: the run logged, and what it sent kept for the next one.
 #include <unistd.h>
 
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
+#include "base/atomic_file.h"
 #include "publish/undo_plan.h"
 
 namespace hemlo::publish {
@@ -17,15 +16,6 @@ namespace {
 
 std::string JoinRemote(const std::string& root, const std::string& rel) {
   return root == "/" ? "/" + rel : root + "/" + rel;
-}
-
-bool ReadAll(const fs::path& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  out = s.str();
-  return static_cast<bool>(in) || in.eof();
 }
 
 }  // namespace
@@ -59,7 +49,7 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
         remote.Download(JoinRemote(plan.remote_root, f.wire), temp.string(), nullptr);
         std::string bytes;
         std::string error;
-        if (!ReadAll(temp, bytes)) {
+        if (!hemlo::ReadWholeFile(temp, bytes)) {
           why = "控えを読めません";
         } else if (const auto hash = copies.Keep(bytes, &error)) {
           kept.hash_of[f.wire] = *hash;
@@ -68,7 +58,7 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
         }
       } catch (const std::exception& e) {
         why = e.what();
-        lost = !transfer::IsRefusal(std::current_exception());
+        lost = !remote::IsRefusal(std::current_exception());
       }
     } else if (why.empty()) {
       why = "サーバとの接続が切れました";

@@ -1,6 +1,5 @@
 #include "publish/run_log.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "base/atomic_file.h"
@@ -81,15 +80,6 @@ bool ParseRecord(std::istringstream& in, std::optional<RecordEntry>& out) {
   return true;
 }
 
-bool ReadAll(const fs::path& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  out = s.str();
-  return true;
-}
-
 }  // namespace
 
 fs::path RunLogPath(const fs::path& record_path) {
@@ -100,7 +90,7 @@ fs::path RunLogPath(const fs::path& record_path) {
 std::vector<LoggedRun> LoadRunLog(const fs::path& path) {
   std::vector<LoggedRun> runs;
   std::string bytes;
-  if (!ReadAll(path, bytes)) return runs;
+  if (!hemlo::ReadWholeFile(path, bytes)) return runs;
   std::istringstream lines(bytes);
   std::string line;
   if (!std::getline(lines, line) || line != kHeader) return runs;
@@ -179,7 +169,7 @@ KeptCopies KeptCopies::Beside(const fs::path& record_path) {
 std::optional<std::string> KeptCopies::Bytes(const std::string& hash) const {
   if (!IsHash(hash)) return std::nullopt;
   std::string packed;
-  if (!ReadAll(folder_ / hash, packed)) return std::nullopt;
+  if (!hemlo::ReadWholeFile(folder_ / hash, packed)) return std::nullopt;
   auto bytes = UnpackVersionBytes(packed);
   if (!bytes || VersionHash(*bytes) != hash) return std::nullopt;
   return bytes;
@@ -203,7 +193,7 @@ std::optional<std::string> KeptCopies::Keep(std::string_view bytes, std::string*
 bool KeptCopies::KeepFile(const fs::path& file, const std::string& hash) {
   if (Holds(hash)) return true;
   std::string bytes;
-  if (!ReadAll(file, bytes) || VersionHash(bytes) != hash) return false;
+  if (!hemlo::ReadWholeFile(file, bytes) || VersionHash(bytes) != hash) return false;
   return Keep(bytes).has_value();
 }
 

@@ -67,7 +67,7 @@ class Listings {
       facts = remote_.List(JoinRemote(root_, folder));
     } catch (...) {
       // A folder that is not there refuses its listing; a broken line ends the plan.
-      if (!transfer::IsRefusal(std::current_exception())) throw;
+      if (!remote::IsRefusal(std::current_exception())) throw;
     }
     return cache_[folder] = std::move(facts);
   }

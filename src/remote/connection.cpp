@@ -3,6 +3,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include "base/remote_errors.h"
 #include "ftp/id_exception.h"
 
 namespace hemlo::transfer {
@@ -93,10 +94,9 @@ sftp::LoginMethod Connection::ConnectSftp(sftp::ConnectQuestions questions,
     try {
       files->ChangeFolder(folder);
       session_.StartFolder = folder;
-    } catch (const ftp::EIdSilentException&) {
-      throw;
-    } catch (const ftp::EIdException&) {
+    } catch (const remote::RemoteError& e) {
       // The stored folder is gone or closed to us: start at home instead.
+      if (remote::IsQuietLoss(e)) throw;
     }
   }
   sftp_files_ = std::move(files);

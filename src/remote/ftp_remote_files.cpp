@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "ftp/id_ftp_list.h"
+#include "remote/ftp_errors.h"
 
 namespace hemlo::transfer {
 
@@ -97,12 +98,16 @@ FtpRemoteFiles::~FtpRemoteFiles() {
   }
 }
 
-std::string FtpRemoteFiles::CurrentFolder() { return ftp_.CurrentDirectory(); }
+std::string FtpRemoteFiles::CurrentFolder() {
+  return FtpCall([&] { return ftp_.CurrentDirectory(); });
+}
 
-void FtpRemoteFiles::ChangeFolder(const std::string& path) { ftp_.ChangeDirectory(path); }
+void FtpRemoteFiles::ChangeFolder(const std::string& path) {
+  FtpCall([&] { ftp_.ChangeDirectory(path); });
+}
 
 std::vector<RemoteFact> FtpRemoteFiles::List(const std::string& folder) {
-  ftp_.ListEntries(folder, /*hidden=*/true, /*probe=*/true);
+  FtpCall([&] { ftp_.ListEntries(folder, /*hidden=*/true, /*probe=*/true); });
   // Parsed here rather than through DirectoryListing: MLSD times stay UTC
   // instead of being shown in the local zone.
   ftp::TIdFTPListItems items;
@@ -133,20 +138,22 @@ std::vector<RemoteFact> FtpRemoteFiles::List(const std::string& folder) {
   return facts;
 }
 
-void FtpRemoteFiles::MakeFolder(const std::string& path) { ftp_.CreateDirectory(path); }
+void FtpRemoteFiles::MakeFolder(const std::string& path) {
+  FtpCall([&] { ftp_.CreateDirectory(path); });
+}
 
 void FtpRemoteFiles::Upload(const std::string& local_path, const std::string& remote_path,
                             const ByteProgress& progress) {
   ProgressScope scope(ftp_, progress, progress ? LocalSize(local_path) : 0);
-  ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
+  FtpCall([&] { ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary); });
   const auto before = StampOf(local_path);
   try {
     ftp_.Upload(local_path, remote_path);
   } catch (...) {
+    const std::exception_ptr error = AsRemoteError(std::current_exception());
     // A file cut short while read ends the upload early: say that.
-    if (IsRefusal(std::current_exception()))
-      RefuseIfChanged(local_path, before, StampOf(local_path));
-    throw;
+    if (remote::IsRefusal(error)) RefuseIfChanged(local_path, before, StampOf(local_path));
+    std::rethrow_exception(error);
   }
   RefuseIfChanged(local_path, before, StampOf(local_path));
 }
@@ -154,11 +161,17 @@ void FtpRemoteFiles::Upload(const std::string& local_path, const std::string& re
 void FtpRemoteFiles::Download(const std::string& remote_path, const std::string& local_path,
                               const ByteProgress& progress) {
   ProgressScope scope(ftp_, progress, 0);
-  ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
-  ftp_.Download(remote_path, local_path, /*overwrite=*/true);
+  FtpCall([&] {
+    ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
+    ftp_.Download(remote_path, local_path, /*overwrite=*/true);
+  });
 }
 
 void FtpRemoteFiles::Rename(const std::string& from, const std::string& to) {
+  FtpCall([&] { RenameReplacing(from, to); });
+}
+
+void FtpRemoteFiles::RenameReplacing(const std::string& from, const std::string& to) {
   // Both names are checked before RNFR goes out, so a bad new name cannot
   // leave the server waiting for RNTO.
   if (ftp::HasLineBreak(from) || ftp::HasLineBreak(to)) throw ftp::EIdIllegalCommandText();
@@ -186,12 +199,18 @@ void FtpRemoteFiles::RenameAfterDelete(const std::string& from, const std::strin
 }
 
 void FtpRemoteFiles::RenamePlain(const std::string& from, const std::string& to) {
-  ftp_.RenameFile(from, to);
+  FtpCall([&] { ftp_.RenameFile(from, to); });
 }
 
 std::optional<int64_t> FtpRemoteFiles::PlaceUploaded(const std::string& from, const std::string& to,
                                                      int64_t utc_seconds,
                                                      const std::string& aside) {
+  return FtpCall([&] { return PlaceUploadedFtp(from, to, utc_seconds, aside); });
+}
+
+std::optional<int64_t> FtpRemoteFiles::PlaceUploadedFtp(const std::string& from,
+                                                        const std::string& to, int64_t utc_seconds,
+                                                        const std::string& aside) {
   listed_after_set_.reset();
   after_place_.reset();
   if (ftp::HasLineBreak(from) || ftp::HasLineBreak(to)) throw ftp::EIdIllegalCommandText();
@@ -228,17 +247,20 @@ std::optional<int64_t> FtpRemoteFiles::PlaceUploaded(const std::string& from, co
       RenameAfterDelete(from, to);
     else
       ReplaceByAside(from, to, aside,
-                     std::make_exception_ptr(
-                         ftp::EIdProtocolReplyError(rnto.NumericCode, rnto.TextWithLineBreaks())));
+                     std::make_exception_ptr(remote::Refused(rnto.TextWithLineBreaks(),
+                                                             /*from_server=*/true,
+                                                             rnto.NumericCode)));
   }
   listed_after_set_ = listed;
   return listed;
 }
 
 std::optional<int64_t> FtpRemoteFiles::FileSize(const std::string& path) {
-  if (!ftp_.FeatureAnnounced("SIZE")) return std::nullopt;
-  ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
-  return SizeOfReply(ftp_.SendCmds({"SIZE " + path}).front());
+  return FtpCall([&]() -> std::optional<int64_t> {
+    if (!ftp_.FeatureAnnounced("SIZE")) return std::nullopt;
+    ftp_.SetTransferType(ftp::TIdFTPTransferType::ftBinary);
+    return SizeOfReply(ftp_.SendCmds({"SIZE " + path}).front());
+  });
 }
 
 std::pair<std::optional<int64_t>, std::optional<int64_t>> FtpRemoteFiles::SizesAfterPlace(
@@ -248,22 +270,28 @@ std::pair<std::optional<int64_t>, std::optional<int64_t>> FtpRemoteFiles::SizesA
   return RemoteFiles::SizesAfterPlace(from, to);
 }
 
-void FtpRemoteFiles::DeleteFile(const std::string& path) { ftp_.DeleteFile(path); }
+void FtpRemoteFiles::DeleteFile(const std::string& path) {
+  FtpCall([&] { ftp_.DeleteFile(path); });
+}
 
-void FtpRemoteFiles::RemoveFolder(const std::string& path) { ftp_.RemoveDirectory(path); }
+void FtpRemoteFiles::RemoveFolder(const std::string& path) {
+  FtpCall([&] { ftp_.RemoveDirectory(path); });
+}
 
 void FtpRemoteFiles::SetMode(const std::string& path, unsigned mode) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%03o", mode & 07777);
-  ftp_.SiteCommand(std::string("CHMOD ") + buf + " " + path);
+  FtpCall([&] { ftp_.SiteCommand(std::string("CHMOD ") + buf + " " + path); });
 }
 
 bool FtpRemoteFiles::SetModified(const std::string& path, int64_t utc_seconds) {
   listed_after_set_.reset();
-  if (!ftp_.FeatureAnnounced("MFMT")) return false;
-  ftp_.SendCmd("MFMT " + FactTimeText(utc_seconds) + " " + path, {213});
-  listed_after_set_ = ModifyFactOf(ftp_.LastReply);
-  return true;
+  return FtpCall([&] {
+    if (!ftp_.FeatureAnnounced("MFMT")) return false;
+    ftp_.SendCmd("MFMT " + FactTimeText(utc_seconds) + " " + path, {213});
+    listed_after_set_ = ModifyFactOf(ftp_.LastReply);
+    return true;
+  });
 }
 
 std::optional<int64_t> FtpRemoteFiles::ModifyFactOf(const ftp::TIdRFCReply& reply) {
@@ -280,8 +308,10 @@ std::optional<int64_t> FtpRemoteFiles::ModifiedTime(const std::string& path) {
   try {
     ftp_.SendCmd("MDTM " + path, {213});
   } catch (const ftp::EIdProtocolReplyError&) {
-    if (!ftp_.Connected()) throw;
+    if (!ftp_.Connected()) RethrowAsRemoteError();
     return std::nullopt;
+  } catch (...) {
+    RethrowAsRemoteError();
   }
   const auto& text = ftp_.LastReply.Text;
   if (text.empty()) return std::nullopt;
@@ -307,7 +337,7 @@ std::unique_ptr<FtpRemoteFiles> ConnectFtpRemoteFiles(
     names = session.Names;
   } catch (...) {
     if (cancel_with) cancel_with(nullptr);
-    throw;
+    RethrowAsRemoteError();
   }
   if (cancel_with) cancel_with(nullptr);
   auto remote = std::make_unique<FtpRemoteFiles>(std::move(ftp));

@@ -60,6 +60,10 @@ class FtpRemoteFiles : public RemoteFiles {
   text::RemoteNames Names;
 
  private:
+  // The work of Rename and PlaceUploaded, raising the client's own errors.
+  void RenameReplacing(const std::string& from, const std::string& to);
+  std::optional<int64_t> PlaceUploadedFtp(const std::string& from, const std::string& to,
+                                          int64_t utc_seconds, const std::string& aside);
   // After RNFR was accepted and RNTO refused: DELE `to`, then RNFR/RNTO.
   void RenameAfterDelete(const std::string& from, const std::string& to);
   // The time of MFMT's "213 Modify=...; path", as the server's MLSD shows it.
@@ -93,8 +97,9 @@ struct FtpEndpoint {
 
 // Connects and logs in on the caller's thread. `cancel_with` (if any) is
 // handed a function that stops the connect from another thread, and
-// nullptr again before this returns. Client
-// errors propagate (a refused extra connection: 421, 530, a closed socket).
+// nullptr again before this returns. Failures
+// raise the remote errors (a refused extra connection: 421, 530, a closed
+// socket).
 std::unique_ptr<FtpRemoteFiles> ConnectFtpRemoteFiles(
     const FtpEndpoint& endpoint,
     const std::function<void(std::function<void()>)>& cancel_with = nullptr);

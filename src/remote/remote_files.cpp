@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 
 namespace hemlo::transfer {
 
@@ -34,23 +34,8 @@ std::optional<LocalStamp> StampOfOpen(int fd) {
 void RefuseIfChanged(const std::string& local_path, const std::optional<LocalStamp>& before,
                      const std::optional<LocalStamp>& after) {
   if (!before || after == before) return;
-  throw ftp::EIdException("ローカルのファイル「" + local_path +
-                          "」が送信中に変更されたため、送信をやめました");
-}
-
-bool IsRefusal(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const ftp::EIdConnectionLost&) {
-  } catch (const ftp::EIdNotConnected&) {
-  } catch (const ftp::EIdReplyTimeout&) {
-  } catch (const ftp::EIdSocketError&) {
-  } catch (const ftp::EIdOperationAborted&) {
-  } catch (const ftp::EIdException&) {
-    return true;
-  } catch (...) {
-  }
-  return false;
+  throw remote::LocalFileError("ローカルのファイル「" + local_path +
+                               "」が送信中に変更されたため、送信をやめました");
 }
 
 std::optional<int64_t> RemoteFiles::PlaceUploaded(const std::string& from, const std::string& to,
@@ -60,7 +45,7 @@ std::optional<int64_t> RemoteFiles::PlaceUploaded(const std::string& from, const
     if (SetModified(from, utc_seconds)) listed = ListedTimeAfterSet();
   } catch (...) {
     // Refused: the file keeps the server's own time.
-    if (!IsRefusal(std::current_exception())) throw;
+    if (!remote::IsRefusal(std::current_exception())) throw;
   }
   if (aside.empty()) {
     Rename(from, to);
@@ -70,7 +55,7 @@ std::optional<int64_t> RemoteFiles::PlaceUploaded(const std::string& from, const
     RenamePlain(from, to);
   } catch (...) {
     const std::exception_ptr refusal = std::current_exception();
-    if (!IsRefusal(refusal)) throw;
+    if (!remote::IsRefusal(refusal)) throw;
     ReplaceByAside(from, to, aside, refusal);
   }
   return listed;
@@ -82,7 +67,7 @@ void RemoteFiles::ReplaceByAside(const std::string& from, const std::string& to,
   try {
     RenamePlain(to, aside);
   } catch (...) {
-    if (IsRefusal(std::current_exception())) std::rethrow_exception(refusal);
+    if (remote::IsRefusal(std::current_exception())) std::rethrow_exception(refusal);
     throw;
   }
   try {
@@ -103,7 +88,7 @@ void RemoteFiles::ReplaceByAside(const std::string& from, const std::string& to,
   try {
     DeleteFile(aside);
   } catch (...) {
-    if (!IsRefusal(std::current_exception())) throw;
+    if (!remote::IsRefusal(std::current_exception())) throw;
   }
 }
 

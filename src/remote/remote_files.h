@@ -8,11 +8,10 @@
 // wait soon after. Paths are wire bytes (the connection's name encoding),
 // absolute or relative to the current folder, joined with "/".
 //
-// Failures raise the FTP client's exception types, so that one error
-// handling serves both protocols: ftp::EIdConnectionLost when the
-// connection is gone, ftp::EIdOperationAborted when Cancel ended the wait,
-// ftp::EIdException (what() a text for the user) for a refusal that leaves
-// the connection usable.
+// Failures raise the remote errors (base/remote_errors.h), whatever the
+// protocol, so that one error handling serves both: ConnectionLost when the
+// connection is gone, Cancelled when Cancel ended the wait, Refused (what()
+// a text for the user) for a step refused with the connection usable.
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -20,6 +19,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "base/remote_errors.h"
 
 namespace hemlo::transfer {
 
@@ -108,7 +109,7 @@ class RemoteFiles {
     return {FileSize(to), FileSize(from)};
   }
 
-  // Any thread: ends the running wait (ftp::EIdOperationAborted).
+  // Any thread: ends the running wait (remote::Cancelled).
   virtual void Cancel() = 0;
 
  protected:
@@ -132,9 +133,5 @@ std::optional<LocalStamp> StampOfOpen(int fd);
 // (an unknown `before` checks nothing).
 void RefuseIfChanged(const std::string& local_path, const std::optional<LocalStamp>& before,
                      const std::optional<LocalStamp>& after);
-
-// Whether a raised error is the server refusing one step, the connection
-// still usable (not lost, timed out or cancelled).
-bool IsRefusal(const std::exception_ptr& error);
 
 }  // namespace hemlo::transfer

@@ -10,7 +10,6 @@
 #include <iterator>
 #include <optional>
 
-#include "ftp/id_exception.h"
 #include "ftp/id_ftp.h"
 
 namespace hemlo::transfer {
@@ -18,7 +17,7 @@ namespace hemlo::transfer {
 namespace {
 
 [[noreturn]] void LocalFailure(const std::string& what, const std::string& path, int error) {
-  throw ftp::EIdException(what + "「" + path + "」: " + std::strerror(error));
+  throw remote::LocalFileError(what + "「" + path + "」: " + std::strerror(error));
 }
 
 // Closes a file descriptor when the scope ends.
@@ -95,7 +94,7 @@ std::string SftpRemoteFiles::CurrentFolder() {
 void SftpRemoteFiles::ChangeFolder(const std::string& path) {
   const std::string target = client_.RealPath(Absolute(path));
   if (!client_.Stat(target).IsFolder()) {
-    throw ftp::EIdException("フォルダではありません「" + path + "」");
+    throw remote::Refused("フォルダではありません「" + path + "」");
   }
   current_ = target;
 }
@@ -124,7 +123,7 @@ std::vector<RemoteFact> SftpRemoteFiles::List(const std::string& folder) {
     else
       std::move(batch.begin(), batch.end(), std::back_inserter(facts));
   });
-  if (!whole) throw ftp::EIdListingTooLarge();
+  if (!whole) throw remote::RemoteError(ftp::EIdListingTooLarge().what());
   return facts;
 }
 
@@ -143,7 +142,7 @@ void SendFile(sftp::SftpClient& client, const std::string& local_path, const std
   try {
     client.Upload(in.fd, size, remote, progress);
   } catch (...) {
-    if (IsRefusal(std::current_exception()))
+    if (remote::IsRefusal(std::current_exception()))
       RefuseIfChanged(local_path, before, StampOfOpen(in.fd));
     throw;
   }
@@ -170,7 +169,7 @@ void SftpRemoteFiles::UploadReplacing(const std::string& local_path,
       old = client_.Stat(target);
     }
   } catch (...) {
-    if (!IsRefusal(std::current_exception())) throw;
+    if (!remote::IsRefusal(std::current_exception())) throw;
     if (old) {  // a link to nothing: written through as before
       SendFile(client_, local_path, target, progress);
       return;
@@ -193,7 +192,7 @@ void SftpRemoteFiles::UploadReplacing(const std::string& local_path,
         client_.SetStat(temp, modes);
       } catch (...) {
         // A server that sets no modes still takes the file.
-        if (!IsRefusal(std::current_exception())) throw;
+        if (!remote::IsRefusal(std::current_exception())) throw;
       }
     }
     client_.Rename(temp, target);
@@ -215,7 +214,7 @@ std::optional<int64_t> SftpRemoteFiles::FileSize(const std::string& path) {
   try {
     a = client_.Stat(Absolute(path));
   } catch (...) {
-    if (!IsRefusal(std::current_exception())) throw;
+    if (!remote::IsRefusal(std::current_exception())) throw;
     return -1;
   }
   if (!(a.flags & sftp::Attributes::kSize)) return std::nullopt;

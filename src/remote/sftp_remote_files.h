@@ -17,7 +17,7 @@ class SftpRemoteFiles : public RemoteFiles {
 
   std::string CurrentFolder() override;
   void ChangeFolder(const std::string& path) override;
-  // Raises ftp::EIdListingTooLarge where Limits stop the reading: part of
+  // Raises "フォルダの一覧が大きすぎます" where Limits stop the reading: part of
   // a folder must never pass for the whole of it.
   std::vector<RemoteFact> List(const std::string& folder) override;
   // The entries of `folder` handed to `sink` `batch` at a time as they

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 
 namespace hemlo::sftp {
 
@@ -101,14 +101,14 @@ LoginMethod SftpClient::Connect(const ConnectOptions& options, const ConnectQues
 
 void SftpClient::Failed(int rc, const char* what, const std::string& path) {
   if (rc == LIBSSH2_ERROR_SFTP_PROTOCOL && ssh_.Sftp()) {
-    throw ftp::EIdException(std::string(what) + "「" + path +
+    throw remote::Refused(std::string(what) + "「" + path +
                             "」: " + Reason(libssh2_sftp_last_error(ssh_.Sftp())));
   }
   ssh_.Lost(ssh_.LastError());
 }
 
 int SftpClient::Run(const std::function<int()>& call, const char* what) {
-  if (!ssh_.Sftp()) throw ftp::EIdConnectionLost("SFTP の接続がありません");
+  if (!ssh_.Sftp()) throw remote::ConnectionLost("SFTP の接続がありません");
   int rc = 0;
   ssh_.Drive(
       [&] {
@@ -121,7 +121,7 @@ int SftpClient::Run(const std::function<int()>& call, const char* what) {
 
 LIBSSH2_SFTP_HANDLE* SftpClient::OpenHandle(const std::function<LIBSSH2_SFTP_HANDLE*()>& open,
                                             const char* what, const std::string& path) {
-  if (!ssh_.Sftp()) throw ftp::EIdConnectionLost("SFTP の接続がありません");
+  if (!ssh_.Sftp()) throw remote::ConnectionLost("SFTP の接続がありません");
   LIBSSH2_SFTP_HANDLE* handle = nullptr;
   ssh_.Drive(
       [&] {
@@ -138,7 +138,7 @@ void SftpClient::CloseHandle(LIBSSH2_SFTP_HANDLE* handle, bool report, const cha
   if (!report) {
     try {
       Run([&] { return libssh2_sftp_close_handle(handle); }, what);
-    } catch (const ftp::EIdException&) {
+    } catch (const remote::RemoteError&) {
       // Gone with the connection, or refused: nothing left to keep.
     }
     return;
@@ -263,7 +263,7 @@ bool SftpClient::ReadDir(const std::string& path, const ListLimits& limits, size
       if (!whole) break;
     }
     hand_over();
-  } catch (const ftp::EIdConnectionLost&) {
+  } catch (const remote::ConnectionLost&) {
     throw;
   } catch (...) {
     CloseHandle(handle, false, "フォルダを閉じられません", path);
@@ -317,15 +317,15 @@ void SftpClient::Rename(const std::string& from, const std::string& to, bool rep
         Remove(to);
         removed = true;
       }
-    } catch (const ftp::EIdConnectionLost&) {
+    } catch (const remote::ConnectionLost&) {
       throw;
-    } catch (const ftp::EIdOperationAborted&) {
+    } catch (const remote::Cancelled&) {
       throw;
-    } catch (const ftp::EIdException&) {
+    } catch (const remote::RemoteError&) {
       // Nothing at `to` (or not removable): the first refusal says why.
     }
     if (!removed)
-      throw ftp::EIdException("名前を変更できません「" + from + "」: " + Reason(refusal));
+      throw remote::Refused("名前を変更できません「" + from + "」: " + Reason(refusal));
     rc = rename();
   }
   if (rc < 0) Failed(rc, "名前を変更できません", from);

@@ -6,9 +6,9 @@
 // connection usable when the call can finish within a moment, and closes
 // it otherwise.
 //
-// Failures raise the FTP client's exception types: ftp::EIdConnectionLost
-// when the connection is gone, ftp::EIdOperationAborted on Cancel,
-// ftp::EIdException (a Japanese text) when the server refused a step.
+// Failures raise the remote errors (base/remote_errors.h): ConnectionLost
+// when the connection is gone, Cancelled on Cancel, Refused (a Japanese
+// text) when the server refused a step.
 #include <cstdint>
 #include <functional>
 #include <string>

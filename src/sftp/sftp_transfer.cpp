@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "sftp/sftp_client.h"
 
 namespace hemlo::sftp {
@@ -17,7 +17,7 @@ namespace hemlo::sftp {
 namespace {
 
 [[noreturn]] void LocalFailure(const char* what, int error) {
-  throw ftp::EIdException(std::string(what) + ": " + std::strerror(error));
+  throw remote::LocalFileError(std::string(what) + ": " + std::strerror(error));
 }
 
 size_t BufferSize(const TransferTuning& t) {
@@ -65,7 +65,7 @@ void SftpClient::Download(const std::string& remote, int fd, const Progress& pro
       done += n;
       if (progress) progress(done, total);
     }
-  } catch (const ftp::EIdConnectionLost&) {
+  } catch (const remote::ConnectionLost&) {
     throw;
   } catch (...) {
     // Reads still in flight are the library's to drop.
@@ -119,7 +119,7 @@ void SftpClient::Upload(int fd, int64_t size, const std::string& remote, const P
       acknowledged += n;
       if (progress) progress(acknowledged, total);
     }
-  } catch (const ftp::EIdConnectionLost&) {
+  } catch (const remote::ConnectionLost&) {
     throw;
   } catch (...) {
     if (Connected()) CloseHandle(handle, false, "ファイルを閉じられません", remote);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "sftp/ssh_connection.h"
 
 namespace hemlo::sftp {
@@ -170,9 +170,9 @@ LoginMethod SshConnection::Authenticate(const ConnectOptions& options,
   }
   Close();
   if (tried.empty()) {
-    throw ftp::EIdException("ログインできませんでした: サーバが受け付ける認証方法がありません");
+    throw remote::Refused("ログインできませんでした: サーバが受け付ける認証方法がありません");
   }
-  throw ftp::EIdException(
+  throw remote::Refused(
       "ログインできませんでした: ユーザー名かパスワードが違うか、鍵が受け入れられませんでした（"
       "試した方法: " +
       tried + "）");

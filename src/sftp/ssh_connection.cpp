@@ -15,7 +15,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "ftp/id_socket.h"
 
 namespace hemlo::sftp {
@@ -128,7 +128,7 @@ void SshConnection::RestartAuthClock() { auth_deadline_ms_ = NowMs() + connect_t
 
 void SshConnection::Lost(const std::string& why) {
   Close();
-  throw ftp::EIdConnectionLost("SFTP の接続が切れました: " + why);
+  throw remote::ConnectionLost("SFTP の接続が切れました: " + why);
 }
 
 bool SshConnection::Again() const {
@@ -147,11 +147,11 @@ std::string SshConnection::LastError() const {
 }
 
 void SshConnection::Drive(const std::function<bool()>& call, int timeout_ms, const char* what) {
-  if (!session_) throw ftp::EIdConnectionLost("SFTP の接続がありません");
+  if (!session_) throw remote::ConnectionLost("SFTP の接続がありません");
   if (cancelled_.load()) {
     ClearCancel();
     if (!sftp_) Close();
-    throw ftp::EIdOperationAborted();
+    throw remote::Cancelled();
   }
   const int64_t deadline = NowMs() + timeout_ms;
   int64_t grace_end = 0;  // set once a cancel came during the call
@@ -163,11 +163,11 @@ void SshConnection::Drive(const std::function<bool()>& call, int timeout_ms, con
     if (grace_end && now >= grace_end) {
       ClearCancel();
       Close();
-      throw ftp::EIdOperationAborted();
+      throw remote::Cancelled();
     }
     if (now >= deadline) {
       Close();
-      throw ftp::EIdConnectionLost(std::string("サーバの応答がありません（") + what + "）");
+      throw remote::ConnectionLost(std::string("サーバの応答がありません（") + what + "）");
     }
     const int directions = libssh2_session_block_directions(session_);
     short events = 0;
@@ -185,7 +185,7 @@ void SshConnection::Drive(const std::function<bool()>& call, int timeout_ms, con
       if (!sftp_) {
         ClearCancel();
         Close();
-        throw ftp::EIdOperationAborted();
+        throw remote::Cancelled();
       }
       if (!grace_end) grace_end = NowMs() + kCancelGraceMs;
     }
@@ -196,42 +196,47 @@ void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_m
   ftp::PendingLookup lookup(options.host);
   for (;;) {
     const int64_t left = deadline_ms - NowMs();
-    if (left <= 0) throw ftp::EIdConnectTimeout();
+    if (left <= 0) throw remote::TimedOut("Connect timed out.");
     pollfd fds[2] = {{cancel_fd_, POLLIN, 0}, {lookup.fd(), POLLIN, 0}};
     ::poll(fds, 2, int(std::min<int64_t>(left, kPollSliceMs)));
     if (fds[0].revents & POLLIN) {
       ClearCancel();
-      throw ftp::EIdOperationAborted();
+      throw remote::Cancelled();
     }
     if (fds[1].revents) break;
   }
-  const std::string ip = lookup.Result();
+  std::string ip;
+  try {
+    ip = lookup.Result();
+  } catch (const std::exception& e) {
+    throw remote::ConnectionLost(e.what(), /*quiet=*/false);  // the name is not known
+  }
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(uint16_t(options.port));
-  if (inet_pton(AF_INET, ip.c_str(), &to.sin_addr) != 1) throw ftp::EIdSocketError(11001);
+  if (inet_pton(AF_INET, ip.c_str(), &to.sin_addr) != 1) throw remote::ConnectionLost("Socket Error # 11001\r\nHost not found.", false);
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd_ < 0) throw ftp::EIdInvalidSocket();
+  if (fd_ < 0) throw remote::RemoteError("Cannot allocate socket.");
   // Requests are small and many: none may wait for the last one's ack.
   const int one = 1;
   ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS) {
     const int error = errno;
     Close();
-    throw ftp::EIdException("接続できませんでした: " + std::string(std::strerror(error)));
+    throw remote::RemoteError("接続できませんでした: " + std::string(std::strerror(error)));
   }
   for (;;) {
     const int64_t left = deadline_ms - NowMs();
     if (left <= 0) {
       Close();
-      throw ftp::EIdConnectTimeout();
+      throw remote::TimedOut("Connect timed out.");
     }
     pollfd fds[2] = {{cancel_fd_, POLLIN, 0}, {fd_, POLLOUT, 0}};
     ::poll(fds, 2, int(std::min<int64_t>(left, kPollSliceMs)));
     if (fds[0].revents & POLLIN) {
       ClearCancel();
       Close();
-      throw ftp::EIdOperationAborted();
+      throw remote::Cancelled();
     }
     if (fds[1].revents) break;
   }
@@ -240,7 +245,7 @@ void SshConnection::TcpConnect(const ConnectOptions& options, int64_t deadline_m
   getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len);
   if (error != 0) {
     Close();
-    throw ftp::EIdException("接続できませんでした: " + std::string(std::strerror(error)));
+    throw remote::RemoteError("接続できませんでした: " + std::string(std::strerror(error)));
   }
 }
 
@@ -252,7 +257,7 @@ LoginMethod SshConnection::Open(const ConnectOptions& options, const ConnectQues
   session_ = libssh2_session_init();
   if (!session_) {
     Close();
-    throw ftp::EIdException("SSH の準備に失敗しました");
+    throw remote::RemoteError("SSH の準備に失敗しました");
   }
   libssh2_session_set_blocking(session_, 0);
   // Counter mode where the processor helps; the library has no GCM.
@@ -277,7 +282,7 @@ LoginMethod SshConnection::Open(const ConnectOptions& options, const ConnectQues
   if (rc != 0) {
     const std::string error = LastError();
     Close();
-    throw ftp::EIdException("SSH で接続できませんでした: " + error);
+    throw remote::RemoteError("SSH で接続できませんでした: " + error);
   }
   CheckHostKey(options, questions);
   connect_timeout_ms_ = options.connect_timeout_ms;
@@ -294,7 +299,7 @@ LoginMethod SshConnection::Open(const ConnectOptions& options, const ConnectQues
   if (!sftp) {
     const std::string error = LastError();
     Close();
-    throw ftp::EIdException("サーバが SFTP を受け付けません: " + error);
+    throw remote::Refused("サーバが SFTP を受け付けません: " + error);
   }
   sftp_ = sftp;
   return method;
@@ -306,7 +311,7 @@ void SshConnection::CheckHostKey(const ConnectOptions& options, const ConnectQue
   const char* raw = libssh2_session_hostkey(session_, &length, &type);
   if (!raw) {
     Close();
-    throw ftp::EIdException("サーバのホスト鍵を受け取れませんでした");
+    throw remote::RemoteError("サーバのホスト鍵を受け取れませんでした");
   }
   const HostKey shown{KeyTypeName(type), std::string(raw, length)};
 
@@ -326,18 +331,20 @@ void SshConnection::CheckHostKey(const ConnectOptions& options, const ConnectQue
   if (!questions.trust_host_key || !questions.trust_host_key(q)) {
     Close();
     if (q.changed) {
-      throw ftp::EIdException(
-          "ホスト鍵が変わっているため接続を中止しました。以前の鍵: " + q.old_key_type + " " +
-          q.old_fingerprint + "、今回の鍵: " + q.key_type + " " + q.fingerprint);
+      throw remote::TrustDeclined("ホスト鍵が変わっているため接続を中止しました。以前の鍵: " +
+                                      q.old_key_type + " " + q.old_fingerprint +
+                                      "、今回の鍵: " + q.key_type + " " + q.fingerprint,
+                                  remote::TrustDeclined::Of::kHostKey);
     }
-    throw ftp::EIdException("ホスト鍵を信頼しなかったため接続を中止しました (" + q.key_type + " " +
-                            q.fingerprint + ")");
+    throw remote::TrustDeclined(
+        "ホスト鍵を信頼しなかったため接続を中止しました (" + q.key_type + " " + q.fingerprint + ")",
+        remote::TrustDeclined::Of::kHostKey);
   }
   try {
     store.Trust(options.host, options.port, shown);
   } catch (const std::exception& e) {
     Close();
-    throw ftp::EIdException("ホスト鍵を保存できませんでした: " + std::string(e.what()));
+    throw remote::LocalFileError("ホスト鍵を保存できませんでした: " + std::string(e.what()));
   }
 }
 

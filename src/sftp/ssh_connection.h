@@ -78,13 +78,13 @@ class SshConnection {
   SshConnection& operator=(const SshConnection&) = delete;
 
   // Connects, checks the host key, logs in and opens the sftp subsystem.
-  // Failures raise the FTP client's exception types (Japanese messages).
+  // Failures raise the remote errors (Japanese messages).
   LoginMethod Open(const ConnectOptions& options, const ConnectQuestions& questions);
   void Close();
   bool IsOpen() const { return sftp_ != nullptr; }
 
   // Any thread: the running wait (or the next one) ends with
-  // ftp::EIdOperationAborted.
+  // remote::Cancelled.
   void Cancel();
   void ClearCancel();
 

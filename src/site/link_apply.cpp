@@ -10,7 +10,7 @@ namespace hemlo::site {
 
 namespace fs = std::filesystem;
 
-MoveOutcome ApplyLinkUpdate(const LinkPlan& plan) {
+MoveOutcome ApplyLinkUpdate(const LinkPlan& plan, bool redirects) {
   MoveOutcome outcome;
   if (!plan.error.empty()) {
     outcome.message = plan.error;
@@ -56,6 +56,7 @@ MoveOutcome ApplyLinkUpdate(const LinkPlan& plan) {
     outcome.message = message + "\n何も変更していません。";
     return outcome;
   }
+  const std::vector<fs::path> pages = redirects ? PagesMoving(plan.from) : std::vector<fs::path>{};
   fs::rename(plan.from, plan.to, ec);
   if (ec) {
     outcome.message = plan.from.string() + " を移動できません: " + ec.message();
@@ -69,6 +70,7 @@ MoveOutcome ApplyLinkUpdate(const LinkPlan& plan) {
   outcome.record.to = plan.to;
   outcome.record.files = std::move(changes);
   outcome.record.changes = count;
+  outcome.record.redirects = LeaveRedirects(pages, plan.from, plan.to, outcome.redirects_skipped);
   return outcome;
 }
 

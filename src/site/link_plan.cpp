@@ -407,6 +407,17 @@ void Finish(LinkFile& f) {
 
 }  // namespace
 
+std::string LinkBetween(const fs::path& page, const fs::path& target, Encoding encoding) {
+  Spelling sp;
+  std::string rel;
+  for (const fs::path& part : target.lexically_relative(page.parent_path())) {
+    if (part.native() == ".") continue;
+    if (!rel.empty()) rel.push_back('/');
+    rel += part.native() == ".." ? part.native() : EncodeSegment(part.native(), encoding, sp);
+  }
+  return rel;
+}
+
 LinkPlan PlanLinkUpdate(const fs::path& root, const fs::path& from, const fs::path& to) {
   LinkPlan plan;
   plan.root = Normal(root);

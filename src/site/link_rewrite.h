@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "site/page_text.h"
+#include "site/redirect_page.h"
 #include "site/site_replace.h"
 
 namespace hemlo::site {
@@ -53,10 +54,16 @@ LinkPlan PlanLinkUpdate(const std::filesystem::path& root, const std::filesystem
 // The file's bytes with its ticked, decidable changes made.
 std::string RewrittenBytes(const LinkFile& file);
 
+// `target` as a relative reference from a page at `page` (both absolute and
+// normal), each name spelled as a rewritten reference spells a new one.
+std::string LinkBetween(const std::filesystem::path& page, const std::filesystem::path& target,
+                        Encoding encoding);
+
 struct MoveRecord {
   std::filesystem::path from, to;
   std::vector<FileChange> files;  // paths as before the move
   std::size_t changes = 0;
+  RedirectPages redirects;  // left at the old addresses of moved pages
 };
 
 struct MoveOutcome {
@@ -64,14 +71,17 @@ struct MoveOutcome {
   std::string message;  // Japanese, when !ok
   MoveRecord record;
   std::string version_notice;  // the version store could not keep a file's old bytes
+  std::vector<std::string> redirects_skipped;  // old addresses left without a page, and why
 };
 
 // Writes every changed file (all or none, each atomically), then renames.
-// When the rename fails the files are put back.
-MoveOutcome ApplyLinkUpdate(const LinkPlan& plan);
+// When the rename fails the files are put back. With `redirects` a page
+// moved leaves a redirect page at its old address.
+MoveOutcome ApplyLinkUpdate(const LinkPlan& plan, bool redirects = false);
 
-// Renames back and restores every file's bytes; refuses, changing nothing,
-// when any of them was edited after the move or the old name is taken.
+// Takes the redirect pages away, renames back and restores every file's
+// bytes; refuses, changing nothing, when any of them was edited after the
+// move or the old name is taken.
 struct MoveUndoOutcome {
   bool ok = false;
   std::string message;  // Japanese, when !ok

@@ -13,11 +13,8 @@ namespace fs = std::filesystem;
 MoveUndoOutcome UndoLinkUpdate(const MoveRecord& record) {
   MoveUndoOutcome outcome;
   std::error_code ec;
-  if (fs::exists(record.from, ec) || fs::is_symlink(record.from, ec)) {
-    outcome.message = record.from.string() + " がすでにあるため元に戻せません。";
-    return outcome;
-  }
   std::vector<std::string> edited;
+  RedirectsIntact(record.redirects, edited);
   for (const FileChange& c : record.files)
     if (!HoldsBytes(Mapped(c.path, record.from, record.to), c.after))
       edited.push_back(Mapped(c.path, record.from, record.to).string());
@@ -26,9 +23,17 @@ MoveUndoOutcome UndoLinkUpdate(const MoveRecord& record) {
         "次のファイルは移動の後で変更されているため、何も元に戻していません。", edited);
     return outcome;
   }
+  // The redirect pages stand where the old name goes back.
+  RemoveRedirects(record.redirects);
+  if (fs::exists(record.from, ec) || fs::is_symlink(record.from, ec)) {
+    outcome.message = record.from.string() + " がすでにあるため元に戻せません。" +
+                      PutRedirectsBack(record.redirects);
+    return outcome;
+  }
   fs::rename(record.to, record.from, ec);
   if (ec) {
-    outcome.message = record.to.string() + " を元の場所へ戻せません: " + ec.message();
+    outcome.message = record.to.string() + " を元の場所へ戻せません: " + ec.message() +
+                      PutRedirectsBack(record.redirects);
     return outcome;
   }
   std::vector<std::pair<fs::path, const std::string*>> writes;
@@ -41,7 +46,7 @@ MoveUndoOutcome UndoLinkUpdate(const MoveRecord& record) {
   if (!WriteAllOrNone(writes, previous, "リンクの更新の取り消し", message,
                       &outcome.version_notice)) {
     fs::rename(record.from, record.to, ec);
-    outcome.message = message + "\n何も元に戻していません。";
+    outcome.message = message + "\n何も元に戻していません。" + PutRedirectsBack(record.redirects);
     return outcome;
   }
   outcome.ok = true;

@@ -3,6 +3,7 @@
 #include "base/version_store.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -12,6 +13,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "site/link_write.h"
 #include "site/open_pages.h"
 #include "site/site_window_parts.h"
 
@@ -51,6 +53,8 @@ TLinkUpdate::TLinkUpdate(QWidget* frame, SiteHost& host, Prompts& prompts)
   btnUndo = Named(new QPushButton(QStringLiteral("元に戻す"), this), "btnUndo");
   lvChanges = Named(new QTreeWidget(this), "lvChanges");
   lblStatus = Named(new QLabel(this), "lblStatus");
+  chkRedirect =
+      Named(new QCheckBox(QStringLiteral("元の場所に転送ページを残す"), this), "chkRedirect");
   lvChanges->setHeaderLabels({QStringLiteral("ファイル"), QStringLiteral("行"),
                               QStringLiteral("変更前"), QStringLiteral("変更後")});
   lvChanges->setRootIsDecorated(false);
@@ -74,6 +78,7 @@ TLinkUpdate::TLinkUpdate(QWidget* frame, SiteHost& host, Prompts& prompts)
   add("移動元:", edFrom);
   add("移動先:", edTo, btnList);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(chkRedirect);
   buttons->addStretch();
   buttons->addWidget(btnMove);
   buttons->addWidget(btnUndo);
@@ -231,7 +236,7 @@ void TLinkUpdate::MoveClick() {
     return;
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  MoveOutcome out = ApplyLinkUpdate(*plan_);
+  MoveOutcome out = ApplyLinkUpdate(*plan_, chkRedirect->isChecked());
   QApplication::restoreOverrideCursor();
   if (!out.ok) {
     prompts_.Message("確認", out.message, Buttons::Ok, Icon::Warning);
@@ -241,7 +246,15 @@ void TLinkUpdate::MoveClick() {
   lblStatus->setText(QStringLiteral("移動し、%1 ファイルで %2 か所のリンクを書き換えました")
                          .arg(out.record.files.size())
                          .arg(out.record.changes));
+  if (!out.record.redirects.pages.empty())
+    lblStatus->setText(lblStatus->text() + QStringLiteral("。転送ページを %1 件残しました")
+                                               .arg(out.record.redirects.pages.size()));
   ShowVersionNotice(out.version_notice);
+  if (!out.redirects_skipped.empty())
+    prompts_.Message("確認",
+                     Listed("移動しましたが、次の元の場所には転送ページを残せませんでした。",
+                            out.redirects_skipped),
+                     Buttons::Ok, Icon::Warning);
   last_ = std::move(out.record);
   plan_.reset();
   lvChanges->clear();

@@ -9,6 +9,7 @@
 #include "site/link_rewrite.h"
 #include "site/site_host.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -46,6 +47,7 @@ class TLinkUpdate : public QWidget {
   QPushButton* btnMove;
   QPushButton* btnUndo;
   QTreeWidget* lvChanges;
+  QCheckBox* chkRedirect;  // a moved page leaves a redirect page at its old address
   QLabel* lblStatus;
 
   SiteHost& host_;

@@ -4,6 +4,7 @@
 
 #include "base/ascii_case.h"
 #include "ftp/id_exception.h"
+#include "remote/ftp_errors.h"
 #include "text/utf8.h"
 #include "transfer/trusted_certificates.h"
 
@@ -106,14 +107,17 @@ CertificateVerdict CheckCertificate(const ftp::TIdCertificateInfo& info, const s
 }
 
 std::optional<std::string> TlsFailureText(const std::exception& e) {
-  if (dynamic_cast<const ftp::EIdTLSRefused*>(&e))
-    return std::string(
-        "サーバが暗号化した接続（FTP over TLS）を受け付けませんでした。\n"
-        "パスワードは送信していません。"
-        "サーバが FTPS に対応しているか、サーバの管理者に確かめてください。");
-  if (dynamic_cast<const ftp::EIdTLSHandshakeFailed*>(&e))
+  const auto error = RemoteErrorOf(e);
+  if (const auto* channel = dynamic_cast<const remote::SecureChannelFailed*>(error.get())) {
+    if (channel->ServerDeclined())
+      return std::string(
+          "サーバが暗号化した接続（FTP over TLS）を受け付けませんでした。\n"
+          "パスワードは送信していません。"
+          "サーバが FTPS に対応しているか、サーバの管理者に確かめてください。");
     return "暗号化した接続を確立できませんでした。\n" + std::string(e.what());
-  if (dynamic_cast<const ftp::EIdCertificateRejected*>(&e))
+  }
+  const auto* declined = dynamic_cast<const remote::TrustDeclined*>(error.get());
+  if (declined && declined->What() == remote::TrustDeclined::Of::kCertificate)
     return std::string("サーバの証明書を信頼できないため、接続を中止しました。");
   return std::nullopt;
 }
@@ -121,7 +125,8 @@ std::optional<std::string> TlsFailureText(const std::exception& e) {
 std::string ClientErrorText(const std::exception& e, const text::RemoteNames& names) {
   if (auto tls = TlsFailureText(e)) return *std::move(tls);
   const std::string_view text = e.what();
-  const bool from_server = dynamic_cast<const ftp::EIdProtocolReplyError*>(&e) != nullptr;
+  const auto* refusal = dynamic_cast<const remote::Refused*>(RemoteErrorOf(e).get());
+  const bool from_server = refusal && refusal->FromServer();
   return !from_server && text::IsValidUtf8(text) ? std::string(text) : names.Display(text);
 }
 

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "base/preview_record.h"
-#include "ftp/id_exception.h"
+#include "remote/ftp_errors.h"
 
 namespace hemlo::transfer {
 
@@ -134,7 +134,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) 
           if (!exists) {
             try {
               ctx.remote->MakeFolder(*rel);
-            } catch (const ftp::EIdException& e) {
+            } catch (const std::exception& e) {
+              if (!RemoteErrorOf(e)) throw;
               if (EndsOperation(ctx, e)) throw;
               missing.insert(*rel + "/");
               Plain(ctx.prompts, texts::FolderNotCreated(rel_utf8));
@@ -184,7 +185,8 @@ OpOutcome UploadFolderTree(TransferContext& ctx, const ParallelFiles* parallel) 
         // The client sends TYPE only when the mode differs from the last one.
         ctx.remote->SetTransferType(ctx.mode);
         ctx.remote->Upload(file, *rel);
-      } catch (const ftp::EIdException& e) {
+      } catch (const std::exception& e) {
+        if (!RemoteErrorOf(e)) throw;
         if (EndsOperation(ctx, e)) {
           TellIfLeftPartial(ctx, rel_utf8);
           throw;

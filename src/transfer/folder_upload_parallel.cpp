@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "publish/publish_run.h"
 #include "transfer/profiles.h"
 
@@ -84,7 +84,7 @@ bool SendInParallel(TransferContext& ctx, const std::vector<FileToSend>& files,
   if (!result.cancelled) return false;
   // A transfer cut off by the cancel may have cost the window's own
   // connection: the window then reports the stop and closes it.
-  if (!ctx.remote->Connected()) throw ftp::EIdOperationAborted();
+  if (!ctx.remote->Connected()) throw remote::Cancelled();
   // It may hold the cancel still: the end steps' listing must go out.
   ctx.host.StopHonoured();
   ctx.prompts.Message(texts::kStopCaption, texts::kStopText, Buttons::Ok, Icon::None);

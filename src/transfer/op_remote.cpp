@@ -51,7 +51,7 @@ WorkProgress::~WorkProgress() {
 
 
 std::vector<OpEntry> FtpOpRemote::List(const std::string& folder, bool hidden, size_t& unread) {
-  ftp_.ListEntries(folder, hidden, /*probe=*/false);
+  FtpCall([&] { ftp_.ListEntries(folder, hidden, /*probe=*/false); });
   unread += ftp_.DirectoryListing().UnparsedLines();
   std::vector<OpEntry> entries;
   for (const ftp::TIdFTPListItem& item : ftp_.DirectoryListing().Items())
@@ -74,7 +74,7 @@ void FtpOpRemote::Upload(const std::string& local_path, const std::string& remot
   } catch (...) {
     ftp_.OnWorkBegin = before;
     partial_ = flowing;
-    throw;
+    RethrowAsRemoteError();
   }
   ftp_.OnWorkBegin = before;
 }

@@ -4,7 +4,7 @@
 // made, in the same order; the other form works over RemoteFiles (SFTP).
 //
 // Core code (no Qt). Calls block on the connection's worker thread and
-// raise the FTP client's exception types (see remote_files.h).
+// raise the remote errors (base/remote_errors.h).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ftp/id_ftp.h"
+#include "remote/ftp_errors.h"
 #include "remote/remote_files.h"
 
 namespace hemlo::transfer {
@@ -77,20 +78,28 @@ class FtpOpRemote : public OpRemote {
  public:
   explicit FtpOpRemote(ftp::TIdFTP& ftp) : ftp_(ftp) {}
   bool Connected() const override { return ftp_.Connected(); }
-  void SetTransferType(ftp::TIdFTPTransferType mode) override { ftp_.SetTransferType(mode); }
+  void SetTransferType(ftp::TIdFTPTransferType mode) override {
+    FtpCall([&] { ftp_.SetTransferType(mode); });
+  }
   void Upload(const std::string& local_path, const std::string& remote_path) override;
   void Download(const std::string& remote_path, const std::string& local_path) override {
-    ftp_.Download(remote_path, local_path, true);
+    FtpCall([&] { ftp_.Download(remote_path, local_path, true); });
   }
   std::vector<OpEntry> List(const std::string& folder, bool hidden, size_t& unread) override;
-  void MakeFolder(const std::string& path) override { ftp_.CreateDirectory(path); }
-  void DeleteFile(const std::string& path) override { ftp_.DeleteFile(path); }
-  void RemoveFolder(const std::string& path) override { ftp_.RemoveDirectory(path); }
+  void MakeFolder(const std::string& path) override {
+    FtpCall([&] { ftp_.CreateDirectory(path); });
+  }
+  void DeleteFile(const std::string& path) override {
+    FtpCall([&] { ftp_.DeleteFile(path); });
+  }
+  void RemoveFolder(const std::string& path) override {
+    FtpCall([&] { ftp_.RemoveDirectory(path); });
+  }
   void Rename(const std::string& from, const std::string& to) override {
-    ftp_.RenameFile(from, to);
+    FtpCall([&] { ftp_.RenameFile(from, to); });
   }
   void SetMode(const std::string& path, const std::string& digits) override {
-    ftp_.SiteCommand("chmod " + digits + " " + path);
+    FtpCall([&] { ftp_.SiteCommand("chmod " + digits + " " + path); });
   }
   std::shared_ptr<void> ReportProgress(TransferHost& host) override;
   bool UploadLeftPartial() const override { return partial_; }

@@ -63,9 +63,8 @@ bool ApplyPermission(const PermissionModel& model, OpRemote& remote, Prompts& pr
   if (!digits) return false;
   try {
     remote.SetMode(model.Name(), *digits);
-  } catch (const ftp::EIdOperationAborted&) {
-    return false;  // the user stopped the wait; the transfer window says so
   } catch (const std::exception& e) {
+    if (IsCancelled(e)) return false;  // the user stopped the wait; the transfer window says so
     ShowClientError(prompts, e);
     return false;
   }

@@ -13,7 +13,6 @@
 namespace hemlo::transfer {
 
 namespace fs = std::filesystem;
-using ftp::EIdException;
 using ftp::TIdDirItemType;
 
 namespace {
@@ -113,7 +112,7 @@ std::string ProgressText(std::string_view name, int n, int m) {
 }
 
 void ShowClientError(Prompts& prompts, const std::exception& e, const text::RemoteNames& names) {
-  if (dynamic_cast<const ftp::EIdSilentException*>(&e)) return;
+  if (IsQuietLoss(e)) return;
   prompts.Error(ClientErrorText(e, names));
 }
 
@@ -125,9 +124,8 @@ bool StopTest(TransferContext& ctx) {
 }
 
 bool EndsOperation(TransferContext& ctx, const std::exception& e) {
-  return ctx.host.WaitCancelled() || !ctx.remote->Connected() ||
-         dynamic_cast<const ftp::EIdSilentException*>(&e) != nullptr ||
-         dynamic_cast<const ftp::EIdOperationAborted*>(&e) != nullptr;
+  return ctx.host.WaitCancelled() || !ctx.remote->Connected() || IsQuietLoss(e) ||
+         IsCancelled(e);
 }
 
 void ReportOrRethrow(TransferContext& ctx, const std::exception& e) {
@@ -156,7 +154,7 @@ void UploadOne(TransferContext& ctx, const std::string& local_path, const std::s
   if (!remote) return;
   try {
     ctx.remote->Upload(local_path, *remote);
-  } catch (const EIdException& e) {
+  } catch (const remote::RemoteError& e) {
     if (EndsOperation(ctx, e)) {
       TellIfLeftPartial(ctx, name_utf8);
       throw;
@@ -300,7 +298,7 @@ OpOutcome DownloadRemoteTree(TransferContext& ctx, const RemoteTree& tree) {
       // A local page about to be replaced keeps its bytes (never a reason not to download).
       (void)KeepBeforeWrite(base + *name, kDownloadWriter);
       ctx.remote->Download(file.Wire(), base + *name);
-    } catch (const EIdException& e) {
+    } catch (const remote::RemoteError& e) {
       // One link that loops must not cost the rest of the tree.
       const bool link = size_t(i - 1) < tree.FileIsLink.size() && tree.FileIsLink[size_t(i - 1)];
       if (!link || EndsOperation(ctx, e)) throw;

@@ -1,8 +1,10 @@
 // Files moved in the site folder are moved on the server: one rename each,
 // none of their bytes sent again (the server keeps the very file), the old
 // path gone from the record; a file moved and edited is a new file and a
-// deletion; of two new copies of one content only one takes the move; and
-// a rename the server refuses sends the file instead.
+// deletion; of two new copies of one content only one takes the move; a
+// page moved that left a redirect page at its old path is sent to its new
+// one and the old copy replaced by the redirect; and a rename the server
+// refuses sends the file instead.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -35,6 +37,7 @@ TEST_P(PublishMove, MovedFilesAreRenamedOnTheServerAndNothingIsSentForThem) {
   c.Local("img/photo.jpg", std::string(30'000, 'p'));
   c.Local("news.htm", "<p>news</p>");
   c.Local("twin.htm", "<p>twin</p>");
+  c.Local("left.htm", "<p>left</p>");
   ASSERT_EQ(c.Run(c.MakePlan(), 2).Failed(), 0);
   const ino_t about = InodeOf(c.RemotePath("about.htm"));
   const ino_t photo = InodeOf(c.RemotePath("img/photo.jpg"));
@@ -46,6 +49,8 @@ TEST_P(PublishMove, MovedFilesAreRenamedOnTheServerAndNothingIsSentForThem) {
   c.Local("archive/news.htm", "<p>news, edited</p>");
   Move(c, "twin.htm", "t1/twin.htm");
   c.Local("t2/twin.htm", "<p>twin</p>");
+  Move(c, "left.htm", "moved/left.htm");
+  c.Local("left.htm", "<meta http-equiv=\"refresh\" content=\"0; url=moved/left.htm\">");
 
   Plan plan = c.MakePlan();
   std::map<std::string, std::pair<Reason, std::string>> got;
@@ -58,10 +63,12 @@ TEST_P(PublishMove, MovedFilesAreRenamedOnTheServerAndNothingIsSentForThem) {
       {"news.htm", {Reason::kServerOnly, ""}},
       {"t1/twin.htm", {Reason::kMoved, "twin.htm"}},
       {"t2/twin.htm", {Reason::kNew, ""}},
+      {"moved/left.htm", {Reason::kNew, ""}},
+      {"left.htm", {Reason::kChanged, ""}},
   };
   EXPECT_EQ(got, want);
   EXPECT_EQ(plan.Counts().moves, 3);
-  EXPECT_EQ(plan.Counts().upload_bytes, 30);  // the two new pages only
+  EXPECT_EQ(plan.Counts().upload_bytes, 30 + 11 + 59);  // the new pages and the redirect
 
   plan.SetDeleteServerOnly(true);
   const RunResult r = c.Run(plan, 2);
@@ -77,7 +84,8 @@ TEST_P(PublishMove, MovedFilesAreRenamedOnTheServerAndNothingIsSentForThem) {
                        {"about.htm", w("会社/about.htm")},
                        {"img/photo.jpg", "photo.jpg"},
                        {"twin.htm", "t1/twin.htm"}}));
-  EXPECT_EQ(uploads, (std::set<std::string>{"archive/news.htm", "t2/twin.htm"}));
+  EXPECT_EQ(uploads, (std::set<std::string>{"archive/news.htm", "t2/twin.htm", "moved/left.htm",
+                                            "left.htm"}));
   // The server's own files, renamed: not one byte of them came again.
   EXPECT_EQ(InodeOf(c.RemotePath("会社/about.htm")), about);
   EXPECT_EQ(InodeOf(c.RemotePath("photo.jpg")), photo);

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "sftp_test_support.h"
 #include "support/test_watchdog.h"
 #include "support/test_bounds.h"
@@ -22,7 +22,7 @@ namespace {
 std::string ConnectError(SftpClient& client, const ConnectOptions& o, const ConnectQuestions& q) {
   try {
     client.Connect(o, q);
-  } catch (const ftp::EIdException& e) {
+  } catch (const remote::RemoteError& e) {
     return e.what();
   }
   return "";
@@ -221,7 +221,7 @@ TEST(SftpLogin, CancelEndsTheWaitForASilentServer) {
     client.Cancel();
   });
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_THROW(client.Connect(o, TrustingQuestions()), ftp::EIdOperationAborted);
+  EXPECT_THROW(client.Connect(o, TrustingQuestions()), remote::Cancelled);
   const auto took = std::chrono::steady_clock::now() - start;
   canceller.join();
   EXPECT_LT(took, std::chrono::milliseconds(300) + test_support::Bound(std::chrono::seconds(1)));
@@ -229,7 +229,7 @@ TEST(SftpLogin, CancelEndsTheWaitForASilentServer) {
 
   o.connect_timeout_ms = 500;  // and without a cancel, the bound ends it
   SftpClient bounded;
-  EXPECT_THROW(bounded.Connect(o, TrustingQuestions()), ftp::EIdConnectionLost);
+  EXPECT_THROW(bounded.Connect(o, TrustingQuestions()), remote::ConnectionLost);
   ::close(listener);
 
   // Silent after the login: the request in flight cannot finish, so the
@@ -243,7 +243,7 @@ TEST(SftpLogin, CancelEndsTheWaitForASilentServer) {
     logged_in.Cancel();
   });
   const auto asked = std::chrono::steady_clock::now();
-  EXPECT_THROW(logged_in.RealPath("."), ftp::EIdOperationAborted);
+  EXPECT_THROW(logged_in.RealPath("."), remote::Cancelled);
   const auto waited = std::chrono::steady_clock::now() - asked;
   escape.join();
   SignalOurSshd(SIGCONT);

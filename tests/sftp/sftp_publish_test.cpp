@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "publish/plan.h"
 #include "publish/publish_run.h"
 #include "sftp_test_support.h"
@@ -113,7 +113,7 @@ TEST(SftpPublish, AFileCutShortWhileSentIsRefused) {
     remote->Upload(big.string(), (server->files / "big.bin").string(), [&](int64_t done, int64_t) {
       if (done > 0 && fs::file_size(big) > 1000) fs::resize_file(big, 1000);
     });
-  } catch (const ftp::EIdException& e) {
+  } catch (const remote::RemoteError& e) {
     message = e.what();
   }
   EXPECT_NE(message.find("送信中に変更されたため"), std::string::npos) << message;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <functional>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "sftp_test_support.h"
 #include "support/same_tree.h"
 #include "support/test_watchdog.h"
@@ -128,9 +128,9 @@ TEST(SftpServer, PublishesFetchesRenamesSetsModesAndDeletesASite) {
   try {
     remote.DeleteFile("missing.txt");
     ADD_FAILURE() << "deleting a missing file succeeded";
-  } catch (const ftp::EIdConnectionLost&) {
+  } catch (const remote::ConnectionLost&) {
     ADD_FAILURE() << "a refusal closed the connection";
-  } catch (const ftp::EIdException& e) {
+  } catch (const remote::RemoteError& e) {
     EXPECT_NE(std::string(e.what()).find("missing.txt"), std::string::npos) << e.what();
   }
 
@@ -143,7 +143,7 @@ TEST(SftpServer, PublishesFetchesRenamesSetsModesAndDeletesASite) {
                                  size = total;
                                  if (done > 0) remote.Cancel();
                                }),
-               ftp::EIdOperationAborted);
+               remote::Cancelled);
   EXPECT_LT(last, size / 2);  // stopped at once, not at the end
   EXPECT_FALSE(fs::exists(target));
   EXPECT_EQ(std::distance(fs::directory_iterator(local.path()), fs::directory_iterator()), 4);

@@ -11,7 +11,7 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "ftp/id_ftp.h"
 #include "sftp_test_support.h"
 #include "support/real_servers.h"
@@ -127,7 +127,7 @@ TEST(SftpUpload, OldFileStaysWholeUntilTheNewOneIsAndAFailedCloseIsAFailure) {
       else
         c.files.Upload(source.string(), k.target, nullptr);
       EXPECT_FALSE(k.fails) << "no failure told";
-    } catch (const ftp::EIdException& e) {
+    } catch (const remote::RemoteError& e) {
       EXPECT_TRUE(k.fails) << e.what();
     }
     if (!k.expected.empty()) {

@@ -477,7 +477,7 @@ TEST(WindowOverSftp, LongListingComesInBatchesStopsOnEscapeAndAtItsBounds) {
     EXPECT_EQ(w.StatusText().toStdString(), "フォルダの一覧が大きすぎるため、最初の " +
                                                 std::to_string(shown) + " 件だけを表示しています");
   }
-  EXPECT_THROW(files->List(""), ftp::EIdListingTooLarge);
+  EXPECT_THROW(files->List(""), remote::RemoteError);
   w.Button2Click();
 }
 
