@@ -109,8 +109,23 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
   std::set<std::string> deleted;  // wires the undo deletes
   for (const auto& lf : run.files) {
     if (!SafeRelative(lf.path) || !SafeRelative(lf.wire)) continue;
-    const auto now = listed.Fact(lf.wire);
-    if (now && now->kind == transfer::RemoteFact::Kind::kFolder) {
+    auto now = listed.Fact(lf.wire);
+    // A replacement cut short leaves the old page under its aside name,
+    // which the undo's own replacement needs: beside the page it is left
+    // over and goes; in the page's stead it goes back first.
+    const std::string parent = ParentOf(lf.wire);
+    const std::string aside = (parent.empty() ? "" : parent + "/") + AsideName(NameOf(lf.wire));
+    const auto left = listed.Fact(aside);
+    const auto folder = transfer::RemoteFact::Kind::kFolder;
+    if (left && left->kind != folder && !(now && now->kind == folder)) {
+      if (now) {
+        plan.stale_temporaries.push_back(aside);
+      } else if (!lf.before_hash.empty()) {
+        plan.restore_asides.emplace_back(aside, lf.wire);
+        now = left;
+      }
+    }
+    if (now && now->kind == folder) {
       plan.problems.push_back("「" + lf.path + "」はサーバでフォルダになっているため戻せません");
       continue;
     }

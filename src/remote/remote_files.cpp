@@ -83,11 +83,14 @@ void RemoteFiles::ReplaceByAside(const std::string& from, const std::string& to,
     }
     throw;
   }
-  // The new file is in place whatever happens now: an old one left under
-  // its temporary name is removed by the next run.
+  // The new file is in place whatever happens now. An old one the server
+  // will not delete is left under its temporary name for the next run; a
+  // cancel or a broken line is raised, so the caller knows it is there
+  // (unraised, it blocked the next replacement of the page).
   try {
     DeleteFile(aside);
   } catch (...) {
+    if (!remote::IsRefusal(std::current_exception())) throw;
   }
 }
 

@@ -99,8 +99,9 @@ class RemoteFiles {
   // the server refuses does not stop the rename. Where the server will not
   // rename over the file at `to`, that file is moved to `aside` (a free
   // name in the same folder) first, moved back when the new one cannot take
-  // its place, and deleted once it has: the old file is never lost. Empty
-  // `aside`: Rename's rules.
+  // its place, and deleted once it has: the old file is never lost (a
+  // cancel or a broken line during that deletion raises, the new file in
+  // place and the old one still aside). Empty `aside`: Rename's rules.
   // Returns the time List now gives for it when the server told it
   // (as ListedTimeAfterSet), nullopt otherwise. Only for an upload that
   // succeeded: a failed one must never replace the file at `to`.
