@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
   // on the first one).
   if (undo) settings.connections = std::min(connections, std::max(1, plan.Counts().uploads));
   const publish::Plan planned = plan;
+  const auto t_planned = std::chrono::steady_clock::now();
   // The planning connection carries the run's first share (a warm start).
   transfer::RemoteFiles* first = remote.get();
   auto factory =
@@ -114,8 +115,9 @@ int main(int argc, char** argv) {
     if (op.kind == publish::Operation::Kind::kUpload) ++sent;
     if (op.kind == publish::Operation::Kind::kDelete) ++deleted;
   }
-  std::printf("seconds=%.4f sent=%d deleted=%d failed=%d connections=%d\n", s, sent, deleted,
-              r.Failed(), r.most_at_once);
+  std::printf("seconds=%.4f sent=%d deleted=%d failed=%d connections=%d planned=%.4f\n", s, sent,
+              deleted, r.Failed(), r.most_at_once,
+              std::chrono::duration<double>(t_planned - t0).count());
   for (const auto& n : r.notes) std::fprintf(stderr, "note: %s\n", n.c_str());
   for (const auto& n : notes) std::fprintf(stderr, "note: %s\n", n.c_str());
   return r.Failed() == 0 && notes.empty() ? 0 : 1;

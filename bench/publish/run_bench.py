@@ -295,6 +295,7 @@ def undo_part():
         dt, line = timed([BENCH, str(port), remote, local, st, n, "anonymous", "undo"])
         assert "sent=%d " % len(files) in line, line
         t_undo2.append(dt)
+        print("  round %d, last undo: %s" % (r, line))
         for f in files:
             rel = os.path.relpath(f, local)
             with open(os.path.join(root, name, "site", rel), "rb") as back:

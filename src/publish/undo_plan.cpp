@@ -7,12 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
 
-#include "base/atomic_file.h"
 
 namespace hemlo::publish {
 
@@ -52,6 +54,15 @@ int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
+}
+
+// A staging file is read once by the run and removed after it: a flush to
+// the disk per file (hundreds of them) would only delay the undo.
+std::string WriteScratch(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return out ? std::string() : std::strerror(errno);
 }
 
 // The server's folders as listed now (nullopt: not there).
@@ -150,8 +161,8 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
     }
     const fs::path local = undo.staging / lf.path;
     fs::create_directories(local.parent_path(), ec);
-    if (const WriteResult w = WriteFileAtomically(local, *bytes); !w.ok) {
-      plan.problems.push_back("「" + lf.path + "」の控えを書き出せません: " + w.error);
+    if (const std::string error = WriteScratch(local, *bytes); !error.empty()) {
+      plan.problems.push_back("「" + lf.path + "」の控えを書き出せません: " + error);
       continue;
     }
     // The server's time as the earlier publish set it, where one did.
