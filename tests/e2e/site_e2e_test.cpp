@@ -5,6 +5,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -25,6 +31,8 @@
 
 #include "app/startup.h"
 #include "base/program_folder.h"
+#include "photo/exif_sample.h"
+#include "shell/desktop_open.h"
 #include "shell/live_preview.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
@@ -33,6 +41,7 @@
 #include "publish/site_marks.h"
 #include "publish/sync_record.h"
 #include "transfer/ferrox_files.h"
+#include "remote/comma_text.h"
 #include "remote/profile.h"
 #include "shell/preview_width.h"
 #include "site/markup_check.h"
@@ -549,6 +558,155 @@ TEST(SiteEndToEnd, PhoneWidthLaysThePreviewOutAt375CssPixelsAndIsKept) {
   EXPECT_TRUE(shows(QStringLiteral("768,1"))) << Evaluate(child, width).toString().toStdString();
   frame->action(FrameCommand::PreviewPc)->trigger();
   EXPECT_TRUE(shows(QStringLiteral("%1,1").arg(child->WebBrowser()->width())))
+      << Evaluate(child, width).toString().toStdString();
+  frame->close();
+}
+
+// One author's session on one Shift-JIS page of a site, through the real
+// window: end tags, an abbreviation, the site's images offered, a mark for an
+// unclosed <div> that goes when it is closed, a phone photo dropped on the
+// text, the page saved as typed, and its preview at a phone's width.
+// Characters an input method commits come as one key with its text.
+void Type(QWidget* pane, const QString& text) {
+  QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, text);
+  QApplication::sendEvent(pane, &key);
+}
+
+TEST(SiteEndToEnd, AShiftJisPageWrittenWithEveryAidSavesAsTypedAndPreviewsAtPhoneWidth) {
+  ASSERT_TRUE(kSchemeRegistered);
+  Site site;
+  QDir(site.dir.path()).mkpath(QStringLiteral("img"));
+  site.Put("img/photo.png", "x");
+  site.Put("img/写真.jpg", "x");
+  site.Put("style.css", "x");
+  QImage stored(2000, 1000, QImage::Format_RGB32);
+  stored.fill(qRgb(90, 140, 200));
+  const std::string original = photo::Jpeg(stored, 6);  // upright it is 1000 x 2000
+  QTemporaryDir program;  // the photo comes from outside the site
+  const QString photo = program.filePath(QStringLiteral("phone.jpg"));
+  std::ofstream(photo.toStdString(), std::ios::binary) << original;
+  ASSERT_TRUE(transfer::WriteProfileFile(
+                  program.path().toStdString(),
+                  {transfer::JoinCommaText({"site", "ftp.invalid", "u", "", "/", "auto", "auto",
+                                            *text::Utf8ToCp932(site.dir.path().toStdString())})})
+                  .ok);
+  const std::string head = Sjis(
+      "<!DOCTYPE html>\r\n<html lang=\"ja\"><head><meta charset=\"Shift_JIS\">"
+      "<meta name=\"viewport\" content=\"width=device-width\"><title>旅</title></head>\r\n"
+      "<body>\r\n<p>表示ソ</p>\r\n");
+  const std::string tail = "\r\n</body></html>\r\n";
+  site.Put("walk.htm", head + tail);
+  ScriptedPrompts prompts;
+  auto frame = StartFrame(prompts, program.path());
+  new FileDrops(*frame);
+  frame->resize(1200, 900);
+  TMDIChild* child = frame->OpenDocument(site.Path("walk.htm"));
+  ASSERT_NE(child, nullptr);
+  child->parentWidget()->showMaximized();
+  text::QtEditPane* memo = child->Memo();
+  memo->SetSelStart(head.size());
+  std::string typed = head;  // the page as it should stand, up to the caret
+
+  // <ul> is closed with the caret between; li*3 and Tab make three items.
+  QTest::keyClicks(memo, QStringLiteral("<ul>"));
+  EXPECT_EQ(memo->Text(), typed + "<ul></ul>" + tail);
+  EXPECT_EQ(memo->SelStart(), typed.size() + 4);
+  QTest::keyClick(memo, Qt::Key_Return);
+  QTest::keyClicks(memo, QStringLiteral("li*3"));
+  QTest::keyClick(memo, Qt::Key_Tab);
+  EXPECT_EQ(memo->Text(), typed + "<ul>\r\n<li></li>\r\n<li></li>\r\n<li></li></ul>" + tail);
+  EXPECT_EQ(memo->SelStart(), typed.size() + 10);
+  for (const char* item : {"一", "二", "三"}) {  // each item gets its words
+    memo->SetSelStart(memo->Text().find("<li></li>") + 4);
+    Type(memo, QString::fromUtf8(item));
+  }
+  typed += Sjis("<ul>\r\n<li>一</li>\r\n<li>二</li>\r\n<li>三</li></ul>\r\n");
+  EXPECT_EQ(memo->Text(), typed.substr(0, typed.size() - 2) + tail);
+  memo->SetSelStart(typed.size() - 2);
+  QTest::keyClick(memo, Qt::Key_Return);
+
+  // <img src=" lists the site's images only, relative to the page.
+  QTest::keyClicks(memo, QStringLiteral("<img src=\""));
+  EXPECT_TRUE(Soon([&] { return memo->CompletionShown(); }));
+  EXPECT_EQ(memo->CompletionLabels().join(QLatin1Char(',')),
+            QStringLiteral("img/photo.png,img/写真.jpg"));
+  QTest::keyClick(memo, Qt::Key_Return);
+  QTest::keyClicks(memo, QStringLiteral("\" alt=\""));
+  Type(memo, QStringLiteral("写真"));
+  QTest::keyClicks(memo, QStringLiteral("\">"));
+  EXPECT_FALSE(memo->CompletionShown());
+  typed += Sjis("<img src=\"img/photo.png\" alt=\"写真\">");
+  EXPECT_EQ(memo->Text(), typed + tail);
+
+  // The page so far is sound: after the pause no line is marked.
+  const int pause = text::QtEditPane::kMarkupPauseMs;
+  QTest::qWait(pause + 700);
+  EXPECT_TRUE(memo->LineMarks().empty()) << memo->LineMarks().front().message.toStdString();
+  // A <div> left open (its end tag taken out) is marked within a second of
+  // the pause, on its line; closed, the mark goes.
+  QTest::keyClick(memo, Qt::Key_Return);
+  QTest::keyClicks(memo, QStringLiteral("<div>"));
+  for (int i = 0; i < 6; ++i) QTest::keyClick(memo, Qt::Key_Delete);
+  Type(memo, QStringLiteral("旅"));
+  typed += Sjis("\r\n<div>旅");
+  EXPECT_EQ(memo->Text(), typed + tail);
+  QElapsedTimer paused;
+  paused.start();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !memo->LineMarks().empty(); },
+                              test_support::BoundMs(pause + 1'000)));
+  EXPECT_LT(paused.elapsed(), test_support::BoundMs(pause + 1'000));
+  ASSERT_FALSE(memo->LineMarks().empty());
+  EXPECT_EQ(memo->LineMarks().front().line, 9);
+  EXPECT_TRUE(memo->LineMarks().front().message.contains(QStringLiteral("div")));
+  QTest::keyClicks(memo, QStringLiteral("</div>"));
+  typed += "</div>";
+  EXPECT_EQ(memo->Text(), typed + tail);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return memo->LineMarks().empty(); },
+                              test_support::BoundMs(pause + 1'000)))
+      << memo->LineMarks().front().message.toStdString();
+
+  // A GPS-tagged phone photo dropped at the caret: a small clean copy in the
+  // site's images/ and an <img> with its upright size.
+  QTimer answer;
+  int asked = 0;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog || dialog->objectName() != QStringLiteral("PictureInsert")) return;
+    ++asked;
+    dialog->findChild<QLineEdit*>(QStringLiteral("alt"))->setText(QStringLiteral("海の写真"));
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  answer.start(20);
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(photo)});
+  const QPoint at = memo->cursorRect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(memo->viewport(), &enter);
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(memo->viewport(), &drop);
+  typed += Sjis("<img src=\"images/phone.webp\" width=\"800\" height=\"1600\" alt=\"海の写真\">");
+  EXPECT_TRUE(Soon([&] { return memo->Text() == typed + tail; })) << memo->Text();
+  answer.stop();
+  EXPECT_EQ(asked, 1);
+  const std::string copy = site.Read("images/phone.webp");
+  ASSERT_FALSE(copy.empty());
+  EXPECT_LT(copy.size(), original.size());
+  EXPECT_EQ(copy.find("Exif"), std::string::npos);
+  EXPECT_EQ(copy.find(std::string("\x61\x1e\x00\x00", 4)), std::string::npos);  // GPS seconds
+  EXPECT_EQ(Bytes(photo), original);
+
+  // Saved, the file holds exactly the bytes typed.
+  frame->action(FrameCommand::FileSave)->trigger();
+  EXPECT_FALSE(memo->Modified());
+  EXPECT_EQ(site.Read("walk.htm"), typed + tail);
+
+  // スマートフォン lays the page out at 375 CSS pixels, at a ratio of 2.
+  frame->action(FrameCommand::PreviewPhone)->trigger();
+  frame->Image1Click();
+  const QString width = QStringLiteral("window.innerWidth + ',' + window.devicePixelRatio");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return Evaluate(child, width).toString() == QStringLiteral("375,2"); },
+      test_support::BoundMs(15'000)))
       << Evaluate(child, width).toString().toStdString();
   frame->close();
 }
