@@ -1,5 +1,5 @@
 #pragma once
-// Typing markup on a big page with completion off and on, alternating.
+// Typing markup on a big page with the editing aids off and on, alternating.
 #include <QApplication>
 #include <filesystem>
 #include <string>

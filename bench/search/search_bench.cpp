@@ -2,13 +2,14 @@
 // same run. Not a test: prints figures and ratios.
 //
 //   search_bench [MiB=20] [matches=200000] [keep-heap | typing | typing-plain |
-//                typing-marks | typing-marks-paired] [completion]
+//                typing-marks | typing-marks-paired] [completion [runs=7]]
 //
 // "typing-plain" runs the typing figures with the colouring off,
 // "typing-marks" with the markup marks on, "typing-marks-paired" with the
 // marks switched on for every other key, so both states share one process,
 // one page and the same moment's load. "typing
-// completion" times typing markup with completion off and on instead.
+// completion" times typing markup with the editing aids (end tags,
+// completion, marks) off and on instead.
 //
 // On these virtual machines a first-touch page fault costs tens of
 // microseconds, so every fresh 20 MB buffer costs a few hundred ms. With
@@ -284,7 +285,7 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < padding; i += 100)
       lined += "\r\n" + std::string(std::min<std::size_t>(100, padding - i), ' ');
     if (argc > 4 && std::string(argv[4]) == "completion") {
-      RunCompletionTyping(app, pane, lined, dir, 7);
+      RunCompletionTyping(app, pane, lined, dir, argc > 5 ? std::atoi(argv[5]) : 7);
       fs::remove_all(dir);
       return 0;
     }
