@@ -210,7 +210,8 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
 
  private:
   // Colours the blocks in view; states of earlier lines are scanned as needed.
-  void ColourVisibleBlocks();
+  // Lines whose colours change outside `painting` are painted again.
+  void ColourVisibleBlocks(const QRect& painting);
   // Brings the states of the blocks before `target` up to date, scanning at
   // most about `budget` characters; true when they are.
   bool AdvanceSyntax(int target, std::size_t budget);
@@ -289,6 +290,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void QueueTagMatch();
   void UpdateTagMatch(bool wide = false);
   bool tag_match_queued_ = false;
+  bool typed_since_match_ = false;  // text was typed since the last look
   QTimer* wide_match_timer_ = nullptr;
   std::vector<std::pair<std::size_t, std::size_t>> matched_tags_;
 

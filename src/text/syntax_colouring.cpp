@@ -5,6 +5,8 @@
 #include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QSignalBlocker>
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -191,7 +193,7 @@ void QtEditPane::ContinueSyntaxScan() {
     syntax_timer_->start();
 }
 
-void QtEditPane::ColourVisibleBlocks() {
+void QtEditPane::ColourVisibleBlocks(const QRect& painting) {
   const bool dark = palette().color(QPalette::Base).lightness() < 128;
   const int bottom = viewport()->height();
   QTextBlock block = firstVisibleBlock();
@@ -246,14 +248,22 @@ void QtEditPane::ColourVisibleBlocks() {
     QTextLayout* layout = block.layout();
     if (layout && layout->formats() != ranges) {
       layout->setFormats(ranges);
-      ClaimFormatChange(document(), block);
+      {
+        // The layout would ask for the whole view to be painted again after
+        // this paint; only lines outside the area being painted need that.
+        const QSignalBlocker quiet(document()->documentLayout());
+        ClaimFormatChange(document(), block);
+      }
+      const QRect line(0, static_cast<int>(where.top()), viewport()->width(),
+                       static_cast<int>(where.height()) + 1);
+      if (!painting.contains(line)) viewport()->update(line);
     }
   }
   decorating_ = false;
 }
 
 void QtEditPane::paintEvent(QPaintEvent* event) {
-  if (highlighting_) ColourVisibleBlocks();
+  if (highlighting_) ColourVisibleBlocks(event->rect());
   QPlainTextEdit::paintEvent(event);
 }
 
