@@ -97,6 +97,7 @@ void QtEditPane::InsertUserText(const QString& text) {
   setTextCursor(cursor);
   typing_end_ = cursor.position();
   typing_at_ = HistoryPoint();
+  typed_since_match_ = true;
   ensureCursorVisible();
 }
 

@@ -17,8 +17,11 @@ namespace {
 // beyond the stretch.
 constexpr int kMatchWindows[] = {2048, 256 * 1024, 4 * 1024 * 1024};
 // Copying the widest stretch out of a large page costs a key tens of
-// milliseconds (more than a frame), so it is looked at only once the caret rests.
+// milliseconds (more than a frame), so it is looked at only once the caret
+// rests; after a typed key even the middle one (a megabyte of bytes) waits,
+// since typing inside a tag whose partner is far would pay it on every key.
 constexpr int kWindowsOnEveryMove = 2;
+constexpr int kWindowsOnEveryKey = 1;
 constexpr int kWideMatchPauseMs = 300;
 }  // namespace
 
@@ -38,11 +41,13 @@ void QtEditPane::UpdateTagMatch(bool wide) {
   std::vector<std::pair<std::size_t, std::size_t>> found;
   bool wider_wanted = false;
   const QTextCursor cursor = textCursor();
+  const int at_once = typed_since_match_ ? kWindowsOnEveryKey : kWindowsOnEveryMove;
+  typed_since_match_ = false;
   if (!cursor.hasSelection()) {
     const int caret = cursor.position();
     const int last = document()->characterCount() - 1;
     for (int i = 0; i < static_cast<int>(std::size(kMatchWindows)); ++i) {
-      if (i == kWindowsOnEveryMove && !wide) {
+      if (i == at_once && !wide) {
         wider_wanted = true;
         break;
       }

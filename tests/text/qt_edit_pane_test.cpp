@@ -459,7 +459,7 @@ TEST_F(QtEditPaneTest, ColouringScansABoundedRegionPerKey) {
 
 // Awkward files open in the encoding the detector picks, say what it found,
 // and save back byte for byte.
-TEST_F(QtEditPaneTest, AFarPartnerTagIsFoundOnceTheCaretRestsNotOnEveryMove) {
+TEST_F(QtEditPaneTest, AFarPartnerTagIsFoundOnceTheCaretRestsNotOnEveryMoveOrKey) {
   std::string page = "<div>";
   for (int i = 0; i < 120000; ++i) page += "text\r\n";  // 720 KB between the tags
   const std::size_t end_tag = page.size();
@@ -473,6 +473,21 @@ TEST_F(QtEditPaneTest, AFarPartnerTagIsFoundOnceTheCaretRestsNotOnEveryMove) {
   pane_.SetSelStart(end_tag + 2);
   EXPECT_TRUE(pane_.JumpToMatchingTag());  // the command does not wait for the pause
   EXPECT_EQ(pane_.SelStart(), 0u);
+
+  // 18 KB apart: a move finds the partner at once; a key typed in the tag
+  // looks only nearby, and the partner comes back once typing pauses.
+  std::string near = "<div>";
+  for (int i = 0; i < 3000; ++i) near += "text\r\n";
+  near += "</div>";
+  pane_.SetText(near);
+  pane_.SetSelStart(4);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(pane_.MatchedTags().size(), 2u);
+  Type(QStringLiteral(" "));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(pane_.MatchedTags().empty());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return pane_.MatchedTags().size() == 2; }, 5000));
+  EXPECT_EQ(pane_.MatchedTags()[1].first, near.size() - 6 + 1);
 }
 
 TEST_F(QtEditPaneTest, BadInputOpensAndSavesUnchanged) {
