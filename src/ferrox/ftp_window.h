@@ -74,7 +74,7 @@ class TFtp1 : public QWidget {
   transfer::RemoteSession& Session() { return Session_; }
   // What the operations work through: the SFTP connection when the
   // profile's host is "sftp://...", else the FTP client. Worker side.
-  transfer::RemoteFiles& Remote();
+  transfer::RemoteFiles& Remote() { return connection_->Files(); }
   // The window's one connection: its clients, worker and running call.
   transfer::Connection& Connection() { return *connection_; }
   // Whether the connection (of either protocol) stands.
@@ -310,10 +310,7 @@ class TFtp1 : public QWidget {
   // ---- the SFTP login ----
   // The profile's key in the keyring when its password field is empty.
   std::optional<transfer::SecretKey> sftp_password_key_;
-  // The connection's SFTP files while an SFTP login stands.
-  transfer::SftpRemoteFiles* sftp_remote_ = nullptr;
   std::unique_ptr<transfer::PassphraseKeeper> passphrases_;
-  transfer::FtpRemoteFiles ftp_remote_{IdFTP1};
 
   QSocketNotifier* wake_notifier_ = nullptr;  // the connection's calls back
 };

@@ -73,11 +73,6 @@ transfer::RemoteListEntry EntryOfFact(const transfer::RemoteFact& f) {
 
 }  // namespace
 
-transfer::RemoteFiles& TFtp1::Remote() {
-  if (sftp_remote_) return *sftp_remote_;
-  return ftp_remote_;
-}
-
 std::string TFtp1::AccountName() const {
   const sftp::ConnectOptions* sftp = connection_->SftpOptions();
   if (!sftp) return IdFTP1.Username;
@@ -129,7 +124,6 @@ sftp::ConnectQuestions TFtp1::SftpQuestions() {
 
 void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user,
                         const std::string& password) {
-  sftp_remote_ = nullptr;
   // Made here, once: the site sync's connections ask from threads of their own.
   if (!passphrases_) passphrases_ = std::make_unique<transfer::PassphraseKeeper>(keyring_->Blocking());
   sftp::ConnectOptions o;
@@ -145,7 +139,6 @@ void TFtp1::ConnectSftp(const transfer::HostPort& where, const std::string& user
   const bool sjis = profile_->NameEncoding() == transfer::NameEncodingMode::kShiftJis;
   RunClientCommand([this, folder = Profiles_.LastRemoteFolder, sjis] {
     const sftp::LoginMethod login = connection_->ConnectSftp(SftpQuestions(), folder, sjis);
-    sftp_remote_ = connection_->SftpFiles();
     PostToWindow([this, text = login.Text()] {
       OnClientConnected();
       SetStatusText("接続成功（" + text + "）");
@@ -190,7 +183,6 @@ void TFtp1::ListSftpFolder() {
 }
 
 void TFtp1::DisconnectRemote() {
-  sftp_remote_ = nullptr;
   // The FTP client says so itself, through the connection's events.
   if (connection_->Disconnect() && connected_) OnClientDisconnected();
 }

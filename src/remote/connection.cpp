@@ -71,6 +71,13 @@ std::string Connection::ServerText() const {
   return ftp_.Host + ":" + std::to_string(ftp_.Port);
 }
 
+std::string Connection::HostName() const { return sftp_ ? sftp_options_.host : ftp_.Host; }
+
+RemoteFiles& Connection::Files() {
+  if (sftp_files_) return *sftp_files_;
+  return ftp_files_;
+}
+
 void Connection::UseSftp(const sftp::ConnectOptions& options) {
   sftp_files_.reset();
   sftp_ = std::make_unique<sftp::SftpClient>();
@@ -135,7 +142,18 @@ bool Connection::Run(bool operation, std::function<void()> command, std::functio
       if (events_.finished) events_.finished(end);
     });
   });
+  if (events_.started) events_.started();
   return true;
+}
+
+bool Connection::RunOperation(std::function<void()> op, std::function<void()> then) {
+  if (Busy()) return false;
+  stop_requested_ = false;
+  return Run(true, std::move(op), [this, then = std::move(then)] {
+    stop_requested_ = true;
+    call_.EndOperation();
+    if (then) then();
+  });
 }
 
 void Connection::Cancel() {

@@ -15,6 +15,7 @@
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
 #include "remote/connection_worker.h"
+#include "remote/ftp_remote_files.h"
 #include "remote/remote_session.h"
 #include "remote/running_call.h"
 #include "remote/sftp_remote_files.h"
@@ -41,6 +42,8 @@ class Connection {
     // The server's certificate the system refused: trust it? Asked on the
     // owner's thread while the worker waits.
     std::function<bool(const ftp::TIdCertificateInfo&)> certificate;
+    // A command has started on the worker (the owner's controls follow).
+    std::function<void()> started;
     // A command has ended; the running call is no longer active.
     std::function<void(const CommandEnd&)> finished;
   };
@@ -72,16 +75,22 @@ class Connection {
   ftp::TIdFTP& Ftp() { return ftp_; }
   const ftp::TIdFTP& Ftp() const { return ftp_; }
   RemoteSession& Session() { return session_; }
+  const RemoteSession& Session() const { return session_; }
   // The SFTP connection while one is made or stands; null for FTP.
   sftp::SftpClient* Sftp() { return sftp_.get(); }
   const sftp::ConnectOptions* SftpOptions() const { return sftp_ ? &sftp_options_ : nullptr; }
   // Its remote file system once logged in (worker side); null otherwise.
   SftpRemoteFiles* SftpFiles() { return sftp_files_.get(); }
   const std::string& SftpHome() const { return sftp_home_; }
+  // What commands work through (worker side): the SFTP files once logged
+  // in, else the FTP client.
+  RemoteFiles& Files();
   // Whether the connection (of either protocol) stands.
   bool Connected() const;
   // "host:port" ("sftp://host:port" for SFTP), for records and titles.
   std::string ServerText() const;
+  // The server by name alone (no scheme, no port).
+  std::string HostName() const;
   // The next connect goes over SFTP with `options` (made here, on the
   // owner's thread, so that a cancel can reach it), or over FTP.
   void UseSftp(const sftp::ConnectOptions& options);
@@ -99,6 +108,9 @@ class Connection {
   // False while another command runs. Its end reaches Events::finished
   // behind every call it queued.
   bool Run(bool operation, std::function<void()> command, std::function<void()> then);
+  // Starts a transfer operation: the stop request is cleared for it and
+  // set again at its end, ahead of `then`.
+  bool RunOperation(std::function<void()> op, std::function<void()> then);
   bool Busy() const { return call_.Active(); }
   RunningCall& Call() { return call_; }
   const RunningCall& Call() const { return call_; }
@@ -125,6 +137,7 @@ class Connection {
 
   ftp::TIdFTP ftp_;
   RemoteSession session_{ftp_};
+  FtpRemoteFiles ftp_files_{ftp_};
   std::unique_ptr<sftp::SftpClient> sftp_;
   sftp::ConnectOptions sftp_options_;
   std::unique_ptr<SftpRemoteFiles> sftp_files_;

@@ -22,6 +22,7 @@ TEST(Connection, EndComesAfterItsCallsOneCommandAtATimeAndStopEndsAWaitingQuesti
   Connection c(prompts, [owner] { return std::this_thread::get_id() == owner; });
   std::vector<std::string> seen;
   Connection::Events events;
+  events.started = [&] { seen.push_back("started"); };
   events.finished = [&](const CommandEnd& end) {
     seen.push_back(end.failure ? "failed" : "ended");
     if (end.then) end.then();
@@ -40,8 +41,22 @@ TEST(Connection, EndComesAfterItsCallsOneCommandAtATimeAndStopEndsAWaitingQuesti
   }, [&] { seen.push_back("then"); }));
   EXPECT_FALSE(c.Run(false, [] {}, nullptr));  // one command at a time
   pump_until(5);
-  EXPECT_EQ(seen, (std::vector<std::string>{"call 0", "call 1", "call 2", "ended", "then"}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"started", "call 0", "call 1", "call 2", "ended", "then"}));
   EXPECT_FALSE(c.Busy());
+
+  // An operation runs with the stop request cleared; it is set again
+  // before the operation's own continuation.
+  seen.clear();
+  ASSERT_TRUE(c.RunOperation(
+      [&] {
+        const bool stop = c.StopRequested();
+        c.Post([&, stop] { seen.push_back(stop ? "stop" : "go"); });
+      },
+      [&] { seen.push_back(c.StopRequested() && !c.Call().Operation() ? "rest" : "busy"); }));
+  EXPECT_FALSE(c.RunOperation([] {}, nullptr));
+  pump_until(4);
+  EXPECT_EQ(seen, (std::vector<std::string>{"started", "go", "ended", "rest"}));
 
   // A question nobody answers: the stop gives it up within its bound.
   seen.clear();
@@ -50,7 +65,7 @@ TEST(Connection, EndComesAfterItsCallsOneCommandAtATimeAndStopEndsAWaitingQuesti
   }, nullptr));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_TRUE(c.Stop(3000));
-  EXPECT_EQ(seen, (std::vector<std::string>{"failed"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"started", "failed"}));
   EXPECT_TRUE(c.StopRequested());
 }
 
