@@ -90,6 +90,24 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
     return VerifyCertificate(info);
   };
   events.started = [this] { UpdateBusyControls(); };
+  events.status = [this](const std::string& text) { SetStatusText(text); };
+  events.file_progress = [this](int n, int m) { SetFileProgress(n, m); };
+  events.byte_progress = [this](int64_t done, int64_t total) { SetByteProgress(done, total); };
+  events.listing_folder = [this](const std::string& folder, const text::RemoteNames& names) {
+    ShowRemoteFolder(folder, names);
+  };
+  events.listing_failed = [this] { remote_->model->Clear(); };
+  events.listing_started = [this](const text::RemoteNames& names, size_t lines) {
+    OnListingStarted(names, lines);
+  };
+  events.listing_batch = [this](std::vector<transfer::RemoteListEntry>&& rows,
+                                std::map<std::string, std::string>&& links) {
+    // A stopped listing's last batches are not worth showing.
+    if (call_.StopAsked()) return;
+    remote_->model->Append(std::move(rows));
+    remote_->model->AddLinkTargets(std::move(links));
+  };
+  events.listing_ended = [this](const transfer::ListingEnd& end) { OnListingEnded(end); };
   events.finished = [this](const transfer::CommandEnd& end) { OnCommandEnded(end); };
   connection_->SetEvents(std::move(events));
   // The form's client property: the login announces ASCII ("TYPE A"); each

@@ -33,11 +33,9 @@ class WindowHost : public transfer::TransferHost {
   void SetStatusText(const std::string& text) override {
     w_.PostToWindow([w = &w_, text] { w->SetStatusText(text); });
   }
-  void SetFileProgress(int n, int m) override {
-    w_.PostToWindow([w = &w_, n, m] { w->SetFileProgress(n, m); });
-  }
+  void SetFileProgress(int n, int m) override { w_.Connection().ReportFileProgress(n, m); }
   void SetByteProgress(int64_t done, int64_t total) override {
-    w_.PostToWindow([w = &w_, done, total] { w->SetByteProgress(done, total); });
+    w_.Connection().ReportByteProgress(done, total);
   }
   void RefreshRemoteList() override { w_.ListRemoteFolder(); }
   void RefreshLocalLists() override {

@@ -54,9 +54,9 @@ publish::RemoteFactory RunConnections(SyncPlace& place, const std::string& start
   transfer::Connection& link = place.Link();
   if (const sftp::ConnectOptions* sftp = link.SftpOptions()) {
     // Each slot logs in on its own; the place's connection stays as it is.
-    return [&place, options = *sftp, start_folder](int, const publish::CancelRegistrar& cancel_with)
+    return [&link, options = *sftp, start_folder](int, const publish::CancelRegistrar& cancel_with)
                -> std::unique_ptr<transfer::RemoteFiles> {
-      return transfer::ConnectSftpRemoteFiles(options, place.SftpQuestions(), start_folder,
+      return transfer::ConnectSftpRemoteFiles(options, link.SftpQuestions(), start_folder,
                                               cancel_with);
     };
   }

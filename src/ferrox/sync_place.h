@@ -9,7 +9,6 @@
 
 #include "base/prompts.h"
 #include "remote/connection.h"
-#include "sftp/sftp_client.h"
 #include "transfer/profiles.h"
 
 namespace hemlo::transfer_ui {
@@ -27,8 +26,6 @@ class SyncPlace {
   // The remote folder on show (wire bytes) and the local one (UTF-8).
   virtual const std::string& RemoteFolder() const = 0;
   virtual std::string LocalFolder() const = 0;
-  // The questions an SFTP login of the run's own connections asks.
-  virtual sftp::ConnectQuestions SftpQuestions() = 0;
   // Connects stored profile `n`; `ended` runs once the connect has ended,
   // connected or not. False when no connect could start.
   virtual bool ConnectProfile(int n, std::function<void()> ended) = 0;

@@ -13,7 +13,6 @@ const transfer::ProfilePanel& WindowSyncPlace::Profiles() const { return w_.Prof
 std::string WindowSyncPlace::AccountName() const { return w_.AccountName(); }
 const std::string& WindowSyncPlace::RemoteFolder() const { return w_.RemoteFolder(); }
 std::string WindowSyncPlace::LocalFolder() const { return w_.LocalFolder(); }
-sftp::ConnectQuestions WindowSyncPlace::SftpQuestions() { return w_.SftpQuestions(); }
 
 bool WindowSyncPlace::ConnectProfile(int n, std::function<void()> ended) {
   w_.ShowStoredProfile(n);

@@ -21,7 +21,6 @@ class WindowSyncPlace : public QObject, public SyncPlace, public SyncScreen {
   std::string AccountName() const override;
   const std::string& RemoteFolder() const override;
   std::string LocalFolder() const override;
-  sftp::ConnectQuestions SftpQuestions() override;
   bool ConnectProfile(int n, std::function<void()> ended) override;
   bool StoreSiteFolder(const std::string& folder) override;
   void StorePublishFolder(const std::string& folder) override;

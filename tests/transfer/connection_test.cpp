@@ -7,10 +7,13 @@
 #include <poll.h>
 
 #include <chrono>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "remote/keyring_session.h"
 #include "support/scripted_prompts.h"
 
 namespace hemlo::transfer {
@@ -67,6 +70,45 @@ TEST(Connection, EndComesAfterItsCallsOneCommandAtATimeAndStopEndsAWaitingQuesti
   EXPECT_TRUE(c.Stop(3000));
   EXPECT_EQ(seen, (std::vector<std::string>{"started", "failed"}));
   EXPECT_TRUE(c.StopRequested());
+}
+
+struct OneSecret : SecretStore {
+  std::string secret;  // the profile's bytes, Shift-JIS
+  bool Available() override { return true; }
+  std::optional<std::string> Lookup(const SecretKey&) override { return secret; }
+  bool Store(const SecretKey&, const std::string&, const std::string&) override { return true; }
+  void Remove(const SecretKey&) override {}
+};
+
+// An SFTP login's password: the keyring's first (said on the status line),
+// then the user is asked, told when the last answer was refused; the one
+// the server took is the next login's first answer.
+TEST(Connection, SftpPasswordComesFromTheKeyringThenTheUserAndIsKeptForTheSession) {
+  ScriptedPrompts prompts;
+  prompts.inputs = {"typed"};
+  Connection c(prompts, [] { return true; });
+  std::vector<std::string> status;
+  Connection::Events events;
+  events.status = [&](const std::string& text) { status.push_back(text); };
+  c.SetEvents(std::move(events));
+  auto store = std::make_unique<OneSecret>();
+  store->secret = "\x83\x70\x83\x58";  // "パス"
+  KeyringSession keyring(std::move(store), [](std::function<void()> fn) { fn(); });
+  c.UseKeyring(&keyring);
+  sftp::ConnectOptions o;
+  o.host = "h";
+  o.port = 22;
+  o.user = "u";
+  c.UseSftp(o, SecretKey{"password", "p", "sftp://h", "u"});
+
+  sftp::ConnectQuestions first = c.SftpQuestions();
+  EXPECT_EQ(first.password(), "パス");
+  EXPECT_EQ(first.password(), "typed");
+  first.password_accepted("typed");
+  EXPECT_EQ(c.SftpQuestions().password(), "typed");
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].text, "パスワードが違います。sftp://h:22 のユーザー「u」のパスワード");
+  EXPECT_EQ(status, (std::vector<std::string>{"キーリングに問い合わせています..."}));
 }
 
 }  // namespace
