@@ -1,6 +1,7 @@
 #include "ferrox/publish_undo_command.h"
 
 #include <QDateTime>
+#include <ctime>
 #include <mutex>
 
 #include "base/program_folder.h"
@@ -143,6 +144,16 @@ void PublishUndoCommand::Execute() {
   w_.SetStatusText("公開を取り消し中...");
   const bool started = w_.RunOperation(
       [this, settings = std::move(settings), factory = std::move(factory), latest] {
+        // A file changed on the server since the run, ticked to go back
+        // all the same: its server copy is kept first.
+        const auto stop = [this] { return w_.IdleFlag(); };
+        publish::KeptBefore kept;
+        if (transfer::RemoteFiles* sftp = w_.SftpFiles()) {
+          kept = publish::KeepUndoConflicts(*sftp, *undo_, std::time(nullptr), stop);
+        } else {
+          transfer::FtpRemoteFiles remote(w_.Client());
+          kept = publish::KeepUndoConflicts(remote, *undo_, std::time(nullptr), stop);
+        }
         publish::PublishRun run(undo_->plan, settings, factory);
         run.Start();
         while (!run.Wait(kStopPollMs)) {
@@ -160,7 +171,9 @@ void PublishUndoCommand::Execute() {
           });
         }
         run_ = run.Result();
-        notes_ = publish::SettleUndo(*undo_, run_);
+        notes_ = kept.notes;
+        const auto settled = publish::SettleUndo(*undo_, run_);
+        notes_.insert(notes_.end(), settled.begin(), settled.end());
       },
       [this] { RunEnded(); });
   if (!started) End();

@@ -56,6 +56,9 @@ struct FileEntry {
   // name replaces them (or a folder above them): included whatever the
   // deletion tick says.
   bool required = false;
+  // A server-only entry an undo deletes although it changed on the server
+  // since the run it takes back: shown and ticked as a conflict.
+  bool changed_on_server = false;
   // In the run: uploaded (local files) or deleted (server-only).
   bool include = false;
 };
@@ -147,6 +150,10 @@ struct PlanInput {
   // with remote::Cancelled (Escape while the site is hashed).
   std::function<bool()> stop;
 };
+
+// Whether two listed times are the same as far as the listing tells
+// (`exact`: the server gave seconds; else minutes, or days for old files).
+bool SameListedTime(const std::optional<int64_t>& a, const std::optional<int64_t>& b, bool exact);
 
 // Walks the local tree (hashing every file) and the remote tree below
 // remote_root over `remote`, and sorts every entry into its reason. Where

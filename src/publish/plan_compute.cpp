@@ -263,6 +263,8 @@ std::optional<int64_t> MeasureClockOffset(transfer::RemoteFiles& remote, const R
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
+}  // namespace
+
 // Listed times of the same kind compared as far as both go: a listing for
 // people gives the minute, and only the day for files older than half a
 // year (read as the day's first minute; the parser's rounding may add a
@@ -274,6 +276,8 @@ bool SameListedTime(const std::optional<int64_t>& a, const std::optional<int64_t
   if (date_only(*a) || date_only(*b)) return FloorDiv(*a, 86400) == FloorDiv(*b, 86400);
   return FloorDiv(*a, 60) == FloorDiv(*b, 60);
 }
+
+namespace {
 
 std::string NameOf(const std::string& rel) {
   const size_t slash = rel.rfind('/');
