@@ -130,6 +130,17 @@ std::vector<LoggedRun> LoadRunLog(const fs::path& path) {
         continue;
       }
       if (hash != "-") f.before_hash = hash;
+      // Older logs end here.
+      std::string size, mtime;
+      if (in >> size >> mtime) {
+        try {
+          f.before_size = std::stoll(size);
+          if (mtime != "-") f.before_mtime = std::stoll(mtime);
+        } catch (...) {
+          damaged = true;
+          continue;
+        }
+      }
       runs.back().files.push_back(std::move(f));
     } else if (kind == "m") {
       runs.back().folders_made.push_back({*p, *w});
@@ -153,7 +164,8 @@ bool SaveRunLog(const fs::path& path, const std::vector<LoggedRun>& runs, std::s
     for (const auto& f : run.files)
       out += "f " + ToHex(f.wire) + " " + ToHex(f.path) + " " +
              (f.before_hash.empty() ? std::string("-") : f.before_hash) + " " +
-             RecordText(f.record_before) + "\n";
+             RecordText(f.record_before) + " " + std::to_string(f.before_size) + " " +
+             (f.before_mtime ? std::to_string(*f.before_mtime) : std::string("-")) + "\n";
     for (const auto& d : run.folders_made) out += "m " + ToHex(d.wire) + " " + ToHex(d.path) + "\n";
     for (const auto& d : run.folders_removed)
       out += "r " + ToHex(d.wire) + " " + ToHex(d.path) + "\n";

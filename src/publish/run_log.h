@@ -32,6 +32,10 @@ struct LoggedFile {
   // run added the file.
   std::string before_hash;
   std::optional<RecordEntry> record_before;  // the record's entry before the run
+  // The server's file as listed when the run was planned (-1 / nullopt:
+  // none, or not known): still so, the run never got to it.
+  int64_t before_size = -1;
+  std::optional<int64_t> before_mtime{};
 };
 
 struct LoggedFolder {

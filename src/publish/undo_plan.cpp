@@ -138,6 +138,11 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
   // The server's file is not the one the run left there: another upload
   // since, which the undo would overwrite or delete unasked.
   auto changed_since = [&](const LoggedFile& lf, const transfer::RemoteFact& now) {
+    // As before the run (cut or failed before it got there): the bytes
+    // the undo puts back are those the server holds.
+    if (lf.before_size >= 0 && now.size == lf.before_size &&
+        SameListedTime(now.modified_utc, lf.before_mtime, listed.Exact()))
+      return false;
     auto it = after.files.find(lf.path);
     if (it == after.files.end()) return true;  // the run left none there
     const RecordEntry& e = it->second;
