@@ -15,6 +15,9 @@
 #include <optional>
 #include <set>
 
+#include "base/atomic_file.h"
+#include "base/version_store.h"
+
 
 namespace hemlo::publish {
 
@@ -135,6 +138,7 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
   Listings listed(remote, remote_root);
   // The record as the run left it: what the server held after it.
   const SyncRecord after = LoadRecord(record_path);
+  int probes = 0;
   // The server's file is not the one the run left there: another upload
   // since, which the undo would overwrite or delete unasked.
   auto changed_since = [&](const LoggedFile& lf, const transfer::RemoteFact& now) {
@@ -144,11 +148,27 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
         SameListedTime(now.modified_utc, lf.before_mtime, listed.Exact()))
       return false;
     auto it = after.files.find(lf.path);
-    if (it == after.files.end()) return true;  // the run left none there
-    const RecordEntry& e = it->second;
-    if (e.remote_size < 0 && !e.remote_mtime) return false;  // facts unknown: taken as ours
-    return now.size != e.remote_size ||
-           !SameListedTime(now.modified_utc, e.remote_mtime, listed.Exact());
+    if (it != after.files.end()) {
+      const RecordEntry& e = it->second;
+      if (e.remote_size < 0 && !e.remote_mtime) return false;  // facts unknown: taken as ours
+      if (now.size == e.remote_size &&
+          SameListedTime(now.modified_utc, e.remote_mtime, listed.Exact()))
+        return false;
+    }
+    // Not as the record says: still ours when its bytes are among those we
+    // sent or kept (a rename into place that beat a stop leaves our bytes
+    // with the record not told).
+    const fs::path probe = undo.staging / ("probe-" + std::to_string(probes++));
+    bool ours = false;
+    try {
+      remote.Download(JoinRemote(remote_root, lf.wire), probe.string(), nullptr);
+      std::string bytes;
+      ours = hemlo::ReadWholeFile(probe, bytes) && copies.Holds(VersionHash(bytes));
+    } catch (...) {
+      if (!remote::IsRefusal(std::current_exception())) throw;
+    }
+    fs::remove(probe, ec);
+    return !ours;
   };
   // The old bytes of `lf` into the staging folder, `f` filled to send them.
   auto stage = [&](const LoggedFile& lf, FileEntry& f) {
