@@ -115,7 +115,8 @@ bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_
   for (const auto& f : plan.files) {
     if (!f.include || !done.count({f.path, false})) continue;
     const bool deletion = f.reason == Reason::kServerOnly;
-    LoggedFile lf{f.path, f.wire, {}, {}, f.remote_size, f.remote_mtime};
+    LoggedFile lf{f.path, f.wire, {}, {}, f.remote_size, f.remote_mtime,
+                  deletion ? std::string() : f.sha256};
     if (deletion || f.remote_size >= 0) {
       auto it = kept.hash_of.find(f.wire);
       if (it == kept.hash_of.end()) continue;  // nothing to put back with

@@ -131,7 +131,7 @@ std::vector<LoggedRun> LoadRunLog(const fs::path& path) {
       }
       if (hash != "-") f.before_hash = hash;
       // Older logs end here.
-      std::string size, mtime;
+      std::string size, mtime, sent;
       if (in >> size >> mtime) {
         try {
           f.before_size = std::stoll(size);
@@ -139,6 +139,13 @@ std::vector<LoggedRun> LoadRunLog(const fs::path& path) {
         } catch (...) {
           damaged = true;
           continue;
+        }
+        if (in >> sent && sent != "-") {
+          if (!IsHash(sent)) {
+            damaged = true;
+            continue;
+          }
+          f.sent_hash = sent;
         }
       }
       runs.back().files.push_back(std::move(f));
@@ -165,7 +172,8 @@ bool SaveRunLog(const fs::path& path, const std::vector<LoggedRun>& runs, std::s
       out += "f " + ToHex(f.wire) + " " + ToHex(f.path) + " " +
              (f.before_hash.empty() ? std::string("-") : f.before_hash) + " " +
              RecordText(f.record_before) + " " + std::to_string(f.before_size) + " " +
-             (f.before_mtime ? std::to_string(*f.before_mtime) : std::string("-")) + "\n";
+             (f.before_mtime ? std::to_string(*f.before_mtime) : std::string("-")) + " " +
+             (f.sent_hash.empty() ? std::string("-") : f.sent_hash) + "\n";
     for (const auto& d : run.folders_made) out += "m " + ToHex(d.wire) + " " + ToHex(d.path) + "\n";
     for (const auto& d : run.folders_removed)
       out += "r " + ToHex(d.wire) + " " + ToHex(d.path) + "\n";

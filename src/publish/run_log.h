@@ -36,6 +36,7 @@ struct LoggedFile {
   // none, or not known): still so, the run never got to it.
   int64_t before_size = -1;
   std::optional<int64_t> before_mtime{};
+  std::string sent_hash{};  // of the bytes the run sent there; empty: none
 };
 
 struct LoggedFolder {

@@ -155,15 +155,19 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
           SameListedTime(now.modified_utc, e.remote_mtime, listed.Exact()))
         return false;
     }
-    // Not as the record says: still ours when its bytes are among those we
-    // sent or kept (a rename into place that beat a stop leaves our bytes
-    // with the record not told).
+    // Not as the record says: still nothing lost when its bytes are those
+    // the run sent (a rename into place that beat a stop leaves them with
+    // the record not told) or those it replaced.
+    if (lf.sent_hash.empty() && lf.before_hash.empty()) return true;
     const fs::path probe = undo.staging / ("probe-" + std::to_string(probes++));
     bool ours = false;
     try {
       remote.Download(JoinRemote(remote_root, lf.wire), probe.string(), nullptr);
       std::string bytes;
-      ours = hemlo::ReadWholeFile(probe, bytes) && copies.Holds(VersionHash(bytes));
+      if (hemlo::ReadWholeFile(probe, bytes)) {
+        const std::string hash = VersionHash(bytes);
+        ours = hash == lf.sent_hash || hash == lf.before_hash;
+      }
     } catch (...) {
       if (!remote::IsRefusal(std::current_exception())) throw;
     }
