@@ -151,10 +151,6 @@ struct PlanInput {
   std::function<bool()> stop;
 };
 
-// Whether two listed times are the same as far as the listing tells
-// (`exact`: the server gave seconds; else minutes, or days for old files).
-bool SameListedTime(const std::optional<int64_t>& a, const std::optional<int64_t>& b, bool exact);
-
 // Walks the local tree (hashing every file) and the remote tree below
 // remote_root over `remote`, and sorts every entry into its reason. Where
 // files without a record need the server's clock, a temporary file is

@@ -17,6 +17,7 @@
 
 #include "base/atomic_file.h"
 #include "base/version_store.h"
+#include "publish/plan_parts.h"
 
 
 namespace hemlo::publish {
