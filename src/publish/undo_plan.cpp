@@ -146,14 +146,14 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
     // As before the run (cut or failed before it got there): the bytes
     // the undo puts back are those the server holds.
     if (lf.before_size >= 0 && now.size == lf.before_size &&
-        SameListedTime(now.modified_utc, lf.before_mtime, listed.Exact()))
+        plan_parts::SameListedTime(now.modified_utc, lf.before_mtime, listed.Exact()))
       return false;
     auto it = after.files.find(lf.path);
     if (it != after.files.end()) {
       const RecordEntry& e = it->second;
       if (e.remote_size < 0 && !e.remote_mtime) return false;  // facts unknown: taken as ours
       if (now.size == e.remote_size &&
-          SameListedTime(now.modified_utc, e.remote_mtime, listed.Exact()))
+          plan_parts::SameListedTime(now.modified_utc, e.remote_mtime, listed.Exact()))
         return false;
     }
     // Not as the record says: still nothing lost when its bytes are those
