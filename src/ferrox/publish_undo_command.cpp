@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <ctime>
 
 #include "base/program_folder.h"
 #include "ferrox/publish_plan_dialog.h"
@@ -121,9 +122,15 @@ void PublishUndoCommand::Execute() {
   screen_.SetStatusText("公開を取り消し中...");
   const bool started = link_.RunOperation(
       [this, settings = std::move(settings), factory = std::move(factory)] {
+        // A file changed on the server since the run, ticked to go back
+        // all the same: its server copy is kept first.
+        const publish::KeptBefore kept = publish::KeepUndoConflicts(
+            link_.Files(), *undo_, std::time(nullptr), [this] { return link_.StopRequested(); });
         run_ = RunPlan(link_, undo_->plan, settings, factory,
                        [this](const std::string& text) { screen_.SetStatusText(text); });
-        notes_ = publish::SettleUndo(*undo_, run_);
+        notes_ = kept.notes;
+        const auto settled = publish::SettleUndo(*undo_, run_);
+        notes_.insert(notes_.end(), settled.begin(), settled.end());
       },
       [this] { RunEnded(); });
   if (!started) End();

@@ -56,6 +56,9 @@ struct FileEntry {
   // name replaces them (or a folder above them): included whatever the
   // deletion tick says.
   bool required = false;
+  // A server-only entry an undo deletes although it changed on the server
+  // since the run it takes back: shown and ticked as a conflict.
+  bool changed_on_server = false;
   // In the run: uploaded (local files) or deleted (server-only).
   bool include = false;
 };

@@ -68,6 +68,10 @@ PlanView ViewOfPlan(const publish::Plan& plan, std::vector<PlanRowSource>* sourc
     row.bytes = f.reason == Reason::kServerOnly ? std::max<int64_t>(f.remote_size, f.size)
                 : f.reason == Reason::kMoved    ? 0
                                                 : f.size;
+    if (f.changed_on_server) {
+      row.reason = PlanReason::kConflict;
+      row.deletes = true;
+    }
     row.from = f.moved_from;
     row.ticked = RowHasTick(row.reason) && f.include;
     row.required = f.required;

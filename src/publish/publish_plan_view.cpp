@@ -103,7 +103,7 @@ PlanTotals TotalsOf(const PlanView& plan) {
   for (const auto& row : plan.rows) {
     if (!RowRuns(row, plan.delete_server_only)) {
       ++t.left_alone;
-    } else if (IsDeletion(row.reason)) {
+    } else if (IsDeletion(row.reason) || row.deletes) {
       ++t.deletions;
     } else if (row.reason == PlanReason::kNewFolder) {
       ++t.make_folders;

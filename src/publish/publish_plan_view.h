@@ -33,6 +33,8 @@ struct PlanRowView {
   // whatever the deletion tick says.
   bool required = false;
   std::string from{};  // kMoved: the old path, as `path`
+  // A conflict whose tick deletes the server's copy instead of sending one.
+  bool deletes = false;
 };
 
 struct PlanView {

@@ -28,6 +28,35 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
   fs::create_directories(copies.folder(), ec);
   int n = 0;
   bool lost = false;
+  // The server's bytes at `wire` into the copies: empty, or why not.
+  auto keep = [&](const std::string& wire) {
+    std::string why;
+    const fs::path temp =
+        copies.folder() / ("download-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
+    if (stop && stop()) why = "中止しました";
+    if (why.empty() && !lost) {
+      try {
+        remote.Download(JoinRemote(plan.remote_root, wire), temp.string(), nullptr);
+        std::string bytes;
+        std::string error;
+        if (!hemlo::ReadWholeFile(temp, bytes)) {
+          why = "控えを読めません";
+        } else if (const auto hash = copies.Keep(bytes, &error)) {
+          kept.hash_of[wire] = *hash;
+        } else {
+          why = "控えを保存できません: " + error;
+        }
+      } catch (const std::exception& e) {
+        why = e.what();
+        lost = !remote::IsRefusal(std::current_exception());
+      }
+    } else if (why.empty()) {
+      why = "サーバとの接続が切れました";
+    }
+    fs::remove(temp, ec);
+    while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
+    return why;
+  };
   for (auto& f : plan.files) {
     if (!f.include) continue;
     const bool deletion = f.reason == Reason::kServerOnly;
@@ -40,36 +69,32 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
         continue;
       }
     }
-    std::string why;
-    const fs::path temp =
-        copies.folder() / ("download-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
-    if (stop && stop()) why = "中止しました";
-    if (why.empty() && !lost) {
-      try {
-        remote.Download(JoinRemote(plan.remote_root, f.wire), temp.string(), nullptr);
-        std::string bytes;
-        std::string error;
-        if (!hemlo::ReadWholeFile(temp, bytes)) {
-          why = "控えを読めません";
-        } else if (const auto hash = copies.Keep(bytes, &error)) {
-          kept.hash_of[f.wire] = *hash;
-        } else {
-          why = "控えを保存できません: " + error;
-        }
-      } catch (const std::exception& e) {
-        why = e.what();
-        lost = !remote::IsRefusal(std::current_exception());
-      }
-    } else if (why.empty()) {
-      why = "サーバとの接続が切れました";
-    }
-    fs::remove(temp, ec);
+    const std::string why = keep(f.wire);
     if (why.empty()) continue;
-    while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
     // Without its old bytes kept, the file stays as the server has it.
     if (!f.required) f.include = false;
     kept.notes.push_back("「" + f.path + "」はサーバの控えを取れないため" +
                          (deletion ? "削除しません" : "置き換えません") + ": " + why);
+  }
+  // A server file a new folder takes the place of goes as well.
+  for (auto& d : plan.folders) {
+    if (!d.include || d.reason != Reason::kNew || !d.replaces_file) continue;
+    auto it = record.files.find(d.path);
+    if (it != record.files.end() && copies.Holds(it->second.sha256)) {
+      kept.hash_of[d.wire] = it->second.sha256;
+      continue;
+    }
+    const std::string why = keep(d.wire);
+    if (why.empty()) continue;
+    // The file stays, and with it nothing is sent into the folder.
+    const std::string below = d.wire + "/";
+    for (auto& other : plan.folders)
+      if (other.wire == d.wire || other.wire.compare(0, below.size(), below) == 0)
+        other.include = false;
+    for (auto& f : plan.files)
+      if (f.wire.compare(0, below.size(), below) == 0 && f.reason != Reason::kServerOnly)
+        f.include = false;
+    kept.notes.push_back("「" + d.path + "」はサーバの控えを取れないため置き換えません: " + why);
   }
   return kept;
 }
@@ -90,7 +115,8 @@ bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_
   for (const auto& f : plan.files) {
     if (!f.include || !done.count({f.path, false})) continue;
     const bool deletion = f.reason == Reason::kServerOnly;
-    LoggedFile lf{f.path, f.wire, {}, {}};
+    LoggedFile lf{f.path, f.wire, {}, {}, f.remote_size, f.remote_mtime,
+                  deletion ? std::string() : f.sha256};
     if (deletion || f.remote_size >= 0) {
       auto it = kept.hash_of.find(f.wire);
       if (it == kept.hash_of.end()) continue;  // nothing to put back with
@@ -112,6 +138,13 @@ bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_
   for (const auto& d : plan.folders) {
     if (!d.include || !done.count({d.path, true})) continue;
     (d.reason == Reason::kNew ? run.folders_made : run.folders_removed).push_back({d.path, d.wire});
+    // The file the folder took the place of, to be put back in its stead.
+    auto it = kept.hash_of.find(d.wire);
+    if (d.reason != Reason::kNew || !d.replaces_file || it == kept.hash_of.end()) continue;
+    LoggedFile lf{d.path, d.wire, it->second, {}};
+    auto rec = record_before.files.find(d.path);
+    if (rec != record_before.files.end()) lf.record_before = rec->second;
+    run.files.push_back(std::move(lf));
   }
   if (run.Empty()) return true;
   const fs::path log_path = RunLogPath(record_path);
@@ -119,10 +152,8 @@ bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_
   runs.insert(runs.begin(), std::move(run));
   if (runs.size() > kLoggedRuns) runs.resize(kLoggedRuns);
   if (!SaveRunLog(log_path, runs, error)) return false;
-  // Copies no log and no record of this site wants any more go.
-  std::set<std::string> wanted = HashesInRunLogs(record_path.parent_path());
-  for (const auto& [path, e] : LoadRecord(record_path).files) wanted.insert(e.sha256);
-  copies.Prune(wanted);
+  // Copies no profile's log, held copies or record wants any more go.
+  copies.Prune(HashesStillNeeded(record_path.parent_path(), now));
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "publish/run_log.h"
 
+#include <chrono>
 #include <sstream>
 
 #include "base/atomic_file.h"
@@ -129,6 +130,24 @@ std::vector<LoggedRun> LoadRunLog(const fs::path& path) {
         continue;
       }
       if (hash != "-") f.before_hash = hash;
+      // Older logs end here.
+      std::string size, mtime, sent;
+      if (in >> size >> mtime) {
+        try {
+          f.before_size = std::stoll(size);
+          if (mtime != "-") f.before_mtime = std::stoll(mtime);
+        } catch (...) {
+          damaged = true;
+          continue;
+        }
+        if (in >> sent && sent != "-") {
+          if (!IsHash(sent)) {
+            damaged = true;
+            continue;
+          }
+          f.sent_hash = sent;
+        }
+      }
       runs.back().files.push_back(std::move(f));
     } else if (kind == "m") {
       runs.back().folders_made.push_back({*p, *w});
@@ -152,7 +171,9 @@ bool SaveRunLog(const fs::path& path, const std::vector<LoggedRun>& runs, std::s
     for (const auto& f : run.files)
       out += "f " + ToHex(f.wire) + " " + ToHex(f.path) + " " +
              (f.before_hash.empty() ? std::string("-") : f.before_hash) + " " +
-             RecordText(f.record_before) + "\n";
+             RecordText(f.record_before) + " " + std::to_string(f.before_size) + " " +
+             (f.before_mtime ? std::to_string(*f.before_mtime) : std::string("-")) + " " +
+             (f.sent_hash.empty() ? std::string("-") : f.sent_hash) + "\n";
     for (const auto& d : run.folders_made) out += "m " + ToHex(d.wire) + " " + ToHex(d.path) + "\n";
     for (const auto& d : run.folders_removed)
       out += "r " + ToHex(d.wire) + " " + ToHex(d.path) + "\n";
@@ -199,21 +220,73 @@ bool KeptCopies::KeepFile(const fs::path& file, const std::string& hash) {
 
 void KeptCopies::Prune(const std::set<std::string>& wanted) {
   std::error_code ec;
+  const auto recent = fs::file_time_type::clock::now() - std::chrono::hours(1);
   for (const auto& e : fs::directory_iterator(folder_, ec)) {
     const std::string name = e.path().filename().string();
     // Only our copies: a temporary of a write under way is left alone.
-    if (IsHash(name) && !wanted.count(name)) fs::remove(e.path(), ec);
+    if (!IsHash(name) || wanted.count(name)) continue;
+    std::error_code time_ec;
+    const auto written = fs::last_write_time(e.path(), time_ec);
+    if (time_ec || written > recent) continue;
+    fs::remove(e.path(), ec);
   }
 }
 
-std::set<std::string> HashesInRunLogs(const fs::path& state_folder) {
+namespace {
+
+fs::path HeldPath(const fs::path& record_path) {
+  fs::path p = record_path;
+  return p.replace_extension(".held");
+}
+
+// (time, hash) lines younger than kHeldCopySeconds; damaged lines skipped.
+std::vector<std::pair<int64_t, std::string>> LoadHeld(const fs::path& path, int64_t now) {
+  std::vector<std::pair<int64_t, std::string>> held;
+  std::string bytes;
+  if (!hemlo::ReadWholeFile(path, bytes)) return held;
+  std::istringstream lines(bytes);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    int64_t time = 0;
+    std::string hash;
+    if (in >> time >> hash && IsHash(hash) && time + kHeldCopySeconds > now)
+      held.emplace_back(time, hash);
+  }
+  return held;
+}
+
+}  // namespace
+
+bool HoldCopies(const fs::path& record_path, const std::vector<std::string>& hashes, int64_t now,
+                std::string* error) {
+  if (hashes.empty()) return true;
+  const fs::path path = HeldPath(record_path);
+  auto held = LoadHeld(path, now);
+  for (const auto& h : hashes) held.emplace_back(now, h);
+  std::string out;
+  for (const auto& [time, hash] : held) out += std::to_string(time) + " " + hash + "\n";
+  const WriteResult r = WriteFileAtomically(path, out, 0600, true);
+  if (!r.ok && error) *error = "公開の履歴「" + path.string() + "」を保存できません: " + r.error;
+  return r.ok;
+}
+
+std::set<std::string> HashesStillNeeded(const fs::path& state_folder, int64_t now) {
   std::set<std::string> hashes;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(state_folder, ec)) {
-    if (e.path().extension() != ".runs") continue;
-    for (const auto& run : LoadRunLog(e.path()))
-      for (const auto& f : run.files)
-        if (!f.before_hash.empty()) hashes.insert(f.before_hash);
+    const fs::path& p = e.path();
+    if (p.filename().string().rfind("FerroxPublish-", 0) != 0) continue;
+    if (p.extension() == ".runs") {
+      for (const auto& run : LoadRunLog(p))
+        for (const auto& f : run.files)
+          if (!f.before_hash.empty()) hashes.insert(f.before_hash);
+    } else if (p.extension() == ".held") {
+      for (const auto& [time, hash] : LoadHeld(p, now)) hashes.insert(hash);
+    } else if (p.extension() == ".dat") {
+      // What every profile's server holds now is what its next run replaces.
+      for (const auto& [path, entry] : LoadRecord(p).files) hashes.insert(entry.sha256);
+    }
   }
   return hashes;
 }

@@ -32,6 +32,11 @@ struct LoggedFile {
   // run added the file.
   std::string before_hash;
   std::optional<RecordEntry> record_before;  // the record's entry before the run
+  // The server's file as listed when the run was planned (-1 / nullopt:
+  // none, or not known): still so, the run never got to it.
+  int64_t before_size = -1;
+  std::optional<int64_t> before_mtime{};
+  std::string sent_hash{};  // of the bytes the run sent there; empty: none
 };
 
 struct LoggedFolder {
@@ -67,7 +72,9 @@ class KeptCopies {
   std::optional<std::string> Keep(std::string_view bytes, std::string* error = nullptr);
   // Keeps what a local file holds when it hashes as `hash`.
   bool KeepFile(const std::filesystem::path& file, const std::string& hash);
-  // Removes every copy whose hash is not in `wanted`.
+  // Removes every copy whose hash is not in `wanted`, but for copies kept
+  // in the last hour: another profile's run may have kept them and not yet
+  // logged itself.
   void Prune(const std::set<std::string>& wanted);
   const std::filesystem::path& folder() const { return folder_; }
 
@@ -75,7 +82,18 @@ class KeptCopies {
   std::filesystem::path folder_;
 };
 
-// The hashes every run log in `state_folder` refers to.
-std::set<std::string> HashesInRunLogs(const std::filesystem::path& state_folder);
+// Server copies an undo replaced or deleted although they had changed on
+// the server since the run it took back: no log refers to them, so they
+// are held on their own for kHeldCopySeconds ("FerroxPublish-<digits>.held"
+// beside the record, lines "<time> <sha256>"). False with the reason
+// (Japanese) when the file cannot be written.
+inline constexpr int64_t kHeldCopySeconds = 30ll * 24 * 3600;
+bool HoldCopies(const std::filesystem::path& record_path, const std::vector<std::string>& hashes,
+                int64_t now, std::string* error);
+
+// The hashes the kept copies must still hold for every profile whose files
+// are in `state_folder`: those of the run logs, of the held copies younger
+// than kHeldCopySeconds and of the sync records (what each server holds).
+std::set<std::string> HashesStillNeeded(const std::filesystem::path& state_folder, int64_t now);
 
 }  // namespace hemlo::publish

@@ -15,6 +15,10 @@
 #include <optional>
 #include <set>
 
+#include "base/atomic_file.h"
+#include "base/version_store.h"
+#include "publish/plan_parts.h"
+
 
 namespace hemlo::publish {
 
@@ -76,6 +80,7 @@ class Listings {
     std::optional<std::vector<transfer::RemoteFact>> facts;
     try {
       facts = remote_.List(JoinRemote(root_, folder));
+      exact_ = exact_ && remote_.ListedTimesExact();
     } catch (...) {
       // A folder that is not there refuses its listing; a broken line ends the plan.
       if (!remote::IsRefusal(std::current_exception())) throw;
@@ -89,12 +94,28 @@ class Listings {
       if (f.name == NameOf(wire)) return f;
     return std::nullopt;
   }
+  // The listings so far gave times to the second.
+  bool Exact() const { return exact_; }
 
  private:
   transfer::RemoteFiles& remote_;
   std::string root_;
+  bool exact_ = true;
   std::map<std::string, std::optional<std::vector<transfer::RemoteFact>>> cache_;
 };
+
+// A folder the undo would remove stays while a deletion below it is left
+// out (a conflict not ticked): it would not be empty.
+void UntickKeptFolders(Plan& plan) {
+  for (auto& d : plan.folders) {
+    if (d.reason != Reason::kServerOnly || !d.include) continue;
+    const std::string below = d.wire + "/";
+    for (const auto& f : plan.files)
+      if (f.reason == Reason::kServerOnly && !f.include &&
+          f.wire.compare(0, below.size(), below) == 0)
+        d.include = false;
+  }
+}
 
 }  // namespace
 
@@ -116,54 +137,56 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
   plan.delete_server_only = true;
   plan.include_conflicts = true;
   Listings listed(remote, remote_root);
-
-  std::set<std::string> deleted;  // wires the undo deletes
-  for (const auto& lf : run.files) {
-    if (!SafeRelative(lf.path) || !SafeRelative(lf.wire)) continue;
-    auto now = listed.Fact(lf.wire);
-    // A replacement cut short leaves the old page under its aside name,
-    // which the undo's own replacement needs: beside the page it is left
-    // over and goes; in the page's stead it goes back first.
-    const std::string parent = ParentOf(lf.wire);
-    const std::string aside = (parent.empty() ? "" : parent + "/") + AsideName(NameOf(lf.wire));
-    const auto left = listed.Fact(aside);
-    const auto folder = transfer::RemoteFact::Kind::kFolder;
-    if (left && left->kind != folder && !(now && now->kind == folder)) {
-      if (now) {
-        plan.stale_temporaries.push_back(aside);
-      } else if (!lf.before_hash.empty()) {
-        plan.restore_asides.emplace_back(aside, lf.wire);
-        now = left;
+  // The record as the run left it: what the server held after it.
+  const SyncRecord after = LoadRecord(record_path);
+  int probes = 0;
+  // The server's file is not the one the run left there: another upload
+  // since, which the undo would overwrite or delete unasked.
+  auto changed_since = [&](const LoggedFile& lf, const transfer::RemoteFact& now) {
+    // As before the run (cut or failed before it got there): the bytes
+    // the undo puts back are those the server holds.
+    if (lf.before_size >= 0 && now.size == lf.before_size &&
+        plan_parts::SameListedTime(now.modified_utc, lf.before_mtime, listed.Exact()))
+      return false;
+    auto it = after.files.find(lf.path);
+    if (it != after.files.end()) {
+      const RecordEntry& e = it->second;
+      if (e.remote_size < 0 && !e.remote_mtime) return false;  // facts unknown: taken as ours
+      if (now.size == e.remote_size &&
+          plan_parts::SameListedTime(now.modified_utc, e.remote_mtime, listed.Exact()))
+        return false;
+    }
+    // Not as the record says: still nothing lost when its bytes are those
+    // the run sent (a rename into place that beat a stop leaves them with
+    // the record not told) or those it replaced.
+    if (lf.sent_hash.empty() && lf.before_hash.empty()) return true;
+    const fs::path probe = undo.staging / ("probe-" + std::to_string(probes++));
+    bool ours = false;
+    try {
+      remote.Download(JoinRemote(remote_root, lf.wire), probe.string(), nullptr);
+      std::string bytes;
+      if (hemlo::ReadWholeFile(probe, bytes)) {
+        const std::string hash = VersionHash(bytes);
+        ours = hash == lf.sent_hash || hash == lf.before_hash;
       }
+    } catch (...) {
+      if (!remote::IsRefusal(std::current_exception())) throw;
     }
-    if (now && now->kind == folder) {
-      plan.problems.push_back("「" + lf.path + "」はサーバでフォルダになっているため戻せません");
-      continue;
-    }
-    FileEntry f;
-    f.path = lf.path;
-    f.wire = lf.wire;
-    f.include = true;
-    if (lf.before_hash.empty()) {
-      // Added by the run: it goes, unless it has gone already.
-      if (!now) continue;
-      f.reason = Reason::kServerOnly;
-      f.size = f.remote_size = now->size;
-      f.remote_mtime = now->modified_utc;
-      deleted.insert(lf.wire);
-      plan.files.push_back(std::move(f));
-      continue;
-    }
+    fs::remove(probe, ec);
+    return !ours;
+  };
+  // The old bytes of `lf` into the staging folder, `f` filled to send them.
+  auto stage = [&](const LoggedFile& lf, FileEntry& f) {
     const auto bytes = copies.Bytes(lf.before_hash);
     if (!bytes) {
       plan.problems.push_back("「" + lf.path + "」は公開前の控えが見つからないため戻せません");
-      continue;
+      return false;
     }
     const fs::path local = undo.staging / lf.path;
     fs::create_directories(local.parent_path(), ec);
     if (const std::string error = WriteScratch(local, *bytes); !error.empty()) {
       plan.problems.push_back("「" + lf.path + "」の控えを書き出せません: " + error);
-      continue;
+      return false;
     }
     // The server's time as the earlier publish set it, where one did.
     const int64_t mtime_ns =
@@ -174,19 +197,96 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
                                {mtime_ns / 1'000'000'000, mtime_ns % 1'000'000'000}};
     ::utimensat(AT_FDCWD, local.c_str(), times, 0);
     const auto stamp = transfer::StampOf(local.string());
-    f.reason = now ? Reason::kChanged : Reason::kNew;
     f.size = static_cast<int64_t>(bytes->size());
     f.local_mtime_ns = stamp ? stamp->mtime_ns : 0;
     f.sha256 = lf.before_hash;
+    return true;
+  };
+
+  std::set<std::string> deleted;     // wires the undo deletes
+  std::set<std::string> conflicted;  // ...only when the author ticks them
+  std::vector<const LoggedFile*> under_folders;  // files whose place a folder took
+  for (const auto& lf : run.files) {
+    if (!SafeRelative(lf.path) || !SafeRelative(lf.wire)) continue;
+    auto now = listed.Fact(lf.wire);
+    // A replacement cut short leaves the old page under its aside name,
+    // which the undo's own replacement needs: beside the page it is left
+    // over and goes; in the page's stead it goes back first.
+    const std::string parent = ParentOf(lf.wire);
+    const std::string aside = (parent.empty() ? "" : parent + "/") + AsideName(NameOf(lf.wire));
+    const auto left = listed.Fact(aside);
+    const auto folder = transfer::RemoteFact::Kind::kFolder;
+    bool from_aside = false;
+    if (left && left->kind != folder && !(now && now->kind == folder)) {
+      if (now) {
+        plan.stale_temporaries.push_back(aside);
+      } else if (!lf.before_hash.empty()) {
+        plan.restore_asides.emplace_back(aside, lf.wire);
+        now = left;
+        from_aside = true;  // the bytes before the run, by its own hand
+      }
+    }
+    if (now && now->kind == folder) {
+      under_folders.push_back(&lf);
+      continue;
+    }
+    FileEntry f;
+    f.path = lf.path;
+    f.wire = lf.wire;
+    const bool conflict = now && !from_aside && changed_since(lf, *now);
+    f.include = !conflict;
     if (now) {
       f.remote_size = now->size;
       f.remote_mtime = now->modified_utc;
     }
+    if (lf.before_hash.empty()) {
+      // Added by the run: it goes, unless it has gone already.
+      if (!now) continue;
+      f.reason = Reason::kServerOnly;
+      f.size = now->size;
+      f.changed_on_server = conflict;
+      (conflict ? conflicted : deleted).insert(lf.wire);
+      plan.files.push_back(std::move(f));
+      continue;
+    }
+    if (!stage(lf, f)) continue;
+    f.reason = conflict ? Reason::kConflict : now ? Reason::kChanged : Reason::kNew;
     plan.files.push_back(std::move(f));
   }
 
+  // A file going back where the run put a file in place of its folder:
+  // the folder is made again in the file's stead, when the undo deletes
+  // that file anyway.
+  std::set<std::string> remade;
+  std::set<size_t> dropped;
+  for (size_t i = 0; i < plan.files.size(); ++i) {
+    const FileEntry& f = plan.files[i];
+    if (f.reason == Reason::kServerOnly) continue;
+    for (std::string p = ParentOf(f.wire); !p.empty(); p = ParentOf(p)) {
+      const auto fact = listed.Fact(p);
+      if (!fact || fact->kind == transfer::RemoteFact::Kind::kFolder) continue;
+      if (!deleted.count(p)) {
+        plan.problems.push_back("「" + f.path + "」はサーバで「" + NameOf(p) +
+                                "」がファイルになっているため戻せません");
+        dropped.insert(i);
+        break;
+      }
+      remade.insert(p);
+    }
+  }
+  for (const auto& p : remade) {
+    for (size_t i = 0; i < plan.files.size(); ++i) {
+      if (plan.files[i].wire != p) continue;
+      // The folder's making deletes the file first.
+      plan.folders.push_back({plan.files[i].path, p, Reason::kNew, true, false, true});
+      dropped.insert(i);
+    }
+  }
+  for (auto it = dropped.rbegin(); it != dropped.rend(); ++it)
+    plan.files.erase(plan.files.begin() + static_cast<std::ptrdiff_t>(*it));
+
   for (const auto& d : run.folders_removed) {
-    if (!SafeRelative(d.wire) || listed.Fact(d.wire)) continue;
+    if (!SafeRelative(d.wire) || remade.count(d.wire) || listed.Fact(d.wire)) continue;
     plan.folders.push_back({d.path, d.wire, Reason::kNew, false, false, true});
   }
   // The run's folders go only when nothing but what the undo removes is in
@@ -200,9 +300,13 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
     const auto fact = listed.Fact(d.wire);
     if (!fact || fact->kind != transfer::RemoteFact::Kind::kFolder) continue;
     const auto& inside = listed.Of(d.wire);
-    bool empties = inside.has_value();
+    bool empties = inside.has_value(), surely = empties;
     if (inside)
-      for (const auto& c : *inside) empties &= deleted.count(d.wire + "/" + c.name) > 0;
+      for (const auto& c : *inside) {
+        const std::string child = d.wire + "/" + c.name;
+        surely &= deleted.count(child) > 0;
+        empties &= deleted.count(child) > 0 || conflicted.count(child) > 0;
+      }
     // A file put back into it keeps it as well.
     for (const auto& f : plan.files)
       if (f.reason != Reason::kServerOnly && ParentOf(f.wire) == d.wire) empties = false;
@@ -210,8 +314,25 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
       plan.problems.push_back("ﾌｫﾙﾀﾞ「" + d.path + "」は空にならないため残します");
       continue;
     }
-    deleted.insert(d.wire);
+    // With a conflict in it, it goes only when the conflict is ticked.
+    (surely ? deleted : conflicted).insert(d.wire);
     plan.folders.push_back({d.path, d.wire, Reason::kServerOnly, false, false, true});
+  }
+  // A file whose place the run gave to a folder goes back once that
+  // folder goes: the whole of it, as the undo empties it anyway.
+  for (const LoggedFile* lf : under_folders) {
+    FileEntry f;
+    f.path = lf->path;
+    f.wire = lf->wire;
+    f.include = true;
+    if (lf->before_hash.empty() || !deleted.count(lf->wire)) {
+      plan.problems.push_back("「" + lf->path + "」はサーバでフォルダになっているため戻せません");
+      continue;
+    }
+    if (!stage(*lf, f)) continue;
+    f.reason = Reason::kChanged;
+    f.replaces_folder = true;
+    plan.files.push_back(std::move(f));
   }
   // Parents before their children.
   std::sort(plan.folders.begin(), plan.folders.end(),
@@ -220,6 +341,33 @@ UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
   for (const auto& f : plan.files)
     if (f.remote_size >= 0) ++plan.server_files;
   return undo;
+}
+
+KeptBefore KeepUndoConflicts(transfer::RemoteFiles& remote, UndoPlan& undo, int64_t now,
+                             const std::function<bool()>& stop) {
+  Plan ticked;
+  UntickKeptFolders(undo.plan);
+  ticked.remote_root = undo.plan.remote_root;
+  ticked.encoding = undo.plan.encoding;
+  for (const auto& f : undo.plan.files)
+    if (f.include && (f.reason == Reason::kConflict || f.changed_on_server))
+      ticked.files.push_back(f);
+  if (ticked.files.empty()) return {};
+  // No record: every such copy is someone else's, and comes down.
+  KeptBefore kept = KeepServerCopies(remote, ticked, SyncRecord{}, undo.record_path, stop);
+  std::vector<std::string> hashes;
+  for (const auto& f : ticked.files)
+    if (f.include) hashes.push_back(kept.hash_of[f.wire]);
+  std::string error;
+  const bool held = HoldCopies(undo.record_path, hashes, now, &error);
+  if (!held) kept.notes.push_back(error);
+  for (const auto& t : ticked.files) {
+    if (t.include && held) continue;
+    for (auto& f : undo.plan.files)
+      if (f.wire == t.wire) f.include = false;
+  }
+  UntickKeptFolders(undo.plan);
+  return kept;
 }
 
 RunSettings UndoSettings(const UndoPlan& undo) {
@@ -239,15 +387,24 @@ std::vector<std::string> SettleUndo(const UndoPlan& undo, const RunResult& resul
   LoggedRun left = undo.run;
   left.files.clear();
   for (const auto& lf : undo.run.files) {
-    const bool planned = std::any_of(undo.plan.files.begin(), undo.plan.files.end(),
-                                     [&](const auto& f) { return f.wire == lf.wire; });
-    // Planned and not done: tried again next time. Not planned: nothing
-    // was left to do (gone already) or nothing can be done (noted).
-    if (planned && !done.count({lf.path, false})) {
+    // Its entry, or the folder made again in its stead.
+    const auto f = std::find_if(undo.plan.files.begin(), undo.plan.files.end(),
+                                [&](const auto& e) { return e.wire == lf.wire; });
+    const auto d = std::find_if(undo.plan.folders.begin(), undo.plan.folders.end(),
+                                [&](const auto& e) {
+                                  return e.wire == lf.wire && e.reason == Reason::kNew &&
+                                         e.replaces_file;
+                                });
+    const bool in_file = f != undo.plan.files.end();
+    // Not planned: nothing was left to do (gone already) or nothing can be
+    // done (noted). Left out by the author: the server's copy stays theirs.
+    if (!in_file && d == undo.plan.folders.end()) continue;
+    if (!(in_file ? f->include : d->include)) continue;
+    // Planned and not done: tried again next time.
+    if (!(in_file ? done.count({lf.path, false}) : done.count({d->path, true}))) {
       left.files.push_back(lf);
       continue;
     }
-    if (!planned) continue;
     if (!lf.record_before) {
       record.files.erase(lf.path);
       continue;
@@ -267,7 +424,7 @@ std::vector<std::string> SettleUndo(const UndoPlan& undo, const RunResult& resul
     for (const auto& d : all) {
       const bool planned = std::any_of(
           undo.plan.folders.begin(), undo.plan.folders.end(),
-          [&](const auto& p) { return p.wire == d.wire && p.reason == reason; });
+          [&](const auto& p) { return p.wire == d.wire && p.reason == reason && p.include; });
       if (planned && !done.count({d.path, true})) out.push_back(d);
     }
     return out;

@@ -6,8 +6,11 @@
 // first; a file whose copy cannot be kept is not replaced or deleted. After
 // the run, what it did goes into the run log. The way back is a plan of its
 // own (old files put back, files the run added deleted, folders it made
-// removed when empty, folders it removed made again) that PublishRun runs
-// with the same temporary names and renames as a publish.
+// removed when empty, folders it removed made again, a file and a folder
+// that took each other's place swapped back) that PublishRun runs with the
+// same temporary names and renames as a publish. A server file changed since
+// the run (its size or time not as the record has them after it) is a
+// conflict the author must tick before the undo replaces or deletes it.
 //
 // Core code (no Qt).
 #include <cstdint>
@@ -53,6 +56,13 @@ struct UndoPlan {
 UndoPlan PlanUndo(transfer::RemoteFiles& remote, const std::string& remote_root,
                   text::NameEncoding encoding, const LoggedRun& run,
                   const std::filesystem::path& record_path);
+
+// Before the undo runs: the server copies of the ticked conflicts (files
+// changed on the server since the run) are kept and held, and a conflict
+// whose copy cannot be kept is unticked (said in the notes). Asks `stop`
+// between files.
+KeptBefore KeepUndoConflicts(transfer::RemoteFiles& remote, UndoPlan& undo, int64_t now,
+                             const std::function<bool()>& stop = nullptr);
 
 // The run's settings for an undo: no record of its own but a scratch one,
 // for the remote facts of the files put back.

@@ -1,10 +1,14 @@
 // Taking back a publish run on vsftpd, pyftpdlib and OpenSSH's server: after
-// a run that replaced, added, deleted and overwrote a conflict (whole, or
-// cut after its first file), the undo leaves every server file hashing as
-// before the run, and the next older run is the one offered.
+// a run that replaced, added, deleted and overwrote a conflict (whole, cut
+// after its first file, followed by another client's uploads, or swapping
+// a file and a folder), the undo leaves every server file hashing as before
+// the run, and the next older run is the one offered.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <fstream>
+#include <set>
 
 #include "base/version_store.h"
 #include "publish/publish_case.h"
@@ -89,13 +93,29 @@ RunResult Publish(Target& t, bool cut = false) {
   return run.Result();
 }
 
-RunResult Undo(Target& t) {
+// The undo as the window runs it; the conflicts it shows (unticked, as
+// they are offered) are ticked, and their server copies must be kept.
+RunResult Undo(Target& t, const std::set<std::string>& conflicts) {
   const auto runs = LoadRunLog(RunLogPath(RecordOf(t)));
   EXPECT_FALSE(runs.empty());
   if (runs.empty()) return {};
   auto remote = t.connect();
   UndoPlan undo = PlanUndo(*remote, t.remote_root, t.encoding, runs.front(), RecordOf(t));
   EXPECT_TRUE(undo.plan.problems.empty()) << undo.plan.problems.front();
+  std::set<std::string> shown;
+  std::map<std::string, std::string> theirs;  // wire -> hash of the server's copy
+  for (auto& f : undo.plan.files) {
+    if (f.reason != Reason::kConflict && !f.changed_on_server) continue;
+    shown.insert(f.path);
+    EXPECT_FALSE(f.include) << f.path;
+    f.include = true;
+    std::ifstream in(t.disk / f.wire, std::ios::binary);
+    theirs[f.wire] = VersionHash(std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+  EXPECT_EQ(shown, conflicts);
+  const KeptBefore kept = KeepUndoConflicts(*remote, undo, 2000);
+  EXPECT_TRUE(kept.notes.empty()) << kept.notes.front();
+  for (const auto& [wire, hash] : theirs) EXPECT_TRUE(KeptCopies::Beside(RecordOf(t)).Holds(hash));
   RunSettings s = UndoSettings(undo);
   s.connections = 2;
   RunResult r = RunPlan(undo.plan, s, t.factory);
@@ -104,11 +124,19 @@ RunResult Undo(Target& t) {
   return r;
 }
 
-class PublishUndo : public ::testing::TestWithParam<std::tuple<Host, bool>> {};
+enum class Then {
+  kWhole,         // the run and its undo, nothing else
+  kCut,           // the run stopped once its first file is done
+  kChangedSince,  // another client uploads over files the run left
+  kKindsSwapped,  // the run puts a file in a folder's place and a folder in a file's
+};
+
+class PublishUndo : public ::testing::TestWithParam<std::tuple<Host, Then>> {};
 
 TEST_P(PublishUndo, ServerHashesAsBeforeTheRun) {
   ft::TestWatchdog watchdog;
-  const auto [host, cut] = GetParam();
+  const auto [host, then] = GetParam();
+  const bool cut = then == Then::kCut, swap = then == Then::kKindsSwapped;
   Target t;
   std::unique_ptr<Case> ftp_case;
   std::unique_ptr<ft::SshServer> sshd;
@@ -162,6 +190,10 @@ TEST_P(PublishUndo, ServerHashesAsBeforeTheRun) {
   Write(t.local / "b.html", "b, first");
   Write(t.local / "c.html", "c, first");
   Write(t.local / "css" / "s.css", "body{}");
+  if (swap) {
+    Write(t.local / "docs" / "x.html", "docs, a folder");
+    Write(t.local / "pic", "pic, a file");
+  }
   ASSERT_EQ(Publish(t).Failed(), 0);
 
   // Meanwhile: b changed on the server, a server-only file, and locally a
@@ -174,6 +206,12 @@ TEST_P(PublishUndo, ServerHashesAsBeforeTheRun) {
   Write(t.local / "new" / "n.html", "n");
   fs::create_directories(t.local / "style");  // a move: undone, the old path is back
   fs::rename(t.local / "css" / "s.css", t.local / "style" / "s.css");
+  if (swap) {
+    fs::remove_all(t.local / "docs");
+    Write(t.local / "docs", "docs, now a file");
+    fs::remove(t.local / "pic");
+    Write(t.local / "pic" / "p.html", "pic, now a folder");
+  }
   const Hashes before = HashesOf(t.disk);
   const RunResult second = Publish(t, cut);
   ASSERT_EQ(second.Failed(), 0);
@@ -183,27 +221,83 @@ TEST_P(PublishUndo, ServerHashesAsBeforeTheRun) {
   for (const auto& [path, hash] : HashesOf(t.disk))
     EXPECT_FALSE(IsTemporaryName(fs::path(path).filename().string())) << path;
   t.server_write(AsideName("b.html"), "b, left aside");
+  std::set<std::string> conflicts;
+  if (then == Then::kChangedSince) {
+    // One the run replaced, one it added: neither goes back unasked.
+    t.server_write("a.html", "a, uploaded by someone else since");
+    t.server_write("new/n.html", "n, uploaded by someone else since");
+    conflicts = {"a.html", "new/n.html"};
+    // The run's own bytes under another time are still ours: no conflict.
+    fs::last_write_time(t.disk / "b.html",
+                        fs::last_write_time(t.disk / "b.html") - std::chrono::hours(3));
+  }
 
-  const RunResult undone = Undo(t);
+  const RunResult undone = Undo(t, conflicts);
   for (const auto& e : undone.entries)
     EXPECT_NE(e.outcome, Outcome::kFailed) << e.path << ": " << e.message;
   EXPECT_EQ(HashesOf(t.disk), before);
   // The first run is the one offered now.
   const auto runs = LoadRunLog(RunLogPath(RecordOf(t)));
   ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs.front().files.size(), 5u);
+  EXPECT_EQ(runs.front().files.size(), swap ? 7u : 5u);
 }
 
-std::string CaseName(const ::testing::TestParamInfo<std::tuple<Host, bool>>& info) {
-  static const char* const names[] = {"vsftpd", "pyftpdlib", "sshd"};
-  return std::string(names[static_cast<int>(std::get<0>(info.param))]) +
-         (std::get<1>(info.param) ? "_cut" : "_whole");
+// A run of one profile prunes the kept copies: what any other profile's
+// record, run log or held copies still need stays, what nobody needs goes.
+TEST(PublishKept, PruneSparesWhatEveryProfileNeeds) {
+  ft::TempFolder state;
+  const fs::path mine = state.path() / "FerroxPublish-a.dat";
+  const fs::path other = state.path() / "FerroxPublish-b.dat";
+  KeptCopies copies = KeptCopies::Beside(mine);
+  const int64_t now = std::time(nullptr);
+  auto keep = [&](const std::string& bytes) { return copies.Keep(bytes).value_or(""); };
+  const std::string on_server = keep("b: as its server holds it"),
+                    in_log = keep("b: before its last run"), held = keep("b: held by an undo"),
+                    expired = keep("b: held long ago"), nobody = keep("nobody's"),
+                    deleted = keep("a: deleted by this run");
+  SyncRecord record;
+  record.files["p.html"] = {25, on_server, 0, 25, std::nullopt};
+  ASSERT_TRUE(SaveRecord(other, record, nullptr));
+  ASSERT_TRUE(SaveRunLog(RunLogPath(other), {{1, {{"p.html", "p.html", in_log, {}}}, {}, {}}},
+                         nullptr));
+  ASSERT_TRUE(HoldCopies(other, {expired}, now - kHeldCopySeconds - 1, nullptr));
+  ASSERT_TRUE(HoldCopies(other, {held}, now, nullptr));
+  // Kept hours ago: no run of another profile is still logging them.
+  for (const auto& e : fs::directory_iterator(copies.folder()))
+    fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::hours(2));
+
+  Plan plan;
+  plan.remote_root = "/www";
+  FileEntry gone;
+  gone.path = gone.wire = "gone.html";
+  gone.reason = Reason::kServerOnly;
+  gone.include = true;
+  plan.files.push_back(gone);
+  RunResult result;
+  result.entries.push_back({"gone.html", false, Reason::kServerOnly, Outcome::kDone, {}});
+  KeptBefore kept;
+  kept.hash_of["gone.html"] = deleted;
+  std::string error;
+  ASSERT_TRUE(LogRun(plan, result, {}, kept, mine, now, &error)) << error;
+  const std::pair<std::string, bool> expected[] = {{on_server, true}, {in_log, true},
+                                                   {held, true},      {deleted, true},
+                                                   {expired, false},  {nobody, false}};
+  for (const auto& [hash, stays] : expected) EXPECT_EQ(copies.Holds(hash), stays) << hash;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<Host, Then>>& info) {
+  static const char* const hosts[] = {"vsftpd", "pyftpdlib", "sshd"};
+  static const char* const thens[] = {"_whole", "_cut", "_changed_since", "_kinds_swapped"};
+  return std::string(hosts[static_cast<int>(std::get<0>(info.param))]) +
+         thens[static_cast<int>(std::get<1>(info.param))];
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, PublishUndo,
                          ::testing::Combine(::testing::Values(Host::kVsftpd, Host::kPy,
                                                               Host::kSshd),
-                                            ::testing::Bool()),
+                                            ::testing::Values(Then::kWhole, Then::kCut,
+                                                              Then::kChangedSince,
+                                                              Then::kKindsSwapped)),
                          CaseName);
 
 }  // namespace

@@ -148,12 +148,17 @@ TEST(PublishUndoWindow, TwoRunsTakenBackNewestFirst) {
   struct Step {
     std::map<std::string, std::string> server;  // bytes after the undo
     QSet<QString> rows;
+    // Changed on the server since the run: offered unticked, ticked here.
+    QString conflict;
   };
   const Step steps[] = {
       {before_second,
-       {"index.htm", "about.htm", "shared.htm", "news.htm", "theirs.htm", "img/logo.gif", "img"}},
+       {"index.htm", "about.htm", "shared.htm", "news.htm", "theirs.htm", "img/logo.gif", "img"},
+       {}},
+      // The first run added shared.htm, which the server's user edited.
       {before_first,
-       {"index.htm", "about.htm", "shared.htm", "news.htm", "sub/page.htm", "sub"}},
+       {"index.htm", "about.htm", "shared.htm", "news.htm", "sub/page.htm", "sub"},
+       QStringLiteral("shared.htm")},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.rows.size());
@@ -162,6 +167,16 @@ TEST(PublishUndoWindow, TwoRunsTakenBackNewestFirst) {
     ASSERT_TRUE(undo_dialog.isVisible()) << w.StatusText().toStdString();
     EXPECT_EQ(undo_dialog.windowTitle(), QStringLiteral("公開の取り消し"));
     EXPECT_EQ(Paths(undo_dialog), step.rows);
+    auto* list = undo_dialog.findChild<QTreeWidget*>(QStringLiteral("lvPlan"));
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      QTreeWidgetItem* row = list->topLevelItem(i);
+      const bool conflict = row->text(0) == step.conflict;
+      EXPECT_EQ(row->text(1) == QStringLiteral("サーバ側で変更（競合）"), conflict)
+          << row->text(0).toStdString();
+      if (!conflict) continue;
+      EXPECT_EQ(row->checkState(0), Qt::Unchecked);
+      row->setCheckState(0, Qt::Checked);
+    }
     // Taking back what a run added deletes much of what it touched.
     auto* guard = undo_dialog.findChild<QCheckBox*>(QStringLiteral("cbGuardConfirm"));
     if (guard->isVisibleTo(&undo_dialog)) guard->setChecked(true);
