@@ -230,6 +230,24 @@ bool QuotesHighBytes(const std::vector<Raw>& raw) {
   return false;
 }
 
+// tidy keeps what it read as UTF-8, each raw byte its own character
+// (U+0080 to U+00FF), and quotes it so: the page's own bytes again.
+std::string PageBytesOf(std::string_view quoted) {
+  std::string out;
+  out.reserve(quoted.size());
+  for (std::size_t i = 0; i < quoted.size(); ++i) {
+    const auto c = static_cast<unsigned char>(quoted[i]);
+    if ((c == 0xC2 || c == 0xC3) && i + 1 < quoted.size() &&
+        (static_cast<unsigned char>(quoted[i + 1]) & 0xC0) == 0x80) {
+      out.push_back(static_cast<char>(((c & 0x03) << 6) | (quoted[i + 1] & 0x3F)));
+      ++i;
+    } else {
+      out.push_back(quoted[i]);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::vector<MarkupIssue> CheckMarkup(std::string_view bytes, text::Encoding encoding) {
@@ -267,7 +285,7 @@ std::vector<MarkupIssue> CheckMarkup(std::string_view bytes, text::Encoding enco
     issue.code = std::move(r.code);
     // tidy quotes the page's own bytes in some messages (names, values).
     issue.message = (r.severity == MarkupSeverity::kError ? "エラー: " : "警告: ") +
-                    DisplayText(r.text, encoding);
+                    DisplayText(PageBytesOf(r.text), encoding);
     issues.push_back(std::move(issue));
   }
   std::stable_sort(issues.begin(), issues.end(),
