@@ -89,6 +89,25 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
   events.certificate = [this](const ftp::TIdCertificateInfo& info) {
     return VerifyCertificate(info);
   };
+  events.started = [this] { UpdateBusyControls(); };
+  events.status = [this](const std::string& text) { SetStatusText(text); };
+  events.file_progress = [this](int n, int m) { SetFileProgress(n, m); };
+  events.byte_progress = [this](int64_t done, int64_t total) { SetByteProgress(done, total); };
+  events.listing_folder = [this](const std::string& folder, const text::RemoteNames& names) {
+    ShowRemoteFolder(folder, names);
+  };
+  events.listing_failed = [this] { remote_->model->Clear(); };
+  events.listing_started = [this](const text::RemoteNames& names, size_t lines) {
+    OnListingStarted(names, lines);
+  };
+  events.listing_batch = [this](std::vector<transfer::RemoteListEntry>&& rows,
+                                std::map<std::string, std::string>&& links) {
+    // A stopped listing's last batches are not worth showing.
+    if (call_.StopAsked()) return;
+    remote_->model->Append(std::move(rows));
+    remote_->model->AddLinkTargets(std::move(links));
+  };
+  events.listing_ended = [this](const transfer::ListingEnd& end) { OnListingEnded(end); };
   events.finished = [this](const transfer::CommandEnd& end) { OnCommandEnded(end); };
   connection_->SetEvents(std::move(events));
   // The form's client property: the login announces ASCII ("TYPE A"); each
@@ -215,9 +234,7 @@ void TFtp1::UpdateBusyControls() {
 }
 
 bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()> then) {
-  if (!connection_->Run(false, std::move(command), std::move(then))) return false;
-  UpdateBusyControls();
-  return true;
+  return connection_->Run(false, std::move(command), std::move(then));
 }
 
 void TFtp1::OnCommandEnded(const transfer::CommandEnd& end) {
@@ -239,6 +256,8 @@ void TFtp1::OnCommandEnded(const transfer::CommandEnd& end) {
     // Escape came after the worker's last read: the stop is still said.
     ReportCancelled();
   }
+  // An operation's progress bar goes before its own continuation runs.
+  if (call_.Operation()) SetFileProgress(0, 0);
   if (end.then) end.then();
   UpdateBusyControls();
   emit commandFinished();
@@ -246,16 +265,7 @@ void TFtp1::OnCommandEnded(const transfer::CommandEnd& end) {
 }
 
 bool TFtp1::RunOperation(std::function<void()> op, std::function<void()> then) {
-  if (ClientBusy()) return false;
-  SetIdleFlag(false);
-  connection_->Run(true, std::move(op), [this, then = std::move(then)] {
-    SetIdleFlag(true);
-    call_.EndOperation();
-    SetFileProgress(0, 0);
-    if (then) then();
-  });
-  UpdateBusyControls();
-  return true;
+  return connection_->RunOperation(std::move(op), std::move(then));
 }
 
 void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool cancelled) {

@@ -32,12 +32,12 @@
 #include "remote/connection.h"
 #include "remote/ftp_remote_files.h"
 #include "remote/sftp_remote_files.h"
-#include "transfer/keyring_session.h"
+#include "remote/keyring_session.h"
 #include "transfer/profile_secrets.h"
-#include "transfer/sftp_secrets.h"
+#include "remote/session_secrets.h"
 #include "transfer/profiles.h"
 #include "remote/remote_session.h"
-#include "transfer/secret_store.h"
+#include "remote/secret_store.h"
 #include "transfer/sort_rules.h"
 
 class QAbstractItemView;
@@ -74,7 +74,7 @@ class TFtp1 : public QWidget {
   transfer::RemoteSession& Session() { return Session_; }
   // What the operations work through: the SFTP connection when the
   // profile's host is "sftp://...", else the FTP client. Worker side.
-  transfer::RemoteFiles& Remote();
+  transfer::RemoteFiles& Remote() { return connection_->Files(); }
   // The window's one connection: its clients, worker and running call.
   transfer::Connection& Connection() { return *connection_; }
   // Whether the connection (of either protocol) stands.
@@ -88,8 +88,6 @@ class TFtp1 : public QWidget {
   // "host:port" and the account of the connection, for records and titles.
   std::string ServerText() const { return connection_->ServerText(); }
   std::string AccountName() const;
-  // The questions an SFTP connect asks, through the worker's prompts.
-  sftp::ConnectQuestions SftpQuestions();
   const transfer::ProfilePanel& Profiles() const { return Profiles_; }
   const transfer::SortState& Sort() const { return Sort_; }
   // Questions and messages on the window's thread.
@@ -242,8 +240,7 @@ class TFtp1 : public QWidget {
   void ApplyDataMode(transfer::DataConnectionMode mode);
   // `user` and `password` in UTF-8.
   void ConnectSftp(const transfer::HostPort& where, const std::string& user,
-                   const std::string& password);
-  void ListSftpFolder();
+                   const std::string& password, std::optional<transfer::SecretKey> password_key);
   // Closes whichever connection stands (the disconnected layout follows).
   void DisconnectRemote();
   // The client's question about a certificate the system refused.
@@ -252,6 +249,8 @@ class TFtp1 : public QWidget {
   // The connection's command has ended: what escaped it is reported.
   void OnCommandEnded(const transfer::CommandEnd& end);
   void ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names);
+  void OnListingStarted(const text::RemoteNames& names, size_t lines);
+  void OnListingEnded(const transfer::ListingEnd& end);
   // False when Escape came before the window took the last rows: the
   // list stays partial, and the command's end clears it as stopped.
   bool EndRemoteListing(size_t unread);
@@ -297,8 +296,6 @@ class TFtp1 : public QWidget {
   bool passwords_note_given_ = false;
   // Shown only where no keyring runs: the password kept in Ferrox.ini.
   QCheckBox* password_in_file_box_ = nullptr;
-  // Passwords asked for at connect (profiles that keep none).
-  transfer::SessionPasswords session_passwords_;
   transfer::SortState Sort_;
   std::string RenameOldName_;  // the server's bytes; empty when no rename runs
   bool RenameEditing_ = false;
@@ -306,14 +303,6 @@ class TFtp1 : public QWidget {
 
   bool connected_ = false;  // as the last connect/disconnect event said
   QList<QPointer<QWidget>> cancel_windows_;
-
-  // ---- the SFTP login ----
-  // The profile's key in the keyring when its password field is empty.
-  std::optional<transfer::SecretKey> sftp_password_key_;
-  // The connection's SFTP files while an SFTP login stands.
-  transfer::SftpRemoteFiles* sftp_remote_ = nullptr;
-  std::unique_ptr<transfer::PassphraseKeeper> passphrases_;
-  transfer::FtpRemoteFiles ftp_remote_{IdFTP1};
 
   QSocketNotifier* wake_notifier_ = nullptr;  // the connection's calls back
 };

@@ -21,13 +21,6 @@
 
 namespace hemlo {
 
-namespace {
-
-constexpr const char* kUnsayablePassword =
-    "パスワードにShift-JISで表せない文字が含まれているため接続できません";
-
-}  // namespace
-
 using transfer_ui::FromSjis;
 using transfer_ui::NameText;
 using transfer_ui::ToSjis;
@@ -163,10 +156,10 @@ void TFtp1::Button1Click() {
   // already goes; only FTP sends the profile's Shift-JIS bytes.
   if (const auto sftp_host = host ? transfer::ParseSftpHost(*host) : std::nullopt) {
     // An empty password field: the keyring's, where it holds one.
-    sftp_password_key_.reset();
-    if (profile_->password_edit->text().isEmpty()) sftp_password_key_ = ShownPasswordKey();
+    std::optional<transfer::SecretKey> key;
+    if (profile_->password_edit->text().isEmpty()) key = ShownPasswordKey();
     ConnectSftp(*sftp_host, profile_->user_edit->text().toStdString(),
-                profile_->password_edit->text().toStdString());
+                profile_->password_edit->text().toStdString(), std::move(key));
     return;
   }
   const auto user = ToSjis(profile_->user_edit->text());
@@ -178,67 +171,35 @@ void TFtp1::Button1Click() {
   // A profile that keeps no password here: the one given earlier in the
   // session, else the keyring's (asked on the worker: the window never
   // waits for it), else the user is asked.
-  std::string login_password = *password;
-  bool remember = false;
-  bool ask_keyring = false;
-  const std::string question = "ユーザー「" + profile_->user_edit->text().toStdString() + "」（" +
-                               profile_->host_edit->text().toStdString() + "）のパスワード";
-  if (login_password.empty() && !transfer::AnonymousUser(*user)) {
-    if (auto kept = session_passwords_.Find(*host, *user)) {
-      login_password = *kept;
+  transfer::FtpLogin login;
+  login.host = *host;
+  login.user = *user;
+  login.password = *password;
+  login.key = ShownPasswordKey();
+  login.question = "ユーザー「" + profile_->user_edit->text().toStdString() + "」（" +
+                   profile_->host_edit->text().toStdString() + "）のパスワード";
+  login.folder = Profiles_.LastRemoteFolder;
+  login.encoding = profile_->NameEncoding();
+  if (login.password.empty() && !transfer::AnonymousUser(*user)) {
+    if (auto kept = connection_->Passwords().Find(*host, *user)) {
+      login.password = *kept;
     } else if (keyring_->Usable()) {
-      ask_keyring = true;
+      login.ask_keyring = true;
     } else {
-      const auto answer = prompts_->Password("パスワード", question);
+      const auto answer = prompts_->Password("パスワード", login.question);
       const auto sjis = answer ? ToSjis(QString::fromStdString(*answer)) : std::nullopt;
       if (!answer || !sjis) {
-        SetStatusText(answer ? kUnsayablePassword : transfer::kConnectionDeclined);
+        SetStatusText(answer ? transfer::kUnsayablePassword : transfer::kConnectionDeclined);
         return;
       }
-      login_password = *sjis;
+      login.password = *sjis;
     }
-    remember = !login_password.empty();
+    login.remember = !login.password.empty();
   }
   connection_->UseFtp();
   ApplyDataMode(profile_->DataMode());
-  RunClientCommand([this, host = *host, user = *user, password = login_password, remember,
-                    ask_keyring, question, key = ShownPasswordKey(),
-                    folder = Profiles_.LastRemoteFolder, encoding = profile_->NameEncoding()] {
-    std::string login = password;
-    bool keep = remember;
-    if (ask_keyring) {
-      PostToWindow([this] { SetStatusText("キーリングに問い合わせています..."); });
-      if (auto kept = keyring_->Lookup(key, [this] { return IdFTP1.CancelFired(); })) {
-        login = *kept;  // the profile's own bytes, as they were handed over
-      } else if (IdFTP1.CancelFired()) {
-        throw ftp::EIdOperationAborted();  // Escape while the keyring was asked
-      } else {
-        const auto answer = WorkerPrompts().Password("パスワード", question);
-        const auto sjis = answer ? text::Utf8ToCp932(*answer) : std::nullopt;
-        if (!answer || !sjis) {
-          PostToWindow([this, said = answer.has_value()] {
-            SetStatusText(said ? kUnsayablePassword : transfer::kConnectionDeclined);
-          });
-          return;
-        }
-        login = *sjis;
-        keep = !login.empty();
-      }
-      PostToWindow([this] { SetStatusText("接続中..."); });
-    }
-    try {
-      Session_.Connect(host, user, login, folder, encoding);
-    } catch (const ftp::EIdProtocolReplyError&) {
-      // Refused (a password that has changed): asked for again next time.
-      if (keep) session_passwords_.Forget(host, user);
-      throw;
-    }
-    if (!IdFTP1.Connected()) return;
-    if (keep) session_passwords_.Keep(host, user, login);
-    if (IdFTP1.UseTLS)
-      PostToWindow([this] { SetStatusText(std::string("接続成功") + transfer::kEncryptedMark); });
-    ListRemoteFolder();
-  });
+  RunClientCommand(
+      [this, login] { connection_->ConnectFtp(login, transfer_ui::RemoteListModel::kBatchRows); });
 }
 
 bool TFtp1::VerifyCertificate(const ftp::TIdCertificateInfo& info) {

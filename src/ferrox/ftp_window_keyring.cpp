@@ -23,6 +23,7 @@ void TFtp1::StartKeyring() {
   keyring_ = std::make_unique<transfer::KeyringSession>(
       std::make_unique<transfer::DesktopKeyring>(),
       [this](std::function<void()> fn) { PostToWindow(std::move(fn)); });
+  connection_->UseKeyring(keyring_.get());
   keyring_->SetOnOutOfUse([this] {
     // From now on the box is the only way to keep a password past the session.
     password_in_file_box_->setVisible(true);

@@ -16,6 +16,16 @@
 
 namespace hemlo {
 
+namespace {
+
+// A listing cut short at its bounds: the rows shown are not all there are.
+std::string ListingCappedText(size_t shown) {
+  return "フォルダの一覧が大きすぎるため、最初の " + std::to_string(shown) +
+         " 件だけを表示しています";
+}
+
+}  // namespace
+
 using transfer_ui::NameBytes;
 using transfer_ui::NameText;
 
@@ -23,52 +33,26 @@ void TFtp1::RefreshRemoteList() {
   RunClientCommand([this] { ListRemoteFolder(); });
 }
 
-namespace {
-constexpr size_t kListingBatchLines = transfer_ui::RemoteListModel::kBatchRows;
-}  // namespace
-
 void TFtp1::ListRemoteFolder() {
-  if (connection_->SftpFiles()) {
-    ListSftpFolder();
-    return;
+  connection_->ListFolder(transfer_ui::RemoteListModel::kBatchRows);
+}
+
+void TFtp1::OnListingStarted(const text::RemoteNames& names, size_t lines) {
+  transfer_ui::RemoteListModel* model = remote_->model;
+  model->SetNames(names);
+  model->Clear();
+  model->Reserve(lines);
+  call_.ListingStarted();
+  // Listing order until the next header click.
+  remote_->HideSortIndicator();
+}
+
+void TFtp1::OnListingEnded(const transfer::ListingEnd& end) {
+  if (end.relabel) {
+    ShowRemoteFolder(end.folder, end.names);
+    remote_->model->SetNames(end.names);
   }
-  const std::string folder = IdFTP1.CurrentDirectory();
-  PostToWindow([this, folder, names = Session_.Names] { ShowRemoteFolder(folder, names); });
-  try {
-    IdFTP1.ListEntries({}, /*hidden=*/true, /*probe=*/false);
-  } catch (...) {
-    // The folder may have changed under the rows shown: a row left there
-    // would download or delete a file of the same name in the new one.
-    PostToWindow([this] { remote_->model->Clear(); });
-    throw;
-  }
-  PostToWindow([this, names = Session_.Names, lines = IdFTP1.ListingText().size()] {
-    transfer_ui::RemoteListModel* model = remote_->model;
-    model->SetNames(names);
-    model->Clear();
-    model->Reserve(lines);
-    call_.ListingStarted();
-    // Listing order until the next header click.
-    remote_->HideSortIndicator();
-  });
-  // The names may turn out to be UTF-8; the rows are shown by the
-  // encoding settled once the whole listing has been read.
-  transfer::Utf8NameVote vote;
-  const size_t unread = transfer::ReadListingInBatches(
-      IdFTP1, kListingBatchLines, [this, &vote](std::vector<transfer::RemoteListEntry>&& batch) {
-        for (const auto& e : batch) vote.Add(e.FileName);
-        PostToWindow([this, batch = std::move(batch)]() mutable {
-          // A stopped listing's last batches are not worth showing.
-          if (!call_.StopAsked()) remote_->model->Append(std::move(batch));
-        });
-      });
-  Session_.NoteListedNames(vote);
-  IdFTP1.ReleaseListing();  // the rows have all the window needs
-  PostToWindow([this, folder, unread, names = Session_.Names] {
-    ShowRemoteFolder(folder, names);
-    remote_->model->SetNames(names);
-    EndRemoteListing(unread);
-  });
+  if (EndRemoteListing(end.unread) && !end.whole) SetStatusText(ListingCappedText(end.listed));
 }
 
 void TFtp1::ShowRemoteFolder(const std::string& folder, const text::RemoteNames& names) {
@@ -106,10 +90,7 @@ void TFtp1::ListView1DblClick() {
   // A folder is entered by the name it is shown by.
   const std::string name(remote_->model->Entry(selected.front()).ShownName());
   RunClientCommand([this, name] {
-    if (transfer::RemoteFiles* sftp = connection_->SftpFiles())
-      sftp->ChangeFolder(name);
-    else
-      Session_.Enter(name);
+    connection_->EnterFolder(name);
     // Before the refresh, which may count unreadable lines.
     PostToWindow([this] { SetStatusText(""); });
     ListRemoteFolder();
@@ -119,12 +100,7 @@ void TFtp1::ListView1DblClick() {
 void TFtp1::BitBtn1Click() {
   if (ClientBusy()) return;
   RunClientCommand([this, shown = Profiles_.LastRemoteFolder] {
-    if (transfer::RemoteFiles* sftp = connection_->SftpFiles()) {
-      if (shown == connection_->SftpHome()) return;
-      sftp->ChangeFolder("..");
-    } else if (!Session_.Up(shown)) {
-      return;
-    }
+    if (!connection_->UpFolder(shown)) return;
     ListRemoteFolder();  // Label5 follows with the listing
   });
 }

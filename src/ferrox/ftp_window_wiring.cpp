@@ -13,6 +13,7 @@
 #include "ferrox/publish_undo_command.h"
 #include "transfer/remote_delete.h"
 #include "ferrox/run_connections.h"
+#include "ferrox/window_sync_place.h"
 #include "transfer/transfer_ops.h"
 
 namespace hemlo {
@@ -32,11 +33,9 @@ class WindowHost : public transfer::TransferHost {
   void SetStatusText(const std::string& text) override {
     w_.PostToWindow([w = &w_, text] { w->SetStatusText(text); });
   }
-  void SetFileProgress(int n, int m) override {
-    w_.PostToWindow([w = &w_, n, m] { w->SetFileProgress(n, m); });
-  }
+  void SetFileProgress(int n, int m) override { w_.Connection().ReportFileProgress(n, m); }
   void SetByteProgress(int64_t done, int64_t total) override {
-    w_.PostToWindow([w = &w_, done, total] { w->SetByteProgress(done, total); });
+    w_.Connection().ReportByteProgress(done, total);
   }
   void RefreshRemoteList() override { w_.ListRemoteFolder(); }
   void RefreshLocalLists() override {
@@ -75,6 +74,7 @@ void Run(TFtp1& w, Operation op) {
 }  // namespace
 
 void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
+  auto* place = new transfer_ui::WindowSyncPlace(w);
   QObject::connect(&w, &TFtp1::uploadSelectedRequested, &w, [&w] {
     Run(w, [names = w.SelectedLocalNames()](auto& ctx) {
       transfer::UploadFiles(ctx, transfer::LocalSelection{names});
@@ -88,8 +88,8 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   QObject::connect(&w, &TFtp1::downloadSelectedRequested, &w, [&w] {
     Run(w, [rows = Rows(w)](auto& ctx) { transfer::DownloadSelection(ctx, rows); });
   });
-  QObject::connect(&w, &TFtp1::folderUploadRequested, &w, [&w] {
-    Run(w, [parallel = transfer_ui::FolderUploadConnections(w)](auto& ctx) {
+  QObject::connect(&w, &TFtp1::folderUploadRequested, &w, [&w, place] {
+    Run(w, [parallel = transfer_ui::FolderUploadConnections(*place, w.TransferMode())](auto& ctx) {
       transfer::UploadFolderTree(ctx, parallel ? &*parallel : nullptr);
     });
   });
@@ -99,10 +99,10 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
   QObject::connect(&w, &TFtp1::remoteCreateFolderRequested, &w, [&w] {
     Run(w, [folder = w.RemoteFolder()](auto& ctx) { transfer::CreateRemoteFolder(ctx, folder); });
   });
-  auto* publish = new transfer_ui::PublishCommand(w);
+  auto* publish = new transfer_ui::PublishCommand(*place, *place, w);
   QObject::connect(&w, &TFtp1::publishChangesRequested, publish,
                    &transfer_ui::PublishCommand::PublishChanges);
-  auto* undo_publish = new transfer_ui::PublishUndoCommand(w);
+  auto* undo_publish = new transfer_ui::PublishUndoCommand(*place, *place, w);
   QObject::connect(&w, &TFtp1::undoPublishRequested, undo_publish,
                    &transfer_ui::PublishUndoCommand::UndoLastPublish);
   if (permission_dialog) w.CancelWaitsFrom(permission_dialog);

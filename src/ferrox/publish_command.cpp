@@ -6,34 +6,30 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
-#include <mutex>
 
 #include "base/program_folder.h"
 #include "text/cp932.h"
-#include "remote/ftp_remote_files.h"
-#include "ferrox/ftp_window.h"
 #include "ferrox/ftp_window_parts.h"
-#include "transfer/profiles.h"
 #include "ferrox/publish_plan_dialog.h"
 #include "ferrox/run_connections.h"
+#include "ferrox/sync_run.h"
+#include "ferrox/sync_place.h"
 #include "publish/undo_plan.h"
 
 namespace hemlo::transfer_ui {
 
 namespace {
 
-// How often the run's loop looks for Escape.
-constexpr int kStopPollMs = 50;
-
 QString U(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 
 }  // namespace
 
-PublishCommand::PublishCommand(TFtp1& window) : QObject(&window), w_(window) {
+PublishCommand::PublishCommand(SyncPlace& place, SyncScreen& screen, QWidget& window)
+    : QObject(&window), place_(place), link_(place.Link()), screen_(screen), window_(window) {
   dialog_ = new PublishPlanDialog(&window);
   ChooseFolder = [this](const std::string& start) -> std::optional<std::string> {
-    const QString dir =
-        QFileDialog::getExistingDirectory(&w_, QStringLiteral("サイトフォルダの選択"), U(start));
+    const QString dir = QFileDialog::getExistingDirectory(
+        &window_, QStringLiteral("サイトフォルダの選択"), U(start));
     if (dir.isEmpty()) return std::nullopt;
     return dir.toStdString();
   };
@@ -57,7 +53,7 @@ PublishCommand::~PublishCommand() = default;
 
 void PublishCommand::Status(const std::string& text) {
   const std::string shown = label_.empty() ? text : label_ + " " + text;
-  w_.SetStatusText(shown);
+  screen_.SetStatusText(shown);
   emit statusText(U(shown));
 }
 
@@ -71,15 +67,15 @@ void PublishCommand::End() {
 
 bool PublishCommand::Lock(const std::string& remote_root, Prompts& prompts) {
   // The server by name alone: FTP and SFTP to one host share its folders.
-  const std::string host = w_.SftpOptions() ? w_.SftpOptions()->host : w_.Client().Host;
+  const std::string host = link_.HostName();
   size_t held = 0;
   lock_ = publish::PublishLock::Take(
       ProgramFolder(), {"site\n" + site_, "server\n" + host + "\n" + remote_root}, &held);
   if (lock_) return true;
-  const std::string what = held == 0
-                               ? "サイトフォルダ「" + site_ + "」"
-                               : "サーバのフォルダ「" + host + ":" +
-                                     NameText(w_.Session().Names, remote_root).toStdString() + "」";
+  const std::string what =
+      held == 0 ? "サイトフォルダ「" + site_ + "」"
+                : "サーバのフォルダ「" + host + ":" +
+                      NameText(link_.Session().Names, remote_root).toStdString() + "」";
   Status("公開できません（別の公開が実行中です）");
   prompts.Message("公開",
                   what +
@@ -91,22 +87,22 @@ bool PublishCommand::Lock(const std::string& remote_root, Prompts& prompts) {
 }
 
 std::optional<std::string> PublishCommand::SiteFolderOfProfile() {
-  const std::string& stored = w_.Profiles().SiteFolder;
+  const std::string& stored = place_.Profiles().SiteFolder;
   if (!stored.empty()) {
     // A folder that has gone (an unmounted disk) is planned all the same:
     // the plan says so in red rather than a folder dialog inviting another.
     if (const auto folder = text::Cp932ToUtf8(stored)) return folder;
   }
   // Asked once: the answer stays with the profile.
-  const auto chosen = ChooseFolder(w_.LocalFolder());
+  const auto chosen = ChooseFolder(place_.LocalFolder());
   if (!chosen) return std::nullopt;
-  if (!w_.StoreSiteFolder(*chosen)) return std::nullopt;
+  if (!place_.StoreSiteFolder(*chosen)) return std::nullopt;
   return chosen;
 }
 
 void PublishCommand::PublishChanges() {
-  if (running_ || w_.ClientBusy()) return;
-  if (!w_.RemoteConnected()) {
+  if (running_ || link_.Busy()) return;
+  if (!link_.Connected()) {
     Status("接続していません。接続してから↑変更分を公開を押してください");
     return;
   }
@@ -117,8 +113,8 @@ void PublishCommand::PublishChanges() {
 }
 
 void PublishCommand::PublishPage(const QString& page) {
-  Prompts& prompts = PagePrompts ? *PagePrompts : w_.prompts();
-  const auto& lines = w_.Profiles().ProfileList;
+  Prompts& prompts = PagePrompts ? *PagePrompts : screen_.prompts();
+  const auto& lines = place_.Profiles().ProfileList;
   // Every profile whose site folder holds the page most closely.
   std::vector<int> holders;
   for (int i = 1; i <= static_cast<int>(lines.size()); ++i)
@@ -133,10 +129,10 @@ void PublishCommand::PublishPage(const QString& page) {
   };
   // The connected profile, where it is one of the page's, goes first.
   int n = holders.empty() ? 0 : holders.front();
-  const int connected = w_.RemoteConnected() ? w_.Profiles().ProfileCounter : 0;
+  const int connected = link_.Connected() ? place_.Profiles().ProfileCounter : 0;
   if (std::find(holders.begin(), holders.end(), connected) != holders.end()) {
     n = connected;
-  } else if (holders.size() > 1 && !w_.RemoteConnected() && !running_ && !w_.ClientBusy()) {
+  } else if (holders.size() > 1 && !link_.Connected() && !running_ && !link_.Busy()) {
     // Several servers carry this site: the author says which, never a
     // silent pick that lets the copies drift apart.
     std::string list;
@@ -169,15 +165,15 @@ void PublishCommand::PublishPage(const QString& page) {
         Buttons::Ok, Icon::Warning);
     return;
   }
-  if (running_ || w_.ClientBusy()) {
+  if (running_ || link_.Busy()) {
     prompts.Message("保存して公開", "Ferroxが処理中のため公開できません。", Buttons::Ok,
                     Icon::Warning);
     return;
   }
   site_ = text::Cp932ToUtf8(stored(n).SiteFolder()).value_or("");
   label_ = label(n);
-  if (w_.RemoteConnected()) {
-    if (w_.Profiles().ProfileCounter != n) {
+  if (link_.Connected()) {
+    if (place_.Profiles().ProfileCounter != n) {
       prompts.Message("保存して公開",
                       "Ferroxは別の接続先に接続しています。このページは" + label_ +
                           "で公開します。切断してからもう一度実行してください。",
@@ -190,22 +186,15 @@ void PublishCommand::PublishPage(const QString& page) {
   }
   // Connect the page's profile, then plan.
   running_ = true;
-  w_.ShowStoredProfile(n);
   Status("接続中...");
-  w_.Button1Click();
-  if (!w_.ClientBusy()) {
-    End();
-    return;
-  }
-  auto once = std::make_shared<QMetaObject::Connection>();
-  *once = connect(&w_, &TFtp1::commandFinished, this, [this, once] {
-    disconnect(*once);
+  const bool connecting = place_.ConnectProfile(n, [this] {
     running_ = false;
-    if (w_.RemoteConnected())
+    if (link_.Connected())
       MakePlan(true);
     else
       End();
   });
+  if (!connecting) End();
 }
 
 void PublishCommand::MakePlan(bool on_save) {
@@ -216,35 +205,30 @@ void PublishCommand::MakePlan(bool on_save) {
   publish::PlanInput input;
   input.local_root = site_;
   // The site's own remote folder; the first publish takes the one on show.
-  const std::string& fixed = w_.Profiles().PublishFolder;
-  input.remote_root = fixed.empty() ? w_.RemoteFolder() : fixed;
-  if (input.remote_root.empty()) input.remote_root = w_.Session().StartFolder;
+  const std::string& fixed = place_.Profiles().PublishFolder;
+  input.remote_root = fixed.empty() ? place_.RemoteFolder() : fixed;
+  if (input.remote_root.empty()) input.remote_root = link_.Session().StartFolder;
   while (input.remote_root.size() > 1 && input.remote_root.back() == '/')
     input.remote_root.pop_back();
-  input.names = w_.Session().Names;
+  input.names = link_.Session().Names;
   input.changed_only = on_save;
   input.exclusions =
-      publish::Exclusions(text::Cp932ToUtf8(w_.Profiles().Exclusions).value_or(""));
+      publish::Exclusions(text::Cp932ToUtf8(place_.Profiles().Exclusions).value_or(""));
   // Escape sets the flag; hashing a large site must not outlast it.
-  input.stop = [this] { return w_.IdleFlag(); };
+  input.stop = [this] { return link_.StopRequested(); };
   // One record per server (port included), account, remote folder and site.
-  record_path_ = publish::RecordPath(ProgramFolder(), w_.ServerText(), w_.AccountName(),
+  record_path_ = publish::RecordPath(ProgramFolder(), link_.ServerText(), place_.AccountName(),
                                      input.remote_root, site_);
-  if (!Lock(input.remote_root, on_save && PagePrompts ? *PagePrompts : w_.prompts())) {
+  if (!Lock(input.remote_root, on_save && PagePrompts ? *PagePrompts : screen_.prompts())) {
     End();
     return;
   }
   Status("公開の準備中...");
-  const bool started = w_.RunOperation(
+  const bool started = link_.RunOperation(
       [this, input]() mutable {
         record_ = publish::LoadRecord(record_path_);
         input.record = &record_;
-        if (transfer::RemoteFiles* sftp = w_.SftpFiles()) {
-          plan_ = publish::ComputePlan(*sftp, input);
-        } else {
-          transfer::FtpRemoteFiles remote(w_.Client());
-          plan_ = publish::ComputePlan(remote, input);
-        }
+        plan_ = publish::ComputePlan(link_.Files(), input);
         planned_ = true;
       },
       [this, on_save] { Planned(on_save); });
@@ -258,13 +242,12 @@ void PublishCommand::Planned(bool on_save) {
   }
   transfer::PlanView view = transfer::ViewOfPlan(plan_, &sources_);
   view.first_publish = record_.files.empty();
-  view.target = (w_.SftpOptions() ? "sftp://" + w_.SftpOptions()->host : w_.Client().Host) + ":" +
-                NameText(w_.Session().Names, plan_.remote_root).toStdString();
-  std::string shown = w_.RemoteFolder();
+  view.target = TargetText(link_, plan_.remote_root);
+  std::string shown = place_.RemoteFolder();
   while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
   if (!shown.empty() && shown != plan_.remote_root)
     view.target_warning = "表示中のフォルダ「" +
-                          NameText(w_.Session().Names, shown).toStdString() +
+                          NameText(link_.Session().Names, shown).toStdString() +
                           "」ではなく、このサイトの公開先フォルダに公開します";
   if (view.rows.empty() && plan_.problems.empty()) {
     Status("公開する変更はありません");
@@ -280,10 +263,7 @@ void PublishCommand::Planned(bool on_save) {
     Execute(on_save);
     return;
   }
-  if (on_save) {
-    w_.show();
-    w_.raise();
-  }
+  if (on_save) screen_.ShowToFront();
   Status("公開の確認");
   dialog_->OfferSiteCheck(static_cast<bool>(SiteCheck));
   dialog_->ShowPlan(std::move(view));
@@ -320,63 +300,24 @@ std::vector<std::string> PublishCommand::FilesToSend() const {
 
 void PublishCommand::Execute(bool on_save) {
   // The first publish decides where the site lives from now on.
-  if (w_.Profiles().PublishFolder.empty()) w_.StorePublishFolder(plan_.remote_root);
-  const transfer::ProfilePanel& p = w_.Profiles();
+  if (place_.Profiles().PublishFolder.empty()) place_.StorePublishFolder(plan_.remote_root);
+  const transfer::ProfilePanel& p = place_.Profiles();
   publish::RunSettings settings;
   const int uploads = plan_.Counts().uploads;
   // More connections than files only cost logins.
   settings.connections = std::clamp(std::min(p.Connections, std::max(1, uploads)), 1, 8);
   settings.record_path = record_path_;
   settings.record = record_;
-  // Each file reports; the window shows the latest once per poll. Posting
-  // every report queued thousands of small files' lines behind each other,
-  // and the status (and the result after Escape) trailed the run by seconds.
-  struct Latest {
-    std::mutex m;
-    publish::RunProgress progress;
-    bool fresh = false;
-  };
-  auto latest = std::make_shared<Latest>();
-  settings.on_progress = [latest](const publish::RunProgress& pr) {
-    std::lock_guard lock(latest->m);
-    latest->progress = pr;
-    latest->fresh = true;
-  };
-  auto show = [this, latest] {
-    publish::RunProgress pr;
-    {
-      std::lock_guard lock(latest->m);
-      if (!latest->fresh) return;
-      latest->fresh = false;
-      pr = latest->progress;
-    }
-    w_.PostToWindow([this, pr] {
-      Status(transfer::ProgressText(pr.files_done, pr.files_total, pr.bytes_done, pr.bytes_total,
-                                    pr.bytes_per_second));
-    });
-  };
   // The plan's names are in the encoding of the window's connection.
-  publish::RemoteFactory factory = RunConnections(w_, plan_.remote_root, plan_.encoding);
+  publish::RemoteFactory factory = RunConnections(place_, plan_.remote_root, plan_.encoding);
   Status("公開中...");
-  const bool started = w_.RunOperation(
-      [this, settings = std::move(settings), factory = std::move(factory), show] {
+  const bool started = link_.RunOperation(
+      [this, settings = std::move(settings), factory = std::move(factory)] {
         // What the run replaces or deletes is kept first, so it can be undone.
-        const auto stop = [this] { return w_.IdleFlag(); };
-        publish::KeptBefore kept;
-        if (transfer::RemoteFiles* sftp = w_.SftpFiles()) {
-          kept = publish::KeepServerCopies(*sftp, plan_, record_, record_path_, stop);
-        } else {
-          transfer::FtpRemoteFiles remote(w_.Client());
-          kept = publish::KeepServerCopies(remote, plan_, record_, record_path_, stop);
-        }
-        publish::PublishRun run(plan_, settings, factory);
-        run.Start();
-        // Escape sets the idle flag (and cancels the window's own wait).
-        while (!run.Wait(kStopPollMs)) {
-          if (w_.IdleFlag() || w_.WaitCancelled()) run.Cancel();
-          show();
-        }
-        run_ = run.Result();
+        const publish::KeptBefore kept = publish::KeepServerCopies(
+            link_.Files(), plan_, record_, record_path_, [this] { return link_.StopRequested(); });
+        run_ = RunPlan(link_, plan_, settings, factory,
+                       [this](const std::string& text) { Status(text); });
         run_.notes.insert(run_.notes.begin(), kept.notes.begin(), kept.notes.end());
         std::string error;
         if (!publish::LogRun(plan_, run_, record_, kept, record_path_, std::time(nullptr), &error))
@@ -394,7 +335,7 @@ void PublishCommand::RunEnded(bool on_save) {
   label_.clear();
   Status(text);
   if (!on_save || !result_.failures.empty() || result_.stopped) dialog_->ShowResult(result_);
-  if (w_.RemoteConnected()) w_.RefreshRemoteList();
+  if (link_.Connected()) place_.RefreshRemoteList();
   Status(text);
   End();
 }

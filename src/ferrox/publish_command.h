@@ -8,6 +8,7 @@
 // the rate; the result names every file that did not go.
 #include <QObject>
 #include <QString>
+#include <QWidget>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -23,19 +24,23 @@
 #include "publish/sync_record.h"
 #include "publish/publish_plan_adapter.h"
 
-namespace hemlo {
-class TFtp1;
+namespace hemlo::transfer {
+class Connection;
 }
 
 namespace hemlo::transfer_ui {
 
 class PublishPlanDialog;
+class SyncScreen;
+class SyncPlace;
 
 class PublishCommand : public QObject {
   Q_OBJECT
 
  public:
-  explicit PublishCommand(TFtp1& window);
+  // Plans and runs over `site`, reports to `screen`; its dialogs stand
+  // over `window`, which owns it.
+  PublishCommand(SyncPlace& site, SyncScreen& screen, QWidget& window);
   ~PublishCommand() override;
 
   // ↑変更分を公開: the whole site folder against the server.
@@ -91,7 +96,10 @@ class PublishCommand : public QObject {
   bool Lock(const std::string& remote_root, Prompts& prompts);
   void End();
 
-  TFtp1& w_;
+  SyncPlace& place_;
+  transfer::Connection& link_;  // the place's
+  SyncScreen& screen_;
+  QWidget& window_;
   PublishPlanDialog* dialog_ = nullptr;
   bool running_ = false;
   bool planned_ = false;

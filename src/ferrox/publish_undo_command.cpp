@@ -1,26 +1,20 @@
 #include "ferrox/publish_undo_command.h"
 
 #include <QDateTime>
-#include <mutex>
+#include <algorithm>
 
 #include "base/program_folder.h"
-#include "ferrox/ftp_window.h"
-#include "ferrox/ftp_window_parts.h"
 #include "ferrox/publish_plan_dialog.h"
 #include "ferrox/run_connections.h"
-#include "remote/ftp_remote_files.h"
+#include "ferrox/sync_place.h"
+#include "ferrox/sync_run.h"
 #include "text/cp932.h"
 #include "transfer/profiles.h"
 
 namespace hemlo::transfer_ui {
 
-namespace {
-
-constexpr int kStopPollMs = 50;
-
-}  // namespace
-
-PublishUndoCommand::PublishUndoCommand(TFtp1& window) : QObject(&window), w_(window) {
+PublishUndoCommand::PublishUndoCommand(SyncPlace& place, SyncScreen& screen, QWidget& window)
+    : QObject(&window), place_(place), link_(place.Link()), screen_(screen) {
   dialog_ = new PublishPlanDialog(&window);
   dialog_->setObjectName(QStringLiteral("PublishUndoDialog"));
   dialog_->setWindowTitle(QStringLiteral("公開の取り消し"));
@@ -31,7 +25,7 @@ PublishUndoCommand::PublishUndoCommand(TFtp1& window) : QObject(&window), w_(win
   });
   connect(dialog_, &QDialog::rejected, this, [this] {
     if (!running_ || dialog_->ShowingResult()) return;
-    w_.SetStatusText("公開の取り消しを取り止めました");
+    screen_.SetStatusText("公開の取り消しを取り止めました");
     End();
   });
 }
@@ -51,12 +45,12 @@ void PublishUndoCommand::End() {
 }
 
 void PublishUndoCommand::UndoLastPublish() {
-  if (running_ || w_.ClientBusy()) return;
-  if (!w_.RemoteConnected()) {
-    w_.SetStatusText("接続していません。接続してから前回の公開を取り消すを押してください");
+  if (running_ || link_.Busy()) return;
+  if (!link_.Connected()) {
+    screen_.SetStatusText("接続していません。接続してから前回の公開を取り消すを押してください");
     return;
   }
-  const transfer::ProfilePanel& p = w_.Profiles();
+  const transfer::ProfilePanel& p = place_.Profiles();
   site_ = text::Cp932ToUtf8(p.SiteFolder).value_or("");
   while (site_.size() > 1 && site_.back() == '/') site_.pop_back();
   std::string root = p.PublishFolder;
@@ -65,33 +59,28 @@ void PublishUndoCommand::UndoLastPublish() {
   if (!site_.empty() && !root.empty()) {
     // The record and the log of the publish this profile made.
     record_path_ =
-        publish::RecordPath(ProgramFolder(), w_.ServerText(), w_.AccountName(), root, site_);
+        publish::RecordPath(ProgramFolder(), link_.ServerText(), place_.AccountName(), root, site_);
     runs = publish::LoadRunLog(publish::RunLogPath(record_path_));
   }
   if (runs.empty()) {
-    w_.SetStatusText("取り消せる公開はありません");
+    screen_.SetStatusText("取り消せる公開はありません");
     return;
   }
   runs_logged_ = runs.size();
-  const std::string host = w_.SftpOptions() ? w_.SftpOptions()->host : w_.Client().Host;
+  const std::string host = link_.HostName();
   lock_ = publish::PublishLock::Take(ProgramFolder(),
                                      {"site\n" + site_, "server\n" + host + "\n" + root});
   if (!lock_) {
-    w_.SetStatusText("公開を取り消せません（別の公開が実行中です）");
+    screen_.SetStatusText("公開を取り消せません（別の公開が実行中です）");
     return;
   }
   running_ = true;
   notes_.clear();
-  w_.SetStatusText("公開の取り消しの準備中...");
-  const text::NameEncoding encoding = w_.Session().Names.Encoding();
-  const bool started = w_.RunOperation(
+  screen_.SetStatusText("公開の取り消しの準備中...");
+  const text::NameEncoding encoding = link_.Session().Names.Encoding();
+  const bool started = link_.RunOperation(
       [this, root, encoding, run = runs.front()] {
-        if (transfer::RemoteFiles* sftp = w_.SftpFiles()) {
-          undo_ = publish::PlanUndo(*sftp, root, encoding, run, record_path_);
-        } else {
-          transfer::FtpRemoteFiles remote(w_.Client());
-          undo_ = publish::PlanUndo(remote, root, encoding, run, record_path_);
-        }
+        undo_ = publish::PlanUndo(link_.Files(), root, encoding, run, record_path_);
       },
       [this] { Planned(); });
   if (!started) End();
@@ -104,8 +93,7 @@ void PublishUndoCommand::Planned() {
   }
   transfer::PlanView view = transfer::ViewOfPlan(undo_->plan, &sources_);
   view.site = site_;
-  view.target = (w_.SftpOptions() ? "sftp://" + w_.SftpOptions()->host : w_.Client().Host) + ":" +
-                NameText(w_.Session().Names, undo_->plan.remote_root).toStdString();
+  view.target = TargetText(link_, undo_->plan.remote_root);
   const QString when = QDateTime::fromSecsSinceEpoch(undo_->run.time)
                            .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
   view.target_warning = when.toStdString() + " の公開を取り消して、サーバをその前の状態に戻します" +
@@ -114,11 +102,11 @@ void PublishUndoCommand::Planned() {
     // Nothing left to do: the run is taken off the log all the same.
     notes_ = publish::SettleUndo(*undo_, {});
     undo_.reset();
-    w_.SetStatusText("前回の公開で変わったファイルはもう元に戻っています");
+    screen_.SetStatusText("前回の公開で変わったファイルはもう元に戻っています");
     End();
     return;
   }
-  w_.SetStatusText("公開の取り消し");
+  screen_.SetStatusText("公開の取り消し");
   dialog_->OfferSiteCheck(false);
   dialog_->ShowPlan(std::move(view));
 }
@@ -126,40 +114,15 @@ void PublishUndoCommand::Planned() {
 void PublishUndoCommand::Execute() {
   publish::RunSettings settings = publish::UndoSettings(*undo_);
   const int steps = undo_->plan.Counts().uploads;
-  settings.connections = std::clamp(std::min(w_.Profiles().Connections, std::max(1, steps)), 1, 8);
-  struct Latest {
-    std::mutex m;
-    publish::RunProgress progress;
-    bool fresh = false;
-  };
-  auto latest = std::make_shared<Latest>();
-  settings.on_progress = [latest](const publish::RunProgress& pr) {
-    std::lock_guard lock(latest->m);
-    latest->progress = pr;
-    latest->fresh = true;
-  };
+  settings.connections =
+      std::clamp(std::min(place_.Profiles().Connections, std::max(1, steps)), 1, 8);
   publish::RemoteFactory factory =
-      RunConnections(w_, undo_->plan.remote_root, undo_->plan.encoding);
-  w_.SetStatusText("公開を取り消し中...");
-  const bool started = w_.RunOperation(
-      [this, settings = std::move(settings), factory = std::move(factory), latest] {
-        publish::PublishRun run(undo_->plan, settings, factory);
-        run.Start();
-        while (!run.Wait(kStopPollMs)) {
-          if (w_.IdleFlag() || w_.WaitCancelled()) run.Cancel();
-          publish::RunProgress pr;
-          {
-            std::lock_guard lock(latest->m);
-            if (!latest->fresh) continue;
-            latest->fresh = false;
-            pr = latest->progress;
-          }
-          w_.PostToWindow([this, pr] {
-            w_.SetStatusText(transfer::ProgressText(pr.files_done, pr.files_total, pr.bytes_done,
-                                                    pr.bytes_total, pr.bytes_per_second));
-          });
-        }
-        run_ = run.Result();
+      RunConnections(place_, undo_->plan.remote_root, undo_->plan.encoding);
+  screen_.SetStatusText("公開を取り消し中...");
+  const bool started = link_.RunOperation(
+      [this, settings = std::move(settings), factory = std::move(factory)] {
+        run_ = RunPlan(link_, undo_->plan, settings, factory,
+                       [this](const std::string& text) { screen_.SetStatusText(text); });
         notes_ = publish::SettleUndo(*undo_, run_);
       },
       [this] { RunEnded(); });
@@ -170,10 +133,10 @@ void PublishUndoCommand::RunEnded() {
   transfer::PublishResult result = transfer::ResultOfRun(run_, undo_->plan);
   result.notes.insert(result.notes.end(), notes_.begin(), notes_.end());
   const std::string text = "公開の取り消し: " + transfer::ResultText(result);
-  w_.SetStatusText(text);
+  screen_.SetStatusText(text);
   dialog_->ShowResult(result);
-  if (w_.RemoteConnected()) w_.RefreshRemoteList();
-  w_.SetStatusText(text);
+  if (link_.Connected()) place_.RefreshRemoteList();
+  screen_.SetStatusText(text);
   End();
 }
 

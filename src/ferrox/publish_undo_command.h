@@ -6,6 +6,7 @@
 // and renames as a publish. Each undo makes the next older run the one
 // offered, back to the last ten.
 #include <QObject>
+#include <QWidget>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -16,19 +17,21 @@
 #include "publish/publish_plan_adapter.h"
 #include "publish/undo_plan.h"
 
-namespace hemlo {
-class TFtp1;
+namespace hemlo::transfer {
+class Connection;
 }
 
 namespace hemlo::transfer_ui {
 
 class PublishPlanDialog;
+class SyncPlace;
+class SyncScreen;
 
 class PublishUndoCommand : public QObject {
   Q_OBJECT
 
  public:
-  explicit PublishUndoCommand(TFtp1& window);
+  PublishUndoCommand(SyncPlace& place, SyncScreen& screen, QWidget& window);
   ~PublishUndoCommand() override;
 
   void UndoLastPublish();
@@ -44,7 +47,9 @@ class PublishUndoCommand : public QObject {
   void RunEnded();
   void End();
 
-  TFtp1& w_;
+  SyncPlace& place_;
+  transfer::Connection& link_;  // the place's
+  SyncScreen& screen_;
   PublishPlanDialog* dialog_ = nullptr;
   bool running_ = false;
   std::string site_;

@@ -2,7 +2,7 @@
 
 #include "remote/ftp_errors.h"
 #include "remote/ftp_remote_files.h"
-#include "ferrox/ftp_window.h"
+#include "ferrox/sync_place.h"
 
 namespace hemlo::transfer_ui {
 
@@ -48,18 +48,19 @@ std::unique_ptr<transfer::RemoteFiles> Typed(std::unique_ptr<transfer::FtpRemote
 
 }  // namespace
 
-publish::RemoteFactory RunConnections(TFtp1& w, const std::string& start_folder,
+publish::RemoteFactory RunConnections(SyncPlace& place, const std::string& start_folder,
                                       text::NameEncoding encoding,
                                       transfer::TransferMode upload_type) {
-  if (const sftp::ConnectOptions* sftp = w.SftpOptions()) {
-    // Each slot logs in on its own; the window's connection stays as it is.
-    return [&w, options = *sftp, start_folder](int, const publish::CancelRegistrar& cancel_with)
+  transfer::Connection& link = place.Link();
+  if (const sftp::ConnectOptions* sftp = link.SftpOptions()) {
+    // Each slot logs in on its own; the place's connection stays as it is.
+    return [&link, options = *sftp, start_folder](int, const publish::CancelRegistrar& cancel_with)
                -> std::unique_ptr<transfer::RemoteFiles> {
-      return transfer::ConnectSftpRemoteFiles(options, w.SftpQuestions(), start_folder,
+      return transfer::ConnectSftpRemoteFiles(options, link.SftpQuestions(), start_folder,
                                               cancel_with);
     };
   }
-  const ftp::TIdFTP& client = w.Client();
+  const ftp::TIdFTP& client = link.Ftp();
   transfer::FtpEndpoint endpoint;
   endpoint.host_field = std::string(!client.UseTLS      ? ""
                                     : client.ImplicitTLS ? "ftps://"
@@ -69,35 +70,36 @@ publish::RemoteFactory RunConnections(TFtp1& w, const std::string& start_folder,
   endpoint.user = client.Username;
   endpoint.password = client.Password;
   endpoint.start_folder = start_folder;
-  endpoint.data_mode = w.Profiles().DataMode;
-  // Names as the window's connection sends them.
+  endpoint.data_mode = place.Profiles().DataMode;
+  // Names as the place's connection sends them.
   endpoint.encoding = encoding == text::NameEncoding::kUtf8 ? transfer::NameEncodingMode::kUtf8
                                                             : transfer::NameEncodingMode::kShiftJis;
   endpoint.configure = [verify = client.OnVerifyCertificate](ftp::TIdFTP& extra) {
     extra.OnVerifyCertificate = verify;
   };
-  return [&w, endpoint, upload_type](int slot, const publish::CancelRegistrar& cancel_with)
+  return [&link, endpoint, upload_type](int slot, const publish::CancelRegistrar& cancel_with)
              -> std::unique_ptr<transfer::RemoteFiles> {
-    // The window's own connection is warm: it goes first. Once Escape has
+    // The place's own connection is warm: it goes first. Once Escape has
     // cancelled it or the line has cut it, a fresh one stands in (to open
     // the slot again, or to clean up after the cancel).
-    ftp::TIdFTP& own = w.Client();
+    ftp::TIdFTP& own = link.Ftp();
     if (slot == 0 && own.Connected() && !own.CancelFired())
       return Typed(std::make_unique<transfer::FtpRemoteFiles>(own), upload_type);
     return Typed(transfer::ConnectFtpRemoteFiles(endpoint, cancel_with), upload_type);
   };
 }
 
-std::optional<transfer::ParallelFiles> FolderUploadConnections(TFtp1& w) {
-  const transfer::ProfilePanel& p = w.Profiles();
-  if (!p.FolderUploadParallel || p.Connections < 2 || !w.RemoteConnected() ||
-      w.RemoteFolder().empty())
+std::optional<transfer::ParallelFiles> FolderUploadConnections(SyncPlace& place,
+                                                               transfer::TransferMode upload_type) {
+  const transfer::ProfilePanel& p = place.Profiles();
+  if (!p.FolderUploadParallel || p.Connections < 2 || !place.Link().Connected() ||
+      place.RemoteFolder().empty())
     return std::nullopt;
   transfer::ParallelFiles parallel;
   parallel.connections = p.Connections;
-  parallel.remote_root = w.RemoteFolder();
-  parallel.factory =
-      RunConnections(w, parallel.remote_root, w.Session().Names.Encoding(), w.TransferMode());
+  parallel.remote_root = place.RemoteFolder();
+  parallel.factory = RunConnections(place, parallel.remote_root,
+                                    place.Link().Session().Names.Encoding(), upload_type);
   return parallel;
 }
 

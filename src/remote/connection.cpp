@@ -5,6 +5,8 @@
 
 #include "base/remote_errors.h"
 #include "ftp/id_exception.h"
+#include "remote/login_texts.h"
+#include "text/cp932.h"
 
 namespace hemlo::transfer {
 
@@ -71,10 +73,24 @@ std::string Connection::ServerText() const {
   return ftp_.Host + ":" + std::to_string(ftp_.Port);
 }
 
-void Connection::UseSftp(const sftp::ConnectOptions& options) {
+std::string Connection::HostName() const { return sftp_ ? sftp_options_.host : ftp_.Host; }
+
+RemoteFiles& Connection::Files() {
+  if (sftp_files_) return *sftp_files_;
+  return ftp_files_;
+}
+
+void Connection::UseSftp(const sftp::ConnectOptions& options,
+                         std::optional<SecretKey> password_key) {
   sftp_files_.reset();
   sftp_ = std::make_unique<sftp::SftpClient>();
   sftp_options_ = options;
+  sftp_password_key_ = std::move(password_key);
+}
+
+void Connection::UseKeyring(KeyringSession* keyring) {
+  keyring_ = keyring;
+  passphrases_ = keyring ? std::make_unique<PassphraseKeeper>(keyring->Blocking()) : nullptr;
 }
 
 void Connection::UseFtp() {
@@ -82,9 +98,49 @@ void Connection::UseFtp() {
   sftp_.reset();
 }
 
-sftp::LoginMethod Connection::ConnectSftp(sftp::ConnectQuestions questions,
-                                          const std::string& folder, bool shift_jis) {
-  const sftp::LoginMethod login = sftp_->Connect(sftp_options_, std::move(questions));
+void Connection::TellStatus(std::string text) {
+  Post([this, text = std::move(text)] {
+    if (events_.status) events_.status(text);
+  });
+}
+
+void Connection::ConnectFtp(const FtpLogin& login, size_t batch_rows) {
+  std::string password = login.password;
+  bool keep = login.remember;
+  if (login.ask_keyring) {
+    TellStatus("キーリングに問い合わせています...");
+    if (auto kept = keyring_ ? keyring_->Lookup(login.key, [this] { return ftp_.CancelFired(); })
+                             : std::nullopt) {
+      password = *kept;  // the profile's own bytes, as they were handed over
+    } else if (ftp_.CancelFired()) {
+      throw ftp::EIdOperationAborted();  // Escape while the keyring was asked
+    } else {
+      const auto answer = WorkerPrompts().Password("パスワード", login.question);
+      const auto sjis = answer ? text::Utf8ToCp932(*answer) : std::nullopt;
+      if (!answer || !sjis) {
+        TellStatus(answer ? kUnsayablePassword : kConnectionDeclined);
+        return;
+      }
+      password = *sjis;
+      keep = !password.empty();
+    }
+    TellStatus("接続中...");
+  }
+  try {
+    session_.Connect(login.host, login.user, password, login.folder, login.encoding);
+  } catch (const ftp::EIdProtocolReplyError&) {
+    // Refused (a password that has changed): asked for again next time.
+    if (keep) passwords_.Forget(login.host, login.user);
+    throw;
+  }
+  if (!ftp_.Connected()) return;
+  if (keep) passwords_.Keep(login.host, login.user, password);
+  if (ftp_.UseTLS) TellStatus(std::string("接続成功") + kEncryptedMark);
+  ListFolder(batch_rows);
+}
+
+sftp::LoginMethod Connection::ConnectSftp(const std::string& folder, bool shift_jis) {
+  const sftp::LoginMethod login = sftp_->Connect(sftp_options_, SftpQuestions());
   auto files = std::make_unique<SftpRemoteFiles>(*sftp_);
   sftp_home_ = files->CurrentFolder();
   session_.Names =
@@ -135,7 +191,30 @@ bool Connection::Run(bool operation, std::function<void()> command, std::functio
       if (events_.finished) events_.finished(end);
     });
   });
+  if (events_.started) events_.started();
   return true;
+}
+
+bool Connection::RunOperation(std::function<void()> op, std::function<void()> then) {
+  if (Busy()) return false;
+  stop_requested_ = false;
+  return Run(true, std::move(op), [this, then = std::move(then)] {
+    stop_requested_ = true;
+    call_.EndOperation();
+    if (then) then();
+  });
+}
+
+void Connection::ReportFileProgress(int n, int m) {
+  Post([this, n, m] {
+    if (events_.file_progress) events_.file_progress(n, m);
+  });
+}
+
+void Connection::ReportByteProgress(int64_t done, int64_t total) {
+  Post([this, done, total] {
+    if (events_.byte_progress) events_.byte_progress(done, total);
+  });
 }
 
 void Connection::Cancel() {

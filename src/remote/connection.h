@@ -9,14 +9,20 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/prompts.h"
 #include "ftp/id_ftp.h"
 #include "remote/connection_worker.h"
+#include "remote/ftp_remote_files.h"
+#include "remote/keyring_session.h"
 #include "remote/remote_session.h"
 #include "remote/running_call.h"
+#include "remote/session_secrets.h"
 #include "remote/sftp_remote_files.h"
 #include "sftp/sftp_client.h"
 
@@ -32,6 +38,31 @@ struct CommandEnd {
   std::function<void()> then;
 };
 
+// An FTP login as the profile shown at the click asks for it.
+struct FtpLogin {
+  std::string host, user, password;  // the profile's bytes
+  // The password was given this session (or typed now): kept once the
+  // server takes it, forgotten when it refuses it.
+  bool remember = false;
+  // No password of its own: the keyring's under `key`, else the user is
+  // asked `question`.
+  bool ask_keyring = false;
+  SecretKey key;
+  std::string question;
+  std::string folder;  // where to start (the stored folder)
+  NameEncodingMode encoding = NameEncodingMode::kAutomatic;
+};
+
+// A listing's end, as its owner hears of it.
+struct ListingEnd {
+  std::string folder;
+  text::RemoteNames names;
+  size_t unread = 0;  // FTP lines no parser could read
+  bool whole = true;  // false: cut short at its bounds after `listed` rows
+  size_t listed = 0;
+  bool relabel = false;  // the names' encoding was settled by the listing (FTP)
+};
+
 class Connection {
  public:
   struct Events {
@@ -41,8 +72,26 @@ class Connection {
     // The server's certificate the system refused: trust it? Asked on the
     // owner's thread while the worker waits.
     std::function<bool(const ftp::TIdCertificateInfo&)> certificate;
+    // A command has started on the worker (the owner's controls follow).
+    std::function<void()> started;
     // A command has ended; the running call is no longer active.
     std::function<void(const CommandEnd&)> finished;
+    // A listing of the current folder, in this order: the folder (FTP:
+    // before the listing goes out; failed if it does not), its start, its
+    // rows in batches (SFTP links with their targets), its end.
+    std::function<void(const std::string& folder, const text::RemoteNames& names)> listing_folder;
+    std::function<void()> listing_failed;
+    std::function<void(const text::RemoteNames& names, size_t lines)> listing_started;
+    std::function<void(std::vector<RemoteListEntry>&& rows,
+                       std::map<std::string, std::string>&& links)>
+        listing_batch;
+    std::function<void(const ListingEnd&)> listing_ended;
+    // A transfer's progress: file n of m (m = 0: none travels), bytes of
+    // the current file (total 0: unknown).
+    std::function<void(int n, int m)> file_progress;
+    std::function<void(int64_t done, int64_t total)> byte_progress;
+    // A login's step worth a status line ("キーリングに問い合わせています...").
+    std::function<void(const std::string&)> status;
   };
 
   // `owner_prompts` answers the questions of commands on the worker;
@@ -72,24 +121,61 @@ class Connection {
   ftp::TIdFTP& Ftp() { return ftp_; }
   const ftp::TIdFTP& Ftp() const { return ftp_; }
   RemoteSession& Session() { return session_; }
+  const RemoteSession& Session() const { return session_; }
   // The SFTP connection while one is made or stands; null for FTP.
   sftp::SftpClient* Sftp() { return sftp_.get(); }
   const sftp::ConnectOptions* SftpOptions() const { return sftp_ ? &sftp_options_ : nullptr; }
   // Its remote file system once logged in (worker side); null otherwise.
   SftpRemoteFiles* SftpFiles() { return sftp_files_.get(); }
   const std::string& SftpHome() const { return sftp_home_; }
+  // What commands work through (worker side): the SFTP files once logged
+  // in, else the FTP client.
+  RemoteFiles& Files();
   // Whether the connection (of either protocol) stands.
   bool Connected() const;
   // "host:port" ("sftp://host:port" for SFTP), for records and titles.
   std::string ServerText() const;
+  // The server by name alone (no scheme, no port).
+  std::string HostName() const;
   // The next connect goes over SFTP with `options` (made here, on the
   // owner's thread, so that a cancel can reach it), or over FTP.
-  void UseSftp(const sftp::ConnectOptions& options);
+  // `password_key`: the profile's password in the keyring, when its
+  // password field is empty.
+  void UseSftp(const sftp::ConnectOptions& options,
+               std::optional<SecretKey> password_key = std::nullopt);
   void UseFtp();
-  // Worker side: logs in over SFTP and starts in `folder` (home when it
-  // is empty, gone or closed to us), names in Shift-JIS or UTF-8.
-  sftp::LoginMethod ConnectSftp(sftp::ConnectQuestions questions, const std::string& folder,
-                                bool shift_jis);
+  // Worker side: logs in over FTP and lists the first folder, the
+  // login's steps said through Events::status. A declined password
+  // question ends it unconnected, without an error.
+  void ConnectFtp(const FtpLogin& login, size_t batch_rows);
+  // Worker side: logs in over SFTP, asking SftpQuestions, and starts in
+  // `folder` (home when it is empty, gone or closed to us), names in
+  // Shift-JIS or UTF-8.
+  sftp::LoginMethod ConnectSftp(const std::string& folder, bool shift_jis);
+
+  // ---- the session's secrets ----
+  // The keyring logins may ask (the owner's, which outlives this); null:
+  // none. Set before the first connect.
+  void UseKeyring(KeyringSession* keyring);
+  // Passwords typed at connect, kept for the session.
+  SessionPasswords& Passwords() { return passwords_; }
+  // What an SFTP login to the server of UseSftp asks: the host key, a key
+  // passphrase and the password, each through the worker's prompts (a
+  // password given or a passphrase opened this session is not asked
+  // again). From any thread: the site sync's connections ask from theirs.
+  sftp::ConnectQuestions SftpQuestions();
+  // Worker side: the current folder's name and listing go out here and
+  // reach the owner through the listing events, `batch_rows` rows at a
+  // time. Client errors propagate.
+  void ListFolder(size_t batch_rows);
+  // Worker side: an operation's progress, for Events::file_progress and
+  // byte_progress.
+  void ReportFileProgress(int n, int m);
+  void ReportByteProgress(int64_t done, int64_t total);
+  // Worker side: into folder `name` of the current one; up from `shown`
+  // (false where there is no going up: the root, or SFTP's home).
+  void EnterFolder(const std::string& name);
+  bool UpFolder(const std::string& shown);
   // Closes whichever connection stands; true when it was an SFTP one
   // (the FTP client says so through Events::disconnected).
   bool Disconnect();
@@ -99,6 +185,9 @@ class Connection {
   // False while another command runs. Its end reaches Events::finished
   // behind every call it queued.
   bool Run(bool operation, std::function<void()> command, std::function<void()> then);
+  // Starts a transfer operation: the stop request is cleared for it and
+  // set again at its end, ahead of `then`.
+  bool RunOperation(std::function<void()> op, std::function<void()> then);
   bool Busy() const { return call_.Active(); }
   RunningCall& Call() { return call_; }
   const RunningCall& Call() const { return call_; }
@@ -122,13 +211,22 @@ class Connection {
 
  private:
   void Wake();
+  void ListSftpFolder(size_t batch_rows);
+  void TellListingEnded(ListingEnd end);
+  void TellStatus(std::string text);
 
   ftp::TIdFTP ftp_;
   RemoteSession session_{ftp_};
+  FtpRemoteFiles ftp_files_{ftp_};
   std::unique_ptr<sftp::SftpClient> sftp_;
   sftp::ConnectOptions sftp_options_;
   std::unique_ptr<SftpRemoteFiles> sftp_files_;
   std::string sftp_home_;  // "up" stops here
+
+  KeyringSession* keyring_ = nullptr;
+  SessionPasswords passwords_;
+  std::unique_ptr<PassphraseKeeper> passphrases_;
+  std::optional<SecretKey> sftp_password_key_;
 
   Events events_;
   std::atomic<bool> stop_requested_{true};

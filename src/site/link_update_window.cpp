@@ -55,35 +55,24 @@ TLinkUpdate::TLinkUpdate(QWidget* frame, SiteHost& host, Prompts& prompts)
   lblStatus = Named(new QLabel(this), "lblStatus");
   chkRedirect =
       Named(new QCheckBox(QStringLiteral("元の場所に転送ページを残す"), this), "chkRedirect");
-  lvChanges->setHeaderLabels({QStringLiteral("ファイル"), QStringLiteral("行"),
-                              QStringLiteral("変更前"), QStringLiteral("変更後")});
-  lvChanges->setRootIsDecorated(false);
-  lvChanges->setUniformRowHeights(true);
-  lvChanges->header()->setSectionResizeMode(QHeaderView::Interactive);
-  lvChanges->setColumnWidth(0, 180);
-  lvChanges->setColumnWidth(1, 50);
-  lvChanges->setColumnWidth(2, 240);
+  SetUpChangeList(*lvChanges,
+                  {QStringLiteral("ファイル"), QStringLiteral("行"), QStringLiteral("変更前"),
+                   QStringLiteral("変更後")},
+                  180, 240);
   btnMove->setEnabled(false);
   btnUndo->setEnabled(false);
 
-  auto* grid = new QGridLayout;
-  int row = 0;
-  auto add = [&](const char* label, QWidget* field, QWidget* extra = nullptr) {
-    grid->addWidget(new QLabel(QString::fromUtf8(label), this), row, 0);
-    grid->addWidget(field, row, 1);
-    if (extra) grid->addWidget(extra, row, 2);
-    ++row;
-  };
-  add("サイトのフォルダ:", edFolder, browse);
-  add("移動元:", edFrom);
-  add("移動先:", edTo, btnList);
+  LabelledRows rows(*this);
+  rows.Add("サイトのフォルダ:", edFolder, browse);
+  rows.Add("移動元:", edFrom);
+  rows.Add("移動先:", edTo, btnList);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(chkRedirect);
   buttons->addStretch();
   buttons->addWidget(btnMove);
   buttons->addWidget(btnUndo);
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(grid);
+  layout->addLayout(rows.grid());
   layout->addWidget(lvChanges, 1);
   layout->addLayout(buttons);
   layout->addWidget(lblStatus);

@@ -130,27 +130,10 @@ void TSharedParts::UpdateClick() {
     lblStatus->setText(QStringLiteral("更新するページはありません"));
     return;
   }
-  const auto unsaved = UnsavedOpenPages(result, host_);
-  if (!unsaved.empty()) {
-    std::string names;
-    for (const auto& p : unsaved) names += "\n" + p.string();
-    prompts_.Message("確認",
-                     "保存されていない変更のあるページがあります。保存してから更新してください。" +
-                         names,
-                     Buttons::Ok, Icon::Warning);
-    return;
-  }
-  ReplaceOutcome out = ApplyReplacement(result);
-  if (!out.ok) {
-    if (!out.record.files.empty()) {
-      RefreshOpenPages(out.record, false, host_);
-      last_ = std::move(out.record);
-      btnUndo->setEnabled(true);
-    }
-    prompts_.Message("確認", out.message, Buttons::Ok, Icon::Warning);
-    return;
-  }
-  RefreshOpenPages(out.record, false, host_);
+  auto written =
+      WriteWithOpenPages(result, "保存してから更新してください。", last_, *btnUndo, host_, prompts_);
+  if (!written) return;
+  ReplaceOutcome& out = *written;
   if (!WritePartRecords(site_, RecordsFolder(), plan_))
     prompts_.Message("確認",
                      "共通部品の記録を書き込めません。次の更新で手で変更されたページと"
@@ -165,12 +148,8 @@ void TSharedParts::UpdateClick() {
 }
 
 void TSharedParts::UndoClick() {
-  if (!last_) return;
-  const UndoOutcome out = UndoReplacementInOpenPages(*last_, host_);
-  last_.reset();
-  btnUndo->setEnabled(false);
-  lblStatus->setText(QStringLiteral("%1 ページを元に戻しました").arg(out.restored.size()));
-  if (!out.message.empty()) prompts_.Message("確認", out.message, Buttons::Ok, Icon::Warning);
+  UndoWithOpenPages(last_, *btnUndo, *lblStatus, QStringLiteral("%1 ページを元に戻しました"), host_,
+                    prompts_);
 }
 
 }  // namespace hemlo::site

@@ -55,29 +55,18 @@ TSiteSearch::TSiteSearch(QWidget* frame, SiteHost& host, Prompts& prompts)
   btnUndo = Named(new QPushButton(QStringLiteral("元に戻す"), this), "btnUndo");
   lvResults = Named(new QTreeWidget(this), "lvResults");
   lblStatus = Named(new QLabel(this), "lblStatus");
-  lvResults->setHeaderLabels({QStringLiteral("ファイル"), QStringLiteral("行"),
-                              QStringLiteral("内容"), QStringLiteral("置換後")});
-  lvResults->setRootIsDecorated(false);
-  lvResults->setUniformRowHeights(true);
-  lvResults->header()->setSectionResizeMode(QHeaderView::Interactive);
-  lvResults->setColumnWidth(0, 160);
-  lvResults->setColumnWidth(1, 50);
-  lvResults->setColumnWidth(2, 260);
+  SetUpChangeList(*lvResults,
+                  {QStringLiteral("ファイル"), QStringLiteral("行"), QStringLiteral("内容"),
+                   QStringLiteral("置換後")},
+                  160, 260);
   btnReplace->setEnabled(false);
   btnUndo->setEnabled(false);
 
-  auto* grid = new QGridLayout;
-  int row = 0;
-  auto add = [&](const char* label, QWidget* field, QWidget* extra = nullptr) {
-    grid->addWidget(new QLabel(QString::fromUtf8(label), this), row, 0);
-    grid->addWidget(field, row, 1);
-    if (extra) grid->addWidget(extra, row, 2);
-    ++row;
-  };
-  add("検索する文字列:", edSearch, btnSearch);
-  add("置換後の文字列:", edReplace, btnPreview);
-  add("フォルダ:", edFolder, browse);
-  add("ファイルの種類:", edPatterns);
+  LabelledRows rows(*this);
+  rows.Add("検索する文字列:", edSearch, btnSearch);
+  rows.Add("置換後の文字列:", edReplace, btnPreview);
+  rows.Add("フォルダ:", edFolder, browse);
+  rows.Add("ファイルの種類:", edPatterns);
   auto* options = new QHBoxLayout;
   options->addWidget(chkCase);
   options->addWidget(chkWord);
@@ -86,7 +75,7 @@ TSiteSearch::TSiteSearch(QWidget* frame, SiteHost& host, Prompts& prompts)
   options->addWidget(btnReplace);
   options->addWidget(btnUndo);
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(grid);
+  layout->addLayout(rows.grid());
   layout->addLayout(options);
   layout->addWidget(lvResults, 1);
   layout->addWidget(lblStatus);
@@ -182,28 +171,10 @@ void TSiteSearch::ReplaceClick() {
         .hits[item->data(0, kHitRole).toULongLong()]
         .included = item->checkState(0) == Qt::Checked;
   }
-  const auto unsaved = UnsavedOpenPages(result_, host_);
-  if (!unsaved.empty()) {
-    std::string names;
-    for (const auto& p : unsaved) names += "\n" + p.string();
-    prompts_.Message(
-        "確認",
-        "保存されていない変更のあるページがあります。保存してから置換してください。" + names,
-        Buttons::Ok, Icon::Warning);
-    return;
-  }
-  ReplaceOutcome out = ApplyReplacement(result_);
-  if (!out.ok) {
-    // Files that could not be put back stay undoable.
-    if (!out.record.files.empty()) {
-      RefreshOpenPages(out.record, false, host_);
-      last_ = std::move(out.record);
-      btnUndo->setEnabled(true);
-    }
-    prompts_.Message("確認", out.message, Buttons::Ok, Icon::Warning);
-    return;
-  }
-  RefreshOpenPages(out.record, false, host_);
+  auto written =
+      WriteWithOpenPages(result_, "保存してから置換してください。", last_, *btnUndo, host_, prompts_);
+  if (!written) return;
+  ReplaceOutcome& out = *written;
   lblStatus->setText(QStringLiteral("%1 ファイルで %2 件置換しました")
                          .arg(out.record.files.size())
                          .arg(out.record.replacements));
@@ -217,12 +188,8 @@ void TSiteSearch::ReplaceClick() {
 }
 
 void TSiteSearch::UndoClick() {
-  if (!last_) return;
-  const UndoOutcome out = UndoReplacementInOpenPages(*last_, host_);
-  last_.reset();
-  btnUndo->setEnabled(false);
-  lblStatus->setText(QStringLiteral("%1 ファイルを元に戻しました").arg(out.restored.size()));
-  if (!out.message.empty()) prompts_.Message("確認", out.message, Buttons::Ok, Icon::Warning);
+  UndoWithOpenPages(last_, *btnUndo, *lblStatus, QStringLiteral("%1 ファイルを元に戻しました"), host_,
+                    prompts_);
 }
 
 void TSiteSearch::ItemDoubleClicked(QTreeWidgetItem* item) {

@@ -12,14 +12,13 @@
 
 #include "base/prompts.h"
 #include "ftp/id_tls.h"
+#include "remote/login_texts.h"
 #include "text/remote_names.h"
 
 namespace hemlo::transfer {
 
 // Texts (UTF-8).
 inline constexpr const char* kCertificateCaption = "証明書の確認";
-inline constexpr const char* kConnectionDeclined = "接続を中止しました";
-inline constexpr const char* kEncryptedMark = "（暗号化）";
 
 // Each fault the verifier found ("; " between them) in plain Japanese
 // words, once each (unknown reasons keep the verifier's own text).

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "transfer/secret_store.h"
+#include "remote/secret_store.h"
 
 typedef struct _GCancellable GCancellable;
 typedef struct _GError GError;

@@ -24,31 +24,11 @@ std::string PasswordLabelOf(const std::string& line) {
   return "Ferrox: " + Utf8(p.Name()) + " (" + Utf8(p.Host()) + ")";
 }
 
-SecretKey PassphraseKeyOf(const std::string& key_file) { return {"passphrase", "", key_file, ""}; }
-
 bool AnonymousUser(const std::string& user) {
   std::string lower = user;
   for (char& c : lower)
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   return lower == "anonymous" || lower == "ftp";
-}
-
-std::optional<std::string> SessionPasswords::Find(const std::string& host,
-                                                  const std::string& user) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = passwords_.find({host, user});
-  return it == passwords_.end() ? std::nullopt : std::optional(it->second);
-}
-
-void SessionPasswords::Keep(const std::string& host, const std::string& user,
-                            const std::string& password) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  passwords_[{host, user}] = password;
-}
-
-void SessionPasswords::Forget(const std::string& host, const std::string& user) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  passwords_.erase({host, user});
 }
 
 void RestorePasswords(std::vector<std::string>& lines, bool keyring_present) {

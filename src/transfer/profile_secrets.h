@@ -13,7 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "transfer/secret_store.h"
+#include "remote/secret_store.h"
+#include "remote/session_secrets.h"
 
 namespace hemlo::transfer {
 
@@ -52,24 +53,8 @@ std::vector<SecretToStore> SecretsToStore(const std::vector<std::string>& lines,
 bool SessionOnly(const std::string& line, const InKeyring& in_keyring,
                  const std::vector<std::string>& file_lines);
 
-// An SSH key file's passphrase.
-SecretKey PassphraseKeyOf(const std::string& key_file);
-
 // A user name that logs in without a password of its own (FTP's
 // anonymous accounts).
 bool AnonymousUser(const std::string& user);
-
-// Passwords typed at connect for profiles that keep none, remembered for
-// the rest of the session in memory only, by host field and user. Any thread.
-class SessionPasswords {
- public:
-  std::optional<std::string> Find(const std::string& host, const std::string& user) const;
-  void Keep(const std::string& host, const std::string& user, const std::string& password);
-  void Forget(const std::string& host, const std::string& user);
-
- private:
-  mutable std::mutex mutex_;
-  std::map<std::pair<std::string, std::string>, std::string> passwords_;
-};
 
 }  // namespace hemlo::transfer

@@ -15,7 +15,7 @@
 #include "sftp_test_support.h"
 #include "support/test_watchdog.h"
 #include "support/test_bounds.h"
-#include "transfer/sftp_secrets.h"
+#include "remote/session_secrets.h"
 
 namespace hemlo::sftp::testing {
 namespace {

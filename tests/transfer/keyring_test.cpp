@@ -16,7 +16,7 @@
 #include "support/test_bounds.h"
 #include "transfer/desktop_keyring.h"
 #include "transfer/ferrox_files.h"
-#include "transfer/keyring_session.h"
+#include "remote/keyring_session.h"
 #include "transfer/profile_secrets.h"
 
 namespace hemlo::transfer {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "transfer/secret_store.h"
+#include "remote/secret_store.h"
 
 namespace hemlo::transfer {
 

@@ -1,4 +1,4 @@
-#include "transfer/keyring_session.h"
+#include "remote/keyring_session.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,11 +1,29 @@
-#include "transfer/sftp_secrets.h"
+#include "remote/session_secrets.h"
 
 #include <memory>
 #include <set>
 
-#include "transfer/profile_secrets.h"
-
 namespace hemlo::transfer {
+
+SecretKey PassphraseKeyOf(const std::string& key_file) { return {"passphrase", "", key_file, ""}; }
+
+std::optional<std::string> SessionPasswords::Find(const std::string& host,
+                                                  const std::string& user) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = passwords_.find({host, user});
+  return it == passwords_.end() ? std::nullopt : std::optional(it->second);
+}
+
+void SessionPasswords::Keep(const std::string& host, const std::string& user,
+                            const std::string& password) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  passwords_[{host, user}] = password;
+}
+
+void SessionPasswords::Forget(const std::string& host, const std::string& user) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  passwords_.erase({host, user});
+}
 
 std::optional<std::string> PassphraseKeeper::Kept(const std::string& key_file) {
   {
