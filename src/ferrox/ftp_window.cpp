@@ -27,6 +27,7 @@
 #include "transfer/ferrox_files.h"
 #include "ferrox/ftp_window_parts.h"
 #include "ferrox/local_pane.h"
+#include "ferrox/profile_keeper.h"
 #include "ferrox/profile_panel_widget.h"
 #include "ferrox/remote_list_model.h"
 #include "ferrox/remote_pane.h"
@@ -138,12 +139,7 @@ void TFtp1::Startup() {
   for (QLineEdit* e : profile_->TextFields()) e->clear();
   remote_->folder_label->clear();
 
-  transfer::FileOutcome read;
-  std::vector<std::string> lines = transfer::ReadProfileFile(ProgramFolder(), &read);
-  if (!read.ok) prompts_->Error(read.error);
-  file_lines_ = lines;
-  transfer::RestorePasswords(lines, keyring_->Present());
-  Profiles_.Load(std::move(lines));
+  Profiles_.Load(profile_file_->Read());
   ShowProfileFields();
 
   QString start = QDir::currentPath();
@@ -163,7 +159,7 @@ void TFtp1::Startup() {
 
 void TFtp1::CloseSequence() {
   // The keyring is not asked at quit: what it was given is there already.
-  if (!Profiles_.ProfileList.empty()) WriteProfiles(false);
+  if (!Profiles_.ProfileList.empty()) profile_file_->Write(false);
   const auto r = transfer::WriteLastDir(ProgramFolder(), LocalFolder());
   if (!r.ok) prompts_->Error(r.error);
 }

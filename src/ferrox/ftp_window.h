@@ -50,6 +50,7 @@ namespace hemlo {
 
 namespace transfer_ui {
 class LocalPane;
+class ProfileKeeper;
 class PublishProfileFields;
 class ProfilePanelWidget;
 class RemotePane;
@@ -261,14 +262,8 @@ class TFtp1 : public QWidget {
   void ShowPlain(const QString& text);
   // ---- profile passwords and the keyring (ftp_window_keyring.cpp) ----
   void StartKeyring();
-  // Ferrox.ini written from the profiles; `ask_keyring`: new passwords are
-  // handed to the keyring (never at quit).
-  void WriteProfiles(bool ask_keyring);
-  bool InKeyring(const transfer::SecretKey& key, const std::string& password) const;
   // The keyring's key of the profile shown (its fields as typed).
   transfer::SecretKey ShownPasswordKey() const;
-  // Once per session: why a password is kept for the session only.
-  void NotePasswordsNotKept();
   void DropOnRemote(const std::vector<std::string>& paths);
 
   // ---- the window's parts, top to bottom ----
@@ -287,13 +282,9 @@ class TFtp1 : public QWidget {
   transfer::RemoteSession& Session_;
   transfer::RunningCall& call_;
   transfer::ProfilePanel Profiles_;  // LastRemoteFolder is Label5's bytes
-  // Where profile passwords are kept: the desktop keyring when one runs,
-  // asked on a thread of its own.
-  std::unique_ptr<transfer::KeyringSession> keyring_;
-  // Ferrox.ini as read: the passwords it held in the clear stay there
-  // until the keyring has them.
-  std::vector<std::string> file_lines_;
-  bool passwords_note_given_ = false;
+  // Ferrox.ini and the desktop keyring (asked on a thread of its own).
+  std::unique_ptr<transfer_ui::ProfileKeeper> profile_file_;
+  transfer::KeyringSession* keyring_ = nullptr;  // the keeper's
   // Shown only where no keyring runs: the password kept in Ferrox.ini.
   QCheckBox* password_in_file_box_ = nullptr;
   transfer::SortState Sort_;

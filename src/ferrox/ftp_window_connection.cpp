@@ -15,6 +15,7 @@
 #include "ferrox/publish_profile_fields.h"
 #include "transfer/profile_secrets.h"
 #include "ferrox/ftp_window_parts.h"
+#include "ferrox/profile_keeper.h"
 #include "ferrox/profile_panel_widget.h"
 #include "ferrox/remote_list_model.h"
 #include "ferrox/remote_pane.h"
@@ -87,28 +88,9 @@ void TFtp1::Button7Click() {
     ShowPlain(QStringLiteral("4つとも記入してください"));
     return;
   }
-  // A renamed profile (or one moved to another host or user) leaves no
-  // secret behind under its old name; one that has no password of its own
-  // now takes the keyring's along.
-  const std::string& after = Profiles_.ProfileList[n - 1];
-  if (!before.empty() && !(transfer::PasswordKeyOf(before) == transfer::PasswordKeyOf(after))) {
-    if (Profiles_.Password.empty())
-      keyring_->Move(transfer::PasswordKeyOf(before), transfer::PasswordKeyOf(after),
-                     transfer::PasswordLabelOf(after));
-    else
-      keyring_->Remove(transfer::PasswordKeyOf(before));
-  }
-  WriteProfiles(true);
+  profile_file_->Saved(before, Profiles_.ProfileList[n - 1], !Profiles_.Password.empty());
   ShowProfileFields();
-  const auto in_keyring = [this](const transfer::SecretKey& k, const std::string& p) {
-    return InKeyring(k, p);
-  };
-  if (!keyring_->Usable() &&
-      std::any_of(Profiles_.ProfileList.begin(), Profiles_.ProfileList.end(),
-                  [&](const std::string& line) {
-                    return transfer::SessionOnly(line, in_keyring, file_lines_);
-                  }))
-    NotePasswordsNotKept();
+  if (profile_file_->SessionOnlyPasswords()) profile_file_->NoteNotKept();
 }
 
 void TFtp1::Button8Click() {
@@ -119,7 +101,7 @@ void TFtp1::Button8Click() {
 void TFtp1::Button9Click() {
   const int n = Profiles_.ProfileCounter;
   if (n >= 1 && n <= Profiles_.Count())
-    keyring_->Remove(transfer::PasswordKeyOf(Profiles_.ProfileList[size_t(n - 1)]));
+    profile_file_->Deleted(Profiles_.ProfileList[size_t(n - 1)]);
   Profiles_.DeleteClick();
   ShowProfileFields();
 }

@@ -6,6 +6,7 @@
 #include "text/cp932.h"
 #include "transfer/ferrox_files.h"
 #include "ferrox/ftp_window.h"
+#include "ferrox/profile_keeper.h"
 #include "transfer/profile_secrets.h"
 #include "ferrox/publish_profile_fields.h"
 
@@ -21,7 +22,7 @@ bool TFtp1::StoreSiteFolder(const std::string& folder) {
   }
   if (Profiles_.StoreSiteFolder(*sjis)) {
     // The keyring is not asked here: a folder given is no new password.
-    WriteProfiles(false);
+    profile_file_->Write(false);
   } else {
     Profiles_.SiteFolder = *sjis;  // a profile being entered keeps it until 保存
   }
@@ -31,7 +32,7 @@ bool TFtp1::StoreSiteFolder(const std::string& folder) {
 
 void TFtp1::StorePublishFolder(const std::string& folder) {
   if (Profiles_.StorePublishFolder(folder)) {
-    WriteProfiles(false);
+    profile_file_->Write(false);
   } else {
     Profiles_.PublishFolder = folder;
   }
