@@ -128,6 +128,126 @@ Bool Collect(TidyMessage message) {
   return no;  // nothing to tidy's error output
 }
 
+// One tidy document over `body`, its errors and warnings in order.
+std::vector<Raw> RunTidy(std::string_view body) {
+  std::vector<Raw> raw;
+  Arena arena;  // outlives the document
+  std::unique_ptr<std::remove_pointer_t<TidyDoc>, void (*)(TidyDoc)> doc(
+      tidyCreateWithAllocator(arena.get()), &tidyRelease);
+  tidySetAppData(doc.get(), &raw);
+  tidySetMessageCallback(doc.get(), &Collect);
+  // Bytes as they are: every byte that shapes markup is below 0x40 and so
+  // never half of a Shift-JIS character, and tidy's columns stay bytes of
+  // the page, which is also twice as fast as letting it decode UTF-8.
+  tidySetInCharEncoding(doc.get(), "raw");
+  tidyOptSetBool(doc.get(), TidyQuiet, yes);
+  tidyOptSetBool(doc.get(), TidyShowWarnings, yes);
+  tidyOptSetBool(doc.get(), TidyShowInfo, no);
+  tidyOptSetInt(doc.get(), TidyShowErrors, INT_MAX);
+  tidyOptSetInt(doc.get(), TidyTabSize, 1);  // a tab is one column, as in the editor
+  TidyBuffer errors;
+  tidyBufInit(&errors);
+  tidySetErrorBuffer(doc.get(), &errors);
+  TidyBuffer in;
+  tidyBufInit(&in);
+  // tidy only reads the buffer; attaching spares a copy of the page.
+  tidyBufAttach(&in, reinterpret_cast<byte*>(const_cast<char*>(body.data())),
+                static_cast<uint>(body.size()));
+  if (tidyParseBuffer(doc.get(), &in) >= 0) tidyRunDiagnostics(doc.get());
+  tidyBufDetach(&in);
+  tidyBufFree(&errors);
+  return raw;
+}
+
+// tidy takes the page one call per byte, and most bytes of a Japanese page
+// are text between tags. Read raw, such text shapes markup only by its
+// '<', '&', blanks and the like, all below 0x40: a run that starts with a
+// byte from 0x80 up and goes on through bytes from 0x40 up (the second
+// bytes of Shift-JIS, English words) is only "some characters", and tidy
+// sees the same page with the run cut to its first and last byte. So text
+// is cut so before tidy reads it and each place tidy names is moved back
+// past what was cut. '[' and ']' end a run (a "]]>" may close a CDATA
+// section), and 0x7F is left alone.
+struct Shortened {
+  std::string bytes;
+  // Where a stretch of kept bytes starts: in `bytes`, in the page.
+  std::vector<std::pair<std::size_t, std::size_t>> stretches{{0, 0}};
+
+  std::size_t PageOffset(std::size_t at) const {
+    auto it = std::upper_bound(stretches.begin(), stretches.end(), at,
+                               [](std::size_t a, const auto& s) { return a < s.first; });
+    --it;
+    return it->second + (at - it->first);
+  }
+};
+
+bool Starts(char c) { return static_cast<unsigned char>(c) >= 0x80 && c != '\xA0'; }
+bool Goes(char c) { return static_cast<unsigned char>(c) >= 0x40 && c != '[' && c != ']' && c != 0x7F; }
+
+// Text is what follows a tag's '>' up to the next '<'. A stretch holding a
+// quote may still be inside an attribute value ('>' is allowed there) and
+// is left whole; so is anything before a '>'.
+Shortened ShortenText(std::string_view page) {
+  Shortened out;
+  out.bytes.reserve(page.size());
+  std::size_t done = 0;  // page bytes copied so far
+  auto cut_runs = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to;) {
+      if (!Starts(page[i])) {
+        ++i;
+        continue;
+      }
+      std::size_t end = i + 1;
+      while (end < to && Goes(page[end])) ++end;
+      if (end - i >= 3) {
+        out.bytes.append(page, done, i + 1 - done);
+        out.stretches.emplace_back(out.bytes.size(), end - 1);
+        done = end - 1;
+      }
+      i = end;
+    }
+  };
+  std::size_t text = 0;  // where the text of the present stretch starts
+  while (text < page.size()) {
+    const std::size_t lt = std::min(page.find('<', text), page.size());
+    const char* at = page.data() + text;
+    if (!std::memchr(at, '"', lt - text) && !std::memchr(at, '\'', lt - text)) cut_runs(text, lt);
+    if (lt == page.size()) break;
+    const std::size_t gt = page.find('>', lt + 1);
+    if (gt == std::string_view::npos) break;
+    text = gt + 1;
+  }
+  out.bytes.append(page, done);
+  return out;
+}
+
+// A message quoting the page's own bytes: from the shortened page it could
+// quote a cut run, so that page is given to tidy whole.
+bool QuotesHighBytes(const std::vector<Raw>& raw) {
+  for (const Raw& r : raw)
+    for (char c : r.text)
+      if (static_cast<unsigned char>(c) >= 0x80) return true;
+  return false;
+}
+
+// tidy keeps what it read as UTF-8, each raw byte its own character
+// (U+0080 to U+00FF), and quotes it so: the page's own bytes again.
+std::string PageBytesOf(std::string_view quoted) {
+  std::string out;
+  out.reserve(quoted.size());
+  for (std::size_t i = 0; i < quoted.size(); ++i) {
+    const auto c = static_cast<unsigned char>(quoted[i]);
+    if ((c == 0xC2 || c == 0xC3) && i + 1 < quoted.size() &&
+        (static_cast<unsigned char>(quoted[i + 1]) & 0xC0) == 0x80) {
+      out.push_back(static_cast<char>(((c & 0x03) << 6) | (quoted[i + 1] & 0x3F)));
+      ++i;
+    } else {
+      out.push_back(quoted[i]);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::vector<MarkupIssue> CheckMarkup(std::string_view bytes, text::Encoding encoding) {
@@ -136,40 +256,21 @@ std::vector<MarkupIssue> CheckMarkup(std::string_view bytes, text::Encoding enco
           ? text::kUtf8Bom.size()
           : 0;
   const std::string_view body = bytes.substr(bom);
-  std::vector<Raw> raw;
-  {
-    Arena arena;  // outlives the document
-    std::unique_ptr<std::remove_pointer_t<TidyDoc>, void (*)(TidyDoc)> doc(
-        tidyCreateWithAllocator(arena.get()), &tidyRelease);
-    tidySetAppData(doc.get(), &raw);
-    tidySetMessageCallback(doc.get(), &Collect);
-    // Bytes as they are: every byte that shapes markup is below 0x40 and so
-    // never half of a Shift-JIS character, and tidy's columns stay bytes of
-    // the page, which is also twice as fast as letting it decode UTF-8.
-    tidySetInCharEncoding(doc.get(), "raw");
-    tidyOptSetBool(doc.get(), TidyQuiet, yes);
-    tidyOptSetBool(doc.get(), TidyShowWarnings, yes);
-    tidyOptSetBool(doc.get(), TidyShowInfo, no);
-    tidyOptSetInt(doc.get(), TidyShowErrors, INT_MAX);
-    tidyOptSetInt(doc.get(), TidyTabSize, 1);  // a tab is one column, as in the editor
-    TidyBuffer errors;
-    tidyBufInit(&errors);
-    tidySetErrorBuffer(doc.get(), &errors);
-    TidyBuffer in;
-    tidyBufInit(&in);
-    // tidy only reads the buffer; attaching spares a copy of the page.
-    tidyBufAttach(&in, reinterpret_cast<byte*>(const_cast<char*>(body.data())),
-                  static_cast<uint>(body.size()));
-    if (tidyParseBuffer(doc.get(), &in) >= 0) tidyRunDiagnostics(doc.get());
-    tidyBufDetach(&in);
-    tidyBufFree(&errors);
+  const Shortened shortened = ShortenText(body);
+  const bool cut = shortened.stretches.size() > 1;
+  std::string_view parsed = cut ? std::string_view(shortened.bytes) : body;
+  std::vector<Raw> raw = RunTidy(parsed);
+  if (cut && QuotesHighBytes(raw)) {
+    parsed = body;
+    raw = RunTidy(body);
   }
+  const bool mapped = parsed.data() != body.data();
 
   // Line starts as the editor counts lines: CRLF, LF or a lone CR.
   std::vector<std::size_t> starts{0};
-  for (std::size_t i = 0; i < body.size(); ++i) {
-    if (body[i] == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ++i;
-    if (body[i] == '\r' || body[i] == '\n') starts.push_back(i + 1);
+  for (std::size_t i = 0; i < parsed.size(); ++i) {
+    if (parsed[i] == '\r' && i + 1 < parsed.size() && parsed[i + 1] == '\n') ++i;
+    if (parsed[i] == '\r' || parsed[i] == '\n') starts.push_back(i + 1);
   }
   std::vector<MarkupIssue> issues;
   issues.reserve(raw.size());
@@ -177,13 +278,14 @@ std::vector<MarkupIssue> CheckMarkup(std::string_view bytes, text::Encoding enco
     MarkupIssue issue;
     const std::size_t line = std::clamp<std::size_t>(r.line > 0 ? r.line : 1, 1, starts.size());
     const std::size_t start = starts[line - 1];
-    const std::size_t end = line < starts.size() ? starts[line] : body.size();
+    const std::size_t end = line < starts.size() ? starts[line] : parsed.size();
     issue.offset = std::min(start + (r.column > 0 ? r.column - 1 : 0), end);
+    if (mapped) issue.offset = shortened.PageOffset(issue.offset);
     issue.severity = r.severity;
     issue.code = std::move(r.code);
     // tidy quotes the page's own bytes in some messages (names, values).
     issue.message = (r.severity == MarkupSeverity::kError ? "エラー: " : "警告: ") +
-                    DisplayText(r.text, encoding);
+                    DisplayText(PageBytesOf(r.text), encoding);
     issues.push_back(std::move(issue));
   }
   std::stable_sort(issues.begin(), issues.end(),

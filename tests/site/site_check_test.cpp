@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "site/html_tags.h"
+#include "site/markup_check.h"
 #include "site/site_check.h"
 #include "site_fixture.h"
 #include "text/cp932.h"
@@ -12,6 +13,7 @@
 namespace hemlo::site::testing {
 namespace {
 
+using text::Encoding;
 using text::Sjis;
 
 std::string Be32(unsigned v) {
@@ -25,6 +27,46 @@ std::string Png(unsigned w, unsigned h) {
 }
 std::string Riff(const std::string& chunk) {
   return "RIFF" + std::string(4, '\0') + "WEBP" + chunk + std::string(16, '\0');
+}
+
+// Long Japanese text before a fault on its line, in both encodings and line
+// breaks: every place in the page's own characters and bytes; a value tidy
+// quotes shown as the page holds it, text and '>' within it included.
+TEST(MarkupCheck, PlacesAndQuotesAfterJapaneseTextInBothEncodings) {
+  struct Expected {
+    std::size_t column;  // on line 3
+    std::string code, message, at;
+  };
+  const std::vector<std::pair<std::string, std::vector<Expected>>> cases = {
+      {"<p>これは長い日本語の段落です。<b>太字</p>",
+       {{17, "MISSING_ENDTAG_BEFORE", "警告: missing </b> before </p>", "<b>"}}},
+      {"<p id=\"見出し 一\">x</p>",
+       {{0, "BAD_ATTRIBUTE_VALUE", "警告: <p> attribute \"id\" has invalid value \"見出し 一\"",
+         "<p "}}},
+      {"<p id=\"a>これは長い日本語の段落です。<b> c\">x</p>",
+       {{0, "BAD_ATTRIBUTE_VALUE",
+         "警告: <p> attribute \"id\" has invalid value \"a>これは長い日本語の段落です。<b> c\"",
+         "<p "}}},
+  };
+  for (const auto& [line, expected] : cases) {
+    const std::string utf8 = "<!DOCTYPE html>\n<html><head><title>t</title></head><body>\n" +
+                             line + "\n</body></html>\n";
+    std::string crlf;
+    for (char c : utf8) (c == '\n' ? crlf += "\r\n" : crlf += c);
+    const std::pair<std::string, Encoding> pages[] = {{utf8, Encoding::kUtf8},
+                                                      {Sjis(crlf), Encoding::kShiftJis}};
+    for (const auto& [page, encoding] : pages) {
+      const std::vector<MarkupIssue> issues = CheckMarkup(page, encoding);
+      ASSERT_EQ(issues.size(), expected.size()) << line;
+      for (std::size_t i = 0; i < issues.size(); ++i) {
+        EXPECT_EQ(issues[i].line, 3u) << line;
+        EXPECT_EQ(issues[i].column, expected[i].column) << line;
+        EXPECT_EQ(issues[i].code, expected[i].code);
+        EXPECT_EQ(issues[i].message, expected[i].message);
+        EXPECT_EQ(page.substr(issues[i].offset, 3), expected[i].at) << line;
+      }
+    }
+  }
 }
 
 TEST(ImageSize, EveryFormatFromItsHeader) {
