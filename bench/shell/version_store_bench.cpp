@@ -82,6 +82,7 @@ void Compare(const fs::path& dir, std::size_t bytes, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 9;
   const fs::path dir = fs::temp_directory_path() / ("hemlo-version-bench-" + std::to_string(::getpid()));
   fs::create_directories(dir / "state");
@@ -89,7 +90,9 @@ int main(int argc, char** argv) {
   Compare(dir, 1 << 20, runs);
   Compare(dir, 20 << 20, runs);
 
-  // A hundred saves of a 1 MB page, each changing one line.
+  // A hundred saves of a 1 MB page, each changing one line. The worker may
+  // still be writing a pending entry: let it finish before the folder goes.
+  hemlo::WaitForVersionStore();
   fs::remove_all(dir / "state" / "versions");
   hemlo::SetVersionCap(hemlo::kDefaultVersionCapBytes);
   const fs::path file = dir / "hundred.htm";
@@ -100,5 +103,7 @@ int main(int argc, char** argv) {
   const auto& store = hemlo::ProgramVersionStore();
   std::printf("store after 100 one-line saves of a 1 MB page: %.2f MB, %zu versions\n",
               store.TotalBytes() / 1048576.0, store.Versions(file).size());
-  fs::remove_all(dir);
+  hemlo::WaitForVersionStore();
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
 }
