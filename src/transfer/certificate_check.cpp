@@ -125,7 +125,9 @@ std::optional<std::string> TlsFailureText(const std::exception& e) {
 std::string ClientErrorText(const std::exception& e, const text::RemoteNames& names) {
   if (auto tls = TlsFailureText(e)) return *std::move(tls);
   const std::string_view text = e.what();
-  const auto* refusal = dynamic_cast<const remote::Refused*>(RemoteErrorOf(e).get());
+  // The translated error is held while it is read: a temporary would be gone.
+  const auto error = RemoteErrorOf(e);
+  const auto* refusal = dynamic_cast<const remote::Refused*>(error.get());
   const bool from_server = refusal && refusal->FromServer();
   return !from_server && text::IsValidUtf8(text) ? std::string(text) : names.Display(text);
 }
