@@ -357,6 +357,13 @@ TEST(SiteEndToEnd, MovingAPageRewritesTheLinksOfOpenPagesAndUndoesByteExact) {
   EXPECT_EQ(site.Read("old.html"), moved);
   EXPECT_FALSE(QFile::exists(site.Path("sub/new.html")));
   frame->close();
+  // The tick is kept for the next start.
+  frame = StartFrame(prompts, site.dir.path());
+  frame->action(FrameCommand::LinkUpdate)->trigger();
+  window = frame->findChild<QWidget*>(QStringLiteral("LinkUpdate"));
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(Find<QCheckBox>(window, "chkRedirect")->isChecked());
+  frame->close();
 }
 
 TEST(SiteEndToEnd, SitePanelShowsTheSiteWithPublishMarksRenamesKeepingLinksAndFollowsTheDisk) {
