@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTreeWidget>
 #include <memory>
