@@ -319,9 +319,10 @@ void PublishCommand::Execute(bool on_save) {
         run_ = RunPlan(link_, plan_, settings, factory,
                        [this](const std::string& text) { Status(text); });
         run_.notes.insert(run_.notes.begin(), kept.notes.begin(), kept.notes.end());
-        std::string error;
-        if (!publish::LogRun(plan_, run_, record_, kept, record_path_, std::time(nullptr), &error))
-          run_.notes.push_back(error);
+        if (const auto logged =
+                publish::LogRun(plan_, run_, record_, kept, record_path_, std::time(nullptr));
+            !logged)
+          run_.notes.push_back(logged.message);
       },
       [this, on_save] { RunEnded(on_save); });
   if (!started) End();
