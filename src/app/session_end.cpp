@@ -134,9 +134,9 @@ void OfferRecoveredPages(TMainForm& frame) {
   if (answer == Answer::Cancel) return;
   for (const shell::RecoveryCopy& copy : copies) {
     if (answer == Answer::Yes) {
-      std::string bytes, error;
-      if (!ReadWholeFile(copy.copy, bytes, &error)) {
-        frame.prompts().Error(copy.copy.string() + "\r\n" + error);
+      std::string bytes;
+      if (const FileResult read = ReadWholeFile(copy.copy, bytes); !read) {
+        frame.prompts().Error(copy.copy.string() + "\r\n" + read.message);
         continue;
       }
       TMDIChild* child = frame.CreateChild();

@@ -151,9 +151,9 @@ void TfrmSetting::TestTable() {
   // text; the file's own bytes are therefore handed over as Shift-JIS HTML,
   // with the file's address as the page's address.
   std::string bytes;
-  std::string error;
-  if (!ReadWholeFile(std::filesystem::path(std::string(path)), bytes, &error)) {
-    prompts_.Error(std::string(path) + ": " + error);
+  if (const FileResult read = ReadWholeFile(std::filesystem::path(std::string(path)), bytes);
+      !read) {
+    prompts_.Error(std::string(path) + ": " + read.message);
     return;
   }
   // Content handed over this way is limited to 2 MB; a larger table (tens of

@@ -199,12 +199,9 @@ WriteResult CreateFileExclusively(const fs::path& target, std::string_view bytes
   return {};
 }
 
-bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string* error) {
+FileResult ReadWholeFile(const fs::path& path, std::string& bytes) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (error) *error = std::strerror(errno);
-    return false;
-  }
+  if (fd < 0) return FileFailed(std::strerror(errno));
   struct stat st {};
   // Straight into the string, sized from the file: no copy through a buffer.
   const std::size_t size =
@@ -216,17 +213,17 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string* error)
     const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (error) *error = std::strerror(errno);
+      const int err = errno;
       ::close(fd);
       bytes.clear();
-      return false;
+      return FileFailed(std::strerror(err));
     }
     if (n == 0) break;
     have += static_cast<std::size_t>(n);
   }
   bytes.resize(have);
   ::close(fd);
-  return true;
+  return {};
 }
 
 }  // namespace hemlo

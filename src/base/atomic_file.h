@@ -7,6 +7,8 @@
 #include <string_view>
 #include <sys/types.h>
 
+#include "base/file_result.h"
+
 namespace hemlo {
 
 struct WriteResult {
@@ -58,8 +60,7 @@ WriteResult CreateFileExclusively(const std::filesystem::path& target, std::stri
 // target (which need not exist yet). `path` itself when it is no link.
 std::filesystem::path FinalTarget(const std::filesystem::path& path);
 
-// Reads a whole file; false with the error text when it cannot be read.
-bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes,
-                   std::string* error = nullptr);
+// Reads a whole file; fails with the strerror text when it cannot be read.
+FileResult ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 
 }  // namespace hemlo

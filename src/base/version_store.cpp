@@ -261,8 +261,9 @@ VersionResult VersionStore::KeepCurrent(const fs::path& page, std::string_view w
                                         std::int64_t now) {
   std::error_code ec;
   if (!fs::is_regular_file(page, ec)) return {};
-  std::string bytes, error;
-  if (!ReadWholeFile(page, bytes, &error)) return Failed(page.string() + ": " + error);
+  std::string bytes;
+  if (const FileResult read = ReadWholeFile(page, bytes); !read)
+    return Failed(page.string() + ": " + read.message);
   return Keep(page, bytes, writer, now);
 }
 
@@ -356,7 +357,8 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
       if (::link(source.c_str(), target.c_str()) == 0) break;
       if (errno == EEXIST) continue;
       // Another file system, or one without links: one copy instead.
-      if (!ReadWholeFile(source, copy, &error)) return Failed(page.string() + ": " + error);
+      if (const FileResult read = ReadWholeFile(source, copy); !read)
+        return Failed(page.string() + ": " + read.message);
       bytes = copy;
       link = false;
     }

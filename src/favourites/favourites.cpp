@@ -169,10 +169,11 @@ FileResult FavouritesList::Load() {
     return {};
   }
   std::string bytes;
-  std::string why;
-  if (ec || !ReadWholeFile(path, bytes, &why)) {
+  FileResult read;
+  if (!ec) read = ReadWholeFile(path, bytes);
+  if (ec || !read) {
     load_failed_ = true;
-    return FileFailed(path.string() + ": " + (ec ? ec.message() : why));
+    return FileFailed(path.string() + ": " + (ec ? ec.message() : read.message));
   }
   lines_ = SplitLines(bytes);
   return {};

@@ -7,7 +7,10 @@ namespace hemlo {
 
 bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::string& error) {
   std::string raw;
-  if (!ReadWholeFile(path, raw, &error)) return false;
+  if (FileResult read = ReadWholeFile(path, raw); !read) {
+    error = std::move(read.message);
+    return false;
+  }
   bytes = text::NormalizeLineBreaks(raw);
   return true;
 }

@@ -114,8 +114,11 @@ RedirectPages LeaveRedirects(const std::vector<fs::path>& olds, const fs::path& 
   for (const fs::path& old : olds) {
     const fs::path now = Mapped(old, from, to);
     std::string moved, error;
-    if (!ReadWholeFile(now, moved, &error) ||
-        !MakeFolders(old.parent_path(), left.folders, error)) {
+    if (FileResult read = ReadWholeFile(now, moved); !read) {
+      skipped.push_back(old.string() + ": " + read.message);
+      continue;
+    }
+    if (!MakeFolders(old.parent_path(), left.folders, error)) {
       skipped.push_back(old.string() + ": " + error);
       continue;
     }

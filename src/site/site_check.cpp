@@ -513,8 +513,8 @@ std::string FillImageSize(const Finding& finding) {
   if (finding.problem != Problem::kImageWithoutSize || !finding.image_size)
     return "画像の大きさを読み取れません。";
   std::string bytes;
-  std::string error;
-  if (!ReadWholeFile(finding.page, bytes, &error)) return finding.page.string() + ": " + error;
+  if (const FileResult read = ReadWholeFile(finding.page, bytes); !read)
+    return finding.page.string() + ": " + read.message;
   const std::vector<Tag> tags = ScanTags(bytes);
   const auto tag = std::find_if(tags.begin(), tags.end(),
                                 [&](const Tag& t) { return t.offset == finding.offset; });

@@ -16,9 +16,8 @@ std::vector<std::string> ReadProfileFile(const fs::path& folder, FileOutcome* ou
   std::error_code ec;
   if (!fs::exists(path, ec)) return {};
   std::string bytes;
-  std::string error;
-  if (!ReadWholeFile(path, bytes, &error)) {
-    if (outcome) *outcome = {false, path.string() + ": " + error};
+  if (const FileResult read = ReadWholeFile(path, bytes); !read) {
+    if (outcome) *outcome = {false, path.string() + ": " + read.message};
     return {};
   }
   return SplitFileLines(bytes);

@@ -70,9 +70,8 @@ TrustedCertificates TrustedCertificates::Load(const fs::path& folder, FileOutcom
   std::error_code ec;
   if (!fs::exists(store.path_, ec)) return store;
   std::string bytes;
-  std::string error;
-  if (!ReadWholeFile(store.path_, bytes, &error)) {
-    store.unreadable_ = store.path_.string() + ": " + error;
+  if (const FileResult read = ReadWholeFile(store.path_, bytes); !read) {
+    store.unreadable_ = store.path_.string() + ": " + read.message;
     if (outcome) *outcome = {false, store.unreadable_};
     return store;
   }
