@@ -70,7 +70,7 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
       own_prompts_(prompts ? nullptr : std::make_unique<QtPrompts>(this)),
       prompts_(prompts ? prompts : own_prompts_.get()),
       connection_(std::make_unique<transfer::Connection>(
-          *prompts_, [this] { return QThread::currentThread() == thread(); })),
+          [this] { return QThread::currentThread() == thread(); })),
       IdFTP1(connection_->Ftp()),
       Session_(connection_->Session()),
       call_(connection_->Call()) {
@@ -87,8 +87,12 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
   transfer::Connection::Events events;
   events.connected = [this] { OnClientConnected(); };
   events.disconnected = [this] { OnClientDisconnected(); };
-  events.certificate = [this](const ftp::TIdCertificateInfo& info) {
-    return VerifyCertificate(info);
+  // The worker's questions, asked with the window's own boxes.
+  events.question = [this](const transfer::Question& q) {
+    if (q.kind != transfer::Question::Kind::kCertificate) return transfer::AskWith(*prompts_, q);
+    transfer::Reply trust;
+    trust.answer = VerifyCertificate(q.certificate) ? Answer::Yes : Answer::No;
+    return trust;
   };
   events.started = [this] { UpdateBusyControls(); };
   events.status = [this](const std::string& text) { SetStatusText(text); };
