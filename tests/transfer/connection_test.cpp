@@ -104,7 +104,11 @@ TEST(Connection, WorkerQuestionsReachTheOwnerOnItsThreadAndTheirRepliesComeBack)
        "||/tmp/x.htm"},
       {Kind::kHostKey, "ホスト鍵の確認", "",
        [&] {
-         return c.SftpQuestions().trust_host_key({"h", "ssh-ed25519", "SHA256:ab"}) ? "yes" : "no";
+         sftp::HostKeyQuestion k;
+         k.host = "h";
+         k.key_type = "ssh-ed25519";
+         k.fingerprint = "SHA256:ab";
+         return c.SftpQuestions().trust_host_key(k) ? "yes" : "no";
        },
        "yes"},
       {Kind::kCertificate, "", "",
@@ -145,7 +149,9 @@ TEST(Connection, WorkerQuestionsReachTheOwnerOnItsThreadAndTheirRepliesComeBack)
     SCOPED_TRACE(i);
     EXPECT_EQ(asked[i].kind, cases[i].kind);
     EXPECT_EQ(asked[i].caption, cases[i].caption);
-    if (!cases[i].text.empty()) EXPECT_EQ(asked[i].text, cases[i].text);
+    if (!cases[i].text.empty()) {
+      EXPECT_EQ(asked[i].text, cases[i].text);
+    }
     EXPECT_EQ(replies[i], cases[i].reply);
   }
   EXPECT_EQ(asked[0].default_button, Answer::No);
