@@ -69,7 +69,7 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
   return s;
 }
 
-bool EditorSettings::Save(const std::filesystem::path& file, std::string* error) const {
+WriteResult EditorSettings::Save(const std::filesystem::path& file) const {
   std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
                       "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
                       "\r\nLivePreview=" + (live_preview ? "1" : "0") +
@@ -90,9 +90,7 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
   // with a line break could not be read back, so it is not kept.
   if (!site_folder.empty() && site_folder.find_first_of("\r\n") == std::string::npos)
     bytes += "SiteFolder=" + site_folder + "\r\n";
-  WriteResult r = WriteFileAtomically(file, bytes);
-  if (!r && error) *error = r.error;
-  return r.ok;
+  return WriteFileAtomically(file, bytes);
 }
 
 }  // namespace hemlo

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "base/atomic_file.h"
+
 #include "shell/frame_place.h"
 
 namespace hemlo {
@@ -45,8 +47,8 @@ struct EditorSettings {
   bool leave_redirects = false;
 
   static EditorSettings Load(const std::filesystem::path& file);
-  // Replaces the file atomically; false with `error` set when it cannot.
-  bool Save(const std::filesystem::path& file, std::string* error = nullptr) const;
+  // Replaces the file atomically.
+  WriteResult Save(const std::filesystem::path& file) const;
 };
 
 }  // namespace hemlo

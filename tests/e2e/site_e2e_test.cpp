@@ -413,7 +413,7 @@ TEST(SiteEndToEnd, SitePanelShowsTheSiteWithPublishMarksRenamesKeepingLinksAndFo
   record.files["about.html"].sha256 = std::string(64, '0');
   const auto record_path = publish::ProfileRecordPath(state.path().toStdString(), profile.Line());
   ASSERT_TRUE(record_path);
-  ASSERT_TRUE(publish::SaveRecord(*record_path, record, nullptr));
+  ASSERT_TRUE(publish::SaveRecord(*record_path, record));
   EXPECT_TRUE(Soon([&] { return mark("index.htm") == QStringLiteral("公開済み"); })) << mark("index.htm").toStdString();
   EXPECT_EQ(mark("about.html"), QStringLiteral("変更あり"));
   EXPECT_EQ(mark("news.html"), QStringLiteral("新規"));
