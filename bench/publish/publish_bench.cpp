@@ -104,11 +104,13 @@ int main(int argc, char** argv) {
   };
   const publish::RunResult r = publish::RunPlan(std::move(plan), std::move(settings), factory);
   std::vector<std::string> notes;
-  std::string error;
   if (undo) notes = publish::SettleUndo(*undo, r);
-  if (mode == "logged" && !publish::LogRun(planned, r, record, kept, record_path,
-                                           std::time(nullptr), &error))
-    notes.push_back(error);
+  if (mode == "logged") {
+    if (const auto logged =
+            publish::LogRun(planned, r, record, kept, record_path, std::time(nullptr));
+        !logged)
+      notes.push_back(logged.message);
+  }
   const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   int sent = 0, deleted = 0;
   for (const auto& op : r.operations) {

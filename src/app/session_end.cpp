@@ -114,9 +114,8 @@ bool SessionEnd::SaveWithoutAsking() {
     std::fprintf(stderr, "hemlo2: 変更されたページ %zu 件をどこにも保存できませんでした\n",
                  kept.lost);
   frame_->SaveFramePlace();
-  std::string error;
-  if (!frame_->history().Save(ProgramFolder() / "Rireki.ini", &error))
-    std::fprintf(stderr, "hemlo2: Rireki.ini: %s\n", error.c_str());
+  if (const WriteResult saved = frame_->history().Save(ProgramFolder() / "Rireki.ini"); !saved)
+    std::fprintf(stderr, "hemlo2: Rireki.ini: %s\n", saved.error.c_str());
   std::error_code ec;
   std::filesystem::remove(TableTestFile(), ec);
   return kept.lost == 0;

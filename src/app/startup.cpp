@@ -90,9 +90,10 @@ std::string UseStateFolders() {
       QCoreApplication::applicationDirPath().toStdString(), FolderEnvironment::FromProcess());
   SetProgramFolder(folders.state);
   SetTemporaryFolder(folders.temporary);
-  std::string error;
-  if (!MakePrivateFolder(folders.state, &error) || !MakePrivateFolder(folders.temporary, &error))
-    return "設定を保存するフォルダを作れません。履歴や接続先は保存されません。\r\n" + error;
+  FileResult made = MakePrivateFolder(folders.state);
+  if (made) made = MakePrivateFolder(folders.temporary);
+  if (!made)
+    return "設定を保存するフォルダを作れません。履歴や接続先は保存されません。\r\n" + made.message;
   return {};
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // Many whole-file writes that change together, each as safe as
-// WriteFileAtomically: every new file flushed to disk beside its target,
-// then renamed into place, each folder's new names flushed once. Both steps
-// wait on the disk per file (the flush; the rename frees the old file's
-// blocks), so several files are worked on at once.
+// WriteFileAtomically: every new file written beside its target, then all
+// flushed to disk, then renamed into place, each folder's new names flushed
+// once. Creating a file and the rename both wait on the file system per
+// file, so several files are worked on at once.
 #include <cstddef>
 #include <filesystem>
 #include <string_view>

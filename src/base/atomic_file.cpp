@@ -41,9 +41,11 @@ void SyncFolder(const fs::path& file) {
   ::close(dir);
 }
 
-// A flushed temporary file beside `target`, holding `bytes`; its name in `tmp`.
+// A temporary file beside `target`, holding `bytes`; its name in `tmp`. Not
+// `flush`ed, its writing to the disk is only started: the caller flushes it
+// (FlushStaged) before it takes the target's place.
 WriteResult WriteTemporary(const fs::path& target, std::string_view bytes, mode_t mode,
-                           const struct stat* owner, std::string& tmp) {
+                           const struct stat* owner, std::string& tmp, bool flush = true) {
   // Appended piece by piece: GCC 12 at -O3 takes "." + name for an overlapping copy.
   std::string name = ".";
   name.append(target.filename().string()).append(".XXXXXX");
@@ -65,7 +67,9 @@ WriteResult WriteTemporary(const fs::path& target, std::string_view bytes, mode_
   }
   if (::fchmod(fd, mode) != 0) return abandon(errno);
   if (!WriteAll(fd, bytes)) return abandon(errno);
-  if (::fsync(fd) != 0) return abandon(errno);
+  if (flush && ::fsync(fd) != 0) return abandon(errno);
+  // Only a start: what fails shows in the flush that follows.
+  if (!flush) (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
   if (::close(fd) != 0) {
     const int err = errno;
     ::unlink(tmp.c_str());
@@ -90,18 +94,43 @@ fs::path FinalTarget(const fs::path& path) {
   return p;
 }
 
-WriteResult StageFile(const fs::path& requested, std::string_view bytes, StagedFile& staged,
-                      mode_t mode, bool force_mode) {
+namespace {
+
+WriteResult Stage(const fs::path& requested, std::string_view bytes, StagedFile& staged,
+                  mode_t mode, bool force_mode, bool flush) {
   // Replacing a link by a file would cut the page off from where it lives.
   staged.target = FinalTarget(requested);
   staged.temporary.clear();
   struct stat st {};
   const bool exists = ::stat(staged.target.c_str(), &st) == 0;
   const mode_t final_mode = exists && !force_mode ? st.st_mode & 07777 : mode;
-  WriteResult r =
-      WriteTemporary(staged.target, bytes, final_mode, exists ? &st : nullptr, staged.temporary);
+  WriteResult r = WriteTemporary(staged.target, bytes, final_mode, exists ? &st : nullptr,
+                                 staged.temporary, flush);
   if (!r) staged.temporary.clear();  // already removed
   return r;
+}
+
+}  // namespace
+
+WriteResult StageFile(const fs::path& requested, std::string_view bytes, StagedFile& staged,
+                      mode_t mode, bool force_mode) {
+  return Stage(requested, bytes, staged, mode, force_mode, true);
+}
+
+WriteResult StageFileUnflushed(const fs::path& requested, std::string_view bytes,
+                               StagedFile& staged) {
+  return Stage(requested, bytes, staged, 0644, false, false);
+}
+
+WriteResult FlushStaged(const StagedFile& staged) {
+  // Any descriptor of the file flushes its data, and reports a failed
+  // write-back the first writer's close did not see.
+  const int fd = ::open(staged.temporary.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(errno);
+  const int r = ::fsync(fd);
+  const int err = errno;
+  ::close(fd);
+  return r == 0 ? WriteResult{} : Fail(err);
 }
 
 WriteResult CommitStagedUnsynced(const StagedFile& staged) {

@@ -34,6 +34,11 @@ struct StagedFile {
 WriteResult StageFile(const std::filesystem::path& target, std::string_view bytes,
                       StagedFile& staged, mode_t mode = 0644, bool force_mode = false);
 WriteResult CommitStaged(const StagedFile& staged);
+// For many files: Stage without waiting for the disk (the writing is started),
+// then FlushStaged each once all are written, so the disk takes them together.
+WriteResult StageFileUnflushed(const std::filesystem::path& target, std::string_view bytes,
+                               StagedFile& staged);
+WriteResult FlushStaged(const StagedFile& staged);
 // For many files: the rename alone; the caller then makes each folder's new
 // names durable once with SyncFolderOf (one flush per folder, not per file).
 WriteResult CommitStagedUnsynced(const StagedFile& staged);

@@ -15,8 +15,10 @@
 // - Local files and folders (src/base, the state files, the site tools)
 //   never throw: std::filesystem is called with a std::error_code, and a
 //   write answers with a result value (WriteResult: ok, strerror text,
-//   errno). Older save calls still say the same as `bool` plus
-//   `std::string* error`; new ones return a struct with `ok` and the text.
+//   errno); a call that makes its own message (naming the file and what it
+//   was doing) answers with FileResult (base/file_result.h: ok and that
+//   message), or with a struct that adds what it gives back. No call hands
+//   its failure out through a `std::string*`.
 // - Work over many items (a publish run, a site-wide search, check or
 //   replacement) does not stop at the first failure: each item gets its
 //   outcome and message in a *Result / *Outcome struct, and the call itself

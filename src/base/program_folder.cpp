@@ -136,16 +136,14 @@ StateFolders ChooseStateFolders(const fs::path& executable_folder, const FolderE
   return folders;
 }
 
-bool MakePrivateFolder(const fs::path& folder, std::string* error) {
+FileResult MakePrivateFolder(const fs::path& folder) {
   std::error_code ec;
-  if (fs::is_directory(folder, ec)) return true;
+  if (fs::is_directory(folder, ec)) return {};
   if (!folder.parent_path().empty() && folder.parent_path() != folder)
-    if (!MakePrivateFolder(folder.parent_path(), error)) return false;
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    if (error) *error = folder.string() + ": " + std::strerror(errno);
-    return false;
-  }
-  return true;
+    if (FileResult parent = MakePrivateFolder(folder.parent_path()); !parent) return parent;
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+    return FileFailed(folder.string() + ": " + std::strerror(errno));
+  return {};
 }
 
 }  // namespace hemlo

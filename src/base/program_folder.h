@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_result.h"
+
 namespace hemlo {
 
 std::filesystem::path ProgramFolder();
@@ -46,7 +48,7 @@ StateFolders ChooseStateFolders(const std::filesystem::path& executable_folder,
                                 const FolderEnvironment& env);
 
 // Creates the folder and its parents; a folder it creates is owner-only.
-// False with the reason when it cannot.
-bool MakePrivateFolder(const std::filesystem::path& folder, std::string* error);
+// Fails with the reason when it cannot.
+FileResult MakePrivateFolder(const std::filesystem::path& folder);
 
 }  // namespace hemlo

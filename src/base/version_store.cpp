@@ -270,8 +270,7 @@ VersionResult VersionStore::Keep(const fs::path& page, std::string_view bytes,
                                  std::string_view writer, std::int64_t now) {
   std::lock_guard lock(mutex_);
   if (cap_ == 0) return {};  // the user turned the store off
-  std::string error;
-  if (!MakePrivateFolder(folder_, &error)) return Failed(error);
+  if (const FileResult made = MakePrivateFolder(folder_); !made) return Failed(made.message);
   const fs::path dir = PageFolder(page);
   std::error_code ec;
   fs::create_directory(dir, ec);
@@ -338,7 +337,7 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
     if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};  // nothing to keep
   }
   std::string error;
-  if (!MakePrivateFolder(folder_, &error)) return Failed(error);
+  if (const FileResult made = MakePrivateFolder(folder_); !made) return Failed(made.message);
   const fs::path dir = PageFolder(page);
   std::error_code ec;
   fs::create_directory(dir, ec);

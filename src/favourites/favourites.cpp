@@ -158,7 +158,7 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
   return lines;
 }
 
-bool FavouritesList::Load(std::string* error) {
+FileResult FavouritesList::Load() {
   lines_.clear();
   load_failed_ = false;
   const auto path = FavouritesPath();
@@ -166,17 +166,16 @@ bool FavouritesList::Load(std::string* error) {
   const bool exists = std::filesystem::exists(path, ec);
   if (!exists && !ec) {
     lines_ = BuiltInRows();
-    return true;
+    return {};
   }
   std::string bytes;
   std::string why;
   if (ec || !ReadWholeFile(path, bytes, &why)) {
     load_failed_ = true;
-    if (error) *error = path.string() + ": " + (ec ? ec.message() : why);
-    return false;
+    return FileFailed(path.string() + ": " + (ec ? ec.message() : why));
   }
   lines_ = SplitLines(bytes);
-  return true;
+  return {};
 }
 
 std::vector<FavouriteCategory> BuildFavouriteTree(const std::vector<std::string>& lines) {
@@ -227,7 +226,7 @@ std::vector<std::string> RowsToSave(const std::vector<FavouriteCategory>& tree,
   return rows;
 }
 
-SaveResult SaveFavourites(const std::vector<FavouriteCategory>& tree, FavouritesList& list) {
+FileResult SaveFavourites(const std::vector<FavouriteCategory>& tree, FavouritesList& list) {
   const auto path = FavouritesPath();
   if (list.load_failed())
     return {false, path.string() + " を読み込めなかったため、上書きしません。"};

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_result.h"
+
 namespace hemlo::favourites {
 
 inline constexpr const char* kFavouritesFileName = "favorite.ini";
@@ -43,10 +45,9 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 class FavouritesList {
  public:
   // Reads favorite.ini from the program's folder, or takes the built-in rows
-  // when it does not exist. False (with the error text) when the file exists
-  // but cannot be read; the list is then empty and Save refuses to replace
-  // the unread file.
-  bool Load(std::string* error = nullptr);
+  // when it does not exist. Fails when the file exists but cannot be read;
+  // the list is then empty and Save refuses to replace the unread file.
+  FileResult Load();
 
   const std::vector<std::string>& lines() const { return lines_; }
   void set_lines(std::vector<std::string> lines) { lines_ = std::move(lines); }
@@ -99,15 +100,10 @@ bool CategoryExists(const std::vector<std::string>& names, std::string_view name
 std::vector<std::string> RowsToSave(const std::vector<FavouriteCategory>& tree,
                                     const std::vector<std::string>& previous_lines);
 
-struct SaveResult {
-  bool ok = true;
-  std::string error;  // UTF-8, for the standard error box
-  explicit operator bool() const { return ok; }
-};
-
 // SaveFavourites without the window: builds the rows, writes favorite.ini
 // atomically and, when that worked, makes them the list. A tree that is the
 // one the list makes leaves an existing file alone, as the user wrote it.
-SaveResult SaveFavourites(const std::vector<FavouriteCategory>& tree, FavouritesList& list);
+// The message is UTF-8, for the standard error box.
+FileResult SaveFavourites(const std::vector<FavouriteCategory>& tree, FavouritesList& list);
 
 }  // namespace hemlo::favourites

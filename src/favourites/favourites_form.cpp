@@ -136,8 +136,7 @@ TForm4::TForm4(QWidget* frame, FavouritesHost& host, Prompts& prompts)
 }
 
 void TForm4::FormCreate() {
-  std::string error;
-  if (!list_.Load(&error)) prompts_.Error(error);
+  if (const FileResult loaded = list_.Load(); !loaded) prompts_.Error(loaded.message);
 }
 
 void TForm4::Center() {
@@ -205,7 +204,7 @@ std::vector<FavouriteCategory> TForm4::TreeInDisplayOrder() const {
 void TForm4::SaveFavourites() {
   const auto result = favourites::SaveFavourites(TreeInDisplayOrder(), list_);
   if (!result) {
-    prompts_.Error(result.error);
+    prompts_.Error(result.message);
     return;  // the window stays open
   }
   TreeView1->clear();

@@ -1,38 +1,32 @@
-// The Ferrox window's life: start-up and close sequences, keys, the status
-// bar, and the way every client command goes: out to the worker thread,
-// back as queued calls, cancelled by Escape, "終了" and closing.
+// The Ferrox window's life: start-up and close sequences, keys, the
+// connection's events handed to the controllers, and the way every client
+// command ends: reported, the controls enabled again, "終了" honoured.
 #include "ferrox/ftp_window.h"
-#include "transfer/profile_secrets.h"
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QThread>
-
-#include <algorithm>
+#include <QToolButton>
 
 #include "base/program_folder.h"
 #include "base/qt_prompts.h"
-#include "ftp/id_exception.h"
-#include "remote/ftp_errors.h"
-#include "transfer/certificate_check.h"
-#include "transfer/ferrox_files.h"
 #include "ferrox/ftp_window_parts.h"
 #include "ferrox/local_pane.h"
-#include "ferrox/profile_keeper.h"
 #include "ferrox/profile_panel_widget.h"
-#include "ferrox/remote_list_model.h"
 #include "ferrox/remote_pane.h"
 #include "ferrox/status_line.h"
 #include "ferrox/transfer_bar.h"
+#include "transfer/ferrox_files.h"
 
 namespace hemlo {
 
@@ -72,49 +66,22 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
       connection_(std::make_unique<transfer::Connection>(
           *prompts_, [this] { return QThread::currentThread() == thread(); })),
       IdFTP1(connection_->Ftp()),
-      Session_(connection_->Session()),
       call_(connection_->Call()) {
   setObjectName(QStringLiteral("Ftp1"));
-  BuildLayout();
+  views_ = transfer_ui::BuildWindowLayout(this, Sort_, *prompts_);
+  auto& c = *connection_;
+  profile_ = std::make_unique<transfer_ui::ProfileController>(
+      views_, c, Profiles_, [this] { return connect_ && connect_->Connected(); });
+  remote_ = std::make_unique<transfer_ui::RemotePaneController>(this, views_, c, Profiles_, Sort_);
+  local_ = std::make_unique<transfer_ui::LocalPaneController>(views_);
+  connect_ =
+      std::make_unique<transfer_ui::ConnectController>(views_, c, Profiles_, *profile_, *remote_);
   WireControls();
-  StartKeyring();
-  password_in_file_box_ =
-      new QCheckBox(QStringLiteral("パスワードをFerrox.iniに保存する（暗号化されません）"));
-  password_in_file_box_->setObjectName(QStringLiteral("chkPasswordInFile"));
-  profile_->AddField(QString(), password_in_file_box_);
-  // Known without asking the keyring; one that fails later shows it then.
-  password_in_file_box_->setVisible(!keyring_->Present());
-  transfer::Connection::Events events;
-  events.connected = [this] { OnClientConnected(); };
-  events.disconnected = [this] { OnClientDisconnected(); };
-  events.certificate = [this](const ftp::TIdCertificateInfo& info) {
-    return VerifyCertificate(info);
-  };
-  events.started = [this] { UpdateBusyControls(); };
-  events.status = [this](const std::string& text) { SetStatusText(text); };
-  events.file_progress = [this](int n, int m) { SetFileProgress(n, m); };
-  events.byte_progress = [this](int64_t done, int64_t total) { SetByteProgress(done, total); };
-  events.listing_folder = [this](const std::string& folder, const text::RemoteNames& names) {
-    ShowRemoteFolder(folder, names);
-  };
-  events.listing_failed = [this] { remote_->model->Clear(); };
-  events.listing_started = [this](const text::RemoteNames& names, size_t lines) {
-    OnListingStarted(names, lines);
-  };
-  events.listing_batch = [this](std::vector<transfer::RemoteListEntry>&& rows,
-                                std::map<std::string, std::string>&& links) {
-    // A stopped listing's last batches are not worth showing.
-    if (call_.StopAsked()) return;
-    remote_->model->Append(std::move(rows));
-    remote_->model->AddLinkTargets(std::move(links));
-  };
-  events.listing_ended = [this](const transfer::ListingEnd& end) { OnListingEnded(end); };
-  events.finished = [this](const transfer::CommandEnd& end) { OnCommandEnded(end); };
-  connection_->SetEvents(std::move(events));
+  ListenToConnection();
   // The form's client property: the login announces ASCII ("TYPE A"); each
   // transfer then applies the mode box.
   IdFTP1.SetTransferType(ftp::TIdFTPTransferType::ftASCII);
-  wake_notifier_ = new QSocketNotifier(connection_->WakeFd(), QSocketNotifier::Read, this);
+  wake_notifier_ = new QSocketNotifier(c.WakeFd(), QSocketNotifier::Read, this);
   // One call per turn of the event loop; the rest wait for the next.
   connect(wake_notifier_, &QSocketNotifier::activated, this, [this] { connection_->TakeQueued(); });
   // The window sees every key before its controls do (Escape = stop).
@@ -127,20 +94,95 @@ TFtp1::~TFtp1() {
   // the client and the widgets it reports to go.
   connection_->Abandon();
   // Never waits for the keyring: a call pending is given up.
-  keyring_->Close();
+  profile_->Keyring().Close();
   delete wake_notifier_;
   connection_.reset();
 }
 
+void TFtp1::ListenToConnection() {
+  transfer_ui::ConnectController* conn = connect_.get();
+  transfer_ui::RemotePaneController* remote = remote_.get();
+  transfer::Connection::Events events;
+  events.connected = [conn] { conn->OnConnected(); };
+  events.disconnected = [conn] { conn->OnDisconnected(); };
+  events.certificate = [conn](const ftp::TIdCertificateInfo& info) {
+    return conn->VerifyCertificate(info);
+  };
+  events.started = [this] { UpdateBusyControls(); };
+  events.status = [this](const std::string& text) { SetStatusText(text); };
+  events.file_progress = [this](int n, int m) { SetFileProgress(n, m); };
+  events.byte_progress = [this](int64_t done, int64_t total) { SetByteProgress(done, total); };
+  events.listing_folder = [remote](const std::string& folder, const text::RemoteNames& names) {
+    remote->ShowFolder(folder, names);
+  };
+  events.listing_failed = [remote] { remote->Clear(); };
+  events.listing_started = [remote](const text::RemoteNames& names, size_t lines) {
+    remote->OnListingStarted(names, lines);
+  };
+  events.listing_batch = [remote](std::vector<transfer::RemoteListEntry>&& rows,
+                                  std::map<std::string, std::string>&& links) {
+    remote->OnListingBatch(std::move(rows), std::move(links));
+  };
+  events.listing_ended = [remote](const transfer::ListingEnd& end) { remote->OnListingEnded(end); };
+  events.finished = [this](const transfer::CommandEnd& end) { OnCommandEnded(end); };
+  connection_->SetEvents(std::move(events));
+}
+
+void TFtp1::WireControls() {
+  using transfer_ui::FileListView;
+  using transfer_ui::RemoteListView;
+  RemoteListView* remote_list = views_.remote->list;
+  FileListView* local_list = views_.local->file_list;
+  connect(views_.publish_button, &QPushButton::clicked, this, &TFtp1::publishChangesRequested);
+  connect(views_.undo_publish_action, &QAction::triggered, this, &TFtp1::undoPublishRequested);
+  connect(remote_list->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          [this, remote_list](int c) { ColumnClick(remote_list, c); });
+  connect(local_list->header(), &QHeaderView::sectionClicked, this,
+          [this, local_list](int c) { ColumnClick(local_list, c); });
+  connect(remote_list, &RemoteListView::rowsDropped, this, &TFtp1::uploadSelectedRequested);
+  connect(remote_list, &RemoteListView::filesDropped, this,
+          [this](const std::vector<std::string>& paths) {
+            DroppedFiles_ = paths;
+            emit uploadDroppedRequested();
+          });
+  connect(remote_list, &QTableView::doubleClicked, this, &TFtp1::ListView1DblClick);
+  const transfer_ui::RemotePane* r = views_.remote;
+  connect(r->permission_action, &QAction::triggered, this, &TFtp1::permissionRequested);
+  connect(r->create_folder_action, &QAction::triggered, this, &TFtp1::remoteCreateFolderRequested);
+  connect(r->delete_action, &QAction::triggered, this, &TFtp1::remoteDeleteRequested);
+  connect(r->up_button, &QToolButton::clicked, this, &TFtp1::BitBtn1Click);
+  connect(local_list, &FileListView::rowsDropped, this, &TFtp1::downloadSelectedRequested);
+  const transfer_ui::LocalPane* l = views_.local;
+  connect(l->make_folder_action, &QAction::triggered, this, [this] { mnuMakeFolderClick(); });
+  connect(l->delete_folder_action, &QAction::triggered, this, [this] { mnuDeleteFolderClick(); });
+  connect(l->rename_folder_action, &QAction::triggered, this, [this] { mnuRenameFolderClick(); });
+  connect(l->delete_files_action, &QAction::triggered, this, [this] { mnuDeleteFilesClick(); });
+
+  const transfer_ui::ProfilePanelWidget* p = views_.profile;
+  connect(p->connect_button, &QPushButton::clicked, this, &TFtp1::Button1Click);
+  connect(p->disconnect_button, &QPushButton::clicked, this, &TFtp1::Button2Click);
+  connect(p->exit_button, &QPushButton::clicked, this, &TFtp1::Button3Click);
+  connect(p->prev_button, &QPushButton::clicked, this, &TFtp1::Button4Click);
+  connect(p->next_button, &QPushButton::clicked, this, &TFtp1::Button5Click);
+  connect(p->add_button, &QPushButton::clicked, this, &TFtp1::Button6Click);
+  connect(p->save_button, &QPushButton::clicked, this, &TFtp1::Button7Click);
+  connect(p->cancel_add_button, &QPushButton::clicked, this, &TFtp1::Button8Click);
+  connect(p->delete_button, &QPushButton::clicked, this, &TFtp1::Button9Click);
+  const transfer_ui::TransferBar* t = views_.transfer_bar;
+  connect(t->upload_button, &QPushButton::clicked, this, &TFtp1::uploadSelectedRequested);
+  connect(t->download_button, &QPushButton::clicked, this, &TFtp1::downloadSelectedRequested);
+  connect(t->folder_upload_button, &QPushButton::clicked, this, &TFtp1::folderUploadRequested);
+  connect(t->select_all_box, &QCheckBox::toggled, this, &TFtp1::CheckBox1Click);
+}
+
 void TFtp1::Startup() {
   SetIdleFlag(true);
-  transfer_bar_->mode_box->setCurrentIndex(1);
+  views_.transfer_bar->mode_box->setCurrentIndex(1);
   DroppedFiles_.clear();
-  for (QLineEdit* e : profile_->TextFields()) e->clear();
-  remote_->folder_label->clear();
+  for (QLineEdit* e : views_.profile->TextFields()) e->clear();
+  views_.remote->folder_label->clear();
 
-  Profiles_.Load(profile_file_->Read());
-  ShowProfileFields();
+  profile_->Load();
 
   QString start = QDir::currentPath();
   if (const auto last = transfer::ReadLastDir(ProgramFolder());
@@ -148,36 +190,24 @@ void TFtp1::Startup() {
     start = QString::fromStdString(*last);
   SetLocalFolder(start);
 
-  RenameOldName_.clear();
-  RenameEditing_ = false;
-  profile_->disconnect_button->setEnabled(false);
+  CancelRename();
+  views_.profile->disconnect_button->setEnabled(false);
 
   // The local list starts sorted by date, newest first.
   Sort_.SortDirection = 2;
-  ColumnClick(local_->file_list, 1);
-}
-
-void TFtp1::CloseSequence() {
-  // The keyring is not asked at quit: what it was given is there already.
-  if (!Profiles_.ProfileList.empty()) profile_file_->Write(false);
-  const auto r = transfer::WriteLastDir(ProgramFolder(), LocalFolder());
-  if (!r.ok) prompts_->Error(r.error);
+  ColumnClick(views_.local->file_list, 1);
 }
 
 void TFtp1::closeEvent(QCloseEvent* event) {
-  if (ClientBusy() && !StopCommand(kCloseWaitMs)) {
+  if ((ClientBusy() && !StopCommand(kCloseWaitMs)) || !IdleFlag()) {
     event->ignore();
     return;
   }
-  if (!IdleFlag()) {
-    event->ignore();
-    return;
-  }
-  CloseSequence();
+  profile_->WriteAtQuit();
+  const auto r = transfer::WriteLastDir(ProgramFolder(), LocalFolder());
+  if (!r.ok) prompts_->Error(r.error);
   event->accept();
 }
-
-void TFtp1::CancelWaitsFrom(QWidget* dialog) { cancel_windows_.append(dialog); }
 
 void TFtp1::GuardCloseOf(QWidget* frame) { frame->installEventFilter(new CloseGuard(this, frame)); }
 
@@ -195,49 +225,31 @@ bool TFtp1::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-// ---- status and progress ----
+void TFtp1::SetFileProgress(int n, int m) { views_.status->SetFileProgress(n, m); }
 
-void TFtp1::SetStatusText(const std::string& text) {
-  status_->message->setText(QString::fromStdString(text));
-}
-QString TFtp1::StatusText() const { return status_->message->text(); }
-
-void TFtp1::ShowError(const std::exception& e) {
-  prompts_->Error(transfer::ClientErrorText(e, Session_.Names));
+void TFtp1::SetByteProgress(int64_t done, int64_t total) {
+  views_.status->SetByteProgress(done, total);
 }
 
-void TFtp1::ShowPlain(const QString& text) {
-  prompts_->Message(kProgramTitle, text.toStdString(), Buttons::Ok, Icon::None);
-}
-
-void TFtp1::SetFileProgress(int n, int m) { status_->SetFileProgress(n, m); }
-
-void TFtp1::SetByteProgress(int64_t done, int64_t total) { status_->SetByteProgress(done, total); }
-
-transfer::TransferMode TFtp1::TransferMode() const { return transfer_bar_->Mode(); }
-
-// ---- client commands ----
+transfer::TransferMode TFtp1::TransferMode() const { return views_.transfer_bar->Mode(); }
 
 void TFtp1::UpdateBusyControls() {
   const bool idle = !ClientBusy();
+  const bool connected = connect_->Connected();
   // Everything that would send a command; "終了" stays: it cancels.
-  transfer_bar_->SetCommandsEnabled(idle);
-  remote_->SetCommandsEnabled(idle);
-  profile_->connect_button->setEnabled(idle && !connected_);
-  profile_->disconnect_button->setEnabled(idle && connected_);
+  views_.transfer_bar->SetCommandsEnabled(idle);
+  views_.remote->SetCommandsEnabled(idle);
+  views_.profile->connect_button->setEnabled(idle && !connected);
+  views_.profile->disconnect_button->setEnabled(idle && connected);
   // While a connect is under way the profile shown is the one it uses.
-  profile_->SetEditable(idle && !connected_);
-}
-
-bool TFtp1::RunClientCommand(std::function<void()> command, std::function<void()> then) {
-  return connection_->Run(false, std::move(command), std::move(then));
+  views_.profile->SetEditable(idle && !connected);
 }
 
 void TFtp1::OnCommandEnded(const transfer::CommandEnd& end) {
   const bool listing_cut = call_.ListingPartial();
   if (listing_cut) {
     // Part of a listing is never shown as the folder's contents.
-    remote_->model->Clear();
+    remote_->Clear();
     call_.ListingEnded();
   }
   // Taken now: what `then` starts is another command.
@@ -246,11 +258,11 @@ void TFtp1::OnCommandEnded(const transfer::CommandEnd& end) {
     try {
       std::rethrow_exception(end.failure);
     } catch (const std::exception& e) {
-      ReportFailure(e, end.was_connected, end.cancelled);
+      connect_->ReportFailure(e, end.was_connected, end.cancelled);
     }
   } else if (listing_cut && call_.StopAsked()) {
     // Escape came after the worker's last read: the stop is still said.
-    ReportCancelled();
+    connect_->ReportCancelled();
   }
   // An operation's progress bar goes before its own continuation runs.
   if (call_.Operation()) SetFileProgress(0, 0);
@@ -258,57 +270,6 @@ void TFtp1::OnCommandEnded(const transfer::CommandEnd& end) {
   UpdateBusyControls();
   emit commandFinished();
   if (exit) ExitNow();
-}
-
-bool TFtp1::RunOperation(std::function<void()> op, std::function<void()> then) {
-  return connection_->RunOperation(std::move(op), std::move(then));
-}
-
-void TFtp1::ReportFailure(const std::exception& e, bool was_connected, bool cancelled) {
-  if (cancelled || transfer::IsCancelled(e)) {
-    ReportCancelled();
-    return;
-  }
-  if (call_.ConnectWasDeclined() &&
-      (connection_->Sftp() || dynamic_cast<const remote::TrustDeclined*>(transfer::RemoteErrorOf(e).get()))) {
-    // The user said いいえ: that was the answer, not an error to show.
-    SetStatusText(transfer::kConnectionDeclined);
-    return;
-  }
-  // A connection that was there and is gone: one plain message, whatever
-  // the client's error was (reset, closed, timed out on a dead link). One
-  // lost while connecting (after the greeting, during the login or the
-  // first listing) is lost all the same.
-  if (transfer::IsQuietLoss(e) || (was_connected && !RemoteConnected())) {
-    ReportConnectionLost();
-    return;
-  }
-  if (call_.Quiet()) return;
-  if (const auto tls = transfer::TlsFailureText(e)) {
-    prompts_->Error(*tls);
-    return;
-  }
-  if (transfer::IsQuietLoss(e)) return;
-  ShowError(e);
-}
-
-void TFtp1::ReportCancelled() {
-  if (!call_.Quiet())
-    prompts_->Message(transfer_ui::kStopCaption, transfer_ui::kStopText, Buttons::Ok, Icon::None);
-  if (RemoteConnected()) {
-    SetStatusText(transfer_ui::kCancelledConnected);
-    return;
-  }
-  remote_->model->Clear();
-  DisconnectRemote();  // the disconnected layout
-  SetStatusText(transfer_ui::kCancelledClosed);
-}
-
-void TFtp1::ReportConnectionLost() {
-  remote_->model->Clear();
-  DisconnectRemote();  // the disconnected layout
-  SetStatusText(transfer_ui::kConnectionLost);
-  if (!call_.Quiet()) prompts_->Error(transfer_ui::kConnectionLost);
 }
 
 void TFtp1::Button3Click() {
@@ -328,7 +289,7 @@ void TFtp1::ExitNow() {
   } catch (const std::exception&) {
     // Leaving anyway: the disconnection below closes everything.
   }
-  DisconnectRemote();
+  connect_->CloseConnection();
   SetIdleFlag(true);
   close();
 }

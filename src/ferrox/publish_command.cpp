@@ -224,15 +224,16 @@ void PublishCommand::MakePlan(bool on_save) {
     return;
   }
   Status("公開の準備中...");
-  const bool started = link_.RunOperation(
-      [this, input]() mutable {
-        record_ = publish::LoadRecord(record_path_);
-        input.record = &record_;
-        plan_ = publish::ComputePlan(link_.Files(), input);
-        planned_ = true;
-      },
-      [this, on_save] { Planned(on_save); });
+  const bool started = link_.RunOperation([this, input] { PlanOnWorker(input); },
+                                          [this, on_save] { Planned(on_save); });
   if (!started) End();
+}
+
+void PublishCommand::PlanOnWorker(publish::PlanInput input) {
+  record_ = publish::LoadRecord(record_path_);
+  input.record = &record_;
+  plan_ = publish::ComputePlan(link_.Files(), input);
+  planned_ = true;
 }
 
 void PublishCommand::Planned(bool on_save) {
@@ -313,18 +314,23 @@ void PublishCommand::Execute(bool on_save) {
   Status("公開中...");
   const bool started = link_.RunOperation(
       [this, settings = std::move(settings), factory = std::move(factory)] {
-        // What the run replaces or deletes is kept first, so it can be undone.
-        const publish::KeptBefore kept = publish::KeepServerCopies(
-            link_.Files(), plan_, record_, record_path_, [this] { return link_.StopRequested(); });
-        run_ = RunPlan(link_, plan_, settings, factory,
-                       [this](const std::string& text) { Status(text); });
-        run_.notes.insert(run_.notes.begin(), kept.notes.begin(), kept.notes.end());
-        std::string error;
-        if (!publish::LogRun(plan_, run_, record_, kept, record_path_, std::time(nullptr), &error))
-          run_.notes.push_back(error);
+        RunOnWorker(settings, factory);
       },
       [this, on_save] { RunEnded(on_save); });
   if (!started) End();
+}
+
+void PublishCommand::RunOnWorker(const publish::RunSettings& settings,
+                                 const publish::RemoteFactory& factory) {
+  // What the run replaces or deletes is kept first, so it can be undone.
+  const publish::KeptBefore kept = publish::KeepServerCopies(
+      link_.Files(), plan_, record_, record_path_, [this] { return link_.StopRequested(); });
+  run_ = RunPlan(link_, plan_, settings, factory, [this](const std::string& text) { Status(text); });
+  run_.notes.insert(run_.notes.begin(), kept.notes.begin(), kept.notes.end());
+  if (const auto logged =
+          publish::LogRun(plan_, run_, record_, kept, record_path_, std::time(nullptr));
+      !logged)
+    run_.notes.push_back(logged.message);
 }
 
 void PublishCommand::RunEnded(bool on_save) {

@@ -86,9 +86,13 @@ class PublishCommand : public QObject {
   std::optional<std::string> SiteFolderOfProfile();
   // The local files the plan as shown would send, absolute.
   std::vector<std::string> FilesToSend() const;
+  // Each step starts the next: the plan and the run are made on the
+  // connection's worker, what follows them on the window's thread.
   void MakePlan(bool on_save);
+  void PlanOnWorker(publish::PlanInput input);
   void Planned(bool on_save);
   void Execute(bool on_save);
+  void RunOnWorker(const publish::RunSettings& settings, const publish::RemoteFactory& factory);
   void RunEnded(bool on_save);
   void Status(const std::string& text);
   // Takes the site's and the server folder's locks; false (said why) when

@@ -16,7 +16,7 @@ std::string WindowSyncPlace::LocalFolder() const { return w_.LocalFolder(); }
 
 bool WindowSyncPlace::ConnectProfile(int n, std::function<void()> ended) {
   w_.ShowStoredProfile(n);
-  w_.Button1Click();
+  w_.Connector().ConnectShownProfile();
   if (!w_.ClientBusy()) return false;
   auto once = std::make_shared<QMetaObject::Connection>();
   *once = connect(&w_, &TFtp1::commandFinished, this, [once, ended = std::move(ended)] {

@@ -184,11 +184,10 @@ void PublishRun::Shared::StoreRecord() {
     for (int i : moved) record.files.erase(plan.files[static_cast<size_t>(i)].moved_from);
   }
   for (const auto& p : plan.record_drop) record.files.erase(p);
-  std::string error;
-  const bool ok = SaveRecord(settings.record_path, record, &error);
+  const FileResult saved = SaveRecord(settings.record_path, record);
   std::lock_guard lock(m);
-  result->record_saved = ok;
-  if (!ok) result->notes.push_back(error);
+  result->record_saved = saved.ok;
+  if (!saved) result->notes.push_back(saved.message);
 }
 
 void PublishRun::Shared::Finalize() {

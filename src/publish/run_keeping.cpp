@@ -38,13 +38,12 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
       try {
         remote.Download(JoinRemote(plan.remote_root, wire), temp.string(), nullptr);
         std::string bytes;
-        std::string error;
         if (!hemlo::ReadWholeFile(temp, bytes)) {
           why = "控えを読めません";
-        } else if (const auto hash = copies.Keep(bytes, &error)) {
-          kept.hash_of[wire] = *hash;
+        } else if (const auto copy = copies.Keep(bytes)) {
+          kept.hash_of[wire] = copy.hash;
         } else {
-          why = "控えを保存できません: " + error;
+          why = "控えを保存できません: " + copy.message;
         }
       } catch (const std::exception& e) {
         why = e.what();
@@ -99,9 +98,8 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
   return kept;
 }
 
-bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_before,
-            const KeptBefore& kept, const fs::path& record_path, int64_t now,
-            std::string* error) {
+FileResult LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_before,
+                  const KeptBefore& kept, const fs::path& record_path, int64_t now) {
   // A file cut off or failed may still have reached the server (the rename
   // into place can beat the stop), so it is logged as if done: putting its
   // earlier bytes back, or deleting an added file that is not there, costs
@@ -146,15 +144,15 @@ bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_
     if (rec != record_before.files.end()) lf.record_before = rec->second;
     run.files.push_back(std::move(lf));
   }
-  if (run.Empty()) return true;
+  if (run.Empty()) return {};
   const fs::path log_path = RunLogPath(record_path);
   std::vector<LoggedRun> runs = LoadRunLog(log_path);
   runs.insert(runs.begin(), std::move(run));
   if (runs.size() > kLoggedRuns) runs.resize(kLoggedRuns);
-  if (!SaveRunLog(log_path, runs, error)) return false;
+  if (FileResult saved = SaveRunLog(log_path, runs); !saved) return saved;
   // Copies no profile's log, held copies or record wants any more go.
   copies.Prune(HashesStillNeeded(record_path.parent_path(), now));
-  return true;
+  return {};
 }
 
 }  // namespace hemlo::publish

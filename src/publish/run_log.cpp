@@ -162,7 +162,7 @@ std::vector<LoggedRun> LoadRunLog(const fs::path& path) {
   return runs;
 }
 
-bool SaveRunLog(const fs::path& path, const std::vector<LoggedRun>& runs, std::string* error) {
+FileResult SaveRunLog(const fs::path& path, const std::vector<LoggedRun>& runs) {
   std::string out(kHeader);
   out += "\n";
   for (size_t i = 0; i < runs.size() && i < kLoggedRuns; ++i) {
@@ -179,8 +179,8 @@ bool SaveRunLog(const fs::path& path, const std::vector<LoggedRun>& runs, std::s
       out += "r " + ToHex(d.wire) + " " + ToHex(d.path) + "\n";
   }
   const WriteResult r = WriteFileAtomically(path, out, 0600, true);
-  if (!r.ok && error) *error = "公開の履歴「" + path.string() + "」を保存できません: " + r.error;
-  return r.ok;
+  if (r) return {};
+  return FileFailed("公開の履歴「" + path.string() + "」を保存できません: " + r.error);
 }
 
 KeptCopies KeptCopies::Beside(const fs::path& record_path) {
@@ -198,24 +198,21 @@ std::optional<std::string> KeptCopies::Bytes(const std::string& hash) const {
 
 bool KeptCopies::Holds(const std::string& hash) const { return Bytes(hash).has_value(); }
 
-std::optional<std::string> KeptCopies::Keep(std::string_view bytes, std::string* error) {
-  const std::string hash = VersionHash(bytes);
-  if (Holds(hash)) return hash;
+KeptCopies::Kept KeptCopies::Keep(std::string_view bytes) {
+  std::string hash = VersionHash(bytes);
+  if (Holds(hash)) return {{}, std::move(hash)};
   std::error_code ec;
   fs::create_directories(folder_, ec);
   const WriteResult r = WriteFileAtomically(folder_ / hash, PackVersionBytes(bytes), 0600, true);
-  if (!r.ok) {
-    if (error) *error = r.error;
-    return std::nullopt;
-  }
-  return hash;
+  if (!r) return {FileFailed(r.error), {}};
+  return {{}, std::move(hash)};
 }
 
 bool KeptCopies::KeepFile(const fs::path& file, const std::string& hash) {
   if (Holds(hash)) return true;
   std::string bytes;
   if (!hemlo::ReadWholeFile(file, bytes) || VersionHash(bytes) != hash) return false;
-  return Keep(bytes).has_value();
+  return Keep(bytes).ok;
 }
 
 void KeptCopies::Prune(const std::set<std::string>& wanted) {
@@ -258,17 +255,17 @@ std::vector<std::pair<int64_t, std::string>> LoadHeld(const fs::path& path, int6
 
 }  // namespace
 
-bool HoldCopies(const fs::path& record_path, const std::vector<std::string>& hashes, int64_t now,
-                std::string* error) {
-  if (hashes.empty()) return true;
+FileResult HoldCopies(const fs::path& record_path, const std::vector<std::string>& hashes,
+                      int64_t now) {
+  if (hashes.empty()) return {};
   const fs::path path = HeldPath(record_path);
   auto held = LoadHeld(path, now);
   for (const auto& h : hashes) held.emplace_back(now, h);
   std::string out;
   for (const auto& [time, hash] : held) out += std::to_string(time) + " " + hash + "\n";
   const WriteResult r = WriteFileAtomically(path, out, 0600, true);
-  if (!r.ok && error) *error = "公開の履歴「" + path.string() + "」を保存できません: " + r.error;
-  return r.ok;
+  if (r) return {};
+  return FileFailed("公開の履歴「" + path.string() + "」を保存できません: " + r.error);
 }
 
 std::set<std::string> HashesStillNeeded(const fs::path& state_folder, int64_t now) {

@@ -21,6 +21,8 @@
 
 #include "publish/sync_record.h"
 
+#include "base/file_result.h"
+
 namespace hemlo::publish {
 
 inline constexpr std::size_t kLoggedRuns = 10;
@@ -54,10 +56,9 @@ struct LoggedRun {
 
 std::filesystem::path RunLogPath(const std::filesystem::path& record_path);
 std::vector<LoggedRun> LoadRunLog(const std::filesystem::path& path);
-// Keeps the newest kLoggedRuns; false with the reason (Japanese) when the
+// Keeps the newest kLoggedRuns; fails with the reason (Japanese) when the
 // file cannot be written.
-bool SaveRunLog(const std::filesystem::path& path, const std::vector<LoggedRun>& runs,
-                std::string* error);
+FileResult SaveRunLog(const std::filesystem::path& path, const std::vector<LoggedRun>& runs);
 
 // Old server bytes by their SHA-256.
 class KeptCopies {
@@ -68,8 +69,11 @@ class KeptCopies {
   // True when the copy is there and its bytes hash as named.
   bool Holds(const std::string& hash) const;
   std::optional<std::string> Bytes(const std::string& hash) const;
-  // Keeps `bytes`; their hash, or nullopt (with `error`) when not written.
-  std::optional<std::string> Keep(std::string_view bytes, std::string* error = nullptr);
+  // Keeps `bytes`; `hash` names them once they are kept.
+  struct Kept : FileResult {
+    std::string hash;
+  };
+  Kept Keep(std::string_view bytes);
   // Keeps what a local file holds when it hashes as `hash`.
   bool KeepFile(const std::filesystem::path& file, const std::string& hash);
   // Removes every copy whose hash is not in `wanted`, but for copies kept
@@ -88,8 +92,8 @@ class KeptCopies {
 // beside the record, lines "<time> <sha256>"). False with the reason
 // (Japanese) when the file cannot be written.
 inline constexpr int64_t kHeldCopySeconds = 30ll * 24 * 3600;
-bool HoldCopies(const std::filesystem::path& record_path, const std::vector<std::string>& hashes,
-                int64_t now, std::string* error);
+FileResult HoldCopies(const std::filesystem::path& record_path,
+                      const std::vector<std::string>& hashes, int64_t now);
 
 // The hashes the kept copies must still hold for every profile whose files
 // are in `state_folder`: those of the run logs, of the held copies younger

@@ -166,7 +166,7 @@ SyncRecord LoadRecord(const fs::path& path) {
   return record;
 }
 
-bool SaveRecord(const fs::path& path, const SyncRecord& record, std::string* error) {
+FileResult SaveRecord(const fs::path& path, const SyncRecord& record) {
   std::string out = std::string(kHeader) + "\n";
   out.reserve(record.files.size() * 120);
   for (const auto& [p, e] : record.files) {
@@ -176,9 +176,8 @@ bool SaveRecord(const fs::path& path, const SyncRecord& record, std::string* err
            Escape(p) + '\n';
   }
   const WriteResult r = WriteFileAtomically(path, out, 0600);
-  if (r) return true;
-  if (error) *error = "公開の記録「" + path.string() + "」を保存できません: " + r.error;
-  return false;
+  if (r) return {};
+  return FileFailed("公開の記録「" + path.string() + "」を保存できません: " + r.error);
 }
 
 }  // namespace hemlo::publish

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+#include "base/file_result.h"
+
 namespace hemlo::publish {
 
 struct RecordEntry {
@@ -36,9 +38,9 @@ std::filesystem::path RecordPath(const std::filesystem::path& state_folder, cons
                                  const std::string& local_root);
 
 SyncRecord LoadRecord(const std::filesystem::path& path);
-// Replaces the file atomically; false with the reason (Japanese) when it
+// Replaces the file atomically; fails with the reason (Japanese) when it
 // cannot be written (the previous record then stays).
-bool SaveRecord(const std::filesystem::path& path, const SyncRecord& record, std::string* error);
+FileResult SaveRecord(const std::filesystem::path& path, const SyncRecord& record);
 
 // The SHA-256 of a local file as 64 hex digits; nullopt when unreadable,
 // or when `stop` (asked every few MiB) said to give up.

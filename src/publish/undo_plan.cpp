@@ -358,9 +358,8 @@ KeptBefore KeepUndoConflicts(transfer::RemoteFiles& remote, UndoPlan& undo, int6
   std::vector<std::string> hashes;
   for (const auto& f : ticked.files)
     if (f.include) hashes.push_back(kept.hash_of[f.wire]);
-  std::string error;
-  const bool held = HoldCopies(undo.record_path, hashes, now, &error);
-  if (!held) kept.notes.push_back(error);
+  const FileResult held = HoldCopies(undo.record_path, hashes, now);
+  if (!held) kept.notes.push_back(held.message);
   for (const auto& t : ticked.files) {
     if (t.include && held) continue;
     for (auto& f : undo.plan.files)
@@ -431,8 +430,8 @@ std::vector<std::string> SettleUndo(const UndoPlan& undo, const RunResult& resul
   };
   left.folders_made = folder_left(undo.run.folders_made, Reason::kServerOnly);
   left.folders_removed = folder_left(undo.run.folders_removed, Reason::kNew);
-  std::string error;
-  if (!SaveRecord(undo.record_path, record, &error)) notes.push_back(error);
+  if (const FileResult saved = SaveRecord(undo.record_path, record); !saved)
+    notes.push_back(saved.message);
   const fs::path log_path = RunLogPath(undo.record_path);
   std::vector<LoggedRun> runs = LoadRunLog(log_path);
   auto it = std::find_if(runs.begin(), runs.end(),
@@ -442,7 +441,8 @@ std::vector<std::string> SettleUndo(const UndoPlan& undo, const RunResult& resul
       runs.erase(it);
     else
       *it = left;
-    if (!SaveRunLog(log_path, runs, &error)) notes.push_back(error);
+    if (const FileResult saved = SaveRunLog(log_path, runs); !saved)
+      notes.push_back(saved.message);
   }
   std::error_code ec;
   fs::remove_all(undo.staging, ec);

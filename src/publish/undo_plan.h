@@ -38,11 +38,11 @@ KeptBefore KeepServerCopies(transfer::RemoteFiles& remote, Plan& plan, const Syn
                             const std::function<bool()>& stop = nullptr);
 
 // Logs what `result` did as the newest run (nothing when it did nothing) and
-// keeps the bytes it sent, so the next run finds them by hash. False with
-// `error` when the log cannot be written.
-bool LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_before,
-            const KeptBefore& kept, const std::filesystem::path& record_path, int64_t now,
-            std::string* error);
+// keeps the bytes it sent, so the next run finds them by hash. Fails when
+// the log cannot be written.
+FileResult LogRun(const Plan& plan, const RunResult& result, const SyncRecord& record_before,
+                  const KeptBefore& kept, const std::filesystem::path& record_path,
+                  int64_t now);
 
 struct UndoPlan {
   Plan plan;           // local_root: `staging`, which holds the old bytes

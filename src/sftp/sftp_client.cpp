@@ -130,20 +130,27 @@ LIBSSH2_SFTP_HANDLE* SftpClient::OpenHandle(const std::function<LIBSSH2_SFTP_HAN
       },
       Timeout(), what);
   if (!handle) Failed(ssh_.LastErrno(), what, path);
+  ssh_.Opened(handle);
   return handle;
 }
 
 void SftpClient::CloseHandle(LIBSSH2_SFTP_HANDLE* handle, bool report, const char* what,
                              const std::string& path) {
+  // Any answer but "again" means the library has freed the handle.
+  const auto close = [&] {
+    const int rc = libssh2_sftp_close_handle(handle);
+    if (rc != LIBSSH2_ERROR_EAGAIN) ssh_.Forget(handle);
+    return rc;
+  };
   if (!report) {
     try {
-      Run([&] { return libssh2_sftp_close_handle(handle); }, what);
+      Run(close, what);
     } catch (const remote::RemoteError&) {
       // Gone with the connection, or refused: nothing left to keep.
     }
     return;
   }
-  const int rc = Run([&] { return libssh2_sftp_close_handle(handle); }, what);
+  const int rc = Run(close, what);
   if (rc < 0) Failed(rc, what, path);
 }
 

@@ -30,6 +30,8 @@ constexpr int kPollSliceMs = 100;
 // How long a call cancelled midway may still run to leave the connection
 // in order; past it the connection is closed.
 constexpr int kCancelGraceMs = 400;
+// How long Close() waits for the server to close handles a cut call left.
+constexpr int kHandleCloseMs = 200;
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -106,12 +108,48 @@ void SshConnection::ClearCancel() {
   [[maybe_unused]] ssize_t n = ::read(cancel_fd_, &count, sizeof count);
 }
 
+void SshConnection::Forget(_LIBSSH2_SFTP_HANDLE* handle) {
+  std::erase(handles_, handle);
+}
+
+// A call cut short (a cancel, a timeout) leaves its handle open. Each gets a
+// short while to close properly over a socket that still works.
+void SshConnection::CloseHandlesWhileAlive() {
+  const int64_t until = NowMs() + kHandleCloseMs;
+  for (auto it = handles_.begin(); it != handles_.end();) {
+    int rc = LIBSSH2_ERROR_EAGAIN;
+    for (;;) {
+      rc = libssh2_sftp_close_handle(*it);
+      const int64_t now = NowMs();
+      if (rc != LIBSSH2_ERROR_EAGAIN || now >= until) break;
+      pollfd fd = {fd_, POLLIN, 0};
+      if (libssh2_session_block_directions(session_) & LIBSSH2_SESSION_BLOCK_OUTBOUND)
+        fd.events |= POLLOUT;
+      ::poll(&fd, 1, int(until - now));
+    }
+    it = rc == LIBSSH2_ERROR_EAGAIN ? it + 1 : handles_.erase(it);
+  }
+}
+
+// What is left waits for the server's answer; on the shut socket that wait
+// fails, and the failed close frees the handle.
+void SshConnection::FreeHandlesAfterShutdown() {
+  for (auto* handle : handles_) {
+    for (int i = 0; i < 10; ++i) {
+      if (libssh2_sftp_close_handle(handle) != LIBSSH2_ERROR_EAGAIN) break;
+    }
+  }
+  handles_.clear();
+}
+
 void SshConnection::Close() {
   if (session_) {
+    if (sftp_ && fd_ >= 0) CloseHandlesWhileAlive();
     // A goodbye if it fits in the socket's buffer, then the socket is shut
     // so the library's own farewells fail at once instead of waiting.
     libssh2_session_disconnect(session_, "bye");
     if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+    if (sftp_) FreeHandlesAfterShutdown();
     for (int i = 0; sftp_ && i < 10; ++i) {
       if (libssh2_sftp_shutdown(sftp_) != LIBSSH2_ERROR_EAGAIN) break;
     }
@@ -121,6 +159,7 @@ void SshConnection::Close() {
     }
     session_ = nullptr;
   }
+  handles_.clear();
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;

@@ -14,11 +14,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sftp/known_hosts.h"
 
 struct _LIBSSH2_SESSION;
 struct _LIBSSH2_SFTP;
+struct _LIBSSH2_SFTP_HANDLE;
 
 namespace hemlo::sftp {
 
@@ -100,6 +102,10 @@ class SshConnection {
   int LastErrno() const;
   std::string LastError() const;
   [[noreturn]] void Lost(const std::string& why);
+  // The file and folder handles open on the connection: the library frees
+  // a handle only in its close, so Close() closes what is still open.
+  void Opened(_LIBSSH2_SFTP_HANDLE* handle) { handles_.push_back(handle); }
+  void Forget(_LIBSSH2_SFTP_HANDLE* handle);
 
  private:
   void TcpConnect(const ConnectOptions& options, int64_t deadline_ms);
@@ -113,6 +119,8 @@ class SshConnection {
   void DriveAuth(const std::function<bool()>& call, const char* what);
   // The time the user took to answer a question is not the server's.
   void RestartAuthClock();
+  void CloseHandlesWhileAlive();
+  void FreeHandlesAfterShutdown();
 
   _LIBSSH2_SESSION* session_ = nullptr;
   _LIBSSH2_SFTP* sftp_ = nullptr;
@@ -121,6 +129,7 @@ class SshConnection {
   std::atomic<bool> cancelled_{false};
   int64_t auth_deadline_ms_ = 0;
   int connect_timeout_ms_ = 0;
+  std::vector<_LIBSSH2_SFTP_HANDLE*> handles_;
 };
 
 }  // namespace hemlo::sftp

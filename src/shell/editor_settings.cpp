@@ -33,6 +33,8 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.abbreviations = on;
     } else if (name == "Completion") {
       s.completion = on;
+    } else if (name == "LeaveRedirects") {
+      s.leave_redirects = on;
     } else if (name == "MarkupMarks") {
       s.markup_marks = on;
     } else if (name == "PreviewWidth") {
@@ -67,7 +69,7 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
   return s;
 }
 
-bool EditorSettings::Save(const std::filesystem::path& file, std::string* error) const {
+WriteResult EditorSettings::Save(const std::filesystem::path& file) const {
   std::string bytes = std::string("Highlighting=") + (highlighting ? "1" : "0") +
                       "\r\nLineNumbers=" + (line_numbers ? "1" : "0") +
                       "\r\nLivePreview=" + (live_preview ? "1" : "0") +
@@ -78,7 +80,8 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
                       "\r\nVersionStoreMB=" + std::to_string(version_cap_mb) +
                       "\r\nCompletion=" + (completion ? "1" : "0") +
                       "\r\nMarkupMarks=" + (markup_marks ? "1" : "0") +
-                      "\r\nPreviewWidth=" + std::to_string(preview_width) + "\r\n";
+                      "\r\nPreviewWidth=" + std::to_string(preview_width) +
+                      "\r\nLeaveRedirects=" + (leave_redirects ? "1" : "0") + "\r\n";
   if (frame)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +
@@ -87,9 +90,7 @@ bool EditorSettings::Save(const std::filesystem::path& file, std::string* error)
   // with a line break could not be read back, so it is not kept.
   if (!site_folder.empty() && site_folder.find_first_of("\r\n") == std::string::npos)
     bytes += "SiteFolder=" + site_folder + "\r\n";
-  WriteResult r = WriteFileAtomically(file, bytes);
-  if (!r && error) *error = r.error;
-  return r.ok;
+  return WriteFileAtomically(file, bytes);
 }
 
 }  // namespace hemlo

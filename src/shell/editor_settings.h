@@ -3,12 +3,15 @@
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
 // unreadable file gives the defaults (colours, line numbers, end tags,
 // abbreviations, completion, web copies of large pictures and markup marks
-// on, live preview off, the PC width, no place, half the window for the edit
-// pane); a file written before a choice existed reads as its default.
+// on, live preview and redirect pages off, the PC width, no place, half the
+// window for the edit pane); a file written before a choice existed reads as
+// its default.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+
+#include "base/atomic_file.h"
 
 #include "shell/frame_place.h"
 
@@ -39,10 +42,13 @@ struct EditorSettings {
   // "SiteFolder=": the folder ファイル › サイトを開く... last opened in the
   // site panel (UTF-8); empty: none, the panel follows the profiles.
   std::string site_folder;
+  // "LeaveRedirects=": リンクの更新 leaves a redirect page at a moved page's
+  // old address.
+  bool leave_redirects = false;
 
   static EditorSettings Load(const std::filesystem::path& file);
-  // Replaces the file atomically; false with `error` set when it cannot.
-  bool Save(const std::filesystem::path& file, std::string* error = nullptr) const;
+  // Replaces the file atomically.
+  WriteResult Save(const std::filesystem::path& file) const;
 };
 
 }  // namespace hemlo

@@ -159,9 +159,8 @@ void TMainForm::LoadHistory() {
 }
 
 void TMainForm::SaveHistory() {
-  std::string error;
-  if (!history_.Save(ProgramFolder() / "Rireki.ini", &error))
-    prompts().Error("Rireki.ini\r\n" + error);
+  if (const WriteResult saved = history_.Save(ProgramFolder() / "Rireki.ini"); !saved)
+    prompts().Error("Rireki.ini\r\n" + saved.error);
 }
 
 }  // namespace hemlo

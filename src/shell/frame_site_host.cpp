@@ -4,6 +4,7 @@
 #include <QTextBlock>
 
 #include "base/program_folder.h"
+#include "shell/editor_settings.h"
 #include "shell/main_form.h"
 #include "shell/mdi_child.h"
 #include "transfer/ferrox_files.h"
@@ -67,6 +68,17 @@ void FrameSiteHost::ShowPlace(const std::filesystem::path& path, std::size_t lin
   child->activateWindow();
   memo->setFocus();
   child->ShowCaretPosition();
+}
+
+bool FrameSiteHost::LeavesRedirects() { return frame_->editor_settings().leave_redirects; }
+
+void FrameSiteHost::RememberLeavesRedirects(bool on) {
+  EditorSettings s = frame_->editor_settings();
+  if (s.leave_redirects == on) return;
+  s.leave_redirects = on;
+  frame_->SetEditorSettings(s);
+  // A file that cannot be written only costs the choice next time.
+  (void)s.Save(ProgramFolder() / "Editor.ini");
 }
 
 }  // namespace hemlo

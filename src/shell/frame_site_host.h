@@ -18,6 +18,8 @@ class FrameSiteHost : public QObject, public site::SiteHost {
   std::string SiteFolder() override;
   text::EditPane* OpenPane(const std::filesystem::path& path) override;
   void ShowPlace(const std::filesystem::path& path, std::size_t line, std::size_t column) override;
+  bool LeavesRedirects() override;
+  void RememberLeavesRedirects(bool on) override;
 
  private:
   TMDIChild* ChildFor(const std::filesystem::path& path) const;

@@ -45,16 +45,14 @@ void History::Load(const std::filesystem::path& file) {
   }
 }
 
-bool History::Save(const std::filesystem::path& file, std::string* error) const {
+WriteResult History::Save(const std::filesystem::path& file) const {
   std::string out;
   for (const auto& slot : slots_) {
     auto sjis = text::Utf8ToCp932(slot);
     if (sjis) out += *sjis;
     out += "\r\n";
   }
-  WriteResult r = WriteFileAtomically(file, out);
-  if (!r && error) *error = r.error;
-  return r.ok;
+  return WriteFileAtomically(file, out);
 }
 
 }  // namespace hemlo

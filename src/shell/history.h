@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/atomic_file.h"
+
 namespace hemlo {
 
 class History {
@@ -24,7 +26,7 @@ class History {
   // Lines that do not decode are left empty rather than turned into wrong paths.
   void Load(const std::filesystem::path& file);
   // Seven CRLF-terminated Shift-JIS lines, written atomically.
-  bool Save(const std::filesystem::path& file, std::string* error = nullptr) const;
+  WriteResult Save(const std::filesystem::path& file) const;
 
   static bool Representable(const std::string& path);
 

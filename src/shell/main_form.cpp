@@ -136,9 +136,8 @@ void TMainForm::ConnectCommands() {
       EditorSettings s = editor_settings_;
       s.*field = on;
       SetEditorSettings(s);
-      std::string error;
-      if (!s.Save(ProgramFolder() / "Editor.ini", &error))
-        status_->SetText(0, QString::fromStdString("Editor.ini: " + error));
+      if (const WriteResult saved = s.Save(ProgramFolder() / "Editor.ini"); !saved)
+        status_->SetText(0, QString::fromStdString("Editor.ini: " + saved.error));
     };
   };
   connect(action(C::Highlighting), &QAction::triggered, this,
@@ -154,9 +153,8 @@ void TMainForm::ConnectCommands() {
       EditorSettings s = editor_settings_;
       s.preview_width = width;
       SetEditorSettings(s);
-      std::string error;
-      if (!s.Save(ProgramFolder() / "Editor.ini", &error))
-        status_->SetText(0, QString::fromStdString("Editor.ini: " + error));
+      if (const WriteResult saved = s.Save(ProgramFolder() / "Editor.ini"); !saved)
+        status_->SetText(0, QString::fromStdString("Editor.ini: " + saved.error));
     });
   on(C::MatchingTag, [this] {
     if (TMDIChild* c = ActiveChild(); c && !c->Memo()->JumpToMatchingTag())
@@ -379,10 +377,9 @@ void TMainForm::SaveFramePlace() {
   const QRect g = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
   editor_settings_.frame = FrameRect{g.x(), g.y(), g.width(), g.height()};
   editor_settings_.frame_maximised = isMaximized();
-  std::string error;
   // Nobody to tell while the frame goes: the session's log hears of it.
-  if (!editor_settings_.Save(ProgramFolder() / "Editor.ini", &error))
-    std::fprintf(stderr, "hemlo2: Editor.ini: %s\n", error.c_str());
+  if (const WriteResult saved = editor_settings_.Save(ProgramFolder() / "Editor.ini"); !saved)
+    std::fprintf(stderr, "hemlo2: Editor.ini: %s\n", saved.error.c_str());
 }
 
 void TMainForm::FormClose() {

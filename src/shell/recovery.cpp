@@ -46,8 +46,8 @@ bool IsPathFile(const std::string& name) {
 std::vector<std::string> WriteRecoveryCopies(const fs::path& folder,
                                              const std::vector<RecoveryPage>& pages) {
   std::vector<std::string> errors;
-  std::string error;
-  if (!MakePrivateFolder(folder, &error)) return std::vector<std::string>(pages.size(), error);
+  if (const FileResult made = MakePrivateFolder(folder); !made)
+    return std::vector<std::string>(pages.size(), made.message);
   const std::string prefix = std::to_string(::getpid()) + ".";
   long n = 1;
   for (const RecoveryPage& page : pages) {

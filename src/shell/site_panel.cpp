@@ -190,9 +190,8 @@ void TSitePanel::OpenSite(const QString& folder) {
   EditorSettings s = frame_.editor_settings();
   s.site_folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath()).toStdString();
   frame_.SetEditorSettings(s);
-  std::string error;
-  if (!s.Save(ProgramFolder() / "Editor.ini", &error))
-    frame_.StatusBar1()->SetText(0, QString::fromStdString("Editor.ini: " + error));
+  if (const WriteResult saved = s.Save(ProgramFolder() / "Editor.ini"); !saved)
+    frame_.StatusBar1()->SetText(0, QString::fromStdString("Editor.ini: " + saved.error));
   SetRoot(U(s.site_folder));
   show();
   raise();

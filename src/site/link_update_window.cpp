@@ -61,6 +61,10 @@ TLinkUpdate::TLinkUpdate(QWidget* frame, SiteHost& host, Prompts& prompts)
                   180, 240);
   btnMove->setEnabled(false);
   btnUndo->setEnabled(false);
+  // The author's last choice, kept by the frame.
+  chkRedirect->setChecked(host_.LeavesRedirects());
+  connect(chkRedirect, &QCheckBox::toggled, this,
+          [this](bool on) { host_.RememberLeavesRedirects(on); });
 
   LabelledRows rows(*this);
   rows.Add("サイトのフォルダ:", edFolder, browse);

@@ -22,6 +22,10 @@ class SiteHost {
   // line (from 1) and column (characters from 0).
   virtual void ShowPlace(const std::filesystem::path& path, std::size_t line,
                          std::size_t column) = 0;
+  // Whether a move leaves redirect pages at the old addresses, as the author
+  // last chose; off until chosen.
+  virtual bool LeavesRedirects() { return false; }
+  virtual void RememberLeavesRedirects(bool) {}
 };
 
 }  // namespace hemlo::site

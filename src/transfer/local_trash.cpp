@@ -65,10 +65,6 @@ bool MakeOwnerFolder(const std::string& folder) {
 // Path= value: every byte outside the unreserved characters and "/" escaped.
 std::string EscapePath(const std::string& path) { return PercentEscapePath(path); }
 
-void SetError(std::string* error, const std::string& text) {
-  if (error) *error = text;
-}
-
 }  // namespace
 
 std::string TrashFolderFor(const std::string& path) {
@@ -86,18 +82,16 @@ std::string TrashFolderFor(const std::string& path) {
   return (top / (".Trash-" + uid)).string();
 }
 
-bool MoveToTrash(const std::string& path, std::string* error) {
+FileResult MoveToTrash(const std::string& path) {
   const std::string trash = TrashFolderFor(path);
   if (trash.empty()) {
-    SetError(error, "ごみ箱の場所が分かりません");
-    return false;
+    return FileFailed("ごみ箱の場所が分かりません");
   }
   const std::string files = trash + "/files";
   const std::string info = trash + "/info";
   for (const std::string& folder : {trash, files, info}) {
     if (!MakeOwnerFolder(folder)) {
-      SetError(error, folder + " を作成できません");
-      return false;
+      return FileFailed(folder + " を作成できません");
     }
     ::chmod(folder.c_str(), 0700);
   }
@@ -118,8 +112,7 @@ bool MoveToTrash(const std::string& path, std::string* error) {
     const int fd = ::open(info_file.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      SetError(error, info_file + ": " + std::strerror(errno));
-      return false;
+      return FileFailed(info_file + ": " + std::strerror(errno));
     }
     const bool written =
         ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
@@ -128,15 +121,13 @@ bool MoveToTrash(const std::string& path, std::string* error) {
     const std::string target = files + "/" + entry;
     if (written && ::lstat(target.c_str(), &st) != 0 &&
         std::rename(path.c_str(), target.c_str()) == 0)
-      return true;
+      return {};
     const int err = errno;
     ::unlink(info_file.c_str());
     if (written && ::lstat(target.c_str(), &st) == 0) continue;  // a stray file of that name
-    SetError(error, path + ": " + std::strerror(written ? err : EIO));
-    return false;
+    return FileFailed(path + ": " + std::strerror(written ? err : EIO));
   }
-  SetError(error, "ごみ箱に空いた名前がありません");
-  return false;
+  return FileFailed("ごみ箱に空いた名前がありません");
 }
 
 }  // namespace hemlo::transfer

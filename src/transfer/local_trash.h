@@ -5,6 +5,8 @@
 // trash folders themselves: where no trash can be had, nothing moves.
 #include <string>
 
+#include "base/file_result.h"
+
 namespace hemlo::transfer {
 
 // The trash folder for `path` (UTF-8 absolute path): the home trash
@@ -16,7 +18,7 @@ std::string TrashFolderFor(const std::string& path);
 
 // Moves `path` into its trash folder (creating it, and its files/ and info/
 // folders, owner-only), with an info file naming where it came from and
-// when. False with a reason when it could not; the path is then untouched.
-bool MoveToTrash(const std::string& path, std::string* error = nullptr);
+// when. Fails with a reason when it could not; the path is then untouched.
+FileResult MoveToTrash(const std::string& path);
 
 }  // namespace hemlo::transfer

@@ -91,15 +91,16 @@ TEST(StateFolders, PortableOnlyWithAStateFileOtherwiseTheUsersFolders) {
   ::chmod(exe.c_str(), 0755);
 
   // A folder made for state is the owner's only; an existing one is left as it is.
-  std::string error;
-  ASSERT_TRUE(MakePrivateFolder(root / "cfg/Hemlo2", &error)) << error;
+  const FileResult made = MakePrivateFolder(root / "cfg/Hemlo2");
+  ASSERT_TRUE(made) << made.message;
   struct stat st {};
   ASSERT_EQ(::stat((root / "cfg/Hemlo2").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
-  EXPECT_TRUE(MakePrivateFolder(root / "cfg/Hemlo2", &error));
+  EXPECT_TRUE(MakePrivateFolder(root / "cfg/Hemlo2"));
   std::ofstream(root / "file") << "x";
-  EXPECT_FALSE(MakePrivateFolder(root / "file/sub", &error));
-  EXPECT_NE(error.find("file/sub"), std::string::npos);
+  const FileResult refused = MakePrivateFolder(root / "file/sub");
+  EXPECT_FALSE(refused);
+  EXPECT_NE(refused.message.find("file/sub"), std::string::npos);
   fs::remove_all(root);
 }
 

@@ -357,6 +357,13 @@ TEST(SiteEndToEnd, MovingAPageRewritesTheLinksOfOpenPagesAndUndoesByteExact) {
   EXPECT_EQ(site.Read("old.html"), moved);
   EXPECT_FALSE(QFile::exists(site.Path("sub/new.html")));
   frame->close();
+  // The tick is kept for the next start.
+  frame = StartFrame(prompts, site.dir.path());
+  frame->action(FrameCommand::LinkUpdate)->trigger();
+  window = frame->findChild<QWidget*>(QStringLiteral("LinkUpdate"));
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(Find<QCheckBox>(window, "chkRedirect")->isChecked());
+  frame->close();
 }
 
 TEST(SiteEndToEnd, SitePanelShowsTheSiteWithPublishMarksRenamesKeepingLinksAndFollowsTheDisk) {
@@ -406,7 +413,7 @@ TEST(SiteEndToEnd, SitePanelShowsTheSiteWithPublishMarksRenamesKeepingLinksAndFo
   record.files["about.html"].sha256 = std::string(64, '0');
   const auto record_path = publish::ProfileRecordPath(state.path().toStdString(), profile.Line());
   ASSERT_TRUE(record_path);
-  ASSERT_TRUE(publish::SaveRecord(*record_path, record, nullptr));
+  ASSERT_TRUE(publish::SaveRecord(*record_path, record));
   EXPECT_TRUE(Soon([&] { return mark("index.htm") == QStringLiteral("公開済み"); })) << mark("index.htm").toStdString();
   EXPECT_EQ(mark("about.html"), QStringLiteral("変更あり"));
   EXPECT_EQ(mark("news.html"), QStringLiteral("新規"));

@@ -106,9 +106,9 @@ TEST_F(FavouritesFileTest, HandWrittenRowStaysAsWrittenUntilSomethingChanges) {
 TEST_F(FavouritesFileTest, UnreadableFileIsReportedAndNeverOverwritten) {
   fs::create_directories(folder_ / "favorite.ini");  // exists, cannot be read as a file
   FavouritesList list;
-  std::string error;
-  EXPECT_FALSE(list.Load(&error));
-  EXPECT_FALSE(error.empty());
+  const FileResult loaded = list.Load();
+  EXPECT_FALSE(loaded);
+  EXPECT_FALSE(loaded.message.empty());
   EXPECT_TRUE(list.lines().empty());
   const auto result = SaveFavourites({{"c", {{"t", "http://x/"}}}}, list);
   EXPECT_FALSE(result.ok);
@@ -122,7 +122,7 @@ TEST_F(FavouritesFileTest, FailedWriteKeepsTheListAndReportsIt) {
   SetProgramFolder(folder_ / "missing" / "folder");
   const auto result = SaveFavourites({{"c", {{"t", "http://x/"}}}}, list);
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("favorite.ini"), std::string::npos);
+  EXPECT_NE(result.message.find("favorite.ini"), std::string::npos);
   EXPECT_EQ(list.lines(), before);
 }
 

@@ -110,7 +110,7 @@ TEST(PlanWalk, DateOnlyListingsFindEveryChangeAndNoFalseConflict) {
     record.files.at(r.path).remote_mtime = old - old % 60;
     c.RemoteTime(r.path, old);
   }
-  ASSERT_TRUE(SaveRecord(c.RecordFile(), record, nullptr));
+  ASSERT_TRUE(SaveRecord(c.RecordFile(), record));
   for (const auto& r : rows) {
     if (r.local) c.Local(r.path, r.local);
     if (r.local) c.LocalTime(r.path, old);

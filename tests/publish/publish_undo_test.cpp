@@ -88,8 +88,8 @@ RunResult Publish(Target& t, bool cut = false) {
   running = &run;
   run.Start();
   run.Wait(-1);
-  std::string error;
-  EXPECT_TRUE(LogRun(plan, run.Result(), record, kept, RecordOf(t), 1000, &error)) << error;
+  const FileResult logged = LogRun(plan, run.Result(), record, kept, RecordOf(t), 1000);
+  EXPECT_TRUE(logged) << logged.message;
   return run.Result();
 }
 
@@ -250,18 +250,17 @@ TEST(PublishKept, PruneSparesWhatEveryProfileNeeds) {
   const fs::path other = state.path() / "FerroxPublish-b.dat";
   KeptCopies copies = KeptCopies::Beside(mine);
   const int64_t now = std::time(nullptr);
-  auto keep = [&](const std::string& bytes) { return copies.Keep(bytes).value_or(""); };
+  auto keep = [&](const std::string& bytes) { return copies.Keep(bytes).hash; };
   const std::string on_server = keep("b: as its server holds it"),
                     in_log = keep("b: before its last run"), held = keep("b: held by an undo"),
                     expired = keep("b: held long ago"), nobody = keep("nobody's"),
                     deleted = keep("a: deleted by this run");
   SyncRecord record;
   record.files["p.html"] = {25, on_server, 0, 25, std::nullopt};
-  ASSERT_TRUE(SaveRecord(other, record, nullptr));
-  ASSERT_TRUE(SaveRunLog(RunLogPath(other), {{1, {{"p.html", "p.html", in_log, {}}}, {}, {}}},
-                         nullptr));
-  ASSERT_TRUE(HoldCopies(other, {expired}, now - kHeldCopySeconds - 1, nullptr));
-  ASSERT_TRUE(HoldCopies(other, {held}, now, nullptr));
+  ASSERT_TRUE(SaveRecord(other, record));
+  ASSERT_TRUE(SaveRunLog(RunLogPath(other), {{1, {{"p.html", "p.html", in_log, {}}}, {}, {}}}));
+  ASSERT_TRUE(HoldCopies(other, {expired}, now - kHeldCopySeconds - 1));
+  ASSERT_TRUE(HoldCopies(other, {held}, now));
   // Kept hours ago: no run of another profile is still logging them.
   for (const auto& e : fs::directory_iterator(copies.folder()))
     fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::hours(2));
@@ -277,8 +276,8 @@ TEST(PublishKept, PruneSparesWhatEveryProfileNeeds) {
   result.entries.push_back({"gone.html", false, Reason::kServerOnly, Outcome::kDone, {}});
   KeptBefore kept;
   kept.hash_of["gone.html"] = deleted;
-  std::string error;
-  ASSERT_TRUE(LogRun(plan, result, {}, kept, mine, now, &error)) << error;
+  const FileResult logged = LogRun(plan, result, {}, kept, mine, now);
+  ASSERT_TRUE(logged) << logged.message;
   const std::pair<std::string, bool> expected[] = {{on_server, true}, {in_log, true},
                                                    {held, true},      {deleted, true},
                                                    {expired, false},  {nobody, false}};

@@ -25,8 +25,8 @@ TEST(SyncRecord, WrittenRecordReadsBackAndDamageCostsOnlyItsLines) {
   r.files["index.htm"] = {120, sha, 1700000000123456789, 120, 1700000000};
   r.files["日本語/ページ.htm"] = {5, sha, 1, -1, std::nullopt};
   r.files["odd\tname\nwith%breaks\r.htm"] = {0, sha, 2, 0, 17};
-  std::string error;
-  ASSERT_TRUE(SaveRecord(path, r, &error)) << error;
+  const FileResult saved = SaveRecord(path, r);
+  ASSERT_TRUE(saved) << saved.message;
   const SyncRecord back = LoadRecord(path);
   ASSERT_EQ(back.files.size(), r.files.size());
   for (const auto& [p, e] : r.files) {

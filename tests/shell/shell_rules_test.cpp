@@ -131,6 +131,7 @@ TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
     std::string bytes;
     bool closing_tags, abbreviations, completion, markup_marks;
     int preview_width;
+    bool leave_redirects = false;  // the one choice off until made
   } rows[] = {
       {"Highlighting=1\r\nLineNumbers=0\r\nLivePreview=0\r\nEditPane=500\r\n", true, true, true,
        true, 0},
@@ -139,6 +140,8 @@ TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
       {"Abbreviations=1\r\nVersionStoreMB=500\r\nCompletion=0\r\n", true, true, false, true, 0},
       {"PreviewWidth=768\r\n", true, true, true, true, 768},
       {"PreviewWidth=500\r\n", true, true, true, true, 0},
+      {"LeaveRedirects=1\r\nCompletion=0\r\n", true, true, false, true, 0, true},
+      {"LeaveRedirects=0\r\n", true, true, true, true, 0, false},
   };
   for (const auto& r : rows) {
     std::ofstream(file, std::ios::binary) << r.bytes;
@@ -149,6 +152,7 @@ TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
       EXPECT_EQ(s.completion, r.completion) << r.bytes;
       EXPECT_EQ(s.markup_marks, r.markup_marks) << r.bytes;
       EXPECT_EQ(s.preview_width, r.preview_width) << r.bytes;
+      EXPECT_EQ(s.leave_redirects, r.leave_redirects) << r.bytes;
       ASSERT_TRUE(s.Save(file));
       s = EditorSettings::Load(file);
     }

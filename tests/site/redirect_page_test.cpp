@@ -4,9 +4,17 @@
 // the undo (one removed does not), and a file at the old address is never
 // written over.
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "site/link_rewrite.h"
@@ -147,6 +155,59 @@ TEST_F(RedirectMove, MovedPagesLeaveRedirectsThatUndoTakesAway) {
   EXPECT_TRUE(none.pages.empty());
   EXPECT_EQ(skipped.size(), 1u);
   EXPECT_EQ(Read("index.html"), "<a href=\"docs/ページ.html\">ページ</a>\n");
+}
+
+// From here on this thread's link() fails as on a file system without hard
+// links (a FAT stick): EPERM.
+bool RefuseHardLinks() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+#ifdef SYS_link
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_link, 2, 0),
+#else
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_linkat, 2, 0),
+#endif
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_linkat, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+  };
+  sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+TEST_F(RedirectMove, AnOldAddressTakenIsSkippedAndAFreeOneWrittenWithOrWithoutHardLinks) {
+  for (const bool hard_links : {true, false}) {
+    SCOPED_TRACE(hard_links ? "hard links" : "no hard links");
+    fs::remove_all(root_);
+    PutAll({{"new/docs/free.html", "<p>free</p>\n"},
+            {"new/docs/taken.html", "<p>taken</p>\n"},
+            {"docs/taken.html", "mine"}});
+    std::vector<std::string> skipped;
+    RedirectPages left;
+    std::thread([&] {
+      if (!hard_links) {
+        ASSERT_TRUE(RefuseHardLinks());
+        ASSERT_NE(::link((root_ / "docs/taken.html").c_str(), (root_ / "docs/x").c_str()), 0);
+        ASSERT_EQ(errno, EPERM);
+      }
+      left = LeaveRedirects({root_ / "docs/free.html", root_ / "docs/taken.html"}, root_ / "docs",
+                            root_ / "new/docs", skipped);
+    }).join();
+    const std::string page =
+        RedirectPage(root_ / "docs/free.html", root_ / "new/docs/free.html", "<p>free</p>\n");
+    ASSERT_EQ(left.pages.size(), 1u);
+    EXPECT_EQ(left.pages[0].first, root_ / "docs/free.html");
+    EXPECT_EQ(left.pages[0].second, page);
+    EXPECT_EQ(skipped, std::vector<std::string>{(root_ / "docs/taken.html").string() +
+                                                ": 同じ名前のファイルがあります"});
+    // The free address holds the page, the taken one its own bytes, and no
+    // temporary file is left beside them.
+    Tree docs;
+    for (const auto& [name, bytes] : Snapshot())
+      if (name.starts_with("docs/")) docs[name] = bytes;
+    EXPECT_EQ(docs, (Tree{{"docs/free.html", page}, {"docs/taken.html", "mine"}}));
+  }
 }
 
 }  // namespace

@@ -78,17 +78,24 @@ struct FtpControls {
   }
 };
 
-// Lets events run until the window has taken the end of its client
-// command (each test's own bound, stretched on a slow machine).
-inline bool Settle(TFtp1& w, int timeout_ms = 60'000) {
+// Lets events run until `done` holds or `timeout_ms` (stretched on a slow
+// machine) passes; says whether it holds.
+template <typename Done>
+bool WaitUntil(Done done, int timeout_ms = 60'000) {
   const int bound_ms = test_support::BoundMs(timeout_ms);
   QElapsedTimer clock;
   clock.start();
-  while (w.ClientBusy() && clock.elapsed() < bound_ms) {
+  while (!done() && clock.elapsed() < bound_ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (w.ClientBusy()) QThread::msleep(1);
+    if (!done()) QThread::msleep(1);
   }
-  return !w.ClientBusy();
+  return done();
+}
+
+// Lets events run until the window has taken the end of its client
+// command (each test's own bound, stretched on a slow machine).
+inline bool Settle(TFtp1& w, int timeout_ms = 60'000) {
+  return WaitUntil([&w] { return !w.ClientBusy(); }, timeout_ms);
 }
 
 inline FtpControls Ui(TFtp1& w) { return FtpControls(w); }

@@ -34,18 +34,6 @@ namespace {
 namespace fs = std::filesystem;
 using ftp::testing::TempFolder;
 
-template <typename Done>
-bool WaitUntil(Done done, int timeout_ms) {
-  const int bound_ms = test_support::BoundMs(timeout_ms);
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < bound_ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (!done()) QThread::msleep(1);
-  }
-  return done();
-}
-
 std::string FileText(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};

@@ -92,8 +92,8 @@ TEST(LocalTrash, ItemsOfOneNameEachKeepTheirOwnInfoFile) {
     const fs::path item = root / ("site" + std::to_string(i)) / "a.htm";
     fs::create_directories(item.parent_path());
     std::ofstream(item) << "page " << i;
-    std::string error;
-    EXPECT_TRUE(MoveToTrash(item.string(), &error)) << error;
+    const FileResult trashed_now = MoveToTrash(item.string());
+    EXPECT_TRUE(trashed_now) << trashed_now.message;
     trashed.push_back(item);
   }
   if (old_data)

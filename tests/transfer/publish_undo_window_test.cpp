@@ -39,18 +39,6 @@ namespace fs = std::filesystem;
 using ftp::testing::TempFolder;
 using ftp::testing::WriteText;
 
-template <typename Done>
-bool WaitFor(Done done, int timeout_ms = 20'000) {
-  const int bound_ms = test_support::BoundMs(timeout_ms);
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < bound_ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (!done()) QThread::msleep(1);
-  }
-  return done();
-}
-
 // Every file's bytes and every folder ("/" after it) under `root`.
 std::map<std::string, std::string> Bytes(const fs::path& root) {
   std::map<std::string, std::string> out;
@@ -105,7 +93,7 @@ TEST(PublishUndoWindow, TwoRunsTakenBackNewestFirst) {
   auto& dialog = publish->Dialog();
   auto run_publish = [&](bool delete_server_only, const QString& conflict) {
     QTest::mouseClick(button, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return dialog.isVisible() || idle(); }));
+    ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible() || idle(); }));
     ASSERT_TRUE(dialog.isVisible()) << w.StatusText().toStdString();
     dialog.findChild<QCheckBox*>(QStringLiteral("cbDeleteServerOnly"))
         ->setChecked(delete_server_only);
@@ -118,7 +106,7 @@ TEST(PublishUndoWindow, TwoRunsTakenBackNewestFirst) {
     if (guard->isVisibleTo(&dialog)) guard->setChecked(true);
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("btnExecute")),
                       Qt::LeftButton);
-    ASSERT_TRUE(WaitFor(idle));
+    ASSERT_TRUE(WaitUntil(idle));
     EXPECT_TRUE(publish->LastResult().failures.empty());
     dialog.accept();
   };
@@ -163,7 +151,7 @@ TEST(PublishUndoWindow, TwoRunsTakenBackNewestFirst) {
   for (const auto& step : steps) {
     SCOPED_TRACE(step.rows.size());
     undo_action->trigger();
-    ASSERT_TRUE(WaitFor([&] { return undo_dialog.isVisible() || idle(); }));
+    ASSERT_TRUE(WaitUntil([&] { return undo_dialog.isVisible() || idle(); }));
     ASSERT_TRUE(undo_dialog.isVisible()) << w.StatusText().toStdString();
     EXPECT_EQ(undo_dialog.windowTitle(), QStringLiteral("公開の取り消し"));
     EXPECT_EQ(Paths(undo_dialog), step.rows);
@@ -182,7 +170,7 @@ TEST(PublishUndoWindow, TwoRunsTakenBackNewestFirst) {
     if (guard->isVisibleTo(&undo_dialog)) guard->setChecked(true);
     QTest::mouseClick(undo_dialog.findChild<QPushButton*>(QStringLiteral("btnExecute")),
                       Qt::LeftButton);
-    ASSERT_TRUE(WaitFor(idle)) << w.StatusText().toStdString();
+    ASSERT_TRUE(WaitUntil(idle)) << w.StatusText().toStdString();
     EXPECT_TRUE(undo_dialog.ShowingResult());
     EXPECT_TRUE(w.StatusText().startsWith(QStringLiteral("公開の取り消し: ")))
         << w.StatusText().toStdString();
@@ -190,7 +178,7 @@ TEST(PublishUndoWindow, TwoRunsTakenBackNewestFirst) {
     EXPECT_EQ(Bytes(server->files), step.server);
   }
   undo_action->trigger();
-  ASSERT_TRUE(WaitFor(idle));
+  ASSERT_TRUE(WaitUntil(idle));
   EXPECT_FALSE(undo_dialog.isVisible());
   EXPECT_EQ(w.StatusText(), QStringLiteral("取り消せる公開はありません"));
   EXPECT_TRUE(prompts.asked.empty()) << prompts.asked.front().text;

@@ -38,19 +38,6 @@ namespace fs = std::filesystem;
 using ftp::testing::TempFolder;
 using ftp::testing::WriteText;
 
-// Lets events run until `done` holds or `timeout_ms` (stretched) passes.
-template <typename Done>
-bool WaitUntil(Done done, int timeout_ms = 60'000) {
-  const int bound_ms = test_support::BoundMs(timeout_ms);
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < bound_ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    if (!done()) QThread::msleep(1);
-  }
-  return done();
-}
-
 using Rows = QSet<QPair<QString, QString>>;  // path, reason
 
 Rows PlanRows(transfer_ui::PublishPlanDialog& d) {
