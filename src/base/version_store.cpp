@@ -90,13 +90,20 @@ void FlushFolder(const fs::path& dir) {
   Flush(dir);
 }
 
-std::vector<StoredVersion> ReadIndex(const fs::path& dir) {
+// What an append to the index needs to know of it.
+struct IndexShape {
+  bool sound = false;        // its heading read
+  bool ends_in_line = true;  // false after a row torn by a crash
+};
+
+std::vector<StoredVersion> ReadIndex(const fs::path& dir, IndexShape* shape = nullptr) {
   std::vector<StoredVersion> out;
   std::string bytes;
   if (!ReadWholeFile(dir / kIndexName, bytes)) return out;
   std::istringstream in(bytes);
   std::string line;
   if (!std::getline(in, line) || line != kIndexHeading) return out;
+  if (shape) *shape = {true, bytes.ends_with('\n')};
   std::getline(in, line);  // the page's path, for a reader of the folder
   while (std::getline(in, line)) {
     std::istringstream row(line);
@@ -109,15 +116,48 @@ std::vector<StoredVersion> ReadIndex(const fs::path& dir) {
   return out;  // oldest first
 }
 
+std::string IndexRow(const StoredVersion& v) {
+  return std::to_string(v.time) + "\t" + std::to_string(v.size) + "\t" + v.hash + "\t" + v.writer + "\n";
+}
+
 bool WriteIndex(const fs::path& dir, const fs::path& page, const std::vector<StoredVersion>& entries,
                 std::string& error) {
   std::string out = std::string(kIndexHeading) + "\n";
   std::string name = page.string();
   std::replace(name.begin(), name.end(), '\n', ' ');
   out += name + "\n";
-  for (const StoredVersion& v : entries)
-    out += std::to_string(v.time) + "\t" + std::to_string(v.size) + "\t" + v.hash + "\t" + v.writer + "\n";
+  for (const StoredVersion& v : entries) out += IndexRow(v);
   return WriteQuickly(dir / kIndexName, out, error);
+}
+
+// A new version is one row more: appended, not the index written anew, as
+// every new file costs the file system an inode (slow to find on ext4 soon
+// after many were freed). A row torn by a crash is skipped by the reader;
+// the next starts on a line of its own.
+bool AppendIndexRow(const fs::path& dir, const IndexShape& shape, const StoredVersion& v,
+                    std::string& error) {
+  const std::string row = (shape.ends_in_line ? "" : "\n") + IndexRow(v);
+  const int fd = ::open((dir / kIndexName).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < row.size()) {
+    const ssize_t n = ::write(fd, row.data() + done, row.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = std::strerror(n < 0 ? errno : ENOSPC);
+      ::close(fd);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 // Removes objects no kept version needs, directly or as the base of one.
@@ -284,7 +324,8 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
                                    std::int64_t now) const {
   std::string error;
   const std::uint64_t folder_before = total_ ? FolderBytes(dir, folded_) : 0;
-  std::vector<StoredVersion> entries = ReadIndex(dir);
+  IndexShape shape;
+  std::vector<StoredVersion> entries = ReadIndex(dir, &shape);
   const std::string hash = Sha256(bytes);
   if (!entries.empty() && entries.back().hash == hash) return {};
 
@@ -307,7 +348,9 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
   }
   entries.push_back({now, bytes.size(), std::string(writer), hash});
   const bool dropped = Prune(entries, now);
-  if (!WriteIndex(dir, page_name, entries, error)) return Failed(error);
+  const bool written = !dropped && shape.sound ? AppendIndexRow(dir, shape, entries.back(), error)
+                                               : WriteIndex(dir, page_name, entries, error);
+  if (!written) return Failed(error);
   if (dropped) CollectGarbage(dir, entries);
   if (total_) *total_ = *total_ - std::min(*total_, folder_before) + FolderBytes(dir, folded_);
   ApplyCap();

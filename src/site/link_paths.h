@@ -1,6 +1,7 @@
 #pragma once
 // Paths of a move, shared by its planning and its undo. No Qt here.
 #include <filesystem>
+#include <string>
 
 namespace hemlo::site {
 
@@ -19,5 +20,10 @@ inline std::filesystem::path Mapped(const std::filesystem::path& p,
   if (!Within(p, from)) return p;
   return std::filesystem::path(to.native() + p.native().substr(from.native().size()));
 }
+
+// `target` as a relative reference from a page at `page` (both absolute and
+// normal), in ASCII: names %-encoded as UTF-8, the form a browser sends
+// whatever the page's encoding. Made in link_plan.cpp, beside the rewrite.
+std::string LinkBetween(const std::filesystem::path& page, const std::filesystem::path& target);
 
 }  // namespace hemlo::site

@@ -54,11 +54,6 @@ LinkPlan PlanLinkUpdate(const std::filesystem::path& root, const std::filesystem
 // The file's bytes with its ticked, decidable changes made.
 std::string RewrittenBytes(const LinkFile& file);
 
-// `target` as a relative reference from a page at `page` (both absolute and
-// normal), in ASCII: names %-encoded as UTF-8, the form a browser sends
-// whatever the page's encoding.
-std::string LinkBetween(const std::filesystem::path& page, const std::filesystem::path& target);
-
 struct MoveRecord {
   std::filesystem::path from, to;
   std::vector<FileChange> files;  // paths as before the move

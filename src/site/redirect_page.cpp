@@ -10,7 +10,6 @@
 #include "base/atomic_batch.h"
 #include "base/atomic_file.h"
 #include "site/link_paths.h"
-#include "site/link_rewrite.h"
 #include "site/link_write.h"
 #include "site/page_text.h"
 

@@ -3,6 +3,7 @@
 // because of the store.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -386,6 +387,36 @@ TEST(VersionSetAside, IsFoldedInByTheNextLook) {
   EXPECT_EQ(v[0].writer, "サイト置換");
   EXPECT_EQ(next.Bytes(page, v[0].hash), "copied");
   EXPECT_EQ(next.Bytes(page, v[1].hash), "linked");
+  fs::remove_all(dir);
+}
+
+// A new version is a row appended to the page's index (no new file), and a
+// row torn by a crash costs only itself: the versions before and after read.
+TEST(VersionIndex, AppendsARowAndSurvivesATornOne) {
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-torn-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  VersionStore store(dir / "versions");
+  const fs::path page = dir / "a.htm";
+  const std::int64_t t0 = 1'700'000'000;
+  ASSERT_TRUE(store.Keep(page, "one", "上書き保存", t0));
+  fs::path index;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "versions"))
+    if (e.path().filename() == "index") index = e.path();
+  ASSERT_FALSE(index.empty());
+  struct stat before {};
+  ASSERT_EQ(::stat(index.c_str(), &before), 0);
+  ASSERT_TRUE(store.Keep(page, "two", "上書き保存", t0 + 1));
+  struct stat after {};
+  ASSERT_EQ(::stat(index.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  // "two"'s row torn mid-hash: its writer, the tab before it, the line's end and ten digits go.
+  fs::resize_file(index, fs::file_size(index) - std::string("上書き保存").size() - 12);
+  ASSERT_TRUE(store.Keep(page, "three", "サイト置換", t0 + 2));
+  const auto v = store.Versions(page);
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_EQ(store.Bytes(page, v[0].hash), "three");
+  EXPECT_EQ(v[0].writer, "サイト置換");
+  EXPECT_EQ(store.Bytes(page, v[1].hash), "one");
   fs::remove_all(dir);
 }
 
