@@ -64,7 +64,7 @@ TFtp1::TFtp1(Prompts* prompts, QWidget* parent)
       own_prompts_(prompts ? nullptr : std::make_unique<QtPrompts>(this)),
       prompts_(prompts ? prompts : own_prompts_.get()),
       connection_(std::make_unique<transfer::Connection>(
-          *prompts_, [this] { return QThread::currentThread() == thread(); })),
+          [this] { return QThread::currentThread() == thread(); })),
       IdFTP1(connection_->Ftp()),
       call_(connection_->Call()) {
   setObjectName(QStringLiteral("Ftp1"));
@@ -105,8 +105,12 @@ void TFtp1::ListenToConnection() {
   transfer::Connection::Events events;
   events.connected = [conn] { conn->OnConnected(); };
   events.disconnected = [conn] { conn->OnDisconnected(); };
-  events.certificate = [conn](const ftp::TIdCertificateInfo& info) {
-    return conn->VerifyCertificate(info);
+  // The worker's questions, asked with the window's own boxes.
+  events.question = [this, conn](const transfer::Question& q) {
+    if (q.kind != transfer::Question::Kind::kCertificate) return transfer::AskWith(*prompts_, q);
+    transfer::Reply trust;
+    trust.answer = conn->VerifyCertificate(q.certificate) ? Answer::Yes : Answer::No;
+    return trust;
   };
   events.started = [this] { UpdateBusyControls(); };
   events.status = [this](const std::string& text) { SetStatusText(text); };

@@ -1,5 +1,6 @@
 #include "ferrox/run_connections.h"
 
+#include "remote/connection.h"
 #include "remote/ftp_errors.h"
 #include "remote/ftp_remote_files.h"
 #include "ferrox/sync_place.h"
@@ -8,16 +9,22 @@ namespace hemlo::transfer_ui {
 
 namespace {
 
-// Uploads in the mode box's type (the connection's other calls as they
-// are): TYPE goes out when it changes, as on the window's connection.
-class TypedUploads : public transfer::FtpRemoteFiles {
+// A slot's files over an FTP connection: its own (kept while the files
+// live) or the place's. Uploads go in the mode box's type: TYPE goes out
+// when it changes, as on the window's connection; the other calls as they
+// are.
+class SlotFtpFiles : public transfer::FtpRemoteFiles {
  public:
-  TypedUploads(std::unique_ptr<transfer::FtpRemoteFiles> owner, ftp::TIdFTP& client,
+  SlotFtpFiles(ftp::TIdFTP& client, std::unique_ptr<transfer::Connection> own,
                transfer::TransferMode type)
-      : FtpRemoteFiles(client), owner_(std::move(owner)), type_(type) {}
+      : FtpRemoteFiles(client), own_(std::move(own)), type_(type) {}
 
   void Upload(const std::string& local_path, const std::string& remote_path,
               const transfer::ByteProgress& progress) override {
+    if (type_ == transfer::TransferMode::kBinary) {
+      FtpRemoteFiles::Upload(local_path, remote_path, progress);
+      return;
+    }
     ftp::TIdFTP& ftp = Client();
     const ftp::TWorkEvent saved = ftp.OnWork;
     if (progress)
@@ -35,16 +42,20 @@ class TypedUploads : public transfer::FtpRemoteFiles {
   }
 
  private:
-  std::unique_ptr<transfer::FtpRemoteFiles> owner_;  // an extra connection's client
+  std::unique_ptr<transfer::Connection> own_;  // null: the place's connection
   transfer::TransferMode type_;
 };
 
-std::unique_ptr<transfer::RemoteFiles> Typed(std::unique_ptr<transfer::FtpRemoteFiles> remote,
-                                             transfer::TransferMode type) {
-  if (type == transfer::TransferMode::kBinary) return remote;
-  ftp::TIdFTP& client = remote->Client();
-  return std::make_unique<TypedUploads>(std::move(remote), client, type);
-}
+// A slot's files over an SFTP connection of its own, in the folder its
+// login changed into.
+class SlotSftpFiles : public transfer::SftpRemoteFiles {
+ public:
+  explicit SlotSftpFiles(std::unique_ptr<transfer::Connection> own)
+      : SftpRemoteFiles(*own->SftpFiles()), own_(std::move(own)) {}
+
+ private:
+  std::unique_ptr<transfer::Connection> own_;
+};
 
 }  // namespace
 
@@ -52,40 +63,25 @@ publish::RemoteFactory RunConnections(SyncPlace& place, const std::string& start
                                       text::NameEncoding encoding,
                                       transfer::TransferMode upload_type) {
   transfer::Connection& link = place.Link();
-  if (const sftp::ConnectOptions* sftp = link.SftpOptions()) {
-    // Each slot logs in on its own; the place's connection stays as it is.
-    return [&link, options = *sftp, start_folder](int, const publish::CancelRegistrar& cancel_with)
-               -> std::unique_ptr<transfer::RemoteFiles> {
-      return transfer::ConnectSftpRemoteFiles(options, link.SftpQuestions(), start_folder,
-                                              cancel_with);
-    };
-  }
-  const ftp::TIdFTP& client = link.Ftp();
-  transfer::FtpEndpoint endpoint;
-  endpoint.host_field = std::string(!client.UseTLS      ? ""
-                                    : client.ImplicitTLS ? "ftps://"
-                                                         : "ftpes://") +
-                        client.Host +
-                        ":" + std::to_string(client.Port);
-  endpoint.user = client.Username;
-  endpoint.password = client.Password;
-  endpoint.start_folder = start_folder;
-  endpoint.data_mode = place.Profiles().DataMode;
   // Names as the place's connection sends them.
-  endpoint.encoding = encoding == text::NameEncoding::kUtf8 ? transfer::NameEncodingMode::kUtf8
-                                                            : transfer::NameEncodingMode::kShiftJis;
-  endpoint.configure = [verify = client.OnVerifyCertificate](ftp::TIdFTP& extra) {
-    extra.OnVerifyCertificate = verify;
-  };
-  return [&link, endpoint, upload_type](int slot, const publish::CancelRegistrar& cancel_with)
-             -> std::unique_ptr<transfer::RemoteFiles> {
-    // The place's own connection is warm: it goes first. Once Escape has
-    // cancelled it or the line has cut it, a fresh one stands in (to open
-    // the slot again, or to clean up after the cancel).
+  const transfer::NameEncodingMode names = encoding == text::NameEncoding::kUtf8
+                                               ? transfer::NameEncodingMode::kUtf8
+                                               : transfer::NameEncodingMode::kShiftJis;
+  return [&link, like = link.LoginLikeThis(), start_folder, names, upload_type](
+             int slot,
+             const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
+    // FTP: the place's own connection is warm, it goes first. Once Escape
+    // has cancelled it or the line has cut it, a fresh one stands in (to
+    // open the slot again, or to clean up after the cancel). SFTP: each
+    // slot logs in on its own; the place's connection stays as it is.
     ftp::TIdFTP& own = link.Ftp();
-    if (slot == 0 && own.Connected() && !own.CancelFired())
-      return Typed(std::make_unique<transfer::FtpRemoteFiles>(own), upload_type);
-    return Typed(transfer::ConnectFtpRemoteFiles(endpoint, cancel_with), upload_type);
+    if (!like.sftp && slot == 0 && own.Connected() && !own.CancelFired())
+      return std::make_unique<SlotFtpFiles>(own, nullptr, upload_type);
+    auto extra = transfer::Connection::Like(link, like);
+    extra->ConnectHere(start_folder, names, cancel_with);
+    if (like.sftp) return std::make_unique<SlotSftpFiles>(std::move(extra));
+    ftp::TIdFTP& client = extra->Ftp();
+    return std::make_unique<SlotFtpFiles>(client, std::move(extra), upload_type);
   };
 }
 

@@ -10,12 +10,12 @@
 
 namespace hemlo::transfer {
 
-Connection::Connection(Prompts& owner_prompts, std::function<bool()> on_owner_thread)
+Connection::Connection(std::function<bool()> on_owner_thread)
     : wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       // The worker only writes to an eventfd: nothing of the owner's
       // toolkit crosses between the threads.
       calls_([this] { Wake(); }, std::move(on_owner_thread)),
-      worker_prompts_(std::make_unique<PromptsOnOwner>(calls_, owner_prompts)) {
+      worker_prompts_(std::make_unique<QuestionPrompts>([this](const Question& q) { return Ask(q); })) {
   // The client's events come from the worker; the owner takes them on its
   // own thread, in order.
   ftp_.OnConnected = [this](ftp::TIdTCPConnection&) {
@@ -29,21 +29,26 @@ Connection::Connection(Prompts& owner_prompts, std::function<bool()> on_owner_th
     });
   };
   ftp_.OnVerifyCertificate = [this](const ftp::TIdCertificateInfo& info) {
-    auto accept = std::make_shared<bool>(false);
-    try {
-      calls_.Call([this, accept, info] {
-        *accept = events_.certificate && events_.certificate(info);
-      });
-    } catch (const UiCallAbandoned&) {
-      throw ftp::EIdOperationAborted();
-    }
-    return *accept;
+    Question q;
+    q.kind = Question::Kind::kCertificate;
+    q.certificate = info;
+    return Ask(q).answer == Answer::Yes;
   };
   worker_ = std::make_unique<ConnectionWorker>();
 }
 
 Connection::~Connection() {
-  Abandon();
+  if (origin_) {
+    // A slot's connection says goodbye as its own client would.
+    if (!sftp_ && ftp_.Connected()) {
+      try {
+        ftp_.Disconnect();
+      } catch (...) {
+      }
+    }
+  } else {
+    Abandon();
+  }
   worker_.reset();
   if (wake_fd_ >= 0) ::close(wake_fd_);
   // The client may still report its disconnection while the owner goes.
@@ -53,6 +58,22 @@ Connection::~Connection() {
 }
 
 void Connection::SetEvents(Events events) { events_ = std::move(events); }
+
+Reply Connection::Ask(const Question& q) {
+  if (origin_) return origin_->Ask(q);
+  // The reply lives on the heap and the question is copied: a question
+  // the owner gave up on may still be on screen after the worker has
+  // moved on.
+  auto reply = std::make_shared<Reply>();
+  try {
+    calls_.Call([this, reply, q] {
+      if (events_.question) *reply = events_.question(q);
+    });
+  } catch (const UiCallAbandoned&) {
+    throw ftp::EIdOperationAborted();
+  }
+  return *reply;
+}
 
 void Connection::Wake() {
   const uint64_t one = 1;
@@ -171,7 +192,7 @@ bool Connection::Disconnect() {
 }
 
 bool Connection::Run(bool operation, std::function<void()> command, std::function<void()> then) {
-  if (Busy()) return false;
+  if (Busy() || !worker_) return false;
   call_.Begin(operation);
   ftp_.ClearCancel();
   if (sftp_) sftp_->ClearCancel();

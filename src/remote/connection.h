@@ -6,6 +6,9 @@
 // connection only through Events, on its own thread; the connection never
 // knows who owns it. No Qt: the owner's event loop watches WakeFd() and
 // calls TakeQueued() when it becomes readable.
+//
+// A run over several connections makes its extra ones with Like: each
+// logs in as this one did and runs its client on the caller's thread.
 #include <atomic>
 #include <exception>
 #include <functional>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "base/prompts.h"
+#include "remote/connection_question.h"
 #include "ftp/id_ftp.h"
 #include "remote/connection_worker.h"
 #include "remote/ftp_remote_files.h"
@@ -69,9 +73,11 @@ class Connection {
     // The FTP client's own connect and disconnect.
     std::function<void()> connected;
     std::function<void()> disconnected;
-    // The server's certificate the system refused: trust it? Asked on the
-    // owner's thread while the worker waits.
-    std::function<bool(const ftp::TIdCertificateInfo&)> certificate;
+    // A question of the command on the worker (a yes/no box, a password,
+    // a host key, a certificate the system refused...), asked on the
+    // owner's thread while the worker waits for the reply. Unsubscribed,
+    // or given up by Abandon/Stop: declined (the command ends as a cancel).
+    std::function<Reply(const Question&)> question;
     // A command has started on the worker (the owner's controls follow).
     std::function<void()> started;
     // A command has ended; the running call is no longer active.
@@ -94,9 +100,8 @@ class Connection {
     std::function<void(const std::string&)> status;
   };
 
-  // `owner_prompts` answers the questions of commands on the worker;
   // `on_owner_thread` tells whether the caller is on the owner's thread.
-  Connection(Prompts& owner_prompts, std::function<bool()> on_owner_thread);
+  explicit Connection(std::function<bool()> on_owner_thread);
   // Stops the command that runs and joins the worker (Abandon first where
   // the owner still holds what the command may wait for).
   ~Connection();
@@ -114,8 +119,40 @@ class Connection {
   void Post(std::function<void()> fn) { calls_.Post(std::move(fn)); }
   // Runs `fn` on the owner's thread and waits for it (worker side).
   void CallOnOwner(const std::function<void()>& fn) { calls_.Call(fn); }
-  // Questions for code on the worker: each waits for the owner's answer.
+  // Questions for code on the worker: each becomes Events::question and
+  // waits for the owner's reply.
   Prompts& WorkerPrompts() { return *worker_prompts_; }
+  // Worker side: `q` through Events::question; ftp::EIdOperationAborted
+  // once the owner has given the wait up.
+  Reply Ask(const Question& q);
+
+  // ---- a connection like this one ----
+  // What a connection like this one logs in with, taken on the owner's
+  // thread while this one stands: its server, login, TLS, data mode (and
+  // through Like, its certificate trust, questions and session secrets).
+  struct Likeness {
+    std::string host_field;  // as a profile spells it: "ftpes://host:port"
+    std::string user, password;
+    bool passive = false;
+    ftp::TIdDataMode data_mode = ftp::TIdDataMode::dmAuto;
+    std::optional<sftp::ConnectOptions> sftp;
+  };
+  Likeness LoginLikeThis() const;
+  // A connection for one slot of a run over several connections, logging
+  // in with `login`; its questions (a certificate, a host key, a password)
+  // and the passwords it is given are `origin`'s, which outlives it. Its
+  // client runs on the caller's thread (ConnectHere), with no worker and
+  // no events: the run's slots already have threads of their own, and a
+  // second thread per slot would only hand every call across once more.
+  static std::unique_ptr<Connection> Like(Connection& origin, const Likeness& login);
+  // Caller's thread, a connection made by Like: logs in and starts in
+  // `start_folder`, FTP names in `encoding`. `cancel_with` (if any) is
+  // handed a function that stops the login from another thread, and
+  // nullptr again before this returns. FTP failures raise the remote
+  // errors, SFTP ones propagate as the client raises them. Closing says
+  // QUIT on FTP.
+  void ConnectHere(const std::string& start_folder, NameEncodingMode encoding,
+                   const std::function<void(std::function<void()>)>& cancel_with);
 
   // ---- the clients ----
   ftp::TIdFTP& Ftp() { return ftp_; }
@@ -210,6 +247,7 @@ class Connection {
   void Abandon();
 
  private:
+  Connection(Connection& origin, const Likeness& login);
   void Wake();
   void ListSftpFolder(size_t batch_rows);
   void TellListingEnded(ListingEnd end);
@@ -227,6 +265,10 @@ class Connection {
   SessionPasswords passwords_;
   std::unique_ptr<PassphraseKeeper> passphrases_;
   std::optional<SecretKey> sftp_password_key_;
+
+  // A slot's connection (Like): where its questions go, and its login.
+  Connection* origin_ = nullptr;
+  std::optional<Likeness> like_;
 
   Events events_;
   std::atomic<bool> stop_requested_{true};

@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "ftp/id_exception.h"
 
 namespace hemlo::transfer {
 
@@ -135,58 +134,6 @@ void UiCalls::SetAbandoned(bool abandoned) {
   if (current->done) return;
   current->abandoned = true;
   current->done_cv.notify_all();
-}
-
-void PromptsOnOwner::Ask(const std::function<void()>& question) {
-  try {
-    calls_.Call(question);
-  } catch (const UiCallAbandoned&) {
-    throw ftp::EIdOperationAborted();
-  }
-}
-
-// Answers live on the heap and arguments are copied: a question the owner
-// gave up on may still be on screen after the worker has moved on.
-Answer PromptsOnOwner::Message(const std::string& caption, const std::string& text, Buttons buttons,
-                               Icon icon, Answer default_button) {
-  auto a = std::make_shared<Answer>(Answer::Cancel);
-  Ask([a, &owner = owner_, caption, text, buttons, icon, default_button] {
-    *a = owner.Message(caption, text, buttons, icon, default_button);
-  });
-  return *a;
-}
-
-void PromptsOnOwner::Error(const std::string& text) {
-  Ask([&owner = owner_, text] { owner.Error(text); });
-}
-
-std::optional<std::string> PromptsOnOwner::Input(const std::string& caption,
-                                                 const std::string& prompt,
-                                                 const std::string& initial) {
-  auto r = std::make_shared<std::optional<std::string>>();
-  Ask([r, &owner = owner_, caption, prompt, initial] {
-    *r = owner.Input(caption, prompt, initial);
-  });
-  return *r;
-}
-
-std::optional<std::string> PromptsOnOwner::Password(const std::string& caption,
-                                                    const std::string& prompt) {
-  auto r = std::make_shared<std::optional<std::string>>();
-  Ask([r, &owner = owner_, caption, prompt] { *r = owner.Password(caption, prompt); });
-  return *r;
-}
-
-std::optional<std::string> PromptsOnOwner::OpenFile(const FileDialogRequest& request) {
-  auto r = std::make_shared<std::optional<std::string>>();
-  Ask([r, &owner = owner_, request] { *r = owner.OpenFile(request); });
-  return *r;
-}
-
-std::optional<std::string> PromptsOnOwner::SaveFile(const FileDialogRequest& request) {
-  auto r = std::make_shared<std::optional<std::string>>();
-  Ask([r, &owner = owner_, request] { *r = owner.SaveFile(request); });
-  return *r;
 }
 
 }  // namespace hemlo::transfer

@@ -18,7 +18,6 @@
 #include <mutex>
 #include <thread>
 
-#include "base/prompts.h"
 
 namespace hemlo::transfer {
 
@@ -83,30 +82,6 @@ class UiCalls {
   std::deque<std::function<void()>> queue_;
   bool abandoned_ = false;
   std::shared_ptr<Pending> current_;
-};
-
-// Prompts for code on the worker: each question is put by `owner` on the
-// owner's thread while the worker waits. A question the owner gave up on
-// ends the running command as a cancel does. Letting events run is the
-// owner's own business: ProcessEvents does nothing here.
-class PromptsOnOwner : public Prompts {
- public:
-  PromptsOnOwner(UiCalls& calls, Prompts& owner) : calls_(calls), owner_(owner) {}
-  Answer Message(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
-                 Answer default_button = Answer::Yes) override;
-  void Error(const std::string& text) override;
-  std::optional<std::string> Input(const std::string& caption, const std::string& prompt,
-                                   const std::string& initial) override;
-  std::optional<std::string> Password(const std::string& caption,
-                                      const std::string& prompt) override;
-  std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
-  std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
-  void ProcessEvents() override {}
-
- private:
-  void Ask(const std::function<void()>& question);
-  UiCalls& calls_;
-  Prompts& owner_;
 };
 
 }  // namespace hemlo::transfer

@@ -38,8 +38,14 @@ std::string HostKeyText(const sftp::HostKeyQuestion& q) {
 sftp::ConnectQuestions Connection::SftpQuestions() {
   sftp::ConnectQuestions q;
   q.trust_host_key = [this](const sftp::HostKeyQuestion& k) {
-    const bool yes = WorkerPrompts().Message(kHostKeyCaption, HostKeyText(k), Buttons::YesNo,
-                                             Icon::Warning, Answer::No) == Answer::Yes;
+    Question ask;
+    ask.kind = Question::Kind::kHostKey;
+    ask.caption = kHostKeyCaption;
+    ask.text = HostKeyText(k);
+    ask.buttons = Buttons::YesNo;
+    ask.icon = Icon::Warning;
+    ask.default_button = Answer::No;
+    const bool yes = Ask(ask).answer == Answer::Yes;
     if (!yes) Post([this] { call_.ConnectDeclined(true); });
     return yes;
   };
