@@ -212,6 +212,8 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // Colours the blocks in view; states of earlier lines are scanned as needed.
   // Lines whose colours change outside `painting` are painted again.
   void ColourVisibleBlocks(const QRect& painting);
+  // Colours a line that was just edited before Qt lays it out.
+  void ColourEditedBlock(const QTextBlock& block);
   // Brings the states of the blocks before `target` up to date, scanning at
   // most about `budget` characters; true when they are.
   bool AdvanceSyntax(int target, std::size_t budget);

@@ -97,6 +97,7 @@ void QtEditPane::OnContentsChange(int position, int /*removed*/, int added) {
     fresh.push_back(Measure(block));
   lines_.Replace(static_cast<std::size_t>(b), static_cast<std::size_t>(old_e - b + 1), fresh);
   KeepGlyphs(first);
+  if (b == e) ColourEditedBlock(first);
 }
 
 void QtEditPane::KeepGlyphs(const QTextBlock& block) {

@@ -48,6 +48,26 @@ std::pair<int, int> ColumnWindow(const QTextBlock& block, qreal left, qreal righ
   return {std::max(0, first - 1) * kWindowStep, (last + 2) * kWindowStep};
 }
 
+QColor ColourOf(SyntaxKind kind, bool dark);
+
+// The colour runs of a line's spans that touch columns [from, to).
+QList<QTextLayout::FormatRange> RangesOf(const std::vector<SyntaxSpan>& spans, int from, int to,
+                                         bool dark) {
+  QList<QTextLayout::FormatRange> ranges;
+  ranges.reserve(static_cast<qsizetype>(spans.size()));
+  for (const SyntaxSpan& span : spans) {
+    if (span.start + span.length <= static_cast<std::size_t>(from) ||
+        span.start >= static_cast<std::size_t>(to))
+      continue;
+    QTextLayout::FormatRange r;
+    r.start = static_cast<int>(span.start);
+    r.length = static_cast<int>(span.length);
+    r.format.setForeground(ColourOf(span.kind, dark));
+    ranges.push_back(r);
+  }
+  return ranges;
+}
+
 std::u16string_view View(const QString& s, int limit) {
   return {reinterpret_cast<const char16_t*>(s.utf16()),
           static_cast<std::size_t>(std::min<qsizetype>(s.size(), limit))};
@@ -233,18 +253,7 @@ void QtEditPane::ColourVisibleBlocks(const QRect& painting) {
       state = end;
       if (exact && k == syntax_dirty_) StoreSyntaxState(k, state);
     }
-    QList<QTextLayout::FormatRange> ranges;
-    ranges.reserve(static_cast<qsizetype>(spans.size()));
-    for (const SyntaxSpan& span : spans) {
-      if (span.start + span.length <= static_cast<std::size_t>(from) ||
-          span.start >= static_cast<std::size_t>(to))
-        continue;
-      QTextLayout::FormatRange r;
-      r.start = static_cast<int>(span.start);
-      r.length = static_cast<int>(span.length);
-      r.format.setForeground(ColourOf(span.kind, dark));
-      ranges.push_back(r);
-    }
+    const QList<QTextLayout::FormatRange> ranges = RangesOf(spans, from, to, dark);
     QTextLayout* layout = block.layout();
     if (layout && layout->formats() != ranges) {
       layout->setFormats(ranges);
@@ -259,6 +268,34 @@ void QtEditPane::ColourVisibleBlocks(const QRect& painting) {
       if (!painting.contains(line)) viewport()->update(line);
     }
   }
+  decorating_ = false;
+}
+
+void QtEditPane::ColourEditedBlock(const QTextBlock& block) {
+  // Qt lays the edited line out right after this; colouring it only at the
+  // paint lays it out a second time, and when that second width comes out a
+  // hair narrower (runs of another colour shape apart) on the page's widest
+  // line, Qt measures every line of the page again to find the widest.
+  // Coloured now, the paint finds the colours in place. Long lines are
+  // coloured by the columns in view, which need the layout: left to the paint.
+  if (!highlighting_ || block.length() > kWindowedLine) return;
+  const int k = block.blockNumber();
+  if (k > 0 && (k - 1 >= syntax_dirty_ ||
+                static_cast<std::size_t>(k) > line_states_.size()))
+    return;
+  const int state = k == 0 ? kSyntaxStart : line_states_[static_cast<std::size_t>(k - 1)];
+  if (state == kUnknown) return;
+  std::vector<SyntaxSpan> spans;
+  const QString text = block.text();
+  ScanHtmlLine(View(text, kMaxColouredUnits), state, &spans);
+  const bool dark = palette().color(QPalette::Base).lightness() < 128;
+  QList<QTextLayout::FormatRange> ranges =
+      RangesOf(spans, 0, std::numeric_limits<int>::max(), dark);
+  QTextLayout* layout = block.layout();
+  if (!layout || layout->formats() == ranges) return;
+  // Inside the document's own change report: the block is laid out with it.
+  decorating_ = true;
+  layout->setFormats(ranges);
   decorating_ = false;
 }
 

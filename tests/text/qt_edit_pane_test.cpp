@@ -457,6 +457,39 @@ TEST_F(QtEditPaneTest, ColouringScansABoundedRegionPerKey) {
   }
 }
 
+// The line a key edits carries its colours as soon as the key is handled, so
+// the paint does not lay the line out a second time.
+TEST_F(QtEditPaneTest, ATypedLineIsColouredBeforeThePaint) {
+  pane_.SetText("<p>x\r\n<!-- a\r\nb\r\n-->\r\n");
+  pane_.SetHighlighting(true);
+  pane_.resize(400, 300);
+  pane_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane_));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !pane_.SyntaxScanPending(); }, 5000));
+  pane_.viewport()->repaint();
+  const struct {
+    const char* what;
+    int line, column;
+    const char* keys;
+  } cases[] = {
+      {"a tag and its attribute on the first line", 0, 3, "<i class=\"y\">"},
+      {"inside a comment opened above", 2, 1, "<b>"},
+  };
+  for (const auto& c : cases) {
+    const QTextBlock block = pane_.document()->findBlockByNumber(c.line);
+    QTextCursor at(block);
+    at.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, c.column);
+    pane_.setTextCursor(at);
+    for (const char* key = c.keys; *key; ++key) {
+      Type(QString(QChar(*key)));
+      const auto typed = block.layout()->formats();  // no event loop turn yet
+      ASSERT_FALSE(typed.empty()) << c.what << " " << *key;
+      pane_.viewport()->repaint();
+      EXPECT_EQ(block.layout()->formats(), typed) << c.what << " " << *key;
+    }
+  }
+}
+
 // Awkward files open in the encoding the detector picks, say what it found,
 // and save back byte for byte.
 TEST_F(QtEditPaneTest, AFarPartnerTagIsFoundOnceTheCaretRestsNotOnEveryMoveOrKey) {
