@@ -7,8 +7,6 @@
 #include <optional>
 #include <sstream>
 
-#include "base/version_store.h"
-
 namespace hemlo {
 namespace version_object {
 

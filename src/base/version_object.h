@@ -2,6 +2,7 @@
 // How a kept version is stored on disk, shared by the store and its program-wide worker.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,3 +33,14 @@ std::string WholeObject(std::string_view bytes);
 std::string DeltaObject(std::string_view older, std::string_view newer, const std::string& newer_hash);
 
 }  // namespace hemlo::version_object
+
+namespace hemlo {
+
+// One whole version as the store keeps it (zlib, or as it is when large),
+// for other keepers of old bytes; Unpack gives nullopt for damaged bytes.
+std::string PackVersionBytes(std::string_view bytes);
+std::optional<std::string> UnpackVersionBytes(std::string_view packed);
+// SHA-256 of `bytes`, lower-case hex.
+std::string VersionHash(std::string_view bytes);
+
+}  // namespace hemlo

@@ -28,6 +28,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/version_object.h"
+
 namespace hemlo {
 
 struct StoredVersion {
@@ -147,12 +149,5 @@ void WaitForVersionStore();
 // What the status bar should say about `r`: its message the first time the
 // store fails, nothing while it keeps failing, nothing again once it works.
 std::string VersionNoticeOnce(const VersionResult& r);
-
-// One whole version as the store keeps it (zlib, or as it is when large),
-// for other keepers of old bytes; Unpack gives nullopt for damaged bytes.
-std::string PackVersionBytes(std::string_view bytes);
-std::optional<std::string> UnpackVersionBytes(std::string_view packed);
-// SHA-256 of `bytes`, lower-case hex.
-std::string VersionHash(std::string_view bytes);
 
 }  // namespace hemlo
