@@ -490,6 +490,34 @@ TEST_F(QtEditPaneTest, ATypedLineIsColouredBeforeThePaint) {
   }
 }
 
+// A key that calls for an end tag goes in with it as one change to the
+// document, so Qt lays the line out once for the key, not once per edit.
+TEST_F(QtEditPaneTest, AKeyAndItsEndTagAreOneChange) {
+  pane_.SetClosingTags(true);
+  const struct {
+    const char* what;
+    std::string page;  // the caret at its end
+    const char* first;  // typed before the key
+    char key;
+    std::string after;
+    std::size_t caret;
+  } cases[] = {
+      {"'>' closes the element", Sjis("日本<ul"), "", '>', Sjis("日本<ul></ul>"), 8},
+      {"\"</\" completes the end tag", Sjis("<p>表"), "<", '/', Sjis("<p>表</p>"), 9},
+      {"\"</\" goes over the end tag there", "<p", ">x<", '/', "<p>x</p>", 8},
+  };
+  for (const auto& c : cases) {
+    pane_.LoadDocument(c.page, Encoding::kShiftJis);
+    pane_.SetSelStart(c.page.size());
+    Type(QString::fromLatin1(c.first));
+    QSignalSpy changes(pane_.document(), &QTextDocument::contentsChange);
+    Type(QString(QLatin1Char(c.key)));
+    EXPECT_EQ(changes.count(), 1) << c.what;
+    EXPECT_EQ(pane_.Text(), c.after) << c.what;
+    EXPECT_EQ(pane_.SelStart(), c.caret) << c.what;
+  }
+}
+
 // Awkward files open in the encoding the detector picks, say what it found,
 // and save back byte for byte.
 TEST_F(QtEditPaneTest, AFarPartnerTagIsFoundOnceTheCaretRestsNotOnEveryMoveOrKey) {
