@@ -280,6 +280,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   int completion_start_ = -1;  // where the word the list completes begins
   std::vector<CompletionItem> completion_all_;    // for the word, before narrowing
   std::vector<CompletionItem> completion_items_;  // as listed
+  int completion_widest_ = 0;                     // of the labels the list holds
   SiteOfPage site_of_page_;
   std::shared_ptr<SiteFiles> site_files_;
   // The site's files as paths from the page, for the list they came from.

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -516,6 +517,33 @@ TEST_F(QtEditPaneTest, AKeyAndItsEndTagAreOneChange) {
     EXPECT_EQ(pane_.Text(), c.after) << c.what;
     EXPECT_EQ(pane_.SelStart(), c.caret) << c.what;
   }
+}
+
+// A key after which the list would show the same items leaves the list's
+// rows in place (no refill, no repaint), and the choice goes back to the top.
+TEST_F(QtEditPaneTest, AKeyThatLeavesTheListAsItIsKeepsItsRows) {
+  pane_.SetCompletion(true);
+  pane_.resize(400, 300);
+  pane_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane_));
+  const std::string page = "<p style=\"font-weight";
+  pane_.LoadDocument(page, Encoding::kShiftJis);
+  pane_.SetSelStart(page.size());
+  Type(QStringLiteral(": b"));
+  ASSERT_TRUE(pane_.CompletionShown());
+  const QStringList labels = pane_.CompletionLabels();
+  ASSERT_GE(labels.size(), 2);
+  auto* list = pane_.findChild<QListWidget*>();
+  ASSERT_NE(list, nullptr);
+  const QListWidgetItem* first = list->item(0);
+  Key(Qt::Key_Down);
+  ASSERT_EQ(list->currentRow(), 1);
+  Type(QStringLiteral("o"));
+  EXPECT_EQ(pane_.CompletionLabels(), labels);
+  EXPECT_EQ(list->item(0), first);
+  EXPECT_EQ(list->currentRow(), 0);
+  Type(QStringLiteral("lde"));  // only "bolder" left: refilled
+  EXPECT_EQ(pane_.CompletionLabels(), QStringList{QStringLiteral("bolder")});
 }
 
 // Awkward files open in the encoding the detector picks, say what it found,
