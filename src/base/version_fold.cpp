@@ -1,5 +1,7 @@
 #include "base/version_store.h"
 
+#include <sys/statvfs.h>
+
 #include <algorithm>
 #include <atomic>
 #include <string>
@@ -22,10 +24,26 @@ void VersionStore::Fold(const fs::path& page_folder) {
   FoldIn(page_folder);
 }
 
+namespace {
+
+// Objects are kept as spares only where the disk has room to spare: until
+// they are offered they hold their bytes, which a save on a nearly full
+// disk may need.
+constexpr std::uint64_t kRoomForSpares = 256ull * 1024 * 1024;
+
+bool RoomForSpares(const fs::path& folder) {
+  struct statvfs st {};
+  return ::statvfs(folder.c_str(), &st) == 0 &&
+         static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize > kRoomForSpares;
+}
+
+}  // namespace
+
 bool VersionStore::FoldIn(const fs::path& dir) const {
-  std::vector<fs::path> folded;
-  const bool all = FoldInUnflushed(dir, folded);
+  std::vector<fs::path> folded, spares;
+  const bool all = FoldInUnflushed(dir, folded, spares, RoomForSpares(folder_));
   if (!folded.empty()) FlushFolder(dir);
+  OfferSpares(spares);
   std::error_code ec;
   for (const fs::path& f : folded) {
     fs::remove(f, ec);
@@ -35,11 +53,12 @@ bool VersionStore::FoldIn(const fs::path& dir) const {
 }
 
 void VersionStore::FoldBatch(const std::vector<fs::path>& page_folders) {
-  std::vector<fs::path> folded, flushed;
+  std::vector<fs::path> folded, flushed, spares;
+  const bool recycle = RoomForSpares(folder());
   for (const fs::path& dir : page_folders) {
     std::lock_guard lock(mutex_);
     const std::size_t before = folded.size();
-    FoldInUnflushed(dir, folded);
+    FoldInUnflushed(dir, folded, spares, recycle);
     if (folded.size() > before) flushed.push_back(dir);
   }
   // The flushes wait on the disk, not on the processor; nothing here needs
@@ -57,6 +76,7 @@ void VersionStore::FoldBatch(const std::vector<fs::path>& page_folders) {
   }
   work();
   for (std::thread& t : pool) t.join();
+  OfferSpares(spares);
   std::lock_guard lock(mutex_);
   std::error_code ec;
   for (const fs::path& f : folded) {
@@ -65,7 +85,8 @@ void VersionStore::FoldBatch(const std::vector<fs::path>& page_folders) {
   }
 }
 
-bool VersionStore::FoldInUnflushed(const fs::path& dir, std::vector<fs::path>& folded) const {
+bool VersionStore::FoldInUnflushed(const fs::path& dir, std::vector<fs::path>& folded,
+                                   std::vector<fs::path>& spares, bool recycle) const {
   std::vector<Pending> pending = PendingIn(dir);
   std::erase_if(pending, [&](const Pending& p) { return folded_.count(p.path) != 0; });
   if (pending.empty()) return true;
@@ -78,7 +99,7 @@ bool VersionStore::FoldInUnflushed(const fs::path& dir, std::vector<fs::path>& f
       if (!p.linked && fs::exists(p.path, ec)) fs::remove(p.path, ec);  // torn by a crash
       continue;
     }
-    if (cap_ != 0 && !KeepIn(dir, page_name, bytes, p.writer, p.time)) {
+    if (cap_ != 0 && !KeepIn(dir, page_name, bytes, p.writer, p.time, recycle ? &spares : nullptr)) {
       all = false;  // it and the newer ones stay set aside
       break;
     }

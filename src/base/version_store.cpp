@@ -69,7 +69,7 @@ VersionResult VersionStore::Keep(const fs::path& page, std::string_view bytes,
 
 VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_name,
                                    std::string_view bytes, std::string_view writer,
-                                   std::int64_t now) const {
+                                   std::int64_t now, std::vector<fs::path>* spares) const {
   std::string error;
   const std::uint64_t folder_before = total_ ? FolderBytes(dir, folded_) : 0;
   IndexShape shape;
@@ -90,9 +90,14 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
   if (!already_whole && !WriteQuickly(dir / hash, WholeObject(bytes), error)) return Failed(error);
   if (rewrite_previous) {
     std::string older;
-    if (WholeBytes(previous, older))  // zlib checks its own stream
+    if (WholeBytes(previous, older)) {  // zlib checks its own stream
+      const fs::path object = dir / entries.back().hash;
+      // Its inode serves again, where the rename below would free it.
+      if (fs::path spare = spares ? LinkAsSpare(object, SpareFolder()) : fs::path(); !spare.empty())
+        spares->push_back(std::move(spare));
       // Kept whole when this fails: larger, never lost.
-      WriteQuickly(dir / entries.back().hash, DeltaObject(older, bytes, hash), error);
+      WriteQuickly(object, DeltaObject(older, bytes, hash), error);
+    }
   }
   entries.push_back({now, bytes.size(), std::string(writer), hash});
   const bool dropped = Prune(entries, now);

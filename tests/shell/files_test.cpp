@@ -81,15 +81,19 @@ TEST_F(Files, SaveReplacesAtomicallyAndFailureKeepsOldFile) {
 TEST_F(Files, SaveKeepsModeOwnerAndLinksAndWritesWhereTheLinkPoints) {
   fs::create_directories(dir_ / "real");
   fs::create_directories(dir_ / "site");
+  fs::create_directories(dir_ / "shared");
   struct Case {
     const char* what;
     fs::path saved;   // the path the page was opened under
     fs::path target;  // the file that must get the text
     mode_t mode;
+    bool group_folder = false;  // the writer's own file, in a set-group-id folder of another group
   } cases[] = {
       {"plain file keeps its mode", dir_ / "plain.htm", dir_ / "plain.htm", 0640},
       {"relative link", dir_ / "site/index.htm", dir_ / "real/index.htm", 0600},
       {"absolute link to a link", dir_ / "site/top.htm", dir_ / "real/top.htm", 0604},
+      {"group of a set-group-id folder", dir_ / "shared/page.htm", dir_ / "shared/page.htm", 0644,
+       true},
   };
   fs::create_symlink("../real/index.htm", dir_ / "site/index.htm");
   fs::create_symlink(dir_ / "real/top2.htm", dir_ / "site/top.htm");
@@ -101,7 +105,12 @@ TEST_F(Files, SaveKeepsModeOwnerAndLinksAndWritesWhereTheLinkPoints) {
     std::string error;
     std::ofstream(c.target) << "old";
     ASSERT_EQ(::chmod(c.target.c_str(), c.mode), 0);
-    if (chown_ok) {
+    if (c.group_folder) {
+      if (!chown_ok) continue;
+      ASSERT_EQ(::chown(c.target.parent_path().c_str(), 0, 4330), 0);
+      ASSERT_EQ(::chmod(c.target.parent_path().c_str(), 02775), 0);
+      ASSERT_EQ(::chown(c.target.c_str(), ::geteuid(), ::getegid()), 0);
+    } else if (chown_ok) {
       ASSERT_EQ(::chown(c.target.c_str(), 4321, 4322), 0);
     }
     ASSERT_TRUE(WriteDocument(c.saved, "new", error)) << error;
@@ -110,7 +119,9 @@ TEST_F(Files, SaveKeepsModeOwnerAndLinksAndWritesWhereTheLinkPoints) {
     ASSERT_EQ(::stat(c.target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, c.mode);
     if (chown_ok) {
-      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(4321u, 4322u));
+      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid),
+                c.group_folder ? std::make_pair(::geteuid(), ::getegid())
+                               : std::make_pair(4321u, 4322u));
     }
     EXPECT_EQ(fs::is_symlink(c.saved), c.saved != c.target);
     for (auto& e : fs::directory_iterator(c.target.parent_path())) {
