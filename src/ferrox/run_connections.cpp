@@ -13,14 +13,15 @@ publish::RemoteFactory RunConnections(SyncPlace& place, const std::string& start
   const transfer::NameEncodingMode names = encoding == text::NameEncoding::kUtf8
                                                ? transfer::NameEncodingMode::kUtf8
                                                : transfer::NameEncodingMode::kShiftJis;
-  return [&link, like = link.LoginLikeThis(), start_folder, names, upload_type](
-             int slot,
-             const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
-    // FTP: the place's own connection is warm, it goes first. SFTP: each
-    // slot logs in on its own; the place's connection stays as it is.
-    return transfer::Connection::SlotFiles(link, like, slot, {start_folder, names, cancel_with, {}},
-                                           upload_type);
-  };
+  return
+      [&link, like = link.LoginLikeThis(), start_folder, names, upload_type](
+          int slot,
+          const publish::CancelRegistrar& cancel_with) -> std::unique_ptr<transfer::RemoteFiles> {
+        // FTP: the place's own connection is warm, it goes first. SFTP: each
+        // slot logs in on its own; the place's connection stays as it is.
+        return transfer::Connection::SlotFiles(link, like, slot,
+                                               {start_folder, names, cancel_with, {}}, upload_type);
+      };
 }
 
 std::optional<transfer::ParallelFiles> FolderUploadConnections(SyncPlace& place,

@@ -38,7 +38,8 @@ struct ListingReports {
   std::function<void(const std::string& folder, const text::RemoteNames& names)> folder_started;
   std::function<void()> failed;
   std::function<void(const text::RemoteNames& names, size_t lines)> started;
-  std::function<void(std::vector<RemoteListEntry>&& rows, std::map<std::string, std::string>&& links)>
+  std::function<void(std::vector<RemoteListEntry>&& rows,
+                     std::map<std::string, std::string>&& links)>
       batch;
   std::function<void(ListingEnd)> ended;
 };

@@ -15,7 +15,8 @@ Connection::Connection(std::function<bool()> on_owner_thread)
       // The worker only writes to an eventfd: nothing of the owner's
       // toolkit crosses between the threads.
       calls_([this] { Wake(); }, std::move(on_owner_thread)),
-      worker_prompts_(std::make_unique<QuestionPrompts>([this](const Question& q) { return Ask(q); })) {
+      worker_prompts_(
+          std::make_unique<QuestionPrompts>([this](const Question& q) { return Ask(q); })) {
   // The client's events come from the worker; the owner takes them on its
   // own thread, in order.
   ftp_.OnConnected = [this](ftp::TIdTCPConnection&) {

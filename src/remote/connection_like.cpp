@@ -10,7 +10,8 @@ Connection::Connection(Connection& origin, const Likeness& login)
     : origin_(&origin),
       like_(login),
       calls_([] {}, [] { return true; }),
-      worker_prompts_(std::make_unique<QuestionPrompts>([this](const Question& q) { return Ask(q); })) {
+      worker_prompts_(
+          std::make_unique<QuestionPrompts>([this](const Question& q) { return Ask(q); })) {
   // The one place a slot's protocol is chosen: as the origin's was.
   if (login.sftp) {
     sftp_side_ = std::make_unique<SftpSide>(session_, *login.sftp);

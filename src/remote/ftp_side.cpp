@@ -102,8 +102,7 @@ void FtpSide::LogInLike(const LoginLikeness& like, const SlotLogin& login) {
   ftp_.DataMode = like.data_mode;
   stop_with([this] { ftp_.Cancel(); });
   try {
-    session_.Connect(like.host_field, like.user, like.password, login.start_folder,
-                     login.encoding);
+    session_.Connect(like.host_field, like.user, like.password, login.start_folder, login.encoding);
   } catch (...) {
     stop_with(nullptr);
     RethrowAsRemoteError();
