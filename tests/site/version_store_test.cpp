@@ -33,8 +33,7 @@ struct Written {
 // Each writer replaces `before` (what the file holds) with `after`.
 Written Save(const fs::path& page, const std::string&, const std::string& after) {
   Written w;
-  std::string error;
-  w.ok = WriteDocument(page, after, error, &w.kept);
+  w.ok = WriteDocument(page, after, &w.kept).ok;
   return w;
 }
 
