@@ -40,17 +40,16 @@ double Median(std::vector<double> v) {
 
 double SaveMs(const fs::path& file, std::string& page, int n) {
   Edit(page, n);
-  std::string error;
   const auto start = Clock::now();
-  if (!hemlo::WriteDocument(file, page, error)) std::fprintf(stderr, "save: %s\n", error.c_str());
+  if (const hemlo::FileResult r = hemlo::WriteDocument(file, page); !r)
+    std::fprintf(stderr, "save: %s\n", r.message.c_str());
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 void Compare(const fs::path& dir, std::size_t bytes, int runs) {
   const fs::path file = dir / ("page-" + std::to_string(bytes) + ".htm");
   std::string page = Page(bytes);
-  std::string error;
-  hemlo::WriteDocument(file, page, error);
+  hemlo::WriteDocument(file, page);
   std::vector<double> on, off, fold;
   for (int i = 0; i < 2 * runs; ++i) {
     const bool store = i % 2 == 0;
@@ -97,8 +96,7 @@ int main(int argc, char** argv) {
   hemlo::SetVersionCap(hemlo::kDefaultVersionCapBytes);
   const fs::path file = dir / "hundred.htm";
   std::string page = Page(1 << 20);
-  std::string error;
-  hemlo::WriteDocument(file, page, error);
+  hemlo::WriteDocument(file, page);
   for (int i = 1; i <= 100; ++i) SaveMs(file, page, i);
   const auto& store = hemlo::ProgramVersionStore();
   std::printf("store after 100 one-line saves of a 1 MB page: %.2f MB, %zu versions\n",

@@ -31,14 +31,15 @@ void OnThreads(std::size_t n, Fn fn) {
 
 BatchFailure StageFiles(const std::vector<std::filesystem::path>& targets,
                         const std::vector<std::string_view>& bytes,
-                        std::vector<StagedFile>& staged) {
+                        std::vector<StagedFile>& staged, SpareFiles* spares) {
   staged.assign(targets.size(), {});
+  if (spares) spares->Refresh();
   std::vector<WriteResult> results(targets.size());
   std::vector<char> done(targets.size(), 0);
   // All written before any is flushed: the disk takes the batch together
   // instead of one wait per file.
   OnThreads(targets.size(), [&](std::size_t i) {
-    results[i] = StageFileUnflushed(targets[i], bytes[i], staged[i]);
+    results[i] = StageFileUnflushed(targets[i], bytes[i], staged[i], spares);
     done[i] = results[i].ok;
     return results[i].ok;
   });

@@ -19,11 +19,11 @@ struct BatchFailure {
   explicit operator bool() const { return !result.ok; }
 };
 
-// Stages bytes[i] for targets[i]. On a failure nothing stays staged and the
-// targets are untouched.
+// Stages bytes[i] for targets[i], in files taken from `spares` while it has
+// any. On a failure nothing stays staged and the targets are untouched.
 BatchFailure StageFiles(const std::vector<std::filesystem::path>& targets,
                         const std::vector<std::string_view>& bytes,
-                        std::vector<StagedFile>& staged);
+                        std::vector<StagedFile>& staged, SpareFiles* spares = nullptr);
 
 // Renames every staged file into place. After a failure the files not yet
 // renamed are abandoned; `renamed[i]` says which took their place (the caller

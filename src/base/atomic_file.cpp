@@ -45,12 +45,17 @@ void SyncFolder(const fs::path& file) {
 // `flush`ed, its writing to the disk is only started: the caller flushes it
 // (FlushStaged) before it takes the target's place.
 WriteResult WriteTemporary(const fs::path& target, std::string_view bytes, mode_t mode,
-                           const struct stat* owner, std::string& tmp, bool flush = true) {
-  // Appended piece by piece: GCC 12 at -O3 takes "." + name for an overlapping copy.
-  std::string name = ".";
-  name.append(target.filename().string()).append(".XXXXXX");
-  tmp = (FolderOf(target) / name).string();
-  int fd = ::mkstemp(tmp.data());
+                           const struct stat* owner, std::string& tmp, bool flush = true,
+                           SpareFiles* spares = nullptr) {
+  // A spare only for a page that is there: a new file takes its folder's group.
+  int fd = spares && owner ? spares->Take(target, tmp) : -1;
+  if (fd < 0) {
+    // Appended piece by piece: GCC 12 at -O3 takes "." + name for an overlapping copy.
+    std::string name = ".";
+    name.append(target.filename().string()).append(".XXXXXX");
+    tmp = (FolderOf(target) / name).string();
+    fd = ::mkstemp(tmp.data());
+  }
   if (fd < 0) return Fail(errno);
   auto abandon = [&](int err) {
     ::close(fd);
@@ -59,7 +64,11 @@ WriteResult WriteTemporary(const fs::path& target, std::string_view bytes, mode_
   };
   // Owner first: changing it clears set-id bits the mode may carry. Whoever
   // may not give the file away still keeps its group where allowed.
-  if (owner && (owner->st_uid != ::geteuid() || owner->st_gid != ::getegid())) {
+  // Compared with the file as made: in a set-group-id folder a new file
+  // takes the folder's group, not the one the page had.
+  struct stat made {};
+  if (owner && ::fstat(fd, &made) == 0 &&
+      (owner->st_uid != made.st_uid || owner->st_gid != made.st_gid)) {
     if (::fchown(fd, owner->st_uid, owner->st_gid) != 0 &&
         ::fchown(fd, static_cast<uid_t>(-1), owner->st_gid) != 0) {
       // Neither allowed: the file becomes the writer's, as a new one would.
@@ -97,7 +106,7 @@ fs::path FinalTarget(const fs::path& path) {
 namespace {
 
 WriteResult Stage(const fs::path& requested, std::string_view bytes, StagedFile& staged,
-                  mode_t mode, bool force_mode, bool flush) {
+                  mode_t mode, bool force_mode, bool flush, SpareFiles* spares = nullptr) {
   // Replacing a link by a file would cut the page off from where it lives.
   staged.target = FinalTarget(requested);
   staged.temporary.clear();
@@ -105,7 +114,7 @@ WriteResult Stage(const fs::path& requested, std::string_view bytes, StagedFile&
   const bool exists = ::stat(staged.target.c_str(), &st) == 0;
   const mode_t final_mode = exists && !force_mode ? st.st_mode & 07777 : mode;
   WriteResult r = WriteTemporary(staged.target, bytes, final_mode, exists ? &st : nullptr,
-                                 staged.temporary, flush);
+                                 staged.temporary, flush, spares);
   if (!r) staged.temporary.clear();  // already removed
   return r;
 }
@@ -118,8 +127,8 @@ WriteResult StageFile(const fs::path& requested, std::string_view bytes, StagedF
 }
 
 WriteResult StageFileUnflushed(const fs::path& requested, std::string_view bytes,
-                               StagedFile& staged) {
-  return Stage(requested, bytes, staged, 0644, false, false);
+                               StagedFile& staged, SpareFiles* spares) {
+  return Stage(requested, bytes, staged, 0644, false, false, spares);
 }
 
 WriteResult FlushStaged(const StagedFile& staged) {

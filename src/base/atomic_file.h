@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include "base/file_result.h"
+#include "base/spare_files.h"
 
 namespace hemlo {
 
@@ -38,8 +39,9 @@ WriteResult StageFile(const std::filesystem::path& target, std::string_view byte
 WriteResult CommitStaged(const StagedFile& staged);
 // For many files: Stage without waiting for the disk (the writing is started),
 // then FlushStaged each once all are written, so the disk takes them together.
+// The temporary is one of `spares` where one is to be had.
 WriteResult StageFileUnflushed(const std::filesystem::path& target, std::string_view bytes,
-                               StagedFile& staged);
+                               StagedFile& staged, SpareFiles* spares = nullptr);
 WriteResult FlushStaged(const StagedFile& staged);
 // For many files: the rename alone; the caller then makes each folder's new
 // names durable once with SyncFolderOf (one flush per folder, not per file).

@@ -181,6 +181,12 @@ VersionResult KeepBeforeWrite(const std::vector<fs::path>& pages, std::string_vi
   return r;
 }
 
+SpareFiles& ProgramSpareFiles() {
+  static SpareFiles spares;
+  spares.set_folder(ProgramVersionStore().folder() / kSpareFolderName);
+  return spares;
+}
+
 void WaitForVersionStore() { TheProgram().Wait(); }
 
 std::string VersionNoticeOnce(const VersionResult& r) {

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/spare_files.h"
 #include "base/version_object.h"
 
 namespace hemlo {
@@ -44,6 +45,9 @@ struct VersionResult {
   std::string message;  // Japanese, when !ok
   explicit operator bool() const { return ok; }
 };
+
+// Inside the store's folder: its emptied files (see SpareFiles).
+inline constexpr const char* kSpareFolderName = "spare";
 
 inline constexpr std::uint64_t kDefaultVersionCapBytes = 500ull * 1024 * 1024;
 // A version stays while it is among the newest this many of its page...
@@ -102,17 +106,22 @@ class VersionStore {
 
  private:
   std::filesystem::path PageFolder(const std::filesystem::path& page) const;
+  // `spares`, when given, gains the objects it replaced, linked into the
+  // spare folder (offered only once `dir` is flushed).
   VersionResult KeepIn(const std::filesystem::path& dir, const std::string& page_name,
-                       std::string_view bytes, std::string_view writer, std::int64_t now) const;
+                       std::string_view bytes, std::string_view writer, std::int64_t now,
+                       std::vector<std::filesystem::path>* spares = nullptr) const;
   VersionResult SetAsideIn(const std::filesystem::path& page, std::string_view bytes,
                            bool link, std::string_view writer, std::int64_t now,
                            std::filesystem::path* pending) const;
   // False when something set aside could not be folded in (it stays set aside).
   bool FoldIn(const std::filesystem::path& dir) const;
   // FoldIn without its flush and removal: the versions folded in are added
-  // to `folded` (and held in folded_ until they are removed).
-  bool FoldInUnflushed(const std::filesystem::path& dir,
-                       std::vector<std::filesystem::path>& folded) const;
+  // to `folded` (and held in folded_ until they are removed), the objects
+  // they replaced to `spares` when `recycle`.
+  bool FoldInUnflushed(const std::filesystem::path& dir, std::vector<std::filesystem::path>& folded,
+                       std::vector<std::filesystem::path>& spares, bool recycle) const;
+  std::filesystem::path SpareFolder() const { return folder_ / kSpareFolderName; }
   void FoldAll() const;
   std::uint64_t TotalBytesNow() const;
   void ApplyCap() const;
@@ -142,6 +151,10 @@ VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_vie
 // The same for every page of a site-wide write, as one batch.
 VersionResult KeepBeforeWrite(const std::vector<std::filesystem::path>& pages,
                               std::string_view writer);
+
+// The emptied files the program's store gives back, for the temporaries of
+// site-wide writes (StageFiles).
+SpareFiles& ProgramSpareFiles();
 
 // Waits until the worker has folded in everything set aside so far.
 void WaitForVersionStore();

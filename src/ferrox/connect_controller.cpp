@@ -174,7 +174,7 @@ void ConnectController::ReportFailure(const std::exception& e, bool was_connecte
     return;
   }
   if (call.ConnectWasDeclined() &&
-      (connection_.Sftp() ||
+      (connection_.SftpOptions() ||
        dynamic_cast<const remote::TrustDeclined*>(transfer::RemoteErrorOf(e).get()))) {
     // The user said いいえ: that was the answer, not an error to show.
     v_.SetStatus(transfer::kConnectionDeclined);

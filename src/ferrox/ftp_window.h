@@ -71,9 +71,6 @@ class TFtp1 : public QWidget {
   // The SFTP connection's settings while one stands (for the site sync's
   // further connections); nullptr for FTP.
   const sftp::ConnectOptions* SftpOptions() const { return connection_->SftpOptions(); }
-  // The SFTP connection's remote file system while one stands (worker
-  // side); nullptr for FTP.
-  transfer::RemoteFiles* SftpFiles() { return connection_->SftpFiles(); }
   // "host:port" and the account of the connection, for records and titles.
   std::string ServerText() const { return connection_->ServerText(); }
   std::string AccountName() const { return connect_->AccountName(); }

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "ftp/id_exception.h"
+#include "base/remote_errors.h"
 #include "transfer/folder_upload.h"
 #include "ferrox/ftp2_form.h"
 #include "ferrox/ftp_window.h"
@@ -122,8 +122,8 @@ void WireTransferOperations(TFtp1& w, transfer::TFtp2* permission_dialog) {
                                                    [&w] { w.ListRemoteFolder(); });
               // The dialog keeps its errors to itself; a stopped wait and a
               // lost connection are the window's to report.
-              if (w.WaitCancelled()) throw ftp::EIdOperationAborted();
-              if (!w.RemoteConnected()) throw ftp::EIdConnectionLost();
+              if (w.WaitCancelled()) throw remote::Cancelled();
+              if (!w.RemoteConnected()) throw remote::ConnectionLost();
             },
             [&w, permission_dialog, applied] {
               permission_dialog->Finish(*applied, w.RemoteConnected());

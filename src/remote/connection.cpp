@@ -15,7 +15,8 @@ Connection::Connection(std::function<bool()> on_owner_thread)
       // The worker only writes to an eventfd: nothing of the owner's
       // toolkit crosses between the threads.
       calls_([this] { Wake(); }, std::move(on_owner_thread)),
-      worker_prompts_(std::make_unique<QuestionPrompts>([this](const Question& q) { return Ask(q); })) {
+      worker_prompts_(
+          std::make_unique<QuestionPrompts>([this](const Question& q) { return Ask(q); })) {
   // The client's events come from the worker; the owner takes them on its
   // own thread, in order.
   ftp_.OnConnected = [this](ftp::TIdTCPConnection&) {
@@ -39,13 +40,7 @@ Connection::Connection(std::function<bool()> on_owner_thread)
 
 Connection::~Connection() {
   if (origin_) {
-    // A slot's connection says goodbye as its own client would.
-    if (!sftp_ && ftp_.Connected()) {
-      try {
-        ftp_.Disconnect();
-      } catch (...) {
-      }
-    }
+    Side().Goodbye();
   } else {
     Abandon();
   }
@@ -87,25 +82,11 @@ void Connection::TakeQueued() {
   if (calls_.HasQueued()) Wake();
 }
 
-bool Connection::Connected() const { return sftp_ ? sftp_->Connected() : ftp_.Connected(); }
-
-std::string Connection::ServerText() const {
-  if (sftp_) return "sftp://" + sftp_options_.host + ":" + std::to_string(sftp_options_.port);
-  return ftp_.Host + ":" + std::to_string(ftp_.Port);
-}
-
-std::string Connection::HostName() const { return sftp_ ? sftp_options_.host : ftp_.Host; }
-
-RemoteFiles& Connection::Files() {
-  if (sftp_files_) return *sftp_files_;
-  return ftp_files_;
-}
-
 void Connection::UseSftp(const sftp::ConnectOptions& options,
                          std::optional<SecretKey> password_key) {
-  sftp_files_.reset();
-  sftp_ = std::make_unique<sftp::SftpClient>();
-  sftp_options_ = options;
+  side_ = &ftp_side_;
+  sftp_side_ = std::make_unique<SftpSide>(session_, options);
+  side_ = sftp_side_.get();
   sftp_password_key_ = std::move(password_key);
 }
 
@@ -115,8 +96,8 @@ void Connection::UseKeyring(KeyringSession* keyring) {
 }
 
 void Connection::UseFtp() {
-  sftp_files_.reset();
-  sftp_.reset();
+  side_ = &ftp_side_;
+  sftp_side_.reset();
 }
 
 void Connection::TellStatus(std::string text) {
@@ -161,41 +142,20 @@ void Connection::ConnectFtp(const FtpLogin& login, size_t batch_rows) {
 }
 
 sftp::LoginMethod Connection::ConnectSftp(const std::string& folder, bool shift_jis) {
-  const sftp::LoginMethod login = sftp_->Connect(sftp_options_, SftpQuestions());
-  auto files = std::make_unique<SftpRemoteFiles>(*sftp_);
-  sftp_home_ = files->CurrentFolder();
-  session_.Names =
-      text::RemoteNames(shift_jis ? text::NameEncoding::kShiftJis : text::NameEncoding::kUtf8);
-  session_.HomeFolder = session_.StartFolder = sftp_home_;
-  if (!folder.empty()) {
-    try {
-      files->ChangeFolder(folder);
-      session_.StartFolder = folder;
-    } catch (const remote::RemoteError& e) {
-      // The stored folder is gone or closed to us: start at home instead.
-      if (remote::IsQuietLoss(e)) throw;
-    }
-  }
-  sftp_files_ = std::move(files);
-  return login;
+  if (!sftp_side_) throw remote::ConnectionLost("SFTP の接続がありません");
+  return sftp_side_->LogIn(SftpQuestions(), folder, shift_jis);
 }
 
 bool Connection::Disconnect() {
-  if (!sftp_) {
-    ftp_.Disconnect();
-    return false;
-  }
-  sftp_files_.reset();
-  sftp_->Disconnect();
-  sftp_.reset();
-  return true;
+  const bool tell = Side().Disconnect();
+  side_ = &ftp_side_;
+  return tell;
 }
 
 bool Connection::Run(bool operation, std::function<void()> command, std::function<void()> then) {
   if (Busy() || !worker_) return false;
   call_.Begin(operation);
-  ftp_.ClearCancel();
-  if (sftp_) sftp_->ClearCancel();
+  Side().ClearCancel();
   worker_->Post([this, command = std::move(command), then = std::move(then)] {
     CommandEnd end;
     end.was_connected = Connected();
@@ -204,7 +164,7 @@ bool Connection::Run(bool operation, std::function<void()> command, std::functio
     } catch (...) {
       end.failure = std::current_exception();
     }
-    end.cancelled = ftp_.CancelFired();
+    end.cancelled = Side().CancelFired();
     end.then = then;
     // Behind every call the command queued: the owner sees its end last.
     Post([this, end] {
@@ -241,8 +201,7 @@ void Connection::ReportByteProgress(int64_t done, int64_t total) {
 void Connection::Cancel() {
   if (!Busy()) return;
   call_.AskStop();
-  ftp_.Cancel();
-  if (sftp_) sftp_->Cancel();
+  Side().Cancel();
 }
 
 bool Connection::Stop(int timeout_ms) {
@@ -263,15 +222,13 @@ bool Connection::Stop(int timeout_ms) {
 }
 
 void Connection::ForgetCancelRequest() {
-  ftp_.ClearCancel();
-  if (sftp_) sftp_->ClearCancel();
+  Side().ClearCancel();
   // Ahead of the end steps' listing rows in the owner's queue.
   Post([this] { call_.StopHonoured(); });
 }
 
 void Connection::Abandon() {
-  ftp_.Cancel();
-  if (sftp_) sftp_->Cancel();
+  Side().Cancel();
   calls_.SetAbandoned(true);
 }
 

@@ -7,7 +7,7 @@
 // knows who owns it. No Qt: the owner's event loop watches WakeFd() and
 // calls TakeQueued() when it becomes readable.
 //
-// A run over several connections makes its extra ones with Like: each
+// A run over several connections makes its extra ones with SlotFiles: each
 // logs in as this one did and runs its client on the caller's thread.
 #include <atomic>
 #include <exception>
@@ -19,16 +19,16 @@
 #include <vector>
 
 #include "base/prompts.h"
-#include "remote/connection_question.h"
 #include "ftp/id_ftp.h"
+#include "remote/client_side.h"
+#include "remote/connection_question.h"
 #include "remote/connection_worker.h"
-#include "remote/ftp_remote_files.h"
+#include "remote/ftp_side.h"
 #include "remote/keyring_session.h"
 #include "remote/remote_session.h"
 #include "remote/running_call.h"
 #include "remote/session_secrets.h"
-#include "remote/sftp_remote_files.h"
-#include "sftp/sftp_client.h"
+#include "remote/sftp_side.h"
 
 namespace hemlo::transfer {
 
@@ -55,16 +55,6 @@ struct FtpLogin {
   std::string question;
   std::string folder;  // where to start (the stored folder)
   NameEncodingMode encoding = NameEncodingMode::kAutomatic;
-};
-
-// A listing's end, as its owner hears of it.
-struct ListingEnd {
-  std::string folder;
-  text::RemoteNames names;
-  size_t unread = 0;  // FTP lines no parser could read
-  bool whole = true;  // false: cut short at its bounds after `listed` rows
-  size_t listed = 0;
-  bool relabel = false;  // the names' encoding was settled by the listing (FTP)
 };
 
 class Connection {
@@ -127,53 +117,41 @@ class Connection {
   Reply Ask(const Question& q);
 
   // ---- a connection like this one ----
-  // What a connection like this one logs in with, taken on the owner's
-  // thread while this one stands: its server, login, TLS, data mode (and
-  // through Like, its certificate trust, questions and session secrets).
-  struct Likeness {
-    std::string host_field;  // as a profile spells it: "ftpes://host:port"
-    std::string user, password;
-    bool passive = false;
-    ftp::TIdDataMode data_mode = ftp::TIdDataMode::dmAuto;
-    std::optional<sftp::ConnectOptions> sftp;
-  };
-  Likeness LoginLikeThis() const;
-  // A connection for one slot of a run over several connections, logging
-  // in with `login`; its questions (a certificate, a host key, a password)
-  // and the passwords it is given are `origin`'s, which outlives it. Its
-  // client runs on the caller's thread (ConnectHere), with no worker and
-  // no events: the run's slots already have threads of their own, and a
-  // second thread per slot would only hand every call across once more.
-  static std::unique_ptr<Connection> Like(Connection& origin, const Likeness& login);
-  // Caller's thread, a connection made by Like: logs in and starts in
-  // `start_folder`, FTP names in `encoding`. `cancel_with` (if any) is
-  // handed a function that stops the login from another thread, and
-  // nullptr again before this returns. FTP failures raise the remote
-  // errors, SFTP ones propagate as the client raises them. Closing says
-  // QUIT on FTP.
-  void ConnectHere(const std::string& start_folder, NameEncodingMode encoding,
-                   const std::function<void(std::function<void()>)>& cancel_with);
+  // What a connection like this one logs in with (and through SlotFiles,
+  // its certificate trust, questions and session secrets), taken on the
+  // owner's thread while this one stands.
+  using Likeness = LoginLikeness;
+  Likeness LoginLikeThis() const { return Side().Likeness(); }
+  // The files of slot `slot` of a run over several connections, from the
+  // caller's thread: slot 0 takes `origin`'s own connection while it is
+  // warm (FTP); otherwise a connection of the slot's own logs in with
+  // `like` and lives as long as the files. Its questions (a certificate, a
+  // host key, a password) and the passwords it is given are `origin`'s,
+  // which outlives it. Its client runs on the caller's thread, with no
+  // worker and no events: the run's slots already have threads of their
+  // own, and a second thread per slot would only hand every call across
+  // once more. `login.cancel_with` (if any) is handed a function that stops
+  // the login from another thread, and nullptr again before this returns.
+  // FTP failures raise the remote errors, SFTP ones propagate as the client
+  // raises them. Closing says QUIT on FTP.
+  static std::unique_ptr<RemoteFiles> SlotFiles(Connection& origin, const Likeness& like, int slot,
+                                                SlotLogin login, TransferMode upload_type);
 
   // ---- the clients ----
   ftp::TIdFTP& Ftp() { return ftp_; }
   const ftp::TIdFTP& Ftp() const { return ftp_; }
   RemoteSession& Session() { return session_; }
   const RemoteSession& Session() const { return session_; }
-  // The SFTP connection while one is made or stands; null for FTP.
-  sftp::SftpClient* Sftp() { return sftp_.get(); }
-  const sftp::ConnectOptions* SftpOptions() const { return sftp_ ? &sftp_options_ : nullptr; }
-  // Its remote file system once logged in (worker side); null otherwise.
-  SftpRemoteFiles* SftpFiles() { return sftp_files_.get(); }
-  const std::string& SftpHome() const { return sftp_home_; }
-  // What commands work through (worker side): the SFTP files once logged
-  // in, else the FTP client.
-  RemoteFiles& Files();
+  // The SFTP options while an SFTP connection is made or stands; null for FTP.
+  const sftp::ConnectOptions* SftpOptions() const { return Side().SftpOptions(); }
+  // What commands work through (worker side).
+  RemoteFiles& Files() { return Side().Files(); }
   // Whether the connection (of either protocol) stands.
-  bool Connected() const;
+  bool Connected() const { return Side().Connected(); }
   // "host:port" ("sftp://host:port" for SFTP), for records and titles.
-  std::string ServerText() const;
+  std::string ServerText() const { return Side().ServerText(); }
   // The server by name alone (no scheme, no port).
-  std::string HostName() const;
+  std::string HostName() const { return Side().HostName(); }
   // The next connect goes over SFTP with `options` (made here, on the
   // owner's thread, so that a cancel can reach it), or over FTP.
   // `password_key`: the profile's password in the keyring, when its
@@ -234,7 +212,7 @@ class Connection {
   // worker, without messages at its end. True when nothing runs.
   bool Stop(int timeout_ms);
   // The user aborted a wait of the running command (worker side).
-  bool CancelFired() const { return ftp_.CancelFired(); }
+  bool CancelFired() const { return Side().CancelFired(); }
   // A stop request was honoured between items: the next wait goes on.
   void ForgetCancelRequest();
   // What the operations test between items: set at rest, cleared when an
@@ -248,25 +226,25 @@ class Connection {
 
  private:
   Connection(Connection& origin, const Likeness& login);
+  ClientSide& Side() const { return *side_.load(); }
   void Wake();
-  void ListSftpFolder(size_t batch_rows);
-  void TellListingEnded(ListingEnd end);
   void TellStatus(std::string text);
 
   ftp::TIdFTP ftp_;
   RemoteSession session_{ftp_};
-  FtpRemoteFiles ftp_files_{ftp_};
-  std::unique_ptr<sftp::SftpClient> sftp_;
-  sftp::ConnectOptions sftp_options_;
-  std::unique_ptr<SftpRemoteFiles> sftp_files_;
-  std::string sftp_home_;  // "up" stops here
+  FtpSide ftp_side_{ftp_, session_};
+  // The last SFTP connection asked for; kept after it is closed, so that a
+  // cancel from the owner's thread never meets a side that is gone.
+  std::unique_ptr<SftpSide> sftp_side_;
+  // The side in use: the FTP one unless an SFTP connection is made or stands.
+  std::atomic<ClientSide*> side_{&ftp_side_};
 
   KeyringSession* keyring_ = nullptr;
   SessionPasswords passwords_;
   std::unique_ptr<PassphraseKeeper> passphrases_;
   std::optional<SecretKey> sftp_password_key_;
 
-  // A slot's connection (Like): where its questions go, and its login.
+  // A slot's connection (SlotFiles): where its questions go, and its login.
   Connection* origin_ = nullptr;
   std::optional<Likeness> like_;
 

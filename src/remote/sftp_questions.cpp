@@ -56,8 +56,9 @@ sftp::ConnectQuestions Connection::SftpQuestions() {
   // A profile that keeps no password: the one given earlier in the session
   // first, then the keyring's, then the user is asked (again while the
   // server refuses).
-  const std::string account = ServerText();
-  const std::string user = sftp_options_.user;
+  const SftpSide& side = *sftp_side_;  // asked only while it logs in
+  const std::string account = side.ServerText();
+  const std::string user = side.SftpOptions()->user;
   const std::string question = account + " のユーザー「" + user + "」のパスワード";
   auto tries = std::make_shared<int>(0);
   q.password = [this, account, user, question, tries,

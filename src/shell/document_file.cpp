@@ -5,14 +5,11 @@
 
 namespace hemlo {
 
-bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::string& error) {
+FileResult ReadDocument(const std::filesystem::path& path, std::string& bytes) {
   std::string raw;
-  if (FileResult read = ReadWholeFile(path, raw); !read) {
-    error = std::move(read.message);
-    return false;
-  }
+  if (FileResult read = ReadWholeFile(path, raw); !read) return read;
   bytes = text::NormalizeLineBreaks(raw);
-  return true;
+  return {};
 }
 
 text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes,
@@ -22,20 +19,18 @@ text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes,
   return guess;
 }
 
-bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, std::string& error,
-                   VersionResult* kept) {
+FileResult WriteDocument(const std::filesystem::path& path, std::string_view bytes,
+                         VersionResult* kept) {
   // The rename would replace it regardless; the protection is the user's word.
-  if (IsWriteProtected(path)) {
-    error = "読み取り専用のファイルです。書き込みを許可してから保存してください。";
-    return false;
-  }
+  if (IsWriteProtected(path))
+    return FileFailed("読み取り専用のファイルです。書き込みを許可してから保存してください。");
   // The old file is set aside in the version store (a hard link, as a rule)
   // before the rename replaces it; the store's real work comes after.
   const VersionResult stored = KeepBeforeWrite(path, "上書き保存");
   WriteResult r = WriteFileAtomically(path, bytes);
   if (kept) *kept = stored;
-  if (!r) error = r.error;
-  return r.ok;
+  if (!r) return FileFailed(r.error);
+  return {};
 }
 
 }  // namespace hemlo

@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_result.h"
 #include "base/version_store.h"
 #include "text/document_encoding.h"
 #include "text/edit_pane.h"
 
 namespace hemlo {
 
-bool ReadDocument(const std::filesystem::path& path, std::string& bytes, std::string& error);
+FileResult ReadDocument(const std::filesystem::path& path, std::string& bytes);
 
 // Opens page bytes (as ReadDocument gives them) in the encoding their content
 // decides, and returns what the detector found (for the status panel).
@@ -22,7 +23,7 @@ text::EncodingGuess LoadIntoPane(text::EditPane& pane, std::string_view bytes,
 // Before the write, the file's present bytes go into the program's version
 // store; `kept` (when given) says whether they could. The write never waits
 // on the store.
-bool WriteDocument(const std::filesystem::path& path, std::string_view bytes, std::string& error,
-                   VersionResult* kept = nullptr);
+FileResult WriteDocument(const std::filesystem::path& path, std::string_view bytes,
+                         VersionResult* kept = nullptr);
 
 }  // namespace hemlo

@@ -33,9 +33,9 @@ TMDIChild* TMainForm::OpenDocument(const QString& path) {
   child->SetTabWidth(TabWidth);
   child->SetCaption(path);
   if (path.isEmpty() || !QFileInfo(path).isFile()) return child;
-  std::string bytes, error;
-  if (!ReadDocument(LocalPath(path), bytes, error)) {
-    prompts().Error(error);
+  std::string bytes;
+  if (FileResult read = ReadDocument(LocalPath(path), bytes); !read) {
+    prompts().Error(read.message);
     return child;
   }
   if (const std::string refusal = child->LoadFile(bytes); !refusal.empty()) {
@@ -57,11 +57,11 @@ void TMainForm::FileOpen1Execute() {
 }
 
 bool TMainForm::WriteChildTo(TMDIChild* child, const QString& path) {
-  std::string error;
   VersionResult kept;
-  if (!WriteDocument(LocalPath(path), child->Memo()->DocumentBytes(), error, &kept)) {
+  if (FileResult written = WriteDocument(LocalPath(path), child->Memo()->DocumentBytes(), &kept);
+      !written) {
     // The old file and the modified flag stay as they were.
-    prompts().Error(path.toStdString() + "\r\n" + error);
+    prompts().Error(path.toStdString() + "\r\n" + written.message);
     return false;
   }
   child->Memo()->SetModified(false);

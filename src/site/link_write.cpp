@@ -31,7 +31,7 @@ bool WriteAllOrNone(const std::vector<std::pair<fs::path, const std::string*>>& 
     bytes.push_back(*after);
   }
   std::vector<StagedFile> staged;
-  if (const BatchFailure f = StageFiles(targets, bytes, staged)) {
+  if (const BatchFailure f = StageFiles(targets, bytes, staged, &ProgramSpareFiles())) {
     message = targets[f.index].string() + " に書き込めません: " + f.result.error;
     return false;
   }

@@ -114,7 +114,7 @@ ReplaceOutcome ApplyReplacement(const SearchResult& result) {
     bytes.push_back(c.after);
   }
   std::vector<StagedFile> staged;
-  if (const BatchFailure f = StageFiles(targets, bytes, staged)) {
+  if (const BatchFailure f = StageFiles(targets, bytes, staged, &ProgramSpareFiles())) {
     outcome.message = changes[f.index].path.string() + " に書き込めません: " + f.result.error +
                       "\nどのファイルも置換していません。";
     return outcome;

@@ -45,33 +45,35 @@ using Files = TempDir;
 TEST_F(Files, ReadTurnsEveryLineBreakIntoCrLfAndKeepsOtherBytes) {
   const fs::path page = dir_ / "lf.htm";
   ASSERT_TRUE(WriteFileAtomically(page, std::string("a\nb\rc\r\n\x95\x5c\0end", 13)));
-  std::string bytes, error;
-  ASSERT_TRUE(ReadDocument(page, bytes, error));
+  std::string bytes;
+  ASSERT_TRUE(ReadDocument(page, bytes));
   EXPECT_EQ(bytes, std::string("a\r\nb\r\nc\r\n\x95\x5c\0end", 15));
-  EXPECT_FALSE(ReadDocument(dir_ / "none.htm", bytes, error));
-  EXPECT_FALSE(error.empty());
+  const FileResult missing = ReadDocument(dir_ / "none.htm", bytes);
+  EXPECT_FALSE(missing);
+  EXPECT_FALSE(missing.message.empty());
 }
 
 TEST_F(Files, SaveReplacesAtomicallyAndFailureKeepsOldFile) {
   const fs::path page = dir_ / "page.htm";
-  std::string error;
-  ASSERT_TRUE(WriteDocument(page, "old", error));
-  ASSERT_TRUE(WriteDocument(page, "new\r\n\x82\xa0", error));
+  ASSERT_TRUE(WriteDocument(page, "old"));
+  ASSERT_TRUE(WriteDocument(page, "new\r\n\x82\xa0"));
   EXPECT_EQ(Read(page), "new\r\n\x82\xa0");
   if (::geteuid() != 0) {  // root ignores folder permissions
     ::chmod(dir_.c_str(), 0555);
-    EXPECT_FALSE(WriteDocument(page, "lost", error));
-    EXPECT_FALSE(error.empty());
+    const FileResult refused = WriteDocument(page, "lost");
+    EXPECT_FALSE(refused);
+    EXPECT_FALSE(refused.message.empty());
     ::chmod(dir_.c_str(), 0755);
     EXPECT_EQ(Read(page), "new\r\n\x82\xa0");
   }
   // A write-protected page is refused, as it is for root too.
   ASSERT_EQ(::chmod(page.c_str(), 0444), 0);
-  EXPECT_FALSE(WriteDocument(page, "lost", error));
-  EXPECT_NE(error.find("読み取り専用"), std::string::npos);
+  const FileResult protected_page = WriteDocument(page, "lost");
+  EXPECT_FALSE(protected_page);
+  EXPECT_NE(protected_page.message.find("読み取り専用"), std::string::npos);
   EXPECT_EQ(Read(page), "new\r\n\x82\xa0");
   // Writing into a missing folder fails and reports why.
-  EXPECT_FALSE(WriteDocument(dir_ / "missing" / "x.htm", "x", error));
+  EXPECT_FALSE(WriteDocument(dir_ / "missing" / "x.htm", "x"));
   // No temporary files are left behind.
   int files = 0;
   for (auto& e : fs::directory_iterator(dir_)) files += e.is_regular_file();
@@ -81,15 +83,19 @@ TEST_F(Files, SaveReplacesAtomicallyAndFailureKeepsOldFile) {
 TEST_F(Files, SaveKeepsModeOwnerAndLinksAndWritesWhereTheLinkPoints) {
   fs::create_directories(dir_ / "real");
   fs::create_directories(dir_ / "site");
+  fs::create_directories(dir_ / "shared");
   struct Case {
     const char* what;
     fs::path saved;   // the path the page was opened under
     fs::path target;  // the file that must get the text
     mode_t mode;
+    bool group_folder = false;  // the writer's own file, in a set-group-id folder of another group
   } cases[] = {
       {"plain file keeps its mode", dir_ / "plain.htm", dir_ / "plain.htm", 0640},
       {"relative link", dir_ / "site/index.htm", dir_ / "real/index.htm", 0600},
       {"absolute link to a link", dir_ / "site/top.htm", dir_ / "real/top.htm", 0604},
+      {"group of a set-group-id folder", dir_ / "shared/page.htm", dir_ / "shared/page.htm", 0644,
+       true},
   };
   fs::create_symlink("../real/index.htm", dir_ / "site/index.htm");
   fs::create_symlink(dir_ / "real/top2.htm", dir_ / "site/top.htm");
@@ -98,19 +104,26 @@ TEST_F(Files, SaveKeepsModeOwnerAndLinksAndWritesWhereTheLinkPoints) {
   const bool chown_ok = ::geteuid() == 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::string error;
     std::ofstream(c.target) << "old";
     ASSERT_EQ(::chmod(c.target.c_str(), c.mode), 0);
-    if (chown_ok) {
+    if (c.group_folder) {
+      if (!chown_ok) continue;
+      ASSERT_EQ(::chown(c.target.parent_path().c_str(), 0, 4330), 0);
+      ASSERT_EQ(::chmod(c.target.parent_path().c_str(), 02775), 0);
+      ASSERT_EQ(::chown(c.target.c_str(), ::geteuid(), ::getegid()), 0);
+    } else if (chown_ok) {
       ASSERT_EQ(::chown(c.target.c_str(), 4321, 4322), 0);
     }
-    ASSERT_TRUE(WriteDocument(c.saved, "new", error)) << error;
+    const FileResult saved = WriteDocument(c.saved, "new");
+    ASSERT_TRUE(saved) << saved.message;
     EXPECT_EQ(Read(c.target), "new");
     struct stat st {};
     ASSERT_EQ(::stat(c.target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, c.mode);
     if (chown_ok) {
-      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(4321u, 4322u));
+      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid),
+                c.group_folder ? std::make_pair(::geteuid(), ::getegid())
+                               : std::make_pair(4321u, 4322u));
     }
     EXPECT_EQ(fs::is_symlink(c.saved), c.saved != c.target);
     for (auto& e : fs::directory_iterator(c.target.parent_path())) {
@@ -123,19 +136,18 @@ TEST_F(Files, AWriteThatFailsMidwayKeepsTheOldFile) {
   // A file-size limit makes the write fail part-way, as a full disk would,
   // also for root (who ignores permissions).
   const fs::path page = dir_ / "big.htm";
-  std::string error;
-  ASSERT_TRUE(WriteDocument(page, "old contents", error));
+  ASSERT_TRUE(WriteDocument(page, "old contents"));
   struct rlimit old_limit {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
   auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
   struct rlimit small = old_limit;
   small.rlim_cur = 4096;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool ok = WriteDocument(page, std::string(100000, 'x'), error);
+  const FileResult written = WriteDocument(page, std::string(100000, 'x'));
   ::setrlimit(RLIMIT_FSIZE, &old_limit);
   ::signal(SIGXFSZ, old_handler);
-  EXPECT_FALSE(ok);
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(written.message.empty());
   EXPECT_EQ(Read(page), "old contents");
   int files = 0;
   for (auto& e : fs::directory_iterator(dir_)) files += e.is_regular_file();

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <random>
 
 #include "base/atomic_file.h"
@@ -32,8 +33,7 @@ struct Written {
 // Each writer replaces `before` (what the file holds) with `after`.
 Written Save(const fs::path& page, const std::string&, const std::string& after) {
   Written w;
-  std::string error;
-  w.ok = WriteDocument(page, after, error, &w.kept);
+  w.ok = WriteDocument(page, after, &w.kept).ok;
   return w;
 }
 
@@ -315,6 +315,93 @@ TEST(VersionBatch, EveryPageOfASiteWideWriteIsKept) {
     const auto v = store.Versions(f.path);
     ASSERT_EQ(v.size(), 1u) << f.path;
     EXPECT_EQ(store.Bytes(f.path, v[0].hash), f.bytes) << f.path;
+  }
+  fs::remove_all(dir);
+}
+
+// Site-wide writes reuse the inodes of the objects the store no longer
+// needs: from the third write on every page is written into a spare (no new
+// inode), yet every page keeps its mode and every earlier version comes back
+// byte for byte; a spare something else also names is never written into.
+TEST(VersionSpares, ASiteWideWriteTakesTheStoresSparesAndLosesNoVersion) {
+  const fs::path dir = fs::temp_directory_path() / ("hemlo-spares-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "site");
+  SetProgramFolder(dir / "state");
+  struct statvfs room {};
+  ASSERT_EQ(::statvfs(dir.c_str(), &room), 0);
+  if (static_cast<std::uint64_t>(room.f_bavail) * room.f_frsize < (1ull << 30))
+    GTEST_SKIP() << "spares are kept only on a disk with room";
+  const mode_t modes[] = {0644, 0640, 0600};
+  std::vector<fs::path> pages;
+  std::vector<std::vector<std::string>> texts(40);
+  for (int i = 0; i < 40; ++i) {
+    pages.push_back(dir / "site" / ("p" + std::to_string(i) + ".htm"));
+    texts[i].push_back(Page(3000, static_cast<unsigned>(i)));
+    ASSERT_TRUE(WriteFileAtomically(pages[i], texts[i][0], modes[i % 3], true));
+  }
+  const fs::path spare_folder = dir / "state" / "versions" / kSpareFolderName;
+  auto spares = [&] {
+    std::map<ino_t, fs::path> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(spare_folder, ec)) {
+      struct stat st {};
+      EXPECT_EQ(::stat(e.path().c_str(), &st), 0);
+      EXPECT_EQ(st.st_size, 0) << "a spare holds bytes: " << e.path();
+      out[st.st_ino] = e.path();
+    }
+    return out;
+  };
+  fs::path linked_elsewhere;
+  for (int write = 1; write <= 3; ++write) {
+    const std::map<ino_t, fs::path> before = spares();
+    if (write == 3) {
+      ASSERT_GE(before.size(), pages.size()) << "the second write's fold gave no spares";
+      linked_elsewhere = dir / "elsewhere";
+      ASSERT_EQ(::link(before.begin()->second.c_str(), linked_elsewhere.c_str()), 0);
+    }
+    site::SearchResult result;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      site::FileHits file;
+      file.path = pages[i];
+      file.bytes = texts[i].back();
+      site::Hit hit;
+      hit.length = 3;
+      hit.replacement = "<" + std::to_string(write) + ">";
+      file.hits.push_back(hit);
+      result.files.push_back(file);
+      texts[i].push_back(hit.replacement + texts[i].back().substr(3));
+    }
+    ASSERT_TRUE(site::ApplyReplacement(result).ok);
+    WaitForVersionStore();
+    std::size_t into_spares = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      struct stat st {};
+      ASSERT_EQ(::stat(pages[i].c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, modes[i % 3]) << pages[i];
+      into_spares += before.count(st.st_ino);
+      if (write == 3) {
+        EXPECT_NE(st.st_ino, before.begin()->first) << "the spare named elsewhere was taken";
+      }
+    }
+    // All but the one named elsewhere serve (one spare a page came from the second fold).
+    if (write == 3) {
+      EXPECT_EQ(into_spares, std::min(pages.size(), before.size() - 1));
+    }
+  }
+  std::string elsewhere;
+  ASSERT_TRUE(ReadWholeFile(linked_elsewhere, elsewhere));
+  EXPECT_EQ(elsewhere.size(), 0u) << "a file named elsewhere was written into";
+  spares();  // every spare left is empty
+  const VersionStore& store = ProgramVersionStore();
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    std::string now;
+    ASSERT_TRUE(ReadWholeFile(pages[i], now));
+    EXPECT_EQ(now, texts[i].back());
+    const auto v = store.Versions(pages[i]);
+    ASSERT_EQ(v.size(), 3u) << pages[i];
+    for (std::size_t k = 0; k < v.size(); ++k)  // newest first
+      EXPECT_EQ(store.Bytes(pages[i], v[k].hash), texts[i][2 - k]) << pages[i] << " version " << k;
   }
   fs::remove_all(dir);
 }

@@ -41,10 +41,14 @@ TEST(Connection, EndComesAfterItsCallsOneCommandAtATimeAndStopEndsAWaitingQuesti
     }
   };
 
-  ASSERT_TRUE(c.Run(false, [&] {
-    for (int i = 0; i < 3; ++i) c.Post([&, i] { seen.push_back("call " + std::to_string(i)); });
-  }, [&] { seen.push_back("then"); }));
-  EXPECT_FALSE(c.Run(false, [] {}, nullptr));  // one command at a time
+  ASSERT_TRUE(c.Run(
+      false,
+      [&] {
+        for (int i = 0; i < 3; ++i) c.Post([&, i] { seen.push_back("call " + std::to_string(i)); });
+      },
+      [&] { seen.push_back("then"); }));
+  EXPECT_FALSE(c.Run(
+      false, [] {}, nullptr));  // one command at a time
   pump_until(5);
   EXPECT_EQ(seen,
             (std::vector<std::string>{"started", "call 0", "call 1", "call 2", "ended", "then"}));
@@ -65,9 +69,8 @@ TEST(Connection, EndComesAfterItsCallsOneCommandAtATimeAndStopEndsAWaitingQuesti
 
   // A question nobody answers: the stop gives it up within its bound.
   seen.clear();
-  ASSERT_TRUE(c.Run(true, [&] {
-    c.WorkerPrompts().Message("q", "?", Buttons::YesNo, Icon::Question);
-  }, nullptr));
+  ASSERT_TRUE(c.Run(
+      true, [&] { c.WorkerPrompts().Message("q", "?", Buttons::YesNo, Icon::Question); }, nullptr));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_TRUE(c.Stop(3000));
   EXPECT_EQ(seen, (std::vector<std::string>{"started", "failed"}));
@@ -86,21 +89,30 @@ TEST(Connection, WorkerQuestionsReachTheOwnerOnItsThreadAndTheirRepliesComeBack)
   using Kind = Question::Kind;
   struct Case {
     Kind kind;
-    std::string caption, text;        // as the owner must see them
+    std::string caption, text;         // as the owner must see them
     std::function<std::string()> ask;  // on the worker: the reply as it came back
     std::string reply;
   };
   Prompts& p = c.WorkerPrompts();
   const std::vector<Case> cases = {
       {Kind::kMessage, "確認", "消しますか？",
-       [&] { return p.Message("確認", "消しますか？", Buttons::YesNo, Icon::Question, Answer::No) ==
-                            Answer::Yes ? "yes" : "no"; },
+       [&] {
+         return p.Message("確認", "消しますか？", Buttons::YesNo, Icon::Question, Answer::No) ==
+                        Answer::Yes
+                    ? "yes"
+                    : "no";
+       },
        "yes"},
-      {Kind::kText, "名前", "新しい名前", [&] { return p.Input("名前", "新しい名前", "a.htm").value_or("-"); },
+      {Kind::kText, "名前", "新しい名前",
+       [&] { return p.Input("名前", "新しい名前", "a.htm").value_or("-"); },
        "名前|新しい名前|a.htm"},
       {Kind::kPassword, "パスワード", "u のパスワード",
-       [&] { return p.Password("パスワード", "u のパスワード").value_or("-"); }, "パスワード|u のパスワード|"},
-      {Kind::kSaveFile, "", "", [&] { return p.SaveFile({"保存", {}, "htm", "/tmp/x.htm"}).value_or("-"); },
+       [&] { return p.Password("パスワード", "u のパスワード").value_or("-"); },
+       "パスワード|u のパスワード|"},
+      {Kind::kSaveFile, "", "",
+       [&] {
+         return p.SaveFile({"保存", {}, "htm", "/tmp/x.htm"}).value_or("-");
+       },
        "||/tmp/x.htm"},
       {Kind::kHostKey, "ホスト鍵の確認", "",
        [&] {
@@ -134,9 +146,12 @@ TEST(Connection, WorkerQuestionsReachTheOwnerOnItsThreadAndTheirRepliesComeBack)
   events.finished = [&](const CommandEnd&) { done = true; };
   c.SetEvents(std::move(events));
   std::vector<std::string> replies(cases.size());
-  ASSERT_TRUE(c.Run(false, [&] {
-    for (size_t i = 0; i < cases.size(); ++i) replies[i] = cases[i].ask();
-  }, nullptr));
+  ASSERT_TRUE(c.Run(
+      false,
+      [&] {
+        for (size_t i = 0; i < cases.size(); ++i) replies[i] = cases[i].ask();
+      },
+      nullptr));
   const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!done && std::chrono::steady_clock::now() < bound) {
     pollfd fd{c.WakeFd(), POLLIN, 0};

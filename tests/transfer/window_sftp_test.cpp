@@ -450,7 +450,7 @@ TEST(WindowOverSftp, LongListingComesInBatchesStopsOnEscapeAndAtItsBounds) {
   EXPECT_EQ(w.StatusText(), QString::fromUtf8(transfer_ui::kCancelledConnected));
   ASSERT_TRUE(w.RemoteConnected());
 
-  auto* files = dynamic_cast<SftpRemoteFiles*>(w.SftpFiles());
+  auto* files = dynamic_cast<SftpRemoteFiles*>(&w.Remote());
   ASSERT_NE(files, nullptr);
   struct Row {
     const char* name;
