@@ -237,8 +237,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // Inserts text at the cursor (replacing the selection) with given alternates.
   void InsertDecoded(const QString& text, const std::vector<std::size_t>& alternates,
                      const std::vector<std::uint16_t>& codes);
-  // Inserts user input with a plain format (no inherited alternate code).
-  void InsertUserText(const QString& text);
+  // Inserts user input with a plain format (no inherited alternate code);
+  // the caret ends `caret_back` characters before its end.
+  void InsertUserText(const QString& text, int caret_back = 0);
   // Maps twins; returns false (and emits inputRefused) when the document cannot take it.
   bool AcceptInput(QString& text);
   // Command-view bytes as text for the document, with per-character codes.
@@ -257,8 +258,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void LoadText(const QString& text, const std::vector<std::size_t>& marked,
                 const std::vector<std::uint16_t>& codes);
 
-  // After a key typed at the caret: the end tag it calls for.
-  void CloseTagAfter(QChar typed);
+  // Types `typed` at the caret together with the end tag it calls for, as
+  // one edit; false (nothing done) when it calls for none.
+  bool TypeWithEndTag(QChar typed);
   // True when `text` is the next part of an end tag just completed (and is
   // taken without inserting it); else gives back what was taken, ahead of `text`.
   bool TakeTypedEndTag(QString& text);
@@ -278,6 +280,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   int completion_start_ = -1;  // where the word the list completes begins
   std::vector<CompletionItem> completion_all_;    // for the word, before narrowing
   std::vector<CompletionItem> completion_items_;  // as listed
+  int completion_widest_ = 0;                     // of the labels the list holds
   SiteOfPage site_of_page_;
   std::shared_ptr<SiteFiles> site_files_;
   // The site's files as paths from the page, for the list they came from.

@@ -216,17 +216,27 @@ void QtEditPane::NarrowCompletionList() {
   }
   QStringList labels;
   labels.reserve(static_cast<qsizetype>(completion_items_.size()));
-  int widest = 0;
-  const QFontMetrics metrics(completion_list_->font());
-  for (const CompletionItem& item : completion_items_) {
-    labels << FromUtf8(item.label);
-    widest = std::max(widest, metrics.horizontalAdvance(labels.back()));
+  for (const CompletionItem& item : completion_items_) labels << FromUtf8(item.label);
+  bool same = labels.size() == completion_list_->count();
+  for (int i = 0; same && i < completion_list_->count(); ++i)
+    same = completion_list_->item(i)->text() == labels[i];
+  if (same) {
+    // A key that leaves the list as it is (most keys in a word it already
+    // fits) neither refills nor repaints it; only the choice goes back to the top.
+    if (completion_list_->currentRow() != 0) completion_list_->setCurrentRow(0);
+    completion_list_->scrollToTop();
+  } else {
+    const QFontMetrics metrics(completion_list_->font());
+    completion_widest_ = 0;
+    for (const QString& label : labels)
+      completion_widest_ = std::max(completion_widest_, metrics.horizontalAdvance(label));
+    completion_list_->setUpdatesEnabled(false);
+    completion_list_->clear();
+    completion_list_->addItems(labels);
+    completion_list_->setCurrentRow(0);
+    completion_list_->setUpdatesEnabled(true);
   }
-  completion_list_->setUpdatesEnabled(false);
-  completion_list_->clear();
-  completion_list_->addItems(labels);
-  completion_list_->setCurrentRow(0);
-  completion_list_->setUpdatesEnabled(true);
+  const int widest = completion_widest_;
   const int rows = std::min(kRowsShown, static_cast<int>(labels.size()));
   const int frame = 2 * completion_list_->frameWidth();
   const int scroll =

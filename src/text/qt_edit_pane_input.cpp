@@ -67,7 +67,7 @@ bool QtEditPane::AcceptInput(QString& text) {
   return true;
 }
 
-void QtEditPane::InsertUserText(const QString& text) {
+void QtEditPane::InsertUserText(const QString& text, int caret_back) {
   QTextCursor cursor = textCursor();
   // Characters typed one after another at the caret are one undo step;
   // anything else in between (a command, an undo, a caret move) starts a new one.
@@ -94,6 +94,7 @@ void QtEditPane::InsertUserText(const QString& text) {
     cursor.insertText(text.mid(static_cast<qsizetype>(from)), QTextCharFormat());
   }
   cursor.endEditBlock();
+  if (caret_back > 0) cursor.setPosition(cursor.position() - caret_back);
   setTextCursor(cursor);
   typing_end_ = cursor.position();
   typing_at_ = HistoryPoint();
@@ -121,8 +122,8 @@ void QtEditPane::keyPressEvent(QKeyEvent* event) {
       return;
     }
     if (AcceptInput(text)) {
-      InsertUserText(text);
-      if (closing_tags_ && text.size() == 1) CloseTagAfter(text.at(0));
+      if (!closing_tags_ || text.size() != 1 || !TypeWithEndTag(text.at(0)))
+        InsertUserText(text);
       if (completion_ && text.size() == 1) CompleteAfter(text.at(0));
     }
     event->accept();

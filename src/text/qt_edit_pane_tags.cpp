@@ -36,14 +36,18 @@ bool QtEditPane::TakeTypedEndTag(QString& text) {
   return false;
 }
 
-void QtEditPane::CloseTagAfter(QChar typed) {
-  if (typed != QLatin1Char('>') && typed != QLatin1Char('/')) return;
+bool QtEditPane::TypeWithEndTag(QChar typed) {
+  if (typed != QLatin1Char('>') && typed != QLatin1Char('/')) return false;
   QTextCursor cursor = textCursor();
-  if (cursor.hasSelection()) return;
+  if (cursor.hasSelection()) return false;
+  // The rules see the text as it is once the key is in; deciding before it
+  // goes in makes the key and its end tag one change, so Qt lays the line
+  // out once, not once for each.
   const int caret = cursor.position();
-  const int from = std::max(0, caret - static_cast<int>(kClosingTagWindow));
+  const int from = std::max(0, caret + 1 - static_cast<int>(kClosingTagWindow));
   const int to = std::min(document()->characterCount() - 1, caret + kAfterCaret);
-  const std::string before = EncodeRange(from, caret);
+  std::string before = EncodeRange(from, caret);
+  before += static_cast<char>(typed.unicode());
   const std::string after = EncodeRange(caret, to);
   std::string insert;
   int skip = 0;
@@ -56,32 +60,36 @@ void QtEditPane::CloseTagAfter(QChar typed) {
     skip = static_cast<int>(c.skip);
     name = std::move(c.name);
   }
-  if (insert.empty() && skip == 0) return;
-  // Tag names are ASCII: one character per byte.
-  cursor.joinPreviousEditBlock();
+  if (insert.empty() && skip == 0) return false;
   if (skip > 0) {
-    cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor, 2);
-    cursor.removeSelectedText();
+    // The end tag is there already: the '<' typed before it goes, and the
+    // caret goes over the tag. Tag names are ASCII: one character per byte.
+    if (caret == typing_end_ && HistoryPoint() == typing_at_)
+      cursor.joinPreviousEditBlock();
+    else
+      cursor.beginEditBlock();
+    cursor.deletePreviousChar();
     cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor, skip);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    typing_end_ = cursor.position();
+    typing_at_ = HistoryPoint();
+    typed_since_match_ = true;
+    ensureCursorVisible();
   } else {
-    cursor.insertText(QString::fromLatin1(insert.data(), static_cast<qsizetype>(insert.size())),
-                      QTextCharFormat());
     // After '>' the caret stays before the end tag; after "</" it goes past it.
-    if (typed == QLatin1Char('>'))
-      cursor.setPosition(caret);
+    const QString end = QString::fromLatin1(insert.data(), static_cast<qsizetype>(insert.size()));
+    InsertUserText(typed + end, typed == QLatin1Char('>') ? static_cast<int>(end.size()) : 0);
   }
-  cursor.endEditBlock();
-  setTextCursor(cursor);
-  typing_end_ = cursor.position();
-  typing_at_ = HistoryPoint();
   if (!name.empty()) {
     // The user may go on typing the end tag by hand.
     end_tag_rest_ = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())) +
                     QLatin1Char('>');
     end_tag_typed_.clear();
-    end_tag_at_ = cursor.position();
+    end_tag_at_ = textCursor().position();
     end_tag_history_ = HistoryPoint();
   }
+  return true;
 }
 
 }  // namespace hemlo::text

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -488,6 +489,61 @@ TEST_F(QtEditPaneTest, ATypedLineIsColouredBeforeThePaint) {
       EXPECT_EQ(block.layout()->formats(), typed) << c.what << " " << *key;
     }
   }
+}
+
+// A key that calls for an end tag goes in with it as one change to the
+// document, so Qt lays the line out once for the key, not once per edit.
+TEST_F(QtEditPaneTest, AKeyAndItsEndTagAreOneChange) {
+  pane_.SetClosingTags(true);
+  const struct {
+    const char* what;
+    std::string page;  // the caret at its end
+    const char* first;  // typed before the key
+    char key;
+    std::string after;
+    std::size_t caret;
+  } cases[] = {
+      {"'>' closes the element", Sjis("日本<ul"), "", '>', Sjis("日本<ul></ul>"), 8},
+      {"\"</\" completes the end tag", Sjis("<p>表"), "<", '/', Sjis("<p>表</p>"), 9},
+      {"\"</\" goes over the end tag there", "<p", ">x<", '/', "<p>x</p>", 8},
+  };
+  for (const auto& c : cases) {
+    pane_.LoadDocument(c.page, Encoding::kShiftJis);
+    pane_.SetSelStart(c.page.size());
+    Type(QString::fromLatin1(c.first));
+    QSignalSpy changes(pane_.document(), &QTextDocument::contentsChange);
+    Type(QString(QLatin1Char(c.key)));
+    EXPECT_EQ(changes.count(), 1) << c.what;
+    EXPECT_EQ(pane_.Text(), c.after) << c.what;
+    EXPECT_EQ(pane_.SelStart(), c.caret) << c.what;
+  }
+}
+
+// A key after which the list would show the same items leaves the list's
+// rows in place (no refill, no repaint), and the choice goes back to the top.
+TEST_F(QtEditPaneTest, AKeyThatLeavesTheListAsItIsKeepsItsRows) {
+  pane_.SetCompletion(true);
+  pane_.resize(400, 300);
+  pane_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane_));
+  const std::string page = "<p style=\"font-weight";
+  pane_.LoadDocument(page, Encoding::kShiftJis);
+  pane_.SetSelStart(page.size());
+  Type(QStringLiteral(": b"));
+  ASSERT_TRUE(pane_.CompletionShown());
+  const QStringList labels = pane_.CompletionLabels();
+  ASSERT_GE(labels.size(), 2);
+  auto* list = pane_.findChild<QListWidget*>();
+  ASSERT_NE(list, nullptr);
+  const QListWidgetItem* first = list->item(0);
+  Key(Qt::Key_Down);
+  ASSERT_EQ(list->currentRow(), 1);
+  Type(QStringLiteral("o"));
+  EXPECT_EQ(pane_.CompletionLabels(), labels);
+  EXPECT_EQ(list->item(0), first);
+  EXPECT_EQ(list->currentRow(), 0);
+  Type(QStringLiteral("lde"));  // only "bolder" left: refilled
+  EXPECT_EQ(pane_.CompletionLabels(), QStringList{QStringLiteral("bolder")});
 }
 
 // Awkward files open in the encoding the detector picks, say what it found,
