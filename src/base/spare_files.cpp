@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -40,6 +41,26 @@ bool OursAlone(int fd) {
   struct stat st {};
   return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
          st.st_uid == ::geteuid();
+}
+
+std::string Attribute(int fd, const char* name) {
+  char value[512];
+  const ssize_t n = ::fgetxattr(fd, name, value, sizeof value);
+  return n > 0 ? std::string(value, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string Attribute(const fs::path& path, const char* name) {
+  char value[512];
+  const ssize_t n = ::getxattr(path.c_str(), name, value, sizeof value);
+  return n > 0 ? std::string(value, static_cast<std::size_t>(n)) : std::string();
+}
+
+// A new file would take its folder's default access list, and on a system
+// with security labels the label a served page needs; a spare brings the
+// store's. Either way it must be a new file.
+bool FitsAsTemporary(int fd, const fs::path& target, const fs::path& folder) {
+  return ::getxattr(folder.c_str(), "system.posix_acl_default", nullptr, 0) <= 0 &&
+         Attribute(fd, "security.selinux") == Attribute(target, "security.selinux");
 }
 
 }  // namespace
@@ -86,6 +107,12 @@ int SpareFiles::Take(const fs::path& target, std::string& temporary) {
       continue;
     }
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    if (!FitsAsTemporary(fd, target, folder)) {
+      ::close(fd);
+      std::lock_guard lock(mutex_);
+      names_.push_back(spare.filename().string());
+      return -1;
+    }
     for (int attempt = 0; attempt < 8; ++attempt) {
       temporary = (folder / ("." + target.filename().string() + "." + RandomSix())).string();
       if (::renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, temporary.c_str(), RENAME_NOREPLACE) == 0) {
