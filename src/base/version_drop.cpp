@@ -62,8 +62,11 @@ std::uint64_t VersionStore::TotalBytes() const {
 std::uint64_t VersionStore::TotalBytesNow() const {
   std::uint64_t total = 0;
   std::error_code ec;
+  // The spare files are not versions: those the fold links there hold bytes
+  // only until it empties them, and counting them let a fold in progress
+  // push the store over its cap.
   for (const auto& e : fs::directory_iterator(folder_, ec))
-    if (e.is_directory(ec)) total += FolderBytes(e.path(), folded_);
+    if (e.is_directory(ec) && e.path() != SpareFolder()) total += FolderBytes(e.path(), folded_);
   return total;
 }
 
@@ -82,7 +85,7 @@ void VersionStore::ApplyCap() const {
   std::map<fs::path, std::vector<StoredVersion>> pages;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(folder_, ec))
-    if (e.is_directory(ec)) pages[e.path()] = ReadIndex(e.path());
+    if (e.is_directory(ec) && e.path() != SpareFolder()) pages[e.path()] = ReadIndex(e.path());
   while (total > cap_) {
     auto oldest = pages.end();
     for (auto it = pages.begin(); it != pages.end(); ++it)
