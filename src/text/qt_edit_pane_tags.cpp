@@ -39,16 +39,16 @@ bool QtEditPane::TakeTypedEndTag(QString& text) {
 bool QtEditPane::TypeWithEndTag(QChar typed) {
   if (typed != QLatin1Char('>') && typed != QLatin1Char('/')) return false;
   QTextCursor cursor = textCursor();
-  if (cursor.hasSelection()) return false;
-  // The rules see the text as it is once the key is in; deciding before it
-  // goes in makes the key and its end tag one change, so Qt lays the line
-  // out once, not once for each.
-  const int caret = cursor.position();
+  // The rules see the text as it is once the key is in (over the selection,
+  // if any); deciding before it goes in makes the key and its end tag one
+  // change, so Qt lays the line out once, not once for each.
+  const int caret = cursor.selectionStart();
+  const int end = cursor.selectionEnd();
   const int from = std::max(0, caret + 1 - static_cast<int>(kClosingTagWindow));
-  const int to = std::min(document()->characterCount() - 1, caret + kAfterCaret);
+  const int to = std::min(document()->characterCount() - 1, end + kAfterCaret);
   std::string before = EncodeRange(from, caret);
   before += static_cast<char>(typed.unicode());
-  const std::string after = EncodeRange(caret, to);
+  const std::string after = EncodeRange(end, to);
   std::string insert;
   int skip = 0;
   std::string name;
@@ -64,10 +64,11 @@ bool QtEditPane::TypeWithEndTag(QChar typed) {
   if (skip > 0) {
     // The end tag is there already: the '<' typed before it goes, and the
     // caret goes over the tag. Tag names are ASCII: one character per byte.
-    if (caret == typing_end_ && HistoryPoint() == typing_at_)
+    if (!cursor.hasSelection() && caret == typing_end_ && HistoryPoint() == typing_at_)
       cursor.joinPreviousEditBlock();
     else
       cursor.beginEditBlock();
+    cursor.removeSelectedText();
     cursor.deletePreviousChar();
     cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor, skip);
     cursor.endEditBlock();
@@ -78,8 +79,8 @@ bool QtEditPane::TypeWithEndTag(QChar typed) {
     ensureCursorVisible();
   } else {
     // After '>' the caret stays before the end tag; after "</" it goes past it.
-    const QString end = QString::fromLatin1(insert.data(), static_cast<qsizetype>(insert.size()));
-    InsertUserText(typed + end, typed == QLatin1Char('>') ? static_cast<int>(end.size()) : 0);
+    const QString tag = QString::fromLatin1(insert.data(), static_cast<qsizetype>(insert.size()));
+    InsertUserText(typed + tag, typed == QLatin1Char('>') ? static_cast<int>(tag.size()) : 0);
   }
   if (!name.empty()) {
     // The user may go on typing the end tag by hand.

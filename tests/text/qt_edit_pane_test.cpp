@@ -499,18 +499,22 @@ TEST_F(QtEditPaneTest, AKeyAndItsEndTagAreOneChange) {
     const char* what;
     std::string page;  // the caret at its end
     const char* first;  // typed before the key
+    std::size_t selected;  // bytes before the caret selected, the key typed over them
     char key;
     std::string after;
     std::size_t caret;
   } cases[] = {
-      {"'>' closes the element", Sjis("日本<ul"), "", '>', Sjis("日本<ul></ul>"), 8},
-      {"\"</\" completes the end tag", Sjis("<p>表"), "<", '/', Sjis("<p>表</p>"), 9},
-      {"\"</\" goes over the end tag there", "<p", ">x<", '/', "<p>x</p>", 8},
+      {"'>' closes the element", Sjis("日本<ul"), "", 0, '>', Sjis("日本<ul></ul>"), 8},
+      {"\"</\" completes the end tag", Sjis("<p>表"), "<", 0, '/', Sjis("<p>表</p>"), 9},
+      {"\"</\" goes over the end tag there", "<p", ">x<", 0, '/', "<p>x</p>", 8},
+      {"'>' typed over a selection", Sjis("<em表"), "", 2, '>', "<em></em>", 4},
   };
   for (const auto& c : cases) {
     pane_.LoadDocument(c.page, Encoding::kShiftJis);
     pane_.SetSelStart(c.page.size());
     Type(QString::fromLatin1(c.first));
+    pane_.SetSelStart(pane_.SelStart() - c.selected);
+    pane_.SetSelLength(c.selected);
     QSignalSpy changes(pane_.document(), &QTextDocument::contentsChange);
     Type(QString(QLatin1Char(c.key)));
     EXPECT_EQ(changes.count(), 1) << c.what;
