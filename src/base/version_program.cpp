@@ -44,6 +44,7 @@ struct Program {
   std::set<fs::path> queued;  // what todo holds, so a batch of 2,000 pages is queued in one pass
   bool busy = false;
   bool stop = false;
+  int holds = 0;  // VersionFoldHold objects alive
   // A forked child has no worker: it starts its own, and never joins its parent's.
   std::thread* worker = nullptr;
   pid_t owner = 0;
@@ -104,7 +105,7 @@ struct Program {
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     std::unique_lock lock(mutex);
     for (;;) {
-      changed.wait(lock, [&] { return stop || !todo.empty(); });
+      changed.wait(lock, [&] { return stop || (!todo.empty() && holds == 0); });
       if (stop) return;
       // Everything queued at once: a site-wide write's 2,000 folders are
       // flushed together, not one after another.
@@ -188,6 +189,21 @@ SpareFiles& ProgramSpareFiles() {
 }
 
 void WaitForVersionStore() { TheProgram().Wait(); }
+
+VersionFoldHold::VersionFoldHold() {
+  Program& p = TheProgram();
+  std::lock_guard lock(p.mutex);
+  ++p.holds;
+}
+
+VersionFoldHold::~VersionFoldHold() {
+  Program& p = TheProgram();
+  {
+    std::lock_guard lock(p.mutex);
+    --p.holds;
+  }
+  p.changed.notify_all();
+}
 
 std::string VersionNoticeOnce(const VersionResult& r) {
   std::lock_guard lock(g_store_mutex);

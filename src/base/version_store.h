@@ -152,6 +152,17 @@ VersionResult KeepBeforeWrite(const std::filesystem::path& page, std::string_vie
 VersionResult KeepBeforeWrite(const std::vector<std::filesystem::path>& pages,
                               std::string_view writer);
 
+// While one lives, the program's store starts no fold: a save that sets the
+// old page aside and then writes the new one gets the disk's room first,
+// instead of racing the fold's copy of the old bytes for it.
+class VersionFoldHold {
+ public:
+  VersionFoldHold();
+  ~VersionFoldHold();
+  VersionFoldHold(const VersionFoldHold&) = delete;
+  VersionFoldHold& operator=(const VersionFoldHold&) = delete;
+};
+
 // The emptied files the program's store gives back, for the temporaries of
 // site-wide writes (StageFiles).
 SpareFiles& ProgramSpareFiles();

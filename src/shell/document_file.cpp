@@ -26,6 +26,7 @@ FileResult WriteDocument(const std::filesystem::path& path, std::string_view byt
     return FileFailed("読み取り専用のファイルです。書き込みを許可してから保存してください。");
   // The old file is set aside in the version store (a hard link, as a rule)
   // before the rename replaces it; the store's real work comes after.
+  const VersionFoldHold hold;  // the new page before the fold
   const VersionResult stored = KeepBeforeWrite(path, "上書き保存");
   WriteResult r = WriteFileAtomically(path, bytes);
   if (kept) *kept = stored;
