@@ -20,7 +20,8 @@ namespace version_files {
 
 bool Prune(std::vector<StoredVersion>& entries, std::int64_t now) {
   bool dropped = false;
-  while (entries.size() > kKeptVersionsPerPage && entries.front().time < now - kKeptVersionSeconds) {
+  while (entries.size() > kKeptVersionsPerPage &&
+         entries.front().time < now - kKeptVersionSeconds) {
     entries.erase(entries.begin());
     dropped = true;
   }
@@ -97,8 +98,7 @@ void VersionStore::ApplyCap() const {
     auto& entries = oldest->second;
     const std::uint64_t before = FolderBytes(dir, folded_);
     entries.erase(entries.begin());
-    std::string error;
-    if (!WriteIndex(dir, PageLine(dir), entries, error)) return;
+    if (!WriteIndex(dir, PageLine(dir), entries)) return;
     CollectGarbage(dir, entries);
     const std::uint64_t after = FolderBytes(dir, folded_);
     total -= std::min(total, before - std::min(before, after));
@@ -109,6 +109,5 @@ void VersionStore::ApplyCap() const {
   }
   total_ = total;
 }
-
 
 }  // namespace hemlo

@@ -24,21 +24,21 @@ namespace {
 constexpr const char* kIndexHeading = "HemloVersions 1";
 
 std::string IndexRow(const StoredVersion& v) {
-  return std::to_string(v.time) + "\t" + std::to_string(v.size) + "\t" + v.hash + "\t" + v.writer + "\n";
+  return std::to_string(v.time) + "\t" + std::to_string(v.size) + "\t" + v.hash + "\t" + v.writer +
+         "\n";
 }
 
-bool WriteAll(int fd, std::string_view bytes, std::string& error) {
+WriteResult Errno(int code) { return {false, std::strerror(code), code}; }
+
+WriteResult WriteAll(int fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = std::strerror(n < 0 ? errno : ENOSPC);
-      return false;
-    }
+    if (n <= 0) return Errno(n < 0 ? errno : ENOSPC);
     done += static_cast<std::size_t>(n);
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -47,24 +47,21 @@ VersionResult Failed(const std::string& what) {
   return {false, "以前の版を残せませんでした（" + what + "）"};
 }
 
-bool WriteQuickly(const fs::path& target, std::string_view bytes, std::string& error) {
+WriteResult WriteQuickly(const fs::path& target, std::string_view bytes) {
   const std::string temporary = target.string() + ".tmp" + std::to_string(::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  if (!WriteAll(fd, bytes, error)) {
+  if (fd < 0) return Errno(errno);
+  if (WriteResult written = WriteAll(fd, bytes); !written) {
     ::close(fd);
     ::unlink(temporary.c_str());
-    return false;
+    return written;
   }
   if (::close(fd) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    error = std::strerror(errno);
+    const WriteResult failed = Errno(errno);
     ::unlink(temporary.c_str());
-    return false;
+    return failed;
   }
-  return true;
+  return {};
 }
 
 void Flush(const fs::path& path) {
@@ -101,33 +98,26 @@ std::vector<StoredVersion> ReadIndex(const fs::path& dir, IndexShape* shape) {
   return out;  // oldest first
 }
 
-bool WriteIndex(const fs::path& dir, const fs::path& page, const std::vector<StoredVersion>& entries,
-                std::string& error) {
+WriteResult WriteIndex(const fs::path& dir, const fs::path& page,
+                       const std::vector<StoredVersion>& entries) {
   std::string out = std::string(kIndexHeading) + "\n";
   std::string name = page.string();
   std::replace(name.begin(), name.end(), '\n', ' ');
   out += name + "\n";
   for (const StoredVersion& v : entries) out += IndexRow(v);
-  return WriteQuickly(dir / kIndexName, out, error);
+  return WriteQuickly(dir / kIndexName, out);
 }
 
-bool AppendIndexRow(const fs::path& dir, const IndexShape& shape, const StoredVersion& v,
-                    std::string& error) {
+WriteResult AppendIndexRow(const fs::path& dir, const IndexShape& shape, const StoredVersion& v) {
   const std::string row = (shape.ends_in_line ? "" : "\n") + IndexRow(v);
   const int fd = ::open((dir / kIndexName).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  if (!WriteAll(fd, row, error)) {
+  if (fd < 0) return Errno(errno);
+  if (WriteResult written = WriteAll(fd, row); !written) {
     ::close(fd);
-    return false;
+    return written;
   }
-  if (::close(fd) != 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  return true;
+  if (::close(fd) != 0) return Errno(errno);
+  return {};
 }
 
 std::uint64_t FolderBytes(const fs::path& dir, const std::set<fs::path>& folded) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "base/version_store.h"
 
 namespace hemlo::version_files {
@@ -21,7 +22,7 @@ VersionResult Failed(const std::string& what);
 // ever half there; they are flushed together at the end of a fold, on the
 // worker (Keep, which nothing on a save's path calls, does not flush), and a
 // version torn by a crash fails its hash check.
-bool WriteQuickly(const std::filesystem::path& target, std::string_view bytes, std::string& error);
+WriteResult WriteQuickly(const std::filesystem::path& target, std::string_view bytes);
 void Flush(const std::filesystem::path& path);
 // Before what was set aside goes, what it was folded into must be on the
 // disk: the folder's files (an unchanged one costs nothing) and names.
@@ -35,14 +36,14 @@ struct IndexShape {
 
 // Oldest first.
 std::vector<StoredVersion> ReadIndex(const std::filesystem::path& dir, IndexShape* shape = nullptr);
-bool WriteIndex(const std::filesystem::path& dir, const std::filesystem::path& page,
-                const std::vector<StoredVersion>& entries, std::string& error);
+WriteResult WriteIndex(const std::filesystem::path& dir, const std::filesystem::path& page,
+                       const std::vector<StoredVersion>& entries);
 // A new version is one row more: appended, not the index written anew, as
 // every new file costs the file system an inode (slow to find on ext4 soon
 // after many were freed). A row torn by a crash is skipped by the reader;
 // the next starts on a line of its own.
-bool AppendIndexRow(const std::filesystem::path& dir, const IndexShape& shape,
-                    const StoredVersion& v, std::string& error);
+WriteResult AppendIndexRow(const std::filesystem::path& dir, const IndexShape& shape,
+                           const StoredVersion& v);
 // The page's path as the index names it.
 std::string PageLine(const std::filesystem::path& dir);
 

@@ -166,7 +166,8 @@ VersionResult KeepBeforeWrite(const fs::path& page, std::string_view writer) {
   return r;
 }
 
-VersionResult KeepBeforeWrite(const fs::path& page, std::string_view bytes, std::string_view writer) {
+VersionResult KeepBeforeWrite(const fs::path& page, std::string_view bytes,
+                              std::string_view writer) {
   std::lock_guard lock(g_store_mutex);
   fs::path pending;
   const VersionResult r = ProgramStoreLocked().SetAside(page, bytes, writer, Now(), &pending);

@@ -28,8 +28,7 @@ VersionResult VersionStore::SetAside(const fs::path& page, std::string_view writ
 }
 
 VersionResult VersionStore::SetAside(const fs::path& page, std::string_view bytes,
-                                     std::string_view writer, std::int64_t now,
-                                     fs::path* pending) {
+                                     std::string_view writer, std::int64_t now, fs::path* pending) {
   std::lock_guard lock(mutex_);
   return SetAsideIn(page, bytes, false, writer, now, pending);
 }
@@ -43,7 +42,6 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
     struct stat st;
     if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};  // nothing to keep
   }
-  std::string error;
   if (const FileResult made = MakePrivateFolder(folder_); !made) return Failed(made.message);
   const fs::path dir = PageFolder(page);
   std::error_code ec;
@@ -52,7 +50,7 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
   // The page's name first, so that what a crash leaves set aside is still its.
   if (!fs::exists(dir / kIndexName, ec)) {
     fs::path name = fs::absolute(source, ec).lexically_normal();
-    if (!WriteIndex(dir, name, {}, error)) return Failed(error);
+    if (const WriteResult w = WriteIndex(dir, name, {}); !w) return Failed(w.error);
   }
   static std::atomic<unsigned> sequence{0};
   std::string copy;
@@ -70,7 +68,7 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
     }
     const fs::path target = dir / PendingName(now, n, std::to_string(bytes.size()), writer);
     if (fs::exists(target, ec)) continue;
-    if (!WriteQuickly(target, bytes, error)) return Failed(error);
+    if (const WriteResult w = WriteQuickly(target, bytes); !w) return Failed(w.error);
     // A copy is all there is of these bytes once the write replaces the page.
     Flush(target);
     Flush(dir);
@@ -80,9 +78,8 @@ VersionResult VersionStore::SetAsideIn(const fs::path& page, std::string_view by
   return {};
 }
 
-VersionResult VersionStore::SetAsideAll(const std::vector<fs::path>& pages,
-                                        std::string_view writer, std::int64_t now,
-                                        std::vector<fs::path>* pending) {
+VersionResult VersionStore::SetAsideAll(const std::vector<fs::path>& pages, std::string_view writer,
+                                        std::int64_t now, std::vector<fs::path>* pending) {
   std::lock_guard lock(mutex_);
   VersionResult first;
   for (const fs::path& page : pages) {

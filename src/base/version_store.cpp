@@ -70,7 +70,6 @@ VersionResult VersionStore::Keep(const fs::path& page, std::string_view bytes,
 VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_name,
                                    std::string_view bytes, std::string_view writer,
                                    std::int64_t now, std::vector<fs::path>* spares) const {
-  std::string error;
   const std::uint64_t folder_before = total_ ? FolderBytes(dir, folded_) : 0;
   IndexShape shape;
   std::vector<StoredVersion> entries = ReadIndex(dir, &shape);
@@ -87,7 +86,9 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
   Object same;
   const bool already_whole = ReadWholeFile(dir / hash, existing) && ParseObject(existing, same) &&
                              same.whole && same.size == bytes.size();
-  if (!already_whole && !WriteQuickly(dir / hash, WholeObject(bytes), error)) return Failed(error);
+  if (!already_whole)
+    if (const WriteResult w = WriteQuickly(dir / hash, WholeObject(bytes)); !w)
+      return Failed(w.error);
   if (rewrite_previous) {
     std::string older;
     if (WholeBytes(previous, older)) {  // zlib checks its own stream
@@ -96,14 +97,14 @@ VersionResult VersionStore::KeepIn(const fs::path& dir, const std::string& page_
       if (fs::path spare = spares ? LinkAsSpare(object, SpareFolder()) : fs::path(); !spare.empty())
         spares->push_back(std::move(spare));
       // Kept whole when this fails: larger, never lost.
-      WriteQuickly(object, DeltaObject(older, bytes, hash), error);
+      (void)WriteQuickly(object, DeltaObject(older, bytes, hash));
     }
   }
   entries.push_back({now, bytes.size(), std::string(writer), hash});
   const bool dropped = Prune(entries, now);
-  const bool written = !dropped && shape.sound ? AppendIndexRow(dir, shape, entries.back(), error)
-                                               : WriteIndex(dir, page_name, entries, error);
-  if (!written) return Failed(error);
+  const WriteResult written = !dropped && shape.sound ? AppendIndexRow(dir, shape, entries.back())
+                                                      : WriteIndex(dir, page_name, entries);
+  if (!written) return Failed(written.error);
   if (dropped) CollectGarbage(dir, entries);
   if (total_) *total_ = *total_ - std::min(*total_, folder_before) + FolderBytes(dir, folded_);
   ApplyCap();

@@ -34,10 +34,10 @@
 namespace hemlo {
 
 struct StoredVersion {
-  std::int64_t time = 0;    // seconds since the epoch, when it was replaced
-  std::uint64_t size = 0;   // bytes
-  std::string writer;       // what wrote over it ("上書き保存", "サイト置換", ...)
-  std::string hash;         // SHA-256 of the bytes, lower-case hex
+  std::int64_t time = 0;   // seconds since the epoch, when it was replaced
+  std::uint64_t size = 0;  // bytes
+  std::string writer;      // what wrote over it ("上書き保存", "サイト置換", ...)
+  std::string hash;        // SHA-256 of the bytes, lower-case hex
 };
 
 struct VersionResult {
@@ -111,8 +111,8 @@ class VersionStore {
   VersionResult KeepIn(const std::filesystem::path& dir, const std::string& page_name,
                        std::string_view bytes, std::string_view writer, std::int64_t now,
                        std::vector<std::filesystem::path>* spares = nullptr) const;
-  VersionResult SetAsideIn(const std::filesystem::path& page, std::string_view bytes,
-                           bool link, std::string_view writer, std::int64_t now,
+  VersionResult SetAsideIn(const std::filesystem::path& page, std::string_view bytes, bool link,
+                           std::string_view writer, std::int64_t now,
                            std::filesystem::path* pending) const;
   // False when something set aside could not be folded in (it stays set aside).
   bool FoldIn(const std::filesystem::path& dir) const;

@@ -35,9 +35,9 @@ MoveOutcome ApplyLinkUpdate(const LinkPlan& plan, bool redirects) {
     return outcome;
   }
   if (!protected_files.empty()) {
-    outcome.message = Listed(
-        "次のファイルは読み取り専用のため書き換えられません。何も変更していません。",
-        protected_files);
+    outcome.message =
+        Listed("次のファイルは読み取り専用のため書き換えられません。何も変更していません。",
+               protected_files);
     return outcome;
   }
   std::error_code ec;
@@ -51,9 +51,10 @@ MoveOutcome ApplyLinkUpdate(const LinkPlan& plan, bool redirects) {
     writes.emplace_back(c.path, &c.after);
     previous.push_back(&c.before);
   }
-  std::string message;
-  if (!WriteAllOrNone(writes, previous, "リンクの更新", message, &outcome.version_notice)) {
-    outcome.message = message + "\n何も変更していません。";
+  if (FileResult written =
+          WriteAllOrNone(writes, previous, "リンクの更新", &outcome.version_notice);
+      !written) {
+    outcome.message = written.message + "\n何も変更していません。";
     return outcome;
   }
   const std::vector<fs::path> pages = redirects ? PagesMoving(plan.from) : std::vector<fs::path>{};

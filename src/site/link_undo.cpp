@@ -19,8 +19,8 @@ MoveUndoOutcome UndoLinkUpdate(const MoveRecord& record) {
     if (!HoldsBytes(Mapped(c.path, record.from, record.to), c.after))
       edited.push_back(Mapped(c.path, record.from, record.to).string());
   if (!edited.empty()) {
-    outcome.message = Listed(
-        "次のファイルは移動の後で変更されているため、何も元に戻していません。", edited);
+    outcome.message =
+        Listed("次のファイルは移動の後で変更されているため、何も元に戻していません。", edited);
     return outcome;
   }
   // The redirect pages stand where the old name goes back.
@@ -42,11 +42,12 @@ MoveUndoOutcome UndoLinkUpdate(const MoveRecord& record) {
     writes.emplace_back(c.path, &c.before);
     previous.push_back(&c.after);
   }
-  std::string message;
-  if (!WriteAllOrNone(writes, previous, "リンクの更新の取り消し", message,
-                      &outcome.version_notice)) {
+  if (FileResult written =
+          WriteAllOrNone(writes, previous, "リンクの更新の取り消し", &outcome.version_notice);
+      !written) {
     fs::rename(record.from, record.to, ec);
-    outcome.message = message + "\n何も元に戻していません。" + PutRedirectsBack(record.redirects);
+    outcome.message =
+        written.message + "\n何も元に戻していません。" + PutRedirectsBack(record.redirects);
     return outcome;
   }
   outcome.ok = true;

@@ -21,9 +21,9 @@ std::string Listed(const char* heading, const std::vector<std::string>& lines) {
   return text;
 }
 
-bool WriteAllOrNone(const std::vector<std::pair<fs::path, const std::string*>>& writes,
-                    const std::vector<const std::string*>& previous, std::string_view writer,
-                    std::string& message, std::string* version_notice) {
+FileResult WriteAllOrNone(const std::vector<std::pair<fs::path, const std::string*>>& writes,
+                          const std::vector<const std::string*>& previous, std::string_view writer,
+                          std::string* version_notice) {
   std::vector<fs::path> targets;
   std::vector<std::string_view> bytes;
   for (const auto& [path, after] : writes) {
@@ -31,22 +31,20 @@ bool WriteAllOrNone(const std::vector<std::pair<fs::path, const std::string*>>& 
     bytes.push_back(*after);
   }
   std::vector<StagedFile> staged;
-  if (const BatchFailure f = StageFiles(targets, bytes, staged, &ProgramSpareFiles())) {
-    message = targets[f.index].string() + " に書き込めません: " + f.result.error;
-    return false;
-  }
+  if (const BatchFailure f = StageFiles(targets, bytes, staged, &ProgramSpareFiles()))
+    return FileFailed(targets[f.index].string() + " に書き込めません: " + f.result.error);
   // Each file was just checked to hold `previous`: a link into the store
   // keeps those bytes at no cost.
   const VersionResult kept = KeepBeforeWrite(targets, writer);
   if (!kept && version_notice && version_notice->empty()) *version_notice = kept.message;
   std::vector<bool> renamed;
   const BatchFailure f = CommitStagedFiles(staged, renamed);
-  if (!f) return true;
-  message = targets[f.index].string() + " に書き込めません: " + f.result.error;
+  if (!f) return {};
+  std::string message = targets[f.index].string() + " に書き込めません: " + f.result.error;
   for (std::size_t k = 0; k < writes.size(); ++k)
     if (renamed[k] && !WriteFileAtomically(targets[k], *previous[k]))
       message += "\n" + targets[k].string() + " を元に戻せませんでした。";
-  return false;
+  return FileFailed(std::move(message));
 }
 
 }  // namespace hemlo::site

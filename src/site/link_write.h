@@ -1,5 +1,6 @@
 #pragma once
 // Writing the files of a move or of its undo: all of them or none. No Qt here.
+#include "base/file_result.h"
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -15,11 +16,13 @@ bool HoldsBytes(const std::filesystem::path& path, const std::string& expected);
 std::string Listed(const char* heading, const std::vector<std::string>& lines);
 
 // Writes every file (each atomically) or, on a failure, none: those already
-// written get `previous` back; the ones that could not are named in `message`.
+// written get `previous` back; the ones that could not are named in the
+// result's message.
 // What each file held is kept in the version store first, as `writer`; when
 // the store cannot keep it, `version_notice` says why (the write goes on).
-bool WriteAllOrNone(const std::vector<std::pair<std::filesystem::path, const std::string*>>& writes,
-                    const std::vector<const std::string*>& previous, std::string_view writer,
-                    std::string& message, std::string* version_notice = nullptr);
+FileResult WriteAllOrNone(
+    const std::vector<std::pair<std::filesystem::path, const std::string*>>& writes,
+    const std::vector<const std::string*>& previous, std::string_view writer,
+    std::string* version_notice = nullptr);
 
 }  // namespace hemlo::site

@@ -58,8 +58,8 @@ Written Replace(const fs::path& page, const std::string& before, const std::stri
 
 // The write a move's link update (and its undo) makes of each page.
 Written Link(const fs::path& page, const std::string& before, const std::string& after) {
-  std::string message, notice;
-  const bool ok = site::WriteAllOrNone({{page, &after}}, {&before}, "リンクの更新", message, &notice);
+  std::string notice;
+  const bool ok = site::WriteAllOrNone({{page, &after}}, {&before}, "リンクの更新", &notice).ok;
   return {ok, {notice.empty(), notice}};
 }
 
