@@ -64,6 +64,19 @@ struct SlotLogin {
   std::function<void(std::function<void()>)> cancel_with;
   // What an SFTP login asks: the origin's questions, passwords and keyring.
   std::function<sftp::ConnectQuestions()> sftp_questions;
+
+  // Runs `log_in` with `stop` handed to cancel_with for as long as it runs.
+  template <typename LogIn>
+  void WhileStoppable(std::function<void()> stop, LogIn&& log_in) const {
+    if (cancel_with) cancel_with(std::move(stop));
+    try {
+      log_in();
+    } catch (...) {
+      if (cancel_with) cancel_with(nullptr);
+      throw;
+    }
+    if (cancel_with) cancel_with(nullptr);
+  }
 };
 
 class ClientSide {

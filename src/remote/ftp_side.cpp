@@ -95,19 +95,17 @@ LoginLikeness FtpSide::Likeness() const {
 }
 
 void FtpSide::LogInLike(const LoginLikeness& like, const SlotLogin& login) {
-  const auto stop_with = [&](std::function<void()> stop) {
-    if (login.cancel_with) login.cancel_with(std::move(stop));
-  };
   ftp_.Passive = like.passive;
   ftp_.DataMode = like.data_mode;
-  stop_with([this] { ftp_.Cancel(); });
-  try {
-    session_.Connect(like.host_field, like.user, like.password, login.start_folder, login.encoding);
-  } catch (...) {
-    stop_with(nullptr);
-    RethrowAsRemoteError();
-  }
-  stop_with(nullptr);
+  login.WhileStoppable([this] { ftp_.Cancel(); },
+                       [&] {
+                         try {
+                           session_.Connect(like.host_field, like.user, like.password,
+                                            login.start_folder, login.encoding);
+                         } catch (...) {
+                           RethrowAsRemoteError();
+                         }
+                       });
 }
 
 void FtpSide::Goodbye() {

@@ -115,17 +115,8 @@ LoginLikeness SftpSide::Likeness() const {
 }
 
 void SftpSide::LogInLike(const LoginLikeness&, const SlotLogin& login) {
-  const auto stop_with = [&](std::function<void()> stop) {
-    if (login.cancel_with) login.cancel_with(std::move(stop));
-  };
-  stop_with([this] { client_.Cancel(); });
-  try {
-    client_.Connect(options_, login.sftp_questions());
-  } catch (...) {
-    stop_with(nullptr);
-    throw;
-  }
-  stop_with(nullptr);
+  login.WhileStoppable([this] { client_.Cancel(); },
+                       [&] { client_.Connect(options_, login.sftp_questions()); });
   files_ = std::make_unique<SftpRemoteFiles>(client_);
   if (!login.start_folder.empty()) files_->ChangeFolder(login.start_folder);
 }
