@@ -44,10 +44,10 @@
 #include "text/line_index.h"
 #include "text/view_codes.h"
 
-class QListWidget;
 
 namespace hemlo::text {
 
+class CompletionPopup;
 class SiteFiles;
 
 class QtEditPane : public QPlainTextEdit, public EditPane {
@@ -234,6 +234,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // Encodes document positions [from, to) with CRLF line breaks and the
   // stored codes of alternates.
   std::string EncodeRange(int from, int to) const;
+  QString RawRange(int from, int to) const;
   // Inserts text at the cursor (replacing the selection) with given alternates.
   void InsertDecoded(const QString& text, const std::vector<std::size_t>& alternates,
                      const std::vector<std::uint16_t>& codes);
@@ -276,11 +277,10 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void HideCompletion();
 
   bool completion_ = false;
-  QListWidget* completion_list_ = nullptr;
+  CompletionPopup* completion_list_ = nullptr;
   int completion_start_ = -1;  // where the word the list completes begins
   std::vector<CompletionItem> completion_all_;    // for the word, before narrowing
   std::vector<CompletionItem> completion_items_;  // as listed
-  int completion_widest_ = 0;                     // of the labels the list holds
   SiteOfPage site_of_page_;
   std::shared_ptr<SiteFiles> site_files_;
   // The site's files as paths from the page, for the list they came from.

@@ -3,13 +3,12 @@
 // and a list that never has the focus, so every typed key reaches the text.
 #include <QApplication>
 #include <QKeyEvent>
-#include <QListWidget>
-#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
 
 #include "text/completion.h"
+#include "text/completion_popup.h"
 #include "text/qt_edit_pane.h"
 #include "text/site_files.h"
 
@@ -60,10 +59,8 @@ bool QtEditPane::CompletionShown() const {
 }
 
 QStringList QtEditPane::CompletionLabels() const {
-  QStringList labels;
-  if (!CompletionShown()) return labels;
-  for (int i = 0; i < completion_list_->count(); ++i) labels << completion_list_->item(i)->text();
-  return labels;
+  if (!CompletionShown()) return {};
+  return completion_list_->Labels();
 }
 
 void QtEditPane::HideCompletion() {
@@ -90,20 +87,20 @@ void QtEditPane::focusOutEvent(QFocusEvent* event) {
 
 bool QtEditPane::CompletionKey(QKeyEvent* event) {
   if (!CompletionShown() || !IsListKey(event)) return false;
-  const int count = completion_list_->count();
-  const int row = completion_list_->currentRow();
+  const int count = static_cast<int>(completion_list_->Labels().size());
+  const int row = completion_list_->CurrentRow();
   switch (event->key()) {
     case Qt::Key_Up:
-      completion_list_->setCurrentRow(row <= 0 ? count - 1 : row - 1);
+      completion_list_->SetCurrentRow(row <= 0 ? count - 1 : row - 1);
       break;
     case Qt::Key_Down:
-      completion_list_->setCurrentRow(row + 1 >= count ? 0 : row + 1);
+      completion_list_->SetCurrentRow(row + 1 >= count ? 0 : row + 1);
       break;
     case Qt::Key_PageUp:
-      completion_list_->setCurrentRow(std::max(0, row - kRowsShown));
+      completion_list_->SetCurrentRow(std::max(0, row - kRowsShown));
       break;
     case Qt::Key_PageDown:
-      completion_list_->setCurrentRow(std::min(count - 1, row + kRowsShown));
+      completion_list_->SetCurrentRow(std::min(count - 1, row + kRowsShown));
       break;
     case Qt::Key_Escape:
       HideCompletion();
@@ -192,10 +189,7 @@ void QtEditPane::NarrowCompletionList() {
     HideCompletion();
     return;
   }
-  QTextCursor word(document());
-  word.setPosition(start);
-  word.setPosition(caret, QTextCursor::KeepAnchor);
-  const QString typed = word.selectedText();
+  const QString typed = RawRange(start, caret);
   std::vector<CompletionItem> items = NarrowCompletion(completion_all_, typed.toStdString());
   if (items.size() > kMostItems) items.resize(kMostItems);
   // Nothing to offer, or only what is typed already.
@@ -207,55 +201,28 @@ void QtEditPane::NarrowCompletionList() {
   completion_items_ = std::move(items);
 
   if (!completion_list_) {
-    completion_list_ = new QListWidget(viewport());
-    completion_list_->setFocusPolicy(Qt::NoFocus);
-    completion_list_->setUniformItemSizes(true);
-    completion_list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    completion_list_->setFont(font());
-    connect(completion_list_, &QListWidget::itemClicked, this, [this] { AcceptCompletion(); });
+    completion_list_ = new CompletionPopup(viewport(), kRowsShown);
+    completion_list_->on_clicked = [this] { AcceptCompletion(); };
   }
   QStringList labels;
   labels.reserve(static_cast<qsizetype>(completion_items_.size()));
   for (const CompletionItem& item : completion_items_) labels << FromUtf8(item.label);
-  bool same = labels.size() == completion_list_->count();
-  for (int i = 0; same && i < completion_list_->count(); ++i)
-    same = completion_list_->item(i)->text() == labels[i];
-  if (same) {
-    // A key that leaves the list as it is (most keys in a word it already
-    // fits) neither refills nor repaints it; only the choice goes back to the top.
-    if (completion_list_->currentRow() != 0) completion_list_->setCurrentRow(0);
-    completion_list_->scrollToTop();
-  } else {
-    const QFontMetrics metrics(completion_list_->font());
-    completion_widest_ = 0;
-    for (const QString& label : labels)
-      completion_widest_ = std::max(completion_widest_, metrics.horizontalAdvance(label));
-    completion_list_->setUpdatesEnabled(false);
-    completion_list_->clear();
-    completion_list_->addItems(labels);
-    completion_list_->setCurrentRow(0);
-    completion_list_->setUpdatesEnabled(true);
-  }
-  const int widest = completion_widest_;
-  const int rows = std::min(kRowsShown, static_cast<int>(labels.size()));
-  const int frame = 2 * completion_list_->frameWidth();
-  const int scroll =
-      labels.size() > kRowsShown ? completion_list_->verticalScrollBar()->sizeHint().width() : 0;
-  const int width = std::min(viewport()->width(), widest + frame + scroll + 16);
-  const int height = rows * completion_list_->sizeHintForRow(0) + frame;
+  completion_list_->SetLabels(labels);
+  const QSize size = completion_list_->SizeFor(std::min(kRowsShown, static_cast<int>(labels.size())));
+  const int width = std::min(viewport()->width(), size.width());
   QTextCursor word_start(document());
   word_start.setPosition(start);
   const QRect at = cursorRect(word_start);
   int y = at.bottom() + 2;
-  if (y + height > viewport()->height() && at.top() - height - 2 >= 0) y = at.top() - height - 2;
+  if (y + size.height() > viewport()->height() && at.top() - size.height() - 2 >= 0)
+    y = at.top() - size.height() - 2;
   const int x = std::clamp(at.left(), 0, std::max(0, viewport()->width() - width));
-  completion_list_->setGeometry(x, y, width, height);
-  completion_list_->show();
-  completion_list_->raise();
+  completion_list_->setGeometry(x, y, width, size.height());
+  if (!completion_list_->isVisible()) completion_list_->show();
 }
 
 void QtEditPane::AcceptCompletion() {
-  const int row = completion_list_ ? completion_list_->currentRow() : -1;
+  const int row = completion_list_ ? completion_list_->CurrentRow() : -1;
   if (row < 0 || row >= static_cast<int>(completion_items_.size())) {
     HideCompletion();
     return;
@@ -266,10 +233,7 @@ void QtEditPane::AcceptCompletion() {
   QTextCursor cursor = textCursor();
   const int caret = cursor.position();
   if (start < 0 || start > caret) return;
-  QTextCursor word(document());
-  word.setPosition(start);
-  word.setPosition(caret, QTextCursor::KeepAnchor);
-  const QString typed = word.selectedText();
+  const QString typed = RawRange(start, caret);
   QString insert = FromUtf8(item.insert);
   // What was typed stays as typed: only the rest is added, in capitals
   // after a word typed in capitals.

@@ -75,12 +75,27 @@ void QtEditPane::CollectMarks(int from, int to, std::vector<std::size_t>& at,
   }
 }
 
+// The characters from `from` to `to`, lines separated by U+2029 as a
+// selection gives them. Read from the blocks: a cursor would place itself
+// on the line (laying out and measuring it) only to be read from.
+QString QtEditPane::RawRange(int from, int to) const {
+  QString raw;
+  raw.reserve(to - from);
+  QTextBlock block = document()->findBlock(from);
+  // A block's position is a search of the document; its length is not.
+  for (int at = block.position(); block.isValid() && at < to;
+       at += block.length(), block = block.next()) {
+    const int start = std::max(0, from - at);
+    const int end = std::min(block.length() - 1, to - at);
+    if (end > start) raw += QStringView(block.text()).mid(start, end - start);
+    if (at + block.length() - 1 < to) raw += QChar::ParagraphSeparator;
+  }
+  return raw;
+}
+
 std::string QtEditPane::EncodeRange(int from, int to) const {
   if (to <= from) return {};
-  QTextCursor cursor(document());
-  cursor.setPosition(from);
-  cursor.setPosition(to, QTextCursor::KeepAnchor);
-  const QString raw = cursor.selectedText();  // lines separated by U+2029
+  const QString raw = RawRange(from, to);
   std::vector<std::size_t> at;
   std::vector<std::uint16_t> codes;
   if (has_alternates_) {

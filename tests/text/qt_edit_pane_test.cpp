@@ -10,7 +10,6 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,6 +20,7 @@
 
 #include "edit_pane_contract.h"
 #include "text/byte_text.h"
+#include "text/completion_popup.h"
 #include "text/memory_edit_pane.h"
 
 namespace hemlo::text {
@@ -524,7 +524,7 @@ TEST_F(QtEditPaneTest, AKeyAndItsEndTagAreOneChange) {
 }
 
 // A key after which the list would show the same items leaves the list's
-// rows in place (no refill, no repaint), and the choice goes back to the top.
+// rows in place and unpainted; the choice goes back to the top.
 TEST_F(QtEditPaneTest, AKeyThatLeavesTheListAsItIsKeepsItsRows) {
   pane_.SetCompletion(true);
   pane_.resize(400, 300);
@@ -537,17 +537,26 @@ TEST_F(QtEditPaneTest, AKeyThatLeavesTheListAsItIsKeepsItsRows) {
   ASSERT_TRUE(pane_.CompletionShown());
   const QStringList labels = pane_.CompletionLabels();
   ASSERT_GE(labels.size(), 2);
-  auto* list = pane_.findChild<QListWidget*>();
+  auto* list = pane_.findChild<CompletionPopup*>();
   ASSERT_NE(list, nullptr);
-  const QListWidgetItem* first = list->item(0);
   Key(Qt::Key_Down);
-  ASSERT_EQ(list->currentRow(), 1);
+  ASSERT_EQ(list->CurrentRow(), 1);
   Type(QStringLiteral("o"));
   EXPECT_EQ(pane_.CompletionLabels(), labels);
-  EXPECT_EQ(list->item(0), first);
-  EXPECT_EQ(list->currentRow(), 0);
-  Type(QStringLiteral("lde"));  // only "bolder" left: refilled
+  EXPECT_EQ(list->CurrentRow(), 0);
+  QCoreApplication::processEvents();
+  struct Paints : QObject {
+    int n = 0;
+    bool eventFilter(QObject*, QEvent* e) override { return n += e->type() == QEvent::Paint, false; }
+  } paints;
+  list->installEventFilter(&paints);
+  Type(QStringLiteral("l"));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(paints.n, 0);
+  Type(QStringLiteral("de"));  // only "bolder" left
+  QCoreApplication::processEvents();
   EXPECT_EQ(pane_.CompletionLabels(), QStringList{QStringLiteral("bolder")});
+  EXPECT_GE(paints.n, 1);
 }
 
 // Awkward files open in the encoding the detector picks, say what it found,

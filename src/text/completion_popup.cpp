@@ -1,0 +1,124 @@
+#include "text/completion_popup.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace hemlo::text {
+
+namespace {
+
+constexpr int kFrame = 1;
+constexpr int kPadding = 4;     // between the frame and a label
+constexpr int kScrollMark = 4;  // the width of the mark of where the rows stand
+
+}  // namespace
+
+CompletionPopup::CompletionPopup(QWidget* parent, int rows_shown)
+    : QWidget(parent), rows_shown_(rows_shown) {
+  setFocusPolicy(Qt::NoFocus);
+  // Every pixel is painted below: Qt need not clear the widget first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setCursor(Qt::ArrowCursor);
+}
+
+void CompletionPopup::SetLabels(const QStringList& labels) {
+  if (labels != labels_) {
+    labels_ = labels;
+    const QFontMetrics metrics = fontMetrics();
+    widest_ = 0;
+    for (const QString& label : labels_) widest_ = std::max(widest_, metrics.horizontalAdvance(label));
+    current_ = 0;
+    top_ = 0;
+    update();
+    return;
+  }
+  if (current_ != 0 || top_ != 0) {
+    current_ = 0;
+    top_ = 0;
+    update();
+  }
+}
+
+void CompletionPopup::SetCurrentRow(int row) {
+  if (labels_.isEmpty()) return;
+  row = std::clamp(row, 0, static_cast<int>(labels_.size()) - 1);
+  if (row == current_) return;
+  current_ = row;
+  if (row < top_)
+    top_ = row;
+  else if (row >= top_ + rows_shown_)
+    top_ = row - rows_shown_ + 1;
+  update();
+}
+
+int CompletionPopup::RowHeight() const { return fontMetrics().height() + 2; }
+
+QSize CompletionPopup::SizeFor(int rows) const {
+  const int mark = labels_.size() > rows_shown_ ? kScrollMark : 0;
+  return {widest_ + 2 * (kFrame + kPadding) + mark, rows * RowHeight() + 2 * kFrame};
+}
+
+int CompletionPopup::RowAt(int y) const {
+  if (y < kFrame) return -1;
+  const int row = top_ + (y - kFrame) / RowHeight();
+  return row < labels_.size() ? row : -1;
+}
+
+void CompletionPopup::ScrollTo(int top) {
+  top = std::clamp(top, 0, std::max(0, static_cast<int>(labels_.size()) - rows_shown_));
+  if (top == top_) return;
+  top_ = top;
+  update();
+}
+
+void CompletionPopup::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  const QPalette& pal = palette();
+  const QRect all = rect();
+  painter.fillRect(event->rect(), pal.color(QPalette::Base));
+  painter.setPen(pal.color(QPalette::Mid));
+  painter.drawRect(all.adjusted(0, 0, -1, -1));
+  const int height = RowHeight();
+  const bool marked = labels_.size() > rows_shown_;
+  const int text_width = all.width() - 2 * kFrame - (marked ? kScrollMark : 0);
+  const int last = std::min(static_cast<int>(labels_.size()), top_ + rows_shown_);
+  for (int row = top_; row < last; ++row) {
+    const QRect band(kFrame, kFrame + (row - top_) * height, text_width, height);
+    if (!band.intersects(event->rect())) continue;
+    if (row == current_) {
+      painter.fillRect(band, pal.color(QPalette::Highlight));
+      painter.setPen(pal.color(QPalette::HighlightedText));
+    } else {
+      painter.setPen(pal.color(QPalette::Text));
+    }
+    painter.drawText(band.adjusted(kPadding, 0, -kPadding, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     labels_[row]);
+  }
+  if (marked) {
+    // Where the rows in view stand among all of them.
+    const int track = all.height() - 2 * kFrame;
+    const int count = static_cast<int>(labels_.size());
+    const int thumb = std::max(4, track * rows_shown_ / count);
+    const int y = kFrame + (track - thumb) * top_ / std::max(1, count - rows_shown_);
+    painter.fillRect(all.width() - kFrame - kScrollMark, y, kScrollMark, thumb,
+                     pal.color(QPalette::Mid));
+  }
+}
+
+void CompletionPopup::mousePressEvent(QMouseEvent* event) {
+  const int row = RowAt(static_cast<int>(event->position().y()));
+  if (row < 0) return;
+  SetCurrentRow(row);
+  if (on_clicked) on_clicked();
+}
+
+void CompletionPopup::wheelEvent(QWheelEvent* event) {
+  const int steps = event->angleDelta().y() / 120;
+  ScrollTo(top_ - 3 * steps);
+  event->accept();
+}
+
+}  // namespace hemlo::text
