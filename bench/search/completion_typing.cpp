@@ -1,6 +1,8 @@
 #include "completion_typing.h"
 
 #include <QKeyEvent>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <ctime>
 #include <algorithm>
 #include <chrono>
@@ -54,6 +56,7 @@ void RunCompletionTyping(QApplication& app, hemlo::text::QtEditPane& pane, const
   pane.SetText(page);
   for (const bool middle : {true, false}) {
     pane.SetSelStart(middle ? page.size() / 2 : pane.TextLength());
+    const int start = pane.textCursor().position();
     pane.ScrollCaretIntoView();
     app.processEvents();
     while (pane.SyntaxScanPending()) app.processEvents();
@@ -63,11 +66,14 @@ void RunCompletionTyping(QApplication& app, hemlo::text::QtEditPane& pane, const
     // Run 0 of each state warms up (the site's files are gathered then).
     for (int r = 0; r <= runs; ++r)
       for (int on = 0; on < 2; ++on) {
-        // Every aid of the editor at once: end tags, completion, marks.
+        // Every aid of the editor at once: end tags, completion, matching
+        // tags, marks.
         pane.SetClosingTags(on == 1);
         pane.SetCompletion(on == 1);
+        pane.SetMatchingTags(on == 1);
         pane.SetMarkupMarks(on == 1);
         std::vector<double> times, cpu, list_times, list_cpu;
+        const int length = pane.document()->characterCount();
         for (const char16_t* c = kTyped; *c; ++c) {
           const auto t0 = std::chrono::steady_clock::now();
           const double c0 = ThreadSeconds();
@@ -82,6 +88,15 @@ void RunCompletionTyping(QApplication& app, hemlo::text::QtEditPane& pane, const
           cpu.push_back(tc);
           if (pane.CompletionShown()) list_times.push_back(t), list_cpu.push_back(tc);
         }
+        // Every pass types on the page as it was: on a line grown by the
+        // passes before, the second state of a pair would type on a longer one.
+        pane.SetCompletion(false);  // the list closed
+        QTextCursor typed(pane.document());
+        typed.setPosition(start);
+        typed.setPosition(start + pane.document()->characterCount() - length,
+                          QTextCursor::KeepAnchor);
+        typed.removeSelectedText();
+        pane.setTextCursor(typed);
         // Site files arrive from the worker between runs.
         app.processEvents();
         if (r == 0) continue;

@@ -9,7 +9,7 @@
 // marks switched on for every other key, so both states share one process,
 // one page and the same moment's load. "typing
 // completion" times typing markup with the editing aids (end tags,
-// completion, marks) off and on instead.
+// completion, matching tags, marks) off and on instead.
 //
 // On these virtual machines a first-touch page fault costs tens of
 // microseconds, so every fresh 20 MB buffer costs a few hundred ms. With

@@ -37,6 +37,8 @@ EditorSettings EditorSettings::Load(const std::filesystem::path& file) {
       s.leave_redirects = on;
     } else if (name == "MarkupMarks") {
       s.markup_marks = on;
+    } else if (name == "MatchingTags") {
+      s.matching_tags = on;
     } else if (name == "PreviewWidth") {
       int width = 0;
       char tail = 0;
@@ -81,7 +83,8 @@ WriteResult EditorSettings::Save(const std::filesystem::path& file) const {
                       "\r\nCompletion=" + (completion ? "1" : "0") +
                       "\r\nMarkupMarks=" + (markup_marks ? "1" : "0") +
                       "\r\nPreviewWidth=" + std::to_string(preview_width) +
-                      "\r\nLeaveRedirects=" + (leave_redirects ? "1" : "0") + "\r\n";
+                      "\r\nLeaveRedirects=" + (leave_redirects ? "1" : "0") +
+                      "\r\nMatchingTags=" + (matching_tags ? "1" : "0") + "\r\n";
   if (frame)
     bytes += "Frame=" + std::to_string(frame->x) + "," + std::to_string(frame->y) + "," +
              std::to_string(frame->width) + "," + std::to_string(frame->height) +

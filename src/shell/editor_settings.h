@@ -2,8 +2,8 @@
 // The edit pane's display choices (環境設定) and the frame's place, kept in
 // Editor.ini in the program's folder as "Name=value" lines; a missing or
 // unreadable file gives the defaults (colours, line numbers, end tags,
-// abbreviations, completion, web copies of large pictures and markup marks
-// on, live preview and redirect pages off, the PC width, no place, half the
+// abbreviations, completion, matching tags, web copies of large pictures and
+// markup marks on, live preview and redirect pages off, the PC width, no place, half the
 // window for the edit pane); a file written before a choice existed reads as
 // its default.
 #include <cstdint>
@@ -45,6 +45,8 @@ struct EditorSettings {
   // "LeaveRedirects=": リンクの更新 leaves a redirect page at a moved page's
   // old address.
   bool leave_redirects = false;
+  // "MatchingTags=": the partner of the tag at the caret is highlighted.
+  bool matching_tags = true;
 
   static EditorSettings Load(const std::filesystem::path& file);
   // Replaces the file atomically.

@@ -45,6 +45,7 @@ enum class FrameCommand : int {
   ClosingTags,   // 閉じタグの自動入力 (checkable, kept)
   Abbreviations, // 省略記法の展開 (checkable, kept)
   Completion,    // 入力補完 (checkable, kept)
+  MatchingTags,  // 対応するタグの強調表示 (checkable, kept)
   WebMaximise,
   WebRestore,
   PreviewPhone,   // スマートフォン: the web pane at 375 CSS pixels (one of three, kept)

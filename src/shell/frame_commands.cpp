@@ -106,6 +106,7 @@ void TMainForm::SetEditorSettings(const EditorSettings& settings) {
   action(FrameCommand::ClosingTags)->setChecked(settings.closing_tags);
   action(FrameCommand::Abbreviations)->setChecked(settings.abbreviations);
   action(FrameCommand::Completion)->setChecked(settings.completion);
+  action(FrameCommand::MatchingTags)->setChecked(settings.matching_tags);
   action(FrameCommand::MarkupMarks)->setChecked(settings.markup_marks);
   action(settings.preview_width == kPreviewPhone    ? FrameCommand::PreviewPhone
          : settings.preview_width == kPreviewTablet ? FrameCommand::PreviewTablet

@@ -164,6 +164,8 @@ void TMainForm::ConnectCommands() {
   connect(action(C::Abbreviations), &QAction::triggered, this,
           toggle(&EditorSettings::abbreviations));
   connect(action(C::Completion), &QAction::triggered, this, toggle(&EditorSettings::completion));
+  connect(action(C::MatchingTags), &QAction::triggered, this,
+          toggle(&EditorSettings::matching_tags));
   on(C::SelectAll, &TMainForm::mnuSelectAllClick);
   on(C::Font, &TMainForm::N43Click);
   on(C::TabWidth, &TMainForm::mnuTabClick);

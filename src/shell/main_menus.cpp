@@ -98,6 +98,7 @@ const CommandDef* CommandTable(std::size_t* count) {
       {C::ClosingTags, "mnuClosingTags", "閉じタグの自動入力", nullptr, {}, nullptr},
       {C::Abbreviations, "mnuAbbreviations", "省略記法の展開 (Tab/Ctrl+E)", nullptr, {}, nullptr},
       {C::Completion, "mnuCompletion", "入力補完", nullptr, {}, nullptr},
+      {C::MatchingTags, "mnuMatchingTags", "対応するタグの強調表示", nullptr, {}, nullptr},
       {C::WebMaximise, "mnuWebMAX", "最大化", nullptr, {}, nullptr},
       {C::WebRestore, "mnuWebUndo", "元に戻す", nullptr, {}, nullptr},
       {C::PreviewPhone, "mnuPreviewPhone", "スマートフォン", nullptr, {}, nullptr},
@@ -205,6 +206,7 @@ void TMainForm::BuildActions() {
   action(C::ClosingTags)->setCheckable(true);
   action(C::Abbreviations)->setCheckable(true);
   action(C::Completion)->setCheckable(true);
+  action(C::MatchingTags)->setCheckable(true);
   action(C::SitePanel)->setCheckable(true);
   for (int i = 0; i < History::kSlots; ++i) {
     auto* a = new QAction(this);
@@ -251,7 +253,7 @@ void TMainForm::BuildMenus() {
   QMenu* env = TopMenu(bar, "N37", "環境設定");
   add(SubMenu(env, "N19", "ｴﾃﾞｨﾀﾍﾟｲﾝ環境"),
       {C::Font, C::TabWidth, C::Highlighting, C::LineNumbers, C::ClosingTags, C::Abbreviations,
-       C::Completion, C::MarkupMarks});
+       C::Completion, C::MatchingTags, C::MarkupMarks});
   QMenu* web = SubMenu(env, "WEB1", "Webﾍﾟｲﾝ表示");
   add(web, {C::WebMaximise, C::WebRestore});
   web->addSeparator();

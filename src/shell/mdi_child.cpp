@@ -209,6 +209,7 @@ void TMDIChild::ApplyEditorSettings(const EditorSettings& settings) {
   web_frame_->SetPreviewWidth(settings.preview_width);
   abbreviations_ = settings.abbreviations;
   Memo1->SetCompletion(settings.completion);
+  Memo1->SetMatchingTags(settings.matching_tags);
 }
 
 bool TMDIChild::ExpandAbbreviation() {

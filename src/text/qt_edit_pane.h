@@ -143,6 +143,9 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // JumpToMatchingTag puts the caret at the partner's '<' (false, nothing
   // moved, when there is none).
   bool JumpToMatchingTag();
+  // Whether the partner of the tag at the caret is highlighted (on by
+  // default); the jump works either way.
+  void SetMatchingTags(bool on);
   // Test aid: the highlighted tags as byte ranges, empty when none.
   std::vector<std::pair<std::size_t, std::size_t>> MatchedTags() const;
 
@@ -294,10 +297,17 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // a partner far away is looked for (`wide`) after the caret rests.
   void QueueTagMatch();
   void UpdateTagMatch(bool wide = false);
+  bool matching_tags_ = true;
   bool tag_match_queued_ = false;
   bool typed_since_match_ = false;  // text was typed since the last look
   QTimer* wide_match_timer_ = nullptr;
   std::vector<std::pair<std::size_t, std::size_t>> matched_tags_;
+  // The matched tags as document positions, moved along with edits so that
+  // what was painted can be painted over.
+  std::vector<std::pair<int, int>> tag_marks_;
+  void MoveTagMarks(int position, int removed, int added);
+  std::vector<QRect> TagMatchRects() const;  // in the viewport, the lines in view only
+  void PaintTagMatch(const QRect& area);
 
   void NoteMarkupEdit(int position);
   void StartMarkupCheck();

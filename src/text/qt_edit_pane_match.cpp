@@ -1,6 +1,9 @@
 // QtEditPane's matching tags: the rule (matching_tag.h) on the bytes around
 // the caret, its answer shown as extra selections.
+#include <QPainter>
 #include <QPalette>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
@@ -25,8 +28,20 @@ constexpr int kWindowsOnEveryKey = 1;
 constexpr int kWideMatchPauseMs = 300;
 }  // namespace
 
+void QtEditPane::SetMatchingTags(bool on) {
+  matching_tags_ = on;
+  if (on) {
+    QueueTagMatch();
+    return;
+  }
+  if (wide_match_timer_) wide_match_timer_->stop();
+  for (const QRect& r : TagMatchRects()) viewport()->update(r);
+  tag_marks_.clear();
+  matched_tags_.clear();
+}
+
 void QtEditPane::QueueTagMatch() {
-  if (tag_match_queued_) return;
+  if (tag_match_queued_ || !matching_tags_) return;
   tag_match_queued_ = true;
   QMetaObject::invokeMethod(
       this,
@@ -78,20 +93,71 @@ void QtEditPane::UpdateTagMatch(bool wide) {
   } else if (wide_match_timer_) {
     wide_match_timer_->stop();
   }
+  if (!matching_tags_) {
+    matched_tags_ = std::move(found);  // for the jump only, not shown
+    return;
+  }
   if (found == matched_tags_) return;
   matched_tags_ = std::move(found);
-  QList<QTextEdit::ExtraSelection> marks;
-  QTextCharFormat format;
-  format.setBackground(palette().color(QPalette::Highlight).lighter(170));
-  for (const auto& [start, end] : matched_tags_) {
-    QTextEdit::ExtraSelection mark;
-    mark.cursor = QTextCursor(document());
-    mark.cursor.setPosition(PositionOfOffset(start));
-    mark.cursor.setPosition(PositionOfOffset(end), QTextCursor::KeepAnchor);
-    mark.format = format;
-    marks.push_back(mark);
+  for (const QRect& r : TagMatchRects()) viewport()->update(r);
+  tag_marks_.clear();
+  for (const auto& [start, end] : matched_tags_)
+    tag_marks_.push_back({PositionOfOffset(start), PositionOfOffset(end)});
+  for (const QRect& r : TagMatchRects()) viewport()->update(r);
+}
+
+void QtEditPane::MoveTagMarks(int position, int removed, int added) {
+  for (auto& [from, to] : tag_marks_) {
+    if (to <= position) continue;
+    if (from >= position + removed) {
+      from += added - removed;
+      to += added - removed;
+    } else {
+      // Edited inside: the mark keeps covering all it may have painted.
+      from = std::min(from, position);
+      to = std::max(position + added, to + added - removed);
+    }
   }
-  setExtraSelections(marks);
+}
+
+std::vector<QRect> QtEditPane::TagMatchRects() const {
+  std::vector<QRect> rects;
+  if (tag_marks_.empty()) return rects;
+  // Only the lines in view, walked as the paint walks them.
+  QTextBlock block = firstVisibleBlock();
+  const QPointF offset = contentOffset();
+  qreal top = blockBoundingGeometry(block).translated(offset).top();
+  const int bottom = viewport()->height();
+  for (; block.isValid() && top <= bottom; block = block.next()) {
+    const qreal height = blockBoundingRect(block).height();  // lays the line out
+    const int start = block.position();
+    const int end = start + block.length() - 1;
+    const QTextLayout* layout = block.layout();
+    for (const auto& [from, to] : tag_marks_) {
+      if (to <= start || from > end || !block.isVisible()) continue;
+      for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const int a = std::max(from - start, line.textStart());
+        const int b = std::min(to - start, line.textStart() + line.textLength());
+        if (a >= b) continue;
+        const qreal x = line.cursorToX(a);
+        rects.push_back(QRectF(offset.x() + x, top + line.y(), line.cursorToX(b) - x, line.height())
+                            .toAlignedRect());
+      }
+    }
+    top += height;
+  }
+  return rects;
+}
+
+void QtEditPane::PaintTagMatch(const QRect& area) {
+  if (tag_marks_.empty()) return;
+  // Beneath the text, before it is drawn: as extra selections Qt would draw
+  // the whole line once more for each tag.
+  QPainter painter(viewport());
+  const QColor colour = palette().color(QPalette::Highlight).lighter(170);
+  for (const QRect& r : TagMatchRects())
+    if (r.intersects(area)) painter.fillRect(r, colour);
 }
 
 bool QtEditPane::JumpToMatchingTag() {

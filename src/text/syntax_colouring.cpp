@@ -301,6 +301,7 @@ void QtEditPane::ColourEditedBlock(const QTextBlock& block) {
 
 void QtEditPane::paintEvent(QPaintEvent* event) {
   if (highlighting_) ColourVisibleBlocks(event->rect());
+  PaintTagMatch(event->rect());
   QPlainTextEdit::paintEvent(event);
 }
 

@@ -132,6 +132,7 @@ TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
     bool closing_tags, abbreviations, completion, markup_marks;
     int preview_width;
     bool leave_redirects = false;  // the one choice off until made
+    bool matching_tags = true;
   } rows[] = {
       {"Highlighting=1\r\nLineNumbers=0\r\nLivePreview=0\r\nEditPane=500\r\n", true, true, true,
        true, 0},
@@ -142,6 +143,7 @@ TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
       {"PreviewWidth=500\r\n", true, true, true, true, 0},
       {"LeaveRedirects=1\r\nCompletion=0\r\n", true, true, false, true, 0, true},
       {"LeaveRedirects=0\r\n", true, true, true, true, 0, false},
+      {"MatchingTags=0\r\nCompletion=1\r\n", true, true, true, true, 0, false, false},
   };
   for (const auto& r : rows) {
     std::ofstream(file, std::ios::binary) << r.bytes;
@@ -153,6 +155,7 @@ TEST(EditorSettingsFile, ChoicesMissingFromAnOlderFileAreOn) {
       EXPECT_EQ(s.markup_marks, r.markup_marks) << r.bytes;
       EXPECT_EQ(s.preview_width, r.preview_width) << r.bytes;
       EXPECT_EQ(s.leave_redirects, r.leave_redirects) << r.bytes;
+      EXPECT_EQ(s.matching_tags, r.matching_tags) << r.bytes;
       ASSERT_TRUE(s.Save(file));
       s = EditorSettings::Load(file);
     }

@@ -559,6 +559,47 @@ TEST_F(QtEditPaneTest, AKeyThatLeavesTheListAsItIsKeepsItsRows) {
   EXPECT_GE(paints.n, 1);
 }
 
+// The tags matched at the caret are painted beneath the text, and painted
+// over once the caret leaves them.
+TEST_F(QtEditPaneTest, TheMatchedTagsArePaintedAndPaintedOver) {
+  pane_.resize(400, 200);
+  pane_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane_));
+  pane_.LoadDocument(Sjis("<div>日本語</div>\r\n<p>x</p>"), Encoding::kShiftJis);
+  const QRgb mark = pane_.palette().color(QPalette::Highlight).lighter(170).rgb();
+  QTextCursor c(pane_.document());
+  c.setPosition(8);
+  const QRect from = pane_.cursorRect(c);
+  c.setPosition(14);
+  const QRect end_tag = from.united(pane_.cursorRect(c)).adjusted(2, 0, -2, 0);  // "</div>"
+  const auto marked = [&] {
+    const QImage shot = pane_.viewport()->grab().toImage();
+    int n = 0;
+    for (int x = end_tag.left(); x <= end_tag.right(); ++x)
+      for (int y = end_tag.top(); y <= end_tag.bottom(); ++y) n += shot.pixel(x, y) == mark;
+    return n;
+  };
+  struct Painted : QObject {
+    QRegion region;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) region += static_cast<QPaintEvent*>(e)->region();
+      return false;
+    }
+  } painted;
+  pane_.viewport()->installEventFilter(&painted);
+  pane_.SetSelStart(2);  // in "<div>"
+  QCoreApplication::processEvents();
+  ASSERT_EQ(pane_.MatchedTags().size(), 2u);
+  EXPECT_TRUE(painted.region.contains(end_tag));
+  EXPECT_GT(marked(), end_tag.width() * end_tag.height() / 3);
+  painted.region = {};
+  pane_.SetSelStart(9);  // in the text
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(pane_.MatchedTags().empty());
+  EXPECT_TRUE(painted.region.contains(end_tag));
+  EXPECT_EQ(marked(), 0);
+}
+
 // Awkward files open in the encoding the detector picks, say what it found,
 // and save back byte for byte.
 TEST_F(QtEditPaneTest, AFarPartnerTagIsFoundOnceTheCaretRestsNotOnEveryMoveOrKey) {
