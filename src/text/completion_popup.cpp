@@ -17,7 +17,10 @@ constexpr int kScrollMark = 4;  // the width of the mark of where the rows stand
 }  // namespace
 
 CompletionPopup::CompletionPopup(QWidget* parent, int rows_shown)
-    : QWidget(parent), rows_shown_(rows_shown) {
+    : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint), rows_shown_(rows_shown) {
+  // A window of its own: the text beneath it need not be painted again
+  // whenever the list appears, moves or goes. It never takes the focus.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   setFocusPolicy(Qt::NoFocus);
   // Every pixel is painted below: Qt need not clear the widget first.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -72,6 +75,22 @@ void CompletionPopup::ScrollTo(int top) {
   if (top == top_) return;
   top_ = top;
   update();
+}
+
+void CompletionPopup::showEvent(QShowEvent* event) {
+  // A window of its own does not move with the pane: it goes when anything
+  // holding the pane moves, is resized or hidden.
+  for (QWidget* w = parentWidget(); w != nullptr; w = w->parentWidget()) {
+    w->installEventFilter(this);
+    if (w->isWindow()) break;
+  }
+  QWidget::showEvent(event);
+}
+
+bool CompletionPopup::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Hide) hide();
+  return QWidget::eventFilter(watched, event);
 }
 
 void CompletionPopup::paintEvent(QPaintEvent* event) {

@@ -32,6 +32,8 @@ class CompletionPopup : public QWidget {
   std::function<void()> on_clicked;
 
  protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;

@@ -204,6 +204,7 @@ void QtEditPane::NarrowCompletionList() {
     completion_list_ = new CompletionPopup(viewport(), kRowsShown);
     completion_list_->on_clicked = [this] { AcceptCompletion(); };
   }
+  if (completion_list_->font() != font()) completion_list_->setFont(font());  // a window: not inherited
   QStringList labels;
   labels.reserve(static_cast<qsizetype>(completion_items_.size()));
   for (const CompletionItem& item : completion_items_) labels << FromUtf8(item.label);
@@ -217,7 +218,7 @@ void QtEditPane::NarrowCompletionList() {
   if (y + size.height() > viewport()->height() && at.top() - size.height() - 2 >= 0)
     y = at.top() - size.height() - 2;
   const int x = std::clamp(at.left(), 0, std::max(0, viewport()->width() - width));
-  completion_list_->setGeometry(x, y, width, size.height());
+  completion_list_->setGeometry(QRect(viewport()->mapToGlobal(QPoint(x, y)), QSize(width, size.height())));
   if (!completion_list_->isVisible()) completion_list_->show();
 }
 

@@ -557,6 +557,9 @@ TEST_F(QtEditPaneTest, AKeyThatLeavesTheListAsItIsKeepsItsRows) {
   QCoreApplication::processEvents();
   EXPECT_EQ(pane_.CompletionLabels(), QStringList{QStringLiteral("bolder")});
   EXPECT_GE(paints.n, 1);
+  // The list is a window of its own: it goes when the pane's window moves.
+  pane_.move(pane_.pos() + QPoint(40, 0));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !pane_.CompletionShown(); }, 2000));
 }
 
 // The tags matched at the caret are painted beneath the text, and painted
