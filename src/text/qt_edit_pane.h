@@ -180,6 +180,8 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
 
   // Test aid: true when the block cache agrees with a full recount.
   bool BlockCacheIsConsistent() const;
+  // Test aid: the characters kept for the typing rules are the document's.
+  bool RawCacheIsConsistent() const;
 
   // Sets the encoding and byte-order mark and recounts every line (undo items).
   void SetDocumentState(Encoding encoding, bool bom);
@@ -238,6 +240,10 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // stored codes of alternates.
   std::string EncodeRange(int from, int to) const;
   QString RawRange(int from, int to) const;
+  QString ReadRaw(int from, int to) const;
+  void FollowRawCache(int position, int removed, int added);
+  mutable QString raw_cache_;     // the characters from raw_cache_from_ on
+  mutable int raw_cache_from_ = -1;  // -1: nothing kept
   // Inserts text at the cursor (replacing the selection) with given alternates.
   void InsertDecoded(const QString& text, const std::vector<std::size_t>& alternates,
                      const std::vector<std::uint16_t>& codes);

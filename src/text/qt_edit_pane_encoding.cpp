@@ -75,10 +75,54 @@ void QtEditPane::CollectMarks(int from, int to, std::vector<std::size_t>& at,
   }
 }
 
+// The typing rules read up to 64 KiB before the caret on every key, and
+// typing only adds at the caret: the stretch last read up to the caret is
+// kept and followed along with edits (FollowRawCache).
+QString QtEditPane::RawRange(int from, int to) const {
+  const int cached_end = raw_cache_from_ + static_cast<int>(raw_cache_.size());
+  if (raw_cache_from_ >= 0 && from >= raw_cache_from_ && to <= cached_end)
+    return raw_cache_.mid(from - raw_cache_from_, to - from);
+  QString raw = ReadRaw(from, to);
+  if (to == textCursor().position()) {
+    raw_cache_ = raw;
+    raw_cache_from_ = from;
+  }
+  return raw;
+}
+
+void QtEditPane::FollowRawCache(int position, int removed, int added) {
+  if (raw_cache_from_ < 0) return;
+  const int end = raw_cache_from_ + static_cast<int>(raw_cache_.size());
+  if (position >= end) {
+    // After the stretch, which stays as it is; a key typed at its end joins it.
+    if (position == end && removed == 0 && added > 0 && added < 4096)
+      raw_cache_ += ReadRaw(position, position + added);
+    constexpr qsizetype kMostKept = 256 * 1024;
+    if (raw_cache_.size() > kMostKept) {
+      const qsizetype drop = raw_cache_.size() - kMostKept / 2;
+      raw_cache_.remove(0, drop);
+      raw_cache_from_ += static_cast<int>(drop);
+    }
+    return;
+  }
+  if (position + removed <= raw_cache_from_) {
+    raw_cache_from_ += added - removed;  // before it: only moved
+    return;
+  }
+  raw_cache_from_ = -1;  // changed inside: read again when next wanted
+  raw_cache_.clear();
+}
+
+bool QtEditPane::RawCacheIsConsistent() const {
+  return raw_cache_from_ < 0 ||
+         raw_cache_ == ReadRaw(raw_cache_from_,
+                               raw_cache_from_ + static_cast<int>(raw_cache_.size()));
+}
+
 // The characters from `from` to `to`, lines separated by U+2029 as a
 // selection gives them. Read from the blocks: a cursor would place itself
 // on the line (laying out and measuring it) only to be read from.
-QString QtEditPane::RawRange(int from, int to) const {
+QString QtEditPane::ReadRaw(int from, int to) const {
   QString raw;
   raw.reserve(to - from);
   QTextBlock block = document()->findBlock(from);

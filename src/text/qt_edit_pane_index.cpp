@@ -68,6 +68,7 @@ void QtEditPane::RebuildBlocks() {
 void QtEditPane::OnContentsChange(int position, int removed, int added) {
   if (decorating_) return;    // colours only
   MoveTagMarks(position, removed, added);
+  FollowRawCache(position, removed, added);
   if (markup_marks_) NoteMarkupEdit(position);
   text_cache_valid_ = false;  // text or a character's stored code changed
   if (loading_) return;

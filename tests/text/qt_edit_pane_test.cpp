@@ -387,6 +387,12 @@ TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
         break;
     }
     ASSERT_TRUE(pane_.BlockCacheIsConsistent()) << "round " << round;
+    // What the typing rules keep of the text before the caret follows too.
+    ASSERT_TRUE(pane_.RawCacheIsConsistent()) << "round " << round;
+    const std::size_t caret = rng() % (pane_.TextLength() + 1);
+    pane_.SetSelStart(caret > 30 ? caret - 30 : 0);
+    pane_.SetSelLength(caret > 30 ? 30 : caret);
+    pane_.SelectedText();
     if (round % 50 == 0) ExpectOffsetsConsistent();
   }
 }
