@@ -30,9 +30,8 @@ CompletionPopup::CompletionPopup(QWidget* parent, int rows_shown)
 void CompletionPopup::SetLabels(const QStringList& labels) {
   if (labels != labels_) {
     labels_ = labels;
-    const QFontMetrics metrics = fontMetrics();
     widest_ = 0;
-    for (const QString& label : labels_) widest_ = std::max(widest_, metrics.horizontalAdvance(label));
+    for (const QString& label : labels_) widest_ = std::max(widest_, Width(label));
     current_ = 0;
     top_ = 0;
     update();
@@ -55,6 +54,17 @@ void CompletionPopup::SetCurrentRow(int row) {
   else if (row >= top_ + rows_shown_)
     top_ = row - rows_shown_ + 1;
   update();
+}
+
+int CompletionPopup::Width(const QString& label) {
+  // The same few hundred names come back again and again.
+  if (widths_font_ != font()) {
+    widths_.clear();
+    widths_font_ = font();
+  }
+  auto it = widths_.constFind(label);
+  if (it == widths_.cend()) it = widths_.insert(label, fontMetrics().horizontalAdvance(label));
+  return *it;
 }
 
 int CompletionPopup::RowHeight() const { return fontMetrics().height() + 2; }
@@ -101,9 +111,11 @@ void CompletionPopup::paintEvent(QPaintEvent* event) {
   painter.setPen(pal.color(QPalette::Mid));
   painter.drawRect(all.adjusted(0, 0, -1, -1));
   const int height = RowHeight();
+  const int baseline = 1 + fontMetrics().ascent();
   const bool marked = labels_.size() > rows_shown_;
   const int text_width = all.width() - 2 * kFrame - (marked ? kScrollMark : 0);
   const int last = std::min(static_cast<int>(labels_.size()), top_ + rows_shown_);
+  painter.setClipRect(kFrame, kFrame, text_width - kPadding, all.height() - 2 * kFrame);
   for (int row = top_; row < last; ++row) {
     const QRect band(kFrame, kFrame + (row - top_) * height, text_width, height);
     if (!band.intersects(event->rect())) continue;
@@ -113,9 +125,10 @@ void CompletionPopup::paintEvent(QPaintEvent* event) {
     } else {
       painter.setPen(pal.color(QPalette::Text));
     }
-    painter.drawText(band.adjusted(kPadding, 0, -kPadding, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                     labels_[row]);
+    // At the baseline: a text drawn into a box is laid out once more for it.
+    painter.drawText(QPoint(band.left() + kPadding, band.top() + baseline), labels_[row]);
   }
+  painter.setClipping(false);
   if (marked) {
     // Where the rows in view stand among all of them.
     const int track = all.height() - 2 * kFrame;

@@ -4,6 +4,8 @@
 // painted again whenever the text beneath the list is, which is every key.
 #pragma once
 
+#include <QFont>
+#include <QHash>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -40,12 +42,15 @@ class CompletionPopup : public QWidget {
 
  private:
   int RowHeight() const;
+  int Width(const QString& label);
   int RowAt(int y) const;
   void ScrollTo(int top);
 
   const int rows_shown_;
   QStringList labels_;
   int widest_ = 0;
+  QHash<QString, int> widths_;  // of labels met, in widths_font_
+  QFont widths_font_;
   int current_ = 0;
   int top_ = 0;  // the first row in view
 };

@@ -302,6 +302,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   // The partner highlight follows the caret once per turn of the event loop;
   // a partner far away is looked for (`wide`) after the caret rests.
   void QueueTagMatch();
+  void FlushTagMatch();  // the queued look, now
   void UpdateTagMatch(bool wide = false);
   bool matching_tags_ = true;
   bool tag_match_queued_ = false;

@@ -77,7 +77,11 @@ bool QtEditPane::event(QEvent* event) {
     event->accept();
     return true;
   }
-  return QPlainTextEdit::event(event);
+  const bool done = QPlainTextEdit::event(event);
+  // The partner of a tag typed in is found before the key's paint, not in a
+  // second paint after it.
+  if (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod) FlushTagMatch();
+  return done;
 }
 
 void QtEditPane::focusOutEvent(QFocusEvent* event) {

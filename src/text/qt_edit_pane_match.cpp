@@ -45,11 +45,14 @@ void QtEditPane::QueueTagMatch() {
   tag_match_queued_ = true;
   QMetaObject::invokeMethod(
       this,
-      [this] {
-        tag_match_queued_ = false;
-        UpdateTagMatch();
-      },
+      [this] { FlushTagMatch(); },
       Qt::QueuedConnection);
+}
+
+void QtEditPane::FlushTagMatch() {
+  if (!tag_match_queued_) return;
+  tag_match_queued_ = false;
+  UpdateTagMatch();
 }
 
 void QtEditPane::UpdateTagMatch(bool wide) {
