@@ -242,7 +242,7 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   QString RawRange(int from, int to) const;
   QString ReadRaw(int from, int to) const;
   void FollowRawCache(int position, int removed, int added);
-  mutable QString raw_cache_;     // the characters from raw_cache_from_ on
+  mutable QString raw_cache_;        // the characters from raw_cache_from_ on
   mutable int raw_cache_from_ = -1;  // -1: nothing kept
   // Inserts text at the cursor (replacing the selection) with given alternates.
   void InsertDecoded(const QString& text, const std::vector<std::size_t>& alternates,

@@ -208,12 +208,14 @@ void QtEditPane::NarrowCompletionList() {
     completion_list_ = new CompletionPopup(viewport(), kRowsShown);
     completion_list_->on_clicked = [this] { AcceptCompletion(); };
   }
-  if (completion_list_->font() != font()) completion_list_->setFont(font());  // a window: not inherited
+  if (completion_list_->font() != font())
+    completion_list_->setFont(font());  // a window: not inherited
   QStringList labels;
   labels.reserve(static_cast<qsizetype>(completion_items_.size()));
   for (const CompletionItem& item : completion_items_) labels << FromUtf8(item.label);
   completion_list_->SetLabels(labels);
-  const QSize size = completion_list_->SizeFor(std::min(kRowsShown, static_cast<int>(labels.size())));
+  const QSize size =
+      completion_list_->SizeFor(std::min(kRowsShown, static_cast<int>(labels.size())));
   const int width = std::min(viewport()->width(), size.width());
   QTextCursor word_start(document());
   word_start.setPosition(start);
@@ -222,7 +224,8 @@ void QtEditPane::NarrowCompletionList() {
   if (y + size.height() > viewport()->height() && at.top() - size.height() - 2 >= 0)
     y = at.top() - size.height() - 2;
   const int x = std::clamp(at.left(), 0, std::max(0, viewport()->width() - width));
-  completion_list_->setGeometry(QRect(viewport()->mapToGlobal(QPoint(x, y)), QSize(width, size.height())));
+  completion_list_->setGeometry(
+      QRect(viewport()->mapToGlobal(QPoint(x, y)), QSize(width, size.height())));
   if (!completion_list_->isVisible()) completion_list_->show();
 }
 

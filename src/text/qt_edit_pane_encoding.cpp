@@ -115,8 +115,8 @@ void QtEditPane::FollowRawCache(int position, int removed, int added) {
 
 bool QtEditPane::RawCacheIsConsistent() const {
   return raw_cache_from_ < 0 ||
-         raw_cache_ == ReadRaw(raw_cache_from_,
-                               raw_cache_from_ + static_cast<int>(raw_cache_.size()));
+         raw_cache_ ==
+             ReadRaw(raw_cache_from_, raw_cache_from_ + static_cast<int>(raw_cache_.size()));
 }
 
 // The characters from `from` to `to`, lines separated by U+2029 as a

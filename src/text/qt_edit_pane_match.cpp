@@ -44,9 +44,7 @@ void QtEditPane::QueueTagMatch() {
   if (tag_match_queued_ || !matching_tags_) return;
   tag_match_queued_ = true;
   QMetaObject::invokeMethod(
-      this,
-      [this] { FlushTagMatch(); },
-      Qt::QueuedConnection);
+      this, [this] { FlushTagMatch(); }, Qt::QueuedConnection);
 }
 
 void QtEditPane::FlushTagMatch() {
