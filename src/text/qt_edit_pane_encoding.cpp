@@ -75,15 +75,32 @@ void QtEditPane::CollectMarks(int from, int to, std::vector<std::size_t>& at,
   }
 }
 
-// The typing rules read up to 64 KiB before the caret on every key, and
-// typing only adds at the caret: the stretch last read up to the caret is
-// kept and followed along with edits (FollowRawCache).
+namespace {
+// The most characters of the stretch kept (four looks of the widest rule).
+constexpr int kMostKept = 256 * 1024;
+// The most characters read or moved to keep the stretch whole: after its
+// end (the end tag a typed "</" went over), or behind an edit in it.
+constexpr int kMostGap = 4096;
+}  // namespace
+
+// The typing rules read up to 64 KiB before the caret on every key, and a
+// little after it; typing only changes the text at the caret. The stretch
+// last read is kept and followed along with edits (FollowRawCache).
 QString QtEditPane::RawRange(int from, int to) const {
   const int cached_end = raw_cache_from_ + static_cast<int>(raw_cache_.size());
-  if (raw_cache_from_ >= 0 && from >= raw_cache_from_ && to <= cached_end)
+  if (raw_cache_from_ >= 0 && from <= cached_end + kMostGap && to >= raw_cache_from_ &&
+      std::max(to, cached_end) - std::min(from, raw_cache_from_) <= kMostKept) {
+    // Only what the stretch lacks is read: a wider look back (end tags look
+    // further than completion), or what lies after it.
+    if (from < raw_cache_from_) {
+      raw_cache_.prepend(ReadRaw(from, raw_cache_from_));
+      raw_cache_from_ = from;
+    }
+    if (to > cached_end) raw_cache_ += ReadRaw(cached_end, to);
     return raw_cache_.mid(from - raw_cache_from_, to - from);
+  }
   QString raw = ReadRaw(from, to);
-  if (to == textCursor().position()) {
+  if (to == textCursor().position() && to - from <= kMostKept) {
     raw_cache_ = raw;
     raw_cache_from_ = from;
   }
@@ -93,24 +110,36 @@ QString QtEditPane::RawRange(int from, int to) const {
 void QtEditPane::FollowRawCache(int position, int removed, int added) {
   if (raw_cache_from_ < 0) return;
   const int end = raw_cache_from_ + static_cast<int>(raw_cache_.size());
-  if (position >= end) {
-    // After the stretch, which stays as it is; a key typed at its end joins it.
-    if (position == end && removed == 0 && added > 0 && added < 4096)
-      raw_cache_ += ReadRaw(position, position + added);
-    constexpr qsizetype kMostKept = 256 * 1024;
-    if (raw_cache_.size() > kMostKept) {
-      const qsizetype drop = raw_cache_.size() - kMostKept / 2;
-      raw_cache_.remove(0, drop);
-      raw_cache_from_ += static_cast<int>(drop);
-    }
-    return;
-  }
   if (position + removed <= raw_cache_from_) {
     raw_cache_from_ += added - removed;  // before it: only moved
     return;
   }
-  raw_cache_from_ = -1;  // changed inside: read again when next wanted
-  raw_cache_.clear();
+  if (position < raw_cache_from_) {
+    raw_cache_from_ = -1;  // its start changed: read again when next wanted
+    raw_cache_.clear();
+    return;
+  }
+  if (position > end) return;  // after it: as it was
+  // An edit inside the stretch or at its end. Near the end (a key typed at
+  // the caret, with what follows the caret kept for the matching tag and
+  // end tags) the edit is put in place; further back, only the part before
+  // it is kept, and the rest is read again when wanted.
+  const int at = position - raw_cache_from_;
+  const int gone = std::min(removed, static_cast<int>(raw_cache_.size()) - at);
+  const int after = static_cast<int>(raw_cache_.size()) - at - gone;
+  if (added > kMostGap) {
+    raw_cache_.truncate(at);
+  } else if (after > kMostGap) {
+    raw_cache_.truncate(at);
+    raw_cache_ += ReadRaw(position, position + added);
+  } else {
+    raw_cache_.replace(at, gone, ReadRaw(position, position + added));
+  }
+  if (raw_cache_.size() > kMostKept) {
+    const qsizetype drop = raw_cache_.size() - kMostKept / 2;
+    raw_cache_.remove(0, drop);
+    raw_cache_from_ += static_cast<int>(drop);
+  }
 }
 
 bool QtEditPane::RawCacheIsConsistent() const {

@@ -356,7 +356,8 @@ TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
   std::mt19937 rng(1234);
   const QString pieces[] = {QStringLiteral("a"),        QStringLiteral("あ"),
                             QStringLiteral("\n"),       QStringLiteral("x\ny"),
-                            QStringLiteral("漢\n\n字"), QStringLiteral("ｱ\uF7FD")};
+                            QStringLiteral("漢\n\n字"), QStringLiteral("ｱ\uF7FD"),
+                            QString(5000, QLatin1Char('w'))};
   pane_.SetText(Sjis("start\r\n二行目\r\nend"));
   for (int round = 0; round < 400; ++round) {
     const int length = pane_.document()->characterCount() - 1;
@@ -389,9 +390,15 @@ TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
     ASSERT_TRUE(pane_.BlockCacheIsConsistent()) << "round " << round;
     // What the typing rules keep of the text before the caret follows too.
     ASSERT_TRUE(pane_.RawCacheIsConsistent()) << "round " << round;
+    // Reads of several widths up to the caret and after it: a wider one
+    // grows the stretch.
     const std::size_t caret = rng() % (pane_.TextLength() + 1);
-    pane_.SetSelStart(caret > 30 ? caret - 30 : 0);
-    pane_.SetSelLength(caret > 30 ? 30 : caret);
+    const std::size_t width = std::min<std::size_t>(caret, 1 + rng() % 6000);
+    pane_.SetSelStart(caret - width);
+    pane_.SetSelLength(width);
+    pane_.SelectedText();
+    pane_.SetSelStart(caret);
+    pane_.SetSelLength(std::min<std::size_t>(pane_.TextLength() - caret, rng() % 3000));
     pane_.SelectedText();
     if (round % 50 == 0) ExpectOffsetsConsistent();
   }
