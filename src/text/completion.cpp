@@ -331,10 +331,12 @@ void AddWords(std::vector<CompletionItem>& out, std::string_view typed, const ch
 }  // namespace
 
 std::vector<CompletionItem> NarrowCompletion(const std::vector<CompletionItem>& all,
-                                             std::string_view typed) {
+                                             std::string_view typed, std::size_t most) {
   std::vector<CompletionItem> out;
-  for (const CompletionItem& item : all)
+  for (const CompletionItem& item : all) {
+    if (out.size() == most) break;
     if (StartsWithNoCase(item.label, typed)) out.push_back(item);
+  }
   return out;
 }
 
@@ -363,8 +365,9 @@ std::vector<CompletionItem> CompletionItems(const CompletionContext& c, std::str
     }
     case CompletionKind::kAttributeValue:
       if (WantsSiteFiles(c)) {
+        // A site's paths are distinct: no need to look for one listed twice.
         for (const std::string& f : files)
-          if (FileFits(c, f)) Add(out, typed, f, f);
+          if (FileFits(c, f) && StartsWithNoCase(f, typed)) out.push_back({f, f});
       } else {
         AddWords(out, typed, data::ValuesOf(c.element, c.attribute));
       }

@@ -56,8 +56,9 @@ std::vector<CompletionItem> CompletionItems(const CompletionContext& context,
                                             std::string_view typed,
                                             const std::vector<std::string>& files);
 
-// The items of `all` whose label starts with `typed`, in their order.
+// The first `most` items of `all` whose label starts with `typed`, in their order.
 std::vector<CompletionItem> NarrowCompletion(const std::vector<CompletionItem>& all,
-                                             std::string_view typed);
+                                             std::string_view typed,
+                                             std::size_t most = static_cast<std::size_t>(-1));
 
 }  // namespace hemlo::text

@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -288,7 +289,13 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   bool completion_ = false;
   CompletionPopup* completion_list_ = nullptr;
   int completion_start_ = -1;  // where the word the list completes begins
-  std::vector<CompletionItem> completion_all_;    // for the word, before narrowing
+  // For the word, before narrowing: completion_words_ or completion_files_.
+  const std::vector<CompletionItem>* completion_all_ = nullptr;
+  // A context's words change only with the context (the list opens after
+  // every '<' and every space in a tag, and again in each value), so they
+  // are kept, by kind, element, attribute and property.
+  std::map<std::string, std::vector<CompletionItem>> completion_words_;
+  std::vector<CompletionItem> completion_files_;
   std::vector<CompletionItem> completion_items_;  // as listed
   SiteOfPage site_of_page_;
   std::shared_ptr<SiteFiles> site_files_;

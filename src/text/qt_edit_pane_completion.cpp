@@ -66,7 +66,7 @@ QStringList QtEditPane::CompletionLabels() const {
 void QtEditPane::HideCompletion() {
   if (completion_list_) completion_list_->hide();
   completion_items_.clear();
-  completion_all_.clear();
+  completion_all_ = nullptr;
   completion_start_ = -1;
 }
 
@@ -181,21 +181,33 @@ void QtEditPane::RefreshCompletion(bool open) {
     return;
   }
   completion_start_ = PositionOfOffset(OffsetOfPosition(from) + context.start);
-  static const std::vector<std::string> kNoFiles;
-  completion_all_ = CompletionItems(context, "", WantsSiteFiles(context) ? PageFiles() : kNoFiles);
+  if (WantsSiteFiles(context)) {
+    completion_files_ = CompletionItems(context, "", PageFiles());
+    completion_all_ = &completion_files_;
+  } else {
+    const std::string key = std::to_string(static_cast<int>(context.kind)) + '\0' +
+                            context.element + '\0' + context.attribute + '\0' +
+                            context.property;
+    auto it = completion_words_.find(key);
+    if (it == completion_words_.end()) {
+      if (completion_words_.size() >= 64) completion_words_.clear();  // a bound, seldom met
+      it = completion_words_.emplace(key, CompletionItems(context, "", {})).first;
+    }
+    completion_all_ = &it->second;
+  }
   NarrowCompletionList();
 }
 
 void QtEditPane::NarrowCompletionList() {
   const int start = completion_start_;
   const int caret = textCursor().position();
-  if (start < 0 || start > caret) {
+  if (start < 0 || start > caret || completion_all_ == nullptr) {
     HideCompletion();
     return;
   }
   const QString typed = RawRange(start, caret);
-  std::vector<CompletionItem> items = NarrowCompletion(completion_all_, typed.toStdString());
-  if (items.size() > kMostItems) items.resize(kMostItems);
+  std::vector<CompletionItem> items =
+      NarrowCompletion(*completion_all_, typed.toStdString(), kMostItems);
   // Nothing to offer, or only what is typed already.
   if (items.empty() ||
       (items.size() == 1 && FromUtf8(items[0].label).compare(typed, Qt::CaseInsensitive) == 0)) {

@@ -536,6 +536,29 @@ TEST_F(QtEditPaneTest, AKeyAndItsEndTagAreOneChange) {
   }
 }
 
+// The words kept from one list are never offered in another context.
+TEST_F(QtEditPaneTest, EachContextListsItsOwnWords) {
+  pane_.SetCompletion(true);
+  pane_.LoadDocument("", Encoding::kShiftJis);
+  const struct {
+    const char* typed;
+    const char* has;
+    const char* lacks;
+  } cases[] = {
+      {"<img ", "alt", "href"},
+      {"><a ", "href", "alt"},
+      {"><p style=\"color: ", "red", "bold"},
+      {"\"><b style=\"font-weight: ", "bold", "red"},
+  };
+  for (const auto& c : cases) {
+    Type(QString::fromLatin1(c.typed));
+    ASSERT_TRUE(pane_.CompletionShown()) << c.typed;
+    const QStringList labels = pane_.CompletionLabels();
+    EXPECT_TRUE(labels.contains(QLatin1String(c.has))) << c.typed;
+    EXPECT_FALSE(labels.contains(QLatin1String(c.lacks))) << c.typed;
+  }
+}
+
 // A key after which the list would show the same items leaves the list's
 // rows in place and unpainted; the choice goes back to the top.
 TEST_F(QtEditPaneTest, AKeyThatLeavesTheListAsItIsKeepsItsRows) {
