@@ -186,8 +186,7 @@ void QtEditPane::RefreshCompletion(bool open) {
     completion_all_ = &completion_files_;
   } else {
     const std::string key = std::to_string(static_cast<int>(context.kind)) + '\0' +
-                            context.element + '\0' + context.attribute + '\0' +
-                            context.property;
+                            context.element + '\0' + context.attribute + '\0' + context.property;
     auto it = completion_words_.find(key);
     if (it == completion_words_.end()) {
       if (completion_words_.size() >= 64) completion_words_.clear();  // a bound, seldom met

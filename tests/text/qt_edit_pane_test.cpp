@@ -354,9 +354,12 @@ TEST_F(QtEditPaneTest, SelectedTextUsesCrlfNotParagraphSeparators) {
 
 TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
   std::mt19937 rng(1234);
-  const QString pieces[] = {QStringLiteral("a"),        QStringLiteral("あ"),
-                            QStringLiteral("\n"),       QStringLiteral("x\ny"),
-                            QStringLiteral("漢\n\n字"), QStringLiteral("ｱ\uF7FD"),
+  const QString pieces[] = {QStringLiteral("a"),
+                            QStringLiteral("あ"),
+                            QStringLiteral("\n"),
+                            QStringLiteral("x\ny"),
+                            QStringLiteral("漢\n\n字"),
+                            QStringLiteral("ｱ\uF7FD"),
                             QString(5000, QLatin1Char('w'))};
   pane_.SetText(Sjis("start\r\n二行目\r\nend"));
   for (int round = 0; round < 400; ++round) {
