@@ -245,6 +245,15 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   void FollowRawCache(int position, int removed, int added);
   mutable QString raw_cache_;        // the characters from raw_cache_from_ on
   mutable int raw_cache_from_ = -1;  // -1: nothing kept
+  // Whether the stretch covers [from, to), reading what it lacks if it can.
+  bool CoverRaw(int from, int to) const;
+  // The stretch's bytes, for a Shift-JIS page without alternates (whose
+  // bytes follow from its characters alone): encoding 64 KiB of Japanese
+  // text on every '>' costs more than the rule that reads it.
+  bool RawBytesUsable() const;
+  std::size_t RawBytesOffset(int position) const;
+  mutable std::string raw_bytes_;
+  mutable bool raw_bytes_valid_ = false;
   // Inserts text at the cursor (replacing the selection) with given alternates.
   void InsertDecoded(const QString& text, const std::vector<std::size_t>& alternates,
                      const std::vector<std::uint16_t>& codes);

@@ -86,25 +86,54 @@ constexpr int kMostGap = 4096;
 // The typing rules read up to 64 KiB before the caret on every key, and a
 // little after it; typing only changes the text at the caret. The stretch
 // last read is kept and followed along with edits (FollowRawCache).
-QString QtEditPane::RawRange(int from, int to) const {
+bool QtEditPane::CoverRaw(int from, int to) const {
+  if (!RawBytesUsable()) raw_bytes_valid_ = false;
   const int cached_end = raw_cache_from_ + static_cast<int>(raw_cache_.size());
-  if (raw_cache_from_ >= 0 && from <= cached_end + kMostGap && to >= raw_cache_from_ &&
-      std::max(to, cached_end) - std::min(from, raw_cache_from_) <= kMostKept) {
-    // Only what the stretch lacks is read: a wider look back (end tags look
-    // further than completion), or what lies after it.
-    if (from < raw_cache_from_) {
-      raw_cache_.prepend(ReadRaw(from, raw_cache_from_));
-      raw_cache_from_ = from;
-    }
-    if (to > cached_end) raw_cache_ += ReadRaw(cached_end, to);
-    return raw_cache_.mid(from - raw_cache_from_, to - from);
+  if (raw_cache_from_ < 0 || from > cached_end + kMostGap || to < raw_cache_from_ ||
+      std::max(to, cached_end) - std::min(from, raw_cache_from_) > kMostKept)
+    return false;
+  // Only what the stretch lacks is read: a wider look back (end tags look
+  // further than completion), or what lies after it.
+  if (from < raw_cache_from_) {
+    const QString head = ReadRaw(from, raw_cache_from_);
+    raw_cache_.prepend(head);
+    raw_cache_from_ = from;
+    if (raw_bytes_valid_) raw_bytes_.insert(0, EncodeLines(View(head), QChar::ParagraphSeparator));
   }
+  if (to > cached_end) {
+    const QString tail = ReadRaw(cached_end, to);
+    raw_cache_ += tail;
+    if (raw_bytes_valid_) raw_bytes_ += EncodeLines(View(tail), QChar::ParagraphSeparator);
+  }
+  return true;
+}
+
+QString QtEditPane::RawRange(int from, int to) const {
+  if (CoverRaw(from, to)) return raw_cache_.mid(from - raw_cache_from_, to - from);
   QString raw = ReadRaw(from, to);
   if (to == textCursor().position() && to - from <= kMostKept) {
     raw_cache_ = raw;
     raw_cache_from_ = from;
+    raw_bytes_valid_ = false;
   }
   return raw;
+}
+
+bool QtEditPane::RawBytesUsable() const {
+  return encoding_ == Encoding::kShiftJis && !has_alternates_;
+}
+
+// Bytes of the stretch before `position`, counted from whichever end is nearer.
+std::size_t QtEditPane::RawBytesOffset(int position) const {
+  const auto bytes = [](QStringView s) {
+    std::size_t n = 0;
+    for (const QChar c : s)
+      n += c == QChar::ParagraphSeparator ? 2 : static_cast<std::size_t>(EncodedLength(c.unicode()));
+    return n;
+  };
+  const int at = position - raw_cache_from_;
+  if (at <= raw_cache_.size() / 2) return bytes(QStringView(raw_cache_).left(at));
+  return raw_bytes_.size() - bytes(QStringView(raw_cache_).mid(at));
 }
 
 void QtEditPane::FollowRawCache(int position, int removed, int added) {
@@ -117,9 +146,11 @@ void QtEditPane::FollowRawCache(int position, int removed, int added) {
   if (position < raw_cache_from_) {
     raw_cache_from_ = -1;  // its start changed: read again when next wanted
     raw_cache_.clear();
+    raw_bytes_valid_ = false;
     return;
   }
   if (position > end) return;  // after it: as it was
+  if (!RawBytesUsable()) raw_bytes_valid_ = false;
   // An edit inside the stretch or at its end. Near the end (a key typed at
   // the caret, with what follows the caret kept for the matching tag and
   // end tags) the edit is put in place; further back, only the part before
@@ -129,20 +160,33 @@ void QtEditPane::FollowRawCache(int position, int removed, int added) {
   const int after = static_cast<int>(raw_cache_.size()) - at - gone;
   if (added > kMostGap) {
     raw_cache_.truncate(at);
+    raw_bytes_valid_ = false;
   } else if (after > kMostGap) {
     raw_cache_.truncate(at);
     raw_cache_ += ReadRaw(position, position + added);
+    raw_bytes_valid_ = false;
   } else {
-    raw_cache_.replace(at, gone, ReadRaw(position, position + added));
+    const QString put = ReadRaw(position, position + added);
+    if (raw_bytes_valid_) {
+      // The bytes from the edit on are few: counted from the end.
+      const std::size_t from = RawBytesOffset(position);
+      const std::size_t to = RawBytesOffset(position + gone);
+      raw_bytes_.replace(from, to - from, EncodeLines(View(put), QChar::ParagraphSeparator));
+    }
+    raw_cache_.replace(at, gone, put);
   }
   if (raw_cache_.size() > kMostKept) {
     const qsizetype drop = raw_cache_.size() - kMostKept / 2;
     raw_cache_.remove(0, drop);
     raw_cache_from_ += static_cast<int>(drop);
+    raw_bytes_valid_ = false;
   }
 }
 
 bool QtEditPane::RawCacheIsConsistent() const {
+  if (raw_cache_from_ >= 0 && raw_bytes_valid_ && RawBytesUsable() &&
+      raw_bytes_ != EncodeLines(View(raw_cache_), QChar::ParagraphSeparator))
+    return false;
   return raw_cache_from_ < 0 ||
          raw_cache_ ==
              ReadRaw(raw_cache_from_, raw_cache_from_ + static_cast<int>(raw_cache_.size()));
@@ -168,6 +212,14 @@ QString QtEditPane::ReadRaw(int from, int to) const {
 
 std::string QtEditPane::EncodeRange(int from, int to) const {
   if (to <= from) return {};
+  if (RawBytesUsable() && CoverRaw(from, to)) {
+    if (!raw_bytes_valid_) {
+      raw_bytes_ = EncodeLines(View(raw_cache_), QChar::ParagraphSeparator);
+      raw_bytes_valid_ = true;
+    }
+    const std::size_t start = RawBytesOffset(from);
+    return raw_bytes_.substr(start, RawBytesOffset(to) - start);
+  }
   const QString raw = RawRange(from, to);
   std::vector<std::size_t> at;
   std::vector<std::uint16_t> codes;

@@ -387,7 +387,8 @@ TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
       case 5:
         pane_.SetSelStart(rng() % 40);
         pane_.SetSelLength(rng() % 10);
-        pane_.ReplaceSelection(rng() % 2 ? "\x82\xA0\r\nb" : "\xED\x40");
+        // An alternate (from the second half on) leaves the kept bytes unused.
+        pane_.ReplaceSelection(round < 200 || rng() % 2 ? "\x82\xA0\r\nb" : "\xED\x40");
         break;
     }
     ASSERT_TRUE(pane_.BlockCacheIsConsistent()) << "round " << round;
