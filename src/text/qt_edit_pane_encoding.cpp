@@ -128,7 +128,8 @@ std::size_t QtEditPane::RawBytesOffset(int position) const {
   const auto bytes = [](QStringView s) {
     std::size_t n = 0;
     for (const QChar c : s)
-      n += c == QChar::ParagraphSeparator ? 2 : static_cast<std::size_t>(EncodedLength(c.unicode()));
+      n +=
+          c == QChar::ParagraphSeparator ? 2 : static_cast<std::size_t>(EncodedLength(c.unicode()));
     return n;
   };
   const int at = position - raw_cache_from_;
