@@ -115,16 +115,26 @@ void RunCompletionTyping(QApplication& app, hemlo::text::QtEditPane& pane, const
       std::fclose(f);
     }
     const double off = Median(p95[0]) * 1000, on = Median(p95[1]) * 1000;
+    // Each run's two states follow one another: their ratio shares the
+    // moment's load, which a slow spell of the machine over a few runs
+    // would otherwise tip towards one state.
+    std::vector<double> paired, paired_cpu;
+    for (std::size_t r = 0; r < p95[0].size() && r < p95[1].size(); ++r) {
+      paired.push_back(p95[1][r] / p95[0][r]);
+      paired_cpu.push_back(cpu95[1][r] / cpu95[0][r]);
+    }
     const double coff = Median(cpu95[0]) * 1000, con = Median(cpu95[1]) * 1000;
     std::printf(
         "QtEditPane       typing markup %s, %zu keys a run, %d runs each, alternating, "
         "load %.1f:\n"
         "                 p95 per key: aids off %.2f ms, on %.2f ms, ratio %.2f "
         "(processor time %.2f / %.2f ms, ratio %.2f)\n"
+        "                 run by run (each run's on / off): median ratio %.2f, processor time %.2f\n"
         "                 list shown after the key: p95 %.2f ms, processor time %.2f ms "
         "(medians of the runs' p95; %zu keys with the list up)\n",
         middle ? "in the middle of the page" : "at the end of the page", keys, runs, load, off,
-        on, off > 0 ? on / off : 0, coff, con, coff > 0 ? con / coff : 0, Median(shown) * 1000,
+        on, off > 0 ? on / off : 0, coff, con, coff > 0 ? con / coff : 0, Median(paired),
+        Median(paired_cpu), Median(shown) * 1000,
         Median(shown_cpu) * 1000, listed);
   }
 }
