@@ -167,7 +167,8 @@ bool Connection::Run(bool operation, std::function<void()> command, std::functio
     end.cancelled = Side().CancelFired();
     end.then = then;
     // Behind every call the command queued: the owner sees its end last.
-    Post([this, end] {
+    // Moved, so the error is released on the owner's thread, which reads it.
+    Post([this, end = std::move(end)] {
       call_.End();
       if (events_.finished) events_.finished(end);
     });

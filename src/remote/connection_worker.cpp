@@ -112,7 +112,7 @@ void UiCalls::Call(const std::function<void()>& fn) {
       error = std::current_exception();
     }
     std::lock_guard lock(pending->mutex);
-    pending->error = error;
+    pending->error = std::move(error);
     pending->done = true;
     pending->done_cv.notify_all();
   });
