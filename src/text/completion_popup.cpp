@@ -60,10 +60,23 @@ int CompletionPopup::Width(const QString& label) {
   // The same few hundred names come back again and again.
   if (widths_font_ != font()) {
     widths_.clear();
+    laid_.clear();
     widths_font_ = font();
   }
   auto it = widths_.constFind(label);
   if (it == widths_.cend()) it = widths_.insert(label, fontMetrics().horizontalAdvance(label));
+  return *it;
+}
+
+const QStaticText& CompletionPopup::Laid(const QString& label) {
+  Width(label);  // drops what was laid out in another font
+  auto it = laid_.find(label);
+  if (it == laid_.end()) {
+    QStaticText text(label);
+    text.setTextFormat(Qt::PlainText);
+    text.prepare(QTransform(), font());
+    it = laid_.insert(label, text);
+  }
   return *it;
 }
 
@@ -111,7 +124,6 @@ void CompletionPopup::paintEvent(QPaintEvent* event) {
   painter.setPen(pal.color(QPalette::Mid));
   painter.drawRect(all.adjusted(0, 0, -1, -1));
   const int height = RowHeight();
-  const int baseline = 1 + fontMetrics().ascent();
   const bool marked = labels_.size() > rows_shown_;
   const int text_width = all.width() - 2 * kFrame - (marked ? kScrollMark : 0);
   const int last = std::min(static_cast<int>(labels_.size()), top_ + rows_shown_);
@@ -125,8 +137,8 @@ void CompletionPopup::paintEvent(QPaintEvent* event) {
     } else {
       painter.setPen(pal.color(QPalette::Text));
     }
-    // At the baseline: a text drawn into a box is laid out once more for it.
-    painter.drawText(QPoint(band.left() + kPadding, band.top() + baseline), labels_[row]);
+    // Laid out once per label: shaping every row again cost most of the paint.
+    painter.drawStaticText(QPoint(band.left() + kPadding, band.top() + 1), Laid(labels_[row]));
   }
   painter.setClipping(false);
   if (marked) {

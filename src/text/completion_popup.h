@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <QStaticText>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -43,6 +44,7 @@ class CompletionPopup : public QWidget {
  private:
   int RowHeight() const;
   int Width(const QString& label);
+  const QStaticText& Laid(const QString& label);
   int RowAt(int y) const;
   void ScrollTo(int top);
 
@@ -50,6 +52,7 @@ class CompletionPopup : public QWidget {
   QStringList labels_;
   int widest_ = 0;
   QHash<QString, int> widths_;  // of labels met, in widths_font_
+  QHash<QString, QStaticText> laid_;  // the same, laid out for the paint
   QFont widths_font_;
   int current_ = 0;
   int top_ = 0;  // the first row in view

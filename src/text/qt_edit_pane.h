@@ -33,6 +33,7 @@
 #include <QPlainTextEdit>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -254,6 +255,14 @@ class QtEditPane : public QPlainTextEdit, public EditPane {
   std::size_t RawBytesOffset(int position) const;
   mutable std::string raw_bytes_;
   mutable bool raw_bytes_valid_ = false;
+  // Byte offsets of a few indexes of the stretch, for the reads each key
+  // repeats a character further on: counted from the nearest, not from an end.
+  struct RawMark {
+    int at = -1;  // -1: none
+    std::size_t bytes = 0;
+  };
+  mutable std::array<RawMark, 4> raw_marks_{};
+  mutable std::size_t raw_mark_next_ = 0;
   // Inserts text at the cursor (replacing the selection) with given alternates.
   void InsertDecoded(const QString& text, const std::vector<std::size_t>& alternates,
                      const std::vector<std::uint16_t>& codes);

@@ -7,6 +7,7 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "text/byte_text.h"
 #include "text/cp932.h"
@@ -98,7 +99,12 @@ bool QtEditPane::CoverRaw(int from, int to) const {
     const QString head = ReadRaw(from, raw_cache_from_);
     raw_cache_.prepend(head);
     raw_cache_from_ = from;
-    if (raw_bytes_valid_) raw_bytes_.insert(0, EncodeLines(View(head), QChar::ParagraphSeparator));
+    if (raw_bytes_valid_) {
+      const std::string bytes = EncodeLines(View(head), QChar::ParagraphSeparator);
+      raw_bytes_.insert(0, bytes);
+      for (RawMark& m : raw_marks_)
+        if (m.at >= 0) m = {m.at + static_cast<int>(head.size()), m.bytes + bytes.size()};
+    }
   }
   if (to > cached_end) {
     const QString tail = ReadRaw(cached_end, to);
@@ -133,8 +139,27 @@ std::size_t QtEditPane::RawBytesOffset(int position) const {
     return n;
   };
   const int at = position - raw_cache_from_;
-  if (at <= raw_cache_.size() / 2) return bytes(QStringView(raw_cache_).left(at));
-  return raw_bytes_.size() - bytes(QStringView(raw_cache_).mid(at));
+  RawMark base{0, 0};
+  const RawMark end{static_cast<int>(raw_cache_.size()), raw_bytes_.size()};
+  if (end.at - at < at) base = end;
+  RawMark* near = nullptr;
+  for (RawMark& m : raw_marks_) {
+    if (m.at >= 0 && std::abs(m.at - at) < std::abs(base.at - at)) {
+      base = m;
+      near = &m;
+    }
+  }
+  const std::size_t n = at >= base.at
+                            ? base.bytes + bytes(QStringView(raw_cache_).mid(base.at, at - base.at))
+                            : base.bytes - bytes(QStringView(raw_cache_).mid(at, base.at - at));
+  // The mark it came from follows this read; a read far from every mark
+  // takes the place of the oldest.
+  if (near == nullptr || std::abs(near->at - at) > kMostGap) {
+    near = &raw_marks_[raw_mark_next_];
+    raw_mark_next_ = (raw_mark_next_ + 1) % raw_marks_.size();
+  }
+  *near = {at, n};
+  return n;
 }
 
 void QtEditPane::FollowRawCache(int position, int removed, int added) {
@@ -173,6 +198,9 @@ void QtEditPane::FollowRawCache(int position, int removed, int added) {
       const std::size_t from = RawBytesOffset(position);
       const std::size_t to = RawBytesOffset(position + gone);
       raw_bytes_.replace(from, to - from, EncodeLines(View(put), QChar::ParagraphSeparator));
+      // Marks after the edit's start no longer hold; those before it do.
+      for (RawMark& m : raw_marks_)
+        if (m.at > at) m = {};
     }
     raw_cache_.replace(at, gone, put);
   }
@@ -217,6 +245,7 @@ std::string QtEditPane::EncodeRange(int from, int to) const {
     if (!raw_bytes_valid_) {
       raw_bytes_ = EncodeLines(View(raw_cache_), QChar::ParagraphSeparator);
       raw_bytes_valid_ = true;
+      raw_marks_.fill({});
     }
     const std::size_t start = RawBytesOffset(from);
     return raw_bytes_.substr(start, RawBytesOffset(to) - start);

@@ -129,9 +129,12 @@ std::vector<QRect> QtEditPane::TagMatchRects() const {
   const QPointF offset = contentOffset();
   qreal top = blockBoundingGeometry(block).translated(offset).top();
   const int bottom = viewport()->height();
+  int last = 0;
+  for (const auto& mark : tag_marks_) last = std::max(last, mark.second);
   for (; block.isValid() && top <= bottom; block = block.next()) {
-    const qreal height = blockBoundingRect(block).height();  // lays the line out
     const int start = block.position();
+    if (start > last) break;                                 // the lines below hold no mark
+    const qreal height = blockBoundingRect(block).height();  // lays the line out
     const int end = start + block.length() - 1;
     const QTextLayout* layout = block.layout();
     for (const auto& [from, to] : tag_marks_) {

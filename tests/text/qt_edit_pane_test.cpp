@@ -399,11 +399,14 @@ TEST_F(QtEditPaneTest, BlockCacheFollowsRandomEdits) {
     const std::size_t caret = rng() % (pane_.TextLength() + 1);
     const std::size_t width = std::min<std::size_t>(caret, 1 + rng() % 6000);
     pane_.SetSelStart(caret - width);
+    const auto read_matches = [&] {
+      return pane_.SelectedText() == pane_.Text().substr(pane_.SelStart(), pane_.SelLength());
+    };
     pane_.SetSelLength(width);
-    pane_.SelectedText();
+    ASSERT_TRUE(read_matches()) << "round " << round;
     pane_.SetSelStart(caret);
     pane_.SetSelLength(std::min<std::size_t>(pane_.TextLength() - caret, rng() % 3000));
-    pane_.SelectedText();
+    ASSERT_TRUE(read_matches()) << "round " << round;
     if (round % 50 == 0) ExpectOffsetsConsistent();
   }
 }
