@@ -68,7 +68,10 @@ int main(int argc, char** argv) {
   std::printf("source: 4000x3000 JPEG, %ju bytes\n", std::uintmax_t(fs::file_size(src)));
   std::fflush(stdout);
   if (std::system("uptime") != 0) std::puts("(uptime unavailable)");
-  const std::string magick = "convert '" + src.string() +
+  // Debian's ImageMagick itself: a wrapper of the same name earlier in PATH
+  // would add its own start to the peer's time.
+  const std::string tool = fs::exists("/usr/bin/convert") ? "/usr/bin/convert" : "convert";
+  const std::string magick = tool + " '" + src.string() +
                              "' -auto-orient -resize 1600x1600 -strip -quality 80 '" +
                              theirs.string() + "'";
   std::vector<double> a, b;
